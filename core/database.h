@@ -1,0 +1,110 @@
+#pragma once
+// The in-memory database: category table, scheduled list sorted by due day, pending list.
+// There is one database per process, used from the user-interface thread only.
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+constexpr int MAX_CTGR_LEN = 128;  // category names in memory hold at most 127 bytes
+constexpr uint32_t initial_category_capacity = 32;
+
+struct item {
+    item* next = nullptr;
+    std::string question;
+    std::string answer;
+    uint32_t id = 0;
+    uint16_t tmtrpt = 0;  // day on which the item is next due; the list's sort key
+    uint16_t stmtrpt = 0;
+    uint16_t ctgr = 0;
+    uint16_t livl = 0;
+    uint16_t rllivl = 0;
+    uint16_t ivl = 0;
+    uint16_t rp = 0;
+    uint16_t gr = 0;
+    uint32_t sstick = 0;
+    uint32_t hstick = 0;
+};
+
+struct pending_item {
+    pending_item* next = nullptr;
+    std::string question;
+    std::string answer;
+    uint16_t ctgr = 0;
+};
+
+struct category {
+    std::string name;
+    uint32_t qbgclr = 0;
+    uint32_t abgclr = 0;
+    uint32_t qfntclr = 0;
+    uint32_t afntclr = 0;
+    uint16_t parent = 0;
+    std::optional<std::string> qimg;
+    std::optional<std::string> aimg;
+    std::optional<std::string> qfont;
+    std::optional<std::string> afont;
+};
+
+// Category indexes ended by -1; null selects every category.
+using category_filter = const int32_t*;
+constexpr int32_t filter_end = -1;
+
+// The process-wide state of the database core: items, categories and the lifecycle.
+struct database {
+    std::vector<std::unique_ptr<category>> categories;
+    uint32_t category_capacity = 0;
+    bool category_table_exists = false;
+
+    item* head = nullptr;
+    uint32_t item_count = 0;
+    item* insert_hint = nullptr;
+
+    pending_item* pending_head = nullptr;
+    pending_item* pending_tail = nullptr;  // so that a long queue file loads in linear time
+    uint32_t pending_count = 0;
+
+    uint32_t time_of_start = 0;
+
+    // Lifecycle (opening and closing, data directory, log).
+    int db_state = 0;  // 0 uninitialised, 1 opening, 2 open
+    std::string data_dir;  // ends with '/'; empty while no valid directory is set
+    char path_buffers[3][512] = {};
+    int path_index = 0;
+    char16_t wide_path[512] = {};
+    int lock_fd = -1;  // holds the advisory lock on lockfile while the database is open
+};
+
+database& db();
+
+// Records are made and freed only here, so that an exhausted heap is handled in one place.
+item* new_item();
+void free_item(item* e);
+pending_item* new_pending_item();
+void free_pending_item(pending_item* p);
+
+// Categories.
+void create_category_table();
+uint16_t add_category(const char* name, int32_t parent);
+void create_root_category();
+uint16_t category_count();
+category* category_at(uint32_t index);
+int32_t next_child_category(int32_t parent, int32_t after);
+bool category_within(uint32_t ancestor, uint32_t c);
+bool category_in_filter(category_filter filter, uint32_t c);
+void swap_categories(uint16_t a, uint16_t b);
+void order_categories();
+void free_categories();
+
+// Scheduled list.
+void insert_scheduled(item* e);
+item* remove_item(item* e);
+item* next_scheduled(const item* e);
+void erase_memory_after_ll();
+
+// Pending list.
+void append_pending(pending_item* p);
+pending_item* remove_pending(pending_item* p);
+void free_pending_list();
+uint32_t pending_count();

@@ -1,0 +1,239 @@
+#include "core/lifecycle.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "ann/ann_files.h"
+#include "calendar/calendar.h"
+#include "core/binfile.h"
+#include "core/choose.h"
+#include "core/database.h"
+#include "formats/queue.h"
+#include "formats/xml.h"
+#include "platform/crt_rand.h"
+#include "platform/files.h"
+#include "platform/utf.h"
+
+namespace {
+
+constexpr size_t max_data_dir = 256;  // bytes, with the final separator
+
+}  // namespace
+
+int set_data_dir(const char* path)
+{
+    database& d = db();
+    if (!path || path[0] == '\0') {
+        d.data_dir = "data/";
+        return 0;
+    }
+    std::string dir(path);
+    if (dir.size() >= max_data_dir) {
+        d.data_dir.clear();
+        write_log("FATAL ERROR: set_data_dir(): path_to_data_dir too long\n");
+        return 1;
+    }
+    for (char& c : dir)
+        if (c == '\\')
+            c = '/';
+    if (dir.back() != '/')
+        dir.push_back('/');
+    d.data_dir = std::move(dir);
+    return 0;
+}
+
+const char* data_path(const char* name)
+{
+    database& d = db();
+    d.path_index = (d.path_index + 1) % 3;
+    char* buffer = d.path_buffers[d.path_index];
+    const size_t dir_length = d.data_dir.size();
+    const size_t name_length = std::strlen(name);
+    if (dir_length == 0 || dir_length + name_length >= sizeof d.path_buffers[0]) {
+        buffer[0] = '\0';
+        return buffer;
+    }
+    std::memcpy(buffer, d.data_dir.data(), dir_length);
+    std::memcpy(buffer + dir_length, name, name_length + 1);
+    return buffer;
+}
+
+void write_log(const char* format, ...)
+{
+    if (db().db_state <= DB_UNINITIALISED)
+        return;
+    const char* path = data_path("error.log");
+    FILE* log = std::fopen(path, "a");
+    if (!log)
+        return;
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(log, format, args);
+    va_end(args);
+    std::fflush(log);
+    if (std::fclose(log) != 0) {
+        // Reported once; a failure while writing this line is not reported again.
+        if (FILE* again = std::fopen(path, "a")) {
+            std::fprintf(again, "Cannot close \"%s\"\n", path);
+            std::fclose(again);
+        }
+    }
+}
+
+int create_lockfile()
+{
+    database& d = db();
+    const char* path = data_path("lockfile");
+    const int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return LOCKFILE_NOT_CREATABLE;
+    // The kernel drops the lock with the process, so a file left by a crash does not block.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return LOCKFILE_HELD;
+    }
+    if (d.lock_fd >= 0)
+        ::close(d.lock_fd);
+    d.lock_fd = fd;
+    return LOCKFILE_CREATED;
+}
+
+int remove_lockfile()
+{
+    database& d = db();
+    delete_file(utf8_to_wide(data_path("lockfile")));
+    if (d.lock_fd >= 0) {
+        ::close(d.lock_fd);
+        d.lock_fd = -1;
+    }
+    return 0;
+}
+
+int ma_init(const char* path)
+{
+    database& d = db();
+    const bool dir_ok = set_data_dir(path) == 0;
+    insert_scheduled(nullptr);
+    choose_next_item(nullptr, -1);
+    create_category_table();
+    d.db_state = DB_OPENING;
+    if (!dir_ok)
+        return MA_INIT_DIR_NOT_ACCESSIBLE;
+    const int lock = create_lockfile();
+    if (lock == LOCKFILE_HELD) {
+        write_log("ERROR: Seems a copy of Cardwright is already running\n\ttry deleting \"%s\" file if this is "
+                  "not true (e.g. previous copy of Cardwright crashed)\n",
+            data_path("lockfile"));
+        return MA_INIT_HELD_BY_OTHER;
+    }
+    if (lock != LOCKFILE_CREATED) {
+        write_log("INFO: ma_init(): directory (%s) is not accessible.\n", d.data_dir.c_str());
+        return MA_INIT_DIR_NOT_ACCESSIBLE;
+    }
+    d.item_count = 0;
+    int result = MA_INIT_FROM_BIN;
+    if (load_bin(data_path("elements.bin")) != 0) {
+        result = MA_INIT_BIN_NOT_READ;
+        if (load_xml(data_path("elements.xml")) != 0) {
+            result = MA_INIT_NEW_DATABASE;
+            d.time_of_start = time_now();
+            erase_memory_after_ll();
+            d.item_count = 0;
+            free_categories();
+            create_category_table();
+            create_root_category();
+        }
+    }
+    if (category_count() == 0)
+        create_root_category();
+    load_queue();
+    d.db_state = DB_OPEN;
+    return result;
+}
+
+int ma_deinit(int flag)
+{
+    database& d = db();
+    if (d.db_state == DB_UNINITIALISED) {
+        write_log("WARNING: called ma_deinit(%d) on unitialized database!\n", flag);
+        return 1;
+    }
+    if (d.db_state == DB_OPEN) {
+        if (save_database() != 0)
+            return 2;
+        if (flag == 0) {
+            erase_memory_after_ll();
+            d.item_count = 0;
+            ma_nn_deinit();
+            free_pending_list();
+        }
+        remove_lockfile();
+    } else if (d.lock_fd >= 0) {
+        // Opening stopped early; the lock (if any) is not ours to keep.
+        ::close(d.lock_fd);
+        d.lock_fd = -1;
+    }
+    if (flag == 0)
+        free_categories();
+    d.db_state = DB_UNINITIALISED;
+    std::fflush(nullptr);
+    return 0;
+}
+
+void* alloc_or_die(size_t size)
+{
+    void* memory = std::malloc(size);
+    if (!memory) {
+        sleep_ms(200);
+        memory = std::malloc(size);
+    }
+    if (!memory) {
+        write_log("Out of memory\n");
+        std::exit(1);
+    }
+    return memory;
+}
+
+char* dup_string(const char* text)
+{
+    const size_t length = std::strlen(text);
+    auto* copy = static_cast<char*>(std::malloc(length + 1));
+    if (copy)
+        std::memcpy(copy, text, length + 1);
+    return copy;
+}
+
+unsigned rand_below(unsigned n)
+{
+    return static_cast<unsigned>(crt_rand()) / (static_cast<unsigned>(crt_rand_max) / n + 1);
+}
+
+const char16_t* utf8_to_wide(const char* text)
+{
+    database& d = db();
+    std::u16string wide;
+    utf8_to_utf16(text, &wide);
+    if (wide.size() + 1 > sizeof d.wide_path / sizeof d.wide_path[0])
+        return nullptr;
+    std::char_traits<char16_t>::copy(d.wide_path, wide.c_str(), wide.size() + 1);
+    return d.wide_path;
+}
+
+void fatal_out_of_memory(const char* message)
+{
+    ma_deinit(1);
+    // ma_deinit turned the log off; the message still belongs in it.
+    database& d = db();
+    const int state = d.db_state;
+    d.db_state = DB_OPENING;
+    write_log("%s", message);
+    d.db_state = state;
+    std::exit(1);
+}

@@ -1,0 +1,159 @@
+#include <new>
+
+#include "core/database.h"
+#include "core/lifecycle.h"
+#include "platform/files.h"
+
+database& db()
+{
+    static database state;
+    return state;
+}
+
+namespace {
+
+// Allocates like alloc_or_die: one retry after a pause, then the out-of-memory exit.
+template <typename T>
+T* create_or_die()
+{
+    T* record = new (std::nothrow) T();
+    if (!record) {
+        sleep_ms(200);
+        record = new (std::nothrow) T();
+    }
+    if (!record)
+        fatal_out_of_memory("FATAL ERROR: out of memory\n");
+    return record;
+}
+
+}  // namespace
+
+item* new_item() { return create_or_die<item>(); }
+void free_item(item* e) { delete e; }
+pending_item* new_pending_item() { return create_or_die<pending_item>(); }
+void free_pending_item(pending_item* p) { delete p; }
+
+void insert_scheduled(item* e)
+{
+    database& d = db();
+    if (!e) {
+        d.insert_hint = nullptr;
+        return;
+    }
+    const uint16_t day = e->tmtrpt;
+    if (!d.head) {
+        e->next = nullptr;
+        d.head = e;
+        return;
+    }
+    if (!d.head->next) {
+        if (d.head->tmtrpt >= day) {
+            e->next = d.head;
+            d.head = e;
+        } else {
+            e->next = nullptr;
+            d.head->next = e;
+        }
+        return;
+    }
+    if (day < d.head->tmtrpt) {
+        e->next = d.head;
+        d.head = e;
+        return;
+    }
+    item* at = d.insert_hint && day >= d.insert_hint->tmtrpt ? d.insert_hint : d.head;
+    while (at->next && at->next->tmtrpt <= day)
+        at = at->next;
+    e->next = at->next;
+    at->next = e;
+    d.insert_hint = at;
+}
+
+item* remove_item(item* e)
+{
+    database& d = db();
+    d.insert_hint = nullptr;
+    if (!e)
+        return nullptr;
+    if (d.head == e) {
+        d.head = e->next;
+    } else {
+        item* before = d.head;
+        while (before && before->next != e)
+            before = before->next;
+        if (!before)
+            return nullptr;
+        before->next = e->next;
+    }
+    item* successor = e->next;
+    free_item(e);
+    --d.item_count;
+    return successor;
+}
+
+item* next_scheduled(const item* e) { return e ? e->next : db().head; }
+
+void erase_memory_after_ll()
+{
+    database& d = db();
+    item* e = d.head;
+    while (e) {
+        item* next = e->next;
+        free_item(e);
+        e = next;
+    }
+    d.head = nullptr;
+    d.insert_hint = nullptr;
+}
+
+void append_pending(pending_item* p)
+{
+    database& d = db();
+    p->next = nullptr;
+    if (d.pending_tail)
+        d.pending_tail->next = p;
+    else
+        d.pending_head = p;
+    d.pending_tail = p;
+    ++d.pending_count;
+}
+
+pending_item* remove_pending(pending_item* p)
+{
+    database& d = db();
+    if (!p)
+        return nullptr;
+    pending_item* before = nullptr;
+    if (d.pending_head == p) {
+        d.pending_head = p->next;
+    } else {
+        before = d.pending_head;
+        while (before && before->next != p)
+            before = before->next;
+        if (!before)
+            return nullptr;
+        before->next = p->next;
+    }
+    if (d.pending_tail == p)
+        d.pending_tail = before;
+    pending_item* successor = p->next;
+    free_pending_item(p);
+    --d.pending_count;
+    return successor;
+}
+
+void free_pending_list()
+{
+    database& d = db();
+    pending_item* p = d.pending_head;
+    while (p) {
+        pending_item* next = p->next;
+        free_pending_item(p);
+        p = next;
+    }
+    d.pending_head = nullptr;
+    d.pending_tail = nullptr;
+    d.pending_count = 0;
+}
+
+uint32_t pending_count() { return db().pending_count; }

@@ -1,0 +1,87 @@
+#include "platform/files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "platform/utf.h"
+
+void sleep_ms(unsigned milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+
+bool delete_file(const char16_t* path)
+{
+    std::string utf8;
+    if (!path || !utf16_to_utf8(path, &utf8))
+        return false;
+    return ::unlink(utf8.c_str()) == 0;
+}
+
+int fclose_committed(FILE* file)
+{
+    bool ok = std::fflush(file) == 0;
+    ok = ::fsync(fileno(file)) == 0 && ok;
+    ok = std::fclose(file) == 0 && ok;
+    return ok ? 0 : EOF;
+}
+
+bool sync_parent_directory(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    const std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+atomic_file::atomic_file(std::string path) : path_(std::move(path))
+{
+    temp_path_ = path_ + ".tmp-XXXXXX";
+    const int fd = ::mkstemp(temp_path_.data());
+    if (fd < 0) {
+        temp_path_.clear();
+        return;
+    }
+    ::fchmod(fd, 0644);
+    file_ = ::fdopen(fd, "wb");
+    if (!file_) {
+        ::close(fd);
+        ::unlink(temp_path_.c_str());
+        temp_path_.clear();
+    }
+}
+
+atomic_file::~atomic_file() { discard(); }
+
+void atomic_file::discard()
+{
+    if (file_) {
+        std::fclose(file_);
+        file_ = nullptr;
+    }
+    if (!temp_path_.empty()) {
+        ::unlink(temp_path_.c_str());
+        temp_path_.clear();
+    }
+}
+
+bool atomic_file::commit()
+{
+    if (!file_)
+        return false;
+    FILE* file = file_;
+    file_ = nullptr;
+    const bool written = !std::ferror(file) && fclose_committed(file) == 0;
+    if (!written || ::rename(temp_path_.c_str(), path_.c_str()) != 0) {
+        discard();
+        return false;
+    }
+    temp_path_.clear();
+    sync_parent_directory(path_);
+    return true;
+}

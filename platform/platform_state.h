@@ -1,0 +1,25 @@
+#pragma once
+// The process-wide state of the platform stand-ins, in one record so that tests can set the
+// clock, the zone and the generator and put everything back afterwards.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "platform/win_types.h"
+
+struct platform_state {
+    // When set, get_local_time returns this instead of the machine's clock.
+    std::optional<SYSTEMTIME> fixed_local_time;
+    // When set, the zone information comes from here instead of $TZ or /etc/localtime.
+    std::optional<TIME_ZONE_INFORMATION> zone_override;
+    // When set, the zone information cannot be read.
+    bool zone_unreadable = false;
+    // Number of coming file_time_to_system_time calls that fail as on an invalid time.
+    int failing_file_time_conversions = 0;
+    // Generator state of the C runtime's rand.
+    uint32_t rand_seed = 1;
+};
+
+platform_state& platform_globals();
+// Back to the machine's clock and zone, and the generator's initial seed.
+void platform_reset();

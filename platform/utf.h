@@ -1,0 +1,11 @@
+#pragma once
+// UTF-8 <-> UTF-16 for the portable code. Malformed input becomes U+FFFD, never a crash or an
+// overlong read.
+#include <string>
+#include <string_view>
+
+// Appends the UTF-16 form of `text` to *out. Returns false if `text` held malformed sequences
+// (they were replaced).
+bool utf8_to_utf16(std::string_view text, std::u16string* out);
+// Converts a zero-terminated UTF-16 text. Returns false if it held unpaired surrogates.
+bool utf16_to_utf8(std::u16string_view text, std::string* out);

@@ -1,0 +1,23 @@
+#!/bin/sh
+# Installs the Debian packages the build, the tests and the program need, when missing.
+set -eu
+
+PACKAGES="cmake ninja-build g++ make libgtest-dev libgmock-dev libbenchmark-dev \
+qt6-base-dev qt6-multimedia-dev \
+gstreamer1.0-plugins-base gstreamer1.0-plugins-good xdg-utils fonts-dejavu-core"
+
+missing=""
+for p in $PACKAGES; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed"; then
+        missing="$missing $p"
+    fi
+done
+[ -z "$missing" ] && exit 0
+
+echo "Installing:$missing"
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+# shellcheck disable=SC2086
+$SUDO apt-get install -y -qq --no-install-recommends $missing

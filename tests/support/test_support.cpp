@@ -1,0 +1,85 @@
+#include "support/test_support.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "calendar/calendar.h"
+#include "core/database.h"
+#include "core/lifecycle.h"
+#include "platform/platform_state.h"
+#include "platform/timezone.h"
+
+temp_dir::temp_dir()
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "cardwright-test-XXXXXX").string();
+    if (!::mkdtemp(pattern.data()))
+        std::abort();
+    path_ = pattern + "/";
+}
+
+temp_dir::~temp_dir()
+{
+    std::error_code ignored;
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ignored);
+    std::filesystem::remove_all(path_, ignored);
+}
+
+std::string read_file(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void write_file(const std::string& path, const std::string& contents)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << contents;
+}
+
+bool file_exists(const std::string& path) { return std::filesystem::exists(path); }
+
+SYSTEMTIME make_system_time(int year, int month, int day, int hour, int minute, int second)
+{
+    SYSTEMTIME st;
+    st.wYear = year;
+    st.wMonth = month;
+    st.wDay = day;
+    st.wHour = hour;
+    st.wMinute = minute;
+    st.wSecond = second;
+    return st;
+}
+
+void use_zone(const char* posix_rule)
+{
+    TIME_ZONE_INFORMATION zone;
+    if (!tz_from_posix_rule(posix_rule, &zone))
+        std::abort();
+    platform_globals().zone_override = zone;
+    platform_globals().zone_unreadable = false;
+    calendar_reset();
+}
+
+void set_local_clock(int year, int month, int day, int hour, int minute, int second)
+{
+    platform_globals().fixed_local_time = make_system_time(year, month, day, hour, minute, second);
+}
+
+void clean_state_test::SetUp()
+{
+    platform_reset();
+    use_zone("UTC0");
+    set_local_clock(2026, 1, 15, 12);
+}
+
+void clean_state_test::TearDown()
+{
+    if (db().db_state != DB_UNINITIALISED)
+        ma_deinit(0);
+    platform_reset();
+    calendar_reset();
+}

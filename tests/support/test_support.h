@@ -1,0 +1,40 @@
+#pragma once
+// Shared fixtures: a fresh temporary directory, a fixed clock and zone, a clean database.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+#include "platform/win_types.h"
+
+// A directory under /tmp that is removed with everything in it when the object goes.
+class temp_dir {
+public:
+    temp_dir();
+    ~temp_dir();
+    temp_dir(const temp_dir&) = delete;
+    temp_dir& operator=(const temp_dir&) = delete;
+    const std::string& path() const { return path_; }  // ends with '/'
+    std::string file(const std::string& name) const { return path_ + name; }
+
+private:
+    std::string path_;
+};
+
+std::string read_file(const std::string& path);
+void write_file(const std::string& path, const std::string& contents);
+bool file_exists(const std::string& path);
+
+SYSTEMTIME make_system_time(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
+// A zone rule in POSIX form, e.g. "CET-1CEST,M3.5.0,M10.5.0/3"; resets the calendar's cache.
+void use_zone(const char* posix_rule);
+// Sets the local wall clock that time_now reads.
+void set_local_clock(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
+
+// Resets the platform, calendar and database to their initial state around each test, in a
+// UTC zone with a fixed clock.
+class clean_state_test : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+};
