@@ -1,0 +1,43 @@
+#pragma once
+// Read-only summaries of the database: the statistics record and the per-category counts.
+#include <cstdint>
+#include <memory>
+
+struct statistics {
+    uint32_t item_count = 0;
+    uint32_t category_count_stat = 0;
+    uint16_t today = 0;
+    uint16_t max_ivl = 0;
+    uint16_t min_ivl = 0;
+    uint16_t avg_ivl = 0;
+    uint16_t max_livl = 0;
+    uint16_t min_livl = 0;
+    uint16_t avg_livl = 0;
+    uint16_t max_rllivl = 0;
+    uint16_t min_rllivl = 0;
+    uint16_t avg_rllivl = 0;
+    uint16_t max_rp = 0;
+    float avg_gr = 0;
+    float avg_rp = 0;
+    uint32_t total_rp = 0;
+    uint32_t case_count = 0;
+    uint32_t user_case_count = 0;
+    float learning_rate = 0;
+    float test_error = 0;
+    float pass_percent = 0;
+    float items_per_day = 0;
+    uint32_t time_of_start = 0;
+};
+
+struct category_count_row {
+    const char* name = nullptr;  // borrowed from the category record
+    uint32_t items = 0;
+    uint32_t queued = 0;
+    uint32_t due = 0;
+    uint32_t due_below = 0;
+    uint32_t children = 0;
+};
+
+void compute_statistics(statistics* record);
+// One row per category in index order, then an end row with no name and items = all bits set.
+std::unique_ptr<category_count_row[]> category_counts();
