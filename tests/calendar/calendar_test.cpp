@@ -1,0 +1,317 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+
+#include "calendar/calendar.h"
+#include "platform/platform_state.h"
+#include "platform/timezone.h"
+#include "support/test_support.h"
+
+namespace {
+
+class CalendarTest : public clean_state_test {};
+
+calendar_time local(int year, int month, int day, int hour = 0, int minute = 0, int second = 0)
+{
+    calendar_time r;
+    r.tm_year = year - 1900;
+    r.tm_mon = month - 1;
+    r.tm_mday = day;
+    r.tm_hour = hour;
+    r.tm_min = minute;
+    r.tm_sec = second;
+    return r;
+}
+
+// Seconds of a UTC date, independent of the code under test.
+uint32_t utc(int year, int month, int day, int hour = 0, int minute = 0)
+{
+    tm date{};
+    date.tm_year = year - 1900;
+    date.tm_mon = month - 1;
+    date.tm_mday = day;
+    date.tm_hour = hour;
+    date.tm_min = minute;
+    return static_cast<uint32_t>(::timegm(&date));
+}
+
+}  // namespace
+
+TEST_F(CalendarTest, UtcZoneConvertsBothWays)
+{
+    const uint32_t zero = 0;
+    const calendar_time* r = local_time(&zero);
+    EXPECT_EQ(r->tm_year, 70);
+    EXPECT_EQ(r->tm_mon, 0);
+    EXPECT_EQ(r->tm_mday, 1);
+    EXPECT_EQ(r->tm_hour, 0);
+    EXPECT_EQ(r->tm_wday, 4);
+    EXPECT_EQ(r->tm_yday, 0);
+    EXPECT_EQ(r->tm_isdst, 0);
+
+    for (uint32_t t : {utc(2000, 2, 29, 13, 45), utc(2009, 12, 31, 23, 59), utc(2038, 1, 19, 3, 14), 4294967295u}) {
+        calendar_time copy = *local_time(&t);
+        EXPECT_EQ(make_time(&copy), t);
+    }
+    calendar_time leap_day = local(2008, 12, 31);
+    make_time(&leap_day);
+    EXPECT_EQ(leap_day.tm_yday, 365);
+
+    // The shared record is overwritten by the next call.
+    const uint32_t a = utc(2001, 1, 1);
+    const uint32_t b = utc(2002, 6, 1);
+    const calendar_time* first = local_time(&a);
+    const calendar_time* second = local_time(&b);
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(first->tm_year, 102);
+}
+
+TEST_F(CalendarTest, FixedBiasWithoutDaylightSaving)
+{
+    use_zone("CET-1");
+    int32_t z = 0;
+    int32_t d = 1;
+    get_tz_offsets(&z, &d);
+    EXPECT_EQ(z, -3600);
+    EXPECT_EQ(d, 0);
+    calendar_time r = local(2009, 3, 1);
+    EXPECT_EQ(make_time(&r), 1235862000u);
+    const uint32_t t = 1235865600u;
+    EXPECT_EQ(local_time(&t)->tm_hour, 1);
+}
+
+TEST_F(CalendarTest, EuropeanRuleSwitchesAtTheRightInstants)
+{
+    use_zone("CET-1CEST,M3.5.0,M10.5.0/3");
+    int32_t z = 0;
+    int32_t d = 0;
+    get_tz_offsets(&z, &d);
+    EXPECT_EQ(z, -3600);
+    EXPECT_EQ(d, -3600);
+
+    // 2009: daylight saving from 29 March 01:00 UTC to 25 October 01:00 UTC.
+    const dst_moment start = dst_transition(dst_kind::start, 109, 3, 5, 0, 2, 0, 0, 0);
+    EXPECT_EQ(start.day, 87);
+    EXPECT_EQ(start.millisecond, 2 * 3600 * 1000);
+    const dst_moment end = dst_transition(dst_kind::end, 109, 10, 5, 0, 3, 0, 0, 0);
+    EXPECT_EQ(end.day, 297);
+    EXPECT_EQ(end.millisecond, 2 * 3600 * 1000);  // 03:00 daylight is 02:00 standard
+
+    const uint32_t before_start = utc(2009, 3, 29, 0, 59);
+    const uint32_t at_start = utc(2009, 3, 29, 1, 0);
+    EXPECT_EQ(local_time(&before_start)->tm_hour, 1);
+    EXPECT_EQ(local_time(&before_start)->tm_isdst, 0);
+    EXPECT_EQ(local_time(&at_start)->tm_hour, 3);
+    EXPECT_EQ(local_time(&at_start)->tm_isdst, 1);
+
+    const uint32_t before_end = utc(2009, 10, 25, 0, 59);
+    const uint32_t at_end = utc(2009, 10, 25, 1, 0);
+    EXPECT_EQ(local_time(&before_end)->tm_hour, 2);
+    EXPECT_EQ(local_time(&before_end)->tm_isdst, 1);
+    EXPECT_EQ(local_time(&at_end)->tm_hour, 2);
+    EXPECT_EQ(local_time(&at_end)->tm_isdst, 0);
+
+    // Summer local time goes back to the same second.
+    calendar_time summer = local(2009, 7, 1, 12);
+    EXPECT_EQ(make_time(&summer), utc(2009, 7, 1, 10));
+    calendar_time winter = local(2009, 1, 1, 12);
+    EXPECT_EQ(make_time(&winter), utc(2009, 1, 1, 11));
+}
+
+TEST_F(CalendarTest, UsRuleOnTransitionDays)
+{
+    use_zone("EST5EDT,M3.2.0,M11.1.0");
+    // Second Sunday of March 2009 is 8 March (1 March was a Sunday); last Sunday of October is 25.
+    EXPECT_EQ(dst_transition(dst_kind::start, 109, 3, 2, 0, 2, 0, 0, 0).day, 66);
+    EXPECT_EQ(dst_transition(dst_kind::start, 109, 10, 5, 0, 2, 0, 0, 0).day, 297);
+    // A fifth Sunday that the month lacks falls back to the fourth: February 2009 has four.
+    EXPECT_EQ(dst_transition(dst_kind::start, 109, 2, 5, 0, 0, 0, 0, 0).day, 52);
+
+    calendar_time r = local(2009, 3, 8, 1, 59, 59);
+    make_time(&r);
+    EXPECT_FALSE(is_in_dst(&r));
+    r = local(2009, 3, 8, 2, 0);
+    make_time(&r);
+    EXPECT_TRUE(is_in_dst(&r));
+    // End on 1 November 02:00 EDT = 01:00 EST: before it daylight, at it standard.
+    r = local(2009, 11, 1, 0, 59, 59);
+    make_time(&r);
+    EXPECT_TRUE(is_in_dst(&r));
+    r = local(2009, 11, 1, 1, 0);
+    make_time(&r);
+    EXPECT_FALSE(is_in_dst(&r));
+}
+
+TEST_F(CalendarTest, SouthernHemisphereSummerSpansTheNewYear)
+{
+    use_zone("AEST-10AEDT,M10.1.0,M4.1.0/3");
+    for (int month : {1, 2, 3, 11, 12}) {
+        calendar_time r = local(2010, month, 15, 12);
+        make_time(&r);
+        EXPECT_TRUE(is_in_dst(&r)) << month;
+    }
+    for (int month : {5, 6, 7, 8, 9}) {
+        calendar_time r = local(2010, month, 15, 12);
+        make_time(&r);
+        EXPECT_FALSE(is_in_dst(&r)) << month;
+    }
+    const uint32_t january_noon_utc = utc(2010, 1, 15, 1);
+    EXPECT_EQ(local_time(&january_noon_utc)->tm_hour, 12);
+    EXPECT_EQ(local_time(&january_noon_utc)->tm_isdst, 1);
+}
+
+TEST_F(CalendarTest, SwitchedOffDaylightSavingAndUnreadableZone)
+{
+    use_zone("CET-1CEST,M3.5.0,M10.5.0/3");
+    g_bUseDST = 0;
+    for (int month = 1; month <= 12; ++month) {
+        const uint32_t t = utc(2009, month, 10, 12);
+        const calendar_time* r = local_time(&t);
+        EXPECT_EQ(r->tm_isdst, 0);
+        EXPECT_EQ(r->tm_hour, 13);
+    }
+    g_bUseDST = 1;
+
+    // No zone information: UTC without daylight saving, and the next call tries again.
+    platform_globals().zone_override.reset();
+    platform_globals().zone_unreadable = true;
+    calendar_reset();
+    int32_t z = 7;
+    int32_t d = 7;
+    get_tz_offsets(&z, &d);
+    EXPECT_EQ(z, 0);
+    EXPECT_EQ(d, 0);
+    EXPECT_FALSE(calendar_globals().zone_loaded);
+    const uint32_t t = utc(2009, 7, 1, 12);
+    EXPECT_EQ(local_time(&t)->tm_hour, 12);
+    platform_globals().zone_unreadable = false;
+    use_zone("CET-1");
+    EXPECT_EQ(local_time(&t)->tm_hour, 13);
+}
+
+TEST_F(CalendarTest, FailedConversionGivesTheClearedRecord)
+{
+    platform_globals().failing_file_time_conversions = 1;
+    const uint32_t t = utc(2009, 7, 1, 12);
+    const calendar_time* r = local_time(&t);
+    EXPECT_EQ(r->tm_year, 0);
+    EXPECT_EQ(r->tm_mon, 0);
+    EXPECT_EQ(r->tm_mday, 0);
+    EXPECT_EQ(r->tm_hour, 0);
+    EXPECT_EQ(r->tm_isdst, 0);
+}
+
+TEST_F(CalendarTest, EndOutsideItsDayMovesToTheNeighbouringDay)
+{
+    // Daylight saving ends at 00:30 daylight time, which is 23:30 standard time the day before.
+    use_zone("XST-2XDT,M3.5.0,M10.5.0/0:30");
+    const dst_moment end = dst_transition(dst_kind::end, 109, 10, 5, 0, 0, 30, 0, 0);
+    EXPECT_EQ(end.day, 296);
+    EXPECT_EQ(end.millisecond, (23 * 60 + 30) * 60 * 1000);
+    calendar_time r = local(2009, 10, 24, 23, 29);
+    make_time(&r);
+    EXPECT_TRUE(is_in_dst(&r));
+    r = local(2009, 10, 24, 23, 30);
+    make_time(&r);
+    EXPECT_FALSE(is_in_dst(&r));
+    r = local(2009, 10, 25, 0, 10);
+    make_time(&r);
+    EXPECT_FALSE(is_in_dst(&r));
+
+    // And one past midnight goes to the next day: 25:30 daylight is 00:30 standard on 2 November.
+    use_zone("YST5YDT,M3.2.0,M11.1.0/25:30");
+    const dst_moment late = dst_transition(dst_kind::end, 109, 11, 1, 0, 25, 30, 0, 0);
+    EXPECT_EQ(late.day, 305);
+    EXPECT_EQ(late.millisecond, 30 * 60 * 1000);
+    r = local(2009, 11, 2, 0, 29);
+    make_time(&r);
+    EXPECT_TRUE(is_in_dst(&r));
+    r = local(2009, 11, 2, 0, 30);
+    make_time(&r);
+    EXPECT_FALSE(is_in_dst(&r));
+}
+
+TEST(TimeZoneRules, TranslatePosixRules)
+{
+    TIME_ZONE_INFORMATION tz;
+    ASSERT_TRUE(tz_from_posix_rule("CET-1CEST,M3.5.0,M10.5.0/3", &tz));
+    EXPECT_EQ(tz.Bias, -60);
+    EXPECT_EQ(tz.DaylightBias, -60);
+    EXPECT_EQ(tz.DaylightDate.wMonth, 3);
+    EXPECT_EQ(tz.DaylightDate.wDay, 5);
+    EXPECT_EQ(tz.DaylightDate.wHour, 2);
+    EXPECT_EQ(tz.StandardDate.wMonth, 10);
+    EXPECT_EQ(tz.StandardDate.wHour, 3);
+
+    ASSERT_TRUE(tz_from_posix_rule("<+0530>-5:30", &tz));
+    EXPECT_EQ(tz.Bias, -330);
+    EXPECT_EQ(tz.DaylightDate.wMonth, 0);
+
+    // Half-hour daylight saving (Lord Howe) and a negative rule time (Nuuk) are kept.
+    ASSERT_TRUE(tz_from_posix_rule("<+1030>-10:30<+11>-11,M10.1.0,M4.1.0", &tz));
+    EXPECT_EQ(tz.DaylightBias, -30);
+    ASSERT_TRUE(tz_from_posix_rule("<-02>2<-01>,M3.5.0/-1,M10.5.0/0", &tz));
+    EXPECT_EQ(tz.DaylightDate.wHour, -1);
+
+    // Dublin's winter "daylight saving" is turned round: summer is the daylight period.
+    ASSERT_TRUE(tz_from_posix_rule("IST-1GMT0,M10.5.0,M3.5.0/1", &tz));
+    EXPECT_EQ(tz.Bias, 0);
+    EXPECT_EQ(tz.DaylightBias, -60);
+    EXPECT_EQ(tz.DaylightDate.wMonth, 3);
+    EXPECT_EQ(tz.StandardDate.wMonth, 10);
+
+    // Julian-day rules cannot be expressed: no daylight saving.
+    ASSERT_TRUE(tz_from_posix_rule("ABC3DEF,J60,J300", &tz));
+    EXPECT_EQ(tz.Bias, 180);
+    EXPECT_EQ(tz.DaylightDate.wMonth, 0);
+    EXPECT_EQ(tz.StandardDate.wMonth, 0);
+
+    for (const char* bad : {"", "UTC", "Europe/Berlin", "CET-1CEST,M13.1.0,M10.5.0", "CET-1CEST,M3.5.0", "AB-1"})
+        EXPECT_FALSE(tz_from_posix_rule(bad, &tz)) << bad;
+}
+
+TEST(TimeZoneRules, ReadTheZoneFromTzAndTzifFooters)
+{
+    EXPECT_EQ(tzif_footer_rule(std::string("TZif2") + std::string(40, '\0') + "\nCET-1CEST,M3.5.0,M10.5.0/3\n"),
+        "CET-1CEST,M3.5.0,M10.5.0/3");
+    EXPECT_EQ(tzif_footer_rule(std::string("TZif") + std::string(40, '\0') + "\nCET-1\n"), "");  // version 1
+    EXPECT_EQ(tzif_footer_rule("garbage\nCET-1\n"), "");
+    EXPECT_EQ(tzif_footer_rule("TZif2"), "");
+
+    temp_dir zones;
+    std::filesystem::create_directories(zones.file("Test"));
+    write_file(zones.file("Test/Zone"), std::string("TZif2") + std::string(40, '\0') + "\nEST5EDT,M3.2.0,M11.1.0\n");
+    platform_reset();
+    const char* old_tz = std::getenv("TZ");
+    const std::string saved = old_tz ? old_tz : "";
+    const char* old_dir = std::getenv("TZDIR");
+    const std::string saved_dir = old_dir ? old_dir : "";
+    ::setenv("TZDIR", zones.path().c_str(), 1);
+
+    TIME_ZONE_INFORMATION tz;
+    ::setenv("TZ", "Test/Zone", 1);
+    ASSERT_NE(get_time_zone_information(&tz), TIME_ZONE_ID_INVALID);
+    EXPECT_EQ(tz.Bias, 300);
+    EXPECT_EQ(tz.DaylightDate.wMonth, 3);
+    ::setenv("TZ", ":Test/Zone", 1);
+    ASSERT_NE(get_time_zone_information(&tz), TIME_ZONE_ID_INVALID);
+    EXPECT_EQ(tz.Bias, 300);
+    ::setenv("TZ", "JST-9", 1);
+    ASSERT_NE(get_time_zone_information(&tz), TIME_ZONE_ID_INVALID);
+    EXPECT_EQ(tz.Bias, -540);
+    ::setenv("TZ", "No/Such/Zone", 1);
+    EXPECT_EQ(get_time_zone_information(&tz), TIME_ZONE_ID_INVALID);
+    ::setenv("TZ", "../../etc/passwd", 1);
+    EXPECT_EQ(get_time_zone_information(&tz), TIME_ZONE_ID_INVALID);
+
+    if (old_tz)
+        ::setenv("TZ", saved.c_str(), 1);
+    else
+        ::unsetenv("TZ");
+    if (old_dir)
+        ::setenv("TZDIR", saved_dir.c_str(), 1);
+    else
+        ::unsetenv("TZDIR");
+}

@@ -1,0 +1,179 @@
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <string>
+
+#include "core/database.h"
+#include "core/lifecycle.h"
+#include "platform/crt_rand.h"
+#include "support/test_support.h"
+
+namespace {
+
+class LifecycleTest : public clean_state_test {
+protected:
+    temp_dir dir;
+};
+
+}  // namespace
+
+TEST_F(LifecycleTest, FreshDirectoryStartsANewDatabaseAndHoldsTheLock)
+{
+    set_local_clock(2026, 3, 1, 9, 30);
+    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+    EXPECT_EQ(db().db_state, DB_OPEN);
+    EXPECT_EQ(category_count(), 1);
+    EXPECT_EQ(category_at(0)->name, "root");
+    EXPECT_EQ(category_at(0)->parent, 0);
+    EXPECT_EQ(db().item_count, 0u);
+    EXPECT_EQ(db().time_of_start, 1772357400u);  // 2026-03-01 09:30 UTC
+    EXPECT_TRUE(file_exists(dir.file("lockfile")));
+
+    EXPECT_EQ(ma_deinit(0), 0);
+    EXPECT_FALSE(file_exists(dir.file("lockfile")));
+    EXPECT_EQ(category_count(), 0);
+    EXPECT_EQ(db().db_state, DB_UNINITIALISED);
+    EXPECT_EQ(ma_deinit(0), 1);  // twice: nothing left to close
+}
+
+TEST_F(LifecycleTest, MissingDirectoryIsReportedWithoutALogLine)
+{
+    const std::string missing = dir.file("nowhere");
+    EXPECT_EQ(ma_init(missing.c_str()), MA_INIT_DIR_NOT_ACCESSIBLE);
+    EXPECT_EQ(db().db_state, DB_OPENING);
+    EXPECT_EQ(ma_deinit(0), 0);
+    EXPECT_EQ(db().db_state, DB_UNINITIALISED);
+    EXPECT_FALSE(file_exists(missing));
+
+    // A path too long to be a data directory is refused the same way, not by ending the program.
+    const std::string too_long = "/tmp/" + std::string(251, 'x');
+    EXPECT_EQ(ma_init(too_long.c_str()), MA_INIT_DIR_NOT_ACCESSIBLE);
+    EXPECT_EQ(ma_deinit(0), 0);
+    // And then the same program can open a good directory.
+    EXPECT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+}
+
+TEST_F(LifecycleTest, SecondProcessFindsTheDatabaseHeld)
+{
+    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // A second copy of the program: its own fresh state, the same directory.
+        db().lock_fd = -1;
+        db().db_state = DB_UNINITIALISED;
+        const int result = ma_init(dir.path().c_str());
+        ::_exit(result);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), MA_INIT_HELD_BY_OTHER);
+    const std::string log = read_file(dir.file("error.log"));
+    EXPECT_NE(log.find("ERROR: Seems a copy of Cardwright is already running\n\ttry deleting \"" + dir.file("lockfile")
+                  + "\" file if this is not true (e.g. previous copy of Cardwright crashed)\n"),
+        std::string::npos)
+        << log;
+    // The running copy still holds its lock file.
+    EXPECT_TRUE(file_exists(dir.file("lockfile")));
+    EXPECT_EQ(ma_deinit(0), 0);
+
+    // A lock file left behind by a crashed copy holds no lock and does not block.
+    write_file(dir.file("lockfile"), "");
+    EXPECT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+}
+
+TEST_F(LifecycleTest, LogWritesOnlyWhileTheDatabaseIsOpenOrOpening)
+{
+    set_data_dir(dir.path().c_str());
+    write_log("INFO: before\n");
+    EXPECT_FALSE(file_exists(dir.file("error.log")));
+
+    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+    write_log("INFO: %s %d\n", "during", 42);
+    write_log("WARNING: second\n");
+    ASSERT_EQ(ma_deinit(0), 0);
+    write_log("INFO: after\n");
+    EXPECT_EQ(ma_deinit(3), 1);  // its warning goes nowhere either
+    EXPECT_EQ(read_file(dir.file("error.log")), "INFO: during 42\nWARNING: second\n");
+}
+
+TEST_F(LifecycleTest, FlaggedCloseSavesAndUnlocksButKeepsMemory)
+{
+    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+    add_category("kept", -1);
+    EXPECT_EQ(ma_deinit(1), 0);
+    EXPECT_EQ(db().db_state, DB_UNINITIALISED);
+    EXPECT_FALSE(file_exists(dir.file("lockfile")));
+    EXPECT_EQ(category_count(), 2);
+    free_categories();
+}
+
+TEST(DataDirectory, PathsAreBuiltSafely)
+{
+    set_data_dir("/home/u/cards");
+    EXPECT_EQ(db().data_dir, "/home/u/cards/");
+    set_data_dir("/home/u/cards/");
+    EXPECT_EQ(db().data_dir, "/home/u/cards/");
+    set_data_dir("C:\\My Documents\\cards");
+    EXPECT_EQ(db().data_dir, "C:/My Documents/cards/");
+    set_data_dir("");
+    EXPECT_EQ(db().data_dir, "data/");
+    set_data_dir(nullptr);
+    EXPECT_EQ(db().data_dir, "data/");
+    EXPECT_EQ(set_data_dir(std::string(255, 'd').c_str()), 0);
+    EXPECT_EQ(db().data_dir.size(), 256u);
+    EXPECT_NE(set_data_dir(std::string(256, 'd').c_str()), 0);
+
+    set_data_dir("d/");
+    const char* first = data_path("a");
+    const char* second = data_path("b");
+    const char* third = data_path("c");
+    EXPECT_STREQ(first, "d/a");
+    EXPECT_STREQ(second, "d/b");
+    EXPECT_STREQ(third, "d/c");
+    const char* fourth = data_path("e");
+    EXPECT_EQ(fourth, first);
+    EXPECT_STREQ(first, "d/e");
+
+    // A result that does not fit is refused whole, never cut into another valid path.
+    set_data_dir(("/" + std::string(254, 'd')).c_str());
+    EXPECT_STREQ(data_path(std::string(256, 'n').c_str()), "");
+    EXPECT_EQ(std::strlen(data_path(std::string(250, 'n').c_str())), 255u + 1u + 250u);
+}
+
+TEST(ProcessHelpers, RandomBoundsWideTextAndCopies)
+{
+    crt_srand(12345);
+    std::vector<int> raw;
+    for (int i = 0; i < 2000; ++i)
+        raw.push_back(crt_rand());
+    crt_srand(12345);
+    for (int r : raw)
+        EXPECT_EQ(rand_below(2), r < 16384 ? 0u : 1u);
+    for (int i = 0; i < 2000; ++i) {
+        EXPECT_EQ(rand_below(1), 0u);
+        EXPECT_LE(rand_below(20), 19u);
+        EXPECT_LE(rand_below(32767), 32766u);
+    }
+
+    const char16_t* wide = utf8_to_wide("d/caf\xC3\xA9");
+    ASSERT_NE(wide, nullptr);
+    EXPECT_EQ(std::u16string(wide), u"d/caf\u00e9");
+    EXPECT_NE(utf8_to_wide(std::string(511, 'a').c_str()), nullptr);
+    EXPECT_EQ(utf8_to_wide(std::string(512, 'a').c_str()), nullptr);
+
+    char* copy = dup_string("text");
+    ASSERT_NE(copy, nullptr);
+    EXPECT_STREQ(copy, "text");
+    std::free(copy);
+}
+
+TEST(ProcessHelpersDeathTest, ExhaustedMemoryEndsTheProgramWithCodeOne)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(alloc_or_die(SIZE_MAX - 16), ::testing::ExitedWithCode(1), "");
+}

@@ -1,0 +1,147 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "platform/clock.h"
+#include "platform/crt_rand.h"
+#include "platform/files.h"
+#include "platform/platform_state.h"
+#include "platform/utf.h"
+#include "support/test_support.h"
+
+TEST(CrtRand, FollowsTheHandheldRuntimeSequenceAndRange)
+{
+    platform_reset();
+    // The runtime's well-known first values for the default seed 1.
+    EXPECT_EQ(crt_rand(), 41);
+    EXPECT_EQ(crt_rand(), 18467);
+    EXPECT_EQ(crt_rand(), 6334);
+    crt_srand(1);
+    EXPECT_EQ(crt_rand(), 41);
+    crt_srand(0xFFFFFFFFu);
+    for (int i = 0; i < 100000; ++i) {
+        const int r = crt_rand();
+        ASSERT_GE(r, 0);
+        ASSERT_LE(r, crt_rand_max);
+    }
+    platform_reset();
+}
+
+TEST(FileTime, ConvertsExactlyAndRefusesInvalidDates)
+{
+    platform_reset();
+    SYSTEMTIME st = make_system_time(1601, 1, 1);
+    FILETIME ft{};
+    ASSERT_TRUE(system_time_to_file_time(&st, &ft));
+    EXPECT_EQ(ft.ticks, 0u);
+
+    st = make_system_time(1970, 1, 1);
+    ASSERT_TRUE(system_time_to_file_time(&st, &ft));
+    EXPECT_EQ(ft.ticks, 11644473600ULL * 10000000ULL);
+
+    // Leap rules: 2000 is a leap year, 1900 and 2009 are not.
+    st = make_system_time(2000, 2, 29);
+    EXPECT_TRUE(system_time_to_file_time(&st, &ft));
+    for (const SYSTEMTIME& bad : {make_system_time(1900, 2, 29), make_system_time(2009, 2, 29),
+             make_system_time(2009, 13, 1), make_system_time(2009, 4, 31), make_system_time(2009, 1, 0),
+             make_system_time(1600, 12, 31), make_system_time(2009, 1, 1, 24)})
+        EXPECT_FALSE(system_time_to_file_time(&bad, &ft)) << bad.wYear << "-" << bad.wMonth << "-" << bad.wDay;
+
+    // Round trips over many dates, with the day of week filled in on the way back.
+    for (int64_t day = 0; day < 200000; day += 37) {
+        FILETIME in{static_cast<uint64_t>(day) * 864000000000ULL + 12345670000ULL};
+        SYSTEMTIME out{};
+        ASSERT_TRUE(file_time_to_system_time(&in, &out));
+        FILETIME back{};
+        ASSERT_TRUE(system_time_to_file_time(&out, &back));
+        EXPECT_EQ(back.ticks, in.ticks);
+        EXPECT_EQ(out.wDayOfWeek, (day + 1) % 7);
+    }
+    FILETIME negative{0x8000000000000000ULL};
+    SYSTEMTIME out{};
+    EXPECT_FALSE(file_time_to_system_time(&negative, &out));
+
+    platform_globals().failing_file_time_conversions = 1;
+    FILETIME zero{};
+    EXPECT_FALSE(file_time_to_system_time(&zero, &out));
+    EXPECT_TRUE(file_time_to_system_time(&zero, &out));
+}
+
+TEST(Utf, ConvertsBothWaysAndReplacesMalformedInput)
+{
+    std::u16string wide;
+    EXPECT_TRUE(utf8_to_utf16("a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", &wide));
+    EXPECT_EQ(wide, u"a\u00e9\u20ac\U0001F600");
+    std::string back;
+    EXPECT_TRUE(utf16_to_utf8(wide, &back));
+    EXPECT_EQ(back, "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80");
+
+    // Truncated sequence at the end, overlong form, lone continuation byte, encoded surrogate.
+    for (const char* bad : {"x\xE2\x82", "\xC0\xAF", "\x80", "\xED\xA0\x80"}) {
+        std::u16string out;
+        EXPECT_FALSE(utf8_to_utf16(bad, &out)) << bad;
+        EXPECT_NE(out.find(u'\uFFFD'), std::u16string::npos);
+    }
+    std::string narrow;
+    EXPECT_FALSE(utf16_to_utf8(std::u16string(1, u'\xD800'), &narrow));
+    EXPECT_EQ(narrow, "\xEF\xBF\xBD");
+}
+
+TEST(AtomicFile, ReplacesOnlyWhenCommitted)
+{
+    temp_dir dir;
+    const std::string path = dir.file("data.bin");
+    write_file(path, "old");
+    {
+        atomic_file f(path);
+        ASSERT_NE(f.stream(), nullptr);
+        std::fputs("new contents", f.stream());
+        EXPECT_EQ(read_file(path), "old");
+    }  // not committed: discarded
+    EXPECT_EQ(read_file(path), "old");
+    {
+        atomic_file f(path);
+        std::fputs("new contents", f.stream());
+        EXPECT_TRUE(f.commit());
+    }
+    EXPECT_EQ(read_file(path), "new contents");
+
+    // No stray temporary files are left behind.
+    int entries = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path()))
+        ++entries;
+    EXPECT_EQ(entries, 1);
+
+    // A directory that cannot take the temporary file: nothing is written, nothing replaced.
+    atomic_file nowhere(dir.file("missing/data.bin"));
+    EXPECT_EQ(nowhere.stream(), nullptr);
+    EXPECT_FALSE(nowhere.commit());
+
+    // The target cannot be replaced (it is a non-empty directory): the commit fails cleanly.
+    std::filesystem::create_directories(dir.file("blocked/inner"));
+    atomic_file blocked(dir.file("blocked"));
+    ASSERT_NE(blocked.stream(), nullptr);
+    std::fputs("x", blocked.stream());
+    EXPECT_FALSE(blocked.commit());
+    EXPECT_TRUE(std::filesystem::is_directory(dir.file("blocked/inner")));
+    entries = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path()))
+        ++entries;
+    EXPECT_EQ(entries, 2);  // data.bin and blocked: the failed temporary file is gone
+}
+
+TEST(Files, DeletesByWidePath)
+{
+    temp_dir dir;
+    const std::string path = dir.file("caf\xC3\xA9");
+    write_file(path, "x");
+    std::u16string wide;
+    utf8_to_utf16(path, &wide);
+    EXPECT_TRUE(delete_file(wide.c_str()));
+    EXPECT_FALSE(file_exists(path));
+    EXPECT_FALSE(delete_file(wide.c_str()));
+    EXPECT_FALSE(delete_file(nullptr));
+}
