@@ -6,3 +6,5 @@
 
 uint16_t day_number(uint32_t t);
 item* choose_next_item(category_filter filter, int mode);
+pending_item* choose_pending_item(category_filter filter, int random);
+unsigned count_due(uint16_t days_ahead, category_filter filter);
