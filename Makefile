@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all run test deps build sanitize bench clean
+.PHONY: all run test deps build sanitize bench fuzz clean
 
 all: build
 
@@ -29,6 +29,16 @@ bench: deps
 	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DCARDWRIGHT_BENCH=ON > /dev/null
 	@cmake --build build-bench -j $(JOBS)
 	@for b in build-bench/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
+
+# Runs each fuzz harness for FUZZ_SECONDS, growing its corpus in build-fuzz/corpus/.
+FUZZ_SECONDS ?= 60
+FUZZERS = elements_bin elements_xml queue user_cases weights
+fuzz: deps
+	@CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja -DCARDWRIGHT_FUZZ=ON -DCARDWRIGHT_GUI=OFF > /dev/null
+	@cmake --build build-fuzz -j $(JOBS)
+	@for f in $(FUZZERS); do mkdir -p build-fuzz/corpus/$$f; \
+	  build-fuzz/fuzz/fuzz_$$f -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    build-fuzz/corpus/$$f fuzz/seeds/$$f || exit 1; done
 
 clean:
 	rm -rf build build-asan build-bench build-fuzz
