@@ -7,7 +7,8 @@
 #include "core/lifecycle.h"
 #include "support/test_support.h"
 
-// Appends a scheduled item in its sorted place, as item creation does.
+// Puts a scheduled item in its sorted place, after those of the same day (without the
+// one-item exception of insert_scheduled, so that tests read in creation order).
 inline item* add_test_item(uint16_t tmtrpt, uint16_t ctgr = 0, uint16_t ivl = 1, std::string question = "q",
     std::string answer = "a")
 {
@@ -18,8 +19,11 @@ inline item* add_test_item(uint16_t tmtrpt, uint16_t ctgr = 0, uint16_t ivl = 1,
     e->ivl = ivl;
     e->question = std::move(question);
     e->answer = std::move(answer);
-    insert_scheduled(nullptr);
-    insert_scheduled(e);
+    item** link = &db().head;
+    while (*link && (*link)->tmtrpt <= tmtrpt)
+        link = &(*link)->next;
+    e->next = *link;
+    *link = e;
     ++db().item_count;
     return e;
 }
