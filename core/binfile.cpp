@@ -170,7 +170,7 @@ bool read_category(byte_reader& in, uint16_t index, std::unique_ptr<category>* o
     c->name = category_name_from_file(raw);
     if (c->name.empty()) {
         write_log("WARNING: load_bin(): category %hu has no name, calling it \"?\"\n", index);
-        c->name = "?";
+        c->name.push_back('?');
     }
     c->parent = parent;
     c->qimg = optional_text(texts[0]);
