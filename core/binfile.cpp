@@ -298,6 +298,8 @@ public:
     }
     void bytes(const char* data, size_t n)
     {
+        if (n == 0)
+            return;  // an absent text has no data pointer
         if (n > capacity / 2) {
             flush();
             if (!failed_ && std::fwrite(data, 1, n, file_) != n)

@@ -5,6 +5,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -370,6 +371,38 @@ TEST_F(binfile_test, duplicate_category_names_are_kept_apart)
     EXPECT_EQ(items()[0]->ctgr, 1);
     EXPECT_EQ(items()[1]->ctgr, 2);
     EXPECT_NE(log().find("categories 1 and 2 are both called \"twin\" under the same parent"), std::string::npos);
+}
+
+// Random bytes after a valid version: whatever is accepted keeps the invariants the rest of
+// the program relies on.
+TEST_F(binfile_test, random_files_leave_a_consistent_database)
+{
+    std::mt19937 random(12345);
+    for (int round = 0; round < 300; ++round) {
+        SCOPED_TRACE(round);
+        std::string file = le16(12) + le32(random()) + le16(static_cast<uint16_t>(random() % 6));
+        const size_t length = random() % 400;
+        for (size_t i = 0; i < length; ++i) {
+            // Mostly small values, so that lengths and indexes are often plausible.
+            const uint32_t r = random();
+            file.push_back(static_cast<char>(r % 4 == 0 ? r >> 8 : r % 8));
+        }
+        erase_memory_after_ll();
+        const int result = load(file);
+        ASSERT_TRUE(result == 0 || result == 1);
+        uint32_t count = 0;
+        for (const item* e = db().head; e; e = e->next, ++count) {
+            ASSERT_LT(e->ctgr, category_count());
+            ASSERT_LE(e->ivl, 2047);
+            ASSERT_LE(e->rp, 127);
+        }
+        ASSERT_EQ(count, db().item_count);
+        for (uint16_t i = 0; i < category_count(); ++i) {
+            ASSERT_LE(category_at(i)->parent, i);
+            ASSERT_FALSE(category_at(i)->name.empty());
+            ASSERT_LT(category_at(i)->name.size(), static_cast<size_t>(MAX_CTGR_LEN));
+        }
+    }
 }
 
 TEST_F(binfile_test, items_without_categories_get_the_root)
