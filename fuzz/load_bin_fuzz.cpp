@@ -11,15 +11,22 @@
 
 namespace {
 
-const std::string& data_dir()
-{
-    static const std::string dir = [] {
+struct fuzz_directory {
+    fuzz_directory()
+    {
         std::string pattern = (std::filesystem::temp_directory_path() / "cardwright-fuzz-XXXXXX").string();
         if (!::mkdtemp(pattern.data()))
             std::abort();
-        return pattern + "/";
-    }();
-    return dir;
+        path = pattern + "/";
+    }
+    ~fuzz_directory() { std::filesystem::remove_all(path); }
+    std::string path;
+};
+
+const std::string& data_dir()
+{
+    static const fuzz_directory dir;
+    return dir.path;
 }
 
 }  // namespace

@@ -42,21 +42,26 @@ void fill(uint32_t count, uint32_t due)
     d.item_count = count;
 }
 
-// A data directory holding elements.bin of a million items, made once.
-const std::string& data_dir()
-{
-    static const std::string dir = [] {
+// A data directory holding elements.bin of a million items, made once and removed at exit.
+struct bench_directory {
+    bench_directory()
+    {
         std::string pattern = (std::filesystem::temp_directory_path() / "cardwright-bench-XXXXXX").string();
         if (!::mkdtemp(pattern.data()))
             std::abort();
-        const std::string path = pattern + "/";
+        path = pattern + "/";
         ma_init(path.c_str());
         fill(million, 10'000);
         ma_deinit(0);
-        std::atexit([] { std::filesystem::remove_all(data_dir()); });
-        return path;
-    }();
-    return dir;
+    }
+    ~bench_directory() { std::filesystem::remove_all(path); }
+    std::string path;
+};
+
+const std::string& data_dir()
+{
+    static const bench_directory dir;
+    return dir.path;
 }
 
 std::string bin_path() { return data_dir() + "elements.bin"; }
