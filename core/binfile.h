@@ -1,5 +1,6 @@
 #pragma once
 // elements.bin: the binary database file.
+#include <string>
 
 // 0 read, 1 not read (missing, old or damaged file).
 int load_bin(const char* path);
@@ -7,3 +8,7 @@ int load_bin(const char* path);
 int write_bin(const char* path);
 // Rewrites the queue file and elements.bin. 0 written, 1 not written.
 int save_database();
+
+// Keeps the file at `path` beside it as "<name>.refused-<n>.bin" with the first free n, and
+// logs one INFO line naming the copy. True when kept (or when there is no file to keep).
+bool keep_refused_file(const std::string& path);

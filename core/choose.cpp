@@ -1,7 +1,128 @@
 #include "core/choose.h"
 
-// Day numbers and choosing arrive with their own change.
-uint16_t day_number(uint32_t) { return 0; }
-item* choose_next_item(category_filter, int) { return db().head; }
-pending_item* choose_pending_item(category_filter, int) { return nullptr; }
-unsigned count_due(uint16_t, category_filter) { return 0; }
+#include "calendar/calendar.h"
+#include "core/lifecycle.h"
+
+namespace {
+
+bool is_recent(const item* e)
+{
+    for (const item* slot : db().recent_items)
+        if (slot == e)
+            return true;
+    return false;
+}
+
+item* remember(item* e)
+{
+    database& d = db();
+    d.recent_index = d.recent_index + 1 >= database::recent_slots ? 0 : d.recent_index + 1;
+    d.recent_items[d.recent_index] = e;
+    return e;
+}
+
+}  // namespace
+
+uint16_t day_number(uint32_t t)
+{
+    const database& d = db();
+    const uint32_t now = time_now();
+    const bool dst_now = local_time(&now)->tm_isdst != 0;
+    calendar_time start = *local_time(&d.time_of_start);
+    start.tm_hour = d.day_start_hour;
+    start.tm_min = d.day_start_minute;
+    start.tm_sec = 0;
+    uint32_t anchor = make_time(&start);
+    // The anchor is the day start in standard time, moved by the daylight delta while
+    // daylight saving is in force now, so that the day changes at the same wall-clock time
+    // all year, whatever season the database was started in.
+    int32_t dst_delta = 0;
+    get_tz_offsets(nullptr, &dst_delta);
+    if (is_in_dst(&start))
+        anchor -= static_cast<uint32_t>(dst_delta);
+    if (dst_now)
+        anchor += static_cast<uint32_t>(dst_delta);
+    if (t == 0)
+        t = now;
+    return static_cast<uint16_t>((t - anchor) / 86'400u);
+}
+
+item* choose_next_item(category_filter filter, int mode)
+{
+    database& d = db();
+    if (mode < 0) {
+        for (item*& slot : d.recent_items)
+            slot = nullptr;
+        d.recent_index = database::recent_slots;
+        return d.head;
+    }
+    const uint16_t today = day_number(0);
+    if (!d.head || (mode == 0 && d.head->tmtrpt > today))
+        return nullptr;
+
+    // The random draws happen in exactly this order; the schedule's reproducibility for a
+    // given seed depends on it.
+    uint32_t matching = 0;
+    uint32_t candidates = 0;
+    for (item* e = d.head; e && (mode != 0 || e->tmtrpt <= today); e = e->next) {
+        if (!category_in_filter(filter, e->ctgr))
+            continue;
+        ++matching;
+        if (is_recent(e))
+            continue;
+        if (rand_below(20) == 0)
+            return remember(e);
+        if (e->tmtrpt == today && e->ivl == 0 && rand_below(2) == 0)
+            return remember(e);
+        ++candidates;
+    }
+    if (matching == 0)
+        return nullptr;
+
+    // The list is sorted and k is below the count of the first pass, so these walks always
+    // end on an item that the first pass visited.
+    const bool only_recent = candidates == 0;
+    const uint32_t k = rand_below(only_recent ? matching : candidates);
+    uint32_t counted = 0;
+    for (item* e = d.head; e; e = e->next) {
+        if (!category_in_filter(filter, e->ctgr))
+            continue;
+        ++counted;
+        if (counted > k && (only_recent || !is_recent(e)))
+            return remember(e);
+    }
+    return nullptr;
+}
+
+pending_item* choose_pending_item(category_filter filter, int random)
+{
+    const database& d = db();
+    uint32_t count = 0;
+    for (pending_item* p = d.pending_head; p; p = p->next) {
+        if (!category_in_filter(filter, p->ctgr))
+            continue;
+        if (random == 0)
+            return p;
+        ++count;
+    }
+    if (count == 0)
+        return nullptr;
+    uint32_t k = rand_below(count);
+    for (pending_item* p = d.pending_head; p; p = p->next)
+        if (category_in_filter(filter, p->ctgr) && k-- == 0)
+            return p;
+    return nullptr;
+}
+
+uint32_t count_due(int days_ahead, category_filter filter)
+{
+    const database& d = db();
+    if (!d.head)
+        return 0;
+    const auto limit = static_cast<uint16_t>(day_number(0) + days_ahead);
+    uint32_t count = 0;
+    for (const item* e = d.head; e && e->tmtrpt <= limit; e = e->next)
+        if (category_in_filter(filter, e->ctgr))
+            ++count;
+    return count;
+}

@@ -4,7 +4,12 @@
 
 #include "core/database.h"
 
+// Days since the database's start, each beginning at 03:30 local time; t = 0 means now.
 uint16_t day_number(uint32_t t);
+// mode 0: among the items due today; mode > 0: among all items; mode < 0: clears the recently
+// chosen items and returns the head of the scheduled list.
 item* choose_next_item(category_filter filter, int mode);
+// The first pending item of the filter's categories, or a random one when `random` is not 0.
 pending_item* choose_pending_item(category_filter filter, int random);
-unsigned count_due(uint16_t days_ahead, category_filter filter);
+// Scheduled items of the filter's categories due on or before today + days_ahead.
+uint32_t count_due(int days_ahead, category_filter filter);

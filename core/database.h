@@ -67,6 +67,16 @@ struct database {
 
     uint32_t time_of_start = 0;
 
+    // Choosing (day numbers and the last four items shown).
+    int day_start_hour = 3;
+    int day_start_minute = 30;
+    static constexpr int recent_slots = 4;
+    item* recent_items[recent_slots] = {};  // cleared by free_item, so a slot never outlives its item
+    uint16_t recent_index = recent_slots;
+
+    // Set when load_bin refused an existing elements.bin; the next save keeps a copy of it.
+    bool bin_refused = false;
+
     // Lifecycle (opening and closing, data directory, log).
     int db_state = 0;  // 0 uninitialised, 1 opening, 2 open
     std::string data_dir;  // ends with '/'; empty while no valid directory is set

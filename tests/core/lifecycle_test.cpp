@@ -83,7 +83,7 @@ TEST_F(LifecycleTest, SecondProcessFindsTheDatabaseHeld)
 
     // A lock file left behind by a crashed copy holds no lock and does not block.
     write_file(dir.file("lockfile"), "");
-    EXPECT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+    EXPECT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
 }
 
 TEST_F(LifecycleTest, LogWritesOnlyWhileTheDatabaseIsOpenOrOpening)
