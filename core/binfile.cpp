@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "calendar/calendar.h"
+#include "core/backups.h"
 #include "core/database.h"
 #include "core/lifecycle.h"
 #include "formats/queue.h"
@@ -538,5 +539,8 @@ int save_database()
         }
         d.bin_refused = false;
     }
-    return write_bin(path) == 0 ? 0 : 1;
+    if (write_bin(path) != 0)
+        return 1;
+    keep_backup(path_copy);
+    return 0;
 }
