@@ -1,0 +1,182 @@
+#include "settings/dialogs.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSlider>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+#include "resources/ids.h"
+#include "settings/settings_store.h"
+
+namespace {
+
+QDialogButtonBox* add_buttons(QDialog* dialog, QBoxLayout* layout, QDialogButtonBox::StandardButtons buttons)
+{
+    auto* box = new QDialogButtonBox(buttons, dialog);
+    QObject::connect(box, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    QObject::connect(box, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    layout->addStretch(1);
+    layout->addWidget(box);
+    return box;
+}
+
+void name_control(QWidget* control, const char* name, int id)
+{
+    control->setObjectName(QLatin1String(name));
+    control->setProperty("control_id", id);
+}
+
+}  // namespace
+
+fonts_dialog::fonts_dialog(settings* record, QWidget* question_box, QWidget* answer_box, QWidget* parent,
+    std::optional<QStringList> offered)
+    : QDialog(parent), record_(record)
+{
+    QStringList in_use;
+    for (QWidget* box : {question_box, answer_box})
+        if (box)
+            in_use.append(font_family_in_use(box));
+    const QStringList families = first_font_families(offered ? *offered : system_font_families(in_use));
+    setWindowTitle(QStringLiteral("Fonts"));
+    setProperty("dialog_id", dialog_fonts);
+    question_.box = question_box;
+    answer_.box = answer_box;
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(make_side(question_, QStringLiteral("Question font"), "question",
+        record ? record->qcleartype : 2, families));
+    layout->addWidget(make_side(answer_, QStringLiteral("Answer font"), "answer",
+        record ? record->acleartype : 2, families));
+    name_control(question_.face, "question_face", id_question_face);
+    name_control(question_.cleartype, "question_cleartype", id_question_cleartype);
+    name_control(question_.size, "question_size", id_question_size);
+    name_control(answer_.face, "answer_face", id_answer_face);
+    name_control(answer_.cleartype, "answer_cleartype", id_answer_cleartype);
+    name_control(answer_.size, "answer_size", id_answer_size);
+    add_buttons(this, layout, QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+}
+
+QWidget* fonts_dialog::make_side(side& s, const QString& title, const char* name, uint32_t cleartype_setting,
+    const QStringList& families)
+{
+    auto* group = new QGroupBox(title, this);
+    group->setObjectName(QLatin1String(name) + QStringLiteral("_group"));
+    const QFont font = s.box ? s.box->font() : QFont();
+
+    s.face = new QComboBox(group);
+    // Insertion order is kept: the list shows the families in the order they were found.
+    s.face->addItems(families);
+    const QString family = s.box ? font_family_in_use(s.box) : font.family();
+    s.face->setCurrentIndex(std::max<qsizetype>(0, families.indexOf(family)));
+
+    s.cleartype = new QCheckBox(QStringLiteral("ClearType"), group);
+    s.cleartype->setChecked(cleartype_setting == 1 || (cleartype_setting != 0 && font_is_cleartype(font)));
+
+    s.size = new QSlider(Qt::Horizontal, group);
+    s.size->setRange(min_font_height, max_font_height);
+    s.size->setTickPosition(QSlider::TicksAbove);
+    s.size->setTickInterval(1);
+    s.size->setPageStep(2);
+    s.size->setValue(font_pixel_height(font));
+
+    auto* grid = new QGridLayout(group);
+    grid->addWidget(s.face, 0, 0, 1, 3);
+    grid->addWidget(s.cleartype, 1, 0, 1, 3);
+    auto* size_label = new QLabel(QStringLiteral("Font size:"), group);
+    size_label->setAlignment(Qt::AlignHCenter);
+    grid->addWidget(size_label, 2, 0, 1, 3);
+    grid->addWidget(new QLabel(QStringLiteral("Small"), group), 3, 0);
+    grid->addWidget(s.size, 3, 1);
+    grid->addWidget(new QLabel(QStringLiteral("Big"), group), 3, 2);
+    grid->setColumnStretch(1, 1);
+    return group;
+}
+
+void fonts_dialog::store_side(const side& s, uint32_t* cleartype, QString* face, int32_t* size)
+{
+    const bool on = s.cleartype->isChecked();
+    *cleartype = on ? 1 : 0;
+    if (s.box)
+        set_box_cleartype(s.box, on);
+    // With nothing selected there is no face to apply; the previous one stays.
+    if (s.face->currentIndex() >= 0) {
+        const QString chosen = s.face->currentText();
+        if (s.box)
+            set_box_font_face(s.box, chosen);
+        *face = chosen.left(max_face_units);
+    }
+    *size = s.size->value();
+    if (s.box)
+        set_box_font_height(s.box, *size);
+}
+
+void fonts_dialog::done(int result)
+{
+    if (record_) {
+        store_side(question_, &record_->qcleartype, &record_->qfontface, &record_->qfontsize);
+        store_side(answer_, &record_->acleartype, &record_->afontface, &record_->afontsize);
+    } else {
+        settings scratch;
+        store_side(question_, &scratch.qcleartype, &scratch.qfontface, &scratch.qfontsize);
+        store_side(answer_, &scratch.acleartype, &scratch.afontface, &scratch.afontsize);
+    }
+    QDialog::done(result);
+}
+
+settings_dialog::settings_dialog(settings* record, QWidget* parent) : QDialog(parent), record_(record)
+{
+    setWindowTitle(QStringLiteral("Settings"));
+    setProperty("dialog_id", dialog_settings);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(new QLabel(QStringLiteral("Database path:"), this));
+    path_ = new QLineEdit(this);
+    path_->setMaxLength(max_data_dir_units);
+    name_control(path_, "data_path", id_data_path_edit);
+    layout->addWidget(path_);
+    auto* note = new QLabel(QStringLiteral("New path takes effect after MCW restart"), this);
+    layout->addWidget(note);
+    layout->addSpacing(12);
+    random_pick_ = new QCheckBox(QStringLiteral("Random pick from queue"), this);
+    name_control(random_pick_, "random_pick", id_random_pick);
+    layout->addWidget(random_pick_);
+    if (record_) {
+        path_->setText(record_->pathtodatadir.left(max_data_dir_units));
+        random_pick_->setChecked(record_->randompick != 0);
+    }
+    add_buttons(this, layout, QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    setMinimumWidth(360);
+}
+
+void settings_dialog::done(int result)
+{
+    if (record_) {
+        record_->pathtodatadir = path_->text().left(max_data_dir_units);
+        record_->randompick = random_pick_->isChecked() ? 1 : 0;
+    }
+    QDialog::done(result);
+}
+
+about_dialog::about_dialog(QWidget* parent) : QDialog(parent)
+{
+    setWindowTitle(QStringLiteral("About MobileCardwright"));
+    setProperty("dialog_id", dialog_about);
+    auto* layout = new QVBoxLayout(this);
+    layout->setSpacing(14);
+    auto* icon = new QLabel(this);
+    icon->setObjectName(QStringLiteral("about_icon"));
+    icon->setPixmap(program_icon().pixmap(64, 64));
+    icon->setAlignment(Qt::AlignHCenter);
+    layout->addWidget(icon);
+    auto* line = new QLabel(QStringLiteral("MobileCardwright Version PPC_1.3.9"), this);
+    line->setObjectName(QStringLiteral("about_text"));
+    line->setAlignment(Qt::AlignHCenter);
+    layout->addWidget(line);
+    add_buttons(this, layout, QDialogButtonBox::Ok)->setCenterButtons(true);
+    setMinimumWidth(300);
+}

@@ -1,0 +1,80 @@
+#pragma once
+// The Fonts, Settings and About dialogs of the File and Help menus, and the font changes they
+// make on the two text boxes.
+#include <QDialog>
+#include <QFont>
+#include <QStringList>
+
+#include <optional>
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QSlider;
+struct settings;
+
+constexpr int max_font_families = 24;
+constexpr int min_font_height = 6;
+constexpr int max_font_height = 32;
+
+// Each changes one part of the box's font and sets the new font on the box.
+void set_box_font_height(QWidget* box, int height);
+void set_box_cleartype(QWidget* box, bool on);
+void set_box_font_face(QWidget* box, const QString& face);
+
+// ClearType stands for antialiased text on the desktop.
+bool font_is_cleartype(const QFont& font);
+// The height in pixels, the measure of the size slider.
+int font_pixel_height(const QFont& font);
+// The families offered by the Fonts dialog: the first ones the font database lists.
+QStringList first_font_families(const QStringList& all);
+// The installed families, those of `in_use` that are installed first.
+QStringList system_font_families(const QStringList& in_use = {});
+// The family the box's text is drawn with.
+QString font_family_in_use(const QWidget* box);
+
+class fonts_dialog : public QDialog {
+    Q_OBJECT
+public:
+    // Without a list of families, the first ones installed are offered.
+    fonts_dialog(settings* record, QWidget* question_box, QWidget* answer_box, QWidget* parent = nullptr,
+        std::optional<QStringList> families = std::nullopt);
+    // The values are stored however the dialog ends.
+    void done(int result) override;
+
+private:
+    struct side {
+        QWidget* box = nullptr;
+        QComboBox* face = nullptr;
+        QCheckBox* cleartype = nullptr;
+        QSlider* size = nullptr;
+    };
+    QWidget* make_side(side& s, const QString& title, const char* name, uint32_t cleartype_setting,
+        const QStringList& families);
+    void store_side(const side& s, uint32_t* cleartype, QString* face, int32_t* size);
+
+    settings* record_;
+    side question_;
+    side answer_;
+};
+
+class settings_dialog : public QDialog {
+    Q_OBJECT
+public:
+    settings_dialog(settings* record, QWidget* parent = nullptr);
+    void done(int result) override;
+
+private:
+    settings* record_;
+    QLineEdit* path_ = nullptr;
+    QCheckBox* random_pick_ = nullptr;
+};
+
+class about_dialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit about_dialog(QWidget* parent = nullptr);
+};
+
+// The program's icon, also shown by the About dialog.
+QIcon program_icon();

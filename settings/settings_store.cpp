@@ -1,0 +1,152 @@
+#include "settings/settings_store.h"
+
+#include <QDir>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QVariant>
+
+#include <cstring>
+
+namespace {
+
+// Returns the value as a 32-bit number, or nothing when it is missing or not a number.
+std::optional<uint32_t> read_dword(const QSettings& store, const char* name)
+{
+    const QVariant value = store.value(QLatin1String(name));
+    if (!value.isValid())
+        return std::nullopt;
+    bool ok = false;
+    // Signed values (the font heights) are stored as their two's-complement bit pattern.
+    const qlonglong number = value.toLongLong(&ok);
+    if (!ok || number < INT32_MIN || number > UINT32_MAX) {
+        qWarning("Cardwright: ignoring the setting \"%s\", which is not a 32-bit number", name);
+        return std::nullopt;
+    }
+    return static_cast<uint32_t>(number);
+}
+
+// A text that does not fit its field is refused, as a registry read into a short buffer fails.
+std::optional<QString> read_text(const QSettings& store, const char* name, int max_units)
+{
+    const QVariant value = store.value(QLatin1String(name));
+    if (!value.isValid())
+        return std::nullopt;
+    QString text = value.toString();
+    const qsizetype end = text.indexOf(QChar(0));
+    if (end >= 0)
+        text.truncate(end);
+    if (text.size() > max_units) {
+        qWarning("Cardwright: ignoring the setting \"%s\", which is longer than %d characters", name, max_units);
+        return std::nullopt;
+    }
+    return text;
+}
+
+category_set read_category_set(const QSettings& store, const char* name)
+{
+    const QVariant value = store.value(QLatin1String(name));
+    if (!value.isValid())
+        return std::nullopt;
+    const QByteArray bytes = value.toByteArray();
+    if (bytes.size() > max_category_set_bytes) {
+        qWarning("Cardwright: ignoring the category set \"%s\", which is longer than any category table", name);
+        return std::nullopt;
+    }
+    return std::vector<uint8_t>(bytes.begin(), bytes.end());
+}
+
+void write_category_set(QSettings& store, const char* name, const category_set& set)
+{
+    if (!set)
+        return;
+    store.setValue(QLatin1String(name),
+        QByteArray(reinterpret_cast<const char*>(set->data()), static_cast<qsizetype>(set->size())));
+}
+
+}  // namespace
+
+std::unique_ptr<QSettings> open_settings_store()
+{
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Cardwright"));
+}
+
+QString default_data_dir()
+{
+    QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (documents.isEmpty())
+        documents = QDir::homePath();
+    QDir().mkpath(documents);
+    if (!documents.endsWith(QLatin1Char('/')))
+        documents += QLatin1Char('/');
+    return documents + QStringLiteral("cardwrightdb/");
+}
+
+settings* load_settings(settings* record)
+{
+    *record = settings{};
+    const auto store = open_settings_store();
+    if (store->status() != QSettings::NoError) {
+        record->pathtodatadir = default_data_dir();
+        return record;
+    }
+    const std::optional<QString> path = read_text(*store, "pathtodatadir", max_data_dir_units);
+    record->pathtodatadir = path && !path->isEmpty() ? *path : default_data_dir();
+
+    if (auto v = read_dword(*store, "qcleartype"))
+        record->qcleartype = *v;
+    if (auto v = read_dword(*store, "acleartype"))
+        record->acleartype = *v;
+    if (auto v = read_dword(*store, "qfontsize"))
+        record->qfontsize = static_cast<int32_t>(*v);
+    if (auto v = read_dword(*store, "afontsize"))
+        record->afontsize = static_cast<int32_t>(*v);
+    if (auto v = read_dword(*store, "randompick"))
+        record->randompick = *v;
+    if (auto v = read_dword(*store, "acs3"))
+        record->acs3 = *v;
+
+    if (auto face = read_text(*store, "qfontface", max_face_units))
+        record->qfontface = *face;
+    if (auto face = read_text(*store, "afontface", max_face_units))
+        record->afontface = *face;
+
+    record->acs1 = read_category_set(*store, "acs1");
+    record->acs2 = read_category_set(*store, "acs2");
+    record->acs4 = read_category_set(*store, "acs4");
+
+    record->window_geometry = store->value(QStringLiteral("windowgeometry")).toByteArray();
+    return record;
+}
+
+void save_settings(settings* record)
+{
+    const auto store = open_settings_store();
+    store->setValue(QStringLiteral("pathtodatadir"), record->pathtodatadir.left(max_data_dir_units));
+    store->setValue(QStringLiteral("qcleartype"), record->qcleartype);
+    store->setValue(QStringLiteral("acleartype"), record->acleartype);
+    store->setValue(QStringLiteral("qfontsize"), record->qfontsize);
+    store->setValue(QStringLiteral("afontsize"), record->afontsize);
+    store->setValue(QStringLiteral("randompick"), record->randompick);
+    store->setValue(QStringLiteral("qfontface"), record->qfontface.left(max_face_units));
+    store->setValue(QStringLiteral("afontface"), record->afontface.left(max_face_units));
+    store->setValue(QStringLiteral("acs3"), record->acs3);
+    write_category_set(*store, "acs1", record->acs1);
+    write_category_set(*store, "acs2", record->acs2);
+    write_category_set(*store, "acs4", record->acs4);
+    if (!record->window_geometry.isEmpty())
+        store->setValue(QStringLiteral("windowgeometry"), record->window_geometry);
+    store->sync();
+}
+
+const char* to_utf8(const QString& text)
+{
+    static char buffer[utf8_path_buffer_size];
+    qsizetype end = text.indexOf(QChar(0));
+    const QByteArray utf8 = (end >= 0 ? text.left(end) : text).toUtf8();
+    if (utf8.size() >= utf8_path_buffer_size) {
+        buffer[0] = '\0';
+        return buffer;
+    }
+    std::memcpy(buffer, utf8.constData(), static_cast<size_t>(utf8.size()) + 1);
+    return buffer;
+}

@@ -1,0 +1,54 @@
+#pragma once
+// The user's preferences: one record, loaded when the main window is created and saved when it
+// is destroyed. Stored with QSettings (native format, user scope, organisation "Cardwright").
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QSettings;
+
+// Limits of the stored texts, in UTF-16 units without the terminator.
+constexpr int max_data_dir_units = 259;
+constexpr int max_face_units = 31;
+// Enough bits for the largest possible category table (16-bit indexes).
+constexpr int max_category_set_bytes = 65536 / 8;
+// The UTF-8 conversion buffer of to_utf8, with its terminator.
+constexpr int utf8_path_buffer_size = 260;
+
+using category_set = std::optional<std::vector<uint8_t>>;
+
+struct settings {
+    QString pathtodatadir;  // ends with '/'
+    uint32_t qcleartype = 2;  // 0 off, 1 on, 2 not chosen yet
+    uint32_t acleartype = 2;
+    QString qfontface;  // empty: the box's current font
+    QString afontface;
+    int32_t qfontsize = 0;  // 0: not chosen
+    int32_t afontsize = 0;
+    uint32_t randompick = 0;
+    category_set acs1;  // "Go through scheduled reviews"
+    category_set acs2;  // "Add items from queue"
+    category_set acs4;  // "Force reviews"
+    uint32_t acs3 = 0;  // the category for "Add new items"
+
+    // Not one of the handheld's values: a desktop window remembers where it was.
+    QByteArray window_geometry;
+};
+
+// The store that load_settings and save_settings use.
+std::unique_ptr<QSettings> open_settings_store();
+
+settings* load_settings(settings* record);
+void save_settings(settings* record);
+
+// The documents folder followed by "cardwrightdb/"; the documents folder is created if missing.
+QString default_data_dir();
+
+// The UTF-8 form in one static buffer of 260 bytes, overwritten by each call. A text whose
+// UTF-8 form does not fit gives an empty text rather than a cut one, which could name a
+// different directory.
+const char* to_utf8(const QString& text);

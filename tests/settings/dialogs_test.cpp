@@ -1,0 +1,139 @@
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QSlider>
+
+#include "settings/dialogs.h"
+#include "support/qt_test_support.h"
+
+namespace {
+
+class dialogs : public qt_test {
+protected:
+    void SetUp() override
+    {
+        qt_test::SetUp();
+        question = std::make_unique<QPlainTextEdit>();
+        answer = std::make_unique<QPlainTextEdit>();
+    }
+    template <typename T>
+    static T* control(QDialog& dialog, const char* name)
+    {
+        T* found = dialog.findChild<T*>(QLatin1String(name));
+        if (!found)
+            ADD_FAILURE() << "no control " << name;
+        return found;
+    }
+    std::unique_ptr<QPlainTextEdit> question;
+    std::unique_ptr<QPlainTextEdit> answer;
+    settings record;
+};
+
+QStringList many_families(int n)
+{
+    QStringList names;
+    for (int i = 0; i < n; ++i)
+        names << QStringLiteral("Family %1").arg(i, 2, 10, QLatin1Char('0'));
+    return names;
+}
+
+}  // namespace
+
+TEST_F(dialogs, cleartype_box_follows_the_setting_or_else_the_font)
+{
+    QFont plain = question->font();
+    plain.setStyleStrategy(QFont::NoAntialias);
+    question->setFont(plain);
+    record.qcleartype = 2;  // never chosen: the box tells what the font does
+    record.acleartype = 2;
+    {
+        fonts_dialog dialog(&record, question.get(), answer.get());
+        EXPECT_FALSE(control<QCheckBox>(dialog, "question_cleartype")->isChecked());
+        EXPECT_TRUE(control<QCheckBox>(dialog, "answer_cleartype")->isChecked());
+        dialog.reject();
+    }
+    // Closing, even by Cancel, turns "never chosen" into a choice and applies it.
+    EXPECT_EQ(record.qcleartype, 0u);
+    EXPECT_EQ(record.acleartype, 1u);
+    EXPECT_TRUE(question->font().styleStrategy() & QFont::NoAntialias);
+    EXPECT_TRUE(answer->font().styleStrategy() & QFont::PreferAntialias);
+
+    record.qcleartype = 1;
+    record.acleartype = 0;
+    fonts_dialog dialog(&record, question.get(), answer.get());
+    EXPECT_TRUE(control<QCheckBox>(dialog, "question_cleartype")->isChecked());
+    EXPECT_FALSE(control<QCheckBox>(dialog, "answer_cleartype")->isChecked());
+}
+
+TEST_F(dialogs, only_the_first_24_families_are_offered_and_an_unknown_face_gives_the_first)
+{
+    EXPECT_EQ(first_font_families(many_families(30)), many_families(24));
+    set_box_font_face(question.get(), QStringLiteral("Family 05"));
+    set_box_font_face(answer.get(), QStringLiteral("Family 27"));  // not among those offered
+    {
+        fonts_dialog dialog(&record, question.get(), answer.get(), nullptr, many_families(30));
+        auto* question_face = control<QComboBox>(dialog, "question_face");
+        ASSERT_EQ(question_face->count(), max_font_families);
+        EXPECT_EQ(question_face->itemText(23), QStringLiteral("Family 23"));
+        EXPECT_EQ(control<QComboBox>(dialog, "answer_face")->currentIndex(), 0);
+        dialog.accept();
+    }
+    EXPECT_EQ(record.afontface, QStringLiteral("Family 00"));
+    EXPECT_EQ(answer->font().families().value(0), QStringLiteral("Family 00"));
+
+    // The real list: the face in use is offered, so closing keeps it.
+    const QString in_use = font_family_in_use(question.get());
+    const QStringList installed = system_font_families({in_use});
+    if (QFontDatabase::families().contains(in_use)) {
+        EXPECT_EQ(installed.value(0), in_use);
+    }
+}
+
+TEST_F(dialogs, size_sliders_span_6_to_32_and_store_what_they_show)
+{
+    set_box_font_height(question.get(), 15);
+    {
+        fonts_dialog dialog(&record, question.get(), answer.get(), nullptr, many_families(3));
+        auto* question_size = control<QSlider>(dialog, "question_size");
+        auto* answer_size = control<QSlider>(dialog, "answer_size");
+        EXPECT_EQ(question_size->value(), 15);
+        question_size->setValue(1);
+        answer_size->setValue(100);
+        EXPECT_EQ(question_size->value(), min_font_height);
+        EXPECT_EQ(answer_size->value(), max_font_height);
+        dialog.reject();
+    }
+    EXPECT_EQ(record.qfontsize, 6);
+    EXPECT_EQ(record.afontsize, 32);
+    EXPECT_EQ(question->font().pixelSize(), 6);
+    EXPECT_EQ(answer->font().pixelSize(), 32);
+    EXPECT_EQ(question->font().weight(), QFont::Normal);
+}
+
+TEST_F(dialogs, settings_dialog_shows_and_stores_the_path_and_queue_order_however_it_closes)
+{
+    record.pathtodatadir = QStringLiteral("/data/cards/");
+    record.randompick = 1;
+    settings_dialog dialog(&record);
+    auto* path = control<QLineEdit>(dialog, "data_path");
+    auto* random = control<QCheckBox>(dialog, "random_pick");
+    EXPECT_EQ(path->text(), QStringLiteral("/data/cards/"));
+    EXPECT_TRUE(random->isChecked());
+    path->setText(QString(300, QLatin1Char('p')));
+    random->setChecked(false);
+    dialog.reject();
+    EXPECT_EQ(record.pathtodatadir, QString(max_data_dir_units, QLatin1Char('p')));
+    EXPECT_EQ(record.randompick, 0u);
+}
+
+TEST_F(dialogs, about_names_the_program_and_its_version)
+{
+    about_dialog dialog;
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("About MobileCardwright"));
+    EXPECT_EQ(control<QLabel>(dialog, "about_text")->text(), QStringLiteral("MobileCardwright Version PPC_1.3.9"));
+    EXPECT_FALSE(control<QLabel>(dialog, "about_icon")->pixmap().isNull());
+}

@@ -1,0 +1,119 @@
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+
+#include "settings/settings_store.h"
+#include "support/qt_test_support.h"
+
+namespace {
+
+class settings_store : public qt_test {};
+
+}  // namespace
+
+TEST_F(settings_store, without_a_stored_key_every_field_has_its_default)
+{
+    settings s;
+    s.qfontsize = 99;  // whatever the record held before is replaced
+    load_settings(&s);
+    EXPECT_EQ(s.pathtodatadir, default_dir());
+    EXPECT_TRUE(QDir(QString::fromStdString(home_->path()) + "Documents").exists());
+    EXPECT_EQ(s.qcleartype, 2u);
+    EXPECT_EQ(s.acleartype, 2u);
+    EXPECT_TRUE(s.qfontface.isEmpty());
+    EXPECT_TRUE(s.afontface.isEmpty());
+    EXPECT_EQ(s.qfontsize, 0);
+    EXPECT_EQ(s.afontsize, 0);
+    EXPECT_EQ(s.randompick, 0u);
+    EXPECT_FALSE(s.acs1 || s.acs2 || s.acs4);
+    EXPECT_EQ(s.acs3, 0u);
+    EXPECT_FALSE(QFile::exists(settings_file()));
+}
+
+TEST_F(settings_store, values_written_are_read_back_with_their_names_and_types)
+{
+    settings s;
+    s.pathtodatadir = QString::fromUtf8("/tmp/Zürich data/");
+    s.qcleartype = 1;
+    s.acleartype = 0;
+    s.qfontface = QStringLiteral("DejaVu Serif");
+    s.afontface = QString(40, QLatin1Char('F'));  // longer than the field
+    s.qfontsize = -17;
+    s.afontsize = 32;
+    s.randompick = 1;
+    s.acs1 = std::vector<uint8_t>{0x05, 0x00, 0x80};
+    s.acs2 = std::vector<uint8_t>{};
+    s.acs3 = 7;
+    save_settings(&s);
+
+    QSettings raw(settings_file(), QSettings::NativeFormat);
+    EXPECT_EQ(raw.value("acs1").toByteArray(), QByteArray("\x05\x00\x80", 3));
+    EXPECT_EQ(raw.value("acs1").typeId(), QMetaType::QByteArray);
+    EXPECT_TRUE(raw.contains("acs2"));
+    EXPECT_FALSE(raw.contains("acs4"));
+    EXPECT_EQ(raw.value("qfontsize").toInt(), -17);
+
+    settings back;
+    load_settings(&back);
+    EXPECT_EQ(back.pathtodatadir, s.pathtodatadir);
+    EXPECT_EQ(back.qcleartype, 1u);
+    EXPECT_EQ(back.acleartype, 0u);
+    EXPECT_EQ(back.qfontface, QStringLiteral("DejaVu Serif"));
+    EXPECT_EQ(back.afontface, QString(max_face_units, QLatin1Char('F')));
+    EXPECT_EQ(back.qfontsize, -17);
+    EXPECT_EQ(back.afontsize, 32);
+    EXPECT_EQ(back.randompick, 1u);
+    ASSERT_TRUE(back.acs1);
+    EXPECT_EQ(*back.acs1, (std::vector<uint8_t>{0x05, 0x00, 0x80}));
+    ASSERT_TRUE(back.acs2);
+    EXPECT_TRUE(back.acs2->empty());
+    EXPECT_FALSE(back.acs4);
+    EXPECT_EQ(back.acs3, 7u);
+}
+
+TEST_F(settings_store, damaged_values_leave_the_defaults)
+{
+    {
+        QSettings raw(settings_file(), QSettings::NativeFormat);
+        raw.setValue("pathtodatadir", "");
+        raw.setValue("qcleartype", "yes please");
+        raw.setValue("acleartype", "99999999999");
+        raw.setValue("qfontsize", "-12");
+        raw.setValue("qfontface", QString(200, QLatin1Char('x')));
+        raw.setValue("acs1", QByteArray(max_category_set_bytes + 1, '\xff'));
+        raw.setValue("acs4", QByteArray(max_category_set_bytes, '\x01'));
+    }
+    settings s;
+    load_settings(&s);
+    EXPECT_EQ(s.pathtodatadir, default_dir());
+    EXPECT_EQ(s.qcleartype, 2u);
+    EXPECT_EQ(s.acleartype, 2u);
+    EXPECT_EQ(s.qfontsize, -12);
+    EXPECT_TRUE(s.qfontface.isEmpty());
+    EXPECT_FALSE(s.acs1);
+    ASSERT_TRUE(s.acs4);
+    EXPECT_EQ(s.acs4->size(), static_cast<size_t>(max_category_set_bytes));
+
+    {
+        QSettings raw(settings_file(), QSettings::NativeFormat);
+        raw.setValue("pathtodatadir", QString(max_data_dir_units + 1, QLatin1Char('d')));
+    }
+    load_settings(&s);
+    EXPECT_EQ(s.pathtodatadir, default_dir());
+}
+
+TEST_F(settings_store, to_utf8_converts_into_one_buffer_and_refuses_what_does_not_fit)
+{
+    const char* first = to_utf8(QString::fromUtf8("/data/\u00e9t\u00e9/"));
+    EXPECT_STREQ(first, "/data/\xc3\xa9t\xc3\xa9/");
+    const char* second = to_utf8(QStringLiteral("/other/"));
+    EXPECT_EQ(first, second);  // the same static buffer, overwritten
+    EXPECT_STREQ(first, "/other/");
+
+    EXPECT_STREQ(to_utf8(QString(utf8_path_buffer_size - 1, QLatin1Char('a'))),
+        std::string(utf8_path_buffer_size - 1, 'a').c_str());
+    // A cut path could name another directory: nothing is given instead.
+    EXPECT_STREQ(to_utf8(QString(utf8_path_buffer_size, QLatin1Char('a'))), "");
+    EXPECT_STREQ(to_utf8(QString(130, QChar(0x00e9))), "");  // 130 units, 260 bytes
+    EXPECT_STREQ(to_utf8(QStringLiteral("/a/") + QChar(0) + QStringLiteral("b")), "/a/");
+}

@@ -1,0 +1,81 @@
+#include "support/qt_test_support.h"
+
+#include <QApplication>
+#include <QSettings>
+#include <QStandardPaths>
+
+#include "settings/settings_store.h"
+#include "ui/main_window.h"
+
+namespace {
+
+message_answer record_message(QWidget* owner, const QString& title, const QString& text, message_buttons buttons)
+{
+    recorded_messages().push_back({title, text, buttons, owner != nullptr});
+    if (!message_answers().empty()) {
+        const message_answer answer = message_answers().front();
+        message_answers().pop_front();
+        return answer;
+    }
+    switch (buttons) {
+    case message_buttons::ok:
+        return message_answer::ok;
+    case message_buttons::yes_no:
+        return message_answer::no;
+    case message_buttons::retry_cancel:
+        return message_answer::cancel;
+    }
+    return message_answer::cancel;
+}
+
+}  // namespace
+
+std::vector<recorded_message>& recorded_messages()
+{
+    static std::vector<recorded_message> messages;
+    return messages;
+}
+
+std::deque<message_answer>& message_answers()
+{
+    static std::deque<message_answer> answers;
+    return answers;
+}
+
+void qt_test::SetUp()
+{
+    clean_state_test::SetUp();
+    home_ = std::make_unique<temp_dir>();
+    qputenv("HOME", QByteArray::fromStdString(home_->path()));
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(home_->path() + "config"));
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(home_->path() + "config"));
+    reset_window_state();
+    ui().message_box = record_message;
+    recorded_messages().clear();
+    message_answers().clear();
+}
+
+void qt_test::TearDown()
+{
+    delete ui().window;
+    reset_window_state();
+    clean_state_test::TearDown();
+    home_.reset();
+}
+
+QString qt_test::settings_file() const { return open_settings_store()->fileName(); }
+
+QString qt_test::default_dir() const { return QString::fromStdString(home_->path()) + "Documents/cardwrightdb/"; }
+
+int main(int argc, char** argv)
+{
+    // Never the user's own home, display or settings, not even while tests are listed.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static temp_dir process_home;
+    qputenv("HOME", QByteArray::fromStdString(process_home.path()));
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(process_home.path() + "config"));
+    QStandardPaths::setTestModeEnabled(true);
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

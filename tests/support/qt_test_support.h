@@ -1,0 +1,36 @@
+#pragma once
+// For the Qt tests: a QApplication on the offscreen platform, and a fixture that gives each
+// test its own home folder (so its documents folder), settings file and recorded message boxes.
+#include <QString>
+
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/test_support.h"
+#include "ui/window_state.h"
+
+struct recorded_message {
+    QString title;
+    QString text;
+    message_buttons buttons;
+    bool owned;
+};
+
+class qt_test : public clean_state_test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // The settings file of this test.
+    QString settings_file() const;
+    // The default data directory of this test's home.
+    QString default_dir() const;
+
+    std::unique_ptr<temp_dir> home_;
+};
+
+// Message boxes shown since the test began, and the answers the next ones will get (then Cancel/No).
+std::vector<recorded_message>& recorded_messages();
+std::deque<message_answer>& message_answers();

@@ -1,0 +1,84 @@
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+
+#include "core/lifecycle.h"
+#include "settings/settings_store.h"
+#include "support/qt_test_support.h"
+#include "ui/main_window.h"
+
+namespace {
+
+class closing : public qt_test {};
+
+int deinit_calls = 0;
+int failures_left = 0;
+
+int failing_deinit(int flag)
+{
+    ++deinit_calls;
+    if (failures_left > 0) {
+        --failures_left;
+        return 2;
+    }
+    return ma_deinit(flag);
+}
+
+}  // namespace
+
+TEST_F(closing, closing_saves_the_database_and_the_settings_once)
+{
+    auto* w = new main_window;
+    ASSERT_EQ(w->open_data(), 0);
+    ui().settings_record->randompick = 1;
+    ui().settings_record->acs4 = std::vector<uint8_t>{0x03};
+    ASSERT_TRUE(QFile::exists(default_dir() + "lockfile"));
+    w->run_command(40002);  // Exit
+    EXPECT_TRUE(w->closed());
+    EXPECT_EQ(db().db_state, DB_UNINITIALISED);
+    EXPECT_FALSE(QFile::exists(default_dir() + "lockfile"));
+    EXPECT_FALSE(ui().settings_record);
+    QSettings raw(settings_file(), QSettings::NativeFormat);
+    EXPECT_EQ(raw.value("pathtodatadir").toString(), default_dir());
+    EXPECT_EQ(raw.value("randompick").toUInt(), 1u);
+    EXPECT_EQ(raw.value("acs4").toByteArray(), QByteArray("\x03", 1));
+    EXPECT_FALSE(raw.value("windowgeometry").toByteArray().isEmpty());
+
+    // A second request (a signal after Exit, say) does nothing more.
+    w->closing_sequence();
+    EXPECT_TRUE(recorded_messages().empty());
+}
+
+TEST_F(closing, a_database_that_cannot_be_saved_is_offered_again)
+{
+    auto* w = new main_window;
+    ASSERT_EQ(w->open_data(), 0);
+    ui().close_database = failing_deinit;
+    deinit_calls = 0;
+    failures_left = 2;
+    message_answers() = {message_answer::retry, message_answer::retry};
+    w->close();
+    EXPECT_EQ(deinit_calls, 3);
+    ASSERT_EQ(recorded_messages().size(), 2u);
+    EXPECT_EQ(recorded_messages()[0].title, QStringLiteral("Cannot Save Database"));
+    EXPECT_TRUE(recorded_messages()[0].text.contains(default_dir()));
+    EXPECT_EQ(recorded_messages()[0].buttons, message_buttons::retry_cancel);
+    EXPECT_EQ(db().db_state, DB_UNINITIALISED);
+}
+
+TEST_F(closing, giving_up_on_saving_still_keeps_the_settings)
+{
+    auto* w = new main_window;
+    ASSERT_EQ(w->open_data(), 0);
+    ui().close_database = failing_deinit;
+    deinit_calls = 0;
+    failures_left = 5;
+    message_answers() = {message_answer::cancel};
+    ui().settings_record->qfontsize = 14;
+    w->close();
+    EXPECT_EQ(deinit_calls, 1);
+    EXPECT_EQ(recorded_messages().size(), 1u);
+    QSettings raw(settings_file(), QSettings::NativeFormat);
+    EXPECT_EQ(raw.value("qfontsize").toInt(), 14);
+    ui().close_database = nullptr;
+}

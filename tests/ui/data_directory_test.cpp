@@ -1,0 +1,119 @@
+#include <sys/file.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QSettings>
+
+#include "core/lifecycle.h"
+#include "support/qt_test_support.h"
+#include "ui/main_window.h"
+
+namespace {
+
+class data_directory : public qt_test {
+protected:
+    void store_data_dir(const QString& path)
+    {
+        QSettings raw(settings_file(), QSettings::NativeFormat);
+        raw.setValue("pathtodatadir", path);
+    }
+    QString base() const { return QString::fromStdString(data_.path()); }
+    temp_dir data_;
+};
+
+// A stored path under a regular file can never be created.
+QString uncreatable_under(const QString& base)
+{
+    QFile blocker(base + "plain-file");
+    blocker.open(QIODevice::WriteOnly);
+    return base + "plain-file/cards/";
+}
+
+}  // namespace
+
+TEST_F(data_directory, a_missing_directory_is_created_without_a_word)
+{
+    store_data_dir(base() + "new-cards/");
+    main_window w;
+    EXPECT_EQ(w.open_data(), 0);
+    EXPECT_TRUE(recorded_messages().empty());
+    EXPECT_TRUE(QFile::exists(base() + "new-cards/lockfile"));
+    EXPECT_EQ(ui().settings_record->pathtodatadir, base() + "new-cards/");
+}
+
+TEST_F(data_directory, an_uncreatable_directory_falls_back_to_the_default_and_says_so)
+{
+    const QString stored = uncreatable_under(base());
+    store_data_dir(stored);
+    main_window w;
+    EXPECT_EQ(w.open_data(), 0);
+    ASSERT_EQ(recorded_messages().size(), 1u);
+    EXPECT_EQ(recorded_messages()[0].title, QStringLiteral("Cannot Access Directory"));
+    EXPECT_EQ(recorded_messages()[0].text,
+        QStringLiteral("Cannot access nor create directory that is set in settings:\n") + stored
+            + QStringLiteral("\n\nUsing default directory:\n") + default_dir());
+    EXPECT_TRUE(recorded_messages()[0].owned);
+    EXPECT_EQ(ui().settings_record->pathtodatadir, default_dir());
+    EXPECT_EQ(db().db_state, DB_OPEN);
+    EXPECT_TRUE(QFile::exists(default_dir() + "lockfile"));
+    EXPECT_FALSE(w.stop_action->isEnabled());
+    EXPECT_FALSE(w.add_button->isHidden());
+}
+
+TEST_F(data_directory, when_the_default_cannot_be_made_either_the_program_ends)
+{
+    store_data_dir(uncreatable_under(base()));
+    // The documents folder is a regular file: nothing can be made in it.
+    QFile documents(QString::fromStdString(home_->path()) + "Documents");
+    ASSERT_TRUE(documents.open(QIODevice::WriteOnly));
+    documents.close();
+    main_window w;
+    EXPECT_EQ(w.open_data(), 1);
+    ASSERT_EQ(recorded_messages().size(), 2u);
+    EXPECT_EQ(recorded_messages()[1].title, QStringLiteral("Directory Not Accessible"));
+    EXPECT_EQ(recorded_messages()[1].text, QStringLiteral("Directory is not accessible."));
+    EXPECT_FALSE(recorded_messages()[1].owned);
+}
+
+TEST_F(data_directory, a_directory_made_but_still_unusable_gives_up_after_the_third_try)
+{
+    // A home so deep that the default directory can be made but is too long to be opened.
+    const std::string home = home_->path();
+    const size_t name_length = 257 - home.size() - 1 - std::string("Documents/cardwrightdb/").size();
+    const std::string deep = home + std::string(name_length, 'h') + "/";
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(deep)));
+    qputenv("HOME", QByteArray::fromStdString(deep.substr(0, deep.size() - 1)));
+    store_data_dir(uncreatable_under(base()));
+    main_window w;
+    EXPECT_EQ(w.open_data(), 1);
+    ASSERT_EQ(recorded_messages().size(), 2u);
+    EXPECT_EQ(recorded_messages()[0].title, QStringLiteral("Cannot Access Directory"));
+    EXPECT_EQ(recorded_messages()[1].text, QStringLiteral("Directory is not accessible, I give up."));
+    EXPECT_TRUE(QDir(QString::fromStdString(deep) + "Documents/cardwrightdb").exists());
+}
+
+TEST_F(data_directory, a_database_held_by_another_copy_is_left_alone)
+{
+    const QString dir = base() + "shared/";
+    ASSERT_TRUE(QDir().mkpath(dir));
+    const std::string lock = (dir + "lockfile").toStdString();
+    const int fd = ::open(lock.c_str(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+    store_data_dir(dir);
+    {
+        main_window w;
+        EXPECT_EQ(w.open_data(), 1);
+        ASSERT_EQ(recorded_messages().size(), 1u);
+        EXPECT_EQ(recorded_messages()[0].title, QStringLiteral("Database In Use"));
+        EXPECT_TRUE(recorded_messages()[0].text.contains(dir));
+        EXPECT_NE(db().db_state, DB_OPEN);
+    }
+    EXPECT_TRUE(QFile::exists(dir + "lockfile"));
+    // Only the log says what happened; no database file was written.
+    EXPECT_EQ(QDir(dir).entryList(QDir::Files, QDir::Name), (QStringList{"error.log", "lockfile"}));
+    ::close(fd);
+}

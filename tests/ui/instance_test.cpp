@@ -1,0 +1,86 @@
+#include <signal.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "support/qt_test_support.h"
+#include "ui/single_instance.h"
+
+namespace {
+
+class instance : public qt_test {};
+
+QString unique_name() { return QStringLiteral("cardwright-test-%1-%2").arg(::getpid()).arg(std::rand()); }
+
+bool wait_for(const std::function<bool()>& condition, int ms = 15000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > ms)
+            return false;
+        QTest::qWait(50);
+    }
+    return true;
+}
+
+}  // namespace
+
+TEST_F(instance, a_second_start_raises_the_first)
+{
+    const QString name = unique_name();
+    single_instance first(name);
+    single_instance second(name);
+    EXPECT_FALSE(second.ask_running_copy());  // nobody listens yet
+    ASSERT_TRUE(first.listen());
+    QSignalSpy raised(&first, &single_instance::raise_requested);
+    EXPECT_TRUE(second.ask_running_copy());
+    EXPECT_TRUE(raised.wait(5000) || raised.count() == 1);
+    EXPECT_EQ(raised.count(), 1);
+
+    // Strangers' bytes are not a request.
+    QLocalSocket stranger;
+    stranger.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
+    stranger.connectToServer(name);
+    ASSERT_TRUE(stranger.waitForConnected(2000));
+    stranger.write(QByteArray(5000, 'x') + "\nraise");
+    stranger.waitForBytesWritten(2000);
+    QTest::qWait(200);
+    EXPECT_EQ(raised.count(), 1);
+}
+
+TEST_F(instance, the_program_keeps_one_copy_and_saves_on_sigterm)
+{
+    const QString home = QString::fromStdString(home_->path());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home);
+    env.insert("XDG_CONFIG_HOME", home + "config");
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    QProcess first;
+    first.setProcessEnvironment(env);
+    first.start(QStringLiteral(CARDWRIGHT_PROGRAM), {});
+    ASSERT_TRUE(first.waitForStarted());
+    ASSERT_TRUE(wait_for([&] { return QFile::exists(default_dir() + "lockfile"); }));
+
+    QProcess second;
+    second.setProcessEnvironment(env);
+    second.start(QStringLiteral(CARDWRIGHT_PROGRAM), {});
+    ASSERT_TRUE(second.waitForFinished(15000));
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_EQ(first.state(), QProcess::Running);
+
+    ::kill(static_cast<pid_t>(first.processId()), SIGTERM);
+    ASSERT_TRUE(first.waitForFinished(15000));
+    EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(first.exitCode(), 0);
+    EXPECT_FALSE(QFile::exists(default_dir() + "lockfile"));
+    QSettings written(home + "config/Cardwright.conf", QSettings::NativeFormat);
+    EXPECT_EQ(written.value("pathtodatadir").toString(), default_dir());
+}

@@ -1,0 +1,246 @@
+#include <sys/file.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QTest>
+
+#include <cmath>
+
+#include "core/choose.h"
+#include "core/lifecycle.h"
+#include "core/statistics.h"
+#include "ui/main_window.h"
+#include "support/qt_test_support.h"
+
+namespace {
+
+class window_test : public qt_test {
+protected:
+    main_window* open_window(int expected_code = 0)
+    {
+        auto* window = new main_window;
+        EXPECT_EQ(window->open_data(), expected_code);
+        return window;
+    }
+};
+
+item* add_item_due_on(uint16_t day)
+{
+    item* e = new_item();
+    e->question = "q";
+    e->answer = "a";
+    e->tmtrpt = day;
+    insert_scheduled(e);
+    ++db().item_count;
+    return e;
+}
+
+QString status_of(const main_window* w) { return w->question_box->toPlainText(); }
+
+}  // namespace
+
+TEST_F(window_test, a_fresh_start_shows_the_main_screen_with_only_add_enabled)
+{
+    main_window* w = open_window();
+    EXPECT_TRUE(recorded_messages().empty());
+    // The default directory did not exist: it was made, silently.
+    EXPECT_TRUE(QFile::exists(default_dir() + "lockfile"));
+    EXPECT_EQ(db().db_state, DB_OPEN);
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("Cardwright"));
+    EXPECT_EQ(ui().screen_mode, mode_main);
+    for (QPushButton* b : {w->review_button, w->add_button, w->queue_button, w->force_button})
+        EXPECT_FALSE(b->isHidden()) << b->text().toStdString();
+    EXPECT_TRUE(w->add_button->isEnabled());
+    EXPECT_FALSE(w->review_button->isEnabled());
+    EXPECT_FALSE(w->queue_button->isEnabled());
+    EXPECT_FALSE(w->force_button->isEnabled());
+    EXPECT_EQ(w->review_button->text(), QStringLiteral("Go through scheduled reviews"));
+    EXPECT_EQ(w->review_button->property("control_id").toInt(), 21);
+    EXPECT_TRUE(w->answer_box->isHidden());
+    EXPECT_TRUE(w->ok_button->isHidden());
+    for (QPushButton* b : w->grade_buttons)
+        EXPECT_TRUE(b->isHidden());
+    EXPECT_EQ(w->grade_buttons[3]->text(), QStringLiteral("3"));
+    EXPECT_FALSE(w->stop_action->isEnabled());
+    EXPECT_FALSE(w->skip_action->isEnabled());
+    EXPECT_EQ(w->stop_action->text(), QStringLiteral("  Stop  "));
+    EXPECT_TRUE(status_of(w).startsWith(QStringLiteral("MobileCardwright PPC_1.3.9\nReviews for today: 0\n")));
+}
+
+TEST_F(window_test, with_items_none_due_only_forced_reviews_and_the_queue_open)
+{
+    main_window* w = open_window();
+    // Due long after today, whatever today's day number is.
+    add_item_due_on(static_cast<uint16_t>(day_number(0) + 300));
+    append_pending(new_pending_item());
+    show_main_screen();
+    EXPECT_EQ(count_due(0, nullptr), 0u);
+    EXPECT_TRUE(w->force_button->isEnabled());
+    EXPECT_FALSE(w->review_button->isEnabled());
+    EXPECT_TRUE(w->queue_button->isEnabled());
+    EXPECT_TRUE(w->add_button->isEnabled());
+    EXPECT_TRUE(status_of(w).contains(QStringLiteral("Queue: 1\n")));
+}
+
+TEST_F(window_test, status_text_with_and_without_a_message)
+{
+    statistics stats;
+    stats.case_count = 962;
+    stats.test_error = 2.39f;
+    EXPECT_EQ(format_status_text(std::nullopt, 3, 120, 4, 17, stats),
+        QStringLiteral("MobileCardwright PPC_1.3.9\r\nReviews for today: 3\r\nTotal items: 120\r\nQueue: 4\r\nDays: "
+                       "17\r\nANN state: OK; cases: 962"));
+    stats.test_error = 2.4f;
+    EXPECT_TRUE(format_status_text(std::nullopt, 0, 0, 0, 0, stats).endsWith(QStringLiteral("High TestError!; cases: 962")));
+    stats.test_error = std::nanf("");
+    EXPECT_TRUE(format_status_text(std::nullopt, 0, 0, 0, 0, stats).contains(QStringLiteral("High TestError!")));
+    EXPECT_EQ(format_status_text(QStringLiteral("No more scheduled reviews."), 0, 4000000000u, 2, 65535, stats),
+        QStringLiteral("No more scheduled reviews.\r\nReviews for today: 0\r\nTotal items: 4000000000\r\nQueue: "
+                       "2\r\nDays: 65535"));
+    // The status buffer holds 255 characters.
+    EXPECT_EQ(format_status_text(QString(300, QLatin1Char('m')), 0, 0, 0, 0, stats).size(), 255);
+
+    main_window* w = open_window();
+    show_main_screen(QStringLiteral("No more items."));
+    EXPECT_EQ(status_of(w), QStringLiteral("No more items.\nReviews for today: 0\nTotal items: 0\nQueue: 0\nDays: 0"));
+}
+
+TEST_F(window_test, layout_follows_the_client_area)
+{
+    const main_layout l = compute_layout(241, 400, 0);
+    const int xs[] = {0, 41, 81, 121, 161, 201};
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(l.grades[i].x(), xs[i]) << i;
+        EXPECT_EQ(l.grades[i].width(), i == 0 ? 41 : 40) << i;
+        EXPECT_EQ(l.grades[i].y(), 370);
+        EXPECT_EQ(l.grades[i].height(), 30);
+    }
+    EXPECT_EQ(l.question, QRect(0, 0, 241, 185));
+    EXPECT_EQ(l.answer, QRect(0, 185, 241, 185));
+    // band = (185 + 30) / 4 = 53; the last button takes what remains.
+    EXPECT_EQ(l.main_buttons[0], QRect(0, 185, 241, 53));
+    EXPECT_EQ(l.main_buttons[1], QRect(0, 238, 241, 53));
+    EXPECT_EQ(l.main_buttons[2], QRect(0, 291, 241, 53));
+    EXPECT_EQ(l.main_buttons[3], QRect(0, 344, 241, 56));
+    EXPECT_EQ(l.ok, QRect(0, 370, 241, 30));
+
+    main_window* w = open_window();
+    w->resize(300, 500);
+    w->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    for (const QSize size : {QSize(241, 400), QSize(420, 700)}) {
+        w->resize(size.width(), size.height() + w->menuBar()->sizeHint().height());
+        QApplication::processEvents();
+        const QSize client = w->centralWidget()->size();
+        const main_layout expected = compute_layout(client.width(), client.height(), 0);
+        EXPECT_EQ(w->answer_box->geometry(), expected.answer);
+        EXPECT_EQ(w->review_button->geometry().y(), client.height() / 2 - 15);
+        EXPECT_EQ(w->force_button->geometry(), expected.main_buttons[3]);
+        EXPECT_EQ(w->grade_buttons[5]->geometry(), expected.grades[5]);
+        EXPECT_EQ(w->ok_button->geometry(), expected.ok);
+    }
+}
+
+TEST_F(window_test, keyboard_rules_on_the_main_screen_and_the_review_modes)
+{
+    main_window* w = open_window();
+    w->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    QWidget* client = w->centralWidget();
+    client->setFocus();
+
+    // Digits do nothing while no grade button is shown; Escape and Delete do nothing here.
+    for (int key : {Qt::Key_0, Qt::Key_5, Qt::Key_9, Qt::Key_Escape, Qt::Key_Delete})
+        QTest::keyClick(client, static_cast<Qt::Key>(key));
+    EXPECT_EQ(ui().screen_mode, mode_main);
+    EXPECT_TRUE(recorded_messages().empty());
+
+    // In a review mode Delete asks first; keys typed into a box stay in the box.
+    ui().screen_mode = mode_scheduled;
+    w->question_box->setFocus();
+    QTest::keyClick(w->question_box, Qt::Key_Delete);
+    QTest::keyClick(w->question_box, Qt::Key_Escape);
+    EXPECT_TRUE(recorded_messages().empty());
+    EXPECT_EQ(ui().screen_mode, mode_scheduled);
+
+    client->setFocus();
+    QTest::keyClick(client, Qt::Key_Delete);
+    ASSERT_EQ(recorded_messages().size(), 1u);
+    EXPECT_EQ(recorded_messages()[0].title, QStringLiteral("Deleting Item"));
+    EXPECT_EQ(recorded_messages()[0].text, QStringLiteral("Do you want to delete currently visible item?"));
+    EXPECT_EQ(recorded_messages()[0].buttons, message_buttons::yes_no);
+    EXPECT_TRUE(recorded_messages()[0].owned);
+
+    // Escape leaves any review mode for the main screen.
+    hide_main_buttons();
+    set_stop_enabled(true);
+    w->answer_box->show();
+    w->setWindowTitle(QStringLiteral("Cardwright (3)"));
+    QTest::keyClick(client, Qt::Key_Escape);
+    EXPECT_EQ(ui().screen_mode, mode_main);
+    EXPECT_FALSE(w->review_button->isHidden());
+    EXPECT_TRUE(w->answer_box->isHidden());
+    EXPECT_FALSE(w->stop_action->isEnabled());
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("Cardwright"));
+    EXPECT_EQ(recorded_messages().size(), 1u);
+}
+
+TEST_F(window_test, grade_and_ok_clicks_closer_than_300_ms_are_ignored)
+{
+    static uint32_t now = 0;
+    main_window* w = open_window();
+    ui().tick_count = [] { return now; };
+    now = 5000;
+    w->run_command(12);
+    EXPECT_EQ(ui().last_click_time, 5000u);
+    now = 5299;
+    w->run_command(13);
+    EXPECT_EQ(ui().last_click_time, 5000u);
+    now = 5300;
+    w->run_command(10);
+    EXPECT_EQ(ui().last_click_time, 5300u);
+    now = 5600;  // OK needs more than 300 ms
+    w->run_command(25);
+    EXPECT_EQ(ui().last_click_time, 5300u);
+    now = 5601;
+    w->run_command(25);
+    EXPECT_EQ(ui().last_click_time, 5601u);
+}
+
+TEST_F(window_test, tap_and_hold_on_a_main_button_asks_for_categories)
+{
+    main_window* w = open_window();
+    add_item_due_on(0);
+    show_main_screen();
+    w->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    QTest::mouseClick(w->force_button, Qt::RightButton);
+    EXPECT_EQ(ui().ask_categories_forced, 1);
+    QTest::mouseClick(w->force_button, Qt::LeftButton);
+    EXPECT_EQ(ui().ask_categories_forced, 0);
+    EXPECT_EQ(ui().ask_categories_scheduled, 0);
+}
+
+TEST_F(window_test, box_fonts_come_from_the_settings)
+{
+    {
+        QSettings raw(settings_file(), QSettings::NativeFormat);
+        raw.setValue("qfontsize", -20);
+        raw.setValue("qcleartype", 0);
+        raw.setValue("afontface", "DejaVu Serif");
+        raw.setValue("acleartype", 1);
+    }
+    main_window* w = open_window();
+    EXPECT_EQ(w->question_box->font().pixelSize(), 20);
+    EXPECT_TRUE(w->question_box->font().styleStrategy() & QFont::NoAntialias);
+    EXPECT_EQ(w->answer_box->font().families().value(0), QStringLiteral("DejaVu Serif"));
+    EXPECT_TRUE(w->answer_box->font().styleStrategy() & QFont::PreferAntialias);
+}

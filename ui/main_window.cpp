@@ -1,0 +1,563 @@
+#include "ui/main_window.h"
+
+#include <sys/stat.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QInputMethod>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyleHints>
+
+#include <algorithm>
+#include <cmath>
+
+#include "ann/ann_files.h"
+#include "core/choose.h"
+#include "core/lifecycle.h"
+#include "core/statistics.h"
+#include "resources/ids.h"
+#include "settings/dialogs.h"
+#include "ui/screens.h"
+
+namespace {
+
+constexpr int row_height = 30;
+constexpr uint32_t double_tap_ms = 300;
+
+int close_database(int flag) { return ui().close_database ? ui().close_database(flag) : ma_deinit(flag); }
+
+// ma_init on the UTF-8 form of the path; a path too long for it counts as not accessible.
+int open_directory(const QString& path)
+{
+    const char* utf8 = to_utf8(path);
+    if (utf8[0] == '\0')
+        return MA_INIT_DIR_NOT_ACCESSIBLE;
+    return ma_init(utf8);
+}
+
+// The path as stored, then without its last character (the final separator).
+bool create_directory(const QString& path)
+{
+    if (::mkdir(to_utf8(path), 0777) == 0)
+        return true;
+    return !path.isEmpty() && ::mkdir(to_utf8(path.chopped(1)), 0777) == 0;
+}
+
+// The font of a box from the system font and the settings.
+void apply_box_font(QWidget* box, int32_t size, const QString& face, uint32_t cleartype)
+{
+    QFont font = QApplication::font();
+    // "Not chosen yet" keeps the desktop's own rendering; off and on are the user's choice.
+    if (cleartype == 1)
+        font.setStyleStrategy(QFont::PreferAntialias);
+    else if (cleartype == 0)
+        font.setStyleStrategy(QFont::NoAntialias);
+    if (size != 0) {
+        font.setPixelSize(std::max(1, static_cast<int>(std::min<int64_t>(std::abs(static_cast<int64_t>(size)), 512))));
+        font.setWeight(QFont::Normal);
+    }
+    if (!face.isEmpty())
+        font.setFamilies({face});
+    box->setFont(font);
+}
+
+bool is_digit_key(int key) { return key >= Qt::Key_0 && key <= Qt::Key_9; }
+
+}  // namespace
+
+main_layout compute_layout(int width, int height, int left)
+{
+    main_layout l;
+    const int half = height / 2 - 15;
+    l.question = QRect(left, 0, width, half);
+    l.answer = QRect(left, half, width, half);
+    const int band = (half + 30) / 4;
+    for (int i = 0; i < 3; ++i)
+        l.main_buttons[i] = QRect(left, half + i * band, width, band);
+    l.main_buttons[3] = QRect(left, half + 3 * band, width, half + 30 - 3 * band);
+    l.ok = QRect(left, height - row_height, width, row_height);
+    const int cell = (width - left) / 6;
+    const int rest = (width - left) % 6;
+    for (int i = 0; i < 6; ++i)
+        l.grades[i] = QRect(left + i * cell + (i > 0 ? rest : 0), height - row_height, cell + (i == 0 ? rest : 0), row_height);
+    return l;
+}
+
+QString format_status_text(const std::optional<QString>& message, unsigned due, uint32_t total, uint32_t queue,
+    uint16_t days, const statistics& stats)
+{
+    QString text;
+    if (message) {
+        text = QStringLiteral("%1\r\nReviews for today: %2\r\nTotal items: %3\r\nQueue: %4\r\nDays: %5")
+                   .arg(*message)
+                   .arg(static_cast<int>(due))
+                   .arg(total)
+                   .arg(static_cast<int>(queue))
+                   .arg(days);
+    } else {
+        // Not "less than" also catches an error that is not a number.
+        const bool ann_ok = stats.test_error < 2.4f;
+        text = QStringLiteral(
+            "MobileCardwright %1\r\nReviews for today: %2\r\nTotal items: %3\r\nQueue: %4\r\nDays: %5\r\nANN state: %6; cases: %7")
+                   .arg(QStringLiteral("PPC_1.3.9"))
+                   .arg(static_cast<int>(due))
+                   .arg(total)
+                   .arg(static_cast<int>(queue))
+                   .arg(days)
+                   .arg(ann_ok ? QStringLiteral("OK") : QStringLiteral("High TestError!"))
+                   .arg(static_cast<int>(stats.case_count));
+    }
+    return text.left(255);
+}
+
+main_window::main_window()
+{
+    ui().window = this;
+    setWindowTitle(QStringLiteral("Cardwright"));
+    setWindowIcon(program_icon());
+    setObjectName(QStringLiteral("MobileCardwright"));
+    create_menu_bar();
+    size_to_screen();
+
+    ui().settings_record = std::make_unique<settings>();
+    load_settings(ui().settings_record.get());
+    if (!ui().settings_record->window_geometry.isEmpty())
+        restoreGeometry(ui().settings_record->window_geometry);
+
+    create_controls();
+    set_stop_enabled(false);
+    set_skip_enabled(false);
+}
+
+main_window::~main_window()
+{
+    if (ui().window == this)
+        ui().window = nullptr;
+}
+
+void main_window::create_menu_bar()
+{
+    QMenuBar* bar = menuBar();
+    auto add = [this](QWidget* menu_or_bar, const QString& text, int id) {
+        auto* action = new QAction(text, this);
+        action->setData(id);
+        connect(action, &QAction::triggered, this, [this, id] { run_command(id); });
+        menu_or_bar->addAction(action);
+        return action;
+    };
+    QMenu* file = bar->addMenu(QStringLiteral("File"));
+    add(file, QStringLiteral("Settings..."), cmd_settings);
+    add(file, QStringLiteral("Fonts..."), cmd_fonts);
+    QAction* exit = add(file, QStringLiteral("Exit"), cmd_exit);
+    exit->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Q), QKeySequence(Qt::ALT | Qt::Key_F4)});
+    QMenu* help = bar->addMenu(QStringLiteral("Help"));
+    QAction* about = add(help, QStringLiteral("About"), cmd_about);
+    about->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Slash));
+    stop_action = add(bar, QStringLiteral("  Stop  "), cmd_stop);
+    skip_action = add(bar, QStringLiteral("  Skip  "), cmd_skip);
+    stop_action->setObjectName(QStringLiteral("stop_action"));
+    skip_action->setObjectName(QStringLiteral("skip_action"));
+}
+
+void main_window::size_to_screen()
+{
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) {
+        resize(480, 720);
+        return;
+    }
+    const QRect area = screen->availableGeometry();
+    setMinimumSize(std::min(200, area.width()), std::min(240, area.height()));
+    if (area.width() < 480 || area.height() < 600) {
+        // A handheld-sized screen: take all of it, as the program always did.
+        setGeometry(area);
+        return;
+    }
+    // A desktop: a portrait window of a comfortable reading size, centred.
+    const int height = std::min(area.height() * 85 / 100, 820);
+    const int width = std::min(area.width(), height * 5 / 8);
+    setGeometry(QRect(area.center().x() - width / 2, area.center().y() - height / 2, width, height));
+}
+
+QPushButton* main_window::make_button(const QString& text, int id, const char* name)
+{
+    auto* button = new QPushButton(text, centralWidget());
+    button->setObjectName(QLatin1String(name));
+    button->setProperty("control_id", id);
+    button->hide();
+    connect(button, &QPushButton::clicked, this, [this, id] { run_command(id); });
+    return button;
+}
+
+void main_window::create_controls()
+{
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client_area"));
+    // The window itself takes the keys when no control has the focus.
+    client->setFocusPolicy(Qt::StrongFocus);
+    setCentralWidget(client);
+    client->installEventFilter(this);
+
+    const settings* s = ui().settings_record.get();
+    question_box = new QPlainTextEdit(client);
+    question_box->setObjectName(QStringLiteral("question_box"));
+    question_box->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    apply_box_font(question_box, s ? s->qfontsize : 0, s ? s->qfontface : QString(), s ? s->qcleartype : 2);
+    answer_box = new QPlainTextEdit(client);
+    answer_box->setObjectName(QStringLiteral("answer_box"));
+    apply_box_font(answer_box, s ? s->afontsize : 0, s ? s->afontface : QString(), s ? s->acleartype : 2);
+    answer_box->hide();
+    question_box->installEventFilter(this);
+    answer_box->installEventFilter(this);
+
+    review_button = make_button(QStringLiteral("Go through scheduled reviews"), id_review_button, "review_button");
+    add_button = make_button(QStringLiteral("Add new items"), id_add_button, "add_button");
+    queue_button = make_button(QStringLiteral("Add items from queue"), id_queue_button, "queue_button");
+    force_button = make_button(QStringLiteral("Force reviews"), id_force_button, "force_button");
+    for (QPushButton* b : {review_button, queue_button, force_button})
+        b->installEventFilter(this);
+    for (int i = 0; i < 6; ++i) {
+        const QByteArray name = "grade_button_" + QByteArray::number(i);
+        grade_buttons[i] = make_button(QString::number(i), id_grade_first + i, name.constData());
+    }
+    ok_button = make_button(QStringLiteral("OK"), id_ok_button, "ok_button");
+    layout_main_window(this);
+    client->setFocus();
+}
+
+int main_window::check_data_directory()
+{
+    settings* s = ui().settings_record.get();
+    QString path = s ? s->pathtodatadir : default_data_dir();
+    int result = open_directory(path);
+    if (result & MA_INIT_DIR_NOT_ACCESSIBLE) {
+        if (!create_directory(path)) {
+            const QString old_path = path;
+            path = default_data_dir();
+            if (s)
+                s->pathtodatadir = path;
+            show_message(this, QStringLiteral("Cannot Access Directory"),
+                QStringLiteral("Cannot access nor create directory that is set in settings:\n%1\n\nUsing default "
+                               "directory:\n%2")
+                    .arg(old_path, path));
+        }
+        close_database(0);
+        result = open_directory(path);
+        if (result & MA_INIT_DIR_NOT_ACCESSIBLE) {
+            if (!create_directory(path)) {
+                show_message(nullptr, QStringLiteral("Directory Not Accessible"),
+                    QStringLiteral("Directory is not accessible."));
+                return 1;
+            }
+            // The failed opening is closed first: opening over it would lock against itself.
+            close_database(0);
+            result = open_directory(path);
+            if (result & MA_INIT_DIR_NOT_ACCESSIBLE) {
+                show_message(nullptr, QStringLiteral("Directory Not Accessible"),
+                    QStringLiteral("Directory is not accessible, I give up."));
+                return 1;
+            }
+        }
+    }
+    if (result & MA_INIT_HELD_BY_OTHER) {
+        // Another copy holds the database; it is left alone so that the other copy's work is kept.
+        show_message(this, QStringLiteral("Database In Use"),
+            QStringLiteral("Another copy of Cardwright is using the database in:\n%1\n\nClose it and start "
+                           "Cardwright again.")
+                .arg(path));
+        return 1;
+    }
+    return 0;
+}
+
+int main_window::open_data()
+{
+    if (const int code = check_data_directory())
+        return code;
+    ma_nn_init();
+    set_status_text(std::nullopt);
+    show_main_buttons();
+    return 0;
+}
+
+void main_window::closing_sequence()
+{
+    if (closed_)
+        return;
+    closed_ = true;
+    write_back_shown_item();
+    QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+    while (close_database(0) == 2) {
+        // Without this the whole session's work would vanish without a word.
+        const message_answer answer = show_message(this, QStringLiteral("Cannot Save Database"),
+            QStringLiteral("The database could not be saved in:\n%1\n\nThe changes of this session will be lost "
+                           "unless it is saved. Try again?")
+                .arg(QString::fromUtf8(db().data_dir.c_str())),
+            message_buttons::retry_cancel);
+        if (answer != message_answer::retry)
+            break;
+    }
+    if (settings* s = ui().settings_record.get()) {
+        s->window_geometry = saveGeometry();
+        save_settings(s);
+        ui().settings_record.reset();
+    }
+}
+
+void main_window::closeEvent(QCloseEvent* event)
+{
+    closing_sequence();
+    event->accept();
+}
+
+uint8_t* main_window::ask_flag_of(QObject* button)
+{
+    if (button == review_button)
+        return &ui().ask_categories_scheduled;
+    if (button == queue_button)
+        return &ui().ask_categories_queue;
+    if (button == force_button)
+        return &ui().ask_categories_forced;
+    return nullptr;
+}
+
+bool main_window::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == centralWidget() && event->type() == QEvent::Resize) {
+        layout_main_window(this);
+    } else if (watched == question_box || watched == answer_box) {
+        if (event->type() == QEvent::FocusIn)
+            watched == question_box ? question_focus_gained() : answer_focus_gained();
+        else if (event->type() == QEvent::FocusOut)
+            watched == question_box ? question_focus_lost() : answer_focus_lost();
+    } else if (uint8_t* flag = ask_flag_of(watched)) {
+        // Tap-and-hold stands for a right click or a long press; either way the button clicks.
+        if (event->type() == QEvent::MouseButtonPress) {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            *flag = 0;
+            press_started_ = tick_count_ms();
+            if (mouse->button() == Qt::RightButton) {
+                *flag = 1;
+                static_cast<QPushButton*>(watched)->click();
+                return true;
+            }
+        } else if (event->type() == QEvent::MouseButtonRelease) {
+            const auto held = static_cast<uint32_t>(tick_count_ms() - press_started_);
+            if (held >= static_cast<uint32_t>(QGuiApplication::styleHints()->mousePressAndHoldInterval()))
+                *flag = 1;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void main_window::run_command(int id)
+{
+    window_state& w = ui();
+    if (id >= id_grade_first && id <= id_grade_last) {
+        // A second tap within 300 ms is a double tap, not a second grade.
+        const uint32_t now = tick_count_ms();
+        if (w.last_click_time == 0 || now - w.last_click_time >= double_tap_ms) {
+            grade_or_add(id - id_grade_first);
+            ui().last_click_time = now;
+        }
+        return;
+    }
+    switch (id) {
+    case id_review_button:
+        start_review_screen(mode_scheduled);
+        break;
+    case id_add_button:
+        start_add_screen();
+        break;
+    case id_queue_button:
+        if (pending_count() != 0)
+            start_review_screen(mode_queue);
+        break;
+    case id_force_button:
+        start_review_screen(mode_forced);
+        break;
+    case id_ok_button: {
+        const uint32_t now = tick_count_ms();
+        if (w.last_click_time == 0 || now - w.last_click_time > double_tap_ms) {
+            reveal_answer();
+            ui().last_click_time = now;
+        }
+        break;
+    }
+    case cmd_exit:
+        write_back_shown_item();
+        close();
+        break;
+    case cmd_about: {
+        about_dialog dialog(this);
+        dialog.exec();
+        layout_main_window(this);
+        break;
+    }
+    case cmd_settings: {
+        settings_dialog dialog(w.settings_record.get(), this);
+        dialog.exec();
+        layout_main_window(this);
+        break;
+    }
+    case cmd_fonts: {
+        fonts_dialog dialog(w.settings_record.get(), question_box, answer_box, this);
+        dialog.exec();
+        layout_main_window(this);
+        break;
+    }
+    case cmd_stop:
+        if (QInputMethod* input = QGuiApplication::inputMethod())
+            input->hide();
+        show_main_screen();
+        break;
+    case cmd_skip:
+        skip_item();
+        break;
+    default:
+        break;
+    }
+}
+
+void main_window::keyPressEvent(QKeyEvent* event)
+{
+    // Keys typed into a box belong to the box, even those it has no use for.
+    QWidget* focus = QApplication::focusWidget();
+    const bool in_box = focus && (focus == question_box || focus == answer_box || question_box->isAncestorOf(focus)
+                                     || answer_box->isAncestorOf(focus));
+    if (in_box || (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
+        QMainWindow::keyPressEvent(event);
+        return;
+    }
+    handle_key(event->key());
+    event->accept();
+}
+
+void main_window::handle_key(int key)
+{
+    window_state& w = ui();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space || key == Qt::Key_Select) {
+        if (!ok_button->isHidden()) {
+            reveal_answer();
+            return;
+        }
+        if (w.screen_mode == mode_main) {
+            start_review_screen(mode_scheduled);
+            return;
+        }
+    } else if (is_digit_key(key) && !grade_buttons[0]->isHidden()) {
+        const int digit = key - Qt::Key_0;
+        if (digit <= 5)
+            grade_or_add(digit);
+        return;
+    }
+    if (w.screen_mode != mode_main && key == Qt::Key_Escape) {
+        show_main_screen();
+        return;
+    }
+    if (key == Qt::Key_Delete
+        && (w.screen_mode == mode_scheduled || w.screen_mode == mode_queue || w.screen_mode == mode_forced)) {
+        if (show_message(this, QStringLiteral("Deleting Item"),
+                QStringLiteral("Do you want to delete currently visible item?"), message_buttons::yes_no)
+            == message_answer::yes)
+            delete_shown_item();
+        return;
+    }
+    if (key == Qt::Key_Insert && w.screen_mode == mode_main)
+        start_add_screen();
+}
+
+void layout_main_window(main_window* window)
+{
+    if (!window || !window->question_box)
+        return;
+    const QWidget* client = window->centralWidget();
+    const main_layout l = compute_layout(client->width(), client->height(), 0);
+    auto place = [](QWidget* control, const QRect& r) {
+        control->setGeometry(r.x(), r.y(), std::max(0, r.width()), std::max(0, r.height()));
+    };
+    place(window->question_box, l.question);
+    place(window->answer_box, l.answer);
+    place(window->review_button, l.main_buttons[0]);
+    place(window->add_button, l.main_buttons[1]);
+    place(window->queue_button, l.main_buttons[2]);
+    place(window->force_button, l.main_buttons[3]);
+    place(window->ok_button, l.ok);
+    for (int i = 0; i < 6; ++i)
+        place(window->grade_buttons[i], l.grades[i]);
+}
+
+void set_status_text(const std::optional<QString>& message)
+{
+    main_window* window = ui().window;
+    if (!window)
+        return;
+    statistics stats;
+    compute_statistics(&stats);
+    const QString text = format_status_text(message, count_due(0, nullptr), stats.item_count, pending_count(),
+        stats.today, stats);
+    // The boxes end lines with a line feed alone.
+    window->question_box->setPlainText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+}
+
+void show_main_buttons()
+{
+    main_window* window = ui().window;
+    if (!window)
+        return;
+    for (QPushButton* b : {window->review_button, window->add_button, window->queue_button, window->force_button})
+        b->show();
+    const bool has_items = db().head != nullptr;
+    window->force_button->setEnabled(has_items);
+    window->review_button->setEnabled(has_items && count_due(0, nullptr) != 0);
+    window->queue_button->setEnabled(pending_count() >= 1);
+}
+
+void hide_main_buttons()
+{
+    main_window* window = ui().window;
+    if (!window)
+        return;
+    for (QPushButton* b : {window->review_button, window->add_button, window->queue_button, window->force_button})
+        b->hide();
+}
+
+void set_stop_enabled(bool on)
+{
+    if (ui().window)
+        ui().window->stop_action->setEnabled(on);
+}
+
+void set_skip_enabled(bool on)
+{
+    if (ui().window)
+        ui().window->skip_action->setEnabled(on);
+}
+
+void show_main_screen(const std::optional<QString>& message)
+{
+    main_window* window = ui().window;
+    if (!window)
+        return;
+    write_back_shown_item();
+    ui().screen_mode = mode_main;
+    window->ok_button->hide();
+    for (QPushButton* b : window->grade_buttons)
+        b->hide();
+    set_status_text(message);
+    window->answer_box->hide();
+    set_skip_enabled(false);
+    set_stop_enabled(false);
+    show_main_buttons();
+    window->setWindowTitle(QStringLiteral("Cardwright"));
+    // Hidden controls drop the focus; the window takes the keys again.
+    QWidget* focus = QApplication::focusWidget();
+    if (!focus || !focus->isVisible())
+        window->centralWidget()->setFocus();
+}

@@ -1,0 +1,86 @@
+#pragma once
+// The one main window: two text boxes, the four main buttons, the grade row, the OK button
+// and a menu bar with File, Help, "  Stop  " and "  Skip  ".
+#include <QMainWindow>
+#include <QRect>
+
+#include <array>
+#include <cstdint>
+#include <optional>
+
+#include "ui/window_state.h"
+
+class QAction;
+class QPlainTextEdit;
+class QPushButton;
+
+struct statistics;
+
+// Where every control goes in a client area of width × height whose left edge is `left`.
+struct main_layout {
+    QRect question;
+    QRect answer;
+    std::array<QRect, 4> main_buttons;  // review, add, queue, force
+    std::array<QRect, 6> grades;
+    QRect ok;
+};
+main_layout compute_layout(int width, int height, int left);
+
+// The status text of the main screen with CR LF line ends, at most 255 characters.
+QString format_status_text(const std::optional<QString>& message, unsigned due, uint32_t total,
+    uint32_t queue, uint16_t days, const statistics& stats);
+
+class main_window : public QMainWindow {
+    Q_OBJECT
+public:
+    // Steps of the creation sequence up to the data directory: menu bar, size, settings,
+    // controls, fonts, greyed Stop and Skip.
+    main_window();
+    ~main_window() override;
+
+    // Opens the data directory (with its recovery), starts the network and shows the main
+    // screen. 0 when the program can go on, otherwise the exit code to end with.
+    int open_data();
+
+    void run_command(int id);
+    // The closing sequence; runs once, whatever asks for it.
+    void closing_sequence();
+    bool closed() const { return closed_; }
+
+    QPlainTextEdit* question_box = nullptr;
+    QPlainTextEdit* answer_box = nullptr;
+    QPushButton* review_button = nullptr;
+    QPushButton* add_button = nullptr;
+    QPushButton* queue_button = nullptr;
+    QPushButton* force_button = nullptr;
+    std::array<QPushButton*, 6> grade_buttons{};
+    QPushButton* ok_button = nullptr;
+    QAction* stop_action = nullptr;
+    QAction* skip_action = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void create_menu_bar();
+    void size_to_screen();
+    void create_controls();
+    QPushButton* make_button(const QString& text, int id, const char* name);
+    int check_data_directory();
+    void handle_key(int key);
+    uint8_t* ask_flag_of(QObject* button);
+
+    bool closed_ = false;
+    bool press_held_ = false;
+    uint64_t press_started_ = 0;
+};
+
+void layout_main_window(main_window* window);
+void show_main_screen(const std::optional<QString>& message = std::nullopt);
+void set_status_text(const std::optional<QString>& message);
+void show_main_buttons();
+void hide_main_buttons();
+void set_stop_enabled(bool on);
+void set_skip_enabled(bool on);

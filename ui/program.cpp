@@ -1,0 +1,61 @@
+#include "ui/program.h"
+
+#include <QApplication>
+#include <QSessionManager>
+
+#include "settings/dialogs.h"
+#include "ui/main_window.h"
+#include "ui/signal_bridge.h"
+#include "ui/single_instance.h"
+
+namespace {
+
+// Dialogs still open store what they show before the window closes and saves.
+void close_everything(main_window& window)
+{
+    for (int guard = 0; guard < 16; ++guard) {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || modal == &window)
+            break;
+        modal->close();
+    }
+    window.close();
+}
+
+void bring_to_front(main_window& window)
+{
+    window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
+    window.show();
+    window.raise();
+    window.activateWindow();
+}
+
+}  // namespace
+
+int run_program(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QGuiApplication::setDesktopFileName(QStringLiteral("cardwright"));
+    QApplication::setWindowIcon(program_icon());
+
+    single_instance instance(instance_name());
+    if (instance.ask_running_copy())
+        return 0;
+    if (!instance.listen() && instance.ask_running_copy())
+        return 0;  // another copy started at the same moment and won
+
+    signal_bridge bridge;
+    main_window window;
+    if (const int code = window.open_data())
+        return code;
+
+    QObject::connect(&instance, &single_instance::raise_requested, &window, [&window] { bring_to_front(window); });
+    QObject::connect(&bridge, &signal_bridge::termination_requested, &window,
+        [&window](int) { close_everything(window); });
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
+        [&window](QSessionManager&) { close_everything(window); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, [&window] { window.closing_sequence(); });
+
+    window.show();
+    return QApplication::exec();
+}

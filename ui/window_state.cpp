@@ -1,0 +1,49 @@
+#include "ui/window_state.h"
+
+#include <QMessageBox>
+
+#include <ctime>
+
+window_state& ui()
+{
+    static window_state state;
+    return state;
+}
+
+void reset_window_state() { ui() = window_state{}; }
+
+message_answer show_message(QWidget* owner, const QString& title, const QString& text, message_buttons buttons)
+{
+    if (ui().message_box)
+        return ui().message_box(owner, title, text, buttons);
+    switch (buttons) {
+    case message_buttons::ok:
+        QMessageBox::information(owner, title, text, QMessageBox::Ok);
+        return message_answer::ok;
+    case message_buttons::yes_no:
+        return QMessageBox::question(owner, title, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes
+            ? message_answer::yes
+            : message_answer::no;
+    case message_buttons::retry_cancel:
+        return QMessageBox::warning(owner, title, text, QMessageBox::Retry | QMessageBox::Cancel)
+                == QMessageBox::Retry
+            ? message_answer::retry
+            : message_answer::cancel;
+    }
+    return message_answer::cancel;
+}
+
+uint32_t tick_count_ms()
+{
+    if (ui().tick_count)
+        return ui().tick_count();
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<uint32_t>(static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u);
+}
+
+category_filter current_filter()
+{
+    const auto& selection = ui().category_selection;
+    return selection && !selection->empty() ? selection->data() : nullptr;
+}
