@@ -68,8 +68,15 @@ header_result read_header(char* line, FILE* file, const char* path)
         }
         if (!root_seen) {
             char* root = std::strstr(pos, "<cardwright");
-            if (!root)
+            if (!root) {
+                // Only the old form was ever written with this root; without the hand-over
+                // such a file could never be read.
+                if (std::strstr(pos, "<cardix")) {
+                    write_log("WARNING: old (pre CW-1-3) elements.xml file detected, will read using old routines\n");
+                    return header_result::old_form;
+                }
                 continue;
+            }
             root_seen = true;
             pos = root + std::strlen("<cardwright");
         }

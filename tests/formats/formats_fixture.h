@@ -6,6 +6,7 @@
 
 #include "core/database.h"
 #include "core/lifecycle.h"
+#include "formats/xml.h"
 #include "support/test_support.h"
 
 class formats_test : public clean_state_test {
