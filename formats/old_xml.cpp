@@ -35,22 +35,22 @@ bool read_old_header(char* line, FILE* file, const char* path)
             pos = line + 4;
         }
         if (in_comment) {
-            char* end = std::strstr(pos, "-->");
+            char* end = find_text(pos, "-->");
             if (!end)
                 continue;
             in_comment = false;
             pos = end + 3;
         }
         if (!root_seen) {
-            if (char* root = std::strstr(pos, "<cardwright"))
+            if (char* root = find_text(pos, "<cardwright"))
                 pos = root + std::strlen("<cardwright");
-            else if (char* old_root = std::strstr(pos, "<cardix"))
+            else if (char* old_root = find_text(pos, "<cardix"))
                 pos = old_root + std::strlen("<cardix");
             else
                 continue;
             root_seen = true;
         }
-        if (char* version_text = std::strstr(pos, " core_version=")) {
+        if (char* version_text = find_text(pos, " core_version=")) {
             pos = version_text + std::strlen(" core_version=");
             const uint32_t version = read_a_number(pos);
             if (version > newest_old_version) {
@@ -60,7 +60,7 @@ bool read_old_header(char* line, FILE* file, const char* path)
                 return false;
             }
         }
-        if (char* start = std::strstr(pos, " time_of_start=")) {
+        if (char* start = find_text(pos, " time_of_start=")) {
             db().time_of_start = read_a_number(start + std::strlen(" time_of_start="));
             return true;
         }
@@ -74,9 +74,9 @@ bool read_old_header(char* line, FILE* file, const char* path)
 char* read_old_category(char* pos)
 {
     uint32_t colour = 0;
-    if (char* bgcolor = std::strstr(pos, "bgcolor="))
+    if (char* bgcolor = find_text(pos, "bgcolor="))
         colour = read_a_number(bgcolor);
-    char* name = std::strstr(pos, "name=");
+    char* name = find_text(pos, "name=");
     if (!name) {
         write_log("WARNING: a <category> without name= in elements.xml is ignored.\n");
         return nullptr;
@@ -142,7 +142,7 @@ char* read_old_attributes(char* pos, int* counter, item** record, bool* ctgr_see
 {
     while (*counter <= item_attribute_count) {
         const char* text = item_attributes[*counter - 1];
-        char* found = std::strstr(pos, text);
+        char* found = find_text(pos, text);
         if (!found)
             break;
         pos = found + std::strlen(text);
@@ -189,16 +189,16 @@ int load_old_xml(const char* path)
     while (read_line(line, sizeof line, file)) {
         char* pos = line;
         if (counter == 0) {
-            if (char* element = std::strstr(pos, "<category ")) {
+            if (char* element = find_text(pos, "<category ")) {
                 pos = read_old_category(element + std::strlen("<category "));
                 if (!pos)
                     continue;
             }
-            if (std::strstr(pos, "</cardwright>")) {
+            if (find_text(pos, "</cardwright>")) {
                 complete = true;
                 continue;
             }
-            if (!std::strstr(pos, "<item "))
+            if (!find_text(pos, "<item "))
                 continue;
             counter = 1;
         }

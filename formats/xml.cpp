@@ -60,18 +60,18 @@ header_result read_header(char* line, FILE* file, const char* path)
             pos = line + 4;
         }
         if (in_comment) {
-            char* end = std::strstr(pos, "-->");
+            char* end = find_text(pos, "-->");
             if (!end)
                 continue;
             in_comment = false;
             pos = end + 3;
         }
         if (!root_seen) {
-            char* root = std::strstr(pos, "<cardwright");
+            char* root = find_text(pos, "<cardwright");
             if (!root) {
                 // Only the old form was ever written with this root; without the hand-over
                 // such a file could never be read.
-                if (std::strstr(pos, "<cardix")) {
+                if (find_text(pos, "<cardix")) {
                     write_log("WARNING: old (pre CW-1-3) elements.xml file detected, will read using old routines\n");
                     return header_result::old_form;
                 }
@@ -80,7 +80,7 @@ header_result read_header(char* line, FILE* file, const char* path)
             root_seen = true;
             pos = root + std::strlen("<cardwright");
         }
-        if (char* version_text = std::strstr(pos, " core_version=")) {
+        if (char* version_text = find_text(pos, " core_version=")) {
             pos = version_text + std::strlen(" core_version=");
             const uint32_t version = read_a_number(pos);
             if (version <= last_old_version) {
@@ -94,7 +94,7 @@ header_result read_header(char* line, FILE* file, const char* path)
                 return header_result::refused;
             }
         }
-        if (char* start = std::strstr(pos, " time_of_start=")) {
+        if (char* start = find_text(pos, " time_of_start=")) {
             db().time_of_start = read_a_number(start + std::strlen(" time_of_start="));
             return header_result::complete;
         }
@@ -108,7 +108,7 @@ header_result read_header(char* line, FILE* file, const char* path)
 char* read_category_element(char* pos, uint16_t* current)
 {
     char value[xml_value_size + 1] = "";
-    if (char* name = std::strstr(pos, "name=\"")) {
+    if (char* name = find_text(pos, "name=\"")) {
         pos = name + std::strlen("name=\"");
         pos += copy_value(value, pos);
     }
@@ -117,13 +117,13 @@ char* read_category_element(char* pos, uint16_t* current)
     if (!c)
         return pos;
     for (const colour_attribute& a : colour_attributes) {
-        if (char* found = std::strstr(pos, a.text)) {
+        if (char* found = find_text(pos, a.text)) {
             pos = found + std::strlen(a.text);
             c->*a.field = parse_color(pos);
         }
     }
     for (const text_attribute& a : text_attributes) {
-        if (char* found = std::strstr(pos, a.text)) {
+        if (char* found = find_text(pos, a.text)) {
             pos = found + std::strlen(a.text);
             const size_t n = copy_value(value, pos);
             if (n > 0)
@@ -155,7 +155,7 @@ char* read_item_attributes(char* pos, int* counter, item** record, uint16_t curr
 {
     while (*counter <= item_attribute_count) {
         const char* text = item_attributes[*counter - 1];
-        char* found = std::strstr(pos, text);
+        char* found = find_text(pos, text);
         if (!found)
             break;
         pos = found + std::strlen(text);
@@ -201,18 +201,18 @@ int load_xml(const char* path)
     while (read_line(line, sizeof line, file)) {
         char* pos = line;
         if (counter == 0) {
-            if (char* element = std::strstr(pos, "<category "))
+            if (char* element = find_text(pos, "<category "))
                 pos = read_category_element(element + std::strlen("<category "), &current);
-            if (std::strstr(pos, "</cardwright>")) {
+            if (find_text(pos, "</cardwright>")) {
                 complete = true;
                 continue;
             }
-            if (std::strstr(pos, "</category>")) {
+            if (find_text(pos, "</category>")) {
                 const int32_t enclosing = pop_category();
                 current = enclosing < 0 ? 0 : static_cast<uint16_t>(enclosing);
                 continue;
             }
-            if (!std::strstr(pos, "<item "))
+            if (!find_text(pos, "<item "))
                 continue;
             counter = 1;
         }

@@ -44,6 +44,10 @@ uint32_t parse_color(const char* value);
 // Drops a UTF-8 byte-order mark from the start of `line`.
 void skip_utf8_bom(char* line);
 
+// strstr, quicker for the scanners' usual case: the needle stands at one of the next few
+// occurrences of its first byte (attributes one after another, a line's first tags).
+char* find_text(char* text, const char* needle);
+
 // fgets that turns a CRLF line end into LF, so that files saved on other systems give the
 // same texts.
 char* read_line(char* buffer, size_t size, FILE* file);

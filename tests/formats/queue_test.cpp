@@ -80,6 +80,7 @@ TEST_F(queue_test, OverlongTextsAreDroppedWithTheirItem)
                   "<q>" + big + "\n" + big + "</q>\n<a>dropped</a>\n"
                   "<q>next</q>\n<a>" + big + "\n" + big + "\n" + big + "</a>\n"
                   "<q>" + std::string(4000, 'f') + "\n" + std::string(4190, 'f') + "</q>\n<a>fits</a>\n"
+                  "<q>" + std::string(4000, 'g') + "\n" + std::string(4191, 'g') + "</q>\n<a>one byte over</a>\n"
                   "<q>last</q>\n<a>fine</a>\n"),
         3u);
     const auto list = pending();
@@ -91,6 +92,7 @@ TEST_F(queue_test, OverlongTextsAreDroppedWithTheirItem)
     const std::string text = log();
     EXPECT_NE(text.find("WARNING: the item at line 3 of " + queue_path()), std::string::npos) << text;
     EXPECT_NE(text.find("WARNING: the item at line 6 of " + queue_path()), std::string::npos) << text;
+    EXPECT_NE(text.find("WARNING: the item at line 13 of " + queue_path()), std::string::npos) << text;
 
     // A line longer than the buffer arrives in pieces, each a line of its own.
     clear_log();
