@@ -1,11 +1,335 @@
 #include "formats/queue.h"
 
-#include "core/database.h"
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
 
-// The queue file arrives with its own change; until then the pending list starts empty.
+#include "core/database.h"
+#include "core/lifecycle.h"
+#include "core/statistics.h"
+#include "formats/xml_scan.h"
+#include "platform/files.h"
+
+size_t copy_without_cr(char* destination, const char* source)
+{
+    size_t n = 0;
+    for (; *source != '\0'; ++source)
+        if (*source != '\r')
+            destination[n++] = *source;
+    destination[n] = '\0';
+    return n;
+}
+
+namespace {
+
+enum class queue_state { idle, in_question, awaiting_answer, in_answer };
+
+bool starts_with(const char* line, const char* prefix) { return std::strncmp(line, prefix, std::strlen(prefix)) == 0; }
+
+class queue_reader {
+public:
+    queue_reader(const char* path, uint16_t default_category)
+        : path_(path), default_category_(default_category), record_(new_pending_item())
+    {
+    }
+    ~queue_reader() { free_pending_item(record_); }
+    queue_reader(const queue_reader&) = delete;
+    queue_reader& operator=(const queue_reader&) = delete;
+
+    void handle(char* line, unsigned long line_number);
+
+private:
+    void begin_text(const char* rest)
+    {
+        length_ = 0;
+        append(rest);
+    }
+    // A continuation line goes in without its carriage returns, as far as the room allows.
+    void append(const char* part)
+    {
+        if (dropping_)
+            return;
+        size_t needed = 0;
+        for (const char* p = part; *p != '\0'; ++p)
+            needed += *p != '\r';
+        if (length_ + needed > queue_text_limit) {
+            drop_item();
+            return;
+        }
+        length_ += copy_without_cr(text_ + length_, part);
+    }
+    // The collected lines and the part of the closing line before its tag.
+    void finish_text(const char* part, size_t n, std::string* into)
+    {
+        if (dropping_)
+            return;
+        if (length_ + n > queue_text_limit) {
+            drop_item();
+            return;
+        }
+        into->assign(text_, length_).append(part, n);
+    }
+    void drop_item()
+    {
+        dropping_ = true;
+        write_log("WARNING: the item at line %lu of %s has a question or answer longer than %zu bytes; it is "
+                  "skipped.\n",
+            item_line_, path_, queue_text_limit);
+    }
+    void complete_item()
+    {
+        state_ = queue_state::idle;
+        if (dropping_) {
+            dropping_ = false;
+            record_->question.clear();
+            record_->answer.clear();
+            return;
+        }
+        record_->ctgr = current_ < 0 ? default_category_ : static_cast<uint16_t>(current_);
+        append_pending(record_);
+        record_ = new_pending_item();
+    }
+
+    const char* path_;
+    uint16_t default_category_;
+    pending_item* record_;
+    queue_state state_ = queue_state::idle;
+    int32_t current_ = -1;
+    bool dropping_ = false;
+    unsigned long item_line_ = 0;
+    size_t length_ = 0;
+    char text_[queue_text_limit + 1] = {};
+};
+
+void queue_reader::handle(char* line, unsigned long line_number)
+{
+    switch (state_) {
+    case queue_state::idle:
+        if (line[0] != '<')
+            return;
+        if (starts_with(line, "</category>")) {
+            current_ = pop_category();
+        } else if (starts_with(line, "<category name=\"")) {
+            const char* from = line + std::strlen("<category name=\"");
+            char name[MAX_CTGR_LEN];
+            size_t n = 0;
+            while (n < sizeof name - 1 && from[n] != '\0' && from[n] != '"' && from[n] != '\r' && from[n] != '\n') {
+                name[n] = from[n];
+                ++n;
+            }
+            name[n] = '\0';
+            current_ = push_category(name);
+        } else if (line[1] == 'q' && line[2] == '>') {
+            item_line_ = line_number;
+            const char* rest = line + 3;
+            if (const char* end = std::strstr(rest, "</q>")) {
+                record_->question.assign(rest, end);
+            } else {
+                begin_text(rest);
+                state_ = queue_state::in_question;
+                return;
+            }
+            state_ = queue_state::awaiting_answer;
+        }
+        return;
+    case queue_state::in_question:
+        if (const char* end = std::strstr(line, "</q>")) {
+            finish_text(line, static_cast<size_t>(end - line), &record_->question);
+            state_ = queue_state::awaiting_answer;
+        } else {
+            append(line);
+        }
+        return;
+    case queue_state::awaiting_answer:
+        if (line[0] != '<' || line[1] != 'a' || line[2] != '>')
+            return;
+        if (const char* end = std::strstr(line + 3, "</a>")) {
+            if (!dropping_)
+                record_->answer.assign(static_cast<const char*>(line + 3), end);
+            complete_item();
+        } else {
+            begin_text(line + 3);
+            state_ = queue_state::in_answer;
+        }
+        return;
+    case queue_state::in_answer:
+        if (const char* end = std::strstr(line, "</a>")) {
+            finish_text(line, static_cast<size_t>(end - line), &record_->answer);
+            complete_item();
+        } else {
+            append(line);
+        }
+        return;
+    }
+}
+
+}  // namespace
+
+uint32_t add_queue_from_file(const char* path, uint16_t default_category)
+{
+    FILE* file = std::fopen(path, "r");
+    if (!file)
+        return 0;
+    const uint32_t before = pending_count();
+    {
+        queue_reader reader(path, default_category);
+        char line[queue_line_size];
+        unsigned long line_number = 0;
+        bool at_line_start = true;
+        bool first = true;
+        while (std::fgets(line, sizeof line, file)) {
+            if (first) {
+                skip_utf8_bom(line);
+                reset_category_stack();
+                first = false;
+            }
+            if (at_line_start)
+                ++line_number;
+            const size_t length = std::strlen(line);
+            at_line_start = length > 0 && line[length - 1] == '\n';
+            reader.handle(line, line_number);
+        }
+    }
+    if (std::fclose(file) != 0)
+        write_log("Cannot close \"%s\"\n", path);
+    return pending_count() - before;
+}
+
 int load_queue()
 {
     free_pending_list();
+    return static_cast<int>(add_queue_from_file(data_path("queue.txt"), 0));
+}
+
+namespace {
+
+constexpr char queue_header[] =
+    "queue.txt\n"
+    "Here are items (if any) that are waiting for introduction into learning process.\n"
+    "Lines that don't begin with <q>, <a> or <category\n"
+    "are ignored (unless a tag is already opened).\n"
+    "Cardwright DELETES element taken from this file (so it goes to the learning process only once).\n"
+    "Format:\n"
+    "\t<q>Question?</q>\n"
+    "\t<a>An answer!</a>\n"
+    "\n"
+    "\t<q>questions\n"
+    "\tand answers</q>\n"
+    "\t<a>can\n"
+    "\tbe\n"
+    "\tmulti-line</q>\n"
+    "\n"
+    "\t<category name=\"blah\">\n"
+    "\titem(s) here\n"
+    "\t</category>\n"
+    "\n"
+    "Items without category go into default category (i.e. the first category that is listed in any dialog "
+    "with categories).\n"
+    "This file should be saved using UTF-8 encoding.\n"
+    "\n";
+
+// What one save needs: the counts, the written flags, and each category's children and items
+// gathered in one pass, so that large tables are not walked once per category.
+struct queue_writer {
+    FILE* file;
+    std::unique_ptr<category_count_row[]> counts;
+    std::vector<char> written;
+    std::vector<std::vector<uint16_t>> children;
+    std::vector<std::vector<const pending_item*>> items;
+};
+
+void write_text(FILE* file, const std::string& text) { std::fwrite(text.data(), 1, text.size(), file); }
+
+void write_item(FILE* file, const pending_item& p)
+{
+    std::fputs("<q>", file);
+    write_text(file, p.question);
+    std::fputs("</q>\n<a>", file);
+    write_text(file, p.answer);
+    std::fputs("</a>\n\n", file);
+}
+
+void open_category_element(queue_writer& w, uint16_t c)
+{
+    std::fputs("<category name=\"", w.file);
+    write_text(w.file, category_at(c)->name);
+    std::fputs("\">\n\n", w.file);
+}
+
+void close_category_element(queue_writer& w, uint16_t c)
+{
+    for (const pending_item* p : w.items[c])
+        write_item(w.file, *p);
+    w.written[c] = 1;
+    std::fputs("</category>\n\n", w.file);
+}
+
+// Writes c with its subcategories (before its own items), depth first. An explicit stack keeps
+// a very deep category tree from exhausting the call stack.
+void save_queue_category(queue_writer& w, uint16_t c)
+{
+    struct frame {
+        uint16_t category;
+        size_t next_child;
+    };
+    std::vector<frame> open{{c, 0}};
+    open_category_element(w, c);
+    while (!open.empty()) {
+        const uint16_t current = open.back().category;
+        const std::vector<uint16_t>& children = w.children[current];
+        size_t& next = open.back().next_child;
+        while (next < children.size() && (w.counts[children[next]].queued == 0 || w.written[children[next]]))
+            ++next;
+        if (next < children.size()) {
+            const uint16_t child = children[next++];
+            open_category_element(w, child);
+            open.push_back({child, 0});
+            continue;
+        }
+        close_category_element(w, current);
+        open.pop_back();
+    }
+}
+
+}  // namespace
+
+int save_queue()
+{
+    const std::string path = data_path("queue.txt");
+    if (path.empty())
+        return 1;
+    atomic_file out(path);
+    if (!out.stream()) {
+        write_log("ERROR: can't open queue.txt file for writing.\n");
+        return 1;
+    }
+    const uint16_t count = category_count();
+    queue_writer w{out.stream(), category_counts(), std::vector<char>(count, 0),
+        std::vector<std::vector<uint16_t>>(count), std::vector<std::vector<const pending_item*>>(count)};
+    for (uint16_t i = 0; i < count; ++i) {
+        const uint16_t parent = category_at(i)->parent;
+        if (parent != i && parent < count)
+            w.children[parent].push_back(i);
+    }
+    for (const pending_item* p = db().pending_head; p; p = p->next)
+        if (p->ctgr < count)
+            w.items[p->ctgr].push_back(p);
+
+    std::fputs(queue_header, w.file);
+    for (uint16_t i = 0; i < count; ++i)
+        if (!w.written[i] && category_at(i)->parent == i && w.counts[i].queued > 0)
+            save_queue_category(w, i);
+    // An item whose category no top-level category reaches (a damaged table) would otherwise
+    // vanish from the file; outside any element it comes back in the default category.
+    for (const pending_item* p = db().pending_head; p; p = p->next)
+        if (p->ctgr >= count || !w.written[p->ctgr])
+            write_item(w.file, *p);
+
+    if (!out.commit()) {
+        write_log("ERROR: can't open queue.txt file for writing.\n");
+        return 1;
+    }
     return 0;
 }
-int save_queue() { return 0; }

@@ -219,3 +219,4 @@ BENCHMARK_DEFINE_F(due_items, count_due)(benchmark::State& state)
 BENCHMARK_REGISTER_F(due_items, count_due)->Arg(10'000)->Arg(million)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
+BENCHMARK_MAIN();

@@ -1,0 +1,64 @@
+#pragma once
+// A database opened in a fresh temporary directory, with helpers to write the files the
+// readers take and to look at what they left in memory and in error.log.
+#include <string>
+#include <vector>
+
+#include "core/database.h"
+#include "core/lifecycle.h"
+#include "formats/xml.h"
+#include "support/test_support.h"
+
+class formats_test : public clean_state_test {
+protected:
+    void SetUp() override
+    {
+        clean_state_test::SetUp();
+        ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+        clear_log();
+    }
+
+    std::string log() const { return read_file(dir.file("error.log")); }
+    void clear_log() const { write_file(dir.file("error.log"), ""); }
+    bool log_has(const std::string& text) const { return log().find(text) != std::string::npos; }
+
+    std::string xml_path() const { return dir.file("elements.xml"); }
+    int load(const std::string& text) const
+    {
+        write_file(xml_path(), text);
+        return load_xml(xml_path().c_str());
+    }
+
+    static std::vector<const item*> items()
+    {
+        std::vector<const item*> list;
+        for (const item* e = db().head; e; e = e->next)
+            list.push_back(e);
+        return list;
+    }
+    static std::vector<const pending_item*> pending()
+    {
+        std::vector<const pending_item*> list;
+        for (const pending_item* p = db().pending_head; p; p = p->next)
+            list.push_back(p);
+        return list;
+    }
+    static const std::string& name_of(uint32_t c) { return category_at(c)->name; }
+
+    temp_dir dir;
+};
+
+// The header of a current-form file, followed by `body`.
+inline std::string xml_file(const std::string& body, const std::string& version = "12")
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<cardwright core_version=\"" + version +
+           "\" time_of_start=\"1700000000\">\n" + body;
+}
+
+// One item in the current form.
+inline std::string xml_item(unsigned id, unsigned tmtrpt, const std::string& question, const std::string& answer)
+{
+    return "<item id=\"" + std::to_string(id) + "\" tmtrpt=\"" + std::to_string(tmtrpt) +
+           "\" stmtrpt=\"1\" livl=\"2\" rllivl=\"3\" ivl=\"4\" rp=\"5\" gr=\"4\" sstick=\"6\" hstick=\"7\">\n<q>" +
+           question + "</q>\n<a>" + answer + "</a>\n</item>\n";
+}

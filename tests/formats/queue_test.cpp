@@ -1,0 +1,229 @@
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+
+#include "formats/queue.h"
+#include "formats_fixture.h"
+
+namespace {
+
+class queue_test : public formats_test {
+protected:
+    std::string queue_path() const { return dir.file("queue.txt"); }
+    uint32_t add(const std::string& text, uint16_t default_category = 0) const
+    {
+        write_file(queue_path(), text);
+        return add_queue_from_file(queue_path().c_str(), default_category);
+    }
+    // (category name, question, answer) of every pending item, in list order.
+    static std::vector<std::string> described()
+    {
+        std::vector<std::string> out;
+        for (const pending_item* p : pending())
+            out.push_back(name_of(p->ctgr) + "|" + p->question + "|" + p->answer);
+        return out;
+    }
+};
+
+const char header[] =
+    "queue.txt\nHere are items (if any) that are waiting for introduction into learning process.\nLines that "
+    "don't begin with <q>, <a> or <category\nare ignored (unless a tag is already opened).\nCardwright DELETES "
+    "element taken from this file (so it goes to the learning process only once).\nFormat:\n\t<q>Question?</q>\n\t<a>"
+    "An answer!</a>\n\n\t<q>questions\n\tand answers</q>\n\t<a>can\n\tbe\n\tmulti-line</q>\n\n\t<category "
+    "name=\"blah\">\n\titem(s) here\n\t</category>\n\nItems without category go into default category (i.e. the "
+    "first category that is listed in any dialog with categories).\nThis file should be saved using UTF-8 "
+    "encoding.\n\n";
+
+TEST_F(queue_test, ItemsAndCategoriesAreReadLineByLine)
+{
+    ASSERT_EQ(add(std::string(header) + " <q>indented</q>\n<a>answer before any question</a>\n"
+                                        "<q>one</q> trailing\n<q>ignored while awaiting</q>\n<a>1</a> x\n"
+                                        "<category name=\"Outer\">\n<category name=\"Inner\" extra>\n"
+                                        "<q>two</q>\n<a>2</a>\n</category>\n<q>three</q>\n<a>3</a>\n</category>\n"
+                                        "<q>four</q>\n<a>4</a>\n</category>\n<q>five</q>\n<a>5</a>\n<q>dangling</q>\n"),
+        5u);
+    EXPECT_EQ(described(), (std::vector<std::string>{"root|one|1", "Inner|two|2", "Outer|three|3", "root|four|4",
+                               "root|five|5"}));
+    EXPECT_EQ(pending_count(), 5u);
+    ASSERT_EQ(category_count(), 3u);
+    EXPECT_EQ(category_at(2)->parent, 1u);
+    EXPECT_EQ(log(), "WARNING: excessive </category> tag detected.\n");
+
+    // Appends; items outside categories take the given default.
+    const uint16_t inner = 2;
+    EXPECT_EQ(add("<q>six</q>\n<a>6</a>\n", inner), 1u);
+    EXPECT_EQ(pending().back()->ctgr, inner);
+    EXPECT_EQ(pending_count(), 6u);
+
+    EXPECT_EQ(add_queue_from_file(dir.file("none.txt").c_str(), 0), 0u);
+}
+
+TEST_F(queue_test, MultiLineTextsByteOrderMarksAndCarriageReturns)
+{
+    const std::string body = "<q>first\r\nsec\rond\r\nlast\r</q>\r\n<a>x\r\ny</a>\r\n";
+    ASSERT_EQ(add("\xEF\xBB\xBF" + body), 1u);
+    ASSERT_EQ(add(body), 1u);
+    const auto list = pending();
+    EXPECT_EQ(list[0]->question, "first\nsecond\nlast\r");
+    EXPECT_EQ(list[0]->answer, "x\ny");
+    EXPECT_EQ(list[1]->question, list[0]->question);
+    // A byte-order mark on the first line does not hide a category line either.
+    ASSERT_EQ(add("\xEF\xBB\xBF<category name=\"Bom\r\n<q>q</q>\n<a>a</a>\n"), 1u);
+    EXPECT_EQ(name_of(pending().back()->ctgr), "Bom");
+}
+
+TEST_F(queue_test, OverlongTextsAreDroppedWithTheirItem)
+{
+    const std::string big(5000, 'b');
+    ASSERT_EQ(add("<q>ok</q>\n<a>ok</a>\n"
+                  "<q>" + big + "\n" + big + "</q>\n<a>dropped</a>\n"
+                  "<q>next</q>\n<a>" + big + "\n" + big + "\n" + big + "</a>\n"
+                  "<q>" + std::string(4000, 'f') + "\n" + std::string(4190, 'f') + "</q>\n<a>fits</a>\n"
+                  "<q>" + std::string(4000, 'g') + "\n" + std::string(4191, 'g') + "</q>\n<a>one byte over</a>\n"
+                  "<q>last</q>\n<a>fine</a>\n"),
+        3u);
+    const auto list = pending();
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list[0]->question, "ok");
+    EXPECT_EQ(list[1]->question.size(), 8191u);
+    EXPECT_EQ(list[1]->answer, "fits");
+    EXPECT_EQ(list[2]->question, "last");
+    const std::string text = log();
+    EXPECT_NE(text.find("WARNING: the item at line 3 of " + queue_path()), std::string::npos) << text;
+    EXPECT_NE(text.find("WARNING: the item at line 6 of " + queue_path()), std::string::npos) << text;
+    EXPECT_NE(text.find("WARNING: the item at line 13 of " + queue_path()), std::string::npos) << text;
+
+    // A line longer than the buffer arrives in pieces, each a line of its own.
+    clear_log();
+    free_pending_list();
+    ASSERT_EQ(add(std::string(queue_line_size - 1, 'x') + "<q>piece</q>\n<a>a</a>\n"), 1u);
+    EXPECT_EQ(pending()[0]->question, "piece");
+}
+
+TEST_F(queue_test, HostileQueueFiles)
+{
+    std::string deep;
+    for (int i = 0; i < 80; ++i)
+        deep += "<category name=\"D" + std::to_string(i) + "\">\n";
+    deep += "<q>deep</q>\n<a>a</a>\n";
+    for (int i = 0; i < 80; ++i)
+        deep += "</category>\n";
+    deep += "<q>top</q>\n<a>a</a>\n";
+    ASSERT_EQ(add(deep), 2u);
+    EXPECT_EQ(name_of(pending()[0]->ctgr), "D62");
+    EXPECT_EQ(pending()[1]->ctgr, 0u);
+
+    std::string junk;
+    uint32_t seed = 7;
+    for (int i = 0; i < 200000; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        const char c = static_cast<char>(seed >> 16);
+        junk += (seed >> 28) == 0 ? std::string("\n<q>") : (seed >> 28) == 1 ? std::string("</a>\n<a>") : std::string(1, c);
+    }
+    add(junk);
+    for (const pending_item* p : pending()) {
+        EXPECT_LE(p->question.size(), queue_text_limit);
+        EXPECT_LE(p->answer.size(), queue_text_limit);
+        EXPECT_LT(p->ctgr, category_count());
+    }
+}
+
+TEST_F(queue_test, WrittenQueueReadsBackTheSame)
+{
+    const uint16_t lang = add_category("Lang", -1);
+    const uint16_t empty = add_category("Empty", -1);
+    const uint16_t verbs = add_category("Verbs", lang);
+    const uint16_t irregular = add_category("Irregular", verbs);
+    const uint16_t nouns = add_category("Nouns", lang);
+    ASSERT_EQ(empty, 2u);
+    auto queue = [](uint16_t c, const char* q, const char* a) {
+        pending_item* p = new_pending_item();
+        p->ctgr = c;
+        p->question = q;
+        p->answer = a;
+        append_pending(p);
+    };
+    queue(lang, "lang q", "lang a");
+    queue(irregular, "go", "went\ngone");
+    queue(0, "root q", "");
+    queue(verbs, "multi\nline", "verb a");
+    queue(nouns, "noun", "n");
+    queue(irregular, "be", "was");
+
+    ASSERT_EQ(save_queue(), 0);
+    const std::string written = read_file(queue_path());
+    EXPECT_EQ(written, std::string(header) +
+                           "<category name=\"root\">\n\n<q>root q</q>\n<a></a>\n\n</category>\n\n"
+                           "<category name=\"Lang\">\n\n"
+                           "<category name=\"Verbs\">\n\n"
+                           "<category name=\"Irregular\">\n\n<q>go</q>\n<a>went\ngone</a>\n\n<q>be</q>\n<a>was</a>\n\n"
+                           "</category>\n\n"
+                           "<q>multi\nline</q>\n<a>verb a</a>\n\n</category>\n\n"
+                           "<category name=\"Nouns\">\n\n<q>noun</q>\n<a>n</a>\n\n</category>\n\n"
+                           "<q>lang q</q>\n<a>lang a</a>\n\n</category>\n\n");
+    EXPECT_EQ(written.find("Empty"), std::string::npos);
+
+    // Read back in the order of the file, each item in its own category.
+    std::vector<std::string> expected = {"root|root q|", "Irregular|go|went\ngone", "Irregular|be|was",
+        "Verbs|multi\nline|verb a", "Nouns|noun|n", "Lang|lang q|lang a"};
+    EXPECT_EQ(load_queue(), 6);
+    EXPECT_EQ(described(), expected);
+    EXPECT_EQ(category_count(), 6u);  // nothing new was made
+
+    // The same through closing and opening the database.
+    ASSERT_EQ(save_queue(), 0);
+    EXPECT_EQ(read_file(queue_path()), written);
+    EXPECT_EQ(log(), "");
+}
+
+TEST_F(queue_test, QueueIsReadWhenTheDatabaseOpens)
+{
+    ASSERT_EQ(ma_deinit(0), 0);
+    write_file(queue_path(), "<q>waiting</q>\n<a>here</a>\n");
+    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+    EXPECT_EQ(described(), std::vector<std::string>{"root|waiting|here"});
+    ASSERT_EQ(ma_deinit(0), 0);
+    EXPECT_EQ(pending_count(), 0u);
+}
+
+TEST_F(queue_test, AFailedWriteKeepsTheOldFile)
+{
+    pending_item* p = new_pending_item();
+    p->question = "q";
+    p->answer = "a";
+    append_pending(p);
+    // queue.txt as a directory cannot be replaced: the rename fails after the write.
+    std::filesystem::create_directory(queue_path());
+    write_file(queue_path() + "/keep", "x");
+    EXPECT_EQ(save_queue(), 1);
+    EXPECT_EQ(log(), "ERROR: can't open queue.txt file for writing.\n");
+    EXPECT_EQ(read_file(queue_path() + "/keep"), "x");
+    size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        files += entry.path().filename().string().rfind("queue.txt.tmp", 0) == 0;
+    EXPECT_EQ(files, 0u);
+}
+
+TEST_F(queue_test, ItemsOfAnUnreachableCategoryAreStillWritten)
+{
+    pending_item* p = new_pending_item();
+    p->ctgr = 40;  // no such category
+    p->question = "orphan";
+    p->answer = "kept";
+    append_pending(p);
+    ASSERT_EQ(save_queue(), 0);
+    EXPECT_EQ(load_queue(), 1);
+    EXPECT_EQ(described(), std::vector<std::string>{"root|orphan|kept"});
+}
+
+TEST(copy_without_cr_test, DropsEveryCarriageReturn)
+{
+    char out[16];
+    EXPECT_EQ(copy_without_cr(out, "\ra\r\nb\r"), 3u);
+    EXPECT_STREQ(out, "a\nb");
+    EXPECT_EQ(copy_without_cr(out, ""), 0u);
+    EXPECT_STREQ(out, "");
+}
+
+}  // namespace

@@ -1,0 +1,364 @@
+#include <algorithm>
+#include <cstring>
+#include <iterator>
+#include <string>
+
+#include "formats/xml.h"
+#include "formats/xml_scan.h"
+#include "formats_fixture.h"
+
+namespace {
+
+using xml_test = formats_test;
+
+TEST_F(xml_test, HeaderRulesDecideWhetherAndHowTheFileIsRead)
+{
+    // A commented root with an old version is not seen; the real root is.
+    EXPECT_EQ(load("<!-- <cardwright core_version=\"5\" time_of_start=\"1\">\n"
+                   "still comment -->\n"
+                   "<cardwright core_version=\"11\" time_of_start=\"42\">\n" +
+                   xml_item(1, 3, "Q", "A") + "</cardwright>\n"),
+        0);
+    EXPECT_EQ(db().time_of_start, 42u);
+    EXPECT_EQ(db().item_count, 1u);
+    EXPECT_EQ(log(), "");
+
+    // A byte-order mark does not hide a comment at the start of the first line.
+    EXPECT_EQ(load("\xEF\xBB\xBF<!-- <cardwright core_version=\"13\"> -->\n"
+                   "<cardwright core_version=\"12\" time_of_start=\"43\">\n</cardwright>\n"),
+        0);
+    EXPECT_EQ(db().time_of_start, 43u);
+
+    // Without a version the current rules apply; the attributes may stand on later lines.
+    EXPECT_EQ(load("<cardwright\n time_of_start=\"44\">\n" + xml_item(1, 3, "Q", "A") + "</cardwright>\n"), 0);
+    EXPECT_EQ(db().time_of_start, 44u);
+    EXPECT_EQ(db().item_count, 1u);
+
+    clear_log();
+    EXPECT_EQ(load(xml_file(xml_item(1, 3, "Q", "A"), "13")), 1);
+    EXPECT_EQ(log(), "ERROR: your 'Cardwright core version'=12, while elements.xml file I'm just reading was saved "
+                     "using 13 version. I'm not prepared to this version! Please upgrade me.\n");
+    EXPECT_EQ(db().item_count, 0u);
+
+    clear_log();
+    EXPECT_EQ(load("<cardwright core_version=\"12\">\n" + xml_item(1, 3, "Q", "A") + "</cardwright>\n"), 1);
+    EXPECT_EQ(log(), "ERROR: problem while reading " + xml_path() + ", aborting reading it.\n");
+
+    // With both on one line the version must come first.
+    clear_log();
+    EXPECT_EQ(load("<cardwright time_of_start=\"9\" core_version=\"12\">\n</cardwright>\n"), 1);
+    EXPECT_TRUE(log_has("ERROR: problem while reading"));
+
+    // A file ending right after its header: an empty database and the end warning.
+    clear_log();
+    EXPECT_EQ(load(xml_file("")), 0);
+    EXPECT_EQ(db().head, nullptr);
+    EXPECT_EQ(category_count(), 0u);
+    EXPECT_EQ(log(), "WARNING: </cardwright> tag in elements.xml file not found, some elements could be lost.\n");
+
+    EXPECT_EQ(load_xml(dir.file("missing.xml").c_str()), 1);
+}
+
+TEST_F(xml_test, ItemAttributesAreReadInOrderAndGetDefinedValues)
+{
+    ASSERT_EQ(load(xml_file("<category name=\"C\">\n"
+                            "<item id=\"77\" tmtrpt=\"70005\" stmtrpt=\"-12\"\n"
+                            "  livl=\"3\" rllivl=\"4\" ivl=\"5\" rp=\"300\" gr=\"2\">\n"
+                            "<q>Q1</q>\n<a>A1</a>\n</item>\n"
+                            "<item id=\"78\" tmtrpt=\"2\">\n<q>Q2</q>\n</item>\n"
+                            "</category>\n</cardwright>\n")),
+        0);
+    const auto list = items();
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(db().item_count, 2u);
+    const item& b = *list[0];  // due on day 2
+    EXPECT_EQ(b.id, 78u);
+    EXPECT_EQ(b.question, "Q2");
+    EXPECT_EQ(b.answer, "");
+    EXPECT_EQ(b.livl, 0u);
+    EXPECT_EQ(b.gr, 0u);
+    const item& a = *list[1];
+    EXPECT_EQ(a.id, 77u);
+    EXPECT_EQ(a.tmtrpt, 70005u - 65536u);
+    EXPECT_EQ(a.stmtrpt, 12u);  // the sign is skipped like any other non-digit
+    EXPECT_EQ(a.livl, 3u);
+    EXPECT_EQ(a.rllivl, 4u);
+    EXPECT_EQ(a.ivl, 5u);
+    EXPECT_EQ(a.rp, 127u);
+    EXPECT_EQ(a.gr, 2u);
+    EXPECT_EQ(a.sstick, 0u);
+    EXPECT_EQ(a.hstick, 0u);
+    EXPECT_EQ(a.ctgr, 0u);
+    EXPECT_EQ(a.question, "Q1");
+    EXPECT_EQ(a.answer, "A1");
+
+    // sstick and hstick may follow on a line of their own after gr; the question may share
+    // the item's line.
+    ASSERT_EQ(load(xml_file("<item id=\"5\" tmtrpt=\"1\" stmtrpt=\"1\" livl=\"1\" rllivl=\"1\" ivl=\"1\" rp=\"1\" "
+                            "gr=\"1\"\n sstick=\"4000000000\" hstick=\"9\"><q>Same line</q>\n<a>x</a>\n</item>\n"
+                            "</cardwright>\n")),
+        0);
+    ASSERT_EQ(items().size(), 1u);
+    EXPECT_EQ(items()[0]->sstick, 4000000000u);
+    EXPECT_EQ(items()[0]->hstick, 9u);
+    EXPECT_EQ(items()[0]->question, "Same line");
+}
+
+TEST_F(xml_test, AnItemWithoutIdIsSkippedWithAWarning)
+{
+    ASSERT_EQ(load(xml_file("<item tmtrpt=\"1\">\n<q>id=\"55\" lost</q>\n<a>lost</a>\n</item>\n" +
+                            xml_item(2, 1, "kept", "kept") + "</cardwright>\n")),
+        0);
+    ASSERT_EQ(items().size(), 1u);
+    EXPECT_EQ(items()[0]->id, 2u);
+    EXPECT_EQ(items()[0]->question, "kept");
+    EXPECT_EQ(db().item_count, 1u);
+    EXPECT_TRUE(log_has("WARNING: an <item> without id= in elements.xml is skipped"));
+}
+
+TEST_F(xml_test, NestedCategoriesFollowTheStack)
+{
+    ASSERT_EQ(load(xml_file("<category name=\"B\" qbgclr=\"#102030\" abgclr=\"#a0B0c0\" qfntclr=\"#010203\" "
+                            "afntclr=\"#0\" qfont=\"Sans\" afont=\"\" qimg=\"q.png\" aimg=\"a.png\">\n"
+                            "<category name=\"A\">\n" +
+                            xml_item(1, 1, "in A", "x") + "</category>\n" + xml_item(2, 2, "in B", "x") +
+                            "</category>\n" + xml_item(3, 3, "outside", "x") +
+                            "<category name=\"A\" aimg=\"late.png\" qfont=\"before\">\n</category>\n"
+                            "</category>\n</cardwright>\n")),
+        0);
+    ASSERT_EQ(category_count(), 3u);
+    EXPECT_EQ(name_of(0), "B");
+    EXPECT_EQ(category_at(0)->parent, 0u);
+    EXPECT_EQ(name_of(1), "A");
+    EXPECT_EQ(category_at(1)->parent, 0u);
+    EXPECT_EQ(name_of(2), "A");  // top-level A is not B's A
+    EXPECT_EQ(category_at(2)->parent, 2u);
+    const category& b = *category_at(0);
+    EXPECT_EQ(b.qbgclr, 0xFF302010u);
+    EXPECT_EQ(b.abgclr, 0xFFC0B0A0u);
+    EXPECT_EQ(b.qfntclr, 0xFF030201u);
+    EXPECT_EQ(b.afntclr, 0xFF000000u);  // a short value reads as far as it goes
+    EXPECT_EQ(b.qfont, "Sans");
+    EXPECT_FALSE(b.afont.has_value());  // empty value: unchanged
+    EXPECT_EQ(b.qimg, "q.png");
+    EXPECT_EQ(b.aimg, "a.png");
+    // Attributes out of order: one standing before a match is not seen.
+    EXPECT_EQ(category_at(2)->qfont, "before");
+    EXPECT_FALSE(category_at(2)->aimg.has_value());
+    EXPECT_EQ(category_at(2)->qbgclr, 0u);
+
+    const auto list = items();
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list[0]->ctgr, 1u);
+    EXPECT_EQ(list[1]->ctgr, 0u);
+    EXPECT_EQ(list[2]->ctgr, 0u);
+    // The last </category> has nothing to close.
+    EXPECT_EQ(log(), "WARNING: excessive </category> tag detected.\n");
+}
+
+TEST_F(xml_test, CategoryNamesAndNamelessCategories)
+{
+    const std::string long_name(200, 'n');
+    ASSERT_EQ(load(xml_file("<category id=\"1\" qbgclr=\"#ff0000\">\n" + xml_item(1, 1, "q", "a") + "</category>\n" +
+                            "<category name=\"" + long_name + "\">\n</category>\n</cardwright>\n")),
+        0);
+    // A nameless first element is the root category, which takes its attributes.
+    ASSERT_EQ(category_count(), 2u);
+    EXPECT_EQ(name_of(0), "root");
+    EXPECT_EQ(category_at(0)->qbgclr, 0xFF0000FFu);
+    EXPECT_EQ(name_of(1), std::string(127, 'n'));
+    EXPECT_EQ(items()[0]->ctgr, 0u);
+}
+
+TEST_F(xml_test, NestingBeyondTheStackStaysInTheInnermostCategory)
+{
+    std::string body;
+    for (int i = 1; i <= 100; ++i)
+        body += "<category name=\"L" + std::to_string(i) + "\">\n";
+    body += xml_item(1, 1, "deep", "x");
+    for (int i = 1; i <= 99; ++i)
+        body += "</category>\n";
+    body += xml_item(2, 2, "in L1", "x") + "</category>\n" + xml_item(3, 3, "top", "x") + "</cardwright>\n";
+    ASSERT_EQ(load(xml_file(body)), 0);
+    ASSERT_EQ(category_count(), 63u);
+    EXPECT_EQ(name_of(62), "L63");
+    EXPECT_EQ(category_at(62)->parent, 61u);
+    const auto list = items();
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list[0]->ctgr, 62u);
+    EXPECT_EQ(list[1]->ctgr, 0u);
+    EXPECT_EQ(list[2]->ctgr, 0u);
+    const std::string text = log();
+    EXPECT_NE(text.find("WARNING: categories nested deeper than 63 levels"), std::string::npos);
+    EXPECT_EQ(text.find("WARNING", text.find("WARNING") + 1), std::string::npos) << text;
+}
+
+TEST_F(xml_test, QuestionAndAnswerTexts)
+{
+    ASSERT_EQ(load(xml_file("<item id=\"1\" tmtrpt=\"1\">\n"
+                            "<q><![CDATA[a </q> b]]> tail</q> ignored\n"
+                            "<a>first\r\n"
+                            "second</a>\r\n"
+                            "</item>\n"
+                            "<item id=\"2\" tmtrpt=\"2\">\n"
+                            "<q><![CDATA[multi\n"
+                            "line]]></q>\n"
+                            "<a>x</a><a>lost</a>\n"
+                            "</item>\n"
+                            "<item id=\"3\" tmtrpt=\"3\">\n"
+                            "<q>q</q><a>lost</a>\n"
+                            "</item>\n"
+                            "</cardwright>\n")),
+        0);
+    const auto list = items();
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list[0]->question, "a </q> b tail");
+    EXPECT_EQ(list[0]->answer, "first\nsecond");
+    EXPECT_EQ(list[1]->question, "multi\nline");
+    EXPECT_EQ(list[1]->answer, "x");
+    EXPECT_EQ(list[2]->question, "q");
+    EXPECT_EQ(list[2]->answer, "");
+    EXPECT_EQ(log(), "");
+}
+
+TEST_F(xml_test, TextsHaveTheirLimits)
+{
+    // On one line a text is taken whole, whatever its length.
+    const std::string long_text(12000, 'x');
+    ASSERT_EQ(load(xml_file(xml_item(1, 1, long_text, "a") + "</cardwright>\n")), 0);
+    EXPECT_EQ(items()[0]->question, long_text);
+
+    // Over lines, 8,191 bytes from the tag to the end of the closing tag.
+    const std::string fits = std::string(4000, 'a') + "\n" + std::string(4186, 'b');  // + "</q>" = 8191
+    ASSERT_EQ(load(xml_file(xml_item(1, 1, fits, "a") + "</cardwright>\n")), 0);
+    EXPECT_EQ(items()[0]->question, fits);
+
+    clear_log();
+    const std::string too_long = fits + "c";
+    EXPECT_EQ(load(xml_file(xml_item(1, 1, "ok", "ok") + xml_item(2, 2, too_long, "a") + "</cardwright>\n")), 1);
+    EXPECT_NE(log().find("ERROR: Too long question (or answer) in the XML file (limit is 8191B per question and "
+                         "8191B per answer); current position in the file: "),
+        std::string::npos);
+    EXPECT_NE(log().find("ERROR: a problem while reading a question in elements.xml - aborting reading " + xml_path() +
+                         "\n"),
+        std::string::npos);
+    EXPECT_EQ(db().head, nullptr);
+    EXPECT_EQ(db().item_count, 0u);
+    EXPECT_EQ(category_count(), 0u);
+
+    // An opening line that already fills the room, with no closing tag.
+    clear_log();
+    EXPECT_EQ(load(xml_file("<item id=\"1\">\n<a>" + std::string(9000, 'y') + "\nmore</a>\n</item>\n")), 1);
+    EXPECT_TRUE(log_has("ERROR: Too long question"));
+    EXPECT_TRUE(log_has("ERROR: a problem while reading an answer in elements.xml"));
+
+    // A text opening far into a long line still gets its full room.
+    const std::string spaces(10000, ' ');
+    const std::string spanning = std::string(5000, 'p') + "\n" + std::string(3000, 'q');
+    ASSERT_EQ(load(xml_file("<item id=\"1\">\n" + spaces + "<q>" + spanning + "</q>\n<a>a</a>\n</item>\n</cardwright>\n")),
+        0);
+    EXPECT_EQ(items()[0]->question, spanning);
+}
+
+TEST_F(xml_test, UnfinishedTextsFailTheRead)
+{
+    EXPECT_EQ(load(xml_file("<item id=\"1\">\n<q><![CDATA[never closed</q>\nmore </q>")), 1);
+    EXPECT_EQ(log(), "ERROR: extract_cdata() hit EOF; your elements.xml file doesn't look well.\n"
+                     "ERROR: a problem while reading a question in elements.xml - aborting reading " +
+                         xml_path() + "\n");
+    clear_log();
+    EXPECT_EQ(load(xml_file("<item id=\"1\">\n<q>open\n")), 1);
+    EXPECT_EQ(log(), "ERROR: an error in extract_cdata().\n"
+                     "ERROR: a problem while reading a question in elements.xml - aborting reading " +
+                         xml_path() + "\n");
+}
+
+TEST_F(xml_test, LongLinesArriveInPieces)
+{
+    // The end of the file stands 20,000 bytes into a line: it is met in a later piece.
+    ASSERT_EQ(load(xml_file(xml_item(1, 1, "q", "a") + std::string(20000, '.') + "</cardwright>\n")), 0);
+    EXPECT_EQ(log(), "");
+    // A category tag cut by a piece boundary is not recognised.
+    const std::string cut = std::string(xml_line_size - 1 - 4, '.') + "<category name=\"X\">\n";
+    ASSERT_EQ(load(xml_file(cut + "</cardwright>\n")), 0);
+    EXPECT_EQ(category_count(), 0u);
+}
+
+TEST_F(xml_test, ScanHelpers)
+{
+    EXPECT_EQ(read_a_number("\"-4294967297\""), 1u);  // modulo 2^32
+    EXPECT_EQ(read_a_number("\"\" x=\"17\""), 17u);
+    EXPECT_EQ(log(), "");
+    EXPECT_EQ(read_a_number("\"\""), 0u);
+    EXPECT_EQ(read_a_number(nullptr), 0u);
+    EXPECT_EQ(log(), "WARNING: read_a_number(): cannot find any digit in string!\n"
+                     "WARNING: read_a_number(): got NULL\n");
+
+    const char text[] = "  <q>x<a>";
+    EXPECT_EQ(find_first_tag(text, "<q>"), text + 2);
+    EXPECT_EQ(find_first_tag(text, "<a>"), nullptr);
+    EXPECT_EQ(find_first_tag("no tag", "<q>"), nullptr);
+
+    EXPECT_EQ(parse_color("#FFfe01\""), 0xFF01FEFFu);
+    EXPECT_EQ(parse_color("#1\""), 0xFF000001u);
+    EXPECT_EQ(parse_color(""), 0xFF000000u);
+    EXPECT_EQ(parse_color("#zz0102"), 0xFF020100u);
+
+    char line[16] = "\xEF\xBB\xBFok";
+    skip_utf8_bom(line);
+    EXPECT_STREQ(line, "ok");
+    skip_utf8_bom(line);
+    EXPECT_STREQ(line, "ok");
+}
+
+TEST_F(xml_test, HostileFilesNeverBreakTheReader)
+{
+    uint32_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return static_cast<char>(seed >> 16);
+    };
+    const std::string pieces[] = {"<category name=\"", "</category>\n", "<item id=\"1\" ", "<q>", "</q>", "<a>",
+        "</a>", "</item>\n", "<![CDATA[", "]]>", "\n", "\r\n", "\"", "<cardwright ", " core_version=\"12\"",
+        " time_of_start=\"5\"", "<!--", "-->", std::string(1, '\0'), std::string(17000, 'z')};
+    for (int round = 0; round < 200; ++round) {
+        std::string text = round % 2 ? xml_file("") : "";
+        const int parts = 20 + round;
+        for (int i = 0; i < parts; ++i) {
+            const unsigned pick = static_cast<unsigned char>(next());
+            if (pick < 160)
+                text += pieces[pick % std::size(pieces)];
+            else
+                for (int k = pick % 13; k >= 0; --k)
+                    text += next();
+        }
+        const int result = load(text);
+        EXPECT_TRUE(result == 0 || result == 1);
+        uint32_t counted = 0;
+        for (const item* e = db().head; e; e = e->next) {
+            EXPECT_LT(e->ctgr, std::max<uint32_t>(category_count(), 1u));
+            ++counted;
+        }
+        EXPECT_EQ(counted, db().item_count);
+    }
+}
+
+TEST_F(xml_test, DatabaseOpensFromTheXmlFileWhenThereIsNoBinaryFile)
+{
+    ASSERT_EQ(ma_deinit(0), 0);
+    write_file(xml_path(), xml_file("<category name=\"Words\">\n" + xml_item(9, 4, "Q", "A") + "</category>\n</cardwright>\n"));
+    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_BIN_NOT_READ);
+    EXPECT_EQ(db().time_of_start, 1700000000u);
+    ASSERT_EQ(items().size(), 1u);
+    EXPECT_EQ(name_of(items()[0]->ctgr), "Words");
+    ASSERT_EQ(ma_deinit(0), 0);
+
+    // A refused file leaves a fresh database with its root category.
+    write_file(xml_path(), xml_file(xml_item(9, 4, "Q", "A"), "99"));
+    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+    EXPECT_EQ(db().head, nullptr);
+    ASSERT_EQ(category_count(), 1u);
+    EXPECT_EQ(name_of(0), "root");
+}
+
+}  // namespace
