@@ -180,11 +180,15 @@ TEST_F(queue_test, WrittenQueueReadsBackTheSame)
 TEST_F(queue_test, QueueIsReadWhenTheDatabaseOpens)
 {
     ASSERT_EQ(ma_deinit(0), 0);
+    std::filesystem::remove(dir.file("elements.bin"));
     write_file(queue_path(), "<q>waiting</q>\n<a>here</a>\n");
     ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
     EXPECT_EQ(described(), std::vector<std::string>{"root|waiting|here"});
     ASSERT_EQ(ma_deinit(0), 0);
     EXPECT_EQ(pending_count(), 0u);
+    // Closing wrote the queue back, so the item waits again at the next opening.
+    EXPECT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
+    EXPECT_EQ(described(), std::vector<std::string>{"root|waiting|here"});
 }
 
 TEST_F(queue_test, AFailedWriteKeepsTheOldFile)

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <filesystem>
 #include <cstring>
 #include <iterator>
 #include <string>
@@ -346,12 +347,14 @@ TEST_F(xml_test, HostileFilesNeverBreakTheReader)
 TEST_F(xml_test, DatabaseOpensFromTheXmlFileWhenThereIsNoBinaryFile)
 {
     ASSERT_EQ(ma_deinit(0), 0);
+    std::filesystem::remove(dir.file("elements.bin"));
     write_file(xml_path(), xml_file("<category name=\"Words\">\n" + xml_item(9, 4, "Q", "A") + "</category>\n</cardwright>\n"));
     ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_BIN_NOT_READ);
     EXPECT_EQ(db().time_of_start, 1700000000u);
     ASSERT_EQ(items().size(), 1u);
     EXPECT_EQ(name_of(items()[0]->ctgr), "Words");
     ASSERT_EQ(ma_deinit(0), 0);
+    std::filesystem::remove(dir.file("elements.bin"));
 
     // A refused file leaves a fresh database with its root category.
     write_file(xml_path(), xml_file(xml_item(9, 4, "Q", "A"), "99"));
