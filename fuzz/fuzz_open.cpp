@@ -42,6 +42,7 @@ int fuzz_open_with_file(const char* file_name, const uint8_t* data, size_t size)
     platform_globals().zone_override = zone;
     platform_globals().fixed_local_time = SYSTEMTIME{2026, 6, 0, 15, 12, 0, 0, 0};
     calendar_reset();
+    platform_globals().sync_to_storage = false;
 
     if (FILE* f = std::fopen((dir + file_name).c_str(), "wb")) {
         std::fwrite(data, 1, size, f);

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/platform_state.h"
 #include "platform/utf.h"
 
 void sleep_ms(unsigned milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
@@ -22,13 +23,16 @@ bool delete_file(const char16_t* path)
 int fclose_committed(FILE* file)
 {
     bool ok = std::fflush(file) == 0;
-    ok = ::fsync(fileno(file)) == 0 && ok;
+    if (platform_globals().sync_to_storage)
+        ok = ::fsync(fileno(file)) == 0 && ok;
     ok = std::fclose(file) == 0 && ok;
     return ok ? 0 : EOF;
 }
 
 bool sync_parent_directory(const std::string& path)
 {
+    if (!platform_globals().sync_to_storage)
+        return true;
     const size_t slash = path.rfind('/');
     const std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
     const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -16,6 +16,8 @@ struct platform_state {
     bool zone_unreadable = false;
     // Number of coming file_time_to_system_time calls that fail as on an invalid time.
     int failing_file_time_conversions = 0;
+    // False skips fsync: for fuzzing, where thousands of saves a second would wait on the disk.
+    bool sync_to_storage = true;
     // Generator state of the C runtime's rand.
     uint32_t rand_seed = 1;
 };
