@@ -8,13 +8,15 @@
 // worst grades, in the proportions of the table.
 //
 // The interval that should have followed is the time until recall falls back to 90 % under the
-// stability after the review. A review that succeeds multiplies the stability by a gain that
-// rises with the grade and fades for long-held memories, so the target grows with the elapsed
-// days, but less than in proportion: target = c_g * a_g * (e + 1) * (1 + e / 10)^-b_g days. A
-// forgotten item (grade 0) starts over and is best reviewed again the same day; only long
-// elapsed times leave a trace. Each learner's target then scatters log-normally around the
-// model (the learner's own speed of forgetting); c_g puts each grade's median target/elapsed
-// ratio where the table needs it.
+// stability after the review. For an item of usual difficulty it grows with the elapsed days
+// and the grade, less than in proportion for long-held memories (knot_days below, straight in
+// log-log between 0, 10 and 100 days). Hard items, those with more repetitions than their
+// interval needs, gain less: the target shrinks by exp(-k * extra repetitions), one k for all
+// grades. A forgotten item (grade 0) is best reviewed again the same day; only long elapsed
+// times leave a trace. Each target then scatters log-normally around the model (the learner's
+// own speed of forgetting). k and a scale for grades other than 4 put each grade's median
+// target/elapsed ratio where the table needs it, and the scatter is set so that the shipped
+// network's error over the cases comes out at the required figure.
 #include "ann_cases.h"
 
 #include <algorithm>
