@@ -41,3 +41,13 @@ fuzz: deps
 
 clean:
 	rm -rf build build-asan build-bench build-fuzz
+
+# The built-in network tables are generated: rerun the generator and fail if its output differs
+# from the checked-in ann/builtin_tables.cpp.
+.PHONY: check-tables
+check-tables: deps
+	@cmake -S . -B $(BUILD) -G Ninja -DCARDWRIGHT_WERROR=ON $(CMAKE_FLAGS) > /dev/null
+	@cmake --build $(BUILD) -j $(JOBS) --target make_ann_tables
+	@tmp=$$(mktemp --suffix=.cpp) && $(BUILD)/tools/make_ann_tables $$tmp && \
+	if cmp -s $$tmp ann/builtin_tables.cpp; then rm -f $$tmp; echo "ann/builtin_tables.cpp is up to date"; \
+	else diff -u ann/builtin_tables.cpp $$tmp | head -20; rm -f $$tmp; echo "ann/builtin_tables.cpp differs from the generator's output"; exit 1; fi

@@ -1,6 +1,46 @@
 #pragma once
 // The interval network: 4 inputs, 32 sigmoid hidden units, 1 sigmoid output, no biases.
+// All of its arithmetic is single precision, each product and sum rounded on its own.
+#include <array>
 #include <cstdint>
+#include <memory>
+#include <vector>
+
+constexpr int ann_inputs = 4;
+constexpr int ann_hidden = 32;
+constexpr int ann_weight_count = ann_hidden * ann_inputs + ann_hidden;  // 160
+constexpr int ann_output_weights = ann_hidden * ann_inputs;  // index of the first output weight
+constexpr float ann_input_floor = 0.001953125f;  // 1/512: no input or target runs below it
+
+// One training case: encoded interval, elapsed days, repetitions, grade, then the target.
+// Also the 20-byte record of the case file, so it must stay five packed floats.
+using ann_case = std::array<float, 5>;
+static_assert(sizeof(ann_case) == 20);
+
+enum : int { ANN_QUERY = 0, ANN_EVALUATE = 1, ANN_TRAIN = 2 };
+
+struct ann_layer {
+    float* out = nullptr;
+    float* delta = nullptr;
+};
+
+struct ann {
+    ann() = default;
+    ann(const ann&) = delete;  // the layers point into the object itself
+    ann& operator=(const ann&) = delete;
+
+    std::array<float, 8> inputs{};  // kept for the layout's sake; a run reads the case itself
+    std::array<float, 2 * ann_hidden> hidden_values{};  // out, then delta
+    std::array<float, 2> output_values{};
+    ann_layer hidden{hidden_values.data(), hidden_values.data() + ann_hidden};
+    ann_layer output{output_values.data(), output_values.data() + 1};
+};
+
+constexpr uint16_t builtin_case_count = 962;
+constexpr uint32_t case_store_step = 1024;
+
+extern const std::array<float, ann_weight_count> builtin_weights;
+extern const std::array<ann_case, builtin_case_count> builtin_cases;
 
 // The network's process-wide state, one record.
 struct ann_state {
@@ -9,10 +49,50 @@ struct ann_state {
     float test_error = 0;  // smoothed TestError of this run; 0 until estimated
     bool ann_initialised = false;
     uint32_t case_count = 0;
+
+    std::array<float, ann_weight_count> ann_weights = builtin_weights;
+    std::unique_ptr<ann> network;  // built by generate_ann
+
+    // The case store. Slots below builtin_case_count point into builtin_copy, a working copy
+    // of the shipped table (merging may change a target for the run); the others point to
+    // records in user_cases. Its size is the capacity, which grows only by the store's rule.
+    std::vector<ann_case*> case_store;
+    std::unique_ptr<std::array<ann_case, builtin_case_count>> builtin_copy;
+    std::vector<std::unique_ptr<ann_case>> user_cases;
 };
 
-constexpr uint16_t builtin_case_count = 962;
-
 ann_state& ann_globals();
+
+float encode_days(uint16_t days);
+// 0..2047; an output too large for the day range gives 2047, a NaN gives 0.
+uint16_t decode_days(float y);
+float encode_repetitions(uint16_t repetitions);
+extern const std::array<float, 6> grade_input_table;
+float encode_grade(uint16_t grade);  // 1.0 above grade 5
+ann_case make_case(uint16_t ivl, uint16_t elapsed, uint16_t rp, uint16_t grade, uint16_t target);
+
+// Runs the network on `c`. In ANN_QUERY mode returns the address of the output y; any other
+// mode returns null, ANN_EVALUATE having set last_error and the output delta, and modes of
+// ANN_TRAIN and above having trained the weights on the case.
+const float* ann_step(const ann_case& c, int mode);
+// The network's raw answer in days (0..2047).
+uint16_t ann_interval(uint16_t ivl, uint16_t elapsed, uint16_t rp, uint16_t grade);
+
 // Estimates TestError, adapts the learning rate, stores and returns the smoothed value.
 float compute_test_error();
+
+// Builds the network and an empty case store of 1024 slots; learning rate 0.1. The weights
+// keep what they hold.
+void generate_ann();
+// Frees the network and the case store; the weights stay.
+void free_ann();
+
+// Points the first builtin_case_count slots at a fresh copy of the built-in cases.
+void reset_case_store();
+// Makes room for the case at index case_count: the store grows to case_count + 1025 slots when
+// case_count is a multiple of 1024. False when the memory cannot be had.
+bool reserve_case_slot();
+// Appends a copy of `c` as the store's next user case; null when the memory cannot be had.
+ann_case* append_case(const ann_case& c);
+ann_case* case_at(uint32_t index);  // null at and beyond case_count
+size_t case_store_capacity();

@@ -1,0 +1,41 @@
+#pragma once
+// Fitting the interval network's weights to the model's targets under the answers it must give.
+#include <array>
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "ann/network.h"
+
+struct fit_sample {
+    std::array<double, 4> x;  // inputs as the network sees them (raised to 1/512)
+    double t;                 // wanted output
+};
+
+// The network's raw answers that the shipped weights must reproduce exactly.
+struct raw_answer {
+    uint16_t ivl, elapsed, rp, grade, days;
+};
+extern const raw_answer raw_answers[18];
+
+// The four hidden units whose weights (four inputs, then the output weight) are given.
+struct given_unit {
+    int unit;
+    float weights[5];
+};
+extern const given_unit given_units[4];
+constexpr float weight_bound = 13.6539421f;  // no weight may be larger in magnitude
+
+// Histories on which the answers must not fall as the grade rises, nor (grades 4 and 5) as the
+// elapsed days rise.
+extern const std::vector<uint16_t> grid_days;
+extern const std::vector<uint16_t> grid_repetitions;
+
+std::array<double, 4> network_inputs(uint16_t ivl, uint16_t elapsed, uint16_t rp, uint16_t grade);
+
+// Fits the free weights; the given units keep their values. `weights_ok` says whether a
+// candidate (in single precision) meets every constraint; the fit goes on, pressing harder on
+// the constraints, until it does or the rounds run out.
+using weight_check = bool (*)(const std::array<float, ann_weight_count>&);
+std::array<float, ann_weight_count> fit_weights(const std::vector<fit_sample>& samples, std::mt19937_64& random,
+    weight_check weights_ok, bool* met);
