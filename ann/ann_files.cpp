@@ -1,5 +1,233 @@
 #include "ann/ann_files.h"
 
-// The network arrives with its own change.
-void ma_nn_init() {}
-void ma_nn_deinit() {}
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "calendar/calendar.h"
+#include "core/lifecycle.h"
+#include "platform/crt_rand.h"
+#include "platform/files.h"
+
+namespace {
+
+constexpr uint32_t first_user_case = builtin_case_count;
+// Indexes in the built-in table (sorted by elapsed days) of the first cases beyond 2, 7, 20 days.
+constexpr uint32_t beyond_2_days = 262;
+constexpr uint32_t beyond_7_days = 514;
+constexpr uint32_t beyond_20_days = 774;
+
+uint32_t bits(float f) { return std::bit_cast<uint32_t>(f); }
+
+// Files hold little-endian floats whatever the machine's order.
+float float_from_le(const unsigned char* p)
+{
+    return std::bit_cast<float>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8
+        | static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24);
+}
+
+void float_to_le(float f, unsigned char* p)
+{
+    const uint32_t v = bits(f);
+    p[0] = static_cast<unsigned char>(v);
+    p[1] = static_cast<unsigned char>(v >> 8);
+    p[2] = static_cast<unsigned char>(v >> 16);
+    p[3] = static_cast<unsigned char>(v >> 24);
+}
+
+void close_logged(FILE* file, const std::string& path)
+{
+    if (std::fclose(file) != 0)
+        write_log("Cannot close \"%s\"\n", path.c_str());
+}
+
+uint16_t days_of(float encoded)
+{
+    return static_cast<uint16_t>(static_cast<uint32_t>(encoded * encoded * 2048.0f + 0.5f));
+}
+
+bool plausible(const ann_case& c)
+{
+    for (float v : c)
+        if (!std::isfinite(v) || v < 0.0f || v > 1.0f)
+            return false;
+    return true;
+}
+
+enum class phase { user, builtin };
+
+}  // namespace
+
+void ma_nn_init()
+{
+    ann_state& s = ann_globals();
+    if (s.ann_initialised) {
+        write_log("WARNING: calling ma_nn_init() on initialized NN.\n");
+    } else {
+        crt_srand(time_now());
+        generate_ann();
+        s.ann_initialised = true;
+        s.test_error = 0.0f;
+    }
+    load_cases();
+    load_weights();
+}
+
+void ma_nn_deinit()
+{
+    ann_state& s = ann_globals();
+    if (!s.ann_initialised)
+        return;
+    save_weights();
+    free_ann();
+    s.ann_initialised = false;
+}
+
+void load_weights()
+{
+    const std::string path = data_path("weights.bin");
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return;
+    unsigned char bytes[weights_file_size];
+    const size_t got = std::fread(bytes, 1, sizeof bytes, file);
+    close_logged(file, path);
+    // Only whole floats count: a weight partly covered by a short file keeps its value.
+    const size_t covered = got / sizeof(float);
+    std::array<float, ann_weight_count> loaded = ann_globals().ann_weights;
+    for (size_t i = 0; i < covered; ++i) {
+        loaded[i] = float_from_le(bytes + i * sizeof(float));
+        // One damaged weight would turn every answer into nonsense; the file is not used.
+        if (!std::isfinite(loaded[i])) {
+            write_log("WARNING: %s holds a weight that is not a number; the weights in use are kept.\n",
+                path.c_str());
+            return;
+        }
+    }
+    ann_globals().ann_weights = loaded;
+}
+
+void save_weights()
+{
+    const std::string path = data_path("weights.bin");
+    unsigned char bytes[weights_file_size];
+    for (int i = 0; i < ann_weight_count; ++i)
+        float_to_le(ann_globals().ann_weights[i], bytes + i * sizeof(float));
+    // Replaced whole or not at all, so that a crash while saving never leaves half the weights.
+    atomic_file file(path);
+    if (!file.stream()) {
+        write_log("ERROR: cannot save ANN weights! (a problem with %s file?)\n", path.c_str());
+        return;
+    }
+    std::fwrite(bytes, 1, sizeof bytes, file.stream());
+    if (!file.commit())
+        write_log("ERROR: cannot save ANN weights! (a problem with %s file?)\n", path.c_str());
+}
+
+void load_cases()
+{
+    reset_case_store();
+    const std::string path = data_path("user_cases.bin");
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return;
+    add_data_from_file(file);
+    close_logged(file, path);
+}
+
+void add_data_from_file(FILE* stream)
+{
+    uint32_t skipped = 0;
+    unsigned char bytes[case_record_size];
+    for (;;) {
+        if (!reserve_case_slot())
+            fatal_out_of_memory("FATAL ERROR: add_data_from_file(): out of memory\n");
+        ann_case record{};
+        bool stored = false;
+        while (!stored) {
+            if (std::fread(bytes, 1, sizeof bytes, stream) != sizeof bytes) {
+                if (skipped > 0)
+                    write_log("WARNING: %u damaged records of user_cases.bin were skipped.\n", skipped);
+                return;
+            }
+            for (size_t i = 0; i < record.size(); ++i)
+                record[i] = float_from_le(bytes + i * sizeof(float));
+            // A damaged record must not reach the network.
+            if (!plausible(record)) {
+                ++skipped;
+                continue;
+            }
+            stored = !merge_duplicate_case(record, ann_globals().case_count);
+        }
+        if (!append_case(record))
+            fatal_out_of_memory("FATAL ERROR: add_data_from_file(): out of memory\n");
+    }
+}
+
+bool merge_duplicate_case(const ann_case& candidate, uint32_t n)
+{
+    const uint32_t key = bits(candidate[0]) ^ bits(candidate[2]);
+    const uint16_t elapsed = days_of(candidate[1]);
+    uint32_t p = n;
+    phase current = phase::user;
+    bool jump = false;  // entering the built-in phase lowers p by the table's order first
+    for (;;) {
+        if (current == phase::builtin && jump) {
+            jump = false;
+            if (p == 0)
+                return false;
+            if (elapsed <= 20 && p > beyond_20_days)
+                p = beyond_20_days;
+            if (elapsed <= 7 && p > beyond_7_days)
+                p = beyond_7_days;
+            if (elapsed <= 2 && p > beyond_2_days)
+                p = beyond_2_days;
+        }
+        if (p <= 1)
+            return false;  // case 0 never matches
+        const uint32_t index = --p;
+        const ann_case* c = case_at(index);
+        if (!c)
+            return false;
+        if ((bits((*c)[0]) ^ bits((*c)[2])) == key) {
+            if (std::memcmp(c->data(), candidate.data(), 4 * sizeof(float)) == 0) {
+                const uint32_t mean = (static_cast<uint32_t>(days_of(candidate[4])) + days_of((*c)[4])) / 2;
+                (*case_at(index))[4] = encode_days(static_cast<uint16_t>(std::min<uint32_t>(mean, 2048)));
+                return true;
+            }
+            if (index <= 1)
+                return false;
+            current = index > first_user_case ? phase::user : phase::builtin;
+            jump = current == phase::builtin;
+            continue;
+        }
+        if (index % 4 != 0)
+            continue;
+        if (current == phase::user && candidate[1] > (*c)[1]) {
+            current = phase::builtin;
+            jump = true;
+        } else if (current == phase::builtin && (*c)[1] < candidate[1]) {
+            return false;
+        }
+    }
+}
+
+void add_cases(uint16_t livl, uint16_t rllivl, uint16_t rp, uint16_t gr, uint16_t target)
+{
+    ann_case* record = append_case(make_case(livl, rllivl, rp, gr, target));
+    if (!record)
+        fatal_out_of_memory("FATAL ERROR: add_cases(): out of memory\n");
+    ann_step(*record, ANN_TRAIN);
+    const std::string path = data_path("user_cases.bin");
+    FILE* file = std::fopen(path.c_str(), "ab");
+    if (!file) {
+        write_log("ERROR: cannot open %s file in add_cases()\n", path.c_str());
+        return;
+    }
+    unsigned char bytes[case_record_size];
+    for (size_t i = 0; i < record->size(); ++i)
+        float_to_le((*record)[i], bytes + i * sizeof(float));
+    std::fwrite(bytes, 1, sizeof bytes, file);
+    close_logged(file, path);
+}

@@ -1,7 +1,26 @@
 #pragma once
-// The network's start-up and shutdown with its weight and case files.
+// The network's start-up and shutdown with its two files: weights.bin (the 160 weights,
+// rewritten whole at close) and user_cases.bin (20-byte cases, appended as they arise).
+#include <cstdint>
+#include <cstdio>
+
+#include "ann/network.h"
+
+constexpr size_t weights_file_size = ann_weight_count * sizeof(float);  // 640
+constexpr size_t case_record_size = sizeof(ann_case);  // 20
 
 // Builds the network, loads user_cases.bin and weights.bin; called once the database is open.
 void ma_nn_init();
-// Saves weights.bin and frees the network and the case store.
+// Saves weights.bin and frees the network and the case store; the weights stay.
 void ma_nn_deinit();
+
+void load_weights();
+void save_weights();
+void load_cases();
+// Reads the stream's records into the case store, merging duplicates.
+void add_data_from_file(FILE* stream);
+// Whether `candidate`, about to become case n, repeats an earlier case; if so that case's
+// target becomes the mean of both, in days.
+bool merge_duplicate_case(const ann_case& candidate, uint32_t n);
+// A new case from a grade: into the store, trained on once, appended to user_cases.bin.
+void add_cases(uint16_t livl, uint16_t rllivl, uint16_t rp, uint16_t gr, uint16_t target);

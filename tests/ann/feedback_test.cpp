@@ -1,0 +1,160 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+
+#include "ann/ann_files.h"
+#include "ann/feedback.h"
+#include "ann/network.h"
+#include "ann_test_support.h"
+#include "core/database.h"
+#include "core/lifecycle.h"
+#include "platform/crt_rand.h"
+
+namespace {
+
+class feedback_test : public ann_test {
+protected:
+    void SetUp() override
+    {
+        ann_test::SetUp();
+        ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+        ma_nn_init();
+        crt_srand(7);
+    }
+    std::string log() const { return read_file(dir.file("error.log")); }
+    uint32_t user_cases() const { return ann_globals().case_count - builtin_case_count; }
+    // Target days of the last case recorded.
+    int last_target() const { return days_of((*case_at(ann_globals().case_count - 1))[4]); }
+    void add_due(uint16_t day, int count)
+    {
+        for (int i = 0; i < count; ++i) {
+            item* e = new_item();
+            e->tmtrpt = day;
+            insert_scheduled(e);
+            ++db().item_count;
+        }
+    }
+    temp_dir dir;
+};
+
+}  // namespace
+
+TEST(percent_difference, rounds_as_single_precision)
+{
+    EXPECT_EQ(percent_difference(10, 9), 10);
+    EXPECT_EQ(percent_difference(9, 10), 10);
+    EXPECT_EQ(percent_difference(100, 96), 4);
+    EXPECT_EQ(percent_difference(100, 97), 3);
+    EXPECT_EQ(percent_difference(7, 7), 0);
+    EXPECT_EQ(percent_difference(0, 0), 100);
+    EXPECT_EQ(percent_difference(2047, 1), 100);
+}
+
+TEST_F(feedback_test, OutcomesThatTellNothingRecordNothing)
+{
+    const auto weights = ann_globals().ann_weights;
+    feedback_to_ann(10, 10, 3, 5, 100, 0, 4);  // graded again the same day
+    feedback_to_ann(10, 10, 3, 5, 100, 97, 5);  // 3 % early for a 5
+    feedback_to_ann(10, 10, 3, 5, 100, 106, 3);  // 6 % late for a 3
+    feedback_to_ann(10, 10, 3, 5, 100, 104, 1);  // 4 % late for a 1
+    feedback_to_ann(10, 10, 3, 5, 100, 103, 0);  // 3 % late for a 0
+    EXPECT_EQ(user_cases(), 0u);
+    EXPECT_EQ(ann_globals().ann_weights, weights);
+    EXPECT_EQ(log(), "");
+
+    feedback_to_ann(10, 10, 3, 5, 100, 100, 6);
+    EXPECT_EQ(log(), "ERROR: feedback_to_ann(): default case\n");
+    EXPECT_EQ(user_cases(), 0u);
+    EXPECT_FALSE(file_exists(dir.file("user_cases.bin")));
+}
+
+TEST_F(feedback_test, TargetsFollowTheGradeAndTheObservedInterval)
+{
+    // A history whose next grade up is answered well below the targets here, so that they pass
+    // the neighbour adjustment unchanged.
+    ASSERT_LT(ann_interval(10, 10, 3, 4), 90);
+    const auto weights = ann_globals().ann_weights;
+
+    feedback_to_ann(10, 10, 3, 5, 100, 98, 5);  // 2 % early: observed 98, target 98 * 1.25
+    ASSERT_EQ(user_cases(), 1u);
+    EXPECT_EQ(last_target(), 123);
+    EXPECT_EQ(file_exists(dir.file("user_cases.bin")), true);
+    EXPECT_NE(ann_globals().ann_weights, weights);  // trained on it
+
+    feedback_to_ann(10, 10, 3, 5, 100, 105, 3);  // 5 % late: observed (100 + 105) / 2
+    ASSERT_EQ(user_cases(), 2u);
+    EXPECT_EQ(last_target(), 92);
+
+    feedback_to_ann(10, 10, 3, 5, 200, 120, 4);  // a 4 takes the middle: 160
+    ASSERT_EQ(user_cases(), 3u);
+    EXPECT_EQ(last_target(), 160);
+    EXPECT_EQ(read_file(dir.file("user_cases.bin")).size(), 60u);
+
+    // A 5 on time after a short history: 20 days give 25.
+    ASSERT_LT(ann_interval(1, 1, 0, 4), 24);
+    ASSERT_LT(ann_interval(1, 1, 0, 5), 20);
+    feedback_to_ann(1, 1, 0, 5, 20, 20, 5);
+    ASSERT_EQ(user_cases(), 4u);
+    EXPECT_EQ(last_target(), 25);
+}
+
+TEST_F(feedback_test, ImplausibleTargetsForThePreviousGradeAreDropped)
+{
+    // After a failed review (previous grade 0) a target beyond the days then elapsed is refused.
+    feedback_to_ann(30, 2, 4, 0, 40, 40, 5);
+    EXPECT_EQ(user_cases(), 0u);
+}
+
+TEST_F(feedback_test, NeighbourGradesKeepAnswersInOrder)
+{
+    for (uint16_t history : {3, 10, 40, 200}) {
+        const uint16_t up = ann_interval(history, history, 4, 1);
+        const uint16_t adjusted = adjust_to_neighbour_grades(history, history, 4, 0, up);
+        if (up > 0) {
+            EXPECT_LT(adjusted, up) << history;
+        }
+        // A grade-5 answer equal to the grade-4 one is raised.
+        const uint16_t down = ann_interval(history, history, 4, 4);
+        if (down < 2047) {
+            EXPECT_GT(adjust_to_neighbour_grades(history, history, 4, 5, down), down) << history;
+        }
+    }
+    // New item graded 5: six days, spread over 5..7.
+    ASSERT_EQ(ann_interval(0, 0, 0, 5), 6);
+    ASSERT_LT(ann_interval(0, 0, 0, 4), 6);
+    EXPECT_EQ(adjust_to_neighbour_grades(0, 0, 0, 5, 6), 6);
+    std::map<uint16_t, int> seen;
+    for (int i = 0; i < 300; ++i)
+        ++seen[propose_interval(0, 0, 0, 5)];
+    EXPECT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen.begin()->first, 5);
+    EXPECT_EQ(seen.rbegin()->first, 7);
+    // Up to 4 days there is no band: the answer is the network's.
+    for (int i = 0; i < 20; ++i)
+        EXPECT_EQ(propose_interval(0, 0, 0, 4), ann_interval(0, 0, 0, 4));
+}
+
+TEST_F(feedback_test, SpreadPrefersLightDaysAndStaysInTheBand)
+{
+    const uint16_t today = 0;
+    add_due(today + 92, 40);  // a heavily loaded day in the band 90..110
+    std::map<uint16_t, int> picks;
+    for (int i = 0; i < 4000; ++i) {
+        const uint16_t d = pick_spread_interval(90, 110);
+        ASSERT_GE(d, 90);
+        ASSERT_LE(d, 110);
+        ++picks[d];
+    }
+    // Weight 5 against 45 for every other day.
+    EXPECT_LT(picks[92], picks[91] / 4);
+    EXPECT_GT(picks[91], 100);
+
+    // Loads whose weights add up past 16 bits never push the pick beyond the band.
+    add_due(today + 300, 2000);
+    for (int i = 0; i < 2000; ++i) {
+        const uint16_t d = pick_spread_interval(250, 400);
+        ASSERT_GE(d, 250);
+        ASSERT_LE(d, 400);
+    }
+}

@@ -1,0 +1,164 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+#include <string>
+
+#include "ann/ann_files.h"
+#include "ann/network.h"
+#include "ann_test_support.h"
+#include "core/lifecycle.h"
+
+namespace {
+
+// A database open in a temporary directory, the network not yet started.
+class ann_files_test : public ann_test {
+protected:
+    void SetUp() override
+    {
+        ann_test::SetUp();
+        ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+    }
+    std::string log() const { return read_file(dir.file("error.log")); }
+    void write_cases(const std::vector<ann_case>& cases, const std::string& tail = "") const
+    {
+        std::string bytes;
+        for (const ann_case& c : cases)
+            bytes.append(reinterpret_cast<const char*>(c.data()), sizeof c);
+        write_file(dir.file("user_cases.bin"), bytes + tail);
+    }
+    temp_dir dir;
+};
+
+}  // namespace
+
+TEST_F(ann_files_test, FreshDirectoryCreatesBothFilesWithTheirSizes)
+{
+    ma_nn_init();
+    EXPECT_TRUE(ann_globals().ann_initialised);
+    EXPECT_EQ(ann_globals().case_count, builtin_case_count);
+    EXPECT_FALSE(file_exists(dir.file("user_cases.bin")));
+
+    add_cases(10, 12, 3, 4, 30);
+    EXPECT_EQ(ann_globals().case_count, builtin_case_count + 1u);
+    const std::string record = read_file(dir.file("user_cases.bin"));
+    ASSERT_EQ(record.size(), 20u);
+    const ann_case expected = make_case(10, 12, 3, 4, 30);
+    EXPECT_EQ(std::memcmp(record.data(), expected.data(), 20), 0);
+    // The case trained the network once.
+    EXPECT_NE(ann_globals().ann_weights, builtin_weights);
+    const auto trained = ann_globals().ann_weights;
+
+    ASSERT_EQ(ma_deinit(0), 0);
+    EXPECT_FALSE(ann_globals().ann_initialised);
+    const std::string weights = read_file(dir.file("weights.bin"));
+    ASSERT_EQ(weights.size(), 640u);
+    EXPECT_EQ(std::memcmp(weights.data(), trained.data(), 640), 0);
+
+    // The next start finds both again, even from other weights in memory.
+    ann_globals().ann_weights = builtin_weights;
+    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
+    ma_nn_init();
+    EXPECT_EQ(ann_globals().ann_weights, trained);
+    EXPECT_EQ(ann_globals().case_count, builtin_case_count + 1u);
+}
+
+TEST_F(ann_files_test, CaseFileRecordsMergeOrJoinTheStore)
+{
+    // Case 514 of the built-in table: 8 days, 8 elapsed, 22 repetitions, grade 4 -> 8 days.
+    const ann_case builtin = builtin_cases[514];
+    ann_case same_inputs = builtin;
+    same_inputs[4] = encode_days(20);
+    const ann_case a = make_case(40, 45, 7, 3, 10);
+    ann_case b = a;  // same key (inputs 0 and 2), another grade
+    b[3] = encode_grade(4);
+    b[4] = encode_days(50);
+    ann_case a_again = a;
+    a_again[4] = encode_days(30);
+    write_cases({same_inputs, a, b, a_again}, "12345");  // 85 bytes: the last 5 are ignored
+
+    ma_nn_init();
+    EXPECT_EQ(ann_globals().case_count, builtin_case_count + 2u);
+    EXPECT_EQ(days_of((*case_at(514))[4]), 14);  // (8 + 20) / 2
+    EXPECT_EQ(days_of((*case_at(962))[4]), 20);  // a, merged with a_again past b: (10 + 30) / 2
+    EXPECT_EQ(*case_at(963), b);
+    EXPECT_EQ(log(), "");
+
+    // Loading again starts from the shipped targets: nothing is averaged in twice.
+    ma_nn_init();
+    EXPECT_EQ(days_of((*case_at(514))[4]), 14);
+    EXPECT_NE(log().find("WARNING: calling ma_nn_init() on initialized NN.\n"), std::string::npos);
+}
+
+TEST_F(ann_files_test, DamagedCaseRecordsAreSkippedWithOneWarning)
+{
+    ann_case not_a_number = make_case(3, 3, 1, 2, 3);
+    not_a_number[1] = std::numeric_limits<float>::quiet_NaN();
+    ann_case infinite = make_case(3, 3, 1, 2, 3);
+    infinite[4] = std::numeric_limits<float>::infinity();
+    ann_case too_big = make_case(3, 3, 1, 2, 3);
+    too_big[0] = 7.0f;
+    write_cases({not_a_number, make_case(30, 31, 2, 5, 60), infinite, too_big});
+    ma_nn_init();
+    EXPECT_EQ(ann_globals().case_count, builtin_case_count + 1u);
+    EXPECT_EQ(log(), "WARNING: 3 damaged records of user_cases.bin were skipped.\n");
+    // And training on what was loaded keeps the weights finite.
+    for (uint32_t i = 0; i < ann_globals().case_count; ++i)
+        ann_step(*case_at(i), ANN_TRAIN);
+    for (float w : ann_globals().ann_weights)
+        ASSERT_TRUE(std::isfinite(w));
+}
+
+TEST_F(ann_files_test, ShortOrDamagedWeightFilesReplaceOnlyWhatTheyCover)
+{
+    write_file(dir.file("weights.bin"), "");
+    ma_nn_init();
+    EXPECT_EQ(ann_globals().ann_weights, builtin_weights);
+
+    // Two whole floats and half of a third.
+    const float two[2] = {0.25f, -0.5f};
+    write_file(dir.file("weights.bin"), std::string(reinterpret_cast<const char*>(two), 8) + "\x01\x02");
+    load_weights();
+    EXPECT_EQ(ann_globals().ann_weights[0], 0.25f);
+    EXPECT_EQ(ann_globals().ann_weights[1], -0.5f);
+    EXPECT_EQ(ann_globals().ann_weights[2], builtin_weights[2]);
+
+    float damaged[160];
+    std::memcpy(damaged, builtin_weights.data(), sizeof damaged);
+    damaged[77] = std::numeric_limits<float>::quiet_NaN();
+    write_file(dir.file("weights.bin"), std::string(reinterpret_cast<const char*>(damaged), sizeof damaged));
+    load_weights();
+    EXPECT_EQ(ann_globals().ann_weights[0], 0.25f);  // kept what was in use
+    EXPECT_NE(log().find("holds a weight that is not a number"), std::string::npos);
+}
+
+TEST_F(ann_files_test, UnwritableFilesAreReportedAndNothingIsLost)
+{
+    ma_nn_init();
+    // Directories where the files should be: neither can be written.
+    std::filesystem::create_directories(dir.file("user_cases.bin/x"));
+    std::filesystem::create_directories(dir.file("weights.bin/x"));
+    add_cases(5, 5, 1, 3, 6);
+    EXPECT_EQ(ann_globals().case_count, builtin_case_count + 1u);  // kept for this run
+    EXPECT_NE(log().find("ERROR: cannot open " + dir.file("user_cases.bin") + " file in add_cases()\n"),
+        std::string::npos);
+    ASSERT_EQ(ma_deinit(0), 0);
+    EXPECT_NE(log().find("ERROR: cannot save ANN weights! (a problem with " + dir.file("weights.bin") + " file?)\n"),
+        std::string::npos);
+    EXPECT_TRUE(std::filesystem::is_directory(dir.file("weights.bin/x")));
+}
+
+TEST_F(ann_files_test, ManyUserCasesLoadAndGrowTheStore)
+{
+    std::vector<ann_case> cases;
+    for (int i = 0; i < 3000; ++i)
+        cases.push_back(make_case(static_cast<uint16_t>(100 + i % 1500), static_cast<uint16_t>(90 + i % 1700),
+            static_cast<uint16_t>(i % 100), static_cast<uint16_t>(i % 6), static_cast<uint16_t>(50 + i % 1900)));
+    write_cases(cases);
+    ma_nn_init();
+    EXPECT_EQ(ann_globals().case_count, builtin_case_count + 3000u);
+    EXPECT_GE(case_store_capacity(), ann_globals().case_count);
+    EXPECT_EQ(*case_at(builtin_case_count + 2999), cases.back());
+}
