@@ -1,6 +1,7 @@
 #pragma once
 // Building small databases for the core tests.
 #include <cstdint>
+#include <ctime>
 #include <string>
 
 #include "core/database.h"
@@ -49,3 +50,13 @@ protected:
     std::string log() const { return read_file(dir.file("error.log")); }
     temp_dir dir;
 };
+
+// Sets the clock to noon of day `n` of a database started on 2026-01-15 (in the UTC zone).
+inline void go_to_day(unsigned n)
+{
+    const time_t base = 1768478400;  // 2026-01-15 12:00 UTC
+    const time_t t = base + static_cast<time_t>(n) * 86400;
+    tm date{};
+    gmtime_r(&t, &date);
+    set_local_clock(date.tm_year + 1900, date.tm_mon + 1, date.tm_mday, 12);
+}
