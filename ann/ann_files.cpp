@@ -1,6 +1,11 @@
 #include "ann/ann_files.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <bit>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -220,14 +225,34 @@ void add_cases(uint16_t livl, uint16_t rllivl, uint16_t rp, uint16_t gr, uint16_
         fatal_out_of_memory("FATAL ERROR: add_cases(): out of memory\n");
     ann_step(*record, ANN_TRAIN);
     const std::string path = data_path("user_cases.bin");
-    FILE* file = std::fopen(path.c_str(), "ab");
-    if (!file) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
         write_log("ERROR: cannot open %s file in add_cases()\n", path.c_str());
         return;
     }
     unsigned char bytes[case_record_size];
     for (size_t i = 0; i < record->size(); ++i)
         float_to_le((*record)[i], bytes + i * sizeof(float));
-    std::fwrite(bytes, 1, sizeof bytes, file);
-    close_logged(file, path);
+    // A piece of a record left by an earlier failed append would shift every later record.
+    struct stat info {};
+    off_t aligned = 0;
+    if (::fstat(fd, &info) == 0) {
+        aligned = info.st_size - info.st_size % static_cast<off_t>(case_record_size);
+        if (aligned != info.st_size) {
+            write_log("WARNING: %s ended in a piece of a record; the piece was removed.\n", path.c_str());
+            if (::ftruncate(fd, aligned) != 0)
+                write_log("ERROR: cannot repair %s\n", path.c_str());
+        }
+    }
+    ssize_t written = 0;
+    do
+        written = ::write(fd, bytes, sizeof bytes);
+    while (written < 0 && errno == EINTR);
+    if (written != static_cast<ssize_t>(sizeof bytes)) {
+        write_log("ERROR: cannot append to %s; the case is kept for this run only\n", path.c_str());
+        if (written > 0 && ::ftruncate(fd, aligned) != 0)
+            write_log("ERROR: cannot repair %s\n", path.c_str());
+    }
+    if (::close(fd) != 0)
+        write_log("Cannot close \"%s\"\n", path.c_str());
 }

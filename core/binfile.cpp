@@ -527,7 +527,8 @@ int write_bin(const char* path)
 int save_database()
 {
     database& d = db();
-    save_queue();
+    // The queue is rewritten only after elements.bin: an item taken from the queue into
+    // learning must never be missing from both files if the database cannot be written.
     order_categories();
     const std::string path_copy(data_path("elements.bin"));
     const char* const path = path_copy.c_str();
@@ -541,6 +542,7 @@ int save_database()
     }
     if (write_bin(path) != 0)
         return 1;
+    save_queue();
     keep_backup(path_copy);
     return 0;
 }

@@ -137,6 +137,9 @@ int ma_init(const char* path)
         write_log("INFO: ma_init(): directory (%s) is not accessible.\n", d.data_dir.c_str());
         return MA_INIT_DIR_NOT_ACCESSIBLE;
     }
+    // Holding the lock, nobody else writes here: what a crash left half-written can go.
+    remove_stale_temporaries(d.data_dir);
+    remove_stale_temporaries(d.data_dir + "backups");
     d.item_count = 0;
     int result = MA_INIT_FROM_BIN;
     if (load_bin(data_path("elements.bin")) != 0) {

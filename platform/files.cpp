@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include "platform/platform_state.h"
@@ -41,6 +42,22 @@ bool sync_parent_directory(const std::string& path)
     const bool ok = ::fsync(fd) == 0;
     ::close(fd);
     return ok;
+}
+
+namespace {
+constexpr char temp_marker[] = ".tmp-";
+constexpr size_t temp_suffix = sizeof temp_marker - 1 + 6;  // the marker and mkstemp's six characters
+}  // namespace
+
+void remove_stale_temporaries(const std::string& dir)
+{
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(dir, error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() > temp_suffix && name.compare(name.size() - temp_suffix, 5, temp_marker) == 0
+            && entry.is_regular_file(error))
+            std::filesystem::remove(entry.path(), error);
+    }
 }
 
 atomic_file::atomic_file(std::string path) : path_(std::move(path))

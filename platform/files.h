@@ -36,5 +36,9 @@ private:
     FILE* file_ = nullptr;
 };
 
+// Removes the temporary files that an atomic_file interrupted by a crash left in `dir`.
+// Only call it while no other process can be writing there.
+void remove_stale_temporaries(const std::string& dir);
+
 // fsync of the directory that holds `path`, so that a rename in it is durable.
 bool sync_parent_directory(const std::string& path);
