@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all run test deps build sanitize bench fuzz clean
+.PHONY: all run test deps build fuzz-build sanitize bench fuzz check-tables clean
 
 all: build
 
@@ -14,10 +14,16 @@ build: deps
 	@cmake -S . -B $(BUILD) -G Ninja -DCARDWRIGHT_WERROR=ON $(CMAKE_FLAGS) > /dev/null
 	@cmake --build $(BUILD) -j $(JOBS)
 
+# The libFuzzer harnesses, built with clang; the tests run each of them for a few seconds.
+fuzz-build: deps
+	@CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja -DCARDWRIGHT_FUZZ=ON -DCARDWRIGHT_GUI=OFF > /dev/null
+	@cmake --build build-fuzz -j $(JOBS)
+
 run: build
 	@exec $(BUILD)/ui/cardwright
 
-test: build
+test: fuzz-build
+	@$(MAKE) --no-print-directory build CMAKE_FLAGS="$(CMAKE_FLAGS) -DCARDWRIGHT_FUZZ_BUILD_DIR=$(CURDIR)/build-fuzz"
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 # The same tests under AddressSanitizer and UBSan.
@@ -32,9 +38,7 @@ bench: deps
 # Runs each fuzz harness for FUZZ_SECONDS, growing its corpus in build-fuzz/corpus/.
 FUZZ_SECONDS ?= 60
 FUZZERS = elements_bin elements_xml queue user_cases weights
-fuzz: deps
-	@CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja -DCARDWRIGHT_FUZZ=ON -DCARDWRIGHT_GUI=OFF > /dev/null
-	@cmake --build build-fuzz -j $(JOBS)
+fuzz: fuzz-build
 	@for f in $(FUZZERS); do mkdir -p build-fuzz/corpus/$$f; \
 	  build-fuzz/fuzz/fuzz_$$f -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 	    build-fuzz/corpus/$$f fuzz/seeds/$$f || exit 1; done

@@ -2,7 +2,7 @@
 # Installs the Debian packages the build, the tests and the program need, when missing.
 set -eu
 
-PACKAGES="cmake ninja-build g++ make libgtest-dev libgmock-dev libbenchmark-dev \
+PACKAGES="cmake ninja-build g++ make libgtest-dev libgmock-dev libbenchmark-dev clang-14 libclang-rt-14-dev \
 qt6-base-dev qt6-multimedia-dev \
 gstreamer1.0-plugins-base gstreamer1.0-plugins-good xdg-utils fonts-dejavu-core"
 
