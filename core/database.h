@@ -110,6 +110,8 @@ void free_categories();
 // Scheduled list.
 void insert_scheduled(item* e);
 item* remove_item(item* e);
+// Takes the item out of the list without freeing it; false when it is not in the list.
+bool unlink_scheduled(item* e);
 item* next_scheduled(const item* e);
 void erase_memory_after_ll();
 

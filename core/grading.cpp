@@ -64,18 +64,8 @@ void apply_interval(item* e, uint16_t interval, uint16_t grade)
     e->rllivl = real > max_interval ? max_interval : real;
 
     database& d = db();
-    if (d.item_count <= 1 || !d.head || !d.head->next)
-        return;
-    if (d.head == e) {
-        d.head = e->next;
-    } else {
-        item* before = d.head;
-        while (before && before->next != e)
-            before = before->next;
-        if (!before)
-            return;  // not in the list: nothing to move
-        before->next = e->next;
-    }
+    if (d.item_count <= 1 || !d.head || !d.head->next || !unlink_scheduled(e))
+        return;  // alone in the list, or not in it: nothing to move
     e->next = nullptr;
     insert_scheduled(nullptr);
     insert_scheduled(e);

@@ -76,22 +76,30 @@ void insert_scheduled(item* e)
     d.insert_hint = at;
 }
 
+bool unlink_scheduled(item* e)
+{
+    database& d = db();
+    if (!e)
+        return false;
+    if (d.head == e) {
+        d.head = e->next;
+        return true;
+    }
+    item* before = d.head;
+    while (before && before->next != e)
+        before = before->next;
+    if (!before)
+        return false;
+    before->next = e->next;
+    return true;
+}
+
 item* remove_item(item* e)
 {
     database& d = db();
     d.insert_hint = nullptr;
-    if (!e)
+    if (!unlink_scheduled(e))
         return nullptr;
-    if (d.head == e) {
-        d.head = e->next;
-    } else {
-        item* before = d.head;
-        while (before && before->next != e)
-            before = before->next;
-        if (!before)
-            return nullptr;
-        before->next = e->next;
-    }
     item* successor = e->next;
     free_item(e);
     --d.item_count;
