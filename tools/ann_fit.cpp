@@ -1,8 +1,11 @@
-// Gradient descent (Adam) in double precision on the network's own forward pass, with three
-// penalties: each of the eighteen answers is pulled to the middle of the band of outputs that
-// decode to it, pairs of grid histories that would break the order in grade or elapsed days are
-// pushed apart, and the weights are held inside the bound. The result is judged in single
-// precision by the caller, with the program's own code.
+// Two stages. First gradient descent (Adam) in double precision on the network's forward pass,
+// with penalties that pull each of the eighteen answers into the inner half of the band of
+// outputs that decode to it and push apart pairs of grid histories that would break the order.
+// Then the answers are placed exactly: the output sum is linear in the output weights, so with
+// the hidden units left as they are, a least-change correction of the free output weights that
+// puts every answer in the middle of its band while keeping the order is a small linear problem.
+// It is solved, checked in single precision with the program's own code, and repeated with the
+// pairs it broke added, until everything holds.
 #include "ann_fit.h"
 
 #include <algorithm>
@@ -12,6 +15,7 @@
 #include <numbers>
 
 #include "ann_cases.h"
+#include "ann/network.h"
 
 const raw_answer raw_answers[18] = {
     {0, 0, 0, 0, 0}, {0, 0, 0, 1, 0}, {0, 0, 0, 2, 0}, {0, 0, 0, 3, 2}, {0, 0, 0, 4, 4}, {0, 0, 0, 5, 6},
@@ -72,16 +76,6 @@ void backward(const weights& w, const std::array<double, 4>& x, const run& r, do
     }
 }
 
-struct answer_target {
-    std::array<double, 4> x;
-    double mid_s;  // the logit of the middle of the outputs that decode to the answer
-    double low_s, high_s;  // the inner half of that band; a zero answer has no lower end
-    bool zero;
-};
-
-struct ordered_pair {
-    int lower, upper;  // grid point indexes: the output at `upper` must not be below `lower`'s
-};
 
 std::array<float, ann_weight_count> to_float(const weights& w)
 {
@@ -127,96 +121,82 @@ void solve(std::vector<std::vector<double>>& m, std::vector<double>& rhs)
     }
 }
 
-// One damped Gauss-Newton step on the fit error (and on the grid pairs that break the order),
-// constrained to put every answer on its mark: the constraints are linearised, and the step
-// solves the resulting equality-constrained least squares through its KKT system.
-void polish_step(weights& w, const std::vector<fit_sample>& samples, const std::vector<answer_target>& answers,
-    const std::vector<std::array<double, 4>>& grid, const std::vector<ordered_pair>& pairs,
-    const std::array<bool, ann_weight_count>& fixed, double damping, double order_weight, double margin, double max_step)
+struct answer_target {
+    std::array<double, 4> x;
+    ann_case query;
+    double mid_s;  // the logit of the middle of the outputs that decode to the answer
+    double low_s, high_s;  // the inner half of that band; a zero answer has no lower end
+    bool zero;
+};
+
+// Outputs below this logit decode to 0 days.
+const double zero_s = logit(std::sqrt(0.5 / 2048.0));
+
+std::vector<answer_target> answer_targets()
 {
-    std::vector<int> free;
-    for (int i = 0; i < ann_weight_count; ++i)
-        if (!fixed[i])
-            free.push_back(i);
-    const size_t n = free.size();
-    std::vector<std::vector<double>> normal(n, std::vector<double>(n, 0.0));
-    std::vector<double> gradient(n, 0.0);
-    auto add_row = [&](const weights& row, double residual, double weight) {
-        for (size_t a = 0; a < n; ++a) {
-            const double ra = row[free[a]];
-            if (ra == 0)
-                continue;
-            gradient[a] += weight * ra * residual;
-            for (size_t b = 0; b < n; ++b)
-                normal[a][b] += weight * ra * row[free[b]];
-        }
-    };
-    run r, q;
-    for (const fit_sample& s : samples) {
-        forward(w, s.x, r);
-        weights row{};
-        backward(w, s.x, r, r.y * (1 - r.y), row);
-        add_row(row, r.y - s.t, 1.0);
+    std::vector<answer_target> answers;
+    for (const raw_answer& a : raw_answers) {
+        answer_target t;
+        t.x = network_inputs(a.ivl, a.elapsed, a.rp, a.grade);
+        t.query = make_case(a.ivl, a.elapsed, a.rp, a.grade, 0);
+        // Outputs from sqrt((d - 0.5) / 2048) up to sqrt((d + 0.5) / 2048) decode to d days.
+        const double low = a.days == 0 ? 0.0 : std::sqrt((a.days - 0.5) / 2048.0);
+        const double high = std::sqrt((a.days + 0.5) / 2048.0);
+        t.zero = a.days == 0;
+        t.mid_s = logit(t.zero ? 0.6 * high : (low + high) / 2);
+        t.low_s = t.zero ? -1e9 : logit(low + 0.25 * (high - low));
+        t.high_s = logit(low + 0.75 * (high - low));
+        answers.push_back(t);
     }
-    std::vector<run> runs(grid.size());
-    for (size_t p = 0; p < grid.size(); ++p)
-        forward(w, grid[p], runs[p]);
-    for (const ordered_pair& p : pairs) {
-        const double gap = runs[p.upper].s - runs[p.lower].s - 2 * margin;
-        if (gap >= 0)
-            continue;
-        weights row{}, lower{};
-        backward(w, grid[p.upper], runs[p.upper], 1.0, row);
-        backward(w, grid[p.lower], runs[p.lower], 1.0, lower);
-        for (int i = 0; i < ann_weight_count; ++i)
-            row[i] -= lower[i];
-        add_row(row, gap, order_weight);
-    }
-    std::vector<weights> constraint_rows;
-    std::vector<double> wanted;
-    for (const answer_target& a : answers) {
-        forward(w, a.x, q);
-        if (a.zero && q.s <= a.mid_s)
-            continue;
-        weights row{};
-        backward(w, a.x, q, 1.0, row);
-        constraint_rows.push_back(row);
-        wanted.push_back(a.mid_s - q.s);
-    }
-    const size_t m = constraint_rows.size();
-    std::vector<std::vector<double>> kkt(n + m, std::vector<double>(n + m, 0.0));
-    std::vector<double> rhs(n + m, 0.0);
-    for (size_t a = 0; a < n; ++a) {
-        for (size_t b = 0; b < n; ++b)
-            kkt[a][b] = normal[a][b];
-        kkt[a][a] += damping * (normal[a][a] + 1e-3);
-        rhs[a] = -gradient[a];
-    }
-    for (size_t c = 0; c < m; ++c) {
-        for (size_t a = 0; a < n; ++a) {
-            kkt[n + c][a] = constraint_rows[c][free[a]];
-            kkt[a][n + c] = constraint_rows[c][free[a]];
-        }
-        rhs[n + c] = wanted[c];
-    }
-    solve(kkt, rhs);
-    double length = 0;
-    for (size_t a = 0; a < n; ++a)
-        length += rhs[a] * rhs[a];
-    length = std::sqrt(length);
-    if (std::getenv("FIT_TRACE"))
-        std::fprintf(stderr, "    polish: %zu constraints, step %.4g\n", m, length);
-    const double shrink = std::min(1.0, max_step / (length + 1e-300));
-    for (size_t a = 0; a < n; ++a)
-        rhs[a] *= shrink;
-    for (size_t a = 0; a < n; ++a)
-        w[free[a]] = std::clamp(w[free[a]] + rhs[a], -0.999 * weight_bound, 0.999 * weight_bound);
+    return answers;
 }
+
+struct ordered_pair {
+    int lower, upper;  // grid point indexes: the output at `upper` must not be below `lower`'s
+};
+
+// Histories for every interval and repetition count of the grid over the given elapsed days, and
+// the pairs whose order must hold: next grade up, and for grades 4 and 5 next elapsed day up.
+struct history_grid {
+    std::vector<ann_case> queries;
+    std::vector<std::array<double, 4>> inputs;
+    std::vector<ordered_pair> pairs;
+};
+
+std::vector<uint16_t> elapsed_days(bool dense)
+{
+    if (!dense)
+        return grid_days;
+    std::vector<uint16_t> days;
+    for (int e = 0; e <= 2048; e += e < 400 ? 1 : 5)
+        days.push_back(static_cast<uint16_t>(e));
+    return days;
+}
+
+history_grid make_grid(bool dense)
+{
+    const std::vector<uint16_t> elapsed = elapsed_days(dense);
+    history_grid g;
+    for (uint16_t ivl : grid_days)
+        for (uint16_t rp : grid_repetitions)
+            for (size_t e = 0; e < elapsed.size(); ++e)
+                for (uint16_t grade = 0; grade < 6; ++grade) {
+                    const int here = static_cast<int>(g.queries.size());
+                    g.queries.push_back(make_case(ivl, elapsed[e], rp, grade, 0));
+                    g.inputs.push_back(network_inputs(ivl, elapsed[e], rp, grade));
+                    if (grade > 0)
+                        g.pairs.push_back({here - 1, here});
+                    if (grade >= 4 && e > 0)
+                        g.pairs.push_back({here - 6, here});
+                }
+    return g;
+}
+
+void use_weights(const std::array<float, ann_weight_count>& w) { ann_globals().ann_weights = w; }
 
 }  // namespace
 
-std::array<float, ann_weight_count> fit_weights(const std::vector<fit_sample>& samples, std::mt19937_64& random,
-    weight_check weights_ok, bool* met)
+std::array<float, ann_weight_count> fit_weights(const std::vector<fit_sample>& samples, std::mt19937_64& random)
 {
     weights w{};
     std::array<bool, ann_weight_count> fixed{};
@@ -232,146 +212,221 @@ std::array<float, ann_weight_count> fit_weights(const std::vector<fit_sample>& s
             fixed[index] = true;
         }
     }
-
-    std::vector<answer_target> answers;
-    for (const raw_answer& a : raw_answers) {
-        answer_target t;
-        t.x = network_inputs(a.ivl, a.elapsed, a.rp, a.grade);
-        // Outputs from sqrt((d - 0.5) / 2048) up to sqrt((d + 0.5) / 2048) decode to d days.
-        const double low = a.days == 0 ? 0.0 : std::sqrt((a.days - 0.5) / 2048.0);
-        const double high = std::sqrt((a.days + 0.5) / 2048.0);
-        t.zero = a.days == 0;
-        t.mid_s = logit(t.zero ? 0.6 * high : (low + high) / 2);
-        t.low_s = t.zero ? -1e9 : logit(low + 0.25 * (high - low));
-        t.high_s = logit(low + 0.75 * (high - low));
-        answers.push_back(t);
-    }
-
-    std::vector<std::array<double, 4>> grid;
-    std::vector<ordered_pair> pairs;
-    const int days = static_cast<int>(grid_days.size());
-    const int reps = static_cast<int>(grid_repetitions.size());
-    auto point = [&](int i, int e, int r, int g) { return ((i * days + e) * reps + r) * 6 + g; };
-    for (int i = 0; i < days; ++i)
-        for (int e = 0; e < days; ++e)
-            for (int r = 0; r < reps; ++r)
-                for (int g = 0; g < 6; ++g) {
-                    grid.push_back(network_inputs(grid_days[i], grid_days[e], grid_repetitions[r], static_cast<uint16_t>(g)));
-                    static const char* kind = std::getenv("FIT_ORDER_KIND");
-                    if (g > 0 && (!kind || kind[0] == 'g'))
-                        pairs.push_back({point(i, e, r, g - 1), point(i, e, r, g)});
-                    if (g >= 4 && e > 0 && (!kind || kind[0] == 'e'))
-                        pairs.push_back({point(i, e - 1, r, g), point(i, e, r, g)});
-                }
+    const std::vector<answer_target> answers = answer_targets();
+    const history_grid grid = make_grid(false);
 
     weights m{}, v{}, grad{};
-    std::vector<run> grid_runs(grid.size());
-    std::vector<double> grid_ds(grid.size());
+    std::vector<run> grid_runs(grid.inputs.size());
+    std::vector<double> grid_ds(grid.inputs.size());
     std::vector<int> active_points;
     std::vector<ordered_pair> active;
     const double margin = 0.002;  // in the output's logit
-    double order_weight = 50.0, answer_weight = 400.0;
-    const int rounds = 1;  // further rounds pressing harder only traded fit for nothing
-    std::array<float, ann_weight_count> best = to_float(w);
-    *met = false;
-    long step = 0;
-    for (int round = 0; round < rounds && !*met; ++round) {
-        const int iterations = round == 0 ? 6000 : 3000;
-        for (int it = 0; it < iterations; ++it, ++step) {
-            if (it % 40 == 0) {
-                // Only pairs close to breaking the order take part until the next look.
-                active.clear();
-                for (size_t p = 0; p < grid.size(); ++p)
-                    forward(w, grid[p], grid_runs[p]);
-                for (const ordered_pair& p : pairs)
-                    if (grid_runs[p.upper].s - grid_runs[p.lower].s < 0.1)
-                        active.push_back(p);
-                active_points.clear();
-                for (const ordered_pair& p : active) {
-                    active_points.push_back(p.lower);
-                    active_points.push_back(p.upper);
-                }
-                std::sort(active_points.begin(), active_points.end());
-                active_points.erase(std::unique(active_points.begin(), active_points.end()), active_points.end());
+    const double order_weight = 50.0, answer_weight = 400.0;
+    const int iterations = 6000;
+    for (int it = 0; it < iterations; ++it) {
+        if (it % 40 == 0) {
+            // Only pairs close to breaking the order take part until the next look.
+            active.clear();
+            for (size_t p = 0; p < grid.inputs.size(); ++p)
+                forward(w, grid.inputs[p], grid_runs[p]);
+            for (const ordered_pair& p : grid.pairs)
+                if (grid_runs[p.upper].s - grid_runs[p.lower].s < 0.1)
+                    active.push_back(p);
+            active_points.clear();
+            for (const ordered_pair& p : active) {
+                active_points.push_back(p.lower);
+                active_points.push_back(p.upper);
             }
-            grad.fill(0.0);
-            run r;
-            double fit_error = 0;
-            for (const fit_sample& s : samples) {
-                forward(w, s.x, r);
-                fit_error += 0.5 * (r.y - s.t) * (r.y - s.t);
-                backward(w, s.x, r, (r.y - s.t) * r.y * (1.0 - r.y), grad);
-            }
-            static const bool no_answers = std::getenv("FIT_NO_ANSWERS") != nullptr;
-            if (no_answers) {
-            } else {
-                // Until the fit has settled the answers are only pulled towards their marks.
-                for (const answer_target& a : answers) {
-                    forward(w, a.x, r);
-                    if (!a.zero || r.s > a.mid_s)
-                        backward(w, a.x, r, answer_weight * (r.s - a.mid_s), grad);
-                }
-            }
-            if (it % 1000 == 0) {
-                double by_grade[6] = {};
-                for (const fit_sample& s : samples) {
-                    forward(w, s.x, r);
-                    by_grade[static_cast<int>(std::lround(s.x[3] * 5))] += 0.5 * (r.y - s.t) * (r.y - s.t);
-                }
-                std::fprintf(stderr, "  step %ld: model error %.4f (%.3f %.3f %.3f %.3f %.3f %.3f), %zu pairs near\n", step,
-                    fit_error, by_grade[0], by_grade[1], by_grade[2], by_grade[3], by_grade[4], by_grade[5], active.size());
-            }
-            for (int p : active_points) {
-                forward(w, grid[p], grid_runs[p]);
-                grid_ds[p] = 0;
-            }
-            // The order joins in gently once the fit has found its shape.
-            const double ramp = std::clamp((step - 1500) / 2500.0, 0.0, 1.0);
-            static const bool no_order = std::getenv("FIT_NO_ORDER") != nullptr;
-            for (const ordered_pair& p : no_order ? std::vector<ordered_pair>{} : active) {
-                const double gap = grid_runs[p.lower].s + margin - grid_runs[p.upper].s;
-                if (gap > 0) {
-                    grid_ds[p.lower] += 2.0 * order_weight * ramp * gap;
-                    grid_ds[p.upper] -= 2.0 * order_weight * ramp * gap;
-                }
-            }
-            for (int p : active_points)
-                if (grid_ds[p] != 0)
-                    backward(w, grid[p], grid_runs[p], grid_ds[p], grad);
-
-            const double progress = static_cast<double>(it) / iterations;
-
-            const double rate = (round == 0 ? 0.01 : 0.002) * (progress < 0.5 ? 1.0 : 0.02 + 0.98 * 0.5 * (1 + std::cos(std::numbers::pi * 2 * (progress - 0.5))));
-            const double t = static_cast<double>(step + 1);
-            for (int i = 0; i < ann_weight_count; ++i) {
-                if (fixed[i])
-                    continue;
-                m[i] = 0.9 * m[i] + 0.1 * grad[i];
-                v[i] = 0.999 * v[i] + 0.001 * grad[i] * grad[i];
-                const double m_hat = m[i] / (1 - std::pow(0.9, t));
-                const double v_hat = v[i] / (1 - std::pow(0.999, t));
-                w[i] -= rate * m_hat / (std::sqrt(v_hat) + 1e-9);
-                w[i] = std::clamp(w[i], -0.999 * weight_bound, 0.999 * weight_bound);
-            }
-
+            std::sort(active_points.begin(), active_points.end());
+            active_points.erase(std::unique(active_points.begin(), active_points.end()), active_points.end());
         }
-        const weights before = w;
-        static const bool polish = std::getenv("FIT_POLISH") != nullptr;
-        for (int i = 0; polish && i < 30; ++i)
-            polish_step(w, samples, answers, grid, pairs, fixed, 1.0, order_weight, margin, 0.2);
-        double moved = 0, placed_error = 0;
-        for (int i = 0; i < ann_weight_count; ++i)
-            moved += (w[i] - before[i]) * (w[i] - before[i]);
+        grad.fill(0.0);
+        run r;
+        double fit_error = 0;
         for (const fit_sample& s : samples) {
-            run r;
             forward(w, s.x, r);
-            placed_error += 0.5 * (r.y - s.t) * (r.y - s.t);
+            fit_error += s.weight * 0.5 * (r.y - s.t) * (r.y - s.t);
+            backward(w, s.x, r, s.weight * (r.y - s.t) * r.y * (1.0 - r.y), grad);
         }
-        std::fprintf(stderr, "  placing the answers moved the weights by %.4f; model error %.4f\n", std::sqrt(moved), placed_error);
-        best = to_float(w);
-        *met = weights_ok(best);
-        std::fprintf(stderr, "fit round %d done (%ld steps): %s\n", round, step, *met ? "constraints met" : "pressing on");
-        answer_weight *= 4;
+        // Answers outside the inner half of their band are pulled back into it.
+        for (const answer_target& a : answers) {
+            forward(w, a.x, r);
+            const double off = r.s - std::clamp(r.s, a.low_s, a.high_s);
+            if (off != 0)
+                backward(w, a.x, r, answer_weight * off, grad);
+        }
+        if (it % 1000 == 0 || it == iterations - 1)
+            std::fprintf(stderr, "  step %d: model error %.4f, %zu pairs near\n", it, fit_error, active.size());
+        for (int p : active_points) {
+            forward(w, grid.inputs[p], grid_runs[p]);
+            grid_ds[p] = 0;
+        }
+        // The order joins in gently once the fit has found its shape.
+        const double ramp = std::clamp((it - 1500) / 2500.0, 0.0, 1.0);
+        for (const ordered_pair& p : active) {
+            const double gap = grid_runs[p.lower].s + margin - grid_runs[p.upper].s;
+            if (gap > 0) {
+                grid_ds[p.lower] += 2.0 * order_weight * ramp * gap;
+                grid_ds[p.upper] -= 2.0 * order_weight * ramp * gap;
+            }
+        }
+        for (int p : active_points)
+            if (grid_ds[p] != 0)
+                backward(w, grid.inputs[p], grid_runs[p], grid_ds[p], grad);
+
+        // Steady for the first half, then a cosine decay to a fiftieth.
+        const double progress = static_cast<double>(it) / iterations;
+        const double rate = 0.01 * (progress < 0.5 ? 1.0 : 0.02 + 0.98 * 0.5 * (1 + std::cos(std::numbers::pi * 2 * (progress - 0.5))));
+        const double t = it + 1.0;
+        for (int i = 0; i < ann_weight_count; ++i) {
+            if (fixed[i])
+                continue;
+            m[i] = 0.9 * m[i] + 0.1 * grad[i];
+            v[i] = 0.999 * v[i] + 0.001 * grad[i] * grad[i];
+            const double m_hat = m[i] / (1 - std::pow(0.9, t));
+            const double v_hat = v[i] / (1 - std::pow(0.999, t));
+            w[i] -= rate * m_hat / (std::sqrt(v_hat) + 1e-9);
+            w[i] = std::clamp(w[i], -0.999 * weight_bound, 0.999 * weight_bound);
+        }
     }
-    return best;
+    return to_float(w);
+}
+
+bool place_answers(std::array<float, ann_weight_count>& w, const std::vector<fit_sample>& samples)
+{
+    std::vector<int> free;
+    for (int i = 0; i < ann_weight_count; ++i) {
+        const int unit = i < ann_output_weights ? i / 4 : i - ann_output_weights;
+        if (std::none_of(std::begin(given_units), std::end(given_units), [unit](const given_unit& g) { return g.unit == unit; }))
+            free.push_back(i);
+    }
+    const size_t n = free.size();
+    const std::vector<answer_target> answers = answer_targets();
+    const history_grid grid = make_grid(true);
+
+    // A pair whose answers fall is held apart from then on by this much in the output's logit:
+    // far more than single precision blurs, far less than a day's difference.
+    const double held_gap = 2e-4, answer_weight = 1e2, pair_weight = answer_weight / (held_gap * held_gap), max_step = 0.2;
+    std::vector<int> held;  // indexes into grid.pairs
+    std::vector<char> is_held(grid.pairs.size(), 0);
+    std::vector<uint16_t> grid_days_now(grid.queries.size());
+    double damping = 1.0;
+    for (int round = 0; round < 100; ++round) {
+        use_weights(w);
+        for (size_t p = 0; p < grid.queries.size(); ++p)
+            grid_days_now[p] = decode_days(*ann_step(grid.queries[p], ANN_QUERY));
+        size_t added = 0;
+        for (size_t k = 0; k < grid.pairs.size(); ++k) {
+            const ordered_pair& p = grid.pairs[k];
+            if (grid_days_now[p.upper] < grid_days_now[p.lower] && !is_held[k]) {
+                is_held[k] = 1;
+                held.push_back(static_cast<int>(k));
+                ++added;
+            }
+        }
+        const int exact = exact_answers();
+        const bool ordered = answers_ordered(true);
+        std::fprintf(stderr, "  placing, round %d: %d of 18 answers exact, order %s, %zu pairs held (%zu new):", round,
+            exact, ordered ? "kept" : "broken", held.size(), added);
+        for (const raw_answer& a : raw_answers)
+            std::fprintf(stderr, " %u", ann_interval(a.ivl, a.elapsed, a.rp, a.grade));
+        std::fprintf(stderr, "\n");
+        if (exact == 18 && ordered)
+            return true;
+
+        // One Gauss-Newton step: least change to the fit's outputs, the answers and the held
+        // pairs as heavy penalties, damped and cut short so that the linearisation holds.
+        weights wd;
+        for (int i = 0; i < ann_weight_count; ++i)
+            wd[i] = w[i];
+        std::vector<std::vector<double>> normal(n, std::vector<double>(n, 0.0));
+        std::vector<double> rhs(n, 0.0);
+        auto add_row = [&](const weights& row, double residual, double weight) {
+            for (size_t a = 0; a < n; ++a) {
+                const double ra = row[free[a]];
+                if (ra == 0)
+                    continue;
+                rhs[a] -= weight * ra * residual;
+                for (size_t b = 0; b < n; ++b)
+                    normal[a][b] += weight * ra * row[free[b]];
+            }
+        };
+        run r, q;
+        for (const fit_sample& s : samples) {
+            forward(wd, s.x, r);
+            weights row{};
+            backward(wd, s.x, r, r.y * (1 - r.y), row);
+            add_row(row, 0.0, s.weight);
+        }
+        for (int k : held) {
+            const ordered_pair& p = grid.pairs[k];
+            forward(wd, grid.inputs[p.upper], r);
+            forward(wd, grid.inputs[p.lower], q);
+            const double gap = r.s - q.s;
+            if (gap >= 2 * held_gap)
+                continue;
+            weights row{}, lower{};
+            backward(wd, grid.inputs[p.upper], r, 1.0, row);
+            backward(wd, grid.inputs[p.lower], q, 1.0, lower);
+            for (int i = 0; i < ann_weight_count; ++i)
+                row[i] -= lower[i];
+            add_row(row, gap - 2 * held_gap, pair_weight);
+        }
+        // Each answer counts by its distance from its mark in half-widths of its band.
+        for (const answer_target& a : answers) {
+            forward(wd, a.x, r);
+            if (a.zero && r.s <= a.high_s)
+                continue;
+            weights row{};
+            backward(wd, a.x, r, 1.0, row);
+            const double half = a.high_s - a.mid_s;
+            add_row(row, r.s - a.mid_s, answer_weight / (half * half));
+        }
+        // Levenberg-Marquardt: damp until the step is short enough for the linearisation.
+        std::vector<double> step;
+        for (damping /= 4;; damping *= 4) {
+            std::vector<std::vector<double>> m = normal;
+            step = rhs;
+            for (size_t a = 0; a < n; ++a)
+                m[a][a] += damping;
+            solve(m, step);
+            double length = 0;
+            for (double d : step)
+                length += d * d;
+            if (std::sqrt(length) <= max_step)
+                break;
+        }
+        for (size_t a = 0; a < n; ++a)
+            w[free[a]] = static_cast<float>(std::clamp(wd[free[a]] + step[a], -0.999 * weight_bound, 0.999 * weight_bound));
+    }
+    use_weights(w);
+    return exact_answers() == 18 && answers_ordered(true);
+}
+
+int exact_answers()
+{
+    int exact = 0;
+    for (const raw_answer& a : raw_answers)
+        exact += ann_interval(a.ivl, a.elapsed, a.rp, a.grade) == a.days;
+    return exact;
+}
+
+bool answers_ordered(bool dense)
+{
+    const std::vector<uint16_t> elapsed = elapsed_days(dense);
+    for (uint16_t ivl : grid_days)
+        for (uint16_t rp : grid_repetitions) {
+            uint16_t last[6] = {};
+            for (size_t k = 0; k < elapsed.size(); ++k) {
+                uint16_t previous = 0;
+                for (uint16_t g = 0; g < 6; ++g) {
+                    const uint16_t days = ann_interval(ivl, elapsed[k], rp, g);
+                    if (days < previous || (g >= 4 && k > 0 && days < last[g]))
+                        return false;
+                    previous = days;
+                    last[g] = days;
+                }
+            }
+        }
+    return true;
 }

@@ -10,6 +10,7 @@
 struct fit_sample {
     std::array<double, 4> x;  // inputs as the network sees them (raised to 1/512)
     double t;                 // wanted output
+    double weight;            // share of the fit error
 };
 
 // The network's raw answers that the shipped weights must reproduce exactly.
@@ -33,9 +34,14 @@ extern const std::vector<uint16_t> grid_repetitions;
 
 std::array<double, 4> network_inputs(uint16_t ivl, uint16_t elapsed, uint16_t rp, uint16_t grade);
 
-// Fits the free weights; the given units keep their values. `weights_ok` says whether a
-// candidate (in single precision) meets every constraint; the fit goes on, pressing harder on
-// the constraints, until it does or the rounds run out.
-using weight_check = bool (*)(const std::array<float, ann_weight_count>&);
-std::array<float, ann_weight_count> fit_weights(const std::vector<fit_sample>& samples, std::mt19937_64& random,
-    weight_check weights_ok, bool* met);
+// Fits all weights but the given units' to the samples, pulling the eighteen answers into the
+// bands that decode to them and keeping the order on the grid.
+std::array<float, ann_weight_count> fit_weights(const std::vector<fit_sample>& samples, std::mt19937_64& random);
+// Moves the free output weights as little as the fit allows until, in the program's own single
+// precision, every answer is exact and the order holds on the dense grid. False if it cannot.
+bool place_answers(std::array<float, ann_weight_count>& w, const std::vector<fit_sample>& samples);
+
+// Checks of the weights the network holds now, with the program's own code.
+int exact_answers();
+// On the grid; `dense` takes every elapsed day up to 400 and every 5th beyond instead.
+bool answers_ordered(bool dense);

@@ -40,9 +40,7 @@ TEST_F(ann_test, error_sum_over_builtin_cases)
     EXPECT_NEAR(sum, 0.498, 0.005);
 }
 
-// The fit does not yet give all eighteen answers (13 of 18 are exact); this stays disabled until
-// the generator's fit meets them.
-TEST_F(ann_test, DISABLED_raw_answers)
+TEST_F(ann_test, raw_answers)
 {
     const uint16_t expected[3][6] = {{0, 0, 0, 2, 4, 6}, {0, 0, 3, 14, 34, 46}, {0, 2, 27, 120, 220, 240}};
     const uint16_t history[3][3] = {{0, 0, 0}, {10, 10, 3}, {100, 100, 6}};
