@@ -42,6 +42,20 @@ uint32_t tick_count_ms()
     return static_cast<uint32_t>(static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u);
 }
 
+sound_player& sounds()
+{
+    if (!ui().sound)
+        ui().sound = make_qt_sound_player();
+    return *ui().sound;
+}
+
+picture_viewer& pictures()
+{
+    if (!ui().viewer)
+        ui().viewer = make_desktop_picture_viewer();
+    return *ui().viewer;
+}
+
 category_filter current_filter()
 {
     const auto& selection = ui().category_selection;
