@@ -148,6 +148,8 @@ void category_selection_dialog::fill_tree()
         if (review_mode_) {
             tree_item->setFlags(tree_item->flags() | Qt::ItemIsUserCheckable);
             tree_item->setCheckState(0, ticked[i] == 1 ? Qt::Checked : Qt::Unchecked);
+        } else {
+            tree_item->setFlags(tree_item->flags() & ~Qt::ItemIsUserCheckable);
         }
         items_[i] = tree_item;
     }
