@@ -18,12 +18,6 @@
 
 namespace {
 
-bool in_review_mode()
-{
-    const int32_t mode = ui().screen_mode;
-    return mode == mode_scheduled || mode == mode_queue || mode == mode_forced;
-}
-
 QAction* add_command(QMenu* menu, const QString& text, int command, bool enabled)
 {
     QAction* action = menu->addAction(text);

@@ -140,6 +140,9 @@ main_window::~main_window()
 {
     if (ui().window == this)
         ui().window = nullptr;
+    // The player must go while the application that it plays in still exists.
+    ui().sound.reset();
+    ui().viewer.reset();
 }
 
 void main_window::create_menu_bar()

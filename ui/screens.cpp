@@ -40,12 +40,6 @@ box_side answer_side()
         "answer"};
 }
 
-bool in_review_mode()
-{
-    const int32_t mode = ui().screen_mode;
-    return mode == mode_scheduled || mode == mode_queue || mode == mode_forced;
-}
-
 int randompick()
 {
     const settings* s = ui().settings_record.get();

@@ -79,5 +79,8 @@ uint32_t tick_count_ms();
 sound_player& sounds();
 picture_viewer& pictures();
 
+// Scheduled, queue or forced reviews: an item is on screen.
+bool in_review_mode();
+
 // The category filter of the current activity, or null for every category.
 category_filter current_filter();

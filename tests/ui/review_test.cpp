@@ -1,5 +1,8 @@
 #include <QAction>
 #include <QClipboard>
+#include <QContextMenuEvent>
+#include <QStyleHints>
+#include <QTimer>
 #include <QDialog>
 #include <QMenu>
 #include <QTreeWidget>
@@ -446,4 +449,49 @@ TEST_F(review, the_box_menu_offers_what_can_be_done)
     post_box_command(w->answer_box, delete_item_message);
     QApplication::processEvents();
     EXPECT_TRUE(recorded_messages().empty());
+}
+
+TEST_F(review, a_right_click_or_a_held_press_opens_the_menu_of_the_box)
+{
+    add_item("one", "a");
+    add_item("two", "b");
+    show_main_screen();
+    key(Qt::Key_Return);
+    // Picks the last entry, "Delete This Item", once the menu is open.
+    QStringList offered;
+    auto choose_last_entry = [&offered] {
+        auto* poll = new QTimer(qApp);
+        QObject::connect(poll, &QTimer::timeout, poll, [poll, &offered] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu)
+                return;
+            poll->deleteLater();
+            poll->stop();
+            for (QAction* a : menu->actions())
+                offered << a->text();
+            QTest::keyClick(menu, Qt::Key_Up);
+            QTest::keyClick(menu, Qt::Key_Return);
+        });
+        poll->start(10);
+    };
+
+    choose_last_entry();
+    message_answers() = {message_answer::no};
+    QContextMenuEvent right_click(QContextMenuEvent::Mouse, QPoint(20, 20), w->question_box->viewport()->mapToGlobal(QPoint(20, 20)));
+    QApplication::sendEvent(w->question_box->viewport(), &right_click);
+    QApplication::processEvents();
+    EXPECT_EQ(offered.value(0), QStringLiteral("Cut"));
+    EXPECT_EQ(offered.last(), QStringLiteral("Delete This Item"));
+    ASSERT_EQ(recorded_messages().size(), 1u);
+    EXPECT_EQ(recorded_messages()[0].text, QStringLiteral("Do you want to delete currently visible item?"));
+    EXPECT_EQ(db().item_count, 2u);
+
+    choose_last_entry();
+    message_answers() = {message_answer::yes};
+    QTest::mousePress(w->answer_box->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
+    QTest::qWait(QGuiApplication::styleHints()->mousePressAndHoldInterval() + 300);
+    QTest::mouseRelease(w->answer_box->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
+    QApplication::processEvents();
+    EXPECT_EQ(recorded_messages().size(), 2u);
+    EXPECT_EQ(db().item_count, 1u);
 }
