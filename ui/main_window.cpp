@@ -23,6 +23,7 @@
 #include "core/statistics.h"
 #include "resources/ids.h"
 #include "settings/dialogs.h"
+#include "ui/boxes.h"
 #include "ui/screens.h"
 
 namespace {
@@ -139,6 +140,9 @@ main_window::~main_window()
 {
     if (ui().window == this)
         ui().window = nullptr;
+    // The player must go while the application that it plays in still exists.
+    ui().sound.reset();
+    ui().viewer.reset();
 }
 
 void main_window::create_menu_bar()
@@ -213,8 +217,7 @@ void main_window::create_controls()
     answer_box->setObjectName(QStringLiteral("answer_box"));
     apply_box_font(answer_box, s ? s->afontsize : 0, s ? s->afontface : QString(), s ? s->acleartype : 2);
     answer_box->hide();
-    question_box->installEventFilter(this);
-    answer_box->installEventFilter(this);
+    install_box_behaviour(question_box, answer_box);
 
     review_button = make_button(QStringLiteral("Go through scheduled reviews"), id_review_button, "review_button");
     add_button = make_button(QStringLiteral("Add new items"), id_add_button, "add_button");
@@ -292,6 +295,9 @@ void main_window::closing_sequence()
         return;
     closed_ = true;
     write_back_shown_item();
+    // Closing the database frees every item; the window must not hold on to one.
+    ui().current_item = nullptr;
+    ui().current_pending = nullptr;
     QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
     while (close_database(0) == 2) {
         // Without this the whole session's work would vanish without a word.
@@ -331,11 +337,6 @@ bool main_window::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == centralWidget() && event->type() == QEvent::Resize) {
         layout_main_window(this);
-    } else if (watched == question_box || watched == answer_box) {
-        if (event->type() == QEvent::FocusIn)
-            watched == question_box ? question_focus_gained() : answer_focus_gained();
-        else if (event->type() == QEvent::FocusOut)
-            watched == question_box ? question_focus_lost() : answer_focus_lost();
     } else if (uint8_t* flag = ask_flag_of(watched)) {
         // Tap-and-hold stands for a right click or a long press; either way the button clicks.
         if (event->type() == QEvent::MouseButtonPress) {

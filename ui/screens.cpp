@@ -1,23 +1,507 @@
 #include "ui/screens.h"
 
-#include "ui/window_state.h"
+#include <QApplication>
+#include <QGuiApplication>
+#include <QInputMethod>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextDocument>
 
-// The review and add-item screens arrive with their own change; until then their commands
-// reach these and nothing happens, so the main screen stays as it was.
+#include "core/choose.h"
+#include "core/grading.h"
+#include "settings/category_dialog.h"
+#include "ui/main_window.h"
+#include "ui/markup.h"
+
+namespace {
+
+// One of the two boxes with the on-screen buffers that belong to it.
+struct box_side {
+    QPlainTextEdit* box;
+    std::string& text;
+    std::string& display;
+    std::string& media;
+    bool& editing;
+    bool& held;
+    const char* noun;  // "question" or "answer"
+};
+
+box_side question_side()
+{
+    window_state& w = ui();
+    return {w.window->question_box, w.question_text, w.question_display, w.question_media, w.question_editing,
+        w.question_held, "question"};
+}
+
+box_side answer_side()
+{
+    window_state& w = ui();
+    return {w.window->answer_box, w.answer_text, w.answer_display, w.answer_media, w.answer_editing, w.answer_held,
+        "answer"};
+}
+
+int randompick()
+{
+    const settings* s = ui().settings_record.get();
+    return s ? static_cast<int>(s->randompick) : 0;
+}
+
+std::string display_of(const std::string& text, const std::string& media)
+{
+    std::string display = strip_format_tags(text);
+    if (has_picture(media))
+        display += " <img>";
+    return display;
+}
+
+// The longer of the two forms a text takes in its box: as edited and as shown.
+size_t screen_length(const std::string& text, const std::string& media)
+{
+    return std::max(display_length(text), display_length(display_of(text, media)));
+}
+
+void tell_too_long(QWidget* owner, const QString& what, size_t length, const QString& consequence)
+{
+    show_message(owner, QStringLiteral("Text Too Long"), too_long_text(what, length) + QLatin1Char(' ') + consequence);
+}
+
+// A focused button that is about to be hidden would hand the focus on, perhaps into a box
+// (where the digits and Return would become text); the window takes it instead.
+void park_focus()
+{
+    main_window* window = ui().window;
+    QWidget* focus = QApplication::focusWidget();
+    if (focus && qobject_cast<QPushButton*>(focus) && window->isAncestorOf(focus))
+        window->centralWidget()->setFocus(Qt::OtherFocusReason);
+}
+
+void leave_boxes()
+{
+    main_window* window = ui().window;
+    QWidget* focus = QApplication::focusWidget();
+    if (focus && (window->question_box->isAncestorOf(focus) || focus == window->question_box
+                     || window->answer_box->isAncestorOf(focus) || focus == window->answer_box))
+        window->centralWidget()->setFocus(Qt::OtherFocusReason);
+}
+
+// Shows a stored text: its media elements are set aside and its sounds start. A text too long
+// for the screen is neither shown nor rewritten later.
+void show_stored(box_side s, const std::string& stored)
+{
+    std::string text = stored;
+    std::string media;
+    const std::vector<std::string> sound_paths = cut_media(media, text);
+    s.editing = false;
+    const size_t length = std::max(screen_length(text, media), media.size());
+    if (length > max_text_bytes) {
+        s.held = true;
+        s.text.clear();
+        s.display.clear();
+        s.media.clear();
+        s.box->setPlainText(QString());
+        s.box->setReadOnly(true);
+        tell_too_long(ui().window, QStringLiteral("The %1 of this item").arg(QLatin1String(s.noun)), length,
+            QStringLiteral("It is kept as it is, but cannot be shown."));
+        return;
+    }
+    s.held = false;
+    s.box->setReadOnly(false);
+    s.text = std::move(text);
+    s.media = std::move(media);
+    s.display = display_of(s.text, s.media);
+    play_sounds(sound_paths);
+    set_box_text(s.box, s.display);
+}
+
+// Takes what the user typed into the text and shows it without its tags. False, with the
+// typed text left in the box, when it is too long.
+bool take_edit(box_side s)
+{
+    if (!s.editing)
+        return true;
+    if (s.box->document()->isModified()) {
+        const std::optional<std::string> typed = get_box_text(s.box);
+        const size_t length = typed ? screen_length(*typed, s.media) : box_text_length(s.box);
+        if (!typed || length > max_text_bytes) {
+            QString noun = QLatin1String(s.noun);
+            noun[0] = noun[0].toUpper();
+            tell_too_long(ui().window, QStringLiteral("The %1").arg(noun), length,
+                QStringLiteral("Shorten it, or the change will not be stored."));
+            return false;
+        }
+        s.text = *typed;
+    }
+    s.editing = false;
+    s.display = display_of(s.text, s.media);
+    set_box_text(s.box, s.display);
+    return true;
+}
+
+bool take_edits()
+{
+    const bool question = take_edit(question_side());
+    const bool answer = take_edit(answer_side());
+    return question && answer;
+}
+
+void drop_edits()
+{
+    ui().question_editing = false;
+    ui().answer_editing = false;
+}
+
+template <typename record>
+void write_back(record* e)
+{
+    window_state& w = ui();
+    if (!e || !w.window)
+        return;
+    // The user was told that an edit too long to store would be dropped.
+    if (!take_edits())
+        drop_edits();
+    if (!w.question_held) {
+        std::string question = w.question_text + w.question_media;
+        remove_cr_before_lf(question);
+        e->question = std::move(question);
+    }
+    // An answer never revealed is left alone.
+    if (w.answer_revealed && !w.answer_held) {
+        std::string answer = w.answer_text + w.answer_media;
+        remove_cr_before_lf(answer);
+        e->answer = std::move(answer);
+    }
+}
+
+template <typename record>
+void show_question(record* e)
+{
+    leave_boxes();
+    show_stored(question_side(), e->question);
+}
+
+template <typename record>
+void show_next_item(record* e)
+{
+    main_window* window = ui().window;
+    show_question(e);
+    park_focus();
+    for (QPushButton* b : window->grade_buttons)
+        b->hide();
+    set_stop_enabled(true);
+    window->ok_button->show();
+    // Nothing typed before the reveal could be kept.
+    window->answer_box->setPlainText(QString());
+    window->answer_box->setReadOnly(true);
+    window_state& w = ui();
+    w.answer_text.clear();
+    w.answer_display.clear();
+    // The previous answer's picture is not this item's.
+    w.answer_media.clear();
+    w.answer_revealed = false;
+    w.answer_editing = false;
+    w.answer_held = false;
+}
+
+void show_due_count()
+{
+    ui().window->setWindowTitle(QStringLiteral("Cardwright (%1)").arg(count_due(0, current_filter())));
+}
+
+// The category dialog for the current screen mode; false when it was cancelled.
+bool run_category_dialog()
+{
+    window_state& w = ui();
+    w.category_selection.reset();
+    const bool review = w.category_dialog_review_mode == 1;
+    category_selection_dialog dialog(w.settings_record.get(), w.screen_mode, review, &w.new_item_category, w.window);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    if (review)
+        w.category_selection = dialog.selection();
+    return true;
+}
+
+uint8_t ask_flag(int32_t mode)
+{
+    switch (mode) {
+    case mode_scheduled:
+        return ui().ask_categories_scheduled;
+    case mode_queue:
+        return ui().ask_categories_queue;
+    case mode_forced:
+        return ui().ask_categories_forced;
+    default:
+        return 0;
+    }
+}
+
+void next_scheduled_or_end(int choose_mode, const QString& end_message)
+{
+    window_state& w = ui();
+    w.current_item = choose_next_item(current_filter(), choose_mode);
+    if (w.current_item)
+        show_next_item(w.current_item);
+    else
+        show_main_screen(end_message);
+}
+
+void next_pending_or_end()
+{
+    window_state& w = ui();
+    w.current_pending = choose_pending_item(current_filter(), randompick());
+    if (w.current_pending)
+        show_next_item(w.current_pending);
+    else
+        show_main_screen(QStringLiteral("No more items in queue."));
+}
+
+// The text of a box on the add screen, or none after telling the user it is too long.
+std::optional<std::string> typed_text(QPlainTextEdit* box, const QString& what)
+{
+    std::optional<std::string> text = get_box_text(box);
+    if (!text) {
+        tell_too_long(nullptr, what, box_text_length(box), QStringLiteral("Nothing was added."));
+        box->setFocus();
+        return std::nullopt;
+    }
+    remove_cr_before_lf(*text);
+    return text;
+}
+
+void add_item(int grade)
+{
+    main_window* window = ui().window;
+    const std::optional<std::string> question = typed_text(window->question_box, QStringLiteral("The question"));
+    if (!question)
+        return;
+    const std::optional<std::string> answer = typed_text(window->answer_box, QStringLiteral("The answer"));
+    if (!answer)
+        return;
+    // A text of blanks counts as typed.
+    if (question->empty() && answer->empty()) {
+        show_message(nullptr, QStringLiteral("Question and answer needed"), QStringLiteral("Please type question and answer."));
+        window->question_box->setFocus();
+    } else if (answer->empty()) {
+        show_message(nullptr, QStringLiteral("Answer needed"), QStringLiteral("Please type an answer."));
+        window->answer_box->setFocus();
+    } else if (question->empty()) {
+        show_message(nullptr, QStringLiteral("Question needed"), QStringLiteral("Please type a question."));
+        window->question_box->setFocus();
+    } else {
+        create_item(static_cast<uint16_t>(grade), question->c_str(), answer->c_str(), ui().new_item_category);
+        window->question_box->setPlainText(QString());
+        window->answer_box->setPlainText(QString());
+        window->question_box->setFocus();
+    }
+}
+
+void focus_gained(box_side s)
+{
+    if (!in_review_mode() || s.editing || s.held || !s.box->isVisible())
+        return;
+    // An answer box not yet revealed has nothing to edit.
+    if (&s.text == &ui().answer_text && !ui().answer_revealed)
+        return;
+    s.editing = true;
+    set_box_text(s.box, s.text);
+}
+
+void focus_lost(box_side s)
+{
+    if (in_review_mode())
+        take_edit(s);
+}
+
+}  // namespace
 
 void start_review_screen(int32_t mode)
 {
-    ui().screen_mode = mode;
-    ui().screen_mode = mode_main;
+    window_state& w = ui();
+    main_window* window = w.window;
+    if (!window)
+        return;
+    w.screen_mode = mode;
+    if (ask_flag(mode)) {
+        w.category_dialog_review_mode = 1;
+        if (!run_category_dialog()) {
+            w.screen_mode = mode_main;
+            return;
+        }
+        layout_main_window(window);
+    } else {
+        w.category_selection.reset();
+    }
+    w.current_item = nullptr;
+    w.current_pending = nullptr;
+    if (mode == mode_queue)
+        w.current_pending = choose_pending_item(current_filter(), randompick());
+    else
+        w.current_item = choose_next_item(current_filter(), mode == mode_forced ? 1 : 0);
+    if (!w.current_item && !w.current_pending) {
+        w.screen_mode = mode_main;
+        return;
+    }
+    if (mode == mode_scheduled)
+        show_due_count();
+    park_focus();
+    hide_main_buttons();
+    set_stop_enabled(true);
+    set_skip_enabled(true);
+    window->answer_box->show();
+    if (mode == mode_queue)
+        show_next_item(w.current_pending);
+    else
+        show_next_item(w.current_item);
 }
 
-void start_add_screen() {}
-void reveal_answer() {}
-void grade_or_add(int) {}
-void skip_item() {}
-void delete_shown_item() {}
-void write_back_item(item*) {}
-void write_back_item(pending_item*) {}
+void start_add_screen()
+{
+    window_state& w = ui();
+    main_window* window = w.window;
+    if (!window)
+        return;
+    w.screen_mode = mode_add;
+    w.category_dialog_review_mode = 0;
+    if (!run_category_dialog()) {
+        w.screen_mode = mode_main;
+        return;
+    }
+    layout_main_window(window);
+    park_focus();
+    hide_main_buttons();
+    set_stop_enabled(true);
+    for (QPushButton* b : window->grade_buttons)
+        b->show();
+    if (QInputMethod* input = QGuiApplication::inputMethod())
+        input->show();
+    window->answer_box->show();
+    for (QPlainTextEdit* box : {window->question_box, window->answer_box}) {
+        box->setReadOnly(false);
+        box->setPlainText(QString());
+    }
+    window->question_box->setFocus();
+}
+
+void reveal_answer()
+{
+    window_state& w = ui();
+    if (!in_review_mode() || !w.window || w.answer_revealed)
+        return;
+    main_window* window = w.window;
+    park_focus();
+    window->ok_button->hide();
+    set_stop_enabled(true);
+    for (QPushButton* b : window->grade_buttons)
+        b->show();
+    const std::string* answer = w.screen_mode == mode_queue ? (w.current_pending ? &w.current_pending->answer : nullptr)
+                                                           : (w.current_item ? &w.current_item->answer : nullptr);
+    w.answer_revealed = true;
+    if (answer)
+        show_stored(answer_side(), *answer);
+}
+
+void grade_or_add(int grade)
+{
+    window_state& w = ui();
+    if (!w.window || grade < 0 || grade > 5)
+        return;
+    if (w.screen_mode == mode_add) {
+        add_item(grade);
+        return;
+    }
+    // Grades follow a reveal; an edit too long to store keeps the item on screen.
+    if (!in_review_mode() || !w.answer_revealed)
+        return;
+    if (!take_edits())
+        return;
+    leave_boxes();
+    const auto g = static_cast<uint16_t>(grade);
+    if (w.screen_mode == mode_queue) {
+        if (!w.current_pending)
+            return;
+        write_back_item(w.current_pending);
+        introduce_pending(g, w.current_pending);
+        w.current_pending = nullptr;
+        next_pending_or_end();
+        return;
+    }
+    if (!w.current_item)
+        return;
+    write_back_item(w.current_item);
+    grade_item(w.current_item, g);
+    if (w.screen_mode == mode_scheduled) {
+        next_scheduled_or_end(0, QStringLiteral("No more scheduled reviews."));
+        if (ui().screen_mode == mode_scheduled)
+            show_due_count();
+    } else {
+        // Every item qualifies here, so the choice falls back on the one just graded when no
+        // other is left; showing it again would never end the pass.
+        item* graded = w.current_item;
+        w.current_item = choose_next_item(current_filter(), 1);
+        if (w.current_item && w.current_item != graded) {
+            show_next_item(w.current_item);
+        } else {
+            w.current_item = nullptr;
+            show_main_screen(QStringLiteral("No more items."));
+        }
+    }
+}
+
+void skip_item()
+{
+    window_state& w = ui();
+    if (!in_review_mode() || !w.window)
+        return;
+    if (w.screen_mode == mode_queue) {
+        pending_item* skipped = w.current_pending;
+        write_back_item(skipped);
+        for (int attempt = 0; attempt < 7; ++attempt) {
+            pending_item* p = choose_pending_item(current_filter(), randompick());
+            if (p && p != skipped) {
+                w.current_pending = p;
+                show_next_item(p);
+                return;
+            }
+        }
+        show_main_screen(QStringLiteral("No more items in queue."));
+        return;
+    }
+    item* skipped = w.current_item;
+    write_back_item(skipped);
+    for (int attempt = 0; attempt < 7; ++attempt) {
+        item* e = choose_next_item(current_filter(), w.screen_mode == mode_forced ? 1 : 0);
+        if (e && e != skipped) {
+            w.current_item = e;
+            show_next_item(e);
+            return;
+        }
+    }
+    show_main_screen(QStringLiteral("No more scheduled reviews."));
+}
+
+void delete_shown_item()
+{
+    window_state& w = ui();
+    if (!in_review_mode() || !w.window)
+        return;
+    // Nothing of the deleted item is written anywhere; the screen lets go of it before it is freed.
+    drop_edits();
+    leave_boxes();
+    if (w.screen_mode == mode_queue) {
+        pending_item* doomed = w.current_pending;
+        w.current_pending = nullptr;
+        remove_pending(doomed);
+        next_pending_or_end();
+        return;
+    }
+    item* doomed = w.current_item;
+    w.current_item = nullptr;
+    remove_item(doomed);
+    next_scheduled_or_end(w.screen_mode == mode_forced ? 1 : 0, QStringLiteral("No more scheduled reviews."));
+}
+
+void write_back_item(item* e) { write_back(e); }
+void write_back_item(pending_item* p) { write_back(p); }
 
 void write_back_shown_item()
 {
@@ -28,7 +512,26 @@ void write_back_shown_item()
         write_back_item(w.current_pending);
 }
 
-void question_focus_gained() {}
-void question_focus_lost() {}
-void answer_focus_gained() {}
-void answer_focus_lost() {}
+void question_focus_gained()
+{
+    if (ui().window)
+        focus_gained(question_side());
+}
+
+void question_focus_lost()
+{
+    if (ui().window)
+        focus_lost(question_side());
+}
+
+void answer_focus_gained()
+{
+    if (ui().window)
+        focus_gained(answer_side());
+}
+
+void answer_focus_lost()
+{
+    if (ui().window)
+        focus_lost(answer_side());
+}

@@ -42,6 +42,26 @@ uint32_t tick_count_ms()
     return static_cast<uint32_t>(static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u);
 }
 
+sound_player& sounds()
+{
+    if (!ui().sound)
+        ui().sound = make_qt_sound_player();
+    return *ui().sound;
+}
+
+picture_viewer& pictures()
+{
+    if (!ui().viewer)
+        ui().viewer = make_desktop_picture_viewer();
+    return *ui().viewer;
+}
+
+bool in_review_mode()
+{
+    const int32_t mode = ui().screen_mode;
+    return mode == mode_scheduled || mode == mode_queue || mode == mode_forced;
+}
+
 category_filter current_filter()
 {
     const auto& selection = ui().category_selection;

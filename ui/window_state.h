@@ -6,10 +6,12 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "core/database.h"
 #include "settings/settings_store.h"
+#include "ui/media.h"
 
 class QWidget;
 class main_window;
@@ -43,6 +45,25 @@ struct window_state {
     std::unique_ptr<settings> settings_record;  // absent when it could not be made
     main_window* window = nullptr;
 
+    // The item on screen as edited, without its media elements (formatting tags kept); as
+    // shown (tags removed, " <img>" after a picture); and its media elements.
+    std::string question_text;
+    std::string question_display;
+    std::string question_media;
+    std::string answer_text;
+    std::string answer_display;
+    std::string answer_media;
+    bool answer_revealed = false;
+    // A box shows the text with its tags while the user edits it.
+    bool question_editing = false;
+    bool answer_editing = false;
+    // The item's text is too long for the screen: it is neither shown nor rewritten.
+    bool question_held = false;
+    bool answer_held = false;
+
+    std::unique_ptr<sound_player> sound;  // null: made on first use
+    std::unique_ptr<picture_viewer> viewer;
+
     message_box_function message_box = nullptr;  // null: a real QMessageBox
     uint32_t (*tick_count)() = nullptr;  // null: the monotonic clock
     int (*close_database)(int flag) = nullptr;  // null: ma_deinit
@@ -55,6 +76,11 @@ void reset_window_state();
 message_answer show_message(QWidget* owner, const QString& title, const QString& text,
     message_buttons buttons = message_buttons::ok);
 uint32_t tick_count_ms();
+sound_player& sounds();
+picture_viewer& pictures();
+
+// Scheduled, queue or forced reviews: an item is on screen.
+bool in_review_mode();
 
 // The category filter of the current activity, or null for every category.
 category_filter current_filter();

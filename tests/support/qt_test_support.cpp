@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTimer>
 
 #include "settings/settings_store.h"
 #include "ui/main_window.h"
@@ -29,6 +30,39 @@ message_answer record_message(QWidget* owner, const QString& title, const QStrin
 }
 
 }  // namespace
+
+namespace {
+
+// Owns the waits of on_next_modal; replaced by each test so that none outlives its test.
+QObject*& modal_waits()
+{
+    static QObject* owner = nullptr;
+    return owner;
+}
+
+}  // namespace
+
+void on_next_modal(std::function<void(QWidget*)> act)
+{
+    if (!modal_waits())
+        modal_waits() = new QObject;
+    auto* poll = new QTimer(modal_waits());
+    poll->setInterval(5);
+    int tries = 0;
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, act = std::move(act), tries]() mutable {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal) {
+            poll->stop();
+            poll->deleteLater();
+            act(modal);
+        } else if (++tries > 2000) {
+            poll->stop();
+            poll->deleteLater();
+            ADD_FAILURE() << "no modal window opened";
+        }
+    });
+    poll->start();
+}
 
 std::vector<recorded_message>& recorded_messages()
 {
@@ -57,6 +91,11 @@ void qt_test::SetUp()
 
 void qt_test::TearDown()
 {
+    delete modal_waits();
+    modal_waits() = nullptr;
+    // The closing sequence posts the quit; run later, it would end every dialog of the next
+    // test at once.
+    QCoreApplication::removePostedEvents(qApp, QEvent::MetaCall);
     delete ui().window;
     reset_window_state();
     clean_state_test::TearDown();

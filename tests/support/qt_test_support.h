@@ -4,12 +4,18 @@
 #include <QString>
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "support/test_support.h"
 #include "ui/window_state.h"
+
+#include <ostream>
+
+// Readable failures for texts.
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
 struct recorded_message {
     QString title;
@@ -34,3 +40,8 @@ protected:
 // Message boxes shown since the test began, and the answers the next ones will get (then Cancel/No).
 std::vector<recorded_message>& recorded_messages();
 std::deque<message_answer>& message_answers();
+
+class QWidget;
+// Runs `act` on the next modal window (a dialog started with exec()) once it is open. The wait
+// ends with the test.
+void on_next_modal(std::function<void(QWidget*)> act);

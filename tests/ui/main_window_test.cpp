@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QMenuBar>
@@ -222,11 +223,22 @@ TEST_F(window_test, tap_and_hold_on_a_main_button_asks_for_categories)
     show_main_screen();
     w->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    // The held button opens the category dialog first; cancelling it leaves the main screen.
+    bool asked = false;
+    on_next_modal([&asked](QWidget* dialog) {
+        asked = dialog->windowTitle() == QStringLiteral("Category Selection");
+        static_cast<QDialog*>(dialog)->reject();
+    });
     QTest::mouseClick(w->force_button, Qt::RightButton);
+    EXPECT_TRUE(asked);
     EXPECT_EQ(ui().ask_categories_forced, 1);
+    EXPECT_EQ(ui().screen_mode, mode_main);
+    EXPECT_FALSE(w->force_button->isHidden());
+    // A plain click goes straight to the forced reviews.
     QTest::mouseClick(w->force_button, Qt::LeftButton);
     EXPECT_EQ(ui().ask_categories_forced, 0);
     EXPECT_EQ(ui().ask_categories_scheduled, 0);
+    EXPECT_EQ(ui().screen_mode, mode_forced);
 }
 
 TEST_F(window_test, box_fonts_come_from_the_settings)

@@ -1,0 +1,194 @@
+#include "settings/category_dialog.h"
+
+#include <QDialogButtonBox>
+#include <QHeaderView>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "core/database.h"
+#include "core/statistics.h"
+#include "resources/ids.h"
+#include "settings/settings_store.h"
+
+namespace {
+
+constexpr size_t max_label_bytes = 143;
+
+category_set* remembered_set(settings* record, int32_t screen_mode)
+{
+    if (!record)
+        return nullptr;
+    switch (screen_mode) {
+    case 1:
+        return &record->acs1;
+    case 2:
+        return &record->acs2;
+    case 4:
+        return &record->acs4;
+    default:
+        return nullptr;
+    }
+}
+
+// The length of the longest prefix of at most `room` bytes that does not split a character.
+size_t utf8_prefix(const std::string& text, size_t room)
+{
+    if (text.size() <= room)
+        return text.size();
+    size_t n = room;
+    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
+        --n;
+    return n;
+}
+
+// Whether following parents from c reaches a top-level category; a damaged table may loop.
+bool reaches_top(uint32_t c, uint32_t count)
+{
+    for (uint32_t steps = 0; steps <= count; ++steps) {
+        const uint32_t parent = category_at(c)->parent;
+        if (parent == c)
+            return true;
+        if (parent >= count)
+            return false;
+        c = parent;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::vector<uint8_t> selection_from_settings(const settings* record, int32_t screen_mode)
+{
+    std::vector<uint8_t> table(category_count(), 0);
+    const category_set* set = remembered_set(const_cast<settings*>(record), screen_mode);
+    if (!set || !*set)
+        return table;
+    const std::vector<uint8_t>& bits = **set;
+    for (size_t i = 0; i < table.size() && i / 8 < bits.size(); ++i)
+        table[i] = (bits[i / 8] >> (i % 8)) & 1;
+    return table;
+}
+
+void selection_to_settings(settings* record, int32_t screen_mode, const std::vector<uint8_t>& table)
+{
+    category_set* set = remembered_set(record, screen_mode);
+    if (!set)
+        return;
+    std::vector<uint8_t> bits((table.size() + 7) / 8, 0);
+    for (size_t i = 0; i < table.size(); ++i)
+        if (table[i] == 1)
+            bits[i / 8] = static_cast<uint8_t>(bits[i / 8] | (1u << (i % 8)));
+    *set = std::move(bits);
+}
+
+std::string category_label(const char* name, uint32_t items, uint32_t due, uint32_t queued)
+{
+    const std::string counts = " (i:" + std::to_string(items) + ",r:" + std::to_string(due) + ",q:"
+        + std::to_string(queued) + ")";
+    std::string label = name ? name : "";
+    // The counts are what the dialog is for; the name gives way.
+    label.resize(utf8_prefix(label, max_label_bytes - counts.size()));
+    return label + counts;
+}
+
+category_selection_dialog::category_selection_dialog(settings* record, int32_t screen_mode, bool review_mode,
+    uint16_t* new_item_category, QWidget* parent)
+    : QDialog(parent),
+      record_(record),
+      screen_mode_(screen_mode),
+      review_mode_(review_mode),
+      new_item_category_(new_item_category)
+{
+    setWindowTitle(QStringLiteral("Category Selection"));
+    setProperty("dialog_id", dialog_category_selection);
+    auto* layout = new QVBoxLayout(this);
+    tree_ = new QTreeWidget(this);
+    tree_->setObjectName(QStringLiteral("category_tree"));
+    tree_->setProperty("control_id", 26);
+    tree_->setHeaderHidden(true);
+    tree_->setColumnCount(1);
+    tree_->setRootIsDecorated(true);
+    tree_->setSelectionMode(QAbstractItemView::SingleSelection);
+    tree_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    tree_->header()->setStretchLastSection(false);
+    layout->addWidget(tree_);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(buttons);
+    resize(360, 440);
+
+    if (!review_mode_) {
+        connect(tree_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
+            if (!current)
+                return;
+            const auto c = static_cast<uint16_t>(current->data(0, Qt::UserRole).toUInt());
+            if (new_item_category_)
+                *new_item_category_ = c;
+            if (record_)
+                record_->acs3 = c;
+        });
+    }
+    fill_tree();
+    tree_->setFocus();
+}
+
+void category_selection_dialog::fill_tree()
+{
+    const uint16_t count = category_count();
+    const std::unique_ptr<category_count_row[]> counts = category_counts();
+    const std::vector<uint8_t> ticked = review_mode_ ? selection_from_settings(record_, screen_mode_)
+                                                     : std::vector<uint8_t>(count, 0);
+    items_.assign(count, nullptr);
+    for (uint16_t i = 0; i < count; ++i) {
+        const category_count_row& row = counts[i];
+        const std::string label = category_label(row.name, row.items, row.due + row.due_below, row.queued);
+        auto* tree_item = new QTreeWidgetItem(QStringList{QString::fromUtf8(label.c_str())});
+        tree_item->setData(0, Qt::UserRole, static_cast<uint32_t>(i));
+        if (review_mode_) {
+            tree_item->setFlags(tree_item->flags() | Qt::ItemIsUserCheckable);
+            tree_item->setCheckState(0, ticked[i] == 1 ? Qt::Checked : Qt::Unchecked);
+        } else {
+            tree_item->setFlags(tree_item->flags() & ~Qt::ItemIsUserCheckable);
+        }
+        items_[i] = tree_item;
+    }
+    // Children follow their parents' existing children, in index order. A parent that is
+    // missing or part of a loop would hide the category; it goes to the top level instead.
+    for (uint16_t i = 0; i < count; ++i) {
+        const uint32_t parent = category_at(i)->parent;
+        if (parent == i || parent >= count || !reaches_top(i, count))
+            tree_->addTopLevelItem(items_[i]);
+        else
+            items_[parent]->addChild(items_[i]);
+    }
+    tree_->expandAll();
+    if (!review_mode_ && record_ && record_->acs3 < count) {
+        QTreeWidgetItem* noted = items_[record_->acs3];
+        tree_->setCurrentItem(noted);
+        tree_->scrollToItem(noted);
+    }
+}
+
+QTreeWidgetItem* category_selection_dialog::item_of(uint32_t category) const
+{
+    return category < items_.size() ? items_[category] : nullptr;
+}
+
+void category_selection_dialog::accept()
+{
+    if (review_mode_) {
+        std::vector<int32_t> list;
+        std::vector<uint8_t> table(items_.size(), 0);
+        for (size_t i = items_.size(); i-- > 0;) {
+            if (items_[i]->checkState(0) == Qt::Checked) {
+                list.push_back(static_cast<int32_t>(i));
+                table[i] = 1;
+            }
+        }
+        list.push_back(filter_end);
+        selection_ = std::move(list);
+        selection_to_settings(record_, screen_mode_, table);
+    }
+    QDialog::accept();
+}

@@ -1,0 +1,50 @@
+#pragma once
+// The "Category Selection" dialog: the category forest with the counts of each category, with
+// check boxes to choose what an activity goes through, or as a single choice of the category
+// that new items go into.
+#include <QDialog>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QTreeWidget;
+class QTreeWidgetItem;
+struct settings;
+
+// One byte per category, 1 where the remembered set of the activity of `screen_mode` (1, 2 or
+// 4) has the category's bit; categories past the stored set, and every other mode, give 0.
+std::vector<uint8_t> selection_from_settings(const settings* record, int32_t screen_mode);
+// Replaces the remembered set of the activity of `screen_mode` (1, 2 or 4) by the table's bits.
+void selection_to_settings(settings* record, int32_t screen_mode, const std::vector<uint8_t>& table);
+
+// "name (i:items,r:due,q:queued)" in at most 143 bytes of UTF-8; a long name is shortened.
+std::string category_label(const char* name, uint32_t items, uint32_t due, uint32_t queued);
+
+class category_selection_dialog : public QDialog {
+    Q_OBJECT
+public:
+    // In review mode several categories may be ticked; otherwise the category selected last
+    // goes to *new_item_category and to acs3 at once, whichever way the dialog ends.
+    category_selection_dialog(settings* record, int32_t screen_mode, bool review_mode,
+        uint16_t* new_item_category, QWidget* parent = nullptr);
+
+    // After a confirmed review-mode dialog: the ticked categories, highest index first, then -1.
+    const std::optional<std::vector<int32_t>>& selection() const { return selection_; }
+    QTreeWidget* tree() const { return tree_; }
+    QTreeWidgetItem* item_of(uint32_t category) const;
+
+    void accept() override;
+
+private:
+    void fill_tree();
+
+    settings* record_;
+    int32_t screen_mode_;
+    bool review_mode_;
+    uint16_t* new_item_category_;
+    QTreeWidget* tree_ = nullptr;
+    std::vector<QTreeWidgetItem*> items_;
+    std::optional<std::vector<int32_t>> selection_;
+};

@@ -1,0 +1,169 @@
+#include <QTreeWidget>
+
+#include "core/choose.h"
+#include "core/database.h"
+#include "core/lifecycle.h"
+#include "settings/category_dialog.h"
+#include "settings/settings_store.h"
+#include "support/qt_test_support.h"
+
+namespace {
+
+class category_dialog : public qt_test {
+protected:
+    void SetUp() override
+    {
+        qt_test::SetUp();
+        dir = std::make_unique<temp_dir>();
+        ASSERT_EQ(ma_init(dir->path().c_str()) & MA_INIT_DIR_NOT_ACCESSIBLE, 0);
+        db().time_of_start -= 10 * 86400;
+    }
+    void add_item(uint16_t ctgr, int days)
+    {
+        item* e = new_item();
+        e->ctgr = ctgr;
+        e->tmtrpt = static_cast<uint16_t>(day_number(0) + days);
+        insert_scheduled(e);
+        ++db().item_count;
+    }
+    void add_pending(uint16_t ctgr)
+    {
+        pending_item* p = new_pending_item();
+        p->ctgr = ctgr;
+        append_pending(p);
+    }
+    static QString label(const category_selection_dialog& d, uint32_t c) { return d.item_of(c)->text(0); }
+
+    std::unique_ptr<temp_dir> dir;
+    settings record;
+    uint16_t new_item_category = 0;
+};
+
+}  // namespace
+
+TEST_F(category_dialog, the_tree_shows_the_forest_with_counts_below_each_category)
+{
+    const uint16_t lang = add_category("Languages", 0);
+    const uint16_t french = add_category("French", lang);
+    const uint16_t verbs = add_category("Verbs", french);
+    const uint16_t maths = add_category("Maths", 0);
+    // French: 3 items, 1 due today, 2 queued; Verbs below it: 2 items, 1 due.
+    add_item(french, 0);
+    add_item(french, 4);
+    add_item(french, 9);
+    add_pending(french);
+    add_pending(french);
+    add_item(verbs, -2);
+    add_item(verbs, 1);
+
+    category_selection_dialog d(&record, 1, true, &new_item_category);
+    EXPECT_EQ(d.windowTitle(), QStringLiteral("Category Selection"));
+    EXPECT_EQ(label(d, french), QStringLiteral("French (i:5,r:2,q:2)"));
+    EXPECT_EQ(label(d, verbs), QStringLiteral("Verbs (i:2,r:1,q:0)"));
+    EXPECT_EQ(label(d, maths), QStringLiteral("Maths (i:0,r:0,q:0)"));
+    EXPECT_EQ(label(d, 0), QStringLiteral("root (i:5,r:2,q:2)"));
+    EXPECT_EQ(d.item_of(verbs)->parent(), d.item_of(french));
+    EXPECT_EQ(d.item_of(french)->parent(), d.item_of(lang));
+    EXPECT_EQ(d.item_of(lang)->parent(), d.item_of(0));
+    EXPECT_EQ(d.item_of(0)->parent(), nullptr);
+    EXPECT_EQ(d.item_of(0)->indexOfChild(d.item_of(maths)), 1);
+    EXPECT_EQ(d.item_of(maths)->data(0, Qt::UserRole).toUInt(), maths);
+
+    // A long name gives way to the counts within 143 bytes, never splitting a character.
+    const std::string name = std::string(120, 'n') + "\xc3\xa9\xc3\xa9\xc3\xa9";
+    const std::string cut = category_label(name.c_str(), 4000000000u, 4000000000u, 4000000000u);
+    EXPECT_EQ(cut.size(), 143u);
+    EXPECT_TRUE(cut.ends_with(" (i:4000000000,r:4000000000,q:4000000000)"));
+    EXPECT_TRUE(QString::fromUtf8(cut.c_str()).startsWith(QString(102, QLatin1Char('n')) + " ("));
+    EXPECT_EQ(category_label("é", 1, 2, 3), "é (i:1,r:2,q:3)");
+}
+
+TEST_F(category_dialog, review_mode_ticks_the_remembered_set_and_stores_the_new_one)
+{
+    for (int i = 1; i < 12; ++i)
+        add_category(("c" + std::to_string(i)).c_str(), 0);
+    // A set stored when there were fewer categories: 3 and 7 ticked, 8 and up unknown.
+    record.acs1 = std::vector<uint8_t>{0x88};
+    record.acs4 = std::vector<uint8_t>{0xFF, 0xFF};
+    {
+        category_selection_dialog d(&record, 1, true, &new_item_category);
+        for (uint32_t c = 0; c < 12; ++c)
+            EXPECT_EQ(d.item_of(c)->checkState(0), c == 3 || c == 7 ? Qt::Checked : Qt::Unchecked) << c;
+        d.item_of(7)->setCheckState(0, Qt::Unchecked);
+        d.item_of(10)->setCheckState(0, Qt::Checked);
+        d.item_of(0)->setCheckState(0, Qt::Checked);
+        d.accept();
+        ASSERT_TRUE(d.selection());
+        EXPECT_EQ(*d.selection(), (std::vector<int32_t>{10, 3, 0, -1}));
+    }
+    EXPECT_EQ(*record.acs1, (std::vector<uint8_t>{0x09, 0x04}));
+    EXPECT_EQ(*record.acs4, (std::vector<uint8_t>{0xFF, 0xFF}));  // another activity's set
+    EXPECT_EQ(new_item_category, 0);
+
+    // Nothing ticked: only the end mark. Cancelled: no selection, the set unchanged.
+    record.acs2.reset();
+    {
+        category_selection_dialog d(&record, 2, true, &new_item_category);
+        for (uint32_t c = 0; c < 12; ++c)
+            EXPECT_EQ(d.item_of(c)->checkState(0), Qt::Unchecked);
+        d.accept();
+        EXPECT_EQ(*d.selection(), std::vector<int32_t>{-1});
+    }
+    EXPECT_EQ(*record.acs2, (std::vector<uint8_t>{0x00, 0x00}));
+    {
+        category_selection_dialog d(&record, 4, true, &new_item_category);
+        d.item_of(1)->setCheckState(0, Qt::Unchecked);
+        d.reject();
+        EXPECT_FALSE(d.selection());
+    }
+    EXPECT_EQ(*record.acs4, (std::vector<uint8_t>{0xFF, 0xFF}));
+
+    EXPECT_EQ(selection_from_settings(&record, 1), (std::vector<uint8_t>{1, 0, 0, 1, 0, 0, 0, 0, 0, 0, 1, 0}));
+    EXPECT_EQ(selection_from_settings(nullptr, 1), std::vector<uint8_t>(12, 0));
+    EXPECT_EQ(selection_from_settings(&record, 3), std::vector<uint8_t>(12, 0));
+}
+
+TEST_F(category_dialog, add_mode_chooses_one_category_and_keeps_the_last_choice)
+{
+    const uint16_t a = add_category("A", 0);
+    const uint16_t b = add_category("B", a);
+    record.acs3 = b;
+    {
+        category_selection_dialog d(&record, 3, false, &new_item_category);
+        EXPECT_FALSE(d.item_of(a)->flags() & Qt::ItemIsUserCheckable);
+        EXPECT_EQ(d.tree()->currentItem(), d.item_of(b));
+        EXPECT_EQ(new_item_category, b);
+        d.tree()->setCurrentItem(d.item_of(a));
+        EXPECT_EQ(record.acs3, a);
+        // Cancel keeps the last selection made.
+        d.reject();
+    }
+    EXPECT_EQ(new_item_category, a);
+    EXPECT_EQ(record.acs3, a);
+
+    // A remembered category past the last one preselects nothing and changes nothing.
+    record.acs3 = 40;
+    new_item_category = b;
+    {
+        category_selection_dialog d(&record, 3, false, &new_item_category);
+        EXPECT_EQ(d.tree()->currentItem(), nullptr);
+        d.accept();
+        EXPECT_FALSE(d.selection());
+    }
+    EXPECT_EQ(new_item_category, b);
+    EXPECT_EQ(record.acs3, 40u);
+}
+
+TEST_F(category_dialog, a_damaged_table_still_shows_every_category)
+{
+    const uint16_t x = add_category("X", 0);
+    const uint16_t y = add_category("Y", x);
+    const uint16_t z = add_category("Z", 0);
+    category_at(x)->parent = y;  // a loop: X under Y under X
+    category_at(z)->parent = 999;
+    category_selection_dialog d(&record, 1, true, &new_item_category);
+    EXPECT_EQ(d.tree()->topLevelItemCount(), 4);
+    for (uint32_t c = 0; c < 4; ++c)
+        ASSERT_NE(d.item_of(c), nullptr);
+    EXPECT_EQ(d.item_of(4), nullptr);
+}

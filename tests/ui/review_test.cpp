@@ -1,0 +1,497 @@
+#include <QAction>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QStyleHints>
+#include <QTimer>
+#include <QDialog>
+#include <QMenu>
+#include <QTreeWidget>
+
+#include <set>
+
+#include "core/lifecycle.h"
+#include "formats/queue.h"
+#include "settings/category_dialog.h"
+#include "ui/boxes.h"
+#include "ui/screens.h"
+#include "ui_fixture.h"
+
+namespace {
+
+class review : public ui_test {
+protected:
+    QString status() const { return question_shown(); }
+    uint16_t today() const { return day_number(0); }
+};
+
+std::set<QString> as_set(std::initializer_list<const char*> texts)
+{
+    std::set<QString> s;
+    for (const char* t : texts)
+        s.insert(QString::fromUtf8(t));
+    return s;
+}
+
+bool is_recent(const item* e)
+{
+    for (const item* slot : db().recent_items)
+        if (slot == e)
+            return true;
+    return false;
+}
+
+}  // namespace
+
+TEST_F(review, a_pass_through_the_due_reviews_with_keys)
+{
+    add_item("q1", "a1");
+    add_item("q2", "a2", 0, -3);
+    add_item("q3", "a3");
+    item* later = add_item("later", "x", 0, 5);
+    show_main_screen();
+
+    key(Qt::Key_Return);
+    ASSERT_EQ(ui().screen_mode, mode_scheduled);
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("Cardwright (3)"));
+    EXPECT_TRUE(w->review_button->isHidden());
+    EXPECT_FALSE(w->ok_button->isHidden());
+    EXPECT_FALSE(w->answer_box->isHidden());
+    EXPECT_TRUE(w->stop_action->isEnabled());
+    EXPECT_TRUE(w->skip_action->isEnabled());
+
+    std::set<QString> seen;
+    for (int step = 0; step < 20 && ui().screen_mode == mode_scheduled; ++step) {
+        const QString question = question_shown();
+        seen.insert(question);
+        EXPECT_TRUE(answer_shown().isEmpty());
+        EXPECT_FALSE(grades_shown());
+        // Digits before the reveal grade nothing.
+        key(Qt::Key_5);
+        EXPECT_EQ(question_shown(), question);
+        key(Qt::Key_Return);
+        EXPECT_TRUE(w->ok_button->isHidden());
+        ASSERT_TRUE(grades_shown());
+        EXPECT_EQ(answer_shown(), QString(question).replace('q', 'a'));
+        key(Qt::Key_9);  // not a grade
+        EXPECT_EQ(question_shown(), question);
+        key(Qt::Key_5);
+        if (ui().screen_mode == mode_scheduled) {
+            EXPECT_EQ(w->windowTitle(), QStringLiteral("Cardwright (%1)").arg(count_due(0, nullptr)));
+        }
+    }
+    EXPECT_EQ(seen, as_set({"q1", "q2", "q3"}));
+    EXPECT_EQ(ui().screen_mode, mode_main);
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("Cardwright"));
+    EXPECT_TRUE(status().startsWith(QStringLiteral("No more scheduled reviews.\nReviews for today: 0\n")));
+    EXPECT_FALSE(w->review_button->isEnabled());
+    EXPECT_FALSE(w->skip_action->isEnabled());
+    EXPECT_EQ(count_due(0, nullptr), 0u);
+    EXPECT_EQ(later->tmtrpt, today() + 5);
+    for (item* e = db().head; e; e = e->next) {
+        EXPECT_EQ(e->gr, e == later ? 0 : 5);
+        // The texts survive being shown and written back.
+        if (e != later) {
+            EXPECT_EQ(e->answer, "a" + e->question.substr(1));
+        }
+    }
+}
+
+TEST_F(review, buttons_with_the_300_ms_rule)
+{
+    add_item("q1", "a1");
+    add_item("q2", "a2");
+    show_main_screen();
+    click(w->review_button);
+    ASSERT_EQ(ui().screen_mode, mode_scheduled);
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("Cardwright (2)"));
+    const QString first = question_shown();
+
+    click(w->ok_button);
+    ASSERT_TRUE(grades_shown());
+    click(w->grade_buttons[4], 100);  // too soon after OK: a double tap
+    EXPECT_EQ(question_shown(), first);
+    click(w->grade_buttons[4], 300);
+    ASSERT_NE(question_shown(), first);
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("Cardwright (1)"));
+    // The second tap of a double tap on the grade does not grade the next item.
+    click(w->ok_button, 299);
+    EXPECT_FALSE(grades_shown());
+    click(w->ok_button, 2);
+    ASSERT_TRUE(grades_shown());
+    click(w->grade_buttons[4]);
+    EXPECT_EQ(ui().screen_mode, mode_main);
+    EXPECT_TRUE(status().startsWith(QStringLiteral("No more scheduled reviews.")));
+}
+
+TEST_F(review, skip_returns_other_items_and_ends_when_only_the_skipped_one_is_left)
+{
+    item* only = add_item("only", "answer <img>p.png</img>");
+    show_main_screen();
+    key(Qt::Key_Return);
+    ASSERT_EQ(ui().current_item, only);
+    w->run_command(40009);
+    EXPECT_EQ(ui().screen_mode, mode_main);
+    EXPECT_TRUE(status().startsWith(QStringLiteral("No more scheduled reviews.")));
+    EXPECT_EQ(only->tmtrpt, today());  // not graded
+    EXPECT_EQ(only->answer, "answer <img>p.png</img>");  // never revealed, never rewritten
+
+    // With two due items the skip shows the other one, and Skip is no grade.
+    item* other = add_item("other", "b");
+    show_main_screen();
+    key(Qt::Key_Return);
+    item* first = ui().current_item;
+    w->run_command(40009);
+    ASSERT_EQ(ui().screen_mode, mode_scheduled);
+    EXPECT_NE(ui().current_item, first);
+    EXPECT_TRUE(ui().current_item == only || ui().current_item == other);
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("Cardwright (2)"));
+
+    // In the queue with random pick off, the first item always comes back.
+    show_main_screen();
+    add_pending("p1", "x");
+    add_pending("p2", "y");
+    show_main_screen();
+    click(w->queue_button);
+    ASSERT_EQ(ui().screen_mode, mode_queue);
+    EXPECT_EQ(question_shown(), QStringLiteral("p1"));
+    w->run_command(40009);
+    EXPECT_EQ(ui().screen_mode, mode_main);
+    EXPECT_TRUE(status().startsWith(QStringLiteral("No more items in queue.")));
+    EXPECT_EQ(pending_count(), 2u);
+}
+
+TEST_F(review, deleting_asks_first_and_lets_go_of_the_item)
+{
+    add_item("keep", "a");
+    add_item("drop", "b");
+    show_main_screen();
+    key(Qt::Key_Return);
+    item* shown = ui().current_item;
+    ASSERT_TRUE(is_recent(shown));
+
+    message_answers() = {message_answer::no};
+    key(Qt::Key_Delete);
+    EXPECT_EQ(db().item_count, 2u);
+    EXPECT_EQ(ui().current_item, shown);
+
+    // "Delete This Item" from the box's menu, answered Yes.
+    const std::string deleted_question = shown->question;
+    message_answers() = {message_answer::yes};
+    post_box_command(w->answer_box, delete_item_message);
+    QApplication::processEvents();
+    ASSERT_EQ(recorded_messages().size(), 2u);
+    EXPECT_EQ(recorded_messages()[1].title, QStringLiteral("Deleting Item"));
+    EXPECT_EQ(db().item_count, 1u);
+    ASSERT_NE(ui().current_item, nullptr);
+    EXPECT_NE(ui().current_item->question, deleted_question);
+    EXPECT_EQ(question_shown().toStdString(), ui().current_item->question);
+    for (const item* slot : db().recent_items)
+        EXPECT_TRUE(slot == nullptr || slot == ui().current_item);
+
+    // Deleting the last due item ends the pass; nothing points at it afterwards.
+    message_answers() = {message_answer::yes};
+    key(Qt::Key_Delete);
+    EXPECT_EQ(db().item_count, 0u);
+    EXPECT_EQ(ui().current_item, nullptr);
+    EXPECT_EQ(ui().screen_mode, mode_main);
+    EXPECT_TRUE(status().startsWith(QStringLiteral("No more scheduled reviews.")));
+    for (const item* slot : db().recent_items)
+        EXPECT_EQ(slot, nullptr);
+    // Exit writes back nothing of it.
+    w->run_command(40002);
+    EXPECT_TRUE(w->closed());
+}
+
+TEST_F(review, deleting_from_the_queue_and_in_forced_mode)
+{
+    add_pending("p1", "x");
+    add_pending("p2", "y");
+    show_main_screen();
+    click(w->queue_button);
+    message_answers() = {message_answer::yes, message_answer::yes};
+    key(Qt::Key_Delete);
+    EXPECT_EQ(pending_count(), 1u);
+    EXPECT_EQ(question_shown(), QStringLiteral("p2"));
+    key(Qt::Key_Delete);
+    EXPECT_EQ(pending_count(), 0u);
+    EXPECT_EQ(ui().current_pending, nullptr);
+    EXPECT_TRUE(status().startsWith(QStringLiteral("No more items in queue.")));
+
+    add_item("future", "a", 0, 30);
+    show_main_screen();
+    click(w->force_button);
+    ASSERT_EQ(ui().screen_mode, mode_forced);
+    message_answers() = {message_answer::yes};
+    key(Qt::Key_Delete);
+    EXPECT_TRUE(status().startsWith(QStringLiteral("No more scheduled reviews.")));
+}
+
+TEST_F(review, editing_in_place_shows_tags_while_editing_and_moves_media_to_the_end)
+{
+    item* e = add_item("a <b>bold</b> word <snd>s.wav</snd>end", "<img>pic.png</img> ans<snd>/abs/a.wav</snd>");
+    show_main_screen();
+    key(Qt::Key_Return);
+    EXPECT_EQ(question_shown(), QStringLiteral("a bold word end"));
+    EXPECT_EQ(media_log(), (std::vector<std::string>{"stop", "play " + data_dir() + "s.wav"}));
+
+    // Tapping into the box shows the tags (never the media); leaving hides them again.
+    w->question_box->setFocus();
+    EXPECT_EQ(question_shown(), QStringLiteral("a <b>bold</b> word end"));
+    w->question_box->moveCursor(QTextCursor::End);
+    QTest::keyClicks(w->question_box, " <i>more</i>");
+    client()->setFocus();
+    EXPECT_EQ(question_shown(), QStringLiteral("a bold word end more"));
+    EXPECT_EQ(ui().question_text, "a <b>bold</b> word end <i>more</i>");
+
+    // The unrevealed answer box cannot be typed into.
+    EXPECT_TRUE(w->answer_box->isReadOnly());
+    key(Qt::Key_Return);
+    EXPECT_EQ(answer_shown(), QStringLiteral(" ans <img>"));
+    EXPECT_EQ(media_log().back(), "play /abs/a.wav");
+    // A double tap opens the picture of the box it is made in.
+    QTest::mouseDClick(w->answer_box->viewport(), Qt::LeftButton);
+    EXPECT_EQ(media_log().back(), "open " + data_dir() + "pic.png");
+    media_log().clear();
+    QTest::mouseDClick(w->question_box->viewport(), Qt::LeftButton);
+    EXPECT_TRUE(media_log().empty());
+
+    w->answer_box->setFocus();
+    EXPECT_EQ(answer_shown(), QStringLiteral(" ans"));
+    w->answer_box->moveCursor(QTextCursor::End);
+    QTest::keyClick(w->answer_box, Qt::Key_Return);
+    QTest::keyClicks(w->answer_box, "line2");
+    click(w->grade_buttons[3]);
+    EXPECT_EQ(e->question, "a <b>bold</b> word end <i>more</i><snd>s.wav</snd>");
+    EXPECT_EQ(e->answer, " ans\nline2<img>pic.png</img><snd>/abs/a.wav</snd>");
+    EXPECT_EQ(ui().screen_mode, mode_main);
+
+    // Writing back twice gives the same texts.
+    write_back_item(e);
+    EXPECT_EQ(e->question, "a <b>bold</b> word end <i>more</i><snd>s.wav</snd>");
+    // On the main screen a double tap on the status opens the last question's picture (none).
+    media_log().clear();
+    QTest::mouseDClick(w->question_box->viewport(), Qt::LeftButton);
+    EXPECT_TRUE(media_log().empty());
+}
+
+TEST_F(review, texts_too_long_for_the_screen_are_refused_not_cut)
+{
+    const std::string long_question(9000, 'x');
+    item* e = add_item(long_question, "short");
+    show_main_screen();
+    key(Qt::Key_Return);
+    ASSERT_EQ(recorded_messages().size(), 1u);
+    EXPECT_EQ(recorded_messages()[0].title, QStringLiteral("Text Too Long"));
+    EXPECT_TRUE(recorded_messages()[0].text.contains(QStringLiteral("9000 bytes")));
+    EXPECT_TRUE(recorded_messages()[0].text.contains(QStringLiteral("8,191 bytes")));
+    EXPECT_TRUE(question_shown().isEmpty());
+    EXPECT_TRUE(w->question_box->isReadOnly());
+    key(Qt::Key_Return);
+    EXPECT_EQ(answer_shown(), QStringLiteral("short"));
+    key(Qt::Key_4);
+    EXPECT_EQ(e->question, long_question);
+    EXPECT_EQ(e->gr, 4);
+    remove_item(e);
+
+    // An edit that grows past the limit stays in the box and keeps the item on screen.
+    item* f = add_item("short", "b", 0, -1);
+    show_main_screen();
+    key(Qt::Key_Return);
+    ASSERT_EQ(ui().current_item, f);
+    key(Qt::Key_Return);
+    w->question_box->setFocus();
+    const QString typed(8190, QLatin1Char('y'));
+    w->question_box->selectAll();
+    w->question_box->insertPlainText(typed + QStringLiteral("\n"));
+    client()->setFocus();
+    ASSERT_EQ(recorded_messages().size(), 2u);
+    EXPECT_TRUE(recorded_messages()[1].text.contains(QStringLiteral("8192 bytes")));
+    EXPECT_EQ(question_shown(), typed + QStringLiteral("\n"));
+    key(Qt::Key_2);
+    EXPECT_EQ(recorded_messages().size(), 3u);
+    EXPECT_EQ(ui().current_item, f);
+    EXPECT_EQ(f->question, "short");
+    // Shortened, it is taken.
+    w->question_box->setFocus();
+    w->question_box->selectAll();
+    w->question_box->insertPlainText(typed);
+    client()->setFocus();
+    key(Qt::Key_2);
+    EXPECT_EQ(f->question, typed.toStdString());
+    EXPECT_EQ(recorded_messages().size(), 3u);
+}
+
+TEST_F(review, the_queue_introduces_its_items_and_the_queue_file_forgets_them)
+{
+    add_pending("zebra", "1");
+    add_pending("yak <snd>b.wav</snd>", "2");
+    ASSERT_EQ(save_queue(), 0);
+    ASSERT_NE(read_file(data_dir() + "queue.txt").find("yak"), std::string::npos);
+    show_main_screen();
+    click(w->queue_button);
+    ASSERT_EQ(ui().screen_mode, mode_queue);
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("Cardwright"));
+    EXPECT_EQ(question_shown(), QStringLiteral("zebra"));
+    key(Qt::Key_Space);
+    key(Qt::Key_3);
+    EXPECT_EQ(question_shown(), QStringLiteral("yak "));
+    EXPECT_EQ(media_log().back(), "play " + data_dir() + "b.wav");
+    EXPECT_EQ(db().item_count, 1u);
+    key(Qt::Key_Space);
+    key(Qt::Key_4);
+    EXPECT_TRUE(status().startsWith(QStringLiteral("No more items in queue.")));
+    EXPECT_EQ(pending_count(), 0u);
+    ASSERT_EQ(db().item_count, 2u);
+    std::set<std::string> questions;
+    for (item* e = db().head; e; e = e->next)
+        questions.insert(e->question);
+    EXPECT_EQ(questions, (std::set<std::string>{"zebra", "yak <snd>b.wav</snd>"}));
+    w->run_command(40002);
+    EXPECT_EQ(read_file(data_dir() + "queue.txt").find("yak"), std::string::npos);
+    EXPECT_EQ(read_file(data_dir() + "queue.txt").find("zebra"), std::string::npos);
+}
+
+TEST_F(review, forced_reviews_take_items_not_yet_due)
+{
+    item* e = add_item("future", "a", 0, 40);
+    show_main_screen();
+    EXPECT_FALSE(w->review_button->isEnabled());
+    key(Qt::Key_Return);  // nothing due: the main screen stays, silently
+    EXPECT_EQ(ui().screen_mode, mode_main);
+    EXPECT_TRUE(recorded_messages().empty());
+    click(w->force_button);
+    ASSERT_EQ(ui().screen_mode, mode_forced);
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("Cardwright"));
+    key(Qt::Key_Return);
+    key(Qt::Key_5);
+    EXPECT_EQ(ui().screen_mode, mode_main);
+    EXPECT_TRUE(status().startsWith(QStringLiteral("No more items.")));
+    EXPECT_EQ(e->gr, 5);
+}
+
+TEST_F(review, a_held_button_limits_the_pass_to_the_ticked_categories_and_remembers_them)
+{
+    const uint16_t french = add_category("French", 0);
+    const uint16_t verbs = add_category("Verbs", french);
+    const uint16_t maths = add_category("Maths", 0);
+    add_item("bonjour", "hello", french);
+    add_item("aller", "to go", verbs);
+    add_item("2+2", "4", maths);
+    show_main_screen();
+
+    ui().ask_categories_scheduled = 1;
+    on_next_modal([french](QWidget* modal) {
+        auto* dialog = static_cast<category_selection_dialog*>(modal);
+        dialog->item_of(french)->setCheckState(0, Qt::Checked);
+        dialog->accept();
+    });
+    w->run_command(21);
+    ASSERT_EQ(ui().screen_mode, mode_scheduled);
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("Cardwright (2)"));
+    std::set<QString> seen;
+    for (int step = 0; step < 10 && ui().screen_mode == mode_scheduled; ++step) {
+        seen.insert(question_shown());
+        key(Qt::Key_Return);
+        key(Qt::Key_5);
+    }
+    EXPECT_EQ(seen, as_set({"bonjour", "aller"}));
+    EXPECT_EQ(count_due(0, nullptr), 1u);
+    ASSERT_TRUE(ui().settings_record->acs1);
+    EXPECT_EQ(*ui().settings_record->acs1, std::vector<uint8_t>{static_cast<uint8_t>(1u << french)});
+
+    // Cancelling the dialog leaves the main screen as it was.
+    on_next_modal([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
+    w->run_command(21);
+    EXPECT_EQ(ui().screen_mode, mode_main);
+    EXPECT_FALSE(ui().category_selection);
+    // Without the hold every category counts again.
+    ui().ask_categories_scheduled = 0;
+    w->run_command(21);
+    EXPECT_EQ(question_shown(), QStringLiteral("2+2"));
+}
+
+TEST_F(review, the_box_menu_offers_what_can_be_done)
+{
+    auto texts = [](QMenu& menu) {
+        QStringList t;
+        for (QAction* a : menu.actions())
+            t << (a->isSeparator() ? QStringLiteral("-") : a->text() + (a->isEnabled() ? "" : "(grey)"));
+        return t.join(QLatin1Char('|'));
+    };
+    QGuiApplication::clipboard()->clear();
+    EXPECT_EQ(texts(*make_box_menu(w->question_box)), QStringLiteral("Cut(grey)|Copy(grey)|Paste(grey)|-|Undo(grey)"));
+
+    add_item("hello world", "a");
+    show_main_screen();
+    key(Qt::Key_Return);
+    w->question_box->setFocus();
+    w->question_box->selectAll();
+    EXPECT_EQ(texts(*make_box_menu(w->question_box)),
+        QStringLiteral("Cut|Copy|Paste(grey)|-|Undo(grey)|-|Delete This Item"));
+    post_box_command(w->question_box, box_copy);
+    QApplication::processEvents();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("hello world"));
+    post_box_command(w->question_box, box_cut);
+    QApplication::processEvents();
+    EXPECT_TRUE(question_shown().isEmpty());
+    EXPECT_EQ(texts(*make_box_menu(w->question_box)),
+        QStringLiteral("Cut(grey)|Copy(grey)|Paste|-|Undo|-|Delete This Item"));
+    post_box_command(w->question_box, box_undo);
+    QApplication::processEvents();
+    EXPECT_EQ(question_shown(), QStringLiteral("hello world"));
+
+    // Neither on the add screen nor on the main screen can an item be deleted from the menu.
+    show_main_screen();
+    on_next_modal([](QWidget* modal) { static_cast<QDialog*>(modal)->accept(); });
+    w->run_command(22);
+    ASSERT_EQ(ui().screen_mode, mode_add);
+    EXPECT_FALSE(texts(*make_box_menu(w->answer_box)).contains(QStringLiteral("Delete")));
+    post_box_command(w->answer_box, delete_item_message);
+    QApplication::processEvents();
+    EXPECT_TRUE(recorded_messages().empty());
+}
+
+TEST_F(review, a_right_click_or_a_held_press_opens_the_menu_of_the_box)
+{
+    add_item("one", "a");
+    add_item("two", "b");
+    show_main_screen();
+    key(Qt::Key_Return);
+    // Picks the last entry, "Delete This Item", once the menu is open.
+    QStringList offered;
+    auto choose_last_entry = [&offered] {
+        auto* poll = new QTimer(qApp);
+        QObject::connect(poll, &QTimer::timeout, poll, [poll, &offered] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu)
+                return;
+            poll->deleteLater();
+            poll->stop();
+            for (QAction* a : menu->actions())
+                offered << a->text();
+            QTest::keyClick(menu, Qt::Key_Up);
+            QTest::keyClick(menu, Qt::Key_Return);
+        });
+        poll->start(10);
+    };
+
+    choose_last_entry();
+    message_answers() = {message_answer::no};
+    QContextMenuEvent right_click(QContextMenuEvent::Mouse, QPoint(20, 20), w->question_box->viewport()->mapToGlobal(QPoint(20, 20)));
+    QApplication::sendEvent(w->question_box->viewport(), &right_click);
+    QApplication::processEvents();
+    EXPECT_EQ(offered.value(0), QStringLiteral("Cut"));
+    EXPECT_EQ(offered.last(), QStringLiteral("Delete This Item"));
+    ASSERT_EQ(recorded_messages().size(), 1u);
+    EXPECT_EQ(recorded_messages()[0].text, QStringLiteral("Do you want to delete currently visible item?"));
+    EXPECT_EQ(db().item_count, 2u);
+
+    choose_last_entry();
+    message_answers() = {message_answer::yes};
+    QTest::mousePress(w->answer_box->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
+    QTest::qWait(QGuiApplication::styleHints()->mousePressAndHoldInterval() + 300);
+    QTest::mouseRelease(w->answer_box->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
+    QApplication::processEvents();
+    EXPECT_EQ(recorded_messages().size(), 2u);
+    EXPECT_EQ(db().item_count, 1u);
+}

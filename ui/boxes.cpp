@@ -1,0 +1,160 @@
+#include "ui/boxes.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QFocusEvent>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QStyleHints>
+#include <QTextDocument>
+
+#include "ui/markup.h"
+#include "ui/screens.h"
+#include "ui/window_state.h"
+
+namespace {
+
+QAction* add_command(QMenu* menu, const QString& text, int command, bool enabled)
+{
+    QAction* action = menu->addAction(text);
+    action->setData(command);
+    action->setEnabled(enabled);
+    return action;
+}
+
+void ask_to_delete(QPlainTextEdit* box)
+{
+    if (!in_review_mode())
+        return;
+    if (show_message(box, QStringLiteral("Deleting Item"), QStringLiteral("Do you want to delete currently visible item?"),
+            message_buttons::yes_no)
+        == message_answer::yes)
+        delete_shown_item();
+}
+
+}  // namespace
+
+std::unique_ptr<QMenu> make_box_menu(QPlainTextEdit* box)
+{
+    auto menu = std::make_unique<QMenu>(box);
+    menu->setObjectName(QStringLiteral("box_menu"));
+    const bool selection = box->textCursor().hasSelection();
+    const QMimeData* clipboard = QGuiApplication::clipboard()->mimeData();
+    add_command(menu.get(), QStringLiteral("Cut"), box_cut, selection);
+    add_command(menu.get(), QStringLiteral("Copy"), box_copy, selection);
+    add_command(menu.get(), QStringLiteral("Paste"), box_paste, clipboard && clipboard->hasText());
+    menu->addSeparator();
+    add_command(menu.get(), QStringLiteral("Undo"), box_undo, box->document()->isUndoAvailable());
+    if (in_review_mode()) {
+        menu->addSeparator();
+        add_command(menu.get(), QStringLiteral("Delete This Item"), delete_item_message, true);
+    }
+    return menu;
+}
+
+void post_box_command(QPlainTextEdit* box, int command)
+{
+    QMetaObject::invokeMethod(
+        box,
+        [box, command] {
+            switch (command) {
+            case box_cut:
+                box->cut();
+                break;
+            case box_copy:
+                box->copy();
+                break;
+            case box_paste:
+                box->paste();
+                break;
+            case box_undo:
+                box->undo();
+                break;
+            case delete_item_message:
+                ask_to_delete(box);
+                break;
+            default:
+                break;
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+box_watcher::box_watcher(QPlainTextEdit* box, bool is_question) : QObject(box), box_(box), is_question_(is_question)
+{
+    hold_.setSingleShot(true);
+    hold_.setInterval(QGuiApplication::styleHints()->mousePressAndHoldInterval());
+    connect(&hold_, &QTimer::timeout, this, [this] { open_menu(press_pos_); });
+    box->installEventFilter(this);
+    box->viewport()->installEventFilter(this);
+}
+
+void box_watcher::open_menu(QPoint viewport_pos)
+{
+    hold_.stop();
+    std::unique_ptr<QMenu> menu = make_box_menu(box_);
+    // The menu's bottom left corner is at the tap.
+    const QPoint at = box_->viewport()->mapToGlobal(viewport_pos) - QPoint(0, menu->sizeHint().height());
+    if (QAction* chosen = menu->exec(at))
+        post_box_command(box_, chosen->data().toInt());
+}
+
+bool box_watcher::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == box_) {
+        // A menu or another window taking the keys for a moment does not end the editing.
+        if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
+            const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+            if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason) {
+                if (event->type() == QEvent::FocusIn)
+                    is_question_ ? question_focus_gained() : answer_focus_gained();
+                else
+                    is_question_ ? question_focus_lost() : answer_focus_lost();
+            }
+        } else if (event->type() == QEvent::ContextMenu) {
+            // The menu key: the box's own menu is replaced by this one.
+            open_menu(box_->viewport()->mapFrom(box_, static_cast<QContextMenuEvent*>(event)->pos()));
+            return true;
+        }
+        return false;
+    }
+    switch (event->type()) {
+    case QEvent::ContextMenu:
+        open_menu(static_cast<QContextMenuEvent*>(event)->pos());
+        return true;
+    case QEvent::MouseButtonPress: {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::LeftButton) {
+            press_pos_ = mouse->position().toPoint();
+            hold_.start();
+        }
+        break;
+    }
+    case QEvent::MouseMove:
+        if (hold_.isActive()
+            && (static_cast<QMouseEvent*>(event)->position().toPoint() - press_pos_).manhattanLength()
+                > QApplication::startDragDistance())
+            hold_.stop();
+        break;
+    case QEvent::MouseButtonRelease:
+        hold_.stop();
+        break;
+    case QEvent::MouseButtonDblClick:
+        hold_.stop();
+        open_picture(is_question_ ? ui().question_media : ui().answer_media);
+        break;
+    default:
+        break;
+    }
+    return false;
+}
+
+void install_box_behaviour(QPlainTextEdit* question_box, QPlainTextEdit* answer_box)
+{
+    new box_watcher(question_box, true);
+    new box_watcher(answer_box, false);
+}

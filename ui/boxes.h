@@ -1,0 +1,42 @@
+#pragma once
+// What the two text boxes do beyond editing: the edit focus rules of the review screens, the
+// tap-and-hold menu (a right click, or a press held still) and the double tap on a picture.
+#include <QObject>
+#include <QPoint>
+#include <QTimer>
+
+#include <memory>
+
+class QMenu;
+class QPlainTextEdit;
+
+// The commands of the tap-and-hold menu, by the numbers of the messages they stand for.
+enum : int {
+    box_cut = 0x300,
+    box_copy = 0x301,
+    box_paste = 0x302,
+    box_undo = 0xC7,
+    delete_item_message = 0xFFFA,
+};
+
+// The menu as it would open now: Cut, Copy, Paste, Undo and, in the review modes, "Delete
+// This Item"; each action's data is its command.
+std::unique_ptr<QMenu> make_box_menu(QPlainTextEdit* box);
+// Runs a chosen command once the menu has gone, as the box would receive a posted message.
+void post_box_command(QPlainTextEdit* box, int command);
+
+class box_watcher : public QObject {
+public:
+    box_watcher(QPlainTextEdit* box, bool is_question);
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void open_menu(QPoint viewport_pos);
+
+    QPlainTextEdit* box_;
+    bool is_question_;
+    QTimer hold_;
+    QPoint press_pos_;
+};
+
+void install_box_behaviour(QPlainTextEdit* question_box, QPlainTextEdit* answer_box);

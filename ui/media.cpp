@@ -1,0 +1,44 @@
+#include "ui/media.h"
+
+#include <QAudioOutput>
+#include <QDesktopServices>
+#include <QMediaPlayer>
+#include <QUrl>
+
+namespace {
+
+class qt_sound_player : public sound_player {
+public:
+    void play(const QString& path) override
+    {
+        // Made on first use: a session without sounds never touches the audio system.
+        if (!player_) {
+            output_ = std::make_unique<QAudioOutput>();
+            player_ = std::make_unique<QMediaPlayer>();
+            player_->setAudioOutput(output_.get());
+        }
+        player_->stop();
+        player_->setSource(QUrl::fromLocalFile(path));
+        player_->play();
+    }
+    void stop() override
+    {
+        if (player_)
+            player_->stop();
+    }
+
+private:
+    std::unique_ptr<QAudioOutput> output_;
+    std::unique_ptr<QMediaPlayer> player_;
+};
+
+class desktop_picture_viewer : public picture_viewer {
+public:
+    void open(const QString& path) override { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }
+};
+
+}  // namespace
+
+std::unique_ptr<sound_player> make_qt_sound_player() { return std::make_unique<qt_sound_player>(); }
+
+std::unique_ptr<picture_viewer> make_desktop_picture_viewer() { return std::make_unique<desktop_picture_viewer>(); }
