@@ -4,8 +4,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <optional>
 #include <system_error>
 #include <vector>
 
@@ -17,15 +15,42 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::optional<std::string> slurp(const fs::path& path)
+// Whether two files hold the same bytes; stops at the first difference.
+bool same_contents(const fs::path& a, const fs::path& b)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        return std::nullopt;
-    return bytes;
+    std::error_code error;
+    const auto size = fs::file_size(a, error);
+    if (error || fs::file_size(b, error) != size || error)
+        return false;
+    std::ifstream in_a(a, std::ios::binary);
+    std::ifstream in_b(b, std::ios::binary);
+    std::vector<char> chunk_a(1 << 20);
+    std::vector<char> chunk_b(1 << 20);
+    while (in_a && in_b) {
+        in_a.read(chunk_a.data(), static_cast<std::streamsize>(chunk_a.size()));
+        in_b.read(chunk_b.data(), static_cast<std::streamsize>(chunk_b.size()));
+        if (in_a.gcount() != in_b.gcount()
+            || !std::equal(chunk_a.begin(), chunk_a.begin() + in_a.gcount(), chunk_b.begin()))
+            return false;
+    }
+    return !in_a.bad() && !in_b.bad() && in_a.eof() && in_b.eof();
+}
+
+// A copy of `from` at `to` that never shows half-written.
+bool copy_whole(const fs::path& from, const fs::path& to)
+{
+    std::ifstream in(from, std::ios::binary);
+    atomic_file copy(to.string());
+    if (!in || !copy.stream())
+        return false;
+    std::vector<char> chunk(1 << 20);
+    while (in) {
+        in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+        const auto got = static_cast<size_t>(in.gcount());
+        if (got > 0 && std::fwrite(chunk.data(), 1, got, copy.stream()) != got)
+            return false;
+    }
+    return !in.bad() && copy.commit();
 }
 
 bool is_backup_name(const std::string& name)
@@ -66,22 +91,20 @@ void keep_backup(const std::string& bin_path)
         write_log("WARNING: cannot create the backup folder \"%s\": %s\n", dir.c_str(), error.message().c_str());
         return;
     }
-    const std::optional<std::string> saved = slurp(bin_path);
-    if (!saved) {
-        write_log("WARNING: cannot read \"%s\" to back it up\n", bin_path.c_str());
-        return;
-    }
     std::vector<fs::path> backups = existing_backups(dir);
-    if (!backups.empty() && slurp(backups.back()) == saved)
+    if (!backups.empty() && same_contents(bin_path, backups.back()))
         return;  // nothing changed since the newest copy
 
+    // elements.bin is only ever replaced by a rename, never changed in place, so a second link
+    // to it is a copy that costs nothing; a plain copy serves where links cannot be made.
     const fs::path target = dir / dated_name();
-    atomic_file copy(target.string());
-    if (!copy.stream() || std::fwrite(saved->data(), 1, saved->size(), copy.stream()) != saved->size()
-        || !copy.commit()) {
+    fs::remove(target, error);
+    fs::create_hard_link(bin_path, target, error);
+    if (error && !copy_whole(bin_path, target)) {
         write_log("WARNING: cannot write the backup \"%s\"\n", target.c_str());
         return;
     }
+    sync_parent_directory(target.string());
     backups = existing_backups(dir);
     for (size_t i = 0; i + backups_kept < backups.size(); ++i)
         fs::remove(backups[i], error);
