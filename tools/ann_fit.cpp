@@ -1,6 +1,7 @@
 // Two stages. First gradient descent (Adam) in double precision on the network's forward pass,
 // with penalties that pull each of the eighteen answers into the inner half of the band of
-// outputs that decode to it and push apart pairs of grid histories that would break the order.
+// outputs that decode to it, push apart pairs of grid histories that would break the order, and
+// lift the answer after the longest absence (grades 4 and 5) clear of the answer after none.
 // Then the answers are placed exactly: the output sum is linear in the output weights, so with
 // the hidden units left as they are, a least-change correction of the free output weights that
 // puts every answer in the middle of its band while keeping the order is a small linear problem.
@@ -170,6 +171,7 @@ std::vector<uint16_t> elapsed_days(bool dense)
     std::vector<uint16_t> days;
     for (int e = 0; e <= 2048; e += e < 400 ? 1 : 5)
         days.push_back(static_cast<uint16_t>(e));
+    days.push_back(2048);
     return days;
 }
 
@@ -191,6 +193,28 @@ history_grid make_grid(bool dense)
                 }
     return g;
 }
+
+// For grades 4 and 5 the longest elapsed time must earn a longer answer than none at all, at
+// every interval and repetition count of the grid. Without this the fit lets well-repeated items
+// sink to 0 days throughout, since few cases reach such counts.
+struct growth_point {
+    std::array<double, 4> at_first, at_last;  // elapsed 0 and 2048
+};
+
+std::vector<growth_point> growth_points()
+{
+    std::vector<growth_point> points;
+    for (uint16_t ivl : grid_days)
+        for (uint16_t rp : grid_repetitions)
+            for (uint16_t grade : {4, 5})
+                points.push_back({network_inputs(ivl, 0, rp, grade), network_inputs(ivl, 2048, rp, grade)});
+    return points;
+}
+
+// The last answer's logit must lie this far above the first's and at least at the floor (about
+// three days): well clear of a day's rounding, yet small beside what the data ask elsewhere.
+const double growth_gap = 0.6;
+const double growth_floor_s = logit(std::sqrt(3.0 / 2048.0));
 
 void use_weights(const std::array<float, ann_weight_count>& w) { ann_globals().ann_weights = w; }
 
@@ -214,6 +238,7 @@ std::array<float, ann_weight_count> fit_weights(const std::vector<fit_sample>& s
     }
     const std::vector<answer_target> answers = answer_targets();
     const history_grid grid = make_grid(false);
+    const std::vector<growth_point> growth = growth_points();
 
     weights m{}, v{}, grad{};
     std::vector<run> grid_runs(grid.inputs.size());
@@ -273,6 +298,17 @@ std::array<float, ann_weight_count> fit_weights(const std::vector<fit_sample>& s
         for (int p : active_points)
             if (grid_ds[p] != 0)
                 backward(w, grid.inputs[p], grid_runs[p], grid_ds[p], grad);
+        for (const growth_point& g : growth) {
+            run first, last;
+            forward(w, g.at_first, first);
+            forward(w, g.at_last, last);
+            const double short_by = std::max(first.s + growth_gap, growth_floor_s) + margin - last.s;
+            if (short_by <= 0)
+                continue;
+            backward(w, g.at_last, last, -2.0 * order_weight * ramp * short_by, grad);
+            if (first.s + growth_gap > growth_floor_s)
+                backward(w, g.at_first, first, 2.0 * order_weight * ramp * short_by, grad);
+        }
 
         // Steady for the first half, then a cosine decay to a fiftieth.
         const double progress = static_cast<double>(it) / iterations;
@@ -303,10 +339,12 @@ bool place_answers(std::array<float, ann_weight_count>& w, const std::vector<fit
     const size_t n = free.size();
     const std::vector<answer_target> answers = answer_targets();
     const history_grid grid = make_grid(true);
+    const std::vector<growth_point> growth = growth_points();
 
     // A pair whose answers fall is held apart from then on by this much in the output's logit:
     // far more than single precision blurs, far less than a day's difference.
     const double held_gap = 2e-4, answer_weight = 1e2, pair_weight = answer_weight / (held_gap * held_gap), max_step = 0.2;
+    const double growth_weight = answer_weight / (0.05 * 0.05);
     std::vector<int> held;  // indexes into grid.pairs
     std::vector<char> is_held(grid.pairs.size(), 0);
     std::vector<uint16_t> grid_days_now(grid.queries.size());
@@ -325,7 +363,7 @@ bool place_answers(std::array<float, ann_weight_count>& w, const std::vector<fit
             }
         }
         const int exact = exact_answers();
-        const bool ordered = answers_ordered(true);
+        const bool ordered = answers_ordered(true) && answers_grow();
         std::fprintf(stderr, "  placing, round %d: %d of 18 answers exact, order %s, %zu pairs held (%zu new):", round,
             exact, ordered ? "kept" : "broken", held.size(), added);
         for (const raw_answer& a : raw_answers)
@@ -372,6 +410,23 @@ bool place_answers(std::array<float, ann_weight_count>& w, const std::vector<fit
                 row[i] -= lower[i];
             add_row(row, gap - 2 * held_gap, pair_weight);
         }
+        // Growth that comes within 0.1 of its bounds (in the logit) is pushed back to 0.2 beyond.
+        for (const growth_point& g : growth) {
+            forward(wd, g.at_first, q);
+            forward(wd, g.at_last, r);
+            weights last{}, first{};
+            backward(wd, g.at_last, r, 1.0, last);
+            const double over_floor = r.s - growth_floor_s;
+            if (over_floor < 0.1)
+                add_row(last, over_floor - 0.2, growth_weight);
+            const double over_gap = r.s - q.s - growth_gap;
+            if (over_gap < 0.1) {
+                backward(wd, g.at_first, q, 1.0, first);
+                for (int i = 0; i < ann_weight_count; ++i)
+                    last[i] -= first[i];
+                add_row(last, over_gap - 0.2, growth_weight);
+            }
+        }
         // Each answer counts by its distance from its mark in half-widths of its band.
         for (const answer_target& a : answers) {
             forward(wd, a.x, r);
@@ -400,7 +455,7 @@ bool place_answers(std::array<float, ann_weight_count>& w, const std::vector<fit
             w[free[a]] = static_cast<float>(std::clamp(wd[free[a]] + step[a], -0.999 * weight_bound, 0.999 * weight_bound));
     }
     use_weights(w);
-    return exact_answers() == 18 && answers_ordered(true);
+    return exact_answers() == 18 && answers_ordered(true) && answers_grow();
 }
 
 int exact_answers()
@@ -428,5 +483,15 @@ bool answers_ordered(bool dense)
                 }
             }
         }
+    return true;
+}
+
+bool answers_grow()
+{
+    for (uint16_t ivl : grid_days)
+        for (uint16_t rp : grid_repetitions)
+            for (uint16_t g : {4, 5})
+                if (ann_interval(ivl, 2048, rp, g) <= ann_interval(ivl, 0, rp, g))
+                    return false;
     return true;
 }

@@ -38,10 +38,14 @@ std::array<double, 4> network_inputs(uint16_t ivl, uint16_t elapsed, uint16_t rp
 // bands that decode to them and keeping the order on the grid.
 std::array<float, ann_weight_count> fit_weights(const std::vector<fit_sample>& samples, std::mt19937_64& random);
 // Moves the free output weights as little as the fit allows until, in the program's own single
-// precision, every answer is exact and the order holds on the dense grid. False if it cannot.
+// precision, every answer is exact, the order holds on the dense grid and the answers grow. False
+// if it cannot.
 bool place_answers(std::array<float, ann_weight_count>& w, const std::vector<fit_sample>& samples);
 
 // Checks of the weights the network holds now, with the program's own code.
 int exact_answers();
 // On the grid; `dense` takes every elapsed day up to 400 and every 5th beyond instead.
 bool answers_ordered(bool dense);
+// For grades 4 and 5 at every interval and repetition count of the grid: the answer after 2048
+// elapsed days is longer than the answer after none.
+bool answers_grow();

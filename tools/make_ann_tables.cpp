@@ -98,8 +98,9 @@ int main(int argc, char** argv)
     std::array<float, ann_weight_count> weights = fit_weights(samples, random);
     const bool placed = place_answers(weights, samples);
     use_weights(weights);
-    std::fprintf(stderr, "fit: %d of 18 answers exact, order on the grid %s, on the dense grid %s\n", exact_answers(),
-        answers_ordered(false) ? "kept" : "broken", answers_ordered(true) ? "kept" : "broken");
+    std::fprintf(stderr, "fit: %d of 18 answers exact, order on the grid %s, on the dense grid %s, growth %s\n",
+        exact_answers(), answers_ordered(false) ? "kept" : "broken", answers_ordered(true) ? "kept" : "broken",
+        answers_grow() ? "kept" : "broken");
     if (!placed) {
         std::fprintf(stderr, "the weights missed their answers or their order\n");
         return 1;
