@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <new>
+#include <vector>
 
 #include "core/database.h"
 #include "core/lifecycle.h"
@@ -118,6 +120,42 @@ void erase_memory_after_ll()
         e = next;
     }
     d.head = nullptr;
+    d.insert_hint = nullptr;
+}
+
+scheduled_batch::~scheduled_batch()
+{
+    for (item* e : items_)
+        free_item(e);
+}
+
+void scheduled_batch::add(item* e) { items_.push_back(e); }
+
+void scheduled_batch::link()
+{
+    database& d = db();
+    std::vector<item*> items = std::move(items_);
+    items_.clear();
+    if (d.head) {
+        for (item* e : items)
+            insert_scheduled(e);
+        return;
+    }
+    if (items.empty())
+        return;
+    // One by one, equal days keep their order, except that the second item goes before the
+    // first when the list holds only that one: a stable sort and that single exchange.
+    item* const first = items[0];
+    const bool second_before_first = items.size() > 1 && items[1]->tmtrpt == first->tmtrpt;
+    std::stable_sort(items.begin(), items.end(), [](const item* a, const item* b) { return a->tmtrpt < b->tmtrpt; });
+    if (second_before_first) {
+        const auto at = std::find(items.begin(), items.end(), first);
+        std::iter_swap(at, at + 1);
+    }
+    for (size_t i = 0; i + 1 < items.size(); ++i)
+        items[i]->next = items[i + 1];
+    items.back()->next = nullptr;
+    d.head = items.front();
     d.insert_hint = nullptr;
 }
 

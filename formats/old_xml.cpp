@@ -183,6 +183,7 @@ int load_old_xml(const char* path)
 
     int counter = 0;
     item* record = nullptr;
+    scheduled_batch batch;
     bool skipping = false;
     bool ctgr_seen = false;
     bool complete = false;
@@ -222,7 +223,7 @@ int load_old_xml(const char* path)
                     create_root_category();
             }
             if (record) {
-                insert_scheduled(record);
+                batch.add(record);
                 ++d.item_count;
                 record = nullptr;
             }
@@ -231,6 +232,7 @@ int load_old_xml(const char* path)
         }
     }
     free_item(record);
+    batch.link();
     close_read_file(file, path);
     if (!complete)
         write_log("WARNING: </cardwright> tag in elements.xml file not found, some items could be missed.\n");

@@ -196,6 +196,7 @@ int load_xml(const char* path)
     uint16_t current = 0;
     int counter = 0;
     item* record = nullptr;
+    scheduled_batch batch;
     bool skipping = false;  // an item without " id=": passed over up to its </item>
     bool complete = false;
     while (read_line(line, sizeof line, file)) {
@@ -229,7 +230,7 @@ int load_xml(const char* path)
         }
         if (step == item_content::end) {
             if (record) {
-                insert_scheduled(record);
+                batch.add(record);
                 ++d.item_count;
                 record = nullptr;
             }
@@ -238,6 +239,7 @@ int load_xml(const char* path)
         }
     }
     free_item(record);
+    batch.link();
     close_read_file(file, path);
     if (!complete)
         write_log("WARNING: </cardwright> tag in elements.xml file not found, some elements could be lost.\n");

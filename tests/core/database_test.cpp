@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -217,4 +218,45 @@ TEST_F(DatabaseTest, OrderCategoriesPutsParentsFirstAndRenumbersReferences)
     order_categories();
     for (uint16_t i = 0; i < category_count(); ++i)
         EXPECT_LE(category_at(i)->parent, i) << i;
+}
+
+TEST_F(DatabaseTest, BatchOfFileItemsLinksAsInsertingOneByOne)
+{
+    std::mt19937 random(3);
+    for (int round = 0; round < 200; ++round) {
+        const int count = static_cast<int>(random() % 12);
+        const uint16_t days = static_cast<uint16_t>(1 + random() % 4);
+        std::vector<uint16_t> due(count);
+        for (uint16_t& day : due)
+            day = static_cast<uint16_t>(random() % days);
+
+        // One by one, as the readers used to.
+        erase_memory_after_ll();
+        for (int i = 0; i < count; ++i) {
+            item* e = new_item();
+            e->tmtrpt = due[i];
+            e->id = static_cast<uint32_t>(i);
+            insert_scheduled(e);
+        }
+        const std::vector<uint32_t> expected = ids();
+
+        erase_memory_after_ll();
+        {
+            scheduled_batch batch;
+            for (int i = 0; i < count; ++i) {
+                item* e = new_item();
+                e->tmtrpt = due[i];
+                e->id = static_cast<uint32_t>(i);
+                batch.add(e);
+            }
+            batch.link();
+        }
+        ASSERT_EQ(ids(), expected) << "round " << round;
+    }
+    erase_memory_after_ll();
+    db().item_count = 0;
+
+    // Items never linked go with the batch.
+    scheduled_batch dropped;
+    dropped.add(new_item());
 }
