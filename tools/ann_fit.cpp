@@ -33,7 +33,7 @@ const given_unit given_units[4] = {
 };
 
 const std::vector<uint16_t> grid_days = {0, 1, 2, 4, 7, 12, 20, 35, 60, 100, 170, 300, 500, 850, 1400, 2048};
-const std::vector<uint16_t> grid_repetitions = {0, 1, 3, 6, 12, 25, 50, 110, 128};
+const std::vector<uint16_t> grid_repetitions = {0, 1, 3, 6, 12, 25, 50, 80, 110, 128};
 
 std::array<double, 4> network_inputs(uint16_t ivl, uint16_t elapsed, uint16_t rp, uint16_t grade)
 {

@@ -59,7 +59,7 @@ TEST_F(ann_test, new_item_answers)
 TEST_F(ann_test, answers_keep_their_order_on_a_grid)
 {
     const uint16_t days[] = {0, 1, 2, 4, 7, 12, 20, 35, 60, 100, 170, 300, 500, 850, 1400, 2048};
-    const uint16_t reps[] = {0, 1, 3, 6, 12, 25, 50, 110, 128};
+    const uint16_t reps[] = {0, 1, 3, 6, 12, 25, 50, 80, 110, 128};
     for (uint16_t ivl : days)
         for (uint16_t rp : reps) {
             uint16_t first[6], last[6] = {};
