@@ -41,12 +41,6 @@ void float_to_le(float f, unsigned char* p)
     p[3] = static_cast<unsigned char>(v >> 24);
 }
 
-void close_logged(FILE* file, const std::string& path)
-{
-    if (std::fclose(file) != 0)
-        write_log("Cannot close \"%s\"\n", path.c_str());
-}
-
 uint16_t days_of(float encoded)
 {
     return static_cast<uint16_t>(static_cast<uint32_t>(encoded * encoded * 2048.0f + 0.5f));
@@ -97,7 +91,7 @@ void load_weights()
         return;
     unsigned char bytes[weights_file_size];
     const size_t got = std::fread(bytes, 1, sizeof bytes, file);
-    close_logged(file, path);
+    fclose_logged(file, path.c_str());
     // Only whole floats count: a weight partly covered by a short file keeps its value.
     const size_t covered = got / sizeof(float);
     std::array<float, ann_weight_count> loaded = ann_globals().ann_weights;
@@ -138,7 +132,7 @@ void load_cases()
     if (!file)
         return;
     add_data_from_file(file);
-    close_logged(file, path);
+    fclose_logged(file, path.c_str());
 }
 
 void add_data_from_file(FILE* stream)

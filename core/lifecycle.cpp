@@ -87,6 +87,12 @@ void write_log(const char* format, ...)
     }
 }
 
+void fclose_logged(FILE* file, const char* path)
+{
+    if (std::fclose(file) != 0)
+        write_log("Cannot close \"%s\"\n", path);
+}
+
 int create_lockfile()
 {
     database& d = db();

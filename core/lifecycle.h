@@ -2,6 +2,7 @@
 // Opening and closing the database, and the process-wide services every module uses.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 enum : int {
     MA_INIT_FROM_BIN = 0,
@@ -27,6 +28,8 @@ int set_data_dir(const char* path);
 // when the result would not fit, so that opening it fails as for an unreachable file.
 const char* data_path(const char* name);
 void write_log(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// fclose, logging "Cannot close" with the path when it fails, as every file of the system does.
+void fclose_logged(FILE* file, const char* path);
 
 enum : int { LOCKFILE_CREATED = 0, LOCKFILE_NOT_CREATABLE = 2, LOCKFILE_HELD = 16 };
 int create_lockfile();

@@ -177,7 +177,7 @@ int load_old_xml(const char* path)
 
     char line[xml_line_size];
     if (!read_old_header(line, file, path)) {
-        close_read_file(file, path);
+        fclose_logged(file, path);
         return 1;
     }
 
@@ -233,7 +233,7 @@ int load_old_xml(const char* path)
     }
     free_item(record);
     batch.link();
-    close_read_file(file, path);
+    fclose_logged(file, path);
     if (!complete)
         write_log("WARNING: </cardwright> tag in elements.xml file not found, some items could be missed.\n");
     return 0;

@@ -192,8 +192,7 @@ uint32_t add_queue_from_file(const char* path, uint16_t default_category)
             reader.handle(line, line_number);
         }
     }
-    if (std::fclose(file) != 0)
-        write_log("Cannot close \"%s\"\n", path);
+    fclose_logged(file, path);
     return pending_count() - before;
 }
 

@@ -188,9 +188,9 @@ int load_xml(const char* path)
     char line[xml_line_size];
     switch (read_header(line, file, path)) {
     case header_result::complete: break;
-    case header_result::old_form: close_read_file(file, path); return load_old_xml(path);
+    case header_result::old_form: fclose_logged(file, path); return load_old_xml(path);
     case header_result::refused:
-    case header_result::ended: close_read_file(file, path); return 1;
+    case header_result::ended: fclose_logged(file, path); return 1;
     }
 
     uint16_t current = 0;
@@ -240,7 +240,7 @@ int load_xml(const char* path)
     }
     free_item(record);
     batch.link();
-    close_read_file(file, path);
+    fclose_logged(file, path);
     if (!complete)
         write_log("WARNING: </cardwright> tag in elements.xml file not found, some elements could be lost.\n");
     return 0;

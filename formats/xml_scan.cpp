@@ -265,19 +265,13 @@ item_content read_item_content(char* line, char* pos, FILE* file, const xml_item
     return item_content::text;
 }
 
-void close_read_file(FILE* file, const char* path)
-{
-    if (std::fclose(file) != 0)
-        write_log("Cannot close \"%s\"\n", path);
-}
-
 int abandon_xml_read(FILE* file, const char* path, item* unfinished, item_content failure)
 {
     if (failure == item_content::question_failed)
         write_log("ERROR: a problem while reading a question in elements.xml - aborting reading %s\n", path);
     else
         write_log("ERROR: a problem while reading an answer in elements.xml - aborting reading %s\n", path);
-    close_read_file(file, path);
+    fclose_logged(file, path);
     free_item(unfinished);
     create_category_table();
     db().item_count = 0;

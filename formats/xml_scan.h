@@ -75,8 +75,6 @@ enum class item_content { none, text, end, question_failed, answer_failed };
 // an answer or the end of the item. Texts go into `record` unless it is null.
 item_content read_item_content(char* line, char* pos, FILE* file, const xml_item_tags& tags, item* record);
 
-// Closes a file that was read, logging a failure.
-void close_read_file(FILE* file, const char* path);
 // Gives up a read after an unreadable question or answer: nothing read so far stays.
 int abandon_xml_read(FILE* file, const char* path, item* unfinished, item_content failure);
 // Ends an item without " id=": logged once, its lines are passed over.
