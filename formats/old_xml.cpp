@@ -21,52 +21,19 @@ constexpr xml_item_tags old_tags = {"<Q>", "</Q>", "<A>", "</A>"};
 
 bool read_old_header(char* line, FILE* file, const char* path)
 {
-    bool in_comment = false;
-    bool root_seen = false;
-    bool first = true;
-    while (read_line(line, xml_line_size, file)) {
-        if (first) {
-            skip_utf8_bom(line);
-            first = false;
-        }
-        char* pos = line;
-        if (!in_comment && std::strncmp(line, "<!--", 4) == 0) {
-            in_comment = true;
-            pos = line + 4;
-        }
-        if (in_comment) {
-            char* end = find_text(pos, "-->");
-            if (!end)
-                continue;
-            in_comment = false;
-            pos = end + 3;
-        }
-        if (!root_seen) {
-            if (char* root = find_text(pos, "<cardwright"))
-                pos = root + std::strlen("<cardwright");
-            else if (char* old_root = find_text(pos, "<cardix"))
-                pos = old_root + std::strlen("<cardix");
-            else
-                continue;
-            root_seen = true;
-        }
-        if (char* version_text = find_text(pos, " core_version=")) {
-            pos = version_text + std::strlen(" core_version=");
-            const uint32_t version = read_a_number(pos);
-            if (version > newest_old_version) {
-                write_log("ERROR: your 'Cardwright core version'=%d, while elements.xml file I'm just reading was "
-                          "saved using %d version. I'm not prepared to this version! Please upgrade me.\n",
-                    12, static_cast<int>(version));
-                return false;
-            }
-        }
-        if (char* start = find_text(pos, " time_of_start=")) {
-            db().time_of_start = read_a_number(start + std::strlen(" time_of_start="));
-            return true;
-        }
-    }
-    write_log("ERROR: error while reading %s\n", path);
-    return false;
+    const header_result result = scan_header(
+        line, file, [](bool) { return header_result::complete; },
+        [](uint32_t version) {
+            if (version <= newest_old_version)
+                return header_result::complete;
+            write_log("ERROR: your 'Cardwright core version'=%d, while elements.xml file I'm just reading was "
+                      "saved using %d version. I'm not prepared to this version! Please upgrade me.\n",
+                12, static_cast<int>(version));
+            return header_result::refused;
+        });
+    if (result == header_result::ended)
+        write_log("ERROR: error while reading %s\n", path);
+    return result == header_result::complete;
 }
 
 // A `<category ` element from just after its tag. Returns where the scan stands, or null when

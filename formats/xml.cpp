@@ -42,49 +42,22 @@ constexpr text_attribute text_attributes[] = {
     {" aimg=\"", &category::aimg},
 };
 
-enum class header_result { complete, old_form, refused, ended };
-
 header_result read_header(char* line, FILE* file, const char* path)
 {
-    bool in_comment = false;
-    bool root_seen = false;
-    bool first = true;
-    while (read_line(line, xml_line_size, file)) {
-        if (first) {
-            skip_utf8_bom(line);
-            first = false;
-        }
-        char* pos = line;
-        if (!in_comment && std::strncmp(line, "<!--", 4) == 0) {
-            in_comment = true;
-            pos = line + 4;
-        }
-        if (in_comment) {
-            char* end = find_text(pos, "-->");
-            if (!end)
-                continue;
-            in_comment = false;
-            pos = end + 3;
-        }
-        if (!root_seen) {
-            char* root = find_text(pos, "<cardwright");
-            if (!root) {
-                // Only the old form was ever written with this root; without the hand-over
-                // such a file could never be read.
-                if (find_text(pos, "<cardix")) {
-                    write_log("WARNING: old (pre CW-1-3) elements.xml file detected, will read using old routines\n");
-                    return header_result::old_form;
-                }
-                continue;
-            }
-            root_seen = true;
-            pos = root + std::strlen("<cardwright");
-        }
-        if (char* version_text = find_text(pos, " core_version=")) {
-            pos = version_text + std::strlen(" core_version=");
-            const uint32_t version = read_a_number(pos);
+    const char* const old_form = "WARNING: old (pre CW-1-3) elements.xml file detected, will read using old routines\n";
+    const header_result result = scan_header(
+        line, file,
+        [&](bool old_root) {
+            // Only the old form was ever written with this root; without the hand-over such a
+            // file could never be read.
+            if (!old_root)
+                return header_result::complete;
+            write_log("%s", old_form);
+            return header_result::old_form;
+        },
+        [&](uint32_t version) {
             if (version <= last_old_version) {
-                write_log("WARNING: old (pre CW-1-3) elements.xml file detected, will read using old routines\n");
+                write_log("%s", old_form);
                 return header_result::old_form;
             }
             if (version > core_version) {
@@ -93,14 +66,11 @@ header_result read_header(char* line, FILE* file, const char* path)
                     static_cast<int>(core_version), static_cast<int>(version));
                 return header_result::refused;
             }
-        }
-        if (char* start = find_text(pos, " time_of_start=")) {
-            db().time_of_start = read_a_number(start + std::strlen(" time_of_start="));
             return header_result::complete;
-        }
-    }
-    write_log("ERROR: problem while reading %s, aborting reading it.\n", path);
-    return header_result::ended;
+        });
+    if (result == header_result::ended)
+        write_log("ERROR: problem while reading %s, aborting reading it.\n", path);
+    return result;
 }
 
 // A `<category ` element from just after its tag; makes it the current category and returns

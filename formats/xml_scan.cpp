@@ -265,6 +265,56 @@ item_content read_item_content(char* line, char* pos, FILE* file, const xml_item
     return item_content::text;
 }
 
+header_result scan_header(char* line, FILE* file, const std::function<header_result(bool old_root)>& on_root,
+    const std::function<header_result(uint32_t version)>& on_version)
+{
+    bool in_comment = false;
+    bool root_seen = false;
+    bool first = true;
+    while (read_line(line, xml_line_size, file)) {
+        if (first) {
+            skip_utf8_bom(line);
+            first = false;
+        }
+        char* pos = line;
+        if (!in_comment && std::strncmp(line, "<!--", 4) == 0) {
+            in_comment = true;
+            pos = line + 4;
+        }
+        if (in_comment) {
+            char* end = find_text(pos, "-->");
+            if (!end)
+                continue;
+            in_comment = false;
+            pos = end + 3;
+        }
+        if (!root_seen) {
+            bool old_root = false;
+            if (char* root = find_text(pos, "<cardwright")) {
+                pos = root + std::strlen("<cardwright");
+            } else if (char* old = find_text(pos, "<cardix")) {
+                pos = old + std::strlen("<cardix");
+                old_root = true;
+            } else {
+                continue;
+            }
+            root_seen = true;
+            if (const header_result r = on_root(old_root); r != header_result::complete)
+                return r;
+        }
+        if (char* version_text = find_text(pos, " core_version=")) {
+            pos = version_text + std::strlen(" core_version=");
+            if (const header_result r = on_version(read_a_number(pos)); r != header_result::complete)
+                return r;
+        }
+        if (char* start = find_text(pos, " time_of_start=")) {
+            db().time_of_start = read_a_number(start + std::strlen(" time_of_start="));
+            return header_result::complete;
+        }
+    }
+    return header_result::ended;
+}
+
 int abandon_xml_read(FILE* file, const char* path, item* unfinished, item_content failure)
 {
     if (failure == item_content::question_failed)

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 
 #include "core/database.h"
 
@@ -74,6 +75,16 @@ enum class item_content { none, text, end, question_failed, answer_failed };
 // The content steps of an item's line from `pos` (inside the line buffer `line`): a question,
 // an answer or the end of the item. Texts go into `record` unless it is null.
 item_content read_item_content(char* line, char* pos, FILE* file, const xml_item_tags& tags, item* record);
+
+// How reading the header ended: with time_of_start read, or as one of the readers decides.
+enum class header_result { complete, old_form, refused, ended };
+
+// Reads header lines up to " time_of_start=" (stored in the database), past a byte-order mark
+// and comments. The root is "<cardwright", else "<cardix"; `on_root` learns which (true for
+// "<cardix") and `on_version` the core version; each returns header_result::complete to go on,
+// or the result that ends the header there. Returns header_result::ended when the file ends.
+header_result scan_header(char* line, FILE* file, const std::function<header_result(bool old_root)>& on_root,
+    const std::function<header_result(uint32_t version)>& on_version);
 
 // Gives up a read after an unreadable question or answer: nothing read so far stays.
 int abandon_xml_read(FILE* file, const char* path, item* unfinished, item_content failure);
