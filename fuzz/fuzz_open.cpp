@@ -1,6 +1,6 @@
+#include "platform/files.h"
 #include "fuzz/fuzz_open.h"
 
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,12 +17,7 @@ namespace {
 
 const std::string& fuzz_dir()
 {
-    static const std::string dir = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "cardwright-fuzz-XXXXXX").string();
-        if (!::mkdtemp(pattern.data()))
-            std::abort();
-        return pattern + "/";
-    }();
+    static const std::string dir = make_temp_directory("cardwright-fuzz");
     return dir;
 }
 

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <thread>
 
@@ -48,6 +49,14 @@ namespace {
 constexpr char temp_marker[] = ".tmp-";
 constexpr size_t temp_suffix = sizeof temp_marker - 1 + 6;  // the marker and mkstemp's six characters
 }  // namespace
+
+std::string make_temp_directory(const std::string& prefix)
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
+    if (!::mkdtemp(pattern.data()))
+        std::abort();
+    return pattern + "/";
+}
 
 void remove_stale_temporaries(const std::string& dir)
 {

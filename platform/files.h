@@ -36,6 +36,10 @@ private:
     FILE* file_ = nullptr;
 };
 
+// Creates a new, empty directory under the system's temporary folder, named from `prefix`;
+// returns its path ending with '/'. For tests, benchmarks and fuzzing: aborts on failure.
+std::string make_temp_directory(const std::string& prefix);
+
 // Removes the temporary files that an atomic_file interrupted by a crash left in `dir`.
 // Only call it while no other process can be writing there.
 void remove_stale_temporaries(const std::string& dir);

@@ -1,13 +1,13 @@
 // Starting the network with 100,000 user cases in user_cases.bin: loading, with the search
 // for duplicates that every record goes through.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
+#include "platform/files.h"
 #include "ann/ann_files.h"
 #include "ann/network.h"
 #include "core/lifecycle.h"
@@ -16,10 +16,7 @@ namespace {
 
 void BM_ma_nn_init(benchmark::State& state)
 {
-    std::string dir = (std::filesystem::temp_directory_path() / "cardwright-bench-XXXXXX").string();
-    if (!::mkdtemp(dir.data()))
-        std::abort();
-    dir += "/";
+    const std::string dir = make_temp_directory("cardwright-bench");
     const auto count = static_cast<uint32_t>(state.range(0));
     if (FILE* f = std::fopen((dir + "user_cases.bin").c_str(), "wb")) {
         for (uint32_t i = 0; i < count; ++i) {

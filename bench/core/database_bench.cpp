@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/files.h"
 #include "core/binfile.h"
 #include "core/choose.h"
 #include "core/database.h"
@@ -46,10 +47,7 @@ void fill(uint32_t count, uint32_t due)
 struct bench_directory {
     bench_directory()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "cardwright-bench-XXXXXX").string();
-        if (!::mkdtemp(pattern.data()))
-            std::abort();
-        path = pattern + "/";
+        path = make_temp_directory("cardwright-bench");
         ma_init(path.c_str());
         fill(million, 10'000);
         ma_deinit(0);

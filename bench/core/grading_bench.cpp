@@ -1,12 +1,12 @@
 // Grading one item in databases of 1,000 to 1,000,000 items: the network's feedback, the
 // interval choice with its walk over the days ahead, and the move in the scheduled list.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
+#include "platform/files.h"
 #include "ann/ann_files.h"
 #include "core/choose.h"
 #include "core/database.h"
@@ -39,10 +39,7 @@ void fill_spread(uint32_t count)
 
 void BM_grade_item(benchmark::State& state)
 {
-    std::string dir = (std::filesystem::temp_directory_path() / "cardwright-bench-XXXXXX").string();
-    if (!::mkdtemp(dir.data()))
-        std::abort();
-    dir += "/";
+    const std::string dir = make_temp_directory("cardwright-bench");
     platform_globals().sync_to_storage = false;
     ma_init(dir.c_str());
     ma_nn_init();

@@ -1,7 +1,6 @@
 // Reading elements.xml against the cost of merely reading its lines.
 #include <benchmark/benchmark.h>
 
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +9,7 @@
 #include <map>
 #include <string>
 
+#include "platform/files.h"
 #include "core/database.h"
 #include "formats/queue.h"
 #include "formats/xml.h"
@@ -56,11 +56,8 @@ struct fixture_file {
     size_t size = 0;
     fixture_file()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "cardwright-bench-XXXXXX").string();
-        if (!::mkdtemp(pattern.data()))
-            std::abort();
-        dir = pattern;
-        path = dir + "/elements.xml";
+        dir = make_temp_directory("cardwright-bench");
+        path = dir + "elements.xml";
         const std::string text = make_xml_file();
         std::ofstream(path, std::ios::binary) << text;
         size = text.size();

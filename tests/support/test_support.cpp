@@ -1,6 +1,6 @@
+#include "platform/files.h"
 #include "support/test_support.h"
 
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -13,13 +13,7 @@
 #include "platform/platform_state.h"
 #include "platform/timezone.h"
 
-temp_dir::temp_dir()
-{
-    std::string pattern = (std::filesystem::temp_directory_path() / "cardwright-test-XXXXXX").string();
-    if (!::mkdtemp(pattern.data()))
-        std::abort();
-    path_ = pattern + "/";
-}
+temp_dir::temp_dir() : path_(make_temp_directory("cardwright-test")) {}
 
 temp_dir::~temp_dir()
 {
