@@ -36,23 +36,6 @@ bool same_contents(const fs::path& a, const fs::path& b)
     return !in_a.bad() && !in_b.bad() && in_a.eof() && in_b.eof();
 }
 
-// A copy of `from` at `to` that never shows half-written.
-bool copy_whole(const fs::path& from, const fs::path& to)
-{
-    std::ifstream in(from, std::ios::binary);
-    atomic_file copy(to.string());
-    if (!in || !copy.stream())
-        return false;
-    std::vector<char> chunk(1 << 20);
-    while (in) {
-        in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-        const auto got = static_cast<size_t>(in.gcount());
-        if (got > 0 && std::fwrite(chunk.data(), 1, got, copy.stream()) != got)
-            return false;
-    }
-    return !in.bad() && copy.commit();
-}
-
 bool is_backup_name(const std::string& name)
 {
     return name.size() == 28 && name.starts_with("elements-") && name.ends_with(".bin");
@@ -100,7 +83,7 @@ void keep_backup(const std::string& bin_path)
     const fs::path target = dir / dated_name();
     fs::remove(target, error);
     fs::create_hard_link(bin_path, target, error);
-    if (error && !copy_whole(bin_path, target)) {
+    if (error && !copy_file_whole(bin_path, target.string())) {
         write_log("WARNING: cannot write the backup \"%s\"\n", target.c_str());
         return;
     }

@@ -1,6 +1,5 @@
 #include "core/binfile.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,45 +26,11 @@ bool keep_refused_file(const std::string& path)
         }
         if (errno == EEXIST)
             continue;
-        // No hard links here: copy, refusing to overwrite an existing name.
-        const int from = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (from < 0)
+        // No hard links here: a copy, under a name no kept copy has (the lock keeps others out).
+        if (::access(kept.c_str(), F_OK) == 0)
+            continue;
+        if (!copy_file_whole(path, kept))
             return false;
-        const int to = ::open(kept.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (to < 0) {
-            ::close(from);
-            if (errno == EEXIST)
-                continue;
-            return false;
-        }
-        bool ok = true;
-        char chunk[1 << 16];
-        for (;;) {
-            const ssize_t got = ::read(from, chunk, sizeof chunk);
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got <= 0) {
-                ok = got == 0;
-                break;
-            }
-            for (ssize_t done = 0; ok && done < got;) {
-                const ssize_t put = ::write(to, chunk + done, static_cast<size_t>(got - done));
-                if (put < 0 && errno == EINTR)
-                    continue;
-                ok = put > 0;
-                done += put > 0 ? put : 0;
-            }
-            if (!ok)
-                break;
-        }
-        ok = ::fsync(to) == 0 && ok;
-        ok = ::close(to) == 0 && ok;
-        ::close(from);
-        if (!ok) {
-            ::unlink(kept.c_str());
-            return false;
-        }
-        sync_parent_directory(kept);
         write_log("INFO: the unreadable \"%s\" was kept as \"%s\"\n", path.c_str(), kept.c_str());
         return true;
     }

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <thread>
+#include <vector>
 
 #include "platform/platform_state.h"
 #include "platform/utf.h"
@@ -114,4 +115,25 @@ bool atomic_file::commit()
     temp_path_.clear();
     sync_parent_directory(path_);
     return true;
+}
+
+bool copy_file_whole(const std::string& from, const std::string& to)
+{
+    FILE* in = std::fopen(from.c_str(), "rb");
+    if (!in)
+        return false;
+    atomic_file copy(to);
+    bool ok = copy.stream() != nullptr;
+    std::vector<char> chunk(1 << 20);
+    while (ok) {
+        const size_t got = std::fread(chunk.data(), 1, chunk.size(), in);
+        if (got > 0 && std::fwrite(chunk.data(), 1, got, copy.stream()) != got)
+            ok = false;
+        if (got < chunk.size()) {
+            ok = ok && !std::ferror(in);
+            break;
+        }
+    }
+    std::fclose(in);
+    return ok && copy.commit();
 }

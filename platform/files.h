@@ -44,5 +44,8 @@ std::string make_temp_directory(const std::string& prefix);
 // Only call it while no other process can be writing there.
 void remove_stale_temporaries(const std::string& dir);
 
+// Copies `from` to `to` through an atomic_file: the copy appears whole and durable, or not at all.
+bool copy_file_whole(const std::string& from, const std::string& to);
+
 // fsync of the directory that holds `path`, so that a rename in it is durable.
 bool sync_parent_directory(const std::string& path);

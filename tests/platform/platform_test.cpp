@@ -145,3 +145,14 @@ TEST(Files, DeletesByWidePath)
     EXPECT_FALSE(delete_file(wide.c_str()));
     EXPECT_FALSE(delete_file(nullptr));
 }
+
+TEST(Files, CopyFileWholeCopiesOrLeavesNothing)
+{
+    temp_dir dir;
+    const std::string big(3 << 20, 'x');  // more than one chunk
+    write_file(dir.file("from"), big + "end");
+    EXPECT_TRUE(copy_file_whole(dir.file("from"), dir.file("to")));
+    EXPECT_EQ(read_file(dir.file("to")), big + "end");
+    EXPECT_FALSE(copy_file_whole(dir.file("missing"), dir.file("other")));
+    EXPECT_FALSE(file_exists(dir.file("other")));
+}
