@@ -75,10 +75,17 @@ void ma_nn_init()
 
 void ma_nn_deinit()
 {
+    if (!ann_globals().ann_initialised)
+        return;
+    save_weights();
+    ann_shutdown();
+}
+
+void ann_shutdown()
+{
     ann_state& s = ann_globals();
     if (!s.ann_initialised)
         return;
-    save_weights();
     free_ann();
     s.ann_initialised = false;
 }
@@ -107,21 +114,24 @@ void load_weights()
     ann_globals().ann_weights = loaded;
 }
 
-void save_weights()
+bool write_weights(FILE* file)
 {
-    const std::string path = data_path("weights.bin");
     unsigned char bytes[weights_file_size];
     for (int i = 0; i < ann_weight_count; ++i)
         float_to_le(ann_globals().ann_weights[i], bytes + i * sizeof(float));
+    return std::fwrite(bytes, 1, sizeof bytes, file) == sizeof bytes;
+}
+
+bool save_weights()
+{
+    const char* path = data_path("weights.bin");
     // Replaced whole or not at all, so that a crash while saving never leaves half the weights.
     atomic_file file(path);
-    if (!file.stream()) {
-        write_log("ERROR: cannot save ANN weights! (a problem with %s file?)\n", path.c_str());
-        return;
+    if (!file.stream() || !write_weights(file.stream()) || !file.commit()) {
+        write_log("ERROR: cannot save ANN weights! (a problem with %s file?)\n", path);
+        return false;
     }
-    std::fwrite(bytes, 1, sizeof bytes, file.stream());
-    if (!file.commit())
-        write_log("ERROR: cannot save ANN weights! (a problem with %s file?)\n", path.c_str());
+    return true;
 }
 
 void load_cases()

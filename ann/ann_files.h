@@ -13,9 +13,15 @@ constexpr size_t case_record_size = sizeof(ann_case);  // 20
 void ma_nn_init();
 // Saves weights.bin and frees the network and the case store; the weights stay.
 void ma_nn_deinit();
+// Frees the network and the case store without saving (the close saves the weights together
+// with the database).
+void ann_shutdown();
 
 void load_weights();
-void save_weights();
+// False when weights.bin could not be replaced (logged).
+bool save_weights();
+// The weights in the file's form; false when the write failed.
+bool write_weights(FILE* file);
 void load_cases();
 // Reads the stream's records into the case store, merging duplicates.
 void add_data_from_file(FILE* stream);

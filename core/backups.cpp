@@ -1,11 +1,13 @@
 #include "core/backups.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <system_error>
-#include <vector>
 
 #include "calendar/calendar.h"
 #include "core/lifecycle.h"
@@ -41,15 +43,35 @@ bool is_backup_name(const std::string& name)
     return name.size() == 28 && name.starts_with("elements-") && name.ends_with(".bin");
 }
 
-// Backup names sort by date, oldest first.
-std::vector<fs::path> existing_backups(const fs::path& dir)
+std::set<std::string> protected_names(const fs::path& dir)
 {
-    std::vector<fs::path> found;
+    std::set<std::string> names;
+    std::ifstream in(dir / protected_backups_name);
+    std::string line;
+    while (std::getline(in, line))
+        if (is_backup_name(line))
+            names.insert(line);
+    return names;
+}
+
+// Backup names sort by date: oldest first.
+std::vector<backup_file> existing_backups(const fs::path& dir)
+{
+    const std::set<std::string> kept = protected_names(dir);
+    std::vector<backup_file> found;
     std::error_code error;
-    for (const auto& entry : fs::directory_iterator(dir, error))
-        if (entry.is_regular_file(error) && is_backup_name(entry.path().filename().string()))
-            found.push_back(entry.path());
-    std::sort(found.begin(), found.end());
+    for (const auto& entry : fs::directory_iterator(dir, error)) {
+        const std::string name = entry.path().filename().string();
+        if (!entry.is_regular_file(error) || !is_backup_name(name))
+            continue;
+        backup_file b;
+        b.path = entry.path().string();
+        b.name = name;
+        b.size = entry.file_size(error);
+        b.is_protected = kept.count(name) != 0;
+        found.push_back(std::move(b));
+    }
+    std::sort(found.begin(), found.end(), [](const backup_file& a, const backup_file& b) { return a.name < b.name; });
     return found;
 }
 
@@ -65,30 +87,65 @@ std::string dated_name()
 
 }  // namespace
 
-void keep_backup(const std::string& bin_path)
+int keep_backup(const std::string& bin_path, std::string* failed_path)
 {
-    const fs::path dir = fs::path(bin_path).parent_path() / "backups";
+    const fs::path dir = fs::path(bin_path).parent_path() / backups_folder;
     std::error_code error;
     fs::create_directory(dir, error);
     if (error) {
         write_log("WARNING: cannot create the backup folder \"%s\": %s\n", dir.c_str(), error.message().c_str());
-        return;
+        *failed_path = dir.string();
+        return error.value();
     }
-    std::vector<fs::path> backups = existing_backups(dir);
-    if (!backups.empty() && same_contents(bin_path, backups.back()))
-        return;  // nothing changed since the newest copy
+    std::vector<backup_file> backups = existing_backups(dir);
+    if (!backups.empty() && same_contents(bin_path, backups.back().path))
+        return 0;  // nothing changed since the newest copy
 
-    // elements.bin is only ever replaced by a rename, never changed in place, so a second link
-    // to it is a copy that costs nothing; a plain copy serves where links cannot be made.
+    // A copy of its own: a second name of elements.bin would turn into whatever is copied over it.
     const fs::path target = dir / dated_name();
-    fs::remove(target, error);
-    fs::create_hard_link(bin_path, target, error);
-    if (error && !copy_file_whole(bin_path, target.string())) {
-        write_log("WARNING: cannot write the backup \"%s\"\n", target.c_str());
-        return;
+    if (const int failure = copy_file_durable(bin_path, target.string())) {
+        write_log("WARNING: cannot write the backup \"%s\": %s\n", target.c_str(), std::strerror(failure));
+        *failed_path = target.string();
+        return failure;
     }
-    sync_parent_directory(target.string());
     backups = existing_backups(dir);
-    for (size_t i = 0; i + backups_kept < backups.size(); ++i)
-        fs::remove(backups[i], error);
+    size_t unprotected = 0;
+    for (const backup_file& b : backups)
+        unprotected += !b.is_protected;
+    for (const backup_file& b : backups) {
+        if (unprotected <= backups_kept)
+            break;
+        if (b.is_protected)
+            continue;
+        fs::remove(b.path, error);
+        --unprotected;
+    }
+    return 0;
+}
+
+std::vector<backup_file> list_backups(const std::string& data_dir)
+{
+    std::vector<backup_file> backups = existing_backups(fs::path(data_dir) / backups_folder);
+    std::reverse(backups.begin(), backups.end());
+    return backups;
+}
+
+std::string protect_newest_backup(const std::string& data_dir)
+{
+    const fs::path dir = fs::path(data_dir) / backups_folder;
+    const std::vector<backup_file> backups = existing_backups(dir);
+    if (backups.empty())
+        return {};
+    const std::string newest = backups.back().name;
+    std::set<std::string> names = protected_names(dir);
+    if (names.insert(newest).second) {
+        atomic_file out((dir / protected_backups_name).string());
+        if (out.stream()) {
+            for (const std::string& name : names)
+                std::fprintf(out.stream(), "%s\n", name.c_str());
+        }
+        if (!out.stream() || !out.commit())
+            write_log("WARNING: cannot mark the backup \"%s\" to be kept\n", newest.c_str());
+    }
+    return newest;
 }

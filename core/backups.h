@@ -1,10 +1,31 @@
 #pragma once
 // Dated copies of elements.bin in the data directory's backups/ folder.
+#include <cstdint>
 #include <string>
+#include <vector>
 
 constexpr int backups_kept = 10;
+constexpr char backups_folder[] = "backups";
+// Names of backups that rotation never removes: the newest one made before a refused database.
+constexpr char protected_backups_name[] = "protected.txt";
+
+struct backup_file {
+    std::string path;  // the backup's full path
+    std::string name;  // elements-YYYYMMDD-HHMMSS.bin
+    uint64_t size = 0;  // bytes
+    bool is_protected = false;  // kept through rotation
+};
 
 // After a successful save: copies `bin_path` to backups/elements-YYYYMMDD-HHMMSS.bin (local
-// time) when it differs from the newest copy there, then removes the oldest beyond ten. A
-// failure is logged and never undoes the save.
-void keep_backup(const std::string& bin_path);
+// time) when it differs from the newest copy there, then removes the oldest unprotected copies
+// beyond ten. 0, or the errno of a failure, with *failed_path naming the file; a failure never
+// undoes the save.
+int keep_backup(const std::string& bin_path, std::string* failed_path);
+
+// The backups in `data_dir` (ends with '/'), newest first.
+std::vector<backup_file> list_backups(const std::string& data_dir);
+
+// Marks the newest backup as one that rotation must keep; for a database that was refused, so
+// that the sessions after it cannot rotate the last good copy away. The backup's name, or an
+// empty text when there is none.
+std::string protect_newest_backup(const std::string& data_dir);

@@ -17,10 +17,8 @@
 #include <vector>
 
 #include "calendar/calendar.h"
-#include "core/backups.h"
 #include "core/database.h"
 #include "core/lifecycle.h"
-#include "formats/queue.h"
 #include "platform/files.h"
 
 namespace {
@@ -28,6 +26,7 @@ namespace {
 constexpr uint16_t bin_version = 12;
 constexpr uint16_t max_name_read = MAX_CTGR_LEN + 1;  // longest name length a reader accepts
 constexpr size_t max_text_length = UINT16_MAX;
+constexpr size_t item_head_size = 6;  // tmtrpt, stmtrpt and ctgr: what a reader takes before the rest
 
 // ---------------------------------------------------------------------------------------
 // Reading: the whole file is read into memory first and parsed from there, which is many
@@ -373,11 +372,8 @@ std::string_view category_text(const std::optional<std::string>& v, size_t index
 
 }  // namespace
 
-int load_bin(const char* path_in)
+int load_bin(const char* path)
 {
-    // Log lines reuse the rotating path buffers; the path given may live in one of them.
-    const std::string path_copy(path_in);
-    const char* const path = path_copy.c_str();
     database& d = db();
     d.bin_refused = false;
     if (d.head) {
@@ -436,10 +432,18 @@ int load_bin(const char* path_in)
     item* tail = nullptr;
     uint32_t items = 0;
     while (in.left() > 0) {
-        // A file that stops anywhere inside an item, even within its first field, was cut short.
+        if (in.left() < item_head_size) {
+            // The next item's first fields could not be read, so the items are done; what
+            // is left cannot hold anything of an item.
+            write_log("WARNING: load_bin(): \"%s\" ends %zu bytes into an item after its last complete item; "
+                      "those bytes are ignored\n",
+                path, in.left());
+            break;
+        }
         auto e = std::unique_ptr<item, void (*)(item*)>(new_item(), free_item);
-        if (!in.u16(&e->tmtrpt) || !in.u16(&e->stmtrpt) || !in.u16(&e->ctgr))
-            return refuse(true);
+        in.u16(&e->tmtrpt);
+        in.u16(&e->stmtrpt);
+        in.u16(&e->ctgr);
         if (d.categories.empty()) {
             write_log("WARNING: load_bin(): items but no category in \"%s\", adding the root category\n", path);
             create_root_category();
@@ -478,13 +482,10 @@ int load_bin(const char* path_in)
     return 0;
 }
 
-int write_bin(const char* path)
+bool write_bin_stream(FILE* file)
 {
     database& d = db();
-    atomic_file out(path);
-    if (!out.stream())
-        return 1;
-    byte_writer w(out.stream());
+    byte_writer w(file);
     w.u16(bin_version);
     w.u32(d.time_of_start);
     w.u16(category_count());
@@ -519,30 +520,50 @@ int write_bin(const char* path)
         w.u32(e->hstick);
     }
     w.flush();
-    if (w.failed())
-        return 5;  // the old file stays as it was
-    return out.commit() ? 0 : 2;
+    return !w.failed();
 }
 
-int save_database()
+int write_bin(const char* path)
 {
-    database& d = db();
-    // The queue is rewritten only after elements.bin: an item taken from the queue into
-    // learning must never be missing from both files if the database cannot be written.
-    order_categories();
-    const std::string path_copy(data_path("elements.bin"));
-    const char* const path = path_copy.c_str();
-    if (d.bin_refused) {
-        // The file refused at opening may be the user's only copy of the database.
-        if (!keep_refused_file(path)) {
-            write_log("ERROR: cannot keep a copy of the unreadable \"%s\"; it is not overwritten\n", path);
-            return 1;
-        }
-        d.bin_refused = false;
+    atomic_file out(path);
+    if (!out.stream())
+        return WRITE_BIN_NOT_OPENED;
+    if (!write_bin_stream(out.stream()))
+        return WRITE_BIN_WRITE_FAILED;  // the old file stays as it was
+    return out.commit() ? WRITE_BIN_DONE : WRITE_BIN_CLOSE_FAILED;
+}
+
+bool inspect_bin(const char* path, bin_summary* out)
+{
+    file_bytes file;
+    if (read_whole_file(path, &file) != read_outcome::ok)
+        return false;
+    byte_reader in(file.data.get(), file.size);
+    uint16_t version = 0;
+    uint16_t count = 0;
+    if (!in.u16(&version) || version != bin_version || !in.u32(&out->time_of_start) || !in.u16(&count))
+        return false;
+    std::string_view skipped;
+    uint32_t colour = 0;
+    uint16_t word = 0;
+    for (uint16_t i = 0; i < count; ++i) {
+        if (!in.u16(&word) || !in.u16(&word) || word > max_name_read || !in.bytes(word, &skipped))
+            return false;
+        for (int k = 0; k < 4; ++k)
+            if (!in.u32(&colour))
+                return false;
+        for (int k = 0; k < 4; ++k)
+            if (!in.text(&skipped))
+                return false;
     }
-    if (write_bin(path) != 0)
-        return 1;
-    save_queue();
-    keep_backup(path_copy);
-    return 0;
+    out->category_count = count;
+    out->item_count = 0;
+    while (in.left() >= item_head_size) {
+        uint32_t id = 0;
+        if (!in.u16(&word) || !in.u16(&word) || !in.u16(&word) || !in.u32(&id) || !in.text(&skipped)
+            || !in.text(&skipped) || !in.bytes(5 * 2 + 2 * 4, &skipped))
+            return false;
+        ++out->item_count;
+    }
+    return true;
 }

@@ -1,14 +1,36 @@
 #pragma once
 // elements.bin: the binary database file.
+#include <cstdint>
+#include <cstdio>
 #include <string>
 
-// 0 read, 1 not read (missing, old or damaged file).
+enum : int {
+    LOAD_BIN_DONE = 0,
+    LOAD_BIN_NOT_READ = 1,  // missing, old or damaged
+};
 int load_bin(const char* path);
-// 0 written, 1 the file cannot be opened, 2 written but closing failed, 5 a write failed.
-int write_bin(const char* path);
-// Rewrites the queue file and elements.bin. 0 written, 1 not written.
-int save_database();
 
-// Keeps the file at `path` beside it as "<name>.refused-<n>.bin" with the first free n, and
-// logs one INFO line naming the copy. True when kept (or when there is no file to keep).
-bool keep_refused_file(const std::string& path);
+enum : int {
+    WRITE_BIN_DONE = 0,
+    WRITE_BIN_NOT_OPENED = 1,
+    WRITE_BIN_CLOSE_FAILED = 2,
+    WRITE_BIN_WRITE_FAILED = 5,
+};
+// Replaces the file at `path` whole.
+int write_bin(const char* path);
+// Writes the database in the file's form to `file`; false when a write failed.
+bool write_bin_stream(FILE* file);
+
+// What a reader can tell of an elements.bin without loading it.
+struct bin_summary {
+    uint32_t time_of_start = 0;  // the database's start, in seconds
+    uint16_t category_count = 0;  // category records in the file
+    uint32_t item_count = 0;  // complete item records in the file
+};
+// False when the file cannot be read or is not one that load_bin would take.
+bool inspect_bin(const char* path, bin_summary* out);
+
+// Keeps the file at `path` beside it as "<name>.refused-<n>.bin" with the first free n, as a
+// copy of its own, and logs one INFO line naming the copy. The copy's path, or an empty text
+// when it could not be kept; `*absent` tells that there was no file to keep.
+std::string keep_refused_file(const std::string& path, bool* absent);

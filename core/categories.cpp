@@ -128,6 +128,12 @@ void swap_categories(uint16_t a, uint16_t b)
         renumber(e->ctgr);
     for (pending_item* p = d.pending_head; p; p = p->next)
         renumber(p->ctgr);
+    for (kept_queue_text& k : d.kept_queue)
+        if (k.ctgr >= 0) {
+            auto c = static_cast<uint16_t>(k.ctgr);
+            renumber(c);
+            k.ctgr = c;
+        }
 }
 
 // A damaged file can leave a parent index past the table or a cycle of parents; either would

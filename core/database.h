@@ -47,6 +47,20 @@ struct category {
     std::optional<std::string> afont;
 };
 
+// A queue item that the reader could not take (a text too long, or an item the file's end cut
+// off), kept as the lines it was read from so that rewriting the queue gives it back unchanged.
+struct kept_queue_text {
+    int32_t ctgr = -1;  // the category element it stood in; -1 outside any
+    std::string lines;  // the file's bytes from its <q> line to its last line
+    bool unterminated = false;  // the file ended inside it: it must stay last in the file
+};
+
+// Why a file of the user's could not be saved, for the message that tells the user.
+struct save_failure {
+    std::string path;  // the file that could not be written; empty while nothing failed
+    std::string reason;  // what the system said (strerror), or what stood in the way
+};
+
 // Category indexes ended by -1; null selects every category.
 using category_filter = const int32_t*;
 constexpr int32_t filter_end = -1;
@@ -64,6 +78,7 @@ struct database {
     pending_item* pending_head = nullptr;
     pending_item* pending_tail = nullptr;  // so that a long queue file loads in linear time
     uint32_t pending_count = 0;
+    std::vector<kept_queue_text> kept_queue;  // emptied with the pending list
 
     uint32_t time_of_start = 0;
 
@@ -74,8 +89,15 @@ struct database {
     item* recent_items[recent_slots] = {};  // cleared by free_item, so a slot never outlives its item
     uint16_t recent_index = recent_slots;
 
-    // Set when load_bin refused an existing elements.bin; the next save keeps a copy of it.
+    // Set when load_bin refused an existing elements.bin; it is kept under another name before
+    // anything overwrites it, and no save replaces it while that copy could not be made.
     bool bin_refused = false;
+    std::string refused_copy;  // where the refused file was kept; empty when none was refused
+    std::string protected_backup;  // the newest backup at the refusal, kept through rotation
+
+    // The last save's failures: of the database files, and of the backup after a good save.
+    save_failure save_problem;
+    save_failure backup_problem;
 
     // Lifecycle (opening and closing, data directory, log).
     int db_state = 0;  // 0 uninitialised, 1 opening, 2 open

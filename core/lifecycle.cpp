@@ -4,6 +4,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -12,18 +13,51 @@
 
 #include "ann/ann_files.h"
 #include "calendar/calendar.h"
+#include "core/backups.h"
 #include "core/binfile.h"
 #include "core/choose.h"
 #include "core/database.h"
+#include "core/saving.h"
 #include "formats/queue.h"
 #include "formats/xml.h"
 #include "platform/crt_rand.h"
+#include "platform/file_commit.h"
 #include "platform/files.h"
 #include "platform/utf.h"
 
 namespace {
 
 constexpr size_t max_data_dir = 256;  // bytes, with the final separator
+
+void finish_interrupted_commit(const std::string& dir)
+{
+    switch (recover_commit(dir)) {
+    case recovery_status::nothing_to_do:
+        break;
+    case recovery_status::completed:
+        write_log("INFO: the last close was interrupted while saving; its save was completed\n");
+        break;
+    case recovery_status::discarded:
+        write_log("INFO: the last close was interrupted before its save; the files saved before it are used\n");
+        break;
+    case recovery_status::failed:
+        write_log("ERROR: the last close was interrupted while saving, and its save cannot be completed: %s\n",
+            std::strerror(errno));
+        break;
+    }
+}
+
+// A refused elements.bin is kept under a name of its own at once, and the newest backup, the
+// last good state, is marked so that the sessions that follow cannot rotate it away.
+void keep_refused_database()
+{
+    database& d = db();
+    bool absent = false;
+    d.refused_copy = keep_refused_file(d.data_dir + "elements.bin", &absent);
+    if (!d.refused_copy.empty())
+        d.bin_refused = false;
+    d.protected_backup = protect_newest_backup(d.data_dir);
+}
 
 }  // namespace
 
@@ -67,9 +101,12 @@ const char* data_path(const char* name)
 
 void write_log(const char* format, ...)
 {
-    if (db().db_state <= DB_UNINITIALISED)
+    const database& d = db();
+    if (d.db_state <= DB_UNINITIALISED || d.data_dir.empty())
         return;
-    const char* path = data_path("error.log");
+    // Its own path, not one of data_path's buffers: a caller may hold one of those across a line.
+    const std::string log_path = d.data_dir + "error.log";
+    const char* path = log_path.c_str();
     FILE* log = std::fopen(path, "a");
     if (!log)
         return;
@@ -97,7 +134,13 @@ int create_lockfile()
 {
     database& d = db();
     const char* path = data_path("lockfile");
-    const int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // Never through a link: opening one would empty whatever file it points to.
+    int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd < 0 && errno == ELOOP) {
+        write_log("WARNING: \"%s\" is a symbolic link; it is replaced by a file of its own\n", path);
+        if (::unlink(path) == 0)
+            fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+    }
     if (fd < 0)
         return LOCKFILE_NOT_CREATABLE;
     // The kernel drops the lock with the process, so a file left by a crash does not block.
@@ -143,13 +186,21 @@ int ma_init(const char* path)
         write_log("INFO: ma_init(): directory (%s) is not accessible.\n", d.data_dir.c_str());
         return MA_INIT_DIR_NOT_ACCESSIBLE;
     }
-    // Holding the lock, nobody else writes here: what a crash left half-written can go.
+    d.save_problem = {};
+    d.backup_problem = {};
+    d.refused_copy.clear();
+    d.protected_backup.clear();
+    // Holding the lock, nobody else writes here. A close that a crash interrupted is finished
+    // first; then what it left half-written can go.
+    finish_interrupted_commit(d.data_dir);
     remove_stale_temporaries(d.data_dir);
-    remove_stale_temporaries(d.data_dir + "backups");
+    remove_stale_temporaries(d.data_dir + backups_folder);
     d.item_count = 0;
     int result = MA_INIT_FROM_BIN;
-    if (load_bin(data_path("elements.bin")) != 0) {
+    if (load_bin(data_path("elements.bin")) != LOAD_BIN_DONE) {
         result = MA_INIT_BIN_NOT_READ;
+        if (d.bin_refused)
+            keep_refused_database();
         if (load_xml(data_path("elements.xml")) != 0) {
             result = MA_INIT_NEW_DATABASE;
             d.time_of_start = time_now();
@@ -172,15 +223,20 @@ int ma_deinit(int flag)
     database& d = db();
     if (d.db_state == DB_UNINITIALISED) {
         write_log("WARNING: called ma_deinit(%d) on unitialized database!\n", flag);
-        return 1;
+        return MA_DEINIT_NOT_INITIALISED;
     }
+    int result = MA_DEINIT_DONE;
     if (d.db_state == DB_OPEN) {
-        if (save_database() != 0)
-            return 2;
+        // The weights go with the database, so that all three files are of one moment.
+        const int saved = save_database(flag == 0);
+        if (saved == SAVE_NOT_WRITTEN)
+            return MA_DEINIT_NOT_SAVED;
+        if (saved == SAVE_BACKUP_FAILED)
+            result = MA_DEINIT_BACKUP_FAILED;
         if (flag == 0) {
             erase_memory_after_ll();
             d.item_count = 0;
-            ma_nn_deinit();
+            ann_shutdown();
             free_pending_list();
         }
         remove_lockfile();
@@ -193,7 +249,28 @@ int ma_deinit(int flag)
         free_categories();
     d.db_state = DB_UNINITIALISED;
     std::fflush(nullptr);
-    return 0;
+    return result;
+}
+
+void ma_discard()
+{
+    database& d = db();
+    if (d.db_state == DB_UNINITIALISED)
+        return;
+    write_log("WARNING: the database in \"%s\" is closed without saving this session's changes\n",
+        d.data_dir.c_str());
+    erase_memory_after_ll();
+    d.item_count = 0;
+    ann_shutdown();
+    free_pending_list();
+    if (d.db_state == DB_OPEN)
+        remove_lockfile();
+    else if (d.lock_fd >= 0) {
+        ::close(d.lock_fd);
+        d.lock_fd = -1;
+    }
+    free_categories();
+    d.db_state = DB_UNINITIALISED;
 }
 
 void* alloc_or_die(size_t size)

@@ -19,8 +19,18 @@ enum : int {
     DB_OPEN = 2,
 };
 
+enum : int {
+    MA_DEINIT_DONE = 0,
+    MA_DEINIT_NOT_INITIALISED = 1,
+    MA_DEINIT_NOT_SAVED = 2,  // nothing was freed, the lock stays; db().save_problem says why
+    MA_DEINIT_BACKUP_FAILED = 3,  // closed and saved, but no backup; db().backup_problem says why
+};
+
 int ma_init(const char* path);
 int ma_deinit(int flag);
+// Closes the database without saving: for a session whose changes the user gave up, or saved
+// in another folder.
+void ma_discard();
 
 // 0 on success; 1 when the path is too long to be a data directory.
 int set_data_dir(const char* path);

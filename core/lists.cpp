@@ -207,6 +207,7 @@ void free_pending_list()
     d.pending_head = nullptr;
     d.pending_tail = nullptr;
     d.pending_count = 0;
+    d.kept_queue.clear();
 }
 
 uint32_t pending_count() { return db().pending_count; }

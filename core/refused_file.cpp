@@ -1,39 +1,36 @@
-#include "core/binfile.h"
-
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <string>
 
+#include "core/binfile.h"
 #include "core/lifecycle.h"
 #include "platform/files.h"
 
-// Keeps the elements.bin that load_bin refused under a name no earlier kept copy has, before
-// a save replaces it. A hard link keeps it without copying; the copy is the fallback.
-bool keep_refused_file(const std::string& path)
+std::string keep_refused_file(const std::string& path, bool* absent)
 {
+    *absent = false;
     struct stat info {};
-    if (::lstat(path.c_str(), &info) != 0)
-        return errno == ENOENT;  // gone meanwhile: nothing to keep
+    if (::lstat(path.c_str(), &info) != 0) {
+        *absent = errno == ENOENT;
+        return {};
+    }
     const std::string stem = path.size() > 4 && path.ends_with(".bin") ? path.substr(0, path.size() - 4) : path;
     for (unsigned n = 1; n < 10'000; ++n) {
         const std::string kept = stem + ".refused-" + std::to_string(n) + ".bin";
-        if (::link(path.c_str(), kept.c_str()) == 0) {
-            sync_parent_directory(kept);
-            write_log("INFO: the unreadable \"%s\" was kept as \"%s\"\n", path.c_str(), kept.c_str());
-            return true;
-        }
-        if (errno == EEXIST)
-            continue;
-        // No hard links here: a copy, under a name no kept copy has (the lock keeps others out).
+        // The lock keeps other copies out, so a free name stays free until the copy is in place.
         if (::access(kept.c_str(), F_OK) == 0)
             continue;
-        if (!copy_file_whole(path, kept))
-            return false;
+        // A copy of its own: a second name of the same file would change with it.
+        if (const int error = copy_file_durable(path, kept)) {
+            write_log("ERROR: cannot keep a copy of the unreadable \"%s\" as \"%s\": %s\n", path.c_str(), kept.c_str(),
+                std::strerror(error));
+            return {};
+        }
         write_log("INFO: the unreadable \"%s\" was kept as \"%s\"\n", path.c_str(), kept.c_str());
-        return true;
+        return kept;
     }
-    return false;
+    return {};
 }
-

@@ -8,7 +8,6 @@
 
 #include "core/database.h"
 #include "core/lifecycle.h"
-#include "core/statistics.h"
 #include "formats/xml_scan.h"
 #include "platform/files.h"
 
@@ -39,6 +38,17 @@ public:
     queue_reader& operator=(const queue_reader&) = delete;
 
     void handle(char* line, unsigned long line_number);
+    // At the file's end: an item still open is kept as it stands rather than lost.
+    void finish()
+    {
+        if (state_ == queue_state::idle)
+            return;
+        write_log("WARNING: the item at line %lu of %s is not complete at the end of the file; it is kept in the "
+                  "file as it is, but not offered.\n",
+            item_line_, path_);
+        keep_raw(true);
+        state_ = queue_state::idle;
+    }
 
 private:
     void begin_text(const char* rest)
@@ -75,8 +85,17 @@ private:
     {
         dropping_ = true;
         write_log("WARNING: the item at line %lu of %s has a question or answer longer than %zu bytes; it is "
-                  "skipped.\n",
+                  "kept in the file as it is, but not offered.\n",
             item_line_, path_, queue_text_limit);
+    }
+    void keep_raw(bool unterminated)
+    {
+        kept_queue_text kept;
+        kept.ctgr = current_ >= 0 || default_category_ == 0 ? current_ : default_category_;
+        kept.lines = std::move(raw_);
+        kept.unterminated = unterminated;
+        db().kept_queue.push_back(std::move(kept));
+        raw_.clear();
     }
     void complete_item()
     {
@@ -85,8 +104,10 @@ private:
             dropping_ = false;
             record_->question.clear();
             record_->answer.clear();
+            keep_raw(false);
             return;
         }
+        raw_.clear();
         record_->ctgr = current_ < 0 ? default_category_ : static_cast<uint16_t>(current_);
         append_pending(record_);
         record_ = new_pending_item();
@@ -101,10 +122,15 @@ private:
     unsigned long item_line_ = 0;
     size_t length_ = 0;
     char text_[queue_text_limit + 1] = {};
+    std::string raw_;  // the current item's lines as read, in case it cannot be taken
 };
 
 void queue_reader::handle(char* line, unsigned long line_number)
 {
+    if (state_ != queue_state::idle)
+        raw_.append(line);
+    else if (line[0] == '<' && line[1] == 'q' && line[2] == '>')
+        raw_.assign(line);
     switch (state_) {
     case queue_state::idle:
         if (line[0] != '<')
@@ -191,6 +217,7 @@ uint32_t add_queue_from_file(const char* path, uint16_t default_category)
             at_line_start = length > 0 && line[length - 1] == '\n';
             reader.handle(line, line_number);
         }
+        reader.finish();
     }
     fclose_logged(file, path);
     return pending_count() - before;
@@ -229,14 +256,16 @@ constexpr char queue_header[] =
     "This file should be saved using UTF-8 encoding.\n"
     "\n";
 
-// What one save needs: the counts, the written flags, and each category's children and items
-// gathered in one pass, so that large tables are not walked once per category.
+// What one save needs: which categories hold something to write, the written flags, and each
+// category's children, items and kept texts gathered in one pass, so that large tables are not
+// walked once per category.
 struct queue_writer {
     FILE* file;
-    std::unique_ptr<category_count_row[]> counts;
+    std::vector<char> has_content;  // the category or one below it holds an item or kept text
     std::vector<char> written;
     std::vector<std::vector<uint16_t>> children;
     std::vector<std::vector<const pending_item*>> items;
+    std::vector<std::vector<const kept_queue_text*>> kept;
 };
 
 void write_text(FILE* file, const std::string& text) { std::fwrite(text.data(), 1, text.size(), file); }
@@ -250,17 +279,26 @@ void write_item(FILE* file, const pending_item& p)
     std::fputs("</a>\n\n", file);
 }
 
-void open_category_element(queue_writer& w, uint16_t c)
+void write_kept(FILE* file, const kept_queue_text& k)
 {
-    std::fputs("<category name=\"", w.file);
-    write_text(w.file, category_at(c)->name);
-    std::fputs("\">\n\n", w.file);
+    write_text(file, k.lines);
+    if (!k.lines.empty() && k.lines.back() != '\n')
+        std::fputc('\n', file);
+}
+
+void open_category_element(FILE* file, uint16_t c)
+{
+    std::fputs("<category name=\"", file);
+    write_text(file, category_at(c)->name);
+    std::fputs("\">\n\n", file);
 }
 
 void close_category_element(queue_writer& w, uint16_t c)
 {
     for (const pending_item* p : w.items[c])
         write_item(w.file, *p);
+    for (const kept_queue_text* k : w.kept[c])
+        write_kept(w.file, *k);
     w.written[c] = 1;
     std::fputs("</category>\n\n", w.file);
 }
@@ -274,16 +312,16 @@ void save_queue_category(queue_writer& w, uint16_t c)
         size_t next_child;
     };
     std::vector<frame> open{{c, 0}};
-    open_category_element(w, c);
+    open_category_element(w.file, c);
     while (!open.empty()) {
         const uint16_t current = open.back().category;
         const std::vector<uint16_t>& children = w.children[current];
         size_t& next = open.back().next_child;
-        while (next < children.size() && (w.counts[children[next]].queued == 0 || w.written[children[next]]))
+        while (next < children.size() && (!w.has_content[children[next]] || w.written[children[next]]))
             ++next;
         if (next < children.size()) {
             const uint16_t child = children[next++];
-            open_category_element(w, child);
+            open_category_element(w.file, child);
             open.push_back({child, 0});
             continue;
         }
@@ -292,43 +330,91 @@ void save_queue_category(queue_writer& w, uint16_t c)
     }
 }
 
+// Marks c and each category above it; bounded against a damaged table's cycles.
+void mark_with_parents(std::vector<char>& marks, uint32_t c, uint16_t count)
+{
+    for (uint32_t steps = 0; c < count && steps <= count && !marks[c]; ++steps) {
+        marks[c] = 1;
+        const uint32_t p = category_at(c)->parent;
+        if (p == c)
+            break;
+        c = p;
+    }
+}
+
+// An item that the file's end cut off goes last, inside the elements of its category's path
+// left open: anything written after it would be read into it.
+void write_unterminated(FILE* file, const kept_queue_text& k, uint16_t count)
+{
+    std::vector<uint16_t> path;
+    for (uint32_t c = static_cast<uint32_t>(k.ctgr); k.ctgr >= 0 && c < count && path.size() <= count;) {
+        path.push_back(static_cast<uint16_t>(c));
+        const uint32_t p = category_at(c)->parent;
+        if (p == c)
+            break;
+        c = p;
+    }
+    for (size_t i = path.size(); i-- > 0;)
+        open_category_element(file, path[i]);
+    write_kept(file, k);
+}
+
 }  // namespace
 
-int save_queue()
+bool write_queue(FILE* file)
 {
-    const std::string path = data_path("queue.txt");
-    if (path.empty())
-        return 1;
-    atomic_file out(path);
-    if (!out.stream()) {
-        write_log("ERROR: can't open queue.txt file for writing.\n");
-        return 1;
-    }
+    const database& d = db();
     const uint16_t count = category_count();
-    queue_writer w{out.stream(), category_counts(), std::vector<char>(count, 0),
-        std::vector<std::vector<uint16_t>>(count), std::vector<std::vector<const pending_item*>>(count)};
+    queue_writer w{file, std::vector<char>(count, 0), std::vector<char>(count, 0),
+        std::vector<std::vector<uint16_t>>(count), std::vector<std::vector<const pending_item*>>(count),
+        std::vector<std::vector<const kept_queue_text*>>(count)};
     for (uint16_t i = 0; i < count; ++i) {
         const uint16_t parent = category_at(i)->parent;
         if (parent != i && parent < count)
             w.children[parent].push_back(i);
     }
-    for (const pending_item* p = db().pending_head; p; p = p->next)
-        if (p->ctgr < count)
+    for (const pending_item* p = d.pending_head; p; p = p->next)
+        if (p->ctgr < count) {
             w.items[p->ctgr].push_back(p);
+            mark_with_parents(w.has_content, p->ctgr, count);
+        }
+    for (const kept_queue_text& k : d.kept_queue)
+        if (!k.unterminated && k.ctgr >= 0 && k.ctgr < count) {
+            w.kept[k.ctgr].push_back(&k);
+            mark_with_parents(w.has_content, static_cast<uint32_t>(k.ctgr), count);
+        }
 
     std::fputs(queue_header, w.file);
     for (uint16_t i = 0; i < count; ++i)
-        if (!w.written[i] && category_at(i)->parent == i && w.counts[i].queued > 0)
+        if (!w.written[i] && category_at(i)->parent == i && w.has_content[i])
             save_queue_category(w, i);
     // An item whose category no top-level category reaches (a damaged table) would otherwise
     // vanish from the file; outside any element it comes back in the default category.
-    for (const pending_item* p = db().pending_head; p; p = p->next)
+    for (const pending_item* p = d.pending_head; p; p = p->next)
         if (p->ctgr >= count || !w.written[p->ctgr])
             write_item(w.file, *p);
+    for (const kept_queue_text& k : d.kept_queue)
+        if (!k.unterminated && (k.ctgr < 0 || k.ctgr >= count || !w.written[k.ctgr]))
+            write_kept(w.file, k);
+    for (const kept_queue_text& k : d.kept_queue)
+        if (k.unterminated)
+            write_unterminated(w.file, k, count);
+    return !std::ferror(file);
+}
 
-    if (!out.commit()) {
+int save_queue()
+{
+    const std::string path = data_path("queue.txt");
+    if (path.empty())
+        return SAVE_QUEUE_NOT_WRITTEN;
+    atomic_file out(path);
+    if (!out.stream()) {
         write_log("ERROR: can't open queue.txt file for writing.\n");
-        return 1;
+        return SAVE_QUEUE_NOT_WRITTEN;
     }
-    return 0;
+    if (!write_queue(out.stream()) || !out.commit()) {
+        write_log("ERROR: can't open queue.txt file for writing.\n");
+        return SAVE_QUEUE_NOT_WRITTEN;
+    }
+    return SAVE_QUEUE_DONE;
 }

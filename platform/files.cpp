@@ -1,9 +1,12 @@
 #include "platform/files.h"
 
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -13,6 +16,29 @@
 #include "platform/platform_state.h"
 #include "platform/utf.h"
 
+namespace {
+
+// Runs the registered hook; false, with errno set to what it asked for, when the call must fail.
+bool allowed(file_op op, const char* path)
+{
+    const file_fault_hook hook = platform_globals().fault_hook;
+    if (!hook)
+        return true;
+    if (const int error = hook(op, path)) {
+        errno = error;
+        return false;
+    }
+    return true;
+}
+
+std::string parent_of(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+}
+
+}  // namespace
+
 void sleep_ms(unsigned milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
 
 bool delete_file(const char16_t* path)
@@ -20,25 +46,66 @@ bool delete_file(const char16_t* path)
     std::string utf8;
     if (!path || !utf16_to_utf8(path, &utf8))
         return false;
-    return ::unlink(utf8.c_str()) == 0;
+    return unlink_file(utf8.c_str()) == 0;
 }
 
-int fclose_committed(FILE* file)
+bool write_all(int fd, const void* data, size_t size, const char* path)
 {
-    bool ok = std::fflush(file) == 0;
-    if (platform_globals().sync_to_storage)
-        ok = ::fsync(fileno(file)) == 0 && ok;
-    ok = std::fclose(file) == 0 && ok;
-    return ok ? 0 : EOF;
+    const auto* at = static_cast<const char*>(data);
+    while (size > 0) {
+        if (!allowed(file_op::write, path))
+            return false;
+        const ssize_t n = ::write(fd, at, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO;
+            return false;
+        }
+        at += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+int fsync_file(int fd, const char* path)
+{
+    if (!platform_globals().sync_to_storage)
+        return 0;
+    if (!allowed(file_op::fsync, path))
+        return -1;
+    return ::fsync(fd);
+}
+
+int rename_file(const char* from, const char* to)
+{
+    if (!allowed(file_op::rename, to))
+        return -1;
+    return ::rename(from, to);
+}
+
+int unlink_file(const char* path)
+{
+    if (!allowed(file_op::unlink, path))
+        return -1;
+    return ::unlink(path);
+}
+
+int link_file(const char* from, const char* to)
+{
+    if (!allowed(file_op::link, to))
+        return -1;
+    return ::link(from, to);
 }
 
 bool sync_parent_directory(const std::string& path)
 {
     if (!platform_globals().sync_to_storage)
         return true;
-    const size_t slash = path.rfind('/');
-    const std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (!allowed(file_op::sync_directory, path.c_str()))
+        return false;
+    const int fd = ::open(parent_of(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return false;
     const bool ok = ::fsync(fd) == 0;
@@ -46,9 +113,46 @@ bool sync_parent_directory(const std::string& path)
     return ok;
 }
 
+int fclose_committed(FILE* file)
+{
+    bool ok = std::fflush(file) == 0;
+    ok = fsync_file(fileno(file)) == 0 && ok;
+    ok = std::fclose(file) == 0 && ok;
+    return ok ? 0 : EOF;
+}
+
 namespace {
+
 constexpr char temp_marker[] = ".tmp-";
 constexpr size_t temp_suffix = sizeof temp_marker - 1 + 6;  // the marker and mkstemp's six characters
+constexpr size_t stream_buffer = 64 * 1024;
+
+// The temporary file's stream writes through write_all, so that every write the system makes
+// of the user's data passes the fault hook; the first failure's errno is kept for the report.
+struct stream_cookie {
+    int fd;
+    int* error;  // the atomic_file's error
+    const std::string* path;  // the temporary file's path, for the fault hook
+};
+
+ssize_t cookie_write(void* cookie, const char* data, size_t size)
+{
+    auto* c = static_cast<stream_cookie*>(cookie);
+    if (write_all(c->fd, data, size, c->path->c_str()))
+        return static_cast<ssize_t>(size);
+    if (*c->error == 0)
+        *c->error = errno != 0 ? errno : EIO;
+    return -1;
+}
+
+int cookie_close(void* cookie)
+{
+    auto* c = static_cast<stream_cookie*>(cookie);
+    const int result = ::close(c->fd);
+    delete c;
+    return result;
+}
+
 }  // namespace
 
 std::string make_temp_directory(const std::string& prefix)
@@ -59,13 +163,16 @@ std::string make_temp_directory(const std::string& prefix)
     return pattern + "/";
 }
 
+bool is_temporary_name(const std::string& name)
+{
+    return name.size() > temp_suffix && name.compare(name.size() - temp_suffix, 5, temp_marker) == 0;
+}
+
 void remove_stale_temporaries(const std::string& dir)
 {
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(dir, error)) {
-        const std::string name = entry.path().filename().string();
-        if (name.size() > temp_suffix && name.compare(name.size() - temp_suffix, 5, temp_marker) == 0
-            && entry.is_regular_file(error))
+        if (is_temporary_name(entry.path().filename().string()) && entry.is_regular_file(error))
             std::filesystem::remove(entry.path(), error);
     }
 }
@@ -75,25 +182,44 @@ atomic_file::atomic_file(std::string path) : path_(std::move(path))
     temp_path_ = path_ + ".tmp-XXXXXX";
     const int fd = ::mkstemp(temp_path_.data());
     if (fd < 0) {
+        error_ = errno;
         temp_path_.clear();
         return;
     }
-    ::fchmod(fd, 0644);
-    file_ = ::fdopen(fd, "wb");
+    // A file the user made private stays private; a new file gets the usual mode.
+    struct stat old {};
+    const mode_t mode = ::stat(path_.c_str(), &old) == 0 && S_ISREG(old.st_mode) ? (old.st_mode & 07777) : 0644;
+    ::fchmod(fd, mode);
+    auto* cookie = new stream_cookie{fd, &error_, &temp_path_};
+    file_ = ::fopencookie(cookie, "wb", cookie_io_functions_t{nullptr, cookie_write, nullptr, cookie_close});
     if (!file_) {
+        error_ = errno;
+        delete cookie;
         ::close(fd);
         ::unlink(temp_path_.c_str());
         temp_path_.clear();
+        return;
     }
+    fd_ = fd;
+    std::setvbuf(file_, nullptr, _IOFBF, stream_buffer);
 }
 
 atomic_file::~atomic_file() { discard(); }
+
+bool atomic_file::fail(int error)
+{
+    if (error_ == 0)
+        error_ = error != 0 ? error : EIO;
+    discard();
+    return false;
+}
 
 void atomic_file::discard()
 {
     if (file_) {
         std::fclose(file_);
         file_ = nullptr;
+        fd_ = -1;
     }
     if (!temp_path_.empty()) {
         ::unlink(temp_path_.c_str());
@@ -101,39 +227,113 @@ void atomic_file::discard()
     }
 }
 
-bool atomic_file::commit()
+bool atomic_file::finish()
 {
+    if (finished_)
+        return true;
     if (!file_)
-        return false;
+        return fail(error_);
+    errno = 0;
+    if (std::fflush(file_) != 0 || std::ferror(file_) || error_ != 0)
+        return fail(errno);
+    if (fsync_file(fd_, temp_path_.c_str()) != 0)
+        return fail(errno);
     FILE* file = file_;
     file_ = nullptr;
-    const bool written = !std::ferror(file) && fclose_committed(file) == 0;
-    if (!written || ::rename(temp_path_.c_str(), path_.c_str()) != 0) {
-        discard();
-        return false;
-    }
-    temp_path_.clear();
-    sync_parent_directory(path_);
+    fd_ = -1;
+    if (std::fclose(file) != 0)
+        return fail(errno);
+    finished_ = true;
     return true;
 }
 
-bool copy_file_whole(const std::string& from, const std::string& to)
+bool atomic_file::install()
 {
-    FILE* in = std::fopen(from.c_str(), "rb");
-    if (!in)
+    if (!finished_ || temp_path_.empty())
+        return fail(error_);
+    if (rename_file(temp_path_.c_str(), path_.c_str()) != 0) {
+        // The finished file stays: a commit's journal may name it. The destructor drops it.
+        error_ = errno != 0 ? errno : EIO;
         return false;
-    atomic_file copy(to);
-    bool ok = copy.stream() != nullptr;
+    }
+    temp_path_.clear();
+    if (!sync_parent_directory(path_)) {
+        // The new file is in place; only its durability across a power cut is in doubt.
+        error_ = errno != 0 ? errno : EIO;
+    }
+    return true;
+}
+
+bool atomic_file::commit()
+{
+    if (finish() && install())
+        return true;
+    discard();
+    return false;
+}
+
+namespace {
+
+// Copies what is left of `in` into `out` in the kernel; false when it cannot (errno set).
+bool copy_in_kernel(int in, int out, const char* path)
+{
+    for (;;) {
+        if (!allowed(file_op::copy, path))
+            return false;
+        const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            return true;
+    }
+}
+
+bool copy_by_reading(int in, int out, const char* path)
+{
     std::vector<char> chunk(1 << 20);
-    while (ok) {
-        const size_t got = std::fread(chunk.data(), 1, chunk.size(), in);
-        if (got > 0 && std::fwrite(chunk.data(), 1, got, copy.stream()) != got)
-            ok = false;
-        if (got < chunk.size()) {
-            ok = ok && !std::ferror(in);
-            break;
+    for (;;) {
+        const ssize_t n = ::read(in, chunk.data(), chunk.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            return true;
+        if (!write_all(out, chunk.data(), static_cast<size_t>(n), path))
+            return false;
+    }
+}
+
+}  // namespace
+
+int copy_file_durable(const std::string& from, const std::string& to)
+{
+    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return errno;
+    atomic_file copy(to);
+    if (!copy.stream()) {
+        ::close(in);
+        return copy.error() != 0 ? copy.error() : EIO;
+    }
+    int error = 0;
+    const int fd = copy.descriptor();
+    const char* temp = copy.temp_path().c_str();
+    bool ok = allowed(file_op::copy, temp) && ::ioctl(fd, FICLONE, in) == 0;
+    if (!ok) {
+        ok = copy_in_kernel(in, fd, temp);
+        if (!ok && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
+            // Some file systems refuse copy_file_range; then plainly, from the start.
+            ok = ::lseek(in, 0, SEEK_SET) == 0 && ::lseek(fd, 0, SEEK_SET) == 0 && ::ftruncate(fd, 0) == 0
+                && copy_by_reading(in, fd, temp);
         }
     }
-    std::fclose(in);
-    return ok && copy.commit();
+    if (!ok)
+        error = errno != 0 ? errno : EIO;
+    ::close(in);
+    if (error != 0)
+        return error;
+    return copy.commit() ? 0 : (copy.error() != 0 ? copy.error() : EIO);
 }

@@ -1,6 +1,8 @@
 #pragma once
 // File services of the platform: deleting, sleeping, committing writes to storage, and the
 // atomic replacement of the files that hold the user's data.
+#include <sys/types.h>
+
 #include <cstdio>
 #include <string>
 
@@ -9,43 +11,76 @@ void sleep_ms(unsigned milliseconds);
 // Deletes a file named in UTF-16 (the form in which the system names files to delete).
 bool delete_file(const char16_t* path);
 
+// The system calls through which the user's files are saved. Each passes the fault hook of
+// platform_state first, so that tests can fail any of them (a full disk) or end the process
+// at any of them (a crash) without touching the code that saves.
+enum class file_op { write, fsync, rename, unlink, link, sync_directory, copy };
+
+// Writes all `size` bytes, retrying short writes; false with errno set on failure. `path`
+// names the file for the fault hook.
+bool write_all(int fd, const void* data, size_t size, const char* path = nullptr);
+// 0 or -1 with errno, like the calls they stand for.
+int fsync_file(int fd, const char* path = nullptr);
+int rename_file(const char* from, const char* to);
+int unlink_file(const char* path);
+int link_file(const char* from, const char* to);
+// fsync of the directory that holds `path`, so that a rename in it is durable.
+bool sync_parent_directory(const std::string& path);
+
 // Flushes, fsyncs and closes: the stand-in for a stream opened with the commit flag.
 // Returns 0 like fclose, EOF when any step failed.
 int fclose_committed(FILE* file);
 
 // Writes a file that replaces `path` only once it is complete: the data go to a temporary
 // file in the same directory, which is fsynced and renamed over `path`, and the directory is
-// fsynced. Until commit() succeeds the old file stays as it was.
+// fsynced. Until commit() succeeds the old file stays as it was. The new file keeps the
+// permissions of the one it replaces.
 class atomic_file {
 public:
     explicit atomic_file(std::string path);
-    ~atomic_file();  // discards the temporary file if commit() was not reached
+    ~atomic_file();  // discards the temporary file if it was not installed
     atomic_file(const atomic_file&) = delete;
     atomic_file& operator=(const atomic_file&) = delete;
 
     // The stream to write to, or null when the temporary file could not be created.
     FILE* stream() const { return file_; }
-    // Completes the replacement; false (and the old file intact) on any failure.
+    // The temporary file's descriptor, for writing without the stream (never both).
+    int descriptor() const { return fd_; }
+    // finish() then install(); false (and the old file intact) on any failure.
     bool commit();
+    // Flushes, fsyncs and closes the temporary file: its contents are complete and durable.
+    bool finish();
+    // Renames the finished temporary file over `path` and fsyncs the directory.
+    bool install();
     // Drops the temporary file; the old file stays.
     void discard();
 
+    const std::string& path() const { return path_; }
+    const std::string& temp_path() const { return temp_path_; }
+    // The errno of the first step that failed, 0 while none has.
+    int error() const { return error_; }
+
 private:
+    bool fail(int error);
     std::string path_;
     std::string temp_path_;
     FILE* file_ = nullptr;
+    int fd_ = -1;  // the temporary file's descriptor, for fsync; the stream owns it
+    bool finished_ = false;
+    int error_ = 0;
 };
 
 // Creates a new, empty directory under the system's temporary folder, named from `prefix`;
 // returns its path ending with '/'. For tests, benchmarks and fuzzing: aborts on failure.
 std::string make_temp_directory(const std::string& prefix);
 
+// Whether `name` is one that an atomic_file gives its temporary file.
+bool is_temporary_name(const std::string& name);
 // Removes the temporary files that an atomic_file interrupted by a crash left in `dir`.
-// Only call it while no other process can be writing there.
+// Only call it while no other process can be writing there, and after recover_commit.
 void remove_stale_temporaries(const std::string& dir);
 
-// Copies `from` to `to` through an atomic_file: the copy appears whole and durable, or not at all.
-bool copy_file_whole(const std::string& from, const std::string& to);
-
-// fsync of the directory that holds `path`, so that a rename in it is durable.
-bool sync_parent_directory(const std::string& path);
+// Copies `from` to `to` through an atomic_file: the copy appears whole and durable, or not at
+// all. The copy is a file of its own (a reflink where the file system has them, else a copy
+// in the kernel), never a second name of the same file. 0, or the errno of the failure.
+int copy_file_durable(const std::string& from, const std::string& to);

@@ -7,6 +7,11 @@
 
 #include "platform/win_types.h"
 
+enum class file_op;
+// Asked before each system call that saves the user's files (see platform/files.h): returns 0
+// to let it run, or an errno value with which the call then fails. `path` names the file.
+using file_fault_hook = int (*)(file_op op, const char* path);
+
 struct platform_state {
     // When set, get_local_time returns this instead of the machine's clock.
     std::optional<SYSTEMTIME> fixed_local_time;
@@ -18,6 +23,8 @@ struct platform_state {
     int failing_file_time_conversions = 0;
     // False skips fsync: for fuzzing, where thousands of saves a second would wait on the disk.
     bool sync_to_storage = true;
+    // Null lets every file operation run; tests register one to fail or to count them.
+    file_fault_hook fault_hook = nullptr;
     // Generator state of the C runtime's rand.
     uint32_t rand_seed = 1;
 };

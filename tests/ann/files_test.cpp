@@ -9,6 +9,7 @@
 #include "ann/ann_files.h"
 #include "ann/network.h"
 #include "ann_test_support.h"
+#include "core/database.h"
 #include "core/lifecycle.h"
 
 namespace {
@@ -144,10 +145,17 @@ TEST_F(ann_files_test, UnwritableFilesAreReportedAndNothingIsLost)
     EXPECT_EQ(ann_globals().case_count, builtin_case_count + 1u);  // kept for this run
     EXPECT_NE(log().find("ERROR: cannot open " + dir.file("user_cases.bin") + " file in add_cases()\n"),
         std::string::npos);
-    ASSERT_EQ(ma_deinit(0), 0);
+    // The weights are saved with the database: neither is replaced, and the close says so.
+    const std::string bin_before = read_file(dir.file("elements.bin"));
+    ASSERT_EQ(ma_deinit(0), MA_DEINIT_NOT_SAVED);
     EXPECT_NE(log().find("ERROR: cannot save ANN weights! (a problem with " + dir.file("weights.bin") + " file?)\n"),
         std::string::npos);
+    EXPECT_EQ(db().save_problem.path, dir.file("weights.bin"));
     EXPECT_TRUE(std::filesystem::is_directory(dir.file("weights.bin/x")));
+    EXPECT_EQ(read_file(dir.file("elements.bin")), bin_before);
+    std::filesystem::remove_all(dir.file("weights.bin"));
+    ASSERT_EQ(ma_deinit(0), MA_DEINIT_DONE);
+    EXPECT_EQ(read_file(dir.file("weights.bin")).size(), weights_file_size);
 }
 
 TEST_F(ann_files_test, ManyUserCasesLoadAndGrowTheStore)

@@ -47,9 +47,12 @@ TEST_F(BackupTest, KeepsTenDatedCopiesOfChangedDatabases)
     EXPECT_EQ(*names.rbegin(), "elements-20260212-083000.bin");
     EXPECT_EQ(read_file(dir.file("backups/elements-20260212-083000.bin")), read_file(dir.file("elements.bin")));
 
-    // Restoring a copy is copying it back: the older database opens with its items.
+    // Restoring a copy is copying it back, writing into elements.bin in place as cp does: the
+    // older database opens with its items, and the newest backup still holds the newest state.
+    const std::string newest = read_file(dir.file("backups/elements-20260212-083000.bin"));
     std::filesystem::copy_file(dir.file("backups/elements-20260203-083000.bin"), dir.file("elements.bin"),
         std::filesystem::copy_options::overwrite_existing);
+    EXPECT_EQ(read_file(dir.file("backups/elements-20260212-083000.bin")), newest);
     ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
     EXPECT_EQ(db().item_count, 4u);
 }
@@ -59,7 +62,9 @@ TEST_F(BackupTest, AFailedBackupLeavesTheSaveStanding)
     // A plain file where the folder should be: no copy, a warning, and the save still counts.
     write_file(dir.file("backups"), "in the way");
     add_test_item(1);
-    EXPECT_EQ(ma_deinit(0), 0);
+    EXPECT_EQ(ma_deinit(0), MA_DEINIT_BACKUP_FAILED);
+    EXPECT_EQ(db().backup_problem.path, dir.file("backups"));
+    EXPECT_FALSE(db().backup_problem.reason.empty());
     EXPECT_TRUE(file_exists(dir.file("elements.bin")));
     EXPECT_EQ(read_file(dir.file("backups")), "in the way");
     EXPECT_NE(read_file(dir.file("error.log")).find("WARNING: cannot create the backup folder"), std::string::npos);

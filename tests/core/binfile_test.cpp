@@ -11,6 +11,7 @@
 
 #include "calendar/calendar.h"
 #include "core/binfile.h"
+#include "core/saving.h"
 #include "core/choose.h"
 #include "core_test_helpers.h"
 
@@ -278,6 +279,9 @@ TEST_F(binfile_test, truncation_at_every_offset)
         const int result = load(whole.substr(0, cut));
         const std::string messages = log();
         const auto boundary = std::find(item_ends.begin(), item_ends.end(), cut);
+        // The last whole item (or the end of the categories) before the cut.
+        const auto before = std::upper_bound(item_ends.begin(), item_ends.end(), cut);
+        const size_t into_item = before == item_ends.begin() ? SIZE_MAX : cut - *(before - 1);
         if (cut < 2) {
             EXPECT_EQ(result, 1);
             EXPECT_EQ(messages.rfind("WARNING: Old format of binary file detected", 0), 0u);
@@ -286,6 +290,14 @@ TEST_F(binfile_test, truncation_at_every_offset)
             EXPECT_EQ(messages, "");
             EXPECT_EQ(items().size(), static_cast<size_t>(boundary - item_ends.begin()));
             EXPECT_EQ(db().item_count, items().size());
+            EXPECT_EQ(category_count(), 3);
+        } else if (into_item < 6) {
+            // Cut inside the next item's first three fields: that item could not begin, so the
+            // complete ones are the database.
+            EXPECT_EQ(result, 0);
+            EXPECT_EQ(messages, "WARNING: load_bin(): \"" + bin() + "\" ends " + std::to_string(into_item) +
+                    " bytes into an item after its last complete item; those bytes are ignored\n");
+            EXPECT_EQ(items().size(), static_cast<size_t>(before - item_ends.begin() - 1));
             EXPECT_EQ(category_count(), 3);
         } else {
             EXPECT_EQ(result, 1);
@@ -509,7 +521,7 @@ TEST_F(binfile_test, refused_file_is_kept_beside_the_new_one)
     EXPECT_FALSE(file_exists(dir.file("elements.refused-2.bin")));
 
     // A second refusal does not overwrite the first kept copy.
-    const std::string cut = read_file(bin()).substr(0, 45);
+    const std::string cut = read_file(bin()).substr(0, 50);  // inside the first item's texts
     write_file(bin(), cut);
     ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
     ASSERT_EQ(ma_deinit(0), 0);

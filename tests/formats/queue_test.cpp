@@ -48,7 +48,12 @@ TEST_F(queue_test, ItemsAndCategoriesAreReadLineByLine)
     EXPECT_EQ(pending_count(), 5u);
     ASSERT_EQ(category_count(), 3u);
     EXPECT_EQ(category_at(2)->parent, 1u);
-    EXPECT_EQ(log(), "WARNING: excessive </category> tag detected.\n");
+    // The dangling question is no item, but the user's text: it is kept for the rewrite.
+    EXPECT_EQ(log(), "WARNING: excessive </category> tag detected.\nWARNING: the item at line 41 of " + queue_path() +
+            " is not complete at the end of the file; it is kept in the file as it is, but not offered.\n");
+    ASSERT_EQ(db().kept_queue.size(), 1u);
+    EXPECT_EQ(db().kept_queue[0].lines, "<q>dangling</q>\n");
+    EXPECT_TRUE(db().kept_queue[0].unterminated);
 
     // Appends; items outside categories take the given default.
     const uint16_t inner = 2;

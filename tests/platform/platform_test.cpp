@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -108,6 +109,17 @@ TEST(AtomicFile, ReplacesOnlyWhenCommitted)
         EXPECT_TRUE(f.commit());
     }
     EXPECT_EQ(read_file(path), "new contents");
+    // A file the user made private stays private when it is replaced.
+    ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
+    {
+        atomic_file f(path);
+        std::fputs("newer", f.stream());
+        EXPECT_TRUE(f.commit());
+    }
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    EXPECT_EQ(read_file(path), "newer");
 
     // No stray temporary files are left behind.
     int entries = 0;
@@ -146,13 +158,28 @@ TEST(Files, DeletesByWidePath)
     EXPECT_FALSE(delete_file(nullptr));
 }
 
-TEST(Files, CopyFileWholeCopiesOrLeavesNothing)
+TEST(Files, DurableCopiesAreFilesOfTheirOwn)
 {
     temp_dir dir;
     const std::string big(3 << 20, 'x');  // more than one chunk
     write_file(dir.file("from"), big + "end");
-    EXPECT_TRUE(copy_file_whole(dir.file("from"), dir.file("to")));
+    ASSERT_EQ(::chmod(dir.file("from").c_str(), 0600), 0);
+    EXPECT_EQ(copy_file_durable(dir.file("from"), dir.file("to")), 0);
     EXPECT_EQ(read_file(dir.file("to")), big + "end");
-    EXPECT_FALSE(copy_file_whole(dir.file("missing"), dir.file("other")));
+    // Writing over the original in place, as `cp other from` does, leaves the copy alone.
+    {
+        std::FILE* f = std::fopen(dir.file("from").c_str(), "r+b");
+        ASSERT_NE(f, nullptr);
+        std::fputs("changed", f);
+        std::fclose(f);
+    }
+    EXPECT_EQ(read_file(dir.file("to")), big + "end");
+    struct stat a {}, b {};
+    ASSERT_EQ(::stat(dir.file("from").c_str(), &a), 0);
+    ASSERT_EQ(::stat(dir.file("to").c_str(), &b), 0);
+    EXPECT_NE(a.st_ino, b.st_ino);
+    EXPECT_EQ(b.st_nlink, 1u);
+
+    EXPECT_EQ(copy_file_durable(dir.file("missing"), dir.file("other")), ENOENT);
     EXPECT_FALSE(file_exists(dir.file("other")));
 }
