@@ -135,14 +135,14 @@ struct stream_cookie {
     const std::string* path;  // the temporary file's path, for the fault hook
 };
 
+// After a failure the bytes are dropped but reported as written: the file will be discarded
+// anyway, and a stream told of a failed write may go on writing past its own buffer.
 ssize_t cookie_write(void* cookie, const char* data, size_t size)
 {
     auto* c = static_cast<stream_cookie*>(cookie);
-    if (write_all(c->fd, data, size, c->path->c_str()))
-        return static_cast<ssize_t>(size);
-    if (*c->error == 0)
+    if (*c->error == 0 && !write_all(c->fd, data, size, c->path->c_str()))
         *c->error = errno != 0 ? errno : EIO;
-    return -1;
+    return static_cast<ssize_t>(size);
 }
 
 int cookie_close(void* cookie)
