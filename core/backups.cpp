@@ -38,9 +38,34 @@ bool same_contents(const fs::path& a, const fs::path& b)
     return !in_a.bad() && !in_b.bad() && in_a.eof() && in_b.eof();
 }
 
+constexpr size_t dated_length = 28;  // elements-YYYYMMDD-HHMMSS.bin
+constexpr size_t date_end = 24;  // where the date ends and a "-N" for a second copy in one second may follow
+
+// elements-YYYYMMDD-HHMMSS.bin, or elements-YYYYMMDD-HHMMSS-N.bin for a later copy of the same second.
 bool is_backup_name(const std::string& name)
 {
-    return name.size() == 28 && name.starts_with("elements-") && name.ends_with(".bin");
+    if (name.size() < dated_length || !name.starts_with("elements-") || !name.ends_with(".bin"))
+        return false;
+    if (name.size() == dated_length)
+        return true;
+    if (name[date_end] != '-' || name.size() > dated_length + 6)
+        return false;
+    for (size_t i = date_end + 1; i < name.size() - 4; ++i)
+        if (name[i] < '0' || name[i] > '9')
+            return false;
+    return true;
+}
+
+// The number of a later copy in the same second; 0 for the first.
+unsigned copy_number(const std::string& name)
+{
+    return name.size() == dated_length ? 0 : static_cast<unsigned>(std::stoul(name.substr(date_end + 1)));
+}
+
+bool older(const std::string& a, const std::string& b)
+{
+    const int dates = a.compare(0, date_end, b, 0, date_end);
+    return dates != 0 ? dates < 0 : copy_number(a) < copy_number(b);
 }
 
 std::set<std::string> protected_names(const fs::path& dir)
@@ -71,7 +96,7 @@ std::vector<backup_file> existing_backups(const fs::path& dir)
         b.is_protected = kept.count(name) != 0;
         found.push_back(std::move(b));
     }
-    std::sort(found.begin(), found.end(), [](const backup_file& a, const backup_file& b) { return a.name < b.name; });
+    std::sort(found.begin(), found.end(), [](const backup_file& a, const backup_file& b) { return older(a.name, b.name); });
     return found;
 }
 
@@ -101,8 +126,12 @@ int keep_backup(const std::string& bin_path, std::string* failed_path)
     if (!backups.empty() && same_contents(bin_path, backups.back().path))
         return 0;  // nothing changed since the newest copy
 
+    // Never over an earlier copy made in the same second (a restore and a close, say).
+    const std::string name = dated_name();
+    fs::path target = dir / name;
+    for (unsigned n = 2; fs::exists(target, error) && n < 1000; ++n)
+        target = dir / (name.substr(0, date_end) + "-" + std::to_string(n) + ".bin");
     // A copy of its own: a second name of elements.bin would turn into whatever is copied over it.
-    const fs::path target = dir / dated_name();
     if (const int failure = copy_file_durable(bin_path, target.string())) {
         write_log("WARNING: cannot write the backup \"%s\": %s\n", target.c_str(), std::strerror(failure));
         *failed_path = target.string();

@@ -528,7 +528,7 @@ int write_bin(const char* path)
     atomic_file out(path);
     if (!out.stream())
         return WRITE_BIN_NOT_OPENED;
-    if (!write_bin_stream(out.stream()))
+    if (!write_bin_stream(out.stream()) || std::fflush(out.stream()) != 0 || out.error() != 0)
         return WRITE_BIN_WRITE_FAILED;  // the old file stays as it was
     return out.commit() ? WRITE_BIN_DONE : WRITE_BIN_CLOSE_FAILED;
 }

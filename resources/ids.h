@@ -28,6 +28,7 @@ enum : int {
     cmd_fonts = 40005,
     cmd_stop = 40008,
     cmd_skip = 40009,
+    cmd_restore_backup = 40010,
 };
 
 // Controls of the Fonts and Settings dialogs.

@@ -24,6 +24,7 @@
 #include "resources/ids.h"
 #include "settings/dialogs.h"
 #include "ui/boxes.h"
+#include "ui/data_safety.h"
 #include "ui/screens.h"
 
 namespace {
@@ -158,6 +159,8 @@ void main_window::create_menu_bar()
     QMenu* file = bar->addMenu(QStringLiteral("File"));
     add(file, QStringLiteral("Settings..."), cmd_settings);
     add(file, QStringLiteral("Fonts..."), cmd_fonts);
+    add(file, QStringLiteral("Restore Backup..."), cmd_restore_backup)->setObjectName(QStringLiteral("restore_action"));
+    file->addSeparator();
     QAction* exit = add(file, QStringLiteral("Exit"), cmd_exit);
     exit->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Q), QKeySequence(Qt::ALT | Qt::Key_F4)});
     QMenu* help = bar->addMenu(QStringLiteral("Help"));
@@ -286,6 +289,8 @@ int main_window::open_data()
     ma_nn_init();
     set_status_text(std::nullopt);
     show_main_buttons();
+    if (report_refused_database(this))
+        show_main_screen(QStringLiteral("The backup was restored."));
     return 0;
 }
 
@@ -299,16 +304,7 @@ void main_window::closing_sequence()
     ui().current_item = nullptr;
     ui().current_pending = nullptr;
     QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
-    while (close_database(0) == 2) {
-        // Without this the whole session's work would vanish without a word.
-        const message_answer answer = show_message(this, QStringLiteral("Cannot Save Database"),
-            QStringLiteral("The database could not be saved in:\n%1\n\nThe changes of this session will be lost "
-                           "unless it is saved. Try again?")
-                .arg(QString::fromUtf8(db().data_dir.c_str())),
-            message_buttons::retry_cancel);
-        if (answer != message_answer::retry)
-            break;
-    }
+    close_database_asking(this, close_database);
     if (settings* s = ui().settings_record.get()) {
         s->window_geometry = saveGeometry();
         save_settings(s);
@@ -413,6 +409,12 @@ void main_window::run_command(int id)
         layout_main_window(this);
         break;
     }
+    case cmd_restore_backup:
+        // Nothing may stay on screen of a database about to be replaced.
+        show_main_screen();
+        if (run_restore_backup_dialog(this))
+            show_main_screen(QStringLiteral("The backup was restored."));
+        break;
     case cmd_stop:
         if (QInputMethod* input = QGuiApplication::inputMethod())
             input->hide();

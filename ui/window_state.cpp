@@ -1,6 +1,9 @@
 #include "ui/window_state.h"
 
+#include <QDir>
+#include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 #include <ctime>
 
@@ -29,8 +32,28 @@ message_answer show_message(QWidget* owner, const QString& title, const QString&
                 == QMessageBox::Retry
             ? message_answer::retry
             : message_answer::cancel;
+    case message_buttons::retry_elsewhere_discard: {
+        QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::NoButton, owner);
+        QPushButton* retry = box.addButton(QMessageBox::Retry);
+        QPushButton* elsewhere = box.addButton(QStringLiteral("Save in Another Folder..."), QMessageBox::ActionRole);
+        box.addButton(QStringLiteral("Close Without Saving"), QMessageBox::DestructiveRole);
+        box.setDefaultButton(retry);
+        box.exec();
+        if (box.clickedButton() == retry)
+            return message_answer::retry;
+        if (box.clickedButton() == elsewhere)
+            return message_answer::elsewhere;
+        return message_answer::discard;
+    }
     }
     return message_answer::cancel;
+}
+
+QString choose_folder(QWidget* owner, const QString& title)
+{
+    if (ui().choose_folder)
+        return ui().choose_folder(owner, title);
+    return QFileDialog::getExistingDirectory(owner, title, QDir::homePath());
 }
 
 uint32_t tick_count_ms()

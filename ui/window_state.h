@@ -24,8 +24,8 @@ enum : int32_t {
     mode_forced = 4,
 };
 
-enum class message_buttons { ok, yes_no, retry_cancel };
-enum class message_answer { ok, yes, no, retry, cancel };
+enum class message_buttons { ok, yes_no, retry_cancel, retry_elsewhere_discard };
+enum class message_answer { ok, yes, no, retry, cancel, elsewhere, discard };
 
 using message_box_function = message_answer (*)(
     QWidget* owner, const QString& title, const QString& text, message_buttons buttons);
@@ -67,6 +67,8 @@ struct window_state {
     message_box_function message_box = nullptr;  // null: a real QMessageBox
     uint32_t (*tick_count)() = nullptr;  // null: the monotonic clock
     int (*close_database)(int flag) = nullptr;  // null: ma_deinit
+    // Asks for a folder; an empty text when the user cancelled. Null: a real folder dialog.
+    QString (*choose_folder)(QWidget* owner, const QString& title) = nullptr;
 };
 
 window_state& ui();
@@ -75,6 +77,7 @@ void reset_window_state();
 
 message_answer show_message(QWidget* owner, const QString& title, const QString& text,
     message_buttons buttons = message_buttons::ok);
+QString choose_folder(QWidget* owner, const QString& title);
 uint32_t tick_count_ms();
 sound_player& sounds();
 picture_viewer& pictures();

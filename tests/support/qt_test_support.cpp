@@ -25,6 +25,8 @@ message_answer record_message(QWidget* owner, const QString& title, const QStrin
         return message_answer::no;
     case message_buttons::retry_cancel:
         return message_answer::cancel;
+    case message_buttons::retry_elsewhere_discard:
+        return message_answer::discard;
     }
     return message_answer::cancel;
 }

@@ -62,7 +62,7 @@ TEST_F(closing, a_database_that_cannot_be_saved_is_offered_again)
     ASSERT_EQ(recorded_messages().size(), 2u);
     EXPECT_EQ(recorded_messages()[0].title, QStringLiteral("Cannot Save Database"));
     EXPECT_TRUE(recorded_messages()[0].text.contains(default_dir()));
-    EXPECT_EQ(recorded_messages()[0].buttons, message_buttons::retry_cancel);
+    EXPECT_EQ(recorded_messages()[0].buttons, message_buttons::retry_elsewhere_discard);
     EXPECT_EQ(db().db_state, DB_UNINITIALISED);
 }
 

@@ -1,0 +1,241 @@
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QTableWidget>
+#include <QTest>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <string_view>
+
+#include "core/backups.h"
+#include "core/binfile.h"
+#include "core/database.h"
+#include "core/lifecycle.h"
+#include "platform/files.h"
+#include "platform/platform_state.h"
+#include "support/qt_test_support.h"
+#include "ui/main_window.h"
+
+namespace {
+
+class data_safety : public qt_test {
+protected:
+    std::string dir() const { return default_dir().toStdString(); }
+    main_window* open_window()
+    {
+        auto* w = new main_window;
+        EXPECT_EQ(w->open_data(), 0);
+        w->show();
+        QApplication::setActiveWindow(w);
+        EXPECT_TRUE(QTest::qWaitForWindowActive(w));
+        return w;
+    }
+    // A database of `count` items saved and closed, as earlier sessions leave it.
+    void earlier_session(int count)
+    {
+        auto* w = new main_window;
+        ASSERT_EQ(w->open_data(), 0);
+        for (int i = 0; i < count; ++i)
+            create_test_item("saved " + std::to_string(i));
+        w->close();
+        ASSERT_EQ(db().db_state, DB_UNINITIALISED);
+        // The quit that the close posted would end the next dialog at once.
+        QCoreApplication::removePostedEvents(qApp, QEvent::MetaCall);
+        delete w;
+        ui().window = nullptr;
+        reset_window_state();
+        ui().message_box = recorded_messages_box();
+    }
+    static void create_test_item(const std::string& question)
+    {
+        item* e = new_item();
+        e->question = question;
+        e->answer = "a";
+        e->id = static_cast<uint32_t>(db().item_count + 1);
+        insert_scheduled(e);
+        ++db().item_count;
+    }
+    static message_box_function recorded_messages_box() { return saved_box; }
+    static message_box_function saved_box;
+};
+message_box_function data_safety::saved_box = nullptr;
+
+std::string full_disk;  // the folder whose disk is full
+
+// The queue file cannot be written, as on a disk with room for elements.bin only.
+int queue_disk_full(file_op op, const char* path)
+{
+    return op == file_op::write && path && std::string_view(path).starts_with(full_disk)
+            && std::strstr(path, "/queue.txt.tmp-")
+        ? ENOSPC
+        : 0;
+}
+
+QString chosen_folder;
+int folders_asked = 0;
+// The folder once; asked again, the user cancels.
+QString answer_folder(QWidget*, const QString&) { return folders_asked++ == 0 ? chosen_folder : QString(); }
+
+void press_exit(main_window* w)
+{
+    QApplication::setActiveWindow(w);  // back from a dialog, as the window manager does
+    QTest::keyClick(w, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_TRUE(w->closed());
+}
+
+}  // namespace
+
+TEST_F(data_safety, a_close_that_cannot_save_says_which_file_and_why_and_saves_on_retry)
+{
+    main_window* w = open_window();
+    create_test_item("typed today");
+    full_disk = dir();
+    platform_globals().fault_hook = queue_disk_full;
+    // The first answer tries again while the disk is still full; the second after room was made.
+    message_answers() = {message_answer::retry};
+    ui().message_box = [](QWidget* owner, const QString& title, const QString& text, message_buttons buttons) {
+        recorded_messages().push_back({title, text, buttons, owner != nullptr});
+        if (recorded_messages().size() == 2)
+            platform_globals().fault_hook = nullptr;
+        return message_answer::retry;
+    };
+    press_exit(w);
+    ASSERT_EQ(recorded_messages().size(), 2u);
+    const recorded_message& m = recorded_messages()[0];
+    EXPECT_EQ(m.title, QStringLiteral("Cannot Save Database"));
+    EXPECT_TRUE(m.text.contains(default_dir() + "queue.txt")) << m.text.toStdString();
+    EXPECT_TRUE(m.text.contains(QString::fromUtf8(std::strerror(ENOSPC)))) << m.text.toStdString();
+    EXPECT_EQ(m.buttons, message_buttons::retry_elsewhere_discard);
+    EXPECT_TRUE(w->closed());
+    EXPECT_EQ(db().db_state, DB_UNINITIALISED);
+    ASSERT_EQ(ma_init(dir().c_str()), MA_INIT_FROM_BIN);
+    ASSERT_NE(db().head, nullptr);
+    EXPECT_EQ(db().head->question, "typed today");
+}
+
+TEST_F(data_safety, a_close_that_cannot_save_can_save_in_another_folder)
+{
+    main_window* w = open_window();
+    create_test_item("typed today");
+    full_disk = dir();
+    platform_globals().fault_hook = queue_disk_full;
+    temp_dir elsewhere;
+    folders_asked = 0;
+    chosen_folder = QString::fromStdString(elsewhere.path());
+    ui().choose_folder = answer_folder;
+    message_answers() = {message_answer::elsewhere};
+    press_exit(w);
+    platform_globals().fault_hook = nullptr;
+    ASSERT_EQ(recorded_messages().size(), 2u);
+    EXPECT_EQ(recorded_messages()[1].title, QStringLiteral("Database Saved"));
+    EXPECT_TRUE(recorded_messages()[1].text.contains(chosen_folder));
+    EXPECT_EQ(db().db_state, DB_UNINITIALISED);
+    // The session is in the other folder, whole; here the files stay as they were.
+    EXPECT_FALSE(QFile::exists(default_dir() + "elements.bin"));
+    EXPECT_FALSE(QFile::exists(default_dir() + "lockfile"));
+    ASSERT_EQ(ma_init(elsewhere.path().c_str()), MA_INIT_FROM_BIN);
+    ASSERT_NE(db().head, nullptr);
+    EXPECT_EQ(db().head->question, "typed today");
+    EXPECT_TRUE(file_exists(elsewhere.file("weights.bin")));
+    ma_discard();
+}
+
+TEST_F(data_safety, a_refused_database_is_reported_and_its_newest_backup_restored)
+{
+    saved_box = ui().message_box;
+    earlier_session(3);
+    earlier_session(5);  // two backups now, made in the same second: of 3 and of 8 items
+    ASSERT_EQ(list_backups(dir()).size(), 2u);
+    const std::string damaged = std::string("\x0c\x00", 2) + "damaged beyond reading";
+    write_file(dir() + "elements.bin", damaged);
+
+    message_answers() = {message_answer::yes};
+    main_window* w = open_window();
+    ASSERT_EQ(recorded_messages().size(), 1u);
+    const recorded_message& m = recorded_messages()[0];
+    EXPECT_EQ(m.title, QStringLiteral("Database Not Readable"));
+    EXPECT_TRUE(m.text.contains(default_dir() + "elements.refused-1.bin")) << m.text.toStdString();
+    EXPECT_TRUE(m.text.contains(QStringLiteral("8 items"))) << m.text.toStdString();
+    EXPECT_EQ(m.buttons, message_buttons::yes_no);
+    EXPECT_EQ(read_file(dir() + "elements.refused-1.bin"), damaged);
+    EXPECT_EQ(db().item_count, 8u);
+    EXPECT_TRUE(w->question_box->toPlainText().startsWith(QStringLiteral("The backup was restored.")));
+    press_exit(w);
+}
+
+TEST_F(data_safety, rotation_never_removes_the_last_backup_before_a_refusal)
+{
+    saved_box = ui().message_box;
+    earlier_session(2);
+    const std::string good = list_backups(dir()).front().name;
+    write_file(dir() + "elements.bin", std::string("\x0c\x00", 2) + "damaged");
+    // The user declines the restore and works on for more sessions than backups are kept.
+    for (int day = 1; day <= backups_kept + 2; ++day) {
+        set_local_clock(2026, 1, 15 + day, 12);
+        message_answers() = {message_answer::no};
+        main_window* w = open_window();
+        create_test_item("day " + std::to_string(day));
+        press_exit(w);
+        delete w;
+        ui().window = nullptr;
+    }
+    std::vector<std::string> names;
+    for (const backup_file& b : list_backups(dir()))
+        names.push_back(b.name);
+    EXPECT_NE(std::find(names.begin(), names.end(), good), names.end()) << "the good backup was rotated away";
+    EXPECT_EQ(names.size(), static_cast<size_t>(backups_kept) + 1);
+}
+
+TEST_F(data_safety, restore_backup_from_the_file_menu_keeps_the_current_state_as_a_backup)
+{
+    saved_box = ui().message_box;
+    set_local_clock(2026, 1, 15, 9);
+    earlier_session(1);
+    set_local_clock(2026, 1, 15, 10);
+    earlier_session(4);
+    set_local_clock(2026, 1, 15, 11);
+    main_window* w = open_window();
+    create_test_item("typed before the restore");
+    ASSERT_EQ(db().item_count, 6u);
+
+    // File > "Restore Backup..." by mouse, the older backup (second row) by keys.
+    on_next_modal([](QWidget* dialog) {
+        auto* table = dialog->findChild<QTableWidget*>(QStringLiteral("backup_table"));
+        ASSERT_NE(table, nullptr);
+        ASSERT_EQ(table->rowCount(), 2);
+        EXPECT_EQ(table->item(0, 1)->text(), QStringLiteral("5"));
+        EXPECT_EQ(table->item(1, 1)->text(), QStringLiteral("1"));
+        QTest::keyClick(table, Qt::Key_Down);
+        QTest::keyClick(table, Qt::Key_Return);
+    });
+    QMenuBar* bar = w->menuBar();
+    QAction* file = bar->actions().front();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(file).center());
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    QAction* restore = nullptr;
+    for (QAction* a : menu->actions())
+        if (a->objectName() == QStringLiteral("restore_action"))
+            restore = a;
+    ASSERT_NE(restore, nullptr);
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(restore).center());
+
+    EXPECT_EQ(db().item_count, 1u);
+    EXPECT_TRUE(w->question_box->toPlainText().startsWith(QStringLiteral("The backup was restored.")));
+    // The state left behind is a backup of its own: three now, the newest of six items.
+    const std::vector<backup_file> backups = list_backups(dir());
+    ASSERT_EQ(backups.size(), 3u);
+    EXPECT_EQ(backups.front().name, "elements-20260115-110000.bin");
+    bin_summary left;
+    ASSERT_TRUE(inspect_bin(backups.front().path.c_str(), &left));
+    EXPECT_EQ(left.item_count, 6u);
+    press_exit(w);
+    ASSERT_EQ(ma_init(dir().c_str()), MA_INIT_FROM_BIN);
+    EXPECT_EQ(db().item_count, 1u);
+}

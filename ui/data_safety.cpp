@@ -1,0 +1,187 @@
+#include "ui/data_safety.h"
+
+#include <QDateTime>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLocale>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "core/backups.h"
+#include "core/binfile.h"
+#include "core/database.h"
+#include "core/lifecycle.h"
+#include "core/saving.h"
+#include "ui/window_state.h"
+
+namespace {
+
+QString from_utf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+QString problem_text(const save_failure& problem)
+{
+    return QStringLiteral("%1:\n%2").arg(from_utf8(problem.path), from_utf8(problem.reason));
+}
+
+// Saves a copy into a folder the user picks; true once it is there. Asks again while the
+// folder chosen cannot take it.
+bool save_elsewhere(QWidget* owner)
+{
+    for (;;) {
+        const QString folder = choose_folder(owner, QStringLiteral("Save the Database in Another Folder"));
+        if (folder.isEmpty())
+            return false;
+        std::string dir = folder.toUtf8().toStdString();
+        if (!dir.ends_with('/'))
+            dir.push_back('/');
+        if (save_database_copy(dir) == SAVE_DONE) {
+            show_message(owner, QStringLiteral("Database Saved"),
+                QStringLiteral("The database was saved in:\n%1\n\nTo go on with it there, choose that folder in "
+                               "File > Settings.")
+                    .arg(from_utf8(dir)));
+            return true;
+        }
+        show_message(owner, QStringLiteral("Cannot Save Database"),
+            QStringLiteral("The database could not be saved there.\n\n%1").arg(problem_text(db().save_problem)));
+    }
+}
+
+QString size_text(uint64_t bytes)
+{
+    return QLocale::system().formattedDataSize(static_cast<qint64>(bytes), 1, QLocale::DataSizeTraditionalFormat);
+}
+
+}  // namespace
+
+QString backup_date_text(const QString& name)
+{
+    const QDateTime at = QDateTime::fromString(name.mid(9, 15), QStringLiteral("yyyyMMdd-HHmmss"));
+    return at.isValid() ? QLocale::system().toString(at, QLocale::ShortFormat) : name;
+}
+
+void close_database_asking(QWidget* owner, int (*close_database)(int flag))
+{
+    for (;;) {
+        const int result = close_database(0);
+        if (result == MA_DEINIT_BACKUP_FAILED) {
+            show_message(owner, QStringLiteral("Backup Not Written"),
+                QStringLiteral("The database was saved, but its backup could not be written.\n\n%1")
+                    .arg(problem_text(db().backup_problem)));
+            return;
+        }
+        if (result != MA_DEINIT_NOT_SAVED)
+            return;
+        // Without this the whole session's work would vanish without a word.
+        const message_answer answer = show_message(owner, QStringLiteral("Cannot Save Database"),
+            QStringLiteral("The database could not be saved in:\n%1\n\n%2\n\nThe changes of this session will be "
+                           "lost unless it is saved. Try again, or save it in another folder?")
+                .arg(from_utf8(db().data_dir), problem_text(db().save_problem)),
+            message_buttons::retry_elsewhere_discard);
+        if (answer == message_answer::retry)
+            continue;
+        if (answer == message_answer::elsewhere && !save_elsewhere(owner))
+            continue;
+        // Saved elsewhere, or given up: the files here stay as they were before this session.
+        ma_discard();
+        return;
+    }
+}
+
+bool report_refused_database(QWidget* owner)
+{
+    const database& d = db();
+    if (d.refused_copy.empty() && !d.bin_refused)
+        return false;
+    const QString bin = from_utf8(d.data_dir + "elements.bin");
+    QString text = QStringLiteral("The database file could not be read:\n%1\n\n").arg(bin);
+    text += d.refused_copy.empty() ? QStringLiteral("No copy of it could be kept, so it will not be overwritten.\n\n")
+                                   : QStringLiteral("It was kept as:\n%1\n\n").arg(from_utf8(d.refused_copy));
+    const std::vector<backup_file> backups = list_backups(d.data_dir);
+    if (backups.empty()) {
+        text += QStringLiteral("There is no backup to restore; the program goes on with what could be read.");
+        show_message(owner, QStringLiteral("Database Not Readable"), text);
+        return false;
+    }
+    const backup_file& newest = backups.front();
+    bin_summary summary;
+    const bool readable = inspect_bin(newest.path.c_str(), &summary);
+    text += QStringLiteral("The newest backup is from %1 (%2, %3).\n\nRestore it now?")
+                .arg(backup_date_text(from_utf8(newest.name)),
+                    readable ? QStringLiteral("%1 items").arg(summary.item_count) : QStringLiteral("not readable"),
+                    size_text(newest.size));
+    if (show_message(owner, QStringLiteral("Database Not Readable"), text, message_buttons::yes_no)
+        != message_answer::yes)
+        return false;
+    if (restore_backup(newest.path) != RESTORE_DONE) {
+        show_message(owner, QStringLiteral("Backup Not Restored"),
+            QStringLiteral("The backup could not be restored.\n\n%1").arg(problem_text(db().save_problem)));
+        return false;
+    }
+    return true;
+}
+
+bool run_restore_backup_dialog(QWidget* owner)
+{
+    const std::vector<backup_file> backups = list_backups(db().data_dir);
+    if (backups.empty()) {
+        show_message(owner, QStringLiteral("Restore Backup"), QStringLiteral("There are no backups yet."));
+        return false;
+    }
+    QDialog dialog(owner);
+    dialog.setObjectName(QStringLiteral("restore_backup_dialog"));
+    dialog.setWindowTitle(QStringLiteral("Restore Backup"));
+    auto* table = new QTableWidget(static_cast<int>(backups.size()), 3, &dialog);
+    table->setObjectName(QStringLiteral("backup_table"));
+    table->setHorizontalHeaderLabels({QStringLiteral("Date"), QStringLiteral("Items"), QStringLiteral("Size")});
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->verticalHeader()->hide();
+    table->horizontalHeader()->setStretchLastSection(true);
+    for (int row = 0; row < static_cast<int>(backups.size()); ++row) {
+        const backup_file& b = backups[static_cast<size_t>(row)];
+        bin_summary summary;
+        const bool readable = inspect_bin(b.path.c_str(), &summary);
+        table->setItem(row, 0, new QTableWidgetItem(backup_date_text(from_utf8(b.name))));
+        table->setItem(row, 1,
+            new QTableWidgetItem(readable ? QString::number(summary.item_count) : QStringLiteral("not readable")));
+        table->setItem(row, 2, new QTableWidgetItem(size_text(b.size)));
+    }
+    table->resizeColumnsToContents();
+    table->selectRow(0);
+    auto* note = new QLabel(QStringLiteral("The database as it is now is kept as a backup first."), &dialog);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, &dialog);
+    QPushButton* restore = buttons->addButton(QStringLiteral("Restore"), QDialogButtonBox::AcceptRole);
+    restore->setObjectName(QStringLiteral("restore_button"));
+    restore->setDefault(true);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    QObject::connect(table, &QTableWidget::cellDoubleClicked, &dialog, &QDialog::accept);
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(table);
+    layout->addWidget(note);
+    layout->addWidget(buttons);
+    dialog.resize(480, 360);
+    table->setFocus();
+    const int code = dialog.exec();
+    if (code != QDialog::Accepted || table->currentRow() < 0)
+        return false;
+    const backup_file& chosen = backups[static_cast<size_t>(table->currentRow())];
+    switch (restore_backup(chosen.path)) {
+    case RESTORE_DONE:
+        return true;
+    case RESTORE_NOT_READABLE:
+        show_message(owner, QStringLiteral("Backup Not Restored"),
+            QStringLiteral("This backup cannot be read:\n%1").arg(from_utf8(chosen.path)));
+        return false;
+    default:
+        show_message(owner, QStringLiteral("Backup Not Restored"),
+            QStringLiteral("The backup could not be restored; the database stays as it was.\n\n%1")
+                .arg(problem_text(db().save_problem.path.empty() ? db().backup_problem : db().save_problem)));
+        return false;
+    }
+}
