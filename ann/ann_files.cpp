@@ -92,13 +92,13 @@ void ann_shutdown()
 
 void load_weights()
 {
-    const std::string path = data_path("weights.bin");
-    FILE* file = std::fopen(path.c_str(), "rb");
+    const char* const path = data_path("weights.bin");
+    FILE* file = std::fopen(path, "rb");
     if (!file)
         return;
     unsigned char bytes[weights_file_size];
     const size_t got = std::fread(bytes, 1, sizeof bytes, file);
-    fclose_logged(file, path.c_str());
+    fclose_logged(file, path);
     // Only whole floats count: a weight partly covered by a short file keeps its value.
     const size_t covered = got / sizeof(float);
     std::array<float, ann_weight_count> loaded = ann_globals().ann_weights;
@@ -107,7 +107,7 @@ void load_weights()
         // One damaged weight would turn every answer into nonsense; the file is not used.
         if (!std::isfinite(loaded[i])) {
             write_log("WARNING: %s holds a weight that is not a number; the weights in use are kept.\n",
-                path.c_str());
+                path);
             return;
         }
     }
@@ -137,12 +137,12 @@ bool save_weights()
 void load_cases()
 {
     reset_case_store();
-    const std::string path = data_path("user_cases.bin");
-    FILE* file = std::fopen(path.c_str(), "rb");
+    const char* const path = data_path("user_cases.bin");
+    FILE* file = std::fopen(path, "rb");
     if (!file)
         return;
     add_data_from_file(file);
-    fclose_logged(file, path.c_str());
+    fclose_logged(file, path);
 }
 
 void add_data_from_file(FILE* stream)
@@ -228,10 +228,10 @@ void add_cases(uint16_t livl, uint16_t rllivl, uint16_t rp, uint16_t gr, uint16_
     if (!record)
         fatal_out_of_memory("FATAL ERROR: add_cases(): out of memory\n");
     ann_step(*record, ANN_TRAIN);
-    const std::string path = data_path("user_cases.bin");
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    const char* const path = data_path("user_cases.bin");
+    const int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) {
-        write_log("ERROR: cannot open %s file in add_cases()\n", path.c_str());
+        write_log("ERROR: cannot open %s file in add_cases()\n", path);
         return;
     }
     unsigned char bytes[case_record_size];
@@ -243,9 +243,9 @@ void add_cases(uint16_t livl, uint16_t rllivl, uint16_t rp, uint16_t gr, uint16_
     if (::fstat(fd, &info) == 0) {
         aligned = info.st_size - info.st_size % static_cast<off_t>(case_record_size);
         if (aligned != info.st_size) {
-            write_log("WARNING: %s ended in a piece of a record; the piece was removed.\n", path.c_str());
+            write_log("WARNING: %s ended in a piece of a record; the piece was removed.\n", path);
             if (::ftruncate(fd, aligned) != 0)
-                write_log("ERROR: cannot repair %s\n", path.c_str());
+                write_log("ERROR: cannot repair %s\n", path);
         }
     }
     ssize_t written = 0;
@@ -253,10 +253,10 @@ void add_cases(uint16_t livl, uint16_t rllivl, uint16_t rp, uint16_t gr, uint16_
         written = ::write(fd, bytes, sizeof bytes);
     while (written < 0 && errno == EINTR);
     if (written != static_cast<ssize_t>(sizeof bytes)) {
-        write_log("ERROR: cannot append to %s; the case is kept for this run only\n", path.c_str());
+        write_log("ERROR: cannot append to %s; the case is kept for this run only\n", path);
         if (written > 0 && ::ftruncate(fd, aligned) != 0)
-            write_log("ERROR: cannot repair %s\n", path.c_str());
+            write_log("ERROR: cannot repair %s\n", path);
     }
     if (::close(fd) != 0)
-        write_log("Cannot close \"%s\"\n", path.c_str());
+        write_log("Cannot close \"%s\"\n", path);
 }

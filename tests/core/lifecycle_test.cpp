@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "core/database.h"
@@ -110,6 +112,43 @@ TEST_F(LifecycleTest, FlaggedCloseSavesAndUnlocksButKeepsMemory)
     EXPECT_FALSE(file_exists(dir.file("lockfile")));
     EXPECT_EQ(category_count(), 2);
     free_categories();
+}
+
+TEST_F(LifecycleTest, SavedFilesKeepTheirModeAndTheLockNeverFollowsALink)
+{
+    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+    ASSERT_EQ(ma_deinit(0), 0);
+    for (const char* name : {"elements.bin", "queue.txt"})
+        ASSERT_EQ(::chmod(dir.file(name).c_str(), 0600), 0) << name;
+    // A lockfile that is a link to a file of the user's must not empty that file.
+    temp_dir elsewhere;
+    write_file(elsewhere.file("notes.txt"), "the user's notes");
+    std::filesystem::remove(dir.file("lockfile"));
+    std::filesystem::create_symlink(elsewhere.file("notes.txt"), dir.file("lockfile"));
+
+    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
+    EXPECT_EQ(read_file(elsewhere.file("notes.txt")), "the user's notes");
+    EXPECT_FALSE(std::filesystem::is_symlink(dir.file("lockfile")));
+    EXPECT_NE(read_file(dir.file("error.log")).find("is a symbolic link"), std::string::npos);
+    ASSERT_EQ(ma_deinit(0), 0);
+    for (const char* name : {"elements.bin", "queue.txt"}) {
+        struct stat info {};
+        ASSERT_EQ(::stat(dir.file(name).c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0600u) << name << " lost the mode the user gave it";
+    }
+}
+
+TEST_F(LifecycleTest, LogLinesLeaveTheCallersPathsAlone)
+{
+    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+    // A reader holds the path of its file across the lines it logs.
+    const char* held = data_path("queue.txt");
+    for (int i = 0; i < 4; ++i)
+        write_log("WARNING: line %d of %s\n", i, held);
+    EXPECT_EQ(std::string(held), dir.file("queue.txt"));
+    const std::string text = read_file(dir.file("error.log"));
+    EXPECT_NE(text.find("WARNING: line 3 of " + dir.file("queue.txt") + "\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("error.log"), std::string::npos) << text;
 }
 
 TEST(DataDirectory, PathsAreBuiltSafely)

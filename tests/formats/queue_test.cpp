@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <string>
 
+#include "core/grading.h"
 #include "formats/queue.h"
 #include "formats_fixture.h"
 
@@ -180,6 +181,40 @@ TEST_F(queue_test, WrittenQueueReadsBackTheSame)
     ASSERT_EQ(save_queue(), 0);
     EXPECT_EQ(read_file(queue_path()), written);
     EXPECT_EQ(log(), "");
+}
+
+TEST_F(queue_test, ItemsTheReaderCannotTakeSurviveTheRewriteAsTheyStood)
+{
+    ASSERT_EQ(ma_deinit(0), 0);
+    const std::string long_item = "<q>" + std::string(9000, 'L') + "</q>\r\n\n<a>its answer</a> and a remark\n";
+    const std::string tail = "<q>half written\nand never closed";
+    write_file(queue_path(), std::string(header) + "<category name=\"Deutsch\">\n<category name=\"Verben\">\n" +
+            "<q>gehen</q>\n<a>to go</a>\n" + long_item + "<q>kommen</q>\n<a>to come</a>\n</category>\n</category>\n" +
+            "<q>outside</q>\n<a>none</a>\n<category name=\"Deutsch\">\n" + tail);
+    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
+    EXPECT_EQ(described(),
+        (std::vector<std::string>{"Verben|gehen|to go", "Verben|kommen|to come", "root|outside|none"}));
+    const std::string text = log();
+    EXPECT_NE(text.find("longer than 8191 bytes; it is kept in the file as it is, but not offered.\n"),
+        std::string::npos) << text;
+    EXPECT_EQ(text.find("skipped"), std::string::npos) << text;
+
+    // The session takes one item into learning; the two the reader could not take stay.
+    introduce_pending(2, db().pending_head);
+    ASSERT_EQ(ma_deinit(0), 0);
+    const std::string saved = read_file(queue_path());
+    const size_t verben = saved.find("<category name=\"Verben\">");
+    const size_t kept = saved.find(long_item);
+    ASSERT_NE(kept, std::string::npos) << "the long item is gone";
+    EXPECT_LT(verben, kept);  // in its own category's element
+    EXPECT_LT(kept, saved.find("</category>", verben));
+    EXPECT_TRUE(saved.ends_with("<category name=\"Deutsch\">\n\n" + tail + "\n")) << "the unfinished item moved";
+
+    // And the next opening reads the same: twice rewritten, the file keeps both as they were.
+    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
+    EXPECT_EQ(described(), (std::vector<std::string>{"root|outside|none", "Verben|kommen|to come"}));
+    ASSERT_EQ(ma_deinit(0), 0);
+    EXPECT_EQ(read_file(queue_path()), saved);
 }
 
 TEST_F(queue_test, QueueIsReadWhenTheDatabaseOpens)
