@@ -1,6 +1,4 @@
-#include "platform/files.h"
 #include "fuzz/fuzz_open.h"
-
 
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +8,7 @@
 #include "ann/ann_files.h"
 #include "calendar/calendar.h"
 #include "core/lifecycle.h"
+#include "platform/files.h"
 #include "platform/platform_state.h"
 #include "platform/timezone.h"
 
@@ -23,7 +22,7 @@ const std::string& fuzz_dir()
 
 }  // namespace
 
-int fuzz_open_with_file(const char* file_name, const uint8_t* data, size_t size)
+int fuzz_open_with_file(const char* file_name, const uint8_t* data, size_t size, void (*prepare)(const std::string& dir))
 {
     const std::string& dir = fuzz_dir();
     std::error_code ignored;
@@ -38,6 +37,8 @@ int fuzz_open_with_file(const char* file_name, const uint8_t* data, size_t size)
     platform_globals().fixed_local_time = SYSTEMTIME{2026, 6, 0, 15, 12, 0, 0, 0};
     calendar_reset();
     platform_globals().sync_to_storage = false;
+    if (prepare)
+        prepare(dir);
 
     if (FILE* f = std::fopen((dir + file_name).c_str(), "wb")) {
         std::fwrite(data, 1, size, f);

@@ -5,4 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
-int fuzz_open_with_file(const char* file_name, const uint8_t* data, size_t size);
+#include <string>
+
+// `prepare`, when given, puts further files into the emptied directory first.
+int fuzz_open_with_file(const char* file_name, const uint8_t* data, size_t size,
+    void (*prepare)(const std::string& dir) = nullptr);

@@ -19,7 +19,8 @@ struct harness {
 };
 
 const harness harnesses[] = {{"elements_bin", "elements.bin"}, {"elements_xml", "elements.xml"},
-    {"queue", "queue.txt"}, {"user_cases", "user_cases.bin"}, {"weights", "weights.bin"}};
+    {"queue", "queue.txt"}, {"user_cases", "user_cases.bin"}, {"weights", "weights.bin"},
+    {"commit_journal", "commit.journal"}};
 
 }  // namespace
 
