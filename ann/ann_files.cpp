@@ -11,7 +11,9 @@
 #include <string>
 
 #include "calendar/calendar.h"
-#include "core/lifecycle.h"
+#include "services/log.h"
+#include "services/paths.h"
+#include "services/memory.h"
 #include "platform/crt_rand.h"
 #include "platform/files.h"
 

@@ -4,9 +4,10 @@
 
 #include "ann/ann_files.h"
 #include "ann/network.h"
-#include "core/choose.h"
-#include "core/database.h"
-#include "core/lifecycle.h"
+#include "database/database.h"
+#include "database/days.h"
+#include "services/log.h"
+#include "services/random.h"
 
 const std::array<float, 6> grade_target_factor = {0.4f, 0.6f, 0.8f, 0.9f, 1.0f, 1.25f};
 

@@ -5,7 +5,8 @@
 #include <cstdlib>
 #include <new>
 
-#include "core/lifecycle.h"
+#include "services/log.h"
+#include "services/random.h"
 
 ann_state& ann_globals()
 {

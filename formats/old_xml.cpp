@@ -2,8 +2,8 @@
 // themselves, shorter attribute names and upper-case question and answer tags.
 #include <cstring>
 
-#include "core/database.h"
-#include "core/lifecycle.h"
+#include "database/database.h"
+#include "services/log.h"
 #include "formats/xml.h"
 #include "formats/xml_scan.h"
 

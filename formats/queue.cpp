@@ -6,8 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "core/database.h"
-#include "core/lifecycle.h"
+#include "database/database.h"
+#include "services/log.h"
+#include "services/paths.h"
 #include "formats/xml_scan.h"
 #include "platform/files.h"
 

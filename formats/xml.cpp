@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "core/database.h"
-#include "core/lifecycle.h"
+#include "database/database.h"
+#include "services/log.h"
 #include "formats/xml_scan.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/lifecycle.h"
+#include "services/log.h"
 
 formats_state& formats()
 {

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <functional>
 
-#include "core/database.h"
+#include "database/database.h"
 
 constexpr size_t xml_line_size = 16384;  // a longer line arrives in pieces of 16,383 bytes
 constexpr size_t xml_value_size = 128;   // bytes kept of a category name or text attribute

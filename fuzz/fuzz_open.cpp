@@ -7,7 +7,7 @@
 
 #include "ann/ann_files.h"
 #include "calendar/calendar.h"
-#include "core/lifecycle.h"
+#include "session/lifecycle.h"
 #include "platform/files.h"
 #include "platform/platform_state.h"
 #include "platform/timezone.h"

@@ -5,8 +5,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "core/database.h"
-#include "core/statistics.h"
+#include "database/database.h"
+#include "database/counts.h"
 #include "resources/ids.h"
 #include "settings/settings_store.h"
 

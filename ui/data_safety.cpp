@@ -11,12 +11,13 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "core/backups.h"
-#include "core/binfile.h"
-#include "core/database.h"
-#include "core/lifecycle.h"
-#include "core/saving.h"
+#include "database/backups.h"
+#include "database/binfile.h"
+#include "database/database.h"
+#include "session/lifecycle.h"
+#include "session/saving.h"
 #include "ui/window_state.h"
+#include "services/services_state.h"
 
 namespace {
 
@@ -79,7 +80,7 @@ void close_database_asking(QWidget* owner, int (*close_database)(int flag))
         const message_answer answer = show_message(owner, QStringLiteral("Cannot Save Database"),
             QStringLiteral("The database could not be saved in:\n%1\n\n%2\n\nThe changes of this session will be "
                            "lost unless it is saved. Try again, or save it in another folder?")
-                .arg(from_utf8(db().data_dir), problem_text(db().save_problem)),
+                .arg(from_utf8(services().data_dir), problem_text(db().save_problem)),
             message_buttons::retry_elsewhere_discard);
         if (answer == message_answer::retry)
             continue;
@@ -96,11 +97,11 @@ bool report_refused_database(QWidget* owner)
     const database& d = db();
     if (d.refused_copy.empty() && !d.bin_refused)
         return false;
-    const QString bin = from_utf8(d.data_dir + "elements.bin");
+    const QString bin = from_utf8(services().data_dir + "elements.bin");
     QString text = QStringLiteral("The database file could not be read:\n%1\n\n").arg(bin);
     text += d.refused_copy.empty() ? QStringLiteral("No copy of it could be kept, so it will not be overwritten.\n\n")
                                    : QStringLiteral("It was kept as:\n%1\n\n").arg(from_utf8(d.refused_copy));
-    const std::vector<backup_file> backups = list_backups(d.data_dir);
+    const std::vector<backup_file> backups = list_backups(services().data_dir);
     if (backups.empty()) {
         text += QStringLiteral("There is no backup to restore; the program goes on with what could be read.");
         show_message(owner, QStringLiteral("Database Not Readable"), text);
@@ -109,7 +110,8 @@ bool report_refused_database(QWidget* owner)
     const backup_file& newest = backups.front();
     bin_summary summary;
     const bool readable = inspect_bin(newest.path.c_str(), &summary);
-    text += QStringLiteral("The newest backup is from %1 (%2, %3).\n\nRestore it now?")
+    text += QStringLiteral("The newest backup is from %1 (%2, %3).\n\nRestore it now? Without it the program goes "
+                           "on with what could be read; File > Restore Backup... can restore one later.")
                 .arg(backup_date_text(from_utf8(newest.name)),
                     readable ? QStringLiteral("%1 items").arg(summary.item_count) : QStringLiteral("not readable"),
                     size_text(newest.size));
@@ -126,7 +128,7 @@ bool report_refused_database(QWidget* owner)
 
 bool run_restore_backup_dialog(QWidget* owner)
 {
-    const std::vector<backup_file> backups = list_backups(db().data_dir);
+    const std::vector<backup_file> backups = list_backups(services().data_dir);
     if (backups.empty()) {
         show_message(owner, QStringLiteral("Restore Backup"), QStringLiteral("There are no backups yet."));
         return false;
@@ -140,6 +142,7 @@ bool run_restore_backup_dialog(QWidget* owner)
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setTabKeyNavigation(false);  // Tab goes on to the buttons, never to another backup
     table->verticalHeader()->hide();
     table->horizontalHeader()->setStretchLastSection(true);
     for (int row = 0; row < static_cast<int>(backups.size()); ++row) {
@@ -153,7 +156,7 @@ bool run_restore_backup_dialog(QWidget* owner)
     }
     table->resizeColumnsToContents();
     table->selectRow(0);
-    auto* note = new QLabel(QStringLiteral("The database as it is now is kept as a backup first."), &dialog);
+    auto* note = new QLabel(QStringLiteral("Your database as it is now will be kept as a backup before the restore."), &dialog);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, &dialog);
     QPushButton* restore = buttons->addButton(QStringLiteral("Restore"), QDialogButtonBox::AcceptRole);
     restore->setObjectName(QStringLiteral("restore_button"));

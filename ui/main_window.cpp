@@ -18,9 +18,9 @@
 #include <cmath>
 
 #include "ann/ann_files.h"
-#include "core/choose.h"
-#include "core/lifecycle.h"
-#include "core/statistics.h"
+#include "session/choose.h"
+#include "session/lifecycle.h"
+#include "session/statistics.h"
 #include "resources/ids.h"
 #include "settings/dialogs.h"
 #include "ui/boxes.h"
@@ -303,13 +303,15 @@ void main_window::closing_sequence()
     // Closing the database frees every item; the window must not hold on to one.
     ui().current_item = nullptr;
     ui().current_pending = nullptr;
-    QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+    // The quit is posted only once the database is closed: posted before, it would end the
+    // event loop of every message box that asks what to do about a failed save.
     close_database_asking(this, close_database);
     if (settings* s = ui().settings_record.get()) {
         s->window_geometry = saveGeometry();
         save_settings(s);
         ui().settings_record.reset();
     }
+    QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 }
 
 void main_window::closeEvent(QCloseEvent* event)

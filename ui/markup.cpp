@@ -7,11 +7,12 @@
 
 #include <algorithm>
 
-#include "core/database.h"
-#include "core/lifecycle.h"
+#include "database/database.h"
+#include "services/log.h"
 #include "settings/settings_store.h"
 #include "ui/media.h"
 #include "ui/window_state.h"
+#include "services/services_state.h"
 
 namespace {
 
@@ -45,7 +46,7 @@ std::string media_directory()
 {
     if (const settings* s = ui().settings_record.get())
         return to_utf8(s->pathtodatadir);
-    return db().data_dir;
+    return services().data_dir;
 }
 
 }  // namespace

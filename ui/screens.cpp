@@ -7,8 +7,8 @@
 #include <QPushButton>
 #include <QTextDocument>
 
-#include "core/choose.h"
-#include "core/grading.h"
+#include "session/choose.h"
+#include "session/grading.h"
 #include "settings/category_dialog.h"
 #include "ui/main_window.h"
 #include "ui/markup.h"

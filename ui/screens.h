@@ -2,7 +2,7 @@
 // The review and add-item screens that live inside the main window.
 #include <cstdint>
 
-#include "core/database.h"
+#include "database/database.h"
 
 void start_review_screen(int32_t mode);
 void start_add_screen();

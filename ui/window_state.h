@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/database.h"
+#include "database/database.h"
 #include "settings/settings_store.h"
 #include "ui/media.h"
 

@@ -10,7 +10,7 @@
 #include "platform/files.h"
 #include "ann/ann_files.h"
 #include "ann/network.h"
-#include "core/lifecycle.h"
+#include "session/lifecycle.h"
 
 namespace {
 

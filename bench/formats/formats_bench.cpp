@@ -10,7 +10,7 @@
 #include <string>
 
 #include "platform/files.h"
-#include "core/database.h"
+#include "database/database.h"
 #include "formats/queue.h"
 #include "formats/xml.h"
 

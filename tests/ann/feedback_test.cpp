@@ -7,8 +7,8 @@
 #include "ann/feedback.h"
 #include "ann/network.h"
 #include "ann_test_support.h"
-#include "core/database.h"
-#include "core/lifecycle.h"
+#include "database/database.h"
+#include "session/lifecycle.h"
 #include "platform/crt_rand.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include "ann/ann_files.h"
 #include "ann/network.h"
 #include "ann_test_support.h"
-#include "core/database.h"
-#include "core/lifecycle.h"
+#include "database/database.h"
+#include "session/lifecycle.h"
 
 namespace {
 

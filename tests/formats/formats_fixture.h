@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "core/database.h"
-#include "core/lifecycle.h"
+#include "database/database.h"
+#include "session/lifecycle.h"
 #include "formats/xml.h"
 #include "support/test_support.h"
 

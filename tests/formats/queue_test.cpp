@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <string>
 
-#include "core/grading.h"
+#include "session/grading.h"
 #include "formats/queue.h"
 #include "formats_fixture.h"
 

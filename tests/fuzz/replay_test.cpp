@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/database.h"
+#include "database/database.h"
 #include "fuzz/fuzz_open.h"
 #include "support/test_support.h"
 

@@ -1,8 +1,8 @@
 #include <QTreeWidget>
 
-#include "core/choose.h"
-#include "core/database.h"
-#include "core/lifecycle.h"
+#include "session/choose.h"
+#include "database/database.h"
+#include "session/lifecycle.h"
 #include "settings/category_dialog.h"
 #include "settings/settings_store.h"
 #include "support/qt_test_support.h"

@@ -8,10 +8,11 @@
 #include <iterator>
 
 #include "calendar/calendar.h"
-#include "core/database.h"
-#include "core/lifecycle.h"
+#include "database/database.h"
+#include "session/lifecycle.h"
 #include "platform/platform_state.h"
 #include "platform/timezone.h"
+#include "services/services_state.h"
 
 temp_dir::temp_dir() : path_(make_temp_directory("cardwright-test")) {}
 
@@ -76,4 +77,5 @@ void clean_state_test::TearDown()
         ma_deinit(0);
     platform_reset();
     calendar_reset();
+    services_reset();
 }

@@ -2,7 +2,7 @@
 #include <QFile>
 #include <QSettings>
 
-#include "core/lifecycle.h"
+#include "session/lifecycle.h"
 #include "settings/settings_store.h"
 #include "support/qt_test_support.h"
 #include "ui/main_window.h"

@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QSettings>
 
-#include "core/lifecycle.h"
+#include "session/lifecycle.h"
 #include "support/qt_test_support.h"
 #include "ui/main_window.h"
 

@@ -1,22 +1,25 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <string_view>
 
-#include "core/backups.h"
-#include "core/binfile.h"
-#include "core/database.h"
-#include "core/lifecycle.h"
+#include "database/backups.h"
+#include "database/binfile.h"
+#include "database/database.h"
+#include "session/lifecycle.h"
 #include "platform/files.h"
 #include "platform/platform_state.h"
 #include "support/qt_test_support.h"
@@ -99,13 +102,23 @@ TEST_F(data_safety, a_close_that_cannot_save_says_which_file_and_why_and_saves_o
     platform_globals().fault_hook = queue_disk_full;
     // The first answer tries again while the disk is still full; the second after room was made.
     message_answers() = {message_answer::retry};
+    static bool boxes_could_wait;
+    boxes_could_wait = true;
     ui().message_box = [](QWidget* owner, const QString& title, const QString& text, message_buttons buttons) {
         recorded_messages().push_back({title, text, buttons, owner != nullptr});
+        // A real box runs its own event loop until the user answers; nothing may end it first.
+        QElapsedTimer waited;
+        waited.start();
+        QEventLoop user_reading;
+        QTimer::singleShot(150, &user_reading, &QEventLoop::quit);
+        user_reading.exec();
+        boxes_could_wait = boxes_could_wait && waited.elapsed() >= 140;
         if (recorded_messages().size() == 2)
             platform_globals().fault_hook = nullptr;
         return message_answer::retry;
     };
     press_exit(w);
+    EXPECT_TRUE(boxes_could_wait) << "the box was ended before the user could answer";
     ASSERT_EQ(recorded_messages().size(), 2u);
     const recorded_message& m = recorded_messages()[0];
     EXPECT_EQ(m.title, QStringLiteral("Cannot Save Database"));

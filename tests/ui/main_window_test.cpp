@@ -15,9 +15,9 @@
 
 #include <cmath>
 
-#include "core/choose.h"
-#include "core/lifecycle.h"
-#include "core/statistics.h"
+#include "session/choose.h"
+#include "session/lifecycle.h"
+#include "session/statistics.h"
 #include "ui/main_window.h"
 #include "support/qt_test_support.h"
 

@@ -1,7 +1,6 @@
 #include <QPlainTextEdit>
 #include <QTextDocument>
 
-#include "core/lifecycle.h"
 #include "ui/markup.h"
 #include "ui_fixture.h"
 

@@ -9,7 +9,6 @@
 
 #include <set>
 
-#include "core/lifecycle.h"
 #include "formats/queue.h"
 #include "settings/category_dialog.h"
 #include "ui/boxes.h"

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "core/choose.h"
-#include "core/database.h"
+#include "session/choose.h"
+#include "database/database.h"
 #include "support/qt_test_support.h"
 #include "ui/main_window.h"
 #include "ui/media.h"

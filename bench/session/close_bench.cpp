@@ -1,0 +1,186 @@
+// Closing a database shaped like a user's (texts of real lengths, read back as the reader
+// allocates them, a queue, categories) with the journaled commit of elements.bin, queue.txt and
+// weights.bin and the backup after it, against one fwrite + fsync + rename of the same bytes.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "ann/ann_files.h"
+#include "database/backups.h"
+#include "database/binfile.h"
+#include "database/database.h"
+#include "session/lifecycle.h"
+#include "session/saving.h"
+#include "platform/files.h"
+
+namespace {
+
+// Question and answer lengths of vocabulary and fact cards: most short, a long tail.
+std::string user_text(std::mt19937& random, double median)
+{
+    std::lognormal_distribution<double> length(std::log(median), 0.8);
+    const auto n = static_cast<size_t>(std::clamp(length(random), 2.0, 2000.0));
+    std::string text(n, 'a');
+    for (char& c : text)
+        c = static_cast<char>('a' + random() % 26);
+    return text;
+}
+
+struct user_directory {
+    explicit user_directory(uint32_t count)
+    {
+        path = make_temp_directory("cardwright-close-bench");
+        ma_init(path.c_str());
+        std::mt19937 random(count);
+        uint16_t categories[20];
+        for (int i = 0; i < 20; ++i)
+            categories[i] = add_category(("topic " + std::to_string(i)).c_str(), i < 5 ? -1 : categories[i % 5]);
+        item* tail = nullptr;
+        for (uint32_t i = 0; i < count; ++i) {
+            item* e = new_item();
+            e->tmtrpt = static_cast<uint16_t>(i * 2000ull / count);
+            e->stmtrpt = e->tmtrpt;
+            e->ctgr = categories[random() % 20];
+            e->ivl = static_cast<uint16_t>(1 + random() % 400);
+            e->rp = static_cast<uint16_t>(random() % 20);
+            e->id = 1'700'000'000u + i;
+            e->question = user_text(random, 40);
+            e->answer = user_text(random, 60);
+            (tail ? tail->next : db().head) = e;
+            tail = e;
+        }
+        db().item_count = count;
+        for (int i = 0; i < 500; ++i) {
+            pending_item* p = new_pending_item();
+            p->ctgr = categories[random() % 20];
+            p->question = user_text(random, 40);
+            p->answer = user_text(random, 60);
+            append_pending(p);
+        }
+        ma_nn_init();
+        ma_deinit(0);
+    }
+    ~user_directory() { std::filesystem::remove_all(path); }
+    std::string path;
+};
+
+const std::string& directory_of(uint32_t count)
+{
+    static std::map<uint32_t, std::unique_ptr<user_directory>> made;
+    auto& d = made[count];
+    if (!d)
+        d = std::make_unique<user_directory>(count);
+    return d->path;
+}
+
+size_t bin_size(uint32_t count) { return std::filesystem::file_size(directory_of(count) + "elements.bin"); }
+
+// The physical reference: the bytes of elements.bin written once, made durable and renamed.
+void BM_fwrite_fsync_rename(benchmark::State& state)
+{
+    const auto count = static_cast<uint32_t>(state.range(0));
+    const std::string dir = directory_of(count);
+    const size_t size = bin_size(count);
+    auto buffer = std::make_unique<char[]>(size);
+    for (auto _ : state) {
+        FILE* f = std::fopen((dir + "plain.tmp").c_str(), "wb");
+        if (!f || std::fwrite(buffer.get(), 1, size, f) != size)
+            state.SkipWithError("write failed");
+        std::fflush(f);
+        ::fsync(fileno(f));
+        std::fclose(f);
+        std::rename((dir + "plain.tmp").c_str(), (dir + "plain.bin").c_str());
+        const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
+        ::fsync(fd);
+        ::close(fd);
+    }
+    std::filesystem::remove(dir + "plain.bin");
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * size));
+}
+
+// Each session changes one item, so that every close makes a new backup too.
+void open_and_change(const std::string& dir, uint32_t session)
+{
+    ma_init(dir.c_str());
+    ma_nn_init();
+    db().head->question = "changed in session " + std::to_string(session);
+}
+
+// The whole close: the commit of the three files, the backup, freeing everything.
+void BM_close(benchmark::State& state)
+{
+    const auto count = static_cast<uint32_t>(state.range(0));
+    const std::string dir = directory_of(count);
+    uint32_t session = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        open_and_change(dir, ++session);
+        state.ResumeTiming();
+        if (ma_deinit(0) != MA_DEINIT_DONE)
+            state.SkipWithError("not saved");
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bin_size(count)));
+}
+
+// The backup alone: comparing with the newest copy, then an independent copy of the file.
+void BM_backup(benchmark::State& state)
+{
+    const auto count = static_cast<uint32_t>(state.range(0));
+    const std::string dir = directory_of(count);
+    uint32_t session = 1000;
+    for (auto _ : state) {
+        state.PauseTiming();
+        open_and_change(dir, ++session);
+        save_database(true);  // leaves a backup equal to the file
+        db().head->question = "changed again " + std::to_string(session);
+        {
+            // The new file, without timing: only the backup of it is measured.
+            const std::string bin = dir + "elements.bin";
+            write_bin(bin.c_str());
+        }
+        state.ResumeTiming();
+        std::string failed;
+        if (keep_backup(dir + "elements.bin", &failed) != 0)
+            state.SkipWithError("no backup");
+        state.PauseTiming();
+        ma_discard();
+        state.ResumeTiming();
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bin_size(count)));
+}
+
+// The commit alone: the three files written beside the old ones, the journal, the renames.
+void BM_commit(benchmark::State& state)
+{
+    const auto count = static_cast<uint32_t>(state.range(0));
+    const std::string dir = directory_of(count);
+    const std::string target = dir + "copy/";
+    std::filesystem::create_directories(target);
+    open_and_change(dir, 0);
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::filesystem::remove(target + "elements.bin");
+        state.ResumeTiming();
+        if (save_database_copy(target) != SAVE_DONE)
+            state.SkipWithError("not saved");
+    }
+    ma_discard();
+    std::filesystem::remove_all(target);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bin_size(count)));
+}
+
+BENCHMARK(BM_fwrite_fsync_rename)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_commit)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_close)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_backup)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+}  // namespace
+BENCHMARK_MAIN();

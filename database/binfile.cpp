@@ -1,0 +1,569 @@
+#include "database/binfile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <bit>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "calendar/calendar.h"
+#include "database/database.h"
+#include "services/log.h"
+#include "platform/files.h"
+
+namespace {
+
+constexpr uint16_t bin_version = 12;
+constexpr uint16_t max_name_read = MAX_CTGR_LEN + 1;  // longest name length a reader accepts
+constexpr size_t max_text_length = UINT16_MAX;
+constexpr size_t item_head_size = 6;  // tmtrpt, stmtrpt and ctgr: what a reader takes before the rest
+
+// ---------------------------------------------------------------------------------------
+// Reading: the whole file is read into memory first and parsed from there, which is many
+// times faster than one small read per field.
+
+struct file_bytes {
+    std::unique_ptr<unsigned char[]> data;
+    size_t size = 0;
+};
+
+enum class read_outcome { ok, missing, unreadable };
+
+read_outcome read_whole_file(const char* path, file_bytes* out)
+{
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT ? read_outcome::missing : read_outcome::unreadable;
+    struct stat info {};
+    size_t capacity = ::fstat(fd, &info) == 0 && info.st_size > 0 ? static_cast<size_t>(info.st_size) : 0;
+    bool ok = true;
+    try {
+        // One byte more than the size seen, so that a file that grew is noticed by the loop.
+        capacity += 1;
+        out->data = std::make_unique_for_overwrite<unsigned char[]>(capacity);
+        for (;;) {
+            if (out->size == capacity) {
+                const size_t bigger = capacity * 2;
+                auto grown = std::make_unique_for_overwrite<unsigned char[]>(bigger);
+                std::memcpy(grown.get(), out->data.get(), out->size);
+                out->data = std::move(grown);
+                capacity = bigger;
+            }
+            const ssize_t n = ::read(fd, out->data.get() + out->size, capacity - out->size);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                ok = false;
+                break;
+            }
+            if (n == 0)
+                break;
+            out->size += static_cast<size_t>(n);
+        }
+    } catch (const std::bad_alloc&) {
+        ok = false;
+    }
+    if (::close(fd) != 0)
+        write_log("Cannot close \"%s\"\n", path);
+    return ok ? read_outcome::ok : read_outcome::unreadable;
+}
+
+// A bounds-checked cursor over the file's bytes: every read either succeeds completely or
+// fails without moving, and nothing is ever read past the end.
+class byte_reader {
+public:
+    byte_reader(const unsigned char* data, size_t size) : at_(data), end_(data + size) {}
+
+    size_t left() const { return static_cast<size_t>(end_ - at_); }
+    bool u16(uint16_t* v)
+    {
+        if (left() < 2)
+            return false;
+        *v = static_cast<uint16_t>(at_[0] | at_[1] << 8);
+        at_ += 2;
+        return true;
+    }
+    bool u32(uint32_t* v)
+    {
+        if (left() < 4)
+            return false;
+        *v = static_cast<uint32_t>(at_[0]) | static_cast<uint32_t>(at_[1]) << 8 |
+            static_cast<uint32_t>(at_[2]) << 16 | static_cast<uint32_t>(at_[3]) << 24;
+        at_ += 4;
+        return true;
+    }
+    bool bytes(size_t n, std::string_view* v)
+    {
+        if (left() < n)
+            return false;
+        *v = std::string_view(reinterpret_cast<const char*>(at_), n);
+        at_ += n;
+        return true;
+    }
+    // A length-prefixed text.
+    bool text(std::string_view* v)
+    {
+        const unsigned char* const start = at_;
+        uint16_t n = 0;
+        if (!u16(&n) || !bytes(n, v)) {
+            at_ = start;
+            return false;
+        }
+        return true;
+    }
+
+private:
+    const unsigned char* at_;
+    const unsigned char* end_;
+};
+
+// The name as add_category would store it: double quotes become apostrophes, and it ends at
+// a zero byte, a line feed or after 127 bytes.
+std::string category_name_from_file(std::string_view raw)
+{
+    std::string name;
+    for (char c : raw) {
+        if (c == '\0' || c == '\n' || name.size() == MAX_CTGR_LEN - 1)
+            break;
+        name.push_back(c == '"' ? '\'' : c);
+    }
+    return name;
+}
+
+std::optional<std::string> optional_text(std::string_view v)
+{
+    if (v.empty())
+        return std::nullopt;
+    return std::string(v);
+}
+
+bool read_category(byte_reader& in, uint16_t index, std::unique_ptr<category>* out, bool* name_too_long)
+{
+    uint16_t parent = 0;
+    uint16_t length = 0;
+    if (!in.u16(&parent) || !in.u16(&length))
+        return false;
+    if (length > max_name_read) {
+        // A fatal exit here would stop the program at every start; the file is refused as
+        // damaged instead, so that the XML file is tried and the user keeps working.
+        write_log("ERROR: load_bin(): len(=%hu) > (MAX_CTGR_LEN + 1)\n", length);
+        *name_too_long = true;
+        return false;
+    }
+    auto c = std::make_unique<category>();
+    std::string_view raw;
+    std::string_view texts[4];
+    if (!in.bytes(length, &raw) || !in.u32(&c->qbgclr) || !in.u32(&c->abgclr) || !in.u32(&c->qfntclr) ||
+        !in.u32(&c->afntclr) || !in.text(&texts[0]) || !in.text(&texts[1]) || !in.text(&texts[2]) ||
+        !in.text(&texts[3]))
+        return false;
+    c->name = category_name_from_file(raw);
+    if (c->name.empty()) {
+        write_log("WARNING: load_bin(): category %hu has no name, calling it \"?\"\n", index);
+        c->name.push_back('?');
+    }
+    c->parent = parent;
+    c->qimg = optional_text(texts[0]);
+    c->aimg = optional_text(texts[1]);
+    c->qfont = optional_text(texts[2]);
+    c->afont = optional_text(texts[3]);
+    *out = std::move(c);
+    return true;
+}
+
+// write_bin never produces a parent above its child, a parent past the table or a cycle of
+// parents, but a damaged file can. Such a category becomes top-level, and the table is put in
+// parents-first order so that every module may rely on it. Returns the new index of each old
+// one, or an empty table when nothing moved.
+std::vector<uint16_t> repair_category_tree()
+{
+    auto& table = db().categories;
+    const size_t n = table.size();
+    bool in_order = true;
+    for (size_t i = 0; i < n; ++i) {
+        category& c = *table[i];
+        if (c.parent >= n) {
+            write_log("WARNING: load_bin(): category %zu has parent %hu but there are only %zu categories, "
+                      "making it top-level\n",
+                i, c.parent, n);
+            c.parent = static_cast<uint16_t>(i);
+        }
+        if (c.parent > i)
+            in_order = false;
+    }
+    if (in_order)
+        return {};
+    write_log("WARNING: load_bin(): categories are not stored parents first, reordering them\n");
+
+    // Places each category after its ancestors, otherwise keeping the file's order.
+    enum : uint8_t { unplaced, on_path, placed };
+    std::vector<uint8_t> state(n, unplaced);
+    std::vector<uint16_t> new_index(n);
+    std::vector<std::unique_ptr<category>> ordered;
+    ordered.reserve(table.capacity());
+    std::vector<size_t> path;
+    for (size_t i = 0; i < n; ++i) {
+        size_t c = i;
+        while (state[c] == unplaced) {
+            state[c] = on_path;
+            path.push_back(c);
+            const size_t p = table[c]->parent;
+            if (p == c)
+                break;
+            if (state[p] == on_path) {
+                write_log("WARNING: load_bin(): category %zu is its own ancestor, making it top-level\n", c);
+                table[c]->parent = static_cast<uint16_t>(c);
+                break;
+            }
+            c = p;
+        }
+        for (size_t k = path.size(); k-- > 0;) {
+            const size_t old = path[k];
+            state[old] = placed;
+            new_index[old] = static_cast<uint16_t>(ordered.size());
+            ordered.push_back(std::move(table[old]));
+        }
+        path.clear();
+    }
+    for (size_t i = 0; i < n; ++i)
+        ordered[new_index[i]]->parent = new_index[ordered[new_index[i]]->parent];
+    table = std::move(ordered);
+    return new_index;
+}
+
+// Two categories with one name under one parent cannot be told apart by name; both are kept,
+// with their items, so that nothing is lost.
+void report_duplicate_names()
+{
+    const auto& table = db().categories;
+    std::unordered_map<std::string, size_t> seen;
+    seen.reserve(table.size());
+    for (size_t i = 0; i < table.size(); ++i) {
+        const category& c = *table[i];
+        const uint32_t parent_key = c.parent == i ? UINT32_MAX : c.parent;
+        std::string key(reinterpret_cast<const char*>(&parent_key), sizeof parent_key);
+        key += c.name;
+        const auto [at, inserted] = seen.emplace(std::move(key), i);
+        if (!inserted)
+            write_log("WARNING: load_bin(): categories %zu and %zu are both called \"%s\" under the same parent\n",
+                at->second, i, c.name.c_str());
+    }
+}
+
+void report_damaged(const char* path)
+{
+    write_log("ERROR: a problem while reading binary file format was detected.\nPossible reasons:\n\t1. Bug in "
+              "Cardwright core related to load/save binary file format routines (unlikely).\n\t2. I/O error "
+              "(e.g., failure of disk).\n\t3. Data wasn't fully saved on last Cardwright exit (e.g., sudden lack "
+              "of power supply while writting database).\nTherefore I can't read %s; I will try to load the "
+              "database version in XML format.\n",
+        path);
+}
+
+// ---------------------------------------------------------------------------------------
+// Writing: fields go into a large buffer that is written in few big pieces.
+
+class byte_writer {
+public:
+    explicit byte_writer(FILE* file) : file_(file), buffer_(std::make_unique_for_overwrite<unsigned char[]>(capacity)) {}
+
+    bool failed() const { return failed_; }
+    void u16(uint16_t v)
+    {
+        reserve(2);
+        unsigned char* p = buffer_.get() + used_;
+        p[0] = static_cast<unsigned char>(v);
+        p[1] = static_cast<unsigned char>(v >> 8);
+        used_ += 2;
+    }
+    void u32(uint32_t v)
+    {
+        reserve(4);
+        unsigned char* p = buffer_.get() + used_;
+        p[0] = static_cast<unsigned char>(v);
+        p[1] = static_cast<unsigned char>(v >> 8);
+        p[2] = static_cast<unsigned char>(v >> 16);
+        p[3] = static_cast<unsigned char>(v >> 24);
+        used_ += 4;
+    }
+    void bytes(const char* data, size_t n)
+    {
+        if (n == 0)
+            return;  // an absent text has no data pointer
+        if (n > capacity / 2) {
+            flush();
+            if (!failed_ && std::fwrite(data, 1, n, file_) != n)
+                failed_ = true;
+            return;
+        }
+        reserve(n);
+        std::memcpy(buffer_.get() + used_, data, n);
+        used_ += n;
+    }
+    void text(std::string_view v)
+    {
+        u16(static_cast<uint16_t>(v.size()));
+        bytes(v.data(), v.size());
+    }
+    void flush()
+    {
+        if (!failed_ && used_ > 0 && std::fwrite(buffer_.get(), 1, used_, file_) != used_)
+            failed_ = true;
+        used_ = 0;
+    }
+
+private:
+    static constexpr size_t capacity = 1 << 20;
+    void reserve(size_t n)
+    {
+        if (capacity - used_ < n)
+            flush();
+    }
+    FILE* file_;
+    std::unique_ptr<unsigned char[]> buffer_;
+    size_t used_ = 0;
+    bool failed_ = false;
+};
+
+// The longest prefix of at most 65,535 bytes that ends on a whole UTF-8 character.
+std::string_view fitting_text(std::string_view v)
+{
+    if (v.size() <= max_text_length)
+        return v;
+    size_t n = max_text_length;
+    // Back over at most three continuation bytes to the lead byte of the character cut in two.
+    for (int back = 0; back < 3 && n > 0 && (static_cast<unsigned char>(v[n]) & 0xC0) == 0x80; ++back)
+        --n;
+    if ((static_cast<unsigned char>(v[n]) & 0xC0) == 0x80)
+        n = max_text_length;  // not UTF-8 at this point; cut at the byte limit
+    return v.substr(0, n);
+}
+
+std::string_view item_text(const std::string& v, const item& e, const char* which)
+{
+    const std::string_view fit = fitting_text(v);
+    if (fit.size() != v.size())
+        write_log("WARNING: write_bin(): %s of item %u has %zu bytes, more than 65535; saving its first %zu bytes\n",
+            which, e.id, v.size(), fit.size());
+    return fit;
+}
+
+std::string_view category_text(const std::optional<std::string>& v, size_t index, const char* which)
+{
+    if (!v)
+        return {};
+    const std::string_view fit = fitting_text(*v);
+    if (fit.size() != v->size())
+        write_log("WARNING: write_bin(): %s of category %zu has %zu bytes, more than 65535; saving its first %zu "
+                  "bytes\n",
+            which, index, v->size(), fit.size());
+    return fit;
+}
+
+}  // namespace
+
+int load_bin(const char* path)
+{
+    database& d = db();
+    d.bin_refused = false;
+    if (d.head) {
+        write_log("WARNING: load_bin(): List is not empty! I will call erase_memory_after_ll() myself.\n");
+        erase_memory_after_ll();
+    }
+    d.item_count = 0;
+
+    file_bytes file;
+    const read_outcome outcome = read_whole_file(path, &file);
+    if (outcome == read_outcome::missing) {
+        d.time_of_start = time_now();
+        return 1;
+    }
+    // From here on the file exists; if it is not read, the next save keeps it.
+    auto refuse = [&](bool damaged) {
+        if (damaged)
+            report_damaged(path);
+        erase_memory_after_ll();
+        d.item_count = 0;
+        d.time_of_start = time_now();
+        d.bin_refused = true;
+        return 1;
+    };
+    if (outcome == read_outcome::unreadable)
+        return refuse(true);
+
+    byte_reader in(file.data.get(), file.size);
+    uint16_t version = 0;
+    if (!in.u16(&version) || version != bin_version) {
+        write_log("WARNING: Old format of binary file detected (or binary file corrupted) \"%s\", I will try to "
+                  "read elements.xml instead if possible.\n",
+            path);
+        return refuse(false);
+    }
+    uint32_t start = 0;
+    uint16_t count = 0;
+    if (!in.u32(&start) || !in.u16(&count))
+        return refuse(true);
+    d.time_of_start = start;
+    free_categories();
+    create_category_table();
+
+    for (uint16_t i = 0; i < count; ++i) {
+        std::unique_ptr<category> c;
+        bool name_too_long = false;
+        if (!read_category(in, i, &c, &name_too_long))
+            return refuse(true);
+        d.categories.push_back(std::move(c));
+    }
+    while (d.category_capacity < d.categories.size())
+        d.category_capacity *= 2;
+    const std::vector<uint16_t> new_index = repair_category_tree();
+    report_duplicate_names();
+
+    item* tail = nullptr;
+    uint32_t items = 0;
+    while (in.left() > 0) {
+        if (in.left() < item_head_size) {
+            // The next item's first fields could not be read, so the items are done; what
+            // is left cannot hold anything of an item.
+            write_log("WARNING: load_bin(): \"%s\" ends %zu bytes into an item after its last complete item; "
+                      "those bytes are ignored\n",
+                path, in.left());
+            break;
+        }
+        auto e = std::unique_ptr<item, void (*)(item*)>(new_item(), free_item);
+        in.u16(&e->tmtrpt);
+        in.u16(&e->stmtrpt);
+        in.u16(&e->ctgr);
+        if (d.categories.empty()) {
+            write_log("WARNING: load_bin(): items but no category in \"%s\", adding the root category\n", path);
+            create_root_category();
+        }
+        const auto categories = static_cast<uint16_t>(d.categories.size());
+        if (e->ctgr >= categories) {
+            write_log("WARNING: e->ctgr out of scale (Categories=%d, e->ctgr=%d), correcting to %d\n", categories,
+                e->ctgr, categories - 1);
+            e->ctgr = categories - 1;
+        } else if (!new_index.empty()) {
+            e->ctgr = new_index[e->ctgr];
+        }
+        std::string_view question;
+        std::string_view answer;
+        if (!in.u32(&e->id) || !in.text(&question) || !in.text(&answer) || !in.u16(&e->livl) ||
+            !in.u16(&e->rllivl) || !in.u16(&e->ivl) || !in.u16(&e->rp) || !in.u16(&e->gr) || !in.u32(&e->sstick) ||
+            !in.u32(&e->hstick))
+            return refuse(true);
+        e->question.assign(question);
+        e->answer.assign(answer);
+        if (e->rp >= 128)
+            e->rp = 127;
+        if (e->ivl >= 2048) {
+            write_log("WARNING: e->ivl out of scale (%hu), correcting\n", e->ivl);
+            e->ivl = 2047;
+        }
+        item* linked = e.release();
+        if (tail)
+            tail->next = linked;
+        else
+            d.head = linked;
+        tail = linked;
+        d.item_count = ++items;
+    }
+    d.insert_hint = nullptr;
+    return 0;
+}
+
+bool write_bin_stream(FILE* file)
+{
+    database& d = db();
+    byte_writer w(file);
+    w.u16(bin_version);
+    w.u32(d.time_of_start);
+    w.u16(category_count());
+    for (size_t i = 0; i < d.categories.size(); ++i) {
+        category& c = *d.categories[i];
+        if (c.name.size() >= MAX_CTGR_LEN)
+            c.name.resize(MAX_CTGR_LEN - 1);
+        w.u16(c.parent);
+        w.text(c.name);
+        w.u32(c.qbgclr);
+        w.u32(c.abgclr);
+        w.u32(c.qfntclr);
+        w.u32(c.afntclr);
+        w.text(category_text(c.qimg, i, "qimg"));
+        w.text(category_text(c.aimg, i, "aimg"));
+        w.text(category_text(c.qfont, i, "qfont"));
+        w.text(category_text(c.afont, i, "afont"));
+    }
+    for (const item* e = d.head; e && !w.failed(); e = e->next) {
+        w.u16(e->tmtrpt);
+        w.u16(e->stmtrpt);
+        w.u16(e->ctgr);
+        w.u32(e->id);
+        w.text(item_text(e->question, *e, "question"));
+        w.text(item_text(e->answer, *e, "answer"));
+        w.u16(e->livl);
+        w.u16(e->rllivl);
+        w.u16(e->ivl);
+        w.u16(e->rp);
+        w.u16(e->gr);
+        w.u32(e->sstick);
+        w.u32(e->hstick);
+    }
+    w.flush();
+    return !w.failed();
+}
+
+int write_bin(const char* path)
+{
+    atomic_file out(path);
+    if (!out.stream())
+        return WRITE_BIN_NOT_OPENED;
+    if (!write_bin_stream(out.stream()) || std::fflush(out.stream()) != 0 || out.error() != 0)
+        return WRITE_BIN_WRITE_FAILED;  // the old file stays as it was
+    return out.commit() ? WRITE_BIN_DONE : WRITE_BIN_CLOSE_FAILED;
+}
+
+bool inspect_bin(const char* path, bin_summary* out)
+{
+    file_bytes file;
+    if (read_whole_file(path, &file) != read_outcome::ok)
+        return false;
+    byte_reader in(file.data.get(), file.size);
+    uint16_t version = 0;
+    uint16_t count = 0;
+    if (!in.u16(&version) || version != bin_version || !in.u32(&out->time_of_start) || !in.u16(&count))
+        return false;
+    std::string_view skipped;
+    uint32_t colour = 0;
+    uint16_t word = 0;
+    for (uint16_t i = 0; i < count; ++i) {
+        if (!in.u16(&word) || !in.u16(&word) || word > max_name_read || !in.bytes(word, &skipped))
+            return false;
+        for (int k = 0; k < 4; ++k)
+            if (!in.u32(&colour))
+                return false;
+        for (int k = 0; k < 4; ++k)
+            if (!in.text(&skipped))
+                return false;
+    }
+    out->category_count = count;
+    out->item_count = 0;
+    while (in.left() >= item_head_size) {
+        uint32_t id = 0;
+        if (!in.u16(&word) || !in.u16(&word) || !in.u16(&word) || !in.u32(&id) || !in.text(&skipped)
+            || !in.text(&skipped) || !in.bytes(5 * 2 + 2 * 4, &skipped))
+            return false;
+        ++out->item_count;
+    }
+    return true;
+}

@@ -1,0 +1,186 @@
+#include <cstdlib>
+#include <cstring>
+
+#include "database/database.h"
+#include "services/log.h"
+#include "services/memory.h"
+
+void create_category_table()
+{
+    database& d = db();
+    d.categories.clear();
+    d.categories.reserve(initial_category_capacity);
+    d.category_capacity = initial_category_capacity;
+    d.category_table_exists = true;
+}
+
+uint16_t category_count() { return static_cast<uint16_t>(db().categories.size()); }
+
+category* category_at(uint32_t index)
+{
+    auto& table = db().categories;
+    return index < table.size() ? table[index].get() : nullptr;
+}
+
+uint16_t add_category(const char* name, int32_t parent)
+{
+    if (!name || name[0] == '\0' || name[0] == '\n')
+        return 0;
+    char copy[MAX_CTGR_LEN];
+    size_t n = 0;
+    for (; n < MAX_CTGR_LEN - 1 && name[n] != '\0' && name[n] != '\n'; ++n)
+        copy[n] = name[n] == '"' ? '\'' : name[n];
+    copy[n] = '\0';
+
+    database& d = db();
+    for (size_t i = d.categories.size(); i-- > 0;) {
+        const category& c = *d.categories[i];
+        const bool parent_matches = parent >= 0 ? c.parent == parent : c.parent == i;
+        if (parent_matches && c.name == copy)
+            return static_cast<uint16_t>(i);
+    }
+    // Indexes are 16-bit; a table that cannot take another category keeps the new one in
+    // the root rather than wrapping to a wrong index.
+    if (d.categories.size() >= UINT16_MAX) {
+        write_log("ERROR: add_category(): too many categories, \"%s\" goes into category 0\n", copy);
+        return 0;
+    }
+    if (!d.category_table_exists)
+        create_category_table();
+    if (d.categories.size() >= d.category_capacity) {
+        try {
+            d.categories.reserve(d.category_capacity * 2);
+        } catch (const std::bad_alloc&) {
+            fatal_out_of_memory("FATAL ERROR: out of memory\n");
+        }
+        d.category_capacity *= 2;
+    }
+    const auto index = static_cast<uint16_t>(d.categories.size());
+    auto c = std::make_unique<category>();
+    c->name = copy;
+    c->parent = parent >= 0 ? static_cast<uint16_t>(parent) : index;
+    d.categories.push_back(std::move(c));
+    return index;
+}
+
+void create_root_category()
+{
+    database& d = db();
+    if (!d.category_table_exists)
+        create_category_table();
+    auto root = std::make_unique<category>();
+    root->name = "root";
+    root->parent = 0;
+    if (d.categories.empty())
+        d.categories.push_back(std::move(root));
+    else
+        d.categories[0] = std::move(root);
+}
+
+int32_t next_child_category(int32_t parent, int32_t after)
+{
+    const auto& table = db().categories;
+    for (int64_t i = static_cast<int64_t>(after) + 1; i < static_cast<int64_t>(table.size()); ++i)
+        if (i != parent && table[i]->parent == parent)
+            return static_cast<int32_t>(i);
+    return -1;
+}
+
+bool category_within(uint32_t ancestor, uint32_t c)
+{
+    if (c == ancestor)
+        return true;
+    const auto& table = db().categories;
+    // A damaged table could hold a cycle of parents; no walk is longer than the table.
+    for (size_t steps = 0; c < table.size() && steps <= table.size(); ++steps) {
+        const uint32_t p = table[c]->parent;
+        if (p == c)
+            return false;
+        c = p;
+        if (c == ancestor)
+            return true;
+    }
+    return false;
+}
+
+bool category_in_filter(category_filter filter, uint32_t c)
+{
+    if (!filter)
+        return true;
+    for (const int32_t* e = filter; *e != filter_end; ++e)
+        if (category_within(static_cast<uint32_t>(*e), c))
+            return true;
+    return false;
+}
+
+void swap_categories(uint16_t a, uint16_t b)
+{
+    database& d = db();
+    std::swap(d.categories[a], d.categories[b]);
+    auto renumber = [a, b](uint16_t& v) {
+        if (v == a)
+            v = b;
+        else if (v == b)
+            v = a;
+    };
+    for (auto& c : d.categories)
+        renumber(c->parent);
+    for (item* e = d.head; e; e = e->next)
+        renumber(e->ctgr);
+    for (pending_item* p = d.pending_head; p; p = p->next)
+        renumber(p->ctgr);
+    for (kept_queue_text& k : d.kept_queue)
+        if (k.ctgr >= 0) {
+            auto c = static_cast<uint16_t>(k.ctgr);
+            renumber(c);
+            k.ctgr = c;
+        }
+}
+
+// A damaged file can leave a parent index past the table or a cycle of parents; either would
+// keep the ordering below from ever settling. Such a category becomes top-level.
+static void make_parents_reachable()
+{
+    auto& table = db().categories;
+    for (size_t i = 0; i < table.size(); ++i) {
+        size_t c = i;
+        size_t steps = 0;
+        while (steps <= table.size() && table[c]->parent != c && table[c]->parent < table.size()) {
+            c = table[c]->parent;
+            ++steps;
+        }
+        if (table[c]->parent != c) {
+            write_log("WARNING: category %zu has no top-level ancestor, making it top-level\n", i);
+            table[i]->parent = static_cast<uint16_t>(i);
+        }
+    }
+}
+
+void order_categories()
+{
+    database& d = db();
+    make_parents_reachable();
+    for (;;) {
+        bool swapped = false;
+        for (size_t i = d.categories.size(); i-- > 0;) {
+            const uint16_t parent = d.categories[i]->parent;
+            if (parent > i) {
+                swap_categories(static_cast<uint16_t>(i), parent);
+                swapped = true;
+                break;
+            }
+        }
+        if (!swapped)
+            return;
+    }
+}
+
+void free_categories()
+{
+    database& d = db();
+    while (!d.categories.empty())
+        d.categories.pop_back();
+    d.categories.shrink_to_fit();
+    d.category_capacity = 0;
+    d.category_table_exists = false;
+}

@@ -1,0 +1,157 @@
+#pragma once
+// The in-memory database: category table, scheduled list sorted by due day, pending list.
+// There is one database per process, used from the user-interface thread only.
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+constexpr int MAX_CTGR_LEN = 128;  // category names in memory hold at most 127 bytes
+constexpr uint32_t initial_category_capacity = 32;
+
+struct item {
+    item* next = nullptr;
+    std::string question;
+    std::string answer;
+    uint32_t id = 0;
+    uint16_t tmtrpt = 0;  // day on which the item is next due; the list's sort key
+    uint16_t stmtrpt = 0;
+    uint16_t ctgr = 0;
+    uint16_t livl = 0;
+    uint16_t rllivl = 0;
+    uint16_t ivl = 0;
+    uint16_t rp = 0;
+    uint16_t gr = 0;
+    uint32_t sstick = 0;
+    uint32_t hstick = 0;
+};
+
+struct pending_item {
+    pending_item* next = nullptr;
+    std::string question;
+    std::string answer;
+    uint16_t ctgr = 0;
+};
+
+struct category {
+    std::string name;
+    uint32_t qbgclr = 0;
+    uint32_t abgclr = 0;
+    uint32_t qfntclr = 0;
+    uint32_t afntclr = 0;
+    uint16_t parent = 0;
+    std::optional<std::string> qimg;
+    std::optional<std::string> aimg;
+    std::optional<std::string> qfont;
+    std::optional<std::string> afont;
+};
+
+// A queue item that the reader could not take (a text too long, or an item the file's end cut
+// off), kept as the lines it was read from so that rewriting the queue gives it back unchanged.
+struct kept_queue_text {
+    int32_t ctgr = -1;  // the category element it stood in; -1 outside any
+    std::string lines;  // the file's bytes from its <q> line to its last line
+    bool unterminated = false;  // the file ended inside it: it must stay last in the file
+};
+
+// Why a file of the user's could not be saved, for the message that tells the user.
+struct save_failure {
+    std::string path;  // the file that could not be written; empty while nothing failed
+    std::string reason;  // what the system said (strerror), or what stood in the way
+};
+
+// Category indexes ended by -1; null selects every category.
+using category_filter = const int32_t*;
+constexpr int32_t filter_end = -1;
+
+// The process-wide state of the database core: items, categories and the lifecycle.
+struct database {
+    std::vector<std::unique_ptr<category>> categories;
+    uint32_t category_capacity = 0;
+    bool category_table_exists = false;
+
+    item* head = nullptr;
+    uint32_t item_count = 0;
+    item* insert_hint = nullptr;
+
+    pending_item* pending_head = nullptr;
+    pending_item* pending_tail = nullptr;  // so that a long queue file loads in linear time
+    uint32_t pending_count = 0;
+    std::vector<kept_queue_text> kept_queue;  // emptied with the pending list
+
+    uint32_t time_of_start = 0;
+
+    // Choosing (day numbers and the last four items shown).
+    int day_start_hour = 3;
+    int day_start_minute = 30;
+    static constexpr int recent_slots = 4;
+    item* recent_items[recent_slots] = {};  // cleared by free_item, so a slot never outlives its item
+    uint16_t recent_index = recent_slots;
+
+    // Set when load_bin refused an existing elements.bin; it is kept under another name before
+    // anything overwrites it, and no save replaces it while that copy could not be made.
+    bool bin_refused = false;
+    std::string refused_copy;  // where the refused file was kept; empty when none was refused
+    std::string protected_backup;  // the newest backup at the refusal, kept through rotation
+
+    // The last save's failures: of the database files, and of the backup after a good save.
+    save_failure save_problem;
+    save_failure backup_problem;
+
+    // Lifecycle (opening and closing).
+    int db_state = 0;  // 0 uninitialised, 1 opening, 2 open
+    int lock_fd = -1;  // holds the advisory lock on lockfile while the database is open
+};
+
+database& db();
+
+// Records are made and freed only here, so that an exhausted heap is handled in one place.
+item* new_item();
+void free_item(item* e);
+pending_item* new_pending_item();
+void free_pending_item(pending_item* p);
+
+// Categories.
+void create_category_table();
+uint16_t add_category(const char* name, int32_t parent);
+void create_root_category();
+uint16_t category_count();
+category* category_at(uint32_t index);
+int32_t next_child_category(int32_t parent, int32_t after);
+bool category_within(uint32_t ancestor, uint32_t c);
+bool category_in_filter(category_filter filter, uint32_t c);
+void swap_categories(uint16_t a, uint16_t b);
+void order_categories();
+void free_categories();
+
+// Scheduled list.
+void insert_scheduled(item* e);
+item* remove_item(item* e);
+// Takes the item out of the list without freeing it; false when it is not in the list.
+bool unlink_scheduled(item* e);
+item* next_scheduled(const item* e);
+void erase_memory_after_ll();
+
+// Items read from a file, linked at the end exactly where inserting them one by one with
+// insert_scheduled would have put them, but without the walk from the head that every
+// out-of-order item would cost (a long unsorted file would take minutes). Items never linked
+// are freed with the batch.
+class scheduled_batch {
+public:
+    scheduled_batch() = default;
+    scheduled_batch(const scheduled_batch&) = delete;
+    scheduled_batch& operator=(const scheduled_batch&) = delete;
+    ~scheduled_batch();
+    void add(item* e);
+    void link();
+
+private:
+    std::vector<item*> items_;
+};
+
+// Pending list.
+void append_pending(pending_item* p);
+pending_item* remove_pending(pending_item* p);
+void free_pending_list();
+uint32_t pending_count();

@@ -1,0 +1,205 @@
+#include <algorithm>
+#include <new>
+#include <vector>
+
+#include "database/database.h"
+#include "services/memory.h"
+
+database& db()
+{
+    static database state;
+    return state;
+}
+
+namespace {
+
+// Every record of the database is made here, so that an exhausted heap is met in one place.
+template <typename T>
+T* create_or_die()
+{
+    return new (alloc_or_die(sizeof(T), "FATAL ERROR: out of memory\n")) T();
+}
+
+}  // namespace
+
+item* new_item() { return create_or_die<item>(); }
+void free_item(item* e)
+{
+    // A freed address can come back for a new item; a recent slot must not match that one.
+    for (item*& slot : db().recent_items)
+        if (slot == e)
+            slot = nullptr;
+    delete e;
+}
+pending_item* new_pending_item() { return create_or_die<pending_item>(); }
+void free_pending_item(pending_item* p) { delete p; }
+
+void insert_scheduled(item* e)
+{
+    database& d = db();
+    if (!e) {
+        d.insert_hint = nullptr;
+        return;
+    }
+    const uint16_t day = e->tmtrpt;
+    if (!d.head) {
+        e->next = nullptr;
+        d.head = e;
+        return;
+    }
+    if (!d.head->next) {
+        if (d.head->tmtrpt >= day) {
+            e->next = d.head;
+            d.head = e;
+        } else {
+            e->next = nullptr;
+            d.head->next = e;
+        }
+        return;
+    }
+    if (day < d.head->tmtrpt) {
+        e->next = d.head;
+        d.head = e;
+        return;
+    }
+    item* at = d.insert_hint && day >= d.insert_hint->tmtrpt ? d.insert_hint : d.head;
+    while (at->next && at->next->tmtrpt <= day)
+        at = at->next;
+    e->next = at->next;
+    at->next = e;
+    d.insert_hint = at;
+}
+
+bool unlink_scheduled(item* e)
+{
+    database& d = db();
+    if (!e)
+        return false;
+    if (d.head == e) {
+        d.head = e->next;
+        return true;
+    }
+    item* before = d.head;
+    while (before && before->next != e)
+        before = before->next;
+    if (!before)
+        return false;
+    before->next = e->next;
+    return true;
+}
+
+item* remove_item(item* e)
+{
+    database& d = db();
+    d.insert_hint = nullptr;
+    if (!unlink_scheduled(e))
+        return nullptr;
+    item* successor = e->next;
+    free_item(e);
+    --d.item_count;
+    return successor;
+}
+
+item* next_scheduled(const item* e) { return e ? e->next : db().head; }
+
+void erase_memory_after_ll()
+{
+    database& d = db();
+    item* e = d.head;
+    while (e) {
+        item* next = e->next;
+        free_item(e);
+        e = next;
+    }
+    d.head = nullptr;
+    d.insert_hint = nullptr;
+}
+
+scheduled_batch::~scheduled_batch()
+{
+    for (item* e : items_)
+        free_item(e);
+}
+
+void scheduled_batch::add(item* e) { items_.push_back(e); }
+
+void scheduled_batch::link()
+{
+    database& d = db();
+    std::vector<item*> items = std::move(items_);
+    items_.clear();
+    if (d.head) {
+        for (item* e : items)
+            insert_scheduled(e);
+        return;
+    }
+    if (items.empty())
+        return;
+    // One by one, equal days keep their order, except that the second item goes before the
+    // first when the list holds only that one: a stable sort and that single exchange.
+    item* const first = items[0];
+    const bool second_before_first = items.size() > 1 && items[1]->tmtrpt == first->tmtrpt;
+    std::stable_sort(items.begin(), items.end(), [](const item* a, const item* b) { return a->tmtrpt < b->tmtrpt; });
+    if (second_before_first) {
+        const auto at = std::find(items.begin(), items.end(), first);
+        std::iter_swap(at, at + 1);
+    }
+    for (size_t i = 0; i + 1 < items.size(); ++i)
+        items[i]->next = items[i + 1];
+    items.back()->next = nullptr;
+    d.head = items.front();
+    d.insert_hint = nullptr;
+}
+
+void append_pending(pending_item* p)
+{
+    database& d = db();
+    p->next = nullptr;
+    if (d.pending_tail)
+        d.pending_tail->next = p;
+    else
+        d.pending_head = p;
+    d.pending_tail = p;
+    ++d.pending_count;
+}
+
+pending_item* remove_pending(pending_item* p)
+{
+    database& d = db();
+    if (!p)
+        return nullptr;
+    pending_item* before = nullptr;
+    if (d.pending_head == p) {
+        d.pending_head = p->next;
+    } else {
+        before = d.pending_head;
+        while (before && before->next != p)
+            before = before->next;
+        if (!before)
+            return nullptr;
+        before->next = p->next;
+    }
+    if (d.pending_tail == p)
+        d.pending_tail = before;
+    pending_item* successor = p->next;
+    free_pending_item(p);
+    --d.pending_count;
+    return successor;
+}
+
+void free_pending_list()
+{
+    database& d = db();
+    pending_item* p = d.pending_head;
+    while (p) {
+        pending_item* next = p->next;
+        free_pending_item(p);
+        p = next;
+    }
+    d.pending_head = nullptr;
+    d.pending_tail = nullptr;
+    d.pending_count = 0;
+    d.kept_queue.clear();
+}
+
+uint32_t pending_count() { return db().pending_count; }

@@ -1,0 +1,14 @@
+#pragma once
+// Exhausted memory: one retry after a pause, then the hook that opening registers (it saves
+// what can be saved), the message in the log, and exit code 1.
+#include <cstddef>
+
+#include "services/services_state.h"
+
+// Registered by opening; null while no database is open.
+void set_out_of_memory_hook(out_of_memory_hook hook);
+// Memory for `size` bytes from operator new, so that records made in it are freed with delete;
+// never returns without it. `message` is what the log gets when it gives up.
+void* alloc_or_die(size_t size, const char* message = "Out of memory\n");
+// Runs the hook, logs `message` and ends the program with code 1.
+[[noreturn]] void fatal_out_of_memory(const char* message);

@@ -1,0 +1,10 @@
+#pragma once
+// The data directory and the paths of its files.
+
+// 0 on success; 1 when the path is too long to be a data directory.
+int set_data_dir(const char* path);
+// The data directory followed by `name`, in one of three rotating buffers. An empty text
+// when the result would not fit, so that opening it fails as for an unreachable file.
+const char* data_path(const char* name);
+// The UTF-16 form in the wide path buffer, or null when it does not fit.
+const char16_t* utf8_to_wide(const char* text);

@@ -1,0 +1,9 @@
+#include "services/services_state.h"
+
+services_state& services()
+{
+    static services_state state;
+    return state;
+}
+
+void services_reset() { services() = services_state{}; }

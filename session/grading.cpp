@@ -1,0 +1,72 @@
+#include "session/grading.h"
+
+#include "ann/feedback.h"
+#include "calendar/calendar.h"
+#include "session/choose.h"
+
+namespace {
+
+constexpr uint16_t max_interval = 2047;
+constexpr uint16_t max_repetitions = 127;
+
+uint16_t today() { return day_number(0); }
+
+}  // namespace
+
+item* create_item(uint16_t grade, const char* question, const char* answer, uint16_t ctgr)
+{
+    item* e = new_item();
+    e->ivl = propose_interval(0, 0, 0, grade);
+    e->ctgr = ctgr;
+    e->gr = grade;
+    e->tmtrpt = e->stmtrpt = static_cast<uint16_t>(e->ivl + today());
+    e->id = time_now();
+    e->question = question ? question : "";
+    e->answer = answer ? answer : "";
+    insert_scheduled(nullptr);
+    insert_scheduled(e);
+    ++db().item_count;
+    return e;
+}
+
+item* introduce_pending(uint16_t grade, pending_item* pending)
+{
+    item* e = create_item(grade, pending->question.c_str(), pending->answer.c_str(), pending->ctgr);
+    remove_pending(pending);
+    return e;
+}
+
+uint16_t grade_item(item* e, uint16_t grade)
+{
+    const auto elapsed = static_cast<uint16_t>(e->ivl - e->tmtrpt + today());
+    feedback_to_ann(e->livl, e->rllivl, e->rp, e->gr, e->ivl, elapsed, grade);
+    // A repetition counts only when the scheduled interval has run its course.
+    if (e->stmtrpt <= today() && e->ivl > 0 && e->rp < max_repetitions)
+        ++e->rp;
+    const uint16_t interval = propose_interval(e->ivl, elapsed, e->rp, grade);
+    apply_interval(e, interval, grade);
+    return interval;
+}
+
+void apply_interval(item* e, uint16_t interval, uint16_t grade)
+{
+    const uint16_t now = today();
+    const auto due = static_cast<uint16_t>(now + interval);
+    e->gr = grade;
+    const uint16_t old_interval = e->ivl;
+    e->ivl = interval;
+    const uint16_t old_due = e->tmtrpt;
+    e->tmtrpt = due;
+    const auto real = static_cast<uint16_t>(old_interval - old_due + now);
+    if (now >= e->stmtrpt)
+        e->stmtrpt = due;
+    e->livl = old_interval > max_interval ? max_interval : old_interval;
+    e->rllivl = real > max_interval ? max_interval : real;
+
+    database& d = db();
+    if (d.item_count <= 1 || !d.head || !d.head->next || !unlink_scheduled(e))
+        return;  // alone in the list, or not in it: nothing to move
+    e->next = nullptr;
+    insert_scheduled(nullptr);
+    insert_scheduled(e);
+}

@@ -1,0 +1,13 @@
+#pragma once
+// Adding items and applying grades.
+#include <cstdint>
+
+#include "database/database.h"
+
+// A new item with its first interval from the network, in its place in the scheduled list.
+item* create_item(uint16_t grade, const char* question, const char* answer, uint16_t ctgr);
+// Schedules a pending item and removes it from the pending list.
+item* introduce_pending(uint16_t grade, pending_item* pending);
+// Teaches the network from the grade and moves the item to its next review; the new interval.
+uint16_t grade_item(item* e, uint16_t grade);
+void apply_interval(item* e, uint16_t interval, uint16_t grade);

@@ -1,0 +1,216 @@
+#include "session/lifecycle.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "ann/ann_files.h"
+#include "calendar/calendar.h"
+#include "database/backups.h"
+#include "database/binfile.h"
+#include "database/database.h"
+#include "formats/queue.h"
+#include "formats/xml.h"
+#include "platform/file_commit.h"
+#include "platform/files.h"
+#include "services/log.h"
+#include "services/memory.h"
+#include "services/paths.h"
+#include "services/services_state.h"
+#include "session/choose.h"
+#include "session/saving.h"
+
+namespace {
+
+// The log writes while a database is open or being opened; exhausted memory then first saves
+// what it can.
+void save_before_fatal_exit() { ma_deinit(1); }
+
+void set_db_state(int state)
+{
+    db().db_state = state;
+    set_log_on(state != DB_UNINITIALISED);
+    set_out_of_memory_hook(state == DB_UNINITIALISED ? nullptr : save_before_fatal_exit);
+}
+
+void finish_interrupted_commit(const std::string& dir)
+{
+    switch (recover_commit(dir)) {
+    case recovery_status::nothing_to_do:
+        break;
+    case recovery_status::completed:
+        write_log("INFO: the last close was interrupted while saving; its save was completed\n");
+        break;
+    case recovery_status::discarded:
+        write_log("INFO: the last close was interrupted before its save; the files saved before it are used\n");
+        break;
+    case recovery_status::failed:
+        write_log("ERROR: the last close was interrupted while saving, and its save cannot be completed: %s\n",
+            std::strerror(errno));
+        break;
+    }
+}
+
+// A refused elements.bin is kept under a name of its own at once, and the newest backup, the
+// last good state, is marked so that the sessions that follow cannot rotate it away.
+void keep_refused_database()
+{
+    database& d = db();
+    bool absent = false;
+    d.refused_copy = keep_refused_file(services().data_dir + "elements.bin", &absent);
+    if (!d.refused_copy.empty())
+        d.bin_refused = false;
+    d.protected_backup = protect_newest_backup(services().data_dir);
+}
+
+}  // namespace
+
+int create_lockfile()
+{
+    database& d = db();
+    const char* path = data_path("lockfile");
+    // Never through a link: opening one would empty whatever file it points to.
+    int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd < 0 && errno == ELOOP) {
+        write_log("WARNING: \"%s\" is a symbolic link; it is replaced by a file of its own\n", path);
+        if (::unlink(path) == 0)
+            fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+    }
+    if (fd < 0)
+        return LOCKFILE_NOT_CREATABLE;
+    // The kernel drops the lock with the process, so a file left by a crash does not block.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return LOCKFILE_HELD;
+    }
+    if (d.lock_fd >= 0)
+        ::close(d.lock_fd);
+    d.lock_fd = fd;
+    return LOCKFILE_CREATED;
+}
+
+int remove_lockfile()
+{
+    database& d = db();
+    delete_file(utf8_to_wide(data_path("lockfile")));
+    if (d.lock_fd >= 0) {
+        ::close(d.lock_fd);
+        d.lock_fd = -1;
+    }
+    return 0;
+}
+
+int ma_init(const char* path)
+{
+    database& d = db();
+    const bool dir_ok = set_data_dir(path) == 0;
+    insert_scheduled(nullptr);
+    choose_next_item(nullptr, -1);
+    create_category_table();
+    set_db_state(DB_OPENING);
+    if (!dir_ok)
+        return MA_INIT_DIR_NOT_ACCESSIBLE;
+    const int lock = create_lockfile();
+    if (lock == LOCKFILE_HELD) {
+        write_log("ERROR: Seems a copy of Cardwright is already running\n\ttry deleting \"%s\" file if this is "
+                  "not true (e.g. previous copy of Cardwright crashed)\n",
+            data_path("lockfile"));
+        return MA_INIT_HELD_BY_OTHER;
+    }
+    if (lock != LOCKFILE_CREATED) {
+        write_log("INFO: ma_init(): directory (%s) is not accessible.\n", services().data_dir.c_str());
+        return MA_INIT_DIR_NOT_ACCESSIBLE;
+    }
+    d.save_problem = {};
+    d.backup_problem = {};
+    d.refused_copy.clear();
+    d.protected_backup.clear();
+    // Holding the lock, nobody else writes here. A close that a crash interrupted is finished
+    // first; then what it left half-written can go.
+    finish_interrupted_commit(services().data_dir);
+    remove_stale_temporaries(services().data_dir);
+    remove_stale_temporaries(services().data_dir + backups_folder);
+    d.item_count = 0;
+    int result = MA_INIT_FROM_BIN;
+    if (load_bin(data_path("elements.bin")) != LOAD_BIN_DONE) {
+        result = MA_INIT_BIN_NOT_READ;
+        if (d.bin_refused)
+            keep_refused_database();
+        if (load_xml(data_path("elements.xml")) != 0) {
+            result = MA_INIT_NEW_DATABASE;
+            d.time_of_start = time_now();
+            erase_memory_after_ll();
+            d.item_count = 0;
+            free_categories();
+            create_category_table();
+            create_root_category();
+        }
+    }
+    if (category_count() == 0)
+        create_root_category();
+    load_queue();
+    set_db_state(DB_OPEN);
+    return result;
+}
+
+int ma_deinit(int flag)
+{
+    database& d = db();
+    if (d.db_state == DB_UNINITIALISED) {
+        write_log("WARNING: called ma_deinit(%d) on unitialized database!\n", flag);
+        return MA_DEINIT_NOT_INITIALISED;
+    }
+    int result = MA_DEINIT_DONE;
+    if (d.db_state == DB_OPEN) {
+        // The weights go with the database, so that all three files are of one moment.
+        const int saved = save_database(flag == 0);
+        if (saved == SAVE_NOT_WRITTEN)
+            return MA_DEINIT_NOT_SAVED;
+        if (saved == SAVE_BACKUP_FAILED)
+            result = MA_DEINIT_BACKUP_FAILED;
+        if (flag == 0) {
+            erase_memory_after_ll();
+            d.item_count = 0;
+            ann_shutdown();
+            free_pending_list();
+        }
+        remove_lockfile();
+    } else if (d.lock_fd >= 0) {
+        // Opening stopped early; the lock (if any) is not ours to keep.
+        ::close(d.lock_fd);
+        d.lock_fd = -1;
+    }
+    if (flag == 0)
+        free_categories();
+    set_db_state(DB_UNINITIALISED);
+    std::fflush(nullptr);
+    return result;
+}
+
+void ma_discard()
+{
+    database& d = db();
+    if (d.db_state == DB_UNINITIALISED)
+        return;
+    write_log("WARNING: the database in \"%s\" is closed without saving this session's changes\n",
+        services().data_dir.c_str());
+    erase_memory_after_ll();
+    d.item_count = 0;
+    ann_shutdown();
+    free_pending_list();
+    if (d.db_state == DB_OPEN)
+        remove_lockfile();
+    else if (d.lock_fd >= 0) {
+        ::close(d.lock_fd);
+        d.lock_fd = -1;
+    }
+    free_categories();
+    set_db_state(DB_UNINITIALISED);
+}
+

@@ -1,0 +1,154 @@
+#include "session/saving.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "ann/ann_files.h"
+#include "ann/network.h"
+#include "database/backups.h"
+#include "database/binfile.h"
+#include "session/choose.h"
+#include "database/database.h"
+#include "services/log.h"
+#include "session/lifecycle.h"
+#include "formats/queue.h"
+#include "platform/file_commit.h"
+#include "platform/files.h"
+#include "services/services_state.h"
+
+namespace {
+
+constexpr char bin_name[] = "elements.bin";
+constexpr char queue_name[] = "queue.txt";
+constexpr char weights_name[] = "weights.bin";
+constexpr char cases_name[] = "user_cases.bin";
+
+void set_failure(save_failure* failure, const std::string& path, const std::string& reason)
+{
+    failure->path = path;
+    failure->reason = reason;
+}
+
+// Writes the files into `dir` as one commit. False, with db().save_problem filled, when nothing
+// could be changed.
+bool commit_files(const std::string& dir, bool with_weights)
+{
+    database& d = db();
+    order_categories();
+    file_commit commit(dir);
+    if (FILE* bin = commit.add(bin_name))
+        write_bin_stream(bin);
+    if (FILE* queue = commit.add(queue_name))
+        write_queue(queue);
+    if (with_weights && ann_globals().ann_initialised) {
+        if (FILE* weights = commit.add(weights_name))
+            write_weights(weights);
+    }
+    const commit_status status = commit.commit();
+    if (status == commit_status::not_written || status == commit_status::unfinished) {
+        const char* reason = std::strerror(commit.failed_error());
+        if (commit.failed_path() == dir + weights_name)
+            write_log("ERROR: cannot save ANN weights! (a problem with %s file?)\n", commit.failed_path().c_str());
+        write_log("ERROR: cannot save the database: \"%s\": %s\n", commit.failed_path().c_str(), reason);
+        set_failure(&d.save_problem, commit.failed_path(), reason);
+        return false;
+    }
+    if (status == commit_status::not_durable)
+        write_log("WARNING: the database was saved in \"%s\", but the folder could not be synced to the disk: "
+                  "%s\n",
+            dir.c_str(), std::strerror(commit.failed_error() != 0 ? commit.failed_error() : EIO));
+    return true;
+}
+
+}  // namespace
+
+int save_database(bool with_weights, bool with_backup)
+{
+    database& d = db();
+    d.save_problem = {};
+    d.backup_problem = {};
+    const std::string bin_path = services().data_dir + bin_name;
+    if (d.bin_refused) {
+        // The file refused at opening may be the user's only copy of the database.
+        bool absent = false;
+        d.refused_copy = keep_refused_file(bin_path, &absent);
+        if (d.refused_copy.empty() && !absent) {
+            write_log("ERROR: cannot keep a copy of the unreadable \"%s\"; it is not overwritten\n", bin_path.c_str());
+            set_failure(&d.save_problem, bin_path,
+                "it could not be read when the database was opened, and no copy of it could be kept");
+            return SAVE_NOT_WRITTEN;
+        }
+        d.bin_refused = false;
+    }
+    if (!commit_files(services().data_dir, with_weights))
+        return SAVE_NOT_WRITTEN;
+    if (!with_backup)
+        return SAVE_DONE;
+    std::string failed_path;
+    if (const int error = keep_backup(bin_path, &failed_path)) {
+        set_failure(&d.backup_problem, failed_path, std::strerror(error));
+        return SAVE_BACKUP_FAILED;
+    }
+    return SAVE_DONE;
+}
+
+int save_database_copy(const std::string& dir)
+{
+    database& d = db();
+    d.save_problem = {};
+    if (::access((dir + bin_name).c_str(), F_OK) == 0) {
+        set_failure(&d.save_problem, dir + bin_name, "the folder already holds a database");
+        return SAVE_TARGET_HOLDS_DATABASE;
+    }
+    if (!commit_files(dir, true))
+        return SAVE_NOT_WRITTEN;
+    // The cases are the network's memory of the user's grades; without them the copy would learn anew.
+    const std::string cases = services().data_dir + cases_name;
+    if (::access(cases.c_str(), F_OK) == 0) {
+        if (const int error = copy_file_durable(cases, dir + cases_name)) {
+            set_failure(&d.save_problem, dir + cases_name, std::strerror(error));
+            return SAVE_NOT_WRITTEN;
+        }
+    }
+    return SAVE_DONE;
+}
+
+int restore_backup(const std::string& backup_path)
+{
+    database& d = db();
+    if (d.db_state != DB_OPEN)
+        return RESTORE_NOT_OPEN;
+    bin_summary summary;
+    if (!inspect_bin(backup_path.c_str(), &summary))
+        return RESTORE_NOT_READABLE;
+    // The state being left is itself kept as a backup, so that a restore can be undone; an
+    // empty one (started because the file could not be read, say) would only push the good
+    // backups down the list.
+    if (save_database(false, d.item_count > 0) != SAVE_DONE)
+        return RESTORE_CURRENT_NOT_SAVED;
+    const std::string bin_path = services().data_dir + bin_name;
+    if (const int error = copy_file_durable(backup_path, bin_path)) {
+        set_failure(&d.save_problem, bin_path, std::strerror(error));
+        return RESTORE_NOT_WRITTEN;
+    }
+    write_log("INFO: the backup \"%s\" was restored\n", backup_path.c_str());
+    // Reopened as at start: the queue file was just saved, so its items find their categories
+    // by name in the restored table.
+    insert_scheduled(nullptr);
+    choose_next_item(nullptr, -1);
+    erase_memory_after_ll();
+    d.item_count = 0;
+    free_pending_list();
+    free_categories();
+    create_category_table();
+    if (load_bin(bin_path.c_str()) != LOAD_BIN_DONE) {
+        // Checked above, so only a disk failing now gets here; nothing is overwritten unread.
+        d.bin_refused = true;
+    }
+    if (category_count() == 0)
+        create_root_category();
+    load_queue();
+    return RESTORE_DONE;
+}

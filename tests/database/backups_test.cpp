@@ -1,0 +1,71 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include "database/backups.h"
+#include "support/database_helpers.h"
+
+namespace {
+
+std::set<std::string> backup_names(const temp_dir& dir)
+{
+    std::set<std::string> names;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.file("backups"), error))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+class BackupTest : public open_database_test {};
+
+}  // namespace
+
+TEST_F(BackupTest, KeepsTenDatedCopiesOfChangedDatabases)
+{
+    add_test_item(3, 0, 1, "first");
+    ASSERT_EQ(ma_deinit(0), 0);
+    EXPECT_EQ(backup_names(dir), (std::set<std::string>{"elements-20260115-120000.bin"}));
+    EXPECT_EQ(read_file(dir.file("backups/elements-20260115-120000.bin")), read_file(dir.file("elements.bin")));
+
+    // Opened and closed without a change: no new copy, even a day later.
+    set_local_clock(2026, 1, 16, 12);
+    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
+    ASSERT_EQ(ma_deinit(0), 0);
+    EXPECT_EQ(backup_names(dir).size(), 1u);
+
+    for (int day = 1; day <= 12; ++day) {
+        set_local_clock(2026, 2, day, 8, 30);
+        ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
+        add_test_item(static_cast<uint16_t>(day), 0, 1, "item " + std::to_string(day));
+        ASSERT_EQ(ma_deinit(0), 0);
+    }
+    const std::set<std::string> names = backup_names(dir);
+    ASSERT_EQ(names.size(), 10u);
+    EXPECT_EQ(*names.begin(), "elements-20260203-083000.bin");  // the oldest ones went first
+    EXPECT_EQ(*names.rbegin(), "elements-20260212-083000.bin");
+    EXPECT_EQ(read_file(dir.file("backups/elements-20260212-083000.bin")), read_file(dir.file("elements.bin")));
+
+    // Restoring a copy is copying it back, writing into elements.bin in place as cp does: the
+    // older database opens with its items, and the newest backup still holds the newest state.
+    const std::string newest = read_file(dir.file("backups/elements-20260212-083000.bin"));
+    std::filesystem::copy_file(dir.file("backups/elements-20260203-083000.bin"), dir.file("elements.bin"),
+        std::filesystem::copy_options::overwrite_existing);
+    EXPECT_EQ(read_file(dir.file("backups/elements-20260212-083000.bin")), newest);
+    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
+    EXPECT_EQ(db().item_count, 4u);
+}
+
+TEST_F(BackupTest, AFailedBackupLeavesTheSaveStanding)
+{
+    // A plain file where the folder should be: no copy, a warning, and the save still counts.
+    write_file(dir.file("backups"), "in the way");
+    add_test_item(1);
+    EXPECT_EQ(ma_deinit(0), MA_DEINIT_BACKUP_FAILED);
+    EXPECT_EQ(db().backup_problem.path, dir.file("backups"));
+    EXPECT_FALSE(db().backup_problem.reason.empty());
+    EXPECT_TRUE(file_exists(dir.file("elements.bin")));
+    EXPECT_EQ(read_file(dir.file("backups")), "in the way");
+    EXPECT_NE(read_file(dir.file("error.log")).find("WARNING: cannot create the backup folder"), std::string::npos);
+}

@@ -1,0 +1,549 @@
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "calendar/calendar.h"
+#include "database/binfile.h"
+#include "session/saving.h"
+#include "session/choose.h"
+#include "support/database_helpers.h"
+
+namespace {
+
+// Little-endian byte strings for building files by hand.
+std::string le16(uint16_t v) { return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)}; }
+std::string le32(uint32_t v) { return le16(static_cast<uint16_t>(v)) + le16(static_cast<uint16_t>(v >> 16)); }
+std::string text16(const std::string& s) { return le16(static_cast<uint16_t>(s.size())) + s; }
+
+std::string header(uint32_t start, uint16_t categories) { return le16(12) + le32(start) + le16(categories); }
+std::string category_bytes(uint16_t parent, const std::string& name)
+{
+    return le16(parent) + text16(name) + std::string(16, '\0') + std::string(8, '\0');
+}
+std::string item_bytes(uint16_t tmtrpt, uint16_t ctgr, uint32_t id, const std::string& q, const std::string& a,
+    uint16_t ivl = 1, uint16_t rp = 0)
+{
+    return le16(tmtrpt) + le16(tmtrpt) + le16(ctgr) + le32(id) + text16(q) + text16(a) + le16(0) + le16(0) + le16(ivl) +
+        le16(rp) + le16(4) + le32(0) + le32(0);
+}
+
+std::vector<const item*> items()
+{
+    std::vector<const item*> all;
+    for (const item* e = db().head; e; e = e->next)
+        all.push_back(e);
+    return all;
+}
+
+std::vector<std::string> files_in(const std::string& dir)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool has_temporary_file(const std::string& dir)
+{
+    for (const std::string& name : files_in(dir))
+        if (name.find(".tmp-") != std::string::npos)
+            return true;
+    return false;
+}
+
+// Runs `body` in a child process and returns its exit code (or -1 when it did not exit).
+template <typename F>
+int in_child(F body)
+{
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0)
+        ::_exit(body());
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+class binfile_test : public open_database_test {
+protected:
+    std::string bin() const { return dir.file("elements.bin"); }
+    int load(const std::string& bytes)
+    {
+        write_file(bin(), bytes);
+        return load_bin(bin().c_str());
+    }
+    // Two nested categories, texts present, absent and empty, and fields at their limits.
+    void build_sample()
+    {
+        db().time_of_start = 0xFEDCBA98u;
+        const uint16_t lang = add_category("languages", -1);
+        const uint16_t fr = add_category("french", lang);
+        category& c = *category_at(fr);
+        c.qbgclr = 0xFF112233u;
+        c.abgclr = 1;
+        c.qfntclr = 0xFFFFFFFFu;
+        c.afntclr = 0x80000000u;
+        c.qimg = "q.png";
+        c.afont = "Sans,12";
+        item* e = add_test_item(65535, fr, 2047, "question \xC3\xA9", "");
+        e->id = 0xFFFFFFFFu;
+        e->stmtrpt = 1;
+        e->livl = 2047;
+        e->rllivl = 65535;
+        e->rp = 127;
+        e->gr = 5;
+        e->sstick = 0xDEADBEEFu;
+        e->hstick = 0x01020304u;
+        add_test_item(0, 0, 0, "", "answer only");
+        add_test_item(7, lang, 3, "line\nbreak", "tab\there");
+    }
+};
+
+TEST_F(binfile_test, root_only_database_has_the_documented_bytes_and_reads_back)
+{
+    db().time_of_start = 0x01020304u;
+    ASSERT_EQ(write_bin(bin().c_str()), 0);
+    const std::string expected = header(0x01020304u, 1) + category_bytes(0, "root");
+    EXPECT_EQ(expected.size(), 8u + 32u);
+    EXPECT_EQ(read_file(bin()), expected);
+
+    ASSERT_EQ(load_bin(bin().c_str()), 0);
+    EXPECT_EQ(category_count(), 1);
+    EXPECT_EQ(category_at(0)->name, "root");
+    EXPECT_EQ(db().head, nullptr);
+    EXPECT_EQ(db().time_of_start, 0x01020304u);
+    EXPECT_FALSE(has_temporary_file(dir.path()));
+}
+
+TEST_F(binfile_test, item_fields_are_written_in_their_order)
+{
+    item* e = add_test_item(0x0102, 0, 0x0506, "Q", "An");
+    e->stmtrpt = 0x0304;
+    e->id = 0x0A0B0C0Du;
+    e->livl = 0x1112;
+    e->rllivl = 0x1314;
+    e->rp = 0x0015;
+    e->gr = 3;
+    e->sstick = 0x21222324u;
+    e->hstick = 0x31323334u;
+    ASSERT_EQ(write_bin(bin().c_str()), 0);
+    const std::string record = le16(0x0102) + le16(0x0304) + le16(0) + le32(0x0A0B0C0Du) + text16("Q") + text16("An") +
+        le16(0x1112) + le16(0x1314) + le16(0x0506) + le16(0x0015) + le16(3) + le32(0x21222324u) + le32(0x31323334u);
+    EXPECT_EQ(record.size(), 32u + 3u);
+    EXPECT_EQ(read_file(bin()).substr(40), record);
+}
+
+TEST_F(binfile_test, round_trip_keeps_every_field_and_rewrites_the_same_bytes)
+{
+    build_sample();
+    ASSERT_EQ(write_bin(bin().c_str()), 0);
+    const std::string first = read_file(bin());
+    erase_memory_after_ll();
+    db().item_count = 0;
+    free_categories();
+
+    ASSERT_EQ(load_bin(bin().c_str()), 0);
+    EXPECT_EQ(db().time_of_start, 0xFEDCBA98u);
+    ASSERT_EQ(category_count(), 3);
+    const category& fr = *category_at(2);
+    EXPECT_EQ(fr.name, "french");
+    EXPECT_EQ(fr.parent, 1);
+    EXPECT_EQ(category_at(1)->parent, 1);
+    EXPECT_EQ(fr.qbgclr, 0xFF112233u);
+    EXPECT_EQ(fr.abgclr, 1u);
+    EXPECT_EQ(fr.qfntclr, 0xFFFFFFFFu);
+    EXPECT_EQ(fr.afntclr, 0x80000000u);
+    EXPECT_EQ(fr.qimg, "q.png");
+    EXPECT_FALSE(fr.aimg.has_value());
+    EXPECT_FALSE(fr.qfont.has_value());
+    EXPECT_EQ(fr.afont, "Sans,12");
+
+    const auto all = items();
+    ASSERT_EQ(all.size(), 3u);
+    EXPECT_EQ(db().item_count, 3u);
+    EXPECT_EQ(all[0]->answer, "answer only");
+    EXPECT_EQ(all[0]->question, "");
+    EXPECT_EQ(all[1]->question, "line\nbreak");
+    const item& e = *all[2];
+    EXPECT_EQ(e.question, "question \xC3\xA9");
+    EXPECT_EQ(e.answer, "");
+    EXPECT_EQ(e.tmtrpt, 65535);
+    EXPECT_EQ(e.stmtrpt, 1);
+    EXPECT_EQ(e.ctgr, 2);
+    EXPECT_EQ(e.id, 0xFFFFFFFFu);
+    EXPECT_EQ(e.livl, 2047);
+    EXPECT_EQ(e.rllivl, 65535);
+    EXPECT_EQ(e.ivl, 2047);
+    EXPECT_EQ(e.rp, 127);
+    EXPECT_EQ(e.gr, 5);
+    EXPECT_EQ(e.sstick, 0xDEADBEEFu);
+    EXPECT_EQ(e.hstick, 0x01020304u);
+
+    ASSERT_EQ(write_bin(bin().c_str()), 0);
+    EXPECT_EQ(read_file(bin()), first);
+    EXPECT_EQ(log(), "");
+}
+
+TEST_F(binfile_test, empty_category_text_is_read_back_absent)
+{
+    category_at(0)->qfont = "";
+    ASSERT_EQ(write_bin(bin().c_str()), 0);
+    EXPECT_EQ(read_file(bin()), header(db().time_of_start, 1) + category_bytes(0, "root"));
+    ASSERT_EQ(load_bin(bin().c_str()), 0);
+    EXPECT_FALSE(category_at(0)->qfont.has_value());
+}
+
+TEST_F(binfile_test, reader_corrects_out_of_range_fields)
+{
+    std::string file = header(5, 5);
+    for (int i = 0; i < 5; ++i)
+        file += category_bytes(static_cast<uint16_t>(i), "c" + std::to_string(i));
+    file += item_bytes(1, 7, 100, "a", "b", 1, 200) + item_bytes(2, 3, 101, "c", "d", 3000, 127);
+    ASSERT_EQ(load(file), 0);
+    const auto all = items();
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_EQ(all[0]->ctgr, 4);
+    EXPECT_EQ(all[0]->rp, 127);
+    EXPECT_EQ(all[1]->ctgr, 3);
+    EXPECT_EQ(all[1]->ivl, 2047);
+    EXPECT_EQ(log(), "WARNING: e->ctgr out of scale (Categories=5, e->ctgr=7), correcting to 4\n"
+                     "WARNING: e->ivl out of scale (3000), correcting\n");
+}
+
+TEST_F(binfile_test, items_keep_the_file_order_and_replace_a_loaded_list)
+{
+    add_test_item(3);
+    ASSERT_EQ(load(header(9, 1) + category_bytes(0, "root") + item_bytes(9, 0, 1, "x", "y") +
+                  item_bytes(2, 0, 2, "x", "y")),
+        0);
+    const auto all = items();
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_EQ(all[0]->id, 1u);
+    EXPECT_EQ(all[1]->id, 2u);
+    EXPECT_EQ(db().item_count, 2u);
+    EXPECT_EQ(log(), "WARNING: load_bin(): List is not empty! I will call erase_memory_after_ll() myself.\n");
+}
+
+TEST_F(binfile_test, refuses_old_versions_and_missing_files)
+{
+    const uint32_t now = time_now();
+    EXPECT_EQ(load(le16(11) + le32(5) + le16(1) + category_bytes(0, "root")), 1);
+    EXPECT_EQ(db().time_of_start, now);
+    EXPECT_EQ(log(), "WARNING: Old format of binary file detected (or binary file corrupted) \"" + bin() +
+            "\", I will try to read elements.xml instead if possible.\n");
+    EXPECT_TRUE(db().bin_refused);
+
+    std::filesystem::remove(dir.file("error.log"));
+    db().time_of_start = 5;
+    std::filesystem::remove(bin());
+    EXPECT_EQ(load_bin(bin().c_str()), 1);
+    EXPECT_EQ(db().time_of_start, now);
+    EXPECT_FALSE(db().bin_refused);
+    EXPECT_FALSE(file_exists(dir.file("error.log")));
+}
+
+// Every prefix of a valid file: cut inside the version it is an old file, cut exactly after
+// an item it reads completely, anywhere else it is damaged. Nothing is read past the end.
+TEST_F(binfile_test, truncation_at_every_offset)
+{
+    build_sample();
+    ASSERT_EQ(write_bin(bin().c_str()), 0);
+    const std::string whole = read_file(bin());
+    std::vector<size_t> item_ends;
+    size_t end = 8;
+    for (int i = 0; i < 3; ++i) {
+        const category& c = *category_at(static_cast<uint32_t>(i));
+        end += 28 + c.name.size() + c.qimg.value_or("").size() + c.aimg.value_or("").size() +
+            c.qfont.value_or("").size() + c.afont.value_or("").size();
+    }
+    item_ends.push_back(end);  // categories only
+    for (const item* e : items()) {
+        end += 32 + e->question.size() + e->answer.size();
+        item_ends.push_back(end);
+    }
+    ASSERT_EQ(end, whole.size());
+
+    const uint32_t now = time_now();
+    for (size_t cut = 0; cut <= whole.size(); ++cut) {
+        SCOPED_TRACE("cut at " + std::to_string(cut));
+        std::filesystem::remove(dir.file("error.log"));
+        erase_memory_after_ll();
+        const int result = load(whole.substr(0, cut));
+        const std::string messages = log();
+        const auto boundary = std::find(item_ends.begin(), item_ends.end(), cut);
+        // The last whole item (or the end of the categories) before the cut.
+        const auto before = std::upper_bound(item_ends.begin(), item_ends.end(), cut);
+        const size_t into_item = before == item_ends.begin() ? SIZE_MAX : cut - *(before - 1);
+        if (cut < 2) {
+            EXPECT_EQ(result, 1);
+            EXPECT_EQ(messages.rfind("WARNING: Old format of binary file detected", 0), 0u);
+        } else if (boundary != item_ends.end()) {
+            EXPECT_EQ(result, 0);
+            EXPECT_EQ(messages, "");
+            EXPECT_EQ(items().size(), static_cast<size_t>(boundary - item_ends.begin()));
+            EXPECT_EQ(db().item_count, items().size());
+            EXPECT_EQ(category_count(), 3);
+        } else if (into_item < 6) {
+            // Cut inside the next item's first three fields: that item could not begin, so the
+            // complete ones are the database.
+            EXPECT_EQ(result, 0);
+            EXPECT_EQ(messages, "WARNING: load_bin(): \"" + bin() + "\" ends " + std::to_string(into_item) +
+                    " bytes into an item after its last complete item; those bytes are ignored\n");
+            EXPECT_EQ(items().size(), static_cast<size_t>(before - item_ends.begin() - 1));
+            EXPECT_EQ(category_count(), 3);
+        } else {
+            EXPECT_EQ(result, 1);
+            EXPECT_EQ(messages.rfind("ERROR: a problem while reading binary file format was detected.\n", 0), 0u);
+            EXPECT_NE(messages.find("Therefore I can't read " + bin() + "; I will try"), std::string::npos);
+            EXPECT_EQ(db().head, nullptr);
+            EXPECT_EQ(db().item_count, 0u);
+            EXPECT_EQ(db().time_of_start, now);
+            if (cut > item_ends[0]) {
+                EXPECT_EQ(category_count(), 3);  // categories already read stay
+            }
+        }
+    }
+}
+
+TEST_F(binfile_test, over_long_category_name_is_an_error_not_an_exit)
+{
+    const std::string long_name(129, 'n');
+    ASSERT_EQ(load(header(5, 1) + category_bytes(0, long_name)), 0);
+    EXPECT_EQ(category_at(0)->name, long_name.substr(0, 127));
+
+    std::string file = header(5, 2) + category_bytes(0, "root") + category_bytes(1, std::string(130, 'n'));
+    EXPECT_EQ(load(file), 1);
+    EXPECT_EQ(category_count(), 1);
+
+    // The program still opens, falling back as for any damaged file.
+    ASSERT_EQ(ma_deinit(0), 0);
+    std::filesystem::remove(dir.file("error.log"));
+    write_file(bin(), file);
+    EXPECT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+    EXPECT_EQ(log().rfind("ERROR: load_bin(): len(=130) > (MAX_CTGR_LEN + 1)\nERROR: a problem while reading", 0), 0u);
+}
+
+TEST_F(binfile_test, category_names_are_stored_as_add_category_would)
+{
+    std::string file = header(5, 3) + category_bytes(0, "say \"hi\"") + category_bytes(1, std::string("ab\ncd")) +
+        category_bytes(2, std::string("\0x", 2)) + item_bytes(0, 2, 1, "q", "a");
+    ASSERT_EQ(load(file), 0);
+    ASSERT_EQ(category_count(), 3);
+    EXPECT_EQ(category_at(0)->name, "say 'hi'");
+    EXPECT_EQ(category_at(1)->name, "ab");
+    EXPECT_EQ(category_at(2)->name, "?");  // an empty name keeps its slot and its items
+    EXPECT_EQ(db().head->ctgr, 2);
+    EXPECT_NE(log().find("WARNING: load_bin(): category 2 has no name"), std::string::npos);
+}
+
+TEST_F(binfile_test, hostile_category_trees_are_repaired)
+{
+    // 0 lies under 2, which is top-level; 1 names a parent past the table; 3 and 4 are each
+    // other's parent.
+    std::string file = header(5, 5) + category_bytes(2, "child") + category_bytes(40, "lost") +
+        category_bytes(2, "top") + category_bytes(4, "loop a") + category_bytes(3, "loop b") +
+        item_bytes(0, 0, 10, "in child", "") + item_bytes(0, 2, 20, "in top", "") + item_bytes(0, 4, 30, "in b", "");
+    ASSERT_EQ(load(file), 0);
+    ASSERT_EQ(category_count(), 5);
+    for (uint16_t i = 0; i < 5; ++i)
+        EXPECT_LE(category_at(i)->parent, i) << "category " << i;
+    for (const item* e : items()) {
+        const std::string expected = e->id == 10 ? "child" : e->id == 20 ? "top" : "loop b";
+        EXPECT_EQ(category_at(e->ctgr)->name, expected);
+    }
+    const uint16_t child = items()[0]->ctgr;
+    EXPECT_EQ(category_at(category_at(child)->parent)->name, "top");
+    const std::string messages = log();
+    EXPECT_NE(messages.find("category 1 has parent 40 but there are only 5 categories"), std::string::npos);
+    EXPECT_NE(messages.find("reordering them"), std::string::npos);
+    EXPECT_NE(messages.find("is its own ancestor"), std::string::npos);
+
+    // Saved and read again, the repaired table is stable.
+    ASSERT_EQ(write_bin(bin().c_str()), 0);
+    const std::string saved = read_file(bin());
+    ASSERT_EQ(load_bin(bin().c_str()), 0);
+    ASSERT_EQ(write_bin(bin().c_str()), 0);
+    EXPECT_EQ(read_file(bin()), saved);
+}
+
+TEST_F(binfile_test, duplicate_category_names_are_kept_apart)
+{
+    std::string file = header(5, 3) + category_bytes(0, "root") + category_bytes(0, "twin") +
+        category_bytes(0, "twin") + item_bytes(0, 1, 1, "first", "") + item_bytes(0, 2, 2, "second", "");
+    ASSERT_EQ(load(file), 0);
+    ASSERT_EQ(category_count(), 3);
+    EXPECT_EQ(items()[0]->ctgr, 1);
+    EXPECT_EQ(items()[1]->ctgr, 2);
+    EXPECT_NE(log().find("categories 1 and 2 are both called \"twin\" under the same parent"), std::string::npos);
+}
+
+// Random bytes after a valid version: whatever is accepted keeps the invariants the rest of
+// the program relies on.
+TEST_F(binfile_test, random_files_leave_a_consistent_database)
+{
+    std::mt19937 random(12345);
+    for (int round = 0; round < 300; ++round) {
+        SCOPED_TRACE(round);
+        std::string file = le16(12) + le32(random()) + le16(static_cast<uint16_t>(random() % 6));
+        const size_t length = random() % 400;
+        for (size_t i = 0; i < length; ++i) {
+            // Mostly small values, so that lengths and indexes are often plausible.
+            const uint32_t r = random();
+            file.push_back(static_cast<char>(r % 4 == 0 ? r >> 8 : r % 8));
+        }
+        erase_memory_after_ll();
+        const int result = load(file);
+        ASSERT_TRUE(result == 0 || result == 1);
+        uint32_t count = 0;
+        for (const item* e = db().head; e; e = e->next, ++count) {
+            ASSERT_LT(e->ctgr, category_count());
+            ASSERT_LE(e->ivl, 2047);
+            ASSERT_LE(e->rp, 127);
+        }
+        ASSERT_EQ(count, db().item_count);
+        for (uint16_t i = 0; i < category_count(); ++i) {
+            ASSERT_LE(category_at(i)->parent, i);
+            ASSERT_FALSE(category_at(i)->name.empty());
+            ASSERT_LT(category_at(i)->name.size(), static_cast<size_t>(MAX_CTGR_LEN));
+        }
+    }
+}
+
+TEST_F(binfile_test, items_without_categories_get_the_root)
+{
+    ASSERT_EQ(load(header(5, 0) + item_bytes(0, 3, 1, "q", "a")), 0);
+    ASSERT_EQ(category_count(), 1);
+    EXPECT_EQ(db().head->ctgr, 0);
+    EXPECT_NE(log().find("correcting to 0"), std::string::npos);
+}
+
+TEST_F(binfile_test, over_long_texts_are_cut_at_a_whole_character)
+{
+    // 65,534 ASCII bytes, then a three-byte character that would end at byte 65,537.
+    std::string question(65534, 'x');
+    question += "\xE2\x82\xAC tail";
+    item* e = add_test_item(0, 0, 1, question, std::string(65535, 'a'));
+    e->id = 4242;
+    category_at(0)->qimg = std::string(70000, 'i');
+    ASSERT_EQ(write_bin(bin().c_str()), 0);
+    EXPECT_NE(log().find("WARNING: write_bin(): question of item 4242 has 65542 bytes, more than 65535; saving its "
+                         "first 65534 bytes\n"),
+        std::string::npos);
+    EXPECT_NE(log().find("qimg of category 0 has 70000 bytes"), std::string::npos);
+    EXPECT_EQ(log().find("answer of item"), std::string::npos);
+    ASSERT_EQ(load_bin(bin().c_str()), 0);
+    EXPECT_EQ(db().head->question, std::string(65534, 'x'));
+    EXPECT_EQ(db().head->answer.size(), 65535u);
+    EXPECT_EQ(category_at(0)->qimg->size(), 65535u);
+}
+
+TEST_F(binfile_test, failed_saves_leave_the_old_file)
+{
+    add_test_item(0);
+    ASSERT_EQ(write_bin(bin().c_str()), 0);
+    const std::string old = read_file(bin());
+    for (int i = 0; i < 2000; ++i)
+        add_test_item(1, 0, 1, "a longer question " + std::to_string(i), "and its answer");
+
+    // A file size limit makes a write fail part way.
+    const int limited = in_child([&] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{4096, 4096};
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            return 99;
+        return write_bin(bin().c_str());
+    });
+    EXPECT_EQ(limited, 5);
+    EXPECT_EQ(read_file(bin()), old);
+    EXPECT_FALSE(has_temporary_file(dir.path()));
+
+    // A directory that cannot be written: no temporary file can be made.
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0555), 0);
+    const int read_only = in_child([&] {
+        // The superuser writes anywhere; drop to an ordinary user to see the refusal.
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            return 99;
+        return write_bin(bin().c_str());
+    });
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0700), 0);
+    EXPECT_EQ(read_only, 1);
+    EXPECT_EQ(read_file(bin()), old);
+
+    // The rename cannot replace a directory in the file's place: written, not committed.
+    std::filesystem::remove(bin());
+    std::filesystem::create_directories(bin() + "/keep");
+    EXPECT_EQ(write_bin(bin().c_str()), 2);
+    EXPECT_TRUE(std::filesystem::is_directory(bin() + "/keep"));
+    EXPECT_FALSE(has_temporary_file(dir.path()));
+}
+
+TEST_F(binfile_test, failed_close_keeps_the_database_open)
+{
+    add_test_item(0, 0, 1, "kept", "");
+    std::filesystem::create_directories(bin() + "/keep");
+    EXPECT_EQ(ma_deinit(0), 2);
+    EXPECT_EQ(db().db_state, DB_OPEN);
+    ASSERT_NE(db().head, nullptr);
+    EXPECT_EQ(db().head->question, "kept");
+    EXPECT_TRUE(file_exists(dir.file("lockfile")));
+    std::filesystem::remove_all(bin());
+    EXPECT_EQ(ma_deinit(0), 0);
+    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
+    ASSERT_NE(db().head, nullptr);
+    EXPECT_EQ(db().head->question, "kept");
+}
+
+TEST_F(binfile_test, refused_file_is_kept_beside_the_new_one)
+{
+    ma_deinit(0);
+    const std::string damaged = le16(11) + "an older program's database";
+    write_file(bin(), damaged);
+    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+    add_test_item(0, 0, 1, "new work", "");
+    ASSERT_EQ(ma_deinit(0), 0);
+    EXPECT_EQ(read_file(dir.file("elements.refused-1.bin")), damaged);
+    EXPECT_NE(log().find("INFO: the unreadable \"" + bin() + "\" was kept as \"" + dir.file("elements.refused-1.bin") +
+                  "\"\n"),
+        std::string::npos);
+
+    // A normal open and close keeps nothing more.
+    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
+    EXPECT_EQ(db().head->question, "new work");
+    ASSERT_EQ(ma_deinit(0), 0);
+    EXPECT_FALSE(file_exists(dir.file("elements.refused-2.bin")));
+
+    // A second refusal does not overwrite the first kept copy.
+    const std::string cut = read_file(bin()).substr(0, 50);  // inside the first item's texts
+    write_file(bin(), cut);
+    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+    ASSERT_EQ(ma_deinit(0), 0);
+    EXPECT_EQ(read_file(dir.file("elements.refused-1.bin")), damaged);
+    EXPECT_EQ(read_file(dir.file("elements.refused-2.bin")), cut);
+    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
+}
+
+TEST_F(binfile_test, save_database_orders_categories_before_writing)
+{
+    const uint16_t top = add_category("top", -1);
+    const uint16_t child = add_category("child", top);
+    add_test_item(0, child, 1, "in child", "");
+    swap_categories(top, child);  // now the child precedes its parent
+    ASSERT_EQ(save_database(), 0);
+    erase_memory_after_ll();
+    ASSERT_EQ(load_bin(bin().c_str()), 0);
+    EXPECT_EQ(category_at(1)->name, "top");
+    EXPECT_EQ(category_at(2)->name, "child");
+    EXPECT_EQ(category_at(2)->parent, 1);
+    EXPECT_EQ(db().head->ctgr, 2);
+    EXPECT_EQ(log(), "");
+}
+
+}  // namespace

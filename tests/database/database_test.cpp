@@ -1,0 +1,262 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "database/database.h"
+#include "session/lifecycle.h"
+#include "support/test_support.h"
+
+namespace {
+
+class DatabaseTest : public clean_state_test {
+protected:
+    void SetUp() override
+    {
+        clean_state_test::SetUp();
+        ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+    }
+
+    item* add_item(uint16_t day, uint16_t ctgr = 0, uint32_t id = 0)
+    {
+        item* e = new_item();
+        e->tmtrpt = day;
+        e->ctgr = ctgr;
+        e->id = id;
+        insert_scheduled(nullptr);
+        insert_scheduled(e);
+        ++db().item_count;
+        return e;
+    }
+
+    static std::vector<uint32_t> ids()
+    {
+        std::vector<uint32_t> out;
+        for (item* e = next_scheduled(nullptr); e; e = next_scheduled(e))
+            out.push_back(e->id);
+        return out;
+    }
+
+    temp_dir dir;
+};
+
+}  // namespace
+
+TEST_F(DatabaseTest, AddCategoryFindsCleansAndGrows)
+{
+    EXPECT_EQ(category_count(), 1);
+    const uint16_t a = add_category("Languages", -1);
+    EXPECT_EQ(add_category("Languages", -1), a);
+    const uint16_t sub = add_category("French", a);
+    EXPECT_EQ(category_at(sub)->parent, a);
+    EXPECT_EQ(category_at(a)->parent, a);
+    const uint16_t other = add_category("Languages", sub);
+    EXPECT_NE(other, a);
+    EXPECT_EQ(add_category("Languages", sub), other);
+
+    EXPECT_EQ(category_at(add_category(std::string(200, 'x').c_str(), -1))->name, std::string(127, 'x'));
+    EXPECT_EQ(category_at(add_category("say \"hi\"", -1))->name, "say 'hi'");
+    EXPECT_EQ(category_at(add_category("abc\ndef", -1))->name, "abc");
+    // The cleaned name is what is looked up: the same category again.
+    EXPECT_EQ(add_category("abc\nxyz", -1), add_category("abc", -1));
+
+    const uint16_t before = category_count();
+    EXPECT_EQ(add_category("", -1), 0);
+    EXPECT_EQ(add_category("\nname", -1), 0);
+    EXPECT_EQ(category_count(), before);
+    EXPECT_EQ(category_at(category_count()), nullptr);
+
+    while (category_count() < 32)
+        add_category(("c" + std::to_string(category_count())).c_str(), -1);
+    EXPECT_EQ(db().category_capacity, 32u);
+    add_category("the 33rd", -1);
+    EXPECT_EQ(category_count(), 33);
+    EXPECT_EQ(db().category_capacity, 64u);
+}
+
+TEST_F(DatabaseTest, ScheduledListStaysSortedAndStable)
+{
+    add_item(5, 0, 1);
+    add_item(3, 0, 2);
+    add_item(5, 0, 3);
+    add_item(4, 0, 4);
+    EXPECT_EQ(ids(), (std::vector<uint32_t>{2, 4, 1, 3}));
+
+    erase_memory_after_ll();
+    db().item_count = 0;
+    add_item(5, 0, 10);
+    add_item(5, 0, 11);  // a list of one: the newcomer goes first
+    EXPECT_EQ(ids(), (std::vector<uint32_t>{11, 10}));
+    add_item(5, 0, 12);  // two or more: after those of the same day
+    EXPECT_EQ(ids(), (std::vector<uint32_t>{11, 10, 12}));
+
+    // The hint speeds up ordered inserts but a smaller day still finds its place.
+    erase_memory_after_ll();
+    db().item_count = 0;
+    for (uint32_t i = 0; i < 50; ++i) {
+        item* e = new_item();
+        e->tmtrpt = static_cast<uint16_t>(i * 2);
+        e->id = i;
+        insert_scheduled(e);
+        ++db().item_count;
+    }
+    EXPECT_NE(db().insert_hint, nullptr);
+    item* late = new_item();
+    late->tmtrpt = 7;
+    late->id = 1000;
+    insert_scheduled(late);
+    ++db().item_count;
+    uint16_t last = 0;
+    size_t seen = 0;
+    for (item* e = next_scheduled(nullptr); e; e = next_scheduled(e), ++seen) {
+        EXPECT_LE(last, e->tmtrpt);
+        last = e->tmtrpt;
+    }
+    EXPECT_EQ(seen, 51u);
+
+    // Removing: head, middle, unknown record.
+    item* head = next_scheduled(nullptr);
+    item* second = head->next;
+    EXPECT_EQ(remove_item(head), second);
+    EXPECT_EQ(db().insert_hint, nullptr);
+    item* after_late = late->next;
+    ASSERT_NE(after_late, nullptr);
+    EXPECT_EQ(after_late->tmtrpt, 8);
+    EXPECT_EQ(remove_item(late), after_late);
+    EXPECT_EQ(db().item_count, 49u);
+    item stranger;
+    EXPECT_EQ(remove_item(&stranger), nullptr);
+    EXPECT_EQ(db().item_count, 49u);
+}
+
+TEST_F(DatabaseTest, PendingListKeepsFileOrder)
+{
+    std::vector<pending_item*> made;
+    for (int i = 0; i < 4; ++i) {
+        pending_item* p = new_pending_item();
+        p->question = "q" + std::to_string(i);
+        append_pending(p);
+        made.push_back(p);
+    }
+    EXPECT_EQ(pending_count(), 4u);
+    EXPECT_EQ(remove_pending(made[3]), nullptr);  // the last one
+    pending_item* fifth = new_pending_item();
+    fifth->question = "q4";
+    append_pending(fifth);  // the tail must have moved back to q2
+    EXPECT_EQ(remove_pending(made[1]), made[2]);
+    pending_item stranger;
+    EXPECT_EQ(remove_pending(&stranger), nullptr);
+    std::vector<std::string> order;
+    for (pending_item* p = db().pending_head; p; p = p->next)
+        order.push_back(p->question);
+    EXPECT_EQ(order, (std::vector<std::string>{"q0", "q2", "q4"}));
+    EXPECT_EQ(pending_count(), 3u);
+    free_pending_list();
+    EXPECT_EQ(pending_count(), 0u);
+    EXPECT_EQ(db().pending_head, nullptr);
+}
+
+TEST_F(DatabaseTest, FiltersSelectCategoriesAndTheirDescendants)
+{
+    const uint16_t a = add_category("a", -1);      // 1
+    const uint16_t b = add_category("b", a);       // 2
+    const uint16_t c = add_category("c", b);       // 3
+    const uint16_t d = add_category("d", -1);      // 4
+    EXPECT_TRUE(category_within(a, c));
+    EXPECT_TRUE(category_within(c, c));
+    EXPECT_FALSE(category_within(c, a));
+    EXPECT_FALSE(category_within(d, c));
+
+    const int32_t only_b[] = {b, filter_end};
+    EXPECT_TRUE(category_in_filter(only_b, b));
+    EXPECT_TRUE(category_in_filter(only_b, c));
+    EXPECT_FALSE(category_in_filter(only_b, a));
+    EXPECT_FALSE(category_in_filter(only_b, d));
+    EXPECT_FALSE(category_in_filter(only_b, 0));
+    const int32_t none[] = {filter_end};
+    EXPECT_FALSE(category_in_filter(none, a));
+    EXPECT_TRUE(category_in_filter(nullptr, d));
+
+    EXPECT_EQ(next_child_category(a, -1), b);
+    EXPECT_EQ(next_child_category(a, b), -1);
+    EXPECT_EQ(next_child_category(d, -1), -1);
+    // Top-level categories are their own parents but not their own children.
+    EXPECT_EQ(next_child_category(0, -1), -1);
+
+    // A damaged cycle of parents ends the walk instead of hanging.
+    category_at(a)->parent = c;
+    EXPECT_FALSE(category_within(d, a));
+}
+
+TEST_F(DatabaseTest, OrderCategoriesPutsParentsFirstAndRenumbersReferences)
+{
+    add_category("one", -1);  // 1
+    add_category("two", -1);  // 2
+    category_at(0)->parent = 2;  // as a file could leave it: a parent above its child
+    item* in0 = add_item(1, 0, 100);
+    item* in2 = add_item(1, 2, 200);
+    pending_item* p = new_pending_item();
+    p->ctgr = 2;
+    append_pending(p);
+
+    order_categories();
+    EXPECT_EQ(category_at(0)->name, "two");
+    EXPECT_EQ(category_at(0)->parent, 0);
+    EXPECT_EQ(category_at(2)->name, "root");
+    EXPECT_EQ(category_at(2)->parent, 0);
+    EXPECT_EQ(in0->ctgr, 2);
+    EXPECT_EQ(in2->ctgr, 0);
+    EXPECT_EQ(p->ctgr, 0);
+
+    // A cycle or a parent beyond the table cannot be ordered; it is made top-level instead.
+    const uint16_t x = add_category("x", -1);
+    const uint16_t y = add_category("y", x);
+    category_at(x)->parent = y;
+    const uint16_t z = add_category("z", -1);
+    category_at(z)->parent = 999;
+    order_categories();
+    for (uint16_t i = 0; i < category_count(); ++i)
+        EXPECT_LE(category_at(i)->parent, i) << i;
+}
+
+TEST_F(DatabaseTest, BatchOfFileItemsLinksAsInsertingOneByOne)
+{
+    std::mt19937 random(3);
+    for (int round = 0; round < 200; ++round) {
+        const int count = static_cast<int>(random() % 12);
+        const uint16_t days = static_cast<uint16_t>(1 + random() % 4);
+        std::vector<uint16_t> due(count);
+        for (uint16_t& day : due)
+            day = static_cast<uint16_t>(random() % days);
+
+        // One by one, as the readers used to.
+        erase_memory_after_ll();
+        for (int i = 0; i < count; ++i) {
+            item* e = new_item();
+            e->tmtrpt = due[i];
+            e->id = static_cast<uint32_t>(i);
+            insert_scheduled(e);
+        }
+        const std::vector<uint32_t> expected = ids();
+
+        erase_memory_after_ll();
+        {
+            scheduled_batch batch;
+            for (int i = 0; i < count; ++i) {
+                item* e = new_item();
+                e->tmtrpt = due[i];
+                e->id = static_cast<uint32_t>(i);
+                batch.add(e);
+            }
+            batch.link();
+        }
+        ASSERT_EQ(ids(), expected) << "round " << round;
+    }
+    erase_memory_after_ll();
+    db().item_count = 0;
+
+    // Items never linked go with the batch.
+    scheduled_batch dropped;
+    dropped.add(new_item());
+}

@@ -1,0 +1,65 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/crt_rand.h"
+#include "services/paths.h"
+#include "services/random.h"
+#include "services/services_state.h"
+
+TEST(DataDirectory, PathsAreBuiltSafely)
+{
+    set_data_dir("/home/u/cards");
+    EXPECT_EQ(services().data_dir, "/home/u/cards/");
+    set_data_dir("/home/u/cards/");
+    EXPECT_EQ(services().data_dir, "/home/u/cards/");
+    set_data_dir("C:\\My Documents\\cards");
+    EXPECT_EQ(services().data_dir, "C:/My Documents/cards/");
+    set_data_dir("");
+    EXPECT_EQ(services().data_dir, "data/");
+    set_data_dir(nullptr);
+    EXPECT_EQ(services().data_dir, "data/");
+    EXPECT_EQ(set_data_dir(std::string(255, 'd').c_str()), 0);
+    EXPECT_EQ(services().data_dir.size(), 256u);
+    EXPECT_NE(set_data_dir(std::string(256, 'd').c_str()), 0);
+
+    set_data_dir("d/");
+    const char* first = data_path("a");
+    const char* second = data_path("b");
+    const char* third = data_path("c");
+    EXPECT_STREQ(first, "d/a");
+    EXPECT_STREQ(second, "d/b");
+    EXPECT_STREQ(third, "d/c");
+    const char* fourth = data_path("e");
+    EXPECT_EQ(fourth, first);
+    EXPECT_STREQ(first, "d/e");
+
+    // A result that does not fit is refused whole, never cut into another valid path.
+    set_data_dir(("/" + std::string(254, 'd')).c_str());
+    EXPECT_STREQ(data_path(std::string(256, 'n').c_str()), "");
+    EXPECT_EQ(std::strlen(data_path(std::string(250, 'n').c_str())), 255u + 1u + 250u);
+}
+
+TEST(ProcessHelpers, RandomBoundsAndWideText)
+{
+    crt_srand(12345);
+    std::vector<int> raw;
+    for (int i = 0; i < 2000; ++i)
+        raw.push_back(crt_rand());
+    crt_srand(12345);
+    for (int r : raw)
+        EXPECT_EQ(rand_below(2), r < 16384 ? 0u : 1u);
+    for (int i = 0; i < 2000; ++i) {
+        EXPECT_EQ(rand_below(1), 0u);
+        EXPECT_LE(rand_below(20), 19u);
+        EXPECT_LE(rand_below(32767), 32766u);
+    }
+
+    const char16_t* wide = utf8_to_wide("d/caf\xC3\xA9");
+    ASSERT_NE(wide, nullptr);
+    EXPECT_EQ(std::u16string(wide), u"d/caf\u00e9");
+    EXPECT_NE(utf8_to_wide(std::string(511, 'a').c_str()), nullptr);
+    EXPECT_EQ(utf8_to_wide(std::string(512, 'a').c_str()), nullptr);
+}

@@ -1,0 +1,266 @@
+#include <functional>
+#include <set>
+#include <vector>
+
+#include "calendar/calendar.h"
+#include "session/choose.h"
+#include "support/database_helpers.h"
+#include "platform/crt_rand.h"
+#include "platform/platform_state.h"
+
+namespace {
+
+uint32_t clock_at(int year, int month, int day, int hour, int minute)
+{
+    set_local_clock(year, month, day, hour, minute);
+    return time_now();
+}
+
+uint16_t day_at(int year, int month, int day, int hour, int minute)
+{
+    set_local_clock(year, month, day, hour, minute);
+    return day_number(0);
+}
+
+// The first n values the generator gives after crt_srand(seed).
+std::vector<int> draws_after(uint32_t seed, int n)
+{
+    crt_srand(seed);
+    std::vector<int> values;
+    for (int i = 0; i < n; ++i)
+        values.push_back(crt_rand());
+    return values;
+}
+
+// The first seed whose next draws satisfy `wanted`; the generator is left seeded with it.
+uint32_t seed_where(int n, const std::function<bool(const std::vector<int>&)>& wanted)
+{
+    for (uint32_t seed = 1; seed < 1'000'000; ++seed)
+        if (wanted(draws_after(seed, n))) {
+            crt_srand(seed);
+            return seed;
+        }
+    ADD_FAILURE() << "no seed found";
+    return 0;
+}
+
+// rand_below(20) and rand_below(2) of a raw value.
+bool one_in_20(int r) { return r / 1639 == 0; }
+bool one_in_2(int r) { return r / 16384 == 0; }
+
+// The generator position after `seed` and `n` draws, to check how many draws a call made.
+uint32_t state_after(uint32_t seed, int n)
+{
+    draws_after(seed, n);
+    return platform_globals().rand_seed;
+}
+
+using day_number_test = clean_state_test;
+
+TEST_F(day_number_test, days_begin_at_half_past_three)
+{
+    db().time_of_start = clock_at(2026, 1, 15, 12, 0);
+    EXPECT_EQ(day_at(2026, 1, 15, 3, 29), 49710);  // before day 0: the difference wraps
+    EXPECT_EQ(day_at(2026, 1, 15, 3, 30), 0);
+    EXPECT_EQ(day_at(2026, 1, 16, 3, 29), 0);
+    EXPECT_EQ(day_at(2026, 1, 16, 3, 30), 1);
+    EXPECT_EQ(day_number(db().time_of_start + 5 * 86'400), 5);
+}
+
+TEST_F(day_number_test, day_changes_at_half_past_three_on_the_wall_clock_in_either_season)
+{
+    use_zone("CET-1CEST,M3.5.0,M10.5.0/3");
+    db().time_of_start = clock_at(2026, 1, 15, 12, 0);  // started in winter
+    EXPECT_EQ(day_at(2026, 7, 10, 3, 29), 175);
+    EXPECT_EQ(day_at(2026, 7, 10, 3, 30), 176);
+
+    db().time_of_start = clock_at(2026, 6, 1, 12, 0);  // started in summer
+    EXPECT_EQ(day_at(2026, 6, 2, 2, 30), 0);
+    EXPECT_EQ(day_at(2026, 6, 2, 3, 29), 0);
+    EXPECT_EQ(day_at(2026, 6, 2, 3, 30), 1);
+    EXPECT_EQ(day_at(2026, 7, 10, 3, 29), 38);
+    EXPECT_EQ(day_at(2026, 7, 10, 3, 30), 39);
+    EXPECT_EQ(day_at(2026, 12, 1, 3, 29), 182);
+    EXPECT_EQ(day_at(2026, 12, 1, 3, 30), 183);
+
+    // With daylight saving switched off, standard time rules all year.
+    g_bUseDST = 0;
+    EXPECT_EQ(day_at(2026, 7, 10, 3, 29), 38);
+    EXPECT_EQ(day_at(2026, 7, 10, 3, 30), 39);
+}
+
+class choose_test : public open_database_test {
+protected:
+    void SetUp() override
+    {
+        open_database_test::SetUp();
+        a = add_category("a", -1);
+        b = add_category("b", -1);
+    }
+    uint16_t a = 0;
+    uint16_t b = 0;
+};
+
+TEST_F(choose_test, negative_mode_clears_the_recent_items)
+{
+    EXPECT_EQ(choose_next_item(nullptr, -1), nullptr);
+    item* e = add_test_item(0);
+    add_test_item(0);
+    EXPECT_NE(choose_next_item(nullptr, 0), nullptr);
+    EXPECT_EQ(choose_next_item(nullptr, -1), e);
+    for (const item* slot : db().recent_items)
+        EXPECT_EQ(slot, nullptr);
+    EXPECT_EQ(db().recent_index, 4);
+}
+
+TEST_F(choose_test, nothing_due_gives_none_without_drawing)
+{
+    EXPECT_EQ(choose_next_item(nullptr, 0), nullptr);
+    item* tomorrow = add_test_item(1);
+    crt_srand(7);
+    EXPECT_EQ(choose_next_item(nullptr, 0), nullptr);
+    EXPECT_EQ(platform_globals().rand_seed, 7u);
+    // A positive mode chooses among every item, due or not.
+    EXPECT_EQ(choose_next_item(nullptr, 1), tomorrow);
+}
+
+TEST_F(choose_test, draws_follow_the_list_from_the_oldest)
+{
+    item* first = add_test_item(0);
+    item* second = add_test_item(0);
+    item* third = add_test_item(0);
+
+    // Each item not shown lately is taken at once with one chance in 20.
+    uint32_t seed = seed_where(2, [](auto& r) { return !one_in_20(r[0]) && one_in_20(r[1]); });
+    EXPECT_EQ(choose_next_item(nullptr, 0), second);
+    EXPECT_EQ(platform_globals().rand_seed, state_after(seed, 2));
+
+    // Otherwise one of the three at random.
+    choose_next_item(nullptr, -1);
+    seed = seed_where(4, [](auto& r) {
+        return !one_in_20(r[0]) && !one_in_20(r[1]) && !one_in_20(r[2]) && r[3] / 10923 == 2;
+    });
+    EXPECT_EQ(choose_next_item(nullptr, 0), third);
+    EXPECT_EQ(platform_globals().rand_seed, state_after(seed, 4));
+
+    // An item to be repeated today gets a further even chance.
+    choose_next_item(nullptr, -1);
+    first->ivl = 0;
+    seed = seed_where(2, [](auto& r) { return !one_in_20(r[0]) && one_in_2(r[1]); });
+    EXPECT_EQ(choose_next_item(nullptr, 0), first);
+    EXPECT_EQ(platform_globals().rand_seed, state_after(seed, 2));
+}
+
+TEST_F(choose_test, random_pick_counts_recent_items_but_skips_them)
+{
+    item* first = add_test_item(0);
+    item* second = add_test_item(0);
+    add_test_item(0);
+    crt_srand(seed_where(1, [](auto& r) { return one_in_20(r[0]); }));
+    ASSERT_EQ(choose_next_item(nullptr, 0), first);
+    // k = 1 of two candidates: the count passes k at the second item, which is taken; the
+    // third is not reached although it is the second candidate.
+    seed_where(3, [](auto& r) { return !one_in_20(r[0]) && !one_in_20(r[1]) && r[2] / 16384 == 1; });
+    EXPECT_EQ(choose_next_item(nullptr, 0), second);
+}
+
+TEST_F(choose_test, recent_items_are_avoided_while_others_remain)
+{
+    for (uint32_t seed = 1; seed <= 40; ++seed) {
+        SCOPED_TRACE(seed);
+        erase_memory_after_ll();
+        db().item_count = 0;
+        choose_next_item(nullptr, -1);
+        std::vector<item*> due;
+        for (int i = 0; i < 5; ++i)
+            due.push_back(add_test_item(0, 0, static_cast<uint16_t>(i % 2)));
+        add_test_item(1);  // not due
+        crt_srand(seed);
+        std::vector<item*> shown;
+        for (int i = 0; i < 5; ++i)
+            shown.push_back(choose_next_item(nullptr, 0));
+        EXPECT_EQ(std::set<item*>(shown.begin(), shown.end()), std::set<item*>(due.begin(), due.end()));
+        EXPECT_EQ(choose_next_item(nullptr, 0), shown[0]);
+    }
+}
+
+TEST_F(choose_test, a_lone_recent_item_is_shown_again)
+{
+    item* only = add_test_item(0);
+    add_test_item(2);
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(choose_next_item(nullptr, 0), only);
+}
+
+TEST_F(choose_test, filter_limits_the_choice)
+{
+    add_test_item(0, a);
+    item* in_b = add_test_item(3, b);
+    const int32_t only_b[] = {b, filter_end};
+    EXPECT_EQ(choose_next_item(only_b, 0), nullptr);
+    EXPECT_EQ(choose_next_item(only_b, 1), in_b);
+    const int32_t below_root[] = {0, filter_end};
+    EXPECT_EQ(choose_next_item(below_root, 0), nullptr);  // a and b are top-level, not under root
+}
+
+TEST_F(choose_test, slot_of_a_removed_item_never_matches_a_new_one)
+{
+    item* old = add_test_item(0);
+    ASSERT_EQ(choose_next_item(nullptr, 0), old);
+    remove_item(old);
+    for (const item* slot : db().recent_items)
+        EXPECT_EQ(slot, nullptr);
+    // The heap usually hands the freed address to the next item; it must not count as recent.
+    item* fresh = add_test_item(0);
+    add_test_item(0);
+    crt_srand(seed_where(1, [](auto& r) { return one_in_20(r[0]); }));
+    EXPECT_EQ(choose_next_item(nullptr, 0), fresh);
+
+    // Emptying the whole list clears the slots too.
+    erase_memory_after_ll();
+    db().item_count = 0;
+    for (const item* slot : db().recent_items)
+        EXPECT_EQ(slot, nullptr);
+}
+
+TEST_F(choose_test, pending_items)
+{
+    EXPECT_EQ(choose_pending_item(nullptr, 0), nullptr);
+    EXPECT_EQ(choose_pending_item(nullptr, 1), nullptr);
+    add_test_pending(a, "a1");
+    pending_item* b1 = add_test_pending(b, "b1");
+    add_test_pending(a, "a2");
+    pending_item* b2 = add_test_pending(b, "b2");
+    pending_item* b3 = add_test_pending(b, "b3");
+    const int32_t only_b[] = {b, filter_end};
+    const int32_t only_root[] = {0, filter_end};
+    EXPECT_EQ(choose_pending_item(only_b, 0), b1);
+    EXPECT_EQ(choose_pending_item(only_root, 0), nullptr);
+    EXPECT_EQ(choose_pending_item(only_root, 1), nullptr);
+    // rand_below(3) picks among b's three, counting from 0.
+    const pending_item* expected[] = {b1, b2, b3};
+    for (int k = 0; k < 3; ++k) {
+        seed_where(1, [k](auto& r) { return r[0] / 10923 == k; });
+        EXPECT_EQ(choose_pending_item(only_b, 1), expected[k]);
+    }
+}
+
+TEST_F(choose_test, count_due_stops_at_the_limit)
+{
+    EXPECT_EQ(count_due(0, nullptr), 0u);
+    add_test_item(0, a);
+    add_test_item(0, b);
+    add_test_item(1, a);
+    add_test_item(2, a);
+    add_test_item(65535, a);
+    const int32_t only_a[] = {a, filter_end};
+    EXPECT_EQ(count_due(0, nullptr), 2u);
+    EXPECT_EQ(count_due(1, nullptr), 3u);
+    EXPECT_EQ(count_due(1, only_a), 2u);
+    EXPECT_EQ(count_due(65535, nullptr), 5u);
+    set_local_clock(2026, 1, 18, 12);  // day 3
+    EXPECT_EQ(count_due(0, only_a), 3u);
+    EXPECT_EQ(count_due(-3, nullptr), 2u);
+}
+
+}  // namespace

@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "ann/ann_files.h"
+#include "ann/network.h"
+#include "session/choose.h"
+#include "support/database_helpers.h"
+#include "session/grading.h"
+#include "platform/crt_rand.h"
+
+namespace {
+
+class GradingTest : public open_database_test {
+protected:
+    void SetUp() override
+    {
+        open_database_test::SetUp();
+        ma_nn_init();
+        crt_srand(11);
+    }
+};
+
+std::vector<const item*> list()
+{
+    std::vector<const item*> out;
+    for (const item* e = db().head; e; e = e->next)
+        out.push_back(e);
+    return out;
+}
+
+}  // namespace
+
+TEST_F(GradingTest, NewItemTakesItsFirstIntervalFromTheNetwork)
+{
+    go_to_day(10);
+    const uint16_t lo = ann_interval(0, 0, 0, 5) * 9 / 10;
+    item* e = create_item(5, "question", "answer", 0);
+    EXPECT_EQ(db().item_count, 1u);
+    EXPECT_GE(e->ivl, lo);
+    EXPECT_EQ(e->tmtrpt, 10 + e->ivl);
+    EXPECT_EQ(e->stmtrpt, e->tmtrpt);
+    EXPECT_EQ(e->rp, 0);
+    EXPECT_EQ(e->livl, 0);
+    EXPECT_EQ(e->rllivl, 0);
+    EXPECT_EQ(e->gr, 5);
+    EXPECT_EQ(e->id, 1768478400u + 10 * 86400);
+    EXPECT_EQ(e->question, "question");
+    EXPECT_EQ(e->answer, "answer");
+
+    // A failed first grade gives an item due today.
+    item* failed = create_item(0, "q", "a", 0);
+    EXPECT_EQ(failed->ivl, 0);
+    EXPECT_EQ(failed->tmtrpt, 10);
+    EXPECT_EQ(list().front(), failed);
+}
+
+TEST_F(GradingTest, GradesMoveTheItemAndCountRepetitionsOnlyWhenDue)
+{
+    go_to_day(10);
+    item* e = create_item(5, "q", "a", 0);
+    const uint16_t first = e->ivl;
+    ASSERT_GT(first, 2);
+
+    // Two days early: no repetition, the end of the interval stays.
+    go_to_day(10 + first - 2);
+    const uint16_t early = grade_item(e, 4);
+    EXPECT_EQ(e->rp, 0);
+    EXPECT_EQ(e->stmtrpt, 10 + first);
+    EXPECT_EQ(e->rllivl, first - 2);
+    EXPECT_EQ(e->livl, first);
+    EXPECT_EQ(e->ivl, early);
+    EXPECT_EQ(e->tmtrpt, 10 + first - 2 + early);
+    EXPECT_EQ(e->gr, 4);
+
+    // On the day the interval ended: a repetition, and the interval's end moves with the due day.
+    go_to_day(e->stmtrpt);
+    const uint16_t day = e->stmtrpt;
+    const uint16_t before = e->ivl;
+    const uint16_t next = grade_item(e, 4);
+    EXPECT_EQ(e->rp, 1);
+    EXPECT_EQ(e->livl, before);
+    EXPECT_EQ(e->tmtrpt, day + next);
+    EXPECT_EQ(e->stmtrpt, e->tmtrpt);
+
+    // Again the same day: nothing elapsed.
+    const auto cases = ann_globals().case_count;
+    grade_item(e, 3);
+    EXPECT_EQ(e->rllivl, 0);
+    EXPECT_EQ(ann_globals().case_count, cases);
+
+    // Years later: the real interval is capped.
+    go_to_day(day + 3000);
+    grade_item(e, 5);
+    EXPECT_EQ(e->rllivl, 2047);
+    EXPECT_LE(e->ivl, 2047);
+
+    e->rp = 127;
+    go_to_day(e->stmtrpt + 1);
+    grade_item(e, 4);
+    EXPECT_EQ(e->rp, 127);
+}
+
+TEST_F(GradingTest, GradedItemGoesBehindThoseAlreadyDueOnItsDay)
+{
+    go_to_day(0);
+    item* lone = create_item(0, "lone", "a", 0);
+    grade_item(lone, 0);
+    EXPECT_EQ(list(), std::vector<const item*>{lone});
+
+    item* a = add_test_item(0);
+    item* b = add_test_item(0);
+    item* c = add_test_item(0);
+    apply_interval(a, 0, 3);  // to day 0 again: behind b and c, among the items of day 0
+    const auto order = list();
+    EXPECT_EQ(order.back(), a);
+    apply_interval(b, 5, 3);
+    EXPECT_EQ(list().back(), b);
+    EXPECT_EQ(b->tmtrpt, 5);
+    (void)c;
+}
+
+TEST_F(GradingTest, IntroducingAPendingItemCarriesItsTextsAndCategory)
+{
+    const uint16_t sub = add_category("Sub", 0);
+    pending_item* p = add_test_pending(sub, "waiting");
+    p->answer = "answer";
+    add_test_pending(0, "other");
+    item* e = introduce_pending(3, p);
+    EXPECT_EQ(pending_count(), 1u);
+    EXPECT_EQ(db().item_count, 1u);
+    EXPECT_EQ(e->question, "waiting");
+    EXPECT_EQ(e->answer, "answer");
+    EXPECT_EQ(e->ctgr, sub);
+    EXPECT_EQ(e->gr, 3);
+}

@@ -1,0 +1,190 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "database/database.h"
+#include "services/log.h"
+#include "services/paths.h"
+#include "services/services_state.h"
+#include "session/lifecycle.h"
+#include "support/database_helpers.h"
+#include "support/test_support.h"
+
+namespace {
+
+class LifecycleTest : public clean_state_test {
+protected:
+    temp_dir dir;
+};
+
+}  // namespace
+
+TEST_F(LifecycleTest, FreshDirectoryStartsANewDatabaseAndHoldsTheLock)
+{
+    set_local_clock(2026, 3, 1, 9, 30);
+    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+    EXPECT_EQ(db().db_state, DB_OPEN);
+    EXPECT_EQ(category_count(), 1);
+    EXPECT_EQ(category_at(0)->name, "root");
+    EXPECT_EQ(category_at(0)->parent, 0);
+    EXPECT_EQ(db().item_count, 0u);
+    EXPECT_EQ(db().time_of_start, 1772357400u);  // 2026-03-01 09:30 UTC
+    EXPECT_TRUE(file_exists(dir.file("lockfile")));
+
+    EXPECT_EQ(ma_deinit(0), 0);
+    EXPECT_FALSE(file_exists(dir.file("lockfile")));
+    EXPECT_EQ(category_count(), 0);
+    EXPECT_EQ(db().db_state, DB_UNINITIALISED);
+    EXPECT_EQ(ma_deinit(0), 1);  // twice: nothing left to close
+}
+
+TEST_F(LifecycleTest, MissingDirectoryIsReportedWithoutALogLine)
+{
+    const std::string missing = dir.file("nowhere");
+    EXPECT_EQ(ma_init(missing.c_str()), MA_INIT_DIR_NOT_ACCESSIBLE);
+    EXPECT_EQ(db().db_state, DB_OPENING);
+    EXPECT_EQ(ma_deinit(0), 0);
+    EXPECT_EQ(db().db_state, DB_UNINITIALISED);
+    EXPECT_FALSE(file_exists(missing));
+
+    // A path too long to be a data directory is refused the same way, not by ending the program.
+    const std::string too_long = "/tmp/" + std::string(251, 'x');
+    EXPECT_EQ(ma_init(too_long.c_str()), MA_INIT_DIR_NOT_ACCESSIBLE);
+    EXPECT_EQ(ma_deinit(0), 0);
+    // And then the same program can open a good directory.
+    EXPECT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+}
+
+TEST_F(LifecycleTest, SecondProcessFindsTheDatabaseHeld)
+{
+    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // A second copy of the program: its own fresh state, the same directory.
+        db().lock_fd = -1;
+        db().db_state = DB_UNINITIALISED;
+        const int result = ma_init(dir.path().c_str());
+        ::_exit(result);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), MA_INIT_HELD_BY_OTHER);
+    const std::string log = read_file(dir.file("error.log"));
+    EXPECT_NE(log.find("ERROR: Seems a copy of Cardwright is already running\n\ttry deleting \"" + dir.file("lockfile")
+                  + "\" file if this is not true (e.g. previous copy of Cardwright crashed)\n"),
+        std::string::npos)
+        << log;
+    // The running copy still holds its lock file.
+    EXPECT_TRUE(file_exists(dir.file("lockfile")));
+    EXPECT_EQ(ma_deinit(0), 0);
+
+    // A lock file left behind by a crashed copy holds no lock and does not block.
+    write_file(dir.file("lockfile"), "");
+    EXPECT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
+}
+
+TEST_F(LifecycleTest, LogWritesOnlyWhileTheDatabaseIsOpenOrOpening)
+{
+    set_data_dir(dir.path().c_str());
+    write_log("INFO: before\n");
+    EXPECT_FALSE(file_exists(dir.file("error.log")));
+
+    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+    write_log("INFO: %s %d\n", "during", 42);
+    write_log("WARNING: second\n");
+    ASSERT_EQ(ma_deinit(0), 0);
+    write_log("INFO: after\n");
+    EXPECT_EQ(ma_deinit(3), 1);  // its warning goes nowhere either
+    EXPECT_EQ(read_file(dir.file("error.log")), "INFO: during 42\nWARNING: second\n");
+}
+
+TEST_F(LifecycleTest, FlaggedCloseSavesAndUnlocksButKeepsMemory)
+{
+    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+    add_category("kept", -1);
+    EXPECT_EQ(ma_deinit(1), 0);
+    EXPECT_EQ(db().db_state, DB_UNINITIALISED);
+    EXPECT_FALSE(file_exists(dir.file("lockfile")));
+    EXPECT_EQ(category_count(), 2);
+    free_categories();
+}
+
+TEST_F(LifecycleTest, SavedFilesKeepTheirModeAndTheLockNeverFollowsALink)
+{
+    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+    ASSERT_EQ(ma_deinit(0), 0);
+    for (const char* name : {"elements.bin", "queue.txt"})
+        ASSERT_EQ(::chmod(dir.file(name).c_str(), 0600), 0) << name;
+    // A lockfile that is a link to a file of the user's must not empty that file.
+    temp_dir elsewhere;
+    write_file(elsewhere.file("notes.txt"), "the user's notes");
+    std::filesystem::remove(dir.file("lockfile"));
+    std::filesystem::create_symlink(elsewhere.file("notes.txt"), dir.file("lockfile"));
+
+    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
+    EXPECT_EQ(read_file(elsewhere.file("notes.txt")), "the user's notes");
+    EXPECT_FALSE(std::filesystem::is_symlink(dir.file("lockfile")));
+    EXPECT_NE(read_file(dir.file("error.log")).find("is a symbolic link"), std::string::npos);
+    ASSERT_EQ(ma_deinit(0), 0);
+    for (const char* name : {"elements.bin", "queue.txt"}) {
+        struct stat info {};
+        ASSERT_EQ(::stat(dir.file(name).c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0600u) << name << " lost the mode the user gave it";
+    }
+}
+
+TEST_F(LifecycleTest, LogLinesLeaveTheCallersPathsAlone)
+{
+    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+    // A reader holds the path of its file across the lines it logs.
+    const char* held = data_path("queue.txt");
+    for (int i = 0; i < 4; ++i)
+        write_log("WARNING: line %d of %s\n", i, held);
+    EXPECT_EQ(std::string(held), dir.file("queue.txt"));
+    const std::string text = read_file(dir.file("error.log"));
+    EXPECT_NE(text.find("WARNING: line 3 of " + dir.file("queue.txt") + "\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("error.log"), std::string::npos) << text;
+}
+
+TEST_F(LifecycleTest, ExhaustedMemorySavesTheDatabaseThenEndsWithCodeOne)
+{
+    auto run = [&](int failures) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            const int opened = ma_init(dir.path().c_str());
+            if (opened != MA_INIT_NEW_DATABASE && opened != MA_INIT_FROM_BIN)
+                ::_exit(90);
+            add_test_item(3, 0, 1, "made before the failure " + std::to_string(failures));
+            services().failing_allocations = failures;
+            item* e = new_item();  // one failure is retried; two end the program
+            e->question = "made after";
+            insert_scheduled(e);
+            ma_deinit(0);
+            ::_exit(0);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    EXPECT_EQ(run(1), 0);
+    EXPECT_EQ(run(2), 1);
+    // What was made before the failure was saved on the way out, and the log says why.
+    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
+    std::vector<std::string> questions;
+    for (const item* e = db().head; e; e = e->next)
+        questions.push_back(e->question);
+    std::sort(questions.begin(), questions.end());
+    EXPECT_EQ(questions, (std::vector<std::string>{"made after", "made before the failure 1",
+                             "made before the failure 2"}));
+    EXPECT_NE(read_file(dir.file("error.log")).find("FATAL ERROR: out of memory\n"), std::string::npos);
+    EXPECT_FALSE(file_exists(dir.file("lockfile.tmp")));
+}

@@ -1,0 +1,158 @@
+#include "ann/network.h"
+#include "database/counts.h"
+#include "session/statistics.h"
+#include "support/database_helpers.h"
+
+namespace {
+
+class statistics_test : public open_database_test {
+protected:
+    void SetUp() override
+    {
+        open_database_test::SetUp();
+        ann_globals() = ann_state{};
+    }
+    void TearDown() override
+    {
+        ann_globals() = ann_state{};
+        open_database_test::TearDown();
+    }
+    item* graded(uint16_t ivl, uint16_t livl, uint16_t rllivl, uint16_t rp, uint16_t gr)
+    {
+        item* e = add_test_item(0, 0, ivl);
+        e->livl = livl;
+        e->rllivl = rllivl;
+        e->rp = rp;
+        e->gr = gr;
+        return e;
+    }
+};
+
+TEST_F(statistics_test, empty_database_fills_only_the_network_figures)
+{
+    ann_state& ann = ann_globals();
+    ann.case_count = 1000;
+    ann.learning_rate = 0.05f;
+    ann.test_error = 0.25f;
+    add_category("extra", -1);
+    statistics s;
+    s.today = 99;
+    s.min_ivl = 7;
+    compute_statistics(&s);
+    EXPECT_EQ(s.item_count, 0u);
+    EXPECT_EQ(s.today, 0);
+    EXPECT_EQ(s.time_of_start, 0u);
+    EXPECT_EQ(s.min_ivl, 0);
+    EXPECT_EQ(s.min_livl, 0);
+    EXPECT_EQ(s.min_rllivl, 0);
+    EXPECT_EQ(s.case_count, 1000u);
+    EXPECT_EQ(s.user_case_count, 1000u - builtin_case_count);
+    EXPECT_EQ(s.learning_rate, 0.05f);
+    EXPECT_EQ(s.test_error, 0.25f);
+    EXPECT_EQ(s.category_count_stat, 2u);
+
+    // Before the network has its cases the user has none, not a wrapped-around count.
+    ann.case_count = 0;
+    compute_statistics(&s);
+    EXPECT_EQ(s.user_case_count, 0u);
+}
+
+TEST_F(statistics_test, one_item)
+{
+    graded(10, 4, 5, 2, 4);
+    statistics s;
+    compute_statistics(&s);
+    EXPECT_EQ(s.item_count, 1u);
+    EXPECT_EQ(s.min_ivl, 10);
+    EXPECT_EQ(s.max_ivl, 10);
+    EXPECT_EQ(s.avg_ivl, 10);
+    EXPECT_EQ(s.min_livl, 4);
+    EXPECT_EQ(s.max_livl, 4);
+    EXPECT_EQ(s.avg_livl, 4);
+    EXPECT_EQ(s.min_rllivl, 5);
+    EXPECT_EQ(s.max_rllivl, 5);
+    EXPECT_EQ(s.avg_rllivl, 5);
+    EXPECT_EQ(s.max_rp, 2);
+    EXPECT_EQ(s.total_rp, 2u);
+    EXPECT_EQ(s.avg_rp, 2.0f);
+    EXPECT_EQ(s.avg_gr, 4.0f);
+    EXPECT_EQ(s.pass_percent, 100.0f);
+    EXPECT_EQ(s.today, 0);
+    EXPECT_EQ(s.items_per_day, 0.0f);  // day 0
+    EXPECT_EQ(s.time_of_start, db().time_of_start);
+}
+
+TEST_F(statistics_test, averages_and_rates_over_several_items)
+{
+    graded(3, 2047, 0, 1, 2);
+    graded(4, 0, 2047, 0, 3);
+    graded(2047, 9, 9, 127, 5);
+    set_local_clock(2026, 1, 21, 12);  // day 6
+    statistics s;
+    compute_statistics(&s);
+    EXPECT_EQ(s.min_ivl, 3);
+    EXPECT_EQ(s.max_ivl, 2047);
+    EXPECT_EQ(s.avg_ivl, (3 + 4 + 2047) / 3);
+    EXPECT_EQ(s.min_livl, 0);
+    EXPECT_EQ(s.max_livl, 2047);
+    EXPECT_EQ(s.avg_livl, (2047 + 9) / 3);
+    EXPECT_EQ(s.min_rllivl, 0);
+    EXPECT_EQ(s.avg_rllivl, (2047 + 9) / 3);
+    EXPECT_EQ(s.max_rp, 127);
+    EXPECT_EQ(s.total_rp, 128u);
+    EXPECT_EQ(s.avg_rp, 128.0f / 3.0f);
+    EXPECT_EQ(s.avg_gr, 10.0f / 3.0f);
+    EXPECT_EQ(s.pass_percent, 2.0f / 3.0f * 100.0f);
+    EXPECT_EQ(s.today, 6);
+    EXPECT_EQ(s.items_per_day, 0.5f);
+}
+
+TEST_F(statistics_test, pass_percent_counts_grades_from_three)
+{
+    graded(1, 0, 0, 0, 2);
+    graded(1, 0, 0, 0, 3);
+    statistics s;
+    compute_statistics(&s);
+    EXPECT_EQ(s.pass_percent, 50.0f);
+}
+
+TEST_F(statistics_test, category_counts_walk_the_tree)
+{
+    const uint16_t s_cat = add_category("S", 0);
+    const uint16_t t_cat = add_category("T", s_cat);
+    const uint16_t other = add_category("other", -1);
+    add_test_item(0, s_cat);
+    add_test_item(0, t_cat);
+    add_test_item(1, t_cat);  // due tomorrow
+    add_test_item(0, 0);
+    add_test_pending(s_cat, "queued");
+    add_test_pending(other, "queued elsewhere");
+
+    auto rows = category_counts();
+    const auto& root = rows[0];
+    EXPECT_STREQ(root.name, "root");
+    EXPECT_EQ(root.items, 4u);
+    EXPECT_EQ(root.queued, 1u);
+    EXPECT_EQ(root.due, 1u);
+    EXPECT_EQ(root.due_below, 2u);
+    EXPECT_EQ(root.children, 1u);
+    const auto& s = rows[s_cat];
+    EXPECT_EQ(s.items, 3u);
+    EXPECT_EQ(s.queued, 1u);
+    EXPECT_EQ(s.due, 1u);
+    EXPECT_EQ(s.due_below, 1u);
+    EXPECT_EQ(s.children, 1u);
+    const auto& t = rows[t_cat];
+    EXPECT_EQ(t.items, 2u);
+    EXPECT_EQ(t.due, 1u);
+    EXPECT_EQ(t.due_below, 0u);
+    EXPECT_EQ(t.children, 0u);
+    EXPECT_EQ(rows[other].queued, 1u);
+    EXPECT_EQ(rows[other].items, 0u);
+    const auto& end = rows[category_count()];
+    EXPECT_EQ(end.name, nullptr);
+    EXPECT_EQ(end.items, UINT32_MAX);
+    EXPECT_EQ(end.queued + end.due + end.due_below + end.children, 0u);
+}
+
+}  // namespace

@@ -1,0 +1,62 @@
+#pragma once
+// Building small databases for the core tests.
+#include <cstdint>
+#include <ctime>
+#include <string>
+
+#include "database/database.h"
+#include "session/lifecycle.h"
+#include "support/test_support.h"
+
+// Puts a scheduled item in its sorted place, after those of the same day (without the
+// one-item exception of insert_scheduled, so that tests read in creation order).
+inline item* add_test_item(uint16_t tmtrpt, uint16_t ctgr = 0, uint16_t ivl = 1, std::string question = "q",
+    std::string answer = "a")
+{
+    item* e = new_item();
+    e->tmtrpt = tmtrpt;
+    e->stmtrpt = tmtrpt;
+    e->ctgr = ctgr;
+    e->ivl = ivl;
+    e->question = std::move(question);
+    e->answer = std::move(answer);
+    item** link = &db().head;
+    while (*link && (*link)->tmtrpt <= tmtrpt)
+        link = &(*link)->next;
+    e->next = *link;
+    *link = e;
+    ++db().item_count;
+    return e;
+}
+
+inline pending_item* add_test_pending(uint16_t ctgr, std::string question)
+{
+    pending_item* p = new_pending_item();
+    p->ctgr = ctgr;
+    p->question = std::move(question);
+    append_pending(p);
+    return p;
+}
+
+// A clean state with a new, empty database open in a temporary directory (root category only,
+// started at the fixed clock's moment, 2026-01-15 12:00 UTC, which is day 0).
+class open_database_test : public clean_state_test {
+protected:
+    void SetUp() override
+    {
+        clean_state_test::SetUp();
+        ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+    }
+    std::string log() const { return read_file(dir.file("error.log")); }
+    temp_dir dir;
+};
+
+// Sets the clock to noon of day `n` of a database started on 2026-01-15 (in the UTC zone).
+inline void go_to_day(unsigned n)
+{
+    const time_t base = 1768478400;  // 2026-01-15 12:00 UTC
+    const time_t t = base + static_cast<time_t>(n) * 86400;
+    tm date{};
+    gmtime_r(&t, &date);
+    set_local_clock(date.tm_year + 1900, date.tm_mon + 1, date.tm_mday, 12);
+}
