@@ -17,8 +17,6 @@ constexpr const char* item_attributes[item_attribute_count] = {
     " id=", " tm_t_rpt=", " stm_t_rpt=", " ctgr=", " l_ivl=", " rl_l_ivl=", " ivl=", " rp=", " gr=",
 };
 
-constexpr xml_item_tags old_tags = {"<Q>", "</Q>", "<A>", "</A>"};
-
 bool read_old_header(char* line, FILE* file, const char* path)
 {
     const header_result result = scan_header(
@@ -26,9 +24,7 @@ bool read_old_header(char* line, FILE* file, const char* path)
         [](uint32_t version) {
             if (version <= newest_old_version)
                 return header_result::complete;
-            write_log("ERROR: your 'Cardwright core version'=%d, while elements.xml file I'm just reading was "
-                      "saved using %d version. I'm not prepared to this version! Please upgrade me.\n",
-                12, static_cast<int>(version));
+            report_newer_version(version);
             return header_result::refused;
         });
     if (result == header_result::ended)
@@ -38,7 +34,7 @@ bool read_old_header(char* line, FILE* file, const char* path)
 
 // A `<category ` element from just after its tag. Returns where the scan stands, or null when
 // the rest of the line is to be ignored.
-char* read_old_category(char* pos)
+char* read_old_category(char* pos, xml_read_state&)
 {
     uint32_t colour = 0;
     if (char* bgcolor = find_text(pos, "bgcolor="))
@@ -105,103 +101,50 @@ void set_old_attribute(item& e, int order, uint32_t value)
     }
 }
 
-char* read_old_attributes(char* pos, int* counter, item** record, bool* ctgr_seen)
+char* read_old_attribute(char* pos, int order, item* record, xml_read_state& state)
 {
-    while (*counter <= item_attribute_count) {
-        const char* text = item_attributes[*counter - 1];
-        char* found = find_text(pos, text);
-        if (!found)
-            break;
-        pos = found + std::strlen(text);
-        if (*counter == ctgr_order) {
-            *ctgr_seen = true;
-            pos = read_item_category(pos, *record);
-        } else {
-            const uint32_t value = read_a_number(pos);
-            if (*counter == 1) {
-                *record = new_item();
-                (*record)->id = value;
-            } else if (*record) {
-                set_old_attribute(**record, *counter, value);
-            }
-        }
-        ++*counter;
+    if (order == ctgr_order) {
+        state.ctgr_seen = true;
+        return read_item_category(pos, record);
     }
+    if (record)
+        set_old_attribute(*record, order, read_a_number(pos));
     return pos;
 }
+
+// The oldest files name no categories at all; their items share "root". A category the file
+// already made keeps slot 0.
+void old_item_ended(xml_read_state& state)
+{
+    if (state.ctgr_seen)
+        return;
+    state.ctgr_seen = true;
+    if (category_count() == 0)
+        create_root_category();
+}
+
+constexpr xml_form old_form = {
+    {"<Q>", "</Q>", "<A>", "</A>"},
+    item_attributes,
+    item_attribute_count,
+    read_old_attribute,
+    read_old_category,
+    false,
+    old_item_ended,
+    "WARNING: </cardwright> tag in elements.xml file not found, some items could be missed.\n",
+};
 
 }  // namespace
 
 int load_old_xml(const char* path)
 {
-    database& d = db();
-    create_category_table();
-    d.item_count = 0;
-    FILE* file = std::fopen(path, "r");
+    FILE* file = open_xml_file(path);
     if (!file)
-        return 1;
-    erase_memory_after_ll();
-
+        return LOAD_XML_NOT_READ;
     char line[xml_line_size];
     if (!read_old_header(line, file, path)) {
         fclose_logged(file, path);
-        return 1;
+        return LOAD_XML_NOT_READ;
     }
-
-    int counter = 0;
-    item* record = nullptr;
-    scheduled_batch batch;
-    bool skipping = false;
-    bool ctgr_seen = false;
-    bool complete = false;
-    while (read_line(line, sizeof line, file)) {
-        char* pos = line;
-        if (counter == 0) {
-            if (char* element = find_text(pos, "<category ")) {
-                pos = read_old_category(element + std::strlen("<category "));
-                if (!pos)
-                    continue;
-            }
-            if (find_text(pos, "</cardwright>")) {
-                complete = true;
-                continue;
-            }
-            if (!find_text(pos, "<item "))
-                continue;
-            counter = 1;
-        }
-        if (counter <= item_attribute_count && !skipping)
-            pos = read_old_attributes(pos, &counter, &record, &ctgr_seen);
-        const item_content step = read_item_content(line, pos, file, old_tags, record);
-        if (step == item_content::none)
-            continue;
-        if (step == item_content::question_failed || step == item_content::answer_failed)
-            return abandon_xml_read(file, path, record, step);
-        if (!record && !skipping) {
-            report_item_without_id(file);
-            skipping = true;
-        }
-        if (step == item_content::end) {
-            if (!ctgr_seen) {
-                // The oldest files name no categories at all; their items share "root". A
-                // category the file already made keeps slot 0.
-                ctgr_seen = true;
-                if (category_count() == 0)
-                    create_root_category();
-            }
-            if (record) {
-                batch.add(record);
-                ++d.item_count;
-                record = nullptr;
-            }
-            counter = 0;
-            skipping = false;
-        }
-    }
-    free_item(record);
-    batch.link();
-    fclose_logged(file, path);
-    if (!complete)
-        write_log("WARNING: </cardwright> tag in elements.xml file not found, some items could be missed.\n");
-    return 0;
+    return read_xml_items(file, path, old_form) == 0 ? LOAD_XML_DONE : LOAD_XML_NOT_READ;
 }

@@ -10,15 +10,12 @@
 
 namespace {
 
-constexpr uint32_t core_version = 12;
 constexpr uint32_t last_old_version = 10;
 constexpr int item_attribute_count = 10;
 
 constexpr const char* item_attributes[item_attribute_count] = {
     " id=", " tmtrpt=", " stmtrpt=", " livl=", " rllivl=", " ivl=", " rp=", " gr=", " sstick=", " hstick=",
 };
-
-constexpr xml_item_tags current_tags = {"<q>", "</q>", "<a>", "</a>"};
 
 struct colour_attribute {
     const char* text;
@@ -60,10 +57,8 @@ header_result read_header(char* line, FILE* file, const char* path)
                 write_log("%s", old_form);
                 return header_result::old_form;
             }
-            if (version > core_version) {
-                write_log("ERROR: your 'Cardwright core version'=%d, while elements.xml file I'm just reading was "
-                          "saved using %d version. I'm not prepared to this version! Please upgrade me.\n",
-                    static_cast<int>(core_version), static_cast<int>(version));
+            if (version > xml_core_version) {
+                report_newer_version(version);
                 return header_result::refused;
             }
             return header_result::complete;
@@ -75,8 +70,9 @@ header_result read_header(char* line, FILE* file, const char* path)
 
 // A `<category ` element from just after its tag; makes it the current category and returns
 // where the scan stands.
-char* read_category_element(char* pos, uint16_t* current)
+char* read_category_element(char* pos, xml_read_state& state)
 {
+    uint16_t* current = &state.current;
     char value[xml_value_size + 1] = "";
     if (char* name = find_text(pos, "name=\"")) {
         pos = name + std::strlen("name=\"");
@@ -119,99 +115,37 @@ void set_item_attribute(item& e, int order, uint32_t value)
     }
 }
 
-// Searches the attributes from the one the counter stands at, each after the previous; the
-// first one missing ends the search on this line.
-char* read_item_attributes(char* pos, int* counter, item** record, uint16_t current)
+char* read_attribute(char* pos, int order, item* record, xml_read_state&)
 {
-    while (*counter <= item_attribute_count) {
-        const char* text = item_attributes[*counter - 1];
-        char* found = find_text(pos, text);
-        if (!found)
-            break;
-        pos = found + std::strlen(text);
-        const uint32_t value = read_a_number(pos);
-        if (*counter == 1) {
-            *record = new_item();
-            (*record)->id = value;
-            (*record)->ctgr = current;
-        } else if (*record) {
-            set_item_attribute(**record, *counter, value);
-        }
-        ++*counter;
-    }
+    if (record)
+        set_item_attribute(*record, order, read_a_number(pos));
     return pos;
 }
+
+constexpr xml_form current_form = {
+    {"<q>", "</q>", "<a>", "</a>"},
+    item_attributes,
+    item_attribute_count,
+    read_attribute,
+    read_category_element,
+    true,
+    nullptr,
+    "WARNING: </cardwright> tag in elements.xml file not found, some elements could be lost.\n",
+};
 
 }  // namespace
 
 int load_xml(const char* path)
 {
-    database& d = db();
-    create_category_table();
-    d.item_count = 0;
-    FILE* file = std::fopen(path, "r");
+    FILE* file = open_xml_file(path);
     if (!file)
-        return 1;
-    erase_memory_after_ll();
-    reset_category_stack();
-
+        return LOAD_XML_NOT_READ;
     char line[xml_line_size];
     switch (read_header(line, file, path)) {
     case header_result::complete: break;
     case header_result::old_form: fclose_logged(file, path); return load_old_xml(path);
     case header_result::refused:
-    case header_result::ended: fclose_logged(file, path); return 1;
+    case header_result::ended: fclose_logged(file, path); return LOAD_XML_NOT_READ;
     }
-
-    uint16_t current = 0;
-    int counter = 0;
-    item* record = nullptr;
-    scheduled_batch batch;
-    bool skipping = false;  // an item without " id=": passed over up to its </item>
-    bool complete = false;
-    while (read_line(line, sizeof line, file)) {
-        char* pos = line;
-        if (counter == 0) {
-            if (char* element = find_text(pos, "<category "))
-                pos = read_category_element(element + std::strlen("<category "), &current);
-            if (find_text(pos, "</cardwright>")) {
-                complete = true;
-                continue;
-            }
-            if (find_text(pos, "</category>")) {
-                const int32_t enclosing = pop_category();
-                current = enclosing < 0 ? 0 : static_cast<uint16_t>(enclosing);
-                continue;
-            }
-            if (!find_text(pos, "<item "))
-                continue;
-            counter = 1;
-        }
-        if (counter <= item_attribute_count && !skipping)
-            pos = read_item_attributes(pos, &counter, &record, current);
-        const item_content step = read_item_content(line, pos, file, current_tags, record);
-        if (step == item_content::none)
-            continue;
-        if (step == item_content::question_failed || step == item_content::answer_failed)
-            return abandon_xml_read(file, path, record, step);
-        if (!record && !skipping) {
-            report_item_without_id(file);
-            skipping = true;
-        }
-        if (step == item_content::end) {
-            if (record) {
-                batch.add(record);
-                ++d.item_count;
-                record = nullptr;
-            }
-            counter = 0;
-            skipping = false;
-        }
-    }
-    free_item(record);
-    batch.link();
-    fclose_logged(file, path);
-    if (!complete)
-        write_log("WARNING: </cardwright> tag in elements.xml file not found, some elements could be lost.\n");
-    return 0;
+    return read_xml_items(file, path, current_form) == 0 ? LOAD_XML_DONE : LOAD_XML_NOT_READ;
 }

@@ -90,3 +90,36 @@ header_result scan_header(char* line, FILE* file, const std::function<header_res
 int abandon_xml_read(FILE* file, const char* path, item* unfinished, item_content failure);
 // Ends an item without " id=": logged once, its lines are passed over.
 void report_item_without_id(FILE* file);
+
+// The core version of this program: files of a newer one are refused.
+constexpr uint32_t xml_core_version = 12;
+// The refusal of a file saved by a newer core version.
+void report_newer_version(uint32_t version);
+
+// What one read of an elements.xml knows while it goes: the category that items go into, and
+// whether the current item named its category itself.
+struct xml_read_state {
+    uint16_t current = 0;
+    bool ctgr_seen = false;
+};
+
+// The description of one form of elements.xml that drives the one reader loop.
+struct xml_form {
+    xml_item_tags tags;
+    const char* const* attributes;  // the item's attributes in the order searched, " id=" first
+    int attribute_count;
+    // A value after its attribute name (all but the id): stores it into `record`, which may be
+    // null, and returns where the scan goes on.
+    char* (*read_attribute)(char* pos, int order, item* record, xml_read_state& state);
+    // A <category element from just after its tag; null when the rest of the line is ignored.
+    char* (*read_category)(char* pos, xml_read_state& state);
+    bool nested_categories;  // "</category>" closes the innermost category element
+    void (*item_ended)(xml_read_state& state);  // may be null
+    const char* missing_end_warning;  // logged when "</cardwright>" never came
+};
+
+// Reads the items and categories of an open elements.xml after its header, by `form`, and
+// closes it. 0 read (perhaps with warnings), 1 given up (nothing read stays).
+int read_xml_items(FILE* file, const char* path, const xml_form& form);
+// The start both forms share: an empty table and list, the file opened. Null when it cannot be.
+FILE* open_xml_file(const char* path);
