@@ -14,22 +14,6 @@ namespace {
 
 constexpr size_t max_label_bytes = 143;
 
-category_set* remembered_set(settings* record, int32_t screen_mode)
-{
-    if (!record)
-        return nullptr;
-    switch (screen_mode) {
-    case 1:
-        return &record->acs1;
-    case 2:
-        return &record->acs2;
-    case 4:
-        return &record->acs4;
-    default:
-        return nullptr;
-    }
-}
-
 // The length of the longest prefix of at most `room` bytes that does not split a character.
 size_t utf8_prefix(const std::string& text, size_t room)
 {
@@ -57,10 +41,9 @@ bool reaches_top(uint32_t c, uint32_t count)
 
 }  // namespace
 
-std::vector<uint8_t> selection_from_settings(const settings* record, int32_t screen_mode)
+std::vector<uint8_t> selection_from_settings(const category_set* set)
 {
     std::vector<uint8_t> table(category_count(), 0);
-    const category_set* set = remembered_set(const_cast<settings*>(record), screen_mode);
     if (!set || !*set)
         return table;
     const std::vector<uint8_t>& bits = **set;
@@ -69,9 +52,8 @@ std::vector<uint8_t> selection_from_settings(const settings* record, int32_t scr
     return table;
 }
 
-void selection_to_settings(settings* record, int32_t screen_mode, const std::vector<uint8_t>& table)
+void selection_to_settings(category_set* set, const std::vector<uint8_t>& table)
 {
-    category_set* set = remembered_set(record, screen_mode);
     if (!set)
         return;
     std::vector<uint8_t> bits((table.size() + 7) / 8, 0);
@@ -91,11 +73,11 @@ std::string category_label(const char* name, uint32_t items, uint32_t due, uint3
     return label + counts;
 }
 
-category_selection_dialog::category_selection_dialog(settings* record, int32_t screen_mode, bool review_mode,
+category_selection_dialog::category_selection_dialog(settings* record, category_set* remembered, bool review_mode,
     uint16_t* new_item_category, QWidget* parent)
     : QDialog(parent),
       record_(record),
-      screen_mode_(screen_mode),
+      remembered_(remembered),
       review_mode_(review_mode),
       new_item_category_(new_item_category)
 {
@@ -137,7 +119,7 @@ void category_selection_dialog::fill_tree()
 {
     const uint16_t count = category_count();
     const std::unique_ptr<category_count_row[]> counts = category_counts();
-    const std::vector<uint8_t> ticked = review_mode_ ? selection_from_settings(record_, screen_mode_)
+    const std::vector<uint8_t> ticked = review_mode_ ? selection_from_settings(remembered_)
                                                      : std::vector<uint8_t>(count, 0);
     items_.assign(count, nullptr);
     for (uint16_t i = 0; i < count; ++i) {
@@ -188,7 +170,7 @@ void category_selection_dialog::accept()
         }
         list.push_back(filter_end);
         selection_ = std::move(list);
-        selection_to_settings(record_, screen_mode_, table);
+        selection_to_settings(remembered_, table);
     }
     QDialog::accept();
 }

@@ -11,13 +11,13 @@
 
 class QTreeWidget;
 class QTreeWidgetItem;
-struct settings;
+#include "settings/settings_store.h"
 
-// One byte per category, 1 where the remembered set of the activity of `screen_mode` (1, 2 or
-// 4) has the category's bit; categories past the stored set, and every other mode, give 0.
-std::vector<uint8_t> selection_from_settings(const settings* record, int32_t screen_mode);
-// Replaces the remembered set of the activity of `screen_mode` (1, 2 or 4) by the table's bits.
-void selection_to_settings(settings* record, int32_t screen_mode, const std::vector<uint8_t>& table);
+// One byte per category, 1 where the remembered set has the category's bit; categories past
+// the stored set, and no set at all, give 0.
+std::vector<uint8_t> selection_from_settings(const category_set* set);
+// Replaces the remembered set by the table's bits; nothing without a set.
+void selection_to_settings(category_set* set, const std::vector<uint8_t>& table);
 
 // "name (i:items,r:due,q:queued)" in at most 143 bytes of UTF-8; a long name is shortened.
 std::string category_label(const char* name, uint32_t items, uint32_t due, uint32_t queued);
@@ -25,9 +25,10 @@ std::string category_label(const char* name, uint32_t items, uint32_t due, uint3
 class category_selection_dialog : public QDialog {
     Q_OBJECT
 public:
-    // In review mode several categories may be ticked; otherwise the category selected last
-    // goes to *new_item_category and to acs3 at once, whichever way the dialog ends.
-    category_selection_dialog(settings* record, int32_t screen_mode, bool review_mode,
+    // In review mode several categories may be ticked, starting from and confirmed into
+    // `remembered` (the activity's set, or null); otherwise the category selected last goes to
+    // *new_item_category and to acs3 at once, whichever way the dialog ends.
+    category_selection_dialog(settings* record, category_set* remembered, bool review_mode,
         uint16_t* new_item_category, QWidget* parent = nullptr);
 
     // After a confirmed review-mode dialog: the ticked categories, highest index first, then -1.
@@ -41,7 +42,7 @@ private:
     void fill_tree();
 
     settings* record_;
-    int32_t screen_mode_;
+    category_set* remembered_;  // the reviewing activity's set of categories, or null
     bool review_mode_;
     uint16_t* new_item_category_;
     QTreeWidget* tree_ = nullptr;

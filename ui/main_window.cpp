@@ -23,6 +23,7 @@
 #include "session/statistics.h"
 #include "resources/ids.h"
 #include "settings/dialogs.h"
+#include "ui/activities.h"
 #include "ui/boxes.h"
 #include "ui/data_safety.h"
 #include "ui/screens.h"
@@ -322,13 +323,8 @@ void main_window::closeEvent(QCloseEvent* event)
 
 uint8_t* main_window::ask_flag_of(QObject* button)
 {
-    if (button == review_button)
-        return &ui().ask_categories_scheduled;
-    if (button == queue_button)
-        return &ui().ask_categories_queue;
-    if (button == force_button)
-        return &ui().ask_categories_forced;
-    return nullptr;
+    const review_activity* a = activity_of_button(this, button);
+    return a ? &(ui().*a->ask) : nullptr;
 }
 
 bool main_window::eventFilter(QObject* watched, QEvent* event)

@@ -10,6 +10,7 @@
 #include "session/choose.h"
 #include "session/grading.h"
 #include "settings/category_dialog.h"
+#include "ui/activities.h"
 #include "ui/main_window.h"
 #include "ui/markup.h"
 
@@ -213,7 +214,8 @@ bool run_category_dialog()
     window_state& w = ui();
     w.category_selection.reset();
     const bool review = w.category_dialog_review_mode == 1;
-    category_selection_dialog dialog(w.settings_record.get(), w.screen_mode, review, &w.new_item_category, w.window);
+    category_selection_dialog dialog(
+        w.settings_record.get(), review ? remembered_set_of(w.screen_mode) : nullptr, review, &w.new_item_category, w.window);
     if (dialog.exec() != QDialog::Accepted)
         return false;
     if (review)
@@ -223,16 +225,8 @@ bool run_category_dialog()
 
 uint8_t ask_flag(int32_t mode)
 {
-    switch (mode) {
-    case mode_scheduled:
-        return ui().ask_categories_scheduled;
-    case mode_queue:
-        return ui().ask_categories_queue;
-    case mode_forced:
-        return ui().ask_categories_forced;
-    default:
-        return 0;
-    }
+    const review_activity* a = activity_of_mode(mode);
+    return a ? ui().*a->ask : 0;
 }
 
 void next_scheduled_or_end(int choose_mode, const QString& end_message)

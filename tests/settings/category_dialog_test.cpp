@@ -56,7 +56,7 @@ TEST_F(category_dialog, the_tree_shows_the_forest_with_counts_below_each_categor
     add_item(verbs, -2);
     add_item(verbs, 1);
 
-    category_selection_dialog d(&record, 1, true, &new_item_category);
+    category_selection_dialog d(&record, &record.acs1, true, &new_item_category);
     EXPECT_EQ(d.windowTitle(), QStringLiteral("Category Selection"));
     EXPECT_EQ(label(d, french), QStringLiteral("French (i:5,r:2,q:2)"));
     EXPECT_EQ(label(d, verbs), QStringLiteral("Verbs (i:2,r:1,q:0)"));
@@ -86,7 +86,7 @@ TEST_F(category_dialog, review_mode_ticks_the_remembered_set_and_stores_the_new_
     record.acs1 = std::vector<uint8_t>{0x88};
     record.acs4 = std::vector<uint8_t>{0xFF, 0xFF};
     {
-        category_selection_dialog d(&record, 1, true, &new_item_category);
+        category_selection_dialog d(&record, &record.acs1, true, &new_item_category);
         for (uint32_t c = 0; c < 12; ++c)
             EXPECT_EQ(d.item_of(c)->checkState(0), c == 3 || c == 7 ? Qt::Checked : Qt::Unchecked) << c;
         d.item_of(7)->setCheckState(0, Qt::Unchecked);
@@ -103,7 +103,7 @@ TEST_F(category_dialog, review_mode_ticks_the_remembered_set_and_stores_the_new_
     // Nothing ticked: only the end mark. Cancelled: no selection, the set unchanged.
     record.acs2.reset();
     {
-        category_selection_dialog d(&record, 2, true, &new_item_category);
+        category_selection_dialog d(&record, &record.acs2, true, &new_item_category);
         for (uint32_t c = 0; c < 12; ++c)
             EXPECT_EQ(d.item_of(c)->checkState(0), Qt::Unchecked);
         d.accept();
@@ -111,16 +111,15 @@ TEST_F(category_dialog, review_mode_ticks_the_remembered_set_and_stores_the_new_
     }
     EXPECT_EQ(*record.acs2, (std::vector<uint8_t>{0x00, 0x00}));
     {
-        category_selection_dialog d(&record, 4, true, &new_item_category);
+        category_selection_dialog d(&record, &record.acs4, true, &new_item_category);
         d.item_of(1)->setCheckState(0, Qt::Unchecked);
         d.reject();
         EXPECT_FALSE(d.selection());
     }
     EXPECT_EQ(*record.acs4, (std::vector<uint8_t>{0xFF, 0xFF}));
 
-    EXPECT_EQ(selection_from_settings(&record, 1), (std::vector<uint8_t>{1, 0, 0, 1, 0, 0, 0, 0, 0, 0, 1, 0}));
-    EXPECT_EQ(selection_from_settings(nullptr, 1), std::vector<uint8_t>(12, 0));
-    EXPECT_EQ(selection_from_settings(&record, 3), std::vector<uint8_t>(12, 0));
+    EXPECT_EQ(selection_from_settings(&record.acs1), (std::vector<uint8_t>{1, 0, 0, 1, 0, 0, 0, 0, 0, 0, 1, 0}));
+    EXPECT_EQ(selection_from_settings(nullptr), std::vector<uint8_t>(12, 0));
 }
 
 TEST_F(category_dialog, add_mode_chooses_one_category_and_keeps_the_last_choice)
@@ -129,7 +128,7 @@ TEST_F(category_dialog, add_mode_chooses_one_category_and_keeps_the_last_choice)
     const uint16_t b = add_category("B", a);
     record.acs3 = b;
     {
-        category_selection_dialog d(&record, 3, false, &new_item_category);
+        category_selection_dialog d(&record, nullptr, false, &new_item_category);
         EXPECT_FALSE(d.item_of(a)->flags() & Qt::ItemIsUserCheckable);
         EXPECT_EQ(d.tree()->currentItem(), d.item_of(b));
         EXPECT_EQ(new_item_category, b);
@@ -145,7 +144,7 @@ TEST_F(category_dialog, add_mode_chooses_one_category_and_keeps_the_last_choice)
     record.acs3 = 40;
     new_item_category = b;
     {
-        category_selection_dialog d(&record, 3, false, &new_item_category);
+        category_selection_dialog d(&record, nullptr, false, &new_item_category);
         EXPECT_EQ(d.tree()->currentItem(), nullptr);
         d.accept();
         EXPECT_FALSE(d.selection());
@@ -161,7 +160,7 @@ TEST_F(category_dialog, a_damaged_table_still_shows_every_category)
     const uint16_t z = add_category("Z", 0);
     category_at(x)->parent = y;  // a loop: X under Y under X
     category_at(z)->parent = 999;
-    category_selection_dialog d(&record, 1, true, &new_item_category);
+    category_selection_dialog d(&record, &record.acs1, true, &new_item_category);
     EXPECT_EQ(d.tree()->topLevelItemCount(), 4);
     for (uint32_t c = 0; c < 4; ++c)
         ASSERT_NE(d.item_of(c), nullptr);
