@@ -11,40 +11,40 @@ constexpr int MAX_CTGR_LEN = 128;  // category names in memory hold at most 127 
 constexpr uint32_t initial_category_capacity = 32;
 
 struct item {
-    item* next = nullptr;
-    std::string question;
-    std::string answer;
-    uint32_t id = 0;
+    item* next = nullptr;  // the next item of the scheduled list, due on the same day or later
+    std::string question;  // UTF-8, with markup
+    std::string answer;  // UTF-8, with markup
+    uint32_t id = 0;  // seconds of the clock when the item was made
     uint16_t tmtrpt = 0;  // day on which the item is next due; the list's sort key
-    uint16_t stmtrpt = 0;
-    uint16_t ctgr = 0;
-    uint16_t livl = 0;
-    uint16_t rllivl = 0;
-    uint16_t ivl = 0;
-    uint16_t rp = 0;
-    uint16_t gr = 0;
-    uint32_t sstick = 0;
-    uint32_t hstick = 0;
+    uint16_t stmtrpt = 0;  // day on which the interval set by the last grade given on time ends
+    uint16_t ctgr = 0;  // index of the item's category
+    uint16_t livl = 0;  // the interval before the last grade, at most 2047
+    uint16_t rllivl = 0;  // days that really passed between the two last grades, at most 2047
+    uint16_t ivl = 0;  // days from the last grade (or the making) to tmtrpt, at most 2047
+    uint16_t rp = 0;  // repetitions so far, at most 127
+    uint16_t gr = 0;  // the last grade, 0 to 5
+    uint32_t sstick = 0;  // carried unchanged through the files; nothing interprets it
+    uint32_t hstick = 0;  // as sstick
 };
 
 struct pending_item {
-    pending_item* next = nullptr;
-    std::string question;
-    std::string answer;
-    uint16_t ctgr = 0;
+    pending_item* next = nullptr;  // the next item of the queue, in file order
+    std::string question;  // UTF-8, with markup
+    std::string answer;  // UTF-8, with markup
+    uint16_t ctgr = 0;  // index of the category it goes into
 };
 
 struct category {
-    std::string name;
-    uint32_t qbgclr = 0;
-    uint32_t abgclr = 0;
-    uint32_t qfntclr = 0;
-    uint32_t afntclr = 0;
-    uint16_t parent = 0;
-    std::optional<std::string> qimg;
-    std::optional<std::string> aimg;
-    std::optional<std::string> qfont;
-    std::optional<std::string> afont;
+    std::string name;  // at most 127 bytes, no double quote
+    uint32_t qbgclr = 0;  // question background colour
+    uint32_t abgclr = 0;  // answer background colour
+    uint32_t qfntclr = 0;  // question text colour
+    uint32_t afntclr = 0;  // answer text colour
+    uint16_t parent = 0;  // index of the parent category; a top-level one is its own parent
+    std::optional<std::string> qimg;  // question picture text
+    std::optional<std::string> aimg;  // answer picture text
+    std::optional<std::string> qfont;  // question font text
+    std::optional<std::string> afont;  // answer font text
 };
 
 // A queue item that the reader could not take (a text too long, or an item the file's end cut
@@ -67,23 +67,23 @@ constexpr int32_t filter_end = -1;
 
 // The process-wide state of the database core: items, categories and the lifecycle.
 struct database {
-    std::vector<std::unique_ptr<category>> categories;
-    uint32_t category_capacity = 0;
-    bool category_table_exists = false;
+    std::vector<std::unique_ptr<category>> categories;  // the category table, parents first after a save
+    uint32_t category_capacity = 0;  // the table's room, doubled as it fills
+    bool category_table_exists = false;  // made by ma_init, gone after ma_deinit(0)
 
-    item* head = nullptr;
-    uint32_t item_count = 0;
-    item* insert_hint = nullptr;
+    item* head = nullptr;  // the scheduled list, sorted by tmtrpt
+    uint32_t item_count = 0;  // items in the scheduled list
+    item* insert_hint = nullptr;  // where the last insertion went, to start the next one there
 
-    pending_item* pending_head = nullptr;
+    pending_item* pending_head = nullptr;  // the queue's items in file order
     pending_item* pending_tail = nullptr;  // so that a long queue file loads in linear time
-    uint32_t pending_count = 0;
+    uint32_t pending_count = 0;  // items in the pending list
     std::vector<kept_queue_text> kept_queue;  // emptied with the pending list
 
-    uint32_t time_of_start = 0;
+    uint32_t time_of_start = 0;  // the database's start, seconds; day 0 begins on its date
 
     // Choosing (day numbers and the last four items shown).
-    int day_start_hour = 3;
+    int day_start_hour = 3;  // a day begins at 03:30 local time
     int day_start_minute = 30;
     static constexpr int recent_slots = 4;
     item* recent_items[recent_slots] = {};  // cleared by free_item, so a slot never outlives its item

@@ -13,6 +13,7 @@
 #include <algorithm>
 
 #include "resources/ids.h"
+#include "resources/version.h"
 #include "settings/settings_store.h"
 
 namespace {
@@ -173,7 +174,7 @@ about_dialog::about_dialog(QWidget* parent) : QDialog(parent)
     icon->setPixmap(program_icon().pixmap(64, 64));
     icon->setAlignment(Qt::AlignHCenter);
     layout->addWidget(icon);
-    auto* line = new QLabel(QStringLiteral("MobileCardwright Version PPC_1.3.9"), this);
+    auto* line = new QLabel(QStringLiteral("MobileCardwright Version ") + QLatin1String(version_text), this);
     line->setObjectName(QStringLiteral("about_text"));
     line->setAlignment(Qt::AlignHCenter);
     layout->addWidget(line);

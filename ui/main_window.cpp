@@ -22,6 +22,7 @@
 #include "session/lifecycle.h"
 #include "session/statistics.h"
 #include "resources/ids.h"
+#include "resources/version.h"
 #include "settings/dialogs.h"
 #include "ui/activities.h"
 #include "ui/boxes.h"
@@ -108,7 +109,7 @@ QString format_status_text(const std::optional<QString>& message, unsigned due, 
         const bool ann_ok = stats.test_error < 2.4f;
         text = QStringLiteral(
             "MobileCardwright %1\r\nReviews for today: %2\r\nTotal items: %3\r\nQueue: %4\r\nDays: %5\r\nANN state: %6; cases: %7")
-                   .arg(QStringLiteral("PPC_1.3.9"))
+                   .arg(QLatin1String(version_text))
                    .arg(static_cast<int>(due))
                    .arg(total)
                    .arg(static_cast<int>(queue))

@@ -7,6 +7,8 @@
 #include <QPlainTextEdit>
 #include <QSlider>
 
+#include "resources/ids.h"
+#include "resources/version.h"
 #include "settings/dialogs.h"
 #include "support/qt_test_support.h"
 
@@ -27,6 +29,16 @@ protected:
         if (!found)
             ADD_FAILURE() << "no control " << name;
         return found;
+    }
+    // A control by its id in the dialog's template.
+    template <typename T>
+    static T* control(QDialog& dialog, int id)
+    {
+        for (T* candidate : dialog.findChildren<T*>())
+            if (candidate->property("control_id").toInt() == id)
+                return candidate;
+        ADD_FAILURE() << "no control " << id;
+        return nullptr;
     }
     std::unique_ptr<QPlainTextEdit> question;
     std::unique_ptr<QPlainTextEdit> answer;
@@ -52,8 +64,8 @@ TEST_F(dialogs, cleartype_box_follows_the_setting_or_else_the_font)
     record.acleartype = 2;
     {
         fonts_dialog dialog(&record, question.get(), answer.get());
-        EXPECT_FALSE(control<QCheckBox>(dialog, "question_cleartype")->isChecked());
-        EXPECT_TRUE(control<QCheckBox>(dialog, "answer_cleartype")->isChecked());
+        EXPECT_FALSE(control<QCheckBox>(dialog, id_question_cleartype)->isChecked());
+        EXPECT_TRUE(control<QCheckBox>(dialog, id_answer_cleartype)->isChecked());
         dialog.reject();
     }
     // Closing, even by Cancel, turns "never chosen" into a choice and applies it.
@@ -65,8 +77,8 @@ TEST_F(dialogs, cleartype_box_follows_the_setting_or_else_the_font)
     record.qcleartype = 1;
     record.acleartype = 0;
     fonts_dialog dialog(&record, question.get(), answer.get());
-    EXPECT_TRUE(control<QCheckBox>(dialog, "question_cleartype")->isChecked());
-    EXPECT_FALSE(control<QCheckBox>(dialog, "answer_cleartype")->isChecked());
+    EXPECT_TRUE(control<QCheckBox>(dialog, id_question_cleartype)->isChecked());
+    EXPECT_FALSE(control<QCheckBox>(dialog, id_answer_cleartype)->isChecked());
 }
 
 TEST_F(dialogs, only_the_first_24_families_are_offered_and_an_unknown_face_gives_the_first)
@@ -76,10 +88,10 @@ TEST_F(dialogs, only_the_first_24_families_are_offered_and_an_unknown_face_gives
     set_box_font_face(answer.get(), QStringLiteral("Family 27"));  // not among those offered
     {
         fonts_dialog dialog(&record, question.get(), answer.get(), nullptr, many_families(30));
-        auto* question_face = control<QComboBox>(dialog, "question_face");
+        auto* question_face = control<QComboBox>(dialog, id_question_face);
         ASSERT_EQ(question_face->count(), max_font_families);
         EXPECT_EQ(question_face->itemText(23), QStringLiteral("Family 23"));
-        EXPECT_EQ(control<QComboBox>(dialog, "answer_face")->currentIndex(), 0);
+        EXPECT_EQ(control<QComboBox>(dialog, id_answer_face)->currentIndex(), 0);
         dialog.accept();
     }
     EXPECT_EQ(record.afontface, QStringLiteral("Family 00"));
@@ -98,8 +110,8 @@ TEST_F(dialogs, size_sliders_span_6_to_32_and_store_what_they_show)
     set_box_font_height(question.get(), 15);
     {
         fonts_dialog dialog(&record, question.get(), answer.get(), nullptr, many_families(3));
-        auto* question_size = control<QSlider>(dialog, "question_size");
-        auto* answer_size = control<QSlider>(dialog, "answer_size");
+        auto* question_size = control<QSlider>(dialog, id_question_size);
+        auto* answer_size = control<QSlider>(dialog, id_answer_size);
         EXPECT_EQ(question_size->value(), 15);
         question_size->setValue(1);
         answer_size->setValue(100);
@@ -119,8 +131,8 @@ TEST_F(dialogs, settings_dialog_shows_and_stores_the_path_and_queue_order_howeve
     record.pathtodatadir = QStringLiteral("/data/cards/");
     record.randompick = 1;
     settings_dialog dialog(&record);
-    auto* path = control<QLineEdit>(dialog, "data_path");
-    auto* random = control<QCheckBox>(dialog, "random_pick");
+    auto* path = control<QLineEdit>(dialog, id_data_path_edit);
+    auto* random = control<QCheckBox>(dialog, id_random_pick);
     EXPECT_EQ(path->text(), QStringLiteral("/data/cards/"));
     EXPECT_TRUE(random->isChecked());
     path->setText(QString(300, QLatin1Char('p')));
@@ -134,6 +146,6 @@ TEST_F(dialogs, about_names_the_program_and_its_version)
 {
     about_dialog dialog;
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("About MobileCardwright"));
-    EXPECT_EQ(control<QLabel>(dialog, "about_text")->text(), QStringLiteral("MobileCardwright Version PPC_1.3.9"));
+    EXPECT_EQ(control<QLabel>(dialog, "about_text")->text(), QStringLiteral("MobileCardwright Version ") + QLatin1String(version_text));
     EXPECT_FALSE(control<QLabel>(dialog, "about_icon")->pixmap().isNull());
 }

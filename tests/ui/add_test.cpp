@@ -3,6 +3,7 @@
 
 #include "settings/category_dialog.h"
 #include "ui_fixture.h"
+#include "resources/ids.h"
 
 namespace {
 
@@ -92,7 +93,7 @@ TEST_F(add_screen, opens_after_the_category_dialog_and_adds_into_the_chosen_cate
 
     // Stop leaves; the next opening starts empty and remembers the category.
     type(QStringLiteral("left"), QStringLiteral("behind"));
-    w->run_command(40008);
+    w->run_command(cmd_stop);
     EXPECT_EQ(ui().screen_mode, mode_main);
     on_next_modal([words](QWidget* modal) {
         auto* dialog = static_cast<category_selection_dialog*>(modal);

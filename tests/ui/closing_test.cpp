@@ -6,6 +6,7 @@
 #include "settings/settings_store.h"
 #include "support/qt_test_support.h"
 #include "ui/main_window.h"
+#include "resources/ids.h"
 
 namespace {
 
@@ -33,7 +34,7 @@ TEST_F(closing, closing_saves_the_database_and_the_settings_once)
     ui().settings_record->randompick = 1;
     ui().settings_record->acs4 = std::vector<uint8_t>{0x03};
     ASSERT_TRUE(QFile::exists(default_dir() + "lockfile"));
-    w->run_command(40002);  // Exit
+    w->run_command(cmd_exit);
     EXPECT_TRUE(w->closed());
     EXPECT_EQ(db().db_state, DB_UNINITIALISED);
     EXPECT_FALSE(QFile::exists(default_dir() + "lockfile"));

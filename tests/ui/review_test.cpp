@@ -14,6 +14,7 @@
 #include "ui/boxes.h"
 #include "ui/screens.h"
 #include "ui_fixture.h"
+#include "resources/ids.h"
 
 namespace {
 
@@ -128,7 +129,7 @@ TEST_F(review, skip_returns_other_items_and_ends_when_only_the_skipped_one_is_le
     show_main_screen();
     key(Qt::Key_Return);
     ASSERT_EQ(ui().current_item, only);
-    w->run_command(40009);
+    w->run_command(cmd_skip);
     EXPECT_EQ(ui().screen_mode, mode_main);
     EXPECT_TRUE(status().startsWith(QStringLiteral("No more scheduled reviews.")));
     EXPECT_EQ(only->tmtrpt, today());  // not graded
@@ -139,7 +140,7 @@ TEST_F(review, skip_returns_other_items_and_ends_when_only_the_skipped_one_is_le
     show_main_screen();
     key(Qt::Key_Return);
     item* first = ui().current_item;
-    w->run_command(40009);
+    w->run_command(cmd_skip);
     ASSERT_EQ(ui().screen_mode, mode_scheduled);
     EXPECT_NE(ui().current_item, first);
     EXPECT_TRUE(ui().current_item == only || ui().current_item == other);
@@ -153,7 +154,7 @@ TEST_F(review, skip_returns_other_items_and_ends_when_only_the_skipped_one_is_le
     click(w->queue_button);
     ASSERT_EQ(ui().screen_mode, mode_queue);
     EXPECT_EQ(question_shown(), QStringLiteral("p1"));
-    w->run_command(40009);
+    w->run_command(cmd_skip);
     EXPECT_EQ(ui().screen_mode, mode_main);
     EXPECT_TRUE(status().startsWith(QStringLiteral("No more items in queue.")));
     EXPECT_EQ(pending_count(), 2u);
@@ -197,7 +198,7 @@ TEST_F(review, deleting_asks_first_and_lets_go_of_the_item)
     for (const item* slot : db().recent_items)
         EXPECT_EQ(slot, nullptr);
     // Exit writes back nothing of it.
-    w->run_command(40002);
+    w->run_command(cmd_exit);
     EXPECT_TRUE(w->closed());
 }
 
@@ -345,7 +346,7 @@ TEST_F(review, the_queue_introduces_its_items_and_the_queue_file_forgets_them)
     for (item* e = db().head; e; e = e->next)
         questions.insert(e->question);
     EXPECT_EQ(questions, (std::set<std::string>{"zebra", "yak <snd>b.wav</snd>"}));
-    w->run_command(40002);
+    w->run_command(cmd_exit);
     EXPECT_EQ(read_file(data_dir() + "queue.txt").find("yak"), std::string::npos);
     EXPECT_EQ(read_file(data_dir() + "queue.txt").find("zebra"), std::string::npos);
 }
