@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <random>
 #include <string>
 
 #include "ann/ann_files.h"
@@ -104,6 +105,37 @@ TEST_F(feedback_test, ImplausibleTargetsForThePreviousGradeAreDropped)
     // After a failed review (previous grade 0) a target beyond the days then elapsed is refused.
     feedback_to_ann(30, 2, 4, 0, 40, 40, 5);
     EXPECT_EQ(user_cases(), 0u);
+}
+
+TEST_F(feedback_test, TargetsBelowWhatAGoodPreviousGradeEarnedAreDropped)
+{
+    // A previous grade of 4 said the interval then was right, one of 5 that it could be longer:
+    // a case may not teach an interval shorter than both the interval and the days then elapsed
+    // (for 5, not even equal to both).
+    std::mt19937 random(3);
+    std::uniform_int_distribution<int> days(1, 300);
+    int recorded[6] = {};
+    for (int trial = 0; trial < 4000; ++trial) {
+        const auto gr = static_cast<uint16_t>(4 + trial % 2);
+        const auto livl = static_cast<uint16_t>(days(random));
+        const auto rllivl = static_cast<uint16_t>(days(random));
+        const auto rp = static_cast<uint16_t>(random() % 12);
+        const auto ivl = static_cast<uint16_t>(days(random));
+        const auto elapsed = static_cast<uint16_t>(days(random));
+        const auto grade = static_cast<uint16_t>(random() % 6);
+        const uint32_t before = ann_globals().case_count;
+        feedback_to_ann(livl, rllivl, rp, gr, ivl, elapsed, grade);
+        if (ann_globals().case_count == before)
+            continue;
+        ++recorded[gr];
+        const int target = last_target();
+        if (gr == 4)
+            EXPECT_FALSE(target < rllivl && target < livl) << livl << " " << rllivl << " -> " << target;
+        else
+            EXPECT_FALSE(target <= rllivl && target <= livl) << livl << " " << rllivl << " -> " << target;
+    }
+    EXPECT_GT(recorded[4], 50);
+    EXPECT_GT(recorded[5], 50);
 }
 
 TEST_F(feedback_test, NeighbourGradesKeepAnswersInOrder)

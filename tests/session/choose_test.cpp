@@ -110,7 +110,6 @@ TEST_F(choose_test, negative_mode_clears_the_recent_items)
     EXPECT_EQ(choose_next_item(nullptr, -1), e);
     for (const item* slot : db().recent_items)
         EXPECT_EQ(slot, nullptr);
-    EXPECT_EQ(db().recent_index, 4);
 }
 
 TEST_F(choose_test, nothing_due_gives_none_without_drawing)
