@@ -5,7 +5,7 @@
 #include "ann/network.h"
 #include "support/test_support.h"
 
-class ann_test : public clean_state_test {
+class AnnTest : public clean_state_test {
 protected:
     void SetUp() override
     {

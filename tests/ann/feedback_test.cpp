@@ -14,11 +14,11 @@
 
 namespace {
 
-class feedback_test : public ann_test {
+class FeedbackTest : public AnnTest {
 protected:
     void SetUp() override
     {
-        ann_test::SetUp();
+        AnnTest::SetUp();
         ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
         ma_nn_init();
         crt_srand(7);
@@ -41,7 +41,7 @@ protected:
 
 }  // namespace
 
-TEST(percent_difference, rounds_as_single_precision)
+TEST(PercentDifference, RoundsAsSinglePrecision)
 {
     EXPECT_EQ(percent_difference(10, 9), 10);
     EXPECT_EQ(percent_difference(9, 10), 10);
@@ -52,7 +52,7 @@ TEST(percent_difference, rounds_as_single_precision)
     EXPECT_EQ(percent_difference(2047, 1), 100);
 }
 
-TEST_F(feedback_test, OutcomesThatTellNothingRecordNothing)
+TEST_F(FeedbackTest, OutcomesThatTellNothingRecordNothing)
 {
     const auto weights = ann_globals().ann_weights;
     feedback_to_ann(10, 10, 3, 5, 100, 0, 4);  // graded again the same day
@@ -70,7 +70,7 @@ TEST_F(feedback_test, OutcomesThatTellNothingRecordNothing)
     EXPECT_FALSE(file_exists(dir.file("user_cases.bin")));
 }
 
-TEST_F(feedback_test, TargetsFollowTheGradeAndTheObservedInterval)
+TEST_F(FeedbackTest, TargetsFollowTheGradeAndTheObservedInterval)
 {
     // A history whose next grade up is answered well below the targets here, so that they pass
     // the neighbour adjustment unchanged.
@@ -100,14 +100,14 @@ TEST_F(feedback_test, TargetsFollowTheGradeAndTheObservedInterval)
     EXPECT_EQ(last_target(), 25);
 }
 
-TEST_F(feedback_test, ImplausibleTargetsForThePreviousGradeAreDropped)
+TEST_F(FeedbackTest, ImplausibleTargetsForThePreviousGradeAreDropped)
 {
     // After a failed review (previous grade 0) a target beyond the days then elapsed is refused.
     feedback_to_ann(30, 2, 4, 0, 40, 40, 5);
     EXPECT_EQ(user_cases(), 0u);
 }
 
-TEST_F(feedback_test, TargetsBelowWhatAGoodPreviousGradeEarnedAreDropped)
+TEST_F(FeedbackTest, TargetsBelowWhatAGoodPreviousGradeEarnedAreDropped)
 {
     // A previous grade of 4 said the interval then was right, one of 5 that it could be longer:
     // a case may not teach an interval shorter than both the interval and the days then elapsed
@@ -138,7 +138,7 @@ TEST_F(feedback_test, TargetsBelowWhatAGoodPreviousGradeEarnedAreDropped)
     EXPECT_GT(recorded[5], 50);
 }
 
-TEST_F(feedback_test, NeighbourGradesKeepAnswersInOrder)
+TEST_F(FeedbackTest, NeighbourGradesKeepAnswersInOrder)
 {
     for (uint16_t history : {3, 10, 40, 200}) {
         const uint16_t up = ann_interval(history, history, 4, 1);
@@ -167,7 +167,7 @@ TEST_F(feedback_test, NeighbourGradesKeepAnswersInOrder)
         EXPECT_EQ(propose_interval(0, 0, 0, 4), ann_interval(0, 0, 0, 4));
 }
 
-TEST_F(feedback_test, SpreadPrefersLightDaysAndStaysInTheBand)
+TEST_F(FeedbackTest, SpreadPrefersLightDaysAndStaysInTheBand)
 {
     const uint16_t today = 0;
     add_due(today + 92, 40);  // a heavily loaded day in the band 90..110

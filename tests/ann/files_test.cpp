@@ -15,11 +15,11 @@
 namespace {
 
 // A database open in a temporary directory, the network not yet started.
-class ann_files_test : public ann_test {
+class AnnFilesTest : public AnnTest {
 protected:
     void SetUp() override
     {
-        ann_test::SetUp();
+        AnnTest::SetUp();
         ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
     }
     std::string log() const { return read_file(dir.file("error.log")); }
@@ -35,7 +35,7 @@ protected:
 
 }  // namespace
 
-TEST_F(ann_files_test, FreshDirectoryCreatesBothFilesWithTheirSizes)
+TEST_F(AnnFilesTest, FreshDirectoryCreatesBothFilesWithTheirSizes)
 {
     ma_nn_init();
     EXPECT_TRUE(ann_globals().ann_initialised);
@@ -66,7 +66,7 @@ TEST_F(ann_files_test, FreshDirectoryCreatesBothFilesWithTheirSizes)
     EXPECT_EQ(ann_globals().case_count, builtin_case_count + 1u);
 }
 
-TEST_F(ann_files_test, CaseFileRecordsMergeOrJoinTheStore)
+TEST_F(AnnFilesTest, CaseFileRecordsMergeOrJoinTheStore)
 {
     // Case 514 of the built-in table: 8 days, 8 elapsed, 22 repetitions, grade 4 -> 8 days.
     const ann_case builtin = builtin_cases[514];
@@ -93,7 +93,7 @@ TEST_F(ann_files_test, CaseFileRecordsMergeOrJoinTheStore)
     EXPECT_NE(log().find("WARNING: calling ma_nn_init() on initialized NN.\n"), std::string::npos);
 }
 
-TEST_F(ann_files_test, DamagedCaseRecordsAreSkippedWithOneWarning)
+TEST_F(AnnFilesTest, DamagedCaseRecordsAreSkippedWithOneWarning)
 {
     ann_case not_a_number = make_case(3, 3, 1, 2, 3);
     not_a_number[1] = std::numeric_limits<float>::quiet_NaN();
@@ -112,7 +112,7 @@ TEST_F(ann_files_test, DamagedCaseRecordsAreSkippedWithOneWarning)
         ASSERT_TRUE(std::isfinite(w));
 }
 
-TEST_F(ann_files_test, ShortOrDamagedWeightFilesReplaceOnlyWhatTheyCover)
+TEST_F(AnnFilesTest, ShortOrDamagedWeightFilesReplaceOnlyWhatTheyCover)
 {
     write_file(dir.file("weights.bin"), "");
     ma_nn_init();
@@ -135,7 +135,7 @@ TEST_F(ann_files_test, ShortOrDamagedWeightFilesReplaceOnlyWhatTheyCover)
     EXPECT_NE(log().find("holds a weight that is not a number"), std::string::npos);
 }
 
-TEST_F(ann_files_test, UnwritableFilesAreReportedAndNothingIsLost)
+TEST_F(AnnFilesTest, UnwritableFilesAreReportedAndNothingIsLost)
 {
     ma_nn_init();
     // Directories where the files should be: neither can be written.
@@ -158,7 +158,7 @@ TEST_F(ann_files_test, UnwritableFilesAreReportedAndNothingIsLost)
     EXPECT_EQ(read_file(dir.file("weights.bin")).size(), weights_file_size);
 }
 
-TEST_F(ann_files_test, ManyUserCasesLoadAndGrowTheStore)
+TEST_F(AnnFilesTest, ManyUserCasesLoadAndGrowTheStore)
 {
     std::vector<ann_case> cases;
     for (int i = 0; i < 3000; ++i)

@@ -12,7 +12,7 @@
 
 namespace {
 
-TEST(ann_encoding, days_repetitions_and_grades)
+TEST(AnnEncoding, DaysRepetitionsAndGrades)
 {
     EXPECT_EQ(encode_days(0), 0.0f);
     EXPECT_EQ(encode_days(8), 0.0625f);
@@ -28,7 +28,7 @@ TEST(ann_encoding, days_repetitions_and_grades)
         ASSERT_EQ(decode_days(encode_days(static_cast<uint16_t>(d))), d) << d;
 }
 
-TEST(ann_encoding, decoding_bounds)
+TEST(AnnEncoding, DecodingBounds)
 {
     EXPECT_EQ(decode_days(1.0f), 2047);
     EXPECT_EQ(decode_days(0.01f), 0);
@@ -62,7 +62,7 @@ float reference_output(const std::array<float, ann_weight_count>& w, const ann_c
     return 1.0f / (static_cast<float>(std::exp(-static_cast<double>(s))) + 1.0f);
 }
 
-TEST_F(ann_test, forward_pass_rounds_every_product)
+TEST_F(AnnTest, ForwardPassRoundsEveryProduct)
 {
     // Find cases where a fused multiply-add would give another output, and check that the
     // network gives the separately rounded one.
@@ -79,7 +79,7 @@ TEST_F(ann_test, forward_pass_rounds_every_product)
     EXPECT_GT(differing, 0) << "no case told fused from separate products";
 }
 
-TEST_F(ann_test, all_zero_case_runs_at_the_floor)
+TEST_F(AnnTest, AllZeroCaseRunsAtTheFloor)
 {
     const ann_case zero{};
     const ann_case floor = {ann_input_floor, ann_input_floor, ann_input_floor, ann_input_floor, ann_input_floor};
@@ -99,7 +99,7 @@ TEST_F(ann_test, all_zero_case_runs_at_the_floor)
         ASSERT_TRUE(std::isfinite(v));
 }
 
-TEST_F(ann_test, modes_and_their_side_effects)
+TEST_F(AnnTest, ModesAndTheirSideEffects)
 {
     ann_state& s = ann_globals();
     const ann_case c = make_case(10, 12, 4, 4, 40);
@@ -126,7 +126,7 @@ TEST_F(ann_test, modes_and_their_side_effects)
     EXPECT_NE(s.ann_weights, trained);
 }
 
-TEST_F(ann_test, training_uses_output_weights_from_before_the_step)
+TEST_F(AnnTest, TrainingUsesOutputWeightsFromBeforeTheStep)
 {
     ann_state& s = ann_globals();
     s.learning_rate = 0.5f;
@@ -155,14 +155,14 @@ TEST_F(ann_test, training_uses_output_weights_from_before_the_step)
     EXPECT_GT(told, 0);
 }
 
-TEST_F(ann_test, interval_query_matches_its_case)
+TEST_F(AnnTest, IntervalQueryMatchesItsCase)
 {
     EXPECT_EQ(ann_interval(10, 12, 3, 4), decode_days(*ann_step(make_case(10, 12, 3, 4, 0), ANN_QUERY)));
     EXPECT_EQ(ann_interval(100, 100, 6, 9), ann_interval(100, 100, 6, 5));
     EXPECT_EQ(ann_interval(5000, 9000, 500, 5), ann_interval(2048, 2048, 128, 5));
 }
 
-TEST_F(ann_test, generate_ann_keeps_the_weights)
+TEST_F(AnnTest, GenerateAnnKeepsTheWeights)
 {
     ann_state& s = ann_globals();
     s.ann_weights[5] = 3.0f;
@@ -176,7 +176,7 @@ TEST_F(ann_test, generate_ann_keeps_the_weights)
         EXPECT_EQ(v, 0.0f);
 }
 
-TEST_F(ann_test, case_store_grows_in_steps_of_1024)
+TEST_F(AnnTest, CaseStoreGrowsInStepsOf1024)
 {
     generate_ann();
     EXPECT_EQ(append_case(make_case(1, 1, 1, 1, 1)), nullptr) << "user cases come after the built-in ones";
@@ -215,11 +215,11 @@ TEST_F(ann_test, case_store_grows_in_steps_of_1024)
 }
 
 // With every weight 0 the output is 0.5 for any case, so a case's error is set by its target.
-class test_error_test : public ann_test {
+class TestErrorTest : public AnnTest {
 protected:
     void SetUp() override
     {
-        ann_test::SetUp();
+        AnnTest::SetUp();
         generate_ann();
         reset_case_store();
         ann_globals().ann_weights.fill(0.0f);
@@ -238,7 +238,7 @@ protected:
     }
 };
 
-TEST_F(test_error_test, examples_with_a_seeded_generator)
+TEST_F(TestErrorTest, ExamplesWithASeededGenerator)
 {
     ann_state& s = ann_globals();
     std::vector<unsigned> k = draws(1234);
@@ -263,7 +263,7 @@ TEST_F(test_error_test, examples_with_a_seeded_generator)
     EXPECT_EQ(compute_test_error(), 3.0f);
 }
 
-TEST_F(test_error_test, low_estimate_lowers_the_learning_rate)
+TEST_F(TestErrorTest, LowEstimateLowersTheLearningRate)
 {
     ann_state& s = ann_globals();
     const std::vector<unsigned> k = draws(99);
@@ -278,7 +278,7 @@ TEST_F(test_error_test, low_estimate_lowers_the_learning_rate)
     EXPECT_NEAR(s.learning_rate, 0.05f, 1e-6);
 }
 
-TEST_F(test_error_test, draws_cover_user_cases_and_warn_when_high)
+TEST_F(TestErrorTest, DrawsCoverUserCasesAndWarnWhenHigh)
 {
     ann_state& s = ann_globals();
     while (s.case_count < 30000)
@@ -299,7 +299,7 @@ TEST_F(test_error_test, draws_cover_user_cases_and_warn_when_high)
     EXPECT_EQ(read_file(dir.file("error.log")), "WARNING: TestError = " + std::to_string(expected) + " (enormously high!)\n");
 }
 
-TEST_F(ann_test, test_error_without_cases_draws_nothing)
+TEST_F(AnnTest, TestErrorWithoutCasesDrawsNothing)
 {
     crt_srand(5);
     ann_globals().test_error = 0.7f;

@@ -8,7 +8,7 @@
 
 namespace {
 
-TEST_F(ann_test, given_weight_rows_are_exact_and_none_is_larger)
+TEST_F(AnnTest, GivenWeightRowsAreExactAndNoneIsLarger)
 {
     struct row {
         int unit;
@@ -30,7 +30,7 @@ TEST_F(ann_test, given_weight_rows_are_exact_and_none_is_larger)
         EXPECT_LE(std::fabs(w), largest);
 }
 
-TEST_F(ann_test, error_sum_over_builtin_cases)
+TEST_F(AnnTest, ErrorSumOverBuiltinCases)
 {
     double sum = 0;
     for (const ann_case& c : builtin_cases) {
@@ -40,7 +40,7 @@ TEST_F(ann_test, error_sum_over_builtin_cases)
     EXPECT_NEAR(sum, 0.498, 0.005);
 }
 
-TEST_F(ann_test, raw_answers)
+TEST_F(AnnTest, RawAnswers)
 {
     const uint16_t expected[3][6] = {{0, 0, 0, 2, 4, 6}, {0, 0, 3, 14, 34, 46}, {0, 2, 27, 120, 220, 240}};
     const uint16_t history[3][3] = {{0, 0, 0}, {10, 10, 3}, {100, 100, 6}};
@@ -49,14 +49,14 @@ TEST_F(ann_test, raw_answers)
             EXPECT_EQ(ann_interval(history[h][0], history[h][1], history[h][2], g), expected[h][g]) << h << " " << g;
 }
 
-TEST_F(ann_test, new_item_answers)
+TEST_F(AnnTest, NewItemAnswers)
 {
     const uint16_t expected[6] = {0, 0, 0, 2, 4, 6};
     for (uint16_t g = 0; g < 6; ++g)
         EXPECT_EQ(ann_interval(0, 0, 0, g), expected[g]) << g;
 }
 
-TEST_F(ann_test, answers_keep_their_order_on_a_grid)
+TEST_F(AnnTest, AnswersKeepTheirOrderOnAGrid)
 {
     const uint16_t days[] = {0, 1, 2, 4, 7, 12, 20, 35, 60, 100, 170, 300, 500, 850, 1400, 2048};
     const uint16_t reps[] = {0, 1, 3, 6, 12, 25, 50, 80, 110, 128};
@@ -82,7 +82,7 @@ TEST_F(ann_test, answers_keep_their_order_on_a_grid)
         }
 }
 
-TEST_F(ann_test, builtin_cases_are_a_sorted_history)
+TEST_F(AnnTest, BuiltinCasesAreASortedHistory)
 {
     EXPECT_EQ(builtin_cases[0], (ann_case{}));
     int grades[6] = {};
@@ -124,7 +124,7 @@ TEST_F(ann_test, builtin_cases_are_a_sorted_history)
         EXPECT_EQ(builtin_cases[r[0]], make_case(r[1], r[2], r[3], r[4], r[5])) << r[0];
 }
 
-TEST_F(ann_test, builtin_median_ratios)
+TEST_F(AnnTest, BuiltinMedianRatios)
 {
     const double expected[6] = {0.0, 0.09, 0.24, 1.15, 2.67, 3.26};
     for (int g = 0; g < 6; ++g) {

@@ -72,7 +72,7 @@ int in_child(F body)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-class binfile_test : public open_database_test {
+class BinfileTest : public open_database_test {
 protected:
     std::string bin() const { return dir.file("elements.bin"); }
     int load(const std::string& bytes)
@@ -107,7 +107,7 @@ protected:
     }
 };
 
-TEST_F(binfile_test, root_only_database_has_the_documented_bytes_and_reads_back)
+TEST_F(BinfileTest, RootOnlyDatabaseHasTheDocumentedBytesAndReadsBack)
 {
     db().time_of_start = 0x01020304u;
     ASSERT_EQ(write_bin(bin().c_str()), 0);
@@ -123,7 +123,7 @@ TEST_F(binfile_test, root_only_database_has_the_documented_bytes_and_reads_back)
     EXPECT_FALSE(has_temporary_file(dir.path()));
 }
 
-TEST_F(binfile_test, item_fields_are_written_in_their_order)
+TEST_F(BinfileTest, ItemFieldsAreWrittenInTheirOrder)
 {
     item* e = add_test_item(0x0102, 0, 0x0506, "Q", "An");
     e->stmtrpt = 0x0304;
@@ -141,7 +141,7 @@ TEST_F(binfile_test, item_fields_are_written_in_their_order)
     EXPECT_EQ(read_file(bin()).substr(40), record);
 }
 
-TEST_F(binfile_test, round_trip_keeps_every_field_and_rewrites_the_same_bytes)
+TEST_F(BinfileTest, RoundTripKeepsEveryFieldAndRewritesTheSameBytes)
 {
     build_sample();
     ASSERT_EQ(write_bin(bin().c_str()), 0);
@@ -192,7 +192,7 @@ TEST_F(binfile_test, round_trip_keeps_every_field_and_rewrites_the_same_bytes)
     EXPECT_EQ(log(), "");
 }
 
-TEST_F(binfile_test, empty_category_text_is_read_back_absent)
+TEST_F(BinfileTest, EmptyCategoryTextIsReadBackAbsent)
 {
     category_at(0)->qfont = "";
     ASSERT_EQ(write_bin(bin().c_str()), 0);
@@ -201,7 +201,7 @@ TEST_F(binfile_test, empty_category_text_is_read_back_absent)
     EXPECT_FALSE(category_at(0)->qfont.has_value());
 }
 
-TEST_F(binfile_test, reader_corrects_out_of_range_fields)
+TEST_F(BinfileTest, ReaderCorrectsOutOfRangeFields)
 {
     std::string file = header(5, 5);
     for (int i = 0; i < 5; ++i)
@@ -218,7 +218,7 @@ TEST_F(binfile_test, reader_corrects_out_of_range_fields)
                      "WARNING: e->ivl out of scale (3000), correcting\n");
 }
 
-TEST_F(binfile_test, items_keep_the_file_order_and_replace_a_loaded_list)
+TEST_F(BinfileTest, ItemsKeepTheFileOrderAndReplaceALoadedList)
 {
     add_test_item(3);
     ASSERT_EQ(load(header(9, 1) + category_bytes(0, "root") + item_bytes(9, 0, 1, "x", "y") +
@@ -232,7 +232,7 @@ TEST_F(binfile_test, items_keep_the_file_order_and_replace_a_loaded_list)
     EXPECT_EQ(log(), "WARNING: load_bin(): List is not empty! I will call erase_memory_after_ll() myself.\n");
 }
 
-TEST_F(binfile_test, refuses_old_versions_and_missing_files)
+TEST_F(BinfileTest, RefusesOldVersionsAndMissingFiles)
 {
     const uint32_t now = time_now();
     EXPECT_EQ(load(le16(11) + le32(5) + le16(1) + category_bytes(0, "root")), 1);
@@ -252,7 +252,7 @@ TEST_F(binfile_test, refuses_old_versions_and_missing_files)
 
 // Every prefix of a valid file: cut inside the version it is an old file, cut exactly after
 // an item it reads completely, anywhere else it is damaged. Nothing is read past the end.
-TEST_F(binfile_test, truncation_at_every_offset)
+TEST_F(BinfileTest, TruncationAtEveryOffset)
 {
     build_sample();
     ASSERT_EQ(write_bin(bin().c_str()), 0);
@@ -313,7 +313,7 @@ TEST_F(binfile_test, truncation_at_every_offset)
     }
 }
 
-TEST_F(binfile_test, over_long_category_name_is_an_error_not_an_exit)
+TEST_F(BinfileTest, OverLongCategoryNameIsAnErrorNotAnExit)
 {
     const std::string long_name(129, 'n');
     ASSERT_EQ(load(header(5, 1) + category_bytes(0, long_name)), 0);
@@ -331,7 +331,7 @@ TEST_F(binfile_test, over_long_category_name_is_an_error_not_an_exit)
     EXPECT_EQ(log().rfind("ERROR: load_bin(): len(=130) > (MAX_CTGR_LEN + 1)\nERROR: a problem while reading", 0), 0u);
 }
 
-TEST_F(binfile_test, category_names_are_stored_as_add_category_would)
+TEST_F(BinfileTest, CategoryNamesAreStoredAsAddCategoryWould)
 {
     std::string file = header(5, 3) + category_bytes(0, "say \"hi\"") + category_bytes(1, std::string("ab\ncd")) +
         category_bytes(2, std::string("\0x", 2)) + item_bytes(0, 2, 1, "q", "a");
@@ -344,7 +344,7 @@ TEST_F(binfile_test, category_names_are_stored_as_add_category_would)
     EXPECT_NE(log().find("WARNING: load_bin(): category 2 has no name"), std::string::npos);
 }
 
-TEST_F(binfile_test, hostile_category_trees_are_repaired)
+TEST_F(BinfileTest, HostileCategoryTreesAreRepaired)
 {
     // 0 lies under 2, which is top-level; 1 names a parent past the table; 3 and 4 are each
     // other's parent.
@@ -374,7 +374,7 @@ TEST_F(binfile_test, hostile_category_trees_are_repaired)
     EXPECT_EQ(read_file(bin()), saved);
 }
 
-TEST_F(binfile_test, duplicate_category_names_are_kept_apart)
+TEST_F(BinfileTest, DuplicateCategoryNamesAreKeptApart)
 {
     std::string file = header(5, 3) + category_bytes(0, "root") + category_bytes(0, "twin") +
         category_bytes(0, "twin") + item_bytes(0, 1, 1, "first", "") + item_bytes(0, 2, 2, "second", "");
@@ -387,7 +387,7 @@ TEST_F(binfile_test, duplicate_category_names_are_kept_apart)
 
 // Random bytes after a valid version: whatever is accepted keeps the invariants the rest of
 // the program relies on.
-TEST_F(binfile_test, random_files_leave_a_consistent_database)
+TEST_F(BinfileTest, RandomFilesLeaveAConsistentDatabase)
 {
     std::mt19937 random(12345);
     for (int round = 0; round < 300; ++round) {
@@ -417,7 +417,7 @@ TEST_F(binfile_test, random_files_leave_a_consistent_database)
     }
 }
 
-TEST_F(binfile_test, items_without_categories_get_the_root)
+TEST_F(BinfileTest, ItemsWithoutCategoriesGetTheRoot)
 {
     ASSERT_EQ(load(header(5, 0) + item_bytes(0, 3, 1, "q", "a")), 0);
     ASSERT_EQ(category_count(), 1);
@@ -425,7 +425,7 @@ TEST_F(binfile_test, items_without_categories_get_the_root)
     EXPECT_NE(log().find("correcting to 0"), std::string::npos);
 }
 
-TEST_F(binfile_test, over_long_texts_are_cut_at_a_whole_character)
+TEST_F(BinfileTest, OverLongTextsAreCutAtAWholeCharacter)
 {
     // 65,534 ASCII bytes, then a three-byte character that would end at byte 65,537.
     std::string question(65534, 'x');
@@ -445,7 +445,7 @@ TEST_F(binfile_test, over_long_texts_are_cut_at_a_whole_character)
     EXPECT_EQ(category_at(0)->qimg->size(), 65535u);
 }
 
-TEST_F(binfile_test, failed_saves_leave_the_old_file)
+TEST_F(BinfileTest, FailedSavesLeaveTheOldFile)
 {
     add_test_item(0);
     ASSERT_EQ(write_bin(bin().c_str()), 0);
@@ -485,7 +485,7 @@ TEST_F(binfile_test, failed_saves_leave_the_old_file)
     EXPECT_FALSE(has_temporary_file(dir.path()));
 }
 
-TEST_F(binfile_test, failed_close_keeps_the_database_open)
+TEST_F(BinfileTest, FailedCloseKeepsTheDatabaseOpen)
 {
     add_test_item(0, 0, 1, "kept", "");
     std::filesystem::create_directories(bin() + "/keep");
@@ -501,7 +501,7 @@ TEST_F(binfile_test, failed_close_keeps_the_database_open)
     EXPECT_EQ(db().head->question, "kept");
 }
 
-TEST_F(binfile_test, refused_file_is_kept_beside_the_new_one)
+TEST_F(BinfileTest, RefusedFileIsKeptBesideTheNewOne)
 {
     ma_deinit(0);
     const std::string damaged = le16(11) + "an older program's database";
@@ -530,7 +530,7 @@ TEST_F(binfile_test, refused_file_is_kept_beside_the_new_one)
     ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
 }
 
-TEST_F(binfile_test, save_database_orders_categories_before_writing)
+TEST_F(BinfileTest, SaveDatabaseOrdersCategoriesBeforeWriting)
 {
     const uint16_t top = add_category("top", -1);
     const uint16_t child = add_category("child", top);

@@ -5,7 +5,7 @@
 
 namespace {
 
-using old_xml_test = formats_test;
+using OldXmlTest = formats_test;
 
 std::string old_file(const std::string& body, const std::string& root = "<cardwright")
 {
@@ -22,7 +22,7 @@ std::string old_item(unsigned id, unsigned due, const std::string& ctgr, const s
     return line + "<Q>" + question + "</Q>\n<A>answer " + question + "</A>\n</item>\n";
 }
 
-TEST_F(old_xml_test, OldFilesAreHandedOverAndReadByTheirOwnRules)
+TEST_F(OldXmlTest, OldFilesAreHandedOverAndReadByTheirOwnRules)
 {
     ASSERT_EQ(load(old_file("<category name=\"Flat\" bgcolor=\"255\">\n"
                             "<category bgcolor=\"0\" name=\"Flat\">\n"
@@ -61,7 +61,7 @@ TEST_F(old_xml_test, OldFilesAreHandedOverAndReadByTheirOwnRules)
     EXPECT_EQ(w.answer, "answer w");
 }
 
-TEST_F(old_xml_test, TheOldestFilesGetARootCategory)
+TEST_F(OldXmlTest, TheOldestFilesGetARootCategory)
 {
     ASSERT_EQ(load(old_file(old_item(1, 1, "-", "a") + old_item(2, 2, "-", "b") + "</cardwright>\n", "<cardix")), 0);
     ASSERT_EQ(category_count(), 1u);
@@ -80,7 +80,7 @@ TEST_F(old_xml_test, TheOldestFilesGetARootCategory)
     EXPECT_EQ(category_count(), 0u);
 }
 
-TEST_F(old_xml_test, OldTagsAndFailures)
+TEST_F(OldXmlTest, OldTagsAndFailures)
 {
     // Lower-case tags are not the old question and answer tags.
     ASSERT_EQ(load(old_file("<item id=\"1\" tm_t_rpt=\"1\">\n<q>lower</q>\n<A>upper</A>\n</item>\n")), 0);

@@ -9,7 +9,7 @@
 
 namespace {
 
-class queue_test : public formats_test {
+class QueueTest : public formats_test {
 protected:
     std::string queue_path() const { return dir.file("queue.txt"); }
     uint32_t add(const std::string& text, uint16_t default_category = 0) const
@@ -36,7 +36,7 @@ const char header[] =
     "first category that is listed in any dialog with categories).\nThis file should be saved using UTF-8 "
     "encoding.\n\n";
 
-TEST_F(queue_test, ItemsAndCategoriesAreReadLineByLine)
+TEST_F(QueueTest, ItemsAndCategoriesAreReadLineByLine)
 {
     ASSERT_EQ(add(std::string(header) + " <q>indented</q>\n<a>answer before any question</a>\n"
                                         "<q>one</q> trailing\n<q>ignored while awaiting</q>\n<a>1</a> x\n"
@@ -65,7 +65,7 @@ TEST_F(queue_test, ItemsAndCategoriesAreReadLineByLine)
     EXPECT_EQ(add_queue_from_file(dir.file("none.txt").c_str(), 0), 0u);
 }
 
-TEST_F(queue_test, MultiLineTextsByteOrderMarksAndCarriageReturns)
+TEST_F(QueueTest, MultiLineTextsByteOrderMarksAndCarriageReturns)
 {
     const std::string body = "<q>first\r\nsec\rond\r\nlast\r</q>\r\n<a>x\r\ny</a>\r\n";
     ASSERT_EQ(add("\xEF\xBB\xBF" + body), 1u);
@@ -79,7 +79,7 @@ TEST_F(queue_test, MultiLineTextsByteOrderMarksAndCarriageReturns)
     EXPECT_EQ(name_of(pending().back()->ctgr), "Bom");
 }
 
-TEST_F(queue_test, OverlongTextsAreDroppedWithTheirItem)
+TEST_F(QueueTest, OverlongTextsAreDroppedWithTheirItem)
 {
     const std::string big(5000, 'b');
     ASSERT_EQ(add("<q>ok</q>\n<a>ok</a>\n"
@@ -107,7 +107,7 @@ TEST_F(queue_test, OverlongTextsAreDroppedWithTheirItem)
     EXPECT_EQ(pending()[0]->question, "piece");
 }
 
-TEST_F(queue_test, HostileQueueFiles)
+TEST_F(QueueTest, HostileQueueFiles)
 {
     std::string deep;
     for (int i = 0; i < 80; ++i)
@@ -135,7 +135,7 @@ TEST_F(queue_test, HostileQueueFiles)
     }
 }
 
-TEST_F(queue_test, WrittenQueueReadsBackTheSame)
+TEST_F(QueueTest, WrittenQueueReadsBackTheSame)
 {
     const uint16_t lang = add_category("Lang", -1);
     const uint16_t empty = add_category("Empty", -1);
@@ -183,7 +183,7 @@ TEST_F(queue_test, WrittenQueueReadsBackTheSame)
     EXPECT_EQ(log(), "");
 }
 
-TEST_F(queue_test, ItemsTheReaderCannotTakeSurviveTheRewriteAsTheyStood)
+TEST_F(QueueTest, ItemsTheReaderCannotTakeSurviveTheRewriteAsTheyStood)
 {
     ASSERT_EQ(ma_deinit(0), 0);
     const std::string long_item = "<q>" + std::string(9000, 'L') + "</q>\r\n\n<a>its answer</a> and a remark\n";
@@ -217,7 +217,7 @@ TEST_F(queue_test, ItemsTheReaderCannotTakeSurviveTheRewriteAsTheyStood)
     EXPECT_EQ(read_file(queue_path()), saved);
 }
 
-TEST_F(queue_test, QueueIsReadWhenTheDatabaseOpens)
+TEST_F(QueueTest, QueueIsReadWhenTheDatabaseOpens)
 {
     ASSERT_EQ(ma_deinit(0), 0);
     std::filesystem::remove(dir.file("elements.bin"));
@@ -231,7 +231,7 @@ TEST_F(queue_test, QueueIsReadWhenTheDatabaseOpens)
     EXPECT_EQ(described(), std::vector<std::string>{"root|waiting|here"});
 }
 
-TEST_F(queue_test, AFailedWriteKeepsTheOldFile)
+TEST_F(QueueTest, AFailedWriteKeepsTheOldFile)
 {
     pending_item* p = new_pending_item();
     p->question = "q";
@@ -249,7 +249,7 @@ TEST_F(queue_test, AFailedWriteKeepsTheOldFile)
     EXPECT_EQ(files, 0u);
 }
 
-TEST_F(queue_test, ItemsOfAnUnreachableCategoryAreStillWritten)
+TEST_F(QueueTest, ItemsOfAnUnreachableCategoryAreStillWritten)
 {
     pending_item* p = new_pending_item();
     p->ctgr = 40;  // no such category
@@ -261,7 +261,7 @@ TEST_F(queue_test, ItemsOfAnUnreachableCategoryAreStillWritten)
     EXPECT_EQ(described(), std::vector<std::string>{"root|orphan|kept"});
 }
 
-TEST(copy_without_cr_test, DropsEveryCarriageReturn)
+TEST(CopyWithoutCrTest, DropsEveryCarriageReturn)
 {
     char out[16];
     EXPECT_EQ(copy_without_cr(out, "\ra\r\nb\r"), 3u);

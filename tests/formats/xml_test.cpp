@@ -10,9 +10,9 @@
 
 namespace {
 
-using xml_test = formats_test;
+using XmlTest = formats_test;
 
-TEST_F(xml_test, HeaderRulesDecideWhetherAndHowTheFileIsRead)
+TEST_F(XmlTest, HeaderRulesDecideWhetherAndHowTheFileIsRead)
 {
     // A commented root with an old version is not seen; the real root is.
     EXPECT_EQ(load("<!-- <cardwright core_version=\"5\" time_of_start=\"1\">\n"
@@ -60,7 +60,7 @@ TEST_F(xml_test, HeaderRulesDecideWhetherAndHowTheFileIsRead)
     EXPECT_EQ(load_xml(dir.file("missing.xml").c_str()), 1);
 }
 
-TEST_F(xml_test, ItemAttributesAreReadInOrderAndGetDefinedValues)
+TEST_F(XmlTest, ItemAttributesAreReadInOrderAndGetDefinedValues)
 {
     ASSERT_EQ(load(xml_file("<category name=\"C\">\n"
                             "<item id=\"77\" tmtrpt=\"70005\" stmtrpt=\"-12\"\n"
@@ -105,7 +105,7 @@ TEST_F(xml_test, ItemAttributesAreReadInOrderAndGetDefinedValues)
     EXPECT_EQ(items()[0]->question, "Same line");
 }
 
-TEST_F(xml_test, AnItemWithoutIdIsSkippedWithAWarning)
+TEST_F(XmlTest, AnItemWithoutIdIsSkippedWithAWarning)
 {
     ASSERT_EQ(load(xml_file("<item tmtrpt=\"1\">\n<q>id=\"55\" lost</q>\n<a>lost</a>\n</item>\n" +
                             xml_item(2, 1, "kept", "kept") + "</cardwright>\n")),
@@ -117,7 +117,7 @@ TEST_F(xml_test, AnItemWithoutIdIsSkippedWithAWarning)
     EXPECT_TRUE(log_has("WARNING: an <item> without id= in elements.xml is skipped"));
 }
 
-TEST_F(xml_test, NestedCategoriesFollowTheStack)
+TEST_F(XmlTest, NestedCategoriesFollowTheStack)
 {
     ASSERT_EQ(load(xml_file("<category name=\"B\" qbgclr=\"#102030\" abgclr=\"#a0B0c0\" qfntclr=\"#010203\" "
                             "afntclr=\"#0\" qfont=\"Sans\" afont=\"\" qimg=\"q.png\" aimg=\"a.png\">\n"
@@ -157,7 +157,7 @@ TEST_F(xml_test, NestedCategoriesFollowTheStack)
     EXPECT_EQ(log(), "WARNING: excessive </category> tag detected.\n");
 }
 
-TEST_F(xml_test, CategoryNamesAndNamelessCategories)
+TEST_F(XmlTest, CategoryNamesAndNamelessCategories)
 {
     const std::string long_name(200, 'n');
     ASSERT_EQ(load(xml_file("<category id=\"1\" qbgclr=\"#ff0000\">\n" + xml_item(1, 1, "q", "a") + "</category>\n" +
@@ -171,7 +171,7 @@ TEST_F(xml_test, CategoryNamesAndNamelessCategories)
     EXPECT_EQ(items()[0]->ctgr, 0u);
 }
 
-TEST_F(xml_test, NestingBeyondTheStackStaysInTheInnermostCategory)
+TEST_F(XmlTest, NestingBeyondTheStackStaysInTheInnermostCategory)
 {
     std::string body;
     for (int i = 1; i <= 100; ++i)
@@ -194,7 +194,7 @@ TEST_F(xml_test, NestingBeyondTheStackStaysInTheInnermostCategory)
     EXPECT_EQ(text.find("WARNING", text.find("WARNING") + 1), std::string::npos) << text;
 }
 
-TEST_F(xml_test, QuestionAndAnswerTexts)
+TEST_F(XmlTest, QuestionAndAnswerTexts)
 {
     ASSERT_EQ(load(xml_file("<item id=\"1\" tmtrpt=\"1\">\n"
                             "<q><![CDATA[a </q> b]]> tail</q> ignored\n"
@@ -222,7 +222,7 @@ TEST_F(xml_test, QuestionAndAnswerTexts)
     EXPECT_EQ(log(), "");
 }
 
-TEST_F(xml_test, TextsHaveTheirLimits)
+TEST_F(XmlTest, TextsHaveTheirLimits)
 {
     // On one line a text is taken whole, whatever its length.
     const std::string long_text(12000, 'x');
@@ -261,7 +261,7 @@ TEST_F(xml_test, TextsHaveTheirLimits)
     EXPECT_EQ(items()[0]->question, spanning);
 }
 
-TEST_F(xml_test, UnfinishedTextsFailTheRead)
+TEST_F(XmlTest, UnfinishedTextsFailTheRead)
 {
     EXPECT_EQ(load(xml_file("<item id=\"1\">\n<q><![CDATA[never closed</q>\nmore </q>")), 1);
     EXPECT_EQ(log(), "ERROR: extract_cdata() hit EOF; your elements.xml file doesn't look well.\n"
@@ -274,7 +274,7 @@ TEST_F(xml_test, UnfinishedTextsFailTheRead)
                          xml_path() + "\n");
 }
 
-TEST_F(xml_test, LongLinesArriveInPieces)
+TEST_F(XmlTest, LongLinesArriveInPieces)
 {
     // The end of the file stands 20,000 bytes into a line: it is met in a later piece.
     ASSERT_EQ(load(xml_file(xml_item(1, 1, "q", "a") + std::string(20000, '.') + "</cardwright>\n")), 0);
@@ -285,7 +285,7 @@ TEST_F(xml_test, LongLinesArriveInPieces)
     EXPECT_EQ(category_count(), 0u);
 }
 
-TEST_F(xml_test, ScanHelpers)
+TEST_F(XmlTest, ScanHelpers)
 {
     EXPECT_EQ(read_a_number("\"-4294967297\""), 1u);  // modulo 2^32
     EXPECT_EQ(read_a_number("\"\" x=\"17\""), 17u);
@@ -312,7 +312,7 @@ TEST_F(xml_test, ScanHelpers)
     EXPECT_STREQ(line, "ok");
 }
 
-TEST_F(xml_test, HostileFilesNeverBreakTheReader)
+TEST_F(XmlTest, HostileFilesNeverBreakTheReader)
 {
     uint32_t seed = 12345;
     auto next = [&seed] {
@@ -344,7 +344,7 @@ TEST_F(xml_test, HostileFilesNeverBreakTheReader)
     }
 }
 
-TEST_F(xml_test, DatabaseOpensFromTheXmlFileWhenThereIsNoBinaryFile)
+TEST_F(XmlTest, DatabaseOpensFromTheXmlFileWhenThereIsNoBinaryFile)
 {
     ASSERT_EQ(ma_deinit(0), 0);
     std::filesystem::remove(dir.file("elements.bin"));

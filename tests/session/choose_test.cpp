@@ -55,9 +55,9 @@ uint32_t state_after(uint32_t seed, int n)
     return platform_globals().rand_seed;
 }
 
-using day_number_test = clean_state_test;
+using DayNumberTest = clean_state_test;
 
-TEST_F(day_number_test, days_begin_at_half_past_three)
+TEST_F(DayNumberTest, DaysBeginAtHalfPastThree)
 {
     db().time_of_start = clock_at(2026, 1, 15, 12, 0);
     EXPECT_EQ(day_at(2026, 1, 15, 3, 29), 49710);  // before day 0: the difference wraps
@@ -67,7 +67,7 @@ TEST_F(day_number_test, days_begin_at_half_past_three)
     EXPECT_EQ(day_number(db().time_of_start + 5 * 86'400), 5);
 }
 
-TEST_F(day_number_test, day_changes_at_half_past_three_on_the_wall_clock_in_either_season)
+TEST_F(DayNumberTest, DayChangesAtHalfPastThreeOnTheWallClockInEitherSeason)
 {
     use_zone("CET-1CEST,M3.5.0,M10.5.0/3");
     db().time_of_start = clock_at(2026, 1, 15, 12, 0);  // started in winter
@@ -89,7 +89,7 @@ TEST_F(day_number_test, day_changes_at_half_past_three_on_the_wall_clock_in_eith
     EXPECT_EQ(day_at(2026, 7, 10, 3, 30), 39);
 }
 
-class choose_test : public open_database_test {
+class ChooseTest : public open_database_test {
 protected:
     void SetUp() override
     {
@@ -101,7 +101,7 @@ protected:
     uint16_t b = 0;
 };
 
-TEST_F(choose_test, negative_mode_clears_the_recent_items)
+TEST_F(ChooseTest, NegativeModeClearsTheRecentItems)
 {
     EXPECT_EQ(choose_next_item(nullptr, -1), nullptr);
     item* e = add_test_item(0);
@@ -112,7 +112,7 @@ TEST_F(choose_test, negative_mode_clears_the_recent_items)
         EXPECT_EQ(slot, nullptr);
 }
 
-TEST_F(choose_test, nothing_due_gives_none_without_drawing)
+TEST_F(ChooseTest, NothingDueGivesNoneWithoutDrawing)
 {
     EXPECT_EQ(choose_next_item(nullptr, 0), nullptr);
     item* tomorrow = add_test_item(1);
@@ -123,7 +123,7 @@ TEST_F(choose_test, nothing_due_gives_none_without_drawing)
     EXPECT_EQ(choose_next_item(nullptr, 1), tomorrow);
 }
 
-TEST_F(choose_test, draws_follow_the_list_from_the_oldest)
+TEST_F(ChooseTest, DrawsFollowTheListFromTheOldest)
 {
     item* first = add_test_item(0);
     item* second = add_test_item(0);
@@ -150,7 +150,7 @@ TEST_F(choose_test, draws_follow_the_list_from_the_oldest)
     EXPECT_EQ(platform_globals().rand_seed, state_after(seed, 2));
 }
 
-TEST_F(choose_test, random_pick_counts_recent_items_but_skips_them)
+TEST_F(ChooseTest, RandomPickCountsRecentItemsButSkipsThem)
 {
     item* first = add_test_item(0);
     item* second = add_test_item(0);
@@ -163,7 +163,7 @@ TEST_F(choose_test, random_pick_counts_recent_items_but_skips_them)
     EXPECT_EQ(choose_next_item(nullptr, 0), second);
 }
 
-TEST_F(choose_test, recent_items_are_avoided_while_others_remain)
+TEST_F(ChooseTest, RecentItemsAreAvoidedWhileOthersRemain)
 {
     for (uint32_t seed = 1; seed <= 40; ++seed) {
         SCOPED_TRACE(seed);
@@ -183,7 +183,7 @@ TEST_F(choose_test, recent_items_are_avoided_while_others_remain)
     }
 }
 
-TEST_F(choose_test, a_lone_recent_item_is_shown_again)
+TEST_F(ChooseTest, ALoneRecentItemIsShownAgain)
 {
     item* only = add_test_item(0);
     add_test_item(2);
@@ -191,7 +191,7 @@ TEST_F(choose_test, a_lone_recent_item_is_shown_again)
         EXPECT_EQ(choose_next_item(nullptr, 0), only);
 }
 
-TEST_F(choose_test, filter_limits_the_choice)
+TEST_F(ChooseTest, FilterLimitsTheChoice)
 {
     add_test_item(0, a);
     item* in_b = add_test_item(3, b);
@@ -202,7 +202,7 @@ TEST_F(choose_test, filter_limits_the_choice)
     EXPECT_EQ(choose_next_item(below_root, 0), nullptr);  // a and b are top-level, not under root
 }
 
-TEST_F(choose_test, slot_of_a_removed_item_never_matches_a_new_one)
+TEST_F(ChooseTest, SlotOfARemovedItemNeverMatchesANewOne)
 {
     item* old = add_test_item(0);
     ASSERT_EQ(choose_next_item(nullptr, 0), old);
@@ -222,7 +222,7 @@ TEST_F(choose_test, slot_of_a_removed_item_never_matches_a_new_one)
         EXPECT_EQ(slot, nullptr);
 }
 
-TEST_F(choose_test, pending_items)
+TEST_F(ChooseTest, PendingItems)
 {
     EXPECT_EQ(choose_pending_item(nullptr, 0), nullptr);
     EXPECT_EQ(choose_pending_item(nullptr, 1), nullptr);
@@ -244,7 +244,7 @@ TEST_F(choose_test, pending_items)
     }
 }
 
-TEST_F(choose_test, count_due_stops_at_the_limit)
+TEST_F(ChooseTest, CountDueStopsAtTheLimit)
 {
     EXPECT_EQ(count_due(0, nullptr), 0u);
     add_test_item(0, a);

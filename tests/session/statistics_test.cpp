@@ -5,7 +5,7 @@
 
 namespace {
 
-class statistics_test : public open_database_test {
+class StatisticsTest : public open_database_test {
 protected:
     void SetUp() override
     {
@@ -28,7 +28,7 @@ protected:
     }
 };
 
-TEST_F(statistics_test, empty_database_fills_only_the_network_figures)
+TEST_F(StatisticsTest, EmptyDatabaseFillsOnlyTheNetworkFigures)
 {
     ann_state& ann = ann_globals();
     ann.case_count = 1000;
@@ -57,7 +57,7 @@ TEST_F(statistics_test, empty_database_fills_only_the_network_figures)
     EXPECT_EQ(s.user_case_count, 0u);
 }
 
-TEST_F(statistics_test, one_item)
+TEST_F(StatisticsTest, OneItem)
 {
     graded(10, 4, 5, 2, 4);
     statistics s;
@@ -82,7 +82,7 @@ TEST_F(statistics_test, one_item)
     EXPECT_EQ(s.time_of_start, db().time_of_start);
 }
 
-TEST_F(statistics_test, averages_and_rates_over_several_items)
+TEST_F(StatisticsTest, AveragesAndRatesOverSeveralItems)
 {
     graded(3, 2047, 0, 1, 2);
     graded(4, 0, 2047, 0, 3);
@@ -107,7 +107,7 @@ TEST_F(statistics_test, averages_and_rates_over_several_items)
     EXPECT_EQ(s.items_per_day, 0.5f);
 }
 
-TEST_F(statistics_test, pass_percent_counts_grades_from_three)
+TEST_F(StatisticsTest, PassPercentCountsGradesFromThree)
 {
     graded(1, 0, 0, 0, 2);
     graded(1, 0, 0, 0, 3);
@@ -116,7 +116,7 @@ TEST_F(statistics_test, pass_percent_counts_grades_from_three)
     EXPECT_EQ(s.pass_percent, 50.0f);
 }
 
-TEST_F(statistics_test, category_counts_walk_the_tree)
+TEST_F(StatisticsTest, CategoryCountsWalkTheTree)
 {
     const uint16_t s_cat = add_category("S", 0);
     const uint16_t t_cat = add_category("T", s_cat);

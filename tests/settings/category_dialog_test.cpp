@@ -9,7 +9,7 @@
 
 namespace {
 
-class category_dialog : public qt_test {
+class CategoryDialog : public qt_test {
 protected:
     void SetUp() override
     {
@@ -41,7 +41,7 @@ protected:
 
 }  // namespace
 
-TEST_F(category_dialog, the_tree_shows_the_forest_with_counts_below_each_category)
+TEST_F(CategoryDialog, TheTreeShowsTheForestWithCountsBelowEachCategory)
 {
     const uint16_t lang = add_category("Languages", 0);
     const uint16_t french = add_category("French", lang);
@@ -78,7 +78,7 @@ TEST_F(category_dialog, the_tree_shows_the_forest_with_counts_below_each_categor
     EXPECT_EQ(category_label("é", 1, 2, 3), "é (i:1,r:2,q:3)");
 }
 
-TEST_F(category_dialog, review_mode_ticks_the_remembered_set_and_stores_the_new_one)
+TEST_F(CategoryDialog, ReviewModeTicksTheRememberedSetAndStoresTheNewOne)
 {
     for (int i = 1; i < 12; ++i)
         add_category(("c" + std::to_string(i)).c_str(), 0);
@@ -122,7 +122,7 @@ TEST_F(category_dialog, review_mode_ticks_the_remembered_set_and_stores_the_new_
     EXPECT_EQ(selection_from_settings(nullptr), std::vector<uint8_t>(12, 0));
 }
 
-TEST_F(category_dialog, add_mode_chooses_one_category_and_keeps_the_last_choice)
+TEST_F(CategoryDialog, AddModeChoosesOneCategoryAndKeepsTheLastChoice)
 {
     const uint16_t a = add_category("A", 0);
     const uint16_t b = add_category("B", a);
@@ -153,7 +153,7 @@ TEST_F(category_dialog, add_mode_chooses_one_category_and_keeps_the_last_choice)
     EXPECT_EQ(record.acs3, 40u);
 }
 
-TEST_F(category_dialog, a_damaged_table_still_shows_every_category)
+TEST_F(CategoryDialog, ADamagedTableStillShowsEveryCategory)
 {
     const uint16_t x = add_category("X", 0);
     const uint16_t y = add_category("Y", x);

@@ -14,7 +14,7 @@
 
 namespace {
 
-class dialogs : public qt_test {
+class Dialogs : public qt_test {
 protected:
     void SetUp() override
     {
@@ -55,7 +55,7 @@ QStringList many_families(int n)
 
 }  // namespace
 
-TEST_F(dialogs, cleartype_box_follows_the_setting_or_else_the_font)
+TEST_F(Dialogs, CleartypeBoxFollowsTheSettingOrElseTheFont)
 {
     QFont plain = question->font();
     plain.setStyleStrategy(QFont::NoAntialias);
@@ -81,7 +81,7 @@ TEST_F(dialogs, cleartype_box_follows_the_setting_or_else_the_font)
     EXPECT_FALSE(control<QCheckBox>(dialog, id_answer_cleartype)->isChecked());
 }
 
-TEST_F(dialogs, only_the_first_24_families_are_offered_and_an_unknown_face_gives_the_first)
+TEST_F(Dialogs, OnlyTheFirst24FamiliesAreOfferedAndAnUnknownFaceGivesTheFirst)
 {
     EXPECT_EQ(first_font_families(many_families(30)), many_families(24));
     set_box_font_face(question.get(), QStringLiteral("Family 05"));
@@ -105,7 +105,7 @@ TEST_F(dialogs, only_the_first_24_families_are_offered_and_an_unknown_face_gives
     }
 }
 
-TEST_F(dialogs, size_sliders_span_6_to_32_and_store_what_they_show)
+TEST_F(Dialogs, SizeSlidersSpan6To32AndStoreWhatTheyShow)
 {
     set_box_font_height(question.get(), 15);
     {
@@ -126,7 +126,7 @@ TEST_F(dialogs, size_sliders_span_6_to_32_and_store_what_they_show)
     EXPECT_EQ(question->font().weight(), QFont::Normal);
 }
 
-TEST_F(dialogs, settings_dialog_shows_and_stores_the_path_and_queue_order_however_it_closes)
+TEST_F(Dialogs, SettingsDialogShowsAndStoresThePathAndQueueOrderHoweverItCloses)
 {
     record.pathtodatadir = QStringLiteral("/data/cards/");
     record.randompick = 1;
@@ -142,7 +142,7 @@ TEST_F(dialogs, settings_dialog_shows_and_stores_the_path_and_queue_order_howeve
     EXPECT_EQ(record.randompick, 0u);
 }
 
-TEST_F(dialogs, about_names_the_program_and_its_version)
+TEST_F(Dialogs, AboutNamesTheProgramAndItsVersion)
 {
     about_dialog dialog;
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("About MobileCardwright"));

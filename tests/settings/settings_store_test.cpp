@@ -7,11 +7,11 @@
 
 namespace {
 
-class settings_store : public qt_test {};
+class SettingsStore : public qt_test {};
 
 }  // namespace
 
-TEST_F(settings_store, without_a_stored_key_every_field_has_its_default)
+TEST_F(SettingsStore, WithoutAStoredKeyEveryFieldHasItsDefault)
 {
     settings s;
     s.qfontsize = 99;  // whatever the record held before is replaced
@@ -30,7 +30,7 @@ TEST_F(settings_store, without_a_stored_key_every_field_has_its_default)
     EXPECT_FALSE(QFile::exists(settings_file()));
 }
 
-TEST_F(settings_store, values_written_are_read_back_with_their_names_and_types)
+TEST_F(SettingsStore, ValuesWrittenAreReadBackWithTheirNamesAndTypes)
 {
     settings s;
     s.pathtodatadir = QString::fromUtf8("/tmp/Zürich data/");
@@ -71,7 +71,7 @@ TEST_F(settings_store, values_written_are_read_back_with_their_names_and_types)
     EXPECT_EQ(back.acs3, 7u);
 }
 
-TEST_F(settings_store, damaged_values_leave_the_defaults)
+TEST_F(SettingsStore, DamagedValuesLeaveTheDefaults)
 {
     {
         QSettings raw(settings_file(), QSettings::NativeFormat);
@@ -102,7 +102,7 @@ TEST_F(settings_store, damaged_values_leave_the_defaults)
     EXPECT_EQ(s.pathtodatadir, default_dir());
 }
 
-TEST_F(settings_store, to_utf8_converts_into_one_buffer_and_refuses_what_does_not_fit)
+TEST_F(SettingsStore, ToUtf8ConvertsIntoOneBufferAndRefusesWhatDoesNotFit)
 {
     const char* first = to_utf8(QString::fromUtf8("/data/\u00e9t\u00e9/"));
     EXPECT_STREQ(first, "/data/\xc3\xa9t\xc3\xa9/");

@@ -11,7 +11,7 @@
 
 namespace {
 
-class activities : public ui_test {
+class Activities : public ui_test {
 protected:
     // The "  Skip  " entry of the menu bar, clicked.
     void click_skip()
@@ -24,7 +24,7 @@ protected:
 
 }  // namespace
 
-TEST_F(activities, a_forced_pass_moves_on_to_another_item_after_each_grade)
+TEST_F(Activities, AForcedPassMovesOnToAnotherItemAfterEachGrade)
 {
     item* first = add_item("first", "a", 0, 30);
     item* second = add_item("second", "b", 0, 60);
@@ -42,7 +42,7 @@ TEST_F(activities, a_forced_pass_moves_on_to_another_item_after_each_grade)
     EXPECT_EQ(question_shown(), QString::fromStdString(ui().current_item->question));
 }
 
-TEST_F(activities, skipping_in_the_queue_with_random_pick_shows_another_item)
+TEST_F(Activities, SkippingInTheQueueWithRandomPickShowsAnotherItem)
 {
     ui().settings_record->randompick = 1;
     add_pending("p1", "x");
@@ -62,7 +62,7 @@ TEST_F(activities, skipping_in_the_queue_with_random_pick_shows_another_item)
     EXPECT_EQ(pending_count(), 3u);  // skipping takes nothing out of the queue
 }
 
-TEST_F(activities, holding_the_queue_button_asks_for_the_queues_own_categories)
+TEST_F(Activities, HoldingTheQueueButtonAsksForTheQueuesOwnCategories)
 {
     const uint16_t sub = add_category("Sub", -1);
     add_pending("in sub", "x", sub);
@@ -91,7 +91,7 @@ TEST_F(activities, holding_the_queue_button_asks_for_the_queues_own_categories)
     EXPECT_FALSE(s.acs4.has_value());
 }
 
-TEST_F(activities, font_sizes_from_the_settings_are_kept_within_what_a_box_can_show)
+TEST_F(Activities, FontSizesFromTheSettingsAreKeptWithinWhatABoxCanShow)
 {
     delete w;
     w = nullptr;

@@ -7,7 +7,7 @@
 
 namespace {
 
-class add_screen : public ui_test {
+class AddScreen : public ui_test {
 protected:
     // Opens the add screen, choosing `category` in the dialog.
     void open(uint16_t category)
@@ -38,7 +38,7 @@ protected:
 
 }  // namespace
 
-TEST_F(add_screen, opens_after_the_category_dialog_and_adds_into_the_chosen_category)
+TEST_F(AddScreen, OpensAfterTheCategoryDialogAndAddsIntoTheChosenCategory)
 {
     const uint16_t words = add_category("Words", 0);
     // Cancelled: the main screen stays as it was.
@@ -106,7 +106,7 @@ TEST_F(add_screen, opens_after_the_category_dialog_and_adds_into_the_chosen_cate
     EXPECT_EQ(items().size(), 3u);
 }
 
-TEST_F(add_screen, missing_texts_are_asked_for_and_long_texts_refused)
+TEST_F(AddScreen, MissingTextsAreAskedForAndLongTextsRefused)
 {
     open(0);
     ASSERT_EQ(ui().screen_mode, mode_add);

@@ -10,7 +10,7 @@
 
 namespace {
 
-class closing : public qt_test {};
+class Closing : public qt_test {};
 
 int deinit_calls = 0;
 int failures_left = 0;
@@ -27,7 +27,7 @@ int failing_deinit(int flag)
 
 }  // namespace
 
-TEST_F(closing, closing_saves_the_database_and_the_settings_once)
+TEST_F(Closing, ClosingSavesTheDatabaseAndTheSettingsOnce)
 {
     auto* w = new main_window;
     ASSERT_EQ(w->open_data(), 0);
@@ -50,7 +50,7 @@ TEST_F(closing, closing_saves_the_database_and_the_settings_once)
     EXPECT_TRUE(recorded_messages().empty());
 }
 
-TEST_F(closing, a_database_that_cannot_be_saved_is_offered_again)
+TEST_F(Closing, ADatabaseThatCannotBeSavedIsOfferedAgain)
 {
     auto* w = new main_window;
     ASSERT_EQ(w->open_data(), 0);
@@ -67,7 +67,7 @@ TEST_F(closing, a_database_that_cannot_be_saved_is_offered_again)
     EXPECT_EQ(db().db_state, DB_UNINITIALISED);
 }
 
-TEST_F(closing, giving_up_on_saving_still_keeps_the_settings)
+TEST_F(Closing, GivingUpOnSavingStillKeepsTheSettings)
 {
     auto* w = new main_window;
     ASSERT_EQ(w->open_data(), 0);

@@ -13,7 +13,7 @@
 
 namespace {
 
-class data_directory : public qt_test {
+class DataDirectory : public qt_test {
 protected:
     void store_data_dir(const QString& path)
     {
@@ -34,7 +34,7 @@ QString uncreatable_under(const QString& base)
 
 }  // namespace
 
-TEST_F(data_directory, a_missing_directory_is_created_without_a_word)
+TEST_F(DataDirectory, AMissingDirectoryIsCreatedWithoutAWord)
 {
     store_data_dir(base() + "new-cards/");
     main_window w;
@@ -44,7 +44,7 @@ TEST_F(data_directory, a_missing_directory_is_created_without_a_word)
     EXPECT_EQ(ui().settings_record->pathtodatadir, base() + "new-cards/");
 }
 
-TEST_F(data_directory, an_uncreatable_directory_falls_back_to_the_default_and_says_so)
+TEST_F(DataDirectory, AnUncreatableDirectoryFallsBackToTheDefaultAndSaysSo)
 {
     const QString stored = uncreatable_under(base());
     store_data_dir(stored);
@@ -63,7 +63,7 @@ TEST_F(data_directory, an_uncreatable_directory_falls_back_to_the_default_and_sa
     EXPECT_FALSE(w.add_button->isHidden());
 }
 
-TEST_F(data_directory, when_the_default_cannot_be_made_either_the_program_ends)
+TEST_F(DataDirectory, WhenTheDefaultCannotBeMadeEitherTheProgramEnds)
 {
     store_data_dir(uncreatable_under(base()));
     // The documents folder is a regular file: nothing can be made in it.
@@ -78,7 +78,7 @@ TEST_F(data_directory, when_the_default_cannot_be_made_either_the_program_ends)
     EXPECT_FALSE(recorded_messages()[1].owned);
 }
 
-TEST_F(data_directory, a_directory_made_but_still_unusable_gives_up_after_the_third_try)
+TEST_F(DataDirectory, ADirectoryMadeButStillUnusableGivesUpAfterTheThirdTry)
 {
     // A home so deep that the default directory can be made but is too long to be opened.
     const std::string home = home_->path();
@@ -95,7 +95,7 @@ TEST_F(data_directory, a_directory_made_but_still_unusable_gives_up_after_the_th
     EXPECT_TRUE(QDir(QString::fromStdString(deep) + "Documents/cardwrightdb").exists());
 }
 
-TEST_F(data_directory, a_database_held_by_another_copy_is_left_alone)
+TEST_F(DataDirectory, ADatabaseHeldByAnotherCopyIsLeftAlone)
 {
     const QString dir = base() + "shared/";
     ASSERT_TRUE(QDir().mkpath(dir));

@@ -27,7 +27,7 @@
 
 namespace {
 
-class data_safety : public qt_test {
+class DataSafety : public qt_test {
 protected:
     std::string dir() const { return default_dir().toStdString(); }
     main_window* open_window()
@@ -67,7 +67,7 @@ protected:
     static message_box_function recorded_messages_box() { return saved_box; }
     static message_box_function saved_box;
 };
-message_box_function data_safety::saved_box = nullptr;
+message_box_function DataSafety::saved_box = nullptr;
 
 std::string full_disk;  // the folder whose disk is full
 
@@ -94,7 +94,7 @@ void press_exit(main_window* w)
 
 }  // namespace
 
-TEST_F(data_safety, a_close_that_cannot_save_says_which_file_and_why_and_saves_on_retry)
+TEST_F(DataSafety, ACloseThatCannotSaveSaysWhichFileAndWhyAndSavesOnRetry)
 {
     main_window* w = open_window();
     create_test_item("typed today");
@@ -132,7 +132,7 @@ TEST_F(data_safety, a_close_that_cannot_save_says_which_file_and_why_and_saves_o
     EXPECT_EQ(db().head->question, "typed today");
 }
 
-TEST_F(data_safety, a_close_that_cannot_save_can_save_in_another_folder)
+TEST_F(DataSafety, ACloseThatCannotSaveCanSaveInAnotherFolder)
 {
     main_window* w = open_window();
     create_test_item("typed today");
@@ -159,7 +159,7 @@ TEST_F(data_safety, a_close_that_cannot_save_can_save_in_another_folder)
     ma_discard();
 }
 
-TEST_F(data_safety, a_refused_database_is_reported_and_its_newest_backup_restored)
+TEST_F(DataSafety, ARefusedDatabaseIsReportedAndItsNewestBackupRestored)
 {
     saved_box = ui().message_box;
     earlier_session(3);
@@ -182,7 +182,7 @@ TEST_F(data_safety, a_refused_database_is_reported_and_its_newest_backup_restore
     press_exit(w);
 }
 
-TEST_F(data_safety, rotation_never_removes_the_last_backup_before_a_refusal)
+TEST_F(DataSafety, RotationNeverRemovesTheLastBackupBeforeARefusal)
 {
     saved_box = ui().message_box;
     earlier_session(2);
@@ -205,7 +205,7 @@ TEST_F(data_safety, rotation_never_removes_the_last_backup_before_a_refusal)
     EXPECT_EQ(names.size(), static_cast<size_t>(backups_kept) + 1);
 }
 
-TEST_F(data_safety, restore_backup_from_the_file_menu_keeps_the_current_state_as_a_backup)
+TEST_F(DataSafety, RestoreBackupFromTheFileMenuKeepsTheCurrentStateAsABackup)
 {
     saved_box = ui().message_box;
     set_local_clock(2026, 1, 15, 9);

@@ -14,7 +14,7 @@
 
 namespace {
 
-class instance : public qt_test {};
+class Instance : public qt_test {};
 
 QString unique_name() { return QStringLiteral("cardwright-test-%1-%2").arg(::getpid()).arg(std::rand()); }
 
@@ -32,7 +32,7 @@ bool wait_for(const std::function<bool()>& condition, int ms = 15000)
 
 }  // namespace
 
-TEST_F(instance, a_second_start_raises_the_first)
+TEST_F(Instance, ASecondStartRaisesTheFirst)
 {
     const QString name = unique_name();
     single_instance first(name);
@@ -55,7 +55,7 @@ TEST_F(instance, a_second_start_raises_the_first)
     EXPECT_EQ(raised.count(), 1);
 }
 
-TEST_F(instance, the_program_keeps_one_copy_and_saves_on_sigterm)
+TEST_F(Instance, TheProgramKeepsOneCopyAndSavesOnSigterm)
 {
     const QString home = QString::fromStdString(home_->path());
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

@@ -23,7 +23,7 @@
 
 namespace {
 
-class window_test : public qt_test {
+class WindowTest : public qt_test {
 protected:
     main_window* open_window(int expected_code = 0)
     {
@@ -48,7 +48,7 @@ QString status_of(const main_window* w) { return w->question_box->toPlainText();
 
 }  // namespace
 
-TEST_F(window_test, a_fresh_start_shows_the_main_screen_with_only_add_enabled)
+TEST_F(WindowTest, AFreshStartShowsTheMainScreenWithOnlyAddEnabled)
 {
     main_window* w = open_window();
     EXPECT_TRUE(recorded_messages().empty());
@@ -76,7 +76,7 @@ TEST_F(window_test, a_fresh_start_shows_the_main_screen_with_only_add_enabled)
     EXPECT_TRUE(status_of(w).startsWith(QStringLiteral("MobileCardwright PPC_1.3.9\nReviews for today: 0\n")));
 }
 
-TEST_F(window_test, with_items_none_due_only_forced_reviews_and_the_queue_open)
+TEST_F(WindowTest, WithItemsNoneDueOnlyForcedReviewsAndTheQueueOpen)
 {
     main_window* w = open_window();
     // Due long after today, whatever today's day number is.
@@ -91,7 +91,7 @@ TEST_F(window_test, with_items_none_due_only_forced_reviews_and_the_queue_open)
     EXPECT_TRUE(status_of(w).contains(QStringLiteral("Queue: 1\n")));
 }
 
-TEST_F(window_test, status_text_with_and_without_a_message)
+TEST_F(WindowTest, StatusTextWithAndWithoutAMessage)
 {
     statistics stats;
     stats.case_count = 962;
@@ -114,7 +114,7 @@ TEST_F(window_test, status_text_with_and_without_a_message)
     EXPECT_EQ(status_of(w), QStringLiteral("No more items.\nReviews for today: 0\nTotal items: 0\nQueue: 0\nDays: 0"));
 }
 
-TEST_F(window_test, layout_follows_the_client_area)
+TEST_F(WindowTest, LayoutFollowsTheClientArea)
 {
     const main_layout l = compute_layout(241, 400, 0);
     const int xs[] = {0, 41, 81, 121, 161, 201};
@@ -150,7 +150,7 @@ TEST_F(window_test, layout_follows_the_client_area)
     }
 }
 
-TEST_F(window_test, keyboard_rules_on_the_main_screen_and_the_review_modes)
+TEST_F(WindowTest, KeyboardRulesOnTheMainScreenAndTheReviewModes)
 {
     main_window* w = open_window();
     w->show();
@@ -194,7 +194,7 @@ TEST_F(window_test, keyboard_rules_on_the_main_screen_and_the_review_modes)
     EXPECT_EQ(recorded_messages().size(), 1u);
 }
 
-TEST_F(window_test, grade_and_ok_clicks_closer_than_300_ms_are_ignored)
+TEST_F(WindowTest, GradeAndOkClicksCloserThan300MsAreIgnored)
 {
     static uint32_t now = 0;
     main_window* w = open_window();
@@ -216,7 +216,7 @@ TEST_F(window_test, grade_and_ok_clicks_closer_than_300_ms_are_ignored)
     EXPECT_EQ(ui().last_click_time, 5601u);
 }
 
-TEST_F(window_test, tap_and_hold_on_a_main_button_asks_for_categories)
+TEST_F(WindowTest, TapAndHoldOnAMainButtonAsksForCategories)
 {
     main_window* w = open_window();
     add_item_due_on(0);
@@ -241,7 +241,7 @@ TEST_F(window_test, tap_and_hold_on_a_main_button_asks_for_categories)
     EXPECT_EQ(ui().screen_mode, mode_forced);
 }
 
-TEST_F(window_test, box_fonts_come_from_the_settings)
+TEST_F(WindowTest, BoxFontsComeFromTheSettings)
 {
     {
         QSettings raw(settings_file(), QSettings::NativeFormat);

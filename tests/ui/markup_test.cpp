@@ -6,7 +6,7 @@
 
 namespace {
 
-class markup : public ui_test {};
+class Markup : public ui_test {};
 
 std::vector<std::string> cut(std::string& media, std::string text, std::string* rest)
 {
@@ -17,7 +17,7 @@ std::vector<std::string> cut(std::string& media, std::string text, std::string* 
 
 }  // namespace
 
-TEST(markup_text, formatting_tags_are_hidden_as_they_nest)
+TEST(MarkupText, FormattingTagsAreHiddenAsTheyNest)
 {
     EXPECT_EQ(strip_format_tags("a <b>word</b> here"), "a word here");
     EXPECT_EQ(strip_format_tags("</b>closing first<b>"), "</b>closing first");
@@ -37,7 +37,7 @@ TEST(markup_text, formatting_tags_are_hidden_as_they_nest)
     EXPECT_EQ(path, "a/b/c/");
 }
 
-TEST(markup_text, media_elements_are_cut_pictures_first)
+TEST(MarkupText, MediaElementsAreCutPicturesFirst)
 {
     std::string media;
     std::string rest;
@@ -62,7 +62,7 @@ TEST(markup_text, media_elements_are_cut_pictures_first)
     EXPECT_EQ(rest, "");
 }
 
-TEST_F(markup, media_paths_join_the_data_directory_of_the_settings)
+TEST_F(Markup, MediaPathsJoinTheDataDirectoryOfTheSettings)
 {
     const std::string dir = data_dir();
     EXPECT_EQ(media_file("sub\\s.wav").value().toStdString(), dir + "sub/s.wav");
@@ -85,7 +85,7 @@ TEST_F(markup, media_paths_join_the_data_directory_of_the_settings)
     EXPECT_EQ(media_file("s.wav").value(), QStringLiteral("/new/place/s.wav"));
 }
 
-TEST_F(markup, sounds_play_in_turn_and_pictures_open_in_the_viewer)
+TEST_F(Markup, SoundsPlayInTurnAndPicturesOpenInTheViewer)
 {
     std::string media;
     std::string text = "two <snd>a.wav</snd>sounds<snd>/b.wav</snd> and <snd>C:\\c.wav</snd>";
@@ -107,7 +107,7 @@ TEST_F(markup, sounds_play_in_turn_and_pictures_open_in_the_viewer)
     EXPECT_NE(read_file(data_dir() + "error.log").find("WARNING: Not a picture"), std::string::npos);
 }
 
-TEST_F(markup, boxes_take_texts_within_the_screen_buffer)
+TEST_F(Markup, BoxesTakeTextsWithinTheScreenBuffer)
 {
     QPlainTextEdit box;
     ASSERT_TRUE(set_box_text(&box, "\nfirst\r\nsecond\xc2\xa0nbsp"));

@@ -18,7 +18,7 @@
 
 namespace {
 
-class review : public ui_test {
+class Review : public ui_test {
 protected:
     QString status() const { return question_shown(); }
     uint16_t today() const { return day_number(0); }
@@ -42,7 +42,7 @@ bool is_recent(const item* e)
 
 }  // namespace
 
-TEST_F(review, a_pass_through_the_due_reviews_with_keys)
+TEST_F(Review, APassThroughTheDueReviewsWithKeys)
 {
     add_item("q1", "a1");
     add_item("q2", "a2", 0, -3);
@@ -96,7 +96,7 @@ TEST_F(review, a_pass_through_the_due_reviews_with_keys)
     }
 }
 
-TEST_F(review, buttons_with_the_300_ms_rule)
+TEST_F(Review, ButtonsWithThe300MsRule)
 {
     add_item("q1", "a1");
     add_item("q2", "a2");
@@ -123,7 +123,7 @@ TEST_F(review, buttons_with_the_300_ms_rule)
     EXPECT_TRUE(status().startsWith(QStringLiteral("No more scheduled reviews.")));
 }
 
-TEST_F(review, skip_returns_other_items_and_ends_when_only_the_skipped_one_is_left)
+TEST_F(Review, SkipReturnsOtherItemsAndEndsWhenOnlyTheSkippedOneIsLeft)
 {
     item* only = add_item("only", "answer <img>p.png</img>");
     show_main_screen();
@@ -160,7 +160,7 @@ TEST_F(review, skip_returns_other_items_and_ends_when_only_the_skipped_one_is_le
     EXPECT_EQ(pending_count(), 2u);
 }
 
-TEST_F(review, deleting_asks_first_and_lets_go_of_the_item)
+TEST_F(Review, DeletingAsksFirstAndLetsGoOfTheItem)
 {
     add_item("keep", "a");
     add_item("drop", "b");
@@ -202,7 +202,7 @@ TEST_F(review, deleting_asks_first_and_lets_go_of_the_item)
     EXPECT_TRUE(w->closed());
 }
 
-TEST_F(review, deleting_from_the_queue_and_in_forced_mode)
+TEST_F(Review, DeletingFromTheQueueAndInForcedMode)
 {
     add_pending("p1", "x");
     add_pending("p2", "y");
@@ -226,7 +226,7 @@ TEST_F(review, deleting_from_the_queue_and_in_forced_mode)
     EXPECT_TRUE(status().startsWith(QStringLiteral("No more scheduled reviews.")));
 }
 
-TEST_F(review, editing_in_place_shows_tags_while_editing_and_moves_media_to_the_end)
+TEST_F(Review, EditingInPlaceShowsTagsWhileEditingAndMovesMediaToTheEnd)
 {
     item* e = add_item("a <b>bold</b> word <snd>s.wav</snd>end", "<img>pic.png</img> ans<snd>/abs/a.wav</snd>");
     show_main_screen();
@@ -274,7 +274,7 @@ TEST_F(review, editing_in_place_shows_tags_while_editing_and_moves_media_to_the_
     EXPECT_TRUE(media_log().empty());
 }
 
-TEST_F(review, texts_too_long_for_the_screen_are_refused_not_cut)
+TEST_F(Review, TextsTooLongForTheScreenAreRefusedNotCut)
 {
     const std::string long_question(9000, 'x');
     item* e = add_item(long_question, "short");
@@ -321,7 +321,7 @@ TEST_F(review, texts_too_long_for_the_screen_are_refused_not_cut)
     EXPECT_EQ(recorded_messages().size(), 3u);
 }
 
-TEST_F(review, the_queue_introduces_its_items_and_the_queue_file_forgets_them)
+TEST_F(Review, TheQueueIntroducesItsItemsAndTheQueueFileForgetsThem)
 {
     add_pending("zebra", "1");
     add_pending("yak <snd>b.wav</snd>", "2");
@@ -351,7 +351,7 @@ TEST_F(review, the_queue_introduces_its_items_and_the_queue_file_forgets_them)
     EXPECT_EQ(read_file(data_dir() + "queue.txt").find("zebra"), std::string::npos);
 }
 
-TEST_F(review, forced_reviews_take_items_not_yet_due)
+TEST_F(Review, ForcedReviewsTakeItemsNotYetDue)
 {
     item* e = add_item("future", "a", 0, 40);
     show_main_screen();
@@ -369,7 +369,7 @@ TEST_F(review, forced_reviews_take_items_not_yet_due)
     EXPECT_EQ(e->gr, 5);
 }
 
-TEST_F(review, a_held_button_limits_the_pass_to_the_ticked_categories_and_remembers_them)
+TEST_F(Review, AHeldButtonLimitsThePassToTheTickedCategoriesAndRemembersThem)
 {
     const uint16_t french = add_category("French", 0);
     const uint16_t verbs = add_category("Verbs", french);
@@ -410,7 +410,7 @@ TEST_F(review, a_held_button_limits_the_pass_to_the_ticked_categories_and_rememb
     EXPECT_EQ(question_shown(), QStringLiteral("2+2"));
 }
 
-TEST_F(review, the_box_menu_offers_what_can_be_done)
+TEST_F(Review, TheBoxMenuOffersWhatCanBeDone)
 {
     auto texts = [](QMenu& menu) {
         QStringList t;
@@ -451,7 +451,7 @@ TEST_F(review, the_box_menu_offers_what_can_be_done)
     EXPECT_TRUE(recorded_messages().empty());
 }
 
-TEST_F(review, a_right_click_or_a_held_press_opens_the_menu_of_the_box)
+TEST_F(Review, ARightClickOrAHeldPressOpensTheMenuOfTheBox)
 {
     add_item("one", "a");
     add_item("two", "b");
