@@ -34,13 +34,7 @@ std::string item_bytes(uint16_t tmtrpt, uint16_t ctgr, uint32_t id, const std::s
         le16(rp) + le16(4) + le32(0) + le32(0);
 }
 
-std::vector<const item*> items()
-{
-    std::vector<const item*> all;
-    for (const item* e = db().head; e; e = e->next)
-        all.push_back(e);
-    return all;
-}
+std::vector<const item*> items() { return scheduled_items(); }
 
 std::vector<std::string> files_in(const std::string& dir)
 {
@@ -57,19 +51,6 @@ bool has_temporary_file(const std::string& dir)
         if (name.find(".tmp-") != std::string::npos)
             return true;
     return false;
-}
-
-// Runs `body` in a child process and returns its exit code (or -1 when it did not exit).
-template <typename F>
-int in_child(F body)
-{
-    std::fflush(nullptr);
-    const pid_t pid = ::fork();
-    if (pid == 0)
-        ::_exit(body());
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 class BinfileTest : public open_database_test {
@@ -454,7 +435,7 @@ TEST_F(BinfileTest, FailedSavesLeaveTheOldFile)
         add_test_item(1, 0, 1, "a longer question " + std::to_string(i), "and its answer");
 
     // A file size limit makes a write fail part way.
-    const int limited = in_child([&] {
+    const int limited = run_in_child([&] {
         std::signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{4096, 4096};
         if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
@@ -467,7 +448,7 @@ TEST_F(BinfileTest, FailedSavesLeaveTheOldFile)
 
     // A directory that cannot be written: no temporary file can be made.
     ASSERT_EQ(::chmod(dir.path().c_str(), 0555), 0);
-    const int read_only = in_child([&] {
+    const int read_only = run_in_child([&] {
         // The superuser writes anywhere; drop to an ordinary user to see the refusal.
         if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
             return 99;

@@ -7,6 +7,7 @@
 #include "database/database.h"
 #include "session/lifecycle.h"
 #include "formats/xml.h"
+#include "support/database_helpers.h"
 #include "support/test_support.h"
 
 class formats_test : public clean_state_test {
@@ -29,20 +30,8 @@ protected:
         return load_xml(xml_path().c_str());
     }
 
-    static std::vector<const item*> items()
-    {
-        std::vector<const item*> list;
-        for (const item* e = db().head; e; e = e->next)
-            list.push_back(e);
-        return list;
-    }
-    static std::vector<const pending_item*> pending()
-    {
-        std::vector<const pending_item*> list;
-        for (const pending_item* p = db().pending_head; p; p = p->next)
-            list.push_back(p);
-        return list;
-    }
+    static std::vector<const item*> items() { return scheduled_items(); }
+    static std::vector<const pending_item*> pending() { return pending_items(); }
     static const std::string& name_of(uint32_t c) { return category_at(c)->name; }
 
     temp_dir dir;

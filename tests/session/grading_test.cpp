@@ -21,13 +21,7 @@ protected:
     }
 };
 
-std::vector<const item*> list()
-{
-    std::vector<const item*> out;
-    for (const item* e = db().head; e; e = e->next)
-        out.push_back(e);
-    return out;
-}
+std::vector<const item*> list() { return scheduled_items(); }
 
 }  // namespace
 

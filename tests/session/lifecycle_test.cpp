@@ -65,19 +65,13 @@ TEST_F(LifecycleTest, MissingDirectoryIsReportedWithoutALogLine)
 TEST_F(LifecycleTest, SecondProcessFindsTheDatabaseHeld)
 {
     ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
+    const int second_copy = run_in_child([&] {
         // A second copy of the program: its own fresh state, the same directory.
         db().lock_fd = -1;
         db().db_state = DB_UNINITIALISED;
-        const int result = ma_init(dir.path().c_str());
-        ::_exit(result);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), MA_INIT_HELD_BY_OTHER);
+        return ma_init(dir.path().c_str());
+    });
+    EXPECT_EQ(second_copy, MA_INIT_HELD_BY_OTHER);
     const std::string log = read_file(dir.file("error.log"));
     EXPECT_NE(log.find("ERROR: Seems a copy of Cardwright is already running\n\ttry deleting \"" + dir.file("lockfile")
                   + "\" file if this is not true (e.g. previous copy of Cardwright crashed)\n"),
@@ -158,22 +152,17 @@ TEST_F(LifecycleTest, LogLinesLeaveTheCallersPathsAlone)
 TEST_F(LifecycleTest, ExhaustedMemorySavesTheDatabaseThenEndsWithCodeOne)
 {
     auto run = [&](int failures) {
-        const pid_t child = ::fork();
-        if (child == 0) {
+        return run_in_child([&] {
             const int opened = ma_init(dir.path().c_str());
             if (opened != MA_INIT_NEW_DATABASE && opened != MA_INIT_FROM_BIN)
-                ::_exit(90);
+                return 90;
             add_test_item(3, 0, 1, "made before the failure " + std::to_string(failures));
             services().failing_allocations = failures;
             item* e = new_item();  // one failure is retried; two end the program
             e->question = "made after";
             insert_scheduled(e);
-            ma_deinit(0);
-            ::_exit(0);
-        }
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            return ma_deinit(0);
+        });
     };
     EXPECT_EQ(run(1), 0);
     EXPECT_EQ(run(2), 1);

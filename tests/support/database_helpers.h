@@ -2,7 +2,9 @@
 // Building small databases for the core tests.
 #include <cstdint>
 #include <ctime>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "database/database.h"
 #include "session/lifecycle.h"
@@ -29,13 +31,43 @@ inline item* add_test_item(uint16_t tmtrpt, uint16_t ctgr = 0, uint16_t ivl = 1,
     return e;
 }
 
-inline pending_item* add_test_pending(uint16_t ctgr, std::string question)
+inline pending_item* add_test_pending(uint16_t ctgr, std::string question, std::string answer = "")
 {
     pending_item* p = new_pending_item();
     p->ctgr = ctgr;
     p->question = std::move(question);
+    p->answer = std::move(answer);
     append_pending(p);
     return p;
+}
+
+// The scheduled list, head first.
+inline std::vector<const item*> scheduled_items()
+{
+    std::vector<const item*> all;
+    for (const item* e = db().head; e; e = e->next)
+        all.push_back(e);
+    return all;
+}
+
+// The pending list, in file order.
+inline std::vector<const pending_item*> pending_items()
+{
+    std::vector<const pending_item*> all;
+    for (const pending_item* p = db().pending_head; p; p = p->next)
+        all.push_back(p);
+    return all;
+}
+
+// Everything the user has: the questions of scheduled and pending items.
+inline std::multiset<std::string> all_questions()
+{
+    std::multiset<std::string> all;
+    for (const item* e : scheduled_items())
+        all.insert(e->question);
+    for (const pending_item* p : pending_items())
+        all.insert(p->question);
+    return all;
 }
 
 // A clean state with a new, empty database open in a temporary directory (root category only,

@@ -1,6 +1,11 @@
 #include "platform/files.h"
 #include "support/test_support.h"
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+
 
 #include <cstdlib>
 #include <filesystem>
@@ -78,4 +83,15 @@ void clean_state_test::TearDown()
     platform_reset();
     calendar_reset();
     services_reset();
+}
+
+int run_in_child(const std::function<int()>& body)
+{
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(body());
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/win_types.h"
@@ -38,3 +39,7 @@ protected:
     void SetUp() override;
     void TearDown() override;
 };
+
+// Runs `body` in a child process (stdio flushed first) and returns its exit code, or -1 when
+// it did not exit (killed by a signal).
+int run_in_child(const std::function<int()>& body);

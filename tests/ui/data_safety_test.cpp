@@ -22,6 +22,7 @@
 #include "session/lifecycle.h"
 #include "platform/files.h"
 #include "platform/platform_state.h"
+#include "support/database_helpers.h"
 #include "support/qt_test_support.h"
 #include "ui/main_window.h"
 
@@ -55,15 +56,7 @@ protected:
         reset_window_state();
         ui().message_box = recorded_messages_box();
     }
-    static void create_test_item(const std::string& question)
-    {
-        item* e = new_item();
-        e->question = question;
-        e->answer = "a";
-        e->id = static_cast<uint32_t>(db().item_count + 1);
-        insert_scheduled(e);
-        ++db().item_count;
-    }
+    static void create_test_item(const std::string& question) { add_test_item(0, 0, 1, question); }
     static message_box_function recorded_messages_box() { return saved_box; }
     static message_box_function saved_box;
 };

@@ -19,6 +19,7 @@
 #include "session/lifecycle.h"
 #include "session/statistics.h"
 #include "ui/main_window.h"
+#include "support/database_helpers.h"
 #include "support/qt_test_support.h"
 
 namespace {
@@ -33,16 +34,7 @@ protected:
     }
 };
 
-item* add_item_due_on(uint16_t day)
-{
-    item* e = new_item();
-    e->question = "q";
-    e->answer = "a";
-    e->tmtrpt = day;
-    insert_scheduled(e);
-    ++db().item_count;
-    return e;
-}
+item* add_item_due_on(uint16_t day) { return add_test_item(day); }
 
 QString status_of(const main_window* w) { return w->question_box->toPlainText(); }
 
