@@ -88,19 +88,12 @@ int32_t next_child_category(int32_t parent, int32_t after)
 
 bool category_within(uint32_t ancestor, uint32_t c)
 {
-    if (c == ancestor)
-        return true;
-    const auto& table = db().categories;
-    // A damaged table could hold a cycle of parents; no walk is longer than the table.
-    for (size_t steps = 0; c < table.size() && steps <= table.size(); ++steps) {
-        const uint32_t p = table[c]->parent;
-        if (p == c)
-            return false;
-        c = p;
-        if (c == ancestor)
-            return true;
-    }
-    return false;
+    bool found = false;
+    walk_up_categories(c, [&](uint32_t k) {
+        found = k == ancestor;
+        return !found;
+    });
+    return found;
 }
 
 bool category_in_filter(category_filter filter, uint32_t c)
@@ -143,13 +136,7 @@ static void make_parents_reachable()
 {
     auto& table = db().categories;
     for (size_t i = 0; i < table.size(); ++i) {
-        size_t c = i;
-        size_t steps = 0;
-        while (steps <= table.size() && table[c]->parent != c && table[c]->parent < table.size()) {
-            c = table[c]->parent;
-            ++steps;
-        }
-        if (table[c]->parent != c) {
+        if (walk_up_categories(static_cast<uint32_t>(i), [](uint32_t) { return true; }) != walk_end::top_level) {
             write_log("WARNING: category %zu has no top-level ancestor, making it top-level\n", i);
             table[i]->parent = static_cast<uint16_t>(i);
         }

@@ -15,25 +15,22 @@ std::unique_ptr<category_count_row[]> category_counts()
             ++rows[c.parent].children;
     }
     rows[count].items = UINT32_MAX;
-    // Visits c and each of its parents up to the top-level one; bounded against damaged tables.
-    auto walk_up = [count](uint32_t c, auto&& visit) {
-        for (uint32_t steps = 0; c < count && steps <= count; ++steps) {
-            visit(c);
-            const uint32_t p = category_at(c)->parent;
-            if (p == c)
-                break;
-            c = p;
-        }
-    };
     for (const pending_item* p = db().pending_head; p; p = p->next)
-        walk_up(p->ctgr, [&](uint32_t c) { ++rows[c].queued; });
+        walk_up_categories(p->ctgr, [&](uint32_t c) {
+            ++rows[c].queued;
+            return true;
+        });
     for (const item* e = db().head; e; e = e->next) {
-        walk_up(e->ctgr, [&](uint32_t c) { ++rows[c].items; });
+        walk_up_categories(e->ctgr, [&](uint32_t c) {
+            ++rows[c].items;
+            return true;
+        });
         if (today >= e->tmtrpt && e->ctgr < count) {
             ++rows[e->ctgr].due;
-            walk_up(e->ctgr, [&](uint32_t c) {
+            walk_up_categories(e->ctgr, [&](uint32_t c) {
                 if (c != e->ctgr)
                     ++rows[c].due_below;
+                return true;
             });
         }
     }

@@ -125,6 +125,30 @@ void swap_categories(uint16_t a, uint16_t b);
 void order_categories();
 void free_categories();
 
+// How a walk up the category tree ended.
+enum class walk_end {
+    top_level,  // at a category that is its own parent
+    stopped,  // the visit asked to stop
+    broken,  // a parent past the table, or a cycle of parents in a damaged table
+};
+
+// Visits c and each category above it in turn, up to its top-level one, while `visit`
+// returns true. No walk is longer than the table, whatever a damaged file made of it.
+template <typename Visit>
+walk_end walk_up_categories(uint32_t c, Visit&& visit)
+{
+    const auto& table = db().categories;
+    for (size_t steps = 0; c < table.size() && steps <= table.size(); ++steps) {
+        if (!visit(c))
+            return walk_end::stopped;
+        const uint32_t parent = table[c]->parent;
+        if (parent == c)
+            return walk_end::top_level;
+        c = parent;
+    }
+    return walk_end::broken;
+}
+
 // Scheduled list.
 void insert_scheduled(item* e);
 item* remove_item(item* e);

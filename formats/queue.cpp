@@ -331,16 +331,15 @@ void save_queue_category(queue_writer& w, uint16_t c)
     }
 }
 
-// Marks c and each category above it; bounded against a damaged table's cycles.
-void mark_with_parents(std::vector<char>& marks, uint32_t c, uint16_t count)
+// Marks c and each category above it that is not marked yet.
+void mark_with_parents(std::vector<char>& marks, uint32_t c)
 {
-    for (uint32_t steps = 0; c < count && steps <= count && !marks[c]; ++steps) {
-        marks[c] = 1;
-        const uint32_t p = category_at(c)->parent;
-        if (p == c)
-            break;
-        c = p;
-    }
+    walk_up_categories(c, [&](uint32_t k) {
+        if (marks[k])
+            return false;
+        marks[k] = 1;
+        return true;
+    });
 }
 
 // An item that the file's end cut off goes last, inside the elements of its category's path
@@ -348,13 +347,11 @@ void mark_with_parents(std::vector<char>& marks, uint32_t c, uint16_t count)
 void write_unterminated(FILE* file, const kept_queue_text& k, uint16_t count)
 {
     std::vector<uint16_t> path;
-    for (uint32_t c = static_cast<uint32_t>(k.ctgr); k.ctgr >= 0 && c < count && path.size() <= count;) {
-        path.push_back(static_cast<uint16_t>(c));
-        const uint32_t p = category_at(c)->parent;
-        if (p == c)
-            break;
-        c = p;
-    }
+    if (k.ctgr >= 0 && k.ctgr < count)
+        walk_up_categories(static_cast<uint32_t>(k.ctgr), [&](uint32_t c) {
+            path.push_back(static_cast<uint16_t>(c));
+            return true;
+        });
     for (size_t i = path.size(); i-- > 0;)
         open_category_element(file, path[i]);
     write_kept(file, k);
@@ -377,12 +374,12 @@ bool write_queue(FILE* file)
     for (const pending_item* p = d.pending_head; p; p = p->next)
         if (p->ctgr < count) {
             w.items[p->ctgr].push_back(p);
-            mark_with_parents(w.has_content, p->ctgr, count);
+            mark_with_parents(w.has_content, p->ctgr);
         }
     for (const kept_queue_text& k : d.kept_queue)
         if (!k.unterminated && k.ctgr >= 0 && k.ctgr < count) {
             w.kept[k.ctgr].push_back(&k);
-            mark_with_parents(w.has_content, static_cast<uint32_t>(k.ctgr), count);
+            mark_with_parents(w.has_content, static_cast<uint32_t>(k.ctgr));
         }
 
     std::fputs(queue_header, w.file);

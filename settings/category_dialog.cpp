@@ -26,17 +26,9 @@ size_t utf8_prefix(const std::string& text, size_t room)
 }
 
 // Whether following parents from c reaches a top-level category; a damaged table may loop.
-bool reaches_top(uint32_t c, uint32_t count)
+bool reaches_top(uint32_t c)
 {
-    for (uint32_t steps = 0; steps <= count; ++steps) {
-        const uint32_t parent = category_at(c)->parent;
-        if (parent == c)
-            return true;
-        if (parent >= count)
-            return false;
-        c = parent;
-    }
-    return false;
+    return walk_up_categories(c, [](uint32_t) { return true; }) == walk_end::top_level;
 }
 
 }  // namespace
@@ -139,7 +131,7 @@ void category_selection_dialog::fill_tree()
     // missing or part of a loop would hide the category; it goes to the top level instead.
     for (uint16_t i = 0; i < count; ++i) {
         const uint32_t parent = category_at(i)->parent;
-        if (parent == i || parent >= count || !reaches_top(i, count))
+        if (parent == i || parent >= count || !reaches_top(i))
             tree_->addTopLevelItem(items_[i]);
         else
             items_[parent]->addChild(items_[i]);
