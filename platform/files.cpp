@@ -92,13 +92,6 @@ int unlink_file(const char* path)
     return ::unlink(path);
 }
 
-int link_file(const char* from, const char* to)
-{
-    if (!allowed(file_op::link, to))
-        return -1;
-    return ::link(from, to);
-}
-
 bool sync_parent_directory(const std::string& path)
 {
     if (!platform_globals().sync_to_storage)
@@ -111,14 +104,6 @@ bool sync_parent_directory(const std::string& path)
     const bool ok = ::fsync(fd) == 0;
     ::close(fd);
     return ok;
-}
-
-int fclose_committed(FILE* file)
-{
-    bool ok = std::fflush(file) == 0;
-    ok = fsync_file(fileno(file)) == 0 && ok;
-    ok = std::fclose(file) == 0 && ok;
-    return ok ? 0 : EOF;
 }
 
 namespace {

@@ -14,7 +14,7 @@ bool delete_file(const char16_t* path);
 // The system calls through which the user's files are saved. Each passes the fault hook of
 // platform_state first, so that tests can fail any of them (a full disk) or end the process
 // at any of them (a crash) without touching the code that saves.
-enum class file_op { write, fsync, rename, unlink, link, sync_directory, copy };
+enum class file_op { write, fsync, rename, unlink, sync_directory, copy };
 
 // Writes all `size` bytes, retrying short writes; false with errno set on failure. `path`
 // names the file for the fault hook.
@@ -23,13 +23,8 @@ bool write_all(int fd, const void* data, size_t size, const char* path = nullptr
 int fsync_file(int fd, const char* path = nullptr);
 int rename_file(const char* from, const char* to);
 int unlink_file(const char* path);
-int link_file(const char* from, const char* to);
 // fsync of the directory that holds `path`, so that a rename in it is durable.
 bool sync_parent_directory(const std::string& path);
-
-// Flushes, fsyncs and closes: the stand-in for a stream opened with the commit flag.
-// Returns 0 like fclose, EOF when any step failed.
-int fclose_committed(FILE* file);
 
 // Writes a file that replaces `path` only once it is complete: the data go to a temporary
 // file in the same directory, which is fsynced and renamed over `path`, and the directory is

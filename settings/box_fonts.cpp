@@ -1,25 +1,55 @@
+#include <QApplication>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QIcon>
 #include <QWidget>
 
 #include <algorithm>
-#include <cstdlib>
+#include <cstdint>
 
 #include "settings/dialogs.h"
+
+namespace {
+
+constexpr int64_t largest_box_font = 512;  // pixels; a settings file may hold any number
+
+// A stored size as a height in pixels: its magnitude, at least 1, at most what a box shows.
+int box_pixel_size(int64_t size) { return static_cast<int>(std::clamp<int64_t>(size < 0 ? -size : size, 1, largest_box_font)); }
+
+void set_height(QFont& font, int64_t height)
+{
+    font.setPixelSize(box_pixel_size(height));
+    font.setWeight(QFont::Normal);
+}
+
+void set_cleartype(QFont& font, bool on) { font.setStyleStrategy(on ? QFont::PreferAntialias : QFont::NoAntialias); }
+
+}  // namespace
+
+void apply_box_font(QWidget* box, int32_t size, const QString& face, uint32_t cleartype)
+{
+    QFont font = QApplication::font();
+    // "Not chosen yet" keeps the desktop's own rendering; off and on are the user's choice.
+    if (cleartype == 0 || cleartype == 1)
+        set_cleartype(font, cleartype == 1);
+    if (size != 0)
+        set_height(font, size);
+    if (!face.isEmpty())
+        font.setFamilies({face});
+    box->setFont(font);
+}
 
 void set_box_font_height(QWidget* box, int height)
 {
     QFont font = box->font();
-    font.setPixelSize(std::max(1, std::abs(height)));
-    font.setWeight(QFont::Normal);
+    set_height(font, height);
     box->setFont(font);
 }
 
 void set_box_cleartype(QWidget* box, bool on)
 {
     QFont font = box->font();
-    font.setStyleStrategy(on ? QFont::PreferAntialias : QFont::NoAntialias);
+    set_cleartype(font, on);
     box->setFont(font);
 }
 

@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QStringList>
 
+#include <cstdint>
 #include <optional>
 
 class QCheckBox;
@@ -17,6 +18,9 @@ constexpr int max_font_families = 24;
 constexpr int min_font_height = 6;
 constexpr int max_font_height = 32;
 
+// The font of a box from the system font and the settings: size (negative or positive, 0 for
+// the system's), face (empty for the system's) and cleartype (0 off, 1 on, else the desktop's).
+void apply_box_font(QWidget* box, int32_t size, const QString& face, uint32_t cleartype);
 // Each changes one part of the box's font and sets the new font on the box.
 void set_box_font_height(QWidget* box, int height);
 void set_box_cleartype(QWidget* box, bool on);

@@ -53,24 +53,6 @@ bool create_directory(const QString& path)
     return !path.isEmpty() && ::mkdir(to_utf8(path.chopped(1)), 0777) == 0;
 }
 
-// The font of a box from the system font and the settings.
-void apply_box_font(QWidget* box, int32_t size, const QString& face, uint32_t cleartype)
-{
-    QFont font = QApplication::font();
-    // "Not chosen yet" keeps the desktop's own rendering; off and on are the user's choice.
-    if (cleartype == 1)
-        font.setStyleStrategy(QFont::PreferAntialias);
-    else if (cleartype == 0)
-        font.setStyleStrategy(QFont::NoAntialias);
-    if (size != 0) {
-        font.setPixelSize(std::max(1, static_cast<int>(std::min<int64_t>(std::abs(static_cast<int64_t>(size)), 512))));
-        font.setWeight(QFont::Normal);
-    }
-    if (!face.isEmpty())
-        font.setFamilies({face});
-    box->setFont(font);
-}
-
 bool is_digit_key(int key) { return key >= Qt::Key_0 && key <= Qt::Key_9; }
 
 }  // namespace
