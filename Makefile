@@ -37,7 +37,7 @@ bench: deps
 
 # Runs each fuzz harness for FUZZ_SECONDS, growing its corpus in build-fuzz/corpus/.
 FUZZ_SECONDS ?= 60
-FUZZERS = elements_bin elements_xml queue user_cases weights commit_journal
+FUZZERS = $(shell cut -d" " -f1 fuzz/harnesses.txt)
 fuzz: fuzz-build
 	@for f in $(FUZZERS); do mkdir -p build-fuzz/corpus/$$f; \
 	  build-fuzz/fuzz/fuzz_$$f -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \

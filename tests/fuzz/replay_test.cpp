@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -14,13 +15,20 @@ namespace fs = std::filesystem;
 namespace {
 
 struct harness {
-    const char* folder;
-    const char* file_name;
+    std::string folder;
+    std::string file_name;
 };
 
-const harness harnesses[] = {{"elements_bin", "elements.bin"}, {"elements_xml", "elements.xml"},
-    {"queue", "queue.txt"}, {"user_cases", "user_cases.bin"}, {"weights", "weights.bin"},
-    {"commit_journal", "commit.journal"}};
+// fuzz/harnesses.txt: "name file" a line, the list the build and the Makefile use too.
+std::vector<harness> harnesses_of(const fs::path& source)
+{
+    std::vector<harness> list;
+    std::ifstream in(source / "fuzz" / "harnesses.txt");
+    harness h;
+    while (in >> h.folder >> h.file_name)
+        list.push_back(h);
+    return list;
+}
 
 }  // namespace
 
@@ -30,6 +38,8 @@ TEST(FuzzReplay, SeedsAndEarlierFindingsOpenAndClose)
     const char* source = std::getenv("CARDWRIGHT_TEST_SOURCE_DIR");
     ASSERT_NE(source, nullptr);
     int replayed = 0;
+    const std::vector<harness> harnesses = harnesses_of(source);
+    ASSERT_GE(harnesses.size(), 6u);
     for (const harness& h : harnesses) {
         for (const char* kind : {"seeds", "regressions"}) {
             const fs::path folder = fs::path(source) / "fuzz" / kind / h.folder;
@@ -40,7 +50,7 @@ TEST(FuzzReplay, SeedsAndEarlierFindingsOpenAndClose)
                     continue;
                 const std::string bytes = read_file(entry.path().string());
                 SCOPED_TRACE(entry.path().string());
-                fuzz_open_with_file(h.file_name, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+                fuzz_open_with_file(h.file_name.c_str(), reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
                 EXPECT_EQ(db().db_state, 0);
                 ++replayed;
             }
