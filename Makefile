@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all run test deps build fuzz-build sanitize bench fuzz check-tables clean
+.PHONY: all run test deps build fuzz-build sanitize bench fuzz check-tables simulate clean
 
 all: build
 
@@ -55,3 +55,12 @@ check-tables: deps
 	@tmp=$$(mktemp --suffix=.cpp) && $(BUILD)/tools/make_ann_tables $$tmp && \
 	if cmp -s $$tmp ann/builtin_tables.cpp; then rm -f $$tmp; echo "ann/builtin_tables.cpp is up to date"; \
 	else diff -u ann/builtin_tables.cpp $$tmp | head -20; rm -f $$tmp; echo "ann/builtin_tables.cpp differs from the generator's output"; exit 1; fi
+
+# A year of simulated learners (20 new items a day) scheduled by the program, with and without
+# learning, and by SM-2 on the same items and draws; prints the table and the goals. Options of
+# tools/simulate.cpp go in SIM_ARGS, e.g. `make simulate SIM_ARGS="--truth power --check"`.
+SIM_ARGS ?=
+simulate: deps
+	@cmake -S . -B $(BUILD) -G Ninja -DCARDWRIGHT_WERROR=ON $(CMAKE_FLAGS) > /dev/null
+	@cmake --build $(BUILD) -j $(JOBS) --target simulate
+	@$(BUILD)/tools/simulate $(SIM_ARGS)

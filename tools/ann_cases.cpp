@@ -1,22 +1,28 @@
 // The learner behind the built-in cases.
 //
-// Memory follows an exponential forgetting curve, recall R(t) = exp(-t / S) for an item of
-// stability S days. The scheduler sets each interval so that recall would be 90 % at its end,
-// i.e. S = ivl / -ln(0.9), but items are easier or harder than it believes (a log-normal ease
-// factor) and the learner is sometimes late. At the review the recall left after the elapsed
-// days, blurred by the learner's day-to-day form, decides the grade: the worst recalls get the
-// worst grades, in the proportions of the table.
-//
-// The interval that should have followed is the time until recall falls back to 90 % under the
-// stability after the review. For an item of usual difficulty it grows with the elapsed days
-// and the grade, less than in proportion for long-held memories (knot_days below, straight in
-// log-log between 0, 10 and 100 days). Hard items, those with more repetitions than their
-// interval needs, gain less: the target shrinks by exp(-k * extra repetitions), one k for all
-// grades. A forgotten item (grade 0) is best reviewed again the same day; only long elapsed
-// times leave a trace. Each target then scatters log-normally around the model (the learner's
-// own speed of forgetting). k and a scale for grades other than 4 put each grade's median
-// target/elapsed ratio where the table needs it, and the scatter is set so that the shipped
-// network's error over the cases comes out at the required figure.
+// Each item has a stability S, the days until its recall has fallen to 90 %; recall after t days
+// is 0.9^(t / S). The schedule that made the histories aimed every interval at 90 %, so an item's
+// stability before a review is taken to be its interval. What follows a review:
+// - Recalled (grades 3-5): S grows by a factor 1 + g(S, R), where R is the recall left after the
+//   elapsed days. g is 2.4 for a 10-day memory reviewed at 90 %, falls as S^-0.3 with the
+//   memory's age (S^-0.2 below 10 days) and rises as exp(1.5 (1 - R)) - 1 the lower the recall
+//   was: a review at 70 % teaches more than one at 95 %. A memory recalled after the elapsed days
+//   held at least about that long, whatever its interval said. Hard items, those with more
+//   repetitions than their interval needs, gain less (down to half), but a recalled item never
+//   loses stability: grade 4 earns at least the elapsed days and grade 5 more. Grades 3 and 5
+//   scale the gain, the one down (the answer came hard), the other up.
+// - Forgotten (grades 0-2): S falls to 1.7 ((S + 1)^0.3 - 1) exp(2 (1 - R)) days, a day or two
+//   for a young memory and a few days for an old one; grades 1 and 2 scale it. Before 8 elapsed
+//   days the item comes back the next day at the earliest; from then on a blackout (grade 0) is
+//   best studied again the same day.
+// - A same-day repeat of a forgotten item (no interval, repetitions already counted) comes back
+//   after the stability a lapse leaves to a memory of the age its repetitions suggest; a new item
+//   after 2, 4 or 6 days for grades 3, 4 and 5.
+// The interval that should follow a review is the new stability. Each target then scatters
+// log-normally around the model (the learner's own speed of forgetting); the gain scales of grades
+// 1, 2, 3 and 5 and the hardness penalty put each grade's median target/elapsed ratio where the
+// table needs it, and the scatter is set so that the shipped network's error over the cases comes
+// out at the required figure.
 #include "ann_cases.h"
 
 #include <algorithm>
@@ -29,15 +35,44 @@ namespace {
 
 constexpr double ln_0_9 = -0.10536051565782628;
 
-// The model's target in days for an item of usual difficulty, by grade, at 0, 10 and 100
-// elapsed days; between and beyond, straight in log(days) over log(elapsed + 1), rising by the
-// same slope for every passing grade past 100 days so that the grades keep their order.
-constexpr double knot_days[6][3] = {
-    {0.02, 0.05, 0.4}, {0.1, 0.45, 2.0}, {0.3, 3.0, 27.0}, {2.0, 14.0, 120.0}, {4.0, 34.0, 220.0}, {6.0, 46.0, 240.0}};
-constexpr double long_slope = 0.8;
+// Growth of a recalled memory: 2.4 at S = 10 days and R = 0.9.
+constexpr double gain_at_10_days = 2.4;
+constexpr double gain_age_exponent = 0.3;
+constexpr double young_gain_age_exponent = 0.2;  // below 10 days
+constexpr double gain_recall_rise = 1.5;
+// What a lapse leaves.
+constexpr double lapse_scale = 1.7;
+constexpr double lapse_age_exponent = 0.3;
+constexpr double lapse_recall_rise = 2.0;
+// From this many elapsed days on, a blackout is studied again the same day.
+constexpr int relearn_today_from = 8;
+// Days until the first review of a new item, by its first grade.
+constexpr double new_item_days[6] = {0, 0, 0, 2, 4, 6};
+// A forgotten item repeated the same day: its lapse stability, by the grade of the repeat.
+constexpr double repeat_factor[6] = {0, 0, 0, 0.85, 1.0, 1.3};
+// Hard items gain this much less per repetition beyond the usual, down to a floor.
+constexpr double least_ease = 0.5;
+constexpr double most_ease = 1.0;
 
 // Repetitions a usual item has gathered by a given interval; more than that marks a hard item.
-double usual_repetitions(int ivl) { return 1.3 * std::log(1.0 + ivl); }
+double usual_repetitions(double ivl) { return 1.3 * std::log(1.0 + ivl); }
+// The interval by which a usual item has gathered rp repetitions.
+double usual_interval(int rp) { return std::min(2048.0, std::exp(rp / 1.3) - 1.0); }
+
+double recall_after(double days, double stability) { return std::exp(ln_0_9 * days / stability); }
+
+double gain(double stability, double recall)
+{
+    const double age = stability < 10 ? young_gain_age_exponent : gain_age_exponent;
+    return gain_at_10_days * std::pow(stability / 10.0, -age) *
+        (std::exp(gain_recall_rise * (1.0 - recall)) - 1.0) / (std::exp(gain_recall_rise * 0.1) - 1.0);
+}
+
+double lapse(double stability, double recall)
+{
+    return lapse_scale * (std::pow(stability + 1.0, lapse_age_exponent) - 1.0) *
+        std::exp(lapse_recall_rise * (1.0 - recall));
+}
 
 // The five rows the table must show at fixed places.
 const history_case given_rows[] = {
@@ -54,35 +89,56 @@ struct band {
     int low, high, count;
 };
 constexpr band bands[] = {{0, 2, 260}, {3, 7, 251}, {8, 20, 259}, {21, 1500, 186}};
+// Of the same-day grades, the share of new items.
+constexpr double new_item_share = 0.35;
 
-double usual_target(int grade, int elapsed)
+// Per grade: how much of the gain (grades 3-5) or of the lapse stability (grades 0-2) a review
+// with that grade earns.
+struct grade_scales {
+    double of[6] = {1, 1, 1, 1, 1, 1};
+};
+
+double model_target(const history_case& c, double hardness, const grade_scales& scales)
 {
-    const double u = std::log(1.0 + elapsed);
-    const double u10 = std::log(11.0), u100 = std::log(101.0);
-    const double* k = knot_days[grade];
-    double log_days;
-    if (u <= u10)
-        log_days = std::log(k[0]) + (std::log(k[1]) - std::log(k[0])) * u / u10;
-    else if (u <= u100)
-        log_days = std::log(k[1]) + (std::log(k[2]) - std::log(k[1])) * (u - u10) / (u100 - u10);
-    else
-        log_days = std::log(k[2]) + (grade >= 2 ? long_slope : 1.0) * (u - u100);
-    return std::exp(log_days);
+    const int g = c.grade;
+    const double scale = scales.of[g];
+    const bool passed = g >= 3;
+    if (c.ivl == 0 && c.elapsed == 0) {
+        if (!passed)
+            return 0;
+        if (c.rp == 0)
+            return new_item_days[g];
+        return std::max(1.0, lapse(usual_interval(c.rp), 0.9) * repeat_factor[g]);
+    }
+    // The stability before the review: the interval, or what a lapse left (no interval yet).
+    double before = c.ivl > 0 ? c.ivl : c.rp == 0 ? 1.0 : lapse(usual_interval(c.rp), 0.9);
+    const double recall = recall_after(c.elapsed, before);
+    if (!passed) {
+        if (g == 0 && c.elapsed >= relearn_today_from)
+            return 0;
+        // A young memory comes back the next day rather than the same day: a same-day repeat
+        // would earn the interval of a new item.
+        const double least = c.elapsed < relearn_today_from ? 1.0 : 0.0;
+        return std::max(least, lapse(before, recall) * (g == 0 ? 1.0 : scale));
+    }
+    // Recalled.
+    before = std::max(before, 0.6 * c.elapsed);
+    const double extra = c.rp - usual_repetitions(before);
+    const double ease = std::clamp(std::exp(-hardness * extra), least_ease, most_ease);
+    double days = before * (1.0 + gain(before, recall_after(c.elapsed, before)) * ease * scale);
+    if (g == 4)
+        days = std::max(days, static_cast<double>(c.elapsed));
+    if (g == 5)
+        days = std::max(days, c.elapsed + 1.0);
+    return std::min(2048.0, days);
 }
 
-// Hard items gain less: the target shrinks by exp(-hardness * extra repetitions).
-double model_target(const history_case& c, double hardness, double scale)
-{
-    const double extra = std::clamp(c.rp - usual_repetitions(c.ivl), -5.0, 30.0);
-    return std::min(2048.0, scale * usual_target(c.grade, c.elapsed) * std::exp(-hardness * extra));
-}
-
-double model_median_ratio(const std::vector<history_case>& cases, int grade, double hardness, double scale)
+double model_median_ratio(const std::vector<history_case>& cases, int grade, double hardness, const grade_scales& s)
 {
     std::vector<double> ratios;
     for (const history_case& c : cases)
         if (c.grade == grade && c.elapsed >= 5)
-            ratios.push_back(model_target(c, hardness, scale) / c.elapsed);
+            ratios.push_back(model_target(c, hardness, s) / c.elapsed);
     std::sort(ratios.begin(), ratios.end());
     return (ratios[(ratios.size() - 1) / 2] + ratios[ratios.size() / 2]) / 2;
 }
@@ -127,7 +183,7 @@ std::vector<history_case> draw_histories(std::mt19937_64& random)
                 elapsed = u < 0.3 ? 0 : u < 0.72 ? 1 : 2;
             } else {
                 // Shorter elapsed times are more common: log-uniform with a lean to the short end.
-                const double u = std::pow(uniform01(random), b.high > 100 ? 1.6 : 1.2);
+                const double u = std::pow(uniform01(random), b.high > 100 ? 2.2 : 1.2);
                 elapsed = static_cast<int>(std::lround(b.low * std::pow((b.high + 0.49) / b.low, u)));
                 elapsed = std::clamp(elapsed, b.low, b.high);
             }
@@ -135,13 +191,14 @@ std::vector<history_case> draw_histories(std::mt19937_64& random)
             double lateness = std::exp(0.1 * standard_normal(random));
             if (uniform01(random) < 0.2)
                 lateness *= 1.0 + 0.8 * uniform01(random);
-            int ivl = elapsed == 0 ? (uniform01(random) < 0.5 ? 0 : 1)
-                                   : std::clamp(static_cast<int>(std::lround(elapsed / lateness)), 1, 1800);
+            // Same-day grades: a new item or an item forgotten and repeated (no interval yet).
+            const double kind = uniform01(random);
+            int ivl = elapsed == 0 ? 0 : std::clamp(static_cast<int>(std::lround(elapsed / lateness)), 1, 1800);
             const double ease = std::exp(0.6 * standard_normal(random));
             // Repetitions grow with the interval; hard items pile up lapses.
             const double lapses = -std::log(1.0 - uniform01(random)) * (ease < 0.6 ? 12.0 : 4.0);
             int rp = static_cast<int>(std::lround(usual_repetitions(ivl) * std::exp(0.2 * standard_normal(random)) + lapses));
-            rp = std::clamp(ivl == 0 && elapsed == 0 ? rp / 3 : std::max(rp, 1), 0, 110);
+            rp = std::clamp(elapsed == 0 && kind < new_item_share ? 0 : std::max(rp, 1), 0, 110);
             const double stability = std::max(ivl, 1) / -ln_0_9 * ease;
             const double recall = std::exp(-elapsed / stability);
             recall_score.push_back(std::log(recall) + 0.12 * standard_normal(random));
@@ -171,8 +228,8 @@ std::vector<history_case> draw_histories(std::mt19937_64& random)
         for (int i = 0; i < drawn_per_grade[g]; ++i)
             cases[order[next++]].grade = static_cast<uint16_t>(g);
 
-    // Each grade's median ratio from the model itself, before any scatter: one hardness
-    // penalty for all grades, set by grade 4 (the commonest), and a scale for each other grade.
+    // Each grade's median ratio from the model itself, before any scatter: the hardness penalty
+    // is set by grade 4 (the commonest), a scale for each other grade.
     auto solve = [](double low, double high, bool rising, auto&& median, double want) {
         for (int i = 0; i < 60; ++i) {
             const double mid = (low + high) / 2;
@@ -180,17 +237,23 @@ std::vector<history_case> draw_histories(std::mt19937_64& random)
         }
         return (low + high) / 2;
     };
-    const double hardness = solve(-0.5, 0.5, false, [&](double h) { return model_median_ratio(cases, 4, h, 1); },
+    grade_scales scales;
+    const double hardness = solve(-0.5, 0.5, false, [&](double h) { return model_median_ratio(cases, 4, h, scales); },
         case_counts::median_ratio[4]);
-    for (int g = 0; g < 6; ++g) {
-        const double scale = g == 0 || g == 4 ? 1.0
-            : solve(0.1, 10.0, true, [&](double c) { return model_median_ratio(cases, g, hardness, c); },
-                case_counts::median_ratio[g]);
-        std::fprintf(stderr, "grade %d: hardness %.4f, scale %.4f\n", g, hardness, scale);
-        for (history_case& c : cases)
-            if (c.grade == g)
-                c.model_days = model_target(c, hardness, scale);
+    for (int g : {1, 2, 3, 5}) {
+        scales.of[g] = solve(0.01, 10.0, true,
+            [&](double k) {
+                grade_scales trial = scales;
+                trial.of[g] = k;
+                return model_median_ratio(cases, g, hardness, trial);
+            },
+            case_counts::median_ratio[g]);
     }
+    for (int g = 0; g < 6; ++g)
+        std::fprintf(stderr, "grade %d: hardness %.4f, scale %.4f, median %.3f\n", g, hardness, scales.of[g],
+            model_median_ratio(cases, g, hardness, scales));
+    for (history_case& c : cases)
+        c.model_days = model_target(c, hardness, scales);
     for (const history_case& r : given_rows)
         cases.push_back(r);
     return cases;

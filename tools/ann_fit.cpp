@@ -1,12 +1,13 @@
 // Two stages. First gradient descent (Adam) in double precision on the network's forward pass,
 // with penalties that pull each of the eighteen answers into the inner half of the band of
-// outputs that decode to it, push apart pairs of grid histories that would break the order, and
-// lift the answer after the longest absence (grades 4 and 5) clear of the answer after none.
+// outputs that decode to it, push apart pairs of grid histories that would break the order, lift
+// the answer after the longest absence (grades 4 and 5) clear of the answer after none, and lift
+// the passing grades' answers to their floors (ann_rules.h).
 // Then the answers are placed exactly: the output sum is linear in the output weights, so with
 // the hidden units left as they are, a least-change correction of the free output weights that
 // puts every answer in the middle of its band while keeping the order is a small linear problem.
 // It is solved, checked in single precision with the program's own code, and repeated with the
-// pairs it broke added, until everything holds.
+// pairs and floors it broke added, until everything holds; the floors last on the dense grid.
 #include "ann_fit.h"
 
 #include <algorithm>
@@ -16,33 +17,8 @@
 #include <numbers>
 
 #include "ann_cases.h"
+#include "ann_rules.h"
 #include "ann/network.h"
-
-const raw_answer raw_answers[18] = {
-    {0, 0, 0, 0, 0}, {0, 0, 0, 1, 0}, {0, 0, 0, 2, 0}, {0, 0, 0, 3, 2}, {0, 0, 0, 4, 4}, {0, 0, 0, 5, 6},
-    {10, 10, 3, 0, 0}, {10, 10, 3, 1, 0}, {10, 10, 3, 2, 3}, {10, 10, 3, 3, 14}, {10, 10, 3, 4, 34}, {10, 10, 3, 5, 46},
-    {100, 100, 6, 0, 0}, {100, 100, 6, 1, 2}, {100, 100, 6, 2, 27}, {100, 100, 6, 3, 120}, {100, 100, 6, 4, 220},
-    {100, 100, 6, 5, 240},
-};
-
-const given_unit given_units[4] = {
-    {0, {-0.971140027f, -1.353634f, 0.343623012f, -0.220980003f, 0.173454002f}},
-    {1, {1.15720904f, 0.757073998f, -0.44869101f, -1.52861798f, 1.13797104f}},
-    {24, {-13.6539421f, -11.907609f, -5.68901014f, 0.566134989f, -2.34161496f}},
-    {31, {-5.52599001f, -5.19374418f, -0.888418972f, 3.69168591f, -1.59754395f}},
-};
-
-const std::vector<uint16_t> grid_days = {0, 1, 2, 4, 7, 12, 20, 35, 60, 100, 170, 300, 500, 850, 1400, 2048};
-const std::vector<uint16_t> grid_repetitions = {0, 1, 3, 6, 12, 25, 50, 80, 110, 128};
-
-std::array<double, 4> network_inputs(uint16_t ivl, uint16_t elapsed, uint16_t rp, uint16_t grade)
-{
-    const float raw[4] = {encode_days(ivl), encode_days(elapsed), encode_repetitions(rp), encode_grade(grade)};
-    std::array<double, 4> x;
-    for (int i = 0; i < 4; ++i)
-        x[i] = std::max(raw[i], ann_input_floor);
-    return x;
-}
 
 namespace {
 
@@ -164,17 +140,6 @@ struct history_grid {
     std::vector<ordered_pair> pairs;
 };
 
-std::vector<uint16_t> elapsed_days(bool dense)
-{
-    if (!dense)
-        return grid_days;
-    std::vector<uint16_t> days;
-    for (int e = 0; e <= 2048; e += e < 400 ? 1 : 5)
-        days.push_back(static_cast<uint16_t>(e));
-    days.push_back(2048);
-    return days;
-}
-
 history_grid make_grid(bool dense)
 {
     const std::vector<uint16_t> elapsed = elapsed_days(dense);
@@ -216,7 +181,44 @@ std::vector<growth_point> growth_points()
 const double growth_gap = 0.6;
 const double growth_floor_s = logit(std::sqrt(3.0 / 2048.0));
 
+// A history whose passing-grade answer has a floor, with the logit at which the output decodes
+// to exactly that many days.
+struct floor_point {
+    std::array<double, 4> x;
+    ann_case query;
+    uint16_t days;
+    double s;
+};
+
+// Outputs from this logit up decode to at least `days`.
+double floor_logit(uint16_t days) { return logit(std::sqrt((days - 0.5) / 2048.0)); }
+
+std::vector<floor_point> floor_points(bool dense)
+{
+    std::vector<floor_point> points;
+    for (uint16_t ivl : floor_intervals)
+        for (uint16_t e : floor_elapsed_days(dense))
+            for (uint16_t rp : floor_repetitions(dense))
+                for (uint16_t g = 3; g <= 5; ++g)
+                    if (const uint16_t days = answer_floor(e, rp, g))
+                        points.push_back({network_inputs(ivl, e, rp, g), make_case(ivl, e, rp, g, 0), days, floor_logit(days)});
+    return points;
+}
+
 void use_weights(const std::array<float, ann_weight_count>& w) { ann_globals().ann_weights = w; }
+
+// The floor points whose answer, in the program's own single precision, falls short of the
+// floor or lies within `margin` of it in the output's logit.
+std::vector<floor_point> floors_near(const std::vector<floor_point>& points, double margin)
+{
+    std::vector<floor_point> near;
+    for (const floor_point& f : points) {
+        const float y = *ann_step(f.query, ANN_QUERY);
+        if (decode_days(y) < f.days || logit(y) < f.s + margin)
+            near.push_back(f);
+    }
+    return near;
+}
 
 }  // namespace
 
@@ -239,6 +241,9 @@ std::array<float, ann_weight_count> fit_weights(const std::vector<fit_sample>& s
     const std::vector<answer_target> answers = answer_targets();
     const history_grid grid = make_grid(false);
     const std::vector<growth_point> growth = growth_points();
+    const std::vector<floor_point> floors = floor_points(false);
+    std::vector<int> near_floor;
+    const double floor_margin = 0.05;  // in the output's logit
 
     weights m{}, v{}, grad{};
     std::vector<run> grid_runs(grid.inputs.size());
@@ -264,6 +269,13 @@ std::array<float, ann_weight_count> fit_weights(const std::vector<fit_sample>& s
             }
             std::sort(active_points.begin(), active_points.end());
             active_points.erase(std::unique(active_points.begin(), active_points.end()), active_points.end());
+            near_floor.clear();
+            run f;
+            for (size_t p = 0; p < floors.size(); ++p) {
+                forward(w, floors[p].x, f);
+                if (f.s < floors[p].s + 4 * floor_margin)
+                    near_floor.push_back(static_cast<int>(p));
+            }
         }
         grad.fill(0.0);
         run r;
@@ -309,6 +321,14 @@ std::array<float, ann_weight_count> fit_weights(const std::vector<fit_sample>& s
             if (first.s + growth_gap > growth_floor_s)
                 backward(w, g.at_first, first, 2.0 * order_weight * ramp * short_by, grad);
         }
+        // Passing grades are lifted to their floors.
+        for (int p : near_floor) {
+            const floor_point& f = floors[p];
+            forward(w, f.x, r);
+            const double short_by = f.s + floor_margin - r.s;
+            if (short_by > 0)
+                backward(w, f.x, r, -2.0 * order_weight * ramp * short_by, grad);
+        }
 
         // Steady for the first half, then a cosine decay to a fiftieth.
         const double progress = static_cast<double>(it) / iterations;
@@ -340,6 +360,8 @@ bool place_answers(std::array<float, ann_weight_count>& w, const std::vector<fit
     const std::vector<answer_target> answers = answer_targets();
     const history_grid grid = make_grid(true);
     const std::vector<growth_point> growth = growth_points();
+    const std::vector<floor_point> floors = floor_points(false);
+    std::vector<floor_point> held_floors;  // from the dense check
 
     // A pair whose answers fall is held apart from then on by this much in the output's logit:
     // far more than single precision blurs, far less than a day's difference.
@@ -364,13 +386,20 @@ bool place_answers(std::array<float, ann_weight_count>& w, const std::vector<fit
         }
         const int exact = exact_answers();
         const bool ordered = answers_ordered(true) && answers_grow();
-        std::fprintf(stderr, "  placing, round %d: %d of 18 answers exact, order %s, %zu pairs held (%zu new):", round,
-            exact, ordered ? "kept" : "broken", held.size(), added);
+        const bool floored = answers_hold_floors(false);
+        std::fprintf(stderr, "  placing, round %d: %d of 18 answers exact, order %s, floors %s, %zu pairs held (%zu new):",
+            round, exact, ordered ? "kept" : "broken", floored ? "kept" : "broken", held.size(), added);
         for (const raw_answer& a : raw_answers)
             std::fprintf(stderr, " %u", ann_interval(a.ivl, a.elapsed, a.rp, a.grade));
         std::fprintf(stderr, "\n");
-        if (exact == 18 && ordered)
-            return true;
+        if (exact == 18 && ordered && floored) {
+            // The dense check is slow: only once all else holds, its breaks held from then on.
+            const std::vector<floor_point> broken = floors_near(floor_points(true), 0.0);
+            std::fprintf(stderr, "  placing: %zu floors broken on the dense grid\n", broken.size());
+            if (broken.empty())
+                return true;
+            held_floors.insert(held_floors.end(), broken.begin(), broken.end());
+        }
 
         // One Gauss-Newton step: least change to the fit's outputs, the answers and the held
         // pairs as heavy penalties, damped and cut short so that the linearisation holds.
@@ -427,6 +456,18 @@ bool place_answers(std::array<float, ann_weight_count>& w, const std::vector<fit
                 add_row(last, over_gap - 0.2, growth_weight);
             }
         }
+        // Floors that come within 0.05 of their bound (in the logit) are pushed to 0.1 beyond.
+        std::vector<floor_point> pressed = floors_near(floors, 0.05);
+        pressed.insert(pressed.end(), held_floors.begin(), held_floors.end());
+        for (const floor_point& f : pressed) {
+            forward(wd, f.x, r);
+            const double over = r.s - f.s;
+            if (over >= 0.05)
+                continue;
+            weights row{};
+            backward(wd, f.x, r, 1.0, row);
+            add_row(row, over - 0.1, growth_weight);
+        }
         // Each answer counts by its distance from its mark in half-widths of its band.
         for (const answer_target& a : answers) {
             forward(wd, a.x, r);
@@ -455,43 +496,6 @@ bool place_answers(std::array<float, ann_weight_count>& w, const std::vector<fit
             w[free[a]] = static_cast<float>(std::clamp(wd[free[a]] + step[a], -0.999 * weight_bound, 0.999 * weight_bound));
     }
     use_weights(w);
-    return exact_answers() == 18 && answers_ordered(true) && answers_grow();
+    return exact_answers() == 18 && answers_ordered(true) && answers_grow() && answers_hold_floors(true);
 }
 
-int exact_answers()
-{
-    int exact = 0;
-    for (const raw_answer& a : raw_answers)
-        exact += ann_interval(a.ivl, a.elapsed, a.rp, a.grade) == a.days;
-    return exact;
-}
-
-bool answers_ordered(bool dense)
-{
-    const std::vector<uint16_t> elapsed = elapsed_days(dense);
-    for (uint16_t ivl : grid_days)
-        for (uint16_t rp : grid_repetitions) {
-            uint16_t last[6] = {};
-            for (size_t k = 0; k < elapsed.size(); ++k) {
-                uint16_t previous = 0;
-                for (uint16_t g = 0; g < 6; ++g) {
-                    const uint16_t days = ann_interval(ivl, elapsed[k], rp, g);
-                    if (days < previous || (g >= 4 && k > 0 && days < last[g]))
-                        return false;
-                    previous = days;
-                    last[g] = days;
-                }
-            }
-        }
-    return true;
-}
-
-bool answers_grow()
-{
-    for (uint16_t ivl : grid_days)
-        for (uint16_t rp : grid_repetitions)
-            for (uint16_t g : {4, 5})
-                if (ann_interval(ivl, 2048, rp, g) <= ann_interval(ivl, 0, rp, g))
-                    return false;
-    return true;
-}

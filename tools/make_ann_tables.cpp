@@ -5,8 +5,9 @@
 // Everything follows from one fixed seed, so the output is the same on every run; `make
 // check-tables` reruns this and fails when the checked-in file differs. Steps: draw a learner's
 // histories from the forgetting model (ann_cases.cpp), fit the weights to the model's targets
-// under the required answers and orderings (ann_fit.cpp), then scatter the targets around the
-// model just enough that the shipped network's error over the cases is the required 0.498.
+// under the required answers, orderings and floors (ann_fit.cpp, ann_rules.cpp), then scatter the
+// targets around the model just enough that the shipped network's error over the cases is the
+// required 0.498.
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -31,6 +32,30 @@ double error_sum(const std::vector<history_case>& cases)
         sum += ann_globals().last_error;
     }
     return sum;
+}
+
+// Where the network strays from the model: its error by grade and elapsed-day band.
+void report_fit(const std::vector<history_case>& histories)
+{
+    const int band_ends[] = {2, 7, 20, 2048};
+    double error[6][4] = {};
+    int count[6][4] = {};
+    for (const history_case& c : histories) {
+        const double days = c.fixed_position >= 0 ? c.target : c.model_days;
+        const double t = std::max(std::sqrt(std::min(days, 2048.0) / 2048.0), static_cast<double>(ann_input_floor));
+        const double y = *ann_step(make_case(c.ivl, c.elapsed, c.rp, c.grade, 0), ANN_QUERY);
+        int b = 0;
+        while (c.elapsed > band_ends[b])
+            ++b;
+        error[c.grade][b] += 0.5 * (t - y) * (t - y);
+        ++count[c.grade][b];
+    }
+    for (int g = 0; g < 6; ++g) {
+        std::fprintf(stderr, "  grade %d model error by band:", g);
+        for (int b = 0; b < 4; ++b)
+            std::fprintf(stderr, " %.4f (%d)", error[g][b], count[g][b]);
+        std::fprintf(stderr, "\n");
+    }
 }
 
 std::string float_text(float value)
@@ -89,18 +114,26 @@ int main(int argc, char** argv)
     std::vector<history_case> histories = draw_histories(random);
 
     // The fit follows the model's own targets (not the scattered ones) on the drawn histories.
+    // The encoding squeezes short intervals together; weighting each case by days^-0.75 makes a
+    // given share of error cost about as much on a three-day interval as on a year's.
     std::vector<fit_sample> samples;
+    double weight_sum = 0;
     for (const history_case& c : histories) {
         const double days = c.fixed_position >= 0 ? c.target : c.model_days;
+        const double weight = std::pow(std::max(days, 1.0), -0.75);
         samples.push_back({network_inputs(c.ivl, c.elapsed, c.rp, c.grade),
-            std::max(std::sqrt(std::min(days, 2048.0) / 2048.0), static_cast<double>(ann_input_floor)), 1.0});
+            std::max(std::sqrt(std::min(days, 2048.0) / 2048.0), static_cast<double>(ann_input_floor)), weight});
+        weight_sum += weight;
     }
+    for (fit_sample& s : samples)
+        s.weight *= static_cast<double>(samples.size()) / weight_sum;
     std::array<float, ann_weight_count> weights = fit_weights(samples, random);
     const bool placed = place_answers(weights, samples);
     use_weights(weights);
-    std::fprintf(stderr, "fit: %d of 18 answers exact, order on the grid %s, on the dense grid %s, growth %s\n",
+    report_fit(histories);
+    std::fprintf(stderr, "fit: %d of 18 answers exact, order on the grid %s, on the dense grid %s, growth %s, floors %s\n",
         exact_answers(), answers_ordered(false) ? "kept" : "broken", answers_ordered(true) ? "kept" : "broken",
-        answers_grow() ? "kept" : "broken");
+        answers_grow() ? "kept" : "broken", answers_hold_floors(true) ? "kept" : "broken");
     if (!placed) {
         std::fprintf(stderr, "the weights missed their answers or their order\n");
         return 1;

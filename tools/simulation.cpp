@@ -1,0 +1,242 @@
+#include "simulation.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+#include "ann/ann_files.h"
+#include "calendar/calendar.h"
+#include "session/choose.h"
+#include "database/database.h"
+#include "session/grading.h"
+#include "session/lifecycle.h"
+#include "session/statistics.h"
+#include "platform/files.h"
+#include "platform/platform_state.h"
+#include "platform/timezone.h"
+
+namespace {
+
+// Day 0 of every run; each session is at noon in a zone without daylight saving, so day n of
+// the run is the program's day number n.
+constexpr time_t first_noon = 1768478400;  // 2026-01-15 12:00 UTC
+constexpr int seconds_per_day = 86400;
+
+void set_clock_to_day(int day)
+{
+    const time_t t = first_noon + static_cast<time_t>(day) * seconds_per_day;
+    tm date{};
+    gmtime_r(&t, &date);
+    SYSTEMTIME st;
+    st.wYear = date.tm_year + 1900;
+    st.wMonth = date.tm_mon + 1;
+    st.wDay = date.tm_mday;
+    st.wDayOfWeek = date.tm_wday;
+    st.wHour = date.tm_hour;
+    platform_globals().fixed_local_time = st;
+}
+
+void fresh_process_state()
+{
+    platform_reset();
+    TIME_ZONE_INFORMATION utc;
+    tz_from_posix_rule("UTC0", &utc);
+    platform_globals().zone_override = utc;
+    // The files live in a throw-away folder: waiting on the disk would only slow the runs.
+    platform_globals().sync_to_storage = false;
+    calendar_reset();
+    free_ann();
+    ann_globals() = ann_state{};
+}
+
+// The learner's side of each review and the tallies of the result.
+struct tally {
+    simulation_result& result;
+    learner& person;
+
+    std::vector<int> last_grade;  // repeated_today after a same-day repeat
+
+    static constexpr int repeated_today = -1;
+
+    void created(uint16_t grade) { last_grade.push_back(grade); }
+
+    void review_counted(uint32_t index, const review_outcome& r, int day)
+    {
+        const int before = last_grade[index];
+        ++result.reviews;
+        if (r.elapsed_days == 0) {
+            last_grade[index] = repeated_today;
+            ++result.same_day;
+            return;
+        }
+        last_grade[index] = r.grade;
+        week_tally& by_before = before == repeated_today ? result.after_repeat : result.after_grade[before];
+        ++result.spaced;
+        week_tally& w = result.weeks[static_cast<size_t>(day / days_per_week)];
+        ++w.spaced;
+        ++by_before.spaced;
+        if (r.recalled) {
+            ++result.recalled;
+            ++w.recalled;
+            ++by_before.recalled;
+        }
+    }
+
+    void count_known(int days)
+    {
+        result.items = person.item_count();
+        for (uint32_t i = 0; i < result.items; ++i)
+            result.known += person.recall(i, days) >= known_recall;
+    }
+};
+
+uint32_t item_index(const item* e) { return static_cast<uint32_t>(std::strtoul(e->question.c_str() + 1, nullptr, 10)); }
+
+void run_program(simulation_result& result, learner& person, bool learning)
+{
+    const simulation_settings& s = result.settings;
+    fresh_process_state();
+    ann_globals().ann_weights = s.start_weights;
+    const std::string dir = make_temp_directory("cardwright-simulate");
+    tally count{result, person, {}};
+    for (int day = 0; day < s.days; ++day) {
+        set_clock_to_day(day);
+        if (!learning) {
+            // A first day, every day: no case or weight from the days before.
+            std::filesystem::remove(dir + "user_cases.bin");
+            std::filesystem::remove(dir + "weights.bin");
+        }
+        const int opened = ma_init(dir.c_str());
+        if (opened != (day == 0 ? MA_INIT_NEW_DATABASE : MA_INIT_FROM_BIN) || day_number(0) != day)
+            throw std::runtime_error("the database did not open as the day before left it");
+        ma_nn_init();
+        statistics shown;
+        compute_statistics(&shown);
+        if (!learning)
+            ann_globals().learning_rate = 0;  // every training step leaves the weights as they are
+
+        for (uint32_t n = new_items_on(day, s); n > 0; --n) {
+            const uint32_t index = person.add_item(day);
+            const std::string question = "q" + std::to_string(index);
+            const uint16_t grade = person.creation_grade(index);
+            count.created(grade);
+            create_item(grade, question.c_str(), "a", 0);
+        }
+        std::vector<int> offers(person.item_count(), 0);
+        while (item* e = choose_next_item(nullptr, 0)) {
+            const uint32_t index = item_index(e);
+            if (++offers[index] == stuck_offer) {
+                ++result.stuck_sessions;
+                result.left_due += count_due(0, nullptr);
+                break;
+            }
+            const review_outcome r = person.review(index, day);
+            count.review_counted(index, r, day);
+            grade_item(e, r.grade);
+        }
+        if (!learning && ann_globals().ann_weights != s.start_weights)
+            throw std::runtime_error("the network learnt although its learning rate was 0");
+        ma_deinit(0);
+    }
+    count.count_known(s.days);
+    std::filesystem::remove_all(dir);
+    fresh_process_state();
+}
+
+void run_sm2(simulation_result& result, learner& person)
+{
+    struct sm2_card {
+        double ef = 2.5;
+        int successes = 0;
+        int interval = 1;
+        int due = 0;
+    };
+    constexpr uint16_t lowest_pass = 3;
+    const simulation_settings& s = result.settings;
+    tally count{result, person, {}};
+    std::vector<sm2_card> cards;
+    for (int day = 0; day < s.days; ++day) {
+        for (uint32_t n = new_items_on(day, s); n > 0; --n) {
+            count.created(person.creation_grade(person.add_item(day)));
+            cards.push_back({.due = day + 1});
+        }
+        for (uint32_t i = 0; i < cards.size(); ++i) {
+            sm2_card& c = cards[i];
+            if (c.due > day)
+                continue;
+            const review_outcome r = person.review(i, day);
+            count.review_counted(i, r, day);
+            const int q = r.grade;
+            if (q >= lowest_pass) {
+                c.ef = std::max(1.3, c.ef + 0.1 - (5 - q) * (0.08 + (5 - q) * 0.02));
+                c.interval = ++c.successes == 1 ? 6 : static_cast<int>(std::lround(c.interval * c.ef));
+            } else {
+                c.successes = 0;
+                c.interval = 1;
+            }
+            c.due = day + c.interval;
+        }
+    }
+    count.count_known(s.days);
+}
+
+}  // namespace
+
+const char* scheduler_name(scheduler_kind kind)
+{
+    switch (kind) {
+    case scheduler_kind::network_learning:
+        return "network, learning";
+    case scheduler_kind::network_builtin:
+        return "network, built-in";
+    case scheduler_kind::sm2:
+        return "SM-2";
+    }
+    return "?";
+}
+
+uint32_t new_items_on(int day, const simulation_settings& settings)
+{
+    const uint64_t total = settings.items;
+    const auto before = static_cast<uint32_t>(total * static_cast<uint64_t>(day) / settings.days);
+    const auto after = static_cast<uint32_t>(total * static_cast<uint64_t>(day + 1) / settings.days);
+    return after - before;
+}
+
+double simulation_result::retention() const { return spaced ? static_cast<double>(recalled) / spaced : 0; }
+
+double simulation_result::first_quarter_retention() const
+{
+    uint64_t n = 0, r = 0;
+    for (size_t w = 0; w < weeks.size() && w < first_quarter_weeks; ++w) {
+        n += weeks[w].spaced;
+        r += weeks[w].recalled;
+    }
+    return n ? static_cast<double>(r) / n : 0;
+}
+
+double simulation_result::reviews_per_known() const
+{
+    return known ? static_cast<double>(reviews) / known : INFINITY;
+}
+
+simulation_result simulate(scheduler_kind kind, const simulation_settings& settings)
+{
+    const auto start = std::chrono::steady_clock::now();
+    simulation_result result;
+    result.scheduler = kind;
+    result.settings = settings;
+    result.weeks.resize(static_cast<size_t>((settings.days + days_per_week - 1) / days_per_week));
+    learner person(settings.truth, settings.habit, settings.seed);
+    if (kind == scheduler_kind::sm2)
+        run_sm2(result, person);
+    else
+        run_program(result, person, kind == scheduler_kind::network_learning);
+    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return result;
+}
