@@ -225,16 +225,28 @@ int kill_child_at(const std::string& dir, int kill_at, std::optional<session_kin
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;  // -1: killed
 }
 
+// The three files that a close replaces together.
+struct saved_set {
+    std::string bytes[3];
+    bool operator==(const saved_set&) const = default;
+};
+
+saved_set read_saved(const temp_dir& dir)
+{
+    saved_set set;
+    const char* const together[] = {"elements.bin", "queue.txt", "weights.bin"};
+    for (int i = 0; i < 3; ++i)
+        set.bytes[i] = read_file(dir.file(together[i]));
+    return set;
+}
+
 }  // namespace
 
 TEST_F(CrashTest, AKillAtAnyFileOperationOfTheCloseLeavesTheOldOrTheNewFilesTogether)
 {
     temp_dir old_dir;
     build_user_state(old_dir.path());
-    const char* const together[] = {"elements.bin", "queue.txt", "weights.bin"};
-    std::string old_bytes[3];
-    for (int i = 0; i < 3; ++i)
-        old_bytes[i] = read_file(old_dir.file(together[i]));
+    const saved_set old_files = read_saved(old_dir);
     ASSERT_EQ(ma_init(old_dir.path().c_str()), MA_INIT_FROM_BIN);
     const std::multiset<std::string> old_questions = questions();
     ma_discard();
@@ -249,11 +261,9 @@ TEST_F(CrashTest, AKillAtAnyFileOperationOfTheCloseLeavesTheOldOrTheNewFilesToge
         const int operations = kill_child_at(done.path(), -1, kind);
         ASSERT_GT(operations, 10);
         ASSERT_LT(operations, 250);
-        std::string new_bytes[3];
-        for (int i = 0; i < 3; ++i)
-            new_bytes[i] = read_file(done.file(together[i]));
-        ASSERT_EQ(new_bytes[0] != old_bytes[0], kind != session_kind::deletes_from_queue) << session;
-        ASSERT_EQ(new_bytes[1] != old_bytes[1], kind != session_kind::adds_only) << session;
+        const saved_set new_files = read_saved(done);
+        ASSERT_EQ(new_files.bytes[0] != old_files.bytes[0], kind != session_kind::deletes_from_queue) << session;
+        ASSERT_EQ(new_files.bytes[1] != old_files.bytes[1], kind != session_kind::adds_only) << session;
         ASSERT_EQ(ma_init(done.path().c_str()), MA_INIT_FROM_BIN);
         const std::multiset<std::string> new_questions = questions();
         ma_discard();
@@ -262,12 +272,8 @@ TEST_F(CrashTest, AKillAtAnyFileOperationOfTheCloseLeavesTheOldOrTheNewFilesToge
         auto expect_one_state = [&](const temp_dir& dir, const std::string& context) {
             ++trials;
             ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN) << context;
-            std::string now[3];
-            for (int i = 0; i < 3; ++i)
-                now[i] = read_file(dir.file(together[i]));
-            const bool old_state = now[0] == old_bytes[0] && now[1] == old_bytes[1] && now[2] == old_bytes[2];
-            const bool new_state = now[0] == new_bytes[0] && now[1] == new_bytes[1] && now[2] == new_bytes[2];
-            EXPECT_TRUE(old_state || new_state) << "a mix of old and new files " << context;
+            const saved_set now = read_saved(dir);
+            EXPECT_TRUE(now == old_files || now == new_files) << "a mix of old and new files " << context;
             // Never an item in both files, never one in neither.
             const std::multiset<std::string> held = questions();
             EXPECT_TRUE(held == old_questions || held == new_questions) << "items lost or doubled " << context;
@@ -315,25 +321,14 @@ TEST_F(CrashTest, AFailureAtAnyFileOperationOfTheCloseIsReportedAndChangesNothin
 {
     temp_dir old_dir;
     build_user_state(old_dir.path());
-    const char* const together[] = {"elements.bin", "queue.txt", "weights.bin"};
-    std::string old_bytes[3];
-    std::string new_bytes[3];
-    for (int i = 0; i < 3; ++i)
-        old_bytes[i] = read_file(old_dir.file(together[i]));
+    const saved_set old_files = read_saved(old_dir);
     temp_dir done;
     copy_of(old_dir, done);
     const int operations = kill_child_at(done.path(), -1, session_kind::takes_from_queue);
-    for (int i = 0; i < 3; ++i)
-        new_bytes[i] = read_file(done.file(together[i]));
+    const saved_set new_files = read_saved(done);
     auto state_of = [&](const temp_dir& dir) {
-        std::string now[3];
-        for (int i = 0; i < 3; ++i)
-            now[i] = read_file(dir.file(together[i]));
-        if (now[0] == old_bytes[0] && now[1] == old_bytes[1] && now[2] == old_bytes[2])
-            return "old";
-        if (now[0] == new_bytes[0] && now[1] == new_bytes[1] && now[2] == new_bytes[2])
-            return "new";
-        return "mixed";
+        const saved_set now = read_saved(dir);
+        return now == old_files ? "old" : now == new_files ? "new" : "mixed";
     };
 
     std::set<std::string> failed_files;
