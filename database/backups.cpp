@@ -159,12 +159,12 @@ std::vector<backup_file> list_backups(const std::string& data_dir)
     return backups;
 }
 
-std::string protect_newest_backup(const std::string& data_dir)
+void protect_newest_backup(const std::string& data_dir)
 {
     const fs::path dir = fs::path(data_dir) / backups_folder;
     const std::vector<backup_file> backups = existing_backups(dir);
     if (backups.empty())
-        return {};
+        return;
     const std::string newest = backups.back().name;
     std::set<std::string> names = protected_names(dir);
     if (names.insert(newest).second) {
@@ -176,5 +176,4 @@ std::string protect_newest_backup(const std::string& data_dir)
         if (!out.stream() || !out.commit())
             write_log("WARNING: cannot mark the backup \"%s\" to be kept\n", newest.c_str());
     }
-    return newest;
 }

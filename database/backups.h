@@ -26,6 +26,5 @@ int keep_backup(const std::string& bin_path, std::string* failed_path);
 std::vector<backup_file> list_backups(const std::string& data_dir);
 
 // Marks the newest backup as one that rotation must keep; for a database that was refused, so
-// that the sessions after it cannot rotate the last good copy away. The backup's name, or an
-// empty text when there is none.
-std::string protect_newest_backup(const std::string& data_dir);
+// that the sessions after it cannot rotate the last good copy away.
+void protect_newest_backup(const std::string& data_dir);

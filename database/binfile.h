@@ -30,7 +30,8 @@ struct bin_summary {
 // False when the file cannot be read or is not one that load_bin would take.
 bool inspect_bin(const char* path, bin_summary* out);
 
-// Keeps the file at `path` beside it as "<name>.refused-<n>.bin" with the first free n, as a
-// copy of its own, and logs one INFO line naming the copy. The copy's path, or an empty text
-// when it could not be kept; `*absent` tells that there was no file to keep.
-std::string keep_refused_file(const std::string& path, bool* absent);
+// After load_bin refused the file at `path`: keeps it beside itself as
+// "<name>.refused-<n>.bin" with the first free n, a copy of its own, logs one INFO line naming
+// the copy and records it in db().refused_copy. Clears db().bin_refused once nothing is left to
+// keep; false while the file is there and no copy could be made (it must not be overwritten).
+bool keep_refused_file(const std::string& path);

@@ -93,7 +93,6 @@ struct database {
     // anything overwrites it, and no save replaces it while that copy could not be made.
     bool bin_refused = false;
     std::string refused_copy;  // where the refused file was kept; empty when none was refused
-    std::string protected_backup;  // the newest backup at the refusal, kept through rotation
 
     // The last save's failures: of the database files, and of the backup after a good save.
     save_failure save_problem;

@@ -6,10 +6,15 @@
 #include <string>
 
 #include "database/binfile.h"
+#include "database/database.h"
 #include "services/log.h"
 #include "platform/files.h"
 
-std::string keep_refused_file(const std::string& path, bool* absent)
+namespace {
+
+// The copy's path, or an empty text when it could not be made; `*absent` tells that there was
+// no file to keep.
+std::string copy_refused_file(const std::string& path, bool* absent)
 {
     *absent = false;
     struct stat info {};
@@ -33,4 +38,16 @@ std::string keep_refused_file(const std::string& path, bool* absent)
         return kept;
     }
     return {};
+}
+
+}  // namespace
+
+bool keep_refused_file(const std::string& path)
+{
+    database& d = db();
+    bool absent = false;
+    d.refused_copy = copy_refused_file(path, &absent);
+    if (!d.refused_copy.empty() || absent)
+        d.bin_refused = false;
+    return !d.bin_refused;
 }

@@ -61,12 +61,8 @@ void finish_interrupted_commit(const std::string& dir)
 // last good state, is marked so that the sessions that follow cannot rotate it away.
 void keep_refused_database()
 {
-    database& d = db();
-    bool absent = false;
-    d.refused_copy = keep_refused_file(services().data_dir + "elements.bin", &absent);
-    if (!d.refused_copy.empty())
-        d.bin_refused = false;
-    d.protected_backup = protect_newest_backup(services().data_dir);
+    keep_refused_file(services().data_dir + "elements.bin");
+    protect_newest_backup(services().data_dir);
 }
 
 }  // namespace
@@ -106,6 +102,31 @@ int remove_lockfile()
     return 0;
 }
 
+namespace {
+
+// The items, the network and the queue; the categories go last, with the state.
+void free_contents()
+{
+    erase_memory_after_ll();
+    db().item_count = 0;
+    ann_shutdown();
+    free_pending_list();
+}
+
+// An open database removes its lock file; one whose opening stopped early only lets the lock go.
+void release_lock()
+{
+    database& d = db();
+    if (d.db_state == DB_OPEN) {
+        remove_lockfile();
+    } else if (d.lock_fd >= 0) {
+        ::close(d.lock_fd);
+        d.lock_fd = -1;
+    }
+}
+
+}  // namespace
+
 int ma_init(const char* path)
 {
     database& d = db();
@@ -130,7 +151,6 @@ int ma_init(const char* path)
     d.save_problem = {};
     d.backup_problem = {};
     d.refused_copy.clear();
-    d.protected_backup.clear();
     // Holding the lock, nobody else writes here. A close that a crash interrupted is finished
     // first; then what it left half-written can go.
     finish_interrupted_commit(services().data_dir);
@@ -174,18 +194,10 @@ int ma_deinit(int flag)
             return MA_DEINIT_NOT_SAVED;
         if (saved == SAVE_BACKUP_FAILED)
             result = MA_DEINIT_BACKUP_FAILED;
-        if (flag == 0) {
-            erase_memory_after_ll();
-            d.item_count = 0;
-            ann_shutdown();
-            free_pending_list();
-        }
-        remove_lockfile();
-    } else if (d.lock_fd >= 0) {
-        // Opening stopped early; the lock (if any) is not ours to keep.
-        ::close(d.lock_fd);
-        d.lock_fd = -1;
+        if (flag == 0)
+            free_contents();
     }
+    release_lock();
     if (flag == 0)
         free_categories();
     set_db_state(DB_UNINITIALISED);
@@ -200,16 +212,8 @@ void ma_discard()
         return;
     write_log("WARNING: the database in \"%s\" is closed without saving this session's changes\n",
         services().data_dir.c_str());
-    erase_memory_after_ll();
-    d.item_count = 0;
-    ann_shutdown();
-    free_pending_list();
-    if (d.db_state == DB_OPEN)
-        remove_lockfile();
-    else if (d.lock_fd >= 0) {
-        ::close(d.lock_fd);
-        d.lock_fd = -1;
-    }
+    free_contents();
+    release_lock();
     free_categories();
     set_db_state(DB_UNINITIALISED);
 }

@@ -70,17 +70,12 @@ int save_database(bool with_weights, bool with_backup)
     d.save_problem = {};
     d.backup_problem = {};
     const std::string bin_path = services().data_dir + bin_name;
-    if (d.bin_refused) {
-        // The file refused at opening may be the user's only copy of the database.
-        bool absent = false;
-        d.refused_copy = keep_refused_file(bin_path, &absent);
-        if (d.refused_copy.empty() && !absent) {
-            write_log("ERROR: cannot keep a copy of the unreadable \"%s\"; it is not overwritten\n", bin_path.c_str());
-            set_failure(&d.save_problem, bin_path,
-                "it could not be read when the database was opened, and no copy of it could be kept");
-            return SAVE_NOT_WRITTEN;
-        }
-        d.bin_refused = false;
+    // The file refused at opening may be the user's only copy of the database.
+    if (d.bin_refused && !keep_refused_file(bin_path)) {
+        write_log("ERROR: cannot keep a copy of the unreadable \"%s\"; it is not overwritten\n", bin_path.c_str());
+        set_failure(&d.save_problem, bin_path,
+            "it could not be read when the database was opened, and no copy of it could be kept");
+        return SAVE_NOT_WRITTEN;
     }
     if (!commit_files(services().data_dir, with_weights))
         return SAVE_NOT_WRITTEN;
