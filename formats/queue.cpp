@@ -130,8 +130,6 @@ void queue_reader::handle(char* line, unsigned long line_number)
 {
     if (state_ != queue_state::idle)
         raw_.append(line);
-    else if (line[0] == '<' && line[1] == 'q' && line[2] == '>')
-        raw_.assign(line);
     switch (state_) {
     case queue_state::idle:
         if (line[0] != '<')
@@ -150,6 +148,7 @@ void queue_reader::handle(char* line, unsigned long line_number)
             current_ = push_category(name);
         } else if (line[1] == 'q' && line[2] == '>') {
             item_line_ = line_number;
+            raw_.assign(line);
             const char* rest = line + 3;
             if (const char* end = std::strstr(rest, "</q>")) {
                 record_->question.assign(rest, end);
