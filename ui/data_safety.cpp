@@ -56,6 +56,15 @@ QString size_text(uint64_t bytes)
     return QLocale::system().formattedDataSize(static_cast<qint64>(bytes), 1, QLocale::DataSizeTraditionalFormat);
 }
 
+// The items a backup holds, or "not readable" (`unit` follows the number).
+QString backup_items_text(const backup_file& b, const QString& unit = QString())
+{
+    bin_summary summary;
+    if (!inspect_bin(b.path.c_str(), &summary))
+        return QStringLiteral("not readable");
+    return QString::number(summary.item_count) + unit;
+}
+
 }  // namespace
 
 QString backup_date_text(const QString& name)
@@ -108,12 +117,10 @@ bool report_refused_database(QWidget* owner)
         return false;
     }
     const backup_file& newest = backups.front();
-    bin_summary summary;
-    const bool readable = inspect_bin(newest.path.c_str(), &summary);
     text += QStringLiteral("The newest backup is from %1 (%2, %3).\n\nRestore it now? Without it the program goes "
                            "on with what could be read; File > Restore Backup... can restore one later.")
                 .arg(backup_date_text(from_utf8(newest.name)),
-                    readable ? QStringLiteral("%1 items").arg(summary.item_count) : QStringLiteral("not readable"),
+                    backup_items_text(newest, QStringLiteral(" items")),
                     size_text(newest.size));
     if (show_message(owner, QStringLiteral("Database Not Readable"), text, message_buttons::yes_no)
         != message_answer::yes)
@@ -147,11 +154,8 @@ bool run_restore_backup_dialog(QWidget* owner)
     table->horizontalHeader()->setStretchLastSection(true);
     for (int row = 0; row < static_cast<int>(backups.size()); ++row) {
         const backup_file& b = backups[static_cast<size_t>(row)];
-        bin_summary summary;
-        const bool readable = inspect_bin(b.path.c_str(), &summary);
         table->setItem(row, 0, new QTableWidgetItem(backup_date_text(from_utf8(b.name))));
-        table->setItem(row, 1,
-            new QTableWidgetItem(readable ? QString::number(summary.item_count) : QStringLiteral("not readable")));
+        table->setItem(row, 1, new QTableWidgetItem(backup_items_text(b)));
         table->setItem(row, 2, new QTableWidgetItem(size_text(b.size)));
     }
     table->resizeColumnsToContents();
