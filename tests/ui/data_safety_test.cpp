@@ -83,6 +83,8 @@ void press_exit(main_window* w)
     QApplication::setActiveWindow(w);  // back from a dialog, as the window manager does
     QTest::keyClick(w, Qt::Key_Q, Qt::ControlModifier);
     EXPECT_TRUE(w->closed());
+    // The quit that the close posted would end every later event loop of this test program.
+    QCoreApplication::removePostedEvents(qApp, QEvent::MetaCall);
 }
 
 }  // namespace
