@@ -147,36 +147,68 @@ std::optional<std::string> optional_text(std::string_view v)
     return std::string(v);
 }
 
-bool read_category(byte_reader& in, uint16_t index, std::unique_ptr<category>* out, bool* name_too_long)
+// A category record as the file holds it, before any cleaning.
+struct category_record {
+    uint16_t parent = 0;  // as written; checked against the table later
+    uint16_t length = 0;  // of the name
+    std::string_view name;  // the name's bytes
+    uint32_t colours[4] = {};  // qbgclr, abgclr, qfntclr, afntclr
+    std::string_view texts[4];  // qimg, aimg, qfont, afont
+};
+
+enum class record_read { ok, cut, name_too_long };
+
+record_read read_category_record(byte_reader& in, category_record* r)
 {
-    uint16_t parent = 0;
-    uint16_t length = 0;
-    if (!in.u16(&parent) || !in.u16(&length))
-        return false;
-    if (length > max_name_read) {
+    if (!in.u16(&r->parent) || !in.u16(&r->length))
+        return record_read::cut;
+    if (r->length > max_name_read)
+        return record_read::name_too_long;
+    if (!in.bytes(r->length, &r->name))
+        return record_read::cut;
+    for (uint32_t& colour : r->colours)
+        if (!in.u32(&colour))
+            return record_read::cut;
+    for (std::string_view& text : r->texts)
+        if (!in.text(&text))
+            return record_read::cut;
+    return record_read::ok;
+}
+
+// An item's fields after its first three (tmtrpt, stmtrpt, ctgr), as the file holds them.
+bool read_item_rest(byte_reader& in, item* e, std::string_view* question, std::string_view* answer)
+{
+    return in.u32(&e->id) && in.text(question) && in.text(answer) && in.u16(&e->livl) && in.u16(&e->rllivl)
+        && in.u16(&e->ivl) && in.u16(&e->rp) && in.u16(&e->gr) && in.u32(&e->sstick) && in.u32(&e->hstick);
+}
+
+bool read_category(byte_reader& in, uint16_t index, std::unique_ptr<category>* out)
+{
+    category_record r;
+    const record_read result = read_category_record(in, &r);
+    if (result == record_read::name_too_long) {
         // A fatal exit here would stop the program at every start; the file is refused as
         // damaged instead, so that the XML file is tried and the user keeps working.
-        write_log("ERROR: load_bin(): len(=%hu) > (MAX_CTGR_LEN + 1)\n", length);
-        *name_too_long = true;
+        write_log("ERROR: load_bin(): len(=%hu) > (MAX_CTGR_LEN + 1)\n", r.length);
         return false;
     }
-    auto c = std::make_unique<category>();
-    std::string_view raw;
-    std::string_view texts[4];
-    if (!in.bytes(length, &raw) || !in.u32(&c->qbgclr) || !in.u32(&c->abgclr) || !in.u32(&c->qfntclr) ||
-        !in.u32(&c->afntclr) || !in.text(&texts[0]) || !in.text(&texts[1]) || !in.text(&texts[2]) ||
-        !in.text(&texts[3]))
+    if (result != record_read::ok)
         return false;
-    c->name = category_name_from_file(raw);
+    auto c = std::make_unique<category>();
+    c->name = category_name_from_file(r.name);
     if (c->name.empty()) {
         write_log("WARNING: load_bin(): category %hu has no name, calling it \"?\"\n", index);
         c->name.push_back('?');
     }
-    c->parent = parent;
-    c->qimg = optional_text(texts[0]);
-    c->aimg = optional_text(texts[1]);
-    c->qfont = optional_text(texts[2]);
-    c->afont = optional_text(texts[3]);
+    c->parent = r.parent;
+    c->qbgclr = r.colours[0];
+    c->abgclr = r.colours[1];
+    c->qfntclr = r.colours[2];
+    c->afntclr = r.colours[3];
+    c->qimg = optional_text(r.texts[0]);
+    c->aimg = optional_text(r.texts[1]);
+    c->qfont = optional_text(r.texts[2]);
+    c->afont = optional_text(r.texts[3]);
     *out = std::move(c);
     return true;
 }
@@ -419,8 +451,7 @@ int load_bin(const char* path)
 
     for (uint16_t i = 0; i < count; ++i) {
         std::unique_ptr<category> c;
-        bool name_too_long = false;
-        if (!read_category(in, i, &c, &name_too_long))
+        if (!read_category(in, i, &c))
             return refuse(true);
         d.categories.push_back(std::move(c));
     }
@@ -458,9 +489,7 @@ int load_bin(const char* path)
         }
         std::string_view question;
         std::string_view answer;
-        if (!in.u32(&e->id) || !in.text(&question) || !in.text(&answer) || !in.u16(&e->livl) ||
-            !in.u16(&e->rllivl) || !in.u16(&e->ivl) || !in.u16(&e->rp) || !in.u16(&e->gr) || !in.u32(&e->sstick) ||
-            !in.u32(&e->hstick))
+        if (!read_item_rest(in, e.get(), &question, &answer))
             return refuse(true);
         e->question.assign(question);
         e->answer.assign(answer);
@@ -543,25 +572,21 @@ bool inspect_bin(const char* path, bin_summary* out)
     uint16_t count = 0;
     if (!in.u16(&version) || version != bin_version || !in.u32(&out->time_of_start) || !in.u16(&count))
         return false;
-    std::string_view skipped;
-    uint32_t colour = 0;
-    uint16_t word = 0;
-    for (uint16_t i = 0; i < count; ++i) {
-        if (!in.u16(&word) || !in.u16(&word) || word > max_name_read || !in.bytes(word, &skipped))
+    category_record record;
+    for (uint16_t i = 0; i < count; ++i)
+        if (read_category_record(in, &record) != record_read::ok)
             return false;
-        for (int k = 0; k < 4; ++k)
-            if (!in.u32(&colour))
-                return false;
-        for (int k = 0; k < 4; ++k)
-            if (!in.text(&skipped))
-                return false;
-    }
     out->category_count = count;
     out->item_count = 0;
+    item scratch;
+    std::string_view question;
+    std::string_view answer;
+    uint16_t word = 0;
     while (in.left() >= item_head_size) {
-        uint32_t id = 0;
-        if (!in.u16(&word) || !in.u16(&word) || !in.u16(&word) || !in.u32(&id) || !in.text(&skipped)
-            || !in.text(&skipped) || !in.bytes(5 * 2 + 2 * 4, &skipped))
+        in.u16(&word);
+        in.u16(&word);
+        in.u16(&word);
+        if (!read_item_rest(in, &scratch, &question, &answer))
             return false;
         ++out->item_count;
     }
