@@ -157,7 +157,7 @@ settings_dialog::settings_dialog(settings* record, QWidget* parent) : QDialog(pa
 void settings_dialog::done(int result)
 {
     if (record_) {
-        record_->pathtodatadir = path_->text().left(max_data_dir_units);
+        record_->pathtodatadir = resolve_data_dir(path_->text().left(max_data_dir_units));
         record_->randompick = random_pick_->isChecked() ? 1 : 0;
     }
     QDialog::done(result);

@@ -90,7 +90,7 @@ settings* load_settings(settings* record)
         return record;
     }
     const std::optional<QString> path = read_text(*store, "pathtodatadir", max_data_dir_units);
-    record->pathtodatadir = path && !path->isEmpty() ? *path : default_data_dir();
+    record->pathtodatadir = path && !path->isEmpty() ? resolve_data_dir(*path) : default_data_dir();
 
     if (auto v = read_dword(*store, "qcleartype"))
         record->qcleartype = *v;
@@ -136,6 +136,26 @@ void save_settings(settings* record)
     if (!record->window_geometry.isEmpty())
         store->setValue(QStringLiteral("windowgeometry"), record->window_geometry);
     store->sync();
+}
+
+QString resolve_data_dir(const QString& path)
+{
+    if (path.isEmpty())
+        return path;
+    QString resolved = QString(path).replace(QLatin1Char('\\'), QLatin1Char('/'));
+    const QString home = QDir::homePath();
+    if (resolved == QLatin1String("~"))
+        resolved = home;
+    else if (resolved.startsWith(QLatin1String("~/")))
+        resolved = home + resolved.mid(1);
+    else if (!QDir::isAbsolutePath(resolved))
+        // Never the current directory, which depends on how the program was started.
+        resolved = home + QLatin1Char('/') + resolved;
+    resolved = QDir::cleanPath(resolved);
+    if (!resolved.endsWith(QLatin1Char('/')))
+        resolved += QLatin1Char('/');
+    // A cut path would name another directory.
+    return resolved.size() <= max_data_dir_units ? resolved : path;
 }
 
 const char* to_utf8(const QString& text)

@@ -48,6 +48,11 @@ void save_settings(settings* record);
 // The documents folder followed by "cardwrightdb/"; the documents folder is created if missing.
 QString default_data_dir();
 
+// A data directory as typed or stored, made absolute: "~" and "~/..." stand for the home folder,
+// a relative path is taken under it, either separator is accepted, and it ends with '/'. Empty
+// stays empty; a path that would not fit the stored field is returned as it was.
+QString resolve_data_dir(const QString& path);
+
 // The UTF-8 form in one static buffer of 260 bytes, overwritten by each call. A text whose
 // UTF-8 form does not fit gives an empty text rather than a cut one, which could name a
 // different directory.

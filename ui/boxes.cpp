@@ -5,6 +5,7 @@
 #include <QContextMenuEvent>
 #include <QFocusEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -12,6 +13,8 @@
 #include <QStyleHints>
 #include <QTextDocument>
 
+#include "ui/item_box.h"
+#include "ui/main_window.h"
 #include "ui/markup.h"
 #include "ui/screens.h"
 #include "ui/window_state.h"
@@ -89,6 +92,14 @@ box_watcher::box_watcher(QPlainTextEdit* box, bool is_question) : QObject(box), 
     hold_.setSingleShot(true);
     hold_.setInterval(QGuiApplication::styleHints()->mousePressAndHoldInterval());
     connect(&hold_, &QTimer::timeout, this, [this] { open_menu(press_pos_); });
+    edit_after_click_.setSingleShot(true);
+    edit_after_click_.setInterval(QApplication::doubleClickInterval());
+    connect(&edit_after_click_, &QTimer::timeout, this, [this] {
+        if (box_->hasFocus())
+            start_edit();
+    });
+    // Tab moves between the boxes instead of typing a tab.
+    box->setTabChangesFocus(true);
     box->installEventFilter(this);
     box->viewport()->installEventFilter(this);
 }
@@ -103,21 +114,87 @@ void box_watcher::open_menu(QPoint viewport_pos)
         post_box_command(box_, chosen->data().toInt());
 }
 
+bool box_watcher::editing() const { return is_question_ ? ui().question_editing : ui().answer_editing; }
+
+void box_watcher::start_edit()
+{
+    edit_after_click_.stop();
+    is_question_ ? question_focus_gained() : answer_focus_gained();
+}
+
+// What a key does in a box. The window's keys act while the box is not being edited, so that
+// nothing typed can go into a text that is not then kept; Ctrl+Return and Ctrl+digit act even
+// while it is. True when the key was used here.
+bool box_watcher::key_pressed(const QKeyEvent* event)
+{
+    main_window* window = ui().window;
+    if (!window)
+        return false;
+    const int key = event->key();
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    const bool plain = mods == Qt::NoModifier || mods == Qt::ShiftModifier;
+    if (control_key(event))
+        return true;
+    if (ui().screen_mode == mode_add) {
+        // The two boxes are the form; Tab and Shift+Tab go from one to the other.
+        if ((key == Qt::Key_Tab && mods == Qt::NoModifier) || key == Qt::Key_Backtab) {
+            QPlainTextEdit* other = is_question_ ? window->answer_box : window->question_box;
+            other->setFocus(key == Qt::Key_Tab ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+            return true;
+        }
+        if (key == Qt::Key_Escape && mods == Qt::NoModifier) {
+            show_main_screen();
+            return true;
+        }
+        return false;
+    }
+    if (!in_review_mode())
+        return false;
+    if (editing()) {
+        if (key == Qt::Key_Escape && mods == Qt::NoModifier) {
+            // The edit ends as a click elsewhere would end it.
+            window->centralWidget()->setFocus(Qt::OtherFocusReason);
+            return true;
+        }
+        return false;
+    }
+    if (key == Qt::Key_Tab || key == Qt::Key_Backtab || !plain)
+        return false;
+    if (edit_after_click_.isActive() && key != Qt::Key_Escape) {
+        // Typed straight after a click: the edit that the click began takes the key.
+        start_edit();
+        return false;
+    }
+    edit_after_click_.stop();
+    window->handle_key(key);
+    return true;
+}
+
 bool box_watcher::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == box_) {
         // A menu or another window taking the keys for a moment does not end the editing.
         if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
             const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+            edit_after_click_.stop();
             if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason) {
-                if (event->type() == QEvent::FocusIn)
-                    is_question_ ? question_focus_gained() : answer_focus_gained();
-                else
+                if (event->type() == QEvent::FocusOut)
                     is_question_ ? question_focus_lost() : answer_focus_lost();
+                else if (reason == Qt::MouseFocusReason)
+                    edit_after_click_.start();
+                else
+                    start_edit();
             }
+        } else if (event->type() == QEvent::KeyPress) {
+            return key_pressed(static_cast<QKeyEvent*>(event));
         } else if (event->type() == QEvent::ContextMenu) {
             // The menu key: the box's own menu is replaced by this one.
             open_menu(box_->viewport()->mapFrom(box_, static_cast<QContextMenuEvent*>(event)->pos()));
+            return true;
+        } else if (event->type() == QEvent::MouseButtonDblClick) {
+            // On the picture below the text.
+            edit_after_click_.stop();
+            open_picture(is_question_ ? ui().question_media : ui().answer_media);
             return true;
         }
         return false;
@@ -131,6 +208,9 @@ bool box_watcher::eventFilter(QObject* watched, QEvent* event)
         if (mouse->button() == Qt::LeftButton) {
             press_pos_ = mouse->position().toPoint();
             hold_.start();
+            // A click into a box that kept the focus (from a menu or a message box) edits it too.
+            if (box_->hasFocus() && in_review_mode() && !editing() && !edit_after_click_.isActive())
+                edit_after_click_.start();
         }
         break;
     }
@@ -145,8 +225,10 @@ bool box_watcher::eventFilter(QObject* watched, QEvent* event)
         break;
     case QEvent::MouseButtonDblClick:
         hold_.stop();
+        edit_after_click_.stop();
         open_picture(is_question_ ? ui().question_media : ui().answer_media);
-        break;
+        // In a box being edited it selects a word as usual; otherwise it only opens the picture.
+        return !editing() && ui().screen_mode != mode_add;
     default:
         break;
     }

@@ -7,6 +7,7 @@
 
 #include <memory>
 
+class QKeyEvent;
 class QMenu;
 class QPlainTextEdit;
 
@@ -32,11 +33,17 @@ public:
 
 private:
     void open_menu(QPoint viewport_pos);
+    bool key_pressed(const QKeyEvent* event);
+    bool editing() const;
+    void start_edit();
 
     QPlainTextEdit* box_;
     bool is_question_;
     QTimer hold_;
     QPoint press_pos_;
+    // A click starts an edit only once it is clear that it is no double click (which opens
+    // the picture and nothing else).
+    QTimer edit_after_click_;
 };
 
 void install_box_behaviour(QPlainTextEdit* question_box, QPlainTextEdit* answer_box);

@@ -1,10 +1,9 @@
 #include "ui/main_window.h"
 
-#include <sys/stat.h>
-
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QGuiApplication>
 #include <QInputMethod>
 #include <QKeyEvent>
@@ -12,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QStatusBar>
 #include <QStyleHints>
 
 #include <algorithm>
@@ -27,6 +27,8 @@
 #include "ui/activities.h"
 #include "ui/boxes.h"
 #include "ui/data_safety.h"
+#include "ui/help_page.h"
+#include "ui/item_box.h"
 #include "ui/screens.h"
 
 namespace {
@@ -45,12 +47,13 @@ int open_directory(const QString& path)
     return ma_init(utf8);
 }
 
-// The path as stored, then without its last character (the final separator).
+// The path as stored, then without its last character (the final separator); missing parent
+// folders are made too.
 bool create_directory(const QString& path)
 {
-    if (::mkdir(to_utf8(path), 0777) == 0)
-        return true;
-    return !path.isEmpty() && ::mkdir(to_utf8(path.chopped(1)), 0777) == 0;
+    if (path.isEmpty())
+        return false;
+    return QDir().mkpath(path) || QDir().mkpath(path.chopped(1));
 }
 
 bool is_digit_key(int key) { return key >= Qt::Key_0 && key <= Qt::Key_9; }
@@ -147,13 +150,91 @@ void main_window::create_menu_bar()
     file->addSeparator();
     QAction* exit = add(file, QStringLiteral("Exit"), cmd_exit);
     exit->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Q), QKeySequence(Qt::ALT | Qt::Key_F4)});
+    create_review_menu(bar);
     QMenu* help = bar->addMenu(QStringLiteral("Help"));
+    QAction* keys = help->addAction(QStringLiteral("Keys and Grades"));
+    keys->setObjectName(QStringLiteral("help_action"));
+    keys->setShortcut(QKeySequence(Qt::Key_F1));
+    connect(keys, &QAction::triggered, this, [this] {
+        help_page page(this);
+        page.exec();
+    });
     QAction* about = add(help, QStringLiteral("About"), cmd_about);
     about->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Slash));
     stop_action = add(bar, QStringLiteral("  Stop  "), cmd_stop);
     skip_action = add(bar, QStringLiteral("  Skip  "), cmd_skip);
     stop_action->setObjectName(QStringLiteral("stop_action"));
     skip_action->setObjectName(QStringLiteral("skip_action"));
+}
+
+// Every action of the screens with its key. Keys that also type into a box (Return, Space,
+// the digits, Insert, Delete, Escape) are shown after a tab and handled by the keyboard rules;
+// the others are shortcuts that act wherever the focus is.
+void main_window::create_review_menu(QMenuBar* bar)
+{
+    QMenu* menu = bar->addMenu(QStringLiteral("Review"));
+    menu->setObjectName(QStringLiteral("review_menu"));
+    auto entry = [this, menu](const QString& text, const char* name, QKeySequence shortcut,
+                     bool (*available)(const main_window*), auto act) {
+        QAction* action = menu->addAction(text);
+        action->setObjectName(QLatin1String(name));
+        if (!shortcut.isEmpty())
+            action->setShortcut(shortcut);
+        connect(action, &QAction::triggered, this, [this, available, act] {
+            // A shortcut may come while the action is not possible.
+            if (available(this))
+                act(this);
+        });
+        state_actions_.push_back({action, available});
+        return action;
+    };
+    auto on_main = [](const main_window*) { return ui().screen_mode == mode_main; };
+    auto reviewing = [](const main_window*) { return in_review_mode(); };
+    // Started from the menu or a key, an activity never asks for categories first.
+    entry(QStringLiteral("Go through scheduled reviews\tReturn"), "reviews_action", {},
+        [](const main_window* w) { return ui().screen_mode == mode_main && w->review_button->isEnabled(); },
+        [](main_window* w) {
+            ui().ask_categories_scheduled = 0;
+            w->run_command(id_review_button);
+        });
+    entry(QStringLiteral("Add new items\tIns"), "add_action", {}, on_main,
+        [](main_window* w) { w->run_command(id_add_button); });
+    entry(QStringLiteral("Add items from queue"), "queue_action", QKeySequence(Qt::CTRL | Qt::Key_U),
+        [](const main_window* w) { return ui().screen_mode == mode_main && w->queue_button->isEnabled(); },
+        [](main_window* w) {
+            ui().ask_categories_queue = 0;
+            w->run_command(id_queue_button);
+        });
+    entry(QStringLiteral("Force reviews"), "force_action", QKeySequence(Qt::CTRL | Qt::Key_F),
+        [](const main_window* w) { return ui().screen_mode == mode_main && w->force_button->isEnabled(); },
+        [](main_window* w) {
+            ui().ask_categories_forced = 0;
+            w->run_command(id_force_button);
+        });
+    menu->addSeparator();
+    entry(QStringLiteral("Show Answer\tReturn, Space"), "answer_action", {},
+        [](const main_window* w) { return in_review_mode() && !w->ok_button->isHidden(); },
+        [](main_window*) { reveal_answer(); });
+    entry(QStringLiteral("Grade\t0 to 5"), "grade_action", {},
+        [](const main_window* w) { return in_review_mode() && !w->grade_buttons[0]->isHidden(); },
+        [](main_window*) {});
+    entry(QStringLiteral("Replay Sounds"), "replay_action", QKeySequence(Qt::CTRL | Qt::Key_R), reviewing,
+        [](main_window*) { replay_sounds(); });
+    entry(QStringLiteral("Skip"), "skip_menu_action", QKeySequence(Qt::CTRL | Qt::Key_N),
+        [](const main_window* w) { return w->skip_action->isEnabled(); },
+        [](main_window* w) { w->run_command(cmd_skip); });
+    entry(QStringLiteral("Delete Item...\tDel"), "delete_action", {}, reviewing,
+        [](main_window* w) { w->handle_key(Qt::Key_Delete); });
+    entry(QStringLiteral("Stop\tEsc"), "stop_menu_action", {},
+        [](const main_window* w) { return w->stop_action->isEnabled(); },
+        [](main_window* w) { w->run_command(cmd_stop); });
+    connect(menu, &QMenu::aboutToShow, this, &main_window::refresh_actions);
+}
+
+void main_window::refresh_actions()
+{
+    for (const state_action& a : state_actions_)
+        a.action->setEnabled(a.available(this));
 }
 
 void main_window::size_to_screen()
@@ -182,7 +263,14 @@ QPushButton* main_window::make_button(const QString& text, int id, const char* n
     button->setObjectName(QLatin1String(name));
     button->setProperty("control_id", id);
     button->hide();
-    connect(button, &QPushButton::clicked, this, [this, id] { run_command(id); });
+    connect(button, &QPushButton::clicked, this, [this, id, button] {
+        // Only a held or right-clicked press asks for categories; a click from the keyboard
+        // (Space on the focused button) had no press and must not reuse an earlier one's flag.
+        if (uint8_t* flag = ask_flag_of(button); flag && pressed_button_ != button)
+            *flag = 0;
+        pressed_button_ = nullptr;
+        run_command(id);
+    });
     return button;
 }
 
@@ -196,14 +284,17 @@ void main_window::create_controls()
     client->installEventFilter(this);
 
     const settings* s = ui().settings_record.get();
-    question_box = new QPlainTextEdit(client);
+    question_box = new item_box(client);
     question_box->setObjectName(QStringLiteral("question_box"));
     question_box->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     apply_box_font(question_box, s ? s->qfontsize : 0, s ? s->qfontface : QString(), s ? s->qcleartype : 2);
-    answer_box = new QPlainTextEdit(client);
+    answer_box = new item_box(client);
     answer_box->setObjectName(QStringLiteral("answer_box"));
     apply_box_font(answer_box, s ? s->afontsize : 0, s ? s->afontface : QString(), s ? s->acleartype : 2);
     answer_box->hide();
+    // The status text of the main screen is for reading only.
+    question_box->setReadOnly(true);
+    question_box->setFocusPolicy(Qt::NoFocus);
     install_box_behaviour(question_box, answer_box);
 
     review_button = make_button(QStringLiteral("Go through scheduled reviews"), id_review_button, "review_button");
@@ -215,8 +306,18 @@ void main_window::create_controls()
     for (int i = 0; i < 6; ++i) {
         const QByteArray name = "grade_button_" + QByteArray::number(i);
         grade_buttons[i] = make_button(QString::number(i), id_grade_first + i, name.constData());
+        grade_buttons[i]->setToolTip(grade_meaning(i) + QStringLiteral(" (key %1)").arg(i));
     }
+    review_button->setToolTip(QStringLiteral("Return. Right click or hold: choose the categories first."));
+    add_button->setToolTip(QStringLiteral("Insert"));
+    queue_button->setToolTip(QStringLiteral("Ctrl+U. Right click or hold: choose the categories first."));
+    force_button->setToolTip(QStringLiteral("Ctrl+F. Right click or hold: choose the categories first."));
+
     ok_button = make_button(QStringLiteral("OK"), id_ok_button, "ok_button");
+    ok_button->setToolTip(QStringLiteral("Return or Space"));
+    // Shown on the add screen only, for the count of items added.
+    statusBar()->setObjectName(QStringLiteral("status_bar"));
+    statusBar()->hide();
     layout_main_window(this);
     client->setFocus();
 }
@@ -319,6 +420,7 @@ bool main_window::eventFilter(QObject* watched, QEvent* event)
         if (event->type() == QEvent::MouseButtonPress) {
             const auto* mouse = static_cast<QMouseEvent*>(event);
             *flag = 0;
+            pressed_button_ = watched;
             press_started_ = tick_count_ms();
             if (mouse->button() == Qt::RightButton) {
                 *flag = 1;
@@ -415,6 +517,10 @@ void main_window::keyPressEvent(QKeyEvent* event)
     QWidget* focus = QApplication::focusWidget();
     const bool in_box = focus && (focus == question_box || focus == answer_box || question_box->isAncestorOf(focus)
                                      || answer_box->isAncestorOf(focus));
+    if (!in_box && control_key(event)) {
+        event->accept();
+        return;
+    }
     if (in_box || (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
         QMainWindow::keyPressEvent(event);
         return;
@@ -432,6 +538,8 @@ void main_window::handle_key(int key)
             return;
         }
         if (w.screen_mode == mode_main) {
+            // A start from the keyboard never asks for categories.
+            w.ask_categories_scheduled = 0;
             start_review_screen(mode_scheduled);
             return;
         }
@@ -501,6 +609,7 @@ void show_main_buttons()
     window->force_button->setEnabled(has_items);
     window->review_button->setEnabled(has_items && count_due(0, nullptr) != 0);
     window->queue_button->setEnabled(pending_count() >= 1);
+    window->refresh_actions();
 }
 
 void hide_main_buttons()
@@ -510,18 +619,23 @@ void hide_main_buttons()
         return;
     for (QPushButton* b : {window->review_button, window->add_button, window->queue_button, window->force_button})
         b->hide();
+    window->refresh_actions();
 }
 
 void set_stop_enabled(bool on)
 {
-    if (ui().window)
+    if (ui().window) {
         ui().window->stop_action->setEnabled(on);
+        ui().window->refresh_actions();
+    }
 }
 
 void set_skip_enabled(bool on)
 {
-    if (ui().window)
+    if (ui().window) {
         ui().window->skip_action->setEnabled(on);
+        ui().window->refresh_actions();
+    }
 }
 
 void show_main_screen(const std::optional<QString>& message)
@@ -535,13 +649,18 @@ void show_main_screen(const std::optional<QString>& message)
     for (QPushButton* b : window->grade_buttons)
         b->hide();
     set_status_text(message);
+    // The status text is for reading: no edit, no paste, no stop on the way through the buttons.
+    window->question_box->setReadOnly(true);
+    window->question_box->setFocusPolicy(Qt::NoFocus);
     window->answer_box->hide();
+    clear_box_pictures();
+    window->statusBar()->hide();
     set_skip_enabled(false);
     set_stop_enabled(false);
     show_main_buttons();
     window->setWindowTitle(QStringLiteral("Cardwright"));
     // Hidden controls drop the focus; the window takes the keys again.
     QWidget* focus = QApplication::focusWidget();
-    if (!focus || !focus->isVisible())
+    if (!focus || !focus->isVisible() || focus == window->question_box)
         window->centralWidget()->setFocus();
 }

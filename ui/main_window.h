@@ -7,11 +7,13 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
+#include "ui/item_box.h"
 #include "ui/window_state.h"
 
 class QAction;
-class QPlainTextEdit;
+class QMenuBar;
 class QPushButton;
 
 struct statistics;
@@ -43,12 +45,14 @@ public:
     int open_data();
 
     void run_command(int id);
+    // The keyboard rules for a key that reaches the window (or a box that is not being edited).
+    void handle_key(int key);
     // The closing sequence; runs once, whatever asks for it.
     void closing_sequence();
     bool closed() const { return closed_; }
 
-    QPlainTextEdit* question_box = nullptr;
-    QPlainTextEdit* answer_box = nullptr;
+    item_box* question_box = nullptr;
+    item_box* answer_box = nullptr;
     QPushButton* review_button = nullptr;
     QPushButton* add_button = nullptr;
     QPushButton* queue_button = nullptr;
@@ -58,6 +62,9 @@ public:
     QAction* stop_action = nullptr;
     QAction* skip_action = nullptr;
 
+    // Greys the entries of the menus whose action cannot be taken now; their keys follow.
+    void refresh_actions();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -65,16 +72,24 @@ protected:
 
 private:
     void create_menu_bar();
+    void create_review_menu(QMenuBar* bar);
     void size_to_screen();
     void create_controls();
     QPushButton* make_button(const QString& text, int id, const char* name);
     int check_data_directory();
-    void handle_key(int key);
     uint8_t* ask_flag_of(QObject* button);
 
     bool closed_ = false;
-    bool press_held_ = false;
     uint64_t press_started_ = 0;
+    // The entries of the menus that can only be taken in some states of the window.
+    struct state_action {
+        QAction* action;
+        bool (*available)(const main_window*);
+    };
+    std::vector<state_action> state_actions_;
+    // The main button that the mouse last pressed; a click that no press began (the
+    // keyboard) starts its activity without asking for categories.
+    QObject* pressed_button_ = nullptr;
 };
 
 void layout_main_window(main_window* window);

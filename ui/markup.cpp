@@ -3,6 +3,7 @@
 #include <QMimeDatabase>
 #include <QPlainTextEdit>
 #include <QStringDecoder>
+#include <QTextCursor>
 #include <QTextDocument>
 
 #include <algorithm>
@@ -71,6 +72,39 @@ std::string strip_format_tags(std::string_view source)
     return destination;
 }
 
+std::vector<format_run> format_runs(std::string_view source)
+{
+    // The tag letters that are open, innermost last; they follow the depth counter of
+    // strip_format_tags exactly.
+    std::vector<char> open;
+    std::vector<format_run> runs;
+    auto flags_now = [&open] {
+        unsigned flags = 0;
+        for (char c : open)
+            flags |= c == 'b' ? format_bold : c == 'i' ? format_italic : c == 'u' ? format_underline : format_strike;
+        return flags;
+    };
+    auto append = [&runs, &flags_now](char c) {
+        const unsigned flags = flags_now();
+        if (runs.empty() || runs.back().flags != flags)
+            runs.push_back({std::string(), flags});
+        runs.back().text.push_back(c);
+    };
+    for (size_t i = 0; i < source.size();) {
+        if (source[i] == '<' && i + 2 < source.size() && is_format_letter(source[i + 1]) && source[i + 2] == '>') {
+            open.push_back(source[i + 1]);
+            i += 3;
+        } else if (source[i] == '<' && !open.empty() && i + 3 < source.size() && source[i + 1] == '/'
+            && is_format_letter(source[i + 2]) && source[i + 3] == '>') {
+            open.pop_back();
+            i += 4;
+        } else {
+            append(source[i++]);
+        }
+    }
+    return runs;
+}
+
 std::vector<std::string> cut_media(std::string& media, std::string& text)
 {
     media.clear();
@@ -121,26 +155,38 @@ std::optional<QString> media_file(std::string_view path)
 
 bool has_picture(const std::string& media) { return media.find(img_open) != std::string::npos; }
 
-void open_picture(const std::string& media)
+std::optional<QString> picture_file(const std::string& media)
 {
     const size_t start = media.find(img_open);
     if (start == std::string::npos)
-        return;
+        return std::nullopt;
     const size_t end = media.find(img_close, start + img_open.size());
     if (end == std::string::npos)
-        return;
+        return std::nullopt;
     const std::optional<QString> file =
         media_file(std::string_view(media).substr(start + img_open.size(), end - start - img_open.size()));
     if (!file)
-        return;
-    // The desktop opens a file with whatever handles its type; only pictures are handed over,
-    // so that an item cannot make a double tap start a program.
+        return std::nullopt;
+    // The desktop opens a file with whatever handles its type.
     const QMimeType type = QMimeDatabase().mimeTypeForFile(*file);
     if (!type.name().startsWith(QLatin1String("image/"))) {
         write_log("WARNING: Not a picture, not opened: %s\n", file->toUtf8().constData());
-        return;
+        return std::nullopt;
     }
-    pictures().open(*file);
+    return file;
+}
+
+void open_picture(const std::string& media)
+{
+    if (const std::optional<QString> file = picture_file(media))
+        pictures().open(*file);
+}
+
+std::vector<std::string> sound_paths(const std::string& media)
+{
+    std::string rest = media;
+    std::string cut;
+    return cut_media(cut, rest);
 }
 
 size_t display_length(std::string_view text)
@@ -161,6 +207,35 @@ bool set_box_text(QPlainTextEdit* box, const std::string& text)
     shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     box->setPlainText(shown);
     box->document()->setModified(false);
+    return true;
+}
+
+bool set_box_display(QPlainTextEdit* box, const std::string& text, bool picture)
+{
+    const std::string marker = picture ? " <img>" : "";
+    if (display_length(strip_format_tags(text) + marker) > max_text_bytes)
+        return false;
+    QTextDocument* document = box->document();
+    // As setPlainText does: the shown text is no step to undo.
+    document->setUndoRedoEnabled(false);
+    document->clear();
+    QTextCursor cursor(document);
+    std::vector<format_run> runs = format_runs(text);
+    if (picture)
+        runs.push_back({marker, 0});
+    for (const format_run& run : runs) {
+        QString part = QString::fromUtf8(run.text.data(), static_cast<qsizetype>(run.text.size()));
+        part.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+        QTextCharFormat format;
+        format.setFontWeight(run.flags & format_bold ? QFont::Bold : QFont::Normal);
+        format.setFontItalic((run.flags & format_italic) != 0);
+        format.setFontUnderline((run.flags & format_underline) != 0);
+        format.setFontStrikeOut((run.flags & format_strike) != 0);
+        cursor.insertText(part, format);
+    }
+    document->setUndoRedoEnabled(true);
+    document->setModified(false);
+    box->moveCursor(QTextCursor::Start);
     return true;
 }
 

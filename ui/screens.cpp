@@ -2,15 +2,20 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QImageReader>
 #include <QInputMethod>
+#include <QKeyEvent>
 #include <QPlainTextEdit>
+#include <QStatusBar>
 #include <QPushButton>
 #include <QTextDocument>
 
 #include "session/choose.h"
 #include "session/grading.h"
 #include "settings/category_dialog.h"
+#include "services/log.h"
 #include "ui/activities.h"
+#include "ui/item_box.h"
 #include "ui/main_window.h"
 #include "ui/markup.h"
 
@@ -85,6 +90,34 @@ void leave_boxes()
         window->centralWidget()->setFocus(Qt::OtherFocusReason);
 }
 
+// The text as shown: its formatting drawn, its tags hidden, " <img>" after a picture.
+void show_display(box_side s) { set_box_display(s.box, s.text, has_picture(s.media)); }
+
+// The first picture of a media buffer below the text of a box; none when it cannot be read.
+void set_box_picture(QPlainTextEdit* box, const std::string& media)
+{
+    auto* shown_in = qobject_cast<item_box*>(box);
+    if (!shown_in)
+        return;
+    const std::optional<QString> file = picture_file(media);
+    if (!file) {
+        shown_in->set_picture(QImage());
+        return;
+    }
+    QImageReader reader(*file);
+    reader.setAutoTransform(true);
+    // A huge picture is read at a size a screen can show, not at its full size.
+    const QSize full = reader.size();
+    constexpr int largest_side = 4096;
+    if (full.isValid() && (full.width() > largest_side || full.height() > largest_side))
+        reader.setScaledSize(full.scaled(largest_side, largest_side, Qt::KeepAspectRatio));
+    const QImage image = reader.read();
+    if (image.isNull())
+        write_log("WARNING: Cannot show the picture \"%s\": %s\n", file->toUtf8().constData(),
+            reader.errorString().toUtf8().constData());
+    shown_in->set_picture(image);
+}
+
 // Shows a stored text: its media elements are set aside and its sounds start. A text too long
 // for the screen is neither shown nor rewritten later.
 void show_stored(box_side s, const std::string& stored)
@@ -101,17 +134,20 @@ void show_stored(box_side s, const std::string& stored)
         s.media.clear();
         s.box->setPlainText(QString());
         s.box->setReadOnly(true);
+        set_box_picture(s.box, std::string());
         tell_too_long(ui().window, QStringLiteral("The %1 of this item").arg(QLatin1String(s.noun)), length,
             QStringLiteral("It is kept as it is, but cannot be shown."));
         return;
     }
     s.held = false;
-    s.box->setReadOnly(false);
+    // Typing goes into a box only while it is being edited; otherwise the keys are the window's.
+    s.box->setReadOnly(true);
     s.text = std::move(text);
     s.media = std::move(media);
     s.display = display_of(s.text, s.media);
     play_sounds(sound_paths);
-    set_box_text(s.box, s.display);
+    show_display(s);
+    set_box_picture(s.box, s.media);
 }
 
 // Takes what the user typed into the text and shows it without its tags. False, with the
@@ -133,8 +169,9 @@ bool take_edit(box_side s)
         s.text = *typed;
     }
     s.editing = false;
+    s.box->setReadOnly(true);
     s.display = display_of(s.text, s.media);
-    set_box_text(s.box, s.display);
+    show_display(s);
     return true;
 }
 
@@ -198,6 +235,7 @@ void show_next_item(record* e)
     w.answer_display.clear();
     // The previous answer's picture is not this item's.
     w.answer_media.clear();
+    set_box_picture(window->answer_box, w.answer_media);
     w.answer_revealed = false;
     w.answer_editing = false;
     w.answer_held = false;
@@ -283,6 +321,10 @@ void add_item(int grade)
         window->question_box->setFocus();
     } else {
         create_item(static_cast<uint16_t>(grade), question->c_str(), answer->c_str(), ui().new_item_category);
+        window_state& w = ui();
+        w.last_add_grade = grade;
+        ++w.added_count;
+        window->statusBar()->showMessage(QStringLiteral("Added: %1").arg(w.added_count));
         window->question_box->setPlainText(QString());
         window->answer_box->setPlainText(QString());
         window->question_box->setFocus();
@@ -297,6 +339,7 @@ void focus_gained(box_side s)
     if (&s.text == &ui().answer_text && !ui().answer_revealed)
         return;
     s.editing = true;
+    s.box->setReadOnly(false);
     set_box_text(s.box, s.text);
 }
 
@@ -341,6 +384,10 @@ void start_review_screen(int32_t mode)
     hide_main_buttons();
     set_stop_enabled(true);
     set_skip_enabled(true);
+    for (QPlainTextEdit* box : {window->question_box, window->answer_box}) {
+        box->setFocusPolicy(Qt::StrongFocus);
+        box->setPlaceholderText(QString());
+    }
     window->answer_box->show();
     if (mode == mode_queue)
         show_next_item(w.current_pending);
@@ -371,8 +418,16 @@ void start_add_screen()
     window->answer_box->show();
     for (QPlainTextEdit* box : {window->question_box, window->answer_box}) {
         box->setReadOnly(false);
+        box->setFocusPolicy(Qt::StrongFocus);
         box->setPlainText(QString());
     }
+    clear_box_pictures();
+    window->question_box->setPlaceholderText(QStringLiteral("Question: type it here, then Tab to the answer"));
+    window->answer_box->setPlaceholderText(
+        QStringLiteral("Answer: type it here, then press a grade 0 to 5 (Ctrl+0 to Ctrl+5 from a box) to add the item"));
+    w.added_count = 0;
+    window->statusBar()->showMessage(QStringLiteral("Added: 0"));
+    window->statusBar()->show();
     window->question_box->setFocus();
 }
 
@@ -528,4 +583,50 @@ void answer_focus_lost()
 {
     if (ui().window)
         focus_lost(answer_side());
+}
+
+bool control_key(const QKeyEvent* event)
+{
+    if ((event->modifiers() & ~Qt::KeypadModifier) != Qt::ControlModifier)
+        return false;
+    window_state& w = ui();
+    if (!w.window || w.screen_mode == mode_main)
+        return false;
+    const int key = event->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        if (w.screen_mode != mode_add) {
+            reveal_answer();
+        } else if (w.last_add_grade >= 0) {
+            grade_or_add(w.last_add_grade);
+        } else {
+            w.window->statusBar()->showMessage(
+                QStringLiteral("Added: %1. Ctrl+Return adds with the last grade used; choose one with Ctrl+0 to Ctrl+5 first.")
+                    .arg(w.added_count));
+        }
+        return true;
+    }
+    if (key >= Qt::Key_0 && key <= Qt::Key_5) {
+        // Grades follow a reveal; on the add screen the grade buttons are always shown.
+        if (!w.window->grade_buttons[0]->isHidden())
+            grade_or_add(key - Qt::Key_0);
+        return true;
+    }
+    return false;
+}
+
+void replay_sounds()
+{
+    window_state& w = ui();
+    if (!in_review_mode())
+        return;
+    const std::vector<std::string> answer_sounds = sound_paths(w.answer_media);
+    play_sounds(w.answer_revealed && !answer_sounds.empty() ? answer_sounds : sound_paths(w.question_media));
+}
+
+void clear_box_pictures()
+{
+    if (main_window* window = ui().window) {
+        set_box_picture(window->question_box, std::string());
+        set_box_picture(window->answer_box, std::string());
+    }
 }

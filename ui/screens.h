@@ -4,6 +4,8 @@
 
 #include "database/database.h"
 
+class QKeyEvent;
+
 void start_review_screen(int32_t mode);
 void start_add_screen();
 void reveal_answer();
@@ -14,6 +16,14 @@ void write_back_item(item* e);
 void write_back_item(pending_item* p);
 // Writes back the item on screen, whichever kind it is.
 void write_back_shown_item();
+
+// Ctrl+Return and Ctrl+0..Ctrl+5, which act even from a box being edited: Ctrl+Return reveals
+// (on the add screen: adds with the last grade used), Ctrl+digit grades or adds. True when the
+// key was one of them in a screen that uses it.
+bool control_key(const QKeyEvent* event);
+// Plays the sounds of the side shown again: the answer's once it is revealed and has any.
+void replay_sounds();
+void clear_box_pictures();
 
 void question_focus_gained();
 void question_focus_lost();

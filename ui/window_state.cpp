@@ -24,7 +24,9 @@ message_answer show_message(QWidget* owner, const QString& title, const QString&
         QMessageBox::information(owner, title, text, QMessageBox::Ok);
         return message_answer::ok;
     case message_buttons::yes_no:
-        return QMessageBox::question(owner, title, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes
+        // No is the default: a key meant for the window must not confirm what cannot be undone.
+        return QMessageBox::question(owner, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+                == QMessageBox::Yes
             ? message_answer::yes
             : message_answer::no;
     case message_buttons::retry_cancel:

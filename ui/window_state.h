@@ -60,6 +60,10 @@ struct window_state {
     // The item's text is too long for the screen: it is neither shown nor rewritten.
     bool question_held = false;
     bool answer_held = false;
+    // The add screen: the grade of the last item added (-1 before the first, for Ctrl+Return)
+    // and how many were added since it opened.
+    int last_add_grade = -1;
+    uint32_t added_count = 0;
 
     std::unique_ptr<sound_player> sound;  // null: made on first use
     std::unique_ptr<picture_viewer> viewer;
