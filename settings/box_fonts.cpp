@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 
 #include "settings/dialogs.h"
 
@@ -71,19 +72,58 @@ int font_pixel_height(const QFont& font)
 
 QStringList first_font_families(const QStringList& all) { return all.mid(0, max_font_families); }
 
+QString family_without_foundry(const QString& family)
+{
+    // The font database names a family offered by several foundries "Name [Foundry]".
+    const qsizetype bracket = family.lastIndexOf(QLatin1String(" ["));
+    return bracket > 0 && family.endsWith(QLatin1Char(']')) ? family.left(bracket) : family;
+}
+
+QStringList order_font_families(const QStringList& installed, const QStringList& first,
+    const std::function<bool(const QString&)>& unwanted)
+{
+    QStringList merged;
+    for (const QString& family : installed) {
+        if (unwanted(family))
+            continue;
+        const QString name = family_without_foundry(family);
+        if (!name.isEmpty() && !merged.contains(name))
+            merged.append(name);
+    }
+    QStringList ordered;
+    for (const QString& face : first) {
+        const QString name = family_without_foundry(face);
+        if (merged.contains(name) && !ordered.contains(name))
+            ordered.append(name);
+    }
+    for (const QString& name : merged)
+        if (!ordered.contains(name))
+            ordered.append(name);
+    return ordered;
+}
+
+QStringList desktop_default_families()
+{
+    // The names that fontconfig resolves to the desktop's chosen families.
+    QStringList defaults;
+    for (const char* generic : {"sans-serif", "serif", "monospace"})
+        defaults.append(QFontInfo(QFont(QLatin1String(generic))).family());
+    return defaults;
+}
+
 QStringList system_font_families(const QStringList& in_use)
 {
-    // The faces in use come first: with more families installed than are offered, opening
-    // and closing the dialog would otherwise replace the user's font with another one.
-    const QStringList installed = QFontDatabase::families();
-    QStringList families;
-    for (const QString& face : in_use)
-        if (installed.contains(face) && !families.contains(face))
-            families.append(face);
-    for (const QString& face : installed)
-        if (!families.contains(face) && !QFontDatabase::isPrivateFamily(face))
-            families.append(face);
-    return families;
+    // After the desktop's defaults come the faces in use: with more families installed than
+    // are offered, opening and closing the dialog would otherwise replace the user's font.
+    const QStringList first = desktop_default_families() + in_use;
+    return order_font_families(QFontDatabase::families(), first, [](const QString& family) {
+        static const QStringList aliases = {QStringLiteral("sans serif"), QStringLiteral("sans-serif"),
+            QStringLiteral("sans"), QStringLiteral("serif"), QStringLiteral("monospace"), QStringLiteral("mono"),
+            QStringLiteral("system-ui")};
+        // Generic names are no families of their own; symbol fonts cannot show an item's text.
+        return QFontDatabase::isPrivateFamily(family) || aliases.contains(family.toLower())
+            || QFontDatabase::writingSystems(family).contains(QFontDatabase::Symbol);
+    });
 }
 
 QString font_family_in_use(const QWidget* box) { return QFontInfo(box->font()).family(); }

@@ -2,6 +2,9 @@
 
 #include <QDialogButtonBox>
 #include <QHeaderView>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -55,6 +58,13 @@ void selection_to_settings(category_set* set, const std::vector<uint8_t>& table)
     *set = std::move(bits);
 }
 
+std::string category_name_from_typed(const QString& typed)
+{
+    const std::string name = typed.simplified().toStdString();
+    // add_category cuts at 127 bytes, which could split a character.
+    return name.substr(0, utf8_prefix(name, MAX_CTGR_LEN - 1));
+}
+
 std::string category_label(const char* name, uint32_t items, uint32_t due, uint32_t queued)
 {
     const std::string counts = " (i:" + std::to_string(items) + ",r:" + std::to_string(due) + ",q:"
@@ -87,6 +97,12 @@ category_selection_dialog::category_selection_dialog(settings* record, category_
     tree_->header()->setStretchLastSection(false);
     layout->addWidget(tree_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    if (!review_mode_) {
+        QPushButton* create = buttons->addButton(QStringLiteral("New Category..."), QDialogButtonBox::ActionRole);
+        create->setObjectName(QStringLiteral("new_category"));
+        create->setAutoDefault(false);
+        connect(create, &QPushButton::clicked, this, &category_selection_dialog::new_category);
+    }
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
@@ -142,6 +158,33 @@ void category_selection_dialog::fill_tree()
         tree_->setCurrentItem(noted);
         tree_->scrollToItem(noted);
     }
+}
+
+void category_selection_dialog::new_category()
+{
+    if (review_mode_)
+        return;
+    QTreeWidgetItem* current = tree_->currentItem();
+    const int32_t parent = current ? static_cast<int32_t>(current->data(0, Qt::UserRole).toUInt()) : -1;
+    const QString under = current && parent < category_count()
+        ? QString::fromUtf8(category_at(static_cast<uint32_t>(parent))->name.c_str())
+        : QString();
+    bool ok = false;
+    const QString typed = QInputDialog::getText(this, QStringLiteral("New Category"),
+        under.isEmpty() ? QStringLiteral("Name of the new category:")
+                        : QStringLiteral("Name of the new category under \"%1\":").arg(under),
+        QLineEdit::Normal, QString(), &ok);
+    const std::string name = category_name_from_typed(typed);
+    if (!ok || name.empty())
+        return;
+    // An existing name under the same parent is that category; a full table gives the root.
+    const uint16_t made = add_category(name.c_str(), parent);
+    tree_->clear();
+    if (record_)
+        record_->acs3 = made;
+    fill_tree();
+    if (QTreeWidgetItem* item = item_of(made))
+        tree_->setCurrentItem(item);
 }
 
 QTreeWidgetItem* category_selection_dialog::item_of(uint32_t category) const

@@ -19,6 +19,10 @@ std::vector<uint8_t> selection_from_settings(const category_set* set);
 // Replaces the remembered set by the table's bits; nothing without a set.
 void selection_to_settings(category_set* set, const std::vector<uint8_t>& table);
 
+// A typed category name as the category table keeps it: at most 127 bytes of UTF-8, cut
+// between characters; empty when nothing but blanks was typed.
+std::string category_name_from_typed(const QString& typed);
+
 // "name (i:items,r:due,q:queued)" in at most 143 bytes of UTF-8; a long name is shortened.
 std::string category_label(const char* name, uint32_t items, uint32_t due, uint32_t queued);
 
@@ -37,6 +41,10 @@ public:
     QTreeWidgetItem* item_of(uint32_t category) const;
 
     void accept() override;
+
+    // Add mode: asks for a name and makes a category of it under the selected one (at the top
+    // level when none is selected), then selects it.
+    void new_category();
 
 private:
     void fill_tree();

@@ -90,8 +90,13 @@ QWidget* fonts_dialog::make_side(side& s, const QString& title, const char* name
     grid->addWidget(s.face, 0, 0, 1, 3);
     grid->addWidget(s.cleartype, 1, 0, 1, 3);
     auto* size_label = new QLabel(QStringLiteral("Font size:"), group);
-    size_label->setAlignment(Qt::AlignHCenter);
-    grid->addWidget(size_label, 2, 0, 1, 3);
+    size_label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    grid->addWidget(size_label, 2, 0, 1, 2);
+    s.size_value = new QLabel(group);
+    s.size_value->setObjectName(QLatin1String(name) + QStringLiteral("_size_value"));
+    s.size_value->setNum(s.size->value());
+    connect(s.size, &QSlider::valueChanged, s.size_value, qOverload<int>(&QLabel::setNum));
+    grid->addWidget(s.size_value, 2, 2);
     grid->addWidget(new QLabel(QStringLiteral("Small"), group), 3, 0);
     grid->addWidget(s.size, 3, 1);
     grid->addWidget(new QLabel(QStringLiteral("Big"), group), 3, 2);

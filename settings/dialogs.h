@@ -6,10 +6,12 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QSlider;
 struct settings;
@@ -32,7 +34,16 @@ bool font_is_cleartype(const QFont& font);
 int font_pixel_height(const QFont& font);
 // The families offered by the Fonts dialog: the first ones the font database lists.
 QStringList first_font_families(const QStringList& all);
-// The installed families, those of `in_use` that are installed first.
+// "Name" of a family that the font database lists as "Name [Foundry]".
+QString family_without_foundry(const QString& family);
+// The installed families without the unwanted ones, each foundry's copy of a family merged into
+// one name, those of `first` that are installed at the front in their order.
+QStringList order_font_families(const QStringList& installed, const QStringList& first,
+    const std::function<bool(const QString&)>& unwanted);
+// The desktop's default sans-serif, serif and monospace families.
+QStringList desktop_default_families();
+// The installed text families: the desktop's defaults first, then those of `in_use`, then the
+// rest; symbol fonts, private families and generic names left out.
 QStringList system_font_families(const QStringList& in_use = {});
 // The family the box's text is drawn with.
 QString font_family_in_use(const QWidget* box);
@@ -52,6 +63,7 @@ private:
         QComboBox* face = nullptr;
         QCheckBox* cleartype = nullptr;
         QSlider* size = nullptr;
+        QLabel* size_value = nullptr;  // the slider's value as a number
     };
     QWidget* make_side(side& s, const QString& title, const char* name, uint32_t cleartype_setting,
         const QStringList& families);

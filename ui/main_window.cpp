@@ -652,6 +652,8 @@ void show_main_screen(const std::optional<QString>& message)
     // The status text is for reading: no edit, no paste, no stop on the way through the buttons.
     window->question_box->setReadOnly(true);
     window->question_box->setFocusPolicy(Qt::NoFocus);
+    for (QPlainTextEdit* box : {static_cast<QPlainTextEdit*>(window->question_box), static_cast<QPlainTextEdit*>(window->answer_box)})
+        box->setPlaceholderText(QString());
     window->answer_box->hide();
     clear_box_pictures();
     window->statusBar()->hide();

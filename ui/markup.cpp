@@ -205,6 +205,9 @@ bool set_box_text(QPlainTextEdit* box, const std::string& text)
     // The box breaks lines at a line feed alone; a carriage return before one is dropped.
     QString shown = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    // The text is shown as typed: nothing of the formatting drawn before carries over.
+    box->document()->clear();
+    box->setCurrentCharFormat(QTextCharFormat());
     box->setPlainText(shown);
     box->document()->setModified(false);
     return true;

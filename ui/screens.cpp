@@ -239,6 +239,7 @@ void show_next_item(record* e)
     w.answer_revealed = false;
     w.answer_editing = false;
     w.answer_held = false;
+    window->refresh_actions();
 }
 
 void show_due_count()
@@ -447,6 +448,7 @@ void reveal_answer()
     w.answer_revealed = true;
     if (answer)
         show_stored(answer_side(), *answer);
+    window->refresh_actions();
 }
 
 void grade_or_add(int grade)
