@@ -57,17 +57,18 @@ help_page::help_page(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("Keys and Grades"));
     setObjectName(QStringLiteral("help_page"));
-    QString html = QStringLiteral("<h3>Keys</h3><table cellspacing=\"0\" cellpadding=\"3\">");
-    for (const key_line& line : key_lines)
-        html += QStringLiteral("<tr><td><b>%1</b></td><td>%2</td></tr>")
-                    .arg(QString::fromUtf8(line.keys).toHtmlEscaped(), QString::fromUtf8(line.action).toHtmlEscaped());
-    html += QStringLiteral("</table><h3>Grades</h3><table cellspacing=\"0\" cellpadding=\"3\">");
+    // The grades first: only grade 5 lengthens the intervals, which a new user must learn.
+    QString html = QStringLiteral("<h3>Grades</h3><table cellspacing=\"0\" cellpadding=\"3\">");
     for (int grade = 0; grade <= 5; ++grade)
         html += QStringLiteral("<tr><td>%1</td></tr>").arg(grade_meaning(grade).toHtmlEscaped());
     html += QStringLiteral(
         "</table><p>The next interval is chosen from your grades. Only grade 5 tells the scheduler that "
         "the interval could be longer; give it whenever the answer came easily, or the intervals stay "
-        "short.</p>");
+        "short.</p><h3>Keys</h3><table cellspacing=\"0\" cellpadding=\"3\">");
+    for (const key_line& line : key_lines)
+        html += QStringLiteral("<tr><td><b>%1</b></td><td>%2</td></tr>")
+                    .arg(QString::fromUtf8(line.keys).toHtmlEscaped(), QString::fromUtf8(line.action).toHtmlEscaped());
+    html += QStringLiteral("</table>");
     auto* text = new QTextBrowser(this);
     text->setObjectName(QStringLiteral("help_text"));
     text->setHtml(html);
@@ -76,5 +77,5 @@ help_page::help_page(QWidget* parent) : QDialog(parent)
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
-    resize(520, 600);
+    resize(540, 720);
 }

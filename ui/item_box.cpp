@@ -16,9 +16,10 @@ item_box::item_box(QWidget* parent) : QPlainTextEdit(parent), label_(new QLabel(
 {
     label_->setObjectName(QStringLiteral("picture"));
     label_->setAlignment(Qt::AlignCenter);
-    // Clicks on the picture are the box's: a double click opens it in the viewer.
-    label_->setAttribute(Qt::WA_TransparentForMouseEvents, false);
     label_->setFocusPolicy(Qt::NoFocus);
+    // Part of the box: drawn on the box's own background, light or dark.
+    label_->setBackgroundRole(QPalette::Base);
+    label_->setAutoFillBackground(true);
     label_->hide();
 }
 
