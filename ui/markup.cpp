@@ -1,5 +1,6 @@
 #include "ui/markup.h"
 
+#include <QImageReader>
 #include <QMimeDatabase>
 #include <QPlainTextEdit>
 #include <QStringDecoder>
@@ -11,6 +12,7 @@
 #include "database/database.h"
 #include "services/log.h"
 #include "settings/settings_store.h"
+#include "ui/item_box.h"
 #include "ui/media.h"
 #include "ui/window_state.h"
 #include "services/services_state.h"
@@ -174,6 +176,31 @@ std::optional<QString> picture_file(const std::string& media)
         return std::nullopt;
     }
     return file;
+}
+
+// The first picture of a media buffer below the text of a box; none when it cannot be read.
+void set_box_picture(QPlainTextEdit* box, const std::string& media)
+{
+    auto* shown_in = qobject_cast<item_box*>(box);
+    if (!shown_in)
+        return;
+    const std::optional<QString> file = picture_file(media);
+    if (!file) {
+        shown_in->set_picture(QImage());
+        return;
+    }
+    QImageReader reader(*file);
+    reader.setAutoTransform(true);
+    // A huge picture is read at a size a screen can show, not at its full size.
+    const QSize full = reader.size();
+    constexpr int largest_side = 4096;
+    if (full.isValid() && (full.width() > largest_side || full.height() > largest_side))
+        reader.setScaledSize(full.scaled(largest_side, largest_side, Qt::KeepAspectRatio));
+    const QImage image = reader.read();
+    if (image.isNull())
+        write_log("WARNING: Cannot show the picture \"%s\": %s\n", file->toUtf8().constData(),
+            reader.errorString().toUtf8().constData());
+    shown_in->set_picture(image);
 }
 
 void open_picture(const std::string& media)

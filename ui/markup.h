@@ -44,6 +44,9 @@ std::optional<QString> media_file(std::string_view path);
 std::optional<QString> picture_file(const std::string& media);
 // Opens the first picture element of a media buffer in the picture viewer.
 void open_picture(const std::string& media);
+// Draws the first picture of a media buffer below the text of a box (an item_box); none when
+// the buffer has none or it cannot be read, which the log tells.
+void set_box_picture(QPlainTextEdit* box, const std::string& media);
 // The paths of the sound elements of a media buffer, in order.
 std::vector<std::string> sound_paths(const std::string& media);
 bool has_picture(const std::string& media);

@@ -2,9 +2,7 @@
 
 #include <QApplication>
 #include <QGuiApplication>
-#include <QImageReader>
 #include <QInputMethod>
-#include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QPushButton>
@@ -13,9 +11,7 @@
 #include "session/choose.h"
 #include "session/grading.h"
 #include "settings/category_dialog.h"
-#include "services/log.h"
 #include "ui/activities.h"
-#include "ui/item_box.h"
 #include "ui/main_window.h"
 #include "ui/markup.h"
 
@@ -92,31 +88,6 @@ void leave_boxes()
 
 // The text as shown: its formatting drawn, its tags hidden, " <img>" after a picture.
 void show_display(box_side s) { set_box_display(s.box, s.text, has_picture(s.media)); }
-
-// The first picture of a media buffer below the text of a box; none when it cannot be read.
-void set_box_picture(QPlainTextEdit* box, const std::string& media)
-{
-    auto* shown_in = qobject_cast<item_box*>(box);
-    if (!shown_in)
-        return;
-    const std::optional<QString> file = picture_file(media);
-    if (!file) {
-        shown_in->set_picture(QImage());
-        return;
-    }
-    QImageReader reader(*file);
-    reader.setAutoTransform(true);
-    // A huge picture is read at a size a screen can show, not at its full size.
-    const QSize full = reader.size();
-    constexpr int largest_side = 4096;
-    if (full.isValid() && (full.width() > largest_side || full.height() > largest_side))
-        reader.setScaledSize(full.scaled(largest_side, largest_side, Qt::KeepAspectRatio));
-    const QImage image = reader.read();
-    if (image.isNull())
-        write_log("WARNING: Cannot show the picture \"%s\": %s\n", file->toUtf8().constData(),
-            reader.errorString().toUtf8().constData());
-    shown_in->set_picture(image);
-}
 
 // Shows a stored text: its media elements are set aside and its sounds start. A text too long
 // for the screen is neither shown nor rewritten later.
@@ -585,44 +556,6 @@ void answer_focus_lost()
 {
     if (ui().window)
         focus_lost(answer_side());
-}
-
-bool control_key(const QKeyEvent* event)
-{
-    if ((event->modifiers() & ~Qt::KeypadModifier) != Qt::ControlModifier)
-        return false;
-    window_state& w = ui();
-    if (!w.window || w.screen_mode == mode_main)
-        return false;
-    const int key = event->key();
-    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-        if (w.screen_mode != mode_add) {
-            reveal_answer();
-        } else if (w.last_add_grade >= 0) {
-            grade_or_add(w.last_add_grade);
-        } else {
-            w.window->statusBar()->showMessage(
-                QStringLiteral("Added: %1. Ctrl+Return adds with the last grade used; choose one with Ctrl+0 to Ctrl+5 first.")
-                    .arg(w.added_count));
-        }
-        return true;
-    }
-    if (key >= Qt::Key_0 && key <= Qt::Key_5) {
-        // Grades follow a reveal; on the add screen the grade buttons are always shown.
-        if (!w.window->grade_buttons[0]->isHidden())
-            grade_or_add(key - Qt::Key_0);
-        return true;
-    }
-    return false;
-}
-
-void replay_sounds()
-{
-    window_state& w = ui();
-    if (!in_review_mode())
-        return;
-    const std::vector<std::string> answer_sounds = sound_paths(w.answer_media);
-    play_sounds(w.answer_revealed && !answer_sounds.empty() ? answer_sounds : sound_paths(w.question_media));
 }
 
 void clear_box_pictures()
