@@ -144,6 +144,8 @@ void load_cases()
     if (!file)
         return;
     add_data_from_file(file);
+    // Only loading compares cases; the index would only hold memory for the rest of the run.
+    ann_globals().duplicates.clear();
     fclose_logged(file, path);
 }
 
@@ -169,25 +171,34 @@ void add_data_from_file(FILE* stream)
                 ++skipped;
                 continue;
             }
-            stored = !merge_duplicate_case(record, ann_globals().case_count);
+            stored = !merge_duplicate_case(record);
         }
         if (!append_case(record))
             fatal_out_of_memory("FATAL ERROR: add_data_from_file(): out of memory\n");
     }
 }
 
-bool merge_duplicate_case(const ann_case& candidate, uint32_t n)
+// The search walks down from the new case, in a user phase and then a built-in phase, and stops
+// at the first case that decides it: one with the same key (merged if its inputs are the same,
+// else passed over or a restart below it), or at a multiple of 4 one with fewer elapsed days
+// (the cut-off). Rather than walking, each step asks the index for the nearest such case.
+bool merge_duplicate_case(const ann_case& candidate)
 {
-    const uint32_t key = bits(candidate[0]) ^ bits(candidate[2]);
+    ann_state& s = ann_globals();
+    const uint32_t n = s.case_count;
+    if (s.case_store.size() < n)
+        return false;
+    case_index& index = s.duplicates;
+    index.catch_up(s.case_store, n);
+    const uint32_t key = case_key(candidate);
     const uint16_t elapsed = days_of(candidate[1]);
+    // Above the built-in table, a case of the user phase with the key but other inputs is passed
+    // over like any other, so there only the same inputs can end the search.
+    const uint32_t same = index.last_with_inputs(s.case_store, candidate);
     uint32_t p = n;
     phase current = phase::user;
-    bool jump = false;  // entering the built-in phase lowers p by the table's order first
     for (;;) {
-        if (current == phase::builtin && jump) {
-            jump = false;
-            if (p == 0)
-                return false;
+        if (current == phase::builtin) {
             if (elapsed <= 20 && p > beyond_20_days)
                 p = beyond_20_days;
             if (elapsed <= 7 && p > beyond_7_days)
@@ -197,30 +208,34 @@ bool merge_duplicate_case(const ann_case& candidate, uint32_t n)
         }
         if (p <= 1)
             return false;  // case 0 never matches
-        const uint32_t index = --p;
-        const ann_case* c = case_at(index);
-        if (!c)
-            return false;
-        if ((bits((*c)[0]) ^ bits((*c)[2])) == key) {
-            if (std::memcmp(c->data(), candidate.data(), 4 * sizeof(float)) == 0) {
-                const uint32_t mean = (static_cast<uint32_t>(days_of(candidate[4])) + days_of((*c)[4])) / 2;
-                (*case_at(index))[4] = encode_days(static_cast<uint16_t>(std::min<uint32_t>(mean, 2048)));
-                return true;
-            }
-            if (index <= 1)
+        uint32_t found = index.last_with_key_below(key, current == phase::user ? std::min(p, first_user_case + 1) : p);
+        if (current == phase::user && same != case_index::none && same < p && (found == case_index::none || same > found))
+            found = same;
+        if (found == 0)
+            found = case_index::none;
+        // A case with the key is tested before the cut-off at its index, so it is no cut-off.
+        uint32_t cut = index.last_input1_below(p, candidate[1]);
+        while (cut != case_index::none && (found == case_index::none || cut > found) && case_key(*s.case_store[cut]) == key)
+            cut = index.last_input1_below(cut, candidate[1]);
+        if (cut != case_index::none && (found == case_index::none || cut > found)) {
+            if (current == phase::builtin)
                 return false;
-            current = index > first_user_case ? phase::user : phase::builtin;
-            jump = current == phase::builtin;
-            continue;
-        }
-        if (index % 4 != 0)
-            continue;
-        if (current == phase::user && candidate[1] > (*c)[1]) {
             current = phase::builtin;
-            jump = true;
-        } else if (current == phase::builtin && (*c)[1] < candidate[1]) {
-            return false;
+            p = cut;
+            continue;
         }
+        if (found == case_index::none)
+            return false;
+        ann_case& c = *s.case_store[found];
+        if (std::memcmp(c.data(), candidate.data(), 4 * sizeof(float)) == 0) {
+            const uint32_t mean = (static_cast<uint32_t>(days_of(candidate[4])) + days_of(c[4])) / 2;
+            c[4] = encode_days(static_cast<uint16_t>(std::min<uint32_t>(mean, 2048)));
+            return true;
+        }
+        if (found <= 1)
+            return false;
+        current = found > first_user_case ? phase::user : phase::builtin;
+        p = found;
     }
 }
 

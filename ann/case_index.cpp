@@ -1,0 +1,197 @@
+#include "ann/case_index.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+constexpr size_t input_bytes = 4 * sizeof(float);
+constexpr size_t first_table_size = 1024;
+constexpr float never_below = std::numeric_limits<float>::infinity();
+
+uint32_t bits(float f) { return std::bit_cast<uint32_t>(f); }
+
+uint32_t mix(uint64_t h)
+{
+    h ^= h >> 33;
+    h *= 0xFF51AFD7ED558CCDull;
+    h ^= h >> 33;
+    return static_cast<uint32_t>(h);
+}
+
+uint32_t inputs_hash(const ann_case& c)
+{
+    uint64_t h = 0;
+    for (size_t i = 0; i < 4; ++i)
+        h = (h ^ bits(c[i])) * 0x9E3779B97F4A7C15ull;
+    return mix(h);
+}
+
+bool same_inputs(const ann_case& a, const ann_case& b) { return std::memcmp(a.data(), b.data(), input_bytes) == 0; }
+
+// A NaN never lowers a minimum, as it is below nothing.
+void lower(float& minimum, float value)
+{
+    if (value < minimum)
+        minimum = value;
+}
+
+template <class Slot>
+std::vector<Slot> grown(const std::vector<Slot>& table, uint32_t Slot::*hash_of)
+{
+    std::vector<Slot> bigger(std::max(first_table_size, table.size() * 2));
+    const size_t mask = bigger.size() - 1;
+    for (const Slot& s : table) {
+        if (s.last == case_index::none)
+            continue;
+        size_t at = mix(s.*hash_of) & mask;
+        while (bigger[at].last != case_index::none)
+            at = (at + 1) & mask;
+        bigger[at] = s;
+    }
+    return bigger;
+}
+
+}  // namespace
+
+uint32_t case_key(const ann_case& c) { return bits(c[0]) ^ bits(c[2]); }
+
+void case_index::clear() { *this = case_index{}; }
+
+void case_index::catch_up(const std::vector<ann_case*>& store, uint32_t count)
+{
+    for (uint32_t i = indexed(); i < count && i < store.size(); ++i)
+        add(store, i);
+}
+
+void case_index::add(const std::vector<ann_case*>& store, uint32_t index)
+{
+    const ann_case& c = *store[index];
+
+    if ((key_count_ + 1) * 2 > keys_.size())
+        keys_ = grown(keys_, &key_slot::key);
+    const uint32_t key = case_key(c);
+    size_t at = mix(key) & (keys_.size() - 1);
+    while (keys_[at].last != none && keys_[at].key != key)
+        at = (at + 1) & (keys_.size() - 1);
+    const uint32_t prev = keys_[at].last;
+    if (prev == none)
+        ++key_count_;
+    keys_[at] = {key, index};
+    key_prev_.push_back(prev);
+    if (prev == none) {
+        key_jump_.push_back(index);
+        key_depth_.push_back(0);
+    } else {
+        const uint32_t a = key_jump_[prev];
+        const uint32_t b = key_jump_[a];
+        const bool even = key_depth_[prev] - key_depth_[a] == key_depth_[a] - key_depth_[b];
+        key_jump_.push_back(even ? b : prev);
+        key_depth_.push_back(key_depth_[prev] + 1);
+    }
+
+    if ((inputs_count_ + 1) * 2 > inputs_.size())
+        inputs_ = grown(inputs_, &inputs_slot::hash);
+    const uint32_t hash = inputs_hash(c);
+    at = mix(hash) & (inputs_.size() - 1);
+    while (inputs_[at].last != none && !(inputs_[at].hash == hash && same_inputs(*store[inputs_[at].last], c)))
+        at = (at + 1) & (inputs_.size() - 1);
+    if (inputs_[at].last == none)
+        ++inputs_count_;
+    inputs_[at] = {hash, index};
+
+    if (index % 4 != 0)
+        return;
+    if (minimums_.empty())
+        minimums_.emplace_back();
+    float value = index == 0 ? never_below : c[1];
+    size_t pos = minimums_[0].size();
+    minimums_[0].push_back(value);
+    for (size_t level = 1; minimums_[level - 1].size() > 1; ++level) {
+        pos /= fanout;
+        if (level == minimums_.size()) {
+            // A new top: the minimums of every group below, this case's included.
+            const std::vector<float>& below = minimums_[level - 1];
+            std::vector<float> top((below.size() + fanout - 1) / fanout, never_below);
+            for (size_t q = 0; q < below.size(); ++q)
+                lower(top[q / fanout], below[q]);
+            minimums_.push_back(std::move(top));
+            continue;
+        }
+        std::vector<float>& current = minimums_[level];
+        if (pos == current.size())
+            current.push_back(never_below);
+        lower(current[pos], value);
+    }
+}
+
+uint32_t case_index::last_with_inputs(const std::vector<ann_case*>& store, const ann_case& c) const
+{
+    if (inputs_.empty())
+        return none;
+    const uint32_t hash = inputs_hash(c);
+    for (size_t at = mix(hash) & (inputs_.size() - 1); inputs_[at].last != none; at = (at + 1) & (inputs_.size() - 1))
+        if (inputs_[at].hash == hash && same_inputs(*store[inputs_[at].last], c))
+            return inputs_[at].last;
+    return none;
+}
+
+uint32_t case_index::last_with_key_below(uint32_t key, uint32_t end) const
+{
+    if (keys_.empty())
+        return none;
+    size_t at = mix(key) & (keys_.size() - 1);
+    while (keys_[at].last != none && keys_[at].key != key)
+        at = (at + 1) & (keys_.size() - 1);
+    uint32_t node = keys_[at].last;
+    while (node != none && node >= end) {
+        const uint32_t jump = key_jump_[node];
+        node = jump < node && jump >= end ? jump : key_prev_[node];
+    }
+    return node;
+}
+
+uint32_t case_index::last_input1_below(uint32_t end, float limit) const
+{
+    if (end == 0 || minimums_.empty())
+        return none;
+    // Ascend: the rest of the group that holds the last position below `end`, then the groups
+    // before it one level up, until a minimum below the limit is found.
+    size_t level = 0;
+    size_t hi = std::min<size_t>((end - 1) / 4 + 1, minimums_[0].size());
+    size_t found = SIZE_MAX;
+    for (;;) {
+        const std::vector<float>& current = minimums_[level];
+        hi = std::min(hi, current.size());
+        if (hi == 0)
+            return none;
+        const size_t lo = (hi - 1) / fanout * fanout;
+        for (size_t q = hi; q-- > lo;) {
+            if (current[q] < limit) {
+                found = q;
+                break;
+            }
+        }
+        if (found != SIZE_MAX || lo == 0 || level + 1 == minimums_.size())
+            break;
+        hi = lo / fanout;
+        ++level;
+    }
+    if (found == SIZE_MAX)
+        return none;
+    // Descend: the last child below the limit, down to the cases themselves.
+    while (level > 0) {
+        --level;
+        const std::vector<float>& current = minimums_[level];
+        const size_t first = found * fanout;
+        for (size_t q = std::min(first + fanout, current.size()); q-- > first;) {
+            if (current[q] < limit) {
+                found = q;
+                break;
+            }
+        }
+    }
+    return found == 0 ? none : static_cast<uint32_t>(found * 4);
+}

@@ -1,0 +1,61 @@
+#pragma once
+// What the duplicate search of a loading case store asks of the cases before the new one, each
+// answered without walking the store: the latest case with the same four inputs, the highest
+// index below a bound whose case has a given key, and the highest multiple of 4 below a bound
+// whose case's input 1 is below a given value. Cases are taken in by index order; their
+// inputs must not change afterwards (a merge changes only a target).
+#include <cstdint>
+#include <vector>
+
+#include "ann/ann_case.h"
+
+class case_index {
+public:
+    static constexpr uint32_t none = UINT32_MAX;
+
+    // Forgets every case; the memory goes too.
+    void clear();
+    // Takes in store[indexed() .. count - 1].
+    void catch_up(const std::vector<ann_case*>& store, uint32_t count);
+    uint32_t indexed() const { return static_cast<uint32_t>(key_prev_.size()); }
+
+    // The highest index whose case has the same 16 bytes of inputs as `c`, or none.
+    uint32_t last_with_inputs(const std::vector<ann_case*>& store, const ann_case& c) const;
+    // The highest index below `end` whose case has this key, or none.
+    uint32_t last_with_key_below(uint32_t key, uint32_t end) const;
+    // The highest index below `end`, a multiple of 4 and not 0, whose case's input 1 is below
+    // `limit` (a NaN is below nothing), or none.
+    uint32_t last_input1_below(uint32_t end, float limit) const;
+
+private:
+    void add(const std::vector<ann_case*>& store, uint32_t index);
+
+    // Open addressing, linear probing, power-of-two sizes, at most half full.
+    struct key_slot {
+        uint32_t key = 0;
+        uint32_t last = none;  // highest index with the key; none marks a free slot
+    };
+    struct inputs_slot {
+        uint32_t hash = 0;
+        uint32_t last = none;  // highest index with these inputs; none marks a free slot
+    };
+    std::vector<key_slot> keys_;
+    std::vector<inputs_slot> inputs_;
+    uint32_t key_count_ = 0;
+    uint32_t inputs_count_ = 0;
+
+    // Per index: the previous index with the same key (none for the first), a jump further
+    // back along that chain, and the chain's length below, so that finding the highest index
+    // below a bound takes logarithmic steps (skew-binary jumps).
+    std::vector<uint32_t> key_prev_;
+    std::vector<uint32_t> key_jump_;
+    std::vector<uint32_t> key_depth_;
+
+    // Input 1 of the cases at multiples of 4 (index 0 as +infinity: it is never examined),
+    // and above it levels of minimums over groups of `fanout`.
+    static constexpr uint32_t fanout = 16;
+    std::vector<std::vector<float>> minimums_;
+};
+
+// The key of the duplicate search: the exclusive-or of the bit patterns of inputs 0 and 2.
+uint32_t case_key(const ann_case& c);
