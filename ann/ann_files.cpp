@@ -245,10 +245,11 @@ void add_cases(uint16_t livl, uint16_t rllivl, uint16_t rp, uint16_t gr, uint16_
     if (!record)
         fatal_out_of_memory("FATAL ERROR: add_cases(): out of memory\n");
     ann_step(*record, ANN_TRAIN);
-    const char* const path = data_path("user_cases.bin");
-    const int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    // A copy: the log names files through the same rotating buffers.
+    const std::string path = data_path("user_cases.bin");
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) {
-        write_log("ERROR: cannot open %s file in add_cases()\n", path);
+        write_log("ERROR: cannot open %s file in add_cases()\n", path.c_str());
         return;
     }
     unsigned char bytes[case_record_size];
@@ -256,24 +257,27 @@ void add_cases(uint16_t livl, uint16_t rllivl, uint16_t rp, uint16_t gr, uint16_
         float_to_le((*record)[i], bytes + i * sizeof(float));
     // A piece of a record left by an earlier failed append would shift every later record.
     struct stat info {};
-    off_t aligned = 0;
-    if (::fstat(fd, &info) == 0) {
-        aligned = info.st_size - info.st_size % static_cast<off_t>(case_record_size);
-        if (aligned != info.st_size) {
-            write_log("WARNING: %s ended in a piece of a record; the piece was removed.\n", path);
-            if (::ftruncate(fd, aligned) != 0)
-                write_log("ERROR: cannot repair %s\n", path);
-        }
+    const bool measured = ::fstat(fd, &info) == 0;
+    const off_t aligned = measured ? info.st_size - info.st_size % static_cast<off_t>(case_record_size) : 0;
+    if (measured && aligned != info.st_size) {
+        write_log("WARNING: %s ended in a piece of a record; the piece was removed.\n", path.c_str());
+        if (::ftruncate(fd, aligned) != 0)
+            write_log("ERROR: cannot repair %s\n", path.c_str());
     }
-    ssize_t written = 0;
-    do
-        written = ::write(fd, bytes, sizeof bytes);
-    while (written < 0 && errno == EINTR);
-    if (written != static_cast<ssize_t>(sizeof bytes)) {
-        write_log("ERROR: cannot append to %s; the case is kept for this run only\n", path);
-        if (written > 0 && ::ftruncate(fd, aligned) != 0)
-            write_log("ERROR: cannot repair %s\n", path);
+    // Synced at once, so that a power cut after the grade cannot take its case.
+    if (!write_all(fd, bytes, sizeof bytes, path.c_str())) {
+        write_log("ERROR: cannot append to %s (%s); the case is kept for this run only\n", path.c_str(),
+            std::strerror(errno));
+        if (measured && ::ftruncate(fd, aligned) != 0)
+            write_log("ERROR: cannot repair %s\n", path.c_str());
+    } else if (fsync_file(fd, path.c_str()) != 0) {
+        write_log("ERROR: cannot sync %s (%s); the last training case may not survive a power cut\n", path.c_str(),
+            std::strerror(errno));
+    } else if (measured && info.st_size == 0 && !sync_parent_directory(path)) {
+        // A new file's name must reach storage as well as its first record.
+        write_log("ERROR: cannot sync the folder of %s (%s); the file may not survive a power cut\n", path.c_str(),
+            std::strerror(errno));
     }
     if (::close(fd) != 0)
-        write_log("Cannot close \"%s\"\n", path);
+        write_log("Cannot close \"%s\"\n", path.c_str());
 }
