@@ -80,16 +80,14 @@ void case_index::add(const std::vector<ann_case*>& store, uint32_t index)
     if (prev == none)
         ++key_count_;
     keys_[at] = {key, index};
-    key_prev_.push_back(prev);
     if (prev == none) {
-        key_jump_.push_back(index);
-        key_depth_.push_back(0);
+        key_links_.push_back({none, index, 0});
     } else {
-        const uint32_t a = key_jump_[prev];
-        const uint32_t b = key_jump_[a];
-        const bool even = key_depth_[prev] - key_depth_[a] == key_depth_[a] - key_depth_[b];
-        key_jump_.push_back(even ? b : prev);
-        key_depth_.push_back(key_depth_[prev] + 1);
+        const key_link& parent = key_links_[prev];
+        const uint32_t a = parent.jump;
+        const uint32_t b = key_links_[a].jump;
+        const bool even = parent.depth - key_links_[a].depth == key_links_[a].depth - key_links_[b].depth;
+        key_links_.push_back({prev, even ? b : prev, parent.depth + 1});
     }
 
     if ((inputs_count_ + 1) * 2 > inputs_.size())
@@ -147,8 +145,8 @@ uint32_t case_index::last_with_key_below(uint32_t key, uint32_t end) const
         at = (at + 1) & (keys_.size() - 1);
     uint32_t node = keys_[at].last;
     while (node != none && node >= end) {
-        const uint32_t jump = key_jump_[node];
-        node = jump < node && jump >= end ? jump : key_prev_[node];
+        const key_link& link = key_links_[node];
+        node = link.jump < node && link.jump >= end ? link.jump : link.prev;
     }
     return node;
 }

@@ -17,7 +17,7 @@ public:
     void clear();
     // Takes in store[indexed() .. count - 1].
     void catch_up(const std::vector<ann_case*>& store, uint32_t count);
-    uint32_t indexed() const { return static_cast<uint32_t>(key_prev_.size()); }
+    uint32_t indexed() const { return static_cast<uint32_t>(key_links_.size()); }
 
     // The highest index whose case has the same 16 bytes of inputs as `c`, or none.
     uint32_t last_with_inputs(const std::vector<ann_case*>& store, const ann_case& c) const;
@@ -47,9 +47,12 @@ private:
     // Per index: the previous index with the same key (none for the first), a jump further
     // back along that chain, and the chain's length below, so that finding the highest index
     // below a bound takes logarithmic steps (skew-binary jumps).
-    std::vector<uint32_t> key_prev_;
-    std::vector<uint32_t> key_jump_;
-    std::vector<uint32_t> key_depth_;
+    struct key_link {
+        uint32_t prev;
+        uint32_t jump;
+        uint32_t depth;
+    };
+    std::vector<key_link> key_links_;  // together, as each step reads both prev and jump
 
     // Input 1 of the cases at multiples of 4 (index 0 as +infinity: it is never examined),
     // and above it levels of minimums over groups of `fanout`.
