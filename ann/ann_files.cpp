@@ -214,9 +214,7 @@ bool merge_duplicate_case(const ann_case& candidate)
         if (found == 0)
             found = case_index::none;
         // A case with the key is tested before the cut-off at its index, so it is no cut-off.
-        uint32_t cut = index.last_input1_below(p, candidate[1]);
-        while (cut != case_index::none && (found == case_index::none || cut > found) && case_key(*s.case_store[cut]) == key)
-            cut = index.last_input1_below(cut, candidate[1]);
+        const uint32_t cut = index.last_input1_below(p, candidate[1], key);
         if (cut != case_index::none && (found == case_index::none || cut > found)) {
             if (current == phase::builtin)
                 return false;

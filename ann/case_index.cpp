@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -31,7 +32,6 @@ uint32_t inputs_hash(const ann_case& c)
 
 bool same_inputs(const ann_case& a, const ann_case& b) { return std::memcmp(a.data(), b.data(), input_bytes) == 0; }
 
-// A NaN never lowers a minimum, as it is below nothing.
 void lower(float& minimum, float value)
 {
     if (value < minimum)
@@ -52,6 +52,30 @@ std::vector<Slot> grown(const std::vector<Slot>& table, uint32_t Slot::*hash_of)
         bigger[at] = s;
     }
     return bigger;
+}
+
+}  // namespace
+
+namespace {
+
+// The minimum of the union of two groups of cases.
+template <class Minimum>
+Minimum combined(const Minimum& a, const Minimum& b)
+{
+    Minimum r = b.least < a.least ? b : a;
+    r.least_other = never_below;
+    for (const Minimum* m : {&a, &b}) {
+        if (m->key != r.key)
+            lower(r.least_other, m->least);
+        lower(r.least_other, m->least_other);
+    }
+    return r;
+}
+
+template <class Minimum>
+bool counts(const Minimum& m, float limit, uint32_t other_than)
+{
+    return (m.key != other_than ? m.least : m.least_other) < limit;
 }
 
 }  // namespace
@@ -104,24 +128,27 @@ void case_index::add(const std::vector<ann_case*>& store, uint32_t index)
         return;
     if (minimums_.empty())
         minimums_.emplace_back();
-    float value = index == 0 ? never_below : c[1];
+    // A NaN is below nothing, so it counts as +infinity, as does index 0, which is never examined.
+    const float value = index == 0 || std::isnan(c[1]) ? never_below : c[1];
+    const minimum leaf{value, key, never_below};
+    const minimum nothing{never_below, key, never_below};
     size_t pos = minimums_[0].size();
-    minimums_[0].push_back(value);
+    minimums_[0].push_back(leaf);
     for (size_t level = 1; minimums_[level - 1].size() > 1; ++level) {
         pos /= fanout;
         if (level == minimums_.size()) {
             // A new top: the minimums of every group below, this case's included.
-            const std::vector<float>& below = minimums_[level - 1];
-            std::vector<float> top((below.size() + fanout - 1) / fanout, never_below);
+            const std::vector<minimum>& below = minimums_[level - 1];
+            std::vector<minimum> top((below.size() + fanout - 1) / fanout, nothing);
             for (size_t q = 0; q < below.size(); ++q)
-                lower(top[q / fanout], below[q]);
+                top[q / fanout] = combined(top[q / fanout], below[q]);
             minimums_.push_back(std::move(top));
             continue;
         }
-        std::vector<float>& current = minimums_[level];
+        std::vector<minimum>& current = minimums_[level];
         if (pos == current.size())
-            current.push_back(never_below);
-        lower(current[pos], value);
+            current.push_back(nothing);
+        current[pos] = combined(current[pos], leaf);
     }
 }
 
@@ -151,7 +178,7 @@ uint32_t case_index::last_with_key_below(uint32_t key, uint32_t end) const
     return node;
 }
 
-uint32_t case_index::last_input1_below(uint32_t end, float limit) const
+uint32_t case_index::last_input1_below(uint32_t end, float limit, uint32_t other_than) const
 {
     if (end == 0 || minimums_.empty())
         return none;
@@ -161,13 +188,13 @@ uint32_t case_index::last_input1_below(uint32_t end, float limit) const
     size_t hi = std::min<size_t>((end - 1) / 4 + 1, minimums_[0].size());
     size_t found = SIZE_MAX;
     for (;;) {
-        const std::vector<float>& current = minimums_[level];
+        const std::vector<minimum>& current = minimums_[level];
         hi = std::min(hi, current.size());
         if (hi == 0)
             return none;
         const size_t lo = (hi - 1) / fanout * fanout;
         for (size_t q = hi; q-- > lo;) {
-            if (current[q] < limit) {
+            if (counts(current[q], limit, other_than)) {
                 found = q;
                 break;
             }
@@ -182,10 +209,10 @@ uint32_t case_index::last_input1_below(uint32_t end, float limit) const
     // Descend: the last child below the limit, down to the cases themselves.
     while (level > 0) {
         --level;
-        const std::vector<float>& current = minimums_[level];
+        const std::vector<minimum>& current = minimums_[level];
         const size_t first = found * fanout;
         for (size_t q = std::min(first + fanout, current.size()); q-- > first;) {
-            if (current[q] < limit) {
+            if (counts(current[q], limit, other_than)) {
                 found = q;
                 break;
             }

@@ -24,19 +24,19 @@ public:
     // The highest index below `end` whose case has this key, or none.
     uint32_t last_with_key_below(uint32_t key, uint32_t end) const;
     // The highest index below `end`, a multiple of 4 and not 0, whose case's input 1 is below
-    // `limit` (a NaN is below nothing), or none.
-    uint32_t last_input1_below(uint32_t end, float limit) const;
+    // `limit` (a NaN is below nothing) and whose key is not `other_than`, or none.
+    uint32_t last_input1_below(uint32_t end, float limit, uint32_t other_than) const;
 
 private:
     void add(const std::vector<ann_case*>& store, uint32_t index);
 
     // Open addressing, linear probing, power-of-two sizes, at most half full.
     struct key_slot {
-        uint32_t key = 0;
+        uint32_t key = 0;      // the key of the duplicate search
         uint32_t last = none;  // highest index with the key; none marks a free slot
     };
     struct inputs_slot {
-        uint32_t hash = 0;
+        uint32_t hash = 0;     // of the 16 input bytes, compared before the bytes themselves
         uint32_t last = none;  // highest index with these inputs; none marks a free slot
     };
     std::vector<key_slot> keys_;
@@ -48,16 +48,22 @@ private:
     // back along that chain, and the chain's length below, so that finding the highest index
     // below a bound takes logarithmic steps (skew-binary jumps).
     struct key_link {
-        uint32_t prev;
-        uint32_t jump;
-        uint32_t depth;
+        uint32_t prev;   // the previous index with the key, or none
+        uint32_t jump;   // an index further back on the chain (the index itself at its start)
+        uint32_t depth;  // the number of indexes before this one on the chain
     };
     std::vector<key_link> key_links_;  // together, as each step reads both prev and jump
 
     // Input 1 of the cases at multiples of 4 (index 0 as +infinity: it is never examined),
-    // and above it levels of minimums over groups of `fanout`.
+    // and above it levels of minimums over groups of `fanout`. Each minimum comes with the
+    // smallest value among the other keys, so that the cases of one key can be left out.
+    struct minimum {
+        float least;        // the smallest input 1 (+infinity when none counts)
+        uint32_t key;       // the key of a case holding it
+        float least_other;  // the smallest input 1 among cases of other keys than `key`
+    };
     static constexpr uint32_t fanout = 16;
-    std::vector<std::vector<float>> minimums_;
+    std::vector<std::vector<minimum>> minimums_;
 };
 
 // The key of the duplicate search: the exclusive-or of the bit patterns of inputs 0 and 2.

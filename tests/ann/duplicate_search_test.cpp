@@ -216,18 +216,21 @@ TEST(CaseIndex, AnswersAsAScanDoes)
         for (int q = 0; q < 30; ++q) {
             const ann_case& probe = cases[static_cast<size_t>(pick(static_cast<int>(count)))];
             const auto end = static_cast<uint32_t>(pick(static_cast<int>(count) + 1));
+            // Leaving out the probe's own key, another one's, or none that occurs.
+            const int choice = pick(3);
+            const uint32_t other = choice == 0 ? case_key(probe) : choice == 1 ? case_key(cases[static_cast<size_t>(pick(static_cast<int>(count)))]) : 12345u;
             uint32_t same = case_index::none, keyed = case_index::none, lower = case_index::none;
             for (uint32_t k = 0; k < count; ++k) {
                 if (std::memcmp(cases[k].data(), probe.data(), 16) == 0)
                     same = k;
                 if (k < end && case_key(cases[k]) == case_key(probe))
                     keyed = k;
-                if (k < end && k % 4 == 0 && k > 0 && cases[k][1] < probe[1])
+                if (k < end && k % 4 == 0 && k > 0 && cases[k][1] < probe[1] && case_key(cases[k]) != other)
                     lower = k;
             }
             ASSERT_EQ(index.last_with_inputs(store, probe), same) << count;
             ASSERT_EQ(index.last_with_key_below(case_key(probe), end), keyed) << count << " " << end;
-            ASSERT_EQ(index.last_input1_below(end, probe[1]), lower) << count << " " << end;
+            ASSERT_EQ(index.last_input1_below(end, probe[1], other), lower) << count << " " << end;
         }
     }
     index.clear();
