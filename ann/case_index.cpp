@@ -82,7 +82,7 @@ bool counts(const Minimum& m, float limit, uint32_t other_than)
 
 uint32_t case_key(const ann_case& c) { return bits(c[0]) ^ bits(c[2]); }
 
-void case_index::clear() { *this = case_index{}; }
+void case_index::clear() { *this = case_index{mark_}; }
 
 void case_index::catch_up(const std::vector<ann_case*>& store, uint32_t count)
 {
@@ -103,7 +103,7 @@ void case_index::add(const std::vector<ann_case*>& store, uint32_t index)
     const uint32_t prev = keys_[at].last;
     if (prev == none)
         ++key_count_;
-    keys_[at] = {key, index};
+    keys_[at] = {key, index, index < mark_ ? index : keys_[at].last_below_mark};
     if (prev == none) {
         key_links_.push_back({none, index, 0});
     } else {
@@ -170,7 +170,7 @@ uint32_t case_index::last_with_key_below(uint32_t key, uint32_t end) const
     size_t at = mix(key) & (keys_.size() - 1);
     while (keys_[at].last != none && keys_[at].key != key)
         at = (at + 1) & (keys_.size() - 1);
-    uint32_t node = keys_[at].last;
+    uint32_t node = end <= mark_ ? keys_[at].last_below_mark : keys_[at].last;
     while (node != none && node >= end) {
         const key_link& link = key_links_[node];
         node = link.jump < node && link.jump >= end ? link.jump : link.prev;

@@ -13,6 +13,9 @@ class case_index {
 public:
     static constexpr uint32_t none = UINT32_MAX;
 
+    // `mark`: the bound that searches by key ask for most; each key keeps its answer for it.
+    explicit case_index(uint32_t mark = 0) : mark_(mark) {}
+
     // Forgets every case; the memory goes too.
     void clear();
     // Takes in store[indexed() .. count - 1].
@@ -34,11 +37,13 @@ private:
     struct key_slot {
         uint32_t key = 0;      // the key of the duplicate search
         uint32_t last = none;  // highest index with the key; none marks a free slot
+        uint32_t last_below_mark = none;  // highest index below mark_ with the key
     };
     struct inputs_slot {
         uint32_t hash = 0;     // of the 16 input bytes, compared before the bytes themselves
         uint32_t last = none;  // highest index with these inputs; none marks a free slot
     };
+    uint32_t mark_;
     std::vector<key_slot> keys_;
     std::vector<inputs_slot> inputs_;
     uint32_t key_count_ = 0;

@@ -63,7 +63,7 @@ struct ann_state {
     // The user cases in blocks of user_case_block, so that no case moves while the store grows.
     std::vector<std::unique_ptr<ann_case[]>> user_blocks;
     // The duplicate search's view of the store while it loads; empty at other times.
-    case_index duplicates;
+    case_index duplicates{builtin_case_count + 1};
 };
 
 ann_state& ann_globals();

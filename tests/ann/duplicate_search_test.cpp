@@ -203,7 +203,7 @@ TEST(CaseIndex, AnswersAsAScanDoes)
     auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); };
     std::vector<ann_case> cases;
     std::vector<ann_case*> store;
-    case_index index;
+    case_index index(1000);  // bounds up to 1000 start from each key's answer for 1000
     for (int i = 0; i < 20'000; ++i) {
         cases.push_back({static_cast<float>(pick(3)) / 4, static_cast<float>(pick(50)) / 64,
             static_cast<float>(pick(4)) / 8, static_cast<float>(pick(2)), 0.5f});
@@ -215,7 +215,9 @@ TEST(CaseIndex, AnswersAsAScanDoes)
         ASSERT_EQ(index.indexed(), count);
         for (int q = 0; q < 30; ++q) {
             const ann_case& probe = cases[static_cast<size_t>(pick(static_cast<int>(count)))];
-            const auto end = static_cast<uint32_t>(pick(static_cast<int>(count) + 1));
+            // Every third bound is the index's own mark, or next to it.
+            const auto end = q % 3 == 0 ? static_cast<uint32_t>(999 + pick(3))
+                                        : static_cast<uint32_t>(pick(static_cast<int>(count) + 1));
             // Leaving out the probe's own key, another one's, or none that occurs.
             const int choice = pick(3);
             const uint32_t other = choice == 0 ? case_key(probe) : choice == 1 ? case_key(cases[static_cast<size_t>(pick(static_cast<int>(count)))]) : 12345u;
