@@ -144,6 +144,8 @@ void load_cases()
     if (!file)
         return;
     add_data_from_file(file);
+    // Only loading compares cases; the index would only hold memory for the rest of the run.
+    ann_globals().duplicates.clear();
     fclose_logged(file, path);
 }
 
@@ -169,25 +171,34 @@ void add_data_from_file(FILE* stream)
                 ++skipped;
                 continue;
             }
-            stored = !merge_duplicate_case(record, ann_globals().case_count);
+            stored = !merge_duplicate_case(record);
         }
         if (!append_case(record))
             fatal_out_of_memory("FATAL ERROR: add_data_from_file(): out of memory\n");
     }
 }
 
-bool merge_duplicate_case(const ann_case& candidate, uint32_t n)
+// The search walks down from the new case, in a user phase and then a built-in phase, and stops
+// at the first case that decides it: one with the same key (merged if its inputs are the same,
+// else passed over or a restart below it), or at a multiple of 4 one with fewer elapsed days
+// (the cut-off). Rather than walking, each step asks the index for the nearest such case.
+bool merge_duplicate_case(const ann_case& candidate)
 {
-    const uint32_t key = bits(candidate[0]) ^ bits(candidate[2]);
+    ann_state& s = ann_globals();
+    const uint32_t n = s.case_count;
+    if (s.case_store.size() < n)
+        return false;
+    case_index& index = s.duplicates;
+    index.catch_up(s.case_store, n);
+    const uint32_t key = case_key(candidate);
     const uint16_t elapsed = days_of(candidate[1]);
+    // Above the built-in table, a case of the user phase with the key but other inputs is passed
+    // over like any other, so there only the same inputs can end the search.
+    const uint32_t same = index.last_with_inputs(s.case_store, candidate);
     uint32_t p = n;
     phase current = phase::user;
-    bool jump = false;  // entering the built-in phase lowers p by the table's order first
     for (;;) {
-        if (current == phase::builtin && jump) {
-            jump = false;
-            if (p == 0)
-                return false;
+        if (current == phase::builtin) {
             if (elapsed <= 20 && p > beyond_20_days)
                 p = beyond_20_days;
             if (elapsed <= 7 && p > beyond_7_days)
@@ -197,30 +208,32 @@ bool merge_duplicate_case(const ann_case& candidate, uint32_t n)
         }
         if (p <= 1)
             return false;  // case 0 never matches
-        const uint32_t index = --p;
-        const ann_case* c = case_at(index);
-        if (!c)
-            return false;
-        if ((bits((*c)[0]) ^ bits((*c)[2])) == key) {
-            if (std::memcmp(c->data(), candidate.data(), 4 * sizeof(float)) == 0) {
-                const uint32_t mean = (static_cast<uint32_t>(days_of(candidate[4])) + days_of((*c)[4])) / 2;
-                (*case_at(index))[4] = encode_days(static_cast<uint16_t>(std::min<uint32_t>(mean, 2048)));
-                return true;
-            }
-            if (index <= 1)
+        uint32_t found = index.last_with_key_below(key, current == phase::user ? std::min(p, first_user_case + 1) : p);
+        if (current == phase::user && same != case_index::none && same < p && (found == case_index::none || same > found))
+            found = same;
+        if (found == 0)
+            found = case_index::none;
+        // A case with the key is tested before the cut-off at its index, so it is no cut-off.
+        const uint32_t cut = index.last_input1_below(p, candidate[1], key);
+        if (cut != case_index::none && (found == case_index::none || cut > found)) {
+            if (current == phase::builtin)
                 return false;
-            current = index > first_user_case ? phase::user : phase::builtin;
-            jump = current == phase::builtin;
-            continue;
-        }
-        if (index % 4 != 0)
-            continue;
-        if (current == phase::user && candidate[1] > (*c)[1]) {
             current = phase::builtin;
-            jump = true;
-        } else if (current == phase::builtin && (*c)[1] < candidate[1]) {
-            return false;
+            p = cut;
+            continue;
         }
+        if (found == case_index::none)
+            return false;
+        ann_case& c = *s.case_store[found];
+        if (std::memcmp(c.data(), candidate.data(), 4 * sizeof(float)) == 0) {
+            const uint32_t mean = (static_cast<uint32_t>(days_of(candidate[4])) + days_of(c[4])) / 2;
+            c[4] = encode_days(static_cast<uint16_t>(std::min<uint32_t>(mean, 2048)));
+            return true;
+        }
+        if (found <= 1)
+            return false;
+        current = found > first_user_case ? phase::user : phase::builtin;
+        p = found;
     }
 }
 
@@ -230,10 +243,11 @@ void add_cases(uint16_t livl, uint16_t rllivl, uint16_t rp, uint16_t gr, uint16_
     if (!record)
         fatal_out_of_memory("FATAL ERROR: add_cases(): out of memory\n");
     ann_step(*record, ANN_TRAIN);
-    const char* const path = data_path("user_cases.bin");
-    const int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    // A copy: the log names files through the same rotating buffers.
+    const std::string path = data_path("user_cases.bin");
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) {
-        write_log("ERROR: cannot open %s file in add_cases()\n", path);
+        write_log("ERROR: cannot open %s file in add_cases()\n", path.c_str());
         return;
     }
     unsigned char bytes[case_record_size];
@@ -241,24 +255,27 @@ void add_cases(uint16_t livl, uint16_t rllivl, uint16_t rp, uint16_t gr, uint16_
         float_to_le((*record)[i], bytes + i * sizeof(float));
     // A piece of a record left by an earlier failed append would shift every later record.
     struct stat info {};
-    off_t aligned = 0;
-    if (::fstat(fd, &info) == 0) {
-        aligned = info.st_size - info.st_size % static_cast<off_t>(case_record_size);
-        if (aligned != info.st_size) {
-            write_log("WARNING: %s ended in a piece of a record; the piece was removed.\n", path);
-            if (::ftruncate(fd, aligned) != 0)
-                write_log("ERROR: cannot repair %s\n", path);
-        }
+    const bool measured = ::fstat(fd, &info) == 0;
+    const off_t aligned = measured ? info.st_size - info.st_size % static_cast<off_t>(case_record_size) : 0;
+    if (measured && aligned != info.st_size) {
+        write_log("WARNING: %s ended in a piece of a record; the piece was removed.\n", path.c_str());
+        if (::ftruncate(fd, aligned) != 0)
+            write_log("ERROR: cannot repair %s\n", path.c_str());
     }
-    ssize_t written = 0;
-    do
-        written = ::write(fd, bytes, sizeof bytes);
-    while (written < 0 && errno == EINTR);
-    if (written != static_cast<ssize_t>(sizeof bytes)) {
-        write_log("ERROR: cannot append to %s; the case is kept for this run only\n", path);
-        if (written > 0 && ::ftruncate(fd, aligned) != 0)
-            write_log("ERROR: cannot repair %s\n", path);
+    // Synced at once, so that a power cut after the grade cannot take its case.
+    if (!write_all(fd, bytes, sizeof bytes, path.c_str())) {
+        write_log("ERROR: cannot append to %s (%s); the case is kept for this run only\n", path.c_str(),
+            std::strerror(errno));
+        if (measured && ::ftruncate(fd, aligned) != 0)
+            write_log("ERROR: cannot repair %s\n", path.c_str());
+    } else if (fsync_file(fd, path.c_str()) != 0) {
+        write_log("ERROR: cannot sync %s (%s); the last training case may not survive a power cut\n", path.c_str(),
+            std::strerror(errno));
+    } else if (measured && info.st_size == 0 && !sync_parent_directory(path)) {
+        // A new file's name must reach storage as well as its first record.
+        write_log("ERROR: cannot sync the folder of %s (%s); the file may not survive a power cut\n", path.c_str(),
+            std::strerror(errno));
     }
     if (::close(fd) != 0)
-        write_log("Cannot close \"%s\"\n", path);
+        write_log("Cannot close \"%s\"\n", path.c_str());
 }

@@ -25,8 +25,8 @@ bool write_weights(FILE* file);
 void load_cases();
 // Reads the stream's records into the case store, merging duplicates.
 void add_data_from_file(FILE* stream);
-// Whether `candidate`, about to become case n, repeats an earlier case; if so that case's
-// target becomes the mean of both, in days.
-bool merge_duplicate_case(const ann_case& candidate, uint32_t n);
+// Whether `candidate`, about to become the store's next case (index case_count), repeats an
+// earlier case; if so that case's target becomes the mean of both, in days.
+bool merge_duplicate_case(const ann_case& candidate);
 // A new case from a grade: into the store, trained on once, appended to user_cases.bin.
 void add_cases(uint16_t livl, uint16_t rllivl, uint16_t rp, uint16_t gr, uint16_t target);

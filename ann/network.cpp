@@ -142,7 +142,9 @@ void generate_ann()
 {
     ann_state& s = ann_globals();
     try {
-        s.case_store.assign(case_store_step, nullptr);
+        s.case_store.clear();
+        s.case_store.reserve(case_store_step);
+        s.case_capacity = case_store_step;
     } catch (const std::bad_alloc&) {
         write_log("Out of memory\n");
         std::exit(1);
@@ -162,7 +164,9 @@ void free_ann()
     s.network.reset();
     s.case_store.clear();
     s.case_store.shrink_to_fit();
-    s.user_cases.clear();
+    s.case_capacity = 0;
+    s.user_blocks.clear();
+    s.duplicates.clear();
     s.builtin_copy.reset();
     s.case_count = 0;
 }
@@ -170,13 +174,14 @@ void free_ann()
 void reset_case_store()
 {
     ann_state& s = ann_globals();
-    s.user_cases.clear();
+    s.user_blocks.clear();
+    s.duplicates.clear();
     if (!s.builtin_copy)
         s.builtin_copy = std::make_unique<std::array<ann_case, builtin_case_count>>();
     *s.builtin_copy = builtin_cases;
-    if (s.case_store.size() < builtin_case_count)
-        s.case_store.assign(case_store_step, nullptr);
-    std::fill(s.case_store.begin(), s.case_store.end(), nullptr);
+    if (s.case_capacity < builtin_case_count)
+        s.case_capacity = case_store_step;
+    s.case_store.resize(builtin_case_count);
     for (uint32_t i = 0; i < builtin_case_count; ++i)
         s.case_store[i] = &(*s.builtin_copy)[i];
     s.case_count = builtin_case_count;
@@ -186,17 +191,18 @@ bool reserve_case_slot()
 {
     ann_state& s = ann_globals();
     const uint32_t n = s.case_count;
-    // The second test only matters for a store that did not start at 1024 slots.
-    if (n % case_store_step != 0 && n < s.case_store.size())
-        return true;
-    const size_t slots = static_cast<size_t>(n) + case_store_step + 1;
     if (n == UINT32_MAX)
         return false;
-    if (s.case_store.size() >= slots)
-        return true;
+    // The second test only matters for a store that did not start at 1024 slots.
+    if (n % case_store_step == 0 || n >= s.case_capacity)
+        s.case_capacity = std::max(s.case_capacity, static_cast<size_t>(n) + case_store_step + 1);
+    const uint32_t user = n - std::min<uint32_t>(n, builtin_case_count);
     try {
-        s.case_store.resize(slots, nullptr);
-        s.user_cases.reserve(slots - builtin_case_count);
+        // Doubling, so that a store of millions of cases is copied only a few times.
+        if (s.case_store.size() == s.case_store.capacity())
+            s.case_store.reserve(std::max<size_t>(2 * s.case_store.capacity(), case_store_step));
+        if (n >= builtin_case_count && user / user_case_block == s.user_blocks.size())
+            s.user_blocks.push_back(std::make_unique<ann_case[]>(user_case_block));
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -206,15 +212,12 @@ bool reserve_case_slot()
 ann_case* append_case(const ann_case& c)
 {
     ann_state& s = ann_globals();
-    if (s.case_count < builtin_case_count || !reserve_case_slot())
+    if (s.case_count < builtin_case_count || s.case_store.size() != s.case_count || !reserve_case_slot())
         return nullptr;
-    try {
-        s.user_cases.push_back(std::make_unique<ann_case>(c));
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
-    ann_case* record = s.user_cases.back().get();
-    s.case_store[s.case_count] = record;
+    const uint32_t user = s.case_count - builtin_case_count;
+    ann_case* record = &s.user_blocks[user / user_case_block][user % user_case_block];
+    *record = c;
+    s.case_store.push_back(record);
     ++s.case_count;
     return record;
 }
@@ -225,4 +228,4 @@ ann_case* case_at(uint32_t index)
     return index < s.case_count && index < s.case_store.size() ? s.case_store[index] : nullptr;
 }
 
-size_t case_store_capacity() { return ann_globals().case_store.size(); }
+size_t case_store_capacity() { return ann_globals().case_capacity; }

@@ -6,16 +6,14 @@
 #include <memory>
 #include <vector>
 
+#include "ann/ann_case.h"
+#include "ann/case_index.h"
+
 constexpr int ann_inputs = 4;
 constexpr int ann_hidden = 32;
 constexpr int ann_weight_count = ann_hidden * ann_inputs + ann_hidden;  // 160
 constexpr int ann_output_weights = ann_hidden * ann_inputs;  // index of the first output weight
 constexpr float ann_input_floor = 0.001953125f;  // 1/512: no input or target runs below it
-
-// One training case: encoded interval, elapsed days, repetitions, grade, then the target.
-// Also the 20-byte record of the case file, so it must stay five packed floats.
-using ann_case = std::array<float, 5>;
-static_assert(sizeof(ann_case) == 20);
 
 enum : int { ANN_QUERY = 0, ANN_EVALUATE = 1, ANN_TRAIN = 2 };
 
@@ -38,6 +36,7 @@ struct ann {
 
 constexpr uint16_t builtin_case_count = 962;
 constexpr uint32_t case_store_step = 1024;
+constexpr uint32_t user_case_block = 4096;  // user cases per block of their storage
 
 extern const std::array<float, ann_weight_count> builtin_weights;
 extern const std::array<ann_case, builtin_case_count> builtin_cases;
@@ -53,12 +52,18 @@ struct ann_state {
     std::array<float, ann_weight_count> ann_weights = builtin_weights;
     std::unique_ptr<ann> network;  // built by generate_ann
 
-    // The case store. Slots below builtin_case_count point into builtin_copy, a working copy
-    // of the shipped table (merging may change a target for the run); the others point to
-    // records in user_cases. Its size is the capacity, which grows only by the store's rule.
+    // The case store, one pointer per case. Slots below builtin_case_count point into
+    // builtin_copy, a working copy of the shipped table (merging may change a target for the
+    // run); the others point into user_blocks. The vector grows geometrically.
     std::vector<ann_case*> case_store;
+    // The store's capacity as its growth rule gives it: 1024 slots, then case_count + 1025
+    // whenever case_count reaches a multiple of 1024.
+    size_t case_capacity = 0;
     std::unique_ptr<std::array<ann_case, builtin_case_count>> builtin_copy;
-    std::vector<std::unique_ptr<ann_case>> user_cases;
+    // The user cases in blocks of user_case_block, so that no case moves while the store grows.
+    std::vector<std::unique_ptr<ann_case[]>> user_blocks;
+    // The duplicate search's view of the store while it loads; empty at other times.
+    case_index duplicates{builtin_case_count + 1};
 };
 
 ann_state& ann_globals();
@@ -89,10 +94,11 @@ void free_ann();
 
 // Points the first builtin_case_count slots at a fresh copy of the built-in cases.
 void reset_case_store();
-// Makes room for the case at index case_count: the store grows to case_count + 1025 slots when
-// case_count is a multiple of 1024. False when the memory cannot be had.
+// Makes room for the case at index case_count: the store's capacity becomes case_count + 1025
+// slots when case_count is a multiple of 1024 (the memory behind it grows geometrically).
+// False when the memory cannot be had.
 bool reserve_case_slot();
 // Appends a copy of `c` as the store's next user case; null when the memory cannot be had.
 ann_case* append_case(const ann_case& c);
 ann_case* case_at(uint32_t index);  // null at and beyond case_count
-size_t case_store_capacity();
+size_t case_store_capacity();  // by the growth rule of reserve_case_slot

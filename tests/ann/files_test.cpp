@@ -4,15 +4,36 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <optional>
+#include <vector>
 #include <string>
 
 #include "ann/ann_files.h"
 #include "ann/network.h"
 #include "ann_test_support.h"
 #include "database/database.h"
+#include "platform/files.h"
+#include "platform/platform_state.h"
 #include "session/lifecycle.h"
 
 namespace {
+
+// What the appends of user_cases.bin ask of the disk, as the fault hook sees them, and the one
+// kind of call to fail.
+struct case_file_calls {
+    std::vector<file_op> seen;
+    std::optional<file_op> failing;
+    int error = 0;
+};
+case_file_calls calls;
+
+int case_file_hook(file_op op, const char* path)
+{
+    if (!path || !std::string(path).ends_with("user_cases.bin"))
+        return 0;
+    calls.seen.push_back(op);
+    return calls.failing == op ? calls.error : 0;
+}
 
 // A database open in a temporary directory, the network not yet started.
 class AnnFilesTest : public AnnTest {
@@ -110,6 +131,42 @@ TEST_F(AnnFilesTest, DamagedCaseRecordsAreSkippedWithOneWarning)
         ann_step(*case_at(i), ANN_TRAIN);
     for (float w : ann_globals().ann_weights)
         ASSERT_TRUE(std::isfinite(w));
+}
+
+TEST_F(AnnFilesTest, EachAppendReachesStorageAndItsFailuresAreLogged)
+{
+    ma_nn_init();
+    calls = {};
+    platform_globals().fault_hook = case_file_hook;
+    add_cases(10, 12, 3, 4, 30);  // the first creates the file: its folder is synced too
+    add_cases(11, 12, 3, 4, 30);
+    EXPECT_EQ(calls.seen, (std::vector<file_op>{file_op::write, file_op::fsync, file_op::sync_directory,
+                              file_op::write, file_op::fsync}));
+    EXPECT_EQ(read_file(dir.file("user_cases.bin")).size(), 40u);
+
+    // A sync that fails is said: the case was written but may not survive a power cut.
+    calls.failing = file_op::fsync;
+    calls.error = EIO;
+    add_cases(12, 12, 3, 4, 30);
+    EXPECT_NE(log().find("ERROR: cannot sync " + dir.file("user_cases.bin") + " (" + std::strerror(EIO) + ")"),
+        std::string::npos) << log();
+    EXPECT_EQ(read_file(dir.file("user_cases.bin")).size(), 60u);
+
+    // A write that fails leaves the file as it was; the case stays for this run.
+    calls.failing = file_op::write;
+    calls.error = ENOSPC;
+    add_cases(13, 12, 3, 4, 30);
+    EXPECT_NE(log().find("ERROR: cannot append to " + dir.file("user_cases.bin") + " (" + std::strerror(ENOSPC) + ")"),
+        std::string::npos) << log();
+    EXPECT_EQ(read_file(dir.file("user_cases.bin")).size(), 60u);
+    EXPECT_EQ(ann_globals().case_count, builtin_case_count + 4u);
+    platform_globals().fault_hook = nullptr;
+
+    // The next start reads the three cases that reached the file.
+    ASSERT_EQ(ma_deinit(0), MA_DEINIT_DONE);
+    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
+    ma_nn_init();
+    EXPECT_EQ(ann_globals().case_count, builtin_case_count + 3u);
 }
 
 TEST_F(AnnFilesTest, ShortOrDamagedWeightFilesReplaceOnlyWhatTheyCover)
