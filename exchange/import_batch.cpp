@@ -165,17 +165,18 @@ const std::string& import_batch::path_key_of(uint16_t c)
     return existing_keys_[c];
 }
 
-void import_batch::add(staged_item&& s, import_summary& summary)
+bool import_batch::add(staged_item&& s, import_summary& summary)
 {
     std::string problem = check_text(s.question, "question");
     if (problem.empty())
         problem = check_text(s.answer, "answer");
-    if (problem.empty() && target_ == import_target::queue &&
+    const bool to_queue = target_ == import_target::queue && !s.schedule;
+    if (problem.empty() && to_queue &&
         (s.question.find("</q>") != std::string::npos || s.answer.find("</a>") != std::string::npos))
         problem = "a text holds its own closing tag, which queue.txt cannot keep";
     if (!problem.empty()) {
         summary.problems.push_back(s.where + ": " + problem + "; left out");
-        return;
+        return false;
     }
     std::string category;
     if (s.category_path.empty()) {
@@ -189,9 +190,10 @@ void import_batch::add(staged_item&& s, import_summary& summary)
     }
     if (!seen_.insert(dedup_key(category, s.question, s.answer)).second) {
         ++summary.duplicates;
-        return;
+        return false;
     }
     items_.push_back({std::move(s), std::move(category)});
+    return true;
 }
 
 uint16_t import_batch::category_for(const std::vector<std::string>& path)
@@ -214,40 +216,39 @@ uint16_t import_batch::category_for(const std::vector<std::string>& path)
 void import_batch::commit(import_summary& summary)
 {
     database& d = db();
-    if (target_ == import_target::queue) {
-        for (kept_item& k : items_) {
+    const uint16_t today = day_number(0);
+    const uint32_t now = time_now();
+    std::vector<item*> made;
+    for (kept_item& k : items_) {
+        if (target_ == import_target::queue && !k.item.schedule) {
             pending_item* p = new_pending_item();
             p->question = std::move(k.item.question);
             p->answer = std::move(k.item.answer);
             p->ctgr = category_for(k.item.category_path);
             append_pending(p);
+            continue;
         }
-    } else {
-        const uint16_t today = day_number(0);
-        const uint32_t now = time_now();
-        std::vector<item*> made;
-        made.reserve(items_.size());
-        for (kept_item& k : items_) {
-            item* e = new_item();
-            e->ctgr = category_for(k.item.category_path);
-            e->question = std::move(k.item.question);
-            e->answer = std::move(k.item.answer);
-            if (const auto& s = k.item.schedule) {
-                // An item overdue from before the database's first day is due on that day.
-                const int32_t due = std::max<int32_t>(0, int32_t{today} + s->due_in_days);
-                e->ivl = std::min(s->ivl, max_interval);
-                e->rp = std::min(s->rp, max_repetitions);
-                e->gr = std::min<uint16_t>(s->gr, 5);
-                e->tmtrpt = e->stmtrpt = static_cast<uint16_t>(std::min<int32_t>(due, 0xFFFF));
-                e->id = s->id != 0 ? s->id : now;
-            } else {
-                e->gr = first_grade_;
-                e->ivl = propose_interval(0, 0, 0, first_grade_);
-                e->tmtrpt = e->stmtrpt = static_cast<uint16_t>(e->ivl + today);
-                e->id = now;
-            }
-            made.push_back(e);
+        item* e = new_item();
+        e->ctgr = category_for(k.item.category_path);
+        e->question = std::move(k.item.question);
+        e->answer = std::move(k.item.answer);
+        if (const auto& s = k.item.schedule) {
+            // An item overdue from before the database's first day is due on that day.
+            const int32_t due = std::max<int32_t>(0, int32_t{today} + s->due_in_days);
+            e->ivl = std::min(s->ivl, max_interval);
+            e->rp = std::min(s->rp, max_repetitions);
+            e->gr = std::min<uint16_t>(s->gr, 5);
+            e->tmtrpt = e->stmtrpt = static_cast<uint16_t>(std::min<int32_t>(due, 0xFFFF));
+            e->id = s->id != 0 ? s->id : now;
+        } else {
+            e->gr = first_grade_;
+            e->ivl = propose_interval(0, 0, 0, first_grade_);
+            e->tmtrpt = e->stmtrpt = static_cast<uint16_t>(e->ivl + today);
+            e->id = now;
         }
+        made.push_back(e);
+    }
+    if (!made.empty()) {
         std::stable_sort(made.begin(), made.end(), [](const item* a, const item* b) { return a->tmtrpt < b->tmtrpt; });
         scheduled_batch batch;
         for (item* e : made)

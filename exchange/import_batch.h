@@ -57,8 +57,9 @@ public:
     // get `first_grade` as the add screen gives it.
     import_batch(import_target target, uint16_t default_category, uint16_t first_grade);
 
-    // Checks the item and keeps it for the commit, or records why it is left out.
-    void add(staged_item&& s, import_summary& summary);
+    // Checks the item and keeps it for the commit (true), or records why it is left out. An
+    // item with a schedule goes into learning whatever the target.
+    bool add(staged_item&& s, import_summary& summary);
     size_t size() const { return items_.size(); }
     // Makes the categories and adds every kept item; sets summary.added and summary.done.
     void commit(import_summary& summary);
