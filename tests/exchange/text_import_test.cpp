@@ -178,7 +178,6 @@ TEST_F(TextImport, PutsItemsStraightIntoLearning)
         EXPECT_EQ(e->stmtrpt, e->tmtrpt);
         EXPECT_EQ(e->rp, 0);
     }
-    ma_nn_deinit();
 }
 
 TEST_F(TextImport, PreviewReadsOnlyTheFirstRows)
