@@ -125,14 +125,14 @@ struct json_parser {
             }
             while (true) {
                 blanks();
-                std::pair<std::string, json_value> m;
-                if (!string(m.first))
+                json_member m;
+                if (!string(m.key))
                     return false;
                 blanks();
                 if (i >= s.size() || s[i] != ':')
                     return false;
                 ++i;
-                if (!value(m.second, depth + 1))
+                if (!value(m.value, depth + 1))
                     return false;
                 v.members.push_back(std::move(m));
                 blanks();
