@@ -44,20 +44,21 @@ protected:
 TEST_F(Exchange, ImportShowsThePreviewTakesTheMappingAndReportsWhatItDid)
 {
     add_pending("Hund", "dog");
+    add_pending("Maus", "mouse");
     const std::string path = files.file("words.csv");
-    write_file(path, "Deck;Front;Back\nTiere;Hund;dog\nTiere::Haus;Katze;cat\nTiere;;no question\n");
+    write_file(path, "Deck;Front;Back\nTiere;Hund;dog\nTiere::Haus;Katze;cat\nTiere;;no question\nTiere;Maus;mouse\n");
     bool checked = false;
     on_next_modal([&](QWidget* dialog) {
         QTest::keyClicks(child<QLineEdit>(dialog, "import_path"), QString::fromStdString(path));
         auto* table = child<QTableWidget>(dialog, "preview_table");
-        ASSERT_EQ(table->rowCount(), 4);
+        ASSERT_EQ(table->rowCount(), 5);
         ASSERT_EQ(table->columnCount(), 3);
         EXPECT_EQ(table->item(2, 1)->text(), QStringLiteral("Katze"));
         // The first row names the columns: ticked by a click, the mapping follows the names.
         auto* header = child<QCheckBox>(dialog, "header_check");
         QTest::mouseClick(header, Qt::LeftButton, {}, QPoint(8, header->height() / 2));
         ASSERT_TRUE(header->isChecked());
-        EXPECT_EQ(table->rowCount(), 3);
+        EXPECT_EQ(table->rowCount(), 4);
         auto* question = child<QComboBox>(dialog, "question_column");
         auto* category = child<QComboBox>(dialog, "category_column");
         EXPECT_EQ(question->currentIndex(), 1);
@@ -75,10 +76,10 @@ TEST_F(Exchange, ImportShowsThePreviewTakesTheMappingAndReportsWhatItDid)
     ASSERT_EQ(recorded_messages().size(), 1u);
     EXPECT_EQ(recorded_messages()[0].title, QStringLiteral("Import"));
     EXPECT_EQ(recorded_messages()[0].text,
-        QStringLiteral("Added: 1\nDuplicates skipped: 1\nMedia copied: 0\nProblems: 1\nline 4: no question; left out"));
-    ASSERT_EQ(pending_count(), 2u);
-    EXPECT_EQ(db().pending_head->next->question, "Katze");
-    EXPECT_EQ(db().pending_head->next->ctgr, 0);
+        QStringLiteral("Added: 1\nDuplicates skipped: 2\nMedia copied: 0\nProblems: 1\nline 4: no question; left out"));
+    ASSERT_EQ(pending_count(), 3u);
+    EXPECT_EQ(db().pending_head->next->next->question, "Katze");
+    EXPECT_EQ(db().pending_head->next->next->ctgr, 0);
     EXPECT_TRUE(question_shown().startsWith(QStringLiteral("Imported 1 items.")));
 }
 
