@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all run test deps build fuzz-build sanitize bench fuzz check-tables simulate clean
+.PHONY: all run test deps build fuzz-build sanitize bench fuzz check-tables simulate clean package
 
 all: build
 
@@ -25,6 +25,11 @@ run: build
 test: fuzz-build
 	@$(MAKE) --no-print-directory build CMAKE_FLAGS="$(CMAKE_FLAGS) -DCARDWRIGHT_FUZZ_BUILD_DIR=$(CURDIR)/build-fuzz"
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# A Debian package of the program ($(BUILD)/cardwright_*.deb).
+package: build
+	@cd $(BUILD) && cpack -G DEB > /dev/null
+	@ls $(BUILD)/*.deb
 
 # The same tests under AddressSanitizer and UBSan.
 sanitize:

@@ -29,6 +29,8 @@ enum : int {
     cmd_stop = 40008,
     cmd_skip = 40009,
     cmd_restore_backup = 40010,
+    cmd_import = 40011,
+    cmd_export = 40012,
 };
 
 // Controls of the Fonts and Settings dialogs.

@@ -29,6 +29,7 @@
 #include "ui/data_safety.h"
 #include "ui/help_page.h"
 #include "ui/item_box.h"
+#include "ui/exchange_dialogs.h"
 #include "ui/screens.h"
 
 namespace {
@@ -147,6 +148,8 @@ void main_window::create_menu_bar()
     add(file, QStringLiteral("Settings..."), cmd_settings);
     add(file, QStringLiteral("Fonts..."), cmd_fonts);
     add(file, QStringLiteral("Restore Backup..."), cmd_restore_backup)->setObjectName(QStringLiteral("restore_action"));
+    add(file, QStringLiteral("Import..."), cmd_import)->setObjectName(QStringLiteral("import_action"));
+    add(file, QStringLiteral("Export..."), cmd_export)->setObjectName(QStringLiteral("export_action"));
     file->addSeparator();
     QAction* exit = add(file, QStringLiteral("Exit"), cmd_exit);
     exit->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Q), QKeySequence(Qt::ALT | Qt::Key_F4)});
@@ -427,6 +430,15 @@ void main_window::run_command(int id)
         show_main_screen();
         if (run_restore_backup_dialog(this))
             show_main_screen(QStringLiteral("The backup was restored."));
+        break;
+    case cmd_import:
+        show_main_screen();
+        if (const int added = run_import_dialog(this); added >= 0)
+            show_main_screen(QStringLiteral("Imported %1 items.").arg(added));
+        break;
+    case cmd_export:
+        write_back_shown_item();
+        run_export_dialog(this);
         break;
     case cmd_stop:
         if (QInputMethod* input = QGuiApplication::inputMethod())

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "database/database.h"
+#include "fuzz/fuzz_import.h"
 #include "fuzz/fuzz_open.h"
 #include "support/test_support.h"
 
@@ -50,7 +51,11 @@ TEST(FuzzReplay, SeedsAndEarlierFindingsOpenAndClose)
                     continue;
                 const std::string bytes = read_file(entry.path().string());
                 SCOPED_TRACE(entry.path().string());
-                fuzz_open_with_file(h.file_name.c_str(), reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+                const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+                if (is_import_file(h.file_name))
+                    fuzz_import_file(h.file_name.c_str(), data, bytes.size());
+                else
+                    fuzz_open_with_file(h.file_name.c_str(), data, bytes.size());
                 EXPECT_EQ(db().db_state, 0);
                 ++replayed;
             }

@@ -17,7 +17,7 @@ namespace {
 // Bottom to top. Folders of one rank stand side by side and may not include each other.
 const std::map<std::string, int> rank_of = {
     {"platform", 0}, {"calendar", 1}, {"services", 2}, {"database", 3}, {"formats", 4}, {"ann", 4},
-    {"session", 5}, {"resources", 5}, {"settings", 6}, {"ui", 7}};
+    {"session", 5}, {"resources", 5}, {"exchange", 6}, {"settings", 7}, {"ui", 8}};
 
 struct violation {
     std::string file;

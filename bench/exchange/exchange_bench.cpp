@@ -1,0 +1,167 @@
+// Importing 100,000 rows of a spreadsheet export, and exporting them again, against the
+// physical cost of reading the file once and of writing it durably once.
+#include <benchmark/benchmark.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "ann/ann_files.h"
+#include "database/database.h"
+#include "exchange/export.h"
+#include "exchange/text_import.h"
+#include "platform/files.h"
+#include "session/lifecycle.h"
+
+namespace {
+
+constexpr int row_count = 100000;
+
+// Words of varied length, as a vocabulary list has them.
+std::string words(uint32_t& seed, int min_bytes, int max_bytes)
+{
+    static const char* const pool[] = {"der", "Hund", "läuft", "schnell", "über", "die", "Straße", "because",
+        "the", "weather", "was", "unusually", "warm", "for", "December", "Verb", "unregelmäßig", "Präteritum",
+        "a", "to", "walk", "(colloquial)", "Beispiel:", "Er", "ging", "nach", "Hause."};
+    seed = seed * 1103515245u + 12345u;
+    const int target = min_bytes + static_cast<int>((seed >> 8) % static_cast<uint32_t>(max_bytes - min_bytes + 1));
+    std::string out;
+    while (static_cast<int>(out.size()) < target) {
+        seed = seed * 1103515245u + 12345u;
+        if (!out.empty())
+            out.push_back(' ');
+        out.append(pool[(seed >> 12) % (sizeof pool / sizeof *pool)]);
+    }
+    return out;
+}
+
+std::string make_csv()
+{
+    static const char* const decks[] = {"Sprachen::Deutsch::Verben", "Sprachen::Deutsch::Nomen",
+        "Sprachen::Französisch", "Geschichte::Antike", "Geschichte::Neuzeit", "Chemie", "Medizin::Anatomie::Knochen",
+        "Medizin::Pharmakologie", "Programmieren::C++", "Geographie::Hauptstädte"};
+    std::string text = "#separator:tab\n#html:false\n#columns:question\tanswer\tcategory\n";
+    uint32_t seed = 12345;
+    for (int i = 0; i < row_count; ++i) {
+        const std::string q = words(seed, 15, 110) + " " + std::to_string(i) + "?";
+        std::string a = words(seed, 5, 220);
+        if (i % 20 == 0)
+            text += "\"" + q + "\"\t\"" + a + "\nBeispiel: \"\"" + words(seed, 10, 60) + "\"\"\"\t";
+        else
+            text += q + "\t" + a + "\t";
+        text += decks[i % 10];
+        text += "\n";
+    }
+    return text;
+}
+
+struct bench_files {
+    std::string dir = make_temp_directory("cardwright-bench-exchange");
+    std::string data = dir + "data/";
+    std::string csv = dir + "cards.csv";
+    size_t size = 0;
+    bench_files()
+    {
+        std::filesystem::create_directory(data);
+        const std::string text = make_csv();
+        std::ofstream(csv, std::ios::binary) << text;
+        size = text.size();
+    }
+    ~bench_files() { std::filesystem::remove_all(dir); }
+};
+
+bench_files& files()
+{
+    static bench_files f;
+    return f;
+}
+
+void open_empty()
+{
+    if (db().db_state != DB_UNINITIALISED)
+        ma_discard();
+    std::filesystem::remove_all(files().data);
+    std::filesystem::create_directory(files().data);
+    ma_init(files().data.c_str());
+    ma_nn_init();
+}
+
+void BM_fread_file(benchmark::State& state)
+{
+    const bench_files& f = files();
+    auto buffer = std::make_unique<char[]>(f.size);
+    for (auto _ : state) {
+        FILE* file = std::fopen(f.csv.c_str(), "rb");
+        benchmark::DoNotOptimize(std::fread(buffer.get(), 1, f.size, file));
+        std::fclose(file);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * f.size));
+}
+BENCHMARK(BM_fread_file)->Unit(benchmark::kMillisecond);
+
+void BM_fwrite_fsync_rename(benchmark::State& state)
+{
+    const bench_files& f = files();
+    auto buffer = std::make_unique<char[]>(f.size);
+    const std::string temp = f.dir + "plain.tmp";
+    const std::string target = f.dir + "plain.txt";
+    for (auto _ : state) {
+        FILE* file = std::fopen(temp.c_str(), "wb");
+        std::fwrite(buffer.get(), 1, f.size, file);
+        std::fflush(file);
+        ::fsync(fileno(file));
+        std::fclose(file);
+        std::rename(temp.c_str(), target.c_str());
+        const int d = ::open(f.dir.c_str(), O_RDONLY | O_DIRECTORY);
+        ::fsync(d);
+        ::close(d);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * f.size));
+}
+BENCHMARK(BM_fwrite_fsync_rename)->Unit(benchmark::kMillisecond);
+
+// The whole import of the file into an empty database: reading, parsing, checks, duplicates,
+// categories and the new records.
+void import_rows(benchmark::State& state, import_target target)
+{
+    text_import_options options;
+    options.target = target;
+    for (auto _ : state) {
+        state.PauseTiming();
+        open_empty();
+        state.ResumeTiming();
+        const import_summary s = import_text_file(files().csv, options);
+        if (s.added != row_count)
+            state.SkipWithError(("imported " + std::to_string(s.added) + " rows: " + s.error).c_str());
+    }
+    ma_discard();
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * row_count));
+}
+void BM_import_100k_rows_to_queue(benchmark::State& state) { import_rows(state, import_target::queue); }
+void BM_import_100k_rows_to_learning(benchmark::State& state) { import_rows(state, import_target::learning); }
+BENCHMARK(BM_import_100k_rows_to_queue)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_import_100k_rows_to_learning)->Unit(benchmark::kMillisecond);
+
+void BM_export_xml_100k(benchmark::State& state)
+{
+    open_empty();
+    text_import_options options;
+    options.target = import_target::learning;
+    import_text_file(files().csv, options);
+    const std::string out = files().dir + "out.xml";
+    for (auto _ : state) {
+        const export_result r = export_xml(out);
+        if (!r.done)
+            state.SkipWithError(r.error.c_str());
+    }
+    ma_discard();
+}
+BENCHMARK(BM_export_xml_100k)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+BENCHMARK_MAIN();

@@ -1,0 +1,239 @@
+#include "exchange/export.h"
+
+#include <cerrno>
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+
+#include "database/database.h"
+#include "exchange/delimited.h"
+#include "formats/xml_scan.h"
+#include "platform/files.h"
+#include "services/log.h"
+
+namespace {
+
+std::vector<std::string> names_of(uint16_t c)
+{
+    std::vector<std::string> names;
+    walk_up_categories(c, [&](uint32_t at) {
+        names.insert(names.begin(), db().categories[at]->name);
+        return true;
+    });
+    return names;
+}
+
+export_result write_out(const std::string& path, const std::string& contents, uint32_t items)
+{
+    export_result result;
+    atomic_file file(path);
+    FILE* stream = file.stream();
+    if (!stream || std::fwrite(contents.data(), 1, contents.size(), stream) != contents.size() || !file.commit()) {
+        const int error = file.error() != 0 ? file.error() : errno;
+        result.error = "cannot write " + path + ": " + std::strerror(error);
+        write_log("ERROR: export to %s failed: %s\n", path.c_str(), std::strerror(error));
+        file.discard();
+        return result;
+    }
+    result.done = true;
+    result.items = items;
+    return result;
+}
+
+// The question or answer element of an item so that load_xml gives back exactly `text`; false
+// when no writing of it could.
+bool append_xml_text(std::string& out, const std::string& text, const char* open, const char* close)
+{
+    const std::string_view t(text);
+    const size_t first_cdata_end = t.find("]]>");
+    const size_t last_close = t.rfind(close);
+    std::string inner;
+    if (last_close == std::string_view::npos && !t.starts_with("<![CDATA[")) {
+        inner = text;
+    } else {
+        // The section runs to its first "]]>" and the text after it to the first closing tag:
+        // the text is cut where the first part holds no "]]>" and the second no closing tag.
+        const size_t cut = first_cdata_end == std::string_view::npos ? t.size() : first_cdata_end + 2;
+        if (last_close != std::string_view::npos && cut < last_close + 1)
+            return false;
+        inner.append("<![CDATA[").append(t.substr(0, cut)).append("]]>").append(t.substr(cut));
+    }
+    const size_t close_length = std::strlen(close);
+    if (text.find('\n') != std::string::npos) {
+        if (inner.size() + close_length > xml_text_limit)
+            return false;
+    } else if (std::strlen(open) + inner.size() + close_length + 1 > xml_line_size - 1) {
+        return false;
+    }
+    if (text.find("\r\n") != std::string::npos)
+        return false;
+    out.append(open).append(inner).append(close).push_back('\n');
+    return true;
+}
+
+void append_color(std::string& out, const char* name, uint32_t color)
+{
+    // Only a colour read from XML (0xFF above blue) reads back the same; the others are left
+    // for the reader's default.
+    if ((color >> 24) != 0xFF)
+        return;
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, " %s=\"#%02x%02x%02x\"", name, color & 0xFF, (color >> 8) & 0xFF,
+        (color >> 16) & 0xFF);
+    out.append(buffer);
+}
+
+void append_text_attribute(std::string& out, const char* name, const std::optional<std::string>& value)
+{
+    if (!value || value->empty())
+        return;
+    std::string v = value->substr(0, xml_value_size);
+    const size_t quote = v.find_first_of("\"\n\r");
+    if (quote != std::string::npos)
+        v.resize(quote);
+    if (!v.empty())
+        out.append(" ").append(name).append("=\"").append(v).append("\"");
+}
+
+struct xml_writer {
+    std::string out;
+    std::vector<std::vector<const item*>> items_of;
+    std::vector<std::vector<uint16_t>> children_of;
+    std::string error;
+    uint32_t written = 0;
+
+    bool write_category(uint16_t c, int depth)
+    {
+        if (depth > max_category_depth) {
+            error = "the categories nest deeper than " + std::to_string(max_category_depth) + " levels";
+            return false;
+        }
+        const category& k = *db().categories[c];
+        out.append("<category name=\"").append(k.name).append("\"");
+        append_color(out, "qbgclr", k.qbgclr);
+        append_color(out, "abgclr", k.abgclr);
+        append_color(out, "qfntclr", k.qfntclr);
+        append_color(out, "afntclr", k.afntclr);
+        append_text_attribute(out, "qfont", k.qfont);
+        append_text_attribute(out, "afont", k.afont);
+        append_text_attribute(out, "qimg", k.qimg);
+        append_text_attribute(out, "aimg", k.aimg);
+        out.append(">\n");
+        for (const uint16_t child : children_of[c])
+            if (!write_category(child, depth + 1))
+                return false;
+        for (const item* e : items_of[c]) {
+            char buffer[256];
+            std::snprintf(buffer, sizeof buffer,
+                "<item id=\"%" PRIu32 "\" tmtrpt=\"%u\" stmtrpt=\"%u\" livl=\"%u\" rllivl=\"%u\" ivl=\"%u\" rp=\"%u\" "
+                "gr=\"%u\" sstick=\"%" PRIu32 "\" hstick=\"%" PRIu32 "\">\n",
+                e->id, e->tmtrpt, e->stmtrpt, e->livl, e->rllivl, e->ivl, e->rp, e->gr, e->sstick, e->hstick);
+            out.append(buffer);
+            if (!append_xml_text(out, e->question, "<q>", "</q>") || !append_xml_text(out, e->answer, "<a>", "</a>")) {
+                error = "the item \"" + e->question.substr(0, 60) +
+                        "\" cannot be written so that the XML reader takes it back (a text too long for a "
+                        "multi-line element, or holding both \"]]>\" and its own closing tag)";
+                return false;
+            }
+            out.append("</item>\n");
+            ++written;
+        }
+        out.append("</category>\n");
+        return true;
+    }
+};
+
+}  // namespace
+
+std::string category_path_text(uint16_t c)
+{
+    const std::vector<std::string> names = names_of(c);
+    bool colons = false;
+    for (const std::string& n : names)
+        colons = colons || n.find("::") != std::string::npos;
+    const char* separator = colons ? "/" : "::";
+    std::string path;
+    for (const std::string& n : names) {
+        if (!path.empty())
+            path.append(separator);
+        path.append(n);
+    }
+    return path;
+}
+
+export_result export_text_file(const std::string& path, bool with_queue)
+{
+    const database& d = db();
+    std::string out = "#separator:tab\n#html:false\n#columns:question\tanswer\tcategory\n#deck column:3\n";
+    std::vector<std::string> paths(d.categories.size());
+    std::vector<bool> known(d.categories.size(), false);
+    const auto path_of = [&](uint16_t c) -> const std::string& {
+        static const std::string none;
+        if (c >= paths.size())
+            return none;
+        if (!known[c]) {
+            paths[c] = category_path_text(c);
+            // A lone name with a slash would be read as a path: a "::" at its end keeps it whole.
+            if (paths[c].find("::") == std::string::npos && paths[c].find('/') != std::string::npos)
+                paths[c].append("::");
+            known[c] = true;
+        }
+        return paths[c];
+    };
+    uint32_t count = 0;
+    const auto record = [&](const std::string& q, const std::string& a, uint16_t c) {
+        append_field(out, q, '\t');
+        out.push_back('\t');
+        append_field(out, a, '\t');
+        out.push_back('\t');
+        append_field(out, path_of(c), '\t');
+        out.push_back('\n');
+        ++count;
+    };
+    for (const item* e = d.head; e; e = e->next)
+        record(e->question, e->answer, e->ctgr);
+    if (with_queue)
+        for (const pending_item* p = d.pending_head; p; p = p->next)
+            record(p->question, p->answer, p->ctgr);
+    return write_out(path, out, count);
+}
+
+export_result export_xml(const std::string& path)
+{
+    const database& d = db();
+    xml_writer w;
+    const size_t count = d.categories.size();
+    w.items_of.resize(count);
+    w.children_of.resize(count);
+    std::vector<uint16_t> top;
+    for (size_t c = 0; c < count; ++c) {
+        const uint16_t parent = d.categories[c]->parent;
+        if (parent == c || parent >= count)
+            top.push_back(static_cast<uint16_t>(c));
+        else
+            w.children_of[parent].push_back(static_cast<uint16_t>(c));
+    }
+    for (const item* e = d.head; e; e = e->next)
+        if (e->ctgr < count)
+            w.items_of[e->ctgr].push_back(e);
+    char header[160];
+    std::snprintf(header, sizeof header,
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<cardwright core_version=\"%u\" time_of_start=\"%" PRIu32 "\">\n",
+        static_cast<unsigned>(xml_core_version), d.time_of_start);
+    w.out.append(header);
+    for (const uint16_t t : top) {
+        if (!w.write_category(t, 1)) {
+            export_result result;
+            result.error = w.error;
+            write_log("WARNING: export to %s refused: %s\n", path.c_str(), w.error.c_str());
+            return result;
+        }
+    }
+    w.out.append("</cardwright>\n");
+    if (w.written != d.item_count) {
+        export_result result;
+        result.error = "the category table is damaged: some items belong to no category that can be written";
+        return result;
+    }
+    return write_out(path, w.out, w.written);
+}

@@ -1,0 +1,221 @@
+#include "exchange/json_reader.h"
+
+#include <cstdint>
+
+namespace {
+
+constexpr int max_depth = 32;
+
+struct json_parser {
+    std::string_view s;
+    size_t i = 0;
+
+    void blanks()
+    {
+        while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n' || s[i] == '\r'))
+            ++i;
+    }
+    bool literal(std::string_view word)
+    {
+        if (s.substr(i, word.size()) != word)
+            return false;
+        i += word.size();
+        return true;
+    }
+    static void append_utf8(std::string& out, uint32_t cp)
+    {
+        if (cp < 0x80) {
+            out.push_back(static_cast<char>(cp));
+        } else if (cp < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | cp >> 6));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else if (cp < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | cp >> 12));
+            out.push_back(static_cast<char>(0x80 | (cp >> 6 & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | cp >> 18));
+            out.push_back(static_cast<char>(0x80 | (cp >> 12 & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp >> 6 & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        }
+    }
+    bool hex4(uint32_t& v)
+    {
+        if (i + 4 > s.size())
+            return false;
+        v = 0;
+        for (int k = 0; k < 4; ++k) {
+            const char c = s[i++];
+            v <<= 4;
+            if (c >= '0' && c <= '9')
+                v |= static_cast<uint32_t>(c - '0');
+            else if (c >= 'a' && c <= 'f')
+                v |= static_cast<uint32_t>(c - 'a' + 10);
+            else if (c >= 'A' && c <= 'F')
+                v |= static_cast<uint32_t>(c - 'A' + 10);
+            else
+                return false;
+        }
+        return true;
+    }
+    bool string(std::string& out)
+    {
+        if (i >= s.size() || s[i] != '"')
+            return false;
+        ++i;
+        while (i < s.size()) {
+            const char c = s[i++];
+            if (c == '"')
+                return true;
+            if (static_cast<unsigned char>(c) < 0x20)
+                return false;
+            if (c != '\\') {
+                out.push_back(c);
+                continue;
+            }
+            if (i >= s.size())
+                return false;
+            const char e = s[i++];
+            switch (e) {
+            case '"': out.push_back('"'); break;
+            case '\\': out.push_back('\\'); break;
+            case '/': out.push_back('/'); break;
+            case 'b': out.push_back('\b'); break;
+            case 'f': out.push_back('\f'); break;
+            case 'n': out.push_back('\n'); break;
+            case 'r': out.push_back('\r'); break;
+            case 't': out.push_back('\t'); break;
+            case 'u': {
+                uint32_t cp = 0;
+                if (!hex4(cp))
+                    return false;
+                if (cp >= 0xD800 && cp < 0xDC00 && s.substr(i, 2) == "\\u") {
+                    i += 2;
+                    uint32_t low = 0;
+                    if (!hex4(low) || low < 0xDC00 || low > 0xDFFF)
+                        return false;
+                    cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+                } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+                    cp = 0xFFFD;
+                }
+                append_utf8(out, cp);
+                break;
+            }
+            default: return false;
+            }
+        }
+        return false;
+    }
+    bool value(json_value& v, int depth)
+    {
+        if (depth > max_depth)
+            return false;
+        blanks();
+        if (i >= s.size())
+            return false;
+        const char c = s[i];
+        if (c == '{') {
+            v.type = json_value::kind::object;
+            ++i;
+            blanks();
+            if (i < s.size() && s[i] == '}') {
+                ++i;
+                return true;
+            }
+            while (true) {
+                blanks();
+                json_member m;
+                if (!string(m.key))
+                    return false;
+                blanks();
+                if (i >= s.size() || s[i] != ':')
+                    return false;
+                ++i;
+                if (!value(m.value, depth + 1))
+                    return false;
+                v.members.push_back(std::move(m));
+                blanks();
+                if (i < s.size() && s[i] == ',') {
+                    ++i;
+                    continue;
+                }
+                if (i < s.size() && s[i] == '}') {
+                    ++i;
+                    return true;
+                }
+                return false;
+            }
+        }
+        if (c == '[') {
+            v.type = json_value::kind::array;
+            ++i;
+            blanks();
+            if (i < s.size() && s[i] == ']') {
+                ++i;
+                return true;
+            }
+            while (true) {
+                json_value item;
+                if (!value(item, depth + 1))
+                    return false;
+                v.items.push_back(std::move(item));
+                blanks();
+                if (i < s.size() && s[i] == ',') {
+                    ++i;
+                    continue;
+                }
+                if (i < s.size() && s[i] == ']') {
+                    ++i;
+                    return true;
+                }
+                return false;
+            }
+        }
+        if (c == '"') {
+            v.type = json_value::kind::string;
+            return string(v.text);
+        }
+        if (literal("true")) {
+            v.type = json_value::kind::boolean;
+            v.truth = true;
+            return true;
+        }
+        if (literal("false")) {
+            v.type = json_value::kind::boolean;
+            return true;
+        }
+        if (literal("null"))
+            return true;
+        const size_t start = i;
+        while (i < s.size() && (std::string_view("+-.eE0123456789").find(s[i]) != std::string_view::npos))
+            ++i;
+        if (i == start)
+            return false;
+        v.type = json_value::kind::number;
+        v.text = std::string(s.substr(start, i - start));
+        return true;
+    }
+};
+
+}  // namespace
+
+const json_value* json_value::member(std::string_view name) const
+{
+    for (const auto& [key, value] : members)
+        if (key == name)
+            return &value;
+    return nullptr;
+}
+
+std::optional<json_value> parse_json(std::string_view text)
+{
+    json_parser p{text};
+    json_value v;
+    if (!p.value(v, 0))
+        return std::nullopt;
+    p.blanks();
+    if (p.i != text.size())
+        return std::nullopt;
+    return v;
+}

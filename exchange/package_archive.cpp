@@ -1,0 +1,179 @@
+#include "exchange/package_archive.h"
+
+#include <zip.h>
+#include <zstd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr unsigned char zstd_magic[4] = {0x28, 0xB5, 0x2F, 0xFD};
+
+std::string megabytes(uint64_t bytes) { return std::to_string(bytes >> 20) + " MiB"; }
+
+}  // namespace
+
+package_archive::package_archive(archive_limits limits) : limits_(limits) {}
+
+package_archive::~package_archive()
+{
+    if (archive_)
+        zip_discard(archive_);
+}
+
+bool package_archive::fail(std::string message)
+{
+    error_ = std::move(message);
+    return false;
+}
+
+bool package_archive::open(const std::string& path)
+{
+    int code = 0;
+    archive_ = zip_open(path.c_str(), ZIP_RDONLY, &code);
+    if (!archive_) {
+        zip_error_t e;
+        zip_error_init_with_code(&e, code);
+        std::string reason = zip_error_strerror(&e);
+        zip_error_fini(&e);
+        return fail(path + " is not a package that can be read (" + reason + ")");
+    }
+    const zip_int64_t entries = zip_get_num_entries(archive_, 0);
+    if (entries < 0 || static_cast<uint64_t>(entries) > limits_.max_entries)
+        return fail("the package holds more than " + std::to_string(limits_.max_entries) + " files");
+    return true;
+}
+
+bool package_archive::has(const std::string& name) const
+{
+    return archive_ && zip_name_locate(archive_, name.c_str(), 0) >= 0;
+}
+
+// Reads the entry in pieces, through zstd when it is zstd's, handing each piece to the sink and
+// stopping at the first byte over a limit, whatever the directory claimed.
+template <typename Sink>
+bool package_archive::unpack(const std::string& name, uint64_t limit, Sink&& sink)
+{
+    if (!archive_)
+        return fail("no package is open");
+    zip_file_t* file = zip_fopen(archive_, name.c_str(), 0);
+    if (!file)
+        return fail("the package's " + name + " cannot be read (" + zip_strerror(archive_) + ")");
+    std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> closer(file, zip_fclose);
+    limit = std::min(limit, limits_.max_entry_bytes);
+    std::vector<char> in(1 << 16);
+    std::vector<char> out(ZSTD_DStreamOutSize());
+    std::unique_ptr<ZSTD_DStream, size_t (*)(ZSTD_DStream*)> zstd(nullptr, ZSTD_freeDStream);
+    bool first = true;
+    bool zstd_frame_done = false;
+    uint64_t produced = 0;
+    const auto give = [&](const char* data, size_t n) {
+        produced += n;
+        total_ += n;
+        if (produced > limit)
+            return fail("the package's " + name + " unpacks to more than " + megabytes(limit));
+        if (total_ > limits_.max_total_bytes)
+            return fail("the package unpacks to more than " + megabytes(limits_.max_total_bytes));
+        return sink(data, n);
+    };
+    while (true) {
+        const zip_int64_t n = zip_fread(file, in.data(), in.size());
+        if (n < 0)
+            return fail("the package's " + name + " is damaged (" + zip_file_strerror(file) + ")");
+        if (n == 0)
+            break;
+        if (first) {
+            first = false;
+            if (n >= 4 && std::memcmp(in.data(), zstd_magic, 4) == 0) {
+                zstd.reset(ZSTD_createDStream());
+                if (!zstd || ZSTD_isError(ZSTD_initDStream(zstd.get())))
+                    return fail("out of memory while unpacking " + name);
+            }
+        }
+        if (!zstd) {
+            if (!give(in.data(), static_cast<size_t>(n)))
+                return false;
+            continue;
+        }
+        ZSTD_inBuffer input{in.data(), static_cast<size_t>(n), 0};
+        while (input.pos < input.size) {
+            ZSTD_outBuffer output{out.data(), out.size(), 0};
+            const size_t r = ZSTD_decompressStream(zstd.get(), &output, &input);
+            if (ZSTD_isError(r))
+                return fail("the package's " + name + " is damaged (" + ZSTD_getErrorName(r) + ")");
+            if (!give(out.data(), output.pos))
+                return false;
+            zstd_frame_done = r == 0;
+        }
+    }
+    if (zstd) {
+        // Output still held inside the decoder.
+        while (!zstd_frame_done) {
+            ZSTD_inBuffer input{nullptr, 0, 0};
+            ZSTD_outBuffer output{out.data(), out.size(), 0};
+            const size_t r = ZSTD_decompressStream(zstd.get(), &output, &input);
+            if (ZSTD_isError(r))
+                return fail("the package's " + name + " is damaged (" + ZSTD_getErrorName(r) + ")");
+            if (!give(out.data(), output.pos))
+                return false;
+            if (r == 0)
+                break;
+            if (output.pos == 0)
+                return fail("the package's " + name + " ends in the middle of its compressed data");
+        }
+    }
+    return true;
+}
+
+bool package_archive::read(const std::string& name, std::string& out, uint64_t limit)
+{
+    out.clear();
+    return unpack(name, limit, [&](const char* data, size_t n) {
+        out.append(data, n);
+        return true;
+    });
+}
+
+bool package_archive::extract(const std::string& name, const std::string& to)
+{
+    FILE* file = std::fopen(to.c_str(), "wbx");
+    if (!file)
+        return fail("cannot create " + to + ": " + std::strerror(errno));
+    const bool unpacked = unpack(name, limits_.max_entry_bytes, [&](const char* data, size_t n) {
+        if (std::fwrite(data, 1, n, file) == n)
+            return true;
+        return fail("cannot write " + to + ": " + std::strerror(errno));
+    });
+    const bool closed = std::fclose(file) == 0;
+    if (unpacked && !closed)
+        return fail("cannot write " + to + ": " + std::strerror(errno));
+    return unpacked && closed;
+}
+
+bool zstd_unpack(const std::string& packed, std::string& out, uint64_t limit)
+{
+    out.clear();
+    std::unique_ptr<ZSTD_DStream, size_t (*)(ZSTD_DStream*)> zstd(ZSTD_createDStream(), ZSTD_freeDStream);
+    if (!zstd || ZSTD_isError(ZSTD_initDStream(zstd.get())))
+        return false;
+    std::vector<char> buffer(ZSTD_DStreamOutSize());
+    ZSTD_inBuffer input{packed.data(), packed.size(), 0};
+    while (true) {
+        ZSTD_outBuffer output{buffer.data(), buffer.size(), 0};
+        const size_t r = ZSTD_decompressStream(zstd.get(), &output, &input);
+        if (ZSTD_isError(r))
+            return false;
+        if (out.size() + output.pos > limit)
+            return false;
+        out.append(buffer.data(), output.pos);
+        if (r == 0)
+            return true;
+        if (input.pos == input.size && output.pos == 0)
+            return false;
+    }
+}

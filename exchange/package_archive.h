@@ -1,0 +1,46 @@
+#pragma once
+// The zip archive of another trainer's package, read with bounds on everything it claims:
+// the number of entries, each entry's size and the total unpacked, so that a zip bomb stops
+// at the limit. Entries compressed with zstd are unpacked on the way.
+#include <cstdint>
+#include <string>
+
+struct zip;
+
+struct archive_limits {
+    uint64_t max_entries = 100000;  // entries in the zip's directory
+    uint64_t max_entry_bytes = uint64_t{1} << 30;  // one entry, unpacked
+    uint64_t max_total_bytes = uint64_t{2} << 30;  // all entries read, unpacked
+};
+
+class package_archive {
+public:
+    explicit package_archive(archive_limits limits = {});
+    ~package_archive();
+    package_archive(const package_archive&) = delete;
+    package_archive& operator=(const package_archive&) = delete;
+
+    // False with `error` set when the file is no zip archive or breaks the limits.
+    bool open(const std::string& path);
+    bool has(const std::string& name) const;
+    // The entry's bytes, zstd unpacked when they begin with its magic number, into memory
+    // (at most `limit` bytes) or into a new file at `to`.
+    bool read(const std::string& name, std::string& out, uint64_t limit);
+    bool extract(const std::string& name, const std::string& to);
+
+    const std::string& error() const { return error_; }
+
+private:
+    template <typename Sink>
+    bool unpack(const std::string& name, uint64_t limit, Sink&& sink);
+    bool fail(std::string message);
+
+    archive_limits limits_;
+    zip* archive_ = nullptr;
+    uint64_t total_ = 0;  // bytes unpacked so far
+    std::string error_;
+};
+
+// Unpacks a whole zstd frame held in memory, at most `limit` bytes; false when it is damaged
+// or too large.
+bool zstd_unpack(const std::string& packed, std::string& out, uint64_t limit);

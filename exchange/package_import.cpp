@@ -1,0 +1,474 @@
+#include "exchange/package_import.h"
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <set>
+#include <memory>
+#include <unordered_map>
+
+#include "calendar/calendar.h"
+#include "exchange/html_markup.h"
+#include "exchange/json_reader.h"
+#include "exchange/media_map.h"
+#include "platform/files.h"
+#include "services/log.h"
+#include "services/paths.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr uint64_t max_collection_bytes = uint64_t{1} << 30;
+constexpr uint64_t max_map_bytes = uint64_t{64} << 20;
+constexpr int sqlite_text_limit = 64 << 20;
+constexpr int progress_steps_limit = 200000000;  // SQLite steps before a query counts as hung
+
+// A directory of its own under the system's temporary folder, removed with what it holds.
+class scratch_dir {
+public:
+    scratch_dir()
+    {
+        const char* base = std::getenv("TMPDIR");
+        std::string pattern = std::string(base && *base ? base : "/tmp") + "/cardwright-import-XXXXXX";
+        std::vector<char> buffer(pattern.begin(), pattern.end());
+        buffer.push_back('\0');
+        if (::mkdtemp(buffer.data()))
+            path_ = std::string(buffer.data()) + "/";
+    }
+    ~scratch_dir()
+    {
+        if (!path_.empty()) {
+            std::error_code ignored;
+            fs::remove_all(path_, ignored);
+        }
+    }
+    scratch_dir(const scratch_dir&) = delete;
+    scratch_dir& operator=(const scratch_dir&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+struct sqlite_closer {
+    void operator()(sqlite3* d) const { sqlite3_close(d); }
+};
+struct statement_closer {
+    void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
+};
+using statement = std::unique_ptr<sqlite3_stmt, statement_closer>;
+
+std::string column_text(sqlite3_stmt* s, int c)
+{
+    const auto* text = sqlite3_column_text(s, c);
+    return text ? std::string(reinterpret_cast<const char*>(text), static_cast<size_t>(sqlite3_column_bytes(s, c)))
+                : std::string();
+}
+
+// The first card of a note: its deck and scheduling.
+struct card_row {
+    int64_t deck = 0;
+    int64_t type = 0;  // 0 new, 1 learning, 2 review, 3 relearning
+    int64_t queue = 0;  // 1 and 4: due in seconds; 2 and 3: due in days; below 0 suspended or buried
+    int64_t due = 0;
+    int64_t ivl = 0;  // days, or negative seconds while learning
+    int64_t reps = 0;
+    int64_t id = 0;  // creation, milliseconds
+};
+
+class package_reader {
+public:
+    package_reader(const package_import_options& options, import_summary& summary)
+        : options_(options), summary_(summary), archive_(options.limits)
+    {
+    }
+
+    bool run(const std::string& path)
+    {
+        if (scratch_.path().empty())
+            return fail(std::string("cannot make a temporary folder: ") + std::strerror(errno));
+        if (!archive_.open(path))
+            return fail(archive_.error());
+        if (!open_collection() || !read_media_map() || !read_decks() || !read_cards())
+            return false;
+        return read_notes();
+    }
+
+    bool commit()
+    {
+        // Media first: should a copy fail, the ones made are taken back and no item is added.
+        std::vector<std::string> made;
+        const std::string folder = data_path(package_media_folder);
+        if (!copies_.empty() && ::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST)
+            return fail("cannot make the folder " + folder + ": " + std::strerror(errno));
+        for (const auto& [target, source] : copies_) {
+            const std::string to = folder + target;
+            if (const int error = copy_file_durable(source, to); error != 0) {
+                for (const std::string& m : made)
+                    ::unlink(m.c_str());
+                return fail("cannot copy the media file " + target + " into " + folder + ": " + std::strerror(error));
+            }
+            made.push_back(to);
+        }
+        summary_.media_copied = static_cast<uint32_t>(copies_.size());
+        batch_.commit(summary_);
+        return true;
+    }
+
+    bool fail(const std::string& message)
+    {
+        summary_.error = message;
+        write_log("WARNING: package import refused: %s\n", message.c_str());
+        return false;
+    }
+
+private:
+    bool open_collection()
+    {
+        std::string entry;
+        for (const char* name : {"collection.anki21b", "collection.anki21", "collection.anki2"}) {
+            if (archive_.has(name)) {
+                entry = name;
+                break;
+            }
+        }
+        if (entry.empty())
+            return fail("the package holds no collection (collection.anki2, .anki21 or .anki21b)");
+        const std::string copy = scratch_.path() + "collection.sqlite";
+        if (!archive_.extract(entry, copy))
+            return fail(archive_.error());
+        // A collection saved in WAL mode is read as a plain one: its log was never packed.
+        if (FILE* f = std::fopen(copy.c_str(), "r+b")) {
+            unsigned char header[20] = {};
+            if (std::fread(header, 1, sizeof header, f) == sizeof header && header[18] == 2 && header[19] == 2) {
+                const unsigned char legacy[2] = {1, 1};
+                std::fseek(f, 18, SEEK_SET);
+                std::fwrite(legacy, 1, 2, f);
+            }
+            std::fclose(f);
+        }
+        sqlite3* handle = nullptr;
+        const int rc = sqlite3_open_v2(copy.c_str(), &handle, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+        db_.reset(handle);
+        if (rc != SQLITE_OK)
+            return fail("the package's collection cannot be opened: " + std::string(sqlite3_errstr(rc)));
+        // Only our own queries run: no triggers, no views, nothing the file's schema asks for.
+        int ignored = 0;
+        sqlite3_db_config(handle, SQLITE_DBCONFIG_DEFENSIVE, 1, &ignored);
+        sqlite3_db_config(handle, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, &ignored);
+        sqlite3_db_config(handle, SQLITE_DBCONFIG_ENABLE_VIEW, 0, &ignored);
+        sqlite3_db_config(handle, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, &ignored);
+        sqlite3_db_config(handle, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, &ignored);
+        sqlite3_limit(handle, SQLITE_LIMIT_LENGTH, sqlite_text_limit);
+        sqlite3_limit(handle, SQLITE_LIMIT_ATTACHED, 0);
+        sqlite3_progress_handler(
+            handle, 1000,
+            [](void* steps) { return ++*static_cast<int*>(steps) > progress_steps_limit / 1000 ? 1 : 0; }, &steps_);
+        return true;
+    }
+
+    bool prepare(const char* sql, statement& s)
+    {
+        sqlite3_stmt* raw = nullptr;
+        if (sqlite3_prepare_v2(db_.get(), sql, -1, &raw, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(raw);
+            return fail(std::string("the package's collection is damaged or of an unknown kind (") +
+                        sqlite3_errmsg(db_.get()) + ")");
+        }
+        s.reset(raw);
+        return true;
+    }
+    bool step(sqlite3_stmt* s, bool& row)
+    {
+        const int rc = sqlite3_step(s);
+        row = rc == SQLITE_ROW;
+        if (rc == SQLITE_ROW || rc == SQLITE_DONE)
+            return true;
+        return fail(std::string("the package's collection is damaged (") + sqlite3_errmsg(db_.get()) + ")");
+    }
+    bool has_table(const char* name)
+    {
+        statement s;
+        if (!prepare("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?1", s))
+            return false;
+        sqlite3_bind_text(s.get(), 1, name, -1, SQLITE_STATIC);
+        bool row = false;
+        return step(s.get(), row) && row && sqlite3_column_int(s.get(), 0) > 0;
+    }
+
+    bool read_media_map()
+    {
+        if (!archive_.has("media"))
+            return true;
+        std::string bytes;
+        if (!archive_.read("media", bytes, max_map_bytes))
+            return fail(archive_.error());
+        const auto map = parse_media_map(bytes);
+        if (!map)
+            return fail("the package's list of media files is damaged");
+        media_ = *map;
+        return true;
+    }
+
+    bool read_decks()
+    {
+        statement s;
+        if (!prepare("SELECT crt, decks FROM col", s))
+            return false;
+        bool row = false;
+        if (!step(s.get(), row))
+            return false;
+        if (!row)
+            return fail("the package's collection has no collection record");
+        created_ = sqlite3_column_int64(s.get(), 0);
+        const std::string decks_json = column_text(s.get(), 1);
+        if (has_table("decks")) {
+            // The newer collections keep decks in a table, their names' parts separated by 0x1f.
+            statement d;
+            if (!prepare("SELECT id, name FROM decks", d))
+                return false;
+            while (step(d.get(), row) && row) {
+                std::string name = column_text(d.get(), 1);
+                std::vector<std::string> parts;
+                size_t from = 0;
+                while (from <= name.size()) {
+                    size_t at = name.find('\x1f', from);
+                    if (at == std::string::npos)
+                        at = name.size();
+                    if (std::string part = clean_category_name(name.substr(from, at - from)); !part.empty())
+                        parts.push_back(std::move(part));
+                    from = at + 1;
+                }
+                decks_[sqlite3_column_int64(d.get(), 0)] = std::move(parts);
+            }
+            return summary_.error.empty();
+        }
+        if (decks_json.empty())
+            return true;
+        const auto json = parse_json(decks_json);
+        if (!json || json->type != json_value::kind::object)
+            return fail("the package's list of decks is damaged");
+        for (const auto& [id, deck] : json->members) {
+            const json_value* name = deck.member("name");
+            if (!name || name->type != json_value::kind::string)
+                continue;
+            char* end = nullptr;
+            const long long number = std::strtoll(id.c_str(), &end, 10);
+            if (*end == '\0')
+                decks_[number] = split_category_path(name->text.find("::") != std::string::npos ? name->text : name->text + "::");
+        }
+        return true;
+    }
+
+    bool read_cards()
+    {
+        statement s;
+        if (!prepare("SELECT nid, did, odid, type, queue, due, odue, ivl, reps, id FROM cards ORDER BY nid, ord", s))
+            return false;
+        bool row = false;
+        while (step(s.get(), row) && row) {
+            const int64_t note = sqlite3_column_int64(s.get(), 0);
+            if (cards_.count(note))
+                continue;
+            card_row c;
+            const int64_t original_deck = sqlite3_column_int64(s.get(), 2);
+            // A card lent to a filtered deck belongs to the deck it came from, due when it was.
+            c.deck = original_deck != 0 ? original_deck : sqlite3_column_int64(s.get(), 1);
+            c.type = sqlite3_column_int64(s.get(), 3);
+            c.queue = sqlite3_column_int64(s.get(), 4);
+            const int64_t original_due = sqlite3_column_int64(s.get(), 6);
+            c.due = original_deck != 0 && original_due != 0 ? original_due : sqlite3_column_int64(s.get(), 5);
+            c.ivl = sqlite3_column_int64(s.get(), 7);
+            c.reps = sqlite3_column_int64(s.get(), 8);
+            c.id = sqlite3_column_int64(s.get(), 9);
+            cards_.emplace(note, c);
+        }
+        return summary_.error.empty();
+    }
+
+    std::optional<carried_schedule> schedule_of(const card_row& c) const
+    {
+        if (!options_.keep_scheduling || c.type == 0)
+            return std::nullopt;
+        const int64_t now = time_now();
+        carried_schedule s;
+        const bool due_in_seconds = c.queue == 1 || c.queue == 4 || (c.type == 1 && c.queue != 3 && c.queue != 2);
+        const int64_t days = due_in_seconds ? (c.due - now) / 86400 : c.due - (now - created_) / 86400;
+        s.due_in_days = static_cast<int32_t>(std::clamp<int64_t>(days, -65535, 65535));
+        s.ivl = static_cast<uint16_t>(std::clamp<int64_t>(c.ivl, 0, 2047));
+        s.rp = static_cast<uint16_t>(std::clamp<int64_t>(c.reps, 0, 127));
+        s.gr = c.type == 3 ? 1 : c.type == 1 ? 3 : 4;
+        const int64_t seconds = c.id / 1000;
+        s.id = seconds > 0 && seconds <= UINT32_MAX ? static_cast<uint32_t>(seconds) : 0;
+        return s;
+    }
+
+    std::optional<std::string> media_path(const std::string& where, const std::string& name, bool sound)
+    {
+        std::string found = name;
+        auto entry = media_.find(found);
+        if (entry == media_.end()) {
+            found = percent_decoded(name);
+            entry = media_.find(found);
+        }
+        const char* kind = sound ? "sound" : "picture";
+        if (entry == media_.end() || !archive_.has(entry->second)) {
+            summary_.problems.push_back(where + ": the " + kind + " \"" + name + "\" is not in the package; left out");
+            return std::nullopt;
+        }
+        if (!safe_media_name(found)) {
+            summary_.problems.push_back(where + ": the " + kind + " name \"" + name +
+                                        "\" would leave the media folder; left out");
+            return std::nullopt;
+        }
+        if (const auto done = targets_.find(found); done != targets_.end()) {
+            item_media_.push_back(done->second);
+            return std::string(package_media_folder) + done->second;
+        }
+        const std::string unpacked = scratch_.path() + "m" + std::to_string(targets_.size());
+        if (!archive_.extract(entry->second, unpacked)) {
+            summary_.problems.push_back(where + ": " + archive_.error() + "; left out");
+            return std::nullopt;
+        }
+        const std::string target = free_target(found, unpacked);
+        targets_[found] = target;
+        unpacked_[target] = unpacked;
+        item_media_.push_back(target);
+        return std::string(package_media_folder) + target;
+    }
+
+    // The name under which the file goes into the media folder: its own, unless another file
+    // of that name is already there (then name-2.ext, name-3.ext, ...).
+    std::string free_target(const std::string& name, const std::string& unpacked)
+    {
+        const std::string folder = data_path(package_media_folder);
+        const size_t dot = name.rfind('.');
+        const std::string stem = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+        const std::string ext = dot == std::string::npos || dot == 0 ? "" : name.substr(dot);
+        for (int n = 1; n < 10000; ++n) {
+            const std::string candidate = n == 1 ? name : stem + "-" + std::to_string(n) + ext;
+            if (taken_.count(candidate))
+                continue;
+            struct stat st {};
+            if (::stat((folder + candidate).c_str(), &st) != 0 || same_file_there(candidate, unpacked)) {
+                taken_.insert(candidate);
+                return candidate;
+            }
+        }
+        return name;
+    }
+    static bool same_contents(const std::string& a, const std::string& b)
+    {
+        FILE* fa = std::fopen(a.c_str(), "rb");
+        FILE* fb = std::fopen(b.c_str(), "rb");
+        bool same = fa && fb;
+        char ba[1 << 14], bb[1 << 14];
+        while (same) {
+            const size_t na = std::fread(ba, 1, sizeof ba, fa);
+            const size_t nb = std::fread(bb, 1, sizeof bb, fb);
+            same = na == nb && std::memcmp(ba, bb, na) == 0;
+            if (na == 0 || !same)
+                break;
+        }
+        if (fa)
+            std::fclose(fa);
+        if (fb)
+            std::fclose(fb);
+        return same;
+    }
+    bool same_file_there(const std::string& target, const std::string& unpacked) const
+    {
+        return same_contents(data_path(package_media_folder) + target, unpacked);
+    }
+
+    bool read_notes()
+    {
+        statement count;
+        if (!prepare("SELECT count(*) FROM notes", count))
+            return false;
+        bool row = false;
+        if (!step(count.get(), row))
+            return false;
+        const auto total = static_cast<size_t>(std::max<int64_t>(0, row ? sqlite3_column_int64(count.get(), 0) : 0));
+        statement s;
+        if (!prepare("SELECT id, flds FROM notes ORDER BY id", s))
+            return false;
+        size_t done = 0;
+        while (step(s.get(), row) && row) {
+            const int64_t id = sqlite3_column_int64(s.get(), 0);
+            const std::string fields = column_text(s.get(), 1);
+            const size_t sep = fields.find('\x1f');
+            const std::string front = fields.substr(0, sep);
+            std::string back;
+            if (sep != std::string::npos)
+                back = fields.substr(sep + 1, fields.find('\x1f', sep + 1) - sep - 1);
+            staged_item item;
+            item.where = "note " + std::to_string(id);
+            const media_resolver media = [&](const std::string& name, bool sound) {
+                return media_path(item.where, name, sound);
+            };
+            if (const auto card = cards_.find(id); card != cards_.end()) {
+                if (const auto deck = decks_.find(card->second.deck); deck != decks_.end())
+                    item.category_path = deck->second;
+                item.schedule = schedule_of(card->second);
+            }
+            item_media_.clear();
+            item.question = html_to_markup(front, media);
+            item.answer = html_to_markup(back, media);
+            if (batch_.add(std::move(item), summary_)) {
+                // Media named only by items left out are not copied.
+                for (const std::string& target : item_media_)
+                    if (needed_.insert(target).second && !same_file_there(target, unpacked_[target]))
+                        copies_.emplace_back(target, unpacked_[target]);
+            }
+            if (options_.progress && ++done % 1024 == 0)
+                options_.progress(done, total);
+        }
+        return summary_.error.empty();
+    }
+
+    const package_import_options& options_;
+    import_summary& summary_;
+    package_archive archive_;
+    scratch_dir scratch_;
+    std::unique_ptr<sqlite3, sqlite_closer> db_;
+    int steps_ = 0;
+    int64_t created_ = 0;
+    media_map media_;
+    std::unordered_map<int64_t, std::vector<std::string>> decks_;
+    std::unordered_map<int64_t, card_row> cards_;
+    std::map<std::string, std::string> targets_;  // media name -> name in the media folder
+    std::set<std::string> taken_;  // names in the media folder given out by this import
+    std::map<std::string, std::string> unpacked_;  // name in the media folder -> unpacked file
+    std::vector<std::string> item_media_;  // the media named by the note being read
+    std::set<std::string> needed_;  // media named by items that are kept
+    std::vector<std::pair<std::string, std::string>> copies_;  // name in the folder, unpacked file
+    import_batch batch_{import_target::queue, options_.default_category, 3};
+};
+
+}  // namespace
+
+import_summary import_package(const std::string& path, const package_import_options& options)
+{
+    import_summary summary;
+    package_reader reader(options, summary);
+    if (!reader.run(path) || !reader.commit()) {
+        summary.done = false;
+        summary.added = 0;
+        summary.media_copied = 0;
+        return summary;
+    }
+    if (options.progress)
+        options.progress(summary.added, summary.added);
+    return summary;
+}

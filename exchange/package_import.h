@@ -1,0 +1,23 @@
+#pragma once
+// Packages of the most widely shared deck format (.apkg, .colpkg): a zip holding a SQLite
+// collection of notes, cards and decks, and the media the cards name.
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "exchange/import_batch.h"
+#include "exchange/package_archive.h"
+
+// Where imported pictures and sounds go, inside the data directory.
+constexpr char package_media_folder[] = "media/";
+
+struct package_import_options {
+    // true: reviewed cards become items with their interval, due day and repetitions, and new
+    // cards go to the queue; false: every card goes to the queue.
+    bool keep_scheduling = false;
+    uint16_t default_category = 0;  // for notes whose deck is unknown
+    archive_limits limits;  // the bounds a package must keep
+    std::function<void(size_t done, size_t total)> progress;  // may be empty
+};
+
+import_summary import_package(const std::string& path, const package_import_options& options);

@@ -1,0 +1,184 @@
+// Packages built here with SQLite, zstd and libzip, in both forms, with media, nested decks and
+// HTML; and damaged or hostile ones, which change nothing.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include "exchange/package_import.h"
+#include "exchange_fixture.h"
+#include "package_builder.h"
+
+namespace {
+
+using row = std::tuple<std::string, std::string, std::string>;
+
+class PackageImport : public exchange_test {
+protected:
+    test_package sample(package_form form) const
+    {
+        test_package p;
+        p.form = form;
+        p.decks = {{1, "Default"}, {20, "Sprachen::Deutsch"}, {21, "Sprachen"}};
+        p.notes = {{101, "<b>Hund</b>&nbsp;&amp; Katze\x1f" "dog<br>and cat<div>pets</div>\x1f" "extra field", 20},
+            {102, "Bild <img src=\"cat.jpg\">\x1f[sound:miau.mp3]miau", 21},
+            {103, "<span style=\"x\">plain</span><script>alert(1)</script>\x1f&lt;i&gt;x&lt;/i&gt; &#x263A;", 1}};
+        p.media = {{"cat.jpg", std::string("\xFF\xD8picture", 9)}, {"miau.mp3", "ID3 sound"}};
+        return p;
+    }
+    std::string data_file(const std::string& name) const { return dir.file(name); }
+};
+
+TEST_F(PackageImport, ReadsEveryFormWithDecksHtmlAndMedia)
+{
+    for (const package_form form : {package_form::anki2, package_form::anki21, package_form::anki21b}) {
+        SCOPED_TRACE(static_cast<int>(form));
+        free_pending_list();
+        std::remove(data_file("media/cat.jpg").c_str());
+        std::remove(data_file("media/miau.mp3").c_str());
+        const import_summary s = import_package(sample(form).build(files.path()), {});
+        ASSERT_TRUE(s.done) << s.error;
+        EXPECT_EQ(s.added, 3u);
+        EXPECT_EQ(s.media_copied, 2u);
+        EXPECT_TRUE(s.problems.empty()) << s.problems[0];
+        EXPECT_EQ(queue_contents(),
+            (std::vector<row>{{"<b>Hund</b> & Katze", "dog\nand cat\npets", "Sprachen::Deutsch"},
+                {"Bild <img>media/cat.jpg</img>", "<snd>media/miau.mp3</snd>miau", "Sprachen"},
+                {"plain", "<i>x</i> \xE2\x98\xBA", "Default"}}));
+        EXPECT_EQ(read_file(data_file("media/cat.jpg")), std::string("\xFF\xD8picture", 9));
+        EXPECT_EQ(read_file(data_file("media/miau.mp3")), "ID3 sound");
+    }
+    // The decks of three imports are one category tree.
+    EXPECT_EQ(category_count(), 4u);  // root, Sprachen, Deutsch, Default
+}
+
+TEST_F(PackageImport, CarriesSchedulingOverWhenAskedAndQueuesNewCards)
+{
+    test_package p;
+    // The collection began 100 days before the database: its day 100 is the database's day 0.
+    p.notes = {{1, "reviewed\x1f" "a", 1, 2, 112, 30, 7}, {2, "overdue\x1f" "a", 1, 2, 95, 400, 200},
+        {3, "new\x1f" "a", 1, 0, 5, 0, 0}};
+    package_import_options keep;
+    keep.keep_scheduling = true;
+    go_to_day(3);
+    const import_summary s = import_package(p.build(files.path()), keep);
+    ASSERT_TRUE(s.done) << s.error;
+    EXPECT_EQ(s.added, 3u);
+    ASSERT_EQ(db().item_count, 2u);
+    const auto items = scheduled_items();
+    EXPECT_EQ(items[0]->question, "overdue");
+    EXPECT_EQ(items[0]->tmtrpt, 0);  // due on collection day 95, before the database's first day
+    EXPECT_EQ(items[0]->ivl, 400);
+    EXPECT_EQ(items[0]->rp, 127);
+    EXPECT_EQ(items[1]->question, "reviewed");
+    EXPECT_EQ(items[1]->tmtrpt, 12);
+    EXPECT_EQ(items[1]->stmtrpt, 12);
+    EXPECT_EQ(items[1]->ivl, 30);
+    EXPECT_EQ(items[1]->rp, 7);
+    EXPECT_EQ(items[1]->gr, 4);
+    EXPECT_EQ(queue_contents(), (std::vector<row>{{"new", "a", "Default"}}));
+
+    // Imported again for the queue, each card is known: as a scheduled item or a queued one.
+    const import_summary again = import_package(p.build(files.path()), {});
+    EXPECT_EQ(again.added, 0u);
+    EXPECT_EQ(again.duplicates, 3u);
+}
+
+TEST_F(PackageImport, KeepsMediaOfTheSameNameApartAndCopiesOnlyWhatKeptItemsName)
+{
+    ASSERT_EQ(::mkdir(data_file("media").c_str(), 0755), 0);
+    write_file(data_file("media/cat.jpg"), "another picture");
+    test_package p = sample(package_form::anki2);
+    p.media["unused.png"] = "nobody names me";
+    p.notes.push_back({104, "too short, no answer <img src=\"only-here.png\">", 1});
+    p.media["only-here.png"] = "x";
+    const import_summary s = import_package(p.build(files.path()), {});
+    ASSERT_TRUE(s.done) << s.error;
+    EXPECT_EQ(s.media_copied, 2u);
+    EXPECT_EQ(read_file(data_file("media/cat.jpg")), "another picture");
+    EXPECT_EQ(read_file(data_file("media/cat-2.jpg")), std::string("\xFF\xD8picture", 9));
+    EXPECT_FALSE(file_exists(data_file("media/unused.png")));
+    EXPECT_FALSE(file_exists(data_file("media/only-here.png")));
+    EXPECT_EQ(std::get<0>(queue_contents()[1]), "Bild <img>media/cat-2.jpg</img>");
+
+    // The same package again: the pictures are there already and nothing is copied.
+    const import_summary again = import_package(p.build(files.path()), {});
+    EXPECT_EQ(again.added, 0u);
+    EXPECT_EQ(again.duplicates, 3u);
+    EXPECT_EQ(again.media_copied, 0u);
+}
+
+TEST_F(PackageImport, RefusesMediaNamesThatLeaveTheFolderAndReportsMissingOnes)
+{
+    test_package p;
+    p.notes = {{1, "<img src=\"../../escape.png\">q\x1f" "a", 1}, {2, "[sound:/etc/passwd]q2\x1f" "a", 1},
+        {3, "<img src=\"absent.png\">q3\x1f" "a", 1}};
+    p.media = {{"../../escape.png", "evil"}, {"/etc/passwd", "evil"}};
+    const import_summary s = import_package(p.build(files.path()), {});
+    ASSERT_TRUE(s.done) << s.error;
+    EXPECT_EQ(s.added, 3u);
+    EXPECT_EQ(s.media_copied, 0u);
+    ASSERT_EQ(s.problems.size(), 3u);
+    EXPECT_EQ(s.problems[0], "note 1: the picture name \"../../escape.png\" would leave the media folder; left out");
+    EXPECT_EQ(s.problems[1], "note 2: the sound name \"/etc/passwd\" would leave the media folder; left out");
+    EXPECT_EQ(s.problems[2], "note 3: the picture \"absent.png\" is not in the package; left out");
+    EXPECT_FALSE(file_exists(dir.path() + "../escape.png"));
+    EXPECT_EQ(std::get<0>(queue_contents()[0]), "q");
+}
+
+TEST_F(PackageImport, DamagedAndHostilePackagesChangeNothing)
+{
+    add_test_pending(0, "mine", "kept");
+    const auto refused = [&](const std::string& path, const package_import_options& options = {}) {
+        const import_summary s = import_package(path, options);
+        EXPECT_FALSE(s.done);
+        EXPECT_EQ(s.added, 0u);
+        EXPECT_EQ(pending_count(), 1u);
+        EXPECT_EQ(category_count(), 1u);
+        EXPECT_FALSE(file_exists(data_file("media")));
+        return s.error;
+    };
+    EXPECT_NE(refused(file("plain.apkg", "just text")).find("is not a package"), std::string::npos);
+
+    const std::string good = sample(package_form::anki21b).build(files.path());
+    const std::string bytes = read_file(good);
+    EXPECT_NE(refused(file("cut.apkg", bytes.substr(0, bytes.size() / 2))).find("is not a package"), std::string::npos);
+
+    // A zip bomb: the collection unpacks past the limit given.
+    package_import_options small;
+    small.limits.max_total_bytes = 4096;
+    EXPECT_NE(refused(good, small).find("unpacks to more than"), std::string::npos);
+    small.limits = {};
+    small.limits.max_entries = 3;
+    EXPECT_EQ(refused(good, small), "the package holds more than 3 files");
+
+    test_package no_collection;
+    no_collection.form = package_form::anki2;
+    std::string path = no_collection.build(files.path());
+    {
+        zip_t* z = zip_open(path.c_str(), 0, nullptr);
+        zip_delete(z, zip_name_locate(z, "collection.anki2", 0));
+        zip_close(z);
+    }
+    EXPECT_NE(refused(path).find("holds no collection"), std::string::npos);
+
+    test_package garbage;
+    garbage.extra_entries = {{"collection.anki21", std::string(8192, '\x5A')}};
+    EXPECT_NE(refused(garbage.build(files.path())).find("collection"), std::string::npos);
+
+    // A collection that is SQLite but not of this kind.
+    const std::string other_db = files.file("other.db");
+    sqlite3* d = nullptr;
+    sqlite3_open(other_db.c_str(), &d);
+    sql(d, "CREATE TABLE something (x)");
+    sqlite3_close(d);
+    test_package foreign;
+    foreign.extra_entries = {{"collection.anki21", read_file(other_db)}};
+    EXPECT_NE(refused(foreign.build(files.path())).find("damaged or of an unknown kind"), std::string::npos);
+
+    test_package bad_map = sample(package_form::anki2);
+    bad_map.media_as_protobuf = true;
+    bad_map.extra_entries = {{"media", "\x0a\xff\xff\xff\x0f"}};
+    EXPECT_EQ(refused(bad_map.build(files.path())), "the package's list of media files is damaged");
+}
+
+}  // namespace

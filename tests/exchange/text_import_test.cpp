@@ -1,0 +1,196 @@
+// Delimited text files of every shape that spreadsheets and other trainers write.
+#include <gtest/gtest.h>
+
+#include "ann/ann_files.h"
+#include "exchange/delimited.h"
+#include "exchange/text_import.h"
+#include "exchange_fixture.h"
+#include "formats/queue.h"
+
+namespace {
+
+using row = std::tuple<std::string, std::string, std::string>;
+
+class TextImport : public exchange_test {
+protected:
+    import_summary import(const std::string& contents, text_import_options options = {})
+    {
+        return import_text_file(file("cards.txt", contents), options);
+    }
+};
+
+TEST_F(TextImport, DetectsTabCommaAndSemicolonAndObeysAChosenSeparator)
+{
+    const std::vector<std::string> files = {"Hund\tdog\nKatze\tcat, the pet\n", "Hund,dog\nKatze,\"cat, the pet\"\n",
+        "Hund;dog\nKatze;cat, the pet\n"};
+    for (const std::string& contents : files) {
+        free_pending_list();
+        const import_summary s = import(contents);
+        ASSERT_TRUE(s.done) << s.error;
+        EXPECT_EQ(s.added, 2u) << contents;
+        EXPECT_EQ(queue_contents(), (std::vector<row>{{"Hund", "dog", "root"}, {"Katze", "cat, the pet", "root"}}))
+            << contents;
+    }
+    // Chosen by the user, the comma splits the semicolon file's second record differently.
+    free_pending_list();
+    text_import_options comma;
+    comma.separator = text_separator::comma;
+    const import_summary s = import("Hund;dog;x\nKatze;cat, the pet\n", comma);
+    EXPECT_EQ(s.added, 1u);
+    ASSERT_EQ(s.problems.size(), 1u);
+    EXPECT_EQ(s.problems[0], "line 1: no answer; left out");
+    EXPECT_EQ(queue_contents(), (std::vector<row>{{"Katze;cat", " the pet", "root"}}));
+}
+
+TEST_F(TextImport, ReadsQuotedFieldsWithSeparatorsQuotesAndLineBreaks)
+{
+    const std::string contents = "\xEF\xBB\xBF"
+                                 "\"a, b\",\"say \"\"hi\"\"\"\r\n"
+                                 "\"two\r\nlines\",plain\r\n"
+                                 "\r\n"
+                                 "\"x\"tail,\"\"\"quoted\"\"\"\n"
+                                 "last,no line end";
+    const import_summary s = import(contents);
+    ASSERT_TRUE(s.done) << s.error;
+    EXPECT_EQ(queue_contents(), (std::vector<row>{{"a, b", "say \"hi\"", "root"}, {"two\nlines", "plain", "root"},
+                                    {"xtail", "\"quoted\"", "root"}, {"last", "no line end", "root"}}));
+    // Problems name the line a record begins on, counting the lines inside quotes.
+    free_pending_list();
+    const import_summary t = import("\"a\nb\nc\",1\nq,\nr,2\n");
+    EXPECT_EQ(t.added, 2u);
+    ASSERT_EQ(t.problems.size(), 1u);
+    EXPECT_EQ(t.problems[0], "line 4: no answer; left out");
+}
+
+TEST_F(TextImport, FollowsTheHeaderLinesAndTheHeaderRow)
+{
+    const import_summary s = import("#separator:semicolon\n#html:true\n#columns:Back;Front;Deck\n"
+                                    "\"<b>dog</b>&amp;co<br>two\";Hund<div>x</div>;Tiere::Haus\n");
+    ASSERT_TRUE(s.done) << s.error;
+    EXPECT_EQ(queue_contents(), (std::vector<row>{{"Hund\nx", "<b>dog</b>&co\ntwo", "Tiere::Haus"}}));
+
+    // Without "#html:true" the markup is the program's own: entities stay as they are.
+    free_pending_list();
+    import("#separator:Tab\nq&amp;\t<b>a</b>\n");
+    EXPECT_EQ(queue_contents(), (std::vector<row>{{"q&amp;", "<b>a</b>", "root"}}));
+
+    free_pending_list();
+    text_import_options header;
+    header.header_row = true;
+    const import_summary h = import("category,answer,question\nA/B,one,eins\n", header);
+    EXPECT_EQ(h.added, 1u);
+    EXPECT_EQ(queue_contents(), (std::vector<row>{{"eins", "one", "A::B"}}));
+
+    // A separator that is no separator refuses the file.
+    free_pending_list();
+    const import_summary bad = import("#separator:X\nq\ta\n");
+    EXPECT_FALSE(bad.done);
+    EXPECT_NE(bad.error.find("line 1"), std::string::npos) << bad.error;
+    EXPECT_TRUE(pending_items().empty());
+}
+
+TEST_F(TextImport, NestsCategoriesOnceAndFallsBackToTheDefault)
+{
+    const uint16_t other = add_category("Other", -1);
+    text_import_options options;
+    options.columns = column_mapping{1, 2, 0};
+    options.default_category = other;
+    const import_summary s =
+        import("Deutsch::Verben\tgehen\tto go\nDeutsch/Verben\tsehen\tto see\n\tohne\twithout\n  Deutsch :: Nomen \tHaus\thouse\n", options);
+    ASSERT_TRUE(s.done) << s.error;
+    EXPECT_EQ(queue_contents(), (std::vector<row>{{"gehen", "to go", "Deutsch::Verben"}, {"sehen", "to see", "Deutsch::Verben"},
+                                    {"ohne", "without", "Other"}, {"Haus", "house", "Deutsch::Nomen"}}));
+    EXPECT_EQ(category_count(), 5u);  // root, Other, Deutsch, Verben, Nomen
+}
+
+TEST_F(TextImport, SkipsAndCountsDuplicatesOfTheDatabaseAndOfTheFile)
+{
+    const uint16_t a = add_category("A", -1);
+    add_test_item(3, a, 1, "q1", "a1");
+    add_test_pending(0, "q2", "a2");
+    text_import_options options;
+    options.columns = column_mapping{0, 1, 2};
+    const import_summary s = import("q1\ta1\tA\n"  // as a scheduled item
+                                    "q2\ta2\troot\n"  // as a pending item
+                                    "q1\ta1\tB\n"  // another category: not a duplicate
+                                    "q1\tother\tA\n"  // another answer: not a duplicate
+                                    "q3\ta3\tB\nq3\ta3\tB\n",  // twice in the file
+        options);
+    EXPECT_EQ(s.added, 3u);
+    EXPECT_EQ(s.duplicates, 3u);
+    EXPECT_EQ(pending_count(), 4u);
+}
+
+TEST_F(TextImport, LeavesOutTextsThatBreakTheLimitsAndSaysWhy)
+{
+    const std::string longest(import_text_limit - 2, 'x');  // with its line break: exactly the limit
+    const std::string contents = "\"" + longest.substr(0, 10) + "\n" + longest.substr(10) + "\"\tfits\n" +
+                                 std::string(import_text_limit + 1, 'y') + "\ttoo long\n" + "\xC3\x28\tbroken UTF-8\n" +
+                                 "has </q> in it\tans\n" + "q\ta</a>\n" + "empty answer\t\n";
+    const import_summary s = import(contents);
+    ASSERT_TRUE(s.done);
+    EXPECT_EQ(s.added, 1u);
+    ASSERT_EQ(s.problems.size(), 5u);
+    EXPECT_EQ(s.problems[0], "line 3: the question is 8192 bytes long, counting two for each line break (at most 8,191); left out");
+    EXPECT_EQ(s.problems[1], "line 4: the question is not UTF-8 text; left out");
+    EXPECT_NE(s.problems[2].find("closing tag"), std::string::npos);
+    EXPECT_NE(s.problems[3].find("closing tag"), std::string::npos);
+    EXPECT_EQ(s.problems[4], "line 7: no answer; left out");
+    ASSERT_EQ(pending_count(), 1u);
+    EXPECT_EQ(display_length(db().pending_head->question), import_text_limit);
+
+    // The imported item survives queue.txt being written and read again.
+    ASSERT_EQ(save_queue(), SAVE_QUEUE_DONE);
+    load_queue();
+    ASSERT_EQ(pending_count(), 1u);
+    EXPECT_EQ(db().pending_head->question, longest.substr(0, 10) + "\n" + longest.substr(10));
+}
+
+TEST_F(TextImport, AnUnreadableFileChangesNothing)
+{
+    add_test_pending(0, "kept", "as it was");
+    const import_summary s = import("good\tone\n\"open quote\tnever closed\nmore\tlines\n");
+    EXPECT_FALSE(s.done);
+    EXPECT_EQ(s.error, "line 2: a quoted field is not closed before the end of the file");
+    EXPECT_EQ(pending_count(), 1u);
+    EXPECT_EQ(category_count(), 1u);
+
+    const import_summary missing = import_text_file(files.file("absent.txt"), {});
+    EXPECT_FALSE(missing.done);
+    EXPECT_NE(missing.error.find("cannot open"), std::string::npos);
+}
+
+TEST_F(TextImport, PutsItemsStraightIntoLearning)
+{
+    ma_nn_init();
+    go_to_day(7);
+    text_import_options options;
+    options.target = import_target::learning;
+    options.first_grade = 4;
+    const import_summary s = import("eins\tone\nzwei\ttwo\n", options);
+    ASSERT_TRUE(s.done);
+    EXPECT_EQ(s.added, 2u);
+    EXPECT_EQ(pending_count(), 0u);
+    ASSERT_EQ(db().item_count, 2u);
+    for (const item* e : scheduled_items()) {
+        EXPECT_EQ(e->gr, 4);
+        EXPECT_EQ(e->tmtrpt, 7 + e->ivl);
+        EXPECT_EQ(e->stmtrpt, e->tmtrpt);
+        EXPECT_EQ(e->rp, 0);
+    }
+}
+
+TEST_F(TextImport, PreviewReadsOnlyTheFirstRows)
+{
+    std::string contents = "#columns:front\tback\n";
+    for (int i = 0; i < 100; ++i)
+        contents += "q" + std::to_string(i) + "\ta\n";
+    const text_table t = read_text_table(file("many.txt", contents), text_separator::detect, 5);
+    ASSERT_TRUE(t.read);
+    EXPECT_EQ(t.rows.size(), 5u);
+    EXPECT_TRUE(t.cut_short);
+    EXPECT_EQ(t.column_names, (std::vector<std::string>{"front", "back"}));
+    EXPECT_EQ(t.row_lines[4], 6u);
+}
+
+}  // namespace

@@ -1,0 +1,137 @@
+// File > "Import..." and "Export..." driven by mouse and keys on the real window.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QTableWidget>
+
+#include "exchange/export.h"
+#include "session/lifecycle.h"
+#include "ui_fixture.h"
+
+namespace {
+
+class Exchange : public ui_test {
+protected:
+    // Opens the File menu with the mouse and clicks the entry of that object name.
+    void choose_from_file_menu(const char* action_name)
+    {
+        QMenuBar* bar = w->menuBar();
+        QAction* file = bar->actions().front();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(file).center());
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        QAction* wanted = nullptr;
+        for (QAction* a : menu->actions())
+            if (a->objectName() == QLatin1String(action_name))
+                wanted = a;
+        ASSERT_NE(wanted, nullptr);
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(wanted).center());
+    }
+    template <typename T>
+    static T* child(QWidget* dialog, const char* name)
+    {
+        T* found = dialog->findChild<T*>(QLatin1String(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    temp_dir files;
+};
+
+TEST_F(Exchange, ImportShowsThePreviewTakesTheMappingAndReportsWhatItDid)
+{
+    add_pending("Hund", "dog");
+    add_pending("Maus", "mouse");
+    const std::string path = files.file("words.csv");
+    write_file(path, "Deck;Front;Back\nTiere;Hund;dog\nTiere::Haus;Katze;cat\nTiere;;no question\nTiere;Maus;mouse\n");
+    bool checked = false;
+    on_next_modal([&](QWidget* dialog) {
+        QTest::keyClicks(child<QLineEdit>(dialog, "import_path"), QString::fromStdString(path));
+        auto* table = child<QTableWidget>(dialog, "preview_table");
+        ASSERT_EQ(table->rowCount(), 5);
+        ASSERT_EQ(table->columnCount(), 3);
+        EXPECT_EQ(table->item(2, 1)->text(), QStringLiteral("Katze"));
+        // The first row names the columns: ticked by a click, the mapping follows the names.
+        auto* header = child<QCheckBox>(dialog, "header_check");
+        QTest::mouseClick(header, Qt::LeftButton, {}, QPoint(8, header->height() / 2));
+        ASSERT_TRUE(header->isChecked());
+        EXPECT_EQ(table->rowCount(), 4);
+        auto* question = child<QComboBox>(dialog, "question_column");
+        auto* category = child<QComboBox>(dialog, "category_column");
+        EXPECT_EQ(question->currentIndex(), 1);
+        EXPECT_EQ(category->currentIndex(), 1);
+        // The user moves the category to "None" by keys.
+        category->setFocus();
+        QTest::keyClick(category, Qt::Key_Up);
+        EXPECT_EQ(category->currentIndex(), 0);
+        QTest::mouseClick(child<QPushButton>(dialog, "import_button"), Qt::LeftButton);
+        EXPECT_EQ(child<QProgressBar>(dialog, "import_progress")->value(), 100);
+        checked = true;
+    });
+    choose_from_file_menu("import_action");
+    ASSERT_TRUE(checked);
+    ASSERT_EQ(recorded_messages().size(), 1u);
+    EXPECT_EQ(recorded_messages()[0].title, QStringLiteral("Import"));
+    EXPECT_EQ(recorded_messages()[0].text,
+        QStringLiteral("Added: 1\nDuplicates skipped: 2\nMedia copied: 0\nProblems: 1\nline 4: no question; left out"));
+    ASSERT_EQ(pending_count(), 3u);
+    EXPECT_EQ(db().pending_head->next->next->question, "Katze");
+    EXPECT_EQ(db().pending_head->next->next->ctgr, 0);
+    EXPECT_TRUE(question_shown().startsWith(QStringLiteral("Imported 1 items.")));
+}
+
+TEST_F(Exchange, AFileThatCannotBeReadIsRefusedAndTheDialogStays)
+{
+    const std::string path = files.file("broken.txt");
+    write_file(path, "q\ta\n\"never closed\tx\n");
+    bool checked = false;
+    on_next_modal([&](QWidget* dialog) {
+        QTest::keyClicks(child<QLineEdit>(dialog, "import_path"), QString::fromStdString(path));
+        // The preview already says what is wrong and offers no import.
+        EXPECT_FALSE(child<QPushButton>(dialog, "import_button")->isEnabled());
+        EXPECT_EQ(child<QLabel>(dialog, "import_status")->text(),
+            QStringLiteral("line 2: a quoted field is not closed before the end of the file"));
+        QTest::keyClick(dialog, Qt::Key_Escape);
+        checked = true;
+    });
+    choose_from_file_menu("import_action");
+    ASSERT_TRUE(checked);
+    EXPECT_EQ(pending_count(), 0u);
+    EXPECT_TRUE(recorded_messages().empty());
+}
+
+TEST_F(Exchange, ExportWritesTheChosenFormAndAFailureReachesTheUser)
+{
+    add_item("frage", "antwort", 0, 3);
+    const std::string path = files.file("out.xml");
+    on_next_modal([&](QWidget* dialog) {
+        QTest::keyClicks(child<QLineEdit>(dialog, "export_path"), QString::fromStdString(path));
+        auto* format = child<QComboBox>(dialog, "format_combo");
+        format->setFocus();
+        QTest::keyClick(format, Qt::Key_Down);
+        QTest::mouseClick(child<QPushButton>(dialog, "export_button"), Qt::LeftButton);
+    });
+    choose_from_file_menu("export_action");
+    ASSERT_EQ(recorded_messages().size(), 1u);
+    EXPECT_EQ(recorded_messages()[0].text, QStringLiteral("1 items written to %1.").arg(QString::fromStdString(path)));
+    EXPECT_NE(read_file(path).find("<q>frage</q>"), std::string::npos);
+
+    // A folder that does not exist: the user is told, and the dialog stays for another try.
+    bool stayed = false;
+    on_next_modal([&](QWidget* dialog) {
+        QTest::keyClicks(child<QLineEdit>(dialog, "export_path"), QString::fromStdString(files.file("none/out.txt")));
+        QTest::mouseClick(child<QPushButton>(dialog, "export_button"), Qt::LeftButton);
+        stayed = dialog->isVisible();
+        QTest::keyClick(dialog, Qt::Key_Escape);
+    });
+    choose_from_file_menu("export_action");
+    EXPECT_TRUE(stayed);
+    ASSERT_EQ(recorded_messages().size(), 2u);
+    EXPECT_EQ(recorded_messages()[1].title, QStringLiteral("Export Failed"));
+    EXPECT_TRUE(recorded_messages()[1].text.startsWith(QStringLiteral("The file was not written: cannot write")));
+}
+
+}  // namespace

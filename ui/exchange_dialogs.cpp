@@ -1,0 +1,353 @@
+#include "ui/exchange_dialogs.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "exchange/export.h"
+#include "exchange/package_import.h"
+#include "exchange/text_import.h"
+#include "ui/window_state.h"
+
+namespace {
+
+constexpr int preview_rows = 10;
+constexpr int problems_shown = 10;
+
+bool is_package(const QString& path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    return suffix == QStringLiteral("apkg") || suffix == QStringLiteral("colpkg");
+}
+
+QString summary_text(const import_summary& s)
+{
+    QString text = QStringLiteral("Added: %1\nDuplicates skipped: %2\nMedia copied: %3\nProblems: %4")
+                       .arg(s.added)
+                       .arg(s.duplicates)
+                       .arg(s.media_copied)
+                       .arg(static_cast<qulonglong>(s.problems.size()));
+    for (size_t i = 0; i < s.problems.size() && i < problems_shown; ++i)
+        text += QStringLiteral("\n") + QString::fromStdString(s.problems[i]);
+    if (s.problems.size() > problems_shown)
+        text += QStringLiteral("\n... and %1 more").arg(static_cast<qulonglong>(s.problems.size() - problems_shown));
+    return text;
+}
+
+class import_dialog : public QDialog {
+public:
+    explicit import_dialog(QWidget* owner) : QDialog(owner)
+    {
+        setWindowTitle(QStringLiteral("Import"));
+        setObjectName(QStringLiteral("import_dialog"));
+        auto* layout = new QVBoxLayout(this);
+
+        auto* file_row = new QHBoxLayout;
+        path = new QLineEdit(this);
+        path->setObjectName(QStringLiteral("import_path"));
+        path->setPlaceholderText(QStringLiteral("A text file (.txt, .csv) or a package (.apkg, .colpkg)"));
+        auto* browse = new QPushButton(QStringLiteral("Browse..."), this);
+        browse->setAutoDefault(false);
+        file_row->addWidget(path);
+        file_row->addWidget(browse);
+        layout->addLayout(file_row);
+
+        auto* form = new QFormLayout;
+        separator = new QComboBox(this);
+        separator->setObjectName(QStringLiteral("separator_combo"));
+        separator->addItems({QStringLiteral("Detect"), QStringLiteral("Tab"), QStringLiteral("Comma"),
+            QStringLiteral("Semicolon")});
+        form->addRow(QStringLiteral("Fields separated by:"), separator);
+        header = new QCheckBox(QStringLiteral("The first row names the columns"), this);
+        header->setObjectName(QStringLiteral("header_check"));
+        form->addRow(header);
+        question = column_combo("question_column", false);
+        answer = column_combo("answer_column", false);
+        category = column_combo("category_column", true);
+        form->addRow(QStringLiteral("Question:"), question);
+        form->addRow(QStringLiteral("Answer:"), answer);
+        form->addRow(QStringLiteral("Category:"), category);
+        target = new QComboBox(this);
+        target->setObjectName(QStringLiteral("target_combo"));
+        target->addItems({QStringLiteral("Into the queue"), QStringLiteral("Straight into learning")});
+        form->addRow(QStringLiteral("New items go:"), target);
+        scheduling = new QCheckBox(QStringLiteral("Keep the cards' scheduling (new cards go to the queue)"), this);
+        scheduling->setObjectName(QStringLiteral("scheduling_check"));
+        form->addRow(scheduling);
+        layout->addLayout(form);
+
+        preview = new QTableWidget(this);
+        preview->setObjectName(QStringLiteral("preview_table"));
+        preview->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        layout->addWidget(preview);
+        status = new QLabel(this);
+        status->setObjectName(QStringLiteral("import_status"));
+        status->setWordWrap(true);
+        layout->addWidget(status);
+        progress = new QProgressBar(this);
+        progress->setObjectName(QStringLiteral("import_progress"));
+        progress->setRange(0, 100);
+        progress->setValue(0);
+        layout->addWidget(progress);
+
+        auto* buttons = new QDialogButtonBox(this);
+        import_button = buttons->addButton(QStringLiteral("Import"), QDialogButtonBox::AcceptRole);
+        import_button->setObjectName(QStringLiteral("import_button"));
+        buttons->addButton(QDialogButtonBox::Cancel);
+        layout->addWidget(buttons);
+
+        connect(browse, &QPushButton::clicked, this, [this] {
+            const QString chosen = QFileDialog::getOpenFileName(this, QStringLiteral("Import"), QString(),
+                QStringLiteral("Cards (*.txt *.csv *.tsv *.apkg *.colpkg);;All files (*)"));
+            if (!chosen.isEmpty())
+                path->setText(chosen);
+        });
+        connect(path, &QLineEdit::textChanged, this, [this] { refresh(); });
+        connect(separator, &QComboBox::currentIndexChanged, this, [this] { refresh(); });
+        connect(header, &QCheckBox::toggled, this, [this] { refresh(); });
+        connect(import_button, &QPushButton::clicked, this, [this] { run(); });
+        connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+        refresh();
+        resize(560, 520);
+    }
+
+    int added = -1;
+
+private:
+    QComboBox* column_combo(const char* name, bool with_none)
+    {
+        auto* combo = new QComboBox(this);
+        combo->setObjectName(QLatin1String(name));
+        combo->setProperty("with_none", with_none);
+        return combo;
+    }
+
+    text_import_options text_options() const
+    {
+        text_import_options o;
+        o.separator = static_cast<text_separator>(separator->currentIndex());
+        o.header_row = header->isChecked();
+        const int none = 1;
+        o.columns = column_mapping{question->currentIndex(), answer->currentIndex(),
+            category->currentIndex() < none ? no_column : category->currentIndex() - none};
+        o.target = target->currentIndex() == 1 ? import_target::learning : import_target::queue;
+        return o;
+    }
+
+    void fill_columns(size_t count, const std::vector<std::string>& names, const column_mapping& guess)
+    {
+        for (QComboBox* combo : {question, answer, category}) {
+            const QSignalBlocker quiet(combo);
+            combo->clear();
+            if (combo->property("with_none").toBool())
+                combo->addItem(QStringLiteral("None (the first category)"));
+            for (size_t c = 0; c < count; ++c) {
+                QString label = QStringLiteral("Column %1").arg(c + 1);
+                if (c < names.size() && !names[c].empty())
+                    label += QStringLiteral(": ") + QString::fromStdString(names[c]);
+                combo->addItem(label);
+            }
+        }
+        question->setCurrentIndex(std::min<int>(guess.question, question->count() - 1));
+        answer->setCurrentIndex(std::min<int>(guess.answer, answer->count() - 1));
+        category->setCurrentIndex(guess.category == no_column ? 0 : std::min<int>(guess.category + 1, category->count() - 1));
+    }
+
+    void refresh()
+    {
+        const QString file = path->text().trimmed();
+        const bool package = is_package(file);
+        for (QWidget* text_only : std::initializer_list<QWidget*>{separator, header, question, answer, category})
+            text_only->setEnabled(!package);
+        scheduling->setEnabled(package);
+        target->setEnabled(!package);
+        preview->clear();
+        preview->setRowCount(0);
+        preview->setColumnCount(0);
+        import_button->setEnabled(!file.isEmpty() && QFileInfo(file).isFile());
+        if (file.isEmpty() || !QFileInfo(file).isFile()) {
+            status->setText(file.isEmpty() ? QString() : QStringLiteral("There is no file of that name."));
+            return;
+        }
+        if (package) {
+            status->setText(QStringLiteral("A package: each note's first field becomes the question, its second "
+                                           "the answer, its deck the category."));
+            return;
+        }
+        text_table table = read_text_table(file.toStdString(),
+            static_cast<text_separator>(separator->currentIndex()), preview_rows + 1);
+        if (!table.read) {
+            status->setText(QString::fromStdString(table.error));
+            import_button->setEnabled(false);
+            return;
+        }
+        std::vector<std::string> names = table.column_names;
+        size_t first = 0;
+        if (header->isChecked() && !table.rows.empty()) {
+            if (names.empty())
+                names = table.rows[0];
+            first = 1;
+        }
+        size_t columns = names.size();
+        for (const auto& row : table.rows)
+            columns = std::max(columns, row.size());
+        fill_columns(std::max<size_t>(columns, 2), names, guess_columns(names, table.category_column));
+        preview->setColumnCount(static_cast<int>(columns));
+        QStringList labels;
+        for (size_t c = 0; c < columns; ++c)
+            labels << (c < names.size() && !names[c].empty() ? QString::fromStdString(names[c])
+                                                              : QStringLiteral("Column %1").arg(c + 1));
+        preview->setHorizontalHeaderLabels(labels);
+        const size_t shown = std::min<size_t>(table.rows.size() - first, preview_rows);
+        preview->setRowCount(static_cast<int>(shown));
+        for (size_t r = 0; r < shown; ++r)
+            for (size_t c = 0; c < table.rows[first + r].size(); ++c)
+                preview->setItem(static_cast<int>(r), static_cast<int>(c),
+                    new QTableWidgetItem(QString::fromStdString(table.rows[first + r][c])));
+        const char* separator_name = table.separator == '\t' ? "tab" : table.separator == ',' ? "comma"
+                                     : table.separator == ';'  ? "semicolon"
+                                                               : "other";
+        status->setText(QStringLiteral("Fields separated by %1%2.")
+                            .arg(QLatin1String(separator_name))
+                            .arg(table.html.value_or(false) ? QStringLiteral("; the fields are HTML") : QString()));
+    }
+
+    void run()
+    {
+        const QString file = path->text().trimmed();
+        const auto report = [this](size_t done, size_t total) {
+            progress->setValue(total == 0 ? 100 : static_cast<int>(done * 100 / total));
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        };
+        import_button->setEnabled(false);
+        import_summary s;
+        if (is_package(file)) {
+            package_import_options o;
+            o.keep_scheduling = scheduling->isChecked();
+            o.progress = report;
+            s = import_package(file.toStdString(), o);
+        } else {
+            text_import_options o = text_options();
+            o.progress = report;
+            s = import_text_file(file.toStdString(), o);
+        }
+        import_button->setEnabled(true);
+        if (!s.done) {
+            show_message(this, QStringLiteral("Import Failed"),
+                QStringLiteral("Nothing was imported: %1").arg(QString::fromStdString(s.error)));
+            return;
+        }
+        progress->setValue(100);
+        show_message(this, QStringLiteral("Import"), summary_text(s));
+        added = static_cast<int>(s.added);
+        accept();
+    }
+
+    QLineEdit* path;
+    QComboBox* separator;
+    QCheckBox* header;
+    QComboBox* question;
+    QComboBox* answer;
+    QComboBox* category;
+    QComboBox* target;
+    QCheckBox* scheduling;
+    QTableWidget* preview;
+    QLabel* status;
+    QProgressBar* progress;
+    QPushButton* import_button;
+};
+
+class export_dialog : public QDialog {
+public:
+    explicit export_dialog(QWidget* owner) : QDialog(owner)
+    {
+        setWindowTitle(QStringLiteral("Export"));
+        setObjectName(QStringLiteral("export_dialog"));
+        auto* layout = new QVBoxLayout(this);
+        auto* file_row = new QHBoxLayout;
+        path = new QLineEdit(this);
+        path->setObjectName(QStringLiteral("export_path"));
+        auto* browse = new QPushButton(QStringLiteral("Browse..."), this);
+        browse->setAutoDefault(false);
+        file_row->addWidget(path);
+        file_row->addWidget(browse);
+        layout->addLayout(file_row);
+        format = new QComboBox(this);
+        format->setObjectName(QStringLiteral("format_combo"));
+        format->addItems({QStringLiteral("Text, tab-separated, with categories"),
+            QStringLiteral("XML database, with all scheduling")});
+        layout->addWidget(format);
+        with_queue = new QCheckBox(QStringLiteral("Include the items waiting in the queue"), this);
+        with_queue->setObjectName(QStringLiteral("queue_check"));
+        layout->addWidget(with_queue);
+        auto* buttons = new QDialogButtonBox(this);
+        QPushButton* go = buttons->addButton(QStringLiteral("Export"), QDialogButtonBox::AcceptRole);
+        go->setObjectName(QStringLiteral("export_button"));
+        buttons->addButton(QDialogButtonBox::Cancel);
+        layout->addWidget(buttons);
+        connect(browse, &QPushButton::clicked, this, [this] {
+            const QString chosen = QFileDialog::getSaveFileName(this, QStringLiteral("Export"), path->text());
+            if (!chosen.isEmpty())
+                path->setText(chosen);
+        });
+        connect(format, &QComboBox::currentIndexChanged, this, [this](int i) { with_queue->setEnabled(i == 0); });
+        connect(go, &QPushButton::clicked, this, [this] { run(); });
+        connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    }
+
+    bool written = false;
+
+private:
+    void run()
+    {
+        const std::string file = path->text().trimmed().toStdString();
+        if (file.empty()) {
+            show_message(this, QStringLiteral("Export"), QStringLiteral("Please name the file to write."));
+            return;
+        }
+        const export_result r = format->currentIndex() == 0 ? export_text_file(file, with_queue->isChecked())
+                                                            : export_xml(file);
+        if (!r.done) {
+            show_message(this, QStringLiteral("Export Failed"),
+                QStringLiteral("The file was not written: %1").arg(QString::fromStdString(r.error)));
+            return;
+        }
+        show_message(this, QStringLiteral("Export"),
+            QStringLiteral("%1 items written to %2.").arg(r.items).arg(QString::fromStdString(file)));
+        written = true;
+        accept();
+    }
+
+    QLineEdit* path;
+    QComboBox* format;
+    QCheckBox* with_queue;
+};
+
+}  // namespace
+
+int run_import_dialog(QWidget* owner)
+{
+    import_dialog dialog(owner);
+    dialog.exec();
+    return dialog.added;
+}
+
+bool run_export_dialog(QWidget* owner)
+{
+    export_dialog dialog(owner);
+    dialog.exec();
+    return dialog.written;
+}
