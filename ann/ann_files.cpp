@@ -279,3 +279,45 @@ void add_cases(uint16_t livl, uint16_t rllivl, uint16_t rp, uint16_t gr, uint16_
     if (::close(fd) != 0)
         write_log("Cannot close \"%s\"\n", path.c_str());
 }
+
+ann_checkpoint take_ann_checkpoint()
+{
+    const ann_state& s = ann_globals();
+    ann_checkpoint c;
+    c.weights = s.ann_weights;
+    c.learning_rate = s.learning_rate;
+    c.last_error = s.last_error;
+    c.test_error = s.test_error;
+    c.case_count = s.case_count;
+    struct stat info {};
+    if (::stat(data_path("user_cases.bin"), &info) == 0)
+        c.cases_file_size = info.st_size;
+    return c;
+}
+
+bool restore_ann_checkpoint(const ann_checkpoint& c)
+{
+    ann_state& s = ann_globals();
+    s.ann_weights = c.weights;
+    s.learning_rate = c.learning_rate;
+    s.last_error = c.last_error;
+    s.test_error = c.test_error;
+    drop_cases_from(c.case_count);
+    const char* const path = data_path("user_cases.bin");
+    struct stat info {};
+    if (::stat(path, &info) != 0 || info.st_size == c.cases_file_size)
+        return true;
+    if (c.cases_file_size < 0) {
+        if (unlink_file(path) == 0)
+            return true;
+        write_log("ERROR: cannot remove %s: %s\n", path, std::strerror(errno));
+        return false;
+    }
+    const int fd = ::open(path, O_WRONLY | O_CLOEXEC);
+    bool cut = fd >= 0 && ::ftruncate(fd, c.cases_file_size) == 0 && fsync_file(fd, path) == 0;
+    if (!cut)
+        write_log("ERROR: cannot take the undone case out of %s: %s\n", path, std::strerror(errno));
+    if (fd >= 0)
+        ::close(fd);
+    return cut;
+}

@@ -2,6 +2,7 @@
 // The network's start-up and shutdown with its two files: weights.bin (the 160 weights,
 // rewritten whole at close) and user_cases.bin (20-byte cases, appended as they arise).
 #include <cstdint>
+#include <array>
 #include <cstdio>
 
 #include "ann/network.h"
@@ -30,3 +31,18 @@ void add_data_from_file(FILE* stream);
 bool merge_duplicate_case(const ann_case& candidate);
 // A new case from a grade: into the store, trained on once, appended to user_cases.bin.
 void add_cases(uint16_t livl, uint16_t rllivl, uint16_t rp, uint16_t gr, uint16_t target);
+
+// What a grade may change in the network: its weights, rates and case store, and the length of
+// user_cases.bin. Taken before a grade, restored to undo it.
+struct ann_checkpoint {
+    std::array<float, ann_weight_count> weights{};  // the weights before the grade
+    float learning_rate = 0;  // the learning rate before the grade
+    float last_error = 0;  // the error of the last evaluation before the grade
+    float test_error = 0;  // the smoothed TestError before the grade
+    uint32_t case_count = 0;  // cases in the store before the grade
+    int64_t cases_file_size = -1;  // bytes of user_cases.bin then; -1 when it did not exist
+};
+ann_checkpoint take_ann_checkpoint();
+// Puts the network back; cases appended since are dropped from the store and from
+// user_cases.bin. False (logged) when the file could not be cut back.
+bool restore_ann_checkpoint(const ann_checkpoint& c);

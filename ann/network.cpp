@@ -222,6 +222,16 @@ ann_case* append_case(const ann_case& c)
     return record;
 }
 
+void drop_cases_from(uint32_t count)
+{
+    ann_state& s = ann_globals();
+    count = std::max<uint32_t>(count, builtin_case_count);
+    while (s.case_count > count && !s.user_cases.empty()) {
+        s.case_store[--s.case_count] = nullptr;
+        s.user_cases.pop_back();
+    }
+}
+
 ann_case* case_at(uint32_t index)
 {
     ann_state& s = ann_globals();

@@ -100,5 +100,7 @@ void reset_case_store();
 bool reserve_case_slot();
 // Appends a copy of `c` as the store's next user case; null when the memory cannot be had.
 ann_case* append_case(const ann_case& c);
+// Takes the user cases from index `count` on out of the store again (an undone grade).
+void drop_cases_from(uint32_t count);
 ann_case* case_at(uint32_t index);  // null at and beyond case_count
 size_t case_store_capacity();  // by the growth rule of reserve_case_slot

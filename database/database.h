@@ -154,6 +154,11 @@ item* remove_item(item* e);
 // Takes the item out of the list without freeing it; false when it is not in the list.
 bool unlink_scheduled(item* e);
 item* next_scheduled(const item* e);
+// The item before `e` in the list, or null when `e` is the head or not in the list.
+item* scheduled_predecessor(const item* e);
+// Links an item that is in no list back in right behind `before` (at the head when null), so
+// that an undone grade returns the item to the very place it had.
+void link_scheduled_after(item* before, item* e);
 void erase_memory_after_ll();
 
 // Items read from a file, linked at the end exactly where inserting them one by one with
@@ -176,5 +181,7 @@ private:
 // Pending list.
 void append_pending(pending_item* p);
 pending_item* remove_pending(pending_item* p);
+// Links a pending item in right behind `before` (first when null).
+void link_pending_after(pending_item* before, pending_item* p);
 void free_pending_list();
 uint32_t pending_count();

@@ -102,6 +102,29 @@ item* remove_item(item* e)
 
 item* next_scheduled(const item* e) { return e ? e->next : db().head; }
 
+item* scheduled_predecessor(const item* e)
+{
+    item* before = db().head;
+    if (before == e)
+        return nullptr;
+    while (before && before->next != e)
+        before = before->next;
+    return before;
+}
+
+void link_scheduled_after(item* before, item* e)
+{
+    database& d = db();
+    d.insert_hint = nullptr;
+    if (!before) {
+        e->next = d.head;
+        d.head = e;
+        return;
+    }
+    e->next = before->next;
+    before->next = e;
+}
+
 void erase_memory_after_ll()
 {
     database& d = db();
@@ -185,6 +208,17 @@ pending_item* remove_pending(pending_item* p)
     free_pending_item(p);
     --d.pending_count;
     return successor;
+}
+
+void link_pending_after(pending_item* before, pending_item* p)
+{
+    database& d = db();
+    pending_item*& slot = before ? before->next : d.pending_head;
+    p->next = slot;
+    slot = p;
+    if (!p->next)
+        d.pending_tail = p;
+    ++d.pending_count;
 }
 
 void free_pending_list()

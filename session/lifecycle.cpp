@@ -25,6 +25,7 @@
 #include "services/services_state.h"
 #include "session/choose.h"
 #include "session/saving.h"
+#include "session/undo.h"
 
 namespace {
 
@@ -107,6 +108,7 @@ namespace {
 // The items, the network and the queue; the categories go last, with the state.
 void free_contents()
 {
+    forget_undo();  // its steps point at the items freed here
     erase_memory_after_ll();
     db().item_count = 0;
     ann_shutdown();

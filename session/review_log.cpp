@@ -1,0 +1,173 @@
+#include "session/review_log.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <unordered_map>
+
+#include "platform/files.h"
+#include "services/log.h"
+#include "services/paths.h"
+
+namespace {
+
+void put16(unsigned char* p, uint16_t v)
+{
+    p[0] = static_cast<unsigned char>(v);
+    p[1] = static_cast<unsigned char>(v >> 8);
+}
+
+void put32(unsigned char* p, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<unsigned char>(v >> (8 * i));
+}
+
+uint16_t get16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+
+uint32_t get32(const unsigned char* p)
+{
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+        static_cast<uint32_t>(p[3]) << 24;
+}
+
+bool known_screen(uint8_t s) { return s >= 1 && s <= 4; }
+
+}  // namespace
+
+void encode_review(const review_record& r, unsigned char* out)
+{
+    put32(out, r.time);
+    put32(out + 4, r.item_id);
+    put16(out + 8, r.day);
+    put16(out + 10, r.elapsed);
+    put16(out + 12, r.interval_before);
+    put16(out + 14, r.interval_after);
+    uint32_t error_bits = 0;
+    std::memcpy(&error_bits, &r.test_error, sizeof error_bits);
+    put32(out + 16, error_bits);
+    out[20] = r.grade;
+    out[21] = r.rp_after;
+    out[22] = static_cast<uint8_t>(r.screen);
+    out[23] = static_cast<uint8_t>(r.event);
+}
+
+bool decode_review(const unsigned char* in, review_record* out)
+{
+    if (in[20] > 5 || !known_screen(in[22]) || in[23] > static_cast<uint8_t>(review_event::undo))
+        return false;
+    out->time = get32(in);
+    out->item_id = get32(in + 4);
+    out->day = get16(in + 8);
+    out->elapsed = get16(in + 10);
+    out->interval_before = get16(in + 12);
+    out->interval_after = get16(in + 14);
+    const uint32_t error_bits = get32(in + 16);
+    std::memcpy(&out->test_error, &error_bits, sizeof error_bits);
+    out->grade = in[20];
+    out->rp_after = in[21];
+    out->screen = static_cast<review_screen>(in[22]);
+    out->event = static_cast<review_event>(in[23]);
+    return true;
+}
+
+int append_review(const review_record& r)
+{
+    const char* const path = data_path(review_log_name);
+    const int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        write_log("ERROR: cannot open %s: %s; the review is not logged\n", path, std::strerror(errno));
+        return REVIEW_CANNOT_OPEN;
+    }
+    // A piece left by a crash in the middle of an append would shift every later record.
+    struct stat info {};
+    off_t aligned = 0;
+    if (::fstat(fd, &info) == 0) {
+        aligned = info.st_size - info.st_size % static_cast<off_t>(review_record_size);
+        if (aligned != info.st_size) {
+            write_log("WARNING: %s ended in a piece of a record; the piece was removed.\n", path);
+            if (::ftruncate(fd, aligned) != 0)
+                write_log("ERROR: cannot repair %s: %s\n", path, std::strerror(errno));
+        }
+    }
+    unsigned char bytes[review_record_size];
+    encode_review(r, bytes);
+    int status = REVIEW_APPENDED;
+    if (!write_all(fd, bytes, sizeof bytes, path)) {
+        write_log("ERROR: cannot append to %s: %s; the review is not logged\n", path, std::strerror(errno));
+        if (::ftruncate(fd, aligned) != 0)
+            write_log("ERROR: cannot repair %s: %s\n", path, std::strerror(errno));
+        status = REVIEW_CANNOT_WRITE;
+    } else if (fsync_file(fd, path) != 0) {
+        write_log("ERROR: cannot sync %s: %s\n", path, std::strerror(errno));
+        status = REVIEW_CANNOT_SYNC;
+    }
+    if (::close(fd) != 0 && status == REVIEW_APPENDED) {
+        write_log("ERROR: cannot close %s: %s\n", path, std::strerror(errno));
+        status = REVIEW_CANNOT_WRITE;
+    }
+    return status;
+}
+
+review_history read_review_log(const std::string& path)
+{
+    review_history h;
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return h;
+    h.found = true;
+    unsigned char bytes[review_record_size * 512];
+    size_t carried = 0;
+    for (;;) {
+        const size_t got = std::fread(bytes + carried, 1, sizeof bytes - carried, file);
+        const size_t have = carried + got;
+        size_t at = 0;
+        for (; at + review_record_size <= have; at += review_record_size) {
+            review_record r;
+            if (decode_review(bytes + at, &r))
+                h.records.push_back(r);
+            else
+                ++h.damaged;
+        }
+        carried = have - at;
+        std::memmove(bytes, bytes + at, carried);
+        if (got == 0)
+            break;
+    }
+    h.partial_bytes = static_cast<uint32_t>(carried);
+    if (std::ferror(file))
+        write_log("ERROR: cannot read %s: %s\n", path.c_str(), std::strerror(errno));
+    fclose_logged(file, path.c_str());
+    if (h.damaged > 0)
+        write_log("WARNING: %u damaged records of %s were skipped.\n", h.damaged, path.c_str());
+    return h;
+}
+
+std::vector<review_record> standing_reviews(const std::vector<review_record>& records)
+{
+    std::vector<bool> undone(records.size(), false);
+    // For each item, the positions of its grades not yet undone, latest last.
+    std::unordered_map<uint32_t, std::vector<size_t>> open;
+    for (size_t i = 0; i < records.size(); ++i) {
+        auto& grades = open[records[i].item_id];
+        if (records[i].event == review_event::grade) {
+            grades.push_back(i);
+        } else {
+            undone[i] = true;
+            if (!grades.empty()) {
+                undone[grades.back()] = true;
+                grades.pop_back();
+            }
+        }
+    }
+    std::vector<review_record> result;
+    result.reserve(records.size());
+    for (size_t i = 0; i < records.size(); ++i)
+        if (!undone[i])
+            result.push_back(records[i]);
+    return result;
+}

@@ -1,0 +1,55 @@
+#pragma once
+// The review log, reviews.log in the data directory: one fixed-size little-endian record per
+// grade (and per undo), appended and synced as each grade is given, so that the history
+// survives a crash and outlives the items it speaks of.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Which screen gave the grade; the values are the screen modes.
+enum class review_screen : uint8_t { scheduled = 1, queue = 2, added = 3, forced = 4 };
+// A grade, or the undoing of the latest grade of the same item that is not yet undone.
+enum class review_event : uint8_t { grade = 0, undo = 1 };
+
+struct review_record {
+    uint32_t time = 0;  // clock second of the grade
+    uint32_t item_id = 0;  // the item's id (its creation second)
+    uint16_t day = 0;  // day number of the grade
+    uint16_t elapsed = 0;  // days since the item's previous grade or creation; 0 for a new item
+    uint16_t interval_before = 0;  // the interval that had been set; 0 for a new item
+    uint16_t interval_after = 0;  // the interval the grade set
+    float test_error = 0;  // the network's smoothed TestError at the time, 0 if not estimated
+    uint8_t grade = 0;  // 0 to 5
+    uint8_t rp_after = 0;  // the item's repetitions after the grade
+    review_screen screen = review_screen::scheduled;  // where the grade was given
+    review_event event = review_event::grade;  // a grade or an undo
+};
+
+constexpr size_t review_record_size = 24;
+constexpr const char* review_log_name = "reviews.log";
+
+void encode_review(const review_record& r, unsigned char* out);
+// False when the bytes cannot be a record (grade above 5, unknown screen or event).
+bool decode_review(const unsigned char* in, review_record* out);
+
+enum review_append_status : int {
+    REVIEW_APPENDED = 0,
+    REVIEW_CANNOT_OPEN = 1,
+    REVIEW_CANNOT_WRITE = 2,
+    REVIEW_CANNOT_SYNC = 3,
+};
+// Appends to the data directory's log, first cutting a piece of a record an interrupted append
+// left at its end; the error is logged.
+int append_review(const review_record& r);
+
+struct review_history {
+    std::vector<review_record> records;  // in file order, undo records included
+    uint32_t damaged = 0;  // whole records that could not be decoded, skipped
+    uint32_t partial_bytes = 0;  // bytes of an unfinished last record, ignored
+    bool found = false;  // whether the file exists
+};
+// Reads a whole log; a missing file is an empty history.
+review_history read_review_log(const std::string& path);
+// The grades still standing: each undo record removes the latest earlier grade of its item.
+std::vector<review_record> standing_reviews(const std::vector<review_record>& records);

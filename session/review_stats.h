@@ -1,0 +1,40 @@
+#pragma once
+// The figures behind the statistics charts: the schedule ahead from the database, and what
+// the user did from the review log.
+#include <cstdint>
+#include <vector>
+
+#include "session/review_log.h"
+
+// Interval and repetition bands: 0, 1, 2-3, 4-7, ... 1024-2047 days (or repetitions).
+constexpr int band_count = 12;
+int band_of(uint32_t value);
+uint32_t band_low(int band);  // the smallest value in the band
+uint32_t band_high(int band);  // the largest value in the band
+
+// Scheduled items due on each of the days today .. today + days - 1; the overdue ones count
+// on today.
+std::vector<uint32_t> due_per_day(uint16_t today, int days);
+// Items by band of their interval, and by band of their repetitions.
+std::vector<uint32_t> interval_histogram();
+std::vector<uint32_t> repetition_histogram();
+
+struct retention_figure {
+    uint32_t reviews = 0;  // grades given on or after the due day
+    uint32_t passed = 0;  // of those, the grades of 3 or more
+    double share() const { return reviews ? static_cast<double>(passed) / reviews : 0.0; }
+};
+
+struct daily_figures {
+    uint16_t first_day = 0;  // day number of entry 0
+    std::vector<uint32_t> reviews;  // grades given per day
+    std::vector<retention_figure> retention;  // per day, of the reviews that were due
+    std::vector<float> test_error;  // the last TestError logged that day, 0 when none
+};
+
+// The log's standing grades (undone ones removed) per day, from its first day to `last_day`.
+daily_figures daily_history(const std::vector<review_record>& standing, uint16_t last_day);
+// Retention of due reviews by band of the interval that had been set.
+std::vector<retention_figure> retention_by_band(const std::vector<review_record>& standing);
+// Whether a logged grade counts for retention: a review of an item on or after its due day.
+bool counts_for_retention(const review_record& r);

@@ -1,0 +1,177 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "ann/ann_files.h"
+#include "platform/crt_rand.h"
+#include "session/review_log.h"
+#include "session/review_stats.h"
+#include "session/undo.h"
+#include "support/database_helpers.h"
+
+namespace {
+
+class ReviewLogTest : public open_database_test {
+protected:
+    void SetUp() override
+    {
+        open_database_test::SetUp();
+        ma_nn_init();
+        crt_srand(5);
+    }
+    std::string log_path() const { return dir.file("reviews.log"); }
+};
+
+uint16_t u16_at(const std::string& bytes, size_t at)
+{
+    return static_cast<uint16_t>(static_cast<unsigned char>(bytes[at]) | static_cast<unsigned char>(bytes[at + 1]) << 8);
+}
+
+uint32_t u32_at(const std::string& bytes, size_t at)
+{
+    return u16_at(bytes, at) | static_cast<uint32_t>(u16_at(bytes, at + 2)) << 16;
+}
+
+}  // namespace
+
+TEST_F(ReviewLogTest, AScriptedSessionLeavesTheseBytes)
+{
+    go_to_day(3);
+    item* added = add_reviewed(4, "der Kult", "the cult", 0);
+    const uint16_t first_interval = added->ivl;
+    pending_item* queued = add_test_pending(0, "die Zeit", "time");
+    item* introduced = introduce_reviewed(2, queued);
+    go_to_day(3 + first_interval);
+    const uint16_t regraded = grade_reviewed(added, 5, review_screen::scheduled);
+    ASSERT_TRUE(undo_last_grade().undone);
+
+    const std::string bytes = read_file(log_path());
+    ASSERT_EQ(bytes.size(), 4 * review_record_size);
+    const uint32_t day3 = 1768478400u + 3 * 86400;
+    // The add screen's grade: a new item, nothing elapsed, its first interval.
+    EXPECT_EQ(u32_at(bytes, 0), day3);
+    EXPECT_EQ(u32_at(bytes, 4), added->id);
+    EXPECT_EQ(u16_at(bytes, 8), 3);
+    EXPECT_EQ(u16_at(bytes, 10), 0);
+    EXPECT_EQ(u16_at(bytes, 12), 0);
+    EXPECT_EQ(u16_at(bytes, 14), first_interval);
+    EXPECT_EQ(bytes.substr(20, 4), std::string("\x04\x00\x03\x00", 4));
+    // The queue's introduction.
+    EXPECT_EQ(u32_at(bytes, 28), introduced->id);
+    EXPECT_EQ(u16_at(bytes, 38), introduced->ivl);
+    EXPECT_EQ(bytes.substr(44, 4), std::string("\x02\x00\x02\x00", 4));
+    // The scheduled review on the due day, then its undo with the same fields.
+    const size_t r = 2 * review_record_size;
+    EXPECT_EQ(u32_at(bytes, r), day3 + first_interval * 86400u);
+    EXPECT_EQ(u16_at(bytes, r + 8), 3 + first_interval);
+    EXPECT_EQ(u16_at(bytes, r + 10), first_interval);
+    EXPECT_EQ(u16_at(bytes, r + 12), first_interval);
+    EXPECT_EQ(u16_at(bytes, r + 14), regraded);
+    float error = 0;
+    std::memcpy(&error, bytes.data() + r + 16, sizeof error);
+    EXPECT_EQ(error, ann_globals().test_error);
+    EXPECT_EQ(bytes.substr(r + 20, 4), std::string("\x05\x01\x01\x00", 4));
+    EXPECT_EQ(bytes.substr(r + 24, 23), bytes.substr(r, 23));
+    EXPECT_EQ(bytes[r + 24 + 23], '\x01');
+
+    // The undone grade no longer stands; the other two do.
+    const review_history h = read_review_log(log_path());
+    ASSERT_EQ(h.records.size(), 4u);
+    const auto standing = standing_reviews(h.records);
+    ASSERT_EQ(standing.size(), 2u);
+    EXPECT_EQ(standing[0].screen, review_screen::added);
+    EXPECT_EQ(standing[1].screen, review_screen::queue);
+}
+
+TEST_F(ReviewLogTest, APieceOfARecordIsIgnoredAndCutBeforeTheNextAppend)
+{
+    go_to_day(1);
+    add_reviewed(3, "q1", "a1", 0);
+    std::string bytes = read_file(log_path());
+    write_file(log_path(), bytes + std::string(10, '\x07'));
+    review_history h = read_review_log(log_path());
+    EXPECT_EQ(h.records.size(), 1u);
+    EXPECT_EQ(h.partial_bytes, 10u);
+
+    add_reviewed(1, "q2", "a2", 0);
+    bytes = read_file(log_path());
+    ASSERT_EQ(bytes.size(), 2 * review_record_size);
+    h = read_review_log(log_path());
+    ASSERT_EQ(h.records.size(), 2u);
+    EXPECT_EQ(h.records[1].grade, 1);
+    EXPECT_EQ(h.partial_bytes, 0u);
+    EXPECT_NE(log().find("reviews.log ended in a piece of a record"), std::string::npos);
+
+    // A record that cannot be one (grade 9) is skipped and counted, the others still read.
+    bytes[20] = 9;
+    write_file(log_path(), bytes);
+    h = read_review_log(log_path());
+    EXPECT_EQ(h.records.size(), 1u);
+    EXPECT_EQ(h.damaged, 1u);
+    EXPECT_FALSE(read_review_log(dir.file("nothing.log")).found);
+}
+
+TEST(ReviewStatsTest, FiguresOfAScriptedHistory)
+{
+    auto review = [](uint16_t day, uint32_t id, uint16_t before, uint16_t elapsed, uint8_t grade) {
+        review_record r;
+        r.day = day;
+        r.item_id = id;
+        r.interval_before = before;
+        r.elapsed = elapsed;
+        r.grade = grade;
+        r.test_error = static_cast<float>(day) / 100.0f;
+        return r;
+    };
+    std::vector<review_record> log = {
+        review(10, 1, 4, 4, 4),  // due, passed, band 4-7
+        review(10, 2, 4, 6, 2),  // late, failed, band 4-7
+        review(10, 3, 20, 5, 1),  // early: not a retention figure
+        review(12, 4, 1, 1, 5),  // due, passed, band 1
+        review(12, 5, 9, 9, 0),  // undone below
+    };
+    review_record undo = log.back();
+    undo.event = review_event::undo;
+    log.push_back(undo);
+    const auto standing = standing_reviews(log);
+    ASSERT_EQ(standing.size(), 4u);
+
+    const daily_figures daily = daily_history(standing, 13);
+    EXPECT_EQ(daily.first_day, 10);
+    EXPECT_EQ(daily.reviews, (std::vector<uint32_t>{3, 0, 1, 0}));
+    EXPECT_EQ(daily.retention[0].reviews, 2u);
+    EXPECT_DOUBLE_EQ(daily.retention[0].share(), 0.5);
+    EXPECT_DOUBLE_EQ(daily.retention[2].share(), 1.0);
+    EXPECT_EQ(daily.retention[1].reviews, 0u);
+    EXPECT_FLOAT_EQ(daily.test_error[2], 0.12f);
+
+    const auto bands = retention_by_band(standing);
+    EXPECT_EQ(bands[static_cast<size_t>(band_of(1))].reviews, 1u);
+    EXPECT_EQ(bands[static_cast<size_t>(band_of(5))].reviews, 2u);
+    EXPECT_EQ(bands[static_cast<size_t>(band_of(5))].passed, 1u);
+    EXPECT_EQ(bands[static_cast<size_t>(band_of(20))].reviews, 0u);
+
+    // The bands cover 0..2047 without a gap.
+    for (int b = 1; b < band_count; ++b)
+        EXPECT_EQ(band_low(b), band_high(b - 1) + 1) << b;
+    EXPECT_EQ(band_of(2047), band_count - 1);
+    EXPECT_EQ(band_of(1024), band_count - 1);
+    EXPECT_EQ(band_of(1023), band_count - 2);
+}
+
+TEST_F(ReviewLogTest, TheScheduleAheadCountsOverdueItemsToday)
+{
+    go_to_day(20);
+    add_test_item(5, 0, 3);
+    add_test_item(20, 0, 10);
+    add_test_item(21, 0, 10);
+    add_test_item(25, 0, 300);
+    add_test_item(60, 0, 1500);
+    EXPECT_EQ(due_per_day(20, 6), (std::vector<uint32_t>{2, 1, 0, 0, 0, 1}));
+    EXPECT_TRUE(due_per_day(20, 0).empty());
+    const auto intervals = interval_histogram();
+    EXPECT_EQ(intervals[static_cast<size_t>(band_of(3))], 1u);
+    EXPECT_EQ(intervals[static_cast<size_t>(band_of(10))], 2u);
+    EXPECT_EQ(intervals[band_count - 1], 1u);
+    EXPECT_EQ(repetition_histogram()[0], 5u);
+}

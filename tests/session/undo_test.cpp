@@ -1,0 +1,177 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <tuple>
+
+#include "ann/ann_files.h"
+#include "platform/crt_rand.h"
+#include "session/choose.h"
+#include "session/grading.h"
+#include "session/undo.h"
+#include "support/database_helpers.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Everything of the open database and network that a grade may touch, by value, with the
+// items' addresses so that "the same place" means the same record.
+struct memory_image {
+    std::vector<std::tuple<const item*, std::string, std::string, uint32_t, uint16_t, uint16_t, uint16_t, uint16_t,
+        uint16_t, uint16_t, uint16_t, uint16_t>>
+        items;
+    std::vector<std::tuple<std::string, std::string, uint16_t>> queue;
+    uint32_t item_count = 0;
+    uint32_t pending_count = 0;
+    std::string tail_question;
+    std::array<float, ann_weight_count> weights{};
+    std::vector<ann_case> cases;
+    float learning_rate = 0;
+    float test_error = 0;
+    bool operator==(const memory_image&) const = default;
+};
+
+memory_image image()
+{
+    memory_image m;
+    for (const item* e : scheduled_items())
+        m.items.emplace_back(
+            e, e->question, e->answer, e->id, e->tmtrpt, e->stmtrpt, e->ctgr, e->livl, e->rllivl, e->ivl, e->rp, e->gr);
+    for (const pending_item* p : pending_items())
+        m.queue.emplace_back(p->question, p->answer, p->ctgr);
+    m.item_count = db().item_count;
+    m.pending_count = db().pending_count;
+    m.tail_question = db().pending_tail ? db().pending_tail->question : "";
+    const ann_state& s = ann_globals();
+    m.weights = s.ann_weights;
+    for (uint32_t i = 0; i < s.case_count; ++i)
+        m.cases.push_back(*case_at(i));
+    m.learning_rate = s.learning_rate;
+    m.test_error = s.test_error;
+    return m;
+}
+
+// The files of a data directory, by name; the backups are dated, so they are left out.
+std::map<std::string, std::string> files_of(const std::string& dir)
+{
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::directory_iterator(dir))
+        if (entry.is_regular_file() && entry.path().filename() != "reviews.log" &&
+            entry.path().filename() != "error.log")
+            files[entry.path().filename()] = read_file(entry.path());
+    return files;
+}
+
+class UndoTest : public clean_state_test {
+protected:
+    // A database of a learner two months in: items of every age, a queue, user cases.
+    void SetUp() override
+    {
+        clean_state_test::SetUp();
+        crt_srand(3);
+        ASSERT_EQ(ma_init(base.path().c_str()), MA_INIT_NEW_DATABASE);
+        ma_nn_init();
+        for (unsigned day = 0; day < 60; ++day) {
+            go_to_day(day);
+            for (int i = 0; i < 4; ++i)
+                create_item(static_cast<uint16_t>(day * 7 + i) % 6, ("q" + std::to_string(day * 4 + i)).c_str(),
+                    "a", 0);
+            // Failed items come back the same day; a few of them stay due overnight.
+            for (int n = 0; n < 40; ++n)
+                if (item* e = choose_next_item(nullptr, 0))
+                    grade_item(e, static_cast<uint16_t>(e->id / 86400 + e->rp + n) % 6);
+        }
+        for (int i = 0; i < 12; ++i)
+            add_test_pending(0, "queued " + std::to_string(i), "answer " + std::to_string(i));
+        ASSERT_EQ(ma_deinit(0), MA_DEINIT_DONE);
+    }
+
+    // Runs `session` on one copy of the database and nothing on another, closes both and
+    // compares every file; the session must also leave the memory as it found it.
+    void expect_no_trace(unsigned day, const std::function<void()>& session)
+    {
+        temp_dir with, without;
+        fs::copy(base.path(), with.path(), fs::copy_options::overwrite_existing | fs::copy_options::recursive);
+        fs::copy(base.path(), without.path(), fs::copy_options::overwrite_existing | fs::copy_options::recursive);
+        go_to_day(day);
+        ASSERT_EQ(ma_init(with.path().c_str()), MA_INIT_FROM_BIN);
+        ma_nn_init();
+        const memory_image before = image();
+        session();
+        EXPECT_TRUE(image() == before) << "the memory differs after the undo";
+        ASSERT_EQ(ma_deinit(0), MA_DEINIT_DONE);
+
+        ASSERT_EQ(ma_init(without.path().c_str()), MA_INIT_FROM_BIN);
+        ma_nn_init();
+        ASSERT_EQ(ma_deinit(0), MA_DEINIT_DONE);
+        const auto a = files_of(with.path());
+        const auto b = files_of(without.path());
+        ASSERT_EQ(a.size(), b.size());
+        for (const auto& [name, bytes] : b)
+            EXPECT_TRUE(a.at(name) == bytes) << name << " differs";
+        EXPECT_TRUE(file_exists(with.file("reviews.log")));
+    }
+
+    temp_dir base;
+};
+
+}  // namespace
+
+TEST_F(UndoTest, AnUndoneGradeLeavesNoTraceInMemoryOrFiles)
+{
+    // Due reviews, each undone at once; at least one of them taught the network a case.
+    bool case_appended = false;
+    expect_no_trace(61, [&] {
+        for (uint16_t grade = 0; grade <= 5; ++grade) {
+            item* e = choose_next_item(nullptr, 0);
+            ASSERT_NE(e, nullptr);
+            const uint32_t cases = ann_globals().case_count;
+            grade_reviewed(e, grade, review_screen::scheduled);
+            case_appended = case_appended || ann_globals().case_count > cases;
+            const undo_result r = undo_last_grade();
+            ASSERT_TRUE(r.undone);
+            EXPECT_EQ(r.restored_item, e);
+            EXPECT_TRUE(r.network_restored);
+        }
+    });
+    EXPECT_TRUE(case_appended);
+
+    // A forced review of an item not yet due, undone the next day.
+    expect_no_trace(61, [&] {
+        item* e = const_cast<item*>(scheduled_items().back());
+        ASSERT_GT(e->tmtrpt, 61);
+        grade_reviewed(e, 0, review_screen::forced);
+        go_to_day(62);
+        EXPECT_EQ(undo_last_grade().restored_item, e);
+        EXPECT_FALSE(undo_last_grade().undone);
+    });
+
+    // Queue introductions in a random order, undone latest first: each queue item comes back
+    // to its old place, though its neighbours were introduced and brought back too.
+    expect_no_trace(61, [&] {
+        for (int position : {5, 0, 9, 4}) {
+            pending_item* p = db().pending_head;
+            for (int n = 0; n < position; ++n)
+                p = p->next;
+            introduce_reviewed(static_cast<uint16_t>(position % 6), p);
+        }
+        for (int i = 0; i < 4; ++i)
+            EXPECT_NE(undo_last_grade().restored_pending, nullptr);
+    });
+
+    // A whole session stepped back.
+    expect_no_trace(61, [&] {
+        for (int i = 0; i < 30; ++i) {
+            item* e = choose_next_item(nullptr, i % 3 == 0 ? 1 : 0);
+            ASSERT_NE(e, nullptr);
+            grade_reviewed(e, static_cast<uint16_t>(i % 6), i % 3 == 0 ? review_screen::forced : review_screen::scheduled);
+        }
+        introduce_reviewed(4, db().pending_head);
+        grade_reviewed(db().head, 3, review_screen::scheduled);
+        int undone = 0;
+        while (undo_last_grade().undone)
+            ++undone;
+        EXPECT_EQ(undone, 32);
+    });
+}
