@@ -31,6 +31,8 @@ enum : int {
     cmd_restore_backup = 40010,
     cmd_import = 40011,
     cmd_export = 40012,
+    cmd_undo = 40030,
+    cmd_statistics = 40031,
 };
 
 // Controls of the Fonts and Settings dialogs.

@@ -21,6 +21,7 @@
 #include "session/choose.h"
 #include "session/lifecycle.h"
 #include "session/statistics.h"
+#include "session/undo.h"
 #include "resources/ids.h"
 #include "resources/version.h"
 #include "settings/dialogs.h"
@@ -30,6 +31,8 @@
 #include "ui/help_page.h"
 #include "ui/item_box.h"
 #include "ui/exchange_dialogs.h"
+#include "ui/markup.h"
+#include "ui/statistics_window.h"
 #include "ui/screens.h"
 
 namespace {
@@ -145,11 +148,20 @@ void main_window::create_menu_bar()
         return action;
     };
     QMenu* file = bar->addMenu(QStringLiteral("File"));
+    undo_action = add(file, QStringLiteral("Undo"), cmd_undo);
+    undo_action->setObjectName(QStringLiteral("undo_action"));
+    undo_action->setShortcut(QKeySequence::Undo);
+    // Its text names the grade it would take back, read when the menu opens.
+    connect(file, &QMenu::aboutToShow, this, &main_window::update_undo_action);
+    // The shortcut must work after later grades without the menu being opened again.
+    connect(file, &QMenu::aboutToHide, undo_action, [this] { undo_action->setEnabled(true); });
+    file->addSeparator();
     add(file, QStringLiteral("Settings..."), cmd_settings);
     add(file, QStringLiteral("Fonts..."), cmd_fonts);
     add(file, QStringLiteral("Restore Backup..."), cmd_restore_backup)->setObjectName(QStringLiteral("restore_action"));
     add(file, QStringLiteral("Import..."), cmd_import)->setObjectName(QStringLiteral("import_action"));
     add(file, QStringLiteral("Export..."), cmd_export)->setObjectName(QStringLiteral("export_action"));
+    add(file, QStringLiteral("Statistics..."), cmd_statistics)->setObjectName(QStringLiteral("statistics_action"));
     file->addSeparator();
     QAction* exit = add(file, QStringLiteral("Exit"), cmd_exit);
     exit->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Q), QKeySequence(Qt::ALT | Qt::Key_F4)});
@@ -168,6 +180,21 @@ void main_window::create_menu_bar()
     skip_action = add(bar, QStringLiteral("  Skip  "), cmd_skip);
     stop_action->setObjectName(QStringLiteral("stop_action"));
     skip_action->setObjectName(QStringLiteral("skip_action"));
+}
+
+void main_window::update_undo_action()
+{
+    const undo_preview next = next_undo();
+    const bool here = next.available && ui().screen_mode != mode_add;
+    undo_action->setEnabled(here);
+    if (!here) {
+        undo_action->setText(QStringLiteral("Undo"));
+        return;
+    }
+    QString question = QString::fromStdString(strip_format_tags(next.question)).simplified();
+    if (question.size() > 32)
+        question = question.left(31) + QChar(0x2026);
+    undo_action->setText(QStringLiteral("Undo Grade %1 of \"%2\"").arg(next.grade).arg(question));
 }
 
 void main_window::size_to_screen()
@@ -440,6 +467,15 @@ void main_window::run_command(int id)
         write_back_shown_item();
         run_export_dialog(this);
         break;
+    case cmd_undo:
+        undo_grade();
+        break;
+    case cmd_statistics: {
+        write_back_shown_item();
+        statistics_window dialog(this);
+        dialog.exec();
+        break;
+    }
     case cmd_stop:
         if (QInputMethod* input = QGuiApplication::inputMethod())
             input->hide();

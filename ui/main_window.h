@@ -61,6 +61,9 @@ public:
     QPushButton* ok_button = nullptr;
     QAction* stop_action = nullptr;
     QAction* skip_action = nullptr;
+    QAction* undo_action = nullptr;  // "Undo", named after the grade it takes back
+    // Enables the undo entry and names the grade, as the session stands now.
+    void update_undo_action();
 
     // Greys the entries of the menus whose action cannot be taken now; their keys follow.
     void refresh_actions();

@@ -10,6 +10,7 @@
 
 #include "session/choose.h"
 #include "session/grading.h"
+#include "session/undo.h"
 #include "settings/category_dialog.h"
 #include "ui/activities.h"
 #include "ui/main_window.h"
@@ -292,7 +293,7 @@ void add_item(int grade)
         show_message(nullptr, QStringLiteral("Question needed"), QStringLiteral("Please type a question."));
         window->question_box->setFocus();
     } else {
-        create_item(static_cast<uint16_t>(grade), question->c_str(), answer->c_str(), ui().new_item_category);
+        add_reviewed(static_cast<uint16_t>(grade), question->c_str(), answer->c_str(), ui().new_item_category);
         window_state& w = ui();
         w.last_add_grade = grade;
         ++w.added_count;
@@ -442,7 +443,7 @@ void grade_or_add(int grade)
         if (!w.current_pending)
             return;
         write_back_item(w.current_pending);
-        introduce_pending(g, w.current_pending);
+        introduce_reviewed(g, w.current_pending);
         w.current_pending = nullptr;
         next_pending_or_end();
         return;
@@ -450,7 +451,7 @@ void grade_or_add(int grade)
     if (!w.current_item)
         return;
     write_back_item(w.current_item);
-    grade_item(w.current_item, g);
+    grade_reviewed(w.current_item, g, w.screen_mode == mode_forced ? review_screen::forced : review_screen::scheduled);
     if (w.screen_mode == mode_scheduled) {
         next_scheduled_or_end(0, QStringLiteral("No more scheduled reviews."));
         if (ui().screen_mode == mode_scheduled)
@@ -509,6 +510,8 @@ void delete_shown_item()
     // Nothing of the deleted item is written anywhere; the screen lets go of it before it is freed.
     drop_edits();
     leave_boxes();
+    // An undo step may point at the record about to be freed.
+    forget_undo();
     if (w.screen_mode == mode_queue) {
         pending_item* doomed = w.current_pending;
         w.current_pending = nullptr;
@@ -520,6 +523,51 @@ void delete_shown_item()
     w.current_item = nullptr;
     remove_item(doomed);
     next_scheduled_or_end(w.screen_mode == mode_forced ? 1 : 0, QStringLiteral("No more scheduled reviews."));
+}
+
+void undo_grade()
+{
+    window_state& w = ui();
+    main_window* window = w.window;
+    if (!window || w.screen_mode == mode_add || !next_undo().available)
+        return;
+    if (in_review_mode()) {
+        // The item on screen keeps what was typed into it; the undone one takes its place.
+        if (!take_edits())
+            return;
+        leave_boxes();
+        write_back_shown_item();
+    } else {
+        w.category_selection.reset();
+    }
+    const undo_result undone = undo_last_grade();
+    if (!undone.undone)
+        return;
+    const int32_t mode = undone.screen == review_screen::queue ? mode_queue
+        : undone.screen == review_screen::forced                ? mode_forced
+                                                                : mode_scheduled;
+    const bool entering = !in_review_mode();
+    w.screen_mode = mode;
+    w.current_item = undone.restored_item;
+    w.current_pending = undone.restored_pending;
+    window->setWindowTitle(QStringLiteral("Cardwright"));
+    if (mode == mode_scheduled)
+        show_due_count();
+    if (entering) {
+        park_focus();
+        hide_main_buttons();
+        set_stop_enabled(true);
+        set_skip_enabled(true);
+        window->answer_box->show();
+    }
+    if (mode == mode_queue)
+        show_next_item(w.current_pending);
+    else
+        show_next_item(w.current_item);
+    if (!undone.network_restored)
+        show_message(nullptr, QStringLiteral("Undo"),
+            QStringLiteral("The grade was undone, but the training case it added could not be taken out of "
+                           "user_cases.bin (see error.log)."));
 }
 
 void write_back_item(item* e) { write_back(e); }

@@ -12,6 +12,8 @@ void reveal_answer();
 void grade_or_add(int grade);
 void skip_item();
 void delete_shown_item();
+// Takes back the latest grade of the session and shows its item again, on its own screen.
+void undo_grade();
 void write_back_item(item* e);
 void write_back_item(pending_item* p);
 // Writes back the item on screen, whichever kind it is.

@@ -1,0 +1,166 @@
+#include <QAction>
+#include <QBarSeries>
+#include <QBarSet>
+#include <QChartView>
+#include <QXYSeries>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTabWidget>
+
+#include <tuple>
+
+#include "services/paths.h"
+#include "session/review_log.h"
+#include "ui/statistics_window.h"
+#include "ui_fixture.h"
+
+namespace {
+
+class History : public ui_test {
+protected:
+    void undo_key() { QTest::keyClick(client(), Qt::Key_Z, Qt::ControlModifier); }
+    std::vector<review_record> logged() const { return read_review_log(data_path(review_log_name)).records; }
+    QMenu* file_menu() const { return w->menuBar()->findChildren<QMenu*>().value(0); }
+    QString undo_text() const
+    {
+        // The entry is named when the menu opens.
+        QMenu* menu = file_menu();
+        emit menu->aboutToShow();
+        const QString text = w->undo_action->isEnabled() ? w->undo_action->text() : QString();
+        emit menu->aboutToHide();
+        return text;
+    }
+};
+
+auto schedule_of(const item* e) { return std::make_tuple(e->tmtrpt, e->stmtrpt, e->ivl, e->livl, e->rllivl, e->rp, e->gr); }
+
+}  // namespace
+
+TEST_F(History, CtrlZTakesBackTheLastGradesEvenAfterThePassEnded)
+{
+    item* bold = add_item("<b>erste</b> Frage", "a1", 0, -4);
+    bold->ivl = 3;
+    add_item("zweite", "a2", 0, -2)->ivl = 2;
+    show_main_screen();
+    EXPECT_TRUE(undo_text().isEmpty());
+
+    key(Qt::Key_Return);
+    item* first = ui().current_item;
+    const QString first_question = question_shown();
+    const auto first_before = schedule_of(first);
+    key(Qt::Key_Return);
+    key(Qt::Key_4);
+    item* second = ui().current_item;
+    ASSERT_NE(second, first);
+    const QString second_question = question_shown();
+    const auto second_before = schedule_of(second);
+    EXPECT_NE(schedule_of(first), first_before);
+    EXPECT_EQ(undo_text(), QStringLiteral("Undo Grade 4 of \"%1\"").arg(first_question));
+
+    // Back to the first item, its answer hidden again, its schedule as before.
+    undo_key();
+    EXPECT_EQ(question_shown(), first_question);
+    EXPECT_TRUE(answer_shown().isEmpty());
+    EXPECT_FALSE(grades_shown());
+    EXPECT_EQ(schedule_of(first), first_before);
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("Cardwright (2)"));
+
+    // Grade both; the pass ends, and the undo brings the review screen back.
+    key(Qt::Key_Return);
+    key(Qt::Key_5);
+    key(Qt::Key_Return);
+    key(Qt::Key_3);
+    ASSERT_EQ(ui().screen_mode, mode_main);
+    undo_key();
+    ASSERT_EQ(ui().screen_mode, mode_scheduled);
+    EXPECT_EQ(question_shown(), second_question);
+    EXPECT_EQ(schedule_of(second), second_before);
+    EXPECT_FALSE(w->ok_button->isHidden());
+    EXPECT_TRUE(w->review_button->isHidden());
+    undo_key();
+    EXPECT_EQ(question_shown(), first_question);
+    EXPECT_EQ(schedule_of(first), first_before);
+    undo_key();  // nothing left: the item stays
+    EXPECT_EQ(question_shown(), first_question);
+
+    // Three grades and three undos: every one of them is in the log, none stands.
+    const auto records = logged();
+    ASSERT_EQ(records.size(), 6u);
+    EXPECT_TRUE(standing_reviews(records).empty());
+    EXPECT_EQ(records[1].event, review_event::undo);
+    EXPECT_EQ(records[1].item_id, first->id);
+    EXPECT_EQ(bold->question, "<b>erste</b> Frage");
+}
+
+TEST_F(History, AnUndoneIntroductionPutsTheItemBackInTheQueue)
+{
+    add_pending("p1", "a1");
+    add_pending("p2", "a2");
+    show_main_screen();
+    click(w->queue_button);
+    ASSERT_EQ(ui().screen_mode, mode_queue);
+    ASSERT_EQ(question_shown(), QStringLiteral("p1"));
+    key(Qt::Key_Return);
+    key(Qt::Key_2);
+    EXPECT_EQ(db().item_count, 1u);
+    EXPECT_EQ(db().pending_count, 1u);
+    undo_key();
+    EXPECT_EQ(db().item_count, 0u);
+    ASSERT_EQ(db().pending_count, 2u);
+    EXPECT_EQ(db().pending_head->question, "p1");
+    EXPECT_EQ(ui().current_pending, db().pending_head);
+    EXPECT_EQ(question_shown(), QStringLiteral("p1"));
+}
+
+TEST_F(History, ADeleteEndsWhatCanBeUndone)
+{
+    add_item("q1", "a1", 0, -1);
+    add_item("q2", "a2", 0, -1);
+    add_item("q3", "a3", 0, -1);
+    show_main_screen();
+    key(Qt::Key_Return);
+    key(Qt::Key_Return);
+    key(Qt::Key_4);
+    const QString shown = question_shown();
+    message_answers() = {message_answer::yes};
+    key(Qt::Key_Delete);
+    const QString after_delete = question_shown();
+    ASSERT_NE(after_delete, shown);
+    undo_key();
+    EXPECT_EQ(question_shown(), after_delete);
+    EXPECT_EQ(db().item_count, 2u);
+}
+
+TEST_F(History, TheStatisticsWindowChartsTheScheduleAndTheLog)
+{
+    for (int i = 0; i < 40; ++i)
+        add_item("q" + std::to_string(i), "a", 0, i % 9 - 2)->ivl = 3;
+    show_main_screen();
+    key(Qt::Key_Return);
+    for (int i = 0; i < 5; ++i) {
+        key(Qt::Key_Return);
+        key(Qt::Key_4);
+    }
+    int tabs = 0;
+    int charts = 0;
+    on_next_modal([&](QWidget* dialog) {
+        auto* window = qobject_cast<statistics_window*>(dialog);
+        if (window) {
+            tabs = window->tabs()->count();
+            for (QChartView* view : window->findChildren<QChartView*>())
+                for (QAbstractSeries* series : view->chart()->series()) {
+                    auto* line = qobject_cast<QXYSeries*>(series);
+                    auto* bars = qobject_cast<QBarSeries*>(series);
+                    const bool drawn = (line && line->count() > 0) ||
+                        (bars && !bars->barSets().isEmpty() && bars->barSets()[0]->sum() > 0);
+                    charts += drawn ? 1 : 0;
+                }
+        }
+        dialog->close();
+    });
+    w->findChild<QAction*>(QStringLiteral("statistics_action"))->trigger();
+    EXPECT_EQ(tabs, 5);
+    EXPECT_EQ(charts, 8);  // every chart has something to draw
+    // The window left the review as it was.
+    EXPECT_EQ(ui().screen_mode, mode_scheduled);
+}

@@ -1,0 +1,192 @@
+#include "ui/statistics_window.h"
+
+#include <QBarCategoryAxis>
+#include <QBarSeries>
+#include <QBarSet>
+#include <QChart>
+#include <QChartView>
+#include <QDialogButtonBox>
+#include <QLineSeries>
+#include <QTabWidget>
+#include <QValueAxis>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+#include "database/days.h"
+#include "services/paths.h"
+#include "session/review_stats.h"
+
+namespace {
+
+QString band_label(int band)
+{
+    const uint32_t lo = band_low(band);
+    const uint32_t hi = band_high(band);
+    if (band == band_count - 1)
+        return QStringLiteral("%1+").arg(lo);
+    return lo == hi ? QString::number(lo) : QStringLiteral("%1-%2").arg(lo).arg(hi);
+}
+
+QChartView* view_of(QChart* chart)
+{
+    chart->legend()->setVisible(chart->series().size() > 1);
+    auto* view = new QChartView(chart);
+    view->setRenderHint(QPainter::Antialiasing);
+    return view;
+}
+
+// Bars over named categories, one bar set per entry of `sets`.
+QChartView* bar_chart(const QString& title, const QStringList& labels,
+    const std::vector<std::pair<QString, std::vector<double>>>& sets, const QString& y_title, double y_max = 0)
+{
+    auto* chart = new QChart;
+    chart->setTitle(title);
+    auto* series = new QBarSeries;
+    double top = 0;
+    for (const auto& [name, values] : sets) {
+        auto* set = new QBarSet(name);
+        for (double v : values) {
+            *set << v;
+            top = std::max(top, v);
+        }
+        series->append(set);
+    }
+    chart->addSeries(series);
+    auto* x = new QBarCategoryAxis;
+    x->append(labels);
+    chart->addAxis(x, Qt::AlignBottom);
+    series->attachAxis(x);
+    auto* y = new QValueAxis;
+    y->setRange(0, y_max > 0 ? y_max : std::max(1.0, top * 1.1));
+    y->setTitleText(y_title);
+    y->setLabelFormat(y_max > 0 && y_max <= 1 ? QStringLiteral("%.2f") : QStringLiteral("%d"));
+    chart->addAxis(y, Qt::AlignLeft);
+    series->attachAxis(y);
+    return view_of(chart);
+}
+
+// A line over day offsets (0 = the first value).
+QChartView* line_chart(const QString& title, const std::vector<std::pair<QString, std::vector<QPointF>>>& lines,
+    const QString& x_title, const QString& y_title, double y_max = 0)
+{
+    auto* chart = new QChart;
+    chart->setTitle(title);
+    double top = 0;
+    double right = 1;
+    auto* x = new QValueAxis;
+    auto* y = new QValueAxis;
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
+    for (const auto& [name, points] : lines) {
+        auto* series = new QLineSeries;
+        series->setName(name);
+        series->replace(QList<QPointF>(points.begin(), points.end()));
+        for (const QPointF& p : points) {
+            top = std::max(top, p.y());
+            right = std::max(right, p.x());
+        }
+        chart->addSeries(series);
+        series->attachAxis(x);
+        series->attachAxis(y);
+    }
+    x->setRange(0, right);
+    x->setLabelFormat(QStringLiteral("%d"));
+    x->setTitleText(x_title);
+    y->setRange(0, y_max > 0 ? y_max : std::max(1.0, top * 1.1));
+    y->setTitleText(y_title);
+    return view_of(chart);
+}
+
+std::vector<QPointF> counts_as_points(const std::vector<uint32_t>& counts)
+{
+    std::vector<QPointF> points;
+    points.reserve(counts.size());
+    for (size_t i = 0; i < counts.size(); ++i)
+        points.emplace_back(static_cast<double>(i), counts[i]);
+    return points;
+}
+
+QWidget* page_of(std::initializer_list<QWidget*> charts)
+{
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+    for (QWidget* chart : charts)
+        layout->addWidget(chart);
+    return page;
+}
+
+// Retention of each week of the log, from the reviews that were due.
+std::vector<QPointF> weekly_retention(const daily_figures& daily)
+{
+    std::vector<QPointF> points;
+    for (size_t week = 0; week * 7 < daily.retention.size(); ++week) {
+        retention_figure sum;
+        for (size_t d = week * 7; d < std::min(daily.retention.size(), week * 7 + 7); ++d) {
+            sum.reviews += daily.retention[d].reviews;
+            sum.passed += daily.retention[d].passed;
+        }
+        if (sum.reviews > 0)
+            points.emplace_back(static_cast<double>(week), sum.share());
+    }
+    return points;
+}
+
+}  // namespace
+
+statistics_window::statistics_window(QWidget* parent) : QDialog(parent)
+{
+    setWindowTitle(QStringLiteral("Statistics"));
+    setObjectName(QStringLiteral("statistics_window"));
+    const uint16_t today = day_number(0);
+    const review_history history = read_review_log(data_path(review_log_name));
+    const std::vector<review_record> standing = standing_reviews(history.records);
+    const daily_figures daily = daily_history(standing, today);
+
+    tabs_ = new QTabWidget(this);
+    const auto due30 = due_per_day(today, 30);
+    const auto due365 = due_per_day(today, 365);
+    tabs_->addTab(page_of({line_chart(QStringLiteral("Reviews due in the next 30 days"), {{QString(), counts_as_points(due30)}},
+                               QStringLiteral("days from today"), QStringLiteral("items")),
+                      line_chart(QStringLiteral("Reviews due in the next 365 days"), {{QString(), counts_as_points(due365)}},
+                          QStringLiteral("days from today"), QStringLiteral("items"))}),
+        QStringLiteral("Due"));
+
+    tabs_->addTab(page_of({line_chart(QStringLiteral("Reviews done per day"), {{QString(), counts_as_points(daily.reviews)}},
+        QStringLiteral("days since the first review"), QStringLiteral("grades"))}),
+        QStringLiteral("Reviews"));
+
+    QStringList labels;
+    for (int b = 0; b < band_count; ++b)
+        labels << band_label(b);
+    std::vector<double> by_band;
+    for (const retention_figure& f : retention_by_band(standing))
+        by_band.push_back(f.share());
+    tabs_->addTab(page_of({bar_chart(QStringLiteral("Retention by interval (days)"), labels,
+                               {{QStringLiteral("grades of 3 or more"), by_band}}, QStringLiteral("share"), 1.0),
+                      line_chart(QStringLiteral("Retention by week"), {{QString(), weekly_retention(daily)}},
+                          QStringLiteral("weeks since the first review"), QStringLiteral("share"), 1.0)}),
+        QStringLiteral("Retention"));
+
+    auto as_doubles = [](const std::vector<uint32_t>& v) { return std::vector<double>(v.begin(), v.end()); };
+    tabs_->addTab(page_of({bar_chart(QStringLiteral("Items by interval (days)"), labels,
+                               {{QStringLiteral("items"), as_doubles(interval_histogram())}}, QStringLiteral("items")),
+                      bar_chart(QStringLiteral("Items by repetitions"), labels,
+                          {{QStringLiteral("items"), as_doubles(repetition_histogram())}}, QStringLiteral("items"))}),
+        QStringLiteral("Intervals"));
+
+    std::vector<QPointF> errors;
+    for (size_t d = 0; d < daily.test_error.size(); ++d)
+        if (daily.test_error[d] > 0)
+            errors.emplace_back(static_cast<double>(d), daily.test_error[d]);
+    tabs_->addTab(page_of({line_chart(QStringLiteral("The network's TestError"), {{QString(), errors}},
+        QStringLiteral("days since the first review"), QStringLiteral("TestError"))}),
+        QStringLiteral("Network"));
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(tabs_);
+    layout->addWidget(buttons);
+    resize(760, 620);
+}
