@@ -226,9 +226,10 @@ void drop_cases_from(uint32_t count)
 {
     ann_state& s = ann_globals();
     count = std::max<uint32_t>(count, builtin_case_count);
-    while (s.case_count > count && !s.user_cases.empty()) {
-        s.case_store[--s.case_count] = nullptr;
-        s.user_cases.pop_back();
+    // The blocks stay: the next appends fill the same records again.
+    while (s.case_count > count && s.case_store.size() == s.case_count) {
+        s.case_store.pop_back();
+        --s.case_count;
     }
 }
 
