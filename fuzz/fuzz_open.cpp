@@ -7,6 +7,7 @@
 
 #include "ann/ann_files.h"
 #include "calendar/calendar.h"
+#include "fuzz/fuzz_history.h"
 #include "session/lifecycle.h"
 #include "platform/files.h"
 #include "platform/platform_state.h"
@@ -46,6 +47,7 @@ int fuzz_open_with_file(const char* file_name, const uint8_t* data, size_t size,
     }
     ma_init(dir.c_str());
     ma_nn_init();
+    fuzz_history_figures();
     ma_deinit(0);
     return 0;
 }

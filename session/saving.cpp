@@ -10,6 +10,7 @@
 #include "database/backups.h"
 #include "database/binfile.h"
 #include "session/choose.h"
+#include "session/undo.h"
 #include "database/database.h"
 #include "services/log.h"
 #include "session/lifecycle.h"
@@ -133,6 +134,7 @@ int restore_backup(const std::string& backup_path)
     // by name in the restored table.
     insert_scheduled(nullptr);
     choose_next_item(nullptr, -1);
+    forget_undo();  // its steps point at the records freed here
     erase_memory_after_ll();
     d.item_count = 0;
     free_pending_list();

@@ -1,0 +1,6 @@
+#include "fuzz/fuzz_open.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    return fuzz_open_with_file("reviews.log", data, size);
+}
