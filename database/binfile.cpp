@@ -500,10 +500,7 @@ int load_bin(const char* path)
             e->ivl = 2047;
         }
         item* linked = e.release();
-        if (tail)
-            tail->next = linked;
-        else
-            d.head = linked;
+        link_scheduled_after(tail, linked);
         tail = linked;
         d.item_count = ++items;
     }
