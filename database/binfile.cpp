@@ -458,6 +458,7 @@ int load_bin(const char* path)
     while (d.category_capacity < d.categories.size())
         d.category_capacity *= 2;
     const std::vector<uint16_t> new_index = repair_category_tree();
+    category_table_changed();
     report_duplicate_names();
 
     item* tail = nullptr;
@@ -517,8 +518,10 @@ bool write_bin_stream(FILE* file)
     w.u16(category_count());
     for (size_t i = 0; i < d.categories.size(); ++i) {
         category& c = *d.categories[i];
-        if (c.name.size() >= MAX_CTGR_LEN)
+        if (c.name.size() >= MAX_CTGR_LEN) {
             c.name.resize(MAX_CTGR_LEN - 1);
+            category_table_changed();
+        }
         w.u16(c.parent);
         w.text(c.name);
         w.u32(c.qbgclr);

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 constexpr int MAX_CTGR_LEN = 128;  // category names in memory hold at most 127 bytes
@@ -86,6 +87,11 @@ struct database {
     std::vector<std::unique_ptr<category>> categories;  // the category table, parents first after a save
     uint32_t category_capacity = 0;  // the table's room, doubled as it fills
     bool category_table_exists = false;  // made by ma_init, gone after ma_deinit(0)
+    // (parent, name) of every category, to its highest index; the parent of a top-level one is
+    // written as none. Rebuilt on the next lookup after the table was changed wholesale.
+    std::unordered_map<std::string, uint16_t> category_lookup;
+    bool category_lookup_stale = true;
+    uint32_t categories_refused = 0;  // names that found the table full since the last report
 
     item* head = nullptr;  // the scheduled list, sorted by tmtrpt
     uint32_t item_count = 0;  // items in the scheduled list
@@ -137,6 +143,10 @@ category* category_at(uint32_t index);
 int32_t next_child_category(int32_t parent, int32_t after);
 bool category_within(uint32_t ancestor, uint32_t c);
 bool category_in_filter(category_filter filter, uint32_t c);
+// Logs how many names found the table full since the first of them was logged, if more did.
+void report_refused_categories();
+// The category table was changed other than by add_category (read from a file, reordered).
+void category_table_changed();
 void swap_categories(uint16_t a, uint16_t b);
 void order_categories();
 void free_categories();
