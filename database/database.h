@@ -8,14 +8,16 @@
 #include <unordered_map>
 #include <vector>
 
+#include "database/item_text.h"
+
 constexpr int MAX_CTGR_LEN = 128;  // category names in memory hold at most 127 bytes
 constexpr uint32_t initial_category_capacity = 32;
 
 struct item {
     item* next = nullptr;  // the next item of the scheduled list, due on the same day or later
     item* prev = nullptr;  // the item before it in the scheduled list; none for the head and outside it
-    std::string question;  // UTF-8, with markup
-    std::string answer;  // UTF-8, with markup
+    item_text question;  // UTF-8, with markup
+    item_text answer;  // UTF-8, with markup
     uint32_t id = 0;  // seconds of the clock when the item was made
     uint16_t tmtrpt = 0;  // day on which the item is next due; the list's sort key, changed only out of the list
     uint16_t stmtrpt = 0;  // day on which the interval set by the last grade given on time ends
@@ -82,6 +84,18 @@ struct due_day_index {
     bool valid = true;  // the index describes the list (always so while descents is 0)
 };
 
+// The memory of item records and of the texts read from elements.bin (item_store.h).
+struct item_pool {
+    std::vector<void*> record_chunks;  // blocks of records, each from alloc_or_die
+    size_t chunk_records = 0;  // records the newest chunk holds
+    size_t chunk_used = 0;  // of them, handed out at least once
+    void* free_records = nullptr;  // freed records, each holding the address of the next
+    std::vector<char*> text_blocks;  // blocks of texts, each from alloc_or_die
+    char* text_at = nullptr;  // where the next text goes in the newest block
+    size_t text_left = 0;  // bytes left there
+    size_t live = 0;  // records handed out and not freed
+};
+
 // The process-wide state of the database core: items, categories and the lifecycle.
 struct database {
     std::vector<std::unique_ptr<category>> categories;  // the category table, parents first after a save
@@ -97,6 +111,7 @@ struct database {
     uint32_t item_count = 0;  // items in the scheduled list
     item* insert_hint = nullptr;  // where the last insertion went, to start the next one there
     due_day_index due_days;  // kept by every change of the scheduled list
+    item_pool items;  // where the records and the read texts live
 
     pending_item* pending_head = nullptr;  // the queue's items in file order
     pending_item* pending_tail = nullptr;  // so that a long queue file loads in linear time

@@ -23,15 +23,6 @@ T* create_or_die()
 
 }  // namespace
 
-item* new_item() { return create_or_die<item>(); }
-void free_item(item* e)
-{
-    // A freed address can come back for a new item; a recent slot must not match that one.
-    for (item*& slot : db().recent_items)
-        if (slot == e)
-            slot = nullptr;
-    delete e;
-}
 pending_item* new_pending_item() { return create_or_die<pending_item>(); }
 void free_pending_item(pending_item* p) { delete p; }
 
