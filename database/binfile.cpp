@@ -16,6 +16,9 @@
 #include <unordered_map>
 #include <vector>
 
+#define XXH_INLINE_ALL
+#include <xxhash.h>
+
 #include "calendar/calendar.h"
 #include "database/database.h"
 #include "database/file_pieces.h"
@@ -284,7 +287,12 @@ void report_damaged(const char* path)
 
 class byte_writer {
 public:
-    explicit byte_writer(FILE* file) : file_(file), buffer_(std::make_unique_for_overwrite<unsigned char[]>(capacity)) {}
+    explicit byte_writer(FILE* file) : file_(file), buffer_(std::make_unique_for_overwrite<unsigned char[]>(capacity))
+    {
+        XXH3_64bits_reset(&hash_);
+    }
+    // Of every byte handed to the file so far.
+    file_digest digest() const { return {written_, XXH3_64bits_digest(&hash_)}; }
 
     bool failed() const { return failed_; }
     void u16(uint16_t v)
@@ -313,6 +321,7 @@ public:
             flush();
             if (!failed_ && std::fwrite(data, 1, n, file_) != n)
                 failed_ = true;
+            count(data, n);
             return;
         }
         reserve(n);
@@ -328,6 +337,7 @@ public:
     {
         if (!failed_ && used_ > 0 && std::fwrite(buffer_.get(), 1, used_, file_) != used_)
             failed_ = true;
+        count(buffer_.get(), used_);
         used_ = 0;
     }
 
@@ -338,10 +348,19 @@ private:
         if (capacity - used_ < n)
             flush();
     }
+    // Hashed while the bytes are still in the cache: a second reading of the file for the
+    // backup's comparison would cost a good part of the write.
+    void count(const void* data, size_t n)
+    {
+        XXH3_64bits_update(&hash_, data, n);
+        written_ += n;
+    }
     FILE* file_;
     std::unique_ptr<unsigned char[]> buffer_;
     size_t used_ = 0;
     bool failed_ = false;
+    XXH3_state_t hash_;
+    uint64_t written_ = 0;
 };
 
 // The longest prefix of at most 65,535 bytes that ends on a whole UTF-8 character.
@@ -495,7 +514,7 @@ int load_bin(const char* path)
     return 0;
 }
 
-bool write_bin_stream(FILE* file)
+bool write_bin_stream(FILE* file, file_digest* digest)
 {
     database& d = db();
     byte_writer w(file);
@@ -535,6 +554,8 @@ bool write_bin_stream(FILE* file)
         w.u32(e->hstick);
     }
     w.flush();
+    if (digest)
+        *digest = w.digest();
     return !w.failed();
 }
 
