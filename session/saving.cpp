@@ -64,7 +64,7 @@ bool commit_files(const std::string& dir, bool with_weights, file_digest* bin_di
 
 }  // namespace
 
-int save_database(bool with_weights, bool with_backup)
+int save_database(bool with_weights, bool with_backup, file_digest* written_out)
 {
     database& d = db();
     d.save_problem = {};
@@ -80,6 +80,8 @@ int save_database(bool with_weights, bool with_backup)
     file_digest written;
     if (!commit_files(services().data_dir, with_weights, &written))
         return SAVE_NOT_WRITTEN;
+    if (written_out)
+        *written_out = written;
     if (!with_backup)
         return SAVE_DONE;
     std::string failed_path;

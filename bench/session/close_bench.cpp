@@ -162,10 +162,11 @@ void BM_backup_unchanged(benchmark::State& state)
     save_database(true);  // leaves a backup equal to the file
     for (auto _ : state) {
         state.PauseTiming();
-        save_database(true, false);  // the same bytes again, without the backup
+        file_digest written;
+        save_database(true, false, &written);  // the same bytes again, without the backup
         state.ResumeTiming();
         std::string failed;
-        if (keep_backup(dir + "elements.bin", &failed) != 0)
+        if (keep_backup(dir + "elements.bin", &failed, &written) != 0)
             state.SkipWithError("no backup");
     }
     ma_discard();

@@ -32,6 +32,7 @@ void BM_grade_item(benchmark::State& state)
     ma_discard();
     std::filesystem::remove_all(dir);
 }
-BENCHMARK(BM_grade_item)->Arg(1000)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMicrosecond);
+// 2,000 grades: in each database all of them grade an overdue item.
+BENCHMARK(BM_grade_item)->Arg(1000)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMicrosecond)->Iterations(2000);
 
 }  // namespace
