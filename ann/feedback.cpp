@@ -1,5 +1,6 @@
 #include "ann/feedback.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "ann/ann_files.h"
@@ -69,18 +70,8 @@ uint16_t pick_spread_interval(uint16_t lo, uint16_t hi)
     const uint16_t today = day_number(0);
     const unsigned n = static_cast<unsigned>(hi - lo) + 1;
     std::vector<uint32_t> count(n, 0);
-    uint32_t maxc = 0;
-    const auto first = static_cast<uint16_t>(today + lo);
-    const auto last = static_cast<uint16_t>(today + hi);
-    for (const item* e = db().head; e; e = e->next) {
-        if (e->tmtrpt > last)
-            break;
-        if (e->tmtrpt >= first) {
-            const uint32_t c = ++count[static_cast<uint16_t>(e->tmtrpt - first)];
-            if (c > maxc)
-                maxc = c;
-        }
-    }
+    count_due_per_day(static_cast<uint16_t>(today + lo), static_cast<uint16_t>(today + hi), count.data());
+    const uint32_t maxc = *std::max_element(count.begin(), count.end());
     // The weights are summed wide: a 16-bit sum could wrap and pick a day beyond hi.
     uint64_t total = 0;
     for (uint32_t c : count)

@@ -1,11 +1,15 @@
 #include "database/backups.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <optional>
 #include <set>
 #include <system_error>
 
@@ -36,6 +40,70 @@ bool same_contents(const fs::path& a, const fs::path& b)
             return false;
     }
     return !in_a.bad() && !in_b.bad() && in_a.eof() && in_b.eof();
+}
+
+// A backup's entry in backup_digests_name: its digest, and the inode and status-change time the
+// file had when the digest was taken. Any write or replacement of the file changes one of them,
+// and neither can be set back by hand.
+struct digest_entry {
+    file_digest digest;
+    uint64_t inode = 0;
+    int64_t changed_ns = 0;
+};
+
+bool file_stamp(const fs::path& path, uint64_t* size, digest_entry* stamp)
+{
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return false;
+    *size = static_cast<uint64_t>(info.st_size);
+    stamp->inode = static_cast<uint64_t>(info.st_ino);
+    stamp->changed_ns = static_cast<int64_t>(info.st_ctim.tv_sec) * 1'000'000'000 + info.st_ctim.tv_nsec;
+    return true;
+}
+
+std::map<std::string, digest_entry> read_digests(const fs::path& dir)
+{
+    std::map<std::string, digest_entry> entries;
+    std::ifstream in(dir / backup_digests_name);
+    std::string name;
+    digest_entry e;
+    while (in >> name >> e.digest.size >> e.inode >> e.changed_ns >> std::hex >> e.digest.hash >> std::dec)
+        entries[name] = e;
+    return entries;
+}
+
+// The digest of the backup at `path`, if the file is still the one it was taken of.
+std::optional<file_digest> known_digest(const std::map<std::string, digest_entry>& entries, const backup_file& b)
+{
+    const auto at = entries.find(b.name);
+    uint64_t size = 0;
+    digest_entry now;
+    if (at == entries.end() || !file_stamp(b.path, &size, &now) || size != at->second.digest.size
+        || now.inode != at->second.inode || now.changed_ns != at->second.changed_ns)
+        return std::nullopt;
+    return at->second.digest;
+}
+
+// Records the digest of the backup `name`, keeping only the entries of backups still there.
+void record_digest(const fs::path& dir, const std::string& name, const file_digest& digest)
+{
+    std::map<std::string, digest_entry> entries = read_digests(dir);
+    digest_entry e{digest, 0, 0};
+    uint64_t size = 0;
+    if (!file_stamp(dir / name, &size, &e) || size != digest.size)
+        return;
+    entries[name] = e;
+    std::error_code error;
+    atomic_file out((dir / backup_digests_name).string());
+    if (!out.stream())
+        return;  // only a cache: the next comparison reads the files
+    for (const auto& [entry_name, entry] : entries)
+        if (fs::exists(dir / entry_name, error))
+            std::fprintf(out.stream(), "%s %llu %llu %lld %016llx\n", entry_name.c_str(),
+                static_cast<unsigned long long>(entry.digest.size), static_cast<unsigned long long>(entry.inode),
+                static_cast<long long>(entry.changed_ns), static_cast<unsigned long long>(entry.digest.hash));
+    out.commit();
 }
 
 constexpr size_t dated_length = 28;  // elements-YYYYMMDD-HHMMSS.bin
@@ -112,7 +180,7 @@ std::string dated_name()
 
 }  // namespace
 
-int keep_backup(const std::string& bin_path, std::string* failed_path)
+int keep_backup(const std::string& bin_path, std::string* failed_path, const file_digest* written)
 {
     const fs::path dir = fs::path(bin_path).parent_path() / backups_folder;
     std::error_code error;
@@ -123,8 +191,15 @@ int keep_backup(const std::string& bin_path, std::string* failed_path)
         return error.value();
     }
     std::vector<backup_file> backups = existing_backups(dir);
-    if (!backups.empty() && same_contents(bin_path, backups.back().path))
-        return 0;  // nothing changed since the newest copy
+    if (!backups.empty()) {
+        const backup_file& newest = backups.back();
+        const std::optional<file_digest> known = written ? known_digest(read_digests(dir), newest) : std::nullopt;
+        if (known ? *known == *written : same_contents(bin_path, newest.path)) {
+            if (written && !known)
+                record_digest(dir, newest.name, *written);  // compared once, known from now on
+            return 0;  // nothing changed since the newest copy
+        }
+    }
 
     // Never over an earlier copy made in the same second (a restore and a close, say).
     const std::string name = dated_name();
@@ -137,6 +212,8 @@ int keep_backup(const std::string& bin_path, std::string* failed_path)
         *failed_path = target.string();
         return failure;
     }
+    if (written)
+        record_digest(dir, target.filename().string(), *written);
     backups = existing_backups(dir);
     size_t unprotected = 0;
     for (const backup_file& b : backups)

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "database/binfile.h"
+
 constexpr int backups_kept = 10;
 constexpr char backups_folder[] = "backups";
 // Names of backups that rotation never removes: the newest one made before a refused database.
@@ -16,11 +18,16 @@ struct backup_file {
     bool is_protected = false;  // kept through rotation
 };
 
+// Digests of the backups made, each with the size and time of the file it was made for, so that
+// a backup changed or replaced since is compared byte by byte again.
+constexpr char backup_digests_name[] = "digests.txt";
+
 // After a successful save: copies `bin_path` to backups/elements-YYYYMMDD-HHMMSS.bin (local
 // time) when it differs from the newest copy there, then removes the oldest unprotected copies
-// beyond ten. 0, or the errno of a failure, with *failed_path naming the file; a failure never
-// undoes the save.
-int keep_backup(const std::string& bin_path, std::string* failed_path);
+// beyond ten. `written`, the digest of the file as the save wrote it, spares reading both files
+// to compare them. 0, or the errno of a failure, with *failed_path naming the file; a failure
+// never undoes the save.
+int keep_backup(const std::string& bin_path, std::string* failed_path, const file_digest* written = nullptr);
 
 // The backups in `data_dir` (ends with '/'), newest first.
 std::vector<backup_file> list_backups(const std::string& data_dir);

@@ -16,8 +16,13 @@
 #include <unordered_map>
 #include <vector>
 
+#define XXH_INLINE_ALL
+#include <xxhash.h>
+
 #include "calendar/calendar.h"
 #include "database/database.h"
+#include "database/file_pieces.h"
+#include "database/item_store.h"
 #include "services/log.h"
 #include "platform/files.h"
 
@@ -29,54 +34,8 @@ constexpr size_t max_text_length = UINT16_MAX;
 constexpr size_t item_head_size = 6;  // tmtrpt, stmtrpt and ctgr: what a reader takes before the rest
 
 // ---------------------------------------------------------------------------------------
-// Reading: the whole file is read into memory first and parsed from there, which is many
-// times faster than one small read per field.
-
-struct file_bytes {
-    std::unique_ptr<unsigned char[]> data;
-    size_t size = 0;
-};
-
-enum class read_outcome { ok, missing, unreadable };
-
-read_outcome read_whole_file(const char* path, file_bytes* out)
-{
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return errno == ENOENT ? read_outcome::missing : read_outcome::unreadable;
-    struct stat info {};
-    size_t capacity = ::fstat(fd, &info) == 0 && info.st_size > 0 ? static_cast<size_t>(info.st_size) : 0;
-    bool ok = true;
-    try {
-        // One byte more than the size seen, so that a file that grew is noticed by the loop.
-        capacity += 1;
-        out->data = std::make_unique_for_overwrite<unsigned char[]>(capacity);
-        for (;;) {
-            if (out->size == capacity) {
-                const size_t bigger = capacity * 2;
-                auto grown = std::make_unique_for_overwrite<unsigned char[]>(bigger);
-                std::memcpy(grown.get(), out->data.get(), out->size);
-                out->data = std::move(grown);
-                capacity = bigger;
-            }
-            const ssize_t n = ::read(fd, out->data.get() + out->size, capacity - out->size);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0) {
-                ok = false;
-                break;
-            }
-            if (n == 0)
-                break;
-            out->size += static_cast<size_t>(n);
-        }
-    } catch (const std::bad_alloc&) {
-        ok = false;
-    }
-    if (::close(fd) != 0)
-        write_log("Cannot close \"%s\"\n", path);
-    return ok ? read_outcome::ok : read_outcome::unreadable;
-}
+// Reading: the file comes in pieces of a megabyte (file_pieces), and each record is parsed
+// from memory once all its bytes are there.
 
 // A bounds-checked cursor over the file's bytes: every read either succeeds completely or
 // fails without moving, and nothing is ever read past the end.
@@ -182,10 +141,31 @@ bool read_item_rest(byte_reader& in, item* e, std::string_view* question, std::s
         && in.u16(&e->ivl) && in.u16(&e->rp) && in.u16(&e->gr) && in.u32(&e->sstick) && in.u32(&e->hstick);
 }
 
-bool read_category(byte_reader& in, uint16_t index, std::unique_ptr<category>* out)
+// Parses one record from the bytes the pieces hold, reading more while the record is cut off
+// there. `parse` reads from a byte_reader and returns false when the bytes run out; it may be
+// called again from the start with more bytes.
+template <typename Parse>
+bool parse_record(file_pieces& in, Parse&& parse)
+{
+    for (;;) {
+        byte_reader r(in.data(), in.available());
+        if (parse(r)) {
+            in.consume(in.available() - r.left());
+            return true;
+        }
+        if (!in.more())
+            return false;
+    }
+}
+
+bool read_category(file_pieces& in, uint16_t index, std::unique_ptr<category>* out)
 {
     category_record r;
-    const record_read result = read_category_record(in, &r);
+    record_read result = record_read::cut;
+    parse_record(in, [&](byte_reader& bytes) {
+        result = read_category_record(bytes, &r);
+        return result != record_read::cut;
+    });
     if (result == record_read::name_too_long) {
         // A fatal exit here would stop the program at every start; the file is refused as
         // damaged instead, so that the XML file is tried and the user keeps working.
@@ -307,7 +287,12 @@ void report_damaged(const char* path)
 
 class byte_writer {
 public:
-    explicit byte_writer(FILE* file) : file_(file), buffer_(std::make_unique_for_overwrite<unsigned char[]>(capacity)) {}
+    explicit byte_writer(FILE* file) : file_(file), buffer_(std::make_unique_for_overwrite<unsigned char[]>(capacity))
+    {
+        XXH3_64bits_reset(&hash_);
+    }
+    // Of every byte handed to the file so far.
+    file_digest digest() const { return {written_, XXH3_64bits_digest(&hash_)}; }
 
     bool failed() const { return failed_; }
     void u16(uint16_t v)
@@ -336,6 +321,7 @@ public:
             flush();
             if (!failed_ && std::fwrite(data, 1, n, file_) != n)
                 failed_ = true;
+            count(data, n);
             return;
         }
         reserve(n);
@@ -351,6 +337,7 @@ public:
     {
         if (!failed_ && used_ > 0 && std::fwrite(buffer_.get(), 1, used_, file_) != used_)
             failed_ = true;
+        count(buffer_.get(), used_);
         used_ = 0;
     }
 
@@ -361,10 +348,19 @@ private:
         if (capacity - used_ < n)
             flush();
     }
+    // Hashed while the bytes are still in the cache: a second reading of the file for the
+    // backup's comparison would cost a good part of the write.
+    void count(const void* data, size_t n)
+    {
+        XXH3_64bits_update(&hash_, data, n);
+        written_ += n;
+    }
     FILE* file_;
     std::unique_ptr<unsigned char[]> buffer_;
     size_t used_ = 0;
     bool failed_ = false;
+    XXH3_state_t hash_;
+    uint64_t written_ = 0;
 };
 
 // The longest prefix of at most 65,535 bytes that ends on a whole UTF-8 character.
@@ -381,7 +377,7 @@ std::string_view fitting_text(std::string_view v)
     return v.substr(0, n);
 }
 
-std::string_view item_text(const std::string& v, const item& e, const char* which)
+std::string_view fitting_item_text(std::string_view v, const item& e, const char* which)
 {
     const std::string_view fit = fitting_text(v);
     if (fit.size() != v.size())
@@ -414,9 +410,9 @@ int load_bin(const char* path)
     }
     d.item_count = 0;
 
-    file_bytes file;
-    const read_outcome outcome = read_whole_file(path, &file);
-    if (outcome == read_outcome::missing) {
+    file_pieces in;
+    const open_outcome outcome = in.open(path);
+    if (outcome == open_outcome::missing) {
         d.time_of_start = time_now();
         return 1;
     }
@@ -430,20 +426,22 @@ int load_bin(const char* path)
         d.bin_refused = true;
         return 1;
     };
-    if (outcome == read_outcome::unreadable)
+    if (outcome == open_outcome::unreadable)
         return refuse(true);
 
-    byte_reader in(file.data.get(), file.size);
     uint16_t version = 0;
-    if (!in.u16(&version) || version != bin_version) {
+    if (!in.want(2) || !byte_reader(in.data(), 2).u16(&version) || version != bin_version) {
+        if (in.failed())
+            return refuse(true);
         write_log("WARNING: Old format of binary file detected (or binary file corrupted) \"%s\", I will try to "
                   "read elements.xml instead if possible.\n",
             path);
         return refuse(false);
     }
+    in.consume(2);
     uint32_t start = 0;
     uint16_t count = 0;
-    if (!in.u32(&start) || !in.u16(&count))
+    if (!parse_record(in, [&](byte_reader& r) { return r.u32(&start) && r.u16(&count); }))
         return refuse(true);
     d.time_of_start = start;
     free_categories();
@@ -458,23 +456,28 @@ int load_bin(const char* path)
     while (d.category_capacity < d.categories.size())
         d.category_capacity *= 2;
     const std::vector<uint16_t> new_index = repair_category_tree();
+    category_table_changed();
     report_duplicate_names();
 
     item* tail = nullptr;
     uint32_t items = 0;
-    while (in.left() > 0) {
-        if (in.left() < item_head_size) {
+    while (in.want(1)) {
+        if (!in.want(item_head_size)) {
+            if (in.failed())
+                return refuse(true);
             // The next item's first fields could not be read, so the items are done; what
             // is left cannot hold anything of an item.
             write_log("WARNING: load_bin(): \"%s\" ends %zu bytes into an item after its last complete item; "
                       "those bytes are ignored\n",
-                path, in.left());
+                path, in.available());
             break;
         }
         auto e = std::unique_ptr<item, void (*)(item*)>(new_item(), free_item);
-        in.u16(&e->tmtrpt);
-        in.u16(&e->stmtrpt);
-        in.u16(&e->ctgr);
+        byte_reader head(in.data(), item_head_size);
+        head.u16(&e->tmtrpt);
+        head.u16(&e->stmtrpt);
+        head.u16(&e->ctgr);
+        in.consume(item_head_size);
         if (d.categories.empty()) {
             write_log("WARNING: load_bin(): items but no category in \"%s\", adding the root category\n", path);
             create_root_category();
@@ -489,10 +492,11 @@ int load_bin(const char* path)
         }
         std::string_view question;
         std::string_view answer;
-        if (!read_item_rest(in, e.get(), &question, &answer))
+        if (!parse_record(in, [&](byte_reader& r) { return read_item_rest(r, e.get(), &question, &answer); }))
             return refuse(true);
-        e->question.assign(question);
-        e->answer.assign(answer);
+        // Into the load's text blocks before the next piece replaces the bytes.
+        e->question.refer_to(store_item_text(question), question.size());
+        e->answer.refer_to(store_item_text(answer), answer.size());
         if (e->rp >= 128)
             e->rp = 127;
         if (e->ivl >= 2048) {
@@ -500,18 +504,17 @@ int load_bin(const char* path)
             e->ivl = 2047;
         }
         item* linked = e.release();
-        if (tail)
-            tail->next = linked;
-        else
-            d.head = linked;
+        link_scheduled_after(tail, linked);
         tail = linked;
         d.item_count = ++items;
     }
+    if (in.failed())
+        return refuse(true);
     d.insert_hint = nullptr;
     return 0;
 }
 
-bool write_bin_stream(FILE* file)
+bool write_bin_stream(FILE* file, file_digest* digest)
 {
     database& d = db();
     byte_writer w(file);
@@ -520,8 +523,10 @@ bool write_bin_stream(FILE* file)
     w.u16(category_count());
     for (size_t i = 0; i < d.categories.size(); ++i) {
         category& c = *d.categories[i];
-        if (c.name.size() >= MAX_CTGR_LEN)
+        if (c.name.size() >= MAX_CTGR_LEN) {
             c.name.resize(MAX_CTGR_LEN - 1);
+            category_table_changed();
+        }
         w.u16(c.parent);
         w.text(c.name);
         w.u32(c.qbgclr);
@@ -538,8 +543,8 @@ bool write_bin_stream(FILE* file)
         w.u16(e->stmtrpt);
         w.u16(e->ctgr);
         w.u32(e->id);
-        w.text(item_text(e->question, *e, "question"));
-        w.text(item_text(e->answer, *e, "answer"));
+        w.text(fitting_item_text(e->question, *e, "question"));
+        w.text(fitting_item_text(e->answer, *e, "answer"));
         w.u16(e->livl);
         w.u16(e->rllivl);
         w.u16(e->ivl);
@@ -549,6 +554,8 @@ bool write_bin_stream(FILE* file)
         w.u32(e->hstick);
     }
     w.flush();
+    if (digest)
+        *digest = w.digest();
     return !w.failed();
 }
 
@@ -564,31 +571,37 @@ int write_bin(const char* path)
 
 bool inspect_bin(const char* path, bin_summary* out)
 {
-    file_bytes file;
-    if (read_whole_file(path, &file) != read_outcome::ok)
+    file_pieces in;
+    if (in.open(path) != open_outcome::opened)
         return false;
-    byte_reader in(file.data.get(), file.size);
     uint16_t version = 0;
     uint16_t count = 0;
-    if (!in.u16(&version) || version != bin_version || !in.u32(&out->time_of_start) || !in.u16(&count))
+    if (!parse_record(in, [&](byte_reader& r) { return r.u16(&version) && r.u32(&out->time_of_start) && r.u16(&count); })
+        || version != bin_version)
         return false;
     category_record record;
-    for (uint16_t i = 0; i < count; ++i)
-        if (read_category_record(in, &record) != record_read::ok)
+    for (uint16_t i = 0; i < count; ++i) {
+        record_read result = record_read::cut;
+        parse_record(in, [&](byte_reader& r) {
+            result = read_category_record(r, &record);
+            return result != record_read::cut;
+        });
+        if (result != record_read::ok)
             return false;
+    }
     out->category_count = count;
     out->item_count = 0;
     item scratch;
     std::string_view question;
     std::string_view answer;
     uint16_t word = 0;
-    while (in.left() >= item_head_size) {
-        in.u16(&word);
-        in.u16(&word);
-        in.u16(&word);
-        if (!read_item_rest(in, &scratch, &question, &answer))
+    while (in.want(item_head_size)) {
+        auto whole_item = [&](byte_reader& r) {
+            return r.u16(&word) && r.u16(&word) && r.u16(&word) && read_item_rest(r, &scratch, &question, &answer);
+        };
+        if (!parse_record(in, whole_item))
             return false;
         ++out->item_count;
     }
-    return true;
+    return !in.failed();
 }

@@ -18,8 +18,16 @@ enum : int {
 };
 // Replaces the file at `path` whole.
 int write_bin(const char* path);
-// Writes the database in the file's form to `file`; false when a write failed.
-bool write_bin_stream(FILE* file);
+// The size and a 64-bit hash (XXH3) of the bytes of a file, to tell files apart without
+// reading them again.
+struct file_digest {
+    uint64_t size = 0;
+    uint64_t hash = 0;
+    bool operator==(const file_digest&) const = default;
+};
+// Writes the database in the file's form to `file`; false when a write failed. `digest`, when
+// given, receives the digest of the bytes written.
+bool write_bin_stream(FILE* file, file_digest* digest = nullptr);
 
 // What a reader can tell of an elements.bin without loading it.
 struct bin_summary {

@@ -1,5 +1,7 @@
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <string_view>
 
 #include "database/database.h"
 #include "services/log.h"
@@ -12,6 +14,77 @@ void create_category_table()
     d.categories.reserve(initial_category_capacity);
     d.category_capacity = initial_category_capacity;
     d.category_table_exists = true;
+    category_table_changed();
+}
+
+void category_table_changed() { db().category_lookup_stale = true; }
+
+namespace {
+
+constexpr uint32_t top_level_key = UINT32_MAX;
+
+std::string lookup_key(uint32_t parent, std::string_view name)
+{
+    std::string key(reinterpret_cast<const char*>(&parent), sizeof parent);
+    key += name;
+    return key;
+}
+
+std::string key_of(const category& c, size_t index)
+{
+    return lookup_key(c.parent == index ? top_level_key : c.parent, c.name);
+}
+
+void rebuild_lookup()
+{
+    database& d = db();
+    d.category_lookup.clear();
+    d.category_lookup.reserve(d.categories.size());
+    // Ascending, so that of two categories with one key the higher index stays.
+    for (size_t i = 0; i < d.categories.size(); ++i)
+        d.category_lookup[key_of(*d.categories[i], i)] = static_cast<uint16_t>(i);
+    d.category_lookup_stale = false;
+}
+
+bool matches(const category& c, size_t index, int32_t parent, const char* name)
+{
+    const bool parent_matches = parent >= 0 ? c.parent == parent : c.parent == index;
+    return parent_matches && c.name == name;
+}
+
+// The highest index of a category of that name under that parent (-1: top-level), or -1.
+int32_t find_category(const char* name, int32_t parent)
+{
+    database& d = db();
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (d.category_lookup_stale)
+            rebuild_lookup();
+        int32_t found = -1;
+        const auto at = d.category_lookup.find(lookup_key(parent >= 0 ? static_cast<uint32_t>(parent) : top_level_key, name));
+        if (at != d.category_lookup.end())
+            found = at->second;
+        // A top-level category is its own parent, so it is found under itself too.
+        if (parent >= 0 && static_cast<size_t>(parent) < d.categories.size() && parent > found
+            && matches(*d.categories[static_cast<size_t>(parent)], static_cast<size_t>(parent), parent, name))
+            found = parent;
+        // A record changed behind the table's back makes the lookup stale; then once more.
+        if (found < 0 || (static_cast<size_t>(found) < d.categories.size()
+                             && matches(*d.categories[static_cast<size_t>(found)], static_cast<size_t>(found), parent, name)))
+            return found;
+        d.category_lookup_stale = true;
+    }
+    return -1;
+}
+
+}  // namespace
+
+void report_refused_categories()
+{
+    database& d = db();
+    if (d.categories_refused > 1)
+        write_log("ERROR: add_category(): %u more categories went into category 0, the table being full\n",
+            d.categories_refused - 1);
+    d.categories_refused = 0;
 }
 
 uint16_t category_count() { return static_cast<uint16_t>(db().categories.size()); }
@@ -33,16 +106,14 @@ uint16_t add_category(const char* name, int32_t parent)
     copy[n] = '\0';
 
     database& d = db();
-    for (size_t i = d.categories.size(); i-- > 0;) {
-        const category& c = *d.categories[i];
-        const bool parent_matches = parent >= 0 ? c.parent == parent : c.parent == i;
-        if (parent_matches && c.name == copy)
-            return static_cast<uint16_t>(i);
-    }
+    if (const int32_t found = find_category(copy, parent); found >= 0)
+        return static_cast<uint16_t>(found);
     // Indexes are 16-bit; a table that cannot take another category keeps the new one in
-    // the root rather than wrapping to a wrong index.
+    // the root rather than wrapping to a wrong index. A file of many more names logs the first
+    // and then their number (report_refused_categories), not a line each.
     if (d.categories.size() >= UINT16_MAX) {
-        write_log("ERROR: add_category(): too many categories, \"%s\" goes into category 0\n", copy);
+        if (d.categories_refused++ == 0)
+            write_log("ERROR: add_category(): too many categories, \"%s\" goes into category 0\n", copy);
         return 0;
     }
     if (!d.category_table_exists)
@@ -59,6 +130,8 @@ uint16_t add_category(const char* name, int32_t parent)
     auto c = std::make_unique<category>();
     c->name = copy;
     c->parent = parent >= 0 ? static_cast<uint16_t>(parent) : index;
+    if (!d.category_lookup_stale)
+        d.category_lookup[key_of(*c, index)] = index;
     d.categories.push_back(std::move(c));
     return index;
 }
@@ -75,6 +148,7 @@ void create_root_category()
         d.categories.push_back(std::move(root));
     else
         d.categories[0] = std::move(root);
+    category_table_changed();
 }
 
 int32_t next_child_category(int32_t parent, int32_t after)
@@ -110,6 +184,7 @@ void swap_categories(uint16_t a, uint16_t b)
 {
     database& d = db();
     std::swap(d.categories[a], d.categories[b]);
+    category_table_changed();
     auto renumber = [a, b](uint16_t& v) {
         if (v == a)
             v = b;
@@ -139,6 +214,7 @@ static void make_parents_reachable()
         if (walk_up_categories(static_cast<uint32_t>(i), [](uint32_t) { return true; }) != walk_end::top_level) {
             write_log("WARNING: category %zu has no top-level ancestor, making it top-level\n", i);
             table[i]->parent = static_cast<uint16_t>(i);
+            category_table_changed();
         }
     }
 }
@@ -146,6 +222,7 @@ static void make_parents_reachable()
 void order_categories()
 {
     database& d = db();
+    category_table_changed();  // also for records changed directly before it
     make_parents_reachable();
     for (;;) {
         bool swapped = false;
@@ -168,6 +245,9 @@ void free_categories()
     while (!d.categories.empty())
         d.categories.pop_back();
     d.categories.shrink_to_fit();
+    d.category_lookup = {};
+    category_table_changed();
+    d.categories_refused = 0;
     d.category_capacity = 0;
     d.category_table_exists = false;
 }

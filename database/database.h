@@ -5,17 +5,21 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
+
+#include "database/item_text.h"
 
 constexpr int MAX_CTGR_LEN = 128;  // category names in memory hold at most 127 bytes
 constexpr uint32_t initial_category_capacity = 32;
 
 struct item {
     item* next = nullptr;  // the next item of the scheduled list, due on the same day or later
-    std::string question;  // UTF-8, with markup
-    std::string answer;  // UTF-8, with markup
+    item* prev = nullptr;  // the item before it in the scheduled list; none for the head and outside it
+    item_text question;  // UTF-8, with markup
+    item_text answer;  // UTF-8, with markup
     uint32_t id = 0;  // seconds of the clock when the item was made
-    uint16_t tmtrpt = 0;  // day on which the item is next due; the list's sort key
+    uint16_t tmtrpt = 0;  // day on which the item is next due; the list's sort key, changed only out of the list
     uint16_t stmtrpt = 0;  // day on which the interval set by the last grade given on time ends
     uint16_t ctgr = 0;  // index of the item's category
     uint16_t livl = 0;  // the interval before the last grade, at most 2047
@@ -65,15 +69,49 @@ struct save_failure {
 using category_filter = const int32_t*;
 constexpr int32_t filter_end = -1;
 
+// Where each due day's items end in the scheduled list, so that an insertion finds its place
+// and the interval choice counts a band's items without walking the list from its head. It
+// holds only while the list is in day order; a file read as it stood may not be, and then the
+// list is walked as it is until it is in order again.
+struct due_day_index {
+    static constexpr uint32_t day_count = 65536;
+    static constexpr uint32_t word_count = day_count / 64;
+    std::vector<item*> last;  // per day: the last item of the list due on it, or none
+    std::vector<uint32_t> items;  // per day: the number of items due on it
+    std::vector<uint64_t> days;  // one bit per day that has an item
+    uint64_t words[word_count / 64] = {};  // one bit per word of `days` that is not 0
+    uint32_t descents = 0;  // neighbours in the list whose days are out of order
+    bool valid = true;  // the index describes the list (always so while descents is 0)
+};
+
+// The memory of item records and of the texts read from elements.bin (item_store.h).
+struct item_pool {
+    std::vector<void*> record_chunks;  // blocks of records, each from alloc_or_die
+    size_t chunk_records = 0;  // records the newest chunk holds
+    size_t chunk_used = 0;  // of them, handed out at least once
+    void* free_records = nullptr;  // freed records, each holding the address of the next
+    std::vector<char*> text_blocks;  // blocks of texts, each from alloc_or_die
+    char* text_at = nullptr;  // where the next text goes in the newest block
+    size_t text_left = 0;  // bytes left there
+    size_t live = 0;  // records handed out and not freed
+};
+
 // The process-wide state of the database core: items, categories and the lifecycle.
 struct database {
     std::vector<std::unique_ptr<category>> categories;  // the category table, parents first after a save
     uint32_t category_capacity = 0;  // the table's room, doubled as it fills
     bool category_table_exists = false;  // made by ma_init, gone after ma_deinit(0)
+    // (parent, name) of every category, to its highest index; the parent of a top-level one is
+    // written as none. Rebuilt on the next lookup after the table was changed wholesale.
+    std::unordered_map<std::string, uint16_t> category_lookup;
+    bool category_lookup_stale = true;
+    uint32_t categories_refused = 0;  // names that found the table full since the last report
 
     item* head = nullptr;  // the scheduled list, sorted by tmtrpt
     uint32_t item_count = 0;  // items in the scheduled list
     item* insert_hint = nullptr;  // where the last insertion went, to start the next one there
+    due_day_index due_days;  // kept by every change of the scheduled list
+    item_pool items;  // where the records and the read texts live
 
     pending_item* pending_head = nullptr;  // the queue's items in file order
     pending_item* pending_tail = nullptr;  // so that a long queue file loads in linear time
@@ -120,6 +158,10 @@ category* category_at(uint32_t index);
 int32_t next_child_category(int32_t parent, int32_t after);
 bool category_within(uint32_t ancestor, uint32_t c);
 bool category_in_filter(category_filter filter, uint32_t c);
+// Logs how many names found the table full since the first of them was logged, if more did.
+void report_refused_categories();
+// The category table was changed other than by add_category (read from a file, reordered).
+void category_table_changed();
 void swap_categories(uint16_t a, uint16_t b);
 void order_categories();
 void free_categories();
@@ -156,10 +198,13 @@ bool unlink_scheduled(item* e);
 item* next_scheduled(const item* e);
 // The item before `e` in the list, or null when `e` is the head or not in the list.
 item* scheduled_predecessor(const item* e);
-// Links an item that is in no list back in right behind `before` (at the head when null), so
-// that an undone grade returns the item to the very place it had.
-void link_scheduled_after(item* before, item* e);
 void erase_memory_after_ll();
+// Links e into the scheduled list right after `at` (at the head when `at` is none), as it
+// stands: for the readers, which keep a file's order, and for moves that know the place.
+void link_scheduled_after(item* at, item* e);
+// The number of items due on each day from `first` to `last` (count[day - first]) that a walk
+// from the head, stopping at the first item due after `last`, meets; all 0 when first > last.
+void count_due_per_day(uint16_t first, uint16_t last, uint32_t* count);
 
 // Items read from a file, linked at the end exactly where inserting them one by one with
 // insert_scheduled would have put them, but without the walk from the head that every

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "database/database.h"
+#include "database/due_days.h"
 #include "services/memory.h"
 
 database& db()
@@ -22,17 +23,19 @@ T* create_or_die()
 
 }  // namespace
 
-item* new_item() { return create_or_die<item>(); }
-void free_item(item* e)
-{
-    // A freed address can come back for a new item; a recent slot must not match that one.
-    for (item*& slot : db().recent_items)
-        if (slot == e)
-            slot = nullptr;
-    delete e;
-}
 pending_item* new_pending_item() { return create_or_die<pending_item>(); }
 void free_pending_item(pending_item* p) { delete p; }
+
+void link_scheduled_after(item* at, item* e)
+{
+    database& d = db();
+    e->prev = at;
+    e->next = at ? at->next : d.head;
+    if (e->next)
+        e->next->prev = e;
+    (at ? at->next : d.head) = e;
+    due_days_linked(e);
+}
 
 void insert_scheduled(item* e)
 {
@@ -43,48 +46,50 @@ void insert_scheduled(item* e)
     }
     const uint16_t day = e->tmtrpt;
     if (!d.head) {
-        e->next = nullptr;
-        d.head = e;
+        link_scheduled_after(nullptr, e);
         return;
     }
     if (!d.head->next) {
-        if (d.head->tmtrpt >= day) {
-            e->next = d.head;
-            d.head = e;
-        } else {
-            e->next = nullptr;
-            d.head->next = e;
-        }
+        link_scheduled_after(d.head->tmtrpt >= day ? nullptr : d.head, e);
         return;
     }
     if (day < d.head->tmtrpt) {
-        e->next = d.head;
-        d.head = e;
+        link_scheduled_after(nullptr, e);
         return;
     }
-    item* at = d.insert_hint && day >= d.insert_hint->tmtrpt ? d.insert_hint : d.head;
-    while (at->next && at->next->tmtrpt <= day)
-        at = at->next;
-    e->next = at->next;
-    at->next = e;
+    item* at = nullptr;
+    if (d.due_days.valid) {
+        // In day order, the walk below ends at the last item due on or before the day.
+        at = due_days_last_at_or_before(day);
+    } else {
+        at = d.insert_hint && day >= d.insert_hint->tmtrpt ? d.insert_hint : d.head;
+        while (at->next && at->next->tmtrpt <= day)
+            at = at->next;
+    }
+    link_scheduled_after(at, e);
     d.insert_hint = at;
 }
+
+namespace {
+
+bool in_scheduled_list(const item* e) { return e && (e == db().head || (e->prev && e->prev->next == e)); }
+
+}  // namespace
 
 bool unlink_scheduled(item* e)
 {
     database& d = db();
-    if (!e)
+    if (!in_scheduled_list(e))
         return false;
-    if (d.head == e) {
-        d.head = e->next;
-        return true;
-    }
-    item* before = d.head;
-    while (before && before->next != e)
-        before = before->next;
-    if (!before)
-        return false;
-    before->next = e->next;
+    item* const before = e->prev;
+    item* const after = e->next;
+    (before ? before->next : d.head) = after;
+    if (after)
+        after->prev = before;
+    e->prev = nullptr;
+    if (d.insert_hint == e)
+        d.insert_hint = nullptr;  // an insertion must not start from outside the list
+    due_days_unlinked(e, before, after);
     return true;
 }
 
@@ -102,28 +107,7 @@ item* remove_item(item* e)
 
 item* next_scheduled(const item* e) { return e ? e->next : db().head; }
 
-item* scheduled_predecessor(const item* e)
-{
-    item* before = db().head;
-    if (before == e)
-        return nullptr;
-    while (before && before->next != e)
-        before = before->next;
-    return before;
-}
-
-void link_scheduled_after(item* before, item* e)
-{
-    database& d = db();
-    d.insert_hint = nullptr;
-    if (!before) {
-        e->next = d.head;
-        d.head = e;
-        return;
-    }
-    e->next = before->next;
-    before->next = e;
-}
+item* scheduled_predecessor(const item* e) { return in_scheduled_list(e) ? e->prev : nullptr; }
 
 void erase_memory_after_ll()
 {
@@ -136,6 +120,7 @@ void erase_memory_after_ll()
     }
     d.head = nullptr;
     d.insert_hint = nullptr;
+    due_days_cleared();
 }
 
 scheduled_batch::~scheduled_batch()
@@ -167,10 +152,11 @@ void scheduled_batch::link()
         const auto at = std::find(items.begin(), items.end(), first);
         std::iter_swap(at, at + 1);
     }
-    for (size_t i = 0; i + 1 < items.size(); ++i)
-        items[i]->next = items[i + 1];
-    items.back()->next = nullptr;
-    d.head = items.front();
+    item* tail = nullptr;
+    for (item* e : items) {
+        link_scheduled_after(tail, e);
+        tail = e;
+    }
     d.insert_hint = nullptr;
 }
 

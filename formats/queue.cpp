@@ -219,6 +219,7 @@ uint32_t add_queue_from_file(const char* path, uint16_t default_category)
         }
         reader.finish();
     }
+    report_refused_categories();
     fclose_logged(file, path);
     return pending_count() - before;
 }

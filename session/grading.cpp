@@ -50,6 +50,14 @@ uint16_t grade_item(item* e, uint16_t grade)
 
 void apply_interval(item* e, uint16_t interval, uint16_t grade)
 {
+    // The item leaves the list before its day changes, so that the list's index of due days
+    // finds it under the day it was listed with.
+    database& d = db();
+    const bool alone = d.item_count <= 1 || !d.head || !d.head->next;
+    item* const before = e->prev;
+    item* const hint = d.insert_hint;
+    const bool listed = unlink_scheduled(e);
+
     const uint16_t now = today();
     const auto due = static_cast<uint16_t>(now + interval);
     e->gr = grade;
@@ -63,10 +71,14 @@ void apply_interval(item* e, uint16_t interval, uint16_t grade)
     e->livl = old_interval > max_interval ? max_interval : old_interval;
     e->rllivl = real > max_interval ? max_interval : real;
 
-    database& d = db();
-    if (d.item_count <= 1 || !d.head || !d.head->next || !unlink_scheduled(e))
-        return;  // alone in the list, or not in it: nothing to move
-    e->next = nullptr;
+    if (!listed)
+        return;
+    if (alone) {
+        // Nothing to move: it goes back where it was.
+        link_scheduled_after(before, e);
+        d.insert_hint = hint;
+        return;
+    }
     insert_scheduled(nullptr);
     insert_scheduled(e);
 }

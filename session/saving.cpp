@@ -34,13 +34,13 @@ void set_failure(save_failure* failure, const std::string& path, const std::stri
 
 // Writes the files into `dir` as one commit. False, with db().save_problem filled, when nothing
 // could be changed.
-bool commit_files(const std::string& dir, bool with_weights)
+bool commit_files(const std::string& dir, bool with_weights, file_digest* bin_digest = nullptr)
 {
     database& d = db();
     order_categories();
     file_commit commit(dir);
     if (FILE* bin = commit.add(bin_name))
-        write_bin_stream(bin);
+        write_bin_stream(bin, bin_digest);
     if (FILE* queue = commit.add(queue_name))
         write_queue(queue);
     if (with_weights && ann_globals().ann_initialised) {
@@ -65,7 +65,7 @@ bool commit_files(const std::string& dir, bool with_weights)
 
 }  // namespace
 
-int save_database(bool with_weights, bool with_backup)
+int save_database(bool with_weights, bool with_backup, file_digest* written_out)
 {
     database& d = db();
     d.save_problem = {};
@@ -78,12 +78,15 @@ int save_database(bool with_weights, bool with_backup)
             "it could not be read when the database was opened, and no copy of it could be kept");
         return SAVE_NOT_WRITTEN;
     }
-    if (!commit_files(services().data_dir, with_weights))
+    file_digest written;
+    if (!commit_files(services().data_dir, with_weights, &written))
         return SAVE_NOT_WRITTEN;
+    if (written_out)
+        *written_out = written;
     if (!with_backup)
         return SAVE_DONE;
     std::string failed_path;
-    if (const int error = keep_backup(bin_path, &failed_path)) {
+    if (const int error = keep_backup(bin_path, &failed_path, &written)) {
         set_failure(&d.backup_problem, failed_path, std::strerror(error));
         return SAVE_BACKUP_FAILED;
     }

@@ -3,6 +3,8 @@
 // dated backup; saving a copy into another folder; restoring a backup.
 #include <string>
 
+#include "database/binfile.h"
+
 enum : int {
     SAVE_DONE = 0,
     SAVE_NOT_WRITTEN = 1,  // nothing on disk changed; db().save_problem says why
@@ -12,7 +14,8 @@ enum : int {
 
 // Rewrites the queue file and elements.bin (and weights.bin when `with_weights`) in the data
 // directory as one commit, then keeps a backup unless told not to.
-int save_database(bool with_weights = false, bool with_backup = true);
+// `written`, when given, receives the digest of the elements.bin written.
+int save_database(bool with_weights = false, bool with_backup = true, file_digest* written = nullptr);
 
 // Saves the database, the queue, the weights and the training cases into `dir` (ends with '/'),
 // which must not hold a database already. The open database stays as it is.

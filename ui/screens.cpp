@@ -8,6 +8,10 @@
 #include <QPushButton>
 #include <QTextDocument>
 
+#include <optional>
+#include <string>
+#include <string_view>
+
 #include "session/choose.h"
 #include "session/grading.h"
 #include "session/undo.h"
@@ -92,9 +96,9 @@ void show_display(box_side s) { set_box_display(s.box, s.text, has_picture(s.med
 
 // Shows a stored text: its media elements are set aside and its sounds start. A text too long
 // for the screen is neither shown nor rewritten later.
-void show_stored(box_side s, const std::string& stored)
+void show_stored(box_side s, std::string_view stored)
 {
-    std::string text = stored;
+    std::string text(stored);
     std::string media;
     const std::vector<std::string> sound_paths = cut_media(media, text);
     s.editing = false;
@@ -415,8 +419,10 @@ void reveal_answer()
     set_stop_enabled(true);
     for (QPushButton* b : window->grade_buttons)
         b->show();
-    const std::string* answer = w.screen_mode == mode_queue ? (w.current_pending ? &w.current_pending->answer : nullptr)
-                                                           : (w.current_item ? &w.current_item->answer : nullptr);
+    std::optional<std::string_view> answer;
+    if (w.screen_mode == mode_queue ? w.current_pending != nullptr : w.current_item != nullptr)
+        answer = w.screen_mode == mode_queue ? std::string_view(w.current_pending->answer)
+                                             : std::string_view(w.current_item->answer);
     w.answer_revealed = true;
     if (answer)
         show_stored(answer_side(), *answer);

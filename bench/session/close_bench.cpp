@@ -14,6 +14,8 @@
 #include <string>
 
 #include "ann/ann_files.h"
+#include "bench/support/user_database.h"
+#include "formats/queue.h"
 #include "database/backups.h"
 #include "database/binfile.h"
 #include "database/database.h"
@@ -23,50 +25,12 @@
 
 namespace {
 
-// Question and answer lengths of vocabulary and fact cards: most short, a long tail.
-std::string user_text(std::mt19937& random, double median)
-{
-    std::lognormal_distribution<double> length(std::log(median), 0.8);
-    const auto n = static_cast<size_t>(std::clamp(length(random), 2.0, 2000.0));
-    std::string text(n, 'a');
-    for (char& c : text)
-        c = static_cast<char>('a' + random() % 26);
-    return text;
-}
-
 struct user_directory {
     explicit user_directory(uint32_t count)
     {
-        path = make_temp_directory("cardwright-close-bench");
-        ma_init(path.c_str());
-        std::mt19937 random(count);
-        uint16_t categories[20];
-        for (int i = 0; i < 20; ++i)
-            categories[i] = add_category(("topic " + std::to_string(i)).c_str(), i < 5 ? -1 : categories[i % 5]);
-        item* tail = nullptr;
-        for (uint32_t i = 0; i < count; ++i) {
-            item* e = new_item();
-            e->tmtrpt = static_cast<uint16_t>(i * 2000ull / count);
-            e->stmtrpt = e->tmtrpt;
-            e->ctgr = categories[random() % 20];
-            e->ivl = static_cast<uint16_t>(1 + random() % 400);
-            e->rp = static_cast<uint16_t>(random() % 20);
-            e->id = 1'700'000'000u + i;
-            e->question = user_text(random, 40);
-            e->answer = user_text(random, 60);
-            (tail ? tail->next : db().head) = e;
-            tail = e;
-        }
-        db().item_count = count;
-        for (int i = 0; i < 500; ++i) {
-            pending_item* p = new_pending_item();
-            p->ctgr = categories[random() % 20];
-            p->question = user_text(random, 40);
-            p->answer = user_text(random, 60);
-            append_pending(p);
-        }
-        ma_nn_init();
-        ma_deinit(0);
+        bench_data::user_options options;
+        options.items = count;
+        path = bench_data::make_user_directory(options);
     }
     ~user_directory() { std::filesystem::remove_all(path); }
     std::string path;
@@ -177,10 +141,44 @@ void BM_commit(benchmark::State& state)
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bin_size(count)));
 }
 
+// The extras of a close beside the write itself: rewriting the queue file (500 items)...
+void BM_save_queue(benchmark::State& state)
+{
+    const auto count = static_cast<uint32_t>(state.range(0));
+    const std::string dir = directory_of(count);
+    open_and_change(dir, 0);
+    for (auto _ : state)
+        if (save_queue() != SAVE_QUEUE_DONE)
+            state.SkipWithError("not saved");
+    ma_discard();
+}
+
+// ... and the backup of a database that did not change: only the comparison with the newest copy.
+void BM_backup_unchanged(benchmark::State& state)
+{
+    const auto count = static_cast<uint32_t>(state.range(0));
+    const std::string dir = directory_of(count);
+    open_and_change(dir, 2000);
+    save_database(true);  // leaves a backup equal to the file
+    for (auto _ : state) {
+        state.PauseTiming();
+        file_digest written;
+        save_database(true, false, &written);  // the same bytes again, without the backup
+        state.ResumeTiming();
+        std::string failed;
+        if (keep_backup(dir + "elements.bin", &failed, &written) != 0)
+            state.SkipWithError("no backup");
+    }
+    ma_discard();
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bin_size(count)));
+}
+
 BENCHMARK(BM_fwrite_fsync_rename)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_commit)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_close)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_backup)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_save_queue)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_backup_unchanged)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 }  // namespace
 BENCHMARK_MAIN();

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <set>
 #include <string>
@@ -14,7 +16,8 @@ std::set<std::string> backup_names(const temp_dir& dir)
     std::set<std::string> names;
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(dir.file("backups"), error))
-        names.insert(entry.path().filename().string());
+        if (entry.path().filename() != backup_digests_name)
+            names.insert(entry.path().filename().string());
     return names;
 }
 
@@ -55,6 +58,43 @@ TEST_F(BackupTest, KeepsTenDatedCopiesOfChangedDatabases)
     EXPECT_EQ(read_file(dir.file("backups/elements-20260212-083000.bin")), newest);
     ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
     EXPECT_EQ(db().item_count, 4u);
+}
+
+// The digest taken while writing tells an unchanged database from its newest backup without
+// reading either; a backup written or replaced since its digest was taken is compared anew.
+TEST_F(BackupTest, ABackupChangedSinceItsDigestIsComparedAgain)
+{
+    add_test_item(3, 0, 1, "first");
+    ASSERT_EQ(ma_deinit(0), 0);
+    const std::string first = dir.file("backups/elements-20260115-120000.bin");
+    ASSERT_NE(read_file(dir.file("backups/digests.txt")).find("elements-20260115-120000.bin"), std::string::npos);
+    const std::string saved = read_file(first);
+
+    // Replaced by another file of the same size: the close after an unchanged session copies anew.
+    std::string other = saved;
+    other.back() ^= 1;
+    write_file(dir.file("backups/other.tmp"), other);
+    std::filesystem::rename(dir.file("backups/other.tmp"), first);
+    set_local_clock(2026, 1, 16, 12);
+    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
+    ASSERT_EQ(ma_deinit(0), 0);
+    EXPECT_EQ(backup_names(dir), (std::set<std::string>{"elements-20260115-120000.bin", "elements-20260116-120000.bin"}));
+    EXPECT_EQ(read_file(dir.file("backups/elements-20260116-120000.bin")), saved);
+
+    // Written over in place: the same.
+    usleep(50'000);  // past the file system's clock tick
+    write_file(dir.file("backups/elements-20260116-120000.bin"), other);
+    set_local_clock(2026, 1, 17, 12);
+    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
+    ASSERT_EQ(ma_deinit(0), 0);
+    EXPECT_EQ(backup_names(dir).size(), 3u);
+
+    // Unchanged since its digest: no copy, and the files are the same indeed.
+    set_local_clock(2026, 1, 18, 12);
+    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
+    ASSERT_EQ(ma_deinit(0), 0);
+    EXPECT_EQ(backup_names(dir).size(), 3u);
+    EXPECT_EQ(read_file(dir.file("backups/elements-20260117-120000.bin")), read_file(dir.file("elements.bin")));
 }
 
 TEST_F(BackupTest, AFailedBackupLeavesTheSaveStanding)

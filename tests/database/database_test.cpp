@@ -88,6 +88,60 @@ TEST_F(DatabaseTest, TheLastCategoryIndexIsTheLimitAndNothingWraps)
         std::string::npos);
     // Names already there are still found.
     EXPECT_EQ(add_category("c65534", -1), UINT16_MAX - 1);
+
+    // Many more names log the first, and then how many followed it, once.
+    for (int i = 0; i < 1000; ++i)
+        EXPECT_EQ(add_category(("more " + std::to_string(i)).c_str(), 1), 0);
+    report_refused_categories();
+    const std::string log = read_file(dir.file("error.log"));
+    EXPECT_EQ(log, "ERROR: add_category(): too many categories, \"one too many\" goes into category 0\n"
+                   "ERROR: add_category(): 1000 more categories went into category 0, the table being full\n");
+    // A report with nothing new to say says nothing; the next refusal is logged again.
+    report_refused_categories();
+    EXPECT_EQ(add_category("again", -1), 0);
+    report_refused_categories();
+    EXPECT_EQ(read_file(dir.file("error.log")), log + "ERROR: add_category(): too many categories, \"again\" goes into category 0\n");
+}
+
+// The lookup by parent and name finds what the search of the whole table from its highest
+// index down found, through additions, a parent changed directly and the table reordered, a root replaced.
+TEST_F(DatabaseTest, CategoryLookupFindsWhatTheWholeTableHolds)
+{
+    auto plain_find = [](const std::string& name, int32_t parent) {
+        for (size_t i = category_count(); i-- > 0;) {
+            const category& c = *category_at(static_cast<uint32_t>(i));
+            if ((parent >= 0 ? c.parent == parent : c.parent == i) && c.name == name)
+                return static_cast<int32_t>(i);
+        }
+        return -1;
+    };
+    std::mt19937 random(9);
+    for (int step = 0; step < 20'000; ++step) {
+        const std::string name = "n" + std::to_string(random() % 40);
+        const int32_t parent = random() % 4 == 0 ? -1 : static_cast<int32_t>(random() % category_count());
+        const int32_t expected = plain_find(name, parent);
+        const uint16_t before = category_count();
+        const uint16_t got = add_category(name.c_str(), parent);
+        if (expected >= 0) {
+            ASSERT_EQ(got, expected) << "step " << step;
+            ASSERT_EQ(category_count(), before);
+        } else {
+            ASSERT_EQ(got, before) << "step " << step;
+        }
+        const unsigned op = random() % 200;
+        if (op == 0) {
+            category_at(random() % category_count())->parent = static_cast<uint16_t>(random() % category_count());
+            order_categories();
+            // Every category is found again under its parent as it now stands.
+            for (uint16_t i = 0; i < category_count(); ++i) {
+                const category& c = *category_at(i);
+                const int32_t under = c.parent == i ? -1 : c.parent;
+                ASSERT_EQ(add_category(c.name.c_str(), under), plain_find(c.name, under)) << "step " << step;
+            }
+        } else if (op == 1) {
+            create_root_category();
+        }
+    }
 }
 
 TEST_F(DatabaseTest, ScheduledListStaysSortedAndStable)

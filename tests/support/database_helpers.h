@@ -22,11 +22,10 @@ inline item* add_test_item(uint16_t tmtrpt, uint16_t ctgr = 0, uint16_t ivl = 1,
     e->ivl = ivl;
     e->question = std::move(question);
     e->answer = std::move(answer);
-    item** link = &db().head;
-    while (*link && (*link)->tmtrpt <= tmtrpt)
-        link = &(*link)->next;
-    e->next = *link;
-    *link = e;
+    item* at = nullptr;
+    for (item* x = db().head; x && x->tmtrpt <= tmtrpt; x = x->next)
+        at = x;
+    link_scheduled_after(at, e);
     ++db().item_count;
     return e;
 }

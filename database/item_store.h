@@ -1,0 +1,12 @@
+#pragma once
+// Where item records and the texts read from elements.bin live: records in chunks of many, with
+// a list of freed records to make new ones from, and texts side by side in large blocks. Both go
+// back to the system at once when the last item is freed, so that a database of a million items
+// is three kinds of large blocks instead of three million small ones.
+#include <cstddef>
+#include <string_view>
+
+// A copy of `text` with a zero after it, in the current text block; "" for an empty text.
+const char* store_item_text(std::string_view text);
+// Items that exist now, in the list or not.
+size_t live_item_count();
