@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "ann/ann_files.h"
@@ -15,6 +16,7 @@
 #include "session/lifecycle.h"
 #include "formats/queue.h"
 #include "platform/file_commit.h"
+#include "platform/clock.h"
 #include "platform/files.h"
 #include "services/services_state.h"
 
@@ -146,4 +148,34 @@ int restore_backup(const std::string& backup_path)
         create_root_category();
     load_queue();
     return RESTORE_DONE;
+}
+
+std::string save_rescue_copy(const std::vector<std::string>& dirs)
+{
+    SYSTEMTIME now{};
+    get_local_time(&now);
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%04d%02d%02d-%02d%02d%02d", int{now.wYear}, int{now.wMonth},
+        int{now.wDay}, int{now.wHour}, int{now.wMinute}, int{now.wSecond});
+    order_categories();
+    for (std::string dir : dirs) {
+        if (dir.empty())
+            continue;
+        if (dir.back() != '/')
+            dir.push_back('/');
+        // An earlier rescue of the same second is never overwritten.
+        std::string path = dir + "elements.rescue-" + stamp + ".bin";
+        for (int n = 2; ::access(path.c_str(), F_OK) == 0 && n < 1000; ++n)
+            path = dir + "elements.rescue-" + stamp + "-" + std::to_string(n) + ".bin";
+        atomic_file file(path);
+        if (file.stream() && write_bin_stream(file.stream()) && file.commit()) {
+            write_log("WARNING: the database could not be saved; a rescue copy of it was written to \"%s\"\n",
+                path.c_str());
+            return path;
+        }
+        file.discard();
+        write_log("ERROR: cannot write a rescue copy of the database to \"%s\": %s\n", path.c_str(),
+            std::strerror(file.error() != 0 ? file.error() : EIO));
+    }
+    return {};
 }

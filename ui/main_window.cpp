@@ -289,13 +289,15 @@ void main_window::closing_sequence()
     ui().current_pending = nullptr;
     // The quit is posted only once the database is closed: posted before, it would end the
     // event loop of every message box that asks what to do about a failed save.
-    close_database_asking(this, close_database);
+    const close_outcome outcome = close_database_asking(this, close_database);
     if (settings* s = ui().settings_record.get()) {
         s->window_geometry = saveGeometry();
         save_settings(s);
         ui().settings_record.reset();
     }
-    QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+    // Ended with the session only in a rescue copy, the program must not report success.
+    const int code = outcome == close_outcome::rescued ? 1 : 0;
+    QMetaObject::invokeMethod(qApp, [code] { QCoreApplication::exit(code); }, Qt::QueuedConnection);
 }
 
 void main_window::closeEvent(QCloseEvent* event)

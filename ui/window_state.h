@@ -61,6 +61,12 @@ struct window_state {
     bool question_held = false;
     bool answer_held = false;
 
+    // While a close that could not save asks what to do: where the database was rescued to
+    // (empty while nowhere), and whether a further close request ended the asking.
+    bool asking_about_save = false;
+    std::string rescue_path;
+    bool close_forced = false;
+
     std::unique_ptr<sound_player> sound;  // null: made on first use
     std::unique_ptr<picture_viewer> viewer;
 
