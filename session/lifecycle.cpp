@@ -1,7 +1,7 @@
 #include "session/lifecycle.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -67,28 +67,57 @@ void keep_refused_database()
 
 }  // namespace
 
+namespace {
+
+// True when `path` still names the file open at `fd`. A copy that was closing may have removed
+// the file between our open and our lock, and a lock on a file without a name holds nothing.
+bool still_named(int fd, const char* path)
+{
+    struct stat held {};
+    struct stat named {};
+    return ::fstat(fd, &held) == 0 && ::lstat(path, &named) == 0 && held.st_dev == named.st_dev
+        && held.st_ino == named.st_ino;
+}
+
+// Each lost race means another copy just closed; a few tries are enough unless copies keep
+// starting and closing, and then the database counts as held.
+constexpr int lock_attempts = 16;
+
+}  // namespace
+
 int create_lockfile()
 {
     database& d = db();
     const char* path = data_path("lockfile");
-    // Never through a link: opening one would empty whatever file it points to.
-    int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
-    if (fd < 0 && errno == ELOOP) {
-        write_log("WARNING: \"%s\" is a symbolic link; it is replaced by a file of its own\n", path);
-        if (::unlink(path) == 0)
-            fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+    for (int attempt = 0; attempt < lock_attempts; ++attempt) {
+        // Never through a link: opening one would empty whatever file it points to.
+        int fd = ::open(path, O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+        if (fd < 0 && errno == ELOOP) {
+            write_log("WARNING: \"%s\" is a symbolic link; it is replaced by a file of its own\n", path);
+            if (::unlink(path) == 0)
+                fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+        }
+        if (fd < 0)
+            return LOCKFILE_NOT_CREATABLE;
+        // The kernel drops the lock with the process, so a file left by a crash does not block.
+        if (lock_exclusive(fd, path) != 0) {
+            const int error = errno;
+            ::close(fd);
+            return error == EWOULDBLOCK ? LOCKFILE_HELD : LOCKFILE_NOT_CREATABLE;
+        }
+        if (!still_named(fd, path)) {
+            ::close(fd);
+            continue;
+        }
+        // Emptied only once it is ours: truncating before the lock would touch another copy's file.
+        // An empty lock file is a habit, not a need: the lock holds either way.
+        [[maybe_unused]] const int emptied = ::ftruncate(fd, 0);
+        if (d.lock_fd >= 0)
+            ::close(d.lock_fd);
+        d.lock_fd = fd;
+        return LOCKFILE_CREATED;
     }
-    if (fd < 0)
-        return LOCKFILE_NOT_CREATABLE;
-    // The kernel drops the lock with the process, so a file left by a crash does not block.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        return LOCKFILE_HELD;
-    }
-    if (d.lock_fd >= 0)
-        ::close(d.lock_fd);
-    d.lock_fd = fd;
-    return LOCKFILE_CREATED;
+    return LOCKFILE_HELD;
 }
 
 int remove_lockfile()
