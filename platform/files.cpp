@@ -43,6 +43,13 @@ std::string parent_of(const std::string& path)
 
 void sleep_ms(unsigned milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
 
+int open_for_writing(const char* path, int flags, mode_t mode)
+{
+    if (!allowed(file_op::create, path))
+        return -1;
+    return ::open(path, flags, mode);
+}
+
 int lock_exclusive(int fd, const char* path)
 {
     if (!allowed(file_op::lock, path))

@@ -72,6 +72,10 @@ int save_database(bool with_weights, bool with_backup)
     d.save_problem = {};
     d.backup_problem = {};
     const std::string bin_path = services().data_dir + bin_name;
+    if (d.read_only) {
+        set_failure(&d.save_problem, services().data_dir, "the data directory is read-only");
+        return SAVE_NOT_WRITTEN;
+    }
     // The file refused at opening may be the user's only copy of the database.
     if (d.bin_refused && !keep_refused_file(bin_path)) {
         write_log("ERROR: cannot keep a copy of the unreadable \"%s\"; it is not overwritten\n", bin_path.c_str());

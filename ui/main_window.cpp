@@ -255,6 +255,15 @@ int main_window::check_data_directory()
             }
         }
     }
+    if (result & MA_INIT_READ_ONLY) {
+        // The setting stays: the directory may be writable again next time (a remounted disk).
+        show_message(this, QStringLiteral("Read-Only Data Directory"),
+            QStringLiteral("The data directory cannot be written:\n%1\n\nThe database is opened read-only: you can "
+                           "review, but nothing is saved there. At the close you can save it in another folder. To "
+                           "work on it as usual, make the directory writable, or choose another one in File > "
+                           "Settings.")
+                .arg(path));
+    }
     if (result & MA_INIT_HELD_BY_OTHER) {
         // Another copy holds the database; it is left alone so that the other copy's work is kept.
         show_message(this, QStringLiteral("Database In Use"),

@@ -154,6 +154,37 @@ TEST_F(LifecycleTest, ALockTakenOnALockFileJustRemovedDoesNotCount)
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
+// A directory the user can read but not write (permissions, a read-only mount) is opened for
+// reviews; nothing is written there, and the close says why it did not save.
+TEST_F(LifecycleTest, AReadOnlyDirectoryOpensForReviewsAndRefusesToSave)
+{
+    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+    add_test_item(0, 0, 1, "kept", "safe");
+    add_test_item(0, 0, 1, "also kept", "safe");
+    ASSERT_EQ(ma_deinit(0), 0);
+    const std::string saved = read_file(dir.file("elements.bin"));
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0555), 0);
+    const int child = run_in_child([&] {
+        // The superuser writes anywhere; an ordinary user sees the refusal.
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            return 99;
+        if (ma_init(dir.path().c_str()) != (MA_INIT_FROM_BIN | MA_INIT_READ_ONLY))
+            return 1;
+        if (db().item_count != 2 || db().lock_fd >= 0)
+            return 2;
+        if (ma_deinit(0) != MA_DEINIT_NOT_SAVED || db().save_problem.reason != "the data directory is read-only")
+            return 3;
+        if (db().db_state != DB_OPEN)
+            return 4;
+        ma_discard();
+        return 0;
+    });
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0700), 0);
+    EXPECT_EQ(child, 0);
+    EXPECT_EQ(read_file(dir.file("elements.bin")), saved);
+    EXPECT_FALSE(file_exists(dir.file("lockfile")));
+}
+
 TEST_F(LifecycleTest, LogWritesOnlyWhileTheDatabaseIsOpenOrOpening)
 {
     set_data_dir(dir.path().c_str());
