@@ -307,7 +307,7 @@ void report_damaged(const char* path)
 
 class byte_writer {
 public:
-    explicit byte_writer(FILE* file) : file_(file), buffer_(std::make_unique_for_overwrite<unsigned char[]>(capacity)) {}
+    explicit byte_writer(FILE* file) : file_(file), buffer_(shared_buffer()) {}
 
     bool failed() const { return failed_; }
     void u16(uint16_t v)
@@ -361,8 +361,15 @@ private:
         if (capacity - used_ < n)
             flush();
     }
+    // One buffer for every write of the run: a megabyte allocated and freed per save costs more
+    // than a small database's whole write. Saves never nest, so one writer uses it at a time.
+    static std::unique_ptr<unsigned char[]>& shared_buffer()
+    {
+        static std::unique_ptr<unsigned char[]> buffer = std::make_unique_for_overwrite<unsigned char[]>(capacity);
+        return buffer;
+    }
     FILE* file_;
-    std::unique_ptr<unsigned char[]> buffer_;
+    std::unique_ptr<unsigned char[]>& buffer_;
     size_t used_ = 0;
     bool failed_ = false;
 };
