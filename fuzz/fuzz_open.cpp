@@ -1,6 +1,10 @@
 #include "fuzz/fuzz_open.h"
 
-#include <stdlib.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <algorithm>
 #include <array>
@@ -30,8 +34,17 @@ const std::string& fuzz_dir()
 {
     // Never destroyed, so that the removal at exit can still name it.
     static const std::string& dir = *new std::string([] {
-        std::string pattern = "/dev/shm/cardwright-fuzz-XXXXXX";
-        std::string made = ::mkdtemp(pattern.data()) ? pattern + "/" : make_temp_directory("cardwright-fuzz");
+        // Named by process, so that the folders of runs that ended without exit handlers (a
+        // finding, the end of a timed run) are found and removed by the next run.
+        std::error_code ignored;
+        for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", ignored)) {
+            const std::string name = entry.path().filename().string();
+            if (name.starts_with("cardwright-fuzz-")
+                && ::kill(static_cast<pid_t>(std::atol(name.c_str() + 16)), 0) != 0 && errno == ESRCH)
+                std::filesystem::remove_all(entry.path(), ignored);
+        }
+        const std::string mine = "/dev/shm/cardwright-fuzz-" + std::to_string(::getpid());
+        std::string made = ::mkdir(mine.c_str(), 0700) == 0 ? mine + "/" : make_temp_directory("cardwright-fuzz");
         std::atexit([] {
             std::error_code ignored;
             std::filesystem::remove_all(fuzz_dir(), ignored);
