@@ -45,7 +45,7 @@ FUZZ_SECONDS ?= 60
 FUZZERS = $(shell cut -d" " -f1 fuzz/harnesses.txt)
 fuzz: fuzz-build
 	@for f in $(FUZZERS); do mkdir -p build-fuzz/corpus/$$f; \
-	  build-fuzz/fuzz/fuzz_$$f -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	  build-fuzz/fuzz/fuzz_$$f -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -print_final_stats=1 \
 	    build-fuzz/corpus/$$f fuzz/seeds/$$f || exit 1; done
 
 clean:

@@ -287,10 +287,7 @@ void report_damaged(const char* path)
 
 class byte_writer {
 public:
-    explicit byte_writer(FILE* file) : file_(file), buffer_(std::make_unique_for_overwrite<unsigned char[]>(capacity))
-    {
-        XXH3_64bits_reset(&hash_);
-    }
+    explicit byte_writer(FILE* file) : file_(file), buffer_(shared_buffer()) { XXH3_64bits_reset(&hash_); }
     // Of every byte handed to the file so far.
     file_digest digest() const { return {written_, XXH3_64bits_digest(&hash_)}; }
 
@@ -355,8 +352,15 @@ private:
         XXH3_64bits_update(&hash_, data, n);
         written_ += n;
     }
+    // One buffer for every write of the run: a megabyte allocated and freed per save costs more
+    // than a small database's whole write. Saves never nest, so one writer uses it at a time.
+    static std::unique_ptr<unsigned char[]>& shared_buffer()
+    {
+        static std::unique_ptr<unsigned char[]> buffer = std::make_unique_for_overwrite<unsigned char[]>(capacity);
+        return buffer;
+    }
     FILE* file_;
-    std::unique_ptr<unsigned char[]> buffer_;
+    std::unique_ptr<unsigned char[]>& buffer_;
     size_t used_ = 0;
     bool failed_ = false;
     XXH3_state_t hash_;

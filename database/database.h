@@ -139,6 +139,7 @@ struct database {
     // Lifecycle (opening and closing).
     int db_state = 0;  // 0 uninitialised, 1 opening, 2 open
     int lock_fd = -1;  // holds the advisory lock on lockfile while the database is open
+    bool read_only = false;  // opened in a directory that cannot be written: nothing is saved there
 };
 
 database& db();

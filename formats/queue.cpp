@@ -38,7 +38,8 @@ public:
     queue_reader(const queue_reader&) = delete;
     queue_reader& operator=(const queue_reader&) = delete;
 
-    void handle(char* line, unsigned long line_number);
+    // `length` is the piece's true length, NUL bytes in it included.
+    void handle(char* line, size_t length, unsigned long line_number);
     // At the file's end: an item still open is kept as it stands rather than lost.
     void finish()
     {
@@ -126,10 +127,11 @@ private:
     std::string raw_;  // the current item's lines as read, in case it cannot be taken
 };
 
-void queue_reader::handle(char* line, unsigned long line_number)
+void queue_reader::handle(char* line, size_t length, unsigned long line_number)
 {
+    // Kept lines are written back byte for byte: a NUL byte must not cut off the rest of a line.
     if (state_ != queue_state::idle)
-        raw_.append(line);
+        raw_.append(line, length);
     switch (state_) {
     case queue_state::idle:
         if (line[0] != '<')
@@ -148,7 +150,7 @@ void queue_reader::handle(char* line, unsigned long line_number)
             current_ = push_category(name);
         } else if (line[1] == 'q' && line[2] == '>') {
             item_line_ = line_number;
-            raw_.assign(line);
+            raw_.assign(line, length);
             const char* rest = line + 3;
             if (const char* end = std::strstr(rest, "</q>")) {
                 record_->question.assign(rest, end);
@@ -205,17 +207,24 @@ uint32_t add_queue_from_file(const char* path, uint16_t default_category)
         unsigned long line_number = 0;
         bool at_line_start = true;
         bool first = true;
+        long at = std::ftell(file);
         while (std::fgets(line, sizeof line, file)) {
+            // fgets does not say how much it read; the stream's position does, NUL bytes and all.
+            const long next = std::ftell(file);
+            size_t length = next > at && static_cast<size_t>(next - at) < sizeof line ? static_cast<size_t>(next - at)
+                                                                                      : std::strlen(line);
+            at = next;
             if (first) {
+                const size_t before_bom = std::strlen(line);
                 skip_utf8_bom(line);
+                length -= before_bom - std::strlen(line);
                 reset_category_stack();
                 first = false;
             }
             if (at_line_start)
                 ++line_number;
-            const size_t length = std::strlen(line);
             at_line_start = length > 0 && line[length - 1] == '\n';
-            reader.handle(line, line_number);
+            reader.handle(line, length, line_number);
         }
         reader.finish();
     }

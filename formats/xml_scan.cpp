@@ -183,9 +183,50 @@ char* search_newest(char* text, size_t from, size_t newest, const char* pattern)
     return std::strstr(text + start, pattern);
 }
 
+// Reads past the rest of an over-long text: up to "]]>" while inside its CDATA section, then up
+// to `tag`. `tail` is the end of what was already read, so that a mark split between two reads
+// is still found. False when the file ends first.
+bool skip_rest_of_text(FILE* file, const char* tag, bool in_cdata, const char* tail, size_t tail_length)
+{
+    constexpr size_t carry = 8;  // longer than any mark searched, less one
+    char chunk[carry + xml_line_size];
+    size_t kept = std::min(tail_length, carry);
+    std::memcpy(chunk, tail + tail_length - kept, kept);
+    chunk[kept] = '\0';
+    for (;;) {
+        if (!std::fgets(chunk + kept, static_cast<int>(xml_line_size), file))
+            return false;
+        char* from = chunk;
+        if (in_cdata) {
+            if (char* end = std::strstr(from, cdata_close)) {
+                in_cdata = false;
+                from = end + 3;
+            }
+        }
+        if (!in_cdata && std::strstr(from, tag))
+            return true;
+        const size_t length = std::strlen(chunk);
+        // Only bytes after a closed CDATA section may start the tag.
+        const size_t start = std::max(static_cast<size_t>(from - chunk), length > carry ? length - carry : 0);
+        kept = length - start;
+        std::memmove(chunk, chunk + start, kept);
+        chunk[kept] = '\0';
+    }
+}
+
+// The length of the longest start of text[0..length) of at most `limit` bytes that ends at a
+// UTF-8 character boundary.
+size_t utf8_cut(const char* text, size_t length, size_t limit)
+{
+    size_t cut = std::min(length, limit);
+    while (cut > 0 && cut < length && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        --cut;
+    return cut;
+}
+
 }  // namespace
 
-char* extract_cdata(char* text, FILE* file, const char* tag)
+char* extract_cdata(char* text, FILE* file, const char* tag, bool* cut)
 {
     const bool cdata = std::strncmp(text, cdata_open, cdata_open_length) == 0;
     bool in_cdata = cdata;
@@ -208,6 +249,29 @@ char* extract_cdata(char* text, FILE* file, const char* tag)
                 length = static_cast<size_t>(end - text);
                 break;
             }
+        }
+        if (length >= xml_text_limit && cut) {
+            // The text as it would be without its wrapper, cut to the limit; the rest is passed over.
+            size_t inner = length;
+            if (cdata) {
+                const size_t wrapped = in_cdata ? length : cdata_end;
+                inner = wrapped - cdata_open_length;
+                std::memmove(text, text + cdata_open_length, inner);
+                if (!in_cdata) {
+                    std::memmove(text + inner, text + cdata_end + 3, length - (cdata_end + 3));
+                    inner += length - (cdata_end + 3);
+                }
+            }
+            const size_t tail_from = inner > 8 ? inner - 8 : 0;
+            char tail[8];
+            std::memcpy(tail, text + tail_from, inner - tail_from);
+            text[utf8_cut(text, inner, xml_text_limit)] = '\0';
+            if (!skip_rest_of_text(file, tag, in_cdata, tail, inner - tail_from)) {
+                write_log("ERROR: extract_cdata() hit EOF; your elements.xml file doesn't look well.\n");
+                return nullptr;
+            }
+            *cut = true;
+            return text;
         }
         if (length >= xml_text_limit) {
             write_log("ERROR: Too long question (or answer) in the XML file (limit is %dB per question and %dB per "
@@ -257,9 +321,23 @@ item_content read_item_content(char* line, char* pos, FILE* file, const xml_item
         std::memmove(line, text, std::strlen(text) + 1);
         text = line;
     }
-    const char* result = extract_cdata(text, file, close);
+    bool cut = false;
+    const char* result = extract_cdata(text, file, close, &cut);
     if (!result)
         return question ? item_content::question_failed : item_content::answer_failed;
+    if (cut) {
+        // One damaged text must not cost the items around it; elements.xml itself stays as it is.
+        const char* what = question ? "question" : "answer";
+        if (record)
+            write_log("WARNING: the %s of item %u in elements.xml is longer than %d bytes; only its first %zu bytes "
+                      "are kept (file position %ld)\n",
+                what, static_cast<unsigned>(record->id), static_cast<int>(xml_text_limit), std::strlen(result),
+                std::ftell(file));
+        else
+            write_log("WARNING: the %s of an item without id in elements.xml is longer than %d bytes (file position "
+                      "%ld)\n",
+                what, static_cast<int>(xml_text_limit), std::ftell(file));
+    }
     if (record)
         (question ? record->question : record->answer) = result;
     return item_content::text;

@@ -59,8 +59,10 @@ size_t copy_value(char (&value)[xml_value_size + 1], const char* from);
 
 // The question or answer that starts at `text` and ends at the closing `tag`, reading further
 // lines of `file` as needed; `text` must have xml_text_room bytes of room. The result, with a
-// CDATA wrapper removed, is in place at `text`; null (after a log line) on failure.
-char* extract_cdata(char* text, FILE* file, const char* tag);
+// CDATA wrapper removed, is in place at `text`; null (after a log line) on failure. With `cut`
+// given, a text longer than xml_text_limit is not a failure: its first bytes up to that limit
+// (at a UTF-8 boundary) are kept, the rest is read past up to the closing tag, and *cut is set.
+char* extract_cdata(char* text, FILE* file, const char* tag, bool* cut = nullptr);
 
 // The tags of a question and an answer, which differ between the two XML forms.
 struct xml_item_tags {

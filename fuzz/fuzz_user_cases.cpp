@@ -2,5 +2,5 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    return fuzz_open_with_file("user_cases.bin", data, size);
+    return fuzz_open_with_file("user_cases.bin", data, size, nullptr, fuzz_session::grade_a_few);
 }

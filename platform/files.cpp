@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include <sys/file.h>
+
 #include "platform/platform_state.h"
 #include "platform/utf.h"
 
@@ -40,6 +42,20 @@ std::string parent_of(const std::string& path)
 }  // namespace
 
 void sleep_ms(unsigned milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+
+int open_for_writing(const char* path, int flags, mode_t mode)
+{
+    if (!allowed(file_op::create, path))
+        return -1;
+    return ::open(path, flags, mode);
+}
+
+int lock_exclusive(int fd, const char* path)
+{
+    if (!allowed(file_op::lock, path))
+        return -1;
+    return ::flock(fd, LOCK_EX | LOCK_NB);
+}
 
 bool delete_file(const char16_t* path)
 {

@@ -14,7 +14,7 @@ bool delete_file(const char16_t* path);
 // The system calls through which the user's files are saved. Each passes the fault hook of
 // platform_state first, so that tests can fail any of them (a full disk) or end the process
 // at any of them (a crash) without touching the code that saves.
-enum class file_op { write, fsync, rename, unlink, sync_directory, copy };
+enum class file_op { write, fsync, rename, unlink, sync_directory, copy, lock, create };
 
 // Writes all `size` bytes, retrying short writes; false with errno set on failure. `path`
 // names the file for the fault hook.
@@ -23,6 +23,10 @@ bool write_all(int fd, const void* data, size_t size, const char* path = nullptr
 int fsync_file(int fd, const char* path = nullptr);
 int rename_file(const char* from, const char* to);
 int unlink_file(const char* path);
+// open(2) of a file to write, which may create it; -1 with errno on failure.
+int open_for_writing(const char* path, int flags, mode_t mode);
+// An exclusive advisory lock on `fd` without waiting (EWOULDBLOCK while another process holds it).
+int lock_exclusive(int fd, const char* path = nullptr);
 // fsync of the directory that holds `path`, so that a rename in it is durable.
 bool sync_parent_directory(const std::string& path);
 

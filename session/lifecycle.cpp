@@ -1,7 +1,7 @@
 #include "session/lifecycle.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -68,28 +68,68 @@ void keep_refused_database()
 
 }  // namespace
 
+namespace {
+
+// True when `path` still names the file open at `fd`. A copy that was closing may have removed
+// the file between our open and our lock, and a lock on a file without a name holds nothing.
+bool still_named(int fd, const char* path)
+{
+    struct stat held {};
+    struct stat named {};
+    return ::fstat(fd, &held) == 0 && ::lstat(path, &named) == 0 && held.st_dev == named.st_dev
+        && held.st_ino == named.st_ino;
+}
+
+// A directory that exists and can be read, where writing was refused: a read-only mount, or
+// permissions the user set. Its database can still be reviewed.
+bool readable_but_not_writable(int error)
+{
+    if (error != EACCES && error != EROFS && error != EPERM)
+        return false;
+    const std::string& dir = services().data_dir;
+    struct stat st {};
+    return ::stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && ::access(dir.c_str(), R_OK | X_OK) == 0;
+}
+
+// Each lost race means another copy just closed; a few tries are enough unless copies keep
+// starting and closing, and then the database counts as held.
+constexpr int lock_attempts = 16;
+
+}  // namespace
+
 int create_lockfile()
 {
     database& d = db();
     const char* path = data_path("lockfile");
-    // Never through a link: opening one would empty whatever file it points to.
-    int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
-    if (fd < 0 && errno == ELOOP) {
-        write_log("WARNING: \"%s\" is a symbolic link; it is replaced by a file of its own\n", path);
-        if (::unlink(path) == 0)
-            fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+    for (int attempt = 0; attempt < lock_attempts; ++attempt) {
+        // Never through a link: opening one would empty whatever file it points to.
+        int fd = open_for_writing(path, O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+        if (fd < 0 && errno == ELOOP) {
+            write_log("WARNING: \"%s\" is a symbolic link; it is replaced by a file of its own\n", path);
+            if (::unlink(path) == 0)
+                fd = open_for_writing(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+        }
+        if (fd < 0)
+            return readable_but_not_writable(errno) ? LOCKFILE_READ_ONLY : LOCKFILE_NOT_CREATABLE;
+        // The kernel drops the lock with the process, so a file left by a crash does not block.
+        if (lock_exclusive(fd, path) != 0) {
+            const int error = errno;
+            ::close(fd);
+            return error == EWOULDBLOCK ? LOCKFILE_HELD : LOCKFILE_NOT_CREATABLE;
+        }
+        if (!still_named(fd, path)) {
+            ::close(fd);
+            continue;
+        }
+        // Emptied only once it is ours: truncating before the lock would touch another copy's file.
+        // An empty lock file is a habit, not a need: the lock holds either way.
+        [[maybe_unused]] const int emptied = ::ftruncate(fd, 0);
+        if (d.lock_fd >= 0)
+            ::close(d.lock_fd);
+        d.lock_fd = fd;
+        return LOCKFILE_CREATED;
     }
-    if (fd < 0)
-        return LOCKFILE_NOT_CREATABLE;
-    // The kernel drops the lock with the process, so a file left by a crash does not block.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        return LOCKFILE_HELD;
-    }
-    if (d.lock_fd >= 0)
-        ::close(d.lock_fd);
-    d.lock_fd = fd;
-    return LOCKFILE_CREATED;
+    return LOCKFILE_HELD;
 }
 
 int remove_lockfile()
@@ -116,10 +156,12 @@ void free_contents()
 }
 
 // An open database removes its lock file; one whose opening stopped early only lets the lock go.
+// One opened read-only never had a lock, and the lock file there may be another copy's.
 void release_lock()
 {
     database& d = db();
-    if (d.db_state == DB_OPEN) {
+    d.read_only = false;
+    if (d.db_state == DB_OPEN && d.lock_fd >= 0) {
         remove_lockfile();
     } else if (d.lock_fd >= 0) {
         ::close(d.lock_fd);
@@ -146,23 +188,30 @@ int ma_init(const char* path)
             data_path("lockfile"));
         return MA_INIT_HELD_BY_OTHER;
     }
-    if (lock != LOCKFILE_CREATED) {
+    if (lock != LOCKFILE_CREATED && lock != LOCKFILE_READ_ONLY) {
         write_log("INFO: ma_init(): directory (%s) is not accessible.\n", services().data_dir.c_str());
         return MA_INIT_DIR_NOT_ACCESSIBLE;
     }
     d.save_problem = {};
     d.backup_problem = {};
     d.refused_copy.clear();
-    // Holding the lock, nobody else writes here. A close that a crash interrupted is finished
-    // first; then what it left half-written can go.
-    finish_interrupted_commit(services().data_dir);
-    remove_stale_temporaries(services().data_dir);
-    remove_stale_temporaries(services().data_dir + backups_folder);
+    d.read_only = lock == LOCKFILE_READ_ONLY;
+    if (d.read_only) {
+        write_log("WARNING: the data directory \"%s\" cannot be written; the database is opened read-only and "
+                  "nothing is saved there\n",
+            services().data_dir.c_str());
+    } else {
+        // Holding the lock, nobody else writes here. A close that a crash interrupted is finished
+        // first; then what it left half-written can go.
+        finish_interrupted_commit(services().data_dir);
+        remove_stale_temporaries(services().data_dir);
+        remove_stale_temporaries(services().data_dir + backups_folder);
+    }
     d.item_count = 0;
     int result = MA_INIT_FROM_BIN;
     if (load_bin(data_path("elements.bin")) != LOAD_BIN_DONE) {
         result = MA_INIT_BIN_NOT_READ;
-        if (d.bin_refused)
+        if (d.bin_refused && !d.read_only)
             keep_refused_database();
         if (load_xml(data_path("elements.xml")) != 0) {
             result = MA_INIT_NEW_DATABASE;
@@ -178,7 +227,7 @@ int ma_init(const char* path)
         create_root_category();
     load_queue();
     set_db_state(DB_OPEN);
-    return result;
+    return d.read_only ? result | MA_INIT_READ_ONLY : result;
 }
 
 int ma_deinit(int flag)

@@ -7,6 +7,7 @@ enum : int {
     MA_INIT_DIR_NOT_ACCESSIBLE = 8,
     MA_INIT_HELD_BY_OTHER = 16,
     MA_INIT_XML_NOT_READ = 32,
+    MA_INIT_READ_ONLY = 64,  // the directory cannot be written: open for reviews, nothing is saved
     MA_INIT_NEW_DATABASE = MA_INIT_BIN_NOT_READ | MA_INIT_XML_NOT_READ,
 };
 
@@ -29,7 +30,12 @@ int ma_deinit(int flag);
 // in another folder.
 void ma_discard();
 
-enum : int { LOCKFILE_CREATED = 0, LOCKFILE_NOT_CREATABLE = 2, LOCKFILE_HELD = 16 };
+enum : int {
+    LOCKFILE_CREATED = 0,
+    LOCKFILE_NOT_CREATABLE = 2,
+    LOCKFILE_READ_ONLY = 4,  // the directory can be read but not written: no lock, and none needed
+    LOCKFILE_HELD = 16,
+};
 int create_lockfile();
 int remove_lockfile();
 

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "ann/ann_files.h"
@@ -16,6 +17,7 @@
 #include "session/lifecycle.h"
 #include "formats/queue.h"
 #include "platform/file_commit.h"
+#include "platform/clock.h"
 #include "platform/files.h"
 #include "services/services_state.h"
 
@@ -71,6 +73,10 @@ int save_database(bool with_weights, bool with_backup, file_digest* written_out)
     d.save_problem = {};
     d.backup_problem = {};
     const std::string bin_path = services().data_dir + bin_name;
+    if (d.read_only) {
+        set_failure(&d.save_problem, services().data_dir, "the data directory is read-only");
+        return SAVE_NOT_WRITTEN;
+    }
     // The file refused at opening may be the user's only copy of the database.
     if (d.bin_refused && !keep_refused_file(bin_path)) {
         write_log("ERROR: cannot keep a copy of the unreadable \"%s\"; it is not overwritten\n", bin_path.c_str());
@@ -151,4 +157,34 @@ int restore_backup(const std::string& backup_path)
         create_root_category();
     load_queue();
     return RESTORE_DONE;
+}
+
+std::string save_rescue_copy(const std::vector<std::string>& dirs)
+{
+    SYSTEMTIME now{};
+    get_local_time(&now);
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%04d%02d%02d-%02d%02d%02d", int{now.wYear}, int{now.wMonth},
+        int{now.wDay}, int{now.wHour}, int{now.wMinute}, int{now.wSecond});
+    order_categories();
+    for (std::string dir : dirs) {
+        if (dir.empty())
+            continue;
+        if (dir.back() != '/')
+            dir.push_back('/');
+        // An earlier rescue of the same second is never overwritten.
+        std::string path = dir + "elements.rescue-" + stamp + ".bin";
+        for (int n = 2; ::access(path.c_str(), F_OK) == 0 && n < 1000; ++n)
+            path = dir + "elements.rescue-" + stamp + "-" + std::to_string(n) + ".bin";
+        atomic_file file(path);
+        if (file.stream() && write_bin_stream(file.stream()) && file.commit()) {
+            write_log("WARNING: the database could not be saved; a rescue copy of it was written to \"%s\"\n",
+                path.c_str());
+            return path;
+        }
+        file.discard();
+        write_log("ERROR: cannot write a rescue copy of the database to \"%s\": %s\n", path.c_str(),
+            std::strerror(file.error() != 0 ? file.error() : EIO));
+    }
+    return {};
 }

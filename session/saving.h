@@ -2,6 +2,7 @@
 // Saving the open database: elements.bin, queue.txt and weights.bin replaced together, then a
 // dated backup; saving a copy into another folder; restoring a backup.
 #include <string>
+#include <vector>
 
 #include "database/binfile.h"
 
@@ -32,3 +33,7 @@ enum : int {
 // Saves the current state (kept as a backup, unless it holds no item), puts a copy of the
 // backup at `backup_path` in place of elements.bin and loads it; the queue stays as it is.
 int restore_backup(const std::string& backup_path);
+
+// For a session whose save failed: writes the database alone to elements.rescue-<date>.bin in
+// the first of `dirs` that takes it. The path written, or empty when none took it.
+std::string save_rescue_copy(const std::vector<std::string>& dirs);

@@ -1,5 +1,6 @@
 #include "ui/data_safety.h"
 
+#include <QApplication>
 #include <QDateTime>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -16,6 +17,7 @@
 #include "database/database.h"
 #include "session/lifecycle.h"
 #include "session/saving.h"
+#include "services/log.h"
 #include "ui/window_state.h"
 #include "services/services_state.h"
 
@@ -73,32 +75,93 @@ QString backup_date_text(const QString& name)
     return at.isValid() ? QLocale::system().toString(at, QLocale::ShortFormat) : name;
 }
 
-void close_database_asking(QWidget* owner, int (*close_database)(int flag))
+namespace {
+
+// The data directory first; when its disk is full or gone, the home folder.
+std::string write_rescue_copy()
 {
+    return save_rescue_copy({services().data_dir, QDir::homePath().toUtf8().toStdString()});
+}
+
+// Marks the asking for end_close_with_rescue, for as long as it lasts.
+struct asking_scope {
+    asking_scope() { ui().asking_about_save = true; }
+    ~asking_scope() { ui().asking_about_save = false; }
+};
+
+}  // namespace
+
+close_outcome close_database_asking(QWidget* owner, int (*close_database)(int flag))
+{
+    window_state& w = ui();
+    w.close_forced = false;
     for (;;) {
         const int result = close_database(0);
         if (result == MA_DEINIT_BACKUP_FAILED) {
             show_message(owner, QStringLiteral("Backup Not Written"),
                 QStringLiteral("The database was saved, but its backup could not be written.\n\n%1")
                     .arg(problem_text(db().backup_problem)));
-            return;
+            return close_outcome::closed;
         }
         if (result != MA_DEINIT_NOT_SAVED)
-            return;
+            return close_outcome::closed;
+        // Written before asking: a session manager that gives up waiting kills without a word.
+        if (w.rescue_path.empty())
+            w.rescue_path = write_rescue_copy();
+        const asking_scope asking;
+        const QString where = from_utf8(services().data_dir);
+        const QString problem = problem_text(db().save_problem);
         // Without this the whole session's work would vanish without a word.
         const message_answer answer = show_message(owner, QStringLiteral("Cannot Save Database"),
-            QStringLiteral("The database could not be saved in:\n%1\n\n%2\n\nThe changes of this session will be "
-                           "lost unless it is saved. Try again, or save it in another folder?")
-                .arg(from_utf8(services().data_dir), problem_text(db().save_problem)),
+            w.rescue_path.empty()
+                ? QStringLiteral("The database could not be saved in:\n%1\n\n%2\n\nThe changes of this session will be "
+                                 "lost unless it is saved. Try again, or save it in another folder?")
+                      .arg(where, problem)
+                : QStringLiteral("The database could not be saved in:\n%1\n\n%2\n\nA rescue copy of the database "
+                                 "was written to:\n%3\n\nTry again, or save it in another folder?")
+                      .arg(where, problem, from_utf8(w.rescue_path)),
             message_buttons::retry_elsewhere_discard);
+        if (w.close_forced)
+            break;
         if (answer == message_answer::retry)
             continue;
-        if (answer == message_answer::elsewhere && !save_elsewhere(owner))
+        if (answer == message_answer::elsewhere && !save_elsewhere(owner)) {
+            if (w.close_forced)
+                break;
             continue;
+        }
         // Saved elsewhere, or given up: the files here stay as they were before this session.
         ma_discard();
-        return;
+        return close_outcome::closed;
     }
+    write_log("WARNING: the close was requested again while the database could not be saved; it ends with the "
+              "database in \"%s\"\n",
+        w.rescue_path.c_str());
+    ma_discard();
+    return close_outcome::rescued;
+}
+
+bool end_close_with_rescue()
+{
+    window_state& w = ui();
+    if (!w.asking_about_save)
+        return false;
+    if (w.rescue_path.empty())
+        w.rescue_path = write_rescue_copy();
+    if (w.rescue_path.empty()) {
+        // Nothing holds the session yet: ending now would lose it, so the question stays.
+        write_log("WARNING: a close request is refused: the database is not saved anywhere yet\n");
+        return true;
+    }
+    w.close_forced = true;
+    // Every dialog of the asking is withdrawn, innermost first; the close then ends.
+    for (int guard = 0; guard < 16; ++guard) {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible())
+            break;
+        dialog->done(QDialog::Rejected);
+    }
+    return true;
 }
 
 bool report_refused_database(QWidget* owner)

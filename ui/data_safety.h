@@ -5,9 +5,20 @@
 
 class QWidget;
 
+enum class close_outcome {
+    closed,  // saved, or given up by the user
+    rescued,  // not saved; a further close request ended it with the database in a rescue copy
+};
+
 // Closes the database through `close_database`, asking again for as long as saving fails:
-// try again, save in another folder, or close without saving.
-void close_database_asking(QWidget* owner, int (*close_database)(int flag));
+// try again, save in another folder, or close without saving. Before it asks, the database
+// is written to a rescue copy, so that nothing that ends the program now can lose it.
+close_outcome close_database_asking(QWidget* owner, int (*close_database)(int flag));
+
+// A close request (a signal, the session ending) while that question is open: once the
+// database is in a rescue copy the question is withdrawn and the close ends. True when the
+// request was taken here (also when no copy could be written, and the question stays).
+bool end_close_with_rescue();
 
 // After opening: when elements.bin was refused, says where it was kept and offers the newest
 // backup. True when a backup was restored.

@@ -316,6 +316,15 @@ int main_window::check_data_directory()
             }
         }
     }
+    if (result & MA_INIT_READ_ONLY) {
+        // The setting stays: the directory may be writable again next time (a remounted disk).
+        show_message(this, QStringLiteral("Read-Only Data Directory"),
+            QStringLiteral("The data directory cannot be written:\n%1\n\nThe database is opened read-only: you can "
+                           "review, but nothing is saved there. At the close you can save it in another folder. To "
+                           "work on it as usual, make the directory writable, or choose another one in File > "
+                           "Settings.")
+                .arg(path));
+    }
     if (result & MA_INIT_HELD_BY_OTHER) {
         // Another copy holds the database; it is left alone so that the other copy's work is kept.
         show_message(this, QStringLiteral("Database In Use"),
@@ -350,13 +359,15 @@ void main_window::closing_sequence()
     ui().current_pending = nullptr;
     // The quit is posted only once the database is closed: posted before, it would end the
     // event loop of every message box that asks what to do about a failed save.
-    close_database_asking(this, close_database);
+    const close_outcome outcome = close_database_asking(this, close_database);
     if (settings* s = ui().settings_record.get()) {
         s->window_geometry = saveGeometry();
         save_settings(s);
         ui().settings_record.reset();
     }
-    QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+    // Ended with the session only in a rescue copy, the program must not report success.
+    const int code = outcome == close_outcome::rescued ? 1 : 0;
+    QMetaObject::invokeMethod(qApp, [code] { QCoreApplication::exit(code); }, Qt::QueuedConnection);
 }
 
 void main_window::closeEvent(QCloseEvent* event)

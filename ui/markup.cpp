@@ -142,6 +142,12 @@ std::optional<QString> media_file(std::string_view path)
     }
     joined.append(path);
     backslashes_to_slashes(joined);
+    // //host/... (or \\host\...) names a file on another computer, which the desktop would
+    // fetch over the network: like a drive-letter path, it names nothing here.
+    if (joined.starts_with("//")) {
+        write_log("WARNING: Media path names another computer, ignored: %.80s\n", joined.c_str());
+        return std::nullopt;
+    }
     if (joined.size() > max_media_path_bytes || joined.find('\0') != std::string::npos) {
         write_log("WARNING: Media path too long or not a path, ignored: %.80s\n", joined.c_str());
         return std::nullopt;

@@ -18,7 +18,10 @@ public:
             player_->setAudioOutput(output_.get());
         }
         player_->stop();
-        player_->setSource(QUrl::fromLocalFile(path));
+        const QUrl url = QUrl::fromLocalFile(path);
+        if (!url.host().isEmpty())
+            return;  // a file on another computer: never fetched
+        player_->setSource(url);
         player_->play();
     }
     void stop() override
@@ -34,7 +37,13 @@ private:
 
 class desktop_picture_viewer : public picture_viewer {
 public:
-    void open(const QString& path) override { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }
+    void open(const QString& path) override
+    {
+        // A path that turns into file://host/... would be fetched from another computer.
+        const QUrl url = QUrl::fromLocalFile(path);
+        if (url.host().isEmpty())
+            QDesktopServices::openUrl(url);
+    }
 };
 
 }  // namespace

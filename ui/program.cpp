@@ -4,6 +4,7 @@
 #include <QSessionManager>
 
 #include "settings/dialogs.h"
+#include "ui/data_safety.h"
 #include "ui/main_window.h"
 #include "ui/signal_bridge.h"
 #include "ui/single_instance.h"
@@ -22,6 +23,12 @@ void close_everything(main_window& window)
     window.close();
 }
 
+void on_close_request(main_window& window)
+{
+    if (!end_close_with_rescue())
+        close_everything(window);
+}
+
 void bring_to_front(main_window& window)
 {
     window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
@@ -31,6 +38,14 @@ void bring_to_front(main_window& window)
 }
 
 }  // namespace
+
+void connect_close_requests(signal_bridge& bridge, main_window& window)
+{
+    QObject::connect(&bridge, &signal_bridge::termination_requested, &window,
+        [&window](int) { on_close_request(window); });
+    QObject::connect(qApp, &QGuiApplication::commitDataRequest, &window,
+        [&window](QSessionManager&) { on_close_request(window); });
+}
 
 int run_program(int argc, char** argv)
 {
@@ -50,10 +65,7 @@ int run_program(int argc, char** argv)
         return code;
 
     QObject::connect(&instance, &single_instance::raise_requested, &window, [&window] { bring_to_front(window); });
-    QObject::connect(&bridge, &signal_bridge::termination_requested, &window,
-        [&window](int) { close_everything(window); });
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
-        [&window](QSessionManager&) { close_everything(window); });
+    connect_close_requests(bridge, window);
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, [&window] { window.closing_sequence(); });
 
     window.show();

@@ -65,6 +65,12 @@ struct window_state {
     int last_add_grade = -1;
     uint32_t added_count = 0;
 
+    // While a close that could not save asks what to do: where the database was rescued to
+    // (empty while nowhere), and whether a further close request ended the asking.
+    bool asking_about_save = false;
+    std::string rescue_path;
+    bool close_forced = false;
+
     std::unique_ptr<sound_player> sound;  // null: made on first use
     std::unique_ptr<picture_viewer> viewer;
 

@@ -183,6 +183,23 @@ TEST_F(QueueTest, WrittenQueueReadsBackTheSame)
     EXPECT_EQ(log(), "");
 }
 
+// A NUL byte inside an item kept as raw lines must not cut its line short in the rewrite: the
+// kept text would then stay open and swallow the next item at the following open.
+TEST_F(QueueTest, AKeptItemWithANulByteIsWrittenBackWholeAndSwallowsNothing)
+{
+    ASSERT_EQ(ma_deinit(0), 0);
+    const std::string long_item = "<q>" + std::string(9000, 'L') + "\n" + std::string("with a \0 NUL byte\n", 18)
+        + "</q>\n<a>its answer</a>\n";
+    write_file(queue_path(), std::string(header) + "<category name=\"Deutsch\">\n" + long_item
+            + "</category>\n<category name=\"French\">\n<q>aller</q>\n<a>to go</a>\n</category>\n");
+    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
+    EXPECT_EQ(described(), (std::vector<std::string>{"French|aller|to go"}));
+    ASSERT_EQ(ma_deinit(0), 0);
+    EXPECT_NE(read_file(queue_path()).find(long_item), std::string::npos) << "the kept item was not written whole";
+    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
+    EXPECT_EQ(described(), (std::vector<std::string>{"French|aller|to go"}));
+}
+
 TEST_F(QueueTest, ItemsTheReaderCannotTakeSurviveTheRewriteAsTheyStood)
 {
     ASSERT_EQ(ma_deinit(0), 0);

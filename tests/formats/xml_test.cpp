@@ -234,24 +234,20 @@ TEST_F(XmlTest, TextsHaveTheirLimits)
     ASSERT_EQ(load(xml_file(xml_item(1, 1, fits, "a") + "</cardwright>\n")), 0);
     EXPECT_EQ(items()[0]->question, fits);
 
+    // One byte more is cut back to the limit (see OverLongTextsAreCutAndTheItemsAroundThemKept).
     clear_log();
     const std::string too_long = fits + "c";
-    EXPECT_EQ(load(xml_file(xml_item(1, 1, "ok", "ok") + xml_item(2, 2, too_long, "a") + "</cardwright>\n")), 1);
-    EXPECT_NE(log().find("ERROR: Too long question (or answer) in the XML file (limit is 8191B per question and "
-                         "8191B per answer); current position in the file: "),
-        std::string::npos);
-    EXPECT_NE(log().find("ERROR: a problem while reading a question in elements.xml - aborting reading " + xml_path() +
-                         "\n"),
-        std::string::npos);
-    EXPECT_EQ(db().head, nullptr);
-    EXPECT_EQ(db().item_count, 0u);
-    EXPECT_EQ(category_count(), 0u);
+    EXPECT_EQ(load(xml_file(xml_item(1, 1, "ok", "ok") + xml_item(2, 2, too_long, "a") + "</cardwright>\n")), 0);
+    EXPECT_EQ(items().size(), 2u);
+    EXPECT_TRUE(log_has("WARNING: the question of item 2 in elements.xml is longer than 8191 bytes; only its first 8191 "
+                        "bytes are kept (file position "));
 
     // An opening line that already fills the room, with no closing tag.
     clear_log();
-    EXPECT_EQ(load(xml_file("<item id=\"1\">\n<a>" + std::string(9000, 'y') + "\nmore</a>\n</item>\n")), 1);
-    EXPECT_TRUE(log_has("ERROR: Too long question"));
-    EXPECT_TRUE(log_has("ERROR: a problem while reading an answer in elements.xml"));
+    EXPECT_EQ(load(xml_file("<item id=\"1\">\n<a>" + std::string(9000, 'y') + "\nmore</a>\n</item>\n")), 0);
+    ASSERT_EQ(items().size(), 1u);
+    EXPECT_EQ(items()[0]->answer, std::string(8191, 'y'));
+    EXPECT_TRUE(log_has("WARNING: the answer of item 1 in elements.xml is longer than 8191 bytes"));
 
     // A text opening far into a long line still gets its full room.
     const std::string spaces(10000, ' ');
@@ -259,6 +255,61 @@ TEST_F(XmlTest, TextsHaveTheirLimits)
     ASSERT_EQ(load(xml_file("<item id=\"1\">\n" + spaces + "<q>" + spanning + "</q>\n<a>a</a>\n</item>\n</cardwright>\n")),
         0);
     EXPECT_EQ(items()[0]->question, spanning);
+}
+
+// A text too long for the reader costs neither the items before it nor those after it: it is
+// cut at a UTF-8 boundary within the limit, with a warning naming its item, and the rest of it
+// (a megabyte on one line, CDATA over many lines) is read past up to its closing tag.
+TEST_F(XmlTest, OverLongTextsAreCutAndTheItemsAroundThemKept)
+{
+    const std::string euro = "\xE2\x82\xAC";  // three bytes
+    // The limit falls inside the 2,731st euro sign: 2,730 whole signs are kept.
+    std::string signs;
+    for (int i = 0; i < 3000; ++i)
+        signs += euro;
+    const std::string megabyte(1 << 20, 'm');
+    std::string cdata_lines = "<![CDATA[";
+    for (int i = 0; i < 400; ++i)
+        cdata_lines += "line " + std::to_string(i) + " </q> inside the section " + std::string(20, 'c') + "\n";
+    cdata_lines += "end]]> after";
+    const std::string body = xml_item(1, 1, "before", "a1") + xml_item(2, 2, megabyte, "a2")
+        + xml_item(3, 3, "q3", signs + "\n" + signs) + xml_item(4, 4, cdata_lines, "a4")
+        + xml_item(5, 5, "after", "a5") + "</cardwright>\n";
+    write_file(xml_path(), xml_file(body));
+    const std::string before = read_file(xml_path());
+    ASSERT_EQ(load_xml(xml_path().c_str()), 0);
+
+    const auto list = items();
+    ASSERT_EQ(list.size(), 5u) << log();
+    std::vector<std::string> questions;
+    for (const item* e : list)
+        questions.push_back(e->question.substr(0, 6));
+    std::sort(questions.begin(), questions.end());
+    EXPECT_EQ(questions, (std::vector<std::string>{"after", "before", "line 0", "mmmmmm", "q3"}));
+    for (const item* e : list) {
+        EXPECT_LE(e->question.size(), 8191u);
+        EXPECT_LE(e->answer.size(), 8191u);
+        if (e->id == 2) {
+            EXPECT_EQ(e->question, std::string(8191, 'm'));
+        }
+        if (e->id == 3) {
+            EXPECT_EQ(e->answer, signs.substr(0, 2730 * 3));
+        }
+        if (e->id == 4) {
+            EXPECT_TRUE(e->question.starts_with("line 0 </q> inside"));
+            EXPECT_EQ(e->question.find("<![CDATA["), std::string::npos);
+            EXPECT_EQ(e->answer, "a4");
+        }
+        if (e->id == 5) {
+            EXPECT_EQ(e->answer, "a5");
+        }
+    }
+    for (const char* warning : {"WARNING: the question of item 2 in elements.xml is longer than 8191 bytes",
+             "WARNING: the answer of item 3 in elements.xml is longer than 8191 bytes; only its first 8190 bytes",
+             "WARNING: the question of item 4 in elements.xml is longer than 8191 bytes"})
+        EXPECT_TRUE(log_has(warning)) << warning << "\n" << log();
+    EXPECT_FALSE(log_has("ERROR"));
+    EXPECT_EQ(read_file(xml_path()), before);
 }
 
 TEST_F(XmlTest, UnfinishedTextsFailTheRead)

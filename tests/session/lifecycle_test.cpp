@@ -10,6 +10,8 @@
 #include <string>
 
 #include "database/database.h"
+#include "platform/files.h"
+#include "platform/platform_state.h"
 #include "services/log.h"
 #include "services/paths.h"
 #include "services/services_state.h"
@@ -84,6 +86,103 @@ TEST_F(LifecycleTest, SecondProcessFindsTheDatabaseHeld)
     // A lock file left behind by a crashed copy holds no lock and does not block.
     write_file(dir.file("lockfile"), "");
     EXPECT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
+}
+
+namespace {
+
+int to_parent[2];
+int to_child[2];
+bool paused_once = false;
+
+// The child's first lock waits, with the lock file open, until the parent says go on.
+int pause_before_first_lock(file_op op, const char*)
+{
+    if (op == file_op::lock && !paused_once) {
+        paused_once = true;
+        char byte = 'r';
+        if (::write(to_parent[1], &byte, 1) != 1 || ::read(to_child[0], &byte, 1) != 1)
+            ::_exit(99);
+    }
+    return 0;
+}
+
+}  // namespace
+
+// A copy that starts while another closes opens the old lock file, which the closing copy then
+// removes and lets go; a lock taken on it must not count, or a third copy would create a new
+// lock file and both would hold "the" lock.
+TEST_F(LifecycleTest, ALockTakenOnALockFileJustRemovedDoesNotCount)
+{
+    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+    ASSERT_EQ(::pipe(to_parent), 0);
+    ASSERT_EQ(::pipe(to_child), 0);
+    std::fflush(nullptr);
+    const pid_t starting = ::fork();
+    if (starting == 0) {
+        // The copy that starts: its own state, none of the parent's descriptors on the lock.
+        ::close(db().lock_fd);
+        db().lock_fd = -1;
+        db().db_state = DB_UNINITIALISED;
+        platform_globals().fault_hook = pause_before_first_lock;
+        const char result = static_cast<char>(ma_init(dir.path().c_str()));
+        platform_globals().fault_hook = nullptr;
+        char byte = 0;
+        // Holds whatever it got until the parent has tried a third copy.
+        if (::write(to_parent[1], &result, 1) != 1 || ::read(to_child[0], &byte, 1) != 1)
+            ::_exit(98);
+        ::_exit(0);
+    }
+    char byte = 0;
+    ASSERT_EQ(::read(to_parent[0], &byte, 1), 1);
+    // The copy that closes, while the other holds its lock file open but not yet locked.
+    ASSERT_EQ(ma_deinit(0), 0);
+    byte = 'g';
+    ASSERT_EQ(::write(to_child[1], &byte, 1), 1);
+    char starting_result = -1;
+    ASSERT_EQ(::read(to_parent[0], &starting_result, 1), 1);
+
+    const int third = run_in_child([&] { return ma_init(dir.path().c_str()); });
+    byte = 'e';
+    ASSERT_EQ(::write(to_child[1], &byte, 1), 1);
+    int status = 0;
+    ::waitpid(starting, &status, 0);
+    for (int fd : {to_parent[0], to_parent[1], to_child[0], to_child[1]})
+        ::close(fd);
+
+    EXPECT_EQ(starting_result, MA_INIT_FROM_BIN) << "the starting copy should have the database";
+    EXPECT_EQ(third, MA_INIT_HELD_BY_OTHER) << "two copies hold the lock at once";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+// A directory the user can read but not write (permissions, a read-only mount) is opened for
+// reviews; nothing is written there, and the close says why it did not save.
+TEST_F(LifecycleTest, AReadOnlyDirectoryOpensForReviewsAndRefusesToSave)
+{
+    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+    add_test_item(0, 0, 1, "kept", "safe");
+    add_test_item(0, 0, 1, "also kept", "safe");
+    ASSERT_EQ(ma_deinit(0), 0);
+    const std::string saved = read_file(dir.file("elements.bin"));
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0555), 0);
+    const int child = run_in_child([&] {
+        // The superuser writes anywhere; an ordinary user sees the refusal.
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            return 99;
+        if (ma_init(dir.path().c_str()) != (MA_INIT_FROM_BIN | MA_INIT_READ_ONLY))
+            return 1;
+        if (db().item_count != 2 || db().lock_fd >= 0)
+            return 2;
+        if (ma_deinit(0) != MA_DEINIT_NOT_SAVED || db().save_problem.reason != "the data directory is read-only")
+            return 3;
+        if (db().db_state != DB_OPEN)
+            return 4;
+        ma_discard();
+        return 0;
+    });
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0700), 0);
+    EXPECT_EQ(child, 0);
+    EXPECT_EQ(read_file(dir.file("elements.bin")), saved);
+    EXPECT_FALSE(file_exists(dir.file("lockfile")));
 }
 
 TEST_F(LifecycleTest, LogWritesOnlyWhileTheDatabaseIsOpenOrOpening)

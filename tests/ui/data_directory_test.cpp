@@ -7,7 +7,16 @@
 #include <QPushButton>
 #include <QSettings>
 
+#include <QTest>
+
+#include <cerrno>
+#include <string_view>
+
+#include "database/database.h"
+#include "platform/files.h"
+#include "platform/platform_state.h"
 #include "session/lifecycle.h"
+#include "support/database_helpers.h"
 #include "support/qt_test_support.h"
 #include "ui/main_window.h"
 
@@ -116,4 +125,72 @@ TEST_F(DataDirectory, ADatabaseHeldByAnotherCopyIsLeftAlone)
     // Only the log says what happened; no database file was written.
     EXPECT_EQ(QDir(dir).entryList(QDir::Files, QDir::Name), (QStringList{"error.log", "lockfile"}));
     ::close(fd);
+}
+
+namespace {
+
+std::string read_only_dir;  // as on a read-only mount: nothing under it can be created or written
+
+int read_only_mount(file_op op, const char* path)
+{
+    const bool writes = op == file_op::create || op == file_op::write || op == file_op::rename
+        || op == file_op::unlink || op == file_op::copy;
+    return writes && path && std::string_view(path).starts_with(read_only_dir) ? EROFS : 0;
+}
+
+}  // namespace
+
+// A data directory that cannot be written is opened read-only for this run: the user is told,
+// can review, is told again at the close that nothing was saved there, and keeps the setting.
+TEST_F(DataDirectory, AReadOnlyDirectoryIsOpenedReadOnlyAndTheSettingKept)
+{
+    const message_box_function recorder = ui().message_box;
+    const QString stored = base() + "cards/";
+    store_data_dir(stored);
+    {
+        main_window earlier;
+        ASSERT_EQ(earlier.open_data(), 0);
+        add_test_item(0, 0, 1, "due today", "its answer");
+        earlier.close();
+        QCoreApplication::removePostedEvents(qApp, QEvent::MetaCall);
+    }
+    reset_window_state();
+    ui().message_box = recorder;
+    recorded_messages().clear();
+    const std::string bin = stored.toStdString() + "elements.bin";
+    const std::string saved = read_file(bin);
+    ASSERT_FALSE(saved.empty());
+    read_only_dir = stored.toStdString();
+    platform_globals().fault_hook = read_only_mount;
+
+    auto* w = new main_window;
+    ASSERT_EQ(w->open_data(), 0);
+    ASSERT_EQ(recorded_messages().size(), 1u);
+    EXPECT_EQ(recorded_messages()[0].title, QStringLiteral("Read-Only Data Directory"));
+    EXPECT_TRUE(recorded_messages()[0].text.contains(stored)) << recorded_messages()[0].text.toStdString();
+    EXPECT_EQ(ui().settings_record->pathtodatadir, stored);
+    ASSERT_EQ(db().item_count, 1u);
+
+    w->show();
+    QApplication::setActiveWindow(w);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    w->centralWidget()->setFocus();
+    QTest::keyClick(w->centralWidget(), Qt::Key_Return);
+    ASSERT_EQ(ui().screen_mode, mode_scheduled);
+    QTest::keyClick(w->centralWidget(), Qt::Key_Return);
+    QTest::keyClick(w->centralWidget(), Qt::Key_4);
+    EXPECT_EQ(ui().screen_mode, mode_main);
+    EXPECT_EQ(db().head->gr, 4u);
+
+    QTest::keyClick(w, Qt::Key_Q, Qt::ControlModifier);
+    QCoreApplication::removePostedEvents(qApp, QEvent::MetaCall);
+    platform_globals().fault_hook = nullptr;
+    ASSERT_EQ(recorded_messages().size(), 2u);
+    EXPECT_EQ(recorded_messages()[1].title, QStringLiteral("Cannot Save Database"));
+    EXPECT_TRUE(recorded_messages()[1].text.contains(QStringLiteral("read-only")))
+        << recorded_messages()[1].text.toStdString();
+    EXPECT_EQ(db().db_state, DB_UNINITIALISED);
+    EXPECT_EQ(read_file(bin), saved);
+    QSettings raw(settings_file(), QSettings::NativeFormat);
+    EXPECT_EQ(raw.value("pathtodatadir").toString(), stored);
 }
