@@ -296,8 +296,8 @@ TEST_F(XmlTest, OverLongTextsAreCutAndTheItemsAroundThemKept)
             EXPECT_EQ(e->answer, signs.substr(0, 2730 * 3));
         }
         if (e->id == 4) {
-            EXPECT_TRUE(e->question.starts_with("line 0 </q> inside"));
-            EXPECT_EQ(e->question.find("<![CDATA["), std::string::npos);
+            EXPECT_TRUE(e->question.view().starts_with("line 0 </q> inside"));
+            EXPECT_EQ(e->question.view().find("<![CDATA["), std::string_view::npos);
             EXPECT_EQ(e->answer, "a4");
         }
         if (e->id == 5) {
