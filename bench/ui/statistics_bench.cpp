@@ -12,6 +12,7 @@
 
 #include "calendar/calendar.h"
 #include "database/database.h"
+#include "database/days.h"
 #include "platform/files.h"
 #include "services/paths.h"
 #include "session/lifecycle.h"
