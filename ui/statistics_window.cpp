@@ -55,10 +55,15 @@ QChartView* bar_chart(const QString& title, const QStringList& labels,
     chart->addSeries(series);
     auto* x = new QBarCategoryAxis;
     x->append(labels);
+    x->setLabelsAngle(-45);
+    if (top <= 0)
+        chart->setTitle(title + QStringLiteral(" (nothing yet)"));
     chart->addAxis(x, Qt::AlignBottom);
     series->attachAxis(x);
     auto* y = new QValueAxis;
-    y->setRange(0, y_max > 0 ? y_max : std::max(1.0, top * 1.1));
+    y->setRange(0, y_max > 0 ? y_max : std::max(4.0, top * 1.1));
+    if (y_max <= 0)
+        y->applyNiceNumbers();
     y->setTitleText(y_title);
     y->setLabelFormat(y_max > 0 && y_max <= 1 ? QStringLiteral("%.2f") : QStringLiteral("%d"));
     chart->addAxis(y, Qt::AlignLeft);
@@ -68,7 +73,7 @@ QChartView* bar_chart(const QString& title, const QStringList& labels,
 
 // A line over day offsets (0 = the first value).
 QChartView* line_chart(const QString& title, const std::vector<std::pair<QString, std::vector<QPointF>>>& lines,
-    const QString& x_title, const QString& y_title, double y_max = 0)
+    const QString& x_title, const QString& y_title, double y_max = 0, bool whole_numbers = true)
 {
     auto* chart = new QChart;
     chart->setTitle(title);
@@ -81,6 +86,7 @@ QChartView* line_chart(const QString& title, const std::vector<std::pair<QString
     for (const auto& [name, points] : lines) {
         auto* series = new QLineSeries;
         series->setName(name);
+        series->setPointsVisible(points.size() < 60);  // a lone day is a point, not a line
         series->replace(QList<QPointF>(points.begin(), points.end()));
         for (const QPointF& p : points) {
             top = std::max(top, p.y());
@@ -90,11 +96,25 @@ QChartView* line_chart(const QString& title, const std::vector<std::pair<QString
         series->attachAxis(x);
         series->attachAxis(y);
     }
-    x->setRange(0, right);
+    x->setRange(0, std::max(right, 4.0));
+    x->applyNiceNumbers();
     x->setLabelFormat(QStringLiteral("%d"));
+    if (top <= 0)
+        chart->setTitle(title + QStringLiteral(" (nothing yet)"));
     x->setTitleText(x_title);
-    y->setRange(0, y_max > 0 ? y_max : std::max(1.0, top * 1.1));
     y->setTitleText(y_title);
+    if (y_max > 0) {
+        y->setRange(0, y_max);
+        y->setLabelFormat(QStringLiteral("%.2f"));
+    } else if (whole_numbers) {
+        // Counts: whole ticks, never "0.28 items".
+        y->setRange(0, std::max(4.0, top * 1.1));
+        y->applyNiceNumbers();
+        y->setLabelFormat(QStringLiteral("%d"));
+    } else {
+        y->setRange(0, std::max(top * 1.1, 1e-3));
+        y->setLabelFormat(QStringLiteral("%.3f"));
+    }
     return view_of(chart);
 }
 
@@ -180,7 +200,7 @@ statistics_window::statistics_window(QWidget* parent) : QDialog(parent)
         if (daily.test_error[d] > 0)
             errors.emplace_back(static_cast<double>(d), daily.test_error[d]);
     tabs_->addTab(page_of({line_chart(QStringLiteral("The network's TestError"), {{QString(), errors}},
-        QStringLiteral("days since the first review"), QStringLiteral("TestError"))}),
+        QStringLiteral("days since the first review"), QStringLiteral("TestError"), 0, false)}),
         QStringLiteral("Network"));
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
