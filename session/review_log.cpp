@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -120,6 +121,9 @@ review_history read_review_log(const std::string& path)
     if (!file)
         return h;
     h.found = true;
+    struct stat info {};
+    if (::fstat(::fileno(file), &info) == 0 && info.st_size > 0)
+        h.records.reserve(static_cast<size_t>(info.st_size) / review_record_size);
     unsigned char bytes[review_record_size * 512];
     size_t carried = 0;
     for (;;) {
@@ -149,6 +153,9 @@ review_history read_review_log(const std::string& path)
 
 std::vector<review_record> standing_reviews(const std::vector<review_record>& records)
 {
+    // Undos are rare; a log without any stands whole.
+    if (std::none_of(records.begin(), records.end(), [](const review_record& r) { return r.event == review_event::undo; }))
+        return records;
     std::vector<bool> undone(records.size(), false);
     // For each item, the positions of its grades not yet undone, latest last.
     std::unordered_map<uint32_t, std::vector<size_t>> open;
