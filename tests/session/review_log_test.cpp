@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <string_view>
 
 #include "ann/ann_files.h"
 #include "platform/crt_rand.h"
+#include "platform/files.h"
+#include "platform/platform_state.h"
 #include "session/review_log.h"
 #include "session/review_stats.h"
 #include "session/undo.h"
@@ -174,4 +179,93 @@ TEST_F(ReviewLogTest, TheScheduleAheadCountsOverdueItemsToday)
     EXPECT_EQ(intervals[static_cast<size_t>(band_of(10))], 2u);
     EXPECT_EQ(intervals[band_count - 1], 1u);
     EXPECT_EQ(repetition_histogram()[0], 5u);
+}
+
+namespace {
+
+int failing_errno = 0;
+file_op failing_op = file_op::write;
+
+int fail_log_hook(file_op op, const char* path)
+{
+    const std::string_view p(path ? path : "");
+    return op == failing_op && p.ends_with("reviews.log") ? failing_errno : 0;
+}
+
+int kill_at = -1;
+int calls = 0;
+int killing_hook(file_op, const char*)
+{
+    if (calls++ == kill_at)
+        ::raise(SIGKILL);
+    return 0;
+}
+
+}  // namespace
+
+TEST_F(ReviewLogTest, AFailedAppendIsToldAndTheGradeStillCounts)
+{
+    go_to_day(2);
+    item* e = add_reviewed(4, "q", "a", 0);
+    const std::string before = read_file(log_path());
+    failing_errno = ENOSPC;
+    failing_op = file_op::write;
+    platform_globals().fault_hook = fail_log_hook;
+    go_to_day(2 + e->ivl);
+    grade_reviewed(e, 5, review_screen::scheduled);
+    EXPECT_EQ(e->gr, 5);
+    EXPECT_EQ(read_file(log_path()), before);
+    EXPECT_NE(log().find("cannot append to"), std::string::npos);
+    EXPECT_NE(log().find("No space left on device"), std::string::npos);
+
+    failing_op = file_op::fsync;
+    review_record r;
+    r.grade = 3;
+    EXPECT_EQ(append_review(r), REVIEW_CANNOT_SYNC);
+    platform_globals().fault_hook = nullptr;
+    EXPECT_NE(log().find("cannot sync"), std::string::npos);
+    EXPECT_EQ(append_review(r), REVIEW_APPENDED);
+}
+
+TEST_F(ReviewLogTest, AKillAtAnyFileOperationOfAGradeLeavesWholeRecords)
+{
+    go_to_day(1);
+    std::vector<item*> items;
+    for (int i = 0; i < 6; ++i)
+        items.push_back(add_reviewed(static_cast<uint16_t>(i % 6), ("q" + std::to_string(i)).c_str(), "a", 0));
+    go_to_day(30);
+    const std::string log_before = read_file(log_path());
+    // Count the file operations of six grades, then die before each of them in turn.
+    int operations = 0;
+    {
+        const int code = run_in_child([&] {
+            calls = 0;
+            kill_at = -1;
+            platform_globals().fault_hook = killing_hook;
+            for (item* e : items)
+                grade_reviewed(e, 3, review_screen::scheduled);
+            return calls;
+        });
+        operations = code;
+        write_file(log_path(), log_before);
+    }
+    ASSERT_GE(operations, 12);  // at least a write and a sync of the log per grade
+    for (kill_at = 0; kill_at < operations; ++kill_at) {
+        write_file(log_path(), log_before);
+        run_in_child([&] {
+            calls = 0;
+            platform_globals().fault_hook = killing_hook;
+            for (item* e : items)
+                grade_reviewed(e, 3, review_screen::scheduled);
+            return 0;
+        });
+        const review_history h = read_review_log(log_path());
+        EXPECT_EQ(h.partial_bytes, 0u) << kill_at;
+        EXPECT_EQ(h.damaged, 0u) << kill_at;
+        EXPECT_GE(h.records.size(), 6u) << kill_at;
+        EXPECT_LE(h.records.size(), 12u) << kill_at;
+        EXPECT_EQ(read_file(log_path()).substr(0, log_before.size()), log_before) << kill_at;
+        const std::string cases = file_exists(dir.file("user_cases.bin")) ? read_file(dir.file("user_cases.bin")) : "";
+        EXPECT_EQ(cases.size() % 20, 0u) << kill_at;
+    }
 }
