@@ -1,6 +1,7 @@
 #include "session/browse.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "calendar/calendar.h"
 
@@ -15,34 +16,38 @@ constexpr std::string_view extended_a_bases =
 static_assert(latin1_bases.size() == 64);
 static_assert(extended_a_bases.size() == 128);
 
-void put_code_point(std::string& out, uint32_t c)
+// Writes at `out`; returns the end. No code point is folded into more bytes than it had.
+char* put_code_point(char* out, uint32_t c)
 {
     if (c < 0x80) {
-        out += static_cast<char>(c);
+        *out++ = static_cast<char>(c);
     } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
+        *out++ = static_cast<char>(0xC0 | (c >> 6));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
     } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
+        *out++ = static_cast<char>(0xE0 | (c >> 12));
+        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
     } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
+        *out++ = static_cast<char>(0xF0 | (c >> 18));
+        *out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
     }
+    return out;
 }
 
-void put_base(std::string& out, char base)
+// A base letter; the two-letter ones come from letters of two bytes, so the text never grows.
+char* put_base(char* out, char base)
 {
-    switch (base) {
-    case 'A': out += "ae"; break;
-    case 'S': out += "ss"; break;
-    case 'J': out += "ij"; break;
-    case 'O': out += "oe"; break;
-    default: out += base; break;
+    const char* pair = base == 'A' ? "ae" : base == 'S' ? "ss" : base == 'J' ? "ij" : base == 'O' ? "oe" : nullptr;
+    if (!pair) {
+        *out++ = base;
+        return out;
     }
+    *out++ = pair[0];
+    *out++ = pair[1];
+    return out;
 }
 
 // The code point starting at text[i] and its length; length 0 for a byte that starts none.
@@ -111,10 +116,31 @@ std::vector<browse_row> pending_rows()
     return rows;
 }
 
-void fold_text(std::string_view text, std::string& out, bool skip_tags)
+namespace {
+
+// fold_text into a buffer of at least text.size() bytes; returns the folded length.
+size_t fold_into(std::string_view text, char* const start, bool skip_tags)
 {
-    out.clear();
+    char* out = start;
+    constexpr uint64_t ones = 0x0101010101010101ull;
+    constexpr uint64_t high_bits = 0x8080808080808080ull;
     for (size_t i = 0; i < text.size();) {
+        // Eight ASCII bytes without a tag's "<" at once: the capitals among them get 0x20.
+        if (i + 8 <= text.size()) {
+            uint64_t w;
+            std::memcpy(&w, text.data() + i, 8);
+            const uint64_t lt = w ^ (ones * '<');
+            const bool has_lt = skip_tags && ((lt - ones) & ~lt & high_bits) != 0;
+            if ((w & high_bits) == 0 && !has_lt) {
+                const uint64_t above_z = w + ones * (0x7F - 'Z');
+                const uint64_t from_a = w + ones * (0x80 - 'A');
+                w |= (from_a & ~above_z & high_bits) >> 2;
+                std::memcpy(out, &w, 8);
+                out += 8;
+                i += 8;
+                continue;
+            }
+        }
         const auto b = static_cast<unsigned char>(text[i]);
         if (b < 0x80) {
             if (b == '<' && skip_tags) {
@@ -123,14 +149,23 @@ void fold_text(std::string_view text, std::string& out, bool skip_tags)
                     continue;
                 }
             }
-            out += static_cast<char>(b >= 'A' && b <= 'Z' ? b + 32 : b);
+            *out++ = static_cast<char>(b >= 'A' && b <= 'Z' ? b + 32 : b);
             ++i;
             continue;
+        }
+        // Latin-1 letters, the most common ones past ASCII, without the general decoding.
+        if (b == 0xC3 && i + 1 < text.size() && (static_cast<unsigned char>(text[i + 1]) & 0xC0) == 0x80) {
+            const unsigned low = static_cast<unsigned char>(text[i + 1]) & 0x3F;
+            if (const char base = latin1_bases[low]; base != '0') {
+                out = put_base(out, base);
+                i += 2;
+                continue;
+            }
         }
         size_t length = 0;
         uint32_t c = decode(text, i, length);
         if (length == 0) {
-            out += static_cast<char>(b);
+            *out++ = static_cast<char>(b);
             ++i;
             continue;
         }
@@ -140,13 +175,13 @@ void fold_text(std::string_view text, std::string& out, bool skip_tags)
         if (c >= 0xC0 && c <= 0xFF) {
             const char base = latin1_bases[c - 0xC0];
             if (base != '0') {
-                put_base(out, base);
+                out = put_base(out, base);
                 continue;
             }
             if (c == 0xDE)
                 c = 0xFE;
         } else if (c >= 0x100 && c <= 0x17F) {
-            put_base(out, extended_a_bases[c - 0x100]);
+            out = put_base(out, extended_a_bases[c - 0x100]);
             continue;
         } else if (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) {
             c += 0x20;  // Greek capitals
@@ -155,8 +190,27 @@ void fold_text(std::string_view text, std::string& out, bool skip_tags)
         } else if (c >= 0x400 && c <= 0x40F) {
             c += 0x50;
         }
-        put_code_point(out, c);
+        out = put_code_point(out, c);
     }
+    return static_cast<size_t>(out - start);
+}
+
+// Whether the folded text holds the folded query; `scratch` only grows, so that a search over
+// many rows allocates once and never clears what it will overwrite.
+bool folded_contains(std::string_view text, std::string_view folded_query, std::string& scratch)
+{
+    if (scratch.size() < text.size())
+        scratch.resize(text.size());
+    const size_t n = fold_into(text, scratch.data(), true);
+    return std::string_view(scratch.data(), n).find(folded_query) != std::string_view::npos;
+}
+
+}  // namespace
+
+void fold_text(std::string_view text, std::string& out, bool skip_tags)
+{
+    out.resize(text.size());
+    out.resize(fold_into(text, out.data(), skip_tags));
 }
 
 std::string fold_text(std::string_view text, bool skip_tags)
@@ -182,11 +236,8 @@ bool row_matches(const browse_row& row, const browse_filter& filter, std::string
         return true;
     const std::string& question = row.scheduled ? row.scheduled->question : row.pending->question;
     const std::string& answer = row.scheduled ? row.scheduled->answer : row.pending->answer;
-    fold_text(question, scratch, true);
-    if (scratch.find(filter.folded_query) != std::string::npos)
-        return true;
-    fold_text(answer, scratch, true);
-    return scratch.find(filter.folded_query) != std::string::npos;
+    return folded_contains(question, filter.folded_query, scratch)
+        || folded_contains(answer, filter.folded_query, scratch);
 }
 
 std::vector<uint32_t> filter_rows(

@@ -17,6 +17,25 @@ TEST(BrowseFoldTest, CaseAndDiacriticsFoldToTheBaseLetter)
     EXPECT_EQ(fold_text("× ÷ € 漢字"), "× ÷ € 漢字");
 }
 
+TEST(BrowseFoldTest, LongAsciiRunsLowerOnlyTheCapitals)
+{
+    // Every ASCII byte, at every offset, so that each one passes the eight-byte path too.
+    std::string all;
+    for (int c = 1; c < 128; ++c)
+        all += static_cast<char>(c);
+    for (size_t offset = 0; offset < 9; ++offset) {
+        const std::string text = std::string(offset, 'Q') + all + "Ä" + all;
+        std::string expected;
+        for (const char c : text)
+            expected += static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+        expected.replace(expected.find("\xC3\x84"), 2, "a");
+        ASSERT_EQ(fold_text(text), expected) << offset;
+        // With tags skipped, only the bytes of "<b>"-like tags go; this run has none.
+        ASSERT_EQ(fold_text(text, true), expected) << offset;
+    }
+    EXPECT_EQ(fold_text("ABCDEFGH<b>IJKLMNOP</b>QRSTUVWX", true), "abcdefghijklmnopqrstuvwx");
+}
+
 TEST(BrowseFoldTest, TagsAreSkippedOnlyWhenAskedAndBrokenUtf8IsKept)
 {
     EXPECT_EQ(fold_text("<b>Haus</b> <i>X</i>", true), "haus x");
