@@ -4,6 +4,8 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QInputDialog>
+#include <QTimer>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
@@ -253,6 +255,24 @@ bool browser_model::remove(const std::vector<int>& rows)
     return shown_removed;
 }
 
+int browser_model::move_to_category(const std::vector<int>& rows, uint16_t ctgr)
+{
+    if (ctgr >= category_count())
+        return 0;
+    std::vector<browse_row> moving;
+    for (int r : rows)
+        if (r >= 0 && r < rowCount() && category_of(row_at(r)) != ctgr)
+            moving.push_back(row_at(r));
+    for (const browse_row& row : moving) {
+        (row.scheduled ? row.scheduled->ctgr : row.pending->ctgr) = ctgr;
+        emit database_changed(row);
+    }
+    // A category filter may now leave some of them out, and a sort by category move them.
+    if (!moving.empty())
+        reload();
+    return static_cast<int>(moving.size());
+}
+
 int browser_model::make_due_today(const std::vector<int>& rows)
 {
     std::vector<item*> items;
@@ -335,13 +355,16 @@ browser_window::browser_window(QWidget* parent) : QDialog(parent)
     delete_button_->setObjectName(QStringLiteral("browser_delete"));
     due_today_button_ = new QPushButton(QStringLiteral("Due Today"), this);
     due_today_button_->setObjectName(QStringLiteral("browser_due_today"));
+    move_button_ = new QPushButton(QStringLiteral("Move..."), this);
+    move_button_->setObjectName(QStringLiteral("browser_move"));
     auto* close_button = new QPushButton(QStringLiteral("Close"), this);
     // Return belongs to the search box and the cell editor, never to a button.
-    for (QPushButton* b : {delete_button_, due_today_button_, close_button})
+    for (QPushButton* b : {delete_button_, move_button_, due_today_button_, close_button})
         b->setAutoDefault(false);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(count_, 1);
     buttons->addWidget(delete_button_);
+    buttons->addWidget(move_button_);
     buttons->addWidget(due_today_button_);
     buttons->addWidget(close_button);
 
@@ -358,7 +381,19 @@ browser_window::browser_window(QWidget* parent) : QDialog(parent)
     connect(delete_button_, &QPushButton::clicked, this, &browser_window::delete_selected);
     connect(due_today_button_, &QPushButton::clicked, this, &browser_window::make_selected_due_today);
     connect(close_button, &QPushButton::clicked, this, &QDialog::accept);
-    connect(search_, &QLineEdit::textChanged, this, &browser_window::refilter);
+    connect(move_button_, &QPushButton::clicked, this, &browser_window::move_selected);
+    search_timer_ = new QTimer(this);
+    search_timer_->setSingleShot(true);
+    search_timer_->setInterval(150);
+    connect(search_timer_, &QTimer::timeout, this, &browser_window::refilter);
+    connect(search_, &QLineEdit::textChanged, this, [this] {
+        // Up to this many rows a search takes a few milliseconds and answers every key.
+        constexpr size_t instant_rows = 200'000;
+        if (models_[0]->total() + models_[1]->total() <= instant_rows)
+            refilter();
+        else
+            search_timer_->start();
+    });
     connect(due_, &QComboBox::currentIndexChanged, this, &browser_window::refilter);
     connect(category_, &QComboBox::currentIndexChanged, this, &browser_window::refilter);
     connect(tabs_, &QTabWidget::currentChanged, this, &browser_window::refilter);
@@ -414,6 +449,28 @@ void browser_window::make_selected_due_today()
     if (current_model() != models_[0])
         return;
     current_model()->make_due_today(selected_rows());
+    refilter();
+}
+
+void browser_window::move_selected()
+{
+    const std::vector<int> rows = selected_rows();
+    if (rows.empty())
+        return;
+    std::vector<std::pair<std::string, uint16_t>> paths;
+    for (uint16_t c = 0; c < category_count(); ++c)
+        paths.emplace_back(category_path(c), c);
+    std::sort(paths.begin(), paths.end());
+    QStringList names;
+    for (const auto& entry : paths)
+        names << QString::fromStdString(entry.first);
+    bool chosen = false;
+    const QString name = QInputDialog::getItem(this, QStringLiteral("Move Items"),
+        QStringLiteral("Move the %1 selected items to:").arg(rows.size()), names, 0, false, &chosen);
+    const auto at = names.indexOf(name);
+    if (!chosen || at < 0)
+        return;
+    current_model()->move_to_category(rows, paths[static_cast<size_t>(at)].second);
     refilter();
 }
 

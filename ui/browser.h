@@ -15,6 +15,7 @@ class QLineEdit;
 class QPushButton;
 class QTabWidget;
 class QTableView;
+class QTimer;
 
 enum class browse_kind { scheduled, pending };
 
@@ -55,6 +56,8 @@ public:
     // Deletes the rows (view rows); they must be the model's. Returns whether the item on the
     // review screen was among them.
     bool remove(const std::vector<int>& rows);
+    // Puts the rows' items into another category; returns how many changed.
+    int move_to_category(const std::vector<int>& rows, uint16_t ctgr);
     // Makes the rows' scheduled items due today; returns how many moved.
     int make_due_today(const std::vector<int>& rows);
 
@@ -96,6 +99,7 @@ public:
 
     void delete_selected();
     void make_selected_due_today();
+    void move_selected();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -116,6 +120,8 @@ private:
     QLabel* count_ = nullptr;
     QPushButton* delete_button_ = nullptr;
     QPushButton* due_today_button_ = nullptr;
+    QPushButton* move_button_ = nullptr;
+    QTimer* search_timer_ = nullptr;  // a search over a large collection waits for a pause in typing
     browse_outcome outcome_;
 };
 

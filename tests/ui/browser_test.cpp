@@ -1,6 +1,8 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QHeaderView>
+#include <QInputDialog>
+#include <QTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTabWidget>
@@ -307,6 +309,51 @@ TEST_F(Browser, DueTodayMovesItemsToTodayInTheListAndQueueItemsCanBeDeleted)
     EXPECT_GT(db().head->next->tmtrpt, day_number(0));
     EXPECT_EQ(db().pending_count, 0u);
     EXPECT_EQ(db().pending_head, nullptr);
+}
+
+TEST_F(Browser, SeveralItemsMoveToAnotherCategoryAtOnce)
+{
+    const uint16_t deutsch = add_category("Deutsch", 0);
+    const uint16_t verben = add_category("Verben", deutsch);
+    item* a = add_item("gehen", "to go", deutsch, 1);
+    item* b = add_item("laufen", "to run", deutsch, 2);
+    item* c = add_item("Haus", "house", deutsch, 3);
+    pending_item* p = add_pending("sehen", "to see", 0);
+    browse([&](browser_window* window) {
+        window->category_box()->setCurrentIndex(
+            window->category_box()->findText(QStringLiteral("Deutsch ("), Qt::MatchStartsWith));
+        QTableView* view = window->view(browse_kind::scheduled);
+        ASSERT_EQ(view->model()->rowCount(), 3);
+        window->search_box()->setFocus();
+        type(window->search_box(), QStringLiteral("EN"));  // gehen and laufen
+        ASSERT_EQ(view->model()->rowCount(), 2);
+        click_row(view, 0);
+        click_row(view, 1, Qt::ShiftModifier);
+        QString offered;
+        // The category list opens inside the browser's own modal loop.
+        QTimer::singleShot(0, [&] {
+            auto* choose = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(choose, nullptr);
+            offered = choose->labelText();
+            choose->setTextValue(QStringLiteral("Deutsch / Verben"));
+            QTest::keyClick(choose, Qt::Key_Return);
+        });
+        QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("browser_move")), Qt::LeftButton);
+        EXPECT_EQ(offered, QStringLiteral("Move the 2 selected items to:"));
+        // Deutsch still shows them, with the category below it.
+        EXPECT_EQ(cell(view, 0, column_category), QStringLiteral("Deutsch / Verben"));
+        window->category_box()->setCurrentIndex(
+            window->category_box()->findText(QStringLiteral("Deutsch / Verben ("), Qt::MatchStartsWith));
+        EXPECT_EQ(view->model()->rowCount(), 2);
+        window->search_box()->clear();
+        EXPECT_EQ(view->model()->rowCount(), 2);
+        EXPECT_TRUE(window->outcome().changed);
+    });
+    EXPECT_EQ(a->ctgr, verben);
+    EXPECT_EQ(b->ctgr, verben);
+    EXPECT_EQ(c->ctgr, deutsch);
+    EXPECT_EQ(p->ctgr, 0);
+    EXPECT_EQ(db().item_count, 3u);
 }
 
 }  // namespace
