@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "ann/feedback.h"
 #include "calendar/calendar.h"
 
 namespace {
@@ -324,4 +325,21 @@ bool reschedule_today(item* e, uint16_t today)
     e->ivl = static_cast<uint16_t>(today > last_grade_day ? today - last_grade_day : 0);
     insert_scheduled(e);
     return true;
+}
+
+void forget_item(item* e, uint16_t today)
+{
+    if (!e)
+        return;
+    insert_scheduled(nullptr);
+    if (!unlink_scheduled(e))
+        return;
+    constexpr uint16_t forgotten = 0;
+    e->ivl = propose_interval(0, 0, 0, forgotten);
+    e->gr = forgotten;
+    e->rp = 0;
+    e->livl = 0;
+    e->rllivl = 0;
+    e->tmtrpt = e->stmtrpt = static_cast<uint16_t>(today + e->ivl);
+    insert_scheduled(e);
 }

@@ -61,3 +61,7 @@ std::string relative_due(int32_t days_from_today);
 // and comes back in at today's place, its interval measured to today. Returns whether it moved.
 // The caller drops the undo steps first, since they point at the list as it was.
 bool reschedule_today(item* e, uint16_t today);
+
+// An item forgotten: back to the state of a new item graded 0, its first interval from the
+// network, in its new place in the list. The caller drops the undo steps first.
+void forget_item(item* e, uint16_t today);

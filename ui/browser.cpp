@@ -1,6 +1,5 @@
 #include "ui/browser.h"
 
-#include <QAction>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -133,7 +132,7 @@ QVariant browser_model::headerData(int section, Qt::Orientation orientation, int
 Qt::ItemFlags browser_model::flags(const QModelIndex& index) const
 {
     Qt::ItemFlags f = QAbstractTableModel::flags(index);
-    if (!index.isValid() || (index.column() != column_question && index.column() != column_answer))
+    if (!index.isValid() || index.row() >= rowCount() || (index.column() != column_question && index.column() != column_answer))
         return f;
     // A cell edits one line; a text of several lines is edited on the review screen, where its
     // line breaks are kept.
@@ -292,6 +291,24 @@ int browser_model::make_due_today(const std::vector<int>& rows)
     return moved;
 }
 
+int browser_model::forget(const std::vector<int>& rows)
+{
+    std::vector<item*> items;
+    for (int r : rows)
+        if (r >= 0 && r < rowCount() && row_at(r).scheduled)
+            items.push_back(row_at(r).scheduled);
+    if (items.empty())
+        return 0;
+    // An undo step would put its item back in the place it had in the list.
+    forget_undo();
+    for (item* e : items) {
+        emit database_changed({e, nullptr});
+        forget_item(e, filter_.today);
+    }
+    reload();
+    return static_cast<int>(items.size());
+}
+
 browser_window::browser_window(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("Browse Items"));
@@ -357,15 +374,18 @@ browser_window::browser_window(QWidget* parent) : QDialog(parent)
     due_today_button_->setObjectName(QStringLiteral("browser_due_today"));
     move_button_ = new QPushButton(QStringLiteral("Move..."), this);
     move_button_->setObjectName(QStringLiteral("browser_move"));
+    forget_button_ = new QPushButton(QStringLiteral("Forget"), this);
+    forget_button_->setObjectName(QStringLiteral("browser_forget"));
     auto* close_button = new QPushButton(QStringLiteral("Close"), this);
     // Return belongs to the search box and the cell editor, never to a button.
-    for (QPushButton* b : {delete_button_, move_button_, due_today_button_, close_button})
+    for (QPushButton* b : {delete_button_, move_button_, due_today_button_, forget_button_, close_button})
         b->setAutoDefault(false);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(count_, 1);
     buttons->addWidget(delete_button_);
     buttons->addWidget(move_button_);
     buttons->addWidget(due_today_button_);
+    buttons->addWidget(forget_button_);
     buttons->addWidget(close_button);
 
     auto* layout = new QVBoxLayout(this);
@@ -373,15 +393,14 @@ browser_window::browser_window(QWidget* parent) : QDialog(parent)
     layout->addWidget(tabs_, 1);
     layout->addLayout(buttons);
 
-    auto* delete_action = new QAction(this);
-    delete_action->setShortcut(QKeySequence::Delete);
-    delete_action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    addAction(delete_action);
-    connect(delete_action, &QAction::triggered, this, &browser_window::delete_selected);
+    // Delete in a table deletes its selected rows; a cell editor keeps its own keys.
+    for (QTableView* v : views_)
+        v->installEventFilter(this);
     connect(delete_button_, &QPushButton::clicked, this, &browser_window::delete_selected);
     connect(due_today_button_, &QPushButton::clicked, this, &browser_window::make_selected_due_today);
     connect(close_button, &QPushButton::clicked, this, &QDialog::accept);
     connect(move_button_, &QPushButton::clicked, this, &browser_window::move_selected);
+    connect(forget_button_, &QPushButton::clicked, this, &browser_window::forget_selected);
     search_timer_ = new QTimer(this);
     search_timer_->setSingleShot(true);
     search_timer_->setInterval(150);
@@ -419,6 +438,7 @@ void browser_window::refilter()
     browser_model* m = current_model();
     count_->setText(QStringLiteral("%1 of %2 items").arg(m->rowCount()).arg(m->total()));
     due_today_button_->setEnabled(current_model() == models_[0]);
+    forget_button_->setEnabled(current_model() == models_[0]);
 }
 
 std::vector<int> browser_window::selected_rows() const
@@ -452,6 +472,19 @@ void browser_window::make_selected_due_today()
     refilter();
 }
 
+void browser_window::forget_selected()
+{
+    const std::vector<int> rows = selected_rows();
+    if (rows.empty() || current_model() != models_[0])
+        return;
+    const QString text = QStringLiteral("Forget the schedule of %1 selected items? They start again as new items.")
+                             .arg(rows.size());
+    if (show_message(this, QStringLiteral("Forget Items"), text, message_buttons::yes_no) != message_answer::yes)
+        return;
+    current_model()->forget(rows);
+    refilter();
+}
+
 void browser_window::move_selected()
 {
     const std::vector<int> rows = selected_rows();
@@ -479,6 +512,19 @@ void browser_window::note_change(const browse_row& row)
     outcome_.changed = true;
     if (is_shown_item(row))
         outcome_.shown_item_changed = true;
+}
+
+bool browser_window::eventFilter(QObject* watched, QEvent* event)
+{
+    auto* v = qobject_cast<QTableView*>(watched);
+    if (v && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Delete && key->modifiers() == Qt::NoModifier) {
+            delete_selected();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void browser_window::keyPressEvent(QKeyEvent* event)

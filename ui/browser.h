@@ -60,6 +60,8 @@ public:
     int move_to_category(const std::vector<int>& rows, uint16_t ctgr);
     // Makes the rows' scheduled items due today; returns how many moved.
     int make_due_today(const std::vector<int>& rows);
+    // Puts the rows' scheduled items back to a new item's schedule.
+    int forget(const std::vector<int>& rows);
 
 signals:
     // An item's text was changed or an item was moved or deleted.
@@ -100,8 +102,10 @@ public:
     void delete_selected();
     void make_selected_due_today();
     void move_selected();
+    void forget_selected();
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
@@ -121,6 +125,7 @@ private:
     QPushButton* delete_button_ = nullptr;
     QPushButton* due_today_button_ = nullptr;
     QPushButton* move_button_ = nullptr;
+    QPushButton* forget_button_ = nullptr;
     QTimer* search_timer_ = nullptr;  // a search over a large collection waits for a pause in typing
     browse_outcome outcome_;
 };

@@ -224,13 +224,17 @@ TEST_F(Browser, EditsInPlaceReachTheItemAndTheReviewScreen)
         ASSERT_TRUE(qobject_cast<QLineEdit*>(editor));
         ASSERT_TRUE(view->isAncestorOf(editor));
         QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
-        type(editor, QStringLiteral("der <b>Hund</b>"));
+        type(editor, QStringLiteral("der <b>Hund</b>x"));
+        // Delete in the editor is the editor's: it takes the stray letter, not the row.
+        QTest::keyClick(editor, Qt::Key_Left);
+        QTest::keyClick(editor, Qt::Key_Delete);
         QTest::keyClick(editor, Qt::Key_Return);
         // The view commits an edit from the event loop.
         QCoreApplication::processEvents();
         EXPECT_EQ(shown->question, "der <b>Hund</b>");
         EXPECT_EQ(cell(view, 0, column_question), QStringLiteral("der Hund"));
         EXPECT_EQ(b->outcome().shown_item_changed, true);
+        EXPECT_TRUE(recorded_messages().empty());
     });
     // The review screen shows the item as it now is.
     EXPECT_EQ(ui().current_item, shown);
@@ -354,6 +358,47 @@ TEST_F(Browser, SeveralItemsMoveToAnotherCategoryAtOnce)
     EXPECT_EQ(c->ctgr, deutsch);
     EXPECT_EQ(p->ctgr, 0);
     EXPECT_EQ(db().item_count, 3u);
+}
+
+TEST_F(Browser, ForgetStartsItemsAgainAndDeleteInTheSearchBoxEditsTheSearch)
+{
+    item* known = add_item("gut", "good", 0, 40);
+    known->ivl = 120;
+    known->rp = 6;
+    known->gr = 5;
+    known->livl = 60;
+    known->rllivl = 61;
+    const uint32_t made = known->id = 1'700'000'000u;
+    add_item("other", "x", 0, 2);
+    browse([&](browser_window* b) {
+        QTableView* view = b->view(browse_kind::scheduled);
+        click_row(view, 1);
+        ASSERT_EQ(cell(view, 1, column_question), QStringLiteral("gut"));
+        // Delete in the search box takes a letter out of the search, not the selected item.
+        b->search_box()->setFocus();
+        type(b->search_box(), QStringLiteral("gutx"));
+        QTest::keyClick(b->search_box(), Qt::Key_Left);
+        QTest::keyClick(b->search_box(), Qt::Key_Delete);
+        EXPECT_EQ(b->search_box()->text(), QStringLiteral("gut"));
+        EXPECT_TRUE(recorded_messages().empty());
+        ASSERT_EQ(view->model()->rowCount(), 1);
+        click_row(view, 0);
+        message_answers().push_back(message_answer::yes);
+        QTest::mouseClick(b->findChild<QPushButton*>(QStringLiteral("browser_forget")), Qt::LeftButton);
+        ASSERT_EQ(recorded_messages().size(), 1u);
+        EXPECT_EQ(recorded_messages()[0].buttons, message_buttons::yes_no);
+    });
+    EXPECT_EQ(db().item_count, 2u);
+    EXPECT_EQ(known->rp, 0);
+    EXPECT_EQ(known->gr, 0);
+    EXPECT_EQ(known->livl, 0);
+    EXPECT_EQ(known->rllivl, 0);
+    EXPECT_EQ(known->id, made);
+    EXPECT_LT(known->ivl, 120);
+    EXPECT_EQ(known->tmtrpt, day_number(0) + known->ivl);
+    EXPECT_EQ(known->stmtrpt, known->tmtrpt);
+    for (const item* e = db().head; e && e->next; e = e->next)
+        EXPECT_LE(e->tmtrpt, e->next->tmtrpt);
 }
 
 }  // namespace
