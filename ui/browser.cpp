@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTabWidget>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -326,18 +327,7 @@ browser_window::browser_window(QWidget* parent) : QDialog(parent)
     due_->addItem(QStringLiteral("Overdue"), static_cast<int>(due_filter::overdue));
     category_ = new QComboBox(this);
     category_->setObjectName(QStringLiteral("browser_category"));
-    category_->addItem(QStringLiteral("All categories"), -1);
-    {
-        const std::unique_ptr<category_count_row[]> counts = category_counts();
-        std::vector<std::pair<std::string, uint16_t>> paths;
-        for (uint16_t c = 0; c < category_count(); ++c)
-            paths.emplace_back(category_path(c), c);
-        std::sort(paths.begin(), paths.end());
-        for (const auto& [path, c] : paths) {
-            const uint32_t n = counts ? counts[c].items + counts[c].queued : 0;
-            category_->addItem(QStringLiteral("%1 (%2)").arg(QString::fromStdString(path)).arg(n), c);
-        }
-    }
+    fill_category_box();
     auto* filters = new QHBoxLayout;
     filters->addWidget(search_, 3);
     filters->addWidget(due_, 1);
@@ -420,6 +410,25 @@ browser_window::browser_window(QWidget* parent) : QDialog(parent)
     search_->setFocus();
 }
 
+void browser_window::fill_category_box()
+{
+    // The counts follow deletes and moves; the choice stays on the same category.
+    const QSignalBlocker quiet(category_);
+    const int chosen = category_->count() ? category_->currentData().toInt() : -1;
+    category_->clear();
+    category_->addItem(QStringLiteral("All categories"), -1);
+    const std::unique_ptr<category_count_row[]> counts = category_counts();
+    std::vector<std::pair<std::string, uint16_t>> paths;
+    for (uint16_t c = 0; c < category_count(); ++c)
+        paths.emplace_back(category_path(c), c);
+    std::sort(paths.begin(), paths.end());
+    for (const auto& [path, c] : paths) {
+        const uint32_t n = counts ? counts[c].items + counts[c].queued : 0;
+        category_->addItem(QStringLiteral("%1 (%2)").arg(QString::fromStdString(path)).arg(n), c);
+    }
+    category_->setCurrentIndex(std::max(0, category_->findData(chosen)));
+}
+
 QTableView* browser_window::view(browse_kind kind) const { return views_[static_cast<int>(kind)]; }
 browser_model* browser_window::model(browse_kind kind) const { return models_[static_cast<int>(kind)]; }
 QTableView* browser_window::current_view() const { return views_[tabs_->currentIndex() == 1 ? 1 : 0]; }
@@ -427,6 +436,10 @@ browser_model* browser_window::current_model() const { return models_[tabs_->cur
 
 void browser_window::refilter()
 {
+    if (category_counts_stale_) {
+        category_counts_stale_ = false;
+        fill_category_box();
+    }
     browse_filter filter;
     filter.folded_query = fold_text(search_->text().toStdString());
     filter.due = static_cast<due_filter>(due_->currentData().toInt());
@@ -510,6 +523,7 @@ void browser_window::move_selected()
 void browser_window::note_change(const browse_row& row)
 {
     outcome_.changed = true;
+    category_counts_stale_ = true;
     if (is_shown_item(row))
         outcome_.shown_item_changed = true;
 }

@@ -110,6 +110,7 @@ protected:
 
 private:
     void refilter();
+    void fill_category_box();
     void note_change(const browse_row& row);
     QTableView* current_view() const;
     browser_model* current_model() const;
@@ -128,6 +129,7 @@ private:
     QPushButton* forget_button_ = nullptr;
     QTimer* search_timer_ = nullptr;  // a search over a large collection waits for a pause in typing
     browse_outcome outcome_;
+    bool category_counts_stale_ = false;  // an item changed since the category box was filled
 };
 
 // The File menu's "Browse Items...": the browser over the main window, then the review screen

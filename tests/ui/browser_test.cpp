@@ -349,6 +349,9 @@ TEST_F(Browser, SeveralItemsMoveToAnotherCategoryAtOnce)
         window->category_box()->setCurrentIndex(
             window->category_box()->findText(QStringLiteral("Deutsch / Verben ("), Qt::MatchStartsWith));
         EXPECT_EQ(view->model()->rowCount(), 2);
+        // The counts follow the move: Verben holds two now, Deutsch still all three.
+        EXPECT_EQ(window->category_box()->currentText(), QStringLiteral("Deutsch / Verben (2)"));
+        EXPECT_GE(window->category_box()->findText(QStringLiteral("Deutsch (3)")), 0);
         window->search_box()->clear();
         EXPECT_EQ(view->model()->rowCount(), 2);
         EXPECT_TRUE(window->outcome().changed);
