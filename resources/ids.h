@@ -33,6 +33,7 @@ enum : int {
     cmd_export = 40012,
     cmd_undo = 40030,
     cmd_statistics = 40031,
+    cmd_browse = 40040,
 };
 
 // Controls of the Fonts and Settings dialogs.

@@ -32,6 +32,7 @@
 #include "ui/item_box.h"
 #include "ui/exchange_dialogs.h"
 #include "ui/markup.h"
+#include "ui/browser.h"
 #include "ui/statistics_window.h"
 #include "ui/screens.h"
 
@@ -162,6 +163,9 @@ void main_window::create_menu_bar()
     add(file, QStringLiteral("Import..."), cmd_import)->setObjectName(QStringLiteral("import_action"));
     add(file, QStringLiteral("Export..."), cmd_export)->setObjectName(QStringLiteral("export_action"));
     add(file, QStringLiteral("Statistics..."), cmd_statistics)->setObjectName(QStringLiteral("statistics_action"));
+    QAction* browse = add(file, QStringLiteral("Browse Items..."), cmd_browse);
+    browse->setObjectName(QStringLiteral("browse_action"));
+    browse->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
     file->addSeparator();
     QAction* exit = add(file, QStringLiteral("Exit"), cmd_exit);
     exit->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Q), QKeySequence(Qt::ALT | Qt::Key_F4)});
@@ -487,6 +491,9 @@ void main_window::run_command(int id)
         dialog.exec();
         break;
     }
+    case cmd_browse:
+        run_browser(this);
+        break;
     case cmd_stop:
         if (QInputMethod* input = QGuiApplication::inputMethod())
             input->hide();

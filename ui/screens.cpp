@@ -531,6 +531,29 @@ void delete_shown_item()
     next_scheduled_or_end(w.screen_mode == mode_forced ? 1 : 0, QStringLiteral("No more scheduled reviews."));
 }
 
+void show_again_after_browsing(bool shown_item_removed)
+{
+    window_state& w = ui();
+    if (!in_review_mode() || !w.window)
+        return;
+    // What the screen held was written back before browsing; the record is what counts now.
+    drop_edits();
+    leave_boxes();
+    if (shown_item_removed) {
+        if (w.screen_mode == mode_queue) {
+            w.current_pending = nullptr;
+            next_pending_or_end();
+        } else {
+            w.current_item = nullptr;
+            next_scheduled_or_end(w.screen_mode == mode_forced ? 1 : 0, QStringLiteral("No more scheduled reviews."));
+        }
+    } else if (w.screen_mode == mode_queue) {
+        show_next_item(w.current_pending);
+    } else {
+        show_next_item(w.current_item);
+    }
+}
+
 void undo_grade()
 {
     window_state& w = ui();

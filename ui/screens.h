@@ -14,6 +14,9 @@ void skip_item();
 void delete_shown_item();
 // Takes back the latest grade of the session and shows its item again, on its own screen.
 void undo_grade();
+// After the browser changed the item on screen: the next item when it was deleted, else the same
+// item shown again from its record.
+void show_again_after_browsing(bool shown_item_removed);
 void write_back_item(item* e);
 void write_back_item(pending_item* p);
 // Writes back the item on screen, whichever kind it is.

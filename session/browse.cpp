@@ -1,0 +1,345 @@
+#include "session/browse.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "ann/feedback.h"
+#include "calendar/calendar.h"
+
+namespace {
+
+// Base letters of U+00C0..U+00FF: '0' keeps the letter, 'A' stands for "ae", 'S' for "ss".
+constexpr std::string_view latin1_bases = "aaaaaaAceeeeiiiidnooooo0ouuuuy0SaaaaaaAceeeeiiiidnooooo0ouuuuy0y";
+// Base letters of U+0100..U+017F: 'J' stands for "ij", 'O' for "oe".
+constexpr std::string_view extended_a_bases =
+    "aaaaaaccccccccddddeeeeeeeeeegggggggghhhhiiiiiiiiiiJJjjkkkllllllllllnnnnnnnnnooooooOOrrrrrrssssssss"
+    "ttttttuuuuuuuuuuuuwwyyyzzzzzzs";
+static_assert(latin1_bases.size() == 64);
+static_assert(extended_a_bases.size() == 128);
+
+// Writes at `out`; returns the end. No code point is folded into more bytes than it had.
+char* put_code_point(char* out, uint32_t c)
+{
+    if (c < 0x80) {
+        *out++ = static_cast<char>(c);
+    } else if (c < 0x800) {
+        *out++ = static_cast<char>(0xC0 | (c >> 6));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        *out++ = static_cast<char>(0xE0 | (c >> 12));
+        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        *out++ = static_cast<char>(0xF0 | (c >> 18));
+        *out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
+    }
+    return out;
+}
+
+// A base letter; the two-letter ones come from letters of two bytes, so the text never grows.
+char* put_base(char* out, char base)
+{
+    const char* pair = base == 'A' ? "ae" : base == 'S' ? "ss" : base == 'J' ? "ij" : base == 'O' ? "oe" : nullptr;
+    if (!pair) {
+        *out++ = base;
+        return out;
+    }
+    *out++ = pair[0];
+    *out++ = pair[1];
+    return out;
+}
+
+// The code point starting at text[i] and its length; length 0 for a byte that starts none.
+uint32_t decode(std::string_view text, size_t i, size_t& length)
+{
+    const auto b = static_cast<unsigned char>(text[i]);
+    size_t need = 0;
+    uint32_t c = 0;
+    if (b >= 0xC2 && b <= 0xDF) {
+        need = 1;
+        c = b & 0x1F;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        need = 2;
+        c = b & 0x0F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        need = 3;
+        c = b & 0x07;
+    } else {
+        length = 0;
+        return 0;
+    }
+    if (i + need >= text.size()) {
+        length = 0;
+        return 0;
+    }
+    for (size_t k = 1; k <= need; ++k) {
+        const auto n = static_cast<unsigned char>(text[i + k]);
+        if ((n & 0xC0) != 0x80) {
+            length = 0;
+            return 0;
+        }
+        c = (c << 6) | (n & 0x3F);
+    }
+    length = need + 1;
+    return c;
+}
+
+// The length of a formatting tag at text[i] ("<b>" or "</b>", letters b i u s), or 0.
+size_t tag_length(std::string_view text, size_t i)
+{
+    auto letter = [](char c) { return c == 'b' || c == 'i' || c == 'u' || c == 's'; };
+    if (i + 2 < text.size() && letter(text[i + 1]) && text[i + 2] == '>')
+        return 3;
+    if (i + 3 < text.size() && text[i + 1] == '/' && letter(text[i + 2]) && text[i + 3] == '>')
+        return 4;
+    return 0;
+}
+
+}  // namespace
+
+std::vector<browse_row> scheduled_rows()
+{
+    std::vector<browse_row> rows;
+    rows.reserve(db().item_count);
+    for (item* e = db().head; e; e = e->next)
+        rows.push_back({e, nullptr});
+    return rows;
+}
+
+std::vector<browse_row> pending_rows()
+{
+    std::vector<browse_row> rows;
+    rows.reserve(db().pending_count);
+    for (pending_item* p = db().pending_head; p; p = p->next)
+        rows.push_back({nullptr, p});
+    return rows;
+}
+
+namespace {
+
+// fold_text into a buffer of at least text.size() bytes; returns the folded length.
+size_t fold_into(std::string_view text, char* const start, bool skip_tags)
+{
+    char* out = start;
+    constexpr uint64_t ones = 0x0101010101010101ull;
+    constexpr uint64_t high_bits = 0x8080808080808080ull;
+    for (size_t i = 0; i < text.size();) {
+        // Eight ASCII bytes without a tag's "<" at once: the capitals among them get 0x20.
+        if (i + 8 <= text.size()) {
+            uint64_t w;
+            std::memcpy(&w, text.data() + i, 8);
+            const uint64_t lt = w ^ (ones * '<');
+            const bool has_lt = skip_tags && ((lt - ones) & ~lt & high_bits) != 0;
+            if ((w & high_bits) == 0 && !has_lt) {
+                const uint64_t above_z = w + ones * (0x7F - 'Z');
+                const uint64_t from_a = w + ones * (0x80 - 'A');
+                w |= (from_a & ~above_z & high_bits) >> 2;
+                std::memcpy(out, &w, 8);
+                out += 8;
+                i += 8;
+                continue;
+            }
+        }
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (b < 0x80) {
+            if (b == '<' && skip_tags) {
+                if (const size_t tag = tag_length(text, i)) {
+                    i += tag;
+                    continue;
+                }
+            }
+            *out++ = static_cast<char>(b >= 'A' && b <= 'Z' ? b + 32 : b);
+            ++i;
+            continue;
+        }
+        // Latin-1 letters, the most common ones past ASCII, without the general decoding.
+        if (b == 0xC3 && i + 1 < text.size() && (static_cast<unsigned char>(text[i + 1]) & 0xC0) == 0x80) {
+            const unsigned low = static_cast<unsigned char>(text[i + 1]) & 0x3F;
+            if (const char base = latin1_bases[low]; base != '0') {
+                out = put_base(out, base);
+                i += 2;
+                continue;
+            }
+        }
+        size_t length = 0;
+        uint32_t c = decode(text, i, length);
+        if (length == 0) {
+            *out++ = static_cast<char>(b);
+            ++i;
+            continue;
+        }
+        i += length;
+        if (c >= 0x300 && c <= 0x36F)
+            continue;  // a combining accent of a decomposed letter
+        if (c >= 0xC0 && c <= 0xFF) {
+            const char base = latin1_bases[c - 0xC0];
+            if (base != '0') {
+                out = put_base(out, base);
+                continue;
+            }
+            if (c == 0xDE)
+                c = 0xFE;
+        } else if (c >= 0x100 && c <= 0x17F) {
+            out = put_base(out, extended_a_bases[c - 0x100]);
+            continue;
+        } else if (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) {
+            c += 0x20;  // Greek capitals
+        } else if (c >= 0x410 && c <= 0x42F) {
+            c += 0x20;  // Cyrillic capitals
+        } else if (c >= 0x400 && c <= 0x40F) {
+            c += 0x50;
+        }
+        out = put_code_point(out, c);
+    }
+    return static_cast<size_t>(out - start);
+}
+
+// Whether the folded text holds the folded query; `scratch` only grows, so that a search over
+// many rows allocates once and never clears what it will overwrite.
+bool folded_contains(std::string_view text, std::string_view folded_query, std::string& scratch)
+{
+    if (scratch.size() < text.size())
+        scratch.resize(text.size());
+    const size_t n = fold_into(text, scratch.data(), true);
+    return std::string_view(scratch.data(), n).find(folded_query) != std::string_view::npos;
+}
+
+}  // namespace
+
+void fold_text(std::string_view text, std::string& out, bool skip_tags)
+{
+    out.resize(text.size());
+    out.resize(fold_into(text, out.data(), skip_tags));
+}
+
+std::string fold_text(std::string_view text, bool skip_tags)
+{
+    std::string out;
+    fold_text(text, out, skip_tags);
+    return out;
+}
+
+bool row_matches(const browse_row& row, const browse_filter& filter, std::string& scratch)
+{
+    const uint16_t ctgr = row.scheduled ? row.scheduled->ctgr : row.pending->ctgr;
+    if (filter.category && !category_within(*filter.category, ctgr))
+        return false;
+    if (filter.due != due_filter::any) {
+        if (!row.scheduled)
+            return false;
+        const uint16_t day = row.scheduled->tmtrpt;
+        if (filter.due == due_filter::due ? day > filter.today : day >= filter.today)
+            return false;
+    }
+    if (filter.folded_query.empty())
+        return true;
+    const std::string& question = row.scheduled ? row.scheduled->question : row.pending->question;
+    const std::string& answer = row.scheduled ? row.scheduled->answer : row.pending->answer;
+    return folded_contains(question, filter.folded_query, scratch)
+        || folded_contains(answer, filter.folded_query, scratch);
+}
+
+std::vector<uint32_t> filter_rows(
+    const std::vector<browse_row>& rows, const std::vector<uint32_t>& order, const browse_filter& filter)
+{
+    std::vector<uint32_t> shown;
+    shown.reserve(order.size());
+    std::string scratch;
+    scratch.reserve(1024);
+    for (const uint32_t index : order)
+        if (index < rows.size() && row_matches(rows[index], filter, scratch))
+            shown.push_back(index);
+    return shown;
+}
+
+std::string category_path(uint16_t ctgr)
+{
+    std::vector<uint32_t> chain;
+    const walk_end end = walk_up_categories(ctgr, [&](uint32_t c) {
+        chain.push_back(c);
+        return true;
+    });
+    // The root is above every top-level category; naming it on every row says nothing.
+    if (end == walk_end::top_level && chain.size() > 1 && chain.back() == 0)
+        chain.pop_back();
+    std::string path;
+    for (auto c = chain.rbegin(); c != chain.rend(); ++c) {
+        if (!path.empty())
+            path += " / ";
+        path += db().categories[*c]->name;
+    }
+    if (end == walk_end::broken)
+        path += path.empty() ? "?" : " / ?";
+    return path;
+}
+
+std::string date_of_time(uint32_t seconds)
+{
+    const calendar_time* t = local_time(&seconds);
+    if (!t)
+        return std::string();
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", t->tm_year + 1900, t->tm_mon + 1, t->tm_mday);
+    return text;
+}
+
+std::string date_of_day(uint16_t day)
+{
+    // Noon of the start's date, so that a daylight-saving hour never moves a day across midnight.
+    const calendar_time* start = local_time(&db().time_of_start);
+    if (!start)
+        return std::string();
+    calendar_time noon = *start;
+    noon.tm_hour = 12;
+    noon.tm_min = 0;
+    noon.tm_sec = 0;
+    const uint32_t anchor = make_time(&noon);
+    return date_of_time(anchor + static_cast<uint32_t>(day) * 86'400u);
+}
+
+std::string relative_due(int32_t days_from_today)
+{
+    if (days_from_today == 0)
+        return "today";
+    if (days_from_today == 1)
+        return "in 1 day";
+    if (days_from_today > 1)
+        return "in " + std::to_string(days_from_today) + " days";
+    if (days_from_today == -1)
+        return "1 day overdue";
+    return std::to_string(-days_from_today) + " days overdue";
+}
+
+bool reschedule_today(item* e, uint16_t today)
+{
+    if (!e || e->tmtrpt <= today)
+        return false;
+    // The hint may be this very item, which is about to leave the list.
+    insert_scheduled(nullptr);
+    if (!unlink_scheduled(e))
+        return false;
+    const int32_t last_grade_day = static_cast<int32_t>(e->tmtrpt) - e->ivl;
+    e->tmtrpt = today;
+    e->ivl = static_cast<uint16_t>(today > last_grade_day ? today - last_grade_day : 0);
+    insert_scheduled(e);
+    return true;
+}
+
+void forget_item(item* e, uint16_t today)
+{
+    if (!e)
+        return;
+    insert_scheduled(nullptr);
+    if (!unlink_scheduled(e))
+        return;
+    constexpr uint16_t forgotten = 0;
+    e->ivl = propose_interval(0, 0, 0, forgotten);
+    e->gr = forgotten;
+    e->rp = 0;
+    e->livl = 0;
+    e->rllivl = 0;
+    e->tmtrpt = e->stmtrpt = static_cast<uint16_t>(today + e->ivl);
+    insert_scheduled(e);
+}

@@ -1,0 +1,67 @@
+#pragma once
+// The item browser's portable half: the rows it shows (pointers to the database's own records),
+// the search folding that makes "a" find "ä" and "A", the filters, and the texts of dates.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "database/database.h"
+
+// One row of the browser: exactly one of the two is set.
+struct browse_row {
+    item* scheduled = nullptr;  // an item of the scheduled list
+    pending_item* pending = nullptr;  // an item of the queue
+};
+
+// The scheduled items in list order, or the queue's items in file order.
+std::vector<browse_row> scheduled_rows();
+std::vector<browse_row> pending_rows();
+
+// Lower case without diacritics, over UTF-8: "Ärger" and "ARGER" both give "arger", "ß" gives
+// "ss". With skip_tags the formatting tags (<b>, </i>, ...) are left out, so that a search never
+// meets them. Bytes that are not UTF-8 are kept as they are.
+void fold_text(std::string_view text, std::string& out, bool skip_tags = false);
+std::string fold_text(std::string_view text, bool skip_tags = false);
+
+// Which items the due filter lets through, measured against today's day number.
+enum class due_filter {
+    any,  // every item
+    due,  // due today or earlier
+    overdue,  // due before today
+};
+
+struct browse_filter {
+    std::string folded_query;  // fold_text of what was typed; empty matches every item
+    due_filter due = due_filter::any;  // pending items pass only `any`
+    std::optional<uint16_t> category;  // the category and those below it; none: every category
+    uint16_t today = 0;  // day_number(0) when the filter was made
+};
+
+// Whether the row passes the filter. `scratch` holds folded text between calls, so that a
+// search over many rows allocates once.
+bool row_matches(const browse_row& row, const browse_filter& filter, std::string& scratch);
+
+// The indexes (into `order`'s values, in `order`'s order) of the rows that pass the filter.
+std::vector<uint32_t> filter_rows(
+    const std::vector<browse_row>& rows, const std::vector<uint32_t>& order, const browse_filter& filter);
+
+// "Deutsch / Verben": the names from the top-level category down, without the root above them.
+std::string category_path(uint16_t ctgr);
+
+// "2026-12-07": the local date of a day number of the database.
+std::string date_of_day(uint16_t day);
+// "2026-12-07": the local date of a moment in seconds (an item's id is when it was made).
+std::string date_of_time(uint32_t seconds);
+// "today", "in 1 day", "in 5 days", "1 day overdue", "3 days overdue".
+std::string relative_due(int32_t days_from_today);
+
+// A scheduled item made due today (items already due are left as they are): it leaves the list
+// and comes back in at today's place, its interval measured to today. Returns whether it moved.
+// The caller drops the undo steps first, since they point at the list as it was.
+bool reschedule_today(item* e, uint16_t today);
+
+// An item forgotten: back to the state of a new item graded 0, its first interval from the
+// network, in its new place in the list. The caller drops the undo steps first.
+void forget_item(item* e, uint16_t today);

@@ -1,0 +1,153 @@
+#include <gtest/gtest.h>
+
+#include "session/browse.h"
+#include "support/database_helpers.h"
+
+namespace {
+
+TEST(BrowseFoldTest, CaseAndDiacriticsFoldToTheBaseLetter)
+{
+    EXPECT_EQ(fold_text("Ärger ÜBER Öl"), "arger uber ol");
+    EXPECT_EQ(fold_text("Straße"), "strasse");
+    EXPECT_EQ(fold_text("Łódź Šťastný Œuvre Ÿ"), "lodz stastny oeuvre y");
+    EXPECT_EQ(fold_text("ÆØÅ ÇÑ"), "aeoa cn");
+    EXPECT_EQ(fold_text("МОСКВА Ё ΑΘΗΝΑ"), "москва ё αθηνα");
+    // A decomposed accent (e + U+0301) folds like the composed letter.
+    EXPECT_EQ(fold_text("Cafe\xCC\x81"), fold_text("Café"));
+    EXPECT_EQ(fold_text("× ÷ € 漢字"), "× ÷ € 漢字");
+}
+
+TEST(BrowseFoldTest, LongAsciiRunsLowerOnlyTheCapitals)
+{
+    // Every ASCII byte, at every offset, so that each one passes the eight-byte path too.
+    std::string all;
+    for (int c = 1; c < 128; ++c)
+        all += static_cast<char>(c);
+    for (size_t offset = 0; offset < 9; ++offset) {
+        const std::string text = std::string(offset, 'Q') + all + "Ä" + all;
+        std::string expected;
+        for (const char c : text)
+            expected += static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+        expected.replace(expected.find("\xC3\x84"), 2, "a");
+        ASSERT_EQ(fold_text(text), expected) << offset;
+        // With tags skipped, only the bytes of "<b>"-like tags go; this run has none.
+        ASSERT_EQ(fold_text(text, true), expected) << offset;
+    }
+    EXPECT_EQ(fold_text("ABCDEFGH<b>IJKLMNOP</b>QRSTUVWX", true), "abcdefghijklmnopqrstuvwx");
+}
+
+TEST(BrowseFoldTest, TagsAreSkippedOnlyWhenAskedAndBrokenUtf8IsKept)
+{
+    EXPECT_EQ(fold_text("<b>Haus</b> <i>X</i>", true), "haus x");
+    EXPECT_EQ(fold_text("<b>Haus</b>", false), "<b>haus</b>");
+    EXPECT_EQ(fold_text("a < b <x> <b", true), "a < b <x> <b");
+    // A lone lead byte, a cut-off sequence at the end and a stray continuation byte.
+    EXPECT_EQ(fold_text("A\xC3" "B\xE2\x82"), "a\xC3" "b\xE2\x82");
+    EXPECT_EQ(fold_text("\x80Z"), "\x80z");
+}
+
+TEST(BrowseTextTest, RelativeDueNamesBothDirections)
+{
+    EXPECT_EQ(relative_due(0), "today");
+    EXPECT_EQ(relative_due(1), "in 1 day");
+    EXPECT_EQ(relative_due(12), "in 12 days");
+    EXPECT_EQ(relative_due(-1), "1 day overdue");
+    EXPECT_EQ(relative_due(-40), "40 days overdue");
+}
+
+class BrowseTest : public open_database_test {};
+
+TEST_F(BrowseTest, CategoryPathsLeaveOutTheRoot)
+{
+    const uint16_t deutsch = add_category("Deutsch", 0);
+    const uint16_t verben = add_category("Verben", deutsch);
+    const uint16_t alone = add_category("Alone", -1);
+    EXPECT_EQ(category_path(verben), "Deutsch / Verben");
+    EXPECT_EQ(category_path(deutsch), "Deutsch");
+    EXPECT_EQ(category_path(alone), "Alone");
+    EXPECT_EQ(category_path(0), "root");
+    // A damaged table with a cycle of parents still gives a path, marked as broken.
+    db().categories[deutsch]->parent = verben;
+    EXPECT_NE(category_path(verben).find("?"), std::string::npos);
+}
+
+TEST_F(BrowseTest, DatesOfDaysCountFromTheStartDate)
+{
+    go_to_day(0);
+    EXPECT_EQ(date_of_day(0), date_of_time(db().time_of_start));
+    EXPECT_EQ(date_of_day(0), "2026-01-15");
+    EXPECT_EQ(date_of_day(17), "2026-02-01");
+    EXPECT_EQ(date_of_day(351), "2027-01-01");
+}
+
+TEST_F(BrowseTest, FiltersCombineSearchDueAndCategory)
+{
+    const uint16_t fr = add_category("Français", 0);
+    const uint16_t verbs = add_category("Verbes", fr);
+    add_test_item(3, 0, 1, "Der <b>Bär</b>", "the bear");
+    add_test_item(5, verbs, 1, "être", "to be");
+    add_test_item(5, fr, 1, "la fête", "the PARTY");
+    add_test_item(9, 0, 1, "nothing", "here");
+    add_test_pending(verbs, "avoir", "to have");
+    const std::vector<browse_row> rows = scheduled_rows();
+    ASSERT_EQ(rows.size(), 4u);
+    std::vector<uint32_t> order{0, 1, 2, 3};
+
+    browse_filter filter;
+    filter.today = 5;
+    auto questions = [&](const std::vector<browse_row>& from, const browse_filter& f) {
+        std::vector<std::string> q;
+        std::vector<uint32_t> all(from.size());
+        for (uint32_t i = 0; i < all.size(); ++i)
+            all[i] = i;
+        for (uint32_t i : filter_rows(from, all, f))
+            q.push_back(from[i].scheduled ? from[i].scheduled->question : from[i].pending->question);
+        return q;
+    };
+    filter.folded_query = fold_text("BAR");
+    EXPECT_EQ(questions(rows, filter), std::vector<std::string>{"Der <b>Bär</b>"});
+    filter.folded_query = fold_text("ÊT");  // finds être and fête, case and accent aside
+    EXPECT_EQ(questions(rows, filter), (std::vector<std::string>{"être", "la fête"}));
+    filter.folded_query = fold_text("party");  // the answer is searched too
+    EXPECT_EQ(questions(rows, filter), std::vector<std::string>{"la fête"});
+    filter.folded_query = fold_text("b>b");  // tags are not text
+    EXPECT_TRUE(questions(rows, filter).empty());
+
+    filter.folded_query.clear();
+    filter.due = due_filter::due;
+    EXPECT_EQ(questions(rows, filter), (std::vector<std::string>{"Der <b>Bär</b>", "être", "la fête"}));
+    filter.due = due_filter::overdue;
+    EXPECT_EQ(questions(rows, filter), std::vector<std::string>{"Der <b>Bär</b>"});
+    filter.due = due_filter::any;
+    filter.category = fr;  // with the categories below it
+    EXPECT_EQ(questions(rows, filter), (std::vector<std::string>{"être", "la fête"}));
+    EXPECT_EQ(questions(pending_rows(), filter), std::vector<std::string>{"avoir"});
+    filter.due = due_filter::due;  // queue items are never due
+    EXPECT_TRUE(questions(pending_rows(), filter).empty());
+
+    // The order given is kept, and indexes past the rows are ignored.
+    filter = browse_filter{};
+    EXPECT_EQ(filter_rows(rows, {3, 0, 7}, filter), (std::vector<uint32_t>{3, 0}));
+}
+
+TEST_F(BrowseTest, RescheduleTodayMovesOnlyItemsNotYetDue)
+{
+    item* early = add_test_item(2);
+    item* later = add_test_item(20, 0, 12);  // last graded on day 8
+    add_test_item(7);
+    item* last = add_test_item(30, 0, 28);  // last graded on day 2
+    EXPECT_FALSE(reschedule_today(early, 6));
+    EXPECT_TRUE(reschedule_today(later, 6));
+    EXPECT_EQ(later->tmtrpt, 6);
+    EXPECT_EQ(later->ivl, 0);  // today is before the day it was graded: no days passed
+    EXPECT_TRUE(reschedule_today(last, 6));
+    EXPECT_EQ(last->ivl, 4);
+    EXPECT_EQ(last->tmtrpt, 6);
+    const std::vector<const item*> list = scheduled_items();
+    ASSERT_EQ(list.size(), 4u);
+    for (size_t i = 1; i < list.size(); ++i)
+        EXPECT_LE(list[i - 1]->tmtrpt, list[i]->tmtrpt);
+    EXPECT_EQ(db().item_count, 4u);
+}
+
+}  // namespace

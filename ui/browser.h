@@ -1,0 +1,137 @@
+#pragma once
+// The item browser: every scheduled and queued item in a table, searched as one types, edited in
+// place, deleted or made due today. It is modal, so the review screen behind it sees its changes
+// only when it closes, and then all at once.
+#include <QAbstractTableModel>
+#include <QDialog>
+
+#include <vector>
+
+#include "session/browse.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTabWidget;
+class QTableView;
+class QTimer;
+
+enum class browse_kind { scheduled, pending };
+
+// The table's columns, in order.
+enum browse_column : int {
+    column_question,
+    column_answer,
+    column_category,
+    column_next_date,
+    column_due,
+    column_interval,
+    column_repetitions,
+    column_grade,
+    column_created,
+    column_count,
+};
+
+// The rows are pointers into the database's lists, made once; only the rows shown are turned
+// into texts, when the view asks for them.
+class browser_model : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit browser_model(browse_kind kind, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+
+    void set_filter(const browse_filter& filter);
+    // The rows from the database's lists again, in the current sort order and filter.
+    void reload();
+    browse_row row_at(int row) const { return rows_[shown_[static_cast<size_t>(row)]]; }
+    size_t total() const { return rows_.size(); }
+    // Deletes the rows (view rows); they must be the model's. Returns whether the item on the
+    // review screen was among them.
+    bool remove(const std::vector<int>& rows);
+    // Puts the rows' items into another category; returns how many changed.
+    int move_to_category(const std::vector<int>& rows, uint16_t ctgr);
+    // Makes the rows' scheduled items due today; returns how many moved.
+    int make_due_today(const std::vector<int>& rows);
+    // Puts the rows' scheduled items back to a new item's schedule.
+    int forget(const std::vector<int>& rows);
+
+signals:
+    // An item's text was changed or an item was moved or deleted.
+    void database_changed(const browse_row& row);
+
+private:
+    void apply_sort();
+    browse_kind kind_;
+    std::vector<browse_row> rows_;  // the list's records, in list order
+    std::vector<uint32_t> order_;  // indexes into rows_ in the sort order
+    std::vector<uint32_t> shown_;  // order_ without the rows the filter leaves out
+    browse_filter filter_;
+    int sort_column_ = -1;  // -1: list order
+    Qt::SortOrder sort_order_ = Qt::AscendingOrder;
+};
+
+// What browsing changed, for the review screen behind the window.
+struct browse_outcome {
+    bool changed = false;  // some item was edited, moved or deleted
+    bool shown_item_changed = false;  // the item on the review screen was edited or moved
+    bool shown_item_removed = false;  // the item on the review screen was deleted
+};
+
+class browser_window : public QDialog {
+    Q_OBJECT
+public:
+    explicit browser_window(QWidget* parent = nullptr);
+    const browse_outcome& outcome() const { return outcome_; }
+
+    QTabWidget* tabs() const { return tabs_; }
+    QTableView* view(browse_kind kind) const;
+    browser_model* model(browse_kind kind) const;
+    QLineEdit* search_box() const { return search_; }
+    QComboBox* due_box() const { return due_; }
+    QComboBox* category_box() const { return category_; }
+    QLabel* count_label() const { return count_; }
+
+    void delete_selected();
+    void make_selected_due_today();
+    void move_selected();
+    void forget_selected();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void refilter();
+    void fill_category_box();
+    void note_change(const browse_row& row);
+    QTableView* current_view() const;
+    browser_model* current_model() const;
+    std::vector<int> selected_rows() const;
+
+    QTabWidget* tabs_ = nullptr;
+    QTableView* views_[2] = {};
+    browser_model* models_[2] = {};
+    QLineEdit* search_ = nullptr;
+    QComboBox* due_ = nullptr;
+    QComboBox* category_ = nullptr;
+    QLabel* count_ = nullptr;
+    QPushButton* delete_button_ = nullptr;
+    QPushButton* due_today_button_ = nullptr;
+    QPushButton* move_button_ = nullptr;
+    QPushButton* forget_button_ = nullptr;
+    QTimer* search_timer_ = nullptr;  // a search over a large collection waits for a pause in typing
+    browse_outcome outcome_;
+    bool category_counts_stale_ = false;  // an item changed since the category box was filled
+};
+
+// The File menu's "Browse Items...": the browser over the main window, then the review screen
+// brought in line with what was changed.
+void run_browser(QWidget* owner);
