@@ -28,20 +28,20 @@
 
 namespace {
 
-const std::string& question_of(const browse_row& row)
+std::string_view question_of(const browse_row& row)
 {
-    return row.scheduled ? row.scheduled->question : row.pending->question;
+    return row.scheduled ? row.scheduled->question.view() : std::string_view(row.pending->question);
 }
-const std::string& answer_of(const browse_row& row)
+std::string_view answer_of(const browse_row& row)
 {
-    return row.scheduled ? row.scheduled->answer : row.pending->answer;
+    return row.scheduled ? row.scheduled->answer.view() : std::string_view(row.pending->answer);
 }
 uint16_t category_of(const browse_row& row) { return row.scheduled ? row.scheduled->ctgr : row.pending->ctgr; }
 
 // A text as a table cell shows it: tags hidden, media elements as markers, on one line.
-QString cell_text(const std::string& stored)
+QString cell_text(std::string_view stored)
 {
-    std::string text = stored;
+    std::string text(stored);
     std::string media;
     const std::vector<std::string> sounds = cut_media(media, text);
     std::string shown = strip_format_tags(text);
@@ -138,8 +138,8 @@ Qt::ItemFlags browser_model::flags(const QModelIndex& index) const
     // A cell edits one line; a text of several lines is edited on the review screen, where its
     // line breaks are kept.
     const browse_row row = row_at(index.row());
-    const std::string& text = index.column() == column_question ? question_of(row) : answer_of(row);
-    if (text.find('\n') == std::string::npos)
+    const std::string_view text = index.column() == column_question ? question_of(row) : answer_of(row);
+    if (text.find('\n') == std::string_view::npos)
         f |= Qt::ItemIsEditable;
     return f;
 }
@@ -157,11 +157,12 @@ bool browser_model::setData(const QModelIndex& index, const QVariant& value, int
             too_long_text(question ? QStringLiteral("question") : QStringLiteral("answer"), text.size()));
         return false;
     }
-    std::string& stored = row.scheduled ? (question ? row.scheduled->question : row.scheduled->answer)
-                                        : (question ? row.pending->question : row.pending->answer);
-    if (stored == text)
+    if ((question ? question_of(row) : answer_of(row)) == text)
         return true;
-    stored = std::move(text);
+    if (row.scheduled)
+        (question ? row.scheduled->question : row.scheduled->answer) = text;
+    else
+        (question ? row.pending->question : row.pending->answer) = std::move(text);
     emit dataChanged(index, index);
     emit database_changed(row);
     return true;

@@ -113,7 +113,7 @@ TEST_F(Browser, RowsAreTheDatabaseAndSortByEveryColumn)
 
         // One row seen cell by cell.
         const item* e = db().head;
-        for (row = 0; model->row_at(row).scheduled->question.find("Bild") == std::string::npos; ++row)
+        for (row = 0; model->row_at(row).scheduled->question.view().find("Bild") == std::string_view::npos; ++row)
             e = model->row_at(row + 1).scheduled;
         EXPECT_EQ(cell(view, row, column_question), QStringLiteral("Bild <img>"));
         EXPECT_EQ(cell(view, row, column_answer), QStringLiteral("Ton <snd>"));
@@ -138,8 +138,8 @@ TEST_F(Browser, RowsAreTheDatabaseAndSortByEveryColumn)
                     const item* a = model->row_at(descending ? r : r - 1).scheduled;
                     const item* z = model->row_at(descending ? r - 1 : r).scheduled;
                     switch (column) {
-                    case column_question: ASSERT_LE(a->question, z->question); break;
-                    case column_answer: ASSERT_LE(a->answer, z->answer); break;
+                    case column_question: ASSERT_LE(a->question.view(), z->question.view()); break;
+                    case column_answer: ASSERT_LE(a->answer.view(), z->answer.view()); break;
                     case column_category: ASSERT_LE(category_path(a->ctgr), category_path(z->ctgr)); break;
                     case column_next_date:
                     case column_due: ASSERT_LE(a->tmtrpt, z->tmtrpt); break;
@@ -160,10 +160,10 @@ TEST_F(Browser, SearchAsYouTypeIgnoresCaseAndAccentsAndCombinesWithFilters)
     std::multiset<std::string> bears;
     std::multiset<std::string> overdue_bears;
     for (const item* e = db().head; e; e = e->next)
-        if (e->question.rfind("Bär", 0) == 0) {
-            bears.insert(e->question);
+        if (e->question.view().starts_with("Bär")) {
+            bears.insert(std::string(e->question.view()));
             if (e->tmtrpt < day_number(0))
-                overdue_bears.insert(e->question);
+                overdue_bears.insert(std::string(e->question.view()));
         }
     ASSERT_FALSE(bears.empty());
     ASSERT_NE(bears.size(), overdue_bears.size());
@@ -189,7 +189,7 @@ TEST_F(Browser, SearchAsYouTypeIgnoresCaseAndAccentsAndCombinesWithFilters)
         QTest::keyClicks(b->search_box(), QStringLiteral("FETE"));
         ASSERT_GT(model->rowCount(), 0);
         for (int r = 0; r < model->rowCount(); ++r)
-            EXPECT_EQ(model->row_at(r).scheduled->question.rfind("<b>fête</b>", 0), 0u);
+            EXPECT_EQ(model->row_at(r).scheduled->question.view().starts_with("<b>fête</b>"), true);
         b->search_box()->clear();
         QTest::keyClicks(b->search_box(), QStringLiteral("ecole"));
         ASSERT_GT(model->rowCount(), 0);
