@@ -98,7 +98,7 @@ void BM_reference_byte_search(benchmark::State& state)
         shown.reserve(c.order.size());
         for (const uint32_t i : c.order) {
             const item* e = c.rows[i].scheduled;
-            if (e->question.find(query) != std::string::npos || e->answer.find(query) != std::string::npos)
+            if (e->question.view().find(query) != std::string_view::npos || e->answer.view().find(query) != std::string_view::npos)
                 shown.push_back(i);
         }
         found = shown.size();
