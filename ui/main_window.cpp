@@ -138,69 +138,6 @@ main_window::~main_window()
     ui().viewer.reset();
 }
 
-void main_window::create_menu_bar()
-{
-    QMenuBar* bar = menuBar();
-    auto add = [this](QWidget* menu_or_bar, const QString& text, int id) {
-        auto* action = new QAction(text, this);
-        action->setData(id);
-        connect(action, &QAction::triggered, this, [this, id] { run_command(id); });
-        menu_or_bar->addAction(action);
-        return action;
-    };
-    QMenu* file = bar->addMenu(QStringLiteral("File"));
-    undo_action = add(file, QStringLiteral("Undo"), cmd_undo);
-    undo_action->setObjectName(QStringLiteral("undo_action"));
-    undo_action->setShortcut(QKeySequence::Undo);
-    // Its text names the grade it would take back, read when the menu opens.
-    connect(file, &QMenu::aboutToShow, this, &main_window::update_undo_action);
-    // The shortcut must work after later grades without the menu being opened again.
-    connect(file, &QMenu::aboutToHide, undo_action, [this] { undo_action->setEnabled(true); });
-    file->addSeparator();
-    add(file, QStringLiteral("Settings..."), cmd_settings);
-    add(file, QStringLiteral("Fonts..."), cmd_fonts);
-    add(file, QStringLiteral("Restore Backup..."), cmd_restore_backup)->setObjectName(QStringLiteral("restore_action"));
-    add(file, QStringLiteral("Import..."), cmd_import)->setObjectName(QStringLiteral("import_action"));
-    add(file, QStringLiteral("Export..."), cmd_export)->setObjectName(QStringLiteral("export_action"));
-    add(file, QStringLiteral("Statistics..."), cmd_statistics)->setObjectName(QStringLiteral("statistics_action"));
-    QAction* browse = add(file, QStringLiteral("Browse Items..."), cmd_browse);
-    browse->setObjectName(QStringLiteral("browse_action"));
-    browse->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
-    file->addSeparator();
-    QAction* exit = add(file, QStringLiteral("Exit"), cmd_exit);
-    exit->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Q), QKeySequence(Qt::ALT | Qt::Key_F4)});
-    create_review_menu(bar);
-    QMenu* help = bar->addMenu(QStringLiteral("Help"));
-    QAction* keys = help->addAction(QStringLiteral("Keys and Grades"));
-    keys->setObjectName(QStringLiteral("help_action"));
-    keys->setShortcut(QKeySequence(Qt::Key_F1));
-    connect(keys, &QAction::triggered, this, [this] {
-        help_page page(this);
-        page.exec();
-    });
-    QAction* about = add(help, QStringLiteral("About"), cmd_about);
-    about->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Slash));
-    stop_action = add(bar, QStringLiteral("  Stop  "), cmd_stop);
-    skip_action = add(bar, QStringLiteral("  Skip  "), cmd_skip);
-    stop_action->setObjectName(QStringLiteral("stop_action"));
-    skip_action->setObjectName(QStringLiteral("skip_action"));
-}
-
-void main_window::update_undo_action()
-{
-    const undo_preview next = next_undo();
-    const bool here = next.available && ui().screen_mode != mode_add;
-    undo_action->setEnabled(here);
-    if (!here) {
-        undo_action->setText(QStringLiteral("Undo"));
-        return;
-    }
-    QString question = QString::fromStdString(strip_format_tags(next.question)).simplified();
-    if (question.size() > 32)
-        question = question.left(31) + QChar(0x2026);
-    undo_action->setText(QStringLiteral("Undo Grade %1 of \"%2\"").arg(next.grade).arg(question));
-}
-
 void main_window::size_to_screen()
 {
     QScreen* screen = QGuiApplication::primaryScreen();
