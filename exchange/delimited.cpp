@@ -5,16 +5,9 @@
 #include <cstdio>
 #include <cstring>
 
-namespace {
+#include "platform/utf.h"
 
-std::string lower(std::string_view s)
-{
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
+namespace {
 
 std::string_view trim(std::string_view s)
 {
@@ -27,7 +20,7 @@ std::string_view trim(std::string_view s)
 
 std::optional<char> separator_named(std::string_view value)
 {
-    const std::string v = lower(trim(value));
+    const std::string v = ascii_lower(trim(value));
     if (v == "tab" || v == "\t" || value == "\t")
         return '\t';
     if (v == "comma" || v == ",")
@@ -111,7 +104,7 @@ text_table parse_text_table(std::string_view text, text_separator chosen, size_t
         const size_t colon = header.find(':');
         if (colon == std::string_view::npos)
             continue;
-        const std::string key = lower(trim(header.substr(0, colon)));
+        const std::string key = ascii_lower(trim(header.substr(0, colon)));
         const std::string_view value = header.substr(colon + 1);
         if (key == "separator") {
             named_separator = separator_named(value);
@@ -121,7 +114,7 @@ text_table parse_text_table(std::string_view text, text_separator chosen, size_t
                 return table;
             }
         } else if (key == "html") {
-            const std::string v = lower(trim(value));
+            const std::string v = ascii_lower(trim(value));
             table.html = v == "true" || v == "yes" || v == "1";
         } else if (key == "columns") {
             columns_line = std::string(value);

@@ -2,8 +2,11 @@
 
 #include <array>
 #include <cctype>
+#include <charconv>
 #include <cstdint>
 #include <cstdlib>
+
+#include "platform/utf.h"
 
 namespace {
 
@@ -11,34 +14,12 @@ namespace {
 // shared deck cannot make picture or sound elements of its own.
 constexpr char literal_lt = '\x01';
 
-std::string lower(std::string_view s)
-{
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
-
-void append_utf8(std::string& out, uint32_t cp)
+// A decoded entity; one that names no character becomes U+FFFD.
+void append_character(std::string& out, uint32_t cp)
 {
     if (cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
         cp = 0xFFFD;
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | cp >> 6));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | cp >> 12));
-        out.push_back(static_cast<char>(0x80 | (cp >> 6 & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | cp >> 18));
-        out.push_back(static_cast<char>(0x80 | (cp >> 12 & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp >> 6 & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
+    append_utf8(cp, &out);
 }
 
 struct named_entity {
@@ -85,7 +66,7 @@ size_t decode_entity(std::string_view text, size_t i, std::string& out)
     if (cp == '<')
         out.push_back(literal_lt);
     else
-        append_utf8(out, cp);
+        append_character(out, cp);
     return semi - i + 1;
 }
 
@@ -107,7 +88,7 @@ std::string decode_entities(std::string_view text)
 // The value of attribute `name` in a tag's text, entities decoded.
 std::optional<std::string> attribute(std::string_view tag, std::string_view name)
 {
-    const std::string low = lower(tag);
+    const std::string low = ascii_lower(tag);
     size_t at = 0;
     while ((at = low.find(name, at)) != std::string::npos) {
         const bool starts = at > 0 && (low[at - 1] == ' ' || low[at - 1] == '\t' || low[at - 1] == '\n');
@@ -164,21 +145,17 @@ std::string percent_decoded(std::string_view text)
 {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
-        const auto hex = [](char c) -> int {
-            if (c >= '0' && c <= '9')
-                return c - '0';
-            if (c >= 'a' && c <= 'f')
-                return c - 'a' + 10;
-            if (c >= 'A' && c <= 'F')
-                return c - 'A' + 10;
-            return -1;
-        };
-        if (text[i] == '%' && i + 2 < text.size() + 0 && hex(text[i + 1]) >= 0 && hex(text[i + 2]) >= 0) {
-            out.push_back(static_cast<char>(hex(text[i + 1]) * 16 + hex(text[i + 2])));
-            i += 2;
-        } else {
-            out.push_back(text[i]);
+        unsigned byte = 0;
+        if (text[i] == '%' && i + 2 < text.size()) {
+            const char* const first = text.data() + i + 1;
+            const auto [end, error] = std::from_chars(first, first + 2, byte, 16);
+            if (error == std::errc() && end == first + 2) {
+                out.push_back(static_cast<char>(byte));
+                i += 2;
+                continue;
+            }
         }
+        out.push_back(text[i]);
     }
     return out;
 }
@@ -211,11 +188,11 @@ std::string html_to_markup(std::string_view html, const media_resolver& media)
             size_t n = closing ? 1 : 0;
             while (n < tag.size() && (std::isalnum(static_cast<unsigned char>(tag[n]))))
                 ++n;
-            const std::string name = lower(tag.substr(closing ? 1 : 0, n - (closing ? 1 : 0)));
+            const std::string name = ascii_lower(tag.substr(closing ? 1 : 0, n - (closing ? 1 : 0)));
             if (name == "script" || name == "style") {
                 if (!closing) {
                     const std::string end_tag = "</" + name;
-                    const size_t stop = lower(html.substr(i)).find(end_tag);
+                    const size_t stop = ascii_lower(html.substr(i)).find(end_tag);
                     if (stop == std::string::npos) {
                         i = html.size();
                     } else {

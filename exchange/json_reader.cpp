@@ -1,6 +1,9 @@
 #include "exchange/json_reader.h"
 
+#include <charconv>
 #include <cstdint>
+
+#include "platform/utf.h"
 
 namespace {
 
@@ -22,42 +25,14 @@ struct json_parser {
         i += word.size();
         return true;
     }
-    static void append_utf8(std::string& out, uint32_t cp)
-    {
-        if (cp < 0x80) {
-            out.push_back(static_cast<char>(cp));
-        } else if (cp < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | cp >> 6));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else if (cp < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | cp >> 12));
-            out.push_back(static_cast<char>(0x80 | (cp >> 6 & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | cp >> 18));
-            out.push_back(static_cast<char>(0x80 | (cp >> 12 & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp >> 6 & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        }
-    }
     bool hex4(uint32_t& v)
     {
         if (i + 4 > s.size())
             return false;
-        v = 0;
-        for (int k = 0; k < 4; ++k) {
-            const char c = s[i++];
-            v <<= 4;
-            if (c >= '0' && c <= '9')
-                v |= static_cast<uint32_t>(c - '0');
-            else if (c >= 'a' && c <= 'f')
-                v |= static_cast<uint32_t>(c - 'a' + 10);
-            else if (c >= 'A' && c <= 'F')
-                v |= static_cast<uint32_t>(c - 'A' + 10);
-            else
-                return false;
-        }
-        return true;
+        const char* const first = s.data() + i;
+        const auto [end, error] = std::from_chars(first, first + 4, v, 16);
+        i += 4;
+        return error == std::errc() && end == first + 4;
     }
     bool string(std::string& out)
     {
@@ -99,7 +74,7 @@ struct json_parser {
                 } else if (cp >= 0xD800 && cp <= 0xDFFF) {
                     cp = 0xFFFD;
                 }
-                append_utf8(out, cp);
+                append_utf8(cp, &out);
                 break;
             }
             default: return false;

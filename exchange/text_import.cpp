@@ -1,18 +1,10 @@
 #include "exchange/text_import.h"
 
 #include "exchange/html_markup.h"
+#include "platform/utf.h"
 #include "services/log.h"
 
 namespace {
-
-std::string lower(const std::string& s)
-{
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
 
 // Line ends inside a field become line feeds, as the database stores them.
 std::string without_cr(std::string text)
@@ -83,7 +75,7 @@ column_mapping guess_columns(const std::vector<std::string>& names, const std::o
     int answer = no_column;
     int category = no_column;
     for (size_t i = 0; i < names.size(); ++i) {
-        const std::string n = lower(names[i]);
+        const std::string n = ascii_lower(names[i]);
         const int c = static_cast<int>(i);
         if (question == no_column && (n == "question" || n == "front" || n == "q"))
             question = c;

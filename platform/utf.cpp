@@ -17,6 +17,8 @@ void append_utf16(char32_t c, std::u16string* out)
     }
 }
 
+}  // namespace
+
 void append_utf8(char32_t c, std::string* out)
 {
     if (c < 0x80) {
@@ -36,7 +38,14 @@ void append_utf8(char32_t c, std::string* out)
     }
 }
 
-}  // namespace
+std::string ascii_lower(std::string_view s)
+{
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
 
 bool utf8_to_utf16(std::string_view text, std::u16string* out)
 {

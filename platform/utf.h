@@ -4,6 +4,12 @@
 #include <string>
 #include <string_view>
 
+// `s` with the ASCII letters lowered and every other byte as it was: for keywords and tag
+// names, which are ASCII whatever the text around them.
+std::string ascii_lower(std::string_view s);
+// Appends the UTF-8 form of one code point (the caller makes sure it is one: at most
+// U+10FFFF, no surrogate).
+void append_utf8(char32_t c, std::string* out);
 // Appends the UTF-16 form of `text` to *out. Returns false if `text` held malformed sequences
 // (they were replaced).
 bool utf8_to_utf16(std::string_view text, std::u16string* out);

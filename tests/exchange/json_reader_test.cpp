@@ -1,0 +1,20 @@
+#include <gtest/gtest.h>
+
+#include "exchange/json_reader.h"
+
+TEST(JsonReaderTest, EscapesBecomeUtf8AndBadOnesRefuseTheDocument)
+{
+    const auto doc = parse_json(R"({"0": "caf\u00e9 \ud83d\ude00 \uD800x", "1": [true, null, 2.5]})");
+    ASSERT_TRUE(doc);
+    const json_value* first = doc->member("0");
+    ASSERT_NE(first, nullptr);
+    // A lone surrogate stands as U+FFFD.
+    EXPECT_EQ(first->text, "caf\xc3\xa9 \xf0\x9f\x98\x80 \xef\xbf\xbdx");
+    ASSERT_NE(doc->member("1"), nullptr);
+    EXPECT_EQ(doc->member("1")->items.size(), 3u);
+
+    EXPECT_FALSE(parse_json(R"(["\u00g1"])"));
+    EXPECT_FALSE(parse_json(R"(["\u00e"])"));
+    EXPECT_FALSE(parse_json(R"(["\u-0e9"])"));
+    EXPECT_FALSE(parse_json(R"(["\u+0e9"])"));
+}
