@@ -245,39 +245,30 @@ void add_cases(uint16_t livl, uint16_t rllivl, uint16_t rp, uint16_t gr, uint16_
     ann_step(*record, ANN_TRAIN);
     // A copy: the log names files through the same rotating buffers.
     const std::string path = data_path("user_cases.bin");
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        write_log("ERROR: cannot open %s file in add_cases()\n", path.c_str());
-        return;
-    }
     unsigned char bytes[case_record_size];
     for (size_t i = 0; i < record->size(); ++i)
         float_to_le((*record)[i], bytes + i * sizeof(float));
-    // A piece of a record left by an earlier failed append would shift every later record.
-    struct stat info {};
-    const bool measured = ::fstat(fd, &info) == 0;
-    const off_t aligned = measured ? info.st_size - info.st_size % static_cast<off_t>(case_record_size) : 0;
-    if (measured && aligned != info.st_size) {
-        write_log("WARNING: %s ended in a piece of a record; the piece was removed.\n", path.c_str());
-        if (::ftruncate(fd, aligned) != 0)
-            write_log("ERROR: cannot repair %s\n", path.c_str());
-    }
     // Synced at once, so that a power cut after the grade cannot take its case.
-    if (!write_all(fd, bytes, sizeof bytes, path.c_str())) {
-        write_log("ERROR: cannot append to %s (%s); the case is kept for this run only\n", path.c_str(),
-            std::strerror(errno));
-        if (measured && ::ftruncate(fd, aligned) != 0)
-            write_log("ERROR: cannot repair %s\n", path.c_str());
-    } else if (fsync_file(fd, path.c_str()) != 0) {
-        write_log("ERROR: cannot sync %s (%s); the last training case may not survive a power cut\n", path.c_str(),
-            std::strerror(errno));
-    } else if (measured && info.st_size == 0 && !sync_parent_directory(path)) {
-        // A new file's name must reach storage as well as its first record.
-        write_log("ERROR: cannot sync the folder of %s (%s); the file may not survive a power cut\n", path.c_str(),
-            std::strerror(errno));
+    const append_outcome o = append_record(path, bytes, sizeof bytes);
+    const char* const p = path.c_str();
+    if (o.failed == append_step::open) {
+        write_log("ERROR: cannot open %s file in add_cases()\n", p);
+        return;
     }
-    if (::close(fd) != 0)
-        write_log("Cannot close \"%s\"\n", path.c_str());
+    if (o.piece_found)
+        write_log("WARNING: %s ended in a piece of a record; the piece was removed.\n", p);
+    if (o.failed == append_step::write)
+        write_log("ERROR: cannot append to %s (%s); the case is kept for this run only\n", p, std::strerror(o.error));
+    if (o.repair_failed)
+        write_log("ERROR: cannot repair %s\n", p);
+    if (o.failed == append_step::sync)
+        write_log("ERROR: cannot sync %s (%s); the last training case may not survive a power cut\n", p,
+            std::strerror(o.error));
+    if (o.failed == append_step::sync_folder)
+        write_log("ERROR: cannot sync the folder of %s (%s); the file may not survive a power cut\n", p,
+            std::strerror(o.error));
+    if (o.close_failed)
+        write_log("Cannot close \"%s\"\n", p);
 }
 
 ann_checkpoint take_ann_checkpoint()

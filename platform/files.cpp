@@ -108,6 +108,38 @@ int unlink_file(const char* path)
     return ::unlink(path);
 }
 
+append_outcome append_record(const std::string& path, const void* record, size_t size)
+{
+    append_outcome outcome;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        outcome.failed = append_step::open;
+        outcome.error = errno;
+        return outcome;
+    }
+    struct stat info {};
+    const bool measured = ::fstat(fd, &info) == 0;
+    const off_t aligned = measured ? info.st_size - info.st_size % static_cast<off_t>(size) : 0;
+    if (measured && aligned != info.st_size) {
+        outcome.piece_found = true;
+        outcome.repair_failed = ::ftruncate(fd, aligned) != 0;
+    }
+    if (!write_all(fd, record, size, path.c_str())) {
+        outcome.failed = append_step::write;
+        outcome.error = errno;
+        if (measured && ::ftruncate(fd, aligned) != 0)
+            outcome.repair_failed = true;
+    } else if (fsync_file(fd, path.c_str()) != 0) {
+        outcome.failed = append_step::sync;
+        outcome.error = errno;
+    } else if (measured && info.st_size == 0 && !sync_parent_directory(path)) {
+        outcome.failed = append_step::sync_folder;
+        outcome.error = errno;
+    }
+    outcome.close_failed = ::close(fd) != 0;
+    return outcome;
+}
+
 bool sync_parent_directory(const std::string& path)
 {
     if (!platform_globals().sync_to_storage)

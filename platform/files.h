@@ -30,6 +30,24 @@ int lock_exclusive(int fd, const char* path = nullptr);
 // fsync of the directory that holds `path`, so that a rename in it is durable.
 bool sync_parent_directory(const std::string& path);
 
+// The step of append_record that failed.
+enum class append_step { none, open, write, sync, sync_folder };
+
+// What append_record did, for the caller to tell in its own words.
+struct append_outcome {
+    append_step failed = append_step::none;  // none: the record is in the file and synced
+    int error = 0;  // errno of the failed step
+    bool piece_found = false;  // the file ended in part of a record, which was cut off first
+    bool repair_failed = false;  // that piece, or what a failed write left, could not be cut off
+    bool close_failed = false;  // the file could not be closed
+};
+
+// Appends one record of `size` bytes to a file of such records, creating it. A piece of a
+// record that an interrupted append left at the end would shift every later record, so it
+// is cut off first; a write that fails is cut back. The record is synced, and so is the
+// folder of a file that the append created.
+append_outcome append_record(const std::string& path, const void* record, size_t size);
+
 // Writes a file that replaces `path` only once it is complete: the data go to a temporary
 // file in the same directory, which is fsynced and renamed over `path`, and the directory is
 // fsynced. Until commit() succeeds the old file stays as it was. The new file keeps the

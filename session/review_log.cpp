@@ -1,8 +1,6 @@
 #include "session/review_log.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -78,40 +76,35 @@ bool decode_review(const unsigned char* in, review_record* out)
 
 int append_review(const review_record& r)
 {
-    const char* const path = data_path(review_log_name);
-    const int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        write_log("ERROR: cannot open %s: %s; the review is not logged\n", path, std::strerror(errno));
-        return REVIEW_CANNOT_OPEN;
-    }
-    // A piece left by a crash in the middle of an append would shift every later record.
-    struct stat info {};
-    off_t aligned = 0;
-    if (::fstat(fd, &info) == 0) {
-        aligned = info.st_size - info.st_size % static_cast<off_t>(review_record_size);
-        if (aligned != info.st_size) {
-            write_log("WARNING: %s ended in a piece of a record; the piece was removed.\n", path);
-            if (::ftruncate(fd, aligned) != 0)
-                write_log("ERROR: cannot repair %s: %s\n", path, std::strerror(errno));
-        }
-    }
+    // A copy: the log names files through the same rotating buffers.
+    const std::string path = data_path(review_log_name);
+    const char* const p = path.c_str();
     unsigned char bytes[review_record_size];
     encode_review(r, bytes);
-    int status = REVIEW_APPENDED;
-    if (!write_all(fd, bytes, sizeof bytes, path)) {
-        write_log("ERROR: cannot append to %s: %s; the review is not logged\n", path, std::strerror(errno));
-        if (::ftruncate(fd, aligned) != 0)
-            write_log("ERROR: cannot repair %s: %s\n", path, std::strerror(errno));
-        status = REVIEW_CANNOT_WRITE;
-    } else if (fsync_file(fd, path) != 0) {
-        write_log("ERROR: cannot sync %s: %s\n", path, std::strerror(errno));
-        status = REVIEW_CANNOT_SYNC;
+    const append_outcome o = append_record(path, bytes, sizeof bytes);
+    if (o.piece_found)
+        write_log("WARNING: %s ended in a piece of a record; the piece was removed.\n", p);
+    if (o.repair_failed)
+        write_log("ERROR: cannot repair %s\n", p);
+    switch (o.failed) {
+    case append_step::none:
+        break;
+    case append_step::open:
+        write_log("ERROR: cannot open %s: %s; the review is not logged\n", p, std::strerror(o.error));
+        return REVIEW_CANNOT_OPEN;
+    case append_step::write:
+        write_log("ERROR: cannot append to %s: %s; the review is not logged\n", p, std::strerror(o.error));
+        return REVIEW_CANNOT_WRITE;
+    case append_step::sync:
+    case append_step::sync_folder:
+        write_log("ERROR: cannot sync %s: %s\n", p, std::strerror(o.error));
+        return REVIEW_CANNOT_SYNC;
     }
-    if (::close(fd) != 0 && status == REVIEW_APPENDED) {
-        write_log("ERROR: cannot close %s: %s\n", path, std::strerror(errno));
-        status = REVIEW_CANNOT_WRITE;
+    if (o.close_failed) {
+        write_log("ERROR: cannot close %s\n", p);
+        return REVIEW_CANNOT_WRITE;
     }
-    return status;
+    return REVIEW_APPENDED;
 }
 
 review_history read_review_log(const std::string& path)
