@@ -36,9 +36,11 @@ item* introduce_pending(uint16_t grade, pending_item* pending)
     return e;
 }
 
+uint16_t elapsed_days(const item* e) { return static_cast<uint16_t>(e->ivl - e->tmtrpt + today()); }
+
 uint16_t grade_item(item* e, uint16_t grade)
 {
-    const auto elapsed = static_cast<uint16_t>(e->ivl - e->tmtrpt + today());
+    const uint16_t elapsed = elapsed_days(e);
     feedback_to_ann(e->livl, e->rllivl, e->rp, e->gr, e->ivl, elapsed, grade);
     // A repetition counts only when the scheduled interval has run its course.
     if (e->stmtrpt <= today() && e->ivl > 0 && e->rp < max_repetitions)

@@ -8,6 +8,8 @@
 item* create_item(uint16_t grade, const char* question, const char* answer, uint16_t ctgr);
 // Schedules a pending item and removes it from the pending list.
 item* introduce_pending(uint16_t grade, pending_item* pending);
+// Days since the item's last grade or its making, as of today (modulo 65,536).
+uint16_t elapsed_days(const item* e);
 // Teaches the network from the grade and moves the item to its next review; the new interval.
 uint16_t grade_item(item* e, uint16_t grade);
 void apply_interval(item* e, uint16_t interval, uint16_t grade);

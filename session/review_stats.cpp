@@ -36,21 +36,21 @@ std::vector<uint32_t> due_per_day(uint16_t today, int days)
     return due;
 }
 
-std::vector<uint32_t> interval_histogram()
+namespace {
+
+std::vector<uint32_t> histogram_of(uint16_t item::*field)
 {
     std::vector<uint32_t> bands(band_count, 0);
     for (const item* e = db().head; e; e = e->next)
-        ++bands[static_cast<size_t>(band_of(e->ivl))];
+        ++bands[static_cast<size_t>(band_of(e->*field))];
     return bands;
 }
 
-std::vector<uint32_t> repetition_histogram()
-{
-    std::vector<uint32_t> bands(band_count, 0);
-    for (const item* e = db().head; e; e = e->next)
-        ++bands[static_cast<size_t>(band_of(e->rp))];
-    return bands;
-}
+}  // namespace
+
+std::vector<uint32_t> interval_histogram() { return histogram_of(&item::ivl); }
+
+std::vector<uint32_t> repetition_histogram() { return histogram_of(&item::rp); }
 
 bool counts_for_retention(const review_record& r)
 {

@@ -111,7 +111,7 @@ uint16_t grade_reviewed(item* e, uint16_t grade, review_screen screen)
     copy_schedule(*e, step.fields);
     step.before = scheduled_predecessor(e);
     step.network = take_ann_checkpoint();
-    const auto elapsed = static_cast<uint16_t>(e->ivl - e->tmtrpt + day_number(0));
+    const uint16_t elapsed = elapsed_days(e);
     const uint16_t interval_before = e->ivl;
     const uint16_t interval = grade_item(e, grade);
     step.logged = record_of(*e, grade, elapsed, interval_before, screen);
