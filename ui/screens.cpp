@@ -328,6 +328,32 @@ void focus_lost(box_side s)
 
 }  // namespace
 
+namespace {
+
+// The review screen's controls around the chosen item (current_item or current_pending):
+// entered from the main screen, or shown again in place.
+void show_review_screen(main_window* window, int32_t mode)
+{
+    window_state& w = ui();
+    if (mode == mode_scheduled)
+        show_due_count();
+    park_focus();
+    hide_main_buttons();
+    set_stop_enabled(true);
+    set_skip_enabled(true);
+    for (QPlainTextEdit* box : {window->question_box, window->answer_box}) {
+        box->setFocusPolicy(Qt::StrongFocus);
+        box->setPlaceholderText(QString());
+    }
+    window->answer_box->show();
+    if (mode == mode_queue)
+        show_next_item(w.current_pending);
+    else
+        show_next_item(w.current_item);
+}
+
+}  // namespace
+
 void start_review_screen(int32_t mode)
 {
     window_state& w = ui();
@@ -355,21 +381,7 @@ void start_review_screen(int32_t mode)
         w.screen_mode = mode_main;
         return;
     }
-    if (mode == mode_scheduled)
-        show_due_count();
-    park_focus();
-    hide_main_buttons();
-    set_stop_enabled(true);
-    set_skip_enabled(true);
-    for (QPlainTextEdit* box : {window->question_box, window->answer_box}) {
-        box->setFocusPolicy(Qt::StrongFocus);
-        box->setPlaceholderText(QString());
-    }
-    window->answer_box->show();
-    if (mode == mode_queue)
-        show_next_item(w.current_pending);
-    else
-        show_next_item(w.current_item);
+    show_review_screen(window, mode);
 }
 
 void start_add_screen()
@@ -575,24 +587,11 @@ void undo_grade()
     const int32_t mode = undone.screen == review_screen::queue ? mode_queue
         : undone.screen == review_screen::forced                ? mode_forced
                                                                 : mode_scheduled;
-    const bool entering = !in_review_mode();
     w.screen_mode = mode;
     w.current_item = undone.restored_item;
     w.current_pending = undone.restored_pending;
     window->setWindowTitle(QStringLiteral("Cardwright"));
-    if (mode == mode_scheduled)
-        show_due_count();
-    if (entering) {
-        park_focus();
-        hide_main_buttons();
-        set_stop_enabled(true);
-        set_skip_enabled(true);
-        window->answer_box->show();
-    }
-    if (mode == mode_queue)
-        show_next_item(w.current_pending);
-    else
-        show_next_item(w.current_item);
+    show_review_screen(window, mode);
     if (!undone.network_restored)
         show_message(nullptr, QStringLiteral("Undo"),
             QStringLiteral("The grade was undone, but the training case it added could not be taken out of "

@@ -77,6 +77,9 @@ TEST_F(History, CtrlZTakesBackTheLastGradesEvenAfterThePassEnded)
     EXPECT_EQ(schedule_of(second), second_before);
     EXPECT_FALSE(w->ok_button->isHidden());
     EXPECT_TRUE(w->review_button->isHidden());
+    // The boxes take the focus again, as on a review screen started from the main screen.
+    EXPECT_EQ(w->question_box->focusPolicy(), Qt::StrongFocus);
+    EXPECT_EQ(w->answer_box->focusPolicy(), Qt::StrongFocus);
     undo_key();
     EXPECT_EQ(question_shown(), first_question);
     EXPECT_EQ(schedule_of(first), first_before);
