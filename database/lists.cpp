@@ -160,17 +160,7 @@ void scheduled_batch::link()
     d.insert_hint = nullptr;
 }
 
-void append_pending(pending_item* p)
-{
-    database& d = db();
-    p->next = nullptr;
-    if (d.pending_tail)
-        d.pending_tail->next = p;
-    else
-        d.pending_head = p;
-    d.pending_tail = p;
-    ++d.pending_count;
-}
+void append_pending(pending_item* p) { link_pending_after(db().pending_tail, p); }
 
 pending_item* remove_pending(pending_item* p)
 {
