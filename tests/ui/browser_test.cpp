@@ -220,6 +220,9 @@ TEST_F(Browser, EditsInPlaceReachTheItemAndTheReviewScreen)
         view->setFocus();
         click_row(view, 0);
         QTest::keyClick(view, Qt::Key_F2);
+        // On a loaded machine the editor's focus can arrive an event later.
+        for (int wait = 0; wait < 200 && !qobject_cast<QLineEdit*>(QApplication::focusWidget()); ++wait)
+            QTest::qWait(10);
         QWidget* editor = QApplication::focusWidget();
         ASSERT_TRUE(qobject_cast<QLineEdit*>(editor));
         ASSERT_TRUE(view->isAncestorOf(editor));
