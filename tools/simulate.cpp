@@ -4,10 +4,12 @@
 //
 //     simulate [--days N] [--items N] [--seed N] [--truth exponential|power|both]
 //              [--user graded|sparing|pass-fail|all] [--scheduler learning|builtin|sm2|all]
-//              [--weights FILE] [--check]
+//              [--weights FILE] [--what-if-repeat DAYS[:REPETITIONS]] [--check]
 //
 // --weights starts the network from a weights.bin instead of the built-in weights (to compare
-// tables); --check makes the exit status 1 when a goal judged by the runs is missed.
+// tables); --what-if-repeat reschedules every passed same-day repeat of an item with at least
+// REPETITIONS (default 1) repetitions DAYS ahead, which the program does not do: it measures what
+// the network's answers for such repeats cost; --check makes the exit status 1 when a goal judged by the runs is missed.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,7 +26,7 @@ int usage(const char* program)
     std::fprintf(stderr,
         "usage: %s [--days N] [--items N] [--seed N] [--truth exponential|power|both]\n"
         "          [--user graded|sparing|pass-fail|all] [--scheduler learning|builtin|sm2|all]\n"
-        "          [--weights FILE] [--check]\n",
+        "          [--weights FILE] [--what-if-repeat DAYS[:REPETITIONS]] [--check]\n",
         program);
     return 2;
 }
@@ -80,6 +82,11 @@ int main(int argc, char** argv)
                 std::fprintf(stderr, "cannot read 640 bytes of weights from %s\n", value);
                 return 1;
             }
+        } else if (is("--what-if-repeat")) {
+            char* end = nullptr;
+            base.what_if_repeat_days = static_cast<uint16_t>(std::strtoul(value, &end, 10));
+            if (*end == ':')
+                base.what_if_from_repetitions = static_cast<uint16_t>(std::strtoul(end + 1, nullptr, 10));
         } else if (a == "--check")
             check = true;
         else

@@ -138,6 +138,8 @@ void run_program(simulation_result& result, learner& person, bool learning)
             const review_outcome r = person.review(index, day);
             count.review_counted(index, r, day);
             grade_item(e, r.grade);
+            if (s.what_if_repeat_days > 0 && r.elapsed_days == 0 && r.grade >= 3 && e->rp >= s.what_if_from_repetitions)
+                apply_interval(e, s.what_if_repeat_days, r.grade);
         }
         if (!learning && ann_globals().ann_weights != s.start_weights)
             throw std::runtime_error("the network learnt although its learning rate was 0");

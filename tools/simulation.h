@@ -25,6 +25,11 @@ struct simulation_settings {
     uint64_t seed = 1;
     // The network's weights at the start (a fresh user's: the built-in ones).
     std::array<float, ann_weight_count> start_weights = builtin_weights;
+    // What-if, not the program: when above 0, a same-day repeat passed (grades 3-5) by an item
+    // with at least `what_if_from_repetitions` repetitions is rescheduled this many days ahead,
+    // to measure what the answers for such repeats cost.
+    uint16_t what_if_repeat_days = 0;
+    uint16_t what_if_from_repetitions = 1;
 };
 
 // An item offered this often in one session has the learner stop the session.
