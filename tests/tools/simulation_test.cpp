@@ -91,3 +91,23 @@ TEST(LearningSimulation, ARunRepeatsExactlyAndTheSeedChangesIt)
         std::make_tuple(other.reviews, other.recalled, other.known))
         << "the learner's draws do not follow the seed";
 }
+
+TEST(LearningSimulation, TheWhatIfRepeatReschedulesOnlyPassedRepeatsFromItsRepetitions)
+{
+    simulation_settings s = short_run(forgetting::exponential, grading_habit::graded);
+    s.days = 30;
+    s.items = 250;
+    const simulation_result program = simulate(scheduler_kind::network_builtin, s);
+    s.what_if_repeat_days = 1;
+    s.what_if_from_repetitions = 1;
+    const simulation_result sooner = simulate(scheduler_kind::network_builtin, s);
+    s.what_if_from_repetitions = 128;  // beyond any count: nothing changes
+    const simulation_result none = simulate(scheduler_kind::network_builtin, s);
+
+    EXPECT_EQ(std::make_tuple(none.reviews, none.recalled), std::make_tuple(program.reviews, program.recalled));
+    // Repeats that come back the next day are recalled far more often than after the network's days.
+    ASSERT_GT(program.after_repeat.spaced, 20u);
+    ASSERT_GT(sooner.after_repeat.spaced, 20u);
+    const auto rate = [](const week_tally& t) { return static_cast<double>(t.recalled) / t.spaced; };
+    EXPECT_GT(rate(sooner.after_repeat), rate(program.after_repeat) + 0.15);
+}
