@@ -1,5 +1,6 @@
 #include "session/browse.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -273,6 +274,16 @@ std::string category_path(uint16_t ctgr)
     if (end == walk_end::broken)
         path += path.empty() ? "?" : " / ?";
     return path;
+}
+
+std::vector<std::pair<std::string, uint16_t>> sorted_category_paths()
+{
+    std::vector<std::pair<std::string, uint16_t>> paths;
+    paths.reserve(category_count());
+    for (uint16_t c = 0; c < category_count(); ++c)
+        paths.emplace_back(category_path(c), c);
+    std::sort(paths.begin(), paths.end());
+    return paths;
 }
 
 std::string date_of_time(uint32_t seconds)

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "database/database.h"
@@ -49,6 +50,9 @@ std::vector<uint32_t> filter_rows(
 
 // "Deutsch / Verben": the names from the top-level category down, without the root above them.
 std::string category_path(uint16_t ctgr);
+
+// Every category's path with its index, in the order of the paths.
+std::vector<std::pair<std::string, uint16_t>> sorted_category_paths();
 
 // "2026-12-07": the local date of a day number of the database.
 std::string date_of_day(uint16_t day);

@@ -21,6 +21,7 @@
 #include "database/counts.h"
 #include "database/days.h"
 #include "session/undo.h"
+#include "ui/browser_editor.h"
 #include "ui/main_window.h"
 #include "ui/markup.h"
 #include "ui/screens.h"
@@ -135,11 +136,10 @@ Qt::ItemFlags browser_model::flags(const QModelIndex& index) const
     Qt::ItemFlags f = QAbstractTableModel::flags(index);
     if (!index.isValid() || index.row() >= rowCount() || (index.column() != column_question && index.column() != column_answer))
         return f;
-    // A cell edits one line; a text of several lines is edited on the review screen, where its
-    // line breaks are kept.
+    // A text too long for the editor's box is kept as it is, as the review screen keeps it.
     const browse_row row = row_at(index.row());
     const std::string_view text = index.column() == column_question ? question_of(row) : answer_of(row);
-    if (text.find('\n') == std::string_view::npos)
+    if (display_length(text) <= max_text_bytes)
         f |= Qt::ItemIsEditable;
     return f;
 }
@@ -326,13 +326,9 @@ browser_window::browser_window(QWidget* parent) : QDialog(parent)
     due_->addItem(QStringLiteral("All items"), static_cast<int>(due_filter::any));
     due_->addItem(QStringLiteral("Due"), static_cast<int>(due_filter::due));
     due_->addItem(QStringLiteral("Overdue"), static_cast<int>(due_filter::overdue));
-    category_ = new QComboBox(this);
-    category_->setObjectName(QStringLiteral("browser_category"));
-    fill_category_box();
     auto* filters = new QHBoxLayout;
     filters->addWidget(search_, 3);
     filters->addWidget(due_, 1);
-    filters->addWidget(category_, 2);
 
     tabs_ = new QTabWidget(this);
     tabs_->setObjectName(QStringLiteral("browser_tabs"));
@@ -353,6 +349,7 @@ browser_window::browser_window(QWidget* parent) : QDialog(parent)
         views_[k]->verticalHeader()->hide();
         views_[k]->setColumnWidth(column_question, 220);
         views_[k]->setColumnWidth(column_answer, 220);
+        views_[k]->setItemDelegate(new text_cell_delegate(views_[k]));
         connect(models_[k], &browser_model::database_changed, this, &browser_window::note_change);
         tabs_->addTab(views_[k], kind == browse_kind::scheduled ? QStringLiteral("Scheduled") : QStringLiteral("Pending"));
     }
@@ -381,6 +378,7 @@ browser_window::browser_window(QWidget* parent) : QDialog(parent)
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(filters);
+    layout->addLayout(make_category_row());
     layout->addWidget(tabs_, 1);
     layout->addLayout(buttons);
 
@@ -411,25 +409,6 @@ browser_window::browser_window(QWidget* parent) : QDialog(parent)
     search_->setFocus();
 }
 
-void browser_window::fill_category_box()
-{
-    // The counts follow deletes and moves; the choice stays on the same category.
-    const QSignalBlocker quiet(category_);
-    const int chosen = category_->count() ? category_->currentData().toInt() : -1;
-    category_->clear();
-    category_->addItem(QStringLiteral("All categories"), -1);
-    const std::unique_ptr<category_count_row[]> counts = category_counts();
-    std::vector<std::pair<std::string, uint16_t>> paths;
-    for (uint16_t c = 0; c < category_count(); ++c)
-        paths.emplace_back(category_path(c), c);
-    std::sort(paths.begin(), paths.end());
-    for (const auto& [path, c] : paths) {
-        const uint32_t n = counts ? counts[c].items + counts[c].queued : 0;
-        category_->addItem(QStringLiteral("%1 (%2)").arg(QString::fromStdString(path)).arg(n), c);
-    }
-    category_->setCurrentIndex(std::max(0, category_->findData(chosen)));
-}
-
 QTableView* browser_window::view(browse_kind kind) const { return views_[static_cast<int>(kind)]; }
 browser_model* browser_window::model(browse_kind kind) const { return models_[static_cast<int>(kind)]; }
 QTableView* browser_window::current_view() const { return views_[tabs_->currentIndex() == 1 ? 1 : 0]; }
@@ -439,12 +418,12 @@ void browser_window::refilter()
 {
     if (category_counts_stale_) {
         category_counts_stale_ = false;
-        fill_category_box();
+        fill_category_box(chosen_category());
     }
     browse_filter filter;
     filter.folded_query = fold_text(search_->text().toStdString());
     filter.due = static_cast<due_filter>(due_->currentData().toInt());
-    if (const int c = category_->currentData().toInt(); c >= 0)
+    if (const int c = chosen_category(); c >= 0)
         filter.category = static_cast<uint16_t>(c);
     filter.today = day_number(0);
     for (browser_model* m : models_)
@@ -504,10 +483,7 @@ void browser_window::move_selected()
     const std::vector<int> rows = selected_rows();
     if (rows.empty())
         return;
-    std::vector<std::pair<std::string, uint16_t>> paths;
-    for (uint16_t c = 0; c < category_count(); ++c)
-        paths.emplace_back(category_path(c), c);
-    std::sort(paths.begin(), paths.end());
+    const std::vector<std::pair<std::string, uint16_t>> paths = sorted_category_paths();
     QStringList names;
     for (const auto& entry : paths)
         names << QString::fromStdString(entry.first);
@@ -531,6 +507,8 @@ void browser_window::note_change(const browse_row& row)
 
 bool browser_window::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == category_ && event->type() == QEvent::KeyPress && category_key(static_cast<QKeyEvent*>(event)))
+        return true;
     auto* v = qobject_cast<QTableView*>(watched);
     if (v && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);

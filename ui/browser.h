@@ -10,7 +10,9 @@
 #include "session/browse.h"
 
 class QComboBox;
+class QKeyEvent;
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QPushButton;
 class QTabWidget;
@@ -104,13 +106,27 @@ public:
     void move_selected();
     void forget_selected();
 
+    // The category box's category: a new one under it (at the top level under "All
+    // categories"), another name for it, or its deletion while it holds no item.
+    void new_category();
+    void rename_chosen_category();
+    void delete_chosen_category();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void refilter();
-    void fill_category_box();
+    // Fills the box from the table, with `chosen` (-1: "All categories") chosen.
+    void fill_category_box(int chosen);
+    int chosen_category() const;
+    // Ins, F2 and Del on the category box; false for other keys.
+    bool category_key(const QKeyEvent* key);
+    // The category row: the box and what acts on its category.
+    QLayout* make_category_row();
+    // After the table changed: the box filled again, the rows' paths and sort brought up to date.
+    void categories_changed(int chosen);
     void note_change(const browse_row& row);
     QTableView* current_view() const;
     browser_model* current_model() const;
@@ -127,6 +143,8 @@ private:
     QPushButton* due_today_button_ = nullptr;
     QPushButton* move_button_ = nullptr;
     QPushButton* forget_button_ = nullptr;
+    QPushButton* rename_category_button_ = nullptr;
+    QPushButton* delete_category_button_ = nullptr;
     QTimer* search_timer_ = nullptr;  // a search over a large collection waits for a pause in typing
     browse_outcome outcome_;
     bool category_counts_stale_ = false;  // an item changed since the category box was filled
