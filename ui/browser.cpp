@@ -69,17 +69,34 @@ bool is_shown_item(const browse_row& row)
 browser_model::browser_model(browse_kind kind, QObject* parent) : QAbstractTableModel(parent), kind_(kind)
 {
     filter_.today = day_number(0);
+    fold_timer_ = new QTimer(this);
+    fold_timer_->setInterval(0);
+    connect(fold_timer_, &QTimer::timeout, this, [this] {
+        // A slice takes a few milliseconds, so that keys typed meanwhile are not kept waiting.
+        constexpr size_t slice_rows = 20'000;
+        if (fold_more_rows(folded_, rows_, slice_rows))
+            fold_timer_->stop();
+    });
     reload();
+}
+
+bool browser_model::folded_ready() const { return folded_.starts.size() == rows_.size() + 1; }
+
+void browser_model::refold()
+{
+    folded_ = {};
+    fold_timer_->start();
 }
 
 void browser_model::reload()
 {
     beginResetModel();
     rows_ = kind_ == browse_kind::scheduled ? scheduled_rows() : pending_rows();
+    refold();
     order_.resize(rows_.size());
     std::iota(order_.begin(), order_.end(), 0u);
     apply_sort();
-    shown_ = filter_rows(rows_, order_, filter_);
+    shown_ = filter_rows(rows_, order_, filter_, folded_ready() ? &folded_ : nullptr);
     endResetModel();
 }
 
@@ -163,6 +180,7 @@ bool browser_model::setData(const QModelIndex& index, const QVariant& value, int
         (question ? row.scheduled->question : row.scheduled->answer) = text;
     else
         (question ? row.pending->question : row.pending->answer) = std::move(text);
+    refold();
     emit dataChanged(index, index);
     emit database_changed(row);
     return true;
@@ -217,7 +235,7 @@ void browser_model::sort(int column, Qt::SortOrder order)
     sort_order_ = order;
     std::iota(order_.begin(), order_.end(), 0u);
     apply_sort();
-    shown_ = filter_rows(rows_, order_, filter_);
+    shown_ = filter_rows(rows_, order_, filter_, folded_ready() ? &folded_ : nullptr);
     emit layoutChanged();
 }
 
@@ -225,7 +243,7 @@ void browser_model::set_filter(const browse_filter& filter)
 {
     beginResetModel();
     filter_ = filter;
-    shown_ = filter_rows(rows_, order_, filter_);
+    shown_ = filter_rows(rows_, order_, filter_, folded_ready() ? &folded_ : nullptr);
     endResetModel();
 }
 

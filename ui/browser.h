@@ -71,12 +71,17 @@ signals:
 
 private:
     void apply_sort();
+    // The search scans the folded texts once all are folded; until then it folds as it goes.
+    bool folded_ready() const;
+    void refold();
     browse_kind kind_;
     std::vector<browse_row> rows_;  // the list's records, in list order
     std::vector<uint32_t> order_;  // indexes into rows_ in the sort order
     std::vector<uint32_t> shown_;  // order_ without the rows the filter leaves out
     browse_filter filter_;
     int sort_column_ = -1;  // -1: list order
+    folded_rows folded_;  // the rows' texts folded for the search, a slice at a time
+    QTimer* fold_timer_ = nullptr;  // folds the next slice while nothing else is to be done
     Qt::SortOrder sort_order_ = Qt::AscendingOrder;
 };
 
