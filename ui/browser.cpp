@@ -475,6 +475,9 @@ void browser_window::refilter()
         m->set_filter(filter);
     browser_model* m = current_model();
     count_->setText(QStringLiteral("%1 of %2 items").arg(m->rowCount()).arg(m->total()));
+    // "All categories" is no category to rename or delete.
+    rename_category_button_->setEnabled(chosen_category() >= 0);
+    delete_category_button_->setEnabled(chosen_category() >= 0);
     due_today_button_->setEnabled(current_model() == models_[0]);
     forget_button_->setEnabled(current_model() == models_[0]);
 }

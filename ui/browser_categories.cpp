@@ -12,6 +12,7 @@
 #include <QSignalBlocker>
 
 #include <algorithm>
+#include <optional>
 
 #include "database/category_edits.h"
 #include "database/counts.h"
@@ -45,6 +46,22 @@ QString refusal_text(category_edit result, const QString& typed, int32_t parent)
     case category_edit::no_such_category: return QStringLiteral("That category no longer exists.");
     default: return QString();
     }
+}
+
+// Asks for a category name; none when the user cancelled. Wide enough for the title and a
+// long path in the question.
+std::optional<QString> ask_name(QWidget* owner, const QString& title, const QString& question, const QString& offered)
+{
+    QInputDialog dialog(owner);
+    dialog.setWindowTitle(title);
+    dialog.setLabelText(question);
+    dialog.setTextValue(offered);
+    // The dialog takes the size of its layout; its line edit sets the width.
+    if (auto* line = dialog.findChild<QLineEdit*>())
+        line->setMinimumWidth(360);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.textValue().trimmed();
 }
 
 // The parent as the category operations take it: -1 for a top-level category.
@@ -137,11 +154,6 @@ void browser_window::fill_category_box(int chosen)
         category_->addItem(QStringLiteral("%1 (%2)").arg(QString::fromStdString(path)).arg(n), c);
     }
     category_->setCurrentIndex(std::max(0, category_->findData(chosen)));
-    const bool one = category_->currentIndex() > 0;
-    if (rename_category_button_) {
-        rename_category_button_->setEnabled(one);
-        delete_category_button_->setEnabled(one);
-    }
 }
 
 bool browser_window::category_key(const QKeyEvent* key)
@@ -176,14 +188,14 @@ void browser_window::new_category()
 {
     const int chosen = chosen_category();
     const int32_t parent = chosen >= 0 && chosen < category_count() ? chosen : -1;
-    bool ok = false;
-    const QString typed = QInputDialog::getText(this, QStringLiteral("New Category"),
+    const std::optional<QString> name = ask_name(this, QStringLiteral("New Category"),
         parent < 0 ? QStringLiteral("Name of the new top-level category:")
                    : QStringLiteral("Name of the new category under \"%1\":")
                          .arg(QString::fromStdString(category_path(static_cast<uint16_t>(parent)))),
-        QLineEdit::Normal, QString(), &ok).trimmed();
-    if (!ok)
+        QString());
+    if (!name)
         return;
+    const QString& typed = *name;
     const category_made made = create_category(typed.toStdString(), parent);
     if (made.result != category_edit::done) {
         show_message(this, QStringLiteral("New Category"), refusal_text(made.result, typed, parent));
@@ -199,12 +211,11 @@ void browser_window::rename_chosen_category()
     if (chosen < 0 || chosen >= category_count())
         return;
     const auto c = static_cast<uint16_t>(chosen);
-    bool ok = false;
-    const QString typed = QInputDialog::getText(this, QStringLiteral("Rename Category"),
-        QStringLiteral("New name of \"%1\":").arg(QString::fromStdString(category_path(c))), QLineEdit::Normal,
-        name_of(c), &ok).trimmed();
-    if (!ok)
+    const std::optional<QString> name = ask_name(this, QStringLiteral("Rename Category"),
+        QStringLiteral("New name of \"%1\":").arg(QString::fromStdString(category_path(c))), name_of(c));
+    if (!name)
         return;
+    const QString& typed = *name;
     const category_edit result = rename_category(c, typed.toStdString());
     if (result != category_edit::done) {
         show_message(this, QStringLiteral("Rename Category"), refusal_text(result, typed, parent_of(c)));

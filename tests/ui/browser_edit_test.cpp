@@ -112,8 +112,15 @@ TEST_F(BrowserEdits, CategoriesAreMadeRenamedAndDeletedFromTheCategoryRow)
     QString offered;
     browse([&](browser_window* b) {
         QTableView* view = b->view(browse_kind::scheduled);
+        // "All categories" is nothing to rename or delete.
+        auto* rename = b->findChild<QPushButton*>(QStringLiteral("browser_rename_category"));
+        auto* remove = b->findChild<QPushButton*>(QStringLiteral("browser_delete_category"));
+        EXPECT_FALSE(rename->isEnabled());
+        EXPECT_FALSE(remove->isEnabled());
         // A new category under the one chosen; the choice stays.
         choose(b, QStringLiteral("Deutsch"));
+        EXPECT_TRUE(rename->isEnabled());
+        EXPECT_TRUE(remove->isEnabled());
         const QString nomen = QStringLiteral("Nomen");
         answer_input(&nomen, &label);
         press(b, "browser_new_category");
