@@ -95,15 +95,27 @@ category* category_at(uint32_t index)
     return index < table.size() ? table[index].get() : nullptr;
 }
 
+std::string stored_category_name(std::string_view name)
+{
+    std::string copy;
+    for (size_t n = 0; n < name.size() && n < MAX_CTGR_LEN - 1 && name[n] != '\0' && name[n] != '\n'; ++n)
+        copy.push_back(name[n] == '"' ? '\'' : name[n]);
+    return copy;
+}
+
+int32_t category_named(std::string_view name, int32_t parent)
+{
+    return find_category(stored_category_name(name).c_str(), parent);
+}
+
 uint16_t add_category(const char* name, int32_t parent)
 {
-    if (!name || name[0] == '\0' || name[0] == '\n')
+    if (!name)
         return 0;
-    char copy[MAX_CTGR_LEN];
-    size_t n = 0;
-    for (; n < MAX_CTGR_LEN - 1 && name[n] != '\0' && name[n] != '\n'; ++n)
-        copy[n] = name[n] == '"' ? '\'' : name[n];
-    copy[n] = '\0';
+    const std::string stored = stored_category_name(name);
+    if (stored.empty())
+        return 0;
+    const char* copy = stored.c_str();
 
     database& d = db();
     if (const int32_t found = find_category(copy, parent); found >= 0)

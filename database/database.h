@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -153,6 +154,11 @@ void free_pending_item(pending_item* p);
 // Categories.
 void create_category_table();
 uint16_t add_category(const char* name, int32_t parent);
+// A name as add_category keeps it: double quotes become apostrophes, and it ends at a line
+// feed or after MAX_CTGR_LEN - 1 bytes. Empty for a name that is empty or begins with a line feed.
+std::string stored_category_name(std::string_view name);
+// The category that add_category (name, parent) would return without making one, or -1.
+int32_t category_named(std::string_view name, int32_t parent);
 void create_root_category();
 uint16_t category_count();
 category* category_at(uint32_t index);

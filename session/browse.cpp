@@ -1,5 +1,6 @@
 #include "session/browse.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -221,7 +222,10 @@ std::string fold_text(std::string_view text, bool skip_tags)
     return out;
 }
 
-bool row_matches(const browse_row& row, const browse_filter& filter, std::string& scratch)
+namespace {
+
+// The filters other than the search.
+bool row_passes(const browse_row& row, const browse_filter& filter)
 {
     const uint16_t ctgr = row.scheduled ? row.scheduled->ctgr : row.pending->ctgr;
     if (filter.category && !category_within(*filter.category, ctgr))
@@ -233,19 +237,98 @@ bool row_matches(const browse_row& row, const browse_filter& filter, std::string
         if (filter.due == due_filter::due ? day > filter.today : day >= filter.today)
             return false;
     }
-    if (filter.folded_query.empty())
-        return true;
-    const std::string& question = row.scheduled ? row.scheduled->question : row.pending->question;
-    const std::string& answer = row.scheduled ? row.scheduled->answer : row.pending->answer;
-    return folded_contains(question, filter.folded_query, scratch)
-        || folded_contains(answer, filter.folded_query, scratch);
+    return true;
 }
 
-std::vector<uint32_t> filter_rows(
-    const std::vector<browse_row>& rows, const std::vector<uint32_t>& order, const browse_filter& filter)
+std::string_view question_of(const browse_row& row)
+{
+    return row.scheduled ? row.scheduled->question.view() : std::string_view(row.pending->question);
+}
+std::string_view answer_of(const browse_row& row)
+{
+    return row.scheduled ? row.scheduled->answer.view() : std::string_view(row.pending->answer);
+}
+
+// One flag per row: whether its folded question or answer holds the query. A hit found in the
+// buffer names its row by the row's start; the scan goes on after that row.
+std::vector<uint8_t> rows_holding(const folded_rows& folded, std::string_view query)
+{
+    std::vector<uint8_t> holds(folded.starts.empty() ? 0 : folded.starts.size() - 1, 0);
+    const char* const begin = folded.text.data();
+    const char* const end = begin + folded.text.size();
+    // glibc's memmem outruns a search for the first byte followed by a comparison.
+    for (const char* at = begin; at < end;) {
+        const void* hit = ::memmem(at, static_cast<size_t>(end - at), query.data(), query.size());
+        if (!hit)
+            break;
+        const auto offset = static_cast<size_t>(static_cast<const char*>(hit) - begin);
+        const auto next = std::upper_bound(folded.starts.begin(), folded.starts.end(), offset);
+        holds[static_cast<size_t>(next - folded.starts.begin()) - 1] = 1;
+        at = next == folded.starts.end() ? end : begin + *next;
+    }
+    return holds;
+}
+
+}  // namespace
+
+bool row_matches(const browse_row& row, const browse_filter& filter, std::string& scratch)
+{
+    if (!row_passes(row, filter))
+        return false;
+    if (filter.folded_query.empty())
+        return true;
+    return folded_contains(question_of(row), filter.folded_query, scratch)
+        || folded_contains(answer_of(row), filter.folded_query, scratch);
+}
+
+bool fold_more_rows(folded_rows& folded, const std::vector<browse_row>& rows, size_t count)
+{
+    if (folded.starts.empty()) {
+        // Folding never lengthens a text, so the buffer is reserved once, at its largest.
+        size_t bytes = 0;
+        for (const browse_row& row : rows)
+            bytes += question_of(row).size() + answer_of(row).size() + 2;
+        folded.text.reserve(bytes);
+        folded.starts.reserve(rows.size() + 1);
+        folded.starts.push_back(0);
+    }
+    for (size_t row = folded.starts.size() - 1; row < rows.size() && count > 0; ++row, --count) {
+        const std::string_view question = question_of(rows[row]);
+        const std::string_view answer = answer_of(rows[row]);
+        size_t at = folded.text.size();
+        folded.text.resize(at + question.size() + answer.size() + 2);
+        at += fold_into(question, folded.text.data() + at, true);
+        folded.text[at++] = '\0';
+        at += fold_into(answer, folded.text.data() + at, true);
+        folded.text[at++] = '\0';
+        folded.text.resize(at);
+        folded.starts.push_back(at);
+    }
+    return folded.starts.size() == rows.size() + 1;
+}
+
+folded_rows fold_rows(const std::vector<browse_row>& rows)
+{
+    folded_rows folded;
+    fold_more_rows(folded, rows, rows.size());
+    return folded;
+}
+
+std::vector<uint32_t> filter_rows(const std::vector<browse_row>& rows, const std::vector<uint32_t>& order,
+    const browse_filter& filter, const folded_rows* folded)
 {
     std::vector<uint32_t> shown;
     shown.reserve(order.size());
+    // The zero bytes that part the texts in the buffer must never be part of a hit.
+    const bool scan = folded && !filter.folded_query.empty() && folded->starts.size() == rows.size() + 1
+        && filter.folded_query.find('\0') == std::string::npos;
+    if (scan) {
+        const std::vector<uint8_t> holds = rows_holding(*folded, filter.folded_query);
+        for (const uint32_t index : order)
+            if (index < rows.size() && holds[index] && row_passes(rows[index], filter))
+                shown.push_back(index);
+        return shown;
+    }
     std::string scratch;
     scratch.reserve(1024);
     for (const uint32_t index : order)
@@ -273,6 +356,16 @@ std::string category_path(uint16_t ctgr)
     if (end == walk_end::broken)
         path += path.empty() ? "?" : " / ?";
     return path;
+}
+
+std::vector<std::pair<std::string, uint16_t>> sorted_category_paths()
+{
+    std::vector<std::pair<std::string, uint16_t>> paths;
+    paths.reserve(category_count());
+    for (uint16_t c = 0; c < category_count(); ++c)
+        paths.emplace_back(category_path(c), c);
+    std::sort(paths.begin(), paths.end());
+    return paths;
 }
 
 std::string date_of_time(uint32_t seconds)

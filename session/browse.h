@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "database/database.h"
@@ -43,12 +44,28 @@ struct browse_filter {
 // search over many rows allocates once.
 bool row_matches(const browse_row& row, const browse_filter& filter, std::string& scratch);
 
+// The folded question and answer of every row, kept in one buffer so that a search is a
+// single scan of it rather than a folding of every text at every key. Made again after the
+// rows or their texts change.
+struct folded_rows {
+    std::string text;  // per row: its folded question, a zero byte, its folded answer, a zero byte
+    std::vector<size_t> starts;  // where each row's texts begin in `text`, and where the last one ends
+};
+folded_rows fold_rows(const std::vector<browse_row>& rows);
+// Folds up to `count` more rows into `folded` (begun as {}), so that a large collection is folded
+// a slice at a time between keys; returns whether every row is folded now.
+bool fold_more_rows(folded_rows& folded, const std::vector<browse_row>& rows, size_t count);
+
 // The indexes (into `order`'s values, in `order`'s order) of the rows that pass the filter.
-std::vector<uint32_t> filter_rows(
-    const std::vector<browse_row>& rows, const std::vector<uint32_t>& order, const browse_filter& filter);
+// With `folded` (made from these rows as they stand) the search scans it.
+std::vector<uint32_t> filter_rows(const std::vector<browse_row>& rows, const std::vector<uint32_t>& order,
+    const browse_filter& filter, const folded_rows* folded = nullptr);
 
 // "Deutsch / Verben": the names from the top-level category down, without the root above them.
 std::string category_path(uint16_t ctgr);
+
+// Every category's path with its index, in the order of the paths.
+std::vector<std::pair<std::string, uint16_t>> sorted_category_paths();
 
 // "2026-12-07": the local date of a day number of the database.
 std::string date_of_day(uint16_t day);

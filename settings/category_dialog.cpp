@@ -58,6 +58,21 @@ void selection_to_settings(category_set* set, const std::vector<uint8_t>& table)
     *set = std::move(bits);
 }
 
+void renumber_category_set(category_set* set, const std::vector<int32_t>& new_index)
+{
+    if (!set || !*set)
+        return;
+    const std::vector<uint8_t>& bits = **set;
+    size_t kept = 0;
+    for (const int32_t n : new_index)
+        kept += n >= 0 ? 1 : 0;
+    std::vector<uint8_t> table(kept, 0);
+    for (size_t i = 0; i < new_index.size() && i / 8 < bits.size(); ++i)
+        if (new_index[i] >= 0 && ((bits[i / 8] >> (i % 8)) & 1))
+            table[static_cast<size_t>(new_index[i])] = 1;
+    selection_to_settings(set, table);
+}
+
 std::string category_name_from_typed(const QString& typed)
 {
     const std::string name = typed.simplified().toStdString();

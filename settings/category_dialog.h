@@ -19,6 +19,10 @@ std::vector<uint8_t> selection_from_settings(const category_set* set);
 // Replaces the remembered set by the table's bits; nothing without a set.
 void selection_to_settings(category_set* set, const std::vector<uint8_t>& table);
 
+// The remembered set after categories were deleted: each kept category's bit moves to its new
+// index (new_index[old], -1 for a deleted one, as delete_category gives it).
+void renumber_category_set(category_set* set, const std::vector<int32_t>& new_index);
+
 // A typed category name as the category table keeps it: at most 127 bytes of UTF-8, cut
 // between characters; empty when nothing but blanks was typed.
 std::string category_name_from_typed(const QString& typed);

@@ -21,6 +21,7 @@
 #include "database/counts.h"
 #include "database/days.h"
 #include "session/undo.h"
+#include "ui/browser_editor.h"
 #include "ui/main_window.h"
 #include "ui/markup.h"
 #include "ui/screens.h"
@@ -68,17 +69,34 @@ bool is_shown_item(const browse_row& row)
 browser_model::browser_model(browse_kind kind, QObject* parent) : QAbstractTableModel(parent), kind_(kind)
 {
     filter_.today = day_number(0);
+    fold_timer_ = new QTimer(this);
+    fold_timer_->setInterval(0);
+    connect(fold_timer_, &QTimer::timeout, this, [this] {
+        // A slice takes a few milliseconds, so that keys typed meanwhile are not kept waiting.
+        constexpr size_t slice_rows = 20'000;
+        if (fold_more_rows(folded_, rows_, slice_rows))
+            fold_timer_->stop();
+    });
     reload();
+}
+
+bool browser_model::folded_ready() const { return folded_.starts.size() == rows_.size() + 1; }
+
+void browser_model::refold()
+{
+    folded_ = {};
+    fold_timer_->start();
 }
 
 void browser_model::reload()
 {
     beginResetModel();
     rows_ = kind_ == browse_kind::scheduled ? scheduled_rows() : pending_rows();
+    refold();
     order_.resize(rows_.size());
     std::iota(order_.begin(), order_.end(), 0u);
     apply_sort();
-    shown_ = filter_rows(rows_, order_, filter_);
+    shown_ = filter_rows(rows_, order_, filter_, folded_ready() ? &folded_ : nullptr);
     endResetModel();
 }
 
@@ -135,11 +153,10 @@ Qt::ItemFlags browser_model::flags(const QModelIndex& index) const
     Qt::ItemFlags f = QAbstractTableModel::flags(index);
     if (!index.isValid() || index.row() >= rowCount() || (index.column() != column_question && index.column() != column_answer))
         return f;
-    // A cell edits one line; a text of several lines is edited on the review screen, where its
-    // line breaks are kept.
+    // A text too long for the editor's box is kept as it is, as the review screen keeps it.
     const browse_row row = row_at(index.row());
     const std::string_view text = index.column() == column_question ? question_of(row) : answer_of(row);
-    if (text.find('\n') == std::string_view::npos)
+    if (display_length(text) <= max_text_bytes)
         f |= Qt::ItemIsEditable;
     return f;
 }
@@ -163,51 +180,79 @@ bool browser_model::setData(const QModelIndex& index, const QVariant& value, int
         (question ? row.scheduled->question : row.scheduled->answer) = text;
     else
         (question ? row.pending->question : row.pending->answer) = std::move(text);
+    refold();
     emit dataChanged(index, index);
     emit database_changed(row);
     return true;
 }
 
+namespace {
+
+// The first eight bytes of a text as a number that orders as the bytes do; texts hold no zero
+// byte, so a shorter one, padded with zeros, comes first as it should.
+uint64_t prefix_key(std::string_view text)
+{
+    uint64_t key = 0;
+    for (size_t i = 0; i < 8; ++i)
+        key = (key << 8) | (i < text.size() ? static_cast<unsigned char>(text[i]) : 0u);
+    return key;
+}
+
+}  // namespace
+
 void browser_model::apply_sort()
 {
     if (sort_column_ < 0)
         return;
-    std::vector<std::string> paths;
-    if (sort_column_ == column_category) {
-        paths.reserve(category_count());
-        for (uint16_t c = 0; c < category_count(); ++c)
-            paths.push_back(category_path(c));
-    }
     const int column = sort_column_;
-    auto key_less = [&](const browse_row& a, const browse_row& b) {
+    // One number per row, compared in one array: a million rows sort without reaching into
+    // their records at every comparison. Texts equal in their first bytes compare in full.
+    std::vector<uint32_t> category_rank;
+    if (column == column_category) {
+        const std::vector<std::pair<std::string, uint16_t>> paths = sorted_category_paths();
+        category_rank.resize(paths.size());
+        for (size_t i = 0; i < paths.size(); ++i)
+            category_rank[paths[i].second] = i > 0 && paths[i].first == paths[i - 1].first
+                ? category_rank[paths[i - 1].second]
+                : static_cast<uint32_t>(i);
+    }
+    std::vector<uint64_t> keys(rows_.size());
+    for (size_t r = 0; r < rows_.size(); ++r) {
+        const browse_row& row = rows_[r];
+        const item* e = row.scheduled;
+        uint64_t& key = keys[r];
         switch (column) {
-        case column_question: return question_of(a) < question_of(b);
-        case column_answer: return answer_of(a) < answer_of(b);
+        case column_question: key = prefix_key(question_of(row)); break;
+        case column_answer: key = prefix_key(answer_of(row)); break;
         case column_category: {
-            const uint16_t ca = category_of(a), cb = category_of(b);
-            return ca < paths.size() && cb < paths.size() ? paths[ca] < paths[cb] : ca < cb;
+            // A category past the table (a damaged file) sorts after all others.
+            const uint16_t c = category_of(row);
+            key = c < category_rank.size() ? category_rank[c] : category_rank.size() + c;
+            break;
         }
+        case column_next_date:
+        case column_due: key = e ? e->tmtrpt : 0; break;
+        case column_interval: key = e ? e->ivl : 0; break;
+        case column_repetitions: key = e ? e->rp : 0; break;
+        case column_grade: key = e ? e->gr : 0; break;
+        case column_created: key = e ? e->id : 0; break;
         default: break;
         }
-        if (!a.scheduled || !b.scheduled)
+    }
+    const bool texts = column == column_question || column == column_answer;
+    auto less = [&](uint32_t a, uint32_t b) {
+        if (keys[a] != keys[b])
+            return keys[a] < keys[b];
+        if (!texts)
             return false;
-        const item& x = *a.scheduled;
-        const item& y = *b.scheduled;
-        switch (column) {
-        case column_next_date:
-        case column_due: return x.tmtrpt < y.tmtrpt;
-        case column_interval: return x.ivl < y.ivl;
-        case column_repetitions: return x.rp < y.rp;
-        case column_grade: return x.gr < y.gr;
-        case column_created: return x.id < y.id;
-        default: return false;
-        }
+        return column == column_question ? question_of(rows_[a]) < question_of(rows_[b])
+                                         : answer_of(rows_[a]) < answer_of(rows_[b]);
     };
     // Rows that compare equal keep the list's order, in either direction.
     if (sort_order_ == Qt::AscendingOrder)
-        std::stable_sort(order_.begin(), order_.end(), [&](uint32_t a, uint32_t b) { return key_less(rows_[a], rows_[b]); });
+        std::stable_sort(order_.begin(), order_.end(), less);
     else
-        std::stable_sort(order_.begin(), order_.end(), [&](uint32_t a, uint32_t b) { return key_less(rows_[b], rows_[a]); });
+        std::stable_sort(order_.begin(), order_.end(), [&](uint32_t a, uint32_t b) { return less(b, a); });
 }
 
 void browser_model::sort(int column, Qt::SortOrder order)
@@ -217,7 +262,7 @@ void browser_model::sort(int column, Qt::SortOrder order)
     sort_order_ = order;
     std::iota(order_.begin(), order_.end(), 0u);
     apply_sort();
-    shown_ = filter_rows(rows_, order_, filter_);
+    shown_ = filter_rows(rows_, order_, filter_, folded_ready() ? &folded_ : nullptr);
     emit layoutChanged();
 }
 
@@ -225,7 +270,7 @@ void browser_model::set_filter(const browse_filter& filter)
 {
     beginResetModel();
     filter_ = filter;
-    shown_ = filter_rows(rows_, order_, filter_);
+    shown_ = filter_rows(rows_, order_, filter_, folded_ready() ? &folded_ : nullptr);
     endResetModel();
 }
 
@@ -326,13 +371,9 @@ browser_window::browser_window(QWidget* parent) : QDialog(parent)
     due_->addItem(QStringLiteral("All items"), static_cast<int>(due_filter::any));
     due_->addItem(QStringLiteral("Due"), static_cast<int>(due_filter::due));
     due_->addItem(QStringLiteral("Overdue"), static_cast<int>(due_filter::overdue));
-    category_ = new QComboBox(this);
-    category_->setObjectName(QStringLiteral("browser_category"));
-    fill_category_box();
     auto* filters = new QHBoxLayout;
     filters->addWidget(search_, 3);
     filters->addWidget(due_, 1);
-    filters->addWidget(category_, 2);
 
     tabs_ = new QTabWidget(this);
     tabs_->setObjectName(QStringLiteral("browser_tabs"));
@@ -353,6 +394,7 @@ browser_window::browser_window(QWidget* parent) : QDialog(parent)
         views_[k]->verticalHeader()->hide();
         views_[k]->setColumnWidth(column_question, 220);
         views_[k]->setColumnWidth(column_answer, 220);
+        views_[k]->setItemDelegate(new text_cell_delegate(views_[k]));
         connect(models_[k], &browser_model::database_changed, this, &browser_window::note_change);
         tabs_->addTab(views_[k], kind == browse_kind::scheduled ? QStringLiteral("Scheduled") : QStringLiteral("Pending"));
     }
@@ -381,6 +423,7 @@ browser_window::browser_window(QWidget* parent) : QDialog(parent)
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(filters);
+    layout->addLayout(make_category_row());
     layout->addWidget(tabs_, 1);
     layout->addLayout(buttons);
 
@@ -411,25 +454,6 @@ browser_window::browser_window(QWidget* parent) : QDialog(parent)
     search_->setFocus();
 }
 
-void browser_window::fill_category_box()
-{
-    // The counts follow deletes and moves; the choice stays on the same category.
-    const QSignalBlocker quiet(category_);
-    const int chosen = category_->count() ? category_->currentData().toInt() : -1;
-    category_->clear();
-    category_->addItem(QStringLiteral("All categories"), -1);
-    const std::unique_ptr<category_count_row[]> counts = category_counts();
-    std::vector<std::pair<std::string, uint16_t>> paths;
-    for (uint16_t c = 0; c < category_count(); ++c)
-        paths.emplace_back(category_path(c), c);
-    std::sort(paths.begin(), paths.end());
-    for (const auto& [path, c] : paths) {
-        const uint32_t n = counts ? counts[c].items + counts[c].queued : 0;
-        category_->addItem(QStringLiteral("%1 (%2)").arg(QString::fromStdString(path)).arg(n), c);
-    }
-    category_->setCurrentIndex(std::max(0, category_->findData(chosen)));
-}
-
 QTableView* browser_window::view(browse_kind kind) const { return views_[static_cast<int>(kind)]; }
 browser_model* browser_window::model(browse_kind kind) const { return models_[static_cast<int>(kind)]; }
 QTableView* browser_window::current_view() const { return views_[tabs_->currentIndex() == 1 ? 1 : 0]; }
@@ -439,18 +463,21 @@ void browser_window::refilter()
 {
     if (category_counts_stale_) {
         category_counts_stale_ = false;
-        fill_category_box();
+        fill_category_box(chosen_category());
     }
     browse_filter filter;
     filter.folded_query = fold_text(search_->text().toStdString());
     filter.due = static_cast<due_filter>(due_->currentData().toInt());
-    if (const int c = category_->currentData().toInt(); c >= 0)
+    if (const int c = chosen_category(); c >= 0)
         filter.category = static_cast<uint16_t>(c);
     filter.today = day_number(0);
     for (browser_model* m : models_)
         m->set_filter(filter);
     browser_model* m = current_model();
     count_->setText(QStringLiteral("%1 of %2 items").arg(m->rowCount()).arg(m->total()));
+    // "All categories" is no category to rename or delete.
+    rename_category_button_->setEnabled(chosen_category() >= 0);
+    delete_category_button_->setEnabled(chosen_category() >= 0);
     due_today_button_->setEnabled(current_model() == models_[0]);
     forget_button_->setEnabled(current_model() == models_[0]);
 }
@@ -504,10 +531,7 @@ void browser_window::move_selected()
     const std::vector<int> rows = selected_rows();
     if (rows.empty())
         return;
-    std::vector<std::pair<std::string, uint16_t>> paths;
-    for (uint16_t c = 0; c < category_count(); ++c)
-        paths.emplace_back(category_path(c), c);
-    std::sort(paths.begin(), paths.end());
+    const std::vector<std::pair<std::string, uint16_t>> paths = sorted_category_paths();
     QStringList names;
     for (const auto& entry : paths)
         names << QString::fromStdString(entry.first);
@@ -531,6 +555,8 @@ void browser_window::note_change(const browse_row& row)
 
 bool browser_window::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == category_ && event->type() == QEvent::KeyPress && category_key(static_cast<QKeyEvent*>(event)))
+        return true;
     auto* v = qobject_cast<QTableView*>(watched);
     if (v && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);

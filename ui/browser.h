@@ -10,7 +10,9 @@
 #include "session/browse.h"
 
 class QComboBox;
+class QKeyEvent;
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QPushButton;
 class QTabWidget;
@@ -69,12 +71,17 @@ signals:
 
 private:
     void apply_sort();
+    // The search scans the folded texts once all are folded; until then it folds as it goes.
+    bool folded_ready() const;
+    void refold();
     browse_kind kind_;
     std::vector<browse_row> rows_;  // the list's records, in list order
     std::vector<uint32_t> order_;  // indexes into rows_ in the sort order
     std::vector<uint32_t> shown_;  // order_ without the rows the filter leaves out
     browse_filter filter_;
     int sort_column_ = -1;  // -1: list order
+    folded_rows folded_;  // the rows' texts folded for the search, a slice at a time
+    QTimer* fold_timer_ = nullptr;  // folds the next slice while nothing else is to be done
     Qt::SortOrder sort_order_ = Qt::AscendingOrder;
 };
 
@@ -104,13 +111,27 @@ public:
     void move_selected();
     void forget_selected();
 
+    // The category box's category: a new one under it (at the top level under "All
+    // categories"), another name for it, or its deletion while it holds no item.
+    void new_category();
+    void rename_chosen_category();
+    void delete_chosen_category();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void refilter();
-    void fill_category_box();
+    // Fills the box from the table, with `chosen` (-1: "All categories") chosen.
+    void fill_category_box(int chosen);
+    int chosen_category() const;
+    // Ins, F2 and Del on the category box; false for other keys.
+    bool category_key(const QKeyEvent* key);
+    // The category row: the box and what acts on its category.
+    QLayout* make_category_row();
+    // After the table changed: the box filled again, the rows' paths and sort brought up to date.
+    void categories_changed(int chosen);
     void note_change(const browse_row& row);
     QTableView* current_view() const;
     browser_model* current_model() const;
@@ -127,6 +148,8 @@ private:
     QPushButton* due_today_button_ = nullptr;
     QPushButton* move_button_ = nullptr;
     QPushButton* forget_button_ = nullptr;
+    QPushButton* rename_category_button_ = nullptr;
+    QPushButton* delete_category_button_ = nullptr;
     QTimer* search_timer_ = nullptr;  // a search over a large collection waits for a pause in typing
     browse_outcome outcome_;
     bool category_counts_stale_ = false;  // an item changed since the category box was filled

@@ -87,6 +87,38 @@ void BM_browse_search(benchmark::State& state)
 }
 BENCHMARK(BM_browse_search)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
 
+// The same search over the texts folded once (what the browser keeps after its first search).
+void BM_browse_search_folded(benchmark::State& state)
+{
+    collection c(static_cast<uint32_t>(state.range(0)));
+    const folded_rows folded = fold_rows(c.rows);
+    browse_filter filter;
+    filter.folded_query = fold_text(typed);
+    size_t found = 0;
+    for (auto _ : state) {
+        const std::vector<uint32_t> shown = filter_rows(c.rows, c.order, filter, &folded);
+        found = shown.size();
+        benchmark::DoNotOptimize(shown.data());
+    }
+    // Exactness: the rows are those the search that folds as it goes finds.
+    if (filter_rows(c.rows, c.order, filter) != filter_rows(c.rows, c.order, filter, &folded))
+        state.SkipWithError("the searches disagree");
+    state.counters["folded_bytes_per_item"] = static_cast<double>(folded.text.size()) / static_cast<double>(state.range(0));
+    state.SetLabel(std::to_string(found) + " of " + std::to_string(state.range(0)) + " items found");
+}
+BENCHMARK(BM_browse_search_folded)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+
+// The first search: the texts folded into the buffer that the later ones scan.
+void BM_browse_fold_rows(benchmark::State& state)
+{
+    collection c(static_cast<uint32_t>(state.range(0)));
+    for (auto _ : state) {
+        const folded_rows folded = fold_rows(c.rows);
+        benchmark::DoNotOptimize(folded.text.data());
+    }
+}
+BENCHMARK(BM_browse_fold_rows)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+
 // The reference: the query's bytes looked for in every question and answer, as they stand.
 void BM_reference_byte_search(benchmark::State& state)
 {

@@ -1,0 +1,192 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "database/category_edits.h"
+#include "database/database.h"
+#include "support/database_helpers.h"
+
+namespace {
+
+class CategoryEdits : public open_database_test {
+protected:
+    // "A/B": the names from the top-level category down.
+    static std::string path_of(uint16_t c)
+    {
+        std::string path;
+        walk_up_categories(c, [&](uint32_t k) {
+            path = category_at(k)->name + (path.empty() ? "" : "/" + path);
+            return true;
+        });
+        return path;
+    }
+
+    // Closes the database, saving it, and opens it again from its files.
+    void reopen()
+    {
+        ASSERT_EQ(ma_deinit(0), 0);
+        ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
+    }
+
+    static int32_t find_path(const std::string& path)
+    {
+        for (uint16_t c = 0; c < category_count(); ++c)
+            if (path_of(c) == path)
+                return c;
+        return -1;
+    }
+};
+
+TEST_F(CategoryEdits, RenameKeepsNamesUniqueUnderTheirParentAndIsSaved)
+{
+    const uint16_t deutsch = add_category("Deutsch", -1);
+    const uint16_t verben = add_category("Verben", deutsch);
+    const uint16_t nomen = add_category("Nomen", deutsch);
+    const uint16_t french = add_category("French", -1);
+    add_category("Verben", french);
+    add_test_item(2, verben, 1, "gehen");
+    add_test_pending(nomen, "Haus");
+
+    EXPECT_EQ(rename_category(verben, "Nomen"), category_edit::name_taken);
+    EXPECT_EQ(rename_category(verben, "Deutsch"), category_edit::name_taken);  // add_category would find the parent
+    EXPECT_EQ(rename_category(french, "Deutsch"), category_edit::name_taken);
+    EXPECT_EQ(rename_category(verben, ""), category_edit::empty_name);
+    EXPECT_EQ(rename_category(verben, "   "), category_edit::empty_name);
+    EXPECT_EQ(rename_category(verben, "two\nlines"), category_edit::line_end_in_name);
+    EXPECT_EQ(rename_category(verben, "two\rlines"), category_edit::line_end_in_name);
+    EXPECT_EQ(rename_category(verben, std::string(128, 'x')), category_edit::name_too_long);
+    EXPECT_EQ(rename_category(category_count(), "x"), category_edit::no_such_category);
+    EXPECT_EQ(category_at(verben)->name, "Verben");
+
+    // The same name under another parent, and the name it already has, are fine.
+    EXPECT_EQ(rename_category(nomen, "Nomen"), category_edit::done);
+    ASSERT_EQ(rename_category(verben, std::string(127, 'v')), category_edit::done);
+    ASSERT_EQ(rename_category(verben, "Zeit\"wörter\""), category_edit::done);
+    EXPECT_EQ(category_at(verben)->name, "Zeit'wörter'");
+    // Quotes become apostrophes before the names are compared.
+    EXPECT_EQ(rename_category(nomen, "Zeit'wörter'"), category_edit::name_taken);
+
+    // The lookup by name follows: the new name finds the category, the old one is free.
+    const uint16_t count = category_count();
+    EXPECT_EQ(add_category("Zeit'wörter'", deutsch), verben);
+    EXPECT_EQ(category_named("Verben", deutsch), -1);
+    const uint16_t again = add_category("Verben", deutsch);
+    EXPECT_EQ(again, count);
+    EXPECT_EQ(rename_category(again, "Zeit\"wörter'"), category_edit::name_taken);
+
+    reopen();
+    ASSERT_GE(find_path("Deutsch/Zeit'wörter'"), 0);
+    EXPECT_EQ(path_of(db().head->ctgr), "Deutsch/Zeit'wörter'");
+    // The queue file names the category of each of its items.
+    EXPECT_EQ(path_of(db().pending_head->ctgr), "Deutsch/Nomen");
+    EXPECT_EQ(category_named("Zeit'wörter'", find_path("Deutsch")), find_path("Deutsch/Zeit'wörter'"));
+}
+
+TEST_F(CategoryEdits, CreateRefusesWhatAddCategoryWouldMergeOrCut)
+{
+    const category_made deutsch = create_category("Deutsch", -1);
+    ASSERT_EQ(deutsch.result, category_edit::done);
+    EXPECT_EQ(category_at(deutsch.index)->parent, deutsch.index);
+    const category_made verben = create_category("Verben", deutsch.index);
+    ASSERT_EQ(verben.result, category_edit::done);
+    EXPECT_EQ(category_at(verben.index)->parent, deutsch.index);
+    EXPECT_EQ(path_of(verben.index), "Deutsch/Verben");
+
+    const uint16_t count = category_count();
+    EXPECT_EQ(create_category("Verben", deutsch.index).result, category_edit::name_taken);
+    EXPECT_EQ(create_category("Deutsch", -1).result, category_edit::name_taken);
+    EXPECT_EQ(create_category("say \"hi\"", -1).result, category_edit::done);
+    EXPECT_EQ(create_category("say 'hi'", -1).result, category_edit::name_taken);
+    EXPECT_EQ(create_category(std::string(128, 'x'), -1).result, category_edit::name_too_long);
+    EXPECT_EQ(create_category("a\nb", -1).result, category_edit::line_end_in_name);
+    EXPECT_EQ(create_category("", 0).result, category_edit::empty_name);
+    EXPECT_EQ(create_category("x", count + 1).result, category_edit::no_such_category);
+    EXPECT_EQ(create_category("x", -2).result, category_edit::no_such_category);
+    EXPECT_EQ(category_count(), count + 1);
+
+    while (category_count() < UINT16_MAX)
+        add_category(("c" + std::to_string(category_count())).c_str(), -1);
+    EXPECT_EQ(create_category("one more", -1).result, category_edit::table_full);
+    EXPECT_EQ(category_count(), UINT16_MAX);
+}
+
+TEST_F(CategoryEdits, DeleteIsRefusedWhileAnythingIsInTheCategoryOrBelowIt)
+{
+    const uint16_t a = add_category("A", -1);
+    const uint16_t b = add_category("B", a);
+    const uint16_t c = add_category("C", b);
+    item* e = add_test_item(3, c);
+    EXPECT_EQ(items_within_category(a), 1u);
+    EXPECT_EQ(delete_category(a).result, category_edit::holds_items);
+    EXPECT_EQ(delete_category(c).result, category_edit::holds_items);
+    e->ctgr = 0;
+    pending_item* p = add_test_pending(b, "queued");
+    EXPECT_EQ(delete_category(a).result, category_edit::holds_items);
+    p->ctgr = 0;
+    db().kept_queue.push_back({c, "<q>too long</q>\n", false});
+    EXPECT_EQ(delete_category(b).result, category_edit::holds_items);
+    db().kept_queue.clear();
+    EXPECT_EQ(delete_category(0).result, category_edit::first_category);
+    EXPECT_EQ(delete_category(category_count()).result, category_edit::no_such_category);
+    EXPECT_EQ(category_count(), 4);
+    EXPECT_EQ(categories_below(a), (std::vector<uint16_t>{b, c}));
+}
+
+TEST_F(CategoryEdits, DeleteRenumbersEveryReferenceThroughASave)
+{
+    // root, A, A/B, C, C/D, E, A/B/F: removing A takes B and F and moves C, D, E down.
+    const uint16_t a = add_category("A", -1);
+    const uint16_t b = add_category("B", a);
+    const uint16_t c = add_category("C", -1);
+    const uint16_t d = add_category("D", c);
+    const uint16_t e = add_category("E", -1);
+    add_category("F", b);
+    const std::map<std::string, uint16_t> items{{"in C", c}, {"in D", d}, {"in E", e}, {"in root", 0}};
+    for (const auto& [question, ctgr] : items)
+        add_test_item(static_cast<uint16_t>(ctgr + 1), ctgr, 1, question);
+    add_test_pending(e, "queued in E");
+    db().kept_queue.push_back({d, "<q>kept in D</q>\n<a>x</a>\n", false});
+
+    const category_removal removal = delete_category(a);
+    ASSERT_EQ(removal.result, category_edit::done);
+    EXPECT_EQ(removal.removed, 3u);
+    EXPECT_EQ(removal.new_index, (std::vector<int32_t>{0, -1, -1, 1, 2, 3, -1}));
+    ASSERT_EQ(category_count(), 4);
+    EXPECT_EQ(path_of(1), "C");
+    EXPECT_EQ(path_of(2), "C/D");
+    EXPECT_EQ(path_of(3), "E");
+    EXPECT_EQ(category_at(1)->parent, 1);
+    EXPECT_EQ(category_at(3)->parent, 3);
+    for (const item* x : scheduled_items())
+        EXPECT_EQ(path_of(x->ctgr), path_of(static_cast<uint16_t>(removal.new_index[items.at(x->question)])));
+    EXPECT_EQ(path_of(db().pending_head->ctgr), "E");
+    EXPECT_EQ(db().kept_queue[0].ctgr, 2);
+    // The lookup knows the new indexes; the removed names are free again.
+    EXPECT_EQ(category_named("D", 1), 2);
+    EXPECT_EQ(category_named("A", -1), -1);
+    EXPECT_EQ(add_category("E", -1), 3);
+
+    reopen();
+    ASSERT_EQ(category_count(), 4);
+    EXPECT_EQ(find_path("A"), -1);
+    std::map<std::string, std::string> paths;
+    for (const item* x : scheduled_items())
+        paths[x->question] = path_of(x->ctgr);
+    EXPECT_EQ(paths, (std::map<std::string, std::string>{{"in C", "C"}, {"in D", "C/D"}, {"in E", "E"}, {"in root", "root"}}));
+    // The queue file put each of its texts under its category's name.
+    std::map<std::string, std::string> queued;
+    for (const pending_item* p : pending_items())
+        queued[p->question] = path_of(p->ctgr);
+    EXPECT_EQ(queued, (std::map<std::string, std::string>{{"kept in D", "C/D"}, {"queued in E", "E"}}));
+
+    // An empty leaf goes alone.
+    const uint16_t leaf = add_category("leaf", 2);
+    const category_removal alone = delete_category(leaf);
+    EXPECT_EQ(alone.removed, 1u);
+    EXPECT_EQ(category_count(), 4);
+    EXPECT_EQ(category_named("leaf", 2), -1);
+}
+
+}  // namespace

@@ -1,0 +1,104 @@
+#include "ui/browser_editor.h"
+
+#include <QKeyEvent>
+#include <QPlainTextEdit>
+
+#include <algorithm>
+
+#include "ui/browser.h"
+#include "ui/markup.h"
+#include "ui/window_state.h"
+
+namespace {
+
+bool is_text_column(const QModelIndex& index)
+{
+    return index.column() == column_question || index.column() == column_answer;
+}
+
+// Lines the editor shows at least, so that a text of several lines can be read while edited.
+constexpr int editor_lines = 6;
+
+}  // namespace
+
+QWidget* text_cell_delegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    if (!is_text_column(index))
+        return QStyledItemDelegate::createEditor(parent, option, index);
+    auto* editor = new QPlainTextEdit(parent);
+    editor->setObjectName(QStringLiteral("browser_text_editor"));
+    // Tab leaves the cell, as in the rest of the table; a tab character is not a text's.
+    editor->setTabChangesFocus(true);
+    editor->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    return editor;
+}
+
+void text_cell_delegate::setEditorData(QWidget* editor, const QModelIndex& index) const
+{
+    auto* box = qobject_cast<QPlainTextEdit*>(editor);
+    if (!box) {
+        QStyledItemDelegate::setEditorData(editor, index);
+        return;
+    }
+    // The text as stored, markup and media elements included; the model lets only texts that
+    // fit the box be edited.
+    set_box_text(box, index.data(Qt::EditRole).toString().toStdString());
+    box->moveCursor(QTextCursor::End);
+}
+
+void text_cell_delegate::setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const
+{
+    auto* box = qobject_cast<QPlainTextEdit*>(editor);
+    if (!box) {
+        QStyledItemDelegate::setModelData(editor, model, index);
+        return;
+    }
+    if (!box->document()->isModified())
+        return;
+    // As the review screen takes a box's text: line feeds alone, refused when it is too long.
+    std::optional<std::string> typed = get_box_text(box);
+    if (!typed) {
+        show_message(editor->window(), QStringLiteral("Browse Items"),
+            too_long_text(index.column() == column_question ? QStringLiteral("question") : QStringLiteral("answer"),
+                box_text_length(box)));
+        return;
+    }
+    remove_cr_before_lf(*typed);
+    model->setData(index, QString::fromStdString(*typed), Qt::EditRole);
+}
+
+void text_cell_delegate::updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    auto* box = qobject_cast<QPlainTextEdit*>(editor);
+    if (!box) {
+        QStyledItemDelegate::updateEditorGeometry(editor, option, index);
+        return;
+    }
+    // Taller than the row, over the rows below it, and moved up where the view ends.
+    QRect r = option.rect;
+    const int frame = 2 * box->frameWidth() + 8;
+    r.setHeight(std::max(r.height(), box->fontMetrics().lineSpacing() * editor_lines + frame));
+    r.setWidth(std::max(r.width(), 320));
+    if (const QWidget* area = editor->parentWidget()) {
+        if (r.bottom() > area->height())
+            r.moveBottom(std::max(area->height(), r.height()) - 1);
+        if (r.top() < 0)
+            r.moveTop(0);
+    }
+    editor->setGeometry(r);
+}
+
+bool text_cell_delegate::eventFilter(QObject* watched, QEvent* event)
+{
+    auto* box = qobject_cast<QPlainTextEdit*>(watched);
+    if (box && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        if (enter && (key->modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier) {
+            emit commitData(box);
+            emit closeEditor(box, QAbstractItemDelegate::NoHint);
+            return true;
+        }
+    }
+    return QStyledItemDelegate::eventFilter(watched, event);
+}
