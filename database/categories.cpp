@@ -154,7 +154,7 @@ void create_root_category()
     if (!d.category_table_exists)
         create_category_table();
     auto root = std::make_unique<category>();
-    root->name = "root";
+    root->name = root_category_name;
     root->parent = 0;
     if (d.categories.empty())
         d.categories.push_back(std::move(root));

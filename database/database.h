@@ -160,6 +160,8 @@ std::string stored_category_name(std::string_view name);
 // The category that add_category (name, parent) would return without making one, or -1.
 int32_t category_named(std::string_view name, int32_t parent);
 void create_root_category();
+// The name of the category that create_root_category makes.
+inline constexpr const char* root_category_name = "root";
 uint16_t category_count();
 category* category_at(uint32_t index);
 int32_t next_child_category(int32_t parent, int32_t after);

@@ -109,6 +109,18 @@ private:
             keep_raw(false);
             return;
         }
+        // Dropping the carriage returns of a continuation line can join a closing tag ("<\r/q>")
+        // inside the text; written back, that tag would end the text early and the item would
+        // swallow or split its neighbours.
+        if (record_->question.find("</q>") != std::string::npos || record_->answer.find("</a>") != std::string::npos) {
+            write_log("WARNING: the item at line %lu of %s holds a closing tag inside its text; it is kept in the "
+                      "file as it is, but not offered.\n",
+                item_line_, path_);
+            record_->question.clear();
+            record_->answer.clear();
+            keep_raw(false);
+            return;
+        }
         raw_.clear();
         record_->ctgr = current_ < 0 ? default_category_ : static_cast<uint16_t>(current_);
         append_pending(record_);

@@ -344,8 +344,9 @@ std::string category_path(uint16_t ctgr)
         chain.push_back(c);
         return true;
     });
-    // The root is above every top-level category; naming it on every row says nothing.
-    if (end == walk_end::top_level && chain.size() > 1 && chain.back() == 0)
+    // The root is above every top-level category; naming it on every row says nothing. A file
+    // whose first category is a real one (not the made "root") keeps it in the path.
+    if (end == walk_end::top_level && chain.size() > 1 && chain.back() == 0 && db().categories[0]->name == root_category_name)
         chain.pop_back();
     std::string path;
     for (auto c = chain.rbegin(); c != chain.rend(); ++c) {

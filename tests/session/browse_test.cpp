@@ -70,6 +70,11 @@ TEST_F(BrowseTest, CategoryPathsLeaveOutTheRoot)
     EXPECT_EQ(category_path(deutsch), "Deutsch");
     EXPECT_EQ(category_path(alone), "Alone");
     EXPECT_EQ(category_path(0), "root");
+    // A file's first category with a name of its own is a category like any other.
+    db().categories[0]->name = "Sprachen";
+    EXPECT_EQ(category_path(verben), "Sprachen / Deutsch / Verben");
+    EXPECT_EQ(category_path(alone), "Alone");
+    db().categories[0]->name = "root";
     // A damaged table with a cycle of parents still gives a path, marked as broken.
     db().categories[deutsch]->parent = verben;
     EXPECT_NE(category_path(verben).find("?"), std::string::npos);
