@@ -138,34 +138,45 @@ category_selection_dialog::category_selection_dialog(settings* record, category_
     tree_->setFocus();
 }
 
-void category_selection_dialog::fill_tree()
+std::vector<QTreeWidgetItem*> add_category_items(QTreeWidget* tree)
 {
     const uint16_t count = category_count();
     const std::unique_ptr<category_count_row[]> counts = category_counts();
-    const std::vector<uint8_t> ticked = review_mode_ ? selection_from_settings(remembered_)
-                                                     : std::vector<uint8_t>(count, 0);
-    items_.assign(count, nullptr);
+    std::vector<QTreeWidgetItem*> items(count, nullptr);
     for (uint16_t i = 0; i < count; ++i) {
-        const category_count_row& row = counts[i];
-        const std::string label = category_label(row.name, row.items, row.due + row.due_below, row.queued);
+        const std::string label = counts
+            ? category_label(counts[i].name, counts[i].items, counts[i].due + counts[i].due_below, counts[i].queued)
+            : category_label(category_at(i)->name.c_str(), 0, 0, 0);
         auto* tree_item = new QTreeWidgetItem(QStringList{QString::fromUtf8(label.c_str())});
         tree_item->setData(0, Qt::UserRole, static_cast<uint32_t>(i));
-        if (review_mode_) {
-            tree_item->setFlags(tree_item->flags() | Qt::ItemIsUserCheckable);
-            tree_item->setCheckState(0, ticked[i] == 1 ? Qt::Checked : Qt::Unchecked);
-        } else {
-            tree_item->setFlags(tree_item->flags() & ~Qt::ItemIsUserCheckable);
-        }
-        items_[i] = tree_item;
+        items[i] = tree_item;
     }
     // Children follow their parents' existing children, in index order. A parent that is
     // missing or part of a loop would hide the category; it goes to the top level instead.
     for (uint16_t i = 0; i < count; ++i) {
         const uint32_t parent = category_at(i)->parent;
         if (parent == i || parent >= count || !reaches_top(i))
-            tree_->addTopLevelItem(items_[i]);
+            tree->addTopLevelItem(items[i]);
         else
-            items_[parent]->addChild(items_[i]);
+            items[parent]->addChild(items[i]);
+    }
+    return items;
+}
+
+void category_selection_dialog::fill_tree()
+{
+    const uint16_t count = category_count();
+    const std::vector<uint8_t> ticked = review_mode_ ? selection_from_settings(remembered_)
+                                                     : std::vector<uint8_t>(count, 0);
+    items_ = add_category_items(tree_);
+    for (uint16_t i = 0; i < count; ++i) {
+        QTreeWidgetItem* tree_item = items_[i];
+        if (review_mode_) {
+            tree_item->setFlags(tree_item->flags() | Qt::ItemIsUserCheckable);
+            tree_item->setCheckState(0, ticked[i] == 1 ? Qt::Checked : Qt::Unchecked);
+        } else {
+            tree_item->setFlags(tree_item->flags() & ~Qt::ItemIsUserCheckable);
+        }
     }
     tree_->expandAll();
     if (!review_mode_ && record_ && record_->acs3 < count) {

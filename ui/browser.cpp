@@ -12,7 +12,9 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QTabWidget>
+#include <QSplitter>
 #include <QTableView>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -421,10 +423,16 @@ browser_window::browser_window(QWidget* parent) : QDialog(parent)
     buttons->addWidget(forget_button_);
     buttons->addWidget(close_button);
 
+    // The category tree beside the tables, which get most of the width.
+    auto* split = new QSplitter(Qt::Horizontal, this);
+    split->setChildrenCollapsible(false);
+    split->addWidget(make_category_panel());
+    split->addWidget(tabs_);
+    split->setStretchFactor(1, 1);
+    split->setSizes({200, 700});
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(filters);
-    layout->addLayout(make_category_row());
-    layout->addWidget(tabs_, 1);
+    layout->addWidget(split, 1);
     layout->addLayout(buttons);
 
     // Delete in a table deletes its selected rows; a cell editor keeps its own keys.
@@ -448,7 +456,7 @@ browser_window::browser_window(QWidget* parent) : QDialog(parent)
             search_timer_->start();
     });
     connect(due_, &QComboBox::currentIndexChanged, this, &browser_window::refilter);
-    connect(category_, &QComboBox::currentIndexChanged, this, &browser_window::refilter);
+    connect(category_, &QTreeWidget::currentItemChanged, this, &browser_window::refilter);
     connect(tabs_, &QTabWidget::currentChanged, this, &browser_window::refilter);
     refilter();
     search_->setFocus();
@@ -463,7 +471,7 @@ void browser_window::refilter()
 {
     if (category_counts_stale_) {
         category_counts_stale_ = false;
-        fill_category_box(chosen_category());
+        fill_category_tree(chosen_category());
     }
     browse_filter filter;
     filter.folded_query = fold_text(search_->text().toStdString());

@@ -18,6 +18,8 @@ class QPushButton;
 class QTabWidget;
 class QTableView;
 class QTimer;
+class QTreeWidget;
+class QWidget;
 
 enum class browse_kind { scheduled, pending };
 
@@ -103,7 +105,7 @@ public:
     browser_model* model(browse_kind kind) const;
     QLineEdit* search_box() const { return search_; }
     QComboBox* due_box() const { return due_; }
-    QComboBox* category_box() const { return category_; }
+    QTreeWidget* category_tree() const { return category_; }
     QLabel* count_label() const { return count_; }
 
     void delete_selected();
@@ -111,7 +113,7 @@ public:
     void move_selected();
     void forget_selected();
 
-    // The category box's category: a new one under it (at the top level under "All
+    // The category tree's chosen category: a new one under it (at the top level under "All
     // categories"), another name for it, or its deletion while it holds no item.
     void new_category();
     void rename_chosen_category();
@@ -123,14 +125,14 @@ protected:
 
 private:
     void refilter();
-    // Fills the box from the table, with `chosen` (-1: "All categories") chosen.
-    void fill_category_box(int chosen);
+    // Fills the tree from the table, with `chosen` (-1: "All categories") chosen.
+    void fill_category_tree(int chosen);
     int chosen_category() const;
-    // Ins, F2 and Del on the category box; false for other keys.
+    // Ins, F2 and Del on the category tree; false for other keys.
     bool category_key(const QKeyEvent* key);
-    // The category row: the box and what acts on its category.
-    QLayout* make_category_row();
-    // After the table changed: the box filled again, the rows' paths and sort brought up to date.
+    // The category panel: the tree and what acts on its chosen category.
+    QWidget* make_category_panel();
+    // After the table changed: the tree filled again, the rows' paths and sort brought up to date.
     void categories_changed(int chosen);
     void note_change(const browse_row& row);
     QTableView* current_view() const;
@@ -142,7 +144,7 @@ private:
     browser_model* models_[2] = {};
     QLineEdit* search_ = nullptr;
     QComboBox* due_ = nullptr;
-    QComboBox* category_ = nullptr;
+    QTreeWidget* category_ = nullptr;
     QLabel* count_ = nullptr;
     QPushButton* delete_button_ = nullptr;
     QPushButton* due_today_button_ = nullptr;
@@ -152,7 +154,7 @@ private:
     QPushButton* delete_category_button_ = nullptr;
     QTimer* search_timer_ = nullptr;  // a search over a large collection waits for a pause in typing
     browse_outcome outcome_;
-    bool category_counts_stale_ = false;  // an item changed since the category box was filled
+    bool category_counts_stale_ = false;  // an item changed since the category tree was filled
 };
 
 // The File menu's "Browse Items...": the browser over the main window, then the review screen

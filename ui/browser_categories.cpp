@@ -1,7 +1,6 @@
-// The browser's category row: the category filter, and the making, renaming and deleting of
-// the category it names.
+// The browser's category panel: the category tree that filters the tables, and the making,
+// renaming and deleting of the category chosen in it.
 #include <QAction>
-#include <QComboBox>
 #include <QHBoxLayout>
 #include <QInputDialog>
 #include <QKeyEvent>
@@ -10,6 +9,8 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QTreeWidget>
+#include <QVBoxLayout>
 
 #include <algorithm>
 #include <optional>
@@ -97,18 +98,23 @@ void renumber_window_state(const std::vector<int32_t>& new_index)
 
 }  // namespace
 
-QLayout* browser_window::make_category_row()
+QWidget* browser_window::make_category_panel()
 {
-    category_ = new QComboBox(this);
+    auto* panel = new QWidget(this);
+    category_ = new QTreeWidget(panel);
     category_->setObjectName(QStringLiteral("browser_category"));
-    fill_category_box(-1);
-    auto* label = new QLabel(QStringLiteral("&Category:"), this);
+    category_->setHeaderHidden(true);
+    category_->setColumnCount(1);
+    category_->setSelectionMode(QAbstractItemView::SingleSelection);
+    category_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    fill_category_tree(-1);
+    auto* label = new QLabel(QStringLiteral("&Categories:"), panel);
     label->setBuddy(category_);
-    auto* new_button = new QPushButton(QStringLiteral("New Category..."), this);
+    auto* new_button = new QPushButton(QStringLiteral("New Category..."), panel);
     new_button->setObjectName(QStringLiteral("browser_new_category"));
-    rename_category_button_ = new QPushButton(QStringLiteral("Rename Category..."), this);
+    rename_category_button_ = new QPushButton(QStringLiteral("Rename Category..."), panel);
     rename_category_button_->setObjectName(QStringLiteral("browser_rename_category"));
-    delete_category_button_ = new QPushButton(QStringLiteral("Delete Category"), this);
+    delete_category_button_ = new QPushButton(QStringLiteral("Delete Category"), panel);
     delete_category_button_->setObjectName(QStringLiteral("browser_delete_category"));
     for (QPushButton* b : {new_button, rename_category_button_, delete_category_button_})
         b->setAutoDefault(false);
@@ -116,7 +122,7 @@ QLayout* browser_window::make_category_row()
     connect(rename_category_button_, &QPushButton::clicked, this, &browser_window::rename_chosen_category);
     connect(delete_category_button_, &QPushButton::clicked, this, &browser_window::delete_chosen_category);
 
-    // The same three from the box's context menu and, while it has the focus, from the keys
+    // The same three from the tree's context menu and, while it has the focus, from the keys
     // that the menu names (category_key handles them).
     struct entry {
         const char* text;
@@ -133,27 +139,29 @@ QLayout* browser_window::make_category_row()
     category_->setContextMenuPolicy(Qt::ActionsContextMenu);
     category_->installEventFilter(this);
 
-    auto* row = new QHBoxLayout;
-    row->addWidget(label);
-    row->addWidget(category_, 1);
-    row->addWidget(new_button);
-    row->addWidget(rename_category_button_);
-    row->addWidget(delete_category_button_);
-    return row;
+    auto* column = new QVBoxLayout(panel);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->addWidget(label);
+    column->addWidget(category_, 1);
+    column->addWidget(new_button);
+    column->addWidget(rename_category_button_);
+    column->addWidget(delete_category_button_);
+    return panel;
 }
 
-void browser_window::fill_category_box(int chosen)
+void browser_window::fill_category_tree(int chosen)
 {
     // The counts follow deletes and moves; the choice stays on the same category.
     const QSignalBlocker quiet(category_);
     category_->clear();
-    category_->addItem(QStringLiteral("All categories"), -1);
-    const std::unique_ptr<category_count_row[]> counts = category_counts();
-    for (const auto& [path, c] : sorted_category_paths()) {
-        const uint32_t n = counts ? counts[c].items + counts[c].queued : 0;
-        category_->addItem(QStringLiteral("%1 (%2)").arg(QString::fromStdString(path)).arg(n), c);
-    }
-    category_->setCurrentIndex(std::max(0, category_->findData(chosen)));
+    auto* all = new QTreeWidgetItem(QStringList{QStringLiteral("All categories")});
+    all->setData(0, Qt::UserRole, -1);
+    category_->addTopLevelItem(all);
+    const std::vector<QTreeWidgetItem*> items = add_category_items(category_);
+    category_->expandAll();
+    const bool known = chosen >= 0 && static_cast<size_t>(chosen) < items.size();
+    category_->setCurrentItem(known ? items[static_cast<size_t>(chosen)] : all);
+    category_->resizeColumnToContents(0);
 }
 
 bool browser_window::category_key(const QKeyEvent* key)
@@ -170,14 +178,15 @@ bool browser_window::category_key(const QKeyEvent* key)
 
 int browser_window::chosen_category() const
 {
-    return category_->count() ? category_->currentData().toInt() : -1;
+    const QTreeWidgetItem* current = category_->currentItem();
+    return current ? current->data(0, Qt::UserRole).toInt() : -1;
 }
 
 void browser_window::categories_changed(int chosen)
 {
     outcome_.changed = true;
     category_counts_stale_ = false;
-    fill_category_box(chosen);
+    fill_category_tree(chosen);
     // A rename can change how rows sort by category, a deletion what the filter's index means.
     for (browser_model* m : models_)
         m->reload();

@@ -15,25 +15,14 @@ namespace {
 
 class BrowserEdits : public Browser {
 protected:
-    static void choose(browser_window* b, const QString& path)
-    {
-        const int at = b->category_box()->findText(path + QStringLiteral(" ("), Qt::MatchStartsWith);
-        ASSERT_GE(at, 0) << path.toStdString();
-        b->category_box()->setCurrentIndex(at);
-    }
+    static void choose(browser_window* b, const QString& path) { choose_category(b, path); }
     static void press(browser_window* b, const char* name)
     {
         auto* button = b->findChild<QPushButton*>(QString::fromLatin1(name));
         ASSERT_NE(button, nullptr) << name;
         QTest::mouseClick(button, Qt::LeftButton);
     }
-    static QStringList box_paths(browser_window* b)
-    {
-        QStringList paths;
-        for (int i = 1; i < b->category_box()->count(); ++i)
-            paths << b->category_box()->itemText(i).section(QStringLiteral(" ("), 0, 0);
-        return paths;
-    }
+    static QStringList box_paths(browser_window* b) { return tree_paths(b); }
     // Opens the editor of a text cell with F2, as a user would.
     static QPlainTextEdit* edit_cell(QTableView* view, int row, int column)
     {
@@ -96,7 +85,7 @@ TEST_F(BrowserEdits, TextsOfSeveralLinesAreEditedWithTheirMarkup)
     EXPECT_EQ(db().head, e);
 }
 
-TEST_F(BrowserEdits, CategoriesAreMadeRenamedAndDeletedFromTheCategoryRow)
+TEST_F(BrowserEdits, CategoriesAreMadeRenamedAndDeletedFromTheCategoryTree)
 {
     const uint16_t deutsch = add_category("Deutsch", -1);
     const uint16_t verben = add_category("Verben", deutsch);
@@ -125,7 +114,7 @@ TEST_F(BrowserEdits, CategoriesAreMadeRenamedAndDeletedFromTheCategoryRow)
         answer_input(&nomen, &label);
         press(b, "browser_new_category");
         EXPECT_EQ(label, QStringLiteral("Name of the new category under \"Deutsch\":"));
-        EXPECT_EQ(b->category_box()->currentText(), QStringLiteral("Deutsch (1)"));
+        EXPECT_TRUE(chosen_label(b).startsWith(QStringLiteral("Deutsch (i:1,"))) << chosen_label(b).toStdString();
         EXPECT_TRUE(box_paths(b).contains(QStringLiteral("Deutsch / Nomen")));
         // A name the parent has already is refused, and nothing is made.
         const uint16_t count = category_count();
@@ -136,15 +125,15 @@ TEST_F(BrowserEdits, CategoriesAreMadeRenamedAndDeletedFromTheCategoryRow)
         EXPECT_EQ(recorded_messages()[0].text, QStringLiteral("\"Deutsch\" already has a category named \"Verben\"."));
         EXPECT_EQ(category_count(), count);
 
-        // F2 on the box renames its category, offering the name it has.
+        // F2 on the tree renames its category, offering the name it has.
         choose(b, QStringLiteral("Deutsch / Verben"));
-        b->category_box()->setFocus();
+        b->category_tree()->setFocus();
         const QString zeit = QStringLiteral("Zeitwörter");
         answer_input(&zeit, &label, &offered);
-        QTest::keyClick(b->category_box(), Qt::Key_F2);
+        QTest::keyClick(b->category_tree(), Qt::Key_F2);
         EXPECT_EQ(offered, QStringLiteral("Verben"));
         EXPECT_EQ(category_at(verben)->name, "Zeitwörter");
-        EXPECT_EQ(b->category_box()->currentText(), QStringLiteral("Deutsch / Zeitwörter (1)"));
+        EXPECT_TRUE(chosen_label(b).startsWith(QStringLiteral("Zeitwörter (i:1,"))) << chosen_label(b).toStdString();
         EXPECT_EQ(cell(view, 0, column_category), QStringLiteral("Deutsch / Zeitwörter"));
         // Too long a name is refused with its length; cancelling changes nothing.
         const QString longer(128, QLatin1Char('x'));
@@ -169,21 +158,26 @@ TEST_F(BrowserEdits, CategoriesAreMadeRenamedAndDeletedFromTheCategoryRow)
         ASSERT_EQ(recorded_messages().size(), 4u);
         EXPECT_NE(recorded_messages()[3].text.indexOf(QStringLiteral("first category")), -1);
 
-        // Delete on the box deletes an empty one, once confirmed (the box's default is No).
+        // Delete on the tree deletes an empty one, once confirmed (the box's default is No).
         choose(b, QStringLiteral("Leer"));
-        b->category_box()->setFocus();
-        QTest::keyClick(b->category_box(), Qt::Key_Delete);
+        b->category_tree()->setFocus();
+        QTest::keyClick(b->category_tree(), Qt::Key_Delete);
         ASSERT_EQ(recorded_messages().size(), 5u);
         EXPECT_EQ(recorded_messages()[4].text, QStringLiteral("Delete the category \"Leer\"?"));
         EXPECT_EQ(recorded_messages()[4].buttons, message_buttons::yes_no);
         EXPECT_TRUE(box_paths(b).contains(QStringLiteral("Leer")));
         message_answers().push_back(message_answer::yes);
-        QTest::keyClick(b->category_box(), Qt::Key_Delete);
+        QTest::keyClick(b->category_tree(), Qt::Key_Delete);
         EXPECT_FALSE(box_paths(b).contains(QStringLiteral("Leer")));
-        EXPECT_EQ(b->category_box()->currentIndex(), 0);
+        EXPECT_EQ(chosen_label(b), QStringLiteral("All categories"));
         EXPECT_EQ(b->model(browse_kind::scheduled)->rowCount(), 2);
-        EXPECT_EQ(box_paths(b), (QStringList{QStringLiteral("Deutsch"), QStringLiteral("Deutsch / Nomen"),
-                                    QStringLiteral("Deutsch / Zeitwörter"), QStringLiteral("French"), QStringLiteral("root")}));
+        // The tree keeps each category under its parent, in the table's order.
+        EXPECT_EQ(box_paths(b), (QStringList{QStringLiteral("root"), QStringLiteral("Deutsch"),
+                                    QStringLiteral("Deutsch / Zeitwörter"), QStringLiteral("Deutsch / Nomen"),
+                                    QStringLiteral("French")}));
+        QTreeWidgetItem* deutsch_item = category_item(b, QStringLiteral("Deutsch"));
+        ASSERT_NE(deutsch_item, nullptr);
+        EXPECT_EQ(deutsch_item->childCount(), 2);
         EXPECT_TRUE(b->outcome().changed);
     });
     // French moved down into Leer's place, and everything that named it follows.

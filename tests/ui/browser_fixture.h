@@ -5,6 +5,8 @@
 #include <QInputDialog>
 #include <QTableView>
 #include <QTimer>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 
 #include <functional>
 #include <optional>
@@ -59,6 +61,46 @@ protected:
     {
         const QRect r = view->visualRect(view->model()->index(row, column_question));
         QTest::mouseClick(view->viewport(), Qt::LeftButton, modifiers, r.center());
+    }
+
+    // The category tree's item of the category with this path ("" for "All categories").
+    static QTreeWidgetItem* category_item(browser_window* b, const QString& path)
+    {
+        for (QTreeWidgetItemIterator it(b->category_tree()); *it; ++it) {
+            const int c = (*it)->data(0, Qt::UserRole).toInt();
+            const QString here = c < 0 ? QString() : QString::fromStdString(category_path(static_cast<uint16_t>(c)));
+            if (here == path)
+                return *it;
+        }
+        return nullptr;
+    }
+
+    // Clicks the category with this path in the tree.
+    static void choose_category(browser_window* b, const QString& path)
+    {
+        QTreeWidgetItem* item = category_item(b, path);
+        ASSERT_NE(item, nullptr) << path.toStdString();
+        QTreeWidget* tree = b->category_tree();
+        tree->scrollToItem(item);
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, tree->visualItemRect(item).center());
+        ASSERT_EQ(tree->currentItem(), item) << path.toStdString();
+    }
+
+    // The label of the chosen category: its name and counts.
+    static QString chosen_label(browser_window* b)
+    {
+        const QTreeWidgetItem* current = b->category_tree()->currentItem();
+        return current ? current->text(0) : QString();
+    }
+
+    // The paths of every category in the tree, in the tree's order.
+    static QStringList tree_paths(browser_window* b)
+    {
+        QStringList paths;
+        for (QTreeWidgetItemIterator it(b->category_tree()); *it; ++it)
+            if (const int c = (*it)->data(0, Qt::UserRole).toInt(); c >= 0)
+                paths << QString::fromStdString(category_path(static_cast<uint16_t>(c)));
+        return paths;
     }
 
     static void click_header(QTableView* view, int column)
