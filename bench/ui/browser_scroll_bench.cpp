@@ -19,6 +19,7 @@
 #include "database/database.h"
 #include "session/lifecycle.h"
 #include "ui/browser.h"
+#include "offscreen_main.h"
 
 namespace {
 
@@ -167,13 +168,4 @@ BENCHMARK(BM_browser_table_frame)->Arg(-1)->Arg(column_question)->Unit(benchmark
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    the_data.reset();
-    return 0;
-}
+int main(int argc, char** argv) { return run_offscreen_benchmarks(argc, argv, [] { the_data.reset(); }); }

@@ -20,6 +20,7 @@
 #include "session/review_stats.h"
 #include "tools/learner.h"
 #include "ui/statistics_window.h"
+#include "offscreen_main.h"
 
 namespace {
 
@@ -165,13 +166,4 @@ BENCHMARK(BM_statistics_window)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    ma_discard();
-    return 0;
-}
+int main(int argc, char** argv) { return run_offscreen_benchmarks(argc, argv, [] { ma_discard(); }); }
