@@ -53,6 +53,21 @@ void rebuild(due_day_index& x)
     x.valid = true;
 }
 
+// After a link or unlink changed the count of descents: whether the index is to be updated for
+// that one item. Out of order the index is given up; back in order it is built anew instead.
+bool index_follows(due_day_index& x)
+{
+    if (x.descents > 0) {
+        x.valid = false;
+        return false;
+    }
+    if (!x.valid) {
+        rebuild(x);
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 void due_days_linked(item* e)
@@ -60,14 +75,8 @@ void due_days_linked(item* e)
     due_day_index& x = db().due_days;
     x.descents -= out_of_order(e->prev, e->next);
     x.descents += out_of_order(e->prev, e) + out_of_order(e, e->next);
-    if (x.descents > 0) {
-        x.valid = false;
+    if (!index_follows(x))
         return;
-    }
-    if (!x.valid) {
-        rebuild(x);
-        return;
-    }
     make_room(x);
     add_to_index(x, e);
 }
@@ -77,14 +86,8 @@ void due_days_unlinked(item* e, item* before, item* after)
     due_day_index& x = db().due_days;
     x.descents -= out_of_order(before, e) + out_of_order(e, after);
     x.descents += out_of_order(before, after);
-    if (x.descents > 0) {
-        x.valid = false;
+    if (!index_follows(x))
         return;
-    }
-    if (!x.valid) {
-        rebuild(x);
-        return;
-    }
     const uint16_t day = e->tmtrpt;
     if (--x.items[day] == 0)
         unmark_day(x, day);
