@@ -81,6 +81,15 @@ bool package_archive::unpack(const std::string& name, uint64_t limit, Sink&& sin
             return fail("the package unpacks to more than " + megabytes(limits_.max_total_bytes));
         return sink(data, n);
     };
+    // One call of the decoder, its output passed on; `left` gets its hint, 0 at a frame's end.
+    const auto decode = [&](ZSTD_inBuffer& input, size_t& written, size_t& left) {
+        ZSTD_outBuffer output{out.data(), out.size(), 0};
+        left = ZSTD_decompressStream(zstd.get(), &output, &input);
+        if (ZSTD_isError(left))
+            return fail("the package's " + name + " is damaged (" + ZSTD_getErrorName(left) + ")");
+        written = output.pos;
+        return give(out.data(), output.pos);
+    };
     while (true) {
         const zip_int64_t n = zip_fread(file, in.data(), in.size());
         if (n < 0)
@@ -102,28 +111,22 @@ bool package_archive::unpack(const std::string& name, uint64_t limit, Sink&& sin
         }
         ZSTD_inBuffer input{in.data(), static_cast<size_t>(n), 0};
         while (input.pos < input.size) {
-            ZSTD_outBuffer output{out.data(), out.size(), 0};
-            const size_t r = ZSTD_decompressStream(zstd.get(), &output, &input);
-            if (ZSTD_isError(r))
-                return fail("the package's " + name + " is damaged (" + ZSTD_getErrorName(r) + ")");
-            if (!give(out.data(), output.pos))
+            size_t written = 0, left = 0;
+            if (!decode(input, written, left))
                 return false;
-            zstd_frame_done = r == 0;
+            zstd_frame_done = left == 0;
         }
     }
     if (zstd) {
         // Output still held inside the decoder.
         while (!zstd_frame_done) {
             ZSTD_inBuffer input{nullptr, 0, 0};
-            ZSTD_outBuffer output{out.data(), out.size(), 0};
-            const size_t r = ZSTD_decompressStream(zstd.get(), &output, &input);
-            if (ZSTD_isError(r))
-                return fail("the package's " + name + " is damaged (" + ZSTD_getErrorName(r) + ")");
-            if (!give(out.data(), output.pos))
+            size_t written = 0, left = 0;
+            if (!decode(input, written, left))
                 return false;
-            if (r == 0)
+            if (left == 0)
                 break;
-            if (output.pos == 0)
+            if (written == 0)
                 return fail("the package's " + name + " ends in the middle of its compressed data");
         }
     }
