@@ -6,6 +6,7 @@
 #include "calendar/calendar.h"
 #include "database/database.h"
 #include "database/days.h"
+#include "platform/utf.h"
 
 namespace {
 
@@ -99,10 +100,7 @@ std::string clean_category_name(const std::string& name)
     out.erase(out.find_last_not_of(' ') + 1);
     constexpr size_t limit = MAX_CTGR_LEN - 1;
     if (out.size() > limit) {
-        size_t cut = limit;
-        while (cut > 0 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80)
-            --cut;
-        out.resize(cut);
+        out.resize(utf8_prefix(out, limit));
         out.erase(out.find_last_not_of(' ') + 1);
     }
     return out;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/utf.h"
 #include "services/log.h"
 
 formats_state& formats()
@@ -214,16 +215,6 @@ bool skip_rest_of_text(FILE* file, const char* tag, bool in_cdata, const char* t
     }
 }
 
-// The length of the longest start of text[0..length) of at most `limit` bytes that ends at a
-// UTF-8 character boundary.
-size_t utf8_cut(const char* text, size_t length, size_t limit)
-{
-    size_t cut = std::min(length, limit);
-    while (cut > 0 && cut < length && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
-        --cut;
-    return cut;
-}
-
 }  // namespace
 
 char* extract_cdata(char* text, FILE* file, const char* tag, bool* cut)
@@ -265,7 +256,7 @@ char* extract_cdata(char* text, FILE* file, const char* tag, bool* cut)
             const size_t tail_from = inner > 8 ? inner - 8 : 0;
             char tail[8];
             std::memcpy(tail, text + tail_from, inner - tail_from);
-            text[utf8_cut(text, inner, xml_text_limit)] = '\0';
+            text[utf8_prefix(std::string_view(text, inner), xml_text_limit)] = '\0';
             if (!skip_rest_of_text(file, tag, in_cdata, tail, inner - tail_from)) {
                 write_log("ERROR: extract_cdata() hit EOF; your elements.xml file doesn't look well.\n");
                 return nullptr;

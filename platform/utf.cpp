@@ -38,6 +38,16 @@ void append_utf8(char32_t c, std::string* out)
     }
 }
 
+size_t utf8_prefix(std::string_view text, size_t limit)
+{
+    if (text.size() <= limit)
+        return text.size();
+    size_t cut = limit;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        --cut;
+    return cut;
+}
+
 std::string ascii_lower(std::string_view s)
 {
     std::string out(s);

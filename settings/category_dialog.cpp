@@ -10,23 +10,13 @@
 
 #include "database/database.h"
 #include "database/counts.h"
+#include "platform/utf.h"
 #include "resources/ids.h"
 #include "settings/settings_store.h"
 
 namespace {
 
 constexpr size_t max_label_bytes = 143;
-
-// The length of the longest prefix of at most `room` bytes that does not split a character.
-size_t utf8_prefix(const std::string& text, size_t room)
-{
-    if (text.size() <= room)
-        return text.size();
-    size_t n = room;
-    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
-        --n;
-    return n;
-}
 
 // Whether following parents from c reaches a top-level category; a damaged table may loop.
 bool reaches_top(uint32_t c)

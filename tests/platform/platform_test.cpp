@@ -91,6 +91,15 @@ TEST(Utf, ConvertsBothWaysAndReplacesMalformedInput)
     EXPECT_EQ(narrow, "\xEF\xBF\xBD");
 }
 
+TEST(Utf, PrefixesNeverEndInsideACharacter)
+{
+    const std::string text = "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80";  // a, 2, 3 and 4 bytes
+    const size_t ends[] = {0, 1, 1, 3, 3, 3, 6, 6, 6, 6, 10, 10};
+    for (size_t limit = 0; limit < std::size(ends); ++limit)
+        EXPECT_EQ(utf8_prefix(text, limit), ends[limit]) << limit;
+    EXPECT_EQ(utf8_prefix("", 5), 0u);
+}
+
 TEST(AtomicFile, ReplacesOnlyWhenCommitted)
 {
     temp_dir dir;
