@@ -227,8 +227,7 @@ namespace {
 // The filters other than the search.
 bool row_passes(const browse_row& row, const browse_filter& filter)
 {
-    const uint16_t ctgr = row.scheduled ? row.scheduled->ctgr : row.pending->ctgr;
-    if (filter.category && !category_within(*filter.category, ctgr))
+    if (filter.category && !category_within(*filter.category, category_of(row)))
         return false;
     if (filter.due != due_filter::any) {
         if (!row.scheduled)
@@ -238,15 +237,6 @@ bool row_passes(const browse_row& row, const browse_filter& filter)
             return false;
     }
     return true;
-}
-
-std::string_view question_of(const browse_row& row)
-{
-    return row.scheduled ? row.scheduled->question.view() : std::string_view(row.pending->question);
-}
-std::string_view answer_of(const browse_row& row)
-{
-    return row.scheduled ? row.scheduled->answer.view() : std::string_view(row.pending->answer);
 }
 
 // One flag per row: whether its folded question or answer holds the query. A hit found in the

@@ -16,6 +16,17 @@ struct browse_row {
     pending_item* pending = nullptr;  // an item of the queue
 };
 
+// The row's question, answer and category, whichever list it is in.
+inline std::string_view question_of(const browse_row& row)
+{
+    return row.scheduled ? row.scheduled->question.view() : std::string_view(row.pending->question);
+}
+inline std::string_view answer_of(const browse_row& row)
+{
+    return row.scheduled ? row.scheduled->answer.view() : std::string_view(row.pending->answer);
+}
+inline uint16_t category_of(const browse_row& row) { return row.scheduled ? row.scheduled->ctgr : row.pending->ctgr; }
+
 // The scheduled items in list order, or the queue's items in file order.
 std::vector<browse_row> scheduled_rows();
 std::vector<browse_row> pending_rows();
@@ -57,7 +68,8 @@ folded_rows fold_rows(const std::vector<browse_row>& rows);
 bool fold_more_rows(folded_rows& folded, const std::vector<browse_row>& rows, size_t count);
 
 // The indexes (into `order`'s values, in `order`'s order) of the rows that pass the filter.
-// With `folded` (made from these rows as they stand) the search scans it.
+// With `folded` (made from these rows as they stand) the search scans it once every row is folded;
+// before that it folds as it goes.
 std::vector<uint32_t> filter_rows(const std::vector<browse_row>& rows, const std::vector<uint32_t>& order,
     const browse_filter& filter, const folded_rows* folded = nullptr);
 

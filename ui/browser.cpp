@@ -31,16 +31,6 @@
 
 namespace {
 
-std::string_view question_of(const browse_row& row)
-{
-    return row.scheduled ? row.scheduled->question.view() : std::string_view(row.pending->question);
-}
-std::string_view answer_of(const browse_row& row)
-{
-    return row.scheduled ? row.scheduled->answer.view() : std::string_view(row.pending->answer);
-}
-uint16_t category_of(const browse_row& row) { return row.scheduled ? row.scheduled->ctgr : row.pending->ctgr; }
-
 // A text as a table cell shows it: tags hidden, media elements as markers, on one line.
 QString cell_text(std::string_view stored)
 {
@@ -82,8 +72,6 @@ browser_model::browser_model(browse_kind kind, QObject* parent) : QAbstractTable
     reload();
 }
 
-bool browser_model::folded_ready() const { return folded_.starts.size() == rows_.size() + 1; }
-
 void browser_model::refold()
 {
     folded_ = {};
@@ -98,7 +86,7 @@ void browser_model::reload()
     order_.resize(rows_.size());
     std::iota(order_.begin(), order_.end(), 0u);
     apply_sort();
-    shown_ = filter_rows(rows_, order_, filter_, folded_ready() ? &folded_ : nullptr);
+    shown_ = filter_rows(rows_, order_, filter_, &folded_);
     endResetModel();
 }
 
@@ -264,7 +252,7 @@ void browser_model::sort(int column, Qt::SortOrder order)
     sort_order_ = order;
     std::iota(order_.begin(), order_.end(), 0u);
     apply_sort();
-    shown_ = filter_rows(rows_, order_, filter_, folded_ready() ? &folded_ : nullptr);
+    shown_ = filter_rows(rows_, order_, filter_, &folded_);
     emit layoutChanged();
 }
 
@@ -272,7 +260,7 @@ void browser_model::set_filter(const browse_filter& filter)
 {
     beginResetModel();
     filter_ = filter;
-    shown_ = filter_rows(rows_, order_, filter_, folded_ready() ? &folded_ : nullptr);
+    shown_ = filter_rows(rows_, order_, filter_, &folded_);
     endResetModel();
 }
 

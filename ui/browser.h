@@ -73,8 +73,7 @@ signals:
 
 private:
     void apply_sort();
-    // The search scans the folded texts once all are folded; until then it folds as it goes.
-    bool folded_ready() const;
+    // The texts folded again, a slice at a time; until all are, the search folds as it goes.
     void refold();
     browse_kind kind_;
     std::vector<browse_row> rows_;  // the list's records, in list order
