@@ -222,8 +222,10 @@ std::vector<floor_point> floors_near(const std::vector<floor_point>& points, dou
 
 }  // namespace
 
-std::array<float, ann_weight_count> fit_weights(const std::vector<fit_sample>& samples, std::mt19937_64& random)
+std::array<float, ann_weight_count> fit_weights(const std::vector<fit_sample>& samples, std::mt19937_64& random,
+    fit_terms terms, int iterations)
 {
+    const bool with_answers = terms == fit_terms::answers_and_rules, rules = terms != fit_terms::model_only;
     weights w{};
     std::array<bool, ann_weight_count> fixed{};
     for (int j = 0; j < ann_hidden; ++j) {
@@ -238,10 +240,10 @@ std::array<float, ann_weight_count> fit_weights(const std::vector<fit_sample>& s
             fixed[index] = true;
         }
     }
-    const std::vector<answer_target> answers = answer_targets();
-    const history_grid grid = make_grid(false);
-    const std::vector<growth_point> growth = growth_points();
-    const std::vector<floor_point> floors = floor_points(false);
+    const std::vector<answer_target> answers = with_answers ? answer_targets() : std::vector<answer_target>{};
+    const history_grid grid = rules ? make_grid(false) : history_grid{};
+    const std::vector<growth_point> growth = rules ? growth_points() : std::vector<growth_point>{};
+    const std::vector<floor_point> floors = rules ? floor_points(false) : std::vector<floor_point>{};
     std::vector<int> near_floor;
     const double floor_margin = 0.05;  // in the output's logit
 
@@ -252,7 +254,6 @@ std::array<float, ann_weight_count> fit_weights(const std::vector<fit_sample>& s
     std::vector<ordered_pair> active;
     const double margin = 0.002;  // in the output's logit
     const double order_weight = 50.0, answer_weight = 400.0;
-    const int iterations = 6000;
     for (int it = 0; it < iterations; ++it) {
         if (it % 40 == 0) {
             // Only pairs close to breaking the order take part until the next look.
@@ -299,7 +300,7 @@ std::array<float, ann_weight_count> fit_weights(const std::vector<fit_sample>& s
             grid_ds[p] = 0;
         }
         // The order joins in gently once the fit has found its shape.
-        const double ramp = std::clamp((it - 1500) / 2500.0, 0.0, 1.0);
+        const double ramp = std::clamp((it - iterations / 4.0) / (iterations * 5.0 / 12.0), 0.0, 1.0);
         for (const ordered_pair& p : active) {
             const double gap = grid_runs[p.lower].s + margin - grid_runs[p.upper].s;
             if (gap > 0) {

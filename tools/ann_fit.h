@@ -14,9 +14,18 @@ struct fit_sample {
     double weight;            // share of the fit error
 };
 
-// Fits all weights but the given units' to the samples, pulling the eighteen answers into the
-// bands that decode to them and keeping the order on the grid.
-std::array<float, ann_weight_count> fit_weights(const std::vector<fit_sample>& samples, std::mt19937_64& random);
+// What the fit answers to besides the samples.
+// The last two measure what the answers and the rules cost; they are never shipped.
+enum class fit_terms {
+    answers_and_rules,  // the eighteen answers, the order, the growth and the floors: the shipped tables
+    rules_only,         // the order, the growth and the floors, not the answers
+    model_only,         // the samples alone
+};
+
+// Fits all weights but the given units' to the samples; with the answers it pulls the eighteen
+// answers into the bands that decode to them, with the rules it keeps the order on the grid.
+std::array<float, ann_weight_count> fit_weights(const std::vector<fit_sample>& samples, std::mt19937_64& random,
+    fit_terms terms = fit_terms::answers_and_rules, int iterations = 6000);
 // Moves the free output weights as little as the fit allows until, in the program's own single
 // precision, every answer is exact, the order holds on the dense grid and the answers grow. False
 // if it cannot.

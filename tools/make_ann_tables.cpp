@@ -1,6 +1,12 @@
 // Makes ann/builtin_tables.cpp: the network's shipped weights and its 962 built-in cases.
 //
 //     make_ann_tables OUTPUT.cpp
+//     make_ann_tables --without-answers|--without-rules WEIGHTS.bin
+//
+// The second form measures what the required answers and rules cost: the same fit to the same
+// model targets without the eighteen answers (order, growth and floors kept as penalties, not
+// placed exactly) or without any of them, written as a weights.bin for `simulate --weights`.
+// Never shipped.
 //
 // Everything follows from one fixed seed, so the output is the same on every run; `make
 // check-tables` reruns this and fails when the checked-in file differs. Steps: draw a learner's
@@ -13,6 +19,7 @@
 #include <cstdio>
 #include <string>
 
+#include "ann/ann_files.h"
 #include "ann/network.h"
 #include "ann_cases.h"
 #include "ann_fit.h"
@@ -101,12 +108,26 @@ bool write_tables(const char* path, const std::array<float, ann_weight_count>& w
     return std::fclose(out) == 0;
 }
 
+// Writes the weights as the program's weights.bin; false when that failed.
+bool write_weights_file(const char* path, const std::array<float, ann_weight_count>& w)
+{
+    FILE* out = std::fopen(path, "wb");
+    if (!out)
+        return false;
+    use_weights(w);
+    const bool written = write_weights(out);
+    return std::fclose(out) == 0 && written;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT.cpp\n", argv[0]);
+    const std::string form = argc == 3 ? argv[1] : "";
+    const bool measure = form == "--without-answers" || form == "--without-rules";
+    if (argc != 2 && !measure) {
+        std::fprintf(stderr, "usage: %s OUTPUT.cpp\n       %s --without-answers|--without-rules WEIGHTS.bin\n", argv[0],
+            argv[0]);
         return 2;
     }
     const auto start = std::chrono::steady_clock::now();
@@ -127,6 +148,22 @@ int main(int argc, char** argv)
     }
     for (fit_sample& s : samples)
         s.weight *= static_cast<double>(samples.size()) / weight_sum;
+    if (measure) {
+        const fit_terms terms = form == "--without-answers" ? fit_terms::rules_only : fit_terms::model_only;
+        const std::array<float, ann_weight_count> free = fit_weights(samples, random, terms);
+        use_weights(free);
+        report_fit(histories);
+        std::fprintf(stderr, "the eighteen answers would be:");
+        for (const raw_answer& a : raw_answers)
+            std::fprintf(stderr, " %u", ann_interval(a.ivl, a.elapsed, a.rp, a.grade));
+        std::fprintf(stderr, "\norder on the dense grid %s, growth %s, floors %s\n", answers_ordered(true) ? "kept" : "broken",
+            answers_grow() ? "kept" : "broken", answers_hold_floors(true) ? "kept" : "broken");
+        if (!write_weights_file(argv[2], free)) {
+            std::fprintf(stderr, "cannot write %s\n", argv[2]);
+            return 1;
+        }
+        return 0;
+    }
     std::array<float, ann_weight_count> weights = fit_weights(samples, random);
     const bool placed = place_answers(weights, samples);
     use_weights(weights);
