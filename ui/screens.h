@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "database/database.h"
+#include "ui/box_texts.h"
 
 class QKeyEvent;
 
@@ -17,8 +18,6 @@ void undo_grade();
 // After the browser changed the item on screen: the next item when it was deleted, else the same
 // item shown again from its record.
 void show_again_after_browsing(bool shown_item_removed);
-void write_back_item(item* e);
-void write_back_item(pending_item* p);
 // Writes back the item on screen, whichever kind it is.
 void write_back_shown_item();
 
@@ -28,9 +27,3 @@ void write_back_shown_item();
 bool control_key(const QKeyEvent* event);
 // Plays the sounds of the side shown again: the answer's once it is revealed and has any.
 void replay_sounds();
-void clear_box_pictures();
-
-void question_focus_gained();
-void question_focus_lost();
-void answer_focus_gained();
-void answer_focus_lost();
