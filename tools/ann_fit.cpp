@@ -205,8 +205,6 @@ std::vector<floor_point> floor_points(bool dense)
     return points;
 }
 
-void use_weights(const std::array<float, ann_weight_count>& w) { ann_globals().ann_weights = w; }
-
 // The floor points whose answer, in the program's own single precision, falls short of the
 // floor or lies within `margin` of it in the output's logit.
 std::vector<floor_point> floors_near(const std::vector<floor_point>& points, double margin)
@@ -221,6 +219,8 @@ std::vector<floor_point> floors_near(const std::vector<floor_point>& points, dou
 }
 
 }  // namespace
+
+void use_weights(const std::array<float, ann_weight_count>& w) { ann_globals().ann_weights = w; }
 
 std::array<float, ann_weight_count> fit_weights(const std::vector<fit_sample>& samples, std::mt19937_64& random,
     fit_terms terms, int iterations)

@@ -8,6 +8,9 @@
 #include "ann/network.h"
 #include "ann_rules.h"
 
+// Makes `w` the network's weights, for ann_interval and the program's own arithmetic.
+void use_weights(const std::array<float, ann_weight_count>& w);
+
 struct fit_sample {
     std::array<double, 4> x;  // inputs as the network sees them (raised to 1/512)
     double t;                 // wanted output

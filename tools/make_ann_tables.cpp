@@ -29,8 +29,6 @@ namespace {
 constexpr uint64_t seed = 0x43617264'77726967;  // "Cardwrig"
 constexpr double wanted_error = 0.498;
 
-void use_weights(const std::array<float, ann_weight_count>& w) { ann_globals().ann_weights = w; }
-
 double error_sum(const std::vector<history_case>& cases)
 {
     double sum = 0;

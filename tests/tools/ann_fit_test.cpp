@@ -36,7 +36,7 @@ std::vector<fit_sample> samples_against_the_answers()
 
 uint16_t answer(const std::array<float, ann_weight_count>& w, uint16_t ivl, uint16_t elapsed, uint16_t rp, uint16_t grade)
 {
-    ann_globals().ann_weights = w;
+    use_weights(w);
     return ann_interval(ivl, elapsed, rp, grade);
 }
 
@@ -76,7 +76,7 @@ TEST(TableFit, TheAnswersAndTheRulesHoldOnlyInTheFitsThatKeepThem)
     EXPECT_LT(answer(model_only, 0, 0, 0, 5), 5);
     EXPECT_LT(answer(model_only, 10, 10, 3, 4), 30);
     EXPECT_LT(answer(model_only, 30, 30, 3, 4), 29);
-    ann_globals().ann_weights = saved;
+    use_weights(saved);
 }
 
 }  // namespace
