@@ -15,14 +15,12 @@ namespace {
 
 class BrowserEdits : public Browser {
 protected:
-    static void choose(browser_window* b, const QString& path) { choose_category(b, path); }
     static void press(browser_window* b, const char* name)
     {
         auto* button = b->findChild<QPushButton*>(QString::fromLatin1(name));
         ASSERT_NE(button, nullptr) << name;
         QTest::mouseClick(button, Qt::LeftButton);
     }
-    static QStringList box_paths(browser_window* b) { return tree_paths(b); }
     // Opens the editor of a text cell with F2, as a user would.
     static QPlainTextEdit* edit_cell(QTableView* view, int row, int column)
     {
@@ -107,7 +105,7 @@ TEST_F(BrowserEdits, CategoriesAreMadeRenamedAndDeletedFromTheCategoryTree)
         EXPECT_FALSE(rename->isEnabled());
         EXPECT_FALSE(remove->isEnabled());
         // A new category under the one chosen; the choice stays.
-        choose(b, QStringLiteral("Deutsch"));
+        choose_category(b, QStringLiteral("Deutsch"));
         EXPECT_TRUE(rename->isEnabled());
         EXPECT_TRUE(remove->isEnabled());
         const QString nomen = QStringLiteral("Nomen");
@@ -115,7 +113,7 @@ TEST_F(BrowserEdits, CategoriesAreMadeRenamedAndDeletedFromTheCategoryTree)
         press(b, "browser_new_category");
         EXPECT_EQ(label, QStringLiteral("Name of the new category under \"Deutsch\":"));
         EXPECT_TRUE(chosen_label(b).startsWith(QStringLiteral("Deutsch (i:1,"))) << chosen_label(b).toStdString();
-        EXPECT_TRUE(box_paths(b).contains(QStringLiteral("Deutsch / Nomen")));
+        EXPECT_TRUE(tree_paths(b).contains(QStringLiteral("Deutsch / Nomen")));
         // A name the parent has already is refused, and nothing is made.
         const uint16_t count = category_count();
         const QString taken = QStringLiteral("Verben");
@@ -126,7 +124,7 @@ TEST_F(BrowserEdits, CategoriesAreMadeRenamedAndDeletedFromTheCategoryTree)
         EXPECT_EQ(category_count(), count);
 
         // F2 on the tree renames its category, offering the name it has.
-        choose(b, QStringLiteral("Deutsch / Verben"));
+        choose_category(b, QStringLiteral("Deutsch / Verben"));
         b->category_tree()->setFocus();
         const QString zeit = QStringLiteral("Zeitwörter");
         answer_input(&zeit, &label, &offered);
@@ -147,32 +145,32 @@ TEST_F(BrowserEdits, CategoriesAreMadeRenamedAndDeletedFromTheCategoryTree)
         EXPECT_EQ(recorded_messages().size(), 2u);
 
         // A category with an item below it is not deleted, nor is the first one.
-        choose(b, QStringLiteral("Deutsch"));
+        choose_category(b, QStringLiteral("Deutsch"));
         press(b, "browser_delete_category");
         ASSERT_EQ(recorded_messages().size(), 3u);
         EXPECT_EQ(recorded_messages()[2].text,
             QStringLiteral("\"Deutsch\" cannot be deleted while it holds items: 1 item is in it or in its "
                            "subcategories. Move or delete them first."));
-        choose(b, QStringLiteral("root"));
+        choose_category(b, QStringLiteral("root"));
         press(b, "browser_delete_category");
         ASSERT_EQ(recorded_messages().size(), 4u);
         EXPECT_NE(recorded_messages()[3].text.indexOf(QStringLiteral("first category")), -1);
 
         // Delete on the tree deletes an empty one, once confirmed (the box's default is No).
-        choose(b, QStringLiteral("Leer"));
+        choose_category(b, QStringLiteral("Leer"));
         b->category_tree()->setFocus();
         QTest::keyClick(b->category_tree(), Qt::Key_Delete);
         ASSERT_EQ(recorded_messages().size(), 5u);
         EXPECT_EQ(recorded_messages()[4].text, QStringLiteral("Delete the category \"Leer\"?"));
         EXPECT_EQ(recorded_messages()[4].buttons, message_buttons::yes_no);
-        EXPECT_TRUE(box_paths(b).contains(QStringLiteral("Leer")));
+        EXPECT_TRUE(tree_paths(b).contains(QStringLiteral("Leer")));
         message_answers().push_back(message_answer::yes);
         QTest::keyClick(b->category_tree(), Qt::Key_Delete);
-        EXPECT_FALSE(box_paths(b).contains(QStringLiteral("Leer")));
+        EXPECT_FALSE(tree_paths(b).contains(QStringLiteral("Leer")));
         EXPECT_EQ(chosen_label(b), QStringLiteral("All categories"));
         EXPECT_EQ(b->model(browse_kind::scheduled)->rowCount(), 2);
         // The tree keeps each category under its parent, in the table's order.
-        EXPECT_EQ(box_paths(b), (QStringList{QStringLiteral("root"), QStringLiteral("Deutsch"),
+        EXPECT_EQ(tree_paths(b), (QStringList{QStringLiteral("root"), QStringLiteral("Deutsch"),
                                     QStringLiteral("Deutsch / Zeitwörter"), QStringLiteral("Deutsch / Nomen"),
                                     QStringLiteral("French")}));
         QTreeWidgetItem* deutsch_item = category_item(b, QStringLiteral("Deutsch"));
