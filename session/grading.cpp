@@ -1,5 +1,7 @@
 #include "session/grading.h"
 
+#include <algorithm>
+
 #include "ann/feedback.h"
 #include "calendar/calendar.h"
 #include "session/choose.h"
@@ -11,12 +13,23 @@ constexpr uint16_t max_repetitions = 127;
 
 uint16_t today() { return day_number(0); }
 
+// The network may have learnt answers that would keep a recalled item in today's session for
+// ever (0 days), or schedule it sooner than it has just proved to last. The chosen interval is
+// held to the least that a pass means; the feedback has already seen the network's own answer.
+uint16_t passing_interval(uint16_t interval, uint16_t elapsed, uint16_t grade)
+{
+    if (grade < lowest_passing_grade)
+        return interval;
+    const uint32_t least = grade == 5 ? elapsed + 1u : grade == 4 ? std::max<uint32_t>(elapsed, 1) : 1u;
+    return static_cast<uint16_t>(std::max<uint32_t>(interval, std::min<uint32_t>(least, max_interval)));
+}
+
 }  // namespace
 
 item* create_item(uint16_t grade, const char* question, const char* answer, uint16_t ctgr)
 {
     item* e = new_item();
-    e->ivl = propose_interval(0, 0, 0, grade);
+    e->ivl = passing_interval(propose_interval(0, 0, 0, grade), 0, grade);
     e->ctgr = ctgr;
     e->gr = grade;
     e->tmtrpt = e->stmtrpt = static_cast<uint16_t>(e->ivl + today());
@@ -45,7 +58,7 @@ uint16_t grade_item(item* e, uint16_t grade)
     // A repetition counts only when the scheduled interval has run its course.
     if (e->stmtrpt <= today() && e->ivl > 0 && e->rp < max_repetitions)
         ++e->rp;
-    const uint16_t interval = propose_interval(e->ivl, elapsed, e->rp, grade);
+    const uint16_t interval = passing_interval(propose_interval(e->ivl, elapsed, e->rp, grade), elapsed, grade);
     apply_interval(e, interval, grade);
     return interval;
 }

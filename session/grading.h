@@ -4,12 +4,17 @@
 
 #include "database/database.h"
 
-// A new item with its first interval from the network, in its place in the scheduled list.
+// Grades from this one up mean the item was recalled: its next interval is at least a day.
+constexpr uint16_t lowest_passing_grade = 3;
+
+// A new item with its first interval from the network (at least a day for a pass), in its place
+// in the scheduled list.
 item* create_item(uint16_t grade, const char* question, const char* answer, uint16_t ctgr);
 // Schedules a pending item and removes it from the pending list.
 item* introduce_pending(uint16_t grade, pending_item* pending);
 // Days since the item's last grade or its making, as of today (modulo 65,536).
 uint16_t elapsed_days(const item* e);
-// Teaches the network from the grade and moves the item to its next review; the new interval.
+// Teaches the network from the grade and moves the item to its next review; the new interval,
+// never below what a pass proves (grade 4: the elapsed days, grade 5: more, grade 3: a day).
 uint16_t grade_item(item* e, uint16_t grade);
 void apply_interval(item* e, uint16_t interval, uint16_t grade);

@@ -23,6 +23,12 @@ protected:
         ma_nn_init();
         crt_srand(11);
     }
+    // The network outlives the database: the next test starts from the built-in one again.
+    void TearDown() override
+    {
+        ann_globals() = ann_state{};
+        open_database_test::TearDown();
+    }
 };
 
 std::vector<const item*> list() { return scheduled_items(); }
@@ -97,6 +103,39 @@ TEST_F(GradingTest, GradesMoveTheItemAndCountRepetitionsOnlyWhenDue)
     go_to_day(e->stmtrpt + 1);
     grade_item(e, 4);
     EXPECT_EQ(e->rp, 127);
+}
+
+// Whatever the network has learnt, a recalled item leaves today's session: grade 3 for at least
+// a day, grade 4 for at least the days it lasted, grade 5 for longer; a failed one stays today.
+TEST_F(GradingTest, PassingGradesNeverGiveLessThanTheRecallProved)
+{
+    struct row {
+        float output_weight;  // every hidden unit's weight into the output: the network's answer
+        uint16_t elapsed;
+        uint16_t grade;
+        uint16_t least;  // the interval applied is at least this
+        uint16_t most;   // and at most this
+    };
+    const std::vector<row> rows = {
+        {-40.0f, 0, 0, 0, 0},     {-40.0f, 0, 2, 0, 0},       {-40.0f, 0, 3, 1, 1},
+        {-40.0f, 0, 4, 1, 1},     {-40.0f, 0, 5, 1, 1},       {-40.0f, 9, 1, 0, 0},
+        {-40.0f, 9, 3, 1, 1},     {-40.0f, 9, 4, 9, 9},       {-40.0f, 9, 5, 10, 10},
+        {-40.0f, 3000, 5, 2047, 2047}, {40.0f, 9, 3, 1000, 2047},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(testing::Message() << "weight " << r.output_weight << ", elapsed " << r.elapsed << ", grade " << r.grade);
+        std::fill(ann_globals().ann_weights.begin() + ann_output_weights, ann_globals().ann_weights.end(), r.output_weight);
+        ann_globals().learning_rate = 0;
+        go_to_day(100);
+        item* e = create_item(r.grade, "q", "a", 0);
+        if (r.elapsed > 0) {
+            go_to_day(100 + r.elapsed);
+            EXPECT_EQ(grade_item(e, r.grade), e->ivl);
+        }
+        EXPECT_GE(e->ivl, r.least);
+        EXPECT_LE(e->ivl, r.most);
+        EXPECT_EQ(e->tmtrpt, static_cast<uint16_t>(100 + r.elapsed + e->ivl));
+    }
 }
 
 TEST_F(GradingTest, GradedItemGoesBehindThoseAlreadyDueOnItsDay)
