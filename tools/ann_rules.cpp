@@ -130,3 +130,16 @@ bool answers_hold_floors(bool dense)
                         return false;
     return true;
 }
+
+std::array<uint64_t, 3> answers_below_floors(bool dense)
+{
+    std::array<uint64_t, 3> below{};
+    const std::vector<uint16_t> elapsed = floor_elapsed_days(dense);
+    const std::vector<uint16_t> reps = floor_repetitions(dense);
+    for (uint16_t ivl : floor_intervals)
+        for (uint16_t e : elapsed)
+            for (uint16_t rp : reps)
+                for (uint16_t g = 3; g <= 5; ++g)
+                    below[g - 3] += ann_interval(ivl, e, rp, g) < answer_floor(e, rp, g);
+    return below;
+}

@@ -56,3 +56,5 @@ bool answers_ordered(bool dense);
 bool answers_grow();
 // No answer of grades 3-5 below its floor; `dense` as for floor_elapsed_days.
 bool answers_hold_floors(bool dense);
+// How many answers of grades 3, 4 and 5 fall below their floors.
+std::array<uint64_t, 3> answers_below_floors(bool dense);

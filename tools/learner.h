@@ -1,30 +1,26 @@
 #pragma once
 // A simulated learner: the memory of each item, its recall at a review and the grade it earns.
 //
-// Every item has a stability S, the days after which its recall has fallen to 90 %, and an ease
-// that makes it easier (above 1) or harder to learn. A recalled item grows in stability, the more
-// the lower its recall was (reviewing at 90 % teaches more than reviewing at 99 %), less for
-// memories already long held; a forgotten item falls back to a short stability. The draws come
-// from the item and the count of its reviews alone, so every scheduler meets the same learner
-// with the same luck: the k-th review of item i recalls if and only if the same uniform draw
-// falls below that review's recall.
+// A learner belongs to a family, a published model of memory, and has its own parameters drawn
+// around the family's published values, so that a run meets many different users. The draws
+// come from the seed, the family, the learner's draw number, the item and the count of its
+// reviews alone, so every scheduler meets the same learner with the same luck: the k-th review of
+// item i recalls if and only if the same uniform draw falls below that review's recall. The
+// grading habit only turns recall into a grade; it never changes the memory.
 #include <cstdint>
 #include <vector>
 
-// How recall falls after the last review; both pass 90 % at t = S.
-enum class forgetting {
-    exponential,  // R = 0.9^(t / S)
-    power_law,    // R = (1 + 19/81 * t / S)^-0.5, a longer tail
-};
+#include "memory_models.h"
 
 // How the learner turns a review into a grade.
 enum class grading_habit {
     graded,          // the whole scale, by how easily the answer came
     sparing_with_5,  // the same, but 5 only for the very easiest
     pass_fail,       // only 1 (forgotten) and 4 (recalled)
+    generous,        // 5 for every recall that came easily, 3 for the hard ones, never 4
+    noisy,           // the whole scale, off by one a fifth of the time
 };
 
-const char* forgetting_name(forgetting truth);
 const char* habit_name(grading_habit habit);
 
 // Days between two reviews of an item on the same day, within one session.
@@ -38,7 +34,7 @@ struct review_outcome {
 
 class learner {
 public:
-    learner(forgetting truth, grading_habit habit, uint64_t seed) : truth_(truth), habit_(habit), seed_(seed) {}
+    learner(learner_family family, grading_habit habit, uint64_t seed, uint32_t draw = 0);
 
     // A new item studied on `day`; returns its index (0, 1, 2, ... in order of creation).
     uint32_t add_item(int day);
@@ -49,22 +45,24 @@ public:
     // Probability of recalling the item on `day` without reviewing it.
     double recall(uint32_t index, int day) const;
     uint32_t item_count() const { return static_cast<uint32_t>(items_.size()); }
+    const family_parameters& parameters() const { return params_; }
 
 private:
-    struct item_memory {
-        double stability;
-        double ease;
+    struct item_state {
+        item_memory memory;
         double impression;  // log-scale: above 0 the item seems easy when typed in
         int last_day;
+        double last_time;  // day of the last study, with a session's repeats 30 minutes apart
         uint32_t reviews;
     };
 
-    double recall_after(double days, double stability) const;
-    uint16_t grade_from(double recall, double draw, bool recalled) const;
+    uint16_t grade_from(grading_habit habit, double recall, double draw, bool recalled) const;
+    uint16_t with_noise(uint16_t grade, uint32_t index, uint32_t event) const;
     double draw(uint32_t index, uint32_t event, uint32_t stream) const;
 
-    forgetting truth_;
+    learner_family family_;
     grading_habit habit_;
     uint64_t seed_;
-    std::vector<item_memory> items_;
+    family_parameters params_;
+    std::vector<item_state> items_;
 };

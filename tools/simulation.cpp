@@ -1,5 +1,7 @@
 #include "simulation.h"
 
+#include <algorithm>
+
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -19,6 +21,7 @@
 #include "platform/files.h"
 #include "platform/platform_state.h"
 #include "platform/timezone.h"
+#include "sim_tally.h"
 
 namespace {
 
@@ -54,47 +57,6 @@ void fresh_process_state()
     ann_globals() = ann_state{};
 }
 
-// The learner's side of each review and the tallies of the result.
-struct tally {
-    simulation_result& result;
-    learner& person;
-
-    std::vector<int> last_grade;  // repeated_today after a same-day repeat
-
-    static constexpr int repeated_today = -1;
-
-    void created(uint16_t grade) { last_grade.push_back(grade); }
-
-    void review_counted(uint32_t index, const review_outcome& r, int day)
-    {
-        const int before = last_grade[index];
-        ++result.reviews;
-        if (r.elapsed_days == 0) {
-            last_grade[index] = repeated_today;
-            ++result.same_day;
-            return;
-        }
-        last_grade[index] = r.grade;
-        week_tally& by_before = before == repeated_today ? result.after_repeat : result.after_grade[before];
-        ++result.spaced;
-        week_tally& w = result.weeks[static_cast<size_t>(day / days_per_week)];
-        ++w.spaced;
-        ++by_before.spaced;
-        if (r.recalled) {
-            ++result.recalled;
-            ++w.recalled;
-            ++by_before.recalled;
-        }
-    }
-
-    void count_known(int days)
-    {
-        result.items = person.item_count();
-        for (uint32_t i = 0; i < result.items; ++i)
-            result.known += person.recall(i, days) >= known_recall;
-    }
-};
-
 uint32_t item_index(const item* e) { return static_cast<uint32_t>(std::strtoul(e->question.c_str() + 1, nullptr, 10)); }
 
 void run_program(simulation_result& result, learner& person, bool learning)
@@ -103,7 +65,7 @@ void run_program(simulation_result& result, learner& person, bool learning)
     fresh_process_state();
     ann_globals().ann_weights = s.start_weights;
     const std::string dir = make_temp_directory("cardwright-simulate");
-    tally count{result, person, {}};
+    review_tally count{result, person, {}, {}, {}};
     for (int day = 0; day < s.days; ++day) {
         set_clock_to_day(day);
         if (!learning) {
@@ -146,45 +108,9 @@ void run_program(simulation_result& result, learner& person, bool learning)
         ma_deinit(0);
     }
     count.count_known(s.days);
+    result.end_weights = ann_globals().ann_weights;
     std::filesystem::remove_all(dir);
     fresh_process_state();
-}
-
-void run_sm2(simulation_result& result, learner& person)
-{
-    struct sm2_card {
-        double ef = 2.5;
-        int successes = 0;
-        int interval = 1;
-        int due = 0;
-    };
-    constexpr uint16_t lowest_pass = 3;
-    const simulation_settings& s = result.settings;
-    tally count{result, person, {}};
-    std::vector<sm2_card> cards;
-    for (int day = 0; day < s.days; ++day) {
-        for (uint32_t n = new_items_on(day, s); n > 0; --n) {
-            count.created(person.creation_grade(person.add_item(day)));
-            cards.push_back({.due = day + 1});
-        }
-        for (uint32_t i = 0; i < cards.size(); ++i) {
-            sm2_card& c = cards[i];
-            if (c.due > day)
-                continue;
-            const review_outcome r = person.review(i, day);
-            count.review_counted(i, r, day);
-            const int q = r.grade;
-            if (q >= lowest_pass) {
-                c.ef = std::max(1.3, c.ef + 0.1 - (5 - q) * (0.08 + (5 - q) * 0.02));
-                c.interval = ++c.successes == 1 ? 6 : static_cast<int>(std::lround(c.interval * c.ef));
-            } else {
-                c.successes = 0;
-                c.interval = 1;
-            }
-            c.due = day + c.interval;
-        }
-    }
-    count.count_known(s.days);
 }
 
 }  // namespace
@@ -198,6 +124,8 @@ const char* scheduler_name(scheduler_kind kind)
         return "network, built-in";
     case scheduler_kind::sm2:
         return "SM-2";
+    case scheduler_kind::fsrs6:
+        return "FSRS-6";
     }
     return "?";
 }
@@ -234,9 +162,11 @@ simulation_result simulate(scheduler_kind kind, const simulation_settings& setti
     result.scheduler = kind;
     result.settings = settings;
     result.weeks.resize(static_cast<size_t>((settings.days + days_per_week - 1) / days_per_week));
-    learner person(settings.truth, settings.habit, settings.seed);
+    learner person(settings.family, settings.habit, settings.seed, settings.draw);
     if (kind == scheduler_kind::sm2)
         run_sm2(result, person);
+    else if (kind == scheduler_kind::fsrs6)
+        run_fsrs6(result, person);
     else
         run_program(result, person, kind == scheduler_kind::network_learning);
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -1,6 +1,7 @@
 #pragma once
 // Runs a simulated learner through months of daily reviews, scheduled either by the program
-// itself (the real library, driven as the main window drives it) or by SM-2 as a baseline.
+// itself (the real library, driven as the main window drives it) or by a published scheduler
+// as a baseline.
 #include <array>
 #include <cstdint>
 #include <string>
@@ -13,16 +14,18 @@ enum class scheduler_kind {
     network_learning,  // the program as it runs: weights.bin and user_cases.bin carried from day to day
     network_builtin,   // the program with its built-in weights only: learning rate 0, no files kept
     sm2,               // SM-2: EF 2.5; 1 and 6 days, then interval times EF; failures start over
+    fsrs6,             // FSRS-6 at its default parameters, desired retention 0.9, no same-day steps
 };
 
 const char* scheduler_name(scheduler_kind kind);
 
 struct simulation_settings {
-    int days = 365;
-    uint32_t items = 7300;  // new items, spread evenly over the days
-    forgetting truth = forgetting::exponential;
+    int days = 730;
+    uint32_t items = 14600;  // new items, spread evenly over the days
+    learner_family family = learner_family::exponential;
     grading_habit habit = grading_habit::graded;
     uint64_t seed = 1;
+    uint32_t draw = 0;  // which of the family's learners
     // The network's weights at the start (a fresh user's: the built-in ones).
     std::array<float, ann_weight_count> start_weights = builtin_weights;
     // What-if, not the program: when above 0, a same-day repeat passed (grades 3-5) by an item
@@ -38,6 +41,8 @@ constexpr int stuck_offer = 6;
 constexpr double known_recall = 0.9;
 constexpr int days_per_week = 7;
 constexpr int first_quarter_weeks = 13;
+// Spaced reviews before, in the first quarter's breakdown: 0, 1, 2, then 3 or more.
+constexpr size_t repetition_bands = 4;
 
 struct week_tally {
     uint32_t spaced = 0;    // reviews after at least a day
@@ -49,6 +54,7 @@ struct simulation_result {
     simulation_settings settings;
     uint64_t reviews = 0;    // every grade of an existing item, same-day repeats included
     uint64_t same_day = 0;   // grades on the day of the item's previous grade or creation
+    uint64_t repeats_after_pass = 0;  // of those, the ones whose previous grade was 3-5
     uint64_t spaced = 0;
     uint64_t recalled = 0;
     uint32_t items = 0;
@@ -60,6 +66,11 @@ struct simulation_result {
     // those after a same-day repeat.
     std::array<week_tally, 6> after_grade{};
     week_tally after_repeat;
+    // The first quarter's spaced reviews by the grade before (0-5, 6 after a same-day repeat)
+    // and by the spaced reviews the item had had.
+    std::array<std::array<week_tally, repetition_bands>, 7> first_quarter_by{};
+    // The network's weights at the end of a run of the program.
+    std::array<float, ann_weight_count> end_weights{};
     double seconds = 0;
 
     double retention() const;

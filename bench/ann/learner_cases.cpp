@@ -38,7 +38,7 @@ uint16_t target_for(const card& c, uint16_t elapsed, uint16_t grade)
 
 std::vector<ann_case> learner_cases(size_t count, uint64_t seed)
 {
-    learner person(forgetting::exponential, grading_habit::graded, seed);
+    learner person(learner_family::exponential, grading_habit::graded, seed);
     // About three years of reviews whatever the count: a heavier learner for a larger file.
     const uint32_t new_per_day = std::max<uint32_t>(20, static_cast<uint32_t>(count / 5000));
     std::vector<card> cards;

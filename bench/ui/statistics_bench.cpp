@@ -39,7 +39,7 @@ history_fixture build_history()
 {
     history_fixture f;
     f.dir = make_temp_directory("cardwright-bench-history");
-    learner person(forgetting::exponential, grading_habit::graded, 17);
+    learner person(learner_family::exponential, grading_habit::graded, 17);
     struct state {
         int due = 0;
         int last = 0;
