@@ -61,11 +61,12 @@ check-tables: deps
 	if cmp -s $$tmp ann/builtin_tables.cpp; then rm -f $$tmp; echo "ann/builtin_tables.cpp is up to date"; \
 	else diff -u ann/builtin_tables.cpp $$tmp | head -20; rm -f $$tmp; echo "ann/builtin_tables.cpp differs from the generator's output"; exit 1; fi
 
-# A year of simulated learners (20 new items a day) scheduled by the program, with and without
-# learning, and by SM-2 on the same items and draws; prints the table and the goals. Options of
-# tools/simulate.cpp go in SIM_ARGS, e.g. `make simulate SIM_ARGS="--truth power --check"`.
+# Two years of simulated learners of five families and five grading habits (20 new items a day)
+# scheduled by the program, with and without learning, and by SM-2 and FSRS-6 on the same items
+# and draws; prints each family's means, the goals, and the details. Options of tools/simulate.cpp
+# go in SIM_ARGS, e.g. `make simulate SIM_ARGS="--family fsrs --learners 4 --check"`.
 SIM_ARGS ?=
 simulate: deps
 	@cmake -S . -B $(BUILD) -G Ninja -DCARDWRIGHT_WERROR=ON $(CMAKE_FLAGS) > /dev/null
 	@cmake --build $(BUILD) -j $(JOBS) --target simulate
-	@$(BUILD)/tools/simulate $(SIM_ARGS)
+	@$(BUILD)/tools/simulate --details $(SIM_ARGS)
