@@ -118,7 +118,11 @@ bool answers_grow()
     return true;
 }
 
-bool answers_hold_floors(bool dense)
+namespace {
+
+// Calls `visit` (ivl, elapsed, rp, grade) at every point where a floor holds, while it returns true.
+template <typename Visit>
+bool every_floor_point(bool dense, Visit visit)
 {
     const std::vector<uint16_t> elapsed = floor_elapsed_days(dense);
     const std::vector<uint16_t> reps = floor_repetitions(dense);
@@ -126,20 +130,27 @@ bool answers_hold_floors(bool dense)
         for (uint16_t e : elapsed)
             for (uint16_t rp : reps)
                 for (uint16_t g = 3; g <= 5; ++g)
-                    if (ann_interval(ivl, e, rp, g) < answer_floor(e, rp, g))
+                    if (!visit(ivl, e, rp, g))
                         return false;
     return true;
+}
+
+bool below_floor(uint16_t ivl, uint16_t e, uint16_t rp, uint16_t g) { return ann_interval(ivl, e, rp, g) < answer_floor(e, rp, g); }
+
+}  // namespace
+
+bool answers_hold_floors(bool dense)
+{
+    return every_floor_point(dense, [](uint16_t ivl, uint16_t e, uint16_t rp, uint16_t g) { return !below_floor(ivl, e, rp, g); });
 }
 
 std::array<uint64_t, 3> answers_below_floors(bool dense)
 {
     std::array<uint64_t, 3> below{};
-    const std::vector<uint16_t> elapsed = floor_elapsed_days(dense);
-    const std::vector<uint16_t> reps = floor_repetitions(dense);
-    for (uint16_t ivl : floor_intervals)
-        for (uint16_t e : elapsed)
-            for (uint16_t rp : reps)
-                for (uint16_t g = 3; g <= 5; ++g)
-                    below[g - 3] += ann_interval(ivl, e, rp, g) < answer_floor(e, rp, g);
+    every_floor_point(dense, [&](uint16_t ivl, uint16_t e, uint16_t rp, uint16_t g) {
+        below[g - 3] += below_floor(ivl, e, rp, g);
+        return true;
+    });
     return below;
 }
+
