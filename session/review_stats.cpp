@@ -98,3 +98,22 @@ std::vector<retention_figure> retention_by_band(const std::vector<review_record>
     }
     return bands;
 }
+
+grading_summary summarize_grading(const std::vector<review_record>& standing, uint16_t today)
+{
+    grading_summary g;
+    for (auto r = standing.rbegin(); r != standing.rend(); ++r) {
+        if (r->event != review_event::grade)
+            continue;
+        if (g.grades_seen < recent_grade_window) {
+            ++g.grades_seen;
+            g.any_five = g.any_five || r->grade == 5;
+        }
+        // Day numbers wrap at 65,536: the age of a grade is taken modulo that too.
+        if (static_cast<uint16_t>(today - r->day) < recent_retention_days && counts_for_retention(*r)) {
+            ++g.recent.reviews;
+            g.recent.passed += r->grade >= 3;
+        }
+    }
+    return g;
+}

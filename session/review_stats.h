@@ -38,3 +38,25 @@ daily_figures daily_history(const std::vector<review_record>& standing, uint16_t
 std::vector<retention_figure> retention_by_band(const std::vector<review_record>& standing);
 // Whether a logged grade counts for retention: a review of an item on or after its due day.
 bool counts_for_retention(const review_record& r);
+
+// Days over which the statistics window measures retention at review.
+constexpr uint16_t recent_retention_days = 30;
+// Latest grades in which a grade 5 is looked for.
+constexpr uint32_t recent_grade_window = 200;
+// Retention at review above which grades without a 5 leave the network nothing to lengthen with.
+constexpr double retention_without_fives = 0.95;
+
+// What the user's grades give the network to learn from lately.
+struct grading_summary {
+    retention_figure recent;  // due reviews of the last recent_retention_days days, today included
+    uint32_t grades_seen = 0;  // the latest standing grades looked at, at most recent_grade_window
+    bool any_five = false;  // whether one of them was a 5
+    // A full window of grades without a 5 while nearly everything is recalled: only grade 5
+    // lengthens intervals beyond the days an item has proved to last.
+    bool nothing_to_lengthen_with() const
+    {
+        return grades_seen == recent_grade_window && !any_five && recent.reviews > 0 &&
+            recent.share() > retention_without_fives;
+    }
+};
+grading_summary summarize_grading(const std::vector<review_record>& standing, uint16_t today);

@@ -6,6 +6,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QDialogButtonBox>
+#include <QLabel>
 #include <QLineSeries>
 #include <QTabWidget>
 #include <QValueAxis>
@@ -152,6 +153,16 @@ std::vector<QPointF> weekly_retention(const daily_figures& daily)
     return points;
 }
 
+QString recent_retention_text(const grading_summary& g)
+{
+    if (g.recent.reviews == 0)
+        return QStringLiteral("No reviews were due in the last %1 days.").arg(recent_retention_days);
+    return QStringLiteral("Retention at review, last %1 days: %2 % of %3 due reviews recalled.")
+        .arg(recent_retention_days)
+        .arg(g.recent.share() * 100.0, 0, 'f', 1)
+        .arg(g.recent.reviews);
+}
+
 }  // namespace
 
 statistics_window::statistics_window(QWidget* parent) : QDialog(parent)
@@ -162,6 +173,21 @@ statistics_window::statistics_window(QWidget* parent) : QDialog(parent)
     const review_history history = read_review_log(data_path(review_log_name));
     const std::vector<review_record> standing = standing_reviews(history.records);
     const daily_figures daily = daily_history(standing, today);
+
+    // What the network can learn from the grades: it lengthens intervals only after a 5.
+    const grading_summary grading = summarize_grading(standing, today);
+    auto* retention = new QLabel(recent_retention_text(grading), this);
+    retention->setObjectName(QStringLiteral("recent_retention"));
+    auto* note = new QLabel(QStringLiteral(
+        "None of your last %1 grades was a 5, while you recalled more than %2 % of your due reviews. "
+        "Grade 5 means the answer came easily and the interval could have been longer; it is the "
+        "only grade that lets the network lengthen your intervals. Without it they stay about as "
+        "long as they are, and you review more often than you need to.")
+                                .arg(recent_grade_window)
+                                .arg(retention_without_fives * 100.0, 0, 'f', 0), this);
+    note->setObjectName(QStringLiteral("grade_five_note"));
+    note->setWordWrap(true);
+    note->setVisible(grading.nothing_to_lengthen_with());
 
     tabs_ = new QTabWidget(this);
     const auto due30 = due_per_day(today, 30);
@@ -206,6 +232,8 @@ statistics_window::statistics_window(QWidget* parent) : QDialog(parent)
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(retention);
+    layout->addWidget(note);
     layout->addWidget(tabs_);
     layout->addWidget(buttons);
     resize(760, 620);

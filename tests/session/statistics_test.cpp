@@ -1,5 +1,9 @@
+#include <algorithm>
+#include <vector>
+
 #include "ann/network.h"
 #include "database/counts.h"
+#include "session/review_stats.h"
 #include "session/statistics.h"
 #include "support/database_helpers.h"
 
@@ -156,3 +160,68 @@ TEST_F(StatisticsTest, CategoryCountsWalkTheTree)
 }
 
 }  // namespace
+
+namespace {
+
+review_record due_grade(uint16_t day, uint8_t grade)
+{
+    review_record r;
+    r.day = day;
+    r.interval_before = 5;
+    r.elapsed = 5;
+    r.grade = grade;
+    return r;
+}
+
+}  // namespace
+
+// The note asks for a full window of grades without a 5 and retention above 0.95.
+TEST(GradingSummaryTest, NothingToLengthenWithNeedsAFullWindowWithoutFiveAndHighRetention)
+{
+    struct row {
+        const char* name;
+        uint32_t grades;  // all due, on today; the newest last
+        uint32_t failed;  // the newest of them are graded 2
+        uint32_t five_back;  // the n-th newest is a 5 (0: none)
+        bool note;
+    };
+    const std::vector<row> rows = {
+        {"a full window of 4s", 200, 0, 0, true},
+        {"a 5 among the latest 200", 200, 0, 200, false},
+        {"the only 5 just before the window", 201, 0, 201, true},
+        {"too few grades to tell", 199, 0, 0, false},
+        {"retention exactly 0.95", 200, 10, 0, false},
+        {"retention 0.955", 200, 9, 0, true},
+    };
+    const uint16_t today = 400;
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.name);
+        std::vector<review_record> log;
+        for (uint32_t back = r.grades; back >= 1; --back)
+            log.push_back(due_grade(today, back == r.five_back ? 5 : back <= r.failed ? 2 : 4));
+        const grading_summary g = summarize_grading(log, today);
+        EXPECT_EQ(g.nothing_to_lengthen_with(), r.note);
+        EXPECT_EQ(g.grades_seen, std::min(r.grades, recent_grade_window));
+    }
+}
+
+// Retention at review counts due reviews of the last 30 days, across the wrap of day numbers,
+// and neither undone grades nor early reviews.
+TEST(GradingSummaryTest, RecentRetentionCountsDueReviewsOfTheLastThirtyDays)
+{
+    const uint16_t today = 10;
+    review_record early = due_grade(today, 1);
+    early.elapsed = 2;
+    review_record undo = due_grade(today, 0);
+    undo.event = review_event::undo;
+    const std::vector<review_record> log = {
+        due_grade(static_cast<uint16_t>(today - 30), 1),  // a day too old
+        due_grade(static_cast<uint16_t>(today - 29), 4),  // day 65,517: counted
+        due_grade(today, 2), due_grade(today, 0), undo,  // the undo takes back the 0
+        early,
+    };
+    const grading_summary g = summarize_grading(standing_reviews(log), today);
+    EXPECT_EQ(g.recent.reviews, 2u);
+    EXPECT_EQ(g.recent.passed, 1u);
+    EXPECT_EQ(g.grades_seen, 4u);
+}

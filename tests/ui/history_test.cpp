@@ -1,4 +1,5 @@
 #include <QAction>
+#include <QLabel>
 #include <QBarSeries>
 #include <QBarSet>
 #include <QChartView>
@@ -8,6 +9,7 @@
 #include <QTabWidget>
 
 #include <tuple>
+#include <utility>
 
 #include "services/paths.h"
 #include "session/review_log.h"
@@ -166,4 +168,46 @@ TEST_F(History, TheStatisticsWindowChartsTheScheduleAndTheLog)
     EXPECT_EQ(charts, 8);  // every chart has something to draw
     // The window left the review as it was.
     EXPECT_EQ(ui().screen_mode, mode_scheduled);
+}
+
+// Two hundred grades without a 5 while nearly everything is recalled: the window says what a 5
+// means; one 5 among them and the note goes.
+TEST_F(History, TheStatisticsWindowTellsWhenGradesGiveNothingToLengthenWith)
+{
+    show_main_screen();
+    const uint16_t today = day_number(0);
+    auto log_grades = [&](int n, uint8_t grade) {
+        for (int i = 0; i < n; ++i) {
+            review_record r;
+            r.day = today;
+            r.item_id = static_cast<uint32_t>(i + 1);
+            r.interval_before = r.elapsed = 8;
+            r.grade = grade;
+            ASSERT_EQ(append_review(r), REVIEW_APPENDED);
+        }
+    };
+    auto open_statistics = [&] {
+        QString retention;
+        QString note;
+        on_next_modal([&](QWidget* dialog) {
+            if (auto* window = qobject_cast<statistics_window*>(dialog)) {
+                retention = window->findChild<QLabel*>(QStringLiteral("recent_retention"))->text();
+                auto* label = window->findChild<QLabel*>(QStringLiteral("grade_five_note"));
+                note = label->isVisible() ? label->text() : QString();
+            }
+            dialog->close();
+        });
+        w->findChild<QAction*>(QStringLiteral("statistics_action"))->trigger();
+        return std::make_pair(retention, note);
+    };
+
+    log_grades(4, 2);
+    log_grades(196, 4);
+    auto [retention, note] = open_statistics();
+    EXPECT_EQ(retention, QStringLiteral("Retention at review, last 30 days: 98.0 % of 200 due reviews recalled."));
+    EXPECT_TRUE(note.contains(QStringLiteral("Grade 5 means the answer came easily"))) << note.toStdString();
+
+    log_grades(1, 5);
+    std::tie(retention, note) = open_statistics();
+    EXPECT_TRUE(note.isEmpty()) << note.toStdString();
 }
