@@ -6,13 +6,16 @@
 #include "calendar/calendar.h"
 #include "database/database.h"
 #include "database/days.h"
+#include "exchange/export.h"
 #include "platform/utf.h"
+#include "services/log.h"
 
 namespace {
 
 constexpr uint16_t max_interval = 2047;
 constexpr uint16_t max_repetitions = 127;
 constexpr char key_separator = '\x1f';
+constexpr uint32_t max_categories = UINT16_MAX;  // add_category refuses any beyond
 
 bool valid_utf8(const std::string& s)
 {
@@ -52,10 +55,26 @@ bool valid_utf8(const std::string& s)
     return true;
 }
 
+// Line ends become line feeds, as the database stores them: a carriage return would not come
+// back the same from queue.txt or the XML form.
+void to_line_feeds(std::string& text)
+{
+    size_t out = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            continue;
+        text[out++] = text[i] == '\r' ? '\n' : text[i];
+    }
+    text.resize(out);
+}
+
 std::string check_text(const std::string& text, const char* what)
 {
     if (text.empty())
         return std::string("no ") + what;
+    // Neither queue.txt nor the XML form can carry a NUL: the item would be lost at the next start.
+    if (text.find('\0') != std::string::npos)
+        return std::string("the ") + what + " holds a NUL byte, which no text of this program can keep";
     if (!valid_utf8(text))
         return std::string("the ") + what + " is not UTF-8 text";
     const size_t length = display_length(text);
@@ -165,6 +184,8 @@ const std::string& import_batch::path_key_of(uint16_t c)
 
 bool import_batch::add(staged_item&& s, import_summary& summary)
 {
+    to_line_feeds(s.question);
+    to_line_feeds(s.answer);
     std::string problem = check_text(s.question, "question");
     if (problem.empty())
         problem = check_text(s.answer, "answer");
@@ -194,7 +215,7 @@ bool import_batch::add(staged_item&& s, import_summary& summary)
     return true;
 }
 
-uint16_t import_batch::category_for(const std::vector<std::string>& path)
+uint16_t import_batch::category_for(const std::vector<std::string>& path, import_summary& summary)
 {
     if (path.empty())
         return default_category_;
@@ -204,8 +225,26 @@ uint16_t import_batch::category_for(const std::vector<std::string>& path)
     if (const auto found = made_categories_.find(key); found != made_categories_.end())
         return found->second;
     int32_t parent = -1;
-    for (const std::string& name : path)
+    for (const std::string& name : path) {
+        if (const int32_t there = category_named(name, parent); there >= 0) {
+            parent = there;
+            continue;
+        }
+        if (category_count() >= max_categories) {
+            // Its items go into the nearest category of the path that exists, else the default.
+            std::string wanted;
+            for (const std::string& n : path)
+                wanted.append(wanted.empty() ? "" : "::").append(n);
+            const uint16_t instead = parent >= 0 ? static_cast<uint16_t>(parent) : default_category_;
+            summary.problems.push_back("the category \"" + wanted + "\" cannot be made (the database holds " +
+                                       std::to_string(max_categories) + " categories, the most it can); its items go into \"" +
+                                       category_path_text(instead) + "\"");
+            write_log("WARNING: import: no room for the category \"%s\"\n", wanted.c_str());
+            parent = instead;
+            break;
+        }
         parent = add_category(name.c_str(), parent);
+    }
     const auto c = static_cast<uint16_t>(parent);
     made_categories_.emplace(std::move(key), c);
     return c;
@@ -222,12 +261,12 @@ void import_batch::commit(import_summary& summary)
             pending_item* p = new_pending_item();
             p->question = std::move(k.item.question);
             p->answer = std::move(k.item.answer);
-            p->ctgr = category_for(k.item.category_path);
+            p->ctgr = category_for(k.item.category_path, summary);
             append_pending(p);
             continue;
         }
         item* e = new_item();
-        e->ctgr = category_for(k.item.category_path);
+        e->ctgr = category_for(k.item.category_path, summary);
         e->question = std::move(k.item.question);
         e->answer = std::move(k.item.answer);
         if (const auto& s = k.item.schedule) {

@@ -24,7 +24,7 @@ struct carried_schedule {
 
 // One item as read from a file, before it is checked.
 struct staged_item {
-    std::string question;  // in the program's markup, line feeds only
+    std::string question;  // in the program's markup; add() turns CR LF and CR into line feeds
     std::string answer;  // as the question
     std::vector<std::string> category_path;  // outermost first; empty: the import's default category
     std::optional<carried_schedule> schedule;  // taken when the target is learning; none: a new item
@@ -70,7 +70,9 @@ private:
         std::string category_key;  // the category's full path, names separated by 0x1f
     };
     const std::string& path_key_of(uint16_t c);
-    uint16_t category_for(const std::vector<std::string>& path);
+    // The category of the path, made as needed; when the table is full, the nearest one made
+    // (a problem in the summary names the path).
+    uint16_t category_for(const std::vector<std::string>& path, import_summary& summary);
 
     import_target target_;
     uint16_t default_category_;
