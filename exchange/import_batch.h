@@ -5,7 +5,6 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 enum class import_target {
@@ -56,30 +55,44 @@ public:
     // Items without a category path go into `default_category`; new items created in learning
     // get `first_grade` as the add screen gives it.
     import_batch(import_target target, uint16_t default_category, uint16_t first_grade);
+    ~import_batch();  // frees the records of a batch never committed
+    import_batch(const import_batch&) = delete;
+    import_batch& operator=(const import_batch&) = delete;
 
     // Checks the item and keeps it for the commit (true), or records why it is left out. An
     // item with a schedule goes into learning whatever the target.
     bool add(staged_item&& s, import_summary& summary);
-    size_t size() const { return items_.size(); }
+    size_t size() const { return records_.size() - existing_; }
     // Makes the categories and adds every kept item; sets summary.added and summary.done.
     void commit(import_summary& summary);
 
 private:
-    struct kept_item {
-        staged_item item;
-        std::string category_key;  // the category's full path, names separated by 0x1f
+    // A category path of the file or of the database, by the names add_category would find.
+    struct path_entry {
+        std::vector<std::string> names;  // outermost first; empty for a category of the database
+        int32_t category = -1;  // its index once known
     };
-    const std::string& path_key_of(uint16_t c);
-    // The category of the path, made as needed; when the table is full, the nearest one made
-    // (a problem in the summary names the path).
-    uint16_t category_for(const std::vector<std::string>& path, import_summary& summary);
+    uint32_t path_id_of_category(uint16_t c);
+    uint32_t path_id_of(std::vector<std::string>&& names);
+    uint16_t category_for(uint32_t path_id, import_summary& summary);
+    // The duplicate check: question, answer and path of every record, in an open-addressed
+    // table of their indexes, so that a large file costs a few bytes an item beyond its records.
+    size_t hash_of(size_t index) const;
+    bool same(size_t a, size_t b) const;
+    // The table's slot for record `index`: its own, or the one of an equal record.
+    size_t slot_for(size_t index) const;
+    void grow_table();
 
     import_target target_;
     uint16_t default_category_;
     uint16_t first_grade_;
-    std::vector<std::string> existing_keys_;  // by category index; built as needed
-    std::vector<bool> key_known_;
-    std::unordered_set<std::string> seen_;  // category key, question and answer of every item
-    std::unordered_map<std::string, uint16_t> made_categories_;  // commit's path cache
-    std::vector<kept_item> items_;
+    uint16_t today_;  // day number of the import, for the new items' due days
+    uint32_t now_;  // the clock second of the import, the new items' id
+    std::vector<void*> records_;  // the database's items and queued items, then the new ones
+    std::vector<uint32_t> record_paths_;  // each record's path id, pending_flag for a queued one
+    size_t existing_ = 0;  // records_ before this index belong to the database
+    std::vector<uint32_t> table_;  // record index + 1; 0 is a free slot
+    std::vector<path_entry> paths_;
+    std::unordered_map<std::string, uint32_t> path_ids_;  // names joined by 0x1f -> index in paths_
+    std::vector<uint32_t> category_paths_;  // the path id of each database category, or no_path
 };
