@@ -270,7 +270,10 @@ bool import_batch::add(staged_item&& s, import_summary& summary)
         (s.question.find("</q>") != std::string::npos || s.answer.find("</a>") != std::string::npos))
         problem = "a text holds its own closing tag, which queue.txt cannot keep";
     if (!problem.empty()) {
-        summary.problems.push_back(s.where + ": " + problem + "; left out");
+        if (summary.problems.size() < max_listed_problems)
+            summary.problems.push_back(s.where + ": " + problem + "; left out");
+        else
+            ++summary.problems_not_listed;
         return false;
     }
     const uint32_t path = path_id_of(std::move(s.category_path));

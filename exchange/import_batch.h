@@ -38,7 +38,11 @@ struct import_summary {
     uint32_t duplicates = 0;  // items left out because the same one is already there
     uint32_t media_copied = 0;  // picture and sound files copied into the data directory
     std::vector<std::string> problems;  // items left out, and media not copied, with the reason
+    uint32_t problems_not_listed = 0;  // items left out beyond the first max_listed_problems
 };
+
+// Problems listed one by one; a file of garbage lines is counted beyond them, not listed.
+constexpr size_t max_listed_problems = 1000;
 
 // Texts of imported items obey the limit of the screen's text buffers.
 constexpr size_t import_text_limit = 8191;

@@ -270,6 +270,14 @@ TEST_F(TextImport, LeavesOutTextsThatBreakTheLimitsAndSaysWhy)
     ASSERT_EQ(pending_count(), 1u);
     EXPECT_EQ(display_length(db().pending_head->question), import_text_limit);
 
+    // A file of bad lines lists the first problems and counts the others.
+    std::string bad_lines;
+    for (size_t i = 0; i < max_listed_problems + 5; ++i)
+        bad_lines += "q\t\n";
+    const import_summary garbage = import(bad_lines);
+    EXPECT_EQ(garbage.problems.size(), max_listed_problems);
+    EXPECT_EQ(garbage.problems_not_listed, 5u);
+
     // The imported item survives queue.txt being written and read again.
     ASSERT_EQ(save_queue(), SAVE_QUEUE_DONE);
     load_queue();
