@@ -1,5 +1,6 @@
 #include "fuzz/fuzz_import.h"
 
+#include <unistd.h>
 #include <zip.h>
 
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include "calendar/calendar.h"
 #include "database/database.h"
 #include "exchange/export.h"
+#include "exchange/import_leftovers.h"
 #include "exchange/media_map.h"
 #include "exchange/package_import.h"
 #include "exchange/text_import.h"
@@ -77,8 +79,21 @@ void check(bool holds, const char* what)
 
 // Every item the summary counted was added, and the database, saved and opened again, holds
 // each of them with the importer's texts; the XML export, read back, holds the schedule.
+// A finished import leaves no scratch folder of this process and no temporary name in media/.
+void check_nothing_left(const std::string& data_dir)
+{
+    const std::string own = scratch_prefix + std::to_string(::getpid()) + "-";
+    std::error_code ignored;
+    for (const std::string& folder : {temporary_folder(), data_dir})
+        for (const auto& e : std::filesystem::directory_iterator(folder, ignored))
+            check(!e.path().filename().string().starts_with(own), "an import left its scratch folder");
+    for (const auto& e : std::filesystem::directory_iterator(data_dir + "media", ignored))
+        check(!e.path().filename().string().starts_with(media_temporary_prefix), "an import left a temporary file in media/");
+}
+
 void check_round_trip(const std::string& dir, const std::string& data_dir)
 {
+    check_nothing_left(data_dir);
     const std::multiset<kept_item> before = everything();
     std::multiset<kept_item> scheduled;
     for (const kept_item& k : before)
