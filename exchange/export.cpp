@@ -40,6 +40,20 @@ export_result write_out(const std::string& path, const std::string& contents, ui
     return result;
 }
 
+// Each CR LF of `text` with a second CR before it: the reader takes a CR LF line end for a
+// line feed, so the doubled one reads back as the CR LF it was.
+std::string with_cr_doubled(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            out.push_back('\r');
+        out.push_back(text[i]);
+    }
+    return out;
+}
+
 // The question or answer element of an item so that load_xml gives back exactly `text`; false
 // when no writing of it could.
 bool append_xml_text(std::string& out, const std::string& text, const char* open, const char* close)
@@ -58,16 +72,36 @@ bool append_xml_text(std::string& out, const std::string& text, const char* open
             return false;
         inner.append("<![CDATA[").append(t.substr(0, cut)).append("]]>").append(t.substr(cut));
     }
+    if (inner.find("\r\n") != std::string::npos)
+        inner = with_cr_doubled(inner);
     const size_t close_length = std::strlen(close);
+    // The reader's room counts the bytes as they stand in the file.
     if (text.find('\n') != std::string::npos) {
         if (inner.size() + close_length > xml_text_limit)
             return false;
     } else if (std::strlen(open) + inner.size() + close_length + 1 > xml_line_size - 1) {
         return false;
     }
-    if (text.find("\r\n") != std::string::npos)
-        return false;
     out.append(open).append(inner).append(close).push_back('\n');
+    return true;
+}
+
+// The element of a text that cannot be written as it is, with its CR LF line ends as line feeds,
+// which the doubled carriage returns made too long; false when even that cannot be read back.
+bool append_xml_text_with_line_feeds(std::string& out, const std::string& text, const char* open, const char* close,
+    uint32_t& changed)
+{
+    if (append_xml_text(out, text, open, close))
+        return true;
+    if (text.find("\r\n") == std::string::npos)
+        return false;
+    std::string plain;
+    for (size_t i = 0; i < text.size(); ++i)
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n'))
+            plain.push_back(text[i]);
+    if (!append_xml_text(out, plain, open, close))
+        return false;
+    ++changed;
     return true;
 }
 
@@ -101,6 +135,7 @@ struct xml_writer {
     std::vector<std::vector<uint16_t>> children_of;
     std::string error;
     uint32_t written = 0;
+    uint32_t line_ends_changed = 0;  // texts written with line feeds for their CR LF
 
     bool write_category(uint16_t c, int depth)
     {
@@ -129,7 +164,8 @@ struct xml_writer {
                 "gr=\"%u\" sstick=\"%" PRIu32 "\" hstick=\"%" PRIu32 "\">\n",
                 e->id, e->tmtrpt, e->stmtrpt, e->livl, e->rllivl, e->ivl, e->rp, e->gr, e->sstick, e->hstick);
             out.append(buffer);
-            if (!append_xml_text(out, e->question, "<q>", "</q>") || !append_xml_text(out, e->answer, "<a>", "</a>")) {
+            if (!append_xml_text_with_line_feeds(out, e->question, "<q>", "</q>", line_ends_changed) ||
+                !append_xml_text_with_line_feeds(out, e->answer, "<a>", "</a>", line_ends_changed)) {
                 error = "the item \"" + e->question.substr(0, 60) +
                         "\" cannot be written so that the XML reader takes it back (a text too long for a "
                         "multi-line element, or holding both \"]]>\" and its own closing tag)";
@@ -235,5 +271,10 @@ export_result export_xml(const std::string& path)
         result.error = "the category table is damaged: some items belong to no category that can be written";
         return result;
     }
-    return write_out(path, w.out, w.written);
+    export_result result = write_out(path, w.out, w.written);
+    result.line_ends_changed = w.line_ends_changed;
+    if (result.done && w.line_ends_changed > 0)
+        write_log("WARNING: export to %s: %u texts written with line feeds instead of CR LF\n", path.c_str(),
+            static_cast<unsigned>(w.line_ends_changed));
+    return result;
 }

@@ -9,6 +9,7 @@ struct export_result {
     bool done = false;  // false: the file was not written (an older one at the path stays)
     std::string error;  // why, for the user
     uint32_t items = 0;  // items written
+    uint32_t line_ends_changed = 0;  // XML: texts near the length limit whose CR LF became LF
 };
 
 // The scheduled items, and the queue's when `with_queue`, one a record: question, answer and

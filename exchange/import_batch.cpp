@@ -6,13 +6,16 @@
 #include "calendar/calendar.h"
 #include "database/database.h"
 #include "database/days.h"
+#include "exchange/export.h"
 #include "platform/utf.h"
+#include "services/log.h"
 
 namespace {
 
 constexpr uint16_t max_interval = 2047;
 constexpr uint16_t max_repetitions = 127;
 constexpr char key_separator = '\x1f';
+constexpr uint32_t max_categories = UINT16_MAX;  // add_category refuses any beyond
 
 bool valid_utf8(const std::string& s)
 {
@@ -52,10 +55,26 @@ bool valid_utf8(const std::string& s)
     return true;
 }
 
+// Line ends become line feeds, as the database stores them: a carriage return would not come
+// back the same from queue.txt or the XML form.
+void to_line_feeds(std::string& text)
+{
+    size_t out = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            continue;
+        text[out++] = text[i] == '\r' ? '\n' : text[i];
+    }
+    text.resize(out);
+}
+
 std::string check_text(const std::string& text, const char* what)
 {
     if (text.empty())
         return std::string("no ") + what;
+    // Neither queue.txt nor the XML form can carry a NUL: the item would be lost at the next start.
+    if (text.find('\0') != std::string::npos)
+        return std::string("the ") + what + " holds a NUL byte, which no text of this program can keep";
     if (!valid_utf8(text))
         return std::string("the ") + what + " is not UTF-8 text";
     const size_t length = display_length(text);
@@ -65,15 +84,6 @@ std::string check_text(const std::string& text, const char* what)
     return {};
 }
 
-std::string dedup_key(const std::string& category, const std::string& question, const std::string& answer)
-{
-    std::string key;
-    key.reserve(category.size() + question.size() + answer.size() + 2);
-    key.append(category).push_back('\0');
-    key.append(question).push_back('\0');
-    key.append(answer);
-    return key;
-}
 
 }  // namespace
 
@@ -124,47 +134,134 @@ std::vector<std::string> split_category_path(const std::string& path)
     return names;
 }
 
+namespace {
+
+constexpr uint32_t pending_flag = 0x80000000u;
+constexpr uint32_t no_path = UINT32_MAX;
+
+std::string_view question_of(const void* record, bool pending)
+{
+    return pending ? std::string_view(static_cast<const pending_item*>(record)->question)
+                   : static_cast<const item*>(record)->question.view();
+}
+
+std::string_view answer_of(const void* record, bool pending)
+{
+    return pending ? std::string_view(static_cast<const pending_item*>(record)->answer)
+                   : static_cast<const item*>(record)->answer.view();
+}
+
+}  // namespace
+
 import_batch::import_batch(import_target target, uint16_t default_category, uint16_t first_grade)
-    : target_(target), default_category_(default_category), first_grade_(first_grade)
+    : target_(target), default_category_(default_category), first_grade_(first_grade), today_(day_number(0)),
+      now_(time_now())
 {
     const database& d = db();
-    existing_keys_.resize(d.categories.size());
-    key_known_.assign(d.categories.size(), false);
+    category_paths_.assign(d.categories.size(), no_path);
     if (default_category_ >= d.categories.size())
         default_category_ = 0;
-    for (const item* e = d.head; e; e = e->next)
-        seen_.insert(dedup_key(path_key_of(e->ctgr), e->question, e->answer));
-    for (const pending_item* p = d.pending_head; p; p = p->next)
-        seen_.insert(dedup_key(path_key_of(p->ctgr), p->question, p->answer));
+    for (item* e = d.head; e; e = e->next) {
+        records_.push_back(e);
+        record_paths_.push_back(path_id_of_category(e->ctgr));
+    }
+    for (pending_item* p = d.pending_head; p; p = p->next) {
+        records_.push_back(p);
+        record_paths_.push_back(path_id_of_category(p->ctgr) | pending_flag);
+    }
+    existing_ = records_.size();
+    grow_table();
+}
+
+import_batch::~import_batch()
+{
+    for (size_t i = existing_; i < records_.size(); ++i) {
+        if (record_paths_[i] & pending_flag)
+            free_pending_item(static_cast<pending_item*>(records_[i]));
+        else
+            free_item(static_cast<item*>(records_[i]));
+    }
 }
 
 // The names from the top-level category down to c, so that a category of the file and one
 // of the database compare by what add_category would find.
-const std::string& import_batch::path_key_of(uint16_t c)
+uint32_t import_batch::path_id_of_category(uint16_t c)
 {
-    static const std::string none;
-    if (c >= existing_keys_.size())
-        return none;
-    if (!key_known_[c]) {
+    if (c >= category_paths_.size())
+        return no_path;
+    if (category_paths_[c] == no_path) {
         std::vector<const std::string*> names;
         walk_up_categories(c, [&](uint32_t at) {
             names.push_back(&db().categories[at]->name);
             return true;
         });
         std::string key;
-        for (auto it = names.rbegin(); it != names.rend(); ++it) {
-            if (!key.empty())
-                key.push_back(key_separator);
-            key.append(**it);
-        }
-        existing_keys_[c] = std::move(key);
-        key_known_[c] = true;
+        for (auto it = names.rbegin(); it != names.rend(); ++it)
+            key.append(**it).push_back(key_separator);
+        const auto [at, made] = path_ids_.emplace(std::move(key), static_cast<uint32_t>(paths_.size()));
+        if (made)
+            paths_.push_back({{}, c});
+        category_paths_[c] = at->second;
     }
-    return existing_keys_[c];
+    return category_paths_[c];
+}
+
+uint32_t import_batch::path_id_of(std::vector<std::string>&& names)
+{
+    if (names.empty())
+        return path_id_of_category(default_category_);
+    std::string key;
+    for (const std::string& name : names)
+        key.append(name).push_back(key_separator);
+    const auto [at, made] = path_ids_.emplace(std::move(key), static_cast<uint32_t>(paths_.size()));
+    if (made)
+        paths_.push_back({std::move(names), -1});
+    return at->second;
+}
+
+size_t import_batch::hash_of(size_t index) const
+{
+    const bool pending = record_paths_[index] & pending_flag;
+    const std::hash<std::string_view> h;
+    size_t v = h(question_of(records_[index], pending));
+    v = v * 0x9E3779B97F4A7C15ull ^ h(answer_of(records_[index], pending));
+    return v * 0x9E3779B97F4A7C15ull ^ (record_paths_[index] & ~pending_flag);
+}
+
+bool import_batch::same(size_t a, size_t b) const
+{
+    const bool pa = record_paths_[a] & pending_flag;
+    const bool pb = record_paths_[b] & pending_flag;
+    return (record_paths_[a] & ~pending_flag) == (record_paths_[b] & ~pending_flag) &&
+           question_of(records_[a], pa) == question_of(records_[b], pb) &&
+           answer_of(records_[a], pa) == answer_of(records_[b], pb);
+}
+
+size_t import_batch::slot_for(size_t index) const
+{
+    const size_t mask = table_.size() - 1;
+    for (size_t slot = hash_of(index) & mask;; slot = (slot + 1) & mask)
+        if (table_[slot] == 0 || same(table_[slot] - 1, index))
+            return slot;
+}
+
+void import_batch::grow_table()
+{
+    size_t size = 16;
+    while (size < 2 * (records_.size() + 1))
+        size *= 2;
+    table_.assign(size, 0);
+    for (size_t i = 0; i < records_.size(); ++i) {
+        const size_t slot = slot_for(i);
+        if (table_[slot] == 0)
+            table_[slot] = static_cast<uint32_t>(i + 1);
+    }
 }
 
 bool import_batch::add(staged_item&& s, import_summary& summary)
 {
+    to_line_feeds(s.question);
+    to_line_feeds(s.answer);
     std::string problem = check_text(s.question, "question");
     if (problem.empty())
         problem = check_text(s.answer, "answer");
@@ -173,79 +270,111 @@ bool import_batch::add(staged_item&& s, import_summary& summary)
         (s.question.find("</q>") != std::string::npos || s.answer.find("</a>") != std::string::npos))
         problem = "a text holds its own closing tag, which queue.txt cannot keep";
     if (!problem.empty()) {
-        summary.problems.push_back(s.where + ": " + problem + "; left out");
+        if (summary.problems.size() < max_listed_problems)
+            summary.problems.push_back(s.where + ": " + problem + "; left out");
+        else
+            ++summary.problems_not_listed;
         return false;
     }
-    std::string category;
-    if (s.category_path.empty()) {
-        category = path_key_of(default_category_);
+    const uint32_t path = path_id_of(std::move(s.category_path));
+    void* record = nullptr;
+    if (to_queue) {
+        pending_item* p = new_pending_item();
+        p->question = std::move(s.question);
+        p->answer = std::move(s.answer);
+        record = p;
     } else {
-        for (const std::string& name : s.category_path) {
-            if (!category.empty())
-                category.push_back(key_separator);
-            category.append(name);
+        item* e = new_item();
+        e->question = std::move(s.question);
+        e->answer = std::move(s.answer);
+        if (const auto& c = s.schedule) {
+            // An item overdue from before the database's first day is due on that day.
+            const int32_t due = std::max<int32_t>(0, int32_t{today_} + c->due_in_days);
+            e->ivl = std::min(c->ivl, max_interval);
+            e->rp = std::min(c->rp, max_repetitions);
+            e->gr = std::min<uint16_t>(c->gr, 5);
+            e->tmtrpt = e->stmtrpt = static_cast<uint16_t>(std::min<int32_t>(due, 0xFFFF));
+            e->id = c->id != 0 ? c->id : now_;
+        } else {
+            e->gr = first_grade_;
+            e->ivl = propose_interval(0, 0, 0, first_grade_);
+            e->tmtrpt = e->stmtrpt = static_cast<uint16_t>(e->ivl + today_);
+            e->id = now_;
         }
+        record = e;
     }
-    if (!seen_.insert(dedup_key(category, s.question, s.answer)).second) {
+    records_.push_back(record);
+    record_paths_.push_back(path | (to_queue ? pending_flag : 0));
+    const size_t index = records_.size() - 1;
+    const size_t slot = slot_for(index);
+    if (table_[slot] != 0) {
+        // The same item is there already: this copy goes.
+        records_.pop_back();
+        record_paths_.pop_back();
+        if (to_queue)
+            free_pending_item(static_cast<pending_item*>(record));
+        else
+            free_item(static_cast<item*>(record));
         ++summary.duplicates;
         return false;
     }
-    items_.push_back({std::move(s), std::move(category)});
+    table_[slot] = static_cast<uint32_t>(index + 1);
+    if (2 * records_.size() > table_.size())
+        grow_table();
     return true;
 }
 
-uint16_t import_batch::category_for(const std::vector<std::string>& path)
+uint16_t import_batch::category_for(uint32_t path_id, import_summary& summary)
 {
-    if (path.empty())
-        return default_category_;
-    std::string key;
-    for (const std::string& name : path)
-        key.append(name).push_back(key_separator);
-    if (const auto found = made_categories_.find(key); found != made_categories_.end())
-        return found->second;
+    path_entry& entry = paths_[path_id];
+    if (entry.category >= 0)
+        return static_cast<uint16_t>(entry.category);
     int32_t parent = -1;
-    for (const std::string& name : path)
+    for (const std::string& name : entry.names) {
+        if (const int32_t there = category_named(name, parent); there >= 0) {
+            parent = there;
+            continue;
+        }
+        if (category_count() >= max_categories) {
+            // Its items go into the nearest category of the path that exists, else the default.
+            std::string wanted;
+            for (const std::string& n : entry.names)
+                wanted.append(wanted.empty() ? "" : "::").append(n);
+            const uint16_t instead = parent >= 0 ? static_cast<uint16_t>(parent) : default_category_;
+            summary.problems.push_back("the category \"" + wanted + "\" cannot be made (the database holds " +
+                                       std::to_string(max_categories) + " categories, the most it can); its items go into \"" +
+                                       category_path_text(instead) + "\"");
+            write_log("WARNING: import: no room for the category \"%s\"\n", wanted.c_str());
+            parent = instead;
+            break;
+        }
         parent = add_category(name.c_str(), parent);
-    const auto c = static_cast<uint16_t>(parent);
-    made_categories_.emplace(std::move(key), c);
-    return c;
+    }
+    entry.category = parent;
+    return static_cast<uint16_t>(parent);
 }
 
 void import_batch::commit(import_summary& summary)
 {
     database& d = db();
-    const uint16_t today = day_number(0);
-    const uint32_t now = time_now();
     std::vector<item*> made;
-    for (kept_item& k : items_) {
-        if (target_ == import_target::queue && !k.item.schedule) {
-            pending_item* p = new_pending_item();
-            p->question = std::move(k.item.question);
-            p->answer = std::move(k.item.answer);
-            p->ctgr = category_for(k.item.category_path);
+    for (size_t i = existing_; i < records_.size(); ++i) {
+        const uint16_t c = category_for(record_paths_[i] & ~pending_flag, summary);
+        if (record_paths_[i] & pending_flag) {
+            auto* p = static_cast<pending_item*>(records_[i]);
+            p->ctgr = c;
             append_pending(p);
-            continue;
-        }
-        item* e = new_item();
-        e->ctgr = category_for(k.item.category_path);
-        e->question = std::move(k.item.question);
-        e->answer = std::move(k.item.answer);
-        if (const auto& s = k.item.schedule) {
-            // An item overdue from before the database's first day is due on that day.
-            const int32_t due = std::max<int32_t>(0, int32_t{today} + s->due_in_days);
-            e->ivl = std::min(s->ivl, max_interval);
-            e->rp = std::min(s->rp, max_repetitions);
-            e->gr = std::min<uint16_t>(s->gr, 5);
-            e->tmtrpt = e->stmtrpt = static_cast<uint16_t>(std::min<int32_t>(due, 0xFFFF));
-            e->id = s->id != 0 ? s->id : now;
         } else {
-            e->gr = first_grade_;
-            e->ivl = propose_interval(0, 0, 0, first_grade_);
-            e->tmtrpt = e->stmtrpt = static_cast<uint16_t>(e->ivl + today);
-            e->id = now;
+            auto* e = static_cast<item*>(records_[i]);
+            e->ctgr = c;
+            made.push_back(e);
         }
-        made.push_back(e);
     }
+    summary.added += static_cast<uint32_t>(records_.size() - existing_);
+    summary.done = true;
+    records_.resize(existing_);
+    record_paths_.resize(existing_);
+    table_.clear();
     if (!made.empty()) {
         std::stable_sort(made.begin(), made.end(), [](const item* a, const item* b) { return a->tmtrpt < b->tmtrpt; });
         scheduled_batch batch;
@@ -256,7 +385,4 @@ void import_batch::commit(import_summary& summary)
         insert_scheduled(nullptr);
         d.item_count += static_cast<uint32_t>(made.size());
     }
-    summary.added += static_cast<uint32_t>(items_.size());
-    summary.done = true;
-    items_.clear();
 }

@@ -5,7 +5,6 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 enum class import_target {
@@ -24,7 +23,7 @@ struct carried_schedule {
 
 // One item as read from a file, before it is checked.
 struct staged_item {
-    std::string question;  // in the program's markup, line feeds only
+    std::string question;  // in the program's markup; add() turns CR LF and CR into line feeds
     std::string answer;  // as the question
     std::vector<std::string> category_path;  // outermost first; empty: the import's default category
     std::optional<carried_schedule> schedule;  // taken when the target is learning; none: a new item
@@ -39,7 +38,11 @@ struct import_summary {
     uint32_t duplicates = 0;  // items left out because the same one is already there
     uint32_t media_copied = 0;  // picture and sound files copied into the data directory
     std::vector<std::string> problems;  // items left out, and media not copied, with the reason
+    uint32_t problems_not_listed = 0;  // items left out beyond the first max_listed_problems
 };
+
+// Problems listed one by one; a file of garbage lines is counted beyond them, not listed.
+constexpr size_t max_listed_problems = 1000;
 
 // Texts of imported items obey the limit of the screen's text buffers.
 constexpr size_t import_text_limit = 8191;
@@ -56,28 +59,44 @@ public:
     // Items without a category path go into `default_category`; new items created in learning
     // get `first_grade` as the add screen gives it.
     import_batch(import_target target, uint16_t default_category, uint16_t first_grade);
+    ~import_batch();  // frees the records of a batch never committed
+    import_batch(const import_batch&) = delete;
+    import_batch& operator=(const import_batch&) = delete;
 
     // Checks the item and keeps it for the commit (true), or records why it is left out. An
     // item with a schedule goes into learning whatever the target.
     bool add(staged_item&& s, import_summary& summary);
-    size_t size() const { return items_.size(); }
+    size_t size() const { return records_.size() - existing_; }
     // Makes the categories and adds every kept item; sets summary.added and summary.done.
     void commit(import_summary& summary);
 
 private:
-    struct kept_item {
-        staged_item item;
-        std::string category_key;  // the category's full path, names separated by 0x1f
+    // A category path of the file or of the database, by the names add_category would find.
+    struct path_entry {
+        std::vector<std::string> names;  // outermost first; empty for a category of the database
+        int32_t category = -1;  // its index once known
     };
-    const std::string& path_key_of(uint16_t c);
-    uint16_t category_for(const std::vector<std::string>& path);
+    uint32_t path_id_of_category(uint16_t c);
+    uint32_t path_id_of(std::vector<std::string>&& names);
+    uint16_t category_for(uint32_t path_id, import_summary& summary);
+    // The duplicate check: question, answer and path of every record, in an open-addressed
+    // table of their indexes, so that a large file costs a few bytes an item beyond its records.
+    size_t hash_of(size_t index) const;
+    bool same(size_t a, size_t b) const;
+    // The table's slot for record `index`: its own, or the one of an equal record.
+    size_t slot_for(size_t index) const;
+    void grow_table();
 
     import_target target_;
     uint16_t default_category_;
     uint16_t first_grade_;
-    std::vector<std::string> existing_keys_;  // by category index; built as needed
-    std::vector<bool> key_known_;
-    std::unordered_set<std::string> seen_;  // category key, question and answer of every item
-    std::unordered_map<std::string, uint16_t> made_categories_;  // commit's path cache
-    std::vector<kept_item> items_;
+    uint16_t today_;  // day number of the import, for the new items' due days
+    uint32_t now_;  // the clock second of the import, the new items' id
+    std::vector<void*> records_;  // the database's items and queued items, then the new ones
+    std::vector<uint32_t> record_paths_;  // each record's path id, pending_flag for a queued one
+    size_t existing_ = 0;  // records_ before this index belong to the database
+    std::vector<uint32_t> table_;  // record index + 1; 0 is a free slot
+    std::vector<path_entry> paths_;
+    std::unordered_map<std::string, uint32_t> path_ids_;  // names joined by 0x1f -> index in paths_
+    std::vector<uint32_t> category_paths_;  // the path id of each database category, or no_path
 };

@@ -2,6 +2,8 @@
 
 #include <zip.h>
 #include <zstd.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -9,6 +11,8 @@
 #include <cstring>
 #include <memory>
 #include <vector>
+
+#include "platform/files.h"
 
 namespace {
 
@@ -142,12 +146,26 @@ bool package_archive::read(const std::string& name, std::string& out, uint64_t l
     });
 }
 
-bool package_archive::extract(const std::string& name, const std::string& to)
+uint64_t package_archive::claimed_size(const std::string& name) const
 {
-    FILE* file = std::fopen(to.c_str(), "wbx");
-    if (!file)
-        return fail("cannot create " + to + ": " + std::strerror(errno));
-    const bool unpacked = unpack(name, limits_.max_entry_bytes, [&](const char* data, size_t n) {
+    zip_stat_t st;
+    zip_stat_init(&st);
+    if (!archive_ || zip_stat(archive_, name.c_str(), 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE))
+        return 0;
+    return st.size;
+}
+
+bool package_archive::extract(const std::string& name, const std::string& to, uint64_t limit)
+{
+    const int fd = open_for_writing(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    FILE* file = fd < 0 ? nullptr : ::fdopen(fd, "wb");
+    if (!file) {
+        const int error = errno;
+        if (fd >= 0)
+            ::close(fd);
+        return fail("cannot create " + to + ": " + std::strerror(error));
+    }
+    const bool unpacked = unpack(name, std::min(limit, limits_.max_entry_bytes), [&](const char* data, size_t n) {
         if (std::fwrite(data, 1, n, file) == n)
             return true;
         return fail("cannot write " + to + ": " + std::strerror(errno));

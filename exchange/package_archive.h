@@ -26,7 +26,11 @@ public:
     // The entry's bytes, zstd unpacked when they begin with its magic number, into memory
     // (at most `limit` bytes) or into a new file at `to`.
     bool read(const std::string& name, std::string& out, uint64_t limit);
-    bool extract(const std::string& name, const std::string& to);
+    // `to` must not exist yet; at most `limit` bytes (and the entry limit) are written.
+    bool extract(const std::string& name, const std::string& to, uint64_t limit = UINT64_MAX);
+    // The unpacked size the zip's directory claims for the entry; a zstd entry may unpack to
+    // more, and a damaged zip may lie, so the unpacking itself still counts.
+    uint64_t claimed_size(const std::string& name) const;
 
     const std::string& error() const { return error_; }
 

@@ -18,6 +18,7 @@
 
 #include "calendar/calendar.h"
 #include "exchange/html_markup.h"
+#include "exchange/import_leftovers.h"
 #include "exchange/json_reader.h"
 #include "exchange/media_map.h"
 #include "platform/files.h"
@@ -32,33 +33,18 @@ constexpr uint64_t max_collection_bytes = uint64_t{1} << 30;
 constexpr uint64_t max_map_bytes = uint64_t{64} << 20;
 constexpr int sqlite_text_limit = 64 << 20;
 constexpr int progress_steps_limit = 200000000;  // SQLite steps before a query counts as hung
+// The most an import puts into the temporary folder, which is often in memory: a bigger
+// collection is unpacked into the data directory, and media always go straight to media/.
+constexpr uint64_t max_scratch_bytes = uint64_t{256} << 20;
+// What an import leaves free on the disks it writes to.
+constexpr uint64_t disk_reserve = uint64_t{64} << 20;
 
-// A directory of its own under the system's temporary folder, removed with what it holds.
-class scratch_dir {
-public:
-    scratch_dir()
-    {
-        const char* base = std::getenv("TMPDIR");
-        std::string pattern = std::string(base && *base ? base : "/tmp") + "/cardwright-import-XXXXXX";
-        std::vector<char> buffer(pattern.begin(), pattern.end());
-        buffer.push_back('\0');
-        if (::mkdtemp(buffer.data()))
-            path_ = std::string(buffer.data()) + "/";
-    }
-    ~scratch_dir()
-    {
-        if (!path_.empty()) {
-            std::error_code ignored;
-            fs::remove_all(path_, ignored);
-        }
-    }
-    scratch_dir(const scratch_dir&) = delete;
-    scratch_dir& operator=(const scratch_dir&) = delete;
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
+std::string mebibytes(uint64_t bytes)
+{
+    if (bytes < (uint64_t{1} << 20))
+        return std::to_string(bytes) + " bytes";
+    return std::to_string((bytes + (1 << 20) - 1) >> 20) + " MiB";
+}
 
 struct sqlite_closer {
     void operator()(sqlite3* d) const { sqlite3_close(d); }
@@ -93,10 +79,15 @@ public:
     {
     }
 
+    ~package_reader()
+    {
+        // Unpacked media that no commit renamed.
+        for (const auto& [target, temporary] : unpacked_)
+            ::unlink(temporary.c_str());
+    }
+
     bool run(const std::string& path)
     {
-        if (scratch_.path().empty())
-            return fail(std::string("cannot make a temporary folder: ") + std::strerror(errno));
         if (!archive_.open(path))
             return fail(archive_.error());
         if (!open_collection() || !read_media_map() || !read_decks() || !read_cards())
@@ -106,19 +97,30 @@ public:
 
     bool commit()
     {
-        // Media first: should a copy fail, the ones made are taken back and no item is added.
+        // The names are journaled before the files get them, so that a start after a kill
+        // removes the ones no saved item names; one sync of the file system then covers them all.
+        std::vector<std::string> names;
+        for (const auto& [target, temporary] : copies_)
+            names.push_back(target);
+        if (!names.empty() && !journal_media_names(media_folder_, names))
+            return fail("cannot write " + media_folder_ + media_journal_name + ": " + std::strerror(errno));
         std::vector<std::string> made;
-        const std::string folder = data_path(package_media_folder);
-        if (!copies_.empty() && ::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST)
-            return fail("cannot make the folder " + folder + ": " + std::strerror(errno));
-        for (const auto& [target, source] : copies_) {
-            const std::string to = folder + target;
-            if (const int error = copy_file_durable(source, to); error != 0) {
+        for (const auto& [target, temporary] : copies_) {
+            const std::string to = media_folder_ + target;
+            if (rename_file(temporary.c_str(), to.c_str()) != 0) {
+                const int error = errno;
                 for (const std::string& m : made)
                     ::unlink(m.c_str());
-                return fail("cannot copy the media file " + target + " into " + folder + ": " + std::strerror(error));
+                return fail("cannot copy the media file " + target + " into " + media_folder_ + ": " + std::strerror(error));
             }
+            unpacked_.erase(target);
             made.push_back(to);
+        }
+        if (!made.empty() && !sync_folder_and_files(media_folder_)) {
+            const int error = errno;
+            for (const std::string& m : made)
+                ::unlink(m.c_str());
+            return fail("cannot write the media files into " + media_folder_ + ": " + std::strerror(error));
         }
         summary_.media_copied = static_cast<uint32_t>(copies_.size());
         batch_.commit(summary_);
@@ -144,8 +146,16 @@ private:
         }
         if (entry.empty())
             return fail("the package holds no collection (collection.anki2, .anki21 or .anki21b)");
-        const std::string copy = scratch_.path() + "collection.sqlite";
-        if (!archive_.extract(entry, copy))
+        const uint64_t claimed = archive_.claimed_size(entry);
+        const std::string parent = claimed <= max_scratch_bytes ? temporary_folder() : data_path("");
+        scratch_ = std::make_unique<scratch_dir>(parent);
+        if (scratch_->path().empty())
+            return fail("cannot make a temporary folder in " + parent + ": " + std::strerror(errno));
+        if (const uint64_t room = free_bytes(parent); room < claimed + disk_reserve)
+            return fail("the package's collection needs " + mebibytes(claimed) + ", and " + parent + " has " +
+                        mebibytes(room) + " free");
+        const std::string copy = scratch_->path() + "collection.sqlite";
+        if (!archive_.extract(entry, copy, claimed <= max_scratch_bytes ? max_scratch_bytes : UINT64_MAX))
             return fail(archive_.error());
         // A collection saved in WAL mode is read as a plain one: its log was never packed.
         if (FILE* f = std::fopen(copy.c_str(), "r+b")) {
@@ -335,8 +345,23 @@ private:
             item_media_.push_back(done->second);
             return std::string(package_media_folder) + done->second;
         }
-        const std::string unpacked = scratch_.path() + "m" + std::to_string(targets_.size());
+        const auto left_out = [&](const std::string& why) -> std::optional<std::string> {
+            summary_.problems.push_back(where + ": the " + kind + " \"" + name + "\" " + why + "; left out");
+            return std::nullopt;
+        };
+        const uint64_t claimed = archive_.claimed_size(entry->second);
+        if (claimed > options_.limits.max_entry_bytes)
+            return left_out("is " + mebibytes(claimed) + ", more than the " + mebibytes(options_.limits.max_entry_bytes) +
+                            " one imported file may take");
+        if (::mkdir(media_folder_.c_str(), 0777) != 0 && errno != EEXIST)
+            return left_out("cannot be copied: the folder " + media_folder_ + " cannot be made (" + std::strerror(errno) + ")");
+        if (const uint64_t room = free_bytes(media_folder_); room < claimed + disk_reserve)
+            return left_out("needs " + mebibytes(claimed) + ", and the disk of " + media_folder_ + " has " +
+                            mebibytes(room) + " free");
+        // Unpacked under a temporary name in media/ itself, so that taking it is a rename.
+        const std::string unpacked = media_folder_ + media_temporary_name(temporaries_++);
         if (!archive_.extract(entry->second, unpacked)) {
+            ::unlink(unpacked.c_str());
             summary_.problems.push_back(where + ": " + archive_.error() + "; left out");
             return std::nullopt;
         }
@@ -351,7 +376,7 @@ private:
     // of that name is already there (then name-2.ext, name-3.ext, ...).
     std::string free_target(const std::string& name, const std::string& unpacked)
     {
-        const std::string folder = data_path(package_media_folder);
+        const std::string& folder = media_folder_;
         const size_t dot = name.rfind('.');
         const std::string stem = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
         const std::string ext = dot == std::string::npos || dot == 0 ? "" : name.substr(dot);
@@ -388,7 +413,7 @@ private:
     }
     bool same_file_there(const std::string& target, const std::string& unpacked) const
     {
-        return same_contents(data_path(package_media_folder) + target, unpacked);
+        return same_contents(media_folder_ + target, unpacked);
     }
 
     bool read_notes()
@@ -440,7 +465,9 @@ private:
     const package_import_options& options_;
     import_summary& summary_;
     package_archive archive_;
-    scratch_dir scratch_;
+    std::unique_ptr<scratch_dir> scratch_;  // holds the collection while it is read
+    const std::string media_folder_ = data_path(package_media_folder);
+    size_t temporaries_ = 0;  // temporary names given out in media/
     std::unique_ptr<sqlite3, sqlite_closer> db_;
     int steps_ = 0;
     int64_t created_ = 0;
@@ -449,10 +476,10 @@ private:
     std::unordered_map<int64_t, card_row> cards_;
     std::map<std::string, std::string> targets_;  // media name -> name in the media folder
     std::set<std::string> taken_;  // names in the media folder given out by this import
-    std::map<std::string, std::string> unpacked_;  // name in the media folder -> unpacked file
+    std::map<std::string, std::string> unpacked_;  // name in the media folder -> its temporary file
     std::vector<std::string> item_media_;  // the media named by the note being read
     std::set<std::string> needed_;  // media named by items that are kept
-    std::vector<std::pair<std::string, std::string>> copies_;  // name in the folder, unpacked file
+    std::vector<std::pair<std::string, std::string>> copies_;  // name in the folder, its temporary file
     import_batch batch_{import_target::queue, options_.default_category, 3};
 };
 

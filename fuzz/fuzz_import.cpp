@@ -1,14 +1,20 @@
 #include "fuzz/fuzz_import.h"
 
+#include <unistd.h>
 #include <zip.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <set>
+#include <tuple>
 #include <string>
 
 #include "ann/ann_files.h"
 #include "calendar/calendar.h"
+#include "database/database.h"
 #include "exchange/export.h"
+#include "exchange/import_leftovers.h"
 #include "exchange/media_map.h"
 #include "exchange/package_import.h"
 #include "exchange/text_import.h"
@@ -47,6 +53,68 @@ void write_package_around(const std::string& path, const uint8_t* data, size_t s
     zip_close(z);
 }
 
+// An item as a restart must give it back: where it waits, its category's path and its texts.
+using kept_item = std::tuple<bool, std::string, std::string, std::string>;
+
+std::multiset<kept_item> everything()
+{
+    std::multiset<kept_item> all;
+    for (const pending_item* p = db().pending_head; p; p = p->next)
+        all.emplace(false, category_path_text(p->ctgr), p->question, p->answer);
+    for (const item* e = db().head; e; e = e->next)
+        all.emplace(true, category_path_text(e->ctgr), e->question.c_str(), e->answer.c_str());
+    return all;
+}
+
+size_t item_total() { return db().item_count + db().pending_count; }
+
+// A finding: the summary and the database disagree.
+void check(bool holds, const char* what)
+{
+    if (!holds) {
+        std::fprintf(stderr, "import round trip: %s\n", what);
+        std::abort();
+    }
+}
+
+// Every item the summary counted was added, and the database, saved and opened again, holds
+// each of them with the importer's texts; the XML export, read back, holds the schedule.
+// A finished import leaves no scratch folder of this process and no temporary name in media/.
+void check_nothing_left(const std::string& data_dir)
+{
+    const std::string own = scratch_prefix + std::to_string(::getpid()) + "-";
+    std::error_code ignored;
+    for (const std::string& folder : {temporary_folder(), data_dir})
+        for (const auto& e : std::filesystem::directory_iterator(folder, ignored))
+            check(!e.path().filename().string().starts_with(own), "an import left its scratch folder");
+    for (const auto& e : std::filesystem::directory_iterator(data_dir + "media", ignored))
+        check(!e.path().filename().string().starts_with(media_temporary_prefix), "an import left a temporary file in media/");
+}
+
+void check_round_trip(const std::string& dir, const std::string& data_dir)
+{
+    check_nothing_left(data_dir);
+    const std::multiset<kept_item> before = everything();
+    std::multiset<kept_item> scheduled;
+    for (const kept_item& k : before)
+        if (std::get<0>(k))
+            scheduled.insert(k);
+    const std::string xml_dir = dir + "xml/";
+    std::error_code ignored;
+    std::filesystem::create_directory(xml_dir, ignored);
+    const bool exported = export_xml(xml_dir + "elements.xml").done;
+    export_text_file(dir + "out.txt", true);
+    check(ma_deinit(0) == 0, "the save failed");
+    ma_init(data_dir.c_str());
+    check(everything() == before, "the reopened database differs from the one saved");
+    ma_deinit(0);
+    if (exported) {
+        ma_init(xml_dir.c_str());
+        check(everything() == scheduled, "the XML export does not read back as the schedule it was written from");
+        ma_deinit(0);
+    }
+}
+
 }  // namespace
 
 bool is_import_file(const std::string& file_name)
@@ -82,10 +150,13 @@ int fuzz_import_file(const char* file_name, const uint8_t* data, size_t size)
         text_import_options options;
         options.header_row = size > 0 && data[0] == 'H';
         options.columns = column_mapping{0, 1, 2};
-        import_text_file(input, options);
-        options.columns.reset();
-        options.target = import_target::learning;
-        import_text_file(input, options);
+        for (const import_target target : {import_target::queue, import_target::learning}) {
+            options.target = target;
+            const size_t had = item_total();
+            const import_summary s = import_text_file(input, options);
+            check(item_total() == had + s.added, "the summary's count is not what was added");
+            options.columns.reset();
+        }
     } else {
         if (name == "deck.apkg")
             write_bytes(input, data, size);
@@ -94,11 +165,10 @@ int fuzz_import_file(const char* file_name, const uint8_t* data, size_t size)
         package_import_options options;
         options.keep_scheduling = size > 0 && (data[size - 1] & 1);
         options.limits.max_total_bytes = 64 << 20;
-        import_package(input, options);
+        const size_t had = item_total();
+        const import_summary s = import_package(input, options);
+        check(item_total() == had + s.added, "the summary's count is not what was added");
     }
-    // What the import made must export and close.
-    export_xml(dir + "out.xml");
-    export_text_file(dir + "out.txt", true);
-    ma_deinit(0);
+    check_round_trip(dir, data_dir);
     return 0;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Shared body of the import harnesses: an empty database in a fresh data directory, one file of
-// the fuzzer's bytes beside it, imported, exported again and closed.
+// the fuzzer's bytes beside it, imported, saved and opened again to find every counted item
+// there, and its XML export read back.
 #include <cstddef>
 #include <cstdint>
 #include <string>

@@ -154,6 +154,22 @@ bool sync_parent_directory(const std::string& path)
     return ok;
 }
 
+bool sync_folder_and_files(const std::string& folder)
+{
+    if (!platform_globals().sync_to_storage)
+        return true;
+    if (!allowed(file_op::sync_directory, folder.c_str()))
+        return false;
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::syncfs(fd) == 0 && ::fsync(fd) == 0;
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return ok;
+}
+
 namespace {
 
 constexpr char temp_marker[] = ".tmp-";

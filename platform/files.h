@@ -29,6 +29,9 @@ int open_for_writing(const char* path, int flags, mode_t mode);
 int lock_exclusive(int fd, const char* path = nullptr);
 // fsync of the directory that holds `path`, so that a rename in it is durable.
 bool sync_parent_directory(const std::string& path);
+// Makes every file written in `folder`'s file system durable, and the folder's entries: one
+// call for a batch of files instead of an fsync of each.
+bool sync_folder_and_files(const std::string& folder);
 
 // The step of append_record that failed.
 enum class append_step { none, open, write, sync, sync_folder };

@@ -1,5 +1,7 @@
 #include "ui/exchange_dialogs.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -39,11 +41,13 @@ QString summary_text(const import_summary& s)
                        .arg(s.added)
                        .arg(s.duplicates)
                        .arg(s.media_copied)
-                       .arg(static_cast<qulonglong>(s.problems.size()));
+                       .arg(static_cast<qulonglong>(s.problems.size() + s.problems_not_listed));
     for (size_t i = 0; i < s.problems.size() && i < problems_shown; ++i)
         text += QStringLiteral("\n") + QString::fromStdString(s.problems[i]);
-    if (s.problems.size() > problems_shown)
-        text += QStringLiteral("\n... and %1 more").arg(static_cast<qulonglong>(s.problems.size() - problems_shown));
+    const size_t listed = std::min(s.problems.size(), static_cast<size_t>(problems_shown));
+    const size_t more = s.problems.size() + s.problems_not_listed - listed;
+    if (more > 0)
+        text += QStringLiteral("\n... and %1 more").arg(static_cast<qulonglong>(more));
     return text;
 }
 

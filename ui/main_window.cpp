@@ -18,6 +18,7 @@
 #include <cmath>
 
 #include "ann/ann_files.h"
+#include "exchange/import_leftovers.h"
 #include "session/choose.h"
 #include "session/lifecycle.h"
 #include "session/statistics.h"
@@ -274,6 +275,7 @@ int main_window::check_data_directory()
                 .arg(path));
         return 1;
     }
+    remove_import_leftovers(result);
     return 0;
 }
 

@@ -2,6 +2,7 @@
 // through the text import.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 #include "exchange/export.h"
@@ -106,6 +107,28 @@ TEST_F(Export, XmlRefusesAnItemTheReaderCouldNotTakeBackAndWritesNothing)
     db().item_count = 1;
     add_test_item(1, 0, 1, "q", std::string(8100, 'a') + "\n" + std::string(89, 'b'));
     EXPECT_FALSE(export_xml(files.file("out.xml")).done);
+}
+
+TEST_F(Export, XmlCarriesCrLfTextsBackAndWritesLineFeedsOnlyWhereNothingElseFits)
+{
+    const std::vector<std::string> texts = {"one\r\ntwo", "a\r\r\nb\r", "\r\n", "<![CDATA[x</q>\r\ny", "end\r\n"};
+    for (const std::string& t : texts)
+        add_test_item(1, 0, 1, t, t + "!");
+    // Its doubled carriage returns would not fit the reader's room for a multi-line text.
+    const std::string near_limit = std::string(8184, 'a') + "\r\nc";
+    add_test_item(2, 0, 1, "near", near_limit);
+    const auto before = snapshot();
+    const export_result r = export_xml(files.file("out.xml"));
+    ASSERT_TRUE(r.done) << r.error;
+    EXPECT_EQ(r.line_ends_changed, 1u);
+    reopen_with(files.file("out.xml"));
+    auto expected = before;
+    const auto near = std::find_if(expected.begin(), expected.end(), [](const item_fields& f) { return std::get<1>(f) == "near"; });
+    item_fields changed = *near;
+    std::get<2>(changed) = std::string(8184, 'a') + "\nc";
+    expected.erase(near);
+    expected.insert(changed);
+    EXPECT_EQ(snapshot(), expected);
 }
 
 TEST_F(Export, TextFileComesBackThroughTheTextImport)

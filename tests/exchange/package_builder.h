@@ -1,18 +1,19 @@
 #pragma once
 // Builds packages of the widely shared deck format for the tests: a SQLite collection in the
 // older (JSON decks and media list) or newer (decks table, zstd, protobuf media list) form,
-// zipped with libzip.
+// zipped with libzip. The benchmarks build theirs with it too.
 #include <sqlite3.h>
 #include <zip.h>
 #include <zstd.h>
 
 #include <cstdint>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "support/test_support.h"
 
 enum class package_form { anki2, anki21, anki21b };
 
@@ -128,7 +129,8 @@ inline std::string test_package::build(const std::string& dir) const
     }
     sql(d, "COMMIT");
     sqlite3_close(d);
-    std::string collection = read_file(db_path);
+    std::ifstream db_file(db_path, std::ios::binary);
+    std::string collection((std::istreambuf_iterator<char>(db_file)), std::istreambuf_iterator<char>());
 
     const std::string path = dir + "deck.apkg";
     std::remove(path.c_str());

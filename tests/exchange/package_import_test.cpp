@@ -4,7 +4,17 @@
 
 #include <sys/stat.h>
 
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "exchange/import_leftovers.h"
 #include "exchange/package_import.h"
+#include "platform/files.h"
+#include "platform/platform_state.h"
+#include "session/lifecycle.h"
 #include "exchange_fixture.h"
 #include "package_builder.h"
 
@@ -105,6 +115,91 @@ TEST_F(PackageImport, KeepsMediaOfTheSameNameApartAndCopiesOnlyWhatKeptItemsName
     EXPECT_EQ(again.added, 0u);
     EXPECT_EQ(again.duplicates, 3u);
     EXPECT_EQ(again.media_copied, 0u);
+}
+
+// The names in `folder` that begin with `prefix`.
+std::vector<std::string> entries_starting(const std::string& folder, const std::string& prefix)
+{
+    std::vector<std::string> found;
+    std::error_code ignored;
+    for (const auto& e : std::filesystem::directory_iterator(folder, ignored))
+        if (e.path().filename().string().starts_with(prefix))
+            found.push_back(e.path().filename().string());
+    return found;
+}
+
+TEST_F(PackageImport, OversizedPicturesAreLeftOutOfTheirNoteWhichComesWithTheRest)
+{
+    test_package p;
+    p.notes = {{1, "five <img src=\"a.png\"><img src=\"b.png\"><img src=\"c.png\"><img src=\"d.png\"><img src=\"e.png\">\x1f" "back", 1}};
+    // Bigger than the collection, whose entry has the same limit.
+    const size_t big = 200000;
+    p.media = {{"a.png", std::string(big, 'a')}, {"b.png", std::string(big, 'b')}, {"c.png", "small c"},
+        {"d.png", std::string(big, 'd')}, {"e.png", "small e"}};
+    package_import_options options;
+    options.limits.max_entry_bytes = 131072;
+    const import_summary s = import_package(p.build(files.path()), options);
+    ASSERT_TRUE(s.done) << s.error;
+    EXPECT_EQ(s.added, 1u);
+    EXPECT_EQ(s.media_copied, 2u);
+    ASSERT_EQ(s.problems.size(), 3u);
+    EXPECT_EQ(s.problems[0], "note 1: the picture \"a.png\" is 200000 bytes, more than the 131072 bytes one imported file may take; left out");
+    EXPECT_EQ(std::get<0>(queue_contents()[0]), "five <img>media/c.png</img><img>media/e.png</img>");
+    EXPECT_EQ(read_file(data_file("media/e.png")), "small e");
+    EXPECT_TRUE(entries_starting(data_file("media"), media_temporary_prefix).empty());
+    EXPECT_FALSE(file_exists(data_file("media/a.png")));
+}
+
+// Ends the process at the file operation counted down to 0, as a power cut or a kill would.
+int kill_countdown = 0;
+int kill_at_countdown(file_op, const char*)
+{
+    if (--kill_countdown == 0)
+        ::raise(SIGKILL);
+    return 0;
+}
+
+TEST_F(PackageImport, AKillAtAnyPointLeavesNothingBehindOnceTheProgramHasStartedAgain)
+{
+    const std::string tmp = files.path() + "tmp/";
+    std::filesystem::create_directory(tmp);
+    const char* old_tmpdir = std::getenv("TMPDIR");
+    const std::string kept_tmpdir = old_tmpdir ? old_tmpdir : "";
+    ::setenv("TMPDIR", tmp.c_str(), 1);
+    const std::string package = sample(package_form::anki21).build(files.path());
+    int killed = 0;
+    for (int at = 1; at < 200; ++at) {
+        const int code = run_in_child([&] {
+            kill_countdown = at;
+            platform_globals().fault_hook = kill_at_countdown;
+            const import_summary s = import_package(package, {});
+            return s.done && ma_deinit(0) == MA_DEINIT_DONE ? 0 : 1;
+        });
+        ma_discard();
+        const int opened = ma_init(dir.path().c_str());
+        remove_import_leftovers(opened);
+        SCOPED_TRACE("killed at file operation " + std::to_string(at));
+        EXPECT_TRUE(entries_starting(tmp, scratch_prefix).empty());
+        EXPECT_TRUE(entries_starting(dir.path(), scratch_prefix).empty());
+        EXPECT_TRUE(entries_starting(data_file("media"), media_temporary_prefix).empty());
+        // Pictures are there exactly for the items that came through.
+        const bool saved = pending_count() == 3;
+        EXPECT_EQ(file_exists(data_file("media/cat.jpg")), saved);
+        EXPECT_EQ(file_exists(data_file("media/miau.mp3")), saved);
+        if (code == 0)
+            break;
+        EXPECT_EQ(code, -1);
+        ++killed;
+        ma_discard();
+        std::filesystem::remove_all(dir.path());
+        std::filesystem::create_directory(dir.path());
+        ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+    }
+    EXPECT_GT(killed, 10);
+    if (old_tmpdir)
+        ::setenv("TMPDIR", kept_tmpdir.c_str(), 1);
+    else
+        ::unsetenv("TMPDIR");
 }
 
 TEST_F(PackageImport, RefusesMediaNamesThatLeaveTheFolderAndReportsMissingOnes)

@@ -5,11 +5,27 @@
 #include "exchange/delimited.h"
 #include "exchange/text_import.h"
 #include "exchange_fixture.h"
+#include "exchange/text_decoding.h"
 #include "formats/queue.h"
+#include "platform/utf.h"
+#include "session/lifecycle.h"
 
 namespace {
 
 using row = std::tuple<std::string, std::string, std::string>;
+
+std::string utf16_bytes(const std::string& utf8, bool little, bool mark)
+{
+    std::u16string units;
+    utf8_to_utf16(utf8, &units);
+    std::string out = mark ? (little ? "\xFF\xFE" : "\xFE\xFF") : "";
+    for (const char16_t u : units) {
+        const char lo = static_cast<char>(u & 0xFF), hi = static_cast<char>(u >> 8);
+        out.push_back(little ? lo : hi);
+        out.push_back(little ? hi : lo);
+    }
+    return out;
+}
 
 class TextImport : public exchange_test {
 protected:
@@ -62,6 +78,104 @@ TEST_F(TextImport, ReadsQuotedFieldsWithSeparatorsQuotesAndLineBreaks)
     EXPECT_EQ(t.problems[0], "line 4: no answer; left out");
 }
 
+TEST_F(TextImport, ReadsUtf16AndByteOrderMarksWithEveryKindOfLineEnd)
+{
+    const std::string body = "#columns:front;back\nB\xC3\xA4r;bear\n\xF0\x9F\x98\x80;smile\nq;\"two\nlines\"\n";
+    const std::vector<row> expected = {{"B\xC3\xA4r", "bear", "root"}, {"\xF0\x9F\x98\x80", "smile", "root"},
+        {"q", "two\nlines", "root"}};
+    for (const char* end : {"\n", "\r", "\r\n"}) {
+        std::string text;
+        for (const char c : body)
+            text += c == '\n' ? std::string(end) : std::string(1, c);
+        const std::vector<std::string> encodings = {text, "\xEF\xBB\xBF" + text, utf16_bytes(text, true, true),
+            utf16_bytes(text, true, false), utf16_bytes(text, false, true), utf16_bytes(text, false, false)};
+        for (size_t e = 0; e < encodings.size(); ++e) {
+            free_pending_list();
+            const import_summary s = import(encodings[e]);
+            ASSERT_TRUE(s.done) << s.error;
+            EXPECT_TRUE(s.problems.empty()) << s.problems[0];
+            EXPECT_EQ(queue_contents(), expected) << "encoding " << e << ", line end " << int(end[0]) << end[1];
+        }
+    }
+    // Old Mac line ends: a record a line, and problems name the line.
+    free_pending_list();
+    std::string many;
+    for (int i = 0; i < 1000; ++i)
+        many += "q" + std::to_string(i) + "\t" + (i == 499 ? "" : "a") + "\r";
+    const import_summary s = import(many);
+    EXPECT_EQ(s.added, 999u);
+    ASSERT_EQ(s.problems.size(), 1u);
+    EXPECT_EQ(s.problems[0], "line 500: no answer; left out");
+}
+
+TEST(TextDecoding, APieceMayEndAnywhereInAUnitOrAPair)
+{
+    // The first few kilobytes tell the encoding; the cuts fall after them.
+    const std::string text = std::string(2100, 'x') + "a\xF0\x9F\x98\x80\xC3\xA4z";
+    for (const bool little : {true, false}) {
+        const std::string bytes = utf16_bytes(text, little, true);
+        for (size_t cut = bytes.size() - 12; cut <= bytes.size(); ++cut) {
+            text_decoder d;
+            std::string out;
+            d.decode(std::string_view(bytes).substr(0, cut), false, out);
+            d.decode(std::string_view(bytes).substr(cut), true, out);
+            EXPECT_EQ(out, text) << "cut at " << cut;
+        }
+    }
+    // A half unit or a lone high surrogate at the file's end is a replacement character.
+    text_decoder d;
+    std::string out;
+    d.decode(utf16_bytes("a", true, true) + "\x3D\xD8" + "b", true, out);
+    EXPECT_EQ(out, "a\xEF\xBF\xBD\xEF\xBF\xBD");
+}
+
+TEST_F(TextImport, RefusesANulWithItsLineAndEveryItemCountedIsThereAfterARestart)
+{
+    ma_nn_init();
+    for (const import_target target : {import_target::queue, import_target::learning}) {
+        text_import_options options;
+        options.target = target;
+        const std::string nul(1, '\0');
+        const std::string a = target == import_target::queue ? "a" : "b";
+        const import_summary s = import("q1\t" + a + "1\rq" + nul + "2\ta2\r\nq3\ta" + nul + "\nq4\t" + a + "4\n", options);
+        ASSERT_TRUE(s.done) << s.error;
+        EXPECT_EQ(s.added, 2u);
+        EXPECT_EQ(s.problems, (std::vector<std::string>{
+                                  "line 2: the question holds a NUL byte, which no text of this program can keep; left out",
+                                  "line 3: the answer holds a NUL byte, which no text of this program can keep; left out"}));
+    }
+    ASSERT_EQ(ma_deinit(0), 0);
+    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
+    EXPECT_EQ(queue_contents(), (std::vector<row>{{"q1", "a1", "root"}, {"q4", "a4", "root"}}));
+    std::vector<std::string> scheduled;
+    for (const item* e : scheduled_items())
+        scheduled.push_back(std::string(e->question.c_str()) + "=" + e->answer.c_str());
+    std::sort(scheduled.begin(), scheduled.end());
+    EXPECT_EQ(scheduled, (std::vector<std::string>{"q1=b1", "q4=b4"}));
+}
+
+TEST_F(TextImport, RecordsAndLineEndsMayStraddleThePiecesTheFileIsReadIn)
+{
+    // The reader takes 1 MiB at a time: a CR ends the first piece, a quoted field spans the
+    // second boundary with a CR LF inside, and many short records follow.
+    const size_t mib = size_t{1} << 20;
+    std::string contents = "p\t" + std::string(mib - 3, 'x') + "\r\n";
+    contents += "q\t\"" + std::string(mib - 8, 'y') + "\r\nz\"\"\"\r\n";
+    std::vector<row> expected = {{"p", std::string(mib - 3, 'x'), "root"}, {"q", std::string(mib - 8, 'y') + "\nz\"", "root"}};
+    for (int i = 0; contents.size() < 3 * mib + 100; ++i) {
+        contents += "k" + std::to_string(i) + "\t\"v\r\nw\"\r";
+        expected.emplace_back("k" + std::to_string(i), "v\nw", "root");
+    }
+    const import_summary s = import(contents);
+    ASSERT_TRUE(s.done) << s.error;
+    // The two long texts break the screen's limit; the rest all come through.
+    EXPECT_EQ(s.added, expected.size() - 2);
+    ASSERT_EQ(s.problems.size(), 2u);
+    EXPECT_EQ(s.problems[1].substr(0, 7), "line 2:");
+    expected.erase(expected.begin(), expected.begin() + 2);
+    EXPECT_EQ(queue_contents(), expected);
+}
+
 TEST_F(TextImport, FollowsTheHeaderLinesAndTheHeaderRow)
 {
     const import_summary s = import("#separator:semicolon\n#html:true\n#columns:Back;Front;Deck\n"
@@ -103,6 +217,23 @@ TEST_F(TextImport, NestsCategoriesOnceAndFallsBackToTheDefault)
     EXPECT_EQ(category_count(), 5u);  // root, Other, Deutsch, Verben, Nomen
 }
 
+TEST_F(TextImport, ACategoryTheFullTableCannotTakeIsNamedAndItsItemsGoToItsNearestParent)
+{
+    while (category_count() < UINT16_MAX - 1)
+        add_category(("c" + std::to_string(category_count())).c_str(), -1);
+    text_import_options options;
+    options.columns = column_mapping{0, 1, 2};
+    const import_summary s = import("q1\ta\tNew::Sub\nq2\ta\tOther\nq3\ta\tNew::Sub\n", options);
+    ASSERT_TRUE(s.done);
+    EXPECT_EQ(s.added, 3u);
+    EXPECT_EQ(s.problems,
+        (std::vector<std::string>{"the category \"New::Sub\" cannot be made (the database holds 65535 categories, the "
+                                  "most it can); its items go into \"New\"",
+            "the category \"Other\" cannot be made (the database holds 65535 categories, the most it can); its items go "
+            "into \"root\""}));
+    EXPECT_EQ(queue_contents(), (std::vector<row>{{"q1", "a", "New"}, {"q2", "a", "root"}, {"q3", "a", "New"}}));
+}
+
 TEST_F(TextImport, SkipsAndCountsDuplicatesOfTheDatabaseAndOfTheFile)
 {
     const uint16_t a = add_category("A", -1);
@@ -138,6 +269,14 @@ TEST_F(TextImport, LeavesOutTextsThatBreakTheLimitsAndSaysWhy)
     EXPECT_EQ(s.problems[4], "line 7: no answer; left out");
     ASSERT_EQ(pending_count(), 1u);
     EXPECT_EQ(display_length(db().pending_head->question), import_text_limit);
+
+    // A file of bad lines lists the first problems and counts the others.
+    std::string bad_lines;
+    for (size_t i = 0; i < max_listed_problems + 5; ++i)
+        bad_lines += "q\t\n";
+    const import_summary garbage = import(bad_lines);
+    EXPECT_EQ(garbage.problems.size(), max_listed_problems);
+    EXPECT_EQ(garbage.problems_not_listed, 5u);
 
     // The imported item survives queue.txt being written and read again.
     ASSERT_EQ(save_queue(), SAVE_QUEUE_DONE);

@@ -1,0 +1,171 @@
+// Imports at the scale that broke them: a text file of 4 million short lines (72 MB) and a
+// package of 99,000 pictures. Memory as multiples of the file's size and time against the
+// physical reference of the same bytes (one fread; one fwrite + fsync + rename), in the same run.
+#include <benchmark/benchmark.h>
+
+#include <fcntl.h>
+#include <malloc.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+
+#include "ann/ann_files.h"
+#include "database/database.h"
+#include "exchange/package_import.h"
+#include "exchange/text_import.h"
+#include "platform/files.h"
+#include "session/lifecycle.h"
+#include "tests/exchange/package_builder.h"
+
+namespace {
+
+using clock_type = std::chrono::steady_clock;
+
+double seconds_since(clock_type::time_point start)
+{
+    return std::chrono::duration<double>(clock_type::now() - start).count();
+}
+
+// The process's resident memory now, or at its peak since reset_peak_memory, in bytes.
+size_t memory_kb(const char* field)
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.starts_with(field))
+            return std::stoul(line.substr(std::string(field).size())) * 1024;
+    return 0;
+}
+bool reset_peak_memory() { return static_cast<bool>(std::ofstream("/proc/self/clear_refs") << "5"); }
+size_t heap_in_use()
+{
+    const struct mallinfo2 m = mallinfo2();
+    return m.uordblks + m.hblkhd;
+}
+
+// One fread of the file, and one durable write of as many bytes: what the disk itself costs.
+struct physical_reference {
+    double read_seconds = 0;
+    double write_seconds = 0;
+};
+physical_reference measure_reference(const std::string& path, const std::string& folder)
+{
+    physical_reference r;
+    const size_t size = std::filesystem::file_size(path);
+    std::string buffer(size, '\0');
+    auto start = clock_type::now();
+    FILE* in = std::fopen(path.c_str(), "rb");
+    benchmark::DoNotOptimize(std::fread(buffer.data(), 1, size, in));
+    std::fclose(in);
+    r.read_seconds = seconds_since(start);
+    const std::string temp = folder + "reference.tmp";
+    start = clock_type::now();
+    FILE* out = std::fopen(temp.c_str(), "wb");
+    std::fwrite(buffer.data(), 1, size, out);
+    std::fflush(out);
+    ::fsync(fileno(out));
+    std::fclose(out);
+    std::rename(temp.c_str(), (folder + "reference.bin").c_str());
+    const int d = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    ::fsync(d);
+    ::close(d);
+    r.write_seconds = seconds_since(start);
+    std::filesystem::remove(folder + "reference.bin");
+    return r;
+}
+
+struct scale_files {
+    std::string dir = make_temp_directory("cardwright-bench-scale");
+    std::string data = dir + "data/";
+    ~scale_files() { std::filesystem::remove_all(dir); }
+    void open_empty() const
+    {
+        if (db().db_state != DB_UNINITIALISED)
+            ma_discard();
+        std::filesystem::remove_all(data);
+        std::filesystem::create_directory(data);
+        ma_init(data.c_str());
+        ma_nn_init();
+    }
+};
+
+void BM_import_4m_short_lines(benchmark::State& state)
+{
+    scale_files f;
+    const std::string path = f.dir + "lines.txt";
+    {
+        // Vocabulary pairs numbered so that none is a duplicate: 18 bytes a line.
+        std::ofstream out(path, std::ios::binary);
+        char line[32];
+        for (int i = 0; i < 4000000; ++i)
+            out.write(line, std::snprintf(line, sizeof line, "q%07d\ta%07d\n", i, i));
+    }
+    const double size = static_cast<double>(std::filesystem::file_size(path));
+    const physical_reference reference = measure_reference(path, f.dir);
+    double seconds = 0, peak = 0, kept = 0;
+    for (auto _ : state) {
+        f.open_empty();
+        malloc_trim(0);
+        const size_t heap_before = heap_in_use();
+        const size_t resident_before = memory_kb("VmRSS:");
+        const bool peak_known = reset_peak_memory();
+        const auto start = clock_type::now();
+        const import_summary s = import_text_file(path, {});
+        seconds = seconds_since(start);
+        peak = peak_known ? static_cast<double>(memory_kb("VmHWM:") - resident_before) : 0;
+        kept = static_cast<double>(heap_in_use() - heap_before);
+        if (s.added != 4000000)
+            state.SkipWithError(("imported " + std::to_string(s.added) + ": " + s.error).c_str());
+        ma_discard();
+    }
+    state.counters["file_MB"] = size / 1e6;
+    state.counters["peak_x_file"] = peak / size;  // resident memory the import added at its peak
+    state.counters["records_x_file"] = kept / size;  // the queue's records it made, which stay
+    state.counters["import_x_file"] = (peak - kept) / size;  // what the import needed beyond them
+    state.counters["time_x_fread"] = seconds / reference.read_seconds;
+}
+BENCHMARK(BM_import_4m_short_lines)->Unit(benchmark::kSecond)->Iterations(1);
+
+void BM_import_99k_pictures(benchmark::State& state)
+{
+    constexpr int pictures = 99000;
+    scale_files f;
+    std::string path;
+    {
+        test_package p;
+        std::mt19937 random(7);
+        // Pictures of varied size, most small as the pictures on cards are.
+        std::lognormal_distribution<double> size(std::log(1500.0), 0.7);
+        for (int i = 0; i < pictures; ++i) {
+            const std::string name = "pic" + std::to_string(i) + ".jpg";
+            p.notes.push_back({i + 1, "Bild " + std::to_string(i) + " <img src=\"" + name + "\">\x1f" "Antwort", 1});
+            std::string bytes(static_cast<size_t>(std::min(size(random), 65536.0)), '\0');
+            for (char& c : bytes)
+                c = static_cast<char>(random());
+            p.media[name] = std::move(bytes);
+        }
+        path = p.build(f.dir);
+    }
+    const physical_reference reference = measure_reference(path, f.dir);
+    double seconds = 0;
+    for (auto _ : state) {
+        f.open_empty();
+        const auto start = clock_type::now();
+        const import_summary s = import_package(path, {});
+        seconds = seconds_since(start);
+        if (s.added != pictures || s.media_copied != pictures)
+            state.SkipWithError(("imported " + std::to_string(s.added) + ": " + s.error).c_str());
+        ma_discard();
+    }
+    state.counters["package_MB"] = static_cast<double>(std::filesystem::file_size(path)) / 1e6;
+    state.counters["seconds"] = seconds;
+    state.counters["time_x_read_and_write"] = seconds / (reference.read_seconds + reference.write_seconds);
+}
+BENCHMARK(BM_import_99k_pictures)->Unit(benchmark::kSecond)->Iterations(1);
+
+}  // namespace

@@ -1,0 +1,40 @@
+#pragma once
+// The bytes of a text file as UTF-8, whatever a spreadsheet saved them as: UTF-8 with or
+// without its byte-order mark, or UTF-16 in either byte order, with or without its mark.
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+enum class text_encoding {
+    utf8,  // passed on as it is, a leading byte-order mark dropped
+    utf16_le,  // "Unicode text" of the usual spreadsheets
+    utf16_be,
+};
+
+// The encoding of a file that begins with `head`, and the length of its byte-order mark.
+struct detected_encoding {
+    text_encoding encoding = text_encoding::utf8;
+    size_t mark_bytes = 0;  // 0 when the file has none
+};
+// UTF-16 without a mark is told by its zero bytes: most characters of such a file are ASCII,
+// so one of each pair of bytes is zero, always on the same side.
+detected_encoding detect_text_encoding(std::string_view head);
+
+// Converts a file piece by piece; the first piece decides the encoding, so it should hold a
+// few kilobytes unless the file is shorter.
+class text_decoder {
+public:
+    // Appends the UTF-8 form of the next `bytes` to `out`; `last` for the file's final piece.
+    // A byte or half surrogate pair cut off at a piece's end waits for the next piece; one left
+    // at the end of the file becomes U+FFFD.
+    void decode(std::string_view bytes, bool last, std::string& out);
+    text_encoding encoding() const { return found_.encoding; }
+
+private:
+    void convert(std::string_view bytes, bool last, std::string& out);
+
+    bool started_ = false;
+    std::string head_;  // the first bytes, until there are enough to tell the encoding
+    detected_encoding found_;
+    std::string carry_;  // bytes of an unfinished UTF-16 unit or pair
+};
