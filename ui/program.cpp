@@ -50,7 +50,7 @@ void connect_close_requests(signal_bridge& bridge, main_window& window)
 int run_program(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    QGuiApplication::setDesktopFileName(QStringLiteral("cardwright"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.cardwright.cardwright"));
     QApplication::setWindowIcon(program_icon());
 
     single_instance instance(instance_name());

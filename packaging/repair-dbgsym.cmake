@@ -1,0 +1,25 @@
+# Run by CPack after packaging. CPack 3.25 writes the -dbgsym package's md5sums with absolute
+# paths of its build folder and gives it no documentation folder, which dpkg and lintian take as
+# errors. The package is rebuilt with md5sums of its own files and, as debhelper makes it, its
+# doc folder as a link to the one of the package whose symbols it holds.
+foreach(package IN LISTS CPACK_PACKAGE_FILES)
+    if(NOT package MATCHES "/([^/_]+)-dbgsym_[^/]*\\.ddeb$")
+        continue()
+    endif()
+    set(owner ${CMAKE_MATCH_1})
+    set(tree ${package}.tree)
+    file(REMOVE_RECURSE ${tree})
+    execute_process(COMMAND dpkg-deb --raw-extract ${package} ${tree} COMMAND_ERROR_IS_FATAL ANY)
+    file(GLOB_RECURSE files LIST_DIRECTORIES false RELATIVE ${tree} ${tree}/usr/*)
+    set(md5sums "")
+    foreach(file IN LISTS files)
+        file(MD5 ${tree}/${file} sum)
+        string(APPEND md5sums "${sum}  ${file}\n")
+        file(CHMOD ${tree}/${file} PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+    endforeach()
+    file(WRITE ${tree}/DEBIAN/md5sums "${md5sums}")
+    file(MAKE_DIRECTORY ${tree}/usr/share/doc)
+    file(CREATE_LINK ${owner} ${tree}/usr/share/doc/${owner}-dbgsym SYMBOLIC)
+    execute_process(COMMAND dpkg-deb --root-owner-group -Zgzip --build ${tree} ${package} OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
+    file(REMOVE_RECURSE ${tree})
+endforeach()
