@@ -32,8 +32,8 @@ struct family_parameters {
     double intersession = 0.025;     // ACT-R h: share of the time between sessions that counts
     double first_boost = 1.3;        // ACT-R: activation a typical item gains from being typed in
     double right_weight = 4.0;       // HLR: log2 half-life per sqrt(1 + right answers)
-    double wrong_weight = -2.5;      // HLR: the same per sqrt(1 + wrong answers)
-    double hlr_bias = 1.8;           // HLR: log2 half-life of a typical new item, less the counts' terms
+    double wrong_weight = -1.0;      // HLR: the same per sqrt(1 + wrong answers)
+    double hlr_bias = 0.3;           // HLR: log2 half-life of a typical new item, less the counts' terms
 };
 // Draw `draw` of a family's learners (from the seed).
 family_parameters draw_parameters(learner_family family, uint64_t seed, uint32_t draw);
