@@ -50,6 +50,9 @@ void connect_close_requests(signal_bridge& bridge, main_window& window)
 int run_program(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    // The closing sequence ends the program with its own exit code (1 when the session is only in
+    // a rescue copy); the window's close quitting by itself would end it with 0 first.
+    QApplication::setQuitOnLastWindowClosed(false);
     QGuiApplication::setDesktopFileName(QStringLiteral("org.cardwright.cardwright"));
     QApplication::setWindowIcon(program_icon());
 
