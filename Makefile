@@ -26,10 +26,10 @@ test: fuzz-build
 	@$(MAKE) --no-print-directory build CMAKE_FLAGS="$(CMAKE_FLAGS) -DCARDWRIGHT_FUZZ_BUILD_DIR=$(CURDIR)/build-fuzz"
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
-# A Debian package of the program ($(BUILD)/cardwright_*.deb).
+# The Debian package of the program and its debug symbols ($(BUILD)/cardwright_*.deb, cardwright-dbgsym_*.ddeb).
 package: build
 	@cd $(BUILD) && cpack -G DEB > /dev/null
-	@ls $(BUILD)/*.deb
+	@ls $(BUILD)/cardwright_*.deb $(BUILD)/cardwright-dbgsym_*.ddeb
 
 # The same tests under AddressSanitizer and UBSan.
 sanitize:
