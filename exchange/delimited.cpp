@@ -335,6 +335,16 @@ record_receiver collect_rows(text_table& table, size_t max_rows)
     };
 }
 
+// A table that could not be read holds no rows, not the first ones read.
+text_table without_rows_unless_read(text_table table)
+{
+    if (!table.read) {
+        table.rows.clear();
+        table.row_lines.clear();
+    }
+    return table;
+}
+
 }  // namespace
 
 void parse_text_records(std::string_view text, text_separator chosen, text_table& table, const record_receiver& receive)
@@ -354,11 +364,7 @@ text_table parse_text_table(std::string_view text, text_separator chosen, size_t
 {
     text_table table;
     parse_text_records(text, chosen, table, collect_rows(table, max_rows));
-    if (!table.read) {
-        table.rows.clear();
-        table.row_lines.clear();
-    }
-    return table;
+    return without_rows_unless_read(std::move(table));
 }
 
 void read_text_records(const std::string& path, text_separator chosen, text_table& table, const record_receiver& receive)
@@ -387,11 +393,7 @@ text_table read_text_table(const std::string& path, text_separator chosen, size_
 {
     text_table table;
     read_text_records(path, chosen, table, collect_rows(table, max_rows));
-    if (!table.read) {
-        table.rows.clear();
-        table.row_lines.clear();
-    }
-    return table;
+    return without_rows_unless_read(std::move(table));
 }
 
 void append_field(std::string& out, std::string_view field, char separator)

@@ -353,8 +353,12 @@ private:
         if (claimed > options_.limits.max_entry_bytes)
             return left_out("is " + mebibytes(claimed) + ", more than the " + mebibytes(options_.limits.max_entry_bytes) +
                             " one imported file may take");
-        if (::mkdir(media_folder_.c_str(), 0777) != 0 && errno != EEXIST)
-            return left_out("cannot be copied: the folder " + media_folder_ + " cannot be made (" + std::strerror(errno) + ")");
+        if (!media_folder_made_) {
+            if (::mkdir(media_folder_.c_str(), 0777) != 0 && errno != EEXIST)
+                return left_out("cannot be copied: the folder " + media_folder_ + " cannot be made (" +
+                                std::strerror(errno) + ")");
+            media_folder_made_ = true;
+        }
         if (const uint64_t room = free_bytes(media_folder_); room < claimed + disk_reserve)
             return left_out("needs " + mebibytes(claimed) + ", and the disk of " + media_folder_ + " has " +
                             mebibytes(room) + " free");
@@ -385,8 +389,13 @@ private:
             if (taken_.count(candidate))
                 continue;
             struct stat st {};
-            if (::stat((folder + candidate).c_str(), &st) != 0 || same_file_there(candidate, unpacked)) {
+            if (::stat((folder + candidate).c_str(), &st) != 0) {
                 taken_.insert(candidate);
+                return candidate;
+            }
+            if (same_file_there(candidate, unpacked)) {
+                taken_.insert(candidate);
+                already_there_.insert(candidate);
                 return candidate;
             }
         }
@@ -453,7 +462,7 @@ private:
             if (batch_.add(std::move(item), summary_)) {
                 // Media named only by items left out are not copied.
                 for (const std::string& target : item_media_)
-                    if (needed_.insert(target).second && !same_file_there(target, unpacked_[target]))
+                    if (needed_.insert(target).second && !already_there_.count(target))
                         copies_.emplace_back(target, unpacked_[target]);
             }
             if (options_.progress && ++done % 1024 == 0)
@@ -468,6 +477,7 @@ private:
     std::unique_ptr<scratch_dir> scratch_;  // holds the collection while it is read
     const std::string media_folder_ = data_path(package_media_folder);
     size_t temporaries_ = 0;  // temporary names given out in media/
+    bool media_folder_made_ = false;
     std::unique_ptr<sqlite3, sqlite_closer> db_;
     int steps_ = 0;
     int64_t created_ = 0;
@@ -476,6 +486,7 @@ private:
     std::unordered_map<int64_t, card_row> cards_;
     std::map<std::string, std::string> targets_;  // media name -> name in the media folder
     std::set<std::string> taken_;  // names in the media folder given out by this import
+    std::set<std::string> already_there_;  // of those, the files the folder held with the same bytes
     std::map<std::string, std::string> unpacked_;  // name in the media folder -> its temporary file
     std::vector<std::string> item_media_;  // the media named by the note being read
     std::set<std::string> needed_;  // media named by items that are kept
