@@ -4,6 +4,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+
+#include <sys/stat.h>
 
 #include "exchange/text_decoding.h"
 #include "platform/utf.h"
@@ -374,11 +377,16 @@ void read_text_records(const std::string& path, text_separator chosen, text_tabl
         table.error = "cannot open " + path + ": " + std::strerror(errno);
         return;
     }
+    // A small file gets a buffer of its own size: most files are far smaller than a piece.
+    struct stat st {};
+    const size_t room = ::fstat(fileno(file), &st) == 0 && st.st_size >= 0
+                            ? std::min(piece_size, static_cast<size_t>(st.st_size) + 1)
+                            : piece_size;
+    const std::unique_ptr<char[]> buffer(new char[room]);
     read_pieces(
         [&](std::string& piece) {
-            piece.resize(piece_size);
-            const size_t n = std::fread(piece.data(), 1, piece.size(), file);
-            piece.resize(n);
+            const size_t n = std::fread(buffer.get(), 1, room, file);
+            piece.assign(buffer.get(), n);
             if (n == 0 && std::ferror(file)) {
                 table.error = "cannot read " + path + ": " + std::strerror(errno);
                 return false;

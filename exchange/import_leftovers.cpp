@@ -183,6 +183,8 @@ leftovers_removed remove_import_leftovers(int init_result)
         removed.scratch_folders += remove_orphans(data, scratch_prefix);
         const std::string media = data_path(media_folder_name);
         removed.media_files = remove_orphans(media, media_temporary_prefix);
+        // Copies by earlier versions went through atomic files, whose temporaries a kill left.
+        remove_stale_temporaries(media);
         const bool read_whole = init_result == MA_INIT_FROM_BIN ||
                                 (init_result == MA_INIT_NEW_DATABASE && !has_file_starting(data, "elements."));
         if (read_whole && !has_file_starting(data, "elements.rescue-"))

@@ -28,8 +28,6 @@
 #include "session/grading.h"
 #include "session/lifecycle.h"
 
-namespace {
-
 // In memory where the machine has it: on a disk file system, creating and removing the same few
 // files thousands of times a second costs most of each run in the kernel's inode search.
 const std::string& fuzz_dir()
@@ -55,6 +53,8 @@ const std::string& fuzz_dir()
     }());
     return dir;
 }
+
+namespace {
 
 // What a read gave: the texts of the items and of the queue (in sorted order, since a save
 // reorders them by category), and the inputs of the training cases from user_cases.bin.

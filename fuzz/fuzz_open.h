@@ -9,6 +9,9 @@
 
 #include <string>
 
+// The harnesses' folder, in memory where the machine has it, removed at exit; ends with '/'.
+const std::string& fuzz_dir();
+
 enum class fuzz_session {
     open_and_close,  // what a start and an immediate close do
     grade_a_few,  // and a few items added and graded between them, so that the network runs

@@ -166,6 +166,12 @@ TEST_F(PackageImport, AKillAtAnyPointLeavesNothingBehindOnceTheProgramHasStarted
     const char* old_tmpdir = std::getenv("TMPDIR");
     const std::string kept_tmpdir = old_tmpdir ? old_tmpdir : "";
     ::setenv("TMPDIR", tmp.c_str(), 1);
+    // What a copy by an earlier version, killed, left: an atomic file's temporary.
+    std::filesystem::create_directory(data_file("media"));
+    write_file(data_file("media/cat.jpg.tmp-Ab12Cd"), "cut short");
+    remove_import_leftovers(MA_INIT_NEW_DATABASE);
+    EXPECT_FALSE(file_exists(data_file("media/cat.jpg.tmp-Ab12Cd")));
+
     const std::string package = sample(package_form::anki21).build(files.path());
     int killed = 0;
     for (int at = 1; at < 200; ++at) {
