@@ -211,7 +211,7 @@ void queue_reader::handle(char* line, size_t length, unsigned long line_number)
 // no system call.
 class line_source {
 public:
-    explicit line_source(FILE* file) : file_(file), block_(1u << 20) {}
+    explicit line_source(FILE* file) : file_(file), block_(std::make_unique_for_overwrite<char[]>(block_size)) {}
     // The next line's length, 0 at the end; the line is line(), terminated.
     size_t next()
     {
@@ -221,10 +221,10 @@ public:
         const size_t available = std::min(end_ - at_, most);
         if (available == 0)
             return 0;
-        const void* newline = std::memchr(block_.data() + at_, '\n', available);
-        const size_t n = newline ? static_cast<size_t>(static_cast<const char*>(newline) - (block_.data() + at_)) + 1
-                                 : available;
-        std::memcpy(line_, block_.data() + at_, n);
+        const char* const from = block_.get() + at_;
+        const void* newline = std::memchr(from, '\n', available);
+        const size_t n = newline ? static_cast<size_t>(static_cast<const char*>(newline) - from) + 1 : available;
+        std::memcpy(line_, from, n);
         line_[n] = '\0';
         at_ += n;
         return n;
@@ -234,11 +234,11 @@ public:
 private:
     void refill()
     {
-        std::memmove(block_.data(), block_.data() + at_, end_ - at_);
+        std::memmove(block_.get(), block_.get() + at_, end_ - at_);
         end_ -= at_;
         at_ = 0;
-        while (end_ < block_.size()) {
-            const size_t got = std::fread(block_.data() + end_, 1, block_.size() - end_, file_);
+        while (end_ < block_size) {
+            const size_t got = std::fread(block_.get() + end_, 1, block_size - end_, file_);
             end_ += got;
             if (got == 0) {
                 eof_ = true;
@@ -247,8 +247,9 @@ private:
         }
     }
 
+    static constexpr size_t block_size = size_t{1} << 20;
     FILE* file_;
-    std::vector<char> block_;
+    std::unique_ptr<char[]> block_;
     size_t at_ = 0;  // the next unread byte of block_
     size_t end_ = 0;  // the bytes block_ holds
     bool eof_ = false;
