@@ -87,11 +87,12 @@ struct due_day_index {
 
 // The memory of item records and of the texts read from elements.bin (item_store.h).
 struct item_pool {
-    std::vector<void*> record_chunks;  // blocks of records, each from alloc_or_die
+    std::vector<void*> record_chunks;  // blocks of records, each from alloc_block_or_die
     size_t chunk_records = 0;  // records the newest chunk holds
     size_t chunk_used = 0;  // of them, handed out at least once
     void* free_records = nullptr;  // freed records, each holding the address of the next
-    std::vector<char*> text_blocks;  // blocks of texts, each from alloc_or_die
+    std::vector<char*> text_blocks;  // blocks of texts, each from alloc_block_or_die
+    std::vector<size_t> text_block_sizes;  // the bytes of each text block, to free it
     char* text_at = nullptr;  // where the next text goes in the newest block
     size_t text_left = 0;  // bytes left there
     size_t live = 0;  // records handed out and not freed

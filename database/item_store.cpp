@@ -22,7 +22,7 @@ namespace {
 
 constexpr char out_of_memory[] = "FATAL ERROR: out of memory\n";
 constexpr size_t first_chunk_records = 64;
-constexpr size_t largest_chunk_records = 16384;  // 1.3 MB of records
+constexpr size_t largest_chunk_records = (size_t{4} << 20) / sizeof(item);  // 4 MiB, two huge pages
 constexpr size_t text_block_size = size_t{4} << 20;  // holds the longest text many times over
 
 item_pool& pool() { return db().items; }
@@ -42,7 +42,7 @@ void* take_record()
         const size_t records = p.record_chunks.empty() ? first_chunk_records
                                                        : std::min(p.chunk_records * 2, largest_chunk_records);
         p.record_chunks.reserve(p.record_chunks.size() + 1);
-        p.record_chunks.push_back(alloc_or_die(records * sizeof(item), out_of_memory));
+        p.record_chunks.push_back(alloc_block_or_die(records * sizeof(item), out_of_memory));
         CARDWRIGHT_POISON(p.record_chunks.back(), records * sizeof(item));
         p.chunk_records = records;
         p.chunk_used = 0;
@@ -59,11 +59,11 @@ void release_all()
     size_t records = first_chunk_records;  // the sizes take_record gave the chunks, in turn
     for (void* chunk : p.record_chunks) {
         CARDWRIGHT_UNPOISON(chunk, records * sizeof(item));
-        ::operator delete(chunk);
+        free_block(chunk, records * sizeof(item));
         records = std::min(records * 2, largest_chunk_records);
     }
-    for (char* block : p.text_blocks)
-        ::operator delete(block);
+    for (size_t i = 0; i < p.text_blocks.size(); ++i)
+        free_block(p.text_blocks[i], p.text_block_sizes[i]);
     p = item_pool{};
 }
 
@@ -104,7 +104,9 @@ const char* store_item_text(std::string_view text)
     if (p.text_left < needed) {
         const size_t size = std::max(text_block_size, needed);
         p.text_blocks.reserve(p.text_blocks.size() + 1);
-        p.text_blocks.push_back(static_cast<char*>(alloc_or_die(size, out_of_memory)));
+        p.text_block_sizes.reserve(p.text_blocks.size() + 1);
+        p.text_blocks.push_back(static_cast<char*>(alloc_block_or_die(size, out_of_memory)));
+        p.text_block_sizes.push_back(size);
         p.text_at = p.text_blocks.back();
         p.text_left = size;
     }

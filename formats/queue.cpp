@@ -1,5 +1,6 @@
 #include "formats/queue.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -205,6 +206,56 @@ void queue_reader::handle(char* line, size_t length, unsigned long line_number)
     }
 }
 
+// The file's lines as fgets with a queue_line_size buffer would cut them (a longer line comes in
+// pieces), each with its true length, NUL bytes included; read in large blocks, so a line costs
+// no system call.
+class line_source {
+public:
+    explicit line_source(FILE* file) : file_(file), block_(std::make_unique_for_overwrite<char[]>(block_size)) {}
+    // The next line's length, 0 at the end; the line is line(), terminated.
+    size_t next()
+    {
+        constexpr size_t most = queue_line_size - 1;
+        if (end_ - at_ < most && !eof_)
+            refill();
+        const size_t available = std::min(end_ - at_, most);
+        if (available == 0)
+            return 0;
+        const char* const from = block_.get() + at_;
+        const void* newline = std::memchr(from, '\n', available);
+        const size_t n = newline ? static_cast<size_t>(static_cast<const char*>(newline) - from) + 1 : available;
+        std::memcpy(line_, from, n);
+        line_[n] = '\0';
+        at_ += n;
+        return n;
+    }
+    char* line() { return line_; }
+
+private:
+    void refill()
+    {
+        std::memmove(block_.get(), block_.get() + at_, end_ - at_);
+        end_ -= at_;
+        at_ = 0;
+        while (end_ < block_size) {
+            const size_t got = std::fread(block_.get() + end_, 1, block_size - end_, file_);
+            end_ += got;
+            if (got == 0) {
+                eof_ = true;
+                break;
+            }
+        }
+    }
+
+    static constexpr size_t block_size = size_t{1} << 20;
+    FILE* file_;
+    std::unique_ptr<char[]> block_;
+    size_t at_ = 0;  // the next unread byte of block_
+    size_t end_ = 0;  // the bytes block_ holds
+    bool eof_ = false;
+    char line_[queue_line_size] = {};
+};
+
 }  // namespace
 
 uint32_t add_queue_from_file(const char* path, uint16_t default_category)
@@ -215,17 +266,13 @@ uint32_t add_queue_from_file(const char* path, uint16_t default_category)
     const uint32_t before = pending_count();
     {
         queue_reader reader(path, default_category);
-        char line[queue_line_size];
+        line_source source(file);
         unsigned long line_number = 0;
         bool at_line_start = true;
         bool first = true;
-        long at = std::ftell(file);
-        while (std::fgets(line, sizeof line, file)) {
-            // fgets does not say how much it read; the stream's position does, NUL bytes and all.
-            const long next = std::ftell(file);
-            size_t length = next > at && static_cast<size_t>(next - at) < sizeof line ? static_cast<size_t>(next - at)
-                                                                                      : std::strlen(line);
-            at = next;
+        size_t length = 0;
+        while ((length = source.next()) > 0) {
+            char* const line = source.line();
             if (first) {
                 const size_t before_bom = std::strlen(line);
                 skip_utf8_bom(line);

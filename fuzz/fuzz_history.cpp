@@ -2,7 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <numeric>
 
 #include "database/days.h"
@@ -28,7 +30,26 @@ void fuzz_history_figures()
         counted += r.day <= today && r.day >= daily.first_day;
     if (std::accumulate(daily.reviews.begin(), daily.reviews.end(), size_t{0}) != counted)
         std::abort();
-    retention_by_band(standing);
+    // The one backward pass must find what the standing grades give.
+    const history_figures pass = read_history_figures(path, today);
+    const grading_summary grading = summarize_grading(standing, today);
+    const auto bands = retention_by_band(standing);
+    auto same = [](const std::vector<retention_figure>& a, const std::vector<retention_figure>& b) {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const retention_figure& x, const retention_figure& y) {
+            return x.reviews == y.reviews && x.passed == y.passed;
+        });
+    };
+    const auto bits = [](const std::vector<float>& v) {
+        std::vector<uint32_t> b(v.size());
+        std::memcpy(b.data(), v.data(), v.size() * sizeof(float));
+        return b;
+    };
+    if (pass.damaged != h.damaged || pass.partial_bytes != h.partial_bytes || pass.daily.first_day != daily.first_day ||
+        pass.daily.reviews != daily.reviews || !same(pass.daily.retention, daily.retention) ||
+        bits(pass.daily.test_error) != bits(daily.test_error) || !same(pass.by_band, bands) ||
+        pass.grading.grades_seen != grading.grades_seen || pass.grading.any_five != grading.any_five ||
+        pass.grading.recent.reviews != grading.recent.reviews || pass.grading.recent.passed != grading.recent.passed)
+        std::abort();
     due_per_day(today, 365);
     interval_histogram();
     repetition_histogram();

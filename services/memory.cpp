@@ -1,5 +1,7 @@
 #include "services/memory.h"
 
+#include <sys/mman.h>
+
 #include <cstdlib>
 #include <new>
 
@@ -8,14 +10,24 @@
 
 namespace {
 
-void* try_allocate(size_t size)
+constexpr std::align_val_t huge_page_alignment{size_t{2} << 20};
+
+bool is_large(size_t size) { return size >= static_cast<size_t>(huge_page_alignment); }
+
+void* try_allocate(size_t size, bool aligned = false)
 {
     services_state& s = services();
     if (s.failing_allocations > 0) {
         --s.failing_allocations;
         return nullptr;
     }
-    return ::operator new(size, std::nothrow);
+    if (!aligned)
+        return ::operator new(size, std::nothrow);
+    void* memory = ::operator new(size, huge_page_alignment, std::nothrow);
+    // Only advice: where the kernel gives no huge pages the block works as any other.
+    if (memory)
+        ::madvise(memory, size, MADV_HUGEPAGE);
+    return memory;
 }
 
 }  // namespace
@@ -32,6 +44,27 @@ void* alloc_or_die(size_t size, const char* message)
     if (!memory)
         fatal_out_of_memory(message);
     return memory;
+}
+
+void* alloc_block_or_die(size_t size, const char* message)
+{
+    const bool aligned = is_large(size);
+    void* memory = try_allocate(size, aligned);
+    if (!memory) {
+        sleep_ms(200);
+        memory = try_allocate(size, aligned);
+    }
+    if (!memory)
+        fatal_out_of_memory(message);
+    return memory;
+}
+
+void free_block(void* block, size_t size)
+{
+    if (is_large(size))
+        ::operator delete(block, huge_page_alignment);
+    else
+        ::operator delete(block);
 }
 
 void fatal_out_of_memory(const char* message)

@@ -1,9 +1,16 @@
 #include "session/review_stats.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <bit>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <unordered_map>
 
 #include "database/database.h"
+#include "services/log.h"
 
 int band_of(uint32_t value)
 {
@@ -36,21 +43,19 @@ std::vector<uint32_t> due_per_day(uint16_t today, int days)
     return due;
 }
 
-namespace {
-
-std::vector<uint32_t> histogram_of(uint16_t item::*field)
+item_bands item_histograms()
 {
-    std::vector<uint32_t> bands(band_count, 0);
-    for (const item* e = db().head; e; e = e->next)
-        ++bands[static_cast<size_t>(band_of(e->*field))];
-    return bands;
+    item_bands b{std::vector<uint32_t>(band_count, 0), std::vector<uint32_t>(band_count, 0)};
+    for (const item* e = db().head; e; e = e->next) {
+        ++b.intervals[static_cast<size_t>(band_of(e->ivl))];
+        ++b.repetitions[static_cast<size_t>(band_of(e->rp))];
+    }
+    return b;
 }
 
-}  // namespace
+std::vector<uint32_t> interval_histogram() { return item_histograms().intervals; }
 
-std::vector<uint32_t> interval_histogram() { return histogram_of(&item::ivl); }
-
-std::vector<uint32_t> repetition_histogram() { return histogram_of(&item::rp); }
+std::vector<uint32_t> repetition_histogram() { return item_histograms().repetitions; }
 
 bool counts_for_retention(const review_record& r)
 {
@@ -116,4 +121,135 @@ grading_summary summarize_grading(const std::vector<review_record>& standing, ui
         }
     }
     return g;
+}
+
+namespace {
+
+constexpr size_t day_numbers = 65536;
+
+// Standing grades met from the log's end backwards, summed by day number, band and recency.
+class backward_tally {
+public:
+    explicit backward_tally(uint16_t today)
+        : today_(today), reviews_(day_numbers, 0), retention_(day_numbers), test_error_(day_numbers, 0.0f),
+          by_band_(band_count)
+    {
+    }
+
+    // Records must come latest first. An undo takes back the latest earlier grade of its item
+    // not yet taken back, so going backwards an item's grade falls when an undo of it is still
+    // unmatched; matched undos leave the table, which holds only the items with one open.
+    void take(const review_record& r)
+    {
+        if (r.event == review_event::undo) {
+            ++open_undos_[r.item_id];
+            return;
+        }
+        if (!open_undos_.empty()) {
+            const auto open = open_undos_.find(r.item_id);
+            if (open != open_undos_.end()) {
+                if (--open->second == 0)
+                    open_undos_.erase(open);
+                return;
+            }
+        }
+        count(r);
+    }
+
+    void finish(history_figures* out) const
+    {
+        out->by_band = by_band_;
+        out->grading = grading_;
+        if (!any_standing_)
+            return;
+        daily_figures& f = out->daily;
+        f.first_day = std::min(today_, first_day_);
+        const auto from = f.first_day;
+        const auto to = static_cast<size_t>(today_) + 1;
+        f.reviews.assign(reviews_.begin() + from, reviews_.begin() + static_cast<std::ptrdiff_t>(to));
+        f.retention.assign(retention_.begin() + from, retention_.begin() + static_cast<std::ptrdiff_t>(to));
+        f.test_error.assign(test_error_.begin() + from, test_error_.begin() + static_cast<std::ptrdiff_t>(to));
+    }
+
+private:
+    void count(const review_record& r)
+    {
+        any_standing_ = true;
+        first_day_ = std::min(first_day_, r.day);
+        const bool due = counts_for_retention(r);
+        const bool passed = r.grade >= 3;
+        if (r.day <= today_) {
+            ++reviews_[r.day];
+            if (due) {
+                ++retention_[r.day].reviews;
+                retention_[r.day].passed += passed;
+            }
+            // The day's last TestError is the first one met going backwards.
+            if (r.test_error > 0 && test_error_[r.day] == 0)
+                test_error_[r.day] = r.test_error;
+        }
+        if (due) {
+            retention_figure& b = by_band_[static_cast<size_t>(band_of(r.interval_before))];
+            ++b.reviews;
+            b.passed += passed;
+        }
+        if (grading_.grades_seen < recent_grade_window) {
+            ++grading_.grades_seen;
+            grading_.any_five = grading_.any_five || r.grade == 5;
+        }
+        if (static_cast<uint16_t>(today_ - r.day) < recent_retention_days && due) {
+            ++grading_.recent.reviews;
+            grading_.recent.passed += passed;
+        }
+    }
+
+    uint16_t today_;
+    bool any_standing_ = false;
+    uint16_t first_day_ = UINT16_MAX;  // the earliest day of a standing grade
+    std::vector<uint32_t> reviews_;  // by day number
+    std::vector<retention_figure> retention_;  // by day number
+    std::vector<float> test_error_;  // by day number
+    std::vector<retention_figure> by_band_;
+    grading_summary grading_;
+    std::unordered_map<uint32_t, uint32_t> open_undos_;  // item id to its undos not yet matched
+};
+
+}  // namespace
+
+history_figures read_history_figures(const std::string& path, uint16_t today)
+{
+    history_figures h;
+    backward_tally tally(today);
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        tally.finish(&h);
+        return h;
+    }
+    h.found = true;
+    struct stat info {};
+    const off_t size = ::fstat(::fileno(file), &info) == 0 ? info.st_size : 0;
+    h.partial_bytes = static_cast<uint32_t>(static_cast<size_t>(size) % review_record_size);
+    std::vector<unsigned char> chunk(review_record_size * 65536);
+    auto end = static_cast<off_t>(static_cast<size_t>(size) - h.partial_bytes);
+    while (end > 0) {
+        const off_t start = std::max<off_t>(0, end - static_cast<off_t>(chunk.size()));
+        const auto want = static_cast<size_t>(end - start);
+        if (::fseeko(file, start, SEEK_SET) != 0 || std::fread(chunk.data(), 1, want, file) != want) {
+            write_log("ERROR: cannot read %s: %s\n", path.c_str(), std::strerror(errno));
+            break;
+        }
+        for (size_t at = want; at > 0; at -= review_record_size) {
+            review_record r;
+            if (decode_review(chunk.data() + at - review_record_size, &r))
+                tally.take(r);
+            else
+                ++h.damaged;
+        }
+        end = start;
+    }
+    fclose_logged(file, path.c_str());
+    if (h.damaged > 0)
+        write_log("WARNING: %u damaged records of %s were skipped.\n", h.damaged, path.c_str());
+    tally.finish(&h);
+    return h;
 }

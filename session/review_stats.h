@@ -2,6 +2,7 @@
 // The figures behind the statistics charts: the schedule ahead from the database, and what
 // the user did from the review log.
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "session/review_log.h"
@@ -18,6 +19,12 @@ std::vector<uint32_t> due_per_day(uint16_t today, int days);
 // Items by band of their interval, and by band of their repetitions.
 std::vector<uint32_t> interval_histogram();
 std::vector<uint32_t> repetition_histogram();
+struct item_bands {
+    std::vector<uint32_t> intervals;  // items by band of their interval
+    std::vector<uint32_t> repetitions;  // items by band of their repetitions
+};
+// Both histograms in one walk of the items.
+item_bands item_histograms();
 
 struct retention_figure {
     uint32_t reviews = 0;  // grades given on or after the due day
@@ -60,3 +67,17 @@ struct grading_summary {
     }
 };
 grading_summary summarize_grading(const std::vector<review_record>& standing, uint16_t today);
+
+// Every figure the statistics window draws from the log.
+struct history_figures {
+    daily_figures daily;  // per day, from the first standing grade to today
+    std::vector<retention_figure> by_band;  // retention of due reviews by band of the interval before
+    grading_summary grading;  // what the latest grades give the network
+    uint32_t damaged = 0;  // whole records that could not be decoded, skipped
+    uint32_t partial_bytes = 0;  // bytes of an unfinished last record, ignored
+    bool found = false;  // whether the file exists
+};
+// The same figures as daily_history, retention_by_band and summarize_grading over the standing
+// grades, gathered in one pass over the file from its end: memory grows with the items that
+// have undos still to be matched, not with the records.
+history_figures read_history_figures(const std::string& path, uint16_t today);

@@ -170,12 +170,11 @@ statistics_window::statistics_window(QWidget* parent) : QDialog(parent)
     setWindowTitle(QStringLiteral("Statistics"));
     setObjectName(QStringLiteral("statistics_window"));
     const uint16_t today = day_number(0);
-    const review_history history = read_review_log(data_path(review_log_name));
-    const std::vector<review_record> standing = standing_reviews(history.records);
-    const daily_figures daily = daily_history(standing, today);
+    const history_figures history = read_history_figures(data_path(review_log_name), today);
+    const daily_figures& daily = history.daily;
 
     // What the network can learn from the grades: it lengthens intervals only after a 5.
-    const grading_summary grading = summarize_grading(standing, today);
+    const grading_summary& grading = history.grading;
     auto* retention = new QLabel(recent_retention_text(grading), this);
     retention->setObjectName(QStringLiteral("recent_retention"));
     auto* note = new QLabel(QStringLiteral(
@@ -190,8 +189,8 @@ statistics_window::statistics_window(QWidget* parent) : QDialog(parent)
     note->setVisible(grading.nothing_to_lengthen_with());
 
     tabs_ = new QTabWidget(this);
-    const auto due30 = due_per_day(today, 30);
     const auto due365 = due_per_day(today, 365);
+    const std::vector<uint32_t> due30(due365.begin(), due365.begin() + 30);
     tabs_->addTab(page_of({line_chart(QStringLiteral("Reviews due in the next 30 days"), {{QString(), counts_as_points(due30)}},
                                QStringLiteral("days from today"), QStringLiteral("items")),
                       line_chart(QStringLiteral("Reviews due in the next 365 days"), {{QString(), counts_as_points(due365)}},
@@ -206,7 +205,7 @@ statistics_window::statistics_window(QWidget* parent) : QDialog(parent)
     for (int b = 0; b < band_count; ++b)
         labels << band_label(b);
     std::vector<double> by_band;
-    for (const retention_figure& f : retention_by_band(standing))
+    for (const retention_figure& f : history.by_band)
         by_band.push_back(f.share());
     tabs_->addTab(page_of({bar_chart(QStringLiteral("Retention by interval (days)"), labels,
                                {{QStringLiteral("grades of 3 or more"), by_band}}, QStringLiteral("share"), 1.0),
@@ -214,11 +213,12 @@ statistics_window::statistics_window(QWidget* parent) : QDialog(parent)
                           QStringLiteral("weeks since the first review"), QStringLiteral("share"), 1.0)}),
         QStringLiteral("Retention"));
 
+    const item_bands bands = item_histograms();
     auto as_doubles = [](const std::vector<uint32_t>& v) { return std::vector<double>(v.begin(), v.end()); };
     tabs_->addTab(page_of({bar_chart(QStringLiteral("Items by interval (days)"), labels,
-                               {{QStringLiteral("items"), as_doubles(interval_histogram())}}, QStringLiteral("items")),
+                               {{QStringLiteral("items"), as_doubles(bands.intervals)}}, QStringLiteral("items")),
                       bar_chart(QStringLiteral("Items by repetitions"), labels,
-                          {{QStringLiteral("items"), as_doubles(repetition_histogram())}}, QStringLiteral("items"))}),
+                          {{QStringLiteral("items"), as_doubles(bands.repetitions)}}, QStringLiteral("items"))}),
         QStringLiteral("Intervals"));
 
     std::vector<QPointF> errors;

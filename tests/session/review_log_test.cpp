@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <random>
 #include <cstring>
 #include <string_view>
 
@@ -162,6 +163,101 @@ TEST(ReviewStatsTest, FiguresOfAScriptedHistory)
     EXPECT_EQ(band_of(2047), band_count - 1);
     EXPECT_EQ(band_of(1024), band_count - 1);
     EXPECT_EQ(band_of(1023), band_count - 2);
+}
+
+namespace {
+
+struct log_shape {
+    const char* name;
+    uint32_t records;
+    uint32_t items;  // ids drawn from 1..items
+    int undo_percent;  // of the records
+    int chain_percent;  // of the undos, followed by a second undo of the same item
+    int damaged_percent;
+    size_t tail_bytes;  // a piece of a record after the last whole one
+    uint16_t today;
+};
+
+// Days run from 60 before today to 2 after it, as a changed clock leaves them.
+std::string random_log(const log_shape& shape, std::mt19937& random)
+{
+    std::string bytes;
+    unsigned char record[review_record_size];
+    auto put = [&](const review_record& r, bool damage) {
+        encode_review(r, record);
+        if (damage)
+            record[22] = 9;
+        bytes.append(reinterpret_cast<const char*>(record), sizeof record);
+    };
+    for (uint32_t n = 0; n < shape.records; ++n) {
+        review_record r;
+        r.item_id = 1 + random() % shape.items;
+        r.day = static_cast<uint16_t>(shape.today - 60 + random() % 63);
+        r.interval_before = static_cast<uint16_t>(random() % 40);
+        r.elapsed = static_cast<uint16_t>(random() % 50);
+        r.grade = static_cast<uint8_t>(random() % 6);
+        r.screen = static_cast<review_screen>(1 + random() % 4);
+        r.test_error = random() % 3 == 0 ? 0.0f : static_cast<float>(random() % 1000) / 1000.0f;
+        const bool undo = static_cast<int>(random() % 100) < shape.undo_percent;
+        r.event = undo ? review_event::undo : review_event::grade;
+        put(r, static_cast<int>(random() % 100) < shape.damaged_percent);
+        if (undo && static_cast<int>(random() % 100) < shape.chain_percent)
+            put(r, false);
+    }
+    bytes.append(shape.tail_bytes, '\x01');
+    return bytes;
+}
+
+std::vector<std::pair<uint32_t, uint32_t>> counts_of(const std::vector<retention_figure>& figures)
+{
+    std::vector<std::pair<uint32_t, uint32_t>> v;
+    for (const retention_figure& f : figures)
+        v.emplace_back(f.reviews, f.passed);
+    return v;
+}
+
+}  // namespace
+
+// The one backward pass gives what the standing grades gave, whatever undos and damage the log holds.
+TEST_F(ReviewLogTest, TheBackwardPassAgreesWithTheStandingGrades)
+{
+    const log_shape shapes[] = {
+        {"empty", 0, 1, 0, 0, 0, 0, 100},
+        {"only a piece", 0, 1, 0, 0, 0, 7, 100},
+        {"no undos", 3000, 50, 0, 0, 0, 0, 100},
+        {"undos of few items", 3000, 5, 20, 30, 0, 0, 100},
+        {"undo chains, most unmatched", 2000, 300, 45, 80, 0, 0, 100},
+        {"damage and a piece", 3000, 40, 10, 20, 5, 23, 100},
+        {"days wrapping past 65535", 3000, 40, 10, 20, 0, 0, 30},
+        {"many chunks", 200'000, 20'000, 2, 50, 1, 11, 500},
+    };
+    std::mt19937 random(31);
+    for (const log_shape& shape : shapes) {
+        SCOPED_TRACE(shape.name);
+        write_file(log_path(), random_log(shape, random));
+        const review_history old = read_review_log(log_path());
+        const auto standing = standing_reviews(old.records);
+        const daily_figures daily = daily_history(standing, shape.today);
+        const grading_summary grading = summarize_grading(standing, shape.today);
+        const history_figures now = read_history_figures(log_path(), shape.today);
+
+        EXPECT_TRUE(now.found);
+        EXPECT_EQ(now.damaged, old.damaged);
+        EXPECT_EQ(now.partial_bytes, old.partial_bytes);
+        EXPECT_EQ(now.daily.first_day, daily.first_day);
+        EXPECT_EQ(now.daily.reviews, daily.reviews);
+        EXPECT_EQ(counts_of(now.daily.retention), counts_of(daily.retention));
+        EXPECT_EQ(now.daily.test_error, daily.test_error);
+        EXPECT_EQ(counts_of(now.by_band), counts_of(retention_by_band(standing)));
+        EXPECT_EQ(now.grading.grades_seen, grading.grades_seen);
+        EXPECT_EQ(now.grading.any_five, grading.any_five);
+        EXPECT_EQ(now.grading.recent.reviews, grading.recent.reviews);
+        EXPECT_EQ(now.grading.recent.passed, grading.recent.passed);
+    }
+    const history_figures missing = read_history_figures(dir.file("nothing.log"), 100);
+    EXPECT_FALSE(missing.found);
+    EXPECT_EQ(missing.by_band.size(), static_cast<size_t>(band_count));
+    EXPECT_TRUE(missing.daily.reviews.empty());
 }
 
 TEST_F(ReviewLogTest, TheScheduleAheadCountsOverdueItemsToday)

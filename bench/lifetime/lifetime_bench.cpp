@@ -1,0 +1,257 @@
+// Start-up and the statistics' figures on a lifetime collection (tools/lifetime_data.h), at the
+// full size (Arg 1) and a hundredth of it (Arg 100), against the physical references in the same
+// run: one fread of the files read, and one fwrite + fsync + rename of the files a close writes.
+// CARDWRIGHT_LIFETIME_DIR names a directory that keeps the full collection between runs (made
+// there when it holds none); without it the collection is made in a temporary one.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ann/ann_files.h"
+#include "database/database.h"
+#include "database/days.h"
+#include "platform/files.h"
+#include "session/lifecycle.h"
+#include "session/review_log.h"
+#include "session/review_stats.h"
+#include "tools/lifetime_data.h"
+
+namespace {
+
+struct lifetime_directory {
+    explicit lifetime_directory(uint32_t divisor)
+    {
+        const char* kept = divisor == 1 ? std::getenv("CARDWRIGHT_LIFETIME_DIR") : nullptr;
+        if (kept && *kept) {
+            path = std::string(kept) + "/";
+            std::filesystem::create_directories(path);
+            if (std::filesystem::exists(path + "elements.bin"))
+                return;
+        } else {
+            path = make_temp_directory("cardwright-lifetime-bench");
+            temporary = true;
+        }
+        made = make_lifetime_directory(path, lifetime_scaled(divisor));
+    }
+    ~lifetime_directory()
+    {
+        if (temporary)
+            std::filesystem::remove_all(path);
+    }
+    std::string path;
+    bool temporary = false;
+    bool made = true;
+};
+
+const std::string& directory_of(uint32_t divisor)
+{
+    static std::map<uint32_t, std::unique_ptr<lifetime_directory>> made;
+    auto& d = made[divisor];
+    if (!d)
+        d = std::make_unique<lifetime_directory>(divisor);
+    return d->path;
+}
+
+const char* const start_files[] = {"elements.bin", "queue.txt", "weights.bin", "user_cases.bin"};
+const char* const saved_files[] = {"elements.bin", "queue.txt", "weights.bin"};
+
+size_t size_of(const std::string& dir, const char* name)
+{
+    std::error_code error;
+    const auto size = std::filesystem::file_size(dir + name, error);
+    return error ? 0 : static_cast<size_t>(size);
+}
+
+// The reference of reading: each file in one fread.
+template <size_t n>
+size_t fread_all(const std::string& dir, const char* const (&names)[n])
+{
+    size_t total = 0;
+    for (const char* name : names) {
+        const size_t size = size_of(dir, name);
+        auto memory = std::make_unique<char[]>(size + 1);
+        FILE* in = std::fopen((dir + name).c_str(), "rb");
+        if (!in)
+            continue;
+        total += std::fread(memory.get(), 1, size, in);
+        std::fclose(in);
+    }
+    return total;
+}
+
+// What the peak of resident memory is measured for, each in a process of its own.
+enum class peak_work { open, statistics, statistics_all_records };
+
+// The peak resident memory (VmHWM) of this process so far.
+double own_peak_mib()
+{
+    FILE* status = std::fopen("/proc/self/status", "r");
+    if (!status)
+        return 0;
+    char line[256];
+    double kib = 0;
+    while (std::fgets(line, sizeof line, status))
+        if (std::strncmp(line, "VmHWM:", 6) == 0)
+            kib = std::strtod(line + 6, nullptr);
+    std::fclose(status);
+    return kib / 1024.0;
+}
+
+// This program started anew (so that nothing of the running benchmarks is counted) to open the
+// collection and do `work`; its peak resident memory.
+double peak_mib_of(const std::string& dir, peak_work work)
+{
+    const std::string command = "/proc/" + std::to_string(::getpid()) + "/exe --peak " +
+        std::to_string(static_cast<int>(work)) + " '" + dir + "'";
+    FILE* child = ::popen(command.c_str(), "r");
+    if (!child)
+        return 0;
+    double peak = 0;
+    if (std::fscanf(child, "%lf", &peak) != 1)
+        peak = 0;
+    ::pclose(child);
+    return peak;
+}
+
+void BM_fread_start_files(benchmark::State& state)
+{
+    const std::string& dir = directory_of(static_cast<uint32_t>(state.range(0)));
+    size_t bytes = 0;
+    for (auto _ : state)
+        bytes = fread_all(dir, start_files);
+    state.counters["MiB"] = static_cast<double>(bytes) / (1 << 20);
+}
+
+// From nothing to a database and network ready to review, as the program starts.
+void BM_start(benchmark::State& state)
+{
+    const std::string& dir = directory_of(static_cast<uint32_t>(state.range(0)));
+    for (auto _ : state) {
+        if (ma_init(dir.c_str()) != 0)
+            state.SkipWithError("not opened");
+        ma_nn_init();
+        state.PauseTiming();
+        state.counters["items"] = db().item_count;
+        ma_discard();
+        state.ResumeTiming();
+    }
+}
+
+// Writing what a close writes, durably, once.
+void BM_fwrite_fsync_rename_saved_files(benchmark::State& state)
+{
+    const std::string& dir = directory_of(static_cast<uint32_t>(state.range(0)));
+    std::vector<std::vector<char>> contents;
+    for (const char* name : saved_files)
+        contents.emplace_back(size_of(dir, name));
+    for (auto _ : state) {
+        for (const std::vector<char>& bytes : contents) {
+            FILE* f = std::fopen((dir + "plain.tmp").c_str(), "wb");
+            if (!f || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size())
+                state.SkipWithError("write failed");
+            std::fflush(f);
+            ::fsync(fileno(f));
+            std::fclose(f);
+            std::rename((dir + "plain.tmp").c_str(), (dir + "plain.bin").c_str());
+        }
+        const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
+        ::fsync(fd);
+        ::close(fd);
+    }
+    std::filesystem::remove(dir + "plain.bin");
+}
+
+void BM_fread_review_log(benchmark::State& state)
+{
+    const std::string& dir = directory_of(static_cast<uint32_t>(state.range(0)));
+    const char* const names[] = {review_log_name};
+    size_t bytes = 0;
+    for (auto _ : state)
+        bytes = fread_all(dir, names);
+    state.counters["MiB"] = static_cast<double>(bytes) / (1 << 20);
+}
+
+// Every figure of the statistics window, from the log and the open database.
+template <bool one_pass>
+void statistics_figures(const std::string& dir)
+{
+    const uint16_t today = day_number(0);
+    const std::string log = dir + review_log_name;
+    if constexpr (one_pass) {
+        benchmark::DoNotOptimize(read_history_figures(log, today));
+        benchmark::DoNotOptimize(item_histograms());
+    } else {
+        const auto standing = standing_reviews(read_review_log(log).records);
+        benchmark::DoNotOptimize(daily_history(standing, today));
+        benchmark::DoNotOptimize(retention_by_band(standing));
+        benchmark::DoNotOptimize(summarize_grading(standing, today));
+        benchmark::DoNotOptimize(interval_histogram());
+        benchmark::DoNotOptimize(repetition_histogram());
+    }
+    benchmark::DoNotOptimize(due_per_day(today, 365));
+}
+
+// The peak is the resident memory of a process that opened the collection and made the figures,
+// against all the collection's files; the open database alone is given beside it.
+template <bool one_pass>
+void statistics_run(benchmark::State& state)
+{
+    const std::string& dir = directory_of(static_cast<uint32_t>(state.range(0)));
+    ma_init(dir.c_str());
+    for (auto _ : state)
+        statistics_figures<one_pass>(dir);
+    ma_discard();
+    size_t files = size_of(dir, review_log_name);
+    for (const char* name : start_files)
+        files += size_of(dir, name);
+    const double peak = peak_mib_of(dir, one_pass ? peak_work::statistics : peak_work::statistics_all_records);
+    state.counters["peak_MiB"] = peak;
+    state.counters["open_MiB"] = peak_mib_of(dir, peak_work::open);
+    state.counters["files_MiB"] = static_cast<double>(files) / (1 << 20);
+    state.counters["peak_per_file"] = peak / (static_cast<double>(files) / (1 << 20));
+}
+
+void BM_statistics(benchmark::State& state) { statistics_run<true>(state); }
+// The former way, over a vector of every record, for comparison.
+void BM_statistics_all_records(benchmark::State& state) { statistics_run<false>(state); }
+
+BENCHMARK(BM_fread_start_files)->Arg(100)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_start)->Arg(100)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_fwrite_fsync_rename_saved_files)->Arg(100)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_fread_review_log)->Arg(100)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_statistics)->Arg(100)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_statistics_all_records)->Arg(100)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+}  // namespace
+
+// `--peak WORK DIRECTORY` prints the peak resident memory of that work alone.
+int main(int argc, char** argv)
+{
+    if (argc == 4 && std::strcmp(argv[1], "--peak") == 0) {
+        const std::string dir = argv[3];
+        ma_init(dir.c_str());
+        const auto work = static_cast<peak_work>(std::atoi(argv[2]));
+        if (work == peak_work::statistics)
+            statistics_figures<true>(dir);
+        else if (work == peak_work::statistics_all_records)
+            statistics_figures<false>(dir);
+        std::printf("%.1f\n", own_peak_mib());
+        ma_discard();
+        return 0;
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
