@@ -28,6 +28,19 @@ struct statistics {
     uint32_t time_of_start = 0;
 };
 
-
 void compute_statistics(statistics* record);
+
+// The figures of the main screen's status text.
+struct status_figures {
+    uint32_t due = 0;  // scheduled items due today, in every category
+    uint32_t total = 0;  // scheduled items
+    uint32_t queue = 0;  // items waiting in the queue
+    uint16_t days = 0;  // today's day number
+    bool network_ok = false;  // the network's TestError is below the threshold of "OK"
+    uint32_t cases = 0;  // the network's training cases, built-in and the user's
+};
+// The TestError up to which the network's state reads "OK".
+constexpr float network_ok_error = 2.4f;
+status_figures status_figures_of(const statistics& stats);
+status_figures current_status_figures();
 

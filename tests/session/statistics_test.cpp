@@ -1,3 +1,6 @@
+#include <cmath>
+#include <utility>
+
 #include "ann/network.h"
 #include "database/counts.h"
 #include "session/statistics.h"
@@ -153,6 +156,30 @@ TEST_F(StatisticsTest, CategoryCountsWalkTheTree)
     EXPECT_EQ(end.name, nullptr);
     EXPECT_EQ(end.items, UINT32_MAX);
     EXPECT_EQ(end.queued + end.due + end.due_below + end.children, 0u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(StatisticsTest, TheStatusFiguresCountTheListsAndJudgeTheNetwork)
+{
+    add_test_item(0);
+    add_test_item(0);
+    add_test_item(3);
+    add_test_pending(0, "queued");
+    statistics stats;
+    compute_statistics(&stats);
+    status_figures f = status_figures_of(stats);
+    EXPECT_EQ(f.due, 2u);
+    EXPECT_EQ(f.total, 3u);
+    EXPECT_EQ(f.queue, 1u);
+    EXPECT_EQ(f.cases, stats.case_count);
+    // "OK" only below the threshold, and never for an error that is not a number.
+    for (const auto& [error, ok] : {std::pair{2.39f, true}, std::pair{2.4f, false}, std::pair{std::nanf(""), false}}) {
+        stats.test_error = error;
+        EXPECT_EQ(status_figures_of(stats).network_ok, ok) << error;
+    }
 }
 
 }  // namespace

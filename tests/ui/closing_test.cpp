@@ -34,7 +34,7 @@ TEST_F(Closing, ClosingSavesTheDatabaseAndTheSettingsOnce)
     ui().settings_record->randompick = 1;
     ui().settings_record->acs4 = std::vector<uint8_t>{0x03};
     ASSERT_TRUE(QFile::exists(default_dir() + "lockfile"));
-    w->run_command(cmd_exit);
+    run_command(w, cmd_exit);
     EXPECT_TRUE(w->closed());
     EXPECT_EQ(db().db_state, DB_UNINITIALISED);
     EXPECT_FALSE(QFile::exists(default_dir() + "lockfile"));
