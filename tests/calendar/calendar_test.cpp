@@ -25,6 +25,14 @@ calendar_time local(int year, int month, int day, int hour = 0, int minute = 0, 
     return r;
 }
 
+// Whether daylight time holds at a local moment.
+bool in_dst_at(int year, int month, int day, int hour = 0, int minute = 0, int second = 0)
+{
+    calendar_time r = local(year, month, day, hour, minute, second);
+    make_time(&r);
+    return is_in_dst(&r);
+}
+
 // Seconds of a UTC date, independent of the code under test.
 uint32_t utc(int year, int month, int day, int hour = 0, int minute = 0)
 {
@@ -128,34 +136,24 @@ TEST_F(CalendarTest, UsRuleOnTransitionDays)
     EXPECT_EQ(dst_transition(dst_kind::start, 109, 10, 5, 0, 2, 0, 0, 0).day, 297);
     // A fifth Sunday that the month lacks falls back to the fourth: February 2009 has four.
     EXPECT_EQ(dst_transition(dst_kind::start, 109, 2, 5, 0, 0, 0, 0, 0).day, 52);
+    // A last Sunday on the month's last day stays there: 31 March 2024 (a leap year).
+    EXPECT_EQ(dst_transition(dst_kind::start, 124, 3, 5, 0, 2, 0, 0, 0).day, 90);
 
-    calendar_time r = local(2009, 3, 8, 1, 59, 59);
-    make_time(&r);
-    EXPECT_FALSE(is_in_dst(&r));
-    r = local(2009, 3, 8, 2, 0);
-    make_time(&r);
-    EXPECT_TRUE(is_in_dst(&r));
+    EXPECT_FALSE(in_dst_at(2009, 3, 8, 1, 59, 59));
+    EXPECT_TRUE(in_dst_at(2009, 3, 8, 2, 0));
     // End on 1 November 02:00 EDT = 01:00 EST: before it daylight, at it standard.
-    r = local(2009, 11, 1, 0, 59, 59);
-    make_time(&r);
-    EXPECT_TRUE(is_in_dst(&r));
-    r = local(2009, 11, 1, 1, 0);
-    make_time(&r);
-    EXPECT_FALSE(is_in_dst(&r));
+    EXPECT_TRUE(in_dst_at(2009, 11, 1, 0, 59, 59));
+    EXPECT_FALSE(in_dst_at(2009, 11, 1, 1, 0));
 }
 
 TEST_F(CalendarTest, SouthernHemisphereSummerSpansTheNewYear)
 {
     use_zone("AEST-10AEDT,M10.1.0,M4.1.0/3");
     for (int month : {1, 2, 3, 11, 12}) {
-        calendar_time r = local(2010, month, 15, 12);
-        make_time(&r);
-        EXPECT_TRUE(is_in_dst(&r)) << month;
+        EXPECT_TRUE(in_dst_at(2010, month, 15, 12)) << month;
     }
     for (int month : {5, 6, 7, 8, 9}) {
-        calendar_time r = local(2010, month, 15, 12);
-        make_time(&r);
-        EXPECT_FALSE(is_in_dst(&r)) << month;
+        EXPECT_FALSE(in_dst_at(2010, month, 15, 12)) << month;
     }
     const uint32_t january_noon_utc = utc(2010, 1, 15, 1);
     EXPECT_EQ(local_time(&january_noon_utc)->tm_hour, 12);
@@ -210,27 +208,17 @@ TEST_F(CalendarTest, EndOutsideItsDayMovesToTheNeighbouringDay)
     const dst_moment end = dst_transition(dst_kind::end, 109, 10, 5, 0, 0, 30, 0, 0);
     EXPECT_EQ(end.day, 296);
     EXPECT_EQ(end.millisecond, (23 * 60 + 30) * 60 * 1000);
-    calendar_time r = local(2009, 10, 24, 23, 29);
-    make_time(&r);
-    EXPECT_TRUE(is_in_dst(&r));
-    r = local(2009, 10, 24, 23, 30);
-    make_time(&r);
-    EXPECT_FALSE(is_in_dst(&r));
-    r = local(2009, 10, 25, 0, 10);
-    make_time(&r);
-    EXPECT_FALSE(is_in_dst(&r));
+    EXPECT_TRUE(in_dst_at(2009, 10, 24, 23, 29));
+    EXPECT_FALSE(in_dst_at(2009, 10, 24, 23, 30));
+    EXPECT_FALSE(in_dst_at(2009, 10, 25, 0, 10));
 
     // And one past midnight goes to the next day: 25:30 daylight is 00:30 standard on 2 November.
     use_zone("YST5YDT,M3.2.0,M11.1.0/25:30");
     const dst_moment late = dst_transition(dst_kind::end, 109, 11, 1, 0, 25, 30, 0, 0);
     EXPECT_EQ(late.day, 305);
     EXPECT_EQ(late.millisecond, 30 * 60 * 1000);
-    r = local(2009, 11, 2, 0, 29);
-    make_time(&r);
-    EXPECT_TRUE(is_in_dst(&r));
-    r = local(2009, 11, 2, 0, 30);
-    make_time(&r);
-    EXPECT_FALSE(is_in_dst(&r));
+    EXPECT_TRUE(in_dst_at(2009, 11, 2, 0, 29));
+    EXPECT_FALSE(in_dst_at(2009, 11, 2, 0, 30));
 }
 
 TEST(TimeZoneRules, TranslatePosixRules)

@@ -187,16 +187,20 @@ TEST_F(BinfileTest, ReaderCorrectsOutOfRangeFields)
     std::string file = header(5, 5);
     for (int i = 0; i < 5; ++i)
         file += category_bytes(static_cast<uint16_t>(i), "c" + std::to_string(i));
-    file += item_bytes(1, 7, 100, "a", "b", 1, 200) + item_bytes(2, 3, 101, "c", "d", 3000, 127);
+    // Categories 0 to 4: 5, the count itself, is past the table too.
+    file += item_bytes(1, 7, 100, "a", "b", 1, 200) + item_bytes(2, 3, 101, "c", "d", 3000, 127) +
+        item_bytes(3, 5, 102, "e", "f");
     ASSERT_EQ(load(file), 0);
     const auto all = items();
-    ASSERT_EQ(all.size(), 2u);
+    ASSERT_EQ(all.size(), 3u);
     EXPECT_EQ(all[0]->ctgr, 4);
     EXPECT_EQ(all[0]->rp, 127);
     EXPECT_EQ(all[1]->ctgr, 3);
     EXPECT_EQ(all[1]->ivl, 2047);
+    EXPECT_EQ(all[2]->ctgr, 4);
     EXPECT_EQ(log(), "WARNING: e->ctgr out of scale (Categories=5, e->ctgr=7), correcting to 4\n"
-                     "WARNING: e->ivl out of scale (3000), correcting\n");
+                     "WARNING: e->ivl out of scale (3000), correcting\n"
+                     "WARNING: e->ctgr out of scale (Categories=5, e->ctgr=5), correcting to 4\n");
 }
 
 TEST_F(BinfileTest, ItemsKeepTheFileOrderAndReplaceALoadedList)

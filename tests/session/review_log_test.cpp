@@ -129,7 +129,7 @@ TEST(ReviewStatsTest, FiguresOfAScriptedHistory)
         return r;
     };
     std::vector<review_record> log = {
-        review(10, 1, 4, 4, 4),  // due, passed, band 4-7
+        review(10, 1, 4, 4, 3),  // due, passed with the lowest passing grade, band 4-7
         review(10, 2, 4, 6, 2),  // late, failed, band 4-7
         review(10, 3, 20, 5, 1),  // early: not a retention figure
         review(12, 4, 1, 1, 5),  // due, passed, band 1
