@@ -506,13 +506,25 @@ void set_status_text(const std::optional<QString>& message)
     window->question_box->setPlainText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
 }
 
-void show_main_buttons()
+namespace {
+
+// The four main buttons, shown or hidden together; the window, or null when there is none.
+main_window* set_main_buttons_visible(bool visible)
 {
     main_window* window = ui().window;
+    if (window)
+        for (QPushButton* b : {window->review_button, window->add_button, window->queue_button, window->force_button})
+            b->setVisible(visible);
+    return window;
+}
+
+}  // namespace
+
+void show_main_buttons()
+{
+    main_window* window = set_main_buttons_visible(true);
     if (!window)
         return;
-    for (QPushButton* b : {window->review_button, window->add_button, window->queue_button, window->force_button})
-        b->show();
     const bool has_items = db().head != nullptr;
     window->force_button->setEnabled(has_items);
     window->review_button->setEnabled(has_items && count_due(0, nullptr) != 0);
@@ -522,12 +534,8 @@ void show_main_buttons()
 
 void hide_main_buttons()
 {
-    main_window* window = ui().window;
-    if (!window)
-        return;
-    for (QPushButton* b : {window->review_button, window->add_button, window->queue_button, window->force_button})
-        b->hide();
-    window->refresh_actions();
+    if (main_window* window = set_main_buttons_visible(false))
+        window->refresh_actions();
 }
 
 void set_stop_enabled(bool on)

@@ -24,13 +24,6 @@ namespace {
 
 class Desktop : public ui_test {
 protected:
-    void press(Qt::Key k, Qt::KeyboardModifiers mods = {})
-    {
-        QWidget* target = QApplication::focusWidget();
-        ASSERT_NE(target, nullptr);
-        QTest::keyClick(target, k, mods);
-    }
-    void type(const QString& text) { QTest::keyClicks(QApplication::focusWidget(), text); }
     QAction* action(const char* name) const
     {
         auto* found = w->findChild<QAction*>(QLatin1String(name));

@@ -20,19 +20,6 @@ namespace {
 
 class Keys : public ui_test {
 protected:
-    // A key as the keyboard sends it: to the widget that has the focus.
-    void press(Qt::Key k, Qt::KeyboardModifiers mods = {})
-    {
-        QWidget* target = QApplication::focusWidget();
-        ASSERT_NE(target, nullptr);
-        QTest::keyClick(target, k, mods);
-    }
-    void type(const QString& text)
-    {
-        QWidget* target = QApplication::focusWidget();
-        ASSERT_NE(target, nullptr);
-        QTest::keyClicks(target, text);
-    }
     // A click into a box, then until it is no longer waiting to see whether a double click follows.
     void click_into(QPlainTextEdit* box)
     {

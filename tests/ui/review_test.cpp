@@ -10,7 +10,6 @@
 
 #include <set>
 
-#include "formats/queue.h"
 #include "settings/category_dialog.h"
 #include "ui/boxes.h"
 #include "ui/screens.h"
@@ -37,14 +36,6 @@ std::set<QString> as_set(std::initializer_list<const char*> texts)
     for (const char* t : texts)
         s.insert(QString::fromUtf8(t));
     return s;
-}
-
-bool is_recent(const item* e)
-{
-    for (const item* slot : db().recent_items)
-        if (slot == e)
-            return true;
-    return false;
 }
 
 }  // namespace
@@ -151,46 +142,26 @@ TEST_F(Review, SkipFromTheMenuBarShowsWhatThePassChoseAndItsEnd)
     EXPECT_TRUE(status().startsWith(QStringLiteral("No more items in queue.")));
 }
 
-TEST_F(Review, DeletingAsksFirstAndLetsGoOfTheItem)
+TEST_F(Review, DeletingAsksFirstFromTheKeyAndTheBoxMenu)
 {
     add_item("keep", "a");
     add_item("drop", "b");
     show_main_screen();
     key(Qt::Key_Return);
     item* shown = ui().pass.current_item();
-    ASSERT_TRUE(is_recent(shown));
-
     message_answers() = {message_answer::no};
     key(Qt::Key_Delete);
     EXPECT_EQ(db().item_count, 2u);
     EXPECT_EQ(ui().pass.current_item(), shown);
 
-    // "Delete This Item" from the box's menu, answered Yes.
-    const std::string deleted_question = shown->question;
+    // "Delete This Item" from the box's menu, answered Yes: the next item is shown.
     message_answers() = {message_answer::yes};
     post_box_command(w->answer_box, delete_item_message);
     QApplication::processEvents();
     ASSERT_EQ(recorded_messages().size(), 2u);
     EXPECT_EQ(recorded_messages()[1].title, QStringLiteral("Deleting Item"));
     EXPECT_EQ(db().item_count, 1u);
-    ASSERT_NE(ui().pass.current_item(), nullptr);
-    EXPECT_NE(ui().pass.current_item()->question, deleted_question);
     EXPECT_EQ(question_shown().toStdString(), ui().pass.current_item()->question);
-    for (const item* slot : db().recent_items)
-        EXPECT_TRUE(slot == nullptr || slot == ui().pass.current_item());
-
-    // Deleting the last due item ends the pass; nothing points at it afterwards.
-    message_answers() = {message_answer::yes};
-    key(Qt::Key_Delete);
-    EXPECT_EQ(db().item_count, 0u);
-    EXPECT_EQ(ui().pass.current_item(), nullptr);
-    EXPECT_EQ(ui().pass.mode(), screen_mode::main);
-    EXPECT_TRUE(status().startsWith(QStringLiteral("No more scheduled reviews.")));
-    for (const item* slot : db().recent_items)
-        EXPECT_EQ(slot, nullptr);
-    // Exit writes back nothing of it.
-    run_command(w, cmd_exit);
-    EXPECT_TRUE(w->closed());
 }
 
 TEST_F(Review, EditingInPlaceShowsTagsWhileEditingAndMovesMediaToTheEnd)
@@ -286,36 +257,6 @@ TEST_F(Review, TextsTooLongForTheScreenAreRefusedNotCut)
     key(Qt::Key_2);
     EXPECT_EQ(f->question, typed.toStdString());
     EXPECT_EQ(recorded_messages().size(), 3u);
-}
-
-TEST_F(Review, TheQueueIntroducesItsItemsAndTheQueueFileForgetsThem)
-{
-    add_pending("zebra", "1");
-    add_pending("yak <snd>b.wav</snd>", "2");
-    ASSERT_EQ(save_queue(), 0);
-    ASSERT_NE(read_file(data_dir() + "queue.txt").find("yak"), std::string::npos);
-    show_main_screen();
-    click(w->queue_button);
-    ASSERT_EQ(ui().pass.mode(), screen_mode::queue);
-    EXPECT_EQ(w->windowTitle(), QStringLiteral("Cardwright"));
-    EXPECT_EQ(question_shown(), QStringLiteral("zebra"));
-    key(Qt::Key_Space);
-    key(Qt::Key_3);
-    EXPECT_EQ(question_shown(), QStringLiteral("yak "));
-    EXPECT_EQ(media_log().back(), "play " + data_dir() + "b.wav");
-    EXPECT_EQ(db().item_count, 1u);
-    key(Qt::Key_Space);
-    key(Qt::Key_4);
-    EXPECT_TRUE(status().startsWith(QStringLiteral("No more items in queue.")));
-    EXPECT_EQ(pending_count(), 0u);
-    ASSERT_EQ(db().item_count, 2u);
-    std::set<std::string> questions;
-    for (item* e = db().head; e; e = e->next)
-        questions.insert(e->question);
-    EXPECT_EQ(questions, (std::set<std::string>{"zebra", "yak <snd>b.wav</snd>"}));
-    run_command(w, cmd_exit);
-    EXPECT_EQ(read_file(data_dir() + "queue.txt").find("yak"), std::string::npos);
-    EXPECT_EQ(read_file(data_dir() + "queue.txt").find("zebra"), std::string::npos);
 }
 
 TEST_F(Review, ForcedReviewsTakeItemsNotYetDue)
