@@ -69,16 +69,16 @@ public:
     void closing_sequence();
     bool closed() const { return closed_; }
 
-    item_box* question_box = nullptr;
-    item_box* answer_box = nullptr;
-    QPushButton* review_button = nullptr;
-    QPushButton* add_button = nullptr;
-    QPushButton* queue_button = nullptr;
-    QPushButton* force_button = nullptr;
-    std::array<QPushButton*, 6> grade_buttons{};
-    QPushButton* ok_button = nullptr;
-    QAction* stop_action = nullptr;
-    QAction* skip_action = nullptr;
+    item_box* question_box = nullptr;  // the question, or the status text on the main screen
+    item_box* answer_box = nullptr;  // the answer; hidden on the main screen
+    QPushButton* review_button = nullptr;  // "Go through scheduled reviews"
+    QPushButton* add_button = nullptr;  // "Add new items"
+    QPushButton* queue_button = nullptr;  // "Add items from queue"
+    QPushButton* force_button = nullptr;  // "Force reviews"
+    std::array<QPushButton*, 6> grade_buttons{};  // grades 0 to 5, after the reveal and on the add screen
+    QPushButton* ok_button = nullptr;  // reveals the answer
+    QAction* stop_action = nullptr;  // "  Stop  " in the menu bar: back to the main screen
+    QAction* skip_action = nullptr;  // "  Skip  " in the menu bar: another item
     QAction* undo_action = nullptr;  // "Undo", named after the grade it takes back
     // Enables the undo entry and names the grade, as the session stands now.
     void update_undo_action();

@@ -521,7 +521,7 @@ TEST_F(BinfileTest, SaveDatabaseOrdersCategoriesBeforeWriting)
     const uint16_t child = add_category("child", top);
     add_test_item(0, child, 1, "in child", "");
     swap_categories(top, child);  // now the child precedes its parent
-    ASSERT_EQ(save_database(), 0);
+    ASSERT_EQ(save_database().status, save_status::done);
     erase_memory_after_ll();
     ASSERT_EQ(load_bin(bin().c_str()), 0);
     EXPECT_EQ(category_at(1)->name, "top");
