@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <tuple>
+#include <utility>
 
 #include "calendar/calendar.h"
 #include "platform/platform_state.h"
@@ -23,6 +25,21 @@ calendar_time local(int year, int month, int day, int hour = 0, int minute = 0, 
     r.tm_min = minute;
     r.tm_sec = second;
     return r;
+}
+
+// The zone's bias and daylight bias, in seconds; each starts as a value the call must replace.
+std::pair<int32_t, int32_t> tz_offsets()
+{
+    int32_t zone = 7;
+    int32_t daylight = 7;
+    get_tz_offsets(&zone, &daylight);
+    return {zone, daylight};
+}
+
+// Year, month, day, hour, weekday, day of the year and daylight flag of a broken-down time.
+auto date_of(const calendar_time& r)
+{
+    return std::make_tuple(r.tm_year, r.tm_mon, r.tm_mday, r.tm_hour, r.tm_wday, r.tm_yday, r.tm_isdst);
 }
 
 // Whether daylight time holds at a local moment.
@@ -51,13 +68,7 @@ TEST_F(CalendarTest, UtcZoneConvertsBothWays)
 {
     const uint32_t zero = 0;
     const calendar_time* r = local_time(&zero);
-    EXPECT_EQ(r->tm_year, 70);
-    EXPECT_EQ(r->tm_mon, 0);
-    EXPECT_EQ(r->tm_mday, 1);
-    EXPECT_EQ(r->tm_hour, 0);
-    EXPECT_EQ(r->tm_wday, 4);
-    EXPECT_EQ(r->tm_yday, 0);
-    EXPECT_EQ(r->tm_isdst, 0);
+    EXPECT_EQ(date_of(*r), std::make_tuple(70, 0, 1, 0, 4, 0, 0));
 
     for (uint32_t t : {utc(2000, 2, 29, 13, 45), utc(2009, 12, 31, 23, 59), utc(2038, 1, 19, 3, 14), 4294967295u}) {
         calendar_time copy = *local_time(&t);
@@ -79,11 +90,7 @@ TEST_F(CalendarTest, UtcZoneConvertsBothWays)
 TEST_F(CalendarTest, FixedBiasWithoutDaylightSaving)
 {
     use_zone("CET-1");
-    int32_t z = 0;
-    int32_t d = 1;
-    get_tz_offsets(&z, &d);
-    EXPECT_EQ(z, -3600);
-    EXPECT_EQ(d, 0);
+    EXPECT_EQ(tz_offsets(), std::make_pair(-3600, 0));
     calendar_time r = local(2009, 3, 1);
     EXPECT_EQ(make_time(&r), 1235862000u);
     const uint32_t t = 1235865600u;
@@ -93,11 +100,7 @@ TEST_F(CalendarTest, FixedBiasWithoutDaylightSaving)
 TEST_F(CalendarTest, EuropeanRuleSwitchesAtTheRightInstants)
 {
     use_zone("CET-1CEST,M3.5.0,M10.5.0/3");
-    int32_t z = 0;
-    int32_t d = 0;
-    get_tz_offsets(&z, &d);
-    EXPECT_EQ(z, -3600);
-    EXPECT_EQ(d, -3600);
+    EXPECT_EQ(tz_offsets(), std::make_pair(-3600, -3600));
 
     // 2009: daylight saving from 29 March 01:00 UTC to 25 October 01:00 UTC.
     const dst_moment start = dst_transition(dst_kind::start, 109, 3, 5, 0, 2, 0, 0, 0);
@@ -176,11 +179,7 @@ TEST_F(CalendarTest, SwitchedOffDaylightSavingAndUnreadableZone)
     platform_globals().zone_override.reset();
     platform_globals().zone_unreadable = true;
     calendar_reset();
-    int32_t z = 7;
-    int32_t d = 7;
-    get_tz_offsets(&z, &d);
-    EXPECT_EQ(z, 0);
-    EXPECT_EQ(d, 0);
+    EXPECT_EQ(tz_offsets(), std::make_pair(0, 0));
     EXPECT_FALSE(calendar_globals().zone_loaded);
     const uint32_t t = utc(2009, 7, 1, 12);
     EXPECT_EQ(local_time(&t)->tm_hour, 12);
@@ -193,12 +192,7 @@ TEST_F(CalendarTest, FailedConversionGivesTheClearedRecord)
 {
     platform_globals().failing_file_time_conversions = 1;
     const uint32_t t = utc(2009, 7, 1, 12);
-    const calendar_time* r = local_time(&t);
-    EXPECT_EQ(r->tm_year, 0);
-    EXPECT_EQ(r->tm_mon, 0);
-    EXPECT_EQ(r->tm_mday, 0);
-    EXPECT_EQ(r->tm_hour, 0);
-    EXPECT_EQ(r->tm_isdst, 0);
+    EXPECT_EQ(date_of(*local_time(&t)), std::make_tuple(0, 0, 0, 0, 0, 0, 0));
 }
 
 TEST_F(CalendarTest, EndOutsideItsDayMovesToTheNeighbouringDay)

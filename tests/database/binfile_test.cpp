@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "calendar/calendar.h"
@@ -33,6 +34,21 @@ std::string item_bytes(uint16_t tmtrpt, uint16_t ctgr, uint32_t id, const std::s
     return le16(tmtrpt) + le16(tmtrpt) + le16(ctgr) + le32(id) + text16(q) + text16(a) + le16(0) + le16(0) + le16(ivl) +
         le16(rp) + le16(4) + le32(0) + le32(0);
 }
+
+// The fields of an item past its texts and category, in the file's order of meaning.
+using item_fields = std::tuple<uint16_t, uint16_t, uint32_t, uint16_t, uint16_t, uint16_t, uint16_t, uint16_t, uint32_t,
+    uint32_t>;  // tmtrpt, stmtrpt, id, livl, rllivl, ivl, rp, gr, sstick, hstick
+item_fields fields_of(const item& e)
+{
+    return {e.tmtrpt, e.stmtrpt, e.id, e.livl, e.rllivl, e.ivl, e.rp, e.gr, e.sstick, e.hstick};
+}
+void set_fields(item* e, const item_fields& f)
+{
+    std::tie(e->tmtrpt, e->stmtrpt, e->id, e->livl, e->rllivl, e->ivl, e->rp, e->gr, e->sstick, e->hstick) = f;
+}
+
+// Every field at the largest value the file keeps.
+const item_fields extremes{65535, 1, 0xFFFFFFFFu, 2047, 65535, 2047, 127, 5, 0xDEADBEEFu, 0x01020304u};
 
 std::vector<const item*> items() { return scheduled_items(); }
 
@@ -74,15 +90,7 @@ protected:
         c.afntclr = 0x80000000u;
         c.qimg = "q.png";
         c.afont = "Sans,12";
-        item* e = add_test_item(65535, fr, 2047, "question \xC3\xA9", "");
-        e->id = 0xFFFFFFFFu;
-        e->stmtrpt = 1;
-        e->livl = 2047;
-        e->rllivl = 65535;
-        e->rp = 127;
-        e->gr = 5;
-        e->sstick = 0xDEADBEEFu;
-        e->hstick = 0x01020304u;
+        set_fields(add_test_item(65535, fr, 2047, "question \xC3\xA9", ""), extremes);
         add_test_item(0, 0, 0, "", "answer only");
         add_test_item(7, lang, 3, "line\nbreak", "tab\there");
     }
@@ -106,15 +114,8 @@ TEST_F(BinfileTest, RootOnlyDatabaseHasTheDocumentedBytesAndReadsBack)
 
 TEST_F(BinfileTest, ItemFieldsAreWrittenInTheirOrder)
 {
-    item* e = add_test_item(0x0102, 0, 0x0506, "Q", "An");
-    e->stmtrpt = 0x0304;
-    e->id = 0x0A0B0C0Du;
-    e->livl = 0x1112;
-    e->rllivl = 0x1314;
-    e->rp = 0x0015;
-    e->gr = 3;
-    e->sstick = 0x21222324u;
-    e->hstick = 0x31323334u;
+    set_fields(add_test_item(0x0102, 0, 0x0506, "Q", "An"),
+        {0x0102, 0x0304, 0x0A0B0C0Du, 0x1112, 0x1314, 0x0506, 0x0015, 3, 0x21222324u, 0x31323334u});
     ASSERT_EQ(write_bin(bin().c_str()), 0);
     const std::string record = le16(0x0102) + le16(0x0304) + le16(0) + le32(0x0A0B0C0Du) + text16("Q") + text16("An") +
         le16(0x1112) + le16(0x1314) + le16(0x0506) + le16(0x0015) + le16(3) + le32(0x21222324u) + le32(0x31323334u);
@@ -156,17 +157,8 @@ TEST_F(BinfileTest, RoundTripKeepsEveryFieldAndRewritesTheSameBytes)
     const item& e = *all[2];
     EXPECT_EQ(e.question, "question \xC3\xA9");
     EXPECT_EQ(e.answer, "");
-    EXPECT_EQ(e.tmtrpt, 65535);
-    EXPECT_EQ(e.stmtrpt, 1);
     EXPECT_EQ(e.ctgr, 2);
-    EXPECT_EQ(e.id, 0xFFFFFFFFu);
-    EXPECT_EQ(e.livl, 2047);
-    EXPECT_EQ(e.rllivl, 65535);
-    EXPECT_EQ(e.ivl, 2047);
-    EXPECT_EQ(e.rp, 127);
-    EXPECT_EQ(e.gr, 5);
-    EXPECT_EQ(e.sstick, 0xDEADBEEFu);
-    EXPECT_EQ(e.hstick, 0x01020304u);
+    EXPECT_EQ(fields_of(e), extremes);
 
     ASSERT_EQ(write_bin(bin().c_str()), 0);
     EXPECT_EQ(read_file(bin()), first);

@@ -9,6 +9,15 @@
 
 namespace {
 
+// Shortest, longest and mean of the intervals, of the intervals before the last grade and of
+// the days between the two last grades.
+using interval_figures = std::array<uint16_t, 9>;
+interval_figures intervals(const statistics& s)
+{
+    return {s.min_ivl, s.max_ivl, s.avg_ivl, s.min_livl, s.max_livl, s.avg_livl, s.min_rllivl, s.max_rllivl,
+        s.avg_rllivl};
+}
+
 class StatisticsTest : public open_database_test {
 protected:
     item* graded(uint16_t ivl, uint16_t livl, uint16_t rllivl, uint16_t rp, uint16_t gr)
@@ -57,15 +66,7 @@ TEST_F(StatisticsTest, OneItem)
     statistics s;
     compute_statistics(&s);
     EXPECT_EQ(s.item_count, 1u);
-    EXPECT_EQ(s.min_ivl, 10);
-    EXPECT_EQ(s.max_ivl, 10);
-    EXPECT_EQ(s.avg_ivl, 10);
-    EXPECT_EQ(s.min_livl, 4);
-    EXPECT_EQ(s.max_livl, 4);
-    EXPECT_EQ(s.avg_livl, 4);
-    EXPECT_EQ(s.min_rllivl, 5);
-    EXPECT_EQ(s.max_rllivl, 5);
-    EXPECT_EQ(s.avg_rllivl, 5);
+    EXPECT_EQ(intervals(s), (interval_figures{10, 10, 10, 4, 4, 4, 5, 5, 5}));
     EXPECT_EQ(s.max_rp, 2);
     EXPECT_EQ(s.total_rp, 2u);
     EXPECT_EQ(s.avg_rp, 2.0f);
@@ -84,14 +85,8 @@ TEST_F(StatisticsTest, AveragesAndRatesOverSeveralItems)
     set_local_clock(2026, 1, 21, 12);  // day 6
     statistics s;
     compute_statistics(&s);
-    EXPECT_EQ(s.min_ivl, 3);
-    EXPECT_EQ(s.max_ivl, 2047);
-    EXPECT_EQ(s.avg_ivl, (3 + 4 + 2047) / 3);
-    EXPECT_EQ(s.min_livl, 0);
-    EXPECT_EQ(s.max_livl, 2047);
-    EXPECT_EQ(s.avg_livl, (2047 + 9) / 3);
-    EXPECT_EQ(s.min_rllivl, 0);
-    EXPECT_EQ(s.avg_rllivl, (2047 + 9) / 3);
+    EXPECT_EQ(intervals(s), (interval_figures{3, 2047, (3 + 4 + 2047) / 3, 0, 2047, (2047 + 9) / 3, 0, 2047,
+                                (2047 + 9) / 3}));
     EXPECT_EQ(s.max_rp, 127);
     EXPECT_EQ(s.total_rp, 128u);
     EXPECT_EQ(s.avg_rp, 128.0f / 3.0f);

@@ -10,8 +10,6 @@
 
 namespace {
 
-class Closing : public qt_test {};
-
 int deinit_calls = 0;
 int failures_left = 0;
 
@@ -24,6 +22,20 @@ int failing_deinit(int flag)
     }
     return ma_deinit(flag);
 }
+
+class Closing : public qt_test {
+protected:
+    // A window on an open database whose next `failures` closes cannot save.
+    static main_window* window_failing(int failures)
+    {
+        auto* w = new main_window;
+        EXPECT_EQ(w->open_data(), 0);
+        ui().close_database = failing_deinit;
+        deinit_calls = 0;
+        failures_left = failures;
+        return w;
+    }
+};
 
 }  // namespace
 
@@ -52,11 +64,7 @@ TEST_F(Closing, ClosingSavesTheDatabaseAndTheSettingsOnce)
 
 TEST_F(Closing, ADatabaseThatCannotBeSavedIsOfferedAgain)
 {
-    auto* w = new main_window;
-    ASSERT_EQ(w->open_data(), 0);
-    ui().close_database = failing_deinit;
-    deinit_calls = 0;
-    failures_left = 2;
+    main_window* w = window_failing(2);
     message_answers() = {message_answer::retry, message_answer::retry};
     w->close();
     EXPECT_EQ(deinit_calls, 3);
@@ -69,11 +77,7 @@ TEST_F(Closing, ADatabaseThatCannotBeSavedIsOfferedAgain)
 
 TEST_F(Closing, GivingUpOnSavingStillKeepsTheSettings)
 {
-    auto* w = new main_window;
-    ASSERT_EQ(w->open_data(), 0);
-    ui().close_database = failing_deinit;
-    deinit_calls = 0;
-    failures_left = 5;
+    main_window* w = window_failing(5);
     message_answers() = {message_answer::cancel};
     ui().settings_record->qfontsize = 14;
     w->close();
