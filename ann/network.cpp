@@ -6,6 +6,7 @@
 #include <new>
 
 #include "services/log.h"
+#include "services/memory.h"
 #include "services/random.h"
 
 ann_state& ann_globals()
@@ -146,14 +147,13 @@ void generate_ann()
         s.case_store.reserve(case_store_step);
         s.case_capacity = case_store_step;
     } catch (const std::bad_alloc&) {
-        write_log("Out of memory\n");
-        std::exit(1);
+        // Through the hook, so that the open database is saved before the end.
+        fatal_out_of_memory("Out of memory\n");
     }
     try {
         s.network = std::make_unique<ann>();
     } catch (const std::bad_alloc&) {
-        write_log("FATAL ERROR: generate_ann(): out of memory\n");
-        std::exit(1);
+        fatal_out_of_memory("FATAL ERROR: generate_ann(): out of memory\n");
     }
     s.learning_rate = 0.1f;
 }

@@ -134,9 +134,10 @@ struct database {
     bool bin_refused = false;
     std::string refused_copy;  // where the refused file was kept; empty when none was refused
 
-    // The last save's failures: of the database files, and of the backup after a good save.
-    save_failure save_problem;
-    save_failure backup_problem;
+    // What the last close (ma_deinit, which reports only a code) could not save; a save called
+    // directly carries its failure in its result.
+    save_failure save_problem;  // the database files
+    save_failure backup_problem;  // the backup after a good save
 
     // Lifecycle (opening and closing).
     int db_state = 0;  // 0 uninitialised, 1 opening, 2 open

@@ -14,6 +14,17 @@ database& db()
 
 namespace {
 
+// Frees a linked list of records, first to last.
+template <typename record>
+void free_chain(record* first, void (*free_one)(record*))
+{
+    while (first) {
+        record* next = first->next;
+        free_one(first);
+        first = next;
+    }
+}
+
 // Every record of the database is made here, so that an exhausted heap is met in one place.
 template <typename T>
 T* create_or_die()
@@ -112,12 +123,7 @@ item* scheduled_predecessor(const item* e) { return in_scheduled_list(e) ? e->pr
 void erase_memory_after_ll()
 {
     database& d = db();
-    item* e = d.head;
-    while (e) {
-        item* next = e->next;
-        free_item(e);
-        e = next;
-    }
+    free_chain(d.head, free_item);
     d.head = nullptr;
     d.insert_hint = nullptr;
     due_days_cleared();
@@ -200,12 +206,7 @@ void link_pending_after(pending_item* before, pending_item* p)
 void free_pending_list()
 {
     database& d = db();
-    pending_item* p = d.pending_head;
-    while (p) {
-        pending_item* next = p->next;
-        free_pending_item(p);
-        p = next;
-    }
+    free_chain(d.pending_head, free_pending_item);
     d.pending_head = nullptr;
     d.pending_tail = nullptr;
     d.pending_count = 0;

@@ -323,36 +323,42 @@ bool atomic_file::commit()
 
 namespace {
 
+// What a copying step returns when its call was interrupted and is to be made again.
+constexpr ssize_t interrupted = -2;
+
+// Repeats `step` (the bytes it moved, 0 at the end, -1 with errno set, or `interrupted`) until
+// the end; false when a step fails.
+template <typename step_function>
+bool until_end(step_function step)
+{
+    for (;;) {
+        const ssize_t n = step();
+        if (n != interrupted && n <= 0)
+            return n == 0;
+    }
+}
+
+ssize_t retried_on_eintr(ssize_t n) { return n < 0 && errno == EINTR ? interrupted : n; }
+
 // Copies what is left of `in` into `out` in the kernel; false when it cannot (errno set).
 bool copy_in_kernel(int in, int out, const char* path)
 {
-    for (;;) {
+    return until_end([&]() -> ssize_t {
         if (!allowed(file_op::copy, path))
-            return false;
-        const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return false;
-        if (n == 0)
-            return true;
-    }
+            return -1;
+        return retried_on_eintr(::copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0));
+    });
 }
 
 bool copy_by_reading(int in, int out, const char* path)
 {
     std::vector<char> chunk(1 << 20);
-    for (;;) {
-        const ssize_t n = ::read(in, chunk.data(), chunk.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return false;
-        if (n == 0)
-            return true;
-        if (!write_all(out, chunk.data(), static_cast<size_t>(n), path))
-            return false;
-    }
+    return until_end([&]() -> ssize_t {
+        const ssize_t n = retried_on_eintr(::read(in, chunk.data(), chunk.size()));
+        if (n > 0 && !write_all(out, chunk.data(), static_cast<size_t>(n), path))
+            return -1;
+        return n;
+    });
 }
 
 }  // namespace

@@ -427,3 +427,68 @@ void forget_item(item* e, uint16_t today)
     e->tmtrpt = e->stmtrpt = static_cast<uint16_t>(today + e->ivl);
     insert_scheduled(e);
 }
+
+namespace {
+
+// The first eight bytes of a text as a number that orders as the bytes do; texts hold no zero
+// byte, so a shorter one, padded with zeros, comes first as it should.
+uint64_t prefix_key(std::string_view text)
+{
+    uint64_t key = 0;
+    for (size_t i = 0; i < 8; ++i)
+        key = (key << 8) | (i < text.size() ? static_cast<unsigned char>(text[i]) : 0u);
+    return key;
+}
+
+// Each category's place among the sorted paths; categories of the same path share one.
+std::vector<uint32_t> category_ranks()
+{
+    const std::vector<std::pair<std::string, uint16_t>> paths = sorted_category_paths();
+    std::vector<uint32_t> rank(paths.size());
+    for (size_t i = 0; i < paths.size(); ++i)
+        rank[paths[i].second] = i > 0 && paths[i].first == paths[i - 1].first ? rank[paths[i - 1].second]
+                                                                              : static_cast<uint32_t>(i);
+    return rank;
+}
+
+}  // namespace
+
+void sort_rows(const std::vector<browse_row>& rows, std::vector<uint32_t>& order, browse_sort key, bool descending)
+{
+    // One number per row, compared in one array: a million rows sort without reaching into
+    // their records at every comparison. Texts equal in their first bytes compare in full.
+    const std::vector<uint32_t> rank = key == browse_sort::category ? category_ranks() : std::vector<uint32_t>{};
+    std::vector<uint64_t> keys(rows.size());
+    for (size_t r = 0; r < rows.size(); ++r) {
+        const browse_row& row = rows[r];
+        const item* e = row.scheduled;
+        switch (key) {
+        case browse_sort::question: keys[r] = prefix_key(question_of(row)); break;
+        case browse_sort::answer: keys[r] = prefix_key(answer_of(row)); break;
+        case browse_sort::category: {
+            // A category past the table (a damaged file) sorts after all others.
+            const uint16_t c = category_of(row);
+            keys[r] = c < rank.size() ? rank[c] : rank.size() + c;
+            break;
+        }
+        case browse_sort::next_date: keys[r] = e ? e->tmtrpt : 0; break;
+        case browse_sort::interval: keys[r] = e ? e->ivl : 0; break;
+        case browse_sort::repetitions: keys[r] = e ? e->rp : 0; break;
+        case browse_sort::grade: keys[r] = e ? e->gr : 0; break;
+        case browse_sort::created: keys[r] = e ? e->id : 0; break;
+        }
+    }
+    auto less = [&](uint32_t a, uint32_t b) {
+        if (keys[a] != keys[b])
+            return keys[a] < keys[b];
+        if (key == browse_sort::question)
+            return question_of(rows[a]) < question_of(rows[b]);
+        if (key == browse_sort::answer)
+            return answer_of(rows[a]) < answer_of(rows[b]);
+        return false;
+    };
+    if (descending)
+        std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return less(b, a); });
+    else
+        std::stable_sort(order.begin(), order.end(), less);
+}

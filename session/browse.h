@@ -73,6 +73,21 @@ bool fold_more_rows(folded_rows& folded, const std::vector<browse_row>& rows, si
 std::vector<uint32_t> filter_rows(const std::vector<browse_row>& rows, const std::vector<uint32_t>& order,
     const browse_filter& filter, const folded_rows* folded = nullptr);
 
+// What the rows are sorted by.
+enum class browse_sort {
+    question,  // the question's bytes
+    answer,  // the answer's bytes
+    category,  // the category's path
+    next_date,  // the day of the next review; queue items have none and come first
+    interval,  // the interval
+    repetitions,  // the repetitions
+    grade,  // the last grade
+    created,  // the moment the item was made
+};
+// Sorts `order` (indexes into `rows`) by `key`; rows that compare equal keep their order, in
+// either direction.
+void sort_rows(const std::vector<browse_row>& rows, std::vector<uint32_t>& order, browse_sort key, bool descending);
+
 // "Deutsch / Verben": the names from the top-level category down, without the root above them.
 std::string category_path(uint16_t ctgr);
 

@@ -240,11 +240,17 @@ int ma_deinit(int flag)
     int result = MA_DEINIT_DONE;
     if (d.db_state == DB_OPEN) {
         // The weights go with the database, so that all three files are of one moment.
-        const int saved = save_database(flag == 0);
-        if (saved == SAVE_NOT_WRITTEN)
+        const save_result saved = save_database(flag == 0);
+        d.save_problem = {};
+        d.backup_problem = {};
+        if (saved.status == save_status::not_written) {
+            d.save_problem = saved.problem;
             return MA_DEINIT_NOT_SAVED;
-        if (saved == SAVE_BACKUP_FAILED)
+        }
+        if (saved.status == save_status::backup_failed) {
+            d.backup_problem = saved.problem;
             result = MA_DEINIT_BACKUP_FAILED;
+        }
         if (flag == 0)
             free_contents();
     }

@@ -28,17 +28,15 @@ constexpr char queue_name[] = "queue.txt";
 constexpr char weights_name[] = "weights.bin";
 constexpr char cases_name[] = "user_cases.bin";
 
-void set_failure(save_failure* failure, const std::string& path, const std::string& reason)
+save_result failed(save_status status, const std::string& path, const std::string& reason)
 {
-    failure->path = path;
-    failure->reason = reason;
+    return {status, {path, reason}};
 }
 
-// Writes the files into `dir` as one commit. False, with db().save_problem filled, when nothing
-// could be changed.
-bool commit_files(const std::string& dir, bool with_weights, file_digest* bin_digest = nullptr)
+// Writes the files into `dir` as one commit; not_written, with its reason, when nothing could
+// be changed.
+save_result commit_files(const std::string& dir, bool with_weights, file_digest* bin_digest = nullptr)
 {
-    database& d = db();
     order_categories();
     file_commit commit(dir);
     if (FILE* bin = commit.add(bin_name))
@@ -55,89 +53,74 @@ bool commit_files(const std::string& dir, bool with_weights, file_digest* bin_di
         if (commit.failed_path() == dir + weights_name)
             write_log("ERROR: cannot save ANN weights! (a problem with %s file?)\n", commit.failed_path().c_str());
         write_log("ERROR: cannot save the database: \"%s\": %s\n", commit.failed_path().c_str(), reason);
-        set_failure(&d.save_problem, commit.failed_path(), reason);
-        return false;
+        return failed(save_status::not_written, commit.failed_path(), reason);
     }
     if (status == commit_status::not_durable)
         write_log("WARNING: the database was saved in \"%s\", but the folder could not be synced to the disk: "
                   "%s\n",
             dir.c_str(), std::strerror(commit.failed_error() != 0 ? commit.failed_error() : EIO));
-    return true;
+    return {};
 }
 
 }  // namespace
 
-int save_database(bool with_weights, bool with_backup, file_digest* written_out)
+save_result save_database(bool with_weights, bool with_backup, file_digest* written_out)
 {
-    database& d = db();
-    d.save_problem = {};
-    d.backup_problem = {};
+    const database& d = db();
     const std::string bin_path = services().data_dir + bin_name;
-    if (d.read_only) {
-        set_failure(&d.save_problem, services().data_dir, "the data directory is read-only");
-        return SAVE_NOT_WRITTEN;
-    }
+    if (d.read_only)
+        return failed(save_status::not_written, services().data_dir, "the data directory is read-only");
     // The file refused at opening may be the user's only copy of the database.
     if (d.bin_refused && !keep_refused_file(bin_path)) {
         write_log("ERROR: cannot keep a copy of the unreadable \"%s\"; it is not overwritten\n", bin_path.c_str());
-        set_failure(&d.save_problem, bin_path,
+        return failed(save_status::not_written, bin_path,
             "it could not be read when the database was opened, and no copy of it could be kept");
-        return SAVE_NOT_WRITTEN;
     }
     file_digest written;
-    if (!commit_files(services().data_dir, with_weights, &written))
-        return SAVE_NOT_WRITTEN;
+    if (save_result committed = commit_files(services().data_dir, with_weights, &written);
+        committed.status != save_status::done)
+        return committed;
     if (written_out)
         *written_out = written;
     if (!with_backup)
-        return SAVE_DONE;
+        return {};
     std::string failed_path;
-    if (const int error = keep_backup(bin_path, &failed_path, &written)) {
-        set_failure(&d.backup_problem, failed_path, std::strerror(error));
-        return SAVE_BACKUP_FAILED;
-    }
-    return SAVE_DONE;
+    if (const int error = keep_backup(bin_path, &failed_path, &written))
+        return failed(save_status::backup_failed, failed_path, std::strerror(error));
+    return {};
 }
 
-int save_database_copy(const std::string& dir)
+save_result save_database_copy(const std::string& dir)
 {
-    database& d = db();
-    d.save_problem = {};
-    if (::access((dir + bin_name).c_str(), F_OK) == 0) {
-        set_failure(&d.save_problem, dir + bin_name, "the folder already holds a database");
-        return SAVE_TARGET_HOLDS_DATABASE;
-    }
-    if (!commit_files(dir, true))
-        return SAVE_NOT_WRITTEN;
+    if (::access((dir + bin_name).c_str(), F_OK) == 0)
+        return failed(save_status::target_holds_database, dir + bin_name, "the folder already holds a database");
+    if (save_result committed = commit_files(dir, true); committed.status != save_status::done)
+        return committed;
     // The cases are the network's memory of the user's grades; without them the copy would learn anew.
     const std::string cases = services().data_dir + cases_name;
     if (::access(cases.c_str(), F_OK) == 0) {
-        if (const int error = copy_file_durable(cases, dir + cases_name)) {
-            set_failure(&d.save_problem, dir + cases_name, std::strerror(error));
-            return SAVE_NOT_WRITTEN;
-        }
+        if (const int error = copy_file_durable(cases, dir + cases_name))
+            return failed(save_status::not_written, dir + cases_name, std::strerror(error));
     }
-    return SAVE_DONE;
+    return {};
 }
 
-int restore_backup(const std::string& backup_path)
+restore_result restore_backup(const std::string& backup_path)
 {
     database& d = db();
     if (d.db_state != DB_OPEN)
-        return RESTORE_NOT_OPEN;
+        return {restore_status::not_open, {}};
     bin_summary summary;
     if (!inspect_bin(backup_path.c_str(), &summary))
-        return RESTORE_NOT_READABLE;
+        return {restore_status::not_readable, {}};
     // The state being left is itself kept as a backup, so that a restore can be undone; an
     // empty one (started because the file could not be read, say) would only push the good
     // backups down the list.
-    if (save_database(false, d.item_count > 0) != SAVE_DONE)
-        return RESTORE_CURRENT_NOT_SAVED;
+    if (const save_result saved = save_database(false, d.item_count > 0); saved.status != save_status::done)
+        return {restore_status::current_not_saved, saved.problem};
     const std::string bin_path = services().data_dir + bin_name;
-    if (const int error = copy_file_durable(backup_path, bin_path)) {
-        set_failure(&d.save_problem, bin_path, std::strerror(error));
-        return RESTORE_NOT_WRITTEN;
-    }
+    if (const int error = copy_file_durable(backup_path, bin_path))
+        return {restore_status::not_written, {bin_path, std::strerror(error)}};
     write_log("INFO: the backup \"%s\" was restored\n", backup_path.c_str());
     // Reopened as at start: the queue file was just saved, so its items find their categories
     // by name in the restored table.
@@ -156,7 +139,7 @@ int restore_backup(const std::string& backup_path)
     if (category_count() == 0)
         create_root_category();
     load_queue();
-    return RESTORE_DONE;
+    return {};
 }
 
 std::string save_rescue_copy(const std::vector<std::string>& dirs)

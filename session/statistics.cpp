@@ -65,3 +65,23 @@ void compute_statistics(statistics* record)
     *record = s;
 }
 
+
+status_figures status_figures_of(const statistics& stats)
+{
+    status_figures f;
+    f.due = count_due(0, nullptr);
+    f.total = stats.item_count;
+    f.queue = pending_count();
+    f.days = stats.today;
+    // Not "less than" also catches an error that is not a number.
+    f.network_ok = stats.test_error < network_ok_error;
+    f.cases = stats.case_count;
+    return f;
+}
+
+status_figures current_status_figures()
+{
+    statistics stats;
+    compute_statistics(&stats);
+    return status_figures_of(stats);
+}

@@ -7,14 +7,14 @@
 namespace {
 
 const review_activity activities[] = {
-    {mode_scheduled, &main_window::review_button, &settings::acs1, &window_state::ask_categories_scheduled},
-    {mode_queue, &main_window::queue_button, &settings::acs2, &window_state::ask_categories_queue},
-    {mode_forced, &main_window::force_button, &settings::acs4, &window_state::ask_categories_forced},
+    {screen_mode::scheduled, &main_window::review_button, &settings::acs1, &window_state::ask_categories_scheduled},
+    {screen_mode::queue, &main_window::queue_button, &settings::acs2, &window_state::ask_categories_queue},
+    {screen_mode::forced, &main_window::force_button, &settings::acs4, &window_state::ask_categories_forced},
 };
 
 }  // namespace
 
-const review_activity* activity_of_mode(int32_t mode)
+const review_activity* activity_of_mode(screen_mode mode)
 {
     for (const review_activity& a : activities)
         if (a.mode == mode)
@@ -30,7 +30,7 @@ const review_activity* activity_of_button(const main_window* window, const QObje
     return nullptr;
 }
 
-category_set* remembered_set_of(int32_t mode)
+category_set* remembered_set_of(screen_mode mode)
 {
     const review_activity* a = activity_of_mode(mode);
     settings* record = ui().settings_record.get();

@@ -120,7 +120,7 @@ bool take_edit(box_side s)
 
 void focus_gained(box_side s)
 {
-    if (!in_review_mode() || s.editing || s.held || !s.box->isVisible())
+    if (!ui().pass.reviewing() || s.editing || s.held || !s.box->isVisible())
         return;
     // An answer box not yet revealed has nothing to edit.
     if (&s.text == &ui().answer_text && !ui().answer_revealed)
@@ -132,7 +132,7 @@ void focus_gained(box_side s)
 
 void focus_lost(box_side s)
 {
-    if (in_review_mode())
+    if (ui().pass.reviewing())
         take_edit(s);
 }
 

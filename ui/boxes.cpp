@@ -31,7 +31,7 @@ QAction* add_command(QMenu* menu, const QString& text, int command, bool enabled
 
 void ask_to_delete(QPlainTextEdit* box)
 {
-    if (!in_review_mode())
+    if (!ui().pass.reviewing())
         return;
     if (show_message(box, QStringLiteral("Deleting Item"), QStringLiteral("Do you want to delete currently visible item?"),
             message_buttons::yes_no)
@@ -52,7 +52,7 @@ std::unique_ptr<QMenu> make_box_menu(QPlainTextEdit* box)
     add_command(menu.get(), QStringLiteral("Paste"), box_paste, clipboard && clipboard->hasText());
     menu->addSeparator();
     add_command(menu.get(), QStringLiteral("Undo"), box_undo, box->document()->isUndoAvailable());
-    if (in_review_mode()) {
+    if (ui().pass.reviewing()) {
         menu->addSeparator();
         add_command(menu.get(), QStringLiteral("Delete This Item"), delete_item_message, true);
     }
@@ -89,6 +89,11 @@ void post_box_command(QPlainTextEdit* box, int command)
 
 box_watcher::box_watcher(QPlainTextEdit* box, bool is_question) : QObject(box), box_(box), is_question_(is_question)
 {
+    // Named children, so that a test can wait for them rather than for their intervals.
+    hold_.setParent(this);
+    hold_.setObjectName(QStringLiteral("hold"));
+    edit_after_click_.setParent(this);
+    edit_after_click_.setObjectName(QStringLiteral("edit_after_click"));
     hold_.setSingleShot(true);
     hold_.setInterval(QGuiApplication::styleHints()->mousePressAndHoldInterval());
     connect(&hold_, &QTimer::timeout, this, [this] { open_menu(press_pos_); });
@@ -135,7 +140,7 @@ bool box_watcher::key_pressed(const QKeyEvent* event)
     const bool plain = mods == Qt::NoModifier || mods == Qt::ShiftModifier;
     if (control_key(event))
         return true;
-    if (ui().screen_mode == mode_add) {
+    if (ui().pass.mode() == screen_mode::add) {
         // The two boxes are the form; Tab and Shift+Tab go from one to the other.
         if ((key == Qt::Key_Tab && mods == Qt::NoModifier) || key == Qt::Key_Backtab) {
             QPlainTextEdit* other = is_question_ ? window->answer_box : window->question_box;
@@ -148,7 +153,7 @@ bool box_watcher::key_pressed(const QKeyEvent* event)
         }
         return false;
     }
-    if (!in_review_mode())
+    if (!ui().pass.reviewing())
         return false;
     if (editing()) {
         if (key == Qt::Key_Escape && mods == Qt::NoModifier) {
@@ -209,7 +214,7 @@ bool box_watcher::eventFilter(QObject* watched, QEvent* event)
             press_pos_ = mouse->position().toPoint();
             hold_.start();
             // A click into a box that kept the focus (from a menu or a message box) edits it too.
-            if (box_->hasFocus() && in_review_mode() && !editing() && !edit_after_click_.isActive())
+            if (box_->hasFocus() && ui().pass.reviewing() && !editing() && !edit_after_click_.isActive())
                 edit_after_click_.start();
         }
         break;
@@ -228,7 +233,7 @@ bool box_watcher::eventFilter(QObject* watched, QEvent* event)
         edit_after_click_.stop();
         open_picture(is_question_ ? ui().question_media : ui().answer_media);
         // In a box being edited it selects a word as usual; otherwise it only opens the picture.
-        return !editing() && ui().screen_mode != mode_add;
+        return !editing() && ui().pass.mode() != screen_mode::add;
     default:
         break;
     }

@@ -51,9 +51,9 @@ QString cell_text(std::string_view stored)
 bool is_shown_item(const browse_row& row)
 {
     const window_state& w = ui();
-    if (!in_review_mode())
+    if (!ui().pass.reviewing())
         return false;
-    return (row.scheduled && row.scheduled == w.current_item) || (row.pending && row.pending == w.current_pending);
+    return (row.scheduled && row.scheduled == w.pass.current_item()) || (row.pending && row.pending == w.pass.current_pending());
 }
 
 }  // namespace
@@ -176,73 +176,13 @@ bool browser_model::setData(const QModelIndex& index, const QVariant& value, int
     return true;
 }
 
-namespace {
-
-// The first eight bytes of a text as a number that orders as the bytes do; texts hold no zero
-// byte, so a shorter one, padded with zeros, comes first as it should.
-uint64_t prefix_key(std::string_view text)
-{
-    uint64_t key = 0;
-    for (size_t i = 0; i < 8; ++i)
-        key = (key << 8) | (i < text.size() ? static_cast<unsigned char>(text[i]) : 0u);
-    return key;
-}
-
-}  // namespace
-
 void browser_model::apply_sort()
 {
-    if (sort_column_ < 0)
-        return;
-    const int column = sort_column_;
-    // One number per row, compared in one array: a million rows sort without reaching into
-    // their records at every comparison. Texts equal in their first bytes compare in full.
-    std::vector<uint32_t> category_rank;
-    if (column == column_category) {
-        const std::vector<std::pair<std::string, uint16_t>> paths = sorted_category_paths();
-        category_rank.resize(paths.size());
-        for (size_t i = 0; i < paths.size(); ++i)
-            category_rank[paths[i].second] = i > 0 && paths[i].first == paths[i - 1].first
-                ? category_rank[paths[i - 1].second]
-                : static_cast<uint32_t>(i);
-    }
-    std::vector<uint64_t> keys(rows_.size());
-    for (size_t r = 0; r < rows_.size(); ++r) {
-        const browse_row& row = rows_[r];
-        const item* e = row.scheduled;
-        uint64_t& key = keys[r];
-        switch (column) {
-        case column_question: key = prefix_key(question_of(row)); break;
-        case column_answer: key = prefix_key(answer_of(row)); break;
-        case column_category: {
-            // A category past the table (a damaged file) sorts after all others.
-            const uint16_t c = category_of(row);
-            key = c < category_rank.size() ? category_rank[c] : category_rank.size() + c;
-            break;
-        }
-        case column_next_date:
-        case column_due: key = e ? e->tmtrpt : 0; break;
-        case column_interval: key = e ? e->ivl : 0; break;
-        case column_repetitions: key = e ? e->rp : 0; break;
-        case column_grade: key = e ? e->gr : 0; break;
-        case column_created: key = e ? e->id : 0; break;
-        default: break;
-        }
-    }
-    const bool texts = column == column_question || column == column_answer;
-    auto less = [&](uint32_t a, uint32_t b) {
-        if (keys[a] != keys[b])
-            return keys[a] < keys[b];
-        if (!texts)
-            return false;
-        return column == column_question ? question_of(rows_[a]) < question_of(rows_[b])
-                                         : answer_of(rows_[a]) < answer_of(rows_[b]);
-    };
-    // Rows that compare equal keep the list's order, in either direction.
-    if (sort_order_ == Qt::AscendingOrder)
-        std::stable_sort(order_.begin(), order_.end(), less);
-    else
-        std::stable_sort(order_.begin(), order_.end(), [&](uint32_t a, uint32_t b) { return less(b, a); });
+    static constexpr browse_sort keys[column_count] = {browse_sort::question, browse_sort::answer,
+        browse_sort::category, browse_sort::next_date, browse_sort::next_date, browse_sort::interval,
+        browse_sort::repetitions, browse_sort::grade, browse_sort::created};
+    if (sort_column_ >= 0 && sort_column_ < column_count)
+        sort_rows(rows_, order_, keys[sort_column_], sort_order_ == Qt::DescendingOrder);
 }
 
 void browser_model::sort(int column, Qt::SortOrder order)
@@ -278,8 +218,7 @@ bool browser_model::remove(const std::vector<int>& rows)
     for (const browse_row& row : doomed) {
         if (is_shown_item(row)) {
             shown_removed = true;
-            ui().current_item = nullptr;
-            ui().current_pending = nullptr;
+            ui().pass.drop_shown();
         }
         emit database_changed(row);
         if (row.scheduled)
@@ -585,7 +524,7 @@ void run_browser(QWidget* owner)
     }
     if (outcome.shown_item_removed || outcome.shown_item_changed)
         show_again_after_browsing(outcome.shown_item_removed);
-    else if (outcome.changed && ui().screen_mode == mode_main)
+    else if (outcome.changed && ui().pass.mode() == screen_mode::main)
         show_main_screen();
     if (main_window* window = ui().window)
         window->refresh_actions();

@@ -138,19 +138,19 @@ private:
     browser_model* current_model() const;
     std::vector<int> selected_rows() const;
 
-    QTabWidget* tabs_ = nullptr;
-    QTableView* views_[2] = {};
-    browser_model* models_[2] = {};
-    QLineEdit* search_ = nullptr;
-    QComboBox* due_ = nullptr;
-    QTreeWidget* category_ = nullptr;
-    QLabel* count_ = nullptr;
-    QPushButton* delete_button_ = nullptr;
-    QPushButton* due_today_button_ = nullptr;
-    QPushButton* move_button_ = nullptr;
-    QPushButton* forget_button_ = nullptr;
-    QPushButton* rename_category_button_ = nullptr;
-    QPushButton* delete_category_button_ = nullptr;
+    QTabWidget* tabs_ = nullptr;  // the scheduled items and the queue
+    QTableView* views_[2] = {};  // one table per tab, by browse_kind
+    browser_model* models_[2] = {};  // the rows of each table
+    QLineEdit* search_ = nullptr;  // the text searched for
+    QComboBox* due_ = nullptr;  // the due filter
+    QTreeWidget* category_ = nullptr;  // the category tree that narrows the rows
+    QLabel* count_ = nullptr;  // "N of M items"
+    QPushButton* delete_button_ = nullptr;  // deletes the selected rows
+    QPushButton* due_today_button_ = nullptr;  // "Due Today"
+    QPushButton* move_button_ = nullptr;  // "Move..."
+    QPushButton* forget_button_ = nullptr;  // "Forget"
+    QPushButton* rename_category_button_ = nullptr;  // "Rename Category..."
+    QPushButton* delete_category_button_ = nullptr;  // "Delete Category"
     QTimer* search_timer_ = nullptr;  // a search over a large collection waits for a pause in typing
     browse_outcome outcome_;
     bool category_counts_stale_ = false;  // an item changed since the category tree was filled

@@ -82,12 +82,12 @@ void renumber_window_state(const std::vector<int32_t>& new_index)
         return new_index[c] >= 0 ? static_cast<uint32_t>(new_index[c]) : fallback;
     };
     w.new_item_category = static_cast<uint16_t>(moved(w.new_item_category, 0));
-    if (w.category_selection) {
+    if (const auto& selection = w.pass.selection()) {
         std::vector<int32_t> kept;
-        for (const int32_t c : *w.category_selection)
+        for (const int32_t c : *selection)
             if (c == filter_end || (c >= 0 && static_cast<size_t>(c) < new_index.size() && new_index[static_cast<size_t>(c)] >= 0))
                 kept.push_back(c == filter_end ? c : new_index[static_cast<size_t>(c)]);
-        w.category_selection = std::move(kept);
+        w.pass.select_categories(std::move(kept));
     }
     if (settings* record = w.settings_record.get()) {
         record->acs3 = moved(record->acs3, 0);

@@ -41,7 +41,8 @@ bool save_elsewhere(QWidget* owner)
         std::string dir = folder.toUtf8().toStdString();
         if (!dir.ends_with('/'))
             dir.push_back('/');
-        if (save_database_copy(dir) == SAVE_DONE) {
+        const save_result saved = save_database_copy(dir);
+        if (saved == save_status::done) {
             show_message(owner, QStringLiteral("Database Saved"),
                 QStringLiteral("The database was saved in:\n%1\n\nTo go on with it there, choose that folder in "
                                "File > Settings.")
@@ -49,7 +50,7 @@ bool save_elsewhere(QWidget* owner)
             return true;
         }
         show_message(owner, QStringLiteral("Cannot Save Database"),
-            QStringLiteral("The database could not be saved there.\n\n%1").arg(problem_text(db().save_problem)));
+            QStringLiteral("The database could not be saved there.\n\n%1").arg(problem_text(saved.problem)));
     }
 }
 
@@ -188,9 +189,9 @@ bool report_refused_database(QWidget* owner)
     if (show_message(owner, QStringLiteral("Database Not Readable"), text, message_buttons::yes_no)
         != message_answer::yes)
         return false;
-    if (restore_backup(newest.path) != RESTORE_DONE) {
+    if (const restore_result restored = restore_backup(newest.path); restored != restore_status::done) {
         show_message(owner, QStringLiteral("Backup Not Restored"),
-            QStringLiteral("The backup could not be restored.\n\n%1").arg(problem_text(db().save_problem)));
+            QStringLiteral("The backup could not be restored.\n\n%1").arg(problem_text(restored.problem)));
         return false;
     }
     return true;
@@ -241,17 +242,18 @@ bool run_restore_backup_dialog(QWidget* owner)
     if (code != QDialog::Accepted || table->currentRow() < 0)
         return false;
     const backup_file& chosen = backups[static_cast<size_t>(table->currentRow())];
-    switch (restore_backup(chosen.path)) {
-    case RESTORE_DONE:
+    const restore_result restored = restore_backup(chosen.path);
+    switch (restored.status) {
+    case restore_status::done:
         return true;
-    case RESTORE_NOT_READABLE:
+    case restore_status::not_readable:
         show_message(owner, QStringLiteral("Backup Not Restored"),
             QStringLiteral("This backup cannot be read:\n%1").arg(from_utf8(chosen.path)));
         return false;
     default:
         show_message(owner, QStringLiteral("Backup Not Restored"),
             QStringLiteral("The backup could not be restored; the database stays as it was.\n\n%1")
-                .arg(problem_text(db().save_problem.path.empty() ? db().backup_problem : db().save_problem)));
+                .arg(problem_text(restored.problem)));
         return false;
     }
 }

@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDir>
 #include <QGuiApplication>
 #include <QInputMethod>
 #include <QKeyEvent>
@@ -21,6 +20,7 @@
 #include "exchange/import_leftovers.h"
 #include "session/choose.h"
 #include "session/lifecycle.h"
+#include "session/start_directory.h"
 #include "session/statistics.h"
 #include "session/undo.h"
 #include "resources/ids.h"
@@ -44,22 +44,15 @@ constexpr uint32_t double_tap_ms = 300;
 
 int close_database(int flag) { return ui().close_database ? ui().close_database(flag) : ma_deinit(flag); }
 
-// ma_init on the UTF-8 form of the path; a path too long for it counts as not accessible.
-int open_directory(const QString& path)
+// A second tap sooner than `gap_ms` after the last one is a double tap, not a second command.
+bool tap_taken(uint32_t gap_ms)
 {
-    const char* utf8 = to_utf8(path);
-    if (utf8[0] == '\0')
-        return MA_INIT_DIR_NOT_ACCESSIBLE;
-    return ma_init(utf8);
-}
-
-// The path as stored, then without its last character (the final separator); missing parent
-// folders are made too.
-bool create_directory(const QString& path)
-{
-    if (path.isEmpty())
+    window_state& w = ui();
+    const uint32_t now = tick_count_ms();
+    if (w.last_click_time != 0 && now - w.last_click_time < gap_ms)
         return false;
-    return QDir().mkpath(path) || QDir().mkpath(path.chopped(1));
+    w.last_click_time = now;
+    return true;
 }
 
 bool is_digit_key(int key) { return key >= Qt::Key_0 && key <= Qt::Key_9; }
@@ -84,29 +77,26 @@ main_layout compute_layout(int width, int height, int left)
     return l;
 }
 
-QString format_status_text(const std::optional<QString>& message, unsigned due, uint32_t total, uint32_t queue,
-    uint16_t days, const statistics& stats)
+QString format_status_text(const std::optional<QString>& message, const status_figures& f)
 {
     QString text;
     if (message) {
         text = QStringLiteral("%1\r\nReviews for today: %2\r\nTotal items: %3\r\nQueue: %4\r\nDays: %5")
                    .arg(*message)
-                   .arg(static_cast<int>(due))
-                   .arg(total)
-                   .arg(static_cast<int>(queue))
-                   .arg(days);
+                   .arg(f.due)
+                   .arg(f.total)
+                   .arg(f.queue)
+                   .arg(f.days);
     } else {
-        // Not "less than" also catches an error that is not a number.
-        const bool ann_ok = stats.test_error < 2.4f;
         text = QStringLiteral(
             "MobileCardwright %1\r\nReviews for today: %2\r\nTotal items: %3\r\nQueue: %4\r\nDays: %5\r\nANN state: %6; cases: %7")
                    .arg(QLatin1String(version_text))
-                   .arg(static_cast<int>(due))
-                   .arg(total)
-                   .arg(static_cast<int>(queue))
-                   .arg(days)
-                   .arg(ann_ok ? QStringLiteral("OK") : QStringLiteral("High TestError!"))
-                   .arg(static_cast<int>(stats.case_count));
+                   .arg(f.due)
+                   .arg(f.total)
+                   .arg(f.queue)
+                   .arg(f.days)
+                   .arg(f.network_ok ? QStringLiteral("OK") : QStringLiteral("High TestError!"))
+                   .arg(f.cases);
     }
     return text.left(255);
 }
@@ -159,19 +149,19 @@ void main_window::size_to_screen()
     setGeometry(QRect(area.center().x() - width / 2, area.center().y() - height / 2, width, height));
 }
 
-QPushButton* main_window::make_button(const QString& text, int id, const char* name)
+QPushButton* main_window::make_button(const QString& text, int id, const char* name, std::function<void()> command)
 {
     auto* button = new QPushButton(text, centralWidget());
     button->setObjectName(QLatin1String(name));
     button->setProperty("control_id", id);
     button->hide();
-    connect(button, &QPushButton::clicked, this, [this, id, button] {
+    connect(button, &QPushButton::clicked, this, [this, button, command = std::move(command)] {
         // Only a held or right-clicked press asks for categories; a click from the keyboard
         // (Space on the focused button) had no press and must not reuse an earlier one's flag.
         if (uint8_t* flag = ask_flag_of(button); flag && pressed_button_ != button)
             *flag = 0;
         pressed_button_ = nullptr;
-        run_command(id);
+        command();
     });
     return button;
 }
@@ -199,15 +189,19 @@ void main_window::create_controls()
     question_box->setFocusPolicy(Qt::NoFocus);
     install_box_behaviour(question_box, answer_box);
 
-    review_button = make_button(QStringLiteral("Go through scheduled reviews"), id_review_button, "review_button");
-    add_button = make_button(QStringLiteral("Add new items"), id_add_button, "add_button");
-    queue_button = make_button(QStringLiteral("Add items from queue"), id_queue_button, "queue_button");
-    force_button = make_button(QStringLiteral("Force reviews"), id_force_button, "force_button");
+    review_button = make_button(QStringLiteral("Go through scheduled reviews"), id_review_button, "review_button",
+        [this] { start_reviews(); });
+    add_button = make_button(QStringLiteral("Add new items"), id_add_button, "add_button", [this] { start_adding(); });
+    queue_button = make_button(QStringLiteral("Add items from queue"), id_queue_button, "queue_button",
+        [this] { start_queue(); });
+    force_button = make_button(QStringLiteral("Force reviews"), id_force_button, "force_button",
+        [this] { start_forced(); });
     for (QPushButton* b : {review_button, queue_button, force_button})
         b->installEventFilter(this);
     for (int i = 0; i < 6; ++i) {
         const QByteArray name = "grade_button_" + QByteArray::number(i);
-        grade_buttons[i] = make_button(QString::number(i), id_grade_first + i, name.constData());
+        grade_buttons[i] =
+            make_button(QString::number(i), id_grade_first + i, name.constData(), [this, i] { grade_clicked(i); });
         grade_buttons[i]->setToolTip(grade_meaning(i) + QStringLiteral(" (key %1)").arg(i));
     }
     review_button->setToolTip(QStringLiteral("Return. Right click or hold: choose the categories first."));
@@ -215,7 +209,7 @@ void main_window::create_controls()
     queue_button->setToolTip(QStringLiteral("Ctrl+U. Right click or hold: choose the categories first."));
     force_button->setToolTip(QStringLiteral("Ctrl+F. Right click or hold: choose the categories first."));
 
-    ok_button = make_button(QStringLiteral("OK"), id_ok_button, "ok_button");
+    ok_button = make_button(QStringLiteral("OK"), id_ok_button, "ok_button", [this] { ok_clicked(); });
     ok_button->setToolTip(QStringLiteral("Return or Space"));
     // Shown on the add screen only, for the count of items added.
     statusBar()->setObjectName(QStringLiteral("status_bar"));
@@ -227,38 +221,26 @@ void main_window::create_controls()
 int main_window::check_data_directory()
 {
     settings* s = ui().settings_record.get();
-    QString path = s ? s->pathtodatadir : default_data_dir();
-    int result = open_directory(path);
-    if (result & MA_INIT_DIR_NOT_ACCESSIBLE) {
-        if (!create_directory(path)) {
-            const QString old_path = path;
-            path = default_data_dir();
-            if (s)
-                s->pathtodatadir = path;
-            show_message(this, QStringLiteral("Cannot Access Directory"),
-                QStringLiteral("Cannot access nor create directory that is set in settings:\n%1\n\nUsing default "
-                               "directory:\n%2")
-                    .arg(old_path, path));
-        }
-        close_database(0);
-        result = open_directory(path);
-        if (result & MA_INIT_DIR_NOT_ACCESSIBLE) {
-            if (!create_directory(path)) {
-                show_message(nullptr, QStringLiteral("Directory Not Accessible"),
-                    QStringLiteral("Directory is not accessible."));
-                return 1;
-            }
-            // The failed opening is closed first: opening over it would lock against itself.
-            close_database(0);
-            result = open_directory(path);
-            if (result & MA_INIT_DIR_NOT_ACCESSIBLE) {
-                show_message(nullptr, QStringLiteral("Directory Not Accessible"),
-                    QStringLiteral("Directory is not accessible, I give up."));
-                return 1;
-            }
-        }
+    const QString set_path = s ? s->pathtodatadir : default_data_dir();
+    // A path too long for the conversion comes back empty and counts as not accessible.
+    const std::string set_utf8 = to_utf8(set_path);
+    const start_directory start = open_start_directory(set_utf8, to_utf8(default_data_dir()), close_database);
+    const QString path = QString::fromStdString(start.path);
+    if (start.fell_back) {
+        if (s)
+            s->pathtodatadir = default_data_dir();
+        show_message(this, QStringLiteral("Cannot Access Directory"),
+            QStringLiteral("Cannot access nor create directory that is set in settings:\n%1\n\nUsing default "
+                           "directory:\n%2")
+                .arg(set_path, path));
     }
-    if (result & MA_INIT_READ_ONLY) {
+    if (!start.opened) {
+        show_message(nullptr, QStringLiteral("Directory Not Accessible"),
+            start.gave_up ? QStringLiteral("Directory is not accessible, I give up.")
+                          : QStringLiteral("Directory is not accessible."));
+        return 1;
+    }
+    if (start.read_only) {
         // The setting stays: the directory may be writable again next time (a remounted disk).
         show_message(this, QStringLiteral("Read-Only Data Directory"),
             QStringLiteral("The data directory cannot be written:\n%1\n\nThe database is opened read-only: you can "
@@ -267,7 +249,7 @@ int main_window::check_data_directory()
                            "Settings.")
                 .arg(path));
     }
-    if (result & MA_INIT_HELD_BY_OTHER) {
+    if (start.held_by_other) {
         // Another copy holds the database; it is left alone so that the other copy's work is kept.
         show_message(this, QStringLiteral("Database In Use"),
             QStringLiteral("Another copy of Cardwright is using the database in:\n%1\n\nClose it and start "
@@ -298,8 +280,7 @@ void main_window::closing_sequence()
     closed_ = true;
     write_back_shown_item();
     // Closing the database frees every item; the window must not hold on to one.
-    ui().current_item = nullptr;
-    ui().current_pending = nullptr;
+    ui().pass.stop();
     // The quit is posted only once the database is closed: posted before, it would end the
     // event loop of every message box that asks what to do about a failed save.
     const close_outcome outcome = close_database_asking(this, close_database);
@@ -350,101 +331,98 @@ bool main_window::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-void main_window::run_command(int id)
+void main_window::start_reviews() { start_review_screen(screen_mode::scheduled); }
+
+void main_window::start_adding() { start_add_screen(); }
+
+void main_window::start_queue()
 {
-    window_state& w = ui();
-    if (id >= id_grade_first && id <= id_grade_last) {
-        // A second tap within 300 ms is a double tap, not a second grade.
-        const uint32_t now = tick_count_ms();
-        if (w.last_click_time == 0 || now - w.last_click_time >= double_tap_ms) {
-            grade_or_add(id - id_grade_first);
-            ui().last_click_time = now;
-        }
-        return;
-    }
-    switch (id) {
-    case id_review_button:
-        start_review_screen(mode_scheduled);
-        break;
-    case id_add_button:
-        start_add_screen();
-        break;
-    case id_queue_button:
-        if (pending_count() != 0)
-            start_review_screen(mode_queue);
-        break;
-    case id_force_button:
-        start_review_screen(mode_forced);
-        break;
-    case id_ok_button: {
-        const uint32_t now = tick_count_ms();
-        if (w.last_click_time == 0 || now - w.last_click_time > double_tap_ms) {
-            reveal_answer();
-            ui().last_click_time = now;
-        }
-        break;
-    }
-    case cmd_exit:
-        write_back_shown_item();
-        close();
-        break;
-    case cmd_about: {
-        about_dialog dialog(this);
-        dialog.exec();
-        layout_main_window(this);
-        break;
-    }
-    case cmd_settings: {
-        settings_dialog dialog(w.settings_record.get(), this);
-        dialog.exec();
-        layout_main_window(this);
-        break;
-    }
-    case cmd_fonts: {
-        fonts_dialog dialog(w.settings_record.get(), question_box, answer_box, this);
-        dialog.exec();
-        layout_main_window(this);
-        break;
-    }
-    case cmd_restore_backup:
-        // Nothing may stay on screen of a database about to be replaced.
-        show_main_screen();
-        if (run_restore_backup_dialog(this))
-            show_main_screen(QStringLiteral("The backup was restored."));
-        break;
-    case cmd_import:
-        show_main_screen();
-        if (const int added = run_import_dialog(this); added >= 0)
-            show_main_screen(QStringLiteral("Imported %1 items.").arg(added));
-        break;
-    case cmd_export:
-        write_back_shown_item();
-        run_export_dialog(this);
-        break;
-    case cmd_undo:
-        undo_grade();
-        break;
-    case cmd_statistics: {
-        write_back_shown_item();
-        statistics_window dialog(this);
-        dialog.exec();
-        break;
-    }
-    case cmd_browse:
-        run_browser(this);
-        break;
-    case cmd_stop:
-        if (QInputMethod* input = QGuiApplication::inputMethod())
-            input->hide();
-        show_main_screen();
-        break;
-    case cmd_skip:
-        skip_item();
-        break;
-    default:
-        break;
-    }
+    if (pending_count() != 0)
+        start_review_screen(screen_mode::queue);
 }
+
+void main_window::start_forced() { start_review_screen(screen_mode::forced); }
+
+void main_window::grade_clicked(int grade)
+{
+    if (tap_taken(double_tap_ms))
+        grade_or_add(grade);
+}
+
+void main_window::ok_clicked()
+{
+    // OK waits a millisecond longer than the grades.
+    if (tap_taken(double_tap_ms + 1))
+        reveal_answer();
+}
+
+void main_window::exit_program()
+{
+    write_back_shown_item();
+    close();
+}
+
+void main_window::show_about()
+{
+    about_dialog dialog(this);
+    dialog.exec();
+    layout_main_window(this);
+}
+
+void main_window::show_settings()
+{
+    settings_dialog dialog(ui().settings_record.get(), this);
+    dialog.exec();
+    layout_main_window(this);
+}
+
+void main_window::show_fonts()
+{
+    fonts_dialog dialog(ui().settings_record.get(), question_box, answer_box, this);
+    dialog.exec();
+    layout_main_window(this);
+}
+
+void main_window::restore_backup()
+{
+    // Nothing may stay on screen of a database about to be replaced.
+    show_main_screen();
+    if (run_restore_backup_dialog(this))
+        show_main_screen(QStringLiteral("The backup was restored."));
+}
+
+void main_window::import_items()
+{
+    show_main_screen();
+    if (const int added = run_import_dialog(this); added >= 0)
+        show_main_screen(QStringLiteral("Imported %1 items.").arg(added));
+}
+
+void main_window::export_items()
+{
+    write_back_shown_item();
+    run_export_dialog(this);
+}
+
+void main_window::undo() { undo_grade(); }
+
+void main_window::show_statistics()
+{
+    write_back_shown_item();
+    statistics_window dialog(this);
+    dialog.exec();
+}
+
+void main_window::browse() { run_browser(this); }
+
+void main_window::stop()
+{
+    if (QInputMethod* input = QGuiApplication::inputMethod())
+        input->hide();
+    show_main_screen();
+}
+
+void main_window::skip() { skip_item(); }
 
 void main_window::keyPressEvent(QKeyEvent* event)
 {
@@ -472,10 +450,10 @@ void main_window::handle_key(int key)
             reveal_answer();
             return;
         }
-        if (w.screen_mode == mode_main) {
+        if (w.pass.mode() == screen_mode::main) {
             // A start from the keyboard never asks for categories.
             w.ask_categories_scheduled = 0;
-            start_review_screen(mode_scheduled);
+            start_review_screen(screen_mode::scheduled);
             return;
         }
     } else if (is_digit_key(key) && !grade_buttons[0]->isHidden()) {
@@ -484,19 +462,19 @@ void main_window::handle_key(int key)
             grade_or_add(digit);
         return;
     }
-    if (w.screen_mode != mode_main && key == Qt::Key_Escape) {
+    if (w.pass.mode() != screen_mode::main && key == Qt::Key_Escape) {
         show_main_screen();
         return;
     }
     if (key == Qt::Key_Delete
-        && (w.screen_mode == mode_scheduled || w.screen_mode == mode_queue || w.screen_mode == mode_forced)) {
+        && (w.pass.mode() == screen_mode::scheduled || w.pass.mode() == screen_mode::queue || w.pass.mode() == screen_mode::forced)) {
         if (show_message(this, QStringLiteral("Deleting Item"),
                 QStringLiteral("Do you want to delete currently visible item?"), message_buttons::yes_no)
             == message_answer::yes)
             delete_shown_item();
         return;
     }
-    if (key == Qt::Key_Insert && w.screen_mode == mode_main)
+    if (key == Qt::Key_Insert && w.pass.mode() == screen_mode::main)
         start_add_screen();
 }
 
@@ -525,21 +503,30 @@ void set_status_text(const std::optional<QString>& message)
     main_window* window = ui().window;
     if (!window)
         return;
-    statistics stats;
-    compute_statistics(&stats);
-    const QString text = format_status_text(message, count_due(0, nullptr), stats.item_count, pending_count(),
-        stats.today, stats);
+    const QString text = format_status_text(message, current_status_figures());
     // The boxes end lines with a line feed alone.
     window->question_box->setPlainText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
 }
 
-void show_main_buttons()
+namespace {
+
+// The four main buttons, shown or hidden together; the window, or null when there is none.
+main_window* set_main_buttons_visible(bool visible)
 {
     main_window* window = ui().window;
+    if (window)
+        for (QPushButton* b : {window->review_button, window->add_button, window->queue_button, window->force_button})
+            b->setVisible(visible);
+    return window;
+}
+
+}  // namespace
+
+void show_main_buttons()
+{
+    main_window* window = set_main_buttons_visible(true);
     if (!window)
         return;
-    for (QPushButton* b : {window->review_button, window->add_button, window->queue_button, window->force_button})
-        b->show();
     const bool has_items = db().head != nullptr;
     window->force_button->setEnabled(has_items);
     window->review_button->setEnabled(has_items && count_due(0, nullptr) != 0);
@@ -549,12 +536,8 @@ void show_main_buttons()
 
 void hide_main_buttons()
 {
-    main_window* window = ui().window;
-    if (!window)
-        return;
-    for (QPushButton* b : {window->review_button, window->add_button, window->queue_button, window->force_button})
-        b->hide();
-    window->refresh_actions();
+    if (main_window* window = set_main_buttons_visible(false))
+        window->refresh_actions();
 }
 
 void set_stop_enabled(bool on)
@@ -579,7 +562,7 @@ void show_main_screen(const std::optional<QString>& message)
     if (!window)
         return;
     write_back_shown_item();
-    ui().screen_mode = mode_main;
+    ui().pass.stop();
     window->ok_button->hide();
     for (QPushButton* b : window->grade_buttons)
         b->hide();

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -16,7 +17,7 @@ class QAction;
 class QMenuBar;
 class QPushButton;
 
-struct statistics;
+struct status_figures;
 
 // Where every control goes in a client area of width × height whose left edge is `left`.
 struct main_layout {
@@ -29,8 +30,7 @@ struct main_layout {
 main_layout compute_layout(int width, int height, int left);
 
 // The status text of the main screen with CR LF line ends, at most 255 characters.
-QString format_status_text(const std::optional<QString>& message, unsigned due, uint32_t total,
-    uint32_t queue, uint16_t days, const statistics& stats);
+QString format_status_text(const std::optional<QString>& message, const status_figures& figures);
 
 class main_window : public QMainWindow {
     Q_OBJECT
@@ -44,23 +44,41 @@ public:
     // screen. 0 when the program can go on, otherwise the exit code to end with.
     int open_data();
 
-    void run_command(int id);
+    // The commands of the buttons and the menus, one each.
+    void start_reviews();
+    void start_adding();
+    void start_queue();
+    void start_forced();
+    void grade_clicked(int grade);
+    void ok_clicked();
+    void exit_program();
+    void show_about();
+    void show_settings();
+    void show_fonts();
+    void restore_backup();
+    void import_items();
+    void export_items();
+    void undo();
+    void show_statistics();
+    void browse();
+    void stop();
+    void skip();
     // The keyboard rules for a key that reaches the window (or a box that is not being edited).
     void handle_key(int key);
     // The closing sequence; runs once, whatever asks for it.
     void closing_sequence();
     bool closed() const { return closed_; }
 
-    item_box* question_box = nullptr;
-    item_box* answer_box = nullptr;
-    QPushButton* review_button = nullptr;
-    QPushButton* add_button = nullptr;
-    QPushButton* queue_button = nullptr;
-    QPushButton* force_button = nullptr;
-    std::array<QPushButton*, 6> grade_buttons{};
-    QPushButton* ok_button = nullptr;
-    QAction* stop_action = nullptr;
-    QAction* skip_action = nullptr;
+    item_box* question_box = nullptr;  // the question, or the status text on the main screen
+    item_box* answer_box = nullptr;  // the answer; hidden on the main screen
+    QPushButton* review_button = nullptr;  // "Go through scheduled reviews"
+    QPushButton* add_button = nullptr;  // "Add new items"
+    QPushButton* queue_button = nullptr;  // "Add items from queue"
+    QPushButton* force_button = nullptr;  // "Force reviews"
+    std::array<QPushButton*, 6> grade_buttons{};  // grades 0 to 5, after the reveal and on the add screen
+    QPushButton* ok_button = nullptr;  // reveals the answer
+    QAction* stop_action = nullptr;  // "  Stop  " in the menu bar: back to the main screen
+    QAction* skip_action = nullptr;  // "  Skip  " in the menu bar: another item
     QAction* undo_action = nullptr;  // "Undo", named after the grade it takes back
     // Enables the undo entry and names the grade, as the session stands now.
     void update_undo_action();
@@ -78,7 +96,8 @@ private:
     void create_review_menu(QMenuBar* bar);
     void size_to_screen();
     void create_controls();
-    QPushButton* make_button(const QString& text, int id, const char* name);
+    // A control with its described id as the "control_id" property.
+    QPushButton* make_button(const QString& text, int id, const char* name, std::function<void()> command);
     int check_data_directory();
     uint8_t* ask_flag_of(QObject* button);
 

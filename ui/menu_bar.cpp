@@ -13,15 +13,16 @@
 void main_window::create_menu_bar()
 {
     QMenuBar* bar = menuBar();
-    auto add = [this](QWidget* menu_or_bar, const QString& text, int id) {
+    // Each action keeps its described id as its data.
+    auto add = [this](QWidget* menu_or_bar, const QString& text, int id, void (main_window::*command)()) {
         auto* action = new QAction(text, this);
         action->setData(id);
-        connect(action, &QAction::triggered, this, [this, id] { run_command(id); });
+        connect(action, &QAction::triggered, this, command);
         menu_or_bar->addAction(action);
         return action;
     };
     QMenu* file = bar->addMenu(QStringLiteral("File"));
-    undo_action = add(file, QStringLiteral("Undo"), cmd_undo);
+    undo_action = add(file, QStringLiteral("Undo"), cmd_undo, &main_window::undo);
     undo_action->setObjectName(QStringLiteral("undo_action"));
     undo_action->setShortcut(QKeySequence::Undo);
     // Its text names the grade it would take back, read when the menu opens.
@@ -29,17 +30,17 @@ void main_window::create_menu_bar()
     // The shortcut must work after later grades without the menu being opened again.
     connect(file, &QMenu::aboutToHide, undo_action, [this] { undo_action->setEnabled(true); });
     file->addSeparator();
-    add(file, QStringLiteral("Settings..."), cmd_settings);
-    add(file, QStringLiteral("Fonts..."), cmd_fonts);
-    add(file, QStringLiteral("Restore Backup..."), cmd_restore_backup)->setObjectName(QStringLiteral("restore_action"));
-    add(file, QStringLiteral("Import..."), cmd_import)->setObjectName(QStringLiteral("import_action"));
-    add(file, QStringLiteral("Export..."), cmd_export)->setObjectName(QStringLiteral("export_action"));
-    add(file, QStringLiteral("Statistics..."), cmd_statistics)->setObjectName(QStringLiteral("statistics_action"));
-    QAction* browse = add(file, QStringLiteral("Browse Items..."), cmd_browse);
+    add(file, QStringLiteral("Settings..."), cmd_settings, &main_window::show_settings);
+    add(file, QStringLiteral("Fonts..."), cmd_fonts, &main_window::show_fonts);
+    add(file, QStringLiteral("Restore Backup..."), cmd_restore_backup, &main_window::restore_backup)->setObjectName(QStringLiteral("restore_action"));
+    add(file, QStringLiteral("Import..."), cmd_import, &main_window::import_items)->setObjectName(QStringLiteral("import_action"));
+    add(file, QStringLiteral("Export..."), cmd_export, &main_window::export_items)->setObjectName(QStringLiteral("export_action"));
+    add(file, QStringLiteral("Statistics..."), cmd_statistics, &main_window::show_statistics)->setObjectName(QStringLiteral("statistics_action"));
+    QAction* browse = add(file, QStringLiteral("Browse Items..."), cmd_browse, &main_window::browse);
     browse->setObjectName(QStringLiteral("browse_action"));
     browse->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
     file->addSeparator();
-    QAction* exit = add(file, QStringLiteral("Exit"), cmd_exit);
+    QAction* exit = add(file, QStringLiteral("Exit"), cmd_exit, &main_window::exit_program);
     exit->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Q), QKeySequence(Qt::ALT | Qt::Key_F4)});
     create_review_menu(bar);
     QMenu* help = bar->addMenu(QStringLiteral("Help"));
@@ -50,10 +51,10 @@ void main_window::create_menu_bar()
         help_page page(this);
         page.exec();
     });
-    QAction* about = add(help, QStringLiteral("About"), cmd_about);
+    QAction* about = add(help, QStringLiteral("About"), cmd_about, &main_window::show_about);
     about->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Slash));
-    stop_action = add(bar, QStringLiteral("  Stop  "), cmd_stop);
-    skip_action = add(bar, QStringLiteral("  Skip  "), cmd_skip);
+    stop_action = add(bar, QStringLiteral("  Stop  "), cmd_stop, &main_window::stop);
+    skip_action = add(bar, QStringLiteral("  Skip  "), cmd_skip, &main_window::skip);
     stop_action->setObjectName(QStringLiteral("stop_action"));
     skip_action->setObjectName(QStringLiteral("skip_action"));
 }
@@ -61,7 +62,7 @@ void main_window::create_menu_bar()
 void main_window::update_undo_action()
 {
     const undo_preview next = next_undo();
-    const bool here = next.available && ui().screen_mode != mode_add;
+    const bool here = next.available && ui().pass.mode() != screen_mode::add;
     undo_action->setEnabled(here);
     if (!here) {
         undo_action->setText(QStringLiteral("Undo"));

@@ -4,7 +4,6 @@
 #include <QMenuBar>
 #include <QPushButton>
 
-#include "resources/ids.h"
 #include "ui/main_window.h"
 #include "ui/screens.h"
 
@@ -29,46 +28,46 @@ void main_window::create_review_menu(QMenuBar* bar)
         state_actions_.push_back({action, available});
         return action;
     };
-    auto on_main = [](const main_window*) { return ui().screen_mode == mode_main; };
-    auto reviewing = [](const main_window*) { return in_review_mode(); };
+    auto on_main = [](const main_window*) { return ui().pass.mode() == screen_mode::main; };
+    auto reviewing = [](const main_window*) { return ui().pass.reviewing(); };
     // Started from the menu or a key, an activity never asks for categories first.
     entry(QStringLiteral("Go through scheduled reviews\tReturn"), "reviews_action", {},
-        [](const main_window* w) { return ui().screen_mode == mode_main && w->review_button->isEnabled(); },
+        [](const main_window* w) { return ui().pass.mode() == screen_mode::main && w->review_button->isEnabled(); },
         [](main_window* w) {
             ui().ask_categories_scheduled = 0;
-            w->run_command(id_review_button);
+            w->start_reviews();
         });
     entry(QStringLiteral("Add new items\tIns"), "add_action", {}, on_main,
-        [](main_window* w) { w->run_command(id_add_button); });
+        [](main_window* w) { w->start_adding(); });
     entry(QStringLiteral("Add items from queue"), "queue_action", QKeySequence(Qt::CTRL | Qt::Key_U),
-        [](const main_window* w) { return ui().screen_mode == mode_main && w->queue_button->isEnabled(); },
+        [](const main_window* w) { return ui().pass.mode() == screen_mode::main && w->queue_button->isEnabled(); },
         [](main_window* w) {
             ui().ask_categories_queue = 0;
-            w->run_command(id_queue_button);
+            w->start_queue();
         });
     entry(QStringLiteral("Force reviews"), "force_action", QKeySequence(Qt::CTRL | Qt::Key_F),
-        [](const main_window* w) { return ui().screen_mode == mode_main && w->force_button->isEnabled(); },
+        [](const main_window* w) { return ui().pass.mode() == screen_mode::main && w->force_button->isEnabled(); },
         [](main_window* w) {
             ui().ask_categories_forced = 0;
-            w->run_command(id_force_button);
+            w->start_forced();
         });
     menu->addSeparator();
     entry(QStringLiteral("Show Answer\tReturn, Space"), "answer_action", {},
-        [](const main_window* w) { return in_review_mode() && !w->ok_button->isHidden(); },
+        [](const main_window* w) { return ui().pass.reviewing() && !w->ok_button->isHidden(); },
         [](main_window*) { reveal_answer(); });
     entry(QStringLiteral("Grade\t0 to 5"), "grade_action", {},
-        [](const main_window* w) { return in_review_mode() && !w->grade_buttons[0]->isHidden(); },
+        [](const main_window* w) { return ui().pass.reviewing() && !w->grade_buttons[0]->isHidden(); },
         [](main_window*) {});
     entry(QStringLiteral("Replay Sounds"), "replay_action", QKeySequence(Qt::CTRL | Qt::Key_R), reviewing,
         [](main_window*) { replay_sounds(); });
     entry(QStringLiteral("Skip"), "skip_menu_action", QKeySequence(Qt::CTRL | Qt::Key_N),
         [](const main_window* w) { return w->skip_action->isEnabled(); },
-        [](main_window* w) { w->run_command(cmd_skip); });
+        [](main_window* w) { w->skip(); });
     entry(QStringLiteral("Delete Item...\tDel"), "delete_action", {}, reviewing,
         [](main_window* w) { w->handle_key(Qt::Key_Delete); });
     entry(QStringLiteral("Stop\tEsc"), "stop_menu_action", {},
         [](const main_window* w) { return w->stop_action->isEnabled(); },
-        [](main_window* w) { w->run_command(cmd_stop); });
+        [](main_window* w) { w->stop(); });
     connect(menu, &QMenu::aboutToShow, this, &main_window::refresh_actions);
 }
 

@@ -12,11 +12,11 @@ bool control_key(const QKeyEvent* event)
     if ((event->modifiers() & ~Qt::KeypadModifier) != Qt::ControlModifier)
         return false;
     window_state& w = ui();
-    if (!w.window || w.screen_mode == mode_main)
+    if (!w.window || w.pass.mode() == screen_mode::main)
         return false;
     const int key = event->key();
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-        if (w.screen_mode != mode_add) {
+        if (w.pass.mode() != screen_mode::add) {
             reveal_answer();
         } else if (w.last_add_grade >= 0) {
             grade_or_add(w.last_add_grade);
@@ -39,7 +39,7 @@ bool control_key(const QKeyEvent* event)
 void replay_sounds()
 {
     window_state& w = ui();
-    if (!in_review_mode())
+    if (!ui().pass.reviewing())
         return;
     const std::vector<std::string> answer_sounds = sound_paths(w.answer_media);
     play_sounds(w.answer_revealed && !answer_sounds.empty() ? answer_sounds : sound_paths(w.question_media));

@@ -22,10 +22,10 @@
 
 namespace {
 
-int randompick()
+bool random_queue()
 {
     const settings* s = ui().settings_record.get();
-    return s ? static_cast<int>(s->randompick) : 0;
+    return s && s->randompick != 0;
 }
 
 // A focused button that is about to be hidden would hand the focus on, perhaps into a box
@@ -61,48 +61,55 @@ void show_next_item(record* e)
 
 void show_due_count()
 {
-    ui().window->setWindowTitle(QStringLiteral("Cardwright (%1)").arg(count_due(0, current_filter())));
+    ui().window->setWindowTitle(QStringLiteral("Cardwright (%1)").arg(count_due(0, ui().pass.filter())));
 }
 
-// The category dialog for the current screen mode; false when it was cancelled.
-bool run_category_dialog()
+// The category dialog for the screen of `mode` (the add screen chooses the new items' category);
+// false when it was cancelled.
+bool run_category_dialog(screen_mode mode)
 {
     window_state& w = ui();
-    w.category_selection.reset();
-    const bool review = w.category_dialog_review_mode == 1;
+    w.pass.select_categories(std::nullopt);
+    const bool review = mode != screen_mode::add;
     category_selection_dialog dialog(
-        w.settings_record.get(), review ? remembered_set_of(w.screen_mode) : nullptr, review, &w.new_item_category, w.window);
+        w.settings_record.get(), review ? remembered_set_of(mode) : nullptr, review, &w.new_item_category, w.window);
     if (dialog.exec() != QDialog::Accepted)
         return false;
     if (review)
-        w.category_selection = dialog.selection();
+        w.pass.select_categories(dialog.selection());
     return true;
 }
 
-uint8_t ask_flag(int32_t mode)
+uint8_t ask_flag(screen_mode mode)
 {
     const review_activity* a = activity_of_mode(mode);
     return a ? ui().*a->ask : 0;
 }
 
-void next_scheduled_or_end(int choose_mode, const QString& end_message)
+// Shows what a step of the pass left on screen: the next item, or the main screen saying why
+// the pass ended.
+void show_step(pass_step step)
 {
-    window_state& w = ui();
-    w.current_item = choose_next_item(current_filter(), choose_mode);
-    if (w.current_item)
-        show_next_item(w.current_item);
-    else
-        show_main_screen(end_message);
-}
-
-void next_pending_or_end()
-{
-    window_state& w = ui();
-    w.current_pending = choose_pending_item(current_filter(), randompick());
-    if (w.current_pending)
-        show_next_item(w.current_pending);
-    else
+    const review_pass& pass = ui().pass;
+    switch (step) {
+    case pass_step::unchanged:
+        return;
+    case pass_step::shown:
+        if (pass.mode() == screen_mode::queue)
+            show_next_item(pass.current_pending());
+        else
+            show_next_item(pass.current_item());
+        return;
+    case pass_step::no_more_scheduled:
+        show_main_screen(QStringLiteral("No more scheduled reviews."));
+        return;
+    case pass_step::no_more_queued:
         show_main_screen(QStringLiteral("No more items in queue."));
+        return;
+    case pass_step::no_more_items:
+        show_main_screen(QStringLiteral("No more items."));
+        return;
+    }
 }
 
 // The text of a box on the add screen, or none after telling the user it is too long.
@@ -156,10 +163,10 @@ namespace {
 
 // The review screen's controls around the chosen item (current_item or current_pending):
 // entered from the main screen, or shown again in place.
-void show_review_screen(main_window* window, int32_t mode)
+void show_review_screen(main_window* window)
 {
-    window_state& w = ui();
-    if (mode == mode_scheduled)
+    const review_pass& pass = ui().pass;
+    if (pass.mode() == screen_mode::scheduled)
         show_due_count();
     park_focus();
     hide_main_buttons();
@@ -170,42 +177,26 @@ void show_review_screen(main_window* window, int32_t mode)
         box->setPlaceholderText(QString());
     }
     window->answer_box->show();
-    if (mode == mode_queue)
-        show_next_item(w.current_pending);
-    else
-        show_next_item(w.current_item);
+    show_step(pass_step::shown);
 }
 
 }  // namespace
 
-void start_review_screen(int32_t mode)
+void start_review_screen(screen_mode mode)
 {
     window_state& w = ui();
     main_window* window = w.window;
     if (!window)
         return;
-    w.screen_mode = mode;
     if (ask_flag(mode)) {
-        w.category_dialog_review_mode = 1;
-        if (!run_category_dialog()) {
-            w.screen_mode = mode_main;
+        if (!run_category_dialog(mode))
             return;
-        }
         layout_main_window(window);
     } else {
-        w.category_selection.reset();
+        w.pass.select_categories(std::nullopt);
     }
-    w.current_item = nullptr;
-    w.current_pending = nullptr;
-    if (mode == mode_queue)
-        w.current_pending = choose_pending_item(current_filter(), randompick());
-    else
-        w.current_item = choose_next_item(current_filter(), mode == mode_forced ? 1 : 0);
-    if (!w.current_item && !w.current_pending) {
-        w.screen_mode = mode_main;
-        return;
-    }
-    show_review_screen(window, mode);
+    if (w.pass.start(mode, random_queue()))
+        show_review_screen(window);
 }
 
 void start_add_screen()
@@ -214,12 +205,9 @@ void start_add_screen()
     main_window* window = w.window;
     if (!window)
         return;
-    w.screen_mode = mode_add;
-    w.category_dialog_review_mode = 0;
-    if (!run_category_dialog()) {
-        w.screen_mode = mode_main;
+    if (!run_category_dialog(screen_mode::add))
         return;
-    }
+    w.pass.start_adding();
     layout_main_window(window);
     park_focus();
     hide_main_buttons();
@@ -247,7 +235,7 @@ void start_add_screen()
 void reveal_answer()
 {
     window_state& w = ui();
-    if (!in_review_mode() || !w.window || w.answer_revealed)
+    if (!ui().pass.reviewing() || !w.window || w.answer_revealed)
         return;
     main_window* window = w.window;
     park_focus();
@@ -256,9 +244,9 @@ void reveal_answer()
     for (QPushButton* b : window->grade_buttons)
         b->show();
     std::optional<std::string_view> answer;
-    if (w.screen_mode == mode_queue ? w.current_pending != nullptr : w.current_item != nullptr)
-        answer = w.screen_mode == mode_queue ? std::string_view(w.current_pending->answer)
-                                             : std::string_view(w.current_item->answer);
+    if (w.pass.mode() == screen_mode::queue ? w.pass.current_pending() != nullptr : w.pass.current_item() != nullptr)
+        answer = w.pass.mode() == screen_mode::queue ? std::string_view(w.pass.current_pending()->answer)
+                                             : std::string_view(w.pass.current_item()->answer);
     w.answer_revealed = true;
     if (answer)
         show_stored_answer(*answer);
@@ -270,152 +258,74 @@ void grade_or_add(int grade)
     window_state& w = ui();
     if (!w.window || grade < 0 || grade > 5)
         return;
-    if (w.screen_mode == mode_add) {
+    if (w.pass.mode() == screen_mode::add) {
         add_item(grade);
         return;
     }
     // Grades follow a reveal; an edit too long to store keeps the item on screen.
-    if (!in_review_mode() || !w.answer_revealed)
+    if (!ui().pass.reviewing() || !w.answer_revealed)
         return;
     if (!take_edits())
         return;
     leave_boxes();
-    const auto g = static_cast<uint16_t>(grade);
-    if (w.screen_mode == mode_queue) {
-        if (!w.current_pending)
-            return;
-        write_back_item(w.current_pending);
-        introduce_reviewed(g, w.current_pending);
-        w.current_pending = nullptr;
-        next_pending_or_end();
-        return;
-    }
-    if (!w.current_item)
-        return;
-    write_back_item(w.current_item);
-    grade_reviewed(w.current_item, g, w.screen_mode == mode_forced ? review_screen::forced : review_screen::scheduled);
-    if (w.screen_mode == mode_scheduled) {
-        next_scheduled_or_end(0, QStringLiteral("No more scheduled reviews."));
-        if (ui().screen_mode == mode_scheduled)
-            show_due_count();
-    } else {
-        // Every item qualifies here, so the choice falls back on the one just graded when no
-        // other is left; showing it again would never end the pass.
-        item* graded = w.current_item;
-        w.current_item = choose_next_item(current_filter(), 1);
-        if (w.current_item && w.current_item != graded) {
-            show_next_item(w.current_item);
-        } else {
-            w.current_item = nullptr;
-            show_main_screen(QStringLiteral("No more items."));
-        }
-    }
+    write_back_shown_item();
+    const pass_step step = w.pass.grade(static_cast<uint16_t>(grade));
+    show_step(step);
+    if (step == pass_step::shown && w.pass.mode() == screen_mode::scheduled)
+        show_due_count();
 }
 
 void skip_item()
 {
     window_state& w = ui();
-    if (!in_review_mode() || !w.window)
+    if (!w.pass.reviewing() || !w.window)
         return;
-    if (w.screen_mode == mode_queue) {
-        pending_item* skipped = w.current_pending;
-        write_back_item(skipped);
-        for (int attempt = 0; attempt < 7; ++attempt) {
-            pending_item* p = choose_pending_item(current_filter(), randompick());
-            if (p && p != skipped) {
-                w.current_pending = p;
-                show_next_item(p);
-                return;
-            }
-        }
-        show_main_screen(QStringLiteral("No more items in queue."));
-        return;
-    }
-    item* skipped = w.current_item;
-    write_back_item(skipped);
-    for (int attempt = 0; attempt < 7; ++attempt) {
-        item* e = choose_next_item(current_filter(), w.screen_mode == mode_forced ? 1 : 0);
-        if (e && e != skipped) {
-            w.current_item = e;
-            show_next_item(e);
-            return;
-        }
-    }
-    show_main_screen(QStringLiteral("No more scheduled reviews."));
+    write_back_shown_item();
+    show_step(w.pass.skip());
 }
 
 void delete_shown_item()
 {
     window_state& w = ui();
-    if (!in_review_mode() || !w.window)
+    if (!ui().pass.reviewing() || !w.window)
         return;
     // Nothing of the deleted item is written anywhere; the screen lets go of it before it is freed.
     drop_edits();
     leave_boxes();
     // An undo step may point at the record about to be freed.
     forget_undo();
-    if (w.screen_mode == mode_queue) {
-        pending_item* doomed = w.current_pending;
-        w.current_pending = nullptr;
-        remove_pending(doomed);
-        next_pending_or_end();
-        return;
-    }
-    item* doomed = w.current_item;
-    w.current_item = nullptr;
-    remove_item(doomed);
-    next_scheduled_or_end(w.screen_mode == mode_forced ? 1 : 0, QStringLiteral("No more scheduled reviews."));
+    show_step(w.pass.remove_shown());
 }
 
 void show_again_after_browsing(bool shown_item_removed)
 {
     window_state& w = ui();
-    if (!in_review_mode() || !w.window)
+    if (!ui().pass.reviewing() || !w.window)
         return;
     // What the screen held was written back before browsing; the record is what counts now.
     drop_edits();
     leave_boxes();
-    if (shown_item_removed) {
-        if (w.screen_mode == mode_queue) {
-            w.current_pending = nullptr;
-            next_pending_or_end();
-        } else {
-            w.current_item = nullptr;
-            next_scheduled_or_end(w.screen_mode == mode_forced ? 1 : 0, QStringLiteral("No more scheduled reviews."));
-        }
-    } else if (w.screen_mode == mode_queue) {
-        show_next_item(w.current_pending);
-    } else {
-        show_next_item(w.current_item);
-    }
+    show_step(w.pass.after_browsing(shown_item_removed));
 }
 
 void undo_grade()
 {
     window_state& w = ui();
     main_window* window = w.window;
-    if (!window || w.screen_mode == mode_add || !next_undo().available)
+    if (!window || w.pass.mode() == screen_mode::add || !next_undo().available)
         return;
-    if (in_review_mode()) {
+    if (ui().pass.reviewing()) {
         // The item on screen keeps what was typed into it; the undone one takes its place.
         if (!take_edits())
             return;
         leave_boxes();
         write_back_shown_item();
-    } else {
-        w.category_selection.reset();
     }
-    const undo_result undone = undo_last_grade();
+    const undo_result undone = w.pass.undo();
     if (!undone.undone)
         return;
-    const int32_t mode = undone.screen == review_screen::queue ? mode_queue
-        : undone.screen == review_screen::forced                ? mode_forced
-                                                                : mode_scheduled;
-    w.screen_mode = mode;
-    w.current_item = undone.restored_item;
-    w.current_pending = undone.restored_pending;
     window->setWindowTitle(QStringLiteral("Cardwright"));
-    show_review_screen(window, mode);
+    show_review_screen(window);
     if (!undone.network_restored)
         show_message(nullptr, QStringLiteral("Undo"),
             QStringLiteral("The grade was undone, but the training case it added could not be taken out of "
@@ -424,9 +334,9 @@ void undo_grade()
 
 void write_back_shown_item()
 {
-    window_state& w = ui();
-    if (w.screen_mode == mode_scheduled || w.screen_mode == mode_forced)
-        write_back_item(w.current_item);
-    else if (w.screen_mode == mode_queue)
-        write_back_item(w.current_pending);
+    const review_pass& pass = ui().pass;
+    if (pass.mode() == screen_mode::scheduled || pass.mode() == screen_mode::forced)
+        write_back_item(pass.current_item());
+    else if (pass.mode() == screen_mode::queue)
+        write_back_item(pass.current_pending());
 }

@@ -3,11 +3,12 @@
 #include <cstdint>
 
 #include "database/database.h"
+#include "session/review_pass.h"
 #include "ui/box_texts.h"
 
 class QKeyEvent;
 
-void start_review_screen(int32_t mode);
+void start_review_screen(screen_mode mode);
 void start_add_screen();
 void reveal_answer();
 void grade_or_add(int grade);

@@ -80,15 +80,3 @@ picture_viewer& pictures()
         ui().viewer = make_desktop_picture_viewer();
     return *ui().viewer;
 }
-
-bool in_review_mode()
-{
-    const int32_t mode = ui().screen_mode;
-    return mode == mode_scheduled || mode == mode_queue || mode == mode_forced;
-}
-
-category_filter current_filter()
-{
-    const auto& selection = ui().category_selection;
-    return selection && !selection->empty() ? selection->data() : nullptr;
-}

@@ -10,19 +10,12 @@
 #include <vector>
 
 #include "database/database.h"
+#include "session/review_pass.h"
 #include "settings/settings_store.h"
 #include "ui/media.h"
 
 class QWidget;
 class main_window;
-
-enum : int32_t {
-    mode_main = 0,
-    mode_scheduled = 1,
-    mode_queue = 2,
-    mode_add = 3,
-    mode_forced = 4,
-};
 
 enum class message_buttons { ok, yes_no, retry_cancel, retry_elsewhere_discard };
 enum class message_answer { ok, yes, no, retry, cancel, elsewhere, discard };
@@ -31,13 +24,8 @@ using message_box_function = message_answer (*)(
     QWidget* owner, const QString& title, const QString& text, message_buttons buttons);
 
 struct window_state {
-    int32_t screen_mode = mode_main;
-    item* current_item = nullptr;
-    pending_item* current_pending = nullptr;
-    // Category indexes ended by filter_end; none selects every category.
-    std::optional<std::vector<int32_t>> category_selection;
+    review_pass pass;  // the screen up, the item it shows and the categories chosen
     uint16_t new_item_category = 0;
-    uint8_t category_dialog_review_mode = 0;
     uint8_t ask_categories_scheduled = 0;
     uint8_t ask_categories_queue = 0;
     uint8_t ask_categories_forced = 0;
@@ -91,9 +79,3 @@ QString choose_folder(QWidget* owner, const QString& title);
 uint32_t tick_count_ms();
 sound_player& sounds();
 picture_viewer& pictures();
-
-// Scheduled, queue or forced reviews: an item is on screen.
-bool in_review_mode();
-
-// The category filter of the current activity, or null for every category.
-category_filter current_filter();

@@ -103,7 +103,7 @@ void BM_backup(benchmark::State& state)
     for (auto _ : state) {
         state.PauseTiming();
         open_and_change(dir, ++session);
-        save_database(true);  // leaves a backup equal to the file
+        static_cast<void>(save_database(true));  // leaves a backup equal to the file
         db().head->question = "changed again " + std::to_string(session);
         {
             // The new file, without timing: only the backup of it is measured.
@@ -133,7 +133,7 @@ void BM_commit(benchmark::State& state)
         state.PauseTiming();
         std::filesystem::remove(target + "elements.bin");
         state.ResumeTiming();
-        if (save_database_copy(target) != SAVE_DONE)
+        if (save_database_copy(target) != save_status::done)
             state.SkipWithError("not saved");
     }
     ma_discard();
@@ -159,11 +159,11 @@ void BM_backup_unchanged(benchmark::State& state)
     const auto count = static_cast<uint32_t>(state.range(0));
     const std::string dir = directory_of(count);
     open_and_change(dir, 2000);
-    save_database(true);  // leaves a backup equal to the file
+    static_cast<void>(save_database(true));  // leaves a backup equal to the file
     for (auto _ : state) {
         state.PauseTiming();
         file_digest written;
-        save_database(true, false, &written);  // the same bytes again, without the backup
+        static_cast<void>(save_database(true, false, &written));  // the same bytes again, without the backup
         state.ResumeTiming();
         std::string failed;
         if (keep_backup(dir + "elements.bin", &failed, &written) != 0)

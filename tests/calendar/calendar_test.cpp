@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <tuple>
+#include <utility>
 
 #include "calendar/calendar.h"
 #include "platform/platform_state.h"
@@ -25,6 +27,29 @@ calendar_time local(int year, int month, int day, int hour = 0, int minute = 0, 
     return r;
 }
 
+// The zone's bias and daylight bias, in seconds; each starts as a value the call must replace.
+std::pair<int32_t, int32_t> tz_offsets()
+{
+    int32_t zone = 7;
+    int32_t daylight = 7;
+    get_tz_offsets(&zone, &daylight);
+    return {zone, daylight};
+}
+
+// Year, month, day, hour, weekday, day of the year and daylight flag of a broken-down time.
+auto date_of(const calendar_time& r)
+{
+    return std::make_tuple(r.tm_year, r.tm_mon, r.tm_mday, r.tm_hour, r.tm_wday, r.tm_yday, r.tm_isdst);
+}
+
+// Whether daylight time holds at a local moment.
+bool in_dst_at(int year, int month, int day, int hour = 0, int minute = 0, int second = 0)
+{
+    calendar_time r = local(year, month, day, hour, minute, second);
+    make_time(&r);
+    return is_in_dst(&r);
+}
+
 // Seconds of a UTC date, independent of the code under test.
 uint32_t utc(int year, int month, int day, int hour = 0, int minute = 0)
 {
@@ -43,13 +68,7 @@ TEST_F(CalendarTest, UtcZoneConvertsBothWays)
 {
     const uint32_t zero = 0;
     const calendar_time* r = local_time(&zero);
-    EXPECT_EQ(r->tm_year, 70);
-    EXPECT_EQ(r->tm_mon, 0);
-    EXPECT_EQ(r->tm_mday, 1);
-    EXPECT_EQ(r->tm_hour, 0);
-    EXPECT_EQ(r->tm_wday, 4);
-    EXPECT_EQ(r->tm_yday, 0);
-    EXPECT_EQ(r->tm_isdst, 0);
+    EXPECT_EQ(date_of(*r), std::make_tuple(70, 0, 1, 0, 4, 0, 0));
 
     for (uint32_t t : {utc(2000, 2, 29, 13, 45), utc(2009, 12, 31, 23, 59), utc(2038, 1, 19, 3, 14), 4294967295u}) {
         calendar_time copy = *local_time(&t);
@@ -71,11 +90,7 @@ TEST_F(CalendarTest, UtcZoneConvertsBothWays)
 TEST_F(CalendarTest, FixedBiasWithoutDaylightSaving)
 {
     use_zone("CET-1");
-    int32_t z = 0;
-    int32_t d = 1;
-    get_tz_offsets(&z, &d);
-    EXPECT_EQ(z, -3600);
-    EXPECT_EQ(d, 0);
+    EXPECT_EQ(tz_offsets(), std::make_pair(-3600, 0));
     calendar_time r = local(2009, 3, 1);
     EXPECT_EQ(make_time(&r), 1235862000u);
     const uint32_t t = 1235865600u;
@@ -85,11 +100,7 @@ TEST_F(CalendarTest, FixedBiasWithoutDaylightSaving)
 TEST_F(CalendarTest, EuropeanRuleSwitchesAtTheRightInstants)
 {
     use_zone("CET-1CEST,M3.5.0,M10.5.0/3");
-    int32_t z = 0;
-    int32_t d = 0;
-    get_tz_offsets(&z, &d);
-    EXPECT_EQ(z, -3600);
-    EXPECT_EQ(d, -3600);
+    EXPECT_EQ(tz_offsets(), std::make_pair(-3600, -3600));
 
     // 2009: daylight saving from 29 March 01:00 UTC to 25 October 01:00 UTC.
     const dst_moment start = dst_transition(dst_kind::start, 109, 3, 5, 0, 2, 0, 0, 0);
@@ -128,34 +139,24 @@ TEST_F(CalendarTest, UsRuleOnTransitionDays)
     EXPECT_EQ(dst_transition(dst_kind::start, 109, 10, 5, 0, 2, 0, 0, 0).day, 297);
     // A fifth Sunday that the month lacks falls back to the fourth: February 2009 has four.
     EXPECT_EQ(dst_transition(dst_kind::start, 109, 2, 5, 0, 0, 0, 0, 0).day, 52);
+    // A last Sunday on the month's last day stays there: 31 March 2024 (a leap year).
+    EXPECT_EQ(dst_transition(dst_kind::start, 124, 3, 5, 0, 2, 0, 0, 0).day, 90);
 
-    calendar_time r = local(2009, 3, 8, 1, 59, 59);
-    make_time(&r);
-    EXPECT_FALSE(is_in_dst(&r));
-    r = local(2009, 3, 8, 2, 0);
-    make_time(&r);
-    EXPECT_TRUE(is_in_dst(&r));
+    EXPECT_FALSE(in_dst_at(2009, 3, 8, 1, 59, 59));
+    EXPECT_TRUE(in_dst_at(2009, 3, 8, 2, 0));
     // End on 1 November 02:00 EDT = 01:00 EST: before it daylight, at it standard.
-    r = local(2009, 11, 1, 0, 59, 59);
-    make_time(&r);
-    EXPECT_TRUE(is_in_dst(&r));
-    r = local(2009, 11, 1, 1, 0);
-    make_time(&r);
-    EXPECT_FALSE(is_in_dst(&r));
+    EXPECT_TRUE(in_dst_at(2009, 11, 1, 0, 59, 59));
+    EXPECT_FALSE(in_dst_at(2009, 11, 1, 1, 0));
 }
 
 TEST_F(CalendarTest, SouthernHemisphereSummerSpansTheNewYear)
 {
     use_zone("AEST-10AEDT,M10.1.0,M4.1.0/3");
     for (int month : {1, 2, 3, 11, 12}) {
-        calendar_time r = local(2010, month, 15, 12);
-        make_time(&r);
-        EXPECT_TRUE(is_in_dst(&r)) << month;
+        EXPECT_TRUE(in_dst_at(2010, month, 15, 12)) << month;
     }
     for (int month : {5, 6, 7, 8, 9}) {
-        calendar_time r = local(2010, month, 15, 12);
-        make_time(&r);
-        EXPECT_FALSE(is_in_dst(&r)) << month;
+        EXPECT_FALSE(in_dst_at(2010, month, 15, 12)) << month;
     }
     const uint32_t january_noon_utc = utc(2010, 1, 15, 1);
     EXPECT_EQ(local_time(&january_noon_utc)->tm_hour, 12);
@@ -178,11 +179,7 @@ TEST_F(CalendarTest, SwitchedOffDaylightSavingAndUnreadableZone)
     platform_globals().zone_override.reset();
     platform_globals().zone_unreadable = true;
     calendar_reset();
-    int32_t z = 7;
-    int32_t d = 7;
-    get_tz_offsets(&z, &d);
-    EXPECT_EQ(z, 0);
-    EXPECT_EQ(d, 0);
+    EXPECT_EQ(tz_offsets(), std::make_pair(0, 0));
     EXPECT_FALSE(calendar_globals().zone_loaded);
     const uint32_t t = utc(2009, 7, 1, 12);
     EXPECT_EQ(local_time(&t)->tm_hour, 12);
@@ -195,12 +192,7 @@ TEST_F(CalendarTest, FailedConversionGivesTheClearedRecord)
 {
     platform_globals().failing_file_time_conversions = 1;
     const uint32_t t = utc(2009, 7, 1, 12);
-    const calendar_time* r = local_time(&t);
-    EXPECT_EQ(r->tm_year, 0);
-    EXPECT_EQ(r->tm_mon, 0);
-    EXPECT_EQ(r->tm_mday, 0);
-    EXPECT_EQ(r->tm_hour, 0);
-    EXPECT_EQ(r->tm_isdst, 0);
+    EXPECT_EQ(date_of(*local_time(&t)), std::make_tuple(0, 0, 0, 0, 0, 0, 0));
 }
 
 TEST_F(CalendarTest, EndOutsideItsDayMovesToTheNeighbouringDay)
@@ -210,27 +202,17 @@ TEST_F(CalendarTest, EndOutsideItsDayMovesToTheNeighbouringDay)
     const dst_moment end = dst_transition(dst_kind::end, 109, 10, 5, 0, 0, 30, 0, 0);
     EXPECT_EQ(end.day, 296);
     EXPECT_EQ(end.millisecond, (23 * 60 + 30) * 60 * 1000);
-    calendar_time r = local(2009, 10, 24, 23, 29);
-    make_time(&r);
-    EXPECT_TRUE(is_in_dst(&r));
-    r = local(2009, 10, 24, 23, 30);
-    make_time(&r);
-    EXPECT_FALSE(is_in_dst(&r));
-    r = local(2009, 10, 25, 0, 10);
-    make_time(&r);
-    EXPECT_FALSE(is_in_dst(&r));
+    EXPECT_TRUE(in_dst_at(2009, 10, 24, 23, 29));
+    EXPECT_FALSE(in_dst_at(2009, 10, 24, 23, 30));
+    EXPECT_FALSE(in_dst_at(2009, 10, 25, 0, 10));
 
     // And one past midnight goes to the next day: 25:30 daylight is 00:30 standard on 2 November.
     use_zone("YST5YDT,M3.2.0,M11.1.0/25:30");
     const dst_moment late = dst_transition(dst_kind::end, 109, 11, 1, 0, 25, 30, 0, 0);
     EXPECT_EQ(late.day, 305);
     EXPECT_EQ(late.millisecond, 30 * 60 * 1000);
-    r = local(2009, 11, 2, 0, 29);
-    make_time(&r);
-    EXPECT_TRUE(is_in_dst(&r));
-    r = local(2009, 11, 2, 0, 30);
-    make_time(&r);
-    EXPECT_FALSE(is_in_dst(&r));
+    EXPECT_TRUE(in_dst_at(2009, 11, 2, 0, 29));
+    EXPECT_FALSE(in_dst_at(2009, 11, 2, 0, 30));
 }
 
 TEST(TimeZoneRules, TranslatePosixRules)

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "calendar/calendar.h"
@@ -33,6 +34,21 @@ std::string item_bytes(uint16_t tmtrpt, uint16_t ctgr, uint32_t id, const std::s
     return le16(tmtrpt) + le16(tmtrpt) + le16(ctgr) + le32(id) + text16(q) + text16(a) + le16(0) + le16(0) + le16(ivl) +
         le16(rp) + le16(4) + le32(0) + le32(0);
 }
+
+// The fields of an item past its texts and category, in the file's order of meaning.
+using item_fields = std::tuple<uint16_t, uint16_t, uint32_t, uint16_t, uint16_t, uint16_t, uint16_t, uint16_t, uint32_t,
+    uint32_t>;  // tmtrpt, stmtrpt, id, livl, rllivl, ivl, rp, gr, sstick, hstick
+item_fields fields_of(const item& e)
+{
+    return {e.tmtrpt, e.stmtrpt, e.id, e.livl, e.rllivl, e.ivl, e.rp, e.gr, e.sstick, e.hstick};
+}
+void set_fields(item* e, const item_fields& f)
+{
+    std::tie(e->tmtrpt, e->stmtrpt, e->id, e->livl, e->rllivl, e->ivl, e->rp, e->gr, e->sstick, e->hstick) = f;
+}
+
+// Every field at the largest value the file keeps.
+const item_fields extremes{65535, 1, 0xFFFFFFFFu, 2047, 65535, 2047, 127, 5, 0xDEADBEEFu, 0x01020304u};
 
 std::vector<const item*> items() { return scheduled_items(); }
 
@@ -74,15 +90,7 @@ protected:
         c.afntclr = 0x80000000u;
         c.qimg = "q.png";
         c.afont = "Sans,12";
-        item* e = add_test_item(65535, fr, 2047, "question \xC3\xA9", "");
-        e->id = 0xFFFFFFFFu;
-        e->stmtrpt = 1;
-        e->livl = 2047;
-        e->rllivl = 65535;
-        e->rp = 127;
-        e->gr = 5;
-        e->sstick = 0xDEADBEEFu;
-        e->hstick = 0x01020304u;
+        set_fields(add_test_item(65535, fr, 2047, "question \xC3\xA9", ""), extremes);
         add_test_item(0, 0, 0, "", "answer only");
         add_test_item(7, lang, 3, "line\nbreak", "tab\there");
     }
@@ -106,15 +114,8 @@ TEST_F(BinfileTest, RootOnlyDatabaseHasTheDocumentedBytesAndReadsBack)
 
 TEST_F(BinfileTest, ItemFieldsAreWrittenInTheirOrder)
 {
-    item* e = add_test_item(0x0102, 0, 0x0506, "Q", "An");
-    e->stmtrpt = 0x0304;
-    e->id = 0x0A0B0C0Du;
-    e->livl = 0x1112;
-    e->rllivl = 0x1314;
-    e->rp = 0x0015;
-    e->gr = 3;
-    e->sstick = 0x21222324u;
-    e->hstick = 0x31323334u;
+    set_fields(add_test_item(0x0102, 0, 0x0506, "Q", "An"),
+        {0x0102, 0x0304, 0x0A0B0C0Du, 0x1112, 0x1314, 0x0506, 0x0015, 3, 0x21222324u, 0x31323334u});
     ASSERT_EQ(write_bin(bin().c_str()), 0);
     const std::string record = le16(0x0102) + le16(0x0304) + le16(0) + le32(0x0A0B0C0Du) + text16("Q") + text16("An") +
         le16(0x1112) + le16(0x1314) + le16(0x0506) + le16(0x0015) + le16(3) + le32(0x21222324u) + le32(0x31323334u);
@@ -156,17 +157,8 @@ TEST_F(BinfileTest, RoundTripKeepsEveryFieldAndRewritesTheSameBytes)
     const item& e = *all[2];
     EXPECT_EQ(e.question, "question \xC3\xA9");
     EXPECT_EQ(e.answer, "");
-    EXPECT_EQ(e.tmtrpt, 65535);
-    EXPECT_EQ(e.stmtrpt, 1);
     EXPECT_EQ(e.ctgr, 2);
-    EXPECT_EQ(e.id, 0xFFFFFFFFu);
-    EXPECT_EQ(e.livl, 2047);
-    EXPECT_EQ(e.rllivl, 65535);
-    EXPECT_EQ(e.ivl, 2047);
-    EXPECT_EQ(e.rp, 127);
-    EXPECT_EQ(e.gr, 5);
-    EXPECT_EQ(e.sstick, 0xDEADBEEFu);
-    EXPECT_EQ(e.hstick, 0x01020304u);
+    EXPECT_EQ(fields_of(e), extremes);
 
     ASSERT_EQ(write_bin(bin().c_str()), 0);
     EXPECT_EQ(read_file(bin()), first);
@@ -187,16 +179,20 @@ TEST_F(BinfileTest, ReaderCorrectsOutOfRangeFields)
     std::string file = header(5, 5);
     for (int i = 0; i < 5; ++i)
         file += category_bytes(static_cast<uint16_t>(i), "c" + std::to_string(i));
-    file += item_bytes(1, 7, 100, "a", "b", 1, 200) + item_bytes(2, 3, 101, "c", "d", 3000, 127);
+    // Categories 0 to 4: 5, the count itself, is past the table too.
+    file += item_bytes(1, 7, 100, "a", "b", 1, 200) + item_bytes(2, 3, 101, "c", "d", 3000, 127) +
+        item_bytes(3, 5, 102, "e", "f");
     ASSERT_EQ(load(file), 0);
     const auto all = items();
-    ASSERT_EQ(all.size(), 2u);
+    ASSERT_EQ(all.size(), 3u);
     EXPECT_EQ(all[0]->ctgr, 4);
     EXPECT_EQ(all[0]->rp, 127);
     EXPECT_EQ(all[1]->ctgr, 3);
     EXPECT_EQ(all[1]->ivl, 2047);
+    EXPECT_EQ(all[2]->ctgr, 4);
     EXPECT_EQ(log(), "WARNING: e->ctgr out of scale (Categories=5, e->ctgr=7), correcting to 4\n"
-                     "WARNING: e->ivl out of scale (3000), correcting\n");
+                     "WARNING: e->ivl out of scale (3000), correcting\n"
+                     "WARNING: e->ctgr out of scale (Categories=5, e->ctgr=5), correcting to 4\n");
 }
 
 TEST_F(BinfileTest, ItemsKeepTheFileOrderAndReplaceALoadedList)
@@ -517,7 +513,7 @@ TEST_F(BinfileTest, SaveDatabaseOrdersCategoriesBeforeWriting)
     const uint16_t child = add_category("child", top);
     add_test_item(0, child, 1, "in child", "");
     swap_categories(top, child);  // now the child precedes its parent
-    ASSERT_EQ(save_database(), 0);
+    ASSERT_EQ(save_database().status, save_status::done);
     erase_memory_after_ll();
     ASSERT_EQ(load_bin(bin().c_str()), 0);
     EXPECT_EQ(category_at(1)->name, "top");

@@ -80,15 +80,22 @@ TEST(Utf, ConvertsBothWaysAndReplacesMalformedInput)
     EXPECT_TRUE(utf16_to_utf8(wide, &back));
     EXPECT_EQ(back, "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80");
 
-    // Truncated sequence at the end, overlong form, lone continuation byte, encoded surrogate.
-    for (const char* bad : {"x\xE2\x82", "\xC0\xAF", "\x80", "\xED\xA0\x80"}) {
+    // Either side of the surrogates is a character.
+    std::u16string edges;
+    EXPECT_TRUE(utf8_to_utf16("\xED\x9F\xBF\xEE\x80\x80", &edges));
+    EXPECT_EQ(edges, u"\uD7FF\uE000");
+    // Truncated sequence at the end, overlong form, lone continuation byte, encoded surrogates
+    // (the first and the last).
+    for (const char* bad : {"x\xE2\x82", "\xC0\xAF", "\x80", "\xED\xA0\x80", "\xED\xBF\xBF"}) {
         std::u16string out;
         EXPECT_FALSE(utf8_to_utf16(bad, &out)) << bad;
         EXPECT_NE(out.find(u'\uFFFD'), std::u16string::npos);
     }
-    std::string narrow;
-    EXPECT_FALSE(utf16_to_utf8(std::u16string(1, u'\xD800'), &narrow));
-    EXPECT_EQ(narrow, "\xEF\xBF\xBD");
+    for (const char16_t lone : {u'\xD800', u'\xDFFF'}) {
+        std::string narrow;
+        EXPECT_FALSE(utf16_to_utf8(std::u16string(1, lone), &narrow));
+        EXPECT_EQ(narrow, "\xEF\xBF\xBD");
+    }
 }
 
 TEST(Utf, PrefixesNeverEndInsideACharacter)

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <iterator>
 #include <optional>
 #include <random>
+#include <utility>
 
 #include "session/browse.h"
 #include "support/database_helpers.h"
@@ -11,14 +13,12 @@ namespace {
 
 TEST(BrowseFoldTest, CaseAndDiacriticsFoldToTheBaseLetter)
 {
-    EXPECT_EQ(fold_text("Ärger ÜBER Öl"), "arger uber ol");
-    EXPECT_EQ(fold_text("Straße"), "strasse");
-    EXPECT_EQ(fold_text("Łódź Šťastný Œuvre Ÿ"), "lodz stastny oeuvre y");
-    EXPECT_EQ(fold_text("ÆØÅ ÇÑ"), "aeoa cn");
-    EXPECT_EQ(fold_text("МОСКВА Ё ΑΘΗΝΑ"), "москва ё αθηνα");
-    // A decomposed accent (e + U+0301) folds like the composed letter.
-    EXPECT_EQ(fold_text("Cafe\xCC\x81"), fold_text("Café"));
-    EXPECT_EQ(fold_text("× ÷ € 漢字"), "× ÷ € 漢字");
+    // A decomposed accent (e + U+0301) folds like the composed letter; signs and scripts
+    // without case stay.
+    for (const auto& [text, folded] : {std::pair{"Ärger ÜBER Öl", "arger uber ol"}, {"Straße", "strasse"},
+             {"Łódź Šťastný Œuvre Ÿ", "lodz stastny oeuvre y"}, {"ÆØÅ ÇÑ", "aeoa cn"},
+             {"МОСКВА Ё ΑΘΗΝΑ", "москва ё αθηνα"}, {"Cafe\xCC\x81 Café", "cafe cafe"}, {"× ÷ € 漢字", "× ÷ € 漢字"}})
+        EXPECT_EQ(fold_text(text), folded) << text;
 }
 
 TEST(BrowseFoldTest, LongAsciiRunsLowerOnlyTheCapitals)
@@ -78,6 +78,64 @@ TEST_F(BrowseTest, CategoryPathsLeaveOutTheRoot)
     // A damaged table with a cycle of parents still gives a path, marked as broken.
     db().categories[deutsch]->parent = verben;
     EXPECT_NE(category_path(verben).find("?"), std::string::npos);
+}
+
+// Each key orders the rows by its field, ties keeping the list's order either way; texts equal
+// in their first eight bytes still compare in full, and queue items have no schedule.
+TEST_F(BrowseTest, RowsSortByEachKeyBothWays)
+{
+    const uint16_t b = add_category("B", 0);
+    const uint16_t a = add_category("A", 0);
+    const uint16_t c = add_category("C", 0);
+    const auto item_of = [](uint16_t due, uint16_t ctgr, uint16_t ivl, const char* q, uint16_t rp, uint16_t gr,
+                             uint32_t id) {
+        item* e = add_test_item(due, ctgr, ivl, q, std::string(q) + " answer");
+        e->rp = rp;
+        e->gr = gr;
+        e->id = id;
+    };
+    item_of(1, b, 9, "prefix12 b", 2, 5, 300);
+    item_of(2, a, 3, "prefix12 a", 7, 1, 100);
+    item_of(3, 0, 5, "alpha", 1, 3, 200);
+    std::vector<browse_row> rows = scheduled_rows();
+    add_test_pending(c, "queued", "queued answer");
+    rows.push_back(pending_rows().front());
+    struct sort_case {
+        browse_sort key;
+        std::vector<std::string> ascending;  // questions in order
+    };
+    const sort_case cases[] = {
+        {browse_sort::question, {"alpha", "prefix12 a", "prefix12 b", "queued"}},
+        {browse_sort::answer, {"alpha", "prefix12 a", "prefix12 b", "queued"}},
+        {browse_sort::category, {"prefix12 a", "prefix12 b", "queued", "alpha"}},
+        {browse_sort::next_date, {"queued", "prefix12 b", "prefix12 a", "alpha"}},
+        {browse_sort::interval, {"queued", "prefix12 a", "alpha", "prefix12 b"}},
+        {browse_sort::repetitions, {"queued", "alpha", "prefix12 b", "prefix12 a"}},
+        {browse_sort::grade, {"queued", "prefix12 a", "alpha", "prefix12 b"}},
+        {browse_sort::created, {"queued", "prefix12 a", "alpha", "prefix12 b"}},
+    };
+    for (const sort_case& k : cases) {
+        for (const bool descending : {false, true}) {
+            std::vector<uint32_t> order = {0, 1, 2, 3};
+            sort_rows(rows, order, k.key, descending);
+            std::vector<std::string> got;
+            for (const uint32_t r : order)
+                got.emplace_back(question_of(rows[r]));
+            std::vector<std::string> want = k.ascending;
+            if (descending)
+                std::reverse(want.begin(), want.end());
+            EXPECT_EQ(got, want) << static_cast<int>(k.key) << (descending ? " descending" : "");
+        }
+    }
+    // Equal keys keep the order they had, in both directions.
+    rows.pop_back();
+    for (browse_row& row : rows)
+        row.scheduled->tmtrpt = 4;
+    for (const bool descending : {false, true}) {
+        std::vector<uint32_t> order = {2, 0, 1};
+        sort_rows(rows, order, browse_sort::next_date, descending);
+        EXPECT_EQ(order, (std::vector<uint32_t>{2, 0, 1}));
+    }
 }
 
 TEST_F(BrowseTest, DatesOfDaysCountFromTheStartDate)

@@ -120,17 +120,11 @@ TEST_F(ReviewLogTest, APieceOfARecordIsIgnoredAndCutBeforeTheNextAppend)
 TEST(ReviewStatsTest, FiguresOfAScriptedHistory)
 {
     auto review = [](uint16_t day, uint32_t id, uint16_t before, uint16_t elapsed, uint8_t grade) {
-        review_record r;
-        r.day = day;
-        r.item_id = id;
-        r.interval_before = before;
-        r.elapsed = elapsed;
-        r.grade = grade;
-        r.test_error = static_cast<float>(day) / 100.0f;
-        return r;
+        return review_record{.item_id = id, .day = day, .elapsed = elapsed, .interval_before = before,
+            .test_error = static_cast<float>(day) / 100.0f, .grade = grade};
     };
     std::vector<review_record> log = {
-        review(10, 1, 4, 4, 4),  // due, passed, band 4-7
+        review(10, 1, 4, 4, 3),  // due, passed with the lowest passing grade, band 4-7
         review(10, 2, 4, 6, 2),  // late, failed, band 4-7
         review(10, 3, 20, 5, 1),  // early: not a retention figure
         review(12, 4, 1, 1, 5),  // due, passed, band 1

@@ -1,4 +1,7 @@
 #include <algorithm>
+#include <array>
+#include <cmath>
+#include <utility>
 #include <vector>
 
 #include "ann/network.h"
@@ -9,18 +12,17 @@
 
 namespace {
 
+// Shortest, longest and mean of the intervals, of the intervals before the last grade and of
+// the days between the two last grades.
+using interval_figures = std::array<uint16_t, 9>;
+interval_figures intervals(const statistics& s)
+{
+    return {s.min_ivl, s.max_ivl, s.avg_ivl, s.min_livl, s.max_livl, s.avg_livl, s.min_rllivl, s.max_rllivl,
+        s.avg_rllivl};
+}
+
 class StatisticsTest : public open_database_test {
 protected:
-    void SetUp() override
-    {
-        open_database_test::SetUp();
-        ann_globals() = ann_state{};
-    }
-    void TearDown() override
-    {
-        ann_globals() = ann_state{};
-        open_database_test::TearDown();
-    }
     item* graded(uint16_t ivl, uint16_t livl, uint16_t rllivl, uint16_t rp, uint16_t gr)
     {
         item* e = add_test_item(0, 0, ivl);
@@ -67,15 +69,7 @@ TEST_F(StatisticsTest, OneItem)
     statistics s;
     compute_statistics(&s);
     EXPECT_EQ(s.item_count, 1u);
-    EXPECT_EQ(s.min_ivl, 10);
-    EXPECT_EQ(s.max_ivl, 10);
-    EXPECT_EQ(s.avg_ivl, 10);
-    EXPECT_EQ(s.min_livl, 4);
-    EXPECT_EQ(s.max_livl, 4);
-    EXPECT_EQ(s.avg_livl, 4);
-    EXPECT_EQ(s.min_rllivl, 5);
-    EXPECT_EQ(s.max_rllivl, 5);
-    EXPECT_EQ(s.avg_rllivl, 5);
+    EXPECT_EQ(intervals(s), (interval_figures{10, 10, 10, 4, 4, 4, 5, 5, 5}));
     EXPECT_EQ(s.max_rp, 2);
     EXPECT_EQ(s.total_rp, 2u);
     EXPECT_EQ(s.avg_rp, 2.0f);
@@ -94,14 +88,8 @@ TEST_F(StatisticsTest, AveragesAndRatesOverSeveralItems)
     set_local_clock(2026, 1, 21, 12);  // day 6
     statistics s;
     compute_statistics(&s);
-    EXPECT_EQ(s.min_ivl, 3);
-    EXPECT_EQ(s.max_ivl, 2047);
-    EXPECT_EQ(s.avg_ivl, (3 + 4 + 2047) / 3);
-    EXPECT_EQ(s.min_livl, 0);
-    EXPECT_EQ(s.max_livl, 2047);
-    EXPECT_EQ(s.avg_livl, (2047 + 9) / 3);
-    EXPECT_EQ(s.min_rllivl, 0);
-    EXPECT_EQ(s.avg_rllivl, (2047 + 9) / 3);
+    EXPECT_EQ(intervals(s), (interval_figures{3, 2047, (3 + 4 + 2047) / 3, 0, 2047, (2047 + 9) / 3, 0, 2047,
+                                (2047 + 9) / 3}));
     EXPECT_EQ(s.max_rp, 127);
     EXPECT_EQ(s.total_rp, 128u);
     EXPECT_EQ(s.avg_rp, 128.0f / 3.0f);
@@ -133,30 +121,41 @@ TEST_F(StatisticsTest, CategoryCountsWalkTheTree)
     add_test_pending(other, "queued elsewhere");
 
     auto rows = category_counts();
-    const auto& root = rows[0];
-    EXPECT_STREQ(root.name, "root");
-    EXPECT_EQ(root.items, 4u);
-    EXPECT_EQ(root.queued, 1u);
-    EXPECT_EQ(root.due, 1u);
-    EXPECT_EQ(root.due_below, 2u);
-    EXPECT_EQ(root.children, 1u);
-    const auto& s = rows[s_cat];
-    EXPECT_EQ(s.items, 3u);
-    EXPECT_EQ(s.queued, 1u);
-    EXPECT_EQ(s.due, 1u);
-    EXPECT_EQ(s.due_below, 1u);
-    EXPECT_EQ(s.children, 1u);
-    const auto& t = rows[t_cat];
-    EXPECT_EQ(t.items, 2u);
-    EXPECT_EQ(t.due, 1u);
-    EXPECT_EQ(t.due_below, 0u);
-    EXPECT_EQ(t.children, 0u);
+    // items, queued, due, due below, children
+    const auto counts = [&](uint32_t c) {
+        const auto& r = rows[c];
+        return std::array<uint32_t, 5>{r.items, r.queued, r.due, r.due_below, r.children};
+    };
+    EXPECT_STREQ(rows[0].name, "root");
+    EXPECT_EQ(counts(0), (std::array<uint32_t, 5>{4, 1, 1, 2, 1}));
+    EXPECT_EQ(counts(s_cat), (std::array<uint32_t, 5>{3, 1, 1, 1, 1}));
+    EXPECT_EQ(counts(t_cat), (std::array<uint32_t, 5>{2, rows[t_cat].queued, 1, 0, 0}));
     EXPECT_EQ(rows[other].queued, 1u);
     EXPECT_EQ(rows[other].items, 0u);
     const auto& end = rows[category_count()];
     EXPECT_EQ(end.name, nullptr);
     EXPECT_EQ(end.items, UINT32_MAX);
     EXPECT_EQ(end.queued + end.due + end.due_below + end.children, 0u);
+}
+
+TEST_F(StatisticsTest, TheStatusFiguresCountTheListsAndJudgeTheNetwork)
+{
+    add_test_item(0);
+    add_test_item(0);
+    add_test_item(3);
+    add_test_pending(0, "queued");
+    statistics stats;
+    compute_statistics(&stats);
+    status_figures f = status_figures_of(stats);
+    EXPECT_EQ(f.due, 2u);
+    EXPECT_EQ(f.total, 3u);
+    EXPECT_EQ(f.queue, 1u);
+    EXPECT_EQ(f.cases, stats.case_count);
+    // "OK" only below the threshold, and never for an error that is not a number.
+    for (const auto& [error, ok] : {std::pair{2.39f, true}, std::pair{2.4f, false}, std::pair{std::nanf(""), false}}) {
+        stats.test_error = error;
+        EXPECT_EQ(status_figures_of(stats).network_ok, ok) << error;
+    }
 }
 
 }  // namespace

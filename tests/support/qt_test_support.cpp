@@ -1,6 +1,8 @@
 #include "support/qt_test_support.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTimer>
@@ -66,6 +68,27 @@ void on_next_modal(std::function<void(QWidget*)> act)
     poll->start();
 }
 
+void run_command(main_window* window, int id)
+{
+    for (QAction* action : window->findChildren<QAction*>())
+        if (action->data() == QVariant(id)) {
+            action->trigger();
+            return;
+        }
+    for (QPushButton* button : window->findChildren<QPushButton*>())
+        if (button->property("control_id") == QVariant(id)) {
+            button->click();
+            return;
+        }
+    ADD_FAILURE() << "no action or control has the id " << id;
+}
+
+bool box_timer_running(const QWidget* box, const char* name)
+{
+    const auto* timer = box->findChild<QTimer*>(QLatin1String(name));
+    return timer && timer->isActive();
+}
+
 std::vector<recorded_message>& recorded_messages()
 {
     static std::vector<recorded_message> messages;
@@ -98,6 +121,10 @@ void qt_test::TearDown()
     // The closing sequence posts the quit; run later, it would end every dialog of the next
     // test at once.
     QCoreApplication::removePostedEvents(qApp, QEvent::MetaCall);
+    // A quit that did run leaves the thread's event loops refusing to start (every later exec()
+    // would return at once); the application's own loop, run for an instant, clears that.
+    QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+    QCoreApplication::exec();
     delete ui().window;
     reset_window_state();
     clean_state_test::TearDown();

@@ -42,6 +42,11 @@ std::vector<recorded_message>& recorded_messages();
 std::deque<message_answer>& message_answers();
 
 class QWidget;
+class main_window;
+// Chooses the window's menu action, or clicks its control, whose described id is `id`.
+void run_command(main_window* window, int id);
+// Whether the named timer of a box's behaviour ("edit_after_click", "hold") is running.
+bool box_timer_running(const QWidget* box, const char* name);
 // Runs `act` on the next modal window (a dialog started with exec()) once it is open. The wait
 // ends with the test.
 void on_next_modal(std::function<void(QWidget*)> act);

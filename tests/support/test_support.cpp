@@ -1,20 +1,21 @@
-#include "platform/files.h"
 #include "support/test_support.h"
 
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
-
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
+#include "ann/network.h"
 #include "calendar/calendar.h"
 #include "database/database.h"
+#include "formats/xml_scan.h"
+#include "session/undo.h"
 #include "session/lifecycle.h"
+#include "platform/files.h"
 #include "platform/platform_state.h"
 #include "platform/timezone.h"
 #include "services/services_state.h"
@@ -69,21 +70,26 @@ void set_local_clock(int year, int month, int day, int hour, int minute, int sec
     platform_globals().fixed_local_time = make_system_time(year, month, day, hour, minute, second);
 }
 
-void clean_state_test::SetUp()
-{
-    platform_reset();
-    use_zone("UTC0");
-    set_local_clock(2026, 1, 15, 12);
-}
-
-void clean_state_test::TearDown()
+void reset_process_state()
 {
     if (db().db_state != DB_UNINITIALISED)
         ma_deinit(0);
+    forget_undo();
+    ann_globals() = ann_state{};
+    formats() = formats_state{};
     platform_reset();
     calendar_reset();
     services_reset();
 }
+
+void clean_state_test::SetUp()
+{
+    reset_process_state();
+    use_zone("UTC0");
+    set_local_clock(2026, 1, 15, 12);
+}
+
+void clean_state_test::TearDown() { reset_process_state(); }
 
 int run_in_child(const std::function<int()>& body)
 {

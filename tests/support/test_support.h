@@ -32,8 +32,11 @@ void use_zone(const char* posix_rule);
 // Sets the local wall clock that time_now reads.
 void set_local_clock(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
 
-// Resets the platform, calendar and database to their initial state around each test, in a
-// UTC zone with a fixed clock.
+// Every process-wide state of the library back to its start: the database closed, no undo
+// steps, the network, the formats, the platform's stand-ins, the calendar and the services.
+void reset_process_state();
+
+// Resets all process-wide state around each test, in a UTC zone with a fixed clock.
 class clean_state_test : public ::testing::Test {
 protected:
     void SetUp() override;

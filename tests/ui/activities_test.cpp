@@ -3,7 +3,6 @@
 #include <QSettings>
 #include <QTreeWidget>
 
-#include "platform/crt_rand.h"
 #include "resources/ids.h"
 #include "session/lifecycle.h"
 #include "settings/category_dialog.h"
@@ -11,56 +10,9 @@
 
 namespace {
 
-class Activities : public ui_test {
-protected:
-    // The "  Skip  " entry of the menu bar, clicked.
-    void click_skip()
-    {
-        QMenuBar* bar = w->menuBar();
-        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(w->skip_action).center());
-    }
-    QString status() const { return question_shown(); }
-};
+class Activities : public ui_test {};
 
 }  // namespace
-
-TEST_F(Activities, AForcedPassMovesOnToAnotherItemAfterEachGrade)
-{
-    item* first = add_item("first", "a", 0, 30);
-    item* second = add_item("second", "b", 0, 60);
-    show_main_screen();
-    click(w->force_button);
-    ASSERT_EQ(ui().screen_mode, mode_forced);
-    item* shown = ui().current_item;
-    ASSERT_TRUE(shown == first || shown == second);
-    key(Qt::Key_Return);
-    key(Qt::Key_4);
-    // Neither item is due, yet the pass goes on with the one not just graded.
-    ASSERT_EQ(ui().screen_mode, mode_forced);
-    EXPECT_NE(ui().current_item, shown);
-    EXPECT_TRUE(ui().current_item == first || ui().current_item == second);
-    EXPECT_EQ(question_shown(), QString::fromStdString(ui().current_item->question));
-}
-
-TEST_F(Activities, SkippingInTheQueueWithRandomPickShowsAnotherItem)
-{
-    ui().settings_record->randompick = 1;
-    add_pending("p1", "x");
-    add_pending("p2", "y");
-    add_pending("p3", "z");
-    show_main_screen();
-    crt_srand(5);
-    click(w->queue_button);
-    ASSERT_EQ(ui().screen_mode, mode_queue);
-    for (int i = 0; i < 10; ++i) {
-        const pending_item* before = ui().current_pending;
-        click_skip();
-        ASSERT_EQ(ui().screen_mode, mode_queue) << "skip " << i;
-        EXPECT_NE(ui().current_pending, before) << "skip " << i;
-        EXPECT_EQ(question_shown(), QString::fromStdString(ui().current_pending->question));
-    }
-    EXPECT_EQ(pending_count(), 3u);  // skipping takes nothing out of the queue
-}
 
 TEST_F(Activities, HoldingTheQueueButtonAsksForTheQueuesOwnCategories)
 {
@@ -78,7 +30,7 @@ TEST_F(Activities, HoldingTheQueueButtonAsksForTheQueuesOwnCategories)
         static_cast<QDialog*>(dialog)->accept();
     });
     QTest::mouseClick(w->queue_button, Qt::RightButton);
-    ASSERT_EQ(ui().screen_mode, mode_queue);
+    ASSERT_EQ(ui().pass.mode(), screen_mode::queue);
     EXPECT_EQ(ui().ask_categories_queue, 1);
     EXPECT_EQ(ui().ask_categories_forced, 0);
     EXPECT_EQ(ui().ask_categories_scheduled, 0);

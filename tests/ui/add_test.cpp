@@ -44,11 +44,11 @@ TEST_F(AddScreen, OpensAfterTheCategoryDialogAndAddsIntoTheChosenCategory)
     // Cancelled: the main screen stays as it was.
     on_next_modal([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
     click(w->add_button);
-    EXPECT_EQ(ui().screen_mode, mode_main);
+    EXPECT_EQ(ui().pass.mode(), screen_mode::main);
     EXPECT_FALSE(w->add_button->isHidden());
 
     open(words);
-    ASSERT_EQ(ui().screen_mode, mode_add);
+    ASSERT_EQ(ui().pass.mode(), screen_mode::add);
     EXPECT_EQ(ui().new_item_category, words);
     EXPECT_EQ(ui().settings_record->acs3, words);
     EXPECT_TRUE(w->add_button->isHidden());
@@ -74,7 +74,7 @@ TEST_F(AddScreen, OpensAfterTheCategoryDialogAndAddsIntoTheChosenCategory)
     EXPECT_TRUE(question_shown().isEmpty());
     EXPECT_TRUE(answer_shown().isEmpty());
     EXPECT_TRUE(w->question_box->hasFocus());
-    EXPECT_EQ(ui().screen_mode, mode_add);
+    EXPECT_EQ(ui().pass.mode(), screen_mode::add);
     EXPECT_TRUE(media_log().empty());
 
     // A second tap within 300 ms adds nothing.
@@ -93,15 +93,15 @@ TEST_F(AddScreen, OpensAfterTheCategoryDialogAndAddsIntoTheChosenCategory)
 
     // Stop leaves; the next opening starts empty and remembers the category.
     type(QStringLiteral("left"), QStringLiteral("behind"));
-    w->run_command(cmd_stop);
-    EXPECT_EQ(ui().screen_mode, mode_main);
+    run_command(w, cmd_stop);
+    EXPECT_EQ(ui().pass.mode(), screen_mode::main);
     on_next_modal([words](QWidget* modal) {
         auto* dialog = static_cast<category_selection_dialog*>(modal);
         EXPECT_EQ(dialog->tree()->currentItem(), dialog->item_of(words));
         dialog->accept();
     });
-    w->run_command(22);
-    EXPECT_EQ(ui().screen_mode, mode_add);
+    run_command(w, 22);
+    EXPECT_EQ(ui().pass.mode(), screen_mode::add);
     EXPECT_TRUE(question_shown().isEmpty());
     EXPECT_EQ(items().size(), 3u);
 }
@@ -109,7 +109,7 @@ TEST_F(AddScreen, OpensAfterTheCategoryDialogAndAddsIntoTheChosenCategory)
 TEST_F(AddScreen, MissingTextsAreAskedForAndLongTextsRefused)
 {
     open(0);
-    ASSERT_EQ(ui().screen_mode, mode_add);
+    ASSERT_EQ(ui().pass.mode(), screen_mode::add);
     struct {
         const char* question;
         const char* answer;

@@ -136,8 +136,7 @@ protected:
     template <typename T>
     static T* focused()
     {
-        for (int wait = 0; wait < 200 && !qobject_cast<T*>(QApplication::focusWidget()); ++wait)
-            QTest::qWait(10);
+        static_cast<void>(QTest::qWaitFor([] { return qobject_cast<T*>(QApplication::focusWidget()) != nullptr; }, 2000));
         return qobject_cast<T*>(QApplication::focusWidget());
     }
 

@@ -10,8 +10,6 @@
 
 namespace {
 
-class Closing : public qt_test {};
-
 int deinit_calls = 0;
 int failures_left = 0;
 
@@ -25,6 +23,20 @@ int failing_deinit(int flag)
     return ma_deinit(flag);
 }
 
+class Closing : public qt_test {
+protected:
+    // A window on an open database whose next `failures` closes cannot save.
+    static main_window* window_failing(int failures)
+    {
+        auto* w = new main_window;
+        EXPECT_EQ(w->open_data(), 0);
+        ui().close_database = failing_deinit;
+        deinit_calls = 0;
+        failures_left = failures;
+        return w;
+    }
+};
+
 }  // namespace
 
 TEST_F(Closing, ClosingSavesTheDatabaseAndTheSettingsOnce)
@@ -34,7 +46,7 @@ TEST_F(Closing, ClosingSavesTheDatabaseAndTheSettingsOnce)
     ui().settings_record->randompick = 1;
     ui().settings_record->acs4 = std::vector<uint8_t>{0x03};
     ASSERT_TRUE(QFile::exists(default_dir() + "lockfile"));
-    w->run_command(cmd_exit);
+    run_command(w, cmd_exit);
     EXPECT_TRUE(w->closed());
     EXPECT_EQ(db().db_state, DB_UNINITIALISED);
     EXPECT_FALSE(QFile::exists(default_dir() + "lockfile"));
@@ -52,11 +64,7 @@ TEST_F(Closing, ClosingSavesTheDatabaseAndTheSettingsOnce)
 
 TEST_F(Closing, ADatabaseThatCannotBeSavedIsOfferedAgain)
 {
-    auto* w = new main_window;
-    ASSERT_EQ(w->open_data(), 0);
-    ui().close_database = failing_deinit;
-    deinit_calls = 0;
-    failures_left = 2;
+    main_window* w = window_failing(2);
     message_answers() = {message_answer::retry, message_answer::retry};
     w->close();
     EXPECT_EQ(deinit_calls, 3);
@@ -69,11 +77,7 @@ TEST_F(Closing, ADatabaseThatCannotBeSavedIsOfferedAgain)
 
 TEST_F(Closing, GivingUpOnSavingStillKeepsTheSettings)
 {
-    auto* w = new main_window;
-    ASSERT_EQ(w->open_data(), 0);
-    ui().close_database = failing_deinit;
-    deinit_calls = 0;
-    failures_left = 5;
+    main_window* w = window_failing(5);
     message_answers() = {message_answer::cancel};
     ui().settings_record->qfontsize = 14;
     w->close();

@@ -43,16 +43,6 @@ QString uncreatable_under(const QString& base)
 
 }  // namespace
 
-TEST_F(DataDirectory, AMissingDirectoryIsCreatedWithoutAWord)
-{
-    store_data_dir(base() + "new-cards/");
-    main_window w;
-    EXPECT_EQ(w.open_data(), 0);
-    EXPECT_TRUE(recorded_messages().empty());
-    EXPECT_TRUE(QFile::exists(base() + "new-cards/lockfile"));
-    EXPECT_EQ(ui().settings_record->pathtodatadir, base() + "new-cards/");
-}
-
 TEST_F(DataDirectory, AnUncreatableDirectoryFallsBackToTheDefaultAndSaysSo)
 {
     const QString stored = uncreatable_under(base());
@@ -85,23 +75,6 @@ TEST_F(DataDirectory, WhenTheDefaultCannotBeMadeEitherTheProgramEnds)
     EXPECT_EQ(recorded_messages()[1].title, QStringLiteral("Directory Not Accessible"));
     EXPECT_EQ(recorded_messages()[1].text, QStringLiteral("Directory is not accessible."));
     EXPECT_FALSE(recorded_messages()[1].owned);
-}
-
-TEST_F(DataDirectory, ADirectoryMadeButStillUnusableGivesUpAfterTheThirdTry)
-{
-    // A home so deep that the default directory can be made but is too long to be opened.
-    const std::string home = home_->path();
-    const size_t name_length = 257 - home.size() - 1 - std::string("Documents/cardwrightdb/").size();
-    const std::string deep = home + std::string(name_length, 'h') + "/";
-    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(deep)));
-    qputenv("HOME", QByteArray::fromStdString(deep.substr(0, deep.size() - 1)));
-    store_data_dir(uncreatable_under(base()));
-    main_window w;
-    EXPECT_EQ(w.open_data(), 1);
-    ASSERT_EQ(recorded_messages().size(), 2u);
-    EXPECT_EQ(recorded_messages()[0].title, QStringLiteral("Cannot Access Directory"));
-    EXPECT_EQ(recorded_messages()[1].text, QStringLiteral("Directory is not accessible, I give up."));
-    EXPECT_TRUE(QDir(QString::fromStdString(deep) + "Documents/cardwrightdb").exists());
 }
 
 TEST_F(DataDirectory, ADatabaseHeldByAnotherCopyIsLeftAlone)
@@ -176,10 +149,10 @@ TEST_F(DataDirectory, AReadOnlyDirectoryIsOpenedReadOnlyAndTheSettingKept)
     ASSERT_TRUE(QTest::qWaitForWindowActive(w));
     w->centralWidget()->setFocus();
     QTest::keyClick(w->centralWidget(), Qt::Key_Return);
-    ASSERT_EQ(ui().screen_mode, mode_scheduled);
+    ASSERT_EQ(ui().pass.mode(), screen_mode::scheduled);
     QTest::keyClick(w->centralWidget(), Qt::Key_Return);
     QTest::keyClick(w->centralWidget(), Qt::Key_4);
-    EXPECT_EQ(ui().screen_mode, mode_main);
+    EXPECT_EQ(ui().pass.mode(), screen_mode::main);
     EXPECT_EQ(db().head->gr, 4u);
 
     QTest::keyClick(w, Qt::Key_Q, Qt::ControlModifier);

@@ -24,13 +24,6 @@ namespace {
 
 class Desktop : public ui_test {
 protected:
-    void press(Qt::Key k, Qt::KeyboardModifiers mods = {})
-    {
-        QWidget* target = QApplication::focusWidget();
-        ASSERT_NE(target, nullptr);
-        QTest::keyClick(target, k, mods);
-    }
-    void type(const QString& text) { QTest::keyClicks(QApplication::focusWidget(), text); }
     QAction* action(const char* name) const
     {
         auto* found = w->findChild<QAction*>(QLatin1String(name));
@@ -94,9 +87,9 @@ TEST_F(Desktop, TheMenusNameAKeyForEveryActionAndF1ExplainsKeysAndGrades)
     EXPECT_FALSE(action("queue_action")->isEnabled());
     EXPECT_FALSE(action("skip_menu_action")->isEnabled());
     press(Qt::Key_U, Qt::ControlModifier);
-    EXPECT_EQ(ui().screen_mode, mode_main);
+    EXPECT_EQ(ui().pass.mode(), screen_mode::main);
     press(Qt::Key_F, Qt::ControlModifier);
-    ASSERT_EQ(ui().screen_mode, mode_forced);
+    ASSERT_EQ(ui().pass.mode(), screen_mode::forced);
     EXPECT_FALSE(action("force_action")->isEnabled());
     EXPECT_TRUE(action("answer_action")->isEnabled());
     const QString first = question_shown();
@@ -105,11 +98,11 @@ TEST_F(Desktop, TheMenusNameAKeyForEveryActionAndF1ExplainsKeysAndGrades)
     press(Qt::Key_Return);
     EXPECT_FALSE(action("answer_action")->isEnabled());
     press(Qt::Key_Escape);
-    EXPECT_EQ(ui().screen_mode, mode_main);
+    EXPECT_EQ(ui().pass.mode(), screen_mode::main);
     add_pending("queued", "x");
     show_main_screen();
     press(Qt::Key_U, Qt::ControlModifier);
-    EXPECT_EQ(ui().screen_mode, mode_queue);
+    EXPECT_EQ(ui().pass.mode(), screen_mode::queue);
     EXPECT_EQ(question_shown(), QStringLiteral("queued"));
     press(Qt::Key_Escape);
 
@@ -151,7 +144,7 @@ TEST_F(Desktop, FormattingIsDrawnWhileAnItemIsShownAndItsTagsWhileItIsEdited)
 
     // Editing shows the tags, with no formatting of their own.
     QTest::mouseClick(box->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
-    QTest::qWait(QApplication::doubleClickInterval() + 50);
+    QTRY_VERIFY(!box_timer_running(box, "edit_after_click"));
     EXPECT_EQ(question_shown().toStdString(), question);
     for (int i = 0; i < static_cast<int>(question.size()); ++i) {
         EXPECT_EQ(format_at(box, i).fontWeight(), QFont::Normal) << i;
@@ -203,7 +196,7 @@ TEST_F(Desktop, PicturesAreDrawnBelowTheTextAndTheShownSidesSoundsReplay)
     ASSERT_TRUE(QFile(QString::fromStdString(data_dir() + "bad.png")).open(QIODevice::WriteOnly));
     add_item("broken <img>bad.png</img>", "b", 0, -1);
     press(Qt::Key_4);
-    ASSERT_EQ(ui().screen_mode, mode_scheduled);
+    ASSERT_EQ(ui().pass.mode(), screen_mode::scheduled);
     EXPECT_EQ(question_shown(), QStringLiteral("broken  <img>"));
     EXPECT_FALSE(w->question_box->shows_picture());
     EXPECT_FALSE(w->answer_box->shows_picture());
@@ -234,7 +227,7 @@ TEST_F(Desktop, TheAddScreenSaysWhichBoxIsWhichAndCountsWhatWasAdded)
     press(Qt::Key_Insert);
     w->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(w));
-    ASSERT_EQ(ui().screen_mode, mode_add);
+    ASSERT_EQ(ui().pass.mode(), screen_mode::add);
     ASSERT_EQ(category_count(), 3u);
     const uint16_t verbs = ui().new_item_category;
     EXPECT_EQ(category_at(verbs)->name, "Verbs 'irregular'");

@@ -47,12 +47,12 @@ TEST_F(History, CtrlZTakesBackTheLastGradesEvenAfterThePassEnded)
     EXPECT_TRUE(undo_text().isEmpty());
 
     key(Qt::Key_Return);
-    item* first = ui().current_item;
+    item* first = ui().pass.current_item();
     const QString first_question = question_shown();
     const auto first_before = schedule_of(first);
     key(Qt::Key_Return);
     key(Qt::Key_4);
-    item* second = ui().current_item;
+    item* second = ui().pass.current_item();
     ASSERT_NE(second, first);
     const QString second_question = question_shown();
     const auto second_before = schedule_of(second);
@@ -72,9 +72,9 @@ TEST_F(History, CtrlZTakesBackTheLastGradesEvenAfterThePassEnded)
     key(Qt::Key_5);
     key(Qt::Key_Return);
     key(Qt::Key_3);
-    ASSERT_EQ(ui().screen_mode, mode_main);
+    ASSERT_EQ(ui().pass.mode(), screen_mode::main);
     undo_key();
-    ASSERT_EQ(ui().screen_mode, mode_scheduled);
+    ASSERT_EQ(ui().pass.mode(), screen_mode::scheduled);
     EXPECT_EQ(question_shown(), second_question);
     EXPECT_EQ(schedule_of(second), second_before);
     EXPECT_FALSE(w->ok_button->isHidden());
@@ -95,26 +95,6 @@ TEST_F(History, CtrlZTakesBackTheLastGradesEvenAfterThePassEnded)
     EXPECT_EQ(records[1].event, review_event::undo);
     EXPECT_EQ(records[1].item_id, first->id);
     EXPECT_EQ(bold->question, "<b>erste</b> Frage");
-}
-
-TEST_F(History, AnUndoneIntroductionPutsTheItemBackInTheQueue)
-{
-    add_pending("p1", "a1");
-    add_pending("p2", "a2");
-    show_main_screen();
-    click(w->queue_button);
-    ASSERT_EQ(ui().screen_mode, mode_queue);
-    ASSERT_EQ(question_shown(), QStringLiteral("p1"));
-    key(Qt::Key_Return);
-    key(Qt::Key_2);
-    EXPECT_EQ(db().item_count, 1u);
-    EXPECT_EQ(db().pending_count, 1u);
-    undo_key();
-    EXPECT_EQ(db().item_count, 0u);
-    ASSERT_EQ(db().pending_count, 2u);
-    EXPECT_EQ(db().pending_head->question, "p1");
-    EXPECT_EQ(ui().current_pending, db().pending_head);
-    EXPECT_EQ(question_shown(), QStringLiteral("p1"));
 }
 
 TEST_F(History, ADeleteEndsWhatCanBeUndone)
@@ -167,7 +147,7 @@ TEST_F(History, TheStatisticsWindowChartsTheScheduleAndTheLog)
     EXPECT_EQ(tabs, 5);
     EXPECT_EQ(charts, 8);  // every chart has something to draw
     // The window left the review as it was.
-    EXPECT_EQ(ui().screen_mode, mode_scheduled);
+    EXPECT_EQ(ui().pass.mode(), screen_mode::scheduled);
 }
 
 // Two hundred grades without a 5 while nearly everything is recalled: the window says what a 5

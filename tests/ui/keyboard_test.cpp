@@ -20,24 +20,11 @@ namespace {
 
 class Keys : public ui_test {
 protected:
-    // A key as the keyboard sends it: to the widget that has the focus.
-    void press(Qt::Key k, Qt::KeyboardModifiers mods = {})
-    {
-        QWidget* target = QApplication::focusWidget();
-        ASSERT_NE(target, nullptr);
-        QTest::keyClick(target, k, mods);
-    }
-    void type(const QString& text)
-    {
-        QWidget* target = QApplication::focusWidget();
-        ASSERT_NE(target, nullptr);
-        QTest::keyClicks(target, text);
-    }
-    // A click into a box, then long enough for it not to be half of a double click.
+    // A click into a box, then until it is no longer waiting to see whether a double click follows.
     void click_into(QPlainTextEdit* box)
     {
         QTest::mouseClick(box->viewport(), Qt::LeftButton, {}, QPoint(10, 10));
-        QTest::qWait(QApplication::doubleClickInterval() + 50);
+        QTRY_VERIFY(!box_timer_running(box, "edit_after_click"));
     }
     bool focus_in(const QPlainTextEdit* box) const
     {
@@ -65,7 +52,7 @@ protected:
         press(Qt::Key_Insert);
         w->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(w));
-        ASSERT_EQ(ui().screen_mode, mode_add);
+        ASSERT_EQ(ui().pass.mode(), screen_mode::add);
     }
 };
 
@@ -87,8 +74,8 @@ TEST_F(Keys, AfterDeletingFromTheBoxMenuTheKeysRevealAndGrade)
     add_item("der Kult", "b");
     show_main_screen();
     press(Qt::Key_Return);
-    ASSERT_EQ(ui().screen_mode, mode_scheduled);
-    const std::string deleted = ui().current_item->question;
+    ASSERT_EQ(ui().pass.mode(), screen_mode::scheduled);
+    const std::string deleted = ui().pass.current_item()->question;
 
     ui().message_box = nullptr;  // the real question, answered with the mouse
     click_in_next_message_box(QMessageBox::Yes);
@@ -96,11 +83,11 @@ TEST_F(Keys, AfterDeletingFromTheBoxMenuTheKeysRevealAndGrade)
     // Through the window, as the display server delivers it, so that the press also asks for
     // the context menu.
     QTest::mouseClick(w->windowHandle(), Qt::RightButton, {}, w->question_box->viewport()->mapTo(w, QPoint(20, 20)));
-    QTest::qWait(200);
+    QTRY_COMPARE(db().item_count, 1u);
     w->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(w));
     ASSERT_EQ(db().item_count, 1u);
-    item* next = ui().current_item;
+    item* next = ui().pass.current_item();
     ASSERT_NE(next, nullptr);
     ASSERT_NE(next->question, deleted);
     const QString shown = question_shown();
@@ -111,7 +98,7 @@ TEST_F(Keys, AfterDeletingFromTheBoxMenuTheKeysRevealAndGrade)
     ASSERT_TRUE(grades_shown());
     EXPECT_EQ(answer_shown().toStdString(), next->answer);
     press(Qt::Key_4);
-    EXPECT_EQ(ui().screen_mode, mode_main);
+    EXPECT_EQ(ui().pass.mode(), screen_mode::main);
     EXPECT_EQ(next->gr, 4);
     EXPECT_EQ(next->question, deleted == "erster" ? "der Kult" : "erster");
 }
@@ -124,7 +111,8 @@ TEST_F(Keys, ADoubleClickOpensThePictureAndNothingElse)
     ASSERT_EQ(question_shown(), QStringLiteral("Kult  <img>"));
     media_log().clear();
     QTest::mouseDClick(w->question_box->viewport(), Qt::LeftButton, {}, QPoint(10, 10));
-    QTest::qWait(QApplication::doubleClickInterval() + 100);
+    // The double click cancels the edit its first click began to wait for.
+    EXPECT_FALSE(box_timer_running(w->question_box, "edit_after_click"));
     EXPECT_EQ(media_log(), (std::vector<std::string>{"open " + data_dir() + "pic.png"}));
     EXPECT_EQ(question_shown(), QStringLiteral("Kult  <img>"));
     press(Qt::Key_Return);
@@ -141,7 +129,7 @@ TEST_F(Keys, KeysWorkWhereverTheFocusIsUnlessABoxIsBeingEdited)
     item* second = add_item("zwei", "two");
     show_main_screen();
     press(Qt::Key_Return);
-    item* shown = ui().current_item;
+    item* shown = ui().pass.current_item();
     item* other = shown == first ? second : first;
 
     // A click into the empty answer box before the reveal leaves the keys working.
@@ -151,7 +139,7 @@ TEST_F(Keys, KeysWorkWhereverTheFocusIsUnlessABoxIsBeingEdited)
     ASSERT_TRUE(grades_shown());
     press(Qt::Key_2);
     EXPECT_EQ(shown->gr, 2);
-    ASSERT_EQ(ui().current_item, other);
+    ASSERT_EQ(ui().pass.current_item(), other);
 
     // In a box being edited the keys are text; Ctrl+Return reveals and Ctrl+digit grades
     // without leaving it.
@@ -167,9 +155,9 @@ TEST_F(Keys, KeysWorkWhereverTheFocusIsUnlessABoxIsBeingEdited)
 
     // Escape ends an edit; the next Escape leaves the screen.
     show_main_screen();
-    w->run_command(id_force_button);
-    ASSERT_EQ(ui().screen_mode, mode_forced);
-    item* forced = ui().current_item;
+    run_command(w, id_force_button);
+    ASSERT_EQ(ui().pass.mode(), screen_mode::forced);
+    item* forced = ui().pass.current_item();
     const std::string before = forced->question;
     click_into(w->question_box);
     press(Qt::Key_End, Qt::ControlModifier);
@@ -180,7 +168,7 @@ TEST_F(Keys, KeysWorkWhereverTheFocusIsUnlessABoxIsBeingEdited)
     press(Qt::Key_Return);
     EXPECT_TRUE(grades_shown());
     press(Qt::Key_Escape);
-    EXPECT_EQ(ui().screen_mode, mode_main);
+    EXPECT_EQ(ui().pass.mode(), screen_mode::main);
     EXPECT_EQ(forced->question, before + "<b>!</b>");
 }
 
@@ -219,7 +207,7 @@ TEST_F(Keys, TheAddScreenMovesWithTabAndAddsWithCtrlDigits)
             grade_of_q2 = e->gr;
     EXPECT_EQ(grade_of_q2, 3);
     press(Qt::Key_Escape);
-    EXPECT_EQ(ui().screen_mode, mode_main);
+    EXPECT_EQ(ui().pass.mode(), screen_mode::main);
 }
 
 TEST_F(Keys, TheStatusTextCannotBeEnteredOrChanged)
@@ -250,7 +238,7 @@ TEST_F(Keys, ARightClickAsksOnceAndTheKeyboardStartsWithoutAsking)
     on_next_modal(count_and_cancel);
     QTest::mouseClick(w->review_button, Qt::RightButton);
     EXPECT_EQ(asked, 1);
-    ASSERT_EQ(ui().screen_mode, mode_main);
+    ASSERT_EQ(ui().pass.mode(), screen_mode::main);
     w->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(w));
     client()->setFocus();
@@ -258,7 +246,7 @@ TEST_F(Keys, ARightClickAsksOnceAndTheKeyboardStartsWithoutAsking)
     on_next_modal(count_and_cancel);
     press(Qt::Key_Return);
     EXPECT_EQ(asked, 1);
-    EXPECT_EQ(ui().screen_mode, mode_scheduled);
+    EXPECT_EQ(ui().pass.mode(), screen_mode::scheduled);
     EXPECT_EQ(ui().ask_categories_scheduled, 0);
 }
 
@@ -278,7 +266,7 @@ TEST_F(Keys, DeleteThenReturnKeepsTheItem)
     press(Qt::Key_Delete);
     EXPECT_TRUE(no_is_default);
     EXPECT_EQ(db().item_count, 1u);
-    EXPECT_EQ(ui().screen_mode, mode_scheduled);
+    EXPECT_EQ(ui().pass.mode(), screen_mode::scheduled);
 }
 
 TEST_F(Keys, ATypedDataPathIsExpandedCreatedAndKeptUnderHome)
@@ -301,7 +289,7 @@ TEST_F(Keys, ATypedDataPathIsExpandedCreatedAndKeptUnderHome)
             QTest::keyClicks(path, QString::fromUtf8(c.typed));
             QTest::keyClick(path, Qt::Key_Return);
         });
-        w->run_command(cmd_settings);
+        run_command(w, cmd_settings);
         EXPECT_EQ(ui().settings_record->pathtodatadir, home + QString::fromUtf8(c.folder)) << c.typed;
     }
 
@@ -313,8 +301,8 @@ TEST_F(Keys, ATypedDataPathIsExpandedCreatedAndKeptUnderHome)
         QTest::keyClicks(path, QStringLiteral("~/flashcards/german"));
         QTest::keyClick(path, Qt::Key_Return);
     });
-    w->run_command(cmd_settings);
-    w->run_command(cmd_exit);
+    run_command(w, cmd_settings);
+    run_command(w, cmd_exit);
     QCoreApplication::removePostedEvents(qApp, QEvent::MetaCall);
     delete w;
     w = new main_window;

@@ -15,6 +15,7 @@
 
 #include <cmath>
 
+#include "database/days.h"
 #include "session/choose.h"
 #include "session/lifecycle.h"
 #include "session/statistics.h"
@@ -48,7 +49,7 @@ TEST_F(WindowTest, AFreshStartShowsTheMainScreenWithOnlyAddEnabled)
     EXPECT_TRUE(QFile::exists(default_dir() + "lockfile"));
     EXPECT_EQ(db().db_state, DB_OPEN);
     EXPECT_EQ(w->windowTitle(), QStringLiteral("Cardwright"));
-    EXPECT_EQ(ui().screen_mode, mode_main);
+    EXPECT_EQ(ui().pass.mode(), screen_mode::main);
     for (QPushButton* b : {w->review_button, w->add_button, w->queue_button, w->force_button})
         EXPECT_FALSE(b->isHidden()) << b->text().toStdString();
     EXPECT_TRUE(w->add_button->isEnabled());
@@ -85,21 +86,17 @@ TEST_F(WindowTest, WithItemsNoneDueOnlyForcedReviewsAndTheQueueOpen)
 
 TEST_F(WindowTest, StatusTextWithAndWithoutAMessage)
 {
-    statistics stats;
-    stats.case_count = 962;
-    stats.test_error = 2.39f;
-    EXPECT_EQ(format_status_text(std::nullopt, 3, 120, 4, 17, stats),
+    status_figures f{3, 120, 4, 17, true, 962};
+    EXPECT_EQ(format_status_text(std::nullopt, f),
         QStringLiteral("MobileCardwright PPC_1.3.9\r\nReviews for today: 3\r\nTotal items: 120\r\nQueue: 4\r\nDays: "
                        "17\r\nANN state: OK; cases: 962"));
-    stats.test_error = 2.4f;
-    EXPECT_TRUE(format_status_text(std::nullopt, 0, 0, 0, 0, stats).endsWith(QStringLiteral("High TestError!; cases: 962")));
-    stats.test_error = std::nanf("");
-    EXPECT_TRUE(format_status_text(std::nullopt, 0, 0, 0, 0, stats).contains(QStringLiteral("High TestError!")));
-    EXPECT_EQ(format_status_text(QStringLiteral("No more scheduled reviews."), 0, 4000000000u, 2, 65535, stats),
+    f = {0, 4000000000u, 2, 65535, false, 962};
+    EXPECT_TRUE(format_status_text(std::nullopt, f).endsWith(QStringLiteral("High TestError!; cases: 962")));
+    EXPECT_EQ(format_status_text(QStringLiteral("No more scheduled reviews."), f),
         QStringLiteral("No more scheduled reviews.\r\nReviews for today: 0\r\nTotal items: 4000000000\r\nQueue: "
                        "2\r\nDays: 65535"));
     // The status buffer holds 255 characters.
-    EXPECT_EQ(format_status_text(QString(300, QLatin1Char('m')), 0, 0, 0, 0, stats).size(), 255);
+    EXPECT_EQ(format_status_text(QString(300, QLatin1Char('m')), f).size(), 255);
 
     main_window* w = open_window();
     show_main_screen(QStringLiteral("No more items."));
@@ -153,16 +150,17 @@ TEST_F(WindowTest, KeyboardRulesOnTheMainScreenAndTheReviewModes)
     // Digits do nothing while no grade button is shown; Escape and Delete do nothing here.
     for (int key : {Qt::Key_0, Qt::Key_5, Qt::Key_9, Qt::Key_Escape, Qt::Key_Delete})
         QTest::keyClick(client, static_cast<Qt::Key>(key));
-    EXPECT_EQ(ui().screen_mode, mode_main);
+    EXPECT_EQ(ui().pass.mode(), screen_mode::main);
     EXPECT_TRUE(recorded_messages().empty());
 
     // In a review mode Delete asks first; keys typed into a box stay in the box.
-    ui().screen_mode = mode_scheduled;
+    add_test_item(day_number(0));
+    ASSERT_TRUE(ui().pass.start(screen_mode::scheduled, false));
     w->question_box->setFocus();
     QTest::keyClick(w->question_box, Qt::Key_Delete);
     QTest::keyClick(w->question_box, Qt::Key_Escape);
     EXPECT_TRUE(recorded_messages().empty());
-    EXPECT_EQ(ui().screen_mode, mode_scheduled);
+    EXPECT_EQ(ui().pass.mode(), screen_mode::scheduled);
 
     client->setFocus();
     QTest::keyClick(client, Qt::Key_Delete);
@@ -178,7 +176,7 @@ TEST_F(WindowTest, KeyboardRulesOnTheMainScreenAndTheReviewModes)
     w->answer_box->show();
     w->setWindowTitle(QStringLiteral("Cardwright (3)"));
     QTest::keyClick(client, Qt::Key_Escape);
-    EXPECT_EQ(ui().screen_mode, mode_main);
+    EXPECT_EQ(ui().pass.mode(), screen_mode::main);
     EXPECT_FALSE(w->review_button->isHidden());
     EXPECT_TRUE(w->answer_box->isHidden());
     EXPECT_FALSE(w->stop_action->isEnabled());
@@ -192,19 +190,19 @@ TEST_F(WindowTest, GradeAndOkClicksCloserThan300MsAreIgnored)
     main_window* w = open_window();
     ui().tick_count = [] { return now; };
     now = 5000;
-    w->run_command(12);
+    run_command(w, 12);
     EXPECT_EQ(ui().last_click_time, 5000u);
     now = 5299;
-    w->run_command(13);
+    run_command(w, 13);
     EXPECT_EQ(ui().last_click_time, 5000u);
     now = 5300;
-    w->run_command(10);
+    run_command(w, 10);
     EXPECT_EQ(ui().last_click_time, 5300u);
     now = 5600;  // OK needs more than 300 ms
-    w->run_command(25);
+    run_command(w, 25);
     EXPECT_EQ(ui().last_click_time, 5300u);
     now = 5601;
-    w->run_command(25);
+    run_command(w, 25);
     EXPECT_EQ(ui().last_click_time, 5601u);
 }
 
@@ -224,13 +222,13 @@ TEST_F(WindowTest, TapAndHoldOnAMainButtonAsksForCategories)
     QTest::mouseClick(w->force_button, Qt::RightButton);
     EXPECT_TRUE(asked);
     EXPECT_EQ(ui().ask_categories_forced, 1);
-    EXPECT_EQ(ui().screen_mode, mode_main);
+    EXPECT_EQ(ui().pass.mode(), screen_mode::main);
     EXPECT_FALSE(w->force_button->isHidden());
     // A plain click goes straight to the forced reviews.
     QTest::mouseClick(w->force_button, Qt::LeftButton);
     EXPECT_EQ(ui().ask_categories_forced, 0);
     EXPECT_EQ(ui().ask_categories_scheduled, 0);
-    EXPECT_EQ(ui().screen_mode, mode_forced);
+    EXPECT_EQ(ui().pass.mode(), screen_mode::forced);
 }
 
 TEST_F(WindowTest, BoxFontsComeFromTheSettings)

@@ -115,7 +115,7 @@ TEST_F(Markup, PicturesAndSoundsOnAnotherComputerAreNeverOpened)
     const std::string answer = "mixed<img>\\/host/dog.png</img><img>/\\host\\x.png</img><snd>//h/a.wav</snd>";
     item* e = add_item(question, answer, 0, -1);
     key(Qt::Key_Return);
-    ASSERT_EQ(ui().screen_mode, mode_scheduled);
+    ASSERT_EQ(ui().pass.mode(), screen_mode::scheduled);
     EXPECT_EQ(question_shown(), QStringLiteral("remote <img>"));
     QTest::mouseDClick(w->question_box->viewport(), Qt::LeftButton);
     client()->setFocus();

@@ -86,6 +86,19 @@ protected:
     }
 
     void key(Qt::Key k) { QTest::keyClick(client(), k); }
+    // A key or a text as the keyboard sends them: to the widget that has the focus.
+    void press(Qt::Key k, Qt::KeyboardModifiers mods = {})
+    {
+        QWidget* target = QApplication::focusWidget();
+        ASSERT_NE(target, nullptr);
+        QTest::keyClick(target, k, mods);
+    }
+    void type(const QString& text)
+    {
+        QWidget* target = QApplication::focusWidget();
+        ASSERT_NE(target, nullptr);
+        QTest::keyClicks(target, text);
+    }
     // A click on a button some time after the last one.
     void click(QPushButton* button, uint32_t after_ms = 1000)
     {

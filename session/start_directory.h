@@ -1,0 +1,19 @@
+#pragma once
+// Opening the data directory at start: the one set, made when missing, else the default one.
+#include <string>
+
+// How the opening at start went; the window tells the user in this order.
+struct start_directory {
+    std::string path;  // the directory opened, or tried last
+    bool fell_back = false;  // the directory set could neither be reached nor made: `path` is the default
+    bool opened = false;  // the database is open (perhaps read-only, perhaps held by another copy)
+    bool gave_up = false;  // not opened even after the directory was made: "I give up"
+    bool read_only = false;  // opened, but nothing can be saved there
+    bool held_by_other = false;  // another copy of the program holds the database: do not go on
+    std::string set_path;  // the directory set, when the default replaced it
+};
+
+// Opens `set_path` (made with its parents when missing), falling back on `default_path`.
+// `close` closes a failed opening before the next try, which would otherwise lock against it.
+start_directory open_start_directory(const std::string& set_path, const std::string& default_path,
+    int (*close)(int flag));

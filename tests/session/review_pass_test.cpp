@@ -1,0 +1,234 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include "ann/ann_files.h"
+#include "database/days.h"
+#include "session/choose.h"
+#include "session/review_pass.h"
+#include "session/start_directory.h"
+#include "session/undo.h"
+#include "support/database_helpers.h"
+
+namespace {
+
+class ReviewPassTest : public open_database_test {
+protected:
+    void SetUp() override
+    {
+        open_database_test::SetUp();
+        ma_nn_init();
+    }
+    review_pass pass;
+};
+
+TEST_F(ReviewPassTest, APassWithNothingToShowStaysOnTheMainScreen)
+{
+    add_test_item(3);
+    for (screen_mode mode : {screen_mode::scheduled, screen_mode::queue}) {
+        EXPECT_FALSE(pass.start(mode, false));
+        EXPECT_EQ(pass.mode(), screen_mode::main);
+        EXPECT_FALSE(pass.reviewing());
+    }
+    ASSERT_TRUE(pass.start(screen_mode::forced, false));
+    EXPECT_EQ(pass.current_item(), db().head);
+}
+
+TEST_F(ReviewPassTest, GradesMoveThroughTheDueItemsAndEndWhenNoneIsLeft)
+{
+    add_test_item(0, 0, 1, "one");
+    add_test_item(0, 0, 1, "two");
+    add_test_item(5, 0, 1, "later");
+    ASSERT_TRUE(pass.start(screen_mode::scheduled, false));
+    std::multiset<std::string> graded;
+    pass_step step = pass_step::shown;
+    for (int n = 0; n < 10 && step == pass_step::shown; ++n) {
+        graded.insert(pass.current_item()->question);
+        step = pass.grade(4);
+    }
+    EXPECT_EQ(step, pass_step::no_more_scheduled);
+    EXPECT_EQ(graded, (std::multiset<std::string>{"one", "two"}));
+    EXPECT_EQ(pass.mode(), screen_mode::main);
+    EXPECT_EQ(pass.current_item(), nullptr);
+    EXPECT_EQ(pass.grade(4), pass_step::unchanged);
+}
+
+TEST_F(ReviewPassTest, AForcedPassNeverShowsTheItemJustGradedAgain)
+{
+    item* only = add_test_item(4);
+    ASSERT_TRUE(pass.start(screen_mode::forced, false));
+    ASSERT_EQ(pass.current_item(), only);
+    EXPECT_EQ(pass.grade(5), pass_step::no_more_items);
+    EXPECT_EQ(pass.mode(), screen_mode::main);
+
+    item* other = add_test_item(9);
+    choose_next_item(nullptr, -1);  // neither is among the recently shown now
+    ASSERT_TRUE(pass.start(screen_mode::forced, false));
+    item* first = pass.current_item();
+    ASSERT_EQ(pass.grade(5), pass_step::shown);
+    EXPECT_NE(pass.current_item(), first);
+    EXPECT_TRUE(pass.current_item() == only || pass.current_item() == other);
+}
+
+TEST_F(ReviewPassTest, QueueGradesIntroduceTheItemsInFileOrder)
+{
+    add_test_pending(0, "first", "a");
+    add_test_pending(0, "second", "b");
+    ASSERT_TRUE(pass.start(screen_mode::queue, false));
+    EXPECT_EQ(pass.current_pending()->question, "first");
+    ASSERT_EQ(pass.grade(3), pass_step::shown);
+    EXPECT_EQ(pass.current_pending()->question, "second");
+    EXPECT_EQ(pass.grade(3), pass_step::no_more_queued);
+    EXPECT_EQ(db().pending_count, 0u);
+    EXPECT_EQ(db().item_count, 2u);
+}
+
+// A skip tries seven times for another item; with only the skipped one left the pass ends. The
+// queue offers its first item unless it picks at random, so there a skip always ends the pass.
+struct skip_case {
+    screen_mode mode;
+    bool random;
+    pass_step end;
+    bool moves_on;  // with two items a skip shows the other one
+};
+
+class SkipTest : public ReviewPassTest, public ::testing::WithParamInterface<skip_case> {
+protected:
+    const void* shown() const
+    {
+        return GetParam().mode == screen_mode::queue ? static_cast<const void*>(pass.current_pending())
+                                                     : static_cast<const void*>(pass.current_item());
+    }
+};
+
+TEST_P(SkipTest, SkipShowsAnotherItemOrEndsThePass)
+{
+    const skip_case c = GetParam();
+    add_test_item(0, 0, 1, "due");
+    add_test_pending(0, "queued");
+    ASSERT_TRUE(pass.start(c.mode, c.random));
+    EXPECT_EQ(pass.skip(), c.end) << "only the skipped item is left";
+    add_test_item(0, 0, 1, "due 2");
+    add_test_pending(0, "queued 2");
+    ASSERT_TRUE(pass.start(c.mode, c.random));
+    if (!c.moves_on) {
+        EXPECT_EQ(pass.skip(), c.end);
+        return;
+    }
+    for (int n = 0; n < 4; ++n) {
+        const void* before = shown();
+        ASSERT_EQ(pass.skip(), pass_step::shown);
+        EXPECT_NE(shown(), before);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryPass, SkipTest,
+    ::testing::Values(skip_case{screen_mode::scheduled, false, pass_step::no_more_scheduled, true},
+        skip_case{screen_mode::forced, false, pass_step::no_more_scheduled, true},
+        skip_case{screen_mode::queue, false, pass_step::no_more_queued, false},
+        skip_case{screen_mode::queue, true, pass_step::no_more_queued, true}));
+
+TEST_F(ReviewPassTest, DeletingTheShownItemShowsTheNextOrEnds)
+{
+    add_test_item(0, 0, 1, "one");
+    add_test_item(0, 0, 1, "two");
+    ASSERT_TRUE(pass.start(screen_mode::scheduled, false));
+    const std::string first = pass.current_item()->question;
+    ASSERT_EQ(pass.remove_shown(), pass_step::shown);
+    EXPECT_NE(pass.current_item()->question, first);
+    EXPECT_EQ(pass.remove_shown(), pass_step::no_more_scheduled);
+    EXPECT_EQ(db().head, nullptr);
+
+    add_test_pending(0, "queued");
+    ASSERT_TRUE(pass.start(screen_mode::queue, false));
+    EXPECT_EQ(pass.remove_shown(), pass_step::no_more_queued);
+    EXPECT_EQ(db().pending_head, nullptr);
+
+    item* kept = add_test_item(0);
+    ASSERT_TRUE(pass.start(screen_mode::scheduled, false));
+    EXPECT_EQ(pass.after_browsing(false), pass_step::shown);
+    EXPECT_EQ(pass.current_item(), kept);
+    pass.drop_shown();
+    remove_item(kept);
+    EXPECT_EQ(pass.after_browsing(true), pass_step::no_more_scheduled);
+}
+
+TEST_F(ReviewPassTest, TheChosenCategoriesLimitThePass)
+{
+    const uint16_t a = add_category("a", -1);
+    add_test_item(0, 0, 1, "root");
+    add_test_item(0, a, 1, "in a");
+    pass.select_categories(std::vector<int32_t>{a, filter_end});
+    ASSERT_TRUE(pass.start(screen_mode::scheduled, false));
+    EXPECT_EQ(pass.current_item()->question, "in a");
+    EXPECT_EQ(pass.grade(4), pass_step::no_more_scheduled);
+    pass.select_categories(std::vector<int32_t>{});
+    EXPECT_EQ(pass.filter(), nullptr);
+}
+
+TEST_F(ReviewPassTest, UndoShowsTheGradedItemAgainOnItsOwnScreenEvenAfterThePassEnded)
+{
+    const uint16_t a = add_category("a", -1);
+    item* only = add_test_item(0, a);
+    const uint16_t interval = only->ivl;
+    pass.select_categories(std::vector<int32_t>{a, filter_end});
+    ASSERT_TRUE(pass.start(screen_mode::scheduled, false));
+    ASSERT_EQ(pass.grade(2), pass_step::no_more_scheduled);
+    pass.start_adding();
+    EXPECT_FALSE(pass.undo().undone) << "the add screen takes no undo";
+    pass.stop();
+    const undo_result undone = pass.undo();
+    ASSERT_TRUE(undone.undone);
+    EXPECT_EQ(pass.mode(), screen_mode::scheduled);
+    EXPECT_EQ(pass.current_item(), only);
+    EXPECT_EQ(only->ivl, interval);
+    EXPECT_FALSE(pass.selection()) << "an undo from the main screen passes over every category";
+    EXPECT_FALSE(pass.undo().undone);
+
+    add_test_pending(0, "queued");
+    ASSERT_TRUE(pass.start(screen_mode::queue, false));
+    ASSERT_EQ(pass.grade(4), pass_step::no_more_queued);
+    ASSERT_TRUE(pass.undo().undone);
+    EXPECT_EQ(pass.mode(), screen_mode::queue);
+    EXPECT_EQ(pass.current_pending(), db().pending_head);
+}
+
+int close_nothing(int) { return 0; }
+
+class StartDirectoryTest : public clean_state_test {
+protected:
+    temp_dir home;
+};
+
+TEST_F(StartDirectoryTest, TheSetDirectoryIsMadeElseTheDefaultIsUsedElseTheStartEnds)
+{
+    write_file(home.file("file"), "x");
+    const std::string missing = home.file("a/b/cards/");
+    const std::string blocked = home.file("file/cards/");
+    const std::string fallback = home.file("default/");
+
+    start_directory s = open_start_directory(missing, fallback, close_nothing);
+    EXPECT_TRUE(s.opened && !s.fell_back && !s.read_only);
+    EXPECT_EQ(s.path, missing);
+    ASSERT_EQ(ma_deinit(0), MA_DEINIT_DONE);
+
+    s = open_start_directory(blocked, fallback, close_nothing);
+    EXPECT_TRUE(s.opened && s.fell_back);
+    EXPECT_EQ(s.path, fallback);
+    EXPECT_EQ(s.set_path, blocked);
+    ASSERT_EQ(ma_deinit(0), MA_DEINIT_DONE);
+
+    s = open_start_directory(blocked, home.file("file/default/"), close_nothing);
+    EXPECT_FALSE(s.opened);
+    EXPECT_FALSE(s.gave_up);
+
+    // Made, but too long a path for the database to open in.
+    const std::string too_long = home.file(std::string(150, 'h') + "/" + std::string(150, 'h') + "/");
+    s = open_start_directory(blocked, too_long, close_nothing);
+    EXPECT_TRUE(s.gave_up && !s.opened);
+    EXPECT_TRUE(std::filesystem::is_directory(too_long));
+}
+
+}  // namespace
