@@ -329,8 +329,12 @@ private:
                 QStringLiteral("The file was not written: %1").arg(QString::fromStdString(r.error)));
             return;
         }
-        show_message(this, QStringLiteral("Export"),
-            QStringLiteral("%1 items written to %2.").arg(r.items).arg(QString::fromStdString(file)));
+        QString summary = QStringLiteral("%1 items written to %2.").arg(r.items).arg(QString::fromStdString(file));
+        // Said, not only logged: these texts come back with LF where the user had CR LF.
+        if (r.line_ends_changed > 0)
+            summary += QStringLiteral(" %1 texts too close to the length limit for their CR LF were written with line feeds.")
+                           .arg(r.line_ends_changed);
+        show_message(this, QStringLiteral("Export"), summary);
         written = true;
         accept();
     }
