@@ -11,6 +11,7 @@ struct start_directory {
     bool read_only = false;  // opened, but nothing can be saved there
     bool held_by_other = false;  // another copy of the program holds the database: do not go on
     std::string set_path;  // the directory set, when the default replaced it
+    int init_result = 0;  // the last opening's MA_INIT_* flags, for what must follow a start
 };
 
 // Opens `set_path` (made with its parents when missing), falling back on `default_path`.

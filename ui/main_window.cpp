@@ -257,7 +257,7 @@ int main_window::check_data_directory()
                 .arg(path));
         return 1;
     }
-    remove_import_leftovers(result);
+    remove_import_leftovers(start.init_result);
     return 0;
 }
 
