@@ -3,8 +3,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
-#include <cstring>
 #include <numeric>
 
 #include "database/days.h"
@@ -40,8 +40,9 @@ void fuzz_history_figures()
         });
     };
     const auto bits = [](const std::vector<float>& v) {
-        std::vector<uint32_t> b(v.size());
-        std::memcpy(b.data(), v.data(), v.size() * sizeof(float));
+        std::vector<uint32_t> b;
+        for (float f : v)
+            b.push_back(std::bit_cast<uint32_t>(f));
         return b;
     };
     if (pass.damaged != h.damaged || pass.partial_bytes != h.partial_bytes || pass.daily.first_day != daily.first_day ||
