@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "ann/ann_files.h"
+#include "bench/support/physical_reference.h"
 #include "database/database.h"
 #include "database/days.h"
 #include "platform/files.h"
@@ -154,18 +155,10 @@ void BM_fwrite_fsync_rename_saved_files(benchmark::State& state)
     for (const char* name : saved_files)
         contents.emplace_back(size_of(dir, name));
     for (auto _ : state) {
-        for (const std::vector<char>& bytes : contents) {
-            FILE* f = std::fopen((dir + "plain.tmp").c_str(), "wb");
-            if (!f || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size())
+        for (const std::vector<char>& bytes : contents)
+            if (!bench_data::write_sync_rename(dir, bytes.data(), bytes.size()))
                 state.SkipWithError("write failed");
-            std::fflush(f);
-            ::fsync(fileno(f));
-            std::fclose(f);
-            std::rename((dir + "plain.tmp").c_str(), (dir + "plain.bin").c_str());
-        }
-        const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
-        ::fsync(fd);
-        ::close(fd);
+        bench_data::sync_folder(dir);
     }
     std::filesystem::remove(dir + "plain.bin");
 }

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "ann/ann_files.h"
+#include "bench/support/physical_reference.h"
 #include "bench/support/user_database.h"
 #include "formats/queue.h"
 #include "database/backups.h"
@@ -55,16 +56,9 @@ void BM_fwrite_fsync_rename(benchmark::State& state)
     const size_t size = bin_size(count);
     auto buffer = std::make_unique<char[]>(size);
     for (auto _ : state) {
-        FILE* f = std::fopen((dir + "plain.tmp").c_str(), "wb");
-        if (!f || std::fwrite(buffer.get(), 1, size, f) != size)
+        if (!bench_data::write_sync_rename(dir, buffer.get(), size))
             state.SkipWithError("write failed");
-        std::fflush(f);
-        ::fsync(fileno(f));
-        std::fclose(f);
-        std::rename((dir + "plain.tmp").c_str(), (dir + "plain.bin").c_str());
-        const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
-        ::fsync(fd);
-        ::close(fd);
+        bench_data::sync_folder(dir);
     }
     std::filesystem::remove(dir + "plain.bin");
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * size));
