@@ -161,7 +161,9 @@ import_batch::import_batch(import_target target, uint16_t default_category, uint
     category_paths_.assign(d.categories.size(), no_path);
     if (default_category_ >= d.categories.size())
         default_category_ = 0;
+    uint32_t newest = 0;
     for (item* e = d.head; e; e = e->next) {
+        newest = std::max(newest, e->id);
         records_.push_back(e);
         record_paths_.push_back(path_id_of_category(e->ctgr));
     }
@@ -170,6 +172,7 @@ import_batch::import_batch(import_target target, uint16_t default_category, uint
         record_paths_.push_back(path_id_of_category(p->ctgr) | pending_flag);
     }
     existing_ = records_.size();
+    next_id_ = newest < now_ ? now_ : newest + 1;
     grow_table();
 }
 
@@ -294,12 +297,11 @@ bool import_batch::add(staged_item&& s, import_summary& summary)
             e->rp = std::min(c->rp, max_repetitions);
             e->gr = std::min<uint16_t>(c->gr, 5);
             e->tmtrpt = e->stmtrpt = static_cast<uint16_t>(std::min<int32_t>(due, 0xFFFF));
-            e->id = c->id != 0 ? c->id : now_;
+            e->id = c->id;
         } else {
             e->gr = first_grade_;
             e->ivl = propose_interval(0, 0, 0, first_grade_);
             e->tmtrpt = e->stmtrpt = static_cast<uint16_t>(e->ivl + today_);
-            e->id = now_;
         }
         record = e;
     }
@@ -319,6 +321,9 @@ bool import_batch::add(staged_item&& s, import_summary& summary)
         return false;
     }
     table_[slot] = static_cast<uint32_t>(index + 1);
+    // Each kept item gets its own id, so that the log and the undo can tell them apart.
+    if (!to_queue && static_cast<item*>(record)->id == 0 && next_id_ != 0)
+        static_cast<item*>(record)->id = next_id_++;
     if (2 * records_.size() > table_.size())
         grow_table();
     return true;

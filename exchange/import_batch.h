@@ -91,7 +91,8 @@ private:
     uint16_t default_category_;
     uint16_t first_grade_;
     uint16_t today_;  // day number of the import, for the new items' due days
-    uint32_t now_;  // the clock second of the import, the new items' id
+    uint32_t now_;  // the clock second of the import
+    uint32_t next_id_ = 0;  // the id the next new item gets: now_, or the second after the newest id
     std::vector<void*> records_;  // the database's items and queued items, then the new ones
     std::vector<uint32_t> record_paths_;  // each record's path id, pending_flag for a queued one
     size_t existing_ = 0;  // records_ before this index belong to the database

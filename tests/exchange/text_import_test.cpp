@@ -1,10 +1,13 @@
 // Delimited text files of every shape that spreadsheets and other trainers write.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "ann/ann_files.h"
 #include "exchange/delimited.h"
 #include "exchange/text_import.h"
 #include "exchange_fixture.h"
+#include "calendar/calendar.h"
 #include "exchange/text_decoding.h"
 #include "formats/queue.h"
 #include "platform/utf.h"
@@ -317,6 +320,18 @@ TEST_F(TextImport, PutsItemsStraightIntoLearning)
         EXPECT_EQ(e->stmtrpt, e->tmtrpt);
         EXPECT_EQ(e->rp, 0);
     }
+    // Each item its own id: the creation second, or the next free one after the newest.
+    std::set<uint32_t> ids;
+    for (const item* e : scheduled_items())
+        ids.insert(e->id);
+    EXPECT_EQ(ids, (std::set<uint32_t>{time_now(), time_now() + 1}));
+    db().head->id = time_now() + 100;
+    ASSERT_TRUE(import("drei\tthree\nvier\tfour\n", options).done);
+    ids.clear();
+    for (const item* e : scheduled_items())
+        ids.insert(e->id);
+    EXPECT_EQ(ids.size(), 4u);
+    EXPECT_TRUE(ids.contains(time_now() + 101) && ids.contains(time_now() + 102));
 }
 
 TEST_F(TextImport, PreviewReadsOnlyTheFirstRows)
