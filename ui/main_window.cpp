@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyleHints>
+#include <QTextCharFormat>
 
 #include <algorithm>
 #include <cmath>
@@ -504,6 +505,9 @@ void set_status_text(const std::optional<QString>& message)
     if (!window)
         return;
     const QString text = format_status_text(message, current_status_figures());
+    // The item shown before may have begun bold or italic: none of it carries over.
+    window->question_box->document()->clear();
+    window->question_box->setCurrentCharFormat(QTextCharFormat());
     // The boxes end lines with a line feed alone.
     window->question_box->setPlainText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
 }

@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
 
 #include <cmath>
 
@@ -101,6 +103,25 @@ TEST_F(WindowTest, StatusTextWithAndWithoutAMessage)
     main_window* w = open_window();
     show_main_screen(QStringLiteral("No more items."));
     EXPECT_EQ(status_of(w), QStringLiteral("No more items.\nReviews for today: 0\nTotal items: 0\nQueue: 0\nDays: 0"));
+
+    // An item that begins bold or italic leaves none of it to the status text after Escape.
+    w->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    for (const char* question : {"<b>Hund</b> dog", "<i>Katze</i> cat"}) {
+        add_test_item(day_number(0), 0, 1, question);
+        show_main_screen();
+        w->centralWidget()->setFocus();
+        QTest::keyClick(w->centralWidget(), Qt::Key_Return);
+        QTRY_COMPARE(ui().pass.mode(), screen_mode::scheduled);
+        QTest::keyClick(w->centralWidget(), Qt::Key_Escape);
+        QTRY_COMPARE(ui().pass.mode(), screen_mode::main);
+        for (QTextBlock b = w->question_box->document()->begin(); b.isValid(); b = b.next())
+            for (auto f = b.begin(); !f.atEnd(); ++f) {
+                EXPECT_EQ(f.fragment().charFormat().fontWeight(), QFont::Normal) << question;
+                EXPECT_FALSE(f.fragment().charFormat().fontItalic()) << question;
+            }
+        remove_item(db().head);
+    }
 }
 
 TEST_F(WindowTest, LayoutFollowsTheClientArea)
