@@ -24,6 +24,7 @@
 #include "services/paths.h"
 #include "services/services_state.h"
 #include "session/choose.h"
+#include "session/review_log.h"
 #include "session/saving.h"
 #include "session/undo.h"
 
@@ -254,6 +255,7 @@ int ma_deinit(int flag)
         if (flag == 0)
             free_contents();
     }
+    close_review_log();
     release_lock();
     if (flag == 0)
         free_categories();
@@ -269,6 +271,7 @@ void ma_discard()
         return;
     write_log("WARNING: the database in \"%s\" is closed without saving this session's changes\n",
         services().data_dir.c_str());
+    close_review_log();
     free_contents();
     release_lock();
     free_categories();

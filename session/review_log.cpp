@@ -74,7 +74,23 @@ bool decode_review(const unsigned char* in, review_record* out)
     return true;
 }
 
-int append_review(const review_record& r)
+namespace {
+
+// Records the log could not take yet, so that a full disk loses none of them.
+struct held_reviews {
+    std::vector<review_record> records;  // oldest first; they go in before any later record
+    std::string reason;  // why the first of them could not be appended
+    bool unreported = false;  // the user has not been told since they began to wait
+};
+
+held_reviews& held()
+{
+    static held_reviews state;
+    return state;
+}
+
+// One record appended; `kept` is false when it is not in the file and must wait.
+int append_one(const review_record& r, bool& kept)
 {
     // A copy: the log names files through the same rotating buffers.
     const std::string path = data_path(review_log_name);
@@ -82,21 +98,19 @@ int append_review(const review_record& r)
     unsigned char bytes[review_record_size];
     encode_review(r, bytes);
     const append_outcome o = append_record(path, bytes, sizeof bytes);
+    kept = o.failed != append_step::open && o.failed != append_step::write;
     if (o.piece_found)
         write_log("WARNING: %s ended in a piece of a record; the piece was removed.\n", p);
     if (o.repair_failed)
         write_log("ERROR: cannot repair %s\n", p);
-    switch (o.failed) {
-    case append_step::none:
-        break;
-    case append_step::open:
-        write_log("ERROR: cannot open %s: %s; the review is not logged\n", p, std::strerror(o.error));
-        return REVIEW_CANNOT_OPEN;
-    case append_step::write:
-        write_log("ERROR: cannot append to %s: %s; the review is not logged\n", p, std::strerror(o.error));
-        return REVIEW_CANNOT_WRITE;
-    case append_step::sync:
-    case append_step::sync_folder:
+    if (!kept) {
+        write_log("ERROR: cannot %s %s: %s; the review waits in memory\n",
+            o.failed == append_step::open ? "open" : "append to", p, std::strerror(o.error));
+        if (held().reason.empty())
+            held().reason = std::strerror(o.error);
+        return o.failed == append_step::open ? REVIEW_CANNOT_OPEN : REVIEW_CANNOT_WRITE;
+    }
+    if (o.failed != append_step::none) {
         write_log("ERROR: cannot sync %s: %s\n", p, std::strerror(o.error));
         return REVIEW_CANNOT_SYNC;
     }
@@ -105,6 +119,63 @@ int append_review(const review_record& r)
         return REVIEW_CANNOT_WRITE;
     }
     return REVIEW_APPENDED;
+}
+
+}  // namespace
+
+int append_review(const review_record& r)
+{
+    held_reviews& h = held();
+    const bool none_waited = h.records.empty();
+    if (none_waited)
+        h.reason.clear();
+    h.records.push_back(r);
+    const int status = append_held_reviews();
+    // Told once as records begin to wait, not at every grade while the disk stays full.
+    if (none_waited && !h.records.empty())
+        h.unreported = true;
+    return status;
+}
+
+int append_held_reviews()
+{
+    held_reviews& h = held();
+    size_t written = 0;
+    int status = REVIEW_APPENDED;
+    for (bool kept = true; written < h.records.size(); ++written) {
+        status = append_one(h.records[written], kept);
+        if (!kept)
+            break;
+    }
+    h.records.erase(h.records.begin(), h.records.begin() + static_cast<std::ptrdiff_t>(written));
+    if (h.records.empty()) {
+        if (written > 1)
+            write_log("INFO: %zu reviews that had waited in memory were appended to %s\n", written, review_log_name);
+        h.unreported = false;
+    }
+    return status;
+}
+
+size_t held_review_count() { return held().records.size(); }
+
+std::string take_review_log_warning()
+{
+    held_reviews& h = held();
+    if (!h.unreported)
+        return {};
+    h.unreported = false;
+    return h.reason;
+}
+
+void close_review_log()
+{
+    held_reviews& h = held();
+    if (!h.records.empty())
+        append_held_reviews();
+    if (!h.records.empty())
+        write_log("ERROR: %zu reviews could not be appended to %s before the close and are lost\n",
+            h.records.size(), review_log_name);
+    h = held_reviews{};
 }
 
 review_history read_review_log(const std::string& path)

@@ -40,8 +40,16 @@ enum review_append_status : int {
     REVIEW_CANNOT_SYNC = 3,
 };
 // Appends to the data directory's log, first cutting a piece of a record an interrupted append
-// left at its end; the error is logged.
+// left at its end; the error is logged. A record the log cannot take (a full disk) waits in
+// memory, and every waiting record goes in, oldest first, before the next one.
 int append_review(const review_record& r);
+// Tries the waiting records again (after a save); the status of the last one tried.
+int append_held_reviews();
+size_t held_review_count();
+// Why records began to wait, once per such time; empty when there is nothing new to tell.
+std::string take_review_log_warning();
+// At the close of the data directory: a last try, then what still waits is logged as lost.
+void close_review_log();
 
 struct review_history {
     std::vector<review_record> records;  // in file order, undo records included

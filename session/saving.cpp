@@ -11,6 +11,7 @@
 #include "database/backups.h"
 #include "database/binfile.h"
 #include "session/choose.h"
+#include "session/review_log.h"
 #include "session/undo.h"
 #include "database/database.h"
 #include "services/log.h"
@@ -80,6 +81,8 @@ save_result save_database(bool with_weights, bool with_backup, file_digest* writ
     if (save_result committed = commit_files(services().data_dir, with_weights, &written);
         committed.status != save_status::done)
         return committed;
+    // The disk took the database: the grades that found it full may fit now.
+    append_held_reviews();
     if (written_out)
         *written_out = written;
     if (!with_backup)

@@ -12,7 +12,9 @@
 #include <string_view>
 
 #include "session/choose.h"
+#include "services/paths.h"
 #include "session/grading.h"
+#include "session/review_log.h"
 #include "session/undo.h"
 #include "settings/category_dialog.h"
 #include "ui/activities.h"
@@ -253,6 +255,19 @@ void reveal_answer()
     window->refresh_actions();
 }
 
+// A grade that reviews.log could not take waits in memory; the user hears of it once.
+void tell_unlogged_reviews()
+{
+    const std::string reason = take_review_log_warning();
+    // A read-only directory was announced at start as saving nothing.
+    if (reason.empty() || db().read_only)
+        return;
+    show_message(nullptr, QStringLiteral("Review Not Logged"),
+        QStringLiteral("The grade could not be written to the review history:\n%1\n\n%2\n\nThe grades are kept and "
+                       "written to it as soon as the disk takes them, at the latest when the program closes.")
+            .arg(QString::fromUtf8(data_path(review_log_name)), QString::fromStdString(reason)));
+}
+
 void grade_or_add(int grade)
 {
     window_state& w = ui();
@@ -260,6 +275,7 @@ void grade_or_add(int grade)
         return;
     if (w.pass.mode() == screen_mode::add) {
         add_item(grade);
+        tell_unlogged_reviews();
         return;
     }
     // Grades follow a reveal; an edit too long to store keeps the item on screen.
@@ -273,6 +289,7 @@ void grade_or_add(int grade)
     show_step(step);
     if (step == pass_step::shown && w.pass.mode() == screen_mode::scheduled)
         show_due_count();
+    tell_unlogged_reviews();
 }
 
 void skip_item()
@@ -326,6 +343,7 @@ void undo_grade()
         return;
     window->setWindowTitle(QStringLiteral("Cardwright"));
     show_review_screen(window);
+    tell_unlogged_reviews();
     if (!undone.network_restored)
         show_message(nullptr, QStringLiteral("Undo"),
             QStringLiteral("The grade was undone, but the training case it added could not be taken out of "

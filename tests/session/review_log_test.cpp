@@ -5,13 +5,16 @@
 #include <random>
 #include <cstring>
 #include <string_view>
+#include <vector>
 
 #include "ann/ann_files.h"
 #include "platform/crt_rand.h"
 #include "platform/files.h"
 #include "platform/platform_state.h"
+#include "session/lifecycle.h"
 #include "session/review_log.h"
 #include "session/review_stats.h"
+#include "session/saving.h"
 #include "session/undo.h"
 #include "support/database_helpers.h"
 
@@ -293,7 +296,7 @@ int killing_hook(file_op, const char*)
 
 }  // namespace
 
-TEST_F(ReviewLogTest, AFailedAppendIsToldAndTheGradeStillCounts)
+TEST_F(ReviewLogTest, AFailedAppendIsToldOnceAndItsRecordsWaitForTheNextChance)
 {
     go_to_day(2);
     item* e = add_reviewed(4, "q", "a", 0);
@@ -304,17 +307,38 @@ TEST_F(ReviewLogTest, AFailedAppendIsToldAndTheGradeStillCounts)
     go_to_day(2 + e->ivl);
     grade_reviewed(e, 5, review_screen::scheduled);
     EXPECT_EQ(e->gr, 5);
+    grade_reviewed(e, 3, review_screen::forced);
     EXPECT_EQ(read_file(log_path()), before);
+    EXPECT_EQ(held_review_count(), 2u);
     EXPECT_NE(log().find("cannot append to"), std::string::npos);
-    EXPECT_NE(log().find("No space left on device"), std::string::npos);
+    // Told once while the disk stays full.
+    EXPECT_EQ(take_review_log_warning(), std::strerror(ENOSPC));
+    EXPECT_EQ(take_review_log_warning(), "");
 
-    failing_op = file_op::fsync;
-    review_record r;
-    r.grade = 3;
-    EXPECT_EQ(append_review(r), REVIEW_CANNOT_SYNC);
+    // A save that the disk takes brings them in, in order.
     platform_globals().fault_hook = nullptr;
+    ASSERT_EQ(save_database(), save_status::done);
+    EXPECT_EQ(held_review_count(), 0u);
+
+    // A synced-or-not record is in the file: it does not wait.
+    failing_op = file_op::fsync;
+    platform_globals().fault_hook = fail_log_hook;
+    review_record r;
+    r.grade = 2;
+    EXPECT_EQ(append_review(r), REVIEW_CANNOT_SYNC);
     EXPECT_NE(log().find("cannot sync"), std::string::npos);
-    EXPECT_EQ(append_review(r), REVIEW_APPENDED);
+    EXPECT_EQ(held_review_count(), 0u);
+
+    // The close is the last chance.
+    failing_op = file_op::write;
+    grade_reviewed(e, 1, review_screen::forced);
+    EXPECT_EQ(held_review_count(), 1u);
+    platform_globals().fault_hook = nullptr;
+    ASSERT_EQ(ma_deinit(0), MA_DEINIT_DONE);
+    std::vector<int> grades;
+    for (const review_record& logged : read_review_log(log_path()).records)
+        grades.push_back(logged.grade);
+    EXPECT_EQ(grades, (std::vector<int>{4, 5, 3, 2, 1}));
 }
 
 TEST_F(ReviewLogTest, AKillAtAnyFileOperationOfAGradeLeavesWholeRecords)

@@ -8,8 +8,14 @@
 #include <QMenuBar>
 #include <QTreeWidget>
 
+#include <cerrno>
+#include <cstring>
 #include <set>
+#include <string_view>
 
+#include "platform/files.h"
+#include "platform/platform_state.h"
+#include "session/review_log.h"
 #include "settings/category_dialog.h"
 #include "ui/boxes.h"
 #include "ui/screens.h"
@@ -92,6 +98,26 @@ TEST_F(Review, APassThroughTheDueReviewsWithKeys)
             EXPECT_EQ(e->answer, "a" + e->question.substr(1));
         }
     }
+}
+
+TEST_F(Review, AGradeTheFullDiskCannotLogIsToldOnce)
+{
+    add_item("q1", "a1");
+    add_item("q2", "a2");
+    show_main_screen();
+    platform_globals().fault_hook = [](file_op op, const char* path) {
+        return op == file_op::write && path && std::string_view(path).ends_with("reviews.log") ? ENOSPC : 0;
+    };
+    key(Qt::Key_Return);
+    for (int grade = 0; grade < 2; ++grade) {
+        key(Qt::Key_Return);
+        key(Qt::Key_4);
+    }
+    platform_globals().fault_hook = nullptr;
+    ASSERT_EQ(recorded_messages().size(), 1u);
+    EXPECT_EQ(recorded_messages()[0].title, QStringLiteral("Review Not Logged"));
+    EXPECT_TRUE(recorded_messages()[0].text.contains(QString::fromUtf8(std::strerror(ENOSPC))));
+    EXPECT_EQ(held_review_count(), 2u);
 }
 
 TEST_F(Review, ButtonsWithThe300MsRule)
