@@ -174,3 +174,13 @@ std::string save_rescue_copy(const std::vector<std::string>& dirs)
     }
     return {};
 }
+
+void remove_rescue_copy(const std::string& path)
+{
+    if (path.empty())
+        return;
+    if (unlink_file(path.c_str()) != 0 && errno != ENOENT)
+        write_log("WARNING: cannot remove the rescue copy \"%s\": %s\n", path.c_str(), std::strerror(errno));
+    else
+        write_log("INFO: the database was saved; the rescue copy \"%s\" was removed\n", path.c_str());
+}

@@ -52,3 +52,6 @@ restore_result restore_backup(const std::string& backup_path);
 // For a session whose save failed: writes the database alone to elements.rescue-<date>.bin in
 // the first of `dirs` that takes it. The path written, or empty when none took it.
 std::string save_rescue_copy(const std::vector<std::string>& dirs);
+// Once the state a rescue copy held is saved, the copy would only mislead: it is removed (a
+// failure is logged). Rescue copies of other sessions are never touched.
+void remove_rescue_copy(const std::string& path);

@@ -84,6 +84,13 @@ std::string write_rescue_copy()
     return save_rescue_copy({services().data_dir, QDir::homePath().toUtf8().toStdString()});
 }
 
+// The session's state is saved: the rescue copy it wrote goes.
+void forget_rescue_copy(window_state& w)
+{
+    remove_rescue_copy(w.rescue_path);
+    w.rescue_path.clear();
+}
+
 // Marks the asking for end_close_with_rescue, for as long as it lasts.
 struct asking_scope {
     asking_scope() { ui().asking_about_save = true; }
@@ -98,14 +105,14 @@ close_outcome close_database_asking(QWidget* owner, int (*close_database)(int fl
     w.close_forced = false;
     for (;;) {
         const int result = close_database(0);
-        if (result == MA_DEINIT_BACKUP_FAILED) {
-            show_message(owner, QStringLiteral("Backup Not Written"),
-                QStringLiteral("The database was saved, but its backup could not be written.\n\n%1")
-                    .arg(problem_text(db().backup_problem)));
+        if (result != MA_DEINIT_NOT_SAVED) {
+            forget_rescue_copy(w);
+            if (result == MA_DEINIT_BACKUP_FAILED)
+                show_message(owner, QStringLiteral("Backup Not Written"),
+                    QStringLiteral("The database was saved, but its backup could not be written.\n\n%1")
+                        .arg(problem_text(db().backup_problem)));
             return close_outcome::closed;
         }
-        if (result != MA_DEINIT_NOT_SAVED)
-            return close_outcome::closed;
         // Written before asking: a session manager that gives up waiting kills without a word.
         if (w.rescue_path.empty())
             w.rescue_path = write_rescue_copy();
@@ -132,6 +139,8 @@ close_outcome close_database_asking(QWidget* owner, int (*close_database)(int fl
             continue;
         }
         // Saved elsewhere, or given up: the files here stay as they were before this session.
+        if (answer == message_answer::elsewhere)
+            forget_rescue_copy(w);
         ma_discard();
         return close_outcome::closed;
     }

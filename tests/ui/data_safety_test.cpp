@@ -93,6 +93,9 @@ TEST_F(DataSafety, ACloseThatCannotSaveSaysWhichFileAndWhyAndSavesOnRetry)
 {
     main_window* w = open_window();
     create_test_item("typed today");
+    // A rescue copy of an earlier session stays; the one of this session goes once Retry saved.
+    const std::string earlier_rescue = dir() + "elements.rescue-20260101-080000.bin";
+    write_file(earlier_rescue, "kept");
     full_disk = dir();
     platform_globals().fault_hook = queue_disk_full;
     // The first answer tries again while the disk is still full; the second after room was made.
@@ -120,8 +123,12 @@ TEST_F(DataSafety, ACloseThatCannotSaveSaysWhichFileAndWhyAndSavesOnRetry)
     EXPECT_TRUE(m.text.contains(default_dir() + "queue.txt")) << m.text.toStdString();
     EXPECT_TRUE(m.text.contains(QString::fromUtf8(std::strerror(ENOSPC)))) << m.text.toStdString();
     EXPECT_EQ(m.buttons, message_buttons::retry_elsewhere_discard);
+    EXPECT_TRUE(m.text.contains(QStringLiteral("A rescue copy of the database was written to:\n") + default_dir()))
+        << m.text.toStdString();
     EXPECT_TRUE(w->closed());
     EXPECT_EQ(db().db_state, DB_UNINITIALISED);
+    EXPECT_EQ(QDir(default_dir()).entryList({QStringLiteral("elements.rescue-*.bin")}, QDir::Files),
+        QStringList{QStringLiteral("elements.rescue-20260101-080000.bin")});
     ASSERT_EQ(ma_init(dir().c_str()), MA_INIT_FROM_BIN);
     ASSERT_NE(db().head, nullptr);
     EXPECT_EQ(db().head->question, "typed today");
