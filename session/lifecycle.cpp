@@ -113,12 +113,18 @@ int create_lockfile()
         if (fd < 0)
             return readable_but_not_writable(errno) ? LOCKFILE_READ_ONLY : LOCKFILE_NOT_CREATABLE;
         // The kernel drops the lock with the process, so a file left by a crash does not block.
+        bool locked = true;
         if (lock_exclusive(fd, path) != 0) {
             const int error = errno;
-            ::close(fd);
-            return error == EWOULDBLOCK ? LOCKFILE_HELD : LOCKFILE_NOT_CREATABLE;
+            // An NFS home without a lock manager: the directory is fine, only the lock is missing.
+            if (error == ENOLCK) {
+                locked = false;
+            } else {
+                ::close(fd);
+                return error == EWOULDBLOCK ? LOCKFILE_HELD : LOCKFILE_NOT_CREATABLE;
+            }
         }
-        if (!still_named(fd, path)) {
+        if (locked && !still_named(fd, path)) {
             ::close(fd);
             continue;
         }
@@ -128,7 +134,7 @@ int create_lockfile()
         if (d.lock_fd >= 0)
             ::close(d.lock_fd);
         d.lock_fd = fd;
-        return LOCKFILE_CREATED;
+        return locked ? LOCKFILE_CREATED : LOCKFILE_NO_LOCKS;
     }
     return LOCKFILE_HELD;
 }
@@ -189,7 +195,11 @@ int ma_init(const char* path)
             data_path("lockfile"));
         return MA_INIT_HELD_BY_OTHER;
     }
-    if (lock != LOCKFILE_CREATED && lock != LOCKFILE_READ_ONLY) {
+    if (lock == LOCKFILE_NO_LOCKS) {
+        write_log("WARNING: file locks are not available in \"%s\"; the database is opened, but a second copy "
+                  "of Cardwright started on it cannot be kept out\n",
+            services().data_dir.c_str());
+    } else if (lock != LOCKFILE_CREATED && lock != LOCKFILE_READ_ONLY) {
         write_log("INFO: ma_init(): directory (%s) is not accessible.\n", services().data_dir.c_str());
         return MA_INIT_DIR_NOT_ACCESSIBLE;
     }
@@ -228,6 +238,8 @@ int ma_init(const char* path)
         create_root_category();
     load_queue();
     set_db_state(DB_OPEN);
+    if (lock == LOCKFILE_NO_LOCKS)
+        result |= MA_INIT_NO_LOCKS;
     return d.read_only ? result | MA_INIT_READ_ONLY : result;
 }
 

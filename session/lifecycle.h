@@ -9,6 +9,7 @@ enum : int {
     MA_INIT_HELD_BY_OTHER = 16,  // another copy holds the database; nothing was read
     MA_INIT_XML_NOT_READ = 32,  // elements.xml was missing or could not be read either
     MA_INIT_READ_ONLY = 64,  // the directory cannot be written: open for reviews, nothing is saved
+    MA_INIT_NO_LOCKS = 128,  // opened, but its file system keeps no locks: a second copy is not kept out
     MA_INIT_NEW_DATABASE = MA_INIT_BIN_NOT_READ | MA_INIT_XML_NOT_READ,  // a new, empty database
 };
 
@@ -39,6 +40,7 @@ enum : int {
     LOCKFILE_NOT_CREATABLE = 2,  // no lock file could be made
     LOCKFILE_READ_ONLY = 4,  // the directory can be read but not written: no lock, and none needed
     LOCKFILE_HELD = 16,  // another copy holds the lock
+    LOCKFILE_NO_LOCKS = 32,  // the file is made, but the file system keeps no locks (ENOLCK)
 };
 int create_lockfile();
 int remove_lockfile();

@@ -9,6 +9,7 @@ struct start_directory {
     bool opened = false;  // the database is open (perhaps read-only, perhaps held by another copy)
     bool gave_up = false;  // not opened even after the directory was made: "I give up"
     bool read_only = false;  // opened, but nothing can be saved there
+    bool no_locks = false;  // opened, but its file system keeps no locks: a second copy is not kept out
     bool held_by_other = false;  // another copy of the program holds the database: do not go on
     std::string set_path;  // the directory set, when the default replaced it
     int init_result = 0;  // the last opening's MA_INIT_* flags, for what must follow a start

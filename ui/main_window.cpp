@@ -250,6 +250,13 @@ int main_window::check_data_directory()
                            "Settings.")
                 .arg(path));
     }
+    if (start.no_locks) {
+        show_message(this, QStringLiteral("Data Directory Not Locked"),
+            QStringLiteral("File locks are not available in the data directory:\n%1\n\nThe database is opened, but "
+                           "a second copy of Cardwright started on it cannot be kept out, and the two would overwrite "
+                           "each other's work. Run only one copy at a time.")
+                .arg(path));
+    }
     if (start.held_by_other) {
         // Another copy holds the database; it is left alone so that the other copy's work is kept.
         show_message(this, QStringLiteral("Database In Use"),

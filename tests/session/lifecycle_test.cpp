@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -156,6 +157,23 @@ TEST_F(LifecycleTest, ALockTakenOnALockFileJustRemovedDoesNotCount)
 
 // A directory the user can read but not write (permissions, a read-only mount) is opened for
 // reviews; nothing is written there, and the close says why it did not save.
+TEST_F(LifecycleTest, WithoutFileLocksTheDirectoryOpensWithAWarningAndSaves)
+{
+    // An NFS home without a lock manager.
+    platform_globals().fault_hook = [](file_op op, const char*) { return op == file_op::lock ? ENOLCK : 0; };
+    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE | MA_INIT_NO_LOCKS);
+    EXPECT_EQ(db().db_state, DB_OPEN);
+    EXPECT_FALSE(db().read_only);
+    const std::string log = read_file(dir.file("error.log"));
+    EXPECT_NE(log.find("file locks are not available"), std::string::npos) << log;
+    EXPECT_EQ(log.find("not accessible"), std::string::npos) << log;
+    add_test_item(0, 0, 1, "kept", "safe");
+    EXPECT_EQ(ma_deinit(0), MA_DEINIT_DONE);
+    platform_globals().fault_hook = nullptr;
+    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
+    EXPECT_EQ(db().item_count, 1u);
+}
+
 TEST_F(LifecycleTest, AReadOnlyDirectoryOpensForReviewsAndRefusesToSave)
 {
     ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);

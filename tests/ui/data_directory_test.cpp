@@ -100,6 +100,19 @@ TEST_F(DataDirectory, ADatabaseHeldByAnotherCopyIsLeftAlone)
     ::close(fd);
 }
 
+TEST_F(DataDirectory, WithoutFileLocksTheDatabaseOpensAndTheStartSaysSo)
+{
+    store_data_dir(base());
+    platform_globals().fault_hook = [](file_op op, const char*) { return op == file_op::lock ? ENOLCK : 0; };
+    main_window w;
+    EXPECT_EQ(w.open_data(), 0);
+    platform_globals().fault_hook = nullptr;
+    EXPECT_EQ(db().db_state, DB_OPEN);
+    ASSERT_EQ(recorded_messages().size(), 1u);
+    EXPECT_EQ(recorded_messages()[0].title, QStringLiteral("Data Directory Not Locked"));
+    EXPECT_TRUE(recorded_messages()[0].text.contains(base())) << recorded_messages()[0].text.toStdString();
+}
+
 namespace {
 
 std::string read_only_dir;  // as on a read-only mount: nothing under it can be created or written
