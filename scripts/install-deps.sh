@@ -5,7 +5,10 @@ set -eu
 PACKAGES="cmake ninja-build g++ make libgtest-dev libgmock-dev libbenchmark-dev clang-14 libclang-rt-14-dev \
 qt6-base-dev qt6-multimedia-dev qt6-charts-dev libqt6opengl6-dev libsqlite3-dev libzip-dev libzstd-dev pkgconf dpkg-dev \
 libxxhash-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good xdg-utils fonts-dejavu-core \
-lintian appstream desktop-file-utils librsvg2-bin"
+lintian appstream desktop-file-utils librsvg2-bin ccache"
+
+# `install-deps.sh gui-check` adds what trying the window by hand under a virtual X server takes.
+[ "${1:-}" = "gui-check" ] && PACKAGES="$PACKAGES xvfb xdotool imagemagick x11-utils"
 
 missing=""
 for p in $PACKAGES; do
