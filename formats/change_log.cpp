@@ -1,0 +1,365 @@
+#include "formats/change_log.h"
+
+#include "platform/files.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#define XXH_INLINE_ALL
+#include <xxhash.h>
+
+namespace {
+
+constexpr char magic[8] = {'C', 'W', 'C', 'H', 'A', 'N', 'G', 'E'};
+
+void put(std::string& out, uint64_t v, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+
+uint64_t get(const unsigned char* p, int bytes)
+{
+    uint64_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i)
+        v = (v << 8) | p[i];
+    return v;
+}
+
+void put_text(std::string& out, const std::string& s)
+{
+    put(out, s.size(), 4);
+    out += s;
+}
+
+// Which fields a kind carries: one table for the writer and the reader.
+struct kind_fields {
+    bool item, path, texts, grade, text, count;
+};
+
+bool fields_of(change_kind k, kind_fields* f)
+{
+    switch (k) {
+    case change_kind::grade: *f = {true, false, false, true, false, false}; return true;
+    case change_kind::undo:
+    case change_kind::delete_item:
+    case change_kind::forget_item:
+    case change_kind::make_due:
+    case change_kind::queue_delete: *f = {true, false, false, false, false, false}; return true;
+    case change_kind::add_item:
+    case change_kind::queue_add: *f = {true, true, true, false, false, false}; return true;
+    case change_kind::edit_item: *f = {true, false, true, false, false, false}; return true;
+    case change_kind::move_item: *f = {true, true, false, false, false, false}; return true;
+    case change_kind::import_done: *f = {false, false, false, false, true, true}; return true;
+    case change_kind::category_make:
+    case change_kind::category_delete: *f = {false, true, false, false, false, false}; return true;
+    case change_kind::category_rename: *f = {false, true, false, false, true, false}; return true;
+    }
+    return false;
+}
+
+// Reads a payload's fields in order; any read past the end marks the payload bad.
+class payload_reader {
+public:
+    payload_reader(const unsigned char* p, size_t n) : p_(p), n_(n) {}
+    uint64_t number(int bytes)
+    {
+        if (!take(bytes))
+            return 0;
+        return get(p_ + at_ - bytes, bytes);
+    }
+    std::string text(int length_bytes)
+    {
+        const uint64_t length = number(length_bytes);
+        if (!take(length))
+            return {};
+        return std::string(reinterpret_cast<const char*>(p_ + at_ - length), length);
+    }
+    bool whole() const { return good_ && at_ == n_; }
+    bool good() const { return good_; }
+
+private:
+    bool take(uint64_t bytes)
+    {
+        if (!good_ || bytes > n_ - at_) {
+            good_ = false;
+            return false;
+        }
+        at_ += bytes;
+        return true;
+    }
+    const unsigned char* p_;
+    size_t n_;
+    size_t at_ = 0;
+    bool good_ = true;
+};
+
+bool decode_payload(const unsigned char* p, size_t n, change_record* r)
+{
+    payload_reader in(p, n);
+    r->sequence = in.number(8);
+    r->stamp = in.number(8);
+    r->kind = static_cast<change_kind>(in.number(1));
+    kind_fields f{};
+    if (!in.good() || !fields_of(r->kind, &f))
+        return false;
+    if (f.item) {
+        r->item.computer = in.number(8);
+        r->item.number = in.number(8);
+    }
+    if (f.path) {
+        const uint64_t parts = in.number(2);
+        for (uint64_t i = 0; i < parts && in.good(); ++i)
+            r->path.push_back(in.text(2));
+    }
+    if (f.texts) {
+        r->question = in.text(4);
+        r->answer = in.text(4);
+    }
+    if (f.grade) {
+        r->day = static_cast<uint16_t>(in.number(2));
+        r->elapsed = static_cast<uint16_t>(in.number(2));
+        r->grade = static_cast<uint8_t>(in.number(1));
+        r->screen = static_cast<uint8_t>(in.number(1));
+        if (r->grade > 5)
+            return false;
+    }
+    if (f.text)
+        r->text = in.text(4);
+    if (f.count)
+        r->count = static_cast<uint32_t>(in.number(4));
+    return in.whole();
+}
+
+std::string header(uint64_t computer)
+{
+    std::string h(magic, sizeof magic);
+    put(h, change_log_version, 2);
+    put(h, 0, 2);
+    put(h, computer, 8);
+    return h;
+}
+
+bool is_hex16(std::string_view s)
+{
+    if (s.size() != 16)
+        return false;
+    for (char c : s)
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
+            return false;
+    return true;
+}
+
+constexpr std::string_view log_prefix = "changes-";
+constexpr std::string_view log_suffix = ".log";
+
+}  // namespace
+
+std::string encode_change(const change_record& r)
+{
+    kind_fields f{};
+    fields_of(r.kind, &f);
+    std::string payload;
+    put(payload, r.sequence, 8);
+    put(payload, r.stamp, 8);
+    put(payload, static_cast<uint8_t>(r.kind), 1);
+    if (f.item) {
+        put(payload, r.item.computer, 8);
+        put(payload, r.item.number, 8);
+    }
+    if (f.path) {
+        put(payload, r.path.size(), 2);
+        for (const std::string& part : r.path) {
+            put(payload, part.size(), 2);
+            payload += part;
+        }
+    }
+    if (f.texts) {
+        put_text(payload, r.question);
+        put_text(payload, r.answer);
+    }
+    if (f.grade) {
+        put(payload, r.day, 2);
+        put(payload, r.elapsed, 2);
+        put(payload, r.grade, 1);
+        put(payload, r.screen, 1);
+    }
+    if (f.text)
+        put_text(payload, r.text);
+    if (f.count)
+        put(payload, r.count, 4);
+    std::string framed;
+    framed.reserve(change_frame_size + payload.size());
+    put(framed, payload.size(), 4);
+    put(framed, XXH32(payload.data(), payload.size(), 0), 4);
+    return framed + payload;
+}
+
+change_log_read read_change_log(std::string_view bytes, uint64_t offset)
+{
+    change_log_read out;
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    if (bytes.size() < change_log_header_size) {
+        out.status = change_log_status::no_header;
+        return out;
+    }
+    if (std::memcmp(p, magic, sizeof magic) != 0 || get(p + 8, 2) != change_log_version) {
+        out.status = change_log_status::bad_header;
+        return out;
+    }
+    out.computer = get(p + 8 + 4, 8);
+    uint64_t at = offset < change_log_header_size ? change_log_header_size : offset;
+    if (at > bytes.size()) {
+        // The file became shorter than what was read before: not the log that was read.
+        out.status = change_log_status::damaged;
+        out.end = at;
+        return out;
+    }
+    while (bytes.size() - at >= change_frame_size) {
+        const uint64_t length = get(p + at, 4);
+        if (length > change_payload_limit) {
+            out.status = change_log_status::damaged;
+            break;
+        }
+        if (bytes.size() - at - change_frame_size < length)
+            break;  // still arriving
+        const unsigned char* payload = p + at + change_frame_size;
+        change_record r;
+        if (XXH32(payload, length, 0) != get(p + at + 4, 4) || !decode_payload(payload, length, &r)) {
+            out.status = change_log_status::damaged;
+            break;
+        }
+        out.records.push_back(std::move(r));
+        at += change_frame_size + length;
+    }
+    out.end = at;
+    return out;
+}
+
+std::string change_log_name(uint64_t computer)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string name(log_prefix);
+    for (int shift = 60; shift >= 0; shift -= 4)
+        name.push_back(digits[(computer >> shift) & 0xF]);
+    return name + std::string(log_suffix);
+}
+
+sync_file_name classify_sync_file(std::string_view name)
+{
+    sync_file_name out;
+    const size_t exact = log_prefix.size() + 16 + log_suffix.size();
+    if (name.size() < exact || name.substr(0, log_prefix.size()) != log_prefix
+        || name.substr(name.size() - log_suffix.size()) != log_suffix)
+        return out;
+    const std::string_view id = name.substr(log_prefix.size(), 16);
+    if (!is_hex16(id))
+        return out;
+    for (char c : id)
+        out.computer = (out.computer << 4) | static_cast<uint64_t>(c <= '9' ? c - '0' : c - 'a' + 10);
+    // Services name a conflict copy after the file with their mark before the extension:
+    // ".sync-conflict-...", " (conflicted copy ...)", " (... conflicted copy ...)".
+    out.role = name.size() == exact ? sync_file_role::change_log : sync_file_role::conflict_copy;
+    return out;
+}
+
+uint64_t new_computer_id()
+{
+    uint64_t id = 0;
+    while (id == 0) {
+        if (getrandom(&id, sizeof id, 0) != static_cast<ssize_t>(sizeof id))
+            id = 0;
+    }
+    return id;
+}
+
+change_log_writer::change_log_writer(std::string path, uint64_t computer)
+    : path_(std::move(path)), computer_(computer)
+{
+}
+
+change_append_result change_log_writer::open_log()
+{
+    change_append_result res;
+    std::string bytes;
+    bool created = false;
+    if (FILE* f = std::fopen(path_.c_str(), "rb")) {
+        char buffer[65536];
+        size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+            bytes.append(buffer, n);
+        const bool failed = std::ferror(f);
+        std::fclose(f);
+        if (failed)
+            return {change_append_status::cannot_open, EIO, 0};
+    } else if (errno != ENOENT) {
+        return {change_append_status::cannot_open, errno, 0};
+    } else {
+        created = true;
+    }
+    const change_log_read read = read_change_log(bytes);
+    if (read.status == change_log_status::bad_header
+        || (read.status != change_log_status::no_header && read.computer != computer_))
+        return {change_append_status::not_a_log, 0, 0};
+    const int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return {change_append_status::cannot_open, errno, 0};
+    // What follows the last whole record is an interrupted append of ours, or damage that no
+    // reader would pass: either way no computer can read past it, so it goes.
+    uint64_t keep = read.status == change_log_status::no_header ? 0 : read.end;
+    bool ok = ::ftruncate(fd, static_cast<off_t>(keep)) == 0;
+    if (ok && keep == 0) {
+        const std::string h = header(computer_);
+        ok = ::pwrite(fd, h.data(), h.size(), 0) == static_cast<ssize_t>(h.size()) && ::fsync(fd) == 0;
+        keep = h.size();
+    }
+    const int error = errno;
+    ::close(fd);
+    if (!ok)
+        return {change_append_status::cannot_write, error, 0};
+    if (created && !sync_parent_directory(path_))
+        return {change_append_status::cannot_sync, errno, 0};
+    if (!read.records.empty()) {
+        last_sequence_ = read.records.back().sequence;
+        last_stamp_ = read.records.back().stamp;
+    }
+    size_ = keep;
+    opened_ = true;
+    return res;
+}
+
+change_append_result change_log_writer::append(change_record& r, uint64_t now_ms)
+{
+    if (!opened_) {
+        const change_append_result opened = open_log();
+        if (opened.status != change_append_status::appended)
+            return opened;
+    }
+    r.sequence = last_sequence_ + 1;
+    // A clock set back must not put this computer's own records out of order.
+    r.stamp = now_ms > last_stamp_ ? now_ms : last_stamp_;
+    const std::string bytes = encode_change(r);
+    const int fd = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0)
+        return {change_append_status::cannot_open, errno, 0};
+    change_append_result res{change_append_status::appended, 0, r.sequence};
+    if (!write_all(fd, bytes.data(), bytes.size(), path_.c_str())) {
+        res = {change_append_status::cannot_write, errno, 0};
+        // A piece left at the end would be cut at the next open anyway; cut it now.
+        (void)::ftruncate(fd, static_cast<off_t>(size_));
+    } else if (::fsync(fd) != 0) {
+        res = {change_append_status::cannot_sync, errno, r.sequence};
+    }
+    ::close(fd);
+    if (res.status == change_append_status::cannot_write)
+        return res;
+    last_sequence_ = r.sequence;
+    last_stamp_ = r.stamp;
+    size_ += bytes.size();
+    return res;
+}

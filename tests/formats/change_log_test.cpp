@@ -1,0 +1,171 @@
+#include "formats/change_log.h"
+
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr uint64_t me = 0x0123456789abcdefULL;
+
+// One record of every kind, each field its kind carries set.
+std::vector<change_record> one_of_each()
+{
+    const item_key item{0xfeedULL, 42};
+    std::vector<change_record> out;
+    auto add = [&](change_kind k) -> change_record& {
+        change_record r;
+        r.kind = k;
+        r.sequence = out.size() + 1;
+        r.stamp = 1'700'000'000'000ULL + out.size();
+        out.push_back(r);
+        return out.back();
+    };
+    change_record& g = add(change_kind::grade);
+    g.item = item, g.day = 9000, g.elapsed = 17, g.grade = 5, g.screen = 4;
+    for (change_kind k : {change_kind::undo, change_kind::delete_item, change_kind::forget_item,
+             change_kind::make_due, change_kind::queue_delete})
+        add(k).item = item;
+    for (change_kind k : {change_kind::add_item, change_kind::queue_add}) {
+        change_record& a = add(k);
+        a.item = item, a.path = {"Deutsch", "Verben", ""}, a.question = "<b>gehen</b>\n", a.answer = "to go";
+    }
+    change_record& e = add(change_kind::edit_item);
+    e.item = item, e.question = std::string("nul\0inside", 10), e.answer = "";
+    change_record& m = add(change_kind::move_item);
+    m.item = item, m.path = {"Latein"};
+    change_record& i = add(change_kind::import_done);
+    i.text = "vocab.apkg", i.count = 70000;
+    add(change_kind::category_make).path = {"A", "B"};
+    add(change_kind::category_delete).path = {"A"};
+    change_record& c = add(change_kind::category_rename);
+    c.path = {"A", "B"}, c.text = "C";
+    return out;
+}
+
+std::string log_of(const std::vector<change_record>& records)
+{
+    std::string bytes("CWCHANGE\x01\x00\x00\x00", 12);
+    for (int i = 0; i < 8; ++i)
+        bytes.push_back(static_cast<char>((me >> (8 * i)) & 0xFF));
+    for (const change_record& r : records)
+        bytes += encode_change(r);
+    return bytes;
+}
+
+}  // namespace
+
+TEST(ChangeLog, EveryKindComesBackAsWritten)
+{
+    const std::vector<change_record> records = one_of_each();
+    const change_log_read read = read_change_log(log_of(records));
+    EXPECT_EQ(read.status, change_log_status::ok);
+    EXPECT_EQ(read.computer, me);
+    EXPECT_EQ(read.records, records);
+}
+
+// A sync service may hand over any prefix of the file; what was read stays read, and the rest
+// comes from where the last read ended.
+TEST(ChangeLog, APrefixGivesWholeRecordsAndTheRestFollowsFromItsEnd)
+{
+    const std::vector<change_record> records = one_of_each();
+    const std::string bytes = log_of(records);
+    for (size_t cut = 0; cut <= bytes.size(); ++cut) {
+        const change_log_read first = read_change_log(std::string_view(bytes).substr(0, cut));
+        ASSERT_EQ(first.status, cut < change_log_header_size ? change_log_status::no_header : change_log_status::ok) << cut;
+        ASSERT_LE(first.end, std::max<uint64_t>(cut, change_log_header_size));
+        const change_log_read rest = read_change_log(bytes, first.end);
+        std::vector<change_record> all = first.records;
+        all.insert(all.end(), rest.records.begin(), rest.records.end());
+        ASSERT_EQ(all, records) << "cut at " << cut;
+    }
+}
+
+TEST(ChangeLog, DamageStopsTheReadingBeforeIt)
+{
+    const std::vector<change_record> records = one_of_each();
+    const std::string good = log_of(records);
+    const size_t third = log_of({records[0], records[1]}).size();
+    struct case_ {
+        const char* what;
+        size_t at;
+        char flip;  // xor-ed into the byte
+        change_log_status expected;
+        size_t records_kept;
+    } cases[] = {
+        {"payload byte", third + change_frame_size + 3, '\x7f', change_log_status::damaged, 2},
+        {"checksum", third + 5, '\x01', change_log_status::damaged, 2},
+        {"length beyond the limit", third + 3, '\x40', change_log_status::damaged, 2},
+        {"magic", 0, '\x10', change_log_status::bad_header, 0},
+        {"newer version", 8, '\x03', change_log_status::bad_header, 0},
+    };
+    for (const case_& c : cases) {
+        std::string bytes = good;
+        bytes[c.at] = static_cast<char>(bytes[c.at] ^ c.flip);
+        const change_log_read read = read_change_log(bytes);
+        EXPECT_EQ(read.status, c.expected) << c.what;
+        EXPECT_EQ(read.records.size(), c.records_kept) << c.what;
+        if (c.expected == change_log_status::damaged) {
+            EXPECT_EQ(read.end, third) << c.what;
+        }
+    }
+    // A file shorter than what an earlier read passed is not the log that was read.
+    EXPECT_EQ(read_change_log(good.substr(0, third), third + 1).status, change_log_status::damaged);
+}
+
+TEST(ChangeLog, SyncFolderNamesAreSortedIntoLogsAndConflictCopies)
+{
+    const std::string own = change_log_name(me);
+    EXPECT_EQ(own, "changes-0123456789abcdef.log");
+    const struct {
+        std::string name;
+        sync_file_role role;
+    } cases[] = {
+        {own, sync_file_role::change_log},
+        {"changes-0123456789abcdef.sync-conflict-20261207-101500-ABCDEFG.log", sync_file_role::conflict_copy},
+        {"changes-0123456789abcdef (conflicted copy 2026-12-07 101500).log", sync_file_role::conflict_copy},
+        {"changes-0123456789abcdef (Anna's conflicted copy 2026-12-07).log", sync_file_role::conflict_copy},
+        {".syncthing.changes-0123456789abcdef.log.tmp", sync_file_role::other},
+        {"changes-0123456789ABCDEF.log", sync_file_role::other},
+        {"changes-0123456789abcde.log", sync_file_role::other},
+        {"changes-0123456789abcdef.lo", sync_file_role::other},
+    };
+    for (const auto& c : cases) {
+        const sync_file_name n = classify_sync_file(c.name);
+        EXPECT_EQ(n.role, c.role) << c.name;
+        if (c.role != sync_file_role::other) {
+            EXPECT_EQ(n.computer, me) << c.name;
+        }
+    }
+}
+
+TEST(ChangeLog, WriterKeepsItsOrderAcrossRestartsClockStepsAndTornAppends)
+{
+    temp_dir dir;
+    const std::string path = dir.file(change_log_name(me));
+    change_record r;
+    r.kind = change_kind::undo;
+    {
+        change_log_writer w(path, me);
+        ASSERT_EQ(w.append(r, 5000).status, change_append_status::appended);
+        ASSERT_EQ(w.append(r, 4000).sequence, 2u);  // the clock went back
+    }
+    std::string bytes = read_file(path);
+    write_file(path, bytes + encode_change(r).substr(0, 11));  // an append cut short
+    change_log_writer again(path, me);
+    ASSERT_EQ(again.append(r, 6000).sequence, 3u);
+    const change_log_read read = read_change_log(read_file(path));
+    ASSERT_EQ(read.status, change_log_status::ok);
+    ASSERT_EQ(read.records.size(), 3u);
+    EXPECT_EQ(read.records[1].stamp, 5000u);
+    EXPECT_EQ(read.records[2].stamp, 6000u);
+    EXPECT_EQ(read.end, read_file(path).size());
+
+    // Another computer's log, or a file that is no log, is never written to.
+    change_log_writer other(path, me + 1);
+    EXPECT_EQ(other.append(r, 7000).status, change_append_status::not_a_log);
+    const std::string stranger = dir.file("stranger.log");
+    write_file(stranger, "not a change log at all");
+    EXPECT_EQ(change_log_writer(stranger, me).append(r, 7000).status, change_append_status::not_a_log);
+    EXPECT_EQ(read_file(stranger), "not a change log at all");
+}
