@@ -236,6 +236,7 @@ change_log_read read_change_log(std::string_view bytes, uint64_t offset)
         }
         out.records.push_back(std::move(r));
         at += change_frame_size + length;
+        out.ends.push_back(at);
     }
     out.end = at;
     return out;

@@ -75,6 +75,7 @@ struct change_log_read {
     change_log_status status = change_log_status::ok;  // how the reading ended
     uint64_t computer = 0;  // the writer's id, from the header
     std::vector<change_record> records;  // the whole records read, in file order
+    std::vector<uint64_t> ends;  // offset just past each record, parallel to `records`
     uint64_t end = 0;  // offset just past the last whole record: where the next read starts
 };
 

@@ -1,0 +1,121 @@
+#include "formats/sync_inbox.h"
+
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <set>
+
+namespace {
+
+constexpr uint64_t me = 0x1111;
+
+struct computer {
+    uint64_t id;  // its computer id
+    std::string full;  // its whole log, as it wrote it
+};
+
+// Two other computers grade and rename over a day, stamps interleaved; a clock set back on one.
+std::vector<computer> write_logs(const temp_dir& source)
+{
+    std::vector<computer> out;
+    for (uint64_t id : {0xaaaaULL, 0xbbbbULL}) {
+        const std::string path = source.file(change_log_name(id));
+        change_log_writer w(path, id);
+        for (uint64_t i = 0; i < 40; ++i) {
+            change_record r;
+            r.kind = i % 7 == 3 ? change_kind::category_rename : change_kind::grade;
+            r.item = {id, i};
+            r.path = {"Deck"};
+            r.text = "Deck " + std::to_string(i);
+            r.grade = static_cast<uint8_t>(i % 6);
+            const uint64_t now = 1000 * i + (id == 0xaaaa ? 0 : 500) - (i == 20 ? 5000 : 0);
+            EXPECT_EQ(w.append(r, now).status, change_append_status::appended);
+        }
+        out.push_back({id, read_file(path)});
+    }
+    return out;
+}
+
+}  // namespace
+
+// A sync service delivers each log in pieces, sometimes an older version again, sometimes a
+// conflict copy beside it; the computer collects and applies after each delivery. Once all
+// is delivered every record has been applied exactly once, each computer's in its own order.
+TEST(SyncInbox, EveryRecordIsAppliedOnceWhateverTheDeliveryOrder)
+{
+    temp_dir source;
+    const std::vector<computer> logs = write_logs(source);
+    for (unsigned seed = 1; seed <= 8; ++seed) {
+        temp_dir folder;
+        std::mt19937 random(seed);
+        sync_inbox inbox(folder.path(), me);
+        std::vector<size_t> delivered(logs.size(), 0);
+        std::set<std::pair<uint64_t, uint64_t>> applied;
+        std::map<uint64_t, uint64_t> last_applied;
+        size_t conflict_copies = 0;
+        auto look = [&] {
+            const sync_arrivals a = inbox.collect();
+            conflict_copies += a.conflict_copies.size();
+            EXPECT_TRUE(a.damaged.empty());
+            for (size_t i = 0; i < a.records.size(); ++i) {
+                const uint64_t from = a.computers[i];
+                ASSERT_EQ(a.records[i].sequence, last_applied[from] + 1) << "seed " << seed;
+                ASSERT_TRUE(applied.emplace(from, a.records[i].sequence).second) << "applied twice";
+                last_applied[from] = a.records[i].sequence;
+                if (i > 0) {
+                    ASSERT_LE(a.records[i - 1].stamp, a.records[i].stamp);
+                }
+                inbox.applied(from, a.records[i].sequence);
+            }
+        };
+        while (delivered[0] < logs[0].full.size() || delivered[1] < logs[1].full.size()) {
+            const size_t c = random() % logs.size();
+            const std::string& full = logs[c].full;
+            const std::string name = change_log_name(logs[c].id);
+            switch (random() % 4) {
+            case 0:  // an older version comes back
+                write_file(folder.file(name), full.substr(0, random() % (delivered[c] + 1)));
+                break;
+            case 1:  // a conflict copy of some version
+                write_file(folder.file(name.substr(0, name.size() - 4) + ".sync-conflict-" + std::to_string(random() % 3) + ".log"),
+                    full.substr(0, random() % (full.size() + 1)));
+                break;
+            default:  // the log grows
+                delivered[c] = std::min(full.size(), delivered[c] + random() % 300);
+                write_file(folder.file(name), full.substr(0, delivered[c]));
+            }
+            look();
+        }
+        for (const computer& c : logs)
+            write_file(folder.file(change_log_name(c.id)), c.full);
+        look();
+        EXPECT_EQ(applied.size(), 80u) << "seed " << seed;
+        EXPECT_GT(conflict_copies, 0u);
+    }
+}
+
+TEST(SyncInbox, PositionsSavedWithTheDatabaseKeepAppliedRecordsFromComingBack)
+{
+    temp_dir source;
+    const std::vector<computer> logs = write_logs(source);
+    temp_dir folder;
+    for (const computer& c : logs)
+        write_file(folder.file(change_log_name(c.id)), c.full);
+    write_file(folder.file(change_log_name(me)), logs[0].full);  // its own log is never read
+    write_file(folder.file(change_log_name(0xcccc)), logs[0].full);  // a header of another computer
+
+    sync_inbox first(folder.path(), me);
+    first.applied(0xaaaa, 25);
+    sync_inbox later(folder.path(), me);
+    ASSERT_TRUE(later.read_positions(first.positions_text()));
+    const sync_arrivals a = later.collect();
+    EXPECT_EQ(a.records.size(), 15u + 40u);
+    EXPECT_EQ(a.damaged, std::vector<std::string>{change_log_name(0xcccc)});
+    EXPECT_EQ(a.records.front().sequence, 1u);  // 0xbbbb's first, stamped before 0xaaaa's 26th
+
+    for (const char* malformed : {"zz 1\n", "00000000000000aa\n", "00000000000000aa 5 extra\n"})
+        EXPECT_FALSE(later.read_positions(malformed)) << malformed;
+    EXPECT_EQ(later.applied_of(0xaaaa), 25u);
+}
