@@ -351,8 +351,10 @@ change_append_result change_log_writer::append(change_record& r, uint64_t now_ms
     change_append_result res{change_append_status::appended, 0, r.sequence};
     if (!write_all(fd, bytes.data(), bytes.size(), path_.c_str())) {
         res = {change_append_status::cannot_write, errno, 0};
-        // A piece left at the end would be cut at the next open anyway; cut it now.
-        (void)::ftruncate(fd, static_cast<off_t>(size_));
+        // Cut the piece a failed write left; if even that fails, the next append reads the
+        // log back and cuts it there.
+        if (::ftruncate(fd, static_cast<off_t>(size_)) != 0)
+            opened_ = false;
     } else if (::fsync(fd) != 0) {
         res = {change_append_status::cannot_sync, errno, r.sequence};
     }
