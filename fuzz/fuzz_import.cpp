@@ -27,7 +27,7 @@ namespace {
 
 const std::string& import_dir()
 {
-    // Made again each time: the open harnesses empty fuzz_dir(), and the replay test runs both.
+    // Made again each time: an open harness run in the same process empties fuzz_dir().
     static const std::string dir = fuzz_dir() + "import/";
     std::error_code ignored;
     std::filesystem::create_directory(dir, ignored);

@@ -1,25 +1,10 @@
 #pragma once
-// A fresh network state around each test: built-in weights, no network, an empty store.
+// The network tests start from the built-in weights, which the kit's reset gives every test.
 #include <cmath>
 
-#include "ann/network.h"
 #include "support/test_support.h"
 
-class AnnTest : public clean_state_test {
-protected:
-    void SetUp() override
-    {
-        clean_state_test::SetUp();
-        free_ann();
-        ann_globals() = ann_state{};
-    }
-    void TearDown() override
-    {
-        free_ann();
-        ann_globals() = ann_state{};
-        clean_state_test::TearDown();
-    }
-};
+using AnnTest = clean_state_test;
 
 // Whole days behind an encoded value (exact for encodings of whole days up to 2048).
 inline int days_of(float encoded) { return static_cast<int>(std::lround(static_cast<double>(encoded) * encoded * 2048.0)); }

@@ -7,14 +7,11 @@
 #include <bit>
 #include <cstring>
 #include <random>
-#include <string>
 #include <vector>
 
 #include "ann/ann_files.h"
 #include "ann/network.h"
 #include "ann_test_support.h"
-#include "database/database.h"
-#include "session/lifecycle.h"
 
 namespace {
 
@@ -195,51 +192,6 @@ TEST_F(DuplicateSearchTest, AgreesWithThePlainWalkOnGeneratedStores)
     EXPECT_LT(into_builtin + into_user, searches * 9 / 10);
 }
 
-// Each question to the index, against a scan of the same store: keys and inputs from few values,
-// so that chains are long, and bounds at every distance.
-TEST(CaseIndex, AnswersAsAScanDoes)
-{
-    std::mt19937 random(99);
-    auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); };
-    std::vector<ann_case> cases;
-    std::vector<ann_case*> store;
-    case_index index(1000);  // bounds up to 1000 start from each key's answer for 1000
-    for (int i = 0; i < 20'000; ++i) {
-        cases.push_back({static_cast<float>(pick(3)) / 4, static_cast<float>(pick(50)) / 64,
-            static_cast<float>(pick(4)) / 8, static_cast<float>(pick(2)), 0.5f});
-    }
-    for (ann_case& c : cases)
-        store.push_back(&c);
-    for (uint32_t count = 1; count <= cases.size(); count += 1 + static_cast<uint32_t>(pick(400))) {
-        index.catch_up(store, count);
-        ASSERT_EQ(index.indexed(), count);
-        for (int q = 0; q < 30; ++q) {
-            const ann_case& probe = cases[static_cast<size_t>(pick(static_cast<int>(count)))];
-            // Every third bound is the index's own mark, or next to it.
-            const auto end = q % 3 == 0 ? static_cast<uint32_t>(999 + pick(3))
-                                        : static_cast<uint32_t>(pick(static_cast<int>(count) + 1));
-            // Leaving out the probe's own key, another one's, or none that occurs.
-            const int choice = pick(3);
-            const uint32_t other = choice == 0 ? case_key(probe) : choice == 1 ? case_key(cases[static_cast<size_t>(pick(static_cast<int>(count)))]) : 12345u;
-            uint32_t same = case_index::none, keyed = case_index::none, lower = case_index::none;
-            for (uint32_t k = 0; k < count; ++k) {
-                if (std::memcmp(cases[k].data(), probe.data(), 16) == 0)
-                    same = k;
-                if (k < end && case_key(cases[k]) == case_key(probe))
-                    keyed = k;
-                if (k < end && k % 4 == 0 && k > 0 && cases[k][1] < probe[1] && case_key(cases[k]) != other)
-                    lower = k;
-            }
-            ASSERT_EQ(index.last_with_inputs(store, probe), same) << count;
-            ASSERT_EQ(index.last_with_key_below(case_key(probe), end), keyed) << count << " " << end;
-            ASSERT_EQ(index.last_input1_below(end, probe[1], other), lower) << count << " " << end;
-        }
-    }
-    index.clear();
-    EXPECT_EQ(index.indexed(), 0u);
-    EXPECT_EQ(index.last_with_key_below(case_key(cases[0]), 10), case_index::none);
-}
-
 // A store that grew during the run (cases added by grades) is searched as a whole next time.
 TEST_F(DuplicateSearchTest, CasesAppendedBetweenSearchesAreSeen)
 {
@@ -253,31 +205,6 @@ TEST_F(DuplicateSearchTest, CasesAppendedBetweenSearchesAreSeen)
     again[4] = encode_days(20);
     EXPECT_TRUE(merge_duplicate_case(again));
     EXPECT_EQ(days_of((*case_at(builtin_case_count))[4]), 15);
-}
-
-// The same through the file: a load of user_cases.bin ends with the store the walk builds.
-TEST_F(DuplicateSearchTest, LoadingTheFileBuildsTheSameStore)
-{
-    temp_dir dir;
-    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
-    std::vector<ann_case> mirror(builtin_cases.begin(), builtin_cases.end());
-    std::string bytes;
-    case_source source(4242);
-    for (int i = 0; i < 20'000; ++i) {
-        const ann_case c = source.next(mirror);
-        bytes.append(reinterpret_cast<const char*>(c.data()), sizeof c);
-        walk_turns turns;
-        if (plain_search(mirror, c, turns) == no_merge)
-            mirror.push_back(c);
-    }
-    write_file(dir.file("user_cases.bin"), bytes);
-    ma_nn_init();
-    ASSERT_EQ(ann_globals().case_count, mirror.size());
-    for (uint32_t k = 0; k < ann_globals().case_count; ++k)
-        ASSERT_EQ(*case_at(k), mirror[k]) << k;
-    // The search's index is not kept once the file is read.
-    EXPECT_EQ(ann_globals().duplicates.indexed(), 0u);
-    ma_deinit(0);
 }
 
 }  // namespace

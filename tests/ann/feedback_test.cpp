@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <map>
 #include <random>
 #include <string>
@@ -9,34 +10,28 @@
 #include "ann/network.h"
 #include "ann_test_support.h"
 #include "database/database.h"
-#include "session/lifecycle.h"
+#include "support/database_helpers.h"
 #include "platform/crt_rand.h"
+#include "services/random.h"
 
 namespace {
 
-class FeedbackTest : public AnnTest {
+class FeedbackTest : public open_database_test {
 protected:
     void SetUp() override
     {
-        AnnTest::SetUp();
-        ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+        open_database_test::SetUp();
         ma_nn_init();
         crt_srand(7);
     }
-    std::string log() const { return read_file(dir.file("error.log")); }
     uint32_t user_cases() const { return ann_globals().case_count - builtin_case_count; }
     // Target days of the last case recorded.
     int last_target() const { return days_of((*case_at(ann_globals().case_count - 1))[4]); }
-    void add_due(uint16_t day, int count)
+    static void add_due(uint16_t day, int count)
     {
-        for (int i = 0; i < count; ++i) {
-            item* e = new_item();
-            e->tmtrpt = day;
-            insert_scheduled(e);
-            ++db().item_count;
-        }
+        for (int i = 0; i < count; ++i)
+            add_test_item(day);
     }
-    temp_dir dir;
 };
 
 }  // namespace
@@ -182,6 +177,19 @@ TEST_F(FeedbackTest, SpreadPrefersLightDaysAndStaysInTheBand)
     EXPECT_LT(picks[92], picks[91] / 4);
     EXPECT_GT(picks[91], 100);
 
+    // Each day weighs the busiest day's count minus its own plus 5: with 3 items on day 10 and
+    // none on day 11 that is 5 against 8, so of the 13 draws the first five pick day 10.
+    add_due(today + 10, 3);
+    int wrong = 0;
+    for (uint32_t i = 1; i <= 3000; ++i) {
+        const uint32_t seed = i * 2654435761u;  // spread, so that the first draws cover the range
+        crt_srand(seed);
+        const unsigned r = rand_below(13);
+        crt_srand(seed);
+        wrong += pick_spread_interval(10, 11) != (r < 5 ? 10 : 11);
+    }
+    EXPECT_EQ(wrong, 0);
+
     // Loads whose weights add up past 16 bits never push the pick beyond the band.
     add_due(today + 300, 2000);
     for (int i = 0; i < 2000; ++i) {
@@ -189,4 +197,23 @@ TEST_F(FeedbackTest, SpreadPrefersLightDaysAndStaysInTheBand)
         ASSERT_GE(d, 250);
         ASSERT_LE(d, 400);
     }
+}
+
+// The spread over ±10 % of the network's answer is itself held to the neighbour grades'
+// answers, which pulls it two thirds of the way back: a grade 3 never lands more than a
+// fifteenth of the answer (and the rounding) away from it.
+TEST_F(FeedbackTest, TheSpreadIntervalIsHeldToTheNeighbourGrades)
+{
+    int inputs = 0;
+    for (uint16_t ivl = 40; ivl < 400 && inputs < 5; ivl += 7) {
+        const uint16_t d = ann_interval(ivl, ivl, 4, 3);
+        if (d < 100 || adjust_to_neighbour_grades(ivl, ivl, 4, 3, d) != d)
+            continue;
+        ++inputs;
+        for (int draw = 0; draw < 60; ++draw) {
+            const int got = propose_interval(ivl, ivl, 4, 3);
+            EXPECT_LE(std::abs(got - d), d / 15 + 2) << "interval " << ivl << ", answer " << d;
+        }
+    }
+    EXPECT_GT(inputs, 0) << "no answer of 100 days or more to spread";
 }

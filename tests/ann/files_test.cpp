@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 #include <string>
+#include <tuple>
 
 #include "ann/ann_files.h"
 #include "ann/network.h"
@@ -14,7 +15,7 @@
 #include "database/database.h"
 #include "platform/files.h"
 #include "platform/platform_state.h"
-#include "session/lifecycle.h"
+#include "support/database_helpers.h"
 
 namespace {
 
@@ -36,14 +37,8 @@ int case_file_hook(file_op op, const char* path)
 }
 
 // A database open in a temporary directory, the network not yet started.
-class AnnFilesTest : public AnnTest {
+class AnnFilesTest : public open_database_test {
 protected:
-    void SetUp() override
-    {
-        AnnTest::SetUp();
-        ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
-    }
-    std::string log() const { return read_file(dir.file("error.log")); }
     void write_cases(const std::vector<ann_case>& cases, const std::string& tail = "") const
     {
         std::string bytes;
@@ -51,7 +46,6 @@ protected:
             bytes.append(reinterpret_cast<const char*>(c.data()), sizeof c);
         write_file(dir.file("user_cases.bin"), bytes + tail);
     }
-    temp_dir dir;
 };
 
 }  // namespace
@@ -144,21 +138,18 @@ TEST_F(AnnFilesTest, EachAppendReachesStorageAndItsFailuresAreLogged)
                               file_op::write, file_op::fsync}));
     EXPECT_EQ(read_file(dir.file("user_cases.bin")).size(), 40u);
 
-    // A sync that fails is said: the case was written but may not survive a power cut.
-    calls.failing = file_op::fsync;
-    calls.error = EIO;
-    add_cases(12, 12, 3, 4, 30);
-    EXPECT_NE(log().find("ERROR: cannot sync " + dir.file("user_cases.bin") + " (" + std::strerror(EIO) + ")"),
-        std::string::npos) << log();
-    EXPECT_EQ(read_file(dir.file("user_cases.bin")).size(), 60u);
-
-    // A write that fails leaves the file as it was; the case stays for this run.
-    calls.failing = file_op::write;
-    calls.error = ENOSPC;
-    add_cases(13, 12, 3, 4, 30);
-    EXPECT_NE(log().find("ERROR: cannot append to " + dir.file("user_cases.bin") + " (" + std::strerror(ENOSPC) + ")"),
-        std::string::npos) << log();
-    EXPECT_EQ(read_file(dir.file("user_cases.bin")).size(), 60u);
+    // A sync that fails is said (the case was written but may not survive a power cut); a write
+    // that fails leaves the file as it was, and the case stays for this run.
+    const std::tuple<file_op, int, std::string, uint16_t> failures[] = {
+        {file_op::fsync, EIO, "ERROR: cannot sync ", 12}, {file_op::write, ENOSPC, "ERROR: cannot append to ", 13}};
+    for (const auto& [op, error, message, interval] : failures) {
+        calls.failing = op;
+        calls.error = error;
+        add_cases(interval, 12, 3, 4, 30);
+        EXPECT_NE(log().find(message + dir.file("user_cases.bin") + " (" + std::strerror(error) + ")"), std::string::npos)
+            << log();
+        EXPECT_EQ(read_file(dir.file("user_cases.bin")).size(), 60u);
+    }
     EXPECT_EQ(ann_globals().case_count, builtin_case_count + 4u);
     platform_globals().fault_hook = nullptr;
 
@@ -215,15 +206,3 @@ TEST_F(AnnFilesTest, UnwritableFilesAreReportedAndNothingIsLost)
     EXPECT_EQ(read_file(dir.file("weights.bin")).size(), weights_file_size);
 }
 
-TEST_F(AnnFilesTest, ManyUserCasesLoadAndGrowTheStore)
-{
-    std::vector<ann_case> cases;
-    for (int i = 0; i < 3000; ++i)
-        cases.push_back(make_case(static_cast<uint16_t>(100 + i % 1500), static_cast<uint16_t>(90 + i % 1700),
-            static_cast<uint16_t>(i % 100), static_cast<uint16_t>(i % 6), static_cast<uint16_t>(50 + i % 1900)));
-    write_cases(cases);
-    ma_nn_init();
-    EXPECT_EQ(ann_globals().case_count, builtin_case_count + 3000u);
-    EXPECT_GE(case_store_capacity(), ann_globals().case_count);
-    EXPECT_EQ(*case_at(builtin_case_count + 2999), cases.back());
-}

@@ -50,13 +50,6 @@ TEST_F(AnnTest, RawAnswers)
             EXPECT_EQ(ann_interval(history[h][0], history[h][1], history[h][2], g), expected[h][g]) << h << " " << g;
 }
 
-TEST_F(AnnTest, NewItemAnswers)
-{
-    const uint16_t expected[6] = {0, 0, 0, 2, 4, 6};
-    for (uint16_t g = 0; g < 6; ++g)
-        EXPECT_EQ(ann_interval(0, 0, 0, g), expected[g]) << g;
-}
-
 TEST_F(AnnTest, AnswersKeepTheirOrderOnAGrid)
 {
     const uint16_t days[] = {0, 1, 2, 4, 7, 12, 20, 35, 60, 100, 170, 300, 500, 850, 1400, 2048};

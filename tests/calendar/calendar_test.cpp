@@ -110,19 +110,13 @@ TEST_F(CalendarTest, EuropeanRuleSwitchesAtTheRightInstants)
     EXPECT_EQ(end.day, 297);
     EXPECT_EQ(end.millisecond, 2 * 3600 * 1000);  // 03:00 daylight is 02:00 standard
 
-    const uint32_t before_start = utc(2009, 3, 29, 0, 59);
-    const uint32_t at_start = utc(2009, 3, 29, 1, 0);
-    EXPECT_EQ(local_time(&before_start)->tm_hour, 1);
-    EXPECT_EQ(local_time(&before_start)->tm_isdst, 0);
-    EXPECT_EQ(local_time(&at_start)->tm_hour, 3);
-    EXPECT_EQ(local_time(&at_start)->tm_isdst, 1);
-
-    const uint32_t before_end = utc(2009, 10, 25, 0, 59);
-    const uint32_t at_end = utc(2009, 10, 25, 1, 0);
-    EXPECT_EQ(local_time(&before_end)->tm_hour, 2);
-    EXPECT_EQ(local_time(&before_end)->tm_isdst, 1);
-    EXPECT_EQ(local_time(&at_end)->tm_hour, 2);
-    EXPECT_EQ(local_time(&at_end)->tm_isdst, 0);
+    // The local hour and daylight flag a minute before and at each switch.
+    const std::tuple<uint32_t, int, int> instants[] = {{utc(2009, 3, 29, 0, 59), 1, 0}, {utc(2009, 3, 29, 1, 0), 3, 1},
+        {utc(2009, 10, 25, 0, 59), 2, 1}, {utc(2009, 10, 25, 1, 0), 2, 0}};
+    for (const auto& [t, hour, dst] : instants) {
+        EXPECT_EQ(local_time(&t)->tm_hour, hour) << t;
+        EXPECT_EQ(local_time(&t)->tm_isdst, dst) << t;
+    }
 
     // Summer local time goes back to the same second.
     calendar_time summer = local(2009, 7, 1, 12);

@@ -90,6 +90,7 @@ protected:
         c.afntclr = 0x80000000u;
         c.qimg = "q.png";
         c.afont = "Sans,12";
+        c.qfont = "";  // written as no text, read back absent
         set_fields(add_test_item(65535, fr, 2047, "question \xC3\xA9", ""), extremes);
         add_test_item(0, 0, 0, "", "answer only");
         add_test_item(7, lang, 3, "line\nbreak", "tab\there");
@@ -165,23 +166,15 @@ TEST_F(BinfileTest, RoundTripKeepsEveryFieldAndRewritesTheSameBytes)
     EXPECT_EQ(log(), "");
 }
 
-TEST_F(BinfileTest, EmptyCategoryTextIsReadBackAbsent)
-{
-    category_at(0)->qfont = "";
-    ASSERT_EQ(write_bin(bin().c_str()), 0);
-    EXPECT_EQ(read_file(bin()), header(db().time_of_start, 1) + category_bytes(0, "root"));
-    ASSERT_EQ(load_bin(bin().c_str()), 0);
-    EXPECT_FALSE(category_at(0)->qfont.has_value());
-}
-
 TEST_F(BinfileTest, ReaderCorrectsOutOfRangeFields)
 {
     std::string file = header(5, 5);
     for (int i = 0; i < 5; ++i)
         file += category_bytes(static_cast<uint16_t>(i), "c" + std::to_string(i));
     // Categories 0 to 4: 5, the count itself, is past the table too.
-    file += item_bytes(1, 7, 100, "a", "b", 1, 200) + item_bytes(2, 3, 101, "c", "d", 3000, 127) +
-        item_bytes(3, 5, 102, "e", "f");
+    // Repetitions and interval one past their largest values (127, 2047 days), or at them.
+    file += item_bytes(1, 7, 100, "a", "b", 1, 128) + item_bytes(2, 3, 101, "c", "d", 2048, 127) +
+        item_bytes(3, 5, 102, "e", "f", 2047);
     ASSERT_EQ(load(file), 0);
     const auto all = items();
     ASSERT_EQ(all.size(), 3u);
@@ -190,8 +183,9 @@ TEST_F(BinfileTest, ReaderCorrectsOutOfRangeFields)
     EXPECT_EQ(all[1]->ctgr, 3);
     EXPECT_EQ(all[1]->ivl, 2047);
     EXPECT_EQ(all[2]->ctgr, 4);
+    EXPECT_EQ(all[2]->ivl, 2047);
     EXPECT_EQ(log(), "WARNING: e->ctgr out of scale (Categories=5, e->ctgr=7), correcting to 4\n"
-                     "WARNING: e->ivl out of scale (3000), correcting\n"
+                     "WARNING: e->ivl out of scale (2048), correcting\n"
                      "WARNING: e->ctgr out of scale (Categories=5, e->ctgr=5), correcting to 4\n");
 }
 
@@ -362,38 +356,6 @@ TEST_F(BinfileTest, DuplicateCategoryNamesAreKeptApart)
     EXPECT_NE(log().find("categories 1 and 2 are both called \"twin\" under the same parent"), std::string::npos);
 }
 
-// Random bytes after a valid version: whatever is accepted keeps the invariants the rest of
-// the program relies on.
-TEST_F(BinfileTest, RandomFilesLeaveAConsistentDatabase)
-{
-    std::mt19937 random(12345);
-    for (int round = 0; round < 300; ++round) {
-        SCOPED_TRACE(round);
-        std::string file = le16(12) + le32(random()) + le16(static_cast<uint16_t>(random() % 6));
-        const size_t length = random() % 400;
-        for (size_t i = 0; i < length; ++i) {
-            // Mostly small values, so that lengths and indexes are often plausible.
-            const uint32_t r = random();
-            file.push_back(static_cast<char>(r % 4 == 0 ? r >> 8 : r % 8));
-        }
-        erase_memory_after_ll();
-        const int result = load(file);
-        ASSERT_TRUE(result == 0 || result == 1);
-        uint32_t count = 0;
-        for (const item* e = db().head; e; e = e->next, ++count) {
-            ASSERT_LT(e->ctgr, category_count());
-            ASSERT_LE(e->ivl, 2047);
-            ASSERT_LE(e->rp, 127);
-        }
-        ASSERT_EQ(count, db().item_count);
-        for (uint16_t i = 0; i < category_count(); ++i) {
-            ASSERT_LE(category_at(i)->parent, i);
-            ASSERT_FALSE(category_at(i)->name.empty());
-            ASSERT_LT(category_at(i)->name.size(), static_cast<size_t>(MAX_CTGR_LEN));
-        }
-    }
-}
-
 TEST_F(BinfileTest, ItemsWithoutCategoriesGetTheRoot)
 {
     ASSERT_EQ(load(header(5, 0) + item_bytes(0, 3, 1, "q", "a")), 0);
@@ -460,22 +422,6 @@ TEST_F(BinfileTest, FailedSavesLeaveTheOldFile)
     EXPECT_EQ(write_bin(bin().c_str()), 2);
     EXPECT_TRUE(std::filesystem::is_directory(bin() + "/keep"));
     EXPECT_FALSE(has_temporary_file(dir.path()));
-}
-
-TEST_F(BinfileTest, FailedCloseKeepsTheDatabaseOpen)
-{
-    add_test_item(0, 0, 1, "kept", "");
-    std::filesystem::create_directories(bin() + "/keep");
-    EXPECT_EQ(ma_deinit(0), 2);
-    EXPECT_EQ(db().db_state, DB_OPEN);
-    ASSERT_NE(db().head, nullptr);
-    EXPECT_EQ(db().head->question, "kept");
-    EXPECT_TRUE(file_exists(dir.file("lockfile")));
-    std::filesystem::remove_all(bin());
-    EXPECT_EQ(ma_deinit(0), 0);
-    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
-    ASSERT_NE(db().head, nullptr);
-    EXPECT_EQ(db().head->question, "kept");
 }
 
 TEST_F(BinfileTest, RefusedFileIsKeptBesideTheNewOne)

@@ -4,20 +4,15 @@
 #include <string>
 #include <vector>
 
+#include "calendar/calendar.h"
 #include "database/database.h"
-#include "session/lifecycle.h"
-#include "support/test_support.h"
+#include "database/days.h"
+#include "support/database_helpers.h"
 
 namespace {
 
-class DatabaseTest : public clean_state_test {
+class DatabaseTest : public open_database_test {
 protected:
-    void SetUp() override
-    {
-        clean_state_test::SetUp();
-        ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
-    }
-
     item* add_item(uint16_t day, uint16_t ctgr = 0, uint32_t id = 0)
     {
         item* e = new_item();
@@ -37,9 +32,19 @@ protected:
             out.push_back(e->id);
         return out;
     }
-
-    temp_dir dir;
 };
+
+uint32_t clock_at(int year, int month, int day, int hour, int minute)
+{
+    set_local_clock(year, month, day, hour, minute);
+    return time_now();
+}
+
+uint16_t day_at(int year, int month, int day, int hour, int minute)
+{
+    set_local_clock(year, month, day, hour, minute);
+    return day_number(0);
+}
 
 }  // namespace
 
@@ -160,41 +165,11 @@ TEST_F(DatabaseTest, ScheduledListStaysSortedAndStable)
     add_item(5, 0, 12);  // two or more: after those of the same day
     EXPECT_EQ(ids(), (std::vector<uint32_t>{11, 10, 12}));
 
-    // The hint speeds up ordered inserts but a smaller day still finds its place.
-    erase_memory_after_ll();
-    db().item_count = 0;
-    for (uint32_t i = 0; i < 50; ++i) {
-        item* e = new_item();
-        e->tmtrpt = static_cast<uint16_t>(i * 2);
-        e->id = i;
-        insert_scheduled(e);
-        ++db().item_count;
-    }
-    item* late = new_item();
-    late->tmtrpt = 7;
-    late->id = 1000;
-    insert_scheduled(late);
-    ++db().item_count;
-    uint16_t last = 0;
-    size_t seen = 0;
-    for (item* e = next_scheduled(nullptr); e; e = next_scheduled(e), ++seen) {
-        EXPECT_LE(last, e->tmtrpt);
-        last = e->tmtrpt;
-    }
-    EXPECT_EQ(seen, 51u);
-
-    // Removing: head, middle, unknown record.
-    item* head = next_scheduled(nullptr);
-    item* second = head->next;
-    EXPECT_EQ(remove_item(head), second);
-    item* after_late = late->next;
-    ASSERT_NE(after_late, nullptr);
-    EXPECT_EQ(after_late->tmtrpt, 8);
-    EXPECT_EQ(remove_item(late), after_late);
-    EXPECT_EQ(db().item_count, 49u);
+    // Random sequences of every list operation are in the scheduled index tests; a record not
+    // in the list is not removed.
     item stranger;
     EXPECT_EQ(remove_item(&stranger), nullptr);
-    EXPECT_EQ(db().item_count, 49u);
+    EXPECT_EQ(db().item_count, 3u);
 }
 
 TEST_F(DatabaseTest, PendingListKeepsFileOrder)
@@ -332,4 +307,38 @@ TEST_F(DatabaseTest, BatchOfFileItemsLinksAsInsertingOneByOne)
     }
     EXPECT_EQ(db().recent_items[0], nullptr);
     EXPECT_EQ(db().head, nullptr);
+}
+
+using DayNumberTest = clean_state_test;
+
+TEST_F(DayNumberTest, DaysBeginAtHalfPastThree)
+{
+    db().time_of_start = clock_at(2026, 1, 15, 12, 0);
+    EXPECT_EQ(day_at(2026, 1, 15, 3, 29), 49710);  // before day 0: the difference wraps
+    EXPECT_EQ(day_at(2026, 1, 15, 3, 30), 0);
+    EXPECT_EQ(day_at(2026, 1, 16, 3, 29), 0);
+    EXPECT_EQ(day_at(2026, 1, 16, 3, 30), 1);
+    EXPECT_EQ(day_number(db().time_of_start + 5 * 86'400), 5);
+}
+
+TEST_F(DayNumberTest, DayChangesAtHalfPastThreeOnTheWallClockInEitherSeason)
+{
+    use_zone("CET-1CEST,M3.5.0,M10.5.0/3");
+    db().time_of_start = clock_at(2026, 1, 15, 12, 0);  // started in winter
+    EXPECT_EQ(day_at(2026, 7, 10, 3, 29), 175);
+    EXPECT_EQ(day_at(2026, 7, 10, 3, 30), 176);
+
+    db().time_of_start = clock_at(2026, 6, 1, 12, 0);  // started in summer
+    EXPECT_EQ(day_at(2026, 6, 2, 2, 30), 0);
+    EXPECT_EQ(day_at(2026, 6, 2, 3, 29), 0);
+    EXPECT_EQ(day_at(2026, 6, 2, 3, 30), 1);
+    EXPECT_EQ(day_at(2026, 7, 10, 3, 29), 38);
+    EXPECT_EQ(day_at(2026, 7, 10, 3, 30), 39);
+    EXPECT_EQ(day_at(2026, 12, 1, 3, 29), 182);
+    EXPECT_EQ(day_at(2026, 12, 1, 3, 30), 183);
+
+    // With daylight saving switched off, standard time rules all year.
+    g_bUseDST = 0;
+    EXPECT_EQ(day_at(2026, 7, 10, 3, 29), 38);
+    EXPECT_EQ(day_at(2026, 7, 10, 3, 30), 39);
 }

@@ -50,6 +50,10 @@ TEST_F(TextImport, DetectsTabCommaAndSemicolonAndObeysAChosenSeparator)
         EXPECT_EQ(queue_contents(), (std::vector<row>{{"Hund", "dog", "root"}, {"Katze", "cat, the pet", "root"}}))
             << contents;
     }
+    // Semicolon files often hold commas in their texts: as many semicolons as commas is a
+    // semicolon file, one comma more a comma file.
+    EXPECT_EQ(parse_text_table("Katze;cat, the pet\n", text_separator::detect).separator, ';');
+    EXPECT_EQ(parse_text_table("Katze;cat, the, pet\n", text_separator::detect).separator, ',');
     // Chosen by the user, the comma splits the semicolon file's second record differently.
     free_pending_list();
     text_import_options comma;

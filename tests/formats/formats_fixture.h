@@ -5,21 +5,17 @@
 #include <vector>
 
 #include "database/database.h"
-#include "session/lifecycle.h"
 #include "formats/xml.h"
 #include "support/database_helpers.h"
-#include "support/test_support.h"
 
-class formats_test : public clean_state_test {
+class formats_test : public open_database_test {
 protected:
     void SetUp() override
     {
-        clean_state_test::SetUp();
-        ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+        open_database_test::SetUp();
         clear_log();
     }
 
-    std::string log() const { return read_file(dir.file("error.log")); }
     void clear_log() const { write_file(dir.file("error.log"), ""); }
     bool log_has(const std::string& text) const { return log().find(text) != std::string::npos; }
 
@@ -31,10 +27,16 @@ protected:
     }
 
     static std::vector<const item*> items() { return scheduled_items(); }
+    // The category of each scheduled item, in list order.
+    static std::vector<uint32_t> item_categories()
+    {
+        std::vector<uint32_t> all;
+        for (const item* e : scheduled_items())
+            all.push_back(e->ctgr);
+        return all;
+    }
     static std::vector<const pending_item*> pending() { return pending_items(); }
     static const std::string& name_of(uint32_t c) { return category_at(c)->name; }
-
-    temp_dir dir;
 };
 
 // The header of a current-form file, followed by `body`.

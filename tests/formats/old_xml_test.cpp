@@ -1,4 +1,5 @@
 #include <string>
+#include <tuple>
 
 #include "formats/xml.h"
 #include "formats_fixture.h"
@@ -48,17 +49,9 @@ TEST_F(OldXmlTest, OldFilesAreHandedOverAndReadByTheirOwnRules)
     EXPECT_EQ(list[2]->ctgr, 1u);
     EXPECT_EQ(list[3]->ctgr, 1u);
     const item& w = *list[2];
-    EXPECT_EQ(w.id, 3u);
-    EXPECT_EQ(w.tmtrpt, 5u);
-    EXPECT_EQ(w.stmtrpt, 1u);
-    EXPECT_EQ(w.livl, 2u);
-    EXPECT_EQ(w.rllivl, 3u);
-    EXPECT_EQ(w.ivl, 4u);
-    EXPECT_EQ(w.rp, 127u);
-    EXPECT_EQ(w.gr, 5u);
-    EXPECT_EQ(w.sstick, 0u);
-    EXPECT_EQ(w.question, "w");
-    EXPECT_EQ(w.answer, "answer w");
+    EXPECT_EQ(std::make_tuple(w.id, w.tmtrpt, w.stmtrpt, w.livl, w.rllivl, w.ivl, w.rp, w.gr, w.sstick),
+        std::make_tuple(3u, 5, 1, 2, 3, 4, 127, 5, 0u));
+    EXPECT_EQ(w.question.str() + "|" + w.answer.str(), "w|answer w");
 }
 
 TEST_F(OldXmlTest, TheOldestFilesGetARootCategory)

@@ -2,25 +2,12 @@
 #include <set>
 #include <vector>
 
-#include "calendar/calendar.h"
 #include "session/choose.h"
 #include "support/database_helpers.h"
 #include "platform/crt_rand.h"
 #include "platform/platform_state.h"
 
 namespace {
-
-uint32_t clock_at(int year, int month, int day, int hour, int minute)
-{
-    set_local_clock(year, month, day, hour, minute);
-    return time_now();
-}
-
-uint16_t day_at(int year, int month, int day, int hour, int minute)
-{
-    set_local_clock(year, month, day, hour, minute);
-    return day_number(0);
-}
 
 // The first n values the generator gives after crt_srand(seed).
 std::vector<int> draws_after(uint32_t seed, int n)
@@ -53,40 +40,6 @@ uint32_t state_after(uint32_t seed, int n)
 {
     draws_after(seed, n);
     return platform_globals().rand_seed;
-}
-
-using DayNumberTest = clean_state_test;
-
-TEST_F(DayNumberTest, DaysBeginAtHalfPastThree)
-{
-    db().time_of_start = clock_at(2026, 1, 15, 12, 0);
-    EXPECT_EQ(day_at(2026, 1, 15, 3, 29), 49710);  // before day 0: the difference wraps
-    EXPECT_EQ(day_at(2026, 1, 15, 3, 30), 0);
-    EXPECT_EQ(day_at(2026, 1, 16, 3, 29), 0);
-    EXPECT_EQ(day_at(2026, 1, 16, 3, 30), 1);
-    EXPECT_EQ(day_number(db().time_of_start + 5 * 86'400), 5);
-}
-
-TEST_F(DayNumberTest, DayChangesAtHalfPastThreeOnTheWallClockInEitherSeason)
-{
-    use_zone("CET-1CEST,M3.5.0,M10.5.0/3");
-    db().time_of_start = clock_at(2026, 1, 15, 12, 0);  // started in winter
-    EXPECT_EQ(day_at(2026, 7, 10, 3, 29), 175);
-    EXPECT_EQ(day_at(2026, 7, 10, 3, 30), 176);
-
-    db().time_of_start = clock_at(2026, 6, 1, 12, 0);  // started in summer
-    EXPECT_EQ(day_at(2026, 6, 2, 2, 30), 0);
-    EXPECT_EQ(day_at(2026, 6, 2, 3, 29), 0);
-    EXPECT_EQ(day_at(2026, 6, 2, 3, 30), 1);
-    EXPECT_EQ(day_at(2026, 7, 10, 3, 29), 38);
-    EXPECT_EQ(day_at(2026, 7, 10, 3, 30), 39);
-    EXPECT_EQ(day_at(2026, 12, 1, 3, 29), 182);
-    EXPECT_EQ(day_at(2026, 12, 1, 3, 30), 183);
-
-    // With daylight saving switched off, standard time rules all year.
-    g_bUseDST = 0;
-    EXPECT_EQ(day_at(2026, 7, 10, 3, 29), 38);
-    EXPECT_EQ(day_at(2026, 7, 10, 3, 30), 39);
 }
 
 class ChooseTest : public open_database_test {

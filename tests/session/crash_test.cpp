@@ -25,37 +25,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* const saved_files[] = {"elements.bin", "queue.txt", "weights.bin"};
-
 std::multiset<std::string> questions() { return all_questions(); }
-
-void build_old_state(const std::string& dir, int items)
-{
-    ASSERT_EQ(ma_init(dir.c_str()), MA_INIT_NEW_DATABASE);
-    ma_nn_init();
-    const uint16_t sub = add_category("Sub", -1);
-    for (int i = 0; i < items; ++i)
-        add_test_item(static_cast<uint16_t>(i % 30), i % 2 ? sub : 0, 1, "old " + std::to_string(i), "answer");
-    for (int i = 0; i < 4; ++i)
-        add_test_pending(sub, "queued " + std::to_string(i));
-    ASSERT_EQ(ma_deinit(0), 0);
-}
-
-// One session of changes: two queued items taken into learning, new items, grades.
-void change(const std::string& dir)
-{
-    if (ma_init(dir.c_str()) != MA_INIT_FROM_BIN)
-        ::_exit(90);
-    ma_nn_init();
-    introduce_pending(4, db().pending_head);
-    introduce_pending(5, db().pending_head);
-    for (int i = 0; i < 3; ++i)
-        create_item(4, ("new " + std::to_string(i)).c_str(), "a", 0);
-    go_to_day(40);
-    for (int i = 0; i < 5 && db().head; ++i)
-        grade_item(db().head, static_cast<uint16_t>(i % 6));
-    add_cases(10, 12, 3, 4, 25);  // a lesson, so that the weights change too
-}
 
 std::string copy_of(const temp_dir& from, const temp_dir& to)
 {
@@ -63,88 +33,7 @@ std::string copy_of(const temp_dir& from, const temp_dir& to)
     return to.path();
 }
 
-struct file_states {
-    std::string old_bytes[3];
-    std::string new_bytes[3];
-};
-
-class CrashTest : public clean_state_test {
-protected:
-    // The files before and after an undisturbed session.
-    file_states reference(const temp_dir& old_dir)
-    {
-        file_states states;
-        for (int i = 0; i < 3; ++i)
-            states.old_bytes[i] = read_file(old_dir.file(saved_files[i]));
-        temp_dir done;
-        copy_of(old_dir, done);
-        run_in_child([&] {
-            change(done.path());
-            return ma_deinit(0);
-        });
-        for (int i = 0; i < 3; ++i)
-            states.new_bytes[i] = read_file(done.file(saved_files[i]));
-        return states;
-    }
-
-    // Each file is whole, old or new, and no question the user had is gone.
-    void expect_old_or_new(const temp_dir& dir, const file_states& states, const std::multiset<std::string>& before,
-        const std::string& context)
-    {
-        for (int i = 0; i < 3; ++i) {
-            const std::string now = read_file(dir.file(saved_files[i]));
-            EXPECT_TRUE(now == states.old_bytes[i] || now == states.new_bytes[i])
-                << saved_files[i] << " is neither old nor new " << context;
-        }
-        ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN) << context;
-        ma_nn_init();
-        const std::multiset<std::string> after = questions();
-        for (const std::string& q : std::set<std::string>(before.begin(), before.end()))
-            EXPECT_GE(after.count(q), 1u) << q << " was lost " << context;
-        ASSERT_EQ(ma_deinit(0), 0);
-        for (const auto& entry : fs::directory_iterator(dir.path()))
-            EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos) << "left behind " << context;
-    }
-};
-
-}  // namespace
-
-TEST_F(CrashTest, SavesThatFailAtAnyByteKeepTheOldOrTheNewData)
-{
-    temp_dir old_dir;
-    build_old_state(old_dir.path(), 40);
-    ASSERT_EQ(ma_init(old_dir.path().c_str()), MA_INIT_FROM_BIN);
-    const std::multiset<std::string> before = questions();
-    ASSERT_EQ(ma_deinit(0), 0);
-    const file_states states = reference(old_dir);
-    for (int i = 0; i < 3; ++i)
-        ASSERT_TRUE(states.old_bytes[i] != states.new_bytes[i]) << saved_files[i] << " did not change";
-
-    size_t largest = 0;
-    for (const std::string& bytes : states.new_bytes)
-        largest = std::max(largest, bytes.size());
-    // A file-size limit fails every write past it, as a full disk would.
-    int refused = 0;
-    for (size_t limit = 0; limit <= largest + 1; limit += limit < 700 ? 3 : 37) {
-        temp_dir work;
-        copy_of(old_dir, work);
-        const int code = run_in_child([&] {
-            change(work.path());
-            ::signal(SIGXFSZ, SIG_IGN);
-            const rlimit cap{limit, limit};
-            ::setrlimit(RLIMIT_FSIZE, &cap);
-            return ma_deinit(0);
-        });
-        // MA_DEINIT_NOT_SAVED tells the window that the database could not be written.
-        EXPECT_TRUE(code == MA_DEINIT_DONE || code == MA_DEINIT_NOT_SAVED || code == MA_DEINIT_BACKUP_FAILED)
-            << "limit " << limit;
-        refused += code == MA_DEINIT_NOT_SAVED;
-        expect_old_or_new(work, states, before, "with writes failing past byte " + std::to_string(limit));
-    }
-    EXPECT_GT(refused, 10);  // the limits did stop saves part way
-}
-
-namespace {
+using CrashTest = clean_state_test;
 
 // The fault hook of the children below: counts the file operations and dies at one of them.
 struct kill_plan {
@@ -162,7 +51,7 @@ int killing_hook(file_op, const char*)
 }
 
 // A database shaped like a user's: thousands of items with texts of real lengths, and a queue.
-void build_user_state(const std::string& dir)
+void build_user_state(const std::string& dir, int items = 4000, int queued = 300)
 {
     ASSERT_EQ(ma_init(dir.c_str()), MA_INIT_NEW_DATABASE);
     ma_nn_init();
@@ -170,10 +59,10 @@ void build_user_state(const std::string& dir)
     std::mt19937 random(11);
     std::uniform_int_distribution<int> length(8, 180);
     auto text = [&](const std::string& head) { return head + std::string(static_cast<size_t>(length(random)), 'x'); };
-    for (int i = 0; i < 4000; ++i)
+    for (int i = 0; i < items; ++i)
         add_test_item(static_cast<uint16_t>(i % 60), i % 3 ? sub : 0, 1, text("old " + std::to_string(i) + " "),
             text("answer "));
-    for (int i = 0; i < 300; ++i)
+    for (int i = 0; i < queued; ++i)
         add_test_pending(i % 2 ? sub : 0, text("queued " + std::to_string(i) + " "))->answer = text("a ");
     ASSERT_EQ(ma_deinit(0), 0);
 }
@@ -188,7 +77,7 @@ void queue_session(const std::string& dir, session_kind kind)
         ::_exit(90);
     ma_nn_init();
     const int taken = kind == session_kind::takes_from_queue ? 50 : kind == session_kind::empties_queue ? 300 : 0;
-    for (int i = 0; i < taken; ++i)
+    for (int i = 0; i < taken && db().pending_head; ++i)
         introduce_pending(4, db().pending_head);
     if (kind == session_kind::deletes_from_queue) {
         remove_pending(db().pending_head);
@@ -241,6 +130,54 @@ saved_set read_saved(const temp_dir& dir)
 }
 
 }  // namespace
+
+// A file-size limit fails every write past it, as a full disk would, at every few bytes of the
+// close of a small database: each file is old or new, and no question the user had is lost.
+TEST_F(CrashTest, SavesThatFailAtAnyByteKeepTheOldOrTheNewData)
+{
+    temp_dir old_dir;
+    build_user_state(old_dir.path(), 12, 4);
+    const saved_set old_files = read_saved(old_dir);
+    ASSERT_EQ(ma_init(old_dir.path().c_str()), MA_INIT_FROM_BIN);
+    const std::multiset<std::string> before = questions();
+    ma_discard();
+    temp_dir done;
+    copy_of(old_dir, done);
+    ASSERT_GT(kill_child_at(done.path(), -1, session_kind::takes_from_queue), 0);
+    const saved_set new_files = read_saved(done);
+    size_t largest = 0;
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_NE(old_files.bytes[i], new_files.bytes[i]) << i << " did not change";
+        largest = std::max(largest, new_files.bytes[i].size());
+    }
+    int refused = 0;
+    for (size_t limit = 0; limit <= largest + 1; limit += limit < 700 ? 3 : 37) {
+        const std::string context = "with writes failing past byte " + std::to_string(limit);
+        temp_dir work;
+        copy_of(old_dir, work);
+        const int code = run_in_child([&] {
+            queue_session(work.path(), session_kind::takes_from_queue);
+            ::signal(SIGXFSZ, SIG_IGN);
+            const rlimit cap{limit, limit};
+            ::setrlimit(RLIMIT_FSIZE, &cap);
+            return ma_deinit(0);
+        });
+        // MA_DEINIT_NOT_SAVED tells the window that the database could not be written.
+        EXPECT_TRUE(code == MA_DEINIT_DONE || code == MA_DEINIT_NOT_SAVED || code == MA_DEINIT_BACKUP_FAILED) << context;
+        refused += code == MA_DEINIT_NOT_SAVED;
+        const saved_set now = read_saved(work);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_TRUE(now.bytes[i] == old_files.bytes[i] || now.bytes[i] == new_files.bytes[i]) << i << " " << context;
+        ASSERT_EQ(ma_init(work.path().c_str()), MA_INIT_FROM_BIN) << context;
+        const std::multiset<std::string> after = questions();
+        for (const std::string& q : std::set<std::string>(before.begin(), before.end()))
+            EXPECT_GE(after.count(q), 1u) << q << " was lost " << context;
+        ma_discard();
+        for (const auto& entry : fs::directory_iterator(work.path()))
+            EXPECT_FALSE(is_temporary_name(entry.path().filename().string())) << "left behind " << context;
+    }
+    EXPECT_GT(refused, 10);  // the limits did stop saves part way
+}
 
 TEST_F(CrashTest, AKillAtAnyFileOperationOfTheCloseLeavesTheOldOrTheNewFilesTogether)
 {

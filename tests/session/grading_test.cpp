@@ -1,17 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <random>
 #include <vector>
 
 #include "ann/ann_files.h"
-#include "ann/feedback.h"
 #include "ann/network.h"
 #include "session/choose.h"
 #include "support/database_helpers.h"
 #include "session/grading.h"
 #include "platform/crt_rand.h"
-#include "services/random.h"
 
 namespace {
 
@@ -22,12 +19,6 @@ protected:
         open_database_test::SetUp();
         ma_nn_init();
         crt_srand(11);
-    }
-    // The network outlives the database: the next test starts from the built-in one again.
-    void TearDown() override
-    {
-        ann_globals() = ann_state{};
-        open_database_test::TearDown();
     }
 };
 
@@ -168,71 +159,4 @@ TEST_F(GradingTest, IntroducingAPendingItemCarriesItsTextsAndCategory)
     EXPECT_EQ(e->answer, "answer");
     EXPECT_EQ(e->ctgr, sub);
     EXPECT_EQ(e->gr, 3);
-}
-
-namespace {
-
-// The interval choice as it was before the list had an index of due days: a walk from the head.
-uint16_t plain_spread_interval(uint16_t lo, uint16_t hi)
-{
-    const uint16_t today = day_number(0);
-    const unsigned n = static_cast<unsigned>(hi - lo) + 1;
-    std::vector<uint32_t> count(n, 0);
-    uint32_t maxc = 0;
-    const auto first = static_cast<uint16_t>(today + lo);
-    const auto last = static_cast<uint16_t>(today + hi);
-    for (const item* e = db().head; e; e = e->next) {
-        if (e->tmtrpt > last)
-            break;
-        if (e->tmtrpt >= first)
-            maxc = std::max(maxc, ++count[static_cast<uint16_t>(e->tmtrpt - first)]);
-    }
-    uint64_t total = 0;
-    for (uint32_t c : count)
-        total += maxc - c + 5;
-    const unsigned r = rand_below(static_cast<unsigned>(total));
-    uint64_t sum = 0;
-    for (unsigned k = 0; k < n; ++k) {
-        sum += maxc - count[k] + 5;
-        if (r < sum)
-            return static_cast<uint16_t>(lo + k);
-    }
-    return hi;
-}
-
-}  // namespace
-
-// Grades move items as unlinking and inserting after the day's last item would; the interval
-// choice counts the band's items as the walk from the head did, for the same random draws.
-TEST_F(GradingTest, GradesMoveItemsAndSpreadIntervalsAsThePlainWalk)
-{
-    std::mt19937 random(5);
-    go_to_day(300);
-    for (int i = 0; i < 400; ++i)
-        create_item(static_cast<uint16_t>(random() % 6), "q", "a", 0);
-    for (int step = 0; step < 3000; ++step) {
-        if (step % 300 == 0)
-            go_to_day(300 + step / 30);
-        const std::vector<const item*> before = list();
-        item* e = const_cast<item*>(before[random() % before.size()]);
-        grade_item(e, static_cast<uint16_t>(random() % 6));
-        // Expected: the others in their order, e after the last of those due on or before its day.
-        std::vector<const item*> expected;
-        for (const item* x : before)
-            if (x != e)
-                expected.push_back(x);
-        auto at = expected.begin();
-        while (at != expected.end() && (*at)->tmtrpt <= e->tmtrpt)
-            ++at;
-        expected.insert(at, e);
-        ASSERT_EQ(list(), expected) << "step " << step;
-
-        const auto lo = static_cast<uint16_t>(random() % 200);
-        const auto hi = static_cast<uint16_t>(lo + 1 + random() % 40);
-        const auto seed = static_cast<uint32_t>(random());
-        crt_srand(seed);
-        const uint16_t chosen = pick_spread_interval(lo, hi);
-        crt_srand(seed);
-        ASSERT_EQ(chosen, plain_spread_interval(lo, hi)) << "step " << step << " band " << lo << ".." << hi;
-    }
 }

@@ -2,9 +2,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTest>
 #include <QTimer>
 
 #include "settings/settings_store.h"
@@ -81,6 +84,20 @@ void run_command(main_window* window, int id)
             return;
         }
     ADD_FAILURE() << "no action or control has the id " << id;
+}
+
+void click_file_menu_entry(main_window* window, const char* action_name)
+{
+    QMenuBar* bar = window->menuBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(bar->actions().front()).center());
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    for (QAction* a : menu->actions())
+        if (a->objectName() == QLatin1String(action_name)) {
+            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(a).center());
+            return;
+        }
+    ADD_FAILURE() << "no entry " << action_name << " in the File menu";
 }
 
 bool box_timer_running(const QWidget* box, const char* name)

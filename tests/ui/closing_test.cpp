@@ -62,19 +62,6 @@ TEST_F(Closing, ClosingSavesTheDatabaseAndTheSettingsOnce)
     EXPECT_TRUE(recorded_messages().empty());
 }
 
-TEST_F(Closing, ADatabaseThatCannotBeSavedIsOfferedAgain)
-{
-    main_window* w = window_failing(2);
-    message_answers() = {message_answer::retry, message_answer::retry};
-    w->close();
-    EXPECT_EQ(deinit_calls, 3);
-    ASSERT_EQ(recorded_messages().size(), 2u);
-    EXPECT_EQ(recorded_messages()[0].title, QStringLiteral("Cannot Save Database"));
-    EXPECT_TRUE(recorded_messages()[0].text.contains(default_dir()));
-    EXPECT_EQ(recorded_messages()[0].buttons, message_buttons::retry_elsewhere_discard);
-    EXPECT_EQ(db().db_state, DB_UNINITIALISED);
-}
-
 TEST_F(Closing, GivingUpOnSavingStillKeepsTheSettings)
 {
     main_window* w = window_failing(5);

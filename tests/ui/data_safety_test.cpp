@@ -229,18 +229,7 @@ TEST_F(DataSafety, RestoreBackupFromTheFileMenuKeepsTheCurrentStateAsABackup)
         QTest::keyClick(table, Qt::Key_Down);
         QTest::keyClick(table, Qt::Key_Return);
     });
-    QMenuBar* bar = w->menuBar();
-    QAction* file = bar->actions().front();
-    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(file).center());
-    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-    ASSERT_NE(menu, nullptr);
-    QAction* restore = nullptr;
-    for (QAction* a : menu->actions())
-        if (a->objectName() == QStringLiteral("restore_action"))
-            restore = a;
-    ASSERT_NE(restore, nullptr);
-    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(restore).center());
-
+    click_file_menu_entry(w, "restore_action");
     EXPECT_EQ(db().item_count, 1u);
     EXPECT_TRUE(w->question_box->toPlainText().startsWith(QStringLiteral("The backup was restored.")));
     // The state left behind is a backup of its own: three now, the newest of six items.

@@ -3,8 +3,6 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
-#include <QMenuBar>
 #include <QProgressBar>
 #include <QTableWidget>
 
@@ -16,21 +14,6 @@ namespace {
 
 class Exchange : public ui_test {
 protected:
-    // Opens the File menu with the mouse and clicks the entry of that object name.
-    void choose_from_file_menu(const char* action_name)
-    {
-        QMenuBar* bar = w->menuBar();
-        QAction* file = bar->actions().front();
-        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(file).center());
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        ASSERT_NE(menu, nullptr);
-        QAction* wanted = nullptr;
-        for (QAction* a : menu->actions())
-            if (a->objectName() == QLatin1String(action_name))
-                wanted = a;
-        ASSERT_NE(wanted, nullptr);
-        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(wanted).center());
-    }
     template <typename T>
     static T* child(QWidget* dialog, const char* name)
     {
@@ -71,7 +54,7 @@ TEST_F(Exchange, ImportShowsThePreviewTakesTheMappingAndReportsWhatItDid)
         EXPECT_EQ(child<QProgressBar>(dialog, "import_progress")->value(), 100);
         checked = true;
     });
-    choose_from_file_menu("import_action");
+    click_file_menu_entry(w, "import_action");
     ASSERT_TRUE(checked);
     ASSERT_EQ(recorded_messages().size(), 1u);
     EXPECT_EQ(recorded_messages()[0].title, QStringLiteral("Import"));
@@ -97,7 +80,7 @@ TEST_F(Exchange, AFileThatCannotBeReadIsRefusedAndTheDialogStays)
         QTest::keyClick(dialog, Qt::Key_Escape);
         checked = true;
     });
-    choose_from_file_menu("import_action");
+    click_file_menu_entry(w, "import_action");
     ASSERT_TRUE(checked);
     EXPECT_EQ(pending_count(), 0u);
     EXPECT_TRUE(recorded_messages().empty());
@@ -114,7 +97,7 @@ TEST_F(Exchange, ExportWritesTheChosenFormAndAFailureReachesTheUser)
         QTest::keyClick(format, Qt::Key_Down);
         QTest::mouseClick(child<QPushButton>(dialog, "export_button"), Qt::LeftButton);
     });
-    choose_from_file_menu("export_action");
+    click_file_menu_entry(w, "export_action");
     ASSERT_EQ(recorded_messages().size(), 1u);
     EXPECT_EQ(recorded_messages()[0].text, QStringLiteral("1 items written to %1.").arg(QString::fromStdString(path)));
     EXPECT_NE(read_file(path).find("<q>frage</q>"), std::string::npos);
@@ -127,7 +110,7 @@ TEST_F(Exchange, ExportWritesTheChosenFormAndAFailureReachesTheUser)
         stayed = dialog->isVisible();
         QTest::keyClick(dialog, Qt::Key_Escape);
     });
-    choose_from_file_menu("export_action");
+    click_file_menu_entry(w, "export_action");
     EXPECT_TRUE(stayed);
     ASSERT_EQ(recorded_messages().size(), 2u);
     EXPECT_EQ(recorded_messages()[1].title, QStringLiteral("Export Failed"));

@@ -132,15 +132,16 @@ TEST_F(Review, ButtonsWithThe300MsRule)
 
     click(w->ok_button);
     ASSERT_TRUE(grades_shown());
-    click(w->grade_buttons[4], 100);  // too soon after OK: a double tap
+    click(w->grade_buttons[4], 299);  // too soon after OK: a double tap
     EXPECT_EQ(question_shown(), first);
-    click(w->grade_buttons[4], 300);
+    click(w->grade_buttons[4], 1);
     ASSERT_NE(question_shown(), first);
     EXPECT_EQ(w->windowTitle(), QStringLiteral("Cardwright (1)"));
-    // The second tap of a double tap on the grade does not grade the next item.
-    click(w->ok_button, 299);
+    // The second tap of a double tap on the grade does not grade the next item; OK needs more
+    // than 300 ms.
+    click(w->ok_button, 300);
     EXPECT_FALSE(grades_shown());
-    click(w->ok_button, 2);
+    click(w->ok_button, 1);
     ASSERT_TRUE(grades_shown());
     click(w->grade_buttons[4]);
     EXPECT_EQ(ui().pass.mode(), screen_mode::main);
@@ -168,28 +169,6 @@ TEST_F(Review, SkipFromTheMenuBarShowsWhatThePassChoseAndItsEnd)
     EXPECT_TRUE(status().startsWith(QStringLiteral("No more items in queue.")));
 }
 
-TEST_F(Review, DeletingAsksFirstFromTheKeyAndTheBoxMenu)
-{
-    add_item("keep", "a");
-    add_item("drop", "b");
-    show_main_screen();
-    key(Qt::Key_Return);
-    item* shown = ui().pass.current_item();
-    message_answers() = {message_answer::no};
-    key(Qt::Key_Delete);
-    EXPECT_EQ(db().item_count, 2u);
-    EXPECT_EQ(ui().pass.current_item(), shown);
-
-    // "Delete This Item" from the box's menu, answered Yes: the next item is shown.
-    message_answers() = {message_answer::yes};
-    post_box_command(w->answer_box, delete_item_message);
-    QApplication::processEvents();
-    ASSERT_EQ(recorded_messages().size(), 2u);
-    EXPECT_EQ(recorded_messages()[1].title, QStringLiteral("Deleting Item"));
-    EXPECT_EQ(db().item_count, 1u);
-    EXPECT_EQ(question_shown().toStdString(), ui().pass.current_item()->question);
-}
-
 TEST_F(Review, EditingInPlaceShowsTagsWhileEditingAndMovesMediaToTheEnd)
 {
     item* e = add_item("a <b>bold</b> word <snd>s.wav</snd>end", "<img>pic.png</img> ans<snd>/abs/a.wav</snd>");
@@ -212,9 +191,7 @@ TEST_F(Review, EditingInPlaceShowsTagsWhileEditingAndMovesMediaToTheEnd)
     key(Qt::Key_Return);
     EXPECT_EQ(answer_shown(), QStringLiteral(" ans <img>"));
     EXPECT_EQ(media_log().back(), "play /abs/a.wav");
-    // A double tap opens the picture of the box it is made in.
-    QTest::mouseDClick(w->answer_box->viewport(), Qt::LeftButton);
-    EXPECT_EQ(media_log().back(), "open " + data_dir() + "pic.png");
+    // A double tap in a box without a picture opens nothing.
     media_log().clear();
     QTest::mouseDClick(w->question_box->viewport(), Qt::LeftButton);
     EXPECT_TRUE(media_log().empty());
@@ -228,14 +205,9 @@ TEST_F(Review, EditingInPlaceShowsTagsWhileEditingAndMovesMediaToTheEnd)
     EXPECT_EQ(e->question, "a <b>bold</b> word end <i>more</i><snd>s.wav</snd>");
     EXPECT_EQ(e->answer, " ans\nline2<img>pic.png</img><snd>/abs/a.wav</snd>");
     EXPECT_EQ(ui().pass.mode(), screen_mode::main);
-
     // Writing back twice gives the same texts.
     write_back_item(e);
     EXPECT_EQ(e->question, "a <b>bold</b> word end <i>more</i><snd>s.wav</snd>");
-    // On the main screen a double tap on the status opens the last question's picture (none).
-    media_log().clear();
-    QTest::mouseDClick(w->question_box->viewport(), Qt::LeftButton);
-    EXPECT_TRUE(media_log().empty());
 }
 
 TEST_F(Review, TextsTooLongForTheScreenAreRefusedNotCut)
@@ -285,24 +257,6 @@ TEST_F(Review, TextsTooLongForTheScreenAreRefusedNotCut)
     EXPECT_EQ(recorded_messages().size(), 3u);
 }
 
-TEST_F(Review, ForcedReviewsTakeItemsNotYetDue)
-{
-    item* e = add_item("future", "a", 0, 40);
-    show_main_screen();
-    EXPECT_FALSE(w->review_button->isEnabled());
-    key(Qt::Key_Return);  // nothing due: the main screen stays, silently
-    EXPECT_EQ(ui().pass.mode(), screen_mode::main);
-    EXPECT_TRUE(recorded_messages().empty());
-    click(w->force_button);
-    ASSERT_EQ(ui().pass.mode(), screen_mode::forced);
-    EXPECT_EQ(w->windowTitle(), QStringLiteral("Cardwright"));
-    key(Qt::Key_Return);
-    key(Qt::Key_5);
-    EXPECT_EQ(ui().pass.mode(), screen_mode::main);
-    EXPECT_TRUE(status().startsWith(QStringLiteral("No more items.")));
-    EXPECT_EQ(e->gr, 5);
-}
-
 TEST_F(Review, AHeldButtonLimitsThePassToTheTickedCategoriesAndRemembersThem)
 {
     const uint16_t french = add_category("French", 0);
@@ -315,6 +269,7 @@ TEST_F(Review, AHeldButtonLimitsThePassToTheTickedCategoriesAndRemembersThem)
 
     on_next_modal([french](QWidget* modal) {
         auto* dialog = static_cast<category_selection_dialog*>(modal);
+        EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Category Selection"));
         dialog->item_of(french)->setCheckState(0, Qt::Checked);
         dialog->accept();
     });
