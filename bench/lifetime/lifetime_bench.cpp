@@ -183,12 +183,8 @@ void statistics_figures(const std::string& dir)
         benchmark::DoNotOptimize(read_history_figures(log, today));
         benchmark::DoNotOptimize(item_histograms());
     } else {
-        const auto standing = standing_reviews(read_review_log(log).records);
-        benchmark::DoNotOptimize(daily_history(standing, today));
-        benchmark::DoNotOptimize(retention_by_band(standing));
-        benchmark::DoNotOptimize(summarize_grading(standing, today));
-        benchmark::DoNotOptimize(interval_histogram());
-        benchmark::DoNotOptimize(repetition_histogram());
+        benchmark::DoNotOptimize(figures_of(standing_reviews(read_review_log(log).records), today));
+        benchmark::DoNotOptimize(item_histograms());
     }
     benchmark::DoNotOptimize(due_per_day(today, 365));
 }

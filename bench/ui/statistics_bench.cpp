@@ -139,11 +139,9 @@ void BM_history_figures(benchmark::State& state)
         const review_history h = read_review_log(f.dir + review_log_name);
         const auto standing = standing_reviews(h.records);
         const uint16_t today = day_number(0);
-        benchmark::DoNotOptimize(daily_history(standing, today));
-        benchmark::DoNotOptimize(retention_by_band(standing));
+        benchmark::DoNotOptimize(figures_of(standing, today));
         benchmark::DoNotOptimize(due_per_day(today, 365));
-        benchmark::DoNotOptimize(interval_histogram());
-        benchmark::DoNotOptimize(repetition_histogram());
+        benchmark::DoNotOptimize(item_histograms());
     }
     state.counters["items"] = db().item_count;
 }
