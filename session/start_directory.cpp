@@ -50,8 +50,5 @@ start_directory open_start_directory(const std::string& set_path, const std::str
     }
     s.opened = true;
     s.init_result = result;
-    s.read_only = (result & MA_INIT_READ_ONLY) != 0;
-    s.no_locks = (result & MA_INIT_NO_LOCKS) != 0;
-    s.held_by_other = (result & MA_INIT_HELD_BY_OTHER) != 0;
     return s;
 }

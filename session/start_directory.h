@@ -2,17 +2,23 @@
 // Opening the data directory at start: the one set, made when missing, else the default one.
 #include <string>
 
+#include "session/lifecycle.h"
+
 // How the opening at start went; the window tells the user in this order.
 struct start_directory {
     std::string path;  // the directory opened, or tried last
     bool fell_back = false;  // the directory set could neither be reached nor made: `path` is the default
     bool opened = false;  // the database is open (perhaps read-only, perhaps held by another copy)
     bool gave_up = false;  // not opened even after the directory was made: "I give up"
-    bool read_only = false;  // opened, but nothing can be saved there
-    bool no_locks = false;  // opened, but its file system keeps no locks: a second copy is not kept out
-    bool held_by_other = false;  // another copy of the program holds the database: do not go on
     std::string set_path;  // the directory set, when the default replaced it
     int init_result = 0;  // the last opening's MA_INIT_* flags, for what must follow a start
+
+    // Opened, but nothing can be saved there.
+    bool read_only() const { return (init_result & MA_INIT_READ_ONLY) != 0; }
+    // Opened, but its file system keeps no locks: a second copy is not kept out.
+    bool no_locks() const { return (init_result & MA_INIT_NO_LOCKS) != 0; }
+    // Another copy of the program holds the database: do not go on.
+    bool held_by_other() const { return (init_result & MA_INIT_HELD_BY_OTHER) != 0; }
 };
 
 // Opens `set_path` (made with its parents when missing), falling back on `default_path`.

@@ -210,7 +210,7 @@ TEST_F(StartDirectoryTest, TheSetDirectoryIsMadeElseTheDefaultIsUsedElseTheStart
     const std::string fallback = home.file("default/");
 
     start_directory s = open_start_directory(missing, fallback, close_nothing);
-    EXPECT_TRUE(s.opened && !s.fell_back && !s.read_only);
+    EXPECT_TRUE(s.opened && !s.fell_back && !s.read_only());
     EXPECT_EQ(s.path, missing);
     ASSERT_EQ(ma_deinit(0), MA_DEINIT_DONE);
 
