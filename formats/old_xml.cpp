@@ -136,15 +136,15 @@ constexpr xml_form old_form = {
 
 }  // namespace
 
-int load_old_xml(const char* path)
+xml_load_status load_old_xml(const char* path)
 {
     FILE* file = open_xml_file(path);
     if (!file)
-        return LOAD_XML_NOT_READ;
+        return xml_load_status::not_read;
     char line[xml_line_size];
     if (!read_old_header(line, file, path)) {
         fclose_logged(file, path);
-        return LOAD_XML_NOT_READ;
+        return xml_load_status::not_read;
     }
-    return read_xml_items(file, path, old_form) == 0 ? LOAD_XML_DONE : LOAD_XML_NOT_READ;
+    return read_xml_items(file, path, old_form);
 }

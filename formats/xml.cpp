@@ -135,17 +135,17 @@ constexpr xml_form current_form = {
 
 }  // namespace
 
-int load_xml(const char* path)
+xml_load_status load_xml(const char* path)
 {
     FILE* file = open_xml_file(path);
     if (!file)
-        return LOAD_XML_NOT_READ;
+        return xml_load_status::not_read;
     char line[xml_line_size];
     switch (read_header(line, file, path)) {
     case header_result::complete: break;
     case header_result::old_form: fclose_logged(file, path); return load_old_xml(path);
     case header_result::refused:
-    case header_result::ended: fclose_logged(file, path); return LOAD_XML_NOT_READ;
+    case header_result::ended: fclose_logged(file, path); return xml_load_status::not_read;
     }
-    return read_xml_items(file, path, current_form) == 0 ? LOAD_XML_DONE : LOAD_XML_NOT_READ;
+    return read_xml_items(file, path, current_form);
 }

@@ -384,7 +384,7 @@ header_result scan_header(char* line, FILE* file, const std::function<header_res
     return header_result::ended;
 }
 
-int abandon_xml_read(FILE* file, const char* path, item* unfinished, item_content failure)
+xml_load_status abandon_xml_read(FILE* file, const char* path, item* unfinished, item_content failure)
 {
     if (failure == item_content::question_failed)
         write_log("ERROR: a problem while reading a question in elements.xml - aborting reading %s\n", path);
@@ -395,7 +395,7 @@ int abandon_xml_read(FILE* file, const char* path, item* unfinished, item_conten
     create_category_table();
     db().item_count = 0;
     erase_memory_after_ll();
-    return 1;
+    return xml_load_status::not_read;
 }
 
 void report_item_without_id(FILE* file)

@@ -11,17 +11,17 @@ struct start_directory {
     bool opened = false;  // the database is open (perhaps read-only, perhaps held by another copy)
     bool gave_up = false;  // not opened even after the directory was made: "I give up"
     std::string set_path;  // the directory set, when the default replaced it
-    int init_result = 0;  // the last opening's MA_INIT_* flags, for what must follow a start
+    init_status init_result = init_status::from_bin;  // how the last opening went, for what must follow a start
 
     // Opened, but nothing can be saved there.
-    bool read_only() const { return (init_result & MA_INIT_READ_ONLY) != 0; }
+    bool read_only() const { return holds_any(init_result, init_status::read_only); }
     // Opened, but its file system keeps no locks: a second copy is not kept out.
-    bool no_locks() const { return (init_result & MA_INIT_NO_LOCKS) != 0; }
+    bool no_locks() const { return holds_any(init_result, init_status::no_locks); }
     // Another copy of the program holds the database: do not go on.
-    bool held_by_other() const { return (init_result & MA_INIT_HELD_BY_OTHER) != 0; }
+    bool held_by_other() const { return holds_any(init_result, init_status::held_by_other); }
 };
 
 // Opens `set_path` (made with its parents when missing), falling back on `default_path`.
 // `close` closes a failed opening before the next try, which would otherwise lock against it.
 start_directory open_start_directory(const std::string& set_path, const std::string& default_path,
-    int (*close)(int flag));
+    deinit_result (*close)(close_mode mode));

@@ -43,7 +43,10 @@ namespace {
 constexpr int row_height = 30;
 constexpr uint32_t double_tap_ms = 300;
 
-int close_database(int flag) { return ui().close_database ? ui().close_database(flag) : ma_deinit(flag); }
+deinit_result close_database(close_mode mode)
+{
+    return ui().close_database ? ui().close_database(mode) : ma_deinit(mode);
+}
 
 // A second tap sooner than `gap_ms` after the last one is a double tap, not a second command.
 bool tap_taken(uint32_t gap_ms)

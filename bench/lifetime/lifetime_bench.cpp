@@ -18,6 +18,7 @@
 
 #include "ann/ann_files.h"
 #include "bench/support/physical_reference.h"
+#include "bench/support/user_database.h"
 #include "database/database.h"
 #include "database/days.h"
 #include "platform/files.h"
@@ -137,7 +138,7 @@ void BM_start(benchmark::State& state)
 {
     const std::string& dir = directory_of(static_cast<uint32_t>(state.range(0)));
     for (auto _ : state) {
-        if (ma_init(dir.c_str()) != 0)
+        if (ma_init(dir.c_str()) != init_status::from_bin)
             state.SkipWithError("not opened");
         ma_nn_init();
         state.PauseTiming();
@@ -195,7 +196,7 @@ template <bool one_pass>
 void statistics_run(benchmark::State& state)
 {
     const std::string& dir = directory_of(static_cast<uint32_t>(state.range(0)));
-    ma_init(dir.c_str());
+    bench_data::open_database(dir);
     for (auto _ : state)
         statistics_figures<one_pass>(dir);
     ma_discard();
@@ -227,7 +228,7 @@ int main(int argc, char** argv)
 {
     if (argc == 4 && std::strcmp(argv[1], "--peak") == 0) {
         const std::string dir = argv[3];
-        ma_init(dir.c_str());
+        bench_data::open_database(dir);
         const auto work = static_cast<peak_work>(std::atoi(argv[2]));
         if (work == peak_work::statistics)
             statistics_figures<true>(dir);

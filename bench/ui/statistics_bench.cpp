@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench/support/user_database.h"
 #include "calendar/calendar.h"
 #include "database/database.h"
 #include "database/days.h"
@@ -94,7 +95,7 @@ history_fixture build_history()
     }
     f.log_bytes = log.size();
 
-    ma_init(f.dir.c_str());
+    bench_data::open_database(f.dir);
     db().time_of_start = start;
     scheduled_batch batch;
     for (uint32_t i = 0; i < items.size(); ++i) {

@@ -259,7 +259,7 @@ TEST_F(DuplicateSearchTest, CasesAppendedBetweenSearchesAreSeen)
 TEST_F(DuplicateSearchTest, LoadingTheFileBuildsTheSameStore)
 {
     temp_dir dir;
-    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::new_database);
     std::vector<ann_case> mirror(builtin_cases.begin(), builtin_cases.end());
     std::string bytes;
     case_source source(4242);
@@ -277,7 +277,7 @@ TEST_F(DuplicateSearchTest, LoadingTheFileBuildsTheSameStore)
         ASSERT_EQ(*case_at(k), mirror[k]) << k;
     // The search's index is not kept once the file is read.
     EXPECT_EQ(ann_globals().duplicates.indexed(), 0u);
-    ma_deinit(0);
+    EXPECT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
 }
 
 }  // namespace

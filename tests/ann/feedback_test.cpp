@@ -19,7 +19,7 @@ protected:
     void SetUp() override
     {
         AnnTest::SetUp();
-        ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+        ASSERT_EQ(ma_init(dir.path().c_str()), init_status::new_database);
         ma_nn_init();
         crt_srand(7);
     }

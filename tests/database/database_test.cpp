@@ -15,7 +15,7 @@ protected:
     void SetUp() override
     {
         clean_state_test::SetUp();
-        ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+        ASSERT_EQ(ma_init(dir.path().c_str()), init_status::new_database);
     }
 
     item* add_item(uint16_t day, uint16_t ctgr = 0, uint32_t id = 0)

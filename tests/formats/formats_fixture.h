@@ -15,7 +15,7 @@ protected:
     void SetUp() override
     {
         clean_state_test::SetUp();
-        ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+        ASSERT_EQ(ma_init(dir.path().c_str()), init_status::new_database);
         clear_log();
     }
 
@@ -24,10 +24,11 @@ protected:
     bool log_has(const std::string& text) const { return log().find(text) != std::string::npos; }
 
     std::string xml_path() const { return dir.file("elements.xml"); }
+    // The code load_xml gives: 0 read, 1 not read.
     int load(const std::string& text) const
     {
         write_file(xml_path(), text);
-        return load_xml(xml_path().c_str());
+        return static_cast<int>(load_xml(xml_path().c_str()));
     }
 
     static std::vector<const item*> items() { return scheduled_items(); }

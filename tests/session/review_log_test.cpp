@@ -310,7 +310,7 @@ TEST_F(ReviewLogTest, AFailedAppendIsToldOnceAndItsRecordsWaitForTheNextChance)
     platform_globals().fault_hook = fail_log_hook;
     review_record r;
     r.grade = 2;
-    EXPECT_EQ(append_review(r), REVIEW_CANNOT_SYNC);
+    EXPECT_EQ(append_review(r), review_append_status::cannot_sync);
     EXPECT_NE(log().find("cannot sync"), std::string::npos);
     EXPECT_EQ(held_review_count(), 0u);
 
@@ -319,7 +319,7 @@ TEST_F(ReviewLogTest, AFailedAppendIsToldOnceAndItsRecordsWaitForTheNextChance)
     grade_reviewed(e, 1, review_screen::forced);
     EXPECT_EQ(held_review_count(), 1u);
     platform_globals().fault_hook = nullptr;
-    ASSERT_EQ(ma_deinit(0), MA_DEINIT_DONE);
+    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     std::vector<int> grades;
     for (const review_record& logged : read_review_log(log_path()).records)
         grades.push_back(logged.grade);

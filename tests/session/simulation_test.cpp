@@ -99,11 +99,11 @@ TEST_F(SimulationTest, AYearOfDailyReviewsKeepsEverythingConsistent)
             const auto items = snapshot();
             const auto weights = ann_globals().ann_weights;
             const std::string cases = read_file(cases_file);
-            ASSERT_EQ(ma_deinit(0), 0);
+            ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
             const std::string saved_weights = read_file(dir.file("weights.bin"));
             ASSERT_EQ(saved_weights.size(), 640u);
             EXPECT_EQ(std::memcmp(saved_weights.data(), weights.data(), 640), 0);
-            ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
+            ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
             ma_nn_init();
             EXPECT_EQ(snapshot(), items);
             EXPECT_EQ(ann_globals().ann_weights, weights);
