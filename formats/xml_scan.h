@@ -39,6 +39,11 @@ int32_t pop_category();
 
 // The first decimal number in `text`, modulo 2^32; 0 (with a warning) when there is none.
 uint32_t read_a_number(const char* text);
+
+// The numbers an item's attributes hold, in the order both forms of the file write them.
+enum class item_field { tmtrpt, stmtrpt, livl, rllivl, ivl, rp, gr, sstick, hstick };
+// Stores `value` into the field; repetitions beyond 127 are held at 127.
+void set_item_field(item& e, item_field field, uint32_t value);
 // `tag` when it is the first '<' of `text`, else null.
 const char* find_first_tag(const char* text, const char* tag);
 // "#rrggbb" (any mark byte) as 0xFFbbggrr.

@@ -137,35 +137,31 @@ append_outcome append_record(const std::string& path, const void* record, size_t
     return outcome;
 }
 
-bool sync_parent_directory(const std::string& path)
-{
-    if (!platform_globals().sync_to_storage)
-        return true;
-    if (!allowed(file_op::sync_directory, path.c_str()))
-        return false;
-    const int fd = ::open(parent_of(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-}
+namespace {
 
-bool sync_folder_and_files(const std::string& folder)
+// fsync of the folder `dir`, first of its whole file system when `with_files`; `named` is what
+// the fault hook is told.
+bool sync_folder(const std::string& named, const std::string& dir, bool with_files)
 {
     if (!platform_globals().sync_to_storage)
         return true;
-    if (!allowed(file_op::sync_directory, folder.c_str()))
+    if (!allowed(file_op::sync_directory, named.c_str()))
         return false;
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return false;
-    const bool ok = ::syncfs(fd) == 0 && ::fsync(fd) == 0;
+    const bool ok = (!with_files || ::syncfs(fd) == 0) && ::fsync(fd) == 0;
     const int error = errno;
     ::close(fd);
     errno = error;
     return ok;
 }
+
+}  // namespace
+
+bool sync_parent_directory(const std::string& path) { return sync_folder(path, parent_of(path), false); }
+
+bool sync_folder_and_files(const std::string& folder) { return sync_folder(folder, folder, true); }
 
 namespace {
 

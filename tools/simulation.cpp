@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 
@@ -118,17 +119,10 @@ void run_program(simulation_result& result, learner& person, bool learning)
 
 const char* scheduler_name(scheduler_kind kind)
 {
-    switch (kind) {
-    case scheduler_kind::network_learning:
-        return "network, learning";
-    case scheduler_kind::network_builtin:
-        return "network, built-in";
-    case scheduler_kind::sm2:
-        return "SM-2";
-    case scheduler_kind::fsrs6:
-        return "FSRS-6";
-    }
-    return "?";
+    // In the order of the enumeration.
+    static constexpr const char* names[] = {"network, learning", "network, built-in", "SM-2", "FSRS-6"};
+    static_assert(std::size(names) == static_cast<size_t>(scheduler_kind::fsrs6) + 1);
+    return names[static_cast<size_t>(kind)];
 }
 
 uint32_t new_items_on(int day, const simulation_settings& settings)

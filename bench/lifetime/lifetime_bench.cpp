@@ -11,7 +11,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -54,14 +53,7 @@ struct lifetime_directory {
     bool made = true;
 };
 
-const std::string& directory_of(uint32_t divisor)
-{
-    static std::map<uint32_t, std::unique_ptr<lifetime_directory>> made;
-    auto& d = made[divisor];
-    if (!d)
-        d = std::make_unique<lifetime_directory>(divisor);
-    return d->path;
-}
+const std::string& directory_of(uint32_t divisor) { return bench_data::made_once<lifetime_directory>(divisor); }
 
 const char* const start_files[] = {"elements.bin", "queue.txt", "weights.bin", "user_cases.bin"};
 const char* const saved_files[] = {"elements.bin", "queue.txt", "weights.bin"};

@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <random>
 #include <string>
@@ -37,14 +36,7 @@ struct user_directory {
     std::string path;
 };
 
-const std::string& directory_of(uint32_t count)
-{
-    static std::map<uint32_t, std::unique_ptr<user_directory>> made;
-    auto& d = made[count];
-    if (!d)
-        d = std::make_unique<user_directory>(count);
-    return d->path;
-}
+const std::string& directory_of(uint32_t count) { return bench_data::made_once<user_directory>(count); }
 
 size_t bin_size(uint32_t count) { return std::filesystem::file_size(directory_of(count) + "elements.bin"); }
 

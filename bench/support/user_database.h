@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -111,6 +113,18 @@ inline std::string make_user_directory(const user_options& o)
     ma_nn_init();
     close_database();
     return path;
+}
+
+// The directory of type `directory` (made from `key`, its path in `path`) that the run makes once
+// and keeps until it ends.
+template <class directory>
+const std::string& made_once(uint32_t key)
+{
+    static std::map<uint32_t, std::unique_ptr<directory>> made;
+    auto& d = made[key];
+    if (!d)
+        d = std::make_unique<directory>(key);
+    return d->path;
 }
 
 }  // namespace bench_data
