@@ -299,13 +299,13 @@ bool restore_ann_checkpoint(const ann_checkpoint& c)
     if (::stat(path, &info) != 0 || info.st_size == c.cases_file_size)
         return true;
     if (c.cases_file_size < 0) {
-        if (unlink_file(path) == 0)
+        if (!unlink_file(path))
             return true;
         write_log("ERROR: cannot remove %s: %s\n", path, std::strerror(errno));
         return false;
     }
     const int fd = ::open(path, O_WRONLY | O_CLOEXEC);
-    bool cut = fd >= 0 && ::ftruncate(fd, c.cases_file_size) == 0 && fsync_file(fd, path) == 0;
+    bool cut = fd >= 0 && ::ftruncate(fd, c.cases_file_size) == 0 && !fsync_file(fd, path);
     if (!cut)
         write_log("ERROR: cannot take the undone case out of %s: %s\n", path, std::strerror(errno));
     if (fd >= 0)

@@ -180,15 +180,14 @@ std::string dated_name()
 
 }  // namespace
 
-int keep_backup(const std::string& bin_path, std::string* failed_path, const file_digest* written)
+backup_result keep_backup(const std::string& bin_path, const file_digest* written)
 {
     const fs::path dir = fs::path(bin_path).parent_path() / backups_folder;
     std::error_code error;
     fs::create_directory(dir, error);
     if (error) {
         write_log("WARNING: cannot create the backup folder \"%s\": %s\n", dir.c_str(), error.message().c_str());
-        *failed_path = dir.string();
-        return error.value();
+        return {error, dir.string()};
     }
     std::vector<backup_file> backups = existing_backups(dir);
     if (!backups.empty()) {
@@ -197,7 +196,7 @@ int keep_backup(const std::string& bin_path, std::string* failed_path, const fil
         if (known ? *known == *written : same_contents(bin_path, newest.path)) {
             if (written && !known)
                 record_digest(dir, newest.name, *written);  // compared once, known from now on
-            return 0;  // nothing changed since the newest copy
+            return {};  // nothing changed since the newest copy
         }
     }
 
@@ -207,10 +206,9 @@ int keep_backup(const std::string& bin_path, std::string* failed_path, const fil
     for (unsigned n = 2; fs::exists(target, error) && n < 1000; ++n)
         target = dir / (name.substr(0, date_end) + "-" + std::to_string(n) + ".bin");
     // A copy of its own: a second name of elements.bin would turn into whatever is copied over it.
-    if (const int failure = copy_file_durable(bin_path, target.string())) {
-        write_log("WARNING: cannot write the backup \"%s\": %s\n", target.c_str(), std::strerror(failure));
-        *failed_path = target.string();
-        return failure;
+    if (const std::error_code failure = copy_file_durable(bin_path, target.string())) {
+        write_log("WARNING: cannot write the backup \"%s\": %s\n", target.c_str(), failure.message().c_str());
+        return {failure, target.string()};
     }
     if (written)
         record_digest(dir, target.filename().string(), *written);
@@ -226,7 +224,7 @@ int keep_backup(const std::string& bin_path, std::string* failed_path, const fil
         fs::remove(b.path, error);
         --unprotected;
     }
-    return 0;
+    return {};
 }
 
 std::vector<backup_file> list_backups(const std::string& data_dir)

@@ -2,6 +2,7 @@
 // Dated copies of elements.bin in the data directory's backups/ folder.
 #include <cstdint>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "database/binfile.h"
@@ -25,9 +26,12 @@ constexpr char backup_digests_name[] = "digests.txt";
 // After a successful save: copies `bin_path` to backups/elements-YYYYMMDD-HHMMSS.bin (local
 // time) when it differs from the newest copy there, then removes the oldest unprotected copies
 // beyond ten. `written`, the digest of the file as the save wrote it, spares reading both files
-// to compare them. 0, or the errno of a failure, with *failed_path naming the file; a failure
-// never undoes the save.
-int keep_backup(const std::string& bin_path, std::string* failed_path, const file_digest* written = nullptr);
+// to compare them. A failure never undoes the save.
+struct [[nodiscard]] backup_result {
+    std::error_code error;  // empty when the backup is kept or none was needed
+    std::string failed_path;  // the folder or file that could not be written
+};
+backup_result keep_backup(const std::string& bin_path, const file_digest* written = nullptr);
 
 // The backups in `data_dir` (ends with '/'), newest first.
 std::vector<backup_file> list_backups(const std::string& data_dir);

@@ -404,7 +404,7 @@ std::string_view category_text(const std::optional<std::string>& v, size_t index
 
 }  // namespace
 
-int load_bin(const char* path)
+bin_load_status load_bin(const char* path)
 {
     database& d = db();
     d.bin_refused = false;
@@ -418,7 +418,7 @@ int load_bin(const char* path)
     const open_outcome outcome = in.open(path);
     if (outcome == open_outcome::missing) {
         d.time_of_start = time_now();
-        return 1;
+        return bin_load_status::not_read;
     }
     // From here on the file exists; if it is not read, the next save keeps it.
     auto refuse = [&](bool damaged) {
@@ -428,7 +428,7 @@ int load_bin(const char* path)
         d.item_count = 0;
         d.time_of_start = time_now();
         d.bin_refused = true;
-        return 1;
+        return bin_load_status::not_read;
     };
     if (outcome == open_outcome::unreadable)
         return refuse(true);
@@ -515,7 +515,7 @@ int load_bin(const char* path)
     if (in.failed())
         return refuse(true);
     d.insert_hint = nullptr;
-    return 0;
+    return bin_load_status::done;
 }
 
 bool write_bin_stream(FILE* file, file_digest* digest)
@@ -563,14 +563,14 @@ bool write_bin_stream(FILE* file, file_digest* digest)
     return !w.failed();
 }
 
-int write_bin(const char* path)
+bin_write_status write_bin(const char* path)
 {
     atomic_file out(path);
     if (!out.stream())
-        return WRITE_BIN_NOT_OPENED;
+        return bin_write_status::not_opened;
     if (!write_bin_stream(out.stream()) || std::fflush(out.stream()) != 0 || out.error() != 0)
-        return WRITE_BIN_WRITE_FAILED;  // the old file stays as it was
-    return out.commit() ? WRITE_BIN_DONE : WRITE_BIN_CLOSE_FAILED;
+        return bin_write_status::write_failed;
+    return out.commit() ? bin_write_status::done : bin_write_status::close_failed;
 }
 
 bool inspect_bin(const char* path, bin_summary* out)

@@ -4,20 +4,20 @@
 #include <cstdio>
 #include <string>
 
-enum : int {
-    LOAD_BIN_DONE = 0,
-    LOAD_BIN_NOT_READ = 1,  // missing, old or damaged
+enum class [[nodiscard]] bin_load_status : int {
+    done = 0,
+    not_read = 1,  // missing, old or damaged
 };
-int load_bin(const char* path);
+bin_load_status load_bin(const char* path);
 
-enum : int {
-    WRITE_BIN_DONE = 0,
-    WRITE_BIN_NOT_OPENED = 1,
-    WRITE_BIN_CLOSE_FAILED = 2,
-    WRITE_BIN_WRITE_FAILED = 5,
+enum class [[nodiscard]] bin_write_status : int {
+    done = 0,
+    not_opened = 1,
+    close_failed = 2,  // written, but replacing the old file failed
+    write_failed = 5,  // the old file stays as it was
 };
 // Replaces the file at `path` whole.
-int write_bin(const char* path);
+bin_write_status write_bin(const char* path);
 // The size and a 64-bit hash (XXH3) of the bytes of a file, to tell files apart without
 // reading them again.
 struct file_digest {

@@ -134,11 +134,6 @@ struct database {
     bool bin_refused = false;
     std::string refused_copy;  // where the refused file was kept; empty when none was refused
 
-    // What the last close (ma_deinit, which reports only a code) could not save; a save called
-    // directly carries its failure in its result.
-    save_failure save_problem;  // the database files
-    save_failure backup_problem;  // the backup after a good save
-
     // Lifecycle (opening and closing).
     int db_state = 0;  // 0 uninitialised, 1 opening, 2 open
     int lock_fd = -1;  // holds the advisory lock on lockfile while the database is open

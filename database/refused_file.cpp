@@ -29,9 +29,9 @@ std::string copy_refused_file(const std::string& path, bool* absent)
         if (::access(kept.c_str(), F_OK) == 0)
             continue;
         // A copy of its own: a second name of the same file would change with it.
-        if (const int error = copy_file_durable(path, kept)) {
+        if (const std::error_code error = copy_file_durable(path, kept)) {
             write_log("ERROR: cannot keep a copy of the unreadable \"%s\" as \"%s\": %s\n", path.c_str(), kept.c_str(),
-                std::strerror(error));
+                error.message().c_str());
             return {};
         }
         write_log("INFO: the unreadable \"%s\" was kept as \"%s\"\n", path.c_str(), kept.c_str());

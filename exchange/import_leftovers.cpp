@@ -111,10 +111,11 @@ size_t remove_unnamed_journaled(const std::string& media)
     while (std::getline(in, name)) {
         if (name.empty() || name.find('/') != std::string::npos || named.count(media_folder_name + name))
             continue;
-        if (unlink_file((media + name).c_str()) == 0)
+        if (!unlink_file((media + name).c_str()))
             ++removed;
     }
-    unlink_file(journal.c_str());
+    // A journal that stays is read again at the next start; its names are gone by then.
+    static_cast<void>(unlink_file(journal.c_str()));
     sync_parent_directory(journal);
     return removed;
 }
@@ -167,26 +168,27 @@ bool journal_media_names(const std::string& media_folder, const std::vector<std:
     std::string lines;
     for (const std::string& name : names)
         lines.append(name).push_back('\n');
-    const bool written = write_all(fd, lines.data(), lines.size(), path.c_str()) && fsync_file(fd, path.c_str()) == 0;
+    const bool written = write_all(fd, lines.data(), lines.size(), path.c_str()) && !fsync_file(fd, path.c_str());
     const int error = errno;
     ::close(fd);
     errno = error;
     return written && sync_parent_directory(path);
 }
 
-leftovers_removed remove_import_leftovers(int init_result)
+leftovers_removed remove_import_leftovers(init_status init_result)
 {
     leftovers_removed removed;
     removed.scratch_folders = remove_orphans(temporary_folder(), scratch_prefix);
-    if (!(init_result & (MA_INIT_DIR_NOT_ACCESSIBLE | MA_INIT_HELD_BY_OTHER | MA_INIT_READ_ONLY))) {
+    if (!holds_any(init_result,
+            init_status::dir_not_accessible | init_status::held_by_other | init_status::read_only)) {
         const std::string data = data_path("");
         removed.scratch_folders += remove_orphans(data, scratch_prefix);
         const std::string media = data_path(media_folder_name);
         removed.media_files = remove_orphans(media, media_temporary_prefix);
         // Copies by earlier versions went through atomic files, whose temporaries a kill left.
         remove_stale_temporaries(media);
-        const bool read_whole = init_result == MA_INIT_FROM_BIN ||
-                                (init_result == MA_INIT_NEW_DATABASE && !has_file_starting(data, "elements."));
+        const bool read_whole = init_result == init_status::from_bin ||
+                                (init_result == init_status::new_database && !has_file_starting(data, "elements."));
         if (read_whole && !has_file_starting(data, "elements.rescue-"))
             removed.media_files += remove_unnamed_journaled(media);
     }

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "session/lifecycle.h"
+
 // An import's scratch folder is "cardwright-import-<pid>-XXXXXX", so that a start removes only
 // this program's folders, and only those of processes that are gone.
 constexpr char scratch_prefix[] = "cardwright-import-";
@@ -49,4 +51,4 @@ struct leftovers_removed {
 // Called once at start, right after ma_init with its result. Media named in the journal are
 // removed only when the database was read whole (or is new with nothing refused or rescued
 // beside it), so that no file an unread database names is lost.
-leftovers_removed remove_import_leftovers(int init_result);
+leftovers_removed remove_import_leftovers(init_status init_result);

@@ -1,5 +1,6 @@
 #include "exchange/media_map.h"
 
+#include <cstddef>
 #include <cstdint>
 
 #include "exchange/json_reader.h"
@@ -44,20 +45,19 @@ struct proto_reader {
                 break;
             return true;
         case 1:
-            if (end - p < 8)
+        case 5: {
+            // A fixed 64-bit or 32-bit value, passed over.
+            const std::ptrdiff_t width = wire == 1 ? 8 : 4;
+            if (end - p < width)
                 break;
-            p += 8;
+            p += width;
             return true;
+        }
         case 2:
             if (!varint(value) || value > static_cast<uint64_t>(end - p))
                 break;
             data = p;
             p += value;
-            return true;
-        case 5:
-            if (end - p < 4)
-                break;
-            p += 4;
             return true;
         default: break;
         }

@@ -107,8 +107,8 @@ public:
         std::vector<std::string> made;
         for (const auto& [target, temporary] : copies_) {
             const std::string to = media_folder_ + target;
-            if (rename_file(temporary.c_str(), to.c_str()) != 0) {
-                const int error = errno;
+            if (const std::error_code renamed = rename_file(temporary.c_str(), to.c_str())) {
+                const int error = renamed.value();
                 for (const std::string& m : made)
                     ::unlink(m.c_str());
                 return fail("cannot copy the media file " + target + " into " + media_folder_ + ": " + std::strerror(error));

@@ -87,28 +87,15 @@ char* read_item_category(char* pos, item* record)
     return after;
 }
 
-void set_old_attribute(item& e, int order, uint32_t value)
-{
-    switch (order) {
-    case 2: e.tmtrpt = static_cast<uint16_t>(value); break;
-    case 3: e.stmtrpt = static_cast<uint16_t>(value); break;
-    case 5: e.livl = static_cast<uint16_t>(value); break;
-    case 6: e.rllivl = static_cast<uint16_t>(value); break;
-    case 7: e.ivl = static_cast<uint16_t>(value); break;
-    case 8: e.rp = static_cast<uint16_t>(value >= 128 ? 127 : value); break;
-    case 9: e.gr = static_cast<uint16_t>(value); break;
-    default: break;
-    }
-}
-
 char* read_old_attribute(char* pos, int order, item* record, xml_read_state& state)
 {
     if (order == ctgr_order) {
         state.ctgr_seen = true;
         return read_item_category(pos, record);
     }
-    if (record)
-        set_old_attribute(*record, order, read_a_number(pos));
+    // " id=" is order 1; the fields follow in their order, with " ctgr=" among them.
+    if (record && order >= 2)
+        set_item_field(*record, static_cast<item_field>(order < ctgr_order ? order - 2 : order - 3), read_a_number(pos));
     return pos;
 }
 
@@ -136,15 +123,15 @@ constexpr xml_form old_form = {
 
 }  // namespace
 
-int load_old_xml(const char* path)
+xml_load_status load_old_xml(const char* path)
 {
     FILE* file = open_xml_file(path);
     if (!file)
-        return LOAD_XML_NOT_READ;
+        return xml_load_status::not_read;
     char line[xml_line_size];
     if (!read_old_header(line, file, path)) {
         fclose_logged(file, path);
-        return LOAD_XML_NOT_READ;
+        return xml_load_status::not_read;
     }
-    return read_xml_items(file, path, old_form) == 0 ? LOAD_XML_DONE : LOAD_XML_NOT_READ;
+    return read_xml_items(file, path, old_form);
 }

@@ -468,19 +468,19 @@ bool write_queue(FILE* file)
     return !std::ferror(file);
 }
 
-int save_queue()
+queue_save_status save_queue()
 {
     const std::string path = data_path("queue.txt");
     if (path.empty())
-        return SAVE_QUEUE_NOT_WRITTEN;
+        return queue_save_status::not_written;
     atomic_file out(path);
     if (!out.stream()) {
         write_log("ERROR: can't open queue.txt file for writing.\n");
-        return SAVE_QUEUE_NOT_WRITTEN;
+        return queue_save_status::not_written;
     }
     if (!write_queue(out.stream()) || !out.commit()) {
         write_log("ERROR: can't open queue.txt file for writing.\n");
-        return SAVE_QUEUE_NOT_WRITTEN;
+        return queue_save_status::not_written;
     }
-    return SAVE_QUEUE_DONE;
+    return queue_save_status::done;
 }

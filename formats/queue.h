@@ -12,13 +12,13 @@ int load_queue();
 // Appends the items of one queue file to the pending list, items outside any category element
 // into `default_category`. The number of items added; 0 when the file cannot be opened.
 uint32_t add_queue_from_file(const char* path, uint16_t default_category);
-enum : int {
-    SAVE_QUEUE_DONE = 0,
-    SAVE_QUEUE_NOT_WRITTEN = 1,  // the old file stays
+enum class [[nodiscard]] queue_save_status : int {
+    done = 0,
+    not_written = 1,  // the old file stays
 };
 // Rewrites queue.txt from the pending list, replacing the old file only once the new one is
 // complete.
-int save_queue();
+queue_save_status save_queue();
 // Writes the queue file's text for the pending list, and the kept texts, to `file`; false
 // when a write failed.
 bool write_queue(FILE* file);

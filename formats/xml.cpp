@@ -99,26 +99,11 @@ char* read_category_element(char* pos, xml_read_state& state)
     return pos;
 }
 
-void set_item_attribute(item& e, int order, uint32_t value)
-{
-    switch (order) {
-    case 2: e.tmtrpt = static_cast<uint16_t>(value); break;
-    case 3: e.stmtrpt = static_cast<uint16_t>(value); break;
-    case 4: e.livl = static_cast<uint16_t>(value); break;
-    case 5: e.rllivl = static_cast<uint16_t>(value); break;
-    case 6: e.ivl = static_cast<uint16_t>(value); break;
-    case 7: e.rp = static_cast<uint16_t>(value >= 128 ? 127 : value); break;
-    case 8: e.gr = static_cast<uint16_t>(value); break;
-    case 9: e.sstick = value; break;
-    case 10: e.hstick = value; break;
-    default: break;
-    }
-}
-
+// Every attribute after " id=" (order 1) holds a field, in the fields' order.
 char* read_attribute(char* pos, int order, item* record, xml_read_state&)
 {
-    if (record)
-        set_item_attribute(*record, order, read_a_number(pos));
+    if (record && order >= 2)
+        set_item_field(*record, static_cast<item_field>(order - 2), read_a_number(pos));
     return pos;
 }
 
@@ -135,17 +120,17 @@ constexpr xml_form current_form = {
 
 }  // namespace
 
-int load_xml(const char* path)
+xml_load_status load_xml(const char* path)
 {
     FILE* file = open_xml_file(path);
     if (!file)
-        return LOAD_XML_NOT_READ;
+        return xml_load_status::not_read;
     char line[xml_line_size];
     switch (read_header(line, file, path)) {
     case header_result::complete: break;
     case header_result::old_form: fclose_logged(file, path); return load_old_xml(path);
     case header_result::refused:
-    case header_result::ended: fclose_logged(file, path); return LOAD_XML_NOT_READ;
+    case header_result::ended: fclose_logged(file, path); return xml_load_status::not_read;
     }
-    return read_xml_items(file, path, current_form) == 0 ? LOAD_XML_DONE : LOAD_XML_NOT_READ;
+    return read_xml_items(file, path, current_form);
 }

@@ -50,7 +50,7 @@ FILE* open_xml_file(const char* path)
     return file;
 }
 
-int read_xml_items(FILE* file, const char* path, const xml_form& form)
+xml_load_status read_xml_items(FILE* file, const char* path, const xml_form& form)
 {
     database& d = db();
     char line[xml_line_size];
@@ -109,5 +109,5 @@ int read_xml_items(FILE* file, const char* path, const xml_form& form)
     fclose_logged(file, path);
     if (!complete)
         write_log("%s", form.missing_end_warning);
-    return 0;
+    return xml_load_status::done;
 }

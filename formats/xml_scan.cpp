@@ -57,6 +57,22 @@ int32_t pop_category()
 
 static bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
+void set_item_field(item& e, item_field field, uint32_t value)
+{
+    const auto days = static_cast<uint16_t>(value);
+    switch (field) {
+    case item_field::tmtrpt: e.tmtrpt = days; break;
+    case item_field::stmtrpt: e.stmtrpt = days; break;
+    case item_field::livl: e.livl = days; break;
+    case item_field::rllivl: e.rllivl = days; break;
+    case item_field::ivl: e.ivl = days; break;
+    case item_field::rp: e.rp = static_cast<uint16_t>(value >= 128 ? 127 : value); break;
+    case item_field::gr: e.gr = days; break;
+    case item_field::sstick: e.sstick = value; break;
+    case item_field::hstick: e.hstick = value; break;
+    }
+}
+
 uint32_t read_a_number(const char* text)
 {
     if (!text) {
@@ -384,7 +400,7 @@ header_result scan_header(char* line, FILE* file, const std::function<header_res
     return header_result::ended;
 }
 
-int abandon_xml_read(FILE* file, const char* path, item* unfinished, item_content failure)
+xml_load_status abandon_xml_read(FILE* file, const char* path, item* unfinished, item_content failure)
 {
     if (failure == item_content::question_failed)
         write_log("ERROR: a problem while reading a question in elements.xml - aborting reading %s\n", path);
@@ -395,7 +411,7 @@ int abandon_xml_read(FILE* file, const char* path, item* unfinished, item_conten
     create_category_table();
     db().item_count = 0;
     erase_memory_after_ll();
-    return 1;
+    return xml_load_status::not_read;
 }
 
 void report_item_without_id(FILE* file)

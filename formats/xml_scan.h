@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "database/database.h"
+#include "formats/xml.h"
 
 constexpr size_t xml_line_size = 16384;  // a longer line arrives in pieces of 16,383 bytes
 constexpr size_t xml_value_size = 128;   // bytes kept of a category name or text attribute
@@ -38,6 +39,11 @@ int32_t pop_category();
 
 // The first decimal number in `text`, modulo 2^32; 0 (with a warning) when there is none.
 uint32_t read_a_number(const char* text);
+
+// The numbers an item's attributes hold, in the order both forms of the file write them.
+enum class item_field { tmtrpt, stmtrpt, livl, rllivl, ivl, rp, gr, sstick, hstick };
+// Stores `value` into the field; repetitions beyond 127 are held at 127.
+void set_item_field(item& e, item_field field, uint32_t value);
 // `tag` when it is the first '<' of `text`, else null.
 const char* find_first_tag(const char* text, const char* tag);
 // "#rrggbb" (any mark byte) as 0xFFbbggrr.
@@ -89,7 +95,7 @@ header_result scan_header(char* line, FILE* file, const std::function<header_res
     const std::function<header_result(uint32_t version)>& on_version);
 
 // Gives up a read after an unreadable question or answer: nothing read so far stays.
-int abandon_xml_read(FILE* file, const char* path, item* unfinished, item_content failure);
+xml_load_status abandon_xml_read(FILE* file, const char* path, item* unfinished, item_content failure);
 // Ends an item without " id=": logged once, its lines are passed over.
 void report_item_without_id(FILE* file);
 
@@ -121,7 +127,7 @@ struct xml_form {
 };
 
 // Reads the items and categories of an open elements.xml after its header, by `form`, and
-// closes it. 0 read (perhaps with warnings), 1 given up (nothing read stays).
-int read_xml_items(FILE* file, const char* path, const xml_form& form);
+// closes it.
+xml_load_status read_xml_items(FILE* file, const char* path, const xml_form& form);
 // The start both forms share: an empty table and list, the file opened. Null when it cannot be.
 FILE* open_xml_file(const char* path);

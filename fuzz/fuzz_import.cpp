@@ -108,14 +108,14 @@ void check_round_trip(const std::string& dir, const std::string& data_dir)
     std::filesystem::create_directory(xml_dir, ignored);
     const bool exported = export_xml(xml_dir + "elements.xml").done;
     export_text_file(dir + "out.txt", true);
-    check(ma_deinit(0) == 0, "the save failed");
-    ma_init(data_dir.c_str());
+    check(ma_deinit(close_mode::complete) == deinit_status::done, "the save failed");
+    check(ma_init(data_dir.c_str()) == init_status::from_bin, "the saved database cannot be read");
     check(everything() == before, "the reopened database differs from the one saved");
-    ma_deinit(0);
+    check(ma_deinit(close_mode::complete) == deinit_status::done, "the reopened database cannot be saved");
     if (exported) {
-        ma_init(xml_dir.c_str());
+        check(ma_init(xml_dir.c_str()) == init_status::bin_not_read, "the XML export cannot be read");
         check(everything() == scheduled, "the XML export does not read back as the schedule it was written from");
-        ma_deinit(0);
+        check(ma_deinit(close_mode::complete) == deinit_status::done, "the database read from XML cannot be saved");
     }
 }
 
@@ -145,7 +145,7 @@ int fuzz_import_file(const char* file_name, const uint8_t* data, size_t size)
     platform_globals().fixed_local_time = SYSTEMTIME{2026, 6, 0, 15, 12, 0, 0, 0};
     calendar_reset();
     platform_globals().sync_to_storage = false;
-    ma_init(data_dir.c_str());
+    check(ma_init(data_dir.c_str()) == init_status::new_database, "a new database cannot be opened");
     ma_nn_init();
 
     const std::string input = dir + name;

@@ -131,8 +131,9 @@ commit_status file_commit::commit()
             return fail(journal_path, marker.error());
         if (marker.error() != 0) {
             // Whether the journal survives a power cut is unknown, so the commit cannot be
-            // relied on to finish after one: better to stop with the old files in place.
-            unlink_file(journal_path.c_str());
+            // relied on to finish after one: better to stop with the old files in place. A
+            // journal that stays is finished by the next recover_commit, all files together.
+            static_cast<void>(unlink_file(journal_path.c_str()));
             return fail(journal_path, marker.error());
         }
     }
@@ -152,7 +153,7 @@ commit_status file_commit::commit()
     if (!sync_parent_directory(journal_path))
         durable = false;
     // A journal left behind names temporary files that no longer exist: harmless.
-    unlink_file(journal_path.c_str());
+    static_cast<void>(unlink_file(journal_path.c_str()));
     return durable ? commit_status::done : commit_status::not_durable;
 }
 
@@ -166,18 +167,18 @@ recovery_status recover_commit(const std::string& dir)
     std::vector<journal_entry> entries;
     if (!parse_journal(text, &entries)) {
         // Never installed whole, so the commit never held: the old files stand.
-        return unlink_file(journal_path.c_str()) == 0 ? recovery_status::discarded : recovery_status::failed;
+        return unlink_file(journal_path.c_str()) ? recovery_status::failed : recovery_status::discarded;
     }
     for (const journal_entry& e : entries) {
         const std::string temp = dir + e.temp;
         if (::access(temp.c_str(), F_OK) != 0)
             continue;  // renamed before the interruption
-        if (rename_file(temp.c_str(), (dir + e.final).c_str()) != 0)
+        if (rename_file(temp.c_str(), (dir + e.final).c_str()))
             return recovery_status::failed;
     }
     if (!sync_parent_directory(journal_path))
         return recovery_status::failed;
-    if (unlink_file(journal_path.c_str()) != 0)
+    if (unlink_file(journal_path.c_str()))
         return recovery_status::failed;
     return recovery_status::completed;
 }

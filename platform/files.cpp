@@ -33,6 +33,11 @@ bool allowed(file_op op, const char* path)
     return true;
 }
 
+std::error_code errno_code(int error) { return {error, std::generic_category()}; }
+
+// The outcome of a call that returns 0, or -1 with errno set.
+std::error_code outcome_of(int call_result) { return call_result == 0 ? std::error_code{} : errno_code(errno); }
+
 std::string parent_of(const std::string& path)
 {
     const size_t slash = path.rfind('/');
@@ -50,11 +55,9 @@ int open_for_writing(const char* path, int flags, mode_t mode)
     return ::open(path, flags, mode);
 }
 
-int lock_exclusive(int fd, const char* path)
+std::error_code lock_exclusive(int fd, const char* path)
 {
-    if (!allowed(file_op::lock, path))
-        return -1;
-    return ::flock(fd, LOCK_EX | LOCK_NB);
+    return outcome_of(allowed(file_op::lock, path) ? ::flock(fd, LOCK_EX | LOCK_NB) : -1);
 }
 
 bool delete_file(const char16_t* path)
@@ -62,7 +65,7 @@ bool delete_file(const char16_t* path)
     std::string utf8;
     if (!path || !utf16_to_utf8(path, &utf8))
         return false;
-    return unlink_file(utf8.c_str()) == 0;
+    return !unlink_file(utf8.c_str());
 }
 
 bool write_all(int fd, const void* data, size_t size, const char* path)
@@ -85,27 +88,21 @@ bool write_all(int fd, const void* data, size_t size, const char* path)
     return true;
 }
 
-int fsync_file(int fd, const char* path)
+std::error_code fsync_file(int fd, const char* path)
 {
     if (!platform_globals().sync_to_storage)
-        return 0;
-    if (!allowed(file_op::fsync, path))
-        return -1;
-    return ::fsync(fd);
+        return {};
+    return outcome_of(allowed(file_op::fsync, path) ? ::fsync(fd) : -1);
 }
 
-int rename_file(const char* from, const char* to)
+std::error_code rename_file(const char* from, const char* to)
 {
-    if (!allowed(file_op::rename, to))
-        return -1;
-    return ::rename(from, to);
+    return outcome_of(allowed(file_op::rename, to) ? ::rename(from, to) : -1);
 }
 
-int unlink_file(const char* path)
+std::error_code unlink_file(const char* path)
 {
-    if (!allowed(file_op::unlink, path))
-        return -1;
-    return ::unlink(path);
+    return outcome_of(allowed(file_op::unlink, path) ? ::unlink(path) : -1);
 }
 
 append_outcome append_record(const std::string& path, const void* record, size_t size)
@@ -129,9 +126,9 @@ append_outcome append_record(const std::string& path, const void* record, size_t
         outcome.error = errno;
         if (measured && ::ftruncate(fd, aligned) != 0)
             outcome.repair_failed = true;
-    } else if (fsync_file(fd, path.c_str()) != 0) {
+    } else if (const std::error_code error = fsync_file(fd, path.c_str())) {
         outcome.failed = append_step::sync;
-        outcome.error = errno;
+        outcome.error = error.value();
     } else if (measured && info.st_size == 0 && !sync_parent_directory(path)) {
         outcome.failed = append_step::sync_folder;
         outcome.error = errno;
@@ -140,35 +137,31 @@ append_outcome append_record(const std::string& path, const void* record, size_t
     return outcome;
 }
 
-bool sync_parent_directory(const std::string& path)
-{
-    if (!platform_globals().sync_to_storage)
-        return true;
-    if (!allowed(file_op::sync_directory, path.c_str()))
-        return false;
-    const int fd = ::open(parent_of(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-}
+namespace {
 
-bool sync_folder_and_files(const std::string& folder)
+// fsync of the folder `dir`, first of its whole file system when `with_files`; `named` is what
+// the fault hook is told.
+bool sync_folder(const std::string& named, const std::string& dir, bool with_files)
 {
     if (!platform_globals().sync_to_storage)
         return true;
-    if (!allowed(file_op::sync_directory, folder.c_str()))
+    if (!allowed(file_op::sync_directory, named.c_str()))
         return false;
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return false;
-    const bool ok = ::syncfs(fd) == 0 && ::fsync(fd) == 0;
+    const bool ok = (!with_files || ::syncfs(fd) == 0) && ::fsync(fd) == 0;
     const int error = errno;
     ::close(fd);
     errno = error;
     return ok;
 }
+
+}  // namespace
+
+bool sync_parent_directory(const std::string& path) { return sync_folder(path, parent_of(path), false); }
+
+bool sync_folder_and_files(const std::string& folder) { return sync_folder(folder, folder, true); }
 
 namespace {
 
@@ -285,8 +278,8 @@ bool atomic_file::finish()
     errno = 0;
     if (std::fflush(file_) != 0 || std::ferror(file_) || error_ != 0)
         return fail(errno);
-    if (fsync_file(fd_, temp_path_.c_str()) != 0)
-        return fail(errno);
+    if (const std::error_code error = fsync_file(fd_, temp_path_.c_str()))
+        return fail(error.value());
     FILE* file = file_;
     file_ = nullptr;
     fd_ = -1;
@@ -300,9 +293,9 @@ bool atomic_file::install()
 {
     if (!finished_ || temp_path_.empty())
         return fail(error_);
-    if (rename_file(temp_path_.c_str(), path_.c_str()) != 0) {
+    if (const std::error_code error = rename_file(temp_path_.c_str(), path_.c_str())) {
         // The finished file stays: a commit's journal may name it. The destructor drops it.
-        error_ = errno != 0 ? errno : EIO;
+        error_ = error.value() != 0 ? error.value() : EIO;
         return false;
     }
     temp_path_.clear();
@@ -363,15 +356,15 @@ bool copy_by_reading(int in, int out, const char* path)
 
 }  // namespace
 
-int copy_file_durable(const std::string& from, const std::string& to)
+std::error_code copy_file_durable(const std::string& from, const std::string& to)
 {
     const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0)
-        return errno;
+        return errno_code(errno);
     atomic_file copy(to);
     if (!copy.stream()) {
         ::close(in);
-        return copy.error() != 0 ? copy.error() : EIO;
+        return errno_code(copy.error() != 0 ? copy.error() : EIO);
     }
     int error = 0;
     const int fd = copy.descriptor();
@@ -389,6 +382,6 @@ int copy_file_durable(const std::string& from, const std::string& to)
         error = errno != 0 ? errno : EIO;
     ::close(in);
     if (error != 0)
-        return error;
-    return copy.commit() ? 0 : (copy.error() != 0 ? copy.error() : EIO);
+        return errno_code(error);
+    return copy.commit() ? std::error_code{} : errno_code(copy.error() != 0 ? copy.error() : EIO);
 }

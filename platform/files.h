@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <string>
+#include <system_error>
 
 void sleep_ms(unsigned milliseconds);
 
@@ -19,14 +20,14 @@ enum class file_op { write, fsync, rename, unlink, sync_directory, copy, lock, c
 // Writes all `size` bytes, retrying short writes; false with errno set on failure. `path`
 // names the file for the fault hook.
 bool write_all(int fd, const void* data, size_t size, const char* path = nullptr);
-// 0 or -1 with errno, like the calls they stand for.
-int fsync_file(int fd, const char* path = nullptr);
-int rename_file(const char* from, const char* to);
-int unlink_file(const char* path);
+// Empty, or the errno of the failure, of the calls they stand for.
+[[nodiscard]] std::error_code fsync_file(int fd, const char* path = nullptr);
+[[nodiscard]] std::error_code rename_file(const char* from, const char* to);
+[[nodiscard]] std::error_code unlink_file(const char* path);
 // open(2) of a file to write, which may create it; -1 with errno on failure.
 int open_for_writing(const char* path, int flags, mode_t mode);
 // An exclusive advisory lock on `fd` without waiting (EWOULDBLOCK while another process holds it).
-int lock_exclusive(int fd, const char* path = nullptr);
+[[nodiscard]] std::error_code lock_exclusive(int fd, const char* path = nullptr);
 // fsync of the directory that holds `path`, so that a rename in it is durable.
 bool sync_parent_directory(const std::string& path);
 // Makes every file written in `folder`'s file system durable, and the folder's entries: one
@@ -102,5 +103,5 @@ void remove_stale_temporaries(const std::string& dir);
 
 // Copies `from` to `to` through an atomic_file: the copy appears whole and durable, or not at
 // all. The copy is a file of its own (a reflink where the file system has them, else a copy
-// in the kernel), never a second name of the same file. 0, or the errno of the failure.
-int copy_file_durable(const std::string& from, const std::string& to);
+// in the kernel), never a second name of the same file. Empty, or the errno of the failure.
+[[nodiscard]] std::error_code copy_file_durable(const std::string& from, const std::string& to);

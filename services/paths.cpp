@@ -13,18 +13,18 @@ constexpr size_t max_data_dir = 256;  // bytes, with the final separator
 
 }  // namespace
 
-int set_data_dir(const char* path)
+data_dir_status set_data_dir(const char* path)
 {
     services_state& s = services();
     if (!path || path[0] == '\0') {
         s.data_dir = "data/";
-        return 0;
+        return data_dir_status::set;
     }
     std::string dir(path);
     if (dir.size() >= max_data_dir) {
         s.data_dir.clear();
         write_log("FATAL ERROR: set_data_dir(): path_to_data_dir too long\n");
-        return 1;
+        return data_dir_status::too_long;
     }
     for (char& c : dir)
         if (c == '\\')
@@ -32,7 +32,7 @@ int set_data_dir(const char* path)
     if (dir.back() != '/')
         dir.push_back('/');
     s.data_dir = std::move(dir);
-    return 0;
+    return data_dir_status::set;
 }
 
 const char* data_path(const char* name)

@@ -98,25 +98,25 @@ size_t tag_length(std::string_view text, size_t i)
     return 0;
 }
 
+browse_row row_of(item* e) { return {e, nullptr}; }
+browse_row row_of(pending_item* p) { return {nullptr, p}; }
+
+// A row for each element of a list, from its head.
+template <class element>
+std::vector<browse_row> rows_of(element* head, size_t count)
+{
+    std::vector<browse_row> rows;
+    rows.reserve(count);
+    for (element* e = head; e; e = e->next)
+        rows.push_back(row_of(e));
+    return rows;
+}
+
 }  // namespace
 
-std::vector<browse_row> scheduled_rows()
-{
-    std::vector<browse_row> rows;
-    rows.reserve(db().item_count);
-    for (item* e = db().head; e; e = e->next)
-        rows.push_back({e, nullptr});
-    return rows;
-}
+std::vector<browse_row> scheduled_rows() { return rows_of(db().head, db().item_count); }
 
-std::vector<browse_row> pending_rows()
-{
-    std::vector<browse_row> rows;
-    rows.reserve(db().pending_count);
-    for (pending_item* p = db().pending_head; p; p = p->next)
-        rows.push_back({nullptr, p});
-    return rows;
-}
+std::vector<browse_row> pending_rows() { return rows_of(db().pending_head, db().pending_count); }
 
 namespace {
 

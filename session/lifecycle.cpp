@@ -32,7 +32,11 @@ namespace {
 
 // The log writes while a database is open or being opened; exhausted memory then first saves
 // what it can.
-void save_before_fatal_exit() { ma_deinit(1); }
+void save_before_fatal_exit()
+{
+    // The exit follows whatever the save did; a failure is in the log already.
+    static_cast<void>(ma_deinit(close_mode::save_only));
+}
 
 void set_db_state(int state)
 {
@@ -98,7 +102,7 @@ constexpr int lock_attempts = 16;
 
 }  // namespace
 
-int create_lockfile()
+lockfile_status create_lockfile()
 {
     database& d = db();
     const char* path = data_path("lockfile");
@@ -111,17 +115,17 @@ int create_lockfile()
                 fd = open_for_writing(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
         }
         if (fd < 0)
-            return readable_but_not_writable(errno) ? LOCKFILE_READ_ONLY : LOCKFILE_NOT_CREATABLE;
+            return readable_but_not_writable(errno) ? lockfile_status::read_only : lockfile_status::not_creatable;
         // The kernel drops the lock with the process, so a file left by a crash does not block.
         bool locked = true;
-        if (lock_exclusive(fd, path) != 0) {
-            const int error = errno;
+        if (const std::error_code lock_error = lock_exclusive(fd, path)) {
+            const int error = lock_error.value();
             // An NFS home without a lock manager: the directory is fine, only the lock is missing.
             if (error == ENOLCK) {
                 locked = false;
             } else {
                 ::close(fd);
-                return error == EWOULDBLOCK ? LOCKFILE_HELD : LOCKFILE_NOT_CREATABLE;
+                return error == EWOULDBLOCK ? lockfile_status::held : lockfile_status::not_creatable;
             }
         }
         if (locked && !still_named(fd, path)) {
@@ -134,12 +138,12 @@ int create_lockfile()
         if (d.lock_fd >= 0)
             ::close(d.lock_fd);
         d.lock_fd = fd;
-        return locked ? LOCKFILE_CREATED : LOCKFILE_NO_LOCKS;
+        return locked ? lockfile_status::created : lockfile_status::no_locks;
     }
-    return LOCKFILE_HELD;
+    return lockfile_status::held;
 }
 
-int remove_lockfile()
+void remove_lockfile()
 {
     database& d = db();
     delete_file(utf8_to_wide(data_path("lockfile")));
@@ -147,7 +151,6 @@ int remove_lockfile()
         ::close(d.lock_fd);
         d.lock_fd = -1;
     }
-    return 0;
 }
 
 namespace {
@@ -178,35 +181,33 @@ void release_lock()
 
 }  // namespace
 
-int ma_init(const char* path)
+init_status ma_init(const char* path)
 {
     database& d = db();
-    const bool dir_ok = set_data_dir(path) == 0;
+    const bool dir_ok = set_data_dir(path) == data_dir_status::set;
     insert_scheduled(nullptr);
     choose_next_item(nullptr, -1);
     create_category_table();
     set_db_state(DB_OPENING);
     if (!dir_ok)
-        return MA_INIT_DIR_NOT_ACCESSIBLE;
-    const int lock = create_lockfile();
-    if (lock == LOCKFILE_HELD) {
+        return init_status::dir_not_accessible;
+    const lockfile_status lock = create_lockfile();
+    if (lock == lockfile_status::held) {
         write_log("ERROR: Seems a copy of Cardwright is already running\n\ttry deleting \"%s\" file if this is "
                   "not true (e.g. previous copy of Cardwright crashed)\n",
             data_path("lockfile"));
-        return MA_INIT_HELD_BY_OTHER;
+        return init_status::held_by_other;
     }
-    if (lock == LOCKFILE_NO_LOCKS) {
+    if (lock == lockfile_status::no_locks) {
         write_log("WARNING: file locks are not available in \"%s\"; the database is opened, but a second copy "
                   "of Cardwright started on it cannot be kept out\n",
             services().data_dir.c_str());
-    } else if (lock != LOCKFILE_CREATED && lock != LOCKFILE_READ_ONLY) {
+    } else if (lock != lockfile_status::created && lock != lockfile_status::read_only) {
         write_log("INFO: ma_init(): directory (%s) is not accessible.\n", services().data_dir.c_str());
-        return MA_INIT_DIR_NOT_ACCESSIBLE;
+        return init_status::dir_not_accessible;
     }
-    d.save_problem = {};
-    d.backup_problem = {};
     d.refused_copy.clear();
-    d.read_only = lock == LOCKFILE_READ_ONLY;
+    d.read_only = lock == lockfile_status::read_only;
     if (d.read_only) {
         write_log("WARNING: the data directory \"%s\" cannot be written; the database is opened read-only and "
                   "nothing is saved there\n",
@@ -219,13 +220,13 @@ int ma_init(const char* path)
         remove_stale_temporaries(services().data_dir + backups_folder);
     }
     d.item_count = 0;
-    int result = MA_INIT_FROM_BIN;
-    if (load_bin(data_path("elements.bin")) != LOAD_BIN_DONE) {
-        result = MA_INIT_BIN_NOT_READ;
+    init_status result = init_status::from_bin;
+    if (load_bin(data_path("elements.bin")) != bin_load_status::done) {
+        result = init_status::bin_not_read;
         if (d.bin_refused && !d.read_only)
             keep_refused_database();
-        if (load_xml(data_path("elements.xml")) != 0) {
-            result = MA_INIT_NEW_DATABASE;
+        if (load_xml(data_path("elements.xml")) != xml_load_status::done) {
+            result = init_status::new_database;
             d.time_of_start = time_now();
             erase_memory_after_ll();
             d.item_count = 0;
@@ -236,40 +237,35 @@ int ma_init(const char* path)
     }
     if (category_count() == 0)
         create_root_category();
-    load_queue();
+    load_queue();  // the count of items it added is not needed here
     set_db_state(DB_OPEN);
-    if (lock == LOCKFILE_NO_LOCKS)
-        result |= MA_INIT_NO_LOCKS;
-    return d.read_only ? result | MA_INIT_READ_ONLY : result;
+    if (lock == lockfile_status::no_locks)
+        result = result | init_status::no_locks;
+    return d.read_only ? result | init_status::read_only : result;
 }
 
-int ma_deinit(int flag)
+deinit_result ma_deinit(close_mode mode)
 {
     database& d = db();
+    const bool complete = mode == close_mode::complete;
     if (d.db_state == DB_UNINITIALISED) {
-        write_log("WARNING: called ma_deinit(%d) on unitialized database!\n", flag);
-        return MA_DEINIT_NOT_INITIALISED;
+        write_log("WARNING: called ma_deinit(%d) on unitialized database!\n", static_cast<int>(mode));
+        return {deinit_status::not_initialised, {}};
     }
-    int result = MA_DEINIT_DONE;
+    deinit_result result;
     if (d.db_state == DB_OPEN) {
         // The weights go with the database, so that all three files are of one moment.
-        const save_result saved = save_database(flag == 0);
-        d.save_problem = {};
-        d.backup_problem = {};
-        if (saved.status == save_status::not_written) {
-            d.save_problem = saved.problem;
-            return MA_DEINIT_NOT_SAVED;
-        }
-        if (saved.status == save_status::backup_failed) {
-            d.backup_problem = saved.problem;
-            result = MA_DEINIT_BACKUP_FAILED;
-        }
-        if (flag == 0)
+        const save_result saved = save_database(complete);
+        if (saved.status == save_status::not_written)
+            return {deinit_status::not_saved, saved.problem};
+        if (saved.status == save_status::backup_failed)
+            result = {deinit_status::backup_failed, saved.problem};
+        if (complete)
             free_contents();
     }
     close_review_log();
     release_lock();
-    if (flag == 0)
+    if (complete)
         free_categories();
     set_db_state(DB_UNINITIALISED);
     std::fflush(nullptr);

@@ -1,17 +1,27 @@
 #pragma once
 // Opening and closing the database in a data directory, with its lock.
+#include "database/database.h"
 
-// What ma_init reports: MA_INIT_FROM_BIN, or the sum of what was not read or stands in the way.
-enum : int {
-    MA_INIT_FROM_BIN = 0,  // elements.bin was read
-    MA_INIT_BIN_NOT_READ = 2,  // elements.bin was missing or could not be read
-    MA_INIT_DIR_NOT_ACCESSIBLE = 8,  // the directory cannot be used; nothing was read
-    MA_INIT_HELD_BY_OTHER = 16,  // another copy holds the database; nothing was read
-    MA_INIT_XML_NOT_READ = 32,  // elements.xml was missing or could not be read either
-    MA_INIT_READ_ONLY = 64,  // the directory cannot be written: open for reviews, nothing is saved
-    MA_INIT_NO_LOCKS = 128,  // opened, but its file system keeps no locks: a second copy is not kept out
-    MA_INIT_NEW_DATABASE = MA_INIT_BIN_NOT_READ | MA_INIT_XML_NOT_READ,  // a new, empty database
+// What ma_init reports: from_bin, or the sum of what was not read or stands in the way.
+enum class [[nodiscard]] init_status : int {
+    from_bin = 0,  // elements.bin was read
+    bin_not_read = 2,  // elements.bin was missing or could not be read
+    dir_not_accessible = 8,  // the directory cannot be used; nothing was read
+    held_by_other = 16,  // another copy holds the database; nothing was read
+    xml_not_read = 32,  // elements.xml was missing or could not be read either
+    read_only = 64,  // the directory cannot be written: open for reviews, nothing is saved
+    no_locks = 128,  // opened, but its file system keeps no locks: a second copy is not kept out
+    new_database = bin_not_read | xml_not_read,  // a new, empty database
 };
+constexpr init_status operator|(init_status a, init_status b)
+{
+    return static_cast<init_status>(static_cast<int>(a) | static_cast<int>(b));
+}
+// Whether `status` holds one of `flags`.
+constexpr bool holds_any(init_status status, init_status flags)
+{
+    return (static_cast<int>(status) & static_cast<int>(flags)) != 0;
+}
 
 // Where db().db_state stands.
 enum : int {
@@ -20,28 +30,39 @@ enum : int {
     DB_OPEN = 2,  // open, until ma_deinit or ma_discard
 };
 
-// What ma_deinit reports.
-enum : int {
-    MA_DEINIT_DONE = 0,  // saved and closed
-    MA_DEINIT_NOT_INITIALISED = 1,  // nothing was open
-    MA_DEINIT_NOT_SAVED = 2,  // nothing was freed, the lock stays; db().save_problem says why
-    MA_DEINIT_BACKUP_FAILED = 3,  // closed and saved, but no backup; db().backup_problem says why
+// How ma_deinit closes.
+enum class close_mode : int {
+    complete = 0,  // save, free everything, remove the lock file
+    save_only = 1,  // save and remove the lock file, free nothing: on the way to a fatal exit
 };
 
-int ma_init(const char* path);
-int ma_deinit(int flag);
+// What ma_deinit reports.
+enum class deinit_status : int {
+    done = 0,  // saved and closed
+    not_initialised = 1,  // nothing was open
+    not_saved = 2,  // nothing was freed, the lock stays
+    backup_failed = 3,  // closed and saved, but no backup
+};
+
+struct [[nodiscard]] deinit_result {
+    deinit_status status = deinit_status::done;  // how it went
+    save_failure problem;  // what was not saved and why (not_saved), or the backup's (backup_failed)
+    bool operator==(deinit_status s) const { return status == s; }
+};
+
+init_status ma_init(const char* path);
+deinit_result ma_deinit(close_mode mode);
 // Closes the database without saving: for a session whose changes the user gave up, or saved
 // in another folder.
 void ma_discard();
 
 // What create_lockfile reports.
-enum : int {
-    LOCKFILE_CREATED = 0,  // the lock is held
-    LOCKFILE_NOT_CREATABLE = 2,  // no lock file could be made
-    LOCKFILE_READ_ONLY = 4,  // the directory can be read but not written: no lock, and none needed
-    LOCKFILE_HELD = 16,  // another copy holds the lock
-    LOCKFILE_NO_LOCKS = 32,  // the file is made, but the file system keeps no locks (ENOLCK)
+enum class [[nodiscard]] lockfile_status : int {
+    created = 0,  // the lock is held
+    not_creatable = 2,  // no lock file could be made
+    read_only = 4,  // the directory can be read but not written: no lock, and none needed
+    held = 16,  // another copy holds the lock
+    no_locks = 32,  // the file is made, but the file system keeps no locks (ENOLCK)
 };
-int create_lockfile();
-int remove_lockfile();
-
+lockfile_status create_lockfile();
+void remove_lockfile();

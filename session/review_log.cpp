@@ -90,7 +90,7 @@ held_reviews& held()
 }
 
 // One record appended; `kept` is false when it is not in the file and must wait.
-int append_one(const review_record& r, bool& kept)
+review_append_status append_one(const review_record& r, bool& kept)
 {
     // A copy: the log names files through the same rotating buffers.
     const std::string path = data_path(review_log_name);
@@ -108,40 +108,40 @@ int append_one(const review_record& r, bool& kept)
             o.failed == append_step::open ? "open" : "append to", p, std::strerror(o.error));
         if (held().reason.empty())
             held().reason = std::strerror(o.error);
-        return o.failed == append_step::open ? REVIEW_CANNOT_OPEN : REVIEW_CANNOT_WRITE;
+        return o.failed == append_step::open ? review_append_status::cannot_open : review_append_status::cannot_write;
     }
     if (o.failed != append_step::none) {
         write_log("ERROR: cannot sync %s: %s\n", p, std::strerror(o.error));
-        return REVIEW_CANNOT_SYNC;
+        return review_append_status::cannot_sync;
     }
     if (o.close_failed) {
         write_log("ERROR: cannot close %s\n", p);
-        return REVIEW_CANNOT_WRITE;
+        return review_append_status::cannot_write;
     }
-    return REVIEW_APPENDED;
+    return review_append_status::appended;
 }
 
 }  // namespace
 
-int append_review(const review_record& r)
+review_append_status append_review(const review_record& r)
 {
     held_reviews& h = held();
     const bool none_waited = h.records.empty();
     if (none_waited)
         h.reason.clear();
     h.records.push_back(r);
-    const int status = append_held_reviews();
+    const review_append_status status = append_held_reviews();
     // Told once as records begin to wait, not at every grade while the disk stays full.
     if (none_waited && !h.records.empty())
         h.unreported = true;
     return status;
 }
 
-int append_held_reviews()
+review_append_status append_held_reviews()
 {
     held_reviews& h = held();
     size_t written = 0;
-    int status = REVIEW_APPENDED;
+    review_append_status status = review_append_status::appended;
     for (bool kept = true; written < h.records.size(); ++written) {
         status = append_one(h.records[written], kept);
         if (!kept)
@@ -171,7 +171,7 @@ void close_review_log()
 {
     held_reviews& h = held();
     if (!h.records.empty())
-        append_held_reviews();
+        static_cast<void>(append_held_reviews());  // what still waits is counted below
     if (!h.records.empty())
         write_log("ERROR: %zu reviews could not be appended to %s before the close and are lost\n",
             h.records.size(), review_log_name);

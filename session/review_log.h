@@ -33,18 +33,18 @@ void encode_review(const review_record& r, unsigned char* out);
 // False when the bytes cannot be a record (grade above 5, unknown screen or event).
 bool decode_review(const unsigned char* in, review_record* out);
 
-enum review_append_status : int {
-    REVIEW_APPENDED = 0,
-    REVIEW_CANNOT_OPEN = 1,
-    REVIEW_CANNOT_WRITE = 2,
-    REVIEW_CANNOT_SYNC = 3,
+enum class [[nodiscard]] review_append_status : int {
+    appended = 0,
+    cannot_open = 1,  // the record waits in memory
+    cannot_write = 2,  // the record waits in memory, or the log could not be closed
+    cannot_sync = 3,  // written, but perhaps not yet on the disk
 };
 // Appends to the data directory's log, first cutting a piece of a record an interrupted append
 // left at its end; the error is logged. A record the log cannot take (a full disk) waits in
 // memory, and every waiting record goes in, oldest first, before the next one.
-int append_review(const review_record& r);
+review_append_status append_review(const review_record& r);
 // Tries the waiting records again (after a save); the status of the last one tried.
-int append_held_reviews();
+review_append_status append_held_reviews();
 size_t held_review_count();
 // Why records began to wait, once per such time; empty when there is nothing new to tell.
 std::string take_review_log_warning();

@@ -53,107 +53,58 @@ item_bands item_histograms()
     return b;
 }
 
-std::vector<uint32_t> interval_histogram() { return item_histograms().intervals; }
+namespace {
 
-std::vector<uint32_t> repetition_histogram() { return item_histograms().repetitions; }
-
+// A review of an item on or after its due day: the grades retention is measured on.
 bool counts_for_retention(const review_record& r)
 {
     return r.event == review_event::grade && r.screen != review_screen::added && r.screen != review_screen::queue &&
         r.interval_before > 0 && r.elapsed >= r.interval_before;
 }
 
-daily_figures daily_history(const std::vector<review_record>& standing, uint16_t last_day)
-{
-    daily_figures f;
-    if (standing.empty())
-        return f;
-    uint16_t first = last_day;
-    for (const review_record& r : standing)
-        first = std::min(first, r.day);
-    f.first_day = first;
-    const size_t days = static_cast<size_t>(last_day - first) + 1;
-    f.reviews.assign(days, 0);
-    f.retention.assign(days, {});
-    f.test_error.assign(days, 0.0f);
-    for (const review_record& r : standing) {
-        if (r.event != review_event::grade || r.day > last_day)
-            continue;
-        const size_t d = r.day - first;
-        ++f.reviews[d];
-        if (counts_for_retention(r)) {
-            ++f.retention[d].reviews;
-            f.retention[d].passed += r.grade >= 3;
-        }
-        if (r.test_error > 0)
-            f.test_error[d] = r.test_error;
-    }
-    return f;
-}
-
-std::vector<retention_figure> retention_by_band(const std::vector<review_record>& standing)
-{
-    std::vector<retention_figure> bands(band_count);
-    for (const review_record& r : standing) {
-        if (!counts_for_retention(r))
-            continue;
-        retention_figure& b = bands[static_cast<size_t>(band_of(r.interval_before))];
-        ++b.reviews;
-        b.passed += r.grade >= 3;
-    }
-    return bands;
-}
-
-grading_summary summarize_grading(const std::vector<review_record>& standing, uint16_t today)
-{
-    grading_summary g;
-    for (auto r = standing.rbegin(); r != standing.rend(); ++r) {
-        if (r->event != review_event::grade)
-            continue;
-        if (g.grades_seen < recent_grade_window) {
-            ++g.grades_seen;
-            g.any_five = g.any_five || r->grade == 5;
-        }
-        // Day numbers wrap at 65,536: the age of a grade is taken modulo that too.
-        if (static_cast<uint16_t>(today - r->day) < recent_retention_days && counts_for_retention(*r)) {
-            ++g.recent.reviews;
-            g.recent.passed += r->grade >= 3;
-        }
-    }
-    return g;
-}
-
-namespace {
-
 constexpr size_t day_numbers = 65536;
 
-// Standing grades met from the log's end backwards, summed by day number, band and recency.
-class backward_tally {
+// Standing grades summed by day number, band and recency. They come latest first, so that the
+// recent window and each day's last TestError are the first ones met.
+class standing_tally {
 public:
-    explicit backward_tally(uint16_t today)
+    explicit standing_tally(uint16_t today)
         : today_(today), reviews_(day_numbers, 0), retention_(day_numbers), test_error_(day_numbers, 0.0f),
           by_band_(band_count)
     {
     }
 
-    // Records must come latest first. An undo takes back the latest earlier grade of its item
-    // not yet taken back, so going backwards an item's grade falls when an undo of it is still
-    // unmatched; matched undos leave the table, which holds only the items with one open.
-    void take(const review_record& r)
+    void add(const review_record& r)
     {
-        if (r.event == review_event::undo) {
-            ++open_undos_[r.item_id];
+        if (r.event != review_event::grade)
             return;
-        }
-        if (!open_undos_.empty()) {
-            const auto open = open_undos_.find(r.item_id);
-            if (open != open_undos_.end()) {
-                if (--open->second == 0)
-                    open_undos_.erase(open);
-                return;
+        any_standing_ = true;
+        first_day_ = std::min(first_day_, r.day);
+        const bool due = counts_for_retention(r);
+        const bool passed = r.grade >= 3;
+        if (r.day <= today_) {
+            ++reviews_[r.day];
+            if (due) {
+                ++retention_[r.day].reviews;
+                retention_[r.day].passed += passed;
             }
+            if (r.test_error > 0 && test_error_[r.day] == 0)
+                test_error_[r.day] = r.test_error;
         }
-        count(r);
+        if (due) {
+            retention_figure& b = by_band_[static_cast<size_t>(band_of(r.interval_before))];
+            ++b.reviews;
+            b.passed += passed;
+        }
+        if (grading_.grades_seen < recent_grade_window) {
+            ++grading_.grades_seen;
+            grading_.any_five = grading_.any_five || r.grade == 5;
+        }
+        // Day numbers wrap at 65,536: the age of a grade is taken modulo that too.
+        if (static_cast<uint16_t>(today_ - r.day) < recent_retention_days && due) {
+            ++grading_.recent.reviews;
+            grading_.recent.passed += passed;
+        }
     }
 
     void finish(history_figures* out) const
@@ -172,37 +123,6 @@ public:
     }
 
 private:
-    void count(const review_record& r)
-    {
-        any_standing_ = true;
-        first_day_ = std::min(first_day_, r.day);
-        const bool due = counts_for_retention(r);
-        const bool passed = r.grade >= 3;
-        if (r.day <= today_) {
-            ++reviews_[r.day];
-            if (due) {
-                ++retention_[r.day].reviews;
-                retention_[r.day].passed += passed;
-            }
-            // The day's last TestError is the first one met going backwards.
-            if (r.test_error > 0 && test_error_[r.day] == 0)
-                test_error_[r.day] = r.test_error;
-        }
-        if (due) {
-            retention_figure& b = by_band_[static_cast<size_t>(band_of(r.interval_before))];
-            ++b.reviews;
-            b.passed += passed;
-        }
-        if (grading_.grades_seen < recent_grade_window) {
-            ++grading_.grades_seen;
-            grading_.any_five = grading_.any_five || r.grade == 5;
-        }
-        if (static_cast<uint16_t>(today_ - r.day) < recent_retention_days && due) {
-            ++grading_.recent.reviews;
-            grading_.recent.passed += passed;
-        }
-    }
-
     uint16_t today_;
     bool any_standing_ = false;
     uint16_t first_day_ = UINT16_MAX;  // the earliest day of a standing grade
@@ -211,15 +131,52 @@ private:
     std::vector<float> test_error_;  // by day number
     std::vector<retention_figure> by_band_;
     grading_summary grading_;
+};
+
+// Tells, for records met from the log's end backwards, which grades still stand. An undo takes
+// back the latest earlier grade of its item not yet taken back, so going backwards an item's
+// grade falls when an undo of it is still unmatched; matched undos leave the table, which holds
+// only the items with one open.
+class backward_undos {
+public:
+    bool stands(const review_record& r)
+    {
+        if (r.event == review_event::undo) {
+            ++open_undos_[r.item_id];
+            return false;
+        }
+        if (!open_undos_.empty()) {
+            const auto open = open_undos_.find(r.item_id);
+            if (open != open_undos_.end()) {
+                if (--open->second == 0)
+                    open_undos_.erase(open);
+                return false;
+            }
+        }
+        return true;
+    }
+
+private:
     std::unordered_map<uint32_t, uint32_t> open_undos_;  // item id to its undos not yet matched
 };
 
 }  // namespace
 
+history_figures figures_of(const std::vector<review_record>& standing, uint16_t today)
+{
+    standing_tally tally(today);
+    for (auto r = standing.rbegin(); r != standing.rend(); ++r)
+        tally.add(*r);
+    history_figures h;
+    tally.finish(&h);
+    return h;
+}
+
 history_figures read_history_figures(const std::string& path, uint16_t today)
 {
     history_figures h;
-    backward_tally tally(today);
+    standing_tally tally(today);
+    backward_undos undos;
     FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) {
         tally.finish(&h);
@@ -240,10 +197,10 @@ history_figures read_history_figures(const std::string& path, uint16_t today)
         }
         for (size_t at = want; at > 0; at -= review_record_size) {
             review_record r;
-            if (decode_review(chunk.data() + at - review_record_size, &r))
-                tally.take(r);
-            else
+            if (!decode_review(chunk.data() + at - review_record_size, &r))
                 ++h.damaged;
+            else if (undos.stands(r))
+                tally.add(r);
         }
         end = start;
     }

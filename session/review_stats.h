@@ -16,9 +16,6 @@ uint32_t band_high(int band);  // the largest value in the band
 // Scheduled items due on each of the days today .. today + days - 1; the overdue ones count
 // on today.
 std::vector<uint32_t> due_per_day(uint16_t today, int days);
-// Items by band of their interval, and by band of their repetitions.
-std::vector<uint32_t> interval_histogram();
-std::vector<uint32_t> repetition_histogram();
 struct item_bands {
     std::vector<uint32_t> intervals;  // items by band of their interval
     std::vector<uint32_t> repetitions;  // items by band of their repetitions
@@ -30,6 +27,7 @@ struct retention_figure {
     uint32_t reviews = 0;  // grades given on or after the due day
     uint32_t passed = 0;  // of those, the grades of 3 or more
     double share() const { return reviews ? static_cast<double>(passed) / reviews : 0.0; }
+    bool operator==(const retention_figure&) const = default;
 };
 
 struct daily_figures {
@@ -37,14 +35,8 @@ struct daily_figures {
     std::vector<uint32_t> reviews;  // grades given per day
     std::vector<retention_figure> retention;  // per day, of the reviews that were due
     std::vector<float> test_error;  // the last TestError logged that day, 0 when none
+    bool operator==(const daily_figures&) const = default;
 };
-
-// The log's standing grades (undone ones removed) per day, from its first day to `last_day`.
-daily_figures daily_history(const std::vector<review_record>& standing, uint16_t last_day);
-// Retention of due reviews by band of the interval that had been set.
-std::vector<retention_figure> retention_by_band(const std::vector<review_record>& standing);
-// Whether a logged grade counts for retention: a review of an item on or after its due day.
-bool counts_for_retention(const review_record& r);
 
 // Days over which the statistics window measures retention at review.
 constexpr uint16_t recent_retention_days = 30;
@@ -65,8 +57,8 @@ struct grading_summary {
         return grades_seen == recent_grade_window && !any_five && recent.reviews > 0 &&
             recent.share() > retention_without_fives;
     }
+    bool operator==(const grading_summary&) const = default;
 };
-grading_summary summarize_grading(const std::vector<review_record>& standing, uint16_t today);
 
 // Every figure the statistics window draws from the log.
 struct history_figures {
@@ -77,7 +69,9 @@ struct history_figures {
     uint32_t partial_bytes = 0;  // bytes of an unfinished last record, ignored
     bool found = false;  // whether the file exists
 };
-// The same figures as daily_history, retention_by_band and summarize_grading over the standing
-// grades, gathered in one pass over the file from its end: memory grows with the items that
-// have undos still to be matched, not with the records.
+// The figures of a log's standing grades (undone ones removed, as standing_reviews gives them),
+// in file order; undo records among them are passed over. For tools and tests that hold the records.
+history_figures figures_of(const std::vector<review_record>& standing, uint16_t today);
+// The same figures in one pass over the file from its end, undos matched on the way: memory
+// grows with the items that have undos still to be matched, not with the records.
 history_figures read_history_figures(const std::string& path, uint16_t today);

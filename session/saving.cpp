@@ -81,15 +81,15 @@ save_result save_database(bool with_weights, bool with_backup, file_digest* writ
     if (save_result committed = commit_files(services().data_dir, with_weights, &written);
         committed.status != save_status::done)
         return committed;
-    // The disk took the database: the grades that found it full may fit now.
-    append_held_reviews();
+    // The disk took the database: the grades that found it full may fit now. Those that still
+    // do not wait on, as before.
+    static_cast<void>(append_held_reviews());
     if (written_out)
         *written_out = written;
     if (!with_backup)
         return {};
-    std::string failed_path;
-    if (const int error = keep_backup(bin_path, &failed_path, &written))
-        return failed(save_status::backup_failed, failed_path, std::strerror(error));
+    if (const backup_result backup = keep_backup(bin_path, &written); backup.error)
+        return failed(save_status::backup_failed, backup.failed_path, backup.error.message());
     return {};
 }
 
@@ -102,8 +102,8 @@ save_result save_database_copy(const std::string& dir)
     // The cases are the network's memory of the user's grades; without them the copy would learn anew.
     const std::string cases = services().data_dir + cases_name;
     if (::access(cases.c_str(), F_OK) == 0) {
-        if (const int error = copy_file_durable(cases, dir + cases_name))
-            return failed(save_status::not_written, dir + cases_name, std::strerror(error));
+        if (const std::error_code error = copy_file_durable(cases, dir + cases_name))
+            return failed(save_status::not_written, dir + cases_name, error.message());
     }
     return {};
 }
@@ -122,8 +122,8 @@ restore_result restore_backup(const std::string& backup_path)
     if (const save_result saved = save_database(false, d.item_count > 0); saved.status != save_status::done)
         return {restore_status::current_not_saved, saved.problem};
     const std::string bin_path = services().data_dir + bin_name;
-    if (const int error = copy_file_durable(backup_path, bin_path))
-        return {restore_status::not_written, {bin_path, std::strerror(error)}};
+    if (const std::error_code error = copy_file_durable(backup_path, bin_path))
+        return {restore_status::not_written, {bin_path, error.message()}};
     write_log("INFO: the backup \"%s\" was restored\n", backup_path.c_str());
     // Reopened as at start: the queue file was just saved, so its items find their categories
     // by name in the restored table.
@@ -135,7 +135,7 @@ restore_result restore_backup(const std::string& backup_path)
     free_pending_list();
     free_categories();
     create_category_table();
-    if (load_bin(bin_path.c_str()) != LOAD_BIN_DONE) {
+    if (load_bin(bin_path.c_str()) != bin_load_status::done) {
         // Checked above, so only a disk failing now gets here; nothing is overwritten unread.
         d.bin_refused = true;
     }
@@ -179,8 +179,8 @@ void remove_rescue_copy(const std::string& path)
 {
     if (path.empty())
         return;
-    if (unlink_file(path.c_str()) != 0 && errno != ENOENT)
-        write_log("WARNING: cannot remove the rescue copy \"%s\": %s\n", path.c_str(), std::strerror(errno));
+    if (const std::error_code error = unlink_file(path.c_str()); error && error != std::errc::no_such_file_or_directory)
+        write_log("WARNING: cannot remove the rescue copy \"%s\": %s\n", path.c_str(), error.message().c_str());
     else
         write_log("INFO: the database was saved; the rescue copy \"%s\" was removed\n", path.c_str());
 }

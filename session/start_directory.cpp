@@ -7,9 +7,12 @@
 
 namespace {
 
-bool reached(int result) { return (result & MA_INIT_DIR_NOT_ACCESSIBLE) == 0; }
+bool reached(init_status result) { return !holds_any(result, init_status::dir_not_accessible); }
 
-int open_at(const std::string& path) { return path.empty() ? MA_INIT_DIR_NOT_ACCESSIBLE : ma_init(path.c_str()); }
+init_status open_at(const std::string& path)
+{
+    return path.empty() ? init_status::dir_not_accessible : ma_init(path.c_str());
+}
 
 // The directory with its missing parents; true when it exists afterwards.
 bool make_directory(const std::string& path)
@@ -24,23 +27,23 @@ bool make_directory(const std::string& path)
 }  // namespace
 
 start_directory open_start_directory(const std::string& set_path, const std::string& default_path,
-    int (*close)(int flag))
+    deinit_result (*close)(close_mode mode))
 {
     start_directory s;
     s.path = set_path;
-    int result = open_at(s.path);
+    init_status result = open_at(s.path);
     if (!reached(result)) {
         if (!make_directory(s.path)) {
             s.fell_back = true;
             s.set_path = set_path;
             s.path = default_path;
         }
-        close(0);
+        static_cast<void>(close(close_mode::complete));  // a failed opening has nothing to save
         result = open_at(s.path);
         if (!reached(result)) {
             if (!make_directory(s.path))
                 return s;
-            close(0);
+            static_cast<void>(close(close_mode::complete));
             result = open_at(s.path);
             if (!reached(result)) {
                 s.gave_up = true;
@@ -50,8 +53,5 @@ start_directory open_start_directory(const std::string& set_path, const std::str
     }
     s.opened = true;
     s.init_result = result;
-    s.read_only = (result & MA_INIT_READ_ONLY) != 0;
-    s.no_locks = (result & MA_INIT_NO_LOCKS) != 0;
-    s.held_by_other = (result & MA_INIT_HELD_BY_OTHER) != 0;
     return s;
 }

@@ -10,6 +10,10 @@
 
 namespace {
 
+// A record the log cannot take waits in memory and the user is told once, so a grade or an
+// undo goes on whatever the append did.
+void log_review(const review_record& r) { static_cast<void>(append_review(r)); }
+
 // The queue item an introduction took, to put it back.
 struct pending_snapshot {
     std::string question;  // its texts as they were introduced (after the screen's write-back)
@@ -115,7 +119,7 @@ uint16_t grade_reviewed(item* e, uint16_t grade, review_screen screen)
     const uint16_t interval_before = e->ivl;
     const uint16_t interval = grade_item(e, grade);
     step.logged = record_of(*e, grade, elapsed, interval_before, screen);
-    append_review(step.logged);
+    log_review(step.logged);
     push(std::move(step));
     return interval;
 }
@@ -129,7 +133,7 @@ item* introduce_reviewed(uint16_t grade, pending_item* p)
     item* e = introduce_pending(grade, p);
     step.e = e;
     step.logged = record_of(*e, grade, 0, 0, review_screen::queue);
-    append_review(step.logged);
+    log_review(step.logged);
     push(std::move(step));
     return e;
 }
@@ -137,7 +141,7 @@ item* introduce_reviewed(uint16_t grade, pending_item* p)
 item* add_reviewed(uint16_t grade, const char* question, const char* answer, uint16_t ctgr)
 {
     item* e = create_item(grade, question, answer, ctgr);
-    append_review(record_of(*e, grade, 0, 0, review_screen::added));
+    log_review(record_of(*e, grade, 0, 0, review_screen::added));
     return e;
 }
 
@@ -186,7 +190,7 @@ undo_result undo_last_grade()
     review_record undo = step.logged;
     undo.event = review_event::undo;
     undo.time = time_now();
-    append_review(undo);
+    log_review(undo);
     return result;
 }
 

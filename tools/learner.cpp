@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 #include "sim_random.h"
 
@@ -33,19 +34,10 @@ fsrs6_rating felt_rating(uint16_t graded)
 
 const char* habit_name(grading_habit habit)
 {
-    switch (habit) {
-    case grading_habit::graded:
-        return "graded";
-    case grading_habit::sparing_with_5:
-        return "sparing 5";
-    case grading_habit::pass_fail:
-        return "pass/fail";
-    case grading_habit::generous:
-        return "generous";
-    case grading_habit::noisy:
-        return "noisy";
-    }
-    return "?";
+    // In the order of the enumeration.
+    static constexpr const char* names[] = {"graded", "sparing 5", "pass/fail", "generous", "noisy"};
+    static_assert(std::size(names) == static_cast<size_t>(grading_habit::noisy) + 1);
+    return names[static_cast<size_t>(habit)];
 }
 
 learner::learner(learner_family family, grading_habit habit, uint64_t seed, uint32_t draw)

@@ -119,7 +119,8 @@ lifetime_counts lifetime_scaled(uint32_t divisor)
 
 bool make_lifetime_directory(const std::string& path, const lifetime_counts& counts, uint32_t seed)
 {
-    if (ma_init(path.c_str()) & (MA_INIT_DIR_NOT_ACCESSIBLE | MA_INIT_HELD_BY_OTHER | MA_INIT_READ_ONLY))
+    if (holds_any(ma_init(path.c_str()),
+            init_status::dir_not_accessible | init_status::held_by_other | init_status::read_only))
         return false;
     database& d = db();
     const uint32_t start = time_now() - static_cast<uint32_t>(lifetime_days) * 86'400u;
@@ -159,5 +160,5 @@ bool make_lifetime_directory(const std::string& path, const lifetime_counts& cou
     const bool extras = write_review_file(path + review_log_name, counts, start, first_id, random) &&
         write_cases(path + "user_cases.bin", counts.cases, random);
     ma_nn_init();
-    return ma_deinit(0) == MA_DEINIT_DONE && extras;
+    return ma_deinit(close_mode::complete) == deinit_status::done && extras;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <numbers>
 
 #include "sim_random.h"
@@ -59,19 +60,10 @@ double hlr_half_life(const family_parameters& p, const item_memory& m)
 
 const char* family_name(learner_family family)
 {
-    switch (family) {
-    case learner_family::exponential:
-        return "exponential";
-    case learner_family::power_law:
-        return "power law";
-    case learner_family::fsrs6:
-        return "FSRS-6";
-    case learner_family::act_r:
-        return "ACT-R";
-    case learner_family::half_life_regression:
-        return "HLR";
-    }
-    return "?";
+    // In the order of the enumeration.
+    static constexpr const char* names[] = {"exponential", "power law", "FSRS-6", "ACT-R", "HLR"};
+    static_assert(std::size(names) == all_families.size());
+    return names[static_cast<size_t>(family)];
 }
 
 family_parameters draw_parameters(learner_family family, uint64_t seed, uint32_t draw)

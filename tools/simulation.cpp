@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 
@@ -73,8 +74,8 @@ void run_program(simulation_result& result, learner& person, bool learning)
             std::filesystem::remove(dir + "user_cases.bin");
             std::filesystem::remove(dir + "weights.bin");
         }
-        const int opened = ma_init(dir.c_str());
-        if (opened != (day == 0 ? MA_INIT_NEW_DATABASE : MA_INIT_FROM_BIN) || day_number(0) != day)
+        const init_status opened = ma_init(dir.c_str());
+        if (opened != (day == 0 ? init_status::new_database : init_status::from_bin) || day_number(0) != day)
             throw std::runtime_error("the database did not open as the day before left it");
         ma_nn_init();
         statistics shown;
@@ -105,7 +106,8 @@ void run_program(simulation_result& result, learner& person, bool learning)
         }
         if (!learning && ann_globals().ann_weights != s.start_weights)
             throw std::runtime_error("the network learnt although its learning rate was 0");
-        ma_deinit(0);
+        if (ma_deinit(close_mode::complete) != deinit_status::done)
+            throw std::runtime_error("the simulated learner's database could not be saved");
     }
     count.count_known(s.days);
     result.end_weights = ann_globals().ann_weights;
@@ -117,17 +119,10 @@ void run_program(simulation_result& result, learner& person, bool learning)
 
 const char* scheduler_name(scheduler_kind kind)
 {
-    switch (kind) {
-    case scheduler_kind::network_learning:
-        return "network, learning";
-    case scheduler_kind::network_builtin:
-        return "network, built-in";
-    case scheduler_kind::sm2:
-        return "SM-2";
-    case scheduler_kind::fsrs6:
-        return "FSRS-6";
-    }
-    return "?";
+    // In the order of the enumeration.
+    static constexpr const char* names[] = {"network, learning", "network, built-in", "SM-2", "FSRS-6"};
+    static_assert(std::size(names) == static_cast<size_t>(scheduler_kind::fsrs6) + 1);
+    return names[static_cast<size_t>(kind)];
 }
 
 uint32_t new_items_on(int day, const simulation_settings& settings)

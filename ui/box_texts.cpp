@@ -208,28 +208,16 @@ void clear_answer()
 void write_back_item(item* e) { write_back(e); }
 void write_back_item(pending_item* p) { write_back(p); }
 
-void question_focus_gained()
+void box_focus_gained(bool question)
 {
     if (ui().window)
-        focus_gained(question_side());
+        focus_gained(question ? question_side() : answer_side());
 }
 
-void question_focus_lost()
+void box_focus_lost(bool question)
 {
     if (ui().window)
-        focus_lost(question_side());
-}
-
-void answer_focus_gained()
-{
-    if (ui().window)
-        focus_gained(answer_side());
-}
-
-void answer_focus_lost()
-{
-    if (ui().window)
-        focus_lost(answer_side());
+        focus_lost(question ? question_side() : answer_side());
 }
 
 void clear_box_pictures()

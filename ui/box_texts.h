@@ -28,7 +28,6 @@ void write_back_item(item* e);
 void write_back_item(pending_item* p);
 void clear_box_pictures();
 
-void question_focus_gained();
-void question_focus_lost();
-void answer_focus_gained();
-void answer_focus_lost();
+// The question's box (else the answer's) got or lost the focus.
+void box_focus_gained(bool question);
+void box_focus_lost(bool question);

@@ -124,7 +124,7 @@ bool box_watcher::editing() const { return is_question_ ? ui().question_editing 
 void box_watcher::start_edit()
 {
     edit_after_click_.stop();
-    is_question_ ? question_focus_gained() : answer_focus_gained();
+    box_focus_gained(is_question_);
 }
 
 // What a key does in a box. The window's keys act while the box is not being edited, so that
@@ -184,7 +184,7 @@ bool box_watcher::eventFilter(QObject* watched, QEvent* event)
             edit_after_click_.stop();
             if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason) {
                 if (event->type() == QEvent::FocusOut)
-                    is_question_ ? question_focus_lost() : answer_focus_lost();
+                    box_focus_lost(is_question_);
                 else if (reason == Qt::MouseFocusReason)
                     edit_after_click_.start();
                 else

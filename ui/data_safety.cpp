@@ -99,18 +99,18 @@ struct asking_scope {
 
 }  // namespace
 
-close_outcome close_database_asking(QWidget* owner, int (*close_database)(int flag))
+close_outcome close_database_asking(QWidget* owner, deinit_result (*close_database)(close_mode mode))
 {
     window_state& w = ui();
     w.close_forced = false;
     for (;;) {
-        const int result = close_database(0);
-        if (result != MA_DEINIT_NOT_SAVED) {
+        const deinit_result result = close_database(close_mode::complete);
+        if (result != deinit_status::not_saved) {
             forget_rescue_copy(w);
-            if (result == MA_DEINIT_BACKUP_FAILED)
+            if (result == deinit_status::backup_failed)
                 show_message(owner, QStringLiteral("Backup Not Written"),
                     QStringLiteral("The database was saved, but its backup could not be written.\n\n%1")
-                        .arg(problem_text(db().backup_problem)));
+                        .arg(problem_text(result.problem)));
             return close_outcome::closed;
         }
         // Written before asking: a session manager that gives up waiting kills without a word.
@@ -118,7 +118,7 @@ close_outcome close_database_asking(QWidget* owner, int (*close_database)(int fl
             w.rescue_path = write_rescue_copy();
         const asking_scope asking;
         const QString where = from_utf8(services().data_dir);
-        const QString problem = problem_text(db().save_problem);
+        const QString problem = problem_text(result.problem);
         // Without this the whole session's work would vanish without a word.
         const message_answer answer = show_message(owner, QStringLiteral("Cannot Save Database"),
             w.rescue_path.empty()

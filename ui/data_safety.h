@@ -3,6 +3,8 @@
 // save, a database file that could not be read at start, restoring a backup.
 #include <QString>
 
+#include "session/lifecycle.h"
+
 class QWidget;
 
 enum class close_outcome {
@@ -13,7 +15,7 @@ enum class close_outcome {
 // Closes the database through `close_database`, asking again for as long as saving fails:
 // try again, save in another folder, or close without saving. Before it asks, the database
 // is written to a rescue copy, so that nothing that ends the program now can lose it.
-close_outcome close_database_asking(QWidget* owner, int (*close_database)(int flag));
+close_outcome close_database_asking(QWidget* owner, deinit_result (*close_database)(close_mode mode));
 
 // A close request (a signal, the session ending) while that question is open: once the
 // database is in a rescue copy the question is withdrawn and the close ends. True when the

@@ -43,7 +43,10 @@ namespace {
 constexpr int row_height = 30;
 constexpr uint32_t double_tap_ms = 300;
 
-int close_database(int flag) { return ui().close_database ? ui().close_database(flag) : ma_deinit(flag); }
+deinit_result close_database(close_mode mode)
+{
+    return ui().close_database ? ui().close_database(mode) : ma_deinit(mode);
+}
 
 // A second tap sooner than `gap_ms` after the last one is a double tap, not a second command.
 bool tap_taken(uint32_t gap_ms)
@@ -241,7 +244,7 @@ int main_window::check_data_directory()
                           : QStringLiteral("Directory is not accessible."));
         return 1;
     }
-    if (start.read_only) {
+    if (start.read_only()) {
         // The setting stays: the directory may be writable again next time (a remounted disk).
         show_message(this, QStringLiteral("Read-Only Data Directory"),
             QStringLiteral("The data directory cannot be written:\n%1\n\nThe database is opened read-only: you can "
@@ -250,14 +253,14 @@ int main_window::check_data_directory()
                            "Settings.")
                 .arg(path));
     }
-    if (start.no_locks) {
+    if (start.no_locks()) {
         show_message(this, QStringLiteral("Data Directory Not Locked"),
             QStringLiteral("File locks are not available in the data directory:\n%1\n\nThe database is opened, but "
                            "a second copy of Cardwright started on it cannot be kept out, and the two would overwrite "
                            "each other's work. Run only one copy at a time.")
                 .arg(path));
     }
-    if (start.held_by_other) {
+    if (start.held_by_other()) {
         // Another copy holds the database; it is left alone so that the other copy's work is kept.
         show_message(this, QStringLiteral("Database In Use"),
             QStringLiteral("Another copy of Cardwright is using the database in:\n%1\n\nClose it and start "

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "database/database.h"
+#include "session/lifecycle.h"
 #include "session/review_pass.h"
 #include "settings/settings_store.h"
 #include "ui/media.h"
@@ -64,7 +65,7 @@ struct window_state {
 
     message_box_function message_box = nullptr;  // null: a real QMessageBox
     uint32_t (*tick_count)() = nullptr;  // null: the monotonic clock
-    int (*close_database)(int flag) = nullptr;  // null: ma_deinit
+    deinit_result (*close_database)(close_mode mode) = nullptr;  // null: ma_deinit
     // Asks for a folder; an empty text when the user cancelled. Null: a real folder dialog.
     QString (*choose_folder)(QWidget* owner, const QString& title) = nullptr;
 };

@@ -15,6 +15,7 @@
 
 #include "ann/ann_files.h"
 #include "ann/network.h"
+#include "bench/support/user_database.h"
 #include "learner_cases.h"
 #include "platform/files.h"
 #include "platform/platform_state.h"
@@ -43,7 +44,7 @@ void run_nn_init(benchmark::State& state, const std::vector<ann_case>& cases)
 {
     const std::string dir = make_temp_directory("cardwright-bench");
     write_case_file(dir + "user_cases.bin", cases);
-    ma_init(dir.c_str());
+    bench_data::open_database(dir);
     for (auto _ : state) {
         ma_nn_init();
         benchmark::DoNotOptimize(ann_globals().case_count);
@@ -53,7 +54,7 @@ void run_nn_init(benchmark::State& state, const std::vector<ann_case>& cases)
         state.ResumeTiming();
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * cases.size() * sizeof(ann_case)));
-    ma_deinit(0);
+    bench_data::close_database();
     std::filesystem::remove_all(dir);
 }
 
@@ -110,7 +111,7 @@ void BM_add_cases(benchmark::State& state)
 {
     const std::string dir = make_temp_directory("cardwright-bench");
     platform_globals().sync_to_storage = true;
-    ma_init(dir.c_str());
+    bench_data::open_database(dir);
     ma_nn_init();
     const std::vector<ann_case>& cases = cases_of(100'000);
     size_t k = 0;
@@ -119,7 +120,7 @@ void BM_add_cases(benchmark::State& state)
         add_cases(decode_days(c[0]), decode_days(c[1]), static_cast<uint16_t>(c[2] * 128.0f),
             static_cast<uint16_t>(c[3] * 5.0f + 0.5f), decode_days(c[4]));
     }
-    ma_deinit(0);
+    bench_data::close_database();
     std::filesystem::remove_all(dir);
 }
 BENCHMARK(BM_add_cases)->Unit(benchmark::kMicrosecond);

@@ -73,7 +73,7 @@ const std::string& data_dir()
 std::string bin_path() { return data_dir() + "elements.bin"; }
 size_t bin_size() { return std::filesystem::file_size(bin_path()); }
 
-// Closes without saving or timing: frees what ma_deinit(0) would.
+// Closes without saving or timing: frees what ma_deinit(close_mode::complete) would.
 void drop_database() { ma_discard(); }
 
 void BM_fread_whole_file(benchmark::State& state)
@@ -96,7 +96,7 @@ void BM_open(benchmark::State& state)
 {
     const size_t size = bin_size();
     for (auto _ : state) {
-        if (ma_init(data_dir().c_str()) != MA_INIT_FROM_BIN)
+        if (ma_init(data_dir().c_str()) != init_status::from_bin)
             state.SkipWithError("not read");
         state.PauseTiming();
         drop_database();
@@ -145,10 +145,10 @@ void BM_close(benchmark::State& state)
     const size_t size = bin_size();
     for (auto _ : state) {
         state.PauseTiming();
-        if (ma_init(data_dir().c_str()) != MA_INIT_FROM_BIN)
+        if (ma_init(data_dir().c_str()) != init_status::from_bin)
             state.SkipWithError("not read");
         state.ResumeTiming();
-        if (ma_deinit(0) != 0)
+        if (ma_deinit(close_mode::complete) != deinit_status::done)
             state.SkipWithError("not saved");
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * size));
@@ -158,13 +158,13 @@ BENCHMARK(BM_close)->Unit(benchmark::kMillisecond);
 // The parts of closing: writing the file (with its fsyncs) and freeing the items.
 void BM_write_bin(benchmark::State& state)
 {
-    ma_init(data_dir().c_str());
+    bench_data::open_database(data_dir());
     const std::string path = bin_path();
     for (auto _ : state)
-        if (write_bin(path.c_str()) != 0)
+        if (write_bin(path.c_str()) != bin_write_status::done)
             state.SkipWithError("not written");
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bin_size()));
-    ma_deinit(0);
+    bench_data::close_database();
 }
 BENCHMARK(BM_write_bin)->Unit(benchmark::kMillisecond);
 
@@ -172,7 +172,7 @@ void BM_free_items(benchmark::State& state)
 {
     for (auto _ : state) {
         state.PauseTiming();
-        ma_init(data_dir().c_str());
+        bench_data::open_database(data_dir());
         state.ResumeTiming();
         erase_memory_after_ll();
         state.PauseTiming();
@@ -187,12 +187,12 @@ class due_items : public benchmark::Fixture {
 public:
     void SetUp(const benchmark::State& state) override
     {
-        ma_init(data_dir().c_str());
+        bench_data::open_database(data_dir());
         erase_memory_after_ll();
         fill(million, static_cast<uint32_t>(state.range(0)));
         crt_srand(1);
     }
-    void TearDown(const benchmark::State&) override { ma_deinit(0); }
+    void TearDown(const benchmark::State&) override { bench_data::close_database(); }
 };
 
 BENCHMARK_DEFINE_F(due_items, choose_next_item)(benchmark::State& state)
@@ -238,7 +238,7 @@ int run_child(const char* mode, const char* dir)
             return 1;
         std::fclose(f);
         benchmark::DoNotOptimize(buffer.get());
-    } else if (ma_init(dir) != MA_INIT_FROM_BIN) {
+    } else if (ma_init(dir) != init_status::from_bin) {
         return 1;
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -318,7 +318,7 @@ void BM_add_category(benchmark::State& state)
     const std::string dir = make_temp_directory("cardwright-category-bench");
     for (auto _ : state) {
         state.PauseTiming();
-        ma_init(dir.c_str());
+        bench_data::open_database(dir);
         state.ResumeTiming();
         for (uint32_t i = 1; i < UINT16_MAX; ++i)
             add_category(("c" + std::to_string(i)).c_str(), i % 2 ? -1 : static_cast<int32_t>(i / 2));
@@ -343,7 +343,7 @@ void BM_open_queue_categories(benchmark::State& state)
         std::fclose(f);
     }
     for (auto _ : state) {
-        ma_init(dir.c_str());
+        bench_data::open_database(dir);
         state.PauseTiming();
         if (pending_count() != 200'000)
             state.SkipWithError("items lost");

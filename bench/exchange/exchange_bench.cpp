@@ -12,6 +12,7 @@
 #include <string>
 
 #include "ann/ann_files.h"
+#include "bench/support/user_database.h"
 #include "database/database.h"
 #include "exchange/export.h"
 #include "exchange/text_import.h"
@@ -87,7 +88,7 @@ void open_empty()
         ma_discard();
     std::filesystem::remove_all(files().data);
     std::filesystem::create_directory(files().data);
-    ma_init(files().data.c_str());
+    bench_data::open_database(files().data);
     ma_nn_init();
 }
 

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "ann/ann_files.h"
+#include "bench/support/user_database.h"
 #include "database/database.h"
 #include "exchange/package_import.h"
 #include "exchange/text_import.h"
@@ -89,7 +90,7 @@ struct scale_files {
             ma_discard();
         std::filesystem::remove_all(data);
         std::filesystem::create_directory(data);
-        ma_init(data.c_str());
+        bench_data::open_database(data);
         ma_nn_init();
     }
 };

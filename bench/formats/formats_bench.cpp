@@ -95,7 +95,7 @@ void BM_load_xml(benchmark::State& state)
         erase_memory_after_ll();
         free_categories();
         state.ResumeTiming();
-        if (load_xml(f.path.c_str()) != 0 || db().item_count != item_count)
+        if (load_xml(f.path.c_str()) != xml_load_status::done || db().item_count != item_count)
             state.SkipWithError("load_xml did not read the file");
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * f.size));

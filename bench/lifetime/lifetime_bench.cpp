@@ -11,13 +11,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "ann/ann_files.h"
 #include "bench/support/physical_reference.h"
+#include "bench/support/user_database.h"
 #include "database/database.h"
 #include "database/days.h"
 #include "platform/files.h"
@@ -53,14 +53,7 @@ struct lifetime_directory {
     bool made = true;
 };
 
-const std::string& directory_of(uint32_t divisor)
-{
-    static std::map<uint32_t, std::unique_ptr<lifetime_directory>> made;
-    auto& d = made[divisor];
-    if (!d)
-        d = std::make_unique<lifetime_directory>(divisor);
-    return d->path;
-}
+const std::string& directory_of(uint32_t divisor) { return bench_data::made_once<lifetime_directory>(divisor); }
 
 const char* const start_files[] = {"elements.bin", "queue.txt", "weights.bin", "user_cases.bin"};
 const char* const saved_files[] = {"elements.bin", "queue.txt", "weights.bin"};
@@ -137,7 +130,7 @@ void BM_start(benchmark::State& state)
 {
     const std::string& dir = directory_of(static_cast<uint32_t>(state.range(0)));
     for (auto _ : state) {
-        if (ma_init(dir.c_str()) != 0)
+        if (ma_init(dir.c_str()) != init_status::from_bin)
             state.SkipWithError("not opened");
         ma_nn_init();
         state.PauseTiming();
@@ -183,12 +176,8 @@ void statistics_figures(const std::string& dir)
         benchmark::DoNotOptimize(read_history_figures(log, today));
         benchmark::DoNotOptimize(item_histograms());
     } else {
-        const auto standing = standing_reviews(read_review_log(log).records);
-        benchmark::DoNotOptimize(daily_history(standing, today));
-        benchmark::DoNotOptimize(retention_by_band(standing));
-        benchmark::DoNotOptimize(summarize_grading(standing, today));
-        benchmark::DoNotOptimize(interval_histogram());
-        benchmark::DoNotOptimize(repetition_histogram());
+        benchmark::DoNotOptimize(figures_of(standing_reviews(read_review_log(log).records), today));
+        benchmark::DoNotOptimize(item_histograms());
     }
     benchmark::DoNotOptimize(due_per_day(today, 365));
 }
@@ -199,7 +188,7 @@ template <bool one_pass>
 void statistics_run(benchmark::State& state)
 {
     const std::string& dir = directory_of(static_cast<uint32_t>(state.range(0)));
-    ma_init(dir.c_str());
+    bench_data::open_database(dir);
     for (auto _ : state)
         statistics_figures<one_pass>(dir);
     ma_discard();
@@ -231,7 +220,7 @@ int main(int argc, char** argv)
 {
     if (argc == 4 && std::strcmp(argv[1], "--peak") == 0) {
         const std::string dir = argv[3];
-        ma_init(dir.c_str());
+        bench_data::open_database(dir);
         const auto work = static_cast<peak_work>(std::atoi(argv[2]));
         if (work == peak_work::statistics)
             statistics_figures<true>(dir);

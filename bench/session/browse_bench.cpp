@@ -10,6 +10,7 @@
 #include <random>
 #include <string>
 
+#include "bench/support/user_database.h"
 #include "database/database.h"
 #include "platform/files.h"
 #include "session/browse.h"
@@ -43,7 +44,7 @@ struct collection {
     explicit collection(uint32_t count)
     {
         path = make_temp_directory("cardwright-browse-bench");
-        ma_init(path.c_str());
+        bench_data::open_database(path);
         std::mt19937 random(count);
         item* tail = nullptr;
         for (uint32_t i = 0; i < count; ++i) {
@@ -61,7 +62,7 @@ struct collection {
     }
     ~collection()
     {
-        ma_deinit(0);
+        bench_data::close_database();
         std::filesystem::remove_all(path);
     }
     std::string path;

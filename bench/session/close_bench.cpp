@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <random>
 #include <string>
@@ -37,14 +36,7 @@ struct user_directory {
     std::string path;
 };
 
-const std::string& directory_of(uint32_t count)
-{
-    static std::map<uint32_t, std::unique_ptr<user_directory>> made;
-    auto& d = made[count];
-    if (!d)
-        d = std::make_unique<user_directory>(count);
-    return d->path;
-}
+const std::string& directory_of(uint32_t count) { return bench_data::made_once<user_directory>(count); }
 
 size_t bin_size(uint32_t count) { return std::filesystem::file_size(directory_of(count) + "elements.bin"); }
 
@@ -67,7 +59,7 @@ void BM_fwrite_fsync_rename(benchmark::State& state)
 // Each session changes one item, so that every close makes a new backup too.
 void open_and_change(const std::string& dir, uint32_t session)
 {
-    ma_init(dir.c_str());
+    bench_data::open_database(dir);
     ma_nn_init();
     db().head->question = "changed in session " + std::to_string(session);
 }
@@ -82,7 +74,7 @@ void BM_close(benchmark::State& state)
         state.PauseTiming();
         open_and_change(dir, ++session);
         state.ResumeTiming();
-        if (ma_deinit(0) != MA_DEINIT_DONE)
+        if (ma_deinit(close_mode::complete) != deinit_status::done)
             state.SkipWithError("not saved");
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bin_size(count)));
@@ -102,11 +94,11 @@ void BM_backup(benchmark::State& state)
         {
             // The new file, without timing: only the backup of it is measured.
             const std::string bin = dir + "elements.bin";
-            write_bin(bin.c_str());
+            if (write_bin(bin.c_str()) != bin_write_status::done)
+                state.SkipWithError("elements.bin not written");
         }
         state.ResumeTiming();
-        std::string failed;
-        if (keep_backup(dir + "elements.bin", &failed) != 0)
+        if (keep_backup(dir + "elements.bin").error)
             state.SkipWithError("no backup");
         state.PauseTiming();
         ma_discard();
@@ -142,7 +134,7 @@ void BM_save_queue(benchmark::State& state)
     const std::string dir = directory_of(count);
     open_and_change(dir, 0);
     for (auto _ : state)
-        if (save_queue() != SAVE_QUEUE_DONE)
+        if (save_queue() != queue_save_status::done)
             state.SkipWithError("not saved");
     ma_discard();
 }
@@ -159,8 +151,7 @@ void BM_backup_unchanged(benchmark::State& state)
         file_digest written;
         static_cast<void>(save_database(true, false, &written));  // the same bytes again, without the backup
         state.ResumeTiming();
-        std::string failed;
-        if (keep_backup(dir + "elements.bin", &failed, &written) != 0)
+        if (keep_backup(dir + "elements.bin", &written).error)
             state.SkipWithError("no backup");
     }
     ma_discard();

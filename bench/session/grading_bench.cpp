@@ -20,7 +20,7 @@ void BM_grade_item(benchmark::State& state)
     bench_data::user_options options;
     options.items = static_cast<uint32_t>(state.range(0));
     const std::string dir = bench_data::make_user_directory(options);
-    ma_init(dir.c_str());
+    bench_data::open_database(dir);
     ma_nn_init();
     uint32_t k = 0;
     for (auto _ : state) {

@@ -6,6 +6,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -17,6 +21,24 @@
 #include "session/lifecycle.h"
 
 namespace bench_data {
+
+// Opens the database in `dir`; a run on a database that did not open would measure nothing.
+inline void open_database(const std::string& dir)
+{
+    if (holds_any(ma_init(dir.c_str()), init_status::dir_not_accessible | init_status::held_by_other)) {
+        std::fprintf(stderr, "cannot open the database in %s\n", dir.c_str());
+        std::abort();
+    }
+}
+
+// Saves and closes; a database left unsaved would make the next run measure a stale one.
+inline void close_database()
+{
+    if (ma_deinit(close_mode::complete) == deinit_status::not_saved) {
+        std::fprintf(stderr, "cannot save the benchmark's database\n");
+        std::abort();
+    }
+}
 
 // The database was started this many days ago; intervals go up to 2047 days.
 constexpr uint16_t days_in_use = 3000;
@@ -43,7 +65,7 @@ struct user_options {
 inline std::string make_user_directory(const user_options& o)
 {
     const std::string path = make_temp_directory("cardwright-user-bench");
-    ma_init(path.c_str());
+    open_database(path);
     database& d = db();
     d.time_of_start = time_now() - static_cast<uint32_t>(days_in_use) * 86'400u;
     std::mt19937 random(o.items);
@@ -89,8 +111,20 @@ inline std::string make_user_directory(const user_options& o)
         append_pending(p);
     }
     ma_nn_init();
-    ma_deinit(0);
+    close_database();
     return path;
+}
+
+// The directory of type `directory` (made from `key`, its path in `path`) that the run makes once
+// and keeps until it ends.
+template <class directory>
+const std::string& made_once(uint32_t key)
+{
+    static std::map<uint32_t, std::unique_ptr<directory>> made;
+    auto& d = made[key];
+    if (!d)
+        d = std::make_unique<directory>(key);
+    return d->path;
 }
 
 }  // namespace bench_data

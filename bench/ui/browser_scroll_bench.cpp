@@ -36,13 +36,13 @@ struct browser_data {
         bench_data::user_options options;
         options.items = item_count;
         path = bench_data::make_user_directory(options);
-        ma_init(path.c_str());
+        bench_data::open_database(path);
         model = std::make_unique<browser_model>(browse_kind::scheduled);
     }
     ~browser_data()
     {
         model.reset();
-        ma_deinit(0);
+        bench_data::close_database();
         std::filesystem::remove_all(path);
     }
     std::string path;

@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench/support/user_database.h"
 #include "calendar/calendar.h"
 #include "database/database.h"
 #include "database/days.h"
@@ -94,7 +95,7 @@ history_fixture build_history()
     }
     f.log_bytes = log.size();
 
-    ma_init(f.dir.c_str());
+    bench_data::open_database(f.dir);
     db().time_of_start = start;
     scheduled_batch batch;
     for (uint32_t i = 0; i < items.size(); ++i) {
@@ -139,11 +140,9 @@ void BM_history_figures(benchmark::State& state)
         const review_history h = read_review_log(f.dir + review_log_name);
         const auto standing = standing_reviews(h.records);
         const uint16_t today = day_number(0);
-        benchmark::DoNotOptimize(daily_history(standing, today));
-        benchmark::DoNotOptimize(retention_by_band(standing));
+        benchmark::DoNotOptimize(figures_of(standing, today));
         benchmark::DoNotOptimize(due_per_day(today, 365));
-        benchmark::DoNotOptimize(interval_histogram());
-        benchmark::DoNotOptimize(repetition_histogram());
+        benchmark::DoNotOptimize(item_histograms());
     }
     state.counters["items"] = db().item_count;
 }

@@ -67,7 +67,7 @@ TEST_F(AnnFilesTest, FreshDirectoryCreatesBothFilesWithTheirSizes)
     EXPECT_NE(ann_globals().ann_weights, builtin_weights);
     const auto trained = ann_globals().ann_weights;
 
-    ASSERT_EQ(ma_deinit(0), 0);
+    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     EXPECT_FALSE(ann_globals().ann_initialised);
     const std::string weights = read_file(dir.file("weights.bin"));
     ASSERT_EQ(weights.size(), 640u);
@@ -75,7 +75,7 @@ TEST_F(AnnFilesTest, FreshDirectoryCreatesBothFilesWithTheirSizes)
 
     // The next start finds both again, even from other weights in memory.
     ann_globals().ann_weights = builtin_weights;
-    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
+    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
     ma_nn_init();
     EXPECT_EQ(ann_globals().ann_weights, trained);
     EXPECT_EQ(ann_globals().case_count, builtin_case_count + 1u);
@@ -154,8 +154,8 @@ TEST_F(AnnFilesTest, EachAppendReachesStorageAndItsFailuresAreLogged)
     platform_globals().fault_hook = nullptr;
 
     // The next start reads the three cases that reached the file.
-    ASSERT_EQ(ma_deinit(0), MA_DEINIT_DONE);
-    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
+    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
+    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
     ma_nn_init();
     EXPECT_EQ(ann_globals().case_count, builtin_case_count + 3u);
 }
@@ -195,14 +195,15 @@ TEST_F(AnnFilesTest, UnwritableFilesAreReportedAndNothingIsLost)
         std::string::npos);
     // The weights are saved with the database: neither is replaced, and the close says so.
     const std::string bin_before = read_file(dir.file("elements.bin"));
-    ASSERT_EQ(ma_deinit(0), MA_DEINIT_NOT_SAVED);
+    const deinit_result closed = ma_deinit(close_mode::complete);
+    ASSERT_EQ(closed, deinit_status::not_saved);
     EXPECT_NE(log().find("ERROR: cannot save ANN weights! (a problem with " + dir.file("weights.bin") + " file?)\n"),
         std::string::npos);
-    EXPECT_EQ(db().save_problem.path, dir.file("weights.bin"));
+    EXPECT_EQ(closed.problem.path, dir.file("weights.bin"));
     EXPECT_TRUE(std::filesystem::is_directory(dir.file("weights.bin/x")));
     EXPECT_EQ(read_file(dir.file("elements.bin")), bin_before);
     std::filesystem::remove_all(dir.file("weights.bin"));
-    ASSERT_EQ(ma_deinit(0), MA_DEINIT_DONE);
+    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     EXPECT_EQ(read_file(dir.file("weights.bin")).size(), weights_file_size);
 }
 

@@ -285,7 +285,7 @@ TEST_F(TestErrorTest, DrawsCoverUserCasesAndWarnWhenHigh)
         user_draws += index >= builtin_case_count;
     ASSERT_GT(user_draws, 0);
     temp_dir dir;
-    set_data_dir(dir.path().c_str());
+    ASSERT_EQ(set_data_dir(dir.path().c_str()), data_dir_status::set);
     set_log_on(true);
     const float expected = (user_draws * 0.125f) * 64.0f;
     EXPECT_EQ(compute_test_error(), expected);

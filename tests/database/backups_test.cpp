@@ -28,21 +28,21 @@ class BackupTest : public open_database_test {};
 TEST_F(BackupTest, KeepsTenDatedCopiesOfChangedDatabases)
 {
     add_test_item(3, 0, 1, "first");
-    ASSERT_EQ(ma_deinit(0), 0);
+    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     EXPECT_EQ(backup_names(dir), (std::set<std::string>{"elements-20260115-120000.bin"}));
     EXPECT_EQ(read_file(dir.file("backups/elements-20260115-120000.bin")), read_file(dir.file("elements.bin")));
 
     // Opened and closed without a change: no new copy, even a day later.
     set_local_clock(2026, 1, 16, 12);
-    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
-    ASSERT_EQ(ma_deinit(0), 0);
+    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
+    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     EXPECT_EQ(backup_names(dir).size(), 1u);
 
     for (int day = 1; day <= 12; ++day) {
         set_local_clock(2026, 2, day, 8, 30);
-        ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
+        ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
         add_test_item(static_cast<uint16_t>(day), 0, 1, "item " + std::to_string(day));
-        ASSERT_EQ(ma_deinit(0), 0);
+        ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     }
     const std::set<std::string> names = backup_names(dir);
     ASSERT_EQ(names.size(), 10u);
@@ -56,7 +56,7 @@ TEST_F(BackupTest, KeepsTenDatedCopiesOfChangedDatabases)
     std::filesystem::copy_file(dir.file("backups/elements-20260203-083000.bin"), dir.file("elements.bin"),
         std::filesystem::copy_options::overwrite_existing);
     EXPECT_EQ(read_file(dir.file("backups/elements-20260212-083000.bin")), newest);
-    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
+    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
     EXPECT_EQ(db().item_count, 4u);
 }
 
@@ -65,7 +65,7 @@ TEST_F(BackupTest, KeepsTenDatedCopiesOfChangedDatabases)
 TEST_F(BackupTest, ABackupChangedSinceItsDigestIsComparedAgain)
 {
     add_test_item(3, 0, 1, "first");
-    ASSERT_EQ(ma_deinit(0), 0);
+    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     const std::string first = dir.file("backups/elements-20260115-120000.bin");
     ASSERT_NE(read_file(dir.file("backups/digests.txt")).find("elements-20260115-120000.bin"), std::string::npos);
     const std::string saved = read_file(first);
@@ -76,8 +76,8 @@ TEST_F(BackupTest, ABackupChangedSinceItsDigestIsComparedAgain)
     write_file(dir.file("backups/other.tmp"), other);
     std::filesystem::rename(dir.file("backups/other.tmp"), first);
     set_local_clock(2026, 1, 16, 12);
-    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
-    ASSERT_EQ(ma_deinit(0), 0);
+    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
+    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     EXPECT_EQ(backup_names(dir), (std::set<std::string>{"elements-20260115-120000.bin", "elements-20260116-120000.bin"}));
     EXPECT_EQ(read_file(dir.file("backups/elements-20260116-120000.bin")), saved);
 
@@ -85,14 +85,14 @@ TEST_F(BackupTest, ABackupChangedSinceItsDigestIsComparedAgain)
     usleep(50'000);  // past the file system's clock tick
     write_file(dir.file("backups/elements-20260116-120000.bin"), other);
     set_local_clock(2026, 1, 17, 12);
-    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
-    ASSERT_EQ(ma_deinit(0), 0);
+    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
+    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     EXPECT_EQ(backup_names(dir).size(), 3u);
 
     // Unchanged since its digest: no copy, and the files are the same indeed.
     set_local_clock(2026, 1, 18, 12);
-    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
-    ASSERT_EQ(ma_deinit(0), 0);
+    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
+    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     EXPECT_EQ(backup_names(dir).size(), 3u);
     EXPECT_EQ(read_file(dir.file("backups/elements-20260117-120000.bin")), read_file(dir.file("elements.bin")));
 }
@@ -102,9 +102,10 @@ TEST_F(BackupTest, AFailedBackupLeavesTheSaveStanding)
     // A plain file where the folder should be: no copy, a warning, and the save still counts.
     write_file(dir.file("backups"), "in the way");
     add_test_item(1);
-    EXPECT_EQ(ma_deinit(0), MA_DEINIT_BACKUP_FAILED);
-    EXPECT_EQ(db().backup_problem.path, dir.file("backups"));
-    EXPECT_FALSE(db().backup_problem.reason.empty());
+    const deinit_result closed = ma_deinit(close_mode::complete);
+    EXPECT_EQ(closed, deinit_status::backup_failed);
+    EXPECT_EQ(closed.problem.path, dir.file("backups"));
+    EXPECT_FALSE(closed.problem.reason.empty());
     EXPECT_TRUE(file_exists(dir.file("elements.bin")));
     EXPECT_EQ(read_file(dir.file("backups")), "in the way");
     EXPECT_NE(read_file(dir.file("error.log")).find("WARNING: cannot create the backup folder"), std::string::npos);

@@ -72,10 +72,11 @@ bool has_temporary_file(const std::string& dir)
 class BinfileTest : public open_database_test {
 protected:
     std::string bin() const { return dir.file("elements.bin"); }
+    // The code load_bin gives: 0 read, 1 not read.
     int load(const std::string& bytes)
     {
         write_file(bin(), bytes);
-        return load_bin(bin().c_str());
+        return static_cast<int>(load_bin(bin().c_str()));
     }
     // Two nested categories, texts present, absent and empty, and fields at their limits.
     void build_sample()
@@ -100,12 +101,12 @@ protected:
 TEST_F(BinfileTest, RootOnlyDatabaseHasTheDocumentedBytesAndReadsBack)
 {
     db().time_of_start = 0x01020304u;
-    ASSERT_EQ(write_bin(bin().c_str()), 0);
+    ASSERT_EQ(write_bin(bin().c_str()), bin_write_status::done);
     const std::string expected = header(0x01020304u, 1) + category_bytes(0, "root");
     EXPECT_EQ(expected.size(), 8u + 32u);
     EXPECT_EQ(read_file(bin()), expected);
 
-    ASSERT_EQ(load_bin(bin().c_str()), 0);
+    ASSERT_EQ(load_bin(bin().c_str()), bin_load_status::done);
     EXPECT_EQ(category_count(), 1);
     EXPECT_EQ(category_at(0)->name, "root");
     EXPECT_EQ(db().head, nullptr);
@@ -117,7 +118,7 @@ TEST_F(BinfileTest, ItemFieldsAreWrittenInTheirOrder)
 {
     set_fields(add_test_item(0x0102, 0, 0x0506, "Q", "An"),
         {0x0102, 0x0304, 0x0A0B0C0Du, 0x1112, 0x1314, 0x0506, 0x0015, 3, 0x21222324u, 0x31323334u});
-    ASSERT_EQ(write_bin(bin().c_str()), 0);
+    ASSERT_EQ(write_bin(bin().c_str()), bin_write_status::done);
     const std::string record = le16(0x0102) + le16(0x0304) + le16(0) + le32(0x0A0B0C0Du) + text16("Q") + text16("An") +
         le16(0x1112) + le16(0x1314) + le16(0x0506) + le16(0x0015) + le16(3) + le32(0x21222324u) + le32(0x31323334u);
     EXPECT_EQ(record.size(), 32u + 3u);
@@ -127,13 +128,13 @@ TEST_F(BinfileTest, ItemFieldsAreWrittenInTheirOrder)
 TEST_F(BinfileTest, RoundTripKeepsEveryFieldAndRewritesTheSameBytes)
 {
     build_sample();
-    ASSERT_EQ(write_bin(bin().c_str()), 0);
+    ASSERT_EQ(write_bin(bin().c_str()), bin_write_status::done);
     const std::string first = read_file(bin());
     erase_memory_after_ll();
     db().item_count = 0;
     free_categories();
 
-    ASSERT_EQ(load_bin(bin().c_str()), 0);
+    ASSERT_EQ(load_bin(bin().c_str()), bin_load_status::done);
     EXPECT_EQ(db().time_of_start, 0xFEDCBA98u);
     ASSERT_EQ(category_count(), 3);
     const category& fr = *category_at(2);
@@ -161,7 +162,7 @@ TEST_F(BinfileTest, RoundTripKeepsEveryFieldAndRewritesTheSameBytes)
     EXPECT_EQ(e.ctgr, 2);
     EXPECT_EQ(fields_of(e), extremes);
 
-    ASSERT_EQ(write_bin(bin().c_str()), 0);
+    ASSERT_EQ(write_bin(bin().c_str()), bin_write_status::done);
     EXPECT_EQ(read_file(bin()), first);
     EXPECT_EQ(log(), "");
 }
@@ -215,7 +216,7 @@ TEST_F(BinfileTest, RefusesOldVersionsAndMissingFiles)
     std::filesystem::remove(dir.file("error.log"));
     db().time_of_start = 5;
     std::filesystem::remove(bin());
-    EXPECT_EQ(load_bin(bin().c_str()), 1);
+    EXPECT_EQ(load_bin(bin().c_str()), bin_load_status::not_read);
     EXPECT_EQ(db().time_of_start, now);
     EXPECT_FALSE(db().bin_refused);
     EXPECT_FALSE(file_exists(dir.file("error.log")));
@@ -226,7 +227,7 @@ TEST_F(BinfileTest, RefusesOldVersionsAndMissingFiles)
 TEST_F(BinfileTest, TruncationAtEveryOffset)
 {
     build_sample();
-    ASSERT_EQ(write_bin(bin().c_str()), 0);
+    ASSERT_EQ(write_bin(bin().c_str()), bin_write_status::done);
     const std::string whole = read_file(bin());
     std::vector<size_t> item_ends;
     size_t end = 8;
@@ -295,10 +296,10 @@ TEST_F(BinfileTest, OverLongCategoryNameIsAnErrorNotAnExit)
     EXPECT_EQ(category_count(), 1);
 
     // The program still opens, falling back as for any damaged file.
-    ASSERT_EQ(ma_deinit(0), 0);
+    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     std::filesystem::remove(dir.file("error.log"));
     write_file(bin(), file);
-    EXPECT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+    EXPECT_EQ(ma_init(dir.path().c_str()), init_status::new_database);
     EXPECT_EQ(log().rfind("ERROR: load_bin(): len(=130) > (MAX_CTGR_LEN + 1)\nERROR: a problem while reading", 0), 0u);
 }
 
@@ -338,10 +339,10 @@ TEST_F(BinfileTest, HostileCategoryTreesAreRepaired)
     EXPECT_NE(messages.find("is its own ancestor"), std::string::npos);
 
     // Saved and read again, the repaired table is stable.
-    ASSERT_EQ(write_bin(bin().c_str()), 0);
+    ASSERT_EQ(write_bin(bin().c_str()), bin_write_status::done);
     const std::string saved = read_file(bin());
-    ASSERT_EQ(load_bin(bin().c_str()), 0);
-    ASSERT_EQ(write_bin(bin().c_str()), 0);
+    ASSERT_EQ(load_bin(bin().c_str()), bin_load_status::done);
+    ASSERT_EQ(write_bin(bin().c_str()), bin_write_status::done);
     EXPECT_EQ(read_file(bin()), saved);
 }
 
@@ -372,13 +373,13 @@ TEST_F(BinfileTest, OverLongTextsAreCutAtAWholeCharacter)
     item* e = add_test_item(0, 0, 1, question, std::string(65535, 'a'));
     e->id = 4242;
     category_at(0)->qimg = std::string(70000, 'i');
-    ASSERT_EQ(write_bin(bin().c_str()), 0);
+    ASSERT_EQ(write_bin(bin().c_str()), bin_write_status::done);
     EXPECT_NE(log().find("WARNING: write_bin(): question of item 4242 has 65542 bytes, more than 65535; saving its "
                          "first 65534 bytes\n"),
         std::string::npos);
     EXPECT_NE(log().find("qimg of category 0 has 70000 bytes"), std::string::npos);
     EXPECT_EQ(log().find("answer of item"), std::string::npos);
-    ASSERT_EQ(load_bin(bin().c_str()), 0);
+    ASSERT_EQ(load_bin(bin().c_str()), bin_load_status::done);
     EXPECT_EQ(db().head->question, std::string(65534, 'x'));
     EXPECT_EQ(db().head->answer.size(), 65535u);
     EXPECT_EQ(category_at(0)->qimg->size(), 65535u);
@@ -387,7 +388,7 @@ TEST_F(BinfileTest, OverLongTextsAreCutAtAWholeCharacter)
 TEST_F(BinfileTest, FailedSavesLeaveTheOldFile)
 {
     add_test_item(0);
-    ASSERT_EQ(write_bin(bin().c_str()), 0);
+    ASSERT_EQ(write_bin(bin().c_str()), bin_write_status::done);
     const std::string old = read_file(bin());
     for (int i = 0; i < 2000; ++i)
         add_test_item(1, 0, 1, "a longer question " + std::to_string(i), "and its answer");
@@ -398,9 +399,9 @@ TEST_F(BinfileTest, FailedSavesLeaveTheOldFile)
         const rlimit limit{4096, 4096};
         if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
             return 99;
-        return write_bin(bin().c_str());
+        return static_cast<int>(write_bin(bin().c_str()));
     });
-    EXPECT_EQ(limited, 5);
+    EXPECT_EQ(static_cast<bin_write_status>(limited), bin_write_status::write_failed);
     EXPECT_EQ(read_file(bin()), old);
     EXPECT_FALSE(has_temporary_file(dir.path()));
 
@@ -410,47 +411,47 @@ TEST_F(BinfileTest, FailedSavesLeaveTheOldFile)
         // The superuser writes anywhere; drop to an ordinary user to see the refusal.
         if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
             return 99;
-        return write_bin(bin().c_str());
+        return static_cast<int>(write_bin(bin().c_str()));
     });
     ASSERT_EQ(::chmod(dir.path().c_str(), 0700), 0);
-    EXPECT_EQ(read_only, 1);
+    EXPECT_EQ(static_cast<bin_write_status>(read_only), bin_write_status::not_opened);
     EXPECT_EQ(read_file(bin()), old);
 
     // The rename cannot replace a directory in the file's place: written, not committed.
     std::filesystem::remove(bin());
     std::filesystem::create_directories(bin() + "/keep");
-    EXPECT_EQ(write_bin(bin().c_str()), 2);
+    EXPECT_EQ(write_bin(bin().c_str()), bin_write_status::close_failed);
     EXPECT_TRUE(std::filesystem::is_directory(bin() + "/keep"));
     EXPECT_FALSE(has_temporary_file(dir.path()));
 }
 
 TEST_F(BinfileTest, RefusedFileIsKeptBesideTheNewOne)
 {
-    ma_deinit(0);
+    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     const std::string damaged = le16(11) + "an older program's database";
     write_file(bin(), damaged);
-    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::new_database);
     add_test_item(0, 0, 1, "new work", "");
-    ASSERT_EQ(ma_deinit(0), 0);
+    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     EXPECT_EQ(read_file(dir.file("elements.refused-1.bin")), damaged);
     EXPECT_NE(log().find("INFO: the unreadable \"" + bin() + "\" was kept as \"" + dir.file("elements.refused-1.bin") +
                   "\"\n"),
         std::string::npos);
 
     // A normal open and close keeps nothing more.
-    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
+    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
     EXPECT_EQ(db().head->question, "new work");
-    ASSERT_EQ(ma_deinit(0), 0);
+    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     EXPECT_FALSE(file_exists(dir.file("elements.refused-2.bin")));
 
     // A second refusal does not overwrite the first kept copy.
     const std::string cut = read_file(bin()).substr(0, 50);  // inside the first item's texts
     write_file(bin(), cut);
-    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
-    ASSERT_EQ(ma_deinit(0), 0);
+    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::new_database);
+    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     EXPECT_EQ(read_file(dir.file("elements.refused-1.bin")), damaged);
     EXPECT_EQ(read_file(dir.file("elements.refused-2.bin")), cut);
-    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
+    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
 }
 
 TEST_F(BinfileTest, SaveDatabaseOrdersCategoriesBeforeWriting)
@@ -461,7 +462,7 @@ TEST_F(BinfileTest, SaveDatabaseOrdersCategoriesBeforeWriting)
     swap_categories(top, child);  // now the child precedes its parent
     ASSERT_EQ(save_database().status, save_status::done);
     erase_memory_after_ll();
-    ASSERT_EQ(load_bin(bin().c_str()), 0);
+    ASSERT_EQ(load_bin(bin().c_str()), bin_load_status::done);
     EXPECT_EQ(category_at(1)->name, "top");
     EXPECT_EQ(category_at(2)->name, "child");
     EXPECT_EQ(category_at(2)->parent, 1);

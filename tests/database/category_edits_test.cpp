@@ -26,8 +26,8 @@ protected:
     // Closes the database, saving it, and opens it again from its files.
     void reopen()
     {
-        ASSERT_EQ(ma_deinit(0), 0);
-        ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
+        ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
+        ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
     }
 
     static int32_t find_path(const std::string& path)

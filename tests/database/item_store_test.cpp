@@ -47,11 +47,11 @@ protected:
     std::string bin() const { return dir.file("elements.bin"); }
     void reload()
     {
-        ASSERT_EQ(write_bin(bin().c_str()), 0);
+        ASSERT_EQ(write_bin(bin().c_str()), bin_write_status::done);
         erase_memory_after_ll();
         db().item_count = 0;
         ASSERT_EQ(live_item_count(), 0u);
-        ASSERT_EQ(load_bin(bin().c_str()), 0);
+        ASSERT_EQ(load_bin(bin().c_str()), bin_load_status::done);
     }
 };
 
@@ -126,7 +126,7 @@ TEST_F(ItemStoreTest, ARecordAcrossTheEndOfAPieceIsReadWhole)
         bytes += second + item_bytes(10, 3, std::string(60000, 'z'), "third");
         write_file(bin(), bytes);
         erase_memory_after_ll();
-        ASSERT_EQ(load_bin(bin().c_str()), 0);
+        ASSERT_EQ(load_bin(bin().c_str()), bin_load_status::done);
         const std::vector<const item*> all = scheduled_items();
         ASSERT_EQ(all.size(), id - 100 + 3u);
         const item& e = *all[all.size() - 2];
@@ -144,7 +144,7 @@ TEST_F(ItemStoreTest, ARecordAcrossTheEndOfAPieceIsReadWhole)
         // the first piece is.
         write_file(bin(), bytes.substr(0, bytes.size() - 100));
         erase_memory_after_ll();
-        EXPECT_EQ(load_bin(bin().c_str()), 1);
+        EXPECT_EQ(load_bin(bin().c_str()), bin_load_status::not_read);
         EXPECT_EQ(db().head, nullptr);
         EXPECT_FALSE(inspect_bin(bin().c_str(), &summary));
     }

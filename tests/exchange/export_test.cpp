@@ -48,7 +48,7 @@ protected:
     {
         ma_discard();
         write_file(second.file("elements.xml"), read_file(xml_path));
-        ASSERT_EQ(ma_init(second.path().c_str()), MA_INIT_BIN_NOT_READ);
+        ASSERT_EQ(ma_init(second.path().c_str()), init_status::bin_not_read);
     }
     temp_dir second;
 };
@@ -152,7 +152,7 @@ TEST_F(Export, TextFileComesBackThroughTheTextImport)
     expected.emplace_back("queued", "too", "Deutsch::Verben");
 
     ma_discard();
-    ASSERT_EQ(ma_init(second.path().c_str()), MA_INIT_NEW_DATABASE);
+    ASSERT_EQ(ma_init(second.path().c_str()), init_status::new_database);
     const import_summary s = import_text_file(files.file("out.txt"), {});
     ASSERT_TRUE(s.done) << s.error;
     EXPECT_TRUE(s.problems.empty());

@@ -169,7 +169,7 @@ TEST_F(PackageImport, AKillAtAnyPointLeavesNothingBehindOnceTheProgramHasStarted
     // What a copy by an earlier version, killed, left: an atomic file's temporary.
     std::filesystem::create_directory(data_file("media"));
     write_file(data_file("media/cat.jpg.tmp-Ab12Cd"), "cut short");
-    remove_import_leftovers(MA_INIT_NEW_DATABASE);
+    remove_import_leftovers(init_status::new_database);
     EXPECT_FALSE(file_exists(data_file("media/cat.jpg.tmp-Ab12Cd")));
 
     const std::string package = sample(package_form::anki21).build(files.path());
@@ -179,10 +179,10 @@ TEST_F(PackageImport, AKillAtAnyPointLeavesNothingBehindOnceTheProgramHasStarted
             kill_countdown = at;
             platform_globals().fault_hook = kill_at_countdown;
             const import_summary s = import_package(package, {});
-            return s.done && ma_deinit(0) == MA_DEINIT_DONE ? 0 : 1;
+            return s.done && ma_deinit(close_mode::complete) == deinit_status::done ? 0 : 1;
         });
         ma_discard();
-        const int opened = ma_init(dir.path().c_str());
+        const init_status opened = ma_init(dir.path().c_str());
         remove_import_leftovers(opened);
         SCOPED_TRACE("killed at file operation " + std::to_string(at));
         EXPECT_TRUE(entries_starting(tmp, scratch_prefix).empty());
@@ -199,7 +199,7 @@ TEST_F(PackageImport, AKillAtAnyPointLeavesNothingBehindOnceTheProgramHasStarted
         ma_discard();
         std::filesystem::remove_all(dir.path());
         std::filesystem::create_directory(dir.path());
-        ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+        ASSERT_EQ(ma_init(dir.path().c_str()), init_status::new_database);
     }
     EXPECT_GT(killed, 10);
     if (old_tmpdir)

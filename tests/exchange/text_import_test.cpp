@@ -151,8 +151,8 @@ TEST_F(TextImport, RefusesANulWithItsLineAndEveryItemCountedIsThereAfterARestart
                                   "line 2: the question holds a NUL byte, which no text of this program can keep; left out",
                                   "line 3: the answer holds a NUL byte, which no text of this program can keep; left out"}));
     }
-    ASSERT_EQ(ma_deinit(0), 0);
-    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
+    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
+    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
     EXPECT_EQ(queue_contents(), (std::vector<row>{{"q1", "a1", "root"}, {"q4", "a4", "root"}}));
     std::vector<std::string> scheduled;
     for (const item* e : scheduled_items())
@@ -286,7 +286,7 @@ TEST_F(TextImport, LeavesOutTextsThatBreakTheLimitsAndSaysWhy)
     EXPECT_EQ(garbage.problems_not_listed, 5u);
 
     // The imported item survives queue.txt being written and read again.
-    ASSERT_EQ(save_queue(), SAVE_QUEUE_DONE);
+    ASSERT_EQ(save_queue(), queue_save_status::done);
     load_queue();
     ASSERT_EQ(pending_count(), 1u);
     EXPECT_EQ(db().pending_head->question, longest.substr(0, 10) + "\n" + longest.substr(10));

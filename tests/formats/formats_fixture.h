@@ -20,10 +20,11 @@ protected:
     bool log_has(const std::string& text) const { return log().find(text) != std::string::npos; }
 
     std::string xml_path() const { return dir.file("elements.xml"); }
+    // The code load_xml gives: 0 read, 1 not read.
     int load(const std::string& text) const
     {
         write_file(xml_path(), text);
-        return load_xml(xml_path().c_str());
+        return static_cast<int>(load_xml(xml_path().c_str()));
     }
 
     static std::vector<const item*> items() { return scheduled_items(); }

@@ -83,15 +83,15 @@ TEST_F(OldXmlTest, OldTagsAndFailures)
     EXPECT_TRUE(log_has("WARNING: </cardwright> tag in elements.xml file not found, some items could be missed.\n"));
 
     clear_log();
-    EXPECT_EQ(load_old_xml(xml_path().c_str()), 0);  // the same file, read directly
+    EXPECT_EQ(load_old_xml(xml_path().c_str()), xml_load_status::done);  // the same file, read directly
     write_file(xml_path(), "<cardwright core_version=\"12\" time_of_start=\"1\">\n</cardwright>\n");
-    EXPECT_EQ(load_old_xml(xml_path().c_str()), 1);
+    EXPECT_EQ(load_old_xml(xml_path().c_str()), xml_load_status::not_read);
     EXPECT_TRUE(log_has("ERROR: your 'Cardwright core version'=12, while elements.xml file I'm just reading was "
                         "saved using 12 version."));
 
     clear_log();
     write_file(xml_path(), "<cardix core_version=\"3\">\n</cardwright>\n");
-    EXPECT_EQ(load_old_xml(xml_path().c_str()), 1);
+    EXPECT_EQ(load_old_xml(xml_path().c_str()), xml_load_status::not_read);
     EXPECT_EQ(log(), "ERROR: error while reading " + xml_path() + "\n");
 
     clear_log();

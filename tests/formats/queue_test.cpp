@@ -152,7 +152,7 @@ TEST_F(QueueTest, WrittenQueueReadsBackTheSame)
     queue(nouns, "noun", "n");
     queue(irregular, "be", "was");
 
-    ASSERT_EQ(save_queue(), 0);
+    ASSERT_EQ(save_queue(), queue_save_status::done);
     const std::string written = read_file(queue_path());
     EXPECT_EQ(written, std::string(header) +
                            "<category name=\"root\">\n\n<q>root q</q>\n<a></a>\n\n</category>\n\n"
@@ -173,7 +173,7 @@ TEST_F(QueueTest, WrittenQueueReadsBackTheSame)
     EXPECT_EQ(category_count(), 6u);  // nothing new was made
 
     // The same through closing and opening the database.
-    ASSERT_EQ(save_queue(), 0);
+    ASSERT_EQ(save_queue(), queue_save_status::done);
     EXPECT_EQ(read_file(queue_path()), written);
     EXPECT_EQ(log(), "");
 }
@@ -182,16 +182,16 @@ TEST_F(QueueTest, WrittenQueueReadsBackTheSame)
 // kept text would then stay open and swallow the next item at the following open.
 TEST_F(QueueTest, AKeptItemWithANulByteIsWrittenBackWholeAndSwallowsNothing)
 {
-    ASSERT_EQ(ma_deinit(0), 0);
+    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     const std::string long_item = "<q>" + std::string(9000, 'L') + "\n" + std::string("with a \0 NUL byte\n", 18)
         + "</q>\n<a>its answer</a>\n";
     write_file(queue_path(), std::string(header) + "<category name=\"Deutsch\">\n" + long_item
             + "</category>\n<category name=\"French\">\n<q>aller</q>\n<a>to go</a>\n</category>\n");
-    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
+    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
     EXPECT_EQ(described(), (std::vector<std::string>{"French|aller|to go"}));
-    ASSERT_EQ(ma_deinit(0), 0);
+    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     EXPECT_NE(read_file(queue_path()).find(long_item), std::string::npos) << "the kept item was not written whole";
-    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
+    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
     EXPECT_EQ(described(), (std::vector<std::string>{"French|aller|to go"}));
 }
 
@@ -200,33 +200,33 @@ TEST_F(QueueTest, AKeptItemWithANulByteIsWrittenBackWholeAndSwallowsNothing)
 // the text at that tag and swallow the next item.
 TEST_F(QueueTest, ATextThatWouldHoldItsClosingTagIsKeptAsItStood)
 {
-    ASSERT_EQ(ma_deinit(0), 0);
+    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     const std::string joined_question = "<q>first\nsplit <\r/q> tag\nand on</q>\n<a>answer</a>\n";
     const std::string joined_answer = "<q>second</q>\n<a>one\nmore <\r/a> here\n</a>\n";
     write_file(queue_path(), std::string(header) + joined_question + joined_answer + "<q>aller</q>\n<a>to go</a>\n");
-    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
+    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
     EXPECT_EQ(described(), (std::vector<std::string>{"root|aller|to go"}));
     EXPECT_NE(log().find("holds a closing tag inside its text; it is kept in the file as it is, but not offered.\n"),
         std::string::npos) << log();
-    ASSERT_EQ(ma_deinit(0), 0);
+    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     const std::string saved = read_file(queue_path());
     EXPECT_NE(saved.find(joined_question), std::string::npos) << saved;
     EXPECT_NE(saved.find(joined_answer), std::string::npos) << saved;
-    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
+    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
     EXPECT_EQ(described(), (std::vector<std::string>{"root|aller|to go"}));
-    ASSERT_EQ(ma_deinit(0), 0);
+    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     EXPECT_EQ(read_file(queue_path()), saved);
 }
 
 TEST_F(QueueTest, ItemsTheReaderCannotTakeSurviveTheRewriteAsTheyStood)
 {
-    ASSERT_EQ(ma_deinit(0), 0);
+    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     const std::string long_item = "<q>" + std::string(9000, 'L') + "</q>\r\n\n<a>its answer</a> and a remark\n";
     const std::string tail = "<q>half written\nand never closed";
     write_file(queue_path(), std::string(header) + "<category name=\"Deutsch\">\n<category name=\"Verben\">\n" +
             "<q>gehen</q>\n<a>to go</a>\n" + long_item + "<q>kommen</q>\n<a>to come</a>\n</category>\n</category>\n" +
             "<q>outside</q>\n<a>none</a>\n<category name=\"Deutsch\">\n" + tail);
-    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
+    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
     EXPECT_EQ(described(),
         (std::vector<std::string>{"Verben|gehen|to go", "Verben|kommen|to come", "root|outside|none"}));
     const std::string text = log();
@@ -236,7 +236,7 @@ TEST_F(QueueTest, ItemsTheReaderCannotTakeSurviveTheRewriteAsTheyStood)
 
     // The session takes one item into learning; the two the reader could not take stay.
     introduce_pending(2, db().pending_head);
-    ASSERT_EQ(ma_deinit(0), 0);
+    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     const std::string saved = read_file(queue_path());
     const size_t verben = saved.find("<category name=\"Verben\">");
     const size_t kept = saved.find(long_item);
@@ -246,9 +246,9 @@ TEST_F(QueueTest, ItemsTheReaderCannotTakeSurviveTheRewriteAsTheyStood)
     EXPECT_TRUE(saved.ends_with("<category name=\"Deutsch\">\n\n" + tail + "\n")) << "the unfinished item moved";
 
     // And the next opening reads the same: twice rewritten, the file keeps both as they were.
-    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
+    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
     EXPECT_EQ(described(), (std::vector<std::string>{"root|outside|none", "Verben|kommen|to come"}));
-    ASSERT_EQ(ma_deinit(0), 0);
+    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     EXPECT_EQ(read_file(queue_path()), saved);
 }
 
@@ -261,7 +261,7 @@ TEST_F(QueueTest, AFailedWriteKeepsTheOldFile)
     // queue.txt as a directory cannot be replaced: the rename fails after the write.
     std::filesystem::create_directory(queue_path());
     write_file(queue_path() + "/keep", "x");
-    EXPECT_EQ(save_queue(), 1);
+    EXPECT_EQ(save_queue(), queue_save_status::not_written);
     EXPECT_EQ(log(), "ERROR: can't open queue.txt file for writing.\n");
     EXPECT_EQ(read_file(queue_path() + "/keep"), "x");
     size_t files = 0;
@@ -277,7 +277,7 @@ TEST_F(QueueTest, ItemsOfAnUnreachableCategoryAreStillWritten)
     p->question = "orphan";
     p->answer = "kept";
     append_pending(p);
-    ASSERT_EQ(save_queue(), 0);
+    ASSERT_EQ(save_queue(), queue_save_status::done);
     EXPECT_EQ(load_queue(), 1);
     EXPECT_EQ(described(), std::vector<std::string>{"root|orphan|kept"});
 }

@@ -58,7 +58,7 @@ TEST_F(XmlTest, HeaderRulesDecideWhetherAndHowTheFileIsRead)
     EXPECT_EQ(category_count(), 0u);
     EXPECT_EQ(log(), "WARNING: </cardwright> tag in elements.xml file not found, some elements could be lost.\n");
 
-    EXPECT_EQ(load_xml(dir.file("missing.xml").c_str()), 1);
+    EXPECT_EQ(load_xml(dir.file("missing.xml").c_str()), xml_load_status::not_read);
 }
 
 TEST_F(XmlTest, ItemAttributesAreReadInOrderAndGetDefinedValues)
@@ -257,7 +257,7 @@ TEST_F(XmlTest, OverLongTextsAreCutAndTheItemsAroundThemKept)
         + xml_item(5, 5, "after", "a5") + "</cardwright>\n";
     write_file(xml_path(), xml_file(body));
     const std::string before = read_file(xml_path());
-    ASSERT_EQ(load_xml(xml_path().c_str()), 0);
+    ASSERT_EQ(load_xml(xml_path().c_str()), xml_load_status::done);
 
     const auto list = items();
     ASSERT_EQ(list.size(), 5u) << log();
@@ -345,19 +345,19 @@ TEST_F(XmlTest, ScanHelpers)
 
 TEST_F(XmlTest, DatabaseOpensFromTheXmlFileWhenThereIsNoBinaryFile)
 {
-    ASSERT_EQ(ma_deinit(0), 0);
+    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     std::filesystem::remove(dir.file("elements.bin"));
     write_file(xml_path(), xml_file("<category name=\"Words\">\n" + xml_item(9, 4, "Q", "A") + "</category>\n</cardwright>\n"));
-    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_BIN_NOT_READ);
+    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::bin_not_read);
     EXPECT_EQ(db().time_of_start, 1700000000u);
     ASSERT_EQ(items().size(), 1u);
     EXPECT_EQ(name_of(items()[0]->ctgr), "Words");
-    ASSERT_EQ(ma_deinit(0), 0);
+    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     std::filesystem::remove(dir.file("elements.bin"));
 
     // A refused file leaves a fresh database with its root category.
     write_file(xml_path(), xml_file(xml_item(9, 4, "Q", "A"), "99"));
-    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::new_database);
     EXPECT_EQ(db().head, nullptr);
     ASSERT_EQ(category_count(), 1u);
     EXPECT_EQ(name_of(0), "root");

@@ -180,7 +180,7 @@ TEST(Files, DurableCopiesAreFilesOfTheirOwn)
     const std::string big(3 << 20, 'x');  // more than one chunk
     write_file(dir.file("from"), big + "end");
     ASSERT_EQ(::chmod(dir.file("from").c_str(), 0600), 0);
-    EXPECT_EQ(copy_file_durable(dir.file("from"), dir.file("to")), 0);
+    EXPECT_FALSE(copy_file_durable(dir.file("from"), dir.file("to")));
     EXPECT_EQ(read_file(dir.file("to")), big + "end");
     // Writing over the original in place, as `cp other from` does, leaves the copy alone.
     {
@@ -196,6 +196,6 @@ TEST(Files, DurableCopiesAreFilesOfTheirOwn)
     EXPECT_NE(a.st_ino, b.st_ino);
     EXPECT_EQ(b.st_nlink, 1u);
 
-    EXPECT_EQ(copy_file_durable(dir.file("missing"), dir.file("other")), ENOENT);
+    EXPECT_EQ(copy_file_durable(dir.file("missing"), dir.file("other")), std::errc::no_such_file_or_directory);
     EXPECT_FALSE(file_exists(dir.file("other")));
 }

@@ -11,21 +11,21 @@
 
 TEST(DataDirectory, PathsAreBuiltSafely)
 {
-    set_data_dir("/home/u/cards");
+    ASSERT_EQ(set_data_dir("/home/u/cards"), data_dir_status::set);
     EXPECT_EQ(services().data_dir, "/home/u/cards/");
-    set_data_dir("/home/u/cards/");
+    ASSERT_EQ(set_data_dir("/home/u/cards/"), data_dir_status::set);
     EXPECT_EQ(services().data_dir, "/home/u/cards/");
-    set_data_dir("C:\\My Documents\\cards");
+    ASSERT_EQ(set_data_dir("C:\\My Documents\\cards"), data_dir_status::set);
     EXPECT_EQ(services().data_dir, "C:/My Documents/cards/");
-    set_data_dir("");
+    ASSERT_EQ(set_data_dir(""), data_dir_status::set);
     EXPECT_EQ(services().data_dir, "data/");
-    set_data_dir(nullptr);
+    ASSERT_EQ(set_data_dir(nullptr), data_dir_status::set);
     EXPECT_EQ(services().data_dir, "data/");
-    EXPECT_EQ(set_data_dir(std::string(255, 'd').c_str()), 0);
+    EXPECT_EQ(set_data_dir(std::string(255, 'd').c_str()), data_dir_status::set);
     EXPECT_EQ(services().data_dir.size(), 256u);
-    EXPECT_NE(set_data_dir(std::string(256, 'd').c_str()), 0);
+    EXPECT_EQ(set_data_dir(std::string(256, 'd').c_str()), data_dir_status::too_long);
 
-    set_data_dir("d/");
+    ASSERT_EQ(set_data_dir("d/"), data_dir_status::set);
     const char* first = data_path("a");
     const char* second = data_path("b");
     const char* third = data_path("c");
@@ -37,7 +37,7 @@ TEST(DataDirectory, PathsAreBuiltSafely)
     EXPECT_STREQ(first, "d/e");
 
     // A result that does not fit is refused whole, never cut into another valid path.
-    set_data_dir(("/" + std::string(254, 'd')).c_str());
+    ASSERT_EQ(set_data_dir(("/" + std::string(254, 'd')).c_str()), data_dir_status::set);
     EXPECT_STREQ(data_path(std::string(256, 'n').c_str()), "");
     EXPECT_EQ(std::strlen(data_path(std::string(250, 'n').c_str())), 255u + 1u + 250u);
 }

@@ -53,7 +53,7 @@ int killing_hook(file_op, const char*)
 // A database shaped like a user's: thousands of items with texts of real lengths, and a queue.
 void build_user_state(const std::string& dir, int items = 4000, int queued = 300)
 {
-    ASSERT_EQ(ma_init(dir.c_str()), MA_INIT_NEW_DATABASE);
+    ASSERT_EQ(ma_init(dir.c_str()), init_status::new_database);
     ma_nn_init();
     const uint16_t sub = add_category("Vocabulary", -1);
     std::mt19937 random(11);
@@ -64,7 +64,7 @@ void build_user_state(const std::string& dir, int items = 4000, int queued = 300
             text("answer "));
     for (int i = 0; i < queued; ++i)
         add_test_pending(i % 2 ? sub : 0, text("queued " + std::to_string(i) + " "))->answer = text("a ");
-    ASSERT_EQ(ma_deinit(0), 0);
+    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
 }
 
 enum class session_kind { takes_from_queue, empties_queue, adds_only, deletes_from_queue };
@@ -73,7 +73,7 @@ enum class session_kind { takes_from_queue, empties_queue, adds_only, deletes_fr
 void queue_session(const std::string& dir, session_kind kind)
 {
     go_to_day(0);
-    if (ma_init(dir.c_str()) != MA_INIT_FROM_BIN)
+    if (ma_init(dir.c_str()) != init_status::from_bin)
         ::_exit(90);
     ma_nn_init();
     const int taken = kind == session_kind::takes_from_queue ? 50 : kind == session_kind::empties_queue ? 300 : 0;
@@ -101,8 +101,9 @@ int kill_child_at(const std::string& dir, int kill_at, std::optional<session_kin
             queue_session(dir, *session);
         plan = kill_plan{0, kill_at, -1};
         platform_globals().fault_hook = killing_hook;
+        // The kill comes within; what reaches the disk is checked after it.
         if (session)
-            ma_deinit(0);
+            static_cast<void>(ma_deinit(close_mode::complete));
         else
             recover_commit(dir);
         const int calls = plan.calls;
@@ -138,7 +139,7 @@ TEST_F(CrashTest, SavesThatFailAtAnyByteKeepTheOldOrTheNewData)
     temp_dir old_dir;
     build_user_state(old_dir.path(), 12, 4);
     const saved_set old_files = read_saved(old_dir);
-    ASSERT_EQ(ma_init(old_dir.path().c_str()), MA_INIT_FROM_BIN);
+    ASSERT_EQ(ma_init(old_dir.path().c_str()), init_status::from_bin);
     const std::multiset<std::string> before = questions();
     ma_discard();
     temp_dir done;
@@ -160,15 +161,17 @@ TEST_F(CrashTest, SavesThatFailAtAnyByteKeepTheOldOrTheNewData)
             ::signal(SIGXFSZ, SIG_IGN);
             const rlimit cap{limit, limit};
             ::setrlimit(RLIMIT_FSIZE, &cap);
-            return ma_deinit(0);
+            return static_cast<int>(ma_deinit(close_mode::complete).status);
         });
-        // MA_DEINIT_NOT_SAVED tells the window that the database could not be written.
-        EXPECT_TRUE(code == MA_DEINIT_DONE || code == MA_DEINIT_NOT_SAVED || code == MA_DEINIT_BACKUP_FAILED) << context;
-        refused += code == MA_DEINIT_NOT_SAVED;
+        // not_saved tells the window that the database could not be written.
+        const auto status = static_cast<deinit_status>(code);
+        EXPECT_TRUE(status == deinit_status::done || status == deinit_status::not_saved
+            || status == deinit_status::backup_failed) << context;
+        refused += status == deinit_status::not_saved;
         const saved_set now = read_saved(work);
         for (int i = 0; i < 3; ++i)
             EXPECT_TRUE(now.bytes[i] == old_files.bytes[i] || now.bytes[i] == new_files.bytes[i]) << i << " " << context;
-        ASSERT_EQ(ma_init(work.path().c_str()), MA_INIT_FROM_BIN) << context;
+        ASSERT_EQ(ma_init(work.path().c_str()), init_status::from_bin) << context;
         const std::multiset<std::string> after = questions();
         for (const std::string& q : std::set<std::string>(before.begin(), before.end()))
             EXPECT_GE(after.count(q), 1u) << q << " was lost " << context;
@@ -184,7 +187,7 @@ TEST_F(CrashTest, AKillAtAnyFileOperationOfTheCloseLeavesTheOldOrTheNewFilesToge
     temp_dir old_dir;
     build_user_state(old_dir.path());
     const saved_set old_files = read_saved(old_dir);
-    ASSERT_EQ(ma_init(old_dir.path().c_str()), MA_INIT_FROM_BIN);
+    ASSERT_EQ(ma_init(old_dir.path().c_str()), init_status::from_bin);
     const std::multiset<std::string> old_questions = questions();
     ma_discard();
 
@@ -201,14 +204,14 @@ TEST_F(CrashTest, AKillAtAnyFileOperationOfTheCloseLeavesTheOldOrTheNewFilesToge
         const saved_set new_files = read_saved(done);
         ASSERT_EQ(new_files.bytes[0] != old_files.bytes[0], kind != session_kind::deletes_from_queue) << session;
         ASSERT_EQ(new_files.bytes[1] != old_files.bytes[1], kind != session_kind::adds_only) << session;
-        ASSERT_EQ(ma_init(done.path().c_str()), MA_INIT_FROM_BIN);
+        ASSERT_EQ(ma_init(done.path().c_str()), init_status::from_bin);
         const std::multiset<std::string> new_questions = questions();
         ma_discard();
 
         // Which state a trial came to after the next open: the old files or the new ones, all three.
         auto expect_one_state = [&](const temp_dir& dir, const std::string& context) {
             ++trials;
-            ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN) << context;
+            ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin) << context;
             const saved_set now = read_saved(dir);
             EXPECT_TRUE(now == old_files || now == new_files) << "a mix of old and new files " << context;
             // Never an item in both files, never one in neither.
@@ -278,26 +281,26 @@ TEST_F(CrashTest, AFailureAtAnyFileOperationOfTheCloseIsReportedAndChangesNothin
         failing_at = at;
         failing_calls = 0;
         platform_globals().fault_hook = disk_full_hook;
-        const int result = ma_deinit(0);
+        const deinit_result result = ma_deinit(close_mode::complete);
         platform_globals().fault_hook = nullptr;
-        if (result == MA_DEINIT_NOT_SAVED) {
+        if (result == deinit_status::not_saved) {
             // Told which file and why; everything stays open for another try, and nothing on
             // disk changed.
             ++refused;
-            failed_files.insert(db().save_problem.path.substr(work.path().size()));
-            EXPECT_EQ(db().save_problem.reason, std::strerror(ENOSPC)) << context;
+            failed_files.insert(result.problem.path.substr(work.path().size()));
+            EXPECT_EQ(result.problem.reason, std::strerror(ENOSPC)) << context;
             EXPECT_EQ(db().db_state, DB_OPEN) << context;
             EXPECT_STREQ(state_of(work), "old") << context;
             EXPECT_NE(read_file(work.file("error.log")).find("ERROR: cannot save the database: \""), std::string::npos)
                 << context;
-            ASSERT_EQ(ma_deinit(0), MA_DEINIT_DONE) << context;
-        } else if (result == MA_DEINIT_BACKUP_FAILED) {
-            EXPECT_EQ(db().backup_problem.reason, std::strerror(ENOSPC)) << context;
-            EXPECT_NE(db().backup_problem.path.find("/backups/"), std::string::npos) << context;
+            ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done) << context;
+        } else if (result == deinit_status::backup_failed) {
+            EXPECT_EQ(result.problem.reason, std::strerror(ENOSPC)) << context;
+            EXPECT_NE(result.problem.path.find("/backups/"), std::string::npos) << context;
         } else {
             // Only an fsync of the folder after the commit point may fail without a word to the
             // user: the files are in place, and the log says so.
-            EXPECT_EQ(result, MA_DEINIT_DONE) << context;
+            EXPECT_EQ(result, deinit_status::done) << context;
         }
         EXPECT_STREQ(state_of(work), "new") << context;
     }
@@ -311,7 +314,7 @@ TEST_F(CrashTest, AFailureAtAnyFileOperationOfTheCloseIsReportedAndChangesNothin
 TEST_F(CrashTest, APartRecordInTheCaseFileIsRepairedBeforeTheNextAppend)
 {
     temp_dir dir;
-    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::new_database);
     ma_nn_init();
     const ann_case first = make_case(5, 6, 1, 3, 7);
     write_file(dir.file("user_cases.bin"), std::string(reinterpret_cast<const char*>(first.data()), 20) + "part");

@@ -32,7 +32,7 @@ protected:
 TEST_F(LifecycleTest, FreshDirectoryStartsANewDatabaseAndHoldsTheLock)
 {
     set_local_clock(2026, 3, 1, 9, 30);
-    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::new_database);
     EXPECT_EQ(db().db_state, DB_OPEN);
     EXPECT_EQ(category_count(), 1);
     EXPECT_EQ(category_at(0)->name, "root");
@@ -41,40 +41,40 @@ TEST_F(LifecycleTest, FreshDirectoryStartsANewDatabaseAndHoldsTheLock)
     EXPECT_EQ(db().time_of_start, 1772357400u);  // 2026-03-01 09:30 UTC
     EXPECT_TRUE(file_exists(dir.file("lockfile")));
 
-    EXPECT_EQ(ma_deinit(0), 0);
+    EXPECT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     EXPECT_FALSE(file_exists(dir.file("lockfile")));
     EXPECT_EQ(category_count(), 0);
     EXPECT_EQ(db().db_state, DB_UNINITIALISED);
-    EXPECT_EQ(ma_deinit(0), 1);  // twice: nothing left to close
+    EXPECT_EQ(ma_deinit(close_mode::complete), deinit_status::not_initialised);  // twice: nothing left to close
 }
 
 TEST_F(LifecycleTest, MissingDirectoryIsReportedWithoutALogLine)
 {
     const std::string missing = dir.file("nowhere");
-    EXPECT_EQ(ma_init(missing.c_str()), MA_INIT_DIR_NOT_ACCESSIBLE);
+    EXPECT_EQ(ma_init(missing.c_str()), init_status::dir_not_accessible);
     EXPECT_EQ(db().db_state, DB_OPENING);
-    EXPECT_EQ(ma_deinit(0), 0);
+    EXPECT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     EXPECT_EQ(db().db_state, DB_UNINITIALISED);
     EXPECT_FALSE(file_exists(missing));
 
     // A path too long to be a data directory is refused the same way, not by ending the program.
     const std::string too_long = "/tmp/" + std::string(251, 'x');
-    EXPECT_EQ(ma_init(too_long.c_str()), MA_INIT_DIR_NOT_ACCESSIBLE);
-    EXPECT_EQ(ma_deinit(0), 0);
+    EXPECT_EQ(ma_init(too_long.c_str()), init_status::dir_not_accessible);
+    EXPECT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     // And then the same program can open a good directory.
-    EXPECT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+    EXPECT_EQ(ma_init(dir.path().c_str()), init_status::new_database);
 }
 
 TEST_F(LifecycleTest, SecondProcessFindsTheDatabaseHeld)
 {
-    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::new_database);
     const int second_copy = run_in_child([&] {
         // A second copy of the program: its own fresh state, the same directory.
         db().lock_fd = -1;
         db().db_state = DB_UNINITIALISED;
-        return ma_init(dir.path().c_str());
+        return static_cast<int>(ma_init(dir.path().c_str()));
     });
-    EXPECT_EQ(second_copy, MA_INIT_HELD_BY_OTHER);
+    EXPECT_EQ(static_cast<init_status>(second_copy), init_status::held_by_other);
     const std::string log = read_file(dir.file("error.log"));
     EXPECT_NE(log.find("ERROR: Seems a copy of Cardwright is already running\n\ttry deleting \"" + dir.file("lockfile")
                   + "\" file if this is not true (e.g. previous copy of Cardwright crashed)\n"),
@@ -82,11 +82,11 @@ TEST_F(LifecycleTest, SecondProcessFindsTheDatabaseHeld)
         << log;
     // The running copy still holds its lock file.
     EXPECT_TRUE(file_exists(dir.file("lockfile")));
-    EXPECT_EQ(ma_deinit(0), 0);
+    EXPECT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
 
     // A lock file left behind by a crashed copy holds no lock and does not block.
     write_file(dir.file("lockfile"), "");
-    EXPECT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
+    EXPECT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
 }
 
 namespace {
@@ -114,7 +114,7 @@ int pause_before_first_lock(file_op op, const char*)
 // lock file and both would hold "the" lock.
 TEST_F(LifecycleTest, ALockTakenOnALockFileJustRemovedDoesNotCount)
 {
-    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::new_database);
     ASSERT_EQ(::pipe(to_parent), 0);
     ASSERT_EQ(::pipe(to_child), 0);
     std::fflush(nullptr);
@@ -136,13 +136,13 @@ TEST_F(LifecycleTest, ALockTakenOnALockFileJustRemovedDoesNotCount)
     char byte = 0;
     ASSERT_EQ(::read(to_parent[0], &byte, 1), 1);
     // The copy that closes, while the other holds its lock file open but not yet locked.
-    ASSERT_EQ(ma_deinit(0), 0);
+    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     byte = 'g';
     ASSERT_EQ(::write(to_child[1], &byte, 1), 1);
     char starting_result = -1;
     ASSERT_EQ(::read(to_parent[0], &starting_result, 1), 1);
 
-    const int third = run_in_child([&] { return ma_init(dir.path().c_str()); });
+    const int third = run_in_child([&] { return static_cast<int>(ma_init(dir.path().c_str())); });
     byte = 'e';
     ASSERT_EQ(::write(to_child[1], &byte, 1), 1);
     int status = 0;
@@ -150,8 +150,9 @@ TEST_F(LifecycleTest, ALockTakenOnALockFileJustRemovedDoesNotCount)
     for (int fd : {to_parent[0], to_parent[1], to_child[0], to_child[1]})
         ::close(fd);
 
-    EXPECT_EQ(starting_result, MA_INIT_FROM_BIN) << "the starting copy should have the database";
-    EXPECT_EQ(third, MA_INIT_HELD_BY_OTHER) << "two copies hold the lock at once";
+    EXPECT_EQ(static_cast<init_status>(starting_result), init_status::from_bin)
+        << "the starting copy should have the database";
+    EXPECT_EQ(static_cast<init_status>(third), init_status::held_by_other) << "two copies hold the lock at once";
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
@@ -161,36 +162,37 @@ TEST_F(LifecycleTest, WithoutFileLocksTheDirectoryOpensWithAWarningAndSaves)
 {
     // An NFS home without a lock manager.
     platform_globals().fault_hook = [](file_op op, const char*) { return op == file_op::lock ? ENOLCK : 0; };
-    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE | MA_INIT_NO_LOCKS);
+    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::new_database | init_status::no_locks);
     EXPECT_EQ(db().db_state, DB_OPEN);
     EXPECT_FALSE(db().read_only);
     const std::string log = read_file(dir.file("error.log"));
     EXPECT_NE(log.find("file locks are not available"), std::string::npos) << log;
     EXPECT_EQ(log.find("not accessible"), std::string::npos) << log;
     add_test_item(0, 0, 1, "kept", "safe");
-    EXPECT_EQ(ma_deinit(0), MA_DEINIT_DONE);
+    EXPECT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     platform_globals().fault_hook = nullptr;
-    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
+    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
     EXPECT_EQ(db().item_count, 1u);
 }
 
 TEST_F(LifecycleTest, AReadOnlyDirectoryOpensForReviewsAndRefusesToSave)
 {
-    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::new_database);
     add_test_item(0, 0, 1, "kept", "safe");
     add_test_item(0, 0, 1, "also kept", "safe");
-    ASSERT_EQ(ma_deinit(0), 0);
+    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     const std::string saved = read_file(dir.file("elements.bin"));
     ASSERT_EQ(::chmod(dir.path().c_str(), 0555), 0);
     const int child = run_in_child([&] {
         // The superuser writes anywhere; an ordinary user sees the refusal.
         if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
             return 99;
-        if (ma_init(dir.path().c_str()) != (MA_INIT_FROM_BIN | MA_INIT_READ_ONLY))
+        if (ma_init(dir.path().c_str()) != (init_status::from_bin | init_status::read_only))
             return 1;
         if (db().item_count != 2 || db().lock_fd >= 0)
             return 2;
-        if (ma_deinit(0) != MA_DEINIT_NOT_SAVED || db().save_problem.reason != "the data directory is read-only")
+        const deinit_result closed = ma_deinit(close_mode::complete);
+        if (closed != deinit_status::not_saved || closed.problem.reason != "the data directory is read-only")
             return 3;
         if (db().db_state != DB_OPEN)
             return 4;
@@ -205,24 +207,24 @@ TEST_F(LifecycleTest, AReadOnlyDirectoryOpensForReviewsAndRefusesToSave)
 
 TEST_F(LifecycleTest, LogWritesOnlyWhileTheDatabaseIsOpenOrOpening)
 {
-    set_data_dir(dir.path().c_str());
+    ASSERT_EQ(set_data_dir(dir.path().c_str()), data_dir_status::set);
     write_log("INFO: before\n");
     EXPECT_FALSE(file_exists(dir.file("error.log")));
 
-    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::new_database);
     write_log("INFO: %s %d\n", "during", 42);
     write_log("WARNING: second\n");
-    ASSERT_EQ(ma_deinit(0), 0);
+    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     write_log("INFO: after\n");
-    EXPECT_EQ(ma_deinit(3), 1);  // its warning goes nowhere either
+    EXPECT_EQ(ma_deinit(close_mode::save_only), deinit_status::not_initialised);  // its warning goes nowhere either
     EXPECT_EQ(read_file(dir.file("error.log")), "INFO: during 42\nWARNING: second\n");
 }
 
 TEST_F(LifecycleTest, FlaggedCloseSavesAndUnlocksButKeepsMemory)
 {
-    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::new_database);
     add_category("kept", -1);
-    EXPECT_EQ(ma_deinit(1), 0);
+    EXPECT_EQ(ma_deinit(close_mode::save_only), deinit_status::done);
     EXPECT_EQ(db().db_state, DB_UNINITIALISED);
     EXPECT_FALSE(file_exists(dir.file("lockfile")));
     EXPECT_EQ(category_count(), 2);
@@ -231,8 +233,8 @@ TEST_F(LifecycleTest, FlaggedCloseSavesAndUnlocksButKeepsMemory)
 
 TEST_F(LifecycleTest, SavedFilesKeepTheirModeAndTheLockNeverFollowsALink)
 {
-    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
-    ASSERT_EQ(ma_deinit(0), 0);
+    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::new_database);
+    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     for (const char* name : {"elements.bin", "queue.txt"})
         ASSERT_EQ(::chmod(dir.file(name).c_str(), 0600), 0) << name;
     // A lockfile that is a link to a file of the user's must not empty that file.
@@ -241,11 +243,11 @@ TEST_F(LifecycleTest, SavedFilesKeepTheirModeAndTheLockNeverFollowsALink)
     std::filesystem::remove(dir.file("lockfile"));
     std::filesystem::create_symlink(elsewhere.file("notes.txt"), dir.file("lockfile"));
 
-    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
+    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
     EXPECT_EQ(read_file(elsewhere.file("notes.txt")), "the user's notes");
     EXPECT_FALSE(std::filesystem::is_symlink(dir.file("lockfile")));
     EXPECT_NE(read_file(dir.file("error.log")).find("is a symbolic link"), std::string::npos);
-    ASSERT_EQ(ma_deinit(0), 0);
+    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     for (const char* name : {"elements.bin", "queue.txt"}) {
         struct stat info {};
         ASSERT_EQ(::stat(dir.file(name).c_str(), &info), 0);
@@ -255,7 +257,7 @@ TEST_F(LifecycleTest, SavedFilesKeepTheirModeAndTheLockNeverFollowsALink)
 
 TEST_F(LifecycleTest, LogLinesLeaveTheCallersPathsAlone)
 {
-    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::new_database);
     // A reader holds the path of its file across the lines it logs.
     const char* held = data_path("queue.txt");
     for (int i = 0; i < 4; ++i)
@@ -270,21 +272,21 @@ TEST_F(LifecycleTest, ExhaustedMemorySavesTheDatabaseThenEndsWithCodeOne)
 {
     auto run = [&](int failures) {
         return run_in_child([&] {
-            const int opened = ma_init(dir.path().c_str());
-            if (opened != MA_INIT_NEW_DATABASE && opened != MA_INIT_FROM_BIN)
+            const init_status opened = ma_init(dir.path().c_str());
+            if (opened != init_status::new_database && opened != init_status::from_bin)
                 return 90;
             add_test_item(3, 0, 1, "made before the failure " + std::to_string(failures));
             services().failing_allocations = failures;
             item* e = new_item();  // one failure is retried; two end the program
             e->question = "made after";
             insert_scheduled(e);
-            return ma_deinit(0);
+            return static_cast<int>(ma_deinit(close_mode::complete).status);
         });
     };
     EXPECT_EQ(run(1), 0);
     EXPECT_EQ(run(2), 1);
     // What was made before the failure was saved on the way out, and the log says why.
-    ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_FROM_BIN);
+    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
     std::vector<std::string> questions;
     for (const item* e = db().head; e; e = e->next)
         questions.push_back(e->question);

@@ -139,7 +139,8 @@ TEST(ReviewStatsTest, FiguresOfAScriptedHistory)
     const auto standing = standing_reviews(log);
     ASSERT_EQ(standing.size(), 4u);
 
-    const daily_figures daily = daily_history(standing, 13);
+    const history_figures figures = figures_of(standing, 13);
+    const daily_figures& daily = figures.daily;
     EXPECT_EQ(daily.first_day, 10);
     EXPECT_EQ(daily.reviews, (std::vector<uint32_t>{3, 0, 1, 0}));
     EXPECT_EQ(daily.retention[0].reviews, 2u);
@@ -148,7 +149,7 @@ TEST(ReviewStatsTest, FiguresOfAScriptedHistory)
     EXPECT_EQ(daily.retention[1].reviews, 0u);
     EXPECT_FLOAT_EQ(daily.test_error[2], 0.12f);
 
-    const auto bands = retention_by_band(standing);
+    const auto& bands = figures.by_band;
     EXPECT_EQ(bands[static_cast<size_t>(band_of(1))].reviews, 1u);
     EXPECT_EQ(bands[static_cast<size_t>(band_of(5))].reviews, 2u);
     EXPECT_EQ(bands[static_cast<size_t>(band_of(5))].passed, 1u);
@@ -205,14 +206,6 @@ std::string random_log(const log_shape& shape, std::mt19937& random)
     return bytes;
 }
 
-std::vector<std::pair<uint32_t, uint32_t>> counts_of(const std::vector<retention_figure>& figures)
-{
-    std::vector<std::pair<uint32_t, uint32_t>> v;
-    for (const retention_figure& f : figures)
-        v.emplace_back(f.reviews, f.passed);
-    return v;
-}
-
 }  // namespace
 
 // The one backward pass gives what the standing grades gave, whatever undos and damage the log holds.
@@ -233,23 +226,15 @@ TEST_F(ReviewLogTest, TheBackwardPassAgreesWithTheStandingGrades)
         SCOPED_TRACE(shape.name);
         write_file(log_path(), random_log(shape, random));
         const review_history old = read_review_log(log_path());
-        const auto standing = standing_reviews(old.records);
-        const daily_figures daily = daily_history(standing, shape.today);
-        const grading_summary grading = summarize_grading(standing, shape.today);
+        const history_figures forward = figures_of(standing_reviews(old.records), shape.today);
         const history_figures now = read_history_figures(log_path(), shape.today);
 
         EXPECT_TRUE(now.found);
         EXPECT_EQ(now.damaged, old.damaged);
         EXPECT_EQ(now.partial_bytes, old.partial_bytes);
-        EXPECT_EQ(now.daily.first_day, daily.first_day);
-        EXPECT_EQ(now.daily.reviews, daily.reviews);
-        EXPECT_EQ(counts_of(now.daily.retention), counts_of(daily.retention));
-        EXPECT_EQ(now.daily.test_error, daily.test_error);
-        EXPECT_EQ(counts_of(now.by_band), counts_of(retention_by_band(standing)));
-        EXPECT_EQ(now.grading.grades_seen, grading.grades_seen);
-        EXPECT_EQ(now.grading.any_five, grading.any_five);
-        EXPECT_EQ(now.grading.recent.reviews, grading.recent.reviews);
-        EXPECT_EQ(now.grading.recent.passed, grading.recent.passed);
+        EXPECT_EQ(now.daily, forward.daily);
+        EXPECT_EQ(now.by_band, forward.by_band);
+        EXPECT_EQ(now.grading, forward.grading);
     }
     const history_figures missing = read_history_figures(dir.file("nothing.log"), 100);
     EXPECT_FALSE(missing.found);
@@ -267,11 +252,11 @@ TEST_F(ReviewLogTest, TheScheduleAheadCountsOverdueItemsToday)
     add_test_item(60, 0, 1500);
     EXPECT_EQ(due_per_day(20, 6), (std::vector<uint32_t>{2, 1, 0, 0, 0, 1}));
     EXPECT_TRUE(due_per_day(20, 0).empty());
-    const auto intervals = interval_histogram();
-    EXPECT_EQ(intervals[static_cast<size_t>(band_of(3))], 1u);
-    EXPECT_EQ(intervals[static_cast<size_t>(band_of(10))], 2u);
-    EXPECT_EQ(intervals[band_count - 1], 1u);
-    EXPECT_EQ(repetition_histogram()[0], 5u);
+    const item_bands bands = item_histograms();
+    EXPECT_EQ(bands.intervals[static_cast<size_t>(band_of(3))], 1u);
+    EXPECT_EQ(bands.intervals[static_cast<size_t>(band_of(10))], 2u);
+    EXPECT_EQ(bands.intervals[band_count - 1], 1u);
+    EXPECT_EQ(bands.repetitions[0], 5u);
 }
 
 namespace {
@@ -325,7 +310,7 @@ TEST_F(ReviewLogTest, AFailedAppendIsToldOnceAndItsRecordsWaitForTheNextChance)
     platform_globals().fault_hook = fail_log_hook;
     review_record r;
     r.grade = 2;
-    EXPECT_EQ(append_review(r), REVIEW_CANNOT_SYNC);
+    EXPECT_EQ(append_review(r), review_append_status::cannot_sync);
     EXPECT_NE(log().find("cannot sync"), std::string::npos);
     EXPECT_EQ(held_review_count(), 0u);
 
@@ -334,7 +319,7 @@ TEST_F(ReviewLogTest, AFailedAppendIsToldOnceAndItsRecordsWaitForTheNextChance)
     grade_reviewed(e, 1, review_screen::forced);
     EXPECT_EQ(held_review_count(), 1u);
     platform_globals().fault_hook = nullptr;
-    ASSERT_EQ(ma_deinit(0), MA_DEINIT_DONE);
+    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     std::vector<int> grades;
     for (const review_record& logged : read_review_log(log_path()).records)
         grades.push_back(logged.grade);

@@ -195,7 +195,7 @@ TEST_F(ReviewPassTest, UndoShowsTheGradedItemAgainOnItsOwnScreenEvenAfterThePass
     EXPECT_EQ(pass.current_pending(), db().pending_head);
 }
 
-int close_nothing(int) { return 0; }
+deinit_result close_nothing(close_mode) { return {}; }
 
 class StartDirectoryTest : public clean_state_test {
 protected:
@@ -210,15 +210,15 @@ TEST_F(StartDirectoryTest, TheSetDirectoryIsMadeElseTheDefaultIsUsedElseTheStart
     const std::string fallback = home.file("default/");
 
     start_directory s = open_start_directory(missing, fallback, close_nothing);
-    EXPECT_TRUE(s.opened && !s.fell_back && !s.read_only);
+    EXPECT_TRUE(s.opened && !s.fell_back && !s.read_only());
     EXPECT_EQ(s.path, missing);
-    ASSERT_EQ(ma_deinit(0), MA_DEINIT_DONE);
+    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
 
     s = open_start_directory(blocked, fallback, close_nothing);
     EXPECT_TRUE(s.opened && s.fell_back);
     EXPECT_EQ(s.path, fallback);
     EXPECT_EQ(s.set_path, blocked);
-    ASSERT_EQ(ma_deinit(0), MA_DEINIT_DONE);
+    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
 
     s = open_start_directory(blocked, home.file("file/default/"), close_nothing);
     EXPECT_FALSE(s.opened);

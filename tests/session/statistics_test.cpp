@@ -198,7 +198,7 @@ TEST(GradingSummaryTest, NothingToLengthenWithNeedsAFullWindowWithoutFiveAndHigh
         std::vector<review_record> log;
         for (uint32_t back = r.grades; back >= 1; --back)
             log.push_back(due_grade(today, back == r.five_back ? 5 : back <= r.failed ? 2 : 4));
-        const grading_summary g = summarize_grading(log, today);
+        const grading_summary g = figures_of(log, today).grading;
         EXPECT_EQ(g.nothing_to_lengthen_with(), r.note);
         EXPECT_EQ(g.grades_seen, std::min(r.grades, recent_grade_window));
     }
@@ -219,7 +219,7 @@ TEST(GradingSummaryTest, RecentRetentionCountsDueReviewsOfTheLastThirtyDays)
         due_grade(today, 2), due_grade(today, 0), undo,  // the undo takes back the 0
         early,
     };
-    const grading_summary g = summarize_grading(standing_reviews(log), today);
+    const grading_summary g = figures_of(standing_reviews(log), today).grading;
     EXPECT_EQ(g.recent.reviews, 2u);
     EXPECT_EQ(g.recent.passed, 1u);
     EXPECT_EQ(g.grades_seen, 4u);

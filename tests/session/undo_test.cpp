@@ -70,7 +70,7 @@ protected:
     {
         clean_state_test::SetUp();
         crt_srand(3);
-        ASSERT_EQ(ma_init(base.path().c_str()), MA_INIT_NEW_DATABASE);
+        ASSERT_EQ(ma_init(base.path().c_str()), init_status::new_database);
         ma_nn_init();
         for (unsigned day = 0; day < 60; ++day) {
             go_to_day(day);
@@ -84,7 +84,7 @@ protected:
         }
         for (int i = 0; i < 12; ++i)
             add_test_pending(0, "queued " + std::to_string(i), "answer " + std::to_string(i));
-        ASSERT_EQ(ma_deinit(0), MA_DEINIT_DONE);
+        ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     }
 
     // Runs `session` on one copy of the database and nothing on another, closes both and
@@ -95,16 +95,16 @@ protected:
         fs::copy(base.path(), with.path(), fs::copy_options::overwrite_existing | fs::copy_options::recursive);
         fs::copy(base.path(), without.path(), fs::copy_options::overwrite_existing | fs::copy_options::recursive);
         go_to_day(day);
-        ASSERT_EQ(ma_init(with.path().c_str()), MA_INIT_FROM_BIN);
+        ASSERT_EQ(ma_init(with.path().c_str()), init_status::from_bin);
         ma_nn_init();
         const memory_image before = image();
         session();
         EXPECT_TRUE(image() == before) << "the memory differs after the undo";
-        ASSERT_EQ(ma_deinit(0), MA_DEINIT_DONE);
+        ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
 
-        ASSERT_EQ(ma_init(without.path().c_str()), MA_INIT_FROM_BIN);
+        ASSERT_EQ(ma_init(without.path().c_str()), init_status::from_bin);
         ma_nn_init();
-        ASSERT_EQ(ma_deinit(0), MA_DEINIT_DONE);
+        ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
         const auto a = files_of(with.path());
         const auto b = files_of(without.path());
         ASSERT_EQ(a.size(), b.size());

@@ -15,7 +15,7 @@ protected:
     {
         qt_test::SetUp();
         dir = std::make_unique<temp_dir>();
-        ASSERT_EQ(ma_init(dir->path().c_str()) & MA_INIT_DIR_NOT_ACCESSIBLE, 0);
+        ASSERT_FALSE(holds_any(ma_init(dir->path().c_str()), init_status::dir_not_accessible));
         db().time_of_start -= 10 * 86400;
     }
     void add_item(uint16_t ctgr, int days)

@@ -76,7 +76,7 @@ protected:
     void SetUp() override
     {
         clean_state_test::SetUp();
-        ASSERT_EQ(ma_init(dir.path().c_str()), MA_INIT_NEW_DATABASE);
+        ASSERT_EQ(ma_init(dir.path().c_str()), init_status::new_database);
     }
     std::string log() const { return read_file(dir.file("error.log")); }
     temp_dir dir;

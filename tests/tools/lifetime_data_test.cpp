@@ -18,7 +18,7 @@ TEST(LifetimeData, ASmallCollectionOpensWithEverythingItPromises)
     ASSERT_EQ(counts.items, 100u);
     ASSERT_TRUE(make_lifetime_directory(dir.path(), counts));
 
-    ASSERT_EQ(ma_init(dir.path().c_str()), 0);
+    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
     ma_nn_init();
     EXPECT_EQ(db().item_count, counts.items);
     EXPECT_EQ(pending_count(), counts.queued);

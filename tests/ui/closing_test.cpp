@@ -13,14 +13,14 @@ namespace {
 int deinit_calls = 0;
 int failures_left = 0;
 
-int failing_deinit(int flag)
+deinit_result failing_deinit(close_mode mode)
 {
     ++deinit_calls;
     if (failures_left > 0) {
         --failures_left;
-        return 2;
+        return {deinit_status::not_saved, {"elements.bin", "the disk is full"}};
     }
-    return ma_deinit(flag);
+    return ma_deinit(mode);
 }
 
 class Closing : public qt_test {

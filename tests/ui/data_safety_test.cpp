@@ -129,7 +129,7 @@ TEST_F(DataSafety, ACloseThatCannotSaveSaysWhichFileAndWhyAndSavesOnRetry)
     EXPECT_EQ(db().db_state, DB_UNINITIALISED);
     EXPECT_EQ(QDir(default_dir()).entryList({QStringLiteral("elements.rescue-*.bin")}, QDir::Files),
         QStringList{QStringLiteral("elements.rescue-20260101-080000.bin")});
-    ASSERT_EQ(ma_init(dir().c_str()), MA_INIT_FROM_BIN);
+    ASSERT_EQ(ma_init(dir().c_str()), init_status::from_bin);
     ASSERT_NE(db().head, nullptr);
     EXPECT_EQ(db().head->question, "typed today");
 }
@@ -154,7 +154,7 @@ TEST_F(DataSafety, ACloseThatCannotSaveCanSaveInAnotherFolder)
     // The session is in the other folder, whole; here the files stay as they were.
     EXPECT_FALSE(QFile::exists(default_dir() + "elements.bin"));
     EXPECT_FALSE(QFile::exists(default_dir() + "lockfile"));
-    ASSERT_EQ(ma_init(elsewhere.path().c_str()), MA_INIT_FROM_BIN);
+    ASSERT_EQ(ma_init(elsewhere.path().c_str()), init_status::from_bin);
     ASSERT_NE(db().head, nullptr);
     EXPECT_EQ(db().head->question, "typed today");
     EXPECT_TRUE(file_exists(elsewhere.file("weights.bin")));
@@ -240,6 +240,6 @@ TEST_F(DataSafety, RestoreBackupFromTheFileMenuKeepsTheCurrentStateAsABackup)
     ASSERT_TRUE(inspect_bin(backups.front().path.c_str(), &left));
     EXPECT_EQ(left.item_count, 6u);
     press_exit(w);
-    ASSERT_EQ(ma_init(dir().c_str()), MA_INIT_FROM_BIN);
+    ASSERT_EQ(ma_init(dir().c_str()), init_status::from_bin);
     EXPECT_EQ(db().item_count, 1u);
 }

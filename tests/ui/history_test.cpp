@@ -163,7 +163,7 @@ TEST_F(History, TheStatisticsWindowTellsWhenGradesGiveNothingToLengthenWith)
             r.item_id = static_cast<uint32_t>(i + 1);
             r.interval_before = r.elapsed = 8;
             r.grade = grade;
-            ASSERT_EQ(append_review(r), REVIEW_APPENDED);
+            ASSERT_EQ(append_review(r), review_append_status::appended);
         }
     };
     auto open_statistics = [&] {
