@@ -69,6 +69,9 @@ browser_model::browser_model(browse_kind kind, QObject* parent) : QAbstractTable
         if (fold_more_rows(folded_, rows_, slice_rows))
             fold_timer_->stop();
     });
+    filter_timer_ = new QTimer(this);
+    filter_timer_->setInterval(0);
+    connect(filter_timer_, &QTimer::timeout, this, &browser_model::filter_slice);
     reload();
 }
 
@@ -80,14 +83,72 @@ void browser_model::refold()
 
 void browser_model::reload()
 {
-    beginResetModel();
     rows_ = kind_ == browse_kind::scheduled ? scheduled_rows() : pending_rows();
+    for (std::vector<uint32_t>& r : ranks_)
+        r = {};
     refold();
     order_.resize(rows_.size());
     std::iota(order_.begin(), order_.end(), 0u);
     apply_sort();
-    shown_ = filter_rows(rows_, order_, filter_, &folded_);
+    restart_filter();
+}
+
+bool browser_model::filter_done() const { return !filter_timer_->isActive(); }
+
+std::vector<int> browser_model::rows_of(const std::vector<browse_row>& items) const
+{
+    const auto record_of = [](const browse_row& row) -> const void* {
+        return row.scheduled ? static_cast<const void*>(row.scheduled) : row.pending;
+    };
+    std::vector<const void*> wanted;
+    for (const browse_row& i : items)
+        wanted.push_back(record_of(i));
+    std::sort(wanted.begin(), wanted.end());
+    std::vector<int> found;
+    for (size_t r = 0; r < shown_.size() && found.size() < wanted.size(); ++r)
+        if (std::binary_search(wanted.begin(), wanted.end(), record_of(rows_[shown_[r]])))
+            found.push_back(static_cast<int>(r));
+    return found;
+}
+
+void browser_model::set_filter_slices(size_t first, size_t each)
+{
+    first_slice_ = std::max<size_t>(first, 1);
+    each_slice_ = std::max<size_t>(each, 1);
+}
+
+void browser_model::restart_filter()
+{
+    beginResetModel();
+    progress_ = {};
+    progress_.filter = filter_;
+    // The first screen's rows, or as many rows as take a few milliseconds to look at.
+    constexpr size_t screen_rows = 100;
+    const size_t step = std::min<size_t>(first_slice_, 2'000);
+    bool done = false;
+    for (size_t looked = 0; !done && looked < first_slice_ && progress_.shown.size() < screen_rows; looked += step)
+        done = filter_more_rows(progress_, rows_, order_, std::min(step, first_slice_ - looked), &folded_);
+    done = done || progress_.next >= order_.size();
+    shown_ = progress_.shown;
     endResetModel();
+    if (done)
+        filter_timer_->stop();
+    else
+        filter_timer_->start();
+    emit rows_found();
+}
+
+void browser_model::filter_slice()
+{
+    const bool done = filter_more_rows(progress_, rows_, order_, each_slice_, &folded_);
+    if (progress_.shown.size() > shown_.size()) {
+        beginInsertRows(QModelIndex(), static_cast<int>(shown_.size()), static_cast<int>(progress_.shown.size() - 1));
+        shown_.insert(shown_.end(), progress_.shown.begin() + static_cast<ptrdiff_t>(shown_.size()), progress_.shown.end());
+        endInsertRows();
+    }
+    if (done)
+        filter_timer_->stop();
+    emit rows_found();
 }
 
 int browser_model::rowCount(const QModelIndex& parent) const
@@ -171,37 +232,79 @@ bool browser_model::setData(const QModelIndex& index, const QVariant& value, int
     else
         (question ? row.pending->question : row.pending->answer) = std::move(text);
     refold();
+    ranks_[static_cast<size_t>(question ? browse_sort::question : browse_sort::answer)] = {};
     emit dataChanged(index, index);
     emit database_changed(row);
     return true;
 }
 
+namespace {
+
+constexpr browse_sort column_keys[column_count] = {browse_sort::question, browse_sort::answer, browse_sort::category,
+    browse_sort::next_date, browse_sort::next_date, browse_sort::interval, browse_sort::repetitions,
+    browse_sort::grade, browse_sort::created};
+
+}  // namespace
+
+const std::vector<uint32_t>& browser_model::ranks(browse_sort key)
+{
+    std::vector<uint32_t>& kept = ranks_[static_cast<size_t>(key)];
+    if (kept.size() != rows_.size())
+        kept = rank_rows(rows_, key);
+    return kept;
+}
+
 void browser_model::apply_sort()
 {
-    static constexpr browse_sort keys[column_count] = {browse_sort::question, browse_sort::answer,
-        browse_sort::category, browse_sort::next_date, browse_sort::next_date, browse_sort::interval,
-        browse_sort::repetitions, browse_sort::grade, browse_sort::created};
     if (sort_column_ >= 0 && sort_column_ < column_count)
-        sort_rows(rows_, order_, keys[sort_column_], sort_order_ == Qt::DescendingOrder);
+        sort_by_rank(order_, ranks(column_keys[sort_column_]), sort_order_ == Qt::DescendingOrder);
 }
 
 void browser_model::sort(int column, Qt::SortOrder order)
 {
+    if (column == sort_column_ && order == sort_order_)
+        return;
     emit layoutAboutToBeChanged();
     sort_column_ = column;
     sort_order_ = order;
     std::iota(order_.begin(), order_.end(), 0u);
     apply_sort();
-    shown_ = filter_rows(rows_, order_, filter_, &folded_);
+    if (!filter_done()) {
+        // A search under way starts again in the new order.
+        emit layoutChanged();
+        restart_filter();
+        return;
+    }
+    // The rows that passed are the same ones in another order: no text is searched again.
+    std::vector<uint8_t> passed(rows_.size(), 0);
+    for (const uint32_t index : shown_)
+        passed[index] = 1;
+    std::vector<uint32_t> old_shown;
+    old_shown.swap(shown_);
+    shown_.reserve(old_shown.size());
+    for (const uint32_t index : order_)
+        if (passed[index])
+            shown_.push_back(index);
+    progress_.shown = shown_;
+    // The selection and the current cell stay on their items.
+    const QModelIndexList before = persistentIndexList();
+    if (!before.isEmpty()) {
+        std::vector<int> row_of(rows_.size(), -1);
+        for (size_t r = 0; r < shown_.size(); ++r)
+            row_of[shown_[r]] = static_cast<int>(r);
+        QModelIndexList after;
+        after.reserve(before.size());
+        for (const QModelIndex& i : before)
+            after.push_back(index(row_of[old_shown[static_cast<size_t>(i.row())]], i.column()));
+        changePersistentIndexList(before, after);
+    }
     emit layoutChanged();
 }
 
 void browser_model::set_filter(const browse_filter& filter)
 {
-    beginResetModel();
     filter_ = filter;
-    shown_ = filter_rows(rows_, order_, filter_, &folded_);
-    endResetModel();
+    restart_filter();
 }
 
 bool browser_model::remove(const std::vector<int>& rows)
@@ -289,7 +392,7 @@ browser_window::browser_window(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("Browse Items"));
     setObjectName(QStringLiteral("browser_window"));
-    resize(900, 560);
+    resize(1100, 600);
 
     search_ = new QLineEdit(this);
     search_->setObjectName(QStringLiteral("browser_search"));
@@ -313,18 +416,31 @@ browser_window::browser_window(QWidget* parent) : QDialog(parent)
         views_[k]->setObjectName(kind == browse_kind::scheduled ? QStringLiteral("browser_scheduled")
                                                                 : QStringLiteral("browser_pending"));
         views_[k]->setModel(models_[k]);
-        views_[k]->setSortingEnabled(true);
+        // The indicator cleared first: enabling the sort sorts by the indicator's column.
         views_[k]->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+        views_[k]->setSortingEnabled(true);
         views_[k]->setSelectionBehavior(QAbstractItemView::SelectRows);
         views_[k]->setSelectionMode(QAbstractItemView::ExtendedSelection);
         views_[k]->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
         views_[k]->setWordWrap(false);
+        // One line a row; the texts share what the window's width leaves beside the short columns.
         views_[k]->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+        views_[k]->verticalHeader()->setDefaultSectionSize(views_[k]->fontMetrics().height() + 6);
         views_[k]->verticalHeader()->hide();
-        views_[k]->setColumnWidth(column_question, 220);
-        views_[k]->setColumnWidth(column_answer, 220);
+        QHeaderView* header = views_[k]->horizontalHeader();
+        header->setMinimumSectionSize(40);
+        for (const int c : {column_question, column_answer, column_category})
+            header->setSectionResizeMode(c, QHeaderView::Stretch);
+        // The short columns as wide as their title or a typical value, whichever is wider.
+        const QFontMetrics metrics = views_[k]->fontMetrics();
+        static const char* const samples[column_count] = {
+            "", "", "", "0000-00-00", "in 999 days", "0000", "000", "0", "0000-00-00"};
+        for (int c = column_next_date; c < column_count; ++c)
+            views_[k]->setColumnWidth(c, std::max(metrics.horizontalAdvance(QLatin1String(samples[c])),
+                metrics.horizontalAdvance(models_[k]->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString())) + 20);
         views_[k]->setItemDelegate(new text_cell_delegate(views_[k]));
         connect(models_[k], &browser_model::database_changed, this, &browser_window::note_change);
+        connect(models_[k], &browser_model::rows_found, this, &browser_window::show_count);
         tabs_->addTab(views_[k], kind == browse_kind::scheduled ? QStringLiteral("Scheduled") : QStringLiteral("Pending"));
     }
 
@@ -370,18 +486,8 @@ browser_window::browser_window(QWidget* parent) : QDialog(parent)
     connect(close_button, &QPushButton::clicked, this, &QDialog::accept);
     connect(move_button_, &QPushButton::clicked, this, &browser_window::move_selected);
     connect(forget_button_, &QPushButton::clicked, this, &browser_window::forget_selected);
-    search_timer_ = new QTimer(this);
-    search_timer_->setSingleShot(true);
-    search_timer_->setInterval(150);
-    connect(search_timer_, &QTimer::timeout, this, &browser_window::refilter);
-    connect(search_, &QLineEdit::textChanged, this, [this] {
-        // Up to this many rows a search takes a few milliseconds and answers every key.
-        constexpr size_t instant_rows = 200'000;
-        if (models_[0]->total() + models_[1]->total() <= instant_rows)
-            refilter();
-        else
-            search_timer_->start();
-    });
+    // Each key searches at once: the first screen shows, the rest follows in slices.
+    connect(search_, &QLineEdit::textChanged, this, &browser_window::refilter);
     connect(due_, &QComboBox::currentIndexChanged, this, &browser_window::refilter);
     connect(category_, &QTreeWidget::currentItemChanged, this, &browser_window::refilter);
     connect(tabs_, &QTabWidget::currentChanged, this, &browser_window::refilter);
@@ -408,13 +514,18 @@ void browser_window::refilter()
     filter.today = day_number(0);
     for (browser_model* m : models_)
         m->set_filter(filter);
-    browser_model* m = current_model();
-    count_->setText(QStringLiteral("%1 of %2 items").arg(m->rowCount()).arg(m->total()));
+    show_count();
     // "All categories" is no category to rename or delete.
     rename_category_button_->setEnabled(chosen_category() >= 0);
     delete_category_button_->setEnabled(chosen_category() >= 0);
     due_today_button_->setEnabled(current_model() == models_[0]);
     forget_button_->setEnabled(current_model() == models_[0]);
+}
+
+void browser_window::show_count()
+{
+    const browser_model* m = current_model();
+    count_->setText(QStringLiteral("%1 of %2 items").arg(m->rowCount()).arg(m->total()));
 }
 
 std::vector<int> browser_window::selected_rows() const
@@ -438,14 +549,46 @@ void browser_window::delete_selected()
     if (current_model()->remove(rows))
         outcome_.shown_item_removed = true;
     refilter();
+    // The cursor where the first deleted row was, on the row that took its place.
+    if (const int left = current_model()->rowCount(); left > 0) {
+        const QModelIndex at = current_model()->index(std::min(rows.front(), left - 1), column_question);
+        current_view()->selectionModel()->setCurrentIndex(at, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
 }
 
 void browser_window::make_selected_due_today()
 {
     if (current_model() != models_[0])
         return;
+    const std::vector<browse_row> chosen = selected_items();
     current_model()->make_due_today(selected_rows());
     refilter();
+    select_items(chosen);
+}
+
+std::vector<browse_row> browser_window::selected_items() const
+{
+    std::vector<browse_row> items;
+    for (const int r : selected_rows())
+        items.push_back(current_model()->row_at(r));
+    return items;
+}
+
+void browser_window::select_items(const std::vector<browse_row>& items)
+{
+    QTableView* view = current_view();
+    const browser_model* m = current_model();
+    QItemSelection selection;
+    int first = -1;
+    for (const int r : m->rows_of(items)) {
+        selection.select(m->index(r, 0), m->index(r, column_count - 1));
+        first = first < 0 ? r : std::min(first, r);
+    }
+    if (first < 0)
+        return;
+    view->selectionModel()->setCurrentIndex(m->index(first, column_question), QItemSelectionModel::NoUpdate);
+    view->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    view->scrollTo(m->index(first, column_question));
 }
 
 void browser_window::forget_selected()
@@ -476,8 +619,10 @@ void browser_window::move_selected()
     const auto at = names.indexOf(name);
     if (!chosen || at < 0)
         return;
+    const std::vector<browse_row> moving = selected_items();
     current_model()->move_to_category(rows, paths[static_cast<size_t>(at)].second);
     refilter();
+    select_items(moving);
 }
 
 void browser_window::note_change(const browse_row& row)
