@@ -182,6 +182,9 @@ private:
     bool category_counts_stale_ = false;  // an item changed since the category tree was filled
 };
 
+// Whether the row's item is the one on the review screen.
+bool is_shown_item(const browse_row& row);
+
 // The File menu's "Browse Items...": the browser over the main window, then the review screen
 // brought in line with what was changed.
 void run_browser(QWidget* owner);

@@ -74,24 +74,16 @@ TEST_F(Browser, RowsAreTheDatabaseAndSortByEveryColumn)
 TEST_F(Browser, SearchAsYouTypeIgnoresCaseAndAccentsAndCombinesWithFilters)
 {
     generate(200);
-    std::multiset<std::string> bears;
+    const std::multiset<std::string> bears = questions_starting("Bär");
     std::multiset<std::string> overdue_bears;
     for (const item* e = db().head; e; e = e->next)
-        if (e->question.view().starts_with("Bär")) {
-            bears.insert(std::string(e->question.view()));
-            if (e->tmtrpt < day_number(0))
-                overdue_bears.insert(std::string(e->question.view()));
-        }
+        if (e->question.view().starts_with("Bär") && e->tmtrpt < day_number(0))
+            overdue_bears.insert(std::string(e->question.view()));
     ASSERT_FALSE(bears.empty());
     ASSERT_NE(bears.size(), overdue_bears.size());
     browse([&](browser_window* b) {
         browser_model* model = b->model(browse_kind::scheduled);
-        auto shown = [&] {
-            std::multiset<std::string> q;
-            for (int r = 0; r < model->rowCount(); ++r)
-                q.insert(model->row_at(r).scheduled->question);
-            return q;
-        };
+        auto shown = [&] { return shown_questions(model); };
         type(b->search_box(), QStringLiteral("BA"));
         type(b->search_box(), QStringLiteral("R"));
         EXPECT_EQ(shown(), bears);
@@ -124,18 +116,10 @@ TEST_F(Browser, SearchAsYouTypeIgnoresCaseAndAccentsAndCombinesWithFilters)
 TEST_F(Browser, SearchShowsItsFirstRowsAtOnceAndTheRestInSlicesWhileTyping)
 {
     generate(400);
-    std::multiset<std::string> bears;
-    for (const item* e = db().head; e; e = e->next)
-        if (e->question.view().starts_with("Bär"))
-            bears.insert(std::string(e->question.view()));
+    const std::multiset<std::string> bears = questions_starting("Bär");
     browse([&](browser_window* b) {
         browser_model* model = b->model(browse_kind::scheduled);
-        auto shown = [&] {
-            std::multiset<std::string> q;
-            for (int r = 0; r < model->rowCount(); ++r)
-                q.insert(model->row_at(r).scheduled->question);
-            return q;
-        };
+        auto shown = [&] { return shown_questions(model); };
         for (browse_kind kind : {browse_kind::scheduled, browse_kind::pending})
             b->model(kind)->set_filter_slices(40, 60);
         // The first key shows what the first forty rows hold; the rest comes in slices.
