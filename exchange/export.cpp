@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
+#include <charconv>
 #include <cstring>
 
 #include "database/database.h"
@@ -23,22 +24,49 @@ std::vector<std::string> names_of(uint16_t c)
     return names;
 }
 
-export_result write_out(const std::string& path, const std::string& contents, uint32_t items)
-{
-    export_result result;
-    atomic_file file(path);
-    FILE* stream = file.stream();
-    if (!stream || std::fwrite(contents.data(), 1, contents.size(), stream) != contents.size() || !file.commit()) {
-        const int error = file.error() != 0 ? file.error() : errno;
-        result.error = "cannot write " + path + ": " + std::strerror(error);
-        write_log("ERROR: export to %s failed: %s\n", path.c_str(), std::strerror(error));
-        file.discard();
+// The bytes of an export on their way to the file, handed over a mebibyte at a time, so that an
+// export holds little beyond the database and writes while it makes the rest.
+class export_stream {
+public:
+    explicit export_stream(const std::string& path) : path_(path), file_(path) { out.reserve(chunk + chunk / 4); }
+    // Hands what is made to the file once there is a chunk of it.
+    void flush_if_full()
+    {
+        if (out.size() >= chunk)
+            flush();
+    }
+    // The rest written and the file put in place; or the reason it is not.
+    export_result finish(uint32_t items)
+    {
+        flush();
+        export_result result;
+        if (failed_ || !file_.commit()) {
+            const int error = file_.error() != 0 ? file_.error() : errno != 0 ? errno : EIO;
+            result.error = "cannot write " + path_ + ": " + std::strerror(error);
+            write_log("ERROR: export to %s failed: %s\n", path_.c_str(), std::strerror(error));
+            file_.discard();
+            return result;
+        }
+        result.done = true;
+        result.items = items;
         return result;
     }
-    result.done = true;
-    result.items = items;
-    return result;
-}
+
+    std::string out;  // made and not yet handed to the file
+
+private:
+    static constexpr size_t chunk = size_t{1} << 20;
+    void flush()
+    {
+        FILE* stream = file_.stream();
+        if (!failed_ && (!stream || std::fwrite(out.data(), 1, out.size(), stream) != out.size()))
+            failed_ = true;
+        out.clear();
+    }
+    std::string path_;  // where the export goes
+    atomic_file file_;  // the file it is written into, put in place at the end
+    bool failed_ = false;  // a write failed; errno tells why
+};
 
 // Each CR LF of `text` with a second CR before it: the reader takes a CR LF line end for a
 // line feed, so the doubled one reads back as the CR LF it was.
@@ -56,14 +84,25 @@ std::string with_cr_doubled(std::string_view text)
 
 // The question or answer element of an item so that load_xml gives back exactly `text`; false
 // when no writing of it could.
-bool append_xml_text(std::string& out, const std::string& text, const char* open, const char* close)
+bool append_xml_text(std::string& out, std::string_view t, const char* open, const char* close)
 {
-    const std::string_view t(text);
+    const size_t close_length = std::strlen(close);
+    // Most texts are one line without markup: written as they are, without a copy. One look at
+    // each byte: three searches through a short text cost more in calls than in bytes.
+    bool plain = true;
+    for (const char c : t)
+        plain &= c != '<' && c != '\n' && c != '\r';
+    if (plain) {
+        if (std::strlen(open) + t.size() + close_length + 1 > xml_line_size - 1)
+            return false;
+        out.append(open).append(t).append(close).push_back('\n');
+        return true;
+    }
     const size_t first_cdata_end = t.find("]]>");
     const size_t last_close = t.rfind(close);
     std::string inner;
     if (last_close == std::string_view::npos && !t.starts_with("<![CDATA[")) {
-        inner = text;
+        inner = t;
     } else {
         // The section runs to its first "]]>" and the text after it to the first closing tag:
         // the text is cut where the first part holds no "]]>" and the second no closing tag.
@@ -74,9 +113,8 @@ bool append_xml_text(std::string& out, const std::string& text, const char* open
     }
     if (inner.find("\r\n") != std::string::npos)
         inner = with_cr_doubled(inner);
-    const size_t close_length = std::strlen(close);
     // The reader's room counts the bytes as they stand in the file.
-    if (text.find('\n') != std::string::npos) {
+    if (t.find('\n') != std::string_view::npos) {
         if (inner.size() + close_length > xml_text_limit)
             return false;
     } else if (std::strlen(open) + inner.size() + close_length + 1 > xml_line_size - 1) {
@@ -88,7 +126,7 @@ bool append_xml_text(std::string& out, const std::string& text, const char* open
 
 // The element of a text that cannot be written as it is, with its CR LF line ends as line feeds,
 // which the doubled carriage returns made too long; false when even that cannot be read back.
-bool append_xml_text_with_line_feeds(std::string& out, const std::string& text, const char* open, const char* close,
+bool append_xml_text_with_line_feeds(std::string& out, std::string_view text, const char* open, const char* close,
     uint32_t& changed)
 {
     if (append_xml_text(out, text, open, close))
@@ -129,8 +167,18 @@ void append_text_attribute(std::string& out, const char* name, const std::option
         out.append(" ").append(name).append("=\"").append(v).append("\"");
 }
 
+// Appends ` name="value"`.
+void append_number(std::string& out, const char* name, uint32_t value)
+{
+    char digits[16];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    out.append(name).append(digits, end).push_back('"');
+}
+
 struct xml_writer {
-    std::string out;
+    explicit xml_writer(export_stream& to) : stream(to), out(to.out) {}
+    export_stream& stream;
+    std::string& out;  // the stream's bytes not yet written
     std::vector<std::vector<const item*>> items_of;
     std::vector<std::vector<uint16_t>> children_of;
     std::string error;
@@ -157,13 +205,28 @@ struct xml_writer {
         for (const uint16_t child : children_of[c])
             if (!write_category(child, depth + 1))
                 return false;
-        for (const item* e : items_of[c]) {
-            char buffer[256];
-            std::snprintf(buffer, sizeof buffer,
-                "<item id=\"%" PRIu32 "\" tmtrpt=\"%u\" stmtrpt=\"%u\" livl=\"%u\" rllivl=\"%u\" ivl=\"%u\" rp=\"%u\" "
-                "gr=\"%u\" sstick=\"%" PRIu32 "\" hstick=\"%" PRIu32 "\">\n",
-                e->id, e->tmtrpt, e->stmtrpt, e->livl, e->rllivl, e->ivl, e->rp, e->gr, e->sstick, e->hstick);
-            out.append(buffer);
+        const std::vector<const item*>& items = items_of[c];
+        for (size_t k = 0; k < items.size(); ++k) {
+            // A category's items lie far apart in memory: the next ones are fetched while this
+            // one is written, their records first, their texts once the records are there.
+            if (k + 16 < items.size())
+                __builtin_prefetch(items[k + 16]);
+            if (k + 8 < items.size()) {
+                __builtin_prefetch(items[k + 8]->question.data());
+                __builtin_prefetch(items[k + 8]->answer.data());
+            }
+            const item* e = items[k];
+            append_number(out, "<item id=\"", e->id);
+            append_number(out, " tmtrpt=\"", e->tmtrpt);
+            append_number(out, " stmtrpt=\"", e->stmtrpt);
+            append_number(out, " livl=\"", e->livl);
+            append_number(out, " rllivl=\"", e->rllivl);
+            append_number(out, " ivl=\"", e->ivl);
+            append_number(out, " rp=\"", e->rp);
+            append_number(out, " gr=\"", e->gr);
+            append_number(out, " sstick=\"", e->sstick);
+            append_number(out, " hstick=\"", e->hstick);
+            out.append(">\n");
             if (!append_xml_text_with_line_feeds(out, e->question, "<q>", "</q>", line_ends_changed) ||
                 !append_xml_text_with_line_feeds(out, e->answer, "<a>", "</a>", line_ends_changed)) {
                 error = "the item \"" + e->question.substr(0, 60) +
@@ -173,6 +236,7 @@ struct xml_writer {
             }
             out.append("</item>\n");
             ++written;
+            stream.flush_if_full();
         }
         out.append("</category>\n");
         return true;
@@ -200,7 +264,9 @@ std::string category_path_text(uint16_t c)
 export_result export_text_file(const std::string& path, bool with_queue)
 {
     const database& d = db();
-    std::string out = "#separator:tab\n#html:false\n#columns:question\tanswer\tcategory\n#deck column:3\n";
+    export_stream stream(path);
+    std::string& out = stream.out;
+    out = "#separator:tab\n#html:false\n#columns:question\tanswer\tcategory\n#deck column:3\n";
     std::vector<std::string> paths(d.categories.size());
     std::vector<bool> known(d.categories.size(), false);
     const auto path_of = [&](uint16_t c) -> const std::string& {
@@ -217,7 +283,7 @@ export_result export_text_file(const std::string& path, bool with_queue)
         return paths[c];
     };
     uint32_t count = 0;
-    const auto record = [&](const std::string& q, const std::string& a, uint16_t c) {
+    const auto record = [&](std::string_view q, std::string_view a, uint16_t c) {
         append_field(out, q, '\t');
         out.push_back('\t');
         append_field(out, a, '\t');
@@ -225,19 +291,21 @@ export_result export_text_file(const std::string& path, bool with_queue)
         append_field(out, path_of(c), '\t');
         out.push_back('\n');
         ++count;
+        stream.flush_if_full();
     };
     for (const item* e = d.head; e; e = e->next)
         record(e->question, e->answer, e->ctgr);
     if (with_queue)
         for (const pending_item* p = d.pending_head; p; p = p->next)
             record(p->question, p->answer, p->ctgr);
-    return write_out(path, out, count);
+    return stream.finish(count);
 }
 
 export_result export_xml(const std::string& path)
 {
     const database& d = db();
-    xml_writer w;
+    export_stream stream(path);
+    xml_writer w(stream);
     const size_t count = d.categories.size();
     w.items_of.resize(count);
     w.children_of.resize(count);
@@ -271,7 +339,7 @@ export_result export_xml(const std::string& path)
         result.error = "the category table is damaged: some items belong to no category that can be written";
         return result;
     }
-    export_result result = write_out(path, w.out, w.written);
+    export_result result = stream.finish(w.written);
     result.line_ends_changed = w.line_ends_changed;
     if (result.done && w.line_ends_changed > 0)
         write_log("WARNING: export to %s: %u texts written with line feeds instead of CR LF\n", path.c_str(),

@@ -161,18 +161,34 @@ import_batch::import_batch(import_target target, uint16_t default_category, uint
     category_paths_.assign(d.categories.size(), no_path);
     if (default_category_ >= d.categories.size())
         default_category_ = 0;
+    // The items sorted into groups by counting, about two to a group, in the one walk of the lists.
+    size_t groups = 1;
+    while (groups < (size_t{d.item_count} + d.pending_count) / 2)
+        groups *= 2;
+    group_starts_.assign(groups + 1, 0);
+    group_hashed_.assign(groups, 0);
+    std::vector<uint32_t> group;
+    const auto add_existing = [&](void* record, uint32_t path, size_t question_size, size_t answer_size) {
+        records_.push_back(record);
+        record_paths_.push_back(path);
+        group.push_back(group_of(question_size, answer_size, path & ~pending_flag));
+        ++group_starts_[group.back() + 1];
+    };
     uint32_t newest = 0;
     for (item* e = d.head; e; e = e->next) {
         newest = std::max(newest, e->id);
-        records_.push_back(e);
-        record_paths_.push_back(path_id_of_category(e->ctgr));
+        add_existing(e, path_id_of_category(e->ctgr), e->question.size(), e->answer.size());
     }
-    for (pending_item* p = d.pending_head; p; p = p->next) {
-        records_.push_back(p);
-        record_paths_.push_back(path_id_of_category(p->ctgr) | pending_flag);
-    }
+    for (pending_item* p = d.pending_head; p; p = p->next)
+        add_existing(p, path_id_of_category(p->ctgr) | pending_flag, p->question.size(), p->answer.size());
     existing_ = records_.size();
     next_id_ = newest < now_ ? now_ : newest + 1;
+    for (size_t g = 1; g <= groups; ++g)
+        group_starts_[g] += group_starts_[g - 1];
+    grouped_.resize(existing_);
+    std::vector<uint32_t> next(group_starts_.begin(), group_starts_.end() - 1);
+    for (size_t i = 0; i < existing_; ++i)
+        grouped_[next[group[i]]++] = static_cast<uint32_t>(i);
     grow_table();
 }
 
@@ -248,17 +264,50 @@ size_t import_batch::slot_for(size_t index) const
             return slot;
 }
 
+uint32_t import_batch::group_of(size_t question_size, size_t answer_size, uint32_t path) const
+{
+    uint64_t v = question_size;
+    v = v * 0x9E3779B97F4A7C15ull ^ answer_size;
+    v = v * 0x9E3779B97F4A7C15ull ^ path;
+    return static_cast<uint32_t>((v * 0x9E3779B97F4A7C15ull) >> 32) & static_cast<uint32_t>(group_hashed_.size() - 1);
+}
+
+void import_batch::hash_group(uint32_t group)
+{
+    if (group_hashed_[group])
+        return;
+    group_hashed_[group] = 1;
+    hashed_groups_.push_back(group);
+    for (uint32_t k = group_starts_[group]; k < group_starts_[group + 1]; ++k)
+        insert(grouped_[k]);
+}
+
+void import_batch::insert(size_t index)
+{
+    const size_t slot = slot_for(index);
+    if (table_[slot] != 0)
+        return;
+    table_[slot] = static_cast<uint32_t>(index + 1);
+    if (2 * ++table_entries_ > table_.size())
+        grow_table();
+}
+
 void import_batch::grow_table()
 {
     size_t size = 16;
-    while (size < 2 * (records_.size() + 1))
+    while (size < 4 * (table_entries_ + 1))
         size *= 2;
     table_.assign(size, 0);
-    for (size_t i = 0; i < records_.size(); ++i) {
+    const auto put = [&](size_t i) {
         const size_t slot = slot_for(i);
         if (table_[slot] == 0)
             table_[slot] = static_cast<uint32_t>(i + 1);
-    }
+    };
+    for (const uint32_t group : hashed_groups_)
+        for (uint32_t k = group_starts_[group]; k < group_starts_[group + 1]; ++k)
+            put(grouped_[k]);
+    for (size_t i = existing_; i < records_.size(); ++i)
+        put(i);
 }
 
 bool import_batch::add(staged_item&& s, import_summary& summary)
@@ -280,6 +329,8 @@ bool import_batch::add(staged_item&& s, import_summary& summary)
         return false;
     }
     const uint32_t path = path_id_of(std::move(s.category_path));
+    // Before this item is a record, so that a growing table does not take it in unchecked.
+    hash_group(group_of(s.question.size(), s.answer.size(), path));
     void* record = nullptr;
     if (to_queue) {
         pending_item* p = new_pending_item();
@@ -324,7 +375,7 @@ bool import_batch::add(staged_item&& s, import_summary& summary)
     // Each kept item gets its own id, so that the log and the undo can tell them apart.
     if (!to_queue && static_cast<item*>(record)->id == 0 && next_id_ != 0)
         static_cast<item*>(record)->id = next_id_++;
-    if (2 * records_.size() > table_.size())
+    if (2 * ++table_entries_ > table_.size())
         grow_table();
     return true;
 }

@@ -81,11 +81,19 @@ private:
     uint16_t category_for(uint32_t path_id, import_summary& summary);
     // The duplicate check: question, answer and path of every record, in an open-addressed
     // table of their indexes, so that a large file costs a few bytes an item beyond its records.
+    // The database's items join the table only when a new item could equal them: grouped by the
+    // lengths of their texts and their path, a group is hashed when a new item of its kind comes.
     size_t hash_of(size_t index) const;
     bool same(size_t a, size_t b) const;
     // The table's slot for record `index`: its own, or the one of an equal record.
     size_t slot_for(size_t index) const;
+    // Puts record `index` into the table unless an equal one is there, growing it as needed.
+    void insert(size_t index);
     void grow_table();
+    // The group of a record, by what an equal record shares with it without reading its texts.
+    uint32_t group_of(size_t question_size, size_t answer_size, uint32_t path) const;
+    // The database's items of the group put into the table, the first time it is needed.
+    void hash_group(uint32_t group);
 
     import_target target_;
     uint16_t default_category_;
@@ -97,6 +105,11 @@ private:
     std::vector<uint32_t> record_paths_;  // each record's path id, pending_flag for a queued one
     size_t existing_ = 0;  // records_ before this index belong to the database
     std::vector<uint32_t> table_;  // record index + 1; 0 is a free slot
+    size_t table_entries_ = 0;  // slots in use
+    std::vector<uint32_t> group_starts_;  // where each group's items begin in grouped_, and the end
+    std::vector<uint32_t> grouped_;  // indexes of the database's items, by group
+    std::vector<uint8_t> group_hashed_;  // per group: its items are in the table
+    std::vector<uint32_t> hashed_groups_;  // the groups in the table, for growing it
     std::vector<path_entry> paths_;
     std::unordered_map<std::string, uint32_t> path_ids_;  // names joined by 0x1f -> index in paths_
     std::vector<uint32_t> category_paths_;  // the path id of each database category, or no_path

@@ -307,24 +307,52 @@ folded_rows fold_rows(const std::vector<browse_row>& rows)
 std::vector<uint32_t> filter_rows(const std::vector<browse_row>& rows, const std::vector<uint32_t>& order,
     const browse_filter& filter, const folded_rows* folded)
 {
-    std::vector<uint32_t> shown;
-    shown.reserve(order.size());
     // The zero bytes that part the texts in the buffer must never be part of a hit.
     const bool scan = folded && !filter.folded_query.empty() && folded->starts.size() == rows.size() + 1
         && filter.folded_query.find('\0') == std::string::npos;
     if (scan) {
+        std::vector<uint32_t> shown;
+        shown.reserve(order.size());
         const std::vector<uint8_t> holds = rows_holding(*folded, filter.folded_query);
         for (const uint32_t index : order)
             if (index < rows.size() && holds[index] && row_passes(rows[index], filter))
                 shown.push_back(index);
         return shown;
     }
-    std::string scratch;
-    scratch.reserve(1024);
-    for (const uint32_t index : order)
-        if (index < rows.size() && row_matches(rows[index], filter, scratch))
-            shown.push_back(index);
-    return shown;
+    filter_progress progress;
+    progress.filter = filter;
+    filter_more_rows(progress, rows, order, order.size(), folded);
+    return std::move(progress.shown);
+}
+
+bool filter_more_rows(filter_progress& progress, const std::vector<browse_row>& rows,
+    const std::vector<uint32_t>& order, size_t count, const folded_rows* folded)
+{
+    const std::string_view query = progress.filter.folded_query;
+    // Rows past the folded ones, or a query that could run over the zero between two texts, are
+    // folded as they are looked at.
+    const size_t folded_count = folded && folded->starts.size() <= rows.size() + 1 && query.find('\0') == std::string::npos
+        ? folded->starts.size() - std::min<size_t>(folded->starts.size(), 1) : 0;
+    if (progress.scratch.capacity() < 1024)
+        progress.scratch.reserve(1024);
+    const size_t end = std::min(order.size(), progress.next + std::min(count, order.size()));
+    for (; progress.next < end; ++progress.next) {
+        const uint32_t index = order[progress.next];
+        if (index >= rows.size() || !row_passes(rows[index], progress.filter))
+            continue;
+        bool holds = query.empty();
+        if (!holds && index < folded_count) {
+            const size_t from = folded->starts[index];
+            holds = std::string_view(folded->text).substr(from, folded->starts[index + 1] - from).find(query)
+                != std::string_view::npos;
+        } else if (!holds) {
+            holds = folded_contains(question_of(rows[index]), query, progress.scratch)
+                || folded_contains(answer_of(rows[index]), query, progress.scratch);
+        }
+        if (holds)
+            progress.shown.push_back(index);
+    }
+    return progress.next >= order.size();
 }
 
 std::string category_path(uint16_t ctgr)
@@ -451,44 +479,97 @@ std::vector<uint32_t> category_ranks()
     return rank;
 }
 
+// The rank of each row's text: the rows ordered by their first eight bytes as one number, and
+// only the runs that tie there ordered by the whole text.
+std::vector<uint32_t> text_ranks(const std::vector<browse_row>& rows, std::string_view (*text_of)(const browse_row&))
+{
+    struct keyed {
+        uint64_t prefix;  // the text's first eight bytes
+        uint32_t row;  // index into rows
+    };
+    std::vector<keyed> keys(rows.size());
+    for (size_t r = 0; r < rows.size(); ++r)
+        keys[r] = {prefix_key(text_of(rows[r])), static_cast<uint32_t>(r)};
+    std::sort(keys.begin(), keys.end(), [](const keyed& a, const keyed& b) { return a.prefix < b.prefix; });
+    std::vector<uint32_t> rank(rows.size());
+    uint32_t next_rank = 0;
+    for (size_t from = 0; from < keys.size();) {
+        size_t to = from + 1;
+        while (to < keys.size() && keys[to].prefix == keys[from].prefix)
+            ++to;
+        if (to - from > 1)
+            std::sort(keys.begin() + static_cast<ptrdiff_t>(from), keys.begin() + static_cast<ptrdiff_t>(to),
+                [&](const keyed& a, const keyed& b) { return text_of(rows[a.row]) < text_of(rows[b.row]); });
+        for (size_t k = from; k < to; ++k) {
+            // Equal texts share a rank, so that their rows keep their order.
+            if (k > from && text_of(rows[keys[k].row]) != text_of(rows[keys[k - 1].row]))
+                ++next_rank;
+            rank[keys[k].row] = next_rank;
+        }
+        ++next_rank;
+        from = to;
+    }
+    return rank;
+}
+
 }  // namespace
+
+std::vector<uint32_t> rank_rows(const std::vector<browse_row>& rows, browse_sort key)
+{
+    if (key == browse_sort::question)
+        return text_ranks(rows, question_of);
+    if (key == browse_sort::answer)
+        return text_ranks(rows, answer_of);
+    const std::vector<uint32_t> category_rank = key == browse_sort::category ? category_ranks() : std::vector<uint32_t>{};
+    std::vector<uint32_t> rank(rows.size());
+    for (size_t r = 0; r < rows.size(); ++r) {
+        const item* e = rows[r].scheduled;
+        switch (key) {
+        case browse_sort::category: {
+            // A category past the table (a damaged file) sorts after all others.
+            const uint16_t c = category_of(rows[r]);
+            rank[r] = c < category_rank.size() ? category_rank[c] : static_cast<uint32_t>(category_rank.size() + c);
+            break;
+        }
+        case browse_sort::next_date: rank[r] = e ? e->tmtrpt : 0; break;
+        case browse_sort::interval: rank[r] = e ? e->ivl : 0; break;
+        case browse_sort::repetitions: rank[r] = e ? e->rp : 0; break;
+        case browse_sort::grade: rank[r] = e ? e->gr : 0; break;
+        case browse_sort::created: rank[r] = e ? e->id : 0; break;
+        default: break;
+        }
+    }
+    return rank;
+}
+
+void sort_by_rank(std::vector<uint32_t>& order, const std::vector<uint32_t>& rank, bool descending)
+{
+    // A radix sort, eleven bits a pass, as many passes as the largest rank needs: stable, so
+    // equal ranks keep their order, and a million rows take a few passes over two arrays.
+    uint32_t largest = 0;
+    for (const uint32_t index : order)
+        largest = std::max(largest, index < rank.size() ? rank[index] : 0u);
+    constexpr int bits = 11;
+    constexpr uint32_t buckets = 1u << bits;
+    const auto key_of = [&](uint32_t index) {
+        const uint32_t r = index < rank.size() ? rank[index] : 0u;
+        return descending ? largest - r : r;
+    };
+    std::vector<uint32_t> other(order.size());
+    std::vector<size_t> starts(buckets + 1);
+    for (int shift = 0; shift < 32 && (shift == 0 || (largest >> shift) != 0); shift += bits) {
+        std::fill(starts.begin(), starts.end(), 0);
+        for (const uint32_t index : order)
+            ++starts[((key_of(index) >> shift) & (buckets - 1)) + 1];
+        for (uint32_t b = 1; b <= buckets; ++b)
+            starts[b] += starts[b - 1];
+        for (const uint32_t index : order)
+            other[starts[(key_of(index) >> shift) & (buckets - 1)]++] = index;
+        order.swap(other);
+    }
+}
 
 void sort_rows(const std::vector<browse_row>& rows, std::vector<uint32_t>& order, browse_sort key, bool descending)
 {
-    // One number per row, compared in one array: a million rows sort without reaching into
-    // their records at every comparison. Texts equal in their first bytes compare in full.
-    const std::vector<uint32_t> rank = key == browse_sort::category ? category_ranks() : std::vector<uint32_t>{};
-    std::vector<uint64_t> keys(rows.size());
-    for (size_t r = 0; r < rows.size(); ++r) {
-        const browse_row& row = rows[r];
-        const item* e = row.scheduled;
-        switch (key) {
-        case browse_sort::question: keys[r] = prefix_key(question_of(row)); break;
-        case browse_sort::answer: keys[r] = prefix_key(answer_of(row)); break;
-        case browse_sort::category: {
-            // A category past the table (a damaged file) sorts after all others.
-            const uint16_t c = category_of(row);
-            keys[r] = c < rank.size() ? rank[c] : rank.size() + c;
-            break;
-        }
-        case browse_sort::next_date: keys[r] = e ? e->tmtrpt : 0; break;
-        case browse_sort::interval: keys[r] = e ? e->ivl : 0; break;
-        case browse_sort::repetitions: keys[r] = e ? e->rp : 0; break;
-        case browse_sort::grade: keys[r] = e ? e->gr : 0; break;
-        case browse_sort::created: keys[r] = e ? e->id : 0; break;
-        }
-    }
-    auto less = [&](uint32_t a, uint32_t b) {
-        if (keys[a] != keys[b])
-            return keys[a] < keys[b];
-        if (key == browse_sort::question)
-            return question_of(rows[a]) < question_of(rows[b]);
-        if (key == browse_sort::answer)
-            return answer_of(rows[a]) < answer_of(rows[b]);
-        return false;
-    };
-    if (descending)
-        std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return less(b, a); });
-    else
-        std::stable_sort(order.begin(), order.end(), less);
+    sort_by_rank(order, rank_rows(rows, key), descending);
 }

@@ -73,6 +73,19 @@ bool fold_more_rows(folded_rows& folded, const std::vector<browse_row>& rows, si
 std::vector<uint32_t> filter_rows(const std::vector<browse_row>& rows, const std::vector<uint32_t>& order,
     const browse_filter& filter, const folded_rows* folded = nullptr);
 
+// A search made a slice at a time from the front of the order, so that the first screen of rows
+// shows at once and the rest follows between keys.
+struct filter_progress {
+    browse_filter filter;  // what the rows are searched for
+    size_t next = 0;  // the place in the order where the next slice begins
+    std::vector<uint32_t> shown;  // the rows found so far, in the order's order
+    std::string scratch;  // folded text of rows not yet in the folded buffer
+};
+// Looks at up to `count` more rows of `order`, using `folded` for the rows it holds (folded from
+// these rows as they stand); returns whether every row has been looked at.
+bool filter_more_rows(filter_progress& progress, const std::vector<browse_row>& rows,
+    const std::vector<uint32_t>& order, size_t count, const folded_rows* folded = nullptr);
+
 // What the rows are sorted by.
 enum class browse_sort {
     question,  // the question's bytes
@@ -84,6 +97,12 @@ enum class browse_sort {
     grade,  // the last grade
     created,  // the moment the item was made
 };
+// One number per row that orders the rows by `key`, equal rows sharing one: made in one pass, so
+// that a sort by it, in either direction, compares numbers only.
+std::vector<uint32_t> rank_rows(const std::vector<browse_row>& rows, browse_sort key);
+// Sorts `order` (indexes into `rank`) by rank; rows of equal rank keep their order, in either
+// direction.
+void sort_by_rank(std::vector<uint32_t>& order, const std::vector<uint32_t>& rank, bool descending);
 // Sorts `order` (indexes into `rows`) by `key`; rows that compare equal keep their order, in
 // either direction.
 void sort_rows(const std::vector<browse_row>& rows, std::vector<uint32_t>& order, browse_sort key, bool descending);

@@ -52,11 +52,19 @@ public:
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
+    // Shows the first screen of the rows that pass at once and finds the rest a slice at a time.
     void set_filter(const browse_filter& filter);
     // The rows from the database's lists again, in the current sort order and filter.
     void reload();
+    // Whether the search has looked at every row, so that rowCount() is all that pass.
+    bool filter_done() const;
+    // Rows looked at before the first screen is shown, and in each slice after it; tests make
+    // them small to watch the slices at the size of a test's collection.
+    void set_filter_slices(size_t first, size_t each);
     browse_row row_at(int row) const { return rows_[shown_[static_cast<size_t>(row)]]; }
     size_t total() const { return rows_.size(); }
+    // The view rows showing these items, as far as the search has found them.
+    std::vector<int> rows_of(const std::vector<browse_row>& items) const;
     // Deletes the rows (view rows); they must be the model's. Returns whether the item on the
     // review screen was among them.
     bool remove(const std::vector<int>& rows);
@@ -70,9 +78,17 @@ public:
 signals:
     // An item's text was changed or an item was moved or deleted.
     void database_changed(const browse_row& row);
+    // The rows shown grew or were made again; filter_done() says whether the search is over.
+    void rows_found();
 
 private:
     void apply_sort();
+    // The search started again over the order as it stands: its first screen now, a model reset.
+    void restart_filter();
+    // The next slice of the search, its rows added at the end.
+    void filter_slice();
+    // The rank of every row for a column's key, made on first need and kept until the texts change.
+    const std::vector<uint32_t>& ranks(browse_sort key);
     // The texts folded again, a slice at a time; until all are, the search folds as it goes.
     void refold();
     browse_kind kind_;
@@ -84,6 +100,12 @@ private:
     folded_rows folded_;  // the rows' texts folded for the search, a slice at a time
     QTimer* fold_timer_ = nullptr;  // folds the next slice while nothing else is to be done
     Qt::SortOrder sort_order_ = Qt::AscendingOrder;
+    filter_progress progress_;  // the search under way; shown_ is its rows found so far
+    QTimer* filter_timer_ = nullptr;  // looks at the next slice of rows while nothing else is to be done
+    size_t first_slice_ = 50'000;  // rows looked at before the first screen shows, at most
+    size_t each_slice_ = 100'000;  // rows looked at in each later slice
+    static constexpr size_t sort_keys = static_cast<size_t>(browse_sort::created) + 1;
+    std::vector<uint32_t> ranks_[sort_keys];  // by browse_sort: each row's rank, empty until needed
 };
 
 // What browsing changed, for the review screen behind the window.
@@ -124,6 +146,8 @@ protected:
 
 private:
     void refilter();
+    // "N of M items" for the current table, as far as its search has gone.
+    void show_count();
     // Fills the tree from the table, with `chosen` (-1: "All categories") chosen.
     void fill_category_tree(int chosen);
     int chosen_category() const;
@@ -137,6 +161,9 @@ private:
     QTableView* current_view() const;
     browser_model* current_model() const;
     std::vector<int> selected_rows() const;
+    // The items of the selected rows, and the rows of items selected again after the rows changed.
+    std::vector<browse_row> selected_items() const;
+    void select_items(const std::vector<browse_row>& items);
 
     QTabWidget* tabs_ = nullptr;  // the scheduled items and the queue
     QTableView* views_[2] = {};  // one table per tab, by browse_kind
@@ -151,10 +178,12 @@ private:
     QPushButton* forget_button_ = nullptr;  // "Forget"
     QPushButton* rename_category_button_ = nullptr;  // "Rename Category..."
     QPushButton* delete_category_button_ = nullptr;  // "Delete Category"
-    QTimer* search_timer_ = nullptr;  // a search over a large collection waits for a pause in typing
     browse_outcome outcome_;
     bool category_counts_stale_ = false;  // an item changed since the category tree was filled
 };
+
+// Whether the row's item is the one on the review screen.
+bool is_shown_item(const browse_row& row);
 
 // The File menu's "Browse Items...": the browser over the main window, then the review screen
 // brought in line with what was changed.

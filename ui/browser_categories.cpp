@@ -210,8 +210,8 @@ void browser_window::new_category()
         show_message(this, QStringLiteral("New Category"), refusal_text(made.result, typed, parent));
         return;
     }
-    // The choice stays, and with it the rows that may be about to move into the new category.
-    categories_changed(chosen);
+    // The new category is chosen, ready to be renamed or to receive moved rows.
+    categories_changed(made.index);
 }
 
 void browser_window::rename_chosen_category()

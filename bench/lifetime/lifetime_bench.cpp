@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "ann/ann_files.h"
+#include "bench/support/lifetime_directory.h"
 #include "bench/support/physical_reference.h"
 #include "bench/support/user_database.h"
 #include "database/database.h"
@@ -24,36 +25,10 @@
 #include "session/lifecycle.h"
 #include "session/review_log.h"
 #include "session/review_stats.h"
-#include "tools/lifetime_data.h"
 
 namespace {
 
-struct lifetime_directory {
-    explicit lifetime_directory(uint32_t divisor)
-    {
-        const char* kept = divisor == 1 ? std::getenv("CARDWRIGHT_LIFETIME_DIR") : nullptr;
-        if (kept && *kept) {
-            path = std::string(kept) + "/";
-            std::filesystem::create_directories(path);
-            if (std::filesystem::exists(path + "elements.bin"))
-                return;
-        } else {
-            path = make_temp_directory("cardwright-lifetime-bench");
-            temporary = true;
-        }
-        made = make_lifetime_directory(path, lifetime_scaled(divisor));
-    }
-    ~lifetime_directory()
-    {
-        if (temporary)
-            std::filesystem::remove_all(path);
-    }
-    std::string path;
-    bool temporary = false;
-    bool made = true;
-};
-
-const std::string& directory_of(uint32_t divisor) { return bench_data::made_once<lifetime_directory>(divisor); }
+const std::string& directory_of(uint32_t divisor) { return bench_data::lifetime_path(divisor); }
 
 const char* const start_files[] = {"elements.bin", "queue.txt", "weights.bin", "user_cases.bin"};
 const char* const saved_files[] = {"elements.bin", "queue.txt", "weights.bin"};
@@ -156,6 +131,23 @@ void BM_fwrite_fsync_rename_saved_files(benchmark::State& state)
     std::filesystem::remove(dir + "plain.bin");
 }
 
+// A close after a session that changed an item: the joint commit of the three files and the
+// backup of elements.bin (a reflink clone where the file system shares blocks, else a copy).
+void BM_close(benchmark::State& state)
+{
+    const std::string& dir = directory_of(static_cast<uint32_t>(state.range(0)));
+    static uint32_t session = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        ma_init(dir.c_str());
+        ma_nn_init();
+        db().head->answer = "changed in session " + std::to_string(++session);
+        state.ResumeTiming();
+        if (ma_deinit(0) != MA_DEINIT_DONE)
+            state.SkipWithError("not saved");
+    }
+}
+
 void BM_fread_review_log(benchmark::State& state)
 {
     const std::string& dir = directory_of(static_cast<uint32_t>(state.range(0)));
@@ -209,6 +201,7 @@ void BM_statistics_all_records(benchmark::State& state) { statistics_run<false>(
 BENCHMARK(BM_fread_start_files)->Arg(100)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_start)->Arg(100)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_fwrite_fsync_rename_saved_files)->Arg(100)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_close)->Arg(100)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_fread_review_log)->Arg(100)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_statistics)->Arg(100)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_statistics_all_records)->Arg(100)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(2);

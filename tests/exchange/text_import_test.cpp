@@ -257,6 +257,24 @@ TEST_F(TextImport, SkipsAndCountsDuplicatesOfTheDatabaseAndOfTheFile)
     EXPECT_EQ(s.added, 3u);
     EXPECT_EQ(s.duplicates, 3u);
     EXPECT_EQ(pending_count(), 4u);
+
+    // At a size where the duplicate table grows many times while the database's items join it
+    // group by group: every copy of an item found, whichever text length it has.
+    uint32_t existing = 0;
+    std::string lines;
+    for (int i = 0; i < 3000; ++i) {
+        const std::string q = "w" + std::string(static_cast<size_t>(i % 7), '-') + std::to_string(i);
+        if (i % 3 == 0) {
+            add_test_item(5, a, 1, q, "x" + std::to_string(i));
+            ++existing;
+        }
+        lines += q + "\tx" + std::to_string(i) + "\tA\n";
+        if (i % 10 == 0)
+            lines += q + "\tx" + std::to_string(i) + "\tA\n";  // twice in the file
+    }
+    const import_summary large = import(lines, options);
+    EXPECT_EQ(large.duplicates, existing + 300);
+    EXPECT_EQ(large.added, 3000 - existing);
 }
 
 TEST_F(TextImport, LeavesOutTextsThatBreakTheLimitsAndSaysWhy)

@@ -127,15 +127,26 @@ TEST_F(BrowseTest, RowsSortByEachKeyBothWays)
             EXPECT_EQ(got, want) << static_cast<int>(k.key) << (descending ? " descending" : "");
         }
     }
-    // Equal keys keep the order they had, in both directions.
+    // Equal keys keep the order they had, in both directions: equal days, equal texts.
     rows.pop_back();
-    for (browse_row& row : rows)
+    for (browse_row& row : rows) {
         row.scheduled->tmtrpt = 4;
-    for (const bool descending : {false, true}) {
-        std::vector<uint32_t> order = {2, 0, 1};
-        sort_rows(rows, order, browse_sort::next_date, descending);
-        EXPECT_EQ(order, (std::vector<uint32_t>{2, 0, 1}));
+        row.scheduled->answer = "same text past eight bytes";
     }
+    for (const browse_sort key : {browse_sort::next_date, browse_sort::answer}) {
+        for (const bool descending : {false, true}) {
+            std::vector<uint32_t> order = {2, 0, 1};
+            sort_rows(rows, order, key, descending);
+            EXPECT_EQ(order, (std::vector<uint32_t>{2, 0, 1}));
+        }
+    }
+    // Ranks past one radix pass's eleven bits order as numbers do.
+    const std::vector<uint32_t> rank = {5'000'000, 3, 70'000, 2048, 3};
+    std::vector<uint32_t> order = {0, 1, 2, 3, 4};
+    sort_by_rank(order, rank, false);
+    EXPECT_EQ(order, (std::vector<uint32_t>{1, 4, 3, 2, 0}));
+    sort_by_rank(order, rank, true);
+    EXPECT_EQ(order, (std::vector<uint32_t>{0, 2, 3, 1, 4}));
 }
 
 TEST_F(BrowseTest, DatesOfDaysCountFromTheStartDate)
@@ -244,6 +255,8 @@ TEST_F(BrowseTest, TheFoldedTextsFindWhatFoldingAsItGoesFinds)
         ++slices;
     EXPECT_EQ(slices, rows.size() / 64);
     EXPECT_EQ(folded.text, fold_rows(rows).text);
+    folded_rows half_folded;
+    fold_more_rows(half_folded, rows, rows.size() / 2);
 
     size_t found_any = 0;
     for (const char* query : {"strasse", "STRASSE", "ecole", "bar", "ae", "e", "x", "endet", "eende", "stra", "zwei",
@@ -256,6 +269,14 @@ TEST_F(BrowseTest, TheFoldedTextsFindWhatFoldingAsItGoesFinds)
             filter.category = random() % 2 ? std::optional<uint16_t>(sub) : std::nullopt;
             const std::vector<uint32_t> plain = filter_rows(rows, order, filter);
             ASSERT_EQ(filter_rows(rows, order, filter, &folded), plain) << query;
+            // In slices, over a buffer that holds only some of the rows, the same rows.
+            filter_progress progress;
+            progress.filter = filter;
+            size_t filter_slices = 0;
+            while (!filter_more_rows(progress, rows, order, 37, &half_folded))
+                ++filter_slices;
+            ASSERT_EQ(progress.shown, plain) << query;
+            EXPECT_EQ(filter_slices, rows.size() / 37);
             found_any += plain.empty() ? 0 : 1;
         }
     }

@@ -11,6 +11,7 @@
 #include <functional>
 #include <optional>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,25 @@ protected:
     {
         const QRect r = view->visualRect(view->model()->index(row, column_question));
         QTest::mouseClick(view->viewport(), Qt::LeftButton, modifiers, r.center());
+    }
+
+    // The questions of the scheduled rows the model shows.
+    static std::multiset<std::string> shown_questions(const browser_model* model)
+    {
+        std::multiset<std::string> questions;
+        for (int r = 0; r < model->rowCount(); ++r)
+            questions.insert(model->row_at(r).scheduled->question);
+        return questions;
+    }
+
+    // The questions of the scheduled items that begin with `start`.
+    static std::multiset<std::string> questions_starting(std::string_view start)
+    {
+        std::multiset<std::string> questions;
+        for (const item* e = db().head; e; e = e->next)
+            if (e->question.view().starts_with(start))
+                questions.insert(std::string(e->question.view()));
+        return questions;
     }
 
     // The category tree's item of the category with this path ("" for "All categories").

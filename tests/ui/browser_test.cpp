@@ -38,6 +38,12 @@ TEST_F(Browser, RowsAreTheDatabaseAndSortByEveryColumn)
             ASSERT_EQ(model->row_at(row).scheduled, e);
         EXPECT_EQ(b->count_label()->text(), QStringLiteral("301 of 301 items"));
         EXPECT_EQ(b->model(browse_kind::pending)->rowCount(), 2);
+        // The columns fill the table's width, wider or narrower, without a scroll bar across.
+        for (const int width : {1400, 1100}) {
+            b->resize(width, 600);
+            EXPECT_TRUE(QTest::qWaitFor([&] { return view->horizontalHeader()->length() == view->viewport()->width(); }, 2000))
+                << width << ": " << view->horizontalHeader()->length() << " of " << view->viewport()->width();
+        }
 
         // One row seen cell by cell.
         const item* e = db().head;
@@ -68,24 +74,16 @@ TEST_F(Browser, RowsAreTheDatabaseAndSortByEveryColumn)
 TEST_F(Browser, SearchAsYouTypeIgnoresCaseAndAccentsAndCombinesWithFilters)
 {
     generate(200);
-    std::multiset<std::string> bears;
+    const std::multiset<std::string> bears = questions_starting("Bär");
     std::multiset<std::string> overdue_bears;
     for (const item* e = db().head; e; e = e->next)
-        if (e->question.view().starts_with("Bär")) {
-            bears.insert(std::string(e->question.view()));
-            if (e->tmtrpt < day_number(0))
-                overdue_bears.insert(std::string(e->question.view()));
-        }
+        if (e->question.view().starts_with("Bär") && e->tmtrpt < day_number(0))
+            overdue_bears.insert(std::string(e->question.view()));
     ASSERT_FALSE(bears.empty());
     ASSERT_NE(bears.size(), overdue_bears.size());
     browse([&](browser_window* b) {
         browser_model* model = b->model(browse_kind::scheduled);
-        auto shown = [&] {
-            std::multiset<std::string> q;
-            for (int r = 0; r < model->rowCount(); ++r)
-                q.insert(model->row_at(r).scheduled->question);
-            return q;
-        };
+        auto shown = [&] { return shown_questions(model); };
         type(b->search_box(), QStringLiteral("BA"));
         type(b->search_box(), QStringLiteral("R"));
         EXPECT_EQ(shown(), bears);
@@ -103,6 +101,49 @@ TEST_F(Browser, SearchAsYouTypeIgnoresCaseAndAccentsAndCombinesWithFilters)
             seen.insert(model->row_at(r).scheduled->ctgr);
         EXPECT_EQ(seen.size(), 2u);
         EXPECT_EQ(seen.count(0), 0u);
+    });
+}
+
+TEST_F(Browser, SearchShowsItsFirstRowsAtOnceAndTheRestInSlicesWhileTyping)
+{
+    generate(400);
+    const std::multiset<std::string> bears = questions_starting("Bär");
+    browse([&](browser_window* b) {
+        browser_model* model = b->model(browse_kind::scheduled);
+        auto shown = [&] { return shown_questions(model); };
+        for (browse_kind kind : {browse_kind::scheduled, browse_kind::pending})
+            b->model(kind)->set_filter_slices(40, 60);
+        // The first key shows what the first forty rows hold; the rest comes in slices.
+        type(b->search_box(), QStringLiteral("B"));
+        EXPECT_FALSE(model->filter_done());
+        EXPECT_LE(model->rowCount(), 40);
+        // A key typed before the slices are through starts the search again.
+        type(b->search_box(), QStringLiteral("AR"));
+        EXPECT_FALSE(model->filter_done());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return model->filter_done(); }, 5000));
+        EXPECT_EQ(shown(), bears);
+        EXPECT_EQ(b->count_label()->text(), QStringLiteral("%1 of 400 items").arg(bears.size()));
+
+        // A sort keeps the rows found and the selection on its item; the second click reverses.
+        QTableView* view = b->view(browse_kind::scheduled);
+        click_row(view, 3);
+        const item* chosen = model->row_at(3).scheduled;
+        std::vector<const item*> ascending;
+        for (const bool descending : {false, true}) {
+            click_header(view, column_question);
+            ASSERT_TRUE(model->filter_done());
+            std::vector<const item*> order;
+            for (int r = 0; r < model->rowCount(); ++r)
+                order.push_back(model->row_at(r).scheduled);
+            ASSERT_EQ(order.size(), bears.size());
+            if (descending)
+                EXPECT_TRUE(std::equal(order.begin(), order.end(), ascending.rbegin()));
+            else
+                ascending = order;
+            const QModelIndexList selected = view->selectionModel()->selectedRows();
+            ASSERT_EQ(selected.size(), 1);
+            EXPECT_EQ(model->row_at(selected[0].row()).scheduled, chosen);
+        }
     });
 }
 
@@ -168,6 +209,8 @@ TEST_F(Browser, SeveralItemsAreDeletedOnlyWhenConfirmed)
         EXPECT_EQ(db().item_count, 2u);
         EXPECT_EQ(b->model(browse_kind::scheduled)->rowCount(), 2);
         EXPECT_EQ(b->count_label()->text(), QStringLiteral("2 of 2 items"));
+        // The cursor stays where the first deleted row was, on the row that took its place.
+        EXPECT_EQ(view->currentIndex().row(), std::min(shown_row, 1));
     });
     std::vector<std::string> left;
     for (const item* e = db().head; e; e = e->next)
@@ -198,6 +241,9 @@ TEST_F(Browser, DueTodayMovesItemsToTodayInTheListAndQueueItemsCanBeDeleted)
         QTest::mouseClick(b->findChild<QPushButton*>(QStringLiteral("browser_due_today")), Qt::LeftButton);
         EXPECT_EQ(cell(view, 0, column_question), QStringLiteral("later"));
         EXPECT_EQ(cell(view, 0, column_due), QStringLiteral("today"));
+        // The selection followed the item to its new place.
+        ASSERT_EQ(view->selectionModel()->selectedRows().size(), 1);
+        EXPECT_EQ(view->selectionModel()->selectedRows()[0].row(), 0);
         // The grade's step would put its item back into a list that has changed since.
         EXPECT_FALSE(next_undo().available);
         b->tabs()->setCurrentIndex(1);
@@ -242,8 +288,12 @@ TEST_F(Browser, SeveralItemsMoveToAnotherCategoryAtOnce)
         });
         QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("browser_move")), Qt::LeftButton);
         EXPECT_EQ(offered, QStringLiteral("Move the 2 selected items to:"));
-        // Deutsch still shows them, with the category below it.
+        // Deutsch still shows them, with the category below it, and they stay selected.
         EXPECT_EQ(cell(view, 0, column_category), QStringLiteral("Deutsch / Verben"));
+        std::set<std::string> selected;
+        for (const QModelIndex& i : view->selectionModel()->selectedRows())
+            selected.insert(window->model(browse_kind::scheduled)->row_at(i.row()).scheduled->question);
+        EXPECT_EQ(selected, (std::set<std::string>{"gehen", "laufen"}));
         choose_category(window, QStringLiteral("Deutsch / Verben"));
         EXPECT_EQ(view->model()->rowCount(), 2);
         // The counts follow the move: Verben holds two now, Deutsch still all three.
