@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/support/user_database.h"
 #include "platform/files.h"
 #include "tools/lifetime_data.h"
 
@@ -42,11 +43,7 @@ struct lifetime_directory {
 // The collection divided by `divisor`, made on first use.
 inline const std::string& lifetime_path(uint32_t divisor)
 {
-    static std::map<uint32_t, std::unique_ptr<lifetime_directory>> made;
-    auto& d = made[divisor];
-    if (!d)
-        d = std::make_unique<lifetime_directory>(divisor);
-    return d->path;
+    return made_once<lifetime_directory>(divisor);
 }
 
 }  // namespace bench_data
