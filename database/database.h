@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "database/item_text.h"
+#include "database/queue_text.h"
 
 constexpr int MAX_CTGR_LEN = 128;  // category names in memory hold at most 127 bytes
 constexpr uint32_t initial_category_capacity = 32;
@@ -34,8 +35,8 @@ struct item {
 
 struct pending_item {
     pending_item* next = nullptr;  // the next item of the queue, in file order
-    std::string question;  // UTF-8, with markup
-    std::string answer;  // UTF-8, with markup
+    queue_text question;  // UTF-8, with markup
+    queue_text answer;  // UTF-8, with markup
     uint16_t ctgr = 0;  // index of the category it goes into
 };
 
@@ -98,6 +99,19 @@ struct item_pool {
     size_t live = 0;  // records handed out and not freed
 };
 
+// The memory of queue records and their texts (queue_store.cpp): records in chunks with a list
+// of freed ones, texts side by side in blocks addressed by queue_text's handles. Both go back at
+// once when the pending list is freed with no record left.
+struct pending_pool {
+    std::vector<void*> record_chunks;  // blocks of 65,536 records, each from alloc_block_or_die
+    size_t chunk_used = 0;  // records of the newest chunk handed out at least once
+    pending_item* free_records = nullptr;  // freed records, linked through next
+    std::vector<char*> text_blocks;  // blocks of texts, each from alloc_block_or_die
+    std::vector<size_t> text_block_sizes;  // the bytes of each text block
+    size_t text_used = 0;  // bytes used in the newest text block
+    size_t live = 0;  // records handed out and not freed
+};
+
 // The process-wide state of the database core: items, categories and the lifecycle.
 struct database {
     std::vector<std::unique_ptr<category>> categories;  // the category table, parents first after a save
@@ -119,6 +133,7 @@ struct database {
     pending_item* pending_tail = nullptr;  // so that a long queue file loads in linear time
     uint32_t pending_count = 0;  // items in the pending list
     std::vector<kept_queue_text> kept_queue;  // emptied with the pending list
+    pending_pool pending_store;  // where the pending records and their texts live
 
     uint32_t time_of_start = 0;  // the database's start, seconds; day 0 begins on its date
 
@@ -147,6 +162,12 @@ item* new_item();
 void free_item(item* e);
 pending_item* new_pending_item();
 void free_pending_item(pending_item* p);
+// A new record taken after every record made so far, never a freed one, and its number: the
+// records an import makes one after another have consecutive numbers.
+uint32_t new_numbered_pending_item();
+pending_item* pending_record(uint32_t number);
+// Gives the queue's record chunks and texts back once no record is left (free_pending_list).
+void release_pending_store();
 
 // Categories.
 void create_category_table();

@@ -1,10 +1,8 @@
 #include <algorithm>
-#include <new>
 #include <vector>
 
 #include "database/database.h"
 #include "database/due_days.h"
-#include "services/memory.h"
 
 database& db()
 {
@@ -25,17 +23,8 @@ void free_chain(record* first, void (*free_one)(record*))
     }
 }
 
-// Every record of the database is made here, so that an exhausted heap is met in one place.
-template <typename T>
-T* create_or_die()
-{
-    return new (alloc_or_die(sizeof(T), "FATAL ERROR: out of memory\n")) T();
-}
-
 }  // namespace
 
-pending_item* new_pending_item() { return create_or_die<pending_item>(); }
-void free_pending_item(pending_item* p) { delete p; }
 
 void link_scheduled_after(item* at, item* e)
 {
@@ -211,6 +200,7 @@ void free_pending_list()
     d.pending_tail = nullptr;
     d.pending_count = 0;
     d.kept_queue.clear();
+    release_pending_store();
 }
 
 uint32_t pending_count() { return db().pending_count; }

@@ -136,7 +136,8 @@ std::vector<std::string> split_category_path(const std::string& path)
 
 namespace {
 
-constexpr uint32_t pending_flag = 0x80000000u;
+constexpr uint32_t pending_flag = 0x80000000u;  // in record_paths_: the record is a queued item
+constexpr uint32_t queued_flag = 0x80000000u;  // in table_: a position among the batch's queued records
 constexpr uint32_t no_path = UINT32_MAX;
 
 std::string_view question_of(const void* record, bool pending)
@@ -180,25 +181,27 @@ import_batch::import_batch(import_target target, uint16_t default_category, uint
         add_existing(e, path_id_of_category(e->ctgr), e->question.size(), e->answer.size());
     }
     for (pending_item* p = d.pending_head; p; p = p->next)
-        add_existing(p, path_id_of_category(p->ctgr) | pending_flag, p->question.size(), p->answer.size());
+        add_existing(p, path_id_of_category(p->ctgr) | pending_flag, p->question.view().size(), p->answer.view().size());
     existing_ = records_.size();
-    next_id_ = newest < now_ ? now_ : newest + 1;
     for (size_t g = 1; g <= groups; ++g)
         group_starts_[g] += group_starts_[g - 1];
     grouped_.resize(existing_);
     std::vector<uint32_t> next(group_starts_.begin(), group_starts_.end() - 1);
     for (size_t i = 0; i < existing_; ++i)
         grouped_[next[group[i]]++] = static_cast<uint32_t>(i);
+    next_id_ = newest < now_ ? now_ : newest + 1;
+    texts_before_ = queue_text_position();
     grow_table();
 }
 
 import_batch::~import_batch()
 {
-    for (size_t i = existing_; i < records_.size(); ++i) {
-        if (record_paths_[i] & pending_flag)
-            free_pending_item(static_cast<pending_item*>(records_[i]));
-        else
-            free_item(static_cast<item*>(records_[i]));
+    for (size_t i = existing_; i < records_.size(); ++i)
+        free_item(static_cast<item*>(records_[i]));
+    if (!committed_) {
+        for (uint32_t i = 0; i < queued_count_; ++i)
+            free_pending_item(pending_record(queued_first_ + i));
+        queue_text_rewind(texts_before_);
     }
 }
 
@@ -238,30 +241,42 @@ uint32_t import_batch::path_id_of(std::vector<std::string>&& names)
     return at->second;
 }
 
-size_t import_batch::hash_of(size_t index) const
+import_batch::record_key import_batch::key_of(uint32_t ref) const
 {
-    const bool pending = record_paths_[index] & pending_flag;
+    if (ref & queued_flag) {
+        const uint32_t position = ref & ~queued_flag;
+        const pending_item* p = pending_record(queued_first_ + position);
+        return {p->question.view(), p->answer.view(), queued_path(position)};
+    }
+    const bool pending = record_paths_[ref] & pending_flag;
+    return {question_of(records_[ref], pending), answer_of(records_[ref], pending), record_paths_[ref] & ~pending_flag};
+}
+
+uint32_t import_batch::queued_path(uint32_t position) const
+{
+    const auto run = std::upper_bound(queued_paths_.begin(), queued_paths_.end(), position,
+        [](uint32_t at, const path_run& r) { return at < r.first; });
+    return std::prev(run)->path;
+}
+
+size_t import_batch::hash_of(const record_key& k)
+{
     const std::hash<std::string_view> h;
-    size_t v = h(question_of(records_[index], pending));
-    v = v * 0x9E3779B97F4A7C15ull ^ h(answer_of(records_[index], pending));
-    return v * 0x9E3779B97F4A7C15ull ^ (record_paths_[index] & ~pending_flag);
+    size_t v = h(k.question);
+    v = v * 0x9E3779B97F4A7C15ull ^ h(k.answer);
+    return v * 0x9E3779B97F4A7C15ull ^ k.path;
 }
 
-bool import_batch::same(size_t a, size_t b) const
-{
-    const bool pa = record_paths_[a] & pending_flag;
-    const bool pb = record_paths_[b] & pending_flag;
-    return (record_paths_[a] & ~pending_flag) == (record_paths_[b] & ~pending_flag) &&
-           question_of(records_[a], pa) == question_of(records_[b], pb) &&
-           answer_of(records_[a], pa) == answer_of(records_[b], pb);
-}
-
-size_t import_batch::slot_for(size_t index) const
+size_t import_batch::slot_for(const record_key& k) const
 {
     const size_t mask = table_.size() - 1;
-    for (size_t slot = hash_of(index) & mask;; slot = (slot + 1) & mask)
-        if (table_[slot] == 0 || same(table_[slot] - 1, index))
+    for (size_t slot = hash_of(k) & mask;; slot = (slot + 1) & mask) {
+        if (table_[slot] == 0)
             return slot;
+        const record_key there = key_of(table_[slot] - 1);
+        if (there.path == k.path && there.question == k.question && there.answer == k.answer)
+            return slot;
+    }
 }
 
 uint32_t import_batch::group_of(size_t question_size, size_t answer_size, uint32_t path) const
@@ -278,18 +293,18 @@ void import_batch::hash_group(uint32_t group)
         return;
     group_hashed_[group] = 1;
     hashed_groups_.push_back(group);
-    for (uint32_t k = group_starts_[group]; k < group_starts_[group + 1]; ++k)
-        insert(grouped_[k]);
-}
-
-void import_batch::insert(size_t index)
-{
-    const size_t slot = slot_for(index);
-    if (table_[slot] != 0)
-        return;
-    table_[slot] = static_cast<uint32_t>(index + 1);
-    if (2 * ++table_entries_ > table_.size())
+    // Counted before they go in, so that the table has room for the whole group: a growing
+    // table enters every hashed group again.
+    table_entries_ += group_starts_[group + 1] - group_starts_[group];
+    if (2 * table_entries_ > table_.size()) {
         grow_table();
+        return;
+    }
+    for (uint32_t k = group_starts_[group]; k < group_starts_[group + 1]; ++k) {
+        const size_t slot = slot_for(key_of(grouped_[k]));
+        if (table_[slot] == 0)
+            table_[slot] = grouped_[k] + 1;
+    }
 }
 
 void import_batch::grow_table()
@@ -298,16 +313,18 @@ void import_batch::grow_table()
     while (size < 4 * (table_entries_ + 1))
         size *= 2;
     table_.assign(size, 0);
-    const auto put = [&](size_t i) {
-        const size_t slot = slot_for(i);
+    const auto enter = [&](uint32_t ref) {
+        const size_t slot = slot_for(key_of(ref));
         if (table_[slot] == 0)
-            table_[slot] = static_cast<uint32_t>(i + 1);
+            table_[slot] = ref + 1;
     };
     for (const uint32_t group : hashed_groups_)
         for (uint32_t k = group_starts_[group]; k < group_starts_[group + 1]; ++k)
-            put(grouped_[k]);
+            enter(grouped_[k]);
     for (size_t i = existing_; i < records_.size(); ++i)
-        put(i);
+        enter(static_cast<uint32_t>(i));
+    for (uint32_t i = 0; i < queued_count_; ++i)
+        enter(i | queued_flag);
 }
 
 bool import_batch::add(staged_item&& s, import_summary& summary)
@@ -329,14 +346,25 @@ bool import_batch::add(staged_item&& s, import_summary& summary)
         return false;
     }
     const uint32_t path = path_id_of(std::move(s.category_path));
-    // Before this item is a record, so that a growing table does not take it in unchecked.
+    // The database's items that could equal this one join the table first.
     hash_group(group_of(s.question.size(), s.answer.size(), path));
-    void* record = nullptr;
+    const size_t slot = slot_for({s.question, s.answer, path});
+    if (table_[slot] != 0) {
+        // The same item is there already: this copy goes.
+        ++summary.duplicates;
+        return false;
+    }
+    paths_[path].used = true;
     if (to_queue) {
-        pending_item* p = new_pending_item();
-        p->question = std::move(s.question);
-        p->answer = std::move(s.answer);
-        record = p;
+        const uint32_t number = new_numbered_pending_item();
+        if (queued_count_ == 0)
+            queued_first_ = number;
+        pending_item* p = pending_record(number);
+        p->question = s.question;
+        p->answer = s.answer;
+        if (queued_paths_.empty() || queued_paths_.back().path != path)
+            queued_paths_.push_back({queued_count_, path});
+        table_[slot] = (queued_count_++ | queued_flag) + 1;
     } else {
         item* e = new_item();
         e->question = std::move(s.question);
@@ -354,27 +382,13 @@ bool import_batch::add(staged_item&& s, import_summary& summary)
             e->ivl = propose_interval(0, 0, 0, first_grade_);
             e->tmtrpt = e->stmtrpt = static_cast<uint16_t>(e->ivl + today_);
         }
-        record = e;
+        // Each kept item gets its own id, so that the log and the undo can tell them apart.
+        if (e->id == 0 && next_id_ != 0)
+            e->id = next_id_++;
+        records_.push_back(e);
+        record_paths_.push_back(path);
+        table_[slot] = static_cast<uint32_t>(records_.size());
     }
-    records_.push_back(record);
-    record_paths_.push_back(path | (to_queue ? pending_flag : 0));
-    const size_t index = records_.size() - 1;
-    const size_t slot = slot_for(index);
-    if (table_[slot] != 0) {
-        // The same item is there already: this copy goes.
-        records_.pop_back();
-        record_paths_.pop_back();
-        if (to_queue)
-            free_pending_item(static_cast<pending_item*>(record));
-        else
-            free_item(static_cast<item*>(record));
-        ++summary.duplicates;
-        return false;
-    }
-    table_[slot] = static_cast<uint32_t>(index + 1);
-    // Each kept item gets its own id, so that the log and the undo can tell them apart.
-    if (!to_queue && static_cast<item*>(record)->id == 0 && next_id_ != 0)
-        static_cast<item*>(record)->id = next_id_++;
     if (2 * ++table_entries_ > table_.size())
         grow_table();
     return true;
@@ -413,24 +427,31 @@ uint16_t import_batch::category_for(uint32_t path_id, import_summary& summary)
 void import_batch::commit(import_summary& summary)
 {
     database& d = db();
+    table_ = {};  // its memory goes before the records are made
+    // Categories are made in the order in which the kept items first name them.
+    for (uint32_t path = 0; path < paths_.size(); ++path)
+        if (paths_[path].used)
+            category_for(path, summary);
     std::vector<item*> made;
     for (size_t i = existing_; i < records_.size(); ++i) {
-        const uint16_t c = category_for(record_paths_[i] & ~pending_flag, summary);
-        if (record_paths_[i] & pending_flag) {
-            auto* p = static_cast<pending_item*>(records_[i]);
-            p->ctgr = c;
+        auto* e = static_cast<item*>(records_[i]);
+        e->ctgr = static_cast<uint16_t>(paths_[record_paths_[i]].category);
+        made.push_back(e);
+    }
+    summary.added += static_cast<uint32_t>(made.size() + queued_count_);
+    summary.done = true;
+    committed_ = true;
+    for (size_t run = 0; run < queued_paths_.size(); ++run) {
+        const uint32_t end = run + 1 < queued_paths_.size() ? queued_paths_[run + 1].first : queued_count_;
+        const auto ctgr = static_cast<uint16_t>(paths_[queued_paths_[run].path].category);
+        for (uint32_t i = queued_paths_[run].first; i < end; ++i) {
+            pending_item* p = pending_record(queued_first_ + i);
+            p->ctgr = ctgr;
             append_pending(p);
-        } else {
-            auto* e = static_cast<item*>(records_[i]);
-            e->ctgr = c;
-            made.push_back(e);
         }
     }
-    summary.added += static_cast<uint32_t>(records_.size() - existing_);
-    summary.done = true;
     records_.resize(existing_);
     record_paths_.resize(existing_);
-    table_.clear();
     if (!made.empty()) {
         std::stable_sort(made.begin(), made.end(), [](const item* a, const item* b) { return a->tmtrpt < b->tmtrpt; });
         scheduled_batch batch;

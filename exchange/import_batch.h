@@ -4,8 +4,13 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
+
+#include "database/queue_text.h"
+
+struct pending_item;
 
 enum class import_target {
     queue,  // the items wait in queue.txt, as if written there by hand
@@ -66,7 +71,7 @@ public:
     // Checks the item and keeps it for the commit (true), or records why it is left out. An
     // item with a schedule goes into learning whatever the target.
     bool add(staged_item&& s, import_summary& summary);
-    size_t size() const { return records_.size() - existing_; }
+    size_t size() const { return records_.size() - existing_ + queued_count_; }
     // Makes the categories and adds every kept item; sets summary.added and summary.done.
     void commit(import_summary& summary);
 
@@ -75,24 +80,27 @@ private:
     struct path_entry {
         std::vector<std::string> names;  // outermost first; empty for a category of the database
         int32_t category = -1;  // its index once known
+        bool used = false;  // a kept item goes into it
     };
+    // The texts and path id of what a table slot refers to.
+    struct record_key {
+        std::string_view question;
+        std::string_view answer;
+        uint32_t path = 0;
+    };
+    record_key key_of(uint32_t ref) const;
     uint32_t path_id_of_category(uint16_t c);
     uint32_t path_id_of(std::vector<std::string>&& names);
     uint16_t category_for(uint32_t path_id, import_summary& summary);
     // The duplicate check: question, answer and path of every record, in an open-addressed
     // table of their indexes, so that a large file costs a few bytes an item beyond its records.
+    static size_t hash_of(const record_key& k);
+    // The table's slot for `k`: a free one, or the one of an equal record.
+    size_t slot_for(const record_key& k) const;
+    void grow_table();
     // The database's items join the table only when a new item could equal them: grouped by the
     // lengths of their texts and their path, a group is hashed when a new item of its kind comes.
-    size_t hash_of(size_t index) const;
-    bool same(size_t a, size_t b) const;
-    // The table's slot for record `index`: its own, or the one of an equal record.
-    size_t slot_for(size_t index) const;
-    // Puts record `index` into the table unless an equal one is there, growing it as needed.
-    void insert(size_t index);
-    void grow_table();
-    // The group of a record, by what an equal record shares with it without reading its texts.
     uint32_t group_of(size_t question_size, size_t answer_size, uint32_t path) const;
-    // The database's items of the group put into the table, the first time it is needed.
     void hash_group(uint32_t group);
 
     import_target target_;
@@ -104,7 +112,21 @@ private:
     std::vector<void*> records_;  // the database's items and queued items, then the new ones
     std::vector<uint32_t> record_paths_;  // each record's path id, pending_flag for a queued one
     size_t existing_ = 0;  // records_ before this index belong to the database
-    std::vector<uint32_t> table_;  // record index + 1; 0 is a free slot
+    // The new items for the queue are records numbered one after another from queued_first_, in
+    // file order, linked into the queue at the commit; their path ids go in runs, as a file's
+    // items mostly come deck by deck. A large file so costs a record and its texts an item.
+    uint32_t queued_first_ = 0;
+    uint32_t queued_count_ = 0;
+    struct path_run {
+        uint32_t first = 0;  // the first queued item of the run, counted from queued_first_
+        uint32_t path = 0;  // their path id
+    };
+    std::vector<path_run> queued_paths_;
+    uint32_t queued_path(uint32_t position) const;
+    queue_text_mark texts_before_;  // the queue's text store before this batch stored any
+    bool committed_ = false;
+    // A record index + 1, or queued_flag and an index into queued_ + 1; 0 is a free slot.
+    std::vector<uint32_t> table_;
     size_t table_entries_ = 0;  // slots in use
     std::vector<uint32_t> group_starts_;  // where each group's items begin in grouped_, and the end
     std::vector<uint32_t> grouped_;  // indexes of the database's items, by group

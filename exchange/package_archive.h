@@ -4,6 +4,7 @@
 // at the limit. Entries compressed with zstd are unpacked on the way.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct zip;
 
@@ -43,6 +44,8 @@ private:
     zip* archive_ = nullptr;
     uint64_t total_ = 0;  // bytes unpacked so far
     std::string error_;
+    std::vector<char> in_;  // what the zip gives of an entry, a piece at a time
+    std::vector<char> zstd_out_;  // what the decoder makes of it, for zstd entries
 };
 
 // Unpacks a whole zstd frame held in memory, at most `limit` bytes; false when it is damaged

@@ -31,13 +31,7 @@ bool starts_with(const char* line, const char* prefix) { return std::strncmp(lin
 
 class queue_reader {
 public:
-    queue_reader(const char* path, uint16_t default_category)
-        : path_(path), default_category_(default_category), record_(new_pending_item())
-    {
-    }
-    ~queue_reader() { free_pending_item(record_); }
-    queue_reader(const queue_reader&) = delete;
-    queue_reader& operator=(const queue_reader&) = delete;
+    queue_reader(const char* path, uint16_t default_category) : path_(path), default_category_(default_category) {}
 
     // `length` is the piece's true length, NUL bytes in it included.
     void handle(char* line, size_t length, unsigned long line_number);
@@ -105,32 +99,31 @@ private:
         state_ = queue_state::idle;
         if (dropping_) {
             dropping_ = false;
-            record_->question.clear();
-            record_->answer.clear();
             keep_raw(false);
             return;
         }
         // Dropping the carriage returns of a continuation line can join a closing tag ("<\r/q>")
         // inside the text; written back, that tag would end the text early and the item would
         // swallow or split its neighbours.
-        if (record_->question.find("</q>") != std::string::npos || record_->answer.find("</a>") != std::string::npos) {
+        if (question_.find("</q>") != std::string::npos || answer_.find("</a>") != std::string::npos) {
             write_log("WARNING: the item at line %lu of %s holds a closing tag inside its text; it is kept in the "
                       "file as it is, but not offered.\n",
                 item_line_, path_);
-            record_->question.clear();
-            record_->answer.clear();
             keep_raw(false);
             return;
         }
         raw_.clear();
-        record_->ctgr = current_ < 0 ? default_category_ : static_cast<uint16_t>(current_);
-        append_pending(record_);
-        record_ = new_pending_item();
+        pending_item* record = new_pending_item();
+        record->question = question_;
+        record->answer = answer_;
+        record->ctgr = current_ < 0 ? default_category_ : static_cast<uint16_t>(current_);
+        append_pending(record);
     }
 
     const char* path_;
     uint16_t default_category_;
-    pending_item* record_;
+    std::string question_;  // the current item's texts, reused from item to item
+    std::string answer_;
     queue_state state_ = queue_state::idle;
     int32_t current_ = -1;
     bool dropping_ = false;
@@ -166,7 +159,7 @@ void queue_reader::handle(char* line, size_t length, unsigned long line_number)
             raw_.assign(line, length);
             const char* rest = line + 3;
             if (const char* end = std::strstr(rest, "</q>")) {
-                record_->question.assign(rest, end);
+                question_.assign(rest, end);
             } else {
                 begin_text(rest);
                 state_ = queue_state::in_question;
@@ -177,7 +170,7 @@ void queue_reader::handle(char* line, size_t length, unsigned long line_number)
         return;
     case queue_state::in_question:
         if (const char* end = std::strstr(line, "</q>")) {
-            finish_text(line, static_cast<size_t>(end - line), &record_->question);
+            finish_text(line, static_cast<size_t>(end - line), &question_);
             state_ = queue_state::awaiting_answer;
         } else {
             append(line);
@@ -188,7 +181,7 @@ void queue_reader::handle(char* line, size_t length, unsigned long line_number)
             return;
         if (const char* end = std::strstr(line + 3, "</a>")) {
             if (!dropping_)
-                record_->answer.assign(static_cast<const char*>(line + 3), end);
+                answer_.assign(static_cast<const char*>(line + 3), end);
             complete_item();
         } else {
             begin_text(line + 3);
@@ -197,7 +190,7 @@ void queue_reader::handle(char* line, size_t length, unsigned long line_number)
         return;
     case queue_state::in_answer:
         if (const char* end = std::strstr(line, "</a>")) {
-            finish_text(line, static_cast<size_t>(end - line), &record_->answer);
+            finish_text(line, static_cast<size_t>(end - line), &answer_);
             complete_item();
         } else {
             append(line);
@@ -337,7 +330,7 @@ struct queue_writer {
     std::vector<std::vector<const kept_queue_text*>> kept;
 };
 
-void write_text(FILE* file, const std::string& text) { std::fwrite(text.data(), 1, text.size(), file); }
+void write_text(FILE* file, std::string_view text) { std::fwrite(text.data(), 1, text.size(), file); }
 
 void write_item(FILE* file, const pending_item& p)
 {

@@ -199,6 +199,50 @@ TEST_F(DatabaseTest, PendingListKeepsFileOrder)
     EXPECT_EQ(db().pending_head, nullptr);
 }
 
+// Texts across many blocks, one longer than any block, a NUL and an empty one read back as
+// stored; a rewind drops only what came after its mark, and the freed list gives it all back.
+TEST_F(DatabaseTest, QueueTextsReadBackAcrossBlocksAndARewindDropsOnlyTheLaterOnes)
+{
+    std::vector<std::pair<pending_item*, std::string>> made;
+    const auto add = [&](std::string text) {
+        pending_item* p = new_pending_item();
+        p->question = text;
+        p->answer = "a" + text.substr(0, 7);
+        append_pending(p);
+        made.emplace_back(p, std::move(text));
+    };
+    std::mt19937 random(3);
+    for (int i = 0; i < 3000; ++i)
+        add(std::string(1 + random() % 8191, static_cast<char>('a' + i % 26)));
+    add(std::string(5 << 20, 'L'));
+    add("");
+    add("after the long one");
+    EXPECT_EQ(db().pending_store.live, made.size());
+    for (const auto& [p, text] : made) {
+        ASSERT_EQ(p->question.view(), text);
+        ASSERT_EQ(p->answer, "a" + text.substr(0, 7));
+    }
+    pending_item* cut = new_pending_item();
+    cut->question = std::string_view("before\0after", 12);
+    EXPECT_EQ(cut->question, "before");
+
+    const queue_text_mark mark = queue_text_position();
+    const size_t blocks = db().pending_store.text_blocks.size();
+    for (int i = 0; i < 1000; ++i)
+        cut->answer = std::string(8000, 'x');
+    EXPECT_GT(db().pending_store.text_blocks.size(), blocks);
+    queue_text_rewind(mark);
+    EXPECT_EQ(db().pending_store.text_blocks.size(), mark.blocks);
+    EXPECT_EQ(db().pending_store.text_used, mark.used);
+    EXPECT_EQ(made.back().first->question, "after the long one");
+
+    free_pending_item(cut);
+    free_pending_list();
+    EXPECT_EQ(db().pending_store.live, 0u);
+    EXPECT_TRUE(db().pending_store.text_blocks.empty());
+    EXPECT_TRUE(db().pending_store.record_chunks.empty());
+}
+
 TEST_F(DatabaseTest, FiltersSelectCategoriesAndTheirDescendants)
 {
     const uint16_t a = add_category("a", -1);      // 1

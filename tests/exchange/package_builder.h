@@ -176,8 +176,15 @@ inline std::string test_package::build(const std::string& dir) const
     }
     add("media", map);
     size_t i = 0;
-    for (const auto& [name, contents] : media)
-        add(std::to_string(i++), newer ? zstd_packed(contents) : contents);
+    for (const auto& [name, contents] : media) {
+        if (newer) {
+            add(std::to_string(i++), zstd_packed(contents));
+            continue;
+        }
+        // Read where they are: a benchmark's gigabytes of pictures are not copied again.
+        zip_source_t* s = zip_source_buffer(z, contents.data(), contents.size(), 0);
+        zip_file_add(z, std::to_string(i++).c_str(), s, ZIP_FL_OVERWRITE);
+    }
     for (const auto& [name, bytes] : extra_entries)
         add(name, bytes);
     zip_close(z);

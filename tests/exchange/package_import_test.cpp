@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 
 #include "exchange/import_leftovers.h"
 #include "exchange/package_import.h"
@@ -148,6 +149,42 @@ TEST_F(PackageImport, OversizedPicturesAreLeftOutOfTheirNoteWhichComesWithTheRes
     EXPECT_EQ(read_file(data_file("media/e.png")), "small e");
     EXPECT_TRUE(entries_starting(data_file("media"), media_temporary_prefix).empty());
     EXPECT_FALSE(file_exists(data_file("media/a.png")));
+}
+
+// 70,000 decks, ten parents of 7,000 each, one note a deck: the table fills, and every deck that
+// could not be made is named, its note in its own parent, never in some first category.
+TEST_F(PackageImport, SeventyThousandDecksFillTheTableAndEachDeckLeftOutIsNamedWithItsParent)
+{
+    constexpr int decks = 70000;
+    test_package p;
+    p.decks.clear();
+    for (int i = 0; i < decks; ++i) {
+        p.decks[i + 1] = "P" + std::to_string(i % 10) + "::D" + std::to_string(i);
+        p.notes.push_back({i + 1, "q" + std::to_string(i) + "\x1f" "a", i + 1});
+    }
+    const uint32_t before = category_count();
+    const import_summary s = import_package(p.build(files.path()), {});
+    ASSERT_TRUE(s.done) << s.error;
+    EXPECT_EQ(s.added, static_cast<uint32_t>(decks));
+    EXPECT_EQ(category_count(), 65535u);
+    const size_t refused = decks - (65535 - before - 10);
+    ASSERT_EQ(s.problems.size(), refused);
+    const std::set<std::string> named(s.problems.begin(), s.problems.end());
+    size_t in_parent = 0;
+    for (const auto& [question, answer, path] : queue_contents()) {
+        const int i = std::stoi(question.substr(1));
+        const std::string parent = "P" + std::to_string(i % 10);
+        if (path == parent) {
+            ++in_parent;
+            EXPECT_TRUE(named.contains("the category \"" + parent + "::D" + std::to_string(i) +
+                                       "\" cannot be made (the database holds 65535 categories, the most it can); its "
+                                       "items go into \"" + parent + "\""))
+                << question;
+        } else {
+            ASSERT_EQ(path, parent + "::D" + std::to_string(i)) << question;
+        }
+    }
+    EXPECT_EQ(in_parent, refused);
 }
 
 // Ends the process at the file operation counted down to 0, as a power cut or a kill would.

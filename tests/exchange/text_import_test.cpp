@@ -275,6 +275,12 @@ TEST_F(TextImport, SkipsAndCountsDuplicatesOfTheDatabaseAndOfTheFile)
     const import_summary large = import(lines, options);
     EXPECT_EQ(large.duplicates, existing + 300);
     EXPECT_EQ(large.added, 3000 - existing);
+
+    // One group far larger than the table it joins: all the database's items of one category with
+    // texts of the same lengths.
+    for (int i = 0; i < 2000; ++i)
+        add_test_item(5, a, 1, "k" + std::to_string(10000 + i), "v" + std::to_string(10000 + i));
+    EXPECT_EQ(import("k99999\tv99999\tA\nk10007\tv10007\tA\n", options).added, 1u);
 }
 
 TEST_F(TextImport, LeavesOutTextsThatBreakTheLimitsAndSaysWhy)

@@ -22,7 +22,7 @@ protected:
     {
         std::vector<std::string> out;
         for (const pending_item* p : pending())
-            out.push_back(name_of(p->ctgr) + "|" + p->question + "|" + p->answer);
+            out.push_back(name_of(p->ctgr) + "|" + p->question.str() + "|" + p->answer.str());
         return out;
     }
 };

@@ -179,7 +179,7 @@ TEST_F(BrowseTest, FiltersCombineSearchDueAndCategory)
         for (uint32_t i = 0; i < all.size(); ++i)
             all[i] = i;
         for (uint32_t i : filter_rows(from, all, f))
-            q.push_back(from[i].scheduled ? from[i].scheduled->question : from[i].pending->question);
+            q.emplace_back(question_of(from[i]));
         return q;
     };
     filter.folded_query = fold_text("BAR");

@@ -42,7 +42,7 @@ memory_image image()
         m.queue.emplace_back(p->question, p->answer, p->ctgr);
     m.item_count = db().item_count;
     m.pending_count = db().pending_count;
-    m.tail_question = db().pending_tail ? db().pending_tail->question : "";
+    m.tail_question = db().pending_tail ? db().pending_tail->question.str() : "";
     const ann_state& s = ann_globals();
     m.weights = s.ann_weights;
     for (uint32_t i = 0; i < s.case_count; ++i)
