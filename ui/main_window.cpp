@@ -15,6 +15,7 @@
 #include <QStatusBar>
 #include <QStyleHints>
 #include <QTextCharFormat>
+#include <QTreeWidget>
 
 #include <algorithm>
 #include <cmath>
@@ -239,6 +240,9 @@ void main_window::create_controls()
     for (QWidget* w : {static_cast<QWidget*>(question_box), static_cast<QWidget*>(answer_box)})
         w->setAccessibleName(w == question_box ? tr("Question") : tr("Answer"));
     layout_main_window(this);
+    // Tab goes from the screen to the category tree first, then through the buttons.
+    setTabOrder(client, overview->tree());
+    setTabOrder(overview->tree(), review_button);
     client->setFocus();
 }
 
