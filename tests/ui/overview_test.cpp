@@ -132,13 +132,15 @@ TEST_F(Overview, TheTreeCountsEachCategoryAndReturnReviewsIt)
     // Return on Maths, where nothing is due, says so and stays; on Verbs it reviews Verbs alone.
     tab_to_tree();
     tree()->setCurrentItem(tree()->topLevelItem(0));
-    while (tree()->currentItem() != row(QStringLiteral("Maths")))
+    for (int i = 0; i < 5 && tree()->currentItem() != row(QStringLiteral("Maths")); ++i)
         press(Qt::Key_Down);
+    ASSERT_EQ(tree()->currentItem(), row(QStringLiteral("Maths")));
     press(Qt::Key_Return);
     EXPECT_EQ(ui().pass.mode(), screen_mode::main);
     EXPECT_TRUE(w->statusBar()->currentMessage().contains(QStringLiteral("Maths")));
-    while (tree()->currentItem() != row(QStringLiteral("Verbs")))
+    for (int i = 0; i < 5 && tree()->currentItem() != row(QStringLiteral("Verbs")); ++i)
         press(Qt::Key_Up);
+    ASSERT_EQ(tree()->currentItem(), row(QStringLiteral("Verbs")));
     press(Qt::Key_Return);
     ASSERT_EQ(ui().pass.mode(), screen_mode::scheduled);
     EXPECT_TRUE(w->overview->isHidden());
