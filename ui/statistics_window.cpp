@@ -70,9 +70,10 @@ QChartView* bar_chart(const QString& title, const QStringList& labels,
     chart->addSeries(series);
     auto* x = new QBarCategoryAxis;
     x->append(labels);
-    // Upright labels, as many as fit; a label that does not fit leans.
+    // Upright labels in a smaller font, whole: "128-255" cut to "128-..." names no band.
     x->setLabelsAngle(0);
-    x->setLabelsFont(QFont(QString(), 8));
+    x->setLabelsFont(QFont(QString(), 7));
+    x->setTruncateLabels(false);
     if (top <= 0)
         chart->setTitle(title + QStringLiteral(" (nothing yet)"));
     chart->addAxis(x, Qt::AlignBottom);
