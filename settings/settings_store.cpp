@@ -115,6 +115,8 @@ settings* load_settings(settings* record)
     record->acs4 = read_category_set(*store, "acs4");
 
     record->window_geometry = store->value(QStringLiteral("windowgeometry")).toByteArray();
+    record->main_splitter = store->value(QStringLiteral("mainsplitter")).toByteArray();
+    record->backup_before_restore = store->value(QStringLiteral("backupbeforerestore")).toString();
     return record;
 }
 
@@ -135,6 +137,10 @@ void save_settings(settings* record)
     write_category_set(*store, "acs4", record->acs4);
     if (!record->window_geometry.isEmpty())
         store->setValue(QStringLiteral("windowgeometry"), record->window_geometry);
+    if (!record->main_splitter.isEmpty())
+        store->setValue(QStringLiteral("mainsplitter"), record->main_splitter);
+    if (!record->backup_before_restore.isEmpty())
+        store->setValue(QStringLiteral("backupbeforerestore"), record->backup_before_restore);
     store->sync();
 }
 

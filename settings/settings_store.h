@@ -37,6 +37,8 @@ struct settings {
 
     // Not one of the handheld's values: a desktop window remembers where it was.
     QByteArray window_geometry;
+    QByteArray main_splitter;  // the main window's division between the overview and the screens
+    QString backup_before_restore;  // the name of the backup that kept the database as the last restore found it
 };
 
 // The store that load_settings and save_settings use.

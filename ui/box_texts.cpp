@@ -157,7 +157,7 @@ void leave_boxes()
     QWidget* focus = QApplication::focusWidget();
     if (focus && (window->question_box->isAncestorOf(focus) || focus == window->question_box
                      || window->answer_box->isAncestorOf(focus) || focus == window->answer_box))
-        window->centralWidget()->setFocus(Qt::OtherFocusReason);
+        window->client_area->setFocus(Qt::OtherFocusReason);
 }
 
 namespace {

@@ -158,7 +158,7 @@ bool box_watcher::key_pressed(const QKeyEvent* event)
     if (editing()) {
         if (key == Qt::Key_Escape && mods == Qt::NoModifier) {
             // The edit ends as a click elsewhere would end it.
-            window->centralWidget()->setFocus(Qt::OtherFocusReason);
+            window->client_area->setFocus(Qt::OtherFocusReason);
             return true;
         }
         return false;

@@ -12,6 +12,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <set>
+
 #include "database/backups.h"
 #include "database/binfile.h"
 #include "database/database.h"
@@ -225,9 +227,15 @@ bool run_restore_backup_dialog(QWidget* owner)
     table->setTabKeyNavigation(false);  // Tab goes on to the buttons, never to another backup
     table->verticalHeader()->hide();
     table->horizontalHeader()->setStretchLastSection(true);
+    settings* record = ui().settings_record.get();
+    const QString before_restore = record ? record->backup_before_restore : QString();
     for (int row = 0; row < static_cast<int>(backups.size()); ++row) {
         const backup_file& b = backups[static_cast<size_t>(row)];
-        table->setItem(row, 0, new QTableWidgetItem(backup_date_text(from_utf8(b.name))));
+        QString date = backup_date_text(from_utf8(b.name));
+        // The way back from the last restore, should that restore have been a mistake.
+        if (!before_restore.isEmpty() && from_utf8(b.name) == before_restore)
+            date += QStringLiteral("  ") + QObject::tr("(your database before the last restore)");
+        table->setItem(row, 0, new QTableWidgetItem(date));
         table->setItem(row, 1, new QTableWidgetItem(backup_items_text(b)));
         table->setItem(row, 2, new QTableWidgetItem(size_text(b.size)));
     }
@@ -251,9 +259,25 @@ bool run_restore_backup_dialog(QWidget* owner)
     if (code != QDialog::Accepted || table->currentRow() < 0)
         return false;
     const backup_file& chosen = backups[static_cast<size_t>(table->currentRow())];
+    // Return in the list is easily pressed by mistake: the replacement is confirmed, No the default.
+    if (show_message(owner, QStringLiteral("Restore Backup"),
+            QObject::tr("Replace your database with the backup of %1 (%2)?\n\nYour database as it is now is kept "
+                        "as a backup first, so that this restore can be undone.")
+                .arg(backup_date_text(from_utf8(chosen.name)), backup_items_text(chosen)),
+            message_buttons::yes_no)
+        != message_answer::yes)
+        return false;
+    std::set<std::string> known;
+    for (const backup_file& b : backups)
+        known.insert(b.name);
     const restore_result restored = restore_backup(chosen.path);
     switch (restored.status) {
     case restore_status::done:
+        // The one new backup is the database as it was before the restore.
+        if (record)
+            for (const backup_file& b : list_backups(services().data_dir))
+                if (!known.count(b.name))
+                    record->backup_before_restore = from_utf8(b.name);
         return true;
     case restore_status::not_readable:
         show_message(owner, QStringLiteral("Backup Not Restored"),

@@ -2,9 +2,12 @@
 
 #include <QLabel>
 #include <QPixmap>
+#include <QTextBlock>
+#include <QTextOption>
 #include <QResizeEvent>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -15,12 +18,33 @@ constexpr int picture_padding = 4;
 item_box::item_box(QWidget* parent) : QPlainTextEdit(parent), label_(new QLabel(this))
 {
     label_->setObjectName(QStringLiteral("picture"));
-    label_->setAlignment(Qt::AlignCenter);
+    label_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     label_->setFocusPolicy(Qt::NoFocus);
     // Part of the box: drawn on the box's own background, light or dark.
     label_->setBackgroundRole(QPalette::Base);
     label_->setAutoFillBackground(true);
     label_->hide();
+    // The part of the box that the picture leaves below it looks like the rest of the box.
+    setBackgroundRole(QPalette::Base);
+    setAutoFillBackground(true);
+    // The picture follows the end of the text; the text's own direction sets its side.
+    connect(this, &QPlainTextEdit::textChanged, this, [this] {
+        follow_text_direction();
+        place_picture();
+    });
+}
+
+void item_box::follow_text_direction()
+{
+    // Arabic or Hebrew stands at the right, whatever the window's own direction.
+    const bool right_to_left = toPlainText().isRightToLeft();
+    const Qt::LayoutDirection direction = right_to_left ? Qt::RightToLeft : Qt::LeftToRight;
+    QTextOption option = document()->defaultTextOption();
+    if (option.textDirection() == direction)
+        return;
+    option.setTextDirection(direction);
+    option.setAlignment((right_to_left ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignAbsolute);
+    document()->setDefaultTextOption(option);
 }
 
 void item_box::set_picture(const QImage& image)
@@ -55,9 +79,14 @@ void item_box::place_picture()
         image_.scaled(size * ratio, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     pixmap.setDevicePixelRatio(ratio);
     const int band = size.height() + 2 * picture_padding;
-    setViewportMargins(0, 0, 0, band);
+    // Right under the text, as far down as the picture still fits; a longer text scrolls above it.
+    const QRectF last = blockBoundingGeometry(document()->lastBlock()).translated(contentOffset());
+    const int text_height = static_cast<int>(std::ceil(last.bottom() + document()->documentMargin()));
+    const int text_room = std::clamp(text_height, std::min(fontMetrics().lineSpacing(), area.height() - band), area.height() - band);
+    setViewportMargins(0, 0, 0, area.height() - text_room);
     label_->setPixmap(pixmap);
-    label_->setGeometry(area.left(), area.bottom() + 1 - band, area.width(), band);
+    label_->setContentsMargins(0, picture_padding, 0, picture_padding);
+    label_->setGeometry(area.left(), area.top() + text_room, area.width(), band);
     label_->show();
     label_->raise();
 }

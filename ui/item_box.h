@@ -21,6 +21,7 @@ protected:
 
 private:
     void place_picture();
+    void follow_text_direction();
 
     QImage image_;
     QLabel* label_;

@@ -6,13 +6,16 @@
 #include <QGuiApplication>
 #include <QInputMethod>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QStyleHints>
 #include <QTextCharFormat>
+#include <QTreeWidget>
 
 #include <algorithm>
 #include <cmath>
@@ -35,6 +38,7 @@
 #include "ui/exchange_dialogs.h"
 #include "ui/markup.h"
 #include "ui/browser.h"
+#include "ui/overview_panel.h"
 #include "ui/statistics_window.h"
 #include "ui/screens.h"
 
@@ -120,6 +124,8 @@ main_window::main_window()
         restoreGeometry(ui().settings_record->window_geometry);
 
     create_controls();
+    if (!ui().settings_record->main_splitter.isEmpty())
+        splitter->restoreState(ui().settings_record->main_splitter);
     set_stop_enabled(false);
     set_skip_enabled(false);
 }
@@ -147,15 +153,15 @@ void main_window::size_to_screen()
         setGeometry(area);
         return;
     }
-    // A desktop: a portrait window of a comfortable reading size, centred.
-    const int height = std::min(area.height() * 85 / 100, 820);
-    const int width = std::min(area.width(), height * 5 / 8);
+    // A desktop: room for the overview beside a question of a comfortable reading width, centred.
+    const int height = std::min(area.height() * 80 / 100, 760);
+    const int width = std::min(area.width() * 80 / 100, 1040);
     setGeometry(QRect(area.center().x() - width / 2, area.center().y() - height / 2, width, height));
 }
 
 QPushButton* main_window::make_button(const QString& text, int id, const char* name, std::function<void()> command)
 {
-    auto* button = new QPushButton(text, centralWidget());
+    auto* button = new QPushButton(text, client_area);
     button->setObjectName(QLatin1String(name));
     button->setProperty("control_id", id);
     button->hide();
@@ -172,11 +178,23 @@ QPushButton* main_window::make_button(const QString& text, int id, const char* n
 
 void main_window::create_controls()
 {
-    auto* client = new QWidget(this);
+    splitter = new QSplitter(Qt::Horizontal, this);
+    splitter->setObjectName(QStringLiteral("main_splitter"));
+    splitter->setChildrenCollapsible(false);
+    overview = new overview_panel(this);
+    overview->setMinimumWidth(160);
+    auto* client = new QWidget(splitter);
+    client_area = client;
     client->setObjectName(QStringLiteral("client_area"));
+    client->setMinimumSize(200, 120);
+    client->setAccessibleName(tr("Status and main buttons"));
     // The window itself takes the keys when no control has the focus.
     client->setFocusPolicy(Qt::StrongFocus);
-    setCentralWidget(client);
+    splitter->addWidget(overview);
+    splitter->addWidget(client);
+    // Until the user moves it: the overview a little wider than the status text and buttons.
+    splitter->setSizes({width() * 55 / 100, width() * 45 / 100});
+    setCentralWidget(splitter);
     client->installEventFilter(this);
 
     const settings* s = ui().settings_record.get();
@@ -215,10 +233,19 @@ void main_window::create_controls()
 
     ok_button = make_button(QStringLiteral("OK"), id_ok_button, "ok_button", [this] { ok_clicked(); });
     ok_button->setToolTip(QStringLiteral("Return or Space"));
-    // Shown on the add screen only, for the count of items added.
+    // Its messages count the items added on the add screen; the status line stays beside them.
     statusBar()->setObjectName(QStringLiteral("status_bar"));
-    statusBar()->hide();
+    status_line = new QLabel(statusBar());
+    status_line->setObjectName(QStringLiteral("status_line"));
+    status_line->setAccessibleName(tr("Data directory and counts"));
+    status_line->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    statusBar()->addPermanentWidget(status_line);
+    for (QWidget* w : {static_cast<QWidget*>(question_box), static_cast<QWidget*>(answer_box)})
+        w->setAccessibleName(w == question_box ? tr("Question") : tr("Answer"));
     layout_main_window(this);
+    // Tab goes from the screen to the category tree first, then through the buttons.
+    setTabOrder(client, overview->tree());
+    setTabOrder(overview->tree(), review_button);
     client->setFocus();
 }
 
@@ -297,6 +324,7 @@ void main_window::closing_sequence()
     const close_outcome outcome = close_database_asking(this, close_database);
     if (settings* s = ui().settings_record.get()) {
         s->window_geometry = saveGeometry();
+        s->main_splitter = splitter->saveState();
         save_settings(s);
         ui().settings_record.reset();
     }
@@ -319,7 +347,7 @@ uint8_t* main_window::ask_flag_of(QObject* button)
 
 bool main_window::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == centralWidget() && event->type() == QEvent::Resize) {
+    if (watched == client_area && event->type() == QEvent::Resize) {
         layout_main_window(this);
     } else if (uint8_t* flag = ask_flag_of(watched)) {
         // Tap-and-hold stands for a right click or a long press; either way the button clicks.
@@ -377,13 +405,33 @@ void main_window::show_about()
 {
     about_dialog dialog(this);
     dialog.exec();
+    take_keyboard_back();
     layout_main_window(this);
+}
+
+void main_window::show_getting_started()
+{
+    show_welcome_dialog(this);
+    take_keyboard_back();
+}
+
+void main_window::take_keyboard_back()
+{
+    // Where no window manager hands the keyboard back (or a dialog was ended from outside),
+    // nothing would take the keys after a dialog closes: shortcuts and Return would do nothing.
+    if (closed_ || !isVisible())
+        return;
+    activateWindow();
+    QWidget* focus = QApplication::focusWidget();
+    if (!focus || !focus->isVisible() || !isAncestorOf(focus))
+        client_area->setFocus(Qt::OtherFocusReason);
 }
 
 void main_window::show_settings()
 {
     settings_dialog dialog(ui().settings_record.get(), this);
     dialog.exec();
+    take_keyboard_back();
     layout_main_window(this);
 }
 
@@ -391,6 +439,7 @@ void main_window::show_fonts()
 {
     fonts_dialog dialog(ui().settings_record.get(), question_box, answer_box, this);
     dialog.exec();
+    take_keyboard_back();
     layout_main_window(this);
 }
 
@@ -400,6 +449,7 @@ void main_window::restore_backup()
     show_main_screen();
     if (run_restore_backup_dialog(this))
         show_main_screen(QStringLiteral("The backup was restored."));
+    take_keyboard_back();
 }
 
 void main_window::import_items()
@@ -407,12 +457,15 @@ void main_window::import_items()
     show_main_screen();
     if (const int added = run_import_dialog(this); added >= 0)
         show_main_screen(QStringLiteral("Imported %1 items.").arg(added));
+    // The import's dialogs are gone; without this no window might have the keyboard.
+    take_keyboard_back();
 }
 
 void main_window::export_items()
 {
     write_back_shown_item();
     run_export_dialog(this);
+    take_keyboard_back();
 }
 
 void main_window::undo() { undo_grade(); }
@@ -422,9 +475,14 @@ void main_window::show_statistics()
     write_back_shown_item();
     statistics_window dialog(this);
     dialog.exec();
+    take_keyboard_back();
 }
 
-void main_window::browse() { run_browser(this); }
+void main_window::browse()
+{
+    run_browser(this);
+    take_keyboard_back();
+}
 
 void main_window::stop()
 {
@@ -493,7 +551,7 @@ void layout_main_window(main_window* window)
 {
     if (!window || !window->question_box)
         return;
-    const QWidget* client = window->centralWidget();
+    const QWidget* client = window->client_area;
     const main_layout l = compute_layout(client->width(), client->height(), 0);
     auto place = [](QWidget* control, const QRect& r) {
         control->setGeometry(r.x(), r.y(), std::max(0, r.width()), std::max(0, r.height()));
@@ -545,13 +603,21 @@ void show_main_buttons()
     window->force_button->setEnabled(has_items);
     window->review_button->setEnabled(has_items && count_due(0, nullptr) != 0);
     window->queue_button->setEnabled(pending_count() >= 1);
+    window->overview->refresh();
+    window->overview->show();
     window->refresh_actions();
 }
 
 void hide_main_buttons()
 {
-    if (main_window* window = set_main_buttons_visible(false))
+    if (main_window* window = set_main_buttons_visible(false)) {
+        // A review or the add screen takes the whole width; the keys go to the screen, not
+        // to whatever follows the hidden tree (a box would take Return as a line break).
+        if (window->overview->isAncestorOf(QApplication::focusWidget()))
+            window->client_area->setFocus(Qt::OtherFocusReason);
+        window->overview->hide();
         window->refresh_actions();
+    }
 }
 
 void set_stop_enabled(bool on)
@@ -588,7 +654,7 @@ void show_main_screen(const std::optional<QString>& message)
         box->setPlaceholderText(QString());
     window->answer_box->hide();
     clear_box_pictures();
-    window->statusBar()->hide();
+    window->statusBar()->clearMessage();
     set_skip_enabled(false);
     set_stop_enabled(false);
     show_main_buttons();
@@ -596,5 +662,5 @@ void show_main_screen(const std::optional<QString>& message)
     // Hidden controls drop the focus; the window takes the keys again.
     QWidget* focus = QApplication::focusWidget();
     if (!focus || !focus->isVisible() || focus == window->question_box)
-        window->centralWidget()->setFocus();
+        window->client_area->setFocus();
 }

@@ -14,8 +14,11 @@
 #include "ui/window_state.h"
 
 class QAction;
+class QLabel;
 class QMenuBar;
 class QPushButton;
+class QSplitter;
+class overview_panel;
 
 struct status_figures;
 
@@ -53,6 +56,7 @@ public:
     void ok_clicked();
     void exit_program();
     void show_about();
+    void show_getting_started();
     void show_settings();
     void show_fonts();
     void restore_backup();
@@ -80,8 +84,15 @@ public:
     QAction* stop_action = nullptr;  // "  Stop  " in the menu bar: back to the main screen
     QAction* skip_action = nullptr;  // "  Skip  " in the menu bar: another item
     QAction* undo_action = nullptr;  // "Undo", named after the grade it takes back
+    QWidget* client_area = nullptr;  // the screens: the two boxes and the buttons, laid out as always
+    overview_panel* overview = nullptr;  // beside the main screen: the categories and their counts
+    QSplitter* splitter = nullptr;  // between the overview and the screens
+    QLabel* status_line = nullptr;  // under the window: the data directory, due and queued counts
     // Enables the undo entry and names the grade, as the session stands now.
     void update_undo_action();
+
+    // After a dialog: the window has the keyboard again, with the focus on a control it shows.
+    void take_keyboard_back();
 
     // Greys the entries of the menus whose action cannot be taken now; their keys follow.
     void refresh_actions();

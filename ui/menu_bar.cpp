@@ -2,6 +2,7 @@
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
+#include <QShortcut>
 
 #include "resources/ids.h"
 #include "session/undo.h"
@@ -21,8 +22,8 @@ void main_window::create_menu_bar()
         menu_or_bar->addAction(action);
         return action;
     };
-    QMenu* file = bar->addMenu(QStringLiteral("File"));
-    undo_action = add(file, QStringLiteral("Undo"), cmd_undo, &main_window::undo);
+    QMenu* file = bar->addMenu(tr("&File"));
+    undo_action = add(file, tr("&Undo"), cmd_undo, &main_window::undo);
     undo_action->setObjectName(QStringLiteral("undo_action"));
     undo_action->setShortcut(QKeySequence::Undo);
     // Its text names the grade it would take back, read when the menu opens.
@@ -30,33 +31,48 @@ void main_window::create_menu_bar()
     // The shortcut must work after later grades without the menu being opened again.
     connect(file, &QMenu::aboutToHide, undo_action, [this] { undo_action->setEnabled(true); });
     file->addSeparator();
-    add(file, QStringLiteral("Settings..."), cmd_settings, &main_window::show_settings);
-    add(file, QStringLiteral("Fonts..."), cmd_fonts, &main_window::show_fonts);
-    add(file, QStringLiteral("Restore Backup..."), cmd_restore_backup, &main_window::restore_backup)->setObjectName(QStringLiteral("restore_action"));
-    add(file, QStringLiteral("Import..."), cmd_import, &main_window::import_items)->setObjectName(QStringLiteral("import_action"));
-    add(file, QStringLiteral("Export..."), cmd_export, &main_window::export_items)->setObjectName(QStringLiteral("export_action"));
-    add(file, QStringLiteral("Statistics..."), cmd_statistics, &main_window::show_statistics)->setObjectName(QStringLiteral("statistics_action"));
-    QAction* browse = add(file, QStringLiteral("Browse Items..."), cmd_browse, &main_window::browse);
+    add(file, tr("&Settings..."), cmd_settings, &main_window::show_settings)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    add(file, tr("F&onts..."), cmd_fonts, &main_window::show_fonts);
+    QAction* restore = add(file, tr("&Restore Backup..."), cmd_restore_backup, &main_window::restore_backup);
+    restore->setObjectName(QStringLiteral("restore_action"));
+    restore->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R));
+    QAction* import = add(file, tr("&Import..."), cmd_import, &main_window::import_items);
+    import->setObjectName(QStringLiteral("import_action"));
+    import->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+    QAction* exporting = add(file, tr("&Export..."), cmd_export, &main_window::export_items);
+    exporting->setObjectName(QStringLiteral("export_action"));
+    exporting->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    QAction* statistics = add(file, tr("S&tatistics..."), cmd_statistics, &main_window::show_statistics);
+    statistics->setObjectName(QStringLiteral("statistics_action"));
+    statistics->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    QAction* browse = add(file, tr("&Browse Items..."), cmd_browse, &main_window::browse);
     browse->setObjectName(QStringLiteral("browse_action"));
     browse->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
     file->addSeparator();
-    QAction* exit = add(file, QStringLiteral("Exit"), cmd_exit, &main_window::exit_program);
+    QAction* exit = add(file, tr("E&xit"), cmd_exit, &main_window::exit_program);
     exit->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Q), QKeySequence(Qt::ALT | Qt::Key_F4)});
     create_review_menu(bar);
-    QMenu* help = bar->addMenu(QStringLiteral("Help"));
-    QAction* keys = help->addAction(QStringLiteral("Keys and Grades"));
+    QMenu* help = bar->addMenu(tr("&Help"));
+    QAction* keys = help->addAction(tr("&Keys and Grades"));
     keys->setObjectName(QStringLiteral("help_action"));
     keys->setShortcut(QKeySequence(Qt::Key_F1));
     connect(keys, &QAction::triggered, this, [this] {
         help_page page(this);
         page.exec();
+        take_keyboard_back();
     });
-    QAction* about = add(help, QStringLiteral("About"), cmd_about, &main_window::show_about);
+    QAction* welcome = help->addAction(tr("&Getting Started"));
+    welcome->setObjectName(QStringLiteral("welcome_action"));
+    connect(welcome, &QAction::triggered, this, &main_window::show_getting_started);
+    QAction* about = add(help, tr("&About"), cmd_about, &main_window::show_about);
     about->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Slash));
-    stop_action = add(bar, QStringLiteral("  Stop  "), cmd_stop, &main_window::stop);
-    skip_action = add(bar, QStringLiteral("  Skip  "), cmd_skip, &main_window::skip);
+    stop_action = add(bar, QStringLiteral("  &Stop  "), cmd_stop, &main_window::stop);
+    skip_action = add(bar, QStringLiteral("  S&kip  "), cmd_skip, &main_window::skip);
     stop_action->setObjectName(QStringLiteral("stop_action"));
     skip_action->setObjectName(QStringLiteral("skip_action"));
+    // F10 opens the menu bar at its first menu, as desktop programs do.
+    auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(f10, &QShortcut::activated, this, [bar, file] { bar->setActiveAction(file->menuAction()); });
 }
 
 void main_window::update_undo_action()
@@ -65,11 +81,12 @@ void main_window::update_undo_action()
     const bool here = next.available && ui().pass.mode() != screen_mode::add;
     undo_action->setEnabled(here);
     if (!here) {
-        undo_action->setText(QStringLiteral("Undo"));
+        undo_action->setText(tr("&Undo"));
         return;
     }
     QString question = QString::fromStdString(strip_format_tags(next.question)).simplified();
     if (question.size() > 32)
         question = question.left(31) + QChar(0x2026);
-    undo_action->setText(QStringLiteral("Undo Grade %1 of \"%2\"").arg(next.grade).arg(question));
+    // An ampersand of the question is shown, not taken as the entry's mnemonic.
+    undo_action->setText(tr("&Undo Grade %1 of \"%2\"").arg(next.grade).arg(question.replace(QLatin1Char('&'), QStringLiteral("&&"))));
 }

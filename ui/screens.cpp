@@ -21,6 +21,7 @@
 #include "ui/box_texts.h"
 #include "ui/main_window.h"
 #include "ui/markup.h"
+#include "ui/overview_panel.h"
 
 namespace {
 
@@ -37,7 +38,7 @@ void park_focus()
     main_window* window = ui().window;
     QWidget* focus = QApplication::focusWidget();
     if (focus && qobject_cast<QPushButton*>(focus) && window->isAncestorOf(focus))
-        window->centralWidget()->setFocus(Qt::OtherFocusReason);
+        window->client_area->setFocus(Qt::OtherFocusReason);
 }
 
 template <typename record>
@@ -75,7 +76,9 @@ bool run_category_dialog(screen_mode mode)
     const bool review = mode != screen_mode::add;
     category_selection_dialog dialog(
         w.settings_record.get(), review ? remembered_set_of(mode) : nullptr, review, &w.new_item_category, w.window);
-    if (dialog.exec() != QDialog::Accepted)
+    const bool chosen = dialog.exec() == QDialog::Accepted;
+    w.window->take_keyboard_back();
+    if (!chosen)
         return false;
     if (review)
         w.pass.select_categories(dialog.selection());
@@ -201,6 +204,18 @@ void start_review_screen(screen_mode mode)
         show_review_screen(window);
 }
 
+bool start_review_screen_in(screen_mode mode, std::vector<int32_t> selection)
+{
+    window_state& w = ui();
+    if (!w.window || w.pass.mode() != screen_mode::main || !activity_of_mode(mode))
+        return false;
+    w.pass.select_categories(std::move(selection));
+    if (!w.pass.start(mode, random_queue()))
+        return false;
+    show_review_screen(w.window);
+    return true;
+}
+
 void start_add_screen()
 {
     window_state& w = ui();
@@ -287,6 +302,7 @@ void grade_or_add(int grade)
     write_back_shown_item();
     const pass_step step = w.pass.grade(static_cast<uint16_t>(grade));
     show_step(step);
+    show_status_line(w.window, count_due(0, nullptr), pending_count());
     if (step == pass_step::shown && w.pass.mode() == screen_mode::scheduled)
         show_due_count();
     tell_unlogged_reviews();

@@ -1,6 +1,7 @@
 #pragma once
 // The review and add-item screens that live inside the main window.
 #include <cstdint>
+#include <vector>
 
 #include "database/database.h"
 #include "session/review_pass.h"
@@ -9,6 +10,9 @@
 class QKeyEvent;
 
 void start_review_screen(screen_mode mode);
+// The screen of `mode` on the chosen categories (indexes ended by filter_end) without asking;
+// false when none of them has an item for it.
+bool start_review_screen_in(screen_mode mode, std::vector<int32_t> selection);
 void start_add_screen();
 void reveal_answer();
 void grade_or_add(int grade);

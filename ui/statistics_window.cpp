@@ -6,6 +6,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QDialogButtonBox>
+#include <QFont>
 #include <QLabel>
 #include <QLineSeries>
 #include <QTabWidget>
@@ -13,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 
 #include "database/days.h"
 #include "services/paths.h"
@@ -27,6 +29,18 @@ QString band_label(int band)
     if (band == band_count - 1)
         return QStringLiteral("%1+").arg(lo);
     return lo == hi ? QString::number(lo) : QStringLiteral("%1-%2").arg(lo).arg(hi);
+}
+
+// Ticks at 0 and every round step up to at least `top`, labelled as whole numbers when the
+// step is one.
+void set_round_ticks(QValueAxis* axis, double top)
+{
+    const double step = round_tick_step(top);
+    axis->setRange(0, std::max(step, std::ceil(top / step - 1e-9) * step));
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setTickAnchor(0);
+    axis->setTickInterval(step);
+    axis->setLabelFormat(step >= 1 ? QStringLiteral("%d") : step >= 0.1 ? QStringLiteral("%.1f") : QStringLiteral("%.2f"));
 }
 
 QChartView* view_of(QChart* chart)
@@ -56,17 +70,17 @@ QChartView* bar_chart(const QString& title, const QStringList& labels,
     chart->addSeries(series);
     auto* x = new QBarCategoryAxis;
     x->append(labels);
-    x->setLabelsAngle(-45);
+    // Upright labels in a smaller font, whole: "128-255" cut to "128-..." names no band.
+    x->setLabelsAngle(0);
+    x->setLabelsFont(QFont(QString(), 7));
+    x->setTruncateLabels(false);
     if (top <= 0)
         chart->setTitle(title + QStringLiteral(" (nothing yet)"));
     chart->addAxis(x, Qt::AlignBottom);
     series->attachAxis(x);
     auto* y = new QValueAxis;
-    y->setRange(0, y_max > 0 ? y_max : std::max(4.0, top * 1.1));
-    if (y_max <= 0)
-        y->applyNiceNumbers();
+    set_round_ticks(y, y_max > 0 ? y_max : std::max(4.0, top));
     y->setTitleText(y_title);
-    y->setLabelFormat(y_max > 0 && y_max <= 1 ? QStringLiteral("%.2f") : QStringLiteral("%d"));
     chart->addAxis(y, Qt::AlignLeft);
     series->attachAxis(y);
     return view_of(chart);
@@ -97,21 +111,16 @@ QChartView* line_chart(const QString& title, const std::vector<std::pair<QString
         series->attachAxis(x);
         series->attachAxis(y);
     }
-    x->setRange(0, std::max(right, 4.0));
-    x->applyNiceNumbers();
-    x->setLabelFormat(QStringLiteral("%d"));
+    set_round_ticks(x, std::max(right, 4.0));
     if (top <= 0)
         chart->setTitle(title + QStringLiteral(" (nothing yet)"));
     x->setTitleText(x_title);
     y->setTitleText(y_title);
     if (y_max > 0) {
-        y->setRange(0, y_max);
-        y->setLabelFormat(QStringLiteral("%.2f"));
+        set_round_ticks(y, y_max);
     } else if (whole_numbers) {
         // Counts: whole ticks, never "0.28 items".
-        y->setRange(0, std::max(4.0, top * 1.1));
-        y->applyNiceNumbers();
-        y->setLabelFormat(QStringLiteral("%d"));
+        set_round_ticks(y, std::max(4.0, top));
     } else {
         y->setRange(0, std::max(top * 1.1, 1e-3));
         y->setLabelFormat(QStringLiteral("%.3f"));
@@ -119,13 +128,36 @@ QChartView* line_chart(const QString& title, const std::vector<std::pair<QString
     return view_of(chart);
 }
 
-std::vector<QPointF> counts_as_points(const std::vector<uint32_t>& counts)
+// A count per day as a bar each, over days from the first (0) on an axis of round ticks.
+QChartView* day_bars(const QString& title, const std::vector<uint32_t>& counts, const QString& x_title, const QString& y_title)
 {
-    std::vector<QPointF> points;
-    points.reserve(counts.size());
-    for (size_t i = 0; i < counts.size(); ++i)
-        points.emplace_back(static_cast<double>(i), counts[i]);
-    return points;
+    auto* chart = new QChart;
+    chart->setTitle(title);
+    auto* set = new QBarSet(y_title);
+    uint32_t top = 0;
+    for (uint32_t c : counts) {
+        *set << c;
+        top = std::max(top, c);
+    }
+    auto* series = new QBarSeries;
+    series->append(set);
+    series->setBarWidth(0.9);
+    chart->addSeries(series);
+    auto* x = new QValueAxis;
+    auto* y = new QValueAxis;
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
+    series->attachAxis(x);
+    series->attachAxis(y);
+    set_round_ticks(x, std::max<double>(static_cast<double>(counts.size()), 4.0));
+    // The bars stand around their day's index: the axis starts half a day before the first.
+    x->setMin(-0.5);
+    x->setTitleText(x_title);
+    set_round_ticks(y, std::max(4.0, static_cast<double>(top)));
+    y->setTitleText(y_title);
+    if (top == 0)
+        chart->setTitle(title + QStringLiteral(" (nothing yet)"));
+    return view_of(chart);
 }
 
 QWidget* page_of(std::initializer_list<QWidget*> charts)
@@ -165,6 +197,19 @@ QString recent_retention_text(const grading_summary& g)
 
 }  // namespace
 
+double round_tick_step(double top)
+{
+    if (!(top > 0))
+        return 1;
+    // About five ticks, each a 1, 2 or 5 times a power of ten.
+    const double rough = top / 5;
+    const double power = std::pow(10.0, std::floor(std::log10(rough)));
+    for (double m : {1.0, 2.0, 5.0})
+        if (m * power >= rough)
+            return m * power;
+    return 10 * power;
+}
+
 statistics_window::statistics_window(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("Statistics"));
@@ -191,13 +236,13 @@ statistics_window::statistics_window(QWidget* parent) : QDialog(parent)
     tabs_ = new QTabWidget(this);
     const auto due365 = due_per_day(today, 365);
     const std::vector<uint32_t> due30(due365.begin(), due365.begin() + 30);
-    tabs_->addTab(page_of({line_chart(QStringLiteral("Reviews due in the next 30 days"), {{QString(), counts_as_points(due30)}},
+    tabs_->addTab(page_of({day_bars(QStringLiteral("Reviews due in the next 30 days"), due30,
                                QStringLiteral("days from today"), QStringLiteral("items")),
-                      line_chart(QStringLiteral("Reviews due in the next 365 days"), {{QString(), counts_as_points(due365)}},
+                      day_bars(QStringLiteral("Reviews due in the next 365 days"), due365,
                           QStringLiteral("days from today"), QStringLiteral("items"))}),
         QStringLiteral("Due"));
 
-    tabs_->addTab(page_of({line_chart(QStringLiteral("Reviews done per day"), {{QString(), counts_as_points(daily.reviews)}},
+    tabs_->addTab(page_of({day_bars(QStringLiteral("Reviews done per day"), daily.reviews,
         QStringLiteral("days since the first review"), QStringLiteral("grades"))}),
         QStringLiteral("Reviews"));
 

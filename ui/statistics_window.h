@@ -4,6 +4,10 @@
 
 class QTabWidget;
 
+// The step between an axis's ticks, from 0 to `top`: about five ticks at 1, 2 or 5 times a power
+// of ten.
+double round_tick_step(double top);
+
 class statistics_window : public QDialog {
     Q_OBJECT
 public:

@@ -1,9 +1,11 @@
 #include "ui/window_state.h"
 
+#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QUrl>
 
 #include <ctime>
 
@@ -56,6 +58,14 @@ QString choose_folder(QWidget* owner, const QString& title)
     if (ui().choose_folder)
         return ui().choose_folder(owner, title);
     return QFileDialog::getExistingDirectory(owner, title, QDir::homePath());
+}
+
+void open_folder(const QString& path)
+{
+    if (ui().open_folder)
+        ui().open_folder(path);
+    else
+        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 uint32_t tick_count_ms()

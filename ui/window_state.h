@@ -68,6 +68,8 @@ struct window_state {
     deinit_result (*close_database)(close_mode mode) = nullptr;  // null: ma_deinit
     // Asks for a folder; an empty text when the user cancelled. Null: a real folder dialog.
     QString (*choose_folder)(QWidget* owner, const QString& title) = nullptr;
+    // Shows a folder to the user. Null: the desktop's file manager.
+    void (*open_folder)(const QString& path) = nullptr;
 };
 
 window_state& ui();
@@ -77,6 +79,7 @@ void reset_window_state();
 message_answer show_message(QWidget* owner, const QString& title, const QString& text,
     message_buttons buttons = message_buttons::ok);
 QString choose_folder(QWidget* owner, const QString& title);
+void open_folder(const QString& path);
 uint32_t tick_count_ms();
 sound_player& sounds();
 picture_viewer& pictures();

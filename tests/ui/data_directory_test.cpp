@@ -160,11 +160,11 @@ TEST_F(DataDirectory, AReadOnlyDirectoryIsOpenedReadOnlyAndTheSettingKept)
     w->show();
     QApplication::setActiveWindow(w);
     ASSERT_TRUE(QTest::qWaitForWindowActive(w));
-    w->centralWidget()->setFocus();
-    QTest::keyClick(w->centralWidget(), Qt::Key_Return);
+    w->client_area->setFocus();
+    QTest::keyClick(w->client_area, Qt::Key_Return);
     ASSERT_EQ(ui().pass.mode(), screen_mode::scheduled);
-    QTest::keyClick(w->centralWidget(), Qt::Key_Return);
-    QTest::keyClick(w->centralWidget(), Qt::Key_4);
+    QTest::keyClick(w->client_area, Qt::Key_Return);
+    QTest::keyClick(w->client_area, Qt::Key_4);
     EXPECT_EQ(ui().pass.mode(), screen_mode::main);
     EXPECT_EQ(db().head->gr, 4u);
 

@@ -219,7 +219,22 @@ TEST_F(DataSafety, RestoreBackupFromTheFileMenuKeepsTheCurrentStateAsABackup)
     create_test_item("typed before the restore");
     ASSERT_EQ(db().item_count, 6u);
 
-    // File > "Restore Backup..." by mouse, the older backup (second row) by keys.
+    // Return in the list asks first; No (the default) restores nothing.
+    auto choose_second = [](QWidget* dialog) {
+        auto* table = dialog->findChild<QTableWidget*>(QStringLiteral("backup_table"));
+        ASSERT_NE(table, nullptr);
+        QTest::keyClick(table, Qt::Key_Down);
+        QTest::keyClick(table, Qt::Key_Return);
+    };
+    on_next_modal(choose_second);
+    QTest::keyClick(w, Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_FALSE(recorded_messages().empty());
+    EXPECT_EQ(recorded_messages().back().title, QStringLiteral("Restore Backup"));
+    EXPECT_EQ(recorded_messages().back().buttons, message_buttons::yes_no);
+    EXPECT_EQ(db().item_count, 6u);
+
+    // File > "Restore Backup..." by mouse, the older backup (second row) by keys, confirmed.
+    message_answers() = {message_answer::yes};
     on_next_modal([](QWidget* dialog) {
         auto* table = dialog->findChild<QTableWidget*>(QStringLiteral("backup_table"));
         ASSERT_NE(table, nullptr);
@@ -239,6 +254,15 @@ TEST_F(DataSafety, RestoreBackupFromTheFileMenuKeepsTheCurrentStateAsABackup)
     bin_summary left;
     ASSERT_TRUE(inspect_bin(backups.front().path.c_str(), &left));
     EXPECT_EQ(left.item_count, 6u);
+    // The next time, the list marks it as the way back.
+    QString marked;
+    on_next_modal([&marked](QWidget* dialog) {
+        marked = dialog->findChild<QTableWidget*>(QStringLiteral("backup_table"))->item(0, 0)->text();
+        QTest::keyClick(dialog, Qt::Key_Escape);
+    });
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    QTest::keyClick(w, Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(marked.endsWith(QStringLiteral("(your database before the last restore)"))) << marked.toStdString();
     press_exit(w);
     ASSERT_EQ(ma_init(dir().c_str()), init_status::from_bin);
     EXPECT_EQ(db().item_count, 1u);

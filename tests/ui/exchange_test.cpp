@@ -64,6 +64,9 @@ TEST_F(Exchange, ImportShowsThePreviewTakesTheMappingAndReportsWhatItDid)
     EXPECT_EQ(db().pending_head->next->next->question, "Katze");
     EXPECT_EQ(db().pending_head->next->next->ctgr, 0);
     EXPECT_TRUE(question_shown().startsWith(QStringLiteral("Imported 1 items.")));
+    // The keyboard is the window's again: Return acts at once.
+    QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(w));
+    EXPECT_EQ(QApplication::focusWidget(), w->client_area);
 }
 
 TEST_F(Exchange, AFileThatCannotBeReadIsRefusedAndTheDialogStays)

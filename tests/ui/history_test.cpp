@@ -57,7 +57,7 @@ TEST_F(History, CtrlZTakesBackTheLastGradesEvenAfterThePassEnded)
     const QString second_question = question_shown();
     const auto second_before = schedule_of(second);
     EXPECT_NE(schedule_of(first), first_before);
-    EXPECT_EQ(undo_text(), QStringLiteral("Undo Grade 4 of \"%1\"").arg(first_question));
+    EXPECT_EQ(undo_text(), QStringLiteral("&Undo Grade 4 of \"%1\"").arg(first_question));
 
     // Back to the first item, its answer hidden again, its schedule as before.
     undo_key();
@@ -190,4 +190,13 @@ TEST_F(History, TheStatisticsWindowTellsWhenGradesGiveNothingToLengthenWith)
     log_grades(1, 5);
     std::tie(retention, note) = open_statistics();
     EXPECT_TRUE(note.isEmpty()) << note.toStdString();
+}
+
+TEST(StatisticsAxes, TicksFallOnRoundNumbers)
+{
+    const struct {
+        double top, step;
+    } cases[] = {{0, 1}, {4, 1}, {7, 2}, {30, 10}, {365, 100}, {1.0, 0.2}, {2047, 500}, {12000, 5000}};
+    for (const auto& c : cases)
+        EXPECT_DOUBLE_EQ(round_tick_step(c.top), c.step) << c.top;
 }

@@ -20,6 +20,18 @@ QString unique_name() { return QStringLiteral("cardwright-test-%1-%2").arg(::get
 
 bool wait_for(const std::function<bool()>& condition) { return QTest::qWaitFor(condition, 15000); }
 
+// Starts the real program offscreen in the test's home; true once it holds the database.
+bool start_program(QProcess& program, const QString& home, const QString& data_dir)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home);
+    env.insert("XDG_CONFIG_HOME", home + "config");
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    program.setProcessEnvironment(env);
+    program.start(QStringLiteral(CARDWRIGHT_PROGRAM), {});
+    return program.waitForStarted() && wait_for([&] { return QFile::exists(data_dir + "lockfile"); });
+}
+
 }  // namespace
 
 TEST_F(Instance, ASecondStartRaisesTheFirst)
@@ -48,18 +60,11 @@ TEST_F(Instance, ASecondStartRaisesTheFirst)
 TEST_F(Instance, TheProgramKeepsOneCopyAndSavesOnSigterm)
 {
     const QString home = QString::fromStdString(home_->path());
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("HOME", home);
-    env.insert("XDG_CONFIG_HOME", home + "config");
-    env.insert("QT_QPA_PLATFORM", "offscreen");
     QProcess first;
-    first.setProcessEnvironment(env);
-    first.start(QStringLiteral(CARDWRIGHT_PROGRAM), {});
-    ASSERT_TRUE(first.waitForStarted());
-    ASSERT_TRUE(wait_for([&] { return QFile::exists(default_dir() + "lockfile"); }));
+    ASSERT_TRUE(start_program(first, home, default_dir()));
 
     QProcess second;
-    second.setProcessEnvironment(env);
+    second.setProcessEnvironment(first.processEnvironment());
     second.start(QStringLiteral(CARDWRIGHT_PROGRAM), {});
     ASSERT_TRUE(second.waitForFinished(15000));
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
@@ -73,4 +78,31 @@ TEST_F(Instance, TheProgramKeepsOneCopyAndSavesOnSigterm)
     EXPECT_FALSE(QFile::exists(default_dir() + "lockfile"));
     QSettings written(home + "config/Cardwright.conf", QSettings::NativeFormat);
     EXPECT_EQ(written.value("pathtodatadir").toString(), default_dir());
+}
+
+// SIGTERM while the data directory takes nothing: the save fails, the question stays up, and the
+// second SIGTERM ends the program with exit code 1 once the rescue copy exists.
+TEST_F(Instance, ASecondSigtermDuringCannotSaveDatabaseEndsTheProgramWithCodeOne)
+{
+    const QString home = QString::fromStdString(home_->path());
+    QProcess program;
+    ASSERT_TRUE(start_program(program, home, default_dir()));
+    // The directory goes and a file takes its name: nothing can be written there any more,
+    // whoever runs the test (permissions do not stop root).
+    QString dir = default_dir();
+    dir.chop(1);
+    ASSERT_TRUE(QDir().rename(dir, dir + ".moved"));
+    QFile blocker(dir);
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+
+    ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
+    ASSERT_TRUE(wait_for([&] {
+        return !QDir(home).entryList({QStringLiteral("elements.rescue-*.bin")}, QDir::Files).isEmpty();
+    })) << "no rescue copy in the home folder";
+    EXPECT_FALSE(program.waitForFinished(500)) << "the question did not wait for an answer";
+    ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
+    ASSERT_TRUE(program.waitForFinished(15000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 1);
 }

@@ -59,7 +59,7 @@ protected:
         client()->setFocus();
     }
 
-    QWidget* client() const { return w->centralWidget(); }
+    QWidget* client() const { return w->client_area; }
     std::string data_dir() const { return default_dir().toStdString(); }
 
     // A scheduled item due `days` from today (negative: overdue).
