@@ -116,7 +116,7 @@ struct pending_pool {
 struct database {
     std::vector<std::unique_ptr<category>> categories;  // the category table, parents first after a save
     uint32_t category_capacity = 0;  // the table's room, doubled as it fills
-    bool category_table_exists = false;  // made by ma_init, gone after ma_deinit(0)
+    bool category_table_exists = false;  // made by ma_init, gone after ma_deinit
     // (parent, name) of every category, to its highest index; the parent of a top-level one is
     // written as none. Rebuilt on the next lookup after the table was changed wholesale.
     std::unordered_map<std::string, uint16_t> category_lookup;

@@ -74,7 +74,7 @@ void open_collection(uint32_t divisor)
 {
     if (db().db_state != DB_UNINITIALISED)
         ma_discard();
-    ma_init(bench_data::lifetime_path(divisor).c_str());
+    bench_data::open_database(bench_data::lifetime_path(divisor).c_str());
 }
 
 void BM_reference_sqlite_read_notes(benchmark::State& state)

@@ -139,11 +139,12 @@ void BM_close(benchmark::State& state)
     static uint32_t session = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        ma_init(dir.c_str());
+        if (ma_init(dir.c_str()) != init_status::from_bin)
+            state.SkipWithError("not opened");
         ma_nn_init();
         db().head->answer = "changed in session " + std::to_string(++session);
         state.ResumeTiming();
-        if (ma_deinit(0) != MA_DEINIT_DONE)
+        if (ma_deinit(close_mode::complete).status != deinit_status::done)
             state.SkipWithError("not saved");
     }
 }

@@ -31,7 +31,7 @@ void open_collection(uint32_t divisor)
         return;
     if (opened != 0)
         ma_discard();
-    ma_init(bench_data::lifetime_path(divisor).c_str());
+    bench_data::open_database(bench_data::lifetime_path(divisor).c_str());
     opened = divisor;
 }
 

@@ -44,7 +44,7 @@ struct overview_data {
         path = bench_data::make_user_directory(options);
         // Spread the items over 300 categories three levels deep, as a user's subjects,
         // chapters and lessons.
-        ma_init(path.c_str());
+        bench_data::open_database(path.c_str());
         std::mt19937 random(300);
         std::vector<uint16_t> all;
         for (uint16_t c = 0; c < category_count(); ++c)
@@ -57,7 +57,8 @@ struct overview_data {
             e->ctgr = all[random() % all.size()];
         for (pending_item* p = db().pending_head; p; p = p->next)
             p->ctgr = all[random() % all.size()];
-        ma_deinit(0);
+        if (ma_deinit(close_mode::complete).status != deinit_status::done)
+            std::abort();
         settings record;
         load_settings(&record);
         record.pathtodatadir = QString::fromStdString(path);
@@ -130,7 +131,7 @@ BENCHMARK(BM_start_to_drawn_overview)->Unit(benchmark::kMillisecond);
 void BM_overview_counts(benchmark::State& state)
 {
     const overview_data& d = data();
-    ma_init(d.path.c_str());
+    bench_data::open_database(d.path.c_str());
     for (auto _ : state)
         benchmark::DoNotOptimize(make_overview(day_number(0)));
     ma_discard();
