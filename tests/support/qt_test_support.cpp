@@ -8,6 +8,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTest>
+#include <QPointer>
 #include <QTimer>
 
 #include "settings/settings_store.h"
@@ -56,8 +57,18 @@ void on_next_modal(std::function<void(QWidget*)> act)
     auto* poll = new QTimer(modal_waits());
     poll->setInterval(5);
     int tries = 0;
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, act = std::move(act), tries]() mutable {
+    // Registered from inside a modal window, the wait is for the next one: acting on the window
+    // that is still up would send its keys to the wrong dialog.
+    QPointer<QWidget> open_before = QApplication::activeModalWidget();
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, act = std::move(act), tries, open_before]() mutable {
         QWidget* modal = QApplication::activeModalWidget();
+        if (modal == open_before) {
+            // Offscreen, a dialog opened from inside another may not be reported active at once.
+            modal = nullptr;
+            for (QWidget* window : QApplication::topLevelWidgets())
+                if (window != open_before && window->isVisible() && window->isModal())
+                    modal = window;
+        }
         if (modal) {
             poll->stop();
             poll->deleteLater();
@@ -66,6 +77,9 @@ void on_next_modal(std::function<void(QWidget*)> act)
             poll->stop();
             poll->deleteLater();
             ADD_FAILURE() << "no modal window opened";
+            // A dialog the test meant to leave would otherwise wait for input for ever.
+            if (QWidget* stuck = QApplication::activeModalWidget())
+                stuck->close();
         }
     });
     poll->start();

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -218,7 +219,9 @@ TEST_F(Desktop, TheAddScreenSaysWhichBoxIsWhichAndCountsWhatWasAdded)
         ASSERT_NE(create, nullptr);
         EXPECT_EQ(create->text(), QStringLiteral("New Category..."));
         on_next_modal([](QWidget* ask) {
-            QTest::keyClicks(QApplication::focusWidget(), "Verbs \"irregular\"");
+            auto* name = ask->findChild<QLineEdit*>();
+            ASSERT_NE(name, nullptr);
+            QTest::keyClicks(name, "Verbs \"irregular\"");
             QTest::keyClick(ask, Qt::Key_Return);
         });
         QTest::mouseClick(create, Qt::LeftButton);
