@@ -279,6 +279,28 @@ uint64_t new_computer_id()
     return id;
 }
 
+bool read_change_log_file(const std::string& path, uint64_t from, std::string* out)
+{
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return false;
+    out->assign(change_log_header_size, '\0');
+    const size_t header = std::fread(out->data(), 1, change_log_header_size, f);
+    out->resize(header);
+    bool ok = !std::ferror(f);
+    if (ok && header == change_log_header_size && from > change_log_header_size)
+        ok = std::fseek(f, static_cast<long>(from), SEEK_SET) == 0;
+    char buffer[65536];
+    size_t n;
+    while (ok && (n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        out->append(buffer, n);
+    ok = ok && !std::ferror(f);
+    std::fclose(f);
+    if (!ok)
+        errno = EIO;
+    return ok;
+}
+
 change_log_writer::change_log_writer(std::string path, uint64_t computer)
     : path_(std::move(path)), computer_(computer)
 {
@@ -289,18 +311,9 @@ change_append_result change_log_writer::open_log()
     change_append_result res;
     std::string bytes;
     bool created = false;
-    if (FILE* f = std::fopen(path_.c_str(), "rb")) {
-        char buffer[65536];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-            bytes.append(buffer, n);
-        const bool failed = std::ferror(f);
-        std::fclose(f);
-        if (failed)
-            return {change_append_status::cannot_open, EIO, 0};
-    } else if (errno != ENOENT) {
-        return {change_append_status::cannot_open, errno, 0};
-    } else {
+    if (!read_change_log_file(path_, 0, &bytes)) {
+        if (errno != ENOENT)
+            return {change_append_status::cannot_open, errno, 0};
         created = true;
     }
     const change_log_read read = read_change_log(bytes);

@@ -83,6 +83,11 @@ struct change_log_read {
 // Order matters (an edit follows its add), so nothing after a damaged record is taken.
 change_log_read read_change_log(std::string_view bytes, uint64_t offset = 0);
 
+// The header of the log at `path` and its bytes from offset `from` on (all of them when `from`
+// is within the header), so that a log is read again only past what was taken; false with errno
+// set when it cannot be read.
+bool read_change_log_file(const std::string& path, uint64_t from, std::string* out);
+
 // The file name of a computer's log, and which log a sync folder's file name belongs to:
 // its own, a copy a sync service made beside it in a conflict, or none.
 std::string change_log_name(uint64_t computer);

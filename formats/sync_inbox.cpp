@@ -7,31 +7,6 @@
 #include <numeric>
 #include <sstream>
 
-namespace {
-
-// The header and the bytes from `from` on: a log is read again only past what was applied.
-bool read_tail(const std::string& path, uint64_t from, std::string* out)
-{
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        return false;
-    out->assign(change_log_header_size, '\0');
-    const size_t header = std::fread(out->data(), 1, change_log_header_size, f);
-    out->resize(header);
-    bool ok = !std::ferror(f);
-    if (ok && header == change_log_header_size && from > change_log_header_size)
-        ok = std::fseek(f, static_cast<long>(from), SEEK_SET) == 0;
-    char buffer[65536];
-    size_t n;
-    while (ok && (n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-        out->append(buffer, n);
-    ok = ok && !std::ferror(f);
-    std::fclose(f);
-    return ok;
-}
-
-}  // namespace
-
 sync_inbox::sync_inbox(std::string folder, uint64_t me) : folder_(std::move(folder)), me_(me) {}
 
 sync_arrivals sync_inbox::collect()
@@ -49,7 +24,7 @@ sync_arrivals sync_inbox::collect()
         if (mark.computer != kind.computer || entry.file_size(ec) < mark.end)
             mark = {0, kind.computer};  // replaced by an older copy: read it all again
         std::string bytes;
-        if (!read_tail(entry.path().string(), mark.end, &bytes))
+        if (!read_change_log_file(entry.path().string(), mark.end, &bytes))
             continue;  // being replaced by the service right now; taken at the next look
         // Offsets in `bytes` past the header stand for offsets from the mark on in the file.
         const uint64_t base = std::max<uint64_t>(mark.end, change_log_header_size) - change_log_header_size;
