@@ -5,10 +5,12 @@ set -eu
 PACKAGES="cmake ninja-build g++ make libgtest-dev libgmock-dev libbenchmark-dev clang-14 libclang-rt-14-dev \
 qt6-base-dev qt6-multimedia-dev qt6-charts-dev libqt6opengl6-dev libsqlite3-dev libzip-dev libzstd-dev pkgconf dpkg-dev \
 libxxhash-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good xdg-utils fonts-dejavu-core \
-lintian appstream desktop-file-utils librsvg2-bin ccache"
+lintian appstream desktop-file-utils librsvg2-bin ccache qt6-l10n-tools qt6-tools-dev qt6-translations-l10n"
 
 # `install-deps.sh gui-check` adds what trying the window by hand under a virtual X server takes.
 [ "${1:-}" = "gui-check" ] && PACKAGES="$PACKAGES xvfb xdotool imagemagick x11-utils"
+# `install-deps.sh screen-reader` adds a screen reader and its speech, to hear the window under Xvfb.
+[ "${1:-}" = "screen-reader" ] && PACKAGES="$PACKAGES xvfb xdotool orca at-spi2-core espeak-ng dbus-x11"
 
 missing=""
 for p in $PACKAGES; do

@@ -411,19 +411,6 @@ std::string date_of_day(uint16_t day)
     return date_of_time(anchor + static_cast<uint32_t>(day) * 86'400u);
 }
 
-std::string relative_due(int32_t days_from_today)
-{
-    if (days_from_today == 0)
-        return "today";
-    if (days_from_today == 1)
-        return "in 1 day";
-    if (days_from_today > 1)
-        return "in " + std::to_string(days_from_today) + " days";
-    if (days_from_today == -1)
-        return "1 day overdue";
-    return std::to_string(-days_from_today) + " days overdue";
-}
-
 bool reschedule_today(item* e, uint16_t today)
 {
     if (!e || e->tmtrpt <= today)

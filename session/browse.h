@@ -117,8 +117,6 @@ std::vector<std::pair<std::string, uint16_t>> sorted_category_paths();
 std::string date_of_day(uint16_t day);
 // "2026-12-07": the local date of a moment in seconds (an item's id is when it was made).
 std::string date_of_time(uint32_t seconds);
-// "today", "in 1 day", "in 5 days", "1 day overdue", "3 days overdue".
-std::string relative_due(int32_t days_from_today);
 
 // A scheduled item made due today (items already due are left as they are): it leaves the list
 // and comes back in at today's place, its interval measured to today. Returns whether it moved.

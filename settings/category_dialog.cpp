@@ -1,8 +1,10 @@
 #include "settings/category_dialog.h"
 
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QInputDialog>
+#include <QLocale>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -80,6 +82,13 @@ std::string category_label(const char* name, uint32_t items, uint32_t due, uint3
     return label + counts;
 }
 
+QString category_spoken(const QString& name, uint32_t items, uint32_t due, uint32_t queued)
+{
+    const QLocale locale;
+    return QCoreApplication::translate("category_selection_dialog", "%1: %2 due, %3 queued, %4 items")
+        .arg(name, locale.toString(due), locale.toString(queued), locale.toString(items));
+}
+
 category_selection_dialog::category_selection_dialog(settings* record, category_set* remembered, bool review_mode,
     uint16_t* new_item_category, QWidget* parent)
     : QDialog(parent),
@@ -88,11 +97,12 @@ category_selection_dialog::category_selection_dialog(settings* record, category_
       review_mode_(review_mode),
       new_item_category_(new_item_category)
 {
-    setWindowTitle(QStringLiteral("Category Selection"));
+    setWindowTitle(tr("Category Selection"));
     setProperty("dialog_id", dialog_category_selection);
     auto* layout = new QVBoxLayout(this);
     tree_ = new QTreeWidget(this);
     tree_->setObjectName(QStringLiteral("category_tree"));
+    tree_->setAccessibleName(tr("Categories"));
     tree_->setProperty("control_id", 26);
     tree_->setHeaderHidden(true);
     tree_->setColumnCount(1);
@@ -103,7 +113,7 @@ category_selection_dialog::category_selection_dialog(settings* record, category_
     layout->addWidget(tree_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     if (!review_mode_) {
-        QPushButton* create = buttons->addButton(QStringLiteral("New Category..."), QDialogButtonBox::ActionRole);
+        QPushButton* create = buttons->addButton(tr("New Category..."), QDialogButtonBox::ActionRole);
         create->setObjectName(QStringLiteral("new_category"));
         create->setAutoDefault(false);
         connect(create, &QPushButton::clicked, this, &category_selection_dialog::new_category);
@@ -139,6 +149,11 @@ std::vector<QTreeWidgetItem*> add_category_items(QTreeWidget* tree)
             : category_label(category_at(i)->name.c_str(), 0, 0, 0);
         auto* tree_item = new QTreeWidgetItem(QStringList{QString::fromUtf8(label.c_str())});
         tree_item->setData(0, Qt::UserRole, static_cast<uint32_t>(i));
+        // Read out in words: "(i:12,r:3,q:40)" means nothing to a screen reader's listener.
+        if (counts)
+            tree_item->setData(0, Qt::AccessibleTextRole,
+                category_spoken(QString::fromUtf8(counts[i].name), counts[i].items, counts[i].due + counts[i].due_below,
+                    counts[i].queued));
         items[i] = tree_item;
     }
     // Children follow their parents' existing children, in index order. A parent that is
@@ -186,9 +201,9 @@ void category_selection_dialog::new_category()
         ? QString::fromUtf8(category_at(static_cast<uint32_t>(parent))->name.c_str())
         : QString();
     bool ok = false;
-    const QString typed = QInputDialog::getText(this, QStringLiteral("New Category"),
-        under.isEmpty() ? QStringLiteral("Name of the new category:")
-                        : QStringLiteral("Name of the new category under \"%1\":").arg(under),
+    const QString typed = QInputDialog::getText(this, tr("New Category"),
+        under.isEmpty() ? tr("Name of the new category:")
+                        : tr("Name of the new category under \"%1\":").arg(under),
         QLineEdit::Normal, QString(), &ok);
     const std::string name = category_name_from_typed(typed);
     if (!ok || name.empty())

@@ -45,14 +45,14 @@ fonts_dialog::fonts_dialog(settings* record, QWidget* question_box, QWidget* ans
         if (box)
             in_use.append(font_family_in_use(box));
     const QStringList families = first_font_families(offered ? *offered : system_font_families(in_use));
-    setWindowTitle(QStringLiteral("Fonts"));
+    setWindowTitle(tr("Fonts"));
     setProperty("dialog_id", dialog_fonts);
     question_.box = question_box;
     answer_.box = answer_box;
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(make_side(question_, QStringLiteral("Question font"), "question",
+    layout->addWidget(make_side(question_, tr("Question font"), "question",
         record ? record->qcleartype : 2, families));
-    layout->addWidget(make_side(answer_, QStringLiteral("Answer font"), "answer",
+    layout->addWidget(make_side(answer_, tr("Answer font"), "answer",
         record ? record->acleartype : 2, families));
     name_control(question_.face, "question_face", id_question_face);
     name_control(question_.cleartype, "question_cleartype", id_question_cleartype);
@@ -76,7 +76,7 @@ QWidget* fonts_dialog::make_side(side& s, const QString& title, const char* name
     const QString family = s.box ? font_family_in_use(s.box) : font.family();
     s.face->setCurrentIndex(std::max<qsizetype>(0, families.indexOf(family)));
 
-    s.cleartype = new QCheckBox(QStringLiteral("ClearType"), group);
+    s.cleartype = new QCheckBox(tr("ClearType"), group);
     s.cleartype->setChecked(cleartype_setting == 1 || (cleartype_setting != 0 && font_is_cleartype(font)));
 
     s.size = new QSlider(Qt::Horizontal, group);
@@ -89,7 +89,7 @@ QWidget* fonts_dialog::make_side(side& s, const QString& title, const char* name
     auto* grid = new QGridLayout(group);
     grid->addWidget(s.face, 0, 0, 1, 3);
     grid->addWidget(s.cleartype, 1, 0, 1, 3);
-    auto* size_label = new QLabel(QStringLiteral("Font size:"), group);
+    auto* size_label = new QLabel(tr("Font size:"), group);
     size_label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     grid->addWidget(size_label, 2, 0, 1, 2);
     s.size_value = new QLabel(group);
@@ -97,10 +97,14 @@ QWidget* fonts_dialog::make_side(side& s, const QString& title, const char* name
     s.size_value->setNum(s.size->value());
     connect(s.size, &QSlider::valueChanged, s.size_value, qOverload<int>(&QLabel::setNum));
     grid->addWidget(s.size_value, 2, 2);
-    grid->addWidget(new QLabel(QStringLiteral("Small"), group), 3, 0);
+    grid->addWidget(new QLabel(tr("Small"), group), 3, 0);
     grid->addWidget(s.size, 3, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Big"), group), 3, 2);
+    grid->addWidget(new QLabel(tr("Big"), group), 3, 2);
     grid->setColumnStretch(1, 1);
+    // Named by their side: two lists and two sliders would otherwise sound alike.
+    s.face->setAccessibleName(tr("%1: typeface").arg(title));
+    s.size->setAccessibleName(tr("%1: size").arg(title));
+    s.cleartype->setAccessibleName(tr("%1: ClearType").arg(title));
     return group;
 }
 
@@ -137,18 +141,21 @@ void fonts_dialog::done(int result)
 
 settings_dialog::settings_dialog(settings* record, QWidget* parent) : QDialog(parent), record_(record)
 {
-    setWindowTitle(QStringLiteral("Settings"));
+    setWindowTitle(tr("Settings"));
     setProperty("dialog_id", dialog_settings);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("Database path:"), this));
+    auto* path_label = new QLabel(tr("Database path:"), this);
+    layout->addWidget(path_label);
     path_ = new QLineEdit(this);
+    path_label->setBuddy(path_);
+    path_->setAccessibleName(tr("Database path"));
     path_->setMaxLength(max_data_dir_units);
     name_control(path_, "data_path", id_data_path_edit);
     layout->addWidget(path_);
-    auto* note = new QLabel(QStringLiteral("New path takes effect after MCW restart"), this);
+    auto* note = new QLabel(tr("New path takes effect after MCW restart"), this);
     layout->addWidget(note);
     layout->addSpacing(12);
-    random_pick_ = new QCheckBox(QStringLiteral("Random pick from queue"), this);
+    random_pick_ = new QCheckBox(tr("Random pick from queue"), this);
     name_control(random_pick_, "random_pick", id_random_pick);
     layout->addWidget(random_pick_);
     if (record_) {
@@ -170,7 +177,7 @@ void settings_dialog::done(int result)
 
 about_dialog::about_dialog(QWidget* parent) : QDialog(parent)
 {
-    setWindowTitle(QStringLiteral("About MobileCardwright"));
+    setWindowTitle(tr("About MobileCardwright"));
     setProperty("dialog_id", dialog_about);
     auto* layout = new QVBoxLayout(this);
     layout->setSpacing(14);
@@ -179,7 +186,7 @@ about_dialog::about_dialog(QWidget* parent) : QDialog(parent)
     icon->setPixmap(program_icon().pixmap(64, 64));
     icon->setAlignment(Qt::AlignHCenter);
     layout->addWidget(icon);
-    auto* line = new QLabel(QStringLiteral("MobileCardwright Version ") + QLatin1String(version_text), this);
+    auto* line = new QLabel(tr("MobileCardwright Version %1").arg(QLatin1String(version_text)), this);
     line->setObjectName(QStringLiteral("about_text"));
     line->setAlignment(Qt::AlignHCenter);
     layout->addWidget(line);

@@ -55,7 +55,7 @@ size_t screen_length(const std::string& text, const std::string& media)
 
 void tell_too_long(QWidget* owner, const QString& what, size_t length, const QString& consequence)
 {
-    show_message(owner, QStringLiteral("Text Too Long"), too_long_text(what, length) + QLatin1Char(' ') + consequence);
+    show_message(owner, QCoreApplication::translate("box_texts", "Text Too Long"), too_long_text(what, length) + QLatin1Char(' ') + consequence);
 }
 
 namespace {
@@ -78,8 +78,10 @@ void show_stored(box_side s, std::string_view stored)
         s.box->setPlainText(QString());
         s.box->setReadOnly(true);
         set_box_picture(s.box, std::string());
-        tell_too_long(ui().window, QStringLiteral("The %1 of this item").arg(QLatin1String(s.noun)), length,
-            QStringLiteral("It is kept as it is, but cannot be shown."));
+        tell_too_long(ui().window,
+            std::string_view(s.noun) == "question" ? QCoreApplication::translate("box_texts", "The question of this item")
+                                                   : QCoreApplication::translate("box_texts", "The answer of this item"),
+            length, QCoreApplication::translate("box_texts", "It is kept as it is, but cannot be shown."));
         return;
     }
     s.held = false;
@@ -103,10 +105,10 @@ bool take_edit(box_side s)
         const std::optional<std::string> typed = get_box_text(s.box);
         const size_t length = typed ? screen_length(*typed, s.media) : box_text_length(s.box);
         if (!typed || length > max_text_bytes) {
-            QString noun = QLatin1String(s.noun);
-            noun[0] = noun[0].toUpper();
-            tell_too_long(ui().window, QStringLiteral("The %1").arg(noun), length,
-                QStringLiteral("Shorten it, or the change will not be stored."));
+            tell_too_long(ui().window,
+                std::string_view(s.noun) == "question" ? QCoreApplication::translate("box_texts", "The question")
+                                                       : QCoreApplication::translate("box_texts", "The answer"),
+                length, QCoreApplication::translate("box_texts", "Shorten it, or the change will not be stored."));
             return false;
         }
         s.text = *typed;

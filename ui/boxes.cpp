@@ -33,7 +33,7 @@ void ask_to_delete(QPlainTextEdit* box)
 {
     if (!ui().pass.reviewing())
         return;
-    if (show_message(box, QStringLiteral("Deleting Item"), QStringLiteral("Do you want to delete currently visible item?"),
+    if (show_message(box, QCoreApplication::translate("boxes", "Deleting Item"), QCoreApplication::translate("boxes", "Do you want to delete currently visible item?"),
             message_buttons::yes_no)
         == message_answer::yes)
         delete_shown_item();
@@ -47,14 +47,14 @@ std::unique_ptr<QMenu> make_box_menu(QPlainTextEdit* box)
     menu->setObjectName(QStringLiteral("box_menu"));
     const bool selection = box->textCursor().hasSelection();
     const QMimeData* clipboard = QGuiApplication::clipboard()->mimeData();
-    add_command(menu.get(), QStringLiteral("Cut"), box_cut, selection);
-    add_command(menu.get(), QStringLiteral("Copy"), box_copy, selection);
-    add_command(menu.get(), QStringLiteral("Paste"), box_paste, clipboard && clipboard->hasText());
+    add_command(menu.get(), QCoreApplication::translate("boxes", "Cut"), box_cut, selection);
+    add_command(menu.get(), QCoreApplication::translate("boxes", "Copy"), box_copy, selection);
+    add_command(menu.get(), QCoreApplication::translate("boxes", "Paste"), box_paste, clipboard && clipboard->hasText());
     menu->addSeparator();
-    add_command(menu.get(), QStringLiteral("Undo"), box_undo, box->document()->isUndoAvailable());
+    add_command(menu.get(), QCoreApplication::translate("boxes", "Undo"), box_undo, box->document()->isUndoAvailable());
     if (ui().pass.reviewing()) {
         menu->addSeparator();
-        add_command(menu.get(), QStringLiteral("Delete This Item"), delete_item_message, true);
+        add_command(menu.get(), QCoreApplication::translate("boxes", "Delete This Item"), delete_item_message, true);
     }
     return menu;
 }

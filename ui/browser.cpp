@@ -8,6 +8,7 @@
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLocale>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -30,19 +31,21 @@
 
 browser_window::browser_window(QWidget* parent) : QDialog(parent)
 {
-    setWindowTitle(QStringLiteral("Browse Items"));
+    setWindowTitle(tr("Browse Items"));
     setObjectName(QStringLiteral("browser_window"));
     resize(1100, 600);
 
     search_ = new QLineEdit(this);
     search_->setObjectName(QStringLiteral("browser_search"));
-    search_->setPlaceholderText(QStringLiteral("Search questions and answers"));
+    search_->setPlaceholderText(tr("Search questions and answers"));
     search_->setClearButtonEnabled(true);
+    search_->setAccessibleName(tr("Search"));
     due_ = new QComboBox(this);
     due_->setObjectName(QStringLiteral("browser_due"));
-    due_->addItem(QStringLiteral("All items"), static_cast<int>(due_filter::any));
-    due_->addItem(QStringLiteral("Due"), static_cast<int>(due_filter::due));
-    due_->addItem(QStringLiteral("Overdue"), static_cast<int>(due_filter::overdue));
+    due_->setAccessibleName(tr("Show"));
+    due_->addItem(tr("All items"), static_cast<int>(due_filter::any));
+    due_->addItem(tr("Due"), static_cast<int>(due_filter::due));
+    due_->addItem(tr("Overdue"), static_cast<int>(due_filter::overdue));
     auto* filters = new QHBoxLayout;
     filters->addWidget(search_, 3);
     filters->addWidget(due_, 1);
@@ -56,6 +59,7 @@ browser_window::browser_window(QWidget* parent) : QDialog(parent)
         views_[k]->setObjectName(kind == browse_kind::scheduled ? QStringLiteral("browser_scheduled")
                                                                 : QStringLiteral("browser_pending"));
         views_[k]->setModel(models_[k]);
+        views_[k]->setAccessibleName(kind == browse_kind::scheduled ? tr("Scheduled items") : tr("Items in the queue"));
         // The indicator cleared first: enabling the sort sorts by the indicator's column.
         views_[k]->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
         views_[k]->setSortingEnabled(true);
@@ -81,20 +85,20 @@ browser_window::browser_window(QWidget* parent) : QDialog(parent)
         views_[k]->setItemDelegate(new text_cell_delegate(views_[k]));
         connect(models_[k], &browser_model::database_changed, this, &browser_window::note_change);
         connect(models_[k], &browser_model::rows_found, this, &browser_window::show_count);
-        tabs_->addTab(views_[k], kind == browse_kind::scheduled ? QStringLiteral("Scheduled") : QStringLiteral("Pending"));
+        tabs_->addTab(views_[k], kind == browse_kind::scheduled ? tr("Scheduled") : tr("Pending"));
     }
 
     count_ = new QLabel(this);
     count_->setObjectName(QStringLiteral("browser_count"));
-    delete_button_ = new QPushButton(QStringLiteral("Delete"), this);
+    delete_button_ = new QPushButton(tr("Delete"), this);
     delete_button_->setObjectName(QStringLiteral("browser_delete"));
-    due_today_button_ = new QPushButton(QStringLiteral("Due Today"), this);
+    due_today_button_ = new QPushButton(tr("Due Today"), this);
     due_today_button_->setObjectName(QStringLiteral("browser_due_today"));
-    move_button_ = new QPushButton(QStringLiteral("Move..."), this);
+    move_button_ = new QPushButton(tr("Move..."), this);
     move_button_->setObjectName(QStringLiteral("browser_move"));
-    forget_button_ = new QPushButton(QStringLiteral("Forget"), this);
+    forget_button_ = new QPushButton(tr("Forget"), this);
     forget_button_->setObjectName(QStringLiteral("browser_forget"));
-    auto* close_button = new QPushButton(QStringLiteral("Close"), this);
+    auto* close_button = new QPushButton(tr("Close"), this);
     // Return belongs to the search box and the cell editor, never to a button.
     for (QPushButton* b : {delete_button_, move_button_, due_today_button_, forget_button_, close_button})
         b->setAutoDefault(false);
@@ -165,7 +169,7 @@ void browser_window::refilter()
 void browser_window::show_count()
 {
     const browser_model* m = current_model();
-    count_->setText(QStringLiteral("%1 of %2 items").arg(m->rowCount()).arg(m->total()));
+    count_->setText(tr("%1 of %n items", nullptr, m->total()).arg(QLocale().toString(m->rowCount())));
 }
 
 std::vector<int> browser_window::selected_rows() const
@@ -182,9 +186,9 @@ void browser_window::delete_selected()
     const std::vector<int> rows = selected_rows();
     if (rows.empty())
         return;
-    const QString text = rows.size() == 1 ? QStringLiteral("Delete the selected item?")
-                                          : QStringLiteral("Delete the %1 selected items?").arg(rows.size());
-    if (show_message(this, QStringLiteral("Delete Items"), text, message_buttons::yes_no) != message_answer::yes)
+    const QString text = rows.size() == 1 ? tr("Delete the selected item?")
+                                          : tr("Delete the %n selected items?", nullptr, static_cast<int>(rows.size()));
+    if (show_message(this, tr("Delete Items"), text, message_buttons::yes_no) != message_answer::yes)
         return;
     if (current_model()->remove(rows))
         outcome_.shown_item_removed = true;
@@ -236,9 +240,9 @@ void browser_window::forget_selected()
     const std::vector<int> rows = selected_rows();
     if (rows.empty() || current_model() != models_[0])
         return;
-    const QString text = QStringLiteral("Forget the schedule of %1 selected items? They start again as new items.")
-                             .arg(rows.size());
-    if (show_message(this, QStringLiteral("Forget Items"), text, message_buttons::yes_no) != message_answer::yes)
+    const QString text = tr("Forget the schedule of %n selected items? They start again as new items.", nullptr,
+        static_cast<int>(rows.size()));
+    if (show_message(this, tr("Forget Items"), text, message_buttons::yes_no) != message_answer::yes)
         return;
     current_model()->forget(rows);
     refilter();
@@ -254,8 +258,8 @@ void browser_window::move_selected()
     for (const auto& entry : paths)
         names << QString::fromStdString(entry.first);
     bool chosen = false;
-    const QString name = QInputDialog::getItem(this, QStringLiteral("Move Items"),
-        QStringLiteral("Move the %1 selected items to:").arg(rows.size()), names, 0, false, &chosen);
+    const QString name = QInputDialog::getItem(this, tr("Move Items"),
+        tr("Move the %n selected items to:", nullptr, static_cast<int>(rows.size())), names, 0, false, &chosen);
     const auto at = names.indexOf(name);
     if (!chosen || at < 0)
         return;

@@ -1,6 +1,7 @@
 // The browser's category panel: the category tree that filters the tables, and the making,
 // renaming and deleting of the category chosen in it.
 #include <QAction>
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QInputDialog>
 #include <QKeyEvent>
@@ -30,21 +31,21 @@ QString name_of(uint16_t c) { return QString::fromStdString(category_at(c)->name
 QString refusal_text(category_edit result, const QString& typed, int32_t parent)
 {
     switch (result) {
-    case category_edit::empty_name: return QStringLiteral("A category needs a name.");
+    case category_edit::empty_name: return QCoreApplication::translate("browser_window", "A category needs a name.");
     case category_edit::name_too_long:
-        return QStringLiteral("A category name may be at most %1 bytes; \"%2\" has %3.")
+        return QCoreApplication::translate("browser_window", "A category name may be at most %1 bytes; \"%2\" has %3.")
             .arg(MAX_CTGR_LEN - 1)
             .arg(typed)
             .arg(typed.toUtf8().size());
-    case category_edit::line_end_in_name: return QStringLiteral("A category name is a single line.");
+    case category_edit::line_end_in_name: return QCoreApplication::translate("browser_window", "A category name is a single line.");
     case category_edit::name_taken:
-        return parent < 0 ? QStringLiteral("There is already a top-level category named \"%1\".").arg(typed)
-                          : QStringLiteral("\"%1\" already has a category named \"%2\".")
+        return parent < 0 ? QCoreApplication::translate("browser_window", "There is already a top-level category named \"%1\".").arg(typed)
+                          : QCoreApplication::translate("browser_window", "\"%1\" already has a category named \"%2\".")
                                 .arg(QString::fromStdString(category_path(static_cast<uint16_t>(parent))), typed);
     case category_edit::table_full:
-        return QStringLiteral("No category can be added: the database holds %1 categories, as many as it can.")
+        return QCoreApplication::translate("browser_window", "No category can be added: the database holds %1 categories, as many as it can.")
             .arg(QLocale().toString(static_cast<int>(category_count())));
-    case category_edit::no_such_category: return QStringLiteral("That category no longer exists.");
+    case category_edit::no_such_category: return QCoreApplication::translate("browser_window", "That category no longer exists.");
     default: return QString();
     }
 }
@@ -108,13 +109,14 @@ QWidget* browser_window::make_category_panel()
     category_->setSelectionMode(QAbstractItemView::SingleSelection);
     category_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     fill_category_tree(-1);
-    auto* label = new QLabel(QStringLiteral("&Categories:"), panel);
+    auto* label = new QLabel(tr("&Categories:"), panel);
     label->setBuddy(category_);
-    auto* new_button = new QPushButton(QStringLiteral("New Category..."), panel);
+    category_->setAccessibleName(tr("Categories"));
+    auto* new_button = new QPushButton(tr("New Category..."), panel);
     new_button->setObjectName(QStringLiteral("browser_new_category"));
-    rename_category_button_ = new QPushButton(QStringLiteral("Rename Category..."), panel);
+    rename_category_button_ = new QPushButton(tr("Rename Category..."), panel);
     rename_category_button_->setObjectName(QStringLiteral("browser_rename_category"));
-    delete_category_button_ = new QPushButton(QStringLiteral("Delete Category"), panel);
+    delete_category_button_ = new QPushButton(tr("Delete Category"), panel);
     delete_category_button_->setObjectName(QStringLiteral("browser_delete_category"));
     for (QPushButton* b : {new_button, rename_category_button_, delete_category_button_})
         b->setAutoDefault(false);
@@ -128,11 +130,11 @@ QWidget* browser_window::make_category_panel()
         const char* text;
         void (browser_window::*act)();
     };
-    const entry entries[] = {{"New Category...\tIns", &browser_window::new_category},
-        {"Rename Category...\tF2", &browser_window::rename_chosen_category},
-        {"Delete Category\tDel", &browser_window::delete_chosen_category}};
+    const entry entries[] = {{QT_TR_NOOP("New Category...\tIns"), &browser_window::new_category},
+        {QT_TR_NOOP("Rename Category...\tF2"), &browser_window::rename_chosen_category},
+        {QT_TR_NOOP("Delete Category\tDel"), &browser_window::delete_chosen_category}};
     for (const entry& e : entries) {
-        auto* action = new QAction(QString::fromLatin1(e.text), category_);
+        auto* action = new QAction(tr(e.text), category_);
         connect(action, &QAction::triggered, this, e.act);
         category_->addAction(action);
     }
@@ -154,7 +156,7 @@ void browser_window::fill_category_tree(int chosen)
     // The counts follow deletes and moves; the choice stays on the same category.
     const QSignalBlocker quiet(category_);
     category_->clear();
-    auto* all = new QTreeWidgetItem(QStringList{QStringLiteral("All categories")});
+    auto* all = new QTreeWidgetItem(QStringList{tr("All categories")});
     all->setData(0, Qt::UserRole, -1);
     category_->addTopLevelItem(all);
     const std::vector<QTreeWidgetItem*> items = add_category_items(category_);
@@ -197,9 +199,9 @@ void browser_window::new_category()
 {
     const int chosen = chosen_category();
     const int32_t parent = chosen >= 0 && chosen < category_count() ? chosen : -1;
-    const std::optional<QString> name = ask_name(this, QStringLiteral("New Category"),
-        parent < 0 ? QStringLiteral("Name of the new top-level category:")
-                   : QStringLiteral("Name of the new category under \"%1\":")
+    const std::optional<QString> name = ask_name(this, tr("New Category"),
+        parent < 0 ? tr("Name of the new top-level category:")
+                   : tr("Name of the new category under \"%1\":")
                          .arg(QString::fromStdString(category_path(static_cast<uint16_t>(parent)))),
         QString());
     if (!name)
@@ -207,7 +209,7 @@ void browser_window::new_category()
     const QString& typed = *name;
     const category_made made = create_category(typed.toStdString(), parent);
     if (made.result != category_edit::done) {
-        show_message(this, QStringLiteral("New Category"), refusal_text(made.result, typed, parent));
+        show_message(this, tr("New Category"), refusal_text(made.result, typed, parent));
         return;
     }
     // The new category is chosen, ready to be renamed or to receive moved rows.
@@ -220,14 +222,14 @@ void browser_window::rename_chosen_category()
     if (chosen < 0 || chosen >= category_count())
         return;
     const auto c = static_cast<uint16_t>(chosen);
-    const std::optional<QString> name = ask_name(this, QStringLiteral("Rename Category"),
-        QStringLiteral("New name of \"%1\":").arg(QString::fromStdString(category_path(c))), name_of(c));
+    const std::optional<QString> name = ask_name(this, tr("Rename Category"),
+        tr("New name of \"%1\":").arg(QString::fromStdString(category_path(c))), name_of(c));
     if (!name)
         return;
     const QString& typed = *name;
     const category_edit result = rename_category(c, typed.toStdString());
     if (result != category_edit::done) {
-        show_message(this, QStringLiteral("Rename Category"), refusal_text(result, typed, parent_of(c)));
+        show_message(this, tr("Rename Category"), refusal_text(result, typed, parent_of(c)));
         return;
     }
     categories_changed(c);
@@ -240,28 +242,25 @@ void browser_window::delete_chosen_category()
         return;
     const auto c = static_cast<uint16_t>(chosen);
     const QString path = QString::fromStdString(category_path(c));
-    const QString title = QStringLiteral("Delete Category");
+    const QString title = tr("Delete Category");
     if (c == 0) {
         show_message(this, title,
-            QStringLiteral("\"%1\" cannot be deleted: it is the first category, which takes the items that have no other.")
+            tr("\"%1\" cannot be deleted: it is the first category, which takes the items that have no other.")
                 .arg(path));
         return;
     }
     if (const uint32_t n = items_within_category(c); n > 0) {
         show_message(this, title,
-            QStringLiteral("\"%1\" cannot be deleted while it holds items: %2 %3 in it or in its subcategories. "
-                           "Move or delete them first.")
-                .arg(path)
-                .arg(n)
-                .arg(n == 1 ? QStringLiteral("item is") : QStringLiteral("items are")));
+            n == 1 ? tr("\"%1\" cannot be deleted while it holds items: 1 item is in it or in its subcategories. "
+                        "Move or delete them first.").arg(path)
+                   : tr("\"%1\" cannot be deleted while it holds items: %n items are in it or in its subcategories. "
+                        "Move or delete them first.", nullptr, static_cast<int>(n)).arg(path));
         return;
     }
     const size_t below = categories_below(c).size();
-    const QString question = below == 0 ? QStringLiteral("Delete the category \"%1\"?").arg(path)
-        : QStringLiteral("Delete the category \"%1\" and the %2 empty %3 below it?")
-              .arg(path)
-              .arg(below)
-              .arg(below == 1 ? QStringLiteral("category") : QStringLiteral("categories"));
+    const QString question = below == 0 ? tr("Delete the category \"%1\"?").arg(path)
+        : below == 1 ? tr("Delete the category \"%1\" and the 1 empty category below it?").arg(path)
+        : tr("Delete the category \"%1\" and the %n empty categories below it?", nullptr, static_cast<int>(below)).arg(path);
     if (show_message(this, title, question, message_buttons::yes_no) != message_answer::yes)
         return;
     // Undo steps keep the categories of the items they would restore.

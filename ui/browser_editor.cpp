@@ -1,5 +1,6 @@
 #include "ui/browser_editor.h"
 
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
 
@@ -58,8 +59,9 @@ void text_cell_delegate::setModelData(QWidget* editor, QAbstractItemModel* model
     // As the review screen takes a box's text: line feeds alone, refused when it is too long.
     std::optional<std::string> typed = get_box_text(box);
     if (!typed) {
-        show_message(editor->window(), QStringLiteral("Browse Items"),
-            too_long_text(index.column() == column_question ? QStringLiteral("question") : QStringLiteral("answer"),
+        show_message(editor->window(), QCoreApplication::translate("browser_model", "Browse Items"),
+            too_long_text(index.column() == column_question ? QCoreApplication::translate("browser_model", "The question")
+                                                            : QCoreApplication::translate("browser_model", "The answer"),
                 box_text_length(box)));
         return;
     }

@@ -1,5 +1,8 @@
 #include "ui/browser.h"
 
+#include <QCoreApplication>
+#include <QDate>
+#include <QLocale>
 #include <QTimer>
 
 #include <algorithm>
@@ -28,6 +31,35 @@ QString cell_text(std::string_view stored)
     cell.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
     cell.replace(QLatin1Char('\n'), QLatin1Char(' '));
     return cell;
+}
+
+// A day of the calendar in the user's form, with the year in full; ISO 8601 where no
+// language is set.
+QString local_date(const std::string& iso)
+{
+    const QDate date = QDate::fromString(QString::fromStdString(iso), Qt::ISODate);
+    const QLocale locale;
+    if (!date.isValid() || locale.language() == QLocale::C)
+        return QString::fromStdString(iso);
+    QString format = locale.dateFormat(QLocale::ShortFormat);
+    if (!format.contains(QLatin1String("yyyy")))
+        format.replace(QLatin1String("yy"), QLatin1String("yyyy"));
+    return locale.toString(date, format);
+}
+
+// When an item is due, counted from today.
+QString due_text(int32_t days)
+{
+    const int n = static_cast<int>(days < 0 ? -days : days);
+    if (days == 0)
+        return QCoreApplication::translate("browser_model", "today");
+    if (days == 1)
+        return QCoreApplication::translate("browser_model", "in 1 day");
+    if (days > 1)
+        return QCoreApplication::translate("browser_model", "in %n days", nullptr, n);
+    if (days == -1)
+        return QCoreApplication::translate("browser_model", "1 day overdue");
+    return QCoreApplication::translate("browser_model", "%n days overdue", nullptr, n);
 }
 
 }  // namespace
@@ -163,12 +195,12 @@ QVariant browser_model::data(const QModelIndex& index, int role) const
     if (!e)
         return {};  // a queued item has no schedule yet
     switch (column) {
-    case column_next_date: return QString::fromStdString(date_of_day(e->tmtrpt));
-    case column_due: return QString::fromStdString(relative_due(static_cast<int32_t>(e->tmtrpt) - filter_.today));
+    case column_next_date: return local_date(date_of_day(e->tmtrpt));
+    case column_due: return due_text(static_cast<int32_t>(e->tmtrpt) - filter_.today);
     case column_interval: return e->ivl;
     case column_repetitions: return e->rp;
     case column_grade: return e->rp ? QVariant(e->gr) : QVariant();
-    case column_created: return e->id ? QString::fromStdString(date_of_time(e->id)) : QString();
+    case column_created: return e->id ? local_date(date_of_time(e->id)) : QString();
     default: return {};
     }
 }
@@ -177,9 +209,10 @@ QVariant browser_model::headerData(int section, Qt::Orientation orientation, int
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
-    static const char* const titles[column_count] = {
-        "Question", "Answer", "Category", "Next Review", "Due", "Interval", "Repetitions", "Last Grade", "Created"};
-    return section >= 0 && section < column_count ? QString::fromLatin1(titles[section]) : QVariant();
+    static const char* const titles[column_count] = {QT_TR_NOOP("Question"), QT_TR_NOOP("Answer"),
+        QT_TR_NOOP("Category"), QT_TR_NOOP("Next Review"), QT_TR_NOOP("Due"), QT_TR_NOOP("Interval"),
+        QT_TR_NOOP("Repetitions"), QT_TR_NOOP("Last Grade"), QT_TR_NOOP("Created")};
+    return section >= 0 && section < column_count ? tr(titles[section]) : QVariant();
 }
 
 Qt::ItemFlags browser_model::flags(const QModelIndex& index) const
@@ -204,8 +237,7 @@ bool browser_model::setData(const QModelIndex& index, const QVariant& value, int
     const bool question = index.column() == column_question;
     std::string text = value.toString().toStdString();
     if (text.size() > max_text_bytes) {
-        show_message(nullptr, QStringLiteral("Browse Items"),
-            too_long_text(question ? QStringLiteral("question") : QStringLiteral("answer"), text.size()));
+        show_message(nullptr, tr("Browse Items"), too_long_text(question ? tr("The question") : tr("The answer"), text.size()));
         return false;
     }
     if ((question ? question_of(row) : answer_of(row)) == text)

@@ -37,7 +37,7 @@ QString problem_text(const save_failure& problem)
 bool save_elsewhere(QWidget* owner)
 {
     for (;;) {
-        const QString folder = choose_folder(owner, QStringLiteral("Save the Database in Another Folder"));
+        const QString folder = choose_folder(owner, QCoreApplication::translate("data_safety", "Save the Database in Another Folder"));
         if (folder.isEmpty())
             return false;
         std::string dir = folder.toUtf8().toStdString();
@@ -45,14 +45,14 @@ bool save_elsewhere(QWidget* owner)
             dir.push_back('/');
         const save_result saved = save_database_copy(dir);
         if (saved == save_status::done) {
-            show_message(owner, QStringLiteral("Database Saved"),
-                QStringLiteral("The database was saved in:\n%1\n\nTo go on with it there, choose that folder in "
+            show_message(owner, QCoreApplication::translate("data_safety", "Database Saved"),
+                QCoreApplication::translate("data_safety", "The database was saved in:\n%1\n\nTo go on with it there, choose that folder in "
                                "File > Settings.")
                     .arg(from_utf8(dir)));
             return true;
         }
-        show_message(owner, QStringLiteral("Cannot Save Database"),
-            QStringLiteral("The database could not be saved there.\n\n%1").arg(problem_text(saved.problem)));
+        show_message(owner, QCoreApplication::translate("data_safety", "Cannot Save Database"),
+            QCoreApplication::translate("data_safety", "The database could not be saved there.\n\n%1").arg(problem_text(saved.problem)));
     }
 }
 
@@ -61,13 +61,14 @@ QString size_text(uint64_t bytes)
     return QLocale::system().formattedDataSize(static_cast<qint64>(bytes), 1, QLocale::DataSizeTraditionalFormat);
 }
 
-// The items a backup holds, or "not readable" (`unit` follows the number).
-QString backup_items_text(const backup_file& b, const QString& unit = QString())
+// The items a backup holds, or "not readable"; with its unit in a sentence.
+QString backup_items_text(const backup_file& b, bool with_unit = false)
 {
     bin_summary summary;
     if (!inspect_bin(b.path.c_str(), &summary))
-        return QStringLiteral("not readable");
-    return QString::number(summary.item_count) + unit;
+        return QCoreApplication::translate("data_safety", "not readable");
+    return with_unit ? QCoreApplication::translate("data_safety", "%n items", nullptr, static_cast<int>(summary.item_count))
+                     : QLocale().toString(summary.item_count);
 }
 
 }  // namespace
@@ -110,8 +111,8 @@ close_outcome close_database_asking(QWidget* owner, deinit_result (*close_databa
         if (result != deinit_status::not_saved) {
             forget_rescue_copy(w);
             if (result == deinit_status::backup_failed)
-                show_message(owner, QStringLiteral("Backup Not Written"),
-                    QStringLiteral("The database was saved, but its backup could not be written.\n\n%1")
+                show_message(owner, QCoreApplication::translate("data_safety", "Backup Not Written"),
+                    QCoreApplication::translate("data_safety", "The database was saved, but its backup could not be written.\n\n%1")
                         .arg(problem_text(result.problem)));
             return close_outcome::closed;
         }
@@ -122,12 +123,12 @@ close_outcome close_database_asking(QWidget* owner, deinit_result (*close_databa
         const QString where = from_utf8(services().data_dir);
         const QString problem = problem_text(result.problem);
         // Without this the whole session's work would vanish without a word.
-        const message_answer answer = show_message(owner, QStringLiteral("Cannot Save Database"),
+        const message_answer answer = show_message(owner, QCoreApplication::translate("data_safety", "Cannot Save Database"),
             w.rescue_path.empty()
-                ? QStringLiteral("The database could not be saved in:\n%1\n\n%2\n\nThe changes of this session will be "
+                ? QCoreApplication::translate("data_safety", "The database could not be saved in:\n%1\n\n%2\n\nThe changes of this session will be "
                                  "lost unless it is saved. Try again, or save it in another folder?")
                       .arg(where, problem)
-                : QStringLiteral("The database could not be saved in:\n%1\n\n%2\n\nA rescue copy of the database "
+                : QCoreApplication::translate("data_safety", "The database could not be saved in:\n%1\n\n%2\n\nA rescue copy of the database "
                                  "was written to:\n%3\n\nTry again, or save it in another folder?")
                       .arg(where, problem, from_utf8(w.rescue_path)),
             message_buttons::retry_elsewhere_discard);
@@ -182,27 +183,27 @@ bool report_refused_database(QWidget* owner)
     if (d.refused_copy.empty() && !d.bin_refused)
         return false;
     const QString bin = from_utf8(services().data_dir + "elements.bin");
-    QString text = QStringLiteral("The database file could not be read:\n%1\n\n").arg(bin);
-    text += d.refused_copy.empty() ? QStringLiteral("No copy of it could be kept, so it will not be overwritten.\n\n")
-                                   : QStringLiteral("It was kept as:\n%1\n\n").arg(from_utf8(d.refused_copy));
+    QString text = QCoreApplication::translate("data_safety", "The database file could not be read:\n%1\n\n").arg(bin);
+    text += d.refused_copy.empty() ? QCoreApplication::translate("data_safety", "No copy of it could be kept, so it will not be overwritten.\n\n")
+                                   : QCoreApplication::translate("data_safety", "It was kept as:\n%1\n\n").arg(from_utf8(d.refused_copy));
     const std::vector<backup_file> backups = list_backups(services().data_dir);
     if (backups.empty()) {
-        text += QStringLiteral("There is no backup to restore; the program goes on with what could be read.");
-        show_message(owner, QStringLiteral("Database Not Readable"), text);
+        text += QCoreApplication::translate("data_safety", "There is no backup to restore; the program goes on with what could be read.");
+        show_message(owner, QCoreApplication::translate("data_safety", "Database Not Readable"), text);
         return false;
     }
     const backup_file& newest = backups.front();
-    text += QStringLiteral("The newest backup is from %1 (%2, %3).\n\nRestore it now? Without it the program goes "
+    text += QCoreApplication::translate("data_safety", "The newest backup is from %1 (%2, %3).\n\nRestore it now? Without it the program goes "
                            "on with what could be read; File > Restore Backup... can restore one later.")
                 .arg(backup_date_text(from_utf8(newest.name)),
-                    backup_items_text(newest, QStringLiteral(" items")),
+                    backup_items_text(newest, true),
                     size_text(newest.size));
-    if (show_message(owner, QStringLiteral("Database Not Readable"), text, message_buttons::yes_no)
+    if (show_message(owner, QCoreApplication::translate("data_safety", "Database Not Readable"), text, message_buttons::yes_no)
         != message_answer::yes)
         return false;
     if (const restore_result restored = restore_backup(newest.path); restored != restore_status::done) {
-        show_message(owner, QStringLiteral("Backup Not Restored"),
-            QStringLiteral("The backup could not be restored.\n\n%1").arg(problem_text(restored.problem)));
+        show_message(owner, QCoreApplication::translate("data_safety", "Backup Not Restored"),
+            QCoreApplication::translate("data_safety", "The backup could not be restored.\n\n%1").arg(problem_text(restored.problem)));
         return false;
     }
     return true;
@@ -212,15 +213,16 @@ bool run_restore_backup_dialog(QWidget* owner)
 {
     const std::vector<backup_file> backups = list_backups(services().data_dir);
     if (backups.empty()) {
-        show_message(owner, QStringLiteral("Restore Backup"), QStringLiteral("There are no backups yet."));
+        show_message(owner, QCoreApplication::translate("data_safety", "Restore Backup"), QCoreApplication::translate("data_safety", "There are no backups yet."));
         return false;
     }
     QDialog dialog(owner);
     dialog.setObjectName(QStringLiteral("restore_backup_dialog"));
-    dialog.setWindowTitle(QStringLiteral("Restore Backup"));
+    dialog.setWindowTitle(QCoreApplication::translate("data_safety", "Restore Backup"));
     auto* table = new QTableWidget(static_cast<int>(backups.size()), 3, &dialog);
     table->setObjectName(QStringLiteral("backup_table"));
-    table->setHorizontalHeaderLabels({QStringLiteral("Date"), QStringLiteral("Items"), QStringLiteral("Size")});
+    table->setAccessibleName(QCoreApplication::translate("data_safety", "Backups"));
+    table->setHorizontalHeaderLabels({QCoreApplication::translate("data_safety", "Date"), QCoreApplication::translate("data_safety", "Items"), QCoreApplication::translate("data_safety", "Size")});
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -234,16 +236,16 @@ bool run_restore_backup_dialog(QWidget* owner)
         QString date = backup_date_text(from_utf8(b.name));
         // The way back from the last restore, should that restore have been a mistake.
         if (!before_restore.isEmpty() && from_utf8(b.name) == before_restore)
-            date += QStringLiteral("  ") + QObject::tr("(your database before the last restore)");
+            date += QStringLiteral("  ") + QCoreApplication::translate("data_safety", "(your database before the last restore)");
         table->setItem(row, 0, new QTableWidgetItem(date));
         table->setItem(row, 1, new QTableWidgetItem(backup_items_text(b)));
         table->setItem(row, 2, new QTableWidgetItem(size_text(b.size)));
     }
     table->resizeColumnsToContents();
     table->selectRow(0);
-    auto* note = new QLabel(QStringLiteral("Your database as it is now will be kept as a backup before the restore."), &dialog);
+    auto* note = new QLabel(QCoreApplication::translate("data_safety", "Your database as it is now will be kept as a backup before the restore."), &dialog);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, &dialog);
-    QPushButton* restore = buttons->addButton(QStringLiteral("Restore"), QDialogButtonBox::AcceptRole);
+    QPushButton* restore = buttons->addButton(QCoreApplication::translate("data_safety", "Restore"), QDialogButtonBox::AcceptRole);
     restore->setObjectName(QStringLiteral("restore_button"));
     restore->setDefault(true);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
@@ -260,8 +262,8 @@ bool run_restore_backup_dialog(QWidget* owner)
         return false;
     const backup_file& chosen = backups[static_cast<size_t>(table->currentRow())];
     // Return in the list is easily pressed by mistake: the replacement is confirmed, No the default.
-    if (show_message(owner, QStringLiteral("Restore Backup"),
-            QObject::tr("Replace your database with the backup of %1 (%2)?\n\nYour database as it is now is kept "
+    if (show_message(owner, QCoreApplication::translate("data_safety", "Restore Backup"),
+            QCoreApplication::translate("data_safety", "Replace your database with the backup of %1 (%2)?\n\nYour database as it is now is kept "
                         "as a backup first, so that this restore can be undone.")
                 .arg(backup_date_text(from_utf8(chosen.name)), backup_items_text(chosen)),
             message_buttons::yes_no)
@@ -280,12 +282,12 @@ bool run_restore_backup_dialog(QWidget* owner)
                     record->backup_before_restore = from_utf8(b.name);
         return true;
     case restore_status::not_readable:
-        show_message(owner, QStringLiteral("Backup Not Restored"),
-            QStringLiteral("This backup cannot be read:\n%1").arg(from_utf8(chosen.path)));
+        show_message(owner, QCoreApplication::translate("data_safety", "Backup Not Restored"),
+            QCoreApplication::translate("data_safety", "This backup cannot be read:\n%1").arg(from_utf8(chosen.path)));
         return false;
     default:
-        show_message(owner, QStringLiteral("Backup Not Restored"),
-            QStringLiteral("The backup could not be restored; the database stays as it was.\n\n%1")
+        show_message(owner, QCoreApplication::translate("data_safety", "Backup Not Restored"),
+            QCoreApplication::translate("data_safety", "The backup could not be restored; the database stays as it was.\n\n%1")
                 .arg(problem_text(restored.problem)));
         return false;
     }

@@ -37,7 +37,7 @@ bool is_package(const QString& path)
 
 QString summary_text(const import_summary& s)
 {
-    QString text = QStringLiteral("Added: %1\nDuplicates skipped: %2\nMedia copied: %3\nProblems: %4")
+    QString text = QCoreApplication::translate("exchange_dialogs", "Added: %1\nDuplicates skipped: %2\nMedia copied: %3\nProblems: %4")
                        .arg(s.added)
                        .arg(s.duplicates)
                        .arg(s.media_copied)
@@ -47,7 +47,7 @@ QString summary_text(const import_summary& s)
     const size_t listed = std::min(s.problems.size(), static_cast<size_t>(problems_shown));
     const size_t more = s.problems.size() + s.problems_not_listed - listed;
     if (more > 0)
-        text += QStringLiteral("\n... and %1 more").arg(static_cast<qulonglong>(more));
+        text += QCoreApplication::translate("exchange_dialogs", "\n... and %1 more").arg(static_cast<qulonglong>(more));
     return text;
 }
 
@@ -55,15 +55,16 @@ class import_dialog : public QDialog {
 public:
     explicit import_dialog(QWidget* owner) : QDialog(owner)
     {
-        setWindowTitle(QStringLiteral("Import"));
+        setWindowTitle(QCoreApplication::translate("exchange_dialogs", "Import"));
         setObjectName(QStringLiteral("import_dialog"));
         auto* layout = new QVBoxLayout(this);
 
         auto* file_row = new QHBoxLayout;
         path = new QLineEdit(this);
         path->setObjectName(QStringLiteral("import_path"));
-        path->setPlaceholderText(QStringLiteral("A text file (.txt, .csv) or a package (.apkg, .colpkg)"));
-        auto* browse = new QPushButton(QStringLiteral("Browse..."), this);
+        path->setPlaceholderText(QCoreApplication::translate("exchange_dialogs", "A text file (.txt, .csv) or a package (.apkg, .colpkg)"));
+        path->setAccessibleName(QCoreApplication::translate("exchange_dialogs", "File to import"));
+        auto* browse = new QPushButton(QCoreApplication::translate("exchange_dialogs", "Browse..."), this);
         browse->setAutoDefault(false);
         file_row->addWidget(path);
         file_row->addWidget(browse);
@@ -72,23 +73,23 @@ public:
         auto* form = new QFormLayout;
         separator = new QComboBox(this);
         separator->setObjectName(QStringLiteral("separator_combo"));
-        separator->addItems({QStringLiteral("Detect"), QStringLiteral("Tab"), QStringLiteral("Comma"),
-            QStringLiteral("Semicolon")});
-        form->addRow(QStringLiteral("Fields separated by:"), separator);
-        header = new QCheckBox(QStringLiteral("The first row names the columns"), this);
+        separator->addItems({QCoreApplication::translate("exchange_dialogs", "Detect"), QCoreApplication::translate("exchange_dialogs", "Tab"), QCoreApplication::translate("exchange_dialogs", "Comma"),
+            QCoreApplication::translate("exchange_dialogs", "Semicolon")});
+        form->addRow(QCoreApplication::translate("exchange_dialogs", "Fields separated by:"), separator);
+        header = new QCheckBox(QCoreApplication::translate("exchange_dialogs", "The first row names the columns"), this);
         header->setObjectName(QStringLiteral("header_check"));
         form->addRow(header);
         question = column_combo("question_column", false);
         answer = column_combo("answer_column", false);
         category = column_combo("category_column", true);
-        form->addRow(QStringLiteral("Question:"), question);
-        form->addRow(QStringLiteral("Answer:"), answer);
-        form->addRow(QStringLiteral("Category:"), category);
+        form->addRow(QCoreApplication::translate("exchange_dialogs", "Question:"), question);
+        form->addRow(QCoreApplication::translate("exchange_dialogs", "Answer:"), answer);
+        form->addRow(QCoreApplication::translate("exchange_dialogs", "Category:"), category);
         target = new QComboBox(this);
         target->setObjectName(QStringLiteral("target_combo"));
-        target->addItems({QStringLiteral("Into the queue"), QStringLiteral("Straight into learning")});
-        form->addRow(QStringLiteral("New items go:"), target);
-        scheduling = new QCheckBox(QStringLiteral("Keep the cards' scheduling (new cards go to the queue)"), this);
+        target->addItems({QCoreApplication::translate("exchange_dialogs", "Into the queue"), QCoreApplication::translate("exchange_dialogs", "Straight into learning")});
+        form->addRow(QCoreApplication::translate("exchange_dialogs", "New items go:"), target);
+        scheduling = new QCheckBox(QCoreApplication::translate("exchange_dialogs", "Keep the cards' scheduling (new cards go to the queue)"), this);
         scheduling->setObjectName(QStringLiteral("scheduling_check"));
         form->addRow(scheduling);
         layout->addLayout(form);
@@ -96,6 +97,7 @@ public:
         preview = new QTableWidget(this);
         preview->setObjectName(QStringLiteral("preview_table"));
         preview->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        preview->setAccessibleName(QCoreApplication::translate("exchange_dialogs", "Preview"));
         layout->addWidget(preview);
         status = new QLabel(this);
         status->setObjectName(QStringLiteral("import_status"));
@@ -104,18 +106,19 @@ public:
         progress = new QProgressBar(this);
         progress->setObjectName(QStringLiteral("import_progress"));
         progress->setRange(0, 100);
+        progress->setAccessibleName(QCoreApplication::translate("exchange_dialogs", "Progress"));
         progress->setValue(0);
         layout->addWidget(progress);
 
         auto* buttons = new QDialogButtonBox(this);
-        import_button = buttons->addButton(QStringLiteral("Import"), QDialogButtonBox::AcceptRole);
+        import_button = buttons->addButton(QCoreApplication::translate("exchange_dialogs", "Import"), QDialogButtonBox::AcceptRole);
         import_button->setObjectName(QStringLiteral("import_button"));
         buttons->addButton(QDialogButtonBox::Cancel);
         layout->addWidget(buttons);
 
         connect(browse, &QPushButton::clicked, this, [this] {
-            const QString chosen = QFileDialog::getOpenFileName(this, QStringLiteral("Import"), QString(),
-                QStringLiteral("Cards (*.txt *.csv *.tsv *.apkg *.colpkg);;All files (*)"));
+            const QString chosen = QFileDialog::getOpenFileName(this, QCoreApplication::translate("exchange_dialogs", "Import"), QString(),
+                QCoreApplication::translate("exchange_dialogs", "Cards (*.txt *.csv *.tsv *.apkg *.colpkg);;All files (*)"));
             if (!chosen.isEmpty())
                 path->setText(chosen);
         });
@@ -157,9 +160,9 @@ private:
             const QSignalBlocker quiet(combo);
             combo->clear();
             if (combo->property("with_none").toBool())
-                combo->addItem(QStringLiteral("None (the first category)"));
+                combo->addItem(QCoreApplication::translate("exchange_dialogs", "None (the first category)"));
             for (size_t c = 0; c < count; ++c) {
-                QString label = QStringLiteral("Column %1").arg(c + 1);
+                QString label = QCoreApplication::translate("exchange_dialogs", "Column %1").arg(c + 1);
                 if (c < names.size() && !names[c].empty())
                     label += QStringLiteral(": ") + QString::fromStdString(names[c]);
                 combo->addItem(label);
@@ -183,11 +186,11 @@ private:
         preview->setColumnCount(0);
         import_button->setEnabled(!file.isEmpty() && QFileInfo(file).isFile());
         if (file.isEmpty() || !QFileInfo(file).isFile()) {
-            status->setText(file.isEmpty() ? QString() : QStringLiteral("There is no file of that name."));
+            status->setText(file.isEmpty() ? QString() : QCoreApplication::translate("exchange_dialogs", "There is no file of that name."));
             return;
         }
         if (package) {
-            status->setText(QStringLiteral("A package: each note's first field becomes the question, its second "
+            status->setText(QCoreApplication::translate("exchange_dialogs", "A package: each note's first field becomes the question, its second "
                                            "the answer, its deck the category."));
             return;
         }
@@ -213,7 +216,7 @@ private:
         QStringList labels;
         for (size_t c = 0; c < columns; ++c)
             labels << (c < names.size() && !names[c].empty() ? QString::fromStdString(names[c])
-                                                              : QStringLiteral("Column %1").arg(c + 1));
+                                                              : QCoreApplication::translate("exchange_dialogs", "Column %1").arg(c + 1));
         preview->setHorizontalHeaderLabels(labels);
         const size_t shown = std::min<size_t>(table.rows.size() - first, preview_rows);
         preview->setRowCount(static_cast<int>(shown));
@@ -221,12 +224,13 @@ private:
             for (size_t c = 0; c < table.rows[first + r].size(); ++c)
                 preview->setItem(static_cast<int>(r), static_cast<int>(c),
                     new QTableWidgetItem(QString::fromStdString(table.rows[first + r][c])));
-        const char* separator_name = table.separator == '\t' ? "tab" : table.separator == ',' ? "comma"
-                                     : table.separator == ';'  ? "semicolon"
-                                                               : "other";
-        status->setText(QStringLiteral("Fields separated by %1%2.")
-                            .arg(QLatin1String(separator_name))
-                            .arg(table.html.value_or(false) ? QStringLiteral("; the fields are HTML") : QString()));
+        const char* separator_name = table.separator == '\t' ? QT_TRANSLATE_NOOP("exchange_dialogs", "tab")
+            : table.separator == ','                         ? QT_TRANSLATE_NOOP("exchange_dialogs", "comma")
+            : table.separator == ';'                         ? QT_TRANSLATE_NOOP("exchange_dialogs", "semicolon")
+                                                             : QT_TRANSLATE_NOOP("exchange_dialogs", "other");
+        status->setText(QCoreApplication::translate("exchange_dialogs", "Fields separated by %1%2.")
+                            .arg(QCoreApplication::translate("exchange_dialogs", separator_name))
+                            .arg(table.html.value_or(false) ? QCoreApplication::translate("exchange_dialogs", "; the fields are HTML") : QString()));
     }
 
     void run()
@@ -250,12 +254,12 @@ private:
         }
         import_button->setEnabled(true);
         if (!s.done) {
-            show_message(this, QStringLiteral("Import Failed"),
-                QStringLiteral("Nothing was imported: %1").arg(QString::fromStdString(s.error)));
+            show_message(this, QCoreApplication::translate("exchange_dialogs", "Import Failed"),
+                QCoreApplication::translate("exchange_dialogs", "Nothing was imported: %1").arg(QString::fromStdString(s.error)));
             return;
         }
         progress->setValue(100);
-        show_message(this, QStringLiteral("Import"), summary_text(s));
+        show_message(this, QCoreApplication::translate("exchange_dialogs", "Import"), summary_text(s));
         added = static_cast<int>(s.added);
         accept();
     }
@@ -278,32 +282,34 @@ class export_dialog : public QDialog {
 public:
     explicit export_dialog(QWidget* owner) : QDialog(owner)
     {
-        setWindowTitle(QStringLiteral("Export"));
+        setWindowTitle(QCoreApplication::translate("exchange_dialogs", "Export"));
         setObjectName(QStringLiteral("export_dialog"));
         auto* layout = new QVBoxLayout(this);
         auto* file_row = new QHBoxLayout;
         path = new QLineEdit(this);
         path->setObjectName(QStringLiteral("export_path"));
-        auto* browse = new QPushButton(QStringLiteral("Browse..."), this);
+        path->setAccessibleName(QCoreApplication::translate("exchange_dialogs", "File to write"));
+        auto* browse = new QPushButton(QCoreApplication::translate("exchange_dialogs", "Browse..."), this);
         browse->setAutoDefault(false);
         file_row->addWidget(path);
         file_row->addWidget(browse);
         layout->addLayout(file_row);
         format = new QComboBox(this);
         format->setObjectName(QStringLiteral("format_combo"));
-        format->addItems({QStringLiteral("Text, tab-separated, with categories"),
-            QStringLiteral("XML database, with all scheduling")});
+        format->setAccessibleName(QCoreApplication::translate("exchange_dialogs", "Format"));
+        format->addItems({QCoreApplication::translate("exchange_dialogs", "Text, tab-separated, with categories"),
+            QCoreApplication::translate("exchange_dialogs", "XML database, with all scheduling")});
         layout->addWidget(format);
-        with_queue = new QCheckBox(QStringLiteral("Include the items waiting in the queue"), this);
+        with_queue = new QCheckBox(QCoreApplication::translate("exchange_dialogs", "Include the items waiting in the queue"), this);
         with_queue->setObjectName(QStringLiteral("queue_check"));
         layout->addWidget(with_queue);
         auto* buttons = new QDialogButtonBox(this);
-        QPushButton* go = buttons->addButton(QStringLiteral("Export"), QDialogButtonBox::AcceptRole);
+        QPushButton* go = buttons->addButton(QCoreApplication::translate("exchange_dialogs", "Export"), QDialogButtonBox::AcceptRole);
         go->setObjectName(QStringLiteral("export_button"));
         buttons->addButton(QDialogButtonBox::Cancel);
         layout->addWidget(buttons);
         connect(browse, &QPushButton::clicked, this, [this] {
-            const QString chosen = QFileDialog::getSaveFileName(this, QStringLiteral("Export"), path->text());
+            const QString chosen = QFileDialog::getSaveFileName(this, QCoreApplication::translate("exchange_dialogs", "Export"), path->text());
             if (!chosen.isEmpty())
                 path->setText(chosen);
         });
@@ -319,22 +325,23 @@ private:
     {
         const std::string file = path->text().trimmed().toStdString();
         if (file.empty()) {
-            show_message(this, QStringLiteral("Export"), QStringLiteral("Please name the file to write."));
+            show_message(this, QCoreApplication::translate("exchange_dialogs", "Export"), QCoreApplication::translate("exchange_dialogs", "Please name the file to write."));
             return;
         }
         const export_result r = format->currentIndex() == 0 ? export_text_file(file, with_queue->isChecked())
                                                             : export_xml(file);
         if (!r.done) {
-            show_message(this, QStringLiteral("Export Failed"),
-                QStringLiteral("The file was not written: %1").arg(QString::fromStdString(r.error)));
+            show_message(this, QCoreApplication::translate("exchange_dialogs", "Export Failed"),
+                QCoreApplication::translate("exchange_dialogs", "The file was not written: %1").arg(QString::fromStdString(r.error)));
             return;
         }
-        QString summary = QStringLiteral("%1 items written to %2.").arg(r.items).arg(QString::fromStdString(file));
+        QString summary = QCoreApplication::translate("exchange_dialogs", "%n items written to %1.", nullptr, static_cast<int>(r.items))
+                              .arg(QString::fromStdString(file));
         // Said, not only logged: these texts come back with LF where the user had CR LF.
         if (r.line_ends_changed > 0)
-            summary += QStringLiteral(" %1 texts too close to the length limit for their CR LF were written with line feeds.")
+            summary += QCoreApplication::translate("exchange_dialogs", " %1 texts too close to the length limit for their CR LF were written with line feeds.")
                            .arg(r.line_ends_changed);
-        show_message(this, QStringLiteral("Export"), summary);
+        show_message(this, QCoreApplication::translate("exchange_dialogs", "Export"), summary);
         written = true;
         accept();
     }

@@ -1,5 +1,6 @@
 #include "ui/help_page.h"
 
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QTextBrowser>
 #include <QVBoxLayout>
@@ -13,24 +14,24 @@ struct key_line {
 
 // The keys as the window handles them; the menus show the same.
 constexpr key_line key_lines[] = {
-    {"Return or Space", "Main screen: go through the scheduled reviews. Review: show the answer."},
-    {"0 to 5", "Grade the answer once it is shown. Add screen: add the item with that grade."},
-    {"Ctrl+0 to Ctrl+5", "The same from a box you are typing in."},
-    {"Ctrl+Return", "Show the answer from a box you are typing in. Add screen: add with the last grade used."},
-    {"Insert", "Main screen: add new items."},
-    {"Ctrl+U", "Main screen: add items from the queue."},
-    {"Ctrl+F", "Main screen: force reviews of items not yet due."},
-    {"Ctrl+N", "Skip the item shown."},
-    {"Delete", "Delete the item shown (asks first; No is the default)."},
-    {"Ctrl+R", "Play the sounds of the side shown again."},
-    {"Escape", "End typing in a box; again: back to the main screen."},
-    {"Tab, Shift+Tab", "Add screen: go from one box to the other."},
-    {"Click into a box", "Edit the item's text; its formatting tags are shown while you edit."},
-    {"Double click", "Open the item's picture in the picture viewer."},
-    {"Right click or hold", "On a box: its menu. On a review button: choose the categories first."},
-    {"F1", "This page."},
-    {"Alt+/", "About."},
-    {"Ctrl+Q or Alt+F4", "Exit; everything is saved."},
+    {QT_TRANSLATE_NOOP("help_page", "Return or Space"), QT_TRANSLATE_NOOP("help_page", "Main screen: go through the scheduled reviews. Review: show the answer.")},
+    {QT_TRANSLATE_NOOP("help_page", "0 to 5"), QT_TRANSLATE_NOOP("help_page", "Grade the answer once it is shown. Add screen: add the item with that grade.")},
+    {QT_TRANSLATE_NOOP("help_page", "Ctrl+0 to Ctrl+5"), QT_TRANSLATE_NOOP("help_page", "The same from a box you are typing in.")},
+    {QT_TRANSLATE_NOOP("help_page", "Ctrl+Return"), QT_TRANSLATE_NOOP("help_page", "Show the answer from a box you are typing in. Add screen: add with the last grade used.")},
+    {QT_TRANSLATE_NOOP("help_page", "Insert"), QT_TRANSLATE_NOOP("help_page", "Main screen: add new items.")},
+    {QT_TRANSLATE_NOOP("help_page", "Ctrl+U"), QT_TRANSLATE_NOOP("help_page", "Main screen: add items from the queue.")},
+    {QT_TRANSLATE_NOOP("help_page", "Ctrl+F"), QT_TRANSLATE_NOOP("help_page", "Main screen: force reviews of items not yet due.")},
+    {QT_TRANSLATE_NOOP("help_page", "Ctrl+N"), QT_TRANSLATE_NOOP("help_page", "Skip the item shown.")},
+    {QT_TRANSLATE_NOOP("help_page", "Delete"), QT_TRANSLATE_NOOP("help_page", "Delete the item shown (asks first; No is the default).")},
+    {QT_TRANSLATE_NOOP("help_page", "Ctrl+R"), QT_TRANSLATE_NOOP("help_page", "Play the sounds of the side shown again.")},
+    {QT_TRANSLATE_NOOP("help_page", "Escape"), QT_TRANSLATE_NOOP("help_page", "End typing in a box; again: back to the main screen.")},
+    {QT_TRANSLATE_NOOP("help_page", "Tab, Shift+Tab"), QT_TRANSLATE_NOOP("help_page", "Add screen: go from one box to the other.")},
+    {QT_TRANSLATE_NOOP("help_page", "Click into a box"), QT_TRANSLATE_NOOP("help_page", "Edit the item's text; its formatting tags are shown while you edit.")},
+    {QT_TRANSLATE_NOOP("help_page", "Double click"), QT_TRANSLATE_NOOP("help_page", "Open the item's picture in the picture viewer.")},
+    {QT_TRANSLATE_NOOP("help_page", "Right click or hold"), QT_TRANSLATE_NOOP("help_page", "On a box: its menu. On a review button: choose the categories first.")},
+    {QT_TRANSLATE_NOOP("help_page", "F1"), QT_TRANSLATE_NOOP("help_page", "This page.")},
+    {QT_TRANSLATE_NOOP("help_page", "Alt+/"), QT_TRANSLATE_NOOP("help_page", "About.")},
+    {QT_TRANSLATE_NOOP("help_page", "Ctrl+Q or Alt+F4"), QT_TRANSLATE_NOOP("help_page", "Exit; everything is saved.")},
 };
 
 }  // namespace
@@ -40,14 +41,14 @@ QString grade_meaning(int grade)
     switch (grade) {
     case 0:
     case 1:
-        return QStringLiteral("Grade %1: forgotten").arg(grade);
+        return QCoreApplication::translate("help_page", "Grade %1: forgotten").arg(grade);
     case 2:
     case 3:
-        return QStringLiteral("Grade %1: recalled with difficulty").arg(grade);
+        return QCoreApplication::translate("help_page", "Grade %1: recalled with difficulty").arg(grade);
     case 4:
-        return QStringLiteral("Grade 4: recalled, the interval was right");
+        return QCoreApplication::translate("help_page", "Grade 4: recalled, the interval was right");
     case 5:
-        return QStringLiteral("Grade 5: easy, the interval could be longer");
+        return QCoreApplication::translate("help_page", "Grade 5: easy, the interval could be longer");
     default:
         return QString();
     }
@@ -55,22 +56,24 @@ QString grade_meaning(int grade)
 
 help_page::help_page(QWidget* parent) : QDialog(parent)
 {
-    setWindowTitle(QStringLiteral("Keys and Grades"));
+    setWindowTitle(tr("Keys and Grades"));
     setObjectName(QStringLiteral("help_page"));
     // The grades first: only grade 5 lengthens the intervals, which a new user must learn.
-    QString html = QStringLiteral("<h3>Grades</h3><table cellspacing=\"0\" cellpadding=\"3\">");
+    QString html = QStringLiteral("<h3>%1</h3><table cellspacing=\"0\" cellpadding=\"3\">").arg(tr("Grades"));
     for (int grade = 0; grade <= 5; ++grade)
         html += QStringLiteral("<tr><td>%1</td></tr>").arg(grade_meaning(grade).toHtmlEscaped());
-    html += QStringLiteral(
-        "</table><p>The next interval is chosen from your grades. Only grade 5 tells the scheduler that "
-        "the interval could be longer; give it whenever the answer came easily, or the intervals stay "
-        "short.</p><h3>Keys</h3><table cellspacing=\"0\" cellpadding=\"3\">");
+    html += QStringLiteral("</table><p>%1</p><h3>%2</h3><table cellspacing=\"0\" cellpadding=\"3\">")
+                .arg(tr("The next interval is chosen from your grades. Only grade 5 tells the scheduler that the "
+                        "interval could be longer; give it whenever the answer came easily, or the intervals stay "
+                        "short."),
+                    tr("Keys"));
     for (const key_line& line : key_lines)
         html += QStringLiteral("<tr><td><b>%1</b></td><td>%2</td></tr>")
-                    .arg(QString::fromUtf8(line.keys).toHtmlEscaped(), QString::fromUtf8(line.action).toHtmlEscaped());
+                    .arg(tr(line.keys).toHtmlEscaped(), tr(line.action).toHtmlEscaped());
     html += QStringLiteral("</table>");
     auto* text = new QTextBrowser(this);
     text->setObjectName(QStringLiteral("help_text"));
+    text->setAccessibleName(windowTitle());
     text->setHtml(html);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(text);

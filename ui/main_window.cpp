@@ -89,21 +89,22 @@ QString format_status_text(const std::optional<QString>& message, const status_f
 {
     QString text;
     if (message) {
-        text = QStringLiteral("%1\r\nReviews for today: %2\r\nTotal items: %3\r\nQueue: %4\r\nDays: %5")
+        text = QCoreApplication::translate("main_window", "%1\r\nReviews for today: %2\r\nTotal items: %3\r\nQueue: %4\r\nDays: %5")
                    .arg(*message)
                    .arg(f.due)
                    .arg(f.total)
                    .arg(f.queue)
                    .arg(f.days);
     } else {
-        text = QStringLiteral(
+        text = QCoreApplication::translate("main_window",
             "MobileCardwright %1\r\nReviews for today: %2\r\nTotal items: %3\r\nQueue: %4\r\nDays: %5\r\nANN state: %6; cases: %7")
                    .arg(QLatin1String(version_text))
                    .arg(f.due)
                    .arg(f.total)
                    .arg(f.queue)
                    .arg(f.days)
-                   .arg(f.network_ok ? QStringLiteral("OK") : QStringLiteral("High TestError!"))
+                   .arg(f.network_ok ? QCoreApplication::translate("main_window", "OK")
+                                     : QCoreApplication::translate("main_window", "High TestError!"))
                    .arg(f.cases);
     }
     return text.left(255);
@@ -211,12 +212,12 @@ void main_window::create_controls()
     question_box->setFocusPolicy(Qt::NoFocus);
     install_box_behaviour(question_box, answer_box);
 
-    review_button = make_button(QStringLiteral("Go through scheduled reviews"), id_review_button, "review_button",
+    review_button = make_button(tr("Go through scheduled reviews"), id_review_button, "review_button",
         [this] { start_reviews(); });
-    add_button = make_button(QStringLiteral("Add new items"), id_add_button, "add_button", [this] { start_adding(); });
-    queue_button = make_button(QStringLiteral("Add items from queue"), id_queue_button, "queue_button",
+    add_button = make_button(tr("Add new items"), id_add_button, "add_button", [this] { start_adding(); });
+    queue_button = make_button(tr("Add items from queue"), id_queue_button, "queue_button",
         [this] { start_queue(); });
-    force_button = make_button(QStringLiteral("Force reviews"), id_force_button, "force_button",
+    force_button = make_button(tr("Force reviews"), id_force_button, "force_button",
         [this] { start_forced(); });
     for (QPushButton* b : {review_button, queue_button, force_button})
         b->installEventFilter(this);
@@ -224,15 +225,19 @@ void main_window::create_controls()
         const QByteArray name = "grade_button_" + QByteArray::number(i);
         grade_buttons[i] =
             make_button(QString::number(i), id_grade_first + i, name.constData(), [this, i] { grade_clicked(i); });
-        grade_buttons[i]->setToolTip(grade_meaning(i) + QStringLiteral(" (key %1)").arg(i));
+        grade_buttons[i]->setToolTip(tr("%1 (key %2)").arg(grade_meaning(i)).arg(i));
+        // A bare digit says nothing to a listener: the name says it is a grade, the description what it means.
+        grade_buttons[i]->setAccessibleName(tr("Grade %1").arg(i));
+        grade_buttons[i]->setAccessibleDescription(grade_meaning(i));
     }
-    review_button->setToolTip(QStringLiteral("Return. Right click or hold: choose the categories first."));
-    add_button->setToolTip(QStringLiteral("Insert"));
-    queue_button->setToolTip(QStringLiteral("Ctrl+U. Right click or hold: choose the categories first."));
-    force_button->setToolTip(QStringLiteral("Ctrl+F. Right click or hold: choose the categories first."));
+    review_button->setToolTip(tr("Return. Right click or hold: choose the categories first."));
+    add_button->setToolTip(tr("Insert"));
+    queue_button->setToolTip(tr("Ctrl+U. Right click or hold: choose the categories first."));
+    force_button->setToolTip(tr("Ctrl+F. Right click or hold: choose the categories first."));
 
-    ok_button = make_button(QStringLiteral("OK"), id_ok_button, "ok_button", [this] { ok_clicked(); });
-    ok_button->setToolTip(QStringLiteral("Return or Space"));
+    ok_button = make_button(tr("OK"), id_ok_button, "ok_button", [this] { ok_clicked(); });
+    ok_button->setToolTip(tr("Return or Space"));
+    ok_button->setAccessibleDescription(tr("Shows the answer"));
     // Its messages count the items added on the add screen; the status line stays beside them.
     statusBar()->setObjectName(QStringLiteral("status_bar"));
     status_line = new QLabel(statusBar());
@@ -260,37 +265,37 @@ int main_window::check_data_directory()
     if (start.fell_back) {
         if (s)
             s->pathtodatadir = default_data_dir();
-        show_message(this, QStringLiteral("Cannot Access Directory"),
-            QStringLiteral("Cannot access nor create directory that is set in settings:\n%1\n\nUsing default "
+        show_message(this, tr("Cannot Access Directory"),
+            tr("Cannot access nor create directory that is set in settings:\n%1\n\nUsing default "
                            "directory:\n%2")
                 .arg(set_path, path));
     }
     if (!start.opened) {
-        show_message(nullptr, QStringLiteral("Directory Not Accessible"),
-            start.gave_up ? QStringLiteral("Directory is not accessible, I give up.")
-                          : QStringLiteral("Directory is not accessible."));
+        show_message(nullptr, tr("Directory Not Accessible"),
+            start.gave_up ? tr("Directory is not accessible, I give up.")
+                          : tr("Directory is not accessible."));
         return 1;
     }
     if (start.read_only()) {
         // The setting stays: the directory may be writable again next time (a remounted disk).
-        show_message(this, QStringLiteral("Read-Only Data Directory"),
-            QStringLiteral("The data directory cannot be written:\n%1\n\nThe database is opened read-only: you can "
+        show_message(this, tr("Read-Only Data Directory"),
+            tr("The data directory cannot be written:\n%1\n\nThe database is opened read-only: you can "
                            "review, but nothing is saved there. At the close you can save it in another folder. To "
                            "work on it as usual, make the directory writable, or choose another one in File > "
                            "Settings.")
                 .arg(path));
     }
     if (start.no_locks()) {
-        show_message(this, QStringLiteral("Data Directory Not Locked"),
-            QStringLiteral("File locks are not available in the data directory:\n%1\n\nThe database is opened, but "
+        show_message(this, tr("Data Directory Not Locked"),
+            tr("File locks are not available in the data directory:\n%1\n\nThe database is opened, but "
                            "a second copy of Cardwright started on it cannot be kept out, and the two would overwrite "
                            "each other's work. Run only one copy at a time.")
                 .arg(path));
     }
     if (start.held_by_other()) {
         // Another copy holds the database; it is left alone so that the other copy's work is kept.
-        show_message(this, QStringLiteral("Database In Use"),
-            QStringLiteral("Another copy of Cardwright is using the database in:\n%1\n\nClose it and start "
+        show_message(this, tr("Database In Use"),
+            tr("Another copy of Cardwright is using the database in:\n%1\n\nClose it and start "
                            "Cardwright again.")
                 .arg(path));
         return 1;
@@ -307,7 +312,7 @@ int main_window::open_data()
     set_status_text(std::nullopt);
     show_main_buttons();
     if (report_refused_database(this))
-        show_main_screen(QStringLiteral("The backup was restored."));
+        show_main_screen(tr("The backup was restored."));
     return 0;
 }
 
@@ -448,7 +453,7 @@ void main_window::restore_backup()
     // Nothing may stay on screen of a database about to be replaced.
     show_main_screen();
     if (run_restore_backup_dialog(this))
-        show_main_screen(QStringLiteral("The backup was restored."));
+        show_main_screen(tr("The backup was restored."));
     take_keyboard_back();
 }
 
@@ -456,7 +461,7 @@ void main_window::import_items()
 {
     show_main_screen();
     if (const int added = run_import_dialog(this); added >= 0)
-        show_main_screen(QStringLiteral("Imported %1 items.").arg(added));
+        show_main_screen(tr("Imported %n items.", nullptr, added));
     // The import's dialogs are gone; without this no window might have the keyboard.
     take_keyboard_back();
 }
@@ -537,8 +542,8 @@ void main_window::handle_key(int key)
     }
     if (key == Qt::Key_Delete
         && (w.pass.mode() == screen_mode::scheduled || w.pass.mode() == screen_mode::queue || w.pass.mode() == screen_mode::forced)) {
-        if (show_message(this, QStringLiteral("Deleting Item"),
-                QStringLiteral("Do you want to delete currently visible item?"), message_buttons::yes_no)
+        if (show_message(this, tr("Deleting Item"),
+                tr("Do you want to delete currently visible item?"), message_buttons::yes_no)
             == message_answer::yes)
             delete_shown_item();
         return;

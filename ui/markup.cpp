@@ -1,5 +1,6 @@
 #include "ui/markup.h"
 
+#include <QCoreApplication>
 #include <QImageReader>
 #include <QMimeDatabase>
 #include <QPlainTextEdit>
@@ -313,7 +314,7 @@ void backslashes_to_slashes(std::string& text) { std::replace(text.begin(), text
 
 QString too_long_text(const QString& what, size_t length)
 {
-    return QStringLiteral("%1 is %2 bytes long in UTF-8, counting two bytes for each line break. It may be at "
+    return QCoreApplication::translate("markup", "%1 is %2 bytes long in UTF-8, counting two bytes for each line break. It may be at "
                           "most 8,191 bytes.")
         .arg(what)
         .arg(static_cast<qulonglong>(length));

@@ -66,8 +66,8 @@ void main_window::create_menu_bar()
     connect(welcome, &QAction::triggered, this, &main_window::show_getting_started);
     QAction* about = add(help, tr("&About"), cmd_about, &main_window::show_about);
     about->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Slash));
-    stop_action = add(bar, QStringLiteral("  &Stop  "), cmd_stop, &main_window::stop);
-    skip_action = add(bar, QStringLiteral("  S&kip  "), cmd_skip, &main_window::skip);
+    stop_action = add(bar, tr("  &Stop  "), cmd_stop, &main_window::stop);
+    skip_action = add(bar, tr("  S&kip  "), cmd_skip, &main_window::skip);
     stop_action->setObjectName(QStringLiteral("stop_action"));
     skip_action->setObjectName(QStringLiteral("skip_action"));
     // F10 opens the menu bar at its first menu, as desktop programs do.

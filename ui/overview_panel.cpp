@@ -20,6 +20,7 @@
 #include "database/days.h"
 #include "services/paths.h"
 #include "session/overview.h"
+#include "settings/category_dialog.h"
 #include "ui/main_window.h"
 #include "ui/screens.h"
 
@@ -179,7 +180,10 @@ void overview_panel::refresh()
     QTreeWidgetItem* current = nullptr;
     for (const overview_row& r : o.rows) {
         auto* row = new QTreeWidgetItem;
-        row->setText(name_column, QString::fromStdString(category_at(r.category)->name));
+        const QString name = QString::fromStdString(category_at(r.category)->name);
+        row->setText(name_column, name);
+        // A screen reader reads the row as one sentence rather than four bare cells.
+        row->setData(name_column, Qt::AccessibleTextRole, category_spoken(name, r.items, r.due, r.queued));
         row->setData(name_column, Qt::UserRole, r.category);
         const uint32_t figures[] = {r.items, r.due, r.queued};
         for (int c = items_column; c < column_count; ++c) {

@@ -1,7 +1,11 @@
 #include "ui/program.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QSessionManager>
+#include <QTranslator>
 
 #include "settings/dialogs.h"
 #include "ui/data_safety.h"
@@ -47,9 +51,36 @@ void connect_close_requests(signal_bridge& bridge, main_window& window)
         [&window](QSessionManager&) { on_close_request(window); });
 }
 
+QStringList translation_dirs()
+{
+    const QString bin = QCoreApplication::applicationDirPath();
+    return {bin, QDir::cleanPath(bin + QStringLiteral("/../share/cardwright/translations"))};
+}
+
+std::vector<std::unique_ptr<QTranslator>> install_translations(const QLocale& locale, const QStringList& dirs)
+{
+    std::vector<std::unique_ptr<QTranslator>> installed;
+    auto install = [&installed](std::unique_ptr<QTranslator> translator) {
+        if (QCoreApplication::installTranslator(translator.get()))
+            installed.push_back(std::move(translator));
+    };
+    for (const QString& dir : dirs) {
+        auto own = std::make_unique<QTranslator>();
+        if (own->load(locale, QStringLiteral("cardwright"), QStringLiteral("_"), dir)) {
+            install(std::move(own));
+            break;
+        }
+    }
+    auto qt = std::make_unique<QTranslator>();
+    if (qt->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        install(std::move(qt));
+    return installed;
+}
+
 int run_program(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    const auto translators = install_translations(QLocale::system(), translation_dirs());
     // The closing sequence ends the program with its own exit code (1 when the session is only in
     // a rescue copy); the window's close quitting by itself would end it with 0 first.
     QApplication::setQuitOnLastWindowClosed(false);

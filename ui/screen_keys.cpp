@@ -1,4 +1,5 @@
 // The keys that act on the screens even from a box being edited, and the replay of sounds.
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QStatusBar>
@@ -22,7 +23,7 @@ bool control_key(const QKeyEvent* event)
             grade_or_add(w.last_add_grade);
         } else {
             w.window->statusBar()->showMessage(
-                QStringLiteral("Added: %1. Ctrl+Return adds with the last grade used; choose one with Ctrl+0 to Ctrl+5 first.")
+                QCoreApplication::translate("screens", "Added: %1. Ctrl+Return adds with the last grade used; choose one with Ctrl+0 to Ctrl+5 first.")
                     .arg(w.added_count));
         }
         return true;

@@ -106,13 +106,13 @@ void show_step(pass_step step)
             show_next_item(pass.current_item());
         return;
     case pass_step::no_more_scheduled:
-        show_main_screen(QStringLiteral("No more scheduled reviews."));
+        show_main_screen(QCoreApplication::translate("screens", "No more scheduled reviews."));
         return;
     case pass_step::no_more_queued:
-        show_main_screen(QStringLiteral("No more items in queue."));
+        show_main_screen(QCoreApplication::translate("screens", "No more items in queue."));
         return;
     case pass_step::no_more_items:
-        show_main_screen(QStringLiteral("No more items."));
+        show_main_screen(QCoreApplication::translate("screens", "No more items."));
         return;
     }
 }
@@ -122,7 +122,7 @@ std::optional<std::string> typed_text(QPlainTextEdit* box, const QString& what)
 {
     std::optional<std::string> text = get_box_text(box);
     if (!text) {
-        tell_too_long(nullptr, what, box_text_length(box), QStringLiteral("Nothing was added."));
+        tell_too_long(nullptr, what, box_text_length(box), QCoreApplication::translate("screens", "Nothing was added."));
         box->setFocus();
         return std::nullopt;
     }
@@ -133,28 +133,28 @@ std::optional<std::string> typed_text(QPlainTextEdit* box, const QString& what)
 void add_item(int grade)
 {
     main_window* window = ui().window;
-    const std::optional<std::string> question = typed_text(window->question_box, QStringLiteral("The question"));
+    const std::optional<std::string> question = typed_text(window->question_box, QCoreApplication::translate("screens", "The question"));
     if (!question)
         return;
-    const std::optional<std::string> answer = typed_text(window->answer_box, QStringLiteral("The answer"));
+    const std::optional<std::string> answer = typed_text(window->answer_box, QCoreApplication::translate("screens", "The answer"));
     if (!answer)
         return;
     // A text of blanks counts as typed.
     if (question->empty() && answer->empty()) {
-        show_message(nullptr, QStringLiteral("Question and answer needed"), QStringLiteral("Please type question and answer."));
+        show_message(nullptr, QCoreApplication::translate("screens", "Question and answer needed"), QCoreApplication::translate("screens", "Please type question and answer."));
         window->question_box->setFocus();
     } else if (answer->empty()) {
-        show_message(nullptr, QStringLiteral("Answer needed"), QStringLiteral("Please type an answer."));
+        show_message(nullptr, QCoreApplication::translate("screens", "Answer needed"), QCoreApplication::translate("screens", "Please type an answer."));
         window->answer_box->setFocus();
     } else if (question->empty()) {
-        show_message(nullptr, QStringLiteral("Question needed"), QStringLiteral("Please type a question."));
+        show_message(nullptr, QCoreApplication::translate("screens", "Question needed"), QCoreApplication::translate("screens", "Please type a question."));
         window->question_box->setFocus();
     } else {
         add_reviewed(static_cast<uint16_t>(grade), question->c_str(), answer->c_str(), ui().new_item_category);
         window_state& w = ui();
         w.last_add_grade = grade;
         ++w.added_count;
-        window->statusBar()->showMessage(QStringLiteral("Added: %1").arg(w.added_count));
+        window->statusBar()->showMessage(QCoreApplication::translate("screens", "Added: %1").arg(w.added_count));
         window->question_box->setPlainText(QString());
         window->answer_box->setPlainText(QString());
         window->question_box->setFocus();
@@ -240,11 +240,11 @@ void start_add_screen()
         box->setPlainText(QString());
     }
     clear_box_pictures();
-    window->question_box->setPlaceholderText(QStringLiteral("Question: type it here, then Tab to the answer"));
+    window->question_box->setPlaceholderText(QCoreApplication::translate("screens", "Question: type it here, then Tab to the answer"));
     window->answer_box->setPlaceholderText(
-        QStringLiteral("Answer: type it here, then press a grade 0 to 5 (Ctrl+0 to Ctrl+5 from a box) to add the item"));
+        QCoreApplication::translate("screens", "Answer: type it here, then press a grade 0 to 5 (Ctrl+0 to Ctrl+5 from a box) to add the item"));
     w.added_count = 0;
-    window->statusBar()->showMessage(QStringLiteral("Added: 0"));
+    window->statusBar()->showMessage(QCoreApplication::translate("screens", "Added: 0"));
     window->statusBar()->show();
     window->question_box->setFocus();
 }
@@ -277,8 +277,8 @@ void tell_unlogged_reviews()
     // A read-only directory was announced at start as saving nothing.
     if (reason.empty() || db().read_only)
         return;
-    show_message(nullptr, QStringLiteral("Review Not Logged"),
-        QStringLiteral("The grade could not be written to the review history:\n%1\n\n%2\n\nThe grades are kept and "
+    show_message(nullptr, QCoreApplication::translate("screens", "Review Not Logged"),
+        QCoreApplication::translate("screens", "The grade could not be written to the review history:\n%1\n\n%2\n\nThe grades are kept and "
                        "written to it as soon as the disk takes them, at the latest when the program closes.")
             .arg(QString::fromUtf8(data_path(review_log_name)), QString::fromStdString(reason)));
 }
@@ -361,8 +361,8 @@ void undo_grade()
     show_review_screen(window);
     tell_unlogged_reviews();
     if (!undone.network_restored)
-        show_message(nullptr, QStringLiteral("Undo"),
-            QStringLiteral("The grade was undone, but the training case it added could not be taken out of "
+        show_message(nullptr, QCoreApplication::translate("screens", "Undo"),
+            QCoreApplication::translate("screens", "The grade was undone, but the training case it added could not be taken out of "
                            "user_cases.bin (see error.log)."));
 }
 

@@ -5,10 +5,12 @@
 #include <QBarSet>
 #include <QChart>
 #include <QChartView>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFont>
 #include <QLabel>
 #include <QLineSeries>
+#include <QLocale>
 #include <QTabWidget>
 #include <QValueAxis>
 #include <QVBoxLayout>
@@ -46,7 +48,10 @@ void set_round_ticks(QValueAxis* axis, double top)
 QChartView* view_of(QChart* chart)
 {
     chart->legend()->setVisible(chart->series().size() > 1);
+    // Axis figures in the user's form (a decimal comma in German).
+    chart->setLocalizeNumbers(true);
     auto* view = new QChartView(chart);
+    view->setAccessibleName(chart->title());
     view->setRenderHint(QPainter::Antialiasing);
     return view;
 }
@@ -75,7 +80,7 @@ QChartView* bar_chart(const QString& title, const QStringList& labels,
     x->setLabelsFont(QFont(QString(), 7));
     x->setTruncateLabels(false);
     if (top <= 0)
-        chart->setTitle(title + QStringLiteral(" (nothing yet)"));
+        chart->setTitle(QCoreApplication::translate("statistics_window", "%1 (nothing yet)").arg(title));
     chart->addAxis(x, Qt::AlignBottom);
     series->attachAxis(x);
     auto* y = new QValueAxis;
@@ -113,7 +118,7 @@ QChartView* line_chart(const QString& title, const std::vector<std::pair<QString
     }
     set_round_ticks(x, std::max(right, 4.0));
     if (top <= 0)
-        chart->setTitle(title + QStringLiteral(" (nothing yet)"));
+        chart->setTitle(QCoreApplication::translate("statistics_window", "%1 (nothing yet)").arg(title));
     x->setTitleText(x_title);
     y->setTitleText(y_title);
     if (y_max > 0) {
@@ -156,7 +161,7 @@ QChartView* day_bars(const QString& title, const std::vector<uint32_t>& counts, 
     set_round_ticks(y, std::max(4.0, static_cast<double>(top)));
     y->setTitleText(y_title);
     if (top == 0)
-        chart->setTitle(title + QStringLiteral(" (nothing yet)"));
+        chart->setTitle(QCoreApplication::translate("statistics_window", "%1 (nothing yet)").arg(title));
     return view_of(chart);
 }
 
@@ -188,11 +193,12 @@ std::vector<QPointF> weekly_retention(const daily_figures& daily)
 QString recent_retention_text(const grading_summary& g)
 {
     if (g.recent.reviews == 0)
-        return QStringLiteral("No reviews were due in the last %1 days.").arg(recent_retention_days);
-    return QStringLiteral("Retention at review, last %1 days: %2 % of %3 due reviews recalled.")
-        .arg(recent_retention_days)
-        .arg(g.recent.share() * 100.0, 0, 'f', 1)
-        .arg(g.recent.reviews);
+        return QCoreApplication::translate("statistics_window", "No reviews were due in the last %n days.", nullptr,
+            recent_retention_days);
+    const QLocale locale;
+    return QCoreApplication::translate("statistics_window", "Retention at review, last %1 days: %2 % of %3 due reviews recalled.")
+        .arg(locale.toString(recent_retention_days), locale.toString(g.recent.share() * 100.0, 'f', 1),
+            locale.toString(g.recent.reviews));
 }
 
 }  // namespace
@@ -212,7 +218,7 @@ double round_tick_step(double top)
 
 statistics_window::statistics_window(QWidget* parent) : QDialog(parent)
 {
-    setWindowTitle(QStringLiteral("Statistics"));
+    setWindowTitle(tr("Statistics"));
     setObjectName(QStringLiteral("statistics_window"));
     const uint16_t today = day_number(0);
     const history_figures history = read_history_figures(data_path(review_log_name), today);
@@ -222,13 +228,13 @@ statistics_window::statistics_window(QWidget* parent) : QDialog(parent)
     const grading_summary& grading = history.grading;
     auto* retention = new QLabel(recent_retention_text(grading), this);
     retention->setObjectName(QStringLiteral("recent_retention"));
-    auto* note = new QLabel(QStringLiteral(
+    auto* note = new QLabel(tr(
         "None of your last %1 grades was a 5, while you recalled more than %2 % of your due reviews. "
         "Grade 5 means the answer came easily and the interval could have been longer; it is the "
         "only grade that lets the network lengthen your intervals. Without it they stay about as "
         "long as they are, and you review more often than you need to.")
-                                .arg(recent_grade_window)
-                                .arg(retention_without_fives * 100.0, 0, 'f', 0), this);
+                                .arg(QLocale().toString(recent_grade_window))
+                                .arg(QLocale().toString(retention_without_fives * 100.0, 'f', 0)), this);
     note->setObjectName(QStringLiteral("grade_five_note"));
     note->setWordWrap(true);
     note->setVisible(grading.nothing_to_lengthen_with());
@@ -236,15 +242,15 @@ statistics_window::statistics_window(QWidget* parent) : QDialog(parent)
     tabs_ = new QTabWidget(this);
     const auto due365 = due_per_day(today, 365);
     const std::vector<uint32_t> due30(due365.begin(), due365.begin() + 30);
-    tabs_->addTab(page_of({day_bars(QStringLiteral("Reviews due in the next 30 days"), due30,
-                               QStringLiteral("days from today"), QStringLiteral("items")),
-                      day_bars(QStringLiteral("Reviews due in the next 365 days"), due365,
-                          QStringLiteral("days from today"), QStringLiteral("items"))}),
-        QStringLiteral("Due"));
+    tabs_->addTab(page_of({day_bars(tr("Reviews due in the next 30 days"), due30,
+                               tr("days from today"), tr("items")),
+                      day_bars(tr("Reviews due in the next 365 days"), due365,
+                          tr("days from today"), tr("items"))}),
+        tr("Due"));
 
-    tabs_->addTab(page_of({day_bars(QStringLiteral("Reviews done per day"), daily.reviews,
-        QStringLiteral("days since the first review"), QStringLiteral("grades"))}),
-        QStringLiteral("Reviews"));
+    tabs_->addTab(page_of({day_bars(tr("Reviews done per day"), daily.reviews,
+        tr("days since the first review"), tr("grades"))}),
+        tr("Reviews"));
 
     QStringList labels;
     for (int b = 0; b < band_count; ++b)
@@ -252,27 +258,27 @@ statistics_window::statistics_window(QWidget* parent) : QDialog(parent)
     std::vector<double> by_band;
     for (const retention_figure& f : history.by_band)
         by_band.push_back(f.share());
-    tabs_->addTab(page_of({bar_chart(QStringLiteral("Retention by interval (days)"), labels,
-                               {{QStringLiteral("grades of 3 or more"), by_band}}, QStringLiteral("share"), 1.0),
-                      line_chart(QStringLiteral("Retention by week"), {{QString(), weekly_retention(daily)}},
-                          QStringLiteral("weeks since the first review"), QStringLiteral("share"), 1.0)}),
-        QStringLiteral("Retention"));
+    tabs_->addTab(page_of({bar_chart(tr("Retention by interval (days)"), labels,
+                               {{tr("grades of 3 or more"), by_band}}, tr("share"), 1.0),
+                      line_chart(tr("Retention by week"), {{QString(), weekly_retention(daily)}},
+                          tr("weeks since the first review"), tr("share"), 1.0)}),
+        tr("Retention"));
 
     const item_bands bands = item_histograms();
     auto as_doubles = [](const std::vector<uint32_t>& v) { return std::vector<double>(v.begin(), v.end()); };
-    tabs_->addTab(page_of({bar_chart(QStringLiteral("Items by interval (days)"), labels,
-                               {{QStringLiteral("items"), as_doubles(bands.intervals)}}, QStringLiteral("items")),
-                      bar_chart(QStringLiteral("Items by repetitions"), labels,
-                          {{QStringLiteral("items"), as_doubles(bands.repetitions)}}, QStringLiteral("items"))}),
-        QStringLiteral("Intervals"));
+    tabs_->addTab(page_of({bar_chart(tr("Items by interval (days)"), labels,
+                               {{tr("items"), as_doubles(bands.intervals)}}, tr("items")),
+                      bar_chart(tr("Items by repetitions"), labels,
+                          {{tr("items"), as_doubles(bands.repetitions)}}, tr("items"))}),
+        tr("Intervals"));
 
     std::vector<QPointF> errors;
     for (size_t d = 0; d < daily.test_error.size(); ++d)
         if (daily.test_error[d] > 0)
             errors.emplace_back(static_cast<double>(d), daily.test_error[d]);
-    tabs_->addTab(page_of({line_chart(QStringLiteral("The network's TestError"), {{QString(), errors}},
-        QStringLiteral("days since the first review"), QStringLiteral("TestError"), 0, false)}),
-        QStringLiteral("Network"));
+    tabs_->addTab(page_of({line_chart(tr("The network's TestError"), {{QString(), errors}},
+        tr("days since the first review"), QStringLiteral("TestError"), 0, false)}),
+        tr("Network"));
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);

@@ -1,5 +1,6 @@
 #include "ui/window_state.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
@@ -39,8 +40,8 @@ message_answer show_message(QWidget* owner, const QString& title, const QString&
     case message_buttons::retry_elsewhere_discard: {
         QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::NoButton, owner);
         QPushButton* retry = box.addButton(QMessageBox::Retry);
-        QPushButton* elsewhere = box.addButton(QStringLiteral("Save in Another Folder..."), QMessageBox::ActionRole);
-        box.addButton(QStringLiteral("Close Without Saving"), QMessageBox::DestructiveRole);
+        QPushButton* elsewhere = box.addButton(QCoreApplication::translate("window_state", "Save in Another Folder..."), QMessageBox::ActionRole);
+        box.addButton(QCoreApplication::translate("window_state", "Close Without Saving"), QMessageBox::DestructiveRole);
         box.setDefaultButton(retry);
         box.exec();
         if (box.clickedButton() == retry)

@@ -50,15 +50,6 @@ TEST(BrowseFoldTest, TagsAreSkippedOnlyWhenAskedAndBrokenUtf8IsKept)
     EXPECT_EQ(fold_text("\x80Z"), "\x80z");
 }
 
-TEST(BrowseTextTest, RelativeDueNamesBothDirections)
-{
-    EXPECT_EQ(relative_due(0), "today");
-    EXPECT_EQ(relative_due(1), "in 1 day");
-    EXPECT_EQ(relative_due(12), "in 12 days");
-    EXPECT_EQ(relative_due(-1), "1 day overdue");
-    EXPECT_EQ(relative_due(-40), "40 days overdue");
-}
-
 class BrowseTest : public open_database_test {};
 
 TEST_F(BrowseTest, CategoryPathsLeaveOutTheRoot)
