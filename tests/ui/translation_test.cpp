@@ -1,0 +1,224 @@
+// The program in German, with the translators installed as the program installs them: no
+// English text is left in any window, menu, tooltip or message, and dates and numbers take
+// the German form.
+#include <QAbstractItemView>
+#include <QAction>
+#include <QChart>
+#include <QChartView>
+#include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTextDocumentFragment>
+#include <QTextEdit>
+#include <QTranslator>
+#include <QXmlStreamReader>
+#include <QAbstractAxis>
+#include <QAbstractSeries>
+
+#include <memory>
+#include <set>
+#include <vector>
+
+#include "ui/browser.h"
+#include "ui/program.h"
+#include "window_tour.h"
+
+namespace {
+
+// Words of the English texts that German does not share; a text holding one is English.
+const std::set<QString> english_words = {"the", "of", "and", "to", "is", "are", "item", "items", "review",
+    "reviews", "due", "queue", "queued", "add", "new", "delete", "question", "answer", "file", "settings",
+    "browse", "grade", "grades", "day", "days", "cancel", "close", "help", "undo", "exit", "skip", "stop", "search",
+    "all", "with", "from", "category", "categories", "font", "size", "small", "big", "save", "restore", "backup",
+    "show", "repetitions", "created", "next", "last", "keys", "forget", "move", "scheduled", "pending", "nothing",
+    "yet", "share", "network", "retention", "weeks", "today", "yes", "no", "cut", "copy", "paste", "about",
+    "random", "pick", "path", "type", "here", "key", "or", "first", "more", "separated", "column",
+    "detect", "comma", "learning", "include", "waiting", "preview", "progress", "selection", "getting",
+    "started", "data", "directory", "read", "only", "shows", "grades", "typeface", "overdue", "interval"};
+
+// A text as compared: no mnemonic marks, no key after a tab, markup as its plain text.
+QString normalized(QString text)
+{
+    if (text.contains(QLatin1Char('<')))
+        text = QTextDocumentFragment::fromHtml(text).toPlainText();
+    text = text.section(QLatin1Char('\t'), 0, 0);
+    text.replace(QLatin1String("&&"), QLatin1String("\x01")).remove(QLatin1Char('&')).replace(QLatin1Char('\x01'), QLatin1Char('&'));
+    return text.simplified();
+}
+
+// The English texts that the German translation replaces (those it keeps, as "OK", are not English).
+std::set<QString> replaced_sources()
+{
+    QFile file(qEnvironmentVariable("CARDWRIGHT_TEST_SOURCE_DIR") + QStringLiteral("/translations/cardwright_de.ts"));
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << file.fileName().toStdString();
+    std::set<QString> sources;
+    QXmlStreamReader xml(&file);
+    QString source;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (xml.name() == QLatin1String("source"))
+            source = normalized(xml.readElementText(QXmlStreamReader::IncludeChildElements));
+        else if (xml.name() == QLatin1String("translation") || xml.name() == QLatin1String("numerusform"))
+            if (const QString t = normalized(xml.readElementText(QXmlStreamReader::IncludeChildElements));
+                !t.isEmpty() && t != source && !source.isEmpty())
+                sources.insert(source);
+    }
+    return sources;
+}
+
+// Every text a user meets in `window` and the widgets it shows, each with where it stands.
+std::vector<std::pair<QString, QString>> shown_texts(QWidget* window)
+{
+    std::vector<std::pair<QString, QString>> texts;
+    auto add = [&texts](QObject* at, const QString& text) {
+        if (!text.trimmed().isEmpty())
+            texts.emplace_back(QString::fromLatin1(at->metaObject()->className()) + QLatin1Char(' ') + at->objectName(), text);
+    };
+    add(window, window->windowTitle());
+    QList<QWidget*> widgets = window->findChildren<QWidget*>();
+    widgets.prepend(window);
+    for (QWidget* widget : widgets) {
+        if (!widget->isVisible())
+            continue;
+        add(widget, widget->toolTip());
+        add(widget, widget->accessibleName());
+        add(widget, widget->accessibleDescription());
+        for (QAction* action : widget->actions()) {
+            add(action, action->text());
+            add(action, action->toolTip());
+        }
+        if (auto* label = qobject_cast<QLabel*>(widget))
+            add(widget, label->text());
+        if (auto* button = qobject_cast<QAbstractButton*>(widget))
+            add(widget, button->text());
+        if (auto* line = qobject_cast<QLineEdit*>(widget))
+            add(widget, line->placeholderText());
+        if (auto* box = qobject_cast<QPlainTextEdit*>(widget)) {
+            add(widget, box->placeholderText());
+            add(widget, box->toPlainText());
+        }
+        if (auto* text = qobject_cast<QTextEdit*>(widget))
+            add(widget, text->toPlainText());
+        if (auto* group = qobject_cast<QGroupBox*>(widget))
+            add(widget, group->title());
+        if (auto* combo = qobject_cast<QComboBox*>(widget))
+            for (int i = 0; i < combo->count(); ++i)
+                add(widget, combo->itemText(i));
+        if (auto* tabs = qobject_cast<QTabWidget*>(widget))
+            for (int i = 0; i < tabs->count(); ++i)
+                add(widget, tabs->tabText(i));
+        if (auto* view = qobject_cast<QAbstractItemView*>(widget); view && view->model()) {
+            const QAbstractItemModel* model = view->model();
+            for (int c = 0; c < model->columnCount(); ++c) {
+                add(widget, model->headerData(c, Qt::Horizontal).toString());
+                add(widget, model->headerData(c, Qt::Horizontal, Qt::ToolTipRole).toString());
+                for (int r = 0; r < std::min(model->rowCount(), 20); ++r)
+                    for (const int role : {Qt::DisplayRole, Qt::ToolTipRole, Qt::AccessibleTextRole})
+                        add(widget, model->index(r, c).data(role).toString());
+            }
+        }
+        if (auto* chart_view = qobject_cast<QChartView*>(widget)) {
+            add(widget, chart_view->chart()->title());
+            for (const QAbstractAxis* axis : chart_view->chart()->axes())
+                add(widget, axis->titleText());
+            for (const QAbstractSeries* series : chart_view->chart()->series())
+                add(widget, series->name());
+        }
+    }
+    return texts;
+}
+
+class German : public window_tour {
+protected:
+    void SetUp() override
+    {
+        before_ = QLocale();
+        const QLocale german(QLocale::German, QLocale::Germany);
+        QLocale::setDefault(german);
+        translators_ = install_translations(german, {QFileInfo(QStringLiteral(CARDWRIGHT_PROGRAM)).path()});
+        ASSERT_EQ(translators_.size(), 2u) << "the program's German translation or Qt's was not found";
+        window_tour::SetUp();
+    }
+    void TearDown() override
+    {
+        window_tour::TearDown();
+        translators_.clear();
+        QLocale::setDefault(before_);
+    }
+
+    // Fails on each text of `window` that is an English source text or holds an English word.
+    void expect_german(QWidget* window, const QString& where)
+    {
+        static const std::set<QString> sources = replaced_sources();
+        ASSERT_GT(sources.size(), 200u);
+        for (const auto& [at, raw] : shown_texts(window)) {
+            // The test's own folders, named in the status line, are no text of the program.
+            const QString text = normalized(raw).remove(QString::fromStdString(home_->path()));
+            EXPECT_FALSE(sources.count(text)) << where.toStdString() << ", " << at.toStdString() << ": \""
+                                              << text.toStdString() << "\" is not translated";
+            // File names of the data directory ("queue.txt") are no words.
+            const QString words = QString(text).remove(QRegularExpression(QStringLiteral("[\\w-]+\\.(txt|bin|log)\\b")));
+            for (const QString& word : words.toLower().split(QRegularExpression(QStringLiteral("[^a-z]+")), Qt::SkipEmptyParts))
+                EXPECT_FALSE(english_words.count(word)) << where.toStdString() << ", " << at.toStdString() << ": \""
+                                                        << text.toStdString() << "\" is English";
+        }
+    }
+
+private:
+    QLocale before_;
+    std::vector<std::unique_ptr<QTranslator>> translators_;
+};
+
+TEST_F(German, NoEnglishTextInAnyWindowMenuOrMessage)
+{
+    expect_german(w, QStringLiteral("the welcome of an empty collection"));
+    fill_collection();
+    tour([this](QWidget* window, const QString& where) { expect_german(window, where); });
+    // The add screen's refusal and the restore's "no backups" speak German too.
+    on_next_modal([](QWidget* dialog) { static_cast<QDialog*>(dialog)->accept(); });
+    key(Qt::Key_Insert);
+    key(Qt::Key_3);
+    key(Qt::Key_Escape);
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    QTest::keyClick(w, Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_GE(recorded_messages().size(), 2u);
+    for (const recorded_message& m : recorded_messages()) {
+        QLabel shown(m.title + QLatin1Char('\n') + m.text);
+        shown.setWindowTitle(m.title);
+        expect_german(&shown, QStringLiteral("message"));
+    }
+}
+
+TEST_F(German, BrowserAndStatisticsShowDatesAndNumbersInGermanForm)
+{
+    fill_collection();
+    key(Qt::Key_Return);
+    key(Qt::Key_Return);
+    key(Qt::Key_4);  // one due review, recalled: 100 % retention
+    in_next_dialog("browser", [](QWidget* dialog, const QString&) {
+        const auto* view = dialog->findChild<QTableView*>(QStringLiteral("browser_scheduled"));
+        ASSERT_NE(view, nullptr);
+        ASSERT_EQ(view->model()->rowCount(), 2);
+        const QRegularExpression german_date(QStringLiteral("^\\d\\d\\.\\d\\d\\.\\d{4}$"));
+        for (int r = 0; r < 2; ++r) {
+            EXPECT_TRUE(german_date.match(view->model()->index(r, column_next_date).data().toString()).hasMatch());
+            EXPECT_TRUE(view->model()->index(r, column_due).data().toString().contains(QStringLiteral(" Tag")));
+        }
+    }, [&] { QTest::keyClick(w, Qt::Key_B, Qt::ControlModifier); });
+    in_next_dialog("statistics", [](QWidget* dialog, const QString&) {
+        const auto* retention = dialog->findChild<QLabel*>(QStringLiteral("recent_retention"));
+        ASSERT_NE(retention, nullptr);
+        EXPECT_TRUE(retention->text().contains(QStringLiteral("100,0 %"))) << retention->text().toStdString();
+    }, [&] { QTest::keyClick(w, Qt::Key_T, Qt::ControlModifier); });
+}
+
+}  // namespace
