@@ -22,6 +22,7 @@
 #include <QAbstractAxis>
 #include <QAbstractSeries>
 
+#include <map>
 #include <memory>
 #include <set>
 #include <vector>
@@ -136,6 +137,22 @@ std::vector<std::pair<QString, QString>> shown_texts(QWidget* window)
     return texts;
 }
 
+// Fails when two entries of a menu (or the menu bar) share their mnemonic letter in German.
+void expect_unique_mnemonics(const QWidget* menu, const QString& where)
+{
+    std::map<QChar, QString> taken;
+    for (const QAction* action : menu->actions()) {
+        const QString text = action->text().section(QLatin1Char('\t'), 0, 0);
+        const qsizetype at = QString(text).replace(QLatin1String("&&"), QLatin1String("__")).indexOf(QLatin1Char('&'));
+        if (at < 0 || at + 1 >= text.size())
+            continue;
+        const QChar letter = text[at + 1].toLower();
+        EXPECT_FALSE(taken.count(letter)) << where.toStdString() << ": \"" << text.toStdString() << "\" and \""
+                                          << taken[letter].toStdString() << "\" share Alt+" << QString(letter).toStdString();
+        taken[letter] = text;
+    }
+}
+
 class German : public window_tour {
 protected:
     void SetUp() override
@@ -181,7 +198,12 @@ TEST_F(German, NoEnglishTextInAnyWindowMenuOrMessage)
 {
     expect_german(w, QStringLiteral("the welcome of an empty collection"));
     fill_collection();
-    tour([this](QWidget* window, const QString& where) { expect_german(window, where); });
+    expect_unique_mnemonics(w->menuBar(), QStringLiteral("menu bar"));
+    tour([this](QWidget* window, const QString& where) {
+        expect_german(window, where);
+        if (qobject_cast<QMenu*>(window))
+            expect_unique_mnemonics(window, where);
+    });
     // The add screen's refusal and the restore's "no backups" speak German too.
     on_next_modal([](QWidget* dialog) { static_cast<QDialog*>(dialog)->accept(); });
     key(Qt::Key_Insert);
