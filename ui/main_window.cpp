@@ -248,9 +248,10 @@ void main_window::create_controls()
     for (QWidget* w : {static_cast<QWidget*>(question_box), static_cast<QWidget*>(answer_box)})
         w->setAccessibleName(w == question_box ? tr("Question") : tr("Answer"));
     layout_main_window(this);
-    // Tab goes from the screen to the category tree first, then through the buttons.
-    setTabOrder(client, overview->tree());
-    setTabOrder(overview->tree(), review_button);
+    // Tab follows the screen: the category tree on the left, then the status text and the
+    // buttons below it.
+    setTabOrder(overview->tree(), client);
+    setTabOrder(client, review_button);
     client->setFocus();
 }
 

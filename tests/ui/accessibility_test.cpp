@@ -74,29 +74,39 @@ TEST_F(Accessibility, GradesBoxesAndCategoriesSayWhatTheyAre)
     EXPECT_TRUE(rows.contains(QStringLiteral("Deutsch: 1 due, 1 queued, 2 items"))) << rows.join(QLatin1Char('|')).toStdString();
 }
 
-// Tab visits the controls of the review screen as they stand on it: the boxes from the top,
-// then the buttons of the bottom row from the left.
-TEST_F(Accessibility, TabFollowsTheReviewScreenFromTopToBottomAndLeftToRight)
+// The widgets Tab visits from `first` until it comes round again.
+std::vector<QWidget*> tab_chain(QWidget* first)
 {
-    fill_collection();
-    key(Qt::Key_Return);
-    key(Qt::Key_Return);
-    client()->setFocus();
+    first->setFocus();
     std::vector<QWidget*> visited;
-    for (int step = 0; step < 12; ++step) {
+    for (int step = 0; step < 20; ++step) {
         QWidget* focus = QApplication::focusWidget();
         if (std::find(visited.begin(), visited.end(), focus) != visited.end())
             break;
         visited.push_back(focus);
         QTest::keyClick(focus, Qt::Key_Tab);
     }
-    ASSERT_GE(visited.size(), 7u);
-    for (size_t i = 1; i < visited.size(); ++i) {
-        const QPoint a = visited[i - 1]->mapTo(w, QPoint(0, 0));
-        const QPoint b = visited[i]->mapTo(w, QPoint(0, 0));
-        EXPECT_TRUE(b.y() > a.y() || (b.y() == a.y() && b.x() >= a.x()))
-            << visited[i - 1]->objectName().toStdString() << " before " << visited[i]->objectName().toStdString();
-    }
+    return visited;
+}
+
+// Tab visits the controls as they stand on the screen: the overview on the left first, then
+// from the top down and, in a row, from the left.
+TEST_F(Accessibility, TabFollowsTheScreenFromLeftToRightAndTopToBottom)
+{
+    fill_collection();
+    const auto in_reading_order = [this](const std::vector<QWidget*>& chain, size_t at_least) {
+        ASSERT_GE(chain.size(), at_least);
+        for (size_t i = 1; i < chain.size(); ++i) {
+            const QPoint a = chain[i - 1]->mapTo(w, QPoint(0, 0));
+            const QPoint b = chain[i]->mapTo(w, QPoint(0, 0));
+            EXPECT_TRUE(b.y() > a.y() || (b.y() == a.y() && b.x() >= a.x()) || b.x() >= a.x() + chain[i - 1]->width())
+                << chain[i - 1]->objectName().toStdString() << " before " << chain[i]->objectName().toStdString();
+        }
+    };
+    in_reading_order(tab_chain(w->overview->tree()), 4);
+    key(Qt::Key_Return);
+    key(Qt::Key_Return);
+    in_reading_order(tab_chain(client()), 7);
 }
 
 }  // namespace
