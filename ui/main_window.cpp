@@ -584,6 +584,8 @@ void set_status_text(const std::optional<QString>& message)
     window->question_box->setCurrentCharFormat(QTextCharFormat());
     // The boxes end lines with a line feed alone.
     window->question_box->setPlainText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    // The status text's box takes no focus; a screen reader reads it with the area that does.
+    window->client_area->setAccessibleDescription(window->question_box->toPlainText());
 }
 
 namespace {

@@ -65,6 +65,8 @@ TEST_F(Accessibility, GradesBoxesAndCategoriesSayWhatTheyAre)
     EXPECT_EQ(QAccessible::queryAccessibleInterface(w->question_box)->text(QAccessible::Name), QStringLiteral("Question"));
     EXPECT_EQ(QAccessible::queryAccessibleInterface(w->answer_box)->text(QAccessible::Name), QStringLiteral("Answer"));
     key(Qt::Key_Escape);
+    // The main screen's status text, which takes no focus, is read with the area that does.
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(client())->text(QAccessible::Description), question_shown());
 
     // The overview's row reads as one sentence with the category's counts.
     QAccessibleInterface* tree = QAccessible::queryAccessibleInterface(w->overview->tree());
