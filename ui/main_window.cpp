@@ -248,10 +248,8 @@ void main_window::create_controls()
     for (QWidget* w : {static_cast<QWidget*>(question_box), static_cast<QWidget*>(answer_box)})
         w->setAccessibleName(w == question_box ? tr("Question") : tr("Answer"));
     layout_main_window(this);
-    // Tab follows the screen: the category tree on the left, then the status text and the
-    // buttons below it.
-    setTabOrder(overview->tree(), client);
-    setTabOrder(client, review_button);
+    // Tab follows the screen in the order the controls were made: the overview on the left,
+    // then the status text, the boxes and the buttons below them.
     client->setFocus();
 }
 
