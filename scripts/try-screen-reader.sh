@@ -35,4 +35,11 @@ HOME="$work" DISPLAY=:71 LANG="$lang" LANGUAGE="" dbus-run-session -- sh -c '
     sleep 2
     kill $app $orca 2>/dev/null || true
 ' "$program"
-grep -a -E "SPEECH OUTPUT: '|^ *SPEECH OUTPUT" "$work/orca.log" | sed "s/^ *//" || { echo "Orca said nothing; the end of its log:"; tail -30 "$work/orca.log"; }
+# A spoken text of several lines goes on over the log's next lines, up to Orca's note on it.
+if grep -q "SPEECH OUTPUT" "$work/orca.log"; then
+    awk "/SPEECH OUTPUT: /{on=1} on{print} /established/{on=0}" "$work/orca.log" |
+        sed "s/^[0-9:.]* - SPEECH OUTPUT: //; s/ *{'established': [A-Za-z]*}//"
+else
+    echo "Orca said nothing; the end of its log:"
+    tail -30 "$work/orca.log"
+fi
