@@ -23,6 +23,10 @@ private:
 };
 
 std::string read_file(const std::string& path);
+// Little-endian bytes for files built by hand, and a text with its 16-bit length before it.
+inline std::string le16(uint16_t v) { return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)}; }
+inline std::string le32(uint32_t v) { return le16(static_cast<uint16_t>(v)) + le16(static_cast<uint16_t>(v >> 16)); }
+inline std::string text16(const std::string& s) { return le16(static_cast<uint16_t>(s.size())) + s; }
 void write_file(const std::string& path, const std::string& contents);
 bool file_exists(const std::string& path);
 
