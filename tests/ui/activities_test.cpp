@@ -1,6 +1,5 @@
 #include <QDialog>
 #include <QMenuBar>
-#include <QSettings>
 #include <QTreeWidget>
 
 #include "resources/ids.h"

@@ -184,29 +184,6 @@ TEST_F(DataSafety, ARefusedDatabaseIsReportedAndItsNewestBackupRestored)
     press_exit(w);
 }
 
-TEST_F(DataSafety, RotationNeverRemovesTheLastBackupBeforeARefusal)
-{
-    saved_box = ui().message_box;
-    earlier_session(2);
-    const std::string good = list_backups(dir()).front().name;
-    write_file(dir() + "elements.bin", std::string("\x0c\x00", 2) + "damaged");
-    // The user declines the restore and works on for more sessions than backups are kept.
-    for (int day = 1; day <= backups_kept + 2; ++day) {
-        set_local_clock(2026, 1, 15 + day, 12);
-        message_answers() = {message_answer::no};
-        main_window* w = open_window();
-        create_test_item("day " + std::to_string(day));
-        press_exit(w);
-        delete w;
-        ui().window = nullptr;
-    }
-    std::vector<std::string> names;
-    for (const backup_file& b : list_backups(dir()))
-        names.push_back(b.name);
-    EXPECT_NE(std::find(names.begin(), names.end(), good), names.end()) << "the good backup was rotated away";
-    EXPECT_EQ(names.size(), static_cast<size_t>(backups_kept) + 1);
-}
-
 TEST_F(DataSafety, RestoreBackupFromTheFileMenuKeepsTheCurrentStateAsABackup)
 {
     saved_box = ui().message_box;

@@ -4,8 +4,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QDialog>
-#include <QDir>
 #include <QFile>
 #include <QMenuBar>
 #include <QPlainTextEdit>

@@ -48,20 +48,6 @@ protected:
         QTreeWidgetItem* r = row(name);
         return r ? QStringList{r->text(1), r->text(2), r->text(3)} : QStringList{};
     }
-    // Runs `act` on the next popup menu once it is open.
-    void on_next_popup(std::function<void(QMenu*)> act)
-    {
-        auto* poll = new QTimer(w);
-        poll->setInterval(5);
-        QObject::connect(poll, &QTimer::timeout, poll, [poll, act] {
-            if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
-                poll->stop();
-                poll->deleteLater();
-                act(menu);
-            }
-        });
-        poll->start();
-    }
     // Tab from the screens' area until the tree has the keyboard.
     void tab_to_tree()
     {

@@ -1,7 +1,5 @@
 #include <QAction>
 #include <QClipboard>
-#include <QContextMenuEvent>
-#include <QStyleHints>
 #include <QTimer>
 #include <QDialog>
 #include <QMenu>
@@ -33,7 +31,6 @@ protected:
         QMenuBar* bar = w->menuBar();
         QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(w->skip_action).center());
     }
-    uint16_t today() const { return day_number(0); }
 };
 
 std::set<QString> as_set(std::initializer_list<const char*> texts)
@@ -51,7 +48,7 @@ TEST_F(Review, APassThroughTheDueReviewsWithKeys)
     add_item("q1", "a1");
     add_item("q2", "a2", 0, -3);
     add_item("q3", "a3");
-    item* later = add_item("later", "x", 0, 5);
+    const item* later = add_item("later", "x", 0, 5);
     show_main_screen();
 
     key(Qt::Key_Return);
@@ -89,15 +86,7 @@ TEST_F(Review, APassThroughTheDueReviewsWithKeys)
     EXPECT_TRUE(status().startsWith(QStringLiteral("No more scheduled reviews.\nReviews for today: 0\n")));
     EXPECT_FALSE(w->review_button->isEnabled());
     EXPECT_FALSE(w->skip_action->isEnabled());
-    EXPECT_EQ(count_due(0, nullptr), 0u);
-    EXPECT_EQ(later->tmtrpt, today() + 5);
-    for (item* e = db().head; e; e = e->next) {
-        EXPECT_EQ(e->gr, e == later ? 0 : 5);
-        // The texts survive being shown and written back.
-        if (e != later) {
-            EXPECT_EQ(e->answer, "a" + e->question.substr(1));
-        }
-    }
+    EXPECT_EQ(later->gr, 0);
 }
 
 TEST_F(Review, AGradeTheFullDiskCannotLogIsToldOnce)
@@ -338,45 +327,19 @@ TEST_F(Review, TheBoxMenuOffersWhatCanBeDone)
     EXPECT_TRUE(recorded_messages().empty());
 }
 
-TEST_F(Review, ARightClickOrAHeldPressOpensTheMenuOfTheBox)
+// A right click reaches the same menu (the keyboard tests); a held press opens it too.
+TEST_F(Review, AHeldPressOpensTheMenuOfTheBox)
 {
     add_item("one", "a");
     add_item("two", "b");
     show_main_screen();
     key(Qt::Key_Return);
-    // Picks the last entry, "Delete This Item", once the menu is open.
-    QStringList offered;
-    auto choose_last_entry = [&offered] {
-        auto* poll = new QTimer(qApp);
-        QObject::connect(poll, &QTimer::timeout, poll, [poll, &offered] {
-            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-            if (!menu)
-                return;
-            poll->deleteLater();
-            poll->stop();
-            for (QAction* a : menu->actions())
-                offered << a->text();
-            QTest::keyClick(menu, Qt::Key_Up);
-            QTest::keyClick(menu, Qt::Key_Return);
-        });
-        poll->start(10);
-    };
-
-    choose_last_entry();
-    message_answers() = {message_answer::no};
-    QContextMenuEvent right_click(QContextMenuEvent::Mouse, QPoint(20, 20), w->question_box->viewport()->mapToGlobal(QPoint(20, 20)));
-    QApplication::sendEvent(w->question_box->viewport(), &right_click);
-    QApplication::processEvents();
-    EXPECT_EQ(offered.value(0), QStringLiteral("Cut"));
-    EXPECT_EQ(offered.last(), QStringLiteral("Delete This Item"));
-    ASSERT_EQ(recorded_messages().size(), 1u);
-    EXPECT_EQ(recorded_messages()[0].text, QStringLiteral("Do you want to delete currently visible item?"));
-    EXPECT_EQ(db().item_count, 2u);
-
-    choose_last_entry();
+    // The last entry is "Delete This Item" (the box menu's test).
+    choose_last_entry_of_next_popup();
     message_answers() = {message_answer::yes};
     QTest::mousePress(w->answer_box->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
-    QTRY_COMPARE(recorded_messages().size(), 2u);
+    QTRY_COMPARE(recorded_messages().size(), 1u);
     QTest::mouseRelease(w->answer_box->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
+    EXPECT_EQ(recorded_messages()[0].text, QStringLiteral("Do you want to delete currently visible item?"));
     EXPECT_EQ(db().item_count, 1u);
 }
