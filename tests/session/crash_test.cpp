@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -132,56 +131,8 @@ saved_set read_saved(const temp_dir& dir)
 
 }  // namespace
 
-// A file-size limit fails every write past it, as a full disk would, at every few bytes of the
-// close of a small database: each file is old or new, and no question the user had is lost.
-TEST_F(CrashTest, SavesThatFailAtAnyByteKeepTheOldOrTheNewData)
-{
-    temp_dir old_dir;
-    build_user_state(old_dir.path(), 12, 4);
-    const saved_set old_files = read_saved(old_dir);
-    ASSERT_EQ(ma_init(old_dir.path().c_str()), init_status::from_bin);
-    const std::multiset<std::string> before = questions();
-    ma_discard();
-    temp_dir done;
-    copy_of(old_dir, done);
-    ASSERT_GT(kill_child_at(done.path(), -1, session_kind::takes_from_queue), 0);
-    const saved_set new_files = read_saved(done);
-    size_t largest = 0;
-    for (int i = 0; i < 3; ++i) {
-        ASSERT_NE(old_files.bytes[i], new_files.bytes[i]) << i << " did not change";
-        largest = std::max(largest, new_files.bytes[i].size());
-    }
-    int refused = 0;
-    for (size_t limit = 0; limit <= largest + 1; limit += limit < 700 ? 3 : 37) {
-        const std::string context = "with writes failing past byte " + std::to_string(limit);
-        temp_dir work;
-        copy_of(old_dir, work);
-        const int code = run_in_child([&] {
-            queue_session(work.path(), session_kind::takes_from_queue);
-            ::signal(SIGXFSZ, SIG_IGN);
-            const rlimit cap{limit, limit};
-            ::setrlimit(RLIMIT_FSIZE, &cap);
-            return static_cast<int>(ma_deinit(close_mode::complete).status);
-        });
-        // not_saved tells the window that the database could not be written.
-        const auto status = static_cast<deinit_status>(code);
-        EXPECT_TRUE(status == deinit_status::done || status == deinit_status::not_saved
-            || status == deinit_status::backup_failed) << context;
-        refused += status == deinit_status::not_saved;
-        const saved_set now = read_saved(work);
-        for (int i = 0; i < 3; ++i)
-            EXPECT_TRUE(now.bytes[i] == old_files.bytes[i] || now.bytes[i] == new_files.bytes[i]) << i << " " << context;
-        ASSERT_EQ(ma_init(work.path().c_str()), init_status::from_bin) << context;
-        const std::multiset<std::string> after = questions();
-        for (const std::string& q : std::set<std::string>(before.begin(), before.end()))
-            EXPECT_GE(after.count(q), 1u) << q << " was lost " << context;
-        ma_discard();
-        for (const auto& entry : fs::directory_iterator(work.path()))
-            EXPECT_FALSE(is_temporary_name(entry.path().filename().string())) << "left behind " << context;
-    }
-    EXPECT_GT(refused, 10);  // the limits did stop saves part way
-}
-
+// A write cut short part way fails as the write it is (the binary file's tests); here every
+// file operation of the close fails or dies in turn.
 TEST_F(CrashTest, AKillAtAnyFileOperationOfTheCloseLeavesTheOldOrTheNewFilesTogether)
 {
     temp_dir old_dir;
