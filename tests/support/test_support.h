@@ -4,8 +4,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "platform/files.h"
 #include "platform/win_types.h"
 
 // A directory under /tmp that is removed with everything in it when the object goes.
@@ -46,6 +49,22 @@ protected:
     void SetUp() override;
     void TearDown() override;
 };
+
+// File operations that fail as a full disk or a read-only mount would make them fail.
+struct file_fault {
+    std::optional<file_op> op = {};  // unset: every kind
+    std::string path_part = {};  // the paths that hold it; empty: every path
+    int error = 0;  // the errno of the failure
+    int at = -1;  // >= 0: only the operation of this number (the first is 0), of whatever kind
+};
+// From now on the operations the faults name fail, counted from 0; none: every one succeeds.
+// The reset of the process state ends them.
+void fail_file_operations(std::vector<file_fault> faults);
+// Ends the process with SIGKILL just before its file operation number `at` from now (the first
+// is 0); negative: never, only counting.
+void kill_at_file_operation(int at);
+// The file operations since the last of the two calls above.
+int file_operations_seen();
 
 // Runs `body` in a child process (stdio flushed first) and returns its exit code, or -1 when
 // it did not exit (killed by a signal).
