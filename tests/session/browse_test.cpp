@@ -54,11 +54,9 @@ TEST(BrowseFoldTest, TagsAreSkippedOnlyWhenAskedAndBrokenUtf8IsKept)
 
 TEST(BrowseTextTest, RelativeDueNamesBothDirections)
 {
-    EXPECT_EQ(relative_due(0), "today");
-    EXPECT_EQ(relative_due(1), "in 1 day");
-    EXPECT_EQ(relative_due(12), "in 12 days");
-    EXPECT_EQ(relative_due(-1), "1 day overdue");
-    EXPECT_EQ(relative_due(-40), "40 days overdue");
+    for (const auto& [days, text] : {std::pair{0, "today"}, {1, "in 1 day"}, {12, "in 12 days"}, {-1, "1 day overdue"},
+             {-40, "40 days overdue"}})
+        EXPECT_EQ(relative_due(days), text) << days;
 }
 
 class BrowseTest : public open_database_test {};

@@ -1,9 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -33,21 +32,6 @@ std::string copy_of(const temp_dir& from, const temp_dir& to)
 }
 
 using CrashTest = clean_state_test;
-
-// The fault hook of the children below: counts the file operations and dies at one of them.
-struct kill_plan {
-    int calls = 0;
-    int kill_at = -1;  // the call before which the process dies; -1 never
-    int count_fd = -1;  // where a counting run reports its total
-};
-kill_plan plan;
-
-int killing_hook(file_op, const char*)
-{
-    if (plan.calls++ == plan.kill_at)
-        ::raise(SIGKILL);
-    return 0;
-}
 
 // A database shaped like a user's: thousands of items with texts of real lengths, and a queue.
 void build_user_state(const std::string& dir, int items = 4000, int queued = 300)
@@ -94,24 +78,17 @@ void queue_session(const std::string& dir, session_kind kind)
 // that dies before file operation `kill_at`. The number of operations made, or -1 when killed.
 int kill_child_at(const std::string& dir, int kill_at, std::optional<session_kind> session)
 {
-    const pid_t child = ::fork();
-    if (child == 0) {
+    return run_in_child([&] {
         if (session)
             queue_session(dir, *session);
-        plan = kill_plan{0, kill_at, -1};
-        platform_globals().fault_hook = killing_hook;
+        kill_at_file_operation(kill_at);
         // The kill comes within; what reaches the disk is checked after it.
         if (session)
             static_cast<void>(ma_deinit(close_mode::complete));
         else
             recover_commit(dir);
-        const int calls = plan.calls;
-        platform_globals().fault_hook = nullptr;
-        ::_exit(calls < 250 ? calls : 250);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;  // -1: killed
+        return std::min(file_operations_seen(), 250);
+    });
 }
 
 // The three files that a close replaces together.
@@ -196,18 +173,6 @@ TEST_F(CrashTest, AKillAtAnyFileOperationOfTheCloseLeavesTheOldOrTheNewFilesToge
     EXPECT_GT(finished_by_recovery, 0);  // some kills fell after the commit point
 }
 
-namespace {
-
-int failing_at = -1;  // the file operation that fails as on a full disk
-int failing_calls = 0;
-
-int disk_full_hook(file_op, const char*)
-{
-    return failing_calls++ == failing_at ? ENOSPC : 0;
-}
-
-}  // namespace
-
 TEST_F(CrashTest, AFailureAtAnyFileOperationOfTheCloseIsReportedAndChangesNothing)
 {
     temp_dir old_dir;
@@ -229,11 +194,9 @@ TEST_F(CrashTest, AFailureAtAnyFileOperationOfTheCloseIsReportedAndChangesNothin
         temp_dir work;
         copy_of(old_dir, work);
         queue_session(work.path(), session_kind::takes_from_queue);
-        failing_at = at;
-        failing_calls = 0;
-        platform_globals().fault_hook = disk_full_hook;
+        fail_file_operations({{.error = ENOSPC, .at = at}});
         const deinit_result result = ma_deinit(close_mode::complete);
-        platform_globals().fault_hook = nullptr;
+        fail_file_operations({});
         if (result == deinit_status::not_saved) {
             // Told which file and why; everything stays open for another try, and nothing on
             // disk changed.

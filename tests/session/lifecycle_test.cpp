@@ -157,7 +157,7 @@ TEST_F(LifecycleTest, ALockTakenOnALockFileJustRemovedDoesNotCount)
 TEST_F(LifecycleTest, WithoutFileLocksTheDirectoryOpensWithAWarningAndSaves)
 {
     // An NFS home without a lock manager.
-    platform_globals().fault_hook = [](file_op op, const char*) { return op == file_op::lock ? ENOLCK : 0; };
+    fail_file_operations({{.op = file_op::lock, .error = ENOLCK}});
     ASSERT_EQ(ma_init(dir.path().c_str()), init_status::new_database | init_status::no_locks);
     EXPECT_EQ(db().db_state, DB_OPEN);
     EXPECT_FALSE(db().read_only);
@@ -166,7 +166,7 @@ TEST_F(LifecycleTest, WithoutFileLocksTheDirectoryOpensWithAWarningAndSaves)
     EXPECT_EQ(log.find("not accessible"), std::string::npos) << log;
     add_test_item(0, 0, 1, "kept", "safe");
     EXPECT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
-    platform_globals().fault_hook = nullptr;
+    fail_file_operations({});
     ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
     EXPECT_EQ(db().item_count, 1u);
 }
