@@ -4,7 +4,6 @@
 
 #include <sys/stat.h>
 
-#include <signal.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -183,15 +182,6 @@ TEST_F(PackageImport, SeventyThousandDecksFillTheTableAndEachDeckLeftOutIsNamedW
     EXPECT_EQ(in_parent, refused);
 }
 
-// Ends the process at the file operation counted down to 0, as a power cut or a kill would.
-int kill_countdown = 0;
-int kill_at_countdown(file_op, const char*)
-{
-    if (--kill_countdown == 0)
-        ::raise(SIGKILL);
-    return 0;
-}
-
 TEST_F(PackageImport, AKillAtAnyPointLeavesNothingBehindOnceTheProgramHasStartedAgain)
 {
     const std::string tmp = files.path() + "tmp/";
@@ -209,8 +199,7 @@ TEST_F(PackageImport, AKillAtAnyPointLeavesNothingBehindOnceTheProgramHasStarted
     int killed = 0;
     for (int at = 1; at < 200; ++at) {
         const int code = run_in_child([&] {
-            kill_countdown = at;
-            platform_globals().fault_hook = kill_at_countdown;
+            kill_at_file_operation(at - 1);  // as a power cut or a kill would
             const import_summary s = import_package(package, {});
             return s.done && ma_deinit(close_mode::complete) == deinit_status::done ? 0 : 1;
         });
