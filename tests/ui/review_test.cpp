@@ -19,6 +19,8 @@
 #include "ui/screens.h"
 #include "ui_fixture.h"
 #include "resources/ids.h"
+#include "session/lifecycle.h"
+#include "settings/settings_store.h"
 
 namespace {
 
@@ -94,15 +96,13 @@ TEST_F(Review, AGradeTheFullDiskCannotLogIsToldOnce)
     add_item("q1", "a1");
     add_item("q2", "a2");
     show_main_screen();
-    platform_globals().fault_hook = [](file_op op, const char* path) {
-        return op == file_op::write && path && std::string_view(path).ends_with("reviews.log") ? ENOSPC : 0;
-    };
+    fail_file_operations({{.op = file_op::write, .path_part = "reviews.log", .error = ENOSPC}});
     key(Qt::Key_Return);
     for (int grade = 0; grade < 2; ++grade) {
         key(Qt::Key_Return);
         key(Qt::Key_4);
     }
-    platform_globals().fault_hook = nullptr;
+    fail_file_operations({});
     ASSERT_EQ(recorded_messages().size(), 1u);
     EXPECT_EQ(recorded_messages()[0].title, QStringLiteral("Review Not Logged"));
     EXPECT_TRUE(recorded_messages()[0].text.contains(QString::fromUtf8(std::strerror(ENOSPC))));
@@ -284,6 +284,35 @@ TEST_F(Review, AHeldButtonLimitsThePassToTheTickedCategoriesAndRemembersThem)
     // Without the hold every category counts again.
     click(w->review_button);
     EXPECT_EQ(question_shown(), QStringLiteral("2+2"));
+}
+
+TEST_F(Review, HoldingTheQueueButtonAsksForTheQueuesOwnCategories)
+{
+    const uint16_t sub = add_category("Sub", -1);
+    add_pending("in sub", "x", sub);
+    add_pending("in root", "y", 0);
+    add_item("due", "a", 0, 0);
+    show_main_screen();
+    // Tick only "Sub" in the dialog that the held button opens.
+    on_next_modal([](QWidget* dialog) {
+        auto* tree = dialog->findChild<QTreeWidget*>();
+        ASSERT_NE(tree, nullptr);
+        for (QTreeWidgetItem* item : tree->findItems(QStringLiteral("*"), Qt::MatchWildcard | Qt::MatchRecursive))
+            item->setCheckState(0, item->text(0).startsWith(QStringLiteral("Sub")) ? Qt::Checked : Qt::Unchecked);
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    QTest::mouseClick(w->queue_button, Qt::RightButton);
+    ASSERT_EQ(ui().pass.mode(), screen_mode::queue);
+    EXPECT_EQ(ui().ask_categories_queue, 1);
+    EXPECT_EQ(ui().ask_categories_forced, 0);
+    EXPECT_EQ(ui().ask_categories_scheduled, 0);
+    EXPECT_EQ(question_shown(), QStringLiteral("in sub"));
+    // The choice is remembered for the queue, and only for it.
+    const settings& s = *ui().settings_record;
+    ASSERT_TRUE(s.acs2.has_value());
+    EXPECT_EQ(selection_from_settings(&s.acs2)[sub], 1);
+    EXPECT_FALSE(s.acs1.has_value());
+    EXPECT_FALSE(s.acs4.has_value());
 }
 
 TEST_F(Review, TheBoxMenuOffersWhatCanBeDone)

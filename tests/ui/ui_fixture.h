@@ -16,7 +16,7 @@
 #include "ui/main_window.h"
 #include "ui/media.h"
 
-// What the doubles were asked to do: "play <path>", "stop", "open <path>".
+// What the doubles were asked to do: "play <path>", "stop", "open <path>", "folder <path>".
 inline std::vector<std::string>& media_log()
 {
     static std::vector<std::string> log;
@@ -53,6 +53,7 @@ protected:
         db().time_of_start -= 10 * 86400;
         ui().sound = std::make_unique<recording_sound_player>();
         ui().viewer = std::make_unique<recording_picture_viewer>();
+        ui().open_folder = [](const QString& path) { media_log().push_back("folder " + path.toStdString()); };
         ui().tick_count = [] { return fake_now(); };
         w->show();
         w->activateWindow();
