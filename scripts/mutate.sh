@@ -36,6 +36,7 @@ mutations=(
     'queue_closing_line_limit|formats/queue.cpp|s/if (length_ + n > queue_text_limit) {/if (length_ + n >= queue_text_limit) {/|test_formats|QueueTest.*'
     'problems_listed_one_more|exchange/import_batch.cpp|s/if (summary.problems.size() < max_listed_problems)/if (summary.problems.size() <= max_listed_problems)/|test_exchange|TextImport.*'
     'export_cdata_start|exchange/export.cpp|s/if (last_close == std::string_view::npos \&\& !t.starts_with("<!\[CDATA\[")) {/if (last_close == std::string_view::npos) {/|test_exchange|Export.*'
+    'forget_keeps_repetitions|session/browse.cpp|s/^    e->rp = 0;$//|test_session|BrowseTest.*'
     'browser_interval_column|ui/browser_model.cpp|s/browse_sort::next_date, browse_sort::interval, browse_sort::repetitions,/browse_sort::next_date, browse_sort::repetitions, browse_sort::interval,/|test_ui|Browser.*'
 )
 
