@@ -65,7 +65,7 @@ ann& network()
 
 }  // namespace
 
-const float* ann_step(const ann_case& c, int mode)
+const float* ann_step(const ann_case& c, ann_mode mode)
 {
     ann_state& s = ann_globals();
     ann& net = network();

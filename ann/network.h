@@ -15,7 +15,13 @@ constexpr int ann_weight_count = ann_hidden * ann_inputs + ann_hidden;  // 160
 constexpr int ann_output_weights = ann_hidden * ann_inputs;  // index of the first output weight
 constexpr float ann_input_floor = 0.001953125f;  // 1/512: no input or target runs below it
 
-enum : int { ANN_QUERY = 0, ANN_EVALUATE = 1, ANN_TRAIN = 2 };
+// What a run of the network does beyond answering.
+enum class ann_mode : int {
+    ANN_QUERY = 0,  // answer only
+    ANN_EVALUATE = 1,  // also the error against the case's target
+    ANN_TRAIN = 2,  // also a step of training on the case
+};
+using enum ann_mode;  // the modes go by their own names
 
 struct ann_layer {
     float* out = nullptr;
@@ -76,10 +82,10 @@ extern const std::array<float, 6> grade_input_table;
 float encode_grade(uint16_t grade);  // 1.0 above grade 5
 ann_case make_case(uint16_t ivl, uint16_t elapsed, uint16_t rp, uint16_t grade, uint16_t target);
 
-// Runs the network on `c`. In ANN_QUERY mode returns the address of the output y; any other
-// mode returns null, ANN_EVALUATE having set last_error and the output delta, and modes of
-// ANN_TRAIN and above having trained the weights on the case.
-const float* ann_step(const ann_case& c, int mode);
+// Runs the network on `c`. In ANN_QUERY mode returns the address of the output y; the other
+// modes return null, ANN_EVALUATE having set last_error and the output delta, and ANN_TRAIN
+// having trained the weights on the case as well.
+const float* ann_step(const ann_case& c, ann_mode mode);
 // The network's raw answer in days (0..2047).
 uint16_t ann_interval(uint16_t ivl, uint16_t elapsed, uint16_t rp, uint16_t grade);
 

@@ -4,6 +4,7 @@
 #include <map>
 #include <random>
 #include <string>
+#include <tuple>
 
 #include "ann/ann_files.h"
 #include "ann/feedback.h"
@@ -38,13 +39,9 @@ protected:
 
 TEST(PercentDifference, RoundsAsSinglePrecision)
 {
-    EXPECT_EQ(percent_difference(10, 9), 10);
-    EXPECT_EQ(percent_difference(9, 10), 10);
-    EXPECT_EQ(percent_difference(100, 96), 4);
-    EXPECT_EQ(percent_difference(100, 97), 3);
-    EXPECT_EQ(percent_difference(7, 7), 0);
-    EXPECT_EQ(percent_difference(0, 0), 100);
-    EXPECT_EQ(percent_difference(2047, 1), 100);
+    for (const auto& [a, b, percent] : {std::tuple{10, 9, 10}, {9, 10, 10}, {100, 96, 4}, {100, 97, 3}, {7, 7, 0},
+             {0, 0, 100}, {2047, 1, 100}})
+        EXPECT_EQ(percent_difference(static_cast<uint16_t>(a), static_cast<uint16_t>(b)), percent) << a << " " << b;
 }
 
 TEST_F(FeedbackTest, OutcomesThatTellNothingRecordNothing)

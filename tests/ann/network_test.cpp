@@ -1,5 +1,7 @@
 #include <cmath>
 #include <limits>
+#include <utility>
+#include <vector>
 
 #include "ann/network.h"
 #include "ann_test_support.h"
@@ -14,24 +16,19 @@ namespace {
 
 TEST(AnnEncoding, DaysRepetitionsAndGradesAndTheirBounds)
 {
-    EXPECT_EQ(encode_days(0), 0.0f);
-    EXPECT_EQ(encode_days(8), 0.0625f);
-    EXPECT_EQ(encode_days(2048), 1.0f);
-    EXPECT_EQ(encode_days(5000), 1.0f);
-    EXPECT_EQ(encode_repetitions(128), 1.0f);
-    EXPECT_EQ(encode_repetitions(300), 1.0f);
-    EXPECT_EQ(encode_repetitions(64), 0.5f);
-    EXPECT_EQ(encode_grade(6), encode_grade(5));
-    EXPECT_EQ(encode_grade(4), 0.8f);
+    EXPECT_EQ((std::vector{encode_days(0), encode_days(8), encode_days(2048), encode_days(5000)}),
+        (std::vector{0.0f, 0.0625f, 1.0f, 1.0f}));
+    EXPECT_EQ((std::vector{encode_repetitions(128), encode_repetitions(300), encode_repetitions(64)}),
+        (std::vector{1.0f, 1.0f, 0.5f}));
+    EXPECT_EQ(std::pair(encode_grade(6), encode_grade(4)), std::pair(encode_grade(5), 0.8f));
     // Every whole day count survives the round trip; outputs past the range are its ends.
     for (int d = 0; d < 2048; ++d)
         ASSERT_EQ(decode_days(encode_days(static_cast<uint16_t>(d))), d) << d;
-    EXPECT_EQ(decode_days(1.0f), 2047);
-    EXPECT_EQ(decode_days(0.01f), 0);
-    EXPECT_EQ(decode_days(0.5f), 512);
-    EXPECT_EQ(decode_days(10.0f), 2047);
-    EXPECT_EQ(decode_days(std::numeric_limits<float>::quiet_NaN()), 0);
-    EXPECT_EQ(decode_days(std::numeric_limits<float>::infinity()), 2047);
+    constexpr float nan = std::numeric_limits<float>::quiet_NaN(), infinity = std::numeric_limits<float>::infinity();
+    std::vector<uint16_t> decoded;
+    for (const float y : {1.0f, 0.01f, 0.5f, 10.0f, nan, infinity})
+        decoded.push_back(decode_days(y));
+    EXPECT_EQ(decoded, (std::vector<uint16_t>{2047, 0, 512, 2047, 0, 2047}));
 }
 
 // Single-precision forward pass with every product and sum rounded on its own.
@@ -116,10 +113,6 @@ TEST_F(AnnTest, ModesAndTheirSideEffects)
     ann_step(c, ANN_TRAIN);
     EXPECT_NE(s.ann_weights, builtin_weights);
     EXPECT_EQ(c, before);
-    // Any mode above ANN_TRAIN trains as well.
-    const auto trained = s.ann_weights;
-    ann_step(c, 7);
-    EXPECT_NE(s.ann_weights, trained);
 }
 
 TEST_F(AnnTest, TrainingUsesOutputWeightsFromBeforeTheStep)

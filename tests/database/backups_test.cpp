@@ -97,6 +97,25 @@ TEST_F(BackupTest, ABackupChangedSinceItsDigestIsComparedAgain)
     EXPECT_EQ(read_file(dir.file("backups/elements-20260117-120000.bin")), read_file(dir.file("elements.bin")));
 }
 
+TEST_F(BackupTest, RotationNeverRemovesTheLastBackupBeforeARefusal)
+{
+    add_test_item(3, 0, 1, "good");
+    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
+    write_file(dir.file("elements.bin"), std::string("\x0c\x00", 2) + "damaged");
+    // The user works on for more sessions than backups are kept.
+    for (int day = 1; day <= backups_kept + 2; ++day) {
+        set_local_clock(2026, 1, 15 + day, 12);
+        static_cast<void>(ma_init(dir.path().c_str()));
+        add_test_item(0, 0, 1, "day " + std::to_string(day));
+        ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
+    }
+    std::set<std::string> names;
+    for (const backup_file& b : list_backups(dir.path()))
+        names.insert(b.name);
+    EXPECT_TRUE(names.contains("elements-20260115-120000.bin")) << "the good backup was rotated away";
+    EXPECT_EQ(names.size(), static_cast<size_t>(backups_kept) + 1);
+}
+
 TEST_F(BackupTest, AFailedBackupLeavesTheSaveStanding)
 {
     // A plain file where the folder should be: no copy, a warning, and the save still counts.

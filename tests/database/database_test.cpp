@@ -11,28 +11,7 @@
 
 namespace {
 
-class DatabaseTest : public open_database_test {
-protected:
-    item* add_item(uint16_t day, uint16_t ctgr = 0, uint32_t id = 0)
-    {
-        item* e = new_item();
-        e->tmtrpt = day;
-        e->ctgr = ctgr;
-        e->id = id;
-        insert_scheduled(nullptr);
-        insert_scheduled(e);
-        ++db().item_count;
-        return e;
-    }
-
-    static std::vector<uint32_t> ids()
-    {
-        std::vector<uint32_t> out;
-        for (item* e = next_scheduled(nullptr); e; e = next_scheduled(e))
-            out.push_back(e->id);
-        return out;
-    }
-};
+using DatabaseTest = open_database_test;
 
 uint32_t clock_at(int year, int month, int day, int hour, int minute)
 {
@@ -149,29 +128,6 @@ TEST_F(DatabaseTest, CategoryLookupFindsWhatTheWholeTableHolds)
     }
 }
 
-TEST_F(DatabaseTest, ScheduledListStaysSortedAndStable)
-{
-    add_item(5, 0, 1);
-    add_item(3, 0, 2);
-    add_item(5, 0, 3);
-    add_item(4, 0, 4);
-    EXPECT_EQ(ids(), (std::vector<uint32_t>{2, 4, 1, 3}));
-
-    erase_memory_after_ll();
-    db().item_count = 0;
-    add_item(5, 0, 10);
-    add_item(5, 0, 11);  // a list of one: the newcomer goes first
-    EXPECT_EQ(ids(), (std::vector<uint32_t>{11, 10}));
-    add_item(5, 0, 12);  // two or more: after those of the same day
-    EXPECT_EQ(ids(), (std::vector<uint32_t>{11, 10, 12}));
-
-    // Random sequences of every list operation are in the scheduled index tests; a record not
-    // in the list is not removed.
-    item stranger;
-    EXPECT_EQ(remove_item(&stranger), nullptr);
-    EXPECT_EQ(db().item_count, 3u);
-}
-
 TEST_F(DatabaseTest, PendingListKeepsFileOrder)
 {
     std::vector<pending_item*> made;
@@ -280,8 +236,8 @@ TEST_F(DatabaseTest, OrderCategoriesPutsParentsFirstAndRenumbersReferences)
     add_category("one", -1);  // 1
     add_category("two", -1);  // 2
     category_at(0)->parent = 2;  // as a file could leave it: a parent above its child
-    item* in0 = add_item(1, 0, 100);
-    item* in2 = add_item(1, 2, 200);
+    item* in0 = add_test_item(1, 0);
+    item* in2 = add_test_item(1, 2);
     pending_item* p = new_pending_item();
     p->ctgr = 2;
     append_pending(p);
@@ -306,49 +262,16 @@ TEST_F(DatabaseTest, OrderCategoriesPutsParentsFirstAndRenumbersReferences)
         EXPECT_LE(category_at(i)->parent, i) << i;
 }
 
-TEST_F(DatabaseTest, BatchOfFileItemsLinksAsInsertingOneByOne)
+// The order a batch links in is checked against the plain list in the scheduled index tests.
+TEST_F(DatabaseTest, ItemsOfABatchNeverLinkedAreFreedWithIt)
 {
-    std::mt19937 random(3);
-    for (int round = 0; round < 200; ++round) {
-        const int count = static_cast<int>(random() % 12);
-        const uint16_t days = static_cast<uint16_t>(1 + random() % 4);
-        std::vector<uint16_t> due(count);
-        for (uint16_t& day : due)
-            day = static_cast<uint16_t>(random() % days);
-
-        // One by one, as the readers used to.
-        erase_memory_after_ll();
-        for (int i = 0; i < count; ++i) {
-            item* e = new_item();
-            e->tmtrpt = due[i];
-            e->id = static_cast<uint32_t>(i);
-            insert_scheduled(e);
-        }
-        const std::vector<uint32_t> expected = ids();
-
-        erase_memory_after_ll();
-        {
-            scheduled_batch batch;
-            for (int i = 0; i < count; ++i) {
-                item* e = new_item();
-                e->tmtrpt = due[i];
-                e->id = static_cast<uint32_t>(i);
-                batch.add(e);
-            }
-            batch.link();
-        }
-        ASSERT_EQ(ids(), expected) << "round " << round;
-    }
-    erase_memory_after_ll();
-    db().item_count = 0;
-
-    // Items never linked go with the batch: freed, as free_item's clearing of a recent slot shows.
     {
         scheduled_batch dropped;
         item* unlinked = new_item();
         dropped.add(unlinked);
         db().recent_items[0] = unlinked;
     }
+    // free_item clears a recent slot that names its record.
     EXPECT_EQ(db().recent_items[0], nullptr);
     EXPECT_EQ(db().head, nullptr);
 }

@@ -5,6 +5,7 @@
 
 #include <random>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -14,9 +15,6 @@
 
 namespace {
 
-std::string le16(uint16_t v) { return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)}; }
-std::string le32(uint32_t v) { return le16(static_cast<uint16_t>(v)) + le16(static_cast<uint16_t>(v >> 16)); }
-std::string text16(const std::string& s) { return le16(static_cast<uint16_t>(s.size())) + s; }
 std::string root_file() { return le16(12) + le32(1) + le16(1) + le16(0) + text16("root") + std::string(24, '\0'); }
 std::string item_bytes(uint16_t day, uint32_t id, const std::string& q, const std::string& a)
 {
@@ -130,12 +128,8 @@ TEST_F(ItemStoreTest, ARecordAcrossTheEndOfAPieceIsReadWhole)
         const std::vector<const item*> all = scheduled_items();
         ASSERT_EQ(all.size(), id - 100 + 3u);
         const item& e = *all[all.size() - 2];
-        EXPECT_EQ(e.id, 2u);
-        EXPECT_EQ(e.question, "second question");
-        EXPECT_EQ(e.answer, "second answer");
-        EXPECT_EQ(e.hstick, 7u);
-        EXPECT_EQ(all.back()->question, std::string(60000, 'z'));
-        EXPECT_EQ(all.back()->answer, "third");
+        EXPECT_EQ(std::tuple(e.id, e.question.str(), e.answer.str(), e.hstick), std::tuple(2u, "second question", "second answer", 7u));
+        EXPECT_EQ(std::pair(all.back()->question.str(), all.back()->answer.str()), std::pair(std::string(60000, 'z'), std::string("third")));
         bin_summary summary;
         ASSERT_TRUE(inspect_bin(bin().c_str(), &summary));
         EXPECT_EQ(summary.item_count, all.size());

@@ -4,7 +4,6 @@
 
 #include <sys/stat.h>
 
-#include <signal.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -76,16 +75,12 @@ TEST_F(PackageImport, CarriesSchedulingOverWhenAskedAndQueuesNewCards)
     EXPECT_EQ(s.added, 3u);
     ASSERT_EQ(db().item_count, 2u);
     const auto items = scheduled_items();
-    EXPECT_EQ(items[0]->question, "overdue");
-    EXPECT_EQ(items[0]->tmtrpt, 0);  // due on collection day 95, before the database's first day
-    EXPECT_EQ(items[0]->ivl, 400);
-    EXPECT_EQ(items[0]->rp, 127);
-    EXPECT_EQ(items[1]->question, "reviewed");
-    EXPECT_EQ(items[1]->tmtrpt, 12);
-    EXPECT_EQ(items[1]->stmtrpt, 12);
-    EXPECT_EQ(items[1]->ivl, 30);
-    EXPECT_EQ(items[1]->rp, 7);
-    EXPECT_EQ(items[1]->gr, 4);
+    // The overdue card was due on collection day 95, before the database's first day.
+    const auto schedule = [](const item* e) {
+        return std::tuple(e->question.str(), e->tmtrpt, e->stmtrpt, e->ivl, e->rp, e->gr);
+    };
+    EXPECT_EQ(schedule(items[0]), std::tuple("overdue", 0, 0, 400, 127, 4));
+    EXPECT_EQ(schedule(items[1]), std::tuple("reviewed", 12, 12, 30, 7, 4));
     EXPECT_EQ(queue_contents(), (std::vector<row>{{"new", "a", "Default"}}));
 
     // Imported again for the queue, each card is known: as a scheduled item or a queued one.
@@ -187,15 +182,6 @@ TEST_F(PackageImport, SeventyThousandDecksFillTheTableAndEachDeckLeftOutIsNamedW
     EXPECT_EQ(in_parent, refused);
 }
 
-// Ends the process at the file operation counted down to 0, as a power cut or a kill would.
-int kill_countdown = 0;
-int kill_at_countdown(file_op, const char*)
-{
-    if (--kill_countdown == 0)
-        ::raise(SIGKILL);
-    return 0;
-}
-
 TEST_F(PackageImport, AKillAtAnyPointLeavesNothingBehindOnceTheProgramHasStartedAgain)
 {
     const std::string tmp = files.path() + "tmp/";
@@ -213,8 +199,7 @@ TEST_F(PackageImport, AKillAtAnyPointLeavesNothingBehindOnceTheProgramHasStarted
     int killed = 0;
     for (int at = 1; at < 200; ++at) {
         const int code = run_in_child([&] {
-            kill_countdown = at;
-            platform_globals().fault_hook = kill_at_countdown;
+            kill_at_file_operation(at - 1);  // as a power cut or a kill would
             const import_summary s = import_package(package, {});
             return s.done && ma_deinit(close_mode::complete) == deinit_status::done ? 0 : 1;
         });

@@ -342,12 +342,8 @@ TEST_F(TextImport, PutsItemsStraightIntoLearning)
     EXPECT_EQ(s.added, 2u);
     EXPECT_EQ(pending_count(), 0u);
     ASSERT_EQ(db().item_count, 2u);
-    for (const item* e : scheduled_items()) {
-        EXPECT_EQ(e->gr, 4);
-        EXPECT_EQ(e->tmtrpt, 7 + e->ivl);
-        EXPECT_EQ(e->stmtrpt, e->tmtrpt);
-        EXPECT_EQ(e->rp, 0);
-    }
+    for (const item* e : scheduled_items())
+        EXPECT_EQ(std::tuple(e->gr, e->tmtrpt, e->stmtrpt, e->rp), std::tuple(4, 7 + e->ivl, 7 + e->ivl, 0));
     // Each item its own id: the creation second, or the next free one after the newest.
     std::set<uint32_t> ids;
     for (const item* e : scheduled_items())

@@ -2,6 +2,7 @@
 // A database opened in a fresh temporary directory, with helpers to write the files the
 // readers take and to look at what they left in memory and in error.log.
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "database/database.h"
@@ -28,6 +29,15 @@ protected:
     }
 
     static std::vector<const item*> items() { return scheduled_items(); }
+    // Question and answer of each scheduled item, in list order.
+    static std::vector<std::pair<std::string, std::string>> texts()
+    {
+        std::vector<std::pair<std::string, std::string>> all;
+        for (const item* e : scheduled_items())
+            all.emplace_back(e->question.str(), e->answer.str());
+        return all;
+    }
+    using text_list = std::vector<std::pair<std::string, std::string>>;
     // The category of each scheduled item, in list order.
     static std::vector<uint32_t> item_categories()
     {

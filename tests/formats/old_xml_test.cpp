@@ -34,20 +34,15 @@ TEST_F(OldXmlTest, OldFilesAreHandedOverAndReadByTheirOwnRules)
     EXPECT_EQ(log(), "WARNING: old (pre CW-1-3) elements.xml file detected, will read using old routines\n");
     EXPECT_EQ(db().time_of_start, 1600000000u);
     ASSERT_EQ(category_count(), 2u);
-    EXPECT_EQ(name_of(0), "Flat");
-    EXPECT_EQ(category_at(0)->qbgclr, 255u);  // bgcolor 0 on the second line changed nothing
-    EXPECT_EQ(category_at(0)->abgclr, 255u);
-    EXPECT_EQ(name_of(1), "Verbs");
-    EXPECT_EQ(category_at(1)->parent, 1u);
+    // bgcolor 0 on the second line changed nothing.
+    EXPECT_EQ(std::tuple(name_of(0), category_at(0)->qbgclr, category_at(0)->abgclr), std::tuple("Flat", 255u, 255u));
+    EXPECT_EQ(std::tuple(name_of(1), category_at(1)->parent), std::tuple("Verbs", 1u));
 
     const auto list = items();
     ASSERT_EQ(list.size(), 4u);
     EXPECT_EQ(db().item_count, 4u);
     EXPECT_EQ(list[0]->id, 4u);
-    EXPECT_EQ(list[0]->ctgr, 0u);
-    EXPECT_EQ(list[1]->ctgr, 0u);
-    EXPECT_EQ(list[2]->ctgr, 1u);
-    EXPECT_EQ(list[3]->ctgr, 1u);
+    EXPECT_EQ(item_categories(), (std::vector<uint32_t>{0, 0, 1, 1}));
     const item& w = *list[2];
     EXPECT_EQ(std::make_tuple(w.id, w.tmtrpt, w.stmtrpt, w.livl, w.rllivl, w.ivl, w.rp, w.gr, w.sstick),
         std::make_tuple(3u, 5, 1, 2, 3, 4, 127, 5, 0u));
@@ -77,9 +72,7 @@ TEST_F(OldXmlTest, OldTagsAndFailures)
 {
     // Lower-case tags are not the old question and answer tags.
     ASSERT_EQ(load(old_file("<item id=\"1\" tm_t_rpt=\"1\">\n<q>lower</q>\n<A>upper</A>\n</item>\n")), 0);
-    ASSERT_EQ(items().size(), 1u);
-    EXPECT_EQ(items()[0]->question, "");
-    EXPECT_EQ(items()[0]->answer, "upper");
+    EXPECT_EQ(texts(), (text_list{{"", "upper"}}));
     EXPECT_TRUE(log_has("WARNING: </cardwright> tag in elements.xml file not found, some items could be missed.\n"));
 
     clear_log();

@@ -2,6 +2,7 @@
 #include <filesystem>
 #include <cstring>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <tuple>
 
@@ -88,9 +89,7 @@ TEST_F(XmlTest, ItemAttributesAreReadInOrderAndGetDefinedValues)
                             "</cardwright>\n")),
         0);
     ASSERT_EQ(items().size(), 1u);
-    EXPECT_EQ(items()[0]->sstick, 4000000000u);
-    EXPECT_EQ(items()[0]->hstick, 9u);
-    EXPECT_EQ(items()[0]->question, "Same line");
+    EXPECT_EQ(std::tuple(items()[0]->sstick, items()[0]->hstick, items()[0]->question.str()), std::tuple(4000000000u, 9u, "Same line"));
 }
 
 TEST_F(XmlTest, AnItemWithoutIdIsSkippedWithAWarning)
@@ -98,9 +97,7 @@ TEST_F(XmlTest, AnItemWithoutIdIsSkippedWithAWarning)
     ASSERT_EQ(load(xml_file("<item tmtrpt=\"1\">\n<q>id=\"55\" lost</q>\n<a>lost</a>\n</item>\n" +
                             xml_item(2, 1, "kept", "kept") + "</cardwright>\n")),
         0);
-    ASSERT_EQ(items().size(), 1u);
-    EXPECT_EQ(items()[0]->id, 2u);
-    EXPECT_EQ(items()[0]->question, "kept");
+    EXPECT_EQ(texts(), (text_list{{"kept", "kept"}}));
     EXPECT_EQ(db().item_count, 1u);
     EXPECT_TRUE(log_has("WARNING: an <item> without id= in elements.xml is skipped"));
 }
@@ -116,25 +113,19 @@ TEST_F(XmlTest, NestedCategoriesFollowTheStack)
                             "</category>\n</cardwright>\n")),
         0);
     ASSERT_EQ(category_count(), 3u);
-    EXPECT_EQ(name_of(0), "B");
-    EXPECT_EQ(category_at(0)->parent, 0u);
-    EXPECT_EQ(name_of(1), "A");
-    EXPECT_EQ(category_at(1)->parent, 0u);
-    EXPECT_EQ(name_of(2), "A");  // top-level A is not B's A
-    EXPECT_EQ(category_at(2)->parent, 2u);
+    // The top-level A is not B's A.
+    std::vector<std::pair<std::string, uint16_t>> table;
+    for (uint16_t c = 0; c < 3; ++c)
+        table.emplace_back(name_of(c), category_at(c)->parent);
+    EXPECT_EQ(table, (std::vector<std::pair<std::string, uint16_t>>{{"B", 0}, {"A", 0}, {"A", 2}}));
     const category& b = *category_at(0);
-    EXPECT_EQ(b.qbgclr, 0xFF302010u);
-    EXPECT_EQ(b.abgclr, 0xFFC0B0A0u);
-    EXPECT_EQ(b.qfntclr, 0xFF030201u);
-    EXPECT_EQ(b.afntclr, 0xFF000000u);  // a short value reads as far as it goes
-    EXPECT_EQ(b.qfont, "Sans");
-    EXPECT_FALSE(b.afont.has_value());  // empty value: unchanged
-    EXPECT_EQ(b.qimg, "q.png");
-    EXPECT_EQ(b.aimg, "a.png");
+    // A short colour reads as far as it goes; an empty value leaves the attribute unchanged.
+    EXPECT_EQ(std::tuple(b.qbgclr, b.abgclr, b.qfntclr, b.afntclr), std::tuple(0xFF302010u, 0xFFC0B0A0u, 0xFF030201u, 0xFF000000u));
+    using text = std::optional<std::string>;
+    EXPECT_EQ(std::tuple(b.qfont, b.afont, b.qimg, b.aimg), std::tuple(text("Sans"), text(), text("q.png"), text("a.png")));
     // Attributes out of order: one standing before a match is not seen.
-    EXPECT_EQ(category_at(2)->qfont, "before");
-    EXPECT_FALSE(category_at(2)->aimg.has_value());
-    EXPECT_EQ(category_at(2)->qbgclr, 0u);
+    const category& late = *category_at(2);
+    EXPECT_EQ(std::tuple(late.qfont, late.aimg, late.qbgclr), std::tuple(text("before"), text(), 0u));
 
     EXPECT_EQ(item_categories(), (std::vector<uint32_t>{1, 0, 0}));
     // The last </category> has nothing to close.
@@ -191,14 +182,7 @@ TEST_F(XmlTest, QuestionAndAnswerTexts)
                             "</item>\n"
                             "</cardwright>\n")),
         0);
-    const auto list = items();
-    ASSERT_EQ(list.size(), 3u);
-    EXPECT_EQ(list[0]->question, "a </q> b tail");
-    EXPECT_EQ(list[0]->answer, "first\nsecond");
-    EXPECT_EQ(list[1]->question, "multi\nline");
-    EXPECT_EQ(list[1]->answer, "x");
-    EXPECT_EQ(list[2]->question, "q");
-    EXPECT_EQ(list[2]->answer, "");
+    EXPECT_EQ(texts(), (text_list{{"a </q> b tail", "first\nsecond"}, {"multi\nline", "x"}, {"q", ""}}));
     EXPECT_EQ(log(), "");
 }
 

@@ -4,8 +4,10 @@
 #include <iterator>
 #include <optional>
 #include <random>
+#include <tuple>
 #include <utility>
 
+#include "ann/ann_files.h"
 #include "session/browse.h"
 #include "support/database_helpers.h"
 
@@ -199,6 +201,20 @@ TEST_F(BrowseTest, FiltersCombineSearchDueAndCategory)
     EXPECT_EQ(filter_rows(rows, {3, 0, 7}, filter), (std::vector<uint32_t>{3, 0}));
 }
 
+TEST_F(BrowseTest, ForgetStartsAnItemAgainWithItsIdInItsNewPlace)
+{
+    ma_nn_init();
+    item* known = add_test_item(40, 0, 120);
+    std::tie(known->rp, known->gr, known->livl, known->rllivl, known->id) = std::tuple(6, 5, 60, 61, 1'700'000'000u);
+    add_test_item(2);
+    forget_item(known, 3);
+    EXPECT_EQ(std::tuple(known->rp, known->gr, known->livl, known->rllivl, known->id), std::tuple(0, 0, 0, 0, 1'700'000'000u));
+    EXPECT_LT(known->ivl, 120);
+    EXPECT_EQ(std::tuple(known->tmtrpt, known->stmtrpt), std::tuple(3 + known->ivl, 3 + known->ivl));
+    const std::vector<const item*> list = scheduled_items();
+    EXPECT_TRUE(std::ranges::is_sorted(list, {}, [](const item* e) { return e->tmtrpt; }));
+}
+
 TEST_F(BrowseTest, RescheduleTodayMovesOnlyItemsNotYetDue)
 {
     item* early = add_test_item(2);
@@ -214,8 +230,7 @@ TEST_F(BrowseTest, RescheduleTodayMovesOnlyItemsNotYetDue)
     EXPECT_EQ(last->tmtrpt, 6);
     const std::vector<const item*> list = scheduled_items();
     ASSERT_EQ(list.size(), 4u);
-    for (size_t i = 1; i < list.size(); ++i)
-        EXPECT_LE(list[i - 1]->tmtrpt, list[i]->tmtrpt);
+    EXPECT_TRUE(std::ranges::is_sorted(list, {}, [](const item* e) { return e->tmtrpt; }));
     EXPECT_EQ(db().item_count, 4u);
 }
 

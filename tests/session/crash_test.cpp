@@ -1,10 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -34,21 +32,6 @@ std::string copy_of(const temp_dir& from, const temp_dir& to)
 }
 
 using CrashTest = clean_state_test;
-
-// The fault hook of the children below: counts the file operations and dies at one of them.
-struct kill_plan {
-    int calls = 0;
-    int kill_at = -1;  // the call before which the process dies; -1 never
-    int count_fd = -1;  // where a counting run reports its total
-};
-kill_plan plan;
-
-int killing_hook(file_op, const char*)
-{
-    if (plan.calls++ == plan.kill_at)
-        ::raise(SIGKILL);
-    return 0;
-}
 
 // A database shaped like a user's: thousands of items with texts of real lengths, and a queue.
 void build_user_state(const std::string& dir, int items = 4000, int queued = 300)
@@ -95,24 +78,17 @@ void queue_session(const std::string& dir, session_kind kind)
 // that dies before file operation `kill_at`. The number of operations made, or -1 when killed.
 int kill_child_at(const std::string& dir, int kill_at, std::optional<session_kind> session)
 {
-    const pid_t child = ::fork();
-    if (child == 0) {
+    return run_in_child([&] {
         if (session)
             queue_session(dir, *session);
-        plan = kill_plan{0, kill_at, -1};
-        platform_globals().fault_hook = killing_hook;
+        kill_at_file_operation(kill_at);
         // The kill comes within; what reaches the disk is checked after it.
         if (session)
             static_cast<void>(ma_deinit(close_mode::complete));
         else
             recover_commit(dir);
-        const int calls = plan.calls;
-        platform_globals().fault_hook = nullptr;
-        ::_exit(calls < 250 ? calls : 250);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;  // -1: killed
+        return std::min(file_operations_seen(), 250);
+    });
 }
 
 // The three files that a close replaces together.
@@ -132,56 +108,8 @@ saved_set read_saved(const temp_dir& dir)
 
 }  // namespace
 
-// A file-size limit fails every write past it, as a full disk would, at every few bytes of the
-// close of a small database: each file is old or new, and no question the user had is lost.
-TEST_F(CrashTest, SavesThatFailAtAnyByteKeepTheOldOrTheNewData)
-{
-    temp_dir old_dir;
-    build_user_state(old_dir.path(), 12, 4);
-    const saved_set old_files = read_saved(old_dir);
-    ASSERT_EQ(ma_init(old_dir.path().c_str()), init_status::from_bin);
-    const std::multiset<std::string> before = questions();
-    ma_discard();
-    temp_dir done;
-    copy_of(old_dir, done);
-    ASSERT_GT(kill_child_at(done.path(), -1, session_kind::takes_from_queue), 0);
-    const saved_set new_files = read_saved(done);
-    size_t largest = 0;
-    for (int i = 0; i < 3; ++i) {
-        ASSERT_NE(old_files.bytes[i], new_files.bytes[i]) << i << " did not change";
-        largest = std::max(largest, new_files.bytes[i].size());
-    }
-    int refused = 0;
-    for (size_t limit = 0; limit <= largest + 1; limit += limit < 700 ? 3 : 37) {
-        const std::string context = "with writes failing past byte " + std::to_string(limit);
-        temp_dir work;
-        copy_of(old_dir, work);
-        const int code = run_in_child([&] {
-            queue_session(work.path(), session_kind::takes_from_queue);
-            ::signal(SIGXFSZ, SIG_IGN);
-            const rlimit cap{limit, limit};
-            ::setrlimit(RLIMIT_FSIZE, &cap);
-            return static_cast<int>(ma_deinit(close_mode::complete).status);
-        });
-        // not_saved tells the window that the database could not be written.
-        const auto status = static_cast<deinit_status>(code);
-        EXPECT_TRUE(status == deinit_status::done || status == deinit_status::not_saved
-            || status == deinit_status::backup_failed) << context;
-        refused += status == deinit_status::not_saved;
-        const saved_set now = read_saved(work);
-        for (int i = 0; i < 3; ++i)
-            EXPECT_TRUE(now.bytes[i] == old_files.bytes[i] || now.bytes[i] == new_files.bytes[i]) << i << " " << context;
-        ASSERT_EQ(ma_init(work.path().c_str()), init_status::from_bin) << context;
-        const std::multiset<std::string> after = questions();
-        for (const std::string& q : std::set<std::string>(before.begin(), before.end()))
-            EXPECT_GE(after.count(q), 1u) << q << " was lost " << context;
-        ma_discard();
-        for (const auto& entry : fs::directory_iterator(work.path()))
-            EXPECT_FALSE(is_temporary_name(entry.path().filename().string())) << "left behind " << context;
-    }
-    EXPECT_GT(refused, 10);  // the limits did stop saves part way
-}
-
+// A write cut short part way fails as the write it is (the binary file's tests); here every
+// file operation of the close fails or dies in turn.
 TEST_F(CrashTest, AKillAtAnyFileOperationOfTheCloseLeavesTheOldOrTheNewFilesTogether)
 {
     temp_dir old_dir;
@@ -245,18 +173,6 @@ TEST_F(CrashTest, AKillAtAnyFileOperationOfTheCloseLeavesTheOldOrTheNewFilesToge
     EXPECT_GT(finished_by_recovery, 0);  // some kills fell after the commit point
 }
 
-namespace {
-
-int failing_at = -1;  // the file operation that fails as on a full disk
-int failing_calls = 0;
-
-int disk_full_hook(file_op, const char*)
-{
-    return failing_calls++ == failing_at ? ENOSPC : 0;
-}
-
-}  // namespace
-
 TEST_F(CrashTest, AFailureAtAnyFileOperationOfTheCloseIsReportedAndChangesNothing)
 {
     temp_dir old_dir;
@@ -278,11 +194,9 @@ TEST_F(CrashTest, AFailureAtAnyFileOperationOfTheCloseIsReportedAndChangesNothin
         temp_dir work;
         copy_of(old_dir, work);
         queue_session(work.path(), session_kind::takes_from_queue);
-        failing_at = at;
-        failing_calls = 0;
-        platform_globals().fault_hook = disk_full_hook;
+        fail_file_operations({{.error = ENOSPC, .at = at}});
         const deinit_result result = ma_deinit(close_mode::complete);
-        platform_globals().fault_hook = nullptr;
+        fail_file_operations({});
         if (result == deinit_status::not_saved) {
             // Told which file and why; everything stays open for another try, and nothing on
             // disk changed.

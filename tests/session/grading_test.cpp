@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 #include <vector>
 
 #include "ann/ann_files.h"
@@ -33,15 +34,9 @@ TEST_F(GradingTest, NewItemTakesItsFirstIntervalFromTheNetwork)
     item* e = create_item(5, "question", "answer", 0);
     EXPECT_EQ(db().item_count, 1u);
     EXPECT_GE(e->ivl, lo);
-    EXPECT_EQ(e->tmtrpt, 10 + e->ivl);
-    EXPECT_EQ(e->stmtrpt, e->tmtrpt);
-    EXPECT_EQ(e->rp, 0);
-    EXPECT_EQ(e->livl, 0);
-    EXPECT_EQ(e->rllivl, 0);
-    EXPECT_EQ(e->gr, 5);
-    EXPECT_EQ(e->id, 1768478400u + 10 * 86400);
-    EXPECT_EQ(e->question, "question");
-    EXPECT_EQ(e->answer, "answer");
+    EXPECT_EQ(std::tuple(e->tmtrpt, e->stmtrpt, e->rp, e->livl, e->rllivl, e->gr, e->id),
+        std::tuple(10 + e->ivl, 10 + e->ivl, 0, 0, 0, 5, 1768478400u + 10 * 86400));
+    EXPECT_EQ(std::tuple(e->question.str(), e->answer.str()), std::tuple("question", "answer"));
 
     // A failed first grade gives an item due today.
     item* failed = create_item(0, "q", "a", 0);
@@ -60,23 +55,15 @@ TEST_F(GradingTest, GradesMoveTheItemAndCountRepetitionsOnlyWhenDue)
     // Two days early: no repetition, the end of the interval stays.
     go_to_day(10 + first - 2);
     const uint16_t early = grade_item(e, 4);
-    EXPECT_EQ(e->rp, 0);
-    EXPECT_EQ(e->stmtrpt, 10 + first);
-    EXPECT_EQ(e->rllivl, first - 2);
-    EXPECT_EQ(e->livl, first);
-    EXPECT_EQ(e->ivl, early);
-    EXPECT_EQ(e->tmtrpt, 10 + first - 2 + early);
-    EXPECT_EQ(e->gr, 4);
+    EXPECT_EQ(std::tuple(e->rp, e->stmtrpt, e->rllivl, e->livl, e->ivl, e->tmtrpt, e->gr),
+        std::tuple(0, 10 + first, first - 2, first, early, 10 + first - 2 + early, 4));
 
     // On the day the interval ended: a repetition, and the interval's end moves with the due day.
     go_to_day(e->stmtrpt);
     const uint16_t day = e->stmtrpt;
     const uint16_t before = e->ivl;
     const uint16_t next = grade_item(e, 4);
-    EXPECT_EQ(e->rp, 1);
-    EXPECT_EQ(e->livl, before);
-    EXPECT_EQ(e->tmtrpt, day + next);
-    EXPECT_EQ(e->stmtrpt, e->tmtrpt);
+    EXPECT_EQ(std::tuple(e->rp, e->livl, e->tmtrpt, e->stmtrpt), std::tuple(1, before, day + next, day + next));
 
     // Again the same day: nothing elapsed.
     const auto cases = ann_globals().case_count;
@@ -153,10 +140,6 @@ TEST_F(GradingTest, IntroducingAPendingItemCarriesItsTextsAndCategory)
     p->answer = "answer";
     add_test_pending(0, "other");
     item* e = introduce_pending(3, p);
-    EXPECT_EQ(pending_count(), 1u);
-    EXPECT_EQ(db().item_count, 1u);
-    EXPECT_EQ(e->question, "waiting");
-    EXPECT_EQ(e->answer, "answer");
-    EXPECT_EQ(e->ctgr, sub);
-    EXPECT_EQ(e->gr, 3);
+    EXPECT_EQ(std::tuple(pending_count(), db().item_count), std::tuple(1u, 1u));
+    EXPECT_EQ(std::tuple(e->question.str(), e->answer.str(), e->ctgr, e->gr), std::tuple("waiting", "answer", sub, 3));
 }

@@ -33,18 +33,14 @@ TEST_F(LifecycleTest, FreshDirectoryStartsANewDatabaseAndHoldsTheLock)
 {
     set_local_clock(2026, 3, 1, 9, 30);
     ASSERT_EQ(ma_init(dir.path().c_str()), init_status::new_database);
-    EXPECT_EQ(db().db_state, DB_OPEN);
-    EXPECT_EQ(category_count(), 1);
-    EXPECT_EQ(category_at(0)->name, "root");
-    EXPECT_EQ(category_at(0)->parent, 0);
-    EXPECT_EQ(db().item_count, 0u);
-    EXPECT_EQ(db().time_of_start, 1772357400u);  // 2026-03-01 09:30 UTC
+    ASSERT_EQ(category_count(), 1);
+    // 2026-03-01 09:30 UTC
+    EXPECT_EQ(std::tuple(db().db_state, category_at(0)->name, category_at(0)->parent, db().item_count, db().time_of_start),
+        std::tuple(DB_OPEN, "root", 0, 0u, 1772357400u));
     EXPECT_TRUE(file_exists(dir.file("lockfile")));
 
     EXPECT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
-    EXPECT_FALSE(file_exists(dir.file("lockfile")));
-    EXPECT_EQ(category_count(), 0);
-    EXPECT_EQ(db().db_state, DB_UNINITIALISED);
+    EXPECT_EQ(std::tuple(file_exists(dir.file("lockfile")), category_count(), db().db_state), std::tuple(false, 0, DB_UNINITIALISED));
     EXPECT_EQ(ma_deinit(close_mode::complete), deinit_status::not_initialised);  // twice: nothing left to close
 }
 
@@ -161,7 +157,7 @@ TEST_F(LifecycleTest, ALockTakenOnALockFileJustRemovedDoesNotCount)
 TEST_F(LifecycleTest, WithoutFileLocksTheDirectoryOpensWithAWarningAndSaves)
 {
     // An NFS home without a lock manager.
-    platform_globals().fault_hook = [](file_op op, const char*) { return op == file_op::lock ? ENOLCK : 0; };
+    fail_file_operations({{.op = file_op::lock, .error = ENOLCK}});
     ASSERT_EQ(ma_init(dir.path().c_str()), init_status::new_database | init_status::no_locks);
     EXPECT_EQ(db().db_state, DB_OPEN);
     EXPECT_FALSE(db().read_only);
@@ -170,7 +166,7 @@ TEST_F(LifecycleTest, WithoutFileLocksTheDirectoryOpensWithAWarningAndSaves)
     EXPECT_EQ(log.find("not accessible"), std::string::npos) << log;
     add_test_item(0, 0, 1, "kept", "safe");
     EXPECT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
-    platform_globals().fault_hook = nullptr;
+    fail_file_operations({});
     ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
     EXPECT_EQ(db().item_count, 1u);
 }

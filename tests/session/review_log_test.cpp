@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <csignal>
 #include <random>
 #include <cstring>
 #include <string_view>
@@ -31,16 +30,6 @@ protected:
     std::string log_path() const { return dir.file("reviews.log"); }
 };
 
-uint16_t u16_at(const std::string& bytes, size_t at)
-{
-    return static_cast<uint16_t>(static_cast<unsigned char>(bytes[at]) | static_cast<unsigned char>(bytes[at + 1]) << 8);
-}
-
-uint32_t u32_at(const std::string& bytes, size_t at)
-{
-    return u16_at(bytes, at) | static_cast<uint32_t>(u16_at(bytes, at + 2)) << 16;
-}
-
 }  // namespace
 
 TEST_F(ReviewLogTest, AScriptedSessionLeavesTheseBytes)
@@ -58,24 +47,16 @@ TEST_F(ReviewLogTest, AScriptedSessionLeavesTheseBytes)
     ASSERT_EQ(bytes.size(), 4 * review_record_size);
     const uint32_t day3 = 1768478400u + 3 * 86400;
     // The add screen's grade: a new item, nothing elapsed, its first interval.
-    EXPECT_EQ(u32_at(bytes, 0), day3);
-    EXPECT_EQ(u32_at(bytes, 4), added->id);
-    EXPECT_EQ(u16_at(bytes, 8), 3);
-    EXPECT_EQ(u16_at(bytes, 10), 0);
-    EXPECT_EQ(u16_at(bytes, 12), 0);
-    EXPECT_EQ(u16_at(bytes, 14), first_interval);
+    EXPECT_EQ(bytes.substr(0, 16), le32(day3) + le32(added->id) + le16(3) + le16(0) + le16(0) + le16(first_interval));
     EXPECT_EQ(bytes.substr(20, 4), std::string("\x04\x00\x03\x00", 4));
     // The queue's introduction.
-    EXPECT_EQ(u32_at(bytes, 28), introduced->id);
-    EXPECT_EQ(u16_at(bytes, 38), introduced->ivl);
+    EXPECT_EQ(bytes.substr(28, 4), le32(introduced->id));
+    EXPECT_EQ(bytes.substr(38, 2), le16(introduced->ivl));
     EXPECT_EQ(bytes.substr(44, 4), std::string("\x02\x00\x02\x00", 4));
     // The scheduled review on the due day, then its undo with the same fields.
     const size_t r = 2 * review_record_size;
-    EXPECT_EQ(u32_at(bytes, r), day3 + first_interval * 86400u);
-    EXPECT_EQ(u16_at(bytes, r + 8), 3 + first_interval);
-    EXPECT_EQ(u16_at(bytes, r + 10), first_interval);
-    EXPECT_EQ(u16_at(bytes, r + 12), first_interval);
-    EXPECT_EQ(u16_at(bytes, r + 14), regraded);
+    EXPECT_EQ(bytes.substr(r, 16), le32(day3 + first_interval * 86400u) + le32(added->id)
+            + le16(static_cast<uint16_t>(3 + first_interval)) + le16(first_interval) + le16(first_interval) + le16(regraded));
     float error = 0;
     std::memcpy(&error, bytes.data() + r + 16, sizeof error);
     EXPECT_EQ(error, ann_globals().test_error);
@@ -259,36 +240,12 @@ TEST_F(ReviewLogTest, TheScheduleAheadCountsOverdueItemsToday)
     EXPECT_EQ(bands.repetitions[0], 5u);
 }
 
-namespace {
-
-int failing_errno = 0;
-file_op failing_op = file_op::write;
-
-int fail_log_hook(file_op op, const char* path)
-{
-    const std::string_view p(path ? path : "");
-    return op == failing_op && p.ends_with("reviews.log") ? failing_errno : 0;
-}
-
-int kill_at = -1;
-int calls = 0;
-int killing_hook(file_op, const char*)
-{
-    if (calls++ == kill_at)
-        ::raise(SIGKILL);
-    return 0;
-}
-
-}  // namespace
-
 TEST_F(ReviewLogTest, AFailedAppendIsToldOnceAndItsRecordsWaitForTheNextChance)
 {
     go_to_day(2);
     item* e = add_reviewed(4, "q", "a", 0);
     const std::string before = read_file(log_path());
-    failing_errno = ENOSPC;
-    failing_op = file_op::write;
-    platform_globals().fault_hook = fail_log_hook;
+    fail_file_operations({{.op = file_op::write, .path_part = "reviews.log", .error = ENOSPC}});
     go_to_day(2 + e->ivl);
     grade_reviewed(e, 5, review_screen::scheduled);
     EXPECT_EQ(e->gr, 5);
@@ -301,13 +258,12 @@ TEST_F(ReviewLogTest, AFailedAppendIsToldOnceAndItsRecordsWaitForTheNextChance)
     EXPECT_EQ(take_review_log_warning(), "");
 
     // A save that the disk takes brings them in, in order.
-    platform_globals().fault_hook = nullptr;
+    fail_file_operations({});
     ASSERT_EQ(save_database(), save_status::done);
     EXPECT_EQ(held_review_count(), 0u);
 
     // A synced-or-not record is in the file: it does not wait.
-    failing_op = file_op::fsync;
-    platform_globals().fault_hook = fail_log_hook;
+    fail_file_operations({{.op = file_op::fsync, .path_part = "reviews.log", .error = ENOSPC}});
     review_record r;
     r.grade = 2;
     EXPECT_EQ(append_review(r), review_append_status::cannot_sync);
@@ -315,10 +271,10 @@ TEST_F(ReviewLogTest, AFailedAppendIsToldOnceAndItsRecordsWaitForTheNextChance)
     EXPECT_EQ(held_review_count(), 0u);
 
     // The close is the last chance.
-    failing_op = file_op::write;
+    fail_file_operations({{.op = file_op::write, .path_part = "reviews.log", .error = ENOSPC}});
     grade_reviewed(e, 1, review_screen::forced);
     EXPECT_EQ(held_review_count(), 1u);
-    platform_globals().fault_hook = nullptr;
+    fail_file_operations({});
     ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     std::vector<int> grades;
     for (const review_record& logged : read_review_log(log_path()).records)
@@ -335,29 +291,19 @@ TEST_F(ReviewLogTest, AKillAtAnyFileOperationOfAGradeLeavesWholeRecords)
     go_to_day(30);
     const std::string log_before = read_file(log_path());
     // Count the file operations of six grades, then die before each of them in turn.
-    int operations = 0;
-    {
-        const int code = run_in_child([&] {
-            calls = 0;
-            kill_at = -1;
-            platform_globals().fault_hook = killing_hook;
+    const auto grade_all_dying_at = [&](int kill_at) {
+        return run_in_child([&] {
+            kill_at_file_operation(kill_at);
             for (item* e : items)
                 grade_reviewed(e, 3, review_screen::scheduled);
-            return calls;
+            return file_operations_seen();
         });
-        operations = code;
-        write_file(log_path(), log_before);
-    }
+    };
+    const int operations = grade_all_dying_at(-1);
     ASSERT_GE(operations, 12);  // at least a write and a sync of the log per grade
-    for (kill_at = 0; kill_at < operations; ++kill_at) {
+    for (int kill_at = 0; kill_at < operations; ++kill_at) {
         write_file(log_path(), log_before);
-        run_in_child([&] {
-            calls = 0;
-            platform_globals().fault_hook = killing_hook;
-            for (item* e : items)
-                grade_reviewed(e, 3, review_screen::scheduled);
-            return 0;
-        });
+        grade_all_dying_at(kill_at);
         const review_history h = read_review_log(log_path());
         EXPECT_EQ(h.partial_bytes, 0u) << kill_at;
         EXPECT_EQ(h.damaged, 0u) << kill_at;

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -45,17 +46,10 @@ TEST_F(StatisticsTest, EmptyDatabaseFillsOnlyTheNetworkFigures)
     s.today = 99;
     s.min_ivl = 7;
     compute_statistics(&s);
-    EXPECT_EQ(s.item_count, 0u);
-    EXPECT_EQ(s.today, 0);
-    EXPECT_EQ(s.time_of_start, 0u);
-    EXPECT_EQ(s.min_ivl, 0);
-    EXPECT_EQ(s.min_livl, 0);
-    EXPECT_EQ(s.min_rllivl, 0);
-    EXPECT_EQ(s.case_count, 1000u);
-    EXPECT_EQ(s.user_case_count, 1000u - builtin_case_count);
-    EXPECT_EQ(s.learning_rate, 0.05f);
-    EXPECT_EQ(s.test_error, 0.25f);
-    EXPECT_EQ(s.category_count_stat, 2u);
+    EXPECT_EQ(std::tuple(s.item_count, s.today, s.time_of_start), std::tuple(0u, 0, 0u));
+    EXPECT_EQ(intervals(s), interval_figures{});
+    EXPECT_EQ(std::tuple(s.case_count, s.user_case_count, s.learning_rate, s.test_error, s.category_count_stat),
+        std::tuple(1000u, 1000u - builtin_case_count, 0.05f, 0.25f, 2u));
 
     // Before the network has its cases the user has none, not a wrapped-around count.
     ann.case_count = 0;
@@ -63,49 +57,37 @@ TEST_F(StatisticsTest, EmptyDatabaseFillsOnlyTheNetworkFigures)
     EXPECT_EQ(s.user_case_count, 0u);
 }
 
-TEST_F(StatisticsTest, OneItem)
+// Grades from 3 pass; rates count from day 0 of the database.
+TEST_F(StatisticsTest, AveragesAndRatesOverTheItems)
 {
-    graded(10, 4, 5, 2, 4);
-    statistics s;
-    compute_statistics(&s);
-    EXPECT_EQ(s.item_count, 1u);
-    EXPECT_EQ(intervals(s), (interval_figures{10, 10, 10, 4, 4, 4, 5, 5, 5}));
-    EXPECT_EQ(s.max_rp, 2);
-    EXPECT_EQ(s.total_rp, 2u);
-    EXPECT_EQ(s.avg_rp, 2.0f);
-    EXPECT_EQ(s.avg_gr, 4.0f);
-    EXPECT_EQ(s.pass_percent, 100.0f);
-    EXPECT_EQ(s.today, 0);
-    EXPECT_EQ(s.items_per_day, 0.0f);  // day 0
-    EXPECT_EQ(s.time_of_start, db().time_of_start);
-}
-
-TEST_F(StatisticsTest, AveragesAndRatesOverSeveralItems)
-{
-    graded(3, 2047, 0, 1, 2);
-    graded(4, 0, 2047, 0, 3);
-    graded(2047, 9, 9, 127, 5);
-    set_local_clock(2026, 1, 21, 12);  // day 6
-    statistics s;
-    compute_statistics(&s);
-    EXPECT_EQ(intervals(s), (interval_figures{3, 2047, (3 + 4 + 2047) / 3, 0, 2047, (2047 + 9) / 3, 0, 2047,
-                                (2047 + 9) / 3}));
-    EXPECT_EQ(s.max_rp, 127);
-    EXPECT_EQ(s.total_rp, 128u);
-    EXPECT_EQ(s.avg_rp, 128.0f / 3.0f);
-    EXPECT_EQ(s.avg_gr, 10.0f / 3.0f);
-    EXPECT_EQ(s.pass_percent, 2.0f / 3.0f * 100.0f);
-    EXPECT_EQ(s.today, 6);
-    EXPECT_EQ(s.items_per_day, 0.5f);
-}
-
-TEST_F(StatisticsTest, PassPercentCountsGradesFromThree)
-{
-    graded(1, 0, 0, 0, 2);
-    graded(1, 0, 0, 0, 3);
-    statistics s;
-    compute_statistics(&s);
-    EXPECT_EQ(s.pass_percent, 50.0f);
+    struct row {
+        std::vector<std::array<uint16_t, 5>> items;  // ivl, livl, rllivl, rp, gr
+        int day;
+        interval_figures intervals;
+        uint16_t max_rp;
+        uint32_t total_rp;
+        float avg_rp, avg_gr, pass_percent, items_per_day;
+    };
+    const row rows[] = {
+        {{{10, 4, 5, 2, 4}}, 0, {10, 10, 10, 4, 4, 4, 5, 5, 5}, 2, 2, 2.0f, 4.0f, 100.0f, 0.0f},
+        {{{3, 2047, 0, 1, 2}, {4, 0, 2047, 0, 3}, {2047, 9, 9, 127, 5}}, 6,
+            {3, 2047, (3 + 4 + 2047) / 3, 0, 2047, (2047 + 9) / 3, 0, 2047, (2047 + 9) / 3}, 127, 128, 128.0f / 3.0f,
+            10.0f / 3.0f, 2.0f / 3.0f * 100.0f, 0.5f},
+    };
+    for (const row& r : rows) {
+        erase_memory_after_ll();
+        db().item_count = 0;
+        for (const auto& [ivl, livl, rllivl, rp, gr] : r.items)
+            graded(ivl, livl, rllivl, rp, gr);
+        go_to_day(static_cast<unsigned>(r.day));
+        statistics s;
+        compute_statistics(&s);
+        EXPECT_EQ(s.item_count, r.items.size());
+        EXPECT_EQ(intervals(s), r.intervals);
+        EXPECT_EQ(std::tuple(s.max_rp, s.total_rp, s.avg_rp, s.avg_gr, s.pass_percent, s.today, s.items_per_day),
+            std::tuple(r.max_rp, r.total_rp, r.avg_rp, r.avg_gr, r.pass_percent, r.day, r.items_per_day));
+        EXPECT_EQ(s.time_of_start, db().time_of_start);
+    }
 }
 
 TEST_F(StatisticsTest, CategoryCountsWalkTheTree)

@@ -5,6 +5,7 @@
 #include "session/lifecycle.h"
 #include "settings/category_dialog.h"
 #include "settings/settings_store.h"
+#include "support/database_helpers.h"
 #include "support/qt_test_support.h"
 
 namespace {
@@ -18,20 +19,8 @@ protected:
         ASSERT_FALSE(holds_any(ma_init(dir->path().c_str()), init_status::dir_not_accessible));
         db().time_of_start -= 10 * 86400;
     }
-    void add_item(uint16_t ctgr, int days)
-    {
-        item* e = new_item();
-        e->ctgr = ctgr;
-        e->tmtrpt = static_cast<uint16_t>(day_number(0) + days);
-        insert_scheduled(e);
-        ++db().item_count;
-    }
-    void add_pending(uint16_t ctgr)
-    {
-        pending_item* p = new_pending_item();
-        p->ctgr = ctgr;
-        append_pending(p);
-    }
+    static void add_item(uint16_t ctgr, int days) { add_test_item(static_cast<uint16_t>(day_number(0) + days), ctgr, 0); }
+    static void add_pending(uint16_t ctgr) { add_test_pending(ctgr, ""); }
     static QString label(const category_selection_dialog& d, uint32_t c) { return d.item_of(c)->text(0); }
 
     std::unique_ptr<temp_dir> dir;

@@ -85,6 +85,30 @@ void on_next_modal(std::function<void(QWidget*)> act)
     poll->start();
 }
 
+void on_next_popup(std::function<void(QMenu*)> act)
+{
+    if (!modal_waits())
+        modal_waits() = new QObject;
+    auto* poll = new QTimer(modal_waits());
+    poll->setInterval(5);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, act = std::move(act)] {
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            poll->stop();
+            poll->deleteLater();
+            act(menu);
+        }
+    });
+    poll->start();
+}
+
+void choose_last_entry_of_next_popup()
+{
+    on_next_popup([](QMenu* menu) {
+        QTest::keyClick(menu, Qt::Key_Up);
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+}
+
 void run_command(main_window* window, int id)
 {
     for (QAction* action : window->findChildren<QAction*>())

@@ -52,3 +52,8 @@ bool box_timer_running(const QWidget* box, const char* name);
 // Runs `act` on the next modal window (a dialog started with exec()) once it is open. The wait
 // ends with the test.
 void on_next_modal(std::function<void(QWidget*)> act);
+class QMenu;
+// Runs `act` on the next pop-up menu once it is open. The wait ends with the test.
+void on_next_popup(std::function<void(QMenu*)> act);
+// Chooses the last entry of the next pop-up menu by keys once it is open.
+void choose_last_entry_of_next_popup();

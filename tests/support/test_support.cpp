@@ -3,8 +3,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -70,8 +72,46 @@ void set_local_clock(int year, int month, int day, int hour, int minute, int sec
     platform_globals().fixed_local_time = make_system_time(year, month, day, hour, minute, second);
 }
 
+namespace {
+
+struct file_fault_plan {
+    std::vector<file_fault> faults;
+    int kill_at = -1;
+    int seen = 0;
+};
+file_fault_plan fault_plan;
+
+int planned_fault(file_op op, const char* path)
+{
+    const int n = fault_plan.seen++;
+    if (n == fault_plan.kill_at)
+        ::raise(SIGKILL);
+    for (const file_fault& f : fault_plan.faults)
+        if ((!f.op || *f.op == op) && (f.at < 0 || f.at == n)
+            && (f.path_part.empty() || (path && std::strstr(path, f.path_part.c_str()))))
+            return f.error;
+    return 0;
+}
+
+}  // namespace
+
+void fail_file_operations(std::vector<file_fault> faults)
+{
+    fault_plan = {std::move(faults), -1, 0};
+    platform_globals().fault_hook = fault_plan.faults.empty() ? nullptr : planned_fault;
+}
+
+void kill_at_file_operation(int at)
+{
+    fault_plan = {{}, at, 0};
+    platform_globals().fault_hook = planned_fault;
+}
+
+int file_operations_seen() { return fault_plan.seen; }
+
 void reset_process_state()
 {
+    fault_plan = {};
     // A database a test left open is closed whatever its save does: the test checked what it meant to.
     if (db().db_state != DB_UNINITIALISED)
         static_cast<void>(ma_deinit(close_mode::complete));

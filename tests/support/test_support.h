@@ -4,8 +4,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "platform/files.h"
 #include "platform/win_types.h"
 
 // A directory under /tmp that is removed with everything in it when the object goes.
@@ -23,6 +26,10 @@ private:
 };
 
 std::string read_file(const std::string& path);
+// Little-endian bytes for files built by hand, and a text with its 16-bit length before it.
+inline std::string le16(uint16_t v) { return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)}; }
+inline std::string le32(uint32_t v) { return le16(static_cast<uint16_t>(v)) + le16(static_cast<uint16_t>(v >> 16)); }
+inline std::string text16(const std::string& s) { return le16(static_cast<uint16_t>(s.size())) + s; }
 void write_file(const std::string& path, const std::string& contents);
 bool file_exists(const std::string& path);
 
@@ -42,6 +49,22 @@ protected:
     void SetUp() override;
     void TearDown() override;
 };
+
+// File operations that fail as a full disk or a read-only mount would make them fail.
+struct file_fault {
+    std::optional<file_op> op = {};  // unset: every kind
+    std::string path_part = {};  // the paths that hold it; empty: every path
+    int error = 0;  // the errno of the failure
+    int at = -1;  // >= 0: only the operation of this number (the first is 0), of whatever kind
+};
+// From now on the operations the faults name fail, counted from 0; none: every one succeeds.
+// The reset of the process state ends them.
+void fail_file_operations(std::vector<file_fault> faults);
+// Ends the process with SIGKILL just before its file operation number `at` from now (the first
+// is 0); negative: never, only counting.
+void kill_at_file_operation(int at);
+// The file operations since the last of the two calls above.
+int file_operations_seen();
 
 // Runs `body` in a child process (stdio flushed first) and returns its exit code, or -1 when
 // it did not exit (killed by a signal).

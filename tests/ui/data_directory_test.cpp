@@ -103,28 +103,15 @@ TEST_F(DataDirectory, ADatabaseHeldByAnotherCopyIsLeftAlone)
 TEST_F(DataDirectory, WithoutFileLocksTheDatabaseOpensAndTheStartSaysSo)
 {
     store_data_dir(base());
-    platform_globals().fault_hook = [](file_op op, const char*) { return op == file_op::lock ? ENOLCK : 0; };
+    fail_file_operations({{.op = file_op::lock, .error = ENOLCK}});
     main_window w;
     EXPECT_EQ(w.open_data(), 0);
-    platform_globals().fault_hook = nullptr;
+    fail_file_operations({});
     EXPECT_EQ(db().db_state, DB_OPEN);
     ASSERT_EQ(recorded_messages().size(), 1u);
     EXPECT_EQ(recorded_messages()[0].title, QStringLiteral("Data Directory Not Locked"));
     EXPECT_TRUE(recorded_messages()[0].text.contains(base())) << recorded_messages()[0].text.toStdString();
 }
-
-namespace {
-
-std::string read_only_dir;  // as on a read-only mount: nothing under it can be created or written
-
-int read_only_mount(file_op op, const char* path)
-{
-    const bool writes = op == file_op::create || op == file_op::write || op == file_op::rename
-        || op == file_op::unlink || op == file_op::copy;
-    return writes && path && std::string_view(path).starts_with(read_only_dir) ? EROFS : 0;
-}
-
-}  // namespace
 
 // A data directory that cannot be written is opened read-only for this run: the user is told,
 // can review, is told again at the close that nothing was saved there, and keeps the setting.
@@ -146,8 +133,11 @@ TEST_F(DataDirectory, AReadOnlyDirectoryIsOpenedReadOnlyAndTheSettingKept)
     const std::string bin = stored.toStdString() + "elements.bin";
     const std::string saved = read_file(bin);
     ASSERT_FALSE(saved.empty());
-    read_only_dir = stored.toStdString();
-    platform_globals().fault_hook = read_only_mount;
+    // As on a read-only mount: nothing under it can be created or written.
+    std::vector<file_fault> read_only_mount;
+    for (const file_op op : {file_op::create, file_op::write, file_op::rename, file_op::unlink, file_op::copy})
+        read_only_mount.push_back({.op = op, .path_part = stored.toStdString(), .error = EROFS});
+    fail_file_operations(read_only_mount);
 
     auto* w = new main_window;
     ASSERT_EQ(w->open_data(), 0);
@@ -170,7 +160,7 @@ TEST_F(DataDirectory, AReadOnlyDirectoryIsOpenedReadOnlyAndTheSettingKept)
 
     QTest::keyClick(w, Qt::Key_Q, Qt::ControlModifier);
     QCoreApplication::removePostedEvents(qApp, QEvent::MetaCall);
-    platform_globals().fault_hook = nullptr;
+    fail_file_operations({});
     ASSERT_EQ(recorded_messages().size(), 2u);
     EXPECT_EQ(recorded_messages()[1].title, QStringLiteral("Cannot Save Database"));
     EXPECT_TRUE(recorded_messages()[1].text.contains(QStringLiteral("read-only")))

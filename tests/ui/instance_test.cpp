@@ -1,7 +1,5 @@
 #include <signal.h>
 
-#include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QLocalSocket>
 #include <QProcess>
@@ -78,31 +76,4 @@ TEST_F(Instance, TheProgramKeepsOneCopyAndSavesOnSigterm)
     EXPECT_FALSE(QFile::exists(default_dir() + "lockfile"));
     QSettings written(home + "config/Cardwright.conf", QSettings::NativeFormat);
     EXPECT_EQ(written.value("pathtodatadir").toString(), default_dir());
-}
-
-// SIGTERM while the data directory takes nothing: the save fails, the question stays up, and the
-// second SIGTERM ends the program with exit code 1 once the rescue copy exists.
-TEST_F(Instance, ASecondSigtermDuringCannotSaveDatabaseEndsTheProgramWithCodeOne)
-{
-    const QString home = QString::fromStdString(home_->path());
-    QProcess program;
-    ASSERT_TRUE(start_program(program, home, default_dir()));
-    // The directory goes and a file takes its name: nothing can be written there any more,
-    // whoever runs the test (permissions do not stop root).
-    QString dir = default_dir();
-    dir.chop(1);
-    ASSERT_TRUE(QDir().rename(dir, dir + ".moved"));
-    QFile blocker(dir);
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-
-    ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
-    ASSERT_TRUE(wait_for([&] {
-        return !QDir(home).entryList({QStringLiteral("elements.rescue-*.bin")}, QDir::Files).isEmpty();
-    })) << "no rescue copy in the home folder";
-    EXPECT_FALSE(program.waitForFinished(500)) << "the question did not wait for an answer";
-    ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
-    ASSERT_TRUE(program.waitForFinished(15000));
-    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(program.exitCode(), 1);
 }

@@ -30,21 +30,6 @@ protected:
         QWidget* f = QApplication::focusWidget();
         return f && (f == box || box->isAncestorOf(f));
     }
-    // Picks the last entry of the next pop-up menu once it is open.
-    void choose_last_menu_entry()
-    {
-        auto* poll = new QTimer(w);
-        QObject::connect(poll, &QTimer::timeout, poll, [poll] {
-            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-            if (!menu)
-                return;
-            poll->stop();
-            poll->deleteLater();
-            QTest::keyClick(menu, Qt::Key_Up);
-            QTest::keyClick(menu, Qt::Key_Return);
-        });
-        poll->start(10);
-    }
     void open_add_screen()
     {
         on_next_modal([](QWidget* modal) { static_cast<QDialog*>(modal)->accept(); });
@@ -78,7 +63,7 @@ TEST_F(Keys, AfterDeletingFromTheBoxMenuTheKeysRevealAndGrade)
 
     ui().message_box = nullptr;  // the real question, answered with the mouse
     click_in_next_message_box(QMessageBox::Yes);
-    choose_last_menu_entry();
+    choose_last_entry_of_next_popup();
     // Through the window, as the display server delivers it, so that the press also asks for
     // the context menu.
     QTest::mouseClick(w->windowHandle(), Qt::RightButton, {}, w->question_box->viewport()->mapTo(w, QPoint(20, 20)));

@@ -21,20 +21,8 @@
 
 namespace {
 
-QStringList& opened_folders()
-{
-    static QStringList folders;
-    return folders;
-}
-
 class Overview : public ui_test {
 protected:
-    void SetUp() override
-    {
-        ui_test::SetUp();
-        opened_folders().clear();
-        ui().open_folder = [](const QString& path) { opened_folders() << path; };
-    }
     QTreeWidget* tree() const { return w->overview->tree(); }
     QString status_line() const { return w->status_line->text(); }
     // The row of a category, searched by its name.
@@ -47,20 +35,6 @@ protected:
     {
         QTreeWidgetItem* r = row(name);
         return r ? QStringList{r->text(1), r->text(2), r->text(3)} : QStringList{};
-    }
-    // Runs `act` on the next popup menu once it is open.
-    void on_next_popup(std::function<void(QMenu*)> act)
-    {
-        auto* poll = new QTimer(w);
-        poll->setInterval(5);
-        QObject::connect(poll, &QTimer::timeout, poll, [poll, act] {
-            if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
-                poll->stop();
-                poll->deleteLater();
-                act(menu);
-            }
-        });
-        poll->start();
     }
     // Tab from the screens' area until the tree has the keyboard.
     void tab_to_tree()
@@ -87,7 +61,7 @@ TEST_F(Overview, AnEmptyCollectionExplainsWhereTheDataIsAndHowToBegin)
     for (int i = 0; i < 12 && QApplication::focusWidget()->objectName() != QLatin1String("welcome_open_folder"); ++i)
         press(Qt::Key_Tab);
     press(Qt::Key_Space);
-    EXPECT_EQ(opened_folders(), QStringList{dir});
+    EXPECT_EQ(media_log(), std::vector<std::string>{"folder " + dir.toStdString()});
 
     // Help > Getting Started by its mnemonics shows the same page, with its three ways to begin.
     on_next_modal([](QWidget* dialog) {

@@ -11,11 +11,12 @@
 
 #include "session/choose.h"
 #include "database/database.h"
+#include "support/database_helpers.h"
 #include "support/qt_test_support.h"
 #include "ui/main_window.h"
 #include "ui/media.h"
 
-// What the doubles were asked to do: "play <path>", "stop", "open <path>".
+// What the doubles were asked to do: "play <path>", "stop", "open <path>", "folder <path>".
 inline std::vector<std::string>& media_log()
 {
     static std::vector<std::string> log;
@@ -52,6 +53,7 @@ protected:
         db().time_of_start -= 10 * 86400;
         ui().sound = std::make_unique<recording_sound_player>();
         ui().viewer = std::make_unique<recording_picture_viewer>();
+        ui().open_folder = [](const QString& path) { media_log().push_back("folder " + path.toStdString()); };
         ui().tick_count = [] { return fake_now(); };
         w->show();
         w->activateWindow();
@@ -63,26 +65,13 @@ protected:
     std::string data_dir() const { return default_dir().toStdString(); }
 
     // A scheduled item due `days` from today (negative: overdue).
-    item* add_item(const std::string& question, const std::string& answer, uint16_t ctgr = 0, int days = 0)
+    static item* add_item(const std::string& question, const std::string& answer, uint16_t ctgr = 0, int days = 0)
     {
-        item* e = new_item();
-        e->question = question;
-        e->answer = answer;
-        e->ctgr = ctgr;
-        e->tmtrpt = static_cast<uint16_t>(day_number(0) + days);
-        e->stmtrpt = e->tmtrpt;
-        insert_scheduled(e);
-        ++db().item_count;
-        return e;
+        return add_test_item(static_cast<uint16_t>(day_number(0) + days), ctgr, 0, question, answer);
     }
-    pending_item* add_pending(const std::string& question, const std::string& answer, uint16_t ctgr = 0)
+    static pending_item* add_pending(const std::string& question, const std::string& answer, uint16_t ctgr = 0)
     {
-        pending_item* p = new_pending_item();
-        p->question = question;
-        p->answer = answer;
-        p->ctgr = ctgr;
-        append_pending(p);
-        return p;
+        return add_test_pending(ctgr, question, answer);
     }
 
     void key(Qt::Key k) { QTest::keyClick(client(), k); }

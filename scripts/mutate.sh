@@ -1,0 +1,87 @@
+#!/bin/bash
+# Breaks the code one line at a time and expects the named test program to fail: each mutation
+# below is applied with sed, the test program is built and run, and the file is put back
+# whatever happens. Not run by `make test`: each mutation rebuilds the library.
+#
+#   scripts/mutate.sh [-B BUILD_DIR] [NAME...]    (all mutations without a NAME)
+#
+# Prints one line per mutation, "caught" or "SURVIVED" (or why it could not be tried), and exits
+# with 1 when any mutation survived or could not be tried.
+set -u
+cd "$(dirname "$0")/.." || exit 2
+build=build
+if [ "${1:-}" = "-B" ]; then
+    build=$2
+    shift 2
+fi
+
+# name | file | sed program | test program | tests to run (a --gtest_filter)
+mutations=(
+    'utf_surrogate_end|platform/utf.cpp|/c > 0x10FFFF/s/c <= 0xDFFF/c < 0xDFFF/|test_platform|*'
+    'calendar_last_day|calendar/calendar.cpp|s/if (week == 5 \&\& m.day > table\[month\])/if (week == 5 \&\& m.day >= table[month])/|test_calendar|*'
+    'binfile_category_bound|database/binfile.cpp|s/if (e->ctgr >= categories) {/if (e->ctgr > categories) {/|test_database|BinfileTest.*'
+    'queue_line_limit|formats/queue.cpp|s/if (length_ + needed > queue_text_limit) {/if (length_ + needed >= queue_text_limit) {/|test_formats|QueueTest.*'
+    'stats_passed_grade|session/review_stats.cpp|s/const bool passed = r.grade >= 3;/const bool passed = r.grade > 3;/|test_session|*Review*:*Grading*'
+    'separator_tie|exchange/delimited.cpp|s/if (semicolons > 0 \&\& semicolons >= commas)/if (semicolons > 0 \&\& semicolons > commas)/|test_exchange|TextImport.*'
+    'spread_not_rechecked|ann/feedback.cpp|s/result = lo < hi ? adjust_to_neighbour_grades(ivl, elapsed, rp, grade, pick_spread_interval(lo, hi)) : d;/result = lo < hi ? pick_spread_interval(lo, hi) : d;/|test_ann|Feedback*'
+    'forced_shows_graded_again|session/review_pass.cpp|s/return item_ \&\& item_ != graded ? /return item_ ? /|test_session|ReviewPassTest.*'
+    'undo_keeps_selection|session/review_pass.cpp|s/^        selection_.reset();/        static_cast<void>(0);/|test_session|ReviewPassTest.*'
+    'browse_back_unchanged|session/review_pass.cpp|/if (!shown_removed)/{n;s/pass_step::shown/pass_step::unchanged/;}|test_session|ReviewPassTest.*'
+    'held_reviews_not_saved|session/saving.cpp|s/^    static_cast<void>(append_held_reviews());$//|test_session|ReviewLogTest.*'
+    'read_only_saved|session/saving.cpp|s/if (d.read_only)/if (false \&\& d.read_only)/|test_session|LifecycleTest.*'
+    'pass_percent_grade|session/statistics.cpp|s/if (e->gr < 3)/if (e->gr <= 3)/|test_session|StatisticsTest.*'
+    'binfile_repetitions_bound|database/binfile.cpp|s/if (e->rp >= 128)/if (e->rp > 128)/|test_database|BinfileTest.*'
+    'backups_kept_one_less|database/backups.cpp|s/if (unprotected <= backups_kept)/if (unprotected < backups_kept)/|test_database|BackupTest.*'
+    'xml_depth|formats/xml_scan.h|s/max_category_depth = 63;/max_category_depth = 64;/|test_formats|XmlTest.*'
+    'queue_closing_line_limit|formats/queue.cpp|s/if (length_ + n > queue_text_limit) {/if (length_ + n >= queue_text_limit) {/|test_formats|QueueTest.*'
+    'problems_listed_one_more|exchange/import_batch.cpp|s/if (summary.problems.size() < max_listed_problems)/if (summary.problems.size() <= max_listed_problems)/|test_exchange|TextImport.*'
+    'export_cdata_start|exchange/export.cpp|s/if (last_close == std::string_view::npos \&\& !t.starts_with("<!\[CDATA\[")) {/if (last_close == std::string_view::npos) {/|test_exchange|Export.*'
+    'forget_keeps_repetitions|session/browse.cpp|s/^    e->rp = 0;$//|test_session|BrowseTest.*'
+    'browser_interval_column|ui/browser_model.cpp|s/browse_sort::next_date, browse_sort::interval, browse_sort::repetitions,/browse_sort::next_date, browse_sort::repetitions, browse_sort::interval,/|test_ui|Browser.*'
+)
+
+backup=""
+target_file=""
+restore() {
+    if [ -n "$backup" ]; then
+        # A fresh time, so that every build compiles the restored file again.
+        cp "$backup" "$target_file" && rm -f "$backup"
+        backup=""
+    fi
+}
+trap 'restore; exit 2' INT TERM
+
+wanted=" $* "
+failures=0
+for m in "${mutations[@]}"; do
+    IFS='|' read -r name file program target filter <<<"$m"
+    if [ $# -gt 0 ] && [ "${wanted#* "$name" }" = "$wanted" ]; then
+        continue
+    fi
+    target_file=$file
+    backup=$(mktemp)
+    cp -p "$file" "$backup"
+    sed -i -e "$program" "$file"
+    if cmp -s "$file" "$backup"; then
+        echo "$name: NOT APPLIED (the line was not found in $file)"
+        failures=$((failures + 1))
+        restore
+        continue
+    fi
+    if ! cmake --build "$build" --target "$target" >"/tmp/mutate-$name.log" 2>&1; then
+        echo "$name: DOES NOT BUILD (see /tmp/mutate-$name.log)"
+        failures=$((failures + 1))
+        restore
+        continue
+    fi
+    if QT_QPA_PLATFORM=offscreen CARDWRIGHT_TEST_SOURCE_DIR="$PWD" ASAN_OPTIONS=allocator_may_return_null=1 \
+        "$build/tests/$target" --gtest_filter="$filter" >>"/tmp/mutate-$name.log" 2>&1; then
+        echo "$name: SURVIVED ($target $filter passes)"
+        failures=$((failures + 1))
+    else
+        failed=$(grep '^\[  FAILED  \] [A-Za-z]' "/tmp/mutate-$name.log" | sed 's/^\[  FAILED  \] //; s/ (.*//' | sort -u | paste -sd, -)
+        echo "$name: caught by $target ${failed:-(the program ended abnormally)}"
+    fi
+    restore
+done
+[ "$failures" -eq 0 ]
