@@ -224,6 +224,12 @@ bool overview_panel::eventFilter(QObject* watched, QEvent* event)
             start_in_chosen(screen_mode::scheduled);
             return true;
         }
+        // X under Qt 6.4 makes no menu request of the menu key: the tree opens its menu itself.
+        if ((key->key() == Qt::Key_Menu && key->modifiers() == Qt::NoModifier)
+            || (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier)) {
+            show_menu(QPoint(), true);
+            return true;
+        }
         // The browser's keys for the chosen category; Insert stays the window's "Add new items".
         if (key->modifiers() == Qt::NoModifier && (key->key() == Qt::Key_F2 || key->key() == Qt::Key_Delete)) {
             if (key->key() == Qt::Key_F2)

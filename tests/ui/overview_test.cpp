@@ -1,6 +1,5 @@
 // The overview beside the main screen, the first start, the status line and the menus' keys,
 // driven by real keys on the real window.
-#include <QContextMenuEvent>
 #include <QDialog>
 #include <QLabel>
 #include <QPushButton>
@@ -169,9 +168,7 @@ TEST_F(Overview, TheTreeCountsEachCategoryAndReturnReviewsIt)
                              "overview_new_category", "overview_rename_category", "overview_delete_category"}));
         QTest::keyClick(menu, Qt::Key_Q);
     });
-    // As X turns the menu key into a request for a menu (the offscreen platform does not).
-    QContextMenuEvent request(QContextMenuEvent::Keyboard, QPoint(-50, -50), QPoint(-50, -50));
-    QApplication::sendEvent(tree()->viewport(), &request);
+    press(Qt::Key_Menu);
     QTRY_VERIFY(ui().pass.mode() == screen_mode::queue);
     EXPECT_EQ(question_shown(), QStringLiteral("faire"));
 }
