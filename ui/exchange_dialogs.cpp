@@ -352,6 +352,8 @@ public:
         // A name to start from, selected so that typing replaces it.
         path->setText(proposed_path());
         path->selectAll();
+        // Wide enough to show the whole offer, as far as a usual screen allows.
+        path->setMinimumWidth(std::min(path->fontMetrics().horizontalAdvance(path->text()) + 24, 640));
         connect(browse, &QPushButton::clicked, this, [this] {
             const QString filters[] = {translated("Text (*.txt *.tsv *.csv)"), translated("XML (*.xml)")};
             QString filter = filters[format->currentIndex()];
