@@ -95,6 +95,32 @@ public:
         return read_notes();
     }
 
+    // The decks and how many notes each holds, without the notes' texts or their media.
+    bool read_contents(const std::string& path, package_contents& out)
+    {
+        if (!archive_.open(path))
+            return fail(archive_.error());
+        if (!open_collection() || !read_decks() || !read_cards())
+            return false;
+        statement s;
+        if (!prepare("SELECT id FROM notes", s))
+            return false;
+        std::map<std::string, uint32_t> notes;  // by deck name, sorted
+        bool row = false;
+        while (step(s.get(), row) && row) {
+            std::string name;
+            if (const auto card = cards_.find(sqlite3_column_int64(s.get(), 0)); card != cards_.end())
+                if (const auto deck = decks_.find(card->second.deck); deck != decks_.end())
+                    for (const std::string& part : deck->second)
+                        name += (name.empty() ? "" : "::") + part;
+            ++notes[name];
+            ++out.notes;
+        }
+        for (auto& [name, count] : notes)
+            out.decks.push_back({name, count});
+        return summary_.error.empty();
+    }
+
     bool commit()
     {
         // The names are journaled before the files get them, so that a start after a kill
@@ -509,4 +535,18 @@ import_summary import_package(const std::string& path, const package_import_opti
     if (options.progress)
         options.progress(summary.added, summary.added);
     return summary;
+}
+
+package_contents read_package_contents(const std::string& path, const archive_limits& limits)
+{
+    import_summary summary;
+    package_import_options options;
+    options.limits = limits;
+    package_reader reader(options, summary);
+    package_contents contents;
+    contents.read = reader.read_contents(path, contents);
+    contents.error = summary.error;
+    if (!contents.read)
+        contents = package_contents{false, summary.error, {}, 0};
+    return contents;
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "exchange/import_batch.h"
 #include "exchange/package_archive.h"
@@ -21,3 +22,21 @@ struct package_import_options {
 };
 
 import_summary import_package(const std::string& path, const package_import_options& options);
+
+// A deck of a package as an import would fill it.
+struct package_deck {
+    std::string name;  // its path, parts joined by "::"; empty for notes of no known deck
+    uint32_t notes = 0;  // notes whose first card is in it
+};
+
+// What a package holds, for showing before it is imported.
+struct package_contents {
+    bool read = false;  // false: `error` says why
+    std::string error;  // for the user
+    std::vector<package_deck> decks;  // sorted by name
+    uint32_t notes = 0;  // every note of the package
+};
+
+// Reads the package's decks and counts its notes; nothing is written outside the temporary
+// folder, no media are unpacked.
+package_contents read_package_contents(const std::string& path, const archive_limits& limits = {});

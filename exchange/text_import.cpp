@@ -87,34 +87,6 @@ private:
 
 }  // namespace
 
-column_mapping guess_columns(const std::vector<std::string>& names, const std::optional<size_t>& category_column)
-{
-    column_mapping m;
-    int question = no_column;
-    int answer = no_column;
-    int category = no_column;
-    for (size_t i = 0; i < names.size(); ++i) {
-        const std::string n = ascii_lower(names[i]);
-        const int c = static_cast<int>(i);
-        if (question == no_column && (n == "question" || n == "front" || n == "q"))
-            question = c;
-        else if (answer == no_column && (n == "answer" || n == "back" || n == "a"))
-            answer = c;
-        else if (category == no_column && (n == "category" || n == "deck" || n == "categories"))
-            category = c;
-    }
-    if (question != no_column)
-        m.question = question;
-    if (answer != no_column)
-        m.answer = answer;
-    else if (question != no_column)
-        m.answer = question == 0 ? 1 : 0;
-    m.category = category;
-    if (category_column)
-        m.category = static_cast<int>(*category_column);
-    return m;
-}
-
 column_mapping columns_for(const text_table& table, const text_import_options& options)
 {
     if (options.columns)

@@ -29,7 +29,8 @@ struct text_import_options {
     std::function<void(size_t done, size_t total)> progress;  // may be empty
 };
 
-// The mapping the names of a header suggest (question/front, answer/back, category/deck).
+// The mapping the names of a header suggest (question/front, answer/back, category/deck; see
+// exchange/column_names.h).
 column_mapping guess_columns(const std::vector<std::string>& names, const std::optional<size_t>& category_column);
 // The mapping an import with these options uses for this table.
 column_mapping columns_for(const text_table& table, const text_import_options& options);

@@ -21,6 +21,7 @@
 #include "session/undo.h"
 #include "settings/category_dialog.h"
 #include "ui/browser.h"
+#include "ui/category_edits.h"
 #include "ui/window_state.h"
 
 namespace {
@@ -195,81 +196,97 @@ void browser_window::categories_changed(int chosen)
     refilter();
 }
 
-void browser_window::new_category()
+std::optional<uint16_t> ask_new_category(QWidget* owner, int chosen)
 {
-    const int chosen = chosen_category();
     const int32_t parent = chosen >= 0 && chosen < category_count() ? chosen : -1;
-    const std::optional<QString> name = ask_name(this, tr("New Category"),
-        parent < 0 ? tr("Name of the new top-level category:")
-                   : tr("Name of the new category under \"%1\":")
+    const std::optional<QString> name = ask_name(owner, browser_window::tr("New Category"),
+        parent < 0 ? browser_window::tr("Name of the new top-level category:")
+                   : browser_window::tr("Name of the new category under \"%1\":")
                          .arg(QString::fromStdString(category_path(static_cast<uint16_t>(parent)))),
         QString());
     if (!name)
-        return;
+        return std::nullopt;
     const QString& typed = *name;
     const category_made made = create_category(typed.toStdString(), parent);
     if (made.result != category_edit::done) {
-        show_message(this, tr("New Category"), refusal_text(made.result, typed, parent));
-        return;
+        show_message(owner, browser_window::tr("New Category"), refusal_text(made.result, typed, parent));
+        return std::nullopt;
     }
+    return made.index;
+}
+
+void browser_window::new_category()
+{
     // The new category is chosen, ready to be renamed or to receive moved rows.
-    categories_changed(made.index);
+    if (const std::optional<uint16_t> made = ask_new_category(this, chosen_category()))
+        categories_changed(*made);
+}
+
+bool ask_rename_category(QWidget* owner, int chosen)
+{
+    if (chosen < 0 || chosen >= category_count())
+        return false;
+    const auto c = static_cast<uint16_t>(chosen);
+    const std::optional<QString> name = ask_name(owner, browser_window::tr("Rename Category"),
+        browser_window::tr("New name of \"%1\":").arg(QString::fromStdString(category_path(c))), name_of(c));
+    if (!name)
+        return false;
+    const QString& typed = *name;
+    const category_edit result = rename_category(c, typed.toStdString());
+    if (result != category_edit::done) {
+        show_message(owner, browser_window::tr("Rename Category"), refusal_text(result, typed, parent_of(c)));
+        return false;
+    }
+    return true;
 }
 
 void browser_window::rename_chosen_category()
 {
     const int chosen = chosen_category();
-    if (chosen < 0 || chosen >= category_count())
-        return;
-    const auto c = static_cast<uint16_t>(chosen);
-    const std::optional<QString> name = ask_name(this, tr("Rename Category"),
-        tr("New name of \"%1\":").arg(QString::fromStdString(category_path(c))), name_of(c));
-    if (!name)
-        return;
-    const QString& typed = *name;
-    const category_edit result = rename_category(c, typed.toStdString());
-    if (result != category_edit::done) {
-        show_message(this, tr("Rename Category"), refusal_text(result, typed, parent_of(c)));
-        return;
-    }
-    categories_changed(c);
+    if (ask_rename_category(this, chosen))
+        categories_changed(chosen);
 }
 
-void browser_window::delete_chosen_category()
+std::optional<std::vector<int32_t>> ask_delete_category(QWidget* owner, int chosen)
 {
-    const int chosen = chosen_category();
     if (chosen < 0 || chosen >= category_count())
-        return;
+        return std::nullopt;
     const auto c = static_cast<uint16_t>(chosen);
     const QString path = QString::fromStdString(category_path(c));
-    const QString title = tr("Delete Category");
+    const QString title = browser_window::tr("Delete Category");
     if (c == 0) {
-        show_message(this, title,
-            tr("\"%1\" cannot be deleted: it is the first category, which takes the items that have no other.")
+        show_message(owner, title,
+            browser_window::tr("\"%1\" cannot be deleted: it is the first category, which takes the items that have no other.")
                 .arg(path));
-        return;
+        return std::nullopt;
     }
     if (const uint32_t n = items_within_category(c); n > 0) {
-        show_message(this, title,
-            n == 1 ? tr("\"%1\" cannot be deleted while it holds items: 1 item is in it or in its subcategories. "
+        show_message(owner, title,
+            n == 1 ? browser_window::tr("\"%1\" cannot be deleted while it holds items: 1 item is in it or in its subcategories. "
                         "Move or delete them first.").arg(path)
-                   : tr("\"%1\" cannot be deleted while it holds items: %n items are in it or in its subcategories. "
+                   : browser_window::tr("\"%1\" cannot be deleted while it holds items: %n items are in it or in its subcategories. "
                         "Move or delete them first.", nullptr, static_cast<int>(n)).arg(path));
-        return;
+        return std::nullopt;
     }
     const size_t below = categories_below(c).size();
-    const QString question = below == 0 ? tr("Delete the category \"%1\"?").arg(path)
-        : below == 1 ? tr("Delete the category \"%1\" and the 1 empty category below it?").arg(path)
-        : tr("Delete the category \"%1\" and the %n empty categories below it?", nullptr, static_cast<int>(below)).arg(path);
-    if (show_message(this, title, question, message_buttons::yes_no) != message_answer::yes)
-        return;
+    const QString question = below == 0 ? browser_window::tr("Delete the category \"%1\"?").arg(path)
+        : below == 1 ? browser_window::tr("Delete the category \"%1\" and the 1 empty category below it?").arg(path)
+        : browser_window::tr("Delete the category \"%1\" and the %n empty categories below it?", nullptr, static_cast<int>(below)).arg(path);
+    if (show_message(owner, title, question, message_buttons::yes_no) != message_answer::yes)
+        return std::nullopt;
     // Undo steps keep the categories of the items they would restore.
     forget_undo();
     const category_removal removal = delete_category(c);
     if (removal.result != category_edit::done) {
-        show_message(this, title, refusal_text(removal.result, path, -1));
-        return;
+        show_message(owner, title, refusal_text(removal.result, path, -1));
+        return std::nullopt;
     }
     renumber_window_state(removal.new_index);
-    categories_changed(-1);
+    return removal.new_index;
+}
+
+void browser_window::delete_chosen_category()
+{
+    if (ask_delete_category(this, chosen_category()))
+        categories_changed(-1);
 }

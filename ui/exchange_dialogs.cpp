@@ -4,6 +4,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDate>
+#include <QDir>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -15,13 +17,17 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QStandardPaths>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "exchange/column_names.h"
 #include "exchange/export.h"
+#include "exchange/export_naming.h"
 #include "exchange/package_import.h"
 #include "exchange/text_import.h"
+#include "services/paths.h"
 #include "ui/window_state.h"
 
 namespace {
@@ -190,8 +196,7 @@ private:
             return;
         }
         if (package) {
-            status->setText(QCoreApplication::translate("exchange_dialogs", "A package: each note's first field becomes the question, its second "
-                                           "the answer, its deck the category."));
+            show_package(file);
             return;
         }
         text_table table = read_text_table(file.toStdString(),
@@ -200,6 +205,13 @@ private:
             status->setText(QString::fromStdString(table.error));
             import_button->setEnabled(false);
             return;
+        }
+        if (file != proposed_for_) {
+            // A new file: its first row is taken for names when it looks like them; the user's
+            // later choice stands until another file is chosen.
+            proposed_for_ = file;
+            const QSignalBlocker quiet(header);
+            header->setChecked(propose_columns(table).header_row);
         }
         std::vector<std::string> names = table.column_names;
         size_t first = 0;
@@ -213,6 +225,7 @@ private:
             columns = std::max(columns, row.size());
         fill_columns(std::max<size_t>(columns, 2), names, guess_columns(names, table.category_column));
         preview->setColumnCount(static_cast<int>(columns));
+        preview->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
         QStringList labels;
         for (size_t c = 0; c < columns; ++c)
             labels << (c < names.size() && !names[c].empty() ? QString::fromStdString(names[c])
@@ -231,6 +244,35 @@ private:
         status->setText(QCoreApplication::translate("exchange_dialogs", "Fields separated by %1%2.")
                             .arg(QCoreApplication::translate("exchange_dialogs", separator_name))
                             .arg(table.html.value_or(false) ? QCoreApplication::translate("exchange_dialogs", "; the fields are HTML") : QString()));
+    }
+
+    // The package's decks with their notes in the preview, in place of the text columns.
+    void show_package(const QString& file)
+    {
+        const package_contents contents = read_package_contents(file.toStdString());
+        if (!contents.read) {
+            status->setText(QString::fromStdString(contents.error));
+            import_button->setEnabled(false);
+            return;
+        }
+        preview->setColumnCount(2);
+        preview->setHorizontalHeaderLabels({QCoreApplication::translate("exchange_dialogs", "Deck"), QCoreApplication::translate("exchange_dialogs", "Notes")});
+        preview->setRowCount(static_cast<int>(contents.decks.size()));
+        for (size_t r = 0; r < contents.decks.size(); ++r) {
+            const package_deck& d = contents.decks[r];
+            preview->setItem(static_cast<int>(r), 0,
+                new QTableWidgetItem(d.name.empty() ? QCoreApplication::translate("exchange_dialogs", "(no deck: the first category)")
+                                                    : QString::fromStdString(d.name)));
+            auto* notes = new QTableWidgetItem(QString::number(d.notes));
+            notes->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            preview->setItem(static_cast<int>(r), 1, notes);
+        }
+        preview->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+        preview->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+        status->setText(QCoreApplication::translate("exchange_dialogs", "A package of %1 notes in %2 decks: each note's first field becomes the question, "
+                                   "its second the answer, its deck the category.")
+                            .arg(contents.notes)
+                            .arg(contents.decks.size()));
     }
 
     void run()
@@ -276,6 +318,7 @@ private:
     QLabel* status;
     QProgressBar* progress;
     QPushButton* import_button;
+    QString proposed_for_;  // the file whose header row was last looked at
 };
 
 class export_dialog : public QDialog {
@@ -308,12 +351,38 @@ public:
         go->setObjectName(QStringLiteral("export_button"));
         buttons->addButton(QDialogButtonBox::Cancel);
         layout->addWidget(buttons);
+        path->setAccessibleName(QCoreApplication::translate("exchange_dialogs", "File to write"));
+        format->setAccessibleName(QCoreApplication::translate("exchange_dialogs", "Form"));
+        // A name to start from, selected so that typing replaces it.
+        path->setText(proposed_path());
+        path->selectAll();
+        // Wide enough to show the whole offer, as far as a usual screen allows.
+        path->setMinimumWidth(std::min(path->fontMetrics().horizontalAdvance(path->text()) + 24, 640));
         connect(browse, &QPushButton::clicked, this, [this] {
-            const QString chosen = QFileDialog::getSaveFileName(this, QCoreApplication::translate("exchange_dialogs", "Export"), path->text());
+            const QString filters[] = {QCoreApplication::translate("exchange_dialogs", "Text (*.txt *.tsv *.csv)"), QCoreApplication::translate("exchange_dialogs", "XML (*.xml)")};
+            QString filter = filters[format->currentIndex()];
+            const QString chosen = QFileDialog::getSaveFileName(
+                this, QCoreApplication::translate("exchange_dialogs", "Export"), path->text(), filters[0] + QStringLiteral(";;") + filters[1], &filter);
             if (!chosen.isEmpty())
                 path->setText(chosen);
         });
-        connect(format, &QComboBox::currentIndexChanged, this, [this](int i) { with_queue->setEnabled(i == 0); });
+        // The name's extension chooses the form, and the form the extension.
+        connect(path, &QLineEdit::textChanged, this, [this](const QString& typed) {
+            if (const auto asked = export_format_of(typed.trimmed().toStdString())) {
+                const QSignalBlocker quiet(format);
+                format->setCurrentIndex(*asked == export_format::xml ? 1 : 0);
+                with_queue->setEnabled(*asked == export_format::text);
+            }
+        });
+        connect(format, &QComboBox::currentIndexChanged, this, [this](int i) {
+            with_queue->setEnabled(i == 0);
+            const QString named = QString::fromStdString(
+                with_export_extension(path->text().trimmed().toStdString(), i == 1 ? export_format::xml : export_format::text));
+            if (named != path->text().trimmed()) {
+                const QSignalBlocker quiet(path);
+                path->setText(named);
+            }
+        });
         connect(go, &QPushButton::clicked, this, [this] { run(); });
         connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     }
@@ -321,6 +390,17 @@ public:
     bool written = false;
 
 private:
+    // In the documents folder, named after the data directory and today.
+    static QString proposed_path()
+    {
+        QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        if (folder.isEmpty() || !QFileInfo(folder).isDir())
+            folder = QDir::homePath();
+        const QString collection = QDir(QString::fromUtf8(data_path(""))).dirName();
+        return QDir(folder).filePath(QString::fromStdString(proposed_export_name(collection.toStdString(),
+            QDate::currentDate().toString(Qt::ISODate).toStdString(), export_format::text)));
+    }
+
     void run()
     {
         const std::string file = path->text().trimmed().toStdString();

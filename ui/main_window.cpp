@@ -40,6 +40,7 @@
 #include "ui/browser.h"
 #include "ui/overview_panel.h"
 #include "ui/statistics_window.h"
+#include "ui/screen_layout.h"
 #include "ui/screens.h"
 
 namespace {
@@ -147,8 +148,8 @@ void main_window::size_to_screen()
         resize(480, 720);
         return;
     }
+    // The smallest size comes from the layouts: what shows the overview and a question whole.
     const QRect area = screen->availableGeometry();
-    setMinimumSize(std::min(200, area.width()), std::min(240, area.height()));
     if (area.width() < 480 || area.height() < 600) {
         // A handheld-sized screen: take all of it, as the program always did.
         setGeometry(area);
@@ -187,7 +188,6 @@ void main_window::create_controls()
     auto* client = new QWidget(splitter);
     client_area = client;
     client->setObjectName(QStringLiteral("client_area"));
-    client->setMinimumSize(200, 120);
     client->setAccessibleName(tr("Status and main buttons"));
     // The window itself takes the keys when no control has the focus.
     client->setFocusPolicy(Qt::StrongFocus);
@@ -196,7 +196,6 @@ void main_window::create_controls()
     // Until the user moves it: the overview a little wider than the status text and buttons.
     splitter->setSizes({width() * 55 / 100, width() * 45 / 100});
     setCentralWidget(splitter);
-    client->installEventFilter(this);
 
     const settings* s = ui().settings_record.get();
     question_box = new item_box(client);
@@ -247,7 +246,8 @@ void main_window::create_controls()
     statusBar()->addPermanentWidget(status_line);
     for (QWidget* w : {static_cast<QWidget*>(question_box), static_cast<QWidget*>(answer_box)})
         w->setAccessibleName(w == question_box ? tr("Question") : tr("Answer"));
-    layout_main_window(this);
+    // The controls follow the area's size, down to the smallest that shows them readable.
+    client->setLayout(new screen_layout(this));
     // Tab follows the screen in the order the controls were made: the overview on the left,
     // then the status text, the boxes and the buttons below them.
     client->setFocus();
@@ -351,9 +351,7 @@ uint8_t* main_window::ask_flag_of(QObject* button)
 
 bool main_window::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == client_area && event->type() == QEvent::Resize) {
-        layout_main_window(this);
-    } else if (uint8_t* flag = ask_flag_of(watched)) {
+    if (uint8_t* flag = ask_flag_of(watched)) {
         // Tap-and-hold stands for a right click or a long press; either way the button clicks.
         if (event->type() == QEvent::MouseButtonPress) {
             const auto* mouse = static_cast<QMouseEvent*>(event);
@@ -553,22 +551,11 @@ void main_window::handle_key(int key)
 
 void layout_main_window(main_window* window)
 {
-    if (!window || !window->question_box)
+    if (!window || !window->client_area || !window->client_area->layout())
         return;
-    const QWidget* client = window->client_area;
-    const main_layout l = compute_layout(client->width(), client->height(), 0);
-    auto place = [](QWidget* control, const QRect& r) {
-        control->setGeometry(r.x(), r.y(), std::max(0, r.width()), std::max(0, r.height()));
-    };
-    place(window->question_box, l.question);
-    place(window->answer_box, l.answer);
-    place(window->review_button, l.main_buttons[0]);
-    place(window->add_button, l.main_buttons[1]);
-    place(window->queue_button, l.main_buttons[2]);
-    place(window->force_button, l.main_buttons[3]);
-    place(window->ok_button, l.ok);
-    for (int i = 0; i < 6; ++i)
-        place(window->grade_buttons[i], l.grades[i]);
+    // A font changed by the dialogs changes how small the area may get.
+    window->client_area->layout()->invalidate();
+    window->client_area->layout()->setGeometry(window->client_area->rect());
 }
 
 void set_status_text(const std::optional<QString>& message)

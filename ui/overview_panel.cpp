@@ -21,6 +21,7 @@
 #include "services/paths.h"
 #include "session/overview.h"
 #include "settings/category_dialog.h"
+#include "ui/category_edits.h"
 #include "ui/main_window.h"
 #include "ui/screens.h"
 
@@ -116,10 +117,9 @@ overview_panel::overview_panel(main_window* window) : QWidget(window), window_(w
     tree_->setSelectionMode(QAbstractItemView::SingleSelection);
     tree_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tree_->setToolTip(tr("Return or double click: review what is due in the category. Menu key or right click: more."));
-    tree_->setContextMenuPolicy(Qt::CustomContextMenu);
     tree_->installEventFilter(this);
+    tree_->viewport()->installEventFilter(this);
     connect(tree_, &QTreeWidget::itemDoubleClicked, this, [this] { start_in_chosen(screen_mode::scheduled); });
-    connect(tree_, &QWidget::customContextMenuRequested, this, &overview_panel::show_menu);
     pages_->addWidget(tree_);
     pages_->addWidget(make_welcome_page());
 }
@@ -159,7 +159,7 @@ QString overview_panel::status_text(const QString& data_directory, uint32_t due,
     return text;
 }
 
-void overview_panel::refresh()
+void overview_panel::refresh(int choose)
 {
     const collection_overview o = make_overview(day_number(0));
     show_status_line(window_, o.due, o.queued);
@@ -168,7 +168,7 @@ void overview_panel::refresh()
         pages_->setCurrentIndex(1);
         return;
     }
-    const int chosen = chosen_category();
+    const int chosen = choose >= 0 ? choose : chosen_category();
     std::set<int> folded;
     for (QTreeWidgetItemIterator it(tree_); *it; ++it)
         if ((*it)->childCount() > 0 && !(*it)->isExpanded())
@@ -215,11 +215,31 @@ int overview_panel::chosen_category() const
 
 bool overview_panel::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == tree_->viewport() && event->type() == QEvent::ContextMenu) {
+        // The menu key asks at the mouse pointer, wherever it is: the menu is for the current row.
+        const auto* request = static_cast<QContextMenuEvent*>(event);
+        show_menu(request->pos(), request->reason() == QContextMenuEvent::Keyboard);
+        return true;
+    }
     if (watched == tree_ && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         // Taken here: the tree would pass Return on to the window, which starts every category's reviews.
         if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && key->modifiers() == Qt::NoModifier) {
             start_in_chosen(screen_mode::scheduled);
+            return true;
+        }
+        // X under Qt 6.4 makes no menu request of the menu key: the tree opens its menu itself.
+        if ((key->key() == Qt::Key_Menu && key->modifiers() == Qt::NoModifier)
+            || (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier)) {
+            show_menu(QPoint(), true);
+            return true;
+        }
+        // The browser's keys for the chosen category; Insert stays the window's "Add new items".
+        if (key->modifiers() == Qt::NoModifier && (key->key() == Qt::Key_F2 || key->key() == Qt::Key_Delete)) {
+            if (key->key() == Qt::Key_F2)
+                rename_category();
+            else
+                delete_category();
             return true;
         }
     }
@@ -240,9 +260,9 @@ void overview_panel::start_in_chosen(screen_mode mode)
     }
 }
 
-void overview_panel::show_menu(const QPoint& at)
+void overview_panel::show_menu(const QPoint& at, bool from_keyboard)
 {
-    QTreeWidgetItem* row = tree_->itemAt(at);
+    QTreeWidgetItem* row = from_keyboard ? nullptr : tree_->itemAt(at);
     if (row)
         tree_->setCurrentItem(row);
     else if (!(row = tree_->currentItem()))
@@ -271,7 +291,60 @@ void overview_panel::show_menu(const QPoint& at)
     QAction* browse = menu.addAction(tr("&Browse Items...\tCtrl+B"));
     browse->setObjectName(QStringLiteral("overview_browse"));
     connect(browse, &QAction::triggered, window_, &main_window::browse);
-    menu.exec(tree_->viewport()->mapToGlobal(row == tree_->itemAt(at) ? at : tree_->visualItemRect(row).center()));
+    menu.addSeparator();
+    const struct {
+        const char* name;
+        QString text;
+        void (overview_panel::*edit)();
+    } edits[] = {
+        {"overview_new_category", tr("&New Category..."), &overview_panel::new_category},
+        {"overview_rename_category", tr("&Rename Category...\tF2"), &overview_panel::rename_category},
+        {"overview_delete_category", tr("&Delete Category\tDel"), &overview_panel::delete_category},
+    };
+    for (const auto& e : edits) {
+        QAction* action = menu.addAction(e.text);
+        action->setObjectName(QLatin1String(e.name));
+        connect(action, &QAction::triggered, this, e.edit);
+    }
+    menu.exec(tree_->viewport()->mapToGlobal(
+        !from_keyboard && row == tree_->itemAt(at) ? at : tree_->visualItemRect(row).center()));
+}
+
+void overview_panel::new_category()
+{
+    const std::optional<uint16_t> made = ask_new_category(window_, chosen_category());
+    after_edit(made ? std::optional<int>(*made) : std::nullopt);
+}
+
+void overview_panel::rename_category()
+{
+    const int chosen = chosen_category();
+    after_edit(ask_rename_category(window_, chosen) ? std::optional<int>(chosen) : std::nullopt);
+}
+
+void overview_panel::delete_category()
+{
+    const int chosen = chosen_category();
+    if (chosen < 0 || chosen >= category_count())
+        return;
+    const uint16_t parent = category_at(static_cast<uint16_t>(chosen))->parent;
+    std::optional<int> choose;
+    if (const auto new_index = ask_delete_category(window_, chosen)) {
+        // The cursor goes to the deleted category's parent, under its new index.
+        const int32_t moved = parent < new_index->size() ? (*new_index)[parent] : -1;
+        choose = moved >= 0 ? moved : 0;
+    }
+    after_edit(choose);
+}
+
+void overview_panel::after_edit(std::optional<int> choose)
+{
+    if (choose)
+        refresh(*choose);
+    // The questions and messages are gone; the tree has the keyboard again, also where no window
+    // manager hands it back.
+    window_->take_keyboard_back();
+    tree_->setFocus(Qt::OtherFocusReason);
 }
 
 void show_status_line(main_window* window, uint32_t due, uint32_t queued)

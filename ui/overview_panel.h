@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <optional>
 
 #include "session/review_pass.h"
 
@@ -18,8 +19,9 @@ class overview_panel : public QWidget {
 public:
     explicit overview_panel(main_window* window);
 
-    // Counts again and fills the tree, keeping the category chosen and the ones folded up.
-    void refresh();
+    // Counts again and fills the tree, keeping the category chosen (or choosing `choose`) and
+    // the ones folded up.
+    void refresh(int choose = -1);
     // The welcome page: where the data lives and the three ways to begin.
     static QString welcome_text(const QString& data_directory);
     // The status line under the window: the data directory, what is due and queued.
@@ -37,7 +39,14 @@ private:
     QWidget* make_welcome_page();
     // Starts the screen of `mode` on the chosen category and those below it.
     void start_in_chosen(screen_mode mode);
-    void show_menu(const QPoint& at);
+    // The row's menu at `at` in the tree's viewport; from the keyboard, the current row's.
+    void show_menu(const QPoint& at, bool from_keyboard);
+    // The browser's category edits on the chosen category; the tree follows.
+    void new_category();
+    void rename_category();
+    void delete_category();
+    // After an edit: the tree filled again choosing `choose` (none: nothing changed), and the keyboard back.
+    void after_edit(std::optional<int> choose);
 
     main_window* window_;
     QStackedWidget* pages_ = nullptr;  // the tree, or the welcome page while nothing is stored

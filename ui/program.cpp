@@ -102,6 +102,8 @@ int run_program(int argc, char** argv)
     connect_close_requests(bridge, window);
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, [&window] { window.closing_sequence(); });
 
-    window.show();
+    // Without a window manager nothing gives the new window the keyboard: it takes it itself,
+    // or the first keys typed would go nowhere.
+    bring_to_front(window);
     return QApplication::exec();
 }

@@ -2,6 +2,7 @@
 // For the Qt tests: a QApplication on the offscreen platform, and a fixture that gives each
 // test its own home folder (so its documents folder), settings file and recorded message boxes.
 #include <QString>
+#include <QTest>
 
 #include <deque>
 #include <functional>
@@ -13,6 +14,17 @@
 #include "ui/window_state.h"
 
 #include <ostream>
+
+// Qt's own waits report a timeout to a QTest run that GoogleTest never sees, and leave the test
+// quietly: these fail the test instead.
+#undef QTRY_VERIFY
+#define QTRY_VERIFY(condition) ASSERT_TRUE(QTest::qWaitFor([&] { return static_cast<bool>(condition); })) << #condition
+#undef QTRY_COMPARE
+#define QTRY_COMPARE(actual, expected)                                  \
+    do {                                                                \
+        static_cast<void>(QTest::qWaitFor([&] { return (actual) == (expected); })); \
+        ASSERT_EQ(actual, expected);                                    \
+    } while (false)
 
 // Readable failures for texts.
 inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }

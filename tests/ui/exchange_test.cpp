@@ -34,14 +34,11 @@ TEST_F(Exchange, ImportShowsThePreviewTakesTheMappingAndReportsWhatItDid)
     on_next_modal([&](QWidget* dialog) {
         QTest::keyClicks(child<QLineEdit>(dialog, "import_path"), QString::fromStdString(path));
         auto* table = child<QTableWidget>(dialog, "preview_table");
-        ASSERT_EQ(table->rowCount(), 5);
+        // The first row names the columns: recognised, and the mapping follows the names.
+        ASSERT_TRUE(child<QCheckBox>(dialog, "header_check")->isChecked());
+        ASSERT_EQ(table->rowCount(), 4);
         ASSERT_EQ(table->columnCount(), 3);
-        EXPECT_EQ(table->item(2, 1)->text(), QStringLiteral("Katze"));
-        // The first row names the columns: ticked by a click, the mapping follows the names.
-        auto* header = child<QCheckBox>(dialog, "header_check");
-        QTest::mouseClick(header, Qt::LeftButton, {}, QPoint(8, header->height() / 2));
-        ASSERT_TRUE(header->isChecked());
-        EXPECT_EQ(table->rowCount(), 4);
+        EXPECT_EQ(table->item(1, 1)->text(), QStringLiteral("Katze"));
         auto* question = child<QComboBox>(dialog, "question_column");
         auto* category = child<QComboBox>(dialog, "category_column");
         EXPECT_EQ(question->currentIndex(), 1);
