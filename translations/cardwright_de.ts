@@ -703,10 +703,6 @@ Probleme: %4</translation>
         <translation>Eine Datei dieses Namens gibt es nicht.</translation>
     </message>
     <message>
-        <source>A package: each note&apos;s first field becomes the question, its second the answer, its deck the category.</source>
-        <translation>Ein Paket: Das erste Feld jeder Notiz wird die Frage, das zweite die Antwort, ihr Stapel die Kategorie.</translation>
-    </message>
-    <message>
         <source>tab</source>
         <translation>Tabulator</translation>
     </message>
@@ -789,6 +785,34 @@ Probleme: %4</translation>
     <message>
         <source>Format</source>
         <translation>Format</translation>
+    </message>
+    <message>
+        <source>Deck</source>
+        <translation>Stapel</translation>
+    </message>
+    <message>
+        <source>Notes</source>
+        <translation>Notizen</translation>
+    </message>
+    <message>
+        <source>(no deck: the first category)</source>
+        <translation>(kein Stapel: die erste Kategorie)</translation>
+    </message>
+    <message>
+        <source>A package of %1 notes in %2 decks: each note&apos;s first field becomes the question, its second the answer, its deck the category.</source>
+        <translation>Ein Paket mit %1 Notizen in %2 Stapeln: Das erste Feld jeder Notiz wird die Frage, das zweite die Antwort, ihr Stapel die Kategorie.</translation>
+    </message>
+    <message>
+        <source>Form</source>
+        <translation>Format</translation>
+    </message>
+    <message>
+        <source>Text (*.txt *.tsv *.csv)</source>
+        <translation>Text (*.txt *.tsv *.csv)</translation>
+    </message>
+    <message>
+        <source>XML (*.xml)</source>
+        <translation>XML (*.xml)</translation>
     </message>
 </context>
 <context>
@@ -1419,6 +1443,18 @@ Schließen Sie es und starten Sie Cardwright erneut.</translation>
     <message>
         <source>Getting Started</source>
         <translation>Erste Schritte</translation>
+    </message>
+    <message>
+        <source>&amp;New Category...</source>
+        <translation>&amp;Neue Kategorie...</translation>
+    </message>
+    <message>
+        <source>&amp;Rename Category...	F2</source>
+        <translation>Kategorie &amp;umbenennen...	F2</translation>
+    </message>
+    <message>
+        <source>&amp;Delete Category	Del</source>
+        <translation>Kategorie &amp;löschen	Entf</translation>
     </message>
 </context>
 <context>
