@@ -23,11 +23,62 @@
 #include "ann/network.h"
 #include "ann_cases.h"
 #include "ann_fit.h"
+#include "population_cases.h"
+#include "reference_tables.h"
+#include "table_choice.h"
 
 namespace {
 
 constexpr uint64_t seed = 0x43617264'77726967;  // "Cardwrig"
 constexpr double wanted_error = 0.498;
+
+// The learners of the simulator's families whose histories join the fit. The simulator judges on
+// its draws 0 and up (two by default) and `--choose` on the draws below; none of them is fitted.
+const std::vector<uint32_t> fit_draws = {100, 101, 102, 103};
+const std::vector<uint32_t> choice_draws = {2, 3};
+// How heavy the population's histories are in the fit beside the model's, in all: the
+// candidate of `--choose` whose worst family fared best.
+constexpr double population_share = 0.5;
+const double candidate_shares[] = {0.0, 0.5, 1.0, 2.0};
+
+// The model's own targets (not the scattered ones) on the drawn histories, and the population's
+// targets, `share` times as heavy in all. The encoding squeezes short intervals together;
+// weighting each case by days^-0.75 makes a given share of error cost about as much on a
+// three-day interval as on a year's.
+std::vector<fit_sample> fit_samples(const std::vector<history_case>& histories, const std::vector<population_sample>& population,
+    double share)
+{
+    auto sample = [](uint16_t ivl, uint16_t elapsed, uint16_t rp, uint16_t grade, double days) {
+        return fit_sample{network_inputs(ivl, elapsed, rp, grade),
+            std::max(std::sqrt(std::min(days, 2048.0) / 2048.0), static_cast<double>(ann_input_floor)),
+            std::pow(std::max(days, 1.0), -0.75)};
+    };
+    std::vector<fit_sample> samples;
+    double model_sum = 0, population_sum = 0;
+    for (const history_case& c : histories) {
+        samples.push_back(sample(c.ivl, c.elapsed, c.rp, c.grade, c.fixed_position >= 0 ? c.target : c.model_days));
+        model_sum += samples.back().weight;
+    }
+    const size_t model_count = samples.size();
+    if (share > 0)
+        for (const population_sample& p : population) {
+            samples.push_back(sample(p.ivl, p.elapsed, p.rp, p.grade, p.days));
+            population_sum += samples.back().weight;
+        }
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i].weight *= static_cast<double>(model_count) / (i < model_count ? model_sum : population_sum / share);
+    return samples;
+}
+
+// The shipped weights for the samples: fitted, then placed on their answers; false if the
+// placing failed.
+bool fit_and_place(const std::vector<fit_sample>& samples, std::mt19937_64 random, std::array<float, ann_weight_count>& weights)
+{
+    weights = fit_weights(samples, random);
+    const bool placed = place_answers(weights, samples);
+    use_weights(weights);
+    return placed;
+}
 
 double error_sum(const std::vector<history_case>& cases)
 {
@@ -121,32 +172,26 @@ bool write_weights_file(const char* path, const std::array<float, ann_weight_cou
 
 int main(int argc, char** argv)
 {
-    const std::string form = argc == 3 ? argv[1] : "";
-    const bool measure = form == "--without-answers" || form == "--without-rules";
+    const std::string form = argc >= 2 ? argv[1] : "";
+    const bool measure = argc == 3 && (form == "--without-answers" || form == "--without-rules");
+    const bool choose = argc == 2 && form == "--choose";
     if (argc != 2 && !measure) {
-        std::fprintf(stderr, "usage: %s OUTPUT.cpp\n       %s --without-answers|--without-rules WEIGHTS.bin\n", argv[0],
-            argv[0]);
+        std::fprintf(stderr,
+            "usage: %s OUTPUT.cpp\n       %s --choose\n       %s --without-answers|--without-rules WEIGHTS.bin\n", argv[0],
+            argv[0], argv[0]);
         return 2;
     }
     const auto start = std::chrono::steady_clock::now();
     std::mt19937_64 random(seed);
     std::vector<history_case> histories = draw_histories(random);
+    std::mt19937_64 population_random(seed ^ 1);
+    const std::vector<population_sample> population =
+        population_histories({.seed = 1, .draws = fit_draws}, population_random);
+    std::fprintf(stderr, "%zu reviews of %zu fitted learners join the fit\n", population.size(),
+        fit_draws.size() * all_families.size());
 
-    // The fit follows the model's own targets (not the scattered ones) on the drawn histories.
-    // The encoding squeezes short intervals together; weighting each case by days^-0.75 makes a
-    // given share of error cost about as much on a three-day interval as on a year's.
-    std::vector<fit_sample> samples;
-    double weight_sum = 0;
-    for (const history_case& c : histories) {
-        const double days = c.fixed_position >= 0 ? c.target : c.model_days;
-        const double weight = std::pow(std::max(days, 1.0), -0.75);
-        samples.push_back({network_inputs(c.ivl, c.elapsed, c.rp, c.grade),
-            std::max(std::sqrt(std::min(days, 2048.0) / 2048.0), static_cast<double>(ann_input_floor)), weight});
-        weight_sum += weight;
-    }
-    for (fit_sample& s : samples)
-        s.weight *= static_cast<double>(samples.size()) / weight_sum;
     if (measure) {
+        const std::vector<fit_sample> samples = fit_samples(histories, population, population_share);
         const fit_terms terms = form == "--without-answers" ? fit_terms::rules_only : fit_terms::model_only;
         const std::array<float, ann_weight_count> free = fit_weights(samples, random, terms);
         use_weights(free);
@@ -162,9 +207,35 @@ int main(int argc, char** argv)
         }
         return 0;
     }
-    std::array<float, ann_weight_count> weights = fit_weights(samples, random);
-    const bool placed = place_answers(weights, samples);
-    use_weights(weights);
+    if (choose) {
+        // Each candidate's built-in weights alone, on learners none of the fits saw.
+        const judging_settings judges{.draws = choice_draws};
+        std::fprintf(stderr, "the weights of e140667:\n");
+        const std::vector<family_score> reference = judge_builtin(e140667_weights, judges);
+        double best = -INFINITY, best_share = 0;
+        for (double share : candidate_shares) {
+            std::array<float, ann_weight_count> weights;
+            const bool placed = fit_and_place(fit_samples(histories, population, share), random, weights);
+            std::vector<history_case> unscattered = histories;
+            scatter_targets(unscattered, 0);
+            const double least_error = error_sum(unscattered);
+            std::fprintf(stderr, "share %.2f: %s, error over the unscattered cases %.4f\n", share,
+                placed ? "placed" : "NOT placed", least_error);
+            if (!placed || least_error >= wanted_error)
+                continue;
+            learner_family worst{};
+            const double margin = worst_family_margin(judge_builtin(weights, judges), reference, &worst);
+            std::printf("share %.2f: worst family %s, retention %+.3f against e140667's\n", share, family_name(worst), margin);
+            if (margin > best) {
+                best = margin;
+                best_share = share;
+            }
+        }
+        std::printf("best share %.2f (worst family %+.3f)\n", best_share, best);
+        return 0;
+    }
+    std::array<float, ann_weight_count> weights;
+    const bool placed = fit_and_place(fit_samples(histories, population, population_share), random, weights);
     report_fit(histories);
     std::fprintf(stderr, "fit: %d of 18 answers exact, order on the grid %s, on the dense grid %s, growth %s, floors %s\n",
         exact_answers(), answers_ordered(false) ? "kept" : "broken", answers_ordered(true) ? "kept" : "broken",
