@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "ann/ann_files.h"
@@ -36,10 +37,16 @@ constexpr double wanted_error = 0.498;
 // its draws 0 and up (two by default) and `--choose` on the draws below; none of them is fitted.
 const std::vector<uint32_t> fit_draws = {100, 101, 102, 103};
 const std::vector<uint32_t> choice_draws = {2, 3};
-// How heavy the population's histories are in the fit beside the model's, in all: the
-// candidate of `--choose` whose worst family fared best.
-constexpr double population_share = 0.5;
-const double candidate_shares[] = {0.0, 0.5, 1.0, 2.0};
+// A candidate fit: how heavy the population's histories are beside the model's, in all, and
+// whether the answers are held to the floors of the passing grades (the grading holds them on
+// the interval it applies in any case).
+struct candidate {
+    double population_share;
+    bool floors;
+};
+// The candidate of `--choose` whose worst family fared best.
+constexpr candidate chosen = {0.5, true};
+const candidate candidates[] = {{0.0, true}, {0.5, true}, {0.5, false}, {2.0, false}, {0.0, false}, {0.2, false}};
 
 // The model's own targets (not the scattered ones) on the drawn histories, and the population's
 // targets, `share` times as heavy in all. The encoding squeezes short intervals together;
@@ -72,10 +79,11 @@ std::vector<fit_sample> fit_samples(const std::vector<history_case>& histories, 
 
 // The shipped weights for the samples: fitted, then placed on their answers; false if the
 // placing failed.
-bool fit_and_place(const std::vector<fit_sample>& samples, std::mt19937_64 random, std::array<float, ann_weight_count>& weights)
+bool fit_and_place(const std::vector<fit_sample>& samples, bool floors, std::mt19937_64 random,
+    std::array<float, ann_weight_count>& weights)
 {
-    weights = fit_weights(samples, random);
-    const bool placed = place_answers(weights, samples);
+    weights = fit_weights(samples, random, floors ? fit_terms::answers_and_rules : fit_terms::answers_and_order);
+    const bool placed = place_answers(weights, samples, floors);
     use_weights(weights);
     return placed;
 }
@@ -174,10 +182,12 @@ int main(int argc, char** argv)
 {
     const std::string form = argc >= 2 ? argv[1] : "";
     const bool measure = argc == 3 && (form == "--without-answers" || form == "--without-rules");
-    const bool choose = argc == 2 && form == "--choose";
-    if (argc != 2 && !measure) {
+    const bool choose = (argc == 2 || argc == 3) && form == "--choose";
+    // `--choose K` judges the K-th candidate alone, so that candidates can be judged side by side.
+    const int only = choose && argc == 3 ? std::atoi(argv[2]) : -1;
+    if (argc != 2 && !measure && !choose) {
         std::fprintf(stderr,
-            "usage: %s OUTPUT.cpp\n       %s --choose\n       %s --without-answers|--without-rules WEIGHTS.bin\n", argv[0],
+            "usage: %s OUTPUT.cpp\n       %s --choose [K]\n       %s --without-answers|--without-rules WEIGHTS.bin\n", argv[0],
             argv[0], argv[0]);
         return 2;
     }
@@ -191,7 +201,7 @@ int main(int argc, char** argv)
         fit_draws.size() * all_families.size());
 
     if (measure) {
-        const std::vector<fit_sample> samples = fit_samples(histories, population, population_share);
+        const std::vector<fit_sample> samples = fit_samples(histories, population, chosen.population_share);
         const fit_terms terms = form == "--without-answers" ? fit_terms::rules_only : fit_terms::model_only;
         const std::array<float, ann_weight_count> free = fit_weights(samples, random, terms);
         use_weights(free);
@@ -212,30 +222,38 @@ int main(int argc, char** argv)
         const judging_settings judges{.draws = choice_draws};
         std::fprintf(stderr, "the weights of e140667:\n");
         const std::vector<family_score> reference = judge_builtin(e140667_weights, judges);
-        double best = -INFINITY, best_share = 0;
-        for (double share : candidate_shares) {
+        double best = -INFINITY;
+        candidate best_candidate{};
+        for (size_t k = 0; k < std::size(candidates); ++k) {
+            const candidate& c = candidates[k];
+            if (only >= 0 && k != static_cast<size_t>(only))
+                continue;
             std::array<float, ann_weight_count> weights;
-            const bool placed = fit_and_place(fit_samples(histories, population, share), random, weights);
+            const bool placed =
+                fit_and_place(fit_samples(histories, population, c.population_share), c.floors, random, weights);
             std::vector<history_case> unscattered = histories;
             scatter_targets(unscattered, 0);
             const double least_error = error_sum(unscattered);
-            std::fprintf(stderr, "share %.2f: %s, error over the unscattered cases %.4f\n", share,
-                placed ? "placed" : "NOT placed", least_error);
+            std::fprintf(stderr, "share %.2f, floors %s: %s, error over the unscattered cases %.4f\n", c.population_share,
+                c.floors ? "held" : "not held", placed ? "placed" : "NOT placed", least_error);
             if (!placed || least_error >= wanted_error)
                 continue;
             learner_family worst{};
             const double margin = worst_family_margin(judge_builtin(weights, judges), reference, &worst);
-            std::printf("share %.2f: worst family %s, retention %+.3f against e140667's\n", share, family_name(worst), margin);
+            std::printf("share %.2f, floors %s: worst family %s, retention %+.3f against e140667's\n", c.population_share,
+                c.floors ? "held" : "not held", family_name(worst), margin);
             if (margin > best) {
                 best = margin;
-                best_share = share;
+                best_candidate = c;
             }
         }
-        std::printf("best share %.2f (worst family %+.3f)\n", best_share, best);
+        std::printf("best: share %.2f, floors %s (worst family %+.3f)\n", best_candidate.population_share,
+            best_candidate.floors ? "held" : "not held", best);
         return 0;
     }
     std::array<float, ann_weight_count> weights;
-    const bool placed = fit_and_place(fit_samples(histories, population, population_share), random, weights);
+    const bool placed =
+        fit_and_place(fit_samples(histories, population, chosen.population_share), chosen.floors, random, weights);
     report_fit(histories);
     std::fprintf(stderr, "fit: %d of 18 answers exact, order on the grid %s, on the dense grid %s, growth %s, floors %s\n",
         exact_answers(), answers_ordered(false) ? "kept" : "broken", answers_ordered(true) ? "kept" : "broken",

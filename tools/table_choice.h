@@ -17,8 +17,8 @@ struct family_score {
 struct judging_settings {
     uint64_t seed = 1;
     std::vector<uint32_t> draws;  // the learners of each family that judge (none of the fit's)
-    int days = 365;
-    uint32_t items = 7300;
+    int days = 730;
+    uint32_t items = 14600;
 };
 
 // Each family's means over its judging learners with `weights` as the built-in weights.
