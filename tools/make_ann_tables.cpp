@@ -275,8 +275,26 @@ int main(int argc, char** argv)
             break;
         (error < wanted_error ? low : high) = sigma;
     }
-    const std::vector<history_case> table = table_order(cases);
-    const std::string faults = case_table_faults(table);
+    double scatter = (low + high) / 2;
+    std::vector<history_case> table = table_order(cases);
+    std::string faults = case_table_faults(table);
+    // Where the scatter found leaves a median off by its rounding, a scatter a little beside it
+    // that still gives the wanted error may not.
+    for (int step = 1; step <= 40 && !faults.empty(); ++step) {
+        const double sigma = (low + high) / 2 * (1.0 + (step % 2 ? 1 : -1) * 0.005 * ((step + 1) / 2));
+        cases = histories;
+        scatter_targets(cases, sigma);
+        const double nearby = error_sum(cases);
+        if (std::fabs(nearby - wanted_error) > 0.004)
+            continue;
+        std::vector<history_case> tried = table_order(cases);
+        if (case_table_faults(tried).empty()) {
+            error = nearby;
+            scatter = sigma;
+            table = std::move(tried);
+            faults.clear();
+        }
+    }
     if (std::fabs(error - wanted_error) > 0.004 || !faults.empty()) {
         std::fprintf(stderr, "the cases missed: error %.4f, %s\n", error, faults.c_str());
         return 1;
@@ -286,6 +304,6 @@ int main(int argc, char** argv)
         return 1;
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::fprintf(stderr, "error sum %.4f with scatter %.3f; %.1f s\n", error, (low + high) / 2, seconds);
+    std::fprintf(stderr, "error sum %.4f with scatter %.3f; %.1f s\n", error, scatter, seconds);
     return 0;
 }
