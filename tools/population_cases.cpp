@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "ann_cases.h"
+#include "ann_rules.h"
 #include "learner.h"
 
 namespace {
@@ -17,7 +18,6 @@ constexpr double late_share = 0.15;
 constexpr double most_late = 0.8;
 // A failed item is repeated at most this often in one session.
 constexpr int most_repeats = 3;
-constexpr uint16_t top_repetitions = 127;
 
 double days_to_wanted_recall(const learner& person, uint32_t index, int day)
 {
