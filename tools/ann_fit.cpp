@@ -225,7 +225,8 @@ void use_weights(const std::array<float, ann_weight_count>& w) { ann_globals().a
 std::array<float, ann_weight_count> fit_weights(const std::vector<fit_sample>& samples, std::mt19937_64& random,
     fit_terms terms, int iterations)
 {
-    const bool with_answers = terms == fit_terms::answers_and_rules, rules = terms != fit_terms::model_only;
+    const bool with_answers = terms == fit_terms::answers_and_rules || terms == fit_terms::answers_and_order;
+    const bool rules = terms != fit_terms::model_only, with_floors = rules && terms != fit_terms::answers_and_order;
     weights w{};
     std::array<bool, ann_weight_count> fixed{};
     for (int j = 0; j < ann_hidden; ++j) {
@@ -243,7 +244,7 @@ std::array<float, ann_weight_count> fit_weights(const std::vector<fit_sample>& s
     const std::vector<answer_target> answers = with_answers ? answer_targets() : std::vector<answer_target>{};
     const history_grid grid = rules ? make_grid(false) : history_grid{};
     const std::vector<growth_point> growth = rules ? growth_points() : std::vector<growth_point>{};
-    const std::vector<floor_point> floors = rules ? floor_points(false) : std::vector<floor_point>{};
+    const std::vector<floor_point> floors = with_floors ? floor_points(false) : std::vector<floor_point>{};
     std::vector<int> near_floor;
     const double floor_margin = 0.05;  // in the output's logit
 
@@ -349,7 +350,7 @@ std::array<float, ann_weight_count> fit_weights(const std::vector<fit_sample>& s
     return to_float(w);
 }
 
-bool place_answers(std::array<float, ann_weight_count>& w, const std::vector<fit_sample>& samples)
+bool place_answers(std::array<float, ann_weight_count>& w, const std::vector<fit_sample>& samples, bool floors_held)
 {
     std::vector<int> free;
     for (int i = 0; i < ann_weight_count; ++i) {
@@ -361,7 +362,7 @@ bool place_answers(std::array<float, ann_weight_count>& w, const std::vector<fit
     const std::vector<answer_target> answers = answer_targets();
     const history_grid grid = make_grid(true);
     const std::vector<growth_point> growth = growth_points();
-    const std::vector<floor_point> floors = floor_points(false);
+    const std::vector<floor_point> floors = floors_held ? floor_points(false) : std::vector<floor_point>{};
     std::vector<floor_point> held_floors;  // from the dense check
 
     // A pair whose answers fall is held apart from then on by this much in the output's logit:
@@ -387,7 +388,7 @@ bool place_answers(std::array<float, ann_weight_count>& w, const std::vector<fit
         }
         const int exact = exact_answers();
         const bool ordered = answers_ordered(true) && answers_grow();
-        const bool floored = answers_hold_floors(false);
+        const bool floored = !floors_held || answers_hold_floors(false);
         std::fprintf(stderr, "  placing, round %d: %d of 18 answers exact, order %s, floors %s, %zu pairs held (%zu new):",
             round, exact, ordered ? "kept" : "broken", floored ? "kept" : "broken", held.size(), added);
         for (const raw_answer& a : raw_answers)
@@ -395,7 +396,7 @@ bool place_answers(std::array<float, ann_weight_count>& w, const std::vector<fit
         std::fprintf(stderr, "\n");
         if (exact == 18 && ordered && floored) {
             // The dense check is slow: only once all else holds, its breaks held from then on.
-            const std::vector<floor_point> broken = floors_near(floor_points(true), 0.0);
+            const std::vector<floor_point> broken = floors_held ? floors_near(floor_points(true), 0.0) : std::vector<floor_point>{};
             std::fprintf(stderr, "  placing: %zu floors broken on the dense grid\n", broken.size());
             if (broken.empty())
                 return true;
@@ -497,6 +498,6 @@ bool place_answers(std::array<float, ann_weight_count>& w, const std::vector<fit
             w[free[a]] = static_cast<float>(std::clamp(wd[free[a]] + step[a], -0.999 * weight_bound, 0.999 * weight_bound));
     }
     use_weights(w);
-    return exact_answers() == 18 && answers_ordered(true) && answers_grow() && answers_hold_floors(true);
+    return exact_answers() == 18 && answers_ordered(true) && answers_grow() && (!floors_held || answers_hold_floors(true));
 }
 

@@ -20,7 +20,8 @@ struct fit_sample {
 // What the fit answers to besides the samples.
 // The last two measure what the answers and the rules cost; they are never shipped.
 enum class fit_terms {
-    answers_and_rules,  // the eighteen answers, the order, the growth and the floors: the shipped tables
+    answers_and_rules,  // the eighteen answers, the order, the growth and the floors
+    answers_and_order,  // the same without the floors, which the grading holds on the interval it applies
     rules_only,         // the order, the growth and the floors, not the answers
     model_only,         // the samples alone
 };
@@ -32,5 +33,6 @@ std::array<float, ann_weight_count> fit_weights(const std::vector<fit_sample>& s
 // Moves the free output weights as little as the fit allows until, in the program's own single
 // precision, every answer is exact, the order holds on the dense grid and the answers grow. False
 // if it cannot.
-bool place_answers(std::array<float, ann_weight_count>& w, const std::vector<fit_sample>& samples);
+// Without `floors` the answers may fall below their floors.
+bool place_answers(std::array<float, ann_weight_count>& w, const std::vector<fit_sample>& samples, bool floors = true);
 

@@ -139,6 +139,20 @@ std::string floor_check_table(const std::vector<simulation_result>& results)
     return out;
 }
 
+std::string learnt_cases_table(const std::vector<simulation_result>& results)
+{
+    std::string out = "| learner | user | grade 0 | 1 | 2 | 3 | 4 | 5 |\n|---|---|---:|---:|---:|---:|---:|---:|\n";
+    for (const simulation_result& r : results) {
+        if (r.scheduler != scheduler_kind::network_learning)
+            continue;
+        out += line("| %s #%u | %s |", family_name(r.settings.family), r.settings.draw, habit_name(r.settings.habit));
+        for (const learnt_cases& c : r.learnt)
+            out += c.count ? line(" %u: x%.2f, %u shorter |", c.count, c.median_ratio, c.shorter) : std::string(" - |");
+        out += "\n";
+    }
+    return out;
+}
+
 std::vector<goal_check> check_goals(const std::vector<family_summary>& rows)
 {
     std::vector<goal_check> goals;

@@ -38,6 +38,9 @@ std::string first_quarter_table(const std::vector<simulation_result>& results);
 // Answers of grades 3, 4 and 5 below their floors on the dense grid, for each learning run's
 // weights at its end.
 std::string floor_check_table(const std::vector<simulation_result>& results);
+// What each learning run taught: by the grade of the review a case describes, how many cases, the
+// median target over the days elapsed before that review, and how many ask for fewer days.
+std::string learnt_cases_table(const std::vector<simulation_result>& results);
 
 enum class goal_kind {
     no_loop,                  // no stuck session, no same-day repeat after a pass, learning on

@@ -154,8 +154,11 @@ int main(int argc, char** argv)
         base.days, base.items, static_cast<unsigned long long>(base.seed), learners, summary_table(rows).c_str());
     if (details)
         std::printf("Retention by the grade before:\n\n%s\nThe first 13 weeks by the grade before and the spaced reviews before:\n\n%s\n"
-                    "Answers below their floors on the dense grid after the run:\n\n%s\n",
-            after_grade_table(results).c_str(), first_quarter_table(results).c_str(), floor_check_table(results).c_str());
+                    "Answers below their floors on the dense grid after the run:\n\n%s\n"
+                    "Cases learnt, by the grade of the review they describe: count, median target / elapsed days, and "
+                    "how many ask for fewer days than had elapsed:\n\n%s\n",
+            after_grade_table(results).c_str(), first_quarter_table(results).c_str(), floor_check_table(results).c_str(),
+            learnt_cases_table(results).c_str());
     bool all_met = true;
     for (const goal_check& g : check_goals(rows)) {
         const bool reported = g.kind == goal_kind::fsrs_distance;

@@ -58,6 +58,34 @@ void fresh_process_state()
     ann_globals() = ann_state{};
 }
 
+// What the user's cases in the store teach: the grade of the review each describes, and its
+// target against the days that had elapsed before that review.
+std::array<learnt_cases, 6> tally_learnt_cases()
+{
+    std::array<std::vector<double>, 6> ratios;
+    std::array<learnt_cases, 6> learnt{};
+    const ann_state& ann = ann_globals();
+    for (uint32_t i = builtin_case_count; i < ann.case_count; ++i) {
+        const ann_case& c = *ann.case_store[i];
+        const auto grade = static_cast<size_t>(std::lround(c[3] * 5.0f));
+        const double elapsed = static_cast<double>(c[1]) * c[1] * 2048.0;
+        const double target = static_cast<double>(c[4]) * c[4] * 2048.0;
+        if (grade > 5 || elapsed < 0.5)
+            continue;
+        ++learnt[grade].count;
+        learnt[grade].shorter += target < elapsed - 0.5;
+        ratios[grade].push_back(target / elapsed);
+    }
+    for (size_t g = 0; g < 6; ++g) {
+        std::vector<double>& r = ratios[g];
+        if (r.empty())
+            continue;
+        std::nth_element(r.begin(), r.begin() + static_cast<std::ptrdiff_t>(r.size() / 2), r.end());
+        learnt[g].median_ratio = r[r.size() / 2];
+    }
+    return learnt;
+}
+
 uint32_t item_index(const item* e) { return static_cast<uint32_t>(std::strtoul(e->question.c_str() + 1, nullptr, 10)); }
 
 void run_program(simulation_result& result, learner& person, bool learning)
@@ -104,6 +132,8 @@ void run_program(simulation_result& result, learner& person, bool learning)
             if (s.what_if_repeat_days > 0 && r.elapsed_days == 0 && r.grade >= 3 && e->rp >= s.what_if_from_repetitions)
                 apply_interval(e, s.what_if_repeat_days, r.grade);
         }
+        if (learning && day == s.days - 1)
+            result.learnt = tally_learnt_cases();
         if (!learning && ann_globals().ann_weights != s.start_weights)
             throw std::runtime_error("the network learnt although its learning rate was 0");
         if (ma_deinit(close_mode::complete) != deinit_status::done)

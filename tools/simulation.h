@@ -49,6 +49,13 @@ struct week_tally {
     uint32_t recalled = 0;  // of those, the ones the learner recalled
 };
 
+// The cases a learning run taught the network with the grade of the review they describe.
+struct learnt_cases {
+    uint32_t count = 0;
+    double median_ratio = 0;  // of the target over the days that had elapsed before that review
+    uint32_t shorter = 0;     // cases whose target is below those elapsed days
+};
+
 struct simulation_result {
     scheduler_kind scheduler = scheduler_kind::sm2;
     simulation_settings settings;
@@ -71,6 +78,8 @@ struct simulation_result {
     std::array<std::array<week_tally, repetition_bands>, 7> first_quarter_by{};
     // The network's weights at the end of a run of the program.
     std::array<float, ann_weight_count> end_weights{};
+    // The cases in the network's store at the end, by the grade they describe (learning runs).
+    std::array<learnt_cases, 6> learnt{};
     double seconds = 0;
 
     double retention() const;
