@@ -169,6 +169,10 @@ import_batch::import_batch(import_target target, uint16_t default_category, uint
     group_starts_.assign(groups + 1, 0);
     group_hashed_.assign(groups, 0);
     std::vector<uint32_t> group;
+    const size_t existing = size_t{d.item_count} + d.pending_count;
+    records_.reserve(existing);
+    record_paths_.reserve(existing);
+    group.reserve(existing);
     const auto add_existing = [&](void* record, uint32_t path, size_t question_size, size_t answer_size) {
         records_.push_back(record);
         record_paths_.push_back(path);

@@ -83,6 +83,7 @@ struct card_row {
     int64_t ivl = 0;  // days, or negative seconds while learning
     int64_t reps = 0;
     int64_t id = 0;  // creation, milliseconds
+    int64_t ord = 0;  // the card's place among its note's cards; the lowest one stands for the note
 };
 
 class package_reader {
@@ -296,14 +297,18 @@ private:
     bool read_cards()
     {
         statement s;
-        if (!prepare("SELECT nid, did, odid, type, queue, due, odue, ivl, reps, id FROM cards ORDER BY nid, ord", s))
+        // In the table's order, each note keeping its card of the lowest ord: sorting by note
+        // took SQLite a pass and a sort of every card, as packages rarely index cards by ord.
+        if (!prepare("SELECT nid, did, odid, type, queue, due, odue, ivl, reps, id, ord FROM cards", s))
             return false;
         bool row = false;
         while (step(s.get(), row) && row) {
             const int64_t note = sqlite3_column_int64(s.get(), 0);
-            if (cards_.count(note))
+            const int64_t ord = sqlite3_column_int64(s.get(), 10);
+            if (const auto there = cards_.find(note); there != cards_.end() && there->second.ord <= ord)
                 continue;
             card_row c;
+            c.ord = ord;
             const int64_t original_deck = sqlite3_column_int64(s.get(), 2);
             // A card lent to a filtered deck belongs to the deck it came from, due when it was.
             c.deck = original_deck != 0 ? original_deck : sqlite3_column_int64(s.get(), 1);
@@ -314,7 +319,7 @@ private:
             c.ivl = sqlite3_column_int64(s.get(), 7);
             c.reps = sqlite3_column_int64(s.get(), 8);
             c.id = sqlite3_column_int64(s.get(), 9);
-            cards_.emplace(note, c);
+            cards_.insert_or_assign(note, c);
         }
         return summary_.error.empty();
     }
