@@ -29,7 +29,8 @@ std::vector<std::string> names_of(uint16_t c)
 // export holds little beyond the database and writes while it makes the rest.
 class export_stream {
 public:
-    explicit export_stream(const std::string& path) : path_(path), file_(path) { out.reserve(chunk + chunk / 4); }
+    // The buffer grows to a chunk only for an export that has one: a few items need no mebibyte.
+    explicit export_stream(const std::string& path) : path_(path), file_(path) { out.reserve(size_t{1} << 16); }
     // Hands what is made to the file once there is a chunk of it.
     void flush_if_full()
     {
