@@ -468,6 +468,7 @@ private:
         statement s;
         if (!prepare("SELECT id, flds FROM notes ORDER BY id", s))
             return false;
+        batch_.expect(total);
         size_t done = 0;
         while (step(s.get(), row) && row) {
             const int64_t id = sqlite3_column_int64(s.get(), 0);
