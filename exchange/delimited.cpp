@@ -8,6 +8,7 @@
 
 #include <sys/stat.h>
 
+#include "exchange/byte_scan.h"
 #include "exchange/text_decoding.h"
 #include "platform/utf.h"
 
@@ -406,12 +407,8 @@ text_table read_text_table(const std::string& path, text_separator chosen, size_
 
 void append_field(std::string& out, std::string_view field, char separator)
 {
-    // One look at each byte: a find_first_of of four characters looks at each four times.
-    bool quote = !field.empty() && (field.front() == ' ' || field.front() == '#');
-    for (size_t i = 0; i < field.size() && !quote; ++i) {
-        const char c = field[i];
-        quote = c == separator || c == '"' || c == '\n' || c == '\r';
-    }
+    const bool quote = (!field.empty() && (field.front() == ' ' || field.front() == '#')) ||
+                       holds_any_of(field, separator, '"', '\n', '\r');
     if (!quote) {
         out.append(field);
         return;

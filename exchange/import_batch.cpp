@@ -169,6 +169,10 @@ import_batch::import_batch(import_target target, uint16_t default_category, uint
     group_starts_.assign(groups + 1, 0);
     group_hashed_.assign(groups, 0);
     std::vector<uint32_t> group;
+    const size_t existing = size_t{d.item_count} + d.pending_count;
+    records_.reserve(existing);
+    record_paths_.reserve(existing);
+    group.reserve(existing);
     const auto add_existing = [&](void* record, uint32_t path, size_t question_size, size_t answer_size) {
         records_.push_back(record);
         record_paths_.push_back(path);
@@ -310,7 +314,7 @@ void import_batch::hash_group(uint32_t group)
 void import_batch::grow_table()
 {
     size_t size = 16;
-    while (size < 4 * (table_entries_ + 1))
+    while (size < 4 * (std::max(table_entries_, expected_entries_) + 1))
         size *= 2;
     table_.assign(size, 0);
     const auto enter = [&](uint32_t ref) {
@@ -325,6 +329,15 @@ void import_batch::grow_table()
         enter(static_cast<uint32_t>(i));
     for (uint32_t i = 0; i < queued_count_; ++i)
         enter(i | queued_flag);
+}
+
+void import_batch::expect(size_t items)
+{
+    // Each item brings the database's items of its group into the table: about two. A count a
+    // damaged file claims makes no table beyond 48 MiB before its items are seen.
+    expected_entries_ = table_entries_ + 3 * std::min(items, size_t{1} << 20);
+    if (2 * expected_entries_ > table_.size())
+        grow_table();
 }
 
 bool import_batch::add(staged_item&& s, import_summary& summary)

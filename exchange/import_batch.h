@@ -72,6 +72,9 @@ public:
     // item with a schedule goes into learning whatever the target.
     bool add(staged_item&& s, import_summary& summary);
     size_t size() const { return records_.size() - existing_ + queued_count_; }
+    // Sizes the duplicate check for about `items` more items at once, so that a file whose count
+    // is known does not rehash the table at each doubling.
+    void expect(size_t items);
     // Makes the categories and adds every kept item; sets summary.added and summary.done.
     void commit(import_summary& summary);
 
@@ -128,6 +131,7 @@ private:
     // A record index + 1, or queued_flag and an index into queued_ + 1; 0 is a free slot.
     std::vector<uint32_t> table_;
     size_t table_entries_ = 0;  // slots in use
+    size_t expected_entries_ = 0;  // what expect() foresaw; the table is made for at least as many
     std::vector<uint32_t> group_starts_;  // where each group's items begin in grouped_, and the end
     std::vector<uint32_t> grouped_;  // indexes of the database's items, by group
     std::vector<uint8_t> group_hashed_;  // per group: its items are in the table

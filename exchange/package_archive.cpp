@@ -61,7 +61,7 @@ bool package_archive::has(const std::string& name) const
 // Reads the entry in pieces, through zstd when it is zstd's, handing each piece to the sink and
 // stopping at the first byte over a limit, whatever the directory claimed.
 template <typename Sink>
-bool package_archive::unpack(const std::string& name, uint64_t limit, Sink&& sink)
+bool package_archive::unpack(const std::string& name, uint64_t limit, unpacked_into into, Sink&& sink)
 {
     if (!archive_)
         return fail("no package is open");
@@ -82,10 +82,12 @@ bool package_archive::unpack(const std::string& name, uint64_t limit, Sink&& sin
     uint64_t produced = 0;
     const auto give = [&](const char* data, size_t n) {
         produced += n;
-        total_ += n;
+        const bool counted = into == unpacked_into::scratch;
+        if (counted)
+            total_ += n;
         if (produced > limit)
             return fail("the package's " + name + " unpacks to more than " + megabytes(limit));
-        if (total_ > limits_.max_total_bytes)
+        if (counted && total_ > limits_.max_total_bytes)
             return fail("the package unpacks to more than " + megabytes(limits_.max_total_bytes));
         return sink(data, n);
     };
@@ -146,7 +148,7 @@ bool package_archive::unpack(const std::string& name, uint64_t limit, Sink&& sin
 bool package_archive::read(const std::string& name, std::string& out, uint64_t limit)
 {
     out.clear();
-    return unpack(name, limit, [&](const char* data, size_t n) {
+    return unpack(name, limit, unpacked_into::scratch, [&](const char* data, size_t n) {
         out.append(data, n);
         return true;
     });
@@ -161,25 +163,22 @@ uint64_t package_archive::claimed_size(const std::string& name) const
     return st.size;
 }
 
-bool package_archive::extract(const std::string& name, const std::string& to, uint64_t limit)
+bool package_archive::extract(const std::string& name, const std::string& to, uint64_t limit, unpacked_into into)
 {
     const int fd = open_for_writing(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    FILE* file = fd < 0 ? nullptr : ::fdopen(fd, "wb");
-    if (!file) {
-        const int error = errno;
-        if (fd >= 0)
-            ::close(fd);
-        return fail("cannot create " + to + ": " + std::strerror(error));
-    }
-    const bool unpacked = unpack(name, std::min(limit, limits_.max_entry_bytes), [&](const char* data, size_t n) {
-        if (std::fwrite(data, 1, n, file) == n)
+    if (fd < 0)
+        return fail("cannot create " + to + ": " + std::strerror(errno));
+    // Written from the unpacking buffer itself: a stream's buffer would copy each piece once more.
+    bool unpacked = unpack(name, std::min(limit, limits_.max_entry_bytes), into, [&](const char* data, size_t n) {
+        if (write_all(fd, data, n, to.c_str()))
             return true;
         return fail("cannot write " + to + ": " + std::strerror(errno));
     });
-    const bool closed = std::fclose(file) == 0;
-    if (unpacked && !closed)
-        return fail("cannot write " + to + ": " + std::strerror(errno));
-    return unpacked && closed;
+    if (unpacked && into == unpacked_into::media)
+        ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+    if (::close(fd) != 0 && unpacked)
+        unpacked = fail("cannot write " + to + ": " + std::strerror(errno));
+    return unpacked;
 }
 
 bool zstd_unpack(const std::string& packed, std::string& out, uint64_t limit)

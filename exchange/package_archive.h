@@ -11,8 +11,15 @@ struct zip;
 struct archive_limits {
     uint64_t max_entries = 100000;  // entries in the zip's directory
     uint64_t max_entry_bytes = uint64_t{1} << 30;  // one entry, unpacked
-    uint64_t max_total_bytes = uint64_t{2} << 30;  // all entries read, unpacked
+    uint64_t max_total_bytes = uint64_t{2} << 30;  // all entries read into memory or scratch, unpacked
 };
+
+// Where an extracted entry goes. Scratch bytes count toward max_total_bytes. Media files stream
+// into the data directory, whose free space bounds them instead (a package of a few GB of
+// pictures is not refused for what a scratch folder could not hold), and their writeback starts
+// as each is complete, so that the disk works while the next is unpacked and the one sync of the
+// batch finds little left to write.
+enum class unpacked_into { scratch, media };
 
 class package_archive {
 public:
@@ -28,7 +35,8 @@ public:
     // (at most `limit` bytes) or into a new file at `to`.
     bool read(const std::string& name, std::string& out, uint64_t limit);
     // `to` must not exist yet; at most `limit` bytes (and the entry limit) are written.
-    bool extract(const std::string& name, const std::string& to, uint64_t limit = UINT64_MAX);
+    bool extract(const std::string& name, const std::string& to, uint64_t limit = UINT64_MAX,
+        unpacked_into into = unpacked_into::scratch);
     // The unpacked size the zip's directory claims for the entry; a zstd entry may unpack to
     // more, and a damaged zip may lie, so the unpacking itself still counts.
     uint64_t claimed_size(const std::string& name) const;
@@ -37,7 +45,7 @@ public:
 
 private:
     template <typename Sink>
-    bool unpack(const std::string& name, uint64_t limit, Sink&& sink);
+    bool unpack(const std::string& name, uint64_t limit, unpacked_into into, Sink&& sink);
     bool fail(std::string message);
 
     archive_limits limits_;

@@ -15,6 +15,7 @@
 #include <set>
 #include <memory>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "calendar/calendar.h"
 #include "exchange/html_markup.h"
@@ -36,8 +37,20 @@ constexpr int progress_steps_limit = 200000000;  // SQLite steps before a query 
 // The most an import puts into the temporary folder, which is often in memory: a bigger
 // collection is unpacked into the data directory, and media always go straight to media/.
 constexpr uint64_t max_scratch_bytes = uint64_t{256} << 20;
-// What an import leaves free on the disks it writes to.
+// What an import leaves free on the disks it writes to, beyond the room of the save after it.
 constexpr uint64_t disk_reserve = uint64_t{64} << 20;
+
+// The default of package_import_options::keep_free: the save writes its files beside the old
+// ones, and a backup of the database beside them.
+uint64_t room_for_the_save()
+{
+    uint64_t bytes = disk_reserve;
+    std::error_code unknown;
+    for (const char* name : {"elements.bin", "queue.txt", "weights.bin"})
+        if (const auto size = fs::file_size(data_path(name), unknown); !unknown)
+            bytes += 2 * size;
+    return bytes;
+}
 
 std::string mebibytes(uint64_t bytes)
 {
@@ -70,6 +83,7 @@ struct card_row {
     int64_t ivl = 0;  // days, or negative seconds while learning
     int64_t reps = 0;
     int64_t id = 0;  // creation, milliseconds
+    int64_t ord = 0;  // the card's place among its note's cards; the lowest one stands for the note
 };
 
 class package_reader {
@@ -309,14 +323,18 @@ private:
     bool read_cards()
     {
         statement s;
-        if (!prepare("SELECT nid, did, odid, type, queue, due, odue, ivl, reps, id FROM cards ORDER BY nid, ord", s))
+        // In the table's order, each note keeping its card of the lowest ord: sorting by note
+        // took SQLite a pass and a sort of every card, as packages rarely index cards by ord.
+        if (!prepare("SELECT nid, did, odid, type, queue, due, odue, ivl, reps, id, ord FROM cards", s))
             return false;
         bool row = false;
         while (step(s.get(), row) && row) {
             const int64_t note = sqlite3_column_int64(s.get(), 0);
-            if (cards_.count(note))
+            const int64_t ord = sqlite3_column_int64(s.get(), 10);
+            if (const auto there = cards_.find(note); there != cards_.end() && there->second.ord <= ord)
                 continue;
             card_row c;
+            c.ord = ord;
             const int64_t original_deck = sqlite3_column_int64(s.get(), 2);
             // A card lent to a filtered deck belongs to the deck it came from, due when it was.
             c.deck = original_deck != 0 ? original_deck : sqlite3_column_int64(s.get(), 1);
@@ -327,7 +345,7 @@ private:
             c.ivl = sqlite3_column_int64(s.get(), 7);
             c.reps = sqlite3_column_int64(s.get(), 8);
             c.id = sqlite3_column_int64(s.get(), 9);
-            cards_.emplace(note, c);
+            cards_.insert_or_assign(note, c);
         }
         return summary_.error.empty();
     }
@@ -385,12 +403,15 @@ private:
                                 std::strerror(errno) + ")");
             media_folder_made_ = true;
         }
-        if (const uint64_t room = free_bytes(media_folder_); room < claimed + disk_reserve)
+        // The free space, not a total of the package, bounds what streams into media/: checked
+        // before each file, and a file that unpacks to more than its claim stops at it.
+        const uint64_t room = free_bytes(media_folder_);
+        if (room < claimed + keep_free_)
             return left_out("needs " + mebibytes(claimed) + ", and the disk of " + media_folder_ + " has " +
                             mebibytes(room) + " free");
         // Unpacked under a temporary name in media/ itself, so that taking it is a rename.
         const std::string unpacked = media_folder_ + media_temporary_name(temporaries_++);
-        if (!archive_.extract(entry->second, unpacked)) {
+        if (!archive_.extract(entry->second, unpacked, room - keep_free_, unpacked_into::media)) {
             ::unlink(unpacked.c_str());
             summary_.problems.push_back(where + ": " + archive_.error() + "; left out");
             return std::nullopt;
@@ -406,7 +427,6 @@ private:
     // of that name is already there (then name-2.ext, name-3.ext, ...).
     std::string free_target(const std::string& name, const std::string& unpacked)
     {
-        const std::string& folder = media_folder_;
         const size_t dot = name.rfind('.');
         const std::string stem = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
         const std::string ext = dot == std::string::npos || dot == 0 ? "" : name.substr(dot);
@@ -414,8 +434,7 @@ private:
             const std::string candidate = n == 1 ? name : stem + "-" + std::to_string(n) + ext;
             if (taken_.count(candidate))
                 continue;
-            struct stat st {};
-            if (::stat((folder + candidate).c_str(), &st) != 0) {
+            if (!in_folder().count(candidate)) {
                 taken_.insert(candidate);
                 return candidate;
             }
@@ -426,6 +445,18 @@ private:
             }
         }
         return name;
+    }
+    // The names media/ held before this import, read once: a lookup per picture cost a system
+    // call each for packages of 100,000 of them. No other copy of the program writes there.
+    const std::unordered_set<std::string>& in_folder()
+    {
+        if (!folder_read_) {
+            folder_read_ = true;
+            std::error_code unreadable;
+            for (const auto& entry : fs::directory_iterator(media_folder_, unreadable))
+                folder_names_.insert(entry.path().filename().string());
+        }
+        return folder_names_;
     }
     static bool same_contents(const std::string& a, const std::string& b)
     {
@@ -463,6 +494,7 @@ private:
         statement s;
         if (!prepare("SELECT id, flds FROM notes ORDER BY id", s))
             return false;
+        batch_.expect(total);
         size_t done = 0;
         while (step(s.get(), row) && row) {
             const int64_t id = sqlite3_column_int64(s.get(), 0);
@@ -502,6 +534,7 @@ private:
     package_archive archive_;
     std::unique_ptr<scratch_dir> scratch_;  // holds the collection while it is read
     const std::string media_folder_ = data_path(package_media_folder);
+    const uint64_t keep_free_ = options_.keep_free.value_or(room_for_the_save());
     size_t temporaries_ = 0;  // temporary names given out in media/
     bool media_folder_made_ = false;
     std::unique_ptr<sqlite3, sqlite_closer> db_;
@@ -511,6 +544,8 @@ private:
     std::unordered_map<int64_t, std::vector<std::string>> decks_;
     std::unordered_map<int64_t, card_row> cards_;
     std::map<std::string, std::string> targets_;  // media name -> name in the media folder
+    bool folder_read_ = false;  // folder_names_ holds what media/ held
+    std::unordered_set<std::string> folder_names_;  // the names in media/ when it was read
     std::set<std::string> taken_;  // names in the media folder given out by this import
     std::set<std::string> already_there_;  // of those, the files the folder held with the same bytes
     std::map<std::string, std::string> unpacked_;  // name in the media folder -> its temporary file

@@ -3,6 +3,7 @@
 // collection of notes, cards and decks, and the media the cards name.
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,9 @@ struct package_import_options {
     bool keep_scheduling = false;
     uint16_t default_category = 0;  // for notes whose deck is unknown
     archive_limits limits;  // the bounds a package must keep
+    // Bytes the media files leave free on the data directory's disk; none: 64 MiB and twice the
+    // files a save rewrites, so that the save after the import still finds room.
+    std::optional<uint64_t> keep_free;
     std::function<void(size_t done, size_t total)> progress;  // may be empty
 };
 
