@@ -603,6 +603,13 @@ Ihre Datenbank wird zuvor in ihrem jetzigen Stand als Sicherung aufbewahrt, soda
         <source>Backups</source>
         <translation>Sicherungen</translation>
     </message>
+    <message numerus="yes">
+        <source>%n items</source>
+        <translation>
+            <numerusform>%n Karte</numerusform>
+            <numerusform>%n Karten</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>exchange_dialogs</name>
@@ -813,6 +820,13 @@ Probleme: %4</translation>
     <message>
         <source>XML (*.xml)</source>
         <translation>XML (*.xml)</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n items written to %1.</source>
+        <translation>
+            <numerusform>%n Karte nach %1 geschrieben.</numerusform>
+            <numerusform>%n Karten nach %1 geschrieben.</numerusform>
+        </translation>
     </message>
 </context>
 <context>

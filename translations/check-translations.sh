@@ -19,4 +19,16 @@ for ts in "$src"/translations/*.ts; do
         status=1
     fi
 done
+# lupdate skips a call it cannot parse (a translate() whose count is a cast, for one) without a
+# word: every plain one-line text marked in the sources must be a source text of the .ts files.
+grep -rhoE '(\btr\(|translate\("[a-z_]+", )"[^"\\]+"[,)]' "$src/ui" "$src/settings" --include='*.cpp' --include='*.h' |
+    sed -E 's/^.*"([^"]+)"[,)]$/\1/' | sort -u >"$tmp/marked"
+sed -e 's/&amp;/\&/g' -e 's/&lt;/</g' -e 's/&gt;/>/g' -e "s/&apos;/'/g" -e 's/&quot;/"/g' "$src"/translations/*.ts |
+    sed -n 's/^ *<source>\(.*\)<\/source>$/\1/p' | sort -u >"$tmp/known"
+missed=$(comm -23 "$tmp/marked" "$tmp/known")
+if [ -n "$missed" ]; then
+    echo "marked in the sources but not found by lupdate:"
+    echo "$missed"
+    status=1
+fi
 exit $status

@@ -67,7 +67,9 @@ QString backup_items_text(const backup_file& b, bool with_unit = false)
     bin_summary summary;
     if (!inspect_bin(b.path.c_str(), &summary))
         return QCoreApplication::translate("data_safety", "not readable");
-    return with_unit ? QCoreApplication::translate("data_safety", "%n items", nullptr, static_cast<int>(summary.item_count))
+    // lupdate misses a translate() whose count is a cast, so the count is named first.
+    const int items = static_cast<int>(summary.item_count);
+    return with_unit ? QCoreApplication::translate("data_safety", "%n items", nullptr, items)
                      : QLocale().toString(summary.item_count);
 }
 

@@ -415,7 +415,8 @@ private:
                 QCoreApplication::translate("exchange_dialogs", "The file was not written: %1").arg(QString::fromStdString(r.error)));
             return;
         }
-        QString summary = QCoreApplication::translate("exchange_dialogs", "%n items written to %1.", nullptr, static_cast<int>(r.items))
+        const int written_items = static_cast<int>(r.items);
+        QString summary = QCoreApplication::translate("exchange_dialogs", "%n items written to %1.", nullptr, written_items)
                               .arg(QString::fromStdString(file));
         // Said, not only logged: these texts come back with LF where the user had CR LF.
         if (r.line_ends_changed > 0)
