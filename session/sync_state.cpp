@@ -1,0 +1,217 @@
+#include "session/sync_state.h"
+
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <vector>
+
+#include "calendar/calendar.h"
+#include "database/database.h"
+#include "services/log.h"
+
+#define XXH_INLINE_ALL
+#include <xxhash.h>
+
+namespace {
+
+constexpr char state_magic[8] = {'C', 'W', 'S', 'Y', 'N', 'C', 'S', 'T'};
+constexpr uint16_t state_version = 1;
+
+void put(std::string& out, uint64_t v, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+
+void put_marks(std::string& out, const item_marks& m)
+{
+    put(out, m.key.computer, 8);
+    put(out, m.key.number, 8);
+    for (const field_version* v : {&m.schedule, &m.texts, &m.place}) {
+        put(out, v->stamp, 8);
+        put(out, v->computer, 8);
+    }
+}
+
+class state_reader {
+public:
+    explicit state_reader(std::string_view bytes) : bytes_(bytes) {}
+    uint64_t number(int n)
+    {
+        if (!good_ || bytes_.size() - at_ < static_cast<size_t>(n)) {
+            good_ = false;
+            return 0;
+        }
+        uint64_t v = 0;
+        for (int i = n - 1; i >= 0; --i)
+            v = (v << 8) | static_cast<unsigned char>(bytes_[at_ + static_cast<size_t>(i)]);
+        at_ += static_cast<size_t>(n);
+        return v;
+    }
+    item_marks marks(bool queued)
+    {
+        item_marks m;
+        m.queued = queued;
+        m.key.computer = number(8);
+        m.key.number = number(8);
+        for (field_version* v : {&m.schedule, &m.texts, &m.place}) {
+            v->stamp = number(8);
+            v->computer = number(8);
+        }
+        return m;
+    }
+    bool good() const { return good_; }
+    size_t at() const { return at_; }
+
+private:
+    std::string_view bytes_;
+    size_t at_ = 0;
+    bool good_ = true;
+};
+
+int64_t days_from_civil(int64_t y, unsigned m, unsigned d)
+{
+    y -= m <= 2;
+    const int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const auto yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<int64_t>(doe) - 719468;
+}
+
+}  // namespace
+
+sync_globals& sync_g()
+{
+    static sync_globals g;
+    return g;
+}
+
+void bind_record(const void* record, const item_marks& marks)
+{
+    sync_globals& g = sync_g();
+    g.marks[record] = marks;
+    g.records[marks.key] = record;
+}
+
+void unbind_record(const void* record)
+{
+    sync_globals& g = sync_g();
+    const auto it = g.marks.find(record);
+    if (it == g.marks.end())
+        return;
+    g.records.erase(it->second.key);
+    g.marks.erase(it);
+}
+
+item_marks* marks_of(const void* record)
+{
+    const auto it = sync_g().marks.find(record);
+    return it == sync_g().marks.end() ? nullptr : &it->second;
+}
+
+const void* record_with(const item_key& key)
+{
+    const auto it = sync_g().records.find(key);
+    return it == sync_g().records.end() ? nullptr : it->second;
+}
+
+uint16_t day_shift()
+{
+    const uint32_t start = db().time_of_start;
+    const calendar_time t = *local_time(&start);
+    return static_cast<uint16_t>(days_from_civil(t.tm_year + 1900, static_cast<unsigned>(t.tm_mon + 1),
+        static_cast<unsigned>(t.tm_mday)));
+}
+
+bool write_state_file(FILE* out)
+{
+    const sync_globals& g = sync_g();
+    std::string bytes(state_magic, sizeof state_magic);
+    put(bytes, state_version, 2);
+    put(bytes, 0, 2);
+    put(bytes, g.me, 8);
+    put(bytes, g.own_applied, 8);
+    const std::string positions = g.inbox ? g.inbox->positions_text() : std::string();
+    put(bytes, positions.size(), 4);
+    bytes += positions;
+    static const item_marks none;
+    put(bytes, db().item_count, 4);
+    uint32_t written = 0;
+    for (const item* e = db().head; e; e = e->next, ++written) {
+        put(bytes, e->id, 4);
+        const item_marks* m = marks_of(e);
+        put_marks(bytes, m ? *m : none);
+    }
+    put(bytes, db().pending_count, 4);
+    for (const pending_item* p = db().pending_head; p; p = p->next) {
+        const item_marks* m = marks_of(p);
+        put_marks(bytes, m ? *m : none);
+    }
+    put(bytes, XXH32(bytes.data(), bytes.size(), 0), 4);
+    return written == db().item_count && std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+}
+
+bool read_state_file(const std::string& path)
+{
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return errno == ENOENT;
+    std::string bytes;
+    char buffer[65536];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        bytes.append(buffer, n);
+    const bool read_error = std::ferror(f) != 0;
+    std::fclose(f);
+    if (read_error || bytes.size() < 4 + sizeof state_magic
+        || std::memcmp(bytes.data(), state_magic, sizeof state_magic) != 0)
+        return false;
+    state_reader check(std::string_view(bytes).substr(bytes.size() - 4));
+    if (check.number(4) != XXH32(bytes.data(), bytes.size() - 4, 0))
+        return false;
+    state_reader in(std::string_view(bytes).substr(0, bytes.size() - 4));
+    in.number(8);
+    if (in.number(2) != state_version)
+        return false;
+    in.number(2);
+    sync_globals& g = sync_g();
+    if (in.number(8) != g.me)
+        return false;  // another computer's state: its positions would skip records here
+    const uint64_t own = in.number(8);
+    const uint64_t positions_size = in.number(4);
+    std::string positions;
+    if (in.good() && positions_size <= bytes.size() - in.at())
+        positions.assign(bytes, in.at(), positions_size);
+    for (uint64_t i = 0; i < positions_size && in.good(); ++i)
+        in.number(1);
+    // The ids of the saved list, each with its marks in order: an item takes the first marks
+    // of its id, so that a list read back in another order still finds its own.
+    std::map<uint32_t, std::vector<item_marks>> by_id;
+    const uint64_t items = in.number(4);
+    for (uint64_t i = 0; i < items && in.good(); ++i) {
+        const auto id = static_cast<uint32_t>(in.number(4));
+        by_id[id].push_back(in.marks(false));
+    }
+    std::vector<item_marks> queued;
+    const uint64_t queue = in.number(4);
+    for (uint64_t i = 0; i < queue && in.good(); ++i)
+        queued.push_back(in.marks(true));
+    if (!in.good() || !g.inbox->read_positions(positions))
+        return false;
+    g.own_applied = own;
+    for (item* e = db().head; e; e = e->next) {
+        auto it = by_id.find(e->id);
+        if (it == by_id.end() || it->second.empty())
+            continue;
+        const item_marks m = it->second.front();
+        it->second.erase(it->second.begin());
+        if (m.key.computer != 0)
+            bind_record(e, m);
+    }
+    size_t at = 0;
+    for (pending_item* p = db().pending_head; p && at < queued.size(); p = p->next, ++at)
+        if (queued[at].key.computer != 0)
+            bind_record(p, queued[at]);
+    return true;
+}
