@@ -16,6 +16,7 @@
 #include <memory>
 #include <unordered_map>
 
+#include "session/sync.h"
 #include "calendar/calendar.h"
 #include "exchange/html_markup.h"
 #include "exchange/import_leftovers.h"
@@ -508,5 +509,6 @@ import_summary import_package(const std::string& path, const package_import_opti
     }
     if (options.progress)
         options.progress(summary.added, summary.added);
+    sync_note_import(std::filesystem::path(path).filename().string(), summary.added);
     return summary;
 }

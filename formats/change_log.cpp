@@ -375,6 +375,13 @@ change_append_result change_log_writer::open_log()
     return res;
 }
 
+uint64_t change_log_writer::next_sequence()
+{
+    if (!opened_ && open_log().status != change_append_status::appended)
+        return 0;
+    return last_sequence_ + 1;
+}
+
 change_append_result change_log_writer::append(change_record& r, uint64_t now_ms)
 {
     if (!opened_) {

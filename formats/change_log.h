@@ -131,6 +131,9 @@ struct change_append_result {
 class change_log_writer {
 public:
     change_log_writer(std::string path, uint64_t computer);
+    // The sequence number the next append gives, so that a record that makes an item can name
+    // it; 0 when the log cannot be opened.
+    uint64_t next_sequence();
     // Sets the record's sequence and stamp, appends and syncs it.
     [[nodiscard]] change_append_result append(change_record& r, uint64_t now_ms);
 

@@ -100,12 +100,15 @@ void record_schedule(const item* e, change_kind kind, uint16_t grade, uint16_t e
 // that made it.
 void adopt(const void* record, bool queued, change_record& r)
 {
-    r.item = {};
-    const uint64_t sequence = append(r);
-    if (!sequence)
+    r.item = {sync_g().me, sync_g().writer->next_sequence()};
+    if (r.item.number == 0 || append(r) != r.item.number) {
+        if (sync_g().problem.empty())
+            sync_g().problem = "The change log \"" + sync_g().folder + change_log_name(sync_g().me)
+                + "\" cannot be opened: changes made here do not reach the other computers.";
         return;
+    }
     item_marks m;
-    m.key = {sync_g().me, sequence};
+    m.key = r.item;
     m.queued = queued;
     m.schedule = m.texts = m.place = own_version(r);
     bind_record(record, m);
@@ -260,8 +263,8 @@ void sync_note_undo(const void* was, const item* restored, const pending_item* b
         kept.queued = true;
         bind_record(back_in_queue, kept);
     }
-    if (append(r) && restored)
-        marks_of(restored)->schedule = own_version(r);
+    if (append(r))
+        marks_of(restored ? static_cast<const void*>(restored) : back_in_queue)->schedule = own_version(r);
 }
 
 void sync_note_added(const item* e)

@@ -28,6 +28,7 @@ uint16_t to_local_day(uint16_t record_day) { return static_cast<uint16_t>(record
 void set_schedule(item* e, const item_schedule& s)
 {
     const bool listed = unlink_scheduled(e);
+    e->id = s.id;
     e->tmtrpt = to_local_day(s.due);
     e->stmtrpt = to_local_day(s.interval_end);
     e->ivl = s.interval;
@@ -47,7 +48,6 @@ item* make_item(const std::string& question, const std::string& answer, uint16_t
     e->question = question;
     e->answer = answer;
     e->ctgr = ctgr;
-    e->id = s.id;
     set_schedule(e, s);
     insert_scheduled(nullptr);
     insert_scheduled(e);
@@ -129,6 +129,9 @@ void log_remote_review(const item* e, const change_record& r, uint16_t interval_
 outcome apply_grade(const change_record& r, const void* record, item_marks& m, field_version v, sync_summary& s)
 {
     if (m.queued) {
+        if (!(m.schedule <= v))
+            return conflict(s, "a grade of \"" + std::string(static_cast<const pending_item*>(record)->question)
+                    + "\" was dropped: its introduction was undone later");
         // The introduction of a queue item: it is scheduled as the grading computer chose.
         auto* p = static_cast<pending_item*>(const_cast<void*>(record));
         item* e = make_item(std::string(p->question), std::string(p->answer), p->ctgr, r.schedule);
@@ -156,12 +159,14 @@ outcome apply_grade(const change_record& r, const void* record, item_marks& m, f
     return outcome::applied;
 }
 
-outcome apply_undo(const change_record& r, const void* record, item_marks& m, field_version v)
+outcome apply_undo(const change_record& r, const void* record, item_marks& m, field_version v, sync_summary& s)
 {
     if (m.queued)
         return outcome::applied;  // put back in the queue here already
     auto* e = static_cast<item*>(const_cast<void*>(record));
     if (static_cast<review_screen>(r.screen) == review_screen::queue) {
+        if (!(m.schedule <= v))
+            return conflict(s, "the undone introduction of \"" + e->question.str() + "\" came before a later grade; it stays");
         pending_item* p = new_pending_item();
         p->question = std::string(e->question.view());
         p->answer = std::string(e->answer.view());
@@ -169,6 +174,7 @@ outcome apply_undo(const change_record& r, const void* record, item_marks& m, fi
         append_pending(p);
         item_marks moved = m;
         moved.queued = true;
+        moved.schedule = v;
         unbind_record(e);
         remove_item(e);
         bind_record(p, moved);
@@ -242,14 +248,14 @@ outcome apply_record(const change_record& r, uint64_t writer, sync_summary& s)
             return outcome::wait;
         if (r.kind == change_kind::grade || r.kind == change_kind::edit_item)
             return conflict(s, std::string(r.kind == change_kind::grade ? "a grade" : "an edit")
-                    + " of an item deleted here was dropped",
+                    + " of an item deleted here was dropped: the item is gone",
                 r.kind == change_kind::edit_item ? &r : nullptr);
         return outcome::applied;
     }
     item_marks& m = *marks_of(record);
     switch (r.kind) {
     case change_kind::grade: return apply_grade(r, record, m, v, s);
-    case change_kind::undo: return apply_undo(r, record, m, v);
+    case change_kind::undo: return apply_undo(r, record, m, v, s);
     case change_kind::edit_item: {
         if (!(m.texts <= v))
             return conflict(s, "an earlier edit made elsewhere lost to a later one", &r);

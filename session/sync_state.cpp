@@ -79,6 +79,41 @@ int64_t days_from_civil(int64_t y, unsigned m, unsigned d)
     return era * 146097 + static_cast<int64_t>(doe) - 719468;
 }
 
+// What tells an item from the others in the saved list: items made in the same second share
+// an id, seldom their texts as well.
+uint64_t fingerprint(std::string_view question, std::string_view answer, uint32_t id)
+{
+    std::string texts(question);
+    texts += '\0';
+    texts += answer;
+    return XXH64(texts.data(), texts.size(), id);
+}
+uint64_t fingerprint(const item& e) { return fingerprint(e.question, e.answer, e.id); }
+// The queue file is written category by category, so its items come back in another order.
+uint64_t fingerprint(const pending_item& p) { return fingerprint(p.question, p.answer, 0); }
+
+// Marks by fingerprint, each fingerprint's in the saved order: a record takes the first
+// unused marks of its fingerprint, so that records read back in another order find their own.
+class marks_by_print {
+public:
+    void add(uint64_t print, const item_marks& m) { saved_[print].push_back(m); }
+    template <typename Record>
+    void bind(Record* x)
+    {
+        const uint64_t print = fingerprint(*x);
+        const auto it = saved_.find(print);
+        if (it == saved_.end() || used_[print] >= it->second.size())
+            return;
+        const item_marks& m = it->second[used_[print]++];
+        if (m.key.computer != 0)
+            bind_record(x, m);
+    }
+
+private:
+    std::map<uint64_t, std::vector<item_marks>> saved_;
+    std::map<uint64_t, size_t> used_;
+};
+
 }  // namespace
 
 sync_globals& sync_g()
@@ -139,12 +174,13 @@ bool write_state_file(FILE* out)
     put(bytes, db().item_count, 4);
     uint32_t written = 0;
     for (const item* e = db().head; e; e = e->next, ++written) {
-        put(bytes, e->id, 4);
+        put(bytes, fingerprint(*e), 8);
         const item_marks* m = marks_of(e);
         put_marks(bytes, m ? *m : none);
     }
     put(bytes, db().pending_count, 4);
     for (const pending_item* p = db().pending_head; p; p = p->next) {
+        put(bytes, fingerprint(*p), 8);
         const item_marks* m = marks_of(p);
         put_marks(bytes, m ? *m : none);
     }
@@ -185,33 +221,24 @@ bool read_state_file(const std::string& path)
         positions.assign(bytes, in.at(), positions_size);
     for (uint64_t i = 0; i < positions_size && in.good(); ++i)
         in.number(1);
-    // The ids of the saved list, each with its marks in order: an item takes the first marks
-    // of its id, so that a list read back in another order still finds its own.
-    std::map<uint32_t, std::vector<item_marks>> by_id;
-    const uint64_t items = in.number(4);
-    for (uint64_t i = 0; i < items && in.good(); ++i) {
-        const auto id = static_cast<uint32_t>(in.number(4));
-        by_id[id].push_back(in.marks(false));
+    marks_by_print items;
+    const uint64_t item_count = in.number(4);
+    for (uint64_t i = 0; i < item_count && in.good(); ++i) {
+        const uint64_t print = in.number(8);
+        items.add(print, in.marks(false));
     }
-    std::vector<item_marks> queued;
-    const uint64_t queue = in.number(4);
-    for (uint64_t i = 0; i < queue && in.good(); ++i)
-        queued.push_back(in.marks(true));
+    marks_by_print queued;
+    const uint64_t queue_count = in.number(4);
+    for (uint64_t i = 0; i < queue_count && in.good(); ++i) {
+        const uint64_t print = in.number(8);
+        queued.add(print, in.marks(true));
+    }
     if (!in.good() || !g.inbox->read_positions(positions))
         return false;
     g.own_applied = own;
-    for (item* e = db().head; e; e = e->next) {
-        auto it = by_id.find(e->id);
-        if (it == by_id.end() || it->second.empty())
-            continue;
-        const item_marks m = it->second.front();
-        it->second.erase(it->second.begin());
-        if (m.key.computer != 0)
-            bind_record(e, m);
-    }
-    size_t at = 0;
-    for (pending_item* p = db().pending_head; p && at < queued.size(); p = p->next, ++at)
-        if (queued[at].key.computer != 0)
-            bind_record(p, queued[at]);
+    for (item* e = db().head; e; e = e->next)
+        items.bind(e);
+    for (pending_item* p = db().pending_head; p; p = p->next)
+        queued.bind(p);
     return true;
 }

@@ -56,7 +56,7 @@ const void* record_with(const item_key& key);
 uint16_t day_shift();
 
 // The file: the applied positions, this computer's own position, and the marks of every
-// scheduled item (in list order, with its id) and queue item (in queue order).
+// scheduled item and queue item, each with a digest of its id and texts.
 bool write_state_file(FILE* out);
 // Reads the file at `path` and binds the open database's records to their marks; false when it
 // exists and cannot be read (nothing is bound then). A missing file binds nothing.

@@ -17,6 +17,7 @@
 
 #include "database/category_edits.h"
 #include "database/counts.h"
+#include "session/item_edits.h"
 #include "session/undo.h"
 #include "settings/category_dialog.h"
 #include "ui/browser.h"
@@ -205,7 +206,7 @@ void browser_window::new_category()
     if (!name)
         return;
     const QString& typed = *name;
-    const category_made made = create_category(typed.toStdString(), parent);
+    const category_made made = create_user_category(typed.toStdString(), parent);
     if (made.result != category_edit::done) {
         show_message(this, QStringLiteral("New Category"), refusal_text(made.result, typed, parent));
         return;
@@ -225,7 +226,7 @@ void browser_window::rename_chosen_category()
     if (!name)
         return;
     const QString& typed = *name;
-    const category_edit result = rename_category(c, typed.toStdString());
+    const category_edit result = rename_user_category(c, typed.toStdString());
     if (result != category_edit::done) {
         show_message(this, QStringLiteral("Rename Category"), refusal_text(result, typed, parent_of(c)));
         return;
@@ -266,7 +267,7 @@ void browser_window::delete_chosen_category()
         return;
     // Undo steps keep the categories of the items they would restore.
     forget_undo();
-    const category_removal removal = delete_category(c);
+    const category_removal removal = delete_user_category(c);
     if (removal.result != category_edit::done) {
         show_message(this, title, refusal_text(removal.result, path, -1));
         return;
