@@ -333,6 +333,11 @@ void sync_note_category(change_kind kind, std::vector<std::string> path, std::st
     r.kind = kind;
     r.path = std::move(path);
     r.text = std::move(text);
+    if (kind == change_kind::category_rename && !r.path.empty()) {
+        std::vector<std::string> now = r.path;
+        now.back() = r.text;
+        sync_g().renamed[r.path] = std::move(now);
+    }
     static_cast<void>(append(r));
 }
 

@@ -55,9 +55,36 @@ item* make_item(const std::string& question, const std::string& answer, uint16_t
     return e;
 }
 
+std::optional<uint16_t> category_at(const std::vector<std::string>& path, bool make, int);
+
 // The category at `path` from the top, made where missing when `make`; none when it is not
 // there (or the table is full).
-std::optional<uint16_t> category_at(const std::vector<std::string>& path, bool make)
+std::optional<uint16_t> category_at(std::vector<std::string> path, bool make)
+{
+    // Where a path, or a path above it, was renamed here and is not there any more, the change
+    // follows the rename; a chain of renames is followed to its end.
+    const auto& renamed = sync_g().renamed;
+    for (size_t hops = 0; hops <= renamed.size() && !path.empty(); ++hops) {
+        std::optional<uint16_t> found = category_at(path, false, 0);
+        if (found)
+            return found;
+        bool followed = false;
+        for (size_t length = path.size(); length > 0 && !followed; --length) {
+            const auto it = renamed.find(std::vector<std::string>(path.begin(), path.begin() + static_cast<long>(length)));
+            if (it == renamed.end())
+                continue;
+            std::vector<std::string> moved = it->second;
+            moved.insert(moved.end(), path.begin() + static_cast<long>(length), path.end());
+            path = std::move(moved);
+            followed = true;
+        }
+        if (!followed)
+            break;
+    }
+    return category_at(path, make, 0);
+}
+
+std::optional<uint16_t> category_at(const std::vector<std::string>& path, bool make, int)
 {
     if (path.empty())
         return uint16_t{0};
@@ -227,6 +254,7 @@ outcome apply_record(const change_record& r, uint64_t writer, sync_summary& s)
             return conflict(s, "the category \"" + joined(r.path) + "\" to be renamed \"" + r.text + "\" is not here");
         if (rename_category(*c, r.text) != category_edit::done)
             return conflict(s, "the category \"" + joined(r.path) + "\" could not be renamed \"" + r.text + "\"");
+        sync_g().renamed[r.path] = category_path_names(*c);
         return outcome::applied;
     }
     case change_kind::category_delete: {

@@ -48,6 +48,16 @@ public:
         at_ += static_cast<size_t>(n);
         return v;
     }
+    std::string text(int length_bytes)
+    {
+        const uint64_t n = number(length_bytes);
+        if (!good_ || bytes_.size() - at_ < n) {
+            good_ = false;
+            return {};
+        }
+        at_ += n;
+        return std::string(bytes_.substr(at_ - n, n));
+    }
     item_marks marks(bool queued)
     {
         item_marks m;
@@ -170,6 +180,15 @@ bool write_state_file(FILE* out)
     const std::string positions = g.inbox ? g.inbox->positions_text() : std::string();
     put(bytes, positions.size(), 4);
     bytes += positions;
+    put(bytes, g.renamed.size(), 4);
+    for (const auto& [from, to] : g.renamed)
+        for (const auto* path : {&from, &to}) {
+            put(bytes, path->size(), 2);
+            for (const std::string& name : *path) {
+                put(bytes, name.size(), 2);
+                bytes += name;
+            }
+        }
     static const item_marks none;
     put(bytes, db().item_count, 4);
     uint32_t written = 0;
@@ -221,6 +240,17 @@ bool read_state_file(const std::string& path)
         positions.assign(bytes, in.at(), positions_size);
     for (uint64_t i = 0; i < positions_size && in.good(); ++i)
         in.number(1);
+    std::map<std::vector<std::string>, std::vector<std::string>> renamed;
+    const uint64_t renames = in.number(4);
+    for (uint64_t i = 0; i < renames && in.good(); ++i) {
+        std::vector<std::string> paths[2];
+        for (auto& path : paths) {
+            const uint64_t names = in.number(2);
+            for (uint64_t k = 0; k < names && in.good(); ++k)
+                path.push_back(in.text(2));
+        }
+        renamed[paths[0]] = paths[1];
+    }
     marks_by_print items;
     const uint64_t item_count = in.number(4);
     for (uint64_t i = 0; i < item_count && in.good(); ++i) {
@@ -236,6 +266,7 @@ bool read_state_file(const std::string& path)
     if (!in.good() || !g.inbox->read_positions(positions))
         return false;
     g.own_applied = own;
+    g.renamed = std::move(renamed);
     for (item* e = db().head; e; e = e->next)
         items.bind(e);
     for (pending_item* p = db().pending_head; p; p = p->next)

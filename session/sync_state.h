@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <map>
 #include <unordered_map>
+#include <vector>
 
 #include "formats/change_log.h"
 #include "formats/sync_inbox.h"
@@ -44,6 +46,9 @@ struct sync_globals {
     uint64_t own_applied = 0;  // the last record of this computer whose change the database holds
     uint64_t latest_stamp = 0;  // the highest stamp written or applied here
     std::string problem;  // a record that could not be appended, untold yet
+    // Category paths renamed here, to their new paths: a change made elsewhere before it saw a
+    // rename names the old path, and goes where the category went.
+    std::map<std::vector<std::string>, std::vector<std::string>> renamed;
 };
 sync_globals& sync_g();
 

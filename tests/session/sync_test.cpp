@@ -85,7 +85,8 @@ std::string path_text(uint16_t c)
 collection_image image_of_open_database()
 {
     collection_image m;
-    const uint16_t shift = static_cast<uint16_t>(20468);  // 2026-01-15, day 0 of every database here
+    // Days since 1970 of the database's day 0 (the zone is UTC): databases begin on different days.
+    const auto shift = static_cast<uint16_t>(db().time_of_start / 86400);
     for (const item* e : scheduled_items())
         m.items[e->question.str()] = {e->answer.str(), path_text(e->ctgr), static_cast<uint16_t>(e->tmtrpt + shift),
             static_cast<uint16_t>(e->stmtrpt + shift), e->ivl, e->livl, e->rllivl, e->rp, e->gr, e->id};
@@ -94,6 +95,15 @@ collection_image image_of_open_database()
     for (uint16_t c = 0; c < category_count(); ++c)
         m.categories.insert(path_text(c));
     return m;
+}
+
+std::string describe(int) { return {}; }
+template <typename... T>
+std::string describe(const std::tuple<T...>& t)
+{
+    std::string out;
+    std::apply([&](const auto&... field) { ((out += ::testing::PrintToString(field) + " "), ...); }, t);
+    return out;
 }
 
 // The first few entries in which two images differ, for the failure message.
@@ -105,7 +115,7 @@ std::string difference(const Map& a, const Map& b, const char* what)
     for (const auto& [key, value] : a) {
         const auto it = b.find(key);
         if ((it == b.end() || !(it->second == value)) && shown++ < 5)
-            out += std::string(what) + " " + key + (it == b.end() ? " missing\n" : " differs\n");
+            out += std::string(what) + " " + key + (it == b.end() ? " missing\n" : " differs: " + describe(value) + " | " + describe(it->second) + "\n");
     }
     for (const auto& [key, value] : b)
         if (a.find(key) == a.end() && shown++ < 10)
