@@ -73,7 +73,8 @@ int32_t parent_of(uint16_t c)
     return parent == c ? -1 : parent;
 }
 
-// What the window keeps by category index follows a deletion.
+}  // namespace
+
 void renumber_window_state(const std::vector<int32_t>& new_index)
 {
     window_state& w = ui();
@@ -97,7 +98,6 @@ void renumber_window_state(const std::vector<int32_t>& new_index)
     }
 }
 
-}  // namespace
 
 QWidget* browser_window::make_category_panel()
 {
