@@ -75,7 +75,7 @@ QString sync_watch::summary_text(const sync_summary& s)
 {
     if (s.arrived == 0 && s.adopted == 0 && s.conflict_copies.empty() && s.damaged.empty())
         return {};
-    QString text = tr("Sync: %n change(s) arrived", nullptr, static_cast<int>(s.arrived));
+    QString text = tr("Changes from other computers: %n arrived", nullptr, static_cast<int>(s.arrived));
     if (s.applied > 0)
         text += tr(", %n applied", nullptr, static_cast<int>(s.applied));
     if (s.conflicted > 0)
@@ -84,12 +84,12 @@ QString sync_watch::summary_text(const sync_summary& s)
     if (s.waiting > 0)
         text += tr(", %n waiting for earlier ones", nullptr, static_cast<int>(s.waiting));
     if (s.adopted > 0)
-        text += tr(", %n item(s) of this computer shared", nullptr, static_cast<int>(s.adopted));
+        text += tr(", %n items of this computer shared", nullptr, static_cast<int>(s.adopted));
     if (!s.conflict_copies.empty())
-        text += tr("; the sync service made %n conflict copy(ies) of logs", nullptr,
+        text += tr("; conflict copies of logs made by the sync service: %n", nullptr,
             static_cast<int>(s.conflict_copies.size()));
     if (!s.damaged.empty())
-        text += tr("; %n log(s) are damaged and read up to the damage", nullptr, static_cast<int>(s.damaged.size()));
+        text += tr("; damaged logs, read up to the damage: %n", nullptr, static_cast<int>(s.damaged.size()));
     return text + QLatin1Char('.');
 }
 

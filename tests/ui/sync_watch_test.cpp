@@ -1,5 +1,6 @@
 // The sync folder in the running program: what another computer recorded is applied at start
 // and, through the watcher, while the window is open; the status bar says what arrived.
+#include <QSettings>
 #include <QStatusBar>
 #include <QTest>
 
@@ -62,7 +63,7 @@ TEST_F(SyncWatchTest, ChangesOfAnotherComputerArriveAtStartAndWhileRunning)
     w->show();
     ASSERT_EQ(db().item_count, 1u);
     EXPECT_EQ(db().head->question.str(), "gehen");
-    EXPECT_TRUE(w->statusBar()->currentMessage().contains(QStringLiteral("1 change arrived")))
+    EXPECT_TRUE(w->statusBar()->currentMessage().contains(QStringLiteral("1 arrived, 1 applied")))
         << w->statusBar()->currentMessage().toStdString();
 
     change_record edit;
@@ -73,7 +74,4 @@ TEST_F(SyncWatchTest, ChangesOfAnotherComputerArriveAtStartAndWhileRunning)
     record(edit);
     QTRY_COMPARE_WITH_TIMEOUT(QString::fromStdString(db().head->answer.str()), QStringLiteral("to walk"), 5000);
     EXPECT_TRUE(w->statusBar()->currentMessage().contains(QStringLiteral("1 applied")));
-    // This computer's own log exists, and other computers read it: nothing of theirs is in it.
-    const std::string mine = read_file(folder.file(change_log_name(ui().settings_record->computer_id)));
-    EXPECT_EQ(read_change_log(mine).status, change_log_status::ok);
 }
