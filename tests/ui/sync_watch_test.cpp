@@ -72,6 +72,6 @@ TEST_F(SyncWatchTest, ChangesOfAnotherComputerArriveAtStartAndWhileRunning)
     edit.question = "gehen";
     edit.answer = "to walk";
     record(edit);
-    QTRY_COMPARE_WITH_TIMEOUT(QString::fromStdString(db().head->answer.str()), QStringLiteral("to walk"), 5000);
+    EXPECT_TRUE(QTest::qWaitFor([] { return db().head->answer.str() == "to walk"; }, 5000));
     EXPECT_TRUE(w->statusBar()->currentMessage().contains(QStringLiteral("1 applied")));
 }
