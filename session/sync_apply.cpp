@@ -23,6 +23,14 @@ enum class outcome {
     wait,  // it names an item whose making has not arrived yet
 };
 
+// The grades an apply brought, appended to reviews.log at once at its end: one sync for them
+// all rather than one each.
+std::vector<review_record>& arrived_reviews()
+{
+    static std::vector<review_record> records;
+    return records;
+}
+
 uint16_t to_local_day(uint16_t record_day) { return static_cast<uint16_t>(record_day - day_shift()); }
 
 void set_schedule(item* e, const item_schedule& s)
@@ -150,7 +158,7 @@ void log_remote_review(const item* e, const change_record& r, uint16_t interval_
     l.rp_after = static_cast<uint8_t>(e->rp);
     l.screen = static_cast<review_screen>(r.screen);
     l.event = event;
-    static_cast<void>(append_review(l));
+    arrived_reviews().push_back(l);
 }
 
 outcome apply_grade(const change_record& r, const void* record, item_marks& m, field_version v, sync_summary& s)
@@ -360,6 +368,8 @@ void apply_own_leftovers(sync_summary& s)
         count(o, s);
         g.own_applied = r.sequence;
     }
+    static_cast<void>(append_reviews(arrived_reviews()));
+    arrived_reviews().clear();
 }
 
 sync_summary sync_apply()
@@ -403,6 +413,8 @@ sync_summary sync_apply()
         left = std::move(still);
     }
     s.waiting = a.waiting + left.size();
+    static_cast<void>(append_reviews(arrived_reviews()));
+    arrived_reviews().clear();
     // Undo steps point at records and places in the list that the changes may have moved.
     if (s.applied > 0 || s.conflicted > 0)
         forget_undo();
