@@ -161,6 +161,16 @@ void log_remote_review(const item* e, const change_record& r, uint16_t interval_
     arrived_reviews().push_back(l);
 }
 
+// The item went from the queue into learning or back: its identity goes with it.
+void move_marks(const void* from, const void* to, bool queued, field_version v)
+{
+    item_marks moved = *marks_of(from);
+    moved.queued = queued;
+    moved.schedule = v;
+    unbind_record(from);
+    bind_record(to, moved);
+}
+
 outcome apply_grade(const change_record& r, const void* record, item_marks& m, field_version v, sync_summary& s)
 {
     if (m.queued) {
@@ -170,12 +180,8 @@ outcome apply_grade(const change_record& r, const void* record, item_marks& m, f
         // The introduction of a queue item: it is scheduled as the grading computer chose.
         auto* p = static_cast<pending_item*>(const_cast<void*>(record));
         item* e = make_item(std::string(p->question), std::string(p->answer), p->ctgr, r.schedule);
-        item_marks moved = m;
-        moved.queued = false;
-        moved.schedule = v;
-        unbind_record(p);
+        move_marks(p, e, false, v);
         remove_pending(p);
-        bind_record(e, moved);
         log_remote_review(e, r, 0, review_event::grade);
         return outcome::applied;
     }
@@ -207,12 +213,8 @@ outcome apply_undo(const change_record& r, const void* record, item_marks& m, fi
         p->answer = std::string(e->answer.view());
         p->ctgr = e->ctgr;
         append_pending(p);
-        item_marks moved = m;
-        moved.queued = true;
-        moved.schedule = v;
-        unbind_record(e);
+        move_marks(e, p, true, v);
         remove_item(e);
-        bind_record(p, moved);
         return outcome::applied;
     }
     const uint16_t before = e->ivl;
