@@ -75,3 +75,14 @@ simulate: deps
 # unfinished (the test `translations` fails until they are translated), removed ones go.
 translations: deps
 	@"$$(qtpaths6 --query QT_INSTALL_BINS)/lupdate" -locations none -no-obsolete ui settings -ts translations/*.ts
+
+# The three-computer sync test with many more sessions than `make test` runs, on another seed:
+# `make sync-soak SYNC_SESSIONS=6000 SYNC_SEED=7`.
+SYNC_SESSIONS ?= 3000
+SYNC_SEED ?= 1
+.PHONY: sync-soak
+sync-soak: deps
+	@cmake -S . -B $(BUILD) -G Ninja -DCARDWRIGHT_WERROR=ON $(CMAKE_FLAGS) > /dev/null
+	@cmake --build $(BUILD) -j $(JOBS) --target test_session
+	@CARDWRIGHT_SYNC_SESSIONS=$(SYNC_SESSIONS) CARDWRIGHT_SYNC_SEED=$(SYNC_SEED) nice -n 19 \
+	  $(BUILD)/tests/test_session --gtest_filter='SyncTest.*'

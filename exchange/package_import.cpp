@@ -17,6 +17,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "session/sync.h"
 #include "calendar/calendar.h"
 #include "exchange/html_markup.h"
 #include "exchange/import_leftovers.h"
@@ -569,6 +570,7 @@ import_summary import_package(const std::string& path, const package_import_opti
     }
     if (options.progress)
         options.progress(summary.added, summary.added);
+    sync_note_import(std::filesystem::path(path).filename().string(), summary.added);
     return summary;
 }
 

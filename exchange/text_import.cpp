@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "session/sync.h"
 #include "exchange/html_markup.h"
 #include "platform/utf.h"
 #include "services/log.h"
@@ -118,5 +119,7 @@ import_summary import_text_file(const std::string& path, const text_import_optio
     read_text_records(path, options.separator, table,
         [&](std::vector<std::string>& fields, size_t line) { return stager.receive(fields, line); });
     stager.finish();
+    if (summary.done)
+        sync_note_import(std::filesystem::path(path).filename().string(), summary.added);
     return summary;
 }

@@ -39,26 +39,26 @@ void put_text(std::string& out, const std::string& s)
 
 // Which fields a kind carries: one table for the writer and the reader.
 struct kind_fields {
-    bool item, path, texts, grade, text, count;
+    bool item, path, texts, grade, text, count, schedule, screen;
 };
 
 bool fields_of(change_kind k, kind_fields* f)
 {
     switch (k) {
-    case change_kind::grade: *f = {true, false, false, true, false, false}; return true;
-    case change_kind::undo:
-    case change_kind::delete_item:
+    case change_kind::grade: *f = {true, false, false, true, false, false, true, false}; return true;
+    case change_kind::undo: *f = {true, false, false, false, false, false, true, true}; return true;
     case change_kind::forget_item:
-    case change_kind::make_due:
-    case change_kind::queue_delete: *f = {true, false, false, false, false, false}; return true;
-    case change_kind::add_item:
-    case change_kind::queue_add: *f = {true, true, true, false, false, false}; return true;
-    case change_kind::edit_item: *f = {true, false, true, false, false, false}; return true;
-    case change_kind::move_item: *f = {true, true, false, false, false, false}; return true;
-    case change_kind::import_done: *f = {false, false, false, false, true, true}; return true;
+    case change_kind::make_due: *f = {true, false, false, false, false, false, true, false}; return true;
+    case change_kind::delete_item:
+    case change_kind::queue_delete: *f = {true, false, false, false, false, false, false, false}; return true;
+    case change_kind::add_item: *f = {true, true, true, false, false, false, true, false}; return true;
+    case change_kind::queue_add: *f = {true, true, true, false, false, false, false, false}; return true;
+    case change_kind::edit_item: *f = {true, false, true, false, false, false, false, false}; return true;
+    case change_kind::move_item: *f = {true, true, false, false, false, false, false, false}; return true;
+    case change_kind::import_done: *f = {false, false, false, false, true, true, false, false}; return true;
     case change_kind::category_make:
-    case change_kind::category_delete: *f = {false, true, false, false, false, false}; return true;
-    case change_kind::category_rename: *f = {false, true, false, false, true, false}; return true;
+    case change_kind::category_delete: *f = {false, true, false, false, false, false, false, false}; return true;
+    case change_kind::category_rename: *f = {false, true, false, false, true, false, false, false}; return true;
     }
     return false;
 }
@@ -129,10 +129,25 @@ bool decode_payload(const unsigned char* p, size_t n, change_record* r)
         if (r->grade > 5)
             return false;
     }
+    if (f.screen)
+        r->screen = static_cast<uint8_t>(in.number(1));
     if (f.text)
         r->text = in.text(4);
     if (f.count)
         r->count = static_cast<uint32_t>(in.number(4));
+    if (f.schedule) {
+        item_schedule& s = r->schedule;
+        s.id = static_cast<uint32_t>(in.number(4));
+        s.due = static_cast<uint16_t>(in.number(2));
+        s.interval_end = static_cast<uint16_t>(in.number(2));
+        s.interval = static_cast<uint16_t>(in.number(2));
+        s.last_interval = static_cast<uint16_t>(in.number(2));
+        s.real_last_interval = static_cast<uint16_t>(in.number(2));
+        s.repetitions = static_cast<uint8_t>(in.number(1));
+        s.grade = static_cast<uint8_t>(in.number(1));
+        if (s.grade > 5)
+            return false;
+    }
     return in.whole();
 }
 
@@ -189,10 +204,23 @@ std::string encode_change(const change_record& r)
         put(payload, r.grade, 1);
         put(payload, r.screen, 1);
     }
+    if (f.screen)
+        put(payload, r.screen, 1);
     if (f.text)
         put_text(payload, r.text);
     if (f.count)
         put(payload, r.count, 4);
+    if (f.schedule) {
+        const item_schedule& s = r.schedule;
+        put(payload, s.id, 4);
+        put(payload, s.due, 2);
+        put(payload, s.interval_end, 2);
+        put(payload, s.interval, 2);
+        put(payload, s.last_interval, 2);
+        put(payload, s.real_last_interval, 2);
+        put(payload, s.repetitions, 1);
+        put(payload, s.grade, 1);
+    }
     std::string framed;
     framed.reserve(change_frame_size + payload.size());
     put(framed, payload.size(), 4);
@@ -345,6 +373,13 @@ change_append_result change_log_writer::open_log()
     size_ = keep;
     opened_ = true;
     return res;
+}
+
+uint64_t change_log_writer::next_sequence()
+{
+    if (!opened_ && open_log().status != change_append_status::appended)
+        return 0;
+    return last_sequence_ + 1;
 }
 
 change_append_result change_log_writer::append(change_record& r, uint64_t now_ms)

@@ -28,8 +28,8 @@ struct item_key {
 };
 
 enum class change_kind : uint8_t {
-    grade = 1,
-    undo = 2,  // takes back the latest grade of the item not yet undone
+    grade = 1,  // of a scheduled item, or the introduction of a queued one (screen 2)
+    undo = 2,  // takes back a grade; an undone introduction puts the item back in the queue
     add_item = 3,  // into learning
     edit_item = 4,
     delete_item = 5,
@@ -42,6 +42,20 @@ enum class change_kind : uint8_t {
     category_make = 12,
     category_rename = 13,  // `text` is the new name
     category_delete = 14,
+};
+
+// An item's scheduling as a change left it, its days counted from 1970-01-01 so that computers
+// whose databases began on other days agree on them.
+struct item_schedule {
+    uint32_t id = 0;  // the item's creation second
+    uint16_t due = 0;  // day of the next review
+    uint16_t interval_end = 0;  // day on which the interval set by the last grade on time ends
+    uint16_t interval = 0;  // days from the last grade to `due`
+    uint16_t last_interval = 0;  // the interval before the last grade
+    uint16_t real_last_interval = 0;  // days that really passed between the two last grades
+    uint8_t repetitions = 0;  // repetitions so far
+    uint8_t grade = 0;  // the last grade
+    friend bool operator==(const item_schedule&, const item_schedule&) = default;
 };
 
 struct change_record {
@@ -57,7 +71,10 @@ struct change_record {
     uint16_t day = 0;  // day number of a grade
     uint16_t elapsed = 0;  // days since the item's previous grade, for a grade
     uint8_t grade = 0;  // 0 to 5
-    uint8_t screen = 0;  // the screen that gave a grade (the review log's values)
+    uint8_t screen = 0;  // the screen that gave a grade, or the undone grade's (the review log's values)
+    // What the change set, for grades, undos, adds, forgets and makes due: the grading
+    // computer's network chose it, and every computer keeps the same schedule.
+    item_schedule schedule;
     friend bool operator==(const change_record&, const change_record&) = default;
 };
 
@@ -114,6 +131,9 @@ struct change_append_result {
 class change_log_writer {
 public:
     change_log_writer(std::string path, uint64_t computer);
+    // The sequence number the next append gives, so that a record that makes an item can name
+    // it; 0 when the log cannot be opened.
+    uint64_t next_sequence();
     // Sets the record's sequence and stamp, appends and syncs it.
     [[nodiscard]] change_append_result append(change_record& r, uint64_t now_ms);
 

@@ -14,6 +14,7 @@ sync_arrivals sync_inbox::collect()
     sync_arrivals out;
     std::map<uint64_t, std::map<uint64_t, change_record>> found;  // per computer, by sequence
     ends_.clear();
+    cursors_.clear();
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(folder_, ec)) {
         const std::string name = entry.path().filename().string();
@@ -81,13 +82,15 @@ void sync_inbox::applied(uint64_t computer, uint64_t sequence)
 {
     uint64_t& last = applied_[computer];
     last = std::max(last, sequence);
+    // A file's records are in their sequence order: each file is walked once per collect, not
+    // once per record applied.
     for (auto& [name, ends] : ends_) {
         file_mark& mark = marks_[name];
         if (mark.computer != computer)
             continue;
-        for (const auto& [seq, end] : ends)
-            if (seq <= last && end > mark.end)
-                mark.end = end;
+        size_t& at = cursors_[name];
+        for (; at < ends.size() && ends[at].first <= last; ++at)
+            mark.end = std::max(mark.end, ends[at].second);
     }
 }
 

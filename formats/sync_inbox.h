@@ -44,4 +44,5 @@ private:
     std::map<uint64_t, uint64_t> applied_;  // per computer, the last sequence applied here
     std::map<std::string, file_mark> marks_;  // per file name, how far it needs no reading again
     std::map<std::string, std::vector<std::pair<uint64_t, uint64_t>>> ends_;  // per file, (sequence, end offset) of records read but not yet applied
+    std::map<std::string, size_t> cursors_;  // per file, how many of its ends_ are applied
 };

@@ -107,6 +107,12 @@ std::error_code unlink_file(const char* path)
 
 append_outcome append_record(const std::string& path, const void* record, size_t size)
 {
+    return append_records(path, record, size, size);
+}
+
+append_outcome append_records(const std::string& path, const void* records, size_t size, size_t record_size)
+{
+    const void* const record = records;
     append_outcome outcome;
     const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) {
@@ -116,7 +122,7 @@ append_outcome append_record(const std::string& path, const void* record, size_t
     }
     struct stat info {};
     const bool measured = ::fstat(fd, &info) == 0;
-    const off_t aligned = measured ? info.st_size - info.st_size % static_cast<off_t>(size) : 0;
+    const off_t aligned = measured ? info.st_size - info.st_size % static_cast<off_t>(record_size) : 0;
     if (measured && aligned != info.st_size) {
         outcome.piece_found = true;
         outcome.repair_failed = ::ftruncate(fd, aligned) != 0;

@@ -51,6 +51,8 @@ struct append_outcome {
 // is cut off first; a write that fails is cut back. The record is synced, and so is the
 // folder of a file that the append created.
 append_outcome append_record(const std::string& path, const void* record, size_t size);
+// As append_record, for several records of `record_size` bytes at once, synced once.
+append_outcome append_records(const std::string& path, const void* records, size_t size, size_t record_size);
 
 // Writes a file that replaces `path` only once it is complete: the data go to a temporary
 // file in the same directory, which is fsynced and renamed over `path`, and the directory is

@@ -1,3 +1,4 @@
+#include "session/sync.h"
 #include "session/browse.h"
 
 #include <algorithm>
@@ -423,6 +424,7 @@ bool reschedule_today(item* e, uint16_t today)
     e->tmtrpt = today;
     e->ivl = static_cast<uint16_t>(today > last_grade_day ? today - last_grade_day : 0);
     insert_scheduled(e);
+    sync_note_rescheduled(e, change_kind::make_due);
     return true;
 }
 
@@ -441,6 +443,7 @@ void forget_item(item* e, uint16_t today)
     e->rllivl = 0;
     e->tmtrpt = e->stmtrpt = static_cast<uint16_t>(today + e->ivl);
     insert_scheduled(e);
+    sync_note_rescheduled(e, change_kind::forget_item);
 }
 
 namespace {

@@ -89,15 +89,16 @@ held_reviews& held()
     return state;
 }
 
-// One record appended; `kept` is false when it is not in the file and must wait.
-review_append_status append_one(const review_record& r, bool& kept)
+// Records appended at once; `kept` is false when they are not in the file and must wait.
+review_append_status append_some(const review_record* r, size_t count, bool& kept)
 {
     // A copy: the log names files through the same rotating buffers.
     const std::string path = data_path(review_log_name);
     const char* const p = path.c_str();
-    unsigned char bytes[review_record_size];
-    encode_review(r, bytes);
-    const append_outcome o = append_record(path, bytes, sizeof bytes);
+    std::vector<unsigned char> bytes(count * review_record_size);
+    for (size_t i = 0; i < count; ++i)
+        encode_review(r[i], bytes.data() + i * review_record_size);
+    const append_outcome o = append_records(path, bytes.data(), bytes.size(), review_record_size);
     kept = o.failed != append_step::open && o.failed != append_step::write;
     if (o.piece_found)
         write_log("WARNING: %s ended in a piece of a record; the piece was removed.\n", p);
@@ -137,13 +138,32 @@ review_append_status append_review(const review_record& r)
     return status;
 }
 
+review_append_status append_reviews(const std::vector<review_record>& records)
+{
+    held_reviews& h = held();
+    if (!h.records.empty()) {
+        for (const review_record& r : records)
+            static_cast<void>(append_review(r));
+        return h.records.empty() ? review_append_status::appended : review_append_status::cannot_write;
+    }
+    if (records.empty())
+        return review_append_status::appended;
+    bool kept = true;
+    const review_append_status status = append_some(records.data(), records.size(), kept);
+    if (!kept) {
+        h.records = records;
+        h.unreported = true;
+    }
+    return status;
+}
+
 review_append_status append_held_reviews()
 {
     held_reviews& h = held();
     size_t written = 0;
     review_append_status status = review_append_status::appended;
     for (bool kept = true; written < h.records.size(); ++written) {
-        status = append_one(h.records[written], kept);
+        status = append_some(&h.records[written], 1, kept);
         if (!kept)
             break;
     }

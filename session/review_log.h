@@ -43,6 +43,8 @@ enum class [[nodiscard]] review_append_status : int {
 // left at its end; the error is logged. A record the log cannot take (a full disk) waits in
 // memory, and every waiting record goes in, oldest first, before the next one.
 review_append_status append_review(const review_record& r);
+// Several records appended and synced at once (the grades a sync folder brought).
+review_append_status append_reviews(const std::vector<review_record>& records);
 // Tries the waiting records again (after a save); the status of the last one tried.
 review_append_status append_held_reviews();
 size_t held_review_count();

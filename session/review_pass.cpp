@@ -1,3 +1,4 @@
+#include "session/sync.h"
 #include "session/review_pass.h"
 
 #include "session/choose.h"
@@ -155,10 +156,12 @@ pass_step review_pass::remove_shown()
     if (mode_ == screen_mode::queue && pending_) {
         pending_item* doomed = pending_;
         pending_ = nullptr;
+        sync_note_queue_deleted(doomed);
         remove_pending(doomed);
     } else if (reviewing() && item_) {
         item* doomed = item_;
         item_ = nullptr;
+        sync_note_deleted(doomed);
         remove_item(doomed);
     }
     return after_browsing(true);

@@ -12,6 +12,7 @@
 #include "database/binfile.h"
 #include "session/choose.h"
 #include "session/review_log.h"
+#include "session/sync.h"
 #include "session/undo.h"
 #include "database/database.h"
 #include "services/log.h"
@@ -47,6 +48,12 @@ save_result commit_files(const std::string& dir, bool with_weights, file_digest*
     if (with_weights && ann_globals().ann_initialised) {
         if (FILE* weights = commit.add(weights_name))
             write_weights(weights);
+    }
+    // Which items are which elsewhere, and how far the other computers' logs are applied,
+    // hold only for the database they are saved with.
+    if (sync_active() && dir == services().data_dir) {
+        if (FILE* state = commit.add(sync_state_name))
+            write_sync_state(state);
     }
     const commit_status status = commit.commit();
     if (status == commit_status::not_written || status == commit_status::unfinished) {

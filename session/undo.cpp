@@ -7,6 +7,7 @@
 #include "calendar/calendar.h"
 #include "database/days.h"
 #include "session/grading.h"
+#include "session/sync.h"
 
 namespace {
 
@@ -120,6 +121,7 @@ uint16_t grade_reviewed(item* e, uint16_t grade, review_screen screen)
     const uint16_t interval = grade_item(e, grade);
     step.logged = record_of(*e, grade, elapsed, interval_before, screen);
     log_review(step.logged);
+    sync_note_grade(e, grade, elapsed, screen);
     push(std::move(step));
     return interval;
 }
@@ -134,6 +136,7 @@ item* introduce_reviewed(uint16_t grade, pending_item* p)
     step.e = e;
     step.logged = record_of(*e, grade, 0, 0, review_screen::queue);
     log_review(step.logged);
+    sync_note_introduced(p, e, grade);
     push(std::move(step));
     return e;
 }
@@ -142,6 +145,7 @@ item* add_reviewed(uint16_t grade, const char* question, const char* answer, uin
 {
     item* e = create_item(grade, question, answer, ctgr);
     log_review(record_of(*e, grade, 0, 0, review_screen::added));
+    sync_note_added(e);
     return e;
 }
 
@@ -172,8 +176,8 @@ undo_result undo_last_grade()
     database& d = db();
     unlink_scheduled(step.e);
     d.insert_hint = nullptr;
+    pending_item* back_in_queue = nullptr;
     if (step.pending) {
-        free_item(step.e);
         --d.item_count;
         pending_item* p = new_pending_item();
         p->question = std::move(step.pending->question);
@@ -181,11 +185,15 @@ undo_result undo_last_grade()
         p->ctgr = step.pending->ctgr;
         link_pending_after(queue_item_before(step.pending->position), p);
         result.restored_pending = p;
+        back_in_queue = p;
     } else {
         copy_schedule(step.fields, *step.e);
         link_scheduled_after(step.before, step.e);
         result.restored_item = step.e;
     }
+    sync_note_undo(step.e, result.restored_item, back_in_queue, step.screen);
+    if (step.pending)
+        free_item(step.e);
     result.network_restored = restore_ann_checkpoint(step.network);
     review_record undo = step.logged;
     undo.event = review_event::undo;

@@ -3,10 +3,13 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSlider>
 #include <QVBoxLayout>
 
@@ -158,9 +161,28 @@ settings_dialog::settings_dialog(settings* record, QWidget* parent) : QDialog(pa
     random_pick_ = new QCheckBox(tr("Random pick from queue"), this);
     name_control(random_pick_, "random_pick", id_random_pick);
     layout->addWidget(random_pick_);
+    layout->addSpacing(12);
+    layout->addWidget(new QLabel(tr("Sync folder (empty: off; takes effect at the next start):"), this));
+    auto* sync_row = new QHBoxLayout;
+    sync_folder_ = new QLineEdit(this);
+    sync_folder_->setObjectName(QStringLiteral("sync_folder"));
+    sync_folder_->setAccessibleName(tr("Sync folder"));
+    sync_folder_->setClearButtonEnabled(true);
+    auto* choose = new QPushButton(tr("Synchronise through folder..."), this);
+    choose->setObjectName(QStringLiteral("choose_sync_folder"));
+    connect(choose, &QPushButton::clicked, this, [this] {
+        const QString chosen = QFileDialog::getExistingDirectory(this, tr("Synchronise through folder"),
+            sync_folder_->text());
+        if (!chosen.isEmpty())
+            sync_folder_->setText(chosen);
+    });
+    sync_row->addWidget(sync_folder_);
+    sync_row->addWidget(choose);
+    layout->addLayout(sync_row);
     if (record_) {
         path_->setText(record_->pathtodatadir.left(max_data_dir_units));
         random_pick_->setChecked(record_->randompick != 0);
+        sync_folder_->setText(record_->syncfolder);
     }
     add_buttons(this, layout, QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     setMinimumWidth(360);
@@ -171,6 +193,7 @@ void settings_dialog::done(int result)
     if (record_) {
         record_->pathtodatadir = resolve_data_dir(path_->text().left(max_data_dir_units));
         record_->randompick = random_pick_->isChecked() ? 1 : 0;
+        record_->syncfolder = sync_folder_->text().trimmed();
     }
     QDialog::done(result);
 }

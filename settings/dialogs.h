@@ -84,6 +84,7 @@ private:
     settings* record_;
     QLineEdit* path_ = nullptr;
     QCheckBox* random_pick_ = nullptr;
+    QLineEdit* sync_folder_ = nullptr;  // empty: no sync folder
 };
 
 class about_dialog : public QDialog {

@@ -1,5 +1,7 @@
 #include "settings/settings_store.h"
 
+#include "formats/change_log.h"
+
 #include <QDir>
 #include <QSettings>
 #include <QStandardPaths>
@@ -117,6 +119,11 @@ settings* load_settings(settings* record)
     record->window_geometry = store->value(QStringLiteral("windowgeometry")).toByteArray();
     record->main_splitter = store->value(QStringLiteral("mainsplitter")).toByteArray();
     record->backup_before_restore = store->value(QStringLiteral("backupbeforerestore")).toString();
+    record->syncfolder = store->value(QStringLiteral("syncfolder")).toString();
+    bool id_ok = false;
+    record->computer_id = store->value(QStringLiteral("computerid")).toString().toULongLong(&id_ok, 16);
+    if (!id_ok)
+        record->computer_id = 0;
     return record;
 }
 
@@ -141,7 +148,22 @@ void save_settings(settings* record)
         store->setValue(QStringLiteral("mainsplitter"), record->main_splitter);
     if (!record->backup_before_restore.isEmpty())
         store->setValue(QStringLiteral("backupbeforerestore"), record->backup_before_restore);
+    store->setValue(QStringLiteral("syncfolder"), record->syncfolder);
+    if (record->computer_id != 0)
+        store->setValue(QStringLiteral("computerid"), QString::number(record->computer_id, 16));
     store->sync();
+}
+
+uint64_t sync_computer_id(settings* record)
+{
+    if (record->computer_id == 0) {
+        record->computer_id = new_computer_id();
+        // Kept at once: a second id for the same computer would orphan its log.
+        const auto store = open_settings_store();
+        store->setValue(QStringLiteral("computerid"), QString::number(record->computer_id, 16));
+        store->sync();
+    }
+    return record->computer_id;
 }
 
 QString resolve_data_dir(const QString& path)

@@ -39,7 +39,12 @@ struct settings {
     QByteArray window_geometry;
     QByteArray main_splitter;  // the main window's division between the overview and the screens
     QString backup_before_restore;  // the name of the backup that kept the database as the last restore found it
+    QString syncfolder;  // the folder a sync service keeps in step with other computers; empty: off
+    uint64_t computer_id = 0;  // this computer's id in the sync folder, made at first use; 0: none yet
 };
+
+// This computer's id in the sync folder: the stored one, or a new one made and stored now.
+uint64_t sync_computer_id(settings* record);
 
 // The store that load_settings and save_settings use.
 std::unique_ptr<QSettings> open_settings_store();

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "session/item_edits.h"
 #include "ui/main_window.h"
 #include "ui/markup.h"
 
@@ -173,17 +174,19 @@ void write_back(record* e)
     // The user was told that an edit too long to store would be dropped.
     if (!take_edits())
         drop_edits();
+    std::string question(std::string_view(e->question));
+    std::string answer(std::string_view(e->answer));
     if (!w.question_held) {
-        std::string question = w.question_text + w.question_media;
+        question = w.question_text + w.question_media;
         remove_cr_before_lf(question);
-        e->question = std::move(question);
     }
     // An answer never revealed is left alone.
     if (w.answer_revealed && !w.answer_held) {
-        std::string answer = w.answer_text + w.answer_media;
+        answer = w.answer_text + w.answer_media;
         remove_cr_before_lf(answer);
-        e->answer = std::move(answer);
     }
+    if (question != std::string_view(e->question) || answer != std::string_view(e->answer))
+        change_texts(e, std::move(question), std::move(answer));
 }
 
 }  // namespace

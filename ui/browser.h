@@ -9,6 +9,9 @@
 
 #include "session/browse.h"
 
+// What the window keeps by category index follows a deletion (new_index as delete_category gives it).
+void renumber_window_state(const std::vector<int32_t>& new_index);
+
 class QComboBox;
 class QKeyEvent;
 class QLabel;

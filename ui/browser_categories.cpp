@@ -18,6 +18,7 @@
 
 #include "database/category_edits.h"
 #include "database/counts.h"
+#include "session/item_edits.h"
 #include "session/undo.h"
 #include "settings/category_dialog.h"
 #include "ui/browser.h"
@@ -74,7 +75,8 @@ int32_t parent_of(uint16_t c)
     return parent == c ? -1 : parent;
 }
 
-// What the window keeps by category index follows a deletion.
+}  // namespace
+
 void renumber_window_state(const std::vector<int32_t>& new_index)
 {
     window_state& w = ui();
@@ -98,7 +100,6 @@ void renumber_window_state(const std::vector<int32_t>& new_index)
     }
 }
 
-}  // namespace
 
 QWidget* browser_window::make_category_panel()
 {
@@ -207,7 +208,7 @@ std::optional<uint16_t> ask_new_category(QWidget* owner, int chosen)
     if (!name)
         return std::nullopt;
     const QString& typed = *name;
-    const category_made made = create_category(typed.toStdString(), parent);
+    const category_made made = create_user_category(typed.toStdString(), parent);
     if (made.result != category_edit::done) {
         show_message(owner, browser_window::tr("New Category"), refusal_text(made.result, typed, parent));
         return std::nullopt;
@@ -232,7 +233,7 @@ bool ask_rename_category(QWidget* owner, int chosen)
     if (!name)
         return false;
     const QString& typed = *name;
-    const category_edit result = rename_category(c, typed.toStdString());
+    const category_edit result = rename_user_category(c, typed.toStdString());
     if (result != category_edit::done) {
         show_message(owner, browser_window::tr("Rename Category"), refusal_text(result, typed, parent_of(c)));
         return false;
@@ -276,7 +277,7 @@ std::optional<std::vector<int32_t>> ask_delete_category(QWidget* owner, int chos
         return std::nullopt;
     // Undo steps keep the categories of the items they would restore.
     forget_undo();
-    const category_removal removal = delete_category(c);
+    const category_removal removal = delete_user_category(c);
     if (removal.result != category_edit::done) {
         show_message(owner, title, refusal_text(removal.result, path, -1));
         return std::nullopt;

@@ -9,6 +9,7 @@
 #include <numeric>
 
 #include "database/days.h"
+#include "session/item_edits.h"
 #include "session/undo.h"
 #include "ui/markup.h"
 #include "ui/screens.h"
@@ -242,10 +243,11 @@ bool browser_model::setData(const QModelIndex& index, const QVariant& value, int
     }
     if ((question ? question_of(row) : answer_of(row)) == text)
         return true;
+    std::string other(question ? answer_of(row) : question_of(row));
     if (row.scheduled)
-        (question ? row.scheduled->question : row.scheduled->answer) = text;
+        change_texts(row.scheduled, question ? std::move(text) : std::move(other), question ? std::move(other) : std::move(text));
     else
-        (question ? row.pending->question : row.pending->answer) = std::move(text);
+        change_texts(row.pending, question ? std::move(text) : std::move(other), question ? std::move(other) : std::move(text));
     refold();
     ranks_[static_cast<size_t>(question ? browse_sort::question : browse_sort::answer)] = {};
     emit dataChanged(index, index);
@@ -340,9 +342,9 @@ bool browser_model::remove(const std::vector<int>& rows)
         }
         emit database_changed(row);
         if (row.scheduled)
-            remove_item(row.scheduled);
+            delete_scheduled_item(row.scheduled);
         else
-            remove_pending(row.pending);
+            delete_queued_item(row.pending);
     }
     reload();
     return shown_removed;
@@ -357,7 +359,10 @@ int browser_model::move_to_category(const std::vector<int>& rows, uint16_t ctgr)
         if (r >= 0 && r < rowCount() && category_of(row_at(r)) != ctgr)
             moving.push_back(row_at(r));
     for (const browse_row& row : moving) {
-        (row.scheduled ? row.scheduled->ctgr : row.pending->ctgr) = ctgr;
+        if (row.scheduled)
+            move_to(row.scheduled, ctgr);
+        else
+            move_to(row.pending, ctgr);
         emit database_changed(row);
     }
     // A category filter may now leave some of them out, and a sort by category move them.

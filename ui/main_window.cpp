@@ -42,6 +42,8 @@
 #include "ui/statistics_window.h"
 #include "ui/screen_layout.h"
 #include "ui/screens.h"
+#include "ui/sync_watch.h"
+#include "session/sync.h"
 
 namespace {
 
@@ -308,6 +310,10 @@ int main_window::open_data()
     if (const int code = check_data_directory())
         return code;
     ma_nn_init();
+    if (settings* s = ui().settings_record.get(); s && !s->syncfolder.isEmpty()) {
+        sync = new sync_watch(this);
+        sync->open(s->syncfolder, sync_computer_id(s));
+    }
     set_status_text(std::nullopt);
     show_main_buttons();
     if (report_refused_database(this))
@@ -326,6 +332,8 @@ void main_window::closing_sequence()
     // The quit is posted only once the database is closed: posted before, it would end the
     // event loop of every message box that asks what to do about a failed save.
     const close_outcome outcome = close_database_asking(this, close_database);
+    // The save wrote which items are which elsewhere; nothing is recorded after it.
+    sync_close();
     if (settings* s = ui().settings_record.get()) {
         s->window_geometry = saveGeometry();
         s->main_splitter = splitter->saveState();

@@ -88,6 +88,7 @@ public:
     overview_panel* overview = nullptr;  // beside the main screen: the categories and their counts
     QSplitter* splitter = nullptr;  // between the overview and the screens
     QLabel* status_line = nullptr;  // under the window: the data directory, due and queued counts
+    class sync_watch* sync = nullptr;  // the sync folder, while one is set
     // Enables the undo entry and names the grade, as the session stands now.
     void update_undo_action();
 

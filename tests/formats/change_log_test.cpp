@@ -12,6 +12,7 @@ constexpr uint64_t me = 0x0123456789abcdefULL;
 std::vector<change_record> one_of_each()
 {
     const item_key item{0xfeedULL, 42};
+    const item_schedule schedule{1'768'478'400u, 20'500, 20'490, 12, 7, 9, 3, 4};
     std::vector<change_record> out;
     auto add = [&](change_kind k) -> change_record& {
         change_record r;
@@ -22,14 +23,18 @@ std::vector<change_record> one_of_each()
         return out.back();
     };
     change_record& g = add(change_kind::grade);
-    g.item = item, g.day = 9000, g.elapsed = 17, g.grade = 5, g.screen = 4;
-    for (change_kind k : {change_kind::undo, change_kind::delete_item, change_kind::forget_item,
-             change_kind::make_due, change_kind::queue_delete})
+    g.item = item, g.day = 9000, g.elapsed = 17, g.grade = 5, g.screen = 4, g.schedule = schedule;
+    change_record& u = add(change_kind::undo);
+    u.item = item, u.screen = 2, u.schedule = schedule;
+    for (change_kind k : {change_kind::forget_item, change_kind::make_due})
+        add(k).item = item, out.back().schedule = schedule;
+    for (change_kind k : {change_kind::delete_item, change_kind::queue_delete})
         add(k).item = item;
     for (change_kind k : {change_kind::add_item, change_kind::queue_add}) {
         change_record& a = add(k);
         a.item = item, a.path = {"Deutsch", "Verben", ""}, a.question = "<b>gehen</b>\n", a.answer = "to go";
     }
+    out[out.size() - 2].schedule = schedule;
     change_record& e = add(change_kind::edit_item);
     e.item = item, e.question = std::string("nul\0inside", 10), e.answer = "";
     change_record& m = add(change_kind::move_item);

@@ -1,0 +1,354 @@
+#include "session/sync.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "calendar/calendar.h"
+#include "database/days.h"
+#include "services/log.h"
+#include "session/lifecycle.h"
+#include "services/services_state.h"
+#include "session/sync_apply.h"
+#include "session/sync_state.h"
+
+namespace {
+
+// Local day numbers and the records' days since 1970 (both modulo 65,536).
+uint16_t to_record_day(uint16_t local) { return static_cast<uint16_t>(local + day_shift()); }
+
+item_schedule schedule_of(const item& e)
+{
+    item_schedule s;
+    s.id = e.id;
+    s.due = to_record_day(e.tmtrpt);
+    s.interval_end = to_record_day(e.stmtrpt);
+    s.interval = e.ivl;
+    s.last_interval = e.livl;
+    s.real_last_interval = e.rllivl;
+    s.repetitions = static_cast<uint8_t>(e.rp);
+    s.grade = static_cast<uint8_t>(e.gr);
+    return s;
+}
+
+const char* append_problem(change_append_status s)
+{
+    switch (s) {
+    case change_append_status::appended: return "";
+    case change_append_status::cannot_open: return "cannot be opened";
+    case change_append_status::not_a_log: return "is not this computer's change log";
+    case change_append_status::cannot_write: return "cannot be written";
+    case change_append_status::cannot_sync: return "cannot be synced to the disk";
+    }
+    return "cannot be written";
+}
+
+// Appends a record of this computer's; its sequence, or 0 when the log did not take it (the
+// user is told through sync_take_problem).
+uint64_t append(change_record& r)
+{
+    sync_globals& g = sync_g();
+    // A record comes after everything its writer has seen, whatever the clocks say, so that a
+    // change made after one from elsewhere sorts after it on every computer.
+    const uint64_t now = std::max(sync_clock_ms(), g.latest_stamp + 1);
+    const change_append_result res = g.writer->append(r, now);
+    if (res.status != change_append_status::appended && res.status != change_append_status::cannot_sync) {
+        const std::string path = g.folder + change_log_name(g.me);
+        write_log("ERROR: a change was not recorded: \"%s\" %s: %s\n", path.c_str(), append_problem(res.status),
+            std::strerror(res.error));
+        if (g.problem.empty())
+            g.problem = "The change log \"" + path + "\" " + append_problem(res.status) + " ("
+                + std::strerror(res.error) + "): changes made here do not reach the other computers.";
+        return 0;
+    }
+    if (res.status == change_append_status::cannot_sync)
+        write_log("WARNING: the change log could not be synced to the disk: %s\n", std::strerror(res.error));
+    g.latest_stamp = std::max(g.latest_stamp, r.stamp);
+    g.own_applied = res.sequence;
+    return res.sequence;
+}
+
+field_version own_version(const change_record& r) { return {r.stamp, sync_g().me}; }
+
+// Records a change of a known item; nothing for an item that has no identity (yet).
+change_record* about(const void* record, change_kind kind, change_record& r)
+{
+    const item_marks* m = marks_of(record);
+    if (!sync_active() || !m)
+        return nullptr;
+    r.kind = kind;
+    r.item = m->key;
+    return &r;
+}
+
+void record_schedule(const item* e, change_kind kind, uint16_t grade, uint16_t elapsed, review_screen screen)
+{
+    change_record r;
+    if (!about(e, kind, r))
+        return;
+    r.day = to_record_day(day_number(0));
+    r.elapsed = elapsed;
+    r.grade = static_cast<uint8_t>(grade);
+    r.screen = static_cast<uint8_t>(screen);
+    r.schedule = schedule_of(*e);
+    if (append(r))
+        marks_of(e)->schedule = own_version(r);
+}
+
+// Gives a new item or queue item its identity: this computer and the sequence of the record
+// that made it.
+void adopt(const void* record, bool queued, change_record& r)
+{
+    r.item = {sync_g().me, sync_g().writer->next_sequence()};
+    if (r.item.number == 0 || append(r) != r.item.number) {
+        if (sync_g().problem.empty())
+            sync_g().problem = "The change log \"" + sync_g().folder + change_log_name(sync_g().me)
+                + "\" cannot be opened: changes made here do not reach the other computers.";
+        return;
+    }
+    item_marks m;
+    m.key = r.item;
+    m.queued = queued;
+    m.schedule = m.texts = m.place = own_version(r);
+    bind_record(record, m);
+}
+
+void adopt_item(const item* e)
+{
+    change_record r;
+    r.kind = change_kind::add_item;
+    r.path = category_path_names(e->ctgr);
+    r.question = e->question.str();
+    r.answer = e->answer.str();
+    r.schedule = schedule_of(*e);
+    adopt(e, false, r);
+}
+
+void adopt_pending(const pending_item* p)
+{
+    change_record r;
+    r.kind = change_kind::queue_add;
+    r.path = category_path_names(p->ctgr);
+    r.question = std::string(p->question);
+    r.answer = std::string(p->answer);
+    adopt(p, true, r);
+}
+
+// Every record without an identity gets one: the items that were there before syncing began,
+// and those an import added.
+size_t adopt_unknown()
+{
+    size_t adopted = 0;
+    for (const item* e = db().head; e; e = e->next)
+        if (!marks_of(e)) {
+            adopt_item(e);
+            ++adopted;
+        }
+    for (const pending_item* p = db().pending_head; p; p = p->next)
+        if (!marks_of(p)) {
+            adopt_pending(p);
+            ++adopted;
+        }
+    return adopted;
+}
+
+}  // namespace
+
+uint64_t sync_clock_ms() { return static_cast<uint64_t>(time_now()) * 1000; }
+
+bool sync_active() { return sync_g().active; }
+const std::string& sync_folder() { return sync_g().folder; }
+
+std::vector<std::string> category_path_names(uint16_t index)
+{
+    std::vector<std::string> names;
+    walk_up_categories(index, [&](uint32_t c) {
+        names.insert(names.begin(), db().categories[c]->name);
+        return true;
+    });
+    return names;
+}
+
+sync_open_status sync_open(const std::string& folder, uint64_t me, sync_summary* summary)
+{
+    sync_close();
+    if (db().db_state != DB_OPEN)
+        return sync_open_status::no_database;
+    std::string dir = folder;
+    if (dir.empty() || dir.back() != '/')
+        dir += '/';
+    struct stat st {};
+    if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return sync_open_status::no_folder;
+    sync_globals& g = sync_g();
+    g.folder = dir;
+    g.me = me;
+    g.writer = std::make_unique<change_log_writer>(dir + change_log_name(me), me);
+    g.inbox = std::make_unique<sync_inbox>(dir, me);
+    g.active = true;
+    sync_open_status status = sync_open_status::opened;
+    if (!read_state_file(services().data_dir + sync_state_name)) {
+        write_log("WARNING: \"%s\" could not be read; every item is recorded anew\n",
+            (services().data_dir + sync_state_name).c_str());
+        g.marks.clear();
+        g.records.clear();
+        g.own_applied = 0;
+        static_cast<void>(g.inbox->read_positions(""));
+        status = sync_open_status::state_damaged;
+    }
+    sync_summary s;
+    apply_own_leftovers(s);
+    s.adopted = adopt_unknown();
+    const sync_summary arrived = sync_apply();
+    s.arrived += arrived.arrived;
+    s.applied += arrived.applied;
+    s.conflicted += arrived.conflicted;
+    s.waiting = arrived.waiting;
+    s.conflicts.insert(s.conflicts.end(), arrived.conflicts.begin(), arrived.conflicts.end());
+    s.conflict_copies = arrived.conflict_copies;
+    s.damaged = arrived.damaged;
+    s.renumberings.insert(s.renumberings.end(), arrived.renumberings.begin(), arrived.renumberings.end());
+    if (summary)
+        *summary = std::move(s);
+    return status;
+}
+
+void sync_close()
+{
+    sync_globals& g = sync_g();
+    g = sync_globals{};
+}
+
+std::string sync_take_problem()
+{
+    std::string p;
+    p.swap(sync_g().problem);
+    return p;
+}
+
+bool write_sync_state(FILE* out) { return write_state_file(out); }
+
+void sync_note_grade(const item* e, uint16_t grade, uint16_t elapsed, review_screen screen)
+{
+    record_schedule(e, change_kind::grade, grade, elapsed, screen);
+}
+
+void sync_note_introduced(const pending_item* was, const item* e, uint16_t grade)
+{
+    const item_marks* m = marks_of(was);
+    if (!sync_active() || !m)
+        return;
+    item_marks moved = *m;
+    unbind_record(was);
+    moved.queued = false;
+    bind_record(e, moved);
+    record_schedule(e, change_kind::grade, grade, 0, review_screen::queue);
+}
+
+void sync_note_undo(const void* was, const item* restored, const pending_item* back_in_queue, review_screen screen)
+{
+    const item_marks* m = marks_of(was);
+    if (!sync_active() || !m)
+        return;
+    item_marks kept = *m;
+    change_record r;
+    r.kind = change_kind::undo;
+    r.item = kept.key;
+    r.screen = static_cast<uint8_t>(screen);
+    if (restored)
+        r.schedule = schedule_of(*restored);
+    if (back_in_queue) {
+        unbind_record(was);
+        kept.queued = true;
+        bind_record(back_in_queue, kept);
+    }
+    if (append(r))
+        marks_of(restored ? static_cast<const void*>(restored) : back_in_queue)->schedule = own_version(r);
+}
+
+void sync_note_added(const item* e)
+{
+    if (sync_active())
+        adopt_item(e);
+}
+
+void sync_note_queued(const pending_item* p)
+{
+    if (sync_active())
+        adopt_pending(p);
+}
+
+namespace {
+
+template <typename Record>
+void record_texts(const Record* x)
+{
+    change_record r;
+    if (!about(x, change_kind::edit_item, r))
+        return;
+    r.question = std::string(std::string_view(x->question));
+    r.answer = std::string(std::string_view(x->answer));
+    if (append(r))
+        marks_of(x)->texts = own_version(r);
+}
+
+template <typename Record>
+void record_move(const Record* x)
+{
+    change_record r;
+    if (!about(x, change_kind::move_item, r))
+        return;
+    r.path = category_path_names(x->ctgr);
+    if (append(r))
+        marks_of(x)->place = own_version(r);
+}
+
+void record_delete(const void* x, change_kind kind)
+{
+    change_record r;
+    if (!about(x, kind, r))
+        return;
+    static_cast<void>(append(r));
+    unbind_record(x);
+}
+
+}  // namespace
+
+void sync_note_edited(const item* e) { record_texts(e); }
+void sync_note_queue_edited(const pending_item* p) { record_texts(p); }
+void sync_note_moved(const item* e) { record_move(e); }
+void sync_note_queue_moved(const pending_item* p) { record_move(p); }
+
+void sync_note_rescheduled(const item* e, change_kind kind) { record_schedule(e, kind, e->gr, 0, review_screen::scheduled); }
+
+void sync_note_deleted(const item* e) { record_delete(e, change_kind::delete_item); }
+void sync_note_queue_deleted(const pending_item* p) { record_delete(p, change_kind::queue_delete); }
+
+void sync_note_category(change_kind kind, std::vector<std::string> path, std::string text)
+{
+    if (!sync_active())
+        return;
+    change_record r;
+    r.kind = kind;
+    r.path = std::move(path);
+    r.text = std::move(text);
+    if (kind == change_kind::category_rename && !r.path.empty()) {
+        std::vector<std::string> now = r.path;
+        now.back() = r.text;
+        sync_g().renamed[r.path] = std::move(now);
+    }
+    static_cast<void>(append(r));
+}
+
+void sync_note_import(const std::string& file_name, uint32_t added)
+{
+    if (!sync_active())
+        return;
+    adopt_unknown();
+    change_record r;
+    r.kind = change_kind::import_done;
+    r.text = file_name;
+    r.count = added;
+    static_cast<void>(append(r));
+}

@@ -1,0 +1,424 @@
+#include "session/sync_apply.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <optional>
+#include <set>
+
+#include "ann/feedback.h"
+#include "ann/network.h"
+#include "calendar/calendar.h"
+#include "database/category_edits.h"
+#include "database/days.h"
+#include "services/log.h"
+#include "services/services_state.h"
+#include "session/sync_state.h"
+#include "session/undo.h"
+
+namespace {
+
+enum class outcome {
+    applied,  // the database holds the change now (or held it already)
+    conflicted,  // the change lost, or found nothing to change; said in the summary
+    wait,  // it names an item whose making has not arrived yet
+};
+
+// The grades an apply brought, appended to reviews.log at once at its end: one sync for them
+// all rather than one each.
+std::vector<review_record>& arrived_reviews()
+{
+    static std::vector<review_record> records;
+    return records;
+}
+
+uint16_t to_local_day(uint16_t record_day) { return static_cast<uint16_t>(record_day - day_shift()); }
+
+void set_schedule(item* e, const item_schedule& s)
+{
+    const bool listed = unlink_scheduled(e);
+    e->id = s.id;
+    e->tmtrpt = to_local_day(s.due);
+    e->stmtrpt = to_local_day(s.interval_end);
+    e->ivl = s.interval;
+    e->livl = s.last_interval;
+    e->rllivl = s.real_last_interval;
+    e->rp = s.repetitions;
+    e->gr = s.grade;
+    if (listed) {
+        insert_scheduled(nullptr);
+        insert_scheduled(e);
+    }
+}
+
+item* make_item(const std::string& question, const std::string& answer, uint16_t ctgr, const item_schedule& s)
+{
+    item* e = new_item();
+    e->question = question;
+    e->answer = answer;
+    e->ctgr = ctgr;
+    set_schedule(e, s);
+    insert_scheduled(nullptr);
+    insert_scheduled(e);
+    ++db().item_count;
+    return e;
+}
+
+std::optional<uint16_t> category_at(const std::vector<std::string>& path, bool make, int);
+
+// The category at `path` from the top, made where missing when `make`; none when it is not
+// there (or the table is full).
+std::optional<uint16_t> category_at(std::vector<std::string> path, bool make)
+{
+    // Where a path, or a path above it, was renamed here and is not there any more, the change
+    // follows the rename; a chain of renames is followed to its end.
+    const auto& renamed = sync_g().renamed;
+    for (size_t hops = 0; hops <= renamed.size() && !path.empty(); ++hops) {
+        std::optional<uint16_t> found = category_at(path, false, 0);
+        if (found)
+            return found;
+        bool followed = false;
+        for (size_t length = path.size(); length > 0 && !followed; --length) {
+            const auto it = renamed.find(std::vector<std::string>(path.begin(), path.begin() + static_cast<long>(length)));
+            if (it == renamed.end())
+                continue;
+            std::vector<std::string> moved = it->second;
+            moved.insert(moved.end(), path.begin() + static_cast<long>(length), path.end());
+            path = std::move(moved);
+            followed = true;
+        }
+        if (!followed)
+            break;
+    }
+    return category_at(path, make, 0);
+}
+
+std::optional<uint16_t> category_at(const std::vector<std::string>& path, bool make, int)
+{
+    if (path.empty())
+        return uint16_t{0};
+    int32_t parent = -1;
+    for (const std::string& name : path) {
+        int32_t c = category_named(name, parent);
+        if (c < 0) {
+            if (!make)
+                return std::nullopt;
+            c = add_category(name.c_str(), parent);
+            if (category_named(name, parent) != c)
+                return std::nullopt;  // the table is full
+        }
+        parent = c;
+    }
+    return static_cast<uint16_t>(parent);
+}
+
+std::string joined(const std::vector<std::string>& path)
+{
+    std::string s;
+    for (const std::string& name : path)
+        s += (s.empty() ? "" : " / ") + name;
+    return s;
+}
+
+// A change that lost is told, and what it held is kept in sync-conflicts.txt beside the
+// database, so that nothing typed elsewhere is lost without a trace.
+outcome conflict(sync_summary& s, const std::string& what, const change_record* kept = nullptr)
+{
+    s.conflicts.push_back(what);
+    const std::string path = services().data_dir + "sync-conflicts.txt";
+    if (FILE* f = std::fopen(path.c_str(), "ab")) {
+        std::fprintf(f, "%" PRIu64 "\t%s\n", sync_clock_ms() / 1000, what.c_str());
+        if (kept)
+            std::fprintf(f, "\tquestion: %s\n\tanswer: %s\n", kept->question.c_str(), kept->answer.c_str());
+        std::fclose(f);
+    } else {
+        write_log("ERROR: cannot keep a sync conflict in \"%s\"\n", path.c_str());
+    }
+    return outcome::conflicted;
+}
+
+// Whether the item's making has been applied here: then an unknown key means it was deleted.
+bool made_here(const item_key& key)
+{
+    const sync_globals& g = sync_g();
+    const uint64_t applied = key.computer == g.me ? g.own_applied : g.inbox->applied_of(key.computer);
+    return applied >= key.number;
+}
+
+void log_remote_review(const item* e, const change_record& r, uint16_t interval_before, review_event event)
+{
+    review_record l;
+    l.time = static_cast<uint32_t>(r.stamp / 1000);
+    l.item_id = e->id;
+    l.day = to_local_day(r.day);
+    l.elapsed = r.elapsed;
+    l.interval_before = interval_before;
+    l.interval_after = e->ivl;
+    l.test_error = ann_globals().test_error;
+    l.grade = r.grade;
+    l.rp_after = static_cast<uint8_t>(e->rp);
+    l.screen = static_cast<review_screen>(r.screen);
+    l.event = event;
+    arrived_reviews().push_back(l);
+}
+
+// The item went from the queue into learning or back: its identity goes with it.
+void move_marks(const void* from, const void* to, bool queued, field_version v)
+{
+    item_marks moved = *marks_of(from);
+    moved.queued = queued;
+    moved.schedule = v;
+    unbind_record(from);
+    bind_record(to, moved);
+}
+
+outcome apply_grade(const change_record& r, const void* record, item_marks& m, field_version v, sync_summary& s)
+{
+    if (m.queued) {
+        if (!(m.schedule <= v))
+            return conflict(s, "a grade of \"" + std::string(static_cast<const pending_item*>(record)->question)
+                    + "\" was dropped: its introduction was undone later");
+        // The introduction of a queue item: it is scheduled as the grading computer chose.
+        auto* p = static_cast<pending_item*>(const_cast<void*>(record));
+        item* e = make_item(std::string(p->question), std::string(p->answer), p->ctgr, r.schedule);
+        move_marks(p, e, false, v);
+        remove_pending(p);
+        log_remote_review(e, r, 0, review_event::grade);
+        return outcome::applied;
+    }
+    auto* e = static_cast<item*>(const_cast<void*>(record));
+    // The network learns from every grade, wherever it was given; the schedule is the one the
+    // grading computer set, unless a later change to it was applied here already.
+    feedback_to_ann(e->livl, e->rllivl, e->rp, e->gr, e->ivl, r.elapsed, r.grade);
+    const uint16_t before = e->ivl;
+    if (m.schedule <= v) {
+        set_schedule(e, r.schedule);
+        m.schedule = v;
+    } else {
+        s.conflicts.push_back("a grade of \"" + e->question.str() + "\" came after a later change of its schedule");
+    }
+    log_remote_review(e, r, before, review_event::grade);
+    return outcome::applied;
+}
+
+outcome apply_undo(const change_record& r, const void* record, item_marks& m, field_version v, sync_summary& s)
+{
+    if (m.queued)
+        return outcome::applied;  // put back in the queue here already
+    auto* e = static_cast<item*>(const_cast<void*>(record));
+    if (static_cast<review_screen>(r.screen) == review_screen::queue) {
+        if (!(m.schedule <= v))
+            return conflict(s, "the undone introduction of \"" + e->question.str() + "\" came before a later grade; it stays");
+        pending_item* p = new_pending_item();
+        p->question = std::string(e->question.view());
+        p->answer = std::string(e->answer.view());
+        p->ctgr = e->ctgr;
+        append_pending(p);
+        move_marks(e, p, true, v);
+        remove_item(e);
+        return outcome::applied;
+    }
+    const uint16_t before = e->ivl;
+    if (m.schedule <= v) {
+        set_schedule(e, r.schedule);
+        m.schedule = v;
+    }
+    change_record shown = r;
+    shown.grade = static_cast<uint8_t>(e->gr);
+    log_remote_review(e, shown, before, review_event::undo);
+    return outcome::applied;
+}
+
+outcome apply_record(const change_record& r, uint64_t writer, sync_summary& s)
+{
+    const field_version v{r.stamp, writer};
+    switch (r.kind) {
+    case change_kind::add_item:
+    case change_kind::queue_add: {
+        if (record_with(r.item))
+            return outcome::applied;
+        const std::optional<uint16_t> c = category_at(r.path, true);
+        item_marks m;
+        m.key = r.item;
+        m.schedule = m.texts = m.place = v;
+        if (r.kind == change_kind::add_item) {
+            bind_record(make_item(r.question, r.answer, c.value_or(0), r.schedule), m);
+        } else {
+            pending_item* p = new_pending_item();
+            p->question = r.question;
+            p->answer = r.answer;
+            p->ctgr = c.value_or(0);
+            append_pending(p);
+            m.queued = true;
+            bind_record(p, m);
+        }
+        return outcome::applied;
+    }
+    case change_kind::import_done:
+        return outcome::applied;
+    case change_kind::category_make:
+        return category_at(r.path, true) ? outcome::applied
+                                         : conflict(s, "the category \"" + joined(r.path) + "\" could not be made: the table is full");
+    case change_kind::category_rename: {
+        const std::optional<uint16_t> c = category_at(r.path, false);
+        if (!c)
+            return conflict(s, "the category \"" + joined(r.path) + "\" to be renamed \"" + r.text + "\" is not here");
+        if (rename_category(*c, r.text) != category_edit::done)
+            return conflict(s, "the category \"" + joined(r.path) + "\" could not be renamed \"" + r.text + "\"");
+        sync_g().renamed[r.path] = category_path_names(*c);
+        return outcome::applied;
+    }
+    case change_kind::category_delete: {
+        const std::optional<uint16_t> c = category_at(r.path, false);
+        if (!c)
+            return outcome::applied;
+        category_removal removal = delete_category(*c);
+        if (removal.result != category_edit::done)
+            return conflict(s, "the category \"" + joined(r.path) + "\" deleted elsewhere holds items here; it stays");
+        s.renumberings.push_back(std::move(removal.new_index));
+        return outcome::applied;
+    }
+    default:
+        break;
+    }
+    const void* record = record_with(r.item);
+    if (!record) {
+        if (!made_here(r.item))
+            return outcome::wait;
+        if (r.kind == change_kind::grade || r.kind == change_kind::edit_item)
+            return conflict(s, std::string(r.kind == change_kind::grade ? "a grade" : "an edit")
+                    + " of an item deleted here was dropped: the item is gone",
+                r.kind == change_kind::edit_item ? &r : nullptr);
+        return outcome::applied;
+    }
+    item_marks& m = *marks_of(record);
+    switch (r.kind) {
+    case change_kind::grade: return apply_grade(r, record, m, v, s);
+    case change_kind::undo: return apply_undo(r, record, m, v, s);
+    case change_kind::edit_item: {
+        if (!(m.texts <= v))
+            return conflict(s, "an earlier edit made elsewhere lost to a later one", &r);
+        m.texts = v;
+        if (m.queued) {
+            auto* p = static_cast<pending_item*>(const_cast<void*>(record));
+            p->question = r.question;
+            p->answer = r.answer;
+        } else {
+            auto* e = static_cast<item*>(const_cast<void*>(record));
+            e->question = r.question;
+            e->answer = r.answer;
+        }
+        return outcome::applied;
+    }
+    case change_kind::move_item: {
+        if (!(m.place <= v))
+            return outcome::applied;  // a later move here stands
+        m.place = v;
+        const uint16_t c = category_at(r.path, true).value_or(0);
+        if (m.queued)
+            static_cast<pending_item*>(const_cast<void*>(record))->ctgr = c;
+        else
+            static_cast<item*>(const_cast<void*>(record))->ctgr = c;
+        return outcome::applied;
+    }
+    case change_kind::forget_item:
+    case change_kind::make_due:
+        if (!m.queued && m.schedule <= v) {
+            m.schedule = v;
+            set_schedule(static_cast<item*>(const_cast<void*>(record)), r.schedule);
+        }
+        return outcome::applied;
+    case change_kind::delete_item:
+    case change_kind::queue_delete: {
+        // Deleted from the queue elsewhere and introduced here, or the other way: gone either way.
+        const bool queued = m.queued;
+        unbind_record(record);
+        if (queued)
+            remove_pending(static_cast<pending_item*>(const_cast<void*>(record)));
+        else
+            remove_item(static_cast<item*>(const_cast<void*>(record)));
+        return outcome::applied;
+    }
+    default:
+        return outcome::applied;
+    }
+}
+
+void count(outcome o, sync_summary& s)
+{
+    if (o == outcome::applied)
+        ++s.applied;
+    else if (o == outcome::conflicted)
+        ++s.conflicted;
+}
+
+}  // namespace
+
+void apply_own_leftovers(sync_summary& s)
+{
+    sync_globals& g = sync_g();
+    std::string bytes;
+    if (!read_change_log_file(g.folder + change_log_name(g.me), 0, &bytes))
+        return;
+    const change_log_read read = read_change_log(bytes);
+    for (const change_record& r : read.records) {
+        g.latest_stamp = std::max(g.latest_stamp, r.stamp);
+        if (r.sequence <= g.own_applied)
+            continue;
+        const outcome o = apply_record(r, g.me, s);
+        if (o == outcome::wait)
+            break;
+        count(o, s);
+        g.own_applied = r.sequence;
+    }
+    static_cast<void>(append_reviews(arrived_reviews()));
+    arrived_reviews().clear();
+}
+
+sync_summary sync_apply()
+{
+    sync_summary s;
+    sync_globals& g = sync_g();
+    if (!g.active)
+        return s;
+    sync_arrivals a = g.inbox->collect();
+    s.arrived = a.records.size();
+    s.conflict_copies = std::move(a.conflict_copies);
+    s.damaged = std::move(a.damaged);
+    std::vector<size_t> left(a.records.size());
+    for (size_t i = 0; i < left.size(); ++i)
+        left[i] = i;
+    // A record that names an item whose making is still on its way holds back its computer's
+    // later records; the others go on, and it is tried again after them.
+    bool progress = true;
+    while (!left.empty() && progress) {
+        progress = false;
+        std::set<uint64_t> blocked;
+        std::vector<size_t> still;
+        for (const size_t i : left) {
+            const uint64_t writer = a.computers[i];
+            const change_record& r = a.records[i];
+            if (blocked.count(writer)) {
+                still.push_back(i);
+                continue;
+            }
+            const outcome o = apply_record(r, writer, s);
+            if (o == outcome::wait) {
+                blocked.insert(writer);
+                still.push_back(i);
+                continue;
+            }
+            count(o, s);
+            g.latest_stamp = std::max(g.latest_stamp, r.stamp);
+            g.inbox->applied(writer, r.sequence);
+            progress = true;
+        }
+        left = std::move(still);
+    }
+    s.waiting = a.waiting + left.size();
+    static_cast<void>(append_reviews(arrived_reviews()));
+    arrived_reviews().clear();
+    // Undo steps point at records and places in the list that the changes may have moved.
+    if (s.applied > 0 || s.conflicted > 0)
+        forget_undo();
+    return s;
+}

@@ -1,0 +1,275 @@
+#include "session/sync_state.h"
+
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <vector>
+
+#include "calendar/calendar.h"
+#include "database/database.h"
+#include "services/log.h"
+
+#define XXH_INLINE_ALL
+#include <xxhash.h>
+
+namespace {
+
+constexpr char state_magic[8] = {'C', 'W', 'S', 'Y', 'N', 'C', 'S', 'T'};
+constexpr uint16_t state_version = 1;
+
+void put(std::string& out, uint64_t v, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+
+void put_marks(std::string& out, const item_marks& m)
+{
+    put(out, m.key.computer, 8);
+    put(out, m.key.number, 8);
+    for (const field_version* v : {&m.schedule, &m.texts, &m.place}) {
+        put(out, v->stamp, 8);
+        put(out, v->computer, 8);
+    }
+}
+
+class state_reader {
+public:
+    explicit state_reader(std::string_view bytes) : bytes_(bytes) {}
+    uint64_t number(int n)
+    {
+        if (!good_ || bytes_.size() - at_ < static_cast<size_t>(n)) {
+            good_ = false;
+            return 0;
+        }
+        uint64_t v = 0;
+        for (int i = n - 1; i >= 0; --i)
+            v = (v << 8) | static_cast<unsigned char>(bytes_[at_ + static_cast<size_t>(i)]);
+        at_ += static_cast<size_t>(n);
+        return v;
+    }
+    std::string text(int length_bytes)
+    {
+        const uint64_t n = number(length_bytes);
+        if (!good_ || bytes_.size() - at_ < n) {
+            good_ = false;
+            return {};
+        }
+        at_ += n;
+        return std::string(bytes_.substr(at_ - n, n));
+    }
+    item_marks marks(bool queued)
+    {
+        item_marks m;
+        m.queued = queued;
+        m.key.computer = number(8);
+        m.key.number = number(8);
+        for (field_version* v : {&m.schedule, &m.texts, &m.place}) {
+            v->stamp = number(8);
+            v->computer = number(8);
+        }
+        return m;
+    }
+    bool good() const { return good_; }
+    size_t at() const { return at_; }
+
+private:
+    std::string_view bytes_;
+    size_t at_ = 0;
+    bool good_ = true;
+};
+
+int64_t days_from_civil(int64_t y, unsigned m, unsigned d)
+{
+    y -= m <= 2;
+    const int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const auto yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<int64_t>(doe) - 719468;
+}
+
+// What tells an item from the others in the saved list: items made in the same second share
+// an id, seldom their texts as well.
+uint64_t fingerprint(std::string_view question, std::string_view answer, uint32_t id)
+{
+    std::string texts(question);
+    texts += '\0';
+    texts += answer;
+    return XXH64(texts.data(), texts.size(), id);
+}
+uint64_t fingerprint(const item& e) { return fingerprint(e.question, e.answer, e.id); }
+// The queue file is written category by category, so its items come back in another order.
+uint64_t fingerprint(const pending_item& p) { return fingerprint(p.question, p.answer, 0); }
+
+// Marks by fingerprint, each fingerprint's in the saved order: a record takes the first
+// unused marks of its fingerprint, so that records read back in another order find their own.
+class marks_by_print {
+public:
+    void add(uint64_t print, const item_marks& m) { saved_[print].push_back(m); }
+    template <typename Record>
+    void bind(Record* x)
+    {
+        const uint64_t print = fingerprint(*x);
+        const auto it = saved_.find(print);
+        if (it == saved_.end() || used_[print] >= it->second.size())
+            return;
+        const item_marks& m = it->second[used_[print]++];
+        if (m.key.computer != 0)
+            bind_record(x, m);
+    }
+
+private:
+    std::map<uint64_t, std::vector<item_marks>> saved_;
+    std::map<uint64_t, size_t> used_;
+};
+
+}  // namespace
+
+sync_globals& sync_g()
+{
+    static sync_globals g;
+    return g;
+}
+
+void bind_record(const void* record, const item_marks& marks)
+{
+    sync_globals& g = sync_g();
+    g.marks[record] = marks;
+    g.records[marks.key] = record;
+}
+
+void unbind_record(const void* record)
+{
+    sync_globals& g = sync_g();
+    const auto it = g.marks.find(record);
+    if (it == g.marks.end())
+        return;
+    g.records.erase(it->second.key);
+    g.marks.erase(it);
+}
+
+item_marks* marks_of(const void* record)
+{
+    const auto it = sync_g().marks.find(record);
+    return it == sync_g().marks.end() ? nullptr : &it->second;
+}
+
+const void* record_with(const item_key& key)
+{
+    const auto it = sync_g().records.find(key);
+    return it == sync_g().records.end() ? nullptr : it->second;
+}
+
+uint16_t day_shift()
+{
+    const uint32_t start = db().time_of_start;
+    const calendar_time t = *local_time(&start);
+    return static_cast<uint16_t>(days_from_civil(t.tm_year + 1900, static_cast<unsigned>(t.tm_mon + 1),
+        static_cast<unsigned>(t.tm_mday)));
+}
+
+bool write_state_file(FILE* out)
+{
+    const sync_globals& g = sync_g();
+    std::string bytes(state_magic, sizeof state_magic);
+    put(bytes, state_version, 2);
+    put(bytes, 0, 2);
+    put(bytes, g.me, 8);
+    put(bytes, g.own_applied, 8);
+    const std::string positions = g.inbox ? g.inbox->positions_text() : std::string();
+    put(bytes, positions.size(), 4);
+    bytes += positions;
+    put(bytes, g.renamed.size(), 4);
+    for (const auto& [from, to] : g.renamed)
+        for (const auto* path : {&from, &to}) {
+            put(bytes, path->size(), 2);
+            for (const std::string& name : *path) {
+                put(bytes, name.size(), 2);
+                bytes += name;
+            }
+        }
+    static const item_marks none;
+    put(bytes, db().item_count, 4);
+    uint32_t written = 0;
+    for (const item* e = db().head; e; e = e->next, ++written) {
+        put(bytes, fingerprint(*e), 8);
+        const item_marks* m = marks_of(e);
+        put_marks(bytes, m ? *m : none);
+    }
+    put(bytes, db().pending_count, 4);
+    for (const pending_item* p = db().pending_head; p; p = p->next) {
+        put(bytes, fingerprint(*p), 8);
+        const item_marks* m = marks_of(p);
+        put_marks(bytes, m ? *m : none);
+    }
+    put(bytes, XXH32(bytes.data(), bytes.size(), 0), 4);
+    return written == db().item_count && std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+}
+
+bool read_state_file(const std::string& path)
+{
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return errno == ENOENT;
+    std::string bytes;
+    char buffer[65536];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        bytes.append(buffer, n);
+    const bool read_error = std::ferror(f) != 0;
+    std::fclose(f);
+    if (read_error || bytes.size() < 4 + sizeof state_magic
+        || std::memcmp(bytes.data(), state_magic, sizeof state_magic) != 0)
+        return false;
+    state_reader check(std::string_view(bytes).substr(bytes.size() - 4));
+    if (check.number(4) != XXH32(bytes.data(), bytes.size() - 4, 0))
+        return false;
+    state_reader in(std::string_view(bytes).substr(0, bytes.size() - 4));
+    in.number(8);
+    if (in.number(2) != state_version)
+        return false;
+    in.number(2);
+    sync_globals& g = sync_g();
+    if (in.number(8) != g.me)
+        return false;  // another computer's state: its positions would skip records here
+    const uint64_t own = in.number(8);
+    const uint64_t positions_size = in.number(4);
+    std::string positions;
+    if (in.good() && positions_size <= bytes.size() - in.at())
+        positions.assign(bytes, in.at(), positions_size);
+    for (uint64_t i = 0; i < positions_size && in.good(); ++i)
+        in.number(1);
+    std::map<std::vector<std::string>, std::vector<std::string>> renamed;
+    const uint64_t renames = in.number(4);
+    for (uint64_t i = 0; i < renames && in.good(); ++i) {
+        std::vector<std::string> paths[2];
+        for (auto& path : paths) {
+            const uint64_t names = in.number(2);
+            for (uint64_t k = 0; k < names && in.good(); ++k)
+                path.push_back(in.text(2));
+        }
+        renamed[paths[0]] = paths[1];
+    }
+    marks_by_print items;
+    const uint64_t item_count = in.number(4);
+    for (uint64_t i = 0; i < item_count && in.good(); ++i) {
+        const uint64_t print = in.number(8);
+        items.add(print, in.marks(false));
+    }
+    marks_by_print queued;
+    const uint64_t queue_count = in.number(4);
+    for (uint64_t i = 0; i < queue_count && in.good(); ++i) {
+        const uint64_t print = in.number(8);
+        queued.add(print, in.marks(true));
+    }
+    if (!in.good() || !g.inbox->read_positions(positions))
+        return false;
+    g.own_applied = own;
+    g.renamed = std::move(renamed);
+    for (item* e = db().head; e; e = e->next)
+        items.bind(e);
+    for (pending_item* p = db().pending_head; p; p = p->next)
+        queued.bind(p);
+    return true;
+}

@@ -1,0 +1,68 @@
+#pragma once
+// The sync layer's process-wide state: which local record holds which item_key, and which
+// change last set each item's schedule, texts and category; and its file, sync.state.
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <map>
+#include <unordered_map>
+#include <vector>
+
+#include "formats/change_log.h"
+#include "formats/sync_inbox.h"
+
+// Orders concurrent changes the same way on every computer: the later stamp, then the
+// larger computer id.
+struct field_version {
+    uint64_t stamp = 0;  // of the record that set the field; 0: set before syncing began
+    uint64_t computer = 0;  // that record's writer
+    bool operator<=(const field_version& o) const
+    {
+        return stamp != o.stamp ? stamp < o.stamp : computer <= o.computer;
+    }
+};
+
+struct item_marks {
+    item_key key;  // the item's identity across computers
+    bool queued = false;  // the record is a pending_item, else an item
+    field_version schedule;  // of the change that set its schedule
+    field_version texts;  // of the change that set its question and answer
+    field_version place;  // of the change that set its category
+};
+
+struct item_key_hash {
+    size_t operator()(const item_key& k) const { return std::hash<uint64_t>()(k.computer * 0x9E3779B97F4A7C15ULL ^ k.number); }
+};
+
+struct sync_globals {
+    bool active = false;  // a sync folder is in use
+    std::string folder;  // the sync folder, ending with '/'
+    uint64_t me = 0;  // this computer's id
+    std::unique_ptr<change_log_writer> writer;  // this computer's log
+    std::unique_ptr<sync_inbox> inbox;  // the other computers' logs
+    std::unordered_map<const void*, item_marks> marks;  // per item or pending_item record
+    std::unordered_map<item_key, const void*, item_key_hash> records;  // per key, its record
+    uint64_t own_applied = 0;  // the last record of this computer whose change the database holds
+    uint64_t latest_stamp = 0;  // the highest stamp written or applied here
+    std::string problem;  // a record that could not be appended, untold yet
+    // Category paths renamed here, to their new paths: a change made elsewhere before it saw a
+    // rename names the old path, and goes where the category went.
+    std::map<std::vector<std::string>, std::vector<std::string>> renamed;
+};
+sync_globals& sync_g();
+
+void bind_record(const void* record, const item_marks& marks);
+void unbind_record(const void* record);
+item_marks* marks_of(const void* record);
+const void* record_with(const item_key& key);
+
+// Days since 1970-01-01 of the open database's day 0: record days are local days plus this.
+uint16_t day_shift();
+
+// The file: the applied positions, this computer's own position, and the marks of every
+// scheduled item and queue item, each with a digest of its id and texts.
+bool write_state_file(FILE* out);
+// Reads the file at `path` and binds the open database's records to their marks; false when it
+// exists and cannot be read (nothing is bound then). A missing file binds nothing.
+bool read_state_file(const std::string& path);

@@ -1,0 +1,108 @@
+#include "ui/sync_watch.h"
+
+#include <QDir>
+#include <QMainWindow>
+#include <QStatusBar>
+
+#include "session/sync.h"
+#include "ui/browser.h"
+#include "ui/window_state.h"
+
+sync_watch::sync_watch(QMainWindow* window) : QObject(window), window_(window)
+{
+    settle_.setSingleShot(true);
+    settle_.setInterval(500);
+    retry_.setInterval(2000);
+    connect(&settle_, &QTimer::timeout, this, &sync_watch::apply_now);
+    connect(&retry_, &QTimer::timeout, this, [this] {
+        tell_problems();
+        apply_now();
+    });
+    auto changed = [this] { settle_.start(); };
+    connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, changed);
+    connect(&watcher_, &QFileSystemWatcher::fileChanged, this, changed);
+}
+
+void sync_watch::open(const QString& folder, uint64_t computer)
+{
+    if (folder.isEmpty())
+        return;
+    sync_summary s;
+    switch (sync_open(QDir(folder).absolutePath().toStdString(), computer, &s)) {
+    case sync_open_status::no_database: return;
+    case sync_open_status::no_folder:
+        show_message(window_, tr("Sync Folder"),
+            tr("The sync folder cannot be read:\n%1\n\nChanges made here are not shared until it can be; "
+               "choose another in the Settings.")
+                .arg(folder));
+        return;
+    case sync_open_status::state_damaged:
+        show_message(window_, tr("Sync Folder"),
+            tr("The record of which items are shared could not be read; the items here were recorded in the sync "
+               "folder anew, and other computers may show them twice."));
+        break;
+    case sync_open_status::opened: break;
+    }
+    for (const std::vector<int32_t>& renumbering : s.renumberings)
+        renumber_window_state(renumbering);
+    watcher_.addPath(QString::fromStdString(sync_folder()));
+    for (const QString& name : QDir(QString::fromStdString(sync_folder())).entryList({QStringLiteral("changes-*.log")}))
+        watcher_.addPath(QString::fromStdString(sync_folder()) + name);
+    retry_.start();
+    show(s);
+    tell_problems();
+}
+
+void sync_watch::apply_now()
+{
+    if (!sync_active())
+        return;
+    // A pass holds the item on screen; a change from elsewhere could free it. It waits until
+    // the screen lets go of it.
+    if (ui().pass.reviewing())
+        return;
+    // Logs that appeared since are watched too.
+    for (const QString& name : QDir(QString::fromStdString(sync_folder())).entryList({QStringLiteral("changes-*.log")}))
+        if (!watcher_.files().contains(QString::fromStdString(sync_folder()) + name))
+            watcher_.addPath(QString::fromStdString(sync_folder()) + name);
+    const sync_summary s = sync_apply();
+    for (const std::vector<int32_t>& renumbering : s.renumberings)
+        renumber_window_state(renumbering);
+    show(s);
+}
+
+QString sync_watch::summary_text(const sync_summary& s)
+{
+    if (s.arrived == 0 && s.adopted == 0 && s.conflict_copies.empty() && s.damaged.empty())
+        return {};
+    QString text = tr("Changes from other computers: %n arrived", nullptr, static_cast<int>(s.arrived));
+    if (s.applied > 0)
+        text += tr(", %n applied", nullptr, static_cast<int>(s.applied));
+    if (s.conflicted > 0)
+        text += tr(", %n in conflict (kept in sync-conflicts.txt in the data directory)", nullptr,
+            static_cast<int>(s.conflicted));
+    if (s.waiting > 0)
+        text += tr(", %n waiting for earlier ones", nullptr, static_cast<int>(s.waiting));
+    if (s.adopted > 0)
+        text += tr(", %n items of this computer shared", nullptr, static_cast<int>(s.adopted));
+    if (!s.conflict_copies.empty())
+        text += tr("; conflict copies of logs made by the sync service: %n", nullptr,
+            static_cast<int>(s.conflict_copies.size()));
+    if (!s.damaged.empty())
+        text += tr("; damaged logs, read up to the damage: %n", nullptr, static_cast<int>(s.damaged.size()));
+    return text + QLatin1Char('.');
+}
+
+void sync_watch::show(const sync_summary& s)
+{
+    const QString text = summary_text(s);
+    if (!text.isEmpty())
+        window_->statusBar()->showMessage(text);
+}
+
+void sync_watch::tell_problems()
+{
+    const std::string problem = sync_take_problem();
+    if (!problem.empty())
+        show_message(window_, tr("Sync Folder"), QString::fromStdString(problem));
+}
