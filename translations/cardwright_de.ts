@@ -1590,6 +1590,22 @@ Die Bewertungen bleiben erhalten und werden eingetragen, sobald der Datenträger
         <source>Database path</source>
         <translation>Pfad der Datenbank</translation>
     </message>
+    <message>
+        <source>Sync folder (empty: off; takes effect at the next start):</source>
+        <translation>Sync-Ordner (leer: aus; gilt ab dem nächsten Start):</translation>
+    </message>
+    <message>
+        <source>Sync folder</source>
+        <translation>Sync-Ordner</translation>
+    </message>
+    <message>
+        <source>Synchronise through folder...</source>
+        <translation>Über einen Ordner abgleichen...</translation>
+    </message>
+    <message>
+        <source>Synchronise through folder</source>
+        <translation>Über einen Ordner abgleichen</translation>
+    </message>
 </context>
 <context>
     <name>statistics_window</name>
@@ -1695,6 +1711,76 @@ Die Bewertungen bleiben erhalten und werden eingetragen, sobald der Datenträger
     <message>
         <source>Network</source>
         <translation>Netz</translation>
+    </message>
+</context>
+<context>
+    <name>sync_watch</name>
+    <message>
+        <source>Sync Folder</source>
+        <translation>Sync-Ordner</translation>
+    </message>
+    <message>
+        <source>The sync folder cannot be read:
+%1
+
+Changes made here are not shared until it can be; choose another in the Settings.</source>
+        <translation>Der Sync-Ordner kann nicht gelesen werden:
+%1
+
+Änderungen von hier werden erst geteilt, wenn er wieder lesbar ist; wählen Sie in den Einstellungen einen anderen.</translation>
+    </message>
+    <message>
+        <source>The record of which items are shared could not be read; the items here were recorded in the sync folder anew, and other computers may show them twice.</source>
+        <translation>Die Aufzeichnung, welche Karten geteilt sind, konnte nicht gelesen werden; die Karten von hier wurden neu in den Sync-Ordner eingetragen, und andere Computer zeigen sie womöglich doppelt.</translation>
+    </message>
+    <message numerus="yes">
+        <source>Changes from other computers: %n arrived</source>
+        <translation>
+            <numerusform>Änderungen anderer Computer: %n eingetroffen</numerusform>
+            <numerusform>Änderungen anderer Computer: %n eingetroffen</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>, %n applied</source>
+        <translation>
+            <numerusform>, %n übernommen</numerusform>
+            <numerusform>, %n übernommen</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>, %n in conflict (kept in sync-conflicts.txt in the data directory)</source>
+        <translation>
+            <numerusform>, %n im Konflikt (in sync-conflicts.txt im Datenverzeichnis aufbewahrt)</numerusform>
+            <numerusform>, %n im Konflikt (in sync-conflicts.txt im Datenverzeichnis aufbewahrt)</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>, %n waiting for earlier ones</source>
+        <translation>
+            <numerusform>, %n warten auf frühere</numerusform>
+            <numerusform>, %n warten auf frühere</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>, %n items of this computer shared</source>
+        <translation>
+            <numerusform>, %n Karte dieses Computers geteilt</numerusform>
+            <numerusform>, %n Karten dieses Computers geteilt</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>; conflict copies of logs made by the sync service: %n</source>
+        <translation>
+            <numerusform>; Konfliktkopien von Protokollen durch den Sync-Dienst: %n</numerusform>
+            <numerusform>; Konfliktkopien von Protokollen durch den Sync-Dienst: %n</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>; damaged logs, read up to the damage: %n</source>
+        <translation>
+            <numerusform>; beschädigte Protokolle, bis zur Beschädigung gelesen: %n</numerusform>
+            <numerusform>; beschädigte Protokolle, bis zur Beschädigung gelesen: %n</numerusform>
+        </translation>
     </message>
 </context>
 <context>
