@@ -74,7 +74,10 @@ simulate: deps
 # Refreshes translations/*.ts from the texts marked in ui/ and settings/: new texts come in
 # unfinished (the test `translations` fails until they are translated), removed ones go.
 translations: deps
-	@"$$(qtpaths6 --query QT_INSTALL_BINS)/lupdate" -locations none -no-obsolete ui settings -ts translations/*.ts
+	@"$$(qtpaths6 --query QT_INSTALL_BINS)/lupdate" -locations none -no-obsolete ui settings \
+	  -ts $(filter-out translations/cardwright_en.ts,$(wildcard translations/*.ts))
+	@"$$(qtpaths6 --query QT_INSTALL_BINS)/lupdate" -pluralonly -locations none -no-obsolete ui settings \
+	  -ts translations/cardwright_en.ts
 
 # The three-computer sync test with many more sessions than `make test` runs, on another seed:
 # `make sync-soak SYNC_SESSIONS=6000 SYNC_SEED=7`.

@@ -11,7 +11,10 @@ status=0
 for ts in "$src"/translations/*.ts; do
     name=$(basename "$ts")
     cp "$ts" "$tmp/$name"
-    "$lupdate" -silent -locations none "$src/ui" "$src/settings" -ts "$tmp/$name" 2>"$tmp/lupdate.log" || { cat "$tmp/lupdate.log"; exit 1; }
+    # English is the source language: its file holds only the plural forms.
+    only=""
+    [ "$name" = cardwright_en.ts ] && only=-pluralonly
+    "$lupdate" -silent $only -locations none "$src/ui" "$src/settings" -ts "$tmp/$name" 2>"$tmp/lupdate.log" || { cat "$tmp/lupdate.log"; exit 1; }
     untranslated=$(grep -c 'type="unfinished"' "$tmp/$name" || true)
     gone=$(grep -c 'type="vanished"\|type="obsolete"' "$tmp/$name" || true)
     if [ "$untranslated" -ne 0 ] || [ "$gone" -ne 0 ]; then

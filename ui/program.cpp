@@ -64,12 +64,20 @@ std::vector<std::unique_ptr<QTranslator>> install_translations(const QLocale& lo
         if (QCoreApplication::installTranslator(translator.get()))
             installed.push_back(std::move(translator));
     };
-    for (const QString& dir : dirs) {
-        auto own = std::make_unique<QTranslator>();
-        if (own->load(locale, QStringLiteral("cardwright"), QStringLiteral("_"), dir)) {
-            install(std::move(own));
-            break;
+    // English is the texts' own language, but its plural forms come from a translation too: a
+    // locale without a translation of its own (C, for one) takes the English one.
+    for (const QLocale& wanted : {locale, QLocale(QLocale::English)}) {
+        bool found = false;
+        for (const QString& dir : dirs) {
+            auto own = std::make_unique<QTranslator>();
+            if (own->load(wanted, QStringLiteral("cardwright"), QStringLiteral("_"), dir)) {
+                install(std::move(own));
+                found = true;
+                break;
+            }
         }
+        if (found)
+            break;
     }
     auto qt = std::make_unique<QTranslator>();
     if (qt->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))

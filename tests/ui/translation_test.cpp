@@ -243,4 +243,11 @@ TEST_F(German, BrowserAndStatisticsShowDatesAndNumbersInGermanForm)
     }, [&] { QTest::keyClick(w, Qt::Key_T, Qt::ControlModifier); });
 }
 
+TEST(EnglishPlurals, ALocaleWithoutATranslationOfItsOwnCountsInEnglish)
+{
+    const auto translators = install_translations(QLocale::c(), {QFileInfo(QStringLiteral(CARDWRIGHT_PROGRAM)).path()});
+    for (const auto& [n, text] : {std::pair{1, "1 item written to %1."}, {2, "2 items written to %1."}})
+        EXPECT_EQ(QCoreApplication::translate("exchange_dialogs", "%n items written to %1.", nullptr, n), QLatin1String(text));
+}
+
 }  // namespace
