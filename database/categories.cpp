@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -180,6 +181,17 @@ bool category_within(uint32_t ancestor, uint32_t c)
         return !found;
     });
     return found;
+}
+
+std::vector<std::string> category_names_from_top(uint16_t c)
+{
+    std::vector<std::string> names;
+    walk_up_categories(c, [&](uint32_t at) {
+        names.push_back(db().categories[at]->name);
+        return true;
+    });
+    std::reverse(names.begin(), names.end());
+    return names;
 }
 
 bool category_in_filter(category_filter filter, uint32_t c)

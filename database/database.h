@@ -184,6 +184,8 @@ uint16_t category_count();
 category* category_at(uint32_t index);
 int32_t next_child_category(int32_t parent, int32_t after);
 bool category_within(uint32_t ancestor, uint32_t c);
+// The names of the categories from c's top-level one down to c.
+std::vector<std::string> category_names_from_top(uint16_t c);
 bool category_in_filter(category_filter filter, uint32_t c);
 // Logs how many names found the table full since the first of them was logged, if more did.
 void report_refused_categories();

@@ -15,16 +15,6 @@
 
 namespace {
 
-std::vector<std::string> names_of(uint16_t c)
-{
-    std::vector<std::string> names;
-    walk_up_categories(c, [&](uint32_t at) {
-        names.insert(names.begin(), db().categories[at]->name);
-        return true;
-    });
-    return names;
-}
-
 // The bytes of an export on their way to the file, handed over a mebibyte at a time, so that an
 // export holds little beyond the database and writes while it makes the rest.
 class export_stream {
@@ -256,7 +246,7 @@ struct xml_writer {
 
 std::string category_path_text(uint16_t c)
 {
-    const std::vector<std::string> names = names_of(c);
+    const std::vector<std::string> names = category_names_from_top(c);
     bool colons = false;
     for (const std::string& n : names)
         colons = colons || n.find("::") != std::string::npos;

@@ -44,22 +44,22 @@ category_made create_user_category(std::string_view name, int32_t parent)
 {
     const category_made made = create_category(name, parent);
     if (made.result == category_edit::done)
-        sync_note_category(change_kind::category_make, category_path_names(made.index));
+        sync_note_category(change_kind::category_make, category_names_from_top(made.index));
     return made;
 }
 
 category_edit rename_user_category(uint16_t index, std::string_view name)
 {
-    std::vector<std::string> before = index < category_count() ? category_path_names(index) : std::vector<std::string>{};
+    std::vector<std::string> before = index < category_count() ? category_names_from_top(index) : std::vector<std::string>{};
     const category_edit result = rename_category(index, name);
-    if (result == category_edit::done && category_path_names(index) != before)
+    if (result == category_edit::done && category_names_from_top(index) != before)
         sync_note_category(change_kind::category_rename, std::move(before), db().categories[index]->name);
     return result;
 }
 
 category_removal delete_user_category(uint16_t index)
 {
-    std::vector<std::string> path = index < category_count() ? category_path_names(index) : std::vector<std::string>{};
+    std::vector<std::string> path = index < category_count() ? category_names_from_top(index) : std::vector<std::string>{};
     category_removal removal = delete_category(index);
     if (removal.result == category_edit::done)
         sync_note_category(change_kind::category_delete, std::move(path));

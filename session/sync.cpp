@@ -118,7 +118,7 @@ void adopt_item(const item* e)
 {
     change_record r;
     r.kind = change_kind::add_item;
-    r.path = category_path_names(e->ctgr);
+    r.path = category_names_from_top(e->ctgr);
     r.question = e->question.str();
     r.answer = e->answer.str();
     r.schedule = schedule_of(*e);
@@ -129,7 +129,7 @@ void adopt_pending(const pending_item* p)
 {
     change_record r;
     r.kind = change_kind::queue_add;
-    r.path = category_path_names(p->ctgr);
+    r.path = category_names_from_top(p->ctgr);
     r.question = std::string(p->question);
     r.answer = std::string(p->answer);
     adopt(p, true, r);
@@ -159,16 +159,6 @@ uint64_t sync_clock_ms() { return static_cast<uint64_t>(time_now()) * 1000; }
 
 bool sync_active() { return sync_g().active; }
 const std::string& sync_folder() { return sync_g().folder; }
-
-std::vector<std::string> category_path_names(uint16_t index)
-{
-    std::vector<std::string> names;
-    walk_up_categories(index, [&](uint32_t c) {
-        names.insert(names.begin(), db().categories[c]->name);
-        return true;
-    });
-    return names;
-}
 
 sync_open_status sync_open(const std::string& folder, uint64_t me, sync_summary* summary)
 {
@@ -299,7 +289,7 @@ void record_move(const Record* x)
     change_record r;
     if (!about(x, change_kind::move_item, r))
         return;
-    r.path = category_path_names(x->ctgr);
+    r.path = category_names_from_top(x->ctgr);
     if (append(r))
         marks_of(x)->place = own_version(r);
 }

@@ -80,8 +80,5 @@ void sync_note_category(change_kind kind, std::vector<std::string> path, std::st
 // After an import: records the items it added and closes them with an import record.
 void sync_note_import(const std::string& file_name, uint32_t added);
 
-// The category's path from its top-level category down.
-std::vector<std::string> category_path_names(uint16_t index);
-
 // Writes the sync state of the open database (for the save's commit).
 bool write_sync_state(FILE* out);

@@ -264,7 +264,7 @@ outcome apply_record(const change_record& r, uint64_t writer, sync_summary& s)
             return conflict(s, "the category \"" + joined(r.path) + "\" to be renamed \"" + r.text + "\" is not here");
         if (rename_category(*c, r.text) != category_edit::done)
             return conflict(s, "the category \"" + joined(r.path) + "\" could not be renamed \"" + r.text + "\"");
-        sync_g().renamed[r.path] = category_path_names(*c);
+        sync_g().renamed[r.path] = category_names_from_top(*c);
         return outcome::applied;
     }
     case change_kind::category_delete: {

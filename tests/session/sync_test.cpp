@@ -77,7 +77,7 @@ struct collection_image {
 std::string path_text(uint16_t c)
 {
     std::string s;
-    for (const std::string& n : category_path_names(c))
+    for (const std::string& n : category_names_from_top(c))
         s += "/" + n;
     return s;
 }
