@@ -64,21 +64,20 @@ std::vector<std::unique_ptr<QTranslator>> install_translations(const QLocale& lo
         if (QCoreApplication::installTranslator(translator.get()))
             installed.push_back(std::move(translator));
     };
-    // English is the texts' own language, but its plural forms come from a translation too: a
-    // locale without a translation of its own (C, for one) takes the English one.
-    for (const QLocale& wanted : {locale, QLocale(QLocale::English)}) {
-        bool found = false;
+    const auto install_own = [&](const QLocale& wanted) {
         for (const QString& dir : dirs) {
             auto own = std::make_unique<QTranslator>();
             if (own->load(wanted, QStringLiteral("cardwright"), QStringLiteral("_"), dir)) {
                 install(std::move(own));
-                found = true;
-                break;
+                return true;
             }
         }
-        if (found)
-            break;
-    }
+        return false;
+    };
+    // English is the texts' own language, but its plural forms come from a translation too: a
+    // locale without a translation of its own (C, for one) takes the English one.
+    if (!install_own(locale))
+        install_own(QLocale(QLocale::English));
     auto qt = std::make_unique<QTranslator>();
     if (qt->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         install(std::move(qt));
