@@ -45,9 +45,7 @@ void sync_watch::open(const QString& folder, uint64_t computer)
     }
     for (const std::vector<int32_t>& renumbering : s.renumberings)
         renumber_window_state(renumbering);
-    watcher_.addPath(QString::fromStdString(sync_folder()));
-    for (const QString& name : QDir(QString::fromStdString(sync_folder())).entryList({QStringLiteral("changes-*.log")}))
-        watcher_.addPath(QString::fromStdString(sync_folder()) + name);
+    watch_logs();
     retry_.start();
     show(s);
     tell_problems();
@@ -61,14 +59,23 @@ void sync_watch::apply_now()
     // the screen lets go of it.
     if (ui().pass.reviewing())
         return;
-    // Logs that appeared since are watched too.
-    for (const QString& name : QDir(QString::fromStdString(sync_folder())).entryList({QStringLiteral("changes-*.log")}))
-        if (!watcher_.files().contains(QString::fromStdString(sync_folder()) + name))
-            watcher_.addPath(QString::fromStdString(sync_folder()) + name);
+    watch_logs();
     const sync_summary s = sync_apply();
     for (const std::vector<int32_t>& renumbering : s.renumberings)
         renumber_window_state(renumbering);
     show(s);
+}
+
+void sync_watch::watch_logs()
+{
+    // Logs that appear later (another computer joining) are watched as they are found.
+    const QString folder = QString::fromStdString(sync_folder());
+    if (!watcher_.directories().contains(folder))
+        watcher_.addPath(folder);
+    const QStringList watched = watcher_.files();
+    for (const QString& name : QDir(folder).entryList({QStringLiteral("changes-*.log")}))
+        if (!watched.contains(folder + name))
+            watcher_.addPath(folder + name);
 }
 
 QString sync_watch::summary_text(const sync_summary& s)

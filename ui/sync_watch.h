@@ -22,6 +22,8 @@ public:
     static QString summary_text(const sync_summary& s);
 
 private:
+    // Watches the folder and each log in it not watched yet.
+    void watch_logs();
     void show(const sync_summary& s);
     void tell_problems();
 
