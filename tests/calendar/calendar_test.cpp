@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <tuple>
 #include <utility>
+#include <vector>
 
 #include "calendar/calendar.h"
 #include "platform/platform_state.h"
@@ -136,22 +137,19 @@ TEST_F(CalendarTest, UsRuleOnTransitionDays)
     // A last Sunday on the month's last day stays there: 31 March 2024 (a leap year).
     EXPECT_EQ(dst_transition(dst_kind::start, 124, 3, 5, 0, 2, 0, 0, 0).day, 90);
 
-    EXPECT_FALSE(in_dst_at(2009, 3, 8, 1, 59, 59));
-    EXPECT_TRUE(in_dst_at(2009, 3, 8, 2, 0));
     // End on 1 November 02:00 EDT = 01:00 EST: before it daylight, at it standard.
-    EXPECT_TRUE(in_dst_at(2009, 11, 1, 0, 59, 59));
-    EXPECT_FALSE(in_dst_at(2009, 11, 1, 1, 0));
+    EXPECT_EQ((std::vector{in_dst_at(2009, 3, 8, 1, 59, 59), in_dst_at(2009, 3, 8, 2, 0), in_dst_at(2009, 11, 1, 0, 59, 59),
+                  in_dst_at(2009, 11, 1, 1, 0)}),
+        (std::vector{false, true, true, false}));
 }
 
 TEST_F(CalendarTest, SouthernHemisphereSummerSpansTheNewYear)
 {
     use_zone("AEST-10AEDT,M10.1.0,M4.1.0/3");
-    for (int month : {1, 2, 3, 11, 12}) {
-        EXPECT_TRUE(in_dst_at(2010, month, 15, 12)) << month;
-    }
-    for (int month : {5, 6, 7, 8, 9}) {
-        EXPECT_FALSE(in_dst_at(2010, month, 15, 12)) << month;
-    }
+    for (int month = 1; month <= 12; ++month)
+        if (month != 4 && month != 10) {
+            EXPECT_EQ(in_dst_at(2010, month, 15, 12), month < 4 || month > 10) << month;
+        }
     const uint32_t january_noon_utc = utc(2010, 1, 15, 1);
     EXPECT_EQ(local_time(&january_noon_utc)->tm_hour, 12);
     EXPECT_EQ(local_time(&january_noon_utc)->tm_isdst, 1);
@@ -196,55 +194,51 @@ TEST_F(CalendarTest, EndOutsideItsDayMovesToTheNeighbouringDay)
     const dst_moment end = dst_transition(dst_kind::end, 109, 10, 5, 0, 0, 30, 0, 0);
     EXPECT_EQ(end.day, 296);
     EXPECT_EQ(end.millisecond, (23 * 60 + 30) * 60 * 1000);
-    EXPECT_TRUE(in_dst_at(2009, 10, 24, 23, 29));
-    EXPECT_FALSE(in_dst_at(2009, 10, 24, 23, 30));
-    EXPECT_FALSE(in_dst_at(2009, 10, 25, 0, 10));
+    EXPECT_EQ((std::vector{in_dst_at(2009, 10, 24, 23, 29), in_dst_at(2009, 10, 24, 23, 30), in_dst_at(2009, 10, 25, 0, 10)}),
+        (std::vector{true, false, false}));
 
     // And one past midnight goes to the next day: 25:30 daylight is 00:30 standard on 2 November.
     use_zone("YST5YDT,M3.2.0,M11.1.0/25:30");
     const dst_moment late = dst_transition(dst_kind::end, 109, 11, 1, 0, 25, 30, 0, 0);
     EXPECT_EQ(late.day, 305);
     EXPECT_EQ(late.millisecond, 30 * 60 * 1000);
-    EXPECT_TRUE(in_dst_at(2009, 11, 2, 0, 29));
-    EXPECT_FALSE(in_dst_at(2009, 11, 2, 0, 30));
+    EXPECT_EQ(std::pair(in_dst_at(2009, 11, 2, 0, 29), in_dst_at(2009, 11, 2, 0, 30)), std::pair(true, false));
 }
 
 TEST(TimeZoneRules, TranslatePosixRules)
 {
+    struct rule_case {
+        const char* rule;
+        int32_t bias, daylight_bias;  // minutes
+        int32_t daylight_month, daylight_week, daylight_hour, standard_month, standard_hour;
+    };
+    const rule_case rules[] = {
+        {"CET-1CEST,M3.5.0,M10.5.0/3", -60, -60, 3, 5, 2, 10, 3},
+        {"<+0530>-5:30", -330, 0, 0, 0, 0, 0, 0},
+        // Half-hour daylight saving (Lord Howe) and a negative rule time (Nuuk) are kept.
+        {"<+1030>-10:30<+11>-11,M10.1.0,M4.1.0", -630, -30, 10, 1, 2, 4, 2},
+        {"<-02>2<-01>,M3.5.0/-1,M10.5.0/0", 120, -60, 3, 5, -1, 10, 0},
+        // Dublin's winter "daylight saving" is turned round: summer is the daylight period.
+        {"IST-1GMT0,M10.5.0,M3.5.0/1", 0, -60, 3, 5, 1, 10, 2},
+        // Julian-day rules cannot be expressed: no daylight saving.
+        {"ABC3DEF,J60,J300", 180, -60, 0, 0, 0, 0, 0},
+    };
+    for (const rule_case& r : rules) {
+        TIME_ZONE_INFORMATION tz{};
+        ASSERT_TRUE(tz_from_posix_rule(r.rule, &tz)) << r.rule;
+        EXPECT_EQ(std::tuple(tz.Bias, tz.DaylightDate.wMonth, tz.DaylightDate.wDay, tz.DaylightDate.wHour,
+                      tz.StandardDate.wMonth, tz.StandardDate.wHour),
+            std::tuple(r.bias, r.daylight_month, r.daylight_week, r.daylight_hour, r.standard_month, r.standard_hour))
+            << r.rule;
+        if (r.daylight_month != 0) {
+            EXPECT_EQ(tz.DaylightBias, r.daylight_bias) << r.rule;
+        }
+    }
+    // Months 1 to 12, weeks 1 to 5, weekdays 0 to 6: one step past either end is refused.
     TIME_ZONE_INFORMATION tz;
-    ASSERT_TRUE(tz_from_posix_rule("CET-1CEST,M3.5.0,M10.5.0/3", &tz));
-    EXPECT_EQ(tz.Bias, -60);
-    EXPECT_EQ(tz.DaylightBias, -60);
-    EXPECT_EQ(tz.DaylightDate.wMonth, 3);
-    EXPECT_EQ(tz.DaylightDate.wDay, 5);
-    EXPECT_EQ(tz.DaylightDate.wHour, 2);
-    EXPECT_EQ(tz.StandardDate.wMonth, 10);
-    EXPECT_EQ(tz.StandardDate.wHour, 3);
-
-    ASSERT_TRUE(tz_from_posix_rule("<+0530>-5:30", &tz));
-    EXPECT_EQ(tz.Bias, -330);
-    EXPECT_EQ(tz.DaylightDate.wMonth, 0);
-
-    // Half-hour daylight saving (Lord Howe) and a negative rule time (Nuuk) are kept.
-    ASSERT_TRUE(tz_from_posix_rule("<+1030>-10:30<+11>-11,M10.1.0,M4.1.0", &tz));
-    EXPECT_EQ(tz.DaylightBias, -30);
-    ASSERT_TRUE(tz_from_posix_rule("<-02>2<-01>,M3.5.0/-1,M10.5.0/0", &tz));
-    EXPECT_EQ(tz.DaylightDate.wHour, -1);
-
-    // Dublin's winter "daylight saving" is turned round: summer is the daylight period.
-    ASSERT_TRUE(tz_from_posix_rule("IST-1GMT0,M10.5.0,M3.5.0/1", &tz));
-    EXPECT_EQ(tz.Bias, 0);
-    EXPECT_EQ(tz.DaylightBias, -60);
-    EXPECT_EQ(tz.DaylightDate.wMonth, 3);
-    EXPECT_EQ(tz.StandardDate.wMonth, 10);
-
-    // Julian-day rules cannot be expressed: no daylight saving.
-    ASSERT_TRUE(tz_from_posix_rule("ABC3DEF,J60,J300", &tz));
-    EXPECT_EQ(tz.Bias, 180);
-    EXPECT_EQ(tz.DaylightDate.wMonth, 0);
-    EXPECT_EQ(tz.StandardDate.wMonth, 0);
-
-    for (const char* bad : {"", "UTC", "Europe/Berlin", "CET-1CEST,M13.1.0,M10.5.0", "CET-1CEST,M3.5.0", "AB-1"})
+    for (const char* bad : {"", "UTC", "Europe/Berlin", "CET-1CEST,M13.1.0,M10.5.0", "CET-1CEST,M0.1.0,M10.5.0",
+             "CET-1CEST,M3.0.0,M10.5.0", "CET-1CEST,M3.6.0,M10.5.0", "CET-1CEST,M3.5.7,M10.5.0", "CET-1CEST,M3.5.0",
+             "AB-1"})
         EXPECT_FALSE(tz_from_posix_rule(bad, &tz)) << bad;
 }
 
@@ -266,22 +260,14 @@ TEST(TimeZoneRules, ReadTheZoneFromTzAndTzifFooters)
     const std::string saved_dir = old_dir ? old_dir : "";
     ::setenv("TZDIR", zones.path().c_str(), 1);
 
-    TIME_ZONE_INFORMATION tz;
-    ::setenv("TZ", "Test/Zone", 1);
-    ASSERT_NE(get_time_zone_information(&tz), TIME_ZONE_ID_INVALID);
-    EXPECT_EQ(tz.Bias, 300);
-    EXPECT_EQ(tz.DaylightDate.wMonth, 3);
-    ::setenv("TZ", ":Test/Zone", 1);
-    ASSERT_NE(get_time_zone_information(&tz), TIME_ZONE_ID_INVALID);
-    EXPECT_EQ(tz.Bias, 300);
-    ::setenv("TZ", "JST-9", 1);
-    ASSERT_NE(get_time_zone_information(&tz), TIME_ZONE_ID_INVALID);
-    EXPECT_EQ(tz.Bias, -540);
-    ::setenv("TZ", "No/Such/Zone", 1);
-    EXPECT_EQ(get_time_zone_information(&tz), TIME_ZONE_ID_INVALID);
-    ::setenv("TZ", "../../etc/passwd", 1);
-    EXPECT_EQ(get_time_zone_information(&tz), TIME_ZONE_ID_INVALID);
-
+    for (const auto& [value, bias] : {std::pair{"Test/Zone", 300}, {":Test/Zone", 300}, {"JST-9", -540},
+             {"No/Such/Zone", 0}, {"../../etc/passwd", 0}}) {
+        ::setenv("TZ", value, 1);
+        TIME_ZONE_INFORMATION tz{};
+        const bool read = get_time_zone_information(&tz) != TIME_ZONE_ID_INVALID;
+        EXPECT_EQ(read, bias != 0) << value;
+        EXPECT_EQ(tz.Bias, bias) << value;
+    }
     if (old_tz)
         ::setenv("TZ", saved.c_str(), 1);
     else

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <unistd.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <set>
@@ -81,9 +81,18 @@ TEST_F(BackupTest, ABackupChangedSinceItsDigestIsComparedAgain)
     EXPECT_EQ(backup_names(dir), (std::set<std::string>{"elements-20260115-120000.bin", "elements-20260116-120000.bin"}));
     EXPECT_EQ(read_file(dir.file("backups/elements-20260116-120000.bin")), saved);
 
-    // Written over in place: the same.
-    usleep(50'000);  // past the file system's clock tick
-    write_file(dir.file("backups/elements-20260116-120000.bin"), other);
+    // Written over in place: the same, once the file system's clock has moved past the change
+    // time the digest holds (polled on a scratch file).
+    const std::string second = dir.file("backups/elements-20260116-120000.bin");
+    const auto changed_ns = [](const std::string& path) {
+        struct stat info {};
+        ::stat(path.c_str(), &info);
+        return static_cast<int64_t>(info.st_ctim.tv_sec) * 1'000'000'000 + info.st_ctim.tv_nsec;
+    };
+    do
+        write_file(dir.file("tick"), "");
+    while (changed_ns(dir.file("tick")) <= changed_ns(second));
+    write_file(second, other);
     set_local_clock(2026, 1, 17, 12);
     ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
     ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);

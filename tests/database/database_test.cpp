@@ -13,18 +13,6 @@ namespace {
 
 using DatabaseTest = open_database_test;
 
-uint32_t clock_at(int year, int month, int day, int hour, int minute)
-{
-    set_local_clock(year, month, day, hour, minute);
-    return time_now();
-}
-
-uint16_t day_at(int year, int month, int day, int hour, int minute)
-{
-    set_local_clock(year, month, day, hour, minute);
-    return day_number(0);
-}
-
 }  // namespace
 
 TEST_F(DatabaseTest, AddCategoryFindsCleansAndGrows)
@@ -131,28 +119,20 @@ TEST_F(DatabaseTest, CategoryLookupFindsWhatTheWholeTableHolds)
 TEST_F(DatabaseTest, PendingListKeepsFileOrder)
 {
     std::vector<pending_item*> made;
-    for (int i = 0; i < 4; ++i) {
-        pending_item* p = new_pending_item();
-        p->question = "q" + std::to_string(i);
-        append_pending(p);
-        made.push_back(p);
-    }
-    EXPECT_EQ(pending_count(), 4u);
+    for (int i = 0; i < 4; ++i)
+        made.push_back(add_test_pending(0, "q" + std::to_string(i)));
     EXPECT_EQ(remove_pending(made[3]), nullptr);  // the last one
-    pending_item* fifth = new_pending_item();
-    fifth->question = "q4";
-    append_pending(fifth);  // the tail must have moved back to q2
+    add_test_pending(0, "q4");  // the tail must have moved back to q2
     EXPECT_EQ(remove_pending(made[1]), made[2]);
     pending_item stranger;
     EXPECT_EQ(remove_pending(&stranger), nullptr);
     std::vector<std::string> order;
-    for (pending_item* p = db().pending_head; p; p = p->next)
+    for (const pending_item* p : pending_items())
         order.push_back(p->question);
     EXPECT_EQ(order, (std::vector<std::string>{"q0", "q2", "q4"}));
     EXPECT_EQ(pending_count(), 3u);
     free_pending_list();
-    EXPECT_EQ(pending_count(), 0u);
-    EXPECT_EQ(db().pending_head, nullptr);
+    EXPECT_EQ(std::pair(pending_count(), db().pending_head), std::pair(0u, static_cast<pending_item*>(nullptr)));
 }
 
 // Texts across many blocks, one longer than any block, a NUL and an empty one read back as
@@ -278,34 +258,48 @@ TEST_F(DatabaseTest, ItemsOfABatchNeverLinkedAreFreedWithIt)
 
 using DayNumberTest = clean_state_test;
 
-TEST_F(DayNumberTest, DaysBeginAtHalfPastThree)
+// The day changes at half past three on the wall clock, in either season, whatever season the
+// database was started in; with daylight saving switched off standard time rules all year.
+TEST_F(DayNumberTest, DaysBeginAtHalfPastThreeOnTheWallClock)
 {
-    db().time_of_start = clock_at(2026, 1, 15, 12, 0);
-    EXPECT_EQ(day_at(2026, 1, 15, 3, 29), 49710);  // before day 0: the difference wraps
-    EXPECT_EQ(day_at(2026, 1, 15, 3, 30), 0);
-    EXPECT_EQ(day_at(2026, 1, 16, 3, 29), 0);
-    EXPECT_EQ(day_at(2026, 1, 16, 3, 30), 1);
+    struct day_case {
+        const char* zone;
+        int start_month, start_day;  // of 2026, at noon
+        int month, day, hour, minute;  // the clock
+        uint16_t expected;
+        bool dst = true;
+    };
+    const char* const utc = "UTC0";
+    const char* const cet = "CET-1CEST,M3.5.0,M10.5.0/3";
+    const day_case cases[] = {
+        {utc, 1, 15, 1, 15, 3, 29, 49710},  // before day 0: the difference wraps
+        {utc, 1, 15, 1, 15, 3, 30, 0},
+        {utc, 1, 15, 1, 16, 3, 29, 0},
+        {utc, 1, 15, 1, 16, 3, 30, 1},
+        {cet, 1, 15, 7, 10, 3, 29, 175},  // started in winter
+        {cet, 1, 15, 7, 10, 3, 30, 176},
+        {cet, 6, 1, 6, 2, 2, 30, 0},  // started in summer
+        {cet, 6, 1, 6, 2, 3, 29, 0},
+        {cet, 6, 1, 6, 2, 3, 30, 1},
+        {cet, 6, 1, 7, 10, 3, 29, 38},
+        {cet, 6, 1, 7, 10, 3, 30, 39},
+        {cet, 6, 1, 12, 1, 3, 29, 182},
+        {cet, 6, 1, 12, 1, 3, 30, 183},
+        {cet, 6, 1, 7, 10, 3, 29, 38, false},
+        {cet, 6, 1, 7, 10, 3, 30, 39, false},
+    };
+    for (const day_case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.zone << " from " << c.start_month << "-" << c.start_day << " at " << c.month
+                                        << "-" << c.day << " " << c.hour << ":" << c.minute << (c.dst ? "" : " without DST"));
+        use_zone(c.zone);
+        g_bUseDST = c.dst ? 1 : 0;
+        set_local_clock(2026, c.start_month, c.start_day, 12);
+        db().time_of_start = time_now();
+        set_local_clock(2026, c.month, c.day, c.hour, c.minute);
+        EXPECT_EQ(day_number(0), c.expected);
+    }
+    g_bUseDST = 1;
+    // A moment given is counted from the same start as the clock.
+    use_zone(utc);
     EXPECT_EQ(day_number(db().time_of_start + 5 * 86'400), 5);
-}
-
-TEST_F(DayNumberTest, DayChangesAtHalfPastThreeOnTheWallClockInEitherSeason)
-{
-    use_zone("CET-1CEST,M3.5.0,M10.5.0/3");
-    db().time_of_start = clock_at(2026, 1, 15, 12, 0);  // started in winter
-    EXPECT_EQ(day_at(2026, 7, 10, 3, 29), 175);
-    EXPECT_EQ(day_at(2026, 7, 10, 3, 30), 176);
-
-    db().time_of_start = clock_at(2026, 6, 1, 12, 0);  // started in summer
-    EXPECT_EQ(day_at(2026, 6, 2, 2, 30), 0);
-    EXPECT_EQ(day_at(2026, 6, 2, 3, 29), 0);
-    EXPECT_EQ(day_at(2026, 6, 2, 3, 30), 1);
-    EXPECT_EQ(day_at(2026, 7, 10, 3, 29), 38);
-    EXPECT_EQ(day_at(2026, 7, 10, 3, 30), 39);
-    EXPECT_EQ(day_at(2026, 12, 1, 3, 29), 182);
-    EXPECT_EQ(day_at(2026, 12, 1, 3, 30), 183);
-
-    // With daylight saving switched off, standard time rules all year.
-    g_bUseDST = 0;
-    EXPECT_EQ(day_at(2026, 7, 10, 3, 29), 38);
-    EXPECT_EQ(day_at(2026, 7, 10, 3, 30), 39);
 }

@@ -71,30 +71,47 @@ TEST(FileTime, ConvertsExactlyAndRefusesInvalidDates)
     EXPECT_TRUE(file_time_to_system_time(&zero, &out));
 }
 
-TEST(Utf, ConvertsBothWaysAndReplacesMalformedInput)
+// The first and last code point of each sequence length, and one step past each bound.
+TEST(Utf, ConvertsBothWaysAtEveryBoundAndReplacesMalformedInput)
 {
-    std::u16string wide;
-    EXPECT_TRUE(utf8_to_utf16("a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", &wide));
-    EXPECT_EQ(wide, u"a\u00e9\u20ac\U0001F600");
-    std::string back;
-    EXPECT_TRUE(utf16_to_utf8(wide, &back));
-    EXPECT_EQ(back, "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80");
-
-    // Either side of the surrogates is a character.
-    std::u16string edges;
-    EXPECT_TRUE(utf8_to_utf16("\xED\x9F\xBF\xEE\x80\x80", &edges));
-    EXPECT_EQ(edges, u"\uD7FF\uE000");
-    // Truncated sequence at the end, overlong form, lone continuation byte, encoded surrogates
-    // (the first and the last).
-    for (const char* bad : {"x\xE2\x82", "\xC0\xAF", "\x80", "\xED\xA0\x80", "\xED\xBF\xBF"}) {
-        std::u16string out;
-        EXPECT_FALSE(utf8_to_utf16(bad, &out)) << bad;
-        EXPECT_NE(out.find(u'\uFFFD'), std::u16string::npos);
+    struct utf_case {
+        const char* utf8;
+        std::u16string utf16;  // what it reads as
+        bool valid;
+    };
+    const utf_case cases[] = {
+        {"a\x7F", u"a\x7F", true},
+        {"\xC2\x80\xDF\xBF", u"\u0080\u07FF", true},
+        {"\xE0\xA0\x80\xEF\xBF\xBF", u"\u0800\uFFFF", true},
+        {"\xF0\x90\x80\x80\xF4\x8F\xBF\xBF", u"\U00010000\U0010FFFF", true},
+        // Either side of the surrogates is a character.
+        {"\xED\x9F\xBF\xEE\x80\x80", u"\uD7FF\uE000", true},
+        // Overlong forms of each length, one past U+10FFFF, the first and last surrogate, a
+        // truncated sequence at the end, a lone continuation byte: each byte that begins no
+        // character stands as U+FFFD.
+        {"\xC1\xBF", u"\uFFFD\uFFFD", false},
+        {"\xE0\x9F\xBF", u"\uFFFD\uFFFD\uFFFD", false},
+        {"\xF0\x8F\xBF\xBF", u"\uFFFD\uFFFD\uFFFD\uFFFD", false},
+        {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD", false},
+        {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD", false},
+        {"\xED\xBF\xBF", u"\uFFFD\uFFFD\uFFFD", false},
+        {"x\xE2\x82", u"x\uFFFD\uFFFD", false},
+        {"\x80", u"\uFFFD", false},
+    };
+    for (const utf_case& c : cases) {
+        std::u16string wide;
+        EXPECT_EQ(utf8_to_utf16(c.utf8, &wide), c.valid) << c.utf8;
+        EXPECT_EQ(wide, c.utf16) << c.utf8;
+        std::string back;
+        if (c.valid) {
+            EXPECT_TRUE(utf16_to_utf8(c.utf16, &back));
+            EXPECT_EQ(back, c.utf8);
+        }
     }
-    for (const char16_t lone : {u'\xD800', u'\xDFFF'}) {
+    for (const char16_t lone : {u'\xD800', u'\xDBFF', u'\xDC00', u'\xDFFF'}) {
         std::string narrow;
-        EXPECT_FALSE(utf16_to_utf8(std::u16string(1, lone), &narrow));
-        EXPECT_EQ(narrow, "\xEF\xBF\xBD");
+        EXPECT_FALSE(utf16_to_utf8(std::u16string(1, lone) + u"x", &narrow));
+        EXPECT_EQ(narrow, "\xEF\xBF\xBDx");
     }
 }
 
