@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 constexpr uint64_t me = 0x0123456789abcdefULL;
@@ -113,6 +115,16 @@ TEST(ChangeLog, DamageStopsTheReadingBeforeIt)
         if (c.expected == change_log_status::damaged) {
             EXPECT_EQ(read.end, third) << c.what;
         }
+    }
+    // A grade past 5, in the review or in the schedule it carries, is damage as well.
+    for (const bool in_schedule : {false, true}) {
+        std::vector<change_record> graded = {records[0], records[1], records[0]};
+        (in_schedule ? graded[2].schedule.grade : graded[2].grade) = 6;
+        const change_log_read read = read_change_log(log_of(graded));
+        EXPECT_EQ(std::tuple(read.status, read.records.size()), std::tuple(change_log_status::damaged, 2u)) << in_schedule;
+        graded[2] = records[0];
+        (in_schedule ? graded[2].schedule.grade : graded[2].grade) = 5;
+        EXPECT_EQ(read_change_log(log_of(graded)).records, graded) << in_schedule;
     }
     // A file shorter than what an earlier read passed is not the log that was read.
     EXPECT_EQ(read_change_log(good.substr(0, third), third + 1).status, change_log_status::damaged);

@@ -138,19 +138,9 @@ TEST_F(QueueTest, WrittenQueueReadsBackTheSame)
     const uint16_t irregular = add_category("Irregular", verbs);
     const uint16_t nouns = add_category("Nouns", lang);
     ASSERT_EQ(empty, 2u);
-    auto queue = [](uint16_t c, const char* q, const char* a) {
-        pending_item* p = new_pending_item();
-        p->ctgr = c;
-        p->question = q;
-        p->answer = a;
-        append_pending(p);
-    };
-    queue(lang, "lang q", "lang a");
-    queue(irregular, "go", "went\ngone");
-    queue(0, "root q", "");
-    queue(verbs, "multi\nline", "verb a");
-    queue(nouns, "noun", "n");
-    queue(irregular, "be", "was");
+    for (const auto& [c, q, a] : {std::tuple{lang, "lang q", "lang a"}, {irregular, "go", "went\ngone"}, {0, "root q", ""},
+             {verbs, "multi\nline", "verb a"}, {nouns, "noun", "n"}, {irregular, "be", "was"}})
+        add_test_pending(c, q, a);
 
     ASSERT_EQ(save_queue(), queue_save_status::done);
     const std::string written = read_file(queue_path());
@@ -178,86 +168,62 @@ TEST_F(QueueTest, WrittenQueueReadsBackTheSame)
     EXPECT_EQ(log(), "");
 }
 
-// A NUL byte inside an item kept as raw lines must not cut its line short in the rewrite: the
-// kept text would then stay open and swallow the next item at the following open.
-TEST_F(QueueTest, AKeptItemWithANulByteIsWrittenBackWholeAndSwallowsNothing)
-{
-    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
-    const std::string long_item = "<q>" + std::string(9000, 'L') + "\n" + std::string("with a \0 NUL byte\n", 18)
-        + "</q>\n<a>its answer</a>\n";
-    write_file(queue_path(), std::string(header) + "<category name=\"Deutsch\">\n" + long_item
-            + "</category>\n<category name=\"French\">\n<q>aller</q>\n<a>to go</a>\n</category>\n");
-    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
-    EXPECT_EQ(described(), (std::vector<std::string>{"French|aller|to go"}));
-    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
-    EXPECT_NE(read_file(queue_path()).find(long_item), std::string::npos) << "the kept item was not written whole";
-    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
-    EXPECT_EQ(described(), (std::vector<std::string>{"French|aller|to go"}));
-}
-
-// A carriage return inside a closing tag of a continuation line is dropped, which leaves a whole
-// "</q>" or "</a>" inside the text: such an item is kept as it stood, or its rewrite would end
-// the text at that tag and swallow the next item.
-TEST_F(QueueTest, ATextThatWouldHoldItsClosingTagIsKeptAsItStood)
-{
-    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
-    const std::string joined_question = "<q>first\nsplit <\r/q> tag\nand on</q>\n<a>answer</a>\n";
-    const std::string joined_answer = "<q>second</q>\n<a>one\nmore <\r/a> here\n</a>\n";
-    write_file(queue_path(), std::string(header) + joined_question + joined_answer + "<q>aller</q>\n<a>to go</a>\n");
-    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
-    EXPECT_EQ(described(), (std::vector<std::string>{"root|aller|to go"}));
-    EXPECT_NE(log().find("holds a closing tag inside its text; it is kept in the file as it is, but not offered.\n"),
-        std::string::npos) << log();
-    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
-    const std::string saved = read_file(queue_path());
-    EXPECT_NE(saved.find(joined_question), std::string::npos) << saved;
-    EXPECT_NE(saved.find(joined_answer), std::string::npos) << saved;
-    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
-    EXPECT_EQ(described(), (std::vector<std::string>{"root|aller|to go"}));
-    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
-    EXPECT_EQ(read_file(queue_path()), saved);
-}
-
+// Items the reader cannot take are kept as raw lines and written back as they stood, inside their
+// category's element, never cut short or left open to swallow the next item: a NUL byte, a text
+// over the limit, a carriage return that leaves a whole closing tag inside a text, an item cut
+// off by the end of the file.
 TEST_F(QueueTest, ItemsTheReaderCannotTakeSurviveTheRewriteAsTheyStood)
 {
-    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
-    const std::string long_item = "<q>" + std::string(9000, 'L') + "</q>\r\n\n<a>its answer</a> and a remark\n";
+    struct kept_case {
+        const char* what;
+        std::string kept;  // the item the reader cannot take
+        std::string logged;
+    };
+    const kept_case cases[] = {
+        {"a NUL byte", "<q>" + std::string(9000, 'L') + "\n" + std::string("with a \0 NUL byte\n", 18) +
+                "</q>\n<a>its answer</a>\n", ""},
+        {"a long text with a remark", "<q>" + std::string(9000, 'L') + "</q>\r\n\n<a>its answer</a> and a remark\n",
+            "longer than 8191 bytes; it is kept in the file as it is, but not offered.\n"},
+        {"a closing tag joined in the question", "<q>first\nsplit <\r/q> tag\nand on</q>\n<a>answer</a>\n",
+            "holds a closing tag inside its text; it is kept in the file as it is, but not offered.\n"},
+        {"a closing tag joined in the answer", "<q>second</q>\n<a>one\nmore <\r/a> here\n</a>\n", "closing tag"},
+    };
     const std::string tail = "<q>half written\nand never closed";
-    write_file(queue_path(), std::string(header) + "<category name=\"Deutsch\">\n<category name=\"Verben\">\n" +
-            "<q>gehen</q>\n<a>to go</a>\n" + long_item + "<q>kommen</q>\n<a>to come</a>\n</category>\n</category>\n" +
-            "<q>outside</q>\n<a>none</a>\n<category name=\"Deutsch\">\n" + tail);
-    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
-    EXPECT_EQ(described(),
-        (std::vector<std::string>{"Verben|gehen|to go", "Verben|kommen|to come", "root|outside|none"}));
-    const std::string text = log();
-    EXPECT_NE(text.find("longer than 8191 bytes; it is kept in the file as it is, but not offered.\n"),
-        std::string::npos) << text;
-    EXPECT_EQ(text.find("skipped"), std::string::npos) << text;
-
-    // The session takes one item into learning; the two the reader could not take stay.
-    introduce_pending(2, db().pending_head);
     ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
-    const std::string saved = read_file(queue_path());
-    const size_t verben = saved.find("<category name=\"Verben\">");
-    const size_t kept = saved.find(long_item);
-    ASSERT_NE(kept, std::string::npos) << "the long item is gone";
-    EXPECT_LT(verben, kept);  // in its own category's element
-    EXPECT_LT(kept, saved.find("</category>", verben));
-    EXPECT_TRUE(saved.ends_with("<category name=\"Deutsch\">\n\n" + tail + "\n")) << "the unfinished item moved";
+    for (const kept_case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove(dir.file("error.log"));
+        write_file(queue_path(), std::string(header) + "<category name=\"Deutsch\">\n<category name=\"Verben\">\n" +
+                "<q>gehen</q>\n<a>to go</a>\n" + c.kept + "<q>kommen</q>\n<a>to come</a>\n</category>\n</category>\n" +
+                "<q>outside</q>\n<a>none</a>\n<category name=\"Deutsch\">\n" + tail);
+        ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
+        EXPECT_EQ(described(),
+            (std::vector<std::string>{"Verben|gehen|to go", "Verben|kommen|to come", "root|outside|none"}));
+        EXPECT_NE(log().find(c.logged), std::string::npos) << log();
+        EXPECT_EQ(log().find("skipped"), std::string::npos) << log();
 
-    // And the next opening reads the same: twice rewritten, the file keeps both as they were.
-    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
-    EXPECT_EQ(described(), (std::vector<std::string>{"root|outside|none", "Verben|kommen|to come"}));
-    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
-    EXPECT_EQ(read_file(queue_path()), saved);
+        // The session takes one item into learning; the two the reader could not take stay.
+        introduce_pending(2, db().pending_head);
+        ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
+        const std::string saved = read_file(queue_path());
+        const size_t verben = saved.find("<category name=\"Verben\">");
+        const size_t kept = saved.find(c.kept);
+        ASSERT_NE(kept, std::string::npos) << "the kept item was not written whole";
+        EXPECT_LT(verben, kept);
+        EXPECT_LT(kept, saved.find("</category>", verben));
+        EXPECT_TRUE(saved.ends_with("<category name=\"Deutsch\">\n\n" + tail + "\n")) << "the unfinished item moved";
+
+        // Twice rewritten, the file keeps both as they were.
+        ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
+        EXPECT_EQ(described(), (std::vector<std::string>{"root|outside|none", "Verben|kommen|to come"}));
+        ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
+        EXPECT_EQ(read_file(queue_path()), saved);
+    }
 }
 
 TEST_F(QueueTest, AFailedWriteKeepsTheOldFile)
 {
-    pending_item* p = new_pending_item();
-    p->question = "q";
-    p->answer = "a";
-    append_pending(p);
+    add_test_pending(0, "q", "a");
     // queue.txt as a directory cannot be replaced: the rename fails after the write.
     std::filesystem::create_directory(queue_path());
     write_file(queue_path() + "/keep", "x");
@@ -272,11 +238,7 @@ TEST_F(QueueTest, AFailedWriteKeepsTheOldFile)
 
 TEST_F(QueueTest, ItemsOfAnUnreachableCategoryAreStillWritten)
 {
-    pending_item* p = new_pending_item();
-    p->ctgr = 40;  // no such category
-    p->question = "orphan";
-    p->answer = "kept";
-    append_pending(p);
+    add_test_pending(40, "orphan", "kept");  // no such category
     ASSERT_EQ(save_queue(), queue_save_status::done);
     EXPECT_EQ(load_queue(), 1);
     EXPECT_EQ(described(), std::vector<std::string>{"root|orphan|kept"});
