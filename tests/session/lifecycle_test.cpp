@@ -42,22 +42,25 @@ TEST_F(LifecycleTest, FreshDirectoryStartsANewDatabaseAndHoldsTheLock)
     EXPECT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     EXPECT_EQ(std::tuple(file_exists(dir.file("lockfile")), category_count(), db().db_state), std::tuple(false, 0, DB_UNINITIALISED));
     EXPECT_EQ(ma_deinit(close_mode::complete), deinit_status::not_initialised);  // twice: nothing left to close
+
+    // The close that only saves lets go of the lock too, but keeps the memory.
+    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
+    EXPECT_EQ(ma_deinit(close_mode::save_only), deinit_status::done);
+    EXPECT_EQ(std::tuple(file_exists(dir.file("lockfile")), category_count(), db().db_state), std::tuple(false, 1, DB_UNINITIALISED));
+    free_categories();
 }
 
-TEST_F(LifecycleTest, MissingDirectoryIsReportedWithoutALogLine)
+// A missing directory, or a path too long to be a data directory, is refused without a log line
+// and without ending the program, which can then open a good directory.
+TEST_F(LifecycleTest, AnUnusableDirectoryIsReportedWithoutALogLine)
 {
-    const std::string missing = dir.file("nowhere");
-    EXPECT_EQ(ma_init(missing.c_str()), init_status::dir_not_accessible);
-    EXPECT_EQ(db().db_state, DB_OPENING);
-    EXPECT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
-    EXPECT_EQ(db().db_state, DB_UNINITIALISED);
-    EXPECT_FALSE(file_exists(missing));
-
-    // A path too long to be a data directory is refused the same way, not by ending the program.
-    const std::string too_long = "/tmp/" + std::string(251, 'x');
-    EXPECT_EQ(ma_init(too_long.c_str()), init_status::dir_not_accessible);
-    EXPECT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
-    // And then the same program can open a good directory.
+    for (const std::string& path : {dir.file("nowhere"), "/tmp/" + std::string(251, 'x')}) {
+        EXPECT_EQ(ma_init(path.c_str()), init_status::dir_not_accessible);
+        EXPECT_EQ(db().db_state, DB_OPENING);
+        EXPECT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
+        EXPECT_EQ(db().db_state, DB_UNINITIALISED);
+        EXPECT_FALSE(file_exists(path));
+    }
     EXPECT_EQ(ma_init(dir.path().c_str()), init_status::new_database);
 }
 
@@ -214,17 +217,6 @@ TEST_F(LifecycleTest, LogWritesOnlyWhileTheDatabaseIsOpenOrOpening)
     write_log("INFO: after\n");
     EXPECT_EQ(ma_deinit(close_mode::save_only), deinit_status::not_initialised);  // its warning goes nowhere either
     EXPECT_EQ(read_file(dir.file("error.log")), "INFO: during 42\nWARNING: second\n");
-}
-
-TEST_F(LifecycleTest, FlaggedCloseSavesAndUnlocksButKeepsMemory)
-{
-    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::new_database);
-    add_category("kept", -1);
-    EXPECT_EQ(ma_deinit(close_mode::save_only), deinit_status::done);
-    EXPECT_EQ(db().db_state, DB_UNINITIALISED);
-    EXPECT_FALSE(file_exists(dir.file("lockfile")));
-    EXPECT_EQ(category_count(), 2);
-    free_categories();
 }
 
 TEST_F(LifecycleTest, SavedFilesKeepTheirModeAndTheLockNeverFollowsALink)

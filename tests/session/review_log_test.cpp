@@ -92,12 +92,17 @@ TEST_F(ReviewLogTest, APieceOfARecordIsIgnoredAndCutBeforeTheNextAppend)
     EXPECT_EQ(h.partial_bytes, 0u);
     EXPECT_NE(log().find("reviews.log ended in a piece of a record"), std::string::npos);
 
-    // A record that cannot be one (grade 9) is skipped and counted, the others still read.
-    bytes[20] = 9;
-    write_file(log_path(), bytes);
-    h = read_review_log(log_path());
-    EXPECT_EQ(h.records.size(), 1u);
-    EXPECT_EQ(h.damaged, 1u);
+    // A record that cannot be one is skipped and counted, the others still read: grades 0 to 5,
+    // screens 1 to 4, events grade and undo, each one step past its last value.
+    for (const auto& [at, value, damaged] : {std::tuple{20, 5, 0u}, {20, 6, 1u}, {22, 0, 1u}, {22, 1, 0u}, {22, 4, 0u},
+             {22, 5, 1u}, {23, 1, 0u}, {23, 2, 1u}}) {
+        std::string changed = bytes;
+        changed[static_cast<size_t>(at)] = static_cast<char>(value);
+        write_file(log_path(), changed);
+        h = read_review_log(log_path());
+        EXPECT_EQ(h.records.size(), 2u - damaged) << at << " " << value;
+        EXPECT_EQ(h.damaged, damaged) << at << " " << value;
+    }
     EXPECT_FALSE(read_review_log(dir.file("nothing.log")).found);
 }
 
