@@ -15,6 +15,7 @@
 
 #include "database/database.h"
 #include "platform/files.h"
+#include "platform/platform_state.h"
 #include "services/log.h"
 #include "services/paths.h"
 #include "session/lifecycle.h"
@@ -148,6 +149,8 @@ std::string temporary_folder()
 
 uint64_t free_bytes(const std::string& folder)
 {
+    if (platform_globals().free_bytes_override)
+        return *platform_globals().free_bytes_override;
     struct statvfs s {};
     if (::statvfs(folder.c_str(), &s) != 0)
         return UINT64_MAX;

@@ -25,6 +25,8 @@ struct platform_state {
     bool sync_to_storage = true;
     // Null lets every file operation run; tests register one to fail or to count them.
     file_fault_hook fault_hook = nullptr;
+    // When set, the free space every disk reports: a shared disk's own changes too fast to test by.
+    std::optional<uint64_t> free_bytes_override;
     // Generator state of the C runtime's rand.
     uint32_t rand_seed = 1;
 };

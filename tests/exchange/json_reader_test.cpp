@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "exchange/json_reader.h"
 
 TEST(JsonReaderTest, EscapesBecomeUtf8AndBadOnesRefuseTheDocument)
@@ -17,4 +19,16 @@ TEST(JsonReaderTest, EscapesBecomeUtf8AndBadOnesRefuseTheDocument)
     EXPECT_FALSE(parse_json(R"(["\u00e"])"));
     EXPECT_FALSE(parse_json(R"(["\u-0e9"])"));
     EXPECT_FALSE(parse_json(R"(["\u+0e9"])"));
+    // A control character must be escaped; the first byte past them is text.
+    EXPECT_FALSE(parse_json("[\"a\x1F\"]"));
+    ASSERT_TRUE(parse_json("[\"a\x20\"]"));
+}
+
+// A document nests values 32 deep and no deeper, so that a hostile file cannot exhaust the stack.
+TEST(JsonReaderTest, NestingEndsAtThirtyTwoLevels)
+{
+    const auto nested = [](size_t arrays) { return std::string(arrays, '[') + "1" + std::string(arrays, ']'); };
+    EXPECT_TRUE(parse_json(nested(32)));
+    EXPECT_FALSE(parse_json(nested(33)));
+    EXPECT_FALSE(parse_json(nested(100000)));
 }

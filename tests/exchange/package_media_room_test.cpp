@@ -6,6 +6,7 @@
 
 #include "exchange/import_leftovers.h"
 #include "exchange/package_import.h"
+#include "platform/platform_state.h"
 #include "exchange_fixture.h"
 #include "package_builder.h"
 
@@ -37,12 +38,13 @@ protected:
 
 TEST_F(PackageMediaRoom, PicturesStreamBeyondTheUnpackTotalAndStopAtTheFreeSpace)
 {
-    const uint64_t room = free_bytes(dir.path());
-    ASSERT_NE(room, UINT64_MAX);
-    ASSERT_GT(room, uint64_t{64} << 20);
+    ASSERT_GT(free_bytes(dir.path()), uint64_t{64} << 20);
+    // The disk is shared with other programs: it reports a fixed free space from here on.
+    constexpr uint64_t room = uint64_t{1} << 40;
+    platform_globals().free_bytes_override = room;
     struct room_case {
         const char* what;
-        std::optional<uint64_t> keep_free;
+        uint64_t keep_free;
         std::vector<std::string> copied;  // the media folder afterwards
         std::string question;  // of the one note, which comes in every case
         size_t problems;  // pictures left out, each named
@@ -54,7 +56,7 @@ TEST_F(PackageMediaRoom, PicturesStreamBeyondTheUnpackTotalAndStopAtTheFreeSpace
         // 16 MiB left to fill: the small pictures fit, the one that unpacks to 48 MiB stops there.
         {"the frame outgrows the room", room - (uint64_t{16} << 20), {"a.png", "b.png", "c.png", "import.journal"},
             "q <img>media/a.png</img><img>media/b.png</img><img>media/c.png</img>", 1},
-        {"no room at all", UINT64_MAX / 2, {}, "q", 4},
+        {"no room at all", room, {}, "q", 4},
     };
     for (const room_case& c : cases) {
         SCOPED_TRACE(c.what);
