@@ -37,6 +37,12 @@ mutations=(
     'problems_listed_one_more|exchange/import_batch.cpp|s/if (summary.problems.size() < max_listed_problems)/if (summary.problems.size() <= max_listed_problems)/|test_exchange|TextImport.*'
     'export_cdata_start|exchange/export.cpp|s/if (last_close == std::string_view::npos \&\& !t.starts_with("<!\[CDATA\[")) {/if (last_close == std::string_view::npos) {/|test_exchange|Export.*'
     'forget_keeps_repetitions|session/browse.cpp|s/^    e->rp = 0;$//|test_session|BrowseTest.*'
+    'utf_overlong_bound|platform/utf.cpp|/c > 0x10FFFF/s/c < min/c <= min/|test_platform|Utf.*'
+    'posix_rule_week_zero|platform/timezone.cpp|s/\*week < 1/*week < 0/|test_calendar|TimeZoneRules.*'
+    'review_log_grade_bound|session/review_log.cpp|s/in\[20\] > 5/in[20] > 6/|test_session|ReviewLogTest.*'
+    'change_log_schedule_grade|formats/change_log.cpp|s/if (s.grade > 5)/if (s.grade > 6)/|test_formats|ChangeLog.*'
+    'json_control_character|exchange/json_reader.cpp|s/if (static_cast<unsigned char>(c) < 0x20)/if (static_cast<unsigned char>(c) < 0x1F)/|test_exchange|JsonReaderTest.*'
+    'json_depth|exchange/json_reader.cpp|s/if (depth > max_depth)/if (depth > max_depth + 1)/|test_exchange|JsonReaderTest.*'
     'browser_interval_column|ui/browser_model.cpp|s/browse_sort::next_date, browse_sort::interval, browse_sort::repetitions,/browse_sort::next_date, browse_sort::repetitions, browse_sort::interval,/|test_ui|Browser.*'
 )
 
