@@ -16,49 +16,48 @@ using XmlTest = formats_test;
 
 TEST_F(XmlTest, HeaderRulesDecideWhetherAndHowTheFileIsRead)
 {
-    // A commented root with an old version is not seen; the real root is.
-    EXPECT_EQ(load("<!-- <cardwright core_version=\"5\" time_of_start=\"1\">\n"
-                   "still comment -->\n"
-                   "<cardwright core_version=\"11\" time_of_start=\"42\">\n" +
-                   xml_item(1, 3, "Q", "A") + "</cardwright>\n"),
-        0);
-    EXPECT_EQ(db().time_of_start, 42u);
-    EXPECT_EQ(db().item_count, 1u);
-    EXPECT_EQ(log(), "");
-
-    // A byte-order mark does not hide a comment at the start of the first line.
-    EXPECT_EQ(load("\xEF\xBB\xBF<!-- <cardwright core_version=\"13\"> -->\n"
-                   "<cardwright core_version=\"12\" time_of_start=\"43\">\n</cardwright>\n"),
-        0);
-    EXPECT_EQ(db().time_of_start, 43u);
-
-    // Without a version the current rules apply; the attributes may stand on later lines.
-    EXPECT_EQ(load("<cardwright\n time_of_start=\"44\">\n" + xml_item(1, 3, "Q", "A") + "</cardwright>\n"), 0);
-    EXPECT_EQ(db().time_of_start, 44u);
-    EXPECT_EQ(db().item_count, 1u);
-
-    clear_log();
-    EXPECT_EQ(load(xml_file(xml_item(1, 3, "Q", "A"), "13")), 1);
-    EXPECT_EQ(log(), "ERROR: your 'Cardwright core version'=12, while elements.xml file I'm just reading was saved "
-                     "using 13 version. I'm not prepared to this version! Please upgrade me.\n");
-    EXPECT_EQ(db().item_count, 0u);
-
-    clear_log();
-    EXPECT_EQ(load("<cardwright core_version=\"12\">\n" + xml_item(1, 3, "Q", "A") + "</cardwright>\n"), 1);
-    EXPECT_EQ(log(), "ERROR: problem while reading " + xml_path() + ", aborting reading it.\n");
-
-    // With both on one line the version must come first.
-    clear_log();
-    EXPECT_EQ(load("<cardwright time_of_start=\"9\" core_version=\"12\">\n</cardwright>\n"), 1);
-    EXPECT_TRUE(log_has("ERROR: problem while reading"));
-
-    // A file ending right after its header: an empty database and the end warning.
-    clear_log();
-    EXPECT_EQ(load(xml_file("")), 0);
-    EXPECT_EQ(db().head, nullptr);
-    EXPECT_EQ(category_count(), 0u);
-    EXPECT_EQ(log(), "WARNING: </cardwright> tag in elements.xml file not found, some elements could be lost.\n");
-
+    struct header_case {
+        const char* what;
+        std::string file;
+        int result;  // of load: 0 read, 1 not read
+        uint32_t time_of_start;  // when read
+        uint32_t items;
+        std::string logged;  // the whole log
+    };
+    const std::string item = xml_item(1, 3, "Q", "A");
+    const header_case cases[] = {
+        {"a commented root with an old version is not seen; the real root is",
+            "<!-- <cardwright core_version=\"5\" time_of_start=\"1\">\nstill comment -->\n"
+            "<cardwright core_version=\"11\" time_of_start=\"42\">\n" + item + "</cardwright>\n",
+            0, 42, 1, ""},
+        {"a byte-order mark does not hide a comment at the start of the first line",
+            "\xEF\xBB\xBF<!-- <cardwright core_version=\"13\"> -->\n"
+            "<cardwright core_version=\"12\" time_of_start=\"43\">\n</cardwright>\n",
+            0, 43, 0, ""},
+        {"without a version the current rules apply; attributes may stand on later lines",
+            "<cardwright\n time_of_start=\"44\">\n" + item + "</cardwright>\n", 0, 44, 1, ""},
+        {"a newer version", xml_file(item, "13"), 1, 0, 0,
+            "ERROR: your 'Cardwright core version'=12, while elements.xml file I'm just reading was saved using 13 "
+            "version. I'm not prepared to this version! Please upgrade me.\n"},
+        {"no start time", "<cardwright core_version=\"12\">\n" + item + "</cardwright>\n", 1, 0, 0,
+            "ERROR: problem while reading " + xml_path() + ", aborting reading it.\n"},
+        {"on one line the version must come first",
+            "<cardwright time_of_start=\"9\" core_version=\"12\">\n</cardwright>\n", 1, 0, 0,
+            "ERROR: problem while reading " + xml_path() + ", aborting reading it.\n"},
+        {"a file ending right after its header", xml_file(""), 0, 1700000000, 0,
+            "WARNING: </cardwright> tag in elements.xml file not found, some elements could be lost.\n"},
+    };
+    for (const header_case& c : cases) {
+        SCOPED_TRACE(c.what);
+        clear_log();
+        EXPECT_EQ(load(c.file), c.result);
+        if (c.result == 0) {
+            EXPECT_EQ(db().time_of_start, c.time_of_start);
+        }
+        EXPECT_EQ(db().item_count, c.items);
+        EXPECT_EQ(log(), c.logged);
+    }
+    EXPECT_EQ(category_count(), 0u);  // after the last: nothing but its header
     EXPECT_EQ(load_xml(dir.file("missing.xml").c_str()), xml_load_status::not_read);
 }
 
@@ -311,20 +310,18 @@ TEST_F(XmlTest, ScanHelpers)
                      "WARNING: read_a_number(): got NULL\n");
 
     const char text[] = "  <q>x<a>";
-    EXPECT_EQ(find_first_tag(text, "<q>"), text + 2);
-    EXPECT_EQ(find_first_tag(text, "<a>"), nullptr);
-    EXPECT_EQ(find_first_tag("no tag", "<q>"), nullptr);
+    EXPECT_EQ(std::tuple(find_first_tag(text, "<q>"), find_first_tag(text, "<a>"), find_first_tag("no tag", "<q>")),
+        std::tuple(text + 2, nullptr, nullptr));
 
-    EXPECT_EQ(parse_color("#FFfe01\""), 0xFF01FEFFu);
-    EXPECT_EQ(parse_color("#1\""), 0xFF000001u);
-    EXPECT_EQ(parse_color(""), 0xFF000000u);
-    EXPECT_EQ(parse_color("#zz0102"), 0xFF020100u);
+    for (const auto& [attribute, colour] : {std::pair{"#FFfe01\"", 0xFF01FEFFu}, {"#1\"", 0xFF000001u}, {"", 0xFF000000u},
+             {"#zz0102", 0xFF020100u}})
+        EXPECT_EQ(parse_color(attribute), colour) << attribute;
 
     char line[16] = "\xEF\xBB\xBFok";
-    skip_utf8_bom(line);
-    EXPECT_STREQ(line, "ok");
-    skip_utf8_bom(line);
-    EXPECT_STREQ(line, "ok");
+    for (int twice = 0; twice < 2; ++twice) {
+        skip_utf8_bom(line);
+        EXPECT_STREQ(line, "ok");
+    }
 }
 
 TEST_F(XmlTest, DatabaseOpensFromTheXmlFileWhenThereIsNoBinaryFile)
