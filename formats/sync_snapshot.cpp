@@ -167,8 +167,10 @@ std::string encode_snapshot(const sync_snapshot& s)
 snapshot_status decode_snapshot(std::string_view bytes, sync_snapshot* out, bool coverage_only)
 {
     field_reader in(bytes);
-    if (bytes.size() < snapshot_header_size || std::memcmp(bytes.data(), snapshot_magic, sizeof snapshot_magic) != 0)
-        return bytes.size() < sizeof snapshot_magic ? snapshot_status::not_whole : snapshot_status::foreign;
+    if (std::memcmp(bytes.data(), snapshot_magic, std::min(bytes.size(), sizeof snapshot_magic)) != 0)
+        return snapshot_status::foreign;
+    if (bytes.size() < snapshot_header_size)
+        return snapshot_status::not_whole;
     in.number(8);
     if (in.number(2) != snapshot_version)
         return snapshot_status::foreign;
