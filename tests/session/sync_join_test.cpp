@@ -10,7 +10,9 @@
 
 #include "ann/ann_files.h"
 #include "formats/sync_snapshot.h"
+#include "session/item_edits.h"
 #include "session/lifecycle.h"
+#include "session/undo.h"
 #include "support/database_helpers.h"
 #include "support/sync_support.h"
 
@@ -172,6 +174,37 @@ TEST_F(SyncJoinTest, ALogLosesOnlyOldRecordsThatEveryComputersSnapshotHolds)
     close();
     EXPECT_TRUE(image_after_open(data_b, folder.path(), computer_b, 92)
         == image_after_open(data_a, folder.path(), computer_a, 92));
+}
+
+TEST_F(SyncJoinTest, AChangeMadeBeforeTheSnapshotsButArrivingAfterItLosesAsItWouldInAReplay)
+{
+    temp_dir view_b;
+    const auto edit_answer = [](const std::string& answer) {
+        change_texts(db().head, db().head->question.str(), answer);
+    };
+    static_cast<void>(open(data_a, folder.path(), computer_a, 0, 10));
+    add_reviewed(4, "x", "first", 0);
+    close();
+    copy_logs(folder, view_b);
+    static_cast<void>(open(data_b, view_b.path(), computer_b, 0, 11));
+    edit_answer("from b, earlier");
+    close();
+    static_cast<void>(open(data_a, folder.path(), computer_a, 0, 12));
+    edit_answer("from a, later");
+    close();
+    // b's edit arrives after a's snapshot was written without it.
+    fs::copy_file(view_b.file(change_log_name(computer_b)), folder.file(change_log_name(computer_b)));
+    temp_dir replay_view;
+    copy_logs(folder, replay_view);
+    temp_dir replay_data;
+    temp_dir join_data;
+    sync_summary joined;
+    const collection_image from_snapshot = image_after_open(join_data, folder.path(), joiner, 1, &joined);
+    EXPECT_EQ(joined.joined_from, computer_a);
+    EXPECT_EQ(joined.conflicted, 1u);
+    const collection_image replayed = image_after_open(replay_data, replay_view.path(), joiner, 1);
+    EXPECT_EQ(std::get<0>(replayed.items.at("x")), "from a, later");
+    EXPECT_TRUE(from_snapshot == replayed) << difference(from_snapshot, replayed);
 }
 
 }  // namespace
