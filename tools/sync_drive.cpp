@@ -12,13 +12,10 @@
 #include <vector>
 
 #include "ann/ann_files.h"
-#include "database/days.h"
-#include "session/browse.h"
-#include "session/item_edits.h"
 #include "session/lifecycle.h"
 #include "session/sync.h"
 #include "session/sync_state.h"
-#include "session/undo.h"
+#include "tests/support/sync_changes.h"
 
 namespace {
 
@@ -56,62 +53,14 @@ std::string path_text(uint16_t c)
     return s;
 }
 
+// Questions stay unique across sessions and computers: the counter starts at the seed's
+// thousand, and the changes name the computer.
 void random_session(uint64_t id, unsigned seed)
 {
     std::mt19937 rng(seed);
-    const std::string tag = std::to_string(id % 1000) + "-" + std::to_string(seed) + "-";
-    const uint16_t today = day_number(0);
-    for (int a = 0; a < 40; ++a) {
-        std::vector<item*> items;
-        for (item* e = db().head; e; e = e->next)
-            items.push_back(e);
-        std::vector<pending_item*> queue;
-        for (pending_item* p = db().pending_head; p; p = p->next)
-            queue.push_back(p);
-        item* e = items.empty() ? nullptr : items[rng() % items.size()];
-        pending_item* p = queue.empty() ? nullptr : queue[rng() % queue.size()];
-        const auto c = static_cast<uint16_t>(rng() % category_count());
-        const auto grade = static_cast<uint16_t>(rng() % 6);
-        const std::string name = tag + std::to_string(a);
-        switch (rng() % 10) {
-        case 0:
-        case 1:
-            if (e)
-                grade_reviewed(e, grade, review_screen::scheduled);
-            break;
-        case 2:
-            if (p)
-                introduce_reviewed(grade, p);
-            break;
-        case 3: add_reviewed(grade, ("q" + name).c_str(), "a", c); break;
-        case 4:
-            if (e)
-                change_texts(e, std::string(e->question.view()), "edited " + name);
-            break;
-        case 5:
-            if (e)
-                move_to(e, c);
-            break;
-        case 6:
-            forget_undo();
-            if (e && rng() % 4 == 0)
-                delete_scheduled_item(e);
-            else if (e)
-                reschedule_today(e, today);
-            break;
-        case 7: static_cast<void>(create_user_category("c" + name, rng() % 2 ? -1 : c)); break;
-        case 8: {
-            pending_item* n = new_pending_item();
-            n->question = "p" + name;
-            n->answer = "b";
-            n->ctgr = c;
-            append_pending(n);
-            sync_note_import("queue.txt", 1);
-            break;
-        }
-        default: static_cast<void>(undo_last_grade());
-        }
-    }
+    int made = static_cast<int>(seed) * 1000;
+    for (int round = 0; round < 4; ++round)
+        static_cast<void>(random_changes(rng, id, made));
 }
 
 // Every line sorted, so that two computers' images compare with diff.
