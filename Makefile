@@ -89,3 +89,9 @@ sync-soak: deps
 	@cmake --build $(BUILD) -j $(JOBS) --target test_session
 	@CARDWRIGHT_SYNC_SESSIONS=$(SYNC_SESSIONS) CARDWRIGHT_SYNC_SEED=$(SYNC_SEED) nice -n 19 \
 	  $(BUILD)/tests/test_session --gtest_filter='SyncTest.*'
+
+# Two real Syncthing instances on the loopback address keep two computers' sync folders in step
+# while both grade and edit, then the two collections must be the same; not part of `make test`.
+.PHONY: sync-check
+sync-check: build
+	@./scripts/sync-check.sh $(BUILD)

@@ -1,5 +1,7 @@
 #include "formats/sync_inbox.h"
 
+#include "formats/change_log_trim.h"
+
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
@@ -23,10 +25,16 @@ sync_arrivals sync_inbox::collect()
             continue;
         file_mark& mark = marks_[name];
         if (mark.computer != kind.computer || entry.file_size(ec) < mark.end)
-            mark = {0, kind.computer};  // replaced by an older copy: read it all again
+            mark = {0, kind.computer, 0};  // replaced by an older copy: read it all again
         std::string bytes;
         if (!read_change_log_file(entry.path().string(), mark.end, &bytes))
             continue;  // being replaced by the service right now; taken at the next look
+        if (bytes.size() >= change_log_header_size && change_log_epoch(bytes) != mark.epoch) {
+            // Its writer trimmed the log's head: offsets taken before mean nothing in it now.
+            mark = {0, kind.computer, change_log_epoch(bytes)};
+            if (!read_change_log_file(entry.path().string(), 0, &bytes))
+                continue;
+        }
         // Offsets in `bytes` past the header stand for offsets from the mark on in the file.
         const uint64_t base = std::max<uint64_t>(mark.end, change_log_header_size) - change_log_header_size;
         const change_log_read read = read_change_log(bytes);

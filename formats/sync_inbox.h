@@ -27,6 +27,8 @@ public:
     // Records that a computer's records up to `sequence` are applied here.
     void applied(uint64_t computer, uint64_t sequence);
     uint64_t applied_of(uint64_t computer) const;
+    // Per computer, the last sequence applied here.
+    const std::map<uint64_t, uint64_t>& positions() const { return applied_; }
 
     // The applied sequences as text, to be saved with the database that holds their effects
     // ("<computer in hex> <sequence>" a line), and read back; false on a malformed text.
@@ -37,6 +39,7 @@ private:
     struct file_mark {
         uint64_t end = 0;  // offset past the records already applied from this file
         uint64_t computer = 0;  // whose log the file is
+        uint16_t epoch = 0;  // how often the log was trimmed when `end` was taken
     };
 
     std::string folder_;  // the sync folder

@@ -26,6 +26,7 @@
 #include "session/choose.h"
 #include "session/review_log.h"
 #include "session/saving.h"
+#include "session/sync_snapshot.h"
 #include "session/undo.h"
 
 namespace {
@@ -260,8 +261,10 @@ deinit_result ma_deinit(close_mode mode)
             return {deinit_status::not_saved, saved.problem};
         if (saved.status == save_status::backup_failed)
             result = {deinit_status::backup_failed, saved.problem};
-        if (complete)
+        if (complete) {
+            save_sync_snapshot();
             free_contents();
+        }
     }
     close_review_log();
     release_lock();

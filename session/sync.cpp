@@ -11,26 +11,13 @@
 #include "session/lifecycle.h"
 #include "services/services_state.h"
 #include "session/sync_apply.h"
+#include "session/sync_snapshot.h"
 #include "session/sync_state.h"
 
 namespace {
 
 // Local day numbers and the records' days since 1970 (both modulo 65,536).
 uint16_t to_record_day(uint16_t local) { return static_cast<uint16_t>(local + day_shift()); }
-
-item_schedule schedule_of(const item& e)
-{
-    item_schedule s;
-    s.id = e.id;
-    s.due = to_record_day(e.tmtrpt);
-    s.interval_end = to_record_day(e.stmtrpt);
-    s.interval = e.ivl;
-    s.last_interval = e.livl;
-    s.real_last_interval = e.rllivl;
-    s.repetitions = static_cast<uint8_t>(e.rp);
-    s.grade = static_cast<uint8_t>(e.gr);
-    return s;
-}
 
 const char* append_problem(change_append_status s)
 {
@@ -188,6 +175,8 @@ sync_open_status sync_open(const std::string& folder, uint64_t me, sync_summary*
         status = sync_open_status::state_damaged;
     }
     sync_summary s;
+    if (status == sync_open_status::opened)
+        start_from_snapshot(s);
     apply_own_leftovers(s);
     s.adopted = adopt_unknown();
     const sync_summary arrived = sync_apply();
@@ -199,6 +188,10 @@ sync_open_status sync_open(const std::string& folder, uint64_t me, sync_summary*
     s.conflict_copies = arrived.conflict_copies;
     s.damaged = arrived.damaged;
     s.renumberings.insert(s.renumberings.end(), arrived.renumberings.begin(), arrived.renumberings.end());
+    // The others count this computer only once its snapshot arrives; until then they would
+    // trim as if it were not there.
+    if (s.joined_from != 0)
+        save_sync_snapshot();
     if (summary)
         *summary = std::move(s);
     return status;

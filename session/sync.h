@@ -23,6 +23,7 @@ struct sync_summary {
     size_t conflicted = 0;  // of them, lost to a later change here or found nothing to change
     size_t waiting = 0;  // records that wait for earlier ones still on their way
     size_t adopted = 0;  // items of this computer given an identity and recorded
+    uint64_t joined_from = 0;  // the computer whose snapshot this one started from; 0: none
     std::vector<std::string> conflicts;  // what each conflict was, one line each
     std::vector<std::string> conflict_copies;  // files a sync service made beside a log
     std::vector<std::string> damaged;  // logs with a damaged record, read up to it

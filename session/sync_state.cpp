@@ -169,6 +169,21 @@ uint16_t day_shift()
         static_cast<unsigned>(t.tm_mday)));
 }
 
+item_schedule schedule_of(const item& e)
+{
+    const auto to_record_day = [](uint16_t local) { return static_cast<uint16_t>(local + day_shift()); };
+    item_schedule s;
+    s.id = e.id;
+    s.due = to_record_day(e.tmtrpt);
+    s.interval_end = to_record_day(e.stmtrpt);
+    s.interval = e.ivl;
+    s.last_interval = e.livl;
+    s.real_last_interval = e.rllivl;
+    s.repetitions = static_cast<uint8_t>(e.rp);
+    s.grade = static_cast<uint8_t>(e.gr);
+    return s;
+}
+
 bool write_state_file(FILE* out)
 {
     const sync_globals& g = sync_g();

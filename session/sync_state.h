@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "database/database.h"
 #include "formats/change_log.h"
 #include "formats/sync_inbox.h"
 
@@ -59,6 +60,8 @@ const void* record_with(const item_key& key);
 
 // Days since 1970-01-01 of the open database's day 0: record days are local days plus this.
 uint16_t day_shift();
+// An item's schedule as records carry it.
+item_schedule schedule_of(const item& e);
 
 // The file: the applied positions, this computer's own position, and the marks of every
 // scheduled item and queue item, each with a digest of its id and texts.

@@ -21,6 +21,7 @@
 #include "session/lifecycle.h"
 #include "session/undo.h"
 #include "support/database_helpers.h"
+#include "support/sync_support.h"
 
 namespace fs = std::filesystem;
 
@@ -63,75 +64,6 @@ struct computer {
     size_t own_grades = 0;  // grades given here that are not in a grade record (the add screen's)
     size_t dropped_grades = 0;  // grades of items deleted here, dropped as the README says
 };
-
-// Everything that must agree between computers, by item identity rather than by address.
-struct collection_image {
-    std::map<std::string, std::tuple<std::string, std::string, uint16_t, uint16_t, uint16_t, uint16_t, uint16_t,
-        uint16_t, uint16_t, uint32_t>>
-        items;  // by question (unique in this test): answer, path, schedule in days since 1970, id
-    std::map<std::string, std::tuple<std::string, std::string>> queue;  // by question: answer, path
-    std::set<std::string> categories;  // every path
-    bool operator==(const collection_image&) const = default;
-};
-
-std::string path_text(uint16_t c)
-{
-    std::string s;
-    for (const std::string& n : category_names_from_top(c))
-        s += "/" + n;
-    return s;
-}
-
-collection_image image_of_open_database()
-{
-    collection_image m;
-    // Days since 1970 of the database's day 0 (the zone is UTC): databases begin on different days.
-    const auto shift = static_cast<uint16_t>(db().time_of_start / 86400);
-    for (const item* e : scheduled_items())
-        m.items[e->question.str()] = {e->answer.str(), path_text(e->ctgr), static_cast<uint16_t>(e->tmtrpt + shift),
-            static_cast<uint16_t>(e->stmtrpt + shift), e->ivl, e->livl, e->rllivl, e->rp, e->gr, e->id};
-    for (const pending_item* p : pending_items())
-        m.queue[p->question.str()] = {p->answer.str(), path_text(p->ctgr)};
-    for (uint16_t c = 0; c < category_count(); ++c)
-        m.categories.insert(path_text(c));
-    return m;
-}
-
-std::string describe(int) { return {}; }
-template <typename... T>
-std::string describe(const std::tuple<T...>& t)
-{
-    std::string out;
-    std::apply([&](const auto&... field) { ((out += ::testing::PrintToString(field) + " "), ...); }, t);
-    return out;
-}
-
-// The first few entries in which two images differ, for the failure message.
-template <typename Map>
-std::string difference(const Map& a, const Map& b, const char* what)
-{
-    std::string out;
-    int shown = 0;
-    for (const auto& [key, value] : a) {
-        const auto it = b.find(key);
-        if ((it == b.end() || !(it->second == value)) && shown++ < 5)
-            out += std::string(what) + " " + key + (it == b.end() ? " missing\n" : " differs: " + describe(value) + " | " + describe(it->second) + "\n");
-    }
-    for (const auto& [key, value] : b)
-        if (a.find(key) == a.end() && shown++ < 10)
-            out += std::string(what) + " " + key + " extra\n";
-    return out;
-}
-
-std::string difference(const collection_image& a, const collection_image& b)
-{
-    std::map<std::string, int> ca, cb;
-    for (const std::string& c : a.categories)
-        ca[c] = 0;
-    for (const std::string& c : b.categories)
-        cb[c] = 0;
-    return difference(a.items, b.items, "item") + difference(a.queue, b.queue, "queued") + difference(ca, cb, "category");
-}
 
 size_t grade_events(const std::string& reviews_log)
 {
@@ -214,94 +146,6 @@ protected:
             }
         }
     }
-
-    // One session of random changes on the open database.
-    void random_session(std::mt19937& rng, computer& c, int& made)
-    {
-        const uint16_t today = day_number(0);
-        const int actions = 3 + static_cast<int>(rng() % 10);
-        for (int a = 0; a < actions; ++a) {
-            std::vector<item*> items;
-            for (item* e = db().head; e; e = e->next)
-                items.push_back(e);
-            std::vector<pending_item*> queue;
-            for (pending_item* p = db().pending_head; p; p = p->next)
-                queue.push_back(p);
-            item* e = items.empty() ? nullptr : items[rng() % items.size()];
-            pending_item* p = queue.empty() ? nullptr : queue[rng() % queue.size()];
-            const uint16_t some_category = static_cast<uint16_t>(rng() % category_count());
-            const auto grade = static_cast<uint16_t>(rng() % 6);
-            const std::string name = std::to_string(c.id % 7) + "-" + std::to_string(++made);
-            switch (rng() % 16) {
-            case 0:
-            case 1:
-            case 2:
-            case 3:
-                if (e)
-                    grade_reviewed(e, grade, review_screen::scheduled);
-                break;
-            case 4:
-                if (p)
-                    introduce_reviewed(grade, p);
-                break;
-            case 5:
-                add_reviewed(grade, ("q" + name).c_str(), "a", some_category);
-                ++c.own_grades;
-                break;
-            case 6: {
-                pending_item* n = new_pending_item();
-                n->question = "p" + name;
-                n->answer = "b";
-                n->ctgr = some_category;
-                append_pending(n);
-                sync_note_import("queue.txt", 1);
-                break;
-            }
-            case 7: static_cast<void>(undo_last_grade()); break;
-            case 8:
-                if (e)
-                    change_texts(e, std::string(e->question.view()), "edited " + name);
-                else if (p)
-                    change_texts(p, std::string(p->question), "edited " + name);
-                break;
-            case 9:
-                if (e)
-                    move_to(e, some_category);
-                break;
-            case 10:
-                forget_undo();
-                if (e && rng() % 3 == 0)
-                    delete_scheduled_item(e);
-                else if (p)
-                    delete_queued_item(p);
-                break;
-            case 11:
-                forget_undo();
-                if (e)
-                    forget_item(e, today);
-                break;
-            case 12:
-                forget_undo();
-                if (e)
-                    reschedule_today(e, today);
-                break;
-            case 13: static_cast<void>(create_user_category("c" + name, rng() % 2 ? -1 : some_category)); break;
-            case 14:
-                // Renamed and deleted while empty: categories that items go into are not renamed.
-                if (const category_made t = create_user_category("t" + name, -1); t.result == category_edit::done) {
-                    static_cast<void>(rename_user_category(t.index, "u" + name));
-                    if (rng() % 2) {
-                        forget_undo();
-                        static_cast<void>(delete_user_category(t.index));
-                    }
-                }
-                break;
-            default:
-                if (p)
-                    move_to(p, some_category);
-            }
-        }
-    }
 };
 
 }  // namespace
@@ -330,7 +174,7 @@ TEST_F(SyncTest, ThreeComputersAgreeOnceEverythingIsDelivered)
         const sync_summary summary = open(c);
         arrived += summary.arrived;
         conflict_copies += summary.conflict_copies.size();
-        random_session(rng, c, made);
+        c.own_grades += random_changes(rng, c.id, made);
         close();
         deliver_some(rng, all, false);
     }

@@ -1,0 +1,343 @@
+#include "formats/sync_snapshot.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/files.h"
+
+#define XXH_INLINE_ALL
+#include <xxhash.h>
+
+namespace {
+
+constexpr char snapshot_magic[8] = {'C', 'W', 'S', 'N', 'A', 'P', 'S', 'H'};
+constexpr uint16_t snapshot_version = 1;
+constexpr size_t snapshot_header_size = 36;
+constexpr size_t checksum_size = 8;
+constexpr char log_magic[8] = {'C', 'W', 'C', 'H', 'A', 'N', 'G', 'E'};
+constexpr std::string_view name_prefix = "snapshot-";
+constexpr std::string_view name_suffix = ".bin";
+
+void put(std::string& out, uint64_t v, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+
+void put_path(std::string& out, const std::vector<std::string>& path)
+{
+    put(out, path.size(), 2);
+    for (const std::string& name : path) {
+        put(out, name.size(), 2);
+        out += name;
+    }
+}
+
+void put_version(std::string& out, const change_version& v)
+{
+    put(out, v.stamp, 8);
+    put(out, v.computer, 8);
+}
+
+class field_reader {
+public:
+    explicit field_reader(std::string_view bytes) : bytes_(bytes) {}
+    uint64_t number(int n)
+    {
+        if (!good_ || bytes_.size() - at_ < static_cast<size_t>(n)) {
+            good_ = false;
+            return 0;
+        }
+        uint64_t v = 0;
+        for (int i = n - 1; i >= 0; --i)
+            v = (v << 8) | static_cast<unsigned char>(bytes_[at_ + static_cast<size_t>(i)]);
+        at_ += static_cast<size_t>(n);
+        return v;
+    }
+    std::vector<std::string> path()
+    {
+        std::vector<std::string> p;
+        const uint64_t names = number(2);
+        for (uint64_t i = 0; i < names && good_; ++i) {
+            const uint64_t n = number(2);
+            if (!good_ || bytes_.size() - at_ < n) {
+                good_ = false;
+                break;
+            }
+            p.emplace_back(bytes_.substr(at_, n));
+            at_ += n;
+        }
+        return p;
+    }
+    change_version version()
+    {
+        change_version v;
+        v.stamp = number(8);
+        v.computer = number(8);
+        return v;
+    }
+    bool good() const { return good_; }
+    size_t at() const { return at_; }
+
+private:
+    std::string_view bytes_;
+    size_t at_ = 0;
+    bool good_ = true;
+};
+
+// The items and categories are the records of a change log that would make them: the
+// format that the readers of the logs already take apart.
+std::string embedded_log(const sync_snapshot& s)
+{
+    std::string log(log_magic, sizeof log_magic);
+    put(log, change_log_version, 2);
+    put(log, 0, 2);
+    put(log, s.computer, 8);
+    change_record made;
+    made.kind = change_kind::category_make;
+    for (const std::vector<std::string>& path : s.categories) {
+        made.path = path;
+        log += encode_change(made);
+    }
+    for (const snapshot_entry& e : s.entries)
+        log += encode_change(e.made);
+    return log;
+}
+
+bool decode_collection(std::string_view body, uint64_t entries, uint64_t categories, sync_snapshot* out)
+{
+    const change_log_read read = read_change_log(body);
+    if (read.status != change_log_status::ok || read.end != body.size()
+        || read.records.size() != categories + entries || read.computer != out->computer)
+        return false;
+    for (size_t i = 0; i < read.records.size(); ++i) {
+        const change_record& r = read.records[i];
+        if (i < categories) {
+            if (r.kind != change_kind::category_make)
+                return false;
+            out->categories.push_back(r.path);
+            continue;
+        }
+        if (r.kind != change_kind::add_item && r.kind != change_kind::queue_add)
+            return false;
+        out->entries[i - categories].made = r;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string encode_snapshot(const sync_snapshot& s)
+{
+    std::string out(snapshot_magic, sizeof snapshot_magic);
+    put(out, snapshot_version, 2);
+    put(out, 0, 2);
+    put(out, s.computer, 8);
+    put(out, 0, 8);  // the length, set below
+    put(out, s.latest_stamp, 8);
+    put(out, s.covered.size(), 4);
+    for (const auto& [computer, sequence] : s.covered) {
+        put(out, computer, 8);
+        put(out, sequence, 8);
+    }
+    put(out, s.renamed.size(), 4);
+    for (const auto& [from, to] : s.renamed) {
+        put_path(out, from);
+        put_path(out, to);
+    }
+    put(out, s.categories.size(), 4);
+    put(out, s.entries.size(), 4);
+    for (const snapshot_entry& e : s.entries) {
+        put_version(out, e.schedule_set);
+        put_version(out, e.texts_set);
+        put_version(out, e.place_set);
+    }
+    out += embedded_log(s);
+    std::string length;
+    put(length, out.size() + checksum_size, 8);
+    out.replace(20, 8, length);
+    put(out, XXH64(out.data(), out.size(), 0), 8);
+    return out;
+}
+
+snapshot_status decode_snapshot(std::string_view bytes, sync_snapshot* out, bool coverage_only)
+{
+    field_reader in(bytes);
+    if (std::memcmp(bytes.data(), snapshot_magic, std::min(bytes.size(), sizeof snapshot_magic)) != 0)
+        return snapshot_status::foreign;
+    if (bytes.size() < snapshot_header_size)
+        return snapshot_status::not_whole;
+    in.number(8);
+    if (in.number(2) != snapshot_version)
+        return snapshot_status::foreign;
+    in.number(2);
+    *out = sync_snapshot{};
+    out->computer = in.number(8);
+    // A service that delivers the file half-way, or an older copy's tail behind a newer head,
+    // leaves a length or a checksum that does not match.
+    if (in.number(8) != bytes.size() || bytes.size() < snapshot_header_size + checksum_size)
+        return snapshot_status::not_whole;
+    const std::string_view body = bytes.substr(0, bytes.size() - checksum_size);
+    field_reader sum(bytes.substr(body.size()));
+    if (sum.number(8) != XXH64(body.data(), body.size(), 0))
+        return snapshot_status::not_whole;
+    field_reader fields(body);
+    fields.number(static_cast<int>(snapshot_header_size - 8));
+    out->latest_stamp = fields.number(8);
+    const uint64_t covered = fields.number(4);
+    for (uint64_t i = 0; i < covered && fields.good(); ++i) {
+        const uint64_t computer = fields.number(8);
+        out->covered[computer] = fields.number(8);
+    }
+    if (coverage_only)
+        return fields.good() ? snapshot_status::whole : snapshot_status::foreign;
+    const uint64_t renamed = fields.number(4);
+    for (uint64_t i = 0; i < renamed && fields.good(); ++i) {
+        std::vector<std::string> from = fields.path();
+        out->renamed.emplace_back(std::move(from), fields.path());
+    }
+    const uint64_t categories = fields.number(4);
+    const uint64_t entries = fields.number(4);
+    if (!fields.good() || entries > (body.size() - fields.at()) / 48)
+        return snapshot_status::foreign;
+    out->entries.resize(entries);
+    for (snapshot_entry& e : out->entries) {
+        e.schedule_set = fields.version();
+        e.texts_set = fields.version();
+        e.place_set = fields.version();
+    }
+    // The checksum held: what does not parse was written so, by a program that reads it otherwise.
+    if (!fields.good() || !decode_collection(body.substr(fields.at()), entries, categories, out))
+        return snapshot_status::foreign;
+    return snapshot_status::whole;
+}
+
+std::string snapshot_name(uint64_t computer)
+{
+    const std::string log = change_log_name(computer);  // changes-<16 hex digits>.log
+    return std::string(name_prefix) + log.substr(8, 16) + std::string(name_suffix);
+}
+
+std::optional<uint64_t> snapshot_owner(std::string_view name)
+{
+    if (name.size() != name_prefix.size() + 16 + name_suffix.size() || name.substr(0, name_prefix.size()) != name_prefix
+        || name.substr(name.size() - name_suffix.size()) != name_suffix)
+        return std::nullopt;
+    const std::string as_log = "changes-" + std::string(name.substr(name_prefix.size(), 16)) + ".log";
+    const sync_file_name log = classify_sync_file(as_log);
+    if (log.role != sync_file_role::change_log)
+        return std::nullopt;
+    return log.computer;
+}
+
+bool write_snapshot_file(const std::string& folder, const sync_snapshot& s)
+{
+    const std::string bytes = encode_snapshot(s);
+    atomic_file out(folder + snapshot_name(s.computer));
+    if (!out.stream() || std::fwrite(bytes.data(), 1, bytes.size(), out.stream()) != bytes.size() || !out.commit()) {
+        errno = out.error() != 0 ? out.error() : EIO;
+        return false;
+    }
+    return true;
+}
+
+std::optional<sync_snapshot> read_snapshot_file(const std::string& path, bool coverage_only)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    sync_snapshot s;
+    if (in.bad() || decode_snapshot(bytes, &s, coverage_only) != snapshot_status::whole)
+        return std::nullopt;
+    return s;
+}
+
+namespace {
+
+// The sequence of the first record of the log at `path`; none while it holds none whole.
+std::optional<uint64_t> first_sequence(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes(change_log_header_size + change_frame_size, '\0');
+    if (!in.read(bytes.data(), static_cast<std::streamsize>(bytes.size())))
+        return std::nullopt;
+    const auto* frame = reinterpret_cast<const unsigned char*>(bytes.data() + change_log_header_size);
+    const uint32_t length = frame[0] | frame[1] << 8 | frame[2] << 16 | static_cast<uint32_t>(frame[3]) << 24;
+    if (length > change_payload_limit)
+        return std::nullopt;
+    bytes.resize(bytes.size() + length);
+    if (!in.read(bytes.data() + change_log_header_size + change_frame_size, length))
+        return std::nullopt;
+    const change_log_read read = read_change_log(bytes);
+    if (read.records.empty())
+        return std::nullopt;
+    return read.records.front().sequence;
+}
+
+}  // namespace
+
+sync_folder_view look_at_sync_folder(const std::string& folder)
+{
+    sync_folder_view view;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (const std::optional<uint64_t> owner = snapshot_owner(name)) {
+            view.computers.push_back(*owner);
+            if (std::optional<sync_snapshot> s = read_snapshot_file(entry.path().string(), true))
+                view.snapshots[*owner] = std::move(*s);
+            continue;
+        }
+        const sync_file_name log = classify_sync_file(name);
+        if (log.role == sync_file_role::other)
+            continue;
+        view.computers.push_back(log.computer);
+        // A conflict copy may still hold records that its log has lost to a trim.
+        if (const std::optional<uint64_t> head = first_sequence(entry.path().string())) {
+            const auto [it, made] = view.log_heads.emplace(log.computer, *head);
+            if (!made)
+                it->second = std::min(it->second, *head);
+        }
+    }
+    std::sort(view.computers.begin(), view.computers.end());
+    view.computers.erase(std::unique(view.computers.begin(), view.computers.end()), view.computers.end());
+    return view;
+}
+
+std::optional<uint64_t> snapshot_to_join(const sync_folder_view& view)
+{
+    std::optional<uint64_t> best;
+    for (const auto& [writer, s] : view.snapshots) {
+        bool continues = true;
+        for (const auto& [computer, head] : view.log_heads) {
+            const auto it = s.covered.find(computer);
+            continues = continues && (it == s.covered.end() ? 0 : it->second) + 1 >= head;
+        }
+        if (!continues)
+            continue;
+        if (!best || s.latest_stamp > view.snapshots.at(*best).latest_stamp
+            || (s.latest_stamp == view.snapshots.at(*best).latest_stamp && writer > *best))
+            best = writer;
+    }
+    return best;
+}
+
+uint64_t covered_by_all(const sync_folder_view& view, uint64_t me)
+{
+    uint64_t through = UINT64_MAX;
+    for (const uint64_t computer : view.computers) {
+        if (computer == me)
+            continue;
+        const auto s = view.snapshots.find(computer);
+        if (s == view.snapshots.end())
+            return 0;
+        const auto it = s->second.covered.find(me);
+        through = std::min(through, it == s->second.covered.end() ? 0 : it->second);
+    }
+    return through;
+}

@@ -1,0 +1,169 @@
+#include "session/sync_snapshot.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "formats/change_log_trim.h"
+#include "formats/sync_snapshot.h"
+#include "services/log.h"
+#include "session/lifecycle.h"
+#include "session/sync_apply.h"
+#include "session/sync_state.h"
+
+namespace {
+
+// Where the last snapshot written here (or the opening) stood: another is written only once
+// the database took a change since.
+struct snapshot_mark {
+    std::map<uint64_t, uint64_t> positions;  // the other computers' records applied
+    uint64_t own = 0;  // this computer's records applied
+    bool operator==(const snapshot_mark&) const = default;
+};
+
+snapshot_mark& last_snapshot()
+{
+    static snapshot_mark mark;
+    return mark;
+}
+
+snapshot_mark current_mark()
+{
+    const sync_globals& g = sync_g();
+    return {g.inbox->positions(), g.own_applied};
+}
+
+change_version version_of(const field_version& v) { return {v.stamp, v.computer}; }
+
+snapshot_entry entry_of(const item_marks& m, change_kind kind, uint16_t ctgr, std::string question, std::string answer)
+{
+    snapshot_entry e;
+    e.made.kind = kind;
+    e.made.item = m.key;
+    e.made.path = category_names_from_top(ctgr);
+    e.made.question = std::move(question);
+    e.made.answer = std::move(answer);
+    e.schedule_set = version_of(m.schedule);
+    e.texts_set = version_of(m.texts);
+    e.place_set = version_of(m.place);
+    return e;
+}
+
+sync_snapshot snapshot_of_open_database()
+{
+    const sync_globals& g = sync_g();
+    sync_snapshot s;
+    s.computer = g.me;
+    s.latest_stamp = g.latest_stamp;
+    s.covered = g.inbox->positions();
+    s.covered[g.me] = g.own_applied;
+    s.renamed.assign(g.renamed.begin(), g.renamed.end());
+    for (uint16_t c = 0; c < category_count(); ++c)
+        s.categories.push_back(category_names_from_top(c));
+    // An item without an identity is in no log either (the log could not take it): it is
+    // recorded at the next opening, and goes into a snapshot after that.
+    for (const item* e = db().head; e; e = e->next)
+        if (const item_marks* m = marks_of(e)) {
+            s.entries.push_back(entry_of(*m, change_kind::add_item, e->ctgr, e->question.str(), e->answer.str()));
+            s.entries.back().made.schedule = schedule_of(*e);
+        }
+    for (const pending_item* p = db().pending_head; p; p = p->next)
+        if (const item_marks* m = marks_of(p))
+            s.entries.push_back(
+                entry_of(*m, change_kind::queue_add, p->ctgr, std::string(p->question), std::string(p->answer)));
+    return s;
+}
+
+void join(const std::string& path, sync_summary& s)
+{
+    const std::optional<sync_snapshot> snapshot = read_snapshot_file(path);
+    if (!snapshot)
+        return;  // replaced since the folder was looked at; the logs are read from their start
+    sync_globals& g = sync_g();
+    change_record made;
+    made.kind = change_kind::category_make;
+    for (const std::vector<std::string>& c : snapshot->categories) {
+        made.path = c;
+        apply_snapshot_record(made, snapshot->computer);
+    }
+    for (const snapshot_entry& e : snapshot->entries) {
+        apply_snapshot_record(e.made, e.made.item.computer);
+        if (item_marks* m = marks_of(record_with(e.made.item))) {
+            m->schedule = {e.schedule_set.stamp, e.schedule_set.computer};
+            m->texts = {e.texts_set.stamp, e.texts_set.computer};
+            m->place = {e.place_set.stamp, e.place_set.computer};
+        }
+    }
+    // Set only now: the snapshot's categories are named as they are, not as they were.
+    for (const auto& [from, to] : snapshot->renamed)
+        g.renamed[from] = to;
+    for (const auto& [computer, sequence] : snapshot->covered) {
+        if (computer == g.me)
+            g.own_applied = sequence;
+        else
+            g.inbox->applied(computer, sequence);
+    }
+    g.latest_stamp = std::max(g.latest_stamp, snapshot->latest_stamp);
+    s.joined_from = snapshot->computer;
+    write_log("INFO: started from the snapshot \"%s\" of the sync folder\n", path.c_str());
+}
+
+void trim_own_log()
+{
+    const sync_globals& g = sync_g();
+    const sync_folder_view view = look_at_sync_folder(g.folder);
+    uint64_t through = covered_by_all(view, g.me);
+    if (through == 0)
+        return;
+    // Only the records old enough: the stamps of this computer's own log never go down.
+    const std::string path = g.folder + change_log_name(g.me);
+    std::string bytes;
+    if (!read_change_log_file(path, 0, &bytes))
+        return;
+    const uint64_t now = sync_clock_ms();
+    uint64_t old_enough = 0;
+    for (const change_record& r : read_change_log(bytes).records) {
+        if (r.stamp + trim_age_ms > now)
+            break;
+        old_enough = r.sequence;
+    }
+    through = std::min(through, old_enough);
+    if (through == 0)
+        return;
+    if (trim_change_log(path, g.me, through) == change_trim_status::cannot_write)
+        write_log("WARNING: the change log \"%s\" could not be trimmed: %s\n", path.c_str(), std::strerror(errno));
+}
+
+}  // namespace
+
+void start_from_snapshot(sync_summary& s)
+{
+    sync_globals& g = sync_g();
+    last_snapshot() = current_mark();
+    if (g.own_applied != 0 || !g.inbox->positions().empty())
+        return;  // joined before: the logs go on from where it stands
+    const sync_folder_view view = look_at_sync_folder(g.folder);
+    if (const std::optional<uint64_t> writer = snapshot_to_join(view))
+        join(g.folder + snapshot_name(*writer), s);
+}
+
+void save_sync_snapshot()
+{
+    const sync_globals& g = sync_g();
+    if (!g.active || db().db_state != DB_OPEN)
+        return;
+    struct stat st {};
+    const std::string path = g.folder + snapshot_name(g.me);
+    const snapshot_mark now = current_mark();
+    if (now == last_snapshot() && ::stat(path.c_str(), &st) == 0)
+        return;
+    if (now.positions.empty() && now.own == 0)
+        return;  // nothing here that came through the folder
+    if (!write_snapshot_file(g.folder, snapshot_of_open_database())) {
+        write_log("WARNING: the snapshot \"%s\" could not be written: %s\n", path.c_str(), std::strerror(errno));
+        return;
+    }
+    last_snapshot() = now;
+    trim_own_log();
+}

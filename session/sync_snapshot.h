@@ -1,0 +1,21 @@
+#pragma once
+// The snapshots of a sync folder: a computer that joins starts from the newest one, each
+// computer writes its own at its close, and trims the head of its own log once every
+// computer's snapshot holds it.
+#include <cstdint>
+
+#include "session/sync.h"
+
+// How old a record must be, besides being held by every computer's snapshot, before its
+// computer trims it: a computer that joined from a snapshot meanwhile has this long for its
+// own snapshot to arrive and be counted.
+inline constexpr uint64_t trim_age_ms = 14ULL * 86400 * 1000;
+
+// At the opening, once sync.state is read: a computer that has applied nothing from the
+// folder yet starts from the newest snapshot (`s.joined_from` names its writer), and the
+// positions are noted, so that a snapshot is written only after a change.
+void start_from_snapshot(sync_summary& s);
+
+// Writes this computer's snapshot of the open database when it changed since the last one,
+// then trims this computer's log. Called at the close after the save, and after a join.
+void save_sync_snapshot();
