@@ -109,7 +109,7 @@ TEST_F(DataDirectory, TheStartSaysWhatBecameOfTheDirectoryAndEndsWhenItCannotGoO
 }
 
 // A data directory that cannot be written is opened read-only for this run: the user is told,
-// can review, is told again at the close that nothing was saved there, and keeps the setting.
+// is told again at the close that nothing was saved there, and keeps the setting.
 TEST_F(DataDirectory, AReadOnlyDirectoryIsOpenedReadOnlyAndTheSettingKept)
 {
     const QString stored = base() + "cards/";
@@ -137,15 +137,7 @@ TEST_F(DataDirectory, AReadOnlyDirectoryIsOpenedReadOnlyAndTheSettingKept)
     ASSERT_EQ(recorded_messages().size(), 1u);
     EXPECT_EQ(recorded_messages()[0].title, QStringLiteral("Read-Only Data Directory"));
     EXPECT_TRUE(recorded_messages()[0].text.contains(stored));
-    w->show();
-    QApplication::setActiveWindow(w);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
-    w->client_area->setFocus();
-    for (const Qt::Key k : {Qt::Key_Return, Qt::Key_Return, Qt::Key_4})
-        QTest::keyClick(w->client_area, k);
-    EXPECT_EQ(db().head->gr, 4u);
-
-    QTest::keyClick(w, Qt::Key_Q, Qt::ControlModifier);
+    w->close();
     QCoreApplication::removePostedEvents(qApp, QEvent::MetaCall);
     fail_file_operations({});
     ASSERT_EQ(recorded_messages().size(), 2u);
