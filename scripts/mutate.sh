@@ -43,7 +43,16 @@ mutations=(
     'change_log_schedule_grade|formats/change_log.cpp|s/if (s.grade > 5)/if (s.grade > 6)/|test_formats|ChangeLog.*'
     'json_control_character|exchange/json_reader.cpp|s/if (static_cast<unsigned char>(c) < 0x20)/if (static_cast<unsigned char>(c) < 0x1F)/|test_exchange|JsonReaderTest.*'
     'json_depth|exchange/json_reader.cpp|s/if (depth > max_depth)/if (depth > max_depth + 1)/|test_exchange|JsonReaderTest.*'
+    'skip_shows_same_item|session/review_pass.cpp|s/if (e \&\& e != item_) {/if (e) {/|test_session|*SkipTest*'
+    'undo_on_another_screen|session/review_pass.cpp|s/mode_ = mode_of(undone.screen);/mode_ = mode_of(undone.screen) == screen_mode::queue ? screen_mode::scheduled : mode_of(undone.screen);/|test_session|ReviewPassTest.*'
+    'start_fallback_unsaid|session/start_directory.cpp|s/s.fell_back = true;/s.fell_back = false;/|test_session|StartDirectoryTest.*'
+    'network_ok_at_threshold|session/statistics.cpp|s/stats.test_error < network_ok_error/stats.test_error <= network_ok_error/|test_session|StatisticsTest.*'
+    'sort_interval_by_repetitions|session/browse.cpp|s/case browse_sort::interval: rank\[r\] = e ? e->ivl : 0;/case browse_sort::interval: rank[r] = e ? e->rp : 0;/|test_session|BrowseTest.*'
+    'restore_keeps_no_backup|session/saving.cpp|s/save_database(false, d.item_count > 0)/save_database(false, false)/|test_session|RestoreBackupTest.*'
+    'restore_drops_queue|session/saving.cpp|/was restored/,/return {};/s/^    load_queue();$//|test_session|RestoreBackupTest.*'
     'browser_interval_column|ui/browser_model.cpp|s/browse_sort::next_date, browse_sort::interval, browse_sort::repetitions,/browse_sort::next_date, browse_sort::repetitions, browse_sort::interval,/|test_ui|Browser.*'
+    'ok_tap_as_short_as_a_grade|ui/main_window.cpp|s/if (tap_taken(double_tap_ms + 1))/if (tap_taken(double_tap_ms))/|test_ui|ReviewScreen.*'
+    'status_network_unjudged|ui/main_window.cpp|s/.arg(f.network_ok ? /.arg(true ? /|test_ui|MainWindow.*'
 )
 
 backup=""

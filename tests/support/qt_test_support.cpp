@@ -39,6 +39,8 @@ message_answer record_message(QWidget* owner, const QString& title, const QStrin
 
 }  // namespace
 
+message_box_function recording_message_box() { return record_message; }
+
 namespace {
 
 // Owns the waits of on_next_modal; replaced by each test so that none outlives its test.
@@ -164,7 +166,7 @@ void qt_test::SetUp()
     qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(home_->path() + "config"));
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(home_->path() + "config"));
     reset_window_state();
-    ui().message_box = record_message;
+    ui().message_box = recording_message_box();
     recorded_messages().clear();
     message_answers().clear();
 }

@@ -52,6 +52,8 @@ protected:
 // Message boxes shown since the test began, and the answers the next ones will get (then Cancel/No).
 std::vector<recorded_message>& recorded_messages();
 std::deque<message_answer>& message_answers();
+// The stand-in for the message box that records into them, which each test starts with.
+message_box_function recording_message_box();
 
 class QWidget;
 class main_window;

@@ -1,24 +1,27 @@
-// Closing: Exit saves the database and the settings once; a close request (SIGTERM) during a
-// save that fails waits for the database to be rescued.
+// Closing and the database's safety: Exit saves the database and the settings once; a save that
+// fails says which file and why and offers a retry, another folder or giving up; a close
+// request (SIGTERM) during it waits for the database to be rescued; a refused database and a
+// restore from the File menu keep a backup of what they replace.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QMessageBox>
 #include <QSettings>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 
 #include <csignal>
 #include <cerrno>
 #include <cstring>
-#include <string_view>
 
+#include "database/backups.h"
 #include "database/binfile.h"
 #include "database/database.h"
 #include "platform/files.h"
-#include "platform/platform_state.h"
 #include "resources/ids.h"
 #include "session/lifecycle.h"
 #include "settings/settings_store.h"
@@ -30,32 +33,51 @@
 
 namespace {
 
-int deinit_calls = 0;
-int failures_left = 0;
-
-deinit_result failing_deinit(close_mode mode)
-{
-    ++deinit_calls;
-    if (failures_left > 0) {
-        --failures_left;
-        return {deinit_status::not_saved, {"elements.bin", "the disk is full"}};
-    }
-    return ma_deinit(mode);
-}
-
 class Closing : public qt_test {
 protected:
-    // A window on an open database whose next `failures` closes cannot save.
-    static main_window* window_failing(int failures)
+    std::string dir() const { return default_dir().toStdString(); }
+    main_window* open_window()
     {
         auto* w = new main_window;
         EXPECT_EQ(w->open_data(), 0);
-        ui().close_database = failing_deinit;
-        deinit_calls = 0;
-        failures_left = failures;
+        w->show();
+        QApplication::setActiveWindow(w);
+        EXPECT_TRUE(QTest::qWaitForWindowActive(w));
         return w;
     }
+    // A database of `count` items saved and closed, as earlier sessions leave it.
+    void earlier_session(int count)
+    {
+        {
+            main_window w;
+            ASSERT_EQ(w.open_data(), 0);
+            for (int i = 0; i < count; ++i)
+                add_test_item(0, 0, 1, "saved " + std::to_string(i));
+            w.close();
+            ASSERT_EQ(db().db_state, DB_UNINITIALISED);
+            // The quit that the close posted would end the next dialog at once.
+            QCoreApplication::removePostedEvents(qApp, QEvent::MetaCall);
+        }
+        reset_window_state();
+        ui().message_box = recording_message_box();
+    }
+    static void press_exit(main_window* w)
+    {
+        QApplication::setActiveWindow(w);  // back from a dialog, as the window manager does
+        QTest::keyClick(w, Qt::Key_Q, Qt::ControlModifier);
+        EXPECT_TRUE(w->closed());
+        // The quit that the close posted would end every later event loop of this test program.
+        QCoreApplication::removePostedEvents(qApp, QEvent::MetaCall);
+    }
 };
+
+// The queue file cannot be written in `dir`, as on a disk with room for elements.bin only.
+void queue_disk_full(const std::string& dir)
+{
+    fail_file_operations({{.op = file_op::write, .path_part = dir + "queue.txt.tmp-", .error = ENOSPC}});
+}
+
+int deinit_calls = 0;
 
 }  // namespace
 
@@ -65,18 +87,15 @@ TEST_F(Closing, ClosingSavesTheDatabaseAndTheSettingsOnce)
     ASSERT_EQ(w->open_data(), 0);
     ui().settings_record->randompick = 1;
     ui().settings_record->acs4 = std::vector<uint8_t>{0x03};
-    ASSERT_TRUE(QFile::exists(default_dir() + "lockfile"));
     run_command(w, cmd_exit);
     EXPECT_TRUE(w->closed());
     EXPECT_EQ(db().db_state, DB_UNINITIALISED);
     EXPECT_FALSE(QFile::exists(default_dir() + "lockfile"));
-    EXPECT_FALSE(ui().settings_record);
     QSettings raw(settings_file(), QSettings::NativeFormat);
     EXPECT_EQ(raw.value("pathtodatadir").toString(), default_dir());
     EXPECT_EQ(raw.value("randompick").toUInt(), 1u);
     EXPECT_EQ(raw.value("acs4").toByteArray(), QByteArray("\x03", 1));
     EXPECT_FALSE(raw.value("windowgeometry").toByteArray().isEmpty());
-
     // A second request (a signal after Exit, say) does nothing more.
     w->closing_sequence();
     EXPECT_TRUE(recorded_messages().empty());
@@ -84,7 +103,13 @@ TEST_F(Closing, ClosingSavesTheDatabaseAndTheSettingsOnce)
 
 TEST_F(Closing, GivingUpOnSavingStillKeepsTheSettings)
 {
-    main_window* w = window_failing(5);
+    auto* w = new main_window;
+    ASSERT_EQ(w->open_data(), 0);
+    deinit_calls = 0;
+    ui().close_database = [](close_mode) -> deinit_result {
+        ++deinit_calls;
+        return {deinit_status::not_saved, {"elements.bin", "the disk is full"}};
+    };
     message_answers() = {message_answer::cancel};
     ui().settings_record->qfontsize = 14;
     w->close();
@@ -93,6 +118,143 @@ TEST_F(Closing, GivingUpOnSavingStillKeepsTheSettings)
     QSettings raw(settings_file(), QSettings::NativeFormat);
     EXPECT_EQ(raw.value("qfontsize").toInt(), 14);
     ui().close_database = nullptr;
+}
+
+TEST_F(Closing, ACloseThatCannotSaveSaysWhichFileAndWhyAndSavesOnRetry)
+{
+    main_window* w = open_window();
+    add_test_item(0, 0, 1, "typed today");
+    // A rescue copy of an earlier session stays; the one of this session goes once Retry saved.
+    const std::string earlier_rescue = dir() + "elements.rescue-20260101-080000.bin";
+    write_file(earlier_rescue, "kept");
+    queue_disk_full(dir());
+    // The first answer tries again while the disk is still full; the second after room was made.
+    message_answers() = {message_answer::retry};
+    static bool boxes_could_wait;
+    boxes_could_wait = true;
+    ui().message_box = [](QWidget* owner, const QString& title, const QString& text, message_buttons buttons) {
+        recorded_messages().push_back({title, text, buttons, owner != nullptr});
+        // A real box runs its own event loop until the user answers; nothing may end it first.
+        QElapsedTimer waited;
+        waited.start();
+        QEventLoop user_reading;
+        QTimer::singleShot(150, &user_reading, &QEventLoop::quit);
+        user_reading.exec();
+        boxes_could_wait = boxes_could_wait && waited.elapsed() >= 140;
+        if (recorded_messages().size() == 2)
+            fail_file_operations({});
+        return message_answer::retry;
+    };
+    press_exit(w);
+    EXPECT_TRUE(boxes_could_wait) << "the box was ended before the user could answer";
+    ASSERT_EQ(recorded_messages().size(), 2u);
+    const recorded_message& m = recorded_messages()[0];
+    EXPECT_EQ(m.title, QStringLiteral("Cannot Save Database"));
+    EXPECT_TRUE(m.text.contains(default_dir() + "queue.txt")) << m.text.toStdString();
+    EXPECT_TRUE(m.text.contains(QString::fromUtf8(std::strerror(ENOSPC)))) << m.text.toStdString();
+    EXPECT_EQ(m.buttons, message_buttons::retry_elsewhere_discard);
+    EXPECT_TRUE(m.text.contains(QStringLiteral("A rescue copy of the database was written to:\n") + default_dir()))
+        << m.text.toStdString();
+    EXPECT_TRUE(w->closed());
+    EXPECT_EQ(db().db_state, DB_UNINITIALISED);
+    EXPECT_EQ(QDir(default_dir()).entryList({QStringLiteral("elements.rescue-*.bin")}, QDir::Files),
+        QStringList{QStringLiteral("elements.rescue-20260101-080000.bin")});
+    ASSERT_EQ(ma_init(dir().c_str()), init_status::from_bin);
+    ASSERT_NE(db().head, nullptr);
+    EXPECT_EQ(db().head->question, "typed today");
+}
+
+TEST_F(Closing, ACloseThatCannotSaveCanSaveInAnotherFolder)
+{
+    main_window* w = open_window();
+    add_test_item(0, 0, 1, "typed today");
+    queue_disk_full(dir());
+    temp_dir elsewhere;
+    static QString chosen_folder;
+    chosen_folder = QString::fromStdString(elsewhere.path());
+    ui().choose_folder = [](QWidget*, const QString&) { return chosen_folder; };
+    message_answers() = {message_answer::elsewhere};
+    press_exit(w);
+    fail_file_operations({});
+    ASSERT_EQ(recorded_messages().size(), 2u);
+    EXPECT_EQ(recorded_messages()[1].title, QStringLiteral("Database Saved"));
+    EXPECT_TRUE(recorded_messages()[1].text.contains(chosen_folder));
+    EXPECT_EQ(db().db_state, DB_UNINITIALISED);
+    // The session is in the other folder, whole; here the files stay as they were.
+    EXPECT_FALSE(QFile::exists(default_dir() + "elements.bin"));
+    EXPECT_FALSE(QFile::exists(default_dir() + "lockfile"));
+    ASSERT_EQ(ma_init(elsewhere.path().c_str()), init_status::from_bin);
+    ASSERT_NE(db().head, nullptr);
+    EXPECT_EQ(db().head->question, "typed today");
+    EXPECT_TRUE(file_exists(elsewhere.file("weights.bin")));
+    ma_discard();
+}
+
+TEST_F(Closing, ARefusedDatabaseIsReportedAndItsNewestBackupRestored)
+{
+    earlier_session(3);
+    earlier_session(5);  // two backups now, made in the same second: of 3 and of 8 items
+    ASSERT_EQ(list_backups(dir()).size(), 2u);
+    const std::string damaged = std::string("\x0c\x00", 2) + "damaged beyond reading";
+    write_file(dir() + "elements.bin", damaged);
+
+    message_answers() = {message_answer::yes};
+    main_window* w = open_window();
+    ASSERT_EQ(recorded_messages().size(), 1u);
+    const recorded_message& m = recorded_messages()[0];
+    EXPECT_EQ(m.title, QStringLiteral("Database Not Readable"));
+    EXPECT_TRUE(m.text.contains(default_dir() + "elements.refused-1.bin")) << m.text.toStdString();
+    EXPECT_TRUE(m.text.contains(QStringLiteral("8 items"))) << m.text.toStdString();
+    EXPECT_EQ(m.buttons, message_buttons::yes_no);
+    EXPECT_EQ(read_file(dir() + "elements.refused-1.bin"), damaged);
+    EXPECT_EQ(db().item_count, 8u);
+    EXPECT_TRUE(w->question_box->toPlainText().startsWith(QStringLiteral("The backup was restored.")));
+    press_exit(w);
+}
+
+// What a restore does is the session's; here the list, its question and its mark.
+TEST_F(Closing, RestoreBackupListsTheBackupsAsksFirstAndMarksTheWayBack)
+{
+    set_local_clock(2026, 1, 15, 9);
+    earlier_session(1);
+    set_local_clock(2026, 1, 15, 10);
+    earlier_session(4);
+    set_local_clock(2026, 1, 15, 11);
+    main_window* w = open_window();
+    add_test_item(0, 0, 1, "typed before the restore");
+    // The older backup (second row) by keys; the first time No, the box's default, the second Yes.
+    QStringList rows;
+    auto choose_second = [&rows](QWidget* dialog) {
+        auto* table = dialog->findChild<QTableWidget*>(QStringLiteral("backup_table"));
+        ASSERT_NE(table, nullptr);
+        rows.clear();
+        for (int r = 0; r < table->rowCount(); ++r)
+            rows << table->item(r, 1)->text();
+        QTest::keyClick(table, Qt::Key_Down);
+        QTest::keyClick(table, Qt::Key_Return);
+    };
+    on_next_modal(choose_second);
+    QTest::keyClick(w, Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(rows, (QStringList{"5", "1"}));
+    ASSERT_EQ(recorded_messages().size(), 1u);
+    EXPECT_EQ(recorded_messages()[0].title, QStringLiteral("Restore Backup"));
+    EXPECT_EQ(recorded_messages()[0].buttons, message_buttons::yes_no);
+    EXPECT_EQ(db().item_count, 6u);
+    message_answers() = {message_answer::yes};
+    on_next_modal(choose_second);
+    click_file_menu_entry(w, "restore_action");
+    EXPECT_EQ(db().item_count, 1u);
+    EXPECT_TRUE(w->question_box->toPlainText().startsWith(QStringLiteral("The backup was restored.")));
+    // The next time, the list marks the state left behind as the way back.
+    QString marked;
+    on_next_modal([&marked](QWidget* dialog) {
+        marked = dialog->findChild<QTableWidget*>(QStringLiteral("backup_table"))->item(0, 0)->text();
+        QTest::keyClick(dialog, Qt::Key_Escape);
+    });
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    QTest::keyClick(w, Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(marked.endsWith(QStringLiteral("(your database before the last restore)"))) << marked.toStdString();
+    press_exit(w);
 }
 
 namespace {

@@ -1,20 +1,19 @@
+// What the start tells about the data directory, and whether the program goes on. Which
+// directory is opened is the session's; here the user is told.
 #include <sys/file.h>
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
-#include <QPushButton>
 #include <QSettings>
 
-#include <QTest>
-
 #include <cerrno>
+#include <filesystem>
+#include <functional>
 #include <string_view>
 
-#include "database/database.h"
 #include "platform/files.h"
-#include "platform/platform_state.h"
 #include "session/lifecycle.h"
 #include "support/database_helpers.h"
 #include "support/qt_test_support.h"
@@ -29,95 +28,90 @@ protected:
         QSettings raw(settings_file(), QSettings::NativeFormat);
         raw.setValue("pathtodatadir", path);
     }
+    // A path under a regular file, which can never be created.
+    QString uncreatable() const
+    {
+        write_file(data_.file("plain-file"), "");
+        return base() + "plain-file/cards/";
+    }
     QString base() const { return QString::fromStdString(data_.path()); }
     temp_dir data_;
 };
 
-// A stored path under a regular file can never be created.
-QString uncreatable_under(const QString& base)
-{
-    QFile blocker(base + "plain-file");
-    blocker.open(QIODevice::WriteOnly);
-    return base + "plain-file/cards/";
-}
-
 }  // namespace
 
-TEST_F(DataDirectory, AnUncreatableDirectoryFallsBackToTheDefaultAndSaysSo)
+TEST_F(DataDirectory, TheStartSaysWhatBecameOfTheDirectoryAndEndsWhenItCannotGoOn)
 {
-    const QString stored = uncreatable_under(base());
-    store_data_dir(stored);
-    main_window w;
-    EXPECT_EQ(w.open_data(), 0);
-    ASSERT_EQ(recorded_messages().size(), 1u);
-    EXPECT_EQ(recorded_messages()[0].title, QStringLiteral("Cannot Access Directory"));
-    EXPECT_EQ(recorded_messages()[0].text,
-        QStringLiteral("Cannot access nor create directory that is set in settings:\n") + stored
-            + QStringLiteral("\n\nUsing default directory:\n") + default_dir());
-    EXPECT_TRUE(recorded_messages()[0].owned);
-    EXPECT_EQ(ui().settings_record->pathtodatadir, default_dir());
-    EXPECT_EQ(db().db_state, DB_OPEN);
-    EXPECT_TRUE(QFile::exists(default_dir() + "lockfile"));
-    EXPECT_FALSE(w.stop_action->isEnabled());
-    EXPECT_FALSE(w.add_button->isHidden());
-}
-
-TEST_F(DataDirectory, WhenTheDefaultCannotBeMadeEitherTheProgramEnds)
-{
-    store_data_dir(uncreatable_under(base()));
-    // The documents folder is a regular file: nothing can be made in it.
-    QFile documents(QString::fromStdString(home_->path()) + "Documents");
-    ASSERT_TRUE(documents.open(QIODevice::WriteOnly));
-    documents.close();
-    main_window w;
-    EXPECT_EQ(w.open_data(), 1);
-    ASSERT_EQ(recorded_messages().size(), 2u);
-    EXPECT_EQ(recorded_messages()[1].title, QStringLiteral("Directory Not Accessible"));
-    EXPECT_EQ(recorded_messages()[1].text, QStringLiteral("Directory is not accessible."));
-    EXPECT_FALSE(recorded_messages()[1].owned);
-}
-
-TEST_F(DataDirectory, ADatabaseHeldByAnotherCopyIsLeftAlone)
-{
-    const QString dir = base() + "shared/";
-    ASSERT_TRUE(QDir().mkpath(dir));
-    const std::string lock = (dir + "lockfile").toStdString();
-    const int fd = ::open(lock.c_str(), O_WRONLY | O_CREAT, 0644);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
-    store_data_dir(dir);
-    {
-        main_window w;
-        EXPECT_EQ(w.open_data(), 1);
-        ASSERT_EQ(recorded_messages().size(), 1u);
-        EXPECT_EQ(recorded_messages()[0].title, QStringLiteral("Database In Use"));
-        EXPECT_TRUE(recorded_messages()[0].text.contains(dir));
-        EXPECT_NE(db().db_state, DB_OPEN);
+    int lock_fd = -1;
+    const struct {
+        const char* name;
+        std::function<QString()> set_up;  // the directory stored in the settings
+        int exit_code;
+        QStringList titles;
+    } cases[] = {
+        {"uncreatable", [&] { return uncreatable(); }, 0, {"Cannot Access Directory"}},
+        {"held by another copy",
+            [&] {
+                QDir().mkpath(base() + "shared");
+                lock_fd = ::open((base() + "shared/lockfile").toUtf8().constData(), O_WRONLY | O_CREAT, 0644);
+                EXPECT_EQ(::flock(lock_fd, LOCK_EX | LOCK_NB), 0);
+                return base() + "shared/";
+            },
+            1, {"Database In Use"}},
+        {"no file locks",
+            [&] {
+                fail_file_operations({{.op = file_op::lock, .error = ENOLCK}});
+                return base();
+            },
+            0, {"Data Directory Not Locked"}},
+        {"default uncreatable too",
+            [&] {
+                // The documents folder is a regular file: nothing can be made in it.
+                std::filesystem::remove_all(home_->path() + "Documents");
+                write_file(home_->path() + "Documents", "");
+                return uncreatable();
+            },
+            1, {"Cannot Access Directory", "Directory Not Accessible"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        reset_process_state();
+        recorded_messages().clear();
+        const QString stored = c.set_up();
+        store_data_dir(stored);
+        {
+            main_window w;
+            EXPECT_EQ(w.open_data(), c.exit_code);
+            fail_file_operations({});
+            QStringList titles;
+            for (const recorded_message& m : recorded_messages())
+                titles << m.title;
+            EXPECT_EQ(titles, c.titles);
+            ASSERT_FALSE(recorded_messages().empty());
+            const recorded_message& first = recorded_messages()[0];
+            EXPECT_TRUE(first.text.contains(stored)) << first.text.toStdString();
+            EXPECT_EQ(db().db_state == DB_OPEN, c.exit_code == 0);
+            if (c.titles.size() > 1) {
+                EXPECT_FALSE(recorded_messages().back().owned) << "the window that would own it is gone";
+            }
+            if (std::string_view(c.name) == "uncreatable") {
+                EXPECT_EQ(first.text, QStringLiteral("Cannot access nor create directory that is set in settings:\n") + stored
+                        + QStringLiteral("\n\nUsing default directory:\n") + default_dir());
+                EXPECT_EQ(ui().settings_record->pathtodatadir, default_dir());
+            }
+        }
+        reset_window_state();
+        ui().message_box = recording_message_box();
     }
-    EXPECT_TRUE(QFile::exists(dir + "lockfile"));
-    // Only the log says what happened; no database file was written.
-    EXPECT_EQ(QDir(dir).entryList(QDir::Files, QDir::Name), (QStringList{"error.log", "lockfile"}));
-    ::close(fd);
-}
-
-TEST_F(DataDirectory, WithoutFileLocksTheDatabaseOpensAndTheStartSaysSo)
-{
-    store_data_dir(base());
-    fail_file_operations({{.op = file_op::lock, .error = ENOLCK}});
-    main_window w;
-    EXPECT_EQ(w.open_data(), 0);
-    fail_file_operations({});
-    EXPECT_EQ(db().db_state, DB_OPEN);
-    ASSERT_EQ(recorded_messages().size(), 1u);
-    EXPECT_EQ(recorded_messages()[0].title, QStringLiteral("Data Directory Not Locked"));
-    EXPECT_TRUE(recorded_messages()[0].text.contains(base())) << recorded_messages()[0].text.toStdString();
+    // The held directory was left alone: only the log says what happened.
+    EXPECT_EQ(QDir(base() + "shared").entryList(QDir::Files, QDir::Name), (QStringList{"error.log", "lockfile"}));
+    ::close(lock_fd);
 }
 
 // A data directory that cannot be written is opened read-only for this run: the user is told,
-// can review, is told again at the close that nothing was saved there, and keeps the setting.
+// is told again at the close that nothing was saved there, and keeps the setting.
 TEST_F(DataDirectory, AReadOnlyDirectoryIsOpenedReadOnlyAndTheSettingKept)
 {
-    const message_box_function recorder = ui().message_box;
     const QString stored = base() + "cards/";
     store_data_dir(stored);
     {
@@ -128,8 +122,7 @@ TEST_F(DataDirectory, AReadOnlyDirectoryIsOpenedReadOnlyAndTheSettingKept)
         QCoreApplication::removePostedEvents(qApp, QEvent::MetaCall);
     }
     reset_window_state();
-    ui().message_box = recorder;
-    recorded_messages().clear();
+    ui().message_box = recording_message_box();
     const std::string bin = stored.toStdString() + "elements.bin";
     const std::string saved = read_file(bin);
     ASSERT_FALSE(saved.empty());
@@ -143,29 +136,13 @@ TEST_F(DataDirectory, AReadOnlyDirectoryIsOpenedReadOnlyAndTheSettingKept)
     ASSERT_EQ(w->open_data(), 0);
     ASSERT_EQ(recorded_messages().size(), 1u);
     EXPECT_EQ(recorded_messages()[0].title, QStringLiteral("Read-Only Data Directory"));
-    EXPECT_TRUE(recorded_messages()[0].text.contains(stored)) << recorded_messages()[0].text.toStdString();
-    EXPECT_EQ(ui().settings_record->pathtodatadir, stored);
-    ASSERT_EQ(db().item_count, 1u);
-
-    w->show();
-    QApplication::setActiveWindow(w);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
-    w->client_area->setFocus();
-    QTest::keyClick(w->client_area, Qt::Key_Return);
-    ASSERT_EQ(ui().pass.mode(), screen_mode::scheduled);
-    QTest::keyClick(w->client_area, Qt::Key_Return);
-    QTest::keyClick(w->client_area, Qt::Key_4);
-    EXPECT_EQ(ui().pass.mode(), screen_mode::main);
-    EXPECT_EQ(db().head->gr, 4u);
-
-    QTest::keyClick(w, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_TRUE(recorded_messages()[0].text.contains(stored));
+    w->close();
     QCoreApplication::removePostedEvents(qApp, QEvent::MetaCall);
     fail_file_operations({});
     ASSERT_EQ(recorded_messages().size(), 2u);
     EXPECT_EQ(recorded_messages()[1].title, QStringLiteral("Cannot Save Database"));
-    EXPECT_TRUE(recorded_messages()[1].text.contains(QStringLiteral("read-only")))
-        << recorded_messages()[1].text.toStdString();
-    EXPECT_EQ(db().db_state, DB_UNINITIALISED);
+    EXPECT_TRUE(recorded_messages()[1].text.contains(QStringLiteral("read-only")));
     EXPECT_EQ(read_file(bin), saved);
     QSettings raw(settings_file(), QSettings::NativeFormat);
     EXPECT_EQ(raw.value("pathtodatadir").toString(), stored);

@@ -1,25 +1,47 @@
-// File > "Import..." and "Export..." driven by mouse and keys on the real window.
+// File > "Import..." and "Export..." driven by mouse and keys on the real window: the preview of
+// what a file holds, the mapping, the proposed name, and what the user is told.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDate>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QTableWidget>
 
-#include "exchange/export.h"
-#include "session/lifecycle.h"
+#include "exchange/package_builder.h"
 #include "ui_fixture.h"
 
 namespace {
 
 class Exchange : public ui_test {
 protected:
-    template <typename T>
-    static T* child(QWidget* dialog, const char* name)
+    // Opens the dialog by its File menu entry, types `path` into its path box and hands it to
+    // `act`; a dialog still open after it is cancelled.
+    void in_dialog(const char* entry, const char* path_box, const std::string& path, const std::function<void(QWidget*)>& act)
     {
-        T* found = dialog->findChild<T*>(QLatin1String(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
+        bool seen = false;
+        on_next_modal([&](QWidget* dialog) {
+            seen = true;
+            // A failed check leaves the inner function only: the dialog still goes.
+            [&] {
+                auto* line = child<QLineEdit>(dialog, path_box);
+                // Offscreen, the dialog may be made active a moment after it opens.
+                ASSERT_TRUE(QTest::qWaitFor([line] { return QApplication::focusWidget() == line; }));
+                QTest::keyClicks(line, QString::fromStdString(path));
+                act(dialog);
+            }();
+            if (dialog->isVisible())
+                static_cast<QDialog*>(dialog)->reject();
+        });
+        click_file_menu_entry(w, entry);
+        EXPECT_TRUE(seen);
+    }
+    static QStringList column(const QTableWidget* table, int c)
+    {
+        QStringList texts;
+        for (int r = 0; r < table->rowCount(); ++r)
+            texts << (table->item(r, c) ? table->item(r, c)->text() : QString());
+        return texts;
     }
     temp_dir files;
 };
@@ -30,29 +52,29 @@ TEST_F(Exchange, ImportShowsThePreviewTakesTheMappingAndReportsWhatItDid)
     add_pending("Maus", "mouse");
     const std::string path = files.file("words.csv");
     write_file(path, "Deck;Front;Back\nTiere;Hund;dog\nTiere::Haus;Katze;cat\nTiere;;no question\nTiere;Maus;mouse\n");
-    bool checked = false;
-    on_next_modal([&](QWidget* dialog) {
-        QTest::keyClicks(child<QLineEdit>(dialog, "import_path"), QString::fromStdString(path));
+    in_dialog("import_action", "import_path", path, [](QWidget* dialog) {
         auto* table = child<QTableWidget>(dialog, "preview_table");
+        auto* header = child<QCheckBox>(dialog, "header_check");
         // The first row names the columns: recognised, and the mapping follows the names.
-        ASSERT_TRUE(child<QCheckBox>(dialog, "header_check")->isChecked());
-        ASSERT_EQ(table->rowCount(), 4);
-        ASSERT_EQ(table->columnCount(), 3);
-        EXPECT_EQ(table->item(1, 1)->text(), QStringLiteral("Katze"));
-        auto* question = child<QComboBox>(dialog, "question_column");
+        ASSERT_TRUE(header->isChecked());
+        EXPECT_EQ(column(table, 1), (QStringList{"Hund", "Katze", "", "Maus"}));
         auto* category = child<QComboBox>(dialog, "category_column");
-        EXPECT_EQ(question->currentIndex(), 1);
-        EXPECT_EQ(category->currentIndex(), 1);
+        EXPECT_EQ(child<QComboBox>(dialog, "question_column")->currentIndex(), 1);
+        EXPECT_EQ(category->currentText(), QStringLiteral("Column 1: Deck"));
+        // Unticked from the keyboard, the first row is an item again.
+        for (int i = 0; i < 10 && QApplication::focusWidget() != header; ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        ASSERT_EQ(QApplication::focusWidget(), header);
+        QTest::keyClick(header, Qt::Key_Space);
+        EXPECT_EQ(column(table, 1).value(0), QStringLiteral("Front"));
+        QTest::keyClick(header, Qt::Key_Space);
         // The user moves the category to "None" by keys.
         category->setFocus();
         QTest::keyClick(category, Qt::Key_Up);
         EXPECT_EQ(category->currentIndex(), 0);
         QTest::mouseClick(child<QPushButton>(dialog, "import_button"), Qt::LeftButton);
         EXPECT_EQ(child<QProgressBar>(dialog, "import_progress")->value(), 100);
-        checked = true;
     });
-    click_file_menu_entry(w, "import_action");
-    ASSERT_TRUE(checked);
     ASSERT_EQ(recorded_messages().size(), 1u);
     EXPECT_EQ(recorded_messages()[0].title, QStringLiteral("Import"));
     EXPECT_EQ(recorded_messages()[0].text,
@@ -66,52 +88,61 @@ TEST_F(Exchange, ImportShowsThePreviewTakesTheMappingAndReportsWhatItDid)
     EXPECT_EQ(QApplication::focusWidget(), w->client_area);
 }
 
-TEST_F(Exchange, AFileThatCannotBeReadIsRefusedAndTheDialogStays)
+TEST_F(Exchange, APackageShowsItsDecksAndABrokenFileIsRefusedWhileTheDialogStays)
 {
-    const std::string path = files.file("broken.txt");
-    write_file(path, "q\ta\n\"never closed\tx\n");
-    bool checked = false;
-    on_next_modal([&](QWidget* dialog) {
-        QTest::keyClicks(child<QLineEdit>(dialog, "import_path"), QString::fromStdString(path));
-        // The preview already says what is wrong and offers no import.
+    test_package p;
+    p.decks = {{1, "Default"}, {20, "Sprachen::Deutsch"}, {21, "Sprachen"}};
+    p.notes = {{101, "Hund\x1f" "dog", 20}, {102, "Katze\x1f" "cat", 20}, {103, "Maus\x1f" "mouse", 21}};
+    in_dialog("import_action", "import_path", p.build(files.path()), [](QWidget* dialog) {
+        auto* table = child<QTableWidget>(dialog, "preview_table");
+        EXPECT_EQ(table->horizontalHeaderItem(1)->text(), QStringLiteral("Notes"));
+        EXPECT_EQ(column(table, 0), (QStringList{"Sprachen", "Sprachen::Deutsch"}));
+        EXPECT_EQ(column(table, 1), (QStringList{"1", "2"}));
+        EXPECT_TRUE(child<QLabel>(dialog, "import_status")->text().startsWith(QStringLiteral("A package of 3 notes in 2 decks")));
+    });
+    const std::string broken = files.file("broken.txt");
+    write_file(broken, "q\ta\n\"never closed\tx\n");
+    in_dialog("import_action", "import_path", broken, [](QWidget* dialog) {
         EXPECT_FALSE(child<QPushButton>(dialog, "import_button")->isEnabled());
         EXPECT_EQ(child<QLabel>(dialog, "import_status")->text(),
             QStringLiteral("line 2: a quoted field is not closed before the end of the file"));
-        QTest::keyClick(dialog, Qt::Key_Escape);
-        checked = true;
     });
-    click_file_menu_entry(w, "import_action");
-    ASSERT_TRUE(checked);
     EXPECT_EQ(pending_count(), 0u);
     EXPECT_TRUE(recorded_messages().empty());
 }
 
-TEST_F(Exchange, ExportWritesTheChosenFormAndAFailureReachesTheUser)
+TEST_F(Exchange, ExportProposesANameKeepsItsFormInStepAndTellsAFailure)
 {
     add_item("frage", "antwort", 0, 3);
-    const std::string path = files.file("out.xml");
-    on_next_modal([&](QWidget* dialog) {
-        QTest::keyClicks(child<QLineEdit>(dialog, "export_path"), QString::fromStdString(path));
+    const QString typed = QString::fromStdString(files.file("cards.xml"));
+    in_dialog("export_action", "export_path", "", [&](QWidget* dialog) {
+        auto* path = child<QLineEdit>(dialog, "export_path");
         auto* format = child<QComboBox>(dialog, "format_combo");
-        format->setFocus();
+        EXPECT_TRUE(path->text().endsWith(QStringLiteral("/cardwrightdb-%1.txt").arg(QDate::currentDate().toString(Qt::ISODate))))
+            << path->text().toStdString();
+        EXPECT_EQ(path->selectedText(), path->text());
+        // Typing replaces the offer; ".xml" chooses the XML form, and the text form chosen by
+        // keys gives the name its extension.
+        QTest::keyClicks(path, typed);
+        EXPECT_EQ(format->currentIndex(), 1);
+        for (int i = 0; i < 2; ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        ASSERT_EQ(QApplication::focusWidget(), format);
+        QTest::keyClick(format, Qt::Key_Up);
+        EXPECT_EQ(path->text(), QString::fromStdString(files.file("cards.txt")));
         QTest::keyClick(format, Qt::Key_Down);
-        QTest::mouseClick(child<QPushButton>(dialog, "export_button"), Qt::LeftButton);
+        EXPECT_EQ(path->text(), typed);
+        QTest::keyClick(format, Qt::Key_Return);
     });
-    click_file_menu_entry(w, "export_action");
     ASSERT_EQ(recorded_messages().size(), 1u);
-    EXPECT_EQ(recorded_messages()[0].text, QStringLiteral("1 items written to %1.").arg(QString::fromStdString(path)));
-    EXPECT_NE(read_file(path).find("<q>frage</q>"), std::string::npos);
+    EXPECT_EQ(recorded_messages()[0].text, QStringLiteral("1 items written to %1.").arg(typed));
+    EXPECT_NE(read_file(typed.toStdString()).find("<q>frage</q>"), std::string::npos);
 
     // A folder that does not exist: the user is told, and the dialog stays for another try.
-    bool stayed = false;
-    on_next_modal([&](QWidget* dialog) {
-        QTest::keyClicks(child<QLineEdit>(dialog, "export_path"), QString::fromStdString(files.file("none/out.txt")));
+    in_dialog("export_action", "export_path", files.file("none/out.txt"), [](QWidget* dialog) {
         QTest::mouseClick(child<QPushButton>(dialog, "export_button"), Qt::LeftButton);
-        stayed = dialog->isVisible();
-        QTest::keyClick(dialog, Qt::Key_Escape);
+        EXPECT_TRUE(dialog->isVisible());
     });
-    click_file_menu_entry(w, "export_action");
-    EXPECT_TRUE(stayed);
     ASSERT_EQ(recorded_messages().size(), 2u);
     EXPECT_EQ(recorded_messages()[1].title, QStringLiteral("Export Failed"));
     EXPECT_TRUE(recorded_messages()[1].text.startsWith(QStringLiteral("The file was not written: cannot write")));

@@ -1,192 +1,210 @@
-#include <sys/file.h>
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <QAction>
-#include <QApplication>
+// The main window's own parts: its buttons and status text, its layout at every size, the
+// fonts of its boxes, and the names, keys and mnemonics of its menus.
+#include <QDir>
 #include <QFile>
-#include <QMenuBar>
-#include <QPlainTextEdit>
-#include <QPushButton>
+#include <QLineEdit>
 #include <QSettings>
-#include <QTest>
-#include <QTextBlock>
-#include <QTextDocument>
+#include <QTextBrowser>
+#include <QTextCursor>
 
-#include <cmath>
-
-#include "database/days.h"
-#include "session/choose.h"
-#include "session/lifecycle.h"
 #include "session/statistics.h"
-#include "ui/main_window.h"
-#include "support/database_helpers.h"
-#include "support/qt_test_support.h"
+#include "ui/screens.h"
+#include "ui_fixture.h"
 
 namespace {
 
-class WindowTest : public qt_test {
+class MainWindow : public ui_test {
 protected:
-    main_window* open_window(int expected_code = 0)
+    // Shown and enabled, in the order review, add, queue, force.
+    std::vector<std::pair<bool, bool>> main_buttons() const
     {
-        auto* window = new main_window;
-        EXPECT_EQ(window->open_data(), expected_code);
-        return window;
+        std::vector<std::pair<bool, bool>> states;
+        for (QPushButton* b : {w->review_button, w->add_button, w->queue_button, w->force_button})
+            states.emplace_back(!b->isHidden(), b->isEnabled());
+        return states;
+    }
+    // The screen's shown controls, each inside the area, whole, readable and clear of the others.
+    void check_fits(const char* screen)
+    {
+        SCOPED_TRACE(screen);
+        QWidget* area = client();
+        std::vector<QWidget*> shown;
+        for (QWidget* c : area->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            if (c->isVisible())
+                shown.push_back(c);
+        EXPECT_GE(w->question_box->viewport()->height(), w->question_box->fontMetrics().lineSpacing());
+        for (size_t i = 0; i < shown.size(); ++i) {
+            const QRect r = shown[i]->geometry();
+            const std::string name = shown[i]->objectName().toStdString();
+            EXPECT_TRUE(area->rect().contains(r)) << name;
+            if (auto* button = qobject_cast<QPushButton*>(shown[i])) {
+                EXPECT_GE(r.width(), button->fontMetrics().horizontalAdvance(button->text())) << name;
+            }
+            for (size_t j = i + 1; j < shown.size(); ++j)
+                EXPECT_FALSE(r.intersects(shown[j]->geometry())) << name << " / " << shown[j]->objectName().toStdString();
+        }
     }
 };
 
-item* add_item_due_on(uint16_t day) { return add_test_item(day); }
-
-QString status_of(const main_window* w) { return w->question_box->toPlainText(); }
-
 }  // namespace
 
-TEST_F(WindowTest, AFreshStartShowsTheMainScreenWithOnlyAddEnabled)
+TEST_F(MainWindow, TheMainButtonsFollowWhatTheCollectionHolds)
 {
-    main_window* w = open_window();
-    EXPECT_TRUE(recorded_messages().empty());
     // The default directory did not exist: it was made, silently.
+    EXPECT_TRUE(recorded_messages().empty());
     EXPECT_TRUE(QFile::exists(default_dir() + "lockfile"));
-    EXPECT_EQ(db().db_state, DB_OPEN);
     EXPECT_EQ(w->windowTitle(), QStringLiteral("Cardwright"));
-    EXPECT_EQ(ui().pass.mode(), screen_mode::main);
-    // Shown and enabled, in the order review, add, queue, force.
-    std::vector<std::pair<bool, bool>> main_buttons;
-    for (QPushButton* b : {w->review_button, w->add_button, w->queue_button, w->force_button})
-        main_buttons.emplace_back(!b->isHidden(), b->isEnabled());
-    EXPECT_EQ(main_buttons, (std::vector<std::pair<bool, bool>>{{true, false}, {true, true}, {true, false}, {true, false}}));
+    EXPECT_EQ(main_buttons(), (std::vector<std::pair<bool, bool>>{{true, false}, {true, true}, {true, false}, {true, false}}));
     EXPECT_EQ(w->review_button->text(), QStringLiteral("Go through scheduled reviews"));
     EXPECT_EQ(w->review_button->property("control_id").toInt(), 21);
-    EXPECT_TRUE(w->answer_box->isHidden() && w->ok_button->isHidden());
-    for (QPushButton* b : w->grade_buttons)
-        EXPECT_TRUE(b->isHidden());
-    EXPECT_EQ(w->grade_buttons[3]->text(), QStringLiteral("3"));
+    EXPECT_TRUE(w->answer_box->isHidden() && w->ok_button->isHidden() && !grades_shown());
     EXPECT_FALSE(w->stop_action->isEnabled() || w->skip_action->isEnabled());
-    EXPECT_TRUE(status_of(w).startsWith(QStringLiteral("MobileCardwright PPC_1.3.9\nReviews for today: 0\n")));
-}
+    EXPECT_TRUE(question_shown().startsWith(QStringLiteral("MobileCardwright PPC_1.3.9\nReviews for today: 0\n")));
 
-TEST_F(WindowTest, WithItemsNoneDueOnlyForcedReviewsAndTheQueueOpen)
-{
-    main_window* w = open_window();
-    // Due long after today, whatever today's day number is.
-    add_item_due_on(static_cast<uint16_t>(day_number(0) + 300));
-    append_pending(new_pending_item());
+    add_item("later", "a", 0, 300);
+    add_pending("queued", "b");
     show_main_screen();
-    EXPECT_EQ(count_due(0, nullptr), 0u);
-    EXPECT_TRUE(w->force_button->isEnabled());
-    EXPECT_FALSE(w->review_button->isEnabled());
-    EXPECT_TRUE(w->queue_button->isEnabled());
-    EXPECT_TRUE(w->add_button->isEnabled());
-    EXPECT_TRUE(status_of(w).contains(QStringLiteral("Queue: 1\n")));
+    EXPECT_EQ(main_buttons(), (std::vector<std::pair<bool, bool>>{{true, false}, {true, true}, {true, true}, {true, true}}));
+    EXPECT_TRUE(question_shown().contains(QStringLiteral("Queue: 1\n")));
 }
 
-TEST_F(WindowTest, StatusTextWithAndWithoutAMessage)
+TEST_F(MainWindow, TheStatusTextNamesTheFiguresAndJudgesTheNetwork)
 {
-    status_figures f{3, 120, 4, 17, true, 962};
-    EXPECT_EQ(format_status_text(std::nullopt, f),
-        QStringLiteral("MobileCardwright PPC_1.3.9\r\nReviews for today: 3\r\nTotal items: 120\r\nQueue: 4\r\nDays: "
-                       "17\r\nANN state: OK; cases: 962"));
-    f = {0, 4000000000u, 2, 65535, false, 962};
-    EXPECT_TRUE(format_status_text(std::nullopt, f).endsWith(QStringLiteral("High TestError!; cases: 962")));
-    EXPECT_EQ(format_status_text(QStringLiteral("No more scheduled reviews."), f),
-        QStringLiteral("No more scheduled reviews.\r\nReviews for today: 0\r\nTotal items: 4000000000\r\nQueue: "
-                       "2\r\nDays: 65535"));
+    const struct {
+        std::optional<QString> message;
+        status_figures figures;
+        QString text;
+    } cases[] = {
+        {std::nullopt, {3, 120, 4, 17, true, 962},
+            QStringLiteral("MobileCardwright PPC_1.3.9\r\nReviews for today: 3\r\nTotal items: 120\r\nQueue: 4\r\nDays: "
+                           "17\r\nANN state: OK; cases: 962")},
+        {std::nullopt, {0, 4000000000u, 2, 65535, false, 962},
+            QStringLiteral("MobileCardwright PPC_1.3.9\r\nReviews for today: 0\r\nTotal items: 4000000000\r\nQueue: 2\r\n"
+                           "Days: 65535\r\nANN state: High TestError!; cases: 962")},
+        {QStringLiteral("No more scheduled reviews."), {0, 1, 2, 3, true, 9},
+            QStringLiteral("No more scheduled reviews.\r\nReviews for today: 0\r\nTotal items: 1\r\nQueue: 2\r\nDays: 3")},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(format_status_text(c.message, c.figures), c.text);
     // The status buffer holds 255 characters.
-    EXPECT_EQ(format_status_text(QString(300, QLatin1Char('m')), f).size(), 255);
+    EXPECT_EQ(format_status_text(QString(300, QLatin1Char('m')), cases[0].figures).size(), 255);
 
-    main_window* w = open_window();
-    show_main_screen(QStringLiteral("No more items."));
-    EXPECT_EQ(status_of(w), QStringLiteral("No more items.\nReviews for today: 0\nTotal items: 0\nQueue: 0\nDays: 0"));
-
-    // An item that begins bold or italic leaves none of it to the status text after Escape.
-    w->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
-    for (const char* question : {"<b>Hund</b> dog", "<i>Katze</i> cat"}) {
-        add_test_item(day_number(0), 0, 1, question);
-        show_main_screen();
-        w->client_area->setFocus();
-        QTest::keyClick(w->client_area, Qt::Key_Return);
-        QTRY_COMPARE(ui().pass.mode(), screen_mode::scheduled);
-        QTest::keyClick(w->client_area, Qt::Key_Escape);
-        QTRY_COMPARE(ui().pass.mode(), screen_mode::main);
-        for (QTextBlock b = w->question_box->document()->begin(); b.isValid(); b = b.next())
-            for (auto f = b.begin(); !f.atEnd(); ++f) {
-                EXPECT_EQ(f.fragment().charFormat().fontWeight(), QFont::Normal) << question;
-                EXPECT_FALSE(f.fragment().charFormat().fontItalic()) << question;
-            }
-        remove_item(db().head);
-    }
+    // An item that begins bold leaves none of it to the status text after Escape.
+    add_item("<b>Hund</b> dog", "a");
+    show_main_screen();
+    key(Qt::Key_Return);
+    key(Qt::Key_Escape);
+    ASSERT_EQ(ui().pass.mode(), screen_mode::main);
+    QTextCursor cursor(w->question_box->document());
+    cursor.setPosition(1);
+    EXPECT_EQ(cursor.charFormat().fontWeight(), QFont::Normal);
 }
 
-TEST_F(WindowTest, LayoutFollowsTheClientArea)
+TEST_F(MainWindow, EveryScreenFitsTheSmallestAndALargeWindow)
 {
     const main_layout l = compute_layout(241, 400, 0);
-    const int xs[] = {0, 41, 81, 121, 161, 201};
-    for (int i = 0; i < 6; ++i) {
-        EXPECT_EQ(l.grades[i].x(), xs[i]) << i;
-        EXPECT_EQ(l.grades[i].width(), i == 0 ? 41 : 40) << i;
-        EXPECT_EQ(l.grades[i].y(), 370);
-        EXPECT_EQ(l.grades[i].height(), 30);
-    }
     EXPECT_EQ(l.question, QRect(0, 0, 241, 185));
     EXPECT_EQ(l.answer, QRect(0, 185, 241, 185));
+    EXPECT_EQ(l.grades[0], QRect(0, 370, 41, 30));
+    EXPECT_EQ(l.grades[5], QRect(201, 370, 40, 30));
     // band = (185 + 30) / 4 = 53; the last button takes what remains.
-    EXPECT_EQ(l.main_buttons[0], QRect(0, 185, 241, 53));
-    EXPECT_EQ(l.main_buttons[1], QRect(0, 238, 241, 53));
     EXPECT_EQ(l.main_buttons[2], QRect(0, 291, 241, 53));
     EXPECT_EQ(l.main_buttons[3], QRect(0, 344, 241, 56));
     EXPECT_EQ(l.ok, QRect(0, 370, 241, 30));
 
-    main_window* w = open_window();
-    w->resize(300, 500);
-    w->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
-    for (const QSize size : {QSize(241, 400), QSize(420, 700)}) {
-        w->resize(size.width(), size.height() + w->menuBar()->sizeHint().height());
+    add_item("Welches Tier bellt?", "der Hund", 0, -1);
+    for (const QSize size : {QSize(1, 1), QSize(1600, 1000)}) {
+        SCOPED_TRACE(size.width());
+        show_main_screen();
+        w->resize(size);
         QApplication::processEvents();
-        const QSize client = w->client_area->size();
-        const main_layout expected = compute_layout(client.width(), client.height(), 0);
-        EXPECT_EQ(w->answer_box->geometry(), expected.answer);
-        EXPECT_EQ(w->review_button->geometry().y(), client.height() / 2 - 15);
+        check_fits("main");
+        const main_layout expected = compute_layout(client()->width(), client()->height(), 0);
         EXPECT_EQ(w->force_button->geometry(), expected.main_buttons[3]);
+        if (size.width() == 1) {
+            // The smallest window holds the overview beside the screen, and no more than it needs.
+            EXPECT_LE(w->width(), 640);
+            EXPECT_LE(w->height(), 480);
+        }
+        key(Qt::Key_Return);
+        check_fits("question");
+        key(Qt::Key_Return);
+        ASSERT_TRUE(grades_shown());
+        check_fits("answer and grades");
         EXPECT_EQ(w->grade_buttons[5]->geometry(), expected.grades[5]);
-        EXPECT_EQ(w->ok_button->geometry(), expected.ok);
+        key(Qt::Key_Escape);
     }
 }
 
-TEST_F(WindowTest, KeyboardRulesOnTheMainScreenAndTheReviewModes)
+TEST_F(MainWindow, TheMenusNameAKeyForEveryActionEachEntryHasItsOwnMnemonicAndF1ExplainsThem)
 {
-    main_window* w = open_window();
-    w->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
-    QWidget* client = w->client_area;
-    client->setFocus();
+    for (QMenu* menu : w->menuBar()->findChildren<QMenu*>()) {
+        std::set<QChar> taken;
+        for (QAction* a : menu->actions()) {
+            if (a->isSeparator())
+                continue;
+            const qsizetype amp = a->text().indexOf(QLatin1Char('&'));
+            ASSERT_GE(amp, 0) << a->text().toStdString();
+            EXPECT_TRUE(taken.insert(a->text().at(amp + 1).toLower()).second) << a->text().toStdString();
+        }
+    }
+    const struct {
+        const char* name;
+        const char* key;
+    } entries[] = {{"reviews_action", "Return"}, {"add_action", "Ins"}, {"queue_action", "Ctrl+U"},
+        {"force_action", "Ctrl+F"}, {"answer_action", "Return, Space"}, {"skip_menu_action", "Ctrl+N"},
+        {"stop_menu_action", "Esc"}, {"replay_action", "Ctrl+R"}, {"help_action", "F1"}, {"browse_action", "Ctrl+B"},
+        {"import_action", "Ctrl+I"}, {"export_action", "Ctrl+E"}, {"statistics_action", "Ctrl+T"},
+        {"restore_action", "Ctrl+Shift+R"}};
+    for (const auto& e : entries) {
+        QAction* a = child<QAction>(w, e.name);
+        ASSERT_NE(a, nullptr);
+        const QString shown = a->text().section(QLatin1Char('\t'), 1);
+        EXPECT_EQ(shown.isEmpty() ? a->shortcut().toString() : shown, QString::fromUtf8(e.key)) << e.name;
+    }
+    EXPECT_EQ(w->stop_action->text().remove(QLatin1Char('&')), QStringLiteral("  Stop  "));
+    EXPECT_EQ(w->skip_action->text().remove(QLatin1Char('&')), QStringLiteral("  Skip  "));
+    EXPECT_EQ(w->grade_buttons[3]->toolTip(), QStringLiteral("Grade 3: recalled with difficulty (key 3)"));
 
-    // Digits do nothing while no grade button is shown; Escape and Delete do nothing here.
-    for (int key : {Qt::Key_0, Qt::Key_5, Qt::Key_9, Qt::Key_Escape, Qt::Key_Delete})
-        QTest::keyClick(client, static_cast<Qt::Key>(key));
+    // Alt+F opens File; F10 the menu bar at File; Escape closes them again.
+    QMenu* file = w->menuBar()->findChildren<QMenu*>().value(0);
+    press(Qt::Key_F, Qt::AltModifier);
+    EXPECT_EQ(QApplication::activePopupWidget(), file);
+    QTest::keyClick(file, Qt::Key_Escape);
+    QTRY_VERIFY(QApplication::activePopupWidget() == nullptr);
+    client()->setFocus();
+    press(Qt::Key_F10);
+    QTRY_VERIFY(QApplication::activePopupWidget() == file);
+    QTest::keyClick(file, Qt::Key_Escape);
+
+    // Entries grey where they cannot act, and so do their keys.
+    add_item("later", "a", 0, 20);
+    show_main_screen();
+    client()->setFocus();
+    EXPECT_FALSE(child<QAction>(w, "queue_action")->isEnabled());
+    press(Qt::Key_U, Qt::ControlModifier);
     EXPECT_EQ(ui().pass.mode(), screen_mode::main);
-    EXPECT_TRUE(recorded_messages().empty());
+    press(Qt::Key_F, Qt::ControlModifier);
+    ASSERT_EQ(ui().pass.mode(), screen_mode::forced);
+    EXPECT_FALSE(child<QAction>(w, "force_action")->isEnabled());
+    press(Qt::Key_Return);
+    EXPECT_FALSE(child<QAction>(w, "answer_action")->isEnabled());
+    press(Qt::Key_Escape);
 
-    // In a review mode Delete asks first; keys typed into a box stay in the box.
-    add_test_item(day_number(0));
-    ASSERT_TRUE(ui().pass.start(screen_mode::scheduled, false));
-    w->question_box->setFocus();
-    QTest::keyClick(w->question_box, Qt::Key_Delete);
-    QTest::keyClick(w->question_box, Qt::Key_Escape);
-    EXPECT_TRUE(recorded_messages().empty());
-    EXPECT_EQ(ui().pass.mode(), screen_mode::scheduled);
-
-    client->setFocus();
-    QTest::keyClick(client, Qt::Key_Delete);
-    ASSERT_EQ(recorded_messages().size(), 1u);
-    EXPECT_EQ(recorded_messages()[0].title, QStringLiteral("Deleting Item"));
-    EXPECT_EQ(recorded_messages()[0].text, QStringLiteral("Do you want to delete currently visible item?"));
-    EXPECT_EQ(recorded_messages()[0].buttons, message_buttons::yes_no);
-    EXPECT_TRUE(recorded_messages()[0].owned);
+    QString help;
+    on_next_modal([&](QWidget* modal) {
+        help = modal->windowTitle() + QLatin1Char('\n') + modal->findChild<QTextBrowser*>()->toPlainText();
+        QTest::keyClick(modal, Qt::Key_Escape);
+    });
+    press(Qt::Key_F1);
+    for (const char* expected : {"Keys and Grades", "Return or Space", "Ctrl+U", "Insert", "Ctrl+N", "Escape",
+             "Grade 0: forgotten", "Grade 5: easy, the interval could be longer"})
+        EXPECT_TRUE(help.contains(QString::fromUtf8(expected))) << expected;
 }
 
-TEST_F(WindowTest, BoxFontsComeFromTheSettings)
+class MainWindowSettings : public qt_test {};
+
+TEST_F(MainWindowSettings, BoxFontsComeFromTheSettingsAndATypedDataPathIsExpandedUnderHome)
 {
     {
         QSettings raw(settings_file(), QSettings::NativeFormat);
@@ -196,11 +214,30 @@ TEST_F(WindowTest, BoxFontsComeFromTheSettings)
         raw.setValue("afontface", "DejaVu Serif");
         raw.setValue("acleartype", 1);
     }
-    main_window* w = open_window();
+    auto* w = new main_window;
+    ASSERT_EQ(w->open_data(), 0);
     // Sizes are kept within what a box can show.
     EXPECT_EQ(w->question_box->font().pixelSize(), 512);
     EXPECT_EQ(w->answer_box->font().pixelSize(), 7);
     EXPECT_TRUE(w->question_box->font().styleStrategy() & QFont::NoAntialias);
     EXPECT_EQ(w->answer_box->font().families().value(0), QStringLiteral("DejaVu Serif"));
     EXPECT_TRUE(w->answer_box->font().styleStrategy() & QFont::PreferAntialias);
+
+    const QString home = QDir::homePath() + QLatin1Char('/');
+    const struct {
+        const char* typed;
+        const char* folder;  // under home
+    } cases[] = {{"~/flashcards/german", "flashcards/german/"}, {"cards", "cards/"}, {"~", ""}};
+    for (const auto& c : cases) {
+        on_next_modal([&c](QWidget* modal) {
+            auto* path = modal->findChild<QLineEdit*>(QStringLiteral("data_path"));
+            ASSERT_NE(path, nullptr);
+            path->setFocus();
+            QTest::keyClick(path, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClicks(path, QString::fromUtf8(c.typed));
+            QTest::keyClick(path, Qt::Key_Return);
+        });
+        run_command(w, cmd_settings);
+        EXPECT_EQ(ui().settings_record->pathtodatadir, home + QString::fromUtf8(c.folder)) << c.typed;
+    }
 }

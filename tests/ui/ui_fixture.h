@@ -1,18 +1,30 @@
 #pragma once
-// A main window on a fresh data directory, with sound and picture doubles, a settable
-// millisecond clock and helpers that put items into the database.
+// The window tests' kit: a main window on a fresh data directory, with sound and picture
+// doubles and a settable millisecond clock; keys and clicks as a user gives them; the browser
+// opened from the window; and a tour of every window for checks that must hold everywhere.
 #include <QApplication>
+#include <QDialog>
+#include <QHeaderView>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTableView>
 #include <QTest>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 
+#include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
-#include "session/choose.h"
 #include "database/database.h"
+#include "resources/ids.h"
+#include "session/choose.h"
 #include "support/database_helpers.h"
 #include "support/qt_test_support.h"
+#include "ui/browser.h"
 #include "ui/main_window.h"
 #include "ui/media.h"
 
@@ -56,6 +68,12 @@ protected:
         ui().open_folder = [](const QString& path) { media_log().push_back("folder " + path.toStdString()); };
         ui().tick_count = [] { return fake_now(); };
         w->show();
+        activate();
+    }
+
+    // The window active with the keyboard on its screens, as after a dialog the window manager closed.
+    void activate()
+    {
         w->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(w));
         client()->setFocus();
@@ -88,6 +106,15 @@ protected:
         ASSERT_NE(target, nullptr);
         QTest::keyClicks(target, text);
     }
+    // Types into `widget`; letters past ASCII come as the keys of a keyboard that has them.
+    static void type_into(QWidget* widget, const QString& text)
+    {
+        for (const QChar c : text) {
+            const auto k = static_cast<Qt::Key>(c.unicode() < 0x80 ? QChar(c).toUpper().unicode() : c.toUpper().unicode());
+            QTest::sendKeyEvent(QTest::Press, widget, k, QString(c), Qt::NoModifier);
+            QTest::sendKeyEvent(QTest::Release, widget, k, QString(c), Qt::NoModifier);
+        }
+    }
     // A click on a button some time after the last one.
     void click(QPushButton* button, uint32_t after_ms = 1000)
     {
@@ -97,6 +124,142 @@ protected:
     QString question_shown() const { return w->question_box->toPlainText(); }
     QString answer_shown() const { return w->answer_box->toPlainText(); }
     bool grades_shown() const { return !w->grade_buttons[0]->isHidden(); }
+    template <typename T>
+    static T* child(QWidget* parent, const char* name)
+    {
+        T* found = parent->findChild<T*>(QLatin1String(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+
+    // Opens the browser with Ctrl+B, runs `act` on it, then closes it.
+    void browse(const std::function<void(browser_window*)>& act)
+    {
+        bool opened = false;
+        on_next_modal([&](QWidget* dialog) {
+            if (auto* b = qobject_cast<browser_window*>(dialog)) {
+                opened = true;
+                b->activateWindow();
+                EXPECT_TRUE(QTest::qWaitForWindowActive(b));
+                act(b);
+            }
+            dialog->close();
+        });
+        QTest::keyClick(w, Qt::Key_B, Qt::ControlModifier);
+        ASSERT_TRUE(opened);
+    }
+    static QString cell(QTableView* view, int row, int column) { return view->model()->index(row, column).data().toString(); }
+    // Clicks on a row's question cell, with the modifiers that extend a selection.
+    static void click_row(QTableView* view, int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        const QRect r = view->visualRect(view->model()->index(row, column_question));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, modifiers, r.center());
+    }
+    static void click_header(QTableView* view, int column)
+    {
+        QHeaderView* header = view->horizontalHeader();
+        const int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(x, header->height() / 2));
+    }
+    // The category tree's item of the category with this path ("" for "All categories").
+    static QTreeWidgetItem* category_item(browser_window* b, const QString& path)
+    {
+        for (QTreeWidgetItemIterator it(b->category_tree()); *it; ++it) {
+            const int c = (*it)->data(0, Qt::UserRole).toInt();
+            if ((c < 0 ? QString() : QString::fromStdString(category_path(static_cast<uint16_t>(c)))) == path)
+                return *it;
+        }
+        return nullptr;
+    }
+    static void choose_category(browser_window* b, const QString& path)
+    {
+        QTreeWidgetItem* item = category_item(b, path);
+        ASSERT_NE(item, nullptr) << path.toStdString();
+        QTreeWidget* tree = b->category_tree();
+        tree->scrollToItem(item);
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, tree->visualItemRect(item).center());
+        ASSERT_EQ(tree->currentItem(), item) << path.toStdString();
+    }
+    // Waits until the focus is on a widget of type T, which a loaded machine may give an event late.
+    template <typename T>
+    static T* focused()
+    {
+        static_cast<void>(QTest::qWaitFor([] { return qobject_cast<T*>(QApplication::focusWidget()) != nullptr; }, 2000));
+        return qobject_cast<T*>(QApplication::focusWidget());
+    }
 
     main_window* w = nullptr;
+};
+
+// Every window, screen and menu of the program, opened as a user opens them (keys and clicks),
+// with a few German items in it.
+class window_tour : public ui_test {
+protected:
+    using check = std::function<void(QWidget* window, const QString& where)>;
+
+    // Items in two categories, one due, one later, one queued; the main screen shows them.
+    void fill_collection()
+    {
+        const uint16_t german = add_category("Deutsch", 0);
+        add_item("Hund", "der Hund", german, 0)->ivl = 3;  // reviewed before: its next grade counts for retention
+        add_item("Katze", "die Katze", german, 3);
+        add_pending("Maus", "die Maus", german);
+        show_main_screen();
+    }
+
+    // The main screen, its menus, the review and add screens, and the dialogs the keys open.
+    void tour(const check& at)
+    {
+        at(w, QStringLiteral("main screen"));
+        for (QAction* entry : w->menuBar()->actions())
+            if (QMenu* menu = entry->menu()) {
+                menu->popup(w->mapToGlobal(QPoint(0, 0)));
+                EXPECT_TRUE(QTest::qWaitForWindowExposed(menu));
+                at(menu, QStringLiteral("menu ") + entry->text());
+                menu->hide();
+            }
+        const struct {
+            const char* where;
+            Qt::Key key;
+            Qt::KeyboardModifiers modifiers;
+        } dialogs[] = {{"browser", Qt::Key_B, Qt::ControlModifier}, {"import", Qt::Key_I, Qt::ControlModifier},
+            {"export", Qt::Key_E, Qt::ControlModifier}, {"statistics", Qt::Key_T, Qt::ControlModifier},
+            {"settings", Qt::Key_Comma, Qt::ControlModifier}, {"keys and grades", Qt::Key_F1, Qt::NoModifier},
+            {"about", Qt::Key_Slash, Qt::AltModifier}};
+        for (const auto& d : dialogs)
+            in_next_dialog(d.where, at, [&] { QTest::keyClick(w, d.key, d.modifiers); });
+        in_next_dialog("category selection", at, [&] { QTest::mouseClick(w->review_button, Qt::RightButton); });
+        in_next_dialog("fonts", at, [&] { run_command(w, cmd_fonts); });
+
+        key(Qt::Key_Return);
+        at(w, QStringLiteral("review screen"));
+        key(Qt::Key_Return);
+        at(w, QStringLiteral("review screen with the answer"));
+        key(Qt::Key_4);
+        key(Qt::Key_Escape);
+        // With more than one category the add screen first asks where the new items go.
+        in_next_dialog("category for new items", at, [&] { key(Qt::Key_Insert); }, &QDialog::accept);
+        at(w, QStringLiteral("add screen"));
+        key(Qt::Key_Escape);
+    }
+
+    // Runs `open` on the active main window and `at` on the dialog it opens, which `end` then ends.
+    void in_next_dialog(const char* where, const check& at, const std::function<void()>& open,
+        void (QDialog::*end)() = &QDialog::reject)
+    {
+        // The keys reach the window's shortcuts only while it is the active one.
+        w->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(w)) << where;
+        bool seen = false;
+        on_next_modal([&](QWidget* dialog) {
+            seen = true;
+            at(dialog, QString::fromLatin1(where));
+            if (auto* d = qobject_cast<QDialog*>(dialog))
+                (d->*end)();
+            else
+                dialog->close();
+        });
+        open();
+        EXPECT_TRUE(seen) << where << " did not open";
+    }
 };

@@ -1,0 +1,441 @@
+// The review screens as a user drives them: keys go to whatever has the focus, clicks land on
+// the widgets. What the pass chooses and grades is the session's; here the window shows it.
+#include <QClipboard>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QMessageBox>
+#include <QTextBlock>
+#include <QTextLayout>
+
+#include "settings/category_dialog.h"
+#include "settings/settings_store.h"
+#include "ui/boxes.h"
+#include "ui/item_box.h"
+#include "ui/screens.h"
+#include "ui_fixture.h"
+
+namespace {
+
+class ReviewScreen : public ui_test {
+protected:
+    // A click into a box, then until it is no longer waiting to see whether a double click follows.
+    void click_into(QPlainTextEdit* box)
+    {
+        QTest::mouseClick(box->viewport(), Qt::LeftButton, {}, QPoint(10, 10));
+        QTRY_VERIFY(!box_timer_running(box, "edit_after_click"));
+    }
+    bool focus_in(const QPlainTextEdit* box) const
+    {
+        QWidget* f = QApplication::focusWidget();
+        return f && (f == box || box->isAncestorOf(f));
+    }
+    QString undo_text() const
+    {
+        // The entry is named when the File menu opens.
+        QMenu* menu = w->menuBar()->findChildren<QMenu*>().value(0);
+        emit menu->aboutToShow();
+        const QString text = w->undo_action->isEnabled() ? w->undo_action->text() : QString();
+        emit menu->aboutToHide();
+        return text;
+    }
+    static QTextCharFormat format_at(QPlainTextEdit* box, int position)
+    {
+        QTextCursor cursor(box->document());
+        cursor.setPosition(position + 1);
+        return cursor.charFormat();
+    }
+};
+
+}  // namespace
+
+TEST_F(ReviewScreen, APassByKeysShowsEachItemAndCtrlZBringsTheLastGradeBack)
+{
+    add_item("q1", "a1", 0, -3)->ivl = 3;
+    add_item("q2", "a2");
+    const item* later = add_item("later", "x", 0, 5);
+    show_main_screen();
+    key(Qt::Key_Return);
+    ASSERT_EQ(ui().pass.mode(), screen_mode::scheduled);
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("Cardwright (2)"));
+    EXPECT_TRUE(w->review_button->isHidden());
+    EXPECT_TRUE(w->stop_action->isEnabled() && w->skip_action->isEnabled());
+    const QString first = question_shown();
+    EXPECT_EQ(first.toStdString(), ui().pass.current_item()->question);
+
+    key(Qt::Key_5);  // digits before the reveal grade nothing
+    EXPECT_FALSE(grades_shown());
+    key(Qt::Key_Return);
+    EXPECT_TRUE(w->ok_button->isHidden());
+    ASSERT_TRUE(grades_shown());
+    EXPECT_EQ(answer_shown(), QString(first).replace('q', 'a'));
+    key(Qt::Key_9);  // not a grade
+    EXPECT_EQ(question_shown(), first);
+    key(Qt::Key_4);
+    ASSERT_NE(question_shown(), first);
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("Cardwright (1)"));
+    EXPECT_EQ(undo_text(), QStringLiteral("&Undo Grade 4 of \"%1\"").arg(first));
+    key(Qt::Key_Return);
+    key(Qt::Key_3);
+    EXPECT_EQ(ui().pass.mode(), screen_mode::main);
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("Cardwright"));
+    EXPECT_TRUE(question_shown().startsWith(QStringLiteral("No more scheduled reviews.\nReviews for today: 0\n")));
+    EXPECT_FALSE(w->review_button->isEnabled() || w->skip_action->isEnabled());
+    EXPECT_EQ(later->gr, 0);
+
+    // After the pass, Ctrl+Z shows the review screen again with the answer hidden.
+    QTest::keyClick(client(), Qt::Key_Z, Qt::ControlModifier);
+    ASSERT_EQ(ui().pass.mode(), screen_mode::scheduled);
+    EXPECT_NE(question_shown(), first);
+    EXPECT_TRUE(answer_shown().isEmpty());
+    EXPECT_FALSE(w->ok_button->isHidden());
+    EXPECT_TRUE(w->review_button->isHidden());
+    EXPECT_EQ(w->question_box->focusPolicy(), Qt::StrongFocus);
+    // A deletion ends what can be undone.
+    message_answers() = {message_answer::yes};
+    key(Qt::Key_Delete);
+    EXPECT_EQ(db().item_count, 2u);
+    EXPECT_TRUE(undo_text().isEmpty());
+}
+
+TEST_F(ReviewScreen, ButtonsKeepThe300MsRuleAndSkipComesFromTheMenuBar)
+{
+    add_item("q1", "a1");
+    add_item("q2", "a2");
+    show_main_screen();
+    click(w->review_button);
+    ASSERT_EQ(ui().pass.mode(), screen_mode::scheduled);
+    const QString first = question_shown();
+    click(w->ok_button);
+    ASSERT_TRUE(grades_shown());
+    click(w->grade_buttons[4], 299);  // too soon after OK: a double tap
+    EXPECT_EQ(question_shown(), first);
+    click(w->grade_buttons[4], 1);
+    ASSERT_NE(question_shown(), first);
+    // The second tap of a double tap on the grade does not reveal the next answer.
+    click(w->ok_button, 300);
+    EXPECT_FALSE(grades_shown());
+    click(w->ok_button, 1);
+    EXPECT_TRUE(grades_shown());
+
+    // "  Skip  " in the menu bar: with nothing else left the pass ends and says so.
+    QMenuBar* bar = w->menuBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(w->skip_action).center());
+    EXPECT_EQ(ui().pass.mode(), screen_mode::main);
+    EXPECT_TRUE(question_shown().startsWith(QStringLiteral("No more scheduled reviews.")));
+}
+
+TEST_F(ReviewScreen, KeysWorkWhereverTheFocusIsUnlessABoxIsBeingEdited)
+{
+    show_main_screen();
+    // Digits, Escape and Delete do nothing on the main screen.
+    for (Qt::Key k : {Qt::Key_0, Qt::Key_5, Qt::Key_Escape, Qt::Key_Delete})
+        key(k);
+    EXPECT_EQ(ui().pass.mode(), screen_mode::main);
+    EXPECT_TRUE(recorded_messages().empty());
+
+    item* first = add_item("eins", "one");
+    item* second = add_item("zwei", "two");
+    show_main_screen();
+    press(Qt::Key_Return);
+    item* shown = ui().pass.current_item();
+    item* other = shown == first ? second : first;
+    // A click into the empty answer box before the reveal leaves the keys working.
+    click_into(w->answer_box);
+    press(Qt::Key_Space);
+    ASSERT_TRUE(grades_shown());
+    press(Qt::Key_2);
+    EXPECT_EQ(shown->gr, 2);
+    ASSERT_EQ(ui().pass.current_item(), other);
+
+    // In a box being edited the keys are text; Ctrl+Return reveals and Ctrl+digit grades.
+    click_into(w->question_box);
+    press(Qt::Key_End, Qt::ControlModifier);
+    type(QStringLiteral(" 3"));
+    press(Qt::Key_Delete);
+    press(Qt::Key_Return, Qt::ControlModifier);
+    ASSERT_TRUE(grades_shown());
+    EXPECT_TRUE(focus_in(w->question_box));
+    EXPECT_TRUE(recorded_messages().empty());
+    press(Qt::Key_3, Qt::ControlModifier);
+    EXPECT_EQ(other->gr, 3);
+    EXPECT_EQ(other->question, (other == first ? "eins" : "zwei") + std::string(" 3"));
+
+    // Escape ends an edit; the next Escape leaves the screen.
+    show_main_screen();
+    press(Qt::Key_F, Qt::ControlModifier);
+    ASSERT_EQ(ui().pass.mode(), screen_mode::forced);
+    item* forced = ui().pass.current_item();
+    const std::string before = forced->question;
+    click_into(w->question_box);
+    press(Qt::Key_End, Qt::ControlModifier);
+    type(QStringLiteral("<b>!</b>"));
+    press(Qt::Key_Escape);
+    EXPECT_FALSE(focus_in(w->question_box));
+    EXPECT_EQ(question_shown().toStdString(), before + "!");
+    press(Qt::Key_Escape);
+    EXPECT_EQ(ui().pass.mode(), screen_mode::main);
+    EXPECT_EQ(forced->question, before + "<b>!</b>");
+}
+
+TEST_F(ReviewScreen, FormattingIsDrawnWhileShownAndItsTagsWhileEditedWithTheMediaKeptAtTheEnd)
+{
+    item* e = add_item("<b>bold</b> <i>it</i> <u>un</u> <s>st</s> </b>x<snd>s.wav</snd>", "<img>p.png</img> ans");
+    show_main_screen();
+    key(Qt::Key_Return);
+    QPlainTextEdit* box = w->question_box;
+    ASSERT_EQ(question_shown(), QStringLiteral("bold it un st </b>x"));
+    EXPECT_EQ(media_log(), (std::vector<std::string>{"stop", "play " + data_dir() + "s.wav"}));
+    EXPECT_EQ(format_at(box, 0).fontWeight(), QFont::Bold);
+    EXPECT_EQ(format_at(box, 4).fontWeight(), QFont::Normal);
+    EXPECT_TRUE(format_at(box, 5).fontItalic());
+    EXPECT_TRUE(format_at(box, 8).fontUnderline());
+    EXPECT_TRUE(format_at(box, 11).fontStrikeOut());
+    EXPECT_EQ(format_at(box, 15).fontWeight(), QFont::Normal);  // a closing tag with nothing open is text
+
+    // Editing shows the tags, plain, never the media; the media go back at the end.
+    box->setFocus();
+    EXPECT_EQ(question_shown(), QStringLiteral("<b>bold</b> <i>it</i> <u>un</u> <s>st</s> </b>x"));
+    EXPECT_EQ(format_at(box, 1).fontWeight(), QFont::Normal);
+    box->moveCursor(QTextCursor::End);
+    QTest::keyClicks(box, "<i>y</i>");
+    client()->setFocus();
+    EXPECT_EQ(question_shown(), QStringLiteral("bold it un st </b>xy"));
+    EXPECT_TRUE(w->answer_box->isReadOnly());  // the unrevealed answer cannot be typed into
+    key(Qt::Key_Return);
+    EXPECT_EQ(answer_shown(), QStringLiteral(" ans <img>"));
+    click(w->grade_buttons[3]);
+    EXPECT_EQ(e->question, "<b>bold</b> <i>it</i> <u>un</u> <s>st</s> </b>x<i>y</i><snd>s.wav</snd>");
+}
+
+TEST_F(ReviewScreen, PicturesAreDrawnBelowTheTextAndOnlyLocalOnesOpen)
+{
+    for (const auto& [name, size] : {std::pair{"cat.png", QSize(1600, 1200)}, {"dot.png", QSize(20, 10)}}) {
+        QImage image(size, QImage::Format_RGB32);
+        image.fill(Qt::red);
+        ASSERT_TRUE(image.save(QString::fromStdString(data_dir() + name)));
+    }
+    add_item("cat <img>cat.png</img><snd>meow.wav</snd>", "<snd>purr.wav</snd>a <img>dot.png</img>", 0, -2);
+    show_main_screen();
+    press(Qt::Key_Return);
+    ASSERT_EQ(question_shown(), QStringLiteral("cat  <img>"));
+    QLabel* picture = w->question_box->picture_label();
+    ASSERT_TRUE(w->question_box->shows_picture() && picture->isVisible());
+    // Scaled down to fit the box, the shape kept, right under its line of text.
+    const QSize drawn = picture->pixmap().deviceIndependentSize().toSize();
+    EXPECT_LE(drawn.height(), w->question_box->height() / 2);
+    EXPECT_NEAR(drawn.width() * 3.0 / 4.0, drawn.height(), 2.0);
+    EXPECT_LE(w->question_box->viewport()->geometry().bottom(), picture->geometry().top());
+    EXPECT_LT(picture->geometry().top(), w->question_box->height() / 4);
+
+    media_log().clear();
+    press(Qt::Key_R, Qt::ControlModifier);
+    QTest::mouseDClick(w->question_box->viewport(), Qt::LeftButton, {}, QPoint(10, 10));
+    EXPECT_FALSE(box_timer_running(w->question_box, "edit_after_click"));  // no edit begun
+    EXPECT_EQ(media_log(), (std::vector<std::string>{"stop", "play " + data_dir() + "meow.wav", "open " + data_dir() + "cat.png"}));
+    press(Qt::Key_Space);
+    // A small picture is not enlarged.
+    EXPECT_EQ(w->answer_box->picture_label()->pixmap().deviceIndependentSize().toSize(), QSize(20, 10));
+
+    // Another computer's paths are never opened; a picture that cannot be read is not drawn.
+    ASSERT_TRUE(QFile(QString::fromStdString(data_dir() + "bad.png")).open(QIODevice::WriteOnly));
+    item* remote = add_item("remote<img>//host/c.png</img>", "<img>bad.png</img>", 0, -1);
+    press(Qt::Key_4);
+    ASSERT_EQ(ui().pass.current_item(), remote);
+    EXPECT_FALSE(w->question_box->shows_picture());
+    media_log().clear();
+    QTest::mouseDClick(w->question_box->viewport(), Qt::LeftButton);
+    for (const std::string& asked : media_log())
+        EXPECT_EQ(asked, "stop");
+    client()->setFocus();
+    press(Qt::Key_Return);
+    EXPECT_FALSE(w->answer_box->shows_picture());
+    press(Qt::Key_4);
+    EXPECT_EQ(remote->question, "remote<img>//host/c.png</img>");
+    const std::string log = read_file(data_dir() + "error.log");
+    EXPECT_NE(log.find("WARNING: Media path names another computer, ignored: //host"), std::string::npos);
+    EXPECT_NE(log.find("Cannot show the picture"), std::string::npos);
+}
+
+TEST_F(ReviewScreen, TextsTooLongForTheScreenAreRefusedNotCut)
+{
+    item* e = add_item(std::string(9000, 'x'), "short");
+    show_main_screen();
+    key(Qt::Key_Return);
+    ASSERT_EQ(recorded_messages().size(), 1u);
+    EXPECT_EQ(recorded_messages()[0].title, QStringLiteral("Text Too Long"));
+    EXPECT_TRUE(recorded_messages()[0].text.contains(QStringLiteral("9000 bytes")));
+    EXPECT_TRUE(question_shown().isEmpty());
+    EXPECT_TRUE(w->question_box->isReadOnly());
+    key(Qt::Key_Return);
+    key(Qt::Key_4);
+    EXPECT_EQ(e->question.size(), 9000u);
+    EXPECT_EQ(e->gr, 4);
+    remove_item(e);
+
+    // An edit that grows past the limit stays in the box and keeps the item on screen.
+    item* f = add_item("short", "b", 0, -1);
+    show_main_screen();
+    key(Qt::Key_Return);
+    key(Qt::Key_Return);
+    const QString typed(8190, QLatin1Char('y'));
+    for (const QString& text : {typed + QStringLiteral("\n"), typed}) {
+        w->question_box->setFocus();
+        w->question_box->selectAll();
+        w->question_box->insertPlainText(text);
+        client()->setFocus();
+        key(Qt::Key_2);
+    }
+    ASSERT_EQ(recorded_messages().size(), 3u);
+    EXPECT_TRUE(recorded_messages()[1].text.contains(QStringLiteral("8192 bytes")));
+    EXPECT_EQ(f->question, typed.toStdString());
+}
+
+TEST_F(ReviewScreen, TheBoxMenuOffersWhatCanBeDoneAndADeletionIsAskedFirst)
+{
+    auto texts = [](QPlainTextEdit* box) {
+        QStringList t;
+        const std::unique_ptr<QMenu> menu = make_box_menu(box);
+        for (QAction* a : menu->actions())
+            t << (a->isSeparator() ? QStringLiteral("-") : a->text() + (a->isEnabled() ? "" : "(grey)"));
+        return t.join(QLatin1Char('|'));
+    };
+    QGuiApplication::clipboard()->clear();
+    EXPECT_EQ(texts(w->question_box), QStringLiteral("Cut(grey)|Copy(grey)|Paste(grey)|-|Undo(grey)"));
+    add_item("hello world", "a");
+    add_item("other", "b");
+    show_main_screen();
+    key(Qt::Key_Return);
+    const QString shown = question_shown();
+    w->question_box->setFocus();
+    w->question_box->selectAll();
+    EXPECT_EQ(texts(w->question_box), QStringLiteral("Cut|Copy|Paste(grey)|-|Undo(grey)|-|Delete This Item"));
+    post_box_command(w->question_box, box_cut);
+    QApplication::processEvents();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), shown);
+    EXPECT_EQ(texts(w->question_box), QStringLiteral("Cut(grey)|Copy(grey)|Paste|-|Undo|-|Delete This Item"));
+    post_box_command(w->question_box, box_undo);
+    QApplication::processEvents();
+    EXPECT_EQ(question_shown(), shown);
+    client()->setFocus();
+
+    // Delete asks with the real box, whose default is No: Return keeps the item.
+    const message_box_function recorder = ui().message_box;
+    ui().message_box = nullptr;
+    on_next_modal([](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::No));
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    press(Qt::Key_Delete);
+    EXPECT_EQ(db().item_count, 2u);
+    activate();
+
+    // A right click, as the display server delivers it, opens the menu; its last entry deletes.
+    on_next_modal([](QWidget* modal) { QTest::mouseClick(qobject_cast<QMessageBox*>(modal)->button(QMessageBox::Yes), Qt::LeftButton); });
+    choose_last_entry_of_next_popup();
+    QTest::mouseClick(w->windowHandle(), Qt::RightButton, {}, w->question_box->viewport()->mapTo(w, QPoint(20, 20)));
+    QTRY_COMPARE(db().item_count, 1u);
+    activate();
+    ASSERT_NE(question_shown(), shown);
+    press(Qt::Key_Return);
+    ASSERT_TRUE(grades_shown());
+
+    // A held press opens the same menu.
+    ui().message_box = recorder;
+    message_answers() = {message_answer::yes};
+    choose_last_entry_of_next_popup();
+    QTest::mousePress(w->answer_box->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
+    QTRY_COMPARE(db().item_count, 0u);
+    QTest::mouseRelease(w->answer_box->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
+    EXPECT_EQ(recorded_messages().back().text, QStringLiteral("Do you want to delete currently visible item?"));
+}
+
+// A right click on a main button asks for the categories of its own pass and remembers them;
+// the keyboard starts without asking.
+TEST_F(ReviewScreen, AHeldButtonAsksForTheCategoriesOfItsPassAndTheKeyboardDoesNot)
+{
+    const uint16_t french = add_category("French", 0);
+    add_item("bonjour", "hello", french);
+    add_item("2+2", "4");
+    add_pending("salut", "hi", french);
+    add_pending("3+3", "6");
+    const struct {
+        QPushButton* button;
+        screen_mode mode;
+        category_set settings::*remembered;
+        const char* first;
+    } buttons[] = {{w->review_button, screen_mode::scheduled, &settings::acs1, "bonjour"},
+        {w->queue_button, screen_mode::queue, &settings::acs2, "salut"}};
+    show_main_screen();
+    for (const auto& b : buttons) {
+        SCOPED_TRACE(b.first);
+        on_next_modal([french](QWidget* modal) {
+            auto* dialog = static_cast<category_selection_dialog*>(modal);
+            EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Category Selection"));
+            dialog->item_of(french)->setCheckState(0, Qt::Checked);
+            dialog->accept();
+        });
+        QTest::mouseClick(b.button, Qt::RightButton);
+        ASSERT_EQ(ui().pass.mode(), b.mode);
+        EXPECT_EQ(question_shown(), QString::fromLatin1(b.first));
+        const category_set& remembered = (*ui().settings_record).*b.remembered;
+        ASSERT_TRUE(remembered);
+        EXPECT_EQ(selection_from_settings(&remembered)[french], 1);
+        key(Qt::Key_Escape);
+    }
+    EXPECT_FALSE(ui().settings_record->acs4);
+
+    // Cancelled, the main screen stays; the keyboard then asks nothing and takes every category.
+    int asked = 0;
+    on_next_modal([&asked](QWidget* modal) {
+        ++asked;
+        static_cast<QDialog*>(modal)->reject();
+    });
+    QTest::mouseClick(w->review_button, Qt::RightButton);
+    EXPECT_EQ(ui().pass.mode(), screen_mode::main);
+    activate();
+    press(Qt::Key_Return);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(ui().pass.mode(), screen_mode::scheduled);
+    EXPECT_FALSE(ui().pass.selection());
+}
+
+TEST_F(ReviewScreen, RightToLeftTextsStandAtTheRight)
+{
+    add_item("\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D", "peace", 0, -1);  // Hebrew
+    show_main_screen();
+    press(Qt::Key_Return);
+    press(Qt::Key_Return);
+    const QRectF hebrew = w->question_box->document()->firstBlock().layout()->lineAt(0).naturalTextRect();
+    EXPECT_GT(hebrew.left(), w->question_box->viewport()->width() / 2.0);
+    const QRectF latin = w->answer_box->document()->firstBlock().layout()->lineAt(0).naturalTextRect();
+    EXPECT_LT(latin.left(), w->answer_box->viewport()->width() / 4.0);
+}
+
+TEST_F(ReviewScreen, ADarkPaletteDrawsLightTextOnADarkBox)
+{
+    QPalette dark;
+    for (const auto role : {QPalette::Base, QPalette::Window, QPalette::Button})
+        dark.setColor(role, QColor(30, 30, 30));
+    for (const auto role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText})
+        dark.setColor(role, QColor(230, 230, 230));
+    const QPalette before = QApplication::palette();
+    QApplication::setPalette(dark);
+    add_item("<b>WWWWWWWW</b> <i>MMMMMMMM</i>", "a");
+    show_main_screen();
+    press(Qt::Key_Return);
+    QApplication::processEvents();
+    const QImage shot = w->question_box->viewport()->grab().toImage();
+    QApplication::setPalette(before);
+    int light = 0;
+    int dark_pixels = 0;
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x) {
+            light += qGray(shot.pixel(x, y)) > 180;
+            dark_pixels += qGray(shot.pixel(x, y)) < 60;
+        }
+    EXPECT_GT(dark_pixels, shot.width() * shot.height() / 2);  // the box is dark
+    EXPECT_GT(light, 50);  // and its text is light, bold and italic alike
+}

@@ -1,0 +1,110 @@
+// The statistics window: its charts have something to draw, and it says what the grades lack.
+#include <QAction>
+#include <QLabel>
+#include <QBarSeries>
+#include <QBarSet>
+#include <QChartView>
+#include <QXYSeries>
+#include <QTabWidget>
+
+#include <tuple>
+
+#include "session/review_log.h"
+#include "ui/statistics_window.h"
+#include "ui_fixture.h"
+
+namespace {
+
+class StatisticsWindow : public ui_test {
+protected:
+    // Opens the window with Ctrl+T, runs `act` on it, then closes it.
+    void open(const std::function<void(statistics_window*)>& act)
+    {
+        bool opened = false;
+        on_next_modal([&](QWidget* dialog) {
+            if (auto* window = qobject_cast<statistics_window*>(dialog)) {
+                opened = true;
+                act(window);
+            }
+            dialog->close();
+        });
+        child<QAction>(w, "statistics_action")->trigger();
+        ASSERT_TRUE(opened);
+    }
+};
+
+}  // namespace
+
+TEST_F(StatisticsWindow, ChartsTheScheduleAndTheLog)
+{
+    for (int i = 0; i < 40; ++i)
+        add_item("q" + std::to_string(i), "a", 0, i % 9 - 2)->ivl = 3;
+    show_main_screen();
+    key(Qt::Key_Return);
+    for (int i = 0; i < 5; ++i) {
+        key(Qt::Key_Return);
+        key(Qt::Key_4);
+    }
+    int tabs = 0;
+    int charts = 0;
+    open([&](statistics_window* window) {
+        tabs = window->tabs()->count();
+        for (QChartView* view : window->findChildren<QChartView*>())
+            for (QAbstractSeries* series : view->chart()->series()) {
+                auto* line = qobject_cast<QXYSeries*>(series);
+                auto* bars = qobject_cast<QBarSeries*>(series);
+                charts += (line && line->count() > 0) || (bars && !bars->barSets().isEmpty() && bars->barSets()[0]->sum() > 0);
+            }
+    });
+    EXPECT_EQ(tabs, 5);
+    EXPECT_EQ(charts, 8);  // every chart has something to draw
+    // The window left the review as it was.
+    EXPECT_EQ(ui().pass.mode(), screen_mode::scheduled);
+}
+
+// Two hundred grades without a 5 while nearly everything is recalled: the window says what a 5
+// means; one 5 among them and the note goes.
+TEST_F(StatisticsWindow, TellsWhenGradesGiveNothingToLengthenWith)
+{
+    show_main_screen();
+    const uint16_t today = day_number(0);
+    auto log_grades = [&](int n, uint8_t grade) {
+        for (int i = 0; i < n; ++i) {
+            review_record r;
+            r.day = today;
+            r.item_id = static_cast<uint32_t>(i + 1);
+            r.interval_before = r.elapsed = 8;
+            r.grade = grade;
+            ASSERT_EQ(append_review(r), review_append_status::appended);
+        }
+    };
+    auto open_statistics = [&] {
+        QString retention;
+        QString note;
+        open([&](statistics_window* window) {
+            retention = child<QLabel>(window, "recent_retention")->text();
+            auto* label = child<QLabel>(window, "grade_five_note");
+            note = label->isVisible() ? label->text() : QString();
+        });
+        return std::make_pair(retention, note);
+    };
+
+    log_grades(4, 2);
+    log_grades(196, 4);
+    auto [retention, note] = open_statistics();
+    EXPECT_EQ(retention, QStringLiteral("Retention at review, last 30 days: 98.0 % of 200 due reviews recalled."));
+    EXPECT_TRUE(note.contains(QStringLiteral("Grade 5 means the answer came easily"))) << note.toStdString();
+
+    log_grades(1, 5);
+    std::tie(retention, note) = open_statistics();
+    EXPECT_TRUE(note.isEmpty()) << note.toStdString();
+}
+
+TEST(StatisticsAxes, TicksFallOnRoundNumbers)
+{
+    const struct {
+        double top, step;
+    } cases[] = {{0, 1}, {4, 1}, {7, 2}, {30, 10}, {365, 100}, {1.0, 0.2}, {2047, 500}, {12000, 5000}};
+    for (const auto& c : cases)
+        EXPECT_DOUBLE_EQ(round_tick_step(c.top), c.step) << c.top;
+}
