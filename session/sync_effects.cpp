@@ -1,0 +1,178 @@
+#include "session/sync_effects.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "ann/ann_files.h"
+#include "platform/files.h"
+#include "services/log.h"
+#include "session/review_log.h"
+
+#define XXH_INLINE_ALL
+#include <xxhash.h>
+
+namespace {
+
+constexpr char effects_magic[8] = {'C', 'W', 'S', 'Y', 'N', 'C', 'F', 'X'};
+constexpr uint16_t effects_version = 1;
+constexpr char cases_name[] = "user_cases.bin";
+
+void put(std::string& out, uint64_t v, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+
+struct reader {
+    std::string_view bytes;  // what is left to read
+    bool good = true;  // false once a read ran past the end
+    uint64_t number(size_t n)
+    {
+        if (!good || bytes.size() < n) {
+            good = false;
+            return 0;
+        }
+        uint64_t v = 0;
+        for (size_t i = n; i-- > 0;)
+            v = (v << 8) | static_cast<unsigned char>(bytes[i]);
+        bytes.remove_prefix(n);
+        return v;
+    }
+    std::string text()
+    {
+        const uint64_t n = number(4);
+        if (!good || bytes.size() < n) {
+            good = false;
+            return {};
+        }
+        std::string s(bytes.substr(0, n));
+        bytes.remove_prefix(n);
+        return s;
+    }
+};
+
+// Makes the file at `path` hold `bytes` from `at` on: nothing to do when it reaches past them
+// already (the append was finished, and later records may follow); otherwise what an interrupted
+// append left is cut off and the bytes are written again, after the last whole record.
+bool place_bytes(const std::string& path, uint64_t at, const std::string& bytes, size_t record_size)
+{
+    if (bytes.empty())
+        return true;
+    const int fd = open_for_writing(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    struct stat info {};
+    bool ok = ::fstat(fd, &info) == 0;
+    const auto size = static_cast<uint64_t>(ok ? info.st_size : 0);
+    if (ok && size < at + bytes.size()) {
+        const uint64_t from = std::min(at, size - size % record_size);
+        ok = ::ftruncate(fd, static_cast<off_t>(from)) == 0 && ::lseek(fd, static_cast<off_t>(from), SEEK_SET) >= 0
+            && write_all(fd, bytes.data(), bytes.size(), path.c_str()) && !fsync_file(fd, path.c_str());
+    }
+    const int error = errno;
+    ok = ::close(fd) == 0 && ok;
+    if (!ok)
+        write_log("ERROR: the records another computer's changes add to \"%s\" could not be written: %s\n",
+            path.c_str(), std::strerror(error));
+    return ok;
+}
+
+uint64_t whole_size(const std::string& path, size_t record_size)
+{
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return 0;
+    const auto size = static_cast<uint64_t>(info.st_size);
+    return size - size % record_size;
+}
+
+}  // namespace
+
+effects_status sync_effects::open(const std::string& dir)
+{
+    *this = sync_effects{};
+    dir_ = dir;
+    FILE* f = std::fopen((dir_ + sync_effects_name).c_str(), "rb");
+    if (!f)
+        return errno == ENOENT ? effects_status::done : effects_status::unreadable;
+    std::string bytes;
+    char buffer[65536];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        bytes.append(buffer, n);
+    const bool read_error = std::ferror(f) != 0;
+    std::fclose(f);
+    if (read_error || bytes.size() < sizeof effects_magic + 4
+        || std::memcmp(bytes.data(), effects_magic, sizeof effects_magic) != 0
+        || reader{std::string_view(bytes).substr(bytes.size() - 4)}.number(4)
+            != XXH32(bytes.data(), bytes.size() - 4, 0))
+        return effects_status::unreadable;
+    reader in{std::string_view(bytes).substr(sizeof effects_magic, bytes.size() - sizeof effects_magic - 4)};
+    if (in.number(2) != effects_version)
+        return effects_status::unreadable;
+    in.number(2);
+    std::map<uint64_t, uint64_t> through;
+    for (uint64_t count = in.number(4); count > 0 && in.good; --count) {
+        const uint64_t computer = in.number(8);
+        through[computer] = in.number(8);
+    }
+    reviews_at_ = in.number(8);
+    last_.reviews = in.text();
+    cases_at_ = in.number(8);
+    last_.cases = in.text();
+    if (!in.good || !in.bytes.empty()) {
+        last_ = {};
+        return effects_status::unreadable;
+    }
+    through_ = std::move(through);
+    return finish_appends();
+}
+
+bool sync_effects::had_effects(uint64_t computer, uint64_t sequence) const
+{
+    const auto it = through_.find(computer);
+    return it != through_.end() && sequence <= it->second;
+}
+
+effects_status sync_effects::commit(const std::map<uint64_t, uint64_t>& through, const sync_effects_batch& batch)
+{
+    for (const auto& [computer, sequence] : through)
+        through_[computer] = std::max(through_[computer], sequence);
+    last_ = batch;
+    reviews_at_ = whole_size(dir_ + review_log_name, review_record_size);
+    cases_at_ = whole_size(dir_ + cases_name, case_record_size);
+    std::string bytes(effects_magic, sizeof effects_magic);
+    put(bytes, effects_version, 2);
+    put(bytes, 0, 2);
+    put(bytes, through_.size(), 4);
+    for (const auto& [computer, sequence] : through_) {
+        put(bytes, computer, 8);
+        put(bytes, sequence, 8);
+    }
+    for (const auto& [at, text] : {std::pair{reviews_at_, &last_.reviews}, std::pair{cases_at_, &last_.cases}}) {
+        put(bytes, at, 8);
+        put(bytes, text->size(), 4);
+        bytes += *text;
+    }
+    put(bytes, XXH32(bytes.data(), bytes.size(), 0), 4);
+    atomic_file file(dir_ + sync_effects_name);
+    if (file.descriptor() < 0 || !write_all(file.descriptor(), bytes.data(), bytes.size(), file.temp_path().c_str())
+        || !file.commit())
+        // The bytes still go where they belong; only a crash before the close could add them twice now.
+        write_log("ERROR: cannot write \"%s\": %s\n", (dir_ + sync_effects_name).c_str(),
+            std::strerror(file.error() != 0 ? file.error() : errno));
+    return finish_appends();
+}
+
+effects_status sync_effects::finish_appends()
+{
+    const bool reviews = place_bytes(dir_ + review_log_name, reviews_at_, last_.reviews, review_record_size);
+    const bool cases = place_bytes(dir_ + cases_name, cases_at_, last_.cases, case_record_size);
+    return reviews && cases ? effects_status::done : effects_status::not_appended;
+}

@@ -1,0 +1,182 @@
+// Applying another computer's records against crashes, restored backups and undo: whatever
+// happens, each record's change is in the database once and its grade in reviews.log once.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <tuple>
+
+#include "ann/ann_files.h"
+#include "database/backups.h"
+#include "session/lifecycle.h"
+#include "session/saving.h"
+#include "session/sync.h"
+#include "session/undo.h"
+#include "support/database_helpers.h"
+
+namespace {
+
+constexpr uint64_t other_id = 0x0b0b000000000002ULL;
+constexpr uint64_t my_id = 0x0a0a000000000001ULL;
+
+// Items by question: answer and schedule in days since 1970.
+using image = std::map<std::string, std::tuple<std::string, uint16_t, uint16_t, uint16_t, uint16_t>>;
+
+image image_of_open_database()
+{
+    image m;
+    const auto shift = static_cast<uint16_t>(db().time_of_start / 86400);
+    for (const item* e : scheduled_items())
+        m[e->question.str()] = {e->answer.str(), static_cast<uint16_t>(e->tmtrpt + shift), e->ivl, e->rp, e->gr};
+    return m;
+}
+
+size_t grade_lines(const std::string& reviews_log)
+{
+    const std::string bytes = file_exists(reviews_log) ? read_file(reviews_log) : std::string();
+    size_t n = 0;
+    for (size_t at = 0; at + review_record_size <= bytes.size(); at += review_record_size)
+        n += bytes[at + 23] == 0 ? 1 : 0;
+    return n;
+}
+
+class SyncApplyTest : public clean_state_test {
+protected:
+    void TearDown() override
+    {
+        sync_close();
+        clean_state_test::TearDown();
+    }
+
+    void open(const temp_dir& data, uint64_t id, const temp_dir* view = nullptr)
+    {
+        ASSERT_FALSE(holds_any(ma_init(data.path().c_str()), init_status::dir_not_accessible));
+        ma_nn_init();
+        ASSERT_EQ(sync_open((view ? *view : folder).path(), id, nullptr), sync_open_status::opened);
+    }
+
+    // The sync service brings the other computer's log as it is now.
+    void deliver() { write_file(folder.file(change_log_name(other_id)), read_file(other_view.file(change_log_name(other_id)))); }
+
+    void close()
+    {
+        ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
+        sync_close();
+    }
+
+    // The other computer: three items added, then graded in two later sessions.
+    void other_session(int session)
+    {
+        set_local_clock(2026, 1, 1 + 11 * session, 9);
+        open(other, other_id, &other_view);
+        if (session == 0) {
+            for (const char* q : {"one", "two", "three"})
+                static_cast<void>(add_reviewed(4, q, "answer", 0));
+        } else {
+            for (item* e = db().head; e; e = e->next)
+                grade_reviewed(e, static_cast<uint16_t>(2 + session), review_screen::scheduled);
+        }
+        close();
+    }
+
+    temp_dir folder;  // the sync folder as this computer sees it
+    temp_dir other;  // the other computer's data directory
+    temp_dir other_view;  // and its sync folder
+};
+
+}  // namespace
+
+// A kill at each file operation of the start that applies the records: the next start holds
+// every change and every grade line once, as a start that was not killed.
+TEST_F(SyncApplyTest, AKillAtAnyFileOperationOfTheApplyLeavesEveryGradeOnce)
+{
+    for (int session = 0; session < 3; ++session)
+        other_session(session);
+    deliver();
+    set_local_clock(2026, 2, 1, 9);
+    temp_dir whole;
+    open(whole, my_id);
+    const image expected = image_of_open_database();
+    close();
+    ASSERT_EQ(expected.size(), 3u);
+    ASSERT_EQ(grade_lines(whole.file("reviews.log")), 6u);
+    const std::string cases = file_exists(whole.file("user_cases.bin")) ? read_file(whole.file("user_cases.bin")) : "";
+
+    int killed = 0;
+    for (int at = 0;; ++at) {
+        temp_dir mine;
+        const int code = run_in_child([&] {
+            if (holds_any(ma_init(mine.path().c_str()), init_status::dir_not_accessible))
+                return 2;
+            ma_nn_init();
+            kill_at_file_operation(at);
+            static_cast<void>(sync_open(folder.path(), my_id, nullptr));
+            return 0;
+        });
+        if (code == 0)
+            break;
+        ASSERT_EQ(code, -1) << at;
+        ++killed;
+        reset_process_state();
+        set_local_clock(2026, 2, 1, 9);
+        open(mine, my_id);
+        EXPECT_EQ(image_of_open_database(), expected) << at;
+        close();
+        EXPECT_EQ(grade_lines(mine.file("reviews.log")), 6u) << at;
+        EXPECT_EQ(file_exists(mine.file("user_cases.bin")) ? read_file(mine.file("user_cases.bin")) : "", cases) << at;
+    }
+    EXPECT_GT(killed, 10);
+}
+
+// A backup restored with sync on takes its sync.state with it: the records after the backup
+// are applied again, and their grades are not logged twice.
+TEST_F(SyncApplyTest, ARestoredBackupGetsTheRecordsAfterItAgainOnce)
+{
+    temp_dir mine;
+    other_session(0);
+    other_session(1);
+    deliver();
+    set_local_clock(2026, 1, 20, 9);
+    open(mine, my_id);
+    close();
+    other_session(2);
+    deliver();
+    set_local_clock(2026, 2, 1, 9);
+    open(mine, my_id);
+    const image latest = image_of_open_database();
+    close();
+    set_local_clock(2026, 2, 1, 10);
+    open(mine, my_id);
+    const std::vector<backup_file> backups = list_backups(mine.path());
+    ASSERT_EQ(backups.size(), 2u);
+    ASSERT_EQ(restore_backup(backups[1].path).status, restore_status::done);
+    EXPECT_EQ(image_of_open_database(), latest);
+    close();
+    EXPECT_EQ(grade_lines(mine.file("reviews.log")), 6u);
+}
+
+// Undo takes back this computer's own grades only: once changes from elsewhere are applied,
+// the grade given here before them is not undone, and an arrived grade always stays.
+TEST_F(SyncApplyTest, AnArrivedGradeEndsWhatCanBeUndoneAndStays)
+{
+    temp_dir mine;
+    other_session(0);
+    deliver();
+    other_session(1);
+    set_local_clock(2026, 1, 12, 8);
+    open(mine, my_id);
+    item* one = nullptr;
+    for (item* e = db().head; e; e = e->next)
+        if (e->question.str() == "one")
+            one = e;
+    ASSERT_NE(one, nullptr);
+    grade_reviewed(one, 5, review_screen::scheduled);
+    EXPECT_TRUE(sync_apply().arrived == 0 && next_undo().available) << "nothing arrived: the grade can be undone";
+    const image graded = image_of_open_database();
+    deliver();
+    EXPECT_EQ(sync_apply().applied, 3u);
+    const image arrived = image_of_open_database();
+    EXPECT_NE(arrived, graded);
+    EXPECT_FALSE(undo_last_grade().undone);
+    EXPECT_EQ(image_of_open_database(), arrived);
+    close();
+}
