@@ -260,8 +260,6 @@ outcome apply_undo(const change_record& r, const void* record, item_marks& m, fi
     return outcome::applied;
 }
 
-// `effects`: the record's line in reviews.log and the network's learning are still to be made
-// here (not for this computer's own records, nor those a crash or a restore makes apply again).
 // Whether a category at or under `c` was made by a change later than `v`: a deletion made
 // before it did not know it, and leaves it (where the deletion came first, the make
 // made the path again).
@@ -272,8 +270,8 @@ bool made_after(uint16_t c, field_version v)
         return false;
     for (uint16_t k = 0; k < category_count(); ++k) {
         uint16_t up = k;
-        while (up != c && category_at(up)->parent != up)
-            up = category_at(up)->parent;
+        while (up != c && ::category_at(up)->parent != up)
+            up = ::category_at(up)->parent;
         if (up != c)
             continue;
         const auto it = made.find(category_names_from_top(k));
@@ -283,6 +281,8 @@ bool made_after(uint16_t c, field_version v)
     return false;
 }
 
+// `effects`: the record's line in reviews.log and the network's learning are still to be made
+// here (not for this computer's own records, nor those a crash or a restore makes apply again).
 outcome apply_record(const change_record& r, uint64_t writer, bool effects, sync_summary& s)
 {
     const field_version v{r.stamp, writer};

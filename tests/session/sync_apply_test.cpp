@@ -72,7 +72,10 @@ protected:
             for (const char* q : {"one", "two", "three"})
                 static_cast<void>(add_reviewed(4, q, "answer", 0));
         } else {
+            std::vector<item*> all;
             for (item* e = db().head; e; e = e->next)
+                all.push_back(e);
+            for (item* e : all)
                 grade_reviewed(e, static_cast<uint16_t>(2 + session), review_screen::scheduled);
         }
         close();
