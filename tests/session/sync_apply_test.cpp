@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 #include <tuple>
 
 #include "ann/ann_files.h"
 #include "database/backups.h"
+#include "session/item_edits.h"
 #include "session/lifecycle.h"
 #include "session/saving.h"
 #include "session/sync.h"
@@ -181,5 +183,44 @@ TEST_F(SyncApplyTest, AnArrivedGradeEndsWhatCanBeUndoneAndStays)
     EXPECT_NE(arrived, graded);
     EXPECT_FALSE(undo_last_grade().undone);
     EXPECT_EQ(image_of_open_database(), arrived);
+    close();
+}
+
+// A category deleted on one computer while another, which had seen it made, made a category
+// under it: both end with the category made later, under the deleted one made again.
+TEST_F(SyncApplyTest, ADeletionLeavesACategoryMadeUnderItLaterElsewhere)
+{
+    temp_dir mine;
+    auto category_paths = [] {
+        std::set<std::vector<std::string>> paths;
+        for (uint16_t c = 0; c < category_count(); ++c)
+            paths.insert(category_names_from_top(c));
+        return paths;
+    };
+    set_local_clock(2026, 1, 1, 9);
+    open(other, other_id, &other_view);
+    const category_made t = create_user_category("t", -1);
+    ASSERT_EQ(t.result, category_edit::done);
+    ASSERT_EQ(rename_user_category(t.index, "u"), category_edit::done);
+    close();
+    deliver();
+    set_local_clock(2026, 1, 1, 10);
+    open(other, other_id, &other_view);
+    ASSERT_EQ(delete_user_category(static_cast<uint16_t>(category_named("u", -1))).result, category_edit::done);
+    close();
+    set_local_clock(2026, 1, 1, 11);
+    open(mine, my_id);
+    ASSERT_EQ(create_user_category("c", category_named("u", -1)).result, category_edit::done);
+    close();
+    // Everything delivered both ways.
+    deliver();
+    write_file(other_view.file(change_log_name(my_id)), read_file(folder.file(change_log_name(my_id))));
+    set_local_clock(2026, 1, 1, 12);
+    open(other, other_id, &other_view);
+    const auto there = category_paths();
+    close();
+    open(mine, my_id);
+    EXPECT_EQ(category_paths(), there);
+    EXPECT_EQ(category_paths().count({"u", "c"}), 1u);
     close();
 }
