@@ -44,22 +44,10 @@ struct reader {
         bytes.remove_prefix(n);
         return v;
     }
-    std::string text()
-    {
-        const uint64_t n = number(4);
-        if (!good || bytes.size() < n) {
-            good = false;
-            return {};
-        }
-        std::string s(bytes.substr(0, n));
-        bytes.remove_prefix(n);
-        return s;
-    }
 };
 
-// Makes the file at `path` hold `bytes` from `at` on: nothing to do when it reaches past them
-// already (the append was finished, and later records may follow); otherwise what an interrupted
-// append left is cut off and the bytes are written again, after the last whole record.
+// Makes the file at `path` hold `bytes` from `at` on (its end when it is shorter), cutting off
+// a piece of a record an interrupted append left.
 bool place_bytes(const std::string& path, uint64_t at, const std::string& bytes, size_t record_size)
 {
     if (bytes.empty())
@@ -92,6 +80,28 @@ uint64_t whole_size(const std::string& path, size_t record_size)
     return size - size % record_size;
 }
 
+// Cuts what a batch cut short left of itself at `at`.
+void cut_back(const std::string& path, uint64_t at)
+{
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || static_cast<uint64_t>(info.st_size) <= at)
+        return;
+    const int fd = open_for_writing(path.c_str(), O_WRONLY | O_CLOEXEC, 0644);
+    if (fd < 0 || ::ftruncate(fd, static_cast<off_t>(at)) != 0 || fsync_file(fd, path.c_str()))
+        write_log("ERROR: cannot cut an unfinished batch of grades from elsewhere off \"%s\": %s\n", path.c_str(),
+            std::strerror(errno));
+    if (fd >= 0)
+        ::close(fd);
+}
+
+// Where a batch goes in one file, and how long it is.
+struct batch_place {
+    std::string path;  // the file
+    size_t record_size = 0;  // of the file's records
+    uint64_t at = 0;  // the batch's offset
+    uint64_t length = 0;  // its bytes
+};
+
 }  // namespace
 
 effects_status sync_effects::open(const std::string& dir)
@@ -102,7 +112,7 @@ effects_status sync_effects::open(const std::string& dir)
     if (!f)
         return errno == ENOENT ? effects_status::done : effects_status::unreadable;
     std::string bytes;
-    char buffer[65536];
+    char buffer[4096];
     size_t n;
     while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
         bytes.append(buffer, n);
@@ -117,21 +127,31 @@ effects_status sync_effects::open(const std::string& dir)
     if (in.number(2) != effects_version)
         return effects_status::unreadable;
     in.number(2);
-    std::map<uint64_t, uint64_t> through;
+    std::map<uint64_t, uint64_t> after;
+    std::map<uint64_t, uint64_t> before;
     for (uint64_t count = in.number(4); count > 0 && in.good; --count) {
         const uint64_t computer = in.number(8);
-        through[computer] = in.number(8);
+        after[computer] = in.number(8);
+        before[computer] = in.number(8);
     }
-    reviews_at_ = in.number(8);
-    last_.reviews = in.text();
-    cases_at_ = in.number(8);
-    last_.cases = in.text();
-    if (!in.good || !in.bytes.empty()) {
-        last_ = {};
+    batch_place places[] = {{dir_ + review_log_name, review_record_size}, {dir_ + cases_name, case_record_size}};
+    for (batch_place& p : places) {
+        p.at = in.number(8);
+        p.length = in.number(8);
+    }
+    if (!in.good || !in.bytes.empty())
         return effects_status::unreadable;
+    bool whole = true;
+    for (const batch_place& p : places)
+        whole = whole && (p.length == 0 || whole_size(p.path, p.record_size) >= p.at + p.length);
+    if (!whole) {
+        // A crash cut the batch short: its records apply again, with their effects.
+        for (const batch_place& p : places)
+            cut_back(p.path, p.at);
+        after = std::move(before);
     }
-    through_ = std::move(through);
-    return finish_appends();
+    through_ = std::move(after);
+    return effects_status::done;
 }
 
 bool sync_effects::had_effects(uint64_t computer, uint64_t sequence) const
@@ -142,11 +162,12 @@ bool sync_effects::had_effects(uint64_t computer, uint64_t sequence) const
 
 effects_status sync_effects::commit(const std::map<uint64_t, uint64_t>& through, const sync_effects_batch& batch)
 {
+    const std::map<uint64_t, uint64_t> before = through_;
     for (const auto& [computer, sequence] : through)
         through_[computer] = std::max(through_[computer], sequence);
-    last_ = batch;
-    reviews_at_ = whole_size(dir_ + review_log_name, review_record_size);
-    cases_at_ = whole_size(dir_ + cases_name, case_record_size);
+    const batch_place places[] = {
+        {dir_ + review_log_name, review_record_size, whole_size(dir_ + review_log_name, review_record_size), batch.reviews.size()},
+        {dir_ + cases_name, case_record_size, whole_size(dir_ + cases_name, case_record_size), batch.cases.size()}};
     std::string bytes(effects_magic, sizeof effects_magic);
     put(bytes, effects_version, 2);
     put(bytes, 0, 2);
@@ -154,25 +175,21 @@ effects_status sync_effects::commit(const std::map<uint64_t, uint64_t>& through,
     for (const auto& [computer, sequence] : through_) {
         put(bytes, computer, 8);
         put(bytes, sequence, 8);
+        const auto it = before.find(computer);
+        put(bytes, it == before.end() ? 0 : it->second, 8);
     }
-    for (const auto& [at, text] : {std::pair{reviews_at_, &last_.reviews}, std::pair{cases_at_, &last_.cases}}) {
-        put(bytes, at, 8);
-        put(bytes, text->size(), 4);
-        bytes += *text;
+    for (const batch_place& p : places) {
+        put(bytes, p.at, 8);
+        put(bytes, p.length, 8);
     }
     put(bytes, XXH32(bytes.data(), bytes.size(), 0), 4);
     atomic_file file(dir_ + sync_effects_name);
     if (file.descriptor() < 0 || !write_all(file.descriptor(), bytes.data(), bytes.size(), file.temp_path().c_str())
         || !file.commit())
-        // The bytes still go where they belong; only a crash before the close could add them twice now.
+        // The batch still goes where it belongs; only a crash before the close could add it twice now.
         write_log("ERROR: cannot write \"%s\": %s\n", (dir_ + sync_effects_name).c_str(),
             std::strerror(file.error() != 0 ? file.error() : errno));
-    return finish_appends();
-}
-
-effects_status sync_effects::finish_appends()
-{
-    const bool reviews = place_bytes(dir_ + review_log_name, reviews_at_, last_.reviews, review_record_size);
-    const bool cases = place_bytes(dir_ + cases_name, cases_at_, last_.cases, case_record_size);
+    const bool reviews = place_bytes(places[0].path, places[0].at, batch.reviews, review_record_size);
+    const bool cases = place_bytes(places[1].path, places[1].at, batch.cases, case_record_size);
     return reviews && cases ? effects_status::done : effects_status::not_appended;
 }
