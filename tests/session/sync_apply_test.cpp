@@ -224,3 +224,48 @@ TEST_F(SyncApplyTest, ADeletionLeavesACategoryMadeUnderItLaterElsewhere)
     EXPECT_EQ(category_paths().count({"u", "c"}), 1u);
     close();
 }
+
+// An undo takes back a grade, not a move or an edit made after it: the computer that undid and
+// the one that applies the undo end with the same category and texts.
+TEST_F(SyncApplyTest, AnUndoneGradeKeepsALaterMoveAndEditOnBothComputers)
+{
+    auto places = [] {
+        std::map<std::string, std::vector<std::string>> m;  // question: category path, queued with a 'q'
+        for (const item* e : scheduled_items())
+            m[e->question.str()] = category_names_from_top(e->ctgr);
+        for (const pending_item* p : pending_items()) {
+            m[std::string(p->question)] = category_names_from_top(p->ctgr);
+            m[std::string(p->question)].push_back("q");
+        }
+        return m;
+    };
+    other_session(0);
+    set_local_clock(2026, 1, 12, 9);
+    open(other, other_id, &other_view);
+    pending_item* waiting = new_pending_item();
+    waiting->question = "queued";
+    waiting->answer = "waiting";
+    append_pending(waiting);
+    sync_note_import("queue.txt", 1);
+    const uint16_t elsewhere = create_user_category("elsewhere", -1).index;
+    item* introduced = introduce_reviewed(4, waiting);
+    change_texts(introduced, "queued, edited", "waiting");
+    move_to(introduced, elsewhere);
+    item* one = nullptr;
+    for (item* e = db().head; e; e = e->next)
+        one = e->question.str() == "one" ? e : one;
+    ASSERT_NE(one, nullptr);
+    grade_reviewed(one, 5, review_screen::scheduled);
+    move_to(one, elsewhere);
+    ASSERT_TRUE(undo_last_grade().undone);
+    ASSERT_TRUE(undo_last_grade().undone);
+    const auto there = places();
+    EXPECT_EQ(there.at("queued, edited"), (std::vector<std::string>{"elsewhere", "q"}));
+    EXPECT_EQ(there.at("one"), std::vector<std::string>{"elsewhere"});
+    close();
+    deliver();
+    temp_dir mine;
+    open(mine, my_id);
+    EXPECT_EQ(places(), there);
+    close();
+}
