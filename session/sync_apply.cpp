@@ -355,8 +355,10 @@ outcome apply_record(const change_record& r, uint64_t writer, bool effects, sync
     case change_kind::grade: return apply_grade(r, record, m, v, effects, s);
     case change_kind::undo: return apply_undo(r, record, m, v, effects, s);
     case change_kind::edit_item: {
-        if (!(m.texts <= v))
+        if (!(m.texts <= v)) {
+            sync_g().lost[r.item] = {r.question, r.answer};
             return conflict(s, "an earlier edit made elsewhere lost to a later one", &r);
+        }
         m.texts = v;
         if (m.queued) {
             auto* p = static_cast<pending_item*>(const_cast<void*>(record));

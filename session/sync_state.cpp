@@ -16,7 +16,7 @@
 namespace {
 
 constexpr char state_magic[8] = {'C', 'W', 'S', 'Y', 'N', 'C', 'S', 'T'};
-constexpr uint16_t state_version = 2;  // 1: without the versions of made categories
+constexpr uint16_t state_version = 2;  // 1: without made categories and losing edits
 
 void put(std::string& out, uint64_t v, int bytes)
 {
@@ -222,6 +222,21 @@ bool write_state_file(FILE* out)
         put(bytes, v.stamp, 8);
         put(bytes, v.computer, 8);
     }
+    std::string lost;
+    uint32_t lost_count = 0;
+    for (const auto& [key, texts] : g.lost) {
+        if (!record_with(key))
+            continue;  // its item was deleted
+        ++lost_count;
+        put(lost, key.computer, 8);
+        put(lost, key.number, 8);
+        for (const std::string* text : {&texts.question, &texts.answer}) {
+            put(lost, text->size(), 4);
+            lost += *text;
+        }
+    }
+    put(bytes, lost_count, 4);
+    bytes += lost;
     static const item_marks none;
     put(bytes, db().item_count, 4);
     uint32_t written = 0;
@@ -296,6 +311,16 @@ bool read_state_file(const std::string& path)
         v.stamp = in.number(8);
         v.computer = in.number(8);
     }
+    std::unordered_map<item_key, lost_texts, item_key_hash> lost;
+    const uint64_t lost_count = version == 1 ? 0 : in.number(4);
+    for (uint64_t i = 0; i < lost_count && in.good(); ++i) {
+        item_key key;
+        key.computer = in.number(8);
+        key.number = in.number(8);
+        lost_texts& texts = lost[key];
+        texts.question = in.text(4);
+        texts.answer = in.text(4);
+    }
     marks_by_print items;
     const uint64_t item_count = in.number(4);
     for (uint64_t i = 0; i < item_count && in.good(); ++i) {
@@ -313,6 +338,7 @@ bool read_state_file(const std::string& path)
     g.own_applied = own;
     g.renamed = std::move(renamed);
     g.made = std::move(made);
+    g.lost = std::move(lost);
     for (item* e = db().head; e; e = e->next)
         items.bind(e);
     for (pending_item* p = db().pending_head; p; p = p->next)

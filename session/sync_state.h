@@ -11,6 +11,7 @@
 
 #include "formats/change_log.h"
 #include "formats/sync_inbox.h"
+#include "session/sync_conflicts.h"
 #include "session/sync_effects.h"
 
 // Orders concurrent changes the same way on every computer: the later stamp, then the
@@ -54,6 +55,7 @@ struct sync_globals {
     // Category paths made by a record (here or elsewhere), with its version: a deletion made
     // before a category was made under it elsewhere leaves that one, whatever order they come in.
     std::map<std::vector<std::string>, field_version> made;
+    std::unordered_map<item_key, lost_texts, item_key_hash> lost;  // per item, the last edit that lost
 };
 sync_globals& sync_g();
 

@@ -12,6 +12,7 @@
 #include "session/lifecycle.h"
 #include "session/saving.h"
 #include "session/sync.h"
+#include "session/sync_conflicts.h"
 #include "session/undo.h"
 #include "support/database_helpers.h"
 
@@ -267,5 +268,49 @@ TEST_F(SyncApplyTest, AnUndoneGradeKeepsALaterMoveAndEditOnBothComputers)
     temp_dir mine;
     open(mine, my_id);
     EXPECT_EQ(places(), there);
+    close();
+}
+
+// An edit that lost is kept with its item; taking it makes it the item's texts on both computers.
+TEST_F(SyncApplyTest, ALosingEditIsKeptAndCanBeTakenInstead)
+{
+    temp_dir mine;
+    auto answer_of_one = [] {
+        for (const item* e : scheduled_items())
+            if (e->question.str() == "one")
+                return e->answer.str();
+        return std::string();
+    };
+    other_session(0);
+    deliver();
+    set_local_clock(2026, 1, 2, 9);
+    open(other, other_id, &other_view);
+    for (item* e = db().head; e; e = e->next)
+        if (e->question.str() == "one")
+            change_texts(e, "one", "earlier, elsewhere");
+    close();
+    set_local_clock(2026, 1, 2, 10);
+    open(mine, my_id);
+    item* one = nullptr;
+    for (item* e = db().head; e; e = e->next)
+        one = e->question.str() == "one" ? e : one;
+    ASSERT_NE(one, nullptr);
+    change_texts(one, "one", "later, here");
+    EXPECT_FALSE(lost_edit_of(one));
+    deliver();
+    EXPECT_EQ(sync_apply().conflicted, 1u);
+    EXPECT_EQ(answer_of_one(), "later, here");
+    ASSERT_EQ(records_with_lost_edits(), std::vector<const void*>{one});
+    EXPECT_EQ(lost_edit_of(one)->answer, "earlier, elsewhere");
+    close();
+    open(mine, my_id);
+    ASSERT_EQ(records_with_lost_edits().size(), 1u) << "kept through a close";
+    EXPECT_TRUE(take_lost_edit(records_with_lost_edits()[0]));
+    EXPECT_EQ(answer_of_one(), "earlier, elsewhere");
+    EXPECT_TRUE(records_with_lost_edits().empty());
+    close();
+    write_file(other_view.file(change_log_name(my_id)), read_file(folder.file(change_log_name(my_id))));
+    open(other, other_id, &other_view);
+    EXPECT_EQ(answer_of_one(), "earlier, elsewhere");
     close();
 }
