@@ -14,13 +14,21 @@ std::optional<lost_texts> lost_edit_of(const void* record)
     return it->second;
 }
 
-std::vector<const void*> records_with_lost_edits()
+std::vector<browse_row> records_with_lost_edits()
 {
-    std::vector<const void*> records;
-    for (const auto& [key, texts] : sync_g().lost)
-        if (const void* record = record_with(key))
-            records.push_back(record);
-    return records;
+    std::vector<browse_row> rows;
+    for (const auto& [key, texts] : sync_g().lost) {
+        const void* record = record_with(key);
+        if (!record)
+            continue;
+        browse_row row;
+        if (marks_of(record)->queued)
+            row.pending = static_cast<pending_item*>(const_cast<void*>(record));
+        else
+            row.scheduled = static_cast<item*>(const_cast<void*>(record));
+        rows.push_back(row);
+    }
+    return rows;
 }
 
 bool take_lost_edit(const void* record)

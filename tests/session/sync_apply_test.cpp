@@ -300,12 +300,13 @@ TEST_F(SyncApplyTest, ALosingEditIsKeptAndCanBeTakenInstead)
     deliver();
     EXPECT_EQ(sync_apply().conflicted, 1u);
     EXPECT_EQ(answer_of_one(), "later, here");
-    ASSERT_EQ(records_with_lost_edits(), std::vector<const void*>{one});
+    ASSERT_EQ(records_with_lost_edits().size(), 1u);
+    EXPECT_EQ(records_with_lost_edits()[0].scheduled, one);
     EXPECT_EQ(lost_edit_of(one)->answer, "earlier, elsewhere");
     close();
     open(mine, my_id);
     ASSERT_EQ(records_with_lost_edits().size(), 1u) << "kept through a close";
-    EXPECT_TRUE(take_lost_edit(records_with_lost_edits()[0]));
+    EXPECT_TRUE(take_lost_edit(records_with_lost_edits()[0].scheduled));
     EXPECT_EQ(answer_of_one(), "earlier, elsewhere");
     EXPECT_TRUE(records_with_lost_edits().empty());
     close();
