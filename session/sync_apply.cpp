@@ -281,6 +281,39 @@ bool made_after(uint16_t c, field_version v)
     return false;
 }
 
+// Puts what category `from` holds into `into`, a sub-category into the one of its name there
+// where there is one (the same, recursively), else under `into` as it is.
+void merge_contents(uint16_t from, uint16_t into)
+{
+    database& d = db();
+    for (item* e = d.head; e; e = e->next)
+        e->ctgr = e->ctgr == from ? into : e->ctgr;
+    for (pending_item* p = d.pending_head; p; p = p->next)
+        p->ctgr = p->ctgr == from ? into : p->ctgr;
+    for (kept_queue_text& k : d.kept_queue)
+        k.ctgr = k.ctgr == from ? into : k.ctgr;
+    for (uint16_t k = 0; k < category_count(); ++k) {
+        category* child = ::category_at(k);
+        if (k == from || child->parent != from)
+            continue;
+        if (const int32_t same = category_named(child->name, into); same >= 0) {
+            merge_contents(k, static_cast<uint16_t>(same));
+        } else {
+            child->parent = into;
+            category_table_changed();
+        }
+    }
+}
+
+// Merges category `from` into `into` and removes it.
+void merge_category(uint16_t from, uint16_t into, sync_summary& s)
+{
+    merge_contents(from, into);
+    category_removal removal = delete_category(from);
+    if (removal.result == category_edit::done)
+        s.renumberings.push_back(std::move(removal.new_index));
+}
+
 // `effects`: the record's line in reviews.log and the network's learning are still to be made
 // here (not for this computer's own records, nor those a crash or a restore makes apply again).
 outcome apply_record(const change_record& r, uint64_t writer, bool effects, sync_summary& s)
@@ -319,7 +352,19 @@ outcome apply_record(const change_record& r, uint64_t writer, bool effects, sync
         const std::optional<uint16_t> c = category_at(r.path, false);
         if (!c)
             return conflict(s, "the category \"" + joined(r.path) + "\" to be renamed \"" + r.text + "\" is not here");
-        if (rename_category(*c, r.text) != category_edit::done)
+        const category_edit renamed = rename_category(*c, r.text);
+        if (renamed == category_edit::name_taken) {
+            // A change that came after the rename elsewhere made the new path here before the
+            // rename arrived: the two are one category, as on the computers that had the rename first.
+            const int32_t parent = ::category_at(*c)->parent == *c ? -1 : ::category_at(*c)->parent;
+            const auto into = static_cast<uint16_t>(category_named(r.text, parent));
+            std::vector<std::string> path = category_names_from_top(into);
+            merge_category(*c, into, s);
+            sync_g().renamed[r.path] = path;
+            note_category_renamed(r.path, path);
+            return outcome::applied;
+        }
+        if (renamed != category_edit::done)
             return conflict(s, "the category \"" + joined(r.path) + "\" could not be renamed \"" + r.text + "\"");
         sync_g().renamed[r.path] = category_names_from_top(*c);
         note_category_renamed(r.path, category_names_from_top(*c));
