@@ -315,3 +315,48 @@ TEST_F(SyncApplyTest, ALosingEditIsKeptAndCanBeTakenInstead)
     EXPECT_EQ(answer_of_one(), "earlier, elsewhere");
     close();
 }
+
+// A third computer's change into a renamed category arrives before the rename: the path it made
+// and the renamed category become one, as on the computers that had the rename first.
+TEST_F(SyncApplyTest, ARenameOntoAPathMadeMeanwhileMergesTheTwo)
+{
+    temp_dir mine;
+    auto category_paths = [] {
+        std::set<std::vector<std::string>> paths;
+        for (uint16_t c = 0; c < category_count(); ++c)
+            paths.insert(category_names_from_top(c));
+        return paths;
+    };
+    set_local_clock(2026, 1, 1, 9);
+    open(other, other_id, &other_view);
+    const category_made t = create_user_category("t", -1);
+    static_cast<void>(add_reviewed(4, "in t", "answer", t.index));
+    ASSERT_EQ(rename_user_category(t.index, "u"), category_edit::done);
+    close();
+    constexpr uint64_t third_id = 0x0c0c000000000003ULL;
+    change_log_writer third(folder.file(change_log_name(third_id)), third_id);
+    change_record make;
+    make.kind = change_kind::category_make;
+    make.path = {"u", "c"};
+    ASSERT_EQ(third.append(make, 1'800'000'000'000ULL).status, change_append_status::appended);
+    // The other computer's log reaches this one only up to its rename.
+    const std::string log = read_file(other_view.file(change_log_name(other_id)));
+    const change_log_read read = read_change_log(log);
+    ASSERT_EQ(read.records.back().kind, change_kind::category_rename);
+    write_file(folder.file(change_log_name(other_id)), log.substr(0, read.ends[read.ends.size() - 2]));
+    set_local_clock(2026, 1, 1, 10);
+    open(mine, my_id);
+    ASSERT_EQ(category_paths().count({"t"}), 1u);
+    deliver();
+    sync_apply();
+    const auto here = category_paths();
+    EXPECT_EQ(here.count({"t"}), 0u);
+    EXPECT_EQ(here.count({"u", "c"}), 1u);
+    ASSERT_EQ(scheduled_items().size(), 1u);
+    EXPECT_EQ(category_names_from_top(scheduled_items()[0]->ctgr), std::vector<std::string>{"u"});
+    close();
+    write_file(other_view.file(change_log_name(third_id)), read_file(folder.file(change_log_name(third_id))));
+    open(other, other_id, &other_view);
+    EXPECT_EQ(category_paths(), here);
+    close();
+}
