@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "formats/change_log.h"
+#include "resources/ids.h"
 #include "services/services_state.h"
 #include "session/sync.h"
 #include "support/qt_test_support.h"
@@ -24,7 +25,7 @@ protected:
         qt_test::TearDown();
     }
 
-    // Types `folder` over the setting in the Settings dialog (Ctrl+,) and confirms with Return.
+    // Types `folder` over the setting in File > Settings... and confirms with Return.
     void set_sync_folder(const QString& folder)
     {
         bool typed = false;
@@ -41,7 +42,7 @@ protected:
             QTest::keyClicks(edit, folder);
             QTest::keyClick(edit, Qt::Key_Return);
         });
-        QTest::keyClick(w, Qt::Key_Comma, Qt::ControlModifier);
+        run_command(w, cmd_settings);
         ASSERT_TRUE(typed);
     }
 
