@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "ann/ann_files.h"
 #include "platform/files.h"
@@ -168,6 +169,26 @@ effects_status sync_effects::commit(const std::map<uint64_t, uint64_t>& through,
     const batch_place places[] = {
         {dir_ + review_log_name, review_record_size, whole_size(dir_ + review_log_name, review_record_size), batch.reviews.size()},
         {dir_ + cases_name, case_record_size, whole_size(dir_ + cases_name, case_record_size), batch.cases.size()}};
+    write_file(before, places[0].at, batch.reviews.size(), places[1].at, batch.cases.size());
+    const bool reviews = place_bytes(places[0].path, places[0].at, batch.reviews, review_record_size);
+    const bool cases = place_bytes(places[1].path, places[1].at, batch.cases, case_record_size);
+    if (reviews && cases)
+        return effects_status::done;
+    // The file must not name a batch that is not there: a start would cut off what is appended
+    // after it. The grades wait in memory for the log, as the review log's own do.
+    write_file(before, places[0].at, 0, places[1].at, 0);
+    if (!reviews) {
+        std::vector<review_record> records(batch.reviews.size() / review_record_size);
+        for (size_t i = 0; i < records.size(); ++i)
+            decode_review(reinterpret_cast<const unsigned char*>(batch.reviews.data()) + i * review_record_size, &records[i]);
+        static_cast<void>(append_reviews(records));
+    }
+    return effects_status::not_appended;
+}
+
+void sync_effects::write_file(const std::map<uint64_t, uint64_t>& before, uint64_t reviews_at, uint64_t reviews_length,
+    uint64_t cases_at, uint64_t cases_length) const
+{
     std::string bytes(effects_magic, sizeof effects_magic);
     put(bytes, effects_version, 2);
     put(bytes, 0, 2);
@@ -178,10 +199,8 @@ effects_status sync_effects::commit(const std::map<uint64_t, uint64_t>& through,
         const auto it = before.find(computer);
         put(bytes, it == before.end() ? 0 : it->second, 8);
     }
-    for (const batch_place& p : places) {
-        put(bytes, p.at, 8);
-        put(bytes, p.length, 8);
-    }
+    for (const uint64_t v : {reviews_at, reviews_length, cases_at, cases_length})
+        put(bytes, v, 8);
     put(bytes, XXH32(bytes.data(), bytes.size(), 0), 4);
     atomic_file file(dir_ + sync_effects_name);
     if (file.descriptor() < 0 || !write_all(file.descriptor(), bytes.data(), bytes.size(), file.temp_path().c_str())
@@ -189,7 +208,4 @@ effects_status sync_effects::commit(const std::map<uint64_t, uint64_t>& through,
         // The batch still goes where it belongs; only a crash before the close could add it twice now.
         write_log("ERROR: cannot write \"%s\": %s\n", (dir_ + sync_effects_name).c_str(),
             std::strerror(file.error() != 0 ? file.error() : errno));
-    const bool reviews = place_bytes(places[0].path, places[0].at, batch.reviews, review_record_size);
-    const bool cases = place_bytes(places[1].path, places[1].at, batch.cases, case_record_size);
-    return reviews && cases ? effects_status::done : effects_status::not_appended;
 }

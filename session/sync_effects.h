@@ -21,7 +21,7 @@ struct sync_effects_batch {
 enum class effects_status {
     done,  // the file is read (or there was none) and its appends are whole
     unreadable,  // the file is damaged: no record counts as having had its effects
-    not_appended,  // an append could not be finished (logged); it is tried again at the next start
+    not_appended,  // an append failed (logged): the grades wait in memory as the review log's own do
 };
 
 class sync_effects {
@@ -36,6 +36,11 @@ public:
     effects_status commit(const std::map<uint64_t, uint64_t>& through, const sync_effects_batch& batch);
 
 private:
+    // Replaces the file: the sequences through which effects are made (and were, before the
+    // batch) and where the batch goes.
+    void write_file(const std::map<uint64_t, uint64_t>& before, uint64_t reviews_at, uint64_t reviews_length,
+        uint64_t cases_at, uint64_t cases_length) const;
+
     std::string dir_;  // the data directory
     std::map<uint64_t, uint64_t> through_;  // per computer, the last sequence whose effects are made
 };

@@ -2,6 +2,7 @@
 // happens, each record's change is in the database once and its grade in reviews.log once.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <map>
 #include <set>
 #include <tuple>
@@ -359,4 +360,28 @@ TEST_F(SyncApplyTest, ARenameOntoAPathMadeMeanwhileMergesTheTwo)
     open(other, other_id, &other_view);
     EXPECT_EQ(category_paths(), here);
     close();
+}
+
+// A full disk refuses the grades' lines: they wait in memory and go in at the close, once.
+TEST_F(SyncApplyTest, GradeLinesTheDiskRefusesWaitAndGoInOnce)
+{
+    for (int session = 0; session < 3; ++session)
+        other_session(session);
+    deliver();
+    temp_dir mine;
+    set_local_clock(2026, 2, 1, 9);
+    ASSERT_FALSE(holds_any(ma_init(mine.path().c_str()), init_status::dir_not_accessible));
+    ma_nn_init();
+    fail_file_operations({{file_op::write, "reviews.log", ENOSPC}});
+    sync_summary s;
+    ASSERT_EQ(sync_open(folder.path(), my_id, &s), sync_open_status::opened);
+    EXPECT_EQ(grade_lines(mine.file("reviews.log")), 0u);
+    EXPECT_EQ(held_review_count(), 6u);
+    EXPECT_FALSE(s.conflicts.empty());
+    fail_file_operations({});
+    close();
+    EXPECT_EQ(grade_lines(mine.file("reviews.log")), 6u);
+    open(mine, my_id);
+    close();
+    EXPECT_EQ(grade_lines(mine.file("reviews.log")), 6u);
 }
