@@ -237,6 +237,25 @@ bool merge_duplicate_case(const ann_case& candidate)
     }
 }
 
+namespace {
+
+std::optional<std::string>& held_cases()
+{
+    static std::optional<std::string> held;
+    return held;
+}
+
+}  // namespace
+
+void hold_case_appends() { held_cases().emplace(); }
+
+std::string release_held_cases()
+{
+    std::string bytes = held_cases().value_or(std::string());
+    held_cases().reset();
+    return bytes;
+}
+
 void add_cases(uint16_t livl, uint16_t rllivl, uint16_t rp, uint16_t gr, uint16_t target)
 {
     ann_case* record = append_case(make_case(livl, rllivl, rp, gr, target));
@@ -248,6 +267,10 @@ void add_cases(uint16_t livl, uint16_t rllivl, uint16_t rp, uint16_t gr, uint16_
     unsigned char bytes[case_record_size];
     for (size_t i = 0; i < record->size(); ++i)
         float_to_le((*record)[i], bytes + i * sizeof(float));
+    if (held_cases()) {
+        held_cases()->append(reinterpret_cast<const char*>(bytes), sizeof bytes);
+        return;
+    }
     // Synced at once, so that a power cut after the grade cannot take its case.
     const append_outcome o = append_record(path, bytes, sizeof bytes);
     const char* const p = path.c_str();

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <array>
 #include <cstdio>
+#include <optional>
+#include <string>
 
 #include "ann/network.h"
 
@@ -31,6 +33,11 @@ void add_data_from_file(FILE* stream);
 bool merge_duplicate_case(const ann_case& candidate);
 // A new case from a grade: into the store, trained on once, appended to user_cases.bin.
 void add_cases(uint16_t livl, uint16_t rllivl, uint16_t rp, uint16_t gr, uint16_t target);
+// While held, add_cases keeps the cases' bytes for its caller to append in one write (the many
+// grades of another computer applied at once) instead of a synced append each.
+void hold_case_appends();
+// The bytes held since hold_case_appends, in user_cases.bin's form; appends are direct again.
+std::string release_held_cases();
 
 // What a grade may change in the network: its weights, rates and case store, and the length of
 // user_cases.bin. Taken before a grade, restored to undo it.

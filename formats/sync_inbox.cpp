@@ -37,7 +37,7 @@ sync_arrivals sync_inbox::collect()
         }
         // Offsets in `bytes` past the header stand for offsets from the mark on in the file.
         const uint64_t base = std::max<uint64_t>(mark.end, change_log_header_size) - change_log_header_size;
-        const change_log_read read = read_change_log(bytes);
+        change_log_read read = read_change_log(bytes);
         if (read.status == change_log_status::no_header)
             continue;
         if (read.status == change_log_status::bad_header || read.computer != kind.computer) {
@@ -48,10 +48,12 @@ sync_arrivals sync_inbox::collect()
             out.conflict_copies.push_back(name);
         if (read.status == change_log_status::damaged)
             out.damaged.push_back(name);
+        std::vector<std::pair<uint64_t, uint64_t>>& ends = ends_[name];
+        std::map<uint64_t, change_record>& by_sequence = found[kind.computer];
         for (size_t i = 0; i < read.records.size(); ++i) {
-            const change_record& r = read.records[i];
-            ends_[name].emplace_back(r.sequence, base + read.ends[i]);
-            found[kind.computer].emplace(r.sequence, r);  // one writer: same sequence, same record
+            change_record& r = read.records[i];
+            ends.emplace_back(r.sequence, base + read.ends[i]);
+            by_sequence.try_emplace(r.sequence, std::move(r));  // one writer: same sequence, same record
         }
     }
     for (auto& [computer, records] : found) {

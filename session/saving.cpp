@@ -13,6 +13,7 @@
 #include "session/choose.h"
 #include "session/review_log.h"
 #include "session/sync.h"
+#include "session/sync_apply.h"
 #include "session/undo.h"
 #include "database/database.h"
 #include "services/log.h"
@@ -97,6 +98,8 @@ save_result save_database(bool with_weights, bool with_backup, file_digest* writ
         return {};
     if (const backup_result backup = keep_backup(bin_path, &written); backup.error)
         return failed(save_status::backup_failed, backup.failed_path, backup.error.message());
+    if (sync_active())
+        keep_sync_state_beside_backup();
     return {};
 }
 
@@ -129,6 +132,10 @@ restore_result restore_backup(const std::string& backup_path)
     if (const save_result saved = save_database(false, d.item_count > 0); saved.status != save_status::done)
         return {restore_status::current_not_saved, saved.problem};
     const std::string bin_path = services().data_dir + bin_name;
+    // The sync state saved with the backup goes first: a crash between the two copies then
+    // leaves positions behind the database, whose records apply again harmlessly.
+    if (sync_active())
+        take_sync_state_of_backup(backup_path);
     if (const std::error_code error = copy_file_durable(backup_path, bin_path))
         return {restore_status::not_written, {bin_path, error.message()}};
     write_log("INFO: the backup \"%s\" was restored\n", backup_path.c_str());
@@ -149,6 +156,8 @@ restore_result restore_backup(const std::string& backup_path)
     if (category_count() == 0)
         create_root_category();
     load_queue();
+    if (sync_active())
+        sync_reopen();
     return {};
 }
 

@@ -16,6 +16,21 @@
 
 namespace {
 
+std::function<void()>& problem_listener()
+{
+    static std::function<void()> tell;
+    return tell;
+}
+
+void report_problem(std::string text)
+{
+    if (!sync_g().problem.empty())
+        return;
+    sync_g().problem = std::move(text);
+    if (problem_listener())
+        problem_listener()();
+}
+
 // Local day numbers and the records' days since 1970 (both modulo 65,536).
 uint16_t to_record_day(uint16_t local) { return static_cast<uint16_t>(local + day_shift()); }
 
@@ -44,9 +59,8 @@ uint64_t append(change_record& r)
         const std::string path = g.folder + change_log_name(g.me);
         write_log("ERROR: a change was not recorded: \"%s\" %s: %s\n", path.c_str(), append_problem(res.status),
             std::strerror(res.error));
-        if (g.problem.empty())
-            g.problem = "The change log \"" + path + "\" " + append_problem(res.status) + " ("
-                + std::strerror(res.error) + "): changes made here do not reach the other computers.";
+        report_problem("The change log \"" + path + "\" " + append_problem(res.status) + " ("
+            + std::strerror(res.error) + "): changes made here do not reach the other computers.");
         return 0;
     }
     if (res.status == change_append_status::cannot_sync)
@@ -89,9 +103,8 @@ void adopt(const void* record, bool queued, change_record& r)
 {
     r.item = {sync_g().me, sync_g().writer->next_sequence()};
     if (r.item.number == 0 || append(r) != r.item.number) {
-        if (sync_g().problem.empty())
-            sync_g().problem = "The change log \"" + sync_g().folder + change_log_name(sync_g().me)
-                + "\" cannot be opened: changes made here do not reach the other computers.";
+        report_problem("The change log \"" + sync_g().folder + change_log_name(sync_g().me)
+            + "\" cannot be opened: changes made here do not reach the other computers.");
         return;
     }
     item_marks m;
@@ -174,6 +187,8 @@ sync_open_status sync_open(const std::string& folder, uint64_t me, sync_summary*
         static_cast<void>(g.inbox->read_positions(""));
         status = sync_open_status::state_damaged;
     }
+    if (g.effects.open(services().data_dir) == effects_status::unreadable)
+        write_log("WARNING: \"%s\" could not be read\n", (services().data_dir + sync_effects_name).c_str());
     sync_summary s;
     if (status == sync_open_status::opened)
         start_from_snapshot(s);
@@ -188,6 +203,7 @@ sync_open_status sync_open(const std::string& folder, uint64_t me, sync_summary*
     s.conflict_copies = arrived.conflict_copies;
     s.damaged = arrived.damaged;
     s.renumberings.insert(s.renumberings.end(), arrived.renumberings.begin(), arrived.renumberings.end());
+    save_applied(s);
     // The others count this computer only once its snapshot arrives; until then they would
     // trim as if it were not there.
     if (s.joined_from != 0)
@@ -202,6 +218,8 @@ void sync_close()
     sync_globals& g = sync_g();
     g = sync_globals{};
 }
+
+void sync_on_problem(std::function<void()> tell) { problem_listener() = std::move(tell); }
 
 std::string sync_take_problem()
 {
@@ -316,12 +334,14 @@ void sync_note_category(change_kind kind, std::vector<std::string> path, std::st
     r.kind = kind;
     r.path = std::move(path);
     r.text = std::move(text);
+    std::vector<std::string> now = r.path;
     if (kind == change_kind::category_rename && !r.path.empty()) {
-        std::vector<std::string> now = r.path;
         now.back() = r.text;
-        sync_g().renamed[r.path] = std::move(now);
+        sync_g().renamed[r.path] = now;
+        note_category_renamed(r.path, now);
     }
-    static_cast<void>(append(r));
+    if (append(r) && kind == change_kind::category_make)
+        note_category_made(r.path, own_version(r));
 }
 
 void sync_note_import(const std::string& file_name, uint32_t added)

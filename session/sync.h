@@ -6,6 +6,7 @@
 // last set each item's schedule, texts and category are kept in sync.state in the data
 // directory, saved together with elements.bin and queue.txt.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,9 @@ sync_open_status sync_open(const std::string& folder, uint64_t me, sync_summary*
 sync_summary sync_apply();
 // Stops syncing; call after the database is closed (its save writes sync.state).
 void sync_close();
+// Stops syncing while the database stays open (the setting changed): the database is saved
+// first, with sync.state, so that what was applied and recorded stays known.
+void sync_leave();
 bool sync_active();
 const std::string& sync_folder();
 // Milliseconds since 1970 that the next record is stamped with; tests set the clock.
@@ -56,6 +60,8 @@ uint64_t sync_clock_ms();
 // A record that could not be appended since the last call, as a sentence for the user; empty
 // when every change was recorded.
 std::string sync_take_problem();
+// `tell` is called when such a problem arises, so that the window need not look for one.
+void sync_on_problem(std::function<void()> tell);
 
 // Recording: each is called where the change is made, after it is made. They do nothing
 // while no sync folder is in use.

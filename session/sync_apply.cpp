@@ -1,10 +1,11 @@
 #include "session/sync_apply.h"
 
-#include <cinttypes>
 #include <cstdio>
+#include <map>
 #include <optional>
 #include <set>
 
+#include "ann/ann_files.h"
 #include "ann/feedback.h"
 #include "ann/network.h"
 #include "calendar/calendar.h"
@@ -119,21 +120,37 @@ std::string joined(const std::vector<std::string>& path)
     return s;
 }
 
+// What conflicts kept, written to sync-conflicts.txt once at the end of an apply.
+std::string& conflict_lines()
+{
+    static std::string lines;
+    return lines;
+}
+
 // A change that lost is told, and what it held is kept in sync-conflicts.txt beside the
 // database, so that nothing typed elsewhere is lost without a trace.
 outcome conflict(sync_summary& s, const std::string& what, const change_record* kept = nullptr)
 {
     s.conflicts.push_back(what);
-    const std::string path = services().data_dir + "sync-conflicts.txt";
-    if (FILE* f = std::fopen(path.c_str(), "ab")) {
-        std::fprintf(f, "%" PRIu64 "\t%s\n", sync_clock_ms() / 1000, what.c_str());
-        if (kept)
-            std::fprintf(f, "\tquestion: %s\n\tanswer: %s\n", kept->question.c_str(), kept->answer.c_str());
-        std::fclose(f);
-    } else {
-        write_log("ERROR: cannot keep a sync conflict in \"%s\"\n", path.c_str());
-    }
+    std::string& lines = conflict_lines();
+    lines += std::to_string(sync_clock_ms() / 1000) + "\t" + what + "\n";
+    if (kept)
+        lines += "\tquestion: " + kept->question + "\n\tanswer: " + kept->answer + "\n";
     return outcome::conflicted;
+}
+
+void write_conflict_lines()
+{
+    std::string& lines = conflict_lines();
+    if (lines.empty())
+        return;
+    const std::string path = services().data_dir + "sync-conflicts.txt";
+    FILE* f = std::fopen(path.c_str(), "ab");
+    if (!f || std::fwrite(lines.data(), 1, lines.size(), f) != lines.size())
+        write_log("ERROR: cannot keep a sync conflict in \"%s\"\n", path.c_str());
+    if (f)
+        std::fclose(f);
+    lines.clear();
 }
 
 // Whether the item's making has been applied here: then an unknown key means it was deleted.
@@ -171,7 +188,8 @@ void move_marks(const void* from, const void* to, bool queued, field_version v)
     bind_record(to, moved);
 }
 
-outcome apply_grade(const change_record& r, const void* record, item_marks& m, field_version v, sync_summary& s)
+outcome apply_grade(const change_record& r, const void* record, item_marks& m, field_version v, bool effects,
+    sync_summary& s)
 {
     if (m.queued) {
         if (!(m.schedule <= v))
@@ -182,13 +200,15 @@ outcome apply_grade(const change_record& r, const void* record, item_marks& m, f
         item* e = make_item(std::string(p->question), std::string(p->answer), p->ctgr, r.schedule);
         move_marks(p, e, false, v);
         remove_pending(p);
-        log_remote_review(e, r, 0, review_event::grade);
+        if (effects)
+            log_remote_review(e, r, 0, review_event::grade);
         return outcome::applied;
     }
     auto* e = static_cast<item*>(const_cast<void*>(record));
     // The network learns from every grade, wherever it was given; the schedule is the one the
     // grading computer set, unless a later change to it was applied here already.
-    feedback_to_ann(e->livl, e->rllivl, e->rp, e->gr, e->ivl, r.elapsed, r.grade);
+    if (effects)
+        feedback_to_ann(e->livl, e->rllivl, e->rp, e->gr, e->ivl, r.elapsed, r.grade);
     const uint16_t before = e->ivl;
     if (m.schedule <= v) {
         set_schedule(e, r.schedule);
@@ -196,11 +216,13 @@ outcome apply_grade(const change_record& r, const void* record, item_marks& m, f
     } else {
         s.conflicts.push_back("a grade of \"" + e->question.str() + "\" came after a later change of its schedule");
     }
-    log_remote_review(e, r, before, review_event::grade);
+    if (effects)
+        log_remote_review(e, r, before, review_event::grade);
     return outcome::applied;
 }
 
-outcome apply_undo(const change_record& r, const void* record, item_marks& m, field_version v, sync_summary& s)
+outcome apply_undo(const change_record& r, const void* record, item_marks& m, field_version v, bool effects,
+    sync_summary& s)
 {
     if (m.queued)
         return outcome::applied;  // put back in the queue here already
@@ -224,11 +246,68 @@ outcome apply_undo(const change_record& r, const void* record, item_marks& m, fi
     }
     change_record shown = r;
     shown.grade = static_cast<uint8_t>(e->gr);
-    log_remote_review(e, shown, before, review_event::undo);
+    if (effects)
+        log_remote_review(e, shown, before, review_event::undo);
     return outcome::applied;
 }
 
-outcome apply_record(const change_record& r, uint64_t writer, sync_summary& s)
+// Whether a category at or under `c` was made by a change later than `v`: a deletion made
+// before it did not know it, and leaves it (where the deletion came first, the make
+// made the path again).
+bool made_after(uint16_t c, field_version v)
+{
+    const auto& made = sync_g().made;
+    if (made.empty())
+        return false;
+    for (uint16_t k = 0; k < category_count(); ++k) {
+        uint16_t up = k;
+        while (up != c && ::category_at(up)->parent != up)
+            up = ::category_at(up)->parent;
+        if (up != c)
+            continue;
+        const auto it = made.find(category_names_from_top(k));
+        if (it != made.end() && !(it->second <= v))
+            return true;
+    }
+    return false;
+}
+
+// Puts what category `from` holds into `into`, a sub-category into the one of its name there
+// where there is one (the same, recursively), else under `into` as it is.
+void merge_contents(uint16_t from, uint16_t into)
+{
+    database& d = db();
+    for (item* e = d.head; e; e = e->next)
+        e->ctgr = e->ctgr == from ? into : e->ctgr;
+    for (pending_item* p = d.pending_head; p; p = p->next)
+        p->ctgr = p->ctgr == from ? into : p->ctgr;
+    for (kept_queue_text& k : d.kept_queue)
+        k.ctgr = k.ctgr == from ? into : k.ctgr;
+    for (uint16_t k = 0; k < category_count(); ++k) {
+        category* child = ::category_at(k);
+        if (k == from || child->parent != from)
+            continue;
+        if (const int32_t same = category_named(child->name, into); same >= 0) {
+            merge_contents(k, static_cast<uint16_t>(same));
+        } else {
+            child->parent = into;
+            category_table_changed();
+        }
+    }
+}
+
+// Merges category `from` into `into` and removes it.
+void merge_category(uint16_t from, uint16_t into, sync_summary& s)
+{
+    merge_contents(from, into);
+    category_removal removal = delete_category(from);
+    if (removal.result == category_edit::done)
+        s.renumberings.push_back(std::move(removal.new_index));
+}
+
+// `effects`: the record's line in reviews.log and the network's learning are still to be made
+// here (not for this computer's own records, nor those a crash or a restore makes apply again).
+outcome apply_record(const change_record& r, uint64_t writer, bool effects, sync_summary& s)
 {
     const field_version v{r.stamp, writer};
     switch (r.kind) {
@@ -256,21 +335,38 @@ outcome apply_record(const change_record& r, uint64_t writer, sync_summary& s)
     case change_kind::import_done:
         return outcome::applied;
     case change_kind::category_make:
-        return category_at(r.path, true) ? outcome::applied
-                                         : conflict(s, "the category \"" + joined(r.path) + "\" could not be made: the table is full");
+        if (!category_at(r.path, true))
+            return conflict(s, "the category \"" + joined(r.path) + "\" could not be made: the table is full");
+        note_category_made(category_names_from_top(*category_at(r.path, false)), v);
+        return outcome::applied;
     case change_kind::category_rename: {
         const std::optional<uint16_t> c = category_at(r.path, false);
         if (!c)
             return conflict(s, "the category \"" + joined(r.path) + "\" to be renamed \"" + r.text + "\" is not here");
-        if (rename_category(*c, r.text) != category_edit::done)
+        const category_edit renamed = rename_category(*c, r.text);
+        if (renamed == category_edit::name_taken) {
+            // A change that came after the rename elsewhere made the new path here before the
+            // rename arrived: the two are one category, as on the computers that had the rename first.
+            const int32_t parent = ::category_at(*c)->parent == *c ? -1 : ::category_at(*c)->parent;
+            const auto into = static_cast<uint16_t>(category_named(r.text, parent));
+            std::vector<std::string> path = category_names_from_top(into);
+            merge_category(*c, into, s);
+            sync_g().renamed[r.path] = path;
+            note_category_renamed(r.path, path);
+            return outcome::applied;
+        }
+        if (renamed != category_edit::done)
             return conflict(s, "the category \"" + joined(r.path) + "\" could not be renamed \"" + r.text + "\"");
         sync_g().renamed[r.path] = category_names_from_top(*c);
+        note_category_renamed(r.path, category_names_from_top(*c));
         return outcome::applied;
     }
     case change_kind::category_delete: {
         const std::optional<uint16_t> c = category_at(r.path, false);
         if (!c)
             return outcome::applied;
+        if (made_after(*c, v))
+            return conflict(s, "the category \"" + joined(r.path) + "\" deleted elsewhere holds categories made later; it stays");
         category_removal removal = delete_category(*c);
         if (removal.result != category_edit::done)
             return conflict(s, "the category \"" + joined(r.path) + "\" deleted elsewhere holds items here; it stays");
@@ -292,11 +388,13 @@ outcome apply_record(const change_record& r, uint64_t writer, sync_summary& s)
     }
     item_marks& m = *marks_of(record);
     switch (r.kind) {
-    case change_kind::grade: return apply_grade(r, record, m, v, s);
-    case change_kind::undo: return apply_undo(r, record, m, v, s);
+    case change_kind::grade: return apply_grade(r, record, m, v, effects, s);
+    case change_kind::undo: return apply_undo(r, record, m, v, effects, s);
     case change_kind::edit_item: {
-        if (!(m.texts <= v))
+        if (!(m.texts <= v)) {
+            sync_g().lost[r.item] = {r.question, r.answer};
             return conflict(s, "an earlier edit made elsewhere lost to a later one", &r);
+        }
         m.texts = v;
         if (m.queued) {
             auto* p = static_cast<pending_item*>(const_cast<void*>(record));
@@ -343,6 +441,21 @@ outcome apply_record(const change_record& r, uint64_t writer, sync_summary& s)
     }
 }
 
+// The end of an apply: the grades' lines and the cases of the records that had their effects
+// here (through: per computer, the last such record) are appended once, through sync.effects.
+void finish_batch(const std::map<uint64_t, uint64_t>& through, sync_summary& s)
+{
+    sync_effects_batch batch;
+    batch.cases = release_held_cases();
+    batch.reviews.resize(arrived_reviews().size() * review_record_size);
+    for (size_t i = 0; i < arrived_reviews().size(); ++i)
+        encode_review(arrived_reviews()[i], reinterpret_cast<unsigned char*>(batch.reviews.data()) + i * review_record_size);
+    arrived_reviews().clear();
+    write_conflict_lines();
+    if (!through.empty() && sync_g().effects.commit(through, batch) != effects_status::done)
+        s.conflicts.push_back("the grades that arrived could not all be written to reviews.log and user_cases.bin");
+}
+
 void count(outcome o, sync_summary& s)
 {
     if (o == outcome::applied)
@@ -364,14 +477,14 @@ void apply_own_leftovers(sync_summary& s)
         g.latest_stamp = std::max(g.latest_stamp, r.stamp);
         if (r.sequence <= g.own_applied)
             continue;
-        const outcome o = apply_record(r, g.me, s);
+        // Its line and its case were written when it was made here.
+        const outcome o = apply_record(r, g.me, false, s);
         if (o == outcome::wait)
             break;
         count(o, s);
         g.own_applied = r.sequence;
     }
-    static_cast<void>(append_reviews(arrived_reviews()));
-    arrived_reviews().clear();
+    write_conflict_lines();
 }
 
 void apply_snapshot_record(const change_record& r, uint64_t writer)
@@ -395,6 +508,8 @@ sync_summary sync_apply()
         left[i] = i;
     // A record that names an item whose making is still on its way holds back its computer's
     // later records; the others go on, and it is tried again after them.
+    std::map<uint64_t, uint64_t> through;
+    hold_case_appends();
     bool progress = true;
     while (!left.empty() && progress) {
         progress = false;
@@ -407,7 +522,8 @@ sync_summary sync_apply()
                 still.push_back(i);
                 continue;
             }
-            const outcome o = apply_record(r, writer, s);
+            const bool effects = !g.effects.had_effects(writer, r.sequence);
+            const outcome o = apply_record(r, writer, effects, s);
             if (o == outcome::wait) {
                 blocked.insert(writer);
                 still.push_back(i);
@@ -416,13 +532,14 @@ sync_summary sync_apply()
             count(o, s);
             g.latest_stamp = std::max(g.latest_stamp, r.stamp);
             g.inbox->applied(writer, r.sequence);
+            if (effects)
+                through[writer] = r.sequence;
             progress = true;
         }
         left = std::move(still);
     }
     s.waiting = a.waiting + left.size();
-    static_cast<void>(append_reviews(arrived_reviews()));
-    arrived_reviews().clear();
+    finish_batch(through, s);
     // Undo steps point at records and places in the list that the changes may have moved.
     if (s.applied > 0 || s.conflicted > 0)
         forget_undo();

@@ -1,6 +1,7 @@
 #include "session/sync_state.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <vector>
@@ -15,7 +16,7 @@
 namespace {
 
 constexpr char state_magic[8] = {'C', 'W', 'S', 'Y', 'N', 'C', 'S', 'T'};
-constexpr uint16_t state_version = 1;
+constexpr uint16_t state_version = 2;  // 1: without made categories and losing edits
 
 void put(std::string& out, uint64_t v, int bytes)
 {
@@ -161,6 +162,28 @@ const void* record_with(const item_key& key)
     return it == sync_g().records.end() ? nullptr : it->second;
 }
 
+void note_category_made(const std::vector<std::string>& path, field_version v)
+{
+    field_version& known = sync_g().made[path];
+    if (known <= v)
+        known = v;
+}
+
+void note_category_renamed(const std::vector<std::string>& from, const std::vector<std::string>& to)
+{
+    auto& made = sync_g().made;
+    std::vector<std::pair<std::vector<std::string>, field_version>> moved;
+    for (auto it = made.lower_bound(from); it != made.end() && it->first.size() >= from.size()
+         && std::equal(from.begin(), from.end(), it->first.begin());) {
+        std::vector<std::string> path = to;
+        path.insert(path.end(), it->first.begin() + static_cast<long>(from.size()), it->first.end());
+        moved.emplace_back(std::move(path), it->second);
+        it = made.erase(it);
+    }
+    for (const auto& [path, v] : moved)
+        note_category_made(path, v);
+}
+
 uint16_t day_shift()
 {
     const uint32_t start = db().time_of_start;
@@ -204,6 +227,31 @@ bool write_state_file(FILE* out)
                 bytes += name;
             }
         }
+    put(bytes, g.made.size(), 4);
+    for (const auto& [path, v] : g.made) {
+        put(bytes, path.size(), 2);
+        for (const std::string& name : path) {
+            put(bytes, name.size(), 2);
+            bytes += name;
+        }
+        put(bytes, v.stamp, 8);
+        put(bytes, v.computer, 8);
+    }
+    std::string lost;
+    uint32_t lost_count = 0;
+    for (const auto& [key, texts] : g.lost) {
+        if (!record_with(key))
+            continue;  // its item was deleted
+        ++lost_count;
+        put(lost, key.computer, 8);
+        put(lost, key.number, 8);
+        for (const std::string* text : {&texts.question, &texts.answer}) {
+            put(lost, text->size(), 4);
+            lost += *text;
+        }
+    }
+    put(bytes, lost_count, 4);
+    bytes += lost;
     static const item_marks none;
     put(bytes, db().item_count, 4);
     uint32_t written = 0;
@@ -242,7 +290,8 @@ bool read_state_file(const std::string& path)
         return false;
     state_reader in(std::string_view(bytes).substr(0, bytes.size() - 4));
     in.number(8);
-    if (in.number(2) != state_version)
+    const uint64_t version = in.number(2);
+    if (version != 1 && version != state_version)
         return false;
     in.number(2);
     sync_globals& g = sync_g();
@@ -266,6 +315,27 @@ bool read_state_file(const std::string& path)
         }
         renamed[paths[0]] = paths[1];
     }
+    std::map<std::vector<std::string>, field_version> made;
+    const uint64_t made_count = version == 1 ? 0 : in.number(4);
+    for (uint64_t i = 0; i < made_count && in.good(); ++i) {
+        std::vector<std::string> path;
+        const uint64_t names = in.number(2);
+        for (uint64_t k = 0; k < names && in.good(); ++k)
+            path.push_back(in.text(2));
+        field_version& v = made[path];
+        v.stamp = in.number(8);
+        v.computer = in.number(8);
+    }
+    std::unordered_map<item_key, lost_texts, item_key_hash> lost;
+    const uint64_t lost_count = version == 1 ? 0 : in.number(4);
+    for (uint64_t i = 0; i < lost_count && in.good(); ++i) {
+        item_key key;
+        key.computer = in.number(8);
+        key.number = in.number(8);
+        lost_texts& texts = lost[key];
+        texts.question = in.text(4);
+        texts.answer = in.text(4);
+    }
     marks_by_print items;
     const uint64_t item_count = in.number(4);
     for (uint64_t i = 0; i < item_count && in.good(); ++i) {
@@ -282,6 +352,8 @@ bool read_state_file(const std::string& path)
         return false;
     g.own_applied = own;
     g.renamed = std::move(renamed);
+    g.made = std::move(made);
+    g.lost = std::move(lost);
     for (item* e = db().head; e; e = e->next)
         items.bind(e);
     for (pending_item* p = db().pending_head; p; p = p->next)

@@ -12,6 +12,8 @@
 #include "database/database.h"
 #include "formats/change_log.h"
 #include "formats/sync_inbox.h"
+#include "session/sync_conflicts.h"
+#include "session/sync_effects.h"
 
 // Orders concurrent changes the same way on every computer: the later stamp, then the
 // larger computer id.
@@ -42,6 +44,7 @@ struct sync_globals {
     uint64_t me = 0;  // this computer's id
     std::unique_ptr<change_log_writer> writer;  // this computer's log
     std::unique_ptr<sync_inbox> inbox;  // the other computers' logs
+    sync_effects effects;  // which records' grades and cases are in reviews.log and user_cases.bin
     std::unordered_map<const void*, item_marks> marks;  // per item or pending_item record
     std::unordered_map<item_key, const void*, item_key_hash> records;  // per key, its record
     uint64_t own_applied = 0;  // the last record of this computer whose change the database holds
@@ -50,6 +53,10 @@ struct sync_globals {
     // Category paths renamed here, to their new paths: a change made elsewhere before it saw a
     // rename names the old path, and goes where the category went.
     std::map<std::vector<std::string>, std::vector<std::string>> renamed;
+    // Category paths made by a record (here or elsewhere), with its version: a deletion made
+    // before a category was made under it elsewhere leaves that one, whatever order they come in.
+    std::map<std::vector<std::string>, field_version> made;
+    std::unordered_map<item_key, lost_texts, item_key_hash> lost;  // per item, the last edit that lost
 };
 sync_globals& sync_g();
 
@@ -57,6 +64,11 @@ void bind_record(const void* record, const item_marks& marks);
 void unbind_record(const void* record);
 item_marks* marks_of(const void* record);
 const void* record_with(const item_key& key);
+
+// A category made by a record of version `v`.
+void note_category_made(const std::vector<std::string>& path, field_version v);
+// A category renamed: what was made under its old path is now under the new one.
+void note_category_renamed(const std::vector<std::string>& from, const std::vector<std::string>& to);
 
 // Days since 1970-01-01 of the open database's day 0: record days are local days plus this.
 uint16_t day_shift();

@@ -15,11 +15,8 @@ namespace {
 // undo goes on whatever the append did.
 void log_review(const review_record& r) { static_cast<void>(append_review(r)); }
 
-// The queue item an introduction took, to put it back.
+// Where the queue item an introduction took was, to put it back there.
 struct pending_snapshot {
-    std::string question;  // its texts as they were introduced (after the screen's write-back)
-    std::string answer;
-    uint16_t ctgr = 0;  // its category
     // Its position in the queue. Not its predecessor's address: undoing a later introduction
     // of that predecessor makes a new record.
     uint32_t position = 0;
@@ -130,7 +127,7 @@ item* introduce_reviewed(uint16_t grade, pending_item* p)
 {
     undo_step step;
     step.screen = review_screen::queue;
-    step.pending = pending_snapshot{p->question, p->answer, p->ctgr, queue_position(p)};
+    step.pending = pending_snapshot{queue_position(p)};
     step.network = take_ann_checkpoint();
     item* e = introduce_pending(grade, p);
     step.e = e;
@@ -179,15 +176,20 @@ undo_result undo_last_grade()
     pending_item* back_in_queue = nullptr;
     if (step.pending) {
         --d.item_count;
+        // An undo takes back the grade, not a later edit or move of the item: the queue item
+        // gets the item's texts and category as they are now (as other computers, which only
+        // learn of the undo, do too).
         pending_item* p = new_pending_item();
-        p->question = std::move(step.pending->question);
-        p->answer = std::move(step.pending->answer);
-        p->ctgr = step.pending->ctgr;
+        p->question = std::string(step.e->question.view());
+        p->answer = std::string(step.e->answer.view());
+        p->ctgr = step.e->ctgr;
         link_pending_after(queue_item_before(step.pending->position), p);
         result.restored_pending = p;
         back_in_queue = p;
     } else {
+        const uint16_t moved_to = step.e->ctgr;
         copy_schedule(step.fields, *step.e);
+        step.e->ctgr = moved_to;
         link_scheduled_after(step.before, step.e);
         result.restored_item = step.e;
     }

@@ -20,6 +20,8 @@
 
 #include <algorithm>
 
+#include "session/sync_conflicts.h"
+#include "ui/browser_conflicts.h"
 #include "database/counts.h"
 #include "database/days.h"
 #include "session/undo.h"
@@ -98,9 +100,12 @@ browser_window::browser_window(QWidget* parent) : QDialog(parent)
     move_button_->setObjectName(QStringLiteral("browser_move"));
     forget_button_ = new QPushButton(tr("Forget"), this);
     forget_button_->setObjectName(QStringLiteral("browser_forget"));
+    conflicts_button_ = new QPushButton(tr("Conflicts..."), this);
+    conflicts_button_->setObjectName(QStringLiteral("browser_conflicts"));
+    conflicts_button_->setVisible(!records_with_lost_edits().empty());
     auto* close_button = new QPushButton(tr("Close"), this);
     // Return belongs to the search box and the cell editor, never to a button.
-    for (QPushButton* b : {delete_button_, move_button_, due_today_button_, forget_button_, close_button})
+    for (QPushButton* b : {delete_button_, move_button_, due_today_button_, forget_button_, conflicts_button_, close_button})
         b->setAutoDefault(false);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(count_, 1);
@@ -108,6 +113,7 @@ browser_window::browser_window(QWidget* parent) : QDialog(parent)
     buttons->addWidget(move_button_);
     buttons->addWidget(due_today_button_);
     buttons->addWidget(forget_button_);
+    buttons->addWidget(conflicts_button_);
     buttons->addWidget(close_button);
 
     // The category tree beside the tables, which get most of the width.
@@ -130,6 +136,7 @@ browser_window::browser_window(QWidget* parent) : QDialog(parent)
     connect(close_button, &QPushButton::clicked, this, &QDialog::accept);
     connect(move_button_, &QPushButton::clicked, this, &browser_window::move_selected);
     connect(forget_button_, &QPushButton::clicked, this, &browser_window::forget_selected);
+    connect(conflicts_button_, &QPushButton::clicked, this, &browser_window::show_conflicts);
     // Each key searches at once: the first screen shows, the rest follows in slices.
     connect(search_, &QLineEdit::textChanged, this, &browser_window::refilter);
     connect(due_, &QComboBox::currentIndexChanged, this, &browser_window::refilter);
@@ -267,6 +274,19 @@ void browser_window::move_selected()
     current_model()->move_to_category(rows, paths[static_cast<size_t>(at)].second);
     refilter();
     select_items(moving);
+}
+
+void browser_window::show_conflicts()
+{
+    conflicts_dialog dialog(this);
+    dialog.exec();
+    if (dialog.changed()) {
+        outcome_.changed = true;
+        outcome_.shown_item_changed = true;  // the item on screen may be one of them
+        for (browser_model* m : models_)
+            m->reload();
+    }
+    conflicts_button_->setVisible(!records_with_lost_edits().empty());
 }
 
 void browser_window::note_change(const browse_row& row)

@@ -131,11 +131,14 @@ public:
     QComboBox* due_box() const { return due_; }
     QTreeWidget* category_tree() const { return category_; }
     QLabel* count_label() const { return count_; }
+    QPushButton* conflicts_button() const { return conflicts_button_; }
 
     void delete_selected();
     void make_selected_due_today();
     void move_selected();
     void forget_selected();
+    // "Conflicts...": the edits that lost a conflict, and taking one instead.
+    void show_conflicts();
 
     // The category tree's chosen category: a new one under it (at the top level under "All
     // categories"), another name for it, or its deletion while it holds no item.
@@ -179,6 +182,7 @@ private:
     QPushButton* due_today_button_ = nullptr;  // "Due Today"
     QPushButton* move_button_ = nullptr;  // "Move..."
     QPushButton* forget_button_ = nullptr;  // "Forget"
+    QPushButton* conflicts_button_ = nullptr;  // "Conflicts...", while an edit that lost is kept
     QPushButton* rename_category_button_ = nullptr;  // "Rename Category..."
     QPushButton* delete_category_button_ = nullptr;  // "Delete Category"
     browse_outcome outcome_;

@@ -439,8 +439,16 @@ void main_window::take_keyboard_back()
 
 void main_window::show_settings()
 {
-    settings_dialog dialog(ui().settings_record.get(), this);
+    settings* record = ui().settings_record.get();
+    const QString folder_before = record ? record->syncfolder : QString();
+    settings_dialog dialog(record, this);
     dialog.exec();
+    // The sync folder is left, moved or taken up at once, not at the next start.
+    if (record && record->syncfolder != folder_before && db().db_state == DB_OPEN) {
+        if (!sync)
+            sync = new sync_watch(this);
+        sync->move_to(record->syncfolder, sync_computer_id(record));
+    }
     take_keyboard_back();
     layout_main_window(this);
 }

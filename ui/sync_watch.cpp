@@ -1,6 +1,9 @@
 #include "ui/sync_watch.h"
 
+#include <sys/vfs.h>
+
 #include <QDir>
+#include <QFile>
 #include <QMainWindow>
 #include <QStatusBar>
 
@@ -14,13 +17,50 @@ sync_watch::sync_watch(QMainWindow* window) : QObject(window), window_(window)
     settle_.setInterval(500);
     retry_.setInterval(2000);
     connect(&settle_, &QTimer::timeout, this, &sync_watch::apply_now);
-    connect(&retry_, &QTimer::timeout, this, [this] {
-        tell_problems();
-        apply_now();
-    });
+    connect(&retry_, &QTimer::timeout, this, &sync_watch::apply_now);
     auto changed = [this] { settle_.start(); };
     connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, changed);
     connect(&watcher_, &QFileSystemWatcher::fileChanged, this, changed);
+    // A change the log did not take is told as soon as the event that made it is over.
+    sync_on_problem([this] { QTimer::singleShot(0, this, &sync_watch::tell_problems); });
+}
+
+sync_watch::~sync_watch() { sync_on_problem({}); }
+
+namespace {
+
+// File systems whose changes made on another machine reach no local watcher.
+bool remote_file_system(const QString& folder)
+{
+    struct statfs info {};
+    if (::statfs(QFile::encodeName(folder).constData(), &info) != 0)
+        return true;
+    switch (static_cast<unsigned long>(info.f_type)) {
+    case 0x6969:  // NFS
+    case 0x517B:  // SMB
+    case 0xFF534D42:  // CIFS
+    case 0xFE534D42:  // SMB2
+    case 0x65735546:  // FUSE (sshfs, rclone, Dropbox's and Nextcloud's virtual files)
+    case 0x01021997:  // 9P (virtual machines' shared folders)
+        return true;
+    default:
+        return false;
+    }
+}
+
+}  // namespace
+
+void sync_watch::move_to(const QString& folder, uint64_t computer)
+{
+    if (sync_active())
+        sync_leave();
+    settle_.stop();
+    retry_.stop();
+    if (!watcher_.files().isEmpty())
+        watcher_.removePaths(watcher_.files());
+    if (!watcher_.directories().isEmpty())
+        watcher_.removePaths(watcher_.directories());
+    open(folder, computer);
 }
 
 void sync_watch::open(const QString& folder, uint64_t computer)
@@ -45,8 +85,7 @@ void sync_watch::open(const QString& folder, uint64_t computer)
     }
     for (const std::vector<int32_t>& renumbering : s.renumberings)
         renumber_window_state(renumbering);
-    watch_logs();
-    retry_.start();
+    poll_if(!watch_logs() || s.waiting > 0);
     show(s);
     tell_problems();
 }
@@ -57,25 +96,42 @@ void sync_watch::apply_now()
         return;
     // A pass holds the item on screen; a change from elsewhere could free it. It waits until
     // the screen lets go of it.
-    if (ui().pass.reviewing())
+    if (ui().pass.reviewing()) {
+        poll_if(true);
         return;
-    watch_logs();
+    }
+    const bool watched = watch_logs();
     const sync_summary s = sync_apply();
     for (const std::vector<int32_t>& renumbering : s.renumberings)
         renumber_window_state(renumbering);
+    // Records behind a gap wait for the missing ones, which may come in a file already watched
+    // that a service replaces without a change the watcher sees; so they are looked for.
+    poll_if(!watched || s.waiting > 0);
     show(s);
+    tell_problems();
 }
 
-void sync_watch::watch_logs()
+bool sync_watch::watch_logs()
 {
     // Logs that appear later (another computer joining) are watched as they are found.
     const QString folder = QString::fromStdString(sync_folder());
+    bool all = !remote_file_system(folder);
     if (!watcher_.directories().contains(folder))
-        watcher_.addPath(folder);
+        all = watcher_.addPath(folder) && all;
     const QStringList watched = watcher_.files();
     for (const QString& name : QDir(folder).entryList({QStringLiteral("changes-*.log")}))
+        // A watch the system refused (its limit reached) is asked for again at each look.
         if (!watched.contains(folder + name))
-            watcher_.addPath(folder + name);
+            all = watcher_.addPath(folder + name) && all;
+    return all;
+}
+
+void sync_watch::poll_if(bool needed)
+{
+    if (!needed)
+        retry_.stop();
+    else if (!retry_.isActive())
+        retry_.start();
 }
 
 QString sync_watch::summary_text(const sync_summary& s)

@@ -14,21 +14,31 @@ class sync_watch : public QObject {
     Q_OBJECT
 public:
     explicit sync_watch(QMainWindow* window);
+    ~sync_watch() override;
     // Opens the folder of the settings, if one is set, and applies what waits there.
     void open(const QString& folder, uint64_t computer);
+    // The setting changed: the folder in use (if any) is left, its state saved with the
+    // database, and the new one (if any) opened.
+    void move_to(const QString& folder, uint64_t computer);
+    // Whether the folder is looked at every few seconds (something waits, or a change of a
+    // file may go unseen) rather than only when a file changes.
+    bool polling() const { return retry_.isActive(); }
     // Applies what arrived, when no item is on screen; otherwise it waits for the screen.
     void apply_now();
     // The text the status bar shows for an apply; empty when nothing arrived.
     static QString summary_text(const sync_summary& s);
 
 private:
-    // Watches the folder and each log in it not watched yet.
-    void watch_logs();
+    // Watches the folder and each log in it not watched yet; false when the system refused a
+    // watch, or the folder's file system does not report changes made by other machines.
+    bool watch_logs();
+    // Polls while `needed`, else waits for the watcher.
+    void poll_if(bool needed);
     void show(const sync_summary& s);
     void tell_problems();
 
     QMainWindow* window_;
     QFileSystemWatcher watcher_;
     QTimer settle_;  // a service writes a file in pieces: apply once it has been quiet a moment
-    QTimer retry_;  // while an item is on screen, and to notice failed appends
+    QTimer retry_;  // while records wait (an item on screen, earlier records missing) or watching fails
 };

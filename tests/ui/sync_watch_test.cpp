@@ -12,6 +12,7 @@
 #include "settings/settings_store.h"
 #include "support/qt_test_support.h"
 #include "ui/main_window.h"
+#include "ui/sync_watch.h"
 
 namespace {
 
@@ -65,6 +66,7 @@ TEST_F(SyncWatchTest, ChangesOfAnotherComputerArriveAtStartAndWhileRunning)
     EXPECT_EQ(db().head->question.str(), "gehen");
     EXPECT_TRUE(w->statusBar()->currentMessage().contains(QStringLiteral("1 arrived, 1 applied")))
         << w->statusBar()->currentMessage().toStdString();
+    EXPECT_FALSE(w->sync->polling()) << "nothing waits and the watcher sees the folder";
 
     change_record edit;
     edit.kind = change_kind::edit_item;

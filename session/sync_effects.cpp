@@ -1,0 +1,211 @@
+#include "session/sync_effects.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "ann/ann_files.h"
+#include "platform/files.h"
+#include "services/log.h"
+#include "session/review_log.h"
+
+#define XXH_INLINE_ALL
+#include <xxhash.h>
+
+namespace {
+
+constexpr char effects_magic[8] = {'C', 'W', 'S', 'Y', 'N', 'C', 'F', 'X'};
+constexpr uint16_t effects_version = 1;
+constexpr char cases_name[] = "user_cases.bin";
+
+void put(std::string& out, uint64_t v, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+
+struct reader {
+    std::string_view bytes;  // what is left to read
+    bool good = true;  // false once a read ran past the end
+    uint64_t number(size_t n)
+    {
+        if (!good || bytes.size() < n) {
+            good = false;
+            return 0;
+        }
+        uint64_t v = 0;
+        for (size_t i = n; i-- > 0;)
+            v = (v << 8) | static_cast<unsigned char>(bytes[i]);
+        bytes.remove_prefix(n);
+        return v;
+    }
+};
+
+// Makes the file at `path` hold `bytes` from `at` on (its end when it is shorter), cutting off
+// a piece of a record an interrupted append left.
+bool place_bytes(const std::string& path, uint64_t at, const std::string& bytes, size_t record_size)
+{
+    if (bytes.empty())
+        return true;
+    const int fd = open_for_writing(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    struct stat info {};
+    bool ok = ::fstat(fd, &info) == 0;
+    const auto size = static_cast<uint64_t>(ok ? info.st_size : 0);
+    if (ok && size < at + bytes.size()) {
+        const uint64_t from = std::min(at, size - size % record_size);
+        ok = ::ftruncate(fd, static_cast<off_t>(from)) == 0 && ::lseek(fd, static_cast<off_t>(from), SEEK_SET) >= 0
+            && write_all(fd, bytes.data(), bytes.size(), path.c_str()) && !fsync_file(fd, path.c_str());
+    }
+    const int error = errno;
+    ok = ::close(fd) == 0 && ok;
+    if (!ok)
+        write_log("ERROR: the records another computer's changes add to \"%s\" could not be written: %s\n",
+            path.c_str(), std::strerror(error));
+    return ok;
+}
+
+uint64_t whole_size(const std::string& path, size_t record_size)
+{
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return 0;
+    const auto size = static_cast<uint64_t>(info.st_size);
+    return size - size % record_size;
+}
+
+// Cuts what a batch cut short left of itself at `at`.
+void cut_back(const std::string& path, uint64_t at)
+{
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || static_cast<uint64_t>(info.st_size) <= at)
+        return;
+    const int fd = open_for_writing(path.c_str(), O_WRONLY | O_CLOEXEC, 0644);
+    if (fd < 0 || ::ftruncate(fd, static_cast<off_t>(at)) != 0 || fsync_file(fd, path.c_str()))
+        write_log("ERROR: cannot cut an unfinished batch of grades from elsewhere off \"%s\": %s\n", path.c_str(),
+            std::strerror(errno));
+    if (fd >= 0)
+        ::close(fd);
+}
+
+// Where a batch goes in one file, and how long it is.
+struct batch_place {
+    std::string path;  // the file
+    size_t record_size = 0;  // of the file's records
+    uint64_t at = 0;  // the batch's offset
+    uint64_t length = 0;  // its bytes
+};
+
+}  // namespace
+
+effects_status sync_effects::open(const std::string& dir)
+{
+    *this = sync_effects{};
+    dir_ = dir;
+    FILE* f = std::fopen((dir_ + sync_effects_name).c_str(), "rb");
+    if (!f)
+        return errno == ENOENT ? effects_status::done : effects_status::unreadable;
+    std::string bytes;
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        bytes.append(buffer, n);
+    const bool read_error = std::ferror(f) != 0;
+    std::fclose(f);
+    if (read_error || bytes.size() < sizeof effects_magic + 4
+        || std::memcmp(bytes.data(), effects_magic, sizeof effects_magic) != 0
+        || reader{std::string_view(bytes).substr(bytes.size() - 4)}.number(4)
+            != XXH32(bytes.data(), bytes.size() - 4, 0))
+        return effects_status::unreadable;
+    reader in{std::string_view(bytes).substr(sizeof effects_magic, bytes.size() - sizeof effects_magic - 4)};
+    if (in.number(2) != effects_version)
+        return effects_status::unreadable;
+    in.number(2);
+    std::map<uint64_t, uint64_t> after;
+    std::map<uint64_t, uint64_t> before;
+    for (uint64_t count = in.number(4); count > 0 && in.good; --count) {
+        const uint64_t computer = in.number(8);
+        after[computer] = in.number(8);
+        before[computer] = in.number(8);
+    }
+    batch_place places[] = {{dir_ + review_log_name, review_record_size}, {dir_ + cases_name, case_record_size}};
+    for (batch_place& p : places) {
+        p.at = in.number(8);
+        p.length = in.number(8);
+    }
+    if (!in.good || !in.bytes.empty())
+        return effects_status::unreadable;
+    bool whole = true;
+    for (const batch_place& p : places)
+        whole = whole && (p.length == 0 || whole_size(p.path, p.record_size) >= p.at + p.length);
+    if (!whole) {
+        // A crash cut the batch short: its records apply again, with their effects.
+        for (const batch_place& p : places)
+            cut_back(p.path, p.at);
+        after = std::move(before);
+    }
+    through_ = std::move(after);
+    return effects_status::done;
+}
+
+bool sync_effects::had_effects(uint64_t computer, uint64_t sequence) const
+{
+    const auto it = through_.find(computer);
+    return it != through_.end() && sequence <= it->second;
+}
+
+effects_status sync_effects::commit(const std::map<uint64_t, uint64_t>& through, const sync_effects_batch& batch)
+{
+    const std::map<uint64_t, uint64_t> before = through_;
+    for (const auto& [computer, sequence] : through)
+        through_[computer] = std::max(through_[computer], sequence);
+    const batch_place places[] = {
+        {dir_ + review_log_name, review_record_size, whole_size(dir_ + review_log_name, review_record_size), batch.reviews.size()},
+        {dir_ + cases_name, case_record_size, whole_size(dir_ + cases_name, case_record_size), batch.cases.size()}};
+    write_file(before, places[0].at, batch.reviews.size(), places[1].at, batch.cases.size());
+    const bool reviews = place_bytes(places[0].path, places[0].at, batch.reviews, review_record_size);
+    const bool cases = place_bytes(places[1].path, places[1].at, batch.cases, case_record_size);
+    if (reviews && cases)
+        return effects_status::done;
+    // The file must not name a batch that is not there: a start would cut off what is appended
+    // after it. The grades wait in memory for the log, as the review log's own do.
+    write_file(before, places[0].at, 0, places[1].at, 0);
+    if (!reviews) {
+        std::vector<review_record> records(batch.reviews.size() / review_record_size);
+        for (size_t i = 0; i < records.size(); ++i)
+            decode_review(reinterpret_cast<const unsigned char*>(batch.reviews.data()) + i * review_record_size, &records[i]);
+        static_cast<void>(append_reviews(records));
+    }
+    return effects_status::not_appended;
+}
+
+void sync_effects::write_file(const std::map<uint64_t, uint64_t>& before, uint64_t reviews_at, uint64_t reviews_length,
+    uint64_t cases_at, uint64_t cases_length) const
+{
+    std::string bytes(effects_magic, sizeof effects_magic);
+    put(bytes, effects_version, 2);
+    put(bytes, 0, 2);
+    put(bytes, through_.size(), 4);
+    for (const auto& [computer, sequence] : through_) {
+        put(bytes, computer, 8);
+        put(bytes, sequence, 8);
+        const auto it = before.find(computer);
+        put(bytes, it == before.end() ? 0 : it->second, 8);
+    }
+    for (const uint64_t v : {reviews_at, reviews_length, cases_at, cases_length})
+        put(bytes, v, 8);
+    put(bytes, XXH32(bytes.data(), bytes.size(), 0), 4);
+    atomic_file file(dir_ + sync_effects_name);
+    if (file.descriptor() < 0 || !write_all(file.descriptor(), bytes.data(), bytes.size(), file.temp_path().c_str())
+        || !file.commit())
+        // The batch still goes where it belongs; only a crash before the close could add it twice now.
+        write_log("ERROR: cannot write \"%s\": %s\n", (dir_ + sync_effects_name).c_str(),
+            std::strerror(file.error() != 0 ? file.error() : errno));
+}
