@@ -490,7 +490,7 @@ void apply_own_leftovers(sync_summary& s)
 void apply_snapshot_record(const change_record& r, uint64_t writer)
 {
     sync_summary not_told;
-    static_cast<void>(apply_record(r, writer, not_told));
+    static_cast<void>(apply_record(r, writer, false, not_told));
 }
 
 sync_summary sync_apply()
