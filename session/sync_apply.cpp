@@ -11,7 +11,9 @@
 #include "database/category_edits.h"
 #include "database/days.h"
 #include "services/log.h"
+#include "services/paths.h"
 #include "services/services_state.h"
+#include "session/retention_control.h"
 #include "session/sync_state.h"
 #include "session/undo.h"
 
@@ -29,6 +31,17 @@ std::vector<review_record>& arrived_reviews()
 {
     static std::vector<review_record> records;
     return records;
+}
+
+// The grades from elsewhere join the review log, and the grading's retention figures, a fold
+// over that log, take them in.
+void log_arrived_reviews()
+{
+    if (arrived_reviews().empty())
+        return;
+    static_cast<void>(append_reviews(arrived_reviews()));
+    arrived_reviews().clear();
+    reread_retention_control(data_path(review_log_name));
 }
 
 uint16_t to_local_day(uint16_t record_day) { return static_cast<uint16_t>(record_day - day_shift()); }
@@ -370,8 +383,7 @@ void apply_own_leftovers(sync_summary& s)
         count(o, s);
         g.own_applied = r.sequence;
     }
-    static_cast<void>(append_reviews(arrived_reviews()));
-    arrived_reviews().clear();
+    log_arrived_reviews();
 }
 
 sync_summary sync_apply()
@@ -415,8 +427,7 @@ sync_summary sync_apply()
         left = std::move(still);
     }
     s.waiting = a.waiting + left.size();
-    static_cast<void>(append_reviews(arrived_reviews()));
-    arrived_reviews().clear();
+    log_arrived_reviews();
     // Undo steps point at records and places in the list that the changes may have moved.
     if (s.applied > 0 || s.conflicted > 0)
         forget_undo();
