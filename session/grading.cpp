@@ -5,6 +5,7 @@
 #include "ann/feedback.h"
 #include "calendar/calendar.h"
 #include "session/choose.h"
+#include "session/retention_control.h"
 
 namespace {
 
@@ -54,11 +55,17 @@ uint16_t elapsed_days(const item* e) { return static_cast<uint16_t>(e->ivl - e->
 uint16_t grade_item(item* e, uint16_t grade)
 {
     const uint16_t elapsed = elapsed_days(e);
+    retention_control& control = retention_control_state();
+    if (e->ivl > 0 && elapsed >= e->ivl)
+        note_due_review(control, grade, set_by_repeat(*e));
+    // Failed earlier today (the first grade of a new item aside).
+    const bool repeat = e->ivl == 0 && elapsed == 0 && e->rp > 0;
     feedback_to_ann(e->livl, e->rllivl, e->rp, e->gr, e->ivl, elapsed, grade);
     // A repetition counts only when the scheduled interval has run its course.
     if (e->stmtrpt <= today() && e->ivl > 0 && e->rp < max_repetitions)
         ++e->rp;
-    const uint16_t interval = passing_interval(propose_interval(e->ivl, elapsed, e->rp, grade), elapsed, grade);
+    const uint16_t proposed = propose_interval(e->ivl, elapsed, e->rp, grade);
+    const uint16_t interval = passing_interval(controlled_interval(control, proposed, elapsed, grade, repeat), elapsed, grade);
     apply_interval(e, interval, grade);
     return interval;
 }

@@ -15,6 +15,7 @@ item* introduce_pending(uint16_t grade, pending_item* pending);
 // Days since the item's last grade or its making, as of today (modulo 65,536).
 uint16_t elapsed_days(const item* e);
 // Teaches the network from the grade and moves the item to its next review; the new interval,
-// never below what a pass proves (grade 4: the elapsed days, grade 5: more, grade 3: a day).
+// held to the user's measured retention (session/retention_control.h) and never below what a
+// pass proves (grade 4: the elapsed days, grade 5: more, grade 3: a day).
 uint16_t grade_item(item* e, uint16_t grade);
 void apply_interval(item* e, uint16_t interval, uint16_t grade);

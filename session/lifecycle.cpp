@@ -24,6 +24,7 @@
 #include "services/paths.h"
 #include "services/services_state.h"
 #include "session/choose.h"
+#include "session/retention_control.h"
 #include "session/review_log.h"
 #include "session/saving.h"
 #include "session/sync_snapshot.h"
@@ -239,6 +240,7 @@ init_status ma_init(const char* path)
     if (category_count() == 0)
         create_root_category();
     load_queue();  // the count of items it added is not needed here
+    open_retention_control(data_path(review_log_name));
     set_db_state(DB_OPEN);
     if (lock == lockfile_status::no_locks)
         result = result | init_status::no_locks;
@@ -267,6 +269,7 @@ deinit_result ma_deinit(close_mode mode)
         }
     }
     close_review_log();
+    close_retention_control(data_path(review_log_name));
     release_lock();
     if (complete)
         free_categories();
@@ -283,6 +286,7 @@ void ma_discard()
     write_log("WARNING: the database in \"%s\" is closed without saving this session's changes\n",
         services().data_dir.c_str());
     close_review_log();
+    close_retention_control(data_path(review_log_name));
     free_contents();
     release_lock();
     free_categories();

@@ -262,3 +262,9 @@ std::vector<review_record> standing_reviews(const std::vector<review_record>& re
             result.push_back(records[i]);
     return result;
 }
+
+bool is_due_review(const review_record& r)
+{
+    return r.event == review_event::grade && r.screen != review_screen::added && r.screen != review_screen::queue &&
+        r.interval_before > 0 && r.elapsed >= r.interval_before;
+}

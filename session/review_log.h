@@ -61,5 +61,7 @@ struct review_history {
 };
 // Reads a whole log; a missing file is an empty history.
 review_history read_review_log(const std::string& path);
+// A grade of an item on or after its due day: the grades retention is measured on.
+bool is_due_review(const review_record& r);
 // The grades still standing: each undo record removes the latest earlier grade of its item.
 std::vector<review_record> standing_reviews(const std::vector<review_record>& records);

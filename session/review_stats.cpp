@@ -55,13 +55,6 @@ item_bands item_histograms()
 
 namespace {
 
-// A review of an item on or after its due day: the grades retention is measured on.
-bool counts_for_retention(const review_record& r)
-{
-    return r.event == review_event::grade && r.screen != review_screen::added && r.screen != review_screen::queue &&
-        r.interval_before > 0 && r.elapsed >= r.interval_before;
-}
-
 constexpr size_t day_numbers = 65536;
 
 // Standing grades summed by day number, band and recency. They come latest first, so that the
@@ -80,7 +73,7 @@ public:
             return;
         any_standing_ = true;
         first_day_ = std::min(first_day_, r.day);
-        const bool due = counts_for_retention(r);
+        const bool due = is_due_review(r);
         const bool passed = r.grade >= 3;
         if (r.day <= today_) {
             ++reviews_[r.day];

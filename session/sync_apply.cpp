@@ -12,7 +12,9 @@
 #include "database/category_edits.h"
 #include "database/days.h"
 #include "services/log.h"
+#include "services/paths.h"
 #include "services/services_state.h"
+#include "session/retention_control.h"
 #include "session/sync_state.h"
 #include "session/undo.h"
 
@@ -539,7 +541,11 @@ sync_summary sync_apply()
         left = std::move(still);
     }
     s.waiting = a.waiting + left.size();
+    // The grading's retention figures are a fold over reviews.log: they take in what arrived.
+    const bool graded = !arrived_reviews().empty();
     finish_batch(through, s);
+    if (graded)
+        reread_retention_control(data_path(review_log_name));
     // Undo steps point at records and places in the list that the changes may have moved.
     if (s.applied > 0 || s.conflicted > 0)
         forget_undo();

@@ -7,6 +7,7 @@
 #include "calendar/calendar.h"
 #include "database/days.h"
 #include "session/grading.h"
+#include "session/retention_control.h"
 #include "session/sync.h"
 
 namespace {
@@ -30,6 +31,7 @@ struct undo_step {
     item* before = nullptr;  // e's predecessor in the list before the grade; null at the head
     std::optional<pending_snapshot> pending;  // set for an introduction
     ann_checkpoint network;  // the network before the grade
+    retention_control control;  // the grading's retention figures before the grade
     review_record logged;  // the log's record of the grade
 };
 
@@ -113,6 +115,7 @@ uint16_t grade_reviewed(item* e, uint16_t grade, review_screen screen)
     copy_schedule(*e, step.fields);
     step.before = scheduled_predecessor(e);
     step.network = take_ann_checkpoint();
+    step.control = retention_control_state();
     const uint16_t elapsed = elapsed_days(e);
     const uint16_t interval_before = e->ivl;
     const uint16_t interval = grade_item(e, grade);
@@ -129,6 +132,7 @@ item* introduce_reviewed(uint16_t grade, pending_item* p)
     step.screen = review_screen::queue;
     step.pending = pending_snapshot{queue_position(p)};
     step.network = take_ann_checkpoint();
+    step.control = retention_control_state();
     item* e = introduce_pending(grade, p);
     step.e = e;
     step.logged = record_of(*e, grade, 0, 0, review_screen::queue);
@@ -197,6 +201,7 @@ undo_result undo_last_grade()
     if (step.pending)
         free_item(step.e);
     result.network_restored = restore_ann_checkpoint(step.network);
+    retention_control_state() = step.control;
     review_record undo = step.logged;
     undo.event = review_event::undo;
     undo.time = time_now();

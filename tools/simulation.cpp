@@ -19,6 +19,7 @@
 #include "session/grading.h"
 #include "session/lifecycle.h"
 #include "session/statistics.h"
+#include "session/undo.h"
 #include "platform/files.h"
 #include "platform/platform_state.h"
 #include "platform/timezone.h"
@@ -98,7 +99,8 @@ void run_program(simulation_result& result, learner& person, bool learning)
     for (int day = 0; day < s.days; ++day) {
         set_clock_to_day(day);
         if (!learning) {
-            // A first day, every day: no case or weight from the days before.
+            // A first day for the network, every day: no case or weight from the days before.
+            // The review log stays, as it does for a user whose network files are lost.
             std::filesystem::remove(dir + "user_cases.bin");
             std::filesystem::remove(dir + "weights.bin");
         }
@@ -116,7 +118,7 @@ void run_program(simulation_result& result, learner& person, bool learning)
             const std::string question = "q" + std::to_string(index);
             const uint16_t grade = person.creation_grade(index);
             count.created(grade);
-            create_item(grade, question.c_str(), "a", 0);
+            add_reviewed(grade, question.c_str(), "a", 0);
         }
         std::vector<int> offers(person.item_count(), 0);
         while (item* e = choose_next_item(nullptr, 0)) {
@@ -128,7 +130,7 @@ void run_program(simulation_result& result, learner& person, bool learning)
             }
             const review_outcome r = person.review(index, day);
             count.review_counted(index, r, day);
-            grade_item(e, r.grade);
+            grade_reviewed(e, r.grade, review_screen::scheduled);
             if (s.what_if_repeat_days > 0 && r.elapsed_days == 0 && r.grade >= 3 && e->rp >= s.what_if_from_repetitions)
                 apply_interval(e, s.what_if_repeat_days, r.grade);
         }

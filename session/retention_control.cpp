@@ -1,0 +1,107 @@
+#include "session/retention_control.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <system_error>
+#include <unordered_map>
+
+namespace {
+
+// Moves in log units per due review, times how far its outcome (1 recalled, 0 forgotten) lies
+// from the target: small enough that a few dozen reviews make a trend, not one lapse.
+constexpr float growth_step = 0.02f;
+constexpr float repeat_step = 0.05f;
+constexpr uint16_t max_interval = 2047;
+constexpr uint16_t lowest_pass = 3;
+
+// The directory closed last, with its log's size then and the figures it was left with.
+struct remembered_control {
+    std::string log_path;  // its review log
+    std::uintmax_t log_size = 0;  // the log's bytes at the closing
+    retention_control figures;  // the figures then
+};
+
+remembered_control& remembered()
+{
+    static remembered_control r;
+    return r;
+}
+
+std::uintmax_t size_of(const std::string& path)
+{
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    return error ? 0 : size;
+}
+
+}  // namespace
+
+retention_control& retention_control_state()
+{
+    static retention_control c;
+    return c;
+}
+
+void note_due_review(retention_control& c, uint16_t grade, bool after_repeat)
+{
+    const float outcome = (grade >= lowest_pass ? 1.0f : 0.0f) - static_cast<float>(target_retention);
+    c.growth_log = std::clamp(c.growth_log + growth_step * outcome, 0.0f, static_cast<float>(std::log(most_growth)));
+    if (after_repeat)
+        c.repeat_log = std::clamp(c.repeat_log + repeat_step * outcome, static_cast<float>(std::log(least_repeat_share)), 0.0f);
+}
+
+bool set_by_repeat(const item& e) { return e.gr >= lowest_pass && e.livl == 0 && e.rllivl == 0 && e.rp > 0; }
+
+uint16_t controlled_interval(const retention_control& c, uint16_t interval, uint16_t elapsed, uint16_t grade, bool repeat)
+{
+    if (grade < lowest_pass)
+        return interval;
+    if (repeat) {
+        // What was just relearnt is not yet what the item had been; at least a day, as for any pass.
+        const double kept = std::round(interval * std::exp(static_cast<double>(c.repeat_log)));
+        return static_cast<uint16_t>(std::max(1.0, kept));
+    }
+    if (grade == lowest_pass || elapsed == 0)
+        return interval;
+    // A 4 or a 5 is held to grow at least as the user's measured retention allows.
+    const double grown = std::floor(elapsed * std::exp(static_cast<double>(c.growth_log))) + (grade == 5 ? 1 : 0);
+    return static_cast<uint16_t>(std::max<double>(interval, std::min<double>(grown, max_interval)));
+}
+
+retention_control retention_control_of(const std::vector<review_record>& standing)
+{
+    retention_control c;
+    // Whether each item's latest grade was a passed repeat of a failure on the same day.
+    std::unordered_map<uint32_t, bool> by_repeat;
+    for (const review_record& r : standing) {
+        if (r.event != review_event::grade)
+            continue;
+        if (is_due_review(r)) {
+            const auto found = by_repeat.find(r.item_id);
+            note_due_review(c, r.grade, found != by_repeat.end() && found->second);
+        }
+        by_repeat[r.item_id] = r.grade >= lowest_pass && r.interval_before == 0 && r.elapsed == 0 && r.rp_after > 0;
+    }
+    return c;
+}
+
+void open_retention_control(const std::string& log_path)
+{
+    const remembered_control& r = remembered();
+    if (!r.log_path.empty() && r.log_path == log_path && r.log_size == size_of(log_path)) {
+        retention_control_state() = r.figures;
+        return;
+    }
+    reread_retention_control(log_path);
+}
+
+void reread_retention_control(const std::string& log_path)
+{
+    retention_control_state() = retention_control_of(standing_reviews(read_review_log(log_path).records));
+}
+
+void close_retention_control(const std::string& log_path)
+{
+    remembered() = {log_path, size_of(log_path), retention_control_state()};
+}

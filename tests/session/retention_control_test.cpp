@@ -1,0 +1,167 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <random>
+#include <set>
+#include <tuple>
+
+#include "ann/ann_files.h"
+#include "ann/network.h"
+#include "platform/files.h"
+#include "services/paths.h"
+#include "session/choose.h"
+#include "session/grading.h"
+#include "session/retention_control.h"
+#include "session/undo.h"
+#include "support/database_helpers.h"
+
+namespace {
+
+retention_control figures(double growth, double repeat_share)
+{
+    return {static_cast<float>(std::log(growth)), static_cast<float>(std::log(repeat_share))};
+}
+
+retention_control replayed_log()
+{
+    return retention_control_of(standing_reviews(read_review_log(data_path(review_log_name)).records));
+}
+
+}  // namespace
+
+TEST(RetentionControl, AppliedIntervalFollowsTheFigures)
+{
+    struct row {
+        retention_control control;
+        uint16_t interval, elapsed, grade;
+        bool repeat;
+        uint16_t expected;
+    };
+    const retention_control grown = figures(2, 0.25);
+    for (const row& r : std::initializer_list<row>{
+             {grown, 12, 10, 4, false, 20},  // grown past the network's answer
+             {grown, 12, 10, 5, false, 21},  // a 5 beyond a 4
+             {grown, 30, 10, 4, false, 30},  // the network's answer above the floor stays
+             {grown, 12, 10, 3, false, 12},  // a hard recall does not grow
+             {grown, 0, 10, 2, false, 0},    // nor does a failure
+             {grown, 8, 0, 5, true, 2},      // a repeat keeps a quarter of the answer
+             {grown, 1, 0, 4, true, 1},      // but at least a day
+             {grown, 0, 0, 1, true, 0},      // a failed repeat comes back today
+             {figures(1, 1), 12, 10, 4, false, 12},
+         })
+        EXPECT_EQ(controlled_interval(r.control, r.interval, r.elapsed, r.grade, r.repeat), r.expected)
+            << r.interval << " " << r.elapsed << " " << r.grade << " " << r.repeat;
+}
+
+TEST(RetentionControl, FiguresSettleWhereTheTargetIsRecalled)
+{
+    // Reviews recalled at a given share, the lapses spread evenly, from the figures the row before left.
+    retention_control c;
+    auto run = [&c](double recalled, bool after_repeat) {
+        for (int n = 0; n < 3000; ++n)
+            note_due_review(c, std::floor((n + 1) * recalled) > std::floor(n * recalled) ? 4 : 1, after_repeat);
+        return std::tuple(std::exp(c.growth_log), std::exp(c.repeat_log));
+    };
+    struct row {
+        double recalled;
+        bool after_repeat;
+        double growth, repeat_share;
+    };
+    for (const row& r : std::initializer_list<row>{
+             {0.97, false, most_growth, 1},  // up to the bound; a repeat's share untouched
+             {0.8, true, 1, least_repeat_share},
+             {0.9, true, 1, least_repeat_share},  // at the target they stay where they are
+             {0.95, false, most_growth, least_repeat_share},
+             {0.9, false, most_growth, least_repeat_share},
+         }) {
+        const auto [growth, repeat_share] = run(r.recalled, r.after_repeat);
+        EXPECT_NEAR(std::log(growth), std::log(r.growth), 0.05) << r.recalled;
+        EXPECT_NEAR(std::log(repeat_share), std::log(r.repeat_share), 0.05) << r.recalled;
+    }
+}
+
+class RetentionControlGrading : public open_database_test {
+protected:
+    void SetUp() override
+    {
+        open_database_test::SetUp();
+        ma_nn_init();
+    }
+};
+
+TEST_F(RetentionControlGrading, FiguresAreWhatTheLogGivesThroughUndoAndReopening)
+{
+    // Sixty days of reviews: about one in twenty forgotten and relearnt the same day, and half of
+    // the relearnt ones forgotten again at their next review.
+    std::minstd_rand draw(5);
+    std::set<uint32_t> relearnt;
+    for (unsigned day = 0; day < 60; ++day) {
+        go_to_day(day);
+        if (day < 10)
+            for (int n = 0; n < 5; ++n)
+                add_reviewed(4, ("q" + std::to_string(day * 5 + n)).c_str(), "a", 0);
+        while (item* e = choose_next_item(nullptr, 0)) {
+            const bool repeat = e->ivl == 0;
+            const bool lapse = !repeat && (relearnt.count(e->id) ? draw() % 2 == 0 : draw() % 20 == 0);
+            relearnt.erase(e->id);
+            if (repeat)
+                relearnt.insert(e->id);
+            grade_reviewed(e, lapse ? 1 : 4, review_screen::scheduled);
+        }
+    }
+    const retention_control live = retention_control_state();
+    EXPECT_GT(live.growth_log, 0.0f);
+    EXPECT_LT(live.repeat_log, 0.0f);
+    EXPECT_EQ(live, replayed_log());
+
+    // An undone grade takes its move back, as the log's undo record does.
+    item* due = db().head;
+    while (due->ivl == 0)
+        due = due->next;
+    go_to_day(due->tmtrpt);
+    grade_reviewed(due, 1, review_screen::scheduled);
+    EXPECT_NE(retention_control_state(), live);
+    ASSERT_TRUE(undo_last_grade().undone);
+    EXPECT_EQ(retention_control_state(), live);
+    EXPECT_EQ(replayed_log(), live);
+
+    // Reopened as it was left, and after another copy added a lapse to the log.
+    const std::string path = dir.path();
+    ASSERT_EQ(ma_deinit(close_mode::complete).status, deinit_status::done);
+    retention_control_state() = {};
+    ASSERT_EQ(ma_init(path.c_str()), init_status::from_bin);
+    EXPECT_EQ(retention_control_state(), live);
+    ASSERT_EQ(ma_deinit(close_mode::complete).status, deinit_status::done);
+    review_record lapse;
+    lapse.item_id = 1;
+    lapse.day = 70;
+    lapse.elapsed = lapse.interval_before = 5;
+    unsigned char bytes[review_record_size];
+    encode_review(lapse, bytes);
+    std::ofstream(dir.file(review_log_name), std::ios::binary | std::ios::app)
+        .write(reinterpret_cast<const char*>(bytes), review_record_size);
+    ASSERT_EQ(ma_init(path.c_str()), init_status::from_bin);
+    EXPECT_LT(retention_control_state().growth_log, live.growth_log);
+}
+
+TEST_F(RetentionControlGrading, GradingAppliesTheFigures)
+{
+    ann_globals().learning_rate = 0;  // both twins meet the same network
+    go_to_day(0);
+    item* twins[2] = {create_item(4, "a", "a", 0), create_item(4, "b", "b", 0)};
+    go_to_day(30);
+    uint16_t spaced[2], repeated[2];
+    for (int t = 0; t < 2; ++t) {
+        retention_control_state() = t == 0 ? retention_control{} : figures(most_growth, 1);
+        const uint16_t elapsed = elapsed_days(twins[t]);
+        spaced[t] = grade_item(twins[t], 4);
+        EXPECT_GE(spaced[t], t == 0 ? elapsed : 3 * elapsed);
+        grade_item(twins[t], 1);
+        retention_control_state() = t == 0 ? retention_control{} : figures(1, 0.5);
+        repeated[t] = grade_item(twins[t], 5);
+    }
+    EXPECT_LT(spaced[0], spaced[1]);
+    ASSERT_GE(repeated[0], 3);
+    EXPECT_NEAR(repeated[1], repeated[0] * 0.5, 0.51);
+}
