@@ -57,9 +57,8 @@ uint64_t append(change_record& r)
         const std::string path = g.folder + change_log_name(g.me);
         write_log("ERROR: a change was not recorded: \"%s\" %s: %s\n", path.c_str(), append_problem(res.status),
             std::strerror(res.error));
-        if (g.problem.empty())
-            g.problem = "The change log \"" + path + "\" " + append_problem(res.status) + " ("
-                + std::strerror(res.error) + "): changes made here do not reach the other computers.";
+        if (!g.problem)
+            g.problem = {res.status, path, res.error};
         return 0;
     }
     if (res.status == change_append_status::cannot_sync)
@@ -102,9 +101,8 @@ void adopt(const void* record, bool queued, change_record& r)
 {
     r.item = {sync_g().me, sync_g().writer->next_sequence()};
     if (r.item.number == 0 || append(r) != r.item.number) {
-        if (sync_g().problem.empty())
-            sync_g().problem = "The change log \"" + sync_g().folder + change_log_name(sync_g().me)
-                + "\" cannot be opened: changes made here do not reach the other computers.";
+        if (!sync_g().problem)
+            sync_g().problem = {change_append_status::cannot_open, sync_g().folder + change_log_name(sync_g().me), 0};
         return;
     }
     item_marks m;
@@ -210,10 +208,10 @@ void sync_close()
     g = sync_globals{};
 }
 
-std::string sync_take_problem()
+sync_problem sync_take_problem()
 {
-    std::string p;
-    p.swap(sync_g().problem);
+    sync_problem p;
+    std::swap(p, sync_g().problem);
     return p;
 }
 

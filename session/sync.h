@@ -12,6 +12,7 @@
 #include "database/database.h"
 #include "formats/change_log.h"
 #include "session/review_log.h"
+#include "session/sync_state.h"
 
 // The file of the data directory that holds the sync state.
 inline constexpr const char sync_state_name[] = "sync.state";
@@ -52,9 +53,8 @@ const std::string& sync_folder();
 // Milliseconds since 1970 that the next record is stamped with; tests set the clock.
 uint64_t sync_clock_ms();
 
-// A record that could not be appended since the last call, as a sentence for the user; empty
-// when every change was recorded.
-std::string sync_take_problem();
+// A record that could not be appended since the last call; none when every change was recorded.
+sync_problem sync_take_problem();
 
 // Recording: each is called where the change is made, after it is made. They do nothing
 // while no sync folder is in use.

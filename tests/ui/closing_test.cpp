@@ -38,7 +38,7 @@ deinit_result failing_deinit(close_mode mode)
     ++deinit_calls;
     if (failures_left > 0) {
         --failures_left;
-        return {deinit_status::not_saved, {"elements.bin", "the disk is full"}};
+        return {deinit_status::not_saved, {"elements.bin", save_obstacle::system, ENOSPC}};
     }
     return ma_deinit(mode);
 }
