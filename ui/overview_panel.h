@@ -39,6 +39,8 @@ private:
     QWidget* make_welcome_page();
     // Starts the screen of `mode` on the chosen category and those below it.
     void start_in_chosen(screen_mode mode);
+    // Tells a screen reader which row is current once the tree has the focus.
+    void announce_current_row();
     // The row's menu at `at` in the tree's viewport; from the keyboard, the current row's.
     void show_menu(const QPoint& at, bool from_keyboard);
     // The browser's category edits on the chosen category; the tree follows.
