@@ -64,6 +64,16 @@
     </message>
 </context>
 <context>
+    <name>category_selection_dialog</name>
+    <message numerus="yes">
+        <source>%1: %2 due, %3 queued, %Ln items</source>
+        <translation>
+            <numerusform>%1: %2 due, %3 queued, %Ln item</numerusform>
+            <numerusform>%1: %2 due, %3 queued, %Ln items</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>data_safety</name>
     <message numerus="yes">
         <source>%n items</source>
