@@ -256,19 +256,25 @@ bool overview_panel::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-void overview_panel::announce_current_row()
+QAccessibleInterface* overview_panel::current_row_cell() const
 {
     const QModelIndex current = tree_->currentIndex();
-    if (!QAccessible::isActive() || !tree_->hasFocus() || !current.isValid())
-        return;
+    if (!current.isValid())
+        return nullptr;
     // The accessible tree counts the rows as they stand on the screen, unfolded ones only.
     int row = 0;
     for (QModelIndex above = tree_->indexAbove(current); above.isValid(); above = tree_->indexAbove(above))
         ++row;
     QAccessibleInterface* tree = QAccessible::queryAccessibleInterface(tree_);
     QAccessibleTableInterface* table = tree ? tree->tableInterface() : nullptr;
-    // The name cell carries the sentence that reads the whole row.
-    if (QAccessibleInterface* cell = table ? table->cellAt(row, name_column) : nullptr) {
+    return table ? table->cellAt(row, name_column) : nullptr;
+}
+
+void overview_panel::announce_current_row()
+{
+    if (!tree_->hasFocus())
+        return;
+    if (QAccessibleInterface* cell = current_row_cell()) {
         QAccessibleEvent focus(cell, QAccessible::Focus);
         QAccessible::updateAccessibility(&focus);
     }
