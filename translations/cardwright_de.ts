@@ -96,23 +96,9 @@
         <source>in 1 day</source>
         <translation>in 1 Tag</translation>
     </message>
-    <message numerus="yes">
-        <source>in %n days</source>
-        <translation>
-            <numerusform>in %n Tag</numerusform>
-            <numerusform>in %n Tagen</numerusform>
-        </translation>
-    </message>
     <message>
         <source>1 day overdue</source>
         <translation>1 Tag überfällig</translation>
-    </message>
-    <message numerus="yes">
-        <source>%n days overdue</source>
-        <translation>
-            <numerusform>%n Tag überfällig</numerusform>
-            <numerusform>%n Tage überfällig</numerusform>
-        </translation>
     </message>
     <message>
         <source>Question</source>
@@ -149,6 +135,20 @@
     <message>
         <source>Created</source>
         <translation>Angelegt</translation>
+    </message>
+    <message numerus="yes">
+        <source>in %Ln days</source>
+        <translation>
+            <numerusform>in %Ln Tag</numerusform>
+            <numerusform>in %Ln Tagen</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln days overdue</source>
+        <translation>
+            <numerusform>%Ln Tag überfällig</numerusform>
+            <numerusform>%Ln Tage überfällig</numerusform>
+        </translation>
     </message>
 </context>
 <context>
