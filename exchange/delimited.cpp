@@ -132,8 +132,8 @@ read_step read_header(std::string_view& text, bool at_end, text_table& table, si
         if (key == "separator") {
             h.named_separator = separator_named(value);
             if (!h.named_separator) {
-                table.error = "line " + std::to_string(line - 1) + ": the separator \"" + std::string(trim(value)) +
-                              "\" is not one this program reads (tab, comma, semicolon, pipe, colon, space)";
+                table.error = {.code = exchange_problem_code::unknown_separator, .name = std::string(trim(value)),
+                    .line = line - 1};
                 return read_step::failed;
             }
         } else if (key == "html") {
@@ -250,7 +250,7 @@ size_t read_records(std::string_view text, bool at_end, text_table& table, size_
         if (step == read_step::need_more)
             return static_cast<size_t>(start - text.data());
         if (step == read_step::failed) {
-            table.error = "line " + std::to_string(record_line) + ": a quoted field is not closed before the end of the file";
+            table.error = {.code = exchange_problem_code::quote_not_closed, .line = record_line};
             stop = true;
             return text.size();
         }
@@ -290,7 +290,7 @@ void read_pieces(const piece_source& next, text_separator chosen, text_table& ta
             raw += piece.size();
             table.bytes_read = raw;
             if (raw > max_text_file_bytes) {
-                table.error = "the file is larger than 256 MiB; split it into smaller files";
+                table.error = {.code = exchange_problem_code::file_too_large, .limit = max_text_file_bytes};
                 return;
             }
             text.erase(0, taken);
@@ -317,7 +317,7 @@ void read_pieces(const piece_source& next, text_separator chosen, text_table& ta
         const size_t used = read_records(rest, at_end, table, line, receive, record, stop);
         taken += used;
         if (stop || at_end) {
-            table.read = table.error.empty();
+            table.read = !table.error;
             return;
         }
         // A record longer than the text at hand: read as much again at once.
@@ -375,7 +375,7 @@ void read_text_records(const std::string& path, text_separator chosen, text_tabl
 {
     FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) {
-        table.error = "cannot open " + path + ": " + std::strerror(errno);
+        table.error = {.code = exchange_problem_code::cannot_open, .path = path, .os_error = errno};
         return;
     }
     // A small file gets a buffer of its own size: most files are far smaller than a piece.
@@ -389,7 +389,7 @@ void read_text_records(const std::string& path, text_separator chosen, text_tabl
             const size_t n = std::fread(buffer.get(), 1, room, file);
             piece.assign(buffer.get(), n);
             if (n == 0 && std::ferror(file)) {
-                table.error = "cannot read " + path + ": " + std::strerror(errno);
+                table.error = {.code = exchange_problem_code::cannot_read, .path = path, .os_error = errno};
                 return false;
             }
             return true;

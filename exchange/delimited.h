@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "exchange/exchange_problem.h"
+
 enum class text_separator { detect, tab, comma, semicolon };
 
 // Bigger files are refused before they are read.
@@ -17,7 +19,7 @@ constexpr size_t max_text_file_bytes = size_t{256} << 20;
 
 struct text_table {
     bool read = false;  // false: `error` says why
-    std::string error;  // for the user, naming the line
+    exchange_problem error;  // why the file was not read, naming the line
     char separator = '\t';  // as chosen, given by "#separator:" or detected
     std::optional<bool> html;  // "#html:"; none when the file does not say
     std::vector<std::string> column_names;  // "#columns:"; empty when the file does not say

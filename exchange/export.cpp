@@ -34,7 +34,7 @@ public:
         export_result result;
         if (failed_ || !file_.commit()) {
             const int error = file_.error() != 0 ? file_.error() : errno != 0 ? errno : EIO;
-            result.error = "cannot write " + path_ + ": " + std::strerror(error);
+            result.error = {.code = exchange_problem_code::cannot_write, .path = path_, .os_error = error};
             write_log("ERROR: export to %s failed: %s\n", path_.c_str(), std::strerror(error));
             file_.discard();
             return result;
@@ -190,14 +190,14 @@ struct xml_writer {
     std::string& out;  // the stream's bytes not yet written
     std::vector<std::vector<const item*>> items_of;
     std::vector<std::vector<uint16_t>> children_of;
-    std::string error;
+    exchange_problem error;  // why the writing stopped
     uint32_t written = 0;
     uint32_t line_ends_changed = 0;  // texts written with line feeds for their CR LF
 
     bool write_category(uint16_t c, int depth)
     {
         if (depth > max_category_depth) {
-            error = "the categories nest deeper than " + std::to_string(max_category_depth) + " levels";
+            error = {.code = exchange_problem_code::categories_too_deep, .limit = static_cast<uint64_t>(max_category_depth)};
             return false;
         }
         const category& k = *db().categories[c];
@@ -228,9 +228,7 @@ struct xml_writer {
             append_item_tag(out, *e);
             if (!append_xml_text_with_line_feeds(out, e->question, "<q>", "</q>", line_ends_changed) ||
                 !append_xml_text_with_line_feeds(out, e->answer, "<a>", "</a>", line_ends_changed)) {
-                error = "the item \"" + e->question.substr(0, 60) +
-                        "\" cannot be written so that the XML reader takes it back (a text too long for a "
-                        "multi-line element, or holding both \"]]>\" and its own closing tag)";
+                error = {.code = exchange_problem_code::item_not_exportable, .name = e->question.substr(0, 60)};
                 return false;
             }
             out.append("</item>\n");
@@ -328,14 +326,14 @@ export_result export_xml(const std::string& path)
         if (!w.write_category(t, 1)) {
             export_result result;
             result.error = w.error;
-            write_log("WARNING: export to %s refused: %s\n", path.c_str(), w.error.c_str());
+            write_log("WARNING: export to %s refused: %s\n", path.c_str(), log_text(w.error).c_str());
             return result;
         }
     }
     w.out.append("</cardwright>\n");
     if (w.written != d.item_count) {
         export_result result;
-        result.error = "the category table is damaged: some items belong to no category that can be written";
+        result.error = {.code = exchange_problem_code::category_table_damaged};
         return result;
     }
     export_result result = stream.finish(w.written);

@@ -5,9 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "exchange/exchange_problem.h"
+
 struct export_result {
     bool done = false;  // false: the file was not written (an older one at the path stays)
-    std::string error;  // why, for the user
+    exchange_problem error;  // why, when it was not written
     uint32_t items = 0;  // items written
     uint32_t line_ends_changed = 0;  // XML: texts near the length limit whose CR LF became LF
 };

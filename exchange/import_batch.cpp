@@ -68,22 +68,21 @@ void to_line_feeds(std::string& text)
     text.resize(out);
 }
 
-std::string check_text(const std::string& text, const char* what)
+exchange_problem_code check_text(const std::string& text, size_t& length)
 {
+    using enum exchange_problem_code;
     if (text.empty())
-        return std::string("no ") + what;
+        return text_missing;
     // Neither queue.txt nor the XML form can carry a NUL: the item would be lost at the next start.
     if (text.find('\0') != std::string::npos)
-        return std::string("the ") + what + " holds a NUL byte, which no text of this program can keep";
+        return text_holds_nul;
     if (!valid_utf8(text))
-        return std::string("the ") + what + " is not UTF-8 text";
-    const size_t length = display_length(text);
+        return text_not_utf8;
+    length = display_length(text);
     if (length > import_text_limit)
-        return std::string("the ") + what + " is " + std::to_string(length) +
-               " bytes long, counting two for each line break (at most 8,191)";
-    return {};
+        return text_too_long;
+    return none;
 }
-
 
 }  // namespace
 
@@ -344,16 +343,23 @@ bool import_batch::add(staged_item&& s, import_summary& summary)
 {
     to_line_feeds(s.question);
     to_line_feeds(s.answer);
-    std::string problem = check_text(s.question, "question");
-    if (problem.empty())
-        problem = check_text(s.answer, "answer");
+    using enum exchange_problem_code;
+    size_t length = 0;
+    text_field field = text_field::question;
+    exchange_problem_code problem = check_text(s.question, length);
+    if (problem == none) {
+        field = text_field::answer;
+        problem = check_text(s.answer, length);
+    }
     const bool to_queue = target_ == import_target::queue && !s.schedule;
-    if (problem.empty() && to_queue &&
+    if (problem == none && to_queue &&
         (s.question.find("</q>") != std::string::npos || s.answer.find("</a>") != std::string::npos))
-        problem = "a text holds its own closing tag, which queue.txt cannot keep";
-    if (!problem.empty()) {
+        problem = text_holds_closing_tag;
+    if (problem != none) {
         if (summary.problems.size() < max_listed_problems)
-            summary.problems.push_back(s.where + ": " + problem + "; left out");
+            summary.problems.push_back(
+                {.code = problem, .place = s.place, .place_number = s.place_number,
+                    .size = problem == text_too_long ? length : 0, .field = field});
         else
             ++summary.problems_not_listed;
         return false;
@@ -424,9 +430,8 @@ uint16_t import_batch::category_for(uint32_t path_id, import_summary& summary)
             for (const std::string& n : entry.names)
                 wanted.append(wanted.empty() ? "" : "::").append(n);
             const uint16_t instead = parent >= 0 ? static_cast<uint16_t>(parent) : default_category_;
-            summary.problems.push_back("the category \"" + wanted + "\" cannot be made (the database holds " +
-                                       std::to_string(max_categories) + " categories, the most it can); its items go into \"" +
-                                       category_path_text(instead) + "\"");
+            summary.problems.push_back({.code = exchange_problem_code::category_not_made, .name = wanted,
+                .detail = category_path_text(instead), .limit = max_categories});
             write_log("WARNING: import: no room for the category \"%s\"\n", wanted.c_str());
             parent = instead;
             break;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "database/queue_text.h"
+#include "exchange/exchange_problem.h"
 
 struct pending_item;
 
@@ -32,17 +33,18 @@ struct staged_item {
     std::string answer;  // as the question
     std::vector<std::string> category_path;  // outermost first; empty: the import's default category
     std::optional<carried_schedule> schedule;  // taken when the target is learning; none: a new item
-    std::string where;  // where the file holds it ("line 12"), for the problems list
+    item_place place = item_place::none;  // where the file holds it, for the problems list
+    uint64_t place_number = 0;  // its line or note id
 };
 
 // What an import did, for the summary the user sees.
 struct import_summary {
     bool done = false;  // false: nothing at all was changed
-    std::string error;  // why nothing was imported, when done is false
+    exchange_problem error;  // why nothing was imported, when done is false
     uint32_t added = 0;  // items added to the queue or to learning
     uint32_t duplicates = 0;  // items left out because the same one is already there
     uint32_t media_copied = 0;  // picture and sound files copied into the data directory
-    std::vector<std::string> problems;  // items left out, and media not copied, with the reason
+    std::vector<exchange_problem> problems;  // items left out, and media not copied, with the reason
     uint32_t problems_not_listed = 0;  // items left out beyond the first max_listed_problems
 };
 

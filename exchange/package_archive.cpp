@@ -18,7 +18,6 @@ namespace {
 
 constexpr unsigned char zstd_magic[4] = {0x28, 0xB5, 0x2F, 0xFD};
 
-std::string megabytes(uint64_t bytes) { return std::to_string(bytes >> 20) + " MiB"; }
 
 }  // namespace
 
@@ -30,9 +29,9 @@ package_archive::~package_archive()
         zip_discard(archive_);
 }
 
-bool package_archive::fail(std::string message)
+bool package_archive::fail(exchange_problem problem)
 {
-    error_ = std::move(message);
+    error_ = std::move(problem);
     return false;
 }
 
@@ -45,11 +44,11 @@ bool package_archive::open(const std::string& path)
         zip_error_init_with_code(&e, code);
         std::string reason = zip_error_strerror(&e);
         zip_error_fini(&e);
-        return fail(path + " is not a package that can be read (" + reason + ")");
+        return fail({.code = exchange_problem_code::not_a_package, .path = path, .detail = reason});
     }
     const zip_int64_t entries = zip_get_num_entries(archive_, 0);
     if (entries < 0 || static_cast<uint64_t>(entries) > limits_.max_entries)
-        return fail("the package holds more than " + std::to_string(limits_.max_entries) + " files");
+        return fail({.code = exchange_problem_code::too_many_files, .limit = limits_.max_entries});
     return true;
 }
 
@@ -64,10 +63,10 @@ template <typename Sink>
 bool package_archive::unpack(const std::string& name, uint64_t limit, unpacked_into into, Sink&& sink)
 {
     if (!archive_)
-        return fail("no package is open");
+        return fail({.code = exchange_problem_code::no_package_open});
     zip_file_t* file = zip_fopen(archive_, name.c_str(), 0);
     if (!file)
-        return fail("the package's " + name + " cannot be read (" + zip_strerror(archive_) + ")");
+        return fail({.code = exchange_problem_code::member_unreadable, .name = name, .detail = zip_strerror(archive_)});
     std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> closer(file, zip_fclose);
     limit = std::min(limit, limits_.max_entry_bytes);
     // Made once for the archive: a fresh pair for each of 99,000 pictures cost a page fault per
@@ -86,9 +85,9 @@ bool package_archive::unpack(const std::string& name, uint64_t limit, unpacked_i
         if (counted)
             total_ += n;
         if (produced > limit)
-            return fail("the package's " + name + " unpacks to more than " + megabytes(limit));
+            return fail({.code = exchange_problem_code::member_too_large, .name = name, .limit = limit});
         if (counted && total_ > limits_.max_total_bytes)
-            return fail("the package unpacks to more than " + megabytes(limits_.max_total_bytes));
+            return fail({.code = exchange_problem_code::package_too_large, .limit = limits_.max_total_bytes});
         return sink(data, n);
     };
     // One call of the decoder, its output passed on; `left` gets its hint, 0 at a frame's end.
@@ -96,14 +95,14 @@ bool package_archive::unpack(const std::string& name, uint64_t limit, unpacked_i
         ZSTD_outBuffer output{out.data(), out.size(), 0};
         left = ZSTD_decompressStream(zstd.get(), &output, &input);
         if (ZSTD_isError(left))
-            return fail("the package's " + name + " is damaged (" + ZSTD_getErrorName(left) + ")");
+            return fail({.code = exchange_problem_code::member_damaged, .name = name, .detail = ZSTD_getErrorName(left)});
         written = output.pos;
         return give(out.data(), output.pos);
     };
     while (true) {
         const zip_int64_t n = zip_fread(file, in.data(), in.size());
         if (n < 0)
-            return fail("the package's " + name + " is damaged (" + zip_file_strerror(file) + ")");
+            return fail({.code = exchange_problem_code::member_damaged, .name = name, .detail = zip_file_strerror(file)});
         if (n == 0)
             break;
         if (first) {
@@ -113,7 +112,7 @@ bool package_archive::unpack(const std::string& name, uint64_t limit, unpacked_i
                     out.resize(ZSTD_DStreamOutSize());
                 zstd.reset(ZSTD_createDStream());
                 if (!zstd || ZSTD_isError(ZSTD_initDStream(zstd.get())))
-                    return fail("out of memory while unpacking " + name);
+                    return fail({.code = exchange_problem_code::out_of_memory, .name = name});
             }
         }
         if (!zstd) {
@@ -139,7 +138,7 @@ bool package_archive::unpack(const std::string& name, uint64_t limit, unpacked_i
             if (left == 0)
                 break;
             if (written == 0)
-                return fail("the package's " + name + " ends in the middle of its compressed data");
+                return fail({.code = exchange_problem_code::member_cut_off, .name = name});
         }
     }
     return true;
@@ -167,17 +166,17 @@ bool package_archive::extract(const std::string& name, const std::string& to, ui
 {
     const int fd = open_for_writing(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0)
-        return fail("cannot create " + to + ": " + std::strerror(errno));
+        return fail({.code = exchange_problem_code::cannot_create, .path = to, .os_error = errno});
     // Written from the unpacking buffer itself: a stream's buffer would copy each piece once more.
     bool unpacked = unpack(name, std::min(limit, limits_.max_entry_bytes), into, [&](const char* data, size_t n) {
         if (write_all(fd, data, n, to.c_str()))
             return true;
-        return fail("cannot write " + to + ": " + std::strerror(errno));
+        return fail({.code = exchange_problem_code::cannot_write, .path = to, .os_error = errno});
     });
     if (unpacked && into == unpacked_into::media)
         ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
     if (::close(fd) != 0 && unpacked)
-        unpacked = fail("cannot write " + to + ": " + std::strerror(errno));
+        unpacked = fail({.code = exchange_problem_code::cannot_write, .path = to, .os_error = errno});
     return unpacked;
 }
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "exchange/exchange_problem.h"
+
 struct zip;
 
 struct archive_limits {
@@ -41,17 +43,17 @@ public:
     // more, and a damaged zip may lie, so the unpacking itself still counts.
     uint64_t claimed_size(const std::string& name) const;
 
-    const std::string& error() const { return error_; }
+    const exchange_problem& error() const { return error_; }
 
 private:
     template <typename Sink>
     bool unpack(const std::string& name, uint64_t limit, unpacked_into into, Sink&& sink);
-    bool fail(std::string message);
+    bool fail(exchange_problem problem);
 
     archive_limits limits_;
     zip* archive_ = nullptr;
     uint64_t total_ = 0;  // bytes unpacked so far
-    std::string error_;
+    exchange_problem error_;  // why the last step failed
     std::vector<char> in_;  // what the zip gives of an entry, a piece at a time
     std::vector<char> zstd_out_;  // what the decoder makes of it, for zstd entries
 };

@@ -53,13 +53,6 @@ uint64_t room_for_the_save()
     return bytes;
 }
 
-std::string mebibytes(uint64_t bytes)
-{
-    if (bytes < (uint64_t{1} << 20))
-        return std::to_string(bytes) + " bytes";
-    return std::to_string((bytes + (1 << 20) - 1) >> 20) + " MiB";
-}
-
 struct sqlite_closer {
     void operator()(sqlite3* d) const { sqlite3_close(d); }
 };
@@ -133,7 +126,7 @@ public:
         }
         for (auto& [name, count] : notes)
             out.decks.push_back({name, count});
-        return summary_.error.empty();
+        return !summary_.error;
     }
 
     bool commit()
@@ -144,7 +137,7 @@ public:
         for (const auto& [target, temporary] : copies_)
             names.push_back(target);
         if (!names.empty() && !journal_media_names(media_folder_, names))
-            return fail("cannot write " + media_folder_ + media_journal_name + ": " + std::strerror(errno));
+            return fail({.code = exchange_problem_code::cannot_write, .path = media_folder_ + media_journal_name, .os_error = errno});
         std::vector<std::string> made;
         for (const auto& [target, temporary] : copies_) {
             const std::string to = media_folder_ + target;
@@ -152,7 +145,7 @@ public:
                 const int error = renamed.value();
                 for (const std::string& m : made)
                     ::unlink(m.c_str());
-                return fail("cannot copy the media file " + target + " into " + media_folder_ + ": " + std::strerror(error));
+                return fail({.code = exchange_problem_code::media_not_renamed, .path = media_folder_, .name = target, .os_error = error});
             }
             unpacked_.erase(target);
             made.push_back(to);
@@ -161,17 +154,17 @@ public:
             const int error = errno;
             for (const std::string& m : made)
                 ::unlink(m.c_str());
-            return fail("cannot write the media files into " + media_folder_ + ": " + std::strerror(error));
+            return fail({.code = exchange_problem_code::media_not_synced, .path = media_folder_, .os_error = error});
         }
         summary_.media_copied = static_cast<uint32_t>(copies_.size());
         batch_.commit(summary_);
         return true;
     }
 
-    bool fail(const std::string& message)
+    bool fail(const exchange_problem& problem)
     {
-        summary_.error = message;
-        write_log("WARNING: package import refused: %s\n", message.c_str());
+        summary_.error = problem;
+        write_log("WARNING: package import refused: %s\n", log_text(problem).c_str());
         return false;
     }
 
@@ -186,15 +179,14 @@ private:
             }
         }
         if (entry.empty())
-            return fail("the package holds no collection (collection.anki2, .anki21 or .anki21b)");
+            return fail({.code = exchange_problem_code::no_collection});
         const uint64_t claimed = archive_.claimed_size(entry);
         const std::string parent = claimed <= max_scratch_bytes ? temporary_folder() : data_path("");
         scratch_ = std::make_unique<scratch_dir>(parent);
         if (scratch_->path().empty())
-            return fail("cannot make a temporary folder in " + parent + ": " + std::strerror(errno));
+            return fail({.code = exchange_problem_code::no_scratch_folder, .path = parent, .os_error = errno});
         if (const uint64_t room = free_bytes(parent); room < claimed + disk_reserve)
-            return fail("the package's collection needs " + mebibytes(claimed) + ", and " + parent + " has " +
-                        mebibytes(room) + " free");
+            return fail({.code = exchange_problem_code::no_room_for_collection, .path = parent, .size = claimed, .limit = room});
         const std::string copy = scratch_->path() + "collection.sqlite";
         if (!archive_.extract(entry, copy, claimed <= max_scratch_bytes ? max_scratch_bytes : UINT64_MAX))
             return fail(archive_.error());
@@ -212,7 +204,7 @@ private:
         const int rc = sqlite3_open_v2(copy.c_str(), &handle, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
         db_.reset(handle);
         if (rc != SQLITE_OK)
-            return fail("the package's collection cannot be opened: " + std::string(sqlite3_errstr(rc)));
+            return fail({.code = exchange_problem_code::collection_not_opened, .detail = sqlite3_errstr(rc)});
         // Only our own queries run: no triggers, no views, nothing the file's schema asks for.
         int ignored = 0;
         sqlite3_db_config(handle, SQLITE_DBCONFIG_DEFENSIVE, 1, &ignored);
@@ -233,8 +225,7 @@ private:
         sqlite3_stmt* raw = nullptr;
         if (sqlite3_prepare_v2(db_.get(), sql, -1, &raw, nullptr) != SQLITE_OK) {
             sqlite3_finalize(raw);
-            return fail(std::string("the package's collection is damaged or of an unknown kind (") +
-                        sqlite3_errmsg(db_.get()) + ")");
+            return fail({.code = exchange_problem_code::collection_unknown, .detail = sqlite3_errmsg(db_.get())});
         }
         s.reset(raw);
         return true;
@@ -245,7 +236,7 @@ private:
         row = rc == SQLITE_ROW;
         if (rc == SQLITE_ROW || rc == SQLITE_DONE)
             return true;
-        return fail(std::string("the package's collection is damaged (") + sqlite3_errmsg(db_.get()) + ")");
+        return fail({.code = exchange_problem_code::collection_damaged, .detail = sqlite3_errmsg(db_.get())});
     }
     bool has_table(const char* name)
     {
@@ -266,7 +257,7 @@ private:
             return fail(archive_.error());
         const auto map = parse_media_map(bytes);
         if (!map)
-            return fail("the package's list of media files is damaged");
+            return fail({.code = exchange_problem_code::media_list_damaged});
         media_ = *map;
         return true;
     }
@@ -280,7 +271,7 @@ private:
         if (!step(s.get(), row))
             return false;
         if (!row)
-            return fail("the package's collection has no collection record");
+            return fail({.code = exchange_problem_code::no_collection_record});
         created_ = sqlite3_column_int64(s.get(), 0);
         const std::string decks_json = column_text(s.get(), 1);
         if (has_table("decks")) {
@@ -302,13 +293,13 @@ private:
                 }
                 decks_[sqlite3_column_int64(d.get(), 0)] = std::move(parts);
             }
-            return summary_.error.empty();
+            return !summary_.error;
         }
         if (decks_json.empty())
             return true;
         const auto json = parse_json(decks_json);
         if (!json || json->type != json_value::kind::object)
-            return fail("the package's list of decks is damaged");
+            return fail({.code = exchange_problem_code::deck_list_damaged});
         for (const auto& [id, deck] : json->members) {
             const json_value* name = deck.member("name");
             if (!name || name->type != json_value::kind::string)
@@ -348,7 +339,7 @@ private:
             c.id = sqlite3_column_int64(s.get(), 9);
             cards_.insert_or_assign(note, c);
         }
-        return summary_.error.empty();
+        return !summary_.error;
     }
 
     std::optional<carried_schedule> schedule_of(const card_row& c) const
@@ -368,7 +359,7 @@ private:
         return s;
     }
 
-    std::optional<std::string> media_path(const std::string& where, const std::string& name, bool sound)
+    std::optional<std::string> media_path(uint64_t note, const std::string& name, bool sound)
     {
         std::string found = name;
         auto entry = media_.find(found);
@@ -376,46 +367,42 @@ private:
             found = percent_decoded(name);
             entry = media_.find(found);
         }
-        const char* kind = sound ? "sound" : "picture";
-        if (entry == media_.end() || !archive_.has(entry->second)) {
-            summary_.problems.push_back(where + ": the " + kind + " \"" + name + "\" is not in the package; left out");
+        const auto left_out = [&](exchange_problem problem) -> std::optional<std::string> {
+            problem.place = item_place::note;
+            problem.place_number = note;
+            if (problem.name.empty())
+                problem.name = name;
+            problem.media = sound ? media_kind::sound : media_kind::picture;
+            summary_.problems.push_back(std::move(problem));
             return std::nullopt;
-        }
-        if (!safe_media_name(found)) {
-            summary_.problems.push_back(where + ": the " + kind + " name \"" + name +
-                                        "\" would leave the media folder; left out");
-            return std::nullopt;
-        }
+        };
+        using enum exchange_problem_code;
+        if (entry == media_.end() || !archive_.has(entry->second))
+            return left_out({.code = media_missing});
+        if (!safe_media_name(found))
+            return left_out({.code = media_name_escapes});
         if (const auto done = targets_.find(found); done != targets_.end()) {
             item_media_.push_back(done->second);
             return std::string(package_media_folder) + done->second;
         }
-        const auto left_out = [&](const std::string& why) -> std::optional<std::string> {
-            summary_.problems.push_back(where + ": the " + kind + " \"" + name + "\" " + why + "; left out");
-            return std::nullopt;
-        };
         const uint64_t claimed = archive_.claimed_size(entry->second);
         if (claimed > options_.limits.max_entry_bytes)
-            return left_out("is " + mebibytes(claimed) + ", more than the " + mebibytes(options_.limits.max_entry_bytes) +
-                            " one imported file may take");
+            return left_out({.code = media_too_large, .size = claimed, .limit = options_.limits.max_entry_bytes});
         if (!media_folder_made_) {
             if (::mkdir(media_folder_.c_str(), 0777) != 0 && errno != EEXIST)
-                return left_out("cannot be copied: the folder " + media_folder_ + " cannot be made (" +
-                                std::strerror(errno) + ")");
+                return left_out({.code = media_folder_not_made, .path = media_folder_, .os_error = errno});
             media_folder_made_ = true;
         }
         // The free space, not a total of the package, bounds what streams into media/: checked
         // before each file, and a file that unpacks to more than its claim stops at it.
         const uint64_t room = free_bytes(media_folder_);
         if (room < claimed + keep_free_)
-            return left_out("needs " + mebibytes(claimed) + ", and the disk of " + media_folder_ + " has " +
-                            mebibytes(room) + " free");
+            return left_out({.code = media_no_room, .path = media_folder_, .size = claimed, .limit = room});
         // Unpacked under a temporary name in media/ itself, so that taking it is a rename.
         const std::string unpacked = media_folder_ + media_temporary_name(temporaries_++);
         if (!archive_.extract(entry->second, unpacked, room - keep_free_, unpacked_into::media)) {
             ::unlink(unpacked.c_str());
-            summary_.problems.push_back(where + ": " + archive_.error() + "; left out");
-            return std::nullopt;
+            return left_out(archive_.error());
         }
         const std::string target = free_target(found, unpacked);
         targets_[found] = target;
@@ -506,9 +493,10 @@ private:
             if (sep != std::string::npos)
                 back = fields.substr(sep + 1, fields.find('\x1f', sep + 1) - sep - 1);
             staged_item item;
-            item.where = "note " + std::to_string(id);
+            item.place = item_place::note;
+            item.place_number = static_cast<uint64_t>(id);
             const media_resolver media = [&](const std::string& name, bool sound) {
-                return media_path(item.where, name, sound);
+                return media_path(item.place_number, name, sound);
             };
             if (const auto card = cards_.find(id); card != cards_.end()) {
                 if (const auto deck = decks_.find(card->second.deck); deck != decks_.end())
@@ -527,7 +515,7 @@ private:
             if (options_.progress && ++done % 1024 == 0)
                 options_.progress(done, total);
         }
-        return summary_.error.empty();
+        return !summary_.error;
     }
 
     const package_import_options& options_;

@@ -36,7 +36,7 @@ struct package_deck {
 // What a package holds, for showing before it is imported.
 struct package_contents {
     bool read = false;  // false: `error` says why
-    std::string error;  // for the user
+    exchange_problem error;  // why the package was not read
     std::vector<package_deck> decks;  // sorted by name
     uint32_t notes = 0;  // every note of the package
 };

@@ -42,7 +42,8 @@ public:
             return std::move(fields[static_cast<size_t>(c)]);
         };
         staged_item s;
-        s.where = "line " + std::to_string(line);
+        s.place = item_place::line;
+        s.place_number = line;
         s.question = field(columns_->question);
         s.answer = field(columns_->answer);
         if (html_) {
@@ -62,7 +63,7 @@ public:
         if (!table_.read) {
             summary_ = import_summary{};
             summary_.error = table_.error;
-            write_log("WARNING: text import refused: %s\n", table_.error.c_str());
+            write_log("WARNING: text import refused: %s\n", log_text(table_.error).c_str());
             return;
         }
         batch_.commit(summary_);

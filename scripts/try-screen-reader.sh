@@ -2,16 +2,18 @@
 # Starts the program under a virtual X server with the Orca screen reader, moves through the
 # main window with the keyboard, and prints what Orca said (its debug log's speech lines).
 # Needs `scripts/install-deps.sh screen-reader`. Usage: try-screen-reader.sh PROGRAM [LANG]
+# (XVFB_DISPLAY picks the virtual display's number, 71 unless set).
 set -eu
 program=$(realpath "$1")
 lang=${2:-en_US.UTF-8}
 work=$(mktemp -d)
 trap 'kill $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
-Xvfb :71 -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+display=:${XVFB_DISPLAY:-71}
+Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 sleep 1
 # One D-Bus session holds the accessibility bus, the screen reader and the program.
-HOME="$work" DISPLAY=:71 LANG="$lang" LANGUAGE="" dbus-run-session -- sh -c '
+HOME="$work" DISPLAY="$display" LANG="$lang" LANGUAGE="" dbus-run-session -- sh -c '
     /usr/libexec/at-spi-bus-launcher --launch-immediately &
     sleep 1
     gsettings set org.gnome.desktop.a11y.applications screen-reader-enabled true 2>/dev/null || true

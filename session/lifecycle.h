@@ -1,6 +1,7 @@
 #pragma once
 // Opening and closing the database in a data directory, with its lock.
 #include "database/database.h"
+#include "session/save_problem.h"
 
 // What ma_init reports: from_bin, or the sum of what was not read or stands in the way.
 enum class [[nodiscard]] init_status : int {
@@ -46,7 +47,7 @@ enum class deinit_status : int {
 
 struct [[nodiscard]] deinit_result {
     deinit_status status = deinit_status::done;  // how it went
-    save_failure problem;  // what was not saved and why (not_saved), or the backup's (backup_failed)
+    save_problem problem;  // what was not saved and why (not_saved), or the backup's (backup_failed)
     bool operator==(deinit_status s) const { return status == s; }
 };
 

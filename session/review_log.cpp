@@ -79,7 +79,7 @@ namespace {
 // Records the log could not take yet, so that a full disk loses none of them.
 struct held_reviews {
     std::vector<review_record> records;  // oldest first; they go in before any later record
-    std::string reason;  // why the first of them could not be appended
+    int error = 0;  // errno of the first of them that could not be appended
     bool unreported = false;  // the user has not been told since they began to wait
 };
 
@@ -107,8 +107,8 @@ review_append_status append_some(const review_record* r, size_t count, bool& kep
     if (!kept) {
         write_log("ERROR: cannot %s %s: %s; the review waits in memory\n",
             o.failed == append_step::open ? "open" : "append to", p, std::strerror(o.error));
-        if (held().reason.empty())
-            held().reason = std::strerror(o.error);
+        if (held().error == 0)
+            held().error = o.error != 0 ? o.error : EIO;
         return o.failed == append_step::open ? review_append_status::cannot_open : review_append_status::cannot_write;
     }
     if (o.failed != append_step::none) {
@@ -129,7 +129,7 @@ review_append_status append_review(const review_record& r)
     held_reviews& h = held();
     const bool none_waited = h.records.empty();
     if (none_waited)
-        h.reason.clear();
+        h.error = 0;
     h.records.push_back(r);
     const review_append_status status = append_held_reviews();
     // Told once as records begin to wait, not at every grade while the disk stays full.
@@ -178,13 +178,13 @@ review_append_status append_held_reviews()
 
 size_t held_review_count() { return held().records.size(); }
 
-std::string take_review_log_warning()
+int take_review_log_warning()
 {
     held_reviews& h = held();
     if (!h.unreported)
-        return {};
+        return 0;
     h.unreported = false;
-    return h.reason;
+    return h.error;
 }
 
 void close_review_log()

@@ -31,9 +31,9 @@ constexpr char queue_name[] = "queue.txt";
 constexpr char weights_name[] = "weights.bin";
 constexpr char cases_name[] = "user_cases.bin";
 
-save_result failed(save_status status, const std::string& path, const std::string& reason)
+save_result failed(save_status status, const std::string& path, save_obstacle obstacle, int os_error = 0)
 {
-    return {status, {path, reason}};
+    return {status, {path, obstacle, os_error}};
 }
 
 // Writes the files into `dir` as one commit; not_written, with its reason, when nothing could
@@ -58,11 +58,12 @@ save_result commit_files(const std::string& dir, bool with_weights, file_digest*
     }
     const commit_status status = commit.commit();
     if (status == commit_status::not_written || status == commit_status::unfinished) {
-        const char* reason = std::strerror(commit.failed_error());
+        const int error = commit.failed_error();
+        const char* reason = std::strerror(error);
         if (commit.failed_path() == dir + weights_name)
             write_log("ERROR: cannot save ANN weights! (a problem with %s file?)\n", commit.failed_path().c_str());
         write_log("ERROR: cannot save the database: \"%s\": %s\n", commit.failed_path().c_str(), reason);
-        return failed(save_status::not_written, commit.failed_path(), reason);
+        return failed(save_status::not_written, commit.failed_path(), save_obstacle::system, error);
     }
     if (status == commit_status::not_durable)
         write_log("WARNING: the database was saved in \"%s\", but the folder could not be synced to the disk: "
@@ -78,12 +79,11 @@ save_result save_database(bool with_weights, bool with_backup, file_digest* writ
     const database& d = db();
     const std::string bin_path = services().data_dir + bin_name;
     if (d.read_only)
-        return failed(save_status::not_written, services().data_dir, "the data directory is read-only");
+        return failed(save_status::not_written, services().data_dir, save_obstacle::read_only_directory);
     // The file refused at opening may be the user's only copy of the database.
     if (d.bin_refused && !keep_refused_file(bin_path)) {
         write_log("ERROR: cannot keep a copy of the unreadable \"%s\"; it is not overwritten\n", bin_path.c_str());
-        return failed(save_status::not_written, bin_path,
-            "it could not be read when the database was opened, and no copy of it could be kept");
+        return failed(save_status::not_written, bin_path, save_obstacle::refused_file_not_kept);
     }
     file_digest written;
     if (save_result committed = commit_files(services().data_dir, with_weights, &written);
@@ -97,7 +97,7 @@ save_result save_database(bool with_weights, bool with_backup, file_digest* writ
     if (!with_backup)
         return {};
     if (const backup_result backup = keep_backup(bin_path, &written); backup.error)
-        return failed(save_status::backup_failed, backup.failed_path, backup.error.message());
+        return failed(save_status::backup_failed, backup.failed_path, save_obstacle::system, backup.error.value());
     if (sync_active())
         keep_sync_state_beside_backup();
     return {};
@@ -106,14 +106,14 @@ save_result save_database(bool with_weights, bool with_backup, file_digest* writ
 save_result save_database_copy(const std::string& dir)
 {
     if (::access((dir + bin_name).c_str(), F_OK) == 0)
-        return failed(save_status::target_holds_database, dir + bin_name, "the folder already holds a database");
+        return failed(save_status::target_holds_database, dir + bin_name, save_obstacle::holds_database);
     if (save_result committed = commit_files(dir, true); committed.status != save_status::done)
         return committed;
     // The cases are the network's memory of the user's grades; without them the copy would learn anew.
     const std::string cases = services().data_dir + cases_name;
     if (::access(cases.c_str(), F_OK) == 0) {
         if (const std::error_code error = copy_file_durable(cases, dir + cases_name))
-            return failed(save_status::not_written, dir + cases_name, error.message());
+            return failed(save_status::not_written, dir + cases_name, save_obstacle::system, error.value());
     }
     return {};
 }
@@ -137,7 +137,7 @@ restore_result restore_backup(const std::string& backup_path)
     if (sync_active())
         take_sync_state_of_backup(backup_path);
     if (const std::error_code error = copy_file_durable(backup_path, bin_path))
-        return {restore_status::not_written, {bin_path, error.message()}};
+        return {restore_status::not_written, {bin_path, save_obstacle::system, error.value()}};
     write_log("INFO: the backup \"%s\" was restored\n", backup_path.c_str());
     // Reopened as at start: the queue file was just saved, so its items find their categories
     // by name in the restored table.

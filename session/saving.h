@@ -6,6 +6,7 @@
 
 #include "database/binfile.h"
 #include "database/database.h"
+#include "session/save_problem.h"
 
 // How a save went; the values are the codes the program always reported.
 enum class save_status : int {
@@ -17,7 +18,7 @@ enum class save_status : int {
 
 struct [[nodiscard]] save_result {
     save_status status = save_status::done;  // how it went
-    save_failure problem;  // the file that failed and why: the save's, or else the backup's
+    save_problem problem;  // the file that failed and why: the save's, or else the backup's
     bool operator==(save_status s) const { return status == s; }
 };
 
@@ -41,7 +42,7 @@ enum class restore_status : int {
 
 struct [[nodiscard]] restore_result {
     restore_status status = restore_status::done;  // how it went
-    save_failure problem;  // what could not be written and why (current_not_saved, not_written)
+    save_problem problem;  // what could not be written and why (current_not_saved, not_written)
     bool operator==(restore_status s) const { return status == s; }
 };
 

@@ -22,11 +22,11 @@ std::function<void()>& problem_listener()
     return tell;
 }
 
-void report_problem(std::string text)
+void report_problem(sync_problem p)
 {
-    if (!sync_g().problem.empty())
+    if (sync_g().problem)
         return;
-    sync_g().problem = std::move(text);
+    sync_g().problem = std::move(p);
     if (problem_listener())
         problem_listener()();
 }
@@ -59,8 +59,7 @@ uint64_t append(change_record& r)
         const std::string path = g.folder + change_log_name(g.me);
         write_log("ERROR: a change was not recorded: \"%s\" %s: %s\n", path.c_str(), append_problem(res.status),
             std::strerror(res.error));
-        report_problem("The change log \"" + path + "\" " + append_problem(res.status) + " ("
-            + std::strerror(res.error) + "): changes made here do not reach the other computers.");
+        report_problem({res.status, path, res.error});
         return 0;
     }
     if (res.status == change_append_status::cannot_sync)
@@ -103,8 +102,7 @@ void adopt(const void* record, bool queued, change_record& r)
 {
     r.item = {sync_g().me, sync_g().writer->next_sequence()};
     if (r.item.number == 0 || append(r) != r.item.number) {
-        report_problem("The change log \"" + sync_g().folder + change_log_name(sync_g().me)
-            + "\" cannot be opened: changes made here do not reach the other computers.");
+        report_problem({change_append_status::cannot_open, sync_g().folder + change_log_name(sync_g().me), 0});
         return;
     }
     item_marks m;
@@ -221,10 +219,10 @@ void sync_close()
 
 void sync_on_problem(std::function<void()> tell) { problem_listener() = std::move(tell); }
 
-std::string sync_take_problem()
+sync_problem sync_take_problem()
 {
-    std::string p;
-    p.swap(sync_g().problem);
+    sync_problem p;
+    std::swap(p, sync_g().problem);
     return p;
 }
 

@@ -13,6 +13,7 @@
 #include "database/database.h"
 #include "formats/change_log.h"
 #include "session/review_log.h"
+#include "session/sync_state.h"
 
 // The file of the data directory that holds the sync state.
 inline constexpr const char sync_state_name[] = "sync.state";
@@ -57,9 +58,8 @@ const std::string& sync_folder();
 // Milliseconds since 1970 that the next record is stamped with; tests set the clock.
 uint64_t sync_clock_ms();
 
-// A record that could not be appended since the last call, as a sentence for the user; empty
-// when every change was recorded.
-std::string sync_take_problem();
+// A record that could not be appended since the last call; none when every change was recorded.
+sync_problem sync_take_problem();
 // `tell` is called when such a problem arises, so that the window need not look for one.
 void sync_on_problem(std::function<void()> tell);
 

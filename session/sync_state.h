@@ -15,6 +15,14 @@
 #include "session/sync_conflicts.h"
 #include "session/sync_effects.h"
 
+// A change of this computer's that its change log did not take, for the user.
+struct sync_problem {
+    change_append_status status = change_append_status::appended;  // appended: nothing to tell
+    std::string path;  // the change log
+    int os_error = 0;  // errno, when the system refused
+    explicit operator bool() const { return status != change_append_status::appended; }
+};
+
 // Orders concurrent changes the same way on every computer: the later stamp, then the
 // larger computer id.
 struct field_version {
@@ -49,7 +57,7 @@ struct sync_globals {
     std::unordered_map<item_key, const void*, item_key_hash> records;  // per key, its record
     uint64_t own_applied = 0;  // the last record of this computer whose change the database holds
     uint64_t latest_stamp = 0;  // the highest stamp written or applied here
-    std::string problem;  // a record that could not be appended, untold yet
+    sync_problem problem;  // a record that could not be appended, untold yet
     // Category paths renamed here, to their new paths: a change made elsewhere before it saw a
     // rename names the old path, and goes where the category went.
     std::map<std::vector<std::string>, std::vector<std::string>> renamed;

@@ -74,8 +74,12 @@ std::string category_name_from_typed(const QString& typed)
 
 std::string category_label(const char* name, uint32_t items, uint32_t due, uint32_t queued)
 {
-    const std::string counts = " (i:" + std::to_string(items) + ",r:" + std::to_string(due) + ",q:"
-        + std::to_string(queued) + ")";
+    // The letters abbreviate the words of the user's language (items, reviews, queued).
+    const std::string counts = QCoreApplication::translate("category_selection_dialog", " (i:%1,r:%2,q:%3)")
+                                   .arg(items)
+                                   .arg(due)
+                                   .arg(queued)
+                                   .toStdString();
     std::string label = name ? name : "";
     // The counts are what the dialog is for; the name gives way.
     label.resize(utf8_prefix(label, max_label_bytes - counts.size()));
@@ -85,8 +89,10 @@ std::string category_label(const char* name, uint32_t items, uint32_t due, uint3
 QString category_spoken(const QString& name, uint32_t items, uint32_t due, uint32_t queued)
 {
     const QLocale locale;
-    return QCoreApplication::translate("category_selection_dialog", "%1: %2 due, %3 queued, %4 items")
-        .arg(name, locale.toString(due), locale.toString(queued), locale.toString(items));
+    // Items counted with %Ln: English says "1 item", and other languages count their own way.
+    const int counted = static_cast<int>(items);
+    return QCoreApplication::translate("category_selection_dialog", "%1: %2 due, %3 queued, %Ln items", nullptr, counted)
+        .arg(name, locale.toString(due), locale.toString(queued));
 }
 
 category_selection_dialog::category_selection_dialog(settings* record, category_set* remembered, bool review_mode,

@@ -96,23 +96,9 @@
         <source>in 1 day</source>
         <translation>in 1 Tag</translation>
     </message>
-    <message numerus="yes">
-        <source>in %n days</source>
-        <translation>
-            <numerusform>in %n Tag</numerusform>
-            <numerusform>in %n Tagen</numerusform>
-        </translation>
-    </message>
     <message>
         <source>1 day overdue</source>
         <translation>1 Tag überfällig</translation>
-    </message>
-    <message numerus="yes">
-        <source>%n days overdue</source>
-        <translation>
-            <numerusform>%n Tag überfällig</numerusform>
-            <numerusform>%n Tage überfällig</numerusform>
-        </translation>
     </message>
     <message>
         <source>Question</source>
@@ -149,6 +135,20 @@
     <message>
         <source>Created</source>
         <translation>Angelegt</translation>
+    </message>
+    <message numerus="yes">
+        <source>in %Ln days</source>
+        <translation>
+            <numerusform>in %Ln Tag</numerusform>
+            <numerusform>in %Ln Tagen</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln days overdue</source>
+        <translation>
+            <numerusform>%Ln Tag überfällig</numerusform>
+            <numerusform>%Ln Tage überfällig</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -379,10 +379,6 @@
 <context>
     <name>category_selection_dialog</name>
     <message>
-        <source>%1: %2 due, %3 queued, %4 items</source>
-        <translation>%1: %2 fällig, %3 in der Warteschlange, %4 Karten</translation>
-    </message>
-    <message>
         <source>Category Selection</source>
         <translation>Kategorien auswählen</translation>
     </message>
@@ -405,6 +401,17 @@
     <message>
         <source>Categories</source>
         <translation>Kategorien</translation>
+    </message>
+    <message numerus="yes">
+        <source>%1: %2 due, %3 queued, %Ln items</source>
+        <translation>
+            <numerusform>%1: %2 fällig, %3 in der Warteschlange, %Ln Karte</numerusform>
+            <numerusform>%1: %2 fällig, %3 in der Warteschlange, %Ln Karten</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source> (i:%1,r:%2,q:%3)</source>
+        <translation> (K:%1,F:%2,W:%3)</translation>
     </message>
 </context>
 <context>
@@ -1469,6 +1476,297 @@ Schließen Sie es und starten Sie Cardwright erneut.</translation>
     <message>
         <source>&amp;Delete Category	Del</source>
         <translation>Kategorie &amp;löschen	Entf</translation>
+    </message>
+    <message>
+        <source>Overview</source>
+        <translation>Übersicht</translation>
+    </message>
+</context>
+<context>
+    <name>problem_texts</name>
+    <message>
+        <source>No space left on device</source>
+        <translation>Kein Platz mehr auf dem Gerät</translation>
+    </message>
+    <message>
+        <source>Disk quota exceeded</source>
+        <translation>Speicherplatzkontingent überschritten</translation>
+    </message>
+    <message>
+        <source>Permission denied</source>
+        <translation>Keine Berechtigung</translation>
+    </message>
+    <message>
+        <source>Operation not permitted</source>
+        <translation>Die Operation ist nicht erlaubt</translation>
+    </message>
+    <message>
+        <source>Read-only file system</source>
+        <translation>Schreibgeschütztes Dateisystem</translation>
+    </message>
+    <message>
+        <source>No such file or directory</source>
+        <translation>Datei oder Verzeichnis nicht gefunden</translation>
+    </message>
+    <message>
+        <source>Not a directory</source>
+        <translation>Kein Verzeichnis</translation>
+    </message>
+    <message>
+        <source>Is a directory</source>
+        <translation>Ist ein Verzeichnis</translation>
+    </message>
+    <message>
+        <source>File exists</source>
+        <translation>Die Datei existiert bereits</translation>
+    </message>
+    <message>
+        <source>Input/output error</source>
+        <translation>Ein-/Ausgabefehler</translation>
+    </message>
+    <message>
+        <source>File name too long</source>
+        <translation>Dateiname zu lang</translation>
+    </message>
+    <message>
+        <source>File too large</source>
+        <translation>Datei zu groß</translation>
+    </message>
+    <message>
+        <source>No locks available</source>
+        <translation>Keine Dateisperren verfügbar</translation>
+    </message>
+    <message>
+        <source>%1 bytes</source>
+        <translation>%1 Bytes</translation>
+    </message>
+    <message>
+        <source>%1 MiB</source>
+        <translation>%1 MiB</translation>
+    </message>
+    <message>
+        <source>the sound &quot;%1&quot;</source>
+        <translation>der Ton „%1“</translation>
+    </message>
+    <message>
+        <source>the picture &quot;%1&quot;</source>
+        <translation>das Bild „%1“</translation>
+    </message>
+    <message>
+        <source>the answer</source>
+        <translation>die Antwort</translation>
+    </message>
+    <message>
+        <source>the question</source>
+        <translation>die Frage</translation>
+    </message>
+    <message>
+        <source>cannot open %1: %2</source>
+        <translation>%1 kann nicht geöffnet werden: %2</translation>
+    </message>
+    <message>
+        <source>cannot read %1: %2</source>
+        <translation>%1 kann nicht gelesen werden: %2</translation>
+    </message>
+    <message>
+        <source>cannot create %1: %2</source>
+        <translation>%1 kann nicht angelegt werden: %2</translation>
+    </message>
+    <message>
+        <source>cannot write %1: %2</source>
+        <translation>%1 kann nicht geschrieben werden: %2</translation>
+    </message>
+    <message>
+        <source>the file is larger than 256 MiB; split it into smaller files</source>
+        <translation>die Datei ist größer als 256 MiB; teilen Sie sie in kleinere Dateien auf</translation>
+    </message>
+    <message>
+        <source>line %1: the separator &quot;%2&quot; is not one this program reads (tab, comma, semicolon, pipe, colon, space)</source>
+        <translation>Zeile %1: das Trennzeichen „%2“ kennt dieses Programm nicht (Tabulator, Komma, Semikolon, senkrechter Strich, Doppelpunkt, Leerzeichen)</translation>
+    </message>
+    <message>
+        <source>line %1: a quoted field is not closed before the end of the file</source>
+        <translation>Zeile %1: Ein Feld in Anführungszeichen wird vor dem Ende der Datei nicht geschlossen</translation>
+    </message>
+    <message>
+        <source>%1 is not a package that can be read (%2)</source>
+        <translation>%1 ist kein lesbares Paket (%2)</translation>
+    </message>
+    <message>
+        <source>the package holds more than %1 files</source>
+        <translation>das Paket enthält mehr als %1 Dateien</translation>
+    </message>
+    <message>
+        <source>no package is open</source>
+        <translation>es ist kein Paket geöffnet</translation>
+    </message>
+    <message>
+        <source>the package&apos;s %1 cannot be read (%2)</source>
+        <translation>%1 im Paket kann nicht gelesen werden (%2)</translation>
+    </message>
+    <message>
+        <source>the package&apos;s %1 unpacks to more than %2</source>
+        <translation>%1 im Paket wird entpackt größer als %2</translation>
+    </message>
+    <message>
+        <source>the package unpacks to more than %1</source>
+        <translation>das Paket wird entpackt größer als %1</translation>
+    </message>
+    <message>
+        <source>the package&apos;s %1 is damaged (%2)</source>
+        <translation>%1 im Paket ist beschädigt (%2)</translation>
+    </message>
+    <message>
+        <source>out of memory while unpacking %1</source>
+        <translation>beim Entpacken von %1 reichte der Arbeitsspeicher nicht</translation>
+    </message>
+    <message>
+        <source>the package&apos;s %1 ends in the middle of its compressed data</source>
+        <translation>%1 im Paket endet mitten in seinen komprimierten Daten</translation>
+    </message>
+    <message>
+        <source>cannot copy the media file %1 into %2: %3</source>
+        <translation>die Mediendatei %1 kann nicht nach %2 kopiert werden: %3</translation>
+    </message>
+    <message>
+        <source>cannot write the media files into %1: %2</source>
+        <translation>die Mediendateien können nicht nach %1 geschrieben werden: %2</translation>
+    </message>
+    <message>
+        <source>the package holds no collection (collection.anki2, .anki21 or .anki21b)</source>
+        <translation>das Paket enthält keine Sammlung (collection.anki2, .anki21 oder .anki21b)</translation>
+    </message>
+    <message>
+        <source>cannot make a temporary folder in %1: %2</source>
+        <translation>in %1 kann kein temporärer Ordner angelegt werden: %2</translation>
+    </message>
+    <message>
+        <source>the package&apos;s collection needs %1, and %2 has %3 free</source>
+        <translation>die Sammlung des Pakets braucht %1, in %2 sind aber nur %3 frei</translation>
+    </message>
+    <message>
+        <source>the package&apos;s collection cannot be opened: %1</source>
+        <translation>die Sammlung des Pakets kann nicht geöffnet werden: %1</translation>
+    </message>
+    <message>
+        <source>the package&apos;s collection is damaged or of an unknown kind (%1)</source>
+        <translation>die Sammlung des Pakets ist beschädigt oder von unbekannter Art (%1)</translation>
+    </message>
+    <message>
+        <source>the package&apos;s collection is damaged (%1)</source>
+        <translation>die Sammlung des Pakets ist beschädigt (%1)</translation>
+    </message>
+    <message>
+        <source>the package&apos;s list of media files is damaged</source>
+        <translation>die Liste der Mediendateien im Paket ist beschädigt</translation>
+    </message>
+    <message>
+        <source>the package&apos;s collection has no collection record</source>
+        <translation>die Sammlung des Pakets hat keinen Sammlungseintrag</translation>
+    </message>
+    <message>
+        <source>the package&apos;s list of decks is damaged</source>
+        <translation>die Liste der Stapel im Paket ist beschädigt</translation>
+    </message>
+    <message>
+        <source>the categories nest deeper than %1 levels</source>
+        <translation>die Kategorien sind tiefer als %1 Ebenen verschachtelt</translation>
+    </message>
+    <message>
+        <source>the item &quot;%1&quot; cannot be written so that the XML reader takes it back (a text too long for a multi-line element, or holding both &quot;]]&gt;&quot; and its own closing tag)</source>
+        <translation>die Karte „%1“ lässt sich nicht so schreiben, dass das Einlesen als XML sie zurückbekommt (ein Text zu lang für ein mehrzeiliges Element, oder er enthält sowohl „]]&gt;“ als auch sein eigenes schließendes Tag)</translation>
+    </message>
+    <message>
+        <source>the category table is damaged: some items belong to no category that can be written</source>
+        <translation>die Kategorientabelle ist beschädigt: einige Karten gehören zu keiner Kategorie, die sich schreiben lässt</translation>
+    </message>
+    <message>
+        <source>no answer</source>
+        <translation>keine Antwort</translation>
+    </message>
+    <message>
+        <source>no question</source>
+        <translation>keine Frage</translation>
+    </message>
+    <message>
+        <source>%1 holds a NUL byte, which no text of this program can keep</source>
+        <translation>%1 enthält ein NUL-Byte, das kein Text dieses Programms aufnehmen kann</translation>
+    </message>
+    <message>
+        <source>%1 is not UTF-8 text</source>
+        <translation>%1 ist kein UTF-8-Text</translation>
+    </message>
+    <message>
+        <source>%1 is %2 bytes long, counting two for each line break (at most %3)</source>
+        <translation>%1 ist %2 Bytes lang, jeder Zeilenumbruch zählt zwei (höchstens %3)</translation>
+    </message>
+    <message>
+        <source>a text holds its own closing tag, which queue.txt cannot keep</source>
+        <translation>ein Text enthält sein eigenes schließendes Tag, das queue.txt nicht aufnehmen kann</translation>
+    </message>
+    <message>
+        <source>the category &quot;%1&quot; cannot be made (the database holds %2 categories, the most it can); its items go into &quot;%3&quot;</source>
+        <translation>die Kategorie „%1“ kann nicht angelegt werden (die Datenbank enthält %2 Kategorien, so viele, wie sie fassen kann); ihre Karten kommen nach „%3“</translation>
+    </message>
+    <message>
+        <source>%1 is not in the package</source>
+        <translation>%1 ist nicht im Paket enthalten</translation>
+    </message>
+    <message>
+        <source>%1 would leave the media folder</source>
+        <translation>%1 würde aus dem Medienordner hinausführen</translation>
+    </message>
+    <message>
+        <source>the sound name &quot;%1&quot;</source>
+        <translation>der Tonname „%1“</translation>
+    </message>
+    <message>
+        <source>the picture name &quot;%1&quot;</source>
+        <translation>der Bildname „%1“</translation>
+    </message>
+    <message>
+        <source>%1 is %2, more than the %3 one imported file may take</source>
+        <translation>%1 ist %2 groß, mehr als die %3, die eine importierte Datei haben darf</translation>
+    </message>
+    <message>
+        <source>%1 cannot be copied: the folder %2 cannot be made (%3)</source>
+        <translation>%1 kann nicht kopiert werden: der Ordner %2 kann nicht angelegt werden (%3)</translation>
+    </message>
+    <message>
+        <source>%1 needs %2, and the disk of %3 has %4 free</source>
+        <translation>%1 braucht %2, auf dem Datenträger von %3 sind aber nur %4 frei</translation>
+    </message>
+    <message>
+        <source>line %1: %2; left out</source>
+        <translation>Zeile %1: %2; ausgelassen</translation>
+    </message>
+    <message>
+        <source>note %1: %2; left out</source>
+        <translation>Notiz %1: %2; ausgelassen</translation>
+    </message>
+    <message>
+        <source>the data directory is read-only</source>
+        <translation>das Datenverzeichnis ist schreibgeschützt</translation>
+    </message>
+    <message>
+        <source>it could not be read when the database was opened, and no copy of it could be kept</source>
+        <translation>die Datei war beim Öffnen der Datenbank nicht lesbar, und es ließ sich keine Kopie davon aufbewahren</translation>
+    </message>
+    <message>
+        <source>the folder already holds a database</source>
+        <translation>der Ordner enthält bereits eine Datenbank</translation>
+    </message>
+    <message>
+        <source>The change log &quot;%1&quot; cannot be opened: changes made here do not reach the other computers.</source>
+        <translation>Das Änderungsprotokoll „%1“ kann nicht geöffnet werden: Hier vorgenommene Änderungen erreichen die anderen Computer nicht.</translation>
+    </message>
+    <message>
+        <source>The file &quot;%1&quot; is not this computer&apos;s change log: changes made here do not reach the other computers.</source>
+        <translation>Die Datei „%1“ ist nicht das Änderungsprotokoll dieses Computers: Hier vorgenommene Änderungen erreichen die anderen Computer nicht.</translation>
+    </message>
+    <message>
+        <source>The change log &quot;%1&quot; cannot be written: changes made here do not reach the other computers.</source>
+        <translation>Das Änderungsprotokoll „%1“ kann nicht geschrieben werden: Hier vorgenommene Änderungen erreichen die anderen Computer nicht.</translation>
     </message>
 </context>
 <context>

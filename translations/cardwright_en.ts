@@ -4,17 +4,17 @@
 <context>
     <name>browser_model</name>
     <message numerus="yes">
-        <source>in %n days</source>
+        <source>in %Ln days</source>
         <translation>
-            <numerusform>in %n day</numerusform>
-            <numerusform>in %n days</numerusform>
+            <numerusform>in %Ln day</numerusform>
+            <numerusform>in %Ln days</numerusform>
         </translation>
     </message>
     <message numerus="yes">
-        <source>%n days overdue</source>
+        <source>%Ln days overdue</source>
         <translation>
-            <numerusform>%n day overdue</numerusform>
-            <numerusform>%n days overdue</numerusform>
+            <numerusform>%Ln day overdue</numerusform>
+            <numerusform>%Ln days overdue</numerusform>
         </translation>
     </message>
 </context>
@@ -60,6 +60,16 @@
         <translation>
             <numerusform>Delete the category &quot;%1&quot; and the empty category below it?</numerusform>
             <numerusform>Delete the category &quot;%1&quot; and the %n empty categories below it?</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>category_selection_dialog</name>
+    <message numerus="yes">
+        <source>%1: %2 due, %3 queued, %Ln items</source>
+        <translation>
+            <numerusform>%1: %2 due, %3 queued, %Ln item</numerusform>
+            <numerusform>%1: %2 due, %3 queued, %Ln items</numerusform>
         </translation>
     </message>
 </context>

@@ -48,7 +48,7 @@ QString local_date(const std::string& iso)
     return locale.toString(date, format);
 }
 
-// When an item is due, counted from today.
+// When an item is due, counted from today, the days in the locale's form ("in 1.500 Tagen").
 QString due_text(int32_t days)
 {
     const int n = static_cast<int>(days < 0 ? -days : days);
@@ -57,10 +57,10 @@ QString due_text(int32_t days)
     if (days == 1)
         return QCoreApplication::translate("browser_model", "in 1 day");
     if (days > 1)
-        return QCoreApplication::translate("browser_model", "in %n days", nullptr, n);
+        return QCoreApplication::translate("browser_model", "in %Ln days", nullptr, n);
     if (days == -1)
         return QCoreApplication::translate("browser_model", "1 day overdue");
-    return QCoreApplication::translate("browser_model", "%n days overdue", nullptr, n);
+    return QCoreApplication::translate("browser_model", "%Ln days overdue", nullptr, n);
 }
 
 }  // namespace

@@ -20,17 +20,13 @@
 #include "session/lifecycle.h"
 #include "session/saving.h"
 #include "services/log.h"
+#include "ui/problem_texts.h"
 #include "ui/window_state.h"
 #include "services/services_state.h"
 
 namespace {
 
 QString from_utf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
-
-QString problem_text(const save_failure& problem)
-{
-    return QStringLiteral("%1:\n%2").arg(from_utf8(problem.path), from_utf8(problem.reason));
-}
 
 // Saves a copy into a folder the user picks; true once it is there. Asks again while the
 // folder chosen cannot take it.
@@ -52,7 +48,7 @@ bool save_elsewhere(QWidget* owner)
             return true;
         }
         show_message(owner, QCoreApplication::translate("data_safety", "Cannot Save Database"),
-            QCoreApplication::translate("data_safety", "The database could not be saved there.\n\n%1").arg(problem_text(saved.problem)));
+            QCoreApplication::translate("data_safety", "The database could not be saved there.\n\n%1").arg(problem_texts::save(saved.problem)));
     }
 }
 
@@ -115,7 +111,7 @@ close_outcome close_database_asking(QWidget* owner, deinit_result (*close_databa
             if (result == deinit_status::backup_failed)
                 show_message(owner, QCoreApplication::translate("data_safety", "Backup Not Written"),
                     QCoreApplication::translate("data_safety", "The database was saved, but its backup could not be written.\n\n%1")
-                        .arg(problem_text(result.problem)));
+                        .arg(problem_texts::save(result.problem)));
             return close_outcome::closed;
         }
         // Written before asking: a session manager that gives up waiting kills without a word.
@@ -123,7 +119,7 @@ close_outcome close_database_asking(QWidget* owner, deinit_result (*close_databa
             w.rescue_path = write_rescue_copy();
         const asking_scope asking;
         const QString where = from_utf8(services().data_dir);
-        const QString problem = problem_text(result.problem);
+        const QString problem = problem_texts::save(result.problem);
         // Without this the whole session's work would vanish without a word.
         const message_answer answer = show_message(owner, QCoreApplication::translate("data_safety", "Cannot Save Database"),
             w.rescue_path.empty()
@@ -205,7 +201,7 @@ bool report_refused_database(QWidget* owner)
         return false;
     if (const restore_result restored = restore_backup(newest.path); restored != restore_status::done) {
         show_message(owner, QCoreApplication::translate("data_safety", "Backup Not Restored"),
-            QCoreApplication::translate("data_safety", "The backup could not be restored.\n\n%1").arg(problem_text(restored.problem)));
+            QCoreApplication::translate("data_safety", "The backup could not be restored.\n\n%1").arg(problem_texts::save(restored.problem)));
         return false;
     }
     return true;
@@ -290,7 +286,7 @@ bool run_restore_backup_dialog(QWidget* owner)
     default:
         show_message(owner, QCoreApplication::translate("data_safety", "Backup Not Restored"),
             QCoreApplication::translate("data_safety", "The backup could not be restored; the database stays as it was.\n\n%1")
-                .arg(problem_text(restored.problem)));
+                .arg(problem_texts::save(restored.problem)));
         return false;
     }
 }

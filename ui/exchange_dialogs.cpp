@@ -16,6 +16,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QProgressBar>
 #include <QStandardPaths>
 #include <QPushButton>
@@ -28,6 +29,7 @@
 #include "exchange/package_import.h"
 #include "exchange/text_import.h"
 #include "services/paths.h"
+#include "ui/problem_texts.h"
 #include "ui/window_state.h"
 
 namespace {
@@ -43,17 +45,16 @@ bool is_package(const QString& path)
 
 QString summary_text(const import_summary& s)
 {
+    const QLocale locale;
     QString text = QCoreApplication::translate("exchange_dialogs", "Added: %1\nDuplicates skipped: %2\nMedia copied: %3\nProblems: %4")
-                       .arg(s.added)
-                       .arg(s.duplicates)
-                       .arg(s.media_copied)
-                       .arg(static_cast<qulonglong>(s.problems.size() + s.problems_not_listed));
+                       .arg(locale.toString(s.added), locale.toString(s.duplicates), locale.toString(s.media_copied),
+                           locale.toString(static_cast<qulonglong>(s.problems.size() + s.problems_not_listed)));
     for (size_t i = 0; i < s.problems.size() && i < problems_shown; ++i)
-        text += QStringLiteral("\n") + QString::fromStdString(s.problems[i]);
+        text += QStringLiteral("\n") + problem_texts::exchange(s.problems[i]);
     const size_t listed = std::min(s.problems.size(), static_cast<size_t>(problems_shown));
     const size_t more = s.problems.size() + s.problems_not_listed - listed;
     if (more > 0)
-        text += QCoreApplication::translate("exchange_dialogs", "\n... and %1 more").arg(static_cast<qulonglong>(more));
+        text += QCoreApplication::translate("exchange_dialogs", "\n... and %1 more").arg(locale.toString(static_cast<qulonglong>(more)));
     return text;
 }
 
@@ -202,7 +203,7 @@ private:
         text_table table = read_text_table(file.toStdString(),
             static_cast<text_separator>(separator->currentIndex()), preview_rows + 1);
         if (!table.read) {
-            status->setText(QString::fromStdString(table.error));
+            status->setText(problem_texts::exchange(table.error));
             import_button->setEnabled(false);
             return;
         }
@@ -251,7 +252,7 @@ private:
     {
         const package_contents contents = read_package_contents(file.toStdString());
         if (!contents.read) {
-            status->setText(QString::fromStdString(contents.error));
+            status->setText(problem_texts::exchange(contents.error));
             import_button->setEnabled(false);
             return;
         }
@@ -297,7 +298,7 @@ private:
         import_button->setEnabled(true);
         if (!s.done) {
             show_message(this, QCoreApplication::translate("exchange_dialogs", "Import Failed"),
-                QCoreApplication::translate("exchange_dialogs", "Nothing was imported: %1").arg(QString::fromStdString(s.error)));
+                QCoreApplication::translate("exchange_dialogs", "Nothing was imported: %1").arg(problem_texts::exchange(s.error)));
             return;
         }
         progress->setValue(100);
@@ -412,7 +413,7 @@ private:
                                                             : export_xml(file);
         if (!r.done) {
             show_message(this, QCoreApplication::translate("exchange_dialogs", "Export Failed"),
-                QCoreApplication::translate("exchange_dialogs", "The file was not written: %1").arg(QString::fromStdString(r.error)));
+                QCoreApplication::translate("exchange_dialogs", "The file was not written: %1").arg(problem_texts::exchange(r.error)));
             return;
         }
         const int written_items = static_cast<int>(r.items);

@@ -1,11 +1,13 @@
 #include "ui/overview_panel.h"
 
+#include <QAccessible>
 #include <QContextMenuEvent>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLocale>
 #include <QMenu>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -97,6 +99,8 @@ overview_panel::overview_panel(main_window* window) : QWidget(window), window_(w
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     pages_ = new QStackedWidget(this);
+    // Named, or a screen reader entering it says only "layered pane".
+    pages_->setAccessibleName(tr("Overview"));
     layout->addWidget(pages_);
 
     tree_ = new QTreeWidget(pages_);
@@ -153,7 +157,8 @@ QString overview_panel::welcome_text(const QString& data_directory)
 
 QString overview_panel::status_text(const QString& data_directory, uint32_t due, uint32_t queued, bool read_only)
 {
-    QString text = tr("Data: %1   Due today: %2   Queued: %3").arg(data_directory).arg(due).arg(queued);
+    QString text = tr("Data: %1   Due today: %2   Queued: %3")
+                       .arg(data_directory, QLocale().toString(due), QLocale().toString(queued));
     if (read_only)
         text += QStringLiteral("   ") + tr("read-only");
     return text;
@@ -221,6 +226,11 @@ bool overview_panel::eventFilter(QObject* watched, QEvent* event)
         show_menu(request->pos(), request->reason() == QContextMenuEvent::Keyboard);
         return true;
     }
+    // Qt tells a screen reader of the tree taking the focus, but not of its current row, which
+    // the tree keeps from before: Orca said "Categories tree" and no category. The row is told
+    // after the tree's own event.
+    if (watched == tree_ && event->type() == QEvent::FocusIn)
+        QMetaObject::invokeMethod(this, &overview_panel::announce_current_row, Qt::QueuedConnection);
     if (watched == tree_ && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         // Taken here: the tree would pass Return on to the window, which starts every category's reviews.
@@ -244,6 +254,30 @@ bool overview_panel::eventFilter(QObject* watched, QEvent* event)
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+QAccessibleInterface* overview_panel::current_row_cell() const
+{
+    const QModelIndex current = tree_->currentIndex();
+    if (!current.isValid())
+        return nullptr;
+    // The accessible tree counts the rows as they stand on the screen, unfolded ones only.
+    int row = 0;
+    for (QModelIndex above = tree_->indexAbove(current); above.isValid(); above = tree_->indexAbove(above))
+        ++row;
+    QAccessibleInterface* tree = QAccessible::queryAccessibleInterface(tree_);
+    QAccessibleTableInterface* table = tree ? tree->tableInterface() : nullptr;
+    return table ? table->cellAt(row, name_column) : nullptr;
+}
+
+void overview_panel::announce_current_row()
+{
+    if (!tree_->hasFocus())
+        return;
+    if (QAccessibleInterface* cell = current_row_cell()) {
+        QAccessibleEvent focus(cell, QAccessible::Focus);
+        QAccessible::updateAccessibility(&focus);
+    }
 }
 
 void overview_panel::start_in_chosen(screen_mode mode)

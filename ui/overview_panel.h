@@ -8,6 +8,7 @@
 
 #include "session/review_pass.h"
 
+class QAccessibleInterface;
 class QLabel;
 class QPushButton;
 class QStackedWidget;
@@ -28,6 +29,9 @@ public:
     static QString status_text(const QString& data_directory, uint32_t due, uint32_t queued, bool read_only);
 
     QTreeWidget* tree() const { return tree_; }
+    // The accessible cell that reads the current row as one sentence, as a screen reader is told
+    // of it when the tree takes the focus; none without a current row.
+    QAccessibleInterface* current_row_cell() const;
     QStackedWidget* pages() const { return pages_; }
     // The category of the current row, or -1 when no row is current.
     int chosen_category() const;
@@ -39,6 +43,8 @@ private:
     QWidget* make_welcome_page();
     // Starts the screen of `mode` on the chosen category and those below it.
     void start_in_chosen(screen_mode mode);
+    // Tells a screen reader which row is current once the tree has the focus.
+    void announce_current_row();
     // The row's menu at `at` in the tree's viewport; from the keyboard, the current row's.
     void show_menu(const QPoint& at, bool from_keyboard);
     // The browser's category edits on the chosen category; the tree follows.

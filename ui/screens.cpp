@@ -17,6 +17,7 @@
 #include "session/review_log.h"
 #include "session/undo.h"
 #include "settings/category_dialog.h"
+#include "ui/problem_texts.h"
 #include "ui/activities.h"
 #include "ui/box_texts.h"
 #include "ui/main_window.h"
@@ -273,14 +274,14 @@ void reveal_answer()
 // A grade that reviews.log could not take waits in memory; the user hears of it once.
 void tell_unlogged_reviews()
 {
-    const std::string reason = take_review_log_warning();
+    const int reason = take_review_log_warning();
     // A read-only directory was announced at start as saving nothing.
-    if (reason.empty() || db().read_only)
+    if (reason == 0 || db().read_only)
         return;
     show_message(nullptr, QCoreApplication::translate("screens", "Review Not Logged"),
         QCoreApplication::translate("screens", "The grade could not be written to the review history:\n%1\n\n%2\n\nThe grades are kept and "
                        "written to it as soon as the disk takes them, at the latest when the program closes.")
-            .arg(QString::fromUtf8(data_path(review_log_name)), QString::fromStdString(reason)));
+            .arg(QString::fromUtf8(data_path(review_log_name)), problem_texts::system(reason)));
 }
 
 void grade_or_add(int grade)

@@ -28,9 +28,10 @@ QString band_label(int band)
 {
     const uint32_t lo = band_low(band);
     const uint32_t hi = band_high(band);
+    const QLocale locale;
     if (band == band_count - 1)
-        return QStringLiteral("%1+").arg(lo);
-    return lo == hi ? QString::number(lo) : QStringLiteral("%1-%2").arg(lo).arg(hi);
+        return QStringLiteral("%1+").arg(locale.toString(lo));
+    return lo == hi ? locale.toString(lo) : QStringLiteral("%1-%2").arg(locale.toString(lo), locale.toString(hi));
 }
 
 // Ticks at 0 and every round step up to at least `top`, labelled as whole numbers when the

@@ -8,6 +8,7 @@
 #include <QStatusBar>
 
 #include "session/sync.h"
+#include "ui/problem_texts.h"
 #include "ui/browser.h"
 #include "ui/window_state.h"
 
@@ -165,7 +166,6 @@ void sync_watch::show(const sync_summary& s)
 
 void sync_watch::tell_problems()
 {
-    const std::string problem = sync_take_problem();
-    if (!problem.empty())
-        show_message(window_, tr("Sync Folder"), QString::fromStdString(problem));
+    if (const sync_problem problem = sync_take_problem())
+        show_message(window_, tr("Sync Folder"), problem_texts::sync(problem));
 }

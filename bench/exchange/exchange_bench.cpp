@@ -138,7 +138,7 @@ void import_rows(benchmark::State& state, import_target target)
         state.ResumeTiming();
         const import_summary s = import_text_file(files().csv, options);
         if (s.added != row_count)
-            state.SkipWithError(("imported " + std::to_string(s.added) + " rows: " + s.error).c_str());
+            state.SkipWithError(("imported " + std::to_string(s.added) + " rows: " + log_text(s.error)).c_str());
     }
     ma_discard();
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * row_count));
@@ -158,7 +158,7 @@ void BM_export_xml_100k(benchmark::State& state)
     for (auto _ : state) {
         const export_result r = export_xml(out);
         if (!r.done)
-            state.SkipWithError(r.error.c_str());
+            state.SkipWithError(log_text(r.error).c_str());
     }
     ma_discard();
 }

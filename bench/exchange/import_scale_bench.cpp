@@ -150,7 +150,7 @@ void BM_import_4m_short_lines(benchmark::State& state)
         peak = peak_known ? static_cast<double>(memory_kb("VmHWM:") - resident_before) : 0;
         kept = static_cast<double>(heap_in_use() - heap_before);
         if (s.added != 4000000)
-            state.SkipWithError(("imported " + std::to_string(s.added) + ": " + s.error).c_str());
+            state.SkipWithError(("imported " + std::to_string(s.added) + ": " + log_text(s.error)).c_str());
         ma_discard();
     }
     state.counters["file_MB"] = size / 1e6;
@@ -197,7 +197,7 @@ void BM_import_99k_pictures(benchmark::State& state)
         const import_summary s = import_package(path, {});
         seconds = seconds_since(start);
         if (s.added != pictures || s.media_copied != pictures)
-            state.SkipWithError(("imported " + std::to_string(s.added) + ": " + s.error).c_str());
+            state.SkipWithError(("imported " + std::to_string(s.added) + ": " + log_text(s.error)).c_str());
         ma_discard();
     }
     state.counters["package_MB"] = static_cast<double>(std::filesystem::file_size(path)) / 1e6;

@@ -129,7 +129,7 @@ void export_run(benchmark::State& state, export_form form)
     for (auto _ : state) {
         const export_result r = form == export_form::text ? export_text_file(path, true) : export_xml(path);
         if (!r.done)
-            state.SkipWithError(r.error.c_str());
+            state.SkipWithError(log_text(r.error).c_str());
     }
     const std::string bytes(std::filesystem::file_size(path), 'x');
     state.counters["MiB"] = static_cast<double>(bytes.size()) / (1 << 20);

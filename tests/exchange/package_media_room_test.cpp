@@ -66,13 +66,13 @@ TEST_F(PackageMediaRoom, PicturesStreamBeyondTheUnpackTotalAndStopAtTheFreeSpace
         options.limits.max_total_bytes = 256 << 10;
         options.keep_free = c.keep_free;
         const import_summary s = import_package(package(), options);
-        ASSERT_TRUE(s.done) << s.error;
+        ASSERT_TRUE(s.done) << log_text(s.error);
         EXPECT_EQ(s.added, 1u);
         EXPECT_EQ(std::get<0>(queue_contents().at(0)), c.question);
         EXPECT_EQ(media_files(), c.copied);
         ASSERT_EQ(s.problems.size(), c.problems);
-        for (const std::string& problem : s.problems)
-            EXPECT_TRUE(problem.starts_with("note 1: ") && problem.ends_with("; left out")) << problem;
+        for (const exchange_problem& problem : s.problems)
+            EXPECT_TRUE(problem.place == item_place::note && problem.place_number == 1) << log_text(problem);
     }
 }
 

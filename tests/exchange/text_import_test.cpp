@@ -1,6 +1,7 @@
 // Delimited text files of every shape that spreadsheets and other trainers write.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <set>
 
 #include "ann/ann_files.h"
@@ -45,7 +46,7 @@ TEST_F(TextImport, DetectsTabCommaAndSemicolonAndObeysAChosenSeparator)
     for (const std::string& contents : files) {
         free_pending_list();
         const import_summary s = import(contents);
-        ASSERT_TRUE(s.done) << s.error;
+        ASSERT_TRUE(s.done) << log_text(s.error);
         EXPECT_EQ(s.added, 2u) << contents;
         EXPECT_EQ(queue_contents(), (std::vector<row>{{"Hund", "dog", "root"}, {"Katze", "cat, the pet", "root"}}))
             << contents;
@@ -61,7 +62,7 @@ TEST_F(TextImport, DetectsTabCommaAndSemicolonAndObeysAChosenSeparator)
     const import_summary s = import("Hund;dog;x\nKatze;cat, the pet\n", comma);
     EXPECT_EQ(s.added, 1u);
     ASSERT_EQ(s.problems.size(), 1u);
-    EXPECT_EQ(s.problems[0], "line 1: no answer; left out");
+    EXPECT_EQ(log_text(s.problems[0]), "text_missing at line 1 (answer)");
     EXPECT_EQ(queue_contents(), (std::vector<row>{{"Katze;cat", " the pet", "root"}}));
 }
 
@@ -74,7 +75,7 @@ TEST_F(TextImport, ReadsQuotedFieldsWithSeparatorsQuotesAndLineBreaks)
                                  "\"x\"tail,\"\"\"quoted\"\"\"\n"
                                  "last,no line end";
     const import_summary s = import(contents);
-    ASSERT_TRUE(s.done) << s.error;
+    ASSERT_TRUE(s.done) << log_text(s.error);
     EXPECT_EQ(queue_contents(), (std::vector<row>{{"a, b", "say \"hi\"", "root"}, {"two\nlines", "plain", "root"},
                                     {"xtail", "\"quoted\"", "root"}, {"last", "no line end", "root"}}));
     // Problems name the line a record begins on, counting the lines inside quotes.
@@ -82,7 +83,7 @@ TEST_F(TextImport, ReadsQuotedFieldsWithSeparatorsQuotesAndLineBreaks)
     const import_summary t = import("\"a\nb\nc\",1\nq,\nr,2\n");
     EXPECT_EQ(t.added, 2u);
     ASSERT_EQ(t.problems.size(), 1u);
-    EXPECT_EQ(t.problems[0], "line 4: no answer; left out");
+    EXPECT_EQ(log_text(t.problems[0]), "text_missing at line 4 (answer)");
 }
 
 TEST_F(TextImport, ReadsUtf16AndByteOrderMarksWithEveryKindOfLineEnd)
@@ -99,8 +100,8 @@ TEST_F(TextImport, ReadsUtf16AndByteOrderMarksWithEveryKindOfLineEnd)
         for (size_t e = 0; e < encodings.size(); ++e) {
             free_pending_list();
             const import_summary s = import(encodings[e]);
-            ASSERT_TRUE(s.done) << s.error;
-            EXPECT_TRUE(s.problems.empty()) << s.problems[0];
+            ASSERT_TRUE(s.done) << log_text(s.error);
+            EXPECT_TRUE(s.problems.empty()) << log_text(s.problems[0]);
             EXPECT_EQ(queue_contents(), expected) << "encoding " << e << ", line end " << int(end[0]) << end[1];
         }
     }
@@ -112,7 +113,7 @@ TEST_F(TextImport, ReadsUtf16AndByteOrderMarksWithEveryKindOfLineEnd)
     const import_summary s = import(many);
     EXPECT_EQ(s.added, 999u);
     ASSERT_EQ(s.problems.size(), 1u);
-    EXPECT_EQ(s.problems[0], "line 500: no answer; left out");
+    EXPECT_EQ(log_text(s.problems[0]), "text_missing at line 500 (answer)");
 }
 
 TEST(TextDecoding, APieceMayEndAnywhereInAUnitOrAPair)
@@ -145,11 +146,11 @@ TEST_F(TextImport, RefusesANulWithItsLineAndEveryItemCountedIsThereAfterARestart
         const std::string nul(1, '\0');
         const std::string a = target == import_target::queue ? "a" : "b";
         const import_summary s = import("q1\t" + a + "1\rq" + nul + "2\ta2\r\nq3\ta" + nul + "\nq4\t" + a + "4\n", options);
-        ASSERT_TRUE(s.done) << s.error;
+        ASSERT_TRUE(s.done) << log_text(s.error);
         EXPECT_EQ(s.added, 2u);
-        EXPECT_EQ(s.problems, (std::vector<std::string>{
-                                  "line 2: the question holds a NUL byte, which no text of this program can keep; left out",
-                                  "line 3: the answer holds a NUL byte, which no text of this program can keep; left out"}));
+        ASSERT_EQ(s.problems.size(), 2u);
+        EXPECT_EQ(log_text(s.problems[0]), "text_holds_nul at line 2 (question)");
+        EXPECT_EQ(log_text(s.problems[1]), "text_holds_nul at line 3 (answer)");
     }
     ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
@@ -174,11 +175,11 @@ TEST_F(TextImport, RecordsAndLineEndsMayStraddleThePiecesTheFileIsReadIn)
         expected.emplace_back("k" + std::to_string(i), "v\nw", "root");
     }
     const import_summary s = import(contents);
-    ASSERT_TRUE(s.done) << s.error;
+    ASSERT_TRUE(s.done) << log_text(s.error);
     // The two long texts break the screen's limit; the rest all come through.
     EXPECT_EQ(s.added, expected.size() - 2);
     ASSERT_EQ(s.problems.size(), 2u);
-    EXPECT_EQ(s.problems[1].substr(0, 7), "line 2:");
+    EXPECT_EQ(s.problems[1].place_number, 2u);
     expected.erase(expected.begin(), expected.begin() + 2);
     EXPECT_EQ(queue_contents(), expected);
 }
@@ -187,7 +188,7 @@ TEST_F(TextImport, FollowsTheHeaderLinesAndTheHeaderRow)
 {
     const import_summary s = import("#separator:semicolon\n#html:true\n#columns:Back;Front;Deck\n"
                                     "\"<b>dog</b>&amp;co<br>two\";Hund<div>x</div>;Tiere::Haus\n");
-    ASSERT_TRUE(s.done) << s.error;
+    ASSERT_TRUE(s.done) << log_text(s.error);
     EXPECT_EQ(queue_contents(), (std::vector<row>{{"Hund\nx", "<b>dog</b>&co\ntwo", "Tiere::Haus"}}));
 
     // Without "#html:true" the markup is the program's own: entities stay as they are.
@@ -206,7 +207,7 @@ TEST_F(TextImport, FollowsTheHeaderLinesAndTheHeaderRow)
     free_pending_list();
     const import_summary bad = import("#separator:X\nq\ta\n");
     EXPECT_FALSE(bad.done);
-    EXPECT_NE(bad.error.find("line 1"), std::string::npos) << bad.error;
+    EXPECT_EQ(log_text(bad.error), "unknown_separator \"X\" line 1");
     EXPECT_TRUE(pending_items().empty());
 }
 
@@ -218,7 +219,7 @@ TEST_F(TextImport, NestsCategoriesOnceAndFallsBackToTheDefault)
     options.default_category = other;
     const import_summary s =
         import("Deutsch::Verben\tgehen\tto go\nDeutsch/Verben\tsehen\tto see\n\tohne\twithout\n  Deutsch :: Nomen \tHaus\thouse\n", options);
-    ASSERT_TRUE(s.done) << s.error;
+    ASSERT_TRUE(s.done) << log_text(s.error);
     EXPECT_EQ(queue_contents(), (std::vector<row>{{"gehen", "to go", "Deutsch::Verben"}, {"sehen", "to see", "Deutsch::Verben"},
                                     {"ohne", "without", "Other"}, {"Haus", "house", "Deutsch::Nomen"}}));
     EXPECT_EQ(category_count(), 5u);  // root, Other, Deutsch, Verben, Nomen
@@ -233,11 +234,9 @@ TEST_F(TextImport, ACategoryTheFullTableCannotTakeIsNamedAndItsItemsGoToItsNeare
     const import_summary s = import("q1\ta\tNew::Sub\nq2\ta\tOther\nq3\ta\tNew::Sub\n", options);
     ASSERT_TRUE(s.done);
     EXPECT_EQ(s.added, 3u);
-    EXPECT_EQ(s.problems,
-        (std::vector<std::string>{"the category \"New::Sub\" cannot be made (the database holds 65535 categories, the "
-                                  "most it can); its items go into \"New\"",
-            "the category \"Other\" cannot be made (the database holds 65535 categories, the most it can); its items go "
-            "into \"root\""}));
+    ASSERT_EQ(s.problems.size(), 2u);
+    EXPECT_EQ(log_text(s.problems[0]), "category_not_made \"New::Sub\" \"New\" limit 65535");
+    EXPECT_EQ(log_text(s.problems[1]), "category_not_made \"Other\" \"root\" limit 65535");
     EXPECT_EQ(queue_contents(), (std::vector<row>{{"q1", "a", "New"}, {"q2", "a", "root"}, {"q3", "a", "New"}}));
 }
 
@@ -293,11 +292,11 @@ TEST_F(TextImport, LeavesOutTextsThatBreakTheLimitsAndSaysWhy)
     ASSERT_TRUE(s.done);
     EXPECT_EQ(s.added, 1u);
     ASSERT_EQ(s.problems.size(), 5u);
-    EXPECT_EQ(s.problems[0], "line 3: the question is 8192 bytes long, counting two for each line break (at most 8,191); left out");
-    EXPECT_EQ(s.problems[1], "line 4: the question is not UTF-8 text; left out");
-    EXPECT_NE(s.problems[2].find("closing tag"), std::string::npos);
-    EXPECT_NE(s.problems[3].find("closing tag"), std::string::npos);
-    EXPECT_EQ(s.problems[4], "line 7: no answer; left out");
+    EXPECT_EQ(log_text(s.problems[0]), "text_too_long at line 3 (question) size 8192");
+    EXPECT_EQ(log_text(s.problems[1]), "text_not_utf8 at line 4 (question)");
+    EXPECT_EQ(log_text(s.problems[2]), "text_holds_closing_tag at line 5");
+    EXPECT_EQ(log_text(s.problems[3]), "text_holds_closing_tag at line 6");
+    EXPECT_EQ(log_text(s.problems[4]), "text_missing at line 7 (answer)");
     ASSERT_EQ(pending_count(), 1u);
     EXPECT_EQ(display_length(db().pending_head->question), import_text_limit);
 
@@ -321,13 +320,14 @@ TEST_F(TextImport, AnUnreadableFileChangesNothing)
     add_test_pending(0, "kept", "as it was");
     const import_summary s = import("good\tone\n\"open quote\tnever closed\nmore\tlines\n");
     EXPECT_FALSE(s.done);
-    EXPECT_EQ(s.error, "line 2: a quoted field is not closed before the end of the file");
+    EXPECT_EQ(log_text(s.error), "quote_not_closed line 2");
     EXPECT_EQ(pending_count(), 1u);
     EXPECT_EQ(category_count(), 1u);
 
     const import_summary missing = import_text_file(files.file("absent.txt"), {});
     EXPECT_FALSE(missing.done);
-    EXPECT_NE(missing.error.find("cannot open"), std::string::npos);
+    EXPECT_EQ(missing.error.code, exchange_problem_code::cannot_open);
+    EXPECT_EQ(missing.error.os_error, ENOENT);
 }
 
 TEST_F(TextImport, PutsItemsStraightIntoLearning)

@@ -202,14 +202,14 @@ TEST_F(CrashTest, AFailureAtAnyFileOperationOfTheCloseIsReportedAndChangesNothin
             // disk changed.
             ++refused;
             failed_files.insert(result.problem.path.substr(work.path().size()));
-            EXPECT_EQ(result.problem.reason, std::strerror(ENOSPC)) << context;
+            EXPECT_EQ(result.problem.os_error, ENOSPC) << context;
             EXPECT_EQ(db().db_state, DB_OPEN) << context;
             EXPECT_STREQ(state_of(work), "old") << context;
             EXPECT_NE(read_file(work.file("error.log")).find("ERROR: cannot save the database: \""), std::string::npos)
                 << context;
             ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done) << context;
         } else if (result == deinit_status::backup_failed) {
-            EXPECT_EQ(result.problem.reason, std::strerror(ENOSPC)) << context;
+            EXPECT_EQ(result.problem.os_error, ENOSPC) << context;
             EXPECT_NE(result.problem.path.find("/backups/"), std::string::npos) << context;
         } else {
             // Only an fsync of the folder after the commit point may fail without a word to the

@@ -191,7 +191,7 @@ TEST_F(LifecycleTest, AReadOnlyDirectoryOpensForReviewsAndRefusesToSave)
         if (db().item_count != 2 || db().lock_fd >= 0)
             return 2;
         const deinit_result closed = ma_deinit(close_mode::complete);
-        if (closed != deinit_status::not_saved || closed.problem.reason != "the data directory is read-only")
+        if (closed != deinit_status::not_saved || closed.problem.obstacle != save_obstacle::read_only_directory)
             return 3;
         if (db().db_state != DB_OPEN)
             return 4;

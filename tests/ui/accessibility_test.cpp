@@ -76,6 +76,23 @@ TEST_F(Accessibility, GradesBoxesAndCategoriesSayWhatTheyAre)
     EXPECT_TRUE(rows.contains(QStringLiteral("Deutsch: 1 due, 1 queued, 2 items"))) << rows.join(QLatin1Char('|')).toStdString();
 }
 
+// Tab into the overview tells a screen reader the current row's sentence, not only the tree;
+// the row the arrows chose is the one told when the tree takes the focus again.
+TEST_F(Accessibility, TheOverviewNamesItsCurrentRowAsOneSentence)
+{
+    fill_collection();
+    QTreeWidget* tree = w->overview->tree();
+    tree->setFocus();
+    QTest::keyClick(tree, Qt::Key_Tab, Qt::ShiftModifier);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_TRUE(tree->hasFocus());
+    ASSERT_NE(w->overview->current_row_cell(), nullptr);
+    EXPECT_TRUE(w->overview->current_row_cell()->text(QAccessible::Name).startsWith(QStringLiteral("root: ")));
+    QTest::keyClick(tree, Qt::Key_Down);
+    ASSERT_NE(w->overview->current_row_cell(), nullptr);
+    EXPECT_EQ(w->overview->current_row_cell()->text(QAccessible::Name), QStringLiteral("Deutsch: 1 due, 1 queued, 2 items"));
+}
+
 // The widgets Tab visits from `first` until it comes round again.
 std::vector<QWidget*> tab_chain(QWidget* first)
 {

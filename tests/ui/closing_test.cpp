@@ -108,7 +108,7 @@ TEST_F(Closing, GivingUpOnSavingStillKeepsTheSettings)
     deinit_calls = 0;
     ui().close_database = [](close_mode) -> deinit_result {
         ++deinit_calls;
-        return {deinit_status::not_saved, {"elements.bin", "the disk is full"}};
+        return {deinit_status::not_saved, {"elements.bin", save_obstacle::system, ENOSPC}};
     };
     message_answers() = {message_answer::cancel};
     ui().settings_record->qfontsize = 14;

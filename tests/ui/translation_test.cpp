@@ -19,14 +19,18 @@
 #include <QTextEdit>
 #include <QTranslator>
 #include <QXmlStreamReader>
+#include <QPushButton>
 #include <QAbstractAxis>
 #include <QAbstractSeries>
 
+#include <cerrno>
 #include <map>
 #include <memory>
 #include <set>
 #include <vector>
 
+#include "platform/files.h"
+#include "support/test_support.h"
 #include "ui/browser.h"
 #include "ui/program.h"
 #include "window_tour.h"
@@ -216,6 +220,47 @@ TEST_F(German, NoEnglishTextInAnyWindowMenuOrMessage)
     for (const recorded_message& m : recorded_messages()) {
         QLabel shown(m.title + QLatin1Char('\n') + m.text);
         shown.setWindowTitle(m.title);
+        expect_german(&shown, QStringLiteral("message"));
+    }
+}
+
+// What the portable library reports as codes reaches the user in German: the lines an import
+// left out, a file the preview cannot read, and a close whose save a full disk refuses.
+TEST_F(German, ImportProblemsAndAFailedSaveAreToldInGerman)
+{
+    const std::string bad = home_->path() + "bad.txt";
+    write_file(bad, "Hund\tdog\n\tno question\nKatze\t\n");
+    const std::string broken = home_->path() + "broken.txt";
+    write_file(broken, "q\ta\n\"never closed\tx\n");
+    on_next_modal([&](QWidget* dialog) {
+        QTest::keyClicks(dialog->findChild<QLineEdit*>(QStringLiteral("import_path")), QString::fromStdString(bad));
+        QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("import_button")), Qt::LeftButton);
+    });
+    click_file_menu_entry(w, "import_action");
+    QString status;
+    on_next_modal([&](QWidget* dialog) {
+        QTest::keyClicks(dialog->findChild<QLineEdit*>(QStringLiteral("import_path")), QString::fromStdString(broken));
+        status = dialog->findChild<QLabel*>(QStringLiteral("import_status"))->text();
+        QTest::keyClick(dialog, Qt::Key_Escape);
+    });
+    click_file_menu_entry(w, "import_action");
+    EXPECT_EQ(status, QStringLiteral("Zeile 2: Ein Feld in Anführungszeichen wird vor dem Ende der Datei nicht geschlossen"));
+
+    fail_file_operations({{.op = file_op::write, .path_part = data_dir() + "queue.txt.tmp-", .error = ENOSPC}});
+    message_answers() = {message_answer::discard};
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    QTest::keyClick(w, Qt::Key_Q, Qt::ControlModifier);
+    fail_file_operations({});
+    ASSERT_EQ(recorded_messages().size(), 2u);
+    EXPECT_EQ(recorded_messages()[0].text,
+        QStringLiteral("Hinzugef\u00fcgt: 1\nDoppelte \u00fcbersprungen: 0\nMediendateien kopiert: 0\nProbleme: 2\n"
+                       "Zeile 2: keine Frage; ausgelassen\nZeile 3: keine Antwort; ausgelassen"));
+    EXPECT_TRUE(recorded_messages()[1].text.contains(default_dir() + QStringLiteral("queue.txt")));
+    EXPECT_TRUE(recorded_messages()[1].text.contains(QStringLiteral("Kein Platz mehr auf dem Ger\u00e4t")))
+        << recorded_messages()[1].text.toStdString();
+    for (const recorded_message& m : recorded_messages()) {
+        QLabel shown(m.title + QLatin1Char('\n') + m.text);
         expect_german(&shown, QStringLiteral("message"));
     }
 }
