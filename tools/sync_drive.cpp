@@ -7,6 +7,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -39,10 +40,10 @@ bool close_computer()
 {
     const bool saved = ma_deinit(close_mode::complete) == deinit_status::done;
     sync_close();
-    const std::string problem = sync_take_problem();
-    if (!problem.empty())
-        std::fprintf(stderr, "%s\n", problem.c_str());
-    return saved && problem.empty();
+    const sync_problem problem = sync_take_problem();
+    if (problem)
+        std::fprintf(stderr, "the change log \"%s\" took no record: %s\n", problem.path.c_str(), std::strerror(problem.os_error));
+    return saved && !problem;
 }
 
 std::string path_text(uint16_t c)
