@@ -89,3 +89,11 @@ sync-soak: deps
 	@cmake --build $(BUILD) -j $(JOBS) --target test_session
 	@CARDWRIGHT_SYNC_SESSIONS=$(SYNC_SESSIONS) CARDWRIGHT_SYNC_SEED=$(SYNC_SEED) nice -n 19 \
 	  $(BUILD)/tests/test_session --gtest_filter='SyncTest.*'
+
+# The program's actions on the lifetime collection timed as a user meets them: the real program
+# under Xvfb driven by xdotool, from each input to its last frame, beside the references in the
+# same run (scripts/time-actions.sh; needs `scripts/install-deps.sh gui-check`).
+.PHONY: time-actions
+time-actions: build
+	@./scripts/install-deps.sh gui-check
+	@./scripts/time-actions.sh $(BUILD)
