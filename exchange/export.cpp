@@ -57,7 +57,7 @@ private:
     {
         const int fd = file_.descriptor();
         if (fd < 0)
-            fail(EBADF);
+            fail(file_.error() != 0 ? file_.error() : EBADF);
         for (size_t done = 0; !failed_ && done < out.size();) {
             const ssize_t n = ::write(fd, out.data() + done, out.size() - done);
             if (n < 0 && errno == EINTR)

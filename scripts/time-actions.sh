@@ -71,8 +71,9 @@ record() { echo "$1 $2" >> "$RESULTS"; echo "  $1 $2" >&2; }
 # Records the milliseconds timing_reference printed for action $1 (the rest: its arguments).
 record_reference() { local action=$1 ms; shift; ms=$("$REFERENCE" "$@"); record "$action" "$(awk -v m="$ms" 'BEGIN { printf "%.0f", m * 1000 }')"; }
 
-# Waits until frames came after line $1 of the log and then none for QUIET_MS; prints the last
-# frame's time (ns). Gives up after 120 s.
+# Waits until frames came after line $1 of the log (or, with ANY_FRAMES set, none need come) and
+# then none for QUIET_MS; prints the last
+# frame's line (its time and the main thread's processor time so far, ns). Gives up after 120 s.
 last_frame_after() {
     local seen=$1 count last_change now
     last_change=$(now_ns)
@@ -83,7 +84,7 @@ last_frame_after() {
         if [ "$count" -ne "$known" ]; then
             known=$count
             last_change=$now
-        elif [ "$known" -gt "$seen" ] && [ $(((now - last_change) / 1000000)) -ge "$QUIET_MS" ]; then
+        elif [ "$known" -gt "$seen" -o -n "${ANY_FRAMES:-}" ] && [ $(((now - last_change) / 1000000)) -ge "$QUIET_MS" ]; then
             tail -n 1 "$FRAMES"
             return 0
         fi
@@ -96,7 +97,7 @@ last_frame_after() {
 }
 
 # The time the program's main thread has run (ns): on a shared machine its own cost, which the
-# wall time hides under the waiting for a processor.
+# wall time hides under the waiting for a processor. The frame log gives it at each frame.
 cpu_ns() { cut -d' ' -f1 "/proc/$APP_PID/schedstat"; }
 
 # Runs a command that gives the program input and records action $1: the time from the input to
@@ -104,19 +105,19 @@ cpu_ns() { cut -d' ' -f1 "/proc/$APP_PID/schedstat"; }
 timed() {
     local action=$1
     shift
-    local before start end cpu
+    local before start end end_cpu cpu
     before=$(frames)
     cpu=$(cpu_ns)
     start=$(now_ns)
     "$@"
-    end=$(last_frame_after "$before")
+    read -r end end_cpu <<< "$(last_frame_after "$before")"
     record "$action" $(((end - start) / 1000))
-    record "${action}_cpu" $((($(cpu_ns) - cpu) / 1000))
+    record "${action}_cpu" $(((end_cpu - cpu) / 1000))
 }
 timed_keys() { local action=$1; shift; timed "$action" xdotool key --clearmodifiers "$@"; }
 
-# Sends keys or types text and waits for the window to be quiet again, untimed.
-settle() { local before; before=$(frames); "$@"; last_frame_after "$before" > /dev/null; }
+# Gives input untimed and waits for the window to be quiet again, with or without a frame.
+settle() { local before; before=$(frames); "$@"; ANY_FRAMES=1 last_frame_after "$before" > /dev/null; }
 
 # The x y of a point in the active window, $1 and $2 pixels from its top left corner.
 in_window() {
@@ -134,9 +135,9 @@ for rep in $(seq "$REPEATS"); do
     "$REFERENCE" window &
     APP_PID=$!
     last_frame_after 0 > /dev/null
-    first=$(head -n 1 "$FRAMES")
+    read -r first first_cpu < "$FRAMES"
     record reference_start $(((first - start) / 1000))
-    record reference_start_cpu $(($(cpu_ns) / 1000))
+    record reference_start_cpu $((first_cpu / 1000))
     timed_keys reference_key a
     kill "$APP_PID"; wait "$APP_PID" 2> /dev/null || true; APP_PID=
 
@@ -153,11 +154,12 @@ for rep in $(seq "$REPEATS"); do
     start=$(now_ns)
     "$PROGRAM" > "$WORK/program.out" 2>&1 &
     APP_PID=$!
-    last=$(last_frame_after 0)
-    first=$(head -n 1 "$FRAMES")
+    read -r last last_cpu <<< "$(last_frame_after 0)"
+    read -r first first_cpu < "$FRAMES"
     record start_first_frame $(((first - start) / 1000))
+    record start_first_frame_cpu $((first_cpu / 1000))
     record start_last_frame $(((last - start) / 1000))
-    record start_last_frame_cpu $(($(cpu_ns) / 1000))
+    record start_last_frame_cpu $((last_cpu / 1000))
 
     timed_keys browser_open ctrl+b
     timed_keys search_key e
@@ -220,7 +222,7 @@ echo
 echo "| action | median | its processor time | reference (median) | goal | by the time | by the processor time |"
 echo "|---|---|---|---|---|---|---|"
 key=$(ms reference_key)
-row "start to first frame" "$(ms start_first_frame)" "" "minimal Qt window" "$(ms reference_start)" "≤ 300 ms" "$(verdict "$(ms start_first_frame)" 300)" "$(verdict "$(ms start_first_frame_cpu)" 300)"
+row "start to first frame" "$(ms start_first_frame)" "$(cpu start_first_frame)" "minimal Qt window" "$(ms reference_start)" "≤ 300 ms" "$(verdict "$(ms start_first_frame)" 300)" "$(verdict "$(ms start_first_frame_cpu)" 300)"
 row "start to last frame" "$(ms start_last_frame)" "$(cpu start_last_frame)" "minimal Qt window" "$(ms reference_start)" "≤ 300 ms" "$(verdict "$(ms start_last_frame)" 300)" "$(verdict "$(ms start_last_frame_cpu)" 300)"
 row "Ctrl+B until the rows show" "$(ms browser_open)" "$(cpu browser_open)" "key to frame" "$key" "≤ 150 ms" "$(verdict "$(ms browser_open)" 150)" "$(verdict "$(ms browser_open_cpu)" 150)"
 row "a key in the search box" "$(ms search_key)" "$(cpu search_key)" "key to frame" "$key" "≤ 100 ms" "$(verdict "$(ms search_key)" 100)" "$(verdict "$(ms search_key_cpu)" 100)"

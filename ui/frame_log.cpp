@@ -52,7 +52,10 @@ bool frame_logging_application::notify(QObject* receiver, QEvent* event)
         painted_ = false;
         timespec now {};
         ::clock_gettime(CLOCK_REALTIME, &now);
-        std::fprintf(log_, "%lld%09ld\n", static_cast<long long>(now.tv_sec), now.tv_nsec);
+        timespec used {};
+        ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &used);
+        std::fprintf(log_, "%lld%09ld %lld%09ld\n", static_cast<long long>(now.tv_sec), now.tv_nsec,
+            static_cast<long long>(used.tv_sec), used.tv_nsec);
         std::fflush(log_);
     }
     return handled;

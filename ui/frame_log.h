@@ -1,8 +1,9 @@
 #pragma once
 // Timing the window from outside: with CARDWRIGHT_FRAME_LOG naming a file, the program appends to
-// it the time (CLOCK_REALTIME, nanoseconds) of each frame its top-level windows put on the screen,
-// one a line, so that a script that drives it with real input can time an input to the last frame
-// the input causes. Without the variable nothing is written and nothing changes.
+// it a line for each frame its top-level windows put on the screen: the time (CLOCK_REALTIME) and
+// the processor time of the main thread so far, both in nanoseconds, so that a script driving it
+// with real input can time an input to the last frame the input causes, and tell the program's
+// own work from the waiting on a busy machine. Without the variable nothing is written.
 #include <cstdio>
 
 #include <QApplication>
