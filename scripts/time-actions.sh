@@ -230,6 +230,7 @@ row "a click on a column header" "$(ms header_click)" "$(cpu header_click)" "key
 row "the same header again" "$(ms header_click_again)" "$(cpu header_click_again)" "key to frame" "$key" "≤ 300 ms" "$(verdict "$(ms header_click_again)" 300)" "$(verdict "$(ms header_click_again_cpu)" 300)"
 row "Ctrl+T until drawn" "$(ms statistics)" "$(cpu statistics)" "one fread of reviews.log" "$(ms reference_fread_log)" "≤ 500 ms" "$(verdict "$(ms statistics)" 500)" "$(verdict "$(ms statistics_cpu)" 500)"
 peak=$(median statistics_peak_kib); files=$(median files_kib)
+[ "$peak" = nan ] && peak=0
 printf '| statistics: peak memory | %.0f MiB | | the files %.0f MiB | ≤ 1.5 × | %s | |\n' "$(times "$peak" 0.0009765625)" \
     "$(times "$files" 0.0009765625)" "$(verdict "$peak" "$(times "$files" 1.5)")"
 row "a grade until the next item" "$(ms grade)" "$(cpu grade)" "key to frame" "$key" "≤ 100 ms" "$(verdict "$(ms grade)" 100)" "$(verdict "$(ms grade_cpu)" 100)"

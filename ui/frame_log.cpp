@@ -20,6 +20,13 @@ bool ends_frame(QObject* receiver, const QEvent* event)
     return widget && widget->isWindow();
 }
 
+long long nanoseconds(clockid_t clock)
+{
+    timespec t {};
+    ::clock_gettime(clock, &t);
+    return static_cast<long long>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
+
 }  // namespace
 
 frame_logging_application::frame_logging_application(int& argc, char** argv) : QApplication(argc, argv)
@@ -50,12 +57,7 @@ bool frame_logging_application::notify(QObject* receiver, QEvent* event)
         painted_ = true;
     else if (frame && painted_) {
         painted_ = false;
-        timespec now {};
-        ::clock_gettime(CLOCK_REALTIME, &now);
-        timespec used {};
-        ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &used);
-        std::fprintf(log_, "%lld%09ld %lld%09ld\n", static_cast<long long>(now.tv_sec), now.tv_nsec,
-            static_cast<long long>(used.tv_sec), used.tv_nsec);
+        std::fprintf(log_, "%lld %lld\n", nanoseconds(CLOCK_REALTIME), nanoseconds(CLOCK_THREAD_CPUTIME_ID));
         std::fflush(log_);
     }
     return handled;
