@@ -8,13 +8,15 @@
 #   scripts/time-actions.sh [BUILD]        (`make time-actions`)
 #
 # LIFETIME_DIR keeps the collection and the import's package between runs (made there when
-# missing; default BUILD/lifetime). DISPLAY_NUMBER (default 99), REPEATS (5) and QUIET_MS (1500,
-# the spell without frames that ends an action) may be set.
+# missing; default BUILD/lifetime). DISPLAY_NUMBER (default 99), REPEATS (5), QUIET_MS (1500, the
+# spell without frames that ends an action) and BUSY_MS (10, the processor time in a twentieth of
+# a second that counts as still working) may be set.
 set -euo pipefail
 
 BUILD=${1:-build}
 REPEATS=${REPEATS:-5}
 QUIET_MS=${QUIET_MS:-1500}
+BUSY_MS=${BUSY_MS:-10}
 DISPLAY_NUMBER=${DISPLAY_NUMBER:-99}
 LIFETIME_DIR=${LIFETIME_DIR:-$BUILD/lifetime}
 PROGRAM=$BUILD/ui/cardwright
@@ -65,6 +67,10 @@ XVFB_PID=$!
 for _ in $(seq 100); do xdotool getmouselocation > /dev/null 2>&1 && break; sleep 0.1; done
 
 now_ns() { date +%s%N; }
+# The time the program's main thread has run (ns), 0 once it has ended: on a shared machine its
+# own cost, which the wall time hides under the waiting for a processor. The frame log gives it
+# at each frame.
+cpu_ns() { cut -d' ' -f1 "/proc/$APP_PID/schedstat" 2> /dev/null || echo 0; }
 frames() { [ -f "$FRAMES" ] && wc -l < "$FRAMES" || echo 0; }
 # Records "action microseconds" (or KiB for memory).
 record() { echo "$1 $2" >> "$RESULTS"; echo "  $1 $2" >&2; }
@@ -72,33 +78,33 @@ record() { echo "$1 $2" >> "$RESULTS"; echo "  $1 $2" >&2; }
 record_reference() { local action=$1 ms; shift; ms=$("$REFERENCE" "$@"); record "$action" "$(awk -v m="$ms" 'BEGIN { printf "%.0f", m * 1000 }')"; }
 
 # Waits until frames came after line $1 of the log (or, with ANY_FRAMES set, none need come) and
-# then none for QUIET_MS; prints the last
-# frame's line (its time and the main thread's processor time so far, ns). Gives up after 120 s.
+# then, for QUIET_MS, neither a frame nor more than a trickle of the program's processor time (a
+# long export draws nothing while it works); prints the last frame's line (its time and the main
+# thread's processor time so far, ns). Gives up after 120 s without either.
 last_frame_after() {
-    local seen=$1 count last_change now
+    local seen=$1 count now cpu last_cpu
+    local last_change known=$seen
     last_change=$(now_ns)
-    local known=$seen
+    last_cpu=$(cpu_ns)
     while :; do
         count=$(frames)
         now=$(now_ns)
-        if [ "$count" -ne "$known" ]; then
+        cpu=$(cpu_ns)
+        if [ "$count" -ne "$known" ] || [ $((cpu - last_cpu)) -gt $((BUSY_MS * 1000000)) ]; then
             known=$count
             last_change=$now
         elif [ "$known" -gt "$seen" -o -n "${ANY_FRAMES:-}" ] && [ $(((now - last_change) / 1000000)) -ge "$QUIET_MS" ]; then
             tail -n 1 "$FRAMES"
             return 0
         fi
+        last_cpu=$cpu
         if [ $(((now - last_change) / 1000000)) -ge 120000 ]; then
             echo "time-actions: no frame came" >&2
             return 1
         fi
-        sleep 0.02
+        sleep 0.05
     done
 }
-
-# The time the program's main thread has run (ns): on a shared machine its own cost, which the
-# wall time hides under the waiting for a processor. The frame log gives it at each frame.
-cpu_ns() { cut -d' ' -f1 "/proc/$APP_PID/schedstat"; }
 
 # Runs a command that gives the program input and records action $1: the time from the input to
 # the last frame it causes, and the program's processor time meanwhile (as action_cpu).
