@@ -95,3 +95,11 @@ sync-soak: deps
 .PHONY: sync-check
 sync-check: build
 	@./scripts/sync-check.sh $(BUILD)
+
+# The program's actions on the lifetime collection timed as a user meets them: the real program
+# under Xvfb driven by xdotool, from each input to its last frame, beside the references in the
+# same run (scripts/time-actions.sh; needs `scripts/install-deps.sh gui-check`).
+.PHONY: time-actions
+time-actions: build
+	@./scripts/install-deps.sh gui-check
+	@./scripts/time-actions.sh $(BUILD)

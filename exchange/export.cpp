@@ -1,5 +1,8 @@
 #include "exchange/export.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
@@ -33,7 +36,7 @@ public:
         flush();
         export_result result;
         if (failed_ || !file_.commit()) {
-            const int error = file_.error() != 0 ? file_.error() : errno != 0 ? errno : EIO;
+            const int error = write_error_ != 0 ? write_error_ : file_.error() != 0 ? file_.error() : errno != 0 ? errno : EIO;
             result.error = {.code = exchange_problem_code::cannot_write, .path = path_, .os_error = error};
             write_log("ERROR: export to %s failed: %s\n", path_.c_str(), std::strerror(error));
             file_.discard();
@@ -48,16 +51,39 @@ public:
 
 private:
     static constexpr size_t chunk = size_t{1} << 20;
+    // Written past the stream, and the disk set to work on it at once: the writing overlaps the
+    // making of the next chunk, and the sync at the end waits for little more than the last one.
     void flush()
     {
-        FILE* stream = file_.stream();
-        if (!failed_ && (!stream || std::fwrite(out.data(), 1, out.size(), stream) != out.size()))
-            failed_ = true;
+        const int fd = file_.descriptor();
+        if (fd < 0)
+            fail(file_.error() != 0 ? file_.error() : EBADF);
+        for (size_t done = 0; !failed_ && done < out.size();) {
+            const ssize_t n = ::write(fd, out.data() + done, out.size() - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                fail(n < 0 ? errno : ENOSPC);
+                break;
+            }
+            done += static_cast<size_t>(n);
+        }
+        if (!failed_ && !out.empty()) {
+            ::sync_file_range(fd, static_cast<off_t>(offset_), static_cast<off_t>(out.size()), SYNC_FILE_RANGE_WRITE);
+            offset_ += out.size();
+        }
         out.clear();
+    }
+    void fail(int error)
+    {
+        failed_ = true;
+        write_error_ = error;
     }
     std::string path_;  // where the export goes
     atomic_file file_;  // the file it is written into, put in place at the end
-    bool failed_ = false;  // a write failed; errno tells why
+    bool failed_ = false;  // a write failed
+    int write_error_ = 0;  // the errno of the write that failed
+    uint64_t offset_ = 0;  // bytes handed to the file so far
 };
 
 // Each CR LF of `text` with a second CR before it: the reader takes a CR LF line end for a

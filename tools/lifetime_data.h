@@ -22,3 +22,15 @@ constexpr uint16_t lifetime_days = 3000;
 // user_cases.bin and reviews.log, as the program writes them; the same counts and seed give the
 // same collection. False when the program could not save it (error.log there says why).
 bool make_lifetime_directory(const std::string& path, const lifetime_counts& counts, uint32_t seed = 1);
+
+// The package an import into the lifetime collection is measured with: a tenth as many notes as
+// the collection's items, of its text lengths, in three decks; one note in fifty repeats an
+// earlier one, so that an import adds `notes - repeats` and skips `repeats` as duplicates.
+struct lifetime_package {
+    std::string path;  // the package, in the directory it was made in (beside its collection.db)
+    uint32_t notes = 0;  // in the package
+    uint32_t repeats = 0;  // of them copies of an earlier note
+};
+// Writes the package for the collection divided by `divisor` into the existing directory `dir`
+// (ending in '/'); the same divisor gives the same package.
+lifetime_package make_lifetime_package(const std::string& dir, uint32_t divisor);

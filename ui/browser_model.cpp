@@ -141,7 +141,13 @@ void browser_model::restart_filter()
     // The first screen's rows, or as many rows as take a few milliseconds to look at.
     constexpr size_t screen_rows = 100;
     const size_t step = std::min<size_t>(first_slice_, 2'000);
-    bool done = false;
+    // Without a filter every row shows: taken at once, the view gets its rows in one reset
+    // instead of a row insertion (and a frame) per slice.
+    bool done = filter_.folded_query.empty() && filter_.due == due_filter::any && !filter_.category;
+    if (done) {
+        progress_.shown = order_;
+        progress_.next = order_.size();
+    }
     for (size_t looked = 0; !done && looked < first_slice_ && progress_.shown.size() < screen_rows; looked += step)
         done = filter_more_rows(progress_, rows_, order_, std::min(step, first_slice_ - looked), &folded_);
     done = done || progress_.next >= order_.size();

@@ -9,6 +9,7 @@
 
 #include "settings/dialogs.h"
 #include "ui/data_safety.h"
+#include "ui/frame_log.h"
 #include "ui/main_window.h"
 #include "ui/signal_bridge.h"
 #include "ui/single_instance.h"
@@ -86,7 +87,7 @@ std::vector<std::unique_ptr<QTranslator>> install_translations(const QLocale& lo
 
 int run_program(int argc, char** argv)
 {
-    QApplication app(argc, argv);
+    frame_logging_application app(argc, argv);
     const auto translators = install_translations(QLocale::system(), translation_dirs());
     // The closing sequence ends the program with its own exit code (1 when the session is only in
     // a rescue copy); the window's close quitting by itself would end it with 0 first.

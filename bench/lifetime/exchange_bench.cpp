@@ -6,59 +6,29 @@
 
 #include <filesystem>
 #include <map>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "bench/support/lifetime_directory.h"
 #include "bench/support/physical_reference.h"
+#include "bench/support/thread_times.h"
 #include "database/database.h"
 #include "exchange/export.h"
 #include "exchange/package_import.h"
 #include "platform/files.h"
 #include "session/lifecycle.h"
-// GCC 12 at -O3 takes the builder's string concatenations for overlapping copies (its bug 105329).
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wrestrict"
-#include "tests/exchange/package_builder.h"
-#pragma GCC diagnostic pop
 #include "tools/lifetime_data.h"
 
 namespace {
 
-// A package of a tenth as many notes as the collection's items, of the collection's text
-// lengths, in three decks; one note in fifty repeats an earlier one and is skipped.
-struct note_package {
-    explicit note_package(uint32_t divisor)
+// The import's package (tools/lifetime_data.h) in a directory of its own.
+struct note_package : lifetime_package {
+    explicit note_package(uint32_t divisor) : dir(make_temp_directory("cardwright-import-bench"))
     {
-        dir = make_temp_directory("cardwright-import-bench");
-        notes = lifetime_scaled(divisor).items / 10;
-        test_package p;
-        p.decks = {{1, "Default"}, {2, "Imported::Words"}, {3, "Imported::Phrases"}};
-        std::mt19937 random(divisor);
-        const auto text = [&] {
-            std::string t(20 + random() % 61, 'a');
-            for (char& c : t)
-                c = static_cast<char>('a' + random() % 26);
-            return t;
-        };
-        for (uint32_t i = 0; i < notes; ++i) {
-            if (i % 50 == 49) {
-                test_note repeat = p.notes[random() % p.notes.size()];
-                repeat.id = i + 1;
-                p.notes.push_back(repeat);
-                ++repeats;
-                continue;
-            }
-            p.notes.push_back({i + 1, text() + "\x1f" + text(), 1 + static_cast<int64_t>(i % 3)});
-        }
-        path = p.build(dir);
+        static_cast<lifetime_package&>(*this) = make_lifetime_package(dir, divisor);
     }
     ~note_package() { std::filesystem::remove_all(dir); }
     std::string dir;  // holds the package and the collection it was made of
-    std::string path;  // the package
-    uint32_t notes = 0;  // in the package
-    uint32_t repeats = 0;  // of them copies of an earlier note
 };
 
 const note_package& package_of(uint32_t divisor)
@@ -101,18 +71,29 @@ void BM_import_notes(benchmark::State& state)
 {
     const auto divisor = static_cast<uint32_t>(state.range(0));
     const note_package& p = package_of(divisor);
+    bench_data::thread_split split_sum;
     for (auto _ : state) {
         state.PauseTiming();
         open_collection(divisor);
         const uint32_t before = db().pending_count + db().item_count;
         state.ResumeTiming();
+        const bench_data::thread_times start = bench_data::thread_times_now();
         const import_summary s = import_package(p.path, {});
+        const bench_data::thread_split split = bench_data::thread_split_since(start);
+        split_sum.on_cpu_ms += split.on_cpu_ms;
+        split_sum.waiting_ms += split.waiting_ms;
+        split_sum.asleep_ms += split.asleep_ms;
         state.PauseTiming();
         if (s.added != p.notes - p.repeats || s.duplicates != p.repeats || db().pending_count + db().item_count != before + s.added)
             state.SkipWithError(("added " + std::to_string(s.added) + ", skipped " + std::to_string(s.duplicates)).c_str());
         ma_discard();
         state.ResumeTiming();
     }
+    // The wall time split: on a processor, waiting for one (the machine's other load), asleep.
+    const auto runs = static_cast<double>(state.iterations());
+    state.counters["cpu_ms"] = split_sum.on_cpu_ms / runs;
+    state.counters["runqueue_ms"] = split_sum.waiting_ms / runs;
+    state.counters["asleep_ms"] = split_sum.asleep_ms / runs;
     state.counters["notes"] = p.notes;
     state.counters["items"] = static_cast<double>(lifetime_scaled(divisor).items + lifetime_scaled(divisor).queued);
 }
