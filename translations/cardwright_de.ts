@@ -375,6 +375,10 @@
         <source>Categories</source>
         <translation>Kategorien</translation>
     </message>
+    <message>
+        <source>Conflicts...</source>
+        <translation>Konflikte...</translation>
+    </message>
 </context>
 <context>
     <name>category_selection_dialog</name>
@@ -412,6 +416,37 @@
     <message>
         <source> (i:%1,r:%2,q:%3)</source>
         <translation> (K:%1,F:%2,W:%3)</translation>
+    </message>
+</context>
+<context>
+    <name>conflicts_dialog</name>
+    <message>
+        <source>Conflicts</source>
+        <translation>Konflikte</translation>
+    </message>
+    <message>
+        <source>Question</source>
+        <translation>Frage</translation>
+    </message>
+    <message>
+        <source>Answer</source>
+        <translation>Antwort</translation>
+    </message>
+    <message>
+        <source>Losing question</source>
+        <translation>Unterlegene Frage</translation>
+    </message>
+    <message>
+        <source>Losing answer</source>
+        <translation>Unterlegene Antwort</translation>
+    </message>
+    <message>
+        <source>Edits that lost a conflict</source>
+        <translation>Änderungen, die einen Konflikt verloren haben</translation>
+    </message>
+    <message>
+        <source>Take Losing Text</source>
+        <translation>Unterlegenen Text übernehmen</translation>
     </message>
 </context>
 <context>
