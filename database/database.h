@@ -61,12 +61,6 @@ struct kept_queue_text {
     bool unterminated = false;  // the file ended inside it: it must stay last in the file
 };
 
-// Why a file of the user's could not be saved, for the message that tells the user.
-struct save_failure {
-    std::string path;  // the file that could not be written; empty while nothing failed
-    std::string reason;  // what the system said (strerror), or what stood in the way
-};
-
 // Category indexes ended by -1; null selects every category.
 using category_filter = const int32_t*;
 constexpr int32_t filter_end = -1;
