@@ -1,5 +1,6 @@
 #include "formats/change_log.h"
 
+#include "formats/le_fields.h"
 #include "platform/files.h"
 
 #include <cerrno>
@@ -17,12 +18,6 @@ namespace {
 
 constexpr char magic[8] = {'C', 'W', 'C', 'H', 'A', 'N', 'G', 'E'};
 
-void put(std::string& out, uint64_t v, int bytes)
-{
-    for (int i = 0; i < bytes; ++i)
-        out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
-
 uint64_t get(const unsigned char* p, int bytes)
 {
     uint64_t v = 0;
@@ -33,7 +28,7 @@ uint64_t get(const unsigned char* p, int bytes)
 
 void put_text(std::string& out, const std::string& s)
 {
-    put(out, s.size(), 4);
+    put_le(out, s.size(), 4);
     out += s;
 }
 
@@ -154,9 +149,9 @@ bool decode_payload(const unsigned char* p, size_t n, change_record* r)
 std::string header(uint64_t computer)
 {
     std::string h(magic, sizeof magic);
-    put(h, change_log_version, 2);
-    put(h, 0, 2);
-    put(h, computer, 8);
+    put_le(h, change_log_version, 2);
+    put_le(h, 0, 2);
+    put_le(h, computer, 8);
     return h;
 }
 
@@ -180,17 +175,17 @@ std::string encode_change(const change_record& r)
     kind_fields f{};
     fields_of(r.kind, &f);
     std::string payload;
-    put(payload, r.sequence, 8);
-    put(payload, r.stamp, 8);
-    put(payload, static_cast<uint8_t>(r.kind), 1);
+    put_le(payload, r.sequence, 8);
+    put_le(payload, r.stamp, 8);
+    put_le(payload, static_cast<uint8_t>(r.kind), 1);
     if (f.item) {
-        put(payload, r.item.computer, 8);
-        put(payload, r.item.number, 8);
+        put_le(payload, r.item.computer, 8);
+        put_le(payload, r.item.number, 8);
     }
     if (f.path) {
-        put(payload, r.path.size(), 2);
+        put_le(payload, r.path.size(), 2);
         for (const std::string& part : r.path) {
-            put(payload, part.size(), 2);
+            put_le(payload, part.size(), 2);
             payload += part;
         }
     }
@@ -199,32 +194,32 @@ std::string encode_change(const change_record& r)
         put_text(payload, r.answer);
     }
     if (f.grade) {
-        put(payload, r.day, 2);
-        put(payload, r.elapsed, 2);
-        put(payload, r.grade, 1);
-        put(payload, r.screen, 1);
+        put_le(payload, r.day, 2);
+        put_le(payload, r.elapsed, 2);
+        put_le(payload, r.grade, 1);
+        put_le(payload, r.screen, 1);
     }
     if (f.screen)
-        put(payload, r.screen, 1);
+        put_le(payload, r.screen, 1);
     if (f.text)
         put_text(payload, r.text);
     if (f.count)
-        put(payload, r.count, 4);
+        put_le(payload, r.count, 4);
     if (f.schedule) {
         const item_schedule& s = r.schedule;
-        put(payload, s.id, 4);
-        put(payload, s.due, 2);
-        put(payload, s.interval_end, 2);
-        put(payload, s.interval, 2);
-        put(payload, s.last_interval, 2);
-        put(payload, s.real_last_interval, 2);
-        put(payload, s.repetitions, 1);
-        put(payload, s.grade, 1);
+        put_le(payload, s.id, 4);
+        put_le(payload, s.due, 2);
+        put_le(payload, s.interval_end, 2);
+        put_le(payload, s.interval, 2);
+        put_le(payload, s.last_interval, 2);
+        put_le(payload, s.real_last_interval, 2);
+        put_le(payload, s.repetitions, 1);
+        put_le(payload, s.grade, 1);
     }
     std::string framed;
     framed.reserve(change_frame_size + payload.size());
-    put(framed, payload.size(), 4);
-    put(framed, XXH32(payload.data(), payload.size(), 0), 4);
+    put_le(framed, payload.size(), 4);
+    put_le(framed, XXH32(payload.data(), payload.size(), 0), 4);
     return framed + payload;
 }
 

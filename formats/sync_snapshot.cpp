@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "formats/le_fields.h"
 #include "platform/files.h"
 
 #define XXH_INLINE_ALL
@@ -22,54 +23,32 @@ constexpr char log_magic[8] = {'C', 'W', 'C', 'H', 'A', 'N', 'G', 'E'};
 constexpr std::string_view name_prefix = "snapshot-";
 constexpr std::string_view name_suffix = ".bin";
 
-void put(std::string& out, uint64_t v, int bytes)
-{
-    for (int i = 0; i < bytes; ++i)
-        out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
-
 void put_path(std::string& out, const std::vector<std::string>& path)
 {
-    put(out, path.size(), 2);
+    put_le(out, path.size(), 2);
     for (const std::string& name : path) {
-        put(out, name.size(), 2);
+        put_le(out, name.size(), 2);
         out += name;
     }
 }
 
 void put_version(std::string& out, const change_version& v)
 {
-    put(out, v.stamp, 8);
-    put(out, v.computer, 8);
+    put_le(out, v.stamp, 8);
+    put_le(out, v.computer, 8);
 }
 
-class field_reader {
+class field_reader : public le_reader {
 public:
-    explicit field_reader(std::string_view bytes) : bytes_(bytes) {}
-    uint64_t number(int n)
-    {
-        if (!good_ || bytes_.size() - at_ < static_cast<size_t>(n)) {
-            good_ = false;
-            return 0;
-        }
-        uint64_t v = 0;
-        for (int i = n - 1; i >= 0; --i)
-            v = (v << 8) | static_cast<unsigned char>(bytes_[at_ + static_cast<size_t>(i)]);
-        at_ += static_cast<size_t>(n);
-        return v;
-    }
+    using le_reader::le_reader;
     std::vector<std::string> path()
     {
         std::vector<std::string> p;
         const uint64_t names = number(2);
-        for (uint64_t i = 0; i < names && good_; ++i) {
-            const uint64_t n = number(2);
-            if (!good_ || bytes_.size() - at_ < n) {
-                good_ = false;
-                break;
-            }
-            p.emplace_back(bytes_.substr(at_, n));
-            at_ += n;
+        for (uint64_t i = 0; i < names && good(); ++i) {
+            std::string name = text(2);
+            if (good())
+                p.push_back(std::move(name));
         }
         return p;
     }
@@ -80,13 +59,6 @@ public:
         v.computer = number(8);
         return v;
     }
-    bool good() const { return good_; }
-    size_t at() const { return at_; }
-
-private:
-    std::string_view bytes_;
-    size_t at_ = 0;
-    bool good_ = true;
 };
 
 // The items and categories are the records of a change log that would make them: the
@@ -94,9 +66,9 @@ private:
 std::string embedded_log(const sync_snapshot& s)
 {
     std::string log(log_magic, sizeof log_magic);
-    put(log, change_log_version, 2);
-    put(log, 0, 2);
-    put(log, s.computer, 8);
+    put_le(log, change_log_version, 2);
+    put_le(log, 0, 2);
+    put_le(log, s.computer, 8);
     change_record made;
     made.kind = change_kind::category_make;
     for (const std::vector<std::string>& path : s.categories) {
@@ -134,23 +106,23 @@ bool decode_collection(std::string_view body, uint64_t entries, uint64_t categor
 std::string encode_snapshot(const sync_snapshot& s)
 {
     std::string out(snapshot_magic, sizeof snapshot_magic);
-    put(out, snapshot_version, 2);
-    put(out, 0, 2);
-    put(out, s.computer, 8);
-    put(out, 0, 8);  // the length, set below
-    put(out, s.latest_stamp, 8);
-    put(out, s.covered.size(), 4);
+    put_le(out, snapshot_version, 2);
+    put_le(out, 0, 2);
+    put_le(out, s.computer, 8);
+    put_le(out, 0, 8);  // the length, set below
+    put_le(out, s.latest_stamp, 8);
+    put_le(out, s.covered.size(), 4);
     for (const auto& [computer, sequence] : s.covered) {
-        put(out, computer, 8);
-        put(out, sequence, 8);
+        put_le(out, computer, 8);
+        put_le(out, sequence, 8);
     }
-    put(out, s.renamed.size(), 4);
+    put_le(out, s.renamed.size(), 4);
     for (const auto& [from, to] : s.renamed) {
         put_path(out, from);
         put_path(out, to);
     }
-    put(out, s.categories.size(), 4);
-    put(out, s.entries.size(), 4);
+    put_le(out, s.categories.size(), 4);
+    put_le(out, s.entries.size(), 4);
     for (const snapshot_entry& e : s.entries) {
         put_version(out, e.schedule_set);
         put_version(out, e.texts_set);
@@ -158,9 +130,9 @@ std::string encode_snapshot(const sync_snapshot& s)
     }
     out += embedded_log(s);
     std::string length;
-    put(length, out.size() + checksum_size, 8);
+    put_le(length, out.size() + checksum_size, 8);
     out.replace(20, 8, length);
-    put(out, XXH64(out.data(), out.size(), 0), 8);
+    put_le(out, XXH64(out.data(), out.size(), 0), 8);
     return out;
 }
 

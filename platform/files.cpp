@@ -391,3 +391,24 @@ std::error_code copy_file_durable(const std::string& from, const std::string& to
         return errno_code(error);
     return copy.commit() ? std::error_code{} : errno_code(copy.error() != 0 ? copy.error() : EIO);
 }
+
+bool read_whole_file(const std::string& path, std::string* out)
+{
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return false;
+    out->clear();
+    char buffer[65536];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        out->append(buffer, n);
+    const bool read_error = std::ferror(f) != 0;
+    const int error = errno;
+    std::fclose(f);
+    if (read_error) {
+        // A file that opened and then failed is damaged, not missing.
+        errno = error != 0 && error != ENOENT ? error : EIO;
+        return false;
+    }
+    return true;
+}

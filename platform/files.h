@@ -93,6 +93,10 @@ private:
     int error_ = 0;
 };
 
+// Reads the whole file at `path` into `out`: false with errno set (ENOENT: there is none) when
+// it cannot be opened or read.
+bool read_whole_file(const std::string& path, std::string* out);
+
 // Creates a new, empty directory under the system's temporary folder, named from `prefix`;
 // returns its path ending with '/'. For tests, benchmarks and fuzzing: aborts on failure.
 std::string make_temp_directory(const std::string& prefix);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ann/ann_files.h"
+#include "formats/le_fields.h"
 #include "platform/files.h"
 #include "services/log.h"
 #include "session/review_log.h"
@@ -23,29 +24,6 @@ namespace {
 constexpr char effects_magic[8] = {'C', 'W', 'S', 'Y', 'N', 'C', 'F', 'X'};
 constexpr uint16_t effects_version = 1;
 constexpr char cases_name[] = "user_cases.bin";
-
-void put(std::string& out, uint64_t v, int bytes)
-{
-    for (int i = 0; i < bytes; ++i)
-        out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
-
-struct reader {
-    std::string_view bytes;  // what is left to read
-    bool good = true;  // false once a read ran past the end
-    uint64_t number(size_t n)
-    {
-        if (!good || bytes.size() < n) {
-            good = false;
-            return 0;
-        }
-        uint64_t v = 0;
-        for (size_t i = n; i-- > 0;)
-            v = (v << 8) | static_cast<unsigned char>(bytes[i]);
-        bytes.remove_prefix(n);
-        return v;
-    }
-};
 
 // Makes the file at `path` hold `bytes` from `at` on (its end when it is shorter), cutting off
 // a piece of a record an interrupted append left.
@@ -109,28 +87,21 @@ effects_status sync_effects::open(const std::string& dir)
 {
     *this = sync_effects{};
     dir_ = dir;
-    FILE* f = std::fopen((dir_ + sync_effects_name).c_str(), "rb");
-    if (!f)
-        return errno == ENOENT ? effects_status::done : effects_status::unreadable;
     std::string bytes;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-        bytes.append(buffer, n);
-    const bool read_error = std::ferror(f) != 0;
-    std::fclose(f);
-    if (read_error || bytes.size() < sizeof effects_magic + 4
+    if (!read_whole_file(dir_ + sync_effects_name, &bytes))
+        return errno == ENOENT ? effects_status::done : effects_status::unreadable;
+    if (bytes.size() < sizeof effects_magic + 4
         || std::memcmp(bytes.data(), effects_magic, sizeof effects_magic) != 0
-        || reader{std::string_view(bytes).substr(bytes.size() - 4)}.number(4)
+        || le_reader(std::string_view(bytes).substr(bytes.size() - 4)).number(4)
             != XXH32(bytes.data(), bytes.size() - 4, 0))
         return effects_status::unreadable;
-    reader in{std::string_view(bytes).substr(sizeof effects_magic, bytes.size() - sizeof effects_magic - 4)};
+    le_reader in(std::string_view(bytes).substr(sizeof effects_magic, bytes.size() - sizeof effects_magic - 4));
     if (in.number(2) != effects_version)
         return effects_status::unreadable;
     in.number(2);
     std::map<uint64_t, uint64_t> after;
     std::map<uint64_t, uint64_t> before;
-    for (uint64_t count = in.number(4); count > 0 && in.good; --count) {
+    for (uint64_t count = in.number(4); count > 0 && in.good(); --count) {
         const uint64_t computer = in.number(8);
         after[computer] = in.number(8);
         before[computer] = in.number(8);
@@ -140,7 +111,7 @@ effects_status sync_effects::open(const std::string& dir)
         p.at = in.number(8);
         p.length = in.number(8);
     }
-    if (!in.good || !in.bytes.empty())
+    if (!in.good() || !in.at_end())
         return effects_status::unreadable;
     bool whole = true;
     for (const batch_place& p : places)
@@ -190,18 +161,18 @@ void sync_effects::write_file(const std::map<uint64_t, uint64_t>& before, uint64
     uint64_t cases_at, uint64_t cases_length) const
 {
     std::string bytes(effects_magic, sizeof effects_magic);
-    put(bytes, effects_version, 2);
-    put(bytes, 0, 2);
-    put(bytes, through_.size(), 4);
+    put_le(bytes, effects_version, 2);
+    put_le(bytes, 0, 2);
+    put_le(bytes, through_.size(), 4);
     for (const auto& [computer, sequence] : through_) {
-        put(bytes, computer, 8);
-        put(bytes, sequence, 8);
+        put_le(bytes, computer, 8);
+        put_le(bytes, sequence, 8);
         const auto it = before.find(computer);
-        put(bytes, it == before.end() ? 0 : it->second, 8);
+        put_le(bytes, it == before.end() ? 0 : it->second, 8);
     }
     for (const uint64_t v : {reviews_at, reviews_length, cases_at, cases_length})
-        put(bytes, v, 8);
-    put(bytes, XXH32(bytes.data(), bytes.size(), 0), 4);
+        put_le(bytes, v, 8);
+    put_le(bytes, XXH32(bytes.data(), bytes.size(), 0), 4);
     atomic_file file(dir_ + sync_effects_name);
     if (file.descriptor() < 0 || !write_all(file.descriptor(), bytes.data(), bytes.size(), file.temp_path().c_str())
         || !file.commit())

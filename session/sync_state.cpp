@@ -8,6 +8,8 @@
 
 #include "calendar/calendar.h"
 #include "database/database.h"
+#include "formats/le_fields.h"
+#include "platform/files.h"
 #include "services/log.h"
 
 #define XXH_INLINE_ALL
@@ -18,47 +20,19 @@ namespace {
 constexpr char state_magic[8] = {'C', 'W', 'S', 'Y', 'N', 'C', 'S', 'T'};
 constexpr uint16_t state_version = 2;  // 1: without made categories and losing edits
 
-void put(std::string& out, uint64_t v, int bytes)
-{
-    for (int i = 0; i < bytes; ++i)
-        out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
-
 void put_marks(std::string& out, const item_marks& m)
 {
-    put(out, m.key.computer, 8);
-    put(out, m.key.number, 8);
+    put_le(out, m.key.computer, 8);
+    put_le(out, m.key.number, 8);
     for (const field_version* v : {&m.schedule, &m.texts, &m.place}) {
-        put(out, v->stamp, 8);
-        put(out, v->computer, 8);
+        put_le(out, v->stamp, 8);
+        put_le(out, v->computer, 8);
     }
 }
 
-class state_reader {
+class state_reader : public le_reader {
 public:
-    explicit state_reader(std::string_view bytes) : bytes_(bytes) {}
-    uint64_t number(int n)
-    {
-        if (!good_ || bytes_.size() - at_ < static_cast<size_t>(n)) {
-            good_ = false;
-            return 0;
-        }
-        uint64_t v = 0;
-        for (int i = n - 1; i >= 0; --i)
-            v = (v << 8) | static_cast<unsigned char>(bytes_[at_ + static_cast<size_t>(i)]);
-        at_ += static_cast<size_t>(n);
-        return v;
-    }
-    std::string text(int length_bytes)
-    {
-        const uint64_t n = number(length_bytes);
-        if (!good_ || bytes_.size() - at_ < n) {
-            good_ = false;
-            return {};
-        }
-        at_ += n;
-        return std::string(bytes_.substr(at_ - n, n));
-    }
+    using le_reader::le_reader;
     item_marks marks(bool queued)
     {
         item_marks m;
@@ -71,13 +45,6 @@ public:
         }
         return m;
     }
-    bool good() const { return good_; }
-    size_t at() const { return at_; }
-
-private:
-    std::string_view bytes_;
-    size_t at_ = 0;
-    bool good_ = true;
 };
 
 int64_t days_from_civil(int64_t y, unsigned m, unsigned d)
@@ -211,31 +178,31 @@ bool write_state_file(FILE* out)
 {
     const sync_globals& g = sync_g();
     std::string bytes(state_magic, sizeof state_magic);
-    put(bytes, state_version, 2);
-    put(bytes, 0, 2);
-    put(bytes, g.me, 8);
-    put(bytes, g.own_applied, 8);
+    put_le(bytes, state_version, 2);
+    put_le(bytes, 0, 2);
+    put_le(bytes, g.me, 8);
+    put_le(bytes, g.own_applied, 8);
     const std::string positions = g.inbox ? g.inbox->positions_text() : std::string();
-    put(bytes, positions.size(), 4);
+    put_le(bytes, positions.size(), 4);
     bytes += positions;
-    put(bytes, g.renamed.size(), 4);
+    put_le(bytes, g.renamed.size(), 4);
     for (const auto& [from, to] : g.renamed)
         for (const auto* path : {&from, &to}) {
-            put(bytes, path->size(), 2);
+            put_le(bytes, path->size(), 2);
             for (const std::string& name : *path) {
-                put(bytes, name.size(), 2);
+                put_le(bytes, name.size(), 2);
                 bytes += name;
             }
         }
-    put(bytes, g.made.size(), 4);
+    put_le(bytes, g.made.size(), 4);
     for (const auto& [path, v] : g.made) {
-        put(bytes, path.size(), 2);
+        put_le(bytes, path.size(), 2);
         for (const std::string& name : path) {
-            put(bytes, name.size(), 2);
+            put_le(bytes, name.size(), 2);
             bytes += name;
         }
-        put(bytes, v.stamp, 8);
-        put(bytes, v.computer, 8);
+        put_le(bytes, v.stamp, 8);
+        put_le(bytes, v.computer, 8);
     }
     std::string lost;
     uint32_t lost_count = 0;
@@ -243,46 +210,39 @@ bool write_state_file(FILE* out)
         if (!record_with(key))
             continue;  // its item was deleted
         ++lost_count;
-        put(lost, key.computer, 8);
-        put(lost, key.number, 8);
+        put_le(lost, key.computer, 8);
+        put_le(lost, key.number, 8);
         for (const std::string* text : {&texts.question, &texts.answer}) {
-            put(lost, text->size(), 4);
+            put_le(lost, text->size(), 4);
             lost += *text;
         }
     }
-    put(bytes, lost_count, 4);
+    put_le(bytes, lost_count, 4);
     bytes += lost;
     static const item_marks none;
-    put(bytes, db().item_count, 4);
+    put_le(bytes, db().item_count, 4);
     uint32_t written = 0;
     for (const item* e = db().head; e; e = e->next, ++written) {
-        put(bytes, fingerprint(*e), 8);
+        put_le(bytes, fingerprint(*e), 8);
         const item_marks* m = marks_of(e);
         put_marks(bytes, m ? *m : none);
     }
-    put(bytes, db().pending_count, 4);
+    put_le(bytes, db().pending_count, 4);
     for (const pending_item* p = db().pending_head; p; p = p->next) {
-        put(bytes, fingerprint(*p), 8);
+        put_le(bytes, fingerprint(*p), 8);
         const item_marks* m = marks_of(p);
         put_marks(bytes, m ? *m : none);
     }
-    put(bytes, XXH32(bytes.data(), bytes.size(), 0), 4);
+    put_le(bytes, XXH32(bytes.data(), bytes.size(), 0), 4);
     return written == db().item_count && std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
 }
 
 bool read_state_file(const std::string& path)
 {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        return errno == ENOENT;
     std::string bytes;
-    char buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-        bytes.append(buffer, n);
-    const bool read_error = std::ferror(f) != 0;
-    std::fclose(f);
-    if (read_error || bytes.size() < 4 + sizeof state_magic
+    if (!read_whole_file(path, &bytes))
+        return errno == ENOENT;
+    if (bytes.size() < 4 + sizeof state_magic
         || std::memcmp(bytes.data(), state_magic, sizeof state_magic) != 0)
         return false;
     state_reader check(std::string_view(bytes).substr(bytes.size() - 4));

@@ -1,0 +1,163 @@
+// The sync folder in the running program: what another computer recorded arrives at start and,
+// through the watcher, while the window is open; the setting takes effect at once; an edit that
+// lost a conflict is listed by the browser and can be taken instead.
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "formats/change_log.h"
+#include "resources/ids.h"
+#include "services/services_state.h"
+#include "session/item_edits.h"
+#include "session/sync.h"
+#include "session/sync_conflicts.h"
+#include "settings/settings_store.h"
+#include "support/qt_test_support.h"
+#include "ui/browser.h"
+#include "ui/browser_conflicts.h"
+#include "ui/main_window.h"
+#include "ui/sync_watch.h"
+
+namespace {
+
+constexpr uint64_t other_computer = 0x0badc0ffee000001ULL;
+// Long before the test clock: the other computer's edit is older than one made here.
+constexpr uint64_t long_ago_ms = 1'000'000'000'000ULL;
+
+class SyncWindowTest : public qt_test {
+protected:
+    void TearDown() override
+    {
+        if (w)
+            w->close();
+        delete w;
+        qt_test::TearDown();
+    }
+
+    // The other computer's change, as its log holds it once the sync service delivered it.
+    void record(change_kind kind, uint64_t number, const char* question, const char* answer, uint64_t stamp_ms)
+    {
+        change_record r;
+        r.kind = kind;
+        r.item = {other_computer, number};
+        if (kind == change_kind::add_item) {
+            r.path = {"root"};
+            r.schedule = {1'768'400'000u, 20468, 20468, 1, 0, 0, 0, 3};  // due on the test clock's day
+        }
+        r.question = question;
+        r.answer = answer;
+        ASSERT_EQ(log.append(r, stamp_ms).status, change_append_status::appended);
+    }
+
+    void open_window(bool with_folder)
+    {
+        if (with_folder) {
+            const auto store = open_settings_store();
+            store->setValue(QStringLiteral("syncfolder"), QString::fromStdString(folder.path()));
+            store->sync();
+        }
+        w = new main_window;
+        ASSERT_EQ(w->open_data(), 0);
+        w->show();
+    }
+
+    // Types `path` over the setting in File > Settings... and confirms with Return.
+    void set_sync_folder(const QString& path)
+    {
+        bool typed = false;
+        on_next_modal([&](QWidget* dialog) {
+            auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("sync_folder"));
+            typed = edit != nullptr;
+            if (!edit) {
+                dialog->close();
+                return;
+            }
+            edit->setFocus();
+            edit->selectAll();
+            QTest::keyClick(edit, Qt::Key_Delete);
+            QTest::keyClicks(edit, path);
+            QTest::keyClick(edit, Qt::Key_Return);
+        });
+        run_command(w, cmd_settings);
+        ASSERT_TRUE(typed);
+    }
+
+    temp_dir folder;
+    change_log_writer log{folder.file(change_log_name(other_computer)), other_computer};
+    main_window* w = nullptr;
+};
+
+}  // namespace
+
+TEST_F(SyncWindowTest, ChangesOfAnotherComputerArriveAtStartAndWhileRunning)
+{
+    record(change_kind::add_item, 1, "gehen", "to go", 1'768'478'400'000ULL);
+    open_window(true);
+    ASSERT_EQ(db().item_count, 1u);
+    EXPECT_EQ(db().head->question.str(), "gehen");
+    EXPECT_TRUE(w->statusBar()->currentMessage().contains(QStringLiteral("1 arrived, 1 applied")))
+        << w->statusBar()->currentMessage().toStdString();
+    EXPECT_FALSE(w->sync->polling()) << "nothing waits and the watcher sees the folder";
+
+    record(change_kind::edit_item, 1, "gehen", "to walk", 1'768'478'400'001ULL);
+    EXPECT_TRUE(QTest::qWaitFor([] { return db().head->answer.str() == "to walk"; }, 5000));
+    EXPECT_TRUE(w->statusBar()->currentMessage().contains(QStringLiteral("1 applied")));
+}
+
+TEST_F(SyncWindowTest, TheSyncFolderSetInTheSettingsTakesEffectAtOnce)
+{
+    record(change_kind::add_item, 1, "gehen", "to go", long_ago_ms);
+    open_window(false);
+    ASSERT_FALSE(sync_active());
+    ASSERT_EQ(db().item_count, 0u);
+
+    set_sync_folder(QString::fromStdString(folder.path()));
+    EXPECT_TRUE(sync_active());
+    EXPECT_EQ(db().item_count, 1u) << "what waited in the folder is applied at once";
+
+    set_sync_folder(QString());
+    EXPECT_FALSE(sync_active());
+    EXPECT_TRUE(file_exists(services().data_dir + sync_state_name)) << "the state is saved when the folder is left";
+}
+
+TEST_F(SyncWindowTest, TheLosingTextIsShownAndCanBeTakenInstead)
+{
+    record(change_kind::add_item, 1, "gehen", "to go", long_ago_ms);
+    open_window(true);
+    ASSERT_EQ(db().item_count, 1u);
+    change_texts(db().head, "gehen", "to walk");
+
+    record(change_kind::edit_item, 1, "gehen", "to leave", long_ago_ms + 1);
+    QTRY_VERIFY_WITH_TIMEOUT(lost_edit_of(db().head).has_value(), 5000);
+    EXPECT_EQ(db().head->answer.str(), "to walk");
+
+    bool listed = false;
+    on_next_modal([&](QWidget* dialog) {
+        auto* browser = qobject_cast<browser_window*>(dialog);
+        if (browser) {
+            ASSERT_TRUE(browser->conflicts_button()->isVisible());
+            on_next_modal([&](QWidget* inner) {
+                auto* conflicts = qobject_cast<conflicts_dialog*>(inner);
+                if (conflicts) {
+                    QTableWidget* table = conflicts->table();
+                    listed = table->rowCount() == 1 && table->item(0, 1)->text() == QStringLiteral("to walk")
+                        && table->item(0, 3)->text() == QStringLiteral("to leave");
+                    QTest::mouseClick(conflicts->findChild<QPushButton*>(QStringLiteral("conflicts_take")), Qt::LeftButton);
+                    EXPECT_EQ(table->rowCount(), 0);
+                }
+                inner->close();
+            });
+            QTest::mouseClick(browser->conflicts_button(), Qt::LeftButton);
+            EXPECT_FALSE(browser->conflicts_button()->isVisible());
+        }
+        dialog->close();
+    });
+    QTest::keyClick(w, Qt::Key_B, Qt::ControlModifier);
+    EXPECT_TRUE(listed);
+    EXPECT_EQ(db().head->answer.str(), "to leave");
+}
