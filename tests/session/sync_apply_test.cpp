@@ -36,6 +36,15 @@ image image_of_open_database()
     return m;
 }
 
+// The category tree as paths from the top, for comparing computers.
+std::set<std::vector<std::string>> category_paths()
+{
+    std::set<std::vector<std::string>> paths;
+    for (uint16_t c = 0; c < category_count(); ++c)
+        paths.insert(category_names_from_top(c));
+    return paths;
+}
+
 size_t grade_lines(const std::string& reviews_log)
 {
     const std::string bytes = file_exists(reviews_log) ? read_file(reviews_log) : std::string();
@@ -198,12 +207,6 @@ TEST_F(SyncApplyTest, AnArrivedGradeEndsWhatCanBeUndoneAndStays)
 TEST_F(SyncApplyTest, ADeletionLeavesACategoryMadeUnderItLaterElsewhere)
 {
     temp_dir mine;
-    auto category_paths = [] {
-        std::set<std::vector<std::string>> paths;
-        for (uint16_t c = 0; c < category_count(); ++c)
-            paths.insert(category_names_from_top(c));
-        return paths;
-    };
     set_local_clock(2026, 1, 1, 9);
     open(other, other_id, &other_view);
     const category_made t = create_user_category("t", -1);
@@ -327,12 +330,6 @@ TEST_F(SyncApplyTest, ALosingEditIsKeptAndCanBeTakenInstead)
 TEST_F(SyncApplyTest, ARenameOntoAPathMadeMeanwhileMergesTheTwo)
 {
     temp_dir mine;
-    auto category_paths = [] {
-        std::set<std::vector<std::string>> paths;
-        for (uint16_t c = 0; c < category_count(); ++c)
-            paths.insert(category_names_from_top(c));
-        return paths;
-    };
     set_local_clock(2026, 1, 1, 9);
     open(other, other_id, &other_view);
     const category_made t = create_user_category("t", -1);
