@@ -2,9 +2,17 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 #include <unordered_map>
+
+#include "formats/le_fields.h"
+#include "platform/files.h"
+
+#define XXH_INLINE_ALL
+#include <xxhash.h>
 
 namespace {
 
@@ -33,6 +41,62 @@ std::uintmax_t size_of(const std::string& path)
     std::error_code error;
     const std::uintmax_t size = std::filesystem::file_size(path, error);
     return error ? 0 : size;
+}
+
+// Beside the review log, the figures with the log's size they were left at: a lifetime's log is
+// hundreds of megabytes, too much to fold at every start. A file that does not match the log's
+// size (a crash, another copy of the program) only costs the fold.
+constexpr char kept_magic[8] = {'C', 'W', 'R', 'E', 'T', 'A', 'I', 'N'};
+constexpr size_t kept_size = sizeof kept_magic + 8 + 4 + 4 + 4;
+
+std::string kept_path(const std::string& log_path) { return log_path + ".retention"; }
+
+uint32_t float_bits(float f)
+{
+    uint32_t u;
+    std::memcpy(&u, &f, sizeof u);
+    return u;
+}
+
+float bits_float(uint64_t u)
+{
+    const auto bits = static_cast<uint32_t>(u);
+    float f;
+    std::memcpy(&f, &bits, sizeof f);
+    return f;
+}
+
+bool read_kept(const std::string& log_path, std::uintmax_t log_size, retention_control* out)
+{
+    std::string bytes;
+    if (!read_whole_file(kept_path(log_path), &bytes) || bytes.size() != kept_size
+        || std::memcmp(bytes.data(), kept_magic, sizeof kept_magic) != 0
+        || le_reader(std::string_view(bytes).substr(kept_size - 4)).number(4) != XXH32(bytes.data(), kept_size - 4, 0))
+        return false;
+    le_reader in(std::string_view(bytes).substr(sizeof kept_magic));
+    if (in.number(8) != log_size)
+        return false;
+    out->growth_log = bits_float(in.number(4));
+    out->repeat_log = bits_float(in.number(4));
+    return true;
+}
+
+void write_kept(const std::string& log_path, std::uintmax_t log_size, const retention_control& c)
+{
+    std::string bytes(kept_magic, sizeof kept_magic);
+    put_le(bytes, log_size, 8);
+    put_le(bytes, float_bits(c.growth_log), 4);
+    put_le(bytes, float_bits(c.repeat_log), 4);
+    put_le(bytes, XXH32(bytes.data(), bytes.size(), 0), 4);
+    const std::string temp = kept_path(log_path) + ".new";
+    FILE* f = std::fopen(temp.c_str(), "wb");
+    if (!f)
+        return;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    if (std::fclose(f) == 0 && written)
+        std::rename(temp.c_str(), kept_path(log_path).c_str());
+    else
+        std::remove(temp.c_str());
 }
 
 }  // namespace
@@ -89,11 +153,17 @@ retention_control retention_control_of(const std::vector<review_record>& standin
 void open_retention_control(const std::string& log_path)
 {
     const remembered_control& r = remembered();
-    if (!r.log_path.empty() && r.log_path == log_path && r.log_size == size_of(log_path)) {
+    const std::uintmax_t size = size_of(log_path);
+    if (!r.log_path.empty() && r.log_path == log_path && r.log_size == size) {
         retention_control_state() = r.figures;
         return;
     }
-    reread_retention_control(log_path);
+    if (size == 0) {
+        retention_control_state() = {};
+        return;
+    }
+    if (!read_kept(log_path, size, &retention_control_state()))
+        reread_retention_control(log_path);
 }
 
 void reread_retention_control(const std::string& log_path)
@@ -104,4 +174,6 @@ void reread_retention_control(const std::string& log_path)
 void close_retention_control(const std::string& log_path)
 {
     remembered() = {log_path, size_of(log_path), retention_control_state()};
+    if (remembered().log_size > 0)
+        write_kept(log_path, remembered().log_size, retention_control_state());
 }

@@ -12,7 +12,6 @@
 #include "database/category_edits.h"
 #include "database/days.h"
 #include "services/log.h"
-#include "services/paths.h"
 #include "services/services_state.h"
 #include "session/retention_control.h"
 #include "session/sync_state.h"
@@ -209,8 +208,12 @@ outcome apply_grade(const change_record& r, const void* record, item_marks& m, f
     auto* e = static_cast<item*>(const_cast<void*>(record));
     // The network learns from every grade, wherever it was given; the schedule is the one the
     // grading computer set, unless a later change to it was applied here already.
-    if (effects)
+    if (effects) {
+        // The retention figures take a due review from elsewhere as grading here would.
+        if (e->ivl > 0 && r.elapsed >= e->ivl)
+            note_due_review(retention_control_state(), r.grade, set_by_repeat(*e));
         feedback_to_ann(e->livl, e->rllivl, e->rp, e->gr, e->ivl, r.elapsed, r.grade);
+    }
     const uint16_t before = e->ivl;
     if (m.schedule <= v) {
         set_schedule(e, r.schedule);
@@ -541,11 +544,7 @@ sync_summary sync_apply()
         left = std::move(still);
     }
     s.waiting = a.waiting + left.size();
-    // The grading's retention figures are a fold over reviews.log: they take in what arrived.
-    const bool graded = !arrived_reviews().empty();
     finish_batch(through, s);
-    if (graded)
-        reread_retention_control(data_path(review_log_name));
     // Undo steps point at records and places in the list that the changes may have moved.
     if (s.applied > 0 || s.conflicted > 0)
         forget_undo();

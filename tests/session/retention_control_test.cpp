@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <set>
@@ -131,6 +132,23 @@ TEST_F(RetentionControlGrading, FiguresAreWhatTheLogGivesThroughUndoAndReopening
     ASSERT_EQ(ma_deinit(close_mode::complete).status, deinit_status::done);
     retention_control_state() = {};
     ASSERT_EQ(ma_init(path.c_str()), init_status::from_bin);
+    EXPECT_EQ(retention_control_state(), live);
+    ASSERT_EQ(ma_deinit(close_mode::complete).status, deinit_status::done);
+
+    // Another start elsewhere takes the figures kept beside a log of the same size without
+    // folding it: a copy whose log says every review was forgotten still has them.
+    temp_dir copy;
+    std::filesystem::copy(path, copy.path(), std::filesystem::copy_options::overwrite_existing | std::filesystem::copy_options::recursive);
+    std::string forgotten;
+    for (review_record r : read_review_log(copy.file(review_log_name)).records) {
+        r.grade = 1;
+        unsigned char record[review_record_size];
+        encode_review(r, record);
+        forgotten.append(reinterpret_cast<const char*>(record), review_record_size);
+    }
+    ASSERT_EQ(forgotten.size(), std::filesystem::file_size(copy.file(review_log_name)));
+    std::ofstream(copy.file(review_log_name), std::ios::binary).write(forgotten.data(), static_cast<std::streamsize>(forgotten.size()));
+    ASSERT_EQ(ma_init(copy.path().c_str()), init_status::from_bin);
     EXPECT_EQ(retention_control_state(), live);
     ASSERT_EQ(ma_deinit(close_mode::complete).status, deinit_status::done);
     review_record lapse;

@@ -57,8 +57,10 @@ std::map<std::string, std::string> files_of(const std::string& dir)
 {
     std::map<std::string, std::string> files;
     for (const auto& entry : fs::directory_iterator(dir))
-        if (entry.is_regular_file() && entry.path().filename() != "reviews.log" &&
-            entry.path().filename() != "error.log")
+        // The review log keeps the undone grades as records; the figures kept beside it and the
+        // error log follow it.
+        if (entry.is_regular_file() && !entry.path().filename().string().starts_with("reviews.log")
+            && entry.path().filename() != "error.log")
             files[entry.path().filename()] = read_file(entry.path());
     return files;
 }
