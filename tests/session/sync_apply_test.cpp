@@ -13,6 +13,7 @@
 #include "formats/sync_snapshot.h"
 #include "session/item_edits.h"
 #include "session/lifecycle.h"
+#include "session/retention_control.h"
 #include "session/saving.h"
 #include "session/sync.h"
 #include "session/sync_conflicts.h"
@@ -114,6 +115,10 @@ TEST_F(SyncApplyTest, AKillAtAnyFileOperationOfTheApplyLeavesEveryGradeOnce)
     set_local_clock(2026, 2, 1, 9);
     temp_dir whole;
     open(whole, my_id);
+    // The arrived due reviews moved the retention figures as the log now holding them gives.
+    EXPECT_GT(retention_control_state().growth_log, 0.0f);
+    EXPECT_EQ(retention_control_state(),
+        retention_control_of(standing_reviews(read_review_log(whole.file("reviews.log")).records)));
     const image expected = image_of_open_database();
     close();
     ASSERT_EQ(expected.size(), 3u);
