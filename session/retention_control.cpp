@@ -23,19 +23,6 @@ constexpr float repeat_step = 0.05f;
 constexpr uint16_t max_interval = 2047;
 constexpr uint16_t lowest_pass = 3;
 
-// The directory closed last, with its log's size then and the figures it was left with.
-struct remembered_control {
-    std::string log_path;  // its review log
-    std::uintmax_t log_size = 0;  // the log's bytes at the closing
-    retention_control figures;  // the figures then
-};
-
-remembered_control& remembered()
-{
-    static remembered_control r;
-    return r;
-}
-
 std::uintmax_t size_of(const std::string& path)
 {
     std::error_code error;
@@ -152,28 +139,16 @@ retention_control retention_control_of(const std::vector<review_record>& standin
 
 void open_retention_control(const std::string& log_path)
 {
-    const remembered_control& r = remembered();
     const std::uintmax_t size = size_of(log_path);
-    if (!r.log_path.empty() && r.log_path == log_path && r.log_size == size) {
-        retention_control_state() = r.figures;
-        return;
-    }
-    if (size == 0) {
-        retention_control_state() = {};
-        return;
-    }
-    if (!read_kept(log_path, size, &retention_control_state()))
-        reread_retention_control(log_path);
-}
-
-void reread_retention_control(const std::string& log_path)
-{
-    retention_control_state() = retention_control_of(standing_reviews(read_review_log(log_path).records));
+    retention_control& c = retention_control_state();
+    if (size == 0)
+        c = {};
+    else if (!read_kept(log_path, size, &c))
+        c = retention_control_of(standing_reviews(read_review_log(log_path).records));
 }
 
 void close_retention_control(const std::string& log_path)
 {
-    remembered() = {log_path, size_of(log_path), retention_control_state()};
-    if (remembered().log_size > 0)
-        write_kept(log_path, remembered().log_size, retention_control_state());
+    if (const std::uintmax_t size = size_of(log_path); size > 0)
+        write_kept(log_path, size, retention_control_state());
 }

@@ -45,10 +45,8 @@ uint16_t controlled_interval(const retention_control& c, uint16_t interval, uint
 // The figures the standing grades of a log give (undone ones removed), in file order.
 retention_control retention_control_of(const std::vector<review_record>& standing);
 
-// At the opening of a data directory: the figures its review log gives. Reopening the directory
-// that was closed last, with its log as it was left, takes the figures it was left with.
+// At the opening of a data directory: the figures its review log gives, taken from where its
+// last closing kept them when the log is still the size it was then.
 void open_retention_control(const std::string& log_path);
-// After grades from elsewhere joined the log: the figures it gives now.
-void reread_retention_control(const std::string& log_path);
-// At its closing: remembers the figures with the log's size.
+// At its closing: keeps the figures beside the log, with the log's size.
 void close_retention_control(const std::string& log_path);
