@@ -58,45 +58,10 @@ bool fields_of(change_kind k, kind_fields* f)
     return false;
 }
 
-// Reads a payload's fields in order; any read past the end marks the payload bad.
-class payload_reader {
-public:
-    payload_reader(const unsigned char* p, size_t n) : p_(p), n_(n) {}
-    uint64_t number(int bytes)
-    {
-        if (!take(bytes))
-            return 0;
-        return get(p_ + at_ - bytes, bytes);
-    }
-    std::string text(int length_bytes)
-    {
-        const uint64_t length = number(length_bytes);
-        if (!take(length))
-            return {};
-        return std::string(reinterpret_cast<const char*>(p_ + at_ - length), length);
-    }
-    bool whole() const { return good_ && at_ == n_; }
-    bool good() const { return good_; }
-
-private:
-    bool take(uint64_t bytes)
-    {
-        if (!good_ || bytes > n_ - at_) {
-            good_ = false;
-            return false;
-        }
-        at_ += bytes;
-        return true;
-    }
-    const unsigned char* p_;
-    size_t n_;
-    size_t at_ = 0;
-    bool good_ = true;
-};
-
 bool decode_payload(const unsigned char* p, size_t n, change_record* r)
 {
-    payload_reader in(p, n);
+    // Any read past the end marks the payload bad.
+    le_reader in(std::string_view(reinterpret_cast<const char*>(p), n));
     r->sequence = in.number(8);
     r->stamp = in.number(8);
     r->kind = static_cast<change_kind>(in.number(1));
@@ -143,7 +108,7 @@ bool decode_payload(const unsigned char* p, size_t n, change_record* r)
         if (s.grade > 5)
             return false;
     }
-    return in.whole();
+    return in.good() && in.at_end();
 }
 
 std::string header(uint64_t computer)
