@@ -44,6 +44,8 @@ mutations=(
     'json_control_character|exchange/json_reader.cpp|s/if (static_cast<unsigned char>(c) < 0x20)/if (static_cast<unsigned char>(c) < 0x1F)/|test_exchange|JsonReaderTest.*'
     'json_depth|exchange/json_reader.cpp|s/if (depth > max_depth)/if (depth > max_depth + 1)/|test_exchange|JsonReaderTest.*'
     'skip_shows_same_item|session/review_pass.cpp|s/if (e \&\& e != item_) {/if (e) {/|test_session|*SkipTest*'
+    'forced_grade_logged_as_scheduled|session/review_pass.cpp|s/return mode == screen_mode::forced ? review_screen::forced : review_screen::scheduled;/return review_screen::scheduled;/|test_session|ReviewPassTest.*'
+    'forced_delete_shows_only_due|session/review_pass.cpp|s/return next_scheduled(mode_ == screen_mode::forced);/return next_scheduled(false);/|test_session|ReviewPassTest.*'
     'undo_on_another_screen|session/review_pass.cpp|s/mode_ = mode_of(undone.screen);/mode_ = mode_of(undone.screen) == screen_mode::queue ? screen_mode::scheduled : mode_of(undone.screen);/|test_session|ReviewPassTest.*'
     'start_fallback_unsaid|session/start_directory.cpp|s/s.fell_back = true;/s.fell_back = false;/|test_session|StartDirectoryTest.*'
     'network_ok_at_threshold|session/statistics.cpp|s/stats.test_error < network_ok_error/stats.test_error <= network_ok_error/|test_session|StatisticsTest.*'

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <functional>
 #include <set>
 #include <vector>
@@ -35,6 +36,11 @@ uint32_t seed_where(int n, const std::function<bool(const std::vector<int>&)>& w
 bool one_in_20(int r) { return r / 1639 == 0; }
 bool one_in_2(int r) { return r / 16384 == 0; }
 
+bool no_recent_items()
+{
+    return std::ranges::all_of(db().recent_items, [](const item* e) { return e == nullptr; });
+}
+
 // The generator position after `seed` and `n` draws, to check how many draws a call made.
 uint32_t state_after(uint32_t seed, int n)
 {
@@ -61,8 +67,7 @@ TEST_F(ChooseTest, NegativeModeClearsTheRecentItems)
     add_test_item(0);
     EXPECT_NE(choose_next_item(nullptr, 0), nullptr);
     EXPECT_EQ(choose_next_item(nullptr, -1), e);
-    for (const item* slot : db().recent_items)
-        EXPECT_EQ(slot, nullptr);
+    EXPECT_TRUE(no_recent_items());
 }
 
 TEST_F(ChooseTest, NothingDueGivesNoneWithoutDrawing)
@@ -160,8 +165,7 @@ TEST_F(ChooseTest, SlotOfARemovedItemNeverMatchesANewOne)
     item* old = add_test_item(0);
     ASSERT_EQ(choose_next_item(nullptr, 0), old);
     remove_item(old);
-    for (const item* slot : db().recent_items)
-        EXPECT_EQ(slot, nullptr);
+    EXPECT_TRUE(no_recent_items());
     // The heap usually hands the freed address to the next item; it must not count as recent.
     item* fresh = add_test_item(0);
     add_test_item(0);
@@ -171,8 +175,7 @@ TEST_F(ChooseTest, SlotOfARemovedItemNeverMatchesANewOne)
     // Emptying the whole list clears the slots too.
     erase_memory_after_ll();
     db().item_count = 0;
-    for (const item* slot : db().recent_items)
-        EXPECT_EQ(slot, nullptr);
+    EXPECT_TRUE(no_recent_items());
 }
 
 TEST_F(ChooseTest, PendingItems)

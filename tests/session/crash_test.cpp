@@ -23,8 +23,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::multiset<std::string> questions() { return all_questions(); }
-
 std::string copy_of(const temp_dir& from, const temp_dir& to)
 {
     fs::copy(from.path(), to.path(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
@@ -116,7 +114,7 @@ TEST_F(CrashTest, AKillAtAnyFileOperationOfTheCloseLeavesTheOldOrTheNewFilesToge
     build_user_state(old_dir.path());
     const saved_set old_files = read_saved(old_dir);
     ASSERT_EQ(ma_init(old_dir.path().c_str()), init_status::from_bin);
-    const std::multiset<std::string> old_questions = questions();
+    const std::multiset<std::string> old_questions = all_questions();
     ma_discard();
 
     int trials = 0;
@@ -133,7 +131,7 @@ TEST_F(CrashTest, AKillAtAnyFileOperationOfTheCloseLeavesTheOldOrTheNewFilesToge
         ASSERT_EQ(new_files.bytes[0] != old_files.bytes[0], kind != session_kind::deletes_from_queue) << session;
         ASSERT_EQ(new_files.bytes[1] != old_files.bytes[1], kind != session_kind::adds_only) << session;
         ASSERT_EQ(ma_init(done.path().c_str()), init_status::from_bin);
-        const std::multiset<std::string> new_questions = questions();
+        const std::multiset<std::string> new_questions = all_questions();
         ma_discard();
 
         // Which state a trial came to after the next open: the old files or the new ones, all three.
@@ -143,7 +141,7 @@ TEST_F(CrashTest, AKillAtAnyFileOperationOfTheCloseLeavesTheOldOrTheNewFilesToge
             const saved_set now = read_saved(dir);
             EXPECT_TRUE(now == old_files || now == new_files) << "a mix of old and new files " << context;
             // Never an item in both files, never one in neither.
-            const std::multiset<std::string> held = questions();
+            const std::multiset<std::string> held = all_questions();
             EXPECT_TRUE(held == old_questions || held == new_questions) << "items lost or doubled " << context;
             ma_discard();
             for (const auto& entry : std::filesystem::directory_iterator(dir.path()))

@@ -146,6 +146,13 @@ TEST_F(ReviewPassTest, DeletingTheShownItemShowsTheNextOrEnds)
     EXPECT_EQ(pass.remove_shown(), pass_step::no_more_queued);
     EXPECT_EQ(db().pending_head, nullptr);
 
+    // The forced pass goes on with items not yet due.
+    add_test_item(5);
+    add_test_item(6);
+    ASSERT_TRUE(pass.start(screen_mode::forced, false));
+    EXPECT_EQ(pass.remove_shown(), pass_step::shown);
+    EXPECT_EQ(pass.remove_shown(), pass_step::no_more_scheduled);
+
     item* kept = add_test_item(0);
     ASSERT_TRUE(pass.start(screen_mode::scheduled, false));
     EXPECT_EQ(pass.after_browsing(false), pass_step::shown);
@@ -187,12 +194,21 @@ TEST_F(ReviewPassTest, UndoShowsTheGradedItemAgainOnItsOwnScreenEvenAfterThePass
     EXPECT_FALSE(pass.selection()) << "an undo from the main screen passes over every category";
     EXPECT_FALSE(pass.undo().undone);
 
+    // The queue's and the forced pass's grades come back on their own screens.
     add_test_pending(0, "queued");
     ASSERT_TRUE(pass.start(screen_mode::queue, false));
     ASSERT_EQ(pass.grade(4), pass_step::no_more_queued);
     ASSERT_TRUE(pass.undo().undone);
     EXPECT_EQ(pass.mode(), screen_mode::queue);
     EXPECT_EQ(pass.current_pending(), db().pending_head);
+    add_test_item(7);
+    choose_next_item(nullptr, -1);  // neither is among the recently shown now
+    ASSERT_TRUE(pass.start(screen_mode::forced, false));
+    item* forced = pass.current_item();
+    ASSERT_EQ(pass.grade(4), pass_step::shown);
+    ASSERT_TRUE(pass.undo().undone);
+    EXPECT_EQ(pass.mode(), screen_mode::forced);
+    EXPECT_EQ(pass.current_item(), forced);
 }
 
 deinit_result close_nothing(close_mode) { return {}; }

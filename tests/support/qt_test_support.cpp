@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include "settings/settings_store.h"
+#include "support/database_helpers.h"
 #include "ui/main_window.h"
 
 namespace {
@@ -152,6 +153,17 @@ std::vector<recorded_message>& recorded_messages()
     return messages;
 }
 
+::testing::AssertionResult told(size_t count, size_t index, const QString& title, const QString& part)
+{
+    const std::vector<recorded_message>& m = recorded_messages();
+    if (m.size() != count)
+        return ::testing::AssertionFailure() << m.size() << " boxes shown, not " << count;
+    if ((!title.isEmpty() && m[index].title != title) || !m[index].text.contains(part))
+        return ::testing::AssertionFailure() << "box " << index << ": \"" << m[index].title.toStdString() << "\": "
+                                             << m[index].text.toStdString();
+    return ::testing::AssertionSuccess();
+}
+
 std::deque<message_answer>& message_answers()
 {
     static std::deque<message_answer> answers;
@@ -189,6 +201,22 @@ void qt_test::TearDown()
 }
 
 QString qt_test::settings_file() const { return open_settings_store()->fileName(); }
+
+void qt_test::earlier_session(int count)
+{
+    {
+        main_window w;
+        ASSERT_EQ(w.open_data(), 0);
+        for (int i = 0; i < count; ++i)
+            add_test_item(0, 0, 1, "saved " + std::to_string(i));
+        w.close();
+        ASSERT_EQ(db().db_state, DB_UNINITIALISED);
+        // The quit that the close posted would end the next dialog at once.
+        QCoreApplication::removePostedEvents(qApp, QEvent::MetaCall);
+    }
+    reset_window_state();
+    ui().message_box = recording_message_box();
+}
 
 QString qt_test::default_dir() const { return QString::fromStdString(home_->path()) + "Documents/cardwrightdb/"; }
 

@@ -45,6 +45,8 @@ protected:
     QString settings_file() const;
     // The default data directory of this test's home.
     QString default_dir() const;
+    // A database of `count` items saved and closed by a window, as an earlier session leaves it.
+    void earlier_session(int count);
 
     std::unique_ptr<temp_dir> home_;
 };
@@ -52,6 +54,9 @@ protected:
 // Message boxes shown since the test began, and the answers the next ones will get (then Cancel/No).
 std::vector<recorded_message>& recorded_messages();
 std::deque<message_answer>& message_answers();
+// Whether exactly `count` boxes were shown, the one at `index` with this title (unless empty)
+// and with `part` in its text.
+::testing::AssertionResult told(size_t count, size_t index, const QString& title, const QString& part = {});
 // The stand-in for the message box that records into them, which each test starts with.
 message_box_function recording_message_box();
 

@@ -45,22 +45,6 @@ protected:
         EXPECT_TRUE(QTest::qWaitForWindowActive(w));
         return w;
     }
-    // A database of `count` items saved and closed, as earlier sessions leave it.
-    void earlier_session(int count)
-    {
-        {
-            main_window w;
-            ASSERT_EQ(w.open_data(), 0);
-            for (int i = 0; i < count; ++i)
-                add_test_item(0, 0, 1, "saved " + std::to_string(i));
-            w.close();
-            ASSERT_EQ(db().db_state, DB_UNINITIALISED);
-            // The quit that the close posted would end the next dialog at once.
-            QCoreApplication::removePostedEvents(qApp, QEvent::MetaCall);
-        }
-        reset_window_state();
-        ui().message_box = recording_message_box();
-    }
     static void press_exit(main_window* w)
     {
         QApplication::setActiveWindow(w);  // back from a dialog, as the window manager does
@@ -71,10 +55,10 @@ protected:
     }
 };
 
-// The queue file cannot be written in `dir`, as on a disk with room for elements.bin only.
-void queue_disk_full(const std::string& dir)
+// Every write to a path holding `part` fails, as on a full disk.
+void disk_full(const std::string& part)
 {
-    fail_file_operations({{.op = file_op::write, .path_part = dir + "queue.txt.tmp-", .error = ENOSPC}});
+    fail_file_operations({{.op = file_op::write, .path_part = part, .error = ENOSPC}});
 }
 
 int deinit_calls = 0;
@@ -127,7 +111,7 @@ TEST_F(Closing, ACloseThatCannotSaveSaysWhichFileAndWhyAndSavesOnRetry)
     // A rescue copy of an earlier session stays; the one of this session goes once Retry saved.
     const std::string earlier_rescue = dir() + "elements.rescue-20260101-080000.bin";
     write_file(earlier_rescue, "kept");
-    queue_disk_full(dir());
+    disk_full(dir() + "queue.txt.tmp-");  // room for elements.bin only
     // The first answer tries again while the disk is still full; the second after room was made.
     message_answers() = {message_answer::retry};
     static bool boxes_could_wait;
@@ -168,7 +152,7 @@ TEST_F(Closing, ACloseThatCannotSaveCanSaveInAnotherFolder)
 {
     main_window* w = open_window();
     add_test_item(0, 0, 1, "typed today");
-    queue_disk_full(dir());
+    disk_full(dir() + "queue.txt.tmp-");  // room for elements.bin only
     temp_dir elsewhere;
     static QString chosen_folder;
     chosen_folder = QString::fromStdString(elsewhere.path());
@@ -176,9 +160,7 @@ TEST_F(Closing, ACloseThatCannotSaveCanSaveInAnotherFolder)
     message_answers() = {message_answer::elsewhere};
     press_exit(w);
     fail_file_operations({});
-    ASSERT_EQ(recorded_messages().size(), 2u);
-    EXPECT_EQ(recorded_messages()[1].title, QStringLiteral("Database Saved"));
-    EXPECT_TRUE(recorded_messages()[1].text.contains(chosen_folder));
+    ASSERT_TRUE(told(2, 1, QStringLiteral("Database Saved"), chosen_folder));
     EXPECT_EQ(db().db_state, DB_UNINITIALISED);
     // The session is in the other folder, whole; here the files stay as they were.
     EXPECT_FALSE(QFile::exists(default_dir() + "elements.bin"));
@@ -236,8 +218,7 @@ TEST_F(Closing, RestoreBackupListsTheBackupsAsksFirstAndMarksTheWayBack)
     on_next_modal(choose_second);
     QTest::keyClick(w, Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(rows, (QStringList{"5", "1"}));
-    ASSERT_EQ(recorded_messages().size(), 1u);
-    EXPECT_EQ(recorded_messages()[0].title, QStringLiteral("Restore Backup"));
+    ASSERT_TRUE(told(1, 0, QStringLiteral("Restore Backup")));
     EXPECT_EQ(recorded_messages()[0].buttons, message_buttons::yes_no);
     EXPECT_EQ(db().item_count, 6u);
     message_answers() = {message_answer::yes};
@@ -258,12 +239,6 @@ TEST_F(Closing, RestoreBackupListsTheBackupsAsksFirstAndMarksTheWayBack)
 }
 
 namespace {
-
-// Every write under `dir` fails, as on a full disk.
-void disk_full_under(const std::string& dir)
-{
-    fail_file_operations({{.op = file_op::write, .path_part = dir, .error = ENOSPC}});
-}
 
 // The rescue copies in `dir`.
 QStringList rescue_files(const QString& dir)
@@ -319,7 +294,7 @@ protected:
 // and the rescue copy holds every item of the session.
 TEST_F(CloseRequest, ASecondSigtermEndsAFailedSaveOnlyOnceTheDatabaseIsRescued)
 {
-    disk_full_under(default_dir().toStdString());
+    disk_full(default_dir().toStdString());
     QString asked_text;
     bool still_asking_later = false;
     on_next_modal([&](QWidget* modal) {
@@ -358,7 +333,7 @@ TEST_F(CloseRequest, ASecondSigtermEndsAFailedSaveOnlyOnceTheDatabaseIsRescued)
 // the user's own answer still decides.
 TEST_F(CloseRequest, WhileNothingCanBeWrittenAnywhereASecondSigtermIsRefused)
 {
-    disk_full_under("/");
+    disk_full("/");
     bool asking_after_second = false;
     on_next_modal([&](QWidget* modal) {
         std::raise(SIGTERM);

@@ -114,15 +114,7 @@ TEST_F(DataDirectory, AReadOnlyDirectoryIsOpenedReadOnlyAndTheSettingKept)
 {
     const QString stored = base() + "cards/";
     store_data_dir(stored);
-    {
-        main_window earlier;
-        ASSERT_EQ(earlier.open_data(), 0);
-        add_test_item(0, 0, 1, "due today", "its answer");
-        earlier.close();
-        QCoreApplication::removePostedEvents(qApp, QEvent::MetaCall);
-    }
-    reset_window_state();
-    ui().message_box = recording_message_box();
+    earlier_session(1);
     const std::string bin = stored.toStdString() + "elements.bin";
     const std::string saved = read_file(bin);
     ASSERT_FALSE(saved.empty());
@@ -134,15 +126,11 @@ TEST_F(DataDirectory, AReadOnlyDirectoryIsOpenedReadOnlyAndTheSettingKept)
 
     auto* w = new main_window;
     ASSERT_EQ(w->open_data(), 0);
-    ASSERT_EQ(recorded_messages().size(), 1u);
-    EXPECT_EQ(recorded_messages()[0].title, QStringLiteral("Read-Only Data Directory"));
-    EXPECT_TRUE(recorded_messages()[0].text.contains(stored));
+    ASSERT_TRUE(told(1, 0, QStringLiteral("Read-Only Data Directory"), stored));
     w->close();
     QCoreApplication::removePostedEvents(qApp, QEvent::MetaCall);
     fail_file_operations({});
-    ASSERT_EQ(recorded_messages().size(), 2u);
-    EXPECT_EQ(recorded_messages()[1].title, QStringLiteral("Cannot Save Database"));
-    EXPECT_TRUE(recorded_messages()[1].text.contains(QStringLiteral("read-only")));
+    ASSERT_TRUE(told(2, 1, QStringLiteral("Cannot Save Database"), QStringLiteral("read-only")));
     EXPECT_EQ(read_file(bin), saved);
     QSettings raw(settings_file(), QSettings::NativeFormat);
     EXPECT_EQ(raw.value("pathtodatadir").toString(), stored);

@@ -75,10 +75,8 @@ TEST_F(Exchange, ImportShowsThePreviewTakesTheMappingAndReportsWhatItDid)
         QTest::mouseClick(child<QPushButton>(dialog, "import_button"), Qt::LeftButton);
         EXPECT_EQ(child<QProgressBar>(dialog, "import_progress")->value(), 100);
     });
-    ASSERT_EQ(recorded_messages().size(), 1u);
-    EXPECT_EQ(recorded_messages()[0].title, QStringLiteral("Import"));
-    EXPECT_EQ(recorded_messages()[0].text,
-        QStringLiteral("Added: 1\nDuplicates skipped: 2\nMedia copied: 0\nProblems: 1\nline 4: no question; left out"));
+    ASSERT_TRUE(told(1, 0, QStringLiteral("Import"),
+        QStringLiteral("Added: 1\nDuplicates skipped: 2\nMedia copied: 0\nProblems: 1\nline 4: no question; left out")));
     ASSERT_EQ(pending_count(), 3u);
     EXPECT_EQ(db().pending_head->next->next->question, "Katze");
     EXPECT_EQ(db().pending_head->next->next->ctgr, 0);
@@ -134,8 +132,7 @@ TEST_F(Exchange, ExportProposesANameKeepsItsFormInStepAndTellsAFailure)
         EXPECT_EQ(path->text(), typed);
         QTest::keyClick(format, Qt::Key_Return);
     });
-    ASSERT_EQ(recorded_messages().size(), 1u);
-    EXPECT_EQ(recorded_messages()[0].text, QStringLiteral("1 items written to %1.").arg(typed));
+    ASSERT_TRUE(told(1, 0, {}, QStringLiteral("1 items written to %1.").arg(typed)));
     EXPECT_NE(read_file(typed.toStdString()).find("<q>frage</q>"), std::string::npos);
 
     // A folder that does not exist: the user is told, and the dialog stays for another try.
@@ -143,9 +140,7 @@ TEST_F(Exchange, ExportProposesANameKeepsItsFormInStepAndTellsAFailure)
         QTest::mouseClick(child<QPushButton>(dialog, "export_button"), Qt::LeftButton);
         EXPECT_TRUE(dialog->isVisible());
     });
-    ASSERT_EQ(recorded_messages().size(), 2u);
-    EXPECT_EQ(recorded_messages()[1].title, QStringLiteral("Export Failed"));
-    EXPECT_TRUE(recorded_messages()[1].text.startsWith(QStringLiteral("The file was not written: cannot write")));
+    ASSERT_TRUE(told(2, 1, QStringLiteral("Export Failed"), QStringLiteral("The file was not written: cannot write")));
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include <signal.h>
+#include <time.h>
 
 #include <QFile>
 #include <QLocalSocket>
@@ -18,16 +19,11 @@ QString unique_name() { return QStringLiteral("cardwright-test-%1-%2").arg(::get
 
 bool wait_for(const std::function<bool()>& condition) { return QTest::qWaitFor(condition, 15000); }
 
-// Starts the real program offscreen in the test's home; true once it holds the database.
-bool start_program(QProcess& program, const QString& home, const QString& data_dir)
+int64_t now_ns(clockid_t clock)
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("HOME", home);
-    env.insert("XDG_CONFIG_HOME", home + "config");
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    program.setProcessEnvironment(env);
-    program.start(QStringLiteral(CARDWRIGHT_PROGRAM), {});
-    return program.waitForStarted() && wait_for([&] { return QFile::exists(data_dir + "lockfile"); });
+    timespec t {};
+    ::clock_gettime(clock, &t);
+    return int64_t {t.tv_sec} * 1'000'000'000 + t.tv_nsec;
 }
 
 }  // namespace
@@ -55,14 +51,40 @@ TEST_F(Instance, ASecondStartRaisesTheFirst)
     EXPECT_EQ(raised.count(), 1);
 }
 
-TEST_F(Instance, TheProgramKeepsOneCopyAndSavesOnSigterm)
+// The real program: a second start leaves it running, SIGTERM saves it; meanwhile it logs the
+// time and its processor time of each frame it draws (what scripts/time-actions.sh times it by).
+TEST_F(Instance, TheProgramKeepsOneCopyLogsItsFramesAndSavesOnSigterm)
 {
     const QString home = QString::fromStdString(home_->path());
+    const QString frames = home + "frames.log";
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home);
+    env.insert("XDG_CONFIG_HOME", home + "config");
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("CARDWRIGHT_FRAME_LOG", frames);
     QProcess first;
-    ASSERT_TRUE(start_program(first, home, default_dir()));
+    first.setProcessEnvironment(env);
+    const int64_t started = now_ns(CLOCK_REALTIME);
+    first.start(QStringLiteral(CARDWRIGHT_PROGRAM), {});
+    ASSERT_TRUE(first.waitForStarted() && wait_for([&] { return QFile::exists(default_dir() + "lockfile"); }));
+    QList<QByteArray> frame;
+    ASSERT_TRUE(wait_for([&] {
+        QFile f(frames);
+        frame = f.open(QIODevice::ReadOnly) ? f.readLine().trimmed().split(' ') : QList<QByteArray>{};
+        return frame.size() == 2;
+    }));
+    const int64_t seen = now_ns(CLOCK_REALTIME);
+    bool wall_read = false;
+    bool cpu_read = false;
+    const qint64 wall = frame[0].toLongLong(&wall_read);
+    const qint64 cpu = frame[1].toLongLong(&cpu_read);
+    ASSERT_TRUE(wall_read && cpu_read) << frame.join(' ').toStdString();
+    EXPECT_TRUE(wall >= started && wall <= seen);
+    // The main thread's own time: some work was done, never more than the time since the start.
+    EXPECT_TRUE(cpu > 0 && cpu <= seen - started) << cpu;
 
     QProcess second;
-    second.setProcessEnvironment(first.processEnvironment());
+    second.setProcessEnvironment(env);
     second.start(QStringLiteral(CARDWRIGHT_PROGRAM), {});
     ASSERT_TRUE(second.waitForFinished(15000));
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);

@@ -138,16 +138,8 @@ TEST_F(MainWindow, EveryScreenFitsTheSmallestAndALargeWindow)
 
 TEST_F(MainWindow, TheMenusNameAKeyForEveryActionEachEntryHasItsOwnMnemonicAndF1ExplainsThem)
 {
-    for (QMenu* menu : w->menuBar()->findChildren<QMenu*>()) {
-        std::set<QChar> taken;
-        for (QAction* a : menu->actions()) {
-            if (a->isSeparator())
-                continue;
-            const qsizetype amp = a->text().indexOf(QLatin1Char('&'));
-            ASSERT_GE(amp, 0) << a->text().toStdString();
-            EXPECT_TRUE(taken.insert(a->text().at(amp + 1).toLower()).second) << a->text().toStdString();
-        }
-    }
+    for (QMenu* menu : w->menuBar()->findChildren<QMenu*>())
+        expect_unique_mnemonics(menu, menu->title(), true);
     const struct {
         const char* name;
         const char* key;

@@ -24,16 +24,14 @@
 #include <QAbstractSeries>
 
 #include <cerrno>
-#include <map>
 #include <memory>
 #include <set>
 #include <vector>
 
 #include "platform/files.h"
-#include "support/test_support.h"
 #include "ui/browser.h"
 #include "ui/program.h"
-#include "window_tour.h"
+#include "ui_fixture.h"
 
 namespace {
 
@@ -139,22 +137,6 @@ std::vector<std::pair<QString, QString>> shown_texts(QWidget* window)
         }
     }
     return texts;
-}
-
-// Fails when two entries of a menu (or the menu bar) share their mnemonic letter in German.
-void expect_unique_mnemonics(const QWidget* menu, const QString& where)
-{
-    std::map<QChar, QString> taken;
-    for (const QAction* action : menu->actions()) {
-        const QString text = action->text().section(QLatin1Char('\t'), 0, 0);
-        const qsizetype at = QString(text).replace(QLatin1String("&&"), QLatin1String("__")).indexOf(QLatin1Char('&'));
-        if (at < 0 || at + 1 >= text.size())
-            continue;
-        const QChar letter = text[at + 1].toLower();
-        EXPECT_FALSE(taken.count(letter)) << where.toStdString() << ": \"" << text.toStdString() << "\" and \""
-                                          << taken[letter].toStdString() << "\" share Alt+" << QString(letter).toStdString();
-        taken[letter] = text;
-    }
 }
 
 class German : public window_tour {

@@ -15,6 +15,7 @@
 #include <QTreeWidgetItemIterator>
 
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -190,6 +191,24 @@ protected:
 
     main_window* w = nullptr;
 };
+
+// Fails when two entries of a menu (or the menu bar) share their mnemonic letter, or, when
+// `every_entry`, an entry has none.
+inline void expect_unique_mnemonics(const QWidget* menu, const QString& where, bool every_entry = false)
+{
+    std::map<QChar, QString> taken;
+    for (const QAction* action : menu->actions()) {
+        const QString text = action->text().section(QLatin1Char('\t'), 0, 0);
+        const qsizetype at = QString(text).replace(QLatin1String("&&"), QLatin1String("__")).indexOf(QLatin1Char('&'));
+        EXPECT_TRUE(!every_entry || action->isSeparator() || at >= 0) << where.toStdString() << ": " << text.toStdString();
+        if (at < 0 || at + 1 >= text.size())
+            continue;
+        const QChar letter = text[at + 1].toLower();
+        EXPECT_FALSE(taken.count(letter)) << where.toStdString() << ": \"" << text.toStdString() << "\" and \""
+                                          << taken[letter].toStdString() << "\" share Alt+" << QString(letter).toStdString();
+        taken[letter] = text;
+    }
+}
 
 // Every window, screen and menu of the program, opened as a user opens them (keys and clicks),
 // with a few German items in it.
