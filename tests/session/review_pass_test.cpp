@@ -92,6 +92,7 @@ struct skip_case {
     bool random;
     pass_step end;
     bool moves_on;  // with two items a skip shows the other one
+    uint16_t day;  // of the scheduled items: the forced pass takes them before they are due
 };
 
 class SkipTest : public ReviewPassTest, public ::testing::WithParamInterface<skip_case> {
@@ -106,11 +107,11 @@ protected:
 TEST_P(SkipTest, SkipShowsAnotherItemOrEndsThePass)
 {
     const skip_case c = GetParam();
-    add_test_item(0, 0, 1, "due");
+    add_test_item(c.day, 0, 1, "item");
     add_test_pending(0, "queued");
     ASSERT_TRUE(pass.start(c.mode, c.random));
     EXPECT_EQ(pass.skip(), c.end) << "only the skipped item is left";
-    add_test_item(0, 0, 1, "due 2");
+    add_test_item(c.day, 0, 1, "item 2");
     add_test_pending(0, "queued 2");
     ASSERT_TRUE(pass.start(c.mode, c.random));
     if (!c.moves_on) {
@@ -125,10 +126,10 @@ TEST_P(SkipTest, SkipShowsAnotherItemOrEndsThePass)
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryPass, SkipTest,
-    ::testing::Values(skip_case{screen_mode::scheduled, false, pass_step::no_more_scheduled, true},
-        skip_case{screen_mode::forced, false, pass_step::no_more_scheduled, true},
-        skip_case{screen_mode::queue, false, pass_step::no_more_queued, false},
-        skip_case{screen_mode::queue, true, pass_step::no_more_queued, true}));
+    ::testing::Values(skip_case{screen_mode::scheduled, false, pass_step::no_more_scheduled, true, 0},
+        skip_case{screen_mode::forced, false, pass_step::no_more_scheduled, true, 3},
+        skip_case{screen_mode::queue, false, pass_step::no_more_queued, false, 0},
+        skip_case{screen_mode::queue, true, pass_step::no_more_queued, true, 0}));
 
 TEST_F(ReviewPassTest, DeletingTheShownItemShowsTheNextOrEnds)
 {

@@ -302,7 +302,7 @@ TEST_F(Browser, TheButtonsMoveRescheduleAndForgetTheSelection)
     EXPECT_EQ(db().item_count, 4u);
 }
 
-TEST_F(Browser, CategoriesAreRenamedAndDeletedFromTheTreeAndTheSettingsFollow)
+TEST_F(Browser, CategoriesAreMadeRenamedAndDeletedFromTheTreeAndTheSettingsFollow)
 {
     const uint16_t deutsch = add_category("Deutsch", -1);
     const uint16_t verben = add_category("Verben", deutsch);
@@ -317,6 +317,13 @@ TEST_F(Browser, CategoriesAreRenamedAndDeletedFromTheTreeAndTheSettingsFollow)
     browse([&](browser_window* b) {
         // "All categories" is nothing to rename or delete.
         EXPECT_FALSE(child<QPushButton>(b, "browser_rename_category")->isEnabled());
+        // A new category under the one chosen, which it becomes.
+        choose_category(b, QStringLiteral("Deutsch"));
+        QString label;
+        answer_input(QStringLiteral("Nomen"), &label);
+        press_button(b, "browser_new_category");
+        EXPECT_EQ(label, QStringLiteral("Name of the new category under \"Deutsch\":"));
+        EXPECT_TRUE(chosen_label(b).startsWith(QStringLiteral("Nomen (i:0,"))) << chosen_label(b).toStdString();
         // F2 on the tree renames, offering the name it has; the table follows.
         choose_category(b, QStringLiteral("Deutsch / Verben"));
         b->category_tree()->setFocus();
@@ -335,7 +342,7 @@ TEST_F(Browser, CategoriesAreRenamedAndDeletedFromTheTreeAndTheSettingsFollow)
         ASSERT_TRUE(told(1, 0, {}, QStringLiteral("Delete the category \"Leer\"?")));
         EXPECT_EQ(chosen_label(b), QStringLiteral("All categories"));
         EXPECT_EQ(category_item(b, QStringLiteral("Leer")), nullptr);
-        EXPECT_EQ(category_item(b, QStringLiteral("Deutsch"))->childCount(), 1);
+        EXPECT_EQ(category_item(b, QStringLiteral("Deutsch"))->childCount(), 2);
     });
     // French moved down into Leer's place, and everything that named it follows.
     const uint16_t french_now = static_cast<uint16_t>(french - 1);

@@ -61,8 +61,6 @@ void disk_full(const std::string& part)
     fail_file_operations({{.op = file_op::write, .path_part = part, .error = ENOSPC}});
 }
 
-int deinit_calls = 0;
-
 }  // namespace
 
 TEST_F(Closing, ClosingSavesTheDatabaseAndTheSettingsOnce)
@@ -83,25 +81,6 @@ TEST_F(Closing, ClosingSavesTheDatabaseAndTheSettingsOnce)
     // A second request (a signal after Exit, say) does nothing more.
     w->closing_sequence();
     EXPECT_TRUE(recorded_messages().empty());
-}
-
-TEST_F(Closing, GivingUpOnSavingStillKeepsTheSettings)
-{
-    auto* w = new main_window;
-    ASSERT_EQ(w->open_data(), 0);
-    deinit_calls = 0;
-    ui().close_database = [](close_mode) -> deinit_result {
-        ++deinit_calls;
-        return {deinit_status::not_saved, {"elements.bin", save_obstacle::system, ENOSPC}};
-    };
-    message_answers() = {message_answer::cancel};
-    ui().settings_record->qfontsize = 14;
-    w->close();
-    EXPECT_EQ(deinit_calls, 1);
-    EXPECT_EQ(recorded_messages().size(), 1u);
-    QSettings raw(settings_file(), QSettings::NativeFormat);
-    EXPECT_EQ(raw.value("qfontsize").toInt(), 14);
-    ui().close_database = nullptr;
 }
 
 TEST_F(Closing, ACloseThatCannotSaveSaysWhichFileAndWhyAndSavesOnRetry)

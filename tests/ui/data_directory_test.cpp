@@ -127,6 +127,7 @@ TEST_F(DataDirectory, AReadOnlyDirectoryIsOpenedReadOnlyAndTheSettingKept)
     auto* w = new main_window;
     ASSERT_EQ(w->open_data(), 0);
     ASSERT_TRUE(told(1, 0, QStringLiteral("Read-Only Data Directory"), stored));
+    ui().settings_record->qfontsize = 14;
     w->close();
     QCoreApplication::removePostedEvents(qApp, QEvent::MetaCall);
     fail_file_operations({});
@@ -134,4 +135,5 @@ TEST_F(DataDirectory, AReadOnlyDirectoryIsOpenedReadOnlyAndTheSettingKept)
     EXPECT_EQ(read_file(bin), saved);
     QSettings raw(settings_file(), QSettings::NativeFormat);
     EXPECT_EQ(raw.value("pathtodatadir").toString(), stored);
+    EXPECT_EQ(raw.value("qfontsize").toInt(), 14) << "the settings are saved though the database is not";
 }
