@@ -11,6 +11,7 @@
 
 #include "formats/le_fields.h"
 #include "platform/files.h"
+#include "session/review_log_passes.h"
 
 #define XXH_INLINE_ALL
 #include <xxhash.h>

@@ -1,16 +1,11 @@
 #include "session/review_stats.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <bit>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <unordered_map>
 
 #include "database/database.h"
 #include "services/log.h"
+#include "session/review_log_passes.h"
 
 int band_of(uint32_t value)
 {
