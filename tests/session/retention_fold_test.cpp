@@ -11,9 +11,9 @@ namespace {
 struct fold_shape {
     const char* name;
     uint32_t records;
-    uint32_t items;  // ids drawn from 0..items-1
-    int undo_percent;  // of the records; each undo may be followed by a second of the same item
-    int damaged_percent;
+    uint16_t items;  // ids drawn from 0..items-1
+    uint16_t undo_percent;  // of the records
+    uint16_t damaged_percent;
     size_t tail_bytes;  // a piece of a record after the last whole one
 };
 
@@ -21,28 +21,27 @@ struct fold_shape {
 // figures move by and repeats the next review depends on.
 std::string random_log(const fold_shape& shape, std::mt19937& random)
 {
+    const auto draw = [&random](uint32_t n) { return static_cast<uint16_t>(random() % n); };
     std::string bytes;
-    unsigned char record[review_record_size];
-    auto put = [&](const review_record& r, bool damage) {
-        encode_review(r, record);
-        if (damage)
-            record[23] = 7;
-        bytes.append(reinterpret_cast<const char*>(record), sizeof record);
-    };
     for (uint32_t n = 0; n < shape.records; ++n) {
-        review_record r;
-        r.item_id = random() % shape.items;
-        const bool repeat = random() % 3 == 0;
-        r.interval_before = repeat ? 0 : static_cast<uint16_t>(1 + random() % 20);
-        r.elapsed = repeat ? 0 : static_cast<uint16_t>(random() % 30);
-        r.rp_after = static_cast<uint8_t>(random() % 4);
-        r.grade = static_cast<uint8_t>(random() % 10 < 9 ? 3 + random() % 3 : random() % 3);
-        r.screen = static_cast<review_screen>(1 + random() % 4);
-        const bool undo = static_cast<int>(random() % 100) < shape.undo_percent;
-        r.event = undo ? review_event::undo : review_event::grade;
-        put(r, static_cast<int>(random() % 100) < shape.damaged_percent);
-        if (undo && random() % 3 == 0)
-            put(r, false);
+        const bool repeat = draw(3) == 0;
+        const review_record r{
+            .item_id = draw(shape.items),
+            .elapsed = repeat ? uint16_t{0} : draw(30),
+            .interval_before = repeat ? uint16_t{0} : static_cast<uint16_t>(1 + draw(20)),
+            .grade = static_cast<uint8_t>(draw(10) < 9 ? 3 + draw(3) : draw(3)),
+            .rp_after = static_cast<uint8_t>(draw(4)),
+            .screen = static_cast<review_screen>(1 + draw(4)),
+            .event = draw(100) < shape.undo_percent ? review_event::undo : review_event::grade,
+        };
+        unsigned char record[review_record_size];
+        encode_review(r, record);
+        if (draw(100) < shape.damaged_percent)
+            record[23] = 7;  // no such event
+        // An undo is now and then followed by a second of the same item.
+        const int copies = r.event == review_event::undo && draw(3) == 0 ? 2 : 1;
+        for (int c = 0; c < copies; ++c)
+            bytes.append(reinterpret_cast<const char*>(record), sizeof record);
     }
     bytes.append(shape.tail_bytes, '\x02');
     return bytes;
@@ -62,7 +61,7 @@ TEST(RetentionFold, TheStreamedFiguresAreTheFoldOfTheStandingGrades)
     };
     temp_dir dir;
     const std::string path = dir.file(review_log_name);
-    std::mt19937 random(3);
+    std::mt19937 random(4);
     for (const fold_shape& shape : shapes) {
         SCOPED_TRACE(shape.name);
         write_file(path, random_log(shape, random));
