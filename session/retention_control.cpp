@@ -5,11 +5,13 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <future>
 #include <system_error>
-#include <unordered_map>
+#include <unordered_set>
 
 #include "formats/le_fields.h"
 #include "platform/files.h"
+#include "session/review_log_passes.h"
 
 #define XXH_INLINE_ALL
 #include <xxhash.h>
@@ -86,11 +88,20 @@ void write_kept(const std::string& log_path, std::uintmax_t log_size, const rete
         std::remove(temp.c_str());
 }
 
+// A fold of the log the opening started and nobody has waited for yet.
+std::future<retention_control>& pending_fold()
+{
+    static std::future<retention_control> fold;
+    return fold;
+}
+
 }  // namespace
 
 retention_control& retention_control_state()
 {
     static retention_control c;
+    if (pending_fold().valid())
+        c = pending_fold().get();
     return c;
 }
 
@@ -120,31 +131,87 @@ uint16_t controlled_interval(const retention_control& c, uint16_t interval, uint
     return static_cast<uint16_t>(std::max<double>(interval, std::min<double>(grown, max_interval)));
 }
 
+// The fold, one standing grade at a time in file order.
+class retention_fold {
+public:
+    void add(const review_record& r)
+    {
+        if (r.event != review_event::grade)
+            return;
+        const bool repeat = r.grade >= lowest_pass && r.interval_before == 0 && r.elapsed == 0 && r.rp_after > 0;
+        // Most grades neither follow nor are a repeat: the set is looked into only when it can matter.
+        const bool due = is_due_review(r);
+        if (!due && !repeat && by_repeat_.empty())
+            return;
+        const auto found = by_repeat_.find(r.item_id);
+        if (due)
+            note_due_review(control, r.grade, found != by_repeat_.end());
+        if (repeat && found == by_repeat_.end())
+            by_repeat_.insert(r.item_id);
+        else if (!repeat && found != by_repeat_.end())
+            by_repeat_.erase(found);
+    }
+    retention_control control;
+
+private:
+    std::unordered_set<uint32_t> by_repeat_;  // the items whose latest grade was a passed same-day repeat
+};
+
 retention_control retention_control_of(const std::vector<review_record>& standing)
 {
-    retention_control c;
-    // Whether each item's latest grade was a passed repeat of a failure on the same day.
-    std::unordered_map<uint32_t, bool> by_repeat;
-    for (const review_record& r : standing) {
-        if (r.event != review_event::grade)
-            continue;
-        if (is_due_review(r)) {
-            const auto found = by_repeat.find(r.item_id);
-            note_due_review(c, r.grade, found != by_repeat.end() && found->second);
-        }
-        by_repeat[r.item_id] = r.grade >= lowest_pass && r.interval_before == 0 && r.elapsed == 0 && r.rp_after > 0;
+    retention_fold fold;
+    for (const review_record& r : standing)
+        fold.add(r);
+    return fold.control;
+}
+
+retention_control read_retention_control(const std::string& log_path, uint64_t records)
+{
+    // Undos are rare: the grades they take back are kept by their number in the file, latest first.
+    std::vector<uint64_t> undone;
+    {
+        backward_undos undos;
+        review_log_chunks log(log_path, review_log_chunks::direction::backward, records);
+        records = log.records();
+        for (auto chunk = log.next(); !chunk.empty(); chunk = log.next())
+            for (size_t at = chunk.size(); at > 0; at -= review_record_size) {
+                review_record r;
+                if (decode_review(chunk.data() + at - review_record_size, &r) && !undos.stands(r)
+                    && r.event == review_event::grade)
+                    undone.push_back(log.first_record() + at / review_record_size - 1);
+            }
     }
-    return c;
+    retention_fold fold;
+    review_log_chunks log(log_path, review_log_chunks::direction::forward, records);
+    for (auto chunk = log.next(); !chunk.empty(); chunk = log.next())
+        for (size_t at = 0; at < chunk.size(); at += review_record_size) {
+            review_record r;
+            if (!decode_review(chunk.data() + at, &r))
+                continue;
+            if (!undone.empty() && undone.back() == log.first_record() + at / review_record_size) {
+                undone.pop_back();
+                continue;
+            }
+            fold.add(r);
+        }
+    return fold.control;
 }
 
 void open_retention_control(const std::string& log_path)
 {
-    const std::uintmax_t size = size_of(log_path);
     retention_control& c = retention_control_state();
-    if (size == 0)
+    const std::uintmax_t size = size_of(log_path);
+    if (size == 0) {
         c = {};
-    else if (!read_kept(log_path, size, &c))
-        c = retention_control_of(standing_reviews(read_review_log(log_path).records));
+    } else if (!read_kept(log_path, size, &c)) {
+        // A lifetime's log takes most of a second: the window need not wait for it, only the first
+        // grade, and the records this session appends are not the fold's.
+        try {
+            pending_fold() = std::async(std::launch::async, read_retention_control, log_path, size / review_record_size);
+        } catch (const std::system_error&) {
+            c = read_retention_control(log_path, size / review_record_size);
+        }
+    }
 }
 
 void close_retention_control(const std::string& log_path)

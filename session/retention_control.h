@@ -44,9 +44,14 @@ uint16_t controlled_interval(const retention_control& c, uint16_t interval, uint
 
 // The figures the standing grades of a log give (undone ones removed), in file order.
 retention_control retention_control_of(const std::vector<review_record>& standing);
+// The same figures in two passes over the file (at most its first `records` records): back from
+// its end to find the undone grades, then forward folding the rest; memory grows with the undos
+// and the items, not the records.
+retention_control read_retention_control(const std::string& log_path, uint64_t records = UINT64_MAX);
 
 // At the opening of a data directory: the figures its review log gives, taken from where its
-// last closing kept them when the log is still the size it was then.
+// last closing kept them when the log is still the size it was then; else the log is folded
+// beside the start, and the first use of the figures waits for what is left of it.
 void open_retention_control(const std::string& log_path);
 // At its closing: keeps the figures beside the log, with the log's size.
 void close_retention_control(const std::string& log_path);

@@ -1,16 +1,11 @@
 #include "session/review_stats.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <bit>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <unordered_map>
 
 #include "database/database.h"
 #include "services/log.h"
+#include "session/review_log_passes.h"
 
 int band_of(uint32_t value)
 {
@@ -126,33 +121,6 @@ private:
     grading_summary grading_;
 };
 
-// Tells, for records met from the log's end backwards, which grades still stand. An undo takes
-// back the latest earlier grade of its item not yet taken back, so going backwards an item's
-// grade falls when an undo of it is still unmatched; matched undos leave the table, which holds
-// only the items with one open.
-class backward_undos {
-public:
-    bool stands(const review_record& r)
-    {
-        if (r.event == review_event::undo) {
-            ++open_undos_[r.item_id];
-            return false;
-        }
-        if (!open_undos_.empty()) {
-            const auto open = open_undos_.find(r.item_id);
-            if (open != open_undos_.end()) {
-                if (--open->second == 0)
-                    open_undos_.erase(open);
-                return false;
-            }
-        }
-        return true;
-    }
-
-private:
-    std::unordered_map<uint32_t, uint32_t> open_undos_;  // item id to its undos not yet matched
-};
-
 }  // namespace
 
 history_figures figures_of(const std::vector<review_record>& standing, uint16_t today)
@@ -170,34 +138,17 @@ history_figures read_history_figures(const std::string& path, uint16_t today)
     history_figures h;
     standing_tally tally(today);
     backward_undos undos;
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) {
-        tally.finish(&h);
-        return h;
-    }
-    h.found = true;
-    struct stat info {};
-    const off_t size = ::fstat(::fileno(file), &info) == 0 ? info.st_size : 0;
-    h.partial_bytes = static_cast<uint32_t>(static_cast<size_t>(size) % review_record_size);
-    std::vector<unsigned char> chunk(review_record_size * 65536);
-    auto end = static_cast<off_t>(static_cast<size_t>(size) - h.partial_bytes);
-    while (end > 0) {
-        const off_t start = std::max<off_t>(0, end - static_cast<off_t>(chunk.size()));
-        const auto want = static_cast<size_t>(end - start);
-        if (::fseeko(file, start, SEEK_SET) != 0 || std::fread(chunk.data(), 1, want, file) != want) {
-            write_log("ERROR: cannot read %s: %s\n", path.c_str(), std::strerror(errno));
-            break;
-        }
-        for (size_t at = want; at > 0; at -= review_record_size) {
+    review_log_chunks log(path, review_log_chunks::direction::backward);
+    h.found = log.found();
+    h.partial_bytes = log.partial_bytes();
+    for (auto chunk = log.next(); !chunk.empty(); chunk = log.next())
+        for (size_t at = chunk.size(); at > 0; at -= review_record_size) {
             review_record r;
             if (!decode_review(chunk.data() + at - review_record_size, &r))
                 ++h.damaged;
             else if (undos.stands(r))
                 tally.add(r);
         }
-        end = start;
-    }
-    fclose_logged(file, path.c_str());
     if (h.damaged > 0)
         write_log("WARNING: %u damaged records of %s were skipped.\n", h.damaged, path.c_str());
     tally.finish(&h);

@@ -23,6 +23,7 @@
 #include "database/days.h"
 #include "platform/files.h"
 #include "session/lifecycle.h"
+#include "session/retention_control.h"
 #include "session/review_log.h"
 #include "session/review_stats.h"
 
@@ -58,7 +59,7 @@ size_t fread_all(const std::string& dir, const char* const (&names)[n])
 }
 
 // What the peak of resident memory is measured for, each in a process of its own.
-enum class peak_work { open, statistics, statistics_all_records };
+enum class peak_work { open, statistics, statistics_all_records, retention_fold, retention_fold_all_records };
 
 // The peak resident memory (VmHWM) of this process so far.
 double own_peak_mib()
@@ -199,6 +200,31 @@ void BM_statistics(benchmark::State& state) { statistics_run<true>(state); }
 // The former way, over a vector of every record, for comparison.
 void BM_statistics_all_records(benchmark::State& state) { statistics_run<false>(state); }
 
+// The retention figures of a first start (or one after a crash): the log folded without the
+// figures kept beside it, in two streaming passes and, for comparison, over every record.
+template <bool streamed>
+void retention_fold(const std::string& dir)
+{
+    const std::string log = dir + review_log_name;
+    if constexpr (streamed)
+        benchmark::DoNotOptimize(read_retention_control(log));
+    else
+        benchmark::DoNotOptimize(retention_control_of(standing_reviews(read_review_log(log).records)));
+}
+
+template <bool streamed>
+void retention_fold_run(benchmark::State& state)
+{
+    const std::string& dir = directory_of(static_cast<uint32_t>(state.range(0)));
+    for (auto _ : state)
+        retention_fold<streamed>(dir);
+    state.counters["peak_MiB"] = peak_mib_of(dir, streamed ? peak_work::retention_fold : peak_work::retention_fold_all_records);
+    state.counters["log_MiB"] = static_cast<double>(size_of(dir, review_log_name)) / (1 << 20);
+}
+
+void BM_retention_fold(benchmark::State& state) { retention_fold_run<true>(state); }
+void BM_retention_fold_all_records(benchmark::State& state) { retention_fold_run<false>(state); }
+
 BENCHMARK(BM_fread_start_files)->Arg(100)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_start)->Arg(100)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_fwrite_fsync_rename_saved_files)->Arg(100)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
@@ -206,6 +232,8 @@ BENCHMARK(BM_close)->Arg(100)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations
 BENCHMARK(BM_fread_review_log)->Arg(100)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_statistics)->Arg(100)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_statistics_all_records)->Arg(100)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_retention_fold)->Arg(100)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_retention_fold_all_records)->Arg(100)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(2);
 
 }  // namespace
 
@@ -214,8 +242,17 @@ int main(int argc, char** argv)
 {
     if (argc == 4 && std::strcmp(argv[1], "--peak") == 0) {
         const std::string dir = argv[3];
-        bench_data::open_database(dir);
         const auto work = static_cast<peak_work>(std::atoi(argv[2]));
+        if (work == peak_work::retention_fold || work == peak_work::retention_fold_all_records) {
+            // The fold alone, as a start meets it before the database is read.
+            if (work == peak_work::retention_fold)
+                retention_fold<true>(dir);
+            else
+                retention_fold<false>(dir);
+            std::printf("%.1f\n", own_peak_mib());
+            return 0;
+        }
+        bench_data::open_database(dir);
         if (work == peak_work::statistics)
             statistics_figures<true>(dir);
         else if (work == peak_work::statistics_all_records)
