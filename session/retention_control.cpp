@@ -122,7 +122,8 @@ uint16_t controlled_interval(const retention_control& c, uint16_t interval, uint
         // What was just relearnt is not yet what the item had been, and a young item's answer is
         // the given one; at least a day, as for any pass.
         const float share = origin == interval_origin::repeat ? c.repeat_log : c.young_log;
-        interval = static_cast<uint16_t>(std::max(1.0, std::round(interval * std::exp(static_cast<double>(share)))));
+        const double kept = std::round(interval * std::exp(static_cast<double>(share)));
+        interval = static_cast<uint16_t>(std::clamp(kept, 1.0, static_cast<double>(max_interval)));
         if (origin == interval_origin::repeat)
             return interval;
     }

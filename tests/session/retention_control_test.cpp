@@ -52,6 +52,7 @@ TEST(RetentionControl, AppliedIntervalFollowsTheFigures)
              {grown, 0, 0, 1, repeat, 0},     // a failed repeat comes back today
              {grown, 8, 0, 4, young, 4},      // a young item its own share
              {figures(1, 1, 2), 8, 0, 4, young, 16},
+             {figures(1, 1, 2), 2000, 0, 4, young, 2047},  // not past the longest interval
              {figures(1, 1), 12, 10, 4, spaced, 12},
          })
         EXPECT_EQ(controlled_interval(r.control, r.interval, r.elapsed, r.grade, r.origin), r.expected)
