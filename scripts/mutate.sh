@@ -27,6 +27,7 @@ mutations=(
     'forced_shows_graded_again|session/review_pass.cpp|s/return item_ \&\& item_ != graded ? /return item_ ? /|test_session|ReviewPassTest.*'
     'undo_keeps_selection|session/review_pass.cpp|s/^        selection_.reset();/        static_cast<void>(0);/|test_session|ReviewPassTest.*'
     'browse_back_unchanged|session/review_pass.cpp|/if (!shown_removed)/{n;s/pass_step::shown/pass_step::unchanged/;}|test_session|ReviewPassTest.*'
+    'young_share_ignored|session/retention_control.cpp|s/const float share = origin == interval_origin::repeat ? c.repeat_log : c.young_log;/const float share = c.repeat_log;/|test_session|RetentionControl*'
     'held_reviews_not_saved|session/saving.cpp|s/^    static_cast<void>(append_held_reviews());$//|test_session|ReviewLogTest.*'
     'read_only_saved|session/saving.cpp|s/if (d.read_only)/if (false \&\& d.read_only)/|test_session|LifecycleTest.*'
     'pass_percent_grade|session/statistics.cpp|s/if (e->gr < 3)/if (e->gr <= 3)/|test_session|StatisticsTest.*'

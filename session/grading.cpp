@@ -30,7 +30,8 @@ uint16_t passing_interval(uint16_t interval, uint16_t elapsed, uint16_t grade)
 item* create_item(uint16_t grade, const char* question, const char* answer, uint16_t ctgr)
 {
     item* e = new_item();
-    e->ivl = passing_interval(propose_interval(0, 0, 0, grade), 0, grade);
+    const uint16_t proposed = propose_interval(0, 0, 0, grade);
+    e->ivl = passing_interval(controlled_interval(retention_control_state(), proposed, 0, grade, interval_origin::young), 0, grade);
     e->ctgr = ctgr;
     e->gr = grade;
     e->tmtrpt = e->stmtrpt = static_cast<uint16_t>(e->ivl + today());
@@ -57,7 +58,7 @@ uint16_t grade_item(item* e, uint16_t grade)
     const uint16_t elapsed = elapsed_days(e);
     retention_control& control = retention_control_state();
     if (e->ivl > 0 && elapsed >= e->ivl)
-        note_due_review(control, grade, set_by_repeat(*e));
+        note_due_review(control, grade, origin_of(*e));
     // Failed earlier today (the first grade of a new item aside).
     const bool repeat = e->ivl == 0 && elapsed == 0 && e->rp > 0;
     feedback_to_ann(e->livl, e->rllivl, e->rp, e->gr, e->ivl, elapsed, grade);
@@ -65,7 +66,10 @@ uint16_t grade_item(item* e, uint16_t grade)
     if (e->stmtrpt <= today() && e->ivl > 0 && e->rp < max_repetitions)
         ++e->rp;
     const uint16_t proposed = propose_interval(e->ivl, elapsed, e->rp, grade);
-    const uint16_t interval = passing_interval(controlled_interval(control, proposed, elapsed, grade, repeat), elapsed, grade);
+    const interval_origin origin = repeat ? interval_origin::repeat
+        : e->rp < young_repetitions   ? interval_origin::young
+                                      : interval_origin::grade;
+    const uint16_t interval = passing_interval(controlled_interval(control, proposed, elapsed, grade, origin), elapsed, grade);
     apply_interval(e, interval, grade);
     return interval;
 }

@@ -36,7 +36,7 @@ std::uintmax_t size_of(const std::string& path)
 // hundreds of megabytes, too much to fold at every start. A file that does not match the log's
 // size (a crash, another copy of the program) only costs the fold.
 constexpr char kept_magic[8] = {'C', 'W', 'R', 'E', 'T', 'A', 'I', 'N'};
-constexpr size_t kept_size = sizeof kept_magic + 8 + 4 + 4 + 4;
+constexpr size_t kept_size = sizeof kept_magic + 8 + 4 + 4 + 4 + 4;
 
 std::string kept_path(const std::string& log_path) { return log_path + ".retention"; }
 
@@ -67,6 +67,7 @@ bool read_kept(const std::string& log_path, std::uintmax_t log_size, retention_c
         return false;
     out->growth_log = bits_float(in.number(4));
     out->repeat_log = bits_float(in.number(4));
+    out->young_log = bits_float(in.number(4));
     return true;
 }
 
@@ -76,6 +77,7 @@ void write_kept(const std::string& log_path, std::uintmax_t log_size, const rete
     put_le(bytes, log_size, 8);
     put_le(bytes, float_bits(c.growth_log), 4);
     put_le(bytes, float_bits(c.repeat_log), 4);
+    put_le(bytes, float_bits(c.young_log), 4);
     put_le(bytes, XXH32(bytes.data(), bytes.size(), 0), 4);
     const std::string temp = kept_path(log_path) + ".new";
     FILE* f = std::fopen(temp.c_str(), "wb");
@@ -105,24 +107,36 @@ retention_control& retention_control_state()
     return c;
 }
 
-void note_due_review(retention_control& c, uint16_t grade, bool after_repeat)
+void note_due_review(retention_control& c, uint16_t grade, interval_origin origin)
 {
     const float outcome = (grade >= lowest_pass ? 1.0f : 0.0f) - static_cast<float>(target_retention);
+    const auto least_share = static_cast<float>(std::log(least_repeat_share));
     c.growth_log = std::clamp(c.growth_log + growth_step * outcome, 0.0f, static_cast<float>(std::log(most_growth)));
-    if (after_repeat)
-        c.repeat_log = std::clamp(c.repeat_log + repeat_step * outcome, static_cast<float>(std::log(least_repeat_share)), 0.0f);
+    if (origin == interval_origin::repeat)
+        c.repeat_log = std::clamp(c.repeat_log + repeat_step * outcome, least_share, 0.0f);
+    else if (origin == interval_origin::young)
+        c.young_log = std::clamp(c.young_log + repeat_step * outcome, least_share, static_cast<float>(std::log(most_young_share)));
 }
 
-bool set_by_repeat(const item& e) { return e.gr >= lowest_pass && e.livl == 0 && e.rllivl == 0 && e.rp > 0; }
+interval_origin origin_of(const item& e)
+{
+    if (e.gr >= lowest_pass && e.livl == 0 && e.rllivl == 0 && e.rp > 0)
+        return interval_origin::repeat;
+    return e.rp < young_repetitions ? interval_origin::young : interval_origin::grade;
+}
 
-uint16_t controlled_interval(const retention_control& c, uint16_t interval, uint16_t elapsed, uint16_t grade, bool repeat)
+uint16_t controlled_interval(const retention_control& c, uint16_t interval, uint16_t elapsed, uint16_t grade, interval_origin origin)
 {
     if (grade < lowest_pass)
         return interval;
-    if (repeat) {
-        // What was just relearnt is not yet what the item had been; at least a day, as for any pass.
-        const double kept = std::round(interval * std::exp(static_cast<double>(c.repeat_log)));
-        return static_cast<uint16_t>(std::max(1.0, kept));
+    if (origin != interval_origin::grade) {
+        // What was just relearnt is not yet what the item had been, and a young item's answer is
+        // the given one; at least a day, as for any pass.
+        const float share = origin == interval_origin::repeat ? c.repeat_log : c.young_log;
+        const double kept = std::round(interval * std::exp(static_cast<double>(share)));
+        interval = static_cast<uint16_t>(std::clamp(kept, 1.0, static_cast<double>(max_interval)));
+        if (origin == interval_origin::repeat)
+            return interval;
     }
     if (grade == lowest_pass || elapsed == 0)
         return interval;
@@ -145,7 +159,10 @@ public:
             return;
         const auto found = by_repeat_.find(r.item_id);
         if (due)
-            note_due_review(control, r.grade, found != by_repeat_.end());
+            // A due review counts a repetition: the item was young if it has no more than that.
+            note_due_review(control, r.grade, found != by_repeat_.end() ? interval_origin::repeat
+                    : r.rp_after <= young_repetitions                    ? interval_origin::young
+                                                                         : interval_origin::grade);
         if (repeat && found == by_repeat_.end())
             by_repeat_.insert(r.item_id);
         else if (!repeat && found != by_repeat_.end())

@@ -1,12 +1,13 @@
 #pragma once
 // Holds the intervals the grading applies to the retention the user really shows at review.
-// Two figures move with every due review, each a little towards what keeps about nine in ten
+// Three figures move with every due review, each a little towards what keeps about nine in ten
 // reviews recalled: a growth factor that raises the least interval of a grade 4 or 5 above the
-// days that elapsed (it rises while more than that is recalled and falls back when less is), and
-// the share of the network's answer kept after a same-day repeat of a failed item (it falls
-// while such items are forgotten at their next review more often than that). Both come from the
-// user's own outcomes, not from any model of memory, so they aim at a retention for every
-// learner; the network's answers and what it is taught stay as they are.
+// days that elapsed (it rises while more than that is recalled and falls back when less is), the
+// share of the network's answer kept after a same-day repeat of a failed item (it falls while
+// such items are forgotten at their next review more often than that), and the share kept while
+// an item is young, where the network's answers are the given ones and not yet the user's. All
+// come from the user's own outcomes, not from any model of memory, so they aim at a retention for
+// every learner; the network's answers and what it is taught stay as they are.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -14,33 +15,41 @@
 #include "database/database.h"
 #include "session/review_log.h"
 
-// The share of due reviews recalled that both figures aim at.
+// The share of due reviews recalled that the figures aim at.
 constexpr double target_retention = 0.9;
-// Bounds of the growth factor and of the share kept after a repeat.
+// Bounds of the growth factor and of the shares kept after a repeat and while young.
 constexpr double most_growth = 3.0;
 constexpr double least_repeat_share = 0.125;
+constexpr double most_young_share = 2.0;
+// An item is young while it has fewer repetitions than this: its interval is then the network's
+// given answer for a new item, the same for every user, which may suit this one's memory or not.
+constexpr uint16_t young_repetitions = 1;
+
+// What set an item's interval: a grade of an item with its repetitions, a passed same-day repeat
+// of a failure, or a grade while the item was young.
+enum class interval_origin { grade, repeat, young };
 
 // A fold over the standing due reviews, in the order they were given.
 struct retention_control {
     float growth_log = 0;  // natural log of the growth factor, 0 .. log(most_growth)
     float repeat_log = 0;  // natural log of the share kept after a repeat, log(least_repeat_share) .. 0
+    float young_log = 0;  // natural log of the share kept while young, log(least_repeat_share) .. log(most_young_share)
     bool operator==(const retention_control&) const = default;
 };
 
 // The figures the open database's grading uses.
 retention_control& retention_control_state();
 
-// Moves the figures by one due review's grade; `after_repeat` when the interval that ran out was
-// set by a passed same-day repeat.
-void note_due_review(retention_control& c, uint16_t grade, bool after_repeat);
+// Moves the figures by one due review's grade; `origin` is what set the interval that ran out.
+void note_due_review(retention_control& c, uint16_t grade, interval_origin origin);
 
-// What the item's last grade was: a pass on the day of a failure, the item having been reviewed before.
-bool set_by_repeat(const item& e);
+// What set the item's standing interval.
+interval_origin origin_of(const item& e);
 
-// The interval to apply for `grade` given the one chosen so far; `repeat` when the item was failed
-// earlier today. A grade below 3 keeps its interval.
+// The interval to apply for `grade` given the one chosen so far, `origin` being what this grade
+// is. A grade below 3 keeps its interval.
 uint16_t controlled_interval(const retention_control& c, uint16_t interval, uint16_t elapsed, uint16_t grade,
-    bool repeat);
+    interval_origin origin);
 
 // The figures the standing grades of a log give (undone ones removed), in file order.
 retention_control retention_control_of(const std::vector<review_record>& standing);

@@ -19,9 +19,9 @@
 
 namespace {
 
-retention_control figures(double growth, double repeat_share)
+retention_control figures(double growth, double repeat_share, double young_share = 1)
 {
-    return {static_cast<float>(std::log(growth)), static_cast<float>(std::log(repeat_share))};
+    return {static_cast<float>(std::log(growth)), static_cast<float>(std::log(repeat_share)), static_cast<float>(std::log(young_share))};
 }
 
 retention_control replayed_log()
@@ -36,49 +36,57 @@ TEST(RetentionControl, AppliedIntervalFollowsTheFigures)
     struct row {
         retention_control control;
         uint16_t interval, elapsed, grade;
-        bool repeat;
+        interval_origin origin;
         uint16_t expected;
     };
-    const retention_control grown = figures(2, 0.25);
+    constexpr auto spaced = interval_origin::grade, repeat = interval_origin::repeat, young = interval_origin::young;
+    const retention_control grown = figures(2, 0.25, 0.5);
     for (const row& r : std::initializer_list<row>{
-             {grown, 12, 10, 4, false, 20},  // grown past the network's answer
-             {grown, 12, 10, 5, false, 21},  // a 5 beyond a 4
-             {grown, 30, 10, 4, false, 30},  // the network's answer above the floor stays
-             {grown, 12, 10, 3, false, 12},  // a hard recall does not grow
-             {grown, 0, 10, 2, false, 0},    // nor does a failure
-             {grown, 8, 0, 5, true, 2},      // a repeat keeps a quarter of the answer
-             {grown, 1, 0, 4, true, 1},      // but at least a day
-             {grown, 0, 0, 1, true, 0},      // a failed repeat comes back today
-             {figures(1, 1), 12, 10, 4, false, 12},
+             {grown, 12, 10, 4, spaced, 20},  // grown past the network's answer
+             {grown, 12, 10, 5, spaced, 21},  // a 5 beyond a 4
+             {grown, 30, 10, 4, spaced, 30},  // the network's answer above the floor stays
+             {grown, 12, 10, 3, spaced, 12},  // a hard recall does not grow
+             {grown, 0, 10, 2, spaced, 0},    // nor does a failure
+             {grown, 8, 0, 5, repeat, 2},     // a repeat keeps a quarter of the answer
+             {grown, 1, 0, 4, repeat, 1},     // but at least a day
+             {grown, 0, 0, 1, repeat, 0},     // a failed repeat comes back today
+             {grown, 8, 0, 4, young, 4},      // a young item its own share
+             {figures(1, 1, 2), 8, 0, 4, young, 16},
+             {figures(1, 1, 2), 2000, 0, 4, young, 2047},  // not past the longest interval
+             {figures(1, 1), 12, 10, 4, spaced, 12},
          })
-        EXPECT_EQ(controlled_interval(r.control, r.interval, r.elapsed, r.grade, r.repeat), r.expected)
-            << r.interval << " " << r.elapsed << " " << r.grade << " " << r.repeat;
+        EXPECT_EQ(controlled_interval(r.control, r.interval, r.elapsed, r.grade, r.origin), r.expected)
+            << r.interval << " " << r.elapsed << " " << r.grade << " " << static_cast<int>(r.origin);
 }
 
 TEST(RetentionControl, FiguresSettleWhereTheTargetIsRecalled)
 {
     // Reviews recalled at a given share, the lapses spread evenly, from the figures the row before left.
     retention_control c;
-    auto run = [&c](double recalled, bool after_repeat) {
+    auto run = [&c](double recalled, interval_origin origin) {
         for (int n = 0; n < 3000; ++n)
-            note_due_review(c, std::floor((n + 1) * recalled) > std::floor(n * recalled) ? 4 : 1, after_repeat);
-        return std::tuple(std::exp(c.growth_log), std::exp(c.repeat_log));
+            note_due_review(c, std::floor((n + 1) * recalled) > std::floor(n * recalled) ? 4 : 1, origin);
+        return std::tuple(std::exp(c.growth_log), std::exp(c.repeat_log), std::exp(c.young_log));
     };
     struct row {
         double recalled;
-        bool after_repeat;
-        double growth, repeat_share;
+        interval_origin origin;
+        double growth, repeat_share, young_share;
     };
+    constexpr auto spaced = interval_origin::grade, repeat = interval_origin::repeat, young = interval_origin::young;
     for (const row& r : std::initializer_list<row>{
-             {0.97, false, most_growth, 1},  // up to the bound; a repeat's share untouched
-             {0.8, true, 1, least_repeat_share},
-             {0.9, true, 1, least_repeat_share},  // at the target they stay where they are
-             {0.95, false, most_growth, least_repeat_share},
-             {0.9, false, most_growth, least_repeat_share},
+             {0.97, spaced, most_growth, 1, 1},  // up to the bound; the shares untouched
+             {0.8, repeat, 1, least_repeat_share, 1},
+             {0.9, repeat, 1, least_repeat_share, 1},  // at the target they stay where they are
+             {0.95, spaced, most_growth, least_repeat_share, 1},
+             {0.9, spaced, most_growth, least_repeat_share, 1},
+             {0.97, young, most_growth, least_repeat_share, most_young_share},
+             {0.8, young, 1, least_repeat_share, least_repeat_share},
          }) {
-        const auto [growth, repeat_share] = run(r.recalled, r.after_repeat);
+        const auto [growth, repeat_share, young_share] = run(r.recalled, r.origin);
         EXPECT_NEAR(std::log(growth), std::log(r.growth), 0.05) << r.recalled;
         EXPECT_NEAR(std::log(repeat_share), std::log(r.repeat_share), 0.05) << r.recalled;
+        EXPECT_NEAR(std::log(young_share), std::log(r.young_share), 0.05) << r.recalled;
     }
 }
 
@@ -99,9 +107,10 @@ TEST_F(RetentionControlGrading, FiguresAreWhatTheLogGivesThroughUndoAndReopening
     std::set<uint32_t> relearnt;
     for (unsigned day = 0; day < 60; ++day) {
         go_to_day(day);
-        if (day < 10)
-            for (int n = 0; n < 5; ++n)
-                add_reviewed(4, ("q" + std::to_string(day * 5 + n)).c_str(), "a", 0);
+        for (int n = 0; day < 10 && n < 5; ++n) {
+            set_local_clock(2026, 1, 15 + static_cast<int>(day), 12, 0, n);  // an item's id is its second
+            add_reviewed(4, ("q" + std::to_string(day * 5 + n)).c_str(), "a", 0);
+        }
         while (item* e = choose_next_item(nullptr, 0)) {
             const bool repeat = e->ivl == 0;
             const bool lapse = !repeat && (relearnt.count(e->id) ? draw() % 2 == 0 : draw() % 20 == 0);
@@ -114,6 +123,7 @@ TEST_F(RetentionControlGrading, FiguresAreWhatTheLogGivesThroughUndoAndReopening
     const retention_control live = retention_control_state();
     EXPECT_GT(live.growth_log, 0.0f);
     EXPECT_LT(live.repeat_log, 0.0f);
+    EXPECT_NE(live.young_log, 0.0f);
     EXPECT_EQ(live, replayed_log());
 
     // An undone grade takes its move back, as the log's undo record does.
@@ -168,6 +178,9 @@ TEST_F(RetentionControlGrading, GradingAppliesTheFigures)
     ann_globals().learning_rate = 0;  // both twins meet the same network
     go_to_day(0);
     item* twins[2] = {create_item(4, "a", "a", 0), create_item(4, "b", "b", 0)};
+    const uint16_t given = twins[0]->ivl;
+    retention_control_state() = figures(1, 1, 0.5);
+    EXPECT_NEAR(create_item(4, "c", "c", 0)->ivl, given * 0.5, 0.51);  // a new item is young
     go_to_day(30);
     uint16_t spaced[2], repeated[2];
     for (int t = 0; t < 2; ++t) {
