@@ -152,7 +152,7 @@ TEST_F(SyncJoinTest, ALogLosesOnlyOldRecordsThatEveryComputersSnapshotHolds)
         change_record r;
         r.kind = change_kind::category_make;
         r.path = {"root", "theirs"};
-        ASSERT_EQ(other.append(r, 1).status, change_append_status::appended);
+        ASSERT_EQ(other.append(r, sync_clock_ms()).status, change_append_status::appended);
     }
     static_cast<void>(open(data_a, folder.path(), computer_a, 60));
     add("fifth");
