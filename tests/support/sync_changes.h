@@ -102,12 +102,17 @@ inline size_t random_changes(std::mt19937& rng, uint64_t id, int& made)
             if (p)
                 move_to(p, some_category);
             break;
-        default:
-            // Any category that holds nothing here, while another computer may be making
+        default: {
+            // A category that holds nothing here, while another computer may be making
             // categories under it or moving items into it.
+            std::vector<uint16_t> empty;
+            for (uint16_t c = 1; c < category_count(); ++c)
+                if (items_within_category(c) == 0)
+                    empty.push_back(c);
             forget_undo();
-            if (some_category != 0)
-                static_cast<void>(delete_user_category(some_category));
+            if (!empty.empty())
+                static_cast<void>(delete_user_category(empty[rng() % empty.size()]));
+        }
         }
     }
     return add_screen_grades;
