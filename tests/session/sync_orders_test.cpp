@@ -4,6 +4,7 @@
 
 #include <set>
 
+#include "formats/sync_snapshot.h"
 #include "session/lifecycle.h"
 #include "session/sync.h"
 #include "support/database_helpers.h"
@@ -47,14 +48,17 @@ protected:
         }
     }
 
-    // The third computer's categories once `first`'s log and then, at a later apply, `second`'s
-    // arrived.
+    // The third computer's categories once `first`'s log (and `start`, a snapshot to start from)
+    // and then, at a later apply, `second`'s arrived.
     paths tree_after(const std::vector<stamped>& first, uint64_t first_id, const std::vector<stamped>& second,
-        uint64_t second_id)
+        uint64_t second_id, const sync_snapshot* start = nullptr)
     {
         temp_dir data;
         temp_dir view;
         write_log(view, first_id, first);
+        if (start) {
+            EXPECT_TRUE(write_snapshot_file(view.path(), *start));
+        }
         set_local_clock(2026, 1, 1, 9);
         EXPECT_FALSE(holds_any(ma_init(data.path().c_str()), init_status::dir_not_accessible));
         EXPECT_EQ(sync_open(view.path(), third, nullptr), sync_open_status::opened);
@@ -88,7 +92,14 @@ TEST_F(SyncOrdersTest, CategoriesEndTheSameInEitherOrder)
         {"a rename, later", {{k::category_make, x, 1000}, {k::category_rename, x, 30'000, "w"}}, {{"w"}}},
     };
     const std::vector<stamped> deletion = {{k::category_delete, x, 20'000}};
+    // Or the deleter's snapshot, which holds the deletion, arrives with it.
+    sync_snapshot after_deletion;
+    after_deletion.computer = deleter;
+    after_deletion.latest_stamp = 20'000;
+    after_deletion.covered = {{deleter, 1}};
+    after_deletion.deleted = {{x, {20'000, deleter}}};
     for (const row& r : rows) {
+        EXPECT_EQ(tree_after(deletion, deleter, r.made, maker, &after_deletion), r.expected) << r.what << ", joined";
         EXPECT_EQ(tree_after(r.made, maker, deletion, deleter), r.expected) << r.what << ", the deletion last";
         EXPECT_EQ(tree_after(deletion, deleter, r.made, maker), r.expected) << r.what << ", the deletion first";
     }
