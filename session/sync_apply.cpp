@@ -354,6 +354,8 @@ outcome apply_record(const change_record& r, uint64_t writer, bool effects, sync
         note_category_made(category_names_from_top(*category_at(r.path, false)), v);
         return outcome::applied;
     case change_kind::category_rename: {
+        if (r.path.empty())
+            return conflict(s, "a category rename to \"" + r.text + "\" named no category");
         std::vector<std::string> to = r.path;
         to.back() = r.text;
         const std::optional<uint16_t> c = category_at(r.path, false);
