@@ -81,19 +81,16 @@ sync_snapshot snapshot_of_open_database()
     return s;
 }
 
-void join(const std::string& path, sync_summary& s)
+void join(const std::string& path, const sync_snapshot& snapshot, sync_summary& s)
 {
-    const std::optional<sync_snapshot> snapshot = read_snapshot_file(path);
-    if (!snapshot)
-        return;  // replaced since the folder was looked at; the logs are read from their start
     sync_globals& g = sync_g();
     change_record made;
     made.kind = change_kind::category_make;
-    for (const std::vector<std::string>& c : snapshot->categories) {
+    for (const std::vector<std::string>& c : snapshot.categories) {
         made.path = c;
-        apply_snapshot_record(made, snapshot->computer);
+        apply_snapshot_record(made, snapshot.computer);
     }
-    for (const snapshot_entry& e : snapshot->entries) {
+    for (const snapshot_entry& e : snapshot.entries) {
         apply_snapshot_record(e.made, e.made.item.computer);
         if (item_marks* m = marks_of(record_with(e.made.item))) {
             m->schedule = {e.schedule_set.stamp, e.schedule_set.computer};
@@ -102,21 +99,21 @@ void join(const std::string& path, sync_summary& s)
         }
     }
     // Set only now: the snapshot's categories are named as they are, not as they were.
-    for (const auto& [from, to] : snapshot->renamed)
+    for (const auto& [from, to] : snapshot.renamed)
         g.renamed[from] = to;
     g.made.clear();
-    for (const auto& [path, v] : snapshot->made)
+    for (const auto& [path, v] : snapshot.made)
         g.made[path] = {v.stamp, v.computer};
-    for (const auto& [path, v] : snapshot->deleted)
+    for (const auto& [path, v] : snapshot.deleted)
         g.deleted[path] = {v.stamp, v.computer};
-    for (const auto& [computer, sequence] : snapshot->covered) {
+    for (const auto& [computer, sequence] : snapshot.covered) {
         if (computer == g.me)
             g.own_applied = sequence;
         else
             g.inbox->applied(computer, sequence);
     }
-    g.latest_stamp = std::max(g.latest_stamp, snapshot->latest_stamp);
-    s.joined_from = snapshot->computer;
+    g.latest_stamp = std::max(g.latest_stamp, snapshot.latest_stamp);
+    s.joined_from = snapshot.computer;
     write_log("INFO: started from the snapshot \"%s\" of the sync folder\n", path.c_str());
 }
 
@@ -216,12 +213,16 @@ void start_from_snapshot(sync_summary& s)
     const std::optional<uint64_t> writer = snapshot_to_join(view);
     if (!writer)
         return;
+    const std::string path = g.folder + snapshot_name(*writer);
+    const std::optional<sync_snapshot> snapshot = read_snapshot_file(path);
+    if (!snapshot)
+        return;  // replaced since the folder was looked at; the logs are read as they are
     if (!fresh) {
         write_log("WARNING: the change logs were trimmed past what this computer holds; it starts again from a "
                   "snapshot\n");
         drop_synced_collection(s);
     }
-    join(g.folder + snapshot_name(*writer), s);
+    join(path, *snapshot, s);
 }
 
 void save_sync_snapshot()
