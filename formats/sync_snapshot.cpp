@@ -16,7 +16,7 @@
 namespace {
 
 constexpr char snapshot_magic[8] = {'C', 'W', 'S', 'N', 'A', 'P', 'S', 'H'};
-constexpr uint16_t snapshot_version = 1;
+constexpr uint16_t snapshot_version = 2;  // 1: without the categories made and deleted
 constexpr size_t snapshot_header_size = 36;
 constexpr size_t checksum_size = 8;
 constexpr char log_magic[8] = {'C', 'W', 'C', 'H', 'A', 'N', 'G', 'E'};
@@ -121,6 +121,13 @@ std::string encode_snapshot(const sync_snapshot& s)
         put_path(out, from);
         put_path(out, to);
     }
+    for (const auto* paths : {&s.made, &s.deleted}) {
+        put_le(out, paths->size(), 4);
+        for (const auto& [path, v] : *paths) {
+            put_path(out, path);
+            put_version(out, v);
+        }
+    }
     put_le(out, s.categories.size(), 4);
     put_le(out, s.entries.size(), 4);
     for (const snapshot_entry& e : s.entries) {
@@ -144,7 +151,8 @@ snapshot_status decode_snapshot(std::string_view bytes, sync_snapshot* out, bool
     if (bytes.size() < snapshot_header_size)
         return snapshot_status::not_whole;
     in.number(8);
-    if (in.number(2) != snapshot_version)
+    const uint64_t version = in.number(2);
+    if (version < 1 || version > snapshot_version)
         return snapshot_status::foreign;
     in.number(2);
     *out = sync_snapshot{};
@@ -171,6 +179,13 @@ snapshot_status decode_snapshot(std::string_view bytes, sync_snapshot* out, bool
     for (uint64_t i = 0; i < renamed && fields.good(); ++i) {
         std::vector<std::string> from = fields.path();
         out->renamed.emplace_back(std::move(from), fields.path());
+    }
+    for (auto* paths : {&out->made, &out->deleted}) {
+        const uint64_t count = version == 1 ? 0 : fields.number(4);
+        for (uint64_t i = 0; i < count && fields.good(); ++i) {
+            std::vector<std::string> path = fields.path();
+            paths->emplace_back(std::move(path), fields.version());
+        }
     }
     const uint64_t categories = fields.number(4);
     const uint64_t entries = fields.number(4);
@@ -253,29 +268,84 @@ std::optional<uint64_t> first_sequence(const std::string& path)
 
 }  // namespace
 
-sync_folder_view look_at_sync_folder(const std::string& folder)
+namespace {
+
+// Calls `seen` with each log or conflict copy of a log in `folder` and its computer, and
+// `snapshot` with each snapshot.
+template <typename Log, typename Snapshot>
+void each_sync_file(const std::string& folder, Log seen, Snapshot snapshot)
 {
-    sync_folder_view view;
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
         const std::string name = entry.path().filename().string();
         if (const std::optional<uint64_t> owner = snapshot_owner(name)) {
-            view.computers.push_back(*owner);
-            if (std::optional<sync_snapshot> s = read_snapshot_file(entry.path().string(), true))
-                view.snapshots[*owner] = std::move(*s);
+            snapshot(*owner, entry.path().string());
             continue;
         }
         const sync_file_name log = classify_sync_file(name);
-        if (log.role == sync_file_role::other)
-            continue;
-        view.computers.push_back(log.computer);
-        // A conflict copy may still hold records that its log has lost to a trim.
-        if (const std::optional<uint64_t> head = first_sequence(entry.path().string())) {
-            const auto [it, made] = view.log_heads.emplace(log.computer, *head);
-            if (!made)
-                it->second = std::min(it->second, *head);
+        if (log.role != sync_file_role::other)
+            seen(log.computer, entry.path().string());
+    }
+}
+
+void note_head(std::map<uint64_t, uint64_t>& heads, uint64_t computer, const std::string& path)
+{
+    // A conflict copy may still hold records that its log has lost to a trim.
+    if (const std::optional<uint64_t> head = first_sequence(path)) {
+        const auto [it, made] = heads.emplace(computer, *head);
+        if (!made)
+            it->second = std::min(it->second, *head);
+    }
+}
+
+// Whether `computer` has written nothing since `before`: no record in its log, no snapshot
+// stamped later. One whose files say nothing (a snapshot still arriving) is not.
+bool dormant(const sync_folder_view& view, uint64_t computer, uint64_t before)
+{
+    bool known = false;
+    if (const auto s = view.snapshots.find(computer); s != view.snapshots.end()) {
+        if (s->second.latest_stamp >= before)
+            return false;
+        known = true;
+    }
+    std::string bytes;
+    if (read_change_log_file(view.folder + change_log_name(computer), 0, &bytes)) {
+        const change_log_read read = read_change_log(bytes);
+        if (!read.records.empty()) {
+            if (read.records.back().stamp >= before)
+                return false;
+            known = true;
         }
     }
+    return known;
+}
+
+}  // namespace
+
+std::map<uint64_t, uint64_t> sync_log_heads(const std::string& folder)
+{
+    std::map<uint64_t, uint64_t> heads;
+    each_sync_file(
+        folder, [&](uint64_t computer, const std::string& path) { note_head(heads, computer, path); },
+        [](uint64_t, const std::string&) {});
+    return heads;
+}
+
+sync_folder_view look_at_sync_folder(const std::string& folder)
+{
+    sync_folder_view view;
+    view.folder = folder;
+    each_sync_file(
+        folder,
+        [&](uint64_t computer, const std::string& path) {
+            view.computers.push_back(computer);
+            note_head(view.log_heads, computer, path);
+        },
+        [&](uint64_t owner, const std::string& path) {
+            view.computers.push_back(owner);
+            if (std::optional<sync_snapshot> s = read_snapshot_file(path, true))
+                view.snapshots[owner] = std::move(*s);
+        });
     std::sort(view.computers.begin(), view.computers.end());
     view.computers.erase(std::unique(view.computers.begin(), view.computers.end()), view.computers.end());
     return view;
@@ -299,13 +369,15 @@ std::optional<uint64_t> snapshot_to_join(const sync_folder_view& view)
     return best;
 }
 
-uint64_t covered_by_all(const sync_folder_view& view, uint64_t me)
+uint64_t covered_by_all(const sync_folder_view& view, uint64_t me, uint64_t now_ms)
 {
     uint64_t through = UINT64_MAX;
     for (const uint64_t computer : view.computers) {
         if (computer == me)
             continue;
         const auto s = view.snapshots.find(computer);
+        if (now_ms > dormant_after_ms && dormant(view, computer, now_ms - dormant_after_ms))
+            continue;
         if (s == view.snapshots.end())
             return 0;
         const auto it = s->second.covered.find(me);

@@ -36,6 +36,10 @@ struct sync_snapshot {
     uint64_t latest_stamp = 0;  // the highest stamp that computer had written or applied
     std::map<uint64_t, uint64_t> covered;  // per computer, the last of its records the collection holds
     std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>> renamed;  // category paths renamed, to where they went
+    // Category paths made (or renamed to) and deleted by a change, with its version: what a
+    // making and a deletion that arrive later are weighed against.
+    std::vector<std::pair<std::vector<std::string>, change_version>> made;
+    std::vector<std::pair<std::vector<std::string>, change_version>> deleted;  // as `made`
     std::vector<std::vector<std::string>> categories;  // every category's path, in the table's order
     std::vector<snapshot_entry> entries;  // the scheduled items, then the queue
     friend bool operator==(const sync_snapshot&, const sync_snapshot&) = default;
@@ -60,8 +64,14 @@ bool write_snapshot_file(const std::string& folder, const sync_snapshot& s);
 // The snapshot at `path` when it is whole.
 std::optional<sync_snapshot> read_snapshot_file(const std::string& path, bool coverage_only = false);
 
+// How long a computer must have written nothing (no record, no snapshot with a newer stamp)
+// before it stops holding back the others' trims: one that comes back later finds the logs
+// trimmed past what it holds, and starts again from a snapshot.
+inline constexpr uint64_t dormant_after_ms = 180ULL * 86400 * 1000;
+
 // What a sync folder holds that decides joining and trimming.
 struct sync_folder_view {
+    std::string folder;  // ending with '/'
     std::map<uint64_t, sync_snapshot> snapshots;  // the whole snapshots, coverage only, by writer
     std::map<uint64_t, uint64_t> log_heads;  // per computer with a log, the first sequence its log holds
     std::vector<uint64_t> computers;  // every computer with a log or a snapshot, whole or not
@@ -72,6 +82,10 @@ sync_folder_view look_at_sync_folder(const std::string& folder);
 // trim cannot be continued from the logs), by its latest stamp, then its writer.
 std::optional<uint64_t> snapshot_to_join(const sync_folder_view& view);
 
-// The last record of `me`'s log that every other computer's newest whole snapshot holds; 0
-// while one of them has none.
-uint64_t covered_by_all(const sync_folder_view& view, uint64_t me);
+// Per computer with a log in `folder`, the first sequence it holds (a conflict copy may hold
+// earlier ones).
+std::map<uint64_t, uint64_t> sync_log_heads(const std::string& folder);
+
+// The last record of `me`'s log that the newest whole snapshot of every other computer that is
+// not dormant at `now_ms` holds; 0 while one of them has none.
+uint64_t covered_by_all(const sync_folder_view& view, uint64_t me, uint64_t now_ms);

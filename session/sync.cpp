@@ -338,8 +338,12 @@ void sync_note_category(change_kind kind, std::vector<std::string> path, std::st
         sync_g().renamed[r.path] = now;
         note_category_renamed(r.path, now);
     }
-    if (append(r) && kind == change_kind::category_make)
-        note_category_made(r.path, own_version(r));
+    if (!append(r))
+        return;
+    if (kind == change_kind::category_delete)
+        note_category_deleted(r.path, own_version(r));
+    else
+        note_category_made(now, own_version(r));  // a rename makes its new path
 }
 
 void sync_note_import(const std::string& file_name, uint32_t added)

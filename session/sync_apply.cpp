@@ -14,6 +14,7 @@
 #include "services/log.h"
 #include "services/services_state.h"
 #include "session/retention_control.h"
+#include "session/sync_deletions.h"
 #include "session/sync_state.h"
 #include "session/undo.h"
 
@@ -256,27 +257,6 @@ outcome apply_undo(const change_record& r, const void* record, item_marks& m, fi
     return outcome::applied;
 }
 
-// Whether a category at or under `c` was made by a change later than `v`: a deletion made
-// before it did not know it, and leaves it (where the deletion came first, the make
-// made the path again).
-bool made_after(uint16_t c, field_version v)
-{
-    const auto& made = sync_g().made;
-    if (made.empty())
-        return false;
-    for (uint16_t k = 0; k < category_count(); ++k) {
-        uint16_t up = k;
-        while (up != c && ::category_at(up)->parent != up)
-            up = ::category_at(up)->parent;
-        if (up != c)
-            continue;
-        const auto it = made.find(category_names_from_top(k));
-        if (it != made.end() && !(it->second <= v))
-            return true;
-    }
-    return false;
-}
-
 // Puts what category `from` holds into `into`, a sub-category into the one of its name there
 // where there is one (the same, recursively), else under `into` as it is.
 void merge_contents(uint16_t from, uint16_t into)
@@ -308,6 +288,35 @@ void merge_category(uint16_t from, uint16_t into, sync_summary& s)
     category_removal removal = delete_category(from);
     if (removal.result == category_edit::done)
         s.renumberings.push_back(std::move(removal.new_index));
+}
+
+// A rename whose category is not here: its making has not arrived yet, or it was deleted
+// here. The new path is made, as the renaming computer holds it, and the remembered deletions
+// follow the rename, so that it stays or goes by the same stamps everywhere.
+outcome rename_missing_category(const change_record& r, const std::vector<std::string>& to, field_version v,
+    sync_summary& s)
+{
+    const std::optional<uint16_t> made = category_at(to, true);
+    if (!made)
+        return conflict(s, "the category \"" + joined(r.path) + "\" could not be renamed \"" + r.text + "\"");
+    const std::vector<std::string> path = category_names_from_top(*made);
+    sync_g().renamed[r.path] = path;
+    note_category_renamed(r.path, path);
+    note_category_made(path, v);
+    return outcome::applied;
+}
+
+outcome apply_category_delete(const change_record& r, field_version v, sync_summary& s)
+{
+    const std::optional<uint16_t> c = category_at(r.path, false);
+    const std::vector<std::string> path = c ? category_names_from_top(*c) : r.path;
+    note_category_deleted(path, v);
+    drop_deleted_categories(s);
+    const std::optional<uint16_t> left = category_at(path, false, 0);
+    if (!left)
+        return outcome::applied;
+    return conflict(s, "the category \"" + joined(r.path) + "\" deleted elsewhere holds "
+            + (items_within_category(*left) > 0 ? "items here" : "categories made later") + "; it stays");
 }
 
 // `effects`: the record's line in reviews.log and the network's learning are still to be made
@@ -345,9 +354,13 @@ outcome apply_record(const change_record& r, uint64_t writer, bool effects, sync
         note_category_made(category_names_from_top(*category_at(r.path, false)), v);
         return outcome::applied;
     case change_kind::category_rename: {
+        if (r.path.empty())
+            return conflict(s, "a category rename to \"" + r.text + "\" named no category");
+        std::vector<std::string> to = r.path;
+        to.back() = r.text;
         const std::optional<uint16_t> c = category_at(r.path, false);
         if (!c)
-            return conflict(s, "the category \"" + joined(r.path) + "\" to be renamed \"" + r.text + "\" is not here");
+            return rename_missing_category(r, to, v, s);
         const category_edit renamed = rename_category(*c, r.text);
         if (renamed == category_edit::name_taken) {
             // A change that came after the rename elsewhere made the new path here before the
@@ -358,26 +371,18 @@ outcome apply_record(const change_record& r, uint64_t writer, bool effects, sync
             merge_category(*c, into, s);
             sync_g().renamed[r.path] = path;
             note_category_renamed(r.path, path);
+            note_category_made(path, v);
             return outcome::applied;
         }
         if (renamed != category_edit::done)
             return conflict(s, "the category \"" + joined(r.path) + "\" could not be renamed \"" + r.text + "\"");
         sync_g().renamed[r.path] = category_names_from_top(*c);
         note_category_renamed(r.path, category_names_from_top(*c));
+        note_category_made(category_names_from_top(*c), v);
         return outcome::applied;
     }
-    case change_kind::category_delete: {
-        const std::optional<uint16_t> c = category_at(r.path, false);
-        if (!c)
-            return outcome::applied;
-        if (made_after(*c, v))
-            return conflict(s, "the category \"" + joined(r.path) + "\" deleted elsewhere holds categories made later; it stays");
-        category_removal removal = delete_category(*c);
-        if (removal.result != category_edit::done)
-            return conflict(s, "the category \"" + joined(r.path) + "\" deleted elsewhere holds items here; it stays");
-        s.renumberings.push_back(std::move(removal.new_index));
-        return outcome::applied;
-    }
+    case change_kind::category_delete:
+        return apply_category_delete(r, v, s);
     default:
         break;
     }
@@ -544,6 +549,8 @@ sync_summary sync_apply()
         left = std::move(still);
     }
     s.waiting = a.waiting + left.size();
+    // A making or a move may have arrived under a deletion, or a move emptied a deleted category.
+    drop_deleted_categories(s);
     finish_batch(through, s);
     // Undo steps point at records and places in the list that the changes may have moved.
     if (s.applied > 0 || s.conflicted > 0)

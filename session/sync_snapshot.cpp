@@ -5,12 +5,14 @@
 #include <cerrno>
 #include <cstring>
 
+#include "database/category_edits.h"
 #include "formats/change_log_trim.h"
 #include "formats/sync_snapshot.h"
 #include "services/log.h"
 #include "session/lifecycle.h"
 #include "session/sync_apply.h"
 #include "session/sync_state.h"
+#include "session/undo.h"
 
 namespace {
 
@@ -59,6 +61,10 @@ sync_snapshot snapshot_of_open_database()
     s.covered = g.inbox->positions();
     s.covered[g.me] = g.own_applied;
     s.renamed.assign(g.renamed.begin(), g.renamed.end());
+    for (const auto& [path, v] : g.made)
+        s.made.emplace_back(path, version_of(v));
+    for (const auto& [path, v] : g.deleted)
+        s.deleted.emplace_back(path, version_of(v));
     for (uint16_t c = 0; c < category_count(); ++c)
         s.categories.push_back(category_names_from_top(c));
     // An item without an identity is in no log either (the log could not take it): it is
@@ -75,19 +81,16 @@ sync_snapshot snapshot_of_open_database()
     return s;
 }
 
-void join(const std::string& path, sync_summary& s)
+void join(const std::string& path, const sync_snapshot& snapshot, sync_summary& s)
 {
-    const std::optional<sync_snapshot> snapshot = read_snapshot_file(path);
-    if (!snapshot)
-        return;  // replaced since the folder was looked at; the logs are read from their start
     sync_globals& g = sync_g();
     change_record made;
     made.kind = change_kind::category_make;
-    for (const std::vector<std::string>& c : snapshot->categories) {
+    for (const std::vector<std::string>& c : snapshot.categories) {
         made.path = c;
-        apply_snapshot_record(made, snapshot->computer);
+        apply_snapshot_record(made, snapshot.computer);
     }
-    for (const snapshot_entry& e : snapshot->entries) {
+    for (const snapshot_entry& e : snapshot.entries) {
         apply_snapshot_record(e.made, e.made.item.computer);
         if (item_marks* m = marks_of(record_with(e.made.item))) {
             m->schedule = {e.schedule_set.stamp, e.schedule_set.computer};
@@ -96,16 +99,21 @@ void join(const std::string& path, sync_summary& s)
         }
     }
     // Set only now: the snapshot's categories are named as they are, not as they were.
-    for (const auto& [from, to] : snapshot->renamed)
+    for (const auto& [from, to] : snapshot.renamed)
         g.renamed[from] = to;
-    for (const auto& [computer, sequence] : snapshot->covered) {
+    g.made.clear();
+    for (const auto& [path, v] : snapshot.made)
+        g.made[path] = {v.stamp, v.computer};
+    for (const auto& [path, v] : snapshot.deleted)
+        g.deleted[path] = {v.stamp, v.computer};
+    for (const auto& [computer, sequence] : snapshot.covered) {
         if (computer == g.me)
             g.own_applied = sequence;
         else
             g.inbox->applied(computer, sequence);
     }
-    g.latest_stamp = std::max(g.latest_stamp, snapshot->latest_stamp);
-    s.joined_from = snapshot->computer;
+    g.latest_stamp = std::max(g.latest_stamp, snapshot.latest_stamp);
+    s.joined_from = snapshot.computer;
     write_log("INFO: started from the snapshot \"%s\" of the sync folder\n", path.c_str());
 }
 
@@ -113,7 +121,7 @@ void trim_own_log()
 {
     const sync_globals& g = sync_g();
     const sync_folder_view view = look_at_sync_folder(g.folder);
-    uint64_t through = covered_by_all(view, g.me);
+    uint64_t through = covered_by_all(view, g.me, sync_clock_ms());
     if (through == 0)
         return;
     // Only the records old enough: the stamps of this computer's own log never go down.
@@ -135,17 +143,86 @@ void trim_own_log()
         write_log("WARNING: the change log \"%s\" could not be trimmed: %s\n", path.c_str(), std::strerror(errno));
 }
 
+// Whether a log was trimmed past the records applied here: a computer that was away longer
+// than the others waited for it (or one whose sync.state came back from a backup).
+bool behind_a_trim()
+{
+    const sync_globals& g = sync_g();
+    for (const auto& [computer, head] : sync_log_heads(g.folder)) {
+        const uint64_t applied = computer == g.me ? g.own_applied : g.inbox->applied_of(computer);
+        if (head > applied + 1)
+            return true;
+    }
+    return false;
+}
+
+// Before starting again from a snapshot: the items and queue items that came through the folder
+// go, with what is known of them, and the categories that hold nothing left. Items that have
+// no identity yet stay and are recorded after the join; this computer's records that the
+// snapshot lacks are applied again from its log.
+void drop_synced_collection(sync_summary& s)
+{
+    sync_globals& g = sync_g();
+    forget_undo();
+    for (item* e = db().head; e;)
+        e = marks_of(e) ? remove_item(e) : e->next;
+    for (pending_item* p = db().pending_head; p;)
+        p = marks_of(p) ? remove_pending(p) : p->next;
+    g.marks.clear();
+    g.records.clear();
+    g.renamed.clear();
+    g.made.clear();
+    g.deleted.clear();
+    g.lost.clear();
+    g.own_applied = 0;
+    static_cast<void>(g.inbox->read_positions(""));
+    for (bool removed = true; removed;) {
+        std::vector<bool> holds(category_count(), false);
+        const auto hold = [&](uint16_t c) {
+            for (uint16_t up = c; up < holds.size() && !holds[up]; up = ::category_at(up)->parent)
+                holds[up] = true;
+        };
+        for (const item* e = db().head; e; e = e->next)
+            hold(e->ctgr);
+        for (const pending_item* p = db().pending_head; p; p = p->next)
+            hold(p->ctgr);
+        for (const kept_queue_text& k : db().kept_queue)
+            hold(k.ctgr);
+        removed = false;
+        for (uint16_t c = 1; c < holds.size() && !removed; ++c) {
+            if (holds[c])
+                continue;
+            category_removal removal = delete_category(c);
+            removed = removal.result == category_edit::done;
+            if (removed)
+                s.renumberings.push_back(std::move(removal.new_index));
+        }
+    }
+}
+
 }  // namespace
 
 void start_from_snapshot(sync_summary& s)
 {
     sync_globals& g = sync_g();
     last_snapshot() = current_mark();
-    if (g.own_applied != 0 || !g.inbox->positions().empty())
-        return;  // joined before: the logs go on from where it stands
+    const bool fresh = g.own_applied == 0 && g.inbox->positions().empty();
+    if (!fresh && !behind_a_trim())
+        return;  // the logs go on from where it stands
     const sync_folder_view view = look_at_sync_folder(g.folder);
-    if (const std::optional<uint64_t> writer = snapshot_to_join(view))
-        join(g.folder + snapshot_name(*writer), s);
+    const std::optional<uint64_t> writer = snapshot_to_join(view);
+    if (!writer)
+        return;
+    const std::string path = g.folder + snapshot_name(*writer);
+    const std::optional<sync_snapshot> snapshot = read_snapshot_file(path);
+    if (!snapshot)
+        return;  // replaced since the folder was looked at; the logs are read as they are
+    if (!fresh) {
+        write_log("WARNING: the change logs were trimmed past what this computer holds; it starts again from a "
+                  "snapshot\n");
+        drop_synced_collection(s);
+    }
+    join(path, *snapshot, s);
 }
 
 void save_sync_snapshot()

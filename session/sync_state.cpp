@@ -18,7 +18,8 @@
 namespace {
 
 constexpr char state_magic[8] = {'C', 'W', 'S', 'Y', 'N', 'C', 'S', 'T'};
-constexpr uint16_t state_version = 2;  // 1: without made categories and losing edits
+// 1: without made categories and losing edits; 2: without deleted categories
+constexpr uint16_t state_version = 3;
 
 void put_marks(std::string& out, const item_marks& m)
 {
@@ -136,19 +137,36 @@ void note_category_made(const std::vector<std::string>& path, field_version v)
         known = v;
 }
 
-void note_category_renamed(const std::vector<std::string>& from, const std::vector<std::string>& to)
+void note_category_deleted(const std::vector<std::string>& path, field_version v)
 {
-    auto& made = sync_g().made;
+    field_version& known = sync_g().deleted[path];
+    if (known <= v)
+        known = v;
+}
+
+namespace {
+
+void move_paths(std::map<std::vector<std::string>, field_version>& paths, const std::vector<std::string>& from,
+    const std::vector<std::string>& to, void (*note)(const std::vector<std::string>&, field_version))
+{
     std::vector<std::pair<std::vector<std::string>, field_version>> moved;
-    for (auto it = made.lower_bound(from); it != made.end() && it->first.size() >= from.size()
+    for (auto it = paths.lower_bound(from); it != paths.end() && it->first.size() >= from.size()
          && std::equal(from.begin(), from.end(), it->first.begin());) {
         std::vector<std::string> path = to;
         path.insert(path.end(), it->first.begin() + static_cast<long>(from.size()), it->first.end());
         moved.emplace_back(std::move(path), it->second);
-        it = made.erase(it);
+        it = paths.erase(it);
     }
     for (const auto& [path, v] : moved)
-        note_category_made(path, v);
+        note(path, v);
+}
+
+}  // namespace
+
+void note_category_renamed(const std::vector<std::string>& from, const std::vector<std::string>& to)
+{
+    move_paths(sync_g().made, from, to, note_category_made);
+    move_paths(sync_g().deleted, from, to, note_category_deleted);
 }
 
 uint16_t day_shift()
@@ -194,15 +212,17 @@ bool write_state_file(FILE* out)
                 bytes += name;
             }
         }
-    put_le(bytes, g.made.size(), 4);
-    for (const auto& [path, v] : g.made) {
-        put_le(bytes, path.size(), 2);
-        for (const std::string& name : path) {
-            put_le(bytes, name.size(), 2);
-            bytes += name;
+    for (const auto* paths : {&g.made, &g.deleted}) {
+        put_le(bytes, paths->size(), 4);
+        for (const auto& [path, v] : *paths) {
+            put_le(bytes, path.size(), 2);
+            for (const std::string& name : path) {
+                put_le(bytes, name.size(), 2);
+                bytes += name;
+            }
+            put_le(bytes, v.stamp, 8);
+            put_le(bytes, v.computer, 8);
         }
-        put_le(bytes, v.stamp, 8);
-        put_le(bytes, v.computer, 8);
     }
     std::string lost;
     uint32_t lost_count = 0;
@@ -251,7 +271,7 @@ bool read_state_file(const std::string& path)
     state_reader in(std::string_view(bytes).substr(0, bytes.size() - 4));
     in.number(8);
     const uint64_t version = in.number(2);
-    if (version != 1 && version != state_version)
+    if (version < 1 || version > state_version)
         return false;
     in.number(2);
     sync_globals& g = sync_g();
@@ -276,15 +296,18 @@ bool read_state_file(const std::string& path)
         renamed[paths[0]] = paths[1];
     }
     std::map<std::vector<std::string>, field_version> made;
-    const uint64_t made_count = version == 1 ? 0 : in.number(4);
-    for (uint64_t i = 0; i < made_count && in.good(); ++i) {
-        std::vector<std::string> path;
-        const uint64_t names = in.number(2);
-        for (uint64_t k = 0; k < names && in.good(); ++k)
-            path.push_back(in.text(2));
-        field_version& v = made[path];
-        v.stamp = in.number(8);
-        v.computer = in.number(8);
+    std::map<std::vector<std::string>, field_version> deleted;
+    for (auto* paths : {&made, &deleted}) {
+        const uint64_t count = version == 1 || (paths == &deleted && version == 2) ? 0 : in.number(4);
+        for (uint64_t i = 0; i < count && in.good(); ++i) {
+            std::vector<std::string> path;
+            const uint64_t names = in.number(2);
+            for (uint64_t k = 0; k < names && in.good(); ++k)
+                path.push_back(in.text(2));
+            field_version& v = (*paths)[path];
+            v.stamp = in.number(8);
+            v.computer = in.number(8);
+        }
     }
     std::unordered_map<item_key, lost_texts, item_key_hash> lost;
     const uint64_t lost_count = version == 1 ? 0 : in.number(4);
@@ -313,6 +336,7 @@ bool read_state_file(const std::string& path)
     g.own_applied = own;
     g.renamed = std::move(renamed);
     g.made = std::move(made);
+    g.deleted = std::move(deleted);
     g.lost = std::move(lost);
     for (item* e = db().head; e; e = e->next)
         items.bind(e);

@@ -64,6 +64,9 @@ struct sync_globals {
     // Category paths made by a record (here or elsewhere), with its version: a deletion made
     // before a category was made under it elsewhere leaves that one, whatever order they come in.
     std::map<std::vector<std::string>, field_version> made;
+    // Category paths deleted by a record, with its version: a category made under one by an
+    // earlier change goes with it in whichever order the two arrive.
+    std::map<std::vector<std::string>, field_version> deleted;
     std::unordered_map<item_key, lost_texts, item_key_hash> lost;  // per item, the last edit that lost
 };
 sync_globals& sync_g();
@@ -75,7 +78,9 @@ const void* record_with(const item_key& key);
 
 // A category made by a record of version `v`.
 void note_category_made(const std::vector<std::string>& path, field_version v);
-// A category renamed: what was made under its old path is now under the new one.
+// A category deleted by a record of version `v`.
+void note_category_deleted(const std::vector<std::string>& path, field_version v);
+// A category renamed: what was made or deleted under its old path is now under the new one.
 void note_category_renamed(const std::vector<std::string>& from, const std::vector<std::string>& to);
 
 // Days since 1970-01-01 of the open database's day 0: record days are local days plus this.

@@ -20,6 +20,8 @@ sync_snapshot sample_snapshot()
     s.latest_stamp = 1768478400123;
     s.covered = {{me, 7}, {other, 3}};
     s.renamed = {{{"root", "old"}, {"root", "new"}}};
+    s.made = {{{"root", "new"}, {1768478400100, other}}};
+    s.deleted = {{{"root", "gone"}, {1768478400200, me}}, {{"root", "new", "x"}, {5, other}}};
     s.categories = {{"root"}, {"root", "new"}};
     snapshot_entry item;
     item.made.kind = change_kind::add_item;
@@ -81,6 +83,7 @@ TEST(SyncSnapshot, JoinsTheNewestThatTheLogsContinueAndTrimsWhatAllHold)
         std::map<uint64_t, uint64_t> log_heads;
         uint64_t covered;  // of my log, by all the others
         std::optional<uint64_t> join;
+        uint64_t now = 0;
     };
     const uint64_t third = 0xc3;
     const std::vector<row> rows = {
@@ -93,13 +96,16 @@ TEST(SyncSnapshot, JoinsTheNewestThatTheLogsContinueAndTrimsWhatAllHold)
         {"the newest leaves a gap", {me, other, third},
             {{other, snapshot(9, {{me, 2}})}, {third, snapshot(7, {{me, 6}})}}, {{me, 5}}, 2, third},
         {"every one leaves a gap", {me, other}, {{other, snapshot(9, {{me, 2}})}}, {{me, 5}}, 2, std::nullopt},
+        {"one silent for half a year", {me, other, third},
+            {{other, snapshot(1, {{me, 2}})}, {third, snapshot(dormant_after_ms + 10, {{me, 6}})}}, {{me, 1}}, 6, third,
+            dormant_after_ms + 5},
     };
     for (const row& r : rows) {
         sync_folder_view view;
         view.computers = r.computers;
         view.snapshots = r.snapshots;
         view.log_heads = r.log_heads;
-        EXPECT_EQ(covered_by_all(view, me), r.covered) << r.what;
+        EXPECT_EQ(covered_by_all(view, me, r.now), r.covered) << r.what;
         EXPECT_EQ(snapshot_to_join(view), r.join) << r.what;
     }
 }

@@ -152,7 +152,7 @@ TEST_F(SyncJoinTest, ALogLosesOnlyOldRecordsThatEveryComputersSnapshotHolds)
         change_record r;
         r.kind = change_kind::category_make;
         r.path = {"root", "theirs"};
-        ASSERT_EQ(other.append(r, 1).status, change_append_status::appended);
+        ASSERT_EQ(other.append(r, sync_clock_ms()).status, change_append_status::appended);
     }
     static_cast<void>(open(data_a, folder.path(), computer_a, 60));
     add("fifth");
@@ -205,6 +205,42 @@ TEST_F(SyncJoinTest, AChangeMadeBeforeTheSnapshotsButArrivingAfterItLosesAsItWou
     const collection_image replayed = image_after_open(replay_data, replay_view.path(), joiner, 1);
     EXPECT_EQ(std::get<0>(replayed.items.at("x")), "from a, later");
     EXPECT_TRUE(from_snapshot == replayed) << difference(from_snapshot, replayed);
+}
+
+
+TEST_F(SyncJoinTest, AComputerAwayHalfAYearStopsHoldingBackTrimsAndComesBackFromASnapshot)
+{
+    temp_dir view_b;  // b's laptop, whose last change never left it
+    const auto deliver = [](const temp_dir& from, const temp_dir& to, uint64_t id) {
+        for (const std::string& name : {change_log_name(id), snapshot_name(id)})
+            write_file(to.file(name), read_file(from.file(name)));
+    };
+    const auto session = [&](const temp_dir& data, const temp_dir& view, uint64_t id, int day, const char* added) {
+        const sync_summary s = open(data, view.path(), id, day);
+        add_reviewed(4, added, "a", 0);
+        close();
+        return s;
+    };
+    static_cast<void>(session(data_a, folder, computer_a, 0, "first"));
+    deliver(folder, view_b, computer_a);
+    static_cast<void>(session(data_b, view_b, computer_b, 1, "from b"));
+    deliver(view_b, folder, computer_b);
+    static_cast<void>(session(data_b, view_b, computer_b, 2, "unsent from b"));
+    static_cast<void>(session(data_a, folder, computer_a, 10, "second"));
+    static_cast<void>(session(data_a, folder, computer_a, 200, "third"));
+    // b's snapshot holds only a's first record, but b has been silent for half a year.
+    EXPECT_EQ(read_change_log(read_file(folder.file(change_log_name(computer_a)))).records.front().sequence, 3u);
+    deliver(folder, view_b, computer_a);
+    const sync_summary back = open(data_b, view_b.path(), computer_b, 201);
+    EXPECT_EQ(back.joined_from, computer_a);
+    EXPECT_EQ(back.waiting, 0u);
+    const collection_image b = image_of_open_database();
+    close();
+    EXPECT_EQ(b.items.size(), 5u);
+    EXPECT_EQ(b.items.count("unsent from b"), 1u);
+    deliver(view_b, folder, computer_b);
+    const collection_image a = image_after_open(data_a, folder.path(), computer_a, 202);
+    EXPECT_TRUE(a == b) << difference(a, b);
 }
 
 }  // namespace

@@ -34,7 +34,7 @@ inline size_t random_changes(std::mt19937& rng, uint64_t id, int& made)
         const uint16_t some_category = static_cast<uint16_t>(rng() % category_count());
         const auto grade = static_cast<uint16_t>(rng() % 6);
         const std::string name = std::to_string(id % 7) + "-" + std::to_string(++made);
-        switch (rng() % 16) {
+        switch (rng() % 17) {
         case 0:
         case 1:
         case 2:
@@ -98,9 +98,21 @@ inline size_t random_changes(std::mt19937& rng, uint64_t id, int& made)
                 }
             }
             break;
-        default:
+        case 15:
             if (p)
                 move_to(p, some_category);
+            break;
+        default: {
+            // A category that holds nothing here, while another computer may be making
+            // categories under it or moving items into it.
+            std::vector<uint16_t> empty;
+            for (uint16_t c = 1; c < category_count(); ++c)
+                if (items_within_category(c) == 0)
+                    empty.push_back(c);
+            forget_undo();
+            if (!empty.empty())
+                static_cast<void>(delete_user_category(empty[rng() % empty.size()]));
+        }
         }
     }
     return add_screen_grades;
