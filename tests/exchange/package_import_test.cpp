@@ -8,7 +8,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <set>
 
 #include "exchange/import_leftovers.h"
 #include "exchange/package_import.h"
@@ -144,43 +143,6 @@ TEST_F(PackageImport, OversizedPicturesAreLeftOutOfTheirNoteWhichComesWithTheRes
     EXPECT_EQ(read_file(data_file("media/e.png")), "small e");
     EXPECT_TRUE(entries_starting(data_file("media"), media_temporary_prefix).empty());
     EXPECT_FALSE(file_exists(data_file("media/a.png")));
-}
-
-// 70,000 decks, ten parents of 7,000 each, one note a deck: the table fills, and every deck that
-// could not be made is named, its note in its own parent, never in some first category.
-TEST_F(PackageImport, SeventyThousandDecksFillTheTableAndEachDeckLeftOutIsNamedWithItsParent)
-{
-    constexpr int decks = 70000;
-    test_package p;
-    p.decks.clear();
-    for (int i = 0; i < decks; ++i) {
-        p.decks[i + 1] = "P" + std::to_string(i % 10) + "::D" + std::to_string(i);
-        p.notes.push_back({i + 1, "q" + std::to_string(i) + "\x1f" "a", i + 1});
-    }
-    const uint32_t before = category_count();
-    const import_summary s = import_package(p.build(files.path()), {});
-    ASSERT_TRUE(s.done) << log_text(s.error);
-    EXPECT_EQ(s.added, static_cast<uint32_t>(decks));
-    EXPECT_EQ(category_count(), 65535u);
-    const size_t refused = decks - (65535 - before - 10);
-    ASSERT_EQ(s.problems.size(), refused);
-    std::set<std::string> named;
-    for (const exchange_problem& problem : s.problems)
-        named.insert(log_text(problem));
-    size_t in_parent = 0;
-    for (const auto& [question, answer, path] : queue_contents()) {
-        const int i = std::stoi(question.substr(1));
-        const std::string parent = "P" + std::to_string(i % 10);
-        if (path == parent) {
-            ++in_parent;
-            EXPECT_TRUE(named.contains("category_not_made \"" + parent + "::D" + std::to_string(i) + "\" \"" + parent +
-                                       "\" limit 65535"))
-                << question;
-        } else {
-            ASSERT_EQ(path, parent + "::D" + std::to_string(i)) << question;
-        }
-    }
-    EXPECT_EQ(in_parent, refused);
 }
 
 TEST_F(PackageImport, AKillAtAnyPointLeavesNothingBehindOnceTheProgramHasStartedAgain)
