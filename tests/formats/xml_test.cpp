@@ -2,6 +2,7 @@
 #include <filesystem>
 #include <cstring>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -91,16 +92,6 @@ TEST_F(XmlTest, ItemAttributesAreReadInOrderAndGetDefinedValues)
     EXPECT_EQ(std::tuple(items()[0]->sstick, items()[0]->hstick, items()[0]->question.str()), std::tuple(4000000000u, 9u, "Same line"));
 }
 
-TEST_F(XmlTest, AnItemWithoutIdIsSkippedWithAWarning)
-{
-    ASSERT_EQ(load(xml_file("<item tmtrpt=\"1\">\n<q>id=\"55\" lost</q>\n<a>lost</a>\n</item>\n" +
-                            xml_item(2, 1, "kept", "kept") + "</cardwright>\n")),
-        0);
-    EXPECT_EQ(texts(), (text_list{{"kept", "kept"}}));
-    EXPECT_EQ(db().item_count, 1u);
-    EXPECT_TRUE(log_has("WARNING: an <item> without id= in elements.xml is skipped"));
-}
-
 TEST_F(XmlTest, NestedCategoriesFollowTheStack)
 {
     ASSERT_EQ(load(xml_file("<category name=\"B\" qbgclr=\"#102030\" abgclr=\"#a0B0c0\" qfntclr=\"#010203\" "
@@ -166,7 +157,9 @@ TEST_F(XmlTest, NestingBeyondTheStackStaysInTheInnermostCategory)
 
 TEST_F(XmlTest, QuestionAndAnswerTexts)
 {
-    ASSERT_EQ(load(xml_file("<item id=\"1\" tmtrpt=\"1\">\n"
+    // An item without id is skipped, even with one in its text.
+    ASSERT_EQ(load(xml_file("<item tmtrpt=\"1\">\n<q>id=\"55\" lost</q>\n<a>lost</a>\n</item>\n"
+                            "<item id=\"1\" tmtrpt=\"1\">\n"
                             "<q><![CDATA[a </q> b]]> tail</q> ignored\n"
                             "<a>first\r\n"
                             "second</a>\r\n"
@@ -182,7 +175,8 @@ TEST_F(XmlTest, QuestionAndAnswerTexts)
                             "</cardwright>\n")),
         0);
     EXPECT_EQ(texts(), (text_list{{"a </q> b tail", "first\nsecond"}, {"multi\nline", "x"}, {"q", ""}}));
-    EXPECT_EQ(log(), "");
+    EXPECT_EQ(db().item_count, 3u);
+    EXPECT_EQ(log(), "WARNING: an <item> without id= in elements.xml is skipped (file position 135).\n");
 }
 
 TEST_F(XmlTest, TextsHaveTheirLimits)
@@ -196,14 +190,6 @@ TEST_F(XmlTest, TextsHaveTheirLimits)
     const std::string fits = std::string(4000, 'a') + "\n" + std::string(4186, 'b');  // + "</q>" = 8191
     ASSERT_EQ(load(xml_file(xml_item(1, 1, fits, "a") + "</cardwright>\n")), 0);
     EXPECT_EQ(items()[0]->question, fits);
-
-    // One byte more is cut back to the limit (see OverLongTextsAreCutAndTheItemsAroundThemKept).
-    clear_log();
-    const std::string too_long = fits + "c";
-    EXPECT_EQ(load(xml_file(xml_item(1, 1, "ok", "ok") + xml_item(2, 2, too_long, "a") + "</cardwright>\n")), 0);
-    EXPECT_EQ(items().size(), 2u);
-    EXPECT_TRUE(log_has("WARNING: the question of item 2 in elements.xml is longer than 8191 bytes; only its first 8191 "
-                        "bytes are kept (file position "));
 
     // An opening line that already fills the room, with no closing tag.
     clear_log();
@@ -249,24 +235,14 @@ TEST_F(XmlTest, OverLongTextsAreCutAndTheItemsAroundThemKept)
         questions.push_back(e->question.substr(0, 6));
     std::sort(questions.begin(), questions.end());
     EXPECT_EQ(questions, (std::vector<std::string>{"after", "before", "line 0", "mmmmmm", "q3"}));
-    for (const item* e : list) {
-        EXPECT_LE(e->question.size(), 8191u);
-        EXPECT_LE(e->answer.size(), 8191u);
-        if (e->id == 2) {
-            EXPECT_EQ(e->question, std::string(8191, 'm'));
-        }
-        if (e->id == 3) {
-            EXPECT_EQ(e->answer, signs.substr(0, 2730 * 3));
-        }
-        if (e->id == 4) {
-            EXPECT_TRUE(e->question.view().starts_with("line 0 </q> inside"));
-            EXPECT_EQ(e->question.view().find("<![CDATA["), std::string_view::npos);
-            EXPECT_EQ(e->answer, "a4");
-        }
-        if (e->id == 5) {
-            EXPECT_EQ(e->answer, "a5");
-        }
-    }
+    std::map<uint32_t, std::pair<std::string, std::string>> by_id;
+    for (const item* e : list)
+        by_id[e->id] = {e->question.str(), e->answer.str()};
+    EXPECT_EQ(by_id[2].first, std::string(8191, 'm'));
+    EXPECT_EQ(by_id[3].second, signs.substr(0, 2730 * 3));
+    EXPECT_EQ(by_id[4].first.substr(0, 38) + "|" + by_id[4].second, "line 0 </q> inside the section ccccccc|a4");
+    EXPECT_EQ(by_id[4].first.find("<![CDATA["), std::string::npos);
+    EXPECT_EQ(by_id[5].second, "a5");
     for (const char* warning : {"WARNING: the question of item 2 in elements.xml is longer than 8191 bytes",
              "WARNING: the answer of item 3 in elements.xml is longer than 8191 bytes; only its first 8190 bytes",
              "WARNING: the question of item 4 in elements.xml is longer than 8191 bytes"})
@@ -324,19 +300,11 @@ TEST_F(XmlTest, ScanHelpers)
     }
 }
 
-TEST_F(XmlTest, DatabaseOpensFromTheXmlFileWhenThereIsNoBinaryFile)
+TEST_F(XmlTest, ARefusedXmlFileOpensAFreshDatabase)
 {
-    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
-    std::filesystem::remove(dir.file("elements.bin"));
-    write_file(xml_path(), xml_file("<category name=\"Words\">\n" + xml_item(9, 4, "Q", "A") + "</category>\n</cardwright>\n"));
-    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::bin_not_read);
-    EXPECT_EQ(db().time_of_start, 1700000000u);
-    ASSERT_EQ(items().size(), 1u);
-    EXPECT_EQ(name_of(items()[0]->ctgr), "Words");
-    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
-    std::filesystem::remove(dir.file("elements.bin"));
-
     // A refused file leaves a fresh database with its root category.
+    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
+    std::filesystem::remove(dir.file("elements.bin"));
     write_file(xml_path(), xml_file(xml_item(9, 4, "Q", "A"), "99"));
     ASSERT_EQ(ma_init(dir.path().c_str()), init_status::new_database);
     EXPECT_EQ(db().head, nullptr);
