@@ -275,31 +275,6 @@ TEST_F(XmlTest, LongLinesArriveInPieces)
     EXPECT_EQ(category_count(), 0u);
 }
 
-TEST_F(XmlTest, ScanHelpers)
-{
-    EXPECT_EQ(read_a_number("\"-4294967297\""), 1u);  // modulo 2^32
-    EXPECT_EQ(read_a_number("\"\" x=\"17\""), 17u);
-    EXPECT_EQ(log(), "");
-    EXPECT_EQ(read_a_number("\"\""), 0u);
-    EXPECT_EQ(read_a_number(nullptr), 0u);
-    EXPECT_EQ(log(), "WARNING: read_a_number(): cannot find any digit in string!\n"
-                     "WARNING: read_a_number(): got NULL\n");
-
-    const char text[] = "  <q>x<a>";
-    EXPECT_EQ(std::tuple(find_first_tag(text, "<q>"), find_first_tag(text, "<a>"), find_first_tag("no tag", "<q>")),
-        std::tuple(text + 2, nullptr, nullptr));
-
-    for (const auto& [attribute, colour] : {std::pair{"#FFfe01\"", 0xFF01FEFFu}, {"#1\"", 0xFF000001u}, {"", 0xFF000000u},
-             {"#zz0102", 0xFF020100u}})
-        EXPECT_EQ(parse_color(attribute), colour) << attribute;
-
-    char line[16] = "\xEF\xBB\xBFok";
-    for (int twice = 0; twice < 2; ++twice) {
-        skip_utf8_bom(line);
-        EXPECT_STREQ(line, "ok");
-    }
-}
-
 TEST_F(XmlTest, ARefusedXmlFileOpensAFreshDatabase)
 {
     // A refused file leaves a fresh database with its root category.
