@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 
 #include "exchange/import_leftovers.h"
 #include "exchange/package_import.h"
@@ -84,8 +85,7 @@ TEST_F(PackageImport, CarriesSchedulingOverWhenAskedAndQueuesNewCards)
 
     // Imported again for the queue, each card is known: as a scheduled item or a queued one.
     const import_summary again = import_package(p.build(files.path()), {});
-    EXPECT_EQ(again.added, 0u);
-    EXPECT_EQ(again.duplicates, 3u);
+    EXPECT_EQ(std::pair(again.added, again.duplicates), std::pair(0u, 3u));
 }
 
 TEST_F(PackageImport, KeepsMediaOfTheSameNameApartAndCopiesOnlyWhatKeptItemsName)
@@ -99,17 +99,14 @@ TEST_F(PackageImport, KeepsMediaOfTheSameNameApartAndCopiesOnlyWhatKeptItemsName
     const import_summary s = import_package(p.build(files.path()), {});
     ASSERT_TRUE(s.done) << log_text(s.error);
     EXPECT_EQ(s.media_copied, 2u);
-    EXPECT_EQ(read_file(data_file("media/cat.jpg")), "another picture");
-    EXPECT_EQ(read_file(data_file("media/cat-2.jpg")), std::string("\xFF\xD8picture", 9));
-    EXPECT_FALSE(file_exists(data_file("media/unused.png")));
-    EXPECT_FALSE(file_exists(data_file("media/only-here.png")));
+    EXPECT_EQ(std::pair(read_file(data_file("media/cat.jpg")), read_file(data_file("media/cat-2.jpg"))),
+        std::pair(std::string("another picture"), std::string("\xFF\xD8picture", 9)));
+    EXPECT_FALSE(file_exists(data_file("media/unused.png")) || file_exists(data_file("media/only-here.png")));
     EXPECT_EQ(std::get<0>(queue_contents()[1]), "Bild <img>media/cat-2.jpg</img>");
 
     // The same package again: the pictures are there already and nothing is copied.
     const import_summary again = import_package(p.build(files.path()), {});
-    EXPECT_EQ(again.added, 0u);
-    EXPECT_EQ(again.duplicates, 3u);
-    EXPECT_EQ(again.media_copied, 0u);
+    EXPECT_EQ(std::tuple(again.added, again.duplicates, again.media_copied), std::tuple(0u, 3u, 0u));
 }
 
 // The names in `folder` that begin with `prefix`.
@@ -149,8 +146,8 @@ TEST_F(PackageImport, AKillAtAnyPointLeavesNothingBehindOnceTheProgramHasStarted
 {
     const std::string tmp = files.path() + "tmp/";
     std::filesystem::create_directory(tmp);
-    const char* old_tmpdir = std::getenv("TMPDIR");
-    const std::string kept_tmpdir = old_tmpdir ? old_tmpdir : "";
+    const std::optional<std::string> old_tmpdir =
+        std::getenv("TMPDIR") ? std::optional<std::string>(std::getenv("TMPDIR")) : std::nullopt;
     ::setenv("TMPDIR", tmp.c_str(), 1);
     // What a copy by an earlier version, killed, left: an atomic file's temporary.
     std::filesystem::create_directory(data_file("media"));
@@ -187,10 +184,7 @@ TEST_F(PackageImport, AKillAtAnyPointLeavesNothingBehindOnceTheProgramHasStarted
         ASSERT_EQ(ma_init(dir.path().c_str()), init_status::new_database);
     }
     EXPECT_GT(killed, 10);
-    if (old_tmpdir)
-        ::setenv("TMPDIR", kept_tmpdir.c_str(), 1);
-    else
-        ::unsetenv("TMPDIR");
+    static_cast<void>(old_tmpdir ? ::setenv("TMPDIR", old_tmpdir->c_str(), 1) : ::unsetenv("TMPDIR"));
 }
 
 TEST_F(PackageImport, RefusesMediaNamesThatLeaveTheFolderAndReportsMissingOnes)
@@ -237,9 +231,7 @@ TEST_F(PackageImport, DamagedAndHostilePackagesChangeNothing)
     small.limits.max_entries = 3;
     EXPECT_EQ(refused(good, small), exchange_problem_code::too_many_files);
 
-    test_package no_collection;
-    no_collection.form = package_form::anki2;
-    std::string path = no_collection.build(files.path());
+    std::string path = test_package{}.build(files.path());
     {
         zip_t* z = zip_open(path.c_str(), 0, nullptr);
         zip_delete(z, zip_name_locate(z, "collection.anki2", 0));
