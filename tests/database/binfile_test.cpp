@@ -44,8 +44,6 @@ void set_fields(item* e, const item_fields& f)
 // Every field at the largest value the file keeps.
 const item_fields extremes{65535, 1, 0xFFFFFFFFu, 2047, 65535, 2047, 127, 5, 0xDEADBEEFu, 0x01020304u};
 
-std::vector<const item*> items() { return scheduled_items(); }
-
 std::vector<std::string> files_in(const std::string& dir)
 {
     std::vector<std::string> names;
@@ -125,7 +123,7 @@ TEST_F(BinfileTest, RoundTripKeepsEveryFieldAndRewritesTheSameBytes)
     using text = std::optional<std::string>;
     EXPECT_EQ(std::tuple(fr.qimg, fr.aimg, fr.qfont, fr.afont), std::tuple(text("q.png"), text(), text(), text("Sans,12")));
 
-    const auto all = items();
+    const auto all = scheduled_items();
     ASSERT_EQ(all.size(), 3u);
     EXPECT_EQ(db().item_count, 3u);
     std::vector<std::pair<std::string, std::string>> texts;
@@ -196,7 +194,7 @@ TEST_F(BinfileTest, TheReaderRepairsWhatItCan)
             names.push_back(category_at(i)->name);
         EXPECT_EQ(names, c.names);
         std::vector<item_state> states;
-        for (const item* e : items())
+        for (const item* e : scheduled_items())
             states.emplace_back(e->ctgr, e->ivl, e->rp);
         EXPECT_EQ(states, c.items);
         for (const std::string& line : c.logged)
@@ -222,7 +220,7 @@ TEST_F(BinfileTest, TruncationAtEveryOffset)
             c.qfont.value_or("").size() + c.afont.value_or("").size();
     }
     item_ends.push_back(end);  // categories only
-    for (const item* e : items()) {
+    for (const item* e : scheduled_items()) {
         end += 32 + e->question.size() + e->answer.size();
         item_ends.push_back(end);
     }
@@ -245,8 +243,8 @@ TEST_F(BinfileTest, TruncationAtEveryOffset)
         } else if (boundary != item_ends.end()) {
             EXPECT_EQ(result, 0);
             EXPECT_EQ(messages, "");
-            EXPECT_EQ(items().size(), static_cast<size_t>(boundary - item_ends.begin()));
-            EXPECT_EQ(db().item_count, items().size());
+            EXPECT_EQ(scheduled_items().size(), static_cast<size_t>(boundary - item_ends.begin()));
+            EXPECT_EQ(db().item_count, scheduled_items().size());
             EXPECT_EQ(category_count(), 3);
         } else if (into_item < 6) {
             // Cut inside the next item's first three fields: that item could not begin, so the
@@ -254,7 +252,7 @@ TEST_F(BinfileTest, TruncationAtEveryOffset)
             EXPECT_EQ(result, 0);
             EXPECT_EQ(messages, "WARNING: load_bin(): \"" + bin() + "\" ends " + std::to_string(into_item) +
                     " bytes into an item after its last complete item; those bytes are ignored\n");
-            EXPECT_EQ(items().size(), static_cast<size_t>(before - item_ends.begin() - 1));
+            EXPECT_EQ(scheduled_items().size(), static_cast<size_t>(before - item_ends.begin() - 1));
             EXPECT_EQ(category_count(), 3);
         } else {
             EXPECT_EQ(result, 1);
@@ -281,11 +279,11 @@ TEST_F(BinfileTest, HostileCategoryTreesAreRepaired)
     ASSERT_EQ(category_count(), 5);
     for (uint16_t i = 0; i < 5; ++i)
         EXPECT_LE(category_at(i)->parent, i) << "category " << i;
-    for (const item* e : items()) {
+    for (const item* e : scheduled_items()) {
         const std::string expected = e->id == 10 ? "child" : e->id == 20 ? "top" : "loop b";
         EXPECT_EQ(category_at(e->ctgr)->name, expected);
     }
-    const uint16_t child = items()[0]->ctgr;
+    const uint16_t child = scheduled_items()[0]->ctgr;
     EXPECT_EQ(category_at(category_at(child)->parent)->name, "top");
     const std::string messages = log();
     EXPECT_NE(messages.find("category 1 has parent 40 but there are only 5 categories"), std::string::npos);
