@@ -73,31 +73,14 @@ int32_t day_of_year(const SYSTEMTIME* st)
 
 calendar_time calendar_from_system_time(const SYSTEMTIME& st)
 {
-    calendar_time r;
-    r.tm_sec = st.wSecond;
-    r.tm_min = st.wMinute;
-    r.tm_hour = st.wHour;
-    r.tm_mday = st.wDay;
-    r.tm_wday = st.wDayOfWeek;
-    r.tm_mon = st.wMonth - 1;
-    r.tm_year = st.wYear - 1900;
-    r.tm_yday = day_of_year(&st);
-    r.tm_isdst = 0;
-    return r;
+    return {.tm_sec = st.wSecond, .tm_min = st.wMinute, .tm_hour = st.wHour, .tm_mday = st.wDay, .tm_mon = st.wMonth - 1,
+        .tm_year = st.wYear - 1900, .tm_wday = st.wDayOfWeek, .tm_yday = day_of_year(&st), .tm_isdst = 0};
 }
 
 SYSTEMTIME system_time_from_calendar(const calendar_time& r)
 {
-    SYSTEMTIME st;
-    st.wSecond = r.tm_sec;
-    st.wMinute = r.tm_min;
-    st.wHour = r.tm_hour;
-    st.wDay = r.tm_mday;
-    st.wDayOfWeek = r.tm_wday;
-    st.wMonth = r.tm_mon + 1;
-    st.wYear = r.tm_year + 1900;
-    st.wMilliseconds = 0;
-    return st;
+    return {.wYear = r.tm_year + 1900, .wMonth = r.tm_mon + 1, .wDayOfWeek = r.tm_wday, .wDay = r.tm_mday,
+        .wHour = r.tm_hour, .wMinute = r.tm_min, .wSecond = r.tm_sec, .wMilliseconds = 0};
 }
 
 void get_tz_offsets(int32_t* zone_offset, int32_t* dst_delta)

@@ -25,6 +25,23 @@ struct json_parser {
         i += word.size();
         return true;
     }
+    // The comma-separated elements of an object or array after its opening bracket, up to
+    // `close`, each read by `element`.
+    template <class read_element>
+    bool elements(std::string_view close, read_element element)
+    {
+        ++i;
+        blanks();
+        if (literal(close))
+            return true;
+        do {
+            blanks();
+            if (!element())
+                return false;
+            blanks();
+        } while (literal(","));
+        return literal(close);
+    }
     bool hex4(uint32_t& v)
     {
         if (i + 4 > s.size())
@@ -92,60 +109,26 @@ struct json_parser {
         const char c = s[i];
         if (c == '{') {
             v.type = json_value::kind::object;
-            ++i;
-            blanks();
-            if (i < s.size() && s[i] == '}') {
-                ++i;
-                return true;
-            }
-            while (true) {
-                blanks();
+            return elements("}", [&] {
                 json_member m;
                 if (!string(m.key))
                     return false;
                 blanks();
-                if (i >= s.size() || s[i] != ':')
-                    return false;
-                ++i;
-                if (!value(m.value, depth + 1))
+                if (!literal(":") || !value(m.value, depth + 1))
                     return false;
                 v.members.push_back(std::move(m));
-                blanks();
-                if (i < s.size() && s[i] == ',') {
-                    ++i;
-                    continue;
-                }
-                if (i < s.size() && s[i] == '}') {
-                    ++i;
-                    return true;
-                }
-                return false;
-            }
+                return true;
+            });
         }
         if (c == '[') {
             v.type = json_value::kind::array;
-            ++i;
-            blanks();
-            if (i < s.size() && s[i] == ']') {
-                ++i;
-                return true;
-            }
-            while (true) {
+            return elements("]", [&] {
                 json_value item;
                 if (!value(item, depth + 1))
                     return false;
                 v.items.push_back(std::move(item));
-                blanks();
-                if (i < s.size() && s[i] == ',') {
-                    ++i;
-                    continue;
-                }
-                if (i < s.size() && s[i] == ']') {
-                    ++i;
-                    return true;
-                }
-                return false;
-            }
+                return true;
+            });
         }
         if (c == '"') {
             v.type = json_value::kind::string;

@@ -125,13 +125,11 @@ constexpr xml_form old_form = {
 
 xml_load_status load_old_xml(const char* path)
 {
-    FILE* file = open_xml_file(path);
-    if (!file)
-        return xml_load_status::not_read;
     char line[xml_line_size];
-    if (!read_old_header(line, file, path)) {
+    FILE* file = open_xml_file(path);
+    if (file && read_old_header(line, file, path))
+        return read_xml_items(file, path, old_form);
+    if (file)
         fclose_logged(file, path);
-        return xml_load_status::not_read;
-    }
-    return read_xml_items(file, path, old_form);
+    return xml_load_status::not_read;
 }

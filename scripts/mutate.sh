@@ -39,6 +39,7 @@ mutations=(
     'export_cdata_start|exchange/export.cpp|s/if (last_close == std::string_view::npos \&\& !t.starts_with("<!\[CDATA\[")) {/if (last_close == std::string_view::npos) {/|test_exchange|Export.*'
     'forget_keeps_repetitions|session/browse.cpp|s/^    e->rp = 0;$//|test_session|BrowseTest.*'
     'utf_overlong_bound|platform/utf.cpp|/c > 0x10FFFF/s/c < min/c <= min/|test_platform|Utf.*'
+    'crt_rand_top_value|platform/crt_rand.cpp|s/\& 0x7FFF);/% 0x7FFF);/|test_platform|CrtRand.*'
     'posix_rule_week_zero|platform/timezone.cpp|s/\*week < 1/*week < 0/|test_calendar|TimeZoneRules.*'
     'review_log_grade_bound|session/review_log.cpp|s/in\[20\] > 5/in[20] > 6/|test_session|ReviewLogTest.*'
     'change_log_schedule_grade|formats/change_log.cpp|s/if (s.grade > 5)/if (s.grade > 6)/|test_formats|ChangeLog.*'

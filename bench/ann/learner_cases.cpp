@@ -8,13 +8,12 @@
 
 namespace {
 
+// One item as the program schedules it for the simulated learner.
 struct card {
-    uint16_t ivl = 0;
-    uint16_t livl = 0;
-    uint16_t rllivl = 0;
-    uint16_t rp = 0;
-    uint16_t gr = 0;
-    int last_day = 0;
+    uint16_t ivl = 0;  // days chosen at the last review
+    uint16_t livl = 0, rllivl = 0;  // the interval chosen before it, and the days that then passed
+    uint16_t rp = 0, gr = 0;  // reviews so far, and the last grade
+    int last_day = 0;  // of the last review
 };
 
 constexpr uint16_t longest = 2047;

@@ -73,18 +73,25 @@ struct collection {
 // A word typed as the user types it: capitals, no accents.
 constexpr const char* typed = "STRASSE";
 
+// Runs `search` as the benchmark's loop, and labels the run with how many rows the last one found.
+template <class search_rows>
+void run_search(benchmark::State& state, search_rows search)
+{
+    size_t found = 0;
+    for (auto _ : state) {
+        const std::vector<uint32_t> shown = search();
+        found = shown.size();
+        benchmark::DoNotOptimize(shown.data());
+    }
+    state.SetLabel(std::to_string(found) + " of " + std::to_string(state.range(0)) + " items found");
+}
+
 void BM_browse_search(benchmark::State& state)
 {
     collection c(static_cast<uint32_t>(state.range(0)));
     browse_filter filter;
     filter.folded_query = fold_text(typed);
-    size_t found = 0;
-    for (auto _ : state) {
-        const std::vector<uint32_t> shown = filter_rows(c.rows, c.order, filter);
-        found = shown.size();
-        benchmark::DoNotOptimize(shown.data());
-    }
-    state.SetLabel(std::to_string(found) + " of " + std::to_string(state.range(0)) + " items found");
+    run_search(state, [&] { return filter_rows(c.rows, c.order, filter); });
 }
 BENCHMARK(BM_browse_search)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
 
@@ -95,17 +102,11 @@ void BM_browse_search_folded(benchmark::State& state)
     const folded_rows folded = fold_rows(c.rows);
     browse_filter filter;
     filter.folded_query = fold_text(typed);
-    size_t found = 0;
-    for (auto _ : state) {
-        const std::vector<uint32_t> shown = filter_rows(c.rows, c.order, filter, &folded);
-        found = shown.size();
-        benchmark::DoNotOptimize(shown.data());
-    }
+    run_search(state, [&] { return filter_rows(c.rows, c.order, filter, &folded); });
     // Exactness: the rows are those the search that folds as it goes finds.
     if (filter_rows(c.rows, c.order, filter) != filter_rows(c.rows, c.order, filter, &folded))
         state.SkipWithError("the searches disagree");
     state.counters["folded_bytes_per_item"] = static_cast<double>(folded.text.size()) / static_cast<double>(state.range(0));
-    state.SetLabel(std::to_string(found) + " of " + std::to_string(state.range(0)) + " items found");
 }
 BENCHMARK(BM_browse_search_folded)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
 
@@ -125,8 +126,7 @@ void BM_reference_byte_search(benchmark::State& state)
 {
     collection c(static_cast<uint32_t>(state.range(0)));
     const std::string query = "Straße";
-    size_t found = 0;
-    for (auto _ : state) {
+    run_search(state, [&] {
         std::vector<uint32_t> shown;
         shown.reserve(c.order.size());
         for (const uint32_t i : c.order) {
@@ -134,10 +134,8 @@ void BM_reference_byte_search(benchmark::State& state)
             if (e->question.view().find(query) != std::string_view::npos || e->answer.view().find(query) != std::string_view::npos)
                 shown.push_back(i);
         }
-        found = shown.size();
-        benchmark::DoNotOptimize(shown.data());
-    }
-    state.SetLabel(std::to_string(found) + " of " + std::to_string(state.range(0)) + " items found");
+        return shown;
+    });
 }
 BENCHMARK(BM_reference_byte_search)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
 

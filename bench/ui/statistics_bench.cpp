@@ -42,11 +42,10 @@ history_fixture build_history()
     f.dir = make_temp_directory("cardwright-bench-history");
     learner person(learner_family::exponential, grading_habit::graded, 17);
     struct state {
-        int due = 0;
-        int last = 0;
-        uint16_t interval = 0;
-        uint8_t rp = 0;
-        uint16_t grade = 0;
+        int due = 0, last = 0;  // the day of the next review, and of the last one
+        uint16_t interval = 0;  // days between them
+        uint8_t rp = 0;  // reviews so far
+        uint16_t grade = 0;  // the last one's
     };
     std::vector<state> items;
     std::vector<unsigned char> log;

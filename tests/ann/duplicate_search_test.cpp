@@ -192,19 +192,4 @@ TEST_F(DuplicateSearchTest, AgreesWithThePlainWalkOnGeneratedStores)
     EXPECT_LT(into_builtin + into_user, searches * 9 / 10);
 }
 
-// A store that grew during the run (cases added by grades) is searched as a whole next time.
-TEST_F(DuplicateSearchTest, CasesAppendedBetweenSearchesAreSeen)
-{
-    reset_case_store();
-    const ann_case a = make_case(30, 30, 4, 3, 10);
-    ASSERT_FALSE(merge_duplicate_case(a));
-    append_case(a);
-    for (int i = 0; i < 40; ++i)
-        append_case(make_case(30, 31 + static_cast<uint16_t>(i), 4, 4, 10));  // the key, other inputs
-    ann_case again = a;
-    again[4] = encode_days(20);
-    EXPECT_TRUE(merge_duplicate_case(again));
-    EXPECT_EQ(days_of((*case_at(builtin_case_count))[4]), 15);
-}
-
 }  // namespace

@@ -44,59 +44,47 @@ TEST(PercentDifference, RoundsAsSinglePrecision)
         EXPECT_EQ(percent_difference(static_cast<uint16_t>(a), static_cast<uint16_t>(b)), percent) << a << " " << b;
 }
 
-TEST_F(FeedbackTest, OutcomesThatTellNothingRecordNothing)
-{
-    const auto weights = ann_globals().ann_weights;
-    feedback_to_ann(10, 10, 3, 5, 100, 0, 4);  // graded again the same day
-    feedback_to_ann(10, 10, 3, 5, 100, 97, 5);  // 3 % early for a 5
-    feedback_to_ann(10, 10, 3, 5, 100, 106, 3);  // 6 % late for a 3
-    feedback_to_ann(10, 10, 3, 5, 100, 104, 1);  // 4 % late for a 1
-    feedback_to_ann(10, 10, 3, 5, 100, 103, 0);  // 3 % late for a 0
-    EXPECT_EQ(user_cases(), 0u);
-    EXPECT_EQ(ann_globals().ann_weights, weights);
-    EXPECT_EQ(log(), "");
-
-    feedback_to_ann(10, 10, 3, 5, 100, 100, 6);
-    EXPECT_EQ(log(), "ERROR: feedback_to_ann(): default case\n");
-    EXPECT_EQ(user_cases(), 0u);
-    EXPECT_FALSE(file_exists(dir.file("user_cases.bin")));
-}
-
+// A history whose next grade up is answered well below the targets here, so that they pass the
+// neighbour adjustment unchanged; -1: the outcome tells nothing and records nothing.
 TEST_F(FeedbackTest, TargetsFollowTheGradeAndTheObservedInterval)
 {
-    // A history whose next grade up is answered well below the targets here, so that they pass
-    // the neighbour adjustment unchanged.
     ASSERT_LT(ann_interval(10, 10, 3, 4), 90);
-    const auto weights = ann_globals().ann_weights;
-
-    feedback_to_ann(10, 10, 3, 5, 100, 98, 5);  // 2 % early: observed 98, target 98 * 1.25
-    ASSERT_EQ(user_cases(), 1u);
-    EXPECT_EQ(last_target(), 123);
-    EXPECT_EQ(file_exists(dir.file("user_cases.bin")), true);
-    EXPECT_NE(ann_globals().ann_weights, weights);  // trained on it
-
-    feedback_to_ann(10, 10, 3, 5, 100, 105, 3);  // 5 % late: observed (100 + 105) / 2
-    ASSERT_EQ(user_cases(), 2u);
-    EXPECT_EQ(last_target(), 92);
-
-    feedback_to_ann(10, 10, 3, 5, 200, 120, 4);  // a 4 takes the middle: 160
-    ASSERT_EQ(user_cases(), 3u);
-    EXPECT_EQ(last_target(), 160);
-    EXPECT_EQ(read_file(dir.file("user_cases.bin")).size(), 60u);
-
-    // A 5 on time after a short history: 20 days give 25.
     ASSERT_LT(ann_interval(1, 1, 0, 4), 24);
     ASSERT_LT(ann_interval(1, 1, 0, 5), 20);
-    feedback_to_ann(1, 1, 0, 5, 20, 20, 5);
-    ASSERT_EQ(user_cases(), 4u);
-    EXPECT_EQ(last_target(), 25);
-}
-
-TEST_F(FeedbackTest, ImplausibleTargetsForThePreviousGradeAreDropped)
-{
-    // After a failed review (previous grade 0) a target beyond the days then elapsed is refused.
-    feedback_to_ann(30, 2, 4, 0, 40, 40, 5);
-    EXPECT_EQ(user_cases(), 0u);
+    const auto weights = ann_globals().ann_weights;
+    struct outcome {
+        uint16_t livl, rllivl, rp, gr, ivl, elapsed, grade;
+        int target;
+    };
+    const outcome outcomes[] = {
+        {10, 10, 3, 5, 100, 0, 4, -1},  // graded again the same day
+        {10, 10, 3, 5, 100, 97, 5, -1},  // 3 % early for a 5
+        {10, 10, 3, 5, 100, 106, 3, -1},  // 6 % late for a 3
+        {10, 10, 3, 5, 100, 104, 1, -1},  // 4 % late for a 1
+        {10, 10, 3, 5, 100, 103, 0, -1},  // 3 % late for a 0
+        {30, 2, 4, 0, 40, 40, 5, -1},  // after a failure, beyond the days then elapsed
+        {10, 10, 3, 5, 100, 98, 5, 123},  // 2 % early: observed 98, target 98 * 1.25
+        {10, 10, 3, 5, 100, 105, 3, 92},  // 5 % late: observed (100 + 105) / 2
+        {10, 10, 3, 5, 200, 120, 4, 160},  // a 4 takes the middle
+        {1, 1, 0, 5, 20, 20, 5, 25},  // a 5 on time after a short history
+    };
+    uint32_t recorded = 0;
+    for (const outcome& o : outcomes) {
+        feedback_to_ann(o.livl, o.rllivl, o.rp, o.gr, o.ivl, o.elapsed, o.grade);
+        recorded += o.target >= 0;
+        ASSERT_EQ(user_cases(), recorded) << o.elapsed << " " << o.grade;
+        if (o.target >= 0) {
+            EXPECT_EQ(last_target(), o.target);
+        } else {
+            EXPECT_EQ(ann_globals().ann_weights, weights);
+        }
+    }
+    EXPECT_NE(ann_globals().ann_weights, weights);  // trained on each case
+    EXPECT_EQ(read_file(dir.file("user_cases.bin")).size(), 20u * recorded);
+    EXPECT_EQ(log(), "");
+    feedback_to_ann(10, 10, 3, 5, 100, 100, 6);
+    EXPECT_EQ(log(), "ERROR: feedback_to_ann(): default case\n");
+    EXPECT_EQ(user_cases(), recorded);
 }
 
 TEST_F(FeedbackTest, TargetsBelowWhatAGoodPreviousGradeEarnedAreDropped)

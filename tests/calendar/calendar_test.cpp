@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <optional>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -65,7 +66,7 @@ uint32_t utc(int year, int month, int day, int hour = 0, int minute = 0)
 
 }  // namespace
 
-TEST_F(CalendarTest, UtcZoneConvertsBothWays)
+TEST_F(CalendarTest, UtcAndFixedZonesConvertBothWays)
 {
     const uint32_t zero = 0;
     const calendar_time* r = local_time(&zero);
@@ -79,80 +80,89 @@ TEST_F(CalendarTest, UtcZoneConvertsBothWays)
     make_time(&leap_day);
     EXPECT_EQ(leap_day.tm_yday, 365);
 
-    // The shared record is overwritten by the next call.
-    const uint32_t a = utc(2001, 1, 1);
-    const uint32_t b = utc(2002, 6, 1);
-    const calendar_time* first = local_time(&a);
-    const calendar_time* second = local_time(&b);
-    EXPECT_EQ(first, second);
-    EXPECT_EQ(first->tm_year, 102);
-}
-
-TEST_F(CalendarTest, FixedBiasWithoutDaylightSaving)
-{
+    // A fixed bias without daylight saving.
     use_zone("CET-1");
     EXPECT_EQ(tz_offsets(), std::make_pair(-3600, 0));
-    calendar_time r = local(2009, 3, 1);
-    EXPECT_EQ(make_time(&r), 1235862000u);
+    calendar_time march = local(2009, 3, 1);
+    EXPECT_EQ(make_time(&march), 1235862000u);
     const uint32_t t = 1235865600u;
     EXPECT_EQ(local_time(&t)->tm_hour, 1);
 }
 
-TEST_F(CalendarTest, EuropeanRuleSwitchesAtTheRightInstants)
+// Each rule's switches: the day of the year and the moment in standard time dst_transition
+// gives, and the local time and daylight flag around them.
+TEST_F(CalendarTest, RulesSwitchOnTheRightDayAndInstant)
 {
-    use_zone("CET-1CEST,M3.5.0,M10.5.0/3");
-    EXPECT_EQ(tz_offsets(), std::make_pair(-3600, -3600));
-
-    // 2009: daylight saving from 29 March 01:00 UTC to 25 October 01:00 UTC.
-    const dst_moment start = dst_transition(dst_kind::start, 109, 3, 5, 0, 2, 0, 0, 0);
-    EXPECT_EQ(start.day, 87);
-    EXPECT_EQ(start.millisecond, 2 * 3600 * 1000);
-    const dst_moment end = dst_transition(dst_kind::end, 109, 10, 5, 0, 3, 0, 0, 0);
-    EXPECT_EQ(end.day, 297);
-    EXPECT_EQ(end.millisecond, 2 * 3600 * 1000);  // 03:00 daylight is 02:00 standard
-
-    // The local hour and daylight flag a minute before and at each switch.
-    const std::tuple<uint32_t, int, int> instants[] = {{utc(2009, 3, 29, 0, 59), 1, 0}, {utc(2009, 3, 29, 1, 0), 3, 1},
-        {utc(2009, 10, 25, 0, 59), 2, 1}, {utc(2009, 10, 25, 1, 0), 2, 0}};
-    for (const auto& [t, hour, dst] : instants) {
-        EXPECT_EQ(local_time(&t)->tm_hour, hour) << t;
-        EXPECT_EQ(local_time(&t)->tm_isdst, dst) << t;
+    const char* const cet = "CET-1CEST,M3.5.0,M10.5.0/3";
+    const char* const est = "EST5EDT,M3.2.0,M11.1.0";
+    // Daylight saving ends at 00:30 daylight time, 23:30 standard time the day before, and at
+    // 25:30 daylight time, 00:30 standard time the day after.
+    const char* const early = "XST-2XDT,M3.5.0,M10.5.0/0:30";
+    const char* const late = "YST5YDT,M3.2.0,M11.1.0/25:30";
+    struct transition_case {
+        const char* zone;
+        dst_kind kind;
+        int year, month, week, hour, minute;  // the rule: year since 1900, the week's Sunday
+        int day, millisecond;  // of the year, and standard time; millisecond -1: not asked
+    };
+    const transition_case transitions[] = {
+        {cet, dst_kind::start, 109, 3, 5, 2, 0, 87, 2 * 3600 * 1000},
+        {cet, dst_kind::end, 109, 10, 5, 3, 0, 297, 2 * 3600 * 1000},  // 03:00 daylight is 02:00 standard
+        // Second Sunday of March 2009 is 8 March (1 March was a Sunday); last Sunday of October is 25.
+        {est, dst_kind::start, 109, 3, 2, 2, 0, 66, -1},
+        {est, dst_kind::start, 109, 10, 5, 2, 0, 297, -1},
+        // A fifth Sunday that the month lacks falls back to the fourth: February 2009 has four.
+        {est, dst_kind::start, 109, 2, 5, 0, 0, 52, -1},
+        // A last Sunday on the month's last day stays there: 31 March 2024 (a leap year).
+        {est, dst_kind::start, 124, 3, 5, 2, 0, 90, -1},
+        {early, dst_kind::end, 109, 10, 5, 0, 30, 296, (23 * 60 + 30) * 60 * 1000},
+        {late, dst_kind::end, 109, 11, 1, 25, 30, 305, 30 * 60 * 1000},
+    };
+    for (const transition_case& t : transitions) {
+        use_zone(t.zone);
+        const dst_moment m = dst_transition(t.kind, t.year, t.month, t.week, 0, t.hour, t.minute, 0, 0);
+        EXPECT_EQ(m.day, t.day) << t.zone << " " << t.month;
+        if (t.millisecond >= 0) {
+            EXPECT_EQ(m.millisecond, t.millisecond) << t.zone << " " << t.month;
+        }
     }
 
-    // Summer local time goes back to the same second.
+    struct local_case {
+        const char* zone;
+        int month, day, hour, minute, second;  // of 2009, local
+        bool dst;
+    };
+    const local_case locals[] = {
+        {est, 3, 8, 1, 59, 59, false}, {est, 3, 8, 2, 0, 0, true}, {est, 11, 1, 0, 59, 59, true}, {est, 11, 1, 1, 0, 0, false},
+        {early, 10, 24, 23, 29, 0, true}, {early, 10, 24, 23, 30, 0, false}, {early, 10, 25, 0, 10, 0, false},
+        {late, 11, 2, 0, 29, 0, true}, {late, 11, 2, 0, 30, 0, false},
+    };
+    for (const local_case& l : locals) {
+        use_zone(l.zone);
+        EXPECT_EQ(in_dst_at(2009, l.month, l.day, l.hour, l.minute, l.second), l.dst)
+            << l.zone << " " << l.month << "-" << l.day << " " << l.hour << ":" << l.minute << ":" << l.second;
+    }
+
+    // The local hour and daylight flag a minute before and at each switch, and back.
+    use_zone(cet);
+    EXPECT_EQ(tz_offsets(), std::make_pair(-3600, -3600));
+    const std::tuple<uint32_t, int, int> instants[] = {{utc(2009, 3, 29, 0, 59), 1, 0}, {utc(2009, 3, 29, 1, 0), 3, 1},
+        {utc(2009, 10, 25, 0, 59), 2, 1}, {utc(2009, 10, 25, 1, 0), 2, 0}};
+    for (const auto& [t, hour, dst] : instants)
+        EXPECT_EQ(std::pair(local_time(&t)->tm_hour, local_time(&t)->tm_isdst), std::pair(hour, dst)) << t;
     calendar_time summer = local(2009, 7, 1, 12);
     EXPECT_EQ(make_time(&summer), utc(2009, 7, 1, 10));
     calendar_time winter = local(2009, 1, 1, 12);
     EXPECT_EQ(make_time(&winter), utc(2009, 1, 1, 11));
-}
 
-TEST_F(CalendarTest, UsRuleOnTransitionDays)
-{
-    use_zone("EST5EDT,M3.2.0,M11.1.0");
-    // Second Sunday of March 2009 is 8 March (1 March was a Sunday); last Sunday of October is 25.
-    EXPECT_EQ(dst_transition(dst_kind::start, 109, 3, 2, 0, 2, 0, 0, 0).day, 66);
-    EXPECT_EQ(dst_transition(dst_kind::start, 109, 10, 5, 0, 2, 0, 0, 0).day, 297);
-    // A fifth Sunday that the month lacks falls back to the fourth: February 2009 has four.
-    EXPECT_EQ(dst_transition(dst_kind::start, 109, 2, 5, 0, 0, 0, 0, 0).day, 52);
-    // A last Sunday on the month's last day stays there: 31 March 2024 (a leap year).
-    EXPECT_EQ(dst_transition(dst_kind::start, 124, 3, 5, 0, 2, 0, 0, 0).day, 90);
-
-    // End on 1 November 02:00 EDT = 01:00 EST: before it daylight, at it standard.
-    EXPECT_EQ((std::vector{in_dst_at(2009, 3, 8, 1, 59, 59), in_dst_at(2009, 3, 8, 2, 0), in_dst_at(2009, 11, 1, 0, 59, 59),
-                  in_dst_at(2009, 11, 1, 1, 0)}),
-        (std::vector{false, true, true, false}));
-}
-
-TEST_F(CalendarTest, SouthernHemisphereSummerSpansTheNewYear)
-{
+    // In the south the summer spans the new year.
     use_zone("AEST-10AEDT,M10.1.0,M4.1.0/3");
     for (int month = 1; month <= 12; ++month)
         if (month != 4 && month != 10) {
             EXPECT_EQ(in_dst_at(2010, month, 15, 12), month < 4 || month > 10) << month;
         }
     const uint32_t january_noon_utc = utc(2010, 1, 15, 1);
-    EXPECT_EQ(local_time(&january_noon_utc)->tm_hour, 12);
-    EXPECT_EQ(local_time(&january_noon_utc)->tm_isdst, 1);
+    EXPECT_EQ(std::pair(local_time(&january_noon_utc)->tm_hour, local_time(&january_noon_utc)->tm_isdst), std::pair(12, 1));
 }
 
 TEST_F(CalendarTest, SwitchedOffDaylightSavingAndUnreadableZone)
@@ -178,31 +188,10 @@ TEST_F(CalendarTest, SwitchedOffDaylightSavingAndUnreadableZone)
     platform_globals().zone_unreadable = false;
     use_zone("CET-1");
     EXPECT_EQ(local_time(&t)->tm_hour, 13);
-}
 
-TEST_F(CalendarTest, FailedConversionGivesTheClearedRecord)
-{
+    // A failed conversion gives the cleared record.
     platform_globals().failing_file_time_conversions = 1;
-    const uint32_t t = utc(2009, 7, 1, 12);
     EXPECT_EQ(date_of(*local_time(&t)), std::make_tuple(0, 0, 0, 0, 0, 0, 0));
-}
-
-TEST_F(CalendarTest, EndOutsideItsDayMovesToTheNeighbouringDay)
-{
-    // Daylight saving ends at 00:30 daylight time, which is 23:30 standard time the day before.
-    use_zone("XST-2XDT,M3.5.0,M10.5.0/0:30");
-    const dst_moment end = dst_transition(dst_kind::end, 109, 10, 5, 0, 0, 30, 0, 0);
-    EXPECT_EQ(end.day, 296);
-    EXPECT_EQ(end.millisecond, (23 * 60 + 30) * 60 * 1000);
-    EXPECT_EQ((std::vector{in_dst_at(2009, 10, 24, 23, 29), in_dst_at(2009, 10, 24, 23, 30), in_dst_at(2009, 10, 25, 0, 10)}),
-        (std::vector{true, false, false}));
-
-    // And one past midnight goes to the next day: 25:30 daylight is 00:30 standard on 2 November.
-    use_zone("YST5YDT,M3.2.0,M11.1.0/25:30");
-    const dst_moment late = dst_transition(dst_kind::end, 109, 11, 1, 0, 25, 30, 0, 0);
-    EXPECT_EQ(late.day, 305);
-    EXPECT_EQ(late.millisecond, 30 * 60 * 1000);
-    EXPECT_EQ(std::pair(in_dst_at(2009, 11, 2, 0, 29), in_dst_at(2009, 11, 2, 0, 30)), std::pair(true, false));
 }
 
 TEST(TimeZoneRules, TranslatePosixRules)
@@ -254,10 +243,8 @@ TEST(TimeZoneRules, ReadTheZoneFromTzAndTzifFooters)
     std::filesystem::create_directories(zones.file("Test"));
     write_file(zones.file("Test/Zone"), std::string("TZif2") + std::string(40, '\0') + "\nEST5EDT,M3.2.0,M11.1.0\n");
     platform_reset();
-    const char* old_tz = std::getenv("TZ");
-    const std::string saved = old_tz ? old_tz : "";
-    const char* old_dir = std::getenv("TZDIR");
-    const std::string saved_dir = old_dir ? old_dir : "";
+    const std::optional<std::string> saved[] = {std::getenv("TZ") ? std::optional<std::string>(std::getenv("TZ")) : std::nullopt,
+        std::getenv("TZDIR") ? std::optional<std::string>(std::getenv("TZDIR")) : std::nullopt};
     ::setenv("TZDIR", zones.path().c_str(), 1);
 
     for (const auto& [value, bias] : {std::pair{"Test/Zone", 300}, {":Test/Zone", 300}, {"JST-9", -540},
@@ -268,12 +255,6 @@ TEST(TimeZoneRules, ReadTheZoneFromTzAndTzifFooters)
         EXPECT_EQ(read, bias != 0) << value;
         EXPECT_EQ(tz.Bias, bias) << value;
     }
-    if (old_tz)
-        ::setenv("TZ", saved.c_str(), 1);
-    else
-        ::unsetenv("TZ");
-    if (old_dir)
-        ::setenv("TZDIR", saved_dir.c_str(), 1);
-    else
-        ::unsetenv("TZDIR");
+    for (int i = 0; i < 2; ++i)
+        static_cast<void>(saved[i] ? ::setenv(i ? "TZDIR" : "TZ", saved[i]->c_str(), 1) : ::unsetenv(i ? "TZDIR" : "TZ"));
 }

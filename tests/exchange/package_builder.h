@@ -35,7 +35,6 @@ struct test_package {
     std::map<std::string, std::string> media;  // file name -> contents
     std::vector<std::pair<std::string, std::string>> extra_entries;  // added to the zip as they are
     bool media_as_protobuf = false;  // forced for anki21b
-    int page_size = 4096;  // small pages make small fuzz seeds
 
     std::string build(const std::string& dir) const;
 };
@@ -94,7 +93,6 @@ inline std::string test_package::build(const std::string& dir) const
     std::remove(db_path.c_str());
     sqlite3* d = nullptr;
     sqlite3_open(db_path.c_str(), &d);
-    sql(d, "PRAGMA page_size=" + std::to_string(page_size));
     sql(d, "BEGIN");
     sql(d, "CREATE TABLE col (id integer primary key, crt integer not null, mod integer, decks text not null)");
     sql(d, "CREATE TABLE notes (id integer primary key, guid text, mid integer, flds text not null)");

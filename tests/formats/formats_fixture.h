@@ -28,7 +28,6 @@ protected:
         return static_cast<int>(load_xml(xml_path().c_str()));
     }
 
-    static std::vector<const item*> items() { return scheduled_items(); }
     // Question and answer of each scheduled item, in list order.
     static std::vector<std::pair<std::string, std::string>> texts()
     {
@@ -46,7 +45,6 @@ protected:
             all.push_back(e->ctgr);
         return all;
     }
-    static std::vector<const pending_item*> pending() { return pending_items(); }
     static const std::string& name_of(uint32_t c) { return category_at(c)->name; }
 };
 

@@ -38,7 +38,7 @@ TEST_F(OldXmlTest, OldFilesAreHandedOverAndReadByTheirOwnRules)
     EXPECT_EQ(std::tuple(name_of(0), category_at(0)->qbgclr, category_at(0)->abgclr), std::tuple("Flat", 255u, 255u));
     EXPECT_EQ(std::tuple(name_of(1), category_at(1)->parent), std::tuple("Verbs", 1u));
 
-    const auto list = items();
+    const auto list = scheduled_items();
     ASSERT_EQ(list.size(), 4u);
     EXPECT_EQ(db().item_count, 4u);
     EXPECT_EQ(list[0]->id, 4u);
@@ -54,7 +54,7 @@ TEST_F(OldXmlTest, TheOldestFilesGetARootCategory)
     ASSERT_EQ(load(old_file(old_item(1, 1, "-", "a") + old_item(2, 2, "-", "b") + "</cardwright>\n", "<cardix")), 0);
     ASSERT_EQ(category_count(), 1u);
     EXPECT_EQ(name_of(0), "root");
-    EXPECT_EQ(items()[1]->ctgr, 0u);
+    EXPECT_EQ(scheduled_items()[1]->ctgr, 0u);
 
     // A category the file made keeps slot 0.
     ASSERT_EQ(load(old_file("<category name=\"First\" bgcolor=\"3\">\n" + old_item(1, 1, "-", "a") + "</cardwright>\n")),

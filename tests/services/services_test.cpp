@@ -11,16 +11,12 @@
 
 TEST(DataDirectory, PathsAreBuiltSafely)
 {
-    ASSERT_EQ(set_data_dir("/home/u/cards"), data_dir_status::set);
-    EXPECT_EQ(services().data_dir, "/home/u/cards/");
-    ASSERT_EQ(set_data_dir("/home/u/cards/"), data_dir_status::set);
-    EXPECT_EQ(services().data_dir, "/home/u/cards/");
-    ASSERT_EQ(set_data_dir("C:\\My Documents\\cards"), data_dir_status::set);
-    EXPECT_EQ(services().data_dir, "C:/My Documents/cards/");
-    ASSERT_EQ(set_data_dir(""), data_dir_status::set);
-    EXPECT_EQ(services().data_dir, "data/");
-    ASSERT_EQ(set_data_dir(nullptr), data_dir_status::set);
-    EXPECT_EQ(services().data_dir, "data/");
+    for (const auto& [given, kept] : {std::pair<const char*, const char*>{"/home/u/cards", "/home/u/cards/"},
+             {"/home/u/cards/", "/home/u/cards/"}, {"C:\\My Documents\\cards", "C:/My Documents/cards/"}, {"", "data/"},
+             {nullptr, "data/"}}) {
+        ASSERT_EQ(set_data_dir(given), data_dir_status::set);
+        EXPECT_EQ(services().data_dir, kept);
+    }
     EXPECT_EQ(set_data_dir(std::string(255, 'd').c_str()), data_dir_status::set);
     EXPECT_EQ(services().data_dir.size(), 256u);
     EXPECT_EQ(set_data_dir(std::string(256, 'd').c_str()), data_dir_status::too_long);
