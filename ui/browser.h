@@ -71,6 +71,8 @@ public:
     bool filter_done() const;
     // Whether the folded texts and the ranks of both text columns are here.
     bool prepared() const;
+    // Whether the preparing thread is still at work; what it made reaches the model from the event loop.
+    bool preparing() const { return working_; }
     // Waits for the thread that prepares them to stop, before the database changes other than
     // through this model; prepare() (or reload()) starts it again.
     void stop_preparing();
@@ -114,6 +116,8 @@ private:
     void restart_filter();
     // The next slice of the search, its rows added at the end.
     void filter_slice();
+    // A slice of folded texts from the preparing thread, beginning at row `from`, after those folded already.
+    void append_folded(size_t from, const folded_rows& piece);
     // The rank of every row for a column's key, made on first need and kept until the texts change.
     const std::vector<uint32_t>& ranks(browse_sort key);
     browse_kind kind_;
@@ -125,7 +129,7 @@ private:
     std::vector<uint32_t> shown_;  // order_ without the rows the filter leaves out
     browse_filter filter_;
     int sort_column_ = -1;  // -1: list order
-    folded_rows folded_;  // the rows' texts folded for the search, once the preparing thread brings them
+    folded_rows folded_;  // the rows' texts folded for the search, as far as the preparing thread brought them
     Qt::SortOrder sort_order_ = Qt::AscendingOrder;
     filter_progress progress_;  // the search under way; shown_ is its rows found so far
     QTimer* filter_timer_ = nullptr;  // looks at the next slice of rows while nothing else is to be done
@@ -136,6 +140,7 @@ private:
     bool prepare_ = true;  // whether the thread prepares the search and the sorts by text
     std::thread preparer_;  // the preparing thread, joined before the rows or texts change
     std::atomic<bool> stop_ {false};  // tells the preparing thread to end soon
+    std::atomic<bool> working_ {false};  // the preparing thread has not ended yet
     uint64_t generation_ = 0;  // counts changes of the rows or texts: what was prepared before one is dropped
 };
 

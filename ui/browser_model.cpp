@@ -99,7 +99,7 @@ void browser_model::stop_preparing()
 bool browser_model::prepared() const
 {
     const size_t n = total();
-    return rows_ && folded_.starts.size() == n + 1 && ranks_[static_cast<size_t>(browse_sort::question)].size() == n
+    return rows_ && (n == 0 || folded_.starts.size() == n + 1) && ranks_[static_cast<size_t>(browse_sort::question)].size() == n
         && ranks_[static_cast<size_t>(browse_sort::answer)].size() == n;
 }
 
@@ -107,7 +107,8 @@ void browser_model::prepare()
 {
     if (!prepare_ || preparer_.joinable() || prepared())
         return;
-    const bool fold = folded_.starts.empty();
+    // Rows folded before a stop are kept; the folding goes on after them.
+    const size_t fold_from = folded_.starts.empty() ? 0 : folded_.starts.size() - 1;
     const bool rank[2] = {ranks_[static_cast<size_t>(browse_sort::question)].empty(), ranks_[static_cast<size_t>(browse_sort::answer)].empty()};
     // Each result goes to the model on its own thread, unless the rows changed since it was begun.
     const auto hand_over = [this, generation = generation_](auto take) {
@@ -116,9 +117,14 @@ void browser_model::prepare()
                 take();
         }, Qt::QueuedConnection);
     };
-    preparer_ = std::thread([this, rows = rows_, kind = kind_, fold, rank, hand_over]() mutable {
+    working_ = true;
+    preparer_ = std::thread([this, rows = rows_, kind = kind_, fold_from, rank, hand_over]() mutable {
+        struct ending {
+            std::atomic<bool>& working;  // set false however the thread ends
+            ~ending() { working = false; }
+        } end {working_};
         // Behind the window's own work, whatever else the machine does.
-        ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10);
+        ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 5);
         if (!rows) {
             rows = std::make_shared<const row_list>(kind == browse_kind::scheduled ? scheduled_rows() : pending_rows());
             hand_over([this, rows] {
@@ -134,13 +140,16 @@ void browser_model::prepare()
                 }
             });
         }
-        if (fold) {
-            auto folded = std::make_shared<folded_rows>();
-            // A slice at a time, so that a stop is seen within milliseconds.
-            while (!fold_more_rows(*folded, *rows, 20'000))
-                if (stop_)
-                    return;
-            hand_over([this, folded] { folded_ = std::move(*folded); });
+        // A slice at a time, each handed over when done: a search begun meanwhile scans the rows
+        // folded so far and folds only the others, and a stop is seen within milliseconds.
+        constexpr size_t slice = 20'000;
+        for (size_t from = fold_from; from < rows->size(); from += slice) {
+            if (stop_)
+                return;
+            const row_list part(rows->begin() + static_cast<ptrdiff_t>(from),
+                rows->begin() + static_cast<ptrdiff_t>(std::min(rows->size(), from + slice)));
+            auto piece = std::make_shared<folded_rows>(fold_rows(part));
+            hand_over([this, from, piece] { append_folded(from, *piece); });
         }
         for (const browse_sort key : {browse_sort::question, browse_sort::answer}) {
             if (!rank[key == browse_sort::answer])
@@ -154,6 +163,25 @@ void browser_model::prepare()
             });
         }
     });
+}
+
+void browser_model::append_folded(size_t from, const folded_rows& piece)
+{
+    if (folded_.starts.empty()) {
+        if (from != 0)
+            return;
+        // The whole buffer at about the size the first slice foretells, so that it grows in place.
+        const size_t rows = std::max<size_t>(piece.starts.size() - 1, 1);
+        folded_.text.reserve(piece.text.size() / rows * total() * 9 / 8);
+        folded_.starts.reserve(total() + 1);
+        folded_.starts.push_back(0);
+    }
+    if (folded_.starts.size() - 1 != from)
+        return;
+    const size_t base = folded_.text.size();
+    folded_.text += piece.text;
+    for (size_t i = 1; i < piece.starts.size(); ++i)
+        folded_.starts.push_back(base + piece.starts[i]);
 }
 
 const browser_model::row_list& browser_model::rows()
