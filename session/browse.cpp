@@ -248,14 +248,18 @@ std::vector<uint8_t> rows_holding(const folded_rows& folded, std::string_view qu
     const char* const begin = folded.text.data();
     const char* const end = begin + folded.text.size();
     // glibc's memmem outruns a search for the first byte followed by a comparison.
+    // Hits come in the buffer's order, so the row holding each is found by stepping on from the
+    // last one: one pass over the starts however many rows hold the query.
+    size_t row = 0;
     for (const char* at = begin; at < end;) {
         const void* hit = ::memmem(at, static_cast<size_t>(end - at), query.data(), query.size());
         if (!hit)
             break;
         const auto offset = static_cast<size_t>(static_cast<const char*>(hit) - begin);
-        const auto next = std::upper_bound(folded.starts.begin(), folded.starts.end(), offset);
-        holds[static_cast<size_t>(next - folded.starts.begin()) - 1] = 1;
-        at = next == folded.starts.end() ? end : begin + *next;
+        while (folded.starts[row + 1] <= offset)
+            ++row;
+        holds[row] = 1;
+        at = begin + folded.starts[++row];
     }
     return holds;
 }
@@ -471,19 +475,26 @@ std::vector<uint32_t> category_ranks()
 
 // The rank of each row's text: the rows ordered by their first eight bytes as one number, and
 // only the runs that tie there ordered by the whole text.
-std::vector<uint32_t> text_ranks(const std::vector<browse_row>& rows, std::string_view (*text_of)(const browse_row&))
+std::vector<uint32_t> text_ranks(const std::vector<browse_row>& rows, std::string_view (*text_of)(const browse_row&),
+    const std::atomic<bool>* stop)
 {
+    const auto stopped = [stop] { return stop && stop->load(std::memory_order_relaxed); };
     struct keyed {
         uint64_t prefix;  // the text's first eight bytes
         uint32_t row;  // index into rows
     };
     std::vector<keyed> keys(rows.size());
-    for (size_t r = 0; r < rows.size(); ++r)
+    for (size_t r = 0; r < rows.size(); ++r) {
+        if (r % 4096 == 0 && stopped())
+            return {};
         keys[r] = {prefix_key(text_of(rows[r])), static_cast<uint32_t>(r)};
+    }
     std::sort(keys.begin(), keys.end(), [](const keyed& a, const keyed& b) { return a.prefix < b.prefix; });
     std::vector<uint32_t> rank(rows.size());
     uint32_t next_rank = 0;
     for (size_t from = 0; from < keys.size();) {
+        if (stopped())
+            return {};
         size_t to = from + 1;
         while (to < keys.size() && keys[to].prefix == keys[from].prefix)
             ++to;
@@ -504,12 +515,12 @@ std::vector<uint32_t> text_ranks(const std::vector<browse_row>& rows, std::strin
 
 }  // namespace
 
-std::vector<uint32_t> rank_rows(const std::vector<browse_row>& rows, browse_sort key)
+std::vector<uint32_t> rank_rows(const std::vector<browse_row>& rows, browse_sort key, const std::atomic<bool>* stop)
 {
     if (key == browse_sort::question)
-        return text_ranks(rows, question_of);
+        return text_ranks(rows, question_of, stop);
     if (key == browse_sort::answer)
-        return text_ranks(rows, answer_of);
+        return text_ranks(rows, answer_of, stop);
     const std::vector<uint32_t> category_rank = key == browse_sort::category ? category_ranks() : std::vector<uint32_t>{};
     std::vector<uint32_t> rank(rows.size());
     for (size_t r = 0; r < rows.size(); ++r) {

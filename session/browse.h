@@ -1,6 +1,7 @@
 #pragma once
 // The item browser's portable half: the rows it shows (pointers to the database's own records),
 // the search folding that makes "a" find "ä" and "A", the filters, and the texts of dates.
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -49,6 +50,8 @@ struct browse_filter {
     due_filter due = due_filter::any;  // pending items pass only `any`
     std::optional<uint16_t> category;  // the category and those below it; none: every category
     uint16_t today = 0;  // day_number(0) when the filter was made
+
+    bool operator==(const browse_filter&) const = default;
 };
 
 // Whether the row passes the filter. `scratch` holds folded text between calls, so that a
@@ -98,8 +101,9 @@ enum class browse_sort {
     created,  // the moment the item was made
 };
 // One number per row that orders the rows by `key`, equal rows sharing one: made in one pass, so
-// that a sort by it, in either direction, compares numbers only.
-std::vector<uint32_t> rank_rows(const std::vector<browse_row>& rows, browse_sort key);
+// that a sort by it, in either direction, compares numbers only. Made on another thread, it gives
+// up (returning none) soon after `stop` is set.
+std::vector<uint32_t> rank_rows(const std::vector<browse_row>& rows, browse_sort key, const std::atomic<bool>* stop = nullptr);
 // Sorts `order` (indexes into `rank`) by rank; rows of equal rank keep their order, in either
 // direction.
 void sort_by_rank(std::vector<uint32_t>& order, const std::vector<uint32_t>& rank, bool descending);

@@ -60,6 +60,10 @@ browser_window::browser_window(QWidget* parent) : QDialog(parent)
         views_[k] = new QTableView(this);
         views_[k]->setObjectName(kind == browse_kind::scheduled ? QStringLiteral("browser_scheduled")
                                                                 : QStringLiteral("browser_pending"));
+        // One line a row, set before the rows come: afterwards it is a resize of each of them.
+        views_[k]->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+        views_[k]->verticalHeader()->setDefaultSectionSize(views_[k]->fontMetrics().height() + 6);
+        views_[k]->verticalHeader()->hide();
         views_[k]->setModel(models_[k]);
         views_[k]->setAccessibleName(kind == browse_kind::scheduled ? tr("Scheduled items") : tr("Items in the queue"));
         // The indicator cleared first: enabling the sort sorts by the indicator's column.
@@ -69,10 +73,7 @@ browser_window::browser_window(QWidget* parent) : QDialog(parent)
         views_[k]->setSelectionMode(QAbstractItemView::ExtendedSelection);
         views_[k]->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
         views_[k]->setWordWrap(false);
-        // One line a row; the texts share what the window's width leaves beside the short columns.
-        views_[k]->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-        views_[k]->verticalHeader()->setDefaultSectionSize(views_[k]->fontMetrics().height() + 6);
-        views_[k]->verticalHeader()->hide();
+        // The texts share what the window's width leaves beside the short columns.
         QHeaderView* header = views_[k]->horizontalHeader();
         header->setMinimumSectionSize(40);
         for (const int c : {column_question, column_answer, column_category})
@@ -278,13 +279,20 @@ void browser_window::move_selected()
 
 void browser_window::show_conflicts()
 {
+    // Taking a losing text changes texts that the models' preparing threads read.
+    for (browser_model* m : models_)
+        m->stop_preparing();
     conflicts_dialog dialog(this);
     dialog.exec();
+    for (browser_model* m : models_) {
+        if (dialog.changed())
+            m->reload();
+        else
+            m->prepare();
+    }
     if (dialog.changed()) {
         outcome_.changed = true;
         outcome_.shown_item_changed = true;  // the item on screen may be one of them
-        for (browser_model* m : models_)
-            m->reload();
     }
     conflicts_button_->setVisible(!records_with_lost_edits().empty());
 }

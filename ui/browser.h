@@ -5,6 +5,9 @@
 #include <QAbstractTableModel>
 #include <QDialog>
 
+#include <atomic>
+#include <memory>
+#include <thread>
 #include <vector>
 
 #include "session/browse.h"
@@ -40,12 +43,16 @@ enum browse_column : int {
     column_count,
 };
 
-// The rows are pointers into the database's lists, made once; only the rows shown are turned
-// into texts, when the view asks for them.
+// The rows are pointers into the database's lists; only the rows shown are turned into texts,
+// when the view asks for them. Until a sort or a search needs them all, the rows shown are found
+// by walking the list as far as the view looks. Everything a search and a sort by text need (the
+// rows, their folded texts, the ranks of the questions and the answers) is made meanwhile on a
+// thread of its own, at a lower priority; a change of the rows or their texts stops it first.
 class browser_model : public QAbstractTableModel {
     Q_OBJECT
 public:
     explicit browser_model(browse_kind kind, QObject* parent = nullptr);
+    ~browser_model() override;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -55,17 +62,28 @@ public:
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
-    // Shows the first screen of the rows that pass at once and finds the rest a slice at a time.
+    // Shows the first screen of the rows that pass at once and finds the rest a slice at a time;
+    // with every text folded already, finds them all at once.
     void set_filter(const browse_filter& filter);
     // The rows from the database's lists again, in the current sort order and filter.
     void reload();
     // Whether the search has looked at every row, so that rowCount() is all that pass.
     bool filter_done() const;
+    // Whether the folded texts and the ranks of both text columns are here.
+    bool prepared() const;
+    // Whether the preparing thread is still at work; what it made reaches the model from the event loop.
+    bool preparing() const { return working_; }
+    // Waits for the thread that prepares them to stop, before the database changes other than
+    // through this model; prepare() (or reload()) starts it again.
+    void stop_preparing();
+    // Starts the thread that makes what is not here yet of the rows, the folded texts and the ranks.
+    void prepare();
     // Rows looked at before the first screen is shown, and in each slice after it; tests make
-    // them small to watch the slices at the size of a test's collection.
+    // them small to watch the slices at the size of a test's collection, and then nothing is
+    // folded ahead of the search.
     void set_filter_slices(size_t first, size_t each);
-    browse_row row_at(int row) const { return rows_[shown_[static_cast<size_t>(row)]]; }
-    size_t total() const { return rows_.size(); }
+    browse_row row_at(int row) const { return row_of_index(all_shown_ ? ordered(static_cast<size_t>(row)) : shown_[static_cast<size_t>(row)]); }
+    size_t total() const { return rows_ ? rows_->size() : listed_; }
     // The view rows showing these items, as far as the search has found them.
     std::vector<int> rows_of(const std::vector<browse_row>& items) const;
     // Deletes the rows (view rows); they must be the model's. Returns whether the item on the
@@ -85,23 +103,33 @@ signals:
     void rows_found();
 
 private:
+    using row_list = std::vector<browse_row>;
+    // Every row in list order, walked now unless the preparing thread has brought them.
+    const row_list& rows();
+    // The row at a place in list order; the list is walked as far as it while the rows are not all here.
+    browse_row row_of_index(size_t index) const;
+    size_t ordered(size_t place) const { return order_.empty() ? place : order_[place]; }
+    // The sort order as indexes, made when a search or a sort needs it.
+    const std::vector<uint32_t>& order();
     void apply_sort();
     // The search started again over the order as it stands: its first screen now, a model reset.
     void restart_filter();
     // The next slice of the search, its rows added at the end.
     void filter_slice();
+    // A slice of folded texts from the preparing thread, beginning at row `from`, after those folded already.
+    void append_folded(size_t from, const folded_rows& piece);
     // The rank of every row for a column's key, made on first need and kept until the texts change.
     const std::vector<uint32_t>& ranks(browse_sort key);
-    // The texts folded again, a slice at a time; until all are, the search folds as it goes.
-    void refold();
     browse_kind kind_;
-    std::vector<browse_row> rows_;  // the list's records, in list order
-    std::vector<uint32_t> order_;  // indexes into rows_ in the sort order
+    std::shared_ptr<const row_list> rows_;  // the list's records in list order; none until needed or prepared
+    mutable row_list head_;  // while rows_ is none: the first rows of the list, as far as the view looked
+    size_t listed_ = 0;  // the length of the list by the database's count, while rows_ is none
+    std::vector<uint32_t> order_;  // indexes into the rows in the sort order; empty: list order
+    bool all_shown_ = true;  // no filter: every row shows, in order_; shown_ is not used
     std::vector<uint32_t> shown_;  // order_ without the rows the filter leaves out
     browse_filter filter_;
     int sort_column_ = -1;  // -1: list order
-    folded_rows folded_;  // the rows' texts folded for the search, a slice at a time
-    QTimer* fold_timer_ = nullptr;  // folds the next slice while nothing else is to be done
+    folded_rows folded_;  // the rows' texts folded for the search, as far as the preparing thread brought them
     Qt::SortOrder sort_order_ = Qt::AscendingOrder;
     filter_progress progress_;  // the search under way; shown_ is its rows found so far
     QTimer* filter_timer_ = nullptr;  // looks at the next slice of rows while nothing else is to be done
@@ -109,6 +137,11 @@ private:
     size_t each_slice_ = 100'000;  // rows looked at in each later slice
     static constexpr size_t sort_keys = static_cast<size_t>(browse_sort::created) + 1;
     std::vector<uint32_t> ranks_[sort_keys];  // by browse_sort: each row's rank, empty until needed
+    bool prepare_ = true;  // whether the thread prepares the search and the sorts by text
+    std::thread preparer_;  // the preparing thread, joined before the rows or texts change
+    std::atomic<bool> stop_ {false};  // tells the preparing thread to end soon
+    std::atomic<bool> working_ {false};  // the preparing thread has not ended yet
+    uint64_t generation_ = 0;  // counts changes of the rows or texts: what was prepared before one is dropped
 };
 
 // What browsing changed, for the review screen behind the window.

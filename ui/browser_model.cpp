@@ -5,6 +5,9 @@
 #include <QLocale>
 #include <QTimer>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <numeric>
 
@@ -77,36 +80,160 @@ bool is_shown_item(const browse_row& row)
 browser_model::browser_model(browse_kind kind, QObject* parent) : QAbstractTableModel(parent), kind_(kind)
 {
     filter_.today = day_number(0);
-    fold_timer_ = new QTimer(this);
-    fold_timer_->setInterval(0);
-    connect(fold_timer_, &QTimer::timeout, this, [this] {
-        // A slice takes a few milliseconds, so that keys typed meanwhile are not kept waiting.
-        constexpr size_t slice_rows = 20'000;
-        if (fold_more_rows(folded_, rows_, slice_rows))
-            fold_timer_->stop();
-    });
     filter_timer_ = new QTimer(this);
     filter_timer_->setInterval(0);
     connect(filter_timer_, &QTimer::timeout, this, &browser_model::filter_slice);
     reload();
 }
 
-void browser_model::refold()
+browser_model::~browser_model() { stop_preparing(); }
+
+void browser_model::stop_preparing()
 {
-    folded_ = {};
-    fold_timer_->start();
+    stop_ = true;
+    if (preparer_.joinable())
+        preparer_.join();
+    stop_ = false;
+}
+
+bool browser_model::prepared() const
+{
+    const size_t n = total();
+    return rows_ && (n == 0 || folded_.starts.size() == n + 1) && ranks_[static_cast<size_t>(browse_sort::question)].size() == n
+        && ranks_[static_cast<size_t>(browse_sort::answer)].size() == n;
+}
+
+void browser_model::prepare()
+{
+    if (!prepare_ || preparer_.joinable() || prepared())
+        return;
+    // Rows folded before a stop are kept; the folding goes on after them.
+    const size_t fold_from = folded_.starts.empty() ? 0 : folded_.starts.size() - 1;
+    const bool rank[2] = {ranks_[static_cast<size_t>(browse_sort::question)].empty(), ranks_[static_cast<size_t>(browse_sort::answer)].empty()};
+    // Each result goes to the model on its own thread, unless the rows changed since it was begun.
+    const auto hand_over = [this, generation = generation_](auto take) {
+        QMetaObject::invokeMethod(this, [this, generation, take = std::move(take)] {
+            if (generation == generation_)
+                take();
+        }, Qt::QueuedConnection);
+    };
+    working_ = true;
+    preparer_ = std::thread([this, rows = rows_, kind = kind_, fold_from, rank, hand_over]() mutable {
+        struct ending {
+            std::atomic<bool>& working;  // set false however the thread ends
+            ~ending() { working = false; }
+        } end {working_};
+        // Behind the window's own work, whatever else the machine does.
+        ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 5);
+        if (!rows) {
+            rows = std::make_shared<const row_list>(kind == browse_kind::scheduled ? scheduled_rows() : pending_rows());
+            hand_over([this, rows] {
+                if (rows_)
+                    return;
+                const size_t counted = total();
+                rows_ = rows;
+                head_ = {};
+                // A list longer or shorter than its count: the view learns the true length.
+                if (rows_->size() != counted) {
+                    beginResetModel();
+                    endResetModel();
+                }
+            });
+        }
+        // A slice at a time, each handed over when done: a search begun meanwhile scans the rows
+        // folded so far and folds only the others, and a stop is seen within milliseconds.
+        constexpr size_t slice = 20'000;
+        for (size_t from = fold_from; from < rows->size(); from += slice) {
+            if (stop_)
+                return;
+            const row_list part(rows->begin() + static_cast<ptrdiff_t>(from),
+                rows->begin() + static_cast<ptrdiff_t>(std::min(rows->size(), from + slice)));
+            auto piece = std::make_shared<folded_rows>(fold_rows(part));
+            hand_over([this, from, piece] { append_folded(from, *piece); });
+        }
+        for (const browse_sort key : {browse_sort::question, browse_sort::answer}) {
+            if (!rank[key == browse_sort::answer])
+                continue;
+            auto made = std::make_shared<std::vector<uint32_t>>(rank_rows(*rows, key, &stop_));
+            if (stop_)
+                return;
+            hand_over([this, key, made] {
+                if (ranks_[static_cast<size_t>(key)].empty())
+                    ranks_[static_cast<size_t>(key)] = std::move(*made);
+            });
+        }
+    });
+}
+
+void browser_model::append_folded(size_t from, const folded_rows& piece)
+{
+    if (folded_.starts.empty()) {
+        if (from != 0)
+            return;
+        // The whole buffer at about the size the first slice foretells, so that it grows in place.
+        const size_t rows = std::max<size_t>(piece.starts.size() - 1, 1);
+        folded_.text.reserve(piece.text.size() / rows * total() * 9 / 8);
+        folded_.starts.reserve(total() + 1);
+        folded_.starts.push_back(0);
+    }
+    if (folded_.starts.size() - 1 != from)
+        return;
+    const size_t base = folded_.text.size();
+    folded_.text += piece.text;
+    for (size_t i = 1; i < piece.starts.size(); ++i)
+        folded_.starts.push_back(base + piece.starts[i]);
+}
+
+const browser_model::row_list& browser_model::rows()
+{
+    if (!rows_) {
+        rows_ = std::make_shared<const row_list>(kind_ == browse_kind::scheduled ? scheduled_rows() : pending_rows());
+        head_ = {};
+    }
+    return *rows_;
+}
+
+browse_row browser_model::row_of_index(size_t index) const
+{
+    if (rows_)
+        return index < rows_->size() ? (*rows_)[index] : browse_row {};
+    // The list walked on from the last row looked at.
+    while (head_.size() <= index) {
+        browse_row next {};
+        if (kind_ == browse_kind::scheduled)
+            next.scheduled = head_.empty() ? db().head : head_.back().scheduled->next;
+        else
+            next.pending = head_.empty() ? db().pending_head : head_.back().pending->next;
+        if (!next.scheduled && !next.pending)
+            return {};
+        head_.push_back(next);
+    }
+    return head_[index];
+}
+
+const std::vector<uint32_t>& browser_model::order()
+{
+    if (order_.size() != rows().size()) {
+        order_.resize(rows().size());
+        std::iota(order_.begin(), order_.end(), 0u);
+    }
+    return order_;
 }
 
 void browser_model::reload()
 {
-    rows_ = kind_ == browse_kind::scheduled ? scheduled_rows() : pending_rows();
+    stop_preparing();
+    ++generation_;
+    rows_ = {};
+    head_ = {};
+    listed_ = kind_ == browse_kind::scheduled ? db().item_count : db().pending_count;
     for (std::vector<uint32_t>& r : ranks_)
         r = {};
-    refold();
-    order_.resize(rows_.size());
-    std::iota(order_.begin(), order_.end(), 0u);
+    folded_ = {};
+    order_ = {};
     apply_sort();
     restart_filter();
+    prepare();
 }
 
 bool browser_model::filter_done() const { return !filter_timer_->isActive(); }
@@ -121,9 +248,9 @@ std::vector<int> browser_model::rows_of(const std::vector<browse_row>& items) co
         wanted.push_back(record_of(i));
     std::sort(wanted.begin(), wanted.end());
     std::vector<int> found;
-    for (size_t r = 0; r < shown_.size() && found.size() < wanted.size(); ++r)
-        if (std::binary_search(wanted.begin(), wanted.end(), record_of(rows_[shown_[r]])))
-            found.push_back(static_cast<int>(r));
+    for (int r = 0; r < rowCount() && found.size() < wanted.size(); ++r)
+        if (std::binary_search(wanted.begin(), wanted.end(), record_of(row_at(r))))
+            found.push_back(r);
     return found;
 }
 
@@ -131,6 +258,9 @@ void browser_model::set_filter_slices(size_t first, size_t each)
 {
     first_slice_ = std::max<size_t>(first, 1);
     each_slice_ = std::max<size_t>(each, 1);
+    stop_preparing();
+    prepare_ = false;
+    folded_ = {};
 }
 
 void browser_model::restart_filter()
@@ -138,20 +268,24 @@ void browser_model::restart_filter()
     beginResetModel();
     progress_ = {};
     progress_.filter = filter_;
-    // The first screen's rows, or as many rows as take a few milliseconds to look at.
-    constexpr size_t screen_rows = 100;
-    const size_t step = std::min<size_t>(first_slice_, 2'000);
+    shown_ = {};
     // Without a filter every row shows: taken at once, the view gets its rows in one reset
     // instead of a row insertion (and a frame) per slice.
-    bool done = filter_.folded_query.empty() && filter_.due == due_filter::any && !filter_.category;
-    if (done) {
-        progress_.shown = order_;
-        progress_.next = order_.size();
+    all_shown_ = filter_.folded_query.empty() && filter_.due == due_filter::any && !filter_.category;
+    bool done = all_shown_;
+    if (!done && folded_.starts.size() == rows().size() + 1) {
+        // The folded texts are one scan for every row: a single frame for the whole search.
+        shown_ = filter_rows(rows(), order(), filter_, &folded_);
+        done = true;
+    } else if (!done) {
+        // The first screen's rows, or as many rows as take a few milliseconds to look at.
+        constexpr size_t screen_rows = 100;
+        const size_t step = std::min<size_t>(first_slice_, 2'000);
+        for (size_t looked = 0; !done && looked < first_slice_ && progress_.shown.size() < screen_rows; looked += step)
+            done = filter_more_rows(progress_, rows(), order(), std::min(step, first_slice_ - looked), &folded_);
+        done = done || progress_.next >= order().size();
+        shown_ = progress_.shown;
     }
-    for (size_t looked = 0; !done && looked < first_slice_ && progress_.shown.size() < screen_rows; looked += step)
-        done = filter_more_rows(progress_, rows_, order_, std::min(step, first_slice_ - looked), &folded_);
-    done = done || progress_.next >= order_.size();
-    shown_ = progress_.shown;
     endResetModel();
     if (done)
         filter_timer_->stop();
@@ -162,7 +296,7 @@ void browser_model::restart_filter()
 
 void browser_model::filter_slice()
 {
-    const bool done = filter_more_rows(progress_, rows_, order_, each_slice_, &folded_);
+    const bool done = filter_more_rows(progress_, rows(), order(), each_slice_, &folded_);
     if (progress_.shown.size() > shown_.size()) {
         beginInsertRows(QModelIndex(), static_cast<int>(shown_.size()), static_cast<int>(progress_.shown.size() - 1));
         shown_.insert(shown_.end(), progress_.shown.begin() + static_cast<ptrdiff_t>(shown_.size()), progress_.shown.end());
@@ -175,7 +309,7 @@ void browser_model::filter_slice()
 
 int browser_model::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(shown_.size());
+    return parent.isValid() ? 0 : static_cast<int>(all_shown_ ? total() : shown_.size());
 }
 
 int browser_model::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : column_count; }
@@ -185,6 +319,8 @@ QVariant browser_model::data(const QModelIndex& index, int role) const
     if (!index.isValid() || index.row() >= rowCount())
         return {};
     const browse_row row = row_at(index.row());
+    if (!row.scheduled && !row.pending)
+        return {};  // past the list's end, which its count put further
     const int column = index.column();
     if (role == Qt::EditRole && (column == column_question || column == column_answer))
         return QString::fromUtf8(column == column_question ? question_of(row) : answer_of(row));
@@ -229,6 +365,8 @@ Qt::ItemFlags browser_model::flags(const QModelIndex& index) const
         return f;
     // A text too long for the editor's box is kept as it is, as the review screen keeps it.
     const browse_row row = row_at(index.row());
+    if (!row.scheduled && !row.pending)
+        return f;
     const std::string_view text = index.column() == column_question ? question_of(row) : answer_of(row);
     if (display_length(text) <= max_text_bytes)
         f |= Qt::ItemIsEditable;
@@ -241,6 +379,8 @@ bool browser_model::setData(const QModelIndex& index, const QVariant& value, int
         || (index.column() != column_question && index.column() != column_answer))
         return false;
     const browse_row row = row_at(index.row());
+    if (!row.scheduled && !row.pending)
+        return false;
     const bool question = index.column() == column_question;
     std::string text = value.toString().toStdString();
     if (text.size() > max_text_bytes) {
@@ -249,13 +389,17 @@ bool browser_model::setData(const QModelIndex& index, const QVariant& value, int
     }
     if ((question ? question_of(row) : answer_of(row)) == text)
         return true;
+    // The preparing thread reads the texts; what it made of the old ones is dropped.
+    stop_preparing();
+    ++generation_;
     std::string other(question ? answer_of(row) : question_of(row));
     if (row.scheduled)
         change_texts(row.scheduled, question ? std::move(text) : std::move(other), question ? std::move(other) : std::move(text));
     else
         change_texts(row.pending, question ? std::move(text) : std::move(other), question ? std::move(other) : std::move(text));
-    refold();
+    folded_ = {};
     ranks_[static_cast<size_t>(question ? browse_sort::question : browse_sort::answer)] = {};
+    prepare();
     emit dataChanged(index, index);
     emit database_changed(row);
     return true;
@@ -272,22 +416,36 @@ constexpr browse_sort column_keys[column_count] = {browse_sort::question, browse
 const std::vector<uint32_t>& browser_model::ranks(browse_sort key)
 {
     std::vector<uint32_t>& kept = ranks_[static_cast<size_t>(key)];
-    if (kept.size() != rows_.size())
-        kept = rank_rows(rows_, key);
+    if (kept.size() != rows().size())
+        kept = rank_rows(rows(), key);
     return kept;
 }
 
 void browser_model::apply_sort()
 {
-    if (sort_column_ >= 0 && sort_column_ < column_count)
-        sort_by_rank(order_, ranks(column_keys[sort_column_]), sort_order_ == Qt::DescendingOrder);
+    if (sort_column_ < 0 || sort_column_ >= column_count)
+        return;
+    order();
+    sort_by_rank(order_, ranks(column_keys[sort_column_]), sort_order_ == Qt::DescendingOrder);
 }
 
 void browser_model::sort(int column, Qt::SortOrder order)
 {
     if (column == sort_column_ && order == sort_order_)
         return;
+    const size_t counted = total();
+    if (rows().size() != counted) {
+        // A list longer or shorter than its count: the view learns the true length first.
+        beginResetModel();
+        endResetModel();
+    }
     emit layoutAboutToBeChanged();
+    // The rows shown before, as indexes into the rows.
+    std::vector<uint32_t> old_shown;
+    if (all_shown_)
+        old_shown = this->order();
+    else
+        old_shown.swap(shown_);
     sort_column_ = column;
     sort_order_ = order;
     std::iota(order_.begin(), order_.end(), 0u);
@@ -299,22 +457,23 @@ void browser_model::sort(int column, Qt::SortOrder order)
         return;
     }
     // The rows that passed are the same ones in another order: no text is searched again.
-    std::vector<uint8_t> passed(rows_.size(), 0);
-    for (const uint32_t index : shown_)
-        passed[index] = 1;
-    std::vector<uint32_t> old_shown;
-    old_shown.swap(shown_);
-    shown_.reserve(old_shown.size());
-    for (const uint32_t index : order_)
-        if (passed[index])
-            shown_.push_back(index);
-    progress_.shown = shown_;
+    if (!all_shown_) {
+        std::vector<uint8_t> passed(rows().size(), 0);
+        for (const uint32_t index : old_shown)
+            passed[index] = 1;
+        shown_.reserve(old_shown.size());
+        for (const uint32_t index : order_)
+            if (passed[index])
+                shown_.push_back(index);
+        progress_.shown = shown_;
+    }
     // The selection and the current cell stay on their items.
     const QModelIndexList before = persistentIndexList();
     if (!before.isEmpty()) {
-        std::vector<int> row_of(rows_.size(), -1);
-        for (size_t r = 0; r < shown_.size(); ++r)
-            row_of[shown_[r]] = static_cast<int>(r);
+        const std::vector<uint32_t>& now_shown = all_shown_ ? order_ : shown_;
+        std::vector<int> row_of(rows().size(), -1);
+        for (size_t r = 0; r < now_shown.size(); ++r)
+            row_of[now_shown[r]] = static_cast<int>(r);
         QModelIndexList after;
         after.reserve(before.size());
         for (const QModelIndex& i : before)
@@ -326,6 +485,9 @@ void browser_model::sort(int column, Qt::SortOrder order)
 
 void browser_model::set_filter(const browse_filter& filter)
 {
+    // The same filter again (the window's first, a tab changed) leaves the rows as they are.
+    if (filter == filter_ && filter_done())
+        return;
     filter_ = filter;
     restart_filter();
 }
@@ -340,6 +502,7 @@ bool browser_model::remove(const std::vector<int>& rows)
         return false;
     // Undo steps point at item records, some of which are about to be freed.
     forget_undo();
+    stop_preparing();
     bool shown_removed = false;
     for (const browse_row& row : doomed) {
         if (is_shown_item(row)) {
@@ -364,6 +527,8 @@ int browser_model::move_to_category(const std::vector<int>& rows, uint16_t ctgr)
     for (int r : rows)
         if (r >= 0 && r < rowCount() && category_of(row_at(r)) != ctgr)
             moving.push_back(row_at(r));
+    if (!moving.empty())
+        stop_preparing();
     for (const browse_row& row : moving) {
         if (row.scheduled)
             move_to(row.scheduled, ctgr);
@@ -387,6 +552,7 @@ int browser_model::make_due_today(const std::vector<int>& rows)
         return 0;
     // An undo step would put its item back in the place it had in the list.
     forget_undo();
+    stop_preparing();
     int moved = 0;
     for (item* e : items) {
         emit database_changed({e, nullptr});
@@ -406,6 +572,7 @@ int browser_model::forget(const std::vector<int>& rows)
         return 0;
     // An undo step would put its item back in the place it had in the list.
     forget_undo();
+    stop_preparing();
     for (item* e : items) {
         emit database_changed({e, nullptr});
         forget_item(e, filter_.today);

@@ -136,6 +136,9 @@ TEST_F(BrowseTest, RowsSortByEachKeyBothWays)
     EXPECT_EQ(order, (std::vector<uint32_t>{1, 4, 3, 2, 0}));
     sort_by_rank(order, rank, true);
     EXPECT_EQ(order, (std::vector<uint32_t>{0, 2, 3, 1, 4}));
+    // A ranking told to stop gives none rather than a part.
+    const std::atomic<bool> stop {true};
+    EXPECT_TRUE(rank_rows(rows, browse_sort::question, &stop).empty());
 }
 
 TEST_F(BrowseTest, DatesOfDaysCountFromTheStartDate)
