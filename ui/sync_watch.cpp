@@ -200,7 +200,8 @@ void sync_watch::show(const sync_summary& s)
     if (text.isEmpty())
         return;
     button_->setText(short_text(told_));
-    button_->setToolTip(text);
+    // As rich text, so that the tooltip wraps instead of running off a narrow screen.
+    button_->setToolTip(QStringLiteral("<p>%1</p>").arg(text.toHtmlEscaped()));
     button_->setAccessibleDescription(text);
     const bool look = told_.conflicted > 0 || !told_.conflict_copies.empty() || !told_.damaged.empty();
     button_->setIcon(look ? button_->style()->standardIcon(QStyle::SP_MessageBoxWarning) : QIcon());

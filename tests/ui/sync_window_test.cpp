@@ -147,7 +147,7 @@ TEST_F(SyncWindowTest, TheLosingTextIsShownAndCanBeTakenInstead)
     EXPECT_TRUE(summary->isVisible()) << "a message shown later does not hide it";
     const QString whole = QStringLiteral("1 in conflict (kept in sync-conflicts.txt in the data directory)");
     EXPECT_TRUE(summary->toolTip().contains(whole)) << summary->toolTip().toStdString();
-    EXPECT_EQ(summary->accessibleDescription(), summary->toolTip());
+    EXPECT_TRUE(summary->accessibleDescription().contains(whole));
     QTest::mouseClick(summary, Qt::LeftButton);
     ASSERT_FALSE(recorded_messages().empty());
     EXPECT_TRUE(recorded_messages().back().text.contains(whole));
