@@ -3,6 +3,7 @@
 #include "formats/le_fields.h"
 #include "platform/files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -208,6 +209,18 @@ change_log_read read_change_log(std::string_view bytes, uint64_t offset)
         out.end = at;
         return out;
     }
+    // The records are counted first, so that the vectors are allocated once, not moved
+    // record by record as they grow.
+    size_t whole = 0;
+    for (uint64_t next = at; bytes.size() - next >= change_frame_size;) {
+        const uint64_t length = get(p + next, 4);
+        if (length > change_payload_limit || bytes.size() - next - change_frame_size < length)
+            break;
+        next += change_frame_size + length;
+        ++whole;
+    }
+    out.records.reserve(whole);
+    out.ends.reserve(whole);
     while (bytes.size() - at >= change_frame_size) {
         const uint64_t length = get(p + at, 4);
         if (length > change_payload_limit) {
@@ -217,12 +230,12 @@ change_log_read read_change_log(std::string_view bytes, uint64_t offset)
         if (bytes.size() - at - change_frame_size < length)
             break;  // still arriving
         const unsigned char* payload = p + at + change_frame_size;
-        change_record r;
+        change_record& r = out.records.emplace_back();
         if (XXH32(payload, length, 0) != get(p + at + 4, 4) || !decode_payload(payload, length, &r)) {
+            out.records.pop_back();
             out.status = change_log_status::damaged;
             break;
         }
-        out.records.push_back(std::move(r));
         at += change_frame_size + length;
         out.ends.push_back(at);
     }
@@ -269,21 +282,31 @@ uint64_t new_computer_id()
 
 bool read_change_log_file(const std::string& path, uint64_t from, std::string* out)
 {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
         return false;
-    out->assign(change_log_header_size, '\0');
-    const size_t header = std::fread(out->data(), 1, change_log_header_size, f);
-    out->resize(header);
-    bool ok = !std::ferror(f);
-    if (ok && header == change_log_header_size && from > change_log_header_size)
-        ok = std::fseek(f, static_cast<long>(from), SEEK_SET) == 0;
-    char buffer[65536];
-    size_t n;
-    while (ok && (n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-        out->append(buffer, n);
-    ok = ok && !std::ferror(f);
-    std::fclose(f);
+    struct stat info {};
+    bool ok = ::fstat(fd, &info) == 0;
+    const auto size = static_cast<uint64_t>(ok ? info.st_size : 0);
+    const uint64_t skip = from > change_log_header_size && size > change_log_header_size
+        ? std::min(from, size) - change_log_header_size
+        : 0;
+    // One read of what is there; a log that grows meanwhile is taken further at the next look.
+    out->resize(size - skip);
+    size_t have = 0;
+    while (ok && have < out->size()) {
+        const uint64_t at = have < change_log_header_size ? have : have + skip;
+        const size_t want = have < change_log_header_size ? change_log_header_size - have : out->size() - have;
+        const ssize_t n = ::pread(fd, out->data() + have, std::min(want, out->size() - have), static_cast<off_t>(at));
+        if (n < 0 && errno == EINTR)
+            continue;
+        ok = n >= 0;
+        if (n <= 0)
+            break;  // cut short meanwhile
+        have += static_cast<size_t>(n);
+    }
+    out->resize(have);
+    ::close(fd);
     if (!ok)
         errno = EIO;
     return ok;

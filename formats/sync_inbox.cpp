@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
+#include <deque>
 #include <filesystem>
-#include <numeric>
 #include <sstream>
 
 sync_inbox::sync_inbox(std::string folder, uint64_t me) : folder_(std::move(folder)), me_(me) {}
@@ -14,7 +14,9 @@ sync_inbox::sync_inbox(std::string folder, uint64_t me) : folder_(std::move(fold
 sync_arrivals sync_inbox::collect()
 {
     sync_arrivals out;
-    std::map<uint64_t, std::map<uint64_t, change_record>> found;  // per computer, by sequence
+    // The records stay where their file's reading put them; they are sorted and taken by pointer.
+    std::deque<change_log_read> reads;
+    std::map<uint64_t, std::vector<change_record*>> found;  // per computer, in the files' order
     ends_.clear();
     cursors_.clear();
     std::error_code ec;
@@ -37,7 +39,7 @@ sync_arrivals sync_inbox::collect()
         }
         // Offsets in `bytes` past the header stand for offsets from the mark on in the file.
         const uint64_t base = std::max<uint64_t>(mark.end, change_log_header_size) - change_log_header_size;
-        change_log_read read = read_change_log(bytes);
+        change_log_read& read = reads.emplace_back(read_change_log(bytes));
         if (read.status == change_log_status::no_header)
             continue;
         if (read.status == change_log_status::bad_header || read.computer != kind.computer) {
@@ -49,43 +51,55 @@ sync_arrivals sync_inbox::collect()
         if (read.status == change_log_status::damaged)
             out.damaged.push_back(name);
         std::vector<std::pair<uint64_t, uint64_t>>& ends = ends_[name];
-        std::map<uint64_t, change_record>& by_sequence = found[kind.computer];
+        std::vector<change_record*>& records = found[kind.computer];
+        ends.reserve(read.records.size());
+        records.reserve(records.size() + read.records.size());
         for (size_t i = 0; i < read.records.size(); ++i) {
-            change_record& r = read.records[i];
-            ends.emplace_back(r.sequence, base + read.ends[i]);
-            by_sequence.try_emplace(r.sequence, std::move(r));  // one writer: same sequence, same record
+            ends.emplace_back(read.records[i].sequence, base + read.ends[i]);
+            records.push_back(&read.records[i]);
         }
     }
+    std::vector<std::pair<change_record*, uint64_t>> taken;  // with its computer
     for (auto& [computer, records] : found) {
+        // One writer: the same sequence in two files is the same record, and the first file's counts.
+        const auto by_sequence = [](const change_record* a, const change_record* b) { return a->sequence < b->sequence; };
+        if (!std::is_sorted(records.begin(), records.end(), by_sequence))
+            std::stable_sort(records.begin(), records.end(), by_sequence);
         // Taking only what follows the last applied record without a gap is what keeps a
         // record from being applied twice or out of its computer's order.
         uint64_t next = applied_of(computer) + 1;
-        for (auto it = records.find(next); it != records.end() && it->first == next; ++it, ++next) {
-            out.records.push_back(std::move(it->second));
-            out.computers.push_back(computer);
+        auto it = records.begin();
+        for (; it != records.end(); ++it) {
+            if ((*it)->sequence < next)
+                continue;  // applied already, or a second copy of one just taken
+            if ((*it)->sequence != next)
+                break;
+            taken.emplace_back(*it, computer);
+            ++next;
         }
-        out.waiting += static_cast<size_t>(std::distance(records.upper_bound(next - 1), records.end()));
+        for (uint64_t last = next - 1; it != records.end(); ++it)
+            if ((*it)->sequence > last) {
+                last = (*it)->sequence;
+                ++out.waiting;
+            }
     }
-    std::vector<size_t> order(out.records.size());
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-        const change_record& x = out.records[a];
-        const change_record& y = out.records[b];
-        if (x.stamp != y.stamp)
-            return x.stamp < y.stamp;
-        if (out.computers[a] != out.computers[b])
-            return out.computers[a] < out.computers[b];
-        return x.sequence < y.sequence;
-    });
-    sync_arrivals sorted;
-    sorted.conflict_copies = std::move(out.conflict_copies);
-    sorted.damaged = std::move(out.damaged);
-    sorted.waiting = out.waiting;
-    for (size_t i : order) {
-        sorted.records.push_back(std::move(out.records[i]));
-        sorted.computers.push_back(out.computers[i]);
+    const auto in_order = [](const std::pair<change_record*, uint64_t>& a, const std::pair<change_record*, uint64_t>& b) {
+        if (a.first->stamp != b.first->stamp)
+            return a.first->stamp < b.first->stamp;
+        if (a.second != b.second)
+            return a.second < b.second;
+        return a.first->sequence < b.first->sequence;
+    };
+    // One computer's records are in stamp order already: the sort is for several.
+    if (!std::is_sorted(taken.begin(), taken.end(), in_order))
+        std::stable_sort(taken.begin(), taken.end(), in_order);
+    out.records.reserve(taken.size());
+    out.computers.reserve(taken.size());
+    for (const auto& [record, computer] : taken) {
+        out.records.push_back(std::move(*record));
+        out.computers.push_back(computer);
     }
-    return sorted;
+    return out;
 }
 
 void sync_inbox::applied(uint64_t computer, uint64_t sequence)

@@ -138,10 +138,12 @@ commit_status file_commit::commit()
         }
     }
 
-    // From here the commit holds; a failure now is finished by the next recover_commit.
+    // From here the commit holds; a failure now is finished by the next recover_commit. The
+    // renames are made durable by one sync of the folder after the last: until then the
+    // journal finishes any that a power cut undid.
     bool durable = true;
     for (auto& file : files_) {
-        if (!file->install()) {
+        if (!file->install(false)) {
             failed_path_ = file->path();
             failed_error_ = file->error() != 0 ? file->error() : EIO;
             return recover_commit(dir_) == recovery_status::completed ? commit_status::not_durable

@@ -295,7 +295,7 @@ bool atomic_file::finish()
     return true;
 }
 
-bool atomic_file::install()
+bool atomic_file::install(bool sync_folder)
 {
     if (!finished_ || temp_path_.empty())
         return fail(error_);
@@ -305,7 +305,7 @@ bool atomic_file::install()
         return false;
     }
     temp_path_.clear();
-    if (!sync_parent_directory(path_)) {
+    if (sync_folder && !sync_parent_directory(path_)) {
         // The new file is in place; only its durability across a power cut is in doubt.
         error_ = errno != 0 ? errno : EIO;
     }

@@ -73,8 +73,9 @@ public:
     bool commit();
     // Flushes, fsyncs and closes the temporary file: its contents are complete and durable.
     bool finish();
-    // Renames the finished temporary file over `path` and fsyncs the directory.
-    bool install();
+    // Renames the finished temporary file over `path` and fsyncs the directory, unless the
+    // caller syncs it once after several renames.
+    bool install(bool sync_folder = true);
     // Drops the temporary file; the old file stays.
     void discard();
 

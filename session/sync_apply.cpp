@@ -34,7 +34,24 @@ std::vector<review_record>& arrived_reviews()
     return records;
 }
 
-uint16_t to_local_day(uint16_t record_day) { return static_cast<uint16_t>(record_day - day_shift()); }
+// The open database's day shift, asked of the calendar once per apply rather than per field.
+std::optional<uint16_t>& held_shift()
+{
+    static std::optional<uint16_t> shift;
+    return shift;
+}
+
+struct shift_held {
+    shift_held() { held_shift() = day_shift(); }
+    ~shift_held() { held_shift().reset(); }
+    shift_held(const shift_held&) = delete;
+    shift_held& operator=(const shift_held&) = delete;
+};
+
+uint16_t to_local_day(uint16_t record_day)
+{
+    return static_cast<uint16_t>(record_day - (held_shift() ? *held_shift() : day_shift()));
+}
 
 void set_schedule(item* e, const item_schedule& s)
 {
@@ -482,6 +499,7 @@ void apply_own_leftovers(sync_summary& s)
     std::string bytes;
     if (!read_change_log_file(g.folder + change_log_name(g.me), 0, &bytes))
         return;
+    const shift_held shift;
     const change_log_read read = read_change_log(bytes);
     for (const change_record& r : read.records) {
         g.latest_stamp = std::max(g.latest_stamp, r.stamp);
@@ -509,6 +527,7 @@ sync_summary sync_apply()
     sync_globals& g = sync_g();
     if (!g.active)
         return s;
+    const shift_held shift;
     sync_arrivals a = g.inbox->collect();
     s.arrived = a.records.size();
     s.conflict_copies = std::move(a.conflict_copies);

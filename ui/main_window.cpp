@@ -245,6 +245,8 @@ void main_window::create_controls()
     status_line->setObjectName(QStringLiteral("status_line"));
     status_line->setAccessibleName(tr("Data directory and counts"));
     status_line->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // In a narrow window it gives way to the summary of what other computers sent, not the other way.
+    status_line->setMinimumWidth(1);
     statusBar()->addPermanentWidget(status_line);
     for (QWidget* w : {static_cast<QWidget*>(question_box), static_cast<QWidget*>(answer_box)})
         w->setAccessibleName(w == question_box ? tr("Question") : tr("Answer"));

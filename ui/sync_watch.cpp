@@ -6,14 +6,25 @@
 #include <QFile>
 #include <QMainWindow>
 #include <QStatusBar>
+#include <QStyle>
+#include <QToolButton>
 
 #include "session/sync.h"
 #include "ui/problem_texts.h"
 #include "ui/browser.h"
 #include "ui/window_state.h"
 
-sync_watch::sync_watch(QMainWindow* window) : QObject(window), window_(window)
+sync_watch::sync_watch(QMainWindow* window) : QObject(window), window_(window), button_(new QToolButton(window))
 {
+    // A permanent widget: a message shown later, or the return to the main screen, does not hide it.
+    button_->setObjectName(QStringLiteral("sync_summary"));
+    button_->setAutoRaise(true);
+    button_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    button_->setAccessibleName(tr("Changes from other computers"));
+    button_->hide();
+    window->statusBar()->insertPermanentWidget(0, button_);
+    connect(button_, &QToolButton::clicked, this,
+        [this] { show_message(window_, tr("Changes from Other Computers"), summary_text(told_)); });
     settle_.setSingleShot(true);
     settle_.setInterval(500);
     retry_.setInterval(2000);
@@ -61,6 +72,8 @@ void sync_watch::move_to(const QString& folder, uint64_t computer)
         watcher_.removePaths(watcher_.files());
     if (!watcher_.directories().isEmpty())
         watcher_.removePaths(watcher_.directories());
+    told_ = sync_summary{};
+    button_->hide();
     open(folder, computer);
 }
 
@@ -157,11 +170,42 @@ QString sync_watch::summary_text(const sync_summary& s)
     return text + QLatin1Char('.');
 }
 
+QString sync_watch::short_text(const sync_summary& s)
+{
+    QString text;
+    if (s.arrived > 0 || s.adopted == 0)
+        text = tr("%n changes from other computers", nullptr, static_cast<int>(s.arrived));
+    else
+        text = tr("%n items of this computer shared", nullptr, static_cast<int>(s.adopted));
+    if (s.conflicted > 0)
+        text += tr(", %n conflicts", nullptr, static_cast<int>(s.conflicted));
+    if (s.waiting > 0)
+        text += tr(", %n waiting", nullptr, static_cast<int>(s.waiting));
+    if (const size_t logs = s.conflict_copies.size() + s.damaged.size(); logs > 0)
+        text += tr(", %n logs to look at", nullptr, static_cast<int>(logs));
+    return text;
+}
+
 void sync_watch::show(const sync_summary& s)
 {
-    const QString text = summary_text(s);
-    if (!text.isEmpty())
-        window_->statusBar()->showMessage(text);
+    told_.arrived += s.arrived;
+    told_.applied += s.applied;
+    told_.conflicted += s.conflicted;
+    told_.adopted += s.adopted;
+    // These are what the last look found, not events to add up.
+    told_.waiting = s.waiting;
+    told_.conflict_copies = s.conflict_copies;
+    told_.damaged = s.damaged;
+    const QString text = summary_text(told_);
+    if (text.isEmpty())
+        return;
+    button_->setText(short_text(told_));
+    // As rich text, so that the tooltip wraps instead of running off a narrow screen.
+    button_->setToolTip(QStringLiteral("<p>%1</p>").arg(text.toHtmlEscaped()));
+    button_->setAccessibleDescription(text);
+    const bool look = told_.conflicted > 0 || !told_.conflict_copies.empty() || !told_.damaged.empty();
+    button_->setIcon(look ? button_->style()->standardIcon(QStyle::SP_MessageBoxWarning) : QIcon());
+    button_->show();
 }
 
 void sync_watch::tell_problems()

@@ -1,14 +1,17 @@
 #pragma once
 // The sync folder while the program runs: opened after the database, watched for logs that
 // grow, and what arrives applied while no item is on screen (a review's item could be deleted
-// or moved under it); the status bar says what arrived and what conflicted.
+// or moved under it); the status bar says in a few words what arrived and what conflicted
+// since the start, and the whole account is one click (or the tooltip) away.
 #include <QFileSystemWatcher>
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
-struct sync_summary;
+#include "session/sync.h"
+
 class QMainWindow;
+class QToolButton;
 
 class sync_watch : public QObject {
     Q_OBJECT
@@ -25,8 +28,12 @@ public:
     bool polling() const { return retry_.isActive(); }
     // Applies what arrived, when no item is on screen; otherwise it waits for the screen.
     void apply_now();
-    // The text the status bar shows for an apply; empty when nothing arrived.
+    // The whole account of what the applies brought; empty when nothing arrived.
     static QString summary_text(const sync_summary& s);
+    // The few words of it the status bar shows, whatever the window's width.
+    static QString short_text(const sync_summary& s);
+    // The status bar's button that shows the short text and opens the whole account.
+    QToolButton* summary_button() const { return button_; }
 
 private:
     // Watches the folder and each log in it not watched yet; false when the system refused a
@@ -34,10 +41,13 @@ private:
     bool watch_logs();
     // Polls while `needed`, else waits for the watcher.
     void poll_if(bool needed);
+    // Adds what an apply brought to what the status bar tells.
     void show(const sync_summary& s);
     void tell_problems();
 
     QMainWindow* window_;
+    QToolButton* button_;  // in the status bar, owned by the window; hidden while nothing arrived
+    sync_summary told_;  // what the applies since the folder was opened brought
     QFileSystemWatcher watcher_;
     QTimer settle_;  // a service writes a file in pieces: apply once it has been quiet a moment
     QTimer retry_;  // while records wait (an item on screen, earlier records missing) or watching fails

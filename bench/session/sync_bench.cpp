@@ -1,7 +1,8 @@
 // Applying another computer's change log at start: 100,000 records shaped like a user's months
 // of work (5,000 items added, then grades of them, a few edits and moves), into an empty
-// database, against the physical reference of one fread of the same log; and the bytes a grade
-// takes in the log.
+// database, against the physical references of one fread of the same log and one fwrite, fsync
+// and rename of the bytes the apply leaves in the data directory; and the bytes a grade takes in
+// the log.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include <string>
 
 #include "ann/ann_files.h"
+#include "bench/support/physical_reference.h"
 #include "bench/support/user_database.h"
 #include "formats/change_log.h"
 #include "platform/files.h"
@@ -95,6 +97,22 @@ const sync_log& the_log()
     return log;
 }
 
+// The bytes of the files in `dir`: what an apply into an empty data directory wrote there.
+size_t bytes_in(const std::string& dir)
+{
+    size_t total = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        if (entry.is_regular_file())
+            total += static_cast<size_t>(entry.file_size());
+    return total;
+}
+
+size_t& written_by_apply()
+{
+    static size_t bytes = 0;
+    return bytes;
+}
+
 void BM_sync_apply_at_start(benchmark::State& state)
 {
     const sync_log& log = the_log();
@@ -111,13 +129,29 @@ void BM_sync_apply_at_start(benchmark::State& state)
         applied = s.applied;
         sync_close();
         ma_discard();
+        written_by_apply() = bytes_in(dir);
         std::filesystem::remove_all(dir);
         state.ResumeTiming();
     }
     state.counters["records"] = static_cast<double>(applied);
     state.counters["log_MiB"] = static_cast<double>(log.size) / (1 << 20);
+    state.counters["written_MiB"] = static_cast<double>(written_by_apply()) / (1 << 20);
 }
 BENCHMARK(BM_sync_apply_at_start)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The least any apply can write: the same bytes once, made durable and renamed into place.
+void BM_sync_write_reference(benchmark::State& state)
+{
+    const std::string dir = make_temp_directory("cardwright-sync-bench-write");
+    const std::string bytes(written_by_apply() > 0 ? written_by_apply() : the_log().size, 'x');
+    for (auto _ : state) {
+        if (!bench_data::write_sync_rename(dir, bytes.data(), bytes.size()))
+            state.SkipWithError("write failed");
+        bench_data::sync_folder(dir);
+    }
+    std::filesystem::remove_all(dir);
+}
+BENCHMARK(BM_sync_write_reference)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 // The least any start can do with the same log: read it once.
 void BM_sync_log_fread_reference(benchmark::State& state)

@@ -7,6 +7,7 @@
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTest>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -100,13 +101,13 @@ TEST_F(SyncWindowTest, ChangesOfAnotherComputerArriveAtStartAndWhileRunning)
     open_window(true);
     ASSERT_EQ(db().item_count, 1u);
     EXPECT_EQ(db().head->question.str(), "gehen");
-    EXPECT_TRUE(w->statusBar()->currentMessage().contains(QStringLiteral("1 arrived, 1 applied")))
-        << w->statusBar()->currentMessage().toStdString();
+    EXPECT_EQ(w->sync->summary_button()->text(), QStringLiteral("1 changes from other computers"));
     EXPECT_FALSE(w->sync->polling()) << "nothing waits and the watcher sees the folder";
 
     record(change_kind::edit_item, 1, "gehen", "to walk", 1'768'478'400'001ULL);
     EXPECT_TRUE(QTest::qWaitFor([] { return db().head->answer.str() == "to walk"; }, 5000));
-    EXPECT_TRUE(w->statusBar()->currentMessage().contains(QStringLiteral("1 applied")));
+    // The status bar counts everything since the start.
+    EXPECT_EQ(w->sync->summary_button()->text(), QStringLiteral("2 changes from other computers"));
 }
 
 TEST_F(SyncWindowTest, TheSyncFolderSetInTheSettingsTakesEffectAtOnce)
@@ -135,6 +136,21 @@ TEST_F(SyncWindowTest, TheLosingTextIsShownAndCanBeTakenInstead)
     record(change_kind::edit_item, 1, "gehen", "to leave", long_ago_ms + 1);
     QTRY_VERIFY_WITH_TIMEOUT(lost_edit_of(db().head).has_value(), 5000);
     EXPECT_EQ(db().head->answer.str(), "to walk");
+
+    // The conflict is said in a few words that stay whole beside the status line at the
+    // narrowest window, in full on the button's tooltip, and in full at a click.
+    QToolButton* summary = w->sync->summary_button();
+    EXPECT_EQ(summary->text(), QStringLiteral("2 changes from other computers, 1 conflicts"));
+    w->resize(w->minimumSizeHint().width(), w->height());
+    QTRY_VERIFY(summary->isVisible() && summary->width() >= summary->sizeHint().width());
+    w->statusBar()->showMessage(QStringLiteral("Added: 0"));
+    EXPECT_TRUE(summary->isVisible()) << "a message shown later does not hide it";
+    const QString whole = QStringLiteral("1 in conflict (kept in sync-conflicts.txt in the data directory)");
+    EXPECT_TRUE(summary->toolTip().contains(whole)) << summary->toolTip().toStdString();
+    EXPECT_TRUE(summary->accessibleDescription().contains(whole));
+    QTest::mouseClick(summary, Qt::LeftButton);
+    ASSERT_FALSE(recorded_messages().empty());
+    EXPECT_TRUE(recorded_messages().back().text.contains(whole));
 
     bool listed = false;
     on_next_modal([&](QWidget* dialog) {
