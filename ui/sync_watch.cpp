@@ -2,6 +2,7 @@
 
 #include <sys/vfs.h>
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QMainWindow>
@@ -108,9 +109,9 @@ void sync_watch::apply_now()
 {
     if (!sync_active())
         return;
-    // A pass holds the item on screen; a change from elsewhere could free it. It waits until
-    // the screen lets go of it.
-    if (ui().pass.reviewing()) {
+    // A pass holds the item on screen, and a dialog (the browser, an edit) the items it shows; a
+    // change from elsewhere could free them. It waits until they let go.
+    if (ui().pass.reviewing() || QApplication::activeModalWidget()) {
         poll_if(true);
         return;
     }

@@ -110,6 +110,25 @@ TEST_F(SyncWindowTest, ChangesOfAnotherComputerArriveAtStartAndWhileRunning)
     EXPECT_EQ(w->sync->summary_button()->text(), QStringLiteral("2 changes from other computers"));
 }
 
+// The browser shows rows that point at items; a deletion from elsewhere waits until it closes.
+TEST_F(SyncWindowTest, ChangesWaitWhileADialogShowsItems)
+{
+    record(change_kind::add_item, 1, "gehen", "to go", long_ago_ms);
+    open_window(true);
+    ASSERT_EQ(db().item_count, 1u);
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    bool waited = false;
+    on_next_modal([&](QWidget* dialog) {
+        record(change_kind::delete_item, 1, "", "", long_ago_ms + 1);
+        waited = QTest::qWaitFor([&] { return w->sync->polling(); }, 5000) && db().item_count == 1;
+        dialog->close();
+    });
+    QTest::keyClick(w, Qt::Key_B, Qt::ControlModifier);
+    EXPECT_TRUE(waited);
+    QTRY_COMPARE_WITH_TIMEOUT(db().item_count, 0u, 5000);
+}
+
 TEST_F(SyncWindowTest, TheSyncFolderSetInTheSettingsTakesEffectAtOnce)
 {
     record(change_kind::add_item, 1, "gehen", "to go", long_ago_ms);
