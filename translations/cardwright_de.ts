@@ -2115,6 +2115,49 @@ Changes made here are not shared until it can be; choose another in the Settings
             <numerusform>; beschädigte Protokolle, bis zur Beschädigung gelesen: %n</numerusform>
         </translation>
     </message>
+    <message>
+        <source>Changes from other computers</source>
+        <translation>Änderungen anderer Computer</translation>
+    </message>
+    <message>
+        <source>Changes from Other Computers</source>
+        <translation>Änderungen anderer Computer</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n changes from other computers</source>
+        <translation>
+            <numerusform>%n Änderung anderer Computer</numerusform>
+            <numerusform>%n Änderungen anderer Computer</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n items of this computer shared</source>
+        <translation>
+            <numerusform>%n Karte dieses Computers geteilt</numerusform>
+            <numerusform>%n Karten dieses Computers geteilt</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>, %n conflicts</source>
+        <translation>
+            <numerusform>, %n Konflikt</numerusform>
+            <numerusform>, %n Konflikte</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>, %n waiting</source>
+        <translation>
+            <numerusform>, %n wartend</numerusform>
+            <numerusform>, %n wartend</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>, %n logs to look at</source>
+        <translation>
+            <numerusform>, %n Protokoll zu prüfen</numerusform>
+            <numerusform>, %n Protokolle zu prüfen</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>window_state</name>

@@ -164,5 +164,40 @@
             <numerusform>; damaged logs, read up to the damage: %n</numerusform>
         </translation>
     </message>
+    <message numerus="yes">
+        <source>%n changes from other computers</source>
+        <translation>
+            <numerusform>%n change from other computers</numerusform>
+            <numerusform>%n changes from other computers</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n items of this computer shared</source>
+        <translation>
+            <numerusform>%n item of this computer shared</numerusform>
+            <numerusform>%n items of this computer shared</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>, %n conflicts</source>
+        <translation>
+            <numerusform>, %n conflict</numerusform>
+            <numerusform>, %n conflicts</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>, %n waiting</source>
+        <translation>
+            <numerusform>, %n waiting</numerusform>
+            <numerusform>, %n waiting</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>, %n logs to look at</source>
+        <translation>
+            <numerusform>, %n log to look at</numerusform>
+            <numerusform>, %n logs to look at</numerusform>
+        </translation>
+    </message>
 </context>
 </TS>
