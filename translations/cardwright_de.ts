@@ -202,10 +202,10 @@
         <translation>Schließen</translation>
     </message>
     <message numerus="yes">
-        <source>%1 of %n items</source>
+        <source>%1 of %Ln items</source>
         <translation>
-            <numerusform>%1 von %n Karte</numerusform>
-            <numerusform>%1 von %n Karten</numerusform>
+            <numerusform>%1 von %Ln Karte</numerusform>
+            <numerusform>%1 von %Ln Karten</numerusform>
         </translation>
     </message>
     <message>

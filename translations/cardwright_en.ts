@@ -21,10 +21,10 @@
 <context>
     <name>browser_window</name>
     <message numerus="yes">
-        <source>%1 of %n items</source>
+        <source>%1 of %Ln items</source>
         <translation>
-            <numerusform>%1 of %n item</numerusform>
-            <numerusform>%1 of %n items</numerusform>
+            <numerusform>%1 of %Ln item</numerusform>
+            <numerusform>%1 of %Ln items</numerusform>
         </translation>
     </message>
     <message numerus="yes">

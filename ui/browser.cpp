@@ -177,7 +177,7 @@ void browser_window::refilter()
 void browser_window::show_count()
 {
     const browser_model* m = current_model();
-    count_->setText(tr("%1 of %n items", nullptr, m->total()).arg(QLocale().toString(m->rowCount())));
+    count_->setText(tr("%1 of %Ln items", nullptr, m->total()).arg(QLocale().toString(m->rowCount())));
 }
 
 std::vector<int> browser_window::selected_rows() const

@@ -93,6 +93,8 @@ struct skip_case {
     pass_step end;
     bool moves_on;  // with two items a skip shows the other one
     uint16_t day;  // of the scheduled items: the forced pass takes them before they are due
+    // Named in the test list by its fields, not by its bytes (padding included).
+    friend void PrintTo(const skip_case& c, std::ostream* os) { *os << static_cast<int>(c.mode) << (c.random ? " random" : ""); }
 };
 
 class SkipTest : public ReviewPassTest, public ::testing::WithParamInterface<skip_case> {
