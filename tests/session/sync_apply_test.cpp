@@ -207,39 +207,6 @@ TEST_F(SyncApplyTest, AnArrivedGradeEndsWhatCanBeUndoneAndStays)
     close();
 }
 
-// A category deleted on one computer while another, which had seen it made, made a category
-// under it: both end with the category made later, under the deleted one made again.
-TEST_F(SyncApplyTest, ADeletionLeavesACategoryMadeUnderItLaterElsewhere)
-{
-    temp_dir mine;
-    set_local_clock(2026, 1, 1, 9);
-    open(other, other_id, &other_view);
-    const category_made t = create_user_category("t", -1);
-    ASSERT_EQ(t.result, category_edit::done);
-    ASSERT_EQ(rename_user_category(t.index, "u"), category_edit::done);
-    close();
-    deliver();
-    set_local_clock(2026, 1, 1, 10);
-    open(other, other_id, &other_view);
-    ASSERT_EQ(delete_user_category(static_cast<uint16_t>(category_named("u", -1))).result, category_edit::done);
-    close();
-    set_local_clock(2026, 1, 1, 11);
-    open(mine, my_id);
-    ASSERT_EQ(create_user_category("c", category_named("u", -1)).result, category_edit::done);
-    close();
-    // Everything delivered both ways.
-    deliver();
-    write_file(other_view.file(change_log_name(my_id)), read_file(folder.file(change_log_name(my_id))));
-    set_local_clock(2026, 1, 1, 12);
-    open(other, other_id, &other_view);
-    const auto there = category_paths();
-    close();
-    open(mine, my_id);
-    EXPECT_EQ(category_paths(), there);
-    EXPECT_EQ(category_paths().count({"u", "c"}), 1u);
-    close();
-}
-
 // An undo takes back a grade, not a move or an edit made after it: the computer that undid and
 // the one that applies the undo end with the same category and texts.
 TEST_F(SyncApplyTest, AnUndoneGradeKeepsALaterMoveAndEditOnBothComputers)
