@@ -80,6 +80,7 @@ trap 'restore; exit 2' INT TERM
 
 wanted=" $* "
 failures=0
+built=""  # the test programs a mutant was built into
 for m in "${mutations[@]}"; do
     IFS='|' read -r name file program target filter <<<"$m"
     if [ $# -gt 0 ] && [ "${wanted#* "$name" }" = "$wanted" ]; then
@@ -95,6 +96,7 @@ for m in "${mutations[@]}"; do
         restore
         continue
     fi
+    built="$built $target"
     if ! cmake --build "$build" --target "$target" >"/tmp/mutate-$name.log" 2>&1; then
         echo "$name: DOES NOT BUILD (see /tmp/mutate-$name.log)"
         failures=$((failures + 1))
@@ -111,4 +113,9 @@ for m in "${mutations[@]}"; do
     fi
     restore
 done
+# The build holds the last mutant of each program until it is built again from the restored files.
+if [ -n "$built" ] && ! cmake --build "$build" --target $(printf '%s\n' $built | sort -u) >/tmp/mutate-restored.log 2>&1; then
+    echo "the restored build failed (see /tmp/mutate-restored.log)"
+    failures=$((failures + 1))
+fi
 [ "$failures" -eq 0 ]
