@@ -307,6 +307,15 @@ void merge_category(uint16_t from, uint16_t into, sync_summary& s)
         s.renumberings.push_back(std::move(removal.new_index));
 }
 
+// Remembers a rename of `from`, now at `to`: later records name it by its old path, and a rename
+// counts as making its new path.
+void note_rename(const std::vector<std::string>& from, const std::vector<std::string>& to, field_version v)
+{
+    sync_g().renamed[from] = to;
+    note_category_renamed(from, to);
+    note_category_made(to, v);
+}
+
 // A rename whose category is not here: its making has not arrived yet, or it was deleted
 // here. The new path is made, as the renaming computer holds it, and the remembered deletions
 // follow the rename, so that it stays or goes by the same stamps everywhere.
@@ -316,10 +325,7 @@ outcome rename_missing_category(const change_record& r, const std::vector<std::s
     const std::optional<uint16_t> made = category_at(to, true);
     if (!made)
         return conflict(s, "the category \"" + joined(r.path) + "\" could not be renamed \"" + r.text + "\"");
-    const std::vector<std::string> path = category_names_from_top(*made);
-    sync_g().renamed[r.path] = path;
-    note_category_renamed(r.path, path);
-    note_category_made(path, v);
+    note_rename(r.path, category_names_from_top(*made), v);
     return outcome::applied;
 }
 
@@ -386,16 +392,12 @@ outcome apply_record(const change_record& r, uint64_t writer, bool effects, sync
             const auto into = static_cast<uint16_t>(category_named(r.text, parent));
             std::vector<std::string> path = category_names_from_top(into);
             merge_category(*c, into, s);
-            sync_g().renamed[r.path] = path;
-            note_category_renamed(r.path, path);
-            note_category_made(path, v);
+            note_rename(r.path, path, v);
             return outcome::applied;
         }
         if (renamed != category_edit::done)
             return conflict(s, "the category \"" + joined(r.path) + "\" could not be renamed \"" + r.text + "\"");
-        sync_g().renamed[r.path] = category_names_from_top(*c);
-        note_category_renamed(r.path, category_names_from_top(*c));
-        note_category_made(category_names_from_top(*c), v);
+        note_rename(r.path, category_names_from_top(*c), v);
         return outcome::applied;
     }
     case change_kind::category_delete:
