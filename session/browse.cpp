@@ -266,16 +266,6 @@ std::vector<uint8_t> rows_holding(const folded_rows& folded, std::string_view qu
 
 }  // namespace
 
-bool row_matches(const browse_row& row, const browse_filter& filter, std::string& scratch)
-{
-    if (!row_passes(row, filter))
-        return false;
-    if (filter.folded_query.empty())
-        return true;
-    return folded_contains(question_of(row), filter.folded_query, scratch)
-        || folded_contains(answer_of(row), filter.folded_query, scratch);
-}
-
 bool fold_more_rows(folded_rows& folded, const std::vector<browse_row>& rows, size_t count)
 {
     if (folded.starts.empty()) {

@@ -54,10 +54,6 @@ struct browse_filter {
     bool operator==(const browse_filter&) const = default;
 };
 
-// Whether the row passes the filter. `scratch` holds folded text between calls, so that a
-// search over many rows allocates once.
-bool row_matches(const browse_row& row, const browse_filter& filter, std::string& scratch);
-
 // The folded question and answer of every row, kept in one buffer so that a search is a
 // single scan of it rather than a folding of every text at every key. Made again after the
 // rows or their texts change.
