@@ -223,7 +223,7 @@ std::vector<floor_point> floors_near(const std::vector<floor_point>& points, dou
 void use_weights(const std::array<float, ann_weight_count>& w) { ann_globals().ann_weights = w; }
 
 std::array<float, ann_weight_count> fit_weights(const std::vector<fit_sample>& samples, std::mt19937_64& random,
-    fit_terms terms, int iterations)
+    fit_terms terms, int iterations, const std::array<float, ann_weight_count>* start)
 {
     const bool with_answers = terms == fit_terms::answers_and_rules || terms == fit_terms::answers_and_order;
     const bool rules = terms != fit_terms::model_only, with_floors = rules && terms != fit_terms::answers_and_order;
@@ -234,6 +234,8 @@ std::array<float, ann_weight_count> fit_weights(const std::vector<fit_sample>& s
             w[4 * j + i] = 1.5 * standard_normal(random);
         w[ann_output_weights + j] = 0.5 * standard_normal(random);
     }
+    if (start)
+        std::copy(start->begin(), start->end(), w.begin());
     for (const given_unit& g : given_units) {
         for (int i = 0; i < 5; ++i) {
             const int index = i < 4 ? 4 * g.unit + i : ann_output_weights + g.unit;

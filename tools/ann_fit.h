@@ -28,8 +28,10 @@ enum class fit_terms {
 
 // Fits all weights but the given units' to the samples; with the answers it pulls the eighteen
 // answers into the bands that decode to them, with the rules it keeps the order on the grid.
+// From `start` when given (the given units stay), else from random weights.
 std::array<float, ann_weight_count> fit_weights(const std::vector<fit_sample>& samples, std::mt19937_64& random,
-    fit_terms terms = fit_terms::answers_and_rules, int iterations = 6000);
+    fit_terms terms = fit_terms::answers_and_rules, int iterations = 6000,
+    const std::array<float, ann_weight_count>* start = nullptr);
 // Moves the free output weights as little as the fit allows until, in the program's own single
 // precision, every answer is exact, the order holds on the dense grid and the answers grow. False
 // if it cannot.
