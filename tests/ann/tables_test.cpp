@@ -76,6 +76,36 @@ TEST_F(AnnTest, AnswersKeepTheirOrderOnAGrid)
         }
 }
 
+TEST_F(AnnTest, PassingGradesKeepTheirFloorsOnADenseGrid)
+{
+    // Once an item has been reviewed, grades 3-5 never answer 0 days (the item would come back
+    // in the same session for ever); grade 4 answers at least the elapsed days and grade 5 more,
+    // at every repetition count, up to 1000 elapsed days (and at least 1000 beyond).
+    constexpr int elapsed_limit = 1000;
+    const uint16_t intervals[] = {0, 1, 2, 3, 4, 5, 6, 8, 10, 13, 16, 20, 25, 32, 40, 50, 64, 80, 100, 128, 160, 200,
+        256, 320, 400, 512, 640, 800, 1024, 1280, 1600, 2047};
+    std::vector<uint16_t> elapsed;
+    for (int e = 0; e < 2047; e += e < 100 ? 1 : e < 300 ? 2 : e < 1000 ? 5 : 10)
+        elapsed.push_back(static_cast<uint16_t>(e));
+    elapsed.push_back(2047);
+    int broken = 0;
+    std::string first_broken;
+    for (uint16_t ivl : intervals)
+        for (uint16_t e : elapsed)
+            for (uint16_t rp = 0; rp <= 127; ++rp) {
+                const bool reviewed = rp >= 1 || e >= 1;
+                const uint16_t g3 = ann_interval(ivl, e, rp, 3);
+                const uint16_t g4 = ann_interval(ivl, e, rp, 4);
+                const uint16_t g5 = ann_interval(ivl, e, rp, 5);
+                const bool held = (!reviewed || (g3 > 0 && g4 > 0 && g5 > 0)) && g4 >= std::min<int>(e, elapsed_limit) &&
+                    g5 >= std::min(e + 1, elapsed_limit);
+                if (!held && broken++ == 0)
+                    first_broken = std::to_string(ivl) + ", " + std::to_string(e) + ", " + std::to_string(rp) + ": " +
+                        std::to_string(g3) + " " + std::to_string(g4) + " " + std::to_string(g5);
+            }
+    EXPECT_EQ(broken, 0) << "first at interval, elapsed, repetitions " << first_broken;
+}
+
 TEST_F(AnnTest, BuiltinCasesAreASortedHistory)
 {
     EXPECT_EQ(builtin_cases[0], (ann_case{}));
