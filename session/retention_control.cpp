@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <future>
 #include <system_error>
-#include <unordered_set>
+#include <unordered_map>
 
 #include "formats/le_fields.h"
 #include "platform/files.h"
@@ -36,7 +36,7 @@ std::uintmax_t size_of(const std::string& path)
 // hundreds of megabytes, too much to fold at every start. A file that does not match the log's
 // size (a crash, another copy of the program) only costs the fold.
 constexpr char kept_magic[8] = {'C', 'W', 'R', 'E', 'T', 'A', 'I', 'N'};
-constexpr size_t kept_size = sizeof kept_magic + 8 + 4 + 4 + 4 + 4;
+constexpr size_t kept_size = sizeof kept_magic + 8 + 4 + 4 + 4 + 4 + 4;
 
 std::string kept_path(const std::string& log_path) { return log_path + ".retention"; }
 
@@ -68,6 +68,7 @@ bool read_kept(const std::string& log_path, std::uintmax_t log_size, retention_c
     out->growth_log = bits_float(in.number(4));
     out->repeat_log = bits_float(in.number(4));
     out->young_log = bits_float(in.number(4));
+    out->hard_log = bits_float(in.number(4));
     return true;
 }
 
@@ -78,6 +79,7 @@ void write_kept(const std::string& log_path, std::uintmax_t log_size, const rete
     put_le(bytes, float_bits(c.growth_log), 4);
     put_le(bytes, float_bits(c.repeat_log), 4);
     put_le(bytes, float_bits(c.young_log), 4);
+    put_le(bytes, float_bits(c.hard_log), 4);
     put_le(bytes, XXH32(bytes.data(), bytes.size(), 0), 4);
     const std::string temp = kept_path(log_path) + ".new";
     FILE* f = std::fopen(temp.c_str(), "wb");
@@ -116,13 +118,16 @@ void note_due_review(retention_control& c, uint16_t grade, interval_origin origi
         c.repeat_log = std::clamp(c.repeat_log + repeat_step * outcome, least_share, 0.0f);
     else if (origin == interval_origin::young)
         c.young_log = std::clamp(c.young_log + repeat_step * outcome, least_share, static_cast<float>(std::log(most_young_share)));
+    else if (origin == interval_origin::hard)
+        // Only ever longer: shortening what a 3 gets cost more reviews than the lapses it saved.
+        c.hard_log = std::clamp(c.hard_log + repeat_step * outcome, 0.0f, static_cast<float>(std::log(most_young_share)));
 }
 
 interval_origin origin_of(const item& e)
 {
     if (e.gr >= lowest_pass && e.livl == 0 && e.rllivl == 0 && e.rp > 0)
         return interval_origin::repeat;
-    return e.rp < young_repetitions ? interval_origin::young : interval_origin::grade;
+    return e.rp < young_repetitions ? interval_origin::young : e.gr == lowest_pass ? interval_origin::hard : interval_origin::grade;
 }
 
 uint16_t controlled_interval(const retention_control& c, uint16_t interval, uint16_t elapsed, uint16_t grade, interval_origin origin)
@@ -130,9 +135,12 @@ uint16_t controlled_interval(const retention_control& c, uint16_t interval, uint
     if (grade < lowest_pass)
         return interval;
     if (origin != interval_origin::grade) {
-        // What was just relearnt is not yet what the item had been, and a young item's answer is
-        // the given one; at least a day, as for any pass.
-        const float share = origin == interval_origin::repeat ? c.repeat_log : c.young_log;
+        // What was just relearnt is not yet what the item had been, a young item's answer is the
+        // given one, and a hard recall means more or less for each user; at least a day, as for
+        // any pass.
+        const float share = origin == interval_origin::repeat ? c.repeat_log
+            : origin == interval_origin::young                ? c.young_log
+                                                              : c.hard_log;
         const double kept = std::round(interval * std::exp(static_cast<double>(share)));
         interval = static_cast<uint16_t>(std::clamp(kept, 1.0, static_cast<double>(max_interval)));
         if (origin == interval_origin::repeat)
@@ -153,25 +161,43 @@ public:
         if (r.event != review_event::grade)
             return;
         const bool repeat = r.grade >= lowest_pass && r.interval_before == 0 && r.elapsed == 0 && r.rp_after > 0;
-        // Most grades neither follow nor are a repeat: the set is looked into only when it can matter.
+        const interval_origin set = repeat    ? interval_origin::repeat
+            : r.rp_after < young_repetitions  ? interval_origin::young
+            : r.grade == lowest_pass          ? interval_origin::hard
+                                              : interval_origin::grade;
+        // Most grades neither follow nor set a repeat or a 3: the marks are looked into only when they can matter.
         const bool due = is_due_review(r);
-        if (!due && !repeat && by_repeat_.empty())
+        const bool marked = set == interval_origin::repeat || set == interval_origin::hard;
+        if (!due && !marked && marks_.empty())
             return;
-        const auto found = by_repeat_.find(r.item_id);
+        // The mark the item's previous grade left, found by the interval it set.
+        interval_origin before = interval_origin::grade;
+        for (interval_origin o : {interval_origin::repeat, interval_origin::hard})
+            if (const auto found = marks_.find(mark(r.item_id, r.interval_before, o)); found != marks_.end()) {
+                before = o;
+                if (--found->second == 0)
+                    marks_.erase(found);
+                break;
+            }
         if (due)
             // A due review counts a repetition: the item was young if it has no more than that.
-            note_due_review(control, r.grade, found != by_repeat_.end() ? interval_origin::repeat
-                    : r.rp_after <= young_repetitions                    ? interval_origin::young
-                                                                         : interval_origin::grade);
-        if (repeat && found == by_repeat_.end())
-            by_repeat_.insert(r.item_id);
-        else if (!repeat && found != by_repeat_.end())
-            by_repeat_.erase(found);
+            note_due_review(control, r.grade, before != interval_origin::grade ? before
+                    : r.rp_after <= young_repetitions                          ? interval_origin::young
+                                                                               : interval_origin::grade);
+        if (marked)
+            ++marks_[mark(r.item_id, r.interval_after, set)];
     }
     retention_control control;
 
 private:
-    std::unordered_set<uint32_t> by_repeat_;  // the items whose latest grade was a passed same-day repeat
+    // Items made in the same second share their id: a mark holds the interval and the origin too,
+    // and counts the items that left it.
+    static uint64_t mark(uint32_t id, uint16_t interval, interval_origin o)
+    {
+        return static_cast<uint64_t>(id) << 24 | static_cast<uint64_t>(interval) << 8 | static_cast<uint64_t>(o);
+    }
+    // The marks of the items whose latest grade was a passed same-day repeat or a 3 past their youth.
+    std::unordered_map<uint64_t, uint32_t> marks_;
 };
 
 retention_control retention_control_of(const std::vector<review_record>& standing)

@@ -4,8 +4,10 @@
 // reviews recalled: a growth factor that raises the least interval of a grade 4 or 5 above the
 // days that elapsed (it rises while more than that is recalled and falls back when less is), the
 // share of the network's answer kept after a same-day repeat of a failed item (it falls while
-// such items are forgotten at their next review more often than that), and the share kept while
-// an item is young, where the network's answers are the given ones and not yet the user's. All
+// such items are forgotten at their next review more often than that), the share kept while an
+// item is young, where the network's answers are the given ones and not yet the user's, and the
+// share (at least all) of the network's answer kept after a hard recall (grade 3): for some users
+// a 3 holds as long as any recall, and their 3s are then reviewed far too early. All
 // come from the user's own outcomes, not from any model of memory, so they aim at a retention for
 // every learner; the network's answers and what it is taught stay as they are.
 #include <cstdint>
@@ -17,7 +19,7 @@
 
 // The share of due reviews recalled that the figures aim at.
 constexpr double target_retention = 0.9;
-// Bounds of the growth factor and of the shares kept after a repeat and while young.
+// Bounds of the growth factor and of the shares kept after a repeat, while young and after a 3.
 constexpr double most_growth = 3.0;
 constexpr double least_repeat_share = 0.125;
 constexpr double most_young_share = 2.0;
@@ -26,14 +28,15 @@ constexpr double most_young_share = 2.0;
 constexpr uint16_t young_repetitions = 1;
 
 // What set an item's interval: a grade of an item with its repetitions, a passed same-day repeat
-// of a failure, or a grade while the item was young.
-enum class interval_origin { grade, repeat, young };
+// of a failure, a grade while the item was young, or a grade 3 of an item past its youth.
+enum class interval_origin { grade, repeat, young, hard };
 
 // A fold over the standing due reviews, in the order they were given.
 struct retention_control {
     float growth_log = 0;  // natural log of the growth factor, 0 .. log(most_growth)
     float repeat_log = 0;  // natural log of the share kept after a repeat, log(least_repeat_share) .. 0
     float young_log = 0;  // natural log of the share kept while young, log(least_repeat_share) .. log(most_young_share)
+    float hard_log = 0;   // natural log of the share kept after a 3, 0 .. log(most_young_share)
     bool operator==(const retention_control&) const = default;
 };
 

@@ -19,9 +19,10 @@
 
 namespace {
 
-retention_control figures(double growth, double repeat_share, double young_share = 1)
+retention_control figures(double growth, double repeat_share, double young_share = 1, double hard_share = 1)
 {
-    return {static_cast<float>(std::log(growth)), static_cast<float>(std::log(repeat_share)), static_cast<float>(std::log(young_share))};
+    return {static_cast<float>(std::log(growth)), static_cast<float>(std::log(repeat_share)), static_cast<float>(std::log(young_share)),
+        static_cast<float>(std::log(hard_share))};
 }
 
 retention_control replayed_log()
@@ -40,12 +41,13 @@ TEST(RetentionControl, AppliedIntervalFollowsTheFigures)
         uint16_t expected;
     };
     constexpr auto spaced = interval_origin::grade, repeat = interval_origin::repeat, young = interval_origin::young;
-    const retention_control grown = figures(2, 0.25, 0.5);
+    const retention_control grown = figures(2, 0.25, 0.5, 1.5);
     for (const row& r : std::initializer_list<row>{
              {grown, 12, 10, 4, spaced, 20},  // grown past the network's answer
              {grown, 12, 10, 5, spaced, 21},  // a 5 beyond a 4
              {grown, 30, 10, 4, spaced, 30},  // the network's answer above the floor stays
              {grown, 12, 10, 3, spaced, 12},  // a hard recall does not grow
+             {grown, 12, 10, 3, interval_origin::hard, 18},  // but keeps its own share
              {grown, 0, 10, 2, spaced, 0},    // nor does a failure
              {grown, 8, 0, 5, repeat, 2},     // a repeat keeps a quarter of the answer
              {grown, 1, 0, 4, repeat, 1},     // but at least a day
@@ -66,14 +68,15 @@ TEST(RetentionControl, FiguresSettleWhereTheTargetIsRecalled)
     auto run = [&c](double recalled, interval_origin origin) {
         for (int n = 0; n < 3000; ++n)
             note_due_review(c, std::floor((n + 1) * recalled) > std::floor(n * recalled) ? 4 : 1, origin);
-        return std::tuple(std::exp(c.growth_log), std::exp(c.repeat_log), std::exp(c.young_log));
+        return std::tuple(std::exp(c.growth_log), std::exp(c.repeat_log), std::exp(c.young_log), std::exp(c.hard_log));
     };
     struct row {
         double recalled;
         interval_origin origin;
-        double growth, repeat_share, young_share;
+        double growth, repeat_share, young_share, hard_share = 1;
     };
-    constexpr auto spaced = interval_origin::grade, repeat = interval_origin::repeat, young = interval_origin::young;
+    constexpr auto spaced = interval_origin::grade, repeat = interval_origin::repeat, young = interval_origin::young,
+                   hard = interval_origin::hard;
     for (const row& r : std::initializer_list<row>{
              {0.97, spaced, most_growth, 1, 1},  // up to the bound; the shares untouched
              {0.8, repeat, 1, least_repeat_share, 1},
@@ -82,11 +85,14 @@ TEST(RetentionControl, FiguresSettleWhereTheTargetIsRecalled)
              {0.9, spaced, most_growth, least_repeat_share, 1},
              {0.97, young, most_growth, least_repeat_share, most_young_share},
              {0.8, young, 1, least_repeat_share, least_repeat_share},
+             {0.8, hard, 1, least_repeat_share, least_repeat_share, 1},  // what a 3 gets is never cut
+             {0.97, hard, most_growth, least_repeat_share, least_repeat_share, most_young_share},
          }) {
-        const auto [growth, repeat_share, young_share] = run(r.recalled, r.origin);
+        const auto [growth, repeat_share, young_share, hard_share] = run(r.recalled, r.origin);
         EXPECT_NEAR(std::log(growth), std::log(r.growth), 0.05) << r.recalled;
         EXPECT_NEAR(std::log(repeat_share), std::log(r.repeat_share), 0.05) << r.recalled;
         EXPECT_NEAR(std::log(young_share), std::log(r.young_share), 0.05) << r.recalled;
+        EXPECT_NEAR(std::log(hard_share), std::log(r.hard_share), 0.05) << r.recalled;
     }
 }
 
@@ -117,13 +123,14 @@ TEST_F(RetentionControlGrading, FiguresAreWhatTheLogGivesThroughUndoAndReopening
             relearnt.erase(e->id);
             if (repeat)
                 relearnt.insert(e->id);
-            grade_reviewed(e, lapse ? 1 : 4, review_screen::scheduled);
+            grade_reviewed(e, lapse ? 0 : e->id % 4 == 0 ? 3 : 4, review_screen::scheduled);
         }
     }
     const retention_control live = retention_control_state();
     EXPECT_GT(live.growth_log, 0.0f);
     EXPECT_LT(live.repeat_log, 0.0f);
     EXPECT_NE(live.young_log, 0.0f);
+    EXPECT_NE(live.hard_log, 0.0f);
     EXPECT_EQ(live, replayed_log());
 
     // An undone grade takes its move back, as the log's undo record does.
@@ -188,7 +195,7 @@ TEST_F(RetentionControlGrading, GradingAppliesTheFigures)
         const uint16_t elapsed = elapsed_days(twins[t]);
         spaced[t] = grade_item(twins[t], 4);
         EXPECT_GE(spaced[t], t == 0 ? elapsed : 3 * elapsed);
-        grade_item(twins[t], 1);
+        grade_item(twins[t], 0);
         retention_control_state() = t == 0 ? retention_control{} : figures(1, 0.5);
         repeated[t] = grade_item(twins[t], 5);
     }
