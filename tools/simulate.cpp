@@ -149,7 +149,7 @@ int main(int argc, char** argv)
                     run(scheduler_kind::network_builtin, s);
                 }
             }
-    const std::vector<family_summary> rows = summarize(results, &e140667_weights);
+    const std::vector<family_summary> rows = summarize(results, compare ? &e140667_weights : nullptr);
     std::printf("%d days, %u new items, seed %llu, %u learners per family; each row the mean over a family's learners\n\n%s\n",
         base.days, base.items, static_cast<unsigned long long>(base.seed), learners, summary_table(rows).c_str());
     if (details)
