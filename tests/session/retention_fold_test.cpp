@@ -29,6 +29,7 @@ std::string random_log(const fold_shape& shape, std::mt19937& random)
             .item_id = draw(shape.items),
             .elapsed = repeat ? uint16_t{0} : draw(30),
             .interval_before = repeat ? uint16_t{0} : static_cast<uint16_t>(1 + draw(20)),
+            .interval_after = static_cast<uint16_t>(1 + n % 20),  // now and then the next one's interval_before
             .grade = static_cast<uint8_t>(draw(10) < 9 ? 3 + draw(3) : draw(3)),
             .rp_after = static_cast<uint8_t>(draw(4)),
             .screen = static_cast<review_screen>(1 + draw(4)),
