@@ -1,6 +1,6 @@
 #pragma once
 // Holds the intervals the grading applies to the retention the user really shows at review.
-// Three figures move with every due review, each a little towards what keeps about nine in ten
+// Four figures move with every due review, each a little towards what keeps about nine in ten
 // reviews recalled: a growth factor that raises the least interval of a grade 4 or 5 above the
 // days that elapsed (it rises while more than that is recalled and falls back when less is), the
 // share of the network's answer kept after a same-day repeat of a failed item (it falls while
