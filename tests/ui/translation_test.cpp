@@ -5,15 +5,14 @@
 #include <QAbstractSeries>
 #include <QChartView>
 #include <QFileInfo>
-#include <QGroupBox>
 #include <QRegularExpression>
 #include <QTabWidget>
 #include <QTextDocumentFragment>
-#include <QTextEdit>
 #include <QTranslator>
 #include <QXmlStreamReader>
 
 #include <cerrno>
+#include <cstring>
 #include <memory>
 #include <set>
 #include <vector>
@@ -80,24 +79,13 @@ std::vector<std::pair<QString, QString>> shown_texts(QWidget* window)
     for (QWidget* widget : widgets) {
         if (!widget->isVisible())
             continue;
-        for (const QString& text : {widget->toolTip(), widget->accessibleName(), widget->accessibleDescription()})
-            add(widget, text);
+        // What a label, button, box or group shows; a line edit's own text is the user's.
+        for (const char* shown : {"toolTip", "accessibleName", "accessibleDescription", "text", "placeholderText", "plainText", "title"})
+            if (std::strcmp(shown, "text") != 0 || !qobject_cast<QLineEdit*>(widget))
+                add(widget, widget->property(shown).toString());
         for (QAction* action : widget->actions())
             for (const QString& text : {action->text(), action->toolTip()})
                 add(action, text);
-        if (auto* label = qobject_cast<QLabel*>(widget))
-            add(widget, label->text());
-        if (auto* button = qobject_cast<QAbstractButton*>(widget))
-            add(widget, button->text());
-        if (auto* line = qobject_cast<QLineEdit*>(widget))
-            add(widget, line->placeholderText());
-        if (auto* box = qobject_cast<QPlainTextEdit*>(widget))
-            for (const QString& text : {box->placeholderText(), box->toPlainText()})
-                add(widget, text);
-        if (auto* text = qobject_cast<QTextEdit*>(widget))
-            add(widget, text->toPlainText());
-        if (auto* group = qobject_cast<QGroupBox*>(widget))
-            add(widget, group->title());
         if (auto* combo = qobject_cast<QComboBox*>(widget))
             for (int i = 0; i < combo->count(); ++i)
                 add(widget, combo->itemText(i));
