@@ -97,7 +97,10 @@ protected:
     {
         return add_test_item(static_cast<uint16_t>(day_number(0) + days), ctgr, 0, question, answer);
     }
-    static void add_pending(const std::string& question, const std::string& answer, uint16_t ctgr = 0) { add_test_pending(ctgr, question, answer); }
+    static pending_item* add_pending(const std::string& question, const std::string& answer, uint16_t ctgr = 0)
+    {
+        return add_test_pending(ctgr, question, answer);
+    }
 
     void key(Qt::Key k) { QTest::keyClick(client(), k); }
     // A key or a text as the keyboard sends them: to the widget that has the focus.
