@@ -1,7 +1,6 @@
 #include <QTreeWidget>
 
 #include "session/choose.h"
-#include "database/database.h"
 #include "session/lifecycle.h"
 #include "settings/category_dialog.h"
 #include "settings/settings_store.h"
@@ -47,23 +46,17 @@ TEST_F(CategoryDialog, TheTreeShowsTheForestWithCountsBelowEachCategory)
 
     category_selection_dialog d(&record, &record.acs1, true, &new_item_category);
     EXPECT_EQ(d.windowTitle(), QStringLiteral("Category Selection"));
-    EXPECT_EQ(label(d, french), QStringLiteral("French (i:5,r:2,q:2)"));
-    EXPECT_EQ(label(d, verbs), QStringLiteral("Verbs (i:2,r:1,q:0)"));
-    EXPECT_EQ(label(d, maths), QStringLiteral("Maths (i:0,r:0,q:0)"));
-    EXPECT_EQ(label(d, 0), QStringLiteral("root (i:5,r:2,q:2)"));
-    EXPECT_EQ(d.item_of(verbs)->parent(), d.item_of(french));
-    EXPECT_EQ(d.item_of(french)->parent(), d.item_of(lang));
-    EXPECT_EQ(d.item_of(lang)->parent(), d.item_of(0));
-    EXPECT_EQ(d.item_of(0)->parent(), nullptr);
+    EXPECT_EQ(QStringList({label(d, french), label(d, verbs), label(d, maths), label(d, 0)}).join('|'),
+        QStringLiteral("French (i:5,r:2,q:2)|Verbs (i:2,r:1,q:0)|Maths (i:0,r:0,q:0)|root (i:5,r:2,q:2)"));
+    EXPECT_TRUE(d.item_of(verbs)->parent() == d.item_of(french) && d.item_of(french)->parent() == d.item_of(lang));
+    EXPECT_TRUE(d.item_of(lang)->parent() == d.item_of(0) && d.item_of(0)->parent() == nullptr);
     EXPECT_EQ(d.item_of(0)->indexOfChild(d.item_of(maths)), 1);
     EXPECT_EQ(d.item_of(maths)->data(0, Qt::UserRole).toUInt(), maths);
 
     // A long name gives way to the counts within 143 bytes, never splitting a character.
     const std::string name = std::string(120, 'n') + "\xc3\xa9\xc3\xa9\xc3\xa9";
-    const std::string cut = category_label(name.c_str(), 4000000000u, 4000000000u, 4000000000u);
-    EXPECT_EQ(cut.size(), 143u);
-    EXPECT_TRUE(cut.ends_with(" (i:4000000000,r:4000000000,q:4000000000)"));
-    EXPECT_TRUE(QString::fromUtf8(cut.c_str()).startsWith(QString(102, QLatin1Char('n')) + " ("));
+    EXPECT_EQ(category_label(name.c_str(), 4000000000u, 4000000000u, 4000000000u),
+        std::string(102, 'n') + " (i:4000000000,r:4000000000,q:4000000000)");
     EXPECT_EQ(category_label("é", 1, 2, 3), "é (i:1,r:2,q:3)");
 }
 
@@ -74,27 +67,29 @@ TEST_F(CategoryDialog, ReviewModeTicksTheRememberedSetAndStoresTheNewOne)
     // A set stored when there were fewer categories: 3 and 7 ticked, 8 and up unknown.
     record.acs1 = std::vector<uint8_t>{0x88};
     record.acs4 = std::vector<uint8_t>{0xFF, 0xFF};
+    const auto ticked = [](const category_selection_dialog& d) {
+        std::string t;
+        for (uint32_t c = 0; c < 12; ++c)
+            t += d.item_of(c)->checkState(0) == Qt::Checked ? 'x' : '.';
+        return t;
+    };
     {
         category_selection_dialog d(&record, &record.acs1, true, &new_item_category);
-        for (uint32_t c = 0; c < 12; ++c)
-            EXPECT_EQ(d.item_of(c)->checkState(0), c == 3 || c == 7 ? Qt::Checked : Qt::Unchecked) << c;
+        EXPECT_EQ(ticked(d), "...x...x....");
         d.item_of(7)->setCheckState(0, Qt::Unchecked);
         d.item_of(10)->setCheckState(0, Qt::Checked);
         d.item_of(0)->setCheckState(0, Qt::Checked);
         d.accept();
-        ASSERT_TRUE(d.selection());
-        EXPECT_EQ(*d.selection(), (std::vector<int32_t>{10, 3, 0, -1}));
+        EXPECT_EQ(d.selection().value_or(std::vector<int32_t>{}), (std::vector<int32_t>{10, 3, 0, -1}));
     }
     EXPECT_EQ(*record.acs1, (std::vector<uint8_t>{0x09, 0x04}));
     EXPECT_EQ(*record.acs4, (std::vector<uint8_t>{0xFF, 0xFF}));  // another activity's set
     EXPECT_EQ(new_item_category, 0);
-
     // Nothing ticked: only the end mark. Cancelled: no selection, the set unchanged.
     record.acs2.reset();
     {
         category_selection_dialog d(&record, &record.acs2, true, &new_item_category);
-        for (uint32_t c = 0; c < 12; ++c)
-            EXPECT_EQ(d.item_of(c)->checkState(0), Qt::Unchecked);
+        EXPECT_EQ(ticked(d), "............");
         d.accept();
         EXPECT_EQ(*d.selection(), std::vector<int32_t>{-1});
     }
@@ -119,15 +114,12 @@ TEST_F(CategoryDialog, AddModeChoosesOneCategoryAndKeepsTheLastChoice)
     {
         category_selection_dialog d(&record, nullptr, false, &new_item_category);
         EXPECT_FALSE(d.item_of(a)->flags() & Qt::ItemIsUserCheckable);
-        EXPECT_EQ(d.tree()->currentItem(), d.item_of(b));
-        EXPECT_EQ(new_item_category, b);
+        EXPECT_TRUE(d.tree()->currentItem() == d.item_of(b) && new_item_category == b);
         d.tree()->setCurrentItem(d.item_of(a));
         EXPECT_EQ(record.acs3, a);
-        // Cancel keeps the last selection made.
-        d.reject();
+        d.reject();  // Cancel keeps the last selection made
     }
-    EXPECT_EQ(new_item_category, a);
-    EXPECT_EQ(record.acs3, a);
+    EXPECT_TRUE(new_item_category == a && record.acs3 == a);
 
     // A remembered category past the last one preselects nothing and changes nothing.
     record.acs3 = 40;
@@ -138,8 +130,7 @@ TEST_F(CategoryDialog, AddModeChoosesOneCategoryAndKeepsTheLastChoice)
         d.accept();
         EXPECT_FALSE(d.selection());
     }
-    EXPECT_EQ(new_item_category, b);
-    EXPECT_EQ(record.acs3, 40u);
+    EXPECT_TRUE(new_item_category == b && record.acs3 == 40u);
 }
 
 TEST_F(CategoryDialog, ADamagedTableStillShowsEveryCategory)

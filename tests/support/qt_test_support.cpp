@@ -20,88 +20,70 @@ namespace {
 message_answer record_message(QWidget* owner, const QString& title, const QString& text, message_buttons buttons)
 {
     recorded_messages().push_back({title, text, buttons, owner != nullptr});
-    if (!message_answers().empty()) {
-        const message_answer answer = message_answers().front();
-        message_answers().pop_front();
-        return answer;
-    }
-    switch (buttons) {
-    case message_buttons::ok:
-        return message_answer::ok;
-    case message_buttons::yes_no:
-        return message_answer::no;
-    case message_buttons::retry_cancel:
-        return message_answer::cancel;
-    case message_buttons::retry_elsewhere_discard:
-        return message_answer::discard;
-    }
-    return message_answer::cancel;
+    if (message_answers().empty())  // none planned: the box's way out
+        return buttons == message_buttons::ok ? message_answer::ok
+            : buttons == message_buttons::yes_no ? message_answer::no
+            : buttons == message_buttons::retry_cancel ? message_answer::cancel : message_answer::discard;
+    const message_answer answer = message_answers().front();
+    message_answers().pop_front();
+    return answer;
+}
+
+// Owns the waits below; replaced by each test so that none outlives its test.
+QObject*& waits()
+{
+    static QObject* owner = nullptr;
+    return owner;
+}
+
+// Runs `act` on what `find` finds, looking every 5 ms; after 10 s the test fails.
+template <typename T>
+void act_on_next(std::function<T*()> find, std::function<void(T*)> act, const char* what)
+{
+    if (!waits())
+        waits() = new QObject;
+    auto* poll = new QTimer(waits());
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, find = std::move(find), act = std::move(act), what, tries = 0]() mutable {
+        T* found = find();
+        if (found || ++tries > 2000) {
+            poll->stop();
+            poll->deleteLater();
+        }
+        if (found)
+            act(found);
+        else if (tries > 2000) {
+            ADD_FAILURE() << what;
+            // A dialog the test meant to leave would otherwise wait for input for ever.
+            if (QWidget* stuck = QApplication::activeModalWidget())
+                stuck->close();
+        }
+    });
+    poll->start(5);
 }
 
 }  // namespace
 
 message_box_function recording_message_box() { return record_message; }
 
-namespace {
-
-// Owns the waits of on_next_modal; replaced by each test so that none outlives its test.
-QObject*& modal_waits()
-{
-    static QObject* owner = nullptr;
-    return owner;
-}
-
-}  // namespace
-
 void on_next_modal(std::function<void(QWidget*)> act)
 {
-    if (!modal_waits())
-        modal_waits() = new QObject;
-    auto* poll = new QTimer(modal_waits());
-    poll->setInterval(5);
-    int tries = 0;
     // Registered from inside a modal window, the wait is for the next one: acting on the window
     // that is still up would send its keys to the wrong dialog.
     QPointer<QWidget> open_before = QApplication::activeModalWidget();
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, act = std::move(act), tries, open_before]() mutable {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal == open_before) {
-            // Offscreen, a dialog opened from inside another may not be reported active at once.
-            modal = nullptr;
-            for (QWidget* window : QApplication::topLevelWidgets())
-                if (window != open_before && window->isVisible() && window->isModal())
-                    modal = window;
-        }
-        if (modal) {
-            poll->stop();
-            poll->deleteLater();
-            act(modal);
-        } else if (++tries > 2000) {
-            poll->stop();
-            poll->deleteLater();
-            ADD_FAILURE() << "no modal window opened";
-            // A dialog the test meant to leave would otherwise wait for input for ever.
-            if (QWidget* stuck = QApplication::activeModalWidget())
-                stuck->close();
-        }
-    });
-    poll->start();
+    act_on_next<QWidget>([open_before]() -> QWidget* {
+        if (QWidget* modal = QApplication::activeModalWidget(); modal != open_before)
+            return modal;
+        // Offscreen, a dialog opened from inside another may not be reported active at once.
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (window != open_before && window->isVisible() && window->isModal())
+                return window;
+        return nullptr;
+    }, std::move(act), "no modal window opened");
 }
 
 void on_next_popup(std::function<void(QMenu*)> act)
 {
-    if (!modal_waits())
-        modal_waits() = new QObject;
-    auto* poll = new QTimer(modal_waits());
-    poll->setInterval(5);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, act = std::move(act)] {
-        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
-            poll->stop();
-            poll->deleteLater();
-            act(menu);
-        }
-    });
-    poll->start();
+    act_on_next<QMenu>([] { return qobject_cast<QMenu*>(QApplication::activePopupWidget()); }, std::move(act), "no menu opened");
 }
 
 void choose_last_entry_of_next_popup()
@@ -185,8 +167,8 @@ void qt_test::SetUp()
 
 void qt_test::TearDown()
 {
-    delete modal_waits();
-    modal_waits() = nullptr;
+    delete waits();
+    waits() = nullptr;
     // The closing sequence posts the quit; run later, it would end every dialog of the next
     // test at once.
     QCoreApplication::removePostedEvents(qApp, QEvent::MetaCall);

@@ -7,13 +7,11 @@
 #include <deque>
 #include <functional>
 #include <memory>
-#include <string>
+#include <ostream>
 #include <vector>
 
 #include "support/test_support.h"
 #include "ui/window_state.h"
-
-#include <ostream>
 
 // Qt's own waits report a timeout to a QTest run that GoogleTest never sees, and leave the test
 // quietly: these fail the test instead.
@@ -60,6 +58,7 @@ std::deque<message_answer>& message_answers();
 // The stand-in for the message box that records into them, which each test starts with.
 message_box_function recording_message_box();
 
+class QMenu;
 class QWidget;
 class main_window;
 // Chooses the window's menu action, or clicks its control, whose described id is `id`.
@@ -71,7 +70,6 @@ bool box_timer_running(const QWidget* box, const char* name);
 // Runs `act` on the next modal window (a dialog started with exec()) once it is open. The wait
 // ends with the test.
 void on_next_modal(std::function<void(QWidget*)> act);
-class QMenu;
 // Runs `act` on the next pop-up menu once it is open. The wait ends with the test.
 void on_next_popup(std::function<void(QMenu*)> act);
 // Chooses the last entry of the next pop-up menu by keys once it is open.

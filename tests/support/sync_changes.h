@@ -35,10 +35,7 @@ inline size_t random_changes(std::mt19937& rng, uint64_t id, int& made)
         const auto grade = static_cast<uint16_t>(rng() % 6);
         const std::string name = std::to_string(id % 7) + "-" + std::to_string(++made);
         switch (rng() % 17) {
-        case 0:
-        case 1:
-        case 2:
-        case 3:
+        case 0: case 1: case 2: case 3:
             if (e)
                 grade_reviewed(e, grade, review_screen::scheduled);
             break;

@@ -45,38 +45,27 @@ inline collection_image image_of_open_database()
     return m;
 }
 
-inline std::string describe(int) { return {}; }
-template <typename... T>
-std::string describe(const std::tuple<T...>& t)
-{
-    std::string out;
-    std::apply([&](const auto&... field) { ((out += ::testing::PrintToString(field) + " "), ...); }, t);
-    return out;
-}
-
 // The first few entries in which two images differ, for the failure message.
-template <typename Map>
-std::string difference(const Map& a, const Map& b, const char* what)
+inline std::string difference(const collection_image& a, const collection_image& b)
 {
     std::string out;
     int shown = 0;
-    for (const auto& [key, value] : a) {
-        const auto it = b.find(key);
-        if ((it == b.end() || !(it->second == value)) && shown++ < 5)
-            out += std::string(what) + " " + key + (it == b.end() ? " missing\n" : " differs: " + describe(value) + " | " + describe(it->second) + "\n");
-    }
-    for (const auto& [key, value] : b)
-        if (a.find(key) == a.end() && shown++ < 10)
-            out += std::string(what) + " " + key + " extra\n";
-    return out;
-}
-
-inline std::string difference(const collection_image& a, const collection_image& b)
-{
+    const auto compare = [&](const auto& x, const auto& y, const char* what) {
+        for (const auto& [key, value] : x)
+            if ((!y.contains(key) || !(y.at(key) == value)) && shown++ < 5)
+                out += std::string(what) + " " + key
+                    + (y.contains(key) ? " differs: " + ::testing::PrintToString(value) + " | " + ::testing::PrintToString(y.at(key)) : " missing") + "\n";
+        for (const auto& [key, value] : y)
+            if (!x.contains(key) && shown++ < 10)
+                out += std::string(what) + " " + key + " extra\n";
+    };
+    compare(a.items, b.items, "item");
+    compare(a.queue, b.queue, "queued");
     std::map<std::string, int> ca, cb;
     for (const std::string& c : a.categories)
         ca[c] = 0;
     for (const std::string& c : b.categories)
         cb[c] = 0;
-    return difference(a.items, b.items, "item") + difference(a.queue, b.queue, "queued") + difference(ca, cb, "category");
+    compare(ca, cb, "category");
+    return out;
 }

@@ -37,24 +37,13 @@ std::string read_file(const std::string& path)
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-void write_file(const std::string& path, const std::string& contents)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << contents;
-}
+void write_file(const std::string& path, const std::string& contents) { std::ofstream(path, std::ios::binary | std::ios::trunc) << contents; }
 
 bool file_exists(const std::string& path) { return std::filesystem::exists(path); }
 
 SYSTEMTIME make_system_time(int year, int month, int day, int hour, int minute, int second)
 {
-    SYSTEMTIME st;
-    st.wYear = year;
-    st.wMonth = month;
-    st.wDay = day;
-    st.wHour = hour;
-    st.wMinute = minute;
-    st.wSecond = second;
-    return st;
+    return {.wYear = year, .wMonth = month, .wDay = day, .wHour = hour, .wMinute = minute, .wSecond = second};
 }
 
 void use_zone(const char* posix_rule)

@@ -1,8 +1,5 @@
 // The browser's preparing threads: once they are through, a search is whole at once; what they
 // made of texts edited since is dropped.
-#include <QLabel>
-#include <QLineEdit>
-
 #include <thread>
 
 #include "ui_fixture.h"

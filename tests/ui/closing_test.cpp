@@ -3,16 +3,8 @@
 // request (SIGTERM) during it waits for the database to be rescued; a refused database and a
 // restore from the File menu keep a backup of what they replace.
 #include <QAbstractButton>
-#include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFile>
-#include <QMessageBox>
-#include <QSettings>
-#include <QTableWidget>
-#include <QTest>
-#include <QTimer>
 
 #include <csignal>
 #include <cerrno>
@@ -20,18 +12,16 @@
 
 #include "database/backups.h"
 #include "database/binfile.h"
-#include "database/database.h"
-#include "platform/files.h"
-#include "resources/ids.h"
-#include "session/lifecycle.h"
-#include "settings/settings_store.h"
-#include "support/database_helpers.h"
-#include "support/qt_test_support.h"
-#include "ui/main_window.h"
 #include "ui/program.h"
 #include "ui/signal_bridge.h"
+#include "ui_fixture.h"
 
 namespace {
+
+// The rescue copies in `dir`.
+QStringList rescue_files(const QString& dir) { return QDir(dir).entryList({QStringLiteral("elements.rescue-*.bin")}, QDir::Files); }
+// Every write to a path holding `part` fails, as on a full disk.
+void disk_full(const std::string& part) { fail_file_operations({{.op = file_op::write, .path_part = part, .error = ENOSPC}}); }
 
 class Closing : public qt_test {
 protected:
@@ -53,13 +43,22 @@ protected:
         // The quit that the close posted would end every later event loop of this test program.
         QCoreApplication::removePostedEvents(qApp, QEvent::MetaCall);
     }
+    // A window whose session holds a new item, on a disk with room for elements.bin only.
+    main_window* open_on_a_full_disk()
+    {
+        main_window* w = open_window();
+        add_test_item(0, 0, 1, "typed today");
+        disk_full(dir() + "queue.txt.tmp-");
+        return w;
+    }
+    // The session's database, whole, in `where`.
+    static void expect_saved_in(const std::string& where)
+    {
+        ASSERT_EQ(ma_init(where.c_str()), init_status::from_bin);
+        ASSERT_NE(db().head, nullptr);
+        EXPECT_EQ(db().head->question, "typed today");
+    }
 };
-
-// Every write to a path holding `part` fails, as on a full disk.
-void disk_full(const std::string& part)
-{
-    fail_file_operations({{.op = file_op::write, .path_part = part, .error = ENOSPC}});
-}
 
 }  // namespace
 
@@ -70,13 +69,10 @@ TEST_F(Closing, ClosingSavesTheDatabaseAndTheSettingsOnce)
     ui().settings_record->randompick = 1;
     ui().settings_record->acs4 = std::vector<uint8_t>{0x03};
     run_command(w, cmd_exit);
-    EXPECT_TRUE(w->closed());
-    EXPECT_EQ(db().db_state, DB_UNINITIALISED);
-    EXPECT_FALSE(QFile::exists(default_dir() + "lockfile"));
+    EXPECT_TRUE(w->closed() && db().db_state == DB_UNINITIALISED && !QFile::exists(default_dir() + "lockfile"));
     QSettings raw(settings_file(), QSettings::NativeFormat);
     EXPECT_EQ(raw.value("pathtodatadir").toString(), default_dir());
-    EXPECT_EQ(raw.value("randompick").toUInt(), 1u);
-    EXPECT_EQ(raw.value("acs4").toByteArray(), QByteArray("\x03", 1));
+    EXPECT_TRUE(raw.value("randompick").toUInt() == 1u && raw.value("acs4").toByteArray() == QByteArray("\x03", 1));
     EXPECT_FALSE(raw.value("windowgeometry").toByteArray().isEmpty());
     // A second request (a signal after Exit, say) does nothing more.
     w->closing_sequence();
@@ -85,12 +81,9 @@ TEST_F(Closing, ClosingSavesTheDatabaseAndTheSettingsOnce)
 
 TEST_F(Closing, ACloseThatCannotSaveSaysWhichFileAndWhyAndSavesOnRetry)
 {
-    main_window* w = open_window();
-    add_test_item(0, 0, 1, "typed today");
+    main_window* w = open_on_a_full_disk();
     // A rescue copy of an earlier session stays; the one of this session goes once Retry saved.
-    const std::string earlier_rescue = dir() + "elements.rescue-20260101-080000.bin";
-    write_file(earlier_rescue, "kept");
-    disk_full(dir() + "queue.txt.tmp-");  // room for elements.bin only
+    write_file(dir() + "elements.rescue-20260101-080000.bin", "kept");
     // The first answer tries again while the disk is still full; the second after room was made.
     message_answers() = {message_answer::retry};
     static bool boxes_could_wait;
@@ -110,28 +103,18 @@ TEST_F(Closing, ACloseThatCannotSaveSaysWhichFileAndWhyAndSavesOnRetry)
     };
     press_exit(w);
     EXPECT_TRUE(boxes_could_wait) << "the box was ended before the user could answer";
-    ASSERT_EQ(recorded_messages().size(), 2u);
-    const recorded_message& m = recorded_messages()[0];
-    EXPECT_EQ(m.title, QStringLiteral("Cannot Save Database"));
-    EXPECT_TRUE(m.text.contains(default_dir() + "queue.txt")) << m.text.toStdString();
-    EXPECT_TRUE(m.text.contains(QString::fromUtf8(std::strerror(ENOSPC)))) << m.text.toStdString();
-    EXPECT_EQ(m.buttons, message_buttons::retry_elsewhere_discard);
-    EXPECT_TRUE(m.text.contains(QStringLiteral("A rescue copy of the database was written to:\n") + default_dir()))
-        << m.text.toStdString();
-    EXPECT_TRUE(w->closed());
-    EXPECT_EQ(db().db_state, DB_UNINITIALISED);
-    EXPECT_EQ(QDir(default_dir()).entryList({QStringLiteral("elements.rescue-*.bin")}, QDir::Files),
-        QStringList{QStringLiteral("elements.rescue-20260101-080000.bin")});
-    ASSERT_EQ(ma_init(dir().c_str()), init_status::from_bin);
-    ASSERT_NE(db().head, nullptr);
-    EXPECT_EQ(db().head->question, "typed today");
+    for (const QString& part : {default_dir() + "queue.txt", QString::fromUtf8(std::strerror(ENOSPC)),
+             "A rescue copy of the database was written to:\n" + default_dir()})
+        EXPECT_TRUE(told(2, 0, QStringLiteral("Cannot Save Database"), part));
+    EXPECT_EQ(recorded_messages()[0].buttons, message_buttons::retry_elsewhere_discard);
+    EXPECT_TRUE(w->closed() && db().db_state == DB_UNINITIALISED);
+    EXPECT_EQ(rescue_files(default_dir()), QStringList{QStringLiteral("elements.rescue-20260101-080000.bin")});
+    expect_saved_in(dir());
 }
 
 TEST_F(Closing, ACloseThatCannotSaveCanSaveInAnotherFolder)
 {
-    main_window* w = open_window();
-    add_test_item(0, 0, 1, "typed today");
-    disk_full(dir() + "queue.txt.tmp-");  // room for elements.bin only
+    main_window* w = open_on_a_full_disk();
     temp_dir elsewhere;
     static QString chosen_folder;
     chosen_folder = QString::fromStdString(elsewhere.path());
@@ -142,12 +125,9 @@ TEST_F(Closing, ACloseThatCannotSaveCanSaveInAnotherFolder)
     ASSERT_TRUE(told(2, 1, QStringLiteral("Database Saved"), chosen_folder));
     EXPECT_EQ(db().db_state, DB_UNINITIALISED);
     // The session is in the other folder, whole; here the files stay as they were.
-    EXPECT_FALSE(QFile::exists(default_dir() + "elements.bin"));
-    EXPECT_FALSE(QFile::exists(default_dir() + "lockfile"));
-    ASSERT_EQ(ma_init(elsewhere.path().c_str()), init_status::from_bin);
-    ASSERT_NE(db().head, nullptr);
-    EXPECT_EQ(db().head->question, "typed today");
+    EXPECT_FALSE(QFile::exists(default_dir() + "elements.bin") || QFile::exists(default_dir() + "lockfile"));
     EXPECT_TRUE(file_exists(elsewhere.file("weights.bin")));
+    expect_saved_in(elsewhere.path());
     ma_discard();
 }
 
@@ -161,12 +141,9 @@ TEST_F(Closing, ARefusedDatabaseIsReportedAndItsNewestBackupRestored)
 
     message_answers() = {message_answer::yes};
     main_window* w = open_window();
-    ASSERT_EQ(recorded_messages().size(), 1u);
-    const recorded_message& m = recorded_messages()[0];
-    EXPECT_EQ(m.title, QStringLiteral("Database Not Readable"));
-    EXPECT_TRUE(m.text.contains(default_dir() + "elements.refused-1.bin")) << m.text.toStdString();
-    EXPECT_TRUE(m.text.contains(QStringLiteral("8 items"))) << m.text.toStdString();
-    EXPECT_EQ(m.buttons, message_buttons::yes_no);
+    for (const QString& part : {default_dir() + "elements.refused-1.bin", QStringLiteral("8 items")})
+        EXPECT_TRUE(told(1, 0, QStringLiteral("Database Not Readable"), part));
+    EXPECT_EQ(recorded_messages()[0].buttons, message_buttons::yes_no);
     EXPECT_EQ(read_file(dir() + "elements.refused-1.bin"), damaged);
     EXPECT_EQ(db().item_count, 8u);
     EXPECT_TRUE(w->question_box->toPlainText().startsWith(QStringLiteral("The backup was restored.")));
@@ -186,8 +163,7 @@ TEST_F(Closing, RestoreBackupListsTheBackupsAsksFirstAndMarksTheWayBack)
     // The older backup (second row) by keys; the first time No, the box's default, the second Yes.
     QStringList rows;
     auto choose_second = [&rows](QWidget* dialog) {
-        auto* table = dialog->findChild<QTableWidget*>(QStringLiteral("backup_table"));
-        ASSERT_NE(table, nullptr);
+        auto* table = child<QTableWidget>(dialog, "backup_table");
         rows.clear();
         for (int r = 0; r < table->rowCount(); ++r)
             rows << table->item(r, 1)->text();
@@ -198,8 +174,7 @@ TEST_F(Closing, RestoreBackupListsTheBackupsAsksFirstAndMarksTheWayBack)
     QTest::keyClick(w, Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(rows, (QStringList{"5", "1"}));
     ASSERT_TRUE(told(1, 0, QStringLiteral("Restore Backup")));
-    EXPECT_EQ(recorded_messages()[0].buttons, message_buttons::yes_no);
-    EXPECT_EQ(db().item_count, 6u);
+    EXPECT_TRUE(recorded_messages()[0].buttons == message_buttons::yes_no && db().item_count == 6u);
     message_answers() = {message_answer::yes};
     on_next_modal(choose_second);
     click_file_menu_entry(w, "restore_action");
@@ -208,7 +183,7 @@ TEST_F(Closing, RestoreBackupListsTheBackupsAsksFirstAndMarksTheWayBack)
     // The next time, the list marks the state left behind as the way back.
     QString marked;
     on_next_modal([&marked](QWidget* dialog) {
-        marked = dialog->findChild<QTableWidget*>(QStringLiteral("backup_table"))->item(0, 0)->text();
+        marked = child<QTableWidget>(dialog, "backup_table")->item(0, 0)->text();
         QTest::keyClick(dialog, Qt::Key_Escape);
     });
     ASSERT_TRUE(QTest::qWaitForWindowActive(w));
@@ -219,19 +194,12 @@ TEST_F(Closing, RestoreBackupListsTheBackupsAsksFirstAndMarksTheWayBack)
 
 namespace {
 
-// The rescue copies in `dir`.
-QStringList rescue_files(const QString& dir)
-{
-    return QDir(dir).entryList({QStringLiteral("elements.rescue-*.bin")}, QDir::Files);
-}
-
 class CloseRequest : public qt_test {
 protected:
     void SetUp() override
     {
         qt_test::SetUp();
-        // The real box, so that nothing but the program can end it.
-        ui().message_box = nullptr;
+        ui().message_box = nullptr;  // the real box, so that nothing but the program can end it
         window = new main_window;
         ASSERT_EQ(window->open_data(), 0);
         window->show();
@@ -277,8 +245,7 @@ TEST_F(CloseRequest, ASecondSigtermEndsAFailedSaveOnlyOnceTheDatabaseIsRescued)
     QString asked_text;
     bool still_asking_later = false;
     on_next_modal([&](QWidget* modal) {
-        auto* box = qobject_cast<QMessageBox*>(modal);
-        ASSERT_NE(box, nullptr);
+        auto* box = static_cast<QMessageBox*>(modal);
         EXPECT_EQ(box->windowTitle(), QStringLiteral("Cannot Save Database"));
         asked_text = box->text();
         // A box that a close request ends by itself would be gone by now.
@@ -293,18 +260,15 @@ TEST_F(CloseRequest, ASecondSigtermEndsAFailedSaveOnlyOnceTheDatabaseIsRescued)
 
     EXPECT_TRUE(still_asking_later) << "the failed save's question vanished";
     EXPECT_EQ(code, 1) << "the program must not end as if it had saved";
-    const QString home = QDir::homePath() + "/";
-    const QStringList rescued = rescue_files(home);
+    const QStringList rescued = rescue_files(QDir::homePath());
     ASSERT_EQ(rescued.size(), 1) << "no rescue copy in the home folder";
+    const QString rescue = QDir::homePath() + "/" + rescued[0];
     EXPECT_TRUE(rescue_files(default_dir()).isEmpty());
-    EXPECT_TRUE(asked_text.contains(home + rescued[0])) << asked_text.toStdString();
-    EXPECT_TRUE(read_file(default_dir().toStdString() + "error.log").find((home + rescued[0]).toStdString())
-        != std::string::npos);
-    EXPECT_EQ(db().db_state, DB_UNINITIALISED);
-    EXPECT_FALSE(file_exists(default_dir().toStdString() + "elements.bin"));
-
+    EXPECT_TRUE(asked_text.contains(rescue)) << asked_text.toStdString();
+    EXPECT_NE(read_file(default_dir().toStdString() + "error.log").find(rescue.toStdString()), std::string::npos);
+    EXPECT_TRUE(db().db_state == DB_UNINITIALISED && !file_exists(default_dir().toStdString() + "elements.bin"));
     bin_summary summary;
-    ASSERT_TRUE(inspect_bin((home + rescued[0]).toUtf8().constData(), &summary));
+    ASSERT_TRUE(inspect_bin(rescue.toUtf8().constData(), &summary));
     EXPECT_EQ(summary.item_count, 30u);
 }
 
@@ -329,7 +293,5 @@ TEST_F(CloseRequest, WhileNothingCanBeWrittenAnywhereASecondSigtermIsRefused)
     std::raise(SIGTERM);
     const int code = run_until_exit();
     EXPECT_TRUE(asking_after_second) << "a close request ended a session that is saved nowhere";
-    EXPECT_EQ(code, 0);
-    EXPECT_TRUE(rescue_files(QDir::homePath()).isEmpty());
-    EXPECT_EQ(db().db_state, DB_UNINITIALISED);
+    EXPECT_TRUE(code == 0 && rescue_files(QDir::homePath()).isEmpty() && db().db_state == DB_UNINITIALISED);
 }

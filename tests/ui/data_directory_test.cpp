@@ -4,30 +4,19 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <QDir>
-#include <QFile>
-#include <QSettings>
-
 #include <cerrno>
 #include <filesystem>
 #include <functional>
 #include <string_view>
 
-#include "platform/files.h"
 #include "session/lifecycle.h"
-#include "support/database_helpers.h"
-#include "support/qt_test_support.h"
-#include "ui/main_window.h"
+#include "ui_fixture.h"
 
 namespace {
 
 class DataDirectory : public qt_test {
 protected:
-    void store_data_dir(const QString& path)
-    {
-        QSettings raw(settings_file(), QSettings::NativeFormat);
-        raw.setValue("pathtodatadir", path);
-    }
+    void store_data_dir(const QString& path) { QSettings(settings_file(), QSettings::NativeFormat).setValue("pathtodatadir", path); }
     // A path under a regular file, which can never be created.
     QString uncreatable() const
     {
@@ -87,16 +76,13 @@ TEST_F(DataDirectory, TheStartSaysWhatBecameOfTheDirectoryAndEndsWhenItCannotGoO
             for (const recorded_message& m : recorded_messages())
                 titles << m.title;
             EXPECT_EQ(titles, c.titles);
-            ASSERT_FALSE(recorded_messages().empty());
-            const recorded_message& first = recorded_messages()[0];
-            EXPECT_TRUE(first.text.contains(stored)) << first.text.toStdString();
+            EXPECT_TRUE(told(c.titles.size(), 0, {}, stored));
             EXPECT_EQ(db().db_state == DB_OPEN, c.exit_code == 0);
-            if (c.titles.size() > 1) {
-                EXPECT_FALSE(recorded_messages().back().owned) << "the window that would own it is gone";
-            }
-            if (std::string_view(c.name) == "uncreatable") {
-                EXPECT_EQ(first.text, QStringLiteral("Cannot access nor create directory that is set in settings:\n") + stored
-                        + QStringLiteral("\n\nUsing default directory:\n") + default_dir());
+            // The second box has no window to own it: that is gone.
+            EXPECT_TRUE(c.titles.size() == 1 || !recorded_messages().back().owned);
+            if (std::string_view(c.name) == "uncreatable" && !recorded_messages().empty()) {
+                EXPECT_EQ(recorded_messages()[0].text, "Cannot access nor create directory that is set in settings:\n" + stored
+                        + "\n\nUsing default directory:\n" + default_dir());
                 EXPECT_EQ(ui().settings_record->pathtodatadir, default_dir());
             }
         }
@@ -117,7 +103,6 @@ TEST_F(DataDirectory, AReadOnlyDirectoryIsOpenedReadOnlyAndTheSettingKept)
     earlier_session(1);
     const std::string bin = stored.toStdString() + "elements.bin";
     const std::string saved = read_file(bin);
-    ASSERT_FALSE(saved.empty());
     // As on a read-only mount: nothing under it can be created or written.
     std::vector<file_fault> read_only_mount;
     for (const file_op op : {file_op::create, file_op::write, file_op::rename, file_op::unlink, file_op::copy})
@@ -132,7 +117,7 @@ TEST_F(DataDirectory, AReadOnlyDirectoryIsOpenedReadOnlyAndTheSettingKept)
     QCoreApplication::removePostedEvents(qApp, QEvent::MetaCall);
     fail_file_operations({});
     ASSERT_TRUE(told(2, 1, QStringLiteral("Cannot Save Database"), QStringLiteral("read-only")));
-    EXPECT_EQ(read_file(bin), saved);
+    EXPECT_TRUE(!saved.empty() && read_file(bin) == saved);
     QSettings raw(settings_file(), QSettings::NativeFormat);
     EXPECT_EQ(raw.value("pathtodatadir").toString(), stored);
     EXPECT_EQ(raw.value("qfontsize").toInt(), 14) << "the settings are saved though the database is not";

@@ -8,25 +8,16 @@ namespace {
 
 class Markup : public ui_test {};
 
-std::vector<std::string> cut(std::string& media, std::string text, std::string* rest)
-{
-    std::vector<std::string> sounds = cut_media(media, text);
-    *rest = text;
-    return sounds;
-}
-
 }  // namespace
 
 TEST(MarkupText, FormattingTagsAreHiddenAsTheyNest)
 {
-    EXPECT_EQ(strip_format_tags("a <b>word</b> here"), "a word here");
-    EXPECT_EQ(strip_format_tags("</b>closing first<b>"), "</b>closing first");
-    EXPECT_EQ(strip_format_tags("<b>mixed</i>"), "mixed");
-    EXPECT_EQ(strip_format_tags("<b><u>x</u></b></s>"), "x</s>");
-    EXPECT_EQ(strip_format_tags("<B>upper</B> <x>other</x> <i >sp"), "<B>upper</B> <x>other</x> <i >sp");
-    EXPECT_EQ(strip_format_tags("<b"), "<b");
-    EXPECT_EQ(strip_format_tags("<b>cut at the end</"), "cut at the end</");
-    EXPECT_EQ(strip_format_tags(""), "");
+    const std::pair<const char*, const char*> cases[] = {{"a <b>word</b> here", "a word here"},
+        {"</b>closing first<b>", "</b>closing first"}, {"<b>mixed</i>", "mixed"}, {"<b><u>x</u></b></s>", "x</s>"},
+        {"<B>upper</B> <x>other</x> <i >sp", "<B>upper</B> <x>other</x> <i >sp"}, {"<b", "<b"},
+        {"<b>cut at the end</", "cut at the end</"}, {"", ""}};
+    for (const auto& [source, shown] : cases)
+        EXPECT_EQ(strip_format_tags(source), shown) << source;
 
     std::string text = "a\r\nb\rc\r\r\nd\n";
     remove_cr_before_lf(text);
@@ -37,47 +28,42 @@ TEST(MarkupText, FormattingTagsAreHiddenAsTheyNest)
     EXPECT_EQ(path, "a/b/c/");
 }
 
+// An element runs to the first closing tag after it; an unclosed picture stays, and so do the
+// pictures after it; the media buffer starts afresh each time.
 TEST(MarkupText, MediaElementsAreCutPicturesFirst)
 {
-    std::string media;
-    std::string rest;
-    EXPECT_EQ(cut(media, "x<snd>1.wav</snd>y<img>p.png</img>z<snd>2.wav</snd><img>q.png</img>", &rest),
-        (std::vector<std::string>{"1.wav", "2.wav"}));
-    EXPECT_EQ(rest, "xyz");
-    EXPECT_EQ(media, "<img>p.png</img><img>q.png</img><snd>1.wav</snd><snd>2.wav</snd>");
-    EXPECT_TRUE(has_picture(media));
-
-    // An unclosed picture stays, and so do the pictures after it; sounds are still cut.
-    EXPECT_EQ(cut(media, "<img>a.png</snd>b<snd>s</snd>", &rest), std::vector<std::string>{"s"});
-    EXPECT_EQ(rest, "<img>a.png</snd>b");
-    EXPECT_EQ(media, "<snd>s</snd>");
-    EXPECT_FALSE(has_picture(media));
-    // An element runs to the first closing tag after it; the media buffer starts afresh.
-    EXPECT_TRUE(cut(media, "<img>a<img>b</img>c</img>", &rest).empty());
-    EXPECT_EQ(media, "<img>a<img>b</img>");
-    EXPECT_EQ(rest, "c</img>");
-    EXPECT_TRUE(cut(media, "<imgx></img>", &rest).empty());
-    EXPECT_EQ(media, "");
-    EXPECT_TRUE(cut(media, "<img></img><snd></snd>", &rest) == std::vector<std::string>{""});
-    EXPECT_EQ(rest, "");
+    const struct {
+        const char* text;
+        const char* rest;
+        const char* media;
+        std::vector<std::string> sounds;
+    } cases[] = {{"x<snd>1.wav</snd>y<img>p.png</img>z<snd>2.wav</snd><img>q.png</img>", "xyz",
+                     "<img>p.png</img><img>q.png</img><snd>1.wav</snd><snd>2.wav</snd>", {"1.wav", "2.wav"}},
+        {"<img>a.png</snd>b<snd>s</snd>", "<img>a.png</snd>b", "<snd>s</snd>", {"s"}},
+        {"<img>a<img>b</img>c</img>", "c</img>", "<img>a<img>b</img>", {}}, {"<imgx></img>", "<imgx></img>", "", {}},
+        {"<img></img><snd></snd>", "", "<img></img><snd></snd>", {""}}};
+    std::string media = "left from before";
+    for (const auto& c : cases) {
+        std::string text = c.text;
+        EXPECT_EQ(cut_media(media, text), c.sounds) << c.text;
+        EXPECT_EQ(text + "|" + media, std::string(c.rest) + "|" + c.media);
+        EXPECT_EQ(has_picture(media), std::string_view(c.media).starts_with("<img>")) << c.text;
+    }
 }
 
 TEST_F(Markup, MediaPathsJoinTheDataDirectoryOfTheSettings)
 {
     const std::string dir = data_dir();
-    EXPECT_EQ(media_file("sub\\s.wav").value().toStdString(), dir + "sub/s.wav");
-    EXPECT_EQ(media_file("/abs/dir\\s.wav").value().toStdString(), "/abs/dir/s.wav");
-    EXPECT_EQ(media_file("\\abs\\s.wav").value().toStdString(), "/abs/s.wav");
-    EXPECT_EQ(media_file("../up.wav").value().toStdString(), dir + "../up.wav");
-    EXPECT_FALSE(media_file("C:\\x.wav"));
-    EXPECT_FALSE(media_file("\\:x.wav"));
-    EXPECT_FALSE(media_file(""));
-    // Another computer's paths, in any spelling, are never handed on.
-    for (const char* remote : {"//host/a.png", "\\\\host\\a.png", "\\/host/a.png", "/\\host\\x.png"})
-        EXPECT_FALSE(media_file(remote)) << remote;
-    EXPECT_FALSE(media_file("bad\xff.wav"));
-    EXPECT_FALSE(media_file(std::string_view("nul\0.wav", 8)));
-    EXPECT_TRUE(media_file("/" + std::string(510, 'p')));
+    const std::pair<std::string, std::string> cases[] = {{"sub\\s.wav", dir + "sub/s.wav"},
+        {"/abs/dir\\s.wav", "/abs/dir/s.wav"}, {"\\abs\\s.wav", "/abs/s.wav"}, {"../up.wav", dir + "../up.wav"},
+        {"/" + std::string(510, 'p'), "/" + std::string(510, 'p')}};
+    for (const auto& [path, file] : cases)
+        EXPECT_EQ(media_file(path).value_or("none").toStdString(), file);
+    // Another computer's paths, in any spelling, are never handed on, nor are broken ones.
+    const std::string_view refused[] = {"C:\\x.wav", "\\:x.wav", "", "//host/a.png", "\\\\host\\a.png", "\\/host/a.png",
+        "/\\host\\x.png", "bad\xff.wav", std::string_view("nul\0.wav", 8)};
+    for (const std::string_view path : refused)
+        EXPECT_FALSE(media_file(path)) << path;
     EXPECT_FALSE(media_file("/" + std::string(511, 'p')));
     EXPECT_NE(read_file(dir + "error.log").find("WARNING: Media path"), std::string::npos);
 

@@ -1,50 +1,37 @@
 // The program in German, with the translators installed as the program installs them: no
 // English text is left in any window, menu, tooltip or message, and dates and numbers take
 // the German form.
-#include <QAbstractItemView>
-#include <QAction>
-#include <QChart>
-#include <QChartView>
-#include <QComboBox>
-#include <QFile>
-#include <QFileInfo>
-#include <QGroupBox>
-#include <QHeaderView>
-#include <QLabel>
-#include <QLineEdit>
-#include <QRegularExpression>
-#include <QTabWidget>
-#include <QTableView>
-#include <QTextDocumentFragment>
-#include <QTextEdit>
-#include <QTranslator>
-#include <QXmlStreamReader>
-#include <QPushButton>
 #include <QAbstractAxis>
 #include <QAbstractSeries>
+#include <QChartView>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTabWidget>
+#include <QTextDocumentFragment>
+#include <QTranslator>
+#include <QXmlStreamReader>
 
 #include <cerrno>
+#include <cstring>
 #include <memory>
 #include <set>
 #include <vector>
 
-#include "platform/files.h"
-#include "ui/browser.h"
 #include "ui/program.h"
 #include "ui_fixture.h"
 
 namespace {
 
 // Words of the English texts that German does not share; a text holding one is English.
-const std::set<QString> english_words = {"the", "of", "and", "to", "is", "are", "item", "items", "review",
-    "reviews", "due", "queue", "queued", "add", "new", "delete", "question", "answer", "file", "settings",
-    "browse", "grade", "grades", "day", "days", "cancel", "close", "help", "undo", "exit", "skip", "stop", "search",
-    "all", "with", "from", "category", "categories", "font", "size", "small", "big", "save", "restore", "backup",
-    "show", "repetitions", "created", "next", "last", "keys", "forget", "move", "scheduled", "pending", "nothing",
-    "yet", "share", "network", "retention", "weeks", "today", "yes", "no", "cut", "copy", "paste", "about",
-    "random", "pick", "path", "type", "here", "key", "or", "first", "more", "separated", "column",
-    "detect", "comma", "learning", "include", "waiting", "preview", "progress", "selection", "getting",
-    "started", "data", "directory", "read", "only", "shows", "grades", "typeface", "overdue", "interval"};
+const std::set<QString> english_words = {"the", "of", "and", "to", "is", "are", "item", "items", "review", "reviews",
+    "due", "queue", "queued", "add", "new", "delete", "question", "answer", "file", "settings", "browse", "grade",
+    "grades", "day", "days", "cancel", "close", "help", "undo", "exit", "skip", "stop", "search", "all", "with", "from",
+    "category", "categories", "font", "size", "small", "big", "save", "restore", "backup", "show", "repetitions",
+    "created", "next", "last", "keys", "forget", "move", "scheduled", "pending", "nothing", "yet", "share", "network",
+    "retention", "weeks", "today", "yes", "no", "cut", "copy", "paste", "about", "random", "pick", "path", "type",
+    "here", "key", "or", "first", "more", "separated", "column", "detect", "comma", "learning", "include", "waiting",
+    "preview", "progress", "selection", "getting", "started", "data", "directory", "read", "only", "shows", "typeface",
+    "overdue", "interval"};
 
 // A text as compared: no mnemonic marks, no key after a tab, markup as its plain text.
 QString normalized(QString text)
@@ -62,17 +49,18 @@ std::set<QString> replaced_sources()
     QFile file(qEnvironmentVariable("CARDWRIGHT_TEST_SOURCE_DIR") + QStringLiteral("/translations/cardwright_de.ts"));
     EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << file.fileName().toStdString();
     std::set<QString> sources;
-    QXmlStreamReader xml(&file);
     QString source;
-    while (!xml.atEnd()) {
+    for (QXmlStreamReader xml(&file); !xml.atEnd();) {
         if (xml.readNext() != QXmlStreamReader::StartElement)
             continue;
-        if (xml.name() == QLatin1String("source"))
-            source = normalized(xml.readElementText(QXmlStreamReader::IncludeChildElements));
-        else if (xml.name() == QLatin1String("translation") || xml.name() == QLatin1String("numerusform"))
-            if (const QString t = normalized(xml.readElementText(QXmlStreamReader::IncludeChildElements));
-                !t.isEmpty() && t != source && !source.isEmpty())
-                sources.insert(source);
+        const bool is_source = xml.name() == QLatin1String("source");
+        if (!is_source && xml.name() != QLatin1String("translation") && xml.name() != QLatin1String("numerusform"))
+            continue;
+        const QString t = normalized(xml.readElementText(QXmlStreamReader::IncludeChildElements));
+        if (is_source)
+            source = t;
+        else if (!t.isEmpty() && t != source && !source.isEmpty())
+            sources.insert(source);
     }
     return sources;
 }
@@ -91,27 +79,13 @@ std::vector<std::pair<QString, QString>> shown_texts(QWidget* window)
     for (QWidget* widget : widgets) {
         if (!widget->isVisible())
             continue;
-        add(widget, widget->toolTip());
-        add(widget, widget->accessibleName());
-        add(widget, widget->accessibleDescription());
-        for (QAction* action : widget->actions()) {
-            add(action, action->text());
-            add(action, action->toolTip());
-        }
-        if (auto* label = qobject_cast<QLabel*>(widget))
-            add(widget, label->text());
-        if (auto* button = qobject_cast<QAbstractButton*>(widget))
-            add(widget, button->text());
-        if (auto* line = qobject_cast<QLineEdit*>(widget))
-            add(widget, line->placeholderText());
-        if (auto* box = qobject_cast<QPlainTextEdit*>(widget)) {
-            add(widget, box->placeholderText());
-            add(widget, box->toPlainText());
-        }
-        if (auto* text = qobject_cast<QTextEdit*>(widget))
-            add(widget, text->toPlainText());
-        if (auto* group = qobject_cast<QGroupBox*>(widget))
-            add(widget, group->title());
+        // What a label, button, box or group shows; a line edit's own text is the user's.
+        for (const char* shown : {"toolTip", "accessibleName", "accessibleDescription", "text", "placeholderText", "plainText", "title"})
+            if (std::strcmp(shown, "text") != 0 || !qobject_cast<QLineEdit*>(widget))
+                add(widget, widget->property(shown).toString());
+        for (QAction* action : widget->actions())
+            for (const QString& text : {action->text(), action->toolTip()})
+                add(action, text);
         if (auto* combo = qobject_cast<QComboBox*>(widget))
             for (int i = 0; i < combo->count(); ++i)
                 add(widget, combo->itemText(i));
@@ -174,6 +148,13 @@ protected:
                                                         << text.toStdString() << "\" is English";
         }
     }
+    void expect_german_messages()
+    {
+        for (const recorded_message& m : recorded_messages()) {
+            QLabel shown(m.title + QLatin1Char('\n') + m.text);
+            expect_german(&shown, QStringLiteral("message"));
+        }
+    }
 
 private:
     QLocale before_;
@@ -199,11 +180,7 @@ TEST_F(German, NoEnglishTextInAnyWindowMenuOrMessage)
     ASSERT_TRUE(QTest::qWaitForWindowActive(w));
     QTest::keyClick(w, Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
     ASSERT_GE(recorded_messages().size(), 2u);
-    for (const recorded_message& m : recorded_messages()) {
-        QLabel shown(m.title + QLatin1Char('\n') + m.text);
-        shown.setWindowTitle(m.title);
-        expect_german(&shown, QStringLiteral("message"));
-    }
+    expect_german_messages();
 }
 
 // What the portable library reports as codes reaches the user in German: the lines an import
@@ -238,13 +215,9 @@ TEST_F(German, ImportProblemsAndAFailedSaveAreToldInGerman)
     EXPECT_EQ(recorded_messages()[0].text,
         QStringLiteral("Hinzugef\u00fcgt: 1\nDoppelte \u00fcbersprungen: 0\nMediendateien kopiert: 0\nProbleme: 2\n"
                        "Zeile 2: keine Frage; ausgelassen\nZeile 3: keine Antwort; ausgelassen"));
-    EXPECT_TRUE(recorded_messages()[1].text.contains(default_dir() + QStringLiteral("queue.txt")));
-    EXPECT_TRUE(recorded_messages()[1].text.contains(QStringLiteral("Kein Platz mehr auf dem Ger\u00e4t")))
-        << recorded_messages()[1].text.toStdString();
-    for (const recorded_message& m : recorded_messages()) {
-        QLabel shown(m.title + QLatin1Char('\n') + m.text);
-        expect_german(&shown, QStringLiteral("message"));
-    }
+    for (const QString& part : {default_dir() + "queue.txt", QStringLiteral("Kein Platz mehr auf dem Ger\u00e4t")})
+        EXPECT_TRUE(told(2, 1, {}, part));
+    expect_german_messages();
 }
 
 TEST_F(German, BrowserAndStatisticsShowDatesAndNumbersInGermanForm)
@@ -255,8 +228,7 @@ TEST_F(German, BrowserAndStatisticsShowDatesAndNumbersInGermanForm)
     key(Qt::Key_4);  // one due review, recalled: 100 % retention
     in_next_dialog("browser", [](QWidget* dialog, const QString&) {
         const auto* view = dialog->findChild<QTableView*>(QStringLiteral("browser_scheduled"));
-        ASSERT_NE(view, nullptr);
-        ASSERT_EQ(view->model()->rowCount(), 2);
+        ASSERT_TRUE(view && view->model()->rowCount() == 2);
         const QRegularExpression german_date(QStringLiteral("^\\d\\d\\.\\d\\d\\.\\d{4}$"));
         for (int r = 0; r < 2; ++r) {
             EXPECT_TRUE(german_date.match(view->model()->index(r, column_next_date).data().toString()).hasMatch());
@@ -265,8 +237,7 @@ TEST_F(German, BrowserAndStatisticsShowDatesAndNumbersInGermanForm)
     }, [&] { QTest::keyClick(w, Qt::Key_B, Qt::ControlModifier); });
     in_next_dialog("statistics", [](QWidget* dialog, const QString&) {
         const auto* retention = dialog->findChild<QLabel*>(QStringLiteral("recent_retention"));
-        ASSERT_NE(retention, nullptr);
-        EXPECT_TRUE(retention->text().contains(QStringLiteral("100,0 %"))) << retention->text().toStdString();
+        EXPECT_TRUE(retention && retention->text().contains(QStringLiteral("100,0 %")));
     }, [&] { QTest::keyClick(w, Qt::Key_T, Qt::ControlModifier); });
 }
 

@@ -3,20 +3,29 @@
 // doubles and a settable millisecond clock; keys and clicks as a user gives them; the browser
 // opened from the window; and a tour of every window for checks that must hold everywhere.
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
+#include <QDir>
+#include <QFile>
 #include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTableView>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 
 #include <functional>
 #include <map>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -35,22 +44,22 @@ inline std::vector<std::string>& media_log()
     static std::vector<std::string> log;
     return log;
 }
-
-class recording_sound_player : public sound_player {
-public:
+struct recording_sound_player : sound_player {
     void play(const QString& path) override { media_log().push_back("play " + path.toStdString()); }
     void stop() override { media_log().push_back("stop"); }
 };
-
-class recording_picture_viewer : public picture_viewer {
-public:
+struct recording_picture_viewer : picture_viewer {
     void open(const QString& path) override { media_log().push_back("open " + path.toStdString()); }
 };
+inline uint32_t fake_now_ms = 0;
 
-inline uint32_t& fake_now()
+// The child of that object name, which must be there.
+template <typename T>
+T* child(QWidget* parent, const char* name)
 {
-    static uint32_t now = 0;
-    return now;
+    T* found = parent->findChild<T*>(QLatin1String(name));
+    EXPECT_NE(found, nullptr) << name;
+    return found;
 }
 
 class ui_test : public qt_test {
@@ -59,7 +68,7 @@ protected:
     {
         qt_test::SetUp();
         media_log().clear();
-        fake_now() = 100000;
+        fake_now_ms = 100000;
         w = new main_window;
         ASSERT_EQ(w->open_data(), 0);
         // Ten days into the database's life, so that items can be overdue.
@@ -67,7 +76,7 @@ protected:
         ui().sound = std::make_unique<recording_sound_player>();
         ui().viewer = std::make_unique<recording_picture_viewer>();
         ui().open_folder = [](const QString& path) { media_log().push_back("folder " + path.toStdString()); };
-        ui().tick_count = [] { return fake_now(); };
+        ui().tick_count = [] { return fake_now_ms; };
         w->show();
         activate();
     }
@@ -95,43 +104,34 @@ protected:
 
     void key(Qt::Key k) { QTest::keyClick(client(), k); }
     // A key or a text as the keyboard sends them: to the widget that has the focus.
-    void press(Qt::Key k, Qt::KeyboardModifiers mods = {})
+    static void press(Qt::Key k, Qt::KeyboardModifiers mods = {})
     {
-        QWidget* target = QApplication::focusWidget();
-        ASSERT_NE(target, nullptr);
-        QTest::keyClick(target, k, mods);
+        ASSERT_NE(QApplication::focusWidget(), nullptr);
+        QTest::keyClick(QApplication::focusWidget(), k, mods);
     }
-    void type(const QString& text)
+    static void type(const QString& text)
     {
-        QWidget* target = QApplication::focusWidget();
-        ASSERT_NE(target, nullptr);
-        QTest::keyClicks(target, text);
+        ASSERT_NE(QApplication::focusWidget(), nullptr);
+        QTest::keyClicks(QApplication::focusWidget(), text);
     }
     // Types into `widget`; letters past ASCII come as the keys of a keyboard that has them.
     static void type_into(QWidget* widget, const QString& text)
     {
         for (const QChar c : text) {
-            const auto k = static_cast<Qt::Key>(c.unicode() < 0x80 ? QChar(c).toUpper().unicode() : c.toUpper().unicode());
+            const auto k = static_cast<Qt::Key>(c.toUpper().unicode());
             QTest::sendKeyEvent(QTest::Press, widget, k, QString(c), Qt::NoModifier);
             QTest::sendKeyEvent(QTest::Release, widget, k, QString(c), Qt::NoModifier);
         }
     }
     // A click on a button some time after the last one.
-    void click(QPushButton* button, uint32_t after_ms = 1000)
+    static void click(QPushButton* button, uint32_t after_ms = 1000)
     {
-        fake_now() += after_ms;
+        fake_now_ms += after_ms;
         QTest::mouseClick(button, Qt::LeftButton);
     }
     QString question_shown() const { return w->question_box->toPlainText(); }
     QString answer_shown() const { return w->answer_box->toPlainText(); }
     bool grades_shown() const { return !w->grade_buttons[0]->isHidden(); }
-    template <typename T>
-    static T* child(QWidget* parent, const char* name)
-    {
-        T* found = parent->findChild<T*>(QLatin1String(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
-    }
 
     // Opens the browser with Ctrl+B, runs `act` on it, then closes it.
     void browse(const std::function<void(browser_window*)>& act)
@@ -175,8 +175,8 @@ protected:
     static void choose_category(browser_window* b, const QString& path)
     {
         QTreeWidgetItem* item = category_item(b, path);
-        ASSERT_NE(item, nullptr) << path.toStdString();
         QTreeWidget* tree = b->category_tree();
+        ASSERT_NE(item, nullptr) << path.toStdString();
         tree->scrollToItem(item);
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, tree->visualItemRect(item).center());
         ASSERT_EQ(tree->currentItem(), item) << path.toStdString();
