@@ -3,18 +3,12 @@
 // that another computer still needs.
 #include "session/sync_snapshot.h"
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <random>
 
-#include "ann/ann_files.h"
-#include "formats/sync_snapshot.h"
 #include "session/item_edits.h"
-#include "session/lifecycle.h"
 #include "session/undo.h"
-#include "support/database_helpers.h"
-#include "support/sync_support.h"
+#include "sync_fixture.h"
 
 namespace fs = std::filesystem;
 
@@ -24,33 +18,17 @@ constexpr uint64_t computer_a = 0xaaaa000000000001ULL;
 constexpr uint64_t computer_b = 0xbbbb000000000002ULL;
 constexpr uint64_t joiner = 0xcccc000000000003ULL;
 
-class SyncJoinTest : public clean_state_test {
+class SyncJoinTest : public sync_fixture {
 protected:
-    void TearDown() override
-    {
-        sync_close();
-        clean_state_test::TearDown();
-    }
-
     // Opens a computer's data directory on `view` at `day` days and `hour` hours after
     // 2026-01-15, applying what arrived.
-    sync_summary open(const temp_dir& data, const std::string& view, uint64_t id, int day, int hour = 12)
+    static sync_summary open(const temp_dir& data, const std::string& view, uint64_t id, int day, int hour = 12)
     {
         set_local_clock(2026, 1, 15 + day, hour, 0, 0);
-        EXPECT_FALSE(holds_any(ma_init(data.path().c_str()), init_status::dir_not_accessible));
-        ma_nn_init();
-        sync_summary s;
-        EXPECT_EQ(sync_open(view, id, &s), sync_open_status::opened);
-        return s;
+        return sync_fixture::open(data, view, id);
     }
 
-    void close()
-    {
-        EXPECT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
-        sync_close();
-    }
-
-    collection_image image_after_open(const temp_dir& data, const std::string& view, uint64_t id, int day,
+    static collection_image image_after_open(const temp_dir& data, const std::string& view, uint64_t id, int day,
         sync_summary* s = nullptr)
     {
         const sync_summary opened = open(data, view, id, day);
@@ -66,11 +44,6 @@ protected:
         for (const auto& entry : fs::directory_iterator(from.path()))
             if (classify_sync_file(entry.path().filename().string()).role == sync_file_role::change_log)
                 fs::copy_file(entry.path(), to.path() + entry.path().filename().string());
-    }
-
-    static size_t records_in(const temp_dir& folder, uint64_t id)
-    {
-        return read_change_log(read_file(folder.file(change_log_name(id)))).records.size();
     }
 
     temp_dir folder;  // the sync folder that computers a and b share
@@ -92,7 +65,7 @@ TEST_F(SyncJoinTest, JoiningFromASnapshotAndTheLaterRecordsHoldsWhatReplayingEve
             fs::copy_file(folder.file(snapshot_name(computer_a)), kept.file(snapshot_name(computer_a)));
     }
     // Every log complete (nothing is old enough to be trimmed) and no snapshot: the replay.
-    EXPECT_EQ(read_change_log(read_file(folder.file(change_log_name(computer_a)))).records.front().sequence, 1u);
+    EXPECT_EQ(log_of(folder, computer_a).records.front().sequence, 1u);
     temp_dir replay_view;
     copy_logs(folder, replay_view);
     temp_dir replay_data;
@@ -113,7 +86,7 @@ TEST_F(SyncJoinTest, JoiningFromASnapshotAndTheLaterRecordsHoldsWhatReplayingEve
     EXPECT_EQ(joined.joined_from, computer_a);
     sync_snapshot start = *read_snapshot_file(kept.file(snapshot_name(computer_a)));
     EXPECT_GT(start.covered[computer_a], 0u);
-    EXPECT_EQ(joined.arrived, records_in(folder, computer_a) + records_in(folder, computer_b)
+    EXPECT_EQ(joined.arrived, log_of(folder, computer_a).records.size() + log_of(folder, computer_b).records.size()
             - start.covered[computer_a] - start.covered[computer_b]);
     EXPECT_GT(everything.items.size(), 10u);
     EXPECT_TRUE(from_snapshot == everything) << difference(from_snapshot, everything);
@@ -124,7 +97,7 @@ TEST_F(SyncJoinTest, JoiningFromASnapshotAndTheLaterRecordsHoldsWhatReplayingEve
 
 TEST_F(SyncJoinTest, ALogLosesOnlyOldRecordsThatEveryComputersSnapshotHolds)
 {
-    const auto a_log = [&] { return read_change_log(read_file(folder.file(change_log_name(computer_a)))); };
+    const auto a_log = [&] { return log_of(folder, computer_a); };
     const auto add = [](const std::string& question) { add_reviewed(4, question.c_str(), "a", 0); };
     static_cast<void>(open(data_a, folder.path(), computer_a, 0));
     add("first");
@@ -211,9 +184,9 @@ TEST_F(SyncJoinTest, AChangeMadeBeforeTheSnapshotsButArrivingAfterItLosesAsItWou
 TEST_F(SyncJoinTest, AComputerAwayHalfAYearStopsHoldingBackTrimsAndComesBackFromASnapshot)
 {
     temp_dir view_b;  // b's laptop, whose last change never left it
-    const auto deliver = [](const temp_dir& from, const temp_dir& to, uint64_t id) {
-        for (const std::string& name : {change_log_name(id), snapshot_name(id)})
-            write_file(to.file(name), read_file(from.file(name)));
+    const auto deliver_all = [](const temp_dir& from, const temp_dir& to, uint64_t id) {
+        deliver(from, to, change_log_name(id));
+        deliver(from, to, snapshot_name(id));
     };
     const auto session = [&](const temp_dir& data, const temp_dir& view, uint64_t id, int day, const char* added) {
         const sync_summary s = open(data, view.path(), id, day);
@@ -222,15 +195,15 @@ TEST_F(SyncJoinTest, AComputerAwayHalfAYearStopsHoldingBackTrimsAndComesBackFrom
         return s;
     };
     static_cast<void>(session(data_a, folder, computer_a, 0, "first"));
-    deliver(folder, view_b, computer_a);
+    deliver_all(folder, view_b, computer_a);
     static_cast<void>(session(data_b, view_b, computer_b, 1, "from b"));
-    deliver(view_b, folder, computer_b);
+    deliver_all(view_b, folder, computer_b);
     static_cast<void>(session(data_b, view_b, computer_b, 2, "unsent from b"));
     static_cast<void>(session(data_a, folder, computer_a, 10, "second"));
     static_cast<void>(session(data_a, folder, computer_a, 200, "third"));
     // b's snapshot holds only a's first record, but b has been silent for half a year.
-    EXPECT_EQ(read_change_log(read_file(folder.file(change_log_name(computer_a)))).records.front().sequence, 3u);
-    deliver(folder, view_b, computer_a);
+    EXPECT_EQ(log_of(folder, computer_a).records.front().sequence, 3u);
+    deliver_all(folder, view_b, computer_a);
     const sync_summary back = open(data_b, view_b.path(), computer_b, 201);
     EXPECT_EQ(back.joined_from, computer_a);
     EXPECT_EQ(back.waiting, 0u);
@@ -238,7 +211,7 @@ TEST_F(SyncJoinTest, AComputerAwayHalfAYearStopsHoldingBackTrimsAndComesBackFrom
     close();
     EXPECT_EQ(b.items.size(), 5u);
     EXPECT_EQ(b.items.count("unsent from b"), 1u);
-    deliver(view_b, folder, computer_b);
+    deliver_all(view_b, folder, computer_b);
     const collection_image a = image_after_open(data_a, folder.path(), computer_a, 202);
     EXPECT_TRUE(a == b) << difference(a, b);
 }
