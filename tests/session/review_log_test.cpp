@@ -15,6 +15,7 @@
 #include "session/review_stats.h"
 #include "session/saving.h"
 #include "session/undo.h"
+#include "random_review_log.h"
 #include "support/database_helpers.h"
 
 namespace {
@@ -46,23 +47,18 @@ TEST_F(ReviewLogTest, AScriptedSessionLeavesTheseBytes)
     const std::string bytes = read_file(log_path());
     ASSERT_EQ(bytes.size(), 4 * review_record_size);
     const uint32_t day3 = 1768478400u + 3 * 86400;
-    // The add screen's grade: a new item, nothing elapsed, its first interval.
+    float error = ann_globals().test_error;
+    const std::string error_bytes(reinterpret_cast<const char*>(&error), 4);
+    const std::string due_review = le32(day3 + first_interval * 86400u) + le32(added->id)
+        + le16(static_cast<uint16_t>(3 + first_interval)) + le16(first_interval) + le16(first_interval) + le16(regraded)
+        + error_bytes + std::string("\x05\x01\x01", 3);
+    // The add screen's grade: a new item, nothing elapsed, its first interval; the queue's
+    // introduction; the scheduled review on the due day, then its undo with the same fields.
     EXPECT_EQ(bytes.substr(0, 16), le32(day3) + le32(added->id) + le16(3) + le16(0) + le16(0) + le16(first_interval));
     EXPECT_EQ(bytes.substr(20, 4), std::string("\x04\x00\x03\x00", 4));
-    // The queue's introduction.
-    EXPECT_EQ(bytes.substr(28, 4), le32(introduced->id));
-    EXPECT_EQ(bytes.substr(38, 2), le16(introduced->ivl));
+    EXPECT_EQ(bytes.substr(28, 4) + bytes.substr(38, 2), le32(introduced->id) + le16(introduced->ivl));
     EXPECT_EQ(bytes.substr(44, 4), std::string("\x02\x00\x02\x00", 4));
-    // The scheduled review on the due day, then its undo with the same fields.
-    const size_t r = 2 * review_record_size;
-    EXPECT_EQ(bytes.substr(r, 16), le32(day3 + first_interval * 86400u) + le32(added->id)
-            + le16(static_cast<uint16_t>(3 + first_interval)) + le16(first_interval) + le16(first_interval) + le16(regraded));
-    float error = 0;
-    std::memcpy(&error, bytes.data() + r + 16, sizeof error);
-    EXPECT_EQ(error, ann_globals().test_error);
-    EXPECT_EQ(bytes.substr(r + 20, 4), std::string("\x05\x01\x01\x00", 4));
-    EXPECT_EQ(bytes.substr(r + 24, 23), bytes.substr(r, 23));
-    EXPECT_EQ(bytes[r + 24 + 23], '\x01');
+    EXPECT_EQ(bytes.substr(48), due_review + '\x00' + due_review + '\x01');
 
     // The undone grade no longer stands; the other two do.
     const review_history h = read_review_log(log_path());
@@ -149,68 +145,23 @@ TEST(ReviewStatsTest, FiguresOfAScriptedHistory)
     EXPECT_EQ(band_of(1023), band_count - 2);
 }
 
-namespace {
-
-struct log_shape {
-    const char* name;
-    uint32_t records;
-    uint32_t items;  // ids drawn from 1..items
-    int undo_percent;  // of the records
-    int chain_percent;  // of the undos, followed by a second undo of the same item
-    int damaged_percent;
-    size_t tail_bytes;  // a piece of a record after the last whole one
-    uint16_t today;
-};
-
-// Days run from 60 before today to 2 after it, as a changed clock leaves them.
-std::string random_log(const log_shape& shape, std::mt19937& random)
-{
-    std::string bytes;
-    unsigned char record[review_record_size];
-    auto put = [&](const review_record& r, bool damage) {
-        encode_review(r, record);
-        if (damage)
-            record[22] = 9;
-        bytes.append(reinterpret_cast<const char*>(record), sizeof record);
-    };
-    for (uint32_t n = 0; n < shape.records; ++n) {
-        review_record r;
-        r.item_id = 1 + random() % shape.items;
-        r.day = static_cast<uint16_t>(shape.today - 60 + random() % 63);
-        r.interval_before = static_cast<uint16_t>(random() % 40);
-        r.elapsed = static_cast<uint16_t>(random() % 50);
-        r.grade = static_cast<uint8_t>(random() % 6);
-        r.screen = static_cast<review_screen>(1 + random() % 4);
-        r.test_error = random() % 3 == 0 ? 0.0f : static_cast<float>(random() % 1000) / 1000.0f;
-        const bool undo = static_cast<int>(random() % 100) < shape.undo_percent;
-        r.event = undo ? review_event::undo : review_event::grade;
-        put(r, static_cast<int>(random() % 100) < shape.damaged_percent);
-        if (undo && static_cast<int>(random() % 100) < shape.chain_percent)
-            put(r, false);
-    }
-    bytes.append(shape.tail_bytes, '\x01');
-    return bytes;
-}
-
-}  // namespace
-
 // The one backward pass gives what the standing grades gave, whatever undos and damage the log holds.
 TEST_F(ReviewLogTest, TheBackwardPassAgreesWithTheStandingGrades)
 {
     const log_shape shapes[] = {
-        {"empty", 0, 1, 0, 0, 0, 0, 100},
-        {"only a piece", 0, 1, 0, 0, 0, 7, 100},
-        {"no undos", 3000, 50, 0, 0, 0, 0, 100},
-        {"undos of few items", 3000, 5, 20, 30, 0, 0, 100},
-        {"undo chains, most unmatched", 2000, 300, 45, 80, 0, 0, 100},
-        {"damage and a piece", 3000, 40, 10, 20, 5, 23, 100},
+        {"empty", 0, 1, 0, 0, 0, 0},
+        {"only a piece", 0, 1, 0, 0, 0, 7},
+        {"no undos", 3000, 50, 0, 0, 0, 0},
+        {"undos of few items", 3000, 5, 20, 30, 0, 0},
+        {"undo chains, most unmatched", 2000, 300, 45, 80, 0, 0},
+        {"damage and a piece", 3000, 40, 10, 20, 5, 23},
         {"days wrapping past 65535", 3000, 40, 10, 20, 0, 0, 30},
         {"many chunks", 200'000, 20'000, 2, 50, 1, 11, 500},
     };
     std::mt19937 random(31);
     for (const log_shape& shape : shapes) {
         SCOPED_TRACE(shape.name);
-        write_file(log_path(), random_log(shape, random));
+        write_file(log_path(), random_review_log(shape, random));
         const review_history old = read_review_log(log_path());
         const history_figures forward = figures_of(standing_reviews(old.records), shape.today);
         const history_figures now = read_history_figures(log_path(), shape.today);
