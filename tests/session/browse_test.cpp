@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <numeric>
 #include <optional>
 #include <random>
 #include <tuple>
@@ -159,45 +160,35 @@ TEST_F(BrowseTest, FiltersCombineSearchDueAndCategory)
     add_test_item(5, fr, 1, "la fête", "the PARTY");
     add_test_item(9, 0, 1, "nothing", "here");
     add_test_pending(verbs, "avoir", "to have");
-    const std::vector<browse_row> rows = scheduled_rows();
-    ASSERT_EQ(rows.size(), 4u);
-    std::vector<uint32_t> order{0, 1, 2, 3};
-
-    browse_filter filter;
-    filter.today = 5;
-    auto questions = [&](const std::vector<browse_row>& from, const browse_filter& f) {
-        std::vector<std::string> q;
-        std::vector<uint32_t> all(from.size());
-        for (uint32_t i = 0; i < all.size(); ++i)
-            all[i] = i;
-        for (uint32_t i : filter_rows(from, all, f))
-            q.emplace_back(question_of(from[i]));
-        return q;
+    using enum due_filter;
+    const struct {
+        const char* query;
+        due_filter due;
+        std::optional<uint16_t> category;
+        const char* found;  // the questions found, scheduled items first, each ending in '|'
+    } cases[] = {
+        {"BAR", any, {}, "Der <b>Bär</b>|"},
+        {"ÊT", any, {}, "être|la fête|"},  // case and accent aside
+        {"party", any, {}, "la fête|"},  // the answer is searched too
+        {"b>b", any, {}, ""},  // tags are not text
+        {"", due, {}, "Der <b>Bär</b>|être|la fête|"},
+        {"", overdue, {}, "Der <b>Bär</b>|"},
+        {"", any, fr, "être|la fête|avoir|"},  // with the categories below it
+        {"", due, fr, "être|la fête|"},  // queue items are never due
     };
-    filter.folded_query = fold_text("BAR");
-    EXPECT_EQ(questions(rows, filter), std::vector<std::string>{"Der <b>Bär</b>"});
-    filter.folded_query = fold_text("ÊT");  // finds être and fête, case and accent aside
-    EXPECT_EQ(questions(rows, filter), (std::vector<std::string>{"être", "la fête"}));
-    filter.folded_query = fold_text("party");  // the answer is searched too
-    EXPECT_EQ(questions(rows, filter), std::vector<std::string>{"la fête"});
-    filter.folded_query = fold_text("b>b");  // tags are not text
-    EXPECT_TRUE(questions(rows, filter).empty());
-
-    filter.folded_query.clear();
-    filter.due = due_filter::due;
-    EXPECT_EQ(questions(rows, filter), (std::vector<std::string>{"Der <b>Bär</b>", "être", "la fête"}));
-    filter.due = due_filter::overdue;
-    EXPECT_EQ(questions(rows, filter), std::vector<std::string>{"Der <b>Bär</b>"});
-    filter.due = due_filter::any;
-    filter.category = fr;  // with the categories below it
-    EXPECT_EQ(questions(rows, filter), (std::vector<std::string>{"être", "la fête"}));
-    EXPECT_EQ(questions(pending_rows(), filter), std::vector<std::string>{"avoir"});
-    filter.due = due_filter::due;  // queue items are never due
-    EXPECT_TRUE(questions(pending_rows(), filter).empty());
-
+    for (const auto& c : cases) {
+        const browse_filter filter{fold_text(c.query), c.due, c.category, 5};
+        std::string found;
+        for (const std::vector<browse_row>& rows : {scheduled_rows(), pending_rows()}) {
+            std::vector<uint32_t> all(rows.size());
+            std::iota(all.begin(), all.end(), 0u);
+            for (const uint32_t i : filter_rows(rows, all, filter))
+                found += std::string(question_of(rows[i])) + "|";
+        }
+        EXPECT_EQ(found, c.found) << c.query << " " << static_cast<int>(c.due);
+    }
     // The order given is kept, and indexes past the rows are ignored.
-    filter = browse_filter{};
-    EXPECT_EQ(filter_rows(rows, {3, 0, 7}, filter), (std::vector<uint32_t>{3, 0}));
+    EXPECT_EQ(filter_rows(scheduled_rows(), {3, 0, 7}, browse_filter{}), (std::vector<uint32_t>{3, 0}));
 }
 
 TEST_F(BrowseTest, ForgetStartsAnItemAgainWithItsIdInItsNewPlace)

@@ -38,9 +38,7 @@ protected:
 TEST_F(StatisticsTest, EmptyDatabaseFillsOnlyTheNetworkFigures)
 {
     ann_state& ann = ann_globals();
-    ann.case_count = 1000;
-    ann.learning_rate = 0.05f;
-    ann.test_error = 0.25f;
+    std::tie(ann.case_count, ann.learning_rate, ann.test_error) = std::tuple(1000u, 0.05f, 0.25f);
     add_category("extra", -1);
     statistics s;
     s.today = 99;
@@ -112,8 +110,7 @@ TEST_F(StatisticsTest, CategoryCountsWalkTheTree)
     EXPECT_EQ(counts(0), (std::array<uint32_t, 5>{4, 1, 1, 2, 1}));
     EXPECT_EQ(counts(s_cat), (std::array<uint32_t, 5>{3, 1, 1, 1, 1}));
     EXPECT_EQ(counts(t_cat), (std::array<uint32_t, 5>{2, rows[t_cat].queued, 1, 0, 0}));
-    EXPECT_EQ(rows[other].queued, 1u);
-    EXPECT_EQ(rows[other].items, 0u);
+    EXPECT_EQ(counts(other), (std::array<uint32_t, 5>{0, 1, 0, 0, 0}));
     const auto& end = rows[category_count()];
     EXPECT_EQ(end.name, nullptr);
     EXPECT_EQ(end.items, UINT32_MAX);
@@ -128,11 +125,8 @@ TEST_F(StatisticsTest, TheStatusFiguresCountTheListsAndJudgeTheNetwork)
     add_test_pending(0, "queued");
     statistics stats;
     compute_statistics(&stats);
-    status_figures f = status_figures_of(stats);
-    EXPECT_EQ(f.due, 2u);
-    EXPECT_EQ(f.total, 3u);
-    EXPECT_EQ(f.queue, 1u);
-    EXPECT_EQ(f.cases, stats.case_count);
+    const status_figures f = status_figures_of(stats);
+    EXPECT_EQ(std::tuple(f.due, f.total, f.queue, f.cases), std::tuple(2u, 3u, 1u, stats.case_count));
     // "OK" only below the threshold, and never for an error that is not a number.
     for (const auto& [error, ok] : {std::pair{2.39f, true}, std::pair{2.4f, false}, std::pair{std::nanf(""), false}}) {
         stats.test_error = error;
