@@ -242,8 +242,7 @@ TEST_F(BrowseTest, TheFoldedTextsFindWhatFoldingAsItGoesFinds)
     add_test_item(31, 0, 1, "q", "the last answer endet");
     const std::vector<browse_row> rows = scheduled_rows();
     std::vector<uint32_t> order(rows.size());
-    for (uint32_t i = 0; i < order.size(); ++i)
-        order[i] = static_cast<uint32_t>(order.size() - 1 - i);  // a sort order other than the list's
+    std::iota(order.rbegin(), order.rend(), 0u);  // a sort order other than the list's
 
     folded_rows folded;
     size_t slices = 0;
@@ -258,11 +257,7 @@ TEST_F(BrowseTest, TheFoldedTextsFindWhatFoldingAsItGoesFinds)
     for (const char* query : {"strasse", "STRASSE", "ecole", "bar", "ae", "e", "x", "endet", "eende", "stra", "zwei",
              "bar\nzwei", "sse", "\xC3"}) {
         for (const due_filter due : {due_filter::any, due_filter::overdue}) {
-            browse_filter filter;
-            filter.folded_query = fold_text(query);
-            filter.due = due;
-            filter.today = 15;
-            filter.category = random() % 2 ? std::optional<uint16_t>(sub) : std::nullopt;
+            const browse_filter filter{fold_text(query), due, random() % 2 ? std::optional<uint16_t>(sub) : std::nullopt, 15};
             const std::vector<uint32_t> plain = filter_rows(rows, order, filter);
             ASSERT_EQ(filter_rows(rows, order, filter, &folded), plain) << query;
             // In slices, over a buffer that holds only some of the rows, the same rows.
@@ -278,18 +273,13 @@ TEST_F(BrowseTest, TheFoldedTextsFindWhatFoldingAsItGoesFinds)
     }
     EXPECT_GT(found_any, 10u);
     // A query that runs from a question into its answer finds nothing either way.
-    browse_filter across;
-    across.folded_query = "xstrasse";
-    EXPECT_TRUE(filter_rows(rows, order, across, &folded).empty());
-    across.folded_query = "endet";
-    EXPECT_EQ(filter_rows(rows, order, across, &folded), std::vector<uint32_t>{static_cast<uint32_t>(rows.size() - 1)});
-
-    // Folded texts of rows that have changed since are not used.
+    const auto query = [](const char* folded_query) { return browse_filter{folded_query, due_filter::any, {}, 0}; };
+    EXPECT_TRUE(filter_rows(rows, order, query("xstrasse"), &folded).empty());
+    EXPECT_EQ(filter_rows(rows, order, query("endet"), &folded), std::vector<uint32_t>{order.front()});
+    // Rows past a buffer folded only in part are folded as they are searched.
     folded_rows partial;
     fold_more_rows(partial, rows, 10);
-    browse_filter filter;
-    filter.folded_query = "strasse";
-    EXPECT_EQ(filter_rows(rows, order, filter, &partial), filter_rows(rows, order, filter));
+    EXPECT_EQ(filter_rows(rows, order, query("strasse"), &partial), filter_rows(rows, order, query("strasse")));
 }
 
 }  // namespace

@@ -1,23 +1,17 @@
-#include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <random>
 #include <set>
-#include <string>
 
 #include "ann/ann_files.h"
-#include "ann/network.h"
 #include "platform/file_commit.h"
-#include "platform/files.h"
-#include "platform/platform_state.h"
-#include "support/database_helpers.h"
 #include "session/grading.h"
+#include "support/database_helpers.h"
 
 namespace fs = std::filesystem;
 
@@ -90,18 +84,10 @@ int kill_child_at(const std::string& dir, int kill_at, std::optional<session_kin
 }
 
 // The three files that a close replaces together.
-struct saved_set {
-    std::string bytes[3];
-    bool operator==(const saved_set&) const = default;
-};
-
+using saved_set = std::array<std::string, 3>;
 saved_set read_saved(const temp_dir& dir)
 {
-    saved_set set;
-    const char* const together[] = {"elements.bin", "queue.txt", "weights.bin"};
-    for (int i = 0; i < 3; ++i)
-        set.bytes[i] = read_file(dir.file(together[i]));
-    return set;
+    return {read_file(dir.file("elements.bin")), read_file(dir.file("queue.txt")), read_file(dir.file("weights.bin"))};
 }
 
 }  // namespace
@@ -128,8 +114,8 @@ TEST_F(CrashTest, AKillAtAnyFileOperationOfTheCloseLeavesTheOldOrTheNewFilesToge
         ASSERT_GT(operations, 10);
         ASSERT_LT(operations, 250);
         const saved_set new_files = read_saved(done);
-        ASSERT_EQ(new_files.bytes[0] != old_files.bytes[0], kind != session_kind::deletes_from_queue) << session;
-        ASSERT_EQ(new_files.bytes[1] != old_files.bytes[1], kind != session_kind::adds_only) << session;
+        ASSERT_EQ(new_files[0] != old_files[0], kind != session_kind::deletes_from_queue) << session;
+        ASSERT_EQ(new_files[1] != old_files[1], kind != session_kind::adds_only) << session;
         ASSERT_EQ(ma_init(done.path().c_str()), init_status::from_bin);
         const std::multiset<std::string> new_questions = all_questions();
         ma_discard();

@@ -6,19 +6,13 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
-#include <string>
 
-#include "database/database.h"
-#include "platform/files.h"
 #include "platform/platform_state.h"
 #include "services/log.h"
 #include "services/paths.h"
 #include "services/services_state.h"
-#include "session/lifecycle.h"
 #include "support/database_helpers.h"
-#include "support/test_support.h"
 
 namespace {
 
@@ -76,9 +70,7 @@ TEST_F(LifecycleTest, SecondProcessFindsTheDatabaseHeld)
     EXPECT_EQ(static_cast<init_status>(second_copy), init_status::held_by_other);
     const std::string log = read_file(dir.file("error.log"));
     EXPECT_NE(log.find("ERROR: Seems a copy of Cardwright is already running\n\ttry deleting \"" + dir.file("lockfile")
-                  + "\" file if this is not true (e.g. previous copy of Cardwright crashed)\n"),
-        std::string::npos)
-        << log;
+                  + "\" file if this is not true (e.g. previous copy of Cardwright crashed)\n"), std::string::npos) << log;
     // The running copy still holds its lock file.
     EXPECT_TRUE(file_exists(dir.file("lockfile")));
     EXPECT_EQ(ma_deinit(close_mode::complete), deinit_status::done);

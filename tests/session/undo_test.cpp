@@ -18,17 +18,11 @@ namespace {
 // Everything of the open database and network that a grade may touch, by value, with the
 // items' addresses so that "the same place" means the same record.
 struct memory_image {
-    std::vector<std::tuple<const item*, std::string, std::string, uint32_t, uint16_t, uint16_t, uint16_t, uint16_t,
-        uint16_t, uint16_t, uint16_t, uint16_t>>
-        items;
-    std::vector<std::tuple<std::string, std::string, uint16_t>> queue;
-    uint32_t item_count = 0;
-    uint32_t pending_count = 0;
-    std::string tail_question;
-    std::array<float, ann_weight_count> weights{};
+    std::vector<std::string> items;  // address and fields of each scheduled item, in list order
+    std::vector<std::string> queue;  // texts and category of each queue item, in file order
     std::vector<ann_case> cases;
-    float learning_rate = 0;
-    float test_error = 0;
+    std::array<float, ann_weight_count> weights{};
+    std::tuple<uint32_t, uint32_t, std::string, float, float> counts;  // items, queue, tail, rate, error
     bool operator==(const memory_image&) const = default;
 };
 
@@ -36,19 +30,16 @@ memory_image image()
 {
     memory_image m;
     for (const item* e : scheduled_items())
-        m.items.emplace_back(
-            e, e->question, e->answer, e->id, e->tmtrpt, e->stmtrpt, e->ctgr, e->livl, e->rllivl, e->ivl, e->rp, e->gr);
+        m.items.push_back(::testing::PrintToString(std::tuple(static_cast<const void*>(e), e->question.str(),
+            e->answer.str(), e->id, e->tmtrpt, e->stmtrpt, e->ctgr, e->livl, e->rllivl, e->ivl, e->rp, e->gr)));
     for (const pending_item* p : pending_items())
-        m.queue.emplace_back(p->question, p->answer, p->ctgr);
-    m.item_count = db().item_count;
-    m.pending_count = db().pending_count;
-    m.tail_question = db().pending_tail ? db().pending_tail->question.str() : "";
+        m.queue.push_back(::testing::PrintToString(std::tuple(std::string(p->question), std::string(p->answer), p->ctgr)));
     const ann_state& s = ann_globals();
-    m.weights = s.ann_weights;
     for (uint32_t i = 0; i < s.case_count; ++i)
         m.cases.push_back(*case_at(i));
-    m.learning_rate = s.learning_rate;
-    m.test_error = s.test_error;
+    m.weights = s.ann_weights;
+    m.counts = {db().item_count, db().pending_count, db().pending_tail ? db().pending_tail->question.str() : "",
+        s.learning_rate, s.test_error};
     return m;
 }
 
