@@ -128,17 +128,6 @@ TEST_F(ChooseTest, RecentItemsAreAvoidedWhileOthersRemain)
         EXPECT_EQ(choose_next_item(nullptr, 0), only);
 }
 
-TEST_F(ChooseTest, FilterLimitsTheChoice)
-{
-    add_test_item(0, a);
-    item* in_b = add_test_item(3, b);
-    const int32_t only_b[] = {b, filter_end};
-    EXPECT_EQ(choose_next_item(only_b, 0), nullptr);
-    EXPECT_EQ(choose_next_item(only_b, 1), in_b);
-    const int32_t below_root[] = {0, filter_end};
-    EXPECT_EQ(choose_next_item(below_root, 0), nullptr);  // a and b are top-level, not under root
-}
-
 TEST_F(ChooseTest, SlotOfARemovedItemNeverMatchesANewOne)
 {
     item* old = add_test_item(0);

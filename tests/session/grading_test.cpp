@@ -132,14 +132,3 @@ TEST_F(GradingTest, GradedItemGoesBehindThoseAlreadyDueOnItsDay)
     EXPECT_EQ(list(), (std::vector<const item*>{lone, c, a, b}));
     EXPECT_EQ(b->tmtrpt, 5);
 }
-
-TEST_F(GradingTest, IntroducingAPendingItemCarriesItsTextsAndCategory)
-{
-    const uint16_t sub = add_category("Sub", 0);
-    pending_item* p = add_test_pending(sub, "waiting");
-    p->answer = "answer";
-    add_test_pending(0, "other");
-    item* e = introduce_pending(3, p);
-    EXPECT_EQ(std::tuple(pending_count(), db().item_count), std::tuple(1u, 1u));
-    EXPECT_EQ(std::tuple(e->question.str(), e->answer.str(), e->ctgr, e->gr), std::tuple("waiting", "answer", sub, 3));
-}

@@ -72,17 +72,21 @@ TEST_F(ReviewPassTest, AForcedPassNeverShowsTheItemJustGradedAgain)
     EXPECT_TRUE(pass.current_item() == only || pass.current_item() == other);
 }
 
+// Each introduced item carries its texts and category.
 TEST_F(ReviewPassTest, QueueGradesIntroduceTheItemsInFileOrder)
 {
-    add_test_pending(0, "first", "a");
+    const uint16_t sub = add_category("Sub", 0);
+    add_test_pending(sub, "first", "a");
     add_test_pending(0, "second", "b");
     ASSERT_TRUE(pass.start(screen_mode::queue, false));
     EXPECT_EQ(pass.current_pending()->question, "first");
     ASSERT_EQ(pass.grade(3), pass_step::shown);
     EXPECT_EQ(pass.current_pending()->question, "second");
-    EXPECT_EQ(pass.grade(3), pass_step::no_more_queued);
-    EXPECT_EQ(db().pending_count, 0u);
-    EXPECT_EQ(db().item_count, 2u);
+    EXPECT_EQ(std::tuple(db().pending_count, db().item_count), std::tuple(1u, 1u));
+    EXPECT_EQ(pass.grade(2), pass_step::no_more_queued);
+    EXPECT_EQ(std::tuple(db().pending_count, db().item_count), std::tuple(0u, 2u));
+    const item* first = db().head->gr == 3 ? db().head : db().head->next;
+    EXPECT_EQ(std::tuple(first->question.str(), first->answer.str(), first->ctgr, first->gr), std::tuple("first", "a", sub, 3));
 }
 
 // A skip tries seven times for another item; with only the skipped one left the pass ends. The

@@ -4,10 +4,8 @@
 #include "session/sync_snapshot.h"
 
 #include <filesystem>
-#include <random>
 
 #include "session/item_edits.h"
-#include "session/undo.h"
 #include "sync_fixture.h"
 
 namespace fs = std::filesystem;
@@ -39,6 +37,16 @@ protected:
         return image;
     }
 
+    // A session that adds items with these questions and closes.
+    static void adding(const temp_dir& data, const temp_dir& view, uint64_t id, int day,
+        std::initializer_list<const char*> added, int hour = 12)
+    {
+        static_cast<void>(open(data, view.path(), id, day, hour));
+        for (const char* question : added)
+            static_cast<void>(add_reviewed(4, question, "a", 0));
+        close();
+    }
+
     static void copy_logs(const temp_dir& from, const temp_dir& to)
     {
         for (const auto& entry : fs::directory_iterator(from.path()))
@@ -51,66 +59,14 @@ protected:
     temp_dir data_b;
 };
 
-TEST_F(SyncJoinTest, JoiningFromASnapshotAndTheLaterRecordsHoldsWhatReplayingEveryLogHolds)
-{
-    std::mt19937 rng(33);
-    int made = 0;
-    temp_dir kept;  // a's snapshot as it stood half-way
-    for (int session = 0; session < 40; ++session) {
-        const bool on_a = rng() % 2 == 0;
-        static_cast<void>(open(on_a ? data_a : data_b, folder.path(), on_a ? computer_a : computer_b, session / 8, session % 8));
-        random_changes(rng, on_a ? computer_a : computer_b, made);
-        close();
-        if (session == 25)
-            fs::copy_file(folder.file(snapshot_name(computer_a)), kept.file(snapshot_name(computer_a)));
-    }
-    // Every log complete (nothing is old enough to be trimmed) and no snapshot: the replay.
-    EXPECT_EQ(log_of(folder, computer_a).records.front().sequence, 1u);
-    temp_dir replay_view;
-    copy_logs(folder, replay_view);
-    temp_dir replay_data;
-    sync_summary replayed;
-    const collection_image everything = image_after_open(replay_data, replay_view.path(), joiner, 6, &replayed);
-    EXPECT_EQ(replayed.joined_from, 0u);
-
-    temp_dir join_view;
-    copy_logs(folder, join_view);
-    for (const auto& entry : fs::directory_iterator(kept.path()))
-        fs::copy_file(entry.path(), join_view.path() + entry.path().filename().string());
-    // Half-way: its header and length promise more than arrived.
-    const std::string whole_b = read_file(folder.file(snapshot_name(computer_b)));
-    write_file(join_view.file(snapshot_name(computer_b)), whole_b.substr(0, whole_b.size() / 2));
-    temp_dir join_data;
-    sync_summary joined;
-    const collection_image from_snapshot = image_after_open(join_data, join_view.path(), joiner, 6, &joined);
-    EXPECT_EQ(joined.joined_from, computer_a);
-    sync_snapshot start = *read_snapshot_file(kept.file(snapshot_name(computer_a)));
-    EXPECT_GT(start.covered[computer_a], 0u);
-    EXPECT_EQ(joined.arrived, log_of(folder, computer_a).records.size() + log_of(folder, computer_b).records.size()
-            - start.covered[computer_a] - start.covered[computer_b]);
-    EXPECT_GT(everything.items.size(), 10u);
-    EXPECT_TRUE(from_snapshot == everything) << difference(from_snapshot, everything);
-    EXPECT_TRUE(image_after_open(data_a, folder.path(), computer_a, 6) == everything);
-    // The joiner made itself known at once: a snapshot of what it started from.
-    EXPECT_TRUE(read_snapshot_file(join_view.file(snapshot_name(joiner))).has_value());
-}
-
 TEST_F(SyncJoinTest, ALogLosesOnlyOldRecordsThatEveryComputersSnapshotHolds)
 {
     const auto a_log = [&] { return log_of(folder, computer_a); };
-    const auto add = [](const std::string& question) { add_reviewed(4, question.c_str(), "a", 0); };
-    static_cast<void>(open(data_a, folder.path(), computer_a, 0));
-    add("first");
-    add("second");
-    close();
+    adding(data_a, folder, computer_a, 0, {"first", "second"});
     // Alone in the folder, a waits until its records are old enough, then keeps only its last.
-    static_cast<void>(open(data_a, folder.path(), computer_a, 10));
-    add("third");
-    close();
+    adding(data_a, folder, computer_a, 10, {"third"});
     EXPECT_EQ(a_log().records.size(), 3u);
-    static_cast<void>(open(data_a, folder.path(), computer_a, 30));
-    add("fourth");
-    close();
+    adding(data_a, folder, computer_a, 30, {"fourth"});
     ASSERT_EQ(a_log().records.size(), 1u);
     EXPECT_EQ(a_log().records.front().sequence, 4u);
 
@@ -120,25 +76,19 @@ TEST_F(SyncJoinTest, ALogLosesOnlyOldRecordsThatEveryComputersSnapshotHolds)
     EXPECT_EQ(b_joined.waiting, 0u);
     close();
     // A computer with a log and no snapshot yet holds back every trim.
-    {
-        change_log_writer other(folder.file(change_log_name(joiner)), joiner);
-        change_record r;
-        r.kind = change_kind::category_make;
-        r.path = {"root", "theirs"};
-        ASSERT_EQ(other.append(r, sync_clock_ms()).status, change_append_status::appended);
-    }
-    static_cast<void>(open(data_a, folder.path(), computer_a, 60));
-    add("fifth");
-    close();
+    change_record theirs_made;
+    theirs_made.kind = change_kind::category_make;
+    theirs_made.path = {"root", "theirs"};
+    ASSERT_EQ(change_log_writer(folder.file(change_log_name(joiner)), joiner).append(theirs_made, sync_clock_ms()).status,
+        change_append_status::appended);
+    adding(data_a, folder, computer_a, 60, {"fifth"});
     EXPECT_EQ(a_log().records.front().sequence, 4u);
     sync_snapshot theirs;
     theirs.computer = joiner;
     theirs.covered = {{computer_a, 5}, {joiner, 1}};
     ASSERT_TRUE(write_snapshot_file(folder.path(), theirs));
     // Now b's snapshot holds a up to its fourth record, which b has: a keeps its fifth on.
-    static_cast<void>(open(data_a, folder.path(), computer_a, 90));
-    add("sixth");
-    close();
+    adding(data_a, folder, computer_a, 90, {"sixth"});
     ASSERT_FALSE(a_log().records.empty());
     EXPECT_EQ(a_log().records.front().sequence, 5u);
     const sync_summary b_later = open(data_b, folder.path(), computer_b, 91);
@@ -155,9 +105,7 @@ TEST_F(SyncJoinTest, AChangeMadeBeforeTheSnapshotsButArrivingAfterItLosesAsItWou
     const auto edit_answer = [](const std::string& answer) {
         change_texts(db().head, db().head->question.str(), answer);
     };
-    static_cast<void>(open(data_a, folder.path(), computer_a, 0, 10));
-    add_reviewed(4, "x", "first", 0);
-    close();
+    adding(data_a, folder, computer_a, 0, {"x"}, 10);
     copy_logs(folder, view_b);
     static_cast<void>(open(data_b, view_b.path(), computer_b, 0, 11));
     edit_answer("from b, earlier");
@@ -173,13 +121,12 @@ TEST_F(SyncJoinTest, AChangeMadeBeforeTheSnapshotsButArrivingAfterItLosesAsItWou
     temp_dir join_data;
     sync_summary joined;
     const collection_image from_snapshot = image_after_open(join_data, folder.path(), joiner, 1, &joined);
-    EXPECT_EQ(joined.joined_from, computer_a);
-    EXPECT_EQ(joined.conflicted, 1u);
+    // Only b's edit arrives past the snapshot, and loses.
+    EXPECT_EQ(std::tuple(joined.joined_from, joined.arrived, joined.conflicted), std::tuple(computer_a, 1u, 1u));
     const collection_image replayed = image_after_open(replay_data, replay_view.path(), joiner, 1);
     EXPECT_EQ(std::get<0>(replayed.items.at("x")), "from a, later");
     EXPECT_TRUE(from_snapshot == replayed) << difference(from_snapshot, replayed);
 }
-
 
 TEST_F(SyncJoinTest, AComputerAwayHalfAYearStopsHoldingBackTrimsAndComesBackFromASnapshot)
 {
@@ -188,19 +135,13 @@ TEST_F(SyncJoinTest, AComputerAwayHalfAYearStopsHoldingBackTrimsAndComesBackFrom
         deliver(from, to, change_log_name(id));
         deliver(from, to, snapshot_name(id));
     };
-    const auto session = [&](const temp_dir& data, const temp_dir& view, uint64_t id, int day, const char* added) {
-        const sync_summary s = open(data, view.path(), id, day);
-        add_reviewed(4, added, "a", 0);
-        close();
-        return s;
-    };
-    static_cast<void>(session(data_a, folder, computer_a, 0, "first"));
+    adding(data_a, folder, computer_a, 0, {"first"});
     deliver_all(folder, view_b, computer_a);
-    static_cast<void>(session(data_b, view_b, computer_b, 1, "from b"));
+    adding(data_b, view_b, computer_b, 1, {"from b"});
     deliver_all(view_b, folder, computer_b);
-    static_cast<void>(session(data_b, view_b, computer_b, 2, "unsent from b"));
-    static_cast<void>(session(data_a, folder, computer_a, 10, "second"));
-    static_cast<void>(session(data_a, folder, computer_a, 200, "third"));
+    adding(data_b, view_b, computer_b, 2, {"unsent from b"});
+    adding(data_a, folder, computer_a, 10, {"second"});
+    adding(data_a, folder, computer_a, 200, {"third"});
     // b's snapshot holds only a's first record, but b has been silent for half a year.
     EXPECT_EQ(log_of(folder, computer_a).records.front().sequence, 3u);
     deliver_all(folder, view_b, computer_a);
