@@ -128,6 +128,15 @@ TEST_F(ChooseTest, RecentItemsAreAvoidedWhileOthersRemain)
         EXPECT_EQ(choose_next_item(nullptr, 0), only);
 }
 
+TEST_F(ChooseTest, FilterLimitsTheChoice)
+{
+    add_test_item(0, a);
+    item* in_b = add_test_item(3, b);
+    const int32_t only_b[] = {b, filter_end};
+    EXPECT_EQ(choose_next_item(only_b, 0), nullptr);
+    EXPECT_EQ(choose_next_item(only_b, 1), in_b);
+}
+
 TEST_F(ChooseTest, SlotOfARemovedItemNeverMatchesANewOne)
 {
     item* old = add_test_item(0);

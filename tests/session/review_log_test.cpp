@@ -1,21 +1,12 @@
-#include <gtest/gtest.h>
-
 #include <cerrno>
-#include <random>
-#include <cstring>
-#include <string_view>
 #include <vector>
 
 #include "ann/ann_files.h"
 #include "platform/crt_rand.h"
-#include "platform/files.h"
-#include "platform/platform_state.h"
-#include "session/lifecycle.h"
-#include "session/review_log.h"
+#include "random_review_log.h"
 #include "session/review_stats.h"
 #include "session/saving.h"
 #include "session/undo.h"
-#include "random_review_log.h"
 #include "support/database_helpers.h"
 
 namespace {
@@ -125,24 +116,16 @@ TEST(ReviewStatsTest, FiguresOfAScriptedHistory)
     const daily_figures& daily = figures.daily;
     EXPECT_EQ(daily.first_day, 10);
     EXPECT_EQ(daily.reviews, (std::vector<uint32_t>{3, 0, 1, 0}));
-    EXPECT_EQ(daily.retention[0].reviews, 2u);
-    EXPECT_DOUBLE_EQ(daily.retention[0].share(), 0.5);
-    EXPECT_DOUBLE_EQ(daily.retention[2].share(), 1.0);
-    EXPECT_EQ(daily.retention[1].reviews, 0u);
+    EXPECT_EQ(std::tuple(daily.retention[0].reviews, daily.retention[1].reviews), std::tuple(2u, 0u));
+    EXPECT_EQ(std::tuple(daily.retention[0].share(), daily.retention[2].share()), std::tuple(0.5, 1.0));
     EXPECT_FLOAT_EQ(daily.test_error[2], 0.12f);
-
-    const auto& bands = figures.by_band;
-    EXPECT_EQ(bands[static_cast<size_t>(band_of(1))].reviews, 1u);
-    EXPECT_EQ(bands[static_cast<size_t>(band_of(5))].reviews, 2u);
-    EXPECT_EQ(bands[static_cast<size_t>(band_of(5))].passed, 1u);
-    EXPECT_EQ(bands[static_cast<size_t>(band_of(20))].reviews, 0u);
+    const auto band = [&](int interval) { return figures.by_band[static_cast<size_t>(band_of(interval))]; };
+    EXPECT_EQ(std::tuple(band(1).reviews, band(5).reviews, band(5).passed, band(20).reviews), std::tuple(1u, 2u, 1u, 0u));
 
     // The bands cover 0..2047 without a gap.
     for (int b = 1; b < band_count; ++b)
         EXPECT_EQ(band_low(b), band_high(b - 1) + 1) << b;
-    EXPECT_EQ(band_of(2047), band_count - 1);
-    EXPECT_EQ(band_of(1024), band_count - 1);
-    EXPECT_EQ(band_of(1023), band_count - 2);
+    EXPECT_EQ(std::tuple(band_of(2047), band_of(1024), band_of(1023)), std::tuple(band_count - 1, band_count - 1, band_count - 2));
 }
 
 // The one backward pass gives what the standing grades gave, whatever undos and damage the log holds.
@@ -167,11 +150,8 @@ TEST_F(ReviewLogTest, TheBackwardPassAgreesWithTheStandingGrades)
         const history_figures now = read_history_figures(log_path(), shape.today);
 
         EXPECT_TRUE(now.found);
-        EXPECT_EQ(now.damaged, old.damaged);
-        EXPECT_EQ(now.partial_bytes, old.partial_bytes);
-        EXPECT_EQ(now.daily, forward.daily);
-        EXPECT_EQ(now.by_band, forward.by_band);
-        EXPECT_EQ(now.grading, forward.grading);
+        EXPECT_EQ(std::tuple(now.damaged, now.partial_bytes), std::tuple(old.damaged, old.partial_bytes));
+        EXPECT_TRUE(now.daily == forward.daily && now.by_band == forward.by_band && now.grading == forward.grading);
     }
     const history_figures missing = read_history_figures(dir.file("nothing.log"), 100);
     EXPECT_FALSE(missing.found);
@@ -182,18 +162,13 @@ TEST_F(ReviewLogTest, TheBackwardPassAgreesWithTheStandingGrades)
 TEST_F(ReviewLogTest, TheScheduleAheadCountsOverdueItemsToday)
 {
     go_to_day(20);
-    add_test_item(5, 0, 3);
-    add_test_item(20, 0, 10);
-    add_test_item(21, 0, 10);
-    add_test_item(25, 0, 300);
-    add_test_item(60, 0, 1500);
+    for (const auto& [day, interval] : {std::pair{5, 3}, {20, 10}, {21, 10}, {25, 300}, {60, 1500}})
+        add_test_item(static_cast<uint16_t>(day), 0, static_cast<uint16_t>(interval));
     EXPECT_EQ(due_per_day(20, 6), (std::vector<uint32_t>{2, 1, 0, 0, 0, 1}));
     EXPECT_TRUE(due_per_day(20, 0).empty());
     const item_bands bands = item_histograms();
-    EXPECT_EQ(bands.intervals[static_cast<size_t>(band_of(3))], 1u);
-    EXPECT_EQ(bands.intervals[static_cast<size_t>(band_of(10))], 2u);
-    EXPECT_EQ(bands.intervals[band_count - 1], 1u);
-    EXPECT_EQ(bands.repetitions[0], 5u);
+    EXPECT_EQ(std::tuple(bands.intervals[static_cast<size_t>(band_of(3))], bands.intervals[static_cast<size_t>(band_of(10))],
+                  bands.intervals[band_count - 1], bands.repetitions[0]), std::tuple(1u, 2u, 1u, 5u));
 }
 
 TEST_F(ReviewLogTest, AFailedAppendIsToldOnceAndItsRecordsWaitForTheNextChance)
@@ -220,9 +195,7 @@ TEST_F(ReviewLogTest, AFailedAppendIsToldOnceAndItsRecordsWaitForTheNextChance)
 
     // A synced-or-not record is in the file: it does not wait.
     fail_file_operations({{.op = file_op::fsync, .path_part = "reviews.log", .error = ENOSPC}});
-    review_record r;
-    r.grade = 2;
-    EXPECT_EQ(append_review(r), review_append_status::cannot_sync);
+    EXPECT_EQ(append_review(review_record{.grade = 2}), review_append_status::cannot_sync);
     EXPECT_NE(log().find("cannot sync"), std::string::npos);
     EXPECT_EQ(held_review_count(), 0u);
 
@@ -261,10 +234,8 @@ TEST_F(ReviewLogTest, AKillAtAnyFileOperationOfAGradeLeavesWholeRecords)
         write_file(log_path(), log_before);
         grade_all_dying_at(kill_at);
         const review_history h = read_review_log(log_path());
-        EXPECT_EQ(h.partial_bytes, 0u) << kill_at;
-        EXPECT_EQ(h.damaged, 0u) << kill_at;
-        EXPECT_GE(h.records.size(), 6u) << kill_at;
-        EXPECT_LE(h.records.size(), 12u) << kill_at;
+        EXPECT_EQ(std::tuple(h.partial_bytes, h.damaged), std::tuple(0u, 0u)) << kill_at;
+        EXPECT_TRUE(h.records.size() >= 6 && h.records.size() <= 12) << kill_at;
         EXPECT_EQ(read_file(log_path()).substr(0, log_before.size()), log_before) << kill_at;
         const std::string cases = file_exists(dir.file("user_cases.bin")) ? read_file(dir.file("user_cases.bin")) : "";
         EXPECT_EQ(cases.size() % 20, 0u) << kill_at;
