@@ -86,13 +86,20 @@ int to_parent[2];
 int to_child[2];
 bool paused_once = false;
 
+// One byte through a pipe between the two copies; -1 when the pipe failed.
+bool tell(int fd, char byte) { return ::write(fd, &byte, 1) == 1; }
+char hear(int fd)
+{
+    char byte = -1;
+    return ::read(fd, &byte, 1) == 1 ? byte : static_cast<char>(-1);
+}
+
 // The child's first lock waits, with the lock file open, until the parent says go on.
 int pause_before_first_lock(file_op op, const char*)
 {
     if (op == file_op::lock && !paused_once) {
         paused_once = true;
-        char byte = 'r';
-        if (::write(to_parent[1], &byte, 1) != 1 || ::read(to_child[0], &byte, 1) != 1)
+        if (!tell(to_parent[1], 'r') || hear(to_child[0]) != 'g')
             ::_exit(99);
     }
     return 0;
@@ -106,8 +113,7 @@ int pause_before_first_lock(file_op op, const char*)
 TEST_F(LifecycleTest, ALockTakenOnALockFileJustRemovedDoesNotCount)
 {
     ASSERT_EQ(ma_init(dir.path().c_str()), init_status::new_database);
-    ASSERT_EQ(::pipe(to_parent), 0);
-    ASSERT_EQ(::pipe(to_child), 0);
+    ASSERT_TRUE(::pipe(to_parent) == 0 && ::pipe(to_child) == 0);
     std::fflush(nullptr);
     const pid_t starting = ::fork();
     if (starting == 0) {
@@ -118,24 +124,16 @@ TEST_F(LifecycleTest, ALockTakenOnALockFileJustRemovedDoesNotCount)
         platform_globals().fault_hook = pause_before_first_lock;
         const char result = static_cast<char>(ma_init(dir.path().c_str()));
         platform_globals().fault_hook = nullptr;
-        char byte = 0;
         // Holds whatever it got until the parent has tried a third copy.
-        if (::write(to_parent[1], &result, 1) != 1 || ::read(to_child[0], &byte, 1) != 1)
-            ::_exit(98);
-        ::_exit(0);
+        ::_exit(tell(to_parent[1], result) && hear(to_child[0]) == 'e' ? 0 : 98);
     }
-    char byte = 0;
-    ASSERT_EQ(::read(to_parent[0], &byte, 1), 1);
+    ASSERT_EQ(hear(to_parent[0]), 'r');
     // The copy that closes, while the other holds its lock file open but not yet locked.
     ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
-    byte = 'g';
-    ASSERT_EQ(::write(to_child[1], &byte, 1), 1);
-    char starting_result = -1;
-    ASSERT_EQ(::read(to_parent[0], &starting_result, 1), 1);
-
+    ASSERT_TRUE(tell(to_child[1], 'g'));
+    const char starting_result = hear(to_parent[0]);
     const int third = run_in_child([&] { return static_cast<int>(ma_init(dir.path().c_str())); });
-    byte = 'e';
-    ASSERT_EQ(::write(to_child[1], &byte, 1), 1);
+    ASSERT_TRUE(tell(to_child[1], 'e'));
     int status = 0;
     ::waitpid(starting, &status, 0);
     for (int fd : {to_parent[0], to_parent[1], to_child[0], to_child[1]})
@@ -147,15 +145,12 @@ TEST_F(LifecycleTest, ALockTakenOnALockFileJustRemovedDoesNotCount)
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
-// A directory the user can read but not write (permissions, a read-only mount) is opened for
-// reviews; nothing is written there, and the close says why it did not save.
 TEST_F(LifecycleTest, WithoutFileLocksTheDirectoryOpensWithAWarningAndSaves)
 {
     // An NFS home without a lock manager.
     fail_file_operations({{.op = file_op::lock, .error = ENOLCK}});
     ASSERT_EQ(ma_init(dir.path().c_str()), init_status::new_database | init_status::no_locks);
-    EXPECT_EQ(db().db_state, DB_OPEN);
-    EXPECT_FALSE(db().read_only);
+    EXPECT_EQ(std::tuple(db().db_state, db().read_only), std::tuple(DB_OPEN, false));
     const std::string log = read_file(dir.file("error.log"));
     EXPECT_NE(log.find("file locks are not available"), std::string::npos) << log;
     EXPECT_EQ(log.find("not accessible"), std::string::npos) << log;
@@ -166,6 +161,8 @@ TEST_F(LifecycleTest, WithoutFileLocksTheDirectoryOpensWithAWarningAndSaves)
     EXPECT_EQ(db().item_count, 1u);
 }
 
+// A directory the user can read but not write (permissions, a read-only mount) is opened for
+// reviews; nothing is written there, and the close says why it did not save.
 TEST_F(LifecycleTest, AReadOnlyDirectoryOpensForReviewsAndRefusesToSave)
 {
     ASSERT_EQ(ma_init(dir.path().c_str()), init_status::new_database);

@@ -5,7 +5,6 @@
 #include <string>
 
 #include "ann/ann_files.h"
-#include "database/days.h"
 #include "session/choose.h"
 #include "session/review_pass.h"
 #include "session/start_directory.h"
@@ -29,8 +28,7 @@ TEST_F(ReviewPassTest, APassWithNothingToShowStaysOnTheMainScreen)
     add_test_item(3);
     for (screen_mode mode : {screen_mode::scheduled, screen_mode::queue}) {
         EXPECT_FALSE(pass.start(mode, false));
-        EXPECT_EQ(pass.mode(), screen_mode::main);
-        EXPECT_FALSE(pass.reviewing());
+        EXPECT_TRUE(pass.mode() == screen_mode::main && !pass.reviewing());
     }
     ASSERT_TRUE(pass.start(screen_mode::forced, false));
     EXPECT_EQ(pass.current_item(), db().head);
@@ -48,10 +46,8 @@ TEST_F(ReviewPassTest, GradesMoveThroughTheDueItemsAndEndWhenNoneIsLeft)
         graded.insert(pass.current_item()->question);
         step = pass.grade(4);
     }
-    EXPECT_EQ(step, pass_step::no_more_scheduled);
+    EXPECT_EQ(std::tuple(step, pass.mode(), pass.current_item()), std::tuple(pass_step::no_more_scheduled, screen_mode::main, nullptr));
     EXPECT_EQ(graded, (std::multiset<std::string>{"one", "two"}));
-    EXPECT_EQ(pass.mode(), screen_mode::main);
-    EXPECT_EQ(pass.current_item(), nullptr);
     EXPECT_EQ(pass.grade(4), pass_step::unchanged);
 }
 
@@ -193,11 +189,8 @@ TEST_F(ReviewPassTest, UndoShowsTheGradedItemAgainOnItsOwnScreenEvenAfterThePass
     pass.start_adding();
     EXPECT_FALSE(pass.undo().undone) << "the add screen takes no undo";
     pass.stop();
-    const undo_result undone = pass.undo();
-    ASSERT_TRUE(undone.undone);
-    EXPECT_EQ(pass.mode(), screen_mode::scheduled);
-    EXPECT_EQ(pass.current_item(), only);
-    EXPECT_EQ(only->ivl, interval);
+    ASSERT_TRUE(pass.undo().undone);
+    EXPECT_EQ(std::tuple(pass.mode(), pass.current_item(), only->ivl), std::tuple(screen_mode::scheduled, only, interval));
     EXPECT_FALSE(pass.selection()) << "an undo from the main screen passes over every category";
     EXPECT_FALSE(pass.undo().undone);
 
@@ -206,16 +199,14 @@ TEST_F(ReviewPassTest, UndoShowsTheGradedItemAgainOnItsOwnScreenEvenAfterThePass
     ASSERT_TRUE(pass.start(screen_mode::queue, false));
     ASSERT_EQ(pass.grade(4), pass_step::no_more_queued);
     ASSERT_TRUE(pass.undo().undone);
-    EXPECT_EQ(pass.mode(), screen_mode::queue);
-    EXPECT_EQ(pass.current_pending(), db().pending_head);
+    EXPECT_EQ(std::tuple(pass.mode(), pass.current_pending()), std::tuple(screen_mode::queue, db().pending_head));
     add_test_item(7);
     choose_next_item(nullptr, -1);  // neither is among the recently shown now
     ASSERT_TRUE(pass.start(screen_mode::forced, false));
     item* forced = pass.current_item();
     ASSERT_EQ(pass.grade(4), pass_step::shown);
     ASSERT_TRUE(pass.undo().undone);
-    EXPECT_EQ(pass.mode(), screen_mode::forced);
-    EXPECT_EQ(pass.current_item(), forced);
+    EXPECT_EQ(std::tuple(pass.mode(), pass.current_item()), std::tuple(screen_mode::forced, forced));
 }
 
 deinit_result close_nothing(close_mode) { return {}; }
