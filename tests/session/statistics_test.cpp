@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "ann/network.h"
-#include "database/counts.h"
 #include "session/review_stats.h"
 #include "session/statistics.h"
 #include "support/database_helpers.h"
@@ -76,35 +75,6 @@ TEST_F(StatisticsTest, AveragesAndRatesOverTheItems)
         EXPECT_EQ(std::tuple(s.max_rp, s.total_rp, s.avg_rp, s.avg_gr, s.pass_percent, s.today, s.items_per_day),
             std::tuple(r.max_rp, r.total_rp, r.avg_rp, r.avg_gr, r.pass_percent, r.day, r.items_per_day));
     }
-}
-
-TEST_F(StatisticsTest, CategoryCountsWalkTheTree)
-{
-    const uint16_t s_cat = add_category("S", 0);
-    const uint16_t t_cat = add_category("T", s_cat);
-    const uint16_t other = add_category("other", -1);
-    add_test_item(0, s_cat);
-    add_test_item(0, t_cat);
-    add_test_item(1, t_cat);  // due tomorrow
-    add_test_item(0, 0);
-    add_test_pending(s_cat, "queued");
-    add_test_pending(other, "queued elsewhere");
-
-    auto rows = category_counts();
-    // items, queued, due, due below, children
-    const auto counts = [&](uint32_t c) {
-        const auto& r = rows[c];
-        return std::array<uint32_t, 5>{r.items, r.queued, r.due, r.due_below, r.children};
-    };
-    EXPECT_STREQ(rows[0].name, "root");
-    EXPECT_EQ(counts(0), (std::array<uint32_t, 5>{4, 1, 1, 2, 1}));
-    EXPECT_EQ(counts(s_cat), (std::array<uint32_t, 5>{3, 1, 1, 1, 1}));
-    EXPECT_EQ(counts(t_cat), (std::array<uint32_t, 5>{2, rows[t_cat].queued, 1, 0, 0}));
-    EXPECT_EQ(counts(other), (std::array<uint32_t, 5>{0, 1, 0, 0, 0}));
-    const auto& end = rows[category_count()];
-    EXPECT_EQ(end.name, nullptr);
-    EXPECT_EQ(end.items, UINT32_MAX);
-    EXPECT_EQ(end.queued + end.due + end.due_below + end.children, 0u);
 }
 
 TEST_F(StatisticsTest, TheStatusFiguresCountTheListsAndJudgeTheNetwork)

@@ -217,11 +217,7 @@ TEST_F(SyncApplyTest, ARenameOntoAPathMadeMeanwhileMergesTheTwo)
     ASSERT_EQ(rename_user_category(t.index, "u"), category_edit::done);
     close();
     constexpr uint64_t third_id = 0x0c0c000000000003ULL;
-    change_log_writer third(folder.file(change_log_name(third_id)), third_id);
-    change_record make;
-    make.kind = change_kind::category_make;
-    make.path = {"u", "c"};
-    ASSERT_EQ(third.append(make, 1'800'000'000'000ULL).status, change_append_status::appended);
+    write_records(folder, third_id, {{change_kind::category_make, {"u", "c"}, 1'800'000'000'000ULL}});
     // The other computer's log reaches this one only up to its rename.
     const std::string log = read_file(other_view.file(change_log_name(other_id)));
     const change_log_read read = read_change_log(log);

@@ -2,6 +2,7 @@
 // Computers sharing a sync folder, one open at a time: each sees the folder through a directory
 // of its own, into which the tests copy the others' files as a sync service would.
 #include <string>
+#include <vector>
 
 #include "ann/ann_files.h"
 #include "formats/sync_snapshot.h"
@@ -9,6 +10,14 @@
 #include "session/review_log.h"
 #include "session/sync.h"
 #include "support/sync_support.h"
+
+// A record written by hand into a computer's log, as another computer would have made it.
+struct stamped {
+    change_kind kind;
+    std::vector<std::string> path;
+    uint64_t stamp;
+    std::string text = {};  // the new name of a rename
+};
 
 class sync_fixture : public clean_state_test {
 protected:
@@ -50,6 +59,22 @@ protected:
     static void deliver(const temp_dir& from, const temp_dir& to, const std::string& name)
     {
         write_file(to.file(name), read_file(from.file(name)));
+    }
+
+    static void write_records(const temp_dir& view, uint64_t id, const std::vector<stamped>& records)
+    {
+        change_log_writer w(view.file(change_log_name(id)), id);
+        for (const stamped& s : records) {
+            change_record r;
+            r.kind = s.kind;
+            r.path = s.path;
+            r.text = s.text;
+            if (s.kind == change_kind::add_item) {
+                r.item = {id, w.next_sequence()};
+                r.question = "q";
+            }
+            ASSERT_EQ(w.append(r, s.stamp).status, change_append_status::appended);
+        }
     }
 
     static change_log_read log_of(const temp_dir& view, uint64_t id)

@@ -76,11 +76,7 @@ TEST_F(SyncJoinTest, ALogLosesOnlyOldRecordsThatEveryComputersSnapshotHolds)
     EXPECT_EQ(b_joined.waiting, 0u);
     close();
     // A computer with a log and no snapshot yet holds back every trim.
-    change_record theirs_made;
-    theirs_made.kind = change_kind::category_make;
-    theirs_made.path = {"root", "theirs"};
-    ASSERT_EQ(change_log_writer(folder.file(change_log_name(joiner)), joiner).append(theirs_made, sync_clock_ms()).status,
-        change_append_status::appended);
+    write_records(folder, joiner, {{change_kind::category_make, {"root", "theirs"}, sync_clock_ms()}});
     adding(data_a, folder, computer_a, 60, {"fifth"});
     EXPECT_EQ(a_log().records.front().sequence, 4u);
     sync_snapshot theirs;

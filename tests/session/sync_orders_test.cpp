@@ -10,31 +10,8 @@ constexpr uint64_t third = 0x0e0e000000000005ULL;
 
 using paths = std::set<std::vector<std::string>>;
 
-struct stamped {
-    change_kind kind;
-    std::vector<std::string> path;
-    uint64_t stamp;
-    std::string text = {};  // the new name of a rename
-};
-
 class SyncOrdersTest : public sync_fixture {
 protected:
-    static void write_log(const temp_dir& folder, uint64_t id, const std::vector<stamped>& records)
-    {
-        change_log_writer w(folder.file(change_log_name(id)), id);
-        for (const stamped& s : records) {
-            change_record r;
-            r.kind = s.kind;
-            r.path = s.path;
-            r.text = s.text;
-            if (s.kind == change_kind::add_item) {
-                r.item = {id, w.next_sequence()};
-                r.question = "q";
-            }
-            ASSERT_EQ(w.append(r, s.stamp).status, change_append_status::appended);
-        }
-    }
-
     // The third computer's categories once `first`'s log (and `start`, a snapshot to start from)
     // and then, at a later apply, `second`'s arrived.
     paths tree_after(const std::vector<stamped>& first, uint64_t first_id, const std::vector<stamped>& second,
@@ -42,11 +19,11 @@ protected:
     {
         temp_dir data;
         temp_dir view;
-        write_log(view, first_id, first);
+        write_records(view, first_id, first);
         EXPECT_TRUE(!start || write_snapshot_file(view.path(), *start));
         set_local_clock(2026, 1, 1, 9);
         open(data, view.path(), third);
-        write_log(view, second_id, second);
+        write_records(view, second_id, second);
         static_cast<void>(sync_apply());
         paths tree;
         for (uint16_t c = 1; c < category_count(); ++c)

@@ -195,9 +195,7 @@ TEST_F(SyncTest, ComputersAgreeOnceEverythingIsDelivered)
         images.push_back(image_of_open_database());
         close(*c);
     }
-    EXPECT_GT(arrived, 0u);
-    EXPECT_GT(conflict_copies, 0u);
-    EXPECT_GT(joins, 0u);
+    EXPECT_TRUE(arrived > 0 && conflict_copies > 0 && joins > 0) << arrived << " " << conflict_copies << " " << joins;
     EXPECT_EQ(rejoins, 0u);  // nobody was away long enough for that
     size_t trimmed = 0;
     for (auto& c : all) {
