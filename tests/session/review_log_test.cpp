@@ -1,9 +1,11 @@
 #include <cerrno>
+#include <random>
+#include <string>
 #include <vector>
 
 #include "ann/ann_files.h"
 #include "platform/crt_rand.h"
-#include "random_review_log.h"
+#include "session/retention_control.h"
 #include "session/review_stats.h"
 #include "session/saving.h"
 #include "session/undo.h"
@@ -128,8 +130,55 @@ TEST(ReviewStatsTest, FiguresOfAScriptedHistory)
     EXPECT_EQ(std::tuple(band_of(2047), band_of(1024), band_of(1023)), std::tuple(band_count - 1, band_count - 1, band_count - 2));
 }
 
-// The one backward pass gives what the standing grades gave, whatever undos and damage the log holds.
-TEST_F(ReviewLogTest, TheBackwardPassAgreesWithTheStandingGrades)
+namespace {
+
+struct log_shape {
+    const char* name;
+    uint32_t records;
+    uint32_t items;  // ids drawn from 0..items-1
+    int undo_percent;  // of the records
+    int chain_percent;  // of the undos, followed by a second undo of the same item
+    int damaged_percent;
+    size_t tail_bytes;  // a piece of a record after the last whole one
+    uint16_t today = 100;
+};
+
+// Due reviews, lapses and same-day repeats of few items, on days from 60 before today to 2 after
+// it (as a changed clock leaves them), so that undos take back grades the figures move by.
+std::string random_review_log(const log_shape& shape, std::mt19937& random)
+{
+    const auto draw = [&random](uint32_t n) { return static_cast<uint16_t>(random() % n); };
+    std::string bytes;
+    for (uint32_t n = 0; n < shape.records; ++n) {
+        const bool repeat = draw(3) == 0;
+        const review_record r{
+            .item_id = draw(shape.items),
+            .day = static_cast<uint16_t>(shape.today - 60 + draw(63)),
+            .elapsed = repeat ? uint16_t{0} : draw(30),
+            .interval_before = repeat ? uint16_t{0} : static_cast<uint16_t>(1 + draw(20)),
+            .test_error = draw(3) == 0 ? 0.0f : static_cast<float>(draw(1000)) / 1000.0f,
+            .grade = static_cast<uint8_t>(draw(10) < 9 ? 3 + draw(3) : draw(3)),
+            .rp_after = static_cast<uint8_t>(draw(4)),
+            .screen = static_cast<review_screen>(1 + draw(4)),
+            .event = draw(100) < shape.undo_percent ? review_event::undo : review_event::grade,
+        };
+        unsigned char record[review_record_size];
+        encode_review(r, record);
+        if (draw(100) < shape.damaged_percent)
+            record[23] = 7;  // no such event
+        const int copies = r.event == review_event::undo && draw(100) < shape.chain_percent ? 2 : 1;
+        for (int c = 0; c < copies; ++c)
+            bytes.append(reinterpret_cast<const char*>(record), sizeof record);
+    }
+    bytes.append(shape.tail_bytes, '\x02');
+    return bytes;
+}
+
+}  // namespace
+
+// The one backward pass, and the two passes of the retention figures, give what the folds over
+// the standing grades gave, whatever undos and damage the log holds.
+TEST_F(ReviewLogTest, ThePassesOverTheFileAgreeWithTheStandingGrades)
 {
     const log_shape shapes[] = {
         {"empty", 0, 1, 0, 0, 0, 0},
@@ -146,13 +195,16 @@ TEST_F(ReviewLogTest, TheBackwardPassAgreesWithTheStandingGrades)
         SCOPED_TRACE(shape.name);
         write_file(log_path(), random_review_log(shape, random));
         const review_history old = read_review_log(log_path());
-        const history_figures forward = figures_of(standing_reviews(old.records), shape.today);
+        const std::vector<review_record> standing = standing_reviews(old.records);
+        const history_figures forward = figures_of(standing, shape.today);
         const history_figures now = read_history_figures(log_path(), shape.today);
+        EXPECT_EQ(read_retention_control(log_path()), retention_control_of(standing));
 
         EXPECT_TRUE(now.found);
         EXPECT_EQ(std::tuple(now.damaged, now.partial_bytes), std::tuple(old.damaged, old.partial_bytes));
         EXPECT_TRUE(now.daily == forward.daily && now.by_band == forward.by_band && now.grading == forward.grading);
     }
+    EXPECT_EQ(read_retention_control(dir.file("nothing.log")), retention_control{});
     const history_figures missing = read_history_figures(dir.file("nothing.log"), 100);
     EXPECT_FALSE(missing.found);
     EXPECT_EQ(missing.by_band.size(), static_cast<size_t>(band_count));
