@@ -111,8 +111,7 @@ TEST_F(CrashTest, AKillAtAnyFileOperationOfTheCloseLeavesTheOldOrTheNewFilesToge
         temp_dir done;
         copy_of(old_dir, done);
         const int operations = kill_child_at(done.path(), -1, kind);
-        ASSERT_GT(operations, 10);
-        ASSERT_LT(operations, 250);
+        ASSERT_TRUE(operations > 10 && operations < 250) << operations;
         const saved_set new_files = read_saved(done);
         ASSERT_EQ(new_files[0] != old_files[0], kind != session_kind::deletes_from_queue) << session;
         ASSERT_EQ(new_files[1] != old_files[1], kind != session_kind::adds_only) << session;
@@ -153,8 +152,7 @@ TEST_F(CrashTest, AKillAtAnyFileOperationOfTheCloseLeavesTheOldOrTheNewFilesToge
             expect_one_state(work, killed);
         }
     }
-    EXPECT_GE(trials, 200);
-    EXPECT_GT(finished_by_recovery, 0);  // some kills fell after the commit point
+    EXPECT_TRUE(trials >= 200 && finished_by_recovery > 0) << trials;  // some kills fell after the commit point
 }
 
 TEST_F(CrashTest, AFailureAtAnyFileOperationOfTheCloseIsReportedAndChangesNothing)
@@ -186,15 +184,14 @@ TEST_F(CrashTest, AFailureAtAnyFileOperationOfTheCloseIsReportedAndChangesNothin
             // disk changed.
             ++refused;
             failed_files.insert(result.problem.path.substr(work.path().size()));
-            EXPECT_EQ(result.problem.os_error, ENOSPC) << context;
-            EXPECT_EQ(db().db_state, DB_OPEN) << context;
+            EXPECT_TRUE(result.problem.os_error == ENOSPC && db().db_state == DB_OPEN) << context;
             EXPECT_STREQ(state_of(work), "old") << context;
             EXPECT_NE(read_file(work.file("error.log")).find("ERROR: cannot save the database: \""), std::string::npos)
                 << context;
             ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done) << context;
         } else if (result == deinit_status::backup_failed) {
-            EXPECT_EQ(result.problem.os_error, ENOSPC) << context;
-            EXPECT_NE(result.problem.path.find("/backups/"), std::string::npos) << context;
+            EXPECT_TRUE(result.problem.os_error == ENOSPC && result.problem.path.find("/backups/") != std::string::npos)
+                << context;
         } else {
             // Only an fsync of the folder after the commit point may fail without a word to the
             // user: the files are in place, and the log says so.
@@ -204,9 +201,7 @@ TEST_F(CrashTest, AFailureAtAnyFileOperationOfTheCloseIsReportedAndChangesNothin
     }
     EXPECT_GT(refused, 5);
     // Room for elements.bin but not for queue.txt, or not for the weights, is said as such.
-    EXPECT_TRUE(failed_files.count("queue.txt")) << "queue.txt never named";
-    EXPECT_TRUE(failed_files.count("weights.bin")) << "weights.bin never named";
-    EXPECT_TRUE(failed_files.count("elements.bin")) << "elements.bin never named";
+    EXPECT_EQ(failed_files, (std::set<std::string>{commit_journal_name, "elements.bin", "queue.txt", "weights.bin"}));
 }
 
 TEST_F(CrashTest, APartRecordInTheCaseFileIsRepairedBeforeTheNextAppend)

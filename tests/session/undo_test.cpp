@@ -113,23 +113,6 @@ protected:
 
 TEST_F(UndoTest, AnUndoneGradeLeavesNoTraceInMemoryOrFiles)
 {
-    // Due reviews, each undone at once; at least one of them taught the network a case.
-    bool case_appended = false;
-    expect_no_trace(61, [&] {
-        for (uint16_t grade = 0; grade <= 5; ++grade) {
-            item* e = choose_next_item(nullptr, 0);
-            ASSERT_NE(e, nullptr);
-            const uint32_t cases = ann_globals().case_count;
-            grade_reviewed(e, grade, review_screen::scheduled);
-            case_appended = case_appended || ann_globals().case_count > cases;
-            const undo_result r = undo_last_grade();
-            ASSERT_TRUE(r.undone);
-            EXPECT_EQ(r.restored_item, e);
-            EXPECT_TRUE(r.network_restored);
-        }
-    });
-    EXPECT_TRUE(case_appended);
-
     // A forced review of an item not yet due, undone the next day.
     expect_no_trace(61, [&] {
         item* e = const_cast<item*>(scheduled_items().back());
@@ -153,18 +136,26 @@ TEST_F(UndoTest, AnUndoneGradeLeavesNoTraceInMemoryOrFiles)
             EXPECT_NE(undo_last_grade().restored_pending, nullptr);
     });
 
-    // A whole session stepped back.
+    // A whole session stepped back, some grades undone at once; one at least taught the network a case.
+    bool case_appended = false;
     expect_no_trace(61, [&] {
         for (int i = 0; i < 30; ++i) {
             item* e = choose_next_item(nullptr, i % 3 == 0 ? 1 : 0);
             ASSERT_NE(e, nullptr);
+            const uint32_t cases = ann_globals().case_count;
             grade_reviewed(e, static_cast<uint16_t>(i % 6), i % 3 == 0 ? review_screen::forced : review_screen::scheduled);
+            case_appended = case_appended || ann_globals().case_count > cases;
+            if (i % 5 == 0) {
+                const undo_result r = undo_last_grade();
+                EXPECT_TRUE(r.restored_item == e && r.network_restored) << i;
+            }
         }
         introduce_reviewed(4, db().pending_head);
         grade_reviewed(db().head, 3, review_screen::scheduled);
         int undone = 0;
         while (undo_last_grade().undone)
             ++undone;
-        EXPECT_EQ(undone, 32);
+        EXPECT_EQ(undone, 26);
     });
+    EXPECT_TRUE(case_appended);
 }
