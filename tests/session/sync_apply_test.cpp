@@ -18,16 +18,20 @@ constexpr uint64_t my_id = 0x0a0a000000000001ULL;
 
 class SyncApplyTest : public sync_fixture {
 protected:
-    void open_mine(const temp_dir& data) { open(data, folder.path(), my_id); }
-    void open_other() { open(other, other_view.path(), other_id); }
+    // Opens on 2026-`month`-`day` at `hour` o'clock, or at the time the clock shows (month 0).
+    void open_at(const temp_dir& data, uint64_t id, int month = 0, int day = 0, int hour = 0)
+    {
+        if (month > 0)
+            set_local_clock(2026, month, day, hour);
+        open(data, (id == my_id ? folder : other_view).path(), id);
+    }
     void deliver_other() { deliver(other_view, folder, change_log_name(other_id)); }
 
     // The other computer: three items added, then graded in two later sessions; all within the
     // age a log keeps its records, so none is trimmed.
     void other_session(int session)
     {
-        set_local_clock(2026, 1, 1 + 6 * session, 9);
-        open_other();
+        open_at(other, other_id, 1, 1 + 6 * session, 9);
         if (session == 0) {
             for (const char* q : {"one", "two", "three"})
                 static_cast<void>(add_reviewed(4, q, "answer", 0));
@@ -56,9 +60,8 @@ protected:
 TEST_F(SyncApplyTest, AKillAtAnyFileOperationOfTheApplyLeavesEveryGradeOnce)
 {
     other_sessions(3);
-    set_local_clock(2026, 2, 1, 9);
     temp_dir whole;
-    open_mine(whole);
+    open_at(whole, my_id, 2, 1, 9);
     // The arrived due reviews moved the retention figures as the log now holding them gives.
     EXPECT_GT(retention_control_state().growth_log, 0.0f);
     EXPECT_EQ(retention_control_state(),
@@ -87,8 +90,7 @@ TEST_F(SyncApplyTest, AKillAtAnyFileOperationOfTheApplyLeavesEveryGradeOnce)
         ASSERT_EQ(code, -1) << at;
         ++killed;
         reset_process_state();
-        set_local_clock(2026, 2, 1, 9);
-        open_mine(mine);
+        open_at(mine, my_id, 2, 1, 9);
         EXPECT_TRUE(image_of_open_database() == expected) << at;
         close();
         EXPECT_EQ(grade_lines(mine), 6u) << at;
@@ -103,17 +105,14 @@ TEST_F(SyncApplyTest, ARestoredBackupGetsTheRecordsAfterItAgainOnce)
 {
     temp_dir mine;
     other_sessions(2);
-    set_local_clock(2026, 1, 20, 9);
-    open_mine(mine);
+    open_at(mine, my_id, 1, 20, 9);
     close();
     other_session(2);
     deliver_other();
-    set_local_clock(2026, 2, 1, 9);
-    open_mine(mine);
+    open_at(mine, my_id, 2, 1, 9);
     const collection_image latest = image_of_open_database();
     close();
-    set_local_clock(2026, 2, 1, 10);
-    open_mine(mine);
+    open_at(mine, my_id, 2, 1, 10);
     const std::vector<backup_file> backups = list_backups(mine.path());
     ASSERT_EQ(backups.size(), 2u);
     ASSERT_EQ(restore_backup(backups[1].path).status, restore_status::done);
@@ -129,8 +128,7 @@ TEST_F(SyncApplyTest, AnArrivedGradeEndsWhatCanBeUndoneAndStays)
     temp_dir mine;
     other_sessions(1);
     other_session(1);
-    set_local_clock(2026, 1, 12, 8);
-    open_mine(mine);
+    open_at(mine, my_id, 1, 12, 8);
     grade_reviewed(item_named("one"), 5, review_screen::scheduled);
     EXPECT_TRUE(sync_apply().arrived == 0 && next_undo().available) << "nothing arrived: the grade can be undone";
     const collection_image graded = image_of_open_database();
@@ -148,8 +146,7 @@ TEST_F(SyncApplyTest, AnArrivedGradeEndsWhatCanBeUndoneAndStays)
 TEST_F(SyncApplyTest, AnUndoneGradeKeepsALaterMoveAndEditOnBothComputers)
 {
     other_session(0);
-    set_local_clock(2026, 1, 12, 9);
-    open_other();
+    open_at(other, other_id, 1, 12, 9);
     pending_item* waiting = add_test_pending(0, "queued", "waiting");
     sync_note_import("queue.txt", 1);
     const uint16_t elsewhere = create_user_category("elsewhere", -1).index;
@@ -166,7 +163,7 @@ TEST_F(SyncApplyTest, AnUndoneGradeKeepsALaterMoveAndEditOnBothComputers)
     close();
     deliver_other();
     temp_dir mine;
-    open_mine(mine);
+    open_at(mine, my_id);
     EXPECT_TRUE(image_of_open_database() == there) << difference(image_of_open_database(), there);
     close();
 }
@@ -177,12 +174,10 @@ TEST_F(SyncApplyTest, ALosingEditIsKeptAndCanBeTakenInstead)
     const auto answer_of_one = [] { return item_named("one")->answer.str(); };
     temp_dir mine;
     other_sessions(1);
-    set_local_clock(2026, 1, 2, 9);
-    open_other();
+    open_at(other, other_id, 1, 2, 9);
     change_texts(item_named("one"), "one", "earlier, elsewhere");
     close();
-    set_local_clock(2026, 1, 2, 10);
-    open_mine(mine);
+    open_at(mine, my_id, 1, 2, 10);
     item* one = item_named("one");
     change_texts(one, "one", "later, here");
     EXPECT_FALSE(lost_edit_of(one));
@@ -193,14 +188,14 @@ TEST_F(SyncApplyTest, ALosingEditIsKeptAndCanBeTakenInstead)
     EXPECT_EQ(records_with_lost_edits()[0].scheduled, one);
     EXPECT_EQ(lost_edit_of(one)->answer, "earlier, elsewhere");
     close();
-    open_mine(mine);
+    open_at(mine, my_id);
     ASSERT_EQ(records_with_lost_edits().size(), 1u) << "kept through a close";
     EXPECT_TRUE(take_lost_edit(records_with_lost_edits()[0].scheduled));
     EXPECT_EQ(answer_of_one(), "earlier, elsewhere");
     EXPECT_TRUE(records_with_lost_edits().empty());
     close();
     deliver(folder, other_view, change_log_name(my_id));
-    open_other();
+    open_at(other, other_id);
     EXPECT_EQ(answer_of_one(), "earlier, elsewhere");
     close();
 }
@@ -210,8 +205,7 @@ TEST_F(SyncApplyTest, ALosingEditIsKeptAndCanBeTakenInstead)
 TEST_F(SyncApplyTest, ARenameOntoAPathMadeMeanwhileMergesTheTwo)
 {
     temp_dir mine;
-    set_local_clock(2026, 1, 1, 9);
-    open_other();
+    open_at(other, other_id, 1, 1, 9);
     const category_made t = create_user_category("t", -1);
     static_cast<void>(add_reviewed(4, "in t", "answer", t.index));
     ASSERT_EQ(rename_user_category(t.index, "u"), category_edit::done);
@@ -223,8 +217,7 @@ TEST_F(SyncApplyTest, ARenameOntoAPathMadeMeanwhileMergesTheTwo)
     const change_log_read read = read_change_log(log);
     ASSERT_EQ(read.records.back().kind, change_kind::category_rename);
     write_file(folder.file(change_log_name(other_id)), log.substr(0, read.ends[read.ends.size() - 2]));
-    set_local_clock(2026, 1, 1, 10);
-    open_mine(mine);
+    open_at(mine, my_id, 1, 1, 10);
     ASSERT_EQ(image_of_open_database().categories.count("/t"), 1u);
     deliver_other();
     sync_apply();
@@ -233,7 +226,7 @@ TEST_F(SyncApplyTest, ARenameOntoAPathMadeMeanwhileMergesTheTwo)
     EXPECT_EQ(std::get<1>(here.items.at("in t")), "/u");
     close();
     deliver(folder, other_view, change_log_name(third_id));
-    open_other();
+    open_at(other, other_id);
     EXPECT_EQ(image_of_open_database().categories, here.categories);
     close();
 }
@@ -251,7 +244,7 @@ TEST_F(SyncApplyTest, GradeLinesTheDiskRefusesWaitAndGoInOnce)
     fail_file_operations({});
     close();
     EXPECT_EQ(grade_lines(mine), 6u);
-    open_mine(mine);
+    open_at(mine, my_id);
     close();
     EXPECT_EQ(grade_lines(mine), 6u);
 }
