@@ -23,29 +23,13 @@ interval_figures intervals(const statistics& s)
 
 using StatisticsTest = open_database_test;
 
-TEST_F(StatisticsTest, EmptyDatabaseFillsOnlyTheNetworkFigures)
+// Grades from 3 pass; rates count from day 0 of the database; an empty one has only the network's
+// figures, whatever the record held before.
+TEST_F(StatisticsTest, AveragesAndRatesOverTheItems)
 {
     ann_state& ann = ann_globals();
     std::tie(ann.case_count, ann.learning_rate, ann.test_error) = std::tuple(1000u, 0.05f, 0.25f);
     add_category("extra", -1);
-    statistics s;
-    s.today = 99;
-    s.min_ivl = 7;
-    compute_statistics(&s);
-    EXPECT_EQ(std::tuple(s.item_count, s.today, s.time_of_start), std::tuple(0u, 0, 0u));
-    EXPECT_EQ(intervals(s), interval_figures{});
-    EXPECT_EQ(std::tuple(s.case_count, s.user_case_count, s.learning_rate, s.test_error, s.category_count_stat),
-        std::tuple(1000u, 1000u - builtin_case_count, 0.05f, 0.25f, 2u));
-
-    // Before the network has its cases the user has none, not a wrapped-around count.
-    ann.case_count = 0;
-    compute_statistics(&s);
-    EXPECT_EQ(s.user_case_count, 0u);
-}
-
-// Grades from 3 pass; rates count from day 0 of the database.
-TEST_F(StatisticsTest, AveragesAndRatesOverTheItems)
-{
     struct row {
         std::vector<std::array<uint16_t, 5>> items;  // ivl, livl, rllivl, rp, gr
         int day;
@@ -55,6 +39,7 @@ TEST_F(StatisticsTest, AveragesAndRatesOverTheItems)
         float avg_rp, avg_gr, pass_percent, items_per_day;
     };
     const row rows[] = {
+        {{}, 0, {}, 0, 0, 0.0f, 0.0f, 0.0f, 0.0f},
         {{{10, 4, 5, 2, 4}}, 0, {10, 10, 10, 4, 4, 4, 5, 5, 5}, 2, 2, 2.0f, 4.0f, 100.0f, 0.0f},
         {{{3, 2047, 0, 1, 2}, {4, 0, 2047, 0, 3}, {2047, 9, 9, 127, 5}}, 6,
             {3, 2047, (3 + 4 + 2047) / 3, 0, 2047, (2047 + 9) / 3, 0, 2047, (2047 + 9) / 3}, 127, 128, 128.0f / 3.0f,
@@ -68,13 +53,20 @@ TEST_F(StatisticsTest, AveragesAndRatesOverTheItems)
             std::tie(e->livl, e->rllivl, e->rp, e->gr) = std::tie(livl, rllivl, rp, gr);
         }
         go_to_day(static_cast<unsigned>(r.day));
-        statistics s;
+        statistics s{.today = 99, .min_ivl = 7};
         compute_statistics(&s);
-        EXPECT_EQ(std::tuple(s.item_count, s.time_of_start), std::tuple(r.items.size(), db().time_of_start));
+        EXPECT_EQ(std::tuple(s.item_count, s.time_of_start), std::tuple(r.items.size(), r.items.empty() ? 0u : db().time_of_start));
+        EXPECT_EQ(std::tuple(s.case_count, s.user_case_count, s.learning_rate, s.test_error, s.category_count_stat),
+            std::tuple(1000u, 1000u - builtin_case_count, 0.05f, 0.25f, 2u));
         EXPECT_EQ(intervals(s), r.intervals);
         EXPECT_EQ(std::tuple(s.max_rp, s.total_rp, s.avg_rp, s.avg_gr, s.pass_percent, s.today, s.items_per_day),
             std::tuple(r.max_rp, r.total_rp, r.avg_rp, r.avg_gr, r.pass_percent, r.day, r.items_per_day));
     }
+    // Before the network has its cases the user has none, not a wrapped-around count.
+    ann.case_count = 0;
+    statistics s;
+    compute_statistics(&s);
+    EXPECT_EQ(s.user_case_count, 0u);
 }
 
 TEST_F(StatisticsTest, TheStatusFiguresCountTheListsAndJudgeTheNetwork)
