@@ -137,24 +137,6 @@ TEST_F(ChooseTest, FilterLimitsTheChoice)
     EXPECT_EQ(choose_next_item(only_b, 1), in_b);
 }
 
-TEST_F(ChooseTest, SlotOfARemovedItemNeverMatchesANewOne)
-{
-    item* old = add_test_item(0);
-    ASSERT_EQ(choose_next_item(nullptr, 0), old);
-    remove_item(old);
-    EXPECT_TRUE(no_recent_items());
-    // The heap usually hands the freed address to the next item; it must not count as recent.
-    item* fresh = add_test_item(0);
-    add_test_item(0);
-    seed_where(1, [](auto& r) { return one_in_20(r[0]); });
-    EXPECT_EQ(choose_next_item(nullptr, 0), fresh);
-
-    // Emptying the whole list clears the slots too.
-    erase_memory_after_ll();
-    db().item_count = 0;
-    EXPECT_TRUE(no_recent_items());
-}
-
 TEST_F(ChooseTest, PendingItems)
 {
     EXPECT_EQ(choose_pending_item(nullptr, 0), nullptr);
