@@ -203,18 +203,3 @@ TEST_F(CrashTest, AFailureAtAnyFileOperationOfTheCloseIsReportedAndChangesNothin
     // Room for elements.bin but not for queue.txt, or not for the weights, is said as such.
     EXPECT_EQ(failed_files, (std::set<std::string>{commit_journal_name, "elements.bin", "queue.txt", "weights.bin"}));
 }
-
-TEST_F(CrashTest, APartRecordInTheCaseFileIsRepairedBeforeTheNextAppend)
-{
-    temp_dir dir;
-    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::new_database);
-    ma_nn_init();
-    const ann_case first = make_case(5, 6, 1, 3, 7);
-    write_file(dir.file("user_cases.bin"), std::string(reinterpret_cast<const char*>(first.data()), 20) + "part");
-    add_cases(8, 9, 2, 4, 12);
-    const std::string bytes = read_file(dir.file("user_cases.bin"));
-    ASSERT_EQ(bytes.size(), 40u);
-    const ann_case second = make_case(8, 9, 2, 4, 12);
-    EXPECT_EQ(bytes.substr(20), std::string(reinterpret_cast<const char*>(second.data()), 20));
-    EXPECT_NE(read_file(dir.file("error.log")).find("ended in a piece of a record"), std::string::npos);
-}

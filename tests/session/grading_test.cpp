@@ -6,7 +6,6 @@
 
 #include "ann/ann_files.h"
 #include "ann/network.h"
-#include "session/choose.h"
 #include "support/database_helpers.h"
 #include "session/grading.h"
 #include "platform/crt_rand.h"
@@ -23,8 +22,6 @@ protected:
     }
 };
 
-std::vector<const item*> list() { return scheduled_items(); }
-
 }  // namespace
 
 TEST_F(GradingTest, NewItemTakesItsFirstIntervalFromTheNetwork)
@@ -40,9 +37,8 @@ TEST_F(GradingTest, NewItemTakesItsFirstIntervalFromTheNetwork)
 
     // A failed first grade gives an item due today.
     item* failed = create_item(0, "q", "a", 0);
-    EXPECT_EQ(failed->ivl, 0);
-    EXPECT_EQ(failed->tmtrpt, 10);
-    EXPECT_EQ(list().front(), failed);
+    EXPECT_EQ(std::tuple(failed->ivl, failed->tmtrpt), std::tuple(0, 10));
+    EXPECT_EQ(scheduled_items().front(), failed);
 }
 
 TEST_F(GradingTest, GradesMoveTheItemAndCountRepetitionsOnlyWhenDue)
@@ -110,8 +106,7 @@ TEST_F(GradingTest, PassingGradesNeverGiveLessThanTheRecallProved)
             go_to_day(100 + r.elapsed);
             EXPECT_EQ(grade_item(e, r.grade), e->ivl);
         }
-        EXPECT_GE(e->ivl, r.least);
-        EXPECT_LE(e->ivl, r.most);
+        EXPECT_TRUE(e->ivl >= r.least && e->ivl <= r.most) << e->ivl;
         EXPECT_EQ(e->tmtrpt, static_cast<uint16_t>(100 + r.elapsed + e->ivl));
     }
 }
@@ -121,14 +116,14 @@ TEST_F(GradingTest, GradedItemGoesBehindThoseAlreadyDueOnItsDay)
     go_to_day(0);
     item* lone = create_item(0, "lone", "a", 0);
     grade_item(lone, 0);
-    EXPECT_EQ(list(), std::vector<const item*>{lone});
+    EXPECT_EQ(scheduled_items(), std::vector<const item*>{lone});
 
     item* a = add_test_item(0);
     item* b = add_test_item(0);
     item* c = add_test_item(0);
     apply_interval(a, 0, 3);  // to day 0 again: behind b and c, among the items of day 0
-    EXPECT_EQ(list(), (std::vector<const item*>{lone, b, c, a}));
+    EXPECT_EQ(scheduled_items(), (std::vector<const item*>{lone, b, c, a}));
     apply_interval(b, 5, 3);
-    EXPECT_EQ(list(), (std::vector<const item*>{lone, c, a, b}));
+    EXPECT_EQ(scheduled_items(), (std::vector<const item*>{lone, c, a, b}));
     EXPECT_EQ(b->tmtrpt, 5);
 }
