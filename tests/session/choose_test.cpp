@@ -139,8 +139,7 @@ TEST_F(ChooseTest, FilterLimitsTheChoice)
 
 TEST_F(ChooseTest, PendingItems)
 {
-    EXPECT_EQ(choose_pending_item(nullptr, 0), nullptr);
-    EXPECT_EQ(choose_pending_item(nullptr, 1), nullptr);
+    EXPECT_TRUE(choose_pending_item(nullptr, 0) == nullptr && choose_pending_item(nullptr, 1) == nullptr);
     add_test_pending(a, "a1");
     pending_item* b1 = add_test_pending(b, "b1");
     add_test_pending(a, "a2");
@@ -148,8 +147,7 @@ TEST_F(ChooseTest, PendingItems)
     const int32_t only_b[] = {b, filter_end};
     const int32_t only_root[] = {0, filter_end};
     EXPECT_EQ(choose_pending_item(only_b, 0), b1);
-    EXPECT_EQ(choose_pending_item(only_root, 0), nullptr);
-    EXPECT_EQ(choose_pending_item(only_root, 1), nullptr);
+    EXPECT_TRUE(choose_pending_item(only_root, 0) == nullptr && choose_pending_item(only_root, 1) == nullptr);
     // rand_below(3) picks among b's three, counting from 0.
     for (int k = 0; k < 3; ++k) {
         seed_where(1, [k](auto& r) { return third(r[0]) == k; });
@@ -163,13 +161,10 @@ TEST_F(ChooseTest, CountDueStopsAtTheLimit)
     for (const auto& [day, category] : {std::pair{0, a}, {0, b}, {1, a}, {2, a}, {65535, a}})
         add_test_item(static_cast<uint16_t>(day), category);
     const int32_t only_a[] = {a, filter_end};
-    EXPECT_EQ(count_due(0, nullptr), 2u);
-    EXPECT_EQ(count_due(1, nullptr), 3u);
-    EXPECT_EQ(count_due(1, only_a), 2u);
-    EXPECT_EQ(count_due(65535, nullptr), 5u);
+    EXPECT_EQ(std::tuple(count_due(0, nullptr), count_due(1, nullptr), count_due(1, only_a), count_due(65535, nullptr)),
+        std::tuple(2u, 3u, 2u, 5u));
     set_local_clock(2026, 1, 18, 12);  // day 3
-    EXPECT_EQ(count_due(0, only_a), 3u);
-    EXPECT_EQ(count_due(-3, nullptr), 2u);
+    EXPECT_EQ(std::tuple(count_due(0, only_a), count_due(-3, nullptr)), std::tuple(3u, 2u));
 }
 
 }  // namespace

@@ -249,12 +249,8 @@ TEST_F(LifecycleTest, ExhaustedMemorySavesTheDatabaseThenEndsWithCodeOne)
     EXPECT_EQ(run(2), 1);
     // What was made before the failure was saved on the way out, and the log says why.
     ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
-    std::vector<std::string> questions;
-    for (const item* e = db().head; e; e = e->next)
-        questions.push_back(e->question);
-    std::sort(questions.begin(), questions.end());
-    EXPECT_EQ(questions, (std::vector<std::string>{"made after", "made before the failure 1",
-                             "made before the failure 2"}));
+    EXPECT_EQ(all_questions(),
+        (std::multiset<std::string>{"made after", "made before the failure 1", "made before the failure 2"}));
     EXPECT_NE(read_file(dir.file("error.log")).find("FATAL ERROR: out of memory\n"), std::string::npos);
     EXPECT_FALSE(file_exists(dir.file("lockfile.tmp")));
 }
