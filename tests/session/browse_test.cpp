@@ -178,8 +178,7 @@ TEST_F(BrowseTest, ForgetStartsAnItemAgainWithItsIdInItsNewPlace)
     EXPECT_EQ(std::tuple(known->rp, known->gr, known->livl, known->rllivl, known->id), std::tuple(0, 0, 0, 0, 1'700'000'000u));
     EXPECT_LT(known->ivl, 120);
     EXPECT_EQ(std::tuple(known->tmtrpt, known->stmtrpt), std::tuple(3 + known->ivl, 3 + known->ivl));
-    const std::vector<const item*> list = scheduled_items();
-    EXPECT_TRUE(std::ranges::is_sorted(list, {}, [](const item* e) { return e->tmtrpt; }));
+    EXPECT_TRUE(std::ranges::is_sorted(scheduled_items(), {}, [](const item* e) { return e->tmtrpt; }));
 }
 
 TEST_F(BrowseTest, RescheduleTodayMovesOnlyItemsNotYetDue)
@@ -190,11 +189,10 @@ TEST_F(BrowseTest, RescheduleTodayMovesOnlyItemsNotYetDue)
     item* last = add_test_item(30, 0, 28);  // last graded on day 2
     EXPECT_FALSE(reschedule_today(early, 6));
     EXPECT_TRUE(reschedule_today(later, 6));
-    EXPECT_EQ(later->tmtrpt, 6);
-    EXPECT_EQ(later->ivl, 0);  // today is before the day it was graded: no days passed
+    // Today is before the day it was graded: no days passed.
+    EXPECT_EQ(std::tuple(later->tmtrpt, later->ivl), std::tuple(6, 0));
     EXPECT_TRUE(reschedule_today(last, 6));
-    EXPECT_EQ(last->ivl, 4);
-    EXPECT_EQ(last->tmtrpt, 6);
+    EXPECT_EQ(std::tuple(last->tmtrpt, last->ivl), std::tuple(6, 4));
     const std::vector<const item*> list = scheduled_items();
     ASSERT_EQ(list.size(), 4u);
     EXPECT_TRUE(std::ranges::is_sorted(list, {}, [](const item* e) { return e->tmtrpt; }));
