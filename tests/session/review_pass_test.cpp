@@ -227,13 +227,11 @@ TEST_F(StartDirectoryTest, TheSetDirectoryIsMadeElseTheDefaultIsUsedElseTheStart
 
     s = open_start_directory(blocked, fallback, close_nothing);
     EXPECT_TRUE(s.opened && s.fell_back);
-    EXPECT_EQ(s.path, fallback);
-    EXPECT_EQ(s.set_path, blocked);
+    EXPECT_EQ(std::tuple(s.path, s.set_path), std::tuple(fallback, blocked));
     ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
 
     s = open_start_directory(blocked, home.file("file/default/"), close_nothing);
-    EXPECT_FALSE(s.opened);
-    EXPECT_FALSE(s.gave_up);
+    EXPECT_FALSE(s.opened || s.gave_up);
 
     // Made, but too long a path for the database to open in.
     const std::string too_long = home.file(std::string(150, 'h') + "/" + std::string(150, 'h') + "/");
