@@ -57,7 +57,7 @@ mutations=(
     'undo_on_another_screen|session/review_pass.cpp|s/mode_ = mode_of(undone.screen);/mode_ = mode_of(undone.screen) == screen_mode::queue ? screen_mode::scheduled : mode_of(undone.screen);/|test_session|ReviewPassTest.*'
     'start_fallback_unsaid|session/start_directory.cpp|s/s.fell_back = true;/s.fell_back = false;/|test_session|StartDirectoryTest.*'
     'network_ok_at_threshold|session/statistics.cpp|s/stats.test_error < network_ok_error/stats.test_error <= network_ok_error/|test_session|StatisticsTest.*'
-    'retention_fold_keeps_undone|session/retention_control.cpp|s/undone.pop_back();/undone.pop_back(); fold.add(r);/|test_session|RetentionFold.*'
+    'retention_fold_keeps_undone|session/retention_control.cpp|s/undone.pop_back();/undone.pop_back(); fold.add(r);/|test_session|ReviewLogTest.*'
     'sort_interval_by_repetitions|session/browse.cpp|s/case browse_sort::interval: rank\[r\] = e ? e->ivl : 0;/case browse_sort::interval: rank[r] = e ? e->rp : 0;/|test_session|BrowseTest.*'
     'restore_keeps_no_backup|session/saving.cpp|s/save_database(false, d.item_count > 0)/save_database(false, false)/|test_session|RestoreBackupTest.*'
     'restore_drops_queue|session/saving.cpp|/was restored/,/return {};/s/^    load_queue();$//|test_session|RestoreBackupTest.*'

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <numeric>
 #include <optional>
 #include <random>
 #include <tuple>
@@ -55,14 +56,11 @@ TEST_F(BrowseTest, CategoryPathsLeaveOutTheRoot)
     const uint16_t deutsch = add_category("Deutsch", 0);
     const uint16_t verben = add_category("Verben", deutsch);
     const uint16_t alone = add_category("Alone", -1);
-    EXPECT_EQ(category_path(verben), "Deutsch / Verben");
-    EXPECT_EQ(category_path(deutsch), "Deutsch");
-    EXPECT_EQ(category_path(alone), "Alone");
-    EXPECT_EQ(category_path(0), "root");
+    EXPECT_EQ(std::tuple(category_path(verben), category_path(deutsch), category_path(alone), category_path(0)),
+        std::tuple("Deutsch / Verben", "Deutsch", "Alone", "root"));
     // A file's first category with a name of its own is a category like any other.
     db().categories[0]->name = "Sprachen";
-    EXPECT_EQ(category_path(verben), "Sprachen / Deutsch / Verben");
-    EXPECT_EQ(category_path(alone), "Alone");
+    EXPECT_EQ(std::tuple(category_path(verben), category_path(alone)), std::tuple("Sprachen / Deutsch / Verben", "Alone"));
     db().categories[0]->name = "root";
     // A damaged table with a cycle of parents still gives a path, marked as broken.
     db().categories[deutsch]->parent = verben;
@@ -76,44 +74,27 @@ TEST_F(BrowseTest, RowsSortByEachKeyBothWays)
     const uint16_t b = add_category("B", 0);
     const uint16_t a = add_category("A", 0);
     const uint16_t c = add_category("C", 0);
-    const auto item_of = [](uint16_t due, uint16_t ctgr, uint16_t ivl, const char* q, uint16_t rp, uint16_t gr,
-                             uint32_t id) {
-        item* e = add_test_item(due, ctgr, ivl, q, std::string(q) + " answer");
-        e->rp = rp;
-        e->gr = gr;
-        e->id = id;
-    };
-    item_of(1, b, 9, "prefix12 b", 2, 5, 300);
-    item_of(2, a, 3, "prefix12 a", 7, 1, 100);
-    item_of(3, 0, 5, "alpha", 1, 3, 200);
+    // Rows 0 to 3: "prefix12 b", "prefix12 a", "alpha" and the queue's "queued".
+    for (const auto& [due, ctgr, ivl, q, rp, gr, id] : {std::tuple{1, b, 9, "prefix12 b", 2, 5, 300u},
+             {2, a, 3, "prefix12 a", 7, 1, 100u}, {3, 0, 5, "alpha", 1, 3, 200u}}) {
+        item* e = add_test_item(static_cast<uint16_t>(due), ctgr, static_cast<uint16_t>(ivl), q, std::string(q) + " answer");
+        std::tie(e->rp, e->gr, e->id) = std::tuple(rp, gr, id);
+    }
     std::vector<browse_row> rows = scheduled_rows();
     add_test_pending(c, "queued", "queued answer");
     rows.push_back(pending_rows().front());
-    struct sort_case {
-        browse_sort key;
-        std::vector<std::string> ascending;  // questions in order
-    };
-    const sort_case cases[] = {
-        {browse_sort::question, {"alpha", "prefix12 a", "prefix12 b", "queued"}},
-        {browse_sort::answer, {"alpha", "prefix12 a", "prefix12 b", "queued"}},
-        {browse_sort::category, {"prefix12 a", "prefix12 b", "queued", "alpha"}},
-        {browse_sort::next_date, {"queued", "prefix12 b", "prefix12 a", "alpha"}},
-        {browse_sort::interval, {"queued", "prefix12 a", "alpha", "prefix12 b"}},
-        {browse_sort::repetitions, {"queued", "alpha", "prefix12 b", "prefix12 a"}},
-        {browse_sort::grade, {"queued", "prefix12 a", "alpha", "prefix12 b"}},
-        {browse_sort::created, {"queued", "prefix12 a", "alpha", "prefix12 b"}},
-    };
-    for (const sort_case& k : cases) {
+    const std::pair<browse_sort, std::string> cases[] = {{browse_sort::question, "2103"}, {browse_sort::answer, "2103"},
+        {browse_sort::category, "1032"}, {browse_sort::next_date, "3012"}, {browse_sort::interval, "3120"},
+        {browse_sort::repetitions, "3201"}, {browse_sort::grade, "3120"}, {browse_sort::created, "3120"}};
+    for (const auto& [key, ascending] : cases) {
         for (const bool descending : {false, true}) {
             std::vector<uint32_t> order = {0, 1, 2, 3};
-            sort_rows(rows, order, k.key, descending);
-            std::vector<std::string> got;
+            sort_rows(rows, order, key, descending);
+            std::string got;
             for (const uint32_t r : order)
-                got.emplace_back(question_of(rows[r]));
-            std::vector<std::string> want = k.ascending;
-            if (descending)
-                std::reverse(want.begin(), want.end());
-            EXPECT_EQ(got, want) << static_cast<int>(k.key) << (descending ? " descending" : "");
+                got += static_cast<char>('0' + r);
+            EXPECT_EQ(got, descending ? std::string(ascending.rbegin(), ascending.rend()) : ascending)
+                << static_cast<int>(key) << (descending ? " descending" : "");
         }
     }
     // Equal keys keep the order they had, in both directions: equal days, equal texts.
@@ -144,10 +125,7 @@ TEST_F(BrowseTest, RowsSortByEachKeyBothWays)
 TEST_F(BrowseTest, DatesOfDaysCountFromTheStartDate)
 {
     go_to_day(0);
-    EXPECT_EQ(date_of_day(0), date_of_time(db().time_of_start));
-    EXPECT_EQ(date_of_day(0), "2026-01-15");
-    EXPECT_EQ(date_of_day(17), "2026-02-01");
-    EXPECT_EQ(date_of_day(351), "2027-01-01");
+    EXPECT_EQ(std::tuple(date_of_day(0), date_of_day(17), date_of_day(351)), std::tuple("2026-01-15", "2026-02-01", "2027-01-01"));
 }
 
 TEST_F(BrowseTest, FiltersCombineSearchDueAndCategory)
@@ -159,45 +137,35 @@ TEST_F(BrowseTest, FiltersCombineSearchDueAndCategory)
     add_test_item(5, fr, 1, "la fête", "the PARTY");
     add_test_item(9, 0, 1, "nothing", "here");
     add_test_pending(verbs, "avoir", "to have");
-    const std::vector<browse_row> rows = scheduled_rows();
-    ASSERT_EQ(rows.size(), 4u);
-    std::vector<uint32_t> order{0, 1, 2, 3};
-
-    browse_filter filter;
-    filter.today = 5;
-    auto questions = [&](const std::vector<browse_row>& from, const browse_filter& f) {
-        std::vector<std::string> q;
-        std::vector<uint32_t> all(from.size());
-        for (uint32_t i = 0; i < all.size(); ++i)
-            all[i] = i;
-        for (uint32_t i : filter_rows(from, all, f))
-            q.emplace_back(question_of(from[i]));
-        return q;
+    using enum due_filter;
+    const struct {
+        const char* query;
+        due_filter due;
+        std::optional<uint16_t> category;
+        const char* found;  // the questions found, scheduled items first, each ending in '|'
+    } cases[] = {
+        {"BAR", any, {}, "Der <b>Bär</b>|"},
+        {"ÊT", any, {}, "être|la fête|"},  // case and accent aside
+        {"party", any, {}, "la fête|"},  // the answer is searched too
+        {"b>b", any, {}, ""},  // tags are not text
+        {"", due, {}, "Der <b>Bär</b>|être|la fête|"},
+        {"", overdue, {}, "Der <b>Bär</b>|"},
+        {"", any, fr, "être|la fête|avoir|"},  // with the categories below it
+        {"", due, fr, "être|la fête|"},  // queue items are never due
     };
-    filter.folded_query = fold_text("BAR");
-    EXPECT_EQ(questions(rows, filter), std::vector<std::string>{"Der <b>Bär</b>"});
-    filter.folded_query = fold_text("ÊT");  // finds être and fête, case and accent aside
-    EXPECT_EQ(questions(rows, filter), (std::vector<std::string>{"être", "la fête"}));
-    filter.folded_query = fold_text("party");  // the answer is searched too
-    EXPECT_EQ(questions(rows, filter), std::vector<std::string>{"la fête"});
-    filter.folded_query = fold_text("b>b");  // tags are not text
-    EXPECT_TRUE(questions(rows, filter).empty());
-
-    filter.folded_query.clear();
-    filter.due = due_filter::due;
-    EXPECT_EQ(questions(rows, filter), (std::vector<std::string>{"Der <b>Bär</b>", "être", "la fête"}));
-    filter.due = due_filter::overdue;
-    EXPECT_EQ(questions(rows, filter), std::vector<std::string>{"Der <b>Bär</b>"});
-    filter.due = due_filter::any;
-    filter.category = fr;  // with the categories below it
-    EXPECT_EQ(questions(rows, filter), (std::vector<std::string>{"être", "la fête"}));
-    EXPECT_EQ(questions(pending_rows(), filter), std::vector<std::string>{"avoir"});
-    filter.due = due_filter::due;  // queue items are never due
-    EXPECT_TRUE(questions(pending_rows(), filter).empty());
-
+    for (const auto& c : cases) {
+        const browse_filter filter{fold_text(c.query), c.due, c.category, 5};
+        std::string found;
+        for (const std::vector<browse_row>& rows : {scheduled_rows(), pending_rows()}) {
+            std::vector<uint32_t> all(rows.size());
+            std::iota(all.begin(), all.end(), 0u);
+            for (const uint32_t i : filter_rows(rows, all, filter))
+                found += std::string(question_of(rows[i])) + "|";
+        }
+        EXPECT_EQ(found, c.found) << c.query << " " << static_cast<int>(c.due);
+    }
     // The order given is kept, and indexes past the rows are ignored.
-    filter = browse_filter{};
-    EXPECT_EQ(filter_rows(rows, {3, 0, 7}, filter), (std::vector<uint32_t>{3, 0}));
+    EXPECT_EQ(filter_rows(scheduled_rows(), {3, 0, 7}, browse_filter{}), (std::vector<uint32_t>{3, 0}));
 }
 
 TEST_F(BrowseTest, ForgetStartsAnItemAgainWithItsIdInItsNewPlace)
@@ -210,8 +178,7 @@ TEST_F(BrowseTest, ForgetStartsAnItemAgainWithItsIdInItsNewPlace)
     EXPECT_EQ(std::tuple(known->rp, known->gr, known->livl, known->rllivl, known->id), std::tuple(0, 0, 0, 0, 1'700'000'000u));
     EXPECT_LT(known->ivl, 120);
     EXPECT_EQ(std::tuple(known->tmtrpt, known->stmtrpt), std::tuple(3 + known->ivl, 3 + known->ivl));
-    const std::vector<const item*> list = scheduled_items();
-    EXPECT_TRUE(std::ranges::is_sorted(list, {}, [](const item* e) { return e->tmtrpt; }));
+    EXPECT_TRUE(std::ranges::is_sorted(scheduled_items(), {}, [](const item* e) { return e->tmtrpt; }));
 }
 
 TEST_F(BrowseTest, RescheduleTodayMovesOnlyItemsNotYetDue)
@@ -222,11 +189,10 @@ TEST_F(BrowseTest, RescheduleTodayMovesOnlyItemsNotYetDue)
     item* last = add_test_item(30, 0, 28);  // last graded on day 2
     EXPECT_FALSE(reschedule_today(early, 6));
     EXPECT_TRUE(reschedule_today(later, 6));
-    EXPECT_EQ(later->tmtrpt, 6);
-    EXPECT_EQ(later->ivl, 0);  // today is before the day it was graded: no days passed
+    // Today is before the day it was graded: no days passed.
+    EXPECT_EQ(std::tuple(later->tmtrpt, later->ivl), std::tuple(6, 0));
     EXPECT_TRUE(reschedule_today(last, 6));
-    EXPECT_EQ(last->ivl, 4);
-    EXPECT_EQ(last->tmtrpt, 6);
+    EXPECT_EQ(std::tuple(last->tmtrpt, last->ivl), std::tuple(6, 4));
     const std::vector<const item*> list = scheduled_items();
     ASSERT_EQ(list.size(), 4u);
     EXPECT_TRUE(std::ranges::is_sorted(list, {}, [](const item* e) { return e->tmtrpt; }));
@@ -251,8 +217,7 @@ TEST_F(BrowseTest, TheFoldedTextsFindWhatFoldingAsItGoesFinds)
     add_test_item(31, 0, 1, "q", "the last answer endet");
     const std::vector<browse_row> rows = scheduled_rows();
     std::vector<uint32_t> order(rows.size());
-    for (uint32_t i = 0; i < order.size(); ++i)
-        order[i] = static_cast<uint32_t>(order.size() - 1 - i);  // a sort order other than the list's
+    std::iota(order.rbegin(), order.rend(), 0u);  // a sort order other than the list's
 
     folded_rows folded;
     size_t slices = 0;
@@ -267,11 +232,7 @@ TEST_F(BrowseTest, TheFoldedTextsFindWhatFoldingAsItGoesFinds)
     for (const char* query : {"strasse", "STRASSE", "ecole", "bar", "ae", "e", "x", "endet", "eende", "stra", "zwei",
              "bar\nzwei", "sse", "\xC3"}) {
         for (const due_filter due : {due_filter::any, due_filter::overdue}) {
-            browse_filter filter;
-            filter.folded_query = fold_text(query);
-            filter.due = due;
-            filter.today = 15;
-            filter.category = random() % 2 ? std::optional<uint16_t>(sub) : std::nullopt;
+            const browse_filter filter{fold_text(query), due, random() % 2 ? std::optional<uint16_t>(sub) : std::nullopt, 15};
             const std::vector<uint32_t> plain = filter_rows(rows, order, filter);
             ASSERT_EQ(filter_rows(rows, order, filter, &folded), plain) << query;
             // In slices, over a buffer that holds only some of the rows, the same rows.
@@ -287,18 +248,13 @@ TEST_F(BrowseTest, TheFoldedTextsFindWhatFoldingAsItGoesFinds)
     }
     EXPECT_GT(found_any, 10u);
     // A query that runs from a question into its answer finds nothing either way.
-    browse_filter across;
-    across.folded_query = "xstrasse";
-    EXPECT_TRUE(filter_rows(rows, order, across, &folded).empty());
-    across.folded_query = "endet";
-    EXPECT_EQ(filter_rows(rows, order, across, &folded), std::vector<uint32_t>{static_cast<uint32_t>(rows.size() - 1)});
-
-    // Folded texts of rows that have changed since are not used.
+    const auto query = [](const char* folded_query) { return browse_filter{folded_query, due_filter::any, {}, 0}; };
+    EXPECT_TRUE(filter_rows(rows, order, query("xstrasse"), &folded).empty());
+    EXPECT_EQ(filter_rows(rows, order, query("endet"), &folded), std::vector<uint32_t>{order.front()});
+    // Rows past a buffer folded only in part are folded as they are searched.
     folded_rows partial;
     fold_more_rows(partial, rows, 10);
-    browse_filter filter;
-    filter.folded_query = "strasse";
-    EXPECT_EQ(filter_rows(rows, order, filter, &partial), filter_rows(rows, order, filter));
+    EXPECT_EQ(filter_rows(rows, order, query("strasse"), &partial), filter_rows(rows, order, query("strasse")));
 }
 
 }  // namespace

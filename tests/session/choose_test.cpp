@@ -20,8 +20,10 @@ std::vector<int> draws_after(uint32_t seed, int n)
     return values;
 }
 
-// The first seed whose next draws satisfy `wanted`; the generator is left seeded with it.
-uint32_t seed_where(int n, const std::function<bool(const std::vector<int>&)>& wanted)
+using draws = std::function<bool(const std::vector<int>&)>;
+
+// The first seed whose next n draws satisfy `wanted`; the generator is left seeded with it.
+uint32_t seed_where(int n, const draws& wanted)
 {
     for (uint32_t seed = 1; seed < 1'000'000; ++seed)
         if (wanted(draws_after(seed, n))) {
@@ -32,20 +34,14 @@ uint32_t seed_where(int n, const std::function<bool(const std::vector<int>&)>& w
     return 0;
 }
 
-// rand_below(20) and rand_below(2) of a raw value.
+// rand_below(20), rand_below(2) and rand_below(3) of a raw value.
 bool one_in_20(int r) { return r / 1639 == 0; }
 bool one_in_2(int r) { return r / 16384 == 0; }
+int third(int r) { return r / 10923; }
 
 bool no_recent_items()
 {
     return std::ranges::all_of(db().recent_items, [](const item* e) { return e == nullptr; });
-}
-
-// The generator position after `seed` and `n` draws, to check how many draws a call made.
-uint32_t state_after(uint32_t seed, int n)
-{
-    draws_after(seed, n);
-    return platform_globals().rand_seed;
 }
 
 class ChooseTest : public open_database_test {
@@ -60,9 +56,15 @@ protected:
     uint16_t b = 0;
 };
 
-TEST_F(ChooseTest, NegativeModeClearsTheRecentItems)
+TEST_F(ChooseTest, NegativeModeClearsTheRecentItemsAndNothingDueGivesNoneWithoutDrawing)
 {
+    EXPECT_EQ(choose_next_item(nullptr, 0), nullptr);
     EXPECT_EQ(choose_next_item(nullptr, -1), nullptr);
+    item* tomorrow = add_test_item(1);
+    crt_srand(7);
+    EXPECT_TRUE(choose_next_item(nullptr, 0) == nullptr && platform_globals().rand_seed == 7u);
+    // A positive mode chooses among every item, due or not.
+    EXPECT_EQ(choose_next_item(nullptr, 1), tomorrow);
     item* e = add_test_item(0);
     add_test_item(0);
     EXPECT_NE(choose_next_item(nullptr, 0), nullptr);
@@ -70,55 +72,34 @@ TEST_F(ChooseTest, NegativeModeClearsTheRecentItems)
     EXPECT_TRUE(no_recent_items());
 }
 
-TEST_F(ChooseTest, NothingDueGivesNoneWithoutDrawing)
-{
-    EXPECT_EQ(choose_next_item(nullptr, 0), nullptr);
-    item* tomorrow = add_test_item(1);
-    crt_srand(7);
-    EXPECT_EQ(choose_next_item(nullptr, 0), nullptr);
-    EXPECT_EQ(platform_globals().rand_seed, 7u);
-    // A positive mode chooses among every item, due or not.
-    EXPECT_EQ(choose_next_item(nullptr, 1), tomorrow);
-}
-
+// Each item not shown lately is taken at once with one chance in 20; an item to be repeated
+// today gets a further even chance; otherwise one of them at random. The draws are counted too.
 TEST_F(ChooseTest, DrawsFollowTheListFromTheOldest)
 {
-    item* first = add_test_item(0);
-    item* second = add_test_item(0);
-    item* third = add_test_item(0);
-
-    // Each item not shown lately is taken at once with one chance in 20.
-    uint32_t seed = seed_where(2, [](auto& r) { return !one_in_20(r[0]) && one_in_20(r[1]); });
-    EXPECT_EQ(choose_next_item(nullptr, 0), second);
-    EXPECT_EQ(platform_globals().rand_seed, state_after(seed, 2));
-
-    // Otherwise one of the three at random.
-    choose_next_item(nullptr, -1);
-    seed = seed_where(4, [](auto& r) {
-        return !one_in_20(r[0]) && !one_in_20(r[1]) && !one_in_20(r[2]) && r[3] / 10923 == 2;
-    });
-    EXPECT_EQ(choose_next_item(nullptr, 0), third);
-    EXPECT_EQ(platform_globals().rand_seed, state_after(seed, 4));
-
-    // An item to be repeated today gets a further even chance.
-    choose_next_item(nullptr, -1);
-    first->ivl = 0;
-    seed = seed_where(2, [](auto& r) { return !one_in_20(r[0]) && one_in_2(r[1]); });
-    EXPECT_EQ(choose_next_item(nullptr, 0), first);
-    EXPECT_EQ(platform_globals().rand_seed, state_after(seed, 2));
-}
-
-TEST_F(ChooseTest, RandomPickCountsRecentItemsButSkipsThem)
-{
-    item* first = add_test_item(0);
-    item* second = add_test_item(0);
-    add_test_item(0);
-    crt_srand(seed_where(1, [](auto& r) { return one_in_20(r[0]); }));
-    ASSERT_EQ(choose_next_item(nullptr, 0), first);
-    // k = 1 of two candidates: the count passes k at the second item, which is taken; the
-    // third is not reached although it is the second candidate.
+    item* items[] = {add_test_item(0), add_test_item(0), add_test_item(0)};
+    const struct {
+        int n;
+        draws wanted;
+        int chosen;
+        uint16_t first_ivl;
+    } cases[] = {
+        {2, [](auto& r) { return !one_in_20(r[0]) && one_in_20(r[1]); }, 1, 1},
+        {4, [](auto& r) { return !one_in_20(r[0]) && !one_in_20(r[1]) && !one_in_20(r[2]) && third(r[3]) == 2; }, 2, 1},
+        {2, [](auto& r) { return !one_in_20(r[0]) && one_in_2(r[1]); }, 0, 0},
+    };
+    for (const auto& c : cases) {
+        choose_next_item(nullptr, -1);
+        items[0]->ivl = c.first_ivl;
+        const uint32_t seed = seed_where(c.n, c.wanted);
+        EXPECT_EQ(choose_next_item(nullptr, 0), items[c.chosen]) << c.chosen;
+        const uint32_t after = platform_globals().rand_seed;
+        draws_after(seed, c.n);
+        EXPECT_EQ(after, platform_globals().rand_seed) << c.chosen;
+    }
+    // The random pick counts recent items but skips them: with the first recent, k = 1 of the
+    // two others makes the count pass k at the second item, which is taken, not the third.
     seed_where(3, [](auto& r) { return !one_in_20(r[0]) && !one_in_20(r[1]) && r[2] / 16384 == 1; });
-    EXPECT_EQ(choose_next_item(nullptr, 0), second);
+    EXPECT_EQ(choose_next_item(nullptr, 0), items[1]);
 }
 
 TEST_F(ChooseTest, RecentItemsAreAvoidedWhileOthersRemain)
@@ -139,13 +120,10 @@ TEST_F(ChooseTest, RecentItemsAreAvoidedWhileOthersRemain)
         EXPECT_EQ(std::set<item*>(shown.begin(), shown.end()), std::set<item*>(due.begin(), due.end()));
         EXPECT_EQ(choose_next_item(nullptr, 0), shown[0]);
     }
-}
-
-TEST_F(ChooseTest, ALoneRecentItemIsShownAgain)
-{
+    // A lone recent item is shown again.
+    erase_memory_after_ll();
     item* only = add_test_item(0);
-    add_test_item(2);
-    for (int i = 0; i < 6; ++i)
+    for (int i = 0; i < 3; ++i)
         EXPECT_EQ(choose_next_item(nullptr, 0), only);
 }
 
@@ -156,66 +134,36 @@ TEST_F(ChooseTest, FilterLimitsTheChoice)
     const int32_t only_b[] = {b, filter_end};
     EXPECT_EQ(choose_next_item(only_b, 0), nullptr);
     EXPECT_EQ(choose_next_item(only_b, 1), in_b);
-    const int32_t below_root[] = {0, filter_end};
-    EXPECT_EQ(choose_next_item(below_root, 0), nullptr);  // a and b are top-level, not under root
-}
-
-TEST_F(ChooseTest, SlotOfARemovedItemNeverMatchesANewOne)
-{
-    item* old = add_test_item(0);
-    ASSERT_EQ(choose_next_item(nullptr, 0), old);
-    remove_item(old);
-    EXPECT_TRUE(no_recent_items());
-    // The heap usually hands the freed address to the next item; it must not count as recent.
-    item* fresh = add_test_item(0);
-    add_test_item(0);
-    crt_srand(seed_where(1, [](auto& r) { return one_in_20(r[0]); }));
-    EXPECT_EQ(choose_next_item(nullptr, 0), fresh);
-
-    // Emptying the whole list clears the slots too.
-    erase_memory_after_ll();
-    db().item_count = 0;
-    EXPECT_TRUE(no_recent_items());
 }
 
 TEST_F(ChooseTest, PendingItems)
 {
-    EXPECT_EQ(choose_pending_item(nullptr, 0), nullptr);
-    EXPECT_EQ(choose_pending_item(nullptr, 1), nullptr);
+    EXPECT_TRUE(choose_pending_item(nullptr, 0) == nullptr && choose_pending_item(nullptr, 1) == nullptr);
     add_test_pending(a, "a1");
     pending_item* b1 = add_test_pending(b, "b1");
     add_test_pending(a, "a2");
-    pending_item* b2 = add_test_pending(b, "b2");
-    pending_item* b3 = add_test_pending(b, "b3");
+    const pending_item* of_b[] = {b1, add_test_pending(b, "b2"), add_test_pending(b, "b3")};
     const int32_t only_b[] = {b, filter_end};
     const int32_t only_root[] = {0, filter_end};
     EXPECT_EQ(choose_pending_item(only_b, 0), b1);
-    EXPECT_EQ(choose_pending_item(only_root, 0), nullptr);
-    EXPECT_EQ(choose_pending_item(only_root, 1), nullptr);
+    EXPECT_TRUE(choose_pending_item(only_root, 0) == nullptr && choose_pending_item(only_root, 1) == nullptr);
     // rand_below(3) picks among b's three, counting from 0.
-    const pending_item* expected[] = {b1, b2, b3};
     for (int k = 0; k < 3; ++k) {
-        seed_where(1, [k](auto& r) { return r[0] / 10923 == k; });
-        EXPECT_EQ(choose_pending_item(only_b, 1), expected[k]);
+        seed_where(1, [k](auto& r) { return third(r[0]) == k; });
+        EXPECT_EQ(choose_pending_item(only_b, 1), of_b[k]);
     }
 }
 
 TEST_F(ChooseTest, CountDueStopsAtTheLimit)
 {
     EXPECT_EQ(count_due(0, nullptr), 0u);
-    add_test_item(0, a);
-    add_test_item(0, b);
-    add_test_item(1, a);
-    add_test_item(2, a);
-    add_test_item(65535, a);
+    for (const auto& [day, category] : {std::pair{0, a}, {0, b}, {1, a}, {2, a}, {65535, a}})
+        add_test_item(static_cast<uint16_t>(day), category);
     const int32_t only_a[] = {a, filter_end};
-    EXPECT_EQ(count_due(0, nullptr), 2u);
-    EXPECT_EQ(count_due(1, nullptr), 3u);
-    EXPECT_EQ(count_due(1, only_a), 2u);
-    EXPECT_EQ(count_due(65535, nullptr), 5u);
+    EXPECT_EQ(std::tuple(count_due(0, nullptr), count_due(1, nullptr), count_due(1, only_a), count_due(65535, nullptr)),
+        std::tuple(2u, 3u, 2u, 5u));
     set_local_clock(2026, 1, 18, 12);  // day 3
-    EXPECT_EQ(count_due(0, only_a), 3u);
-    EXPECT_EQ(count_due(-3, nullptr), 2u);
+    EXPECT_EQ(std::tuple(count_due(0, only_a), count_due(-3, nullptr)), std::tuple(3u, 2u));
 }
 
 }  // namespace

@@ -1,36 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <numeric>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "database/counts.h"
-#include "database/days.h"
 #include "session/overview.h"
 #include "support/database_helpers.h"
 
 namespace {
 
 class OverviewTest : public open_database_test {};
-
-// Every category once, each right after its parent's subtree began, one level deeper.
-void expect_tree_order(const collection_overview& o)
-{
-    ASSERT_EQ(o.rows.size(), category_count());
-    std::vector<int> seen(category_count(), 0);
-    std::vector<uint16_t> path;  // the categories above the current row
-    for (const overview_row& r : o.rows) {
-        ++seen[r.category];
-        ASSERT_LE(r.depth, path.size());
-        path.resize(r.depth);
-        const uint16_t parent = category_at(r.category)->parent;
-        if (r.depth > 0) {
-            EXPECT_EQ(parent, path.back()) << r.category;
-        }
-        path.push_back(r.category);
-    }
-    for (uint16_t c = 0; c < category_count(); ++c)
-        EXPECT_EQ(seen[c], 1) << c;
-}
 
 TEST_F(OverviewTest, CountsEachCategoryWithThoseBelowItOnRandomTrees)
 {
@@ -40,8 +22,7 @@ TEST_F(OverviewTest, CountsEachCategoryWithThoseBelowItOnRandomTrees)
     for (int i = 1; i < n; ++i)
         add_category(("c" + std::to_string(i)).c_str(), -1);
     std::vector<uint16_t> order(n);
-    for (int i = 0; i < n; ++i)
-        order[i] = static_cast<uint16_t>(i);
+    std::iota(order.begin(), order.end(), uint16_t{0});
     std::shuffle(order.begin() + 1, order.end(), random);
     for (int i = 1; i < n; ++i)
         category_at(order[i])->parent = random() % 4 == 0 ? order[i] : order[random() % i];
@@ -53,21 +34,25 @@ TEST_F(OverviewTest, CountsEachCategoryWithThoseBelowItOnRandomTrees)
     // Day 1: the items of days 0 and 1 are due, those of day 2 not.
     go_to_day(1);
     const collection_overview o = make_overview(1);
-    expect_tree_order(o);
     const auto counts = category_counts();  // the slow walk up from every item, as the oracle
-    ASSERT_EQ(day_number(0), 1);
+    EXPECT_TRUE(counts[category_count()].name == nullptr && counts[category_count()].items == UINT32_MAX);
+    ASSERT_EQ(o.rows.size(), category_count());
+    // Every category once, each right after its parent's subtree began, one level deeper.
+    std::vector<int> seen(category_count(), 0);
+    std::vector<uint16_t> path;  // the categories above the current row
     for (const overview_row& r : o.rows) {
+        ++seen[r.category];
+        ASSERT_LE(r.depth, path.size());
+        path.resize(r.depth);
+        EXPECT_TRUE(r.depth == 0 || category_at(r.category)->parent == path.back()) << r.category;
+        path.push_back(r.category);
         const category_count_row& c = counts[r.category];
-        EXPECT_EQ(r.items, c.items) << r.category;
-        EXPECT_EQ(r.queued, c.queued) << r.category;
-        EXPECT_EQ(r.due, c.due + c.due_below) << r.category;
+        EXPECT_EQ(std::tuple(r.items, r.queued, r.due), std::tuple(c.items, c.queued, c.due + c.due_below)) << r.category;
     }
-    EXPECT_EQ(o.items, 400u);
-    EXPECT_EQ(o.queued, 70u);
-    uint32_t due = 0;
-    for (const item* e : scheduled_items())
-        due += e->tmtrpt <= 1 ? 1 : 0;
-    EXPECT_EQ(o.due, due);
+    EXPECT_EQ(seen, std::vector<int>(category_count(), 1));
+    EXPECT_EQ(std::tuple(o.items, o.queued), std::tuple(400u, 70u));
+    const auto due = std::ranges::count_if(scheduled_items(), [](const item* e) { return e->tmtrpt <= 1; });
+    EXPECT_EQ(o.due, static_cast<uint32_t>(due));
 }
 
 TEST_F(OverviewTest, DamagedParentsStillShowEveryCategoryOnce)
@@ -86,8 +71,7 @@ TEST_F(OverviewTest, DamagedParentsStillShowEveryCategoryOnce)
     for (const overview_row& r : o.rows)
         top_items += r.depth == 0 ? r.items : 0;
     EXPECT_EQ(top_items, 2u);  // the loop's items counted once
-    EXPECT_EQ(o.items, 3u);
-    EXPECT_EQ(o.due, 3u);
+    EXPECT_EQ(std::tuple(o.items, o.due), std::tuple(3u, 3u));
 }
 
 TEST_F(OverviewTest, AnEmptyCollectionIsEmpty)

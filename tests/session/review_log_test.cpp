@@ -1,17 +1,11 @@
-#include <gtest/gtest.h>
-
 #include <cerrno>
 #include <random>
-#include <cstring>
-#include <string_view>
+#include <string>
 #include <vector>
 
 #include "ann/ann_files.h"
 #include "platform/crt_rand.h"
-#include "platform/files.h"
-#include "platform/platform_state.h"
-#include "session/lifecycle.h"
-#include "session/review_log.h"
+#include "session/retention_control.h"
 #include "session/review_stats.h"
 #include "session/saving.h"
 #include "session/undo.h"
@@ -46,31 +40,23 @@ TEST_F(ReviewLogTest, AScriptedSessionLeavesTheseBytes)
     const std::string bytes = read_file(log_path());
     ASSERT_EQ(bytes.size(), 4 * review_record_size);
     const uint32_t day3 = 1768478400u + 3 * 86400;
-    // The add screen's grade: a new item, nothing elapsed, its first interval.
+    float error = ann_globals().test_error;
+    const std::string error_bytes(reinterpret_cast<const char*>(&error), 4);
+    const std::string due_review = le32(day3 + first_interval * 86400u) + le32(added->id)
+        + le16(static_cast<uint16_t>(3 + first_interval)) + le16(first_interval) + le16(first_interval) + le16(regraded)
+        + error_bytes + std::string("\x05\x01\x01", 3);
+    // The add screen's grade: a new item, nothing elapsed, its first interval; the queue's
+    // introduction; the scheduled review on the due day, then its undo with the same fields.
     EXPECT_EQ(bytes.substr(0, 16), le32(day3) + le32(added->id) + le16(3) + le16(0) + le16(0) + le16(first_interval));
     EXPECT_EQ(bytes.substr(20, 4), std::string("\x04\x00\x03\x00", 4));
-    // The queue's introduction.
-    EXPECT_EQ(bytes.substr(28, 4), le32(introduced->id));
-    EXPECT_EQ(bytes.substr(38, 2), le16(introduced->ivl));
+    EXPECT_EQ(bytes.substr(28, 4) + bytes.substr(38, 2), le32(introduced->id) + le16(introduced->ivl));
     EXPECT_EQ(bytes.substr(44, 4), std::string("\x02\x00\x02\x00", 4));
-    // The scheduled review on the due day, then its undo with the same fields.
-    const size_t r = 2 * review_record_size;
-    EXPECT_EQ(bytes.substr(r, 16), le32(day3 + first_interval * 86400u) + le32(added->id)
-            + le16(static_cast<uint16_t>(3 + first_interval)) + le16(first_interval) + le16(first_interval) + le16(regraded));
-    float error = 0;
-    std::memcpy(&error, bytes.data() + r + 16, sizeof error);
-    EXPECT_EQ(error, ann_globals().test_error);
-    EXPECT_EQ(bytes.substr(r + 20, 4), std::string("\x05\x01\x01\x00", 4));
-    EXPECT_EQ(bytes.substr(r + 24, 23), bytes.substr(r, 23));
-    EXPECT_EQ(bytes[r + 24 + 23], '\x01');
+    EXPECT_EQ(bytes.substr(48), due_review + '\x00' + due_review + '\x01');
 
     // The undone grade no longer stands; the other two do.
-    const review_history h = read_review_log(log_path());
-    ASSERT_EQ(h.records.size(), 4u);
-    const auto standing = standing_reviews(h.records);
+    const auto standing = standing_reviews(read_review_log(log_path()).records);
     ASSERT_EQ(standing.size(), 2u);
-    EXPECT_EQ(standing[0].screen, review_screen::added);
-    EXPECT_EQ(standing[1].screen, review_screen::queue);
+    EXPECT_EQ(std::tuple(standing[0].screen, standing[1].screen), std::tuple(review_screen::added, review_screen::queue));
 }
 
 TEST_F(ReviewLogTest, APieceOfARecordIsIgnoredAndCutBeforeTheNextAppend)
@@ -80,16 +66,14 @@ TEST_F(ReviewLogTest, APieceOfARecordIsIgnoredAndCutBeforeTheNextAppend)
     std::string bytes = read_file(log_path());
     write_file(log_path(), bytes + std::string(10, '\x07'));
     review_history h = read_review_log(log_path());
-    EXPECT_EQ(h.records.size(), 1u);
-    EXPECT_EQ(h.partial_bytes, 10u);
+    EXPECT_EQ(std::tuple(h.records.size(), h.partial_bytes), std::tuple(1u, 10u));
 
     add_reviewed(1, "q2", "a2", 0);
     bytes = read_file(log_path());
     ASSERT_EQ(bytes.size(), 2 * review_record_size);
     h = read_review_log(log_path());
     ASSERT_EQ(h.records.size(), 2u);
-    EXPECT_EQ(h.records[1].grade, 1);
-    EXPECT_EQ(h.partial_bytes, 0u);
+    EXPECT_EQ(std::tuple(h.records[1].grade, h.partial_bytes), std::tuple(1, 0u));
     EXPECT_NE(log().find("reviews.log ended in a piece of a record"), std::string::npos);
 
     // A record that cannot be one is skipped and counted, the others still read: grades 0 to 5,
@@ -100,8 +84,7 @@ TEST_F(ReviewLogTest, APieceOfARecordIsIgnoredAndCutBeforeTheNextAppend)
         changed[static_cast<size_t>(at)] = static_cast<char>(value);
         write_file(log_path(), changed);
         h = read_review_log(log_path());
-        EXPECT_EQ(h.records.size(), 2u - damaged) << at << " " << value;
-        EXPECT_EQ(h.damaged, damaged) << at << " " << value;
+        EXPECT_EQ(std::tuple(h.records.size(), h.damaged), std::tuple(2u - damaged, damaged)) << at << " " << value;
     }
     EXPECT_FALSE(read_review_log(dir.file("nothing.log")).found);
 }
@@ -129,24 +112,16 @@ TEST(ReviewStatsTest, FiguresOfAScriptedHistory)
     const daily_figures& daily = figures.daily;
     EXPECT_EQ(daily.first_day, 10);
     EXPECT_EQ(daily.reviews, (std::vector<uint32_t>{3, 0, 1, 0}));
-    EXPECT_EQ(daily.retention[0].reviews, 2u);
-    EXPECT_DOUBLE_EQ(daily.retention[0].share(), 0.5);
-    EXPECT_DOUBLE_EQ(daily.retention[2].share(), 1.0);
-    EXPECT_EQ(daily.retention[1].reviews, 0u);
+    EXPECT_EQ(std::tuple(daily.retention[0].reviews, daily.retention[1].reviews), std::tuple(2u, 0u));
+    EXPECT_EQ(std::tuple(daily.retention[0].share(), daily.retention[2].share()), std::tuple(0.5, 1.0));
     EXPECT_FLOAT_EQ(daily.test_error[2], 0.12f);
-
-    const auto& bands = figures.by_band;
-    EXPECT_EQ(bands[static_cast<size_t>(band_of(1))].reviews, 1u);
-    EXPECT_EQ(bands[static_cast<size_t>(band_of(5))].reviews, 2u);
-    EXPECT_EQ(bands[static_cast<size_t>(band_of(5))].passed, 1u);
-    EXPECT_EQ(bands[static_cast<size_t>(band_of(20))].reviews, 0u);
+    const auto band = [&](int interval) { return figures.by_band[static_cast<size_t>(band_of(interval))]; };
+    EXPECT_EQ(std::tuple(band(1).reviews, band(5).reviews, band(5).passed, band(20).reviews), std::tuple(1u, 2u, 1u, 0u));
 
     // The bands cover 0..2047 without a gap.
     for (int b = 1; b < band_count; ++b)
         EXPECT_EQ(band_low(b), band_high(b - 1) + 1) << b;
-    EXPECT_EQ(band_of(2047), band_count - 1);
-    EXPECT_EQ(band_of(1024), band_count - 1);
-    EXPECT_EQ(band_of(1023), band_count - 2);
+    EXPECT_EQ(std::tuple(band_of(2047), band_of(1024), band_of(1023)), std::tuple(band_count - 1, band_count - 1, band_count - 2));
 }
 
 namespace {
@@ -154,74 +129,76 @@ namespace {
 struct log_shape {
     const char* name;
     uint32_t records;
-    uint32_t items;  // ids drawn from 1..items
+    uint32_t items;  // ids drawn from 0..items-1
     int undo_percent;  // of the records
     int chain_percent;  // of the undos, followed by a second undo of the same item
     int damaged_percent;
     size_t tail_bytes;  // a piece of a record after the last whole one
-    uint16_t today;
+    uint16_t today = 100;
 };
 
-// Days run from 60 before today to 2 after it, as a changed clock leaves them.
-std::string random_log(const log_shape& shape, std::mt19937& random)
+// Due reviews, lapses and same-day repeats of few items, on days from 60 before today to 2 after
+// it (as a changed clock leaves them), so that undos take back grades the figures move by.
+std::string random_review_log(const log_shape& shape, std::mt19937& random)
 {
+    const auto draw = [&random](uint32_t n) { return static_cast<uint16_t>(random() % n); };
     std::string bytes;
-    unsigned char record[review_record_size];
-    auto put = [&](const review_record& r, bool damage) {
-        encode_review(r, record);
-        if (damage)
-            record[22] = 9;
-        bytes.append(reinterpret_cast<const char*>(record), sizeof record);
-    };
     for (uint32_t n = 0; n < shape.records; ++n) {
-        review_record r;
-        r.item_id = 1 + random() % shape.items;
-        r.day = static_cast<uint16_t>(shape.today - 60 + random() % 63);
-        r.interval_before = static_cast<uint16_t>(random() % 40);
-        r.elapsed = static_cast<uint16_t>(random() % 50);
-        r.grade = static_cast<uint8_t>(random() % 6);
-        r.screen = static_cast<review_screen>(1 + random() % 4);
-        r.test_error = random() % 3 == 0 ? 0.0f : static_cast<float>(random() % 1000) / 1000.0f;
-        const bool undo = static_cast<int>(random() % 100) < shape.undo_percent;
-        r.event = undo ? review_event::undo : review_event::grade;
-        put(r, static_cast<int>(random() % 100) < shape.damaged_percent);
-        if (undo && static_cast<int>(random() % 100) < shape.chain_percent)
-            put(r, false);
+        const bool repeat = draw(3) == 0;
+        const review_record r{
+            .item_id = draw(shape.items),
+            .day = static_cast<uint16_t>(shape.today - 60 + draw(63)),
+            .elapsed = repeat ? uint16_t{0} : draw(30),
+            .interval_before = repeat ? uint16_t{0} : static_cast<uint16_t>(1 + draw(20)),
+            .test_error = draw(3) == 0 ? 0.0f : static_cast<float>(draw(1000)) / 1000.0f,
+            .grade = static_cast<uint8_t>(draw(10) < 9 ? 3 + draw(3) : draw(3)),
+            .rp_after = static_cast<uint8_t>(draw(4)),
+            .screen = static_cast<review_screen>(1 + draw(4)),
+            .event = draw(100) < shape.undo_percent ? review_event::undo : review_event::grade,
+        };
+        unsigned char record[review_record_size];
+        encode_review(r, record);
+        if (draw(100) < shape.damaged_percent)
+            record[23] = 7;  // no such event
+        const int copies = r.event == review_event::undo && draw(100) < shape.chain_percent ? 2 : 1;
+        for (int c = 0; c < copies; ++c)
+            bytes.append(reinterpret_cast<const char*>(record), sizeof record);
     }
-    bytes.append(shape.tail_bytes, '\x01');
+    bytes.append(shape.tail_bytes, '\x02');
     return bytes;
 }
 
 }  // namespace
 
-// The one backward pass gives what the standing grades gave, whatever undos and damage the log holds.
-TEST_F(ReviewLogTest, TheBackwardPassAgreesWithTheStandingGrades)
+// The one backward pass, and the two passes of the retention figures, give what the folds over
+// the standing grades gave, whatever undos and damage the log holds.
+TEST_F(ReviewLogTest, ThePassesOverTheFileAgreeWithTheStandingGrades)
 {
     const log_shape shapes[] = {
-        {"empty", 0, 1, 0, 0, 0, 0, 100},
-        {"only a piece", 0, 1, 0, 0, 0, 7, 100},
-        {"no undos", 3000, 50, 0, 0, 0, 0, 100},
-        {"undos of few items", 3000, 5, 20, 30, 0, 0, 100},
-        {"undo chains, most unmatched", 2000, 300, 45, 80, 0, 0, 100},
-        {"damage and a piece", 3000, 40, 10, 20, 5, 23, 100},
+        {"empty", 0, 1, 0, 0, 0, 0},
+        {"only a piece", 0, 1, 0, 0, 0, 7},
+        {"no undos", 3000, 50, 0, 0, 0, 0},
+        {"undos of few items", 3000, 5, 20, 30, 0, 0},
+        {"undo chains, most unmatched", 2000, 300, 45, 80, 0, 0},
+        {"damage and a piece", 3000, 40, 10, 20, 5, 23},
         {"days wrapping past 65535", 3000, 40, 10, 20, 0, 0, 30},
         {"many chunks", 200'000, 20'000, 2, 50, 1, 11, 500},
     };
     std::mt19937 random(31);
     for (const log_shape& shape : shapes) {
         SCOPED_TRACE(shape.name);
-        write_file(log_path(), random_log(shape, random));
+        write_file(log_path(), random_review_log(shape, random));
         const review_history old = read_review_log(log_path());
-        const history_figures forward = figures_of(standing_reviews(old.records), shape.today);
+        const std::vector<review_record> standing = standing_reviews(old.records);
+        const history_figures forward = figures_of(standing, shape.today);
         const history_figures now = read_history_figures(log_path(), shape.today);
+        EXPECT_EQ(read_retention_control(log_path()), retention_control_of(standing));
 
         EXPECT_TRUE(now.found);
-        EXPECT_EQ(now.damaged, old.damaged);
-        EXPECT_EQ(now.partial_bytes, old.partial_bytes);
-        EXPECT_EQ(now.daily, forward.daily);
-        EXPECT_EQ(now.by_band, forward.by_band);
-        EXPECT_EQ(now.grading, forward.grading);
+        EXPECT_EQ(std::tuple(now.damaged, now.partial_bytes), std::tuple(old.damaged, old.partial_bytes));
+        EXPECT_TRUE(now.daily == forward.daily && now.by_band == forward.by_band && now.grading == forward.grading);
     }
+    EXPECT_EQ(read_retention_control(dir.file("nothing.log")), retention_control{});
     const history_figures missing = read_history_figures(dir.file("nothing.log"), 100);
     EXPECT_FALSE(missing.found);
     EXPECT_EQ(missing.by_band.size(), static_cast<size_t>(band_count));
@@ -231,18 +208,13 @@ TEST_F(ReviewLogTest, TheBackwardPassAgreesWithTheStandingGrades)
 TEST_F(ReviewLogTest, TheScheduleAheadCountsOverdueItemsToday)
 {
     go_to_day(20);
-    add_test_item(5, 0, 3);
-    add_test_item(20, 0, 10);
-    add_test_item(21, 0, 10);
-    add_test_item(25, 0, 300);
-    add_test_item(60, 0, 1500);
+    for (const auto& [day, interval] : {std::pair{5, 3}, {20, 10}, {21, 10}, {25, 300}, {60, 1500}})
+        add_test_item(static_cast<uint16_t>(day), 0, static_cast<uint16_t>(interval));
     EXPECT_EQ(due_per_day(20, 6), (std::vector<uint32_t>{2, 1, 0, 0, 0, 1}));
     EXPECT_TRUE(due_per_day(20, 0).empty());
     const item_bands bands = item_histograms();
-    EXPECT_EQ(bands.intervals[static_cast<size_t>(band_of(3))], 1u);
-    EXPECT_EQ(bands.intervals[static_cast<size_t>(band_of(10))], 2u);
-    EXPECT_EQ(bands.intervals[band_count - 1], 1u);
-    EXPECT_EQ(bands.repetitions[0], 5u);
+    EXPECT_EQ(std::tuple(bands.intervals[static_cast<size_t>(band_of(3))], bands.intervals[static_cast<size_t>(band_of(10))],
+                  bands.intervals[band_count - 1], bands.repetitions[0]), std::tuple(1u, 2u, 1u, 5u));
 }
 
 TEST_F(ReviewLogTest, AFailedAppendIsToldOnceAndItsRecordsWaitForTheNextChance)
@@ -259,8 +231,7 @@ TEST_F(ReviewLogTest, AFailedAppendIsToldOnceAndItsRecordsWaitForTheNextChance)
     EXPECT_EQ(held_review_count(), 2u);
     EXPECT_NE(log().find("cannot append to"), std::string::npos);
     // Told once while the disk stays full.
-    EXPECT_EQ(take_review_log_warning(), ENOSPC);
-    EXPECT_EQ(take_review_log_warning(), 0);
+    EXPECT_TRUE(take_review_log_warning() == ENOSPC && take_review_log_warning() == 0);
 
     // A save that the disk takes brings them in, in order.
     fail_file_operations({});
@@ -269,9 +240,7 @@ TEST_F(ReviewLogTest, AFailedAppendIsToldOnceAndItsRecordsWaitForTheNextChance)
 
     // A synced-or-not record is in the file: it does not wait.
     fail_file_operations({{.op = file_op::fsync, .path_part = "reviews.log", .error = ENOSPC}});
-    review_record r;
-    r.grade = 2;
-    EXPECT_EQ(append_review(r), review_append_status::cannot_sync);
+    EXPECT_EQ(append_review(review_record{.grade = 2}), review_append_status::cannot_sync);
     EXPECT_NE(log().find("cannot sync"), std::string::npos);
     EXPECT_EQ(held_review_count(), 0u);
 
@@ -310,10 +279,8 @@ TEST_F(ReviewLogTest, AKillAtAnyFileOperationOfAGradeLeavesWholeRecords)
         write_file(log_path(), log_before);
         grade_all_dying_at(kill_at);
         const review_history h = read_review_log(log_path());
-        EXPECT_EQ(h.partial_bytes, 0u) << kill_at;
-        EXPECT_EQ(h.damaged, 0u) << kill_at;
-        EXPECT_GE(h.records.size(), 6u) << kill_at;
-        EXPECT_LE(h.records.size(), 12u) << kill_at;
+        EXPECT_EQ(std::tuple(h.partial_bytes, h.damaged), std::tuple(0u, 0u)) << kill_at;
+        EXPECT_TRUE(h.records.size() >= 6 && h.records.size() <= 12) << kill_at;
         EXPECT_EQ(read_file(log_path()).substr(0, log_before.size()), log_before) << kill_at;
         const std::string cases = file_exists(dir.file("user_cases.bin")) ? read_file(dir.file("user_cases.bin")) : "";
         EXPECT_EQ(cases.size() % 20, 0u) << kill_at;

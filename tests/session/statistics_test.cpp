@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "ann/network.h"
-#include "database/counts.h"
 #include "session/review_stats.h"
 #include "session/statistics.h"
 #include "support/database_helpers.h"
@@ -22,44 +21,15 @@ interval_figures intervals(const statistics& s)
         s.avg_rllivl};
 }
 
-class StatisticsTest : public open_database_test {
-protected:
-    item* graded(uint16_t ivl, uint16_t livl, uint16_t rllivl, uint16_t rp, uint16_t gr)
-    {
-        item* e = add_test_item(0, 0, ivl);
-        e->livl = livl;
-        e->rllivl = rllivl;
-        e->rp = rp;
-        e->gr = gr;
-        return e;
-    }
-};
+using StatisticsTest = open_database_test;
 
-TEST_F(StatisticsTest, EmptyDatabaseFillsOnlyTheNetworkFigures)
-{
-    ann_state& ann = ann_globals();
-    ann.case_count = 1000;
-    ann.learning_rate = 0.05f;
-    ann.test_error = 0.25f;
-    add_category("extra", -1);
-    statistics s;
-    s.today = 99;
-    s.min_ivl = 7;
-    compute_statistics(&s);
-    EXPECT_EQ(std::tuple(s.item_count, s.today, s.time_of_start), std::tuple(0u, 0, 0u));
-    EXPECT_EQ(intervals(s), interval_figures{});
-    EXPECT_EQ(std::tuple(s.case_count, s.user_case_count, s.learning_rate, s.test_error, s.category_count_stat),
-        std::tuple(1000u, 1000u - builtin_case_count, 0.05f, 0.25f, 2u));
-
-    // Before the network has its cases the user has none, not a wrapped-around count.
-    ann.case_count = 0;
-    compute_statistics(&s);
-    EXPECT_EQ(s.user_case_count, 0u);
-}
-
-// Grades from 3 pass; rates count from day 0 of the database.
+// Grades from 3 pass; rates count from day 0 of the database; an empty one has only the network's
+// figures, whatever the record held before.
 TEST_F(StatisticsTest, AveragesAndRatesOverTheItems)
 {
+    ann_state& ann = ann_globals();
+    std::tie(ann.case_count, ann.learning_rate, ann.test_error) = std::tuple(1000u, 0.05f, 0.25f);
+    add_category("extra", -1);
     struct row {
         std::vector<std::array<uint16_t, 5>> items;  // ivl, livl, rllivl, rp, gr
         int day;
@@ -69,6 +39,7 @@ TEST_F(StatisticsTest, AveragesAndRatesOverTheItems)
         float avg_rp, avg_gr, pass_percent, items_per_day;
     };
     const row rows[] = {
+        {{}, 0, {}, 0, 0, 0.0f, 0.0f, 0.0f, 0.0f},
         {{{10, 4, 5, 2, 4}}, 0, {10, 10, 10, 4, 4, 4, 5, 5, 5}, 2, 2, 2.0f, 4.0f, 100.0f, 0.0f},
         {{{3, 2047, 0, 1, 2}, {4, 0, 2047, 0, 3}, {2047, 9, 9, 127, 5}}, 6,
             {3, 2047, (3 + 4 + 2047) / 3, 0, 2047, (2047 + 9) / 3, 0, 2047, (2047 + 9) / 3}, 127, 128, 128.0f / 3.0f,
@@ -77,47 +48,25 @@ TEST_F(StatisticsTest, AveragesAndRatesOverTheItems)
     for (const row& r : rows) {
         erase_memory_after_ll();
         db().item_count = 0;
-        for (const auto& [ivl, livl, rllivl, rp, gr] : r.items)
-            graded(ivl, livl, rllivl, rp, gr);
+        for (const auto& [ivl, livl, rllivl, rp, gr] : r.items) {
+            item* e = add_test_item(0, 0, ivl);
+            std::tie(e->livl, e->rllivl, e->rp, e->gr) = std::tie(livl, rllivl, rp, gr);
+        }
         go_to_day(static_cast<unsigned>(r.day));
-        statistics s;
+        statistics s{.today = 99, .min_ivl = 7};
         compute_statistics(&s);
-        EXPECT_EQ(s.item_count, r.items.size());
+        EXPECT_EQ(std::tuple(s.item_count, s.time_of_start), std::tuple(r.items.size(), r.items.empty() ? 0u : db().time_of_start));
+        EXPECT_EQ(std::tuple(s.case_count, s.user_case_count, s.learning_rate, s.test_error, s.category_count_stat),
+            std::tuple(1000u, 1000u - builtin_case_count, 0.05f, 0.25f, 2u));
         EXPECT_EQ(intervals(s), r.intervals);
         EXPECT_EQ(std::tuple(s.max_rp, s.total_rp, s.avg_rp, s.avg_gr, s.pass_percent, s.today, s.items_per_day),
             std::tuple(r.max_rp, r.total_rp, r.avg_rp, r.avg_gr, r.pass_percent, r.day, r.items_per_day));
-        EXPECT_EQ(s.time_of_start, db().time_of_start);
     }
-}
-
-TEST_F(StatisticsTest, CategoryCountsWalkTheTree)
-{
-    const uint16_t s_cat = add_category("S", 0);
-    const uint16_t t_cat = add_category("T", s_cat);
-    const uint16_t other = add_category("other", -1);
-    add_test_item(0, s_cat);
-    add_test_item(0, t_cat);
-    add_test_item(1, t_cat);  // due tomorrow
-    add_test_item(0, 0);
-    add_test_pending(s_cat, "queued");
-    add_test_pending(other, "queued elsewhere");
-
-    auto rows = category_counts();
-    // items, queued, due, due below, children
-    const auto counts = [&](uint32_t c) {
-        const auto& r = rows[c];
-        return std::array<uint32_t, 5>{r.items, r.queued, r.due, r.due_below, r.children};
-    };
-    EXPECT_STREQ(rows[0].name, "root");
-    EXPECT_EQ(counts(0), (std::array<uint32_t, 5>{4, 1, 1, 2, 1}));
-    EXPECT_EQ(counts(s_cat), (std::array<uint32_t, 5>{3, 1, 1, 1, 1}));
-    EXPECT_EQ(counts(t_cat), (std::array<uint32_t, 5>{2, rows[t_cat].queued, 1, 0, 0}));
-    EXPECT_EQ(rows[other].queued, 1u);
-    EXPECT_EQ(rows[other].items, 0u);
-    const auto& end = rows[category_count()];
-    EXPECT_EQ(end.name, nullptr);
-    EXPECT_EQ(end.items, UINT32_MAX);
-    EXPECT_EQ(end.queued + end.due + end.due_below + end.children, 0u);
+    // Before the network has its cases the user has none, not a wrapped-around count.
+    ann.case_count = 0;
+    statistics s;
+    compute_statistics(&s);
+    EXPECT_EQ(s.user_case_count, 0u);
 }
 
 TEST_F(StatisticsTest, TheStatusFiguresCountTheListsAndJudgeTheNetwork)
@@ -128,11 +77,8 @@ TEST_F(StatisticsTest, TheStatusFiguresCountTheListsAndJudgeTheNetwork)
     add_test_pending(0, "queued");
     statistics stats;
     compute_statistics(&stats);
-    status_figures f = status_figures_of(stats);
-    EXPECT_EQ(f.due, 2u);
-    EXPECT_EQ(f.total, 3u);
-    EXPECT_EQ(f.queue, 1u);
-    EXPECT_EQ(f.cases, stats.case_count);
+    const status_figures f = status_figures_of(stats);
+    EXPECT_EQ(std::tuple(f.due, f.total, f.queue, f.cases), std::tuple(2u, 3u, 1u, stats.case_count));
     // "OK" only below the threshold, and never for an error that is not a number.
     for (const auto& [error, ok] : {std::pair{2.39f, true}, std::pair{2.4f, false}, std::pair{std::nanf(""), false}}) {
         stats.test_error = error;
@@ -202,7 +148,5 @@ TEST(GradingSummaryTest, RecentRetentionCountsDueReviewsOfTheLastThirtyDays)
         early,
     };
     const grading_summary g = figures_of(standing_reviews(log), today).grading;
-    EXPECT_EQ(g.recent.reviews, 2u);
-    EXPECT_EQ(g.recent.passed, 1u);
-    EXPECT_EQ(g.grades_seen, 4u);
+    EXPECT_EQ(std::tuple(g.recent.reviews, g.recent.passed, g.grades_seen), std::tuple(2u, 1u, 4u));
 }

@@ -3,18 +3,10 @@
 // that another computer still needs.
 #include "session/sync_snapshot.h"
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
-#include <random>
 
-#include "ann/ann_files.h"
-#include "formats/sync_snapshot.h"
 #include "session/item_edits.h"
-#include "session/lifecycle.h"
-#include "session/undo.h"
-#include "support/database_helpers.h"
-#include "support/sync_support.h"
+#include "sync_fixture.h"
 
 namespace fs = std::filesystem;
 
@@ -24,33 +16,17 @@ constexpr uint64_t computer_a = 0xaaaa000000000001ULL;
 constexpr uint64_t computer_b = 0xbbbb000000000002ULL;
 constexpr uint64_t joiner = 0xcccc000000000003ULL;
 
-class SyncJoinTest : public clean_state_test {
+class SyncJoinTest : public sync_fixture {
 protected:
-    void TearDown() override
-    {
-        sync_close();
-        clean_state_test::TearDown();
-    }
-
     // Opens a computer's data directory on `view` at `day` days and `hour` hours after
     // 2026-01-15, applying what arrived.
-    sync_summary open(const temp_dir& data, const std::string& view, uint64_t id, int day, int hour = 12)
+    static sync_summary open(const temp_dir& data, const std::string& view, uint64_t id, int day, int hour = 12)
     {
         set_local_clock(2026, 1, 15 + day, hour, 0, 0);
-        EXPECT_FALSE(holds_any(ma_init(data.path().c_str()), init_status::dir_not_accessible));
-        ma_nn_init();
-        sync_summary s;
-        EXPECT_EQ(sync_open(view, id, &s), sync_open_status::opened);
-        return s;
+        return sync_fixture::open(data, view, id);
     }
 
-    void close()
-    {
-        EXPECT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
-        sync_close();
-    }
-
-    collection_image image_after_open(const temp_dir& data, const std::string& view, uint64_t id, int day,
+    static collection_image image_after_open(const temp_dir& data, const std::string& view, uint64_t id, int day,
         sync_summary* s = nullptr)
     {
         const sync_summary opened = open(data, view, id, day);
@@ -61,6 +37,16 @@ protected:
         return image;
     }
 
+    // A session that adds items with these questions and closes.
+    static void adding(const temp_dir& data, const temp_dir& view, uint64_t id, int day,
+        std::initializer_list<const char*> added, int hour = 12)
+    {
+        static_cast<void>(open(data, view.path(), id, day, hour));
+        for (const char* question : added)
+            static_cast<void>(add_reviewed(4, question, "a", 0));
+        close();
+    }
+
     static void copy_logs(const temp_dir& from, const temp_dir& to)
     {
         for (const auto& entry : fs::directory_iterator(from.path()))
@@ -68,109 +54,41 @@ protected:
                 fs::copy_file(entry.path(), to.path() + entry.path().filename().string());
     }
 
-    static size_t records_in(const temp_dir& folder, uint64_t id)
-    {
-        return read_change_log(read_file(folder.file(change_log_name(id)))).records.size();
-    }
-
     temp_dir folder;  // the sync folder that computers a and b share
     temp_dir data_a;
     temp_dir data_b;
 };
 
-TEST_F(SyncJoinTest, JoiningFromASnapshotAndTheLaterRecordsHoldsWhatReplayingEveryLogHolds)
-{
-    std::mt19937 rng(33);
-    int made = 0;
-    temp_dir kept;  // a's snapshot as it stood half-way
-    for (int session = 0; session < 40; ++session) {
-        const bool on_a = rng() % 2 == 0;
-        static_cast<void>(open(on_a ? data_a : data_b, folder.path(), on_a ? computer_a : computer_b, session / 8, session % 8));
-        random_changes(rng, on_a ? computer_a : computer_b, made);
-        close();
-        if (session == 25)
-            fs::copy_file(folder.file(snapshot_name(computer_a)), kept.file(snapshot_name(computer_a)));
-    }
-    // Every log complete (nothing is old enough to be trimmed) and no snapshot: the replay.
-    EXPECT_EQ(read_change_log(read_file(folder.file(change_log_name(computer_a)))).records.front().sequence, 1u);
-    temp_dir replay_view;
-    copy_logs(folder, replay_view);
-    temp_dir replay_data;
-    sync_summary replayed;
-    const collection_image everything = image_after_open(replay_data, replay_view.path(), joiner, 6, &replayed);
-    EXPECT_EQ(replayed.joined_from, 0u);
-
-    temp_dir join_view;
-    copy_logs(folder, join_view);
-    for (const auto& entry : fs::directory_iterator(kept.path()))
-        fs::copy_file(entry.path(), join_view.path() + entry.path().filename().string());
-    // Half-way: its header and length promise more than arrived.
-    const std::string whole_b = read_file(folder.file(snapshot_name(computer_b)));
-    write_file(join_view.file(snapshot_name(computer_b)), whole_b.substr(0, whole_b.size() / 2));
-    temp_dir join_data;
-    sync_summary joined;
-    const collection_image from_snapshot = image_after_open(join_data, join_view.path(), joiner, 6, &joined);
-    EXPECT_EQ(joined.joined_from, computer_a);
-    sync_snapshot start = *read_snapshot_file(kept.file(snapshot_name(computer_a)));
-    EXPECT_GT(start.covered[computer_a], 0u);
-    EXPECT_EQ(joined.arrived, records_in(folder, computer_a) + records_in(folder, computer_b)
-            - start.covered[computer_a] - start.covered[computer_b]);
-    EXPECT_GT(everything.items.size(), 10u);
-    EXPECT_TRUE(from_snapshot == everything) << difference(from_snapshot, everything);
-    EXPECT_TRUE(image_after_open(data_a, folder.path(), computer_a, 6) == everything);
-    // The joiner made itself known at once: a snapshot of what it started from.
-    EXPECT_TRUE(read_snapshot_file(join_view.file(snapshot_name(joiner))).has_value());
-}
-
 TEST_F(SyncJoinTest, ALogLosesOnlyOldRecordsThatEveryComputersSnapshotHolds)
 {
-    const auto a_log = [&] { return read_change_log(read_file(folder.file(change_log_name(computer_a)))); };
-    const auto add = [](const std::string& question) { add_reviewed(4, question.c_str(), "a", 0); };
-    static_cast<void>(open(data_a, folder.path(), computer_a, 0));
-    add("first");
-    add("second");
-    close();
+    const auto a_log = [&] { return log_of(folder, computer_a); };
+    adding(data_a, folder, computer_a, 0, {"first", "second"});
     // Alone in the folder, a waits until its records are old enough, then keeps only its last.
-    static_cast<void>(open(data_a, folder.path(), computer_a, 10));
-    add("third");
-    close();
+    adding(data_a, folder, computer_a, 10, {"third"});
     EXPECT_EQ(a_log().records.size(), 3u);
-    static_cast<void>(open(data_a, folder.path(), computer_a, 30));
-    add("fourth");
-    close();
+    adding(data_a, folder, computer_a, 30, {"fourth"});
     ASSERT_EQ(a_log().records.size(), 1u);
     EXPECT_EQ(a_log().records.front().sequence, 4u);
 
     // b starts from a's snapshot and says how far it holds a's log.
     const sync_summary b_joined = open(data_b, folder.path(), computer_b, 31);
-    EXPECT_EQ(b_joined.joined_from, computer_a);
-    EXPECT_EQ(b_joined.waiting, 0u);
+    EXPECT_EQ(std::tuple(b_joined.joined_from, b_joined.waiting), std::tuple(computer_a, 0u));
     close();
     // A computer with a log and no snapshot yet holds back every trim.
-    {
-        change_log_writer other(folder.file(change_log_name(joiner)), joiner);
-        change_record r;
-        r.kind = change_kind::category_make;
-        r.path = {"root", "theirs"};
-        ASSERT_EQ(other.append(r, sync_clock_ms()).status, change_append_status::appended);
-    }
-    static_cast<void>(open(data_a, folder.path(), computer_a, 60));
-    add("fifth");
-    close();
+    write_records(folder, joiner, {{change_kind::category_make, {"root", "theirs"}, sync_clock_ms()}});
+    adding(data_a, folder, computer_a, 60, {"fifth"});
     EXPECT_EQ(a_log().records.front().sequence, 4u);
     sync_snapshot theirs;
     theirs.computer = joiner;
     theirs.covered = {{computer_a, 5}, {joiner, 1}};
     ASSERT_TRUE(write_snapshot_file(folder.path(), theirs));
     // Now b's snapshot holds a up to its fourth record, which b has: a keeps its fifth on.
-    static_cast<void>(open(data_a, folder.path(), computer_a, 90));
-    add("sixth");
-    close();
+    adding(data_a, folder, computer_a, 90, {"sixth"});
     ASSERT_FALSE(a_log().records.empty());
     EXPECT_EQ(a_log().records.front().sequence, 5u);
     const sync_summary b_later = open(data_b, folder.path(), computer_b, 91);
-    EXPECT_EQ(b_later.waiting, 0u);
-    EXPECT_EQ(b_later.arrived, 3u);  // a's fifth and sixth, and the third computer's category
+    // Nothing waits; a's fifth and sixth arrive, and the third computer's category.
+    EXPECT_EQ(std::tuple(b_later.waiting, b_later.arrived), std::tuple(0u, 3u));
     close();
     EXPECT_TRUE(image_after_open(data_b, folder.path(), computer_b, 92)
         == image_after_open(data_a, folder.path(), computer_a, 92));
@@ -182,9 +100,7 @@ TEST_F(SyncJoinTest, AChangeMadeBeforeTheSnapshotsButArrivingAfterItLosesAsItWou
     const auto edit_answer = [](const std::string& answer) {
         change_texts(db().head, db().head->question.str(), answer);
     };
-    static_cast<void>(open(data_a, folder.path(), computer_a, 0, 10));
-    add_reviewed(4, "x", "first", 0);
-    close();
+    adding(data_a, folder, computer_a, 0, {"x"}, 10);
     copy_logs(folder, view_b);
     static_cast<void>(open(data_b, view_b.path(), computer_b, 0, 11));
     edit_answer("from b, earlier");
@@ -200,45 +116,37 @@ TEST_F(SyncJoinTest, AChangeMadeBeforeTheSnapshotsButArrivingAfterItLosesAsItWou
     temp_dir join_data;
     sync_summary joined;
     const collection_image from_snapshot = image_after_open(join_data, folder.path(), joiner, 1, &joined);
-    EXPECT_EQ(joined.joined_from, computer_a);
-    EXPECT_EQ(joined.conflicted, 1u);
+    // Only b's edit arrives past the snapshot, and loses.
+    EXPECT_EQ(std::tuple(joined.joined_from, joined.arrived, joined.conflicted), std::tuple(computer_a, 1u, 1u));
     const collection_image replayed = image_after_open(replay_data, replay_view.path(), joiner, 1);
     EXPECT_EQ(std::get<0>(replayed.items.at("x")), "from a, later");
     EXPECT_TRUE(from_snapshot == replayed) << difference(from_snapshot, replayed);
 }
 
-
 TEST_F(SyncJoinTest, AComputerAwayHalfAYearStopsHoldingBackTrimsAndComesBackFromASnapshot)
 {
     temp_dir view_b;  // b's laptop, whose last change never left it
-    const auto deliver = [](const temp_dir& from, const temp_dir& to, uint64_t id) {
-        for (const std::string& name : {change_log_name(id), snapshot_name(id)})
-            write_file(to.file(name), read_file(from.file(name)));
+    const auto deliver_all = [](const temp_dir& from, const temp_dir& to, uint64_t id) {
+        deliver(from, to, change_log_name(id));
+        deliver(from, to, snapshot_name(id));
     };
-    const auto session = [&](const temp_dir& data, const temp_dir& view, uint64_t id, int day, const char* added) {
-        const sync_summary s = open(data, view.path(), id, day);
-        add_reviewed(4, added, "a", 0);
-        close();
-        return s;
-    };
-    static_cast<void>(session(data_a, folder, computer_a, 0, "first"));
-    deliver(folder, view_b, computer_a);
-    static_cast<void>(session(data_b, view_b, computer_b, 1, "from b"));
-    deliver(view_b, folder, computer_b);
-    static_cast<void>(session(data_b, view_b, computer_b, 2, "unsent from b"));
-    static_cast<void>(session(data_a, folder, computer_a, 10, "second"));
-    static_cast<void>(session(data_a, folder, computer_a, 200, "third"));
+    adding(data_a, folder, computer_a, 0, {"first"});
+    deliver_all(folder, view_b, computer_a);
+    adding(data_b, view_b, computer_b, 1, {"from b"});
+    deliver_all(view_b, folder, computer_b);
+    adding(data_b, view_b, computer_b, 2, {"unsent from b"});
+    adding(data_a, folder, computer_a, 10, {"second"});
+    adding(data_a, folder, computer_a, 200, {"third"});
     // b's snapshot holds only a's first record, but b has been silent for half a year.
-    EXPECT_EQ(read_change_log(read_file(folder.file(change_log_name(computer_a)))).records.front().sequence, 3u);
-    deliver(folder, view_b, computer_a);
+    EXPECT_EQ(log_of(folder, computer_a).records.front().sequence, 3u);
+    deliver_all(folder, view_b, computer_a);
     const sync_summary back = open(data_b, view_b.path(), computer_b, 201);
-    EXPECT_EQ(back.joined_from, computer_a);
-    EXPECT_EQ(back.waiting, 0u);
+    EXPECT_EQ(std::tuple(back.joined_from, back.waiting), std::tuple(computer_a, 0u));
     const collection_image b = image_of_open_database();
     close();
     EXPECT_EQ(b.items.size(), 5u);
     EXPECT_EQ(b.items.count("unsent from b"), 1u);
-    deliver(view_b, folder, computer_b);
+    deliver_all(view_b, folder, computer_b);
     const collection_image a = image_after_open(data_a, folder.path(), computer_a, 202);
     EXPECT_TRUE(a == b) << difference(a, b);
 }

@@ -1,13 +1,6 @@
 // Category makings, renames and deletions of two computers reach a third in either order: it
 // ends with the same category tree both ways, the tree the stamps decide.
-#include <gtest/gtest.h>
-
-#include <set>
-
-#include "formats/sync_snapshot.h"
-#include "session/lifecycle.h"
-#include "session/sync.h"
-#include "support/database_helpers.h"
+#include "sync_fixture.h"
 
 namespace {
 
@@ -17,37 +10,8 @@ constexpr uint64_t third = 0x0e0e000000000005ULL;
 
 using paths = std::set<std::vector<std::string>>;
 
-struct stamped {
-    change_kind kind;
-    std::vector<std::string> path;
-    uint64_t stamp;
-    std::string text = {};  // the new name of a rename
-};
-
-class SyncOrdersTest : public clean_state_test {
+class SyncOrdersTest : public sync_fixture {
 protected:
-    void TearDown() override
-    {
-        sync_close();
-        clean_state_test::TearDown();
-    }
-
-    static void write_log(const temp_dir& folder, uint64_t id, const std::vector<stamped>& records)
-    {
-        change_log_writer w(folder.file(change_log_name(id)), id);
-        for (const stamped& s : records) {
-            change_record r;
-            r.kind = s.kind;
-            r.path = s.path;
-            r.text = s.text;
-            if (s.kind == change_kind::add_item) {
-                r.item = {id, w.next_sequence()};
-                r.question = "q";
-            }
-            ASSERT_EQ(w.append(r, s.stamp).status, change_append_status::appended);
-        }
-    }
-
     // The third computer's categories once `first`'s log (and `start`, a snapshot to start from)
     // and then, at a later apply, `second`'s arrived.
     paths tree_after(const std::vector<stamped>& first, uint64_t first_id, const std::vector<stamped>& second,
@@ -55,20 +19,16 @@ protected:
     {
         temp_dir data;
         temp_dir view;
-        write_log(view, first_id, first);
-        if (start) {
-            EXPECT_TRUE(write_snapshot_file(view.path(), *start));
-        }
+        write_records(view, first_id, first);
+        EXPECT_TRUE(!start || write_snapshot_file(view.path(), *start));
         set_local_clock(2026, 1, 1, 9);
-        EXPECT_FALSE(holds_any(ma_init(data.path().c_str()), init_status::dir_not_accessible));
-        EXPECT_EQ(sync_open(view.path(), third, nullptr), sync_open_status::opened);
-        write_log(view, second_id, second);
+        open(data, view.path(), third);
+        write_records(view, second_id, second);
         static_cast<void>(sync_apply());
         paths tree;
         for (uint16_t c = 1; c < category_count(); ++c)
             tree.insert(category_names_from_top(c));
-        EXPECT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
-        sync_close();
+        close();
         return tree;
     }
 };

@@ -4,28 +4,14 @@
 // conflict copies, while the computers trim their own logs. Once everything is delivered, every
 // computer must hold the same items, schedules and categories, and have every grade it applied
 // in reviews.log once.
-#include "session/sync.h"
-
-#include <gtest/gtest.h>
-
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <optional>
 #include <random>
-#include <set>
-#include <tuple>
 
-#include "ann/ann_files.h"
-#include "database/days.h"
-#include "session/browse.h"
-#include "session/item_edits.h"
-#include "formats/sync_snapshot.h"
-#include "session/lifecycle.h"
 #include "session/sync_state.h"
-#include "session/undo.h"
-#include "support/database_helpers.h"
-#include "support/sync_support.h"
+#include "sync_fixture.h"
 
 namespace fs = std::filesystem;
 
@@ -40,25 +26,15 @@ int session_count()
 
 // Hundreds of sessions append and save thousands of times, each synced to the disk: on a
 // memory file system where there is one, so that the test takes seconds, not minutes.
-class memory_tmpdir {
-public:
+struct memory_tmpdir {
     memory_tmpdir()
     {
-        if (const char* t = std::getenv("TMPDIR"))
-            old_ = t;
         if (fs::is_directory("/dev/shm"))
             ::setenv("TMPDIR", "/dev/shm", 1);
     }
-    ~memory_tmpdir()
-    {
-        if (old_)
-            ::setenv("TMPDIR", old_->c_str(), 1);
-        else
-            ::unsetenv("TMPDIR");
-    }
-
-private:
-    std::optional<std::string> old_;
+    ~memory_tmpdir() { was_set ? ::setenv("TMPDIR", old.c_str(), 1) : ::unsetenv("TMPDIR"); }
+    const bool was_set = std::getenv("TMPDIR") != nullptr;
+    const std::string old = was_set ? std::getenv("TMPDIR") : "";
 };
 
 struct computer {
@@ -72,22 +48,12 @@ struct computer {
     std::vector<std::tuple<uint64_t, uint64_t, uint64_t>> passed_over;
 };
 
-size_t grade_events(const std::string& reviews_log)
-{
-    const std::string bytes = file_exists(reviews_log) ? read_file(reviews_log) : std::string();
-    size_t n = 0;
-    for (size_t at = 0; at + 24 <= bytes.size(); at += 24)
-        n += bytes[at + 23] == 0 ? 1 : 0;
-    return n;
-}
-
 // Per computer, the sequences of its grade records, as its log held them before any trim.
 using grade_history = std::map<uint64_t, std::set<uint64_t>>;
 
 void note_grades(grade_history& h, const computer& c)
 {
-    const change_log_read read = read_change_log(read_file(c.view.file(change_log_name(c.id))));
-    for (const change_record& r : read.records)
+    for (const change_record& r : read_change_log(read_file(c.view.file(change_log_name(c.id)))).records)
         if (r.kind == change_kind::grade)
             h[c.id].insert(r.sequence);
 }
@@ -107,20 +73,11 @@ size_t grades_held(const grade_history& h, const computer& c)
     return n;
 }
 
-class SyncTest : public clean_state_test {
+class SyncTest : public sync_fixture {
 protected:
-    void TearDown() override
-    {
-        sync_close();
-        clean_state_test::TearDown();
-    }
-
     sync_summary open(computer& c)
     {
-        EXPECT_FALSE(holds_any(ma_init(c.data.path().c_str()), init_status::dir_not_accessible));
-        ma_nn_init();
-        sync_summary s;
-        EXPECT_EQ(sync_open(c.view.path(), c.id, &s), sync_open_status::opened);
+        const sync_summary s = sync_fixture::open(c.data, c.view.path(), c.id);
         for (const std::string& line : s.conflicts)
             c.dropped_grades += line.rfind("a grade", 0) == 0 && line.find("was dropped") != std::string::npos ? 1 : 0;
         if (s.joined_from != 0) {
@@ -137,13 +94,7 @@ protected:
     void close(computer& c)
     {
         c.applied = sync_g().inbox->positions();
-        close();
-    }
-
-    void close()
-    {
-        EXPECT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
-        sync_close();
+        sync_fixture::close();
         EXPECT_FALSE(sync_take_problem());
     }
 
@@ -153,10 +104,8 @@ protected:
     void deliver_some(std::mt19937& rng, std::vector<std::unique_ptr<computer>>& all, bool everything)
     {
         for (auto& from : all) {
-            const std::string source = from->view.file(change_log_name(from->id));
-            const std::string snapshot = from->view.file(snapshot_name(from->id));
-            const std::string bytes = file_exists(source) ? read_file(source) : std::string();
-            const std::string whole = file_exists(snapshot) ? read_file(snapshot) : std::string();
+            const std::string bytes = bytes_of(from->view.file(change_log_name(from->id)));
+            const std::string whole = bytes_of(from->view.file(snapshot_name(from->id)));
             for (auto& to : all) {
                 if (to == from)
                     continue;
@@ -167,12 +116,8 @@ protected:
                     continue;
                 const std::string target = to->view.file(change_log_name(from->id));
                 // A trim makes the log shorter than what arrived of it before.
-                const size_t have = std::min(file_exists(target) ? read_file(target).size() : 0, bytes.size());
-                if (everything) {
-                    write_file(target, bytes);
-                    continue;
-                }
-                switch (rng() % 6) {
+                const size_t have = std::min(bytes_of(target).size(), bytes.size());
+                switch (everything ? 2 : rng() % 6) {
                 case 0:
                 case 1: break;  // late: nothing this time
                 case 2: write_file(target, bytes); break;
@@ -208,9 +153,7 @@ TEST_F(SyncTest, ComputersAgreeOnceEverythingIsDelivered)
         add_computer(id);
     int made = 0;
     const int sessions = session_count();
-    size_t arrived = 0;
-    size_t conflict_copies = 0;
-    size_t joins = 0;
+    size_t arrived = 0, conflict_copies = 0, joins = 0;
     size_t rejoins = 0;  // starts from a snapshot after a trim went past what a computer held
     grade_history grades;
     for (int s = 0; s < sessions; ++s) {
@@ -224,9 +167,7 @@ TEST_F(SyncTest, ComputersAgreeOnceEverythingIsDelivered)
         set_local_clock(date.tm_year + 1900, date.tm_mon + 1, date.tm_mday, date.tm_hour, date.tm_min, date.tm_sec);
         // Applied records from elsewhere: a start from a snapshot now is a start again (one that
         // found only trimmed logs, and no whole snapshot yet, at its first start may well).
-        bool started = false;
-        for (const auto& [writer, through] : c.applied)
-            started = started || through > 0;
+        const bool started = std::ranges::any_of(c.applied, [](const auto& applied) { return applied.second > 0; });
         const sync_summary summary = open(c);
         rejoins += started && summary.joined_from != 0 ? 1 : 0;
         arrived += summary.arrived;
@@ -242,18 +183,15 @@ TEST_F(SyncTest, ComputersAgreeOnceEverythingIsDelivered)
     std::vector<collection_image> images;
     for (auto& c : all) {
         const sync_summary last = open(*c);
-        EXPECT_EQ(last.waiting, 0u);
-        EXPECT_EQ(last.adopted, 0u);
+        EXPECT_EQ(std::tuple(last.waiting, last.adopted), std::tuple(0u, 0u));
         images.push_back(image_of_open_database());
         close(*c);
     }
-    EXPECT_GT(arrived, 0u);
-    EXPECT_GT(conflict_copies, 0u);
-    EXPECT_GT(joins, 0u);
+    EXPECT_TRUE(arrived > 0 && conflict_copies > 0 && joins > 0) << arrived << " " << conflict_copies << " " << joins;
     EXPECT_EQ(rejoins, 0u);  // nobody was away long enough for that
     size_t trimmed = 0;
     for (auto& c : all) {
-        const change_log_read own = read_change_log(read_file(c->view.file(change_log_name(c->id))));
+        const change_log_read own = log_of(c->view, c->id);
         trimmed += !own.records.empty() && own.records.front().sequence > 1 ? 1 : 0;
     }
     EXPECT_GT(trimmed, 0u);
@@ -261,6 +199,6 @@ TEST_F(SyncTest, ComputersAgreeOnceEverythingIsDelivered)
     for (size_t i = 1; i < images.size(); ++i)
         EXPECT_TRUE(images[0] == images[i]) << std::hex << all[i]->id << "\n" << difference(images[0], images[i]);
     for (auto& c : all)
-        EXPECT_EQ(grade_events(c->data.file("reviews.log")) + c->dropped_grades, grades_held(grades, *c) + c->own_grades)
+        EXPECT_EQ(grade_lines(c->data) + c->dropped_grades, grades_held(grades, *c) + c->own_grades)
             << std::hex << c->id;
 }

@@ -18,17 +18,11 @@ namespace {
 // Everything of the open database and network that a grade may touch, by value, with the
 // items' addresses so that "the same place" means the same record.
 struct memory_image {
-    std::vector<std::tuple<const item*, std::string, std::string, uint32_t, uint16_t, uint16_t, uint16_t, uint16_t,
-        uint16_t, uint16_t, uint16_t, uint16_t>>
-        items;
-    std::vector<std::tuple<std::string, std::string, uint16_t>> queue;
-    uint32_t item_count = 0;
-    uint32_t pending_count = 0;
-    std::string tail_question;
-    std::array<float, ann_weight_count> weights{};
+    std::vector<std::string> items;  // address and fields of each scheduled item, in list order
+    std::vector<std::string> queue;  // texts and category of each queue item, in file order
     std::vector<ann_case> cases;
-    float learning_rate = 0;
-    float test_error = 0;
+    std::array<float, ann_weight_count> weights{};
+    std::tuple<uint32_t, uint32_t, std::string, float, float> counts;  // items, queue, tail, rate, error
     bool operator==(const memory_image&) const = default;
 };
 
@@ -36,19 +30,16 @@ memory_image image()
 {
     memory_image m;
     for (const item* e : scheduled_items())
-        m.items.emplace_back(
-            e, e->question, e->answer, e->id, e->tmtrpt, e->stmtrpt, e->ctgr, e->livl, e->rllivl, e->ivl, e->rp, e->gr);
+        m.items.push_back(::testing::PrintToString(std::tuple(static_cast<const void*>(e), e->question.str(),
+            e->answer.str(), e->id, e->tmtrpt, e->stmtrpt, e->ctgr, e->livl, e->rllivl, e->ivl, e->rp, e->gr)));
     for (const pending_item* p : pending_items())
-        m.queue.emplace_back(p->question, p->answer, p->ctgr);
-    m.item_count = db().item_count;
-    m.pending_count = db().pending_count;
-    m.tail_question = db().pending_tail ? db().pending_tail->question.str() : "";
+        m.queue.push_back(::testing::PrintToString(std::tuple(std::string(p->question), std::string(p->answer), p->ctgr)));
     const ann_state& s = ann_globals();
-    m.weights = s.ann_weights;
     for (uint32_t i = 0; i < s.case_count; ++i)
         m.cases.push_back(*case_at(i));
-    m.learning_rate = s.learning_rate;
-    m.test_error = s.test_error;
+    m.weights = s.ann_weights;
+    m.counts = {db().item_count, db().pending_count, db().pending_tail ? db().pending_tail->question.str() : "",
+        s.learning_rate, s.test_error};
     return m;
 }
 
@@ -107,11 +98,10 @@ protected:
         ASSERT_EQ(ma_init(without.path().c_str()), init_status::from_bin);
         ma_nn_init();
         ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
-        const auto a = files_of(with.path());
-        const auto b = files_of(without.path());
-        ASSERT_EQ(a.size(), b.size());
+        const auto a = files_of(with.path()), b = files_of(without.path());
         for (const auto& [name, bytes] : b)
-            EXPECT_TRUE(a.at(name) == bytes) << name << " differs";
+            EXPECT_TRUE(a.contains(name) && a.at(name) == bytes) << name << " differs";
+        EXPECT_EQ(a.size(), b.size());
         EXPECT_TRUE(file_exists(with.file("reviews.log")));
     }
 
@@ -122,23 +112,6 @@ protected:
 
 TEST_F(UndoTest, AnUndoneGradeLeavesNoTraceInMemoryOrFiles)
 {
-    // Due reviews, each undone at once; at least one of them taught the network a case.
-    bool case_appended = false;
-    expect_no_trace(61, [&] {
-        for (uint16_t grade = 0; grade <= 5; ++grade) {
-            item* e = choose_next_item(nullptr, 0);
-            ASSERT_NE(e, nullptr);
-            const uint32_t cases = ann_globals().case_count;
-            grade_reviewed(e, grade, review_screen::scheduled);
-            case_appended = case_appended || ann_globals().case_count > cases;
-            const undo_result r = undo_last_grade();
-            ASSERT_TRUE(r.undone);
-            EXPECT_EQ(r.restored_item, e);
-            EXPECT_TRUE(r.network_restored);
-        }
-    });
-    EXPECT_TRUE(case_appended);
-
     // A forced review of an item not yet due, undone the next day.
     expect_no_trace(61, [&] {
         item* e = const_cast<item*>(scheduled_items().back());
@@ -162,18 +135,26 @@ TEST_F(UndoTest, AnUndoneGradeLeavesNoTraceInMemoryOrFiles)
             EXPECT_NE(undo_last_grade().restored_pending, nullptr);
     });
 
-    // A whole session stepped back.
+    // A whole session stepped back, some grades undone at once; one at least taught the network a case.
+    bool case_appended = false;
     expect_no_trace(61, [&] {
         for (int i = 0; i < 30; ++i) {
             item* e = choose_next_item(nullptr, i % 3 == 0 ? 1 : 0);
             ASSERT_NE(e, nullptr);
+            const uint32_t cases = ann_globals().case_count;
             grade_reviewed(e, static_cast<uint16_t>(i % 6), i % 3 == 0 ? review_screen::forced : review_screen::scheduled);
+            case_appended = case_appended || ann_globals().case_count > cases;
+            if (i % 5 == 0) {
+                const undo_result r = undo_last_grade();
+                EXPECT_TRUE(r.restored_item == e && r.network_restored) << i;
+            }
         }
         introduce_reviewed(4, db().pending_head);
         grade_reviewed(db().head, 3, review_screen::scheduled);
         int undone = 0;
         while (undo_last_grade().undone)
             ++undone;
-        EXPECT_EQ(undone, 32);
+        EXPECT_EQ(undone, 26);
     });
+    EXPECT_TRUE(case_appended);
 }

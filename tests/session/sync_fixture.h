@@ -1,0 +1,93 @@
+#pragma once
+// Computers sharing a sync folder, one open at a time: each sees the folder through a directory
+// of its own, into which the tests copy the others' files as a sync service would.
+#include <string>
+#include <vector>
+
+#include "ann/ann_files.h"
+#include "formats/sync_snapshot.h"
+#include "session/lifecycle.h"
+#include "session/review_log.h"
+#include "session/sync.h"
+#include "support/sync_support.h"
+
+// A record written by hand into a computer's log, as another computer would have made it.
+struct stamped {
+    change_kind kind;
+    std::vector<std::string> path;
+    uint64_t stamp;
+    std::string text = {};  // the new name of a rename
+};
+
+class sync_fixture : public clean_state_test {
+protected:
+    void TearDown() override
+    {
+        sync_close();
+        clean_state_test::TearDown();
+    }
+
+    // Opens `data` as computer `id` on the folder seen at `view`, applying what arrived.
+    static sync_summary open(const temp_dir& data, const std::string& view, uint64_t id)
+    {
+        EXPECT_FALSE(holds_any(ma_init(data.path().c_str()), init_status::dir_not_accessible));
+        ma_nn_init();
+        sync_summary s;
+        EXPECT_EQ(sync_open(view, id, &s), sync_open_status::opened);
+        return s;
+    }
+
+    static void close()
+    {
+        EXPECT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
+        sync_close();
+    }
+
+    static std::string bytes_of(const std::string& path) { return file_exists(path) ? read_file(path) : ""; }
+
+    // The grades (not their undos) in a data directory's reviews.log.
+    static size_t grade_lines(const temp_dir& data)
+    {
+        const std::string bytes = bytes_of(data.file(review_log_name));
+        size_t n = 0;
+        for (size_t at = 0; at + review_record_size <= bytes.size(); at += review_record_size)
+            n += bytes[at + 23] == 0 ? 1 : 0;
+        return n;
+    }
+
+    // What the sync service does: one file of `from` reaches `to` as it is now.
+    static void deliver(const temp_dir& from, const temp_dir& to, const std::string& name)
+    {
+        write_file(to.file(name), read_file(from.file(name)));
+    }
+
+    static void write_records(const temp_dir& view, uint64_t id, const std::vector<stamped>& records)
+    {
+        change_log_writer w(view.file(change_log_name(id)), id);
+        for (const stamped& s : records) {
+            change_record r;
+            r.kind = s.kind;
+            r.path = s.path;
+            r.text = s.text;
+            if (s.kind == change_kind::add_item) {
+                r.item = {id, w.next_sequence()};
+                r.question = "q";
+            }
+            ASSERT_EQ(w.append(r, s.stamp).status, change_append_status::appended);
+        }
+    }
+
+    static change_log_read log_of(const temp_dir& view, uint64_t id)
+    {
+        return read_change_log(read_file(view.file(change_log_name(id))));
+    }
+
+    static item* item_named(const std::string& question)
+    {
+        item* found = nullptr;
+        for (item* e = db().head; e; e = e->next)
+            found = e->question.str() == question ? e : found;
+        EXPECT_NE(found, nullptr) << question;
+        return found;
+    }
+};
