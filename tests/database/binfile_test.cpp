@@ -44,23 +44,6 @@ void set_fields(item* e, const item_fields& f)
 // Every field at the largest value the file keeps.
 const item_fields extremes{65535, 1, 0xFFFFFFFFu, 2047, 65535, 2047, 127, 5, 0xDEADBEEFu, 0x01020304u};
 
-std::vector<std::string> files_in(const std::string& dir)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-bool has_temporary_file(const std::string& dir)
-{
-    for (const std::string& name : files_in(dir))
-        if (name.find(".tmp-") != std::string::npos)
-            return true;
-    return false;
-}
-
 class BinfileTest : public open_database_test {
 protected:
     std::string bin() const { return dir.file("elements.bin"); }
@@ -95,7 +78,6 @@ TEST_F(BinfileTest, TheHeaderTheRootAndAnItemHaveTheDocumentedBytes)
     db().time_of_start = 0x01020304u;
     ASSERT_EQ(write_bin(bin().c_str()), bin_write_status::done);
     EXPECT_EQ(read_file(bin()), header(0x01020304u, 1) + category_bytes(0, "root"));
-    EXPECT_FALSE(has_temporary_file(dir.path()));
 
     set_fields(add_test_item(0x0102, 0, 0x0506, "Q", "An"),
         {0x0102, 0x0304, 0x0A0B0C0Du, 0x1112, 0x1314, 0x0506, 0x0015, 3, 0x21222324u, 0x31323334u});
@@ -326,7 +308,9 @@ TEST_F(BinfileTest, FailedSavesLeaveTheOldFile)
     for (int i = 0; i < 2000; ++i)
         add_test_item(1, 0, 1, "a longer question " + std::to_string(i), "and its answer");
 
-    // A file size limit makes a write fail part way.
+    // A file size limit makes a write fail part way; the rename cannot replace a directory.
+    const auto entries = [&] { return std::distance(std::filesystem::directory_iterator(dir.path()), {}); };
+    const auto before = entries();
     const int limited = run_in_child([&] {
         std::signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{4096, 4096};
@@ -336,14 +320,10 @@ TEST_F(BinfileTest, FailedSavesLeaveTheOldFile)
     });
     EXPECT_EQ(static_cast<bin_write_status>(limited), bin_write_status::write_failed);
     EXPECT_EQ(read_file(bin()), old);
-    EXPECT_FALSE(has_temporary_file(dir.path()));
-
-    // The rename cannot replace a directory in the file's place: written, not committed.
     std::filesystem::remove(bin());
     std::filesystem::create_directories(bin() + "/keep");
     EXPECT_EQ(write_bin(bin().c_str()), bin_write_status::close_failed);
-    EXPECT_TRUE(std::filesystem::is_directory(bin() + "/keep"));
-    EXPECT_FALSE(has_temporary_file(dir.path()));
+    EXPECT_EQ(entries(), before) << "a temporary file was left";
 }
 
 TEST_F(BinfileTest, RefusedFileIsKeptBesideTheNewOne)
@@ -358,12 +338,6 @@ TEST_F(BinfileTest, RefusedFileIsKeptBesideTheNewOne)
     EXPECT_NE(log().find("INFO: the unreadable \"" + bin() + "\" was kept as \"" + dir.file("elements.refused-1.bin") +
                   "\"\n"),
         std::string::npos);
-
-    // A normal open and close keeps nothing more.
-    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
-    EXPECT_EQ(db().head->question, "new work");
-    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
-    EXPECT_FALSE(file_exists(dir.file("elements.refused-2.bin")));
 
     // A second refusal does not overwrite the first kept copy.
     const std::string cut = read_file(bin()).substr(0, 50);  // inside the first item's texts

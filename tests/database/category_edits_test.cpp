@@ -45,6 +45,8 @@ TEST_F(CategoryEdits, RenameKeepsNamesUniqueUnderTheirParent)
     }
     EXPECT_EQ(rename_category(french, "Deutsch"), category_edit::name_taken);
     EXPECT_EQ(rename_category(category_count(), "x"), category_edit::no_such_category);
+    for (const int32_t parent : {-2, int32_t{count}})
+        EXPECT_EQ(create_category("x", parent).result, category_edit::no_such_category) << parent;
     EXPECT_EQ(category_at(verben)->name, "Verben");
     EXPECT_EQ(category_count(), count);
 
@@ -59,28 +61,9 @@ TEST_F(CategoryEdits, RenameKeepsNamesUniqueUnderTheirParent)
     // The lookup by name follows: the new name finds the category, the old one is free.
     EXPECT_EQ(add_category("Zeit'wörter'", deutsch), verben);
     EXPECT_EQ(category_named("Verben", deutsch), -1);
-    const uint16_t again = add_category("Verben", deutsch);
-    EXPECT_EQ(again, count);
-    EXPECT_EQ(rename_category(again, "Zeit\"wörter'"), category_edit::name_taken);
-
-}
-
-TEST_F(CategoryEdits, CreateMakesTheCategoryUnderItsParent)
-{
-    const category_made deutsch = create_category("Deutsch", -1);
-    ASSERT_EQ(deutsch.result, category_edit::done);
-    EXPECT_EQ(category_at(deutsch.index)->parent, deutsch.index);
-    const category_made verben = create_category("Verben", deutsch.index);
-    ASSERT_EQ(verben.result, category_edit::done);
-    EXPECT_EQ(path_of(verben.index), "Deutsch/Verben");
-
-    const uint16_t count = category_count();
-    EXPECT_EQ(create_category("Deutsch", -1).result, category_edit::name_taken);
-    EXPECT_EQ(create_category("say \"hi\"", -1).result, category_edit::done);
-    EXPECT_EQ(create_category("say 'hi'", -1).result, category_edit::name_taken);
-    EXPECT_EQ(create_category("x", count + 1).result, category_edit::no_such_category);
-    EXPECT_EQ(create_category("x", -2).result, category_edit::no_such_category);
-    EXPECT_EQ(category_count(), count + 1);
+    const category_made again = create_category("Verben", deutsch);
+    EXPECT_EQ(std::tuple(again.result, again.index, path_of(again.index)), std::tuple(category_edit::done, count, "Deutsch/Verben"));
+    EXPECT_EQ(rename_category(again.index, "Zeit\"wörter'"), category_edit::name_taken);
 }
 
 TEST_F(CategoryEdits, DeleteIsRefusedWhileAnythingIsInTheCategoryOrBelowIt)

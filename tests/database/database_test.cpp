@@ -33,7 +33,6 @@ TEST_F(DatabaseTest, AddCategoryFindsCleansAndGrows)
     EXPECT_EQ(add_category("\nname", -1), 0);
     EXPECT_EQ(category_count(), before);
     EXPECT_EQ(category_at(category_count()), nullptr);
-
 }
 
 TEST_F(DatabaseTest, TheLastCategoryIndexIsTheLimitAndNothingWraps)
@@ -205,7 +204,6 @@ TEST_F(DatabaseTest, OrderCategoriesPutsParentsFirstAndRenumbersReferences)
     EXPECT_EQ(std::tuple(category_at(0)->name, category_at(0)->parent, category_at(2)->name, category_at(2)->parent),
         std::tuple("two", 0, "root", 0));
     EXPECT_EQ(std::tuple(in0->ctgr, in2->ctgr, p->ctgr), std::tuple(2, 0, 0));
-
 }
 
 // The order a batch links in is checked against the plain list in the scheduled index tests.
@@ -239,20 +237,11 @@ TEST_F(DayNumberTest, DaysBeginAtHalfPastThreeOnTheWallClock)
     const char* const cet = "CET-1CEST,M3.5.0,M10.5.0/3";
     const day_case cases[] = {
         {utc, 1, 15, 1, 15, 3, 29, 49710},  // before day 0: the difference wraps
-        {utc, 1, 15, 1, 15, 3, 30, 0},
-        {utc, 1, 15, 1, 16, 3, 29, 0},
-        {utc, 1, 15, 1, 16, 3, 30, 1},
-        {cet, 1, 15, 7, 10, 3, 29, 175},  // started in winter
-        {cet, 1, 15, 7, 10, 3, 30, 176},
-        {cet, 6, 1, 6, 2, 2, 30, 0},  // started in summer
-        {cet, 6, 1, 6, 2, 3, 29, 0},
-        {cet, 6, 1, 6, 2, 3, 30, 1},
-        {cet, 6, 1, 7, 10, 3, 29, 38},
-        {cet, 6, 1, 7, 10, 3, 30, 39},
-        {cet, 6, 1, 12, 1, 3, 29, 182},
-        {cet, 6, 1, 12, 1, 3, 30, 183},
-        {cet, 6, 1, 7, 10, 3, 29, 38, false},
-        {cet, 6, 1, 7, 10, 3, 30, 39, false},
+        {utc, 1, 15, 1, 15, 3, 30, 0}, {utc, 1, 15, 1, 16, 3, 29, 0}, {utc, 1, 15, 1, 16, 3, 30, 1},
+        {cet, 1, 15, 7, 10, 3, 29, 175}, {cet, 1, 15, 7, 10, 3, 30, 176},  // started in winter
+        {cet, 6, 1, 6, 2, 2, 30, 0}, {cet, 6, 1, 6, 2, 3, 29, 0}, {cet, 6, 1, 6, 2, 3, 30, 1},  // in summer
+        {cet, 6, 1, 7, 10, 3, 29, 38}, {cet, 6, 1, 7, 10, 3, 30, 39}, {cet, 6, 1, 12, 1, 3, 29, 182},
+        {cet, 6, 1, 12, 1, 3, 30, 183}, {cet, 6, 1, 7, 10, 3, 29, 38, false}, {cet, 6, 1, 7, 10, 3, 30, 39, false},
     };
     for (const day_case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.zone << " from " << c.start_month << "-" << c.start_day << " at " << c.month
