@@ -19,13 +19,8 @@ class CalendarTest : public clean_state_test {};
 
 calendar_time local(int year, int month, int day, int hour = 0, int minute = 0, int second = 0)
 {
-    calendar_time r;
-    r.tm_year = year - 1900;
-    r.tm_mon = month - 1;
-    r.tm_mday = day;
-    r.tm_hour = hour;
-    r.tm_min = minute;
-    r.tm_sec = second;
+    calendar_time r{};
+    std::tie(r.tm_year, r.tm_mon, r.tm_mday, r.tm_hour, r.tm_min, r.tm_sec) = std::tuple(year - 1900, month - 1, day, hour, minute, second);
     return r;
 }
 
@@ -56,11 +51,7 @@ bool in_dst_at(int year, int month, int day, int hour = 0, int minute = 0, int s
 uint32_t utc(int year, int month, int day, int hour = 0, int minute = 0)
 {
     tm date{};
-    date.tm_year = year - 1900;
-    date.tm_mon = month - 1;
-    date.tm_mday = day;
-    date.tm_hour = hour;
-    date.tm_min = minute;
+    std::tie(date.tm_year, date.tm_mon, date.tm_mday, date.tm_hour, date.tm_min) = std::tuple(year - 1900, month - 1, day, hour, minute);
     return static_cast<uint32_t>(::timegm(&date));
 }
 

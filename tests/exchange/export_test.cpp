@@ -66,14 +66,8 @@ TEST_F(Export, XmlGivesBackTheSameItemsCategoriesAndScheduling)
     k.qfont = "DejaVu Sans,12";
     k.aimg = "pics/bg.png";
     item* e = add_test_item(40, verbs, 12, "gehen <b>laufen</b>", "to go\nto walk");
-    e->id = 4000000000u;
-    e->stmtrpt = 38;
-    e->livl = 2047;
-    e->rllivl = 5;
-    e->rp = 127;
-    e->gr = 5;
-    e->sstick = 7;
-    e->hstick = 0xFFFFFFFFu;
+    std::tie(e->id, e->stmtrpt, e->livl, e->rllivl, e->rp, e->gr, e->sstick, e->hstick) =
+        std::tuple(4000000000u, 38, 2047, 5, 127, 5, 7u, 0xFFFFFFFFu);
     add_test_item(2, deep, 0, "has </q> inside", "and </a> too");
     add_test_item(2, deep, 0, "<![CDATA[ looks like a section", "ends ]]> with");
     add_test_item(65535, other, 2047, "two\n\nblank lines\n", "\n");
