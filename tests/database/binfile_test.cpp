@@ -1,7 +1,3 @@
-#include <sys/resource.h>
-#include <unistd.h>
-
-#include <csignal>
 #include <filesystem>
 #include <optional>
 #include <random>
@@ -298,32 +294,6 @@ TEST_F(BinfileTest, OverLongTextsAreCutAtAWholeCharacter)
     EXPECT_EQ(db().head->question, std::string(65534, 'x'));
     EXPECT_EQ(db().head->answer.size(), 65535u);
     EXPECT_EQ(category_at(0)->qimg->size(), 65535u);
-}
-
-TEST_F(BinfileTest, FailedSavesLeaveTheOldFile)
-{
-    add_test_item(0);
-    ASSERT_EQ(write_bin(bin().c_str()), bin_write_status::done);
-    const std::string old = read_file(bin());
-    for (int i = 0; i < 2000; ++i)
-        add_test_item(1, 0, 1, "a longer question " + std::to_string(i), "and its answer");
-
-    // A file size limit makes a write fail part way; the rename cannot replace a directory.
-    const auto entries = [&] { return std::distance(std::filesystem::directory_iterator(dir.path()), {}); };
-    const auto before = entries();
-    const int limited = run_in_child([&] {
-        std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{4096, 4096};
-        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
-            return 99;
-        return static_cast<int>(write_bin(bin().c_str()));
-    });
-    EXPECT_EQ(static_cast<bin_write_status>(limited), bin_write_status::write_failed);
-    EXPECT_EQ(read_file(bin()), old);
-    std::filesystem::remove(bin());
-    std::filesystem::create_directories(bin() + "/keep");
-    EXPECT_EQ(write_bin(bin().c_str()), bin_write_status::close_failed);
-    EXPECT_EQ(entries(), before) << "a temporary file was left";
 }
 
 TEST_F(BinfileTest, RefusedFileIsKeptBesideTheNewOne)
