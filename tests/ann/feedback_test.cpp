@@ -4,7 +4,6 @@
 #include <map>
 #include <random>
 #include <set>
-#include <string>
 #include <tuple>
 
 #include "ann/ann_files.h"

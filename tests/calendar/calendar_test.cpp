@@ -6,7 +6,6 @@
 #include <optional>
 #include <tuple>
 #include <utility>
-#include <vector>
 
 #include "calendar/calendar.h"
 #include "platform/platform_state.h"

@@ -2,7 +2,6 @@
 // through the text import.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <map>
 
 #include "exchange/export.h"

@@ -1,7 +1,3 @@
-#include <algorithm>
-#include <filesystem>
-#include <cstring>
-#include <iterator>
 #include <map>
 #include <optional>
 #include <string>
