@@ -81,19 +81,14 @@ public:
         const auto user = store.size() - builtin_case_count;
         const int kind = pick(100);
         ann_case c;
-        if (kind < 20 && user > 0) {
+        if (kind < 32 && user > 0)
             c = store[builtin_case_count + recent(user)];
-        } else if (kind < 32 && user > 0) {
-            c = store[builtin_case_count + recent(user)];
-            vary(c);
-        } else if (kind < 37) {
+        else if (kind < 45)
             c = builtin_cases[static_cast<size_t>(pick(builtin_case_count))];
-        } else if (kind < 45) {
-            c = builtin_cases[static_cast<size_t>(pick(builtin_case_count))];
-            vary(c);
-        } else {
+        else
             c = make_case(days(), days(), static_cast<uint16_t>(pick(12)), static_cast<uint16_t>(pick(6)), days());
-        }
+        if ((kind >= 20 && kind < 32) || (kind >= 37 && kind < 45))
+            vary(c);
         if (pick(100) == 0)
             c[1] = pick(2) ? 0.0f : -0.0f;
         c[4] = encode_days(days());
