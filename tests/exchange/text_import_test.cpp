@@ -40,13 +40,6 @@ protected:
     {
         return import_text_file(file("cards.txt", contents), options);
     }
-    static std::vector<std::string> problems(const import_summary& s)
-    {
-        std::vector<std::string> all;
-        for (const exchange_problem& p : s.problems)
-            all.push_back(log_text(p));
-        return all;
-    }
 };
 
 // One file a case: the items it gives (each in the queue under its category path), the items

@@ -23,21 +23,13 @@ sync_snapshot sample_snapshot()
     s.made = {{{"root", "new"}, {1768478400100, other}}};
     s.deleted = {{{"root", "gone"}, {1768478400200, me}}, {{"root", "new", "x"}, {5, other}}};
     s.categories = {{"root"}, {"root", "new"}};
-    snapshot_entry item;
-    item.made.kind = change_kind::add_item;
-    item.made.item = {other, 2};
-    item.made.path = {"root", "new"};
-    item.made.question = "Hauptstadt von Frankreich?";
-    item.made.answer = "Paris";
-    item.made.schedule = {1768478400, 20480, 20470, 10, 4, 5, 3, 4};
-    item.schedule_set = {1768478400999, other};
-    item.texts_set = {1768478400500, me};
-    item.place_set = {1768478400001, other};
+    snapshot_entry item{.made = {}, .schedule_set = {1768478400999, other}, .texts_set = {1768478400500, me},
+        .place_set = {1768478400001, other}};
+    change_record& made = item.made;
+    made.kind = change_kind::add_item, made.item = {other, 2}, made.path = {"root", "new"};
+    made.question = "Hauptstadt von Frankreich?", made.answer = "Paris", made.schedule = {1768478400, 20480, 20470, 10, 4, 5, 3, 4};
     snapshot_entry queued;
-    queued.made.kind = change_kind::queue_add;
-    queued.made.item = {me, 5};
-    queued.made.path = {"root"};
-    queued.made.question = "q";
+    queued.made.kind = change_kind::queue_add, queued.made.item = {me, 5}, queued.made.path = {"root"}, queued.made.question = "q";
     s.entries = {item, queued};
     return s;
 }
