@@ -166,9 +166,8 @@ TEST_F(TestErrorTest, TheEstimateIsAveragedWithTheLastAndSetsTheLearningRate)
     // Errors 1/32, 1/128 and 1/128 on three distinct draws: sum 3/64, estimate 3.0 exactly.
     std::vector<unsigned> k = draws(1234);
     ASSERT_TRUE(k[0] != k[1] && k[1] != k[2] && k[0] != k[2]);
-    (*case_at(k[0]))[4] = 0.75f;
-    (*case_at(k[1]))[4] = 0.625f;
-    (*case_at(k[2]))[4] = 0.375f;
+    for (const auto& [at, target] : {std::pair{0, 0.75f}, {1, 0.625f}, {2, 0.375f}})
+        (*case_at(k[at]))[4] = target;
     s.test_error = 1.0f;
     s.learning_rate = 0.02f;
     EXPECT_EQ(compute_test_error(), 2.0f);

@@ -35,18 +35,11 @@ TEST(CrtRand, FollowsTheHandheldRuntimeSequenceAndRange)
 TEST(FileTime, ConvertsExactlyAndRefusesInvalidDates)
 {
     platform_reset();
-    SYSTEMTIME st = make_system_time(1601, 1, 1);
-    FILETIME ft{};
-    ASSERT_TRUE(system_time_to_file_time(&st, &ft));
-    EXPECT_EQ(ft.ticks, 0u);
-
-    st = make_system_time(1970, 1, 1);
-    ASSERT_TRUE(system_time_to_file_time(&st, &ft));
-    EXPECT_EQ(ft.ticks, 11644473600ULL * 10000000ULL);
-
     // Leap rules: 2000 is a leap year, 1900 and 2009 are not.
-    st = make_system_time(2000, 2, 29);
-    EXPECT_TRUE(system_time_to_file_time(&st, &ft));
+    FILETIME ft{};
+    for (const auto& [st, seconds] : {std::pair{make_system_time(1601, 1, 1), 0ULL},
+             {make_system_time(1970, 1, 1), 11644473600ULL}, {make_system_time(2000, 2, 29), 11644473600ULL + 951782400}})
+        EXPECT_TRUE(system_time_to_file_time(&st, &ft) && ft.ticks == seconds * 10000000ULL) << st.wYear;
     for (const SYSTEMTIME& bad : {make_system_time(1900, 2, 29), make_system_time(2009, 2, 29),
              make_system_time(2009, 13, 1), make_system_time(2009, 4, 31), make_system_time(2009, 1, 0),
              make_system_time(1600, 12, 31), make_system_time(2009, 1, 1, 24)})
@@ -62,14 +55,11 @@ TEST(FileTime, ConvertsExactlyAndRefusesInvalidDates)
         EXPECT_EQ(back.ticks, in.ticks);
         EXPECT_EQ(out.wDayOfWeek, (day + 1) % 7);
     }
-    FILETIME negative{0x8000000000000000ULL};
+    FILETIME negative{0x8000000000000000ULL}, zero{};
     SYSTEMTIME out{};
     EXPECT_FALSE(file_time_to_system_time(&negative, &out));
-
     platform_globals().failing_file_time_conversions = 1;
-    FILETIME zero{};
-    EXPECT_FALSE(file_time_to_system_time(&zero, &out));
-    EXPECT_TRUE(file_time_to_system_time(&zero, &out));
+    EXPECT_EQ(std::pair(file_time_to_system_time(&zero, &out), file_time_to_system_time(&zero, &out)), std::pair(false, true));
 }
 
 // The first and last code point of each sequence length, and one step past each bound.
