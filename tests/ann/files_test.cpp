@@ -3,7 +3,6 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
-#include <optional>
 #include <vector>
 #include <string>
 #include <tuple>
@@ -13,27 +12,9 @@
 #include "ann_test_support.h"
 #include "database/database.h"
 #include "platform/files.h"
-#include "platform/platform_state.h"
 #include "support/database_helpers.h"
 
 namespace {
-
-// What the appends of user_cases.bin ask of the disk, as the fault hook sees them, and the one
-// kind of call to fail.
-struct case_file_calls {
-    std::vector<file_op> seen;
-    std::optional<file_op> failing;
-    int error = 0;
-};
-case_file_calls calls;
-
-int case_file_hook(file_op op, const char* path)
-{
-    if (!path || !std::string(path).ends_with("user_cases.bin"))
-        return 0;
-    calls.seen.push_back(op);
-    return calls.failing == op ? calls.error : 0;
-}
 
 // A database open in a temporary directory, the network not yet started.
 class AnnFilesTest : public open_database_test {
@@ -116,12 +97,10 @@ TEST_F(AnnFilesTest, DamagedCaseRecordsAreSkippedWithOneWarning)
 TEST_F(AnnFilesTest, EachAppendReachesStorageAndItsFailuresAreLogged)
 {
     ma_nn_init();
-    calls = {};
-    platform_globals().fault_hook = case_file_hook;
+    kill_at_file_operation(-1);  // counting only
     add_cases(10, 12, 3, 4, 30);  // the first creates the file: its folder is synced too
     add_cases(11, 12, 3, 4, 30);
-    EXPECT_EQ(calls.seen, (std::vector<file_op>{file_op::write, file_op::fsync, file_op::sync_directory,
-                              file_op::write, file_op::fsync}));
+    EXPECT_EQ(file_operations_seen(), 5);  // a write and an fsync each, and the folder's sync
     EXPECT_EQ(read_file(dir.file("user_cases.bin")).size(), 40u);
 
     // A sync that fails is said (the case was written but may not survive a power cut); a write
@@ -129,15 +108,14 @@ TEST_F(AnnFilesTest, EachAppendReachesStorageAndItsFailuresAreLogged)
     const std::tuple<file_op, int, std::string, uint16_t> failures[] = {
         {file_op::fsync, EIO, "ERROR: cannot sync ", 12}, {file_op::write, ENOSPC, "ERROR: cannot append to ", 13}};
     for (const auto& [op, error, message, interval] : failures) {
-        calls.failing = op;
-        calls.error = error;
+        fail_file_operations({{.op = op, .path_part = "user_cases.bin", .error = error, .at = -1}});
         add_cases(interval, 12, 3, 4, 30);
         EXPECT_NE(log().find(message + dir.file("user_cases.bin") + " (" + std::strerror(error) + ")"), std::string::npos)
             << log();
         EXPECT_EQ(read_file(dir.file("user_cases.bin")).size(), 60u);
     }
     EXPECT_EQ(ann_globals().case_count, builtin_case_count + 4u);
-    platform_globals().fault_hook = nullptr;
+    fail_file_operations({});
 
     // The next start reads the three cases that reached the file.
     ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
