@@ -49,8 +49,7 @@ TEST_F(AnnFilesTest, FreshDirectoryCreatesBothFilesWithTheirSizes)
     ann_globals().ann_weights = builtin_weights;
     ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
     ma_nn_init();
-    EXPECT_EQ(ann_globals().ann_weights, trained);
-    EXPECT_EQ(ann_globals().case_count, builtin_case_count + 1u);
+    EXPECT_EQ(std::pair(ann_globals().ann_weights, ann_globals().case_count), std::pair(trained, builtin_case_count + 1u));
 }
 
 TEST_F(AnnFilesTest, CaseFileRecordsMergeOrJoinTheStore)

@@ -39,8 +39,7 @@ TEST_F(OldXmlTest, OldFilesAreHandedOverAndReadByTheirOwnRules)
     EXPECT_EQ(std::tuple(name_of(1), category_at(1)->parent), std::tuple("Verbs", 1u));
 
     const auto list = scheduled_items();
-    ASSERT_EQ(list.size(), 4u);
-    EXPECT_EQ(db().item_count, 4u);
+    ASSERT_EQ(std::pair(list.size(), db().item_count), std::pair(size_t{4}, 4u));
     EXPECT_EQ(list[0]->id, 4u);
     EXPECT_EQ(item_categories(), (std::vector<uint32_t>{0, 0, 1, 1}));
     const item& w = *list[2];
@@ -52,16 +51,12 @@ TEST_F(OldXmlTest, OldFilesAreHandedOverAndReadByTheirOwnRules)
 TEST_F(OldXmlTest, TheOldestFilesGetARootCategory)
 {
     ASSERT_EQ(load(old_file(old_item(1, 1, "-", "a") + old_item(2, 2, "-", "b") + "</cardwright>\n", "<cardix")), 0);
-    ASSERT_EQ(category_count(), 1u);
-    EXPECT_EQ(name_of(0), "root");
-    EXPECT_EQ(scheduled_items()[1]->ctgr, 0u);
+    EXPECT_EQ(std::tuple(category_count(), name_of(0), scheduled_items().at(1)->ctgr), std::tuple(1u, "root", 0u));
 
     // A category the file made keeps slot 0.
     ASSERT_EQ(load(old_file("<category name=\"First\" bgcolor=\"3\">\n" + old_item(1, 1, "-", "a") + "</cardwright>\n")),
         0);
-    ASSERT_EQ(category_count(), 1u);
-    EXPECT_EQ(name_of(0), "First");
-    EXPECT_EQ(category_at(0)->qbgclr, 3u);
+    EXPECT_EQ(std::tuple(category_count(), name_of(0), category_at(0)->qbgclr), std::tuple(1u, "First", 3u));
 
     // Items that all name an empty category leave the table empty; ma_init adds the root.
     ASSERT_EQ(load(old_file(old_item(1, 1, "", "a") + "</cardwright>\n")), 0);
@@ -90,8 +85,7 @@ TEST_F(OldXmlTest, OldTagsAndFailures)
     clear_log();
     EXPECT_EQ(load(old_file(old_item(1, 1, "C", "a") + "<item id=\"2\">\n<A>unfinished\n")), 1);
     EXPECT_TRUE(log_has("ERROR: a problem while reading an answer in elements.xml - aborting reading " + xml_path()));
-    EXPECT_EQ(db().head, nullptr);
-    EXPECT_EQ(category_count(), 0u);
+    EXPECT_EQ(std::tuple(db().head, category_count()), std::tuple(static_cast<item*>(nullptr), 0u));
 
     clear_log();
     ASSERT_EQ(load(old_file("<category bgcolor=\"5\">\n<item tm_t_rpt=\"1\">\n<Q>x</Q>\n</item>\n</cardwright>\n")), 0);
