@@ -104,30 +104,20 @@ TEST_F(CategoryEdits, DeleteRenumbersEveryReference)
     db().kept_queue.push_back({d, "<q>kept in D</q>\n<a>x</a>\n", false});
 
     const category_removal removal = delete_category(a);
-    ASSERT_EQ(removal.result, category_edit::done);
-    EXPECT_EQ(removal.removed, 3u);
+    ASSERT_EQ(std::tuple(removal.result, removal.removed, category_count()), std::tuple(category_edit::done, 3u, 4));
     EXPECT_EQ(removal.new_index, (std::vector<int32_t>{0, -1, -1, 1, 2, 3, -1}));
-    ASSERT_EQ(category_count(), 4);
-    EXPECT_EQ(path_of(1), "C");
-    EXPECT_EQ(path_of(2), "C/D");
-    EXPECT_EQ(path_of(3), "E");
-    EXPECT_EQ(category_at(1)->parent, 1);
-    EXPECT_EQ(category_at(3)->parent, 3);
+    EXPECT_EQ(std::tuple(path_of(1), path_of(2), path_of(3), category_at(1)->parent, category_at(3)->parent),
+        std::tuple("C", "C/D", "E", 1, 3));
     for (const item* x : scheduled_items())
         EXPECT_EQ(path_of(x->ctgr), path_of(static_cast<uint16_t>(removal.new_index[items.at(x->question)])));
-    EXPECT_EQ(path_of(db().pending_head->ctgr), "E");
-    EXPECT_EQ(db().kept_queue[0].ctgr, 2);
+    EXPECT_EQ(std::pair(path_of(db().pending_head->ctgr), db().kept_queue[0].ctgr), std::pair(std::string("E"), 2));
     // The lookup knows the new indexes; the removed names are free again.
-    EXPECT_EQ(category_named("D", 1), 2);
-    EXPECT_EQ(category_named("A", -1), -1);
-    EXPECT_EQ(add_category("E", -1), 3);
+    EXPECT_EQ(std::tuple(category_named("D", 1), category_named("A", -1), add_category("E", -1)), std::tuple(2, -1, 3));
 
     // An empty leaf goes alone.
     const uint16_t leaf = add_category("leaf", 2);
     const category_removal alone = delete_category(leaf);
-    EXPECT_EQ(alone.removed, 1u);
-    EXPECT_EQ(category_count(), 4);
-    EXPECT_EQ(category_named("leaf", 2), -1);
+    EXPECT_EQ(std::tuple(alone.removed, category_count(), category_named("leaf", 2)), std::tuple(1u, 4, -1));
 }
 
 }  // namespace

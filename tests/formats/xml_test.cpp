@@ -125,10 +125,8 @@ TEST_F(XmlTest, CategoryNamesAndNamelessCategories)
         0);
     // A nameless first element is the root category, which takes its attributes.
     ASSERT_EQ(category_count(), 2u);
-    EXPECT_EQ(name_of(0), "root");
-    EXPECT_EQ(category_at(0)->qbgclr, 0xFF0000FFu);
-    EXPECT_EQ(name_of(1), "second");
-    EXPECT_EQ(scheduled_items()[0]->ctgr, 0u);
+    EXPECT_EQ(std::tuple(name_of(0), category_at(0)->qbgclr, name_of(1), scheduled_items().at(0)->ctgr),
+        std::tuple("root", 0xFF0000FFu, "second", 0u));
 }
 
 TEST_F(XmlTest, NestingBeyondTheStackStaysInTheInnermostCategory)
@@ -142,9 +140,7 @@ TEST_F(XmlTest, NestingBeyondTheStackStaysInTheInnermostCategory)
     body += xml_item(2, 2, "in L1", "x") + "</category>\n" + xml_item(3, 3, "top", "x") + "</cardwright>\n";
     ASSERT_EQ(load(xml_file(body)), 0);
     ASSERT_EQ(category_count(), 63u);
-    EXPECT_EQ(name_of(62), "L63");
-    EXPECT_EQ(category_at(62)->parent, 61u);
-    EXPECT_EQ(item_categories(), (std::vector<uint32_t>{62, 0, 0}));
+    EXPECT_EQ(std::tuple(name_of(62), category_at(62)->parent, item_categories()), std::tuple("L63", 61u, std::vector<uint32_t>{62, 0, 0}));
     const std::string text = log();
     EXPECT_NE(text.find("WARNING: categories nested deeper than 63 levels"), std::string::npos);
     EXPECT_EQ(text.find("WARNING", text.find("WARNING") + 1), std::string::npos) << text;
@@ -208,12 +204,10 @@ TEST_F(XmlTest, OverLongTextsAreCutAndTheItemsAroundThemKept)
     std::map<uint32_t, std::pair<std::string, std::string>> by_id;
     for (const item* e : list)
         by_id[e->id] = {e->question.str(), e->answer.str()};
-    EXPECT_EQ(by_id[1].first + "|" + by_id[1].second, "before|a1");
-    EXPECT_EQ(by_id[2].first, std::string(8191, 'm'));
-    EXPECT_EQ(by_id[3].second, signs.substr(0, 2730 * 3));
+    EXPECT_EQ(std::tuple(by_id[1].first + "|" + by_id[1].second, by_id[2].first, by_id[3].second, by_id[5].second),
+        std::tuple("before|a1", std::string(8191, 'm'), signs.substr(0, 2730 * 3), "a5"));
     EXPECT_EQ(by_id[4].first.substr(0, 38) + "|" + by_id[4].second, "line 0 </q> inside the section ccccccc|a4");
     EXPECT_EQ(by_id[4].first.find("<![CDATA["), std::string::npos);
-    EXPECT_EQ(by_id[5].second, "a5");
     EXPECT_EQ(std::tuple(by_id[6].first, by_id[7].first, by_id[8].first, by_id[9].second),
         std::tuple(one_line, fits, spanning, std::string(8191, 'y')));
     for (const char* warning : {"WARNING: the question of item 2 in elements.xml is longer than 8191 bytes",
