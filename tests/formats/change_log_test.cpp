@@ -164,11 +164,8 @@ TEST(ChangeLog, WriterKeepsItsOrderAcrossRestartsClockStepsAndTornAppends)
     change_log_writer again(path, me);
     ASSERT_EQ(again.append(r, 6000).sequence, 3u);
     const change_log_read read = read_change_log(read_file(path));
-    ASSERT_EQ(read.status, change_log_status::ok);
-    ASSERT_EQ(read.records.size(), 3u);
-    EXPECT_EQ(read.records[1].stamp, 5000u);
-    EXPECT_EQ(read.records[2].stamp, 6000u);
-    EXPECT_EQ(read.end, read_file(path).size());
+    ASSERT_EQ(std::tuple(read.status, read.records.size(), read.end), std::tuple(change_log_status::ok, 3u, read_file(path).size()));
+    EXPECT_EQ(std::pair(read.records[1].stamp, read.records[2].stamp), std::pair(uint64_t{5000}, uint64_t{6000}));
 
     // Another computer's log, or a file that is no log, is never written to.
     change_log_writer other(path, me + 1);
