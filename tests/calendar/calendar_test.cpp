@@ -74,7 +74,7 @@ TEST_F(CalendarTest, UtcAndFixedZonesConvertBothWays)
     EXPECT_EQ(tz_offsets(), std::make_pair(-3600, 0));
     calendar_time march = local(2009, 3, 1);
     const uint32_t t = 1235865600u;
-    EXPECT_EQ(std::pair(make_time(&march), local_time(&t)->tm_hour), std::pair(1235862000u, 1));
+    EXPECT_EQ((std::pair{make_time(&march), local_time(&t)->tm_hour}), std::pair(1235862000u, 1));
 }
 
 // Each rule's switches: the day of the year and the moment in standard time dst_transition

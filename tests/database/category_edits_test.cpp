@@ -112,7 +112,7 @@ TEST_F(CategoryEdits, DeleteRenumbersEveryReference)
         EXPECT_EQ(path_of(x->ctgr), path_of(static_cast<uint16_t>(removal.new_index[items.at(x->question)])));
     EXPECT_EQ(std::pair(path_of(db().pending_head->ctgr), db().kept_queue[0].ctgr), std::pair(std::string("E"), 2));
     // The lookup knows the new indexes; the removed names are free again.
-    EXPECT_EQ(std::tuple(category_named("D", 1), category_named("A", -1), add_category("E", -1)), std::tuple(2, -1, 3));
+    EXPECT_EQ((std::tuple{category_named("D", 1), category_named("A", -1), add_category("E", -1)}), std::tuple(2, -1, 3));
 
     // An empty leaf goes alone.
     const uint16_t leaf = add_category("leaf", 2);

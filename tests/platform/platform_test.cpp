@@ -59,7 +59,7 @@ TEST(FileTime, ConvertsExactlyAndRefusesInvalidDates)
     SYSTEMTIME out{};
     EXPECT_FALSE(file_time_to_system_time(&negative, &out));
     platform_globals().failing_file_time_conversions = 1;
-    EXPECT_EQ(std::pair(file_time_to_system_time(&zero, &out), file_time_to_system_time(&zero, &out)), std::pair(false, true));
+    EXPECT_EQ((std::pair{file_time_to_system_time(&zero, &out), file_time_to_system_time(&zero, &out)}), std::pair(false, true));
 }
 
 // The first and last code point of each sequence length, and one step past each bound.
