@@ -123,16 +123,13 @@ TEST(AtomicFile, ReplacesOnlyWhenCommitted)
     }
     struct stat info {};
     ASSERT_EQ(::stat(path.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0600u);
-    EXPECT_EQ(read_file(path), "newer");
-
+    EXPECT_EQ(std::pair(info.st_mode & 0777, read_file(path)), std::pair(0600u, std::string("newer")));
     const auto entries = [&] { return std::distance(std::filesystem::directory_iterator(dir.path()), {}); };
     EXPECT_EQ(entries(), 1) << "a temporary file was left";
 
     // A directory that cannot take the temporary file: nothing is written, nothing replaced.
     atomic_file nowhere(dir.file("missing/data.bin"));
-    EXPECT_EQ(nowhere.stream(), nullptr);
-    EXPECT_FALSE(nowhere.commit());
+    EXPECT_TRUE(nowhere.stream() == nullptr && !nowhere.commit());
 
     // The target cannot be replaced (it is a non-empty directory): the commit fails cleanly.
     std::filesystem::create_directories(dir.file("blocked/inner"));
