@@ -54,13 +54,9 @@ protected:
         const uint16_t lang = add_category("languages", -1);
         const uint16_t fr = add_category("french", lang);
         category& c = *category_at(fr);
-        c.qbgclr = 0xFF112233u;
-        c.abgclr = 1;
-        c.qfntclr = 0xFFFFFFFFu;
-        c.afntclr = 0x80000000u;
-        c.qimg = "q.png";
-        c.afont = "Sans,12";
-        c.qfont = "";  // written as no text, read back absent
+        // An empty qfont is written as no text and read back absent.
+        std::tie(c.qbgclr, c.abgclr, c.qfntclr, c.afntclr, c.qimg, c.afont, c.qfont) =
+            std::tuple(0xFF112233u, 1u, 0xFFFFFFFFu, 0x80000000u, "q.png", "Sans,12", "");
         set_fields(add_test_item(65535, fr, 2047, "question \xC3\xA9", ""), extremes);
         add_test_item(0, 0, 0, "", "answer only");
         add_test_item(7, lang, 3, "line\nbreak", "tab\there");

@@ -60,10 +60,7 @@ TEST_F(Export, XmlGivesBackTheSameItemsCategoriesAndScheduling)
     const uint16_t deep = add_category("tief & <innen>", verbs);
     const uint16_t other = add_category("Other", -1);
     category& k = *category_at(verbs);
-    k.qbgclr = 0xFF102030;
-    k.afntclr = 0xFFABCDEF;
-    k.qfont = "DejaVu Sans,12";
-    k.aimg = "pics/bg.png";
+    std::tie(k.qbgclr, k.afntclr, k.qfont, k.aimg) = std::tuple(0xFF102030u, 0xFFABCDEFu, "DejaVu Sans,12", "pics/bg.png");
     item* e = add_test_item(40, verbs, 12, "gehen <b>laufen</b>", "to go\nto walk");
     std::tie(e->id, e->stmtrpt, e->livl, e->rllivl, e->rp, e->gr, e->sstick, e->hstick) =
         std::tuple(4000000000u, 38, 2047, 5, 127, 5, 7u, 0xFFFFFFFFu);
