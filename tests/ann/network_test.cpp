@@ -22,10 +22,9 @@ TEST(AnnEncoding, DaysRepetitionsAndGradesAndTheirBounds)
     // Every whole day count survives the round trip; outputs past the range are its ends.
     for (int d = 0; d < 2048; ++d)
         ASSERT_EQ(decode_days(encode_days(static_cast<uint16_t>(d))), d) << d;
-    std::vector<uint16_t> decoded;
-    for (const float y : {1.0f, 0.01f, 0.5f, 10.0f, std::numeric_limits<float>::quiet_NaN(), INFINITY})
-        decoded.push_back(decode_days(y));
-    EXPECT_EQ(decoded, (std::vector<uint16_t>{2047, 0, 512, 2047, 0, 2047}));
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    EXPECT_EQ((std::vector{decode_days(1.0f), decode_days(0.01f), decode_days(0.5f), decode_days(10.0f), decode_days(nan), decode_days(INFINITY)}),
+        (std::vector<uint16_t>{2047, 0, 512, 2047, 0, 2047}));
 }
 
 // Single-precision forward pass with every product and sum rounded on its own, or fused.
