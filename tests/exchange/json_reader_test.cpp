@@ -25,7 +25,6 @@ TEST(JsonReaderTest, EscapesBecomeUtf8AndBadOnesRefuseTheDocument)
 TEST(JsonReaderTest, NestingEndsAtThirtyTwoLevels)
 {
     const auto nested = [](size_t arrays) { return std::string(arrays, '[') + "1" + std::string(arrays, ']'); };
-    EXPECT_TRUE(parse_json(nested(32)));
-    EXPECT_FALSE(parse_json(nested(33)));
-    EXPECT_FALSE(parse_json(nested(100000)));
+    EXPECT_EQ((std::vector<bool>{!!parse_json(nested(32)), !!parse_json(nested(33)), !!parse_json(nested(100000))}),
+        (std::vector<bool>{true, false, false}));
 }

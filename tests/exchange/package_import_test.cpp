@@ -160,9 +160,8 @@ TEST_F(PackageImport, AKillAtAnyPointLeavesNothingBehindOnceTheProgramHasStarted
         const init_status opened = ma_init(dir.path().c_str());
         remove_import_leftovers(opened);
         SCOPED_TRACE("killed at file operation " + std::to_string(at));
-        EXPECT_TRUE(entries_starting(tmp, scratch_prefix).empty());
-        EXPECT_TRUE(entries_starting(dir.path(), scratch_prefix).empty());
-        EXPECT_TRUE(entries_starting(data_file("media"), media_temporary_prefix).empty());
+        EXPECT_TRUE(entries_starting(tmp, scratch_prefix).empty() && entries_starting(dir.path(), scratch_prefix).empty()
+            && entries_starting(data_file("media"), media_temporary_prefix).empty());
         // Pictures are there exactly for the items that came through.
         const bool saved = pending_count() == 3;
         EXPECT_EQ(file_exists(data_file("media/cat.jpg")), saved);

@@ -112,8 +112,7 @@ TEST_F(QueueTest, CategoriesNestedPastTheStackStayInTheInnermost)
         deep += "</category>\n";
     deep += "<q>top</q>\n<a>a</a>\n";
     ASSERT_EQ(add(deep), 2u);
-    EXPECT_EQ(name_of(pending_items()[0]->ctgr), "D62");
-    EXPECT_EQ(pending_items()[1]->ctgr, 0u);
+    EXPECT_EQ(std::pair(name_of(pending_items()[0]->ctgr), pending_items()[1]->ctgr), std::pair(std::string("D62"), uint16_t{0}));
 }
 
 TEST_F(QueueTest, WrittenQueueReadsBackTheSame)

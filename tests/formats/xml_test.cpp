@@ -166,8 +166,7 @@ TEST_F(XmlTest, QuestionAndAnswerTexts)
                             "</cardwright>\n")),
         0);
     EXPECT_EQ(texts(), (text_list{{"a </q> b tail", "first\nsecond"}, {"multi\nline", "x"}, {"q", ""}}));
-    EXPECT_EQ(db().item_count, 3u);
-    EXPECT_EQ(log(), "WARNING: an <item> without id= in elements.xml is skipped (file position 135).\n");
+    EXPECT_EQ(std::tuple(db().item_count, log()), std::tuple(3u, "WARNING: an <item> without id= in elements.xml is skipped (file position 135).\n"));
 }
 
 // A text too long for the reader costs neither the items before it nor those after it: it is
@@ -215,8 +214,7 @@ TEST_F(XmlTest, OverLongTextsAreCutAndTheItemsAroundThemKept)
              "WARNING: the question of item 4 in elements.xml is longer than 8191 bytes",
              "WARNING: the answer of item 9 in elements.xml is longer than 8191 bytes"})
         EXPECT_TRUE(log_has(warning)) << warning << "\n" << log();
-    EXPECT_FALSE(log_has("ERROR"));
-    EXPECT_EQ(read_file(xml_path()), before);
+    EXPECT_TRUE(!log_has("ERROR") && read_file(xml_path()) == before);
 }
 
 TEST_F(XmlTest, UnfinishedTextsFailTheRead)

@@ -52,8 +52,7 @@ TEST(FileTime, ConvertsExactlyAndRefusesInvalidDates)
         ASSERT_TRUE(file_time_to_system_time(&in, &out));
         FILETIME back{};
         ASSERT_TRUE(system_time_to_file_time(&out, &back));
-        EXPECT_EQ(back.ticks, in.ticks);
-        EXPECT_EQ(out.wDayOfWeek, (day + 1) % 7);
+        EXPECT_EQ(std::pair(back.ticks, int64_t{out.wDayOfWeek}), std::pair(in.ticks, (day + 1) % 7));
     }
     FILETIME negative{0x8000000000000000ULL}, zero{};
     SYSTEMTIME out{};
