@@ -22,10 +22,9 @@ TEST(AnnEncoding, DaysRepetitionsAndGradesAndTheirBounds)
     // Every whole day count survives the round trip; outputs past the range are its ends.
     for (int d = 0; d < 2048; ++d)
         ASSERT_EQ(decode_days(encode_days(static_cast<uint16_t>(d))), d) << d;
-    std::vector<uint16_t> decoded;
-    for (const float y : {1.0f, 0.01f, 0.5f, 10.0f, std::numeric_limits<float>::quiet_NaN(), INFINITY})
-        decoded.push_back(decode_days(y));
-    EXPECT_EQ(decoded, (std::vector<uint16_t>{2047, 0, 512, 2047, 0, 2047}));
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    EXPECT_EQ((std::vector{decode_days(1.0f), decode_days(0.01f), decode_days(0.5f), decode_days(10.0f), decode_days(nan), decode_days(INFINITY)}),
+        (std::vector<uint16_t>{2047, 0, 512, 2047, 0, 2047}));
 }
 
 // Single-precision forward pass with every product and sum rounded on its own, or fused.
@@ -75,8 +74,7 @@ TEST_F(AnnTest, ModesInputFloorAndTraining)
     const ann_case c = make_case(30, 45, 9, 5, 400);
     s.last_error = -1;
     const float* y_query = ann_step(c, ANN_QUERY);  // makes the network
-    EXPECT_EQ(y_query, s.network->output.out);
-    EXPECT_EQ(std::tuple(s.last_error, s.network->output.delta[0]), std::tuple(-1.0f, 0.0f));
+    EXPECT_EQ(std::tuple(y_query, s.last_error, s.network->output.delta[0]), std::tuple(s.network->output.out, -1.0f, 0.0f));
     EXPECT_EQ(ann_step(c, ANN_EVALUATE), nullptr);
     EXPECT_NE(s.network->output.delta[0], 0.0f);
     EXPECT_EQ(s.ann_weights, builtin_weights);
@@ -166,9 +164,8 @@ TEST_F(TestErrorTest, TheEstimateIsAveragedWithTheLastAndSetsTheLearningRate)
     // Errors 1/32, 1/128 and 1/128 on three distinct draws: sum 3/64, estimate 3.0 exactly.
     std::vector<unsigned> k = draws(1234);
     ASSERT_TRUE(k[0] != k[1] && k[1] != k[2] && k[0] != k[2]);
-    (*case_at(k[0]))[4] = 0.75f;
-    (*case_at(k[1]))[4] = 0.625f;
-    (*case_at(k[2]))[4] = 0.375f;
+    for (const auto& [at, target] : {std::pair{0, 0.75f}, {1, 0.625f}, {2, 0.375f}})
+        (*case_at(k[at]))[4] = target;
     s.test_error = 1.0f;
     s.learning_rate = 0.02f;
     EXPECT_EQ(compute_test_error(), 2.0f);

@@ -6,7 +6,6 @@
 #include <optional>
 #include <tuple>
 #include <utility>
-#include <vector>
 
 #include "calendar/calendar.h"
 #include "platform/platform_state.h"
@@ -19,13 +18,8 @@ class CalendarTest : public clean_state_test {};
 
 calendar_time local(int year, int month, int day, int hour = 0, int minute = 0, int second = 0)
 {
-    calendar_time r;
-    r.tm_year = year - 1900;
-    r.tm_mon = month - 1;
-    r.tm_mday = day;
-    r.tm_hour = hour;
-    r.tm_min = minute;
-    r.tm_sec = second;
+    calendar_time r{};
+    std::tie(r.tm_year, r.tm_mon, r.tm_mday, r.tm_hour, r.tm_min, r.tm_sec) = std::tuple(year - 1900, month - 1, day, hour, minute, second);
     return r;
 }
 
@@ -56,11 +50,7 @@ bool in_dst_at(int year, int month, int day, int hour = 0, int minute = 0, int s
 uint32_t utc(int year, int month, int day, int hour = 0, int minute = 0)
 {
     tm date{};
-    date.tm_year = year - 1900;
-    date.tm_mon = month - 1;
-    date.tm_mday = day;
-    date.tm_hour = hour;
-    date.tm_min = minute;
+    std::tie(date.tm_year, date.tm_mon, date.tm_mday, date.tm_hour, date.tm_min) = std::tuple(year - 1900, month - 1, day, hour, minute);
     return static_cast<uint32_t>(::timegm(&date));
 }
 
@@ -69,8 +59,7 @@ uint32_t utc(int year, int month, int day, int hour = 0, int minute = 0)
 TEST_F(CalendarTest, UtcAndFixedZonesConvertBothWays)
 {
     const uint32_t zero = 0;
-    const calendar_time* r = local_time(&zero);
-    EXPECT_EQ(date_of(*r), std::make_tuple(70, 0, 1, 0, 4, 0, 0));
+    EXPECT_EQ(date_of(*local_time(&zero)), std::make_tuple(70, 0, 1, 0, 4, 0, 0));
 
     for (uint32_t t : {utc(2000, 2, 29, 13, 45), utc(2009, 12, 31, 23, 59), utc(2038, 1, 19, 3, 14), 4294967295u}) {
         calendar_time copy = *local_time(&t);
@@ -84,9 +73,8 @@ TEST_F(CalendarTest, UtcAndFixedZonesConvertBothWays)
     use_zone("CET-1");
     EXPECT_EQ(tz_offsets(), std::make_pair(-3600, 0));
     calendar_time march = local(2009, 3, 1);
-    EXPECT_EQ(make_time(&march), 1235862000u);
     const uint32_t t = 1235865600u;
-    EXPECT_EQ(local_time(&t)->tm_hour, 1);
+    EXPECT_EQ((std::pair{make_time(&march), local_time(&t)->tm_hour}), std::pair(1235862000u, 1));
 }
 
 // Each rule's switches: the day of the year and the moment in standard time dst_transition
@@ -171,9 +159,7 @@ TEST_F(CalendarTest, SwitchedOffDaylightSavingAndUnreadableZone)
     g_bUseDST = 0;
     for (int month = 1; month <= 12; ++month) {
         const uint32_t t = utc(2009, month, 10, 12);
-        const calendar_time* r = local_time(&t);
-        EXPECT_EQ(r->tm_isdst, 0);
-        EXPECT_EQ(r->tm_hour, 13);
+        EXPECT_EQ(std::pair(local_time(&t)->tm_isdst, local_time(&t)->tm_hour), std::pair(0, 13)) << month;
     }
     g_bUseDST = 1;
 
@@ -233,11 +219,10 @@ TEST(TimeZoneRules, TranslatePosixRules)
 
 TEST(TimeZoneRules, ReadTheZoneFromTzAndTzifFooters)
 {
-    EXPECT_EQ(tzif_footer_rule(std::string("TZif2") + std::string(40, '\0') + "\nCET-1CEST,M3.5.0,M10.5.0/3\n"),
-        "CET-1CEST,M3.5.0,M10.5.0/3");
-    EXPECT_EQ(tzif_footer_rule(std::string("TZif") + std::string(40, '\0') + "\nCET-1\n"), "");  // version 1
-    EXPECT_EQ(tzif_footer_rule("garbage\nCET-1\n"), "");
-    EXPECT_EQ(tzif_footer_rule("TZif2"), "");
+    const std::string pad(40, '\0');  // version 2 carries the rule as a footer, version 1 none
+    for (const auto& [file, rule] : {std::pair{"TZif2" + pad + "\nCET-1CEST,M3.5.0,M10.5.0/3\n", "CET-1CEST,M3.5.0,M10.5.0/3"},
+             {"TZif" + pad + "\nCET-1\n", ""}, {"garbage\nCET-1\n", ""}, {"TZif2", ""}})
+        EXPECT_EQ(tzif_footer_rule(file), rule) << file;
 
     temp_dir zones;
     std::filesystem::create_directories(zones.file("Test"));

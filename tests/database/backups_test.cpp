@@ -116,17 +116,3 @@ TEST_F(BackupTest, RotationNeverRemovesTheLastBackupBeforeARefusal)
     EXPECT_EQ(names.size(), static_cast<size_t>(backups_kept) + 1);
 }
 
-TEST_F(BackupTest, AFailedBackupLeavesTheSaveStanding)
-{
-    // A plain file where the folder should be: no copy, a warning, and the save still counts.
-    write_file(dir.file("backups"), "in the way");
-    add_test_item(1);
-    const deinit_result closed = ma_deinit(close_mode::complete);
-    EXPECT_EQ(closed, deinit_status::backup_failed);
-    EXPECT_EQ(closed.problem.path, dir.file("backups"));
-    EXPECT_EQ(closed.problem.obstacle, save_obstacle::system);
-    EXPECT_NE(closed.problem.os_error, 0);
-    EXPECT_TRUE(file_exists(dir.file("elements.bin")));
-    EXPECT_EQ(read_file(dir.file("backups")), "in the way");
-    EXPECT_NE(read_file(dir.file("error.log")).find("WARNING: cannot create the backup folder"), std::string::npos);
-}

@@ -45,6 +45,8 @@ TEST_F(CategoryEdits, RenameKeepsNamesUniqueUnderTheirParent)
     }
     EXPECT_EQ(rename_category(french, "Deutsch"), category_edit::name_taken);
     EXPECT_EQ(rename_category(category_count(), "x"), category_edit::no_such_category);
+    for (const int32_t parent : {-2, int32_t{count}})
+        EXPECT_EQ(create_category("x", parent).result, category_edit::no_such_category) << parent;
     EXPECT_EQ(category_at(verben)->name, "Verben");
     EXPECT_EQ(category_count(), count);
 
@@ -59,28 +61,9 @@ TEST_F(CategoryEdits, RenameKeepsNamesUniqueUnderTheirParent)
     // The lookup by name follows: the new name finds the category, the old one is free.
     EXPECT_EQ(add_category("Zeit'wörter'", deutsch), verben);
     EXPECT_EQ(category_named("Verben", deutsch), -1);
-    const uint16_t again = add_category("Verben", deutsch);
-    EXPECT_EQ(again, count);
-    EXPECT_EQ(rename_category(again, "Zeit\"wörter'"), category_edit::name_taken);
-
-}
-
-TEST_F(CategoryEdits, CreateMakesTheCategoryUnderItsParent)
-{
-    const category_made deutsch = create_category("Deutsch", -1);
-    ASSERT_EQ(deutsch.result, category_edit::done);
-    EXPECT_EQ(category_at(deutsch.index)->parent, deutsch.index);
-    const category_made verben = create_category("Verben", deutsch.index);
-    ASSERT_EQ(verben.result, category_edit::done);
-    EXPECT_EQ(path_of(verben.index), "Deutsch/Verben");
-
-    const uint16_t count = category_count();
-    EXPECT_EQ(create_category("Deutsch", -1).result, category_edit::name_taken);
-    EXPECT_EQ(create_category("say \"hi\"", -1).result, category_edit::done);
-    EXPECT_EQ(create_category("say 'hi'", -1).result, category_edit::name_taken);
-    EXPECT_EQ(create_category("x", count + 1).result, category_edit::no_such_category);
-    EXPECT_EQ(create_category("x", -2).result, category_edit::no_such_category);
-    EXPECT_EQ(category_count(), count + 1);
+    const category_made again = create_category("Verben", deutsch);
+    EXPECT_EQ(std::tuple(again.result, again.index, path_of(again.index)), std::tuple(category_edit::done, count, "Deutsch/Verben"));
+    EXPECT_EQ(rename_category(again.index, "Zeit\"wörter'"), category_edit::name_taken);
 }
 
 TEST_F(CategoryEdits, DeleteIsRefusedWhileAnythingIsInTheCategoryOrBelowIt)
@@ -90,8 +73,7 @@ TEST_F(CategoryEdits, DeleteIsRefusedWhileAnythingIsInTheCategoryOrBelowIt)
     const uint16_t c = add_category("C", b);
     item* e = add_test_item(3, c);
     EXPECT_EQ(items_within_category(a), 1u);
-    EXPECT_EQ(delete_category(a).result, category_edit::holds_items);
-    EXPECT_EQ(delete_category(c).result, category_edit::holds_items);
+    EXPECT_TRUE(delete_category(a).result == category_edit::holds_items && delete_category(c).result == category_edit::holds_items);
     e->ctgr = 0;
     pending_item* p = add_test_pending(b, "queued");
     EXPECT_EQ(delete_category(a).result, category_edit::holds_items);
@@ -99,8 +81,8 @@ TEST_F(CategoryEdits, DeleteIsRefusedWhileAnythingIsInTheCategoryOrBelowIt)
     db().kept_queue.push_back({c, "<q>too long</q>\n", false});
     EXPECT_EQ(delete_category(b).result, category_edit::holds_items);
     db().kept_queue.clear();
-    EXPECT_EQ(delete_category(0).result, category_edit::first_category);
-    EXPECT_EQ(delete_category(category_count()).result, category_edit::no_such_category);
+    EXPECT_EQ(std::pair(delete_category(0).result, delete_category(category_count()).result),
+        std::pair(category_edit::first_category, category_edit::no_such_category));
     EXPECT_EQ(category_count(), 4);
     EXPECT_EQ(categories_below(a), (std::vector<uint16_t>{b, c}));
 }
@@ -121,30 +103,20 @@ TEST_F(CategoryEdits, DeleteRenumbersEveryReference)
     db().kept_queue.push_back({d, "<q>kept in D</q>\n<a>x</a>\n", false});
 
     const category_removal removal = delete_category(a);
-    ASSERT_EQ(removal.result, category_edit::done);
-    EXPECT_EQ(removal.removed, 3u);
+    ASSERT_EQ(std::tuple(removal.result, removal.removed, category_count()), std::tuple(category_edit::done, 3u, 4));
     EXPECT_EQ(removal.new_index, (std::vector<int32_t>{0, -1, -1, 1, 2, 3, -1}));
-    ASSERT_EQ(category_count(), 4);
-    EXPECT_EQ(path_of(1), "C");
-    EXPECT_EQ(path_of(2), "C/D");
-    EXPECT_EQ(path_of(3), "E");
-    EXPECT_EQ(category_at(1)->parent, 1);
-    EXPECT_EQ(category_at(3)->parent, 3);
+    EXPECT_EQ(std::tuple(path_of(1), path_of(2), path_of(3), category_at(1)->parent, category_at(3)->parent),
+        std::tuple("C", "C/D", "E", 1, 3));
     for (const item* x : scheduled_items())
         EXPECT_EQ(path_of(x->ctgr), path_of(static_cast<uint16_t>(removal.new_index[items.at(x->question)])));
-    EXPECT_EQ(path_of(db().pending_head->ctgr), "E");
-    EXPECT_EQ(db().kept_queue[0].ctgr, 2);
+    EXPECT_EQ(std::pair(path_of(db().pending_head->ctgr), db().kept_queue[0].ctgr), std::pair(std::string("E"), 2));
     // The lookup knows the new indexes; the removed names are free again.
-    EXPECT_EQ(category_named("D", 1), 2);
-    EXPECT_EQ(category_named("A", -1), -1);
-    EXPECT_EQ(add_category("E", -1), 3);
+    EXPECT_EQ((std::tuple{category_named("D", 1), category_named("A", -1), add_category("E", -1)}), std::tuple(2, -1, 3));
 
     // An empty leaf goes alone.
     const uint16_t leaf = add_category("leaf", 2);
     const category_removal alone = delete_category(leaf);
-    EXPECT_EQ(alone.removed, 1u);
-    EXPECT_EQ(category_count(), 4);
-    EXPECT_EQ(category_named("leaf", 2), -1);
+    EXPECT_EQ(std::tuple(alone.removed, category_count(), category_named("leaf", 2)), std::tuple(1u, 4, -1));
 }
 
 }  // namespace

@@ -65,6 +65,14 @@ protected:
         return e;
     }
     uint16_t random_day() { return static_cast<uint16_t>(base + random() % span); }
+    // As a new or graded item goes in: the hint is forgotten first.
+    static void insert_anew(plain_list& model, item* e)
+    {
+        insert_scheduled(nullptr);
+        model.hint = nullptr;
+        insert_scheduled(e);
+        model.insert(e);
+    }
 
     // The list read through next and prev, and the model, hold the same items in the same order.
     void expect_same(const plain_list& model, int step)
@@ -102,12 +110,8 @@ TEST_F(ScheduledIndexTest, EveryListOperationKeepsThePlainOrderAndCounts)
             span = 1 + random() % 60;
         }
         const unsigned op = random() % 100;
-        if (op < 30) {  // a new item: the hint is forgotten first
-            item* e = make(random_day());
-            insert_scheduled(nullptr);
-            model.hint = nullptr;
-            insert_scheduled(e);
-            model.insert(e);
+        if (op < 30) {  // a new item
+            insert_anew(model, make(random_day()));
         } else if (op < 40) {  // an item of a file read in order, at the hint
             item* e = make(random_day());
             insert_scheduled(e);
@@ -123,9 +127,7 @@ TEST_F(ScheduledIndexTest, EveryListOperationKeepsThePlainOrderAndCounts)
             ASSERT_TRUE(unlink_scheduled(e));
             model.remove(e);
             e->tmtrpt = random_day();
-            insert_scheduled(nullptr);
-            insert_scheduled(e);
-            model.insert(e);
+            insert_anew(model, e);
         } else if (op < 88) {  // a record that is not in the list changes nothing
             item* stray = make(random_day());
             EXPECT_FALSE(unlink_scheduled(stray));
@@ -149,8 +151,7 @@ TEST_F(ScheduledIndexTest, EveryListOperationKeepsThePlainOrderAndCounts)
             erase_memory_after_ll();
             model = {};
             std::vector<uint16_t> days(random() % 60);
-            for (uint16_t& day : days)
-                day = random_day();
+            std::generate(days.begin(), days.end(), [&] { return random_day(); });
             // Mostly in day order, as write_bin leaves it; sometimes not, as another program may.
             if (random() % 3 != 0)
                 std::sort(days.begin(), days.end());

@@ -19,6 +19,14 @@ protected:
             all.emplace_back(p->question, p->answer, category_path_text(p->ctgr));
         return all;
     }
+    // The problems a summary lists, as the log gives them.
+    static std::vector<std::string> problems(const import_summary& s)
+    {
+        std::vector<std::string> all;
+        for (const exchange_problem& p : s.problems)
+            all.push_back(log_text(p));
+        return all;
+    }
     std::string file(const std::string& name, const std::string& contents) const
     {
         const std::string path = files.file(name);

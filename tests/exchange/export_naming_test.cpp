@@ -15,16 +15,13 @@ TEST(ExportNaming, TheExtensionChoosesTheFormAndTheFormTheExtension)
         const char* as_xml;  // with_export_extension(name, xml)
     } cases[] = {
         {"/home/u/cards.xml", f::xml, "/home/u/cards.txt", "/home/u/cards.xml"},
-        {"cards.XML", f::xml, "cards.txt", "cards.xml"},
-        {"cards.tsv", f::text, "cards.txt", "cards.xml"},
-        {"a.b/cards.CSV", f::text, "a.b/cards.txt", "a.b/cards.xml"},
-        {"cards.txt", f::text, "cards.txt", "cards.xml"},
+        {"cards.XML", f::xml, "cards.txt", "cards.xml"}, {"cards.tsv", f::text, "cards.txt", "cards.xml"},
+        {"a.b/cards.CSV", f::text, "a.b/cards.txt", "a.b/cards.xml"}, {"cards.txt", f::text, "cards.txt", "cards.xml"},
         // No extension: the form chosen stands and the name gets its extension.
         {"a.b/cards", std::nullopt, "a.b/cards.txt", "a.b/cards.xml"},
         {"/home/u/.cards", std::nullopt, "/home/u/.cards.txt", "/home/u/.cards.xml"},
         // Another extension is the user's: kept as typed.
-        {"cards.apkg", std::nullopt, "cards.apkg", "cards.apkg"},
-        {"/home/u/", std::nullopt, "/home/u/", "/home/u/"},
+        {"cards.apkg", std::nullopt, "cards.apkg", "cards.apkg"}, {"/home/u/", std::nullopt, "/home/u/", "/home/u/"},
         {"", std::nullopt, "", ""},
     };
     for (const auto& c : cases) {

@@ -36,10 +36,8 @@ TEST(ImportPreview, AHeaderRowIsRecognisedAndItsCategoryColumnProposed)
     for (const proposal_case& c : cases) {
         SCOPED_TRACE(c.text);
         const column_proposal p = propose_columns(parse_text_table(c.text, text_separator::detect));
-        EXPECT_EQ(p.header_row, c.header);
-        EXPECT_EQ(p.columns.question, c.columns.question);
-        EXPECT_EQ(p.columns.answer, c.columns.answer);
-        EXPECT_EQ(p.columns.category, c.columns.category);
+        EXPECT_EQ(std::tuple(p.header_row, p.columns.question, p.columns.answer, p.columns.category),
+            std::tuple(c.header, c.columns.question, c.columns.answer, c.columns.category));
     }
 }
 
@@ -66,9 +64,7 @@ TEST_F(PackagePreview, ListsEachDeckWithItsNotesAndImportsNothing)
         EXPECT_TRUE(queue_contents().empty());
     }
     const package_contents broken = read_package_contents(file("broken.apkg", "PK no zip"));
-    EXPECT_FALSE(broken.read);
-    EXPECT_TRUE(broken.error);
-    EXPECT_TRUE(broken.decks.empty());
+    EXPECT_TRUE(!broken.read && broken.error && broken.decks.empty());
 }
 
 }  // namespace

@@ -12,13 +12,10 @@ TEST(JsonReaderTest, EscapesBecomeUtf8AndBadOnesRefuseTheDocument)
     ASSERT_NE(first, nullptr);
     // A lone surrogate stands as U+FFFD.
     EXPECT_EQ(first->text, "caf\xc3\xa9 \xf0\x9f\x98\x80 \xef\xbf\xbdx");
-    ASSERT_NE(doc->member("1"), nullptr);
-    EXPECT_EQ(doc->member("1")->items.size(), 3u);
+    EXPECT_TRUE(doc->member("1") && doc->member("1")->items.size() == 3u);
 
-    EXPECT_FALSE(parse_json(R"(["\u00g1"])"));
-    EXPECT_FALSE(parse_json(R"(["\u00e"])"));
-    EXPECT_FALSE(parse_json(R"(["\u-0e9"])"));
-    EXPECT_FALSE(parse_json(R"(["\u+0e9"])"));
+    for (const char* bad : {R"(["\u00g1"])", R"(["\u00e"])", R"(["\u-0e9"])", R"(["\u+0e9"])"})
+        EXPECT_FALSE(parse_json(bad)) << bad;
     // A control character must be escaped; the first byte past them is text.
     EXPECT_FALSE(parse_json("[\"a\x1F\"]"));
     ASSERT_TRUE(parse_json("[\"a\x20\"]"));
@@ -28,7 +25,6 @@ TEST(JsonReaderTest, EscapesBecomeUtf8AndBadOnesRefuseTheDocument)
 TEST(JsonReaderTest, NestingEndsAtThirtyTwoLevels)
 {
     const auto nested = [](size_t arrays) { return std::string(arrays, '[') + "1" + std::string(arrays, ']'); };
-    EXPECT_TRUE(parse_json(nested(32)));
-    EXPECT_FALSE(parse_json(nested(33)));
-    EXPECT_FALSE(parse_json(nested(100000)));
+    EXPECT_EQ((std::vector<bool>{!!parse_json(nested(32)), !!parse_json(nested(33)), !!parse_json(nested(100000))}),
+        (std::vector<bool>{true, false, false}));
 }

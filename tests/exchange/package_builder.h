@@ -51,10 +51,8 @@ inline std::string zstd_packed(const std::string& plain)
 
 inline void put_varint(std::string& out, uint64_t v)
 {
-    while (v >= 0x80) {
+    for (; v >= 0x80; v >>= 7)
         out.push_back(static_cast<char>(v | 0x80));
-        v >>= 7;
-    }
     out.push_back(static_cast<char>(v));
 }
 
@@ -68,22 +66,17 @@ inline void put_bytes_field(std::string& out, uint32_t field, const std::string&
 inline void sql(sqlite3* d, const std::string& statement)
 {
     char* message = nullptr;
-    if (sqlite3_exec(d, statement.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
-        const std::string m = message ? message : "?";
-        sqlite3_free(message);
-        throw std::runtime_error(m + " in " + statement);
-    }
+    if (sqlite3_exec(d, statement.c_str(), nullptr, nullptr, &message) != SQLITE_OK)
+        throw std::runtime_error((message ? message : "?") + (" in " + statement));
 }
 
+// A text as an SQL literal, its quotes doubled.
 inline std::string sql_quoted(const std::string& s)
 {
-    std::string out = "'";
-    for (const char c : s) {
-        if (c == '\'')
-            out.push_back('\'');
-        out.push_back(c);
-    }
-    return out + "'";
+    char* quoted = sqlite3_mprintf("%Q", s.c_str());
+    std::string out = quoted;
+    sqlite3_free(quoted);
+    return out;
 }
 
 inline std::string test_package::build(const std::string& dir) const
@@ -98,13 +91,10 @@ inline std::string test_package::build(const std::string& dir) const
     sql(d, "CREATE TABLE notes (id integer primary key, guid text, mid integer, flds text not null)");
     sql(d, "CREATE TABLE cards (id integer primary key, nid integer not null, did integer not null, ord integer not "
            "null, type integer, queue integer, due integer, ivl integer, reps integer, odid integer, odue integer)");
-    std::string decks_json = "{";
-    for (const auto& [id, name] : decks) {
-        if (decks_json.size() > 1)
-            decks_json += ",";
-        decks_json += "\"" + std::to_string(id) + "\": {\"name\": \"" + name + "\", \"id\": " + std::to_string(id) + "}";
-    }
-    decks_json += "}";
+    std::string decks_json;
+    for (const auto& [id, name] : decks)
+        decks_json += (decks_json.empty() ? "{\"" : ",\"") + std::to_string(id) + "\": {\"name\": \"" + name + "\", \"id\": " + std::to_string(id) + "}";
+    decks_json += decks_json.empty() ? "{}" : "}";
     sql(d, "INSERT INTO col VALUES (1, " + std::to_string(created) + ", 0, " + sql_quoted(newer ? "" : decks_json) + ")");
     if (newer) {
         sql(d, "CREATE TABLE decks (id integer primary key, name text not null)");
@@ -164,13 +154,10 @@ inline std::string test_package::build(const std::string& dir) const
         if (newer)
             map = zstd_packed(map);
     } else {
-        map = "{";
         size_t i = 0;
-        for (const auto& [name, contents] : media) {
-            map += (i ? ", \"" : "\"") + std::to_string(i) + "\": \"" + name + "\"";
-            ++i;
-        }
-        map += "}";
+        for (const auto& [name, contents] : media)
+            map += (map.empty() ? "{\"" : ", \"") + std::to_string(i++) + "\": \"" + name + "\"";
+        map += i ? "}" : "{}";
     }
     add("media", map);
     size_t i = 0;

@@ -62,21 +62,13 @@ std::string log_of(const std::vector<change_record>& records)
 
 }  // namespace
 
-TEST(ChangeLog, EveryKindComesBackAsWritten)
-{
-    const std::vector<change_record> records = one_of_each();
-    const change_log_read read = read_change_log(log_of(records));
-    EXPECT_EQ(read.status, change_log_status::ok);
-    EXPECT_EQ(read.computer, me);
-    EXPECT_EQ(read.records, records);
-}
-
-// A sync service may hand over any prefix of the file; what was read stays read, and the rest
-// comes from where the last read ended.
+// Every kind comes back as written. A sync service may hand over any prefix of the file; what
+// was read stays read, and the rest comes from where the last read ended.
 TEST(ChangeLog, APrefixGivesWholeRecordsAndTheRestFollowsFromItsEnd)
 {
     const std::vector<change_record> records = one_of_each();
     const std::string bytes = log_of(records);
+    EXPECT_EQ(read_change_log(bytes).computer, me);
     for (size_t cut = 0; cut <= bytes.size(); ++cut) {
         const change_log_read first = read_change_log(std::string_view(bytes).substr(0, cut));
         ASSERT_EQ(first.status, cut < change_log_header_size ? change_log_status::no_header : change_log_status::ok) << cut;
@@ -172,11 +164,8 @@ TEST(ChangeLog, WriterKeepsItsOrderAcrossRestartsClockStepsAndTornAppends)
     change_log_writer again(path, me);
     ASSERT_EQ(again.append(r, 6000).sequence, 3u);
     const change_log_read read = read_change_log(read_file(path));
-    ASSERT_EQ(read.status, change_log_status::ok);
-    ASSERT_EQ(read.records.size(), 3u);
-    EXPECT_EQ(read.records[1].stamp, 5000u);
-    EXPECT_EQ(read.records[2].stamp, 6000u);
-    EXPECT_EQ(read.end, read_file(path).size());
+    ASSERT_EQ(std::tuple(read.status, read.records.size(), read.end), std::tuple(change_log_status::ok, 3u, read_file(path).size()));
+    EXPECT_EQ(std::pair(read.records[1].stamp, read.records[2].stamp), std::pair(uint64_t{5000}, uint64_t{6000}));
 
     // Another computer's log, or a file that is no log, is never written to.
     change_log_writer other(path, me + 1);

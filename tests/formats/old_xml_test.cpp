@@ -31,18 +31,16 @@ TEST_F(OldXmlTest, OldFilesAreHandedOverAndReadByTheirOwnRules)
                             old_item(1, 9, "Verbs", "v") + old_item(2, 3, "Flat", "f") + old_item(3, 5, "Verbs", "w") +
                             old_item(4, 1, "", "none") + "</category>\n</cardwright>\n")),
         0);
-    EXPECT_EQ(log(), "WARNING: old (pre CW-1-3) elements.xml file detected, will read using old routines\n");
-    EXPECT_EQ(db().time_of_start, 1600000000u);
+    EXPECT_EQ(std::pair(log(), db().time_of_start),
+        std::pair(std::string("WARNING: old (pre CW-1-3) elements.xml file detected, will read using old routines\n"), 1600000000u));
     ASSERT_EQ(category_count(), 2u);
     // bgcolor 0 on the second line changed nothing.
-    EXPECT_EQ(std::tuple(name_of(0), category_at(0)->qbgclr, category_at(0)->abgclr), std::tuple("Flat", 255u, 255u));
-    EXPECT_EQ(std::tuple(name_of(1), category_at(1)->parent), std::tuple("Verbs", 1u));
+    EXPECT_EQ(std::tuple(name_of(0), category_at(0)->qbgclr, category_at(0)->abgclr, name_of(1), category_at(1)->parent),
+        std::tuple("Flat", 255u, 255u, "Verbs", 1u));
 
     const auto list = scheduled_items();
-    ASSERT_EQ(list.size(), 4u);
-    EXPECT_EQ(db().item_count, 4u);
-    EXPECT_EQ(list[0]->id, 4u);
-    EXPECT_EQ(item_categories(), (std::vector<uint32_t>{0, 0, 1, 1}));
+    ASSERT_EQ(std::pair(list.size(), db().item_count), std::pair(size_t{4}, 4u));
+    EXPECT_EQ(std::pair(list[0]->id, item_categories()), std::pair(4u, std::vector<uint32_t>{0, 0, 1, 1}));
     const item& w = *list[2];
     EXPECT_EQ(std::make_tuple(w.id, w.tmtrpt, w.stmtrpt, w.livl, w.rllivl, w.ivl, w.rp, w.gr, w.sstick),
         std::make_tuple(3u, 5, 1, 2, 3, 4, 127, 5, 0u));
@@ -52,16 +50,12 @@ TEST_F(OldXmlTest, OldFilesAreHandedOverAndReadByTheirOwnRules)
 TEST_F(OldXmlTest, TheOldestFilesGetARootCategory)
 {
     ASSERT_EQ(load(old_file(old_item(1, 1, "-", "a") + old_item(2, 2, "-", "b") + "</cardwright>\n", "<cardix")), 0);
-    ASSERT_EQ(category_count(), 1u);
-    EXPECT_EQ(name_of(0), "root");
-    EXPECT_EQ(scheduled_items()[1]->ctgr, 0u);
+    EXPECT_EQ(std::tuple(category_count(), name_of(0), scheduled_items().at(1)->ctgr), std::tuple(1u, "root", 0u));
 
     // A category the file made keeps slot 0.
     ASSERT_EQ(load(old_file("<category name=\"First\" bgcolor=\"3\">\n" + old_item(1, 1, "-", "a") + "</cardwright>\n")),
         0);
-    ASSERT_EQ(category_count(), 1u);
-    EXPECT_EQ(name_of(0), "First");
-    EXPECT_EQ(category_at(0)->qbgclr, 3u);
+    EXPECT_EQ(std::tuple(category_count(), name_of(0), category_at(0)->qbgclr), std::tuple(1u, "First", 3u));
 
     // Items that all name an empty category leave the table empty; ma_init adds the root.
     ASSERT_EQ(load(old_file(old_item(1, 1, "", "a") + "</cardwright>\n")), 0);
@@ -90,14 +84,12 @@ TEST_F(OldXmlTest, OldTagsAndFailures)
     clear_log();
     EXPECT_EQ(load(old_file(old_item(1, 1, "C", "a") + "<item id=\"2\">\n<A>unfinished\n")), 1);
     EXPECT_TRUE(log_has("ERROR: a problem while reading an answer in elements.xml - aborting reading " + xml_path()));
-    EXPECT_EQ(db().head, nullptr);
-    EXPECT_EQ(category_count(), 0u);
+    EXPECT_EQ(std::tuple(db().head, category_count()), std::tuple(static_cast<item*>(nullptr), 0u));
 
     clear_log();
     ASSERT_EQ(load(old_file("<category bgcolor=\"5\">\n<item tm_t_rpt=\"1\">\n<Q>x</Q>\n</item>\n</cardwright>\n")), 0);
-    EXPECT_TRUE(log_has("WARNING: a <category> without name= in elements.xml is ignored.\n"));
-    EXPECT_TRUE(log_has("WARNING: an <item> without id= in elements.xml is skipped"));
-    EXPECT_EQ(db().head, nullptr);
+    EXPECT_TRUE(log_has("WARNING: a <category> without name= in elements.xml is ignored.\n") &&
+        log_has("WARNING: an <item> without id= in elements.xml is skipped") && db().head == nullptr) << log();
 }
 
 }  // namespace

@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
-#include <set>
 
 namespace {
 
@@ -39,62 +37,6 @@ std::vector<computer> write_logs(const temp_dir& source)
 }
 
 }  // namespace
-
-// A sync service delivers each log in pieces, sometimes an older version again, sometimes a
-// conflict copy beside it; the computer collects and applies after each delivery. Once all
-// is delivered every record has been applied exactly once, each computer's in its own order.
-TEST(SyncInbox, EveryRecordIsAppliedOnceWhateverTheDeliveryOrder)
-{
-    temp_dir source;
-    const std::vector<computer> logs = write_logs(source);
-    for (unsigned seed = 1; seed <= 8; ++seed) {
-        temp_dir folder;
-        std::mt19937 random(seed);
-        sync_inbox inbox(folder.path(), me);
-        std::vector<size_t> delivered(logs.size(), 0);
-        std::set<std::pair<uint64_t, uint64_t>> applied;
-        std::map<uint64_t, uint64_t> last_applied;
-        size_t conflict_copies = 0;
-        auto look = [&] {
-            const sync_arrivals a = inbox.collect();
-            conflict_copies += a.conflict_copies.size();
-            EXPECT_TRUE(a.damaged.empty());
-            for (size_t i = 0; i < a.records.size(); ++i) {
-                const uint64_t from = a.computers[i];
-                ASSERT_EQ(a.records[i].sequence, last_applied[from] + 1) << "seed " << seed;
-                ASSERT_TRUE(applied.emplace(from, a.records[i].sequence).second) << "applied twice";
-                last_applied[from] = a.records[i].sequence;
-                if (i > 0) {
-                    ASSERT_LE(a.records[i - 1].stamp, a.records[i].stamp);
-                }
-                inbox.applied(from, a.records[i].sequence);
-            }
-        };
-        while (delivered[0] < logs[0].full.size() || delivered[1] < logs[1].full.size()) {
-            const size_t c = random() % logs.size();
-            const std::string& full = logs[c].full;
-            const std::string name = change_log_name(logs[c].id);
-            switch (random() % 4) {
-            case 0:  // an older version comes back
-                write_file(folder.file(name), full.substr(0, random() % (delivered[c] + 1)));
-                break;
-            case 1:  // a conflict copy of some version
-                write_file(folder.file(name.substr(0, name.size() - 4) + ".sync-conflict-" + std::to_string(random() % 3) + ".log"),
-                    full.substr(0, random() % (full.size() + 1)));
-                break;
-            default:  // the log grows
-                delivered[c] = std::min(full.size(), delivered[c] + random() % 300);
-                write_file(folder.file(name), full.substr(0, delivered[c]));
-            }
-            look();
-        }
-        for (const computer& c : logs)
-            write_file(folder.file(change_log_name(c.id)), c.full);
-        look();
-        EXPECT_EQ(applied.size(), 80u) << "seed " << seed;
-        EXPECT_GT(conflict_copies, 0u);
-    }
-}
 
 TEST(SyncInbox, PositionsSavedWithTheDatabaseKeepAppliedRecordsFromComingBack)
 {

@@ -23,21 +23,13 @@ sync_snapshot sample_snapshot()
     s.made = {{{"root", "new"}, {1768478400100, other}}};
     s.deleted = {{{"root", "gone"}, {1768478400200, me}}, {{"root", "new", "x"}, {5, other}}};
     s.categories = {{"root"}, {"root", "new"}};
-    snapshot_entry item;
-    item.made.kind = change_kind::add_item;
-    item.made.item = {other, 2};
-    item.made.path = {"root", "new"};
-    item.made.question = "Hauptstadt von Frankreich?";
-    item.made.answer = "Paris";
-    item.made.schedule = {1768478400, 20480, 20470, 10, 4, 5, 3, 4};
-    item.schedule_set = {1768478400999, other};
-    item.texts_set = {1768478400500, me};
-    item.place_set = {1768478400001, other};
+    snapshot_entry item{.made = {}, .schedule_set = {1768478400999, other}, .texts_set = {1768478400500, me},
+        .place_set = {1768478400001, other}};
+    change_record& made = item.made;
+    made.kind = change_kind::add_item, made.item = {other, 2}, made.path = {"root", "new"};
+    made.question = "Hauptstadt von Frankreich?", made.answer = "Paris", made.schedule = {1768478400, 20480, 20470, 10, 4, 5, 3, 4};
     snapshot_entry queued;
-    queued.made.kind = change_kind::queue_add;
-    queued.made.item = {me, 5};
-    queued.made.path = {"root"};
-    queued.made.question = "q";
+    queued.made.kind = change_kind::queue_add, queued.made.item = {me, 5}, queued.made.path = {"root"}, queued.made.question = "q";
     s.entries = {item, queued};
     return s;
 }
@@ -64,8 +56,8 @@ TEST(SyncSnapshot, IsTakenOnlyWholeAndAsWritten)
         EXPECT_EQ(decode_snapshot(flipped, &read), snapshot_status::not_whole) << at;
     }
     EXPECT_EQ(decode_snapshot(std::string(40, 'x'), &read), snapshot_status::foreign);
-    EXPECT_EQ(snapshot_owner(snapshot_name(other)), other);
-    EXPECT_EQ(snapshot_owner(snapshot_name(other) + ".tmp-a1b2c3"), std::nullopt);
+    EXPECT_EQ(std::pair(snapshot_owner(snapshot_name(other)), snapshot_owner(snapshot_name(other) + ".tmp-a1b2c3")),
+        std::pair(std::optional(other), std::optional<uint64_t>()));
 }
 
 TEST(SyncSnapshot, JoinsTheNewestThatTheLogsContinueAndTrimsWhatAllHold)
@@ -139,13 +131,10 @@ TEST(SyncSnapshot, AReaderGoesOnAfterItsWriterTrimmedTheLog)
         ASSERT_EQ(reopened.append(r, 100).status, change_append_status::appended);
     }
     const std::string bytes = read_file(path);
-    EXPECT_EQ(change_log_epoch(bytes), 1);
-    EXPECT_EQ(read_change_log(bytes).records.front().sequence, 4u);
+    EXPECT_EQ(std::tuple(change_log_epoch(bytes), read_change_log(bytes).records.front().sequence), std::tuple(1, 4u));
     const sync_arrivals later = reader.collect();
-    EXPECT_TRUE(later.damaged.empty());
-    ASSERT_EQ(later.records.size(), 40u);
-    EXPECT_EQ(later.records.front().sequence, 5u);
-    EXPECT_EQ(later.records.front().path.back(), "after 0");
+    ASSERT_EQ(std::pair(later.damaged.size(), later.records.size()), std::pair(size_t{0}, size_t{40}));
+    EXPECT_EQ(std::pair(later.records.front().sequence, later.records.front().path.back()), std::pair(uint64_t{5}, std::string("after 0")));
 }
 
 }  // namespace
