@@ -1,5 +1,6 @@
 #include "ui/browser.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -14,6 +15,7 @@
 #include <QSignalBlocker>
 #include <QTabWidget>
 #include <QSplitter>
+#include <QStyle>
 #include <QTableView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -40,8 +42,15 @@ browser_window::browser_window(QWidget* parent) : QDialog(parent)
     search_ = new QLineEdit(this);
     search_->setObjectName(QStringLiteral("browser_search"));
     search_->setPlaceholderText(tr("Search questions and answers"));
-    search_->setClearButtonEnabled(true);
     search_->setAccessibleName(tr("Search"));
+    // A clear button of its own: QLineEdit's fades in over ten frames after the first key.
+    QAction* clear = search_->addAction(search_->style()->standardIcon(QStyle::SP_LineEditClearButton, nullptr, search_),
+        QLineEdit::TrailingPosition);
+    clear->setObjectName(QStringLiteral("browser_clear_search"));
+    clear->setText(tr("Clear the search"));  // the button's tooltip and accessible name
+    clear->setVisible(false);
+    connect(clear, &QAction::triggered, search_, &QLineEdit::clear);
+    connect(search_, &QLineEdit::textChanged, clear, [clear](const QString& text) { clear->setVisible(!text.isEmpty()); });
     due_ = new QComboBox(this);
     due_->setObjectName(QStringLiteral("browser_due"));
     due_->setAccessibleName(tr("Show"));
