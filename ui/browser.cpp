@@ -152,6 +152,12 @@ browser_window::browser_window(QWidget* parent) : QDialog(parent)
     connect(due_, &QComboBox::currentIndexChanged, this, &browser_window::refilter);
     connect(category_, &QTreeWidget::currentItemChanged, this, &browser_window::refilter);
     connect(tabs_, &QTabWidget::currentChanged, this, &browser_window::refilter);
+    // An item view repaints whenever its window turns active or inactive, for the colours of its
+    // selection; with a palette whose active and inactive colours agree nothing changes, and the
+    // repaints (here and in the window behind, which the browser's opening makes inactive) would
+    // be frames after the first. The window behind is this window's parent, so one search finds both.
+    for (QAbstractItemView* v : (parent ? parent->window() : this)->findChildren<QAbstractItemView*>())
+        v->viewport()->installEventFilter(this);
     refilter();
     search_->setFocus();
 }
@@ -316,6 +322,9 @@ void browser_window::note_change(const browse_row& row)
 
 bool browser_window::eventFilter(QObject* watched, QEvent* event)
 {
+    if ((event->type() == QEvent::WindowActivate || event->type() == QEvent::WindowDeactivate) && watched->isWidgetType()
+        && static_cast<QWidget*>(watched)->palette().isEqual(QPalette::Active, QPalette::Inactive))
+        return true;
     if (watched == category_ && event->type() == QEvent::KeyPress && category_key(static_cast<QKeyEvent*>(event)))
         return true;
     auto* v = qobject_cast<QTableView*>(watched);
