@@ -347,6 +347,19 @@ void browser_window::keyPressEvent(QKeyEvent* event)
     QDialog::keyPressEvent(event);
 }
 
+void browser_window::paintEvent(QPaintEvent* event)
+{
+    QDialog::paintEvent(event);
+    if (drawn_)
+        return;
+    drawn_ = true;
+    // Once this frame is out: the preparing threads would take processor time from it.
+    QTimer::singleShot(0, this, [this] {
+        for (browser_model* m : models_)
+            m->begin_preparing();
+    });
+}
+
 void run_browser(QWidget* owner)
 {
     // The browser reads the records; what the screen holds goes into them first.
