@@ -73,7 +73,7 @@ now_ns() { date +%s%N; }
 cpu_ns() { cut -d' ' -f1 "/proc/$APP_PID/schedstat" 2> /dev/null || echo 0; }
 # The time all its threads have run (ns): the quiet that ends an action waits for work off the
 # main thread too (the browser's preparing threads), as the pause before a user's next input would.
-all_threads_ns() { cat "/proc/$APP_PID/task/"*/schedstat 2> /dev/null | awk '{t += $1} END {print t + 0}'; }
+all_threads_ns() { cat "/proc/$APP_PID/task/"*/schedstat 2> /dev/null | awk '{t += $1} END {printf "%.0f\n", t}'; }
 frames() { [ -f "$FRAMES" ] && wc -l < "$FRAMES" || echo 0; }
 # Records "action microseconds" (or KiB for memory).
 record() { echo "$1 $2" >> "$RESULTS"; echo "  $1 $2" >&2; }
