@@ -181,6 +181,9 @@ void browser_window::refilter()
     filter.today = day_number(0);
     for (browser_model* m : models_)
         m->set_filter(filter);
+    // The rows laid out now rather than at the next turn of the event loop, where the new
+    // length of the scroll bar would cost a second frame.
+    current_view()->doItemsLayout();
     show_count();
     // "All categories" is no category to rename or delete.
     rename_category_button_->setEnabled(chosen_category() >= 0);
