@@ -71,6 +71,9 @@ now_ns() { date +%s%N; }
 # own cost, which the wall time hides under the waiting for a processor. The frame log gives it
 # at each frame.
 cpu_ns() { cut -d' ' -f1 "/proc/$APP_PID/schedstat" 2> /dev/null || echo 0; }
+# The time all its threads have run (ns): the quiet that ends an action waits for work off the
+# main thread too (the browser's preparing threads), as the pause before a user's next input would.
+all_threads_ns() { cat "/proc/$APP_PID/task/"*/schedstat 2> /dev/null | awk '{t += $1} END {printf "%.0f\n", t}'; }
 frames() { [ -f "$FRAMES" ] && wc -l < "$FRAMES" || echo 0; }
 # Records "action microseconds" (or KiB for memory).
 record() { echo "$1 $2" >> "$RESULTS"; echo "  $1 $2" >&2; }
@@ -85,11 +88,11 @@ last_frame_after() {
     local seen=$1 count now cpu last_cpu
     local last_change known=$seen
     last_change=$(now_ns)
-    last_cpu=$(cpu_ns)
+    last_cpu=$(all_threads_ns)
     while :; do
         count=$(frames)
         now=$(now_ns)
-        cpu=$(cpu_ns)
+        cpu=$(all_threads_ns)
         if [ "$count" -ne "$known" ] || [ $((cpu - last_cpu)) -gt $((BUSY_MS * 1000000)) ]; then
             known=$count
             last_change=$now

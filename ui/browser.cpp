@@ -1,5 +1,6 @@
 #include "ui/browser.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -14,6 +15,7 @@
 #include <QSignalBlocker>
 #include <QTabWidget>
 #include <QSplitter>
+#include <QStyle>
 #include <QTableView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -40,8 +42,15 @@ browser_window::browser_window(QWidget* parent) : QDialog(parent)
     search_ = new QLineEdit(this);
     search_->setObjectName(QStringLiteral("browser_search"));
     search_->setPlaceholderText(tr("Search questions and answers"));
-    search_->setClearButtonEnabled(true);
     search_->setAccessibleName(tr("Search"));
+    // A clear button of its own: QLineEdit's fades in over ten frames after the first key.
+    QAction* clear = search_->addAction(search_->style()->standardIcon(QStyle::SP_LineEditClearButton, nullptr, search_),
+        QLineEdit::TrailingPosition);
+    clear->setObjectName(QStringLiteral("browser_clear_search"));
+    clear->setText(tr("Clear the search"));  // the button's tooltip and accessible name
+    clear->setVisible(false);
+    connect(clear, &QAction::triggered, search_, &QLineEdit::clear);
+    connect(search_, &QLineEdit::textChanged, clear, [clear](const QString& text) { clear->setVisible(!text.isEmpty()); });
     due_ = new QComboBox(this);
     due_->setObjectName(QStringLiteral("browser_due"));
     due_->setAccessibleName(tr("Show"));
@@ -143,6 +152,12 @@ browser_window::browser_window(QWidget* parent) : QDialog(parent)
     connect(due_, &QComboBox::currentIndexChanged, this, &browser_window::refilter);
     connect(category_, &QTreeWidget::currentItemChanged, this, &browser_window::refilter);
     connect(tabs_, &QTabWidget::currentChanged, this, &browser_window::refilter);
+    // An item view repaints whenever its window turns active or inactive, for the colours of its
+    // selection; with a palette whose active and inactive colours agree nothing changes, and the
+    // repaints (here and in the window behind, which the browser's opening makes inactive) would
+    // be frames after the first. The window behind is this window's parent, so one search finds both.
+    for (QAbstractItemView* v : (parent ? parent->window() : this)->findChildren<QAbstractItemView*>())
+        v->viewport()->installEventFilter(this);
     refilter();
     search_->setFocus();
 }
@@ -166,6 +181,9 @@ void browser_window::refilter()
     filter.today = day_number(0);
     for (browser_model* m : models_)
         m->set_filter(filter);
+    // The rows laid out now rather than at the next turn of the event loop, where the new
+    // length of the scroll bar would cost a second frame.
+    current_view()->doItemsLayout();
     show_count();
     // "All categories" is no category to rename or delete.
     rename_category_button_->setEnabled(chosen_category() >= 0);
@@ -307,6 +325,9 @@ void browser_window::note_change(const browse_row& row)
 
 bool browser_window::eventFilter(QObject* watched, QEvent* event)
 {
+    if ((event->type() == QEvent::WindowActivate || event->type() == QEvent::WindowDeactivate) && watched->isWidgetType()
+        && static_cast<QWidget*>(watched)->palette().isEqual(QPalette::Active, QPalette::Inactive))
+        return true;
     if (watched == category_ && event->type() == QEvent::KeyPress && category_key(static_cast<QKeyEvent*>(event)))
         return true;
     auto* v = qobject_cast<QTableView*>(watched);
@@ -327,6 +348,19 @@ void browser_window::keyPressEvent(QKeyEvent* event)
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+void browser_window::paintEvent(QPaintEvent* event)
+{
+    QDialog::paintEvent(event);
+    if (drawn_)
+        return;
+    drawn_ = true;
+    // Once this frame is out: the preparing threads would take processor time from it.
+    QTimer::singleShot(0, this, [this] {
+        for (browser_model* m : models_)
+            m->begin_preparing();
+    });
 }
 
 void run_browser(QWidget* owner)

@@ -20,6 +20,7 @@ class QKeyEvent;
 class QLabel;
 class QLayout;
 class QLineEdit;
+class QPaintEvent;
 class QPushButton;
 class QTabWidget;
 class QTableView;
@@ -78,6 +79,9 @@ public:
     void stop_preparing();
     // Starts the thread that makes what is not here yet of the rows, the folded texts and the ranks.
     void prepare();
+    // Lets prepare() start the thread, held back until then so that it does not compete with
+    // the window's first frame; the window calls it once that is drawn.
+    void begin_preparing();
     // Rows looked at before the first screen is shown, and in each slice after it; tests make
     // them small to watch the slices at the size of a test's collection, and then nothing is
     // folded ahead of the search.
@@ -116,8 +120,6 @@ private:
     void restart_filter();
     // The next slice of the search, its rows added at the end.
     void filter_slice();
-    // A slice of folded texts from the preparing thread, beginning at row `from`, after those folded already.
-    void append_folded(size_t from, const folded_rows& piece);
     // The rank of every row for a column's key, made on first need and kept until the texts change.
     const std::vector<uint32_t>& ranks(browse_sort key);
     browse_kind kind_;
@@ -129,7 +131,8 @@ private:
     std::vector<uint32_t> shown_;  // order_ without the rows the filter leaves out
     browse_filter filter_;
     int sort_column_ = -1;  // -1: list order
-    folded_rows folded_;  // the rows' texts folded for the search, as far as the preparing thread brought them
+    folded_rows folded_;  // the rows' texts folded for the search: all, or as far as a stop of the preparing thread left them
+    std::shared_ptr<folded_rows> folding_;  // what the preparing thread folds into, taken back when it ends or stops
     Qt::SortOrder sort_order_ = Qt::AscendingOrder;
     filter_progress progress_;  // the search under way; shown_ is its rows found so far
     QTimer* filter_timer_ = nullptr;  // looks at the next slice of rows while nothing else is to be done
@@ -138,6 +141,7 @@ private:
     static constexpr size_t sort_keys = static_cast<size_t>(browse_sort::created) + 1;
     std::vector<uint32_t> ranks_[sort_keys];  // by browse_sort: each row's rank, empty until needed
     bool prepare_ = true;  // whether the thread prepares the search and the sorts by text
+    bool held_ = true;  // the thread waits for begin_preparing()
     std::thread preparer_;  // the preparing thread, joined before the rows or texts change
     std::atomic<bool> stop_ {false};  // tells the preparing thread to end soon
     std::atomic<bool> working_ {false};  // the preparing thread has not ended yet
@@ -182,6 +186,7 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void refilter();
@@ -220,6 +225,7 @@ private:
     QPushButton* delete_category_button_ = nullptr;  // "Delete Category"
     browse_outcome outcome_;
     bool category_counts_stale_ = false;  // an item changed since the category tree was filled
+    bool drawn_ = false;  // the window's first frame is drawn, and the models prepare
 };
 
 // Whether the row's item is the one on the review screen.

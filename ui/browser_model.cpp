@@ -94,6 +94,11 @@ void browser_model::stop_preparing()
     if (preparer_.joinable())
         preparer_.join();
     stop_ = false;
+    // The rows folded before the stop stay: the next thread folds on after them.
+    if (folding_) {
+        folded_ = std::move(*folding_);
+        folding_.reset();
+    }
 }
 
 bool browser_model::prepared() const
@@ -103,12 +108,20 @@ bool browser_model::prepared() const
         && ranks_[static_cast<size_t>(browse_sort::answer)].size() == n;
 }
 
+void browser_model::begin_preparing()
+{
+    held_ = false;
+    prepare();
+}
+
 void browser_model::prepare()
 {
-    if (!prepare_ || preparer_.joinable() || prepared())
+    if (held_ || !prepare_ || preparer_.joinable() || prepared())
         return;
-    // Rows folded before a stop are kept; the folding goes on after them.
-    const size_t fold_from = folded_.starts.empty() ? 0 : folded_.starts.size() - 1;
+    // The thread folds into one buffer, reserved once, and hands it over whole: the window's
+    // thread copies none of it. A search meanwhile folds the rows it looks at itself.
+    folding_ = std::make_shared<folded_rows>(std::move(folded_));
+    folded_ = {};
     const bool rank[2] = {ranks_[static_cast<size_t>(browse_sort::question)].empty(), ranks_[static_cast<size_t>(browse_sort::answer)].empty()};
     // Each result goes to the model on its own thread, unless the rows changed since it was begun.
     const auto hand_over = [this, generation = generation_](auto take) {
@@ -118,7 +131,7 @@ void browser_model::prepare()
         }, Qt::QueuedConnection);
     };
     working_ = true;
-    preparer_ = std::thread([this, rows = rows_, kind = kind_, fold_from, rank, hand_over]() mutable {
+    preparer_ = std::thread([this, rows = rows_, kind = kind_, folding = folding_, rank, hand_over]() mutable {
         struct ending {
             std::atomic<bool>& working;  // set false however the thread ends
             ~ending() { working = false; }
@@ -140,17 +153,18 @@ void browser_model::prepare()
                 }
             });
         }
-        // A slice at a time, each handed over when done: a search begun meanwhile scans the rows
-        // folded so far and folds only the others, and a stop is seen within milliseconds.
+        // A slice at a time, so that a stop is seen within milliseconds.
         constexpr size_t slice = 20'000;
-        for (size_t from = fold_from; from < rows->size(); from += slice) {
+        while (!fold_more_rows(*folding, *rows, slice))
             if (stop_)
                 return;
-            const row_list part(rows->begin() + static_cast<ptrdiff_t>(from),
-                rows->begin() + static_cast<ptrdiff_t>(std::min(rows->size(), from + slice)));
-            auto piece = std::make_shared<folded_rows>(fold_rows(part));
-            hand_over([this, from, piece] { append_folded(from, *piece); });
-        }
+        hand_over([this, folding] {
+            // Unless a stop took the buffer back meanwhile.
+            if (folding_ == folding) {
+                folded_ = std::move(*folding);
+                folding_.reset();
+            }
+        });
         for (const browse_sort key : {browse_sort::question, browse_sort::answer}) {
             if (!rank[key == browse_sort::answer])
                 continue;
@@ -163,25 +177,6 @@ void browser_model::prepare()
             });
         }
     });
-}
-
-void browser_model::append_folded(size_t from, const folded_rows& piece)
-{
-    if (folded_.starts.empty()) {
-        if (from != 0)
-            return;
-        // The whole buffer at about the size the first slice foretells, so that it grows in place.
-        const size_t rows = std::max<size_t>(piece.starts.size() - 1, 1);
-        folded_.text.reserve(piece.text.size() / rows * total() * 9 / 8);
-        folded_.starts.reserve(total() + 1);
-        folded_.starts.push_back(0);
-    }
-    if (folded_.starts.size() - 1 != from)
-        return;
-    const size_t base = folded_.text.size();
-    folded_.text += piece.text;
-    for (size_t i = 1; i < piece.starts.size(); ++i)
-        folded_.starts.push_back(base + piece.starts[i]);
 }
 
 const browser_model::row_list& browser_model::rows()
