@@ -183,7 +183,7 @@ void release_lock()
 
 }  // namespace
 
-init_status ma_init(const char* path)
+init_status ma_init(const char* path, network_start network)
 {
     database& d = db();
     const bool dir_ok = set_data_dir(path) == data_dir_status::set;
@@ -221,6 +221,8 @@ init_status ma_init(const char* path)
         remove_stale_temporaries(services().data_dir);
         remove_stale_temporaries(services().data_dir + backups_folder);
     }
+    if (network == network_start::with_database)
+        ma_nn_init(case_loading::beside);
     d.item_count = 0;
     init_status result = init_status::from_bin;
     if (load_bin(data_path("elements.bin")) != bin_load_status::done) {
