@@ -28,7 +28,7 @@ void* next_block()
 // stopped preparing, gets none.
 TEST(PreparedBlocksTest, TakenBlocksAreRefilledAndHandedOutOnce)
 {
-    start_preparing_blocks(2);
+    start_preparing_blocks(1);  // the thread sleeps after each block until it is taken
     std::set<void*> taken;
     for (int i = 0; i < 6; ++i) {
         void* block = next_block();
