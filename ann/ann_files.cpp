@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cmath>
@@ -21,6 +22,7 @@
 namespace {
 
 constexpr uint32_t first_user_case = builtin_case_count;
+constexpr off_t most_reserved_cases = off_t{1} << 22;
 // Indexes in the built-in table (sorted by elapsed days) of the first cases beyond 2, 7, 20 days.
 constexpr uint32_t beyond_2_days = 262;
 constexpr uint32_t beyond_7_days = 514;
@@ -183,6 +185,11 @@ void load_cases(case_loading loading)
     if (!file)
         return;
     const auto fill = [file, path]() -> std::function<void()> {
+        // The index sized once from the file; a file beyond any real one grows it as before.
+        struct stat info {};
+        if (::fstat(::fileno(file), &info) == 0 && info.st_size > 0)
+            ann_globals().duplicates.reserve(builtin_case_count
+                + static_cast<uint32_t>(std::min<off_t>(info.st_size / case_record_size, most_reserved_cases)));
         const cases_read read = read_case_records(file);
         // Only loading compares cases; the index would only hold memory for the rest of the run.
         ann_globals().duplicates.clear();
