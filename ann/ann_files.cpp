@@ -4,10 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include "calendar/calendar.h"
@@ -20,6 +22,7 @@
 namespace {
 
 constexpr uint32_t first_user_case = builtin_case_count;
+constexpr off_t most_reserved_cases = off_t{1} << 22;
 // Indexes in the built-in table (sorted by elapsed days) of the first cases beyond 2, 7, 20 days.
 constexpr uint32_t beyond_2_days = 262;
 constexpr uint32_t beyond_7_days = 514;
@@ -60,7 +63,7 @@ enum class phase { user, builtin };
 
 }  // namespace
 
-void ma_nn_init()
+void ma_nn_init(case_loading loading)
 {
     ann_state& s = ann_globals();
     if (s.ann_initialised) {
@@ -71,7 +74,7 @@ void ma_nn_init()
         s.ann_initialised = true;
         s.test_error = 0.0f;
     }
-    load_cases();
+    load_cases(loading);
     load_weights();
 }
 
@@ -136,46 +139,72 @@ bool save_weights()
     return true;
 }
 
-void load_cases()
-{
-    reset_case_store();
-    const char* const path = data_path("user_cases.bin");
-    FILE* file = std::fopen(path, "rb");
-    if (!file)
-        return;
-    add_data_from_file(file);
-    // Only loading compares cases; the index would only hold memory for the rest of the run.
-    ann_globals().duplicates.clear();
-    fclose_logged(file, path);
-}
+namespace {
 
-void add_data_from_file(FILE* stream)
+// What reading user_cases.bin met.
+struct cases_read {
+    uint32_t skipped = 0;  // damaged records left out
+    bool out_of_memory = false;  // the store could not grow; the rest was not read
+};
+
+// Reads the stream's records into the case store, merging duplicates. Writes no log: it may run
+// beside the program's own thread.
+cases_read read_case_records(FILE* stream)
 {
-    uint32_t skipped = 0;
+    cases_read result;
     unsigned char bytes[case_record_size];
     for (;;) {
         if (!reserve_case_slot())
-            fatal_out_of_memory("FATAL ERROR: add_data_from_file(): out of memory\n");
+            return {result.skipped, true};
         ann_case record{};
         bool stored = false;
         while (!stored) {
-            if (std::fread(bytes, 1, sizeof bytes, stream) != sizeof bytes) {
-                if (skipped > 0)
-                    write_log("WARNING: %u damaged records of user_cases.bin were skipped.\n", skipped);
-                return;
-            }
+            if (std::fread(bytes, 1, sizeof bytes, stream) != sizeof bytes)
+                return result;
             for (size_t i = 0; i < record.size(); ++i)
                 record[i] = float_from_le(bytes + i * sizeof(float));
             // A damaged record must not reach the network.
             if (!plausible(record)) {
-                ++skipped;
+                ++result.skipped;
                 continue;
             }
             stored = !merge_duplicate_case(record);
         }
         if (!append_case(record))
-            fatal_out_of_memory("FATAL ERROR: add_data_from_file(): out of memory\n");
+            return {result.skipped, true};
     }
+}
+
+}  // namespace
+
+void load_cases(case_loading loading)
+{
+    reset_case_store();
+    const std::string path = data_path("user_cases.bin");
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return;
+    const auto fill = [file, path]() -> std::function<void()> {
+        // The index sized once from the file; a file beyond any real one grows it as before.
+        struct stat info {};
+        if (::fstat(::fileno(file), &info) == 0 && info.st_size > 0)
+            ann_globals().duplicates.reserve(builtin_case_count
+                + static_cast<uint32_t>(std::min<off_t>(info.st_size / case_record_size, most_reserved_cases)));
+        const cases_read read = read_case_records(file);
+        // Only loading compares cases; the index would only hold memory for the rest of the run.
+        ann_globals().duplicates.clear();
+        return [file, path, read] {
+            if (read.out_of_memory)
+                fatal_out_of_memory("FATAL ERROR: add_data_from_file(): out of memory\n");
+            if (read.skipped > 0)
+                write_log("WARNING: %u damaged records of user_cases.bin were skipped.\n", read.skipped);
+            fclose_logged(file, path.c_str());
+        };
+    };
+    if (loading == case_loading::beside)
+        fill_case_store_beside(fill);
+    else
+        fill()();
 }
 
 // The search walks down from the new case, in a user phase and then a built-in phase, and stops
@@ -184,6 +213,7 @@ void add_data_from_file(FILE* stream)
 // (the cut-off). Rather than walking, each step asks the index for the nearest such case.
 bool merge_duplicate_case(const ann_case& candidate)
 {
+    wait_for_case_store();
     ann_state& s = ann_globals();
     const uint32_t n = s.case_count;
     if (s.case_store.size() < n)
@@ -296,6 +326,7 @@ void add_cases(uint16_t livl, uint16_t rllivl, uint16_t rp, uint16_t gr, uint16_
 
 ann_checkpoint take_ann_checkpoint()
 {
+    wait_for_case_store();
     const ann_state& s = ann_globals();
     ann_checkpoint c;
     c.weights = s.ann_weights;

@@ -12,8 +12,12 @@
 constexpr size_t weights_file_size = ann_weight_count * sizeof(float);  // 640
 constexpr size_t case_record_size = sizeof(ann_case);  // 20
 
+// When user_cases.bin is read: at once, or on a thread of its own while the program goes on,
+// the store's first use waiting for it (wait_for_case_store).
+enum class case_loading { now, beside };
+
 // Builds the network, loads user_cases.bin and weights.bin; called once the database is open.
-void ma_nn_init();
+void ma_nn_init(case_loading loading = case_loading::now);
 // Saves weights.bin and frees the network and the case store; the weights stay.
 void ma_nn_deinit();
 // Frees the network and the case store without saving (the close saves the weights together
@@ -25,9 +29,7 @@ void load_weights();
 bool save_weights();
 // The weights in the file's form; false when the write failed.
 bool write_weights(FILE* file);
-void load_cases();
-// Reads the stream's records into the case store, merging duplicates.
-void add_data_from_file(FILE* stream);
+void load_cases(case_loading loading = case_loading::now);
 // Whether `candidate`, about to become the store's next case (index case_count), repeats an
 // earlier case; if so that case's target becomes the mean of both, in days.
 bool merge_duplicate_case(const ann_case& candidate);

@@ -39,9 +39,9 @@ void lower(float& minimum, float value)
 }
 
 template <class Slot>
-std::vector<Slot> grown(const std::vector<Slot>& table, uint32_t Slot::*hash_of)
+std::vector<Slot> grown(const std::vector<Slot>& table, uint32_t Slot::*hash_of, size_t size = 0)
 {
-    std::vector<Slot> bigger(std::max(first_table_size, table.size() * 2));
+    std::vector<Slot> bigger(std::max({first_table_size, table.size() * 2, size}));
     const size_t mask = bigger.size() - 1;
     for (const Slot& s : table) {
         if (s.last == case_index::none)
@@ -83,6 +83,17 @@ bool counts(const Minimum& m, float limit, uint32_t other_than)
 uint32_t case_key(const ann_case& c) { return bits(c[0]) ^ bits(c[2]); }
 
 void case_index::clear() { *this = case_index{mark_}; }
+
+void case_index::reserve(uint32_t count)
+{
+    // At most half full, as add keeps them.
+    const size_t slots = std::bit_ceil(size_t{count} * 2);
+    if (keys_.size() < slots)
+        keys_ = grown(keys_, &key_slot::key, slots);
+    if (inputs_.size() < slots)
+        inputs_ = grown(inputs_, &inputs_slot::hash, slots);
+    key_links_.reserve(count);
+}
 
 void case_index::catch_up(const std::vector<ann_case*>& store, uint32_t count)
 {

@@ -18,6 +18,8 @@ public:
 
     // Forgets every case; the memory goes too.
     void clear();
+    // Makes room for `count` cases at once, so that taking in a known number grows nothing.
+    void reserve(uint32_t count);
     // Takes in store[indexed() .. count - 1].
     void catch_up(const std::vector<ann_case*>& store, uint32_t count);
     uint32_t indexed() const { return static_cast<uint32_t>(key_links_.size()); }

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <future>
 #include <new>
+#include <system_error>
 
 #include "services/log.h"
 #include "services/memory.h"
@@ -13,6 +15,37 @@ ann_state& ann_globals()
 {
     static ann_state state;
     return state;
+}
+
+namespace {
+
+std::future<std::function<void()>>& pending_fill()
+{
+    static std::future<std::function<void()>> fill;
+    return fill;
+}
+thread_local bool fills_case_store = false;
+
+}  // namespace
+
+void fill_case_store_beside(std::function<std::function<void()>()> fill)
+{
+    wait_for_case_store();
+    try {
+        pending_fill() = std::async(std::launch::async, [fill] {
+            fills_case_store = true;
+            return fill();
+        });
+        return;
+    } catch (const std::system_error&) {
+    }
+    fill()();  // no thread to be had: filled here, as before
+}
+
+void wait_for_case_store()
+{
+    if (!fills_case_store && pending_fill().valid())
+        pending_fill().get()();
 }
 
 const std::array<float, 6> grade_input_table = {0.0f, 0.2f, 0.4f, 0.6f, 0.8f, 1.0f};
@@ -117,6 +150,7 @@ uint16_t ann_interval(uint16_t ivl, uint16_t elapsed, uint16_t rp, uint16_t grad
 
 float compute_test_error()
 {
+    wait_for_case_store();
     ann_state& s = ann_globals();
     // Nothing to sample before the store is filled; drawing below 0 would divide by zero.
     if (s.case_count == 0 || s.case_store.size() < s.case_count)
@@ -141,6 +175,7 @@ float compute_test_error()
 
 void generate_ann()
 {
+    wait_for_case_store();
     ann_state& s = ann_globals();
     try {
         s.case_store.clear();
@@ -160,6 +195,7 @@ void generate_ann()
 
 void free_ann()
 {
+    wait_for_case_store();
     ann_state& s = ann_globals();
     s.network.reset();
     s.case_store.clear();
@@ -173,6 +209,7 @@ void free_ann()
 
 void reset_case_store()
 {
+    wait_for_case_store();
     ann_state& s = ann_globals();
     s.user_blocks.clear();
     s.duplicates.clear();
@@ -189,6 +226,7 @@ void reset_case_store()
 
 bool reserve_case_slot()
 {
+    wait_for_case_store();
     ann_state& s = ann_globals();
     const uint32_t n = s.case_count;
     if (n == UINT32_MAX)
@@ -211,6 +249,7 @@ bool reserve_case_slot()
 
 ann_case* append_case(const ann_case& c)
 {
+    wait_for_case_store();
     ann_state& s = ann_globals();
     if (s.case_count < builtin_case_count || s.case_store.size() != s.case_count || !reserve_case_slot())
         return nullptr;
@@ -224,6 +263,7 @@ ann_case* append_case(const ann_case& c)
 
 void drop_cases_from(uint32_t count)
 {
+    wait_for_case_store();
     ann_state& s = ann_globals();
     count = std::max<uint32_t>(count, builtin_case_count);
     // The blocks stay: the next appends fill the same records again.
@@ -235,8 +275,13 @@ void drop_cases_from(uint32_t count)
 
 ann_case* case_at(uint32_t index)
 {
+    wait_for_case_store();
     ann_state& s = ann_globals();
     return index < s.case_count && index < s.case_store.size() ? s.case_store[index] : nullptr;
 }
 
-size_t case_store_capacity() { return ann_globals().case_capacity; }
+size_t case_store_capacity()
+{
+    wait_for_case_store();
+    return ann_globals().case_capacity;
+}

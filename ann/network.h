@@ -3,6 +3,7 @@
 // All of its arithmetic is single precision, each product and sum rounded on its own.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -97,6 +98,13 @@ float compute_test_error();
 void generate_ann();
 // Frees the network and the case store; the weights stay.
 void free_ann();
+
+// The store's filling at a start may run on a thread of its own: `fill` fills it there and
+// returns what is left to do on the program's own thread (its messages to the log). Every
+// function here that touches the store, and every other reader of its fields, first waits for
+// the filling to end and does what it left (wait_for_case_store); the filling thread never waits.
+void fill_case_store_beside(std::function<std::function<void()>()> fill);
+void wait_for_case_store();
 
 // Points the first builtin_case_count slots at a fresh copy of the built-in cases.
 void reset_case_store();

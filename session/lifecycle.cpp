@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -15,6 +16,7 @@
 #include "database/backups.h"
 #include "database/binfile.h"
 #include "database/database.h"
+#include "database/prepared_blocks.h"
 #include "formats/queue.h"
 #include "formats/xml.h"
 #include "platform/file_commit.h"
@@ -96,6 +98,17 @@ bool readable_but_not_writable(int error)
     const std::string& dir = services().data_dir;
     struct stat st {};
     return ::stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && ::access(dir.c_str(), R_OK | X_OK) == 0;
+}
+
+// From this size of elements.bin on, the memory of the load is made ready beside it, this many
+// blocks ahead: enough to keep the reading from waiting, little to waste at its end.
+constexpr std::uintmax_t large_database = std::uintmax_t{32} << 20;
+constexpr size_t blocks_ahead = 4;
+
+std::uintmax_t size_of(const char* path)
+{
+    struct stat st {};
+    return ::stat(path, &st) == 0 ? static_cast<std::uintmax_t>(st.st_size) : 0;
 }
 
 // Each lost race means another copy just closed; a few tries are enough unless copies keep
@@ -183,7 +196,7 @@ void release_lock()
 
 }  // namespace
 
-init_status ma_init(const char* path)
+init_status ma_init(const char* path, network_start network)
 {
     database& d = db();
     const bool dir_ok = set_data_dir(path) == data_dir_status::set;
@@ -221,6 +234,10 @@ init_status ma_init(const char* path)
         remove_stale_temporaries(services().data_dir);
         remove_stale_temporaries(services().data_dir + backups_folder);
     }
+    if (network == network_start::with_database)
+        ma_nn_init(case_loading::beside);
+    if (size_of(data_path("elements.bin")) >= large_database)
+        start_preparing_blocks(blocks_ahead);
     d.item_count = 0;
     init_status result = init_status::from_bin;
     if (load_bin(data_path("elements.bin")) != bin_load_status::done) {
@@ -240,6 +257,7 @@ init_status ma_init(const char* path)
     if (category_count() == 0)
         create_root_category();
     load_queue();  // the count of items it added is not needed here
+    stop_preparing_blocks();
     open_retention_control(data_path(review_log_name));
     set_db_state(DB_OPEN);
     if (lock == lockfile_status::no_locks)

@@ -51,7 +51,11 @@ struct [[nodiscard]] deinit_result {
     bool operator==(deinit_status s) const { return status == s; }
 };
 
-init_status ma_init(const char* path);
+// Whether ma_init starts the network too (ma_nn_init), its cases loading beside the rest of the
+// database so that neither waits for the other; else the caller starts it after.
+enum class network_start { later, with_database };
+
+init_status ma_init(const char* path, network_start network = network_start::later);
 deinit_result ma_deinit(close_mode mode);
 // Closes the database without saving: for a session whose changes the user gave up, or saved
 // in another folder.

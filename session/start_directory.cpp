@@ -9,9 +9,9 @@ namespace {
 
 bool reached(init_status result) { return !holds_any(result, init_status::dir_not_accessible); }
 
-init_status open_at(const std::string& path)
+init_status open_at(const std::string& path, network_start network)
 {
-    return path.empty() ? init_status::dir_not_accessible : ma_init(path.c_str());
+    return path.empty() ? init_status::dir_not_accessible : ma_init(path.c_str(), network);
 }
 
 // The directory with its missing parents; true when it exists afterwards.
@@ -27,11 +27,11 @@ bool make_directory(const std::string& path)
 }  // namespace
 
 start_directory open_start_directory(const std::string& set_path, const std::string& default_path,
-    deinit_result (*close)(close_mode mode))
+    deinit_result (*close)(close_mode mode), network_start network)
 {
     start_directory s;
     s.path = set_path;
-    init_status result = open_at(s.path);
+    init_status result = open_at(s.path, network);
     if (!reached(result)) {
         if (!make_directory(s.path)) {
             s.fell_back = true;
@@ -39,12 +39,12 @@ start_directory open_start_directory(const std::string& set_path, const std::str
             s.path = default_path;
         }
         static_cast<void>(close(close_mode::complete));  // a failed opening has nothing to save
-        result = open_at(s.path);
+        result = open_at(s.path, network);
         if (!reached(result)) {
             if (!make_directory(s.path))
                 return s;
             static_cast<void>(close(close_mode::complete));
-            result = open_at(s.path);
+            result = open_at(s.path, network);
             if (!reached(result)) {
                 s.gave_up = true;
                 return s;

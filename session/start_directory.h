@@ -24,4 +24,4 @@ struct start_directory {
 // Opens `set_path` (made with its parents when missing), falling back on `default_path`.
 // `close` closes a failed opening before the next try, which would otherwise lock against it.
 start_directory open_start_directory(const std::string& set_path, const std::string& default_path,
-    deinit_result (*close)(close_mode mode));
+    deinit_result (*close)(close_mode mode), network_start network = network_start::later);

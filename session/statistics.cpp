@@ -9,6 +9,7 @@
 void compute_statistics(statistics* record)
 {
     statistics s{};
+    wait_for_case_store();
     ann_state& ann = ann_globals();
     // The first call after start-up estimates the network's TestError (and adapts its
     // learning rate); later calls show the smoothed value.

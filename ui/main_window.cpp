@@ -263,7 +263,7 @@ int main_window::check_data_directory()
     const QString set_path = s ? s->pathtodatadir : default_data_dir();
     // A path too long for the conversion comes back empty and counts as not accessible.
     const std::string set_utf8 = to_utf8(set_path);
-    const start_directory start = open_start_directory(set_utf8, to_utf8(default_data_dir()), close_database);
+    const start_directory start = open_start_directory(set_utf8, to_utf8(default_data_dir()), close_database, network_start::with_database);
     const QString path = QString::fromStdString(start.path);
     if (start.fell_back) {
         if (s)
@@ -311,7 +311,6 @@ int main_window::open_data()
 {
     if (const int code = check_data_directory())
         return code;
-    ma_nn_init();
     if (settings* s = ui().settings_record.get(); s && !s->syncfolder.isEmpty()) {
         sync = new sync_watch(this);
         sync->open(s->syncfolder, sync_computer_id(s));
