@@ -150,6 +150,7 @@ std::string random_review_log(const log_shape& shape, std::mt19937& random)
             .day = static_cast<uint16_t>(shape.today - 60 + draw(63)),
             .elapsed = repeat ? uint16_t{0} : draw(30),
             .interval_before = repeat ? uint16_t{0} : static_cast<uint16_t>(1 + draw(20)),
+            .interval_after = static_cast<uint16_t>(1 + n % 20),  // now and then the next one's interval_before
             .test_error = draw(3) == 0 ? 0.0f : static_cast<float>(draw(1000)) / 1000.0f,
             .grade = static_cast<uint8_t>(draw(10) < 9 ? 3 + draw(3) : draw(3)),
             .rp_after = static_cast<uint8_t>(draw(4)),
