@@ -379,6 +379,10 @@
         <source>Conflicts...</source>
         <translation>Konflikte...</translation>
     </message>
+    <message>
+        <source>Clear the search</source>
+        <translation>Suche leeren</translation>
+    </message>
 </context>
 <context>
     <name>category_selection_dialog</name>
