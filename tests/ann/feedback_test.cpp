@@ -1,16 +1,12 @@
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 #include <map>
 #include <random>
-#include <set>
 #include <tuple>
 
 #include "ann/ann_files.h"
 #include "ann/feedback.h"
 #include "ann/network.h"
 #include "ann_test_support.h"
-#include "database/database.h"
 #include "support/database_helpers.h"
 #include "platform/crt_rand.h"
 #include "services/random.h"

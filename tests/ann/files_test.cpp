@@ -1,17 +1,11 @@
-#include <gtest/gtest.h>
-
 #include <cstring>
 #include <filesystem>
 #include <limits>
-#include <vector>
-#include <string>
 #include <tuple>
 
 #include "ann/ann_files.h"
 #include "ann/network.h"
 #include "ann_test_support.h"
-#include "database/database.h"
-#include "platform/files.h"
 #include "support/database_helpers.h"
 
 namespace {

@@ -1,8 +1,5 @@
 #include <filesystem>
-#include <optional>
-#include <string>
 #include <tuple>
-#include <vector>
 
 #include "calendar/calendar.h"
 #include "database/binfile.h"

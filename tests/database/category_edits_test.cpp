@@ -1,11 +1,6 @@
-#include <gtest/gtest.h>
-
 #include <map>
-#include <string>
-#include <vector>
 
 #include "database/category_edits.h"
-#include "database/database.h"
 #include "support/database_helpers.h"
 
 namespace {

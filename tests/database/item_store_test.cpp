@@ -1,13 +1,9 @@
 // Item records from the store's chunks and texts in the load's text blocks: what was read stays
 // right through edits, deletions and new items, and a file read piece by piece gives every
 // record whole wherever a piece ends inside it.
-#include <gtest/gtest.h>
-
 #include <random>
-#include <string>
 #include <tuple>
 #include <utility>
-#include <vector>
 
 #include "database/binfile.h"
 #include "database/item_store.h"

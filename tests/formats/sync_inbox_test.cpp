@@ -2,9 +2,6 @@
 
 #include "support/test_support.h"
 
-#include <gtest/gtest.h>
-
-
 namespace {
 
 constexpr uint64_t me = 0x1111;

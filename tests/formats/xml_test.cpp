@@ -1,9 +1,6 @@
 #include <map>
-#include <optional>
-#include <string>
 #include <tuple>
 
-#include "formats/xml.h"
 #include "formats/xml_scan.h"
 #include "formats_fixture.h"
 

@@ -1,9 +1,6 @@
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <iterator>
 #include <numeric>
-#include <optional>
 #include <random>
 #include <tuple>
 #include <utility>

@@ -1,12 +1,7 @@
-#include <gtest/gtest.h>
-
 #include <cmath>
-#include <string>
-#include <vector>
 
 #include "ann/ann_files.h"
 #include "ann/network.h"
-#include "session/lifecycle.h"
 #include "support/database_helpers.h"
 
 namespace {

@@ -1,8 +1,5 @@
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <tuple>
-#include <vector>
 
 #include "ann/ann_files.h"
 #include "ann/network.h"

@@ -1,13 +1,9 @@
 // Restoring a backup: the state left is kept as a backup of its own and the backup becomes the
 // database; each failure leaves the open database as it was.
-#include <gtest/gtest.h>
-
 #include <cerrno>
-#include <functional>
 
 #include "database/backups.h"
 #include "database/binfile.h"
-#include "platform/files.h"
 #include "session/saving.h"
 #include "support/database_helpers.h"
 

@@ -1,15 +1,11 @@
-#include <gtest/gtest.h>
-
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <set>
 #include <tuple>
 
 #include "ann/ann_files.h"
 #include "ann/network.h"
-#include "platform/files.h"
 #include "services/paths.h"
 #include "session/choose.h"
 #include "session/grading.h"

@@ -1,7 +1,5 @@
 #include <cerrno>
 #include <random>
-#include <string>
-#include <vector>
 
 #include "ann/ann_files.h"
 #include "platform/crt_rand.h"

@@ -3,7 +3,6 @@
 #include <cmath>
 #include <tuple>
 #include <utility>
-#include <vector>
 
 #include "ann/network.h"
 #include "session/review_stats.h"

@@ -4,11 +4,9 @@
 #include <filesystem>
 
 #include "database/backups.h"
-#include "session/item_edits.h"
 #include "session/retention_control.h"
 #include "session/saving.h"
 #include "session/sync_conflicts.h"
-#include "session/undo.h"
 #include "sync_fixture.h"
 
 namespace {

@@ -5,7 +5,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QSlider>
-#include <QTest>
 
 #include "resources/ids.h"
 #include "resources/version.h"

@@ -1,8 +1,4 @@
 // The lifetime collection, made small, opens as the program opens it and holds what it promises.
-#include <gtest/gtest.h>
-
-#include <string>
-
 #include "ann/ann_files.h"
 #include "database/database.h"
 #include "lifetime_data.h"
