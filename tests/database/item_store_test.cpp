@@ -94,8 +94,7 @@ TEST_F(ItemStoreTest, TextsReadFromTheFileSurviveEditsDeletionsAndNewItems)
     }
     const texts edited = list_texts();
     reload();
-    EXPECT_EQ(list_texts(), edited);
-    EXPECT_EQ(live_item_count(), edited.size());
+    EXPECT_EQ(std::tuple(list_texts(), live_item_count()), std::tuple(edited, edited.size()));
     erase_memory_after_ll();
     EXPECT_EQ(live_item_count(), 0u);
 }
