@@ -1,13 +1,10 @@
 // The duplicate search of a loading case store, against the plain downward walk that it
 // replaces: the same merges, into the same cases, with the same targets, for stores full of
 // repeats and near-repeats of user and built-in cases.
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <bit>
 #include <cstring>
 #include <random>
-#include <vector>
 
 #include "ann/ann_files.h"
 #include "ann/network.h"

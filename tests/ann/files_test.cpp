@@ -1,17 +1,11 @@
-#include <gtest/gtest.h>
-
 #include <cstring>
 #include <filesystem>
 #include <limits>
-#include <vector>
-#include <string>
 #include <tuple>
 
 #include "ann/ann_files.h"
 #include "ann/network.h"
 #include "ann_test_support.h"
-#include "database/database.h"
-#include "platform/files.h"
 #include "support/database_helpers.h"
 
 namespace {
@@ -89,8 +83,8 @@ TEST_F(AnnFilesTest, DamagedCaseRecordsAreSkippedWithOneWarning)
     too_big[0] = 7.0f;
     write_cases({not_a_number, make_case(30, 31, 2, 5, 60), infinite, too_big});
     ma_nn_init();
-    EXPECT_EQ(ann_globals().case_count, builtin_case_count + 1u);
-    EXPECT_EQ(log(), "WARNING: 3 damaged records of user_cases.bin were skipped.\n");
+    EXPECT_EQ(std::tuple(ann_globals().case_count, log()),
+        std::tuple(builtin_case_count + 1u, "WARNING: 3 damaged records of user_cases.bin were skipped.\n"));
 }
 
 TEST_F(AnnFilesTest, EachAppendReachesStorageAndItsFailuresAreLogged)

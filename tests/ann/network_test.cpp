@@ -1,7 +1,5 @@
-#include <cmath>
 #include <limits>
 #include <utility>
-#include <vector>
 
 #include "ann/network.h"
 #include "ann_test_support.h"

@@ -1,8 +1,5 @@
 // Properties of the checked-in built-in tables.
 #include <algorithm>
-#include <cmath>
-#include <string>
-#include <vector>
 
 #include "ann/network.h"
 #include "ann_test_support.h"

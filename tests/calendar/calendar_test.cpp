@@ -1,9 +1,6 @@
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <optional>
 #include <tuple>
 #include <utility>
 

@@ -1,10 +1,6 @@
-#include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <set>
-#include <string>
 
 #include "database/backups.h"
 #include "support/database_helpers.h"

@@ -1,12 +1,7 @@
-#include <gtest/gtest.h>
-
 #include <random>
-#include <string>
-#include <vector>
 
 #include "calendar/calendar.h"
 #include "database/category_edits.h"
-#include "database/database.h"
 #include "database/days.h"
 #include "support/database_helpers.h"
 
@@ -73,8 +68,8 @@ TEST_F(DatabaseTest, CategoryLookupFindsWhatTheWholeTableHolds)
         return -1;
     };
     std::mt19937 random(9);
-    for (int step = 0; step < 20'000; ++step) {
-        const std::string name = "n" + std::to_string(random() % 40);
+    for (int step = 0; step < 2'000; ++step) {
+        const std::string name = "n" + std::to_string(random() % 8);
         const int32_t parent = random() % 4 == 0 ? -1 : static_cast<int32_t>(random() % category_count());
         const int32_t expected = plain_find(name, parent);
         const uint16_t before = category_count();
@@ -85,7 +80,7 @@ TEST_F(DatabaseTest, CategoryLookupFindsWhatTheWholeTableHolds)
         } else {
             ASSERT_EQ(got, before) << "step " << step;
         }
-        const unsigned op = random() % 200;
+        const unsigned op = random() % 50;
         if (op == 0) {
             category_at(random() % category_count())->parent = static_cast<uint16_t>(random() % category_count());
             order_categories();

@@ -2,14 +2,9 @@
 // list order, into which every insertion walks from the head (or from the hint) as the list did
 // before it had an index. Random sequences of every list operation, in lists in day order and
 // in lists read out of order from a file.
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <random>
-#include <vector>
 
-#include "database/database.h"
-#include "session/lifecycle.h"
 #include "support/database_helpers.h"
 
 namespace {

@@ -1,10 +1,7 @@
 #pragma once
 // A database open in a temporary directory, with helpers to read what an import left there.
-#include <string>
 #include <tuple>
-#include <vector>
 
-#include "database/database.h"
 #include "exchange/export.h"
 #include "exchange/import_batch.h"
 #include "support/database_helpers.h"

@@ -1,11 +1,9 @@
 // An export the disk refuses part of the way: the error says why, and the file there stays.
-#include <gtest/gtest.h>
 #include <sys/resource.h>
 
 #include <csignal>
 #include <filesystem>
 
-#include "exchange/export.h"
 #include "exchange_fixture.h"
 
 namespace {

@@ -1,13 +1,9 @@
 // Exports read back: the XML form through the reader that opens a database, the text form
 // through the text import.
-#include <gtest/gtest.h>
-
 #include <map>
 
-#include "exchange/export.h"
 #include "exchange/text_import.h"
 #include "exchange_fixture.h"
-#include "session/lifecycle.h"
 
 namespace {
 

@@ -1,7 +1,5 @@
 // What the import dialog shows before an import: a text file's header row and proposed
 // columns, a package's decks and their note counts.
-#include <gtest/gtest.h>
-
 #include "exchange/column_names.h"
 #include "exchange/package_import.h"
 #include "exchange_fixture.h"

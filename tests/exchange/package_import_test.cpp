@@ -1,20 +1,15 @@
 // Packages built here with SQLite, zstd and libzip, in both forms, with media, nested decks and
 // HTML; and damaged or hostile ones, which change nothing.
-#include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <optional>
 
 #include "exchange/import_leftovers.h"
 #include "exchange/package_import.h"
-#include "platform/files.h"
 #include "platform/platform_state.h"
-#include "session/lifecycle.h"
 #include "exchange_fixture.h"
 #include "package_builder.h"
 

@@ -1,7 +1,5 @@
 // What bounds the pictures a package streams into media/: the free space of the data
 // directory's disk, not the total that bounds what is unpacked into memory or scratch.
-#include <gtest/gtest.h>
-
 #include <filesystem>
 
 #include "exchange/import_leftovers.h"

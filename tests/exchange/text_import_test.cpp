@@ -1,8 +1,5 @@
 // Delimited text files of every shape that spreadsheets and other trainers write.
-#include <gtest/gtest.h>
-
 #include <cerrno>
-#include <set>
 
 #include "ann/ann_files.h"
 #include "calendar/calendar.h"
@@ -12,7 +9,6 @@
 #include "exchange_fixture.h"
 #include "formats/queue.h"
 #include "platform/utf.h"
-#include "session/lifecycle.h"
 
 // Options are written with designated initializers: the fields left out keep their defaults.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"

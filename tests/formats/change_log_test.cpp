@@ -2,8 +2,6 @@
 
 #include "support/test_support.h"
 
-#include <gtest/gtest.h>
-
 #include <tuple>
 
 namespace {

@@ -1,11 +1,8 @@
 #pragma once
 // A database opened in a fresh temporary directory, with helpers to write the files the
 // readers take and to look at what they left in memory and in error.log.
-#include <string>
 #include <utility>
-#include <vector>
 
-#include "database/database.h"
 #include "formats/xml.h"
 #include "support/database_helpers.h"
 

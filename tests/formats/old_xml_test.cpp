@@ -1,7 +1,5 @@
-#include <string>
 #include <tuple>
 
-#include "formats/xml.h"
 #include "formats_fixture.h"
 
 namespace {

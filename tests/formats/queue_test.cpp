@@ -1,7 +1,6 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <string>
 
 #include "session/grading.h"
 #include "formats/queue.h"

@@ -2,9 +2,6 @@
 
 #include "support/test_support.h"
 
-#include <gtest/gtest.h>
-
-
 namespace {
 
 constexpr uint64_t me = 0x1111;
@@ -53,8 +50,8 @@ TEST(SyncInbox, PositionsSavedWithTheDatabaseKeepAppliedRecordsFromComingBack)
     sync_inbox later(folder.path(), me);
     ASSERT_TRUE(later.read_positions(first.positions_text()));
     const sync_arrivals a = later.collect();
-    EXPECT_EQ(a.records.size(), 15u + 40u);
-    EXPECT_EQ(a.damaged, std::vector<std::string>{change_log_name(0xcccc)});
+    EXPECT_EQ(std::tuple(a.records.size(), a.damaged),
+        std::tuple(15u + 40u, std::vector<std::string>{change_log_name(0xcccc)}));
     EXPECT_EQ(a.records.front().sequence, 1u);  // 0xbbbb's first, stamped before 0xaaaa's 26th
 
     for (const char* malformed : {"zz 1\n", "00000000000000aa\n", "00000000000000aa 5 extra\n"})

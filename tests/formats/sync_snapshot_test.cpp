@@ -2,8 +2,6 @@
 // taken only whole, and a reader of a log goes on after its writer trimmed it.
 #include "formats/sync_snapshot.h"
 
-#include <gtest/gtest.h>
-
 #include "formats/change_log_trim.h"
 #include "formats/sync_inbox.h"
 #include "support/test_support.h"

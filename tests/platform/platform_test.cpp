@@ -1,16 +1,12 @@
-#include <gtest/gtest.h>
-
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <vector>
 
 #include "platform/clock.h"
 #include "platform/crt_rand.h"
-#include "platform/files.h"
 #include "platform/platform_state.h"
 #include "platform/utf.h"
 #include "support/test_support.h"

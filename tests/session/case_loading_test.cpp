@@ -1,12 +1,7 @@
-#include <gtest/gtest.h>
-
 #include <cmath>
-#include <string>
-#include <vector>
 
 #include "ann/ann_files.h"
 #include "ann/network.h"
-#include "session/lifecycle.h"
 #include "support/database_helpers.h"
 
 namespace {
@@ -51,6 +46,6 @@ TEST_F(CaseLoadingTest, CasesLoadedBesideTheDatabaseAreWaitedForByTheFirstGrade)
     ASSERT_EQ(ma_init(dir.path().c_str(), network_start::with_database), init_status::from_bin);
     add_cases(10, 12, 3, 4, 30);
     expected.push_back(make_case(10, 12, 3, 4, 30));
-    EXPECT_EQ(stored_cases(), expected);
-    EXPECT_EQ(count_of(log(), "WARNING: 1 damaged records of user_cases.bin were skipped.\n"), 2u);
+    EXPECT_EQ(std::tuple(stored_cases(), count_of(log(), "WARNING: 1 damaged records of user_cases.bin were skipped.\n")),
+        std::tuple(expected, 2u));
 }

@@ -1,7 +1,4 @@
 #include <algorithm>
-#include <functional>
-#include <set>
-#include <vector>
 
 #include "session/choose.h"
 #include "support/database_helpers.h"

@@ -4,9 +4,7 @@
 #include <array>
 #include <cerrno>
 #include <filesystem>
-#include <optional>
 #include <random>
-#include <set>
 
 #include "ann/ann_files.h"
 #include "platform/file_commit.h"

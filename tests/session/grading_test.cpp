@@ -1,8 +1,5 @@
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <tuple>
-#include <vector>
 
 #include "ann/ann_files.h"
 #include "ann/network.h"
@@ -121,6 +118,5 @@ TEST_F(GradingTest, GradedItemGoesBehindThoseAlreadyDueOnItsDay)
     apply_interval(a, 0, 3);  // to day 0 again: behind b and c, among the items of day 0
     EXPECT_EQ(scheduled_items(), (std::vector<const item*>{lone, b, c, a}));
     apply_interval(b, 5, 3);
-    EXPECT_EQ(scheduled_items(), (std::vector<const item*>{lone, c, a, b}));
-    EXPECT_EQ(b->tmtrpt, 5);
+    EXPECT_EQ(std::tuple(scheduled_items(), b->tmtrpt), std::tuple(std::vector<const item*>{lone, c, a, b}, 5));
 }

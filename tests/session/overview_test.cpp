@@ -1,10 +1,7 @@
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <numeric>
 #include <random>
 #include <tuple>
-#include <vector>
 
 #include "database/counts.h"
 #include "session/overview.h"

@@ -1,13 +1,9 @@
 // Restoring a backup: the state left is kept as a backup of its own and the backup becomes the
 // database; each failure leaves the open database as it was.
-#include <gtest/gtest.h>
-
 #include <cerrno>
-#include <functional>
 
 #include "database/backups.h"
 #include "database/binfile.h"
-#include "platform/files.h"
 #include "session/saving.h"
 #include "support/database_helpers.h"
 
@@ -78,8 +74,7 @@ TEST_F(RestoreBackupTest, AFailedRestoreLeavesTheOpenDatabaseAsItWas)
         SCOPED_TRACE(c.name);
         const restore_result r = restore_backup(c.set_up());
         fail_file_operations({});
-        EXPECT_EQ(r.status, c.status);
-        EXPECT_EQ(r.problem.path.empty(), c.status == restore_status::not_readable);
+        EXPECT_EQ(std::tuple(r.status, r.problem.path.empty()), std::tuple(c.status, c.status == restore_status::not_readable));
         EXPECT_EQ(std::tuple(db().item_count, db().pending_count), std::tuple(5u, 1u));
     }
     ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);

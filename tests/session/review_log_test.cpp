@@ -1,7 +1,5 @@
 #include <cerrno>
 #include <random>
-#include <string>
-#include <vector>
 
 #include "ann/ann_files.h"
 #include "platform/crt_rand.h"
@@ -110,8 +108,7 @@ TEST(ReviewStatsTest, FiguresOfAScriptedHistory)
 
     const history_figures figures = figures_of(standing, 13);
     const daily_figures& daily = figures.daily;
-    EXPECT_EQ(daily.first_day, 10);
-    EXPECT_EQ(daily.reviews, (std::vector<uint32_t>{3, 0, 1, 0}));
+    EXPECT_EQ(std::tuple(daily.first_day, daily.reviews), std::tuple(10, std::vector<uint32_t>{3, 0, 1, 0}));
     EXPECT_EQ(std::tuple(daily.retention[0].reviews, daily.retention[1].reviews), std::tuple(2u, 0u));
     EXPECT_EQ(std::tuple(daily.retention[0].share(), daily.retention[2].share()), std::tuple(0.5, 1.0));
     EXPECT_FLOAT_EQ(daily.test_error[2], 0.12f);
@@ -228,8 +225,7 @@ TEST_F(ReviewLogTest, AFailedAppendIsToldOnceAndItsRecordsWaitForTheNextChance)
     grade_reviewed(e, 5, review_screen::scheduled);
     EXPECT_EQ(e->gr, 5);
     grade_reviewed(e, 3, review_screen::forced);
-    EXPECT_EQ(read_file(log_path()), before);
-    EXPECT_EQ(held_review_count(), 2u);
+    EXPECT_EQ(std::tuple(read_file(log_path()), held_review_count()), std::tuple(before, 2u));
     EXPECT_NE(log().find("cannot append to"), std::string::npos);
     // Told once while the disk stays full.
     EXPECT_TRUE(take_review_log_warning() == ENOSPC && take_review_log_warning() == 0);

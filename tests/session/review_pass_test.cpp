@@ -1,8 +1,4 @@
-#include <gtest/gtest.h>
-
 #include <filesystem>
-#include <set>
-#include <string>
 
 #include "ann/ann_files.h"
 #include "session/choose.h"
@@ -27,8 +23,7 @@ TEST_F(ReviewPassTest, APassWithNothingToShowStaysOnTheMainScreen)
 {
     add_test_item(3);
     for (screen_mode mode : {screen_mode::scheduled, screen_mode::queue}) {
-        EXPECT_FALSE(pass.start(mode, false));
-        EXPECT_TRUE(pass.mode() == screen_mode::main && !pass.reviewing());
+        EXPECT_TRUE(!pass.start(mode, false) && pass.mode() == screen_mode::main && !pass.reviewing());
     }
     ASSERT_TRUE(pass.start(screen_mode::forced, false));
     EXPECT_EQ(pass.current_item(), db().head);
@@ -221,13 +216,11 @@ TEST_F(StartDirectoryTest, TheSetDirectoryIsMadeElseTheDefaultIsUsedElseTheStart
     const std::string fallback = home.file("default/");
 
     start_directory s = open_start_directory(missing, fallback, close_nothing);
-    EXPECT_TRUE(s.opened && !s.fell_back && !s.read_only());
-    EXPECT_EQ(s.path, missing);
+    EXPECT_EQ(std::tuple(s.opened, s.fell_back, s.read_only(), s.path), std::tuple(true, false, false, missing));
     ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
 
     s = open_start_directory(blocked, fallback, close_nothing);
-    EXPECT_TRUE(s.opened && s.fell_back);
-    EXPECT_EQ(std::tuple(s.path, s.set_path), std::tuple(fallback, blocked));
+    EXPECT_EQ(std::tuple(s.opened, s.fell_back, s.path, s.set_path), std::tuple(true, true, fallback, blocked));
     ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
 
     s = open_start_directory(blocked, home.file("file/default/"), close_nothing);
@@ -236,8 +229,7 @@ TEST_F(StartDirectoryTest, TheSetDirectoryIsMadeElseTheDefaultIsUsedElseTheStart
     // Made, but too long a path for the database to open in.
     const std::string too_long = home.file(std::string(150, 'h') + "/" + std::string(150, 'h') + "/");
     s = open_start_directory(blocked, too_long, close_nothing);
-    EXPECT_TRUE(s.gave_up && !s.opened);
-    EXPECT_TRUE(std::filesystem::is_directory(too_long));
+    EXPECT_TRUE(s.gave_up && !s.opened && std::filesystem::is_directory(too_long));
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 #include <cmath>
 #include <tuple>
 #include <utility>
-#include <vector>
 
 #include "ann/network.h"
 #include "session/review_stats.h"
@@ -127,8 +126,8 @@ TEST(GradingSummaryTest, NothingToLengthenWithNeedsAFullWindowWithoutFiveAndHigh
         for (uint32_t back = r.grades; back >= 1; --back)
             log.push_back(due_grade(today, back == r.five_back ? 5 : back <= r.failed ? 2 : 4));
         const grading_summary g = figures_of(log, today).grading;
-        EXPECT_EQ(g.nothing_to_lengthen_with(), r.note);
-        EXPECT_EQ(g.grades_seen, std::min(r.grades, recent_grade_window));
+        EXPECT_EQ(std::tuple(g.nothing_to_lengthen_with(), g.grades_seen),
+            std::tuple(r.note, std::min(r.grades, recent_grade_window)));
     }
 }
 

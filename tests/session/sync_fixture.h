@@ -1,14 +1,10 @@
 #pragma once
 // Computers sharing a sync folder, one open at a time: each sees the folder through a directory
 // of its own, into which the tests copy the others' files as a sync service would.
-#include <string>
-#include <vector>
 
 #include "ann/ann_files.h"
 #include "formats/sync_snapshot.h"
-#include "session/lifecycle.h"
 #include "session/review_log.h"
-#include "session/sync.h"
 #include "support/sync_support.h"
 
 // A record written by hand into a computer's log, as another computer would have made it.

@@ -5,7 +5,6 @@
 
 #include <filesystem>
 
-#include "session/item_edits.h"
 #include "sync_fixture.h"
 
 namespace fs = std::filesystem;

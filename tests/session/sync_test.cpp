@@ -7,8 +7,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <optional>
-#include <random>
 
 #include "session/sync_state.h"
 #include "sync_fixture.h"

@@ -1,7 +1,4 @@
-#include <gtest/gtest.h>
-
 #include <filesystem>
-#include <functional>
 #include <tuple>
 
 #include "ann/ann_files.h"

@@ -1,7 +1,6 @@
 #include <QTreeWidget>
 
 #include "session/choose.h"
-#include "session/lifecycle.h"
 #include "settings/category_dialog.h"
 #include "settings/settings_store.h"
 #include "support/database_helpers.h"

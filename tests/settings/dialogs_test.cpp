@@ -5,7 +5,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QSlider>
-#include <QTest>
 
 #include "resources/ids.h"
 #include "resources/version.h"
@@ -99,8 +98,7 @@ TEST_F(Dialogs, SizeSlidersSpan6To32AndShowAndStoreTheirValue)
         EXPECT_EQ(shown->text(), QStringLiteral("6"));
         dialog.reject();
     }
-    EXPECT_TRUE(record.qfontsize == 6 && record.afontsize == 32);
-    EXPECT_TRUE(question->font().pixelSize() == 6 && answer->font().pixelSize() == 32);
+    EXPECT_TRUE(record.qfontsize == 6 && record.afontsize == 32 && question->font().pixelSize() == 6 && answer->font().pixelSize() == 32);
     EXPECT_EQ(question->font().weight(), QFont::Normal);
 }
 
@@ -115,8 +113,8 @@ TEST_F(Dialogs, SettingsDialogShowsAndStoresThePathAndQueueOrderHoweverItCloses)
     path->setText(QString(300, QLatin1Char('p')));
     random->setChecked(false);
     dialog.reject();
-    EXPECT_EQ(record.pathtodatadir, QString(max_data_dir_units, QLatin1Char('p')));
-    EXPECT_EQ(record.randompick, 0u);
+    EXPECT_EQ(std::tuple(record.pathtodatadir, record.randompick),
+        std::tuple(QString(max_data_dir_units, QLatin1Char('p')), 0u));
 }
 
 TEST_F(Dialogs, AboutNamesTheProgramAndItsVersion)

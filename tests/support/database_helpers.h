@@ -1,10 +1,7 @@
 #pragma once
 // Building small databases for the core tests.
-#include <cstdint>
 #include <ctime>
 #include <set>
-#include <string>
-#include <vector>
 
 #include "database/database.h"
 #include "session/lifecycle.h"

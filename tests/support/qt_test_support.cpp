@@ -7,7 +7,6 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
-#include <QTest>
 #include <QPointer>
 #include <QTimer>
 

@@ -5,10 +5,8 @@
 #include <QTest>
 
 #include <deque>
-#include <functional>
 #include <memory>
 #include <ostream>
-#include <vector>
 
 #include "support/test_support.h"
 #include "ui/window_state.h"

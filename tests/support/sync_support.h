@@ -3,13 +3,8 @@
 // database by item identity rather than by address, and the differences of two such images for
 // a failure message.
 #include <map>
-#include <set>
-#include <string>
 #include <tuple>
 
-#include <gtest/gtest.h>
-
-#include "database/database.h"
 #include "support/database_helpers.h"
 #include "support/sync_changes.h"
 

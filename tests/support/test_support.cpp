@@ -17,7 +17,6 @@
 #include "formats/xml_scan.h"
 #include "session/undo.h"
 #include "session/lifecycle.h"
-#include "platform/files.h"
 #include "platform/platform_state.h"
 #include "platform/timezone.h"
 #include "services/services_state.h"

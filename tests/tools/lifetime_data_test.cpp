@@ -1,8 +1,4 @@
 // The lifetime collection, made small, opens as the program opens it and holds what it promises.
-#include <gtest/gtest.h>
-
-#include <string>
-
 #include "ann/ann_files.h"
 #include "database/database.h"
 #include "lifetime_data.h"
@@ -20,8 +16,7 @@ TEST(LifetimeData, ASmallCollectionOpensWithEverythingItPromises)
 
     ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
     ma_nn_init();
-    EXPECT_EQ(db().item_count, counts.items);
-    EXPECT_EQ(pending_count(), counts.queued);
+    EXPECT_EQ(std::tuple(db().item_count, pending_count()), std::tuple(counts.items, counts.queued));
     EXPECT_GE(category_count(), lifetime_categories);
     size_t multibyte = 0;
     for (const item* e = db().head; e; e = e->next) {

@@ -3,8 +3,6 @@
 #include <QAccessible>
 #include <QRegularExpression>
 
-#include <set>
-
 #include "ui/overview_panel.h"
 #include "ui_fixture.h"
 
@@ -25,10 +23,8 @@ void unnamed_under(QAccessibleInterface* node, QStringList& found, int depth = 0
     // A name that says nothing is empty or has no letter at all (a bare "0" on a grade button).
     if (interactive_roles.count(node->role()) && !node->text(QAccessible::Name).contains(QRegularExpression(QStringLiteral("\\p{L}")))) {
         const QObject* object = node->object();
-        found << QStringLiteral("role %1 (%2 %3)")
-                     .arg(node->role())
-                     .arg(object ? QString::fromLatin1(object->metaObject()->className()) : QString(),
-                         object ? object->objectName() : QString());
+        found << QStringLiteral("role %1 (%2 %3)").arg(node->role()).arg(
+            object ? QString::fromLatin1(object->metaObject()->className()) : QString(), object ? object->objectName() : QString());
     }
     // A table's cells are its data, named by their texts; their number can be large.
     if (node->role() == QAccessible::Table || node->role() == QAccessible::Tree)

@@ -1,7 +1,6 @@
 // The search box's clear button: drawn in full with the first key (no fade over later frames),
 // named for a screen reader, and a click on it empties the search.
 #include <QAccessible>
-#include <QLineEdit>
 #include <QToolButton>
 
 #include "ui_fixture.h"

@@ -6,10 +6,8 @@
 
 #include <cerrno>
 #include <filesystem>
-#include <functional>
 #include <string_view>
 
-#include "session/lifecycle.h"
 #include "ui_fixture.h"
 
 namespace {

@@ -49,8 +49,8 @@ TEST_F(MainWindow, TheMainButtonsFollowWhatTheCollectionHolds)
     // The default directory did not exist: it was made, silently.
     EXPECT_TRUE(recorded_messages().empty() && QFile::exists(default_dir() + "lockfile"));
     EXPECT_EQ(w->windowTitle(), QStringLiteral("Cardwright"));
-    EXPECT_EQ(main_buttons(), "-+--");
-    EXPECT_EQ(w->review_button->text(), QStringLiteral("Go through scheduled reviews"));
+    EXPECT_EQ(std::tuple(main_buttons(), w->review_button->text()),
+        std::tuple("-+--", QStringLiteral("Go through scheduled reviews")));
     EXPECT_EQ(w->review_button->property("control_id").toInt(), 21);
     EXPECT_TRUE(w->answer_box->isHidden() && w->ok_button->isHidden() && !grades_shown());
     EXPECT_FALSE(w->stop_action->isEnabled() || w->skip_action->isEnabled());
@@ -95,14 +95,10 @@ TEST_F(MainWindow, TheStatusTextNamesTheFiguresAndJudgesTheNetwork)
 TEST_F(MainWindow, EveryScreenFitsTheSmallestAndALargeWindow)
 {
     const main_layout l = compute_layout(241, 400, 0);
-    EXPECT_EQ(l.question, QRect(0, 0, 241, 185));
-    EXPECT_EQ(l.answer, QRect(0, 185, 241, 185));
-    EXPECT_EQ(l.grades[0], QRect(0, 370, 41, 30));
-    EXPECT_EQ(l.grades[5], QRect(201, 370, 40, 30));
     // band = (185 + 30) / 4 = 53; the last button takes what remains.
-    EXPECT_EQ(l.main_buttons[2], QRect(0, 291, 241, 53));
-    EXPECT_EQ(l.main_buttons[3], QRect(0, 344, 241, 56));
-    EXPECT_EQ(l.ok, QRect(0, 370, 241, 30));
+    EXPECT_EQ((std::vector{l.question, l.answer, l.grades[0], l.grades[5], l.main_buttons[2], l.main_buttons[3], l.ok}),
+        (std::vector{QRect(0, 0, 241, 185), QRect(0, 185, 241, 185), QRect(0, 370, 41, 30), QRect(201, 370, 40, 30),
+            QRect(0, 291, 241, 53), QRect(0, 344, 241, 56), QRect(0, 370, 241, 30)}));
     add_item("Welches Tier bellt?", "der Hund", 0, -1);
     for (const QSize size : {QSize(1, 1), QSize(1600, 1000)}) {
         SCOPED_TRACE(size.width());
@@ -183,14 +179,9 @@ class MainWindowSettings : public qt_test {};
 
 TEST_F(MainWindowSettings, BoxFontsComeFromTheSettingsAndATypedDataPathIsExpandedUnderHome)
 {
-    {
-        QSettings raw(settings_file(), QSettings::NativeFormat);
-        raw.setValue("qfontsize", 100000);
-        raw.setValue("qcleartype", 0);
-        raw.setValue("afontsize", -7);
-        raw.setValue("afontface", "DejaVu Serif");
-        raw.setValue("acleartype", 1);
-    }
+    for (const auto& [key, value] : std::initializer_list<std::pair<const char*, QVariant>>{{"qfontsize", 100000},
+             {"qcleartype", 0}, {"afontsize", -7}, {"afontface", "DejaVu Serif"}, {"acleartype", 1}})
+        QSettings(settings_file(), QSettings::NativeFormat).setValue(key, value);
     auto* w = new main_window;
     ASSERT_EQ(w->open_data(), 0);
     // Sizes are kept within what a box can show.

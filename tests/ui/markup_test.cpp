@@ -1,4 +1,3 @@
-#include <QPlainTextEdit>
 #include <QTextDocument>
 
 #include "ui/markup.h"

@@ -143,8 +143,7 @@ TEST_F(ReviewScreen, KeysWorkWhereverTheFocusIsUnlessABoxIsBeingEdited)
     ASSERT_TRUE(grades_shown());
     EXPECT_TRUE(focus_in(w->question_box) && recorded_messages().empty());
     press(Qt::Key_3, Qt::ControlModifier);
-    EXPECT_EQ(other->gr, 3);
-    EXPECT_EQ(other->question, (other == first ? "eins" : "zwei") + std::string(" 3"));
+    EXPECT_EQ(std::tuple(other->gr, other->question), std::tuple(3, (other == first ? "eins" : "zwei") + std::string(" 3")));
     // Escape ends an edit; the next Escape leaves the screen.
     show_main_screen();
     press(Qt::Key_F, Qt::ControlModifier);
@@ -158,8 +157,7 @@ TEST_F(ReviewScreen, KeysWorkWhereverTheFocusIsUnlessABoxIsBeingEdited)
     EXPECT_FALSE(focus_in(w->question_box));
     EXPECT_EQ(question_shown().toStdString(), before + "!");
     press(Qt::Key_Escape);
-    EXPECT_EQ(ui().pass.mode(), screen_mode::main);
-    EXPECT_EQ(forced->question, before + "<b>!</b>");
+    EXPECT_EQ(std::tuple(ui().pass.mode(), forced->question), std::tuple(screen_mode::main, before + "<b>!</b>"));
 }
 
 TEST_F(ReviewScreen, FormattingIsDrawnWhileShownAndItsTagsWhileEditedWithTheMediaKeptAtTheEnd)

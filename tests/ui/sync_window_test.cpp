@@ -83,8 +83,8 @@ TEST_F(SyncWindowTest, ChangesOfAnotherComputerArriveAtStartAndWhileRunning)
     record(change_kind::add_item, 1, "gehen", "to go", 1'768'478'400'000ULL);
     open_window(true);
     ASSERT_EQ(db().item_count, 1u);
-    EXPECT_EQ(db().head->question.str(), "gehen");
-    EXPECT_EQ(w->sync->summary_button()->text(), QStringLiteral("1 changes from other computers"));
+    EXPECT_EQ(std::tuple(db().head->question.str(), w->sync->summary_button()->text()),
+        std::tuple("gehen", QStringLiteral("1 changes from other computers")));
     EXPECT_FALSE(w->sync->polling()) << "nothing waits and the watcher sees the folder";
     record(change_kind::edit_item, 1, "gehen", "to walk", 1'768'478'400'001ULL);
     QTRY_VERIFY(db().head->answer.str() == "to walk");

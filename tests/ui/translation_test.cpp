@@ -13,9 +13,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <memory>
-#include <set>
-#include <vector>
 
 #include "ui/program.h"
 #include "ui_fixture.h"

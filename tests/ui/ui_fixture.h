@@ -19,17 +19,12 @@
 #include <QSettings>
 #include <QStatusBar>
 #include <QTableWidget>
-#include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 
-#include <functional>
 #include <map>
-#include <string>
-#include <vector>
 
-#include "database/database.h"
 #include "resources/ids.h"
 #include "session/choose.h"
 #include "support/database_helpers.h"
