@@ -202,8 +202,7 @@ TEST_F(DatabaseTest, ItemsOfABatchNeverLinkedAreFreedWithIt)
         db().recent_items[0] = unlinked;
     }
     // free_item clears a recent slot that names its record.
-    EXPECT_EQ(db().recent_items[0], nullptr);
-    EXPECT_EQ(db().head, nullptr);
+    EXPECT_EQ(std::tuple(db().recent_items[0], db().head), std::tuple(nullptr, nullptr));
 }
 
 using DayNumberTest = clean_state_test;

@@ -159,8 +159,8 @@ TEST_F(PackageImport, AKillAtAnyPointLeavesNothingBehindOnceTheProgramHasStarted
             && entries_starting(data_file("media"), media_temporary_prefix).empty());
         // Pictures are there exactly for the items that came through.
         const bool saved = pending_count() == 3;
-        EXPECT_EQ(file_exists(data_file("media/cat.jpg")), saved);
-        EXPECT_EQ(file_exists(data_file("media/miau.mp3")), saved);
+        EXPECT_EQ(std::tuple(file_exists(data_file("media/cat.jpg")), file_exists(data_file("media/miau.mp3"))),
+            std::tuple(saved, saved));
         if (code == 0)
             break;
         EXPECT_EQ(code, -1);

@@ -64,8 +64,7 @@ TEST_F(XmlTest, ItemAttributesAreReadInOrderAndGetDefinedValues)
                             "</category>\n</cardwright>\n")),
         0);
     const auto list = scheduled_items();
-    ASSERT_EQ(list.size(), 2u);
-    EXPECT_EQ(db().item_count, 2u);
+    ASSERT_EQ(std::tuple(list.size(), db().item_count), std::tuple(2u, 2u));
     const item& b = *list[0];  // due on day 2
     EXPECT_EQ(std::make_tuple(b.id, b.question.str(), b.answer.str(), b.livl, b.gr), std::make_tuple(78u, std::string("Q2"), std::string(), 0, 0));
     // tmtrpt wraps at 16 bits; the sign of stmtrpt is skipped like any other non-digit.

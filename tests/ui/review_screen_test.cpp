@@ -171,8 +171,8 @@ TEST_F(ReviewScreen, FormattingIsDrawnWhileShownAndItsTagsWhileEditedWithTheMedi
     EXPECT_EQ(styles(box), "bbbb.ii.uu.ss......");  // a closing tag with nothing open is text
     // Editing shows the tags, plain, never the media; the media go back at the end.
     box->setFocus();
-    EXPECT_EQ(question_shown(), QStringLiteral("<b>bold</b> <i>it</i> <u>un</u> <s>st</s> </b>x"));
-    EXPECT_EQ(styles(box), std::string(47, '.'));
+    EXPECT_EQ(std::tuple(question_shown(), styles(box)),
+        std::tuple(QStringLiteral("<b>bold</b> <i>it</i> <u>un</u> <s>st</s> </b>x"), std::string(47, '.')));
     box->moveCursor(QTextCursor::End);
     QTest::keyClicks(box, "<i>y</i>");
     client()->setFocus();
