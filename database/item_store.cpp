@@ -7,7 +7,6 @@
 #include <ostream>
 
 #include "database/database.h"
-#include "database/prepared_blocks.h"
 #include "services/memory.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -28,12 +27,6 @@ constexpr size_t text_block_size = size_t{4} << 20;  // holds the longest text m
 
 item_pool& pool() { return db().items; }
 
-void* prepared_or_new(size_t size)
-{
-    void* block = take_prepared_block(size);
-    return block ? block : alloc_block_or_die(size, out_of_memory);
-}
-
 // A freed record holds the address of the next freed one in its first bytes.
 void*& next_free(void* record) { return *static_cast<void**>(record); }
 
@@ -49,7 +42,7 @@ void* take_record()
         const size_t records = p.record_chunks.empty() ? first_chunk_records
                                                        : std::min(p.chunk_records * 2, largest_chunk_records);
         p.record_chunks.reserve(p.record_chunks.size() + 1);
-        p.record_chunks.push_back(prepared_or_new(records * sizeof(item)));
+        p.record_chunks.push_back(alloc_block_or_die(records * sizeof(item), out_of_memory));
         CARDWRIGHT_POISON(p.record_chunks.back(), records * sizeof(item));
         p.chunk_records = records;
         p.chunk_used = 0;
@@ -112,7 +105,7 @@ const char* store_item_text(std::string_view text)
         const size_t size = std::max(text_block_size, needed);
         p.text_blocks.reserve(p.text_blocks.size() + 1);
         p.text_block_sizes.reserve(p.text_blocks.size() + 1);
-        p.text_blocks.push_back(static_cast<char*>(prepared_or_new(size)));
+        p.text_blocks.push_back(static_cast<char*>(alloc_block_or_die(size, out_of_memory)));
         p.text_block_sizes.push_back(size);
         p.text_at = p.text_blocks.back();
         p.text_left = size;

@@ -5,7 +5,6 @@
 #include <ostream>
 
 #include "database/database.h"
-#include "database/prepared_blocks.h"
 #include "services/memory.h"
 
 namespace {
@@ -30,8 +29,7 @@ char* new_text_block(size_t size)
         fatal_out_of_memory("FATAL ERROR: the queue's texts need more than 4 GiB\n");
     p.text_blocks.reserve(p.text_blocks.size() + 1);
     p.text_block_sizes.reserve(p.text_blocks.size() + 1);
-    void* block = take_prepared_block(size);
-    p.text_blocks.push_back(static_cast<char*>(block ? block : alloc_block_or_die(size, out_of_memory)));
+    p.text_blocks.push_back(static_cast<char*>(alloc_block_or_die(size, out_of_memory)));
     p.text_block_sizes.push_back(size);
     p.text_used = 0;
     return p.text_blocks.back();

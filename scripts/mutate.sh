@@ -69,7 +69,7 @@ mutations=(
     'sync_away_holds_back_trims|formats/sync_snapshot.cpp|s/if (now_ms > dormant_after_ms \&\& dormant(/if (false \&\& dormant(/|test_session|SyncJoinTest.*'
     'status_network_unjudged|ui/main_window.cpp|s/.arg(f.network_ok ? /.arg(true ? /|test_ui|MainWindow.*'
     'cases_loaded_beside_unreported|ann/network.cpp|s/pending_fill().get()();/static_cast<void>(pending_fill().get());/|test_session|*CasesLoadedBeside*'
-    'prepared_block_not_refilled|database/prepared_blocks.cpp|/^void\* take_prepared_block/,/^}/s/^    p.wake.notify_one();$/    static_cast<void>(0);/|test_database|PreparedBlocksTest.*'
+    'prepared_block_not_refilled|services/prepared_blocks.cpp|/^void\* take_prepared_block/,/^}/s/^    p.wake.notify_one();$/    static_cast<void>(0);/|test_services|PreparedBlocksTest.*'
 )
 
 backup=""

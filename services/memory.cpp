@@ -6,11 +6,10 @@
 #include <new>
 
 #include "platform/files.h"
+#include "services/prepared_blocks.h"
 #include "services/log.h"
 
 namespace {
-
-constexpr std::align_val_t huge_page_alignment{size_t{2} << 20};
 
 bool is_large(size_t size) { return size >= static_cast<size_t>(huge_page_alignment); }
 
@@ -48,6 +47,8 @@ void* alloc_or_die(size_t size, const char* message)
 
 void* alloc_block_or_die(size_t size, const char* message)
 {
+    if (void* ready = take_prepared_block(size))
+        return ready;
     const bool aligned = is_large(size);
     void* memory = try_allocate(size, aligned);
     if (!memory) {

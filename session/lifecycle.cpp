@@ -16,7 +16,7 @@
 #include "database/backups.h"
 #include "database/binfile.h"
 #include "database/database.h"
-#include "database/prepared_blocks.h"
+#include "services/prepared_blocks.h"
 #include "formats/queue.h"
 #include "formats/xml.h"
 #include "platform/file_commit.h"

@@ -1,4 +1,4 @@
-#include "database/prepared_blocks.h"
+#include "services/prepared_blocks.h"
 
 #include <sys/mman.h>
 
@@ -9,10 +9,11 @@
 #include <thread>
 #include <vector>
 
+#include "services/memory.h"
+
 namespace {
 
 constexpr size_t block_size = size_t{4} << 20;
-constexpr std::align_val_t huge_page_alignment{size_t{2} << 20};  // as free_block frees large blocks
 constexpr size_t page_size = 4096;
 
 struct preparer {

@@ -5,7 +5,7 @@
 #include <set>
 #include <thread>
 
-#include "database/prepared_blocks.h"
+#include "services/prepared_blocks.h"
 #include "services/memory.h"
 
 namespace {
