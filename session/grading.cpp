@@ -66,11 +66,8 @@ uint16_t grade_item(item* e, uint16_t grade)
     if (e->stmtrpt <= today() && e->ivl > 0 && e->rp < max_repetitions)
         ++e->rp;
     const uint16_t proposed = propose_interval(e->ivl, elapsed, e->rp, grade);
-    const interval_origin origin = repeat ? interval_origin::repeat
-        : e->rp < young_repetitions   ? interval_origin::young
-        : grade == lowest_passing_grade ? interval_origin::hard
-                                      : interval_origin::grade;
-    const uint16_t interval = passing_interval(controlled_interval(control, proposed, elapsed, grade, origin), elapsed, grade);
+    const uint16_t interval = passing_interval(
+        controlled_interval(control, proposed, elapsed, grade, origin_of_grade(repeat, e->rp, grade)), elapsed, grade);
     apply_interval(e, interval, grade);
     return interval;
 }

@@ -123,11 +123,17 @@ void note_due_review(retention_control& c, uint16_t grade, interval_origin origi
         c.hard_log = std::clamp(c.hard_log + repeat_step * outcome, 0.0f, static_cast<float>(std::log(most_young_share)));
 }
 
+interval_origin origin_of_grade(bool repeat, uint16_t rp_after, uint16_t grade)
+{
+    return repeat                        ? interval_origin::repeat
+        : rp_after < young_repetitions ? interval_origin::young
+        : grade == lowest_pass         ? interval_origin::hard
+                                       : interval_origin::grade;
+}
+
 interval_origin origin_of(const item& e)
 {
-    if (e.gr >= lowest_pass && e.livl == 0 && e.rllivl == 0 && e.rp > 0)
-        return interval_origin::repeat;
-    return e.rp < young_repetitions ? interval_origin::young : e.gr == lowest_pass ? interval_origin::hard : interval_origin::grade;
+    return origin_of_grade(e.gr >= lowest_pass && e.livl == 0 && e.rllivl == 0 && e.rp > 0, e.rp, e.gr);
 }
 
 uint16_t controlled_interval(const retention_control& c, uint16_t interval, uint16_t elapsed, uint16_t grade, interval_origin origin)
@@ -161,10 +167,7 @@ public:
         if (r.event != review_event::grade)
             return;
         const bool repeat = r.grade >= lowest_pass && r.interval_before == 0 && r.elapsed == 0 && r.rp_after > 0;
-        const interval_origin set = repeat    ? interval_origin::repeat
-            : r.rp_after < young_repetitions  ? interval_origin::young
-            : r.grade == lowest_pass          ? interval_origin::hard
-                                              : interval_origin::grade;
+        const interval_origin set = origin_of_grade(repeat, r.rp_after, r.grade);
         // Most grades neither follow nor set a repeat or a 3: the marks are looked into only when they can matter.
         const bool due = is_due_review(r);
         const bool marked = set == interval_origin::repeat || set == interval_origin::hard;

@@ -46,6 +46,9 @@ retention_control& retention_control_state();
 // Moves the figures by one due review's grade; `origin` is what set the interval that ran out.
 void note_due_review(retention_control& c, uint16_t grade, interval_origin origin);
 
+// What a grade sets the interval as: `repeat` when it passes a same-day repeat of a failure,
+// `rp_after` the item's repetitions after it.
+interval_origin origin_of_grade(bool repeat, uint16_t rp_after, uint16_t grade);
 // What set the item's standing interval.
 interval_origin origin_of(const item& e);
 
