@@ -68,6 +68,13 @@ bool delete_file(const char16_t* path)
     return !unlink_file(utf8.c_str());
 }
 
+std::uintmax_t file_size_or_zero(const std::string& path)
+{
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    return error ? 0 : size;
+}
+
 bool write_all(int fd, const void* data, size_t size, const char* path)
 {
     const auto* at = static_cast<const char*>(data);

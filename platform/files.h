@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <string>
+#include <cstdint>
 #include <system_error>
 
 void sleep_ms(unsigned milliseconds);
@@ -17,6 +18,8 @@ bool delete_file(const char16_t* path);
 // at any of them (a crash) without touching the code that saves.
 enum class file_op { write, fsync, rename, unlink, sync_directory, copy, lock, create };
 
+// The size of the file at `path`, 0 when there is none or it cannot be measured.
+std::uintmax_t file_size_or_zero(const std::string& path);
 // Writes all `size` bytes, retrying short writes; false with errno set on failure. `path`
 // names the file for the fault hook.
 bool write_all(int fd, const void* data, size_t size, const char* path = nullptr);

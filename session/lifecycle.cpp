@@ -105,12 +105,6 @@ bool readable_but_not_writable(int error)
 constexpr std::uintmax_t large_database = std::uintmax_t{32} << 20;
 constexpr size_t blocks_ahead = 4;
 
-std::uintmax_t size_of(const char* path)
-{
-    struct stat st {};
-    return ::stat(path, &st) == 0 ? static_cast<std::uintmax_t>(st.st_size) : 0;
-}
-
 // Each lost race means another copy just closed; a few tries are enough unless copies keep
 // starting and closing, and then the database counts as held.
 constexpr int lock_attempts = 16;
@@ -236,7 +230,7 @@ init_status ma_init(const char* path, network_start network)
     }
     if (network == network_start::with_database)
         ma_nn_init(case_loading::beside);
-    if (size_of(data_path("elements.bin")) >= large_database)
+    if (file_size_or_zero(data_path("elements.bin")) >= large_database)
         start_preparing_blocks(blocks_ahead);
     d.item_count = 0;
     init_status result = init_status::from_bin;

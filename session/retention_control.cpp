@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <future>
 #include <system_error>
 #include <unordered_map>
@@ -24,13 +23,6 @@ constexpr float growth_step = 0.02f;
 constexpr float repeat_step = 0.05f;
 constexpr uint16_t max_interval = 2047;
 constexpr uint16_t lowest_pass = 3;
-
-std::uintmax_t size_of(const std::string& path)
-{
-    std::error_code error;
-    const std::uintmax_t size = std::filesystem::file_size(path, error);
-    return error ? 0 : size;
-}
 
 // Beside the review log, the figures with the log's size they were left at: a lifetime's log is
 // hundreds of megabytes, too much to fold at every start. A file that does not match the log's
@@ -246,7 +238,7 @@ retention_control read_retention_control(const std::string& log_path, uint64_t r
 void open_retention_control(const std::string& log_path)
 {
     retention_control& c = retention_control_state();
-    const std::uintmax_t size = size_of(log_path);
+    const std::uintmax_t size = file_size_or_zero(log_path);
     if (size == 0) {
         c = {};
     } else if (!read_kept(log_path, size, &c)) {
@@ -262,6 +254,6 @@ void open_retention_control(const std::string& log_path)
 
 void close_retention_control(const std::string& log_path)
 {
-    if (const std::uintmax_t size = size_of(log_path); size > 0)
+    if (const std::uintmax_t size = file_size_or_zero(log_path); size > 0)
         write_kept(log_path, size, retention_control_state());
 }
