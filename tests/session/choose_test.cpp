@@ -36,11 +36,6 @@ bool one_in_20(int r) { return r / 1639 == 0; }
 bool one_in_2(int r) { return r / 16384 == 0; }
 int third(int r) { return r / 10923; }
 
-bool no_recent_items()
-{
-    return std::ranges::all_of(db().recent_items, [](const item* e) { return e == nullptr; });
-}
-
 class ChooseTest : public open_database_test {
 protected:
     void SetUp() override
@@ -66,7 +61,7 @@ TEST_F(ChooseTest, NegativeModeClearsTheRecentItemsAndNothingDueGivesNoneWithout
     add_test_item(0);
     EXPECT_NE(choose_next_item(nullptr, 0), nullptr);
     EXPECT_EQ(choose_next_item(nullptr, -1), e);
-    EXPECT_TRUE(no_recent_items());
+    EXPECT_TRUE(std::ranges::all_of(db().recent_items, [](const item* r) { return r == nullptr; }));
 }
 
 // Each item not shown lately is taken at once with one chance in 20; an item to be repeated
@@ -124,23 +119,17 @@ TEST_F(ChooseTest, RecentItemsAreAvoidedWhileOthersRemain)
         EXPECT_EQ(choose_next_item(nullptr, 0), only);
 }
 
-TEST_F(ChooseTest, FilterLimitsTheChoice)
+TEST_F(ChooseTest, TheFilterLimitsTheChoiceOfItemsAndOfPendingItems)
 {
     add_test_item(0, a);
     item* in_b = add_test_item(3, b);
     const int32_t only_b[] = {b, filter_end};
-    EXPECT_EQ(choose_next_item(only_b, 0), nullptr);
-    EXPECT_EQ(choose_next_item(only_b, 1), in_b);
-}
-
-TEST_F(ChooseTest, PendingItems)
-{
+    EXPECT_TRUE(choose_next_item(only_b, 0) == nullptr && choose_next_item(only_b, 1) == in_b);
     EXPECT_TRUE(choose_pending_item(nullptr, 0) == nullptr && choose_pending_item(nullptr, 1) == nullptr);
     add_test_pending(a, "a1");
     pending_item* b1 = add_test_pending(b, "b1");
     add_test_pending(a, "a2");
     const pending_item* of_b[] = {b1, add_test_pending(b, "b2"), add_test_pending(b, "b3")};
-    const int32_t only_b[] = {b, filter_end};
     const int32_t only_root[] = {0, filter_end};
     EXPECT_EQ(choose_pending_item(only_b, 0), b1);
     EXPECT_TRUE(choose_pending_item(only_root, 0) == nullptr && choose_pending_item(only_root, 1) == nullptr);

@@ -1,8 +1,6 @@
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 
@@ -16,6 +14,7 @@ namespace {
 
 class LifecycleTest : public clean_state_test {
 protected:
+    std::string log() const { return read_file(dir.file("error.log")); }
     temp_dir dir;
 };
 
@@ -25,16 +24,13 @@ TEST_F(LifecycleTest, FreshDirectoryStartsANewDatabaseAndHoldsTheLock)
 {
     set_local_clock(2026, 3, 1, 9, 30);
     ASSERT_EQ(ma_init(dir.path().c_str()), init_status::new_database);
-    ASSERT_EQ(category_count(), 1);
     // 2026-03-01 09:30 UTC
-    EXPECT_EQ(std::tuple(db().db_state, category_at(0)->name, category_at(0)->parent, db().item_count, db().time_of_start),
-        std::tuple(DB_OPEN, "root", 0, 0u, 1772357400u));
+    EXPECT_EQ(std::tuple(category_count(), category_at(0)->name, category_at(0)->parent, db().time_of_start),
+        std::tuple(1, "root", 0, 1772357400u));
     EXPECT_TRUE(file_exists(dir.file("lockfile")));
-
     EXPECT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
-    EXPECT_EQ(std::tuple(file_exists(dir.file("lockfile")), category_count(), db().db_state), std::tuple(false, 0, DB_UNINITIALISED));
-    EXPECT_EQ(ma_deinit(close_mode::complete), deinit_status::not_initialised);  // twice: nothing left to close
-
+    EXPECT_EQ(std::tuple(file_exists(dir.file("lockfile")), category_count()), std::tuple(false, 0));
+    EXPECT_EQ(ma_deinit(close_mode::complete), deinit_status::not_initialised);
     // The close that only saves lets go of the lock too, but keeps the memory.
     ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
     EXPECT_EQ(ma_deinit(close_mode::save_only), deinit_status::done);
@@ -54,91 +50,58 @@ TEST_F(LifecycleTest, AnUnusableDirectoryIsReportedWithoutALogLine)
     EXPECT_EQ(ma_init(dir.path().c_str()), init_status::new_database);
 }
 
-TEST_F(LifecycleTest, SecondProcessFindsTheDatabaseHeld)
-{
-    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::new_database);
-    const int second_copy = run_in_child([&] {
-        // A second copy of the program: its own fresh state, the same directory.
-        db().lock_fd = -1;
-        db().db_state = DB_UNINITIALISED;
-        return static_cast<int>(ma_init(dir.path().c_str()));
-    });
-    EXPECT_EQ(static_cast<init_status>(second_copy), init_status::held_by_other);
-    const std::string log = read_file(dir.file("error.log"));
-    EXPECT_NE(log.find("ERROR: Seems a copy of Cardwright is already running\n\ttry deleting \"" + dir.file("lockfile")
-                  + "\" file if this is not true (e.g. previous copy of Cardwright crashed)\n"), std::string::npos) << log;
-    // The running copy still holds its lock file.
-    EXPECT_TRUE(file_exists(dir.file("lockfile")));
-    EXPECT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
-
-    // A lock file left behind by a crashed copy holds no lock and does not block.
-    write_file(dir.file("lockfile"), "");
-    EXPECT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
-}
-
 namespace {
 
-int to_parent[2];
-int to_child[2];
-bool paused_once = false;
+std::string removed_before_lock;  // the lock file another copy removes just before this copy locks it
 
-// One byte through a pipe between the two copies; -1 when the pipe failed.
-bool tell(int fd, char byte) { return ::write(fd, &byte, 1) == 1; }
-char hear(int fd)
+int remove_before_first_lock(file_op op, const char*)
 {
-    char byte = -1;
-    return ::read(fd, &byte, 1) == 1 ? byte : static_cast<char>(-1);
-}
-
-// The child's first lock waits, with the lock file open, until the parent says go on.
-int pause_before_first_lock(file_op op, const char*)
-{
-    if (op == file_op::lock && !paused_once) {
-        paused_once = true;
-        if (!tell(to_parent[1], 'r') || hear(to_child[0]) != 'g')
-            ::_exit(99);
+    if (op == file_op::lock && !removed_before_lock.empty()) {
+        std::filesystem::remove(removed_before_lock);
+        removed_before_lock.clear();
     }
     return 0;
 }
 
-}  // namespace
-
-// A copy that starts while another closes opens the old lock file, which the closing copy then
-// removes and lets go; a lock taken on it must not count, or a third copy would create a new
-// lock file and both would hold "the" lock.
-TEST_F(LifecycleTest, ALockTakenOnALockFileJustRemovedDoesNotCount)
+// Another copy of the program in a child: its own fresh state, the same directory.
+init_status second_copy_opens(const std::string& dir)
 {
-    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::new_database);
-    ASSERT_TRUE(::pipe(to_parent) == 0 && ::pipe(to_child) == 0);
-    std::fflush(nullptr);
-    const pid_t starting = ::fork();
-    if (starting == 0) {
-        // The copy that starts: its own state, none of the parent's descriptors on the lock.
-        ::close(db().lock_fd);
+    return static_cast<init_status>(run_in_child([&] {
         db().lock_fd = -1;
         db().db_state = DB_UNINITIALISED;
-        platform_globals().fault_hook = pause_before_first_lock;
-        const char result = static_cast<char>(ma_init(dir.path().c_str()));
-        platform_globals().fault_hook = nullptr;
-        // Holds whatever it got until the parent has tried a third copy.
-        ::_exit(tell(to_parent[1], result) && hear(to_child[0]) == 'e' ? 0 : 98);
-    }
-    ASSERT_EQ(hear(to_parent[0]), 'r');
-    // The copy that closes, while the other holds its lock file open but not yet locked.
-    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
-    ASSERT_TRUE(tell(to_child[1], 'g'));
-    const char starting_result = hear(to_parent[0]);
-    const int third = run_in_child([&] { return static_cast<int>(ma_init(dir.path().c_str())); });
-    ASSERT_TRUE(tell(to_child[1], 'e'));
-    int status = 0;
-    ::waitpid(starting, &status, 0);
-    for (int fd : {to_parent[0], to_parent[1], to_child[0], to_child[1]})
-        ::close(fd);
+        return static_cast<int>(ma_init(dir.c_str()));
+    }));
+}
 
-    EXPECT_EQ(static_cast<init_status>(starting_result), init_status::from_bin)
-        << "the starting copy should have the database";
-    EXPECT_EQ(static_cast<init_status>(third), init_status::held_by_other) << "two copies hold the lock at once";
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}  // namespace
+
+// A running copy's lock holds. A lock file left by a crashed copy does not block; one that a
+// closing copy removed between this copy's open and its lock must not count, or a third copy
+// would make a new lock file and two would hold "the" lock; a link is never followed.
+TEST_F(LifecycleTest, OnlyARunningCopysLockOnTheNamedLockFileHolds)
+{
+    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::new_database);
+    EXPECT_EQ(second_copy_opens(dir.path()), init_status::held_by_other);
+    EXPECT_NE(log().find("ERROR: Seems a copy of Cardwright is already running\n\ttry deleting \"" + dir.file("lockfile")
+                  + "\" file if this is not true (e.g. previous copy of Cardwright crashed)\n"), std::string::npos) << log();
+    EXPECT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
+
+    write_file(dir.file("lockfile"), "");
+    removed_before_lock = dir.file("lockfile");
+    platform_globals().fault_hook = remove_before_first_lock;
+    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
+    platform_globals().fault_hook = nullptr;
+    EXPECT_EQ(second_copy_opens(dir.path()), init_status::held_by_other) << "two copies hold the lock at once";
+    EXPECT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
+
+    // A lockfile that is a link to a file of the user's must not empty that file.
+    temp_dir elsewhere;
+    write_file(elsewhere.file("notes.txt"), "the user's notes");
+    std::filesystem::create_symlink(elsewhere.file("notes.txt"), dir.file("lockfile"));
+    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
+    EXPECT_EQ(read_file(elsewhere.file("notes.txt")), "the user's notes");
+    EXPECT_FALSE(std::filesystem::is_symlink(dir.file("lockfile")));
+    EXPECT_NE(log().find("is a symbolic link"), std::string::npos);
 }
 
 TEST_F(LifecycleTest, WithoutFileLocksTheDirectoryOpensWithAWarningAndSaves)
@@ -147,9 +110,8 @@ TEST_F(LifecycleTest, WithoutFileLocksTheDirectoryOpensWithAWarningAndSaves)
     fail_file_operations({{.op = file_op::lock, .error = ENOLCK}});
     ASSERT_EQ(ma_init(dir.path().c_str()), init_status::new_database | init_status::no_locks);
     EXPECT_EQ(std::tuple(db().db_state, db().read_only), std::tuple(DB_OPEN, false));
-    const std::string log = read_file(dir.file("error.log"));
-    EXPECT_NE(log.find("file locks are not available"), std::string::npos) << log;
-    EXPECT_EQ(log.find("not accessible"), std::string::npos) << log;
+    EXPECT_NE(log().find("file locks are not available"), std::string::npos) << log();
+    EXPECT_EQ(log().find("not accessible"), std::string::npos) << log();
     add_test_item(0, 0, 1, "kept", "safe");
     EXPECT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     fail_file_operations({});
@@ -207,23 +169,7 @@ TEST_F(LifecycleTest, LogWritesOnlyWhileTheDatabaseIsOpenAndLeavesTheCallersPath
     ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     write_log("INFO: after\n");
     EXPECT_EQ(ma_deinit(close_mode::save_only), deinit_status::not_initialised);  // its warning goes nowhere either
-    EXPECT_EQ(read_file(dir.file("error.log")), expected);
-}
-
-TEST_F(LifecycleTest, TheLockNeverFollowsALink)
-{
-    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::new_database);
-    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
-    // A lockfile that is a link to a file of the user's must not empty that file.
-    temp_dir elsewhere;
-    write_file(elsewhere.file("notes.txt"), "the user's notes");
-    std::filesystem::remove(dir.file("lockfile"));
-    std::filesystem::create_symlink(elsewhere.file("notes.txt"), dir.file("lockfile"));
-
-    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
-    EXPECT_EQ(read_file(elsewhere.file("notes.txt")), "the user's notes");
-    EXPECT_FALSE(std::filesystem::is_symlink(dir.file("lockfile")));
-    EXPECT_NE(read_file(dir.file("error.log")).find("is a symbolic link"), std::string::npos);
+    EXPECT_EQ(log(), expected);
 }
 
 TEST_F(LifecycleTest, ExhaustedMemorySavesTheDatabaseThenEndsWithCodeOne)
@@ -247,6 +193,6 @@ TEST_F(LifecycleTest, ExhaustedMemorySavesTheDatabaseThenEndsWithCodeOne)
     ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
     EXPECT_EQ(all_questions(),
         (std::multiset<std::string>{"made after", "made before the failure 1", "made before the failure 2"}));
-    EXPECT_NE(read_file(dir.file("error.log")).find("FATAL ERROR: out of memory\n"), std::string::npos);
+    EXPECT_NE(log().find("FATAL ERROR: out of memory\n"), std::string::npos);
     EXPECT_FALSE(file_exists(dir.file("lockfile.tmp")));
 }

@@ -19,21 +19,16 @@ protected:
     review_pass pass;
 };
 
-TEST_F(ReviewPassTest, APassWithNothingToShowStaysOnTheMainScreen)
-{
-    add_test_item(3);
-    for (screen_mode mode : {screen_mode::scheduled, screen_mode::queue}) {
-        EXPECT_TRUE(!pass.start(mode, false) && pass.mode() == screen_mode::main && !pass.reviewing());
-    }
-    ASSERT_TRUE(pass.start(screen_mode::forced, false));
-    EXPECT_EQ(pass.current_item(), db().head);
-}
-
+// Only the forced pass starts without a due item; the others stay on the main screen.
 TEST_F(ReviewPassTest, GradesMoveThroughTheDueItemsAndEndWhenNoneIsLeft)
 {
+    add_test_item(5, 0, 1, "later");
+    for (screen_mode mode : {screen_mode::scheduled, screen_mode::queue})
+        EXPECT_TRUE(!pass.start(mode, false) && pass.mode() == screen_mode::main && !pass.reviewing());
+    ASSERT_TRUE(pass.start(screen_mode::forced, false));
+    EXPECT_EQ(pass.current_item(), db().head);
     add_test_item(0, 0, 1, "one");
     add_test_item(0, 0, 1, "two");
-    add_test_item(5, 0, 1, "later");
     ASSERT_TRUE(pass.start(screen_mode::scheduled, false));
     std::multiset<std::string> graded;
     pass_step step = pass_step::shown;
@@ -157,26 +152,15 @@ TEST_F(ReviewPassTest, DeletingTheShownItemShowsTheNextOrEnds)
     EXPECT_EQ(pass.after_browsing(true), pass_step::no_more_scheduled);
 }
 
-TEST_F(ReviewPassTest, TheChosenCategoriesLimitThePass)
-{
-    const uint16_t a = add_category("a", -1);
-    add_test_item(0, 0, 1, "root");
-    add_test_item(0, a, 1, "in a");
-    pass.select_categories(std::vector<int32_t>{a, filter_end});
-    ASSERT_TRUE(pass.start(screen_mode::scheduled, false));
-    EXPECT_EQ(pass.current_item()->question, "in a");
-    EXPECT_EQ(pass.grade(4), pass_step::no_more_scheduled);
-    pass.select_categories(std::vector<int32_t>{});
-    EXPECT_EQ(pass.filter(), nullptr);
-}
-
 TEST_F(ReviewPassTest, UndoShowsTheGradedItemAgainOnItsOwnScreenEvenAfterThePassEnded)
 {
     const uint16_t a = add_category("a", -1);
+    add_test_item(0, 0, 1, "in root");
     item* only = add_test_item(0, a);
     const uint16_t interval = only->ivl;
     pass.select_categories(std::vector<int32_t>{a, filter_end});
     ASSERT_TRUE(pass.start(screen_mode::scheduled, false));
+    EXPECT_EQ(pass.current_item(), only) << "the chosen categories limit the pass";
     ASSERT_EQ(pass.grade(2), pass_step::no_more_scheduled);
     pass.start_adding();
     EXPECT_FALSE(pass.undo().undone) << "the add screen takes no undo";
@@ -184,6 +168,8 @@ TEST_F(ReviewPassTest, UndoShowsTheGradedItemAgainOnItsOwnScreenEvenAfterThePass
     ASSERT_TRUE(pass.undo().undone);
     EXPECT_EQ(std::tuple(pass.mode(), pass.current_item(), only->ivl), std::tuple(screen_mode::scheduled, only, interval));
     EXPECT_FALSE(pass.selection()) << "an undo from the main screen passes over every category";
+    pass.select_categories(std::vector<int32_t>{});
+    EXPECT_EQ(pass.filter(), nullptr) << "none chosen: every one";
     EXPECT_FALSE(pass.undo().undone);
 
     // The queue's and the forced pass's grades come back on their own screens.

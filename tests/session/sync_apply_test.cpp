@@ -68,7 +68,7 @@ TEST_F(SyncApplyTest, AKillAtAnyFileOperationOfTheApplyLeavesEveryGradeOnce)
     close();
     ASSERT_EQ(expected.items.size(), 3u);
     ASSERT_EQ(grade_lines(whole), 6u);
-    const std::string cases = bytes_of(whole.file("user_cases.bin"));
+    const std::string cases = read_file(whole.file("user_cases.bin"));
 
     int killed = 0;
     for (int at = 0;; ++at) {
@@ -89,10 +89,10 @@ TEST_F(SyncApplyTest, AKillAtAnyFileOperationOfTheApplyLeavesEveryGradeOnce)
         ++killed;
         reset_process_state();
         open_at(mine, my_id, 2, 1, 9);
-        EXPECT_TRUE(image_of_open_database() == expected) << at;
+        EXPECT_EQ(image_of_open_database(), expected) << at;
         close();
         EXPECT_EQ(grade_lines(mine), 6u) << at;
-        EXPECT_EQ(bytes_of(mine.file("user_cases.bin")), cases) << at;
+        EXPECT_EQ(read_file(mine.file("user_cases.bin")), cases) << at;
     }
     EXPECT_GT(killed, 10);
 }
@@ -114,7 +114,7 @@ TEST_F(SyncApplyTest, ARestoredBackupGetsTheRecordsAfterItAgainOnce)
     const std::vector<backup_file> backups = list_backups(mine.path());
     ASSERT_EQ(backups.size(), 2u);
     ASSERT_EQ(restore_backup(backups[1].path).status, restore_status::done);
-    EXPECT_TRUE(image_of_open_database() == latest);
+    EXPECT_EQ(image_of_open_database(), latest);
     close();
     EXPECT_EQ(grade_lines(mine), 6u);
 }
@@ -135,7 +135,7 @@ TEST_F(SyncApplyTest, AnArrivedGradeEndsWhatCanBeUndoneAndStays)
     const collection_image arrived = image_of_open_database();
     EXPECT_FALSE(arrived == graded);
     EXPECT_FALSE(undo_last_grade().undone);
-    EXPECT_TRUE(image_of_open_database() == arrived);
+    EXPECT_EQ(image_of_open_database(), arrived);
     close();
 }
 
@@ -162,7 +162,7 @@ TEST_F(SyncApplyTest, AnUndoneGradeKeepsALaterMoveAndEditOnBothComputers)
     deliver_other();
     temp_dir mine;
     open_at(mine, my_id);
-    EXPECT_TRUE(image_of_open_database() == there) << difference(image_of_open_database(), there);
+    EXPECT_EQ(image_of_open_database(), there);
     close();
 }
 

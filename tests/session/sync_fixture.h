@@ -1,11 +1,53 @@
 #pragma once
 // Computers sharing a sync folder, one open at a time: each sees the folder through a directory
 // of its own, into which the tests copy the others' files as a sync service would.
+#include <map>
+#include <ostream>
+#include <tuple>
 
 #include "ann/ann_files.h"
 #include "formats/sync_snapshot.h"
 #include "session/review_log.h"
-#include "support/sync_support.h"
+#include "support/database_helpers.h"
+#include "support/sync_changes.h"
+
+// What must agree between computers, taken from the open database by item identity rather than
+// by address.
+struct collection_image {
+    std::map<std::string, std::tuple<std::string, std::string, uint16_t, uint16_t, uint16_t, uint16_t, uint16_t,
+        uint16_t, uint16_t, uint32_t>>
+        items;  // by question (unique in these tests): answer, path, schedule in days since 1970, id
+    std::map<std::string, std::tuple<std::string, std::string>> queue;  // by question: answer, path
+    std::set<std::string> categories;  // every path
+    bool operator==(const collection_image&) const = default;
+    friend void PrintTo(const collection_image& m, std::ostream* os)
+    {
+        *os << ::testing::PrintToString(std::tie(m.items, m.queue, m.categories));
+    }
+};
+
+inline std::string path_text(uint16_t c)
+{
+    std::string s;
+    for (const std::string& n : category_names_from_top(c))
+        s += "/" + n;
+    return s;
+}
+
+inline collection_image image_of_open_database()
+{
+    collection_image m;
+    // Days since 1970 of the database's day 0 (the zone is UTC): databases begin on different days.
+    const auto shift = static_cast<uint16_t>(db().time_of_start / 86400);
+    for (const item* e : scheduled_items())
+        m.items[e->question.str()] = {e->answer.str(), path_text(e->ctgr), static_cast<uint16_t>(e->tmtrpt + shift),
+            static_cast<uint16_t>(e->stmtrpt + shift), e->ivl, e->livl, e->rllivl, e->rp, e->gr, e->id};
+    for (const pending_item* p : pending_items())
+        m.queue[p->question.str()] = {p->answer.str(), path_text(p->ctgr)};
+    for (uint16_t c = 0; c < category_count(); ++c)
+        m.categories.insert(path_text(c));
+    return m;
+}
 
 // A record written by hand into a computer's log, as another computer would have made it.
 struct stamped {
@@ -39,12 +81,10 @@ protected:
         sync_close();
     }
 
-    static std::string bytes_of(const std::string& path) { return file_exists(path) ? read_file(path) : ""; }
-
     // The grades (not their undos) in a data directory's reviews.log.
     static size_t grade_lines(const temp_dir& data)
     {
-        const std::string bytes = bytes_of(data.file(review_log_name));
+        const std::string bytes = read_file(data.file(review_log_name));
         size_t n = 0;
         for (size_t at = 0; at + review_record_size <= bytes.size(); at += review_record_size)
             n += bytes[at + 23] == 0 ? 1 : 0;

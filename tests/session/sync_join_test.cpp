@@ -25,14 +25,11 @@ protected:
         return sync_fixture::open(data, view, id);
     }
 
-    static collection_image image_after_open(const temp_dir& data, const std::string& view, uint64_t id, int day,
-        sync_summary* s = nullptr)
+    static collection_image image_after_open(const temp_dir& data, const std::string& view, uint64_t id, int day)
     {
-        const sync_summary opened = open(data, view, id, day);
+        static_cast<void>(open(data, view, id, day));
         const collection_image image = image_of_open_database();
         close();
-        if (s)
-            *s = opened;
         return image;
     }
 
@@ -73,24 +70,15 @@ TEST_F(SyncJoinTest, ALogLosesOnlyOldRecordsThatEveryComputersSnapshotHolds)
     const sync_summary b_joined = open(data_b, folder.path(), computer_b, 31);
     EXPECT_EQ(std::tuple(b_joined.joined_from, b_joined.waiting), std::tuple(computer_a, 0u));
     close();
-    // A computer with a log and no snapshot yet holds back every trim.
-    write_records(folder, joiner, {{change_kind::category_make, {"root", "theirs"}, sync_clock_ms()}});
+    // b's snapshot holds a up to its fourth record: a keeps its fifth on, old as it is.
     adding(data_a, folder, computer_a, 60, {"fifth"});
-    EXPECT_EQ(a_log().records.front().sequence, 4u);
-    sync_snapshot theirs;
-    theirs.computer = joiner;
-    theirs.covered = {{computer_a, 5}, {joiner, 1}};
-    ASSERT_TRUE(write_snapshot_file(folder.path(), theirs));
-    // Now b's snapshot holds a up to its fourth record, which b has: a keeps its fifth on.
     adding(data_a, folder, computer_a, 90, {"sixth"});
     ASSERT_FALSE(a_log().records.empty());
     EXPECT_EQ(a_log().records.front().sequence, 5u);
     const sync_summary b_later = open(data_b, folder.path(), computer_b, 91);
-    // Nothing waits; a's fifth and sixth arrive, and the third computer's category.
-    EXPECT_EQ(std::tuple(b_later.waiting, b_later.arrived), std::tuple(0u, 3u));
+    EXPECT_EQ(std::tuple(b_later.waiting, b_later.arrived), std::tuple(0u, 2u));
     close();
-    EXPECT_TRUE(image_after_open(data_b, folder.path(), computer_b, 92)
-        == image_after_open(data_a, folder.path(), computer_a, 92));
+    EXPECT_EQ(image_after_open(data_b, folder.path(), computer_b, 92), image_after_open(data_a, folder.path(), computer_a, 92));
 }
 
 TEST_F(SyncJoinTest, AChangeMadeBeforeTheSnapshotsButArrivingAfterItLosesAsItWouldInAReplay)
@@ -113,13 +101,14 @@ TEST_F(SyncJoinTest, AChangeMadeBeforeTheSnapshotsButArrivingAfterItLosesAsItWou
     copy_logs(folder, replay_view);
     temp_dir replay_data;
     temp_dir join_data;
-    sync_summary joined;
-    const collection_image from_snapshot = image_after_open(join_data, folder.path(), joiner, 1, &joined);
+    const sync_summary joined = open(join_data, folder.path(), joiner, 1);
     // Only b's edit arrives past the snapshot, and loses.
     EXPECT_EQ(std::tuple(joined.joined_from, joined.arrived, joined.conflicted), std::tuple(computer_a, 1u, 1u));
+    const collection_image from_snapshot = image_of_open_database();
+    close();
     const collection_image replayed = image_after_open(replay_data, replay_view.path(), joiner, 1);
     EXPECT_EQ(std::get<0>(replayed.items.at("x")), "from a, later");
-    EXPECT_TRUE(from_snapshot == replayed) << difference(from_snapshot, replayed);
+    EXPECT_EQ(from_snapshot, replayed);
 }
 
 TEST_F(SyncJoinTest, AComputerAwayHalfAYearStopsHoldingBackTrimsAndComesBackFromASnapshot)
@@ -147,7 +136,29 @@ TEST_F(SyncJoinTest, AComputerAwayHalfAYearStopsHoldingBackTrimsAndComesBackFrom
     EXPECT_EQ(b.items.count("unsent from b"), 1u);
     deliver_all(view_b, folder, computer_b);
     const collection_image a = image_after_open(data_a, folder.path(), computer_a, 202);
-    EXPECT_TRUE(a == b) << difference(a, b);
+    EXPECT_EQ(a, b);
+}
+
+// The joiner takes the snapshot's renames too: a change that arrives later under the old name goes
+// where the rename took it, as in a replay of every log. Its own snapshot is there before its
+// first close, or the others would trim as if it were not.
+TEST_F(SyncJoinTest, AJoinerFollowsTheSnapshotsRenamesAndWritesItsOwnSnapshotAtOnce)
+{
+    static_cast<void>(open(data_a, folder.path(), computer_a, 0));
+    ASSERT_EQ(rename_user_category(create_user_category("x", -1).index, "w"), category_edit::done);
+    close();
+    // b made a category under x before the rename reached it.
+    write_records(folder, computer_b, {{change_kind::category_make, {"x", "y"}, sync_clock_ms() - 1000}});
+    temp_dir replay_view;
+    copy_logs(folder, replay_view);
+    temp_dir join_data;
+    EXPECT_EQ(open(join_data, folder.path(), joiner, 1).joined_from, computer_a);
+    EXPECT_TRUE(file_exists(folder.file(snapshot_name(joiner))));
+    const collection_image joined = image_of_open_database();
+    close();
+    EXPECT_EQ(joined.categories, (std::set<std::string>{"/root", "/w", "/w/y"}));
+    temp_dir replay_data;
+    EXPECT_EQ(image_after_open(replay_data, replay_view.path(), joiner, 1), joined);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Category makings, renames and deletions of two computers reach a third in either order: it
 // ends with the same category tree both ways, the tree the stamps decide.
+#include "formats/change_log_trim.h"
 #include "sync_fixture.h"
 
 namespace {
@@ -62,6 +63,51 @@ TEST_F(SyncOrdersTest, CategoriesEndTheSameInEitherOrder)
         EXPECT_EQ(tree_after(deletion, deleter, r.made, maker, &after_deletion), r.expected) << r.what << ", joined";
         EXPECT_EQ(tree_after(r.made, maker, deletion, deleter), r.expected) << r.what << ", the deletion last";
         EXPECT_EQ(tree_after(deletion, deleter, r.made, maker), r.expected) << r.what << ", the deletion first";
+    }
+}
+
+// One computer's log reaches another in pieces, as an older copy again, trimmed, beside a
+// conflict copy: each record is applied once and in its writer's order, none past a gap.
+TEST_F(SyncOrdersTest, EachRecordIsAppliedOnceInItsWritersOrderAndNonePastAGap)
+{
+    temp_dir source;
+    std::vector<stamped> made;
+    for (uint64_t i = 1; i <= 6; ++i)
+        made.push_back({change_kind::category_make, {"c" + std::to_string(i)}, 1000 * i});
+    write_records(source, maker, made);
+    const std::string name = change_log_name(maker);
+    const std::string log = read_file(source.file(name));
+    const std::vector<uint64_t> ends = read_change_log(log).ends;
+    const auto through = [&](size_t n) { return log.substr(0, ends[n - 1]); };
+    ASSERT_EQ(trim_change_log(source.file(name), maker, 3), change_trim_status::trimmed);
+    const std::string trimmed = read_file(source.file(name));  // the records from the fourth on
+    struct step {
+        std::string log, conflict_copy;
+        size_t held, waiting;  // the categories made so far, the records behind a gap
+    };
+    const struct {
+        const char* what;
+        std::vector<step> steps;
+    } rows[] = {
+        {"in pieces", {{through(2), "", 2, 0}, {through(3).substr(0, ends[2] - 3), "", 2, 0}, {through(5), "", 5, 0}}},
+        {"an older copy again", {{through(5), "", 5, 0}, {through(3), "", 5, 0}, {log, "", 6, 0}}},
+        {"past a trim", {{trimmed, "", 0, 3}, {trimmed, through(2), 2, 3}, {trimmed, through(3), 6, 0}}},
+    };
+    for (const auto& r : rows) {
+        temp_dir data;
+        temp_dir view;
+        open(data, view.path(), third);
+        size_t arrived = 0;
+        for (const step& s : r.steps) {
+            write_file(view.file(name), s.log);
+            if (!s.conflict_copy.empty())
+                write_file(view.file("changes-" + name.substr(8, 16) + ".sync-conflict-1.log"), s.conflict_copy);
+            const sync_summary got = sync_apply();
+            arrived += got.arrived;
+            EXPECT_EQ(std::tuple(category_count() - 1u, got.waiting, arrived), std::tuple(s.held, s.waiting, s.held))
+                << r.what << " " << s.held;
+        }
+        close();
     }
 }
 
