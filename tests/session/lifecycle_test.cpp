@@ -20,17 +20,32 @@ protected:
 
 }  // namespace
 
-TEST_F(LifecycleTest, FreshDirectoryStartsANewDatabaseAndHoldsTheLock)
+// The log is written only while the database is open.
+TEST_F(LifecycleTest, FreshDirectoryStartsANewDatabaseHoldsTheLockAndTheLog)
 {
+    ASSERT_EQ(set_data_dir(dir.path().c_str()), data_dir_status::set);
+    write_log("INFO: before\n");
+    EXPECT_FALSE(file_exists(dir.file("error.log")));
     set_local_clock(2026, 3, 1, 9, 30);
     ASSERT_EQ(ma_init(dir.path().c_str()), init_status::new_database);
     // 2026-03-01 09:30 UTC
     EXPECT_EQ(std::tuple(category_count(), category_at(0)->name, category_at(0)->parent, db().time_of_start),
         std::tuple(1, "root", 0, 1772357400u));
     EXPECT_TRUE(file_exists(dir.file("lockfile")));
+    write_log("INFO: %s %d\n", "during", 42);
+    std::string expected = "INFO: during 42\n";
+    // A reader holds the path of its file across the lines it logs.
+    const char* held = data_path("queue.txt");
+    for (int i = 0; i < 4; ++i) {
+        write_log("WARNING: line %d of %s\n", i, held);
+        expected += "WARNING: line " + std::to_string(i) + " of " + dir.file("queue.txt") + "\n";
+    }
     EXPECT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     EXPECT_EQ(std::tuple(file_exists(dir.file("lockfile")), category_count()), std::tuple(false, 0));
+    write_log("INFO: after\n");
     EXPECT_EQ(ma_deinit(close_mode::complete), deinit_status::not_initialised);
+    EXPECT_EQ(ma_deinit(close_mode::save_only), deinit_status::not_initialised);  // its warning goes nowhere either
+    EXPECT_EQ(log(), expected);
     // The close that only saves lets go of the lock too, but keeps the memory.
     ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
     EXPECT_EQ(ma_deinit(close_mode::save_only), deinit_status::done);
@@ -149,27 +164,6 @@ TEST_F(LifecycleTest, AReadOnlyDirectoryOpensForReviewsAndRefusesToSave)
     EXPECT_EQ(child, 0);
     EXPECT_EQ(read_file(dir.file("elements.bin")), saved);
     EXPECT_FALSE(file_exists(dir.file("lockfile")));
-}
-
-TEST_F(LifecycleTest, LogWritesOnlyWhileTheDatabaseIsOpenAndLeavesTheCallersPathsAlone)
-{
-    ASSERT_EQ(set_data_dir(dir.path().c_str()), data_dir_status::set);
-    write_log("INFO: before\n");
-    EXPECT_FALSE(file_exists(dir.file("error.log")));
-
-    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::new_database);
-    write_log("INFO: %s %d\n", "during", 42);
-    std::string expected = "INFO: during 42\n";
-    // A reader holds the path of its file across the lines it logs.
-    const char* held = data_path("queue.txt");
-    for (int i = 0; i < 4; ++i) {
-        write_log("WARNING: line %d of %s\n", i, held);
-        expected += "WARNING: line " + std::to_string(i) + " of " + dir.file("queue.txt") + "\n";
-    }
-    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
-    write_log("INFO: after\n");
-    EXPECT_EQ(ma_deinit(close_mode::save_only), deinit_status::not_initialised);  // its warning goes nowhere either
-    EXPECT_EQ(log(), expected);
 }
 
 TEST_F(LifecycleTest, ExhaustedMemorySavesTheDatabaseThenEndsWithCodeOne)

@@ -1,5 +1,6 @@
-// Category makings, renames and deletions of two computers reach a third in either order: it
-// ends with the same category tree both ways, the tree the stamps decide.
+// What reaches a third computer in whatever order and copies the sync service hands it over:
+// category makings, renames and deletions of two computers end as the same tree either way, the
+// tree the stamps decide; one computer's records are applied once each, in its order.
 #include "formats/change_log_trim.h"
 #include "sync_fixture.h"
 
