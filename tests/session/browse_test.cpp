@@ -196,10 +196,6 @@ TEST_F(BrowseTest, RescheduleTodayMovesOnlyItemsNotYetDue)
     EXPECT_EQ(db().item_count, 4u);
 }
 
-}  // namespace
-
-namespace {
-
 // The search over the texts folded once finds exactly what folding every text as it goes finds:
 // accents, capitals and tags, hits at either end of a text, none across the question and answer.
 TEST_F(BrowseTest, TheFoldedTextsFindWhatFoldingAsItGoesFinds)

@@ -18,8 +18,6 @@ protected:
     temp_dir dir;
 };
 
-}  // namespace
-
 // The log is written only while the database is open.
 TEST_F(LifecycleTest, FreshDirectoryStartsANewDatabaseHoldsTheLockAndTheLog)
 {
@@ -64,8 +62,6 @@ TEST_F(LifecycleTest, AnUnusableDirectoryIsReportedWithoutALogLine)
     }
     EXPECT_EQ(ma_init(dir.path().c_str()), init_status::new_database);
 }
-
-namespace {
 
 std::string removed_before_lock;  // the lock file another copy removes just before this copy locks it
 

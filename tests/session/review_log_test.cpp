@@ -22,8 +22,6 @@ protected:
     std::string log_path() const { return dir.file("reviews.log"); }
 };
 
-}  // namespace
-
 TEST_F(ReviewLogTest, AScriptedSessionLeavesTheseBytes)
 {
     go_to_day(3);
@@ -120,8 +118,6 @@ TEST(ReviewStatsTest, FiguresOfAScriptedHistory)
         EXPECT_EQ(band_low(b), band_high(b - 1) + 1) << b;
     EXPECT_EQ(std::tuple(band_of(2047), band_of(1024), band_of(1023)), std::tuple(band_count - 1, band_count - 1, band_count - 2));
 }
-
-namespace {
 
 struct log_shape {
     const char* name;

@@ -85,10 +85,6 @@ TEST_F(StatisticsTest, TheStatusFiguresCountTheListsAndJudgeTheNetwork)
     }
 }
 
-}  // namespace
-
-namespace {
-
 review_record due_grade(uint16_t day, uint8_t grade)
 {
     review_record r;
