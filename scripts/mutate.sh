@@ -70,6 +70,10 @@ mutations=(
     'status_network_unjudged|ui/main_window.cpp|s/.arg(f.network_ok ? /.arg(true ? /|test_ui|MainWindow.*'
     'cases_loaded_beside_unreported|ann/network.cpp|s/pending_fill().get()();/static_cast<void>(pending_fill().get());/|test_session|*CasesLoadedBeside*'
     'prepared_block_not_refilled|services/prepared_blocks.cpp|/^void\* take_prepared_block/,/^}/s/^    p.wake.notify_one();$/    static_cast<void>(0);/|test_services|PreparedBlocksTest.*'
+    # Behaviours whose tests were merged into tables or moved beside the test of the same layer.
+    'xml_unfinished_text_taken|formats/xml_scan.cpp|/^    if (at_eof) {$/,/^    }$/s/return nullptr;/return text;/|test_formats|XmlTest.*'
+    'broken_text_file_importable|ui/exchange_dialogs.cpp|/problem_texts::exchange(table.error)/{n;s/import_button->setEnabled(false);/import_button->setEnabled(true);/;}|test_ui|German.*'
+    'stale_picture_kept|ui/markup.cpp|/^    if (!file) {$/{n;s/shown_in->set_picture(QImage());/static_cast<void>(0);/;}|test_ui|ReviewScreen.*'
 )
 
 backup=""
