@@ -74,6 +74,7 @@ mutations=(
     'xml_unfinished_text_taken|formats/xml_scan.cpp|/^    if (at_eof) {$/,/^    }$/s/return nullptr;/return text;/|test_formats|XmlTest.*'
     'broken_text_file_importable|ui/exchange_dialogs.cpp|/problem_texts::exchange(table.error)/{n;s/import_button->setEnabled(false);/import_button->setEnabled(true);/;}|test_ui|German.*'
     'stale_picture_kept|ui/markup.cpp|/^    if (!file) {$/{n;s/shown_in->set_picture(QImage());/static_cast<void>(0);/;}|test_ui|ReviewScreen.*'
+    'grade_tap_without_rule|ui/main_window.cpp|s/    if (tap_taken(double_tap_ms))$/    if (tap_taken(0))/|test_ui|ReviewScreen.*'
 )
 
 backup=""
