@@ -17,7 +17,18 @@ std::set<std::string> backup_names(const temp_dir& dir)
     return names;
 }
 
-class BackupTest : public open_database_test {};
+class BackupTest : public open_database_test {
+protected:
+    // A session opened and closed at that time, with `work` done in it.
+    void session_at(int month, int day, int hour, int minute = 0, const std::function<void()>& work = {})
+    {
+        set_local_clock(2026, month, day, hour, minute);
+        ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
+        if (work)
+            work();
+        ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
+    }
+};
 
 }  // namespace
 
@@ -29,17 +40,11 @@ TEST_F(BackupTest, KeepsTenDatedCopiesOfChangedDatabases)
     EXPECT_EQ(read_file(dir.file("backups/elements-20260115-120000.bin")), read_file(dir.file("elements.bin")));
 
     // Opened and closed without a change: no new copy, even a day later.
-    set_local_clock(2026, 1, 16, 12);
-    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
-    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
+    session_at(1, 16, 12);
     EXPECT_EQ(backup_names(dir).size(), 1u);
 
-    for (int day = 1; day <= 12; ++day) {
-        set_local_clock(2026, 2, day, 8, 30);
-        ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
-        add_test_item(static_cast<uint16_t>(day), 0, 1, "item " + std::to_string(day));
-        ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
-    }
+    for (int day = 1; day <= 12; ++day)
+        session_at(2, day, 8, 30, [day] { add_test_item(static_cast<uint16_t>(day), 0, 1, "item " + std::to_string(day)); });
     const std::set<std::string> names = backup_names(dir);
     ASSERT_EQ(names.size(), 10u);
     EXPECT_EQ(*names.begin(), "elements-20260203-083000.bin");  // the oldest ones went first
@@ -62,9 +67,7 @@ TEST_F(BackupTest, ABackupChangedSinceItsDigestIsComparedAgain)
     other.back() ^= 1;
     write_file(dir.file("backups/other.tmp"), other);
     std::filesystem::rename(dir.file("backups/other.tmp"), first);
-    set_local_clock(2026, 1, 16, 12);
-    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
-    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
+    session_at(1, 16, 12);
     EXPECT_EQ(backup_names(dir), (std::set<std::string>{"elements-20260115-120000.bin", "elements-20260116-120000.bin"}));
     EXPECT_EQ(read_file(dir.file("backups/elements-20260116-120000.bin")), saved);
 
@@ -80,15 +83,11 @@ TEST_F(BackupTest, ABackupChangedSinceItsDigestIsComparedAgain)
         write_file(dir.file("tick"), "");
     while (changed_ns(dir.file("tick")) <= changed_ns(second));
     write_file(second, other);
-    set_local_clock(2026, 1, 17, 12);
-    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
-    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
+    session_at(1, 17, 12);
     EXPECT_EQ(backup_names(dir).size(), 3u);
 
     // Unchanged since its digest: no copy, and the files are the same indeed.
-    set_local_clock(2026, 1, 18, 12);
-    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
-    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
+    session_at(1, 18, 12);
     EXPECT_EQ(backup_names(dir).size(), 3u);
     EXPECT_EQ(read_file(dir.file("backups/elements-20260117-120000.bin")), read_file(dir.file("elements.bin")));
 }

@@ -1,7 +1,14 @@
 // Exports read back: the XML form through the reader that opens a database, the text form
-// through the text import.
+// through the text import; an export the disk refuses part of the way; the offered file name;
+// the scan every exported field takes.
+#include <sys/resource.h>
+
+#include <csignal>
+#include <filesystem>
 #include <map>
 
+#include "exchange/byte_scan.h"
+#include "exchange/export_naming.h"
 #include "exchange/text_import.h"
 #include "exchange_fixture.h"
 
@@ -47,6 +54,8 @@ protected:
     }
     temp_dir second;
 };
+
+class ExportFailure : public exchange_test {};
 
 TEST_F(Export, XmlGivesBackTheSameItemsCategoriesAndScheduling)
 {
@@ -124,6 +133,79 @@ TEST_F(Export, TextFileComesBackThroughTheTextImport)
     ASSERT_TRUE(s.done) << log_text(s.error);
     // Categories root, Deutsch, Verben, a/b.
     EXPECT_EQ(std::tuple(problems(s), queue_contents(), category_count()), std::tuple(std::vector<std::string>{}, expected, 4u));
+}
+
+// The disk refuses a write part of the way: the error says why, and the file there stays.
+TEST_F(ExportFailure, AWriteRefusedAfterTheFirstChunksEndsWithItsReasonAndKeepsTheOldFile)
+{
+    // Some mebibytes, so that chunks reach the file before the limit stops one.
+    for (int i = 0; i < 40000; ++i)
+        add_test_item(0, 0, 1, "question " + std::to_string(i), std::string(60, 'a'));
+    const std::string path = file("out.export", "the export before\n");
+    for (const bool xml : {false, true}) {
+        // A limit on the size of the files the child writes: a write past it fails with EFBIG,
+        // as on a full disk.
+        const int code = run_in_child([&] {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{size_t{3} << 19, size_t{3} << 19};
+            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+                return 99;
+            const export_result r = xml ? export_xml(path) : export_text_file(path, false);
+            return !r.done && r.error.code == exchange_problem_code::cannot_write && r.error.os_error == EFBIG ? 0 : 1;
+        });
+        EXPECT_EQ(code, 0) << xml;
+        EXPECT_EQ(read_file(path), "the export before\n");
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(files.path()), {}), 1) << "a temporary file was left";
+    }
+}
+
+TEST(ExportNaming, TheExtensionChoosesTheFormAndTheFormTheExtension)
+{
+    using f = export_format;
+    const struct {
+        const char* name;
+        std::optional<f> asks;  // what export_format_of says
+        const char* as_text;  // with_export_extension(name, text)
+        const char* as_xml;  // with_export_extension(name, xml)
+    } cases[] = {
+        {"/home/u/cards.xml", f::xml, "/home/u/cards.txt", "/home/u/cards.xml"},
+        {"cards.XML", f::xml, "cards.txt", "cards.xml"}, {"cards.tsv", f::text, "cards.txt", "cards.xml"},
+        {"a.b/cards.CSV", f::text, "a.b/cards.txt", "a.b/cards.xml"}, {"cards.txt", f::text, "cards.txt", "cards.xml"},
+        // No extension: the form chosen stands and the name gets its extension.
+        {"a.b/cards", std::nullopt, "a.b/cards.txt", "a.b/cards.xml"},
+        {"/home/u/.cards", std::nullopt, "/home/u/.cards.txt", "/home/u/.cards.xml"},
+        // Another extension is the user's: kept as typed.
+        {"cards.apkg", std::nullopt, "cards.apkg", "cards.apkg"}, {"/home/u/", std::nullopt, "/home/u/", "/home/u/"},
+        {"", std::nullopt, "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(export_format_of(c.name), c.asks);
+        EXPECT_EQ(std::tuple(with_export_extension(c.name, f::text), with_export_extension(c.name, f::xml)),
+            std::tuple(c.as_text, c.as_xml));
+    }
+    EXPECT_EQ(proposed_export_name("cardwrightdb", "2026-12-07", f::text), "cardwrightdb-2026-12-07.txt");
+    EXPECT_EQ(proposed_export_name("", "2026-12-07", f::xml), "cardwright-2026-12-07.xml");
+}
+
+// At each length around the scan's sixteen-byte steps and with the byte sought at each place, so
+// that neither the steps nor the rest after them miss one.
+TEST(ByteScan, FindsEachSoughtByteAtEveryPlaceAndNothingElse)
+{
+    for (size_t length = 0; length <= 50; ++length) {
+        std::string text(length, 'a');
+        // Bytes beside the sought ones, and those with the high bit, are no match.
+        for (size_t i = 0; i < length; ++i)
+            text[i] = "a\x09\x0b\x0c\xe2\x80\xa6#"[i % 8];
+        SCOPED_TRACE(length);
+        EXPECT_FALSE(holds_any_of(text, '<', '\n', '\r', '"'));
+        for (size_t at = 0; at < length; ++at)
+            for (const char sought : {'<', '\n', '\r', '"'}) {
+                std::string with = text;
+                with[at] = sought;
+                EXPECT_TRUE(holds_any_of(with, '<', '\n', '\r', '"')) << "at " << at << " byte " << int{sought};
+            }
+    }
 }
 
 }  // namespace

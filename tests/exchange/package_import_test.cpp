@@ -1,9 +1,12 @@
 // Packages built here with SQLite, zstd and libzip, in both forms, with media, nested decks and
-// HTML; and damaged or hostile ones, which change nothing.
+// HTML; and damaged or hostile ones, which change nothing. What bounds the pictures a package
+// streams into media/ is the free space of the data directory's disk, not the total that bounds
+// what is unpacked into memory or scratch.
 #include <sys/stat.h>
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
@@ -16,6 +19,18 @@
 namespace {
 
 using row = std::tuple<std::string, std::string, std::string>;
+
+// The names in `folder` that begin with `prefix`.
+std::vector<std::string> entries_starting(const std::string& folder, const std::string& prefix)
+{
+    std::vector<std::string> found;
+    std::error_code ignored;
+    for (const auto& e : std::filesystem::directory_iterator(folder, ignored))
+        if (e.path().filename().string().starts_with(prefix))
+            found.push_back(e.path().filename().string());
+    std::sort(found.begin(), found.end());
+    return found;
+}
 
 class PackageImport : public exchange_test {
 protected:
@@ -32,6 +47,8 @@ protected:
     }
     std::string data_file(const std::string& name) const { return dir.file(name); }
 };
+
+class PackageMediaRoom : public exchange_test {};
 
 TEST_F(PackageImport, ReadsEveryFormWithDecksHtmlAndMedia)
 {
@@ -98,17 +115,6 @@ TEST_F(PackageImport, KeepsMediaOfTheSameNameApartAndCopiesOnlyWhatKeptItemsName
     // The same package again: the pictures are there already and nothing is copied.
     const import_summary again = import_package(p.build(files.path()), {});
     EXPECT_EQ(std::tuple(again.added, again.duplicates, again.media_copied), std::tuple(0u, 3u, 0u));
-}
-
-// The names in `folder` that begin with `prefix`.
-std::vector<std::string> entries_starting(const std::string& folder, const std::string& prefix)
-{
-    std::vector<std::string> found;
-    std::error_code ignored;
-    for (const auto& e : std::filesystem::directory_iterator(folder, ignored))
-        if (e.path().filename().string().starts_with(prefix))
-            found.push_back(e.path().filename().string());
-    return found;
 }
 
 TEST_F(PackageImport, OversizedPicturesAreLeftOutOfTheirNoteWhichComesWithTheRest)
@@ -238,6 +244,52 @@ TEST_F(PackageImport, DamagedAndHostilePackagesChangeNothing)
     bad_map.media_as_protobuf = true;
     bad_map.extra_entries = {{"media", "\x0a\xff\xff\xff\x0f"}};
     EXPECT_EQ(refused(bad_map.build(files.path())), exchange_problem_code::media_list_damaged);
+}
+
+TEST_F(PackageMediaRoom, PicturesStreamBeyondTheUnpackTotalAndStopAtTheFreeSpace)
+{
+    // One note naming three pictures of 200,000 bytes, and a fourth whose zip entry is a small
+    // zstd frame that unpacks to 48 MiB: its claimed size says nothing of what it becomes.
+    test_package p;
+    p.notes = {{1, "q <img src=\"a.png\"><img src=\"b.png\"><img src=\"c.png\">\x1f" "a <img src=\"z.png\">", 1}};
+    for (const char* name : {"a.png", "b.png", "c.png"})
+        p.media[name] = std::string(200000, name[0]);
+    p.media["z.png"] = zstd_packed(std::string(size_t{48} << 20, '\0'));
+    const std::string package = p.build(files.path());
+    ASSERT_GT(free_bytes(dir.path()), uint64_t{64} << 20);
+    // The disk is shared with other programs: it reports a fixed free space from here on.
+    constexpr uint64_t room = uint64_t{1} << 40;
+    platform_globals().free_bytes_override = room;
+    struct room_case {
+        const char* what;
+        uint64_t keep_free;
+        std::vector<std::string> copied;  // the media folder afterwards
+        std::string question;  // of the one note, which comes in every case
+        size_t problems;  // pictures left out, each named
+    };
+    const std::vector<room_case> cases = {
+        // 600 KB of pictures against a total of 256 KiB: the total bounds the collection alone.
+        {"room enough", 0, {"a.png", "b.png", "c.png", "import.journal", "z.png"},
+            "q <img>media/a.png</img><img>media/b.png</img><img>media/c.png</img>", 0},
+        // 16 MiB left to fill: the small pictures fit, the one that unpacks to 48 MiB stops there.
+        {"the frame outgrows the room", room - (uint64_t{16} << 20), {"a.png", "b.png", "c.png", "import.journal"},
+            "q <img>media/a.png</img><img>media/b.png</img><img>media/c.png</img>", 1},
+        {"no room at all", room, {}, "q", 4},
+    };
+    for (const room_case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(dir.file("media"));
+        free_pending_list();
+        package_import_options options;
+        options.limits.max_total_bytes = 256 << 10;
+        options.keep_free = c.keep_free;
+        const import_summary s = import_package(package, options);
+        ASSERT_TRUE(s.done) << log_text(s.error);
+        EXPECT_EQ(std::tuple(s.added, std::get<0>(queue_contents().at(0)), entries_starting(dir.file("media"), "")), std::tuple(1u, c.question, c.copied));
+        ASSERT_EQ(s.problems.size(), c.problems);
+        for (const exchange_problem& problem : s.problems)
+            EXPECT_TRUE(problem.place == item_place::note && problem.place_number == 1) << log_text(problem);
+    }
 }
 
 }  // namespace

@@ -1,10 +1,14 @@
 // The browser opened from the main window: what its table and tree show, and that its keys,
-// headers, boxes and buttons reach the session's sorts, filters and edits.
+// headers, boxes and buttons reach the session's sorts, filters and edits; its preparing threads
+// and the search box's clear button.
+#include <QAccessible>
 #include <QDateTime>
 #include <QInputDialog>
+#include <QToolButton>
 
 #include <algorithm>
 #include <random>
+#include <thread>
 
 #include "database/days.h"
 #include "session/undo.h"
@@ -63,6 +67,9 @@ protected:
     static void press_button(browser_window* b, const char* name) { QTest::mouseClick(child<QPushButton>(b, name), Qt::LeftButton); }
     static QString chosen_label(browser_window* b) { return b->category_tree()->currentItem()->text(0); }
 };
+
+class BrowserPrepare : public ui_test {};
+class BrowserClear : public ui_test {};
 
 bool starts_bear(const item* e) { return e->question.view().starts_with("Bär"); }
 
@@ -323,6 +330,66 @@ TEST_F(Browser, CategoriesAreMadeRenamedAndDeletedFromTheTreeAndTheSettingsFollo
     std::vector<uint8_t> ticked(category_count());
     ticked[french_now] = 1;
     EXPECT_EQ(selection_from_settings(&ui().settings_record->acs1), ticked);
+}
+
+TEST_F(BrowserPrepare, APreparedSearchIsWholeAtOnceAndAnEditOutlivesWhatWasPreparedBeforeIt)
+{
+    // More rows than the first screen's search looks at before it shows them, and than the
+    // preparing thread folds in one slice.
+    for (int i = 0; i < 41'000; ++i)
+        add_item("Frage " + std::to_string(1000 + i), i % 3 ? "Antwort" : "Straße", 0, i % 7);
+    browse([&](browser_window* b) {
+        browser_model* model = b->model(browse_kind::scheduled);
+        QTRY_VERIFY(model->prepared() && b->model(browse_kind::pending)->prepared());
+        type_into(b->search_box(), QStringLiteral("STRASSE"));
+        EXPECT_TRUE(model->filter_done());
+        ASSERT_EQ(model->rowCount(), 13'667);
+        for (const int row : {0, 6'666, 13'666})
+            EXPECT_EQ(model->row_at(row).scheduled->answer.str(), "Straße") << row;
+        b->search_box()->clear();
+
+        // Prepared again and handed over, but not yet taken when the last question changes so as
+        // to sort first: the ranks of the old texts must not sort it.
+        model->reload();
+        while (model->preparing())
+            std::this_thread::yield();
+        const int last = model->rowCount() - 1;
+        item* edited = model->row_at(last).scheduled;
+        ASSERT_TRUE(model->setData(model->index(last, column_question), QStringLiteral("Aal"), Qt::EditRole));
+        QTRY_VERIFY(model->prepared());
+        click_header(b->view(browse_kind::scheduled), column_question);
+        EXPECT_EQ(model->row_at(0).scheduled, edited);
+        type_into(b->search_box(), QStringLiteral("aal"));
+        ASSERT_EQ(model->rowCount(), 1);
+        EXPECT_EQ(model->row_at(0).scheduled, edited);
+    });
+}
+
+// The clear button is drawn in full with the first key (no fade over later frames), named for a
+// screen reader, and a click on it empties the search.
+TEST_F(BrowserClear, TheClearButtonShowsWithTheFirstKeyAndAClickClearsTheSearch)
+{
+    for (const char* question : {"Bär", "Haus", "Baum"})
+        add_item(question, "x");
+    browse([&](browser_window* b) {
+        QLineEdit* search = b->search_box();
+        auto* clear = search->findChild<QToolButton*>();
+        ASSERT_NE(clear, nullptr);
+        EXPECT_FALSE(clear->isVisible());
+        const QImage empty = search->grab().toImage();
+        type_into(search, QStringLiteral("b"));
+        ASSERT_TRUE(clear->isVisible());
+        const QRect area = clear->geometry();
+        EXPECT_NE(search->grab().toImage().copy(area), empty.copy(area));
+        EXPECT_EQ(clear->toolTip(), QStringLiteral("Clear the search"));
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(clear)->text(QAccessible::Name), clear->toolTip());
+        ASSERT_EQ(b->model(browse_kind::scheduled)->rowCount(), 2);
+
+        QTest::mouseClick(clear, Qt::LeftButton);
+        EXPECT_EQ(search->text(), QString());
+        EXPECT_FALSE(clear->isVisible());
+        EXPECT_EQ(b->model(browse_kind::scheduled)->rowCount(), 3);
+    });
 }
 
 }  // namespace

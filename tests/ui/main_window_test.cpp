@@ -196,14 +196,7 @@ TEST_F(MainWindowSettings, BoxFontsComeFromTheSettingsAndATypedDataPathIsExpande
         const char* folder;  // under home
     } cases[] = {{"~/flashcards/german", "flashcards/german/"}, {"cards", "cards/"}, {"~", ""}};
     for (const auto& c : cases) {
-        on_next_modal([&c](QWidget* modal) {
-            auto* path = child<QLineEdit>(modal, "data_path");
-            path->setFocus();
-            QTest::keyClick(path, Qt::Key_A, Qt::ControlModifier);
-            QTest::keyClicks(path, QString::fromUtf8(c.typed));
-            QTest::keyClick(path, Qt::Key_Return);
-        });
-        run_command(w, cmd_settings);
+        type_in_settings(w, "data_path", QString::fromUtf8(c.typed));
         EXPECT_EQ(ui().settings_record->pathtodatadir, home + QString::fromUtf8(c.folder)) << c.typed;
     }
 }

@@ -111,7 +111,4 @@ TEST_F(Markup, BoxesTakeTextsWithinTheScreenBuffer)
     box.setPlainText(QString(8192, QLatin1Char('z')));
     EXPECT_FALSE(get_box_text(&box));
     EXPECT_EQ(box_text_length(&box), 8192u);
-    EXPECT_EQ(too_long_text(QStringLiteral("The question"), 9000),
-        QStringLiteral("The question is 9000 bytes long in UTF-8, counting two bytes for each line break. It may be at "
-                       "most 8,191 bytes."));
 }

@@ -212,23 +212,17 @@ TEST_F(ReviewScreen, PicturesAreDrawnBelowTheTextAndOnlyLocalOnesOpen)
     press(Qt::Key_Space);
     // A small picture is not enlarged.
     EXPECT_EQ(w->answer_box->picture_label()->pixmap().deviceIndependentSize().toSize(), QSize(20, 10));
-    // Another computer's paths are never opened; a picture that cannot be read is not drawn.
+    // The next item's pictures are none that can be shown: another computer's path, which is never
+    // opened (the markup's own test), and a picture that cannot be read.
     ASSERT_TRUE(QFile(QString::fromStdString(data_dir() + "bad.png")).open(QIODevice::WriteOnly));
     item* remote = add_item("remote<img>//host/c.png</img>", "<img>bad.png</img>", 0, -1);
     press(Qt::Key_4);
     ASSERT_EQ(ui().pass.current_item(), remote);
     EXPECT_FALSE(w->question_box->shows_picture());
-    media_log().clear();
-    QTest::mouseDClick(w->question_box->viewport(), Qt::LeftButton);
-    EXPECT_EQ(std::count(media_log().begin(), media_log().end(), "stop"), std::ssize(media_log()));
     client()->setFocus();
     press(Qt::Key_Return);
     EXPECT_FALSE(w->answer_box->shows_picture());
-    press(Qt::Key_4);
-    EXPECT_EQ(remote->question, "remote<img>//host/c.png</img>");
-    const std::string log = read_file(data_dir() + "error.log");
-    for (const char* line : {"WARNING: Media path names another computer, ignored: //host", "Cannot show the picture"})
-        EXPECT_NE(log.find(line), std::string::npos) << line;
+    EXPECT_NE(read_file(data_dir() + "error.log").find("Cannot show the picture"), std::string::npos);
 }
 
 TEST_F(ReviewScreen, TextsTooLongForTheScreenAreRefusedNotCut)

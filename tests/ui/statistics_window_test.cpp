@@ -14,19 +14,10 @@ namespace {
 
 class StatisticsWindow : public ui_test {
 protected:
-    // Opens the window with Ctrl+T, runs `act` on it, then closes it.
+    // Opens the window from its menu entry, runs `act` on it, then closes it.
     void open(const std::function<void(statistics_window*)>& act)
     {
-        bool opened = false;
-        on_next_modal([&](QWidget* dialog) {
-            if (auto* window = qobject_cast<statistics_window*>(dialog)) {
-                opened = true;
-                act(window);
-            }
-            dialog->close();
-        });
-        child<QAction>(w, "statistics_action")->trigger();
-        ASSERT_TRUE(opened);
+        in_window<statistics_window>([this] { child<QAction>(w, "statistics_action")->trigger(); }, act);
     }
 };
 

@@ -53,24 +53,6 @@ protected:
         w->show();
     }
 
-    // Types `path` over the setting in File > Settings... and confirms with Return.
-    void set_sync_folder(const QString& path)
-    {
-        on_next_modal([&](QWidget* dialog) {
-            auto* edit = child<QLineEdit>(dialog, "sync_folder");
-            if (!edit) {
-                dialog->close();
-                return;
-            }
-            edit->setFocus();
-            edit->selectAll();
-            QTest::keyClick(edit, Qt::Key_Delete);
-            QTest::keyClicks(edit, path);
-            QTest::keyClick(edit, Qt::Key_Return);
-        });
-        run_command(w, cmd_settings);
-    }
-
     temp_dir folder;
     change_log_writer log{folder.file(change_log_name(other_computer)), other_computer};
     main_window* w = nullptr;
@@ -117,10 +99,10 @@ TEST_F(SyncWindowTest, TheSyncFolderSetInTheSettingsTakesEffectAtOnce)
     open_window(false);
     ASSERT_FALSE(sync_active());
     ASSERT_EQ(db().item_count, 0u);
-    set_sync_folder(QString::fromStdString(folder.path()));
+    type_in_settings(w, "sync_folder", QString::fromStdString(folder.path()));
     EXPECT_TRUE(sync_active());
     EXPECT_EQ(db().item_count, 1u) << "what waited in the folder is applied at once";
-    set_sync_folder(QString());
+    type_in_settings(w, "sync_folder", QString());
     EXPECT_FALSE(sync_active());
     EXPECT_TRUE(file_exists(services().data_dir + sync_state_name)) << "the state is saved when the folder is left";
 }

@@ -173,8 +173,7 @@ TEST_F(German, NoEnglishTextInAnyWindowMenuOrMessage)
     key(Qt::Key_Insert);
     key(Qt::Key_3);
     key(Qt::Key_Escape);
-    w->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    activate();
     QTest::keyClick(w, Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
     ASSERT_GE(recorded_messages().size(), 2u);
     expect_german_messages();
@@ -197,6 +196,7 @@ TEST_F(German, ImportProblemsAndAFailedSaveAreToldInGerman)
     on_next_modal([&](QWidget* dialog) {
         QTest::keyClicks(dialog->findChild<QLineEdit*>(QStringLiteral("import_path")), QString::fromStdString(broken));
         status = dialog->findChild<QLabel*>(QStringLiteral("import_status"))->text();
+        EXPECT_FALSE(dialog->findChild<QPushButton*>(QStringLiteral("import_button"))->isEnabled());
         QTest::keyClick(dialog, Qt::Key_Escape);
     });
     click_file_menu_entry(w, "import_action");
@@ -204,8 +204,7 @@ TEST_F(German, ImportProblemsAndAFailedSaveAreToldInGerman)
 
     fail_file_operations({{.op = file_op::write, .path_part = data_dir() + "queue.txt.tmp-", .error = ENOSPC}});
     message_answers() = {message_answer::discard};
-    w->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    activate();
     QTest::keyClick(w, Qt::Key_Q, Qt::ControlModifier);
     fail_file_operations({});
     ASSERT_EQ(recorded_messages().size(), 2u);

@@ -57,6 +57,22 @@ T* child(QWidget* parent, const char* name)
     return found;
 }
 
+// Types `text` over the box of that name in File > Settings... and confirms with Return.
+inline void type_in_settings(main_window* w, const char* box, const QString& text)
+{
+    on_next_modal([&](QWidget* dialog) {
+        auto* edit = child<QLineEdit>(dialog, box);
+        if (!edit)
+            return static_cast<void>(dialog->close());
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Delete);
+        QTest::keyClicks(edit, text);
+        QTest::keyClick(edit, Qt::Key_Return);
+    });
+    run_command(w, cmd_settings);
+}
+
 class ui_test : public qt_test {
 protected:
     void SetUp() override
@@ -128,21 +144,27 @@ protected:
     QString answer_shown() const { return w->answer_box->toPlainText(); }
     bool grades_shown() const { return !w->grade_buttons[0]->isHidden(); }
 
-    // Opens the browser with Ctrl+B, runs `act` on it, then closes it.
-    void browse(const std::function<void(browser_window*)>& act)
+    // Runs `open`, then `act` on the window of type T that it opened, active; then closes it.
+    template <typename T>
+    static void in_window(const std::function<void()>& open, const std::function<void(T*)>& act)
     {
         bool opened = false;
         on_next_modal([&](QWidget* dialog) {
-            if (auto* b = qobject_cast<browser_window*>(dialog)) {
+            if (auto* t = qobject_cast<T*>(dialog)) {
                 opened = true;
-                b->activateWindow();
-                EXPECT_TRUE(QTest::qWaitForWindowActive(b));
-                act(b);
+                t->activateWindow();
+                EXPECT_TRUE(QTest::qWaitForWindowActive(t));
+                act(t);
             }
             dialog->close();
         });
-        QTest::keyClick(w, Qt::Key_B, Qt::ControlModifier);
+        open();
         ASSERT_TRUE(opened);
+    }
+    // Opens the browser with Ctrl+B, runs `act` on it, then closes it.
+    void browse(const std::function<void(browser_window*)>& act)
+    {
+        in_window<browser_window>([this] { QTest::keyClick(w, Qt::Key_B, Qt::ControlModifier); }, act);
     }
     static QString cell(QTableView* view, int row, int column) { return view->model()->index(row, column).data().toString(); }
     // Clicks on a row's question cell, with the modifiers that extend a selection.

