@@ -28,7 +28,7 @@
 // GCC 12 at -O3 takes the builder's string concatenations for overlapping copies (its bug 105329).
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wrestrict"
-#include "tests/exchange/package_builder.h"
+#include "tools/package_builder.h"
 #pragma GCC diagnostic pop
 
 namespace {

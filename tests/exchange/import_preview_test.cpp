@@ -3,7 +3,7 @@
 #include "exchange/column_names.h"
 #include "exchange/package_import.h"
 #include "exchange_fixture.h"
-#include "package_builder.h"
+#include "tools/package_builder.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "exchange/package_import.h"
 #include "platform/platform_state.h"
 #include "exchange_fixture.h"
-#include "package_builder.h"
+#include "tools/package_builder.h"
 
 namespace {
 

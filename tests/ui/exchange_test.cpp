@@ -3,7 +3,7 @@
 #include <QDate>
 #include <QProgressBar>
 
-#include "exchange/package_builder.h"
+#include "tools/package_builder.h"
 #include "ui_fixture.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #pragma once
-// Builds packages of the widely shared deck format for the tests: a SQLite collection in the
-// older (JSON decks and media list) or newer (decks table, zstd, protobuf media list) form,
-// zipped with libzip. The benchmarks build theirs with it too.
+// Builds packages of the widely shared deck format: a SQLite collection in the older (JSON decks
+// and media list) or newer (decks table, zstd, protobuf media list) form, zipped with libzip. The
+// lifetime collection's import package, the import tests and the benchmarks are built with it.
 #include <sqlite3.h>
 #include <zip.h>
 #include <zstd.h>
