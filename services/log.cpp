@@ -1,17 +1,28 @@
 #include "services/log.h"
 
+#include <atomic>
 #include <cstdarg>
+#include <mutex>
 #include <string>
 
 #include "services/services_state.h"
 
-void set_log_on(bool on) { services().log_on = on; }
+namespace {
+// Written by the main thread as a database opens and closes, read by the threads that read
+// beside the start.
+std::atomic<bool> log_on{false};
+std::mutex log_lines;  // one line at a time in the file
+}  // namespace
+
+void set_log_on(bool on) { log_on = on; }
+bool log_is_on() { return log_on; }
 
 void write_log(const char* format, ...)
 {
     const services_state& s = services();
-    if (!s.log_on || s.data_dir.empty())
+    if (!log_on || s.data_dir.empty())
         return;
+    const std::lock_guard<std::mutex> one_line(log_lines);
     // Its own path, not one of data_path's buffers: a caller may hold one of those across a line.
     const std::string log_path = s.data_dir + "error.log";
     const char* path = log_path.c_str();

@@ -71,13 +71,13 @@ void free_block(void* block, size_t size)
 void fatal_out_of_memory(const char* message)
 {
     services_state& s = services();
-    const bool log_was_on = s.log_on;
+    const bool log_was_on = log_is_on();
     if (const out_of_memory_hook hook = s.on_out_of_memory) {
         s.on_out_of_memory = nullptr;  // an allocation failing inside the hook must not loop
         hook();
     }
     // The hook closed the database and so turned the log off; the message still belongs in it.
-    s.log_on = log_was_on;
+    set_log_on(log_was_on);
     write_log("%s", message);
     std::exit(1);
 }
