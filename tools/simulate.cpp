@@ -2,12 +2,13 @@
 // own parameters, review every day for two years, scheduled by the program (learning from their
 // grades, and with its built-in weights alone) and by SM-2 and FSRS-6 on the same items and luck.
 //
-//     simulate [--days N] [--items N] [--seed N] [--learners N]
+//     simulate [--days N] [--items N] [--seed N] [--learners N] [--first-draw N]
 //              [--family exponential|power|fsrs|actr|hlr|all] [--user graded|sparing|pass-fail|generous|noisy|all]
 //              [--scheduler learning|builtin|sm2|fsrs|all] [--tables current|e140667] [--no-reference]
 //              [--weights FILE] [--what-if-repeat DAYS[:REPETITIONS]] [--details] [--check]
 //
-// --learners draws that many learners of each family; --tables starts the network from the
+// --learners draws that many learners of each family, from draw --first-draw on (0), so that a
+// choice made on some draws can be judged alone on others; --tables starts the network from the
 // built-in weights of today or of commit e140667; unless --no-reference, the built-in weights of
 // e140667 alone are run too, as the reference the built-in weights are held to; --weights starts
 // from a weights.bin instead; --what-if-repeat reschedules every passed same-day repeat of an
@@ -30,7 +31,7 @@ namespace {
 int usage(const char* program)
 {
     std::fprintf(stderr,
-        "usage: %s [--days N] [--items N] [--seed N] [--learners N]\n"
+        "usage: %s [--days N] [--items N] [--seed N] [--learners N] [--first-draw N]\n"
         "          [--family exponential|power|fsrs|actr|hlr|all] [--user graded|sparing|pass-fail|generous|noisy|all]\n"
         "          [--scheduler learning|builtin|sm2|fsrs|all] [--tables current|e140667] [--no-reference]\n"
         "          [--weights FILE] [--what-if-repeat DAYS[:REPETITIONS]] [--details] [--check]\n",
@@ -67,6 +68,7 @@ int main(int argc, char** argv)
 {
     simulation_settings base;
     uint32_t learners = 2;
+    uint32_t first_draw = 0;
     std::vector<learner_family> families(all_families.begin(), all_families.end());
     std::vector<grading_habit> habits = {grading_habit::graded, grading_habit::sparing_with_5, grading_habit::pass_fail,
         grading_habit::generous, grading_habit::noisy};
@@ -86,6 +88,8 @@ int main(int argc, char** argv)
             base.seed = std::strtoull(value, nullptr, 10);
         else if (is("--learners"))
             learners = static_cast<uint32_t>(std::strtoul(value, nullptr, 10));
+        else if (is("--first-draw"))
+            first_draw = static_cast<uint32_t>(std::strtoul(value, nullptr, 10));
         else if (is("--family"))
             ok = pick<learner_family>(value, {{"exponential", learner_family::exponential}, {"power", learner_family::power_law},
                 {"fsrs", learner_family::fsrs6}, {"actr", learner_family::act_r}, {"hlr", learner_family::half_life_regression}},
@@ -136,7 +140,7 @@ int main(int argc, char** argv)
             static_cast<unsigned long long>(r.reviews), r.retention(), r.reviews_per_known(), r.seconds);
     };
     for (learner_family family : families)
-        for (uint32_t draw = 0; draw < learners; ++draw)
+        for (uint32_t draw = first_draw; draw < first_draw + learners; ++draw)
             for (grading_habit habit : habits) {
                 simulation_settings s = base;
                 s.family = family;
