@@ -15,6 +15,13 @@
 constexpr int MAX_CTGR_LEN = 128;  // category names in memory hold at most 127 bytes
 constexpr uint32_t initial_category_capacity = 32;
 
+// Where the database stands between the session's open and close.
+enum class database_state : int {
+    uninitialised = 0,  // nothing open
+    opening = 1,  // the session's open is reading
+    open = 2,  // open, until it is closed or discarded
+};
+
 struct item {
     item* next = nullptr;  // the next item of the scheduled list, due on the same day or later
     item* prev = nullptr;  // the item before it in the scheduled list; none for the head and outside it
@@ -144,7 +151,7 @@ struct database {
     std::string refused_copy;  // where the refused file was kept; empty when none was refused
 
     // Lifecycle (opening and closing).
-    int db_state = 0;  // 0 uninitialised, 1 opening, 2 open
+    database_state db_state = database_state::uninitialised;  // set by the session's open and close
     int lock_fd = -1;  // holds the advisory lock on lockfile while the database is open
     bool read_only = false;  // opened in a directory that cannot be written: nothing is saved there
 };

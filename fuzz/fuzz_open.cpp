@@ -136,7 +136,7 @@ int fuzz_open_with_file(const char* file_name, const uint8_t* data, size_t size,
     if (session == fuzz_session::grade_a_few)
         grade_a_few();
     const read_result first = what_was_read();
-    const bool saved = db().db_state == DB_OPEN && ma_deinit(close_mode::complete) == deinit_status::done;
+    const bool saved = db().db_state == database_state::open && ma_deinit(close_mode::complete) == deinit_status::done;
     if (!saved) {
         ma_discard();
         return 0;

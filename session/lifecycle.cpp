@@ -42,11 +42,11 @@ void save_before_fatal_exit()
     static_cast<void>(ma_deinit(close_mode::save_only));
 }
 
-void set_db_state(int state)
+void set_db_state(database_state state)
 {
     db().db_state = state;
-    set_log_on(state != DB_UNINITIALISED);
-    set_out_of_memory_hook(state == DB_UNINITIALISED ? nullptr : save_before_fatal_exit);
+    set_log_on(state != database_state::uninitialised);
+    set_out_of_memory_hook(state == database_state::uninitialised ? nullptr : save_before_fatal_exit);
 }
 
 void finish_interrupted_commit(const std::string& dir)
@@ -180,7 +180,7 @@ void release_lock()
 {
     database& d = db();
     d.read_only = false;
-    if (d.db_state == DB_OPEN && d.lock_fd >= 0) {
+    if (d.db_state == database_state::open && d.lock_fd >= 0) {
         remove_lockfile();
     } else if (d.lock_fd >= 0) {
         ::close(d.lock_fd);
@@ -197,7 +197,7 @@ init_status ma_init(const char* path, network_start network)
     insert_scheduled(nullptr);
     choose_next_item(nullptr, -1);
     create_category_table();
-    set_db_state(DB_OPENING);
+    set_db_state(database_state::opening);
     if (!dir_ok)
         return init_status::dir_not_accessible;
     const lockfile_status lock = create_lockfile();
@@ -253,7 +253,7 @@ init_status ma_init(const char* path, network_start network)
     load_queue();  // the count of items it added is not needed here
     stop_preparing_blocks();
     open_retention_control(data_path(review_log_name));
-    set_db_state(DB_OPEN);
+    set_db_state(database_state::open);
     if (lock == lockfile_status::no_locks)
         result = result | init_status::no_locks;
     return d.read_only ? result | init_status::read_only : result;
@@ -263,12 +263,12 @@ deinit_result ma_deinit(close_mode mode)
 {
     database& d = db();
     const bool complete = mode == close_mode::complete;
-    if (d.db_state == DB_UNINITIALISED) {
+    if (d.db_state == database_state::uninitialised) {
         write_log("WARNING: called ma_deinit(%d) on unitialized database!\n", static_cast<int>(mode));
         return {deinit_status::not_initialised, {}};
     }
     deinit_result result;
-    if (d.db_state == DB_OPEN) {
+    if (d.db_state == database_state::open) {
         // The weights go with the database, so that all three files are of one moment.
         const save_result saved = save_database(complete);
         if (saved.status == save_status::not_written)
@@ -285,7 +285,7 @@ deinit_result ma_deinit(close_mode mode)
     release_lock();
     if (complete)
         free_categories();
-    set_db_state(DB_UNINITIALISED);
+    set_db_state(database_state::uninitialised);
     std::fflush(nullptr);
     return result;
 }
@@ -293,7 +293,7 @@ deinit_result ma_deinit(close_mode mode)
 void ma_discard()
 {
     database& d = db();
-    if (d.db_state == DB_UNINITIALISED)
+    if (d.db_state == database_state::uninitialised)
         return;
     write_log("WARNING: the database in \"%s\" is closed without saving this session's changes\n",
         services().data_dir.c_str());
@@ -302,6 +302,6 @@ void ma_discard()
     free_contents();
     release_lock();
     free_categories();
-    set_db_state(DB_UNINITIALISED);
+    set_db_state(database_state::uninitialised);
 }
 

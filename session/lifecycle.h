@@ -24,13 +24,6 @@ constexpr bool holds_any(init_status status, init_status flags)
     return (static_cast<int>(status) & static_cast<int>(flags)) != 0;
 }
 
-// Where db().db_state stands.
-enum : int {
-    DB_UNINITIALISED = 0,  // nothing open
-    DB_OPENING = 1,  // ma_init is reading
-    DB_OPEN = 2,  // open, until ma_deinit or ma_discard
-};
-
 // How ma_deinit closes.
 enum class close_mode : int {
     complete = 0,  // save, free everything, remove the lock file

@@ -121,7 +121,7 @@ save_result save_database_copy(const std::string& dir)
 restore_result restore_backup(const std::string& backup_path)
 {
     database& d = db();
-    if (d.db_state != DB_OPEN)
+    if (d.db_state != database_state::open)
         return {restore_status::not_open, {}};
     bin_summary summary;
     if (!inspect_bin(backup_path.c_str(), &summary))

@@ -161,7 +161,7 @@ const std::string& sync_folder() { return sync_g().folder; }
 sync_open_status sync_open(const std::string& folder, uint64_t me, sync_summary* summary)
 {
     sync_close();
-    if (db().db_state != DB_OPEN)
+    if (db().db_state != database_state::open)
         return sync_open_status::no_database;
     std::string dir = folder;
     if (dir.empty() || dir.back() != '/')

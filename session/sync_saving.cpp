@@ -22,7 +22,7 @@ void save_applied(const sync_summary& s)
 
 void sync_leave()
 {
-    if (sync_active() && db().db_state == DB_OPEN && !db().read_only)
+    if (sync_active() && db().db_state == database_state::open && !db().read_only)
         static_cast<void>(save_database(true, false));
     sync_close();
 }

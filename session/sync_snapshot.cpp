@@ -228,7 +228,7 @@ void start_from_snapshot(sync_summary& s)
 void save_sync_snapshot()
 {
     const sync_globals& g = sync_g();
-    if (!g.active || db().db_state != DB_OPEN)
+    if (!g.active || db().db_state != database_state::open)
         return;
     struct stat st {};
     const std::string path = g.folder + snapshot_name(g.me);

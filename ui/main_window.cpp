@@ -445,7 +445,7 @@ void main_window::show_settings()
     settings_dialog dialog(record, this);
     dialog.exec();
     // The sync folder is left, moved or taken up at once, not at the next start.
-    if (record && record->syncfolder != folder_before && db().db_state == DB_OPEN) {
+    if (record && record->syncfolder != folder_before && db().db_state == database_state::open) {
         if (!sync)
             sync = new sync_watch(this);
         sync->move_to(record->syncfolder, sync_computer_id(record));

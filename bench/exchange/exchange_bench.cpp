@@ -84,7 +84,7 @@ bench_files& files()
 
 void open_empty()
 {
-    if (db().db_state != DB_UNINITIALISED)
+    if (db().db_state != database_state::uninitialised)
         ma_discard();
     std::filesystem::remove_all(files().data);
     std::filesystem::create_directory(files().data);

@@ -115,7 +115,7 @@ struct scale_files {
     ~scale_files() { std::filesystem::remove_all(dir); }
     void open_empty() const
     {
-        if (db().db_state != DB_UNINITIALISED)
+        if (db().db_state != database_state::uninitialised)
             ma_discard();
         std::filesystem::remove_all(data);
         std::filesystem::create_directory(data);

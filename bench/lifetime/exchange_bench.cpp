@@ -42,7 +42,7 @@ const note_package& package_of(uint32_t divisor)
 
 void open_collection(uint32_t divisor)
 {
-    if (db().db_state != DB_UNINITIALISED)
+    if (db().db_state != database_state::uninitialised)
         ma_discard();
     bench_data::open_database(bench_data::lifetime_path(divisor).c_str());
 }

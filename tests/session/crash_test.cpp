@@ -164,7 +164,7 @@ TEST_F(CrashTest, AKillOrAFailureAtAnyFileOperationOfTheCloseLeavesTheOldOrTheNe
                 // disk changed.
                 ++refused;
                 failed_files.insert(result.problem.path.substr(failing.path().size()));
-                EXPECT_TRUE(result.problem.os_error == ENOSPC && db().db_state == DB_OPEN) << failed;
+                EXPECT_TRUE(result.problem.os_error == ENOSPC && db().db_state == database_state::open) << failed;
                 EXPECT_TRUE(read_saved(failing) == old_files) << failed;
                 EXPECT_NE(read_file(failing.file("error.log")).find("ERROR: cannot save the database: \""), std::string::npos)
                     << failed;

@@ -47,7 +47,7 @@ TEST_F(LifecycleTest, FreshDirectoryStartsANewDatabaseHoldsTheLockAndTheLog)
     // The close that only saves lets go of the lock too, but keeps the memory.
     ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
     EXPECT_EQ(ma_deinit(close_mode::save_only), deinit_status::done);
-    EXPECT_EQ(std::tuple(file_exists(dir.file("lockfile")), category_count(), db().db_state), std::tuple(false, 1, DB_UNINITIALISED));
+    EXPECT_EQ(std::tuple(file_exists(dir.file("lockfile")), category_count(), db().db_state), std::tuple(false, 1, database_state::uninitialised));
     free_categories();
 }
 
@@ -56,8 +56,8 @@ TEST_F(LifecycleTest, FreshDirectoryStartsANewDatabaseHoldsTheLockAndTheLog)
 TEST_F(LifecycleTest, AnUnusableDirectoryIsReportedWithoutALogLine)
 {
     for (const std::string& path : {dir.file("nowhere"), "/tmp/" + std::string(251, 'x')}) {
-        EXPECT_TRUE(ma_init(path.c_str()) == init_status::dir_not_accessible && db().db_state == DB_OPENING);
-        EXPECT_TRUE(ma_deinit(close_mode::complete) == deinit_status::done && db().db_state == DB_UNINITIALISED);
+        EXPECT_TRUE(ma_init(path.c_str()) == init_status::dir_not_accessible && db().db_state == database_state::opening);
+        EXPECT_TRUE(ma_deinit(close_mode::complete) == deinit_status::done && db().db_state == database_state::uninitialised);
         EXPECT_FALSE(file_exists(path));
     }
     EXPECT_EQ(ma_init(dir.path().c_str()), init_status::new_database);
@@ -79,7 +79,7 @@ init_status second_copy_opens(const std::string& dir)
 {
     return static_cast<init_status>(run_in_child([&] {
         db().lock_fd = -1;
-        db().db_state = DB_UNINITIALISED;
+        db().db_state = database_state::uninitialised;
         return static_cast<int>(ma_init(dir.c_str()));
     }));
 }
@@ -120,7 +120,7 @@ TEST_F(LifecycleTest, WithoutFileLocksTheDirectoryOpensWithAWarningAndSaves)
     // An NFS home without a lock manager.
     fail_file_operations({{.op = file_op::lock, .error = ENOLCK}});
     ASSERT_EQ(ma_init(dir.path().c_str()), init_status::new_database | init_status::no_locks);
-    EXPECT_EQ(std::tuple(db().db_state, db().read_only), std::tuple(DB_OPEN, false));
+    EXPECT_EQ(std::tuple(db().db_state, db().read_only), std::tuple(database_state::open, false));
     EXPECT_NE(log().find("file locks are not available"), std::string::npos) << log();
     EXPECT_EQ(log().find("not accessible"), std::string::npos) << log();
     add_test_item(0, 0, 1, "kept", "safe");
@@ -151,7 +151,7 @@ TEST_F(LifecycleTest, AReadOnlyDirectoryOpensForReviewsAndRefusesToSave)
         const deinit_result closed = ma_deinit(close_mode::complete);
         if (closed != deinit_status::not_saved || closed.problem.obstacle != save_obstacle::read_only_directory)
             return 3;
-        if (db().db_state != DB_OPEN)
+        if (db().db_state != database_state::open)
             return 4;
         ma_discard();
         return 0;

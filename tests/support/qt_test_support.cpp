@@ -191,7 +191,7 @@ void qt_test::earlier_session(int count)
         for (int i = 0; i < count; ++i)
             add_test_item(0, 0, 1, "saved " + std::to_string(i));
         w.close();
-        ASSERT_EQ(db().db_state, DB_UNINITIALISED);
+        ASSERT_EQ(db().db_state, database_state::uninitialised);
         // The quit that the close posted would end the next dialog at once.
         QCoreApplication::removePostedEvents(qApp, QEvent::MetaCall);
     }

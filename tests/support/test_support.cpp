@@ -101,11 +101,11 @@ void reset_process_state()
 {
     fault_plan = {};
     // A database a test left open is closed whatever its save does: the test checked what it meant to.
-    if (db().db_state != DB_UNINITIALISED)
+    if (db().db_state != database_state::uninitialised)
         static_cast<void>(ma_deinit(close_mode::complete));
     // A database that could not be saved stays open; the next test must not save it into a
     // directory that is gone by then.
-    if (db().db_state != DB_UNINITIALISED)
+    if (db().db_state != database_state::uninitialised)
         ma_discard();
     forget_undo();
     ann_globals() = ann_state{};

@@ -130,7 +130,7 @@ TEST_F(Closing, ClosingSavesTheDatabaseAndTheSettingsOnce)
     ui().settings_record->randompick = 1;
     ui().settings_record->acs4 = std::vector<uint8_t>{0x03};
     run_command(w, cmd_exit);
-    EXPECT_TRUE(w->closed() && db().db_state == DB_UNINITIALISED && !QFile::exists(default_dir() + "lockfile"));
+    EXPECT_TRUE(w->closed() && db().db_state == database_state::uninitialised && !QFile::exists(default_dir() + "lockfile"));
     QSettings raw(settings_file(), QSettings::NativeFormat);
     EXPECT_EQ(raw.value("pathtodatadir").toString(), default_dir());
     EXPECT_TRUE(raw.value("randompick").toUInt() == 1u && raw.value("acs4").toByteArray() == QByteArray("\x03", 1));
@@ -168,7 +168,7 @@ TEST_F(Closing, ACloseThatCannotSaveSaysWhichFileAndWhyAndSavesOnRetry)
              "A rescue copy of the database was written to:\n" + default_dir()})
         EXPECT_TRUE(told(2, 0, QStringLiteral("Cannot Save Database"), part));
     EXPECT_EQ(recorded_messages()[0].buttons, message_buttons::retry_elsewhere_discard);
-    EXPECT_TRUE(w->closed() && db().db_state == DB_UNINITIALISED);
+    EXPECT_TRUE(w->closed() && db().db_state == database_state::uninitialised);
     EXPECT_EQ(rescue_files(default_dir()), QStringList{QStringLiteral("elements.rescue-20260101-080000.bin")});
     expect_saved_in(dir());
 }
@@ -184,7 +184,7 @@ TEST_F(Closing, ACloseThatCannotSaveCanSaveInAnotherFolder)
     press_exit(w);
     fail_file_operations({});
     ASSERT_TRUE(told(2, 1, QStringLiteral("Database Saved"), chosen_folder));
-    EXPECT_EQ(db().db_state, DB_UNINITIALISED);
+    EXPECT_EQ(db().db_state, database_state::uninitialised);
     // The session is in the other folder, whole; here the files stay as they were.
     EXPECT_FALSE(QFile::exists(default_dir() + "elements.bin") || QFile::exists(default_dir() + "lockfile"));
     EXPECT_TRUE(file_exists(elsewhere.file("weights.bin")));
@@ -280,7 +280,7 @@ TEST_F(CloseRequest, ASecondSigtermEndsAFailedSaveOnlyOnceTheDatabaseIsRescued)
     EXPECT_TRUE(rescue_files(default_dir()).isEmpty());
     EXPECT_TRUE(asked_text.contains(rescue)) << asked_text.toStdString();
     EXPECT_NE(read_file(default_dir().toStdString() + "error.log").find(rescue.toStdString()), std::string::npos);
-    EXPECT_TRUE(db().db_state == DB_UNINITIALISED && !file_exists(default_dir().toStdString() + "elements.bin"));
+    EXPECT_TRUE(db().db_state == database_state::uninitialised && !file_exists(default_dir().toStdString() + "elements.bin"));
     bin_summary summary;
     ASSERT_TRUE(inspect_bin(rescue.toUtf8().constData(), &summary));
     EXPECT_EQ(summary.item_count, 30u);
@@ -307,7 +307,7 @@ TEST_F(CloseRequest, WhileNothingCanBeWrittenAnywhereASecondSigtermIsRefused)
     std::raise(SIGTERM);
     const int code = run_until_exit();
     EXPECT_TRUE(asking_after_second) << "a close request ended a session that is saved nowhere";
-    EXPECT_TRUE(code == 0 && rescue_files(QDir::homePath()).isEmpty() && db().db_state == DB_UNINITIALISED);
+    EXPECT_TRUE(code == 0 && rescue_files(QDir::homePath()).isEmpty() && db().db_state == database_state::uninitialised);
 }
 
 TEST_F(DataDirectory, TheStartSaysWhatBecameOfTheDirectoryAndEndsWhenItCannotGoOn)
@@ -358,7 +358,7 @@ TEST_F(DataDirectory, TheStartSaysWhatBecameOfTheDirectoryAndEndsWhenItCannotGoO
                 titles << m.title;
             EXPECT_EQ(titles, c.titles);
             EXPECT_TRUE(told(c.titles.size(), 0, {}, stored));
-            EXPECT_EQ(db().db_state == DB_OPEN, c.exit_code == 0);
+            EXPECT_EQ(db().db_state == database_state::open, c.exit_code == 0);
             // The second box has no window to own it: that is gone.
             EXPECT_TRUE(c.titles.size() == 1 || !recorded_messages().back().owned);
             if (std::string_view(c.name) == "uncreatable" && !recorded_messages().empty()) {
