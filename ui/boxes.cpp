@@ -21,12 +21,15 @@
 
 namespace {
 
-QAction* add_command(QMenu* menu, const QString& text, int command, bool enabled)
+// One action of the menu: `command` as its data, and its own slot, run once the menu has gone,
+// as the box would receive a posted message.
+template <typename Slot>
+void add_command(QMenu* menu, QPlainTextEdit* box, const QString& text, int command, bool enabled, Slot slot)
 {
     QAction* action = menu->addAction(text);
     action->setData(command);
     action->setEnabled(enabled);
-    return action;
+    QObject::connect(action, &QAction::triggered, box, [box, slot] { QMetaObject::invokeMethod(box, slot, Qt::QueuedConnection); });
 }
 
 void ask_to_delete(QPlainTextEdit* box)
@@ -47,44 +50,19 @@ std::unique_ptr<QMenu> make_box_menu(QPlainTextEdit* box)
     menu->setObjectName(QStringLiteral("box_menu"));
     const bool selection = box->textCursor().hasSelection();
     const QMimeData* clipboard = QGuiApplication::clipboard()->mimeData();
-    add_command(menu.get(), QCoreApplication::translate("boxes", "Cut"), box_cut, selection);
-    add_command(menu.get(), QCoreApplication::translate("boxes", "Copy"), box_copy, selection);
-    add_command(menu.get(), QCoreApplication::translate("boxes", "Paste"), box_paste, clipboard && clipboard->hasText());
+    add_command(menu.get(), box, QCoreApplication::translate("boxes", "Cut"), box_cut, selection, [box] { box->cut(); });
+    add_command(menu.get(), box, QCoreApplication::translate("boxes", "Copy"), box_copy, selection, [box] { box->copy(); });
+    add_command(menu.get(), box, QCoreApplication::translate("boxes", "Paste"), box_paste, clipboard && clipboard->hasText(),
+        [box] { box->paste(); });
     menu->addSeparator();
-    add_command(menu.get(), QCoreApplication::translate("boxes", "Undo"), box_undo, box->document()->isUndoAvailable());
+    add_command(menu.get(), box, QCoreApplication::translate("boxes", "Undo"), box_undo, box->document()->isUndoAvailable(),
+        [box] { box->undo(); });
     if (ui().pass.reviewing()) {
         menu->addSeparator();
-        add_command(menu.get(), QCoreApplication::translate("boxes", "Delete This Item"), delete_item_message, true);
+        add_command(menu.get(), box, QCoreApplication::translate("boxes", "Delete This Item"), delete_item_message, true,
+            [box] { ask_to_delete(box); });
     }
     return menu;
-}
-
-void post_box_command(QPlainTextEdit* box, int command)
-{
-    QMetaObject::invokeMethod(
-        box,
-        [box, command] {
-            switch (command) {
-            case box_cut:
-                box->cut();
-                break;
-            case box_copy:
-                box->copy();
-                break;
-            case box_paste:
-                box->paste();
-                break;
-            case box_undo:
-                box->undo();
-                break;
-            case delete_item_message:
-                ask_to_delete(box);
-                break;
-            default:
-                break;
-            }
-        },
-        Qt::QueuedConnection);
 }
 
 box_watcher::box_watcher(QPlainTextEdit* box, bool is_question) : QObject(box), box_(box), is_question_(is_question)
@@ -115,8 +93,7 @@ void box_watcher::open_menu(QPoint viewport_pos)
     std::unique_ptr<QMenu> menu = make_box_menu(box_);
     // The menu's bottom left corner is at the tap.
     const QPoint at = box_->viewport()->mapToGlobal(viewport_pos) - QPoint(0, menu->sizeHint().height());
-    if (QAction* chosen = menu->exec(at))
-        post_box_command(box_, chosen->data().toInt());
+    menu->exec(at);
 }
 
 bool box_watcher::editing() const { return is_question_ ? ui().question_editing : ui().answer_editing; }

@@ -21,10 +21,8 @@ enum : int {
 };
 
 // The menu as it would open now: Cut, Copy, Paste, Undo and, in the review modes, "Delete
-// This Item"; each action's data is its command.
+// This Item"; each action's data is its command, and a chosen one runs once the menu has gone.
 std::unique_ptr<QMenu> make_box_menu(QPlainTextEdit* box);
-// Runs a chosen command once the menu has gone, as the box would receive a posted message.
-void post_box_command(QPlainTextEdit* box, int command);
 
 class box_watcher : public QObject {
 public:
