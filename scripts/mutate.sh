@@ -84,6 +84,7 @@ mutations=(
     'broken_text_file_importable|ui/exchange_dialogs.cpp|/problem_texts::exchange(table.error)/{n;s/import_button->setEnabled(false);/import_button->setEnabled(true);/;}|test_ui|German.*'
     'stale_picture_kept|ui/markup.cpp|/^    if (!file) {$/{n;s/shown_in->set_picture(QImage());/static_cast<void>(0);/;}|test_ui|ReviewScreen.*'
     'grade_tap_without_rule|ui/main_window.cpp|s/    if (tap_taken(double_tap_ms))$/    if (tap_taken(0))/|test_ui|ReviewScreen.*'
+    'box_menu_cut_copies|ui/boxes.cpp|s/selection, \[box\] { box->cut(); });/selection, [box] { box->copy(); });/|test_ui|ReviewScreen.TheBoxMenu*'
 )
 
 backup=""
