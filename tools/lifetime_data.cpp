@@ -172,7 +172,7 @@ lifetime_package make_lifetime_package(const std::string& dir, uint32_t divisor)
 {
     lifetime_package made;
     made.notes = lifetime_scaled(divisor).items / 10;
-    test_package p;
+    deck_package p;
     p.decks = {{1, "Default"}, {2, "Imported::Words"}, {3, "Imported::Phrases"}};
     std::mt19937 random(divisor);
     const auto text = [&] {
@@ -183,7 +183,7 @@ lifetime_package make_lifetime_package(const std::string& dir, uint32_t divisor)
     };
     for (uint32_t i = 0; i < made.notes; ++i) {
         if (i % 50 == 49) {
-            test_note repeat = p.notes[random() % p.notes.size()];
+            deck_note repeat = p.notes[random() % p.notes.size()];
             repeat.id = i + 1;
             p.notes.push_back(repeat);
             ++made.repeats;

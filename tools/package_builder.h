@@ -17,7 +17,7 @@
 
 enum class package_form { anki2, anki21, anki21b };
 
-struct test_note {
+struct deck_note {
     int64_t id;
     std::string fields;  // separated by 0x1f
     int64_t deck = 1;
@@ -27,11 +27,11 @@ struct test_note {
     int64_t reps = 0;
 };
 
-struct test_package {
+struct deck_package {
     package_form form = package_form::anki2;
-    int64_t created = 1768478400 - 100 * 86400;  // the collection's day 0: 100 days before the tests' day 0
+    int64_t created = 1768478400 - 100 * 86400;  // the collection's day 0: 100 days before the day the tests set their clock to
     std::map<int64_t, std::string> decks = {{1, "Default"}};  // names with "::"
-    std::vector<test_note> notes;
+    std::vector<deck_note> notes;
     std::map<std::string, std::string> media;  // file name -> contents
     std::vector<std::pair<std::string, std::string>> extra_entries;  // added to the zip as they are
     bool media_as_protobuf = false;  // forced for anki21b
@@ -79,7 +79,7 @@ inline std::string sql_quoted(const std::string& s)
     return out;
 }
 
-inline std::string test_package::build(const std::string& dir) const
+inline std::string deck_package::build(const std::string& dir) const
 {
     const bool newer = form == package_form::anki21b;
     const std::string db_path = dir + "collection.db";
@@ -106,7 +106,7 @@ inline std::string test_package::build(const std::string& dir) const
         }
     }
     int64_t card_id = 1700000000000;
-    for (const test_note& n : notes) {
+    for (const deck_note& n : notes) {
         sql(d, "INSERT INTO notes VALUES (" + std::to_string(n.id) + ", 'g', 1, " + sql_quoted(n.fields) + ")");
         // A second card (the reverse) that the import must not count as a second item.
         for (int ord = 1; ord >= 0; --ord)

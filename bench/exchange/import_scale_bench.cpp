@@ -168,7 +168,7 @@ void BM_import_99k_pictures(benchmark::State& state)
     std::string path;
     std::vector<size_t> sizes;  // of the pictures, for the reference
     {
-        test_package p;
+        deck_package p;
         std::mt19937_64 random(7);
         // Pictures as cards carry them, 10 to 200 KB, most near 20 KB; random bytes, which no
         // compression shrinks, as a JPEG's.

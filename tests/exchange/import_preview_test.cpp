@@ -45,7 +45,7 @@ TEST_F(PackagePreview, ListsEachDeckWithItsNotesAndImportsNothing)
 {
     for (const package_form form : {package_form::anki2, package_form::anki21b}) {
         SCOPED_TRACE(static_cast<int>(form));
-        test_package p;
+        deck_package p;
         p.form = form;
         p.decks = {{1, "Default"}, {20, "Sprachen::Deutsch"}, {21, "Sprachen"}, {22, "Leer"}};
         p.notes = {{101, "Hund\x1f" "dog", 20}, {102, "Katze\x1f" "cat", 20}, {103, "Maus\x1f" "mouse", 21},

@@ -34,9 +34,9 @@ std::vector<std::string> entries_starting(const std::string& folder, const std::
 
 class PackageImport : public exchange_test {
 protected:
-    test_package sample(package_form form) const
+    deck_package sample(package_form form) const
     {
-        test_package p;
+        deck_package p;
         p.form = form;
         p.decks = {{1, "Default"}, {20, "Sprachen::Deutsch"}, {21, "Sprachen"}};
         p.notes = {{101, "<b>Hund</b>&nbsp;&amp; Katze\x1f" "dog<br>and cat<div>pets</div>\x1f" "extra field", 20},
@@ -72,7 +72,7 @@ TEST_F(PackageImport, ReadsEveryFormWithDecksHtmlAndMedia)
 
 TEST_F(PackageImport, CarriesSchedulingOverWhenAskedAndQueuesNewCards)
 {
-    test_package p;
+    deck_package p;
     // The collection began 100 days before the database: its day 100 is the database's day 0.
     p.notes = {{1, "reviewed\x1f" "a", 1, 2, 112, 30, 7}, {2, "overdue\x1f" "a", 1, 2, 95, 400, 200},
         {3, "new\x1f" "a", 1, 0, 5, 0, 0}};
@@ -100,7 +100,7 @@ TEST_F(PackageImport, KeepsMediaOfTheSameNameApartAndCopiesOnlyWhatKeptItemsName
 {
     ASSERT_EQ(::mkdir(data_file("media").c_str(), 0755), 0);
     write_file(data_file("media/cat.jpg"), "another picture");
-    test_package p = sample(package_form::anki2);
+    deck_package p = sample(package_form::anki2);
     p.media["unused.png"] = "nobody names me";
     p.notes.push_back({104, "too short, no answer <img src=\"only-here.png\">", 1});
     p.media["only-here.png"] = "x";
@@ -119,7 +119,7 @@ TEST_F(PackageImport, KeepsMediaOfTheSameNameApartAndCopiesOnlyWhatKeptItemsName
 
 TEST_F(PackageImport, OversizedPicturesAreLeftOutOfTheirNoteWhichComesWithTheRest)
 {
-    test_package p;
+    deck_package p;
     p.notes = {{1, "five <img src=\"a.png\"><img src=\"b.png\"><img src=\"c.png\"><img src=\"d.png\"><img src=\"e.png\">\x1f" "back", 1}};
     // Bigger than the collection, whose entry has the same limit.
     const size_t big = 200000;
@@ -182,7 +182,7 @@ TEST_F(PackageImport, AKillAtAnyPointLeavesNothingBehindOnceTheProgramHasStarted
 
 TEST_F(PackageImport, RefusesMediaNamesThatLeaveTheFolderAndReportsMissingOnes)
 {
-    test_package p;
+    deck_package p;
     p.notes = {{1, "<img src=\"../../escape.png\">q\x1f" "a", 1}, {2, "[sound:/etc/passwd]q2\x1f" "a", 1},
         {3, "<img src=\"absent.png\">q3\x1f" "a", 1}};
     p.media = {{"../../escape.png", "evil"}, {"/etc/passwd", "evil"}};
@@ -218,7 +218,7 @@ TEST_F(PackageImport, DamagedAndHostilePackagesChangeNothing)
     small.limits.max_entries = 3;
     EXPECT_EQ(refused(good, small), exchange_problem_code::too_many_files);
 
-    std::string path = test_package{}.build(files.path());
+    std::string path = deck_package{}.build(files.path());
     {
         zip_t* z = zip_open(path.c_str(), 0, nullptr);
         zip_delete(z, zip_name_locate(z, "collection.anki2", 0));
@@ -226,7 +226,7 @@ TEST_F(PackageImport, DamagedAndHostilePackagesChangeNothing)
     }
     EXPECT_EQ(refused(path), exchange_problem_code::no_collection);
 
-    test_package garbage;
+    deck_package garbage;
     garbage.extra_entries = {{"collection.anki21", std::string(8192, '\x5A')}};
     EXPECT_EQ(refused(garbage.build(files.path())), exchange_problem_code::collection_unknown);
 
@@ -236,11 +236,11 @@ TEST_F(PackageImport, DamagedAndHostilePackagesChangeNothing)
     sqlite3_open(other_db.c_str(), &d);
     sql(d, "CREATE TABLE something (x)");
     sqlite3_close(d);
-    test_package foreign;
+    deck_package foreign;
     foreign.extra_entries = {{"collection.anki21", read_file(other_db)}};
     EXPECT_EQ(refused(foreign.build(files.path())), exchange_problem_code::collection_unknown);
 
-    test_package bad_map = sample(package_form::anki2);
+    deck_package bad_map = sample(package_form::anki2);
     bad_map.media_as_protobuf = true;
     bad_map.extra_entries = {{"media", "\x0a\xff\xff\xff\x0f"}};
     EXPECT_EQ(refused(bad_map.build(files.path())), exchange_problem_code::media_list_damaged);
@@ -250,7 +250,7 @@ TEST_F(PackageMediaRoom, PicturesStreamBeyondTheUnpackTotalAndStopAtTheFreeSpace
 {
     // One note naming three pictures of 200,000 bytes, and a fourth whose zip entry is a small
     // zstd frame that unpacks to 48 MiB: its claimed size says nothing of what it becomes.
-    test_package p;
+    deck_package p;
     p.notes = {{1, "q <img src=\"a.png\"><img src=\"b.png\"><img src=\"c.png\">\x1f" "a <img src=\"z.png\">", 1}};
     for (const char* name : {"a.png", "b.png", "c.png"})
         p.media[name] = std::string(200000, name[0]);

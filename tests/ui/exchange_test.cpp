@@ -80,7 +80,7 @@ TEST_F(Exchange, ImportShowsThePreviewTakesTheMappingAndReportsWhatItDid)
 
 TEST_F(Exchange, APackageShowsItsDecksAndNotesBeforeItIsImported)
 {
-    test_package p;
+    deck_package p;
     p.decks = {{1, "Default"}, {20, "Sprachen::Deutsch"}, {21, "Sprachen"}};
     p.notes = {{101, "Hund\x1f" "dog", 20}, {102, "Katze\x1f" "cat", 20}, {103, "Maus\x1f" "mouse", 21}};
     in_dialog("import_action", "import_path", p.build(files.path()), [](QWidget* dialog) {
