@@ -85,6 +85,7 @@ mutations=(
     'stale_picture_kept|ui/markup.cpp|/^    if (!file) {$/{n;s/shown_in->set_picture(QImage());/static_cast<void>(0);/;}|test_ui|ReviewScreen.*'
     'grade_tap_without_rule|ui/main_window.cpp|s/    if (tap_taken(double_tap_ms))$/    if (tap_taken(0))/|test_ui|ReviewScreen.*'
     'box_menu_cut_copies|ui/boxes.cpp|s/selection, \[box\] { box->cut(); });/selection, [box] { box->copy(); });/|test_ui|ReviewScreen.TheBoxMenu*'
+    'frame_log_all_threads_missing|ui/frame_log.cpp|s/            nanoseconds(CLOCK_PROCESS_CPUTIME_ID));/            nanoseconds(CLOCK_THREAD_CPUTIME_ID));/|test_ui|Instance.TheProgram*'
 )
 
 backup=""

@@ -119,7 +119,7 @@ timed() {
     cpu=$(cpu_ns)
     start=$(now_ns)
     "$@"
-    read -r end end_cpu <<< "$(last_frame_after "$before")"
+    read -r end end_cpu _ <<< "$(last_frame_after "$before")"
     record "$action" $(((end - start) / 1000))
     record "${action}_cpu" $(((end_cpu - cpu) / 1000))
 }
@@ -144,7 +144,7 @@ for rep in $(seq "$REPEATS"); do
     "$REFERENCE" window &
     APP_PID=$!
     last_frame_after 0 > /dev/null
-    read -r first first_cpu < "$FRAMES"
+    read -r first _ first_cpu < "$FRAMES"
     record reference_start $(((first - start) / 1000))
     record reference_start_cpu $((first_cpu / 1000))
     timed_keys reference_key a
@@ -163,8 +163,9 @@ for rep in $(seq "$REPEATS"); do
     start=$(now_ns)
     "$PROGRAM" > "$WORK/program.out" 2>&1 &
     APP_PID=$!
-    read -r last last_cpu <<< "$(last_frame_after 0)"
-    read -r first first_cpu < "$FRAMES"
+    # The start's processor time is every thread's: the data is read beside the window's start.
+    read -r last _ last_cpu <<< "$(last_frame_after 0)"
+    read -r first _ first_cpu < "$FRAMES"
     record start_first_frame $(((first - start) / 1000))
     record start_first_frame_cpu $((first_cpu / 1000))
     record start_last_frame $(((last - start) / 1000))

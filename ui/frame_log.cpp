@@ -57,7 +57,8 @@ bool frame_logging_application::notify(QObject* receiver, QEvent* event)
         painted_ = true;
     else if (frame && painted_) {
         painted_ = false;
-        std::fprintf(log_, "%lld %lld\n", nanoseconds(CLOCK_REALTIME), nanoseconds(CLOCK_THREAD_CPUTIME_ID));
+        std::fprintf(log_, "%lld %lld %lld\n", nanoseconds(CLOCK_REALTIME), nanoseconds(CLOCK_THREAD_CPUTIME_ID),
+            nanoseconds(CLOCK_PROCESS_CPUTIME_ID));
         std::fflush(log_);
     }
     return handled;
