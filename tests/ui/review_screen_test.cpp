@@ -286,7 +286,8 @@ TEST_F(ReviewScreen, TheBoxMenuOffersWhatCanBeDoneAndADeletionIsAskedFirst)
     EXPECT_EQ(texts(w->question_box), QStringLiteral("Cut(grey)|Copy(grey)|Paste|-|Undo|-|Delete This Item"));
     choose_in_box_menu(box_undo);
     QTRY_COMPARE(question_shown(), shown);
-    client()->setFocus();
+    // The menu gone, the window is active again only once the display says so.
+    activate();
     // Delete asks with the real box, whose default is No: Return keeps the item.
     const message_box_function recorder = ui().message_box;
     ui().message_box = nullptr;
