@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <system_error>
 
 #include "ann/ann_files.h"
 #include "exchange/import_leftovers.h"
@@ -266,9 +267,16 @@ std::future<start_directory> open_data_directory_async(const settings* s)
     std::string set_path = to_utf8(s ? s->pathtodatadir : default_data_dir());
     std::string default_path = to_utf8(default_data_dir());
     deinit_result (*close)(close_mode) = ui().close_database ? ui().close_database : ma_deinit;
-    return std::async(std::launch::async, [set_path = std::move(set_path), default_path = std::move(default_path), close] {
+    auto open = [set_path = std::move(set_path), default_path = std::move(default_path), close] {
         return open_start_directory(set_path, default_path, close, network_start::with_database);
-    });
+    };
+    try {
+        return std::async(std::launch::async, open);
+    } catch (const std::system_error&) {
+    }
+    std::promise<start_directory> opened;  // no thread to be had: opened here, as before
+    opened.set_value(open());
+    return opened.get_future();
 }
 
 int main_window::check_data_directory(const start_directory& start)
