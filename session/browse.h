@@ -71,6 +71,10 @@ bool fold_more_rows(folded_rows& folded, const std::vector<browse_row>& rows, si
 // before that it folds as it goes.
 std::vector<uint32_t> filter_rows(const std::vector<browse_row>& rows, const std::vector<uint32_t>& order,
     const browse_filter& filter, const folded_rows* folded = nullptr);
+// The same into `shown`, whose memory is used again: on a large collection, memory touched for
+// the first time costs more than the search. A scan of many rows runs on two threads.
+void filter_rows(const std::vector<browse_row>& rows, const std::vector<uint32_t>& order, const browse_filter& filter,
+    const folded_rows* folded, std::vector<uint32_t>& shown);
 
 // A search made a slice at a time from the front of the order, so that the first screen of rows
 // shows at once and the rest follows between keys.

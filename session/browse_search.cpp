@@ -2,7 +2,13 @@
 #include "session/browse.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
+#include <system_error>
+#include <thread>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -214,28 +220,81 @@ bool row_passes(const browse_row& row, const browse_filter& filter)
     return true;
 }
 
-// One flag per row: whether its folded question or answer holds the query. A hit found in the
-// buffer names its row by the row's start; the scan goes on after that row.
-std::vector<uint8_t> rows_holding(const folded_rows& folded, std::string_view query)
+// The first place in [at, end) where the query begins and ends, or null. A query of one byte
+// is memchr's. Past that glibc's memmem steps a byte at a time through a query of two bytes and
+// makes a table at each call, while the rows hold a hit every hundred bytes or so: sixteen places
+// are looked at a step here, those where both the query's first and last byte stand compared in full.
+const char* find_query(const char* at, const char* end, std::string_view query)
 {
-    std::vector<uint8_t> holds(folded.starts.empty() ? 0 : folded.starts.size() - 1, 0);
+    const size_t length = query.size();
+    if (length == 1)
+        return static_cast<const char*>(std::memchr(at, query[0], static_cast<size_t>(end - at)));
+    if (static_cast<size_t>(end - at) < length)
+        return nullptr;
+#ifdef __SSE2__
+    const char* const last = end - length;  // the last place where the query fits
+    const __m128i first_byte = _mm_set1_epi8(query.front());
+    const __m128i last_byte = _mm_set1_epi8(query.back());
+    for (; last - at >= 15; at += 16) {
+        const __m128i firsts = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+        const __m128i lasts = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + length - 1));
+        auto both = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(firsts, first_byte), _mm_cmpeq_epi8(lasts, last_byte))));
+        for (; both != 0; both &= both - 1) {
+            const char* place = at + std::countr_zero(both);
+            if (std::memcmp(place + 1, query.data() + 1, length - 2) == 0)
+                return place;
+        }
+    }
+#endif
+    return static_cast<const char*>(::memmem(at, static_cast<size_t>(end - at), query.data(), length));
+}
+
+// A bit per row, bit r % 64 of word r / 64.
+using row_bits = std::vector<uint64_t>;
+constexpr size_t bits_per_word = 64;
+
+// Sets the bits of the rows in [from, to) whose folded question or answer holds the query. A hit
+// names its row by the row's start; the scan goes on after that row.
+void mark_rows_holding(const folded_rows& folded, std::string_view query, size_t from, size_t to, row_bits& holding)
+{
     const char* const begin = folded.text.data();
-    const char* const end = begin + folded.text.size();
-    // glibc's memmem outruns a search for the first byte followed by a comparison.
+    const char* const end = begin + folded.starts[to];
     // Hits come in the buffer's order, so the row holding each is found by stepping on from the
     // last one: one pass over the starts however many rows hold the query.
-    size_t row = 0;
-    for (const char* at = begin; at < end;) {
-        const void* hit = ::memmem(at, static_cast<size_t>(end - at), query.data(), query.size());
+    size_t row = from;
+    for (const char* at = begin + folded.starts[from]; at < end;) {
+        const char* hit = find_query(at, end, query);
         if (!hit)
             break;
-        const auto offset = static_cast<size_t>(static_cast<const char*>(hit) - begin);
+        const auto offset = static_cast<size_t>(hit - begin);
         while (folded.starts[row + 1] <= offset)
             ++row;
-        holds[row] = 1;
+        holding[row / bits_per_word] |= uint64_t {1} << (row % bits_per_word);
         at = begin + folded.starts[++row];
     }
-    return holds;
+}
+
+// A thread costs tens of microseconds; fewer rows than this are searched in one piece.
+constexpr size_t rows_worth_a_thread = 4096;
+
+// Runs part(0) here and part(1) on a thread of its own at the same time, or one after the other
+// when `split` is false or no thread is to be had.
+template <class work>
+void in_two_parts(bool split, const work& part)
+{
+    std::thread other;
+    if (split) {
+        try {
+            other = std::thread(part, 1);
+        } catch (const std::system_error&) {
+        }
+    }
+    part(0);
+    if (other.joinable())
+        other.join();
+    else
+        part(1);
 }
 
 }  // namespace
@@ -273,25 +332,56 @@ folded_rows fold_rows(const std::vector<browse_row>& rows)
     return folded;
 }
 
-std::vector<uint32_t> filter_rows(const std::vector<browse_row>& rows, const std::vector<uint32_t>& order,
-    const browse_filter& filter, const folded_rows* folded)
+void filter_rows(const std::vector<browse_row>& rows, const std::vector<uint32_t>& order, const browse_filter& filter,
+    const folded_rows* folded, std::vector<uint32_t>& shown)
 {
     // The zero bytes that part the texts in the buffer must never be part of a hit.
     const bool scan = folded && !filter.folded_query.empty() && folded->starts.size() == rows.size() + 1
         && filter.folded_query.find('\0') == std::string::npos;
-    if (scan) {
-        std::vector<uint32_t> shown;
-        shown.reserve(order.size());
-        const std::vector<uint8_t> holds = rows_holding(*folded, filter.folded_query);
-        for (const uint32_t index : order)
-            if (index < rows.size() && holds[index] && row_passes(rows[index], filter))
-                shown.push_back(index);
-        return shown;
+    if (!scan) {
+        filter_progress progress;
+        progress.filter = filter;
+        progress.shown.swap(shown);
+        progress.shown.clear();
+        filter_more_rows(progress, rows, order, order.size(), folded);
+        shown.swap(progress.shown);
+        return;
     }
-    filter_progress progress;
-    progress.filter = filter;
-    filter_more_rows(progress, rows, order, order.size(), folded);
-    return std::move(progress.shown);
+    // Two cores, two halves: the rows cut at a word of their bits, so that each thread writes
+    // words of its own; then the order cut in the middle.
+    const size_t count = rows.size();
+    const bool split = count >= rows_worth_a_thread;
+    const size_t middle_row = count / 2 / bits_per_word * bits_per_word;
+    row_bits holding((count + bits_per_word - 1) / bits_per_word);
+    in_two_parts(split, [&](int part) {
+        mark_rows_holding(*folded, filter.folded_query, part == 0 ? 0 : middle_row, part == 0 ? middle_row : count, holding);
+    });
+    // Each half of the order writes the rows that pass where its half begins; the second's then
+    // move down to follow the first's.
+    shown.resize(order.size());
+    const size_t middle = order.size() / 2;
+    size_t kept[2] = {};
+    in_two_parts(split, [&](int part) {
+        uint32_t* const out = shown.data() + (part == 0 ? 0 : middle);
+        size_t n = 0;
+        for (size_t i = part == 0 ? 0 : middle, end = part == 0 ? middle : order.size(); i < end; ++i) {
+            const uint32_t index = order[i];
+            if (index < count && (holding[index / bits_per_word] >> (index % bits_per_word) & 1) != 0
+                && row_passes(rows[index], filter))
+                out[n++] = index;
+        }
+        kept[part] = n;
+    });
+    std::memmove(shown.data() + kept[0], shown.data() + middle, kept[1] * sizeof(uint32_t));
+    shown.resize(kept[0] + kept[1]);
+}
+
+std::vector<uint32_t> filter_rows(const std::vector<browse_row>& rows, const std::vector<uint32_t>& order,
+    const browse_filter& filter, const folded_rows* folded)
+{
+    std::vector<uint32_t> shown;
+    filter_rows(rows, order, filter, folded, shown);
+    return shown;
 }
 
 bool filter_more_rows(filter_progress& progress, const std::vector<browse_row>& rows,

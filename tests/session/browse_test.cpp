@@ -197,14 +197,15 @@ TEST_F(BrowseTest, RescheduleTodayMovesOnlyItemsNotYetDue)
 }
 
 // The search over the texts folded once finds exactly what folding every text as it goes finds:
-// accents, capitals and tags, hits at either end of a text, none across the question and answer.
+// accents, capitals and tags, hits at either end of a text, none across the question and answer;
+// with enough rows to be searched in two halves, the rows at the cut.
 TEST_F(BrowseTest, TheFoldedTextsFindWhatFoldingAsItGoesFinds)
 {
     const uint16_t sub = add_category("Sub", 0);
     const char* const texts[] = {"Straße", "STRASSE", "<b>Stra</b>sse", "strass", "ÉCOLE du Bär", "école",
         "x", "", "naïve", "Baer", "bär\nzwei", "über", "Ende", "e"};
     std::mt19937 random(5);
-    for (int i = 0; i < 400; ++i)
+    for (int i = 0; i < 4'200; ++i)
         add_test_item(static_cast<uint16_t>(random() % 30), random() % 3 == 0 ? sub : 0, 1,
             texts[random() % std::size(texts)], texts[random() % std::size(texts)]);
     add_test_item(31, 0, 1, "q", "the last answer endet");
