@@ -90,6 +90,9 @@ mutations=(
     'search_order_cut_loses_a_row|session/browse_search.cpp|s/for (size_t i = part == 0 ? 0 : middle,/for (size_t i = part == 0 ? 0 : middle + 1,/|test_session|BrowseTest.TheFolded*'
     'search_order_cut_twice|session/browse_search.cpp|s/end = part == 0 ? middle : order.size()/end = part == 0 ? middle + 1 : order.size()/|test_session|BrowseTest.TheFolded*'
     'search_last_byte_unchecked|session/browse_search.cpp|s/(at + length - 1));/(at + length - 2));/|test_session|BrowseTest.TheFolded*'
+    'search_letters_of_questions|session/browse_search.cpp|s/for (size_t i = folded.starts.back(); i < at; ++i)/for (size_t i = folded.starts.back(); i < folded.starts.back() + question.size(); ++i)/|test_session|BrowseTest.TheFolded*'
+    'search_letter_bits_shared|session/browse_search.cpp|s/uint32_t {1} << (c - .a.);/uint32_t {1} << (c % 13);/|test_session|BrowseTest.TheFolded*'
+    'browser_prepared_order_over_a_sort|ui/browser_model.cpp|s/^            if (order_.empty())$/            if (true)/|test_ui|BrowserPrepare.*'
 )
 
 backup=""

@@ -60,6 +60,9 @@ struct browse_filter {
 struct folded_rows {
     std::string text;  // per row: its folded question, a zero byte, its folded answer, a zero byte
     std::vector<size_t> starts;  // where each row's texts begin in `text`, and where the last one ends
+    // Per row, a bit for each of the letters a-z its folded texts hold: a search for one letter
+    // (what the first key usually is, and the one most rows hold) reads no text.
+    std::vector<uint32_t> letters;
 };
 folded_rows fold_rows(const std::vector<browse_row>& rows);
 // Folds up to `count` more rows into `folded` (begun as {}), so that a large collection is folded

@@ -2,6 +2,7 @@
 #include "session/browse.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 #include <system_error>
@@ -250,6 +251,14 @@ const char* find_query(const char* at, const char* end, std::string_view query)
     return static_cast<const char*>(::memmem(at, static_cast<size_t>(end - at), query.data(), length));
 }
 
+// The bit of folded_rows::letters for each byte; none for bytes other than a-z.
+constexpr std::array<uint32_t, 256> letter_bits = [] {
+    std::array<uint32_t, 256> bits {};
+    for (int c = 'a'; c <= 'z'; ++c)
+        bits[static_cast<size_t>(c)] = uint32_t {1} << (c - 'a');
+    return bits;
+}();
+
 // A bit per row, bit r % 64 of word r / 64.
 using row_bits = std::vector<uint64_t>;
 constexpr size_t bits_per_word = 64;
@@ -309,6 +318,7 @@ bool fold_more_rows(folded_rows& folded, const std::vector<browse_row>& rows, si
         folded.text.reserve(bytes);
         folded.starts.reserve(rows.size() + 1);
         folded.starts.push_back(0);
+        folded.letters.reserve(rows.size());
     }
     for (size_t row = folded.starts.size() - 1; row < rows.size() && count > 0; ++row, --count) {
         const std::string_view question = question_of(rows[row]);
@@ -320,6 +330,10 @@ bool fold_more_rows(folded_rows& folded, const std::vector<browse_row>& rows, si
         at += fold_into(answer, folded.text.data() + at, true);
         folded.text[at++] = '\0';
         folded.text.resize(at);
+        uint32_t letters = 0;
+        for (size_t i = folded.starts.back(); i < at; ++i)
+            letters |= letter_bits[static_cast<unsigned char>(folded.text[i])];
+        folded.letters.push_back(letters);
         folded.starts.push_back(at);
     }
     return folded.starts.size() == rows.size() + 1;
@@ -347,15 +361,24 @@ void filter_rows(const std::vector<browse_row>& rows, const std::vector<uint32_t
         shown.swap(progress.shown);
         return;
     }
-    // Two cores, two halves: the rows cut at a word of their bits, so that each thread writes
-    // words of its own; then the order cut in the middle.
     const size_t count = rows.size();
     const bool split = count >= rows_worth_a_thread;
+    const std::string_view query = filter.folded_query;
+    const uint32_t letter =
+        query.size() == 1 && folded->letters.size() == count ? letter_bits[static_cast<unsigned char>(query[0])] : 0;
+    // Two cores, two halves: the rows cut at a word of their bits, so that each thread writes
+    // words of its own; then the order cut in the middle.
     const size_t middle_row = count / 2 / bits_per_word * bits_per_word;
-    row_bits holding((count + bits_per_word - 1) / bits_per_word);
-    in_two_parts(split, [&](int part) {
-        mark_rows_holding(*folded, filter.folded_query, part == 0 ? 0 : middle_row, part == 0 ? middle_row : count, holding);
-    });
+    row_bits holding(letter ? 0 : (count + bits_per_word - 1) / bits_per_word);
+    if (!letter) {
+        in_two_parts(split, [&](int part) {
+            mark_rows_holding(*folded, query, part == 0 ? 0 : middle_row, part == 0 ? middle_row : count, holding);
+        });
+    }
+    const auto holds = [&](uint32_t index) {
+        return letter ? (folded->letters[index] & letter) != 0
+                      : (holding[index / bits_per_word] >> (index % bits_per_word) & 1) != 0;
+    };
     // Each half of the order writes the rows that pass where its half begins; the second's then
     // move down to follow the first's.
     shown.resize(order.size());
@@ -366,8 +389,7 @@ void filter_rows(const std::vector<browse_row>& rows, const std::vector<uint32_t
         size_t n = 0;
         for (size_t i = part == 0 ? 0 : middle, end = part == 0 ? middle : order.size(); i < end; ++i) {
             const uint32_t index = order[i];
-            if (index < count && (holding[index / bits_per_word] >> (index % bits_per_word) & 1) != 0
-                && row_passes(rows[index], filter))
+            if (index < count && holds(index) && row_passes(rows[index], filter))
                 out[n++] = index;
         }
         kept[part] = n;

@@ -170,13 +170,13 @@ void browser_model::prepare()
         auto order = std::make_shared<std::vector<uint32_t>>(rows->size());
         std::iota(order->begin(), order->end(), 0u);
         auto result = std::make_shared<std::vector<uint32_t>>(rows->size());
+        result->clear();
+        // Each taken only where it changes nothing: no order is the list order, and no rows are no rows.
         hand_over([this, order, result] {
             if (order_.empty())
                 order_ = std::move(*order);
-            if (shown_.capacity() < result->size()) {
-                result->assign(shown_.begin(), shown_.end());
+            if (shown_.empty() && shown_.capacity() < result->capacity())
                 shown_.swap(*result);
-            }
         });
         for (const browse_sort key : {browse_sort::question, browse_sort::answer}) {
             if (!rank[key == browse_sort::answer])
