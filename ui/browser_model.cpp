@@ -167,6 +167,8 @@ void browser_model::prepare()
         });
         // What a search writes, the list order and a result as long as the rows, touched here
         // rather than by the first key: fresh memory costs more than the search.
+        if (stop_)
+            return;
         auto order = std::make_shared<std::vector<uint32_t>>(rows->size());
         std::iota(order->begin(), order->end(), 0u);
         auto result = std::make_shared<std::vector<uint32_t>>(rows->size());
