@@ -221,8 +221,8 @@ bool row_passes(const browse_row& row, const browse_filter& filter)
     return true;
 }
 
-// The first place in [at, end) where the query begins and ends, or null. A query of one byte
-// is memchr's. Past that glibc's memmem steps a byte at a time through a query of two bytes and
+// The first place in [at, end) where the whole query stands, or null. A query of one byte is
+// memchr's. Past that glibc's memmem steps a byte at a time through a query of two bytes and
 // makes a table at each call, while the rows hold a hit every hundred bytes or so: sixteen places
 // are looked at a step here, those where both the query's first and last byte stand compared in full.
 const char* find_query(const char* at, const char* end, std::string_view query)
