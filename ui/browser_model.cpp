@@ -165,6 +165,21 @@ void browser_model::prepare()
                 folding_.reset();
             }
         });
+        // What a search writes, the list order and a result as long as the rows, touched here
+        // rather than by the first key: fresh memory costs more than the search.
+        if (stop_)
+            return;
+        auto order = std::make_shared<std::vector<uint32_t>>(rows->size());
+        std::iota(order->begin(), order->end(), 0u);
+        auto result = std::make_shared<std::vector<uint32_t>>(rows->size());
+        result->clear();
+        // Each taken only where it changes nothing: no order is the list order, and no rows are no rows.
+        hand_over([this, order, result] {
+            if (order_.empty())
+                order_ = std::move(*order);
+            if (shown_.empty() && shown_.capacity() < result->capacity())
+                shown_.swap(*result);
+        });
         for (const browse_sort key : {browse_sort::question, browse_sort::answer}) {
             if (!rank[key == browse_sort::answer])
                 continue;
@@ -263,16 +278,18 @@ void browser_model::restart_filter()
     beginResetModel();
     progress_ = {};
     progress_.filter = filter_;
-    shown_ = {};
     // Without a filter every row shows: taken at once, the view gets its rows in one reset
     // instead of a row insertion (and a frame) per slice.
     all_shown_ = filter_.folded_query.empty() && filter_.due == due_filter::any && !filter_.category;
     bool done = all_shown_;
-    if (!done && folded_.starts.size() == rows().size() + 1) {
+    // The rows shown are written over; their memory stays for the next key.
+    if (done) {
+        shown_.clear();
+    } else if (folded_.starts.size() == rows().size() + 1) {
         // The folded texts are one scan for every row: a single frame for the whole search.
-        shown_ = filter_rows(rows(), order(), filter_, &folded_);
+        filter_rows(rows(), order(), filter_, &folded_, shown_);
         done = true;
-    } else if (!done) {
+    } else {
         // The first screen's rows, or as many rows as take a few milliseconds to look at.
         constexpr size_t screen_rows = 100;
         const size_t step = std::min<size_t>(first_slice_, 2'000);

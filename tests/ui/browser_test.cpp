@@ -120,14 +120,12 @@ TEST_F(Browser, SearchShowsItsFirstRowsAtOnceTheRestInSlicesAndTheFiltersNarrowI
             b->model(kind)->set_filter_slices(40, 60);
         // The first key shows what the first forty rows hold; cleared, every row is there at once.
         type_into(b->search_box(), QStringLiteral("B"));
-        EXPECT_FALSE(model->filter_done());
-        EXPECT_LE(model->rowCount(), 40);
+        EXPECT_TRUE(!model->filter_done() && model->rowCount() <= 40);
         QTest::keyClick(b->search_box(), Qt::Key_Backspace);
         EXPECT_TRUE(model->filter_done() && model->rowCount() == 400);
         EXPECT_EQ(b->count_label()->text(), QStringLiteral("400 of 400 items"));
         // A key typed before the slices are through starts the search again.
-        type_into(b->search_box(), QStringLiteral("B"));
-        type_into(b->search_box(), QStringLiteral("AR"));
+        type_into(b->search_box(), QStringLiteral("BAR"));
         EXPECT_FALSE(model->filter_done());
         auto settled = [&] { return QTest::qWaitFor([&] { return model->filter_done(); }, 5000); };
         ASSERT_TRUE(settled());
@@ -342,8 +340,7 @@ TEST_F(BrowserPrepare, APreparedSearchIsWholeAtOnceAndAnEditOutlivesWhatWasPrepa
         browser_model* model = b->model(browse_kind::scheduled);
         QTRY_VERIFY(model->prepared() && b->model(browse_kind::pending)->prepared());
         type_into(b->search_box(), QStringLiteral("STRASSE"));
-        EXPECT_TRUE(model->filter_done());
-        ASSERT_EQ(model->rowCount(), 13'667);
+        ASSERT_TRUE(model->filter_done() && model->rowCount() == 13'667);
         for (const int row : {0, 6'666, 13'666})
             EXPECT_EQ(model->row_at(row).scheduled->answer.str(), "Straße") << row;
         b->search_box()->clear();
@@ -360,8 +357,11 @@ TEST_F(BrowserPrepare, APreparedSearchIsWholeAtOnceAndAnEditOutlivesWhatWasPrepa
         click_header(b->view(browse_kind::scheduled), column_question);
         EXPECT_EQ(model->row_at(0).scheduled, edited);
         type_into(b->search_box(), QStringLiteral("aal"));
-        ASSERT_EQ(model->rowCount(), 1);
-        EXPECT_EQ(model->row_at(0).scheduled, edited);
+        EXPECT_TRUE(model->rowCount() == 1 && model->row_at(0).scheduled == edited);
+        // A sort made before the preparing thread hands over its order (the list's) stays.
+        b->search_box()->clear();
+        model->reload();
+        QTRY_VERIFY(model->prepared() && model->row_at(0).scheduled == edited);
     });
 }
 
