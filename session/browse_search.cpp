@@ -394,7 +394,8 @@ void filter_rows(const std::vector<browse_row>& rows, const std::vector<uint32_t
         }
         kept[part] = n;
     });
-    std::memmove(shown.data() + kept[0], shown.data() + middle, kept[1] * sizeof(uint32_t));
+    if (kept[1] != 0)  // an empty list has no data to move, not even a null pointer's worth
+        std::memmove(shown.data() + kept[0], shown.data() + middle, kept[1] * sizeof(uint32_t));
     shown.resize(kept[0] + kept[1]);
 }
 
