@@ -19,7 +19,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <system_error>
 
 #include "ann/ann_files.h"
 #include "exchange/import_leftovers.h"
@@ -114,7 +113,7 @@ QString format_status_text(const std::optional<QString>& message, const status_f
     return text.left(255);
 }
 
-main_window::main_window(std::unique_ptr<settings> loaded)
+main_window::main_window()
 {
     ui().window = this;
     setWindowTitle(QStringLiteral("Cardwright"));
@@ -123,11 +122,8 @@ main_window::main_window(std::unique_ptr<settings> loaded)
     create_menu_bar();
     size_to_screen();
 
-    if (!loaded) {
-        loaded = std::make_unique<settings>();
-        load_settings(loaded.get());
-    }
-    ui().settings_record = std::move(loaded);
+    ui().settings_record = std::make_unique<settings>();
+    load_settings(ui().settings_record.get());
     if (!ui().settings_record->window_geometry.isEmpty())
         restoreGeometry(ui().settings_record->window_geometry);
 
@@ -261,28 +257,13 @@ void main_window::create_controls()
     client->setFocus();
 }
 
-std::future<start_directory> open_data_directory_async(const settings* s)
-{
-    // A path too long for the conversion comes back empty and counts as not accessible.
-    std::string set_path = to_utf8(s ? s->pathtodatadir : default_data_dir());
-    std::string default_path = to_utf8(default_data_dir());
-    deinit_result (*close)(close_mode) = ui().close_database ? ui().close_database : ma_deinit;
-    auto open = [set_path = std::move(set_path), default_path = std::move(default_path), close] {
-        return open_start_directory(set_path, default_path, close, network_start::with_database);
-    };
-    try {
-        return std::async(std::launch::async, open);
-    } catch (const std::system_error&) {
-    }
-    std::promise<start_directory> opened;  // no thread to be had: opened here, as before
-    opened.set_value(open());
-    return opened.get_future();
-}
-
-int main_window::check_data_directory(const start_directory& start)
+int main_window::check_data_directory()
 {
     settings* s = ui().settings_record.get();
     const QString set_path = s ? s->pathtodatadir : default_data_dir();
+    // A path too long for the conversion comes back empty and counts as not accessible.
+    const std::string set_utf8 = to_utf8(set_path);
+    const start_directory start = open_start_directory(set_utf8, to_utf8(default_data_dir()), close_database, network_start::with_database);
     const QString path = QString::fromStdString(start.path);
     if (start.fell_back) {
         if (s)
@@ -326,11 +307,9 @@ int main_window::check_data_directory(const start_directory& start)
     return 0;
 }
 
-int main_window::open_data() { return open_data(open_data_directory_async(ui().settings_record.get())); }
-
-int main_window::open_data(std::future<start_directory> opening)
+int main_window::open_data()
 {
-    if (const int code = check_data_directory(opening.get()))
+    if (const int code = check_data_directory())
         return code;
     if (settings* s = ui().settings_record.get(); s && !s->syncfolder.isEmpty()) {
         sync = new sync_watch(this);

@@ -7,12 +7,9 @@
 #include <array>
 #include <cstdint>
 #include <functional>
-#include <future>
-#include <memory>
 #include <optional>
 #include <vector>
 
-#include "session/start_directory.h"
 #include "ui/item_box.h"
 #include "ui/window_state.h"
 
@@ -24,12 +21,6 @@ class QSplitter;
 class overview_panel;
 
 struct status_figures;
-struct settings;
-
-// Opens the data directory that `s` names (or the default one) on a thread of its own: on a
-// large collection the reading takes longer than the window takes to build, so the two run
-// side by side. Nothing else may use the database until the result is taken.
-std::future<start_directory> open_data_directory_async(const settings* s);
 
 // Where every control goes in a client area of width × height whose left edge is `left`.
 struct main_layout {
@@ -48,15 +39,13 @@ class main_window : public QMainWindow {
     Q_OBJECT
 public:
     // Steps of the creation sequence up to the data directory: menu bar, size, settings,
-    // controls, fonts, greyed Stop and Skip. `loaded`: the settings, when the caller read them.
-    explicit main_window(std::unique_ptr<settings> loaded = nullptr);
+    // controls, fonts, greyed Stop and Skip.
+    main_window();
     ~main_window() override;
 
     // Opens the data directory (with its recovery), starts the network and shows the main
     // screen. 0 when the program can go on, otherwise the exit code to end with.
     int open_data();
-    // The same for the directory that open_data_directory_async is opening.
-    int open_data(std::future<start_directory> opening);
 
     // The commands of the buttons and the menus, one each.
     void start_reviews();
@@ -121,7 +110,7 @@ private:
     void create_controls();
     // A control with its described id as the "control_id" property.
     QPushButton* make_button(const QString& text, int id, const char* name, std::function<void()> command);
-    int check_data_directory(const start_directory& start);
+    int check_data_directory();
     uint8_t* ask_flag_of(QObject* button);
 
     bool closed_ = false;

@@ -8,7 +8,6 @@
 #include <QTranslator>
 
 #include "settings/dialogs.h"
-#include "settings/settings_store.h"
 #include "ui/data_safety.h"
 #include "ui/frame_log.h"
 #include "ui/main_window.h"
@@ -89,17 +88,6 @@ std::vector<std::unique_ptr<QTranslator>> install_translations(const QLocale& lo
 int run_program(int argc, char** argv)
 {
     frame_logging_application app(argc, argv);
-    single_instance instance(instance_name());
-    if (instance.ask_running_copy())
-        return 0;
-    if (!instance.listen() && instance.ask_running_copy())
-        return 0;  // another copy started at the same moment and won
-
-    // Only the copy that answers later starts opens the data; the window is built meanwhile.
-    auto record = std::make_unique<settings>();
-    load_settings(record.get());
-    std::future<start_directory> opening = open_data_directory_async(record.get());
-
     const auto translators = install_translations(QLocale::system(), translation_dirs());
     // The closing sequence ends the program with its own exit code (1 when the session is only in
     // a rescue copy); the window's close quitting by itself would end it with 0 first.
@@ -107,9 +95,15 @@ int run_program(int argc, char** argv)
     QGuiApplication::setDesktopFileName(QStringLiteral("org.cardwright.cardwright"));
     QApplication::setWindowIcon(program_icon());
 
+    single_instance instance(instance_name());
+    if (instance.ask_running_copy())
+        return 0;
+    if (!instance.listen() && instance.ask_running_copy())
+        return 0;  // another copy started at the same moment and won
+
     signal_bridge bridge;
-    main_window window(std::move(record));
-    if (const int code = window.open_data(std::move(opening)))
+    main_window window;
+    if (const int code = window.open_data())
         return code;
 
     QObject::connect(&instance, &single_instance::raise_requested, &window, [&window] { bring_to_front(window); });
