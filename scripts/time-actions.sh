@@ -163,7 +163,8 @@ for rep in $(seq "$REPEATS"); do
     start=$(now_ns)
     "$PROGRAM" > "$WORK/program.out" 2>&1 &
     APP_PID=$!
-    # The start's processor time is every thread's: the data is read beside the window's start.
+    # The start's processor time is every thread's: the cases, the retention figures and the
+    # memory for the items are made on threads of their own.
     read -r last _ last_cpu <<< "$(last_frame_after 0)"
     read -r first _ first_cpu < "$FRAMES"
     record start_first_frame $(((first - start) / 1000))

@@ -75,7 +75,7 @@ TEST_F(Instance, TheProgramKeepsOneCopyLogsItsFramesAndSavesOnSigterm)
     const qint64 all = frame[2].toLongLong(&all_read);
     EXPECT_TRUE(wall_read && cpu_read && all_read && wall >= started && wall <= seen) << frame.join(' ').toStdString();
     // The main thread's own time: some work was done, never more than the time since the start;
-    // every thread's holds more (the data directory is opened on another).
+    // every thread's holds more (the network's cases load on another).
     EXPECT_TRUE(cpu > 0 && cpu <= seen - started && all > cpu) << frame.join(' ').toStdString();
 
     QProcess second;
