@@ -154,6 +154,7 @@ for rep in $(seq "$REPEATS"); do
     cp -r --reflink=auto "$PRISTINE" "$DATA"
     sync
     record_reference reference_fread_log fread "$DATA/reviews.log"
+    record_reference reference_fread_start fread "$DATA/elements.bin" "$DATA/queue.txt" "$DATA/user_cases.bin"
     # shellcheck disable=SC2046
     record_reference reference_write_saved write "$WORK" $(files_of)
     record_reference reference_read_notes sqlite "$(dirname "$PACKAGE")/collection.db"
@@ -233,8 +234,10 @@ echo
 echo "| action | median | its processor time | reference (median) | goal | by the time | by the processor time |"
 echo "|---|---|---|---|---|---|---|"
 key=$(ms reference_key)
-row "start to first frame" "$(ms start_first_frame)" "$(cpu start_first_frame)" "minimal Qt window" "$(ms reference_start)" "≤ 300 ms" "$(verdict "$(ms start_first_frame)" 300)" "$(verdict "$(ms start_first_frame_cpu)" 300)"
-row "start to last frame" "$(ms start_last_frame)" "$(cpu start_last_frame)" "minimal Qt window" "$(ms reference_start)" "≤ 300 ms" "$(verdict "$(ms start_last_frame)" 300)" "$(verdict "$(ms start_last_frame_cpu)" 300)"
+# Beside a window that reads nothing, the files a start reads, each in one fread.
+start_reference="minimal Qt window $(ms reference_start) ms; one fread of elements.bin, queue.txt, user_cases.bin"
+row "start to first frame" "$(ms start_first_frame)" "$(cpu start_first_frame)" "$start_reference" "$(ms reference_fread_start)" "≤ 300 ms" "$(verdict "$(ms start_first_frame)" 300)" "$(verdict "$(ms start_first_frame_cpu)" 300)"
+row "start to last frame" "$(ms start_last_frame)" "$(cpu start_last_frame)" "$start_reference" "$(ms reference_fread_start)" "≤ 300 ms" "$(verdict "$(ms start_last_frame)" 300)" "$(verdict "$(ms start_last_frame_cpu)" 300)"
 row "Ctrl+B until the rows show" "$(ms browser_open)" "$(cpu browser_open)" "key to frame" "$key" "≤ 150 ms" "$(verdict "$(ms browser_open)" 150)" "$(verdict "$(ms browser_open_cpu)" 150)"
 row "a key in the search box" "$(ms search_key)" "$(cpu search_key)" "key to frame" "$key" "≤ 100 ms" "$(verdict "$(ms search_key)" 100)" "$(verdict "$(ms search_key_cpu)" 100)"
 row "a click on a column header" "$(ms header_click)" "$(cpu header_click)" "key to frame" "$key" "≤ 300 ms" "$(verdict "$(ms header_click)" 300)" "$(verdict "$(ms header_click_cpu)" 300)"

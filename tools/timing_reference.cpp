@@ -1,7 +1,7 @@
 // The references scripts/time-actions.sh judges the program's actions against, in the same run:
 //   timing_reference window              a minimal Qt window (a line edit), its frames logged as
 //                                        the program logs its own (ui/frame_log.h)
-//   timing_reference fread FILE          one fread of the whole file; prints the milliseconds
+//   timing_reference fread FILE...       one fread of each whole file; prints the milliseconds
 //   timing_reference write DIR FILE...   the files' bytes written once each into DIR with fwrite,
 //                                        fsync and rename, then DIR synced; prints the milliseconds
 //   timing_reference sqlite DATABASE     sqlite3 reading every note's fields; prints the milliseconds
@@ -44,11 +44,12 @@ std::vector<char> read_whole(const char* path)
     return bytes;
 }
 
-int fread_file(const char* path)
+int fread_files(int count, char** paths)
 {
     const auto start = clock_type::now();
-    if (read_whole(path).empty())
-        return 1;
+    for (int i = 0; i < count; ++i)
+        if (read_whole(paths[i]).empty())
+            return 1;
     print_since(start);
     return 0;
 }
@@ -121,8 +122,8 @@ int main(int argc, char** argv)
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "window")
         return show_window(argc, argv);
-    if (mode == "fread" && argc == 3)
-        return fread_file(argv[2]);
+    if (mode == "fread" && argc >= 3)
+        return fread_files(argc - 2, argv + 2);
     if (mode == "write" && argc >= 4)
         return write_files(argv[2], argc - 3, argv + 3);
     if (mode == "sqlite" && argc == 3)
