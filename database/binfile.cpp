@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cstdio>
@@ -135,7 +134,8 @@ record_read read_category_record(byte_reader& in, category_record* r)
     return record_read::ok;
 }
 
-// How far ahead of the item being read (a page) the file's lines are asked for.
+// How far ahead of the item being read (a page) its successors' bytes are asked for; three
+// lines an item cover the usual items.
 constexpr size_t prefetch_distance = 4096;
 constexpr size_t cache_line = 64;
 
@@ -429,7 +429,6 @@ bin_load_status load_bin(const char* path)
     // copy in fresh memory that a lifetime database would wait a third of its start for.
     in.map_whole_file();
     bool mapping_kept = false;
-    const unsigned char* prefetched = in.data();  // every line before it was asked for
     // From here on the file exists; if it is not read, the next save keeps it.
     auto refuse = [&](bool damaged) {
         if (damaged)
@@ -479,10 +478,10 @@ bin_load_status load_bin(const char* path)
         // The mapped file's pages come from memory, not the cache, and the processor's own
         // prefetching stops at each page's end: asked for ahead, the lines are there when the
         // fields are read (a fifth of a lifetime database's load).
-        if (in.mapped()) {
-            const unsigned char* const until = in.data() + std::min(in.available(), prefetch_distance);
-            for (; prefetched < until; prefetched += cache_line)
-                __builtin_prefetch(prefetched);
+        if (in.mapped() && in.available() > prefetch_distance + 2 * cache_line) {
+            __builtin_prefetch(in.data() + prefetch_distance);
+            __builtin_prefetch(in.data() + prefetch_distance + cache_line);
+            __builtin_prefetch(in.data() + prefetch_distance + 2 * cache_line);
         }
         if (!in.want(item_head_size)) {
             if (in.failed())
