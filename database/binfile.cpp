@@ -134,11 +134,6 @@ record_read read_category_record(byte_reader& in, category_record* r)
     return record_read::ok;
 }
 
-// How far ahead of the item being read (a page) its successors' bytes are asked for; three
-// lines an item cover the usual items.
-constexpr size_t prefetch_distance = 4096;
-constexpr size_t cache_line = 64;
-
 // An item's fields after its first three (tmtrpt, stmtrpt, ctgr), as the file holds them.
 bool read_item_rest(byte_reader& in, item* e, std::string_view* question, std::string_view* answer)
 {
@@ -475,14 +470,6 @@ bin_load_status load_bin(const char* path)
     item* tail = nullptr;
     uint32_t items = 0;
     while (in.want(1)) {
-        // The mapped file's pages come from memory, not the cache, and the processor's own
-        // prefetching stops at each page's end: asked for ahead, the lines are there when the
-        // fields are read (a fifth of a lifetime database's load).
-        if (in.mapped() && in.available() > prefetch_distance + 2 * cache_line) {
-            __builtin_prefetch(in.data() + prefetch_distance);
-            __builtin_prefetch(in.data() + prefetch_distance + cache_line);
-            __builtin_prefetch(in.data() + prefetch_distance + 2 * cache_line);
-        }
         if (!in.want(item_head_size)) {
             if (in.failed())
                 return refuse(true);
