@@ -420,10 +420,6 @@ bin_load_status load_bin(const char* path)
         d.time_of_start = time_now();
         return bin_load_status::not_read;
     }
-    // The texts then stay in the file's pages, which the system already holds, instead of a
-    // copy in fresh memory that a lifetime database would wait a third of its start for.
-    in.map_whole_file();
-    bool mapping_kept = false;
     // From here on the file exists; if it is not read, the next save keeps it.
     auto refuse = [&](bool damaged) {
         if (damaged)
@@ -481,10 +477,6 @@ bin_load_status load_bin(const char* path)
             break;
         }
         auto e = std::unique_ptr<item, void (*)(item*)>(new_item(), free_item);
-        if (in.mapped() && !mapping_kept) {
-            keep_mapping_for_items(in.keep_mapping());
-            mapping_kept = true;
-        }
         byte_reader head(in.data(), item_head_size);
         head.u16(&e->tmtrpt);
         head.u16(&e->stmtrpt);
@@ -506,10 +498,9 @@ bin_load_status load_bin(const char* path)
         std::string_view answer;
         if (!parse_record(in, [&](byte_reader& r) { return read_item_rest(r, e.get(), &question, &answer); }))
             return refuse(true);
-        // Read in pieces, the texts go into the load's text blocks before the next piece
-        // replaces the bytes.
-        e->question.refer_to(in.mapped() ? question.data() : store_item_text(question), question.size());
-        e->answer.refer_to(in.mapped() ? answer.data() : store_item_text(answer), answer.size());
+        // Into the load's text blocks before the next piece replaces the bytes.
+        e->question.refer_to(store_item_text(question), question.size());
+        e->answer.refer_to(store_item_text(answer), answer.size());
         if (e->rp >= 128)
             e->rp = 127;
         if (e->ivl >= 2048) {

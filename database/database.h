@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "database/item_text.h"
-#include "platform/files.h"
 #include "database/queue_text.h"
 
 constexpr int MAX_CTGR_LEN = 128;  // category names in memory hold at most 127 bytes
@@ -90,7 +89,6 @@ struct due_day_index {
 
 // The memory of item records and of the texts read from elements.bin (item_store.h).
 struct item_pool {
-    std::vector<file_mapping> mapped_files;  // elements.bin files whose texts items refer to in place
     std::vector<void*> record_chunks;  // blocks of records, each from alloc_block_or_die
     size_t chunk_records = 0;  // records the newest chunk holds
     size_t chunk_used = 0;  // of them, handed out at least once

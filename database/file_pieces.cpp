@@ -12,8 +12,6 @@
 
 file_pieces::~file_pieces()
 {
-    if (!mapping_kept_)
-        unmap_file(mapping_);
     if (fd_ >= 0 && ::close(fd_) != 0)
         write_log("Cannot close \"%s\"\n", path_);
 }
@@ -25,25 +23,6 @@ open_outcome file_pieces::open(const char* path)
     if (fd_ < 0)
         return errno == ENOENT ? open_outcome::missing : open_outcome::unreadable;
     return open_outcome::opened;
-}
-
-bool file_pieces::map_whole_file()
-{
-    if (fd_ < 0 || end_ > 0 || mapped())
-        return mapped();
-    mapping_ = map_file(fd_, path_);
-    if (!mapped())
-        return false;
-    bytes_ = mapping_.data;
-    end_ = mapping_.size;
-    at_end_ = true;
-    return true;
-}
-
-file_mapping file_pieces::keep_mapping()
-{
-    mapping_kept_ = true;
-    return mapping_;
 }
 
 bool file_pieces::want(size_t n)
@@ -66,7 +45,6 @@ bool file_pieces::want(size_t n)
             if (kept > 0)
                 std::memcpy(bigger.get(), data(), kept);
             buffer_ = std::move(bigger);
-            bytes_ = buffer_.get();
             capacity_ = size;
         } else if (start_ > 0 && kept > 0) {
             std::memmove(buffer_.get(), data(), kept);

@@ -64,8 +64,6 @@ void release_all()
     }
     for (size_t i = 0; i < p.text_blocks.size(); ++i)
         free_block(p.text_blocks[i], p.text_block_sizes[i]);
-    for (const file_mapping& mapping : p.mapped_files)
-        unmap_file(mapping);
     p = item_pool{};
 }
 
@@ -93,12 +91,6 @@ void free_item(item* e)
     CARDWRIGHT_POISON(e, sizeof(item));
     if (--p.live == 0)
         release_all();
-}
-
-void keep_mapping_for_items(file_mapping mapping)
-{
-    if (mapping.data)
-        pool().mapped_files.push_back(mapping);
 }
 
 size_t live_item_count() { return pool().live; }

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -369,26 +368,6 @@ bool copy_by_reading(int in, int out, const char* path)
 }
 
 }  // namespace
-
-file_mapping map_file(int fd, const char* path)
-{
-    struct stat st {};
-    if (!allowed(file_op::map, path) || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0)
-        return {};
-    const auto size = static_cast<size_t>(st.st_size);
-    void* data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
-    if (data == MAP_FAILED)
-        return {};
-    // Read ahead at once: the reader goes through every byte in order.
-    ::madvise(data, size, MADV_WILLNEED);
-    return {static_cast<const unsigned char*>(data), size};
-}
-
-void unmap_file(file_mapping mapping)
-{
-    if (mapping.data)
-        ::munmap(const_cast<unsigned char*>(mapping.data), mapping.size);
-}
 
 std::error_code copy_file_durable(const std::string& from, const std::string& to)
 {

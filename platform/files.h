@@ -13,11 +13,10 @@ void sleep_ms(unsigned milliseconds);
 // Deletes a file named in UTF-16 (the form in which the system names files to delete).
 bool delete_file(const char16_t* path);
 
-// The system calls through which the user's files are saved (and elements.bin mapped to be
-// read). Each passes the fault hook of platform_state first, so that tests can fail any of
-// them (a full disk) or end the process at any of them (a crash) without touching the code
-// that saves.
-enum class file_op { write, fsync, rename, unlink, sync_directory, copy, lock, create, map };
+// The system calls through which the user's files are saved. Each passes the fault hook of
+// platform_state first, so that tests can fail any of them (a full disk) or end the process
+// at any of them (a crash) without touching the code that saves.
+enum class file_op { write, fsync, rename, unlink, sync_directory, copy, lock, create };
 
 // The size of the file at `path`, 0 when there is none or it cannot be measured.
 std::uintmax_t file_size_or_zero(const std::string& path);
@@ -111,18 +110,6 @@ bool is_temporary_name(const std::string& name);
 // Removes the temporary files that an atomic_file interrupted by a crash left in `dir`.
 // Only call it while no other process can be writing there, and after recover_commit.
 void remove_stale_temporaries(const std::string& dir);
-
-// A file's bytes mapped read-only into memory; none when `data` is null.
-struct file_mapping {
-    const unsigned char* data = nullptr;  // the file's first byte
-    size_t size = 0;  // the file's size when it was mapped
-};
-// Maps the whole regular file open on `fd`, or returns none (an empty file, a pipe, a file
-// system that cannot map; the hook's file_op::map). The bytes stay valid after `fd` is closed
-// and after the file is replaced by a rename, since the mapping keeps the old file; only a
-// rewrite of the same file in place would change or cut them, which no save here does.
-file_mapping map_file(int fd, const char* path);
-void unmap_file(file_mapping mapping);
 
 // Copies `from` to `to` through an atomic_file: the copy appears whole and durable, or not at
 // all. The copy is a file of its own (a reflink where the file system has them, else a copy

@@ -33,7 +33,6 @@ mutations=(
     'held_reviews_not_saved|session/saving.cpp|s/^    static_cast<void>(append_held_reviews());$//|test_session|ReviewLogTest.*'
     'read_only_saved|session/saving.cpp|s/if (d.read_only)/if (false \&\& d.read_only)/|test_session|LifecycleTest.*'
     'pass_percent_grade|session/statistics.cpp|s/if (e->gr < 3)/if (e->gr <= 3)/|test_session|StatisticsTest.*'
-    'mapping_freed_under_items|database/file_pieces.cpp|s/if (!mapping_kept_)/if (true)/|test_database|*ItemStore*'
     'binfile_repetitions_bound|database/binfile.cpp|s/if (e->rp >= 128)/if (e->rp > 128)/|test_database|BinfileTest.*'
     'backups_kept_one_less|database/backups.cpp|s/if (unprotected <= backups_kept)/if (unprotected < backups_kept)/|test_database|BackupTest.*'
     'xml_depth|formats/xml_scan.h|s/max_category_depth = 63;/max_category_depth = 64;/|test_formats|XmlTest.*'

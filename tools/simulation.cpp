@@ -1,7 +1,6 @@
 #include "simulation.h"
 
 #include <algorithm>
-#include <charconv>
 
 #include <chrono>
 #include <cmath>
@@ -88,14 +87,7 @@ std::array<learnt_cases, 6> tally_learnt_cases()
     return learnt;
 }
 
-uint32_t item_index(const item* e)
-{
-    const std::string_view q = e->question.view();
-    uint32_t index = 0;
-    if (!q.empty())
-        std::from_chars(q.data() + 1, q.data() + q.size(), index);
-    return index;
-}
+uint32_t item_index(const item* e) { return static_cast<uint32_t>(std::strtoul(e->question.c_str() + 1, nullptr, 10)); }
 
 void run_program(simulation_result& result, learner& person, bool learning)
 {

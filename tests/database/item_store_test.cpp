@@ -1,8 +1,6 @@
-// Item records from the store's chunks and texts in place in the file's mapping, or in the load's
-// text blocks where the file cannot be mapped: what was read stays right through edits,
-// deletions, new items and the file's replacement, and a file read piece by piece gives every
+// Item records from the store's chunks and texts in the load's text blocks: what was read stays
+// right through edits, deletions and new items, and a file read piece by piece gives every
 // record whole wherever a piece ends inside it.
-#include <cerrno>
 #include <random>
 #include <tuple>
 #include <utility>
@@ -38,17 +36,8 @@ texts list_texts()
     return all;
 }
 
-// How load_bin gets to read the file.
-enum class reading { mapped, in_pieces };
-
-class ItemStoreTest : public open_database_test, public ::testing::WithParamInterface<reading> {
+class ItemStoreTest : public open_database_test {
 protected:
-    void SetUp() override
-    {
-        open_database_test::SetUp();
-        if (GetParam() == reading::in_pieces)
-            fail_file_operations({{file_op::map, "", ENODEV}});
-    }
     std::string bin() const { return dir.file("elements.bin"); }
     void reload()
     {
@@ -62,11 +51,7 @@ protected:
 
 }  // namespace
 
-INSTANTIATE_TEST_SUITE_P(Reading, ItemStoreTest, ::testing::Values(reading::mapped, reading::in_pieces),
-    [](const auto& info) { return info.param == reading::mapped ? std::string("Mapped") : std::string("InPieces"); });
-
-// reload() replaces the file while the items still refer to the one it replaces.
-TEST_P(ItemStoreTest, TextsReadFromTheFileSurviveEditsDeletionsAndNewItems)
+TEST_F(ItemStoreTest, TextsReadFromTheFileSurviveEditsDeletionsAndNewItems)
 {
     std::mt19937 random(21);
     // Several megabytes, with the longest texts a file can hold among them.
@@ -77,7 +62,6 @@ TEST_P(ItemStoreTest, TextsReadFromTheFileSurviveEditsDeletionsAndNewItems)
     const texts written = list_texts();
     reload();
     ASSERT_EQ(std::tuple(list_texts(), live_item_count()), std::tuple(written, 3000u));
-    ASSERT_EQ(db().items.mapped_files.size(), GetParam() == reading::mapped ? 1u : 0u);
 
     for (int step = 0; step < 4000; ++step) {
         const std::vector<const item*> all = scheduled_items();
@@ -114,7 +98,7 @@ TEST_P(ItemStoreTest, TextsReadFromTheFileSurviveEditsDeletionsAndNewItems)
     EXPECT_EQ(live_item_count(), 0u);
 }
 
-TEST_P(ItemStoreTest, ARecordAcrossTheEndOfAPieceIsReadWhole)
+TEST_F(ItemStoreTest, ARecordAcrossTheEndOfAPieceIsReadWhole)
 {
     constexpr size_t piece = size_t{1} << 20;
     const std::string start = root_file();
