@@ -35,13 +35,10 @@ TEST_F(CategoryDialog, TheTreeShowsTheForestWithCountsBelowEachCategory)
     const uint16_t verbs = add_category("Verbs", french);
     const uint16_t maths = add_category("Maths", 0);
     // French: 3 items, 1 due today, 2 queued; Verbs below it: 2 items, 1 due.
-    add_item(french, 0);
-    add_item(french, 4);
-    add_item(french, 9);
+    for (const auto& [c, days] : {std::pair{french, 0}, {french, 4}, {french, 9}, {verbs, -2}, {verbs, 1}})
+        add_item(c, days);
     add_pending(french);
     add_pending(french);
-    add_item(verbs, -2);
-    add_item(verbs, 1);
 
     category_selection_dialog d(&record, &record.acs1, true, &new_item_category);
     EXPECT_EQ(d.windowTitle(), QStringLiteral("Category Selection"));

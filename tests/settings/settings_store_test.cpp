@@ -60,16 +60,11 @@ TEST_F(SettingsStore, ValuesWrittenAreReadBackWithTheirNamesAndTypes)
 
 TEST_F(SettingsStore, DamagedValuesLeaveTheDefaults)
 {
-    {
-        QSettings raw(settings_file(), QSettings::NativeFormat);
-        raw.setValue("pathtodatadir", "");
-        raw.setValue("qcleartype", "yes please");
-        raw.setValue("acleartype", "99999999999");
-        raw.setValue("qfontsize", "-12");
-        raw.setValue("qfontface", QString(200, QLatin1Char('x')));
-        raw.setValue("acs1", QByteArray(max_category_set_bytes + 1, '\xff'));
-        raw.setValue("acs4", QByteArray(max_category_set_bytes, '\x01'));
-    }
+    for (const auto& [key, value] : std::initializer_list<std::pair<const char*, QVariant>>{{"pathtodatadir", ""},
+             {"qcleartype", "yes please"}, {"acleartype", "99999999999"}, {"qfontsize", "-12"},
+             {"qfontface", QString(200, QLatin1Char('x'))}, {"acs1", QByteArray(max_category_set_bytes + 1, '\xff')},
+             {"acs4", QByteArray(max_category_set_bytes, '\x01')}})
+        QSettings(settings_file(), QSettings::NativeFormat).setValue(key, value);
     settings s;
     load_settings(&s);
     EXPECT_EQ(std::tuple(s.pathtodatadir, s.qcleartype, s.acleartype, s.qfontsize, s.qfontface, s.acs1),
