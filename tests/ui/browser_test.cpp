@@ -77,7 +77,7 @@ TEST_F(Browser, RowsAreTheDatabaseAndEachHeaderSortsByItsColumnsKey)
 {
     generate(150);
     item* shown = add_item("<i>Bild</i><img>pics/a.png</img>", "<snd>s.mp3</snd>Ton", 0, 3);
-    add_pending("queued", "later");
+    add_test_pending(0, "queued", "later");
     browse([&](browser_window* b) {
         QTableView* view = b->view(browse_kind::scheduled);
         browser_model* model = b->model(browse_kind::scheduled);
@@ -242,7 +242,7 @@ TEST_F(Browser, TheButtonsMoveRescheduleAndForgetTheSelection)
     item* laufen = add_item("laufen", "to run", deutsch, 9);
     laufen->rp = 6;
     item* haus = add_item("Haus", "house", deutsch, 3);
-    add_pending("queued", "b");
+    add_test_pending(0, "queued", "b");
     // A grade that could be undone, until the list it would restore changes.
     add_item("graded", "a");
     show_main_screen();

@@ -31,20 +31,13 @@ protected:
         click_file_menu_entry(w, entry);
         EXPECT_TRUE(seen);
     }
-    static QStringList column(const QTableWidget* table, int c)
-    {
-        QStringList texts;
-        for (int r = 0; r < table->rowCount(); ++r)
-            texts << (table->item(r, c) ? table->item(r, c)->text() : QString());
-        return texts;
-    }
     temp_dir files;
 };
 
 TEST_F(Exchange, ImportShowsThePreviewTakesTheMappingAndReportsWhatItDid)
 {
-    add_pending("Hund", "dog");
-    add_pending("Maus", "mouse");
+    add_test_pending(0, "Hund", "dog");
+    add_test_pending(0, "Maus", "mouse");
     const std::string path = files.file("words.csv");
     write_file(path, "Deck;Front;Back\nTiere;Hund;dog\nTiere::Haus;Katze;cat\nTiere;;no question\nTiere;Maus;mouse\n");
     in_dialog("import_action", "import_path", path, [](QWidget* dialog) {
@@ -53,16 +46,13 @@ TEST_F(Exchange, ImportShowsThePreviewTakesTheMappingAndReportsWhatItDid)
         auto* category = child<QComboBox>(dialog, "category_column");
         // The first row names the columns: recognised, and the mapping follows the names.
         ASSERT_TRUE(header->isChecked());
-        EXPECT_EQ(column(table, 1), (QStringList{"Hund", "Katze", "", "Maus"}));
+        EXPECT_EQ(column_texts(table, 1), (QStringList{"Hund", "Katze", "", "Maus"}));
         EXPECT_TRUE(child<QComboBox>(dialog, "question_column")->currentIndex() == 1 && category->currentText() == "Column 1: Deck");
         // Unticked from the keyboard, the first row is an item again.
-        for (int i = 0; i < 10 && QApplication::focusWidget() != header; ++i)
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        ASSERT_EQ(QApplication::focusWidget(), header);
+        tab_to(QStringLiteral("header_check"));
         QTest::keyClick(header, Qt::Key_Space);
-        EXPECT_EQ(column(table, 1).value(0), QStringLiteral("Front"));
+        EXPECT_EQ(column_texts(table, 1).value(0), QStringLiteral("Front"));
         QTest::keyClick(header, Qt::Key_Space);
-        // The user moves the category to "None" by keys.
         category->setFocus();
         QTest::keyClick(category, Qt::Key_Up);
         EXPECT_EQ(category->currentIndex(), 0);
@@ -86,7 +76,7 @@ TEST_F(Exchange, APackageShowsItsDecksAndNotesBeforeItIsImported)
     in_dialog("import_action", "import_path", p.build(files.path()), [](QWidget* dialog) {
         auto* table = child<QTableWidget>(dialog, "preview_table");
         EXPECT_EQ(table->horizontalHeaderItem(1)->text(), QStringLiteral("Notes"));
-        EXPECT_EQ(column(table, 0) + column(table, 1), (QStringList{"Sprachen", "Sprachen::Deutsch", "1", "2"}));
+        EXPECT_EQ(column_texts(table, 0) + column_texts(table, 1), (QStringList{"Sprachen", "Sprachen::Deutsch", "1", "2"}));
         EXPECT_TRUE(child<QLabel>(dialog, "import_status")->text().startsWith(QStringLiteral("A package of 3 notes in 2 decks")));
     });
     EXPECT_TRUE(pending_count() == 0u && recorded_messages().empty());
@@ -106,9 +96,7 @@ TEST_F(Exchange, ExportProposesANameKeepsItsFormInStepAndTellsAFailure)
         // keys gives the name its extension.
         QTest::keyClicks(path, typed);
         EXPECT_EQ(format->currentIndex(), 1);
-        for (int i = 0; i < 2; ++i)
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        ASSERT_EQ(QApplication::focusWidget(), format);
+        tab_to(QStringLiteral("format_combo"));
         QTest::keyClick(format, Qt::Key_Up);
         EXPECT_EQ(path->text(), QString::fromStdString(files.file("cards.txt")));
         QTest::keyClick(format, Qt::Key_Down);

@@ -69,11 +69,9 @@ TEST_F(Instance, TheProgramKeepsOneCopyLogsItsFramesAndSavesOnSigterm)
         return frame.size() == 3;
     }));
     const int64_t seen = now_ns(CLOCK_REALTIME);
-    bool wall_read = false, cpu_read = false, all_read = false;
-    const qint64 wall = frame[0].toLongLong(&wall_read);
-    const qint64 cpu = frame[1].toLongLong(&cpu_read);
-    const qint64 all = frame[2].toLongLong(&all_read);
-    EXPECT_TRUE(wall_read && cpu_read && all_read && wall >= started && wall <= seen) << frame.join(' ').toStdString();
+    bool read[3] = {};
+    const qint64 wall = frame[0].toLongLong(&read[0]), cpu = frame[1].toLongLong(&read[1]), all = frame[2].toLongLong(&read[2]);
+    EXPECT_TRUE(read[0] && read[1] && read[2] && wall >= started && wall <= seen) << frame.join(' ').toStdString();
     // The main thread's own time: some work was done, never more than the time since the start;
     // every thread's holds more (the network's cases load on another).
     EXPECT_TRUE(cpu > 0 && cpu <= seen - started && all > cpu) << frame.join(' ').toStdString();

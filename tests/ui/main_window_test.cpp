@@ -57,7 +57,7 @@ TEST_F(MainWindow, TheMainButtonsFollowWhatTheCollectionHolds)
     EXPECT_TRUE(question_shown().startsWith(QStringLiteral("MobileCardwright PPC_1.3.9\nReviews for today: 0\n")));
 
     add_item("later", "a", 0, 300);
-    add_pending("queued", "b");
+    add_test_pending(0, "queued", "b");
     show_main_screen();
     EXPECT_EQ(main_buttons(), "-+++");
     EXPECT_TRUE(question_shown().contains(QStringLiteral("Queue: 1\n")));

@@ -19,23 +19,11 @@ protected:
         const QTreeWidgetItem* r = row(name);
         return r ? r->text(1) + " " + r->text(2) + " " + r->text(3) : QString();
     }
-    // Tab from where the focus is until the widget of that name has it.
-    static void tab_to(const QString& name)
-    {
-        for (int i = 0; i < 12 && QApplication::focusWidget()->objectName() != name; ++i)
-            press(Qt::Key_Tab);
-        ASSERT_EQ(QApplication::focusWidget()->objectName(), name);
-    }
-    // The category dialog that Add opens, taken with Return; then an item typed and added by keys.
-    void add_by_keys(const QString& question)
+    // The add screen, reached once the category dialog was taken; what it adds is its own test's.
+    void leave_add_screen()
     {
         QTRY_COMPARE(ui().pass.mode(), screen_mode::add);
         activate();
-        w->question_box->setFocus();
-        type(question);
-        press(Qt::Key_Tab);
-        type(QStringLiteral("answer"));
-        press(Qt::Key_4, Qt::ControlModifier);
         press(Qt::Key_Escape);
     }
     // The next name dialog gets `text` typed over its offer and Return.
@@ -76,7 +64,6 @@ TEST_F(Overview, AnEmptyCollectionExplainsWhereTheDataIsAndItsWaysToBeginWork)
     tab_to(QStringLiteral("welcome_open_folder"));
     press(Qt::Key_Space);
     EXPECT_EQ(media_log(), std::vector<std::string>{"folder " + dir.toStdString()});
-    // Import opens its dialog.
     QString opened;
     on_next_modal([&opened](QWidget* dialog) {
         opened = dialog->objectName();
@@ -90,8 +77,7 @@ TEST_F(Overview, AnEmptyCollectionExplainsWhereTheDataIsAndItsWaysToBeginWork)
     EXPECT_EQ(QApplication::focusWidget()->accessibleName(), QStringLiteral("Add New Items"));
     on_next_modal([](QWidget* dialog) { QTest::keyClick(dialog, Qt::Key_Return); });
     press(Qt::Key_Space);
-    add_by_keys(QStringLiteral("Hund"));
-    ASSERT_EQ(db().item_count, 1u);
+    leave_add_screen();
     on_next_modal([](QWidget* dialog) {
         EXPECT_EQ(dialog->objectName(), QStringLiteral("welcome_dialog"));
         on_next_modal([](QWidget* categories) { QTest::keyClick(categories, Qt::Key_Return); });
@@ -100,9 +86,9 @@ TEST_F(Overview, AnEmptyCollectionExplainsWhereTheDataIsAndItsWaysToBeginWork)
     activate();
     press(Qt::Key_H, Qt::AltModifier);  // Help > Getting Started by its mnemonics
     QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_G);
-    add_by_keys(QStringLiteral("Katze"));
-    EXPECT_EQ(db().item_count, 2u);
+    leave_add_screen();
     // Once something is stored, the tree takes the page's place.
+    add_item("Hund", "dog", 0, 3);
     show_main_screen();
     EXPECT_TRUE(pages->currentWidget() == tree() && w->status_line->text() == status);
     db().read_only = true;
@@ -119,7 +105,7 @@ TEST_F(Overview, TheTreeCountsEachCategoryAndItsKeysReviewThere)
     add_item("venir", "to come", verbs, -2);
     add_item("Haus", "house", languages, 5);
     add_item("2+2", "4", add_category("Maths", -1), 3);
-    add_pending("faire", "to do", verbs);
+    add_test_pending(verbs, "faire", "to do");
     show_main_screen();
     EXPECT_EQ(tree()->headerItem()->text(2), QStringLiteral("Due today"));
     EXPECT_EQ(figures(QStringLiteral("Languages")), QStringLiteral("3 2 1"));
@@ -167,7 +153,6 @@ TEST_F(Overview, TheMenuAndKeysMakeRenameAndDeleteCategoriesAndTheTreeFollows)
     show_main_screen();
     tree()->setFocus();
     tree()->setCurrentItem(row(QStringLiteral("Languages")));
-
     // New, under the chosen category, by the menu's mnemonic; the new row is chosen.
     answer_name(QStringLiteral("Nouns"));
     menu_entry(Qt::Key_N);

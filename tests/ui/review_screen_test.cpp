@@ -321,8 +321,8 @@ TEST_F(ReviewScreen, AHeldButtonAsksForTheCategoriesOfItsPassAndTheKeyboardDoesN
     const uint16_t french = add_category("French", 0);
     add_item("bonjour", "hello", french);
     add_item("2+2", "4");
-    add_pending("salut", "hi", french);
-    add_pending("3+3", "6");
+    add_test_pending(french, "salut", "hi");
+    add_test_pending(0, "3+3", "6");
     const struct {
         QPushButton* button;
         screen_mode mode;

@@ -222,9 +222,7 @@ TEST_F(Closing, RestoreBackupListsTheBackupsAsksFirstAndMarksTheWayBack)
     QStringList rows;
     auto choose_second = [&rows](QWidget* dialog) {
         auto* table = child<QTableWidget>(dialog, "backup_table");
-        rows.clear();
-        for (int r = 0; r < table->rowCount(); ++r)
-            rows << table->item(r, 1)->text();
+        rows = column_texts(table, 1);
         QTest::keyClick(table, Qt::Key_Down);
         QTest::keyClick(table, Qt::Key_Return);
     };

@@ -135,8 +135,7 @@ TEST_F(SyncWindowTest, TheLosingTextIsShownAndCanBeTakenInstead)
         auto* browser = qobject_cast<browser_window*>(dialog);
         on_next_modal([&](QWidget* inner) {
             QTableWidget* table = static_cast<conflicts_dialog*>(inner)->table();
-            for (const int c : {1, 3})
-                listed << (table->item(0, c) ? table->item(0, c)->text() : QString());
+            listed = column_texts(table, 1) + column_texts(table, 3);
             QTest::mouseClick(child<QPushButton>(inner, "conflicts_take"), Qt::LeftButton);
             EXPECT_EQ(table->rowCount(), 0);
             inner->close();

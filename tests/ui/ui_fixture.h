@@ -57,6 +57,15 @@ T* child(QWidget* parent, const char* name)
     return found;
 }
 
+// The texts of a table's column, an empty cell as "".
+inline QStringList column_texts(const QTableWidget* table, int c)
+{
+    QStringList texts;
+    for (int r = 0; r < table->rowCount(); ++r)
+        texts << (table->item(r, c) ? table->item(r, c)->text() : QString());
+    return texts;
+}
+
 // Types `text` over the box of that name in File > Settings... and confirms with Return.
 inline void type_in_settings(main_window* w, const char* box, const QString& text)
 {
@@ -108,10 +117,6 @@ protected:
     {
         return add_test_item(static_cast<uint16_t>(day_number(0) + days), ctgr, 0, question, answer);
     }
-    static pending_item* add_pending(const std::string& question, const std::string& answer, uint16_t ctgr = 0)
-    {
-        return add_test_pending(ctgr, question, answer);
-    }
 
     void key(Qt::Key k) { QTest::keyClick(client(), k); }
     // A key or a text as the keyboard sends them: to the widget that has the focus.
@@ -124,6 +129,13 @@ protected:
     {
         ASSERT_NE(QApplication::focusWidget(), nullptr);
         QTest::keyClicks(QApplication::focusWidget(), text);
+    }
+    // Tab from where the focus is until the widget of that name has it.
+    static void tab_to(const QString& name)
+    {
+        for (int i = 0; i < 12 && QApplication::focusWidget()->objectName() != name; ++i)
+            press(Qt::Key_Tab);
+        ASSERT_EQ(QApplication::focusWidget()->objectName(), name);
     }
     // Types into `widget`; letters past ASCII come as the keys of a keyboard that has them.
     static void type_into(QWidget* widget, const QString& text)
@@ -239,7 +251,7 @@ protected:
         const uint16_t german = add_category("Deutsch", 0);
         add_item("Hund", "der Hund", german, 0)->ivl = 3;  // reviewed before: its next grade counts for retention
         add_item("Katze", "die Katze", german, 3);
-        add_pending("Maus", "die Maus", german);
+        add_test_pending(german, "Maus", "die Maus");
         show_main_screen();
     }
 
