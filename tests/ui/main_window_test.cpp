@@ -124,18 +124,14 @@ TEST_F(MainWindow, TheMenusNameAKeyForEveryActionEachEntryHasItsOwnMnemonicAndF1
 {
     for (QMenu* menu : w->menuBar()->findChildren<QMenu*>())
         expect_unique_mnemonics(menu, menu->title(), true);
-    const struct {
-        const char* name;
-        const char* key;
-    } entries[] = {{"reviews_action", "Return"}, {"add_action", "Ins"}, {"queue_action", "Ctrl+U"},
-        {"force_action", "Ctrl+F"}, {"answer_action", "Return, Space"}, {"skip_menu_action", "Ctrl+N"},
+    const std::pair<const char*, const char*> entries[] = {{"reviews_action", "Return"}, {"add_action", "Ins"},
+        {"queue_action", "Ctrl+U"}, {"force_action", "Ctrl+F"}, {"answer_action", "Return, Space"}, {"skip_menu_action", "Ctrl+N"},
         {"stop_menu_action", "Esc"}, {"replay_action", "Ctrl+R"}, {"help_action", "F1"}, {"browse_action", "Ctrl+B"},
-        {"import_action", "Ctrl+I"}, {"export_action", "Ctrl+E"}, {"statistics_action", "Ctrl+T"},
-        {"restore_action", "Ctrl+Shift+R"}};
-    for (const auto& e : entries) {
-        QAction* a = child<QAction>(w, e.name);
+        {"import_action", "Ctrl+I"}, {"export_action", "Ctrl+E"}, {"statistics_action", "Ctrl+T"}, {"restore_action", "Ctrl+Shift+R"}};
+    for (const auto& [name, key] : entries) {
+        QAction* a = child<QAction>(w, name);
         const QString shown = a->text().section(QLatin1Char('\t'), 1);
-        EXPECT_EQ(shown.isEmpty() ? a->shortcut().toString() : shown, QString::fromUtf8(e.key)) << e.name;
+        EXPECT_EQ(shown.isEmpty() ? a->shortcut().toString() : shown, QString::fromUtf8(key)) << name;
     }
     EXPECT_EQ(w->stop_action->text().remove(QLatin1Char('&')) + w->skip_action->text().remove(QLatin1Char('&')),
         QStringLiteral("  Stop    Skip  "));
@@ -190,13 +186,9 @@ TEST_F(MainWindowSettings, BoxFontsComeFromTheSettingsAndATypedDataPathIsExpande
     EXPECT_TRUE((question.styleStrategy() & QFont::NoAntialias) && (answer.styleStrategy() & QFont::PreferAntialias));
     EXPECT_EQ(answer.families().value(0), QStringLiteral("DejaVu Serif"));
 
-    const QString home = QDir::homePath() + QLatin1Char('/');
-    const struct {
-        const char* typed;
-        const char* folder;  // under home
-    } cases[] = {{"~/flashcards/german", "flashcards/german/"}, {"cards", "cards/"}, {"~", ""}};
-    for (const auto& c : cases) {
-        type_in_settings(w, "data_path", QString::fromUtf8(c.typed));
-        EXPECT_EQ(ui().settings_record->pathtodatadir, home + QString::fromUtf8(c.folder)) << c.typed;
+    // Each typed path, and the folder under home it names.
+    for (const auto& [typed, folder] : {std::pair{"~/flashcards/german", "flashcards/german/"}, {"cards", "cards/"}, {"~", ""}}) {
+        type_in_settings(w, "data_path", QString::fromUtf8(typed));
+        EXPECT_EQ(ui().settings_record->pathtodatadir, QDir::homePath() + QLatin1Char('/') + QString::fromUtf8(folder)) << typed;
     }
 }

@@ -72,9 +72,6 @@ TEST_F(StatisticsWindow, TellsWhenGradesGiveNothingToLengthenWith)
 
 TEST(StatisticsAxes, TicksFallOnRoundNumbers)
 {
-    const struct {
-        double top, step;
-    } cases[] = {{0, 1}, {4, 1}, {7, 2}, {30, 10}, {365, 100}, {1.0, 0.2}, {2047, 500}, {12000, 5000}};
-    for (const auto& c : cases)
-        EXPECT_DOUBLE_EQ(round_tick_step(c.top), c.step) << c.top;
+    for (const auto& [top, step] : {std::pair{0.0, 1.0}, {4, 1}, {7, 2}, {30, 10}, {365, 100}, {1.0, 0.2}, {2047, 500}, {12000, 5000}})
+        EXPECT_DOUBLE_EQ(round_tick_step(top), step) << top;
 }

@@ -266,16 +266,12 @@ protected:
                 at(menu, QStringLiteral("menu ") + entry->text());
                 menu->hide();
             }
-        const struct {
-            const char* where;
-            Qt::Key key;
-            Qt::KeyboardModifiers modifiers;
-        } dialogs[] = {{"browser", Qt::Key_B, Qt::ControlModifier}, {"import", Qt::Key_I, Qt::ControlModifier},
-            {"export", Qt::Key_E, Qt::ControlModifier}, {"statistics", Qt::Key_T, Qt::ControlModifier},
-            {"settings", Qt::Key_Comma, Qt::ControlModifier}, {"keys and grades", Qt::Key_F1, Qt::NoModifier},
-            {"about", Qt::Key_Slash, Qt::AltModifier}};
-        for (const auto& d : dialogs)
-            in_next_dialog(d.where, at, [&] { QTest::keyClick(w, d.key, d.modifiers); });
+        const std::tuple<const char*, Qt::Key, Qt::KeyboardModifiers> dialogs[] = {{"browser", Qt::Key_B, Qt::ControlModifier},
+            {"import", Qt::Key_I, Qt::ControlModifier}, {"export", Qt::Key_E, Qt::ControlModifier},
+            {"statistics", Qt::Key_T, Qt::ControlModifier}, {"settings", Qt::Key_Comma, Qt::ControlModifier},
+            {"keys and grades", Qt::Key_F1, Qt::NoModifier}, {"about", Qt::Key_Slash, Qt::AltModifier}};
+        for (const auto& [where, key, modifiers] : dialogs)
+            in_next_dialog(where, at, [&] { QTest::keyClick(w, key, modifiers); });
         in_next_dialog("category selection", at, [&] { QTest::mouseClick(w->review_button, Qt::RightButton); });
         in_next_dialog("fonts", at, [&] { run_command(w, cmd_fonts); });
 
