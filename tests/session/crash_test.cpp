@@ -15,11 +15,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string copy_of(const temp_dir& from, const temp_dir& to)
-{
-    fs::copy(from.path(), to.path(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-    return to.path();
-}
+// A new directory holding what `from` holds now.
+struct copy_of : temp_dir {
+    explicit copy_of(const std::string& from) { fs::copy(from, path(), fs::copy_options::recursive | fs::copy_options::overwrite_existing); }
+};
 
 using CrashTest = clean_state_test;
 
@@ -108,8 +107,7 @@ TEST_F(CrashTest, AKillOrAFailureAtAnyFileOperationOfTheCloseLeavesTheOldOrTheNe
     for (const session_kind kind : {session_kind::takes_from_queue, session_kind::empties_queue, session_kind::adds_only,
              session_kind::deletes_from_queue}) {
         const std::string session = "in session " + std::to_string(static_cast<int>(kind));
-        temp_dir done;
-        copy_of(old_dir, done);
+        const copy_of done(old_dir.path());
         const int operations = kill_child_at(done.path(), -1, kind);
         ASSERT_TRUE(operations > 10 && operations < 250) << operations;
         const saved_set new_files = read_saved(done);
@@ -135,15 +133,13 @@ TEST_F(CrashTest, AKillOrAFailureAtAnyFileOperationOfTheCloseLeavesTheOldOrTheNe
         };
         for (int at = 0; at < operations; ++at) {
             const std::string killed = session + " after a kill at file operation " + std::to_string(at);
-            temp_dir work;
-            copy_of(old_dir, work);
+            const copy_of work(old_dir.path());
             ASSERT_EQ(kill_child_at(work.path(), at, kind), -1) << killed << " did not die";
             if (file_exists(work.file(commit_journal_name))) {
                 ++finished_by_recovery;
                 // A second crash while the next open finishes the commit, at each of its steps.
                 for (int again = 0;; ++again) {
-                    temp_dir twice;
-                    copy_of(work, twice);
+                    const copy_of twice(work.path());
                     if (kill_child_at(twice.path(), again, std::nullopt) != -1)
                         break;
                     expect_one_state(twice, killed + " and in the recovery at " + std::to_string(again));
@@ -153,8 +149,7 @@ TEST_F(CrashTest, AKillOrAFailureAtAnyFileOperationOfTheCloseLeavesTheOldOrTheNe
             if (kind != session_kind::takes_from_queue)
                 continue;
             const std::string failed = session + " with file operation " + std::to_string(at) + " failing";
-            temp_dir failing;
-            copy_of(old_dir, failing);
+            const copy_of failing(old_dir.path());
             queue_session(failing.path(), kind);
             fail_file_operations({{.error = ENOSPC, .at = at}});
             const deinit_result result = ma_deinit(close_mode::complete);

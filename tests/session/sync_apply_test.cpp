@@ -46,6 +46,7 @@ protected:
         deliver_other();
     }
 
+    temp_dir mine;  // this computer's data directory
     temp_dir folder;  // the sync folder as this computer sees it
     temp_dir other;  // the other computer's data directory
     temp_dir other_view;  // and its sync folder
@@ -58,25 +59,24 @@ protected:
 TEST_F(SyncApplyTest, AKillAtAnyFileOperationOfTheApplyLeavesEveryGradeOnce)
 {
     other_sessions(3);
-    temp_dir whole;
-    open_at(whole, my_id, 2, 1, 9);
+    open_at(mine, my_id, 2, 1, 9);
     // The arrived due reviews moved the retention figures as the log now holding them gives.
     EXPECT_GT(retention_control_state().growth_log, 0.0f);
     EXPECT_EQ(retention_control_state(),
-        retention_control_of(standing_reviews(read_review_log(whole.file(review_log_name)).records)));
+        retention_control_of(standing_reviews(read_review_log(mine.file(review_log_name)).records)));
     const collection_image expected = image_of_open_database();
     close();
     ASSERT_EQ(expected.items.size(), 3u);
-    ASSERT_EQ(grade_lines(whole), 6u);
-    const std::string cases = read_file(whole.file("user_cases.bin"));
+    ASSERT_EQ(grade_lines(mine), 6u);
+    const std::string cases = read_file(mine.file("user_cases.bin"));
 
     int killed = 0;
     for (int at = 0;; ++at) {
         // Each start applies the logs, not a snapshot the start before left at its close.
         std::filesystem::remove(folder.file(snapshot_name(my_id)));
-        temp_dir mine;
+        temp_dir fresh;
         const int code = run_in_child([&] {
-            if (holds_any(ma_init(mine.path().c_str()), init_status::dir_not_accessible))
+            if (holds_any(ma_init(fresh.path().c_str()), init_status::dir_not_accessible))
                 return 2;
             ma_nn_init();
             kill_at_file_operation(at);
@@ -88,11 +88,11 @@ TEST_F(SyncApplyTest, AKillAtAnyFileOperationOfTheApplyLeavesEveryGradeOnce)
         ASSERT_EQ(code, -1) << at;
         ++killed;
         reset_process_state();
-        open_at(mine, my_id, 2, 1, 9);
+        open_at(fresh, my_id, 2, 1, 9);
         EXPECT_EQ(image_of_open_database(), expected) << at;
         close();
-        EXPECT_EQ(grade_lines(mine), 6u) << at;
-        EXPECT_EQ(read_file(mine.file("user_cases.bin")), cases) << at;
+        EXPECT_EQ(grade_lines(fresh), 6u) << at;
+        EXPECT_EQ(read_file(fresh.file("user_cases.bin")), cases) << at;
     }
     EXPECT_GT(killed, 10);
 }
@@ -101,7 +101,6 @@ TEST_F(SyncApplyTest, AKillAtAnyFileOperationOfTheApplyLeavesEveryGradeOnce)
 // are applied again, and their grades are not logged twice.
 TEST_F(SyncApplyTest, ARestoredBackupGetsTheRecordsAfterItAgainOnce)
 {
-    temp_dir mine;
     other_sessions(2);
     open_at(mine, my_id, 1, 20, 9);
     close();
@@ -123,7 +122,6 @@ TEST_F(SyncApplyTest, ARestoredBackupGetsTheRecordsAfterItAgainOnce)
 // the grade given here before them is not undone, and an arrived grade always stays.
 TEST_F(SyncApplyTest, AnArrivedGradeEndsWhatCanBeUndoneAndStays)
 {
-    temp_dir mine;
     other_sessions(1);
     other_session(1);
     open_at(mine, my_id, 1, 12, 8);
@@ -160,7 +158,6 @@ TEST_F(SyncApplyTest, AnUndoneGradeKeepsALaterMoveAndEditOnBothComputers)
     EXPECT_EQ(std::get<1>(there.items.at("one")), "/elsewhere");
     close();
     deliver_other();
-    temp_dir mine;
     open_at(mine, my_id);
     EXPECT_EQ(image_of_open_database(), there);
     close();
@@ -170,7 +167,6 @@ TEST_F(SyncApplyTest, AnUndoneGradeKeepsALaterMoveAndEditOnBothComputers)
 TEST_F(SyncApplyTest, ALosingEditIsKeptAndCanBeTakenInstead)
 {
     const auto answer_of_one = [] { return item_named("one")->answer.str(); };
-    temp_dir mine;
     other_sessions(1);
     open_at(other, other_id, 1, 2, 9);
     change_texts(item_named("one"), "one", "earlier, elsewhere");
@@ -201,7 +197,6 @@ TEST_F(SyncApplyTest, ALosingEditIsKeptAndCanBeTakenInstead)
 // and the renamed category become one, as on the computers that had the rename first.
 TEST_F(SyncApplyTest, ARenameOntoAPathMadeMeanwhileMergesTheTwo)
 {
-    temp_dir mine;
     open_at(other, other_id, 1, 1, 9);
     const category_made t = create_user_category("t", -1);
     static_cast<void>(add_reviewed(4, "in t", "answer", t.index));
@@ -232,7 +227,6 @@ TEST_F(SyncApplyTest, ARenameOntoAPathMadeMeanwhileMergesTheTwo)
 TEST_F(SyncApplyTest, GradeLinesTheDiskRefusesWaitAndGoInOnce)
 {
     other_sessions(3);
-    temp_dir mine;
     set_local_clock(2026, 2, 1, 9);
     fail_file_operations({{file_op::write, "reviews.log", ENOSPC}});
     EXPECT_FALSE(open(mine, folder.path(), my_id).conflicts.empty());

@@ -53,6 +53,9 @@ protected:
     temp_dir folder;  // the sync folder that computers a and b share
     temp_dir data_a;
     temp_dir data_b;
+    temp_dir view_b;  // b's laptop's own view, for changes that have not left it
+    temp_dir join_data;  // a computer that joins from a snapshot
+    temp_dir replay_view, replay_data;  // and one that replays every log instead
 };
 
 TEST_F(SyncJoinTest, ALogLosesOnlyOldRecordsThatEveryComputersSnapshotHolds)
@@ -83,7 +86,6 @@ TEST_F(SyncJoinTest, ALogLosesOnlyOldRecordsThatEveryComputersSnapshotHolds)
 
 TEST_F(SyncJoinTest, AChangeMadeBeforeTheSnapshotsButArrivingAfterItLosesAsItWouldInAReplay)
 {
-    temp_dir view_b;
     const auto edit_answer = [](const std::string& answer) {
         change_texts(db().head, db().head->question.str(), answer);
     };
@@ -97,10 +99,7 @@ TEST_F(SyncJoinTest, AChangeMadeBeforeTheSnapshotsButArrivingAfterItLosesAsItWou
     close();
     // b's edit arrives after a's snapshot was written without it.
     fs::copy_file(view_b.file(change_log_name(computer_b)), folder.file(change_log_name(computer_b)));
-    temp_dir replay_view;
     copy_logs(folder, replay_view);
-    temp_dir replay_data;
-    temp_dir join_data;
     const sync_summary joined = open(join_data, folder.path(), joiner, 1);
     // Only b's edit arrives past the snapshot, and loses.
     EXPECT_EQ(std::tuple(joined.joined_from, joined.arrived, joined.conflicted), std::tuple(computer_a, 1u, 1u));
@@ -113,7 +112,6 @@ TEST_F(SyncJoinTest, AChangeMadeBeforeTheSnapshotsButArrivingAfterItLosesAsItWou
 
 TEST_F(SyncJoinTest, AComputerAwayHalfAYearStopsHoldingBackTrimsAndComesBackFromASnapshot)
 {
-    temp_dir view_b;  // b's laptop, whose last change never left it
     const auto deliver_all = [](const temp_dir& from, const temp_dir& to, uint64_t id) {
         deliver(from, to, change_log_name(id));
         deliver(from, to, snapshot_name(id));
@@ -149,15 +147,12 @@ TEST_F(SyncJoinTest, AJoinerFollowsTheSnapshotsRenamesAndWritesItsOwnSnapshotAtO
     close();
     // b made a category under x before the rename reached it.
     write_records(folder, computer_b, {{change_kind::category_make, {"x", "y"}, sync_clock_ms() - 1000}});
-    temp_dir replay_view;
     copy_logs(folder, replay_view);
-    temp_dir join_data;
     EXPECT_EQ(open(join_data, folder.path(), joiner, 1).joined_from, computer_a);
     EXPECT_TRUE(file_exists(folder.file(snapshot_name(joiner))));
     const collection_image joined = image_of_open_database();
     close();
     EXPECT_EQ(joined.categories, (std::set<std::string>{"/root", "/w", "/w/y"}));
-    temp_dir replay_data;
     EXPECT_EQ(image_after_open(replay_data, replay_view.path(), joiner, 1), joined);
 }
 
