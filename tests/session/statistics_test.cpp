@@ -70,9 +70,8 @@ TEST_F(StatisticsTest, AveragesAndRatesOverTheItems)
 
 TEST_F(StatisticsTest, TheStatusFiguresCountTheListsAndJudgeTheNetwork)
 {
-    add_test_item(0);
-    add_test_item(0);
-    add_test_item(3);
+    for (const uint16_t day : {0, 0, 3})
+        add_test_item(day);
     add_test_pending(0, "queued");
     statistics stats;
     compute_statistics(&stats);
@@ -87,12 +86,7 @@ TEST_F(StatisticsTest, TheStatusFiguresCountTheListsAndJudgeTheNetwork)
 
 review_record due_grade(uint16_t day, uint8_t grade)
 {
-    review_record r;
-    r.day = day;
-    r.interval_before = 5;
-    r.elapsed = 5;
-    r.grade = grade;
-    return r;
+    return {.day = day, .elapsed = 5, .interval_before = 5, .grade = grade};
 }
 
 }  // namespace
