@@ -3,6 +3,7 @@
 
 #include "ann/ann_files.h"
 #include "calendar/calendar.h"
+#include "exchange/column_names.h"
 #include "exchange/delimited.h"
 #include "exchange/text_decoding.h"
 #include "exchange/text_import.h"
@@ -279,6 +280,38 @@ TEST_F(TextImport, PreviewReadsOnlyTheFirstRows)
     ASSERT_TRUE(t.read);
     EXPECT_EQ(std::tuple(t.rows.size(), t.cut_short, t.row_lines[4]), std::tuple(size_t{5}, true, size_t{6}));
     EXPECT_EQ(t.column_names, (std::vector<std::string>{"front", "back"}));
+}
+
+struct proposal_case {
+    const char* text;
+    bool header;
+    column_mapping columns;
+};
+
+TEST(ImportPreview, AHeaderRowIsRecognisedAndItsCategoryColumnProposed)
+{
+    const proposal_case cases[] = {
+        // Names in English, German and French, any case, with blanks around them.
+        {"Front\tBack\tDeck\nHund\tdog\tTiere\n", true, {0, 1, 2}},
+        {"Kategorie;Frage;Antwort\nTiere;Hund;dog\n", true, {1, 2, 0}},
+        {" ANSWER ,question,Tags\ndog,Hund,animals\n", true, {1, 0, 2}},
+        {"Word;Translation;Category\nHund;dog;Tiere\n", true, {0, 1, 2}},
+        {"Cat\xC3\xA9gorie;Recto;Verso\nx;y;z\n", true, {1, 2, 0}},
+        {"\xC3\x9C" "bersetzung;Wort\ndog;Hund\n", true, {1, 0, no_column}},
+        // A first item whose words happen to be one role's names is an item, not a header.
+        {"question;Frage\nanswer;Antwort\n", false, {0, 1, no_column}},
+        {"Hund\tdog\nKatze\tcat\n", false, {0, 1, no_column}},
+        {"Deck\tdog\n", false, {0, 1, no_column}},
+        // The file's own "#columns:" line names them, so no record is a header.
+        {"#columns:Back\tFront\tTags\nHund\tdog\tx\n", false, {1, 0, 2}},
+        {"", false, {0, 1, no_column}},
+    };
+    for (const proposal_case& c : cases) {
+        SCOPED_TRACE(c.text);
+        const column_proposal p = propose_columns(parse_text_table(c.text, text_separator::detect));
+        EXPECT_EQ(std::tuple(p.header_row, p.columns.question, p.columns.answer, p.columns.category),
+            std::tuple(c.header, c.columns.question, c.columns.answer, c.columns.category));
+    }
 }
 
 }  // namespace
