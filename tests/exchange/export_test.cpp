@@ -55,8 +55,6 @@ protected:
     temp_dir second;
 };
 
-class ExportFailure : public exchange_test {};
-
 TEST_F(Export, XmlGivesBackTheSameItemsCategoriesAndScheduling)
 {
     db().time_of_start = 1768478400;
@@ -136,7 +134,7 @@ TEST_F(Export, TextFileComesBackThroughTheTextImport)
 }
 
 // The disk refuses a write part of the way: the error says why, and the file there stays.
-TEST_F(ExportFailure, AWriteRefusedAfterTheFirstChunksEndsWithItsReasonAndKeepsTheOldFile)
+TEST_F(Export, AWriteRefusedAfterTheFirstChunksEndsWithItsReasonAndKeepsTheOldFile)
 {
     // Some mebibytes, so that chunks reach the file before the limit stops one.
     for (int i = 0; i < 40000; ++i)

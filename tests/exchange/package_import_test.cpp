@@ -51,8 +51,6 @@ protected:
     std::string data_file(const std::string& name) const { return dir.file(name); }
 };
 
-class PackageMediaRoom : public exchange_test {};
-
 TEST_F(PackageImport, ReadsEveryFormWithDecksHtmlAndMedia)
 {
     for (const package_form form : {package_form::anki2, package_form::anki21, package_form::anki21b}) {
@@ -249,7 +247,7 @@ TEST_F(PackageImport, DamagedAndHostilePackagesChangeNothing)
     EXPECT_EQ(refused(bad_map.build(files.path())), exchange_problem_code::media_list_damaged);
 }
 
-TEST_F(PackageMediaRoom, PicturesStreamBeyondTheUnpackTotalAndStopAtTheFreeSpace)
+TEST_F(PackageImport, PicturesStreamBeyondTheUnpackTotalAndStopAtTheFreeSpace)
 {
     // One note naming three pictures of 200,000 bytes, and a fourth whose zip entry is a small
     // zstd frame that unpacks to 48 MiB: its claimed size says nothing of what it becomes.
@@ -295,9 +293,7 @@ TEST_F(PackageMediaRoom, PicturesStreamBeyondTheUnpackTotalAndStopAtTheFreeSpace
     }
 }
 
-class PackagePreview : public exchange_test {};
-
-TEST_F(PackagePreview, ListsEachDeckWithItsNotesAndImportsNothing)
+TEST_F(PackageImport, ThePreviewListsEachDeckWithItsNotesAndImportsNothing)
 {
     for (const package_form form : {package_form::anki2, package_form::anki21b}) {
         SCOPED_TRACE(static_cast<int>(form));
