@@ -47,11 +47,6 @@ TEST_F(GradingTest, NewItemTakesItsFirstIntervalFromTheNetwork)
     EXPECT_EQ(std::tuple(e->tmtrpt, e->stmtrpt, e->rp, e->livl, e->rllivl, e->gr, e->id),
         std::tuple(10 + e->ivl, 10 + e->ivl, 0, 0, 0, 5, 1768478400u + 10 * 86400));
     EXPECT_EQ(std::tuple(e->question.str(), e->answer.str()), std::tuple("question", "answer"));
-
-    // A failed first grade gives an item due today.
-    item* failed = create_item(0, "q", "a", 0);
-    EXPECT_EQ(std::tuple(failed->ivl, failed->tmtrpt), std::tuple(0, 10));
-    EXPECT_EQ(scheduled_items().front(), failed);
 }
 
 TEST_F(GradingTest, GradesMoveTheItemAndCountRepetitionsOnlyWhenDue)
