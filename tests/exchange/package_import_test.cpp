@@ -56,8 +56,7 @@ TEST_F(PackageImport, ReadsEveryFormWithDecksHtmlAndMedia)
     for (const package_form form : {package_form::anki2, package_form::anki21, package_form::anki21b}) {
         SCOPED_TRACE(static_cast<int>(form));
         free_pending_list();
-        std::remove(data_file("media/cat.jpg").c_str());
-        std::remove(data_file("media/miau.mp3").c_str());
+        std::filesystem::remove_all(data_file("media"));
         const import_summary s = import_package(sample(form).build(files.path()), {});
         ASSERT_TRUE(s.done) << log_text(s.error);
         EXPECT_EQ(std::tuple(s.added, s.media_copied, problems(s)), std::tuple(3u, 2u, std::vector<std::string>{}));
