@@ -98,10 +98,8 @@ TEST_F(Export, XmlRefusesAnItemTheReaderCouldNotTakeBackAndWritesNothing)
         std::tuple(false, "item_not_exportable \"a ]]> b </q> c\"", false));
 
     // A multi-line text that fills the screen's limit does not fit the reader's room for one.
-    free_item(db().head->next);
-    db().head->next = nullptr;
-    db().item_count = 1;
-    add_test_item(1, 0, 1, "q", std::string(8100, 'a') + "\n" + std::string(89, 'b'));
+    db().head->next->question = "q";
+    db().head->next->answer = std::string(8100, 'a') + "\n" + std::string(89, 'b');
     EXPECT_FALSE(export_xml(files.file("out.xml")).done);
 }
 
