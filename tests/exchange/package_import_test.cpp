@@ -19,6 +19,9 @@
 #include "exchange_fixture.h"
 #include "tools/package_builder.h"
 
+// Options are written with designated initializers: the fields left out keep their defaults.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
 namespace {
 
 using row = std::tuple<std::string, std::string, std::string>;
@@ -76,8 +79,7 @@ TEST_F(PackageImport, CarriesSchedulingOverWhenAskedAndQueuesNewCards)
     // The collection began 100 days before the database: its day 100 is the database's day 0.
     p.notes = {{1, "reviewed\x1f" "a", 1, 2, 112, 30, 7}, {2, "overdue\x1f" "a", 1, 2, 95, 400, 200},
         {3, "new\x1f" "a", 1, 0, 5, 0, 0}};
-    package_import_options keep;
-    keep.keep_scheduling = true;
+    const package_import_options keep{.keep_scheduling = true};
     go_to_day(3);
     const import_summary s = import_package(p.build(files.path()), keep);
     ASSERT_TRUE(s.done) << log_text(s.error);
@@ -125,8 +127,7 @@ TEST_F(PackageImport, OversizedPicturesAreLeftOutOfTheirNoteWhichComesWithTheRes
     const size_t big = 200000;
     p.media = {{"a.png", std::string(big, 'a')}, {"b.png", std::string(big, 'b')}, {"c.png", "small c"},
         {"d.png", std::string(big, 'd')}, {"e.png", "small e"}};
-    package_import_options options;
-    options.limits.max_entry_bytes = 131072;
+    const package_import_options options{.limits = {.max_entry_bytes = 131072}};
     const import_summary s = import_package(p.build(files.path()), options);
     ASSERT_TRUE(s.done) << log_text(s.error);
     EXPECT_EQ(std::tuple(s.added, s.media_copied, s.problems.size()), std::tuple(1u, 2u, size_t{3}));
@@ -211,12 +212,8 @@ TEST_F(PackageImport, DamagedAndHostilePackagesChangeNothing)
     EXPECT_EQ(refused(file("cut.apkg", bytes.substr(0, bytes.size() / 2))), exchange_problem_code::not_a_package);
 
     // A zip bomb: the collection unpacks past the limit given.
-    package_import_options small;
-    small.limits.max_total_bytes = 4096;
-    EXPECT_EQ(refused(good, small), exchange_problem_code::package_too_large);
-    small.limits = {};
-    small.limits.max_entries = 3;
-    EXPECT_EQ(refused(good, small), exchange_problem_code::too_many_files);
+    EXPECT_EQ(refused(good, {.limits = {.max_total_bytes = 4096}}), exchange_problem_code::package_too_large);
+    EXPECT_EQ(refused(good, {.limits = {.max_entries = 3}}), exchange_problem_code::too_many_files);
 
     std::string path = deck_package{}.build(files.path());
     {
@@ -280,10 +277,7 @@ TEST_F(PackageImport, PicturesStreamBeyondTheUnpackTotalAndStopAtTheFreeSpace)
         SCOPED_TRACE(c.what);
         std::filesystem::remove_all(dir.file("media"));
         free_pending_list();
-        package_import_options options;
-        options.limits.max_total_bytes = 256 << 10;
-        options.keep_free = c.keep_free;
-        const import_summary s = import_package(package, options);
+        const import_summary s = import_package(package, {.limits = {.max_total_bytes = 256 << 10}, .keep_free = c.keep_free});
         ASSERT_TRUE(s.done) << log_text(s.error);
         EXPECT_EQ(std::tuple(s.added, std::get<0>(queue_contents().at(0)), entries_starting(dir.file("media"), "")), std::tuple(1u, c.question, c.copied));
         ASSERT_EQ(s.problems.size(), c.problems);
