@@ -1,7 +1,6 @@
 #include <array>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <tuple>
 
@@ -155,15 +154,14 @@ TEST_F(RetentionControlGrading, FiguresAreWhatTheLogGivesThroughUndoAndReopening
         forgotten.append(reinterpret_cast<const char*>(record), review_record_size);
     }
     ASSERT_EQ(forgotten.size(), std::filesystem::file_size(copy.file(review_log_name)));
-    std::ofstream(copy.file(review_log_name), std::ios::binary).write(forgotten.data(), static_cast<std::streamsize>(forgotten.size()));
+    write_file(copy.file(review_log_name), forgotten);
     ASSERT_EQ(ma_init(copy.path().c_str()), init_status::from_bin);
     EXPECT_EQ(retention_control_state(), live);
     ASSERT_EQ(ma_deinit(close_mode::complete).status, deinit_status::done);
     const review_record lapse{.item_id = 1, .day = 70, .elapsed = 5, .interval_before = 5};
     unsigned char bytes[review_record_size];
     encode_review(lapse, bytes);
-    std::ofstream(dir.file(review_log_name), std::ios::binary | std::ios::app)
-        .write(reinterpret_cast<const char*>(bytes), review_record_size);
+    write_file(dir.file(review_log_name), read_file(dir.file(review_log_name)) + std::string(reinterpret_cast<char*>(bytes), sizeof bytes));
     ASSERT_EQ(ma_init(path.c_str()), init_status::from_bin);
     EXPECT_LT(retention_control_state().growth_log, live.growth_log);
 }
