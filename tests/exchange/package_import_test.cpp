@@ -51,7 +51,6 @@ protected:
         p.media = {{"cat.jpg", std::string("\xFF\xD8picture", 9)}, {"miau.mp3", "ID3 sound"}};
         return p;
     }
-    std::string data_file(const std::string& name) const { return dir.file(name); }
 };
 
 TEST_F(PackageImport, ReadsEveryFormWithDecksHtmlAndMedia)
@@ -59,7 +58,7 @@ TEST_F(PackageImport, ReadsEveryFormWithDecksHtmlAndMedia)
     for (const package_form form : {package_form::anki2, package_form::anki21, package_form::anki21b}) {
         SCOPED_TRACE(static_cast<int>(form));
         free_pending_list();
-        std::filesystem::remove_all(data_file("media"));
+        std::filesystem::remove_all(dir.file("media"));
         const import_summary s = import_package(sample(form).build(files.path()), {});
         ASSERT_TRUE(s.done) << log_text(s.error);
         EXPECT_EQ(std::tuple(s.added, s.media_copied, problems(s)), std::tuple(3u, 2u, std::vector<std::string>{}));
@@ -67,7 +66,7 @@ TEST_F(PackageImport, ReadsEveryFormWithDecksHtmlAndMedia)
             (std::vector<row>{{"<b>Hund</b> & Katze", "dog\nand cat\npets", "Sprachen::Deutsch"},
                 {"Bild <img>media/cat.jpg</img>", "<snd>media/miau.mp3</snd>miau", "Sprachen"},
                 {"plain", "<i>x</i> \xE2\x98\xBA", "Default"}}));
-        EXPECT_EQ(read_file(data_file("media/cat.jpg")) + read_file(data_file("media/miau.mp3")), std::string("\xFF\xD8pictureID3 sound", 18));
+        EXPECT_EQ(read_file(dir.file("media/cat.jpg")) + read_file(dir.file("media/miau.mp3")), std::string("\xFF\xD8pictureID3 sound", 18));
     }
     // The decks of three imports are one category tree.
     EXPECT_EQ(category_count(), 4u);  // root, Sprachen, Deutsch, Default
@@ -100,8 +99,8 @@ TEST_F(PackageImport, CarriesSchedulingOverWhenAskedAndQueuesNewCards)
 
 TEST_F(PackageImport, KeepsMediaOfTheSameNameApartAndCopiesOnlyWhatKeptItemsName)
 {
-    ASSERT_EQ(::mkdir(data_file("media").c_str(), 0755), 0);
-    write_file(data_file("media/cat.jpg"), "another picture");
+    ASSERT_EQ(::mkdir(dir.file("media").c_str(), 0755), 0);
+    write_file(dir.file("media/cat.jpg"), "another picture");
     deck_package p = sample(package_form::anki2);
     p.media["unused.png"] = "nobody names me";
     p.notes.push_back({104, "too short, no answer <img src=\"only-here.png\">", 1});
@@ -109,9 +108,9 @@ TEST_F(PackageImport, KeepsMediaOfTheSameNameApartAndCopiesOnlyWhatKeptItemsName
     const import_summary s = import_package(p.build(files.path()), {});
     ASSERT_TRUE(s.done) << log_text(s.error);
     EXPECT_EQ(s.media_copied, 2u);
-    EXPECT_EQ(std::pair(read_file(data_file("media/cat.jpg")), read_file(data_file("media/cat-2.jpg"))),
+    EXPECT_EQ(std::pair(read_file(dir.file("media/cat.jpg")), read_file(dir.file("media/cat-2.jpg"))),
         std::pair(std::string("another picture"), std::string("\xFF\xD8picture", 9)));
-    EXPECT_FALSE(file_exists(data_file("media/unused.png")) || file_exists(data_file("media/only-here.png")));
+    EXPECT_FALSE(file_exists(dir.file("media/unused.png")) || file_exists(dir.file("media/only-here.png")));
     EXPECT_EQ(std::get<0>(queue_contents()[1]), "Bild <img>media/cat-2.jpg</img>");
 
     // The same package again: the pictures are there already and nothing is copied.
@@ -132,9 +131,9 @@ TEST_F(PackageImport, OversizedPicturesAreLeftOutOfTheirNoteWhichComesWithTheRes
     ASSERT_TRUE(s.done) << log_text(s.error);
     EXPECT_EQ(std::tuple(s.added, s.media_copied, s.problems.size()), std::tuple(1u, 2u, size_t{3}));
     EXPECT_EQ(problems(s).at(0), "media_too_large at note 1 (picture) \"a.png\" size 200000 limit 131072");
-    EXPECT_EQ(std::tuple(std::get<0>(queue_contents()[0]), read_file(data_file("media/e.png")), file_exists(data_file("media/a.png"))),
+    EXPECT_EQ(std::tuple(std::get<0>(queue_contents()[0]), read_file(dir.file("media/e.png")), file_exists(dir.file("media/a.png"))),
         std::tuple("five <img>media/c.png</img><img>media/e.png</img>", "small e", false));
-    EXPECT_TRUE(entries_starting(data_file("media"), media_temporary_prefix).empty());
+    EXPECT_TRUE(entries_starting(dir.file("media"), media_temporary_prefix).empty());
 }
 
 TEST_F(PackageImport, AKillAtAnyPointLeavesNothingBehindOnceTheProgramHasStartedAgain)
@@ -145,10 +144,10 @@ TEST_F(PackageImport, AKillAtAnyPointLeavesNothingBehindOnceTheProgramHasStarted
         std::getenv("TMPDIR") ? std::optional<std::string>(std::getenv("TMPDIR")) : std::nullopt;
     ::setenv("TMPDIR", tmp.c_str(), 1);
     // What a copy by an earlier version, killed, left: an atomic file's temporary.
-    std::filesystem::create_directory(data_file("media"));
-    write_file(data_file("media/cat.jpg.tmp-Ab12Cd"), "cut short");
+    std::filesystem::create_directory(dir.file("media"));
+    write_file(dir.file("media/cat.jpg.tmp-Ab12Cd"), "cut short");
     remove_import_leftovers(init_status::new_database);
-    EXPECT_FALSE(file_exists(data_file("media/cat.jpg.tmp-Ab12Cd")));
+    EXPECT_FALSE(file_exists(dir.file("media/cat.jpg.tmp-Ab12Cd")));
 
     const std::string package = sample(package_form::anki21).build(files.path());
     int killed = 0;
@@ -163,10 +162,10 @@ TEST_F(PackageImport, AKillAtAnyPointLeavesNothingBehindOnceTheProgramHasStarted
         remove_import_leftovers(opened);
         SCOPED_TRACE("killed at file operation " + std::to_string(at));
         EXPECT_TRUE(entries_starting(tmp, scratch_prefix).empty() && entries_starting(dir.path(), scratch_prefix).empty()
-            && entries_starting(data_file("media"), media_temporary_prefix).empty());
+            && entries_starting(dir.file("media"), media_temporary_prefix).empty());
         // Pictures are there exactly for the items that came through.
         const bool saved = pending_count() == 3;
-        EXPECT_EQ(std::tuple(file_exists(data_file("media/cat.jpg")), file_exists(data_file("media/miau.mp3"))),
+        EXPECT_EQ(std::tuple(file_exists(dir.file("media/cat.jpg")), file_exists(dir.file("media/miau.mp3"))),
             std::tuple(saved, saved));
         if (code == 0)
             break;
@@ -201,7 +200,7 @@ TEST_F(PackageImport, DamagedAndHostilePackagesChangeNothing)
     add_test_pending(0, "mine", "kept");
     const auto refused = [&](const std::string& path, const package_import_options& options = {}) {
         const import_summary s = import_package(path, options);
-        EXPECT_EQ(std::tuple(s.done, s.added, pending_count(), category_count(), file_exists(data_file("media"))),
+        EXPECT_EQ(std::tuple(s.done, s.added, pending_count(), category_count(), file_exists(dir.file("media"))),
             std::tuple(false, 0u, 1u, 1u, false));
         return s.error.code;
     };
