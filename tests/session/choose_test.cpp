@@ -50,7 +50,8 @@ protected:
 
 TEST_F(ChooseTest, NegativeModeClearsTheRecentItemsAndNothingDueGivesNoneWithoutDrawing)
 {
-    EXPECT_TRUE(choose_next_item(nullptr, 0) == nullptr && choose_next_item(nullptr, -1) == nullptr);
+    EXPECT_EQ(choose_next_item(nullptr, 0), nullptr);
+    EXPECT_EQ(choose_next_item(nullptr, -1), nullptr);
     item* tomorrow = add_test_item(1);
     crt_srand(7);
     EXPECT_TRUE(choose_next_item(nullptr, 0) == nullptr && platform_globals().rand_seed == 7u);
