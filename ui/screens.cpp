@@ -156,6 +156,8 @@ void add_item(int grade)
         w.last_add_grade = grade;
         ++w.added_count;
         window->statusBar()->showMessage(QCoreApplication::translate("screens", "Added: %1").arg(w.added_count));
+        // A failed new item is due today: the count beside the message must say so at once.
+        show_status_line(window, count_due(0, nullptr), pending_count());
         window->question_box->setPlainText(QString());
         window->answer_box->setPlainText(QString());
         window->question_box->setFocus();

@@ -60,6 +60,7 @@ TEST_F(AddScreen, AddsIntoTheChosenCategoryByKeysAndButtonsAndCountsWhatWasAdded
     ASSERT_EQ(db().item_count, 1u);
     EXPECT_EQ(db().head->question.str() + "|" + db().head->answer.str(), "<b>two</b>\nlines 3|<img>x.png</img>");
     EXPECT_TRUE(db().head->ctgr == words && db().head->gr == 2);
+    EXPECT_TRUE(w->status_line->text().contains(QStringLiteral("Due today: 1"))) << w->status_line->text().toStdString();
     EXPECT_TRUE(question_shown().isEmpty() && answer_shown().isEmpty() && w->question_box->hasFocus() && media_log().empty());
     // Ctrl+Return adds with the last grade; a digit that reaches the window adds with its grade.
     fill(QStringLiteral("q2"), QStringLiteral("a2"));
