@@ -35,7 +35,7 @@ QString band_label(int band)
 }
 
 // Ticks at 0 and every round step up to at least `top`, labelled as whole numbers when the
-// step is one.
+// step is one. Localized labels take only formats with a precision: "%d" would draw none.
 void set_round_ticks(QValueAxis* axis, double top)
 {
     const double step = round_tick_step(top);
@@ -43,7 +43,7 @@ void set_round_ticks(QValueAxis* axis, double top)
     axis->setTickType(QValueAxis::TicksDynamic);
     axis->setTickAnchor(0);
     axis->setTickInterval(step);
-    axis->setLabelFormat(step >= 1 ? QStringLiteral("%d") : step >= 0.1 ? QStringLiteral("%.1f") : QStringLiteral("%.2f"));
+    axis->setLabelFormat(step >= 1 ? QStringLiteral("%.0f") : step >= 0.1 ? QStringLiteral("%.1f") : QStringLiteral("%.2f"));
 }
 
 QChartView* view_of(QChart* chart)

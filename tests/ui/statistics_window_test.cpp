@@ -3,6 +3,7 @@
 #include <QBarSeries>
 #include <QBarSet>
 #include <QChartView>
+#include <QGraphicsTextItem>
 #include <QTabWidget>
 #include <QXYSeries>
 
@@ -14,6 +15,18 @@ namespace {
 
 class StatisticsWindow : public ui_test {
 protected:
+    // The numbers a chart draws on its axes, which its bars and lines are read by.
+    static int drawn_numbers(QChartView* view)
+    {
+        int numbers = 0;
+        for (QGraphicsItem* item : view->scene()->items())
+            if (auto* text = dynamic_cast<QGraphicsTextItem*>(item)) {
+                bool number = false;
+                QLocale().toDouble(text->toPlainText(), &number);
+                numbers += number;
+            }
+        return numbers;
+    }
     // Opens the window from its menu entry, runs `act` on it, then closes it.
     void open(const std::function<void(statistics_window*)>& act)
     {
@@ -43,6 +56,12 @@ TEST_F(StatisticsWindow, ChartsTheScheduleAndTheLog)
                 auto* bars = qobject_cast<QBarSeries*>(series);
                 charts += (line && line->count() > 0) || (bars && !bars->barSets().isEmpty() && bars->barSets()[0]->sum() > 0);
             }
+        // Each tab as a reader turns to it: both axes of every chart carry their figures.
+        for (int tab = 0; tab < tabs; ++tab) {
+            for (QChartView* view : window->tabs()->currentWidget()->findChildren<QChartView*>())
+                EXPECT_GE(drawn_numbers(view), 6) << view->chart()->title().toStdString();
+            QTest::keyClick(window->tabs(), Qt::Key_Tab, Qt::ControlModifier);
+        }
     });
     EXPECT_TRUE(tabs == 5 && charts == 8);  // every chart has something to draw
     // The window left the review as it was.
