@@ -234,10 +234,15 @@ private:
         preview->setHorizontalHeaderLabels(labels);
         const size_t shown = std::min<size_t>(table.rows.size() - first, preview_rows);
         preview->setRowCount(static_cast<int>(shown));
-        for (size_t r = 0; r < shown; ++r)
+        // Rows are numbered by their line in the file, as the import's problems name them.
+        QStringList lines;
+        for (size_t r = 0; r < shown; ++r) {
+            lines << (first + r < table.row_lines.size() ? QString::number(table.row_lines[first + r]) : QString());
             for (size_t c = 0; c < table.rows[first + r].size(); ++c)
                 preview->setItem(static_cast<int>(r), static_cast<int>(c),
                     new QTableWidgetItem(QString::fromStdString(table.rows[first + r][c])));
+        }
+        preview->setVerticalHeaderLabels(lines);
         const char* separator_name = table.separator == '\t' ? QT_TRANSLATE_NOOP("exchange_dialogs", "tab")
             : table.separator == ','                         ? QT_TRANSLATE_NOOP("exchange_dialogs", "comma")
             : table.separator == ';'                         ? QT_TRANSLATE_NOOP("exchange_dialogs", "semicolon")

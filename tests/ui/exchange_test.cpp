@@ -39,7 +39,7 @@ TEST_F(Exchange, ImportShowsThePreviewTakesTheMappingAndReportsWhatItDid)
     add_test_pending(0, "Hund", "dog");
     add_test_pending(0, "Maus", "mouse");
     const std::string path = files.file("words.csv");
-    write_file(path, "Deck;Front;Back\nTiere;Hund;dog\nTiere::Haus;Katze;cat\nTiere;;no question\nTiere;Maus;mouse\n");
+    write_file(path, "Deck;Front;Back\nTiere;Hund;dog\n\nTiere::Haus;Katze;cat\nTiere;;no question\nTiere;Maus;mouse\n");
     in_dialog("import_action", "import_path", path, [](QWidget* dialog) {
         auto* table = child<QTableWidget>(dialog, "preview_table");
         auto* header = child<QCheckBox>(dialog, "header_check");
@@ -47,6 +47,8 @@ TEST_F(Exchange, ImportShowsThePreviewTakesTheMappingAndReportsWhatItDid)
         // The first row names the columns: recognised, and the mapping follows the names.
         ASSERT_TRUE(header->isChecked());
         EXPECT_EQ(column_texts(table, 1), (QStringList{"Hund", "Katze", "", "Maus"}));
+        // Numbered by line, as the report of problems below names them.
+        EXPECT_EQ(table->model()->headerData(2, Qt::Vertical).toString(), QStringLiteral("5"));
         EXPECT_TRUE(child<QComboBox>(dialog, "question_column")->currentIndex() == 1 && category->currentText() == "Column 1: Deck");
         // Unticked from the keyboard, the first row is an item again.
         tab_to(QStringLiteral("header_check"));
@@ -60,7 +62,7 @@ TEST_F(Exchange, ImportShowsThePreviewTakesTheMappingAndReportsWhatItDid)
         EXPECT_EQ(child<QProgressBar>(dialog, "import_progress")->value(), 100);
     });
     ASSERT_TRUE(told(1, 0, QStringLiteral("Import"),
-        QStringLiteral("Added: 1\nDuplicates skipped: 2\nMedia copied: 0\nProblems: 1\nline 4: no question; left out")));
+        QStringLiteral("Added: 1\nDuplicates skipped: 2\nMedia copied: 0\nProblems: 1\nline 5: no question; left out")));
     ASSERT_EQ(pending_count(), 3u);
     EXPECT_TRUE(db().pending_head->next->next->question == "Katze" && db().pending_head->next->next->ctgr == 0);
     EXPECT_TRUE(question_shown().startsWith(QStringLiteral("Imported 1 items.")));
