@@ -362,6 +362,8 @@ void undo_grade()
         return;
     window->setWindowTitle(QStringLiteral("Cardwright"));
     show_review_screen(window);
+    // The undone item is due or queued again.
+    show_status_line(window, count_due(0, nullptr), pending_count());
     tell_unlogged_reviews();
     if (!undone.network_restored)
         show_message(nullptr, QCoreApplication::translate("screens", "Undo"),

@@ -83,6 +83,7 @@ TEST_F(ReviewScreen, APassByKeysShowsEachItemAndCtrlZBringsTheLastGradeBack)
     EXPECT_NE(question_shown(), first);
     EXPECT_TRUE(answer_shown().isEmpty() && !w->ok_button->isHidden() && w->review_button->isHidden());
     EXPECT_EQ(w->question_box->focusPolicy(), Qt::StrongFocus);
+    EXPECT_TRUE(w->status_line->text().contains(QStringLiteral("Due today: 1"))) << w->status_line->text().toStdString();
     // A deletion ends what can be undone.
     message_answers() = {message_answer::yes};
     key(Qt::Key_Delete);
