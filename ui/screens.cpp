@@ -105,6 +105,8 @@ void show_step(pass_step step)
             show_next_item(pass.current_pending());
         else
             show_next_item(pass.current_item());
+        // A grade, an undo, a deletion or the browser may have changed what is due or queued.
+        show_status_line(ui().window, count_due(0, nullptr), pending_count());
         return;
     case pass_step::no_more_scheduled:
         show_main_screen(QCoreApplication::translate("screens", "No more scheduled reviews."));
@@ -305,7 +307,6 @@ void grade_or_add(int grade)
     write_back_shown_item();
     const pass_step step = w.pass.grade(static_cast<uint16_t>(grade));
     show_step(step);
-    show_status_line(w.window, count_due(0, nullptr), pending_count());
     if (step == pass_step::shown && w.pass.mode() == screen_mode::scheduled)
         show_due_count();
     tell_unlogged_reviews();
@@ -362,8 +363,6 @@ void undo_grade()
         return;
     window->setWindowTitle(QStringLiteral("Cardwright"));
     show_review_screen(window);
-    // The undone item is due or queued again.
-    show_status_line(window, count_due(0, nullptr), pending_count());
     tell_unlogged_reviews();
     if (!undone.network_restored)
         show_message(nullptr, QCoreApplication::translate("screens", "Undo"),
