@@ -97,7 +97,7 @@ mutations=(
     'search_letters_of_questions|session/browse_search.cpp|s/for (size_t i = folded.starts.back(); i < at; ++i)/for (size_t i = folded.starts.back(); i < folded.starts.back() + question.size(); ++i)/|test_session|BrowseTest.TheFolded*'
     'search_letter_bits_shared|session/browse_search.cpp|s/uint32_t {1} << (c - .a.);/uint32_t {1} << (c % 13);/|test_session|BrowseTest.TheFolded*'
     'browser_prepared_order_over_a_sort|ui/browser_model.cpp|s/^            if (order_.empty())$/            if (true)/|test_ui|BrowserPrepare.*'
-    'chart_whole_ticks_unlabelled|ui/statistics_window.cpp|s/QStringLiteral("%.0f") :/QStringLiteral("%d") :/|test_ui|StatisticsWindow.Charts*'
+    'chart_whole_ticks_unlabelled|ui/statistics_window.cpp|s/QStringLiteral("%.%1f")/QStringLiteral("%%1d")/|test_ui|StatisticsWindow.Charts*'
     'status_line_stale_after_a_step|ui/screens.cpp|s/^        show_status_line(ui().window, count_due(0, nullptr), pending_count());$/        ;/|test_ui|ReviewScreen.APass*'
 )
 

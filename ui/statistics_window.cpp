@@ -43,7 +43,8 @@ void set_round_ticks(QValueAxis* axis, double top)
     axis->setTickType(QValueAxis::TicksDynamic);
     axis->setTickAnchor(0);
     axis->setTickInterval(step);
-    axis->setLabelFormat(step >= 1 ? QStringLiteral("%.0f") : step >= 0.1 ? QStringLiteral("%.1f") : QStringLiteral("%.2f"));
+    const int digits = step >= 1 ? 0 : static_cast<int>(std::ceil(-std::log10(step) - 1e-9));
+    axis->setLabelFormat(QStringLiteral("%.%1f").arg(digits));
 }
 
 QChartView* view_of(QChart* chart)
@@ -128,8 +129,7 @@ QChartView* line_chart(const QString& title, const std::vector<std::pair<QString
         // Counts: whole ticks, never "0.28 items".
         set_round_ticks(y, std::max(4.0, top));
     } else {
-        y->setRange(0, std::max(top * 1.1, 1e-3));
-        y->setLabelFormat(QStringLiteral("%.3f"));
+        set_round_ticks(y, std::max(top, 1e-3));
     }
     return view_of(chart);
 }
@@ -145,6 +145,8 @@ QChartView* day_bars(const QString& title, const std::vector<uint32_t>& counts, 
         *set << c;
         top = std::max(top, c);
     }
+    // Years of days make bars thinner than a pixel: their outlines would hide the bars.
+    set->setPen(Qt::NoPen);
     auto* series = new QBarSeries;
     series->append(set);
     series->setBarWidth(0.9);
