@@ -1096,6 +1096,14 @@ Probleme: %4</translation>
         <source>Keys</source>
         <translation>Tasten</translation>
     </message>
+    <message>
+        <source>Grade 2: forgotten, though the answer was familiar</source>
+        <translation>Bewertung 2: vergessen, doch die Antwort war vertraut</translation>
+    </message>
+    <message>
+        <source>Grades 0 to 2 count as forgotten: the item comes back the same day.</source>
+        <translation>Die Bewertungen 0 bis 2 gelten als vergessen: die Karte kommt am selben Tag wieder.</translation>
+    </message>
 </context>
 <context>
     <name>main_window</name>

@@ -43,6 +43,8 @@ QString grade_meaning(int grade)
     case 1:
         return QCoreApplication::translate("help_page", "Grade %1: forgotten").arg(grade);
     case 2:
+        // A 2 is scheduled as a lapse: calling it a recall would send hard recalls back today.
+        return QCoreApplication::translate("help_page", "Grade 2: forgotten, though the answer was familiar");
     case 3:
         return QCoreApplication::translate("help_page", "Grade %1: recalled with difficulty").arg(grade);
     case 4:
@@ -62,8 +64,9 @@ help_page::help_page(QWidget* parent) : QDialog(parent)
     QString html = QStringLiteral("<h3>%1</h3><table cellspacing=\"0\" cellpadding=\"3\">").arg(tr("Grades"));
     for (int grade = 0; grade <= 5; ++grade)
         html += QStringLiteral("<tr><td>%1</td></tr>").arg(grade_meaning(grade).toHtmlEscaped());
-    html += QStringLiteral("</table><p>%1</p><h3>%2</h3><table cellspacing=\"0\" cellpadding=\"3\">")
-                .arg(tr("The next interval is chosen from your grades. Only grade 5 tells the scheduler that the "
+    html += QStringLiteral("</table><p>%1 %2</p><h3>%3</h3><table cellspacing=\"0\" cellpadding=\"3\">")
+                .arg(tr("Grades 0 to 2 count as forgotten: the item comes back the same day."),
+                    tr("The next interval is chosen from your grades. Only grade 5 tells the scheduler that the "
                         "interval could be longer; give it whenever the answer came easily, or the intervals stay "
                         "short."),
                     tr("Keys"));
