@@ -1,5 +1,9 @@
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <tuple>
 
 #include "ann/ann_files.h"
@@ -157,4 +161,28 @@ TEST_F(CaseLoadingTest, CasesLoadedBesideTheDatabaseAreWaitedForByTheFirstGrade)
     expected.push_back(make_case(10, 12, 3, 4, 30));
     EXPECT_EQ(std::tuple(stored_cases(), count_of(log(), "WARNING: 1 damaged records of user_cases.bin were skipped.\n")),
         std::tuple(expected, 2u));
+}
+
+// Memory that runs out while the cases load beside the start ends the program as exhausted
+// memory does anywhere (the reason in the log, code 1), not by an abort.
+TEST_F(CaseLoadingTest, MemoryRunningOutBesideTheStartEndsWithCodeOne)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "a sanitizer's allocator does not live under an address space limit";
+#endif
+    // The duplicate search's index is sized from the file at once: here, about 200 MiB.
+    write_file(dir.file("user_cases.bin"), "");
+    std::filesystem::resize_file(dir.file("user_cases.bin"), uintmax_t {80} << 20);
+    const int code = run_in_child([] {
+        rlim_t pages = 0;
+        std::ifstream("/proc/self/statm") >> pages;
+        const rlimit limit {pages * 4096 + (rlim_t {40} << 20), RLIM_INFINITY};
+        if (pages == 0 || ::setrlimit(RLIMIT_AS, &limit) != 0)
+            return 90;
+        ma_nn_init(case_loading::beside);
+        wait_for_case_store();
+        return 0;
+    });
+    EXPECT_EQ(code, 1);
+    EXPECT_NE(log().find("add_data_from_file(): out of memory\n"), std::string::npos);
 }
