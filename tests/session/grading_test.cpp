@@ -1,9 +1,6 @@
-#include <sys/resource.h>
-
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <tuple>
 
 #include "ann/ann_files.h"
@@ -174,10 +171,7 @@ TEST_F(CaseLoadingTest, MemoryRunningOutBesideTheStartEndsWithCodeOne)
     write_file(dir.file("user_cases.bin"), "");
     std::filesystem::resize_file(dir.file("user_cases.bin"), uintmax_t {80} << 20);
     const int code = run_in_child([] {
-        rlim_t pages = 0;
-        std::ifstream("/proc/self/statm") >> pages;
-        const rlimit limit {pages * 4096 + (rlim_t {40} << 20), RLIM_INFINITY};
-        if (pages == 0 || ::setrlimit(RLIMIT_AS, &limit) != 0)
+        if (!limit_address_space(size_t {40} << 20))
             return 90;
         ma_nn_init(case_loading::beside);
         wait_for_case_store();
