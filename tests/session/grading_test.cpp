@@ -164,9 +164,8 @@ TEST_F(CaseLoadingTest, CasesLoadedBesideTheDatabaseAreWaitedForByTheFirstGrade)
 // memory does anywhere (the reason in the log, code 1), not by an abort.
 TEST_F(CaseLoadingTest, MemoryRunningOutBesideTheStartEndsWithCodeOne)
 {
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-    GTEST_SKIP() << "a sanitizer's allocator does not live under an address space limit";
-#endif
+    if (sanitized_build)
+        GTEST_SKIP() << "a sanitizer's allocator does not live under an address space limit";
     // The duplicate search's index is sized from the file at once: here, about 200 MiB.
     write_file(dir.file("user_cases.bin"), "");
     std::filesystem::resize_file(dir.file("user_cases.bin"), uintmax_t {80} << 20);

@@ -197,9 +197,8 @@ TEST_F(RetentionControlGrading, GradingAppliesTheFigures)
 // with neutral ones, and none are kept for the log, whose next start folds it again.
 TEST_F(RetentionControlGrading, AFoldThatRunsOutOfMemoryLeavesNeutralFiguresUnkept)
 {
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-    GTEST_SKIP() << "a sanitizer's allocator does not live under an address space limit";
-#endif
+    if (sanitized_build)
+        GTEST_SKIP() << "a sanitizer's allocator does not live under an address space limit";
     // A million undos of as many items: the fold holds each open one, some 40 MiB. A process of
     // its own, where no earlier test left free memory for the fold to take.
     GTEST_FLAG_SET(death_test_style, "threadsafe");
