@@ -5,6 +5,7 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QSessionManager>
+#include <QThread>
 #include <QTranslator>
 
 #include "settings/dialogs.h"
@@ -19,21 +20,18 @@ namespace {
 // Dialogs still open store what they show before the window closes and saves.
 void close_everything(main_window& window)
 {
-    bool closed_some = false;
     for (int guard = 0; guard < 16; ++guard) {
         QWidget* modal = QApplication::activeModalWidget();
         if (!modal || modal == &window)
             break;
         modal->close();
-        closed_some = true;
     }
-    if (!closed_some) {
+    // Inside a dialog's loop, which ends only once this returns, what runs after it (the
+    // browser, whose threads read the items) still needs the database: it is closed after them.
+    if (QThread::currentThread()->loopLevel() > 1)
+        QMetaObject::invokeMethod(&window, [&window] { window.close(); }, Qt::QueuedConnection);
+    else
         window.close();
-        return;
-    }
-    // A closed dialog's loop ends only once this returns, and what runs after it (the browser,
-    // whose threads read the items) still needs the database: it is closed after them.
-    QMetaObject::invokeMethod(&window, [&window] { window.close(); }, Qt::QueuedConnection);
 }
 
 void on_close_request(main_window& window)
