@@ -59,6 +59,7 @@ mutations=(
     'forced_delete_shows_only_due|session/review_pass.cpp|s/return next_scheduled(mode_ == screen_mode::forced);/return next_scheduled(false);/|test_session|ReviewPassTest.*'
     'undo_on_another_screen|session/review_pass.cpp|s/mode_ = mode_of(undone.screen);/mode_ = mode_of(undone.screen) == screen_mode::queue ? screen_mode::scheduled : mode_of(undone.screen);/|test_session|ReviewPassTest.*'
     'close_under_the_browser|ui/program.cpp|s/QMetaObject::invokeMethod(\&window, \[\&window\] { window.close(); }, Qt::QueuedConnection);/window.close();/|test_ui|CloseRequest.*'
+    'close_inside_a_dialog_loop|ui/program.cpp|s/loopLevel() > 1)/loopLevel() > 2)/|test_ui|CloseRequest.*'
     'case_fill_memory_escapes|ann/ann_files.cpp|s/} catch (const std::bad_alloc\&) {/} catch (const std::length_error\&) {/|test_session|CaseLoading*'
     'retention_fold_memory_escapes|session/retention_control.cpp|s/} catch (const std::bad_alloc\&) {/} catch (const std::length_error\&) {/|test_session|RetentionControl*'
     'browser_preparer_memory_escapes|ui/browser_model.cpp|s/} catch (const std::bad_alloc\&) {/} catch (const std::length_error\&) {/|test_ui|BrowserPrepare.*'
