@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <new>
 #include <string>
 
 #include "calendar/calendar.h"
@@ -185,12 +186,18 @@ void load_cases(case_loading loading)
     if (!file)
         return;
     const auto fill = [file, path]() -> std::function<void()> {
-        // The index sized once from the file; a file beyond any real one grows it as before.
-        struct stat info {};
-        if (::fstat(::fileno(file), &info) == 0 && info.st_size > 0)
-            ann_globals().duplicates.reserve(builtin_case_count
-                + static_cast<uint32_t>(std::min<off_t>(info.st_size / case_record_size, most_reserved_cases)));
-        const cases_read read = read_case_records(file);
+        cases_read read;
+        try {
+            // The index sized once from the file; a file beyond any real one grows it as before.
+            struct stat info {};
+            if (::fstat(::fileno(file), &info) == 0 && info.st_size > 0)
+                ann_globals().duplicates.reserve(builtin_case_count
+                    + static_cast<uint32_t>(std::min<off_t>(info.st_size / case_record_size, most_reserved_cases)));
+            read = read_case_records(file);
+        } catch (const std::bad_alloc&) {
+            // The index's memory: on another thread an exception would end the program unsaved.
+            read.out_of_memory = true;
+        }
         // Only loading compares cases; the index would only hold memory for the rest of the run.
         ann_globals().duplicates.clear();
         return [file, path, read] {

@@ -5,11 +5,14 @@
 #include <cstdio>
 #include <cstring>
 #include <future>
+#include <new>
+#include <optional>
 #include <system_error>
 #include <unordered_map>
 
 #include "formats/le_fields.h"
 #include "platform/files.h"
+#include "services/log.h"
 #include "session/review_log_passes.h"
 
 #define XXH_INLINE_ALL
@@ -85,10 +88,32 @@ void write_kept(const std::string& log_path, std::uintmax_t log_size, const rete
 }
 
 // A fold of the log the opening started and nobody has waited for yet.
-std::future<retention_control>& pending_fold()
+std::future<std::optional<retention_control>>& pending_fold()
 {
-    static std::future<retention_control> fold;
+    static std::future<std::optional<retention_control>> fold;
     return fold;
+}
+
+// None when the fold's memory could not be had: it is freed again, and only the figures are lost.
+std::optional<retention_control> fold_log(const std::string& log_path, uint64_t records)
+{
+    try {
+        return read_retention_control(log_path, records);
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+}
+
+// The session's figures are not the log's, so the close keeps none: the next start folds again.
+bool fold_lost = false;
+
+void take_fold(retention_control& c, const std::optional<retention_control>& folded)
+{
+    fold_lost = !folded;
+    c = folded.value_or(retention_control {});
+    if (fold_lost)
+        write_log("WARNING: out of memory while reading the retention figures from reviews.log; this session "
+                  "grades without them\n");
 }
 
 }  // namespace
@@ -97,7 +122,7 @@ retention_control& retention_control_state()
 {
     static retention_control c;
     if (pending_fold().valid())
-        c = pending_fold().get();
+        take_fold(c, pending_fold().get());
     return c;
 }
 
@@ -238,6 +263,7 @@ retention_control read_retention_control(const std::string& log_path, uint64_t r
 void open_retention_control(const std::string& log_path)
 {
     retention_control& c = retention_control_state();
+    fold_lost = false;
     const std::uintmax_t size = file_size_or_zero(log_path);
     if (size == 0) {
         c = {};
@@ -245,15 +271,16 @@ void open_retention_control(const std::string& log_path)
         // A lifetime's log takes most of a second: the window need not wait for it, only the first
         // grade, and the records this session appends are not the fold's.
         try {
-            pending_fold() = std::async(std::launch::async, read_retention_control, log_path, size / review_record_size);
+            pending_fold() = std::async(std::launch::async, fold_log, log_path, size / review_record_size);
         } catch (const std::system_error&) {
-            c = read_retention_control(log_path, size / review_record_size);
+            take_fold(c, fold_log(log_path, size / review_record_size));
         }
     }
 }
 
 void close_retention_control(const std::string& log_path)
 {
-    if (const std::uintmax_t size = file_size_or_zero(log_path); size > 0)
-        write_kept(log_path, size, retention_control_state());
+    const retention_control& c = retention_control_state();
+    if (const std::uintmax_t size = file_size_or_zero(log_path); size > 0 && !fold_lost)
+        write_kept(log_path, size, c);
 }

@@ -5,6 +5,7 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QSessionManager>
+#include <QThread>
 #include <QTranslator>
 
 #include "settings/dialogs.h"
@@ -25,7 +26,12 @@ void close_everything(main_window& window)
             break;
         modal->close();
     }
-    window.close();
+    // Inside a dialog's loop, which ends only once this returns, what runs after it (the
+    // browser, whose threads read the items) still needs the database: it is closed after them.
+    if (QThread::currentThread()->loopLevel() > 1)
+        QMetaObject::invokeMethod(&window, [&window] { window.close(); }, Qt::QueuedConnection);
+    else
+        window.close();
 }
 
 void on_close_request(main_window& window)

@@ -194,7 +194,8 @@ TEST_F(BrowseTest, RescheduleTodayMovesOnlyItemsNotYetDue)
 }
 
 // The search over the texts folded once finds exactly what folding every text as it goes finds:
-// accents, capitals and tags, hits at either end of a text, none across the question and answer;
+// accents, capitals and tags, hits at either end of a text, none across the question and answer
+// ("xstrasse"); over a buffer that holds only some of the rows, the same;
 // with enough rows to be searched in two halves, the rows at the cut.
 TEST_F(BrowseTest, TheFoldedTextsFindWhatFoldingAsItGoesFinds)
 {
@@ -220,7 +221,7 @@ TEST_F(BrowseTest, TheFoldedTextsFindWhatFoldingAsItGoesFinds)
 
     size_t found_any = 0;
     for (const char* query : {"strasse", "STRASSE", "ecole", "bar", "ae", "e", "x", "7", "endet", "eende", "stra", "zwei",
-             "bar\nzwei", "sse", "\xC3", "ai", "ub", "nd", "r."}) {
+             "bar\nzwei", "sse", "\xC3", "ai", "ub", "nd", "r.", "xstrasse"}) {
         for (const bool narrowed : {false, true}) {
             const browse_filter filter{fold_text(query), narrowed ? due_filter::overdue : due_filter::any,
                 narrowed ? std::optional<uint16_t>(sub) : std::nullopt, 15};
@@ -238,12 +239,8 @@ TEST_F(BrowseTest, TheFoldedTextsFindWhatFoldingAsItGoesFinds)
         }
     }
     EXPECT_GT(found_any, 10u);
-    // A query that runs from a question into its answer finds nothing either way.
-    const auto query = [](const char* folded_query) { return browse_filter{folded_query, due_filter::any, {}, 0}; };
-    EXPECT_TRUE(filter_rows(rows, order, query("xstrasse"), &folded).empty());
-    EXPECT_EQ(filter_rows(rows, order, query("endet"), &folded), std::vector<uint32_t>{order.front()});
-    // Rows past a buffer folded only in part are folded as they are searched.
-    EXPECT_EQ(filter_rows(rows, order, query("strasse"), &half_folded), filter_rows(rows, order, query("strasse")));
+    // A hit at the very end of the buffer.
+    EXPECT_EQ(filter_rows(rows, order, browse_filter{"endet", due_filter::any, {}, 0}, &folded), std::vector<uint32_t>{order.front()});
 }
 
 }  // namespace

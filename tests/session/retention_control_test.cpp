@@ -192,3 +192,27 @@ TEST_F(RetentionControlGrading, GradingAppliesTheFigures)
     ASSERT_GE(repeated[0], 3);
     EXPECT_NEAR(repeated[1], repeated[0] * 0.5, 0.51);
 }
+
+// Memory that runs out in the fold beside the start costs only the figures: the session goes on
+// with neutral ones, and none are kept for the log, whose next start folds it again.
+TEST_F(RetentionControlGrading, AFoldThatRunsOutOfMemoryLeavesNeutralFiguresUnkept)
+{
+    if (sanitized_build)
+        GTEST_SKIP() << "a sanitizer's allocator does not live under an address space limit";
+    // A million undos of as many items: the fold holds each open one, some 40 MiB. A process of
+    // its own, where no earlier test left free memory for the fold to take.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT({
+        std::string log(review_record_size << 20, '\0');
+        for (uint32_t i = 0; i < (1u << 20); ++i)
+            encode_review({.item_id = i, .event = review_event::undo}, reinterpret_cast<unsigned char*>(log.data()) + i * review_record_size);
+        write_file(dir.file(review_log_name), log);
+        log = {};
+        if (!limit_address_space(size_t {24} << 20))
+            std::_Exit(90);
+        open_retention_control(data_path(review_log_name));
+        const bool neutral = retention_control_state() == retention_control {};
+        close_retention_control(data_path(review_log_name));
+        std::_Exit(neutral && !file_exists(dir.file(review_log_name) + ".retention") ? 0 : 2);
+    }, testing::ExitedWithCode(0), "");
+}

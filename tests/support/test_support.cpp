@@ -1,5 +1,6 @@
 #include "support/test_support.h"
 
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -128,9 +129,18 @@ int run_in_child(const std::function<int()>& body)
 {
     std::fflush(nullptr);
     const pid_t child = ::fork();
+    // An exception ends the child as it would end the program, not in the test runner's hands.
     if (child == 0)
-        ::_exit(body());
+        [&]() noexcept { ::_exit(body()); }();
     int status = 0;
     ::waitpid(child, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool limit_address_space(size_t extra)
+{
+    rlim_t pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    const rlimit limit {pages * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + extra, RLIM_INFINITY};
+    return pages > 0 && ::setrlimit(RLIMIT_AS, &limit) == 0;
 }

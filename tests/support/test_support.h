@@ -69,3 +69,11 @@ int file_operations_seen();
 // Runs `body` in a child process (stdio flushed first) and returns its exit code, or -1 when
 // it did not exit (killed by a signal).
 int run_in_child(const std::function<int()>& body);
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool sanitized_build = true;
+#else
+constexpr bool sanitized_build = false;
+#endif
+// Lets the process map `extra` bytes more than it has mapped now: later allocations past that
+// fail, as when the machine's memory runs out. False when the limit could not be set.
+bool limit_address_space(size_t extra);

@@ -393,3 +393,25 @@ TEST_F(BrowserClear, TheClearButtonShowsWithTheFirstKeyAndAClickClearsTheSearch)
 }
 
 }  // namespace
+
+// Without a thread, or without the memory for what it prepares, the browser searches as it did
+// before it prepared anything: folding the rows it looks at.
+TEST_F(BrowserPrepare, WithoutAThreadOrItsMemoryTheSearchFoldsAsItGoes)
+{
+    if (sanitized_build)
+        GTEST_SKIP() << "a sanitizer's allocator does not live under an address space limit";
+    GTEST_FLAG_SET(death_test_style, "threadsafe");  // a process of its own, no memory left free by others
+    for (const size_t headroom : {size_t {2} << 20, size_t {20} << 20}) {  // no thread's stack; no 32 MiB of folded texts
+        EXPECT_EXIT({
+            for (int i = 0; i < 4000; ++i)
+                add_item(std::string(4000, 'q') + std::to_string(i), std::string(4000, 'a'));
+            browser_model model(browse_kind::scheduled);
+            if (!limit_address_space(headroom))
+                std::_Exit(90);
+            model.begin_preparing();
+            model.set_filter({"q3999", due_filter::any, {}, 0});
+            const bool ended = QTest::qWaitFor([&] { return !model.preparing() && model.filter_done(); });
+            std::_Exit(!ended || model.prepared() ? 2 : model.rowCount() == 1 ? 0 : 3);
+        }, testing::ExitedWithCode(0), "") << headroom;
+    }
+}

@@ -308,6 +308,24 @@ TEST_F(CloseRequest, WhileNothingCanBeWrittenAnywhereASecondSigtermIsRefused)
     EXPECT_TRUE(code == 0 && rescue_files(QDir::homePath()).isEmpty() && db().db_state == database_state::uninitialised);
 }
 
+// The browser's rows point into the database and its threads read them: a close request while
+// it is open frees the items only once it is gone.
+TEST_F(CloseRequest, TheBrowserIsGoneBeforeTheDatabaseCloses)
+{
+    static bool browser_at_close;
+    browser_at_close = false;
+    ui().close_database = [](close_mode mode) {
+        browser_at_close = !ui().window->findChildren<browser_window*>().isEmpty();
+        return ma_deinit(mode);
+    };
+    // The end of a session may send more than one request at once.
+    on_next_modal([](QWidget*) { std::raise(SIGTERM), std::raise(SIGHUP); });
+    QTimer::singleShot(0, window, [this] { QTest::keyClick(window, Qt::Key_B, Qt::ControlModifier); });
+    EXPECT_EQ(run_until_exit(), 0);  // the browser's loop inside the program's, as in the program
+    EXPECT_FALSE(browser_at_close) << "the database was closed under the open browser";
+    EXPECT_EQ(db().db_state, database_state::uninitialised);
+}
+
 TEST_F(DataDirectory, TheStartSaysWhatBecameOfTheDirectoryAndEndsWhenItCannotGoOn)
 {
     int lock_fd = -1;
