@@ -596,10 +596,6 @@ Jetzt wiederherstellen? Sonst arbeitet das Programm mit dem weiter, was gelesen 
         <translation>Sicherung wiederherstellen</translation>
     </message>
     <message>
-        <source>There are no backups yet.</source>
-        <translation>Es gibt noch keine Sicherungen.</translation>
-    </message>
-    <message>
         <source>Date</source>
         <translation>Datum</translation>
     </message>
@@ -655,6 +651,10 @@ Ihre Datenbank wird zuvor in ihrem jetzigen Stand als Sicherung aufbewahrt, soda
             <numerusform>%n Karte</numerusform>
             <numerusform>%n Karten</numerusform>
         </translation>
+    </message>
+    <message>
+        <source>There are no backups yet. A copy of the database is kept each time Cardwright closes after a change; the ten newest stay.</source>
+        <translation>Es gibt noch keine Sicherungen. Jedes Mal, wenn Cardwright nach einer Änderung geschlossen wird, wird eine Kopie der Datenbank aufbewahrt; die zehn neuesten bleiben.</translation>
     </message>
 </context>
 <context>

@@ -211,7 +211,7 @@ bool run_restore_backup_dialog(QWidget* owner)
 {
     const std::vector<backup_file> backups = list_backups(services().data_dir);
     if (backups.empty()) {
-        show_message(owner, QCoreApplication::translate("data_safety", "Restore Backup"), QCoreApplication::translate("data_safety", "There are no backups yet."));
+        show_message(owner, QCoreApplication::translate("data_safety", "Restore Backup"), QCoreApplication::translate("data_safety", "There are no backups yet. A copy of the database is kept each time Cardwright closes after a change; the ten newest stay."));
         return false;
     }
     QDialog dialog(owner);
