@@ -342,5 +342,13 @@ bool read_state_file(const std::string& path)
         items.bind(e);
     for (pending_item* p = db().pending_head; p; p = p->next)
         queued.bind(p);
+    // The records applied before are not read again, but what they set still has to lose to a
+    // change made here now, on a clock that may be behind theirs.
+    for (const auto& [record, m] : g.marks)
+        for (const field_version* v : {&m.schedule, &m.texts, &m.place})
+            g.latest_stamp = std::max(g.latest_stamp, v->stamp);
+    for (const auto* paths : {&g.made, &g.deleted})
+        for (const auto& [path, v] : *paths)
+            g.latest_stamp = std::max(g.latest_stamp, v.stamp);
     return true;
 }

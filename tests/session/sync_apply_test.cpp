@@ -238,3 +238,23 @@ TEST_F(SyncApplyTest, GradeLinesTheDiskRefusesWaitAndGoInOnce)
     close();
     EXPECT_EQ(grade_lines(mine), 6u);
 }
+
+// A clock behind the others: an edit made here after a restart still comes after the edit from
+// elsewhere that the session before applied, on both computers.
+TEST_F(SyncApplyTest, AnEditAfterARestartComesAfterWhatWasAppliedWhateverTheClock)
+{
+    other_sessions(1);
+    open_at(other, other_id, 1, 2, 12);
+    change_texts(item_named("one"), "one", "elsewhere, at noon");
+    close();
+    deliver_other();
+    open_at(mine, my_id, 1, 2, 10);
+    close();
+    open_at(mine, my_id, 1, 2, 11);
+    change_texts(item_named("one"), "one", "here, after it");
+    close();
+    deliver(folder, other_view, change_log_name(my_id));
+    open_at(other, other_id);
+    EXPECT_EQ(item_named("one")->answer.str(), "here, after it");
+    close();
+}
