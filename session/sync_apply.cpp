@@ -131,6 +131,21 @@ std::optional<uint16_t> category_at(const std::vector<std::string>& path, bool m
     return static_cast<uint16_t>(parent);
 }
 
+// The category a making names. Whoever made it held no category at its path, so a rename away
+// from that path is not followed (the new category is another one); those of the categories
+// above it are, as for any path.
+std::optional<uint16_t> made_category(const std::vector<std::string>& path)
+{
+    if (path.size() < 2)
+        return category_at(path, true, 0);
+    const std::optional<uint16_t> above = category_at(std::vector<std::string>(path.begin(), path.end() - 1), true);
+    if (!above)
+        return std::nullopt;
+    std::vector<std::string> names = category_names_from_top(*above);
+    names.push_back(path.back());
+    return category_at(names, true, 0);
+}
+
 std::string joined(const std::vector<std::string>& path)
 {
     std::string s;
@@ -371,11 +386,13 @@ outcome apply_record(const change_record& r, uint64_t writer, bool effects, sync
     }
     case change_kind::import_done:
         return outcome::applied;
-    case change_kind::category_make:
-        if (!category_at(r.path, true))
+    case change_kind::category_make: {
+        const std::optional<uint16_t> c = made_category(r.path);
+        if (!c)
             return conflict(s, "the category \"" + joined(r.path) + "\" could not be made: the table is full");
-        note_category_made(category_names_from_top(*category_at(r.path, false)), v);
+        note_category_made(category_names_from_top(*c), v);
         return outcome::applied;
+    }
     case change_kind::category_rename: {
         if (r.path.empty())
             return conflict(s, "a category rename to \"" + r.text + "\" named no category");

@@ -258,3 +258,23 @@ TEST_F(SyncApplyTest, AnEditAfterARestartComesAfterWhatWasAppliedWhateverTheCloc
     EXPECT_EQ(item_named("one")->answer.str(), "here, after it");
     close();
 }
+
+// A category renamed elsewhere, then one made here under its old name: what goes into the new
+// one stays out of the renamed one on both computers.
+TEST_F(SyncApplyTest, ACategoryMadeUnderARenamedOnesOldNameIsAnother)
+{
+    open_at(other, other_id, 1, 1, 9);
+    const category_made t = create_user_category("t", -1);
+    static_cast<void>(add_reviewed(4, "in t", "answer", t.index));
+    ASSERT_EQ(rename_user_category(t.index, "u"), category_edit::done);
+    close();
+    deliver_other();
+    open_at(mine, my_id, 1, 2, 9);
+    static_cast<void>(add_reviewed(4, "in the new t", "answer", create_user_category("t", -1).index));
+    const collection_image here = image_of_open_database();
+    close();
+    deliver(folder, other_view, change_log_name(my_id));
+    open_at(other, other_id);
+    EXPECT_EQ(image_of_open_database(), here);
+    close();
+}
