@@ -191,6 +191,9 @@ sync_open_status sync_open(const std::string& folder, uint64_t me, sync_summary*
     if (status == sync_open_status::opened)
         start_from_snapshot(s);
     apply_own_leftovers(s);
+    // A log that holds fewer of this computer's records than the database (a folder changed for
+    // an empty one, a log deleted) must not give their numbers again.
+    g.writer->continue_after(g.own_applied);
     s.adopted = adopt_unknown();
     const sync_summary arrived = sync_apply();
     s.arrived += arrived.arrived;

@@ -278,3 +278,26 @@ TEST_F(SyncApplyTest, ACategoryMadeUnderARenamedOnesOldNameIsAnother)
     EXPECT_EQ(image_of_open_database(), here);
     close();
 }
+
+// Both computers move to a new, empty sync folder: the records made there are new to the other
+// computer, not numbers it applied in the old folder.
+TEST_F(SyncApplyTest, ANewFolderContinuesTheSequenceTheOthersHold)
+{
+    other_sessions(1);
+    open_at(mine, my_id, 1, 2, 9);
+    static_cast<void>(add_reviewed(4, "mine", "answer", 0));
+    close();
+    deliver(folder, other_view, change_log_name(my_id));
+    open_at(other, other_id, 1, 2, 10);
+    close();
+    temp_dir moved, moved_there;
+    set_local_clock(2026, 1, 3, 9);
+    open(mine, moved.path(), my_id);
+    static_cast<void>(add_reviewed(4, "after the move", "answer", 0));
+    const collection_image here = image_of_open_database();
+    close();
+    deliver(moved, moved_there, change_log_name(my_id));
+    open(other, moved_there.path(), other_id);
+    EXPECT_EQ(image_of_open_database(), here);
+    close();
+}
