@@ -6,6 +6,7 @@
 #include "database/backups.h"
 #include "session/retention_control.h"
 #include "session/saving.h"
+#include "session/overview.h"
 #include "session/sync_conflicts.h"
 #include "sync_fixture.h"
 
@@ -300,4 +301,24 @@ TEST_F(SyncApplyTest, ANewFolderContinuesTheSequenceTheOthersHold)
     open(other, moved_there.path(), other_id);
     EXPECT_EQ(image_of_open_database(), here);
     close();
+}
+
+// A computer's database begins on its first day: the items due before then (here when it joins
+// with an empty one, or with items of its own) are due there.
+TEST_F(SyncApplyTest, ItemsDueBeforeAComputersFirstDayAreDueThere)
+{
+    other_sessions(1);
+    for (const bool own_items : {false, true}) {
+        temp_dir data;
+        set_local_clock(2026, 3, 1, 9);
+        if (own_items) {
+            ASSERT_FALSE(holds_any(ma_init(data.path().c_str()), init_status::dir_not_accessible));
+            ma_nn_init();
+            static_cast<void>(add_reviewed(4, "its own", "answer", 0));
+            ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
+        }
+        open(data, folder.path(), my_id + own_items);
+        EXPECT_EQ(make_overview(day_number(0)).due, 3u) << own_items;
+        close();
+    }
 }
