@@ -404,6 +404,17 @@ outcome apply_record(const change_record& r, uint64_t writer, bool effects, sync
         const std::optional<uint16_t> c = category_at(r.path, false);
         if (!c)
             return rename_missing_category(r, to, v, s);
+        if (const std::vector<std::string> now = category_names_from_top(*c); now != r.path) {
+            // Renamed meanwhile by a later change: that name stands, and what the losing rename's
+            // computer put under its name follows to it.
+            const auto later = sync_g().made.find(now);
+            if (later != sync_g().made.end() && !(later->second <= v)) {
+                if (to != now)
+                    sync_g().renamed[to] = now;
+                return conflict(s, "the category \"" + joined(r.path) + "\" renamed \"" + r.text
+                        + "\" elsewhere was renamed later; it stays \"" + joined(now) + "\"");
+            }
+        }
         const category_edit renamed = rename_category(*c, r.text);
         if (renamed == category_edit::name_taken) {
             // A change that came after the rename elsewhere made the new path here before the

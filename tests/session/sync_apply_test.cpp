@@ -322,3 +322,29 @@ TEST_F(SyncApplyTest, ItemsDueBeforeAComputersFirstDayAreDueThere)
         close();
     }
 }
+
+// One category renamed on both computers before either saw the other's rename: both end with
+// the later name, and what went in under the earlier name with it.
+TEST_F(SyncApplyTest, TwoRenamesOfACategoryEndAsTheLaterOnBothComputers)
+{
+    open_at(other, other_id, 1, 1, 9);
+    static_cast<void>(add_reviewed(4, "in t", "answer", create_user_category("t", -1).index));
+    close();
+    deliver_other();
+    open_at(mine, my_id, 1, 2, 10);
+    ASSERT_EQ(rename_user_category(static_cast<uint16_t>(category_named("t", -1)), "v"), category_edit::done);
+    static_cast<void>(add_reviewed(4, "in v", "answer", static_cast<uint16_t>(category_named("v", -1))));
+    close();
+    open_at(other, other_id, 1, 2, 12);
+    ASSERT_EQ(rename_user_category(static_cast<uint16_t>(category_named("t", -1)), "u"), category_edit::done);
+    close();
+    deliver_other();
+    deliver(folder, other_view, change_log_name(my_id));
+    open_at(mine, my_id, 1, 3, 9);
+    const collection_image here = image_of_open_database();
+    close();
+    open_at(other, other_id, 1, 3, 9);
+    EXPECT_EQ(image_of_open_database(), here);
+    EXPECT_EQ(here.categories.count("/u"), 1u);
+    close();
+}
