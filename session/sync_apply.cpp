@@ -526,26 +526,29 @@ void count(outcome o, sync_summary& s)
 
 }  // namespace
 
-void apply_own_leftovers(sync_summary& s)
+bool apply_own_leftovers(sync_summary& s)
 {
     sync_globals& g = sync_g();
     std::string bytes;
     if (!read_change_log_file(g.folder + change_log_name(g.me), 0, &bytes))
-        return;
+        return true;
     const shift_held shift;
     const change_log_read read = read_change_log(bytes);
+    bool whole = true;
     for (const change_record& r : read.records) {
         g.latest_stamp = std::max(g.latest_stamp, r.stamp);
-        if (r.sequence <= g.own_applied)
+        if (r.sequence <= g.own_applied || !whole)
             continue;
         // Its line and its case were written when it was made here.
         const outcome o = apply_record(r, g.me, false, s);
-        if (o == outcome::wait)
-            break;
+        whole = o != outcome::wait;
+        if (!whole)
+            continue;
         count(o, s);
         g.own_applied = r.sequence;
     }
     write_conflict_lines();
+    return whole;
 }
 
 void apply_snapshot_record(const change_record& r, uint64_t writer)

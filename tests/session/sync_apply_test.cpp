@@ -336,3 +336,20 @@ TEST_F(SyncApplyTest, TwoRenamesOfACategoryEndAsTheLaterOnBothComputers)
     close();
     EXPECT_EQ(agreed().categories, (std::set<std::string>{"/root", "/u"}));
 }
+
+// A crash after a grade of an item that arrived while the program ran: the next start applies
+// the item, then the grade.
+TEST_F(SyncApplyTest, AGradeOfAnItemThatArrivedWhileRunningOutlastsACrash)
+{
+    other_session(0);
+    open_at(mine, my_id, 1, 2, 9);
+    deliver_other();
+    ASSERT_EQ(sync_apply().applied, 3u);
+    grade_reviewed(item_named("one"), 5, review_screen::scheduled);
+    const collection_image graded = image_of_open_database();
+    ma_discard();
+    sync_close();
+    open_at(mine, my_id);
+    EXPECT_EQ(image_of_open_database(), graded);
+    close();
+}
