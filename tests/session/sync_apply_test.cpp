@@ -26,14 +26,15 @@ protected:
     }
     void deliver_other() { deliver(other_view, folder, change_log_name(other_id)); }
 
-    // Each computer's log reaches the other: both open to the same collection, which is returned.
+    // The other computer's log reaches this one, which opens, and then this one's log the other:
+    // both hold the same collection, which is returned.
     collection_image agreed()
     {
         deliver_other();
-        deliver(folder, other_view, change_log_name(my_id));
         open_at(mine, my_id);
         const collection_image here = image_of_open_database();
         close();
+        deliver(folder, other_view, change_log_name(my_id));
         open_at(other, other_id);
         EXPECT_EQ(image_of_open_database(), here);
         close();
