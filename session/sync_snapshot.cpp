@@ -209,26 +209,12 @@ void drop_synced_collection(sync_summary& s)
 uint16_t earliest_day_in_folder(uint16_t before)
 {
     uint16_t earliest = before;
-    const auto take = [&](const change_record& r) {
+    each_record_in_folder([&](const change_record& r) {
         // A record without a schedule holds zeros there; day 0 is no day (an undone
         // introduction's schedule is left unset).
         for (const uint16_t day : {r.schedule.due, r.schedule.interval_end, r.day})
             earliest = day != 0 ? std::min(earliest, day) : earliest;
-    };
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(sync_g().folder, ec)) {
-        const std::string name = entry.path().filename().string();
-        std::string bytes;
-        if (snapshot_owner(name)) {
-            if (const std::optional<sync_snapshot> snapshot = read_snapshot_file(entry.path().string()))
-                for (const snapshot_entry& e : snapshot->entries)
-                    take(e.made);
-        } else if (classify_sync_file(name).role != sync_file_role::other
-            && read_change_log_file(entry.path().string(), 0, &bytes)) {
-            for (const change_record& r : read_change_log(bytes).records)
-                take(r);
-        }
-    }
+    });
     return earliest;
 }
 
@@ -253,6 +239,24 @@ void begin_on_the_earliest_day()
 }
 
 }  // namespace
+
+void each_record_in_folder(const std::function<void(const change_record&)>& take)
+{
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(sync_g().folder, ec)) {
+        const std::string name = entry.path().filename().string();
+        std::string bytes;
+        if (snapshot_owner(name)) {
+            if (const std::optional<sync_snapshot> snapshot = read_snapshot_file(entry.path().string()))
+                for (const snapshot_entry& e : snapshot->entries)
+                    take(e.made);
+        } else if (classify_sync_file(name).role != sync_file_role::other
+            && read_change_log_file(entry.path().string(), 0, &bytes)) {
+            for (const change_record& r : read_change_log(bytes).records)
+                take(r);
+        }
+    }
+}
 
 void start_from_snapshot(sync_summary& s)
 {

@@ -354,3 +354,19 @@ TEST_F(SyncApplyTest, AGradeOfAnItemThatArrivedWhileRunningOutlastsACrash)
     EXPECT_EQ(image_of_open_database(), graded);
     close();
 }
+
+// An item edited in a session without the sync folder (missing at the start, or turned off)
+// stays one item, and the edit reaches the other computer with the next start that has it.
+TEST_F(SyncApplyTest, AnItemEditedWhileTheFolderWasNotInUseStaysOneItem)
+{
+    other_sessions(1);
+    open_at(mine, my_id, 1, 2, 9);
+    close();
+    ASSERT_FALSE(holds_any(ma_init(mine.path().c_str()), init_status::dir_not_accessible));
+    change_texts(item_named("one"), "one", "edited without the folder");
+    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
+    EXPECT_EQ(std::get<0>(agreed().items.at("one")), "edited without the folder");
+    open_at(other, other_id);
+    EXPECT_EQ(db().item_count, 3u) << "no copy of the edited item beside it";
+    close();
+}
