@@ -107,6 +107,7 @@ mutations=(
     'sync_lost_rename_forgotten|session/sync_apply.cpp|s/^                    sync_g().renamed\[to\] = now;$/                    static_cast<void>(0);/|test_session|SyncApplyTest.*'
     'sync_own_grade_waits_for_good|session/sync.cpp|s/if (!own_whole \&\& !apply_own_leftovers(s))/if (false \&\& !own_whole \&\& !apply_own_leftovers(s))/|test_session|SyncApplyTest.*'
     'sync_edited_offline_copied|session/sync.cpp|s/^    if (g.unmatched.empty())$/    if (true)/|test_session|SyncApplyTest.*'
+    'sync_chained_rename_splits|session/sync_apply.cpp|s/^        if (sync_g().renamed.count(to)) {$/        if (false \&\& sync_g().renamed.count(to)) {/|test_session|SyncApplyTest.*'
 )
 
 backup=""

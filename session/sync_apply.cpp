@@ -415,6 +415,16 @@ outcome apply_record(const change_record& r, uint64_t writer, bool effects, sync
                         + "\" elsewhere was renamed later; it stays \"" + joined(now) + "\"");
             }
         }
+        // The new name was renamed in turn, by a change that came later and arrived first (and so
+        // made its path here): the two are one category, where the renames end.
+        if (sync_g().renamed.count(to)) {
+            if (const std::optional<uint16_t> end = category_at(to, false); end && *end != *c) {
+                const std::vector<std::string> path = category_names_from_top(*end);
+                merge_category(*c, *end, s);
+                note_rename(r.path, path, v);
+                return outcome::applied;
+            }
+        }
         const category_edit renamed = rename_category(*c, r.text);
         if (renamed == category_edit::name_taken) {
             // A change that came after the rename elsewhere made the new path here before the
