@@ -347,6 +347,59 @@ outcome rename_missing_category(const change_record& r, const std::vector<std::s
     return outcome::applied;
 }
 
+outcome apply_category_rename(const change_record& r, field_version v, sync_summary& s)
+{
+    if (r.path.empty())
+        return conflict(s, "a category rename to \"" + r.text + "\" named no category");
+    std::vector<std::string> to = r.path;
+    to.back() = r.text;
+    const std::optional<uint16_t> c = category_at(r.path, false);
+    if (!c)
+        return rename_missing_category(r, to, v, s);
+    // The category's name here, where a rename made here or applied before took it: the changes
+    // that name it so go where this rename takes it too.
+    const std::vector<std::string> now = category_names_from_top(*c);
+    if (now != r.path) {
+        // Renamed meanwhile by a later change: that name stands, and what the losing rename's
+        // computer put under its name follows to it.
+        const auto later = sync_g().made.find(now);
+        if (later != sync_g().made.end() && !(later->second <= v)) {
+            if (to != now)
+                sync_g().renamed[to] = now;
+            return conflict(s, "the category \"" + joined(r.path) + "\" renamed \"" + r.text
+                    + "\" elsewhere was renamed later; it stays \"" + joined(now) + "\"");
+        }
+    }
+    const auto renamed_to = [&](const std::vector<std::string>& path) {
+        note_rename(r.path, path, v);
+        if (now != r.path)
+            note_rename(now, path, v);
+        return outcome::applied;
+    };
+    // The new name was renamed in turn, by a change that came later and arrived first (and so
+    // made its path here): the two are one category, where the renames end.
+    if (sync_g().renamed.count(to)) {
+        if (const std::optional<uint16_t> end = category_at(to, false); end && *end != *c) {
+            const std::vector<std::string> path = category_names_from_top(*end);
+            merge_category(*c, *end, s);
+            return renamed_to(path);
+        }
+    }
+    const category_edit renamed = rename_category(*c, r.text);
+    if (renamed == category_edit::name_taken) {
+        // A change that came after the rename elsewhere made the new path here before the
+        // rename arrived: the two are one category, as on the computers that had the rename first.
+        const int32_t parent = ::category_at(*c)->parent == *c ? -1 : ::category_at(*c)->parent;
+        const auto into = static_cast<uint16_t>(category_named(r.text, parent));
+        const std::vector<std::string> path = category_names_from_top(into);
+        merge_category(*c, into, s);
+        return renamed_to(path);
+    }
+    if (renamed != category_edit::done)
+        return conflict(s, "the category \"" + joined(r.path) + "\" could not be renamed \"" + r.text + "\"");
+    return renamed_to(category_names_from_top(*c));
+}
+
 outcome apply_category_delete(const change_record& r, field_version v, sync_summary& s)
 {
     const std::optional<uint16_t> c = category_at(r.path, false);
@@ -396,51 +449,8 @@ outcome apply_record(const change_record& r, uint64_t writer, bool effects, sync
         note_category_made(category_names_from_top(*c), v);
         return outcome::applied;
     }
-    case change_kind::category_rename: {
-        if (r.path.empty())
-            return conflict(s, "a category rename to \"" + r.text + "\" named no category");
-        std::vector<std::string> to = r.path;
-        to.back() = r.text;
-        const std::optional<uint16_t> c = category_at(r.path, false);
-        if (!c)
-            return rename_missing_category(r, to, v, s);
-        if (const std::vector<std::string> now = category_names_from_top(*c); now != r.path) {
-            // Renamed meanwhile by a later change: that name stands, and what the losing rename's
-            // computer put under its name follows to it.
-            const auto later = sync_g().made.find(now);
-            if (later != sync_g().made.end() && !(later->second <= v)) {
-                if (to != now)
-                    sync_g().renamed[to] = now;
-                return conflict(s, "the category \"" + joined(r.path) + "\" renamed \"" + r.text
-                        + "\" elsewhere was renamed later; it stays \"" + joined(now) + "\"");
-            }
-        }
-        // The new name was renamed in turn, by a change that came later and arrived first (and so
-        // made its path here): the two are one category, where the renames end.
-        if (sync_g().renamed.count(to)) {
-            if (const std::optional<uint16_t> end = category_at(to, false); end && *end != *c) {
-                const std::vector<std::string> path = category_names_from_top(*end);
-                merge_category(*c, *end, s);
-                note_rename(r.path, path, v);
-                return outcome::applied;
-            }
-        }
-        const category_edit renamed = rename_category(*c, r.text);
-        if (renamed == category_edit::name_taken) {
-            // A change that came after the rename elsewhere made the new path here before the
-            // rename arrived: the two are one category, as on the computers that had the rename first.
-            const int32_t parent = ::category_at(*c)->parent == *c ? -1 : ::category_at(*c)->parent;
-            const auto into = static_cast<uint16_t>(category_named(r.text, parent));
-            std::vector<std::string> path = category_names_from_top(into);
-            merge_category(*c, into, s);
-            note_rename(r.path, path, v);
-            return outcome::applied;
-        }
-        if (renamed != category_edit::done)
-            return conflict(s, "the category \"" + joined(r.path) + "\" could not be renamed \"" + r.text + "\"");
-        note_rename(r.path, category_names_from_top(*c), v);
-        return outcome::applied;
-    }
+    case change_kind::category_rename:
+        return apply_category_rename(r, v, s);
     case change_kind::category_delete:
         return apply_category_delete(r, v, s);
     default:

@@ -385,3 +385,19 @@ TEST_F(SyncApplyTest, AnItemEditedWhileTheFolderWasNotInUseStaysOneItem)
     EXPECT_EQ(db().item_count, 3u) << "no copy of the edited item beside it";
     close();
 }
+
+// Of two renames of one category, the earlier applied first: a change that the earlier rename's
+// computer made under its name and that arrives after the later rename follows it there.
+TEST_F(SyncApplyTest, AChangeUnderTheLosingNameOfARenameFollowsTheLaterOne)
+{
+    constexpr uint64_t third_id = 0x0c0c000000000003ULL;
+    write_records(folder, other_id, {{change_kind::category_make, {"t"}, 1000}});
+    write_records(folder, third_id, {{change_kind::category_rename, {"t"}, 2000, "v"}});
+    open_at(mine, my_id, 1, 1, 9);
+    write_records(folder, other_id, {{change_kind::category_rename, {"t"}, 3000, "u"}});
+    sync_apply();
+    write_records(folder, third_id, {{change_kind::add_item, {"v"}, 2001}});
+    sync_apply();
+    EXPECT_EQ(image_of_open_database().categories, (std::set<std::string>{"/root", "/u"}));
+    close();
+}
