@@ -50,10 +50,7 @@ struct shift_held {
 
 uint16_t to_local_day(uint16_t record_day)
 {
-    const uint16_t shift = held_shift() ? *held_shift() : day_shift();
-    // Days count up from the database's first, unsigned: one before it would be read as far in
-    // the future, an item due then as due never. It is the first day, in the past all the same.
-    return record_day < shift ? 0 : static_cast<uint16_t>(record_day - shift);
+    return static_cast<uint16_t>(record_day - (held_shift() ? *held_shift() : day_shift()));
 }
 
 void set_schedule(item* e, const item_schedule& s)

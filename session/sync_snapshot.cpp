@@ -204,15 +204,18 @@ void drop_synced_collection(sync_summary& s)
     }
 }
 
-// The earliest day (since 1970) that a schedule or a grade in the folder's logs and snapshots
-// names; `before` when none is earlier.
+// The earliest day (since 1970) that the items of the folder's logs and snapshots were made on,
+// or that a schedule or a grade there names; `before` when none is earlier. Days of an item come
+// after its making, also those of records that arrive later.
 uint16_t earliest_day_in_folder(uint16_t before)
 {
     uint16_t earliest = before;
     each_record_in_folder([&](const change_record& r) {
+        // An item's id is the second it was made; a day earlier covers the zone it was made in.
+        const auto made = static_cast<uint16_t>(r.schedule.id / 86'400u > 0 ? r.schedule.id / 86'400u - 1 : 0);
         // A record without a schedule holds zeros there; day 0 is no day (an undone
         // introduction's schedule is left unset).
-        for (const uint16_t day : {r.schedule.due, r.schedule.interval_end, r.day})
+        for (const uint16_t day : {made, r.schedule.due, r.schedule.interval_end, r.day})
             earliest = day != 0 ? std::min(earliest, day) : earliest;
     });
     return earliest;
