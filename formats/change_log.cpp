@@ -350,13 +350,15 @@ change_append_result change_log_writer::open_log()
     if (created && !sync_parent_directory(path_))
         return {change_append_status::cannot_sync, errno, 0};
     if (!read.records.empty()) {
-        last_sequence_ = read.records.back().sequence;
+        last_sequence_ = std::max(last_sequence_, read.records.back().sequence);
         last_stamp_ = read.records.back().stamp;
     }
     size_ = keep;
     opened_ = true;
     return res;
 }
+
+void change_log_writer::continue_after(uint64_t sequence) { last_sequence_ = std::max(last_sequence_, sequence); }
 
 uint64_t change_log_writer::next_sequence()
 {

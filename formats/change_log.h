@@ -136,6 +136,9 @@ public:
     uint64_t next_sequence();
     // Sets the record's sequence and stamp, appends and syncs it.
     [[nodiscard]] change_append_result append(change_record& r, uint64_t now_ms);
+    // The sequence the next record follows even where the file holds less (a log begun anew in
+    // another folder, or deleted): the other computers hold the numbers up to it as applied.
+    void continue_after(uint64_t sequence);
 
 private:
     change_append_result open_log();
@@ -143,7 +146,7 @@ private:
     std::string path_;  // the log's path
     uint64_t computer_;  // this computer's id, written in the header
     bool opened_ = false;  // whether the file was read back and made whole
-    uint64_t last_sequence_ = 0;  // of the last record in the file
+    uint64_t last_sequence_ = 0;  // of the last record in the file, or the one continued after
     uint64_t last_stamp_ = 0;  // of the last record in the file
     uint64_t size_ = 0;  // bytes of whole records and header in the file
 };

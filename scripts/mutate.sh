@@ -105,6 +105,17 @@ mutations=(
     'browser_prepared_order_over_a_sort|ui/browser_model.cpp|s/^            if (order_.empty())$/            if (true)/|test_ui|BrowserPrepare.*'
     'chart_whole_ticks_unlabelled|ui/statistics_window.cpp|s/QStringLiteral("%.%1f")/QStringLiteral("%%1d")/|test_ui|StatisticsWindow.Charts*'
     'status_line_stale_after_a_step|ui/screens.cpp|s/^        show_status_line(ui().window, count_due(0, nullptr), pending_count());$/        ;/|test_ui|ReviewScreen.APass*'
+    # Faults of the sync between computers found by reading it afresh.
+    'sync_restart_forgets_stamps|session/sync_state.cpp|s/g.latest_stamp = std::max(g.latest_stamp, v->stamp);/static_cast<void>(v);/|test_session|SyncApplyTest.*'
+    'sync_making_follows_a_rename|session/sync_apply.cpp|/^std::optional<uint16_t> made_category/,/^}/s/return category_at(path, true, 0);/return category_at(path, true);/|test_session|SyncApplyTest.*'
+    'sync_new_log_numbers_again|session/sync.cpp|s/g.writer->continue_after(g.own_applied);/static_cast<void>(0);/|test_session|SyncApplyTest.*'
+    'sync_new_database_keeps_its_day|session/sync_snapshot.cpp|s/^    if (fresh)$/    if (false \&\& fresh)/|test_session|Sync*'
+    'sync_earlier_rename_wins|session/sync_apply.cpp|s/if (later != sync_g().made.end() \&\& !(later->second <= v)) {/if (later != sync_g().made.end() \&\& false) {/|test_session|SyncApplyTest.*'
+    'sync_lost_rename_forgotten|session/sync_apply.cpp|s/^                sync_g().renamed\[to\] = now;$/                static_cast<void>(0);/|test_session|SyncApplyTest.*'
+    'sync_own_grade_waits_for_good|session/sync.cpp|s/if (!own_whole \&\& !apply_own_leftovers(s))/if (false \&\& !own_whole \&\& !apply_own_leftovers(s))/|test_session|SyncApplyTest.*'
+    'sync_edited_offline_copied|session/sync.cpp|s/^    if (g.unmatched.empty())$/    if (true)/|test_session|SyncApplyTest.*'
+    'sync_chained_rename_splits|session/sync_apply.cpp|s/^    if (sync_g().renamed.count(to)) {$/    if (false \&\& sync_g().renamed.count(to)) {/|test_session|SyncApplyTest.*'
+    'sync_earlier_name_forgotten|session/sync_apply.cpp|s/^        if (now != r.path)$/        if (false)/|test_session|SyncApplyTest.*'
 )
 
 backup=""

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <map>
 
 #include "calendar/calendar.h"
 #include "database/days.h"
@@ -151,6 +152,38 @@ size_t adopt_unknown()
     return adopted;
 }
 
+// An item edited in a session without the sync folder no longer matches the texts sync.state
+// saved for it; given an identity anew, it would be a second item everywhere else. It takes back
+// the identity whose item the folder's records give its id, where no other item has that id,
+// and its texts go out as an edit made now.
+std::vector<item_key> match_edited_items()
+{
+    sync_globals& g = sync_g();
+    std::vector<item_key> matched;
+    if (g.unmatched.empty())
+        return matched;
+    std::unordered_map<item_key, uint32_t, item_key_hash> id_of;
+    each_record_in_folder([&](const change_record& r) {
+        if (r.schedule.id != 0)
+            id_of[r.item] = r.schedule.id;
+    });
+    std::map<uint32_t, std::vector<const item_marks*>> marks_with;
+    for (const item_marks& m : g.unmatched)
+        if (const auto id = id_of.find(m.key); id != id_of.end())
+            marks_with[id->second].push_back(&m);
+    std::map<uint32_t, std::vector<const item*>> items_with;
+    for (const item* e = db().head; e; e = e->next)
+        if (!marks_of(e) && marks_with.count(e->id))
+            items_with[e->id].push_back(e);
+    for (const auto& [id, items] : items_with)
+        if (const std::vector<const item_marks*>& marks = marks_with[id]; items.size() == 1 && marks.size() == 1) {
+            bind_record(items[0], *marks[0]);
+            matched.push_back(marks[0]->key);
+        }
+    g.unmatched.clear();
+    return matched;
+}
+
 }  // namespace
 
 uint64_t sync_clock_ms() { return static_cast<uint64_t>(time_now()) * 1000; }
@@ -185,13 +218,13 @@ sync_open_status sync_open(const std::string& folder, uint64_t me, sync_summary*
         static_cast<void>(g.inbox->read_positions(""));
         status = sync_open_status::state_damaged;
     }
+    const std::vector<item_key> edited = match_edited_items();
     if (g.effects.open(services().data_dir) == effects_status::unreadable)
         write_log("WARNING: \"%s\" could not be read\n", (services().data_dir + sync_effects_name).c_str());
     sync_summary s;
     if (status == sync_open_status::opened)
         start_from_snapshot(s);
-    apply_own_leftovers(s);
-    s.adopted = adopt_unknown();
+    const bool own_whole = apply_own_leftovers(s);
     const sync_summary arrived = sync_apply();
     s.arrived += arrived.arrived;
     s.applied += arrived.applied;
@@ -201,6 +234,18 @@ sync_open_status sync_open(const std::string& folder, uint64_t me, sync_summary*
     s.conflict_copies = arrived.conflict_copies;
     s.damaged = arrived.damaged;
     s.renumberings.insert(s.renumberings.end(), arrived.renumberings.begin(), arrived.renumberings.end());
+    // A grade given here of an item that arrived while the program ran, in a session that ended
+    // without a save, comes after the item; before any append, which moves own_applied on.
+    if (!own_whole && !apply_own_leftovers(s))
+        write_log("WARNING: changes made here wait for changes from elsewhere that have not arrived\n");
+    // A log that holds fewer of this computer's records than the database (a folder changed for
+    // an empty one, a log deleted) must not give their numbers again.
+    g.writer->continue_after(g.own_applied);
+    // By identity: what the start applied may have deleted the item meanwhile.
+    for (const item_key& key : edited)
+        if (const void* record = record_with(key); record && !marks_of(record)->queued)
+            sync_note_edited(static_cast<const item*>(record));
+    s.adopted = adopt_unknown();
     save_applied(s);
     // The others count this computer only once its snapshot arrives; until then they would
     // trim as if it were not there.

@@ -131,6 +131,21 @@ std::optional<uint16_t> category_at(const std::vector<std::string>& path, bool m
     return static_cast<uint16_t>(parent);
 }
 
+// The category a making names. Whoever made it held no category at its path, so a rename away
+// from that path is not followed (the new category is another one); those of the categories
+// above it are, as for any path.
+std::optional<uint16_t> made_category(const std::vector<std::string>& path)
+{
+    if (path.size() < 2)
+        return category_at(path, true, 0);
+    const std::optional<uint16_t> above = category_at(std::vector<std::string>(path.begin(), path.end() - 1), true);
+    if (!above)
+        return std::nullopt;
+    std::vector<std::string> names = category_names_from_top(*above);
+    names.push_back(path.back());
+    return category_at(names, true, 0);
+}
+
 std::string joined(const std::vector<std::string>& path)
 {
     std::string s;
@@ -329,6 +344,59 @@ outcome rename_missing_category(const change_record& r, const std::vector<std::s
     return outcome::applied;
 }
 
+outcome apply_category_rename(const change_record& r, field_version v, sync_summary& s)
+{
+    if (r.path.empty())
+        return conflict(s, "a category rename to \"" + r.text + "\" named no category");
+    std::vector<std::string> to = r.path;
+    to.back() = r.text;
+    const std::optional<uint16_t> c = category_at(r.path, false);
+    if (!c)
+        return rename_missing_category(r, to, v, s);
+    // The category's name here, where a rename made here or applied before took it: the changes
+    // that name it so go where this rename takes it too.
+    const std::vector<std::string> now = category_names_from_top(*c);
+    if (now != r.path) {
+        // Renamed meanwhile by a later change: that name stands, and what the losing rename's
+        // computer put under its name follows to it.
+        const auto later = sync_g().made.find(now);
+        if (later != sync_g().made.end() && !(later->second <= v)) {
+            if (to != now)
+                sync_g().renamed[to] = now;
+            return conflict(s, "the category \"" + joined(r.path) + "\" renamed \"" + r.text
+                    + "\" elsewhere was renamed later; it stays \"" + joined(now) + "\"");
+        }
+    }
+    const auto renamed_to = [&](const std::vector<std::string>& path) {
+        note_rename(r.path, path, v);
+        if (now != r.path)
+            note_rename(now, path, v);
+        return outcome::applied;
+    };
+    // The new name was renamed in turn, by a change that came later and arrived first (and so
+    // made its path here): the two are one category, where the renames end.
+    if (sync_g().renamed.count(to)) {
+        if (const std::optional<uint16_t> end = category_at(to, false); end && *end != *c) {
+            const std::vector<std::string> path = category_names_from_top(*end);
+            merge_category(*c, *end, s);
+            return renamed_to(path);
+        }
+    }
+    const category_edit renamed = rename_category(*c, r.text);
+    if (renamed == category_edit::name_taken) {
+        // A change that came after the rename elsewhere made the new path here before the
+        // rename arrived: the two are one category, as on the computers that had the rename first.
+        const int32_t parent = ::category_at(*c)->parent == *c ? -1 : ::category_at(*c)->parent;
+        const auto into = static_cast<uint16_t>(category_named(r.text, parent));
+        const std::vector<std::string> path = category_names_from_top(into);
+        merge_category(*c, into, s);
+        return renamed_to(path);
+    }
+    if (renamed != category_edit::done)
+        return conflict(s, "the category \"" + joined(r.path) + "\" could not be renamed \"" + r.text + "\"");
+    return renamed_to(category_names_from_top(*c));
+}
+
 outcome apply_category_delete(const change_record& r, field_version v, sync_summary& s)
 {
     const std::optional<uint16_t> c = category_at(r.path, false);
@@ -371,35 +439,15 @@ outcome apply_record(const change_record& r, uint64_t writer, bool effects, sync
     }
     case change_kind::import_done:
         return outcome::applied;
-    case change_kind::category_make:
-        if (!category_at(r.path, true))
-            return conflict(s, "the category \"" + joined(r.path) + "\" could not be made: the table is full");
-        note_category_made(category_names_from_top(*category_at(r.path, false)), v);
-        return outcome::applied;
-    case change_kind::category_rename: {
-        if (r.path.empty())
-            return conflict(s, "a category rename to \"" + r.text + "\" named no category");
-        std::vector<std::string> to = r.path;
-        to.back() = r.text;
-        const std::optional<uint16_t> c = category_at(r.path, false);
+    case change_kind::category_make: {
+        const std::optional<uint16_t> c = made_category(r.path);
         if (!c)
-            return rename_missing_category(r, to, v, s);
-        const category_edit renamed = rename_category(*c, r.text);
-        if (renamed == category_edit::name_taken) {
-            // A change that came after the rename elsewhere made the new path here before the
-            // rename arrived: the two are one category, as on the computers that had the rename first.
-            const int32_t parent = ::category_at(*c)->parent == *c ? -1 : ::category_at(*c)->parent;
-            const auto into = static_cast<uint16_t>(category_named(r.text, parent));
-            std::vector<std::string> path = category_names_from_top(into);
-            merge_category(*c, into, s);
-            note_rename(r.path, path, v);
-            return outcome::applied;
-        }
-        if (renamed != category_edit::done)
-            return conflict(s, "the category \"" + joined(r.path) + "\" could not be renamed \"" + r.text + "\"");
-        note_rename(r.path, category_names_from_top(*c), v);
+            return conflict(s, "the category \"" + joined(r.path) + "\" could not be made: the table is full");
+        note_category_made(category_names_from_top(*c), v);
         return outcome::applied;
     }
+    case change_kind::category_rename:
+        return apply_category_rename(r, v, s);
     case change_kind::category_delete:
         return apply_category_delete(r, v, s);
     default:
@@ -495,26 +543,29 @@ void count(outcome o, sync_summary& s)
 
 }  // namespace
 
-void apply_own_leftovers(sync_summary& s)
+bool apply_own_leftovers(sync_summary& s)
 {
     sync_globals& g = sync_g();
     std::string bytes;
     if (!read_change_log_file(g.folder + change_log_name(g.me), 0, &bytes))
-        return;
+        return true;
     const shift_held shift;
     const change_log_read read = read_change_log(bytes);
+    bool whole = true;
     for (const change_record& r : read.records) {
         g.latest_stamp = std::max(g.latest_stamp, r.stamp);
-        if (r.sequence <= g.own_applied)
+        if (r.sequence <= g.own_applied || !whole)
             continue;
         // Its line and its case were written when it was made here.
         const outcome o = apply_record(r, g.me, false, s);
-        if (o == outcome::wait)
-            break;
+        whole = o != outcome::wait;
+        if (!whole)
+            continue;
         count(o, s);
         g.own_applied = r.sequence;
     }
     write_conflict_lines();
+    return whole;
 }
 
 void apply_snapshot_record(const change_record& r, uint64_t writer)

@@ -3,8 +3,9 @@
 #include "session/sync.h"
 
 // This computer's own records that the saved database does not hold (the session that wrote
-// them ended without a save): applied as if they came from elsewhere.
-void apply_own_leftovers(sync_summary& s);
+// them ended without a save): applied as if they came from elsewhere. False when one names an
+// item from elsewhere that the database does not hold yet: it and those after it wait.
+bool apply_own_leftovers(sync_summary& s);
 // Applies a record of `writer`'s that a snapshot stands for, without counting it as arrived.
 void apply_snapshot_record(const change_record& r, uint64_t writer);
 // What the start applied is saved at once, the database and sync.state in one commit, so that

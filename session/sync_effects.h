@@ -31,6 +31,8 @@ public:
     effects_status open(const std::string& dir);
     // Whether the record `sequence` of `computer` has had its effects here already.
     bool had_effects(uint64_t computer, uint64_t sequence) const;
+    // Whether any record has.
+    bool any() const { return !through_.empty(); }
     // Records that the records of each computer up to `through` have had their effects, with
     // where the batch goes, then appends it: done, or not_appended when the disk refused.
     effects_status commit(const std::map<uint64_t, uint64_t>& through, const sync_effects_batch& batch);

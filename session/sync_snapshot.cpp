@@ -4,12 +4,16 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #include "database/category_edits.h"
 #include "formats/change_log_trim.h"
 #include "formats/sync_snapshot.h"
+#include "platform/files.h"
 #include "services/log.h"
+#include "services/services_state.h"
 #include "session/lifecycle.h"
+#include "session/review_log.h"
 #include "session/sync_apply.h"
 #include "session/sync_state.h"
 #include "session/undo.h"
@@ -200,13 +204,70 @@ void drop_synced_collection(sync_summary& s)
     }
 }
 
+// The earliest day (since 1970) that the items of the folder's logs and snapshots were made on,
+// or that a schedule or a grade there names; `before` when none is earlier. Days of an item come
+// after its making, also those of records that arrive later.
+uint16_t earliest_day_in_folder(uint16_t before)
+{
+    uint16_t earliest = before;
+    each_record_in_folder([&](const change_record& r) {
+        // An item's id is the second it was made; a day earlier covers the zone it was made in.
+        const auto made = static_cast<uint16_t>(r.schedule.id / 86'400u > 0 ? r.schedule.id / 86'400u - 1 : 0);
+        // A record without a schedule holds zeros there; day 0 is no day (an undone
+        // introduction's schedule is left unset).
+        for (const uint16_t day : {made, r.schedule.due, r.schedule.interval_end, r.day})
+            earliest = day != 0 ? std::min(earliest, day) : earliest;
+    });
+    return earliest;
+}
+
+// A new database begins on the day it is made, and its days count up from it, unsigned: an
+// item from the folder due before then would be due never. One that holds nothing yet begins
+// instead on the earliest day the folder names, so that it holds every day as the others do;
+// grades in its review log are counted from that day already when they came from the folder (a
+// start that ended before its save), and from the day it began otherwise.
+void begin_on_the_earliest_day()
+{
+    database& d = db();
+    if (d.item_count > 0 || d.pending_count > 0
+        || (file_size_or_zero(services().data_dir + review_log_name) > 0 && !sync_g().effects.any()))
+        return;
+    const uint16_t earliest = earliest_day_in_folder(day_shift());
+    if (earliest >= day_shift())
+        return;
+    d.time_of_start -= static_cast<uint32_t>(day_shift() - earliest) * 86'400u;
+    // A change of summer time between the two dates can leave it on the day after.
+    while (day_shift() > earliest)
+        d.time_of_start -= 3600;
+}
+
 }  // namespace
+
+void each_record_in_folder(const std::function<void(const change_record&)>& take)
+{
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(sync_g().folder, ec)) {
+        const std::string name = entry.path().filename().string();
+        std::string bytes;
+        if (snapshot_owner(name)) {
+            if (const std::optional<sync_snapshot> snapshot = read_snapshot_file(entry.path().string()))
+                for (const snapshot_entry& e : snapshot->entries)
+                    take(e.made);
+        } else if (classify_sync_file(name).role != sync_file_role::other
+            && read_change_log_file(entry.path().string(), 0, &bytes)) {
+            for (const change_record& r : read_change_log(bytes).records)
+                take(r);
+        }
+    }
+}
 
 void start_from_snapshot(sync_summary& s)
 {
     sync_globals& g = sync_g();
     last_snapshot() = current_mark();
     const bool fresh = g.own_applied == 0 && g.inbox->positions().empty();
+    if (fresh)
+        begin_on_the_earliest_day();
     if (!fresh && !behind_a_trim())
         return;  // the logs go on from where it stands
     const sync_folder_view view = look_at_sync_folder(g.folder);

@@ -3,6 +3,7 @@
 // computer writes its own at its close, and trims the head of its own log once every
 // computer's snapshot holds it.
 #include <cstdint>
+#include <functional>
 
 #include "session/sync.h"
 
@@ -15,6 +16,10 @@ inline constexpr uint64_t trim_age_ms = 14ULL * 86400 * 1000;
 // folder yet starts from the newest snapshot (`s.joined_from` names its writer), and the
 // positions are noted, so that a snapshot is written only after a change.
 void start_from_snapshot(sync_summary& s);
+
+// Calls `take` with every whole record of the folder's logs (this computer's among them) and,
+// for every item of its whole snapshots, the record that would make it.
+void each_record_in_folder(const std::function<void(const change_record&)>& take);
 
 // Writes this computer's snapshot of the open database when it changed since the last one,
 // then trims this computer's log. Called at the close after the save, and after a join.

@@ -87,6 +87,16 @@ public:
         if (m.key.computer != 0)
             bind_record(x, m);
     }
+    // The marks that no record took.
+    void unused(std::vector<item_marks>& out) const
+    {
+        for (const auto& [print, marks] : saved_) {
+            const auto used = used_.find(print);
+            for (size_t i = used == used_.end() ? 0 : used->second; i < marks.size(); ++i)
+                if (marks[i].key.computer != 0)
+                    out.push_back(marks[i]);
+        }
+    }
 
 private:
     std::map<uint64_t, std::vector<item_marks>> saved_;
@@ -342,5 +352,15 @@ bool read_state_file(const std::string& path)
         items.bind(e);
     for (pending_item* p = db().pending_head; p; p = p->next)
         queued.bind(p);
+    g.unmatched.clear();
+    items.unused(g.unmatched);
+    // The records applied before are not read again, but what they set still has to lose to a
+    // change made here now, on a clock that may be behind theirs.
+    for (const auto& [record, m] : g.marks)
+        for (const field_version* v : {&m.schedule, &m.texts, &m.place})
+            g.latest_stamp = std::max(g.latest_stamp, v->stamp);
+    for (const auto* paths : {&g.made, &g.deleted})
+        for (const auto& [path, v] : *paths)
+            g.latest_stamp = std::max(g.latest_stamp, v.stamp);
     return true;
 }

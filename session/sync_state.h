@@ -68,6 +68,9 @@ struct sync_globals {
     // earlier change goes with it in whichever order the two arrive.
     std::map<std::vector<std::string>, field_version> deleted;
     std::unordered_map<item_key, lost_texts, item_key_hash> lost;  // per item, the last edit that lost
+    // Marks sync.state saved for items that no item's texts matched at the opening: items edited
+    // in a session without the sync folder, whose save left sync.state as it was.
+    std::vector<item_marks> unmatched;
 };
 sync_globals& sync_g();
 

@@ -6,6 +6,7 @@
 #include "database/backups.h"
 #include "session/retention_control.h"
 #include "session/saving.h"
+#include "session/overview.h"
 #include "session/sync_conflicts.h"
 #include "sync_fixture.h"
 
@@ -24,6 +25,21 @@ protected:
         open(data, (id == my_id ? folder : other_view).path(), id);
     }
     void deliver_other() { deliver(other_view, folder, change_log_name(other_id)); }
+
+    // The other computer's log reaches this one, which opens, and then this one's log the other:
+    // both hold the same collection, which is returned.
+    collection_image agreed()
+    {
+        deliver_other();
+        open_at(mine, my_id);
+        const collection_image here = image_of_open_database();
+        close();
+        deliver(folder, other_view, change_log_name(my_id));
+        open_at(other, other_id);
+        EXPECT_EQ(image_of_open_database(), here);
+        close();
+        return here;
+    }
 
     // The other computer: three items added, then graded in two later sessions; all within the
     // age a log keeps its records, so none is trimmed.
@@ -44,6 +60,35 @@ protected:
         for (int session = 0; session < n; ++session)
             other_session(session);
         deliver_other();
+    }
+
+    // The other computer renames "t", holding an item, to "u"; a third computer's change that came
+    // after the rename reaches this computer before it. Both computers end with the returned tree.
+    collection_image after_a_third_change(const stamped& third)
+    {
+        open_at(other, other_id, 1, 1, 9);
+        const category_made t = create_user_category("t", -1);
+        static_cast<void>(add_reviewed(4, "in t", "answer", t.index));
+        EXPECT_EQ(rename_user_category(t.index, "u"), category_edit::done);
+        close();
+        constexpr uint64_t third_id = 0x0c0c000000000003ULL;
+        write_records(folder, third_id, {third});
+        // The other computer's log reaches this one only up to its rename.
+        const std::string log = read_file(other_view.file(change_log_name(other_id)));
+        const change_log_read read = read_change_log(log);
+        EXPECT_EQ(read.records.back().kind, change_kind::category_rename);
+        write_file(folder.file(change_log_name(other_id)), log.substr(0, read.ends[read.ends.size() - 2]));
+        open_at(mine, my_id, 1, 1, 10);
+        EXPECT_EQ(image_of_open_database().categories.count("/t"), 1u);
+        deliver_other();
+        sync_apply();
+        const collection_image here = image_of_open_database();
+        close();
+        deliver(folder, other_view, change_log_name(third_id));
+        open_at(other, other_id);
+        EXPECT_EQ(image_of_open_database().categories, here.categories);
+        close();
+        return here;
     }
 
     temp_dir mine;  // this computer's data directory
@@ -153,14 +198,10 @@ TEST_F(SyncApplyTest, AnUndoneGradeKeepsALaterMoveAndEditOnBothComputers)
     move_to(item_named("one"), elsewhere);
     ASSERT_TRUE(undo_last_grade().undone);
     ASSERT_TRUE(undo_last_grade().undone);
-    const collection_image there = image_of_open_database();
+    close();
+    const collection_image there = agreed();
     EXPECT_EQ(there.queue.at("queued, edited"), std::tuple("waiting", "/elsewhere"));
     EXPECT_EQ(std::get<1>(there.items.at("one")), "/elsewhere");
-    close();
-    deliver_other();
-    open_at(mine, my_id);
-    EXPECT_EQ(image_of_open_database(), there);
-    close();
 }
 
 // An edit that lost is kept with its item; taking it makes it the item's texts on both computers.
@@ -174,53 +215,32 @@ TEST_F(SyncApplyTest, ALosingEditIsKeptAndCanBeTakenInstead)
     open_at(mine, my_id, 1, 2, 10);
     item* one = item_named("one");
     change_texts(one, "one", "later, here");
-    EXPECT_FALSE(lost_edit_of(one));
     deliver_other();
     EXPECT_EQ(sync_apply().conflicted, 1u);
     EXPECT_EQ(answer_of_one(), "later, here");
-    ASSERT_EQ(records_with_lost_edits().size(), 1u);
-    EXPECT_TRUE(records_with_lost_edits()[0].scheduled == one && lost_edit_of(one)->answer == "earlier, elsewhere");
     close();
     open_at(mine, my_id);
     ASSERT_EQ(records_with_lost_edits().size(), 1u) << "kept through a close";
+    EXPECT_EQ(lost_edit_of(records_with_lost_edits()[0].scheduled)->answer, "earlier, elsewhere");
     EXPECT_TRUE(take_lost_edit(records_with_lost_edits()[0].scheduled));
-    EXPECT_EQ(answer_of_one(), "earlier, elsewhere");
-    EXPECT_TRUE(records_with_lost_edits().empty());
     close();
-    deliver(folder, other_view, change_log_name(my_id));
-    open_at(other, other_id);
-    EXPECT_EQ(answer_of_one(), "earlier, elsewhere");
-    close();
+    EXPECT_EQ(std::get<0>(agreed().items.at("one")), "earlier, elsewhere");
 }
 
-// A third computer's change into a renamed category arrives before the rename: the path it made
-// and the renamed category become one, as on the computers that had the rename first.
+// A third computer's change under a renamed category's new name arrives before the rename: the
+// category it names and the renamed one become one, as on the computers that had the rename first.
 TEST_F(SyncApplyTest, ARenameOntoAPathMadeMeanwhileMergesTheTwo)
 {
-    open_at(other, other_id, 1, 1, 9);
-    const category_made t = create_user_category("t", -1);
-    static_cast<void>(add_reviewed(4, "in t", "answer", t.index));
-    ASSERT_EQ(rename_user_category(t.index, "u"), category_edit::done);
-    close();
-    constexpr uint64_t third_id = 0x0c0c000000000003ULL;
-    write_records(folder, third_id, {{change_kind::category_make, {"u", "c"}, 1'800'000'000'000ULL}});
-    // The other computer's log reaches this one only up to its rename.
-    const std::string log = read_file(other_view.file(change_log_name(other_id)));
-    const change_log_read read = read_change_log(log);
-    ASSERT_EQ(read.records.back().kind, change_kind::category_rename);
-    write_file(folder.file(change_log_name(other_id)), log.substr(0, read.ends[read.ends.size() - 2]));
-    open_at(mine, my_id, 1, 1, 10);
-    ASSERT_EQ(image_of_open_database().categories.count("/t"), 1u);
-    deliver_other();
-    sync_apply();
-    const collection_image here = image_of_open_database();
+    const collection_image here = after_a_third_change({change_kind::category_make, {"u", "c"}, 1'800'000'000'000ULL});
     EXPECT_EQ(here.categories, (std::set<std::string>{"/root", "/u", "/u/c"}));
     EXPECT_EQ(std::get<1>(here.items.at("in t")), "/u");
-    close();
-    deliver(folder, other_view, change_log_name(third_id));
-    open_at(other, other_id);
-    EXPECT_EQ(image_of_open_database().categories, here.categories);
-    close();
+}
+
+TEST_F(SyncApplyTest, ARenameOfTheNewNameArrivingFirstTakesTheRenamedCategoryOn)
+{
+    const collection_image here = after_a_third_change({change_kind::category_rename, {"u"}, 1'800'000'000'000ULL, "w"});
+    EXPECT_EQ(here.categories, (std::set<std::string>{"/root", "/w"}));
+    EXPECT_EQ(std::get<1>(here.items.at("in t")), "/w");
 }
 
 // A full disk refuses the grades' lines: they wait in memory and go in at the close, once.
@@ -237,4 +257,136 @@ TEST_F(SyncApplyTest, GradeLinesTheDiskRefusesWaitAndGoInOnce)
     open_at(mine, my_id);
     close();
     EXPECT_EQ(grade_lines(mine), 6u);
+}
+
+// A clock behind the others: an edit made here after a restart still comes after the edit from
+// elsewhere that the session before applied, on both computers.
+TEST_F(SyncApplyTest, AnEditAfterARestartComesAfterWhatWasAppliedWhateverTheClock)
+{
+    other_sessions(1);
+    open_at(other, other_id, 1, 2, 12);
+    change_texts(item_named("one"), "one", "elsewhere, at noon");
+    close();
+    deliver_other();
+    open_at(mine, my_id, 1, 2, 10);
+    close();
+    open_at(mine, my_id, 1, 2, 11);
+    change_texts(item_named("one"), "one", "here, after it");
+    close();
+    EXPECT_EQ(std::get<0>(agreed().items.at("one")), "here, after it");
+}
+
+// A category renamed elsewhere, then one made here under its old name: what goes into the new
+// one stays out of the renamed one on both computers.
+TEST_F(SyncApplyTest, ACategoryMadeUnderARenamedOnesOldNameIsAnother)
+{
+    open_at(other, other_id, 1, 1, 9);
+    const category_made t = create_user_category("t", -1);
+    static_cast<void>(add_reviewed(4, "in t", "answer", t.index));
+    ASSERT_EQ(rename_user_category(t.index, "u"), category_edit::done);
+    close();
+    deliver_other();
+    open_at(mine, my_id, 1, 2, 9);
+    static_cast<void>(add_reviewed(4, "in the new t", "answer", create_user_category("t", -1).index));
+    close();
+    EXPECT_EQ(std::get<1>(agreed().items.at("in the new t")), "/t");
+}
+
+// Both computers move to a new, empty sync folder: the records made there are new to the other
+// computer, not numbers it applied in the old folder.
+TEST_F(SyncApplyTest, ANewFolderContinuesTheSequenceTheOthersHold)
+{
+    other_sessions(1);
+    open_at(mine, my_id, 1, 2, 9);
+    static_cast<void>(add_reviewed(4, "mine", "answer", 0));
+    close();
+    deliver(folder, other_view, change_log_name(my_id));
+    open_at(other, other_id, 1, 2, 10);
+    close();
+    temp_dir moved, moved_there;
+    set_local_clock(2026, 1, 3, 9);
+    open(mine, moved.path(), my_id);
+    static_cast<void>(add_reviewed(4, "after the move", "answer", 0));
+    const collection_image here = image_of_open_database();
+    close();
+    deliver(moved, moved_there, change_log_name(my_id));
+    open(other, moved_there.path(), other_id);
+    EXPECT_EQ(image_of_open_database(), here);
+    close();
+}
+
+// A new computer's database begins on the day it joins: the items due before then are due there.
+TEST_F(SyncApplyTest, ItemsDueBeforeANewComputersFirstDayAreDueThere)
+{
+    other_sessions(1);
+    open_at(mine, my_id, 3, 1, 9);
+    EXPECT_EQ(make_overview(day_number(0)).due, 3u);
+    close();
+}
+
+// One category renamed on both computers before either saw the other's rename: both end with
+// the later name, and what went in under the earlier name with it.
+TEST_F(SyncApplyTest, TwoRenamesOfACategoryEndAsTheLaterOnBothComputers)
+{
+    open_at(other, other_id, 1, 1, 9);
+    static_cast<void>(add_reviewed(4, "in t", "answer", create_user_category("t", -1).index));
+    close();
+    deliver_other();
+    open_at(mine, my_id, 1, 2, 10);
+    ASSERT_EQ(rename_user_category(static_cast<uint16_t>(category_named("t", -1)), "v"), category_edit::done);
+    static_cast<void>(add_reviewed(4, "in v", "answer", static_cast<uint16_t>(category_named("v", -1))));
+    close();
+    open_at(other, other_id, 1, 2, 12);
+    ASSERT_EQ(rename_user_category(static_cast<uint16_t>(category_named("t", -1)), "u"), category_edit::done);
+    close();
+    EXPECT_EQ(agreed().categories, (std::set<std::string>{"/root", "/u"}));
+}
+
+// A crash after a grade of an item that arrived while the program ran: the next start applies
+// the item, then the grade.
+TEST_F(SyncApplyTest, AGradeOfAnItemThatArrivedWhileRunningOutlastsACrash)
+{
+    other_session(0);
+    open_at(mine, my_id, 1, 2, 9);
+    deliver_other();
+    ASSERT_EQ(sync_apply().applied, 3u);
+    grade_reviewed(item_named("one"), 5, review_screen::scheduled);
+    const collection_image graded = image_of_open_database();
+    ma_discard();
+    sync_close();
+    open_at(mine, my_id);
+    EXPECT_EQ(image_of_open_database(), graded);
+    close();
+}
+
+// An item edited in a session without the sync folder (missing at the start, or turned off)
+// stays one item, and the edit reaches the other computer with the next start that has it.
+TEST_F(SyncApplyTest, AnItemEditedWhileTheFolderWasNotInUseStaysOneItem)
+{
+    other_sessions(1);
+    open_at(mine, my_id, 1, 2, 9);
+    close();
+    ASSERT_FALSE(holds_any(ma_init(mine.path().c_str()), init_status::dir_not_accessible));
+    change_texts(item_named("one"), "one", "edited without the folder");
+    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
+    EXPECT_EQ(std::get<0>(agreed().items.at("one")), "edited without the folder");
+    open_at(other, other_id);
+    EXPECT_EQ(db().item_count, 3u) << "no copy of the edited item beside it";
+    close();
+}
+
+// Of two renames of one category, the earlier applied first: a change that the earlier rename's
+// computer made under its name and that arrives after the later rename follows it there.
+TEST_F(SyncApplyTest, AChangeUnderTheLosingNameOfARenameFollowsTheLaterOne)
+{
+    constexpr uint64_t third_id = 0x0c0c000000000003ULL;
+    write_records(folder, other_id, {{change_kind::category_make, {"t"}, 1000}});
+    write_records(folder, third_id, {{change_kind::category_rename, {"t"}, 2000, "v"}});
+    open_at(mine, my_id, 1, 1, 9);
+    write_records(folder, other_id, {{change_kind::category_rename, {"t"}, 3000, "u"}});
+    sync_apply();
+    write_records(folder, third_id, {{change_kind::add_item, {"v"}, 2001}});
+    sync_apply();
+    EXPECT_EQ(image_of_open_database().categories, (std::set<std::string>{"/root", "/u"}));
+    close();
 }

@@ -107,7 +107,7 @@ protected:
             r.text = s.text;
             if (s.kind == change_kind::add_item) {
                 r.item = {id, w.next_sequence()};
-                r.question = "q";
+                r.question.assign(1, 'q');
             }
             ASSERT_EQ(w.append(r, s.stamp).status, change_append_status::appended);
         }
