@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
-#include <QInputMethod>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
@@ -26,7 +25,6 @@
 #include "session/lifecycle.h"
 #include "session/start_directory.h"
 #include "session/statistics.h"
-#include "session/undo.h"
 #include "resources/ids.h"
 #include "resources/version.h"
 #include "settings/dialogs.h"
@@ -35,11 +33,8 @@
 #include "ui/data_safety.h"
 #include "ui/help_page.h"
 #include "ui/item_box.h"
-#include "ui/exchange_dialogs.h"
 #include "ui/markup.h"
-#include "ui/browser.h"
 #include "ui/overview_panel.h"
-#include "ui/statistics_window.h"
 #include "ui/screen_layout.h"
 #include "ui/screens.h"
 #include "ui/sync_watch.h"
@@ -405,112 +400,6 @@ void main_window::ok_clicked()
     if (tap_taken(double_tap_ms + 1))
         reveal_answer();
 }
-
-void main_window::exit_program()
-{
-    write_back_shown_item();
-    close();
-}
-
-void main_window::show_about()
-{
-    about_dialog dialog(this);
-    dialog.exec();
-    take_keyboard_back();
-    layout_main_window(this);
-}
-
-void main_window::show_getting_started()
-{
-    show_welcome_dialog(this);
-    take_keyboard_back();
-}
-
-void main_window::take_keyboard_back()
-{
-    // Where no window manager hands the keyboard back (or a dialog was ended from outside),
-    // nothing would take the keys after a dialog closes: shortcuts and Return would do nothing.
-    if (closed_ || !isVisible())
-        return;
-    activateWindow();
-    QWidget* focus = QApplication::focusWidget();
-    if (!focus || !focus->isVisible() || !isAncestorOf(focus))
-        client_area->setFocus(Qt::OtherFocusReason);
-}
-
-void main_window::show_settings()
-{
-    settings* record = ui().settings_record.get();
-    const QString folder_before = record ? record->syncfolder : QString();
-    settings_dialog dialog(record, this);
-    dialog.exec();
-    // The sync folder is left, moved or taken up at once, not at the next start.
-    if (record && record->syncfolder != folder_before && db().db_state == database_state::open) {
-        if (!sync)
-            sync = new sync_watch(this);
-        sync->move_to(record->syncfolder, sync_computer_id(record));
-    }
-    take_keyboard_back();
-    layout_main_window(this);
-}
-
-void main_window::show_fonts()
-{
-    fonts_dialog dialog(ui().settings_record.get(), question_box, answer_box, this);
-    dialog.exec();
-    take_keyboard_back();
-    layout_main_window(this);
-}
-
-void main_window::restore_backup()
-{
-    // Nothing may stay on screen of a database about to be replaced.
-    show_main_screen();
-    if (run_restore_backup_dialog(this))
-        show_main_screen(tr("The backup was restored."));
-    take_keyboard_back();
-}
-
-void main_window::import_items()
-{
-    show_main_screen();
-    if (const int added = run_import_dialog(this); added >= 0)
-        show_main_screen(tr("Imported %n items.", nullptr, added));
-    // The import's dialogs are gone; without this no window might have the keyboard.
-    take_keyboard_back();
-}
-
-void main_window::export_items()
-{
-    write_back_shown_item();
-    run_export_dialog(this);
-    take_keyboard_back();
-}
-
-void main_window::undo() { undo_grade(); }
-
-void main_window::show_statistics()
-{
-    write_back_shown_item();
-    statistics_window dialog(this);
-    dialog.exec();
-    take_keyboard_back();
-}
-
-void main_window::browse()
-{
-    run_browser(this);
-    take_keyboard_back();
-}
-
-void main_window::stop()
-{
-    if (QInputMethod* input = QGuiApplication::inputMethod())
-        input->hide();
-    show_main_screen();
-}
-
-void main_window::skip() { skip_item(); }
 
 void main_window::keyPressEvent(QKeyEvent* event)
 {
