@@ -68,6 +68,25 @@ void to_line_feeds(std::string& text)
     text.resize(out);
 }
 
+// The text as add() keeps it, for comparing with the database's: the boxes store a line break
+// as CR LF, an import as a line feed, and the two are the same item. Most texts hold no CR.
+std::string_view with_line_feeds(std::string_view text, std::string& scratch)
+{
+    if (text.find('\r') == std::string_view::npos)
+        return text;
+    scratch.assign(text);
+    to_line_feeds(scratch);
+    return scratch;
+}
+
+bool same_text(std::string_view a, std::string_view b)
+{
+    if (a == b)
+        return true;
+    std::string scratch_a, scratch_b;
+    return with_line_feeds(a, scratch_a) == with_line_feeds(b, scratch_b);
+}
+
 exchange_problem_code check_text(const std::string& text, size_t& length)
 {
     using enum exchange_problem_code;
@@ -265,8 +284,9 @@ uint32_t import_batch::queued_path(uint32_t position) const
 size_t import_batch::hash_of(const record_key& k)
 {
     const std::hash<std::string_view> h;
-    size_t v = h(k.question);
-    v = v * 0x9E3779B97F4A7C15ull ^ h(k.answer);
+    std::string scratch;
+    size_t v = h(with_line_feeds(k.question, scratch));
+    v = v * 0x9E3779B97F4A7C15ull ^ h(with_line_feeds(k.answer, scratch));
     return v * 0x9E3779B97F4A7C15ull ^ k.path;
 }
 
@@ -277,7 +297,7 @@ size_t import_batch::slot_for(const record_key& k) const
         if (table_[slot] == 0)
             return slot;
         const record_key there = key_of(table_[slot] - 1);
-        if (there.path == k.path && there.question == k.question && there.answer == k.answer)
+        if (there.path == k.path && same_text(there.question, k.question) && same_text(there.answer, k.answer))
             return slot;
     }
 }
@@ -365,8 +385,13 @@ bool import_batch::add(staged_item&& s, import_summary& summary)
         return false;
     }
     const uint32_t path = path_id_of(std::move(s.category_path));
-    // The database's items that could equal this one join the table first.
-    hash_group(group_of(s.question.size(), s.answer.size(), path));
+    // The database's items that could equal this one join the table first: those of its lengths,
+    // and those of the lengths its texts have with each line feed a CR LF.
+    const size_t question_breaks = static_cast<size_t>(std::count(s.question.begin(), s.question.end(), '\n'));
+    const size_t answer_breaks = static_cast<size_t>(std::count(s.answer.begin(), s.answer.end(), '\n'));
+    for (const size_t q : {size_t{0}, question_breaks})
+        for (const size_t a : {size_t{0}, answer_breaks})
+            hash_group(group_of(s.question.size() + q, s.answer.size() + a, path));
     const size_t slot = slot_for({s.question, s.answer, path});
     if (table_[slot] != 0) {
         // The same item is there already: this copy goes.

@@ -208,14 +208,16 @@ TEST_F(TextImport, SkipsAndCountsDuplicatesOfTheDatabaseAndOfTheFile)
     const uint16_t a = add_category("A", -1);
     add_test_item(3, a, 1, "q1", "a1");
     add_test_pending(0, "q2", "a2");
+    add_test_item(3, a, 1, "typed\r\nlines", "a\rb");  // as the boxes store a line break, or a handheld's file
     const text_import_options options{.columns = column_mapping{0, 1, 2}};
     const import_summary s = import("q1\ta1\tA\n"  // as a scheduled item
                                     "q2\ta2\troot\n"  // as a pending item
+                                    "\"typed\nlines\"\t\"a\r\nb\"\tA\n"  // the same line breaks, written otherwise
                                     "q1\ta1\tB\n"  // another category: not a duplicate
                                     "q1\tother\tA\n"  // another answer: not a duplicate
                                     "q3\ta3\tB\nq3\ta3\tB\n",  // twice in the file
         options);
-    EXPECT_EQ(std::pair(s.added, s.duplicates), std::pair(3u, 3u));
+    EXPECT_EQ(std::pair(s.added, s.duplicates), std::pair(3u, 4u));
 
     // At a size where the duplicate table grows many times while the database's items join it
     // group by group: every copy of an item found, whichever text length it has.
