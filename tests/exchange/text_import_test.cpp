@@ -303,6 +303,9 @@ TEST(ImportPreview, AHeaderRowIsRecognisedAndItsCategoryColumnProposed)
         {"Deck\tdog\n", false, {0, 1, no_column}},
         // The file's own "#columns:" line names them, so no record is a header.
         {"#columns:Back\tFront\tTags\nHund\tdog\tx\n", false, {1, 0, 2}},
+        // Texts go in the first columns that neither a name nor "#deck column:" gives another role.
+        {"#deck column:1\nTiere\tHund\tdog\n", false, {1, 2, 0}},
+        {"#columns:Back\tNotes\ndog\tHund\n", false, {1, 0, no_column}},
         {"", false, {0, 1, no_column}},
     };
     for (const proposal_case& c : cases) {
