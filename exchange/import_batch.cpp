@@ -137,7 +137,8 @@ std::string clean_category_name(const std::string& name)
 std::vector<std::string> split_category_path(const std::string& path)
 {
     std::vector<std::string> names;
-    const bool colons = path.find("::") != std::string::npos;
+    // A path ending in "/" is split at slashes only: so the export writes names that hold "::".
+    const bool colons = path.find("::") != std::string::npos && !path.ends_with('/');
     const std::string separator = colons ? "::" : "/";
     size_t from = 0;
     while (from <= path.size()) {
