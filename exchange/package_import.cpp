@@ -420,7 +420,8 @@ private:
         const std::string ext = dot == std::string::npos || dot == 0 ? "" : name.substr(dot);
         for (int n = 1; n < 10000; ++n) {
             const std::string candidate = n == 1 ? name : stem + "-" + std::to_string(n) + ext;
-            if (taken_.count(candidate))
+            // The journal's own name is never a picture's: the next start removes the journal.
+            if (taken_.count(candidate) || candidate == media_journal_name)
                 continue;
             if (!in_folder().count(candidate)) {
                 taken_.insert(candidate);

@@ -116,6 +116,14 @@ TEST_F(PackageImport, KeepsMediaOfTheSameNameApartAndCopiesOnlyWhatKeptItemsName
     // The same package again: the pictures are there already and nothing is copied.
     const import_summary again = import_package(p.build(files.path()), {});
     EXPECT_EQ(std::tuple(again.added, again.duplicates, again.media_copied), std::tuple(0u, 3u, 0u));
+
+    // A picture named as the import's journal is not put in its place, which the next start removes.
+    remove_import_leftovers(init_status::from_bin);
+    const deck_package journal_named{.notes = {{105, "<img src=\"import.journal\">\x1f" "a"}}, .media = {{"import.journal", "picture"}}};
+    ASSERT_TRUE(import_package(journal_named.build(files.path()), {}).done);
+    remove_import_leftovers(init_status::from_bin);
+    const std::string named = std::get<0>(queue_contents().back());
+    EXPECT_EQ(read_file(dir.file(named.substr(5, named.find("</img>") - 5))), "picture") << named;
 }
 
 TEST_F(PackageImport, OversizedPicturesAreLeftOutOfTheirNoteWhichComesWithTheRest)
