@@ -240,9 +240,11 @@ uint32_t import_batch::path_id_of_category(uint16_t c)
             names.push_back(&db().categories[at]->name);
             return true;
         });
+        // As a file's path names it: a name with blanks around it (an older file's) is the same
+        // category as the path that names it without them, and takes its items.
         std::string key;
         for (auto it = names.rbegin(); it != names.rend(); ++it)
-            key.append(**it).push_back(key_separator);
+            key.append(clean_category_name(**it)).push_back(key_separator);
         const auto [at, made] = path_ids_.emplace(std::move(key), static_cast<uint32_t>(paths_.size()));
         if (made)
             paths_.push_back({{}, c});
