@@ -307,7 +307,8 @@ private:
             char* end = nullptr;
             const long long number = std::strtoll(id.c_str(), &end, 10);
             if (*end == '\0')
-                decks_[number] = split_category_path(name->text.find("::") != std::string::npos ? name->text : name->text + "::");
+                // Split at "::" only, whatever slashes the name holds or ends with.
+                decks_[number] = split_category_path(name->text + "::");
         }
         return true;
     }

@@ -110,6 +110,7 @@ mutations=(
     'category_name_with_colons|exchange/import_batch.cpp|s/!path.ends_with(/!path.starts_with(/|test_exchange|Export.Text*'
     'picture_over_the_journal|exchange/package_import.cpp|s/taken_.count(candidate) .. candidate == media_journal_name/taken_.count(candidate)/|test_exchange|PackageImport.KeepsMedia*'
     'category_blanks_in_duplicates|exchange/import_batch.cpp|s/key.append(clean_category_name(\*\*it))/key.append(**it)/|test_exchange|TextImport.*Duplicates*'
+    'deck_name_ending_in_slash|exchange/package_import.cpp|s/split_category_path(name->text + "::")/split_category_path(name->text)/|test_exchange|PackageImport.ThePreview*'
 )
 
 backup=""

@@ -290,7 +290,7 @@ TEST_F(PackageImport, ThePreviewListsEachDeckWithItsNotesAndImportsNothing)
         SCOPED_TRACE(static_cast<int>(form));
         deck_package p;
         p.form = form;
-        p.decks = {{1, "Default"}, {20, "Sprachen::Deutsch"}, {21, "Sprachen"}, {22, "Leer"}};
+        p.decks = {{1, "Default"}, {20, "Sprachen::Deutsch/"}, {21, "Sprachen"}, {22, "Leer"}};
         p.notes = {{101, "Hund\x1f" "dog", 20}, {102, "Katze\x1f" "cat", 20}, {103, "Maus\x1f" "mouse", 21},
             {104, "x\x1fy", 99}};
         const package_contents c = read_package_contents(p.build(files.path()));
@@ -301,7 +301,7 @@ TEST_F(PackageImport, ThePreviewListsEachDeckWithItsNotesAndImportsNothing)
             decks.emplace_back(d.name, d.notes);
         // A note of a deck the package does not list counts under no name, as it goes to the
         // first category.
-        EXPECT_EQ(decks, (std::vector<std::pair<std::string, uint32_t>>{{"", 1}, {"Sprachen", 1}, {"Sprachen::Deutsch", 2}}));
+        EXPECT_EQ(decks, (std::vector<std::pair<std::string, uint32_t>>{{"", 1}, {"Sprachen", 1}, {"Sprachen::Deutsch/", 2}}));
         EXPECT_TRUE(queue_contents().empty());
     }
     const package_contents broken = read_package_contents(file("broken.apkg", "PK no zip"));
