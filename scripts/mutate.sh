@@ -111,6 +111,7 @@ mutations=(
     'picture_over_the_journal|exchange/package_import.cpp|s/taken_.count(candidate) .. candidate == media_journal_name/taken_.count(candidate)/|test_exchange|PackageImport.KeepsMedia*'
     'category_blanks_in_duplicates|exchange/import_batch.cpp|s/key.append(clean_category_name(\*\*it))/key.append(**it)/|test_exchange|TextImport.*Duplicates*'
     'deck_name_ending_in_slash|exchange/package_import.cpp|s/split_category_path(name->text + "::")/split_category_path(name->text)/|test_exchange|PackageImport.ThePreview*'
+    'picture_named_as_a_temporary|exchange/package_import.cpp|s/ .. is_temporary_name(candidate))/)/|test_exchange|PackageImport.KeepsMedia*'
 )
 
 backup=""

@@ -117,13 +117,16 @@ TEST_F(PackageImport, KeepsMediaOfTheSameNameApartAndCopiesOnlyWhatKeptItemsName
     const import_summary again = import_package(p.build(files.path()), {});
     EXPECT_EQ(std::tuple(again.added, again.duplicates, again.media_copied), std::tuple(0u, 3u, 0u));
 
-    // A picture named as the import's journal is not put in its place, which the next start removes.
+    // Pictures named as the import's journal or as a temporary file get other names: the next
+    // start removes what has those.
     remove_import_leftovers(init_status::from_bin);
-    const deck_package journal_named{.notes = {{105, "<img src=\"import.journal\">\x1f" "a"}}, .media = {{"import.journal", "picture"}}};
-    ASSERT_TRUE(import_package(journal_named.build(files.path()), {}).done);
+    const deck_package reserved{.notes = {{105, "<img src=\"import.journal\"><img src=\"b.tmp-Ab12Cd\">\x1f" "a"}},
+        .media = {{"import.journal", "picture"}, {"b.tmp-Ab12Cd", "second"}}};
+    ASSERT_TRUE(import_package(reserved.build(files.path()), {}).done);
     remove_import_leftovers(init_status::from_bin);
-    EXPECT_EQ(std::pair(std::get<0>(queue_contents().back()), read_file(dir.file("media/import-2.journal"))),
-        std::pair(std::string("<img>media/import-2.journal</img>"), std::string("picture")));
+    EXPECT_EQ(std::tuple(std::get<0>(queue_contents().back()), read_file(dir.file("media/import-2.journal")),
+                  read_file(dir.file("media/b.tmp-Ab12Cd-2"))),
+        std::tuple("<img>media/import-2.journal</img><img>media/b.tmp-Ab12Cd-2</img>", "picture", "second"));
 }
 
 TEST_F(PackageImport, OversizedPicturesAreLeftOutOfTheirNoteWhichComesWithTheRest)
