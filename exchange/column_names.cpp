@@ -65,17 +65,21 @@ column_mapping guess_columns(const std::vector<std::string>& names, const std::o
         if (first == no_column)
             first = static_cast<int>(i);
     }
-    const int question = found[static_cast<int>(column_role::question)];
-    const int answer = found[static_cast<int>(column_role::answer)];
-    if (question != no_column)
-        m.question = question;
-    if (answer != no_column)
-        m.answer = answer;
-    else if (question != no_column)
-        m.answer = question == 0 ? 1 : 0;
     m.category = found[static_cast<int>(column_role::category)];
     if (category_column)
         m.category = static_cast<int>(*category_column);
+    // A text no name places goes into the first column that holds nothing else: a deck column
+    // written first would otherwise give every item its deck's name as the question.
+    const int question = found[static_cast<int>(column_role::question)];
+    const int answer = found[static_cast<int>(column_role::answer)];
+    const auto first_free = [&](int taken) {
+        int c = 0;
+        while (c == m.category || c == taken)
+            ++c;
+        return c;
+    };
+    m.question = question != no_column ? question : first_free(answer);
+    m.answer = answer != no_column ? answer : first_free(m.question);
     return m;
 }
 

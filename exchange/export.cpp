@@ -268,13 +268,15 @@ struct xml_writer {
 
 }  // namespace
 
-std::string category_path_text(uint16_t c)
+namespace {
+
+// The names joined by "::", or by "/" when a name holds "::"; `slashes` says which.
+std::string joined_category_path(const std::vector<std::string>& names, bool& slashes)
 {
-    const std::vector<std::string> names = category_names_from_top(c);
-    bool colons = false;
+    slashes = false;
     for (const std::string& n : names)
-        colons = colons || n.find("::") != std::string::npos;
-    const char* separator = colons ? "/" : "::";
+        slashes = slashes || n.find("::") != std::string::npos;
+    const char* separator = slashes ? "/" : "::";
     std::string path;
     for (const std::string& n : names) {
         if (!path.empty())
@@ -282,6 +284,14 @@ std::string category_path_text(uint16_t c)
         path.append(n);
     }
     return path;
+}
+
+}  // namespace
+
+std::string category_path_text(uint16_t c)
+{
+    bool slashes = false;
+    return joined_category_path(category_names_from_top(c), slashes);
 }
 
 export_result export_text_file(const std::string& path, bool with_queue)
@@ -297,9 +307,13 @@ export_result export_text_file(const std::string& path, bool with_queue)
         if (c >= paths.size())
             return none;
         if (!known[c]) {
-            paths[c] = category_path_text(c);
+            bool slashes = false;
+            paths[c] = joined_category_path(category_names_from_top(c), slashes);
             // A lone name with a slash would be read as a path: a "::" at its end keeps it whole.
-            if (paths[c].find("::") == std::string::npos && paths[c].find('/') != std::string::npos)
+            // Names joined by slashes, as one holds "::", end in one, which tells the reader so.
+            if (slashes)
+                paths[c].push_back('/');
+            else if (paths[c].find("::") == std::string::npos && paths[c].find('/') != std::string::npos)
                 paths[c].append("::");
             known[c] = true;
         }

@@ -68,6 +68,25 @@ void to_line_feeds(std::string& text)
     text.resize(out);
 }
 
+// The text as add() keeps it, for comparing with the database's: the boxes store a line break
+// as CR LF, an import as a line feed, and the two are the same item. Most texts hold no CR.
+std::string_view with_line_feeds(std::string_view text, std::string& scratch)
+{
+    if (text.find('\r') == std::string_view::npos)
+        return text;
+    scratch.assign(text);
+    to_line_feeds(scratch);
+    return scratch;
+}
+
+bool same_text(std::string_view a, std::string_view b)
+{
+    if (a == b)
+        return true;
+    std::string scratch_a, scratch_b;
+    return with_line_feeds(a, scratch_a) == with_line_feeds(b, scratch_b);
+}
+
 exchange_problem_code check_text(const std::string& text, size_t& length)
 {
     using enum exchange_problem_code;
@@ -118,7 +137,8 @@ std::string clean_category_name(const std::string& name)
 std::vector<std::string> split_category_path(const std::string& path)
 {
     std::vector<std::string> names;
-    const bool colons = path.find("::") != std::string::npos;
+    // A path ending in "/" is split at slashes only: so the export writes names that hold "::".
+    const bool colons = path.find("::") != std::string::npos && !path.ends_with('/');
     const std::string separator = colons ? "::" : "/";
     size_t from = 0;
     while (from <= path.size()) {
@@ -220,9 +240,11 @@ uint32_t import_batch::path_id_of_category(uint16_t c)
             names.push_back(&db().categories[at]->name);
             return true;
         });
+        // As a file's path names it: a name with blanks around it (an older file's) is the same
+        // category as the path that names it without them, and takes its items.
         std::string key;
         for (auto it = names.rbegin(); it != names.rend(); ++it)
-            key.append(**it).push_back(key_separator);
+            key.append(clean_category_name(**it)).push_back(key_separator);
         const auto [at, made] = path_ids_.emplace(std::move(key), static_cast<uint32_t>(paths_.size()));
         if (made)
             paths_.push_back({{}, c});
@@ -265,8 +287,9 @@ uint32_t import_batch::queued_path(uint32_t position) const
 size_t import_batch::hash_of(const record_key& k)
 {
     const std::hash<std::string_view> h;
-    size_t v = h(k.question);
-    v = v * 0x9E3779B97F4A7C15ull ^ h(k.answer);
+    std::string scratch;
+    size_t v = h(with_line_feeds(k.question, scratch));
+    v = v * 0x9E3779B97F4A7C15ull ^ h(with_line_feeds(k.answer, scratch));
     return v * 0x9E3779B97F4A7C15ull ^ k.path;
 }
 
@@ -277,7 +300,7 @@ size_t import_batch::slot_for(const record_key& k) const
         if (table_[slot] == 0)
             return slot;
         const record_key there = key_of(table_[slot] - 1);
-        if (there.path == k.path && there.question == k.question && there.answer == k.answer)
+        if (there.path == k.path && same_text(there.question, k.question) && same_text(there.answer, k.answer))
             return slot;
     }
 }
@@ -365,8 +388,13 @@ bool import_batch::add(staged_item&& s, import_summary& summary)
         return false;
     }
     const uint32_t path = path_id_of(std::move(s.category_path));
-    // The database's items that could equal this one join the table first.
-    hash_group(group_of(s.question.size(), s.answer.size(), path));
+    // The database's items that could equal this one join the table first: those of its lengths,
+    // and those of the lengths its texts have with each line feed a CR LF.
+    const size_t question_breaks = static_cast<size_t>(std::count(s.question.begin(), s.question.end(), '\n'));
+    const size_t answer_breaks = static_cast<size_t>(std::count(s.answer.begin(), s.answer.end(), '\n'));
+    for (const size_t q : {size_t{0}, question_breaks})
+        for (const size_t a : {size_t{0}, answer_breaks})
+            hash_group(group_of(s.question.size() + q, s.answer.size() + a, path));
     const size_t slot = slot_for({s.question, s.answer, path});
     if (table_[slot] != 0) {
         // The same item is there already: this copy goes.

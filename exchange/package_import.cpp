@@ -307,7 +307,8 @@ private:
             char* end = nullptr;
             const long long number = std::strtoll(id.c_str(), &end, 10);
             if (*end == '\0')
-                decks_[number] = split_category_path(name->text.find("::") != std::string::npos ? name->text : name->text + "::");
+                // Split at "::" only, whatever slashes the name holds or ends with.
+                decks_[number] = split_category_path(name->text + "::");
         }
         return true;
     }
@@ -415,12 +416,15 @@ private:
     // of that name is already there (then name-2.ext, name-3.ext, ...).
     std::string free_target(const std::string& name, const std::string& unpacked)
     {
-        const size_t dot = name.rfind('.');
+        // A name like an atomic file's temporary gets its number at the end, so that the next
+        // start, which removes those, keeps it.
+        const size_t dot = is_temporary_name(name) ? std::string::npos : name.rfind('.');
         const std::string stem = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
         const std::string ext = dot == std::string::npos || dot == 0 ? "" : name.substr(dot);
         for (int n = 1; n < 10000; ++n) {
             const std::string candidate = n == 1 ? name : stem + "-" + std::to_string(n) + ext;
-            if (taken_.count(candidate))
+            // The journal's own name is never a picture's: the next start removes the journal.
+            if (taken_.count(candidate) || candidate == media_journal_name || is_temporary_name(candidate))
                 continue;
             if (!in_folder().count(candidate)) {
                 taken_.insert(candidate);

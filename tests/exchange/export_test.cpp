@@ -109,11 +109,12 @@ TEST_F(Export, TextFileComesBackThroughTheTextImport)
     const uint16_t odd = add_category("a/b", -1);
     add_test_item(1, verbs, 1, "tab\there", "quote \"x\" and\nline");
     add_test_item(2, odd, 1, "#not a header", " leading blank");
+    add_test_item(2, add_category("C++::STL", verbs), 1, "vector", "array");
     add_test_item(3, 0, 1, "plain", "text");
     add_test_pending(verbs, "queued", "too");
     const export_result r = export_text_file(files.file("out.txt"), true);
     ASSERT_TRUE(r.done) << log_text(r.error);
-    EXPECT_EQ(r.items, 4u);
+    EXPECT_EQ(r.items, 5u);
     const std::string text = read_file(files.file("out.txt"));
     EXPECT_EQ(text.substr(0, text.find("\"tab")),
         "#separator:tab\n#html:false\n#columns:question\tanswer\tcategory\n#deck column:3\n");
@@ -127,8 +128,8 @@ TEST_F(Export, TextFileComesBackThroughTheTextImport)
     ASSERT_EQ(ma_init(second.path().c_str()), init_status::new_database);
     const import_summary s = import_text_file(files.file("out.txt"), {});
     ASSERT_TRUE(s.done) << log_text(s.error);
-    // Categories root, Deutsch, Verben, a/b.
-    EXPECT_EQ(std::tuple(problems(s), queue_contents(), category_count()), std::tuple(std::vector<std::string>{}, expected, 4u));
+    // Categories root, Deutsch, Verben, a/b, C++::STL.
+    EXPECT_EQ(std::tuple(problems(s), queue_contents(), category_count()), std::tuple(std::vector<std::string>{}, expected, 5u));
 }
 
 // The disk refuses a write part of the way: the error says why, and the file there stays.

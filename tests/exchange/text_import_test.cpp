@@ -54,7 +54,6 @@ TEST_F(TextImport, EachShapeOfFileGivesItsItemsAndNamesWhatItLeavesOut)
     };
     const file_case cases[] = {
         {"tabs", "Hund\tdog\nKatze\tcat, the pet\n", {}, {{"Hund", "dog", "root"}, {"Katze", "cat, the pet", "root"}}, {}},
-        {"commas", "Hund,dog\nKatze,\"cat, the pet\"\n", {}, {{"Hund", "dog", "root"}, {"Katze", "cat, the pet", "root"}}, {}},
         // Semicolon files often hold commas in their texts: as many of each is a semicolon file.
         {"semicolons with as many commas", "Hund;dog, the dog\nKatze;cat, the pet\n", {},
             {{"Hund", "dog, the dog", "root"}, {"Katze", "cat, the pet", "root"}}, {}},
@@ -205,17 +204,19 @@ TEST_F(TextImport, NestsCategoriesOnceAndFallsBackToTheDefaultOrTheNearestParent
 
 TEST_F(TextImport, SkipsAndCountsDuplicatesOfTheDatabaseAndOfTheFile)
 {
-    const uint16_t a = add_category("A", -1);
+    const uint16_t a = add_category(" A\t", -1);  // an older file's blanks, which a path in a file loses
     add_test_item(3, a, 1, "q1", "a1");
     add_test_pending(0, "q2", "a2");
+    add_test_item(3, a, 1, "typed\r\nlines", "a\rb");  // as the boxes store a line break, or a handheld's file
     const text_import_options options{.columns = column_mapping{0, 1, 2}};
     const import_summary s = import("q1\ta1\tA\n"  // as a scheduled item
                                     "q2\ta2\troot\n"  // as a pending item
+                                    "\"typed\nlines\"\t\"a\r\nb\"\tA\n"  // the same line breaks, written otherwise
                                     "q1\ta1\tB\n"  // another category: not a duplicate
                                     "q1\tother\tA\n"  // another answer: not a duplicate
                                     "q3\ta3\tB\nq3\ta3\tB\n",  // twice in the file
         options);
-    EXPECT_EQ(std::pair(s.added, s.duplicates), std::pair(3u, 3u));
+    EXPECT_EQ(std::pair(s.added, s.duplicates), std::pair(3u, 4u));
 
     // At a size where the duplicate table grows many times while the database's items join it
     // group by group: every copy of an item found, whichever text length it has.
@@ -292,15 +293,16 @@ TEST(ImportPreview, AHeaderRowIsRecognisedAndItsCategoryColumnProposed)
         {"Front\tBack\tDeck\nHund\tdog\tTiere\n", true, {0, 1, 2}},
         {"Kategorie;Frage;Antwort\nTiere;Hund;dog\n", true, {1, 2, 0}},
         {" ANSWER ,question,Tags\ndog,Hund,animals\n", true, {1, 0, 2}},
-        {"Word;Translation;Category\nHund;dog;Tiere\n", true, {0, 1, 2}},
         {"Cat\xC3\xA9gorie;Recto;Verso\nx;y;z\n", true, {1, 2, 0}},
         {"\xC3\x9C" "bersetzung;Wort\ndog;Hund\n", true, {1, 0, no_column}},
         // A first item whose words happen to be one role's names is an item, not a header.
         {"question;Frage\nanswer;Antwort\n", false, {0, 1, no_column}},
-        {"Hund\tdog\nKatze\tcat\n", false, {0, 1, no_column}},
         {"Deck\tdog\n", false, {0, 1, no_column}},
         // The file's own "#columns:" line names them, so no record is a header.
         {"#columns:Back\tFront\tTags\nHund\tdog\tx\n", false, {1, 0, 2}},
+        // Texts go in the first columns that neither a name nor "#deck column:" gives another role.
+        {"#deck column:1\nTiere\tHund\tdog\n", false, {1, 2, 0}},
+        {"#columns:Back\tNotes\ndog\tHund\n", false, {1, 0, no_column}},
         {"", false, {0, 1, no_column}},
     };
     for (const proposal_case& c : cases) {

@@ -136,7 +136,6 @@ TEST_F(LifecycleTest, AReadOnlyDirectoryOpensForReviewsAndRefusesToSave)
 {
     ASSERT_EQ(ma_init(dir.path().c_str()), init_status::new_database);
     add_test_item(0, 0, 1, "kept", "safe");
-    add_test_item(0, 0, 1, "also kept", "safe");
     ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     const std::string saved = read_file(dir.file("elements.bin"));
     ASSERT_EQ(::chmod(dir.path().c_str(), 0555), 0);
@@ -146,7 +145,7 @@ TEST_F(LifecycleTest, AReadOnlyDirectoryOpensForReviewsAndRefusesToSave)
             return 99;
         if (ma_init(dir.path().c_str()) != (init_status::from_bin | init_status::read_only))
             return 1;
-        if (db().item_count != 2 || db().lock_fd >= 0)
+        if (db().item_count != 1 || db().lock_fd >= 0)
             return 2;
         const deinit_result closed = ma_deinit(close_mode::complete);
         if (closed != deinit_status::not_saved || closed.problem.obstacle != save_obstacle::read_only_directory
