@@ -1,6 +1,7 @@
 #include "exchange/import_batch.h"
 
 #include <algorithm>
+#include <array>
 
 #include "ann/feedback.h"
 #include "calendar/calendar.h"
@@ -68,23 +69,24 @@ void to_line_feeds(std::string& text)
     text.resize(out);
 }
 
-// The text as add() keeps it, for comparing with the database's: the boxes store a line break
-// as CR LF, an import as a line feed, and the two are the same item. Most texts hold no CR.
-std::string_view with_line_feeds(std::string_view text, std::string& scratch)
+// An imported text keeps its line breaks as line feeds, but the database's may hold them as CR
+// LF (typed into the boxes) or a lone CR (a handheld's file): a text in each of these forms.
+// Only a text with a line break has more than one.
+size_t line_break_forms(const std::string& text, std::array<std::string, 3>& forms)
 {
-    if (text.find('\r') == std::string_view::npos)
-        return text;
-    scratch.assign(text);
-    to_line_feeds(scratch);
-    return scratch;
-}
-
-bool same_text(std::string_view a, std::string_view b)
-{
-    if (a == b)
-        return true;
-    std::string scratch_a, scratch_b;
-    return with_line_feeds(a, scratch_a) == with_line_feeds(b, scratch_b);
+    if (text.find('\n') == std::string::npos)
+        return 1;
+    for (const std::string_view line_break : {std::string_view("\r\n"), std::string_view("\r")}) {
+        std::string& form = line_break.size() == 2 ? forms[1] : forms[2];
+        form.clear();
+        for (const char c : text) {
+            if (c == '\n')
+                form.append(line_break);
+            else
+                form.push_back(c);
+        }
+    }
+    return 3;
 }
 
 exchange_problem_code check_text(const std::string& text, size_t& length)
@@ -287,9 +289,8 @@ uint32_t import_batch::queued_path(uint32_t position) const
 size_t import_batch::hash_of(const record_key& k)
 {
     const std::hash<std::string_view> h;
-    std::string scratch;
-    size_t v = h(with_line_feeds(k.question, scratch));
-    v = v * 0x9E3779B97F4A7C15ull ^ h(with_line_feeds(k.answer, scratch));
+    size_t v = h(k.question);
+    v = v * 0x9E3779B97F4A7C15ull ^ h(k.answer);
     return v * 0x9E3779B97F4A7C15ull ^ k.path;
 }
 
@@ -300,7 +301,7 @@ size_t import_batch::slot_for(const record_key& k) const
         if (table_[slot] == 0)
             return slot;
         const record_key there = key_of(table_[slot] - 1);
-        if (there.path == k.path && same_text(there.question, k.question) && same_text(there.answer, k.answer))
+        if (there.path == k.path && there.question == k.question && there.answer == k.answer)
             return slot;
     }
 }
@@ -388,19 +389,26 @@ bool import_batch::add(staged_item&& s, import_summary& summary)
         return false;
     }
     const uint32_t path = path_id_of(std::move(s.category_path));
-    // The database's items that could equal this one join the table first: those of its lengths,
-    // and those of the lengths its texts have with each line feed a CR LF.
-    const size_t question_breaks = static_cast<size_t>(std::count(s.question.begin(), s.question.end(), '\n'));
-    const size_t answer_breaks = static_cast<size_t>(std::count(s.answer.begin(), s.answer.end(), '\n'));
-    for (const size_t q : {size_t{0}, question_breaks})
-        for (const size_t a : {size_t{0}, answer_breaks})
-            hash_group(group_of(s.question.size() + q, s.answer.size() + a, path));
+    // The database's items that could equal this one, in any form of its line breaks, join the
+    // table first (the table may grow meanwhile, so no slot is taken before).
+    std::array<std::string, 3> questions, answers;
+    const size_t question_forms = line_break_forms(s.question, questions);
+    const size_t answer_forms = line_break_forms(s.answer, answers);
+    questions[0] = std::move(s.question);
+    answers[0] = std::move(s.answer);
+    for (size_t q = 0; q < question_forms; ++q)
+        for (size_t a = 0; a < answer_forms; ++a)
+            hash_group(group_of(questions[q].size(), answers[a].size(), path));
+    for (size_t q = 0; q < question_forms; ++q)
+        for (size_t a = 0; a < answer_forms; ++a)
+            if (table_[slot_for({questions[q], answers[a], path})] != 0) {
+                // The same item is there already: this copy goes.
+                ++summary.duplicates;
+                return false;
+            }
+    s.question = std::move(questions[0]);
+    s.answer = std::move(answers[0]);
     const size_t slot = slot_for({s.question, s.answer, path});
-    if (table_[slot] != 0) {
-        // The same item is there already: this copy goes.
-        ++summary.duplicates;
-        return false;
-    }
     paths_[path].used = true;
     if (to_queue) {
         const uint32_t number = new_numbered_pending_item();
