@@ -1,5 +1,7 @@
 #include "exchange/column_names.h"
 
+#include <algorithm>
+
 #include <set>
 #include <string>
 
@@ -56,7 +58,8 @@ column_role role_of_column_name(std::string_view name)
     return column_role::unknown;
 }
 
-column_mapping guess_columns(const std::vector<std::string>& names, const std::optional<size_t>& category_column)
+column_mapping guess_columns(const std::vector<std::string>& names, const std::optional<size_t>& category_column,
+    const std::vector<size_t>& other_columns)
 {
     column_mapping m;
     int found[4] = {no_column, no_column, no_column, no_column};  // by column_role
@@ -74,7 +77,7 @@ column_mapping guess_columns(const std::vector<std::string>& names, const std::o
     const int answer = found[static_cast<int>(column_role::answer)];
     const auto first_free = [&](int taken) {
         int c = 0;
-        while (c == m.category || c == taken)
+        while (c == m.category || c == taken || std::find(other_columns.begin(), other_columns.end(), size_t(c)) != other_columns.end())
             ++c;
         return c;
     };
@@ -87,7 +90,7 @@ column_proposal propose_columns(const text_table& table)
 {
     column_proposal p;
     if (!table.column_names.empty() || table.rows.empty()) {
-        p.columns = guess_columns(table.column_names, table.category_column);
+        p.columns = guess_columns(table.column_names, table.category_column, table.other_columns);
         return p;
     }
     std::set<column_role> roles;
@@ -95,6 +98,6 @@ column_proposal propose_columns(const text_table& table)
         if (const column_role r = role_of_column_name(field); r != column_role::unknown)
             roles.insert(r);
     p.header_row = roles.size() >= 2;
-    p.columns = guess_columns(p.header_row ? table.rows.front() : std::vector<std::string>{}, table.category_column);
+    p.columns = guess_columns(p.header_row ? table.rows.front() : std::vector<std::string>{}, table.category_column, table.other_columns);
     return p;
 }

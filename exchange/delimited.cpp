@@ -142,12 +142,17 @@ read_step read_header(std::string_view& text, bool at_end, text_table& table, si
         } else if (key == "columns") {
             h.columns_line = std::string(value);
             h.has_columns = true;
-        } else if (key == "deck column") {
+        } else if (key.ends_with(" column")) {
             const std::string v(trim(value));
             char* stop = nullptr;
             const unsigned long n = std::strtoul(v.c_str(), &stop, 10);
-            if (!v.empty() && *stop == '\0' && n >= 1 && n <= 1000)
+            if (v.empty() || *stop != '\0' || n < 1 || n > 1000)
+                continue;
+            // Other trainers' exports may lead with an identifier and a note type: never a text.
+            if (key == "deck column")
                 table.category_column = n - 1;
+            else if (key == "guid column" || key == "notetype column" || key == "tags column")
+                table.other_columns.push_back(n - 1);
         }
     }
     return text.empty() && !at_end ? read_step::need_more : read_step::done;

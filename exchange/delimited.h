@@ -24,6 +24,7 @@ struct text_table {
     std::optional<bool> html;  // "#html:"; none when the file does not say
     std::vector<std::string> column_names;  // "#columns:"; empty when the file does not say
     std::optional<size_t> category_column;  // "#deck column:", counted from 0
+    std::vector<size_t> other_columns;  // "#guid column:", "#notetype column:", "#tags column:": no texts
     std::vector<std::vector<std::string>> rows;  // the records, blank lines left out
     std::vector<size_t> row_lines;  // the line on which each record begins, counted from 1
     bool cut_short = false;  // reading stopped at the row limit

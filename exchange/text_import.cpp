@@ -93,7 +93,7 @@ column_mapping columns_for(const text_table& table, const text_import_options& o
 {
     if (options.columns)
         return *options.columns;
-    return guess_columns(table.column_names, table.category_column);
+    return guess_columns(table.column_names, table.category_column, table.other_columns);
 }
 
 import_summary import_text(std::string_view text, const text_import_options& options)

@@ -31,7 +31,8 @@ struct text_import_options {
 
 // The mapping the names of a header suggest (question/front, answer/back, category/deck; see
 // exchange/column_names.h).
-column_mapping guess_columns(const std::vector<std::string>& names, const std::optional<size_t>& category_column);
+column_mapping guess_columns(const std::vector<std::string>& names, const std::optional<size_t>& category_column,
+    const std::vector<size_t>& other_columns = {});
 // The mapping an import with these options uses for this table.
 column_mapping columns_for(const text_table& table, const text_import_options& options);
 

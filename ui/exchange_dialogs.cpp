@@ -224,7 +224,7 @@ private:
         size_t columns = names.size();
         for (const auto& row : table.rows)
             columns = std::max(columns, row.size());
-        fill_columns(std::max<size_t>(columns, 2), names, guess_columns(names, table.category_column));
+        fill_columns(std::max<size_t>(columns, 2), names, guess_columns(names, table.category_column, table.other_columns));
         preview->setColumnCount(static_cast<int>(columns));
         preview->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
         QStringList labels;

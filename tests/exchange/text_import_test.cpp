@@ -302,6 +302,7 @@ TEST(ImportPreview, AHeaderRowIsRecognisedAndItsCategoryColumnProposed)
         {"#columns:Back\tFront\tTags\nHund\tdog\tx\n", false, {1, 0, 2}},
         // Texts go in the first columns that neither a name nor "#deck column:" gives another role.
         {"#deck column:1\nTiere\tHund\tdog\n", false, {1, 2, 0}},
+        {"#guid column:1\n#notetype column:2\n#deck column:3\nf7Qa\tBasic\tTiere\tHund\tdog\n", false, {3, 4, 2}},
         {"#columns:Back\tNotes\ndog\tHund\n", false, {1, 0, no_column}},
         {"", false, {0, 1, no_column}},
     };
