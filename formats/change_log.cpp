@@ -112,7 +112,9 @@ bool decode_payload(const unsigned char* p, size_t n, change_record* r)
     return in.good() && in.at_end();
 }
 
-std::string header(uint64_t computer)
+}  // namespace
+
+std::string change_log_header(uint64_t computer)
 {
     std::string h(magic, sizeof magic);
     put_le(h, change_log_version, 2);
@@ -120,6 +122,8 @@ std::string header(uint64_t computer)
     put_le(h, computer, 8);
     return h;
 }
+
+namespace {
 
 bool is_hex16(std::string_view s)
 {
@@ -339,7 +343,7 @@ change_append_result change_log_writer::open_log()
     uint64_t keep = read.status == change_log_status::no_header ? 0 : read.end;
     bool ok = ::ftruncate(fd, static_cast<off_t>(keep)) == 0;
     if (ok && keep == 0) {
-        const std::string h = header(computer_);
+        const std::string h = change_log_header(computer_);
         ok = ::pwrite(fd, h.data(), h.size(), 0) == static_cast<ssize_t>(h.size()) && ::fsync(fd) == 0;
         keep = h.size();
     }

@@ -78,6 +78,9 @@ struct change_record {
     friend bool operator==(const change_record&, const change_record&) = default;
 };
 
+// A log's header: the magic, the version, the reserved bytes (0) and the writer.
+std::string change_log_header(uint64_t computer);
+
 // The frame and payload of one record, ready to append.
 std::string encode_change(const change_record& r);
 

@@ -14,6 +14,7 @@
 #include "session/review_log.h"
 #include "session/sync.h"
 #include "session/sync_apply.h"
+#include "session/sync_outbox.h"
 #include "session/undo.h"
 #include "database/database.h"
 #include "services/log.h"
@@ -55,6 +56,9 @@ save_result commit_files(const std::string& dir, bool with_weights, file_digest*
     if (sync_active() && dir == services().data_dir) {
         if (FILE* state = commit.add(sync_state_name))
             write_sync_state(state);
+        if (sync_outbox_in_commit())
+            if (FILE* kept = commit.add(sync_outbox_name))
+                write_kept_changes(kept);
     }
     const commit_status status = commit.commit();
     if (status == commit_status::not_written || status == commit_status::unfinished) {
@@ -65,6 +69,8 @@ save_result commit_files(const std::string& dir, bool with_weights, file_digest*
         write_log("ERROR: cannot save the database: \"%s\": %s\n", commit.failed_path().c_str(), reason);
         return failed(save_status::not_written, commit.failed_path(), save_obstacle::system, error);
     }
+    if (sync_active() && dir == services().data_dir)
+        sync_outbox_committed();
     if (status == commit_status::not_durable)
         write_log("WARNING: the database was saved in \"%s\", but the folder could not be synced to the disk: "
                   "%s\n",

@@ -12,6 +12,8 @@
 #include "session/lifecycle.h"
 #include "services/services_state.h"
 #include "session/sync_apply.h"
+#include "session/sync_outbox.h"
+#include "session/saving.h"
 #include "session/sync_snapshot.h"
 #include "session/sync_state.h"
 
@@ -47,21 +49,31 @@ const char* append_problem(change_append_status s)
     return "cannot be written";
 }
 
-// Appends a record of this computer's; its sequence, or 0 when the log did not take it (the
-// user is told through sync_take_problem).
+// Appends a record of this computer's, after the changes kept while the log could not take
+// them; one it does not take is kept with them. Its sequence, or 0 when it is kept (the user is
+// told through sync_take_problem).
 uint64_t append(change_record& r)
 {
     sync_globals& g = sync_g();
     // A record comes after everything its writer has seen, whatever the clocks say, so that a
     // change made after one from elsewhere sorts after it on every computer.
     const uint64_t now = std::max(sync_clock_ms(), g.latest_stamp + 1);
+    const auto keep = [&] {
+        r.sequence = g.kept.size() + 1;
+        r.stamp = now;
+        g.kept.push_back(r);
+        g.latest_stamp = now;
+        return uint64_t{0};
+    };
+    if (g.away || !send_kept_changes(true))
+        return keep();
     const change_append_result res = g.writer->append(r, now);
     if (res.status != change_append_status::appended && res.status != change_append_status::cannot_sync) {
         const std::string path = g.folder + change_log_name(g.me);
-        write_log("ERROR: a change was not recorded: \"%s\" %s: %s\n", path.c_str(), append_problem(res.status),
-            std::strerror(res.error));
+        write_log("ERROR: a change was not recorded: \"%s\" %s: %s; it is kept until it can be\n", path.c_str(),
+            append_problem(res.status), std::strerror(res.error));
         report_problem({res.status, path, res.error});
-        return 0;
+        return keep();
     }
     if (res.status == change_append_status::cannot_sync)
         write_log("WARNING: the change log could not be synced to the disk: %s\n", std::strerror(res.error));
@@ -93,16 +105,23 @@ void record_schedule(const item* e, change_kind kind, uint16_t grade, uint16_t e
     r.grade = static_cast<uint8_t>(grade);
     r.screen = static_cast<uint8_t>(screen);
     r.schedule = schedule_of(*e);
-    if (append(r))
-        marks_of(e)->schedule = own_version(r);
+    static_cast<void>(append(r));  // or kept: in effect here either way
+    marks_of(e)->schedule = own_version(r);
 }
 
 // Gives a new item or queue item its identity: this computer and the sequence of the record
 // that made it.
 void adopt(const void* record, bool queued, change_record& r)
 {
+    // Its identity is the number the log gives its making: while changes are kept, it waits for
+    // one with the items of a session without the folder.
+    if (sync_g().away || !send_kept_changes(true))
+        return;
     r.item = {sync_g().me, sync_g().writer->next_sequence()};
     if (r.item.number == 0 || append(r) != r.item.number) {
+        // Kept, its making would name a number the log gives another record.
+        if (!sync_g().kept.empty() && sync_g().kept.back().kind == r.kind && sync_g().kept.back().item == r.item)
+            sync_g().kept.pop_back();
         report_problem({change_append_status::cannot_open, sync_g().folder + change_log_name(sync_g().me), 0});
         return;
     }
@@ -184,11 +203,32 @@ std::vector<item_key> match_edited_items()
     return matched;
 }
 
+// The folder cannot be read: the state is read so that the changes made here can be kept under
+// the identities the others know, and sent when the folder is back.
+sync_open_status open_away(const std::string& dir, uint64_t me)
+{
+    sync_globals& g = sync_g();
+    g.folder = dir;
+    g.me = me;
+    g.inbox = std::make_unique<sync_inbox>(dir, me);
+    g.active = g.away = true;
+    // Items edited in a session before are found by the folder's records: the state stays as it
+    // is until then.
+    if (!read_state_file(services().data_dir + sync_state_name) || !g.unmatched.empty()) {
+        sync_close();
+        return sync_open_status::no_folder;
+    }
+    load_kept_changes({});
+    return sync_open_status::no_folder;
+}
+
 }  // namespace
 
 uint64_t sync_clock_ms() { return static_cast<uint64_t>(time_now()) * 1000; }
 
 bool sync_active() { return sync_g().active; }
+bool sync_keeps_changes() { return sync_g().away || !sync_g().kept.empty(); }
+bool sync_folder_away() { return sync_g().away; }
 const std::string& sync_folder() { return sync_g().folder; }
 
 sync_open_status sync_open(const std::string& folder, uint64_t me, sync_summary* summary)
@@ -201,7 +241,7 @@ sync_open_status sync_open(const std::string& folder, uint64_t me, sync_summary*
         dir += '/';
     struct stat st {};
     if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
-        return sync_open_status::no_folder;
+        return open_away(dir, me);
     sync_globals& g = sync_g();
     g.folder = dir;
     g.me = me;
@@ -218,6 +258,17 @@ sync_open_status sync_open(const std::string& folder, uint64_t me, sync_summary*
         static_cast<void>(g.inbox->read_positions(""));
         status = sync_open_status::state_damaged;
     }
+    std::string own_log;
+    if (!read_change_log_file(dir + change_log_name(me), 0, &own_log))
+        own_log.clear();
+    load_kept_changes(own_log);
+    // Into the log first, numbered after the records the others hold, so that a start from a
+    // snapshot applies them again with this computer's other records that it lacks. After records
+    // that a crash kept from the database, they are applied again with those.
+    g.writer->continue_after(g.own_applied);
+    const bool had_kept = !g.kept.empty();
+    if (!send_kept_changes(g.writer->next_sequence() == g.own_applied + 1))
+        write_log("WARNING: changes made while the sync folder was away still cannot be recorded in it\n");
     const std::vector<item_key> edited = match_edited_items();
     if (g.effects.open(services().data_dir) == effects_status::unreadable)
         write_log("WARNING: \"%s\" could not be read\n", (services().data_dir + sync_effects_name).c_str());
@@ -246,6 +297,8 @@ sync_open_status sync_open(const std::string& folder, uint64_t me, sync_summary*
         if (const void* record = record_with(key); record && !marks_of(record)->queued)
             sync_note_edited(static_cast<const item*>(record));
     s.adopted = adopt_unknown();
+    if (had_kept && g.kept.empty() && !s.changed() && s.adopted == 0 && !db().read_only)
+        static_cast<void>(save_database(true, false));  // so that the kept file goes
     save_applied(s);
     // The others count this computer only once its snapshot arrives; until then they would
     // trim as if it were not there.
@@ -307,8 +360,8 @@ void sync_note_undo(const void* was, const item* restored, const pending_item* b
         kept.queued = true;
         bind_record(back_in_queue, kept);
     }
-    if (append(r))
-        marks_of(restored ? static_cast<const void*>(restored) : back_in_queue)->schedule = own_version(r);
+    static_cast<void>(append(r));  // or kept: in effect here either way
+    marks_of(restored ? static_cast<const void*>(restored) : back_in_queue)->schedule = own_version(r);
 }
 
 void sync_note_added(const item* e)
@@ -333,8 +386,8 @@ void record_texts(const Record* x)
         return;
     r.question = std::string(std::string_view(x->question));
     r.answer = std::string(std::string_view(x->answer));
-    if (append(r))
-        marks_of(x)->texts = own_version(r);
+    static_cast<void>(append(r));  // or kept: in effect here either way
+    marks_of(x)->texts = own_version(r);
 }
 
 template <typename Record>
@@ -344,8 +397,8 @@ void record_move(const Record* x)
     if (!about(x, change_kind::move_item, r))
         return;
     r.path = category_names_from_top(x->ctgr);
-    if (append(r))
-        marks_of(x)->place = own_version(r);
+    static_cast<void>(append(r));  // or kept: in effect here either way
+    marks_of(x)->place = own_version(r);
 }
 
 void record_delete(const void* x, change_kind kind)
@@ -383,8 +436,7 @@ void sync_note_category(change_kind kind, std::vector<std::string> path, std::st
         sync_g().renamed[r.path] = now;
         note_category_renamed(r.path, now);
     }
-    if (!append(r))
-        return;
+    static_cast<void>(append(r));  // or kept
     if (kind == change_kind::category_delete)
         note_category_deleted(r.path, own_version(r));
     else

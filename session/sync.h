@@ -54,6 +54,11 @@ void sync_close();
 // first, with sync.state, so that what was applied and recorded stays known.
 void sync_leave();
 bool sync_active();
+// Changes made here wait for the folder: it could not be read at the start (sync_open said
+// no_folder; a later open takes them there), or the log did not take one since (the next change
+// or apply tries again).
+bool sync_keeps_changes();
+bool sync_folder_away();
 const std::string& sync_folder();
 // Milliseconds since 1970 that the next record is stamped with; tests set the clock.
 uint64_t sync_clock_ms();

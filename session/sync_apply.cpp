@@ -1,4 +1,5 @@
 #include "session/sync_apply.h"
+#include "session/sync_outbox.h"
 
 #include <cstdio>
 #include <map>
@@ -578,8 +579,10 @@ sync_summary sync_apply()
 {
     sync_summary s;
     sync_globals& g = sync_g();
-    if (!g.active)
+    if (!g.active || g.away)
         return s;
+    // Before any change of here that the records may bring about.
+    static_cast<void>(send_kept_changes(true));
     const shift_held shift;
     sync_arrivals a = g.inbox->collect();
     s.arrived = a.records.size();

@@ -48,6 +48,7 @@ struct item_key_hash {
 
 struct sync_globals {
     bool active = false;  // a sync folder is in use
+    bool away = false;  // the folder could not be read at the start: changes are only kept
     std::string folder;  // the sync folder, ending with '/'
     uint64_t me = 0;  // this computer's id
     std::unique_ptr<change_log_writer> writer;  // this computer's log
@@ -71,6 +72,10 @@ struct sync_globals {
     // Marks sync.state saved for items that no item's texts matched at the opening: items edited
     // in a session without the sync folder, whose save left sync.state as it was.
     std::vector<item_marks> unmatched;
+    // Changes the log did not take (the folder away), in order, for it to take later; their
+    // sequences are the log's to give.
+    std::vector<change_record> kept;
+    bool kept_on_disk = false;  // the data directory holds a file of kept changes
 };
 sync_globals& sync_g();
 

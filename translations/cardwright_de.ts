@@ -1804,16 +1804,16 @@ Schließen Sie es und starten Sie Cardwright erneut.</translation>
         <translation>der Ordner enthält bereits eine Datenbank</translation>
     </message>
     <message>
-        <source>The change log &quot;%1&quot; cannot be opened: changes made here do not reach the other computers.</source>
-        <translation>Das Änderungsprotokoll „%1“ kann nicht geöffnet werden: Hier vorgenommene Änderungen erreichen die anderen Computer nicht.</translation>
+        <source>The change log &quot;%1&quot; cannot be opened: changes made here are kept and reach the other computers once the log takes them.</source>
+        <translation>Das Änderungsprotokoll „%1“ kann nicht geöffnet werden: Hier vorgenommene Änderungen werden aufbewahrt und erreichen die anderen Computer, sobald das Protokoll sie aufnimmt.</translation>
     </message>
     <message>
-        <source>The file &quot;%1&quot; is not this computer&apos;s change log: changes made here do not reach the other computers.</source>
-        <translation>Die Datei „%1“ ist nicht das Änderungsprotokoll dieses Computers: Hier vorgenommene Änderungen erreichen die anderen Computer nicht.</translation>
+        <source>The file &quot;%1&quot; is not this computer&apos;s change log: changes made here are kept and reach the other computers once the log takes them.</source>
+        <translation>Die Datei „%1“ ist nicht das Änderungsprotokoll dieses Computers: Hier vorgenommene Änderungen werden aufbewahrt und erreichen die anderen Computer, sobald das Protokoll sie aufnimmt.</translation>
     </message>
     <message>
-        <source>The change log &quot;%1&quot; cannot be written: changes made here do not reach the other computers.</source>
-        <translation>Das Änderungsprotokoll „%1“ kann nicht geschrieben werden: Hier vorgenommene Änderungen erreichen die anderen Computer nicht.</translation>
+        <source>The change log &quot;%1&quot; cannot be written: changes made here are kept and reach the other computers once the log takes them.</source>
+        <translation>Das Änderungsprotokoll „%1“ kann nicht geschrieben werden: Hier vorgenommene Änderungen werden aufbewahrt und erreichen die anderen Computer, sobald das Protokoll sie aufnimmt.</translation>
     </message>
 </context>
 <context>

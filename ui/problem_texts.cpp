@@ -156,15 +156,17 @@ QString problem_texts::sync(const sync_problem& problem)
     switch (problem.status) {
     case change_append_status::appended: return {};
     case change_append_status::cannot_open:
-        text = tr("The change log \"%1\" cannot be opened: changes made here do not reach the other computers.").arg(log);
+        text = tr("The change log \"%1\" cannot be opened: changes made here are kept and reach the other computers "
+                  "once the log takes them.").arg(log);
         break;
     case change_append_status::not_a_log:
-        text = tr("The file \"%1\" is not this computer's change log: changes made here do not reach the other "
-                  "computers.").arg(log);
+        text = tr("The file \"%1\" is not this computer's change log: changes made here are kept "
+                  "and reach the other computers once the log takes them.").arg(log);
         break;
     case change_append_status::cannot_write:
     case change_append_status::cannot_sync:
-        text = tr("The change log \"%1\" cannot be written: changes made here do not reach the other computers.").arg(log);
+        text = tr("The change log \"%1\" cannot be written: changes made here are kept and reach the other computers "
+                  "once the log takes them.").arg(log);
         break;
     }
     return problem.os_error != 0 ? text + QStringLiteral("\n\n") + system(problem.os_error) : text;

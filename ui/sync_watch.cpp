@@ -80,6 +80,8 @@ void sync_watch::move_to(const QString& folder, uint64_t computer)
 
 void sync_watch::open(const QString& folder, uint64_t computer)
 {
+    folder_ = folder;
+    computer_ = computer;
     if (folder.isEmpty())
         return;
     sync_summary s;
@@ -90,6 +92,8 @@ void sync_watch::open(const QString& folder, uint64_t computer)
             tr("The sync folder cannot be read:\n%1\n\nChanges made here are not shared until it can be; "
                "choose another in the Settings.")
                 .arg(folder));
+        // Looked for until it is back, when the changes kept meanwhile go there.
+        poll_if(sync_folder_away());
         return;
     case sync_open_status::state_damaged:
         show_message(window_, tr("Sync Folder"),
@@ -100,7 +104,7 @@ void sync_watch::open(const QString& folder, uint64_t computer)
     }
     for (const std::vector<int32_t>& renumbering : s.renumberings)
         renumber_window_state(renumbering);
-    poll_if(!watch_logs() || s.waiting > 0);
+    poll_if(!watch_logs() || s.waiting > 0 || sync_keeps_changes());
     show(s);
     tell_problems();
 }
@@ -115,13 +119,18 @@ void sync_watch::apply_now()
         poll_if(true);
         return;
     }
+    if (sync_folder_away()) {
+        if (QDir(folder_).exists())
+            move_to(folder_, computer_);
+        return;
+    }
     const bool watched = watch_logs();
     const sync_summary s = sync_apply();
     for (const std::vector<int32_t>& renumbering : s.renumberings)
         renumber_window_state(renumbering);
     // Records behind a gap wait for the missing ones, which may come in a file already watched
     // that a service replaces without a change the watcher sees; so they are looked for.
-    poll_if(!watched || s.waiting > 0);
+    poll_if(!watched || s.waiting > 0 || sync_keeps_changes());
     show(s);
     tell_problems();
 }
@@ -211,6 +220,9 @@ void sync_watch::show(const sync_summary& s)
 
 void sync_watch::tell_problems()
 {
-    if (const sync_problem problem = sync_take_problem())
+    if (const sync_problem problem = sync_take_problem()) {
+        // The changes kept are sent at the next look that finds the log taking them.
+        poll_if(true);
         show_message(window_, tr("Sync Folder"), problem_texts::sync(problem));
+    }
 }

@@ -51,4 +51,7 @@ private:
     QFileSystemWatcher watcher_;
     QTimer settle_;  // a service writes a file in pieces: apply once it has been quiet a moment
     QTimer retry_;  // while records wait (an item on screen, earlier records missing) or watching fails
+    // (or the folder is away)
+    QString folder_;  // the folder of the settings, for an open once it is back
+    uint64_t computer_ = 0;
 };

@@ -359,20 +359,52 @@ TEST_F(SyncApplyTest, AGradeOfAnItemThatArrivedWhileRunningOutlastsACrash)
     close();
 }
 
-// An item edited in a session without the sync folder (missing at the start, or turned off)
-// stays one item, and the edit reaches the other computer with the next start that has it.
-TEST_F(SyncApplyTest, AnItemEditedWhileTheFolderWasNotInUseStaysOneItem)
+// Changes made while the folder is away (at the start, or gone in the middle of a session) reach
+// the other computer once, with their stamps, whatever crash comes between their appending and the
+// save; an item edited in a session with the folder turned off stays one item.
+TEST_F(SyncApplyTest, ChangesMadeWhileTheFolderIsAwayReachTheOthersOnce)
 {
-    other_sessions(1);
-    open_at(mine, my_id, 1, 2, 9);
+    namespace fs = std::filesystem;
+    other_sessions(2);
+    open_at(mine, my_id, 1, 8, 9);
+    const std::string away = folder.path().substr(0, folder.path().size() - 1) + ".away";
+    fs::rename(folder.path(), away);
+    grade_reviewed(item_named("one"), 5, review_screen::scheduled);
+    EXPECT_TRUE(sync_take_problem());
+    fs::rename(away, folder.path());
+    grade_reviewed(item_named("two"), 4, review_screen::scheduled);
+    close();
+    fs::rename(folder.path(), away);
+    set_local_clock(2026, 1, 9, 9);
+    const uint64_t made = sync_clock_ms();
+    ASSERT_FALSE(holds_any(ma_init(mine.path().c_str()), init_status::dir_not_accessible));
+    ASSERT_EQ(sync_open(folder.path(), my_id, nullptr), sync_open_status::no_folder);
+    const category_made c = create_user_category("c", -1);
+    move_to(item_named("two"), c.index);
+    ASSERT_EQ(rename_user_category(c.index, "d"), category_edit::done);
+    delete_scheduled_item(item_named("three"));
+    close();
+    fs::rename(away, folder.path());
+    // A crash after the kept changes were appended, before the save that lets them go.
+    temp_dir before;
+    fs::copy(mine.path(), before.path(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    open_at(mine, my_id, 1, 12, 9);
+    close();
+    fs::copy(before.path(), mine.path(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    open_at(mine, my_id);
     close();
     ASSERT_FALSE(holds_any(ma_init(mine.path().c_str()), init_status::dir_not_accessible));
     change_texts(item_named("one"), "one", "edited without the folder");
     ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
-    EXPECT_EQ(std::get<0>(agreed().items.at("one")), "edited without the folder");
-    open_at(other, other_id);
-    EXPECT_EQ(db().item_count, 3u) << "no copy of the edited item beside it";
-    close();
+    // Both hold what was done here (the agreement), and the log each change once.
+    EXPECT_EQ(std::get<1>(agreed().items.at("two")), "/d");
+    EXPECT_FALSE(fs::exists(mine.file("sync.outbox")));
+    std::map<change_kind, size_t> kinds;
+    for (const change_record& r : log_of(folder, my_id).records)
+        kinds[r.kind] += r.kind != change_kind::delete_item || r.stamp < made + 3'600'000 ? 1 : 100;  // its stamp
+    EXPECT_EQ(kinds, (std::map<change_kind, size_t>{{change_kind::grade, 2}, {change_kind::edit_item, 1},
+                         {change_kind::delete_item, 1}, {change_kind::move_item, 1},
+                         {change_kind::category_make, 1}, {change_kind::category_rename, 1}}));
 }
 
 // Of two renames of one category, the earlier applied first: a change that the earlier rename's

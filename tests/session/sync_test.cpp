@@ -163,16 +163,41 @@ TEST_F(SyncTest, ComputersAgreeOnceEverythingIsDelivered)
         // Applied records from elsewhere: a start from a snapshot now is a start again (one that
         // found only trimmed logs, and no whole snapshot yet, at its first start may well).
         const bool started = std::ranges::any_of(c.applied, [](const auto& applied) { return applied.second > 0; });
-        const sync_summary summary = open(c);
+        // The folder is away at the start (0) or goes in the middle of the session (1).
+        const unsigned away = rng() % 8;
+        const std::string gone = c.view.path().substr(0, c.view.path().size() - 1) + ".away";
+        if (away == 0) {
+            fs::rename(c.view.path(), gone);
+            EXPECT_FALSE(holds_any(ma_init(c.data.path().c_str()), init_status::dir_not_accessible));
+            ma_nn_init();
+            EXPECT_EQ(sync_open(c.view.path(), c.id, nullptr), sync_open_status::no_folder);
+        }
+        const sync_summary summary = away == 0 ? sync_summary{} : open(c);
         rejoins += started && summary.joined_from != 0 ? 1 : 0;
         arrived += summary.arrived;
         conflict_copies += summary.conflict_copies.size();
         joins += summary.joined_from != 0 ? 1 : 0;
-        c.own_grades += random_changes(rng, c.id, made);
+        if (away == 1)
+            fs::rename(c.view.path(), gone);
+        // Kept, every grade is in a kept record but those of items made while away, whose
+        // making carries their schedule when the folder is back.
+        const auto kept = [] { return std::ranges::count(sync_g().kept, change_kind::grade, &change_record::kind); };
+        const size_t lines = grade_lines(c.data), was_kept = static_cast<size_t>(kept());
+        const size_t add_screen = random_changes(rng, c.id, made);
+        c.own_grades += away > 1 ? add_screen : grade_lines(c.data) - lines - (static_cast<size_t>(kept()) - was_kept);
+        if (away <= 1)
+            fs::rename(gone, c.view.path());
+        static_cast<void>(sync_take_problem());
         close(c);
         // Before the next trim can drop them.
         note_grades(grades, c);
         deliver_some(rng, all, false);
+    }
+    // The changes of a last session away reach the folder.
+    for (auto& c : all) {
+        open(*c);
+        close(*c);
+        note_grades(grades, *c);
     }
     deliver_some(rng, all, true);
     std::vector<collection_image> images;
