@@ -112,7 +112,7 @@ mutations=(
     'status_line_stale_after_a_step|ui/screens.cpp|s/^        show_status_line(ui().window, count_due(0, nullptr), pending_count());$/        ;/|test_ui|ReviewScreen.APass*'
     # Faults of the sync between computers found by reading it afresh.
     'sync_restart_forgets_stamps|session/sync_state.cpp|s/g.latest_stamp = std::max(g.latest_stamp, v->stamp);/static_cast<void>(v);/|test_session|SyncApplyTest.*'
-    'sync_making_follows_a_rename|session/sync_apply.cpp|/^std::optional<uint16_t> made_category/,/^}/s/return category_at(path, true, 0);/return category_at(path, true);/|test_session|SyncApplyTest.*'
+    'sync_making_follows_a_rename|session/sync_paths.cpp|/^std::optional<uint16_t> made_category/,/^}/s/return category_of_path(path, true);/return category_following_renames(path, true);/|test_session|SyncApplyTest.*'
     'sync_new_log_numbers_again|session/sync.cpp|s/g.writer->continue_after(g.own_applied);/static_cast<void>(0);/|test_session|SyncApplyTest.*'
     'sync_new_database_keeps_its_day|session/sync_snapshot.cpp|s/^    if (fresh)$/    if (false \&\& fresh)/|test_session|Sync*'
     'sync_earlier_rename_wins|session/sync_apply.cpp|s/if (later != sync_g().made.end() \&\& !(later->second <= v)) {/if (later != sync_g().made.end() \&\& false) {/|test_session|SyncApplyTest.*'

@@ -1,5 +1,6 @@
 #include "session/sync_apply.h"
 #include "session/sync_outbox.h"
+#include "session/sync_paths.h"
 
 #include <cstdio>
 #include <map>
@@ -82,77 +83,6 @@ item* make_item(const std::string& question, const std::string& answer, uint16_t
     insert_scheduled(e);
     ++db().item_count;
     return e;
-}
-
-std::optional<uint16_t> category_at(const std::vector<std::string>& path, bool make, int);
-
-// The category at `path` from the top, made where missing when `make`; none when it is not
-// there (or the table is full).
-std::optional<uint16_t> category_at(std::vector<std::string> path, bool make)
-{
-    // Where a path, or a path above it, was renamed here and is not there any more, the change
-    // follows the rename; a chain of renames is followed to its end.
-    const auto& renamed = sync_g().renamed;
-    for (size_t hops = 0; hops <= renamed.size() && !path.empty(); ++hops) {
-        std::optional<uint16_t> found = category_at(path, false, 0);
-        if (found)
-            return found;
-        bool followed = false;
-        for (size_t length = path.size(); length > 0 && !followed; --length) {
-            const auto it = renamed.find(std::vector<std::string>(path.begin(), path.begin() + static_cast<long>(length)));
-            if (it == renamed.end())
-                continue;
-            std::vector<std::string> moved = it->second;
-            moved.insert(moved.end(), path.begin() + static_cast<long>(length), path.end());
-            path = std::move(moved);
-            followed = true;
-        }
-        if (!followed)
-            break;
-    }
-    return category_at(path, make, 0);
-}
-
-std::optional<uint16_t> category_at(const std::vector<std::string>& path, bool make, int)
-{
-    if (path.empty())
-        return uint16_t{0};
-    int32_t parent = -1;
-    for (const std::string& name : path) {
-        int32_t c = category_named(name, parent);
-        if (c < 0) {
-            if (!make)
-                return std::nullopt;
-            c = add_category(name.c_str(), parent);
-            if (category_named(name, parent) != c)
-                return std::nullopt;  // the table is full
-        }
-        parent = c;
-    }
-    return static_cast<uint16_t>(parent);
-}
-
-// The category a making names. Whoever made it held no category at its path, so a rename away
-// from that path is not followed (the new category is another one); those of the categories
-// above it are, as for any path.
-std::optional<uint16_t> made_category(const std::vector<std::string>& path)
-{
-    if (path.size() < 2)
-        return category_at(path, true, 0);
-    const std::optional<uint16_t> above = category_at(std::vector<std::string>(path.begin(), path.end() - 1), true);
-    if (!above)
-        return std::nullopt;
-    std::vector<std::string> names = category_names_from_top(*above);
-    names.push_back(path.back());
-    return category_at(names, true, 0);
-}
-
-std::string joined(const std::vector<std::string>& path)
-{
-    std::string s;
-    for (const std::string& name : path)
-        s += (s.empty() ? "" : " / ") + name;
-    return s;
 }
 
 // What conflicts kept, written to sync-conflicts.txt once at the end of an apply.
@@ -338,9 +268,9 @@ void note_rename(const std::vector<std::string>& from, const std::vector<std::st
 outcome rename_missing_category(const change_record& r, const std::vector<std::string>& to, field_version v,
     sync_summary& s)
 {
-    const std::optional<uint16_t> made = category_at(to, true);
+    const std::optional<uint16_t> made = category_following_renames(to, true);
     if (!made)
-        return conflict(s, "the category \"" + joined(r.path) + "\" could not be renamed \"" + r.text + "\"");
+        return conflict(s, "the category \"" + joined_path(r.path) + "\" could not be renamed \"" + r.text + "\"");
     note_rename(r.path, category_names_from_top(*made), v);
     return outcome::applied;
 }
@@ -351,7 +281,7 @@ outcome apply_category_rename(const change_record& r, field_version v, sync_summ
         return conflict(s, "a category rename to \"" + r.text + "\" named no category");
     std::vector<std::string> to = r.path;
     to.back() = r.text;
-    const std::optional<uint16_t> c = category_at(r.path, false);
+    const std::optional<uint16_t> c = category_following_renames(r.path, false);
     if (!c)
         return rename_missing_category(r, to, v, s);
     // The category's name here, where a rename made here or applied before took it: the changes
@@ -364,8 +294,8 @@ outcome apply_category_rename(const change_record& r, field_version v, sync_summ
         if (later != sync_g().made.end() && !(later->second <= v)) {
             if (to != now)
                 sync_g().renamed[to] = now;
-            return conflict(s, "the category \"" + joined(r.path) + "\" renamed \"" + r.text
-                    + "\" elsewhere was renamed later; it stays \"" + joined(now) + "\"");
+            return conflict(s, "the category \"" + joined_path(r.path) + "\" renamed \"" + r.text
+                    + "\" elsewhere was renamed later; it stays \"" + joined_path(now) + "\"");
         }
     }
     const auto renamed_to = [&](const std::vector<std::string>& path) {
@@ -377,7 +307,7 @@ outcome apply_category_rename(const change_record& r, field_version v, sync_summ
     // The new name was renamed in turn, by a change that came later and arrived first (and so
     // made its path here): the two are one category, where the renames end.
     if (sync_g().renamed.count(to)) {
-        if (const std::optional<uint16_t> end = category_at(to, false); end && *end != *c) {
+        if (const std::optional<uint16_t> end = category_following_renames(to, false); end && *end != *c) {
             const std::vector<std::string> path = category_names_from_top(*end);
             merge_category(*c, *end, s);
             return renamed_to(path);
@@ -394,20 +324,20 @@ outcome apply_category_rename(const change_record& r, field_version v, sync_summ
         return renamed_to(path);
     }
     if (renamed != category_edit::done)
-        return conflict(s, "the category \"" + joined(r.path) + "\" could not be renamed \"" + r.text + "\"");
+        return conflict(s, "the category \"" + joined_path(r.path) + "\" could not be renamed \"" + r.text + "\"");
     return renamed_to(category_names_from_top(*c));
 }
 
 outcome apply_category_delete(const change_record& r, field_version v, sync_summary& s)
 {
-    const std::optional<uint16_t> c = category_at(r.path, false);
+    const std::optional<uint16_t> c = category_following_renames(r.path, false);
     const std::vector<std::string> path = c ? category_names_from_top(*c) : r.path;
     note_category_deleted(path, v);
     drop_deleted_categories(s);
-    const std::optional<uint16_t> left = category_at(path, false, 0);
+    const std::optional<uint16_t> left = category_of_path(path, false);
     if (!left)
         return outcome::applied;
-    return conflict(s, "the category \"" + joined(r.path) + "\" deleted elsewhere holds "
+    return conflict(s, "the category \"" + joined_path(r.path) + "\" deleted elsewhere holds "
             + (items_within_category(*left) > 0 ? "items here" : "categories made later") + "; it stays");
 }
 
@@ -421,7 +351,7 @@ outcome apply_record(const change_record& r, uint64_t writer, bool effects, sync
     case change_kind::queue_add: {
         if (record_with(r.item))
             return outcome::applied;
-        const std::optional<uint16_t> c = category_at(r.path, true);
+        const std::optional<uint16_t> c = category_following_renames(r.path, true);
         item_marks m;
         m.key = r.item;
         m.schedule = m.texts = m.place = v;
@@ -443,7 +373,7 @@ outcome apply_record(const change_record& r, uint64_t writer, bool effects, sync
     case change_kind::category_make: {
         const std::optional<uint16_t> c = made_category(r.path);
         if (!c)
-            return conflict(s, "the category \"" + joined(r.path) + "\" could not be made: the table is full");
+            return conflict(s, "the category \"" + joined_path(r.path) + "\" could not be made: the table is full");
         note_category_made(category_names_from_top(*c), v);
         return outcome::applied;
     }
@@ -489,7 +419,7 @@ outcome apply_record(const change_record& r, uint64_t writer, bool effects, sync
         if (!(m.place <= v))
             return outcome::applied;  // a later move here stands
         m.place = v;
-        const uint16_t c = category_at(r.path, true).value_or(0);
+        const uint16_t c = category_following_renames(r.path, true).value_or(0);
         if (m.queued)
             static_cast<pending_item*>(const_cast<void*>(record))->ctgr = c;
         else
