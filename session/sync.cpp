@@ -49,37 +49,44 @@ const char* append_problem(change_append_status s)
     return "cannot be written";
 }
 
-// Appends a record of this computer's, after the changes kept while the log could not take
-// them; one it does not take is kept with them. Its sequence, or 0 when it is kept (the user is
-// told through sync_take_problem).
-uint64_t append(change_record& r)
+// A record comes after everything its writer has seen, whatever the clocks say, so that a
+// change made after one from elsewhere sorts after it on every computer.
+uint64_t next_stamp() { return std::max(sync_clock_ms(), sync_g().latest_stamp + 1); }
+
+// Appends a record of this computer's to its log now; its sequence, or 0 when the log did not
+// take it (`then` ends the line in error.log; the user is told through sync_take_problem).
+uint64_t append_to_log(change_record& r, uint64_t now, const char* then)
 {
     sync_globals& g = sync_g();
-    // A record comes after everything its writer has seen, whatever the clocks say, so that a
-    // change made after one from elsewhere sorts after it on every computer.
-    const uint64_t now = std::max(sync_clock_ms(), g.latest_stamp + 1);
-    const auto keep = [&] {
-        r.sequence = g.kept.size() + 1;
-        r.stamp = now;
-        g.kept.push_back(r);
-        g.latest_stamp = now;
-        return uint64_t{0};
-    };
-    if (g.away || !send_kept_changes(true))
-        return keep();
     const change_append_result res = g.writer->append(r, now);
     if (res.status != change_append_status::appended && res.status != change_append_status::cannot_sync) {
         const std::string path = g.folder + change_log_name(g.me);
-        write_log("ERROR: a change was not recorded: \"%s\" %s: %s; it is kept until it can be\n", path.c_str(),
-            append_problem(res.status), std::strerror(res.error));
+        write_log("ERROR: a change was not recorded: \"%s\" %s: %s%s\n", path.c_str(), append_problem(res.status),
+            std::strerror(res.error), then);
         report_problem({res.status, path, res.error});
-        return keep();
+        return 0;
     }
     if (res.status == change_append_status::cannot_sync)
         write_log("WARNING: the change log could not be synced to the disk: %s\n", std::strerror(res.error));
     g.latest_stamp = std::max(g.latest_stamp, r.stamp);
     g.own_applied = res.sequence;
     return res.sequence;
+}
+
+// Appends a record of this computer's, after the changes kept while the log could not take
+// them; one it does not take is kept with them. Its sequence, or 0 when it is kept.
+uint64_t append(change_record& r)
+{
+    sync_globals& g = sync_g();
+    const uint64_t now = next_stamp();
+    if (!g.away && send_kept_changes(true))
+        if (const uint64_t sequence = append_to_log(r, now, "; it is kept until it can be"))
+            return sequence;
+    r.sequence = g.kept.size() + 1;
+    r.stamp = now;
+    g.kept.push_back(r);
+    g.latest_stamp = now;
+    return 0;
 }
 
 field_version own_version(const change_record& r) { return {r.stamp, sync_g().me}; }
@@ -118,10 +125,8 @@ void adopt(const void* record, bool queued, change_record& r)
     if (sync_g().away || !send_kept_changes(true))
         return;
     r.item = {sync_g().me, sync_g().writer->next_sequence()};
-    if (r.item.number == 0 || append(r) != r.item.number) {
-        // Kept, its making would name a number the log gives another record.
-        if (!sync_g().kept.empty() && sync_g().kept.back().kind == r.kind && sync_g().kept.back().item == r.item)
-            sync_g().kept.pop_back();
+    // Never kept: its making would name a number the log gives another record.
+    if (r.item.number == 0 || append_to_log(r, next_stamp(), "") != r.item.number) {
         report_problem({change_append_status::cannot_open, sync_g().folder + change_log_name(sync_g().me), 0});
         return;
     }
