@@ -59,10 +59,12 @@ TEST_F(FeedbackTest, TargetsFollowTheGradeAndTheObservedInterval)
         {10, 10, 3, 5, 100, 104, 1, -1},  // 4 % late for a 1
         {10, 10, 3, 5, 100, 103, 0, -1},  // 3 % late for a 0
         {30, 2, 4, 0, 40, 40, 5, -1},  // after a failure, beyond the days then elapsed
+        {30, 2, 4, 1, 40, 40, 5, -1},  // the same after a 1
         {10, 10, 3, 5, 100, 98, 5, 123},  // 2 % early: observed 98, target 98 * 1.25
         {10, 10, 3, 5, 100, 105, 3, 92},  // 5 % late: observed (100 + 105) / 2
         {10, 10, 3, 5, 200, 120, 4, 160},  // a 4 takes the middle
         {1, 1, 0, 5, 20, 20, 5, 25},  // a 5 on time after a short history
+        {1, 1, 2, 3, 1, 1, 5, 2},  // a 5 of a day's interval: 1.25 days is rounded down, then one more
     };
     uint32_t recorded = 0;
     for (const outcome& o : outcomes) {
