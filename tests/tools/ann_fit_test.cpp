@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "ann_cases.h"
@@ -85,7 +86,8 @@ TEST(TableFit, TheAnswersAndTheRulesHoldOnlyInTheFitsThatKeepThem)
 
 // The shipped tables, however they came to change: the given units and the bound, the 18 raw
 // answers, order, growth and floors on the dense grids; every case the exact encoding of whole
-// days, repetitions and a grade, in the counts, bands and median ratios the generator keeps.
+// days, repetitions and a grade, the given rows in their places, and the counts, bands and median
+// ratios the generator keeps.
 TEST(ShippedTables, KeepTheGeneratorsRules)
 {
     const auto saved = ann_globals().ann_weights;
@@ -104,6 +106,12 @@ TEST(ShippedTables, KeepTheGeneratorsRules)
             .rp = whole(c[2], 128), .grade = whole(c[3], 5), .target = whole(c[4] * c[4], 2048)};
         ASSERT_EQ(make_case(h.ivl, h.elapsed, h.rp, h.grade, h.target), c) << "case " << table.size();
         table.push_back(h);
+    }
+    for (const history_case& r : given_rows) {
+        const history_case& h = table[static_cast<size_t>(r.fixed_position)];
+        EXPECT_EQ(std::tuple(h.ivl, h.elapsed, h.rp, h.grade, h.target), std::tuple(r.ivl, r.elapsed, r.rp, r.grade, r.target))
+            << "given row " << r.fixed_position;
+        table[static_cast<size_t>(r.fixed_position)].fixed_position = r.fixed_position;
     }
     EXPECT_EQ(case_table_faults(table), "");
 }
