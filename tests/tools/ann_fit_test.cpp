@@ -97,6 +97,12 @@ TEST(ShippedTables, KeepTheGeneratorsRules)
     EXPECT_TRUE(answers_ordered(true));
     EXPECT_TRUE(answers_grow());
     EXPECT_EQ(answers_below_floors(true), (std::array<uint64_t, 3>{}));
+    double error = 0;  // the fit figure: the shipped network's error summed over its own cases
+    for (const ann_case& c : builtin_cases) {
+        ann_step(c, ANN_EVALUATE);
+        error += ann_globals().last_error;
+    }
+    EXPECT_NEAR(error, 0.498, 0.005);
     use_weights(saved);
 
     const auto whole = [](float encoded, double scale) { return static_cast<uint16_t>(std::lround(encoded * scale)); };
