@@ -198,6 +198,40 @@ void close_review_log()
     h = held_reviews{};
 }
 
+bool copy_review_log_days_later(const std::string& path, FILE* out, uint16_t days)
+{
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return false;
+    unsigned char bytes[review_record_size * 512];
+    size_t carried = 0;
+    bool written = true;
+    for (;;) {
+        const size_t got = std::fread(bytes + carried, 1, sizeof bytes - carried, file);
+        const size_t have = carried + got;
+        size_t at = 0;
+        for (; at + review_record_size <= have; at += review_record_size) {
+            review_record r;
+            if (decode_review(bytes + at, &r)) {
+                r.day = static_cast<uint16_t>(r.day + days);
+                encode_review(r, bytes + at);
+            }
+        }
+        // An unfinished record stays as it was, for the next append to cut.
+        const size_t whole = got == 0 ? have : at;
+        written = written && std::fwrite(bytes, 1, whole, out) == whole;
+        carried = have - whole;
+        std::memmove(bytes, bytes + whole, carried);
+        if (got == 0)
+            break;
+    }
+    const bool read = !std::ferror(file);
+    if (!read)
+        write_log("ERROR: cannot read %s: %s\n", path.c_str(), std::strerror(errno));
+    fclose_logged(file, path.c_str());
+    return read && written;
+}
+
 review_history read_review_log(const std::string& path)
 {
     review_history h;

@@ -4,6 +4,7 @@
 // survives a crash and outlives the items it speaks of.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -59,6 +60,10 @@ struct review_history {
     uint32_t partial_bytes = 0;  // bytes of an unfinished last record, ignored
     bool found = false;  // whether the file exists
 };
+// Writes the log at `path` to `out` with each record's day `days` later, as when the database's
+// first day moves that many days back; damaged records and an unfinished last one go unchanged.
+// False when it cannot be read or written.
+bool copy_review_log_days_later(const std::string& path, FILE* out, uint16_t days);
 // Reads a whole log; a missing file is an empty history.
 review_history read_review_log(const std::string& path);
 // A grade of an item on or after its due day: the grades retention is measured on.

@@ -39,10 +39,16 @@ save_result failed(save_status status, const std::string& path, save_obstacle ob
 
 // Writes the files into `dir` as one commit; not_written, with its reason, when nothing could
 // be changed.
-save_result commit_files(const std::string& dir, bool with_weights, file_digest* bin_digest = nullptr)
+save_result commit_files(const std::string& dir, bool with_weights, file_digest* bin_digest = nullptr,
+    const extra_file* extra = nullptr)
 {
     order_categories();
     file_commit commit(dir);
+    if (extra) {
+        FILE* file = commit.add(extra->name);
+        if (!file || !extra->write(file))
+            return failed(save_status::not_written, dir + extra->name, save_obstacle::system, errno != 0 ? errno : EIO);
+    }
     if (FILE* bin = commit.add(bin_name))
         write_bin_stream(bin, bin_digest);
     if (FILE* queue = commit.add(queue_name))
@@ -107,6 +113,17 @@ save_result save_database(bool with_weights, bool with_backup, file_digest* writ
     if (sync_active())
         keep_sync_state_beside_backup();
     return {};
+}
+
+save_result save_database_with(const extra_file& extra)
+{
+    const database& d = db();
+    if (d.read_only)
+        return failed(save_status::not_written, services().data_dir, save_obstacle::read_only_directory);
+    // A refused elements.bin is kept aside by the next full save, not overwritten here.
+    if (d.bin_refused)
+        return failed(save_status::not_written, services().data_dir + bin_name, save_obstacle::refused_file_not_kept);
+    return commit_files(services().data_dir, false, nullptr, &extra);
 }
 
 save_result save_database_copy(const std::string& dir)

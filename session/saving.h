@@ -1,6 +1,8 @@
 #pragma once
 // Saving the open database: elements.bin, queue.txt and weights.bin replaced together, then a
 // dated backup; saving a copy into another folder; restoring a backup.
+#include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,14 @@ struct [[nodiscard]] save_result {
 // directory as one commit, then keeps a backup unless told not to.
 // `written`, when given, receives the digest of the elements.bin written.
 save_result save_database(bool with_weights = false, bool with_backup = true, file_digest* written = nullptr);
+
+// Another file of the data directory that must change in the same commit as the database.
+struct extra_file {
+    std::string name;  // its name in the data directory
+    std::function<bool(FILE*)> write;  // writes its new contents; false when that failed
+};
+// Saves as save_database does, without the weights or a backup, with `extra` in the same commit.
+save_result save_database_with(const extra_file& extra);
 
 // Saves the database, the queue, the weights and the training cases into `dir` (ends with '/'),
 // which must not hold a database already. The open database stays as it is.

@@ -12,6 +12,7 @@
 #include "platform/files.h"
 #include "services/log.h"
 #include "services/services_state.h"
+#include "session/first_day.h"
 #include "session/lifecycle.h"
 #include "session/review_log.h"
 #include "session/sync_apply.h"
@@ -222,23 +223,32 @@ uint16_t earliest_day_in_folder(uint16_t before)
 }
 
 // A new database begins on the day it is made, and its days count up from it, unsigned: an
-// item from the folder due before then would be due never. One that holds nothing yet begins
-// instead on the earliest day the folder names, so that it holds every day as the others do;
-// grades in its review log are counted from that day already when they came from the folder (a
-// start that ended before its save), and from the day it began otherwise.
+// item from the folder due before then would be due never. A computer joining the folder begins
+// instead on the earliest day the folder names, so that it holds every day as the others do. One
+// that holds nothing yet only moves its first day (grades in its review log came from the folder
+// then, counted from that day already); one with items or grades of its own moves their days with
+// it and saves at once.
 void begin_on_the_earliest_day()
 {
     database& d = db();
-    if (d.item_count > 0 || d.pending_count > 0
-        || (file_size_or_zero(services().data_dir + review_log_name) > 0 && !sync_g().effects.any()))
+    const bool empty = d.item_count == 0 && d.pending_count == 0
+        && (file_size_or_zero(services().data_dir + review_log_name) == 0 || sync_g().effects.any());
+    const uint16_t first = day_shift();
+    const uint16_t earliest = earliest_day_in_folder(first);
+    if (earliest >= first)
         return;
-    const uint16_t earliest = earliest_day_in_folder(day_shift());
-    if (earliest >= day_shift())
-        return;
-    d.time_of_start -= static_cast<uint32_t>(day_shift() - earliest) * 86'400u;
+    const uint32_t before = d.time_of_start;
+    d.time_of_start -= static_cast<uint32_t>(first - earliest) * 86'400u;
     // A change of summer time between the two dates can leave it on the day after.
     while (day_shift() > earliest)
         d.time_of_start -= 3600;
+    if (empty)
+        return;
+    const uint32_t moved = d.time_of_start;
+    const auto days = static_cast<uint16_t>(first - day_shift());
+    d.time_of_start = before;
+    // Not saved: the days before the first read as far ahead, as they did.
+    static_cast<void>(move_first_day_back(moved, days));
 }
 
 }  // namespace
