@@ -269,8 +269,13 @@ sync_open_status sync_open(const std::string& folder, uint64_t me, sync_summary*
     load_kept_changes(own_log);
     // Into the log first, numbered after the records the others hold, so that a start from a
     // snapshot applies them again with this computer's other records that it lacks. After records
-    // that a crash kept from the database, they are applied again with those.
+    // that a crash kept from the database, they are applied again with those. A log shorter than
+    // what the others took as applied (the folder back from an older backup) must not give those
+    // numbers again: the others would pass the new records over.
+    const uint64_t held_elsewhere = own_records_held_elsewhere();
     g.writer->continue_after(g.own_applied);
+    const bool own_lost = held_elsewhere >= g.writer->next_sequence() && g.writer->next_sequence() != 0;
+    g.writer->continue_after(held_elsewhere);
     const bool had_kept = !g.kept.empty();
     if (!send_kept_changes(g.writer->next_sequence() == g.own_applied + 1))
         write_log("WARNING: changes made while the sync folder was away still cannot be recorded in it\n");
@@ -279,7 +284,7 @@ sync_open_status sync_open(const std::string& folder, uint64_t me, sync_summary*
         write_log("WARNING: \"%s\" could not be read\n", (services().data_dir + sync_effects_name).c_str());
     sync_summary s;
     if (status == sync_open_status::opened)
-        start_from_snapshot(s);
+        start_from_snapshot(s, own_lost);
     const bool own_whole = apply_own_leftovers(s);
     const sync_summary arrived = sync_apply();
     s.arrived += arrived.arrived;

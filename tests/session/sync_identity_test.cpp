@@ -1,6 +1,7 @@
 // This computer's log in the sync folder has one writer and gives each number once: a data
 // directory opened under another computer's id (a home directory copied to a new machine, or
-// one shared by two) goes on as that computer.
+// one shared by two) goes on as that computer, and a log that came back shorter from an older
+// backup gives no number again that the others took as applied.
 #include <filesystem>
 
 #include "sync_fixture.h"
@@ -78,4 +79,41 @@ TEST_F(SyncIdentityTest, ADataDirectoryOpenedUnderAnotherIdGoesOnAsThatComputer)
             numbers.push_back(r.sequence);
         EXPECT_EQ(numbers.back(), numbers.size()) << "each number once, in order";
     }
+}
+
+// The folder back from a backup older than a crash here: this computer's log lacks records the
+// other computer applied. A change kept while the folder was away goes into the log after them,
+// not under one of their numbers, and what the log lost comes back from the other's snapshot.
+TEST_F(SyncIdentityTest, ALogRestoredShorterGivesNoNumberTheOthersTook)
+{
+    namespace fs = std::filesystem;
+    set_local_clock(2026, 1, 1, 9);
+    open(a, a_view.path(), first_id);
+    static_cast<void>(add_reviewed(4, "one", "answer", 0));
+    close();
+    const std::string backup = read_file(a_view.file(change_log_name(first_id)));
+    open(a, a_view.path(), first_id);
+    static_cast<void>(add_reviewed(4, "two", "answer", 0));
+    ma_discard();
+    sync_close();
+    deliver(a_view, b_view, change_log_name(first_id));
+    open(b, b_view.path(), other_id);
+    close();
+    write_file(a_view.file(change_log_name(first_id)), backup);
+    deliver(b_view, a_view, snapshot_name(other_id));
+    const std::string away = a_view.path().substr(0, a_view.path().size() - 1) + ".away";
+    fs::rename(a_view.path(), away);
+    ASSERT_FALSE(holds_any(ma_init(a.path().c_str()), init_status::dir_not_accessible));
+    ASSERT_EQ(sync_open(a_view.path(), first_id, nullptr), sync_open_status::no_folder);
+    grade_reviewed(item_named("one"), 5, review_screen::forced);
+    close();
+    fs::rename(away, a_view.path());
+    open(a, a_view.path(), first_id);
+    const collection_image here = image_of_open_database();
+    close();
+    deliver(a_view, b_view, change_log_name(first_id));
+    open(b, b_view.path(), other_id);
+    EXPECT_EQ(image_of_open_database(), here);
+    close();
+    EXPECT_EQ(std::tuple(here.items.size(), grade_of(here, "one")), std::tuple(2u, 5));
 }
