@@ -27,7 +27,7 @@ std::function<void()>& problem_listener()
 
 void report_problem(sync_problem p)
 {
-    if (sync_g().problem)
+    if (sync_g().problem || !sync_g().told.emplace(p.status, p.os_error).second)
         return;
     sync_g().problem = std::move(p);
     if (problem_listener())
@@ -68,6 +68,7 @@ uint64_t append_to_log(change_record& r, uint64_t now, const char* then)
     }
     if (res.status == change_append_status::cannot_sync)
         write_log("WARNING: the change log could not be synced to the disk: %s\n", std::strerror(res.error));
+    g.told.clear();
     g.latest_stamp = std::max(g.latest_stamp, r.stamp);
     g.own_applied = res.sequence;
     return res.sequence;
@@ -125,8 +126,12 @@ void adopt(const void* record, bool queued, change_record& r)
     if (sync_g().away || !send_kept_changes(true))
         return;
     r.item = {sync_g().me, sync_g().writer->next_sequence()};
-    // Never kept: its making would name a number the log gives another record.
-    if (r.item.number == 0 || append_to_log(r, next_stamp(), "") != r.item.number) {
+    // Never kept: its making would name a number the log gives another record. A refused append
+    // is told by the append itself.
+    const uint64_t sequence = r.item.number == 0 ? 0 : append_to_log(r, next_stamp(), "");
+    if (sequence == 0 && r.item.number != 0)
+        return;
+    if (sequence != r.item.number) {
         report_problem({change_append_status::cannot_open, sync_g().folder + change_log_name(sync_g().me), 0});
         return;
     }
