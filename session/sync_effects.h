@@ -5,7 +5,9 @@
 // effects here, where the batch goes and how long it is; a start that finds the batch cut short
 // by a crash cuts it off and counts its records as not having had their effects, so they apply
 // again in full. So the lines and cases of a record are added once, even when a start after a
-// crash, or after a restored backup, applies the record to the database again.
+// crash, or after a restored backup, applies the record to the database again. An undo from
+// elsewhere takes its grade's case back out, as an undo here does.
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -51,7 +53,7 @@ public:
     void applied(uint64_t computer, const change_record& r, bool effects);
 
 private:
-    // A grade from elsewhere that made its effects here in this run, for an undo to take back.
+    // A grade from elsewhere applied in this run: what it gave the network, for its undo.
     struct remote_grade {
         uint64_t computer = 0;  // its writer
         item_key item;  // the item graded
