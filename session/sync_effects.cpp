@@ -243,12 +243,29 @@ bool sync_effects::drop_case_from_file(const std::string& record) const
     return false;
 }
 
+sync_effects::network_state sync_effects::network_state::now()
+{
+    const ann_state& a = ann_globals();
+    return {a.ann_weights, a.learning_rate, a.last_error, a.test_error, retention_control_state()};
+}
+
+void sync_effects::network_state::restore() const
+{
+    ann_state& a = ann_globals();
+    a.ann_weights = weights;
+    a.learning_rate = learning_rate;
+    a.last_error = last_error;
+    a.test_error = test_error;
+    retention_control_state() = control;
+}
+
 void sync_effects::applying(const change_record& r, bool effects)
 {
-    next_ = remote_grade{};
+    // Taken for every grade applied with its effects: cheap beside the network's run it precedes.
     if (r.kind == change_kind::grade && effects) {
-        next_.before = take_ann_checkpoint();
-        next_.control_before = retention_control_state();
+        wait_for_case_store();
+        before_ = network_state::now();
+        cases_before_ = ann_globals().case_count;
     }
 }
 
@@ -257,17 +274,10 @@ void sync_effects::applied(uint64_t computer, const change_record& r, bool effec
     // More than any run undoes; the oldest go first, as the undo steps here do.
     constexpr size_t most_grades = 1000;
     if (r.kind == change_kind::grade) {
-        remote_grade& g = grades_.emplace_back(std::move(next_));
-        g.computer = computer;
-        g.item = r.item;
-        const ann_state& now = ann_globals();
-        // Without its effects here it added nothing, but an undo of it must not take an earlier one's.
-        g.added = effects && now.case_count == g.before.case_count + 1;
-        if (g.added) {
-            g.added_case = *case_at(g.before.case_count);
-            g.weights_after = now.ann_weights;
-            g.control_after = retention_control_state();
-        }
+        // Also one without its effects here: an undo of it must not take an earlier grade's case.
+        remote_grade& g = grades_.emplace_back(remote_grade{computer, r.item, nullptr});
+        if (effects && ann_globals().case_count == cases_before_ + 1)
+            g.given.reset(new given_case{*case_at(cases_before_), before_, network_state::now()});
         if (grades_.size() > most_grades)
             grades_.pop_front();
         return;
@@ -278,19 +288,12 @@ void sync_effects::applied(uint64_t computer, const change_record& r, bool effec
         [&](const remote_grade& g) { return g.computer == computer && g.item == r.item; });
     if (it == grades_.rend())
         return;  // applied in an earlier run
-    const remote_grade g = *it;
+    const std::unique_ptr<given_case> given = std::move(it->given);
     grades_.erase(std::next(it).base());
-    if (!g.added || !effects)
+    if (!given || !effects)
         return;
-    ann_state& now = ann_globals();
-    if (now.ann_weights == g.weights_after) {
-        now.ann_weights = g.before.weights;
-        now.learning_rate = g.before.learning_rate;
-        now.last_error = g.before.last_error;
-        now.test_error = g.before.test_error;
-    }
-    if (retention_control_state() == g.control_after)
-        retention_control_state() = g.control_before;
-    if (drop_case_from_store(g.added_case))
-        taken_back_.push_back(case_bytes(g.added_case));
+    if (network_state::now() == given->after)
+        given->before.restore();
+    if (drop_case_from_store(given->added))
+        taken_back_.push_back(case_bytes(given->added));
 }

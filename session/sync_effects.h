@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -53,16 +54,28 @@ public:
     void applied(uint64_t computer, const change_record& r, bool effects);
 
 private:
-    // A grade from elsewhere applied in this run: what it gave the network, for its undo.
+    // The network and the retention figures as they stood before or after a grade.
+    struct network_state {
+        std::array<float, ann_weight_count> weights{};  // the weights
+        float learning_rate = 0;  // the learning rate
+        float last_error = 0;  // the error of the last evaluation
+        float test_error = 0;  // the smoothed TestError
+        retention_control control;  // the retention figures
+        static network_state now();
+        void restore() const;
+        bool operator==(const network_state&) const = default;
+    };
+    // What a grade from elsewhere gave the network: its case, and the network around it.
+    struct given_case {
+        ann_case added{};  // the case
+        network_state before;  // the network before the grade
+        network_state after;  // and after it
+    };
+    // A grade from elsewhere applied in this run, for its undo.
     struct remote_grade {
         uint64_t computer = 0;  // its writer
         item_key item;  // the item graded
-        bool added = false;  // whether it added a case to the network
-        ann_case added_case{};  // that case
-        ann_checkpoint before;  // the network before the grade
-        std::array<float, ann_weight_count> weights_after{};  // and after it
-        retention_control control_before;  // the retention figures before the grade
-        retention_control control_after;  // and after it
+        std::unique_ptr<given_case> given;  // null when it added no case here
     };
     // Takes one case of these bytes out of user_cases.bin, the last that matches; false (logged)
     // when the file could not be replaced.
@@ -75,7 +88,8 @@ private:
 
     std::string dir_;  // the data directory
     std::map<uint64_t, uint64_t> through_;  // per computer, the last sequence whose effects are made
-    remote_grade next_;  // what applying() took of the network before a grade
+    network_state before_;  // what applying() took of the network before a grade
+    uint32_t cases_before_ = 0;  // the cases in the store then
     std::deque<remote_grade> grades_;  // the grades from elsewhere of this run, oldest first
     std::vector<std::string> taken_back_;  // cases undos took out of the network, in the file's form, for the next commit
 };
