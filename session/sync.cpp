@@ -27,7 +27,7 @@ std::function<void()>& problem_listener()
 
 void report_problem(sync_problem p)
 {
-    if (sync_g().problem)
+    if (sync_g().problem || !sync_g().told.emplace(p.status, p.os_error).second)
         return;
     sync_g().problem = std::move(p);
     if (problem_listener())
@@ -68,6 +68,7 @@ uint64_t append_to_log(change_record& r, uint64_t now, const char* then)
     }
     if (res.status == change_append_status::cannot_sync)
         write_log("WARNING: the change log could not be synced to the disk: %s\n", std::strerror(res.error));
+    g.told.clear();
     g.latest_stamp = std::max(g.latest_stamp, r.stamp);
     g.own_applied = res.sequence;
     return res.sequence;
@@ -125,8 +126,12 @@ void adopt(const void* record, bool queued, change_record& r)
     if (sync_g().away || !send_kept_changes(true))
         return;
     r.item = {sync_g().me, sync_g().writer->next_sequence()};
-    // Never kept: its making would name a number the log gives another record.
-    if (r.item.number == 0 || append_to_log(r, next_stamp(), "") != r.item.number) {
+    // Never kept: its making would name a number the log gives another record. A refused append
+    // is told by the append itself.
+    const uint64_t sequence = r.item.number == 0 ? 0 : append_to_log(r, next_stamp(), "");
+    if (sequence == 0 && r.item.number != 0)
+        return;
+    if (sequence != r.item.number) {
         report_problem({change_append_status::cannot_open, sync_g().folder + change_log_name(sync_g().me), 0});
         return;
     }
@@ -269,8 +274,13 @@ sync_open_status sync_open(const std::string& folder, uint64_t me, sync_summary*
     load_kept_changes(own_log);
     // Into the log first, numbered after the records the others hold, so that a start from a
     // snapshot applies them again with this computer's other records that it lacks. After records
-    // that a crash kept from the database, they are applied again with those.
+    // that a crash kept from the database, they are applied again with those. A log shorter than
+    // what the others took as applied (the folder back from an older backup) must not give those
+    // numbers again: the others would pass the new records over.
+    const uint64_t held_elsewhere = own_records_held_elsewhere();
     g.writer->continue_after(g.own_applied);
+    const bool own_lost = held_elsewhere >= g.writer->next_sequence() && g.writer->next_sequence() != 0;
+    g.writer->continue_after(held_elsewhere);
     const bool had_kept = !g.kept.empty();
     if (!send_kept_changes(g.writer->next_sequence() == g.own_applied + 1))
         write_log("WARNING: changes made while the sync folder was away still cannot be recorded in it\n");
@@ -279,7 +289,7 @@ sync_open_status sync_open(const std::string& folder, uint64_t me, sync_summary*
         write_log("WARNING: \"%s\" could not be read\n", (services().data_dir + sync_effects_name).c_str());
     sync_summary s;
     if (status == sync_open_status::opened)
-        start_from_snapshot(s);
+        start_from_snapshot(s, own_lost);
     const bool own_whole = apply_own_leftovers(s);
     const sync_summary arrived = sync_apply();
     s.arrived += arrived.arrived;

@@ -538,12 +538,14 @@ sync_summary sync_apply()
                 continue;
             }
             const bool effects = !g.effects.had_effects(writer, r.sequence);
+            g.effects.applying(r, effects);
             const outcome o = apply_record(r, writer, effects, s);
             if (o == outcome::wait) {
                 blocked.insert(writer);
                 still.push_back(i);
                 continue;
             }
+            g.effects.applied(writer, r, effects);
             count(o, s);
             g.latest_stamp = std::max(g.latest_stamp, r.stamp);
             g.inbox->applied(writer, r.sequence);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -73,6 +74,42 @@ void cut_back(const std::string& path, uint64_t at)
         ::close(fd);
 }
 
+// A case as user_cases.bin holds it.
+std::string case_bytes(const ann_case& c)
+{
+    std::string bytes;
+    for (const float f : c)
+        put_le(bytes, std::bit_cast<uint32_t>(f), 4);
+    return bytes;
+}
+
+// The offset of the last whole record of `bytes` equal to `record`, or npos.
+size_t last_record(const std::string& bytes, const std::string& record)
+{
+    for (size_t at = bytes.size() - bytes.size() % record.size(); at >= record.size();) {
+        at -= record.size();
+        if (bytes.compare(at, record.size(), record) == 0)
+            return at;
+    }
+    return std::string::npos;
+}
+
+// Takes the user case equal to `c` (the last such) out of the store, the later ones moving up a
+// place as they would have been read from the file; false when the store holds none.
+bool drop_case_from_store(const ann_case& c)
+{
+    const uint32_t count = ann_globals().case_count;
+    for (uint32_t at = count; at > builtin_case_count; --at) {
+        if (*case_at(at - 1) != c)
+            continue;
+        for (uint32_t k = at - 1; k + 1 < count; ++k)
+            *case_at(k) = *case_at(k + 1);
+        drop_cases_from(count - 1);
+        return true;
+    }
+    return false;
+}
+
 // Where a batch goes in one file, and how long it is.
 struct batch_place {
     std::string path;  // the file
@@ -132,8 +169,14 @@ bool sync_effects::had_effects(uint64_t computer, uint64_t sequence) const
     return it != through_.end() && sequence <= it->second;
 }
 
-effects_status sync_effects::commit(const std::map<uint64_t, uint64_t>& through, const sync_effects_batch& batch)
+effects_status sync_effects::commit(const std::map<uint64_t, uint64_t>& through, sync_effects_batch batch)
 {
+    for (const std::string& c : taken_back_)
+        if (const size_t at = last_record(batch.cases, c); at != std::string::npos)
+            batch.cases.erase(at, c.size());
+        else
+            static_cast<void>(drop_case_from_file(c));
+    taken_back_.clear();
     const std::map<uint64_t, uint64_t> before = through_;
     for (const auto& [computer, sequence] : through)
         through_[computer] = std::max(through_[computer], sequence);
@@ -179,4 +222,78 @@ void sync_effects::write_file(const std::map<uint64_t, uint64_t>& before, uint64
         // The batch still goes where it belongs; only a crash before the close could add it twice now.
         write_log("ERROR: cannot write \"%s\": %s\n", (dir_ + sync_effects_name).c_str(),
             std::strerror(file.error() != 0 ? file.error() : errno));
+}
+
+bool sync_effects::drop_case_from_file(const std::string& record) const
+{
+    const std::string path = dir_ + cases_name;
+    std::string bytes;
+    if (!read_whole_file(path, &bytes))
+        return errno == ENOENT;
+    const size_t at = last_record(bytes, record);
+    if (at == std::string::npos)
+        return true;  // a case the loading merged into an earlier one: the store was all it was in
+    bytes.erase(at, record.size());
+    atomic_file file(path);
+    if (file.descriptor() >= 0 && write_all(file.descriptor(), bytes.data(), bytes.size(), file.temp_path().c_str())
+        && file.commit())
+        return true;
+    write_log("ERROR: cannot take a grade undone elsewhere out of \"%s\": %s\n", path.c_str(),
+        std::strerror(file.error() != 0 ? file.error() : errno));
+    return false;
+}
+
+sync_effects::network_state sync_effects::network_state::now()
+{
+    const ann_state& a = ann_globals();
+    return {a.ann_weights, a.learning_rate, a.last_error, a.test_error, retention_control_state()};
+}
+
+void sync_effects::network_state::restore() const
+{
+    ann_state& a = ann_globals();
+    a.ann_weights = weights;
+    a.learning_rate = learning_rate;
+    a.last_error = last_error;
+    a.test_error = test_error;
+    retention_control_state() = control;
+}
+
+void sync_effects::applying(const change_record& r, bool effects)
+{
+    // Taken for every grade applied with its effects: cheap beside the network's run it precedes.
+    if (r.kind == change_kind::grade && effects) {
+        wait_for_case_store();
+        before_ = network_state::now();
+        cases_before_ = ann_globals().case_count;
+    }
+}
+
+void sync_effects::applied(uint64_t computer, const change_record& r, bool effects)
+{
+    // More than any run undoes; the oldest go first, as the undo steps here do.
+    constexpr size_t most_grades = 1000;
+    if (r.kind == change_kind::grade) {
+        // Also one without its effects here: an undo of it must not take an earlier grade's case.
+        remote_grade& g = grades_.emplace_back(remote_grade{computer, r.item, nullptr});
+        if (effects && ann_globals().case_count == cases_before_ + 1)
+            g.given.reset(new given_case{*case_at(cases_before_), before_, network_state::now()});
+        if (grades_.size() > most_grades)
+            grades_.pop_front();
+        return;
+    }
+    if (r.kind != change_kind::undo)
+        return;
+    const auto it = std::find_if(grades_.rbegin(), grades_.rend(),
+        [&](const remote_grade& g) { return g.computer == computer && g.item == r.item; });
+    if (it == grades_.rend())
+        return;  // applied in an earlier run
+    const std::unique_ptr<given_case> given = std::move(it->given);
+    grades_.erase(std::next(it).base());
+    if (!given || !effects)
+        return;
+    if (network_state::now() == given->after)
+        given->before.restore();
+    if (drop_case_from_store(given->added))
+        taken_back_.push_back(case_bytes(given->added));
 }

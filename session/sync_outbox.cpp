@@ -65,6 +65,8 @@ bool send_kept_changes(bool held)
         g.latest_stamp = std::max(g.latest_stamp, r.stamp);
     }
     g.kept.erase(g.kept.begin(), g.kept.begin() + static_cast<std::ptrdiff_t>(sent));
+    if (sent > 0)
+        g.told.clear();  // the log takes records again: a failure after this is news
     return g.kept.empty();
 }
 

@@ -271,14 +271,24 @@ void each_record_in_folder(const std::function<void(const change_record&)>& take
     }
 }
 
-void start_from_snapshot(sync_summary& s)
+uint64_t own_records_held_elsewhere()
+{
+    const sync_globals& g = sync_g();
+    uint64_t held = 0;
+    for (const auto& [writer, snapshot] : look_at_sync_folder(g.folder).snapshots)
+        if (const auto it = snapshot.covered.find(g.me); it != snapshot.covered.end())
+            held = std::max(held, it->second);
+    return held;
+}
+
+void start_from_snapshot(sync_summary& s, bool own_lost)
 {
     sync_globals& g = sync_g();
     last_snapshot() = current_mark();
     const bool fresh = g.own_applied == 0 && g.inbox->positions().empty();
     if (fresh)
         begin_on_the_earliest_day();
-    if (!fresh && !behind_a_trim())
+    if (!fresh && !own_lost && !behind_a_trim())
         return;  // the logs go on from where it stands
     const sync_folder_view view = look_at_sync_folder(g.folder);
     const std::optional<uint64_t> writer = snapshot_to_join(view);
@@ -289,8 +299,8 @@ void start_from_snapshot(sync_summary& s)
     if (!snapshot)
         return;  // replaced since the folder was looked at; the logs are read as they are
     if (!fresh) {
-        write_log("WARNING: the change logs were trimmed past what this computer holds; it starts again from a "
-                  "snapshot\n");
+        write_log("WARNING: the change logs were trimmed past what this computer holds, or its own log lost records "
+                  "the others hold; it starts again from a snapshot\n");
         drop_synced_collection(s);
     }
     join(path, *snapshot, s);

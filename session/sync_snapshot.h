@@ -12,10 +12,16 @@
 // own snapshot to arrive and be counted.
 inline constexpr uint64_t trim_age_ms = 14ULL * 86400 * 1000;
 
+// The last record of this computer's that a snapshot in the folder holds: the others took the
+// records up to it as applied, whatever its log in the folder holds now.
+uint64_t own_records_held_elsewhere();
+
 // At the opening, once sync.state is read: a computer that has applied nothing from the
 // folder yet starts from the newest snapshot (`s.joined_from` names its writer), and the
-// positions are noted, so that a snapshot is written only after a change.
-void start_from_snapshot(sync_summary& s);
+// positions are noted, so that a snapshot is written only after a change. `own_lost`: records
+// of this computer's that the others hold are neither in its log nor in its database (the folder
+// came back from an older backup after a crash here), so it starts again from a snapshot too.
+void start_from_snapshot(sync_summary& s, bool own_lost);
 
 // Calls `take` with every whole record of the folder's logs (this computer's among them) and,
 // for every item of its whole snapshots, the record that would make it.

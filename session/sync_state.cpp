@@ -1,6 +1,7 @@
 #include "session/sync_state.h"
 
 #include <cerrno>
+#include <cinttypes>
 #include <algorithm>
 #include <cstring>
 #include <map>
@@ -102,6 +103,28 @@ private:
     std::map<uint64_t, std::vector<item_marks>> saved_;
     std::map<uint64_t, size_t> used_;
 };
+
+// The state says what the database holds, whichever id wrote it: a data directory copied to
+// another machine, or one home shared by two, goes on under this computer's id. The records of
+// the id that wrote it are another computer's now, held as far as they were its own; this
+// computer's own are held as far as that one had applied them. Returns the latter.
+uint64_t take_over_positions(uint64_t writer, uint64_t writer_own, const std::string& path)
+{
+    const sync_globals& g = sync_g();
+    std::map<uint64_t, uint64_t> positions = g.inbox->positions();
+    const auto mine = positions.find(g.me);
+    const uint64_t own = mine == positions.end() ? 0 : mine->second;
+    if (mine != positions.end())
+        positions.erase(mine);
+    if (writer_own > 0)
+        positions[writer] = writer_own;
+    static_cast<void>(g.inbox->read_positions(""));
+    for (const auto& [computer, sequence] : positions)
+        g.inbox->applied(computer, sequence);
+    write_log("INFO: \"%s\" was written as computer %016" PRIx64 "; taken over as %016" PRIx64 "\n", path.c_str(),
+        writer, g.me);
+    return own;
+}
 
 }  // namespace
 
@@ -285,9 +308,8 @@ bool read_state_file(const std::string& path)
         return false;
     in.number(2);
     sync_globals& g = sync_g();
-    if (in.number(8) != g.me)
-        return false;  // another computer's state: its positions would skip records here
-    const uint64_t own = in.number(8);
+    const uint64_t writer = in.number(8);
+    uint64_t own = in.number(8);
     const uint64_t positions_size = in.number(4);
     std::string positions;
     if (in.good() && positions_size <= bytes.size() - in.at())
@@ -343,6 +365,8 @@ bool read_state_file(const std::string& path)
     }
     if (!in.good() || !g.inbox->read_positions(positions))
         return false;
+    if (writer != g.me)
+        own = take_over_positions(writer, own, path);
     g.own_applied = own;
     g.renamed = std::move(renamed);
     g.made = std::move(made);

@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 #include <map>
+#include <set>
+#include <utility>
 #include <unordered_map>
 #include <vector>
 
@@ -59,6 +61,9 @@ struct sync_globals {
     uint64_t own_applied = 0;  // the last record of this computer whose change the database holds
     uint64_t latest_stamp = 0;  // the highest stamp written or applied here
     sync_problem problem;  // a record that could not be appended, untold yet
+    // The failures told since the log last took a record, as (status, errno): while the folder
+    // stays read-only or full, each change would tell the same again.
+    std::set<std::pair<change_append_status, int>> told;
     // Category paths renamed here, to their new paths: a change made elsewhere before it saw a
     // rename names the old path, and goes where the category went.
     std::map<std::vector<std::string>, std::vector<std::string>> renamed;

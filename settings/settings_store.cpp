@@ -2,9 +2,11 @@
 
 #include "formats/change_log.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QSysInfo>
 #include <QVariant>
 
 #include <cstring>
@@ -25,6 +27,14 @@ std::optional<uint32_t> read_dword(const QSettings& store, const char* name)
         return std::nullopt;
     }
     return static_cast<uint32_t>(number);
+}
+
+// A computer id as stored, in hex; 0 when it is missing or damaged.
+uint64_t read_computer_id(const QSettings& store, const QString& name)
+{
+    bool ok = false;
+    const uint64_t id = store.value(name).toString().toULongLong(&ok, 16);
+    return ok ? id : 0;
 }
 
 // A text that does not fit its field is refused, as a registry read into a short buffer fails.
@@ -120,10 +130,19 @@ settings* load_settings(settings* record)
     record->main_splitter = store->value(QStringLiteral("mainsplitter")).toByteArray();
     record->backup_before_restore = store->value(QStringLiteral("backupbeforerestore")).toString();
     record->syncfolder = store->value(QStringLiteral("syncfolder")).toString();
-    bool id_ok = false;
-    record->computer_id = store->value(QStringLiteral("computerid")).toString().toULongLong(&id_ok, 16);
-    if (!id_ok)
-        record->computer_id = 0;
+    // Kept by a version that knew one id only: it is this machine's, the one that used it so far,
+    // and moves under its key at once, before a copy of the file could take it to another machine.
+    if (const uint64_t id = read_computer_id(*store, QStringLiteral("computerid")); id != 0) {
+        const QString key = QStringLiteral("computerids/") + this_machine();
+        if (!store->contains(key))
+            store->setValue(key, QString::number(id, 16));
+        store->remove(QStringLiteral("computerid"));
+    }
+    store->beginGroup(QStringLiteral("computerids"));
+    for (const QString& machine : store->childKeys())
+        if (const uint64_t id = read_computer_id(*store, machine); id != 0)
+            record->computer_ids[machine] = id;
+    store->endGroup();
     return record;
 }
 
@@ -149,21 +168,32 @@ void save_settings(settings* record)
     if (!record->backup_before_restore.isEmpty())
         store->setValue(QStringLiteral("backupbeforerestore"), record->backup_before_restore);
     store->setValue(QStringLiteral("syncfolder"), record->syncfolder);
-    if (record->computer_id != 0)
-        store->setValue(QStringLiteral("computerid"), QString::number(record->computer_id, 16));
+    // Each machine's own key: one that shares the file keeps the id another machine added meanwhile.
+    for (const auto& [machine, id] : record->computer_ids)
+        store->setValue(QStringLiteral("computerids/") + machine, QString::number(id, 16));
     store->sync();
 }
 
-uint64_t sync_computer_id(settings* record)
+QString this_machine()
 {
-    if (record->computer_id == 0) {
-        record->computer_id = new_computer_id();
-        // Kept at once: a second id for the same computer would orphan its log.
+    QByteArray machine = QSysInfo::machineUniqueId();
+    if (machine.isEmpty())
+        machine = "host " + QSysInfo::machineHostName().toUtf8();
+    return QString::fromLatin1(
+        QCryptographicHash::hash("Cardwright computer id\n" + machine, QCryptographicHash::Sha256).toHex().left(32));
+}
+
+uint64_t sync_computer_id(settings* record, const QString& machine)
+{
+    uint64_t& id = record->computer_ids[machine];
+    if (id == 0) {
+        id = new_computer_id();
+        // Kept at once: a second id for the same machine would orphan its log.
         const auto store = open_settings_store();
-        store->setValue(QStringLiteral("computerid"), QString::number(record->computer_id, 16));
+        store->setValue(QStringLiteral("computerids/") + machine, QString::number(id, 16));
         store->sync();
     }
-    return record->computer_id;
+    return id;
 }
 
 QString resolve_data_dir(const QString& path)

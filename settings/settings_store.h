@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -40,11 +41,17 @@ struct settings {
     QByteArray main_splitter;  // the main window's division between the overview and the screens
     QString backup_before_restore;  // the name of the backup that kept the database as the last restore found it
     QString syncfolder;  // the folder a sync service keeps in step with other computers; empty: off
-    uint64_t computer_id = 0;  // this computer's id in the sync folder, made at first use; 0: none yet
+    // Per machine that uses these settings (by this_machine()), its id in the sync folder, made at
+    // its first use there: a home directory copied to another machine, or one shared by two over
+    // the network, gives each machine a log of its own, which only it writes.
+    std::map<QString, uint64_t> computer_ids;
 };
 
-// This computer's id in the sync folder: the stored one, or a new one made and stored now.
-uint64_t sync_computer_id(settings* record);
+// What tells this machine from another that uses the same settings: /etc/machine-id, or the host
+// name where there is none; hashed, so that the settings do not pass the machine's own id on.
+QString this_machine();
+// The id of `machine` in the sync folder: the stored one, or a new one made and stored now.
+uint64_t sync_computer_id(settings* record, const QString& machine = this_machine());
 
 // The store that load_settings and save_settings use.
 std::unique_ptr<QSettings> open_settings_store();

@@ -86,3 +86,23 @@ TEST_F(SettingsStore, ToUtf8ConvertsIntoOneBufferAndRefusesWhatDoesNotFit)
     EXPECT_STREQ(to_utf8(QString(130, QChar(0x00e9))), "");  // 130 units, 260 bytes
     EXPECT_STREQ(to_utf8(QStringLiteral("/a/") + QChar(0) + QStringLiteral("b")), "/a/");
 }
+
+// One settings file on several machines (a home directory copied, or one shared over the
+// network): each machine has an id of its own and keeps it whichever machine saved last; the one
+// id an older version kept stays this machine's.
+TEST_F(SettingsStore, EachMachineKeepsAComputerIdOfItsOwn)
+{
+    QSettings(settings_file(), QSettings::NativeFormat).setValue("computerid", "abc");
+    settings s;
+    load_settings(&s);
+    EXPECT_FALSE(QSettings(settings_file(), QSettings::NativeFormat).contains("computerid")) << "a copy would take it";
+    const QString other = QStringLiteral("another machine");
+    const uint64_t others = sync_computer_id(&s, other);
+    EXPECT_NE(others, 0xabcu);
+    for (const QString& machine : {this_machine(), other, this_machine()}) {
+        settings again;
+        load_settings(&again);
+        EXPECT_EQ(sync_computer_id(&again, machine), machine == other ? others : 0xabcu);
+        save_settings(&again);
+    }
+}

@@ -147,3 +147,39 @@ TEST_F(SyncWindowTest, TheLosingTextIsShownAndCanBeTakenInstead)
     QTest::keyClick(w, Qt::Key_B, Qt::ControlModifier);
     EXPECT_EQ(std::tuple(listed, db().head->answer.str()), std::tuple(QStringList{"to walk", "to leave"}, "to leave"));
 }
+
+// While the folder refuses this computer's log (read-only, full), each item added would tell the
+// same again: it is told once, and again only after the log took a change in between.
+TEST_F(SyncWindowTest, ALogThatRefusesChangesIsToldOnceUntilItTakesOneAgain)
+{
+    open_window(true);
+    QStringList logs = QDir(QString::fromStdString(folder.path())).entryList({QStringLiteral("changes-*.log")});
+    logs.removeAll(QString::fromStdString(change_log_name(other_computer)));
+    ASSERT_EQ(logs.size(), 1);
+    const QString log = QString::fromStdString(folder.path()) + logs[0];
+    on_next_modal([](QWidget* dialog) { static_cast<QDialog*>(dialog)->accept(); });
+    QTest::keyClick(w, Qt::Key_Insert);
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    const auto add = [this](int n) {
+        for (int i = 0; i < n; ++i) {
+            w->question_box->setPlainText(QStringLiteral("question %1").arg(db().item_count));
+            w->answer_box->setPlainText(QStringLiteral("answer"));
+            QTest::keyClick(w->question_box, Qt::Key_4, Qt::ControlModifier);
+            QCoreApplication::processEvents();
+        }
+    };
+    const auto refuse = [&](bool refused) {
+        ASSERT_TRUE(refused ? QFile::rename(log, log + ".kept") && QDir().mkdir(log)
+                            : QDir().rmdir(log) && QFile::rename(log + ".kept", log));
+    };
+    refuse(true);
+    add(3);
+    EXPECT_TRUE(told(1, 0, QStringLiteral("Sync Folder")));
+    refuse(false);
+    add(1);
+    refuse(true);
+    add(2);
+    EXPECT_TRUE(told(2, 1, QStringLiteral("Sync Folder")));
+    EXPECT_EQ(db().item_count, 6u);
+}

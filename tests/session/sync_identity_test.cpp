@@ -1,0 +1,119 @@
+// This computer's log in the sync folder has one writer and gives each number once: a data
+// directory opened under another computer's id (a home directory copied to a new machine, or
+// one shared by two) goes on as that computer, and a log that came back shorter from an older
+// backup gives no number again that the others took as applied.
+#include <filesystem>
+
+#include "sync_fixture.h"
+
+namespace {
+
+constexpr uint64_t first_id = 0x0a0a000000000001ULL;
+constexpr uint64_t copy_id = 0x0b0b000000000002ULL;
+constexpr uint64_t other_id = 0x0c0c000000000003ULL;
+
+class SyncIdentityTest : public sync_fixture {
+protected:
+    static void copy_dir(const temp_dir& from, const temp_dir& to)
+    {
+        namespace fs = std::filesystem;
+        fs::copy(from.path(), to.path(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    }
+    static uint8_t grade_of(const collection_image& image, const std::string& question)
+    {
+        return static_cast<uint8_t>(std::get<8>(image.items.at(question)));
+    }
+
+    temp_dir a;  // the data directory of the first machine
+    temp_dir a_view;  // and its view of the folder
+    temp_dir b;  // the other machine's
+    temp_dir b_view;
+};
+
+}  // namespace
+
+TEST_F(SyncIdentityTest, ADataDirectoryOpenedUnderAnotherIdGoesOnAsThatComputer)
+{
+    set_local_clock(2026, 1, 1, 9);
+    open(a, a_view.path(), first_id);
+    for (const char* q : {"one", "two"})
+        static_cast<void>(add_reviewed(4, q, "answer", 0));
+    close();
+    // The home directory copied to a new machine, which has an id of its own.
+    copy_dir(a, b);
+    copy_dir(a_view, b_view);
+    set_local_clock(2026, 1, 5, 9);
+    EXPECT_EQ(open(b, b_view.path(), copy_id).adopted, 0u);
+    grade_reviewed(item_named("one"), 5, review_screen::scheduled);
+    close();
+    open(a, a_view.path(), first_id);
+    change_texts(item_named("two"), "two", "edited");
+    close();
+    deliver(a_view, b_view, change_log_name(first_id));
+    deliver(b_view, a_view, change_log_name(copy_id));
+    const auto image_at = [](const temp_dir& data, const temp_dir& view, uint64_t id) {
+        open(data, view.path(), id);
+        const collection_image image = image_of_open_database();
+        close();
+        return image;
+    };
+    const collection_image there = image_at(b, b_view, copy_id);
+    EXPECT_EQ(image_at(a, a_view, first_id), there);
+    ASSERT_EQ(there.items.size(), 2u);
+    EXPECT_EQ(std::tuple(grade_of(there, "one"), std::get<0>(there.items.at("two"))), std::tuple(5, "edited"));
+    // One data directory from two machines by turns (a home shared over the network): each
+    // machine's changes go into its own log, and nothing that came through the folder is
+    // applied or recorded again.
+    for (const uint64_t id : {other_id, first_id, other_id}) {
+        const sync_summary s = open(a, a_view.path(), id);
+        EXPECT_EQ(std::tuple(s.applied, s.adopted), std::tuple(0u, 0u)) << std::hex << id;
+        grade_reviewed(item_named("two"), 3, review_screen::forced);
+        close();
+    }
+    deliver(a_view, b_view, change_log_name(first_id));
+    deliver(a_view, b_view, change_log_name(other_id));
+    EXPECT_EQ(image_at(b, b_view, copy_id), image_at(a, a_view, first_id));
+    for (const uint64_t id : {first_id, other_id}) {
+        std::vector<uint64_t> numbers;
+        for (const change_record& r : log_of(a_view, id).records)
+            numbers.push_back(r.sequence);
+        EXPECT_EQ(numbers.back(), numbers.size()) << "each number once, in order";
+    }
+}
+
+// The folder back from a backup older than a crash here: this computer's log lacks records the
+// other computer applied. A change kept while the folder was away goes into the log after them,
+// not under one of their numbers, and what the log lost comes back from the other's snapshot.
+TEST_F(SyncIdentityTest, ALogRestoredShorterGivesNoNumberTheOthersTook)
+{
+    namespace fs = std::filesystem;
+    set_local_clock(2026, 1, 1, 9);
+    open(a, a_view.path(), first_id);
+    static_cast<void>(add_reviewed(4, "one", "answer", 0));
+    close();
+    const std::string backup = read_file(a_view.file(change_log_name(first_id)));
+    open(a, a_view.path(), first_id);
+    static_cast<void>(add_reviewed(4, "two", "answer", 0));
+    ma_discard();
+    sync_close();
+    deliver(a_view, b_view, change_log_name(first_id));
+    open(b, b_view.path(), other_id);
+    close();
+    write_file(a_view.file(change_log_name(first_id)), backup);
+    deliver(b_view, a_view, snapshot_name(other_id));
+    const std::string away = a_view.path().substr(0, a_view.path().size() - 1) + ".away";
+    fs::rename(a_view.path(), away);
+    ASSERT_FALSE(holds_any(ma_init(a.path().c_str()), init_status::dir_not_accessible));
+    ASSERT_EQ(sync_open(a_view.path(), first_id, nullptr), sync_open_status::no_folder);
+    grade_reviewed(item_named("one"), 5, review_screen::forced);
+    close();
+    fs::rename(away, a_view.path());
+    open(a, a_view.path(), first_id);
+    const collection_image here = image_of_open_database();
+    close();
+    deliver(a_view, b_view, change_log_name(first_id));
+    open(b, b_view.path(), other_id);
+    EXPECT_EQ(image_of_open_database(), here);
+    close();
+    EXPECT_EQ(std::tuple(here.items.size(), grade_of(here, "one")), std::tuple(2u, 5));
+}
