@@ -347,10 +347,12 @@ TEST_F(SyncApplyTest, ItemsDueBeforeAComputersFirstDayAreDueThere)
             fail_file_operations({{.op = file_op::write, .path_part = "reviews.log", .error = ENOSPC}});
         for (int start = 0; start < (how == joining::with_items_unsaved ? 1 : 2); ++start) {  // joining, a restart
             open_at(data, my_id + static_cast<uint64_t>(how), 3, 1 + start, 9);
-            if (how != joining::with_items_unsaved)
+            if (how != joining::with_items_unsaved) {
                 EXPECT_EQ(make_overview(day_number(0)).due, 3u + own_items) << static_cast<int>(how);
-            if (own_items)
+            }
+            if (own_items) {
                 EXPECT_EQ(own_days(), before) << static_cast<int>(how) << start;
+            }
             close();
         }
         fail_file_operations({});
