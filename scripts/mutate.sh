@@ -112,7 +112,7 @@ mutations=(
     'status_line_stale_after_a_step|ui/screens.cpp|s/^        show_status_line(ui().window, count_due(0, nullptr), pending_count());$/        ;/|test_ui|ReviewScreen.APass*'
     # Faults of the sync between computers found by reading it afresh.
     'sync_restart_forgets_stamps|session/sync_state.cpp|s/g.latest_stamp = std::max(g.latest_stamp, v->stamp);/static_cast<void>(v);/|test_session|SyncApplyTest.*'
-    'sync_making_follows_a_rename|session/sync_paths.cpp|/^std::optional<uint16_t> made_category/,/^}/s/return category_of_path(path, true);/return category_following_renames(path, true);/|test_session|SyncApplyTest.*'
+    'sync_making_follows_a_rename|session/sync_paths.cpp|/^std::optional<uint16_t> made_category/,/^}/s/return category_of_path(names, true);/return category_following_renames(path, true);/|test_session|SyncApplyTest.*'
     'sync_new_log_numbers_again|session/sync.cpp|s/g.writer->continue_after(g.own_applied);/static_cast<void>(0);/|test_session|SyncApplyTest.*'
     'sync_new_database_keeps_its_day|session/sync_snapshot.cpp|s/^    if (fresh)$/    if (false \&\& fresh)/|test_session|Sync*'
     'sync_earlier_rename_wins|session/sync_apply.cpp|s/if (later != sync_g().made.end() \&\& !(later->second <= v)) {/if (later != sync_g().made.end() \&\& false) {/|test_session|SyncApplyTest.*'
@@ -121,6 +121,8 @@ mutations=(
     'sync_edited_offline_copied|session/sync.cpp|s/^    if (g.unmatched.empty())$/    if (true)/|test_session|SyncApplyTest.*'
     'sync_chained_rename_splits|session/sync_apply.cpp|s/^    if (sync_g().renamed.count(to)) {$/    if (false \&\& sync_g().renamed.count(to)) {/|test_session|SyncApplyTest.*'
     'sync_earlier_name_forgotten|session/sync_apply.cpp|s/^        if (now != r.path)$/        if (false)/|test_session|SyncApplyTest.*'
+    'sync_late_making_apart|session/sync_paths.cpp|s/if (followed != names \&\& renaming/if (false \&\& renaming/|test_session|SyncApplyTest.CategoryChanges*'
+    'sync_losing_rename_made_apart|session/sync_apply.cpp|s/made \&\& \*made != \*c)/made \&\& false)/|test_session|SyncApplyTest.CategoryChanges*'
     # Faults of the importers and exports found by reading them afresh.
     'duplicate_line_ends|exchange/import_batch.cpp|s/^    return 3;$/    return 1;/|test_exchange|TextImport.*Duplicates*'
     'texts_in_the_deck_column|exchange/column_names.cpp|s/while (c == m.category /while (c == no_column /|test_exchange|ImportPreview.*'

@@ -292,8 +292,13 @@ outcome apply_category_rename(const change_record& r, field_version v, sync_summ
         // computer put under its name follows to it.
         const auto later = sync_g().made.find(now);
         if (later != sync_g().made.end() && !(later->second <= v)) {
-            if (to != now)
+            if (to != now) {
                 sync_g().renamed[to] = now;
+                // A change that came after the losing rename, and arrived before it, made its
+                // new path here: it is the same category, as where the renames came in order.
+                if (const std::optional<uint16_t> made = category_of_path(to, false); made && *made != *c)
+                    merge_category(*made, *c, s);
+            }
             return conflict(s, "the category \"" + joined_path(r.path) + "\" renamed \"" + r.text
                     + "\" elsewhere was renamed later; it stays \"" + joined_path(now) + "\"");
         }
@@ -371,7 +376,7 @@ outcome apply_record(const change_record& r, uint64_t writer, bool effects, sync
     case change_kind::import_done:
         return outcome::applied;
     case change_kind::category_make: {
-        const std::optional<uint16_t> c = made_category(r.path);
+        const std::optional<uint16_t> c = made_category(r.path, v);
         if (!c)
             return conflict(s, "the category \"" + joined_path(r.path) + "\" could not be made: the table is full");
         note_category_made(category_names_from_top(*c), v);

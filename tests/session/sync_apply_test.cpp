@@ -407,18 +407,53 @@ TEST_F(SyncApplyTest, ChangesMadeWhileTheFolderIsAwayReachTheOthersOnce)
                          {change_kind::category_make, 1}, {change_kind::category_rename, 1}}));
 }
 
-// Of two renames of one category, the earlier applied first: a change that the earlier rename's
-// computer made under its name and that arrives after the later rename follows it there.
-TEST_F(SyncApplyTest, AChangeUnderTheLosingNameOfARenameFollowsTheLaterOne)
+// Category records of several computers reaching this one in batches, late and out of their
+// stamps' order: this computer ends with the tree the computers that had them in order hold.
+TEST_F(SyncApplyTest, CategoryChangesArrivingLateEndAsTheirStampsDecide)
 {
-    constexpr uint64_t third_id = 0x0c0c000000000003ULL;
-    write_records(folder, other_id, {{change_kind::category_make, {"t"}, 1000}});
-    write_records(folder, third_id, {{change_kind::category_rename, {"t"}, 2000, "v"}});
-    open_at(mine, my_id, 1, 1, 9);
-    write_records(folder, other_id, {{change_kind::category_rename, {"t"}, 3000, "u"}});
-    sync_apply();
-    write_records(folder, third_id, {{change_kind::add_item, {"v"}, 2001}});
-    sync_apply();
-    EXPECT_EQ(image_of_open_database().categories, (std::set<std::string>{"/root", "/u"}));
-    close();
+    using k = change_kind;
+    constexpr uint64_t third_id = 0x0c0c000000000003ULL, fourth_id = 0x0d0d000000000004ULL;
+    struct batch {
+        uint64_t writer;
+        std::vector<stamped> records;
+        bool apply = true;  // applied after it and those before it arrived
+    };
+    const struct {
+        const char* what;
+        std::vector<batch> batches;
+        std::set<std::string> tree;
+    } rows[] = {
+        // Of two renames of one category, the earlier applied first: a change its computer made
+        // under its name, arriving after the later rename, follows that one.
+        {"a change under the losing name after it",
+            {{other_id, {{k::category_make, {"t"}, 1000}}, false}, {third_id, {{k::category_rename, {"t"}, 2000, "v"}}},
+                {other_id, {{k::category_rename, {"t"}, 3000, "u"}}}, {third_id, {{k::add_item, {"v"}, 2001}}}},
+            {"/root", "/u"}},
+        // The same change passed on by a fourth computer arrives before the losing rename.
+        {"a change under the losing name before it",
+            {{other_id, {{k::category_make, {"t"}, 1000}, {k::category_rename, {"t"}, 3000, "u"}}, false},
+                {fourth_id, {{k::add_item, {"v"}, 2500}}}, {third_id, {{k::category_rename, {"t"}, 2000, "v"}}}},
+            {"/root", "/u"}},
+        // A making that arrives after a later rename of what it made, and a deletion of that.
+        {"a making after its renaming",
+            {{other_id, {{k::category_rename, {"t"}, 2000, "u"}, {k::category_make, {"u", "c"}, 2500}}},
+                {third_id, {{k::category_make, {"t"}, 1000}}}},
+            {"/root", "/u", "/u/c"}},
+        {"a making after its renaming and deletion",
+            {{other_id, {{k::category_rename, {"t"}, 2000, "u"}, {k::category_delete, {"u"}, 2001}}},
+                {third_id, {{k::category_make, {"t"}, 1000}}}},
+            {"/root"}},
+    };
+    for (const auto& row : rows) {
+        temp_dir data, view;
+        set_local_clock(2026, 1, 1, 9);
+        open(data, view.path(), my_id);
+        for (const batch& b : row.batches) {
+            write_records(view, b.writer, b.records);
+            if (b.apply)
+                sync_apply();
+        }
+        EXPECT_EQ(image_of_open_database().categories, row.tree) << row.what;
+        close();
+    }
 }
