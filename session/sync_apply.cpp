@@ -275,6 +275,30 @@ outcome rename_missing_category(const change_record& r, const std::vector<std::s
     return outcome::applied;
 }
 
+// A losing rename's new name `to` went to a category here already: one that a change made after
+// the rename, or that a later rename of the new name made when it arrived first. It and category
+// `c`, named `now` by a change of version `now_v`, are one, under the later name.
+void unite_losing_name(uint16_t c, const std::vector<std::string>& now, field_version now_v,
+    const std::vector<std::string>& to, sync_summary& s)
+{
+    const std::optional<uint16_t> there = category_following_renames(to, false);
+    if (!there || *there == c) {
+        sync_g().renamed[to] = now;
+        return;
+    }
+    const std::vector<std::string> there_path = category_names_from_top(*there);
+    const auto there_v = sync_g().made.find(there_path);
+    if (there_v != sync_g().made.end() && !(there_v->second <= now_v)) {
+        merge_category(c, *there, s);
+        sync_g().renamed[now] = there_path;
+        note_category_renamed(now, there_path);
+        return;
+    }
+    merge_category(*there, c, s);
+    sync_g().renamed[to] = sync_g().renamed[there_path] = now;
+    note_category_renamed(there_path, now);
+}
+
 outcome apply_category_rename(const change_record& r, field_version v, sync_summary& s)
 {
     if (r.path.empty())
@@ -292,15 +316,11 @@ outcome apply_category_rename(const change_record& r, field_version v, sync_summ
         // computer put under its name follows to it.
         const auto later = sync_g().made.find(now);
         if (later != sync_g().made.end() && !(later->second <= v)) {
-            if (to != now) {
-                sync_g().renamed[to] = now;
-                // A change that came after the losing rename, and arrived before it, made its
-                // new path here: it is the same category, as where the renames came in order.
-                if (const std::optional<uint16_t> made = category_of_path(to, false); made && *made != *c)
-                    merge_category(*made, *c, s);
-            }
+            if (to != now)
+                unite_losing_name(*c, now, later->second, to, s);
+            const std::optional<uint16_t> end = category_following_renames(to, false);
             return conflict(s, "the category \"" + joined_path(r.path) + "\" renamed \"" + r.text
-                    + "\" elsewhere was renamed later; it stays \"" + joined_path(now) + "\"");
+                    + "\" elsewhere was renamed later; it is \"" + joined_path(end ? category_names_from_top(*end) : now) + "\"");
         }
     }
     const auto renamed_to = [&](const std::vector<std::string>& path) {

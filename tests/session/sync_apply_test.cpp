@@ -434,6 +434,16 @@ TEST_F(SyncApplyTest, CategoryChangesArrivingLateEndAsTheirStampsDecide)
             {{other_id, {{k::category_make, {"t"}, 1000}, {k::category_rename, {"t"}, 3000, "u"}}, false},
                 {fourth_id, {{k::add_item, {"v"}, 2500}}}, {third_id, {{k::category_rename, {"t"}, 2000, "v"}}}},
             {"/root", "/u"}},
+        // A fourth computer renamed the losing name in turn, and that arrived first: the two
+        // are one category under the later of the two names.
+        {"a losing name renamed again, earlier",
+            {{other_id, {{k::category_make, {"t"}, 1000}, {k::category_rename, {"t"}, 4000, "w"}}},
+                {fourth_id, {{k::category_rename, {"a"}, 3000, "b"}}}, {third_id, {{k::category_rename, {"t"}, 2000, "a"}}}},
+            {"/root", "/w"}},
+        {"a losing name renamed again, later",
+            {{other_id, {{k::category_make, {"t"}, 1000}, {k::category_rename, {"t"}, 2500, "w"}}},
+                {fourth_id, {{k::category_rename, {"a"}, 3000, "b"}}}, {third_id, {{k::category_rename, {"t"}, 2000, "a"}}}},
+            {"/root", "/b"}},
         // A making that arrives after a later rename of what it made, and a deletion of that.
         {"a making after its renaming",
             {{other_id, {{k::category_rename, {"t"}, 2000, "u"}, {k::category_make, {"u", "c"}, 2500}}},
