@@ -444,6 +444,13 @@ TEST_F(SyncApplyTest, CategoryChangesArrivingLateEndAsTheirStampsDecide)
             {{other_id, {{k::category_make, {"t"}, 1000}, {k::category_rename, {"t"}, 2500, "w"}}},
                 {fourth_id, {{k::category_rename, {"a"}, 3000, "b"}}}, {third_id, {{k::category_rename, {"t"}, 2000, "a"}}}},
             {"/root", "/b"}},
+        // A rename applied here, then one of the category above it: a later rename of the first
+        // one's category that names it under the new name above it is the same category.
+        {"a rename under a renamed category",
+            {{other_id, {{k::category_make, {"p"}, 1000}, {k::category_make, {"p", "c"}, 1100}}},
+                {third_id, {{k::category_rename, {"p", "c"}, 2000, "x"}}},
+                {fourth_id, {{k::category_rename, {"p"}, 1500, "q"}, {k::category_rename, {"q", "c"}, 2001, "y"}}}},
+            {"/root", "/q", "/q/y"}},
         // A making that arrives after a later rename of what it made, and a deletion of that.
         {"a making after its renaming",
             {{other_id, {{k::category_rename, {"t"}, 2000, "u"}, {k::category_make, {"u", "c"}, 2500}}},
