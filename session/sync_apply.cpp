@@ -275,6 +275,36 @@ outcome rename_missing_category(const change_record& r, const std::vector<std::s
     return outcome::applied;
 }
 
+// A category that came to a path after a rename of that path arrived (the category above it was
+// renamed or merged later) takes the rename, as on the computers that had it there first; one
+// made at the path after the rename is another category and stays.
+void take_pending_renames(sync_summary& s)
+{
+    const sync_globals& g = sync_g();
+    size_t taken = 0;
+    for (uint16_t c = 1; c < category_count() && taken <= g.renamed.size(); ++c) {
+        const std::vector<std::string> path = category_names_from_top(c);
+        const auto rename = g.renamed.find(path);
+        if (rename == g.renamed.end())
+            continue;
+        const auto made = g.made.find(path), renaming = g.made.find(rename->second);
+        if (renaming == g.made.end() || (made != g.made.end() && !(made->second <= renaming->second)))
+            continue;
+        const std::vector<std::string> to = rename->second;
+        if (const std::optional<uint16_t> there = category_following_renames(to, false); there && *there != c) {
+            merge_category(c, *there, s);
+        } else if (std::equal(path.begin(), path.end() - 1, to.begin(), to.end() - 1)) {
+            if (rename_category(c, to.back()) != category_edit::done)
+                continue;
+            note_category_renamed(path, to);
+        } else {
+            continue;
+        }
+        ++taken;
+        c = 0;  // the indexes and paths moved
+    }
+}
+
 // A losing rename's new name `to` went to a category here already: one that a change made after
 // the rename, or that a later rename of the new name made when it arrived first. It and category
 // `c`, named `now` by a change of version `now_v`, are one, under the later name.
@@ -402,8 +432,11 @@ outcome apply_record(const change_record& r, uint64_t writer, bool effects, sync
         note_category_made(category_names_from_top(*c), v);
         return outcome::applied;
     }
-    case change_kind::category_rename:
-        return apply_category_rename(r, v, s);
+    case change_kind::category_rename: {
+        const outcome o = apply_category_rename(r, v, s);
+        take_pending_renames(s);
+        return o;
+    }
     case change_kind::category_delete:
         return apply_category_delete(r, v, s);
     default:

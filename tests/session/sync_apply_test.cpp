@@ -451,6 +451,17 @@ TEST_F(SyncApplyTest, CategoryChangesArrivingLateEndAsTheirStampsDecide)
                 {third_id, {{k::category_rename, {"p", "c"}, 2000, "x"}}},
                 {fourth_id, {{k::category_rename, {"p"}, 1500, "q"}, {k::category_rename, {"q", "c"}, 2001, "y"}}}},
             {"/root", "/q", "/q/y"}},
+        // A rename of a sub-category arrives before that of the category above it, which the
+        // renamer had: the sub-category takes it once it is there.
+        {"a rename under a category renamed later",
+            {{other_id, {{k::category_make, {"p"}, 1000}, {k::category_make, {"p", "c"}, 1100}}},
+                {third_id, {{k::category_rename, {"q", "c"}, 2000, "y"}}}, {fourth_id, {{k::category_rename, {"p"}, 1500, "q"}}}},
+            {"/root", "/q", "/q/y"}},
+        {"a rename and a deletion under a category renamed later",
+            {{other_id, {{k::category_make, {"p"}, 1000}, {k::category_make, {"p", "c"}, 1100}}},
+                {third_id, {{k::category_rename, {"q", "c"}, 2000, "y"}, {k::category_delete, {"q", "y"}, 2001}}},
+                {fourth_id, {{k::category_rename, {"p"}, 1500, "q"}}}},
+            {"/root", "/q"}},
         // A making that arrives after a later rename of what it made, and a deletion of that.
         {"a making after its renaming",
             {{other_id, {{k::category_rename, {"t"}, 2000, "u"}, {k::category_make, {"u", "c"}, 2500}}},
