@@ -306,18 +306,20 @@ void take_pending_renames(sync_summary& s)
 }
 
 // A losing rename's new name `to` went to a category here already: one that a change made after
-// the rename, or that a later rename of the new name made when it arrived first. It and category
-// `c`, named `now` by a change of version `now_v`, are one, under the later name.
+// the rename (of version `v`), or that a later rename of the new name made when it arrived first.
+// It and category `c`, named `now` by a change of version `now_v`, are one, under the later name.
 void unite_losing_name(uint16_t c, const std::vector<std::string>& now, field_version now_v,
-    const std::vector<std::string>& to, sync_summary& s)
+    const std::vector<std::string>& to, field_version v, sync_summary& s)
 {
     const std::optional<uint16_t> there = category_following_renames(to, false);
-    if (!there || *there == c) {
+    const std::vector<std::string> there_path = there ? category_names_from_top(*there) : to;
+    const auto there_v = sync_g().made.find(there_path);
+    // A category that a rename earlier than this one took away from the name is another one.
+    const bool left_before = there && there_path != to && (there_v == sync_g().made.end() || there_v->second <= v);
+    if (!there || *there == c || left_before) {
         sync_g().renamed[to] = now;
         return;
     }
-    const std::vector<std::string> there_path = category_names_from_top(*there);
-    const auto there_v = sync_g().made.find(there_path);
     if (there_v != sync_g().made.end() && !(there_v->second <= now_v)) {
         merge_category(c, *there, s);
         sync_g().renamed[now] = there_path;
@@ -347,7 +349,7 @@ outcome apply_category_rename(const change_record& r, field_version v, sync_summ
         const auto later = sync_g().made.find(now);
         if (later != sync_g().made.end() && !(later->second <= v)) {
             if (to != now)
-                unite_losing_name(*c, now, later->second, to, s);
+                unite_losing_name(*c, now, later->second, to, v, s);
             const std::optional<uint16_t> end = category_following_renames(to, false);
             return conflict(s, "the category \"" + joined_path(r.path) + "\" renamed \"" + r.text
                     + "\" elsewhere was renamed later; it is \"" + joined_path(end ? category_names_from_top(*end) : now) + "\"");
@@ -360,12 +362,15 @@ outcome apply_category_rename(const change_record& r, field_version v, sync_summ
         return outcome::applied;
     };
     // The new name was renamed in turn, by a change that came later and arrived first (and so
-    // made its path here): the two are one category, where the renames end.
+    // made its path here): the two are one category, where the renames end. A rename away from
+    // it that came earlier left the name free for this one.
     if (sync_g().renamed.count(to)) {
         if (const std::optional<uint16_t> end = category_following_renames(to, false); end && *end != *c) {
             const std::vector<std::string> path = category_names_from_top(*end);
-            merge_category(*c, *end, s);
-            return renamed_to(path);
+            if (const auto later = sync_g().made.find(path); later != sync_g().made.end() && !(later->second <= v)) {
+                merge_category(*c, *end, s);
+                return renamed_to(path);
+            }
         }
     }
     const category_edit renamed = rename_category(*c, r.text);

@@ -462,6 +462,17 @@ TEST_F(SyncApplyTest, CategoryChangesArrivingLateEndAsTheirStampsDecide)
                 {third_id, {{k::category_rename, {"q", "c"}, 2000, "y"}, {k::category_delete, {"q", "y"}, 2001}}},
                 {fourth_id, {{k::category_rename, {"p"}, 1500, "q"}}}},
             {"/root", "/q"}},
+        // A name that a category left is free: another one renamed to it later stays apart.
+        {"a rename to a name given up before",
+            {{other_id, {{k::category_make, {"x"}, 1000}, {k::category_make, {"y"}, 1500},
+                {k::category_rename, {"x"}, 2000, "n"}, {k::category_rename, {"n"}, 3000, "m"}}},
+                {third_id, {{k::category_rename, {"y"}, 4000, "n"}}}},
+            {"/root", "/m", "/n"}},
+        {"a losing rename to a name given up before",
+            {{other_id, {{k::category_make, {"x"}, 1000}, {k::category_make, {"y"}, 1500}, {k::category_rename, {"x"}, 2000, "n"},
+                {k::category_rename, {"n"}, 3000, "m"}, {k::category_rename, {"y"}, 5000, "w"}}},
+                {third_id, {{k::category_rename, {"y"}, 4000, "n"}}}},
+            {"/root", "/m", "/w"}},
         // A making that arrives after a later rename of what it made, and a deletion of that.
         {"a making after its renaming",
             {{other_id, {{k::category_rename, {"t"}, 2000, "u"}, {k::category_make, {"u", "c"}, 2500}}},
