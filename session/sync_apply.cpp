@@ -268,7 +268,7 @@ void note_rename(const std::vector<std::string>& from, const std::vector<std::st
 outcome rename_missing_category(const change_record& r, const std::vector<std::string>& to, field_version v,
     sync_summary& s)
 {
-    const std::optional<uint16_t> made = category_following_renames(to, true);
+    const std::optional<uint16_t> made = category_following_renames(to, true, &v);
     if (!made)
         return conflict(s, "the category \"" + joined_path(r.path) + "\" could not be renamed \"" + r.text + "\"");
     note_rename(r.path, category_names_from_top(*made), v);
@@ -337,7 +337,7 @@ outcome apply_category_rename(const change_record& r, field_version v, sync_summ
         return conflict(s, "a category rename to \"" + r.text + "\" named no category");
     std::vector<std::string> to = r.path;
     to.back() = r.text;
-    const std::optional<uint16_t> c = category_following_renames(r.path, false);
+    const std::optional<uint16_t> c = category_following_renames(r.path, false, &v);
     if (!c)
         return rename_missing_category(r, to, v, s);
     // The category's name here, where a rename made here or applied before took it: the changes
@@ -390,7 +390,7 @@ outcome apply_category_rename(const change_record& r, field_version v, sync_summ
 
 outcome apply_category_delete(const change_record& r, field_version v, sync_summary& s)
 {
-    const std::optional<uint16_t> c = category_following_renames(r.path, false);
+    const std::optional<uint16_t> c = category_following_renames(r.path, false, &v);
     const std::vector<std::string> path = c ? category_names_from_top(*c) : r.path;
     note_category_deleted(path, v);
     drop_deleted_categories(s);
@@ -411,7 +411,7 @@ outcome apply_record(const change_record& r, uint64_t writer, bool effects, sync
     case change_kind::queue_add: {
         if (record_with(r.item))
             return outcome::applied;
-        const std::optional<uint16_t> c = category_following_renames(r.path, true);
+        const std::optional<uint16_t> c = category_following_renames(r.path, true, &v);
         item_marks m;
         m.key = r.item;
         m.schedule = m.texts = m.place = v;
@@ -482,7 +482,7 @@ outcome apply_record(const change_record& r, uint64_t writer, bool effects, sync
         if (!(m.place <= v))
             return outcome::applied;  // a later move here stands
         m.place = v;
-        const uint16_t c = category_following_renames(r.path, true).value_or(0);
+        const uint16_t c = category_following_renames(r.path, true, &v).value_or(0);
         if (m.queued)
             static_cast<pending_item*>(const_cast<void*>(record))->ctgr = c;
         else

@@ -6,16 +6,27 @@
 
 namespace {
 
+// Whether a change of version `v` names the category at `path` rather than one renamed away
+// from it: the category took the name before the change.
+bool names_the_one_there(const std::vector<std::string>& path, const field_version* v)
+{
+    if (!v || !category_of_path(path, false))
+        return false;
+    const auto made = sync_g().made.find(path);
+    return made != sync_g().made.end() && made->second <= *v;
+}
+
 // Where a path, or a path above it, was renamed here and is not there any more, a change that
 // names it follows the rename; a chain of renames is followed to its end.
-std::vector<std::string> path_following_renames(std::vector<std::string> path)
+std::vector<std::string> path_following_renames(std::vector<std::string> path, const field_version* v)
 {
     const auto& renamed = sync_g().renamed;
     for (size_t hops = 0; hops <= renamed.size() && !path.empty() && !category_of_path(path, false); ++hops) {
         bool followed = false;
         for (size_t length = path.size(); length > 0 && !followed; --length) {
-            const auto it = renamed.find(std::vector<std::string>(path.begin(), path.begin() + static_cast<long>(length)));
-            if (it == renamed.end())
+            const std::vector<std::string> above(path.begin(), path.begin() + static_cast<long>(length));
+            const auto it = renamed.find(above);
+            if (it == renamed.end() || names_the_one_there(above, v))
                 continue;
             std::vector<std::string> moved = it->second;
             moved.insert(moved.end(), path.begin() + static_cast<long>(length), path.end());
@@ -30,9 +41,9 @@ std::vector<std::string> path_following_renames(std::vector<std::string> path)
 
 }  // namespace
 
-std::optional<uint16_t> category_following_renames(const std::vector<std::string>& path, bool make)
+std::optional<uint16_t> category_following_renames(const std::vector<std::string>& path, bool make, const field_version* v)
 {
-    return category_of_path(path_following_renames(path), make);
+    return category_of_path(path_following_renames(path, v), make);
 }
 
 std::optional<uint16_t> category_of_path(const std::vector<std::string>& path, bool make)
@@ -62,7 +73,7 @@ std::optional<uint16_t> made_category(const std::vector<std::string>& path, cons
 {
     std::vector<std::string> names = path;
     if (path.size() >= 2) {
-        const std::optional<uint16_t> above = category_following_renames(std::vector<std::string>(path.begin(), path.end() - 1), true);
+        const std::optional<uint16_t> above = category_following_renames(std::vector<std::string>(path.begin(), path.end() - 1), true, &v);
         if (!above)
             return std::nullopt;
         names = category_names_from_top(*above);
@@ -70,7 +81,7 @@ std::optional<uint16_t> made_category(const std::vector<std::string>& path, cons
     }
     if (!category_of_path(names, false)) {
         // The version of the path the renames end at is that of the last of them.
-        const std::vector<std::string> followed = path_following_renames(path);
+        const std::vector<std::string> followed = path_following_renames(path, &v);
         const auto renaming = sync_g().made.find(followed);
         if (followed != names && renaming != sync_g().made.end() && !(renaming->second <= v))
             return category_of_path(followed, true);

@@ -9,8 +9,10 @@
 struct field_version;
 
 // The category at `path`, made where missing when `make`; none when it is not there (or the
-// table is full). Renames made here are followed from the path to where the category went.
-std::optional<uint16_t> category_following_renames(const std::vector<std::string>& path, bool make);
+// table is full). Renames made here are followed from the path to where the category went, but
+// for a change of version `v` not from a name another category took before the change.
+std::optional<uint16_t> category_following_renames(const std::vector<std::string>& path, bool make,
+    const field_version* v = nullptr);
 // The same without following renames.
 std::optional<uint16_t> category_of_path(const std::vector<std::string>& path, bool make);
 // The category a making of version `v` names: the renames of the categories above it are

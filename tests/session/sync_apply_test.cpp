@@ -473,6 +473,12 @@ TEST_F(SyncApplyTest, CategoryChangesArrivingLateEndAsTheirStampsDecide)
                 {k::category_rename, {"n"}, 3000, "m"}, {k::category_rename, {"y"}, 5000, "w"}}},
                 {third_id, {{k::category_rename, {"y"}, 4000, "n"}}}},
             {"/root", "/m", "/w"}},
+        // A change after the name was taken again names the category that has it now.
+        {"a change under a name taken again",
+            {{other_id, {{k::category_make, {"x"}, 1000}, {k::category_make, {"y"}, 1500}, {k::category_rename, {"x"}, 2000, "m"},
+                {k::category_rename, {"y"}, 3000, "x"}, {k::category_make, {"x", "c"}, 3500}, {k::category_delete, {"x", "c"}, 3600}}},
+                {third_id, {{k::category_rename, {"x", "c"}, 4000, "d"}}}},
+            {"/root", "/m", "/x", "/x/d"}},
         // A making that arrives after a later rename of what it made, and a deletion of that.
         {"a making after its renaming",
             {{other_id, {{k::category_rename, {"t"}, 2000, "u"}, {k::category_make, {"u", "c"}, 2500}}},
