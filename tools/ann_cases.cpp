@@ -74,16 +74,6 @@ double lapse(double stability, double recall)
         std::exp(lapse_recall_rise * (1.0 - recall));
 }
 
-// The five rows the table must show at fixed places.
-const history_case given_rows[] = {
-    {0, 0, 0, 0, 0, 0, 0, 0},
-    {1, 0, 15, 4, 1, 1, 0, 1},
-    {3, 3, 22, 3, 5, 5, 0, 262},
-    {8, 8, 22, 4, 8, 8, 0, 514},
-    {19, 21, 12, 4, 27, 27, 0, 774},
-    {1800, 1800, 5, 5, 2048, 2048, 0, 961},
-};
-
 // Elapsed-day bands and how many drawn cases fall into each (the given rows fill the rest).
 struct band {
     int low, high, count;
@@ -146,6 +136,15 @@ double model_median_ratio(const std::vector<history_case>& cases, int grade, dou
 bool ratio_counts(const history_case& c) { return c.elapsed >= 5 && c.fixed_position < 0; }
 
 }  // namespace
+
+const history_case given_rows[6] = {
+    {0, 0, 0, 0, 0, 0, 0, 0},
+    {1, 0, 15, 4, 1, 1, 0, 1},
+    {3, 3, 22, 3, 5, 5, 0, 262},
+    {8, 8, 22, 4, 8, 8, 0, 514},
+    {19, 21, 12, 4, 27, 27, 0, 774},
+    {1800, 1800, 5, 5, 2048, 2048, 0, 961},
+};
 
 double uniform01(std::mt19937_64& random) { return static_cast<double>(random() >> 11) * 0x1.0p-53; }
 

@@ -21,6 +21,9 @@ struct case_counts {
     static constexpr double median_ratio[6] = {0.0, 0.09, 0.24, 1.15, 2.67, 3.26};
 };
 
+// The rows the table must show at their fixed_position.
+extern const history_case given_rows[6];
+
 // Draws the histories (intervals, elapsed days, repetitions, grades) and the model's targets.
 std::vector<history_case> draw_histories(std::mt19937_64& random);
 // Sets every drawn target to the model's days scattered by exp(sigma * scatter), then moves the

@@ -37,6 +37,12 @@ TEST_F(BackupTest, KeepsTenDatedCopiesOfChangedDatabases)
     add_test_item(3, 0, 1, "first");
     ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     EXPECT_EQ(backup_names(dir), (std::set<std::string>{"elements-20260115-120000.bin"}));
+    // A close in the same second (a restore's, say) gets a copy of its own, the newer of the two.
+    session_at(1, 15, 12, 0, [] { add_test_item(4, 0, 1, "second"); });
+    const std::vector<backup_file> same_second = list_backups(dir.path());
+    ASSERT_EQ(same_second.size(), 2u);
+    EXPECT_EQ(std::pair(same_second[0].name, same_second[1].name),
+        std::pair(std::string("elements-20260115-120000-2.bin"), std::string("elements-20260115-120000.bin")));
 
     for (int day = 1; day <= 12; ++day)
         session_at(2, day, 8, 30, [day] { add_test_item(static_cast<uint16_t>(day), 0, 1, "item " + std::to_string(day)); });

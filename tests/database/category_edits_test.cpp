@@ -67,7 +67,8 @@ TEST_F(CategoryEdits, DeleteIsRefusedWhileAnythingIsInTheCategoryOrBelowIt)
     const uint16_t c = add_category("C", b);
     item* e = add_test_item(3, c);
     EXPECT_EQ(items_within_category(a), 1u);
-    EXPECT_TRUE(delete_category(a).result == category_edit::holds_items && delete_category(c).result == category_edit::holds_items);
+    EXPECT_EQ(std::pair(delete_category(a).result, delete_category(c).result),
+        std::pair(category_edit::holds_items, category_edit::holds_items));
     e->ctgr = 0;
     pending_item* p = add_test_pending(b, "queued");
     EXPECT_EQ(delete_category(a).result, category_edit::holds_items);

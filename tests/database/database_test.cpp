@@ -55,9 +55,27 @@ TEST_F(DatabaseTest, TheLastCategoryIndexIsTheLimitAndNothingWraps)
     EXPECT_EQ(read_file(dir.file("error.log")), log + "ERROR: add_category(): too many categories, \"again\" goes into category 0\n");
 }
 
-// The lookup by parent and name finds what the search of the whole table from its highest
-// index down found, through additions, a parent changed directly and the table reordered, a root replaced.
-TEST_F(DatabaseTest, CategoryLookupFindsWhatTheWholeTableHolds)
+using CategoryLookupTest = open_database_test;
+
+// The table changed in place, not through add_category: the lookup by parent and name built
+// before still finds what the table holds now.
+TEST_F(CategoryLookupTest, FindsWhatASwapOrANewRootLeft)
+{
+    const uint16_t top = add_category("top", -1);
+    const uint16_t child = add_category("child", top);
+    ASSERT_EQ(category_named("child", top), child);
+    swap_categories(top, child);
+    EXPECT_EQ(category_named("child", child), top);
+    category_at(0)->name = "before";
+    category_table_changed();
+    ASSERT_EQ(category_named("before", -1), 0);
+    create_root_category();
+    EXPECT_EQ(category_named(root_category_name, -1), 0);
+}
+
+// The lookup finds what the search of the whole table from its highest index down found,
+// through additions, a parent changed directly and the table reordered, a root replaced.
+TEST_F(CategoryLookupTest, FindsWhatTheWholeTableHolds)
 {
     auto plain_find = [](const std::string& name, int32_t parent) {
         for (size_t i = category_count(); i-- > 0;) {

@@ -34,8 +34,10 @@ TEST(FileTime, ConvertsExactlyAndRefusesInvalidDates)
     // Leap rules: 2000 is a leap year, 1900 and 2009 are not.
     FILETIME ft{};
     for (const auto& [st, seconds] : {std::pair{make_system_time(1601, 1, 1), 0ULL},
-             {make_system_time(1970, 1, 1), 11644473600ULL}, {make_system_time(2000, 2, 29), 11644473600ULL + 951782400}})
-        EXPECT_TRUE(system_time_to_file_time(&st, &ft) && ft.ticks == seconds * 10000000ULL) << st.wYear;
+             {make_system_time(1970, 1, 1), 11644473600ULL}, {make_system_time(2000, 2, 29), 11644473600ULL + 951782400}}) {
+        EXPECT_TRUE(system_time_to_file_time(&st, &ft)) << st.wYear;
+        EXPECT_EQ(ft.ticks, seconds * 10000000ULL) << st.wYear;
+    }
     for (const SYSTEMTIME& bad : {make_system_time(1900, 2, 29), make_system_time(2009, 2, 29),
              make_system_time(2009, 13, 1), make_system_time(2009, 4, 31), make_system_time(2009, 1, 0),
              make_system_time(1600, 12, 31), make_system_time(2009, 1, 1, 24)})
@@ -124,7 +126,8 @@ TEST(AtomicFile, ReplacesOnlyWhenCommitted)
 
     // A directory that cannot take the temporary file: nothing is written, nothing replaced.
     atomic_file nowhere(dir.file("missing/data.bin"));
-    EXPECT_TRUE(nowhere.stream() == nullptr && !nowhere.commit());
+    EXPECT_EQ(nowhere.stream(), nullptr);
+    EXPECT_FALSE(nowhere.commit());
 
     // The target cannot be replaced (it is a non-empty directory): the commit fails cleanly.
     std::filesystem::create_directories(dir.file("blocked/inner"));
@@ -147,7 +150,7 @@ TEST(Files, DurableCopiesAreFilesOfTheirOwn)
     // Not a link: writing over the original in place, as `cp other from` does, leaves the copy alone.
     struct stat a {}, b {};
     ASSERT_EQ(::stat(dir.file("from").c_str(), &a) + ::stat(dir.file("to").c_str(), &b), 0);
-    EXPECT_TRUE(a.st_ino != b.st_ino && b.st_nlink == 1u);
+    EXPECT_EQ(std::pair(a.st_ino == b.st_ino, b.st_nlink), std::pair(false, nlink_t{1}));
 
     EXPECT_EQ(copy_file_durable(dir.file("missing"), dir.file("other")), std::errc::no_such_file_or_directory);
     EXPECT_FALSE(file_exists(dir.file("other")));

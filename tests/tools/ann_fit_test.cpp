@@ -2,13 +2,15 @@
 // 90 %, every family weighing the same; and its fit, which with the answers and rules gives the
 // required answers and keeps the floors whatever the samples say, while the measuring fits drop
 // the answers, or the answers and the rules, and follow the samples there; the given units stay
-// as given in all three.
+// as given in all three. The checked-in tables are held to the same rules.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <random>
+#include <tuple>
 #include <vector>
 
+#include "ann_cases.h"
 #include "ann_fit.h"
 #include "ann_rules.h"
 #include "ann/network.h"
@@ -80,6 +82,44 @@ TEST(TableFit, TheAnswersAndTheRulesHoldOnlyInTheFitsThatKeepThem)
     EXPECT_LT(answer(model_only, 10, 10, 3, 4), 30);
     EXPECT_LT(answer(model_only, 30, 30, 3, 4), 29);
     use_weights(saved);
+}
+
+// The shipped tables, however they came to change: the given units and the bound, the 18 raw
+// answers, order, growth and floors on the dense grids; every case the exact encoding of whole
+// days, repetitions and a grade, the given rows in their places, and the counts, bands and median
+// ratios the generator keeps.
+TEST(ShippedTables, KeepTheGeneratorsRules)
+{
+    const auto saved = ann_globals().ann_weights;
+    use_weights(builtin_weights);
+    expect_given_units_and_bound(builtin_weights, "shipped");
+    EXPECT_EQ(exact_answers(), 18);
+    EXPECT_TRUE(answers_ordered(true));
+    EXPECT_TRUE(answers_grow());
+    EXPECT_EQ(answers_below_floors(true), (std::array<uint64_t, 3>{}));
+    double error = 0;  // the fit figure: the shipped network's error summed over its own cases
+    for (const ann_case& c : builtin_cases) {
+        ann_step(c, ANN_EVALUATE);
+        error += ann_globals().last_error;
+    }
+    EXPECT_NEAR(error, 0.498, 0.005);
+    use_weights(saved);
+
+    const auto whole = [](float encoded, double scale) { return static_cast<uint16_t>(std::lround(encoded * scale)); };
+    std::vector<history_case> table;
+    for (const ann_case& c : builtin_cases) {
+        const history_case h{.ivl = whole(c[0] * c[0], 2048), .elapsed = whole(c[1] * c[1], 2048),
+            .rp = whole(c[2], 128), .grade = whole(c[3], 5), .target = whole(c[4] * c[4], 2048)};
+        ASSERT_EQ(make_case(h.ivl, h.elapsed, h.rp, h.grade, h.target), c) << "case " << table.size();
+        table.push_back(h);
+    }
+    for (const history_case& r : given_rows) {
+        const history_case& h = table[static_cast<size_t>(r.fixed_position)];
+        EXPECT_EQ(std::tuple(h.ivl, h.elapsed, h.rp, h.grade, h.target), std::tuple(r.ivl, r.elapsed, r.rp, r.grade, r.target))
+            << "given row " << r.fixed_position;
+        table[static_cast<size_t>(r.fixed_position)].fixed_position = r.fixed_position;
+    }
+    EXPECT_EQ(case_table_faults(table), "");
 }
 
 // For these two families the stability is by definition the days to 90 % recall, and a day's
