@@ -65,8 +65,9 @@ record_outcome rename_missing_category(const change_record& r, const std::vector
 }
 
 // A category that came to a path after a rename of that path arrived (the category above it was
-// renamed or merged later) takes the rename, as on the computers that had it there first; one
-// made at the path after the rename is another category and stays.
+// renamed or merged later, or it was renamed to a name whose later rename arrived first) takes
+// the rename, as on the computers that had them in order; one made at the path after the rename
+// is another category and stays.
 void take_pending_renames(sync_summary& s)
 {
     const sync_globals& g = sync_g();
@@ -150,18 +151,6 @@ record_outcome apply_category_rename(const change_record& r, field_version v, sy
             note_rename(now, path, v);
         return record_outcome::applied;
     };
-    // The new name was renamed in turn, by a change that came later and arrived first (and so
-    // made its path here): the two are one category, where the renames end. A rename away from
-    // it that came earlier left the name free for this one.
-    if (sync_g().renamed.count(to)) {
-        if (const std::optional<uint16_t> end = category_following_renames(to, false); end && *end != *c) {
-            const std::vector<std::string> path = category_names_from_top(*end);
-            if (const auto later = sync_g().made.find(path); later != sync_g().made.end() && !(later->second <= v)) {
-                merge_category(*c, *end, s);
-                return renamed_to(path);
-            }
-        }
-    }
     const category_edit renamed = rename_category(*c, r.text);
     if (renamed == category_edit::name_taken) {
         // A change that came after the rename elsewhere made the new path here before the
