@@ -62,35 +62,6 @@ protected:
         deliver_other();
     }
 
-    // The other computer renames "t", holding an item, to "u"; a third computer's change that came
-    // after the rename reaches this computer before it. Both computers end with the returned tree.
-    collection_image after_a_third_change(const stamped& third)
-    {
-        open_at(other, other_id, 1, 1, 9);
-        const category_made t = create_user_category("t", -1);
-        static_cast<void>(add_reviewed(4, "in t", "answer", t.index));
-        EXPECT_EQ(rename_user_category(t.index, "u"), category_edit::done);
-        close();
-        constexpr uint64_t third_id = 0x0c0c000000000003ULL;
-        write_records(folder, third_id, {third});
-        // The other computer's log reaches this one only up to its rename.
-        const std::string log = read_file(other_view.file(change_log_name(other_id)));
-        const change_log_read read = read_change_log(log);
-        EXPECT_EQ(read.records.back().kind, change_kind::category_rename);
-        write_file(folder.file(change_log_name(other_id)), log.substr(0, read.ends[read.ends.size() - 2]));
-        open_at(mine, my_id, 1, 1, 10);
-        EXPECT_EQ(image_of_open_database().categories.count("/t"), 1u);
-        deliver_other();
-        sync_apply();
-        const collection_image here = image_of_open_database();
-        close();
-        deliver(folder, other_view, change_log_name(third_id));
-        open_at(other, other_id);
-        EXPECT_EQ(image_of_open_database().categories, here.categories);
-        close();
-        return here;
-    }
-
     temp_dir mine;  // this computer's data directory
     temp_dir folder;  // the sync folder as this computer sees it
     temp_dir other;  // the other computer's data directory
@@ -225,22 +196,6 @@ TEST_F(SyncApplyTest, ALosingEditIsKeptAndCanBeTakenInstead)
     EXPECT_TRUE(take_lost_edit(records_with_lost_edits()[0].scheduled));
     close();
     EXPECT_EQ(std::get<0>(agreed().items.at("one")), "earlier, elsewhere");
-}
-
-// A third computer's change under a renamed category's new name arrives before the rename: the
-// category it names and the renamed one become one, as on the computers that had the rename first.
-TEST_F(SyncApplyTest, ARenameOntoAPathMadeMeanwhileMergesTheTwo)
-{
-    const collection_image here = after_a_third_change({change_kind::category_make, {"u", "c"}, 1'800'000'000'000ULL});
-    EXPECT_EQ(here.categories, (std::set<std::string>{"/root", "/u", "/u/c"}));
-    EXPECT_EQ(std::get<1>(here.items.at("in t")), "/u");
-}
-
-TEST_F(SyncApplyTest, ARenameOfTheNewNameArrivingFirstTakesTheRenamedCategoryOn)
-{
-    const collection_image here = after_a_third_change({change_kind::category_rename, {"u"}, 1'800'000'000'000ULL, "w"});
-    EXPECT_EQ(here.categories, (std::set<std::string>{"/root", "/w"}));
-    EXPECT_EQ(std::get<1>(here.items.at("in t")), "/w");
 }
 
 // A full disk refuses the grades' lines: they wait in memory and go in at the close, once.
@@ -423,6 +378,16 @@ TEST_F(SyncApplyTest, CategoryChangesArrivingLateEndAsTheirStampsDecide)
         std::vector<batch> batches;
         std::set<std::string> tree;
     } rows[] = {
+        // A change that came after a rename elsewhere, under the new name, arrives before it:
+        // the path it made and the renamed category are one.
+        {"a making under the new name before the rename",
+            {{other_id, {{k::category_make, {"t"}, 1000}}}, {third_id, {{k::category_make, {"u", "c"}, 3000}}},
+                {other_id, {{k::category_rename, {"t"}, 2000, "u"}}}},
+            {"/root", "/u", "/u/c"}},
+        {"a rename of the new name before the rename",
+            {{other_id, {{k::category_make, {"t"}, 1000}}}, {third_id, {{k::category_rename, {"u"}, 3000, "w"}}},
+                {other_id, {{k::category_rename, {"t"}, 2000, "u"}}}},
+            {"/root", "/w"}},
         // Of two renames of one category, the earlier applied first: a change its computer made
         // under its name, arriving after the later rename, follows that one.
         {"a change under the losing name after it",

@@ -86,7 +86,7 @@ inline size_t random_changes(std::mt19937& rng, uint64_t id, int& made)
             break;
         case 13: static_cast<void>(create_user_category("c" + name, rng() % 2 ? -1 : some_category)); break;
         case 14:
-            // Renamed and deleted while empty: categories that items go into are not renamed.
+            // Made, renamed and deleted while empty.
             if (const category_made t = create_user_category("t" + name, -1); t.result == category_edit::done) {
                 static_cast<void>(rename_user_category(t.index, "u" + name));
                 if (rng() % 2) {
