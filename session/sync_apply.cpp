@@ -1,4 +1,5 @@
 #include "session/sync_apply.h"
+#include "session/sync_apply_categories.h"
 #include "session/sync_outbox.h"
 #include "session/sync_paths.h"
 
@@ -22,11 +23,7 @@
 
 namespace {
 
-enum class outcome {
-    applied,  // the database holds the change now (or held it already)
-    conflicted,  // the change lost, or found nothing to change; said in the summary
-    wait,  // it names an item whose making has not arrived yet
-};
+using outcome = record_outcome;
 
 // The grades an apply brought, appended to reviews.log at once at its end: one sync for them
 // all rather than one each.
@@ -92,18 +89,6 @@ std::string& conflict_lines()
     return lines;
 }
 
-// A change that lost is told, and what it held is kept in sync-conflicts.txt beside the
-// database, so that nothing typed elsewhere is lost without a trace.
-outcome conflict(sync_summary& s, const std::string& what, const change_record* kept = nullptr)
-{
-    s.conflicts.push_back(what);
-    std::string& lines = conflict_lines();
-    lines += std::to_string(sync_clock_ms() / 1000) + "\t" + what + "\n";
-    if (kept)
-        lines += "\tquestion: " + kept->question + "\n\tanswer: " + kept->answer + "\n";
-    return outcome::conflicted;
-}
-
 void write_conflict_lines()
 {
     std::string& lines = conflict_lines();
@@ -158,7 +143,7 @@ outcome apply_grade(const change_record& r, const void* record, item_marks& m, f
 {
     if (m.queued) {
         if (!(m.schedule <= v))
-            return conflict(s, "a grade of \"" + std::string(static_cast<const pending_item*>(record)->question)
+            return record_conflict(s, "a grade of \"" + std::string(static_cast<const pending_item*>(record)->question)
                     + "\" was dropped: its introduction was undone later");
         // The introduction of a queue item: it is scheduled as the grading computer chose.
         auto* p = static_cast<pending_item*>(const_cast<void*>(record));
@@ -198,7 +183,7 @@ outcome apply_undo(const change_record& r, const void* record, item_marks& m, fi
     auto* e = static_cast<item*>(const_cast<void*>(record));
     if (static_cast<review_screen>(r.screen) == review_screen::queue) {
         if (!(m.schedule <= v))
-            return conflict(s, "the undone introduction of \"" + e->question.str() + "\" came before a later grade; it stays");
+            return record_conflict(s, "the undone introduction of \"" + e->question.str() + "\" came before a later grade; it stays");
         pending_item* p = new_pending_item();
         p->question = std::string(e->question.view());
         p->answer = std::string(e->answer.view());
@@ -220,127 +205,6 @@ outcome apply_undo(const change_record& r, const void* record, item_marks& m, fi
     return outcome::applied;
 }
 
-// Puts what category `from` holds into `into`, a sub-category into the one of its name there
-// where there is one (the same, recursively), else under `into` as it is.
-void merge_contents(uint16_t from, uint16_t into)
-{
-    database& d = db();
-    for (item* e = d.head; e; e = e->next)
-        e->ctgr = e->ctgr == from ? into : e->ctgr;
-    for (pending_item* p = d.pending_head; p; p = p->next)
-        p->ctgr = p->ctgr == from ? into : p->ctgr;
-    for (kept_queue_text& k : d.kept_queue)
-        k.ctgr = k.ctgr == from ? into : k.ctgr;
-    for (uint16_t k = 0; k < category_count(); ++k) {
-        category* child = ::category_at(k);
-        if (k == from || child->parent != from)
-            continue;
-        if (const int32_t same = category_named(child->name, into); same >= 0) {
-            merge_contents(k, static_cast<uint16_t>(same));
-        } else {
-            child->parent = into;
-            category_table_changed();
-        }
-    }
-}
-
-// Merges category `from` into `into` and removes it.
-void merge_category(uint16_t from, uint16_t into, sync_summary& s)
-{
-    merge_contents(from, into);
-    category_removal removal = delete_category(from);
-    if (removal.result == category_edit::done)
-        s.renumberings.push_back(std::move(removal.new_index));
-}
-
-// Remembers a rename of `from`, now at `to`: later records name it by its old path, and a rename
-// counts as making its new path.
-void note_rename(const std::vector<std::string>& from, const std::vector<std::string>& to, field_version v)
-{
-    sync_g().renamed[from] = to;
-    note_category_renamed(from, to);
-    note_category_made(to, v);
-}
-
-// A rename whose category is not here: its making has not arrived yet, or it was deleted
-// here. The new path is made, as the renaming computer holds it, and the remembered deletions
-// follow the rename, so that it stays or goes by the same stamps everywhere.
-outcome rename_missing_category(const change_record& r, const std::vector<std::string>& to, field_version v,
-    sync_summary& s)
-{
-    const std::optional<uint16_t> made = category_following_renames(to, true);
-    if (!made)
-        return conflict(s, "the category \"" + joined_path(r.path) + "\" could not be renamed \"" + r.text + "\"");
-    note_rename(r.path, category_names_from_top(*made), v);
-    return outcome::applied;
-}
-
-outcome apply_category_rename(const change_record& r, field_version v, sync_summary& s)
-{
-    if (r.path.empty())
-        return conflict(s, "a category rename to \"" + r.text + "\" named no category");
-    std::vector<std::string> to = r.path;
-    to.back() = r.text;
-    const std::optional<uint16_t> c = category_following_renames(r.path, false);
-    if (!c)
-        return rename_missing_category(r, to, v, s);
-    // The category's name here, where a rename made here or applied before took it: the changes
-    // that name it so go where this rename takes it too.
-    const std::vector<std::string> now = category_names_from_top(*c);
-    if (now != r.path) {
-        // Renamed meanwhile by a later change: that name stands, and what the losing rename's
-        // computer put under its name follows to it.
-        const auto later = sync_g().made.find(now);
-        if (later != sync_g().made.end() && !(later->second <= v)) {
-            if (to != now)
-                sync_g().renamed[to] = now;
-            return conflict(s, "the category \"" + joined_path(r.path) + "\" renamed \"" + r.text
-                    + "\" elsewhere was renamed later; it stays \"" + joined_path(now) + "\"");
-        }
-    }
-    const auto renamed_to = [&](const std::vector<std::string>& path) {
-        note_rename(r.path, path, v);
-        if (now != r.path)
-            note_rename(now, path, v);
-        return outcome::applied;
-    };
-    // The new name was renamed in turn, by a change that came later and arrived first (and so
-    // made its path here): the two are one category, where the renames end.
-    if (sync_g().renamed.count(to)) {
-        if (const std::optional<uint16_t> end = category_following_renames(to, false); end && *end != *c) {
-            const std::vector<std::string> path = category_names_from_top(*end);
-            merge_category(*c, *end, s);
-            return renamed_to(path);
-        }
-    }
-    const category_edit renamed = rename_category(*c, r.text);
-    if (renamed == category_edit::name_taken) {
-        // A change that came after the rename elsewhere made the new path here before the
-        // rename arrived: the two are one category, as on the computers that had the rename first.
-        const int32_t parent = ::category_at(*c)->parent == *c ? -1 : ::category_at(*c)->parent;
-        const auto into = static_cast<uint16_t>(category_named(r.text, parent));
-        const std::vector<std::string> path = category_names_from_top(into);
-        merge_category(*c, into, s);
-        return renamed_to(path);
-    }
-    if (renamed != category_edit::done)
-        return conflict(s, "the category \"" + joined_path(r.path) + "\" could not be renamed \"" + r.text + "\"");
-    return renamed_to(category_names_from_top(*c));
-}
-
-outcome apply_category_delete(const change_record& r, field_version v, sync_summary& s)
-{
-    const std::optional<uint16_t> c = category_following_renames(r.path, false);
-    const std::vector<std::string> path = c ? category_names_from_top(*c) : r.path;
-    note_category_deleted(path, v);
-    drop_deleted_categories(s);
-    const std::optional<uint16_t> left = category_of_path(path, false);
-    if (!left)
-        return outcome::applied;
-    return conflict(s, "the category \"" + joined_path(r.path) + "\" deleted elsewhere holds "
-            + (items_within_category(*left) > 0 ? "items here" : "categories made later") + "; it stays");
-}
-
 // `effects`: the record's line in reviews.log and the network's learning are still to be made
 // here (not for this computer's own records, nor those a crash or a restore makes apply again).
 outcome apply_record(const change_record& r, uint64_t writer, bool effects, sync_summary& s)
@@ -351,7 +215,7 @@ outcome apply_record(const change_record& r, uint64_t writer, bool effects, sync
     case change_kind::queue_add: {
         if (record_with(r.item))
             return outcome::applied;
-        const std::optional<uint16_t> c = category_following_renames(r.path, true);
+        const std::optional<uint16_t> c = category_following_renames(r.path, true, &v);
         item_marks m;
         m.key = r.item;
         m.schedule = m.texts = m.place = v;
@@ -370,17 +234,10 @@ outcome apply_record(const change_record& r, uint64_t writer, bool effects, sync
     }
     case change_kind::import_done:
         return outcome::applied;
-    case change_kind::category_make: {
-        const std::optional<uint16_t> c = made_category(r.path);
-        if (!c)
-            return conflict(s, "the category \"" + joined_path(r.path) + "\" could not be made: the table is full");
-        note_category_made(category_names_from_top(*c), v);
-        return outcome::applied;
-    }
+    case change_kind::category_make:
     case change_kind::category_rename:
-        return apply_category_rename(r, v, s);
     case change_kind::category_delete:
-        return apply_category_delete(r, v, s);
+        return apply_category_record(r, v, s);
     default:
         break;
     }
@@ -389,7 +246,7 @@ outcome apply_record(const change_record& r, uint64_t writer, bool effects, sync
         if (!made_here(r.item))
             return outcome::wait;
         if (r.kind == change_kind::grade || r.kind == change_kind::edit_item)
-            return conflict(s, std::string(r.kind == change_kind::grade ? "a grade" : "an edit")
+            return record_conflict(s, std::string(r.kind == change_kind::grade ? "a grade" : "an edit")
                     + " of an item deleted here was dropped: the item is gone",
                 r.kind == change_kind::edit_item ? &r : nullptr);
         return outcome::applied;
@@ -401,7 +258,7 @@ outcome apply_record(const change_record& r, uint64_t writer, bool effects, sync
     case change_kind::edit_item: {
         if (!(m.texts <= v)) {
             sync_g().lost[r.item] = {r.question, r.answer};
-            return conflict(s, "an earlier edit made elsewhere lost to a later one", &r);
+            return record_conflict(s, "an earlier edit made elsewhere lost to a later one", &r);
         }
         m.texts = v;
         if (m.queued) {
@@ -419,7 +276,7 @@ outcome apply_record(const change_record& r, uint64_t writer, bool effects, sync
         if (!(m.place <= v))
             return outcome::applied;  // a later move here stands
         m.place = v;
-        const uint16_t c = category_following_renames(r.path, true).value_or(0);
+        const uint16_t c = category_following_renames(r.path, true, &v).value_or(0);
         if (m.queued)
             static_cast<pending_item*>(const_cast<void*>(record))->ctgr = c;
         else
@@ -473,6 +330,16 @@ void count(outcome o, sync_summary& s)
 }
 
 }  // namespace
+
+record_outcome record_conflict(sync_summary& s, const std::string& what, const change_record* kept)
+{
+    s.conflicts.push_back(what);
+    std::string& lines = conflict_lines();
+    lines += std::to_string(sync_clock_ms() / 1000) + "\t" + what + "\n";
+    if (kept)
+        lines += "\tquestion: " + kept->question + "\n\tanswer: " + kept->answer + "\n";
+    return record_outcome::conflicted;
+}
 
 bool apply_own_leftovers(sync_summary& s)
 {

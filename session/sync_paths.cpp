@@ -4,19 +4,29 @@
 #include "database/database.h"
 #include "session/sync_state.h"
 
-std::optional<uint16_t> category_following_renames(std::vector<std::string> path, bool make)
+namespace {
+
+// Whether a change of version `v` names the category at `path` rather than one renamed away
+// from it: the category took the name before the change.
+bool names_the_one_there(const std::vector<std::string>& path, const field_version* v)
 {
-    // Where a path, or a path above it, was renamed here and is not there any more, the change
-    // follows the rename; a chain of renames is followed to its end.
+    if (!v || !category_of_path(path, false))
+        return false;
+    const auto made = sync_g().made.find(path);
+    return made != sync_g().made.end() && made->second <= *v;
+}
+
+// Where a path, or a path above it, was renamed here and is not there any more, a change that
+// names it follows the rename; a chain of renames is followed to its end.
+std::vector<std::string> path_following_renames(std::vector<std::string> path, const field_version* v)
+{
     const auto& renamed = sync_g().renamed;
-    for (size_t hops = 0; hops <= renamed.size() && !path.empty(); ++hops) {
-        std::optional<uint16_t> found = category_of_path(path, false);
-        if (found)
-            return found;
+    for (size_t hops = 0; hops <= renamed.size() && !path.empty() && !category_of_path(path, false); ++hops) {
         bool followed = false;
         for (size_t length = path.size(); length > 0 && !followed; --length) {
-            const auto it = renamed.find(std::vector<std::string>(path.begin(), path.begin() + static_cast<long>(length)));
-            if (it == renamed.end())
+            const std::vector<std::string> above(path.begin(), path.begin() + static_cast<long>(length));
+            const auto it = renamed.find(above);
+            if (it == renamed.end() || names_the_one_there(above, v))
                 continue;
             std::vector<std::string> moved = it->second;
             moved.insert(moved.end(), path.begin() + static_cast<long>(length), path.end());
@@ -26,7 +36,14 @@ std::optional<uint16_t> category_following_renames(std::vector<std::string> path
         if (!followed)
             break;
     }
-    return category_of_path(path, make);
+    return path;
+}
+
+}  // namespace
+
+std::optional<uint16_t> category_following_renames(const std::vector<std::string>& path, bool make, const field_version* v)
+{
+    return category_of_path(path_following_renames(path, v), make);
 }
 
 std::optional<uint16_t> category_of_path(const std::vector<std::string>& path, bool make)
@@ -49,17 +66,26 @@ std::optional<uint16_t> category_of_path(const std::vector<std::string>& path, b
 }
 
 // The category a making names. Whoever made it held no category at its path, so a rename away
-// from that path is not followed (the new category is another one); those of the categories
-// above it are, as for any path.
-std::optional<uint16_t> made_category(const std::vector<std::string>& path)
+// from that path made before it is not followed (the new category is another one); a later one
+// renamed the category it made, as the computers that had the making first hold it. Those of
+// the categories above it are followed, as for any path.
+std::optional<uint16_t> made_category(const std::vector<std::string>& path, const field_version& v)
 {
-    if (path.size() < 2)
-        return category_of_path(path, true);
-    const std::optional<uint16_t> above = category_following_renames(std::vector<std::string>(path.begin(), path.end() - 1), true);
-    if (!above)
-        return std::nullopt;
-    std::vector<std::string> names = category_names_from_top(*above);
-    names.push_back(path.back());
+    std::vector<std::string> names = path;
+    if (path.size() >= 2) {
+        const std::optional<uint16_t> above = category_following_renames(std::vector<std::string>(path.begin(), path.end() - 1), true, &v);
+        if (!above)
+            return std::nullopt;
+        names = category_names_from_top(*above);
+        names.push_back(path.back());
+    }
+    if (!category_of_path(names, false)) {
+        // The version of the path the renames end at is that of the last of them.
+        const std::vector<std::string> followed = path_following_renames(path, &v);
+        const auto renaming = sync_g().made.find(followed);
+        if (followed != names && renaming != sync_g().made.end() && !(renaming->second <= v))
+            return category_of_path(followed, true);
+    }
     return category_of_path(names, true);
 }
 

@@ -200,6 +200,25 @@ void note_category_renamed(const std::vector<std::string>& from, const std::vect
 {
     move_paths(sync_g().made, from, to, note_category_made);
     move_paths(sync_g().deleted, from, to, note_category_deleted);
+    // The renames below it are found by its new path, and lead there: a change made after both
+    // names the category below by that.
+    auto& renamed = sync_g().renamed;
+    std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>> below;
+    for (auto it = renamed.upper_bound(from); it != renamed.end() && it->first.size() > from.size()
+         && std::equal(from.begin(), from.end(), it->first.begin());) {
+        std::vector<std::string> path = to;
+        path.insert(path.end(), it->first.begin() + static_cast<long>(from.size()), it->first.end());
+        below.emplace_back(std::move(path), std::move(it->second));
+        it = renamed.erase(it);
+    }
+    for (auto& [path, end] : below)
+        renamed.try_emplace(std::move(path), std::move(end));
+    for (auto& [path, end] : renamed)
+        if (end.size() > from.size() && std::equal(from.begin(), from.end(), end.begin())) {
+            std::vector<std::string> moved = to;
+            moved.insert(moved.end(), end.begin() + static_cast<long>(from.size()), end.end());
+            end = std::move(moved);
+        }
 }
 
 uint16_t day_shift()

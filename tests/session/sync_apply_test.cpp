@@ -65,35 +65,6 @@ protected:
         deliver_other();
     }
 
-    // The other computer renames "t", holding an item, to "u"; a third computer's change that came
-    // after the rename reaches this computer before it. Both computers end with the returned tree.
-    collection_image after_a_third_change(const stamped& third)
-    {
-        open_at(other, other_id, 1, 1, 9);
-        const category_made t = create_user_category("t", -1);
-        static_cast<void>(add_reviewed(4, "in t", "answer", t.index));
-        EXPECT_EQ(rename_user_category(t.index, "u"), category_edit::done);
-        close();
-        constexpr uint64_t third_id = 0x0c0c000000000003ULL;
-        write_records(folder, third_id, {third});
-        // The other computer's log reaches this one only up to its rename.
-        const std::string log = read_file(other_view.file(change_log_name(other_id)));
-        const change_log_read read = read_change_log(log);
-        EXPECT_EQ(read.records.back().kind, change_kind::category_rename);
-        write_file(folder.file(change_log_name(other_id)), log.substr(0, read.ends[read.ends.size() - 2]));
-        open_at(mine, my_id, 1, 1, 10);
-        EXPECT_EQ(image_of_open_database().categories.count("/t"), 1u);
-        deliver_other();
-        sync_apply();
-        const collection_image here = image_of_open_database();
-        close();
-        deliver(folder, other_view, change_log_name(third_id));
-        open_at(other, other_id);
-        EXPECT_EQ(image_of_open_database().categories, here.categories);
-        close();
-        return here;
-    }
-
     temp_dir mine;  // this computer's data directory
     temp_dir folder;  // the sync folder as this computer sees it
     temp_dir other;  // the other computer's data directory
@@ -228,22 +199,6 @@ TEST_F(SyncApplyTest, ALosingEditIsKeptAndCanBeTakenInstead)
     EXPECT_TRUE(take_lost_edit(records_with_lost_edits()[0].scheduled));
     close();
     EXPECT_EQ(std::get<0>(agreed().items.at("one")), "earlier, elsewhere");
-}
-
-// A third computer's change under a renamed category's new name arrives before the rename: the
-// category it names and the renamed one become one, as on the computers that had the rename first.
-TEST_F(SyncApplyTest, ARenameOntoAPathMadeMeanwhileMergesTheTwo)
-{
-    const collection_image here = after_a_third_change({change_kind::category_make, {"u", "c"}, 1'800'000'000'000ULL});
-    EXPECT_EQ(here.categories, (std::set<std::string>{"/root", "/u", "/u/c"}));
-    EXPECT_EQ(std::get<1>(here.items.at("in t")), "/u");
-}
-
-TEST_F(SyncApplyTest, ARenameOfTheNewNameArrivingFirstTakesTheRenamedCategoryOn)
-{
-    const collection_image here = after_a_third_change({change_kind::category_rename, {"u"}, 1'800'000'000'000ULL, "w"});
-    EXPECT_EQ(here.categories, (std::set<std::string>{"/root", "/w"}));
-    EXPECT_EQ(std::get<1>(here.items.at("in t")), "/w");
 }
 
 // A full disk refuses the grades' lines: they wait in memory and go in at the close, once.
@@ -442,18 +397,113 @@ TEST_F(SyncApplyTest, ChangesMadeWhileTheFolderIsAwayReachTheOthersOnce)
                          {change_kind::category_make, 1}, {change_kind::category_rename, 1}}));
 }
 
-// Of two renames of one category, the earlier applied first: a change that the earlier rename's
-// computer made under its name and that arrives after the later rename follows it there.
-TEST_F(SyncApplyTest, AChangeUnderTheLosingNameOfARenameFollowsTheLaterOne)
+// Category records of several computers reaching this one in batches, late and out of their
+// stamps' order: this computer ends with the tree the computers that had them in order hold.
+TEST_F(SyncApplyTest, CategoryChangesArrivingLateEndAsTheirStampsDecide)
 {
-    constexpr uint64_t third_id = 0x0c0c000000000003ULL;
-    write_records(folder, other_id, {{change_kind::category_make, {"t"}, 1000}});
-    write_records(folder, third_id, {{change_kind::category_rename, {"t"}, 2000, "v"}});
-    open_at(mine, my_id, 1, 1, 9);
-    write_records(folder, other_id, {{change_kind::category_rename, {"t"}, 3000, "u"}});
-    sync_apply();
-    write_records(folder, third_id, {{change_kind::add_item, {"v"}, 2001}});
-    sync_apply();
-    EXPECT_EQ(image_of_open_database().categories, (std::set<std::string>{"/root", "/u"}));
-    close();
+    using k = change_kind;
+    constexpr uint64_t third_id = 0x0c0c000000000003ULL, fourth_id = 0x0d0d000000000004ULL;
+    struct batch {
+        uint64_t writer;
+        std::vector<stamped> records;
+        bool apply = true;  // applied after it and those before it arrived
+    };
+    const struct {
+        const char* what;
+        std::vector<batch> batches;
+        std::set<std::string> tree;
+    } rows[] = {
+        // A change that came after a rename elsewhere, under the new name, arrives before it:
+        // the path it made and the renamed category are one.
+        {"a making under the new name before the rename",
+            {{other_id, {{k::category_make, {"t"}, 1000}}}, {third_id, {{k::category_make, {"u", "c"}, 3000}}},
+                {other_id, {{k::category_rename, {"t"}, 2000, "u"}}}},
+            {"/root", "/u", "/u/c"}},
+        {"a rename of the new name before the rename",
+            {{other_id, {{k::category_make, {"t"}, 1000}}}, {third_id, {{k::category_rename, {"u"}, 3000, "w"}}},
+                {other_id, {{k::category_rename, {"t"}, 2000, "u"}}}},
+            {"/root", "/w"}},
+        // Of two renames of one category, the earlier applied first: a change its computer made
+        // under its name, arriving after the later rename, follows that one.
+        {"a change under the losing name after it",
+            {{other_id, {{k::category_make, {"t"}, 1000}}, false}, {third_id, {{k::category_rename, {"t"}, 2000, "v"}}},
+                {other_id, {{k::category_rename, {"t"}, 3000, "u"}}}, {third_id, {{k::add_item, {"v"}, 2001}}}},
+            {"/root", "/u"}},
+        // The same change passed on by a fourth computer arrives before the losing rename.
+        {"a change under the losing name before it",
+            {{other_id, {{k::category_make, {"t"}, 1000}, {k::category_rename, {"t"}, 3000, "u"}}, false},
+                {fourth_id, {{k::add_item, {"v"}, 2500}}}, {third_id, {{k::category_rename, {"t"}, 2000, "v"}}}},
+            {"/root", "/u"}},
+        // A fourth computer renamed the losing name in turn, and that arrived first: the two
+        // are one category under the later of the two names.
+        {"a losing name renamed again, earlier",
+            {{other_id, {{k::category_make, {"t"}, 1000}, {k::category_rename, {"t"}, 4000, "w"}}},
+                {fourth_id, {{k::category_rename, {"a"}, 3000, "b"}}}, {third_id, {{k::category_rename, {"t"}, 2000, "a"}}}},
+            {"/root", "/w"}},
+        {"a losing name renamed again, later",
+            {{other_id, {{k::category_make, {"t"}, 1000}, {k::category_rename, {"t"}, 2500, "w"}}},
+                {fourth_id, {{k::category_rename, {"a"}, 3000, "b"}}}, {third_id, {{k::category_rename, {"t"}, 2000, "a"}}}},
+            {"/root", "/b"}},
+        // A rename applied here, then one of the category above it: a later rename of the first
+        // one's category that names it under the new name above it is the same category.
+        {"a rename under a renamed category",
+            {{other_id, {{k::category_make, {"p"}, 1000}, {k::category_make, {"p", "c"}, 1100}}},
+                {third_id, {{k::category_rename, {"p", "c"}, 2000, "x"}}},
+                {fourth_id, {{k::category_rename, {"p"}, 1500, "q"}, {k::category_rename, {"q", "c"}, 2001, "y"}}}},
+            {"/root", "/q", "/q/y"}},
+        // A rename of a sub-category arrives before that of the category above it, which the
+        // renamer had: the sub-category takes it once it is there.
+        {"a rename under a category renamed later",
+            {{other_id, {{k::category_make, {"p"}, 1000}, {k::category_make, {"p", "c"}, 1100}}},
+                {third_id, {{k::category_rename, {"q", "c"}, 2000, "y"}}}, {fourth_id, {{k::category_rename, {"p"}, 1500, "q"}}}},
+            {"/root", "/q", "/q/y"}},
+        {"an item under a category renamed later",
+            {{other_id, {{k::category_make, {"p"}, 1000}, {k::category_make, {"p", "c"}, 1100}}},
+                {third_id, {{k::category_rename, {"p", "c"}, 2000, "d"}}}, {other_id, {{k::add_item, {"q", "c"}, 1600}}},
+                {fourth_id, {{k::category_rename, {"p"}, 1500, "q"}}}},
+            {"/root", "/q", "/q/d"}},
+        {"a rename and a deletion under a category renamed later",
+            {{other_id, {{k::category_make, {"p"}, 1000}, {k::category_make, {"p", "c"}, 1100}}},
+                {third_id, {{k::category_rename, {"q", "c"}, 2000, "y"}, {k::category_delete, {"q", "y"}, 2001}}},
+                {fourth_id, {{k::category_rename, {"p"}, 1500, "q"}}}},
+            {"/root", "/q"}},
+        // A name that a category left is free: another one renamed to it later stays apart.
+        {"a rename to a name given up before",
+            {{other_id, {{k::category_make, {"x"}, 1000}, {k::category_make, {"y"}, 1500},
+                {k::category_rename, {"x"}, 2000, "n"}, {k::category_rename, {"n"}, 3000, "m"}}},
+                {third_id, {{k::category_rename, {"y"}, 4000, "n"}}}},
+            {"/root", "/m", "/n"}},
+        {"a losing rename to a name given up before",
+            {{other_id, {{k::category_make, {"x"}, 1000}, {k::category_make, {"y"}, 1500}, {k::category_rename, {"x"}, 2000, "n"},
+                {k::category_rename, {"n"}, 3000, "m"}, {k::category_rename, {"y"}, 5000, "w"}}},
+                {third_id, {{k::category_rename, {"y"}, 4000, "n"}}}},
+            {"/root", "/m", "/w"}},
+        // A change after the name was taken again names the category that has it now.
+        {"a change under a name taken again",
+            {{other_id, {{k::category_make, {"x"}, 1000}, {k::category_make, {"y"}, 1500}, {k::category_rename, {"x"}, 2000, "m"},
+                {k::category_rename, {"y"}, 3000, "x"}, {k::category_make, {"x", "c"}, 3500}, {k::category_delete, {"x", "c"}, 3600}}},
+                {third_id, {{k::category_rename, {"x", "c"}, 4000, "d"}}}},
+            {"/root", "/m", "/x", "/x/d"}},
+        // A making that arrives after a later rename of what it made, and a deletion of that.
+        {"a making after its renaming",
+            {{other_id, {{k::category_rename, {"t"}, 2000, "u"}, {k::category_make, {"u", "c"}, 2500}}},
+                {third_id, {{k::category_make, {"t"}, 1000}}}},
+            {"/root", "/u", "/u/c"}},
+        {"a making after its renaming and deletion",
+            {{other_id, {{k::category_rename, {"t"}, 2000, "u"}, {k::category_delete, {"u"}, 2001}}},
+                {third_id, {{k::category_make, {"t"}, 1000}}}},
+            {"/root"}},
+    };
+    for (const auto& row : rows) {
+        temp_dir data, view;
+        set_local_clock(2026, 1, 1, 9);
+        open(data, view.path(), my_id);
+        for (const batch& b : row.batches) {
+            write_records(view, b.writer, b.records);
+            if (b.apply)
+                sync_apply();
+        }
+        EXPECT_EQ(image_of_open_database().categories, row.tree) << row.what;
+        close();
+    }
 }

@@ -26,6 +26,28 @@ struct collection_image {
     }
 };
 
+// What tells two images apart, entry by entry: gtest cuts long maps short.
+inline std::string differences(const collection_image& a, const collection_image& b)
+{
+    std::string out;
+    const auto compare = [&](const auto& x, const auto& y) {
+        for (const auto& [key, value] : x)
+            if (const auto it = y.find(key); it == y.end() || !(it->second == value))
+                out += "\n" + ::testing::PrintToString(key) + ": " + ::testing::PrintToString(value) + " | "
+                    + (it == y.end() ? "missing" : ::testing::PrintToString(it->second));
+        for (const auto& entry : y)
+            if (!x.count(entry.first))
+                out += "\nmissing | " + ::testing::PrintToString(entry);
+    };
+    compare(a.items, b.items);
+    compare(a.queue, b.queue);
+    for (const std::string& c : a.categories)
+        out += b.categories.count(c) ? "" : "\ncategory " + c + " | missing";
+    for (const std::string& c : b.categories)
+        out += a.categories.count(c) ? "" : "\nmissing | category " + c;
+    return out;
+}
+
 inline std::string path_text(uint16_t c)
 {
     std::string s;

@@ -215,7 +215,7 @@ TEST_F(SyncTest, ComputersAgreeOnceEverythingIsDelivered)
     }));
     EXPECT_GT(images[0].items.size(), 10u);
     for (size_t i = 1; i < images.size(); ++i)
-        EXPECT_EQ(images[0], images[i]) << std::hex << all[i]->id;
+        EXPECT_TRUE(images[0] == images[i]) << std::hex << all[i]->id << differences(images[0], images[i]);
     for (auto& c : all)
         EXPECT_EQ(grade_lines(c->data) + c->dropped_grades, grades_held(grades, *c) + c->own_grades)
             << std::hex << c->id;

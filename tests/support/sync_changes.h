@@ -34,7 +34,7 @@ inline size_t random_changes(std::mt19937& rng, uint64_t id, int& made)
         const uint16_t some_category = static_cast<uint16_t>(rng() % category_count());
         const auto grade = static_cast<uint16_t>(rng() % 6);
         const std::string name = std::to_string(id % 7) + "-" + std::to_string(++made);
-        switch (rng() % 17) {
+        switch (rng() % 18) {
         case 0: case 1: case 2: case 3:
             if (e)
                 grade_reviewed(e, grade, review_screen::scheduled);
@@ -86,7 +86,7 @@ inline size_t random_changes(std::mt19937& rng, uint64_t id, int& made)
             break;
         case 13: static_cast<void>(create_user_category("c" + name, rng() % 2 ? -1 : some_category)); break;
         case 14:
-            // Renamed and deleted while empty: categories that items go into are not renamed.
+            // Made, renamed and deleted while empty.
             if (const category_made t = create_user_category("t" + name, -1); t.result == category_edit::done) {
                 static_cast<void>(rename_user_category(t.index, "u" + name));
                 if (rng() % 2) {
@@ -98,6 +98,13 @@ inline size_t random_changes(std::mt19937& rng, uint64_t id, int& made)
         case 15:
             if (p)
                 move_to(p, some_category);
+            break;
+        case 16:
+            // Any category, items and all, while other computers edit, grade and move its items,
+            // make categories under it or rename it too (at times to the same name).
+            if (category_count() > 1)
+                static_cast<void>(rename_user_category(static_cast<uint16_t>(1 + rng() % (category_count() - 1)),
+                    "r" + name));
             break;
         default: {
             // A category that holds nothing here, while another computer may be making
