@@ -101,10 +101,13 @@ inline size_t random_changes(std::mt19937& rng, uint64_t id, int& made)
             break;
         case 16:
             // Any category, items and all, while other computers edit, grade and move its items,
-            // make categories under it or rename it too (at times to the same name).
-            if (category_count() > 1)
-                static_cast<void>(rename_user_category(static_cast<uint16_t>(1 + rng() % (category_count() - 1)),
-                    "r" + name));
+            // make categories under it or rename it too (at times to the same name). One in four
+            // takes a name from a small pool that the computers share, so that names left are
+            // taken again, as "Verbs" renamed "Verbs (old)" before a new "Verbs" is made.
+            if (category_count() > 1) {
+                const auto c = static_cast<uint16_t>(1 + rng() % (category_count() - 1));
+                static_cast<void>(rename_user_category(c, rng() % 4 == 0 ? "n" + std::to_string(rng() % 4) : "r" + name));
+            }
             break;
         default: {
             // A category that holds nothing here, while another computer may be making
