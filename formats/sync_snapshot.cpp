@@ -16,7 +16,8 @@
 namespace {
 
 constexpr char snapshot_magic[8] = {'C', 'W', 'S', 'N', 'A', 'P', 'S', 'H'};
-constexpr uint16_t snapshot_version = 2;  // 1: without the categories made and deleted
+// 1: without the categories made and deleted; 2: without the renames' versions
+constexpr uint16_t snapshot_version = 3;
 constexpr size_t snapshot_header_size = 36;
 constexpr size_t checksum_size = 8;
 constexpr char log_magic[8] = {'C', 'W', 'C', 'H', 'A', 'N', 'G', 'E'};
@@ -117,9 +118,10 @@ std::string encode_snapshot(const sync_snapshot& s)
         put_le(out, sequence, 8);
     }
     put_le(out, s.renamed.size(), 4);
-    for (const auto& [from, to] : s.renamed) {
-        put_path(out, from);
-        put_path(out, to);
+    for (const snapshot_rename& r : s.renamed) {
+        put_path(out, r.from);
+        put_path(out, r.to);
+        put_version(out, r.set);
     }
     for (const auto* paths : {&s.made, &s.deleted}) {
         put_le(out, paths->size(), 4);
@@ -177,8 +179,11 @@ snapshot_status decode_snapshot(std::string_view bytes, sync_snapshot* out, bool
         return fields.good() ? snapshot_status::whole : snapshot_status::foreign;
     const uint64_t renamed = fields.number(4);
     for (uint64_t i = 0; i < renamed && fields.good(); ++i) {
-        std::vector<std::string> from = fields.path();
-        out->renamed.emplace_back(std::move(from), fields.path());
+        snapshot_rename& r = out->renamed.emplace_back();
+        r.from = fields.path();
+        r.to = fields.path();
+        if (version >= 3)
+            r.set = fields.version();
     }
     for (auto* paths : {&out->made, &out->deleted}) {
         const uint64_t count = version == 1 ? 0 : fields.number(4);

@@ -31,11 +31,19 @@ struct snapshot_entry {
     friend bool operator==(const snapshot_entry&, const snapshot_entry&) = default;
 };
 
+// A category path renamed: where it went, by which change.
+struct snapshot_rename {
+    std::vector<std::string> from;  // the path left
+    std::vector<std::string> to;  // where the category went
+    change_version set;  // of the rename; 0 in a snapshot of version 2 or older
+    friend bool operator==(const snapshot_rename&, const snapshot_rename&) = default;
+};
+
 struct sync_snapshot {
     uint64_t computer = 0;  // the computer that wrote it
     uint64_t latest_stamp = 0;  // the highest stamp that computer had written or applied
     std::map<uint64_t, uint64_t> covered;  // per computer, the last of its records the collection holds
-    std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>> renamed;  // category paths renamed, to where they went
+    std::vector<snapshot_rename> renamed;  // the renames of each path, in their order
     // Category paths made (or renamed to) and deleted by a change, with its version: what a
     // making and a deletion that arrive later are weighed against.
     std::vector<std::pair<std::vector<std::string>, change_version>> made;

@@ -448,10 +448,11 @@ void sync_note_category(change_kind kind, std::vector<std::string> path, std::st
     std::vector<std::string> now = r.path;
     if (kind == change_kind::category_rename && !r.path.empty()) {
         now.back() = r.text;
-        sync_g().renamed[r.path] = now;
         note_category_renamed(r.path, now);
     }
     static_cast<void>(append(r));  // or kept
+    if (kind == change_kind::category_rename && !r.path.empty())
+        note_rename_away(r.path, now, own_version(r));
     if (kind == change_kind::category_delete)
         note_category_deleted(r.path, own_version(r));
     else

@@ -46,7 +46,7 @@ void merge_category(uint16_t from, uint16_t into, sync_summary& s)
 // counts as making its new path.
 void note_rename(const std::vector<std::string>& from, const std::vector<std::string>& to, field_version v)
 {
-    sync_g().renamed[from] = to;
+    note_rename_away(from, to, v);
     note_category_renamed(from, to);
     note_category_made(to, v);
 }
@@ -74,13 +74,15 @@ void take_pending_renames(sync_summary& s)
     size_t taken = 0;
     for (uint16_t c = 1; c < category_count() && taken <= g.renamed.size(); ++c) {
         const std::vector<std::string> path = category_names_from_top(c);
-        const auto rename = g.renamed.find(path);
-        if (rename == g.renamed.end())
+        // The rename that takes it is the first after its making.
+        const auto made = g.made.find(path);
+        const std::vector<std::string>* rename = rename_of(path, made == g.made.end() ? nullptr : &made->second);
+        if (!rename)
             continue;
-        const auto made = g.made.find(path), renaming = g.made.find(rename->second);
+        const auto renaming = g.made.find(*rename);
         if (renaming == g.made.end() || (made != g.made.end() && !(made->second <= renaming->second)))
             continue;
-        const std::vector<std::string> to = rename->second;
+        const std::vector<std::string> to = *rename;
         if (const std::optional<uint16_t> there = category_following_renames(to, false); there && *there != c) {
             merge_category(c, *there, s);
         } else if (std::equal(path.begin(), path.end() - 1, to.begin(), to.end() - 1)) {
@@ -106,18 +108,21 @@ void unite_losing_name(uint16_t c, const std::vector<std::string>& now, field_ve
     const auto there_v = sync_g().made.find(there_path);
     // A category that a rename earlier than this one took away from the name is another one.
     const bool left_before = there && there_path != to && (there_v == sync_g().made.end() || there_v->second <= v);
+    // The losing name was left when the later rename came, and a name merged away when the
+    // category it merged into took its name.
     if (!there || *there == c || left_before) {
-        sync_g().renamed[to] = now;
+        note_rename_away(to, now, now_v);
         return;
     }
     if (there_v != sync_g().made.end() && !(there_v->second <= now_v)) {
         merge_category(c, *there, s);
-        sync_g().renamed[now] = there_path;
+        note_rename_away(now, there_path, there_v->second);
         note_category_renamed(now, there_path);
         return;
     }
     merge_category(*there, c, s);
-    sync_g().renamed[to] = sync_g().renamed[there_path] = now;
+    note_rename_away(to, now, now_v);
+    note_rename_away(there_path, now, now_v);
     note_category_renamed(there_path, now);
 }
 

@@ -25,10 +25,10 @@ std::vector<std::string> path_following_renames(std::vector<std::string> path, c
         bool followed = false;
         for (size_t length = path.size(); length > 0 && !followed; --length) {
             const std::vector<std::string> above(path.begin(), path.begin() + static_cast<long>(length));
-            const auto it = renamed.find(above);
-            if (it == renamed.end() || names_the_one_there(above, v))
+            const std::vector<std::string>* to = rename_of(above, v);
+            if (!to || names_the_one_there(above, v))
                 continue;
-            std::vector<std::string> moved = it->second;
+            std::vector<std::string> moved = *to;
             moved.insert(moved.end(), path.begin() + static_cast<long>(length), path.end());
             path = std::move(moved);
             followed = true;

@@ -65,7 +65,9 @@ sync_snapshot snapshot_of_open_database()
     s.latest_stamp = g.latest_stamp;
     s.covered = g.inbox->positions();
     s.covered[g.me] = g.own_applied;
-    s.renamed.assign(g.renamed.begin(), g.renamed.end());
+    for (const auto& [from, ends] : g.renamed)
+        for (const rename_away& r : ends)
+            s.renamed.push_back({from, r.to, version_of(r.v)});
     for (const auto& [path, v] : g.made)
         s.made.emplace_back(path, version_of(v));
     for (const auto& [path, v] : g.deleted)
@@ -104,8 +106,8 @@ void join(const std::string& path, const sync_snapshot& snapshot, sync_summary& 
         }
     }
     // Set only now: the snapshot's categories are named as they are, not as they were.
-    for (const auto& [from, to] : snapshot.renamed)
-        g.renamed[from] = to;
+    for (const snapshot_rename& r : snapshot.renamed)
+        note_rename_away(r.from, r.to, {r.set.stamp, r.set.computer});
     g.made.clear();
     for (const auto& [path, v] : snapshot.made)
         g.made[path] = {v.stamp, v.computer};

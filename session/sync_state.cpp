@@ -19,8 +19,9 @@
 namespace {
 
 constexpr char state_magic[8] = {'C', 'W', 'S', 'Y', 'N', 'C', 'S', 'T'};
-// 1: without made categories and losing edits; 2: without deleted categories
-constexpr uint16_t state_version = 3;
+// 1: without made categories and losing edits; 2: without deleted categories; 3: without the
+// renames' versions, one rename a path
+constexpr uint16_t state_version = 4;
 
 void put_marks(std::string& out, const item_marks& m)
 {
@@ -177,6 +178,27 @@ void note_category_deleted(const std::vector<std::string>& path, field_version v
         known = v;
 }
 
+void note_rename_away(const std::vector<std::string>& from, const std::vector<std::string>& to, field_version v)
+{
+    std::vector<rename_away>& renames = sync_g().renamed[from];
+    // Another rename of the same version is the same change, told again.
+    std::erase_if(renames, [&](const rename_away& r) { return r.v <= v && v <= r.v; });
+    const auto at = std::ranges::find_if(renames, [&](const rename_away& r) { return !(r.v <= v); });
+    renames.insert(at, rename_away{to, v});
+}
+
+const std::vector<std::string>* rename_of(const std::vector<std::string>& from, const field_version* v)
+{
+    const auto it = sync_g().renamed.find(from);
+    if (it == sync_g().renamed.end() || it->second.empty())
+        return nullptr;
+    if (v)
+        for (const rename_away& r : it->second)
+            if (!(r.v <= *v))
+                return &r.to;
+    return &it->second.back().to;
+}
+
 namespace {
 
 void move_paths(std::map<std::vector<std::string>, field_version>& paths, const std::vector<std::string>& from,
@@ -203,7 +225,7 @@ void note_category_renamed(const std::vector<std::string>& from, const std::vect
     // The renames below it are found by its new path, and lead there: a change made after both
     // names the category below by that.
     auto& renamed = sync_g().renamed;
-    std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>> below;
+    std::vector<std::pair<std::vector<std::string>, std::vector<rename_away>>> below;
     for (auto it = renamed.upper_bound(from); it != renamed.end() && it->first.size() > from.size()
          && std::equal(from.begin(), from.end(), it->first.begin());) {
         std::vector<std::string> path = to;
@@ -211,14 +233,15 @@ void note_category_renamed(const std::vector<std::string>& from, const std::vect
         below.emplace_back(std::move(path), std::move(it->second));
         it = renamed.erase(it);
     }
-    for (auto& [path, end] : below)
-        renamed.try_emplace(std::move(path), std::move(end));
-    for (auto& [path, end] : renamed)
-        if (end.size() > from.size() && std::equal(from.begin(), from.end(), end.begin())) {
-            std::vector<std::string> moved = to;
-            moved.insert(moved.end(), end.begin() + static_cast<long>(from.size()), end.end());
-            end = std::move(moved);
-        }
+    for (auto& [path, ends] : below)
+        renamed.try_emplace(std::move(path), std::move(ends));
+    for (auto& [path, ends] : renamed)
+        for (rename_away& r : ends)
+            if (r.to.size() > from.size() && std::equal(from.begin(), from.end(), r.to.begin())) {
+                std::vector<std::string> moved = to;
+                moved.insert(moved.end(), r.to.begin() + static_cast<long>(from.size()), r.to.end());
+                r.to = std::move(moved);
+            }
 }
 
 uint16_t day_shift()
@@ -255,14 +278,21 @@ bool write_state_file(FILE* out)
     const std::string positions = g.inbox ? g.inbox->positions_text() : std::string();
     put_le(bytes, positions.size(), 4);
     bytes += positions;
-    put_le(bytes, g.renamed.size(), 4);
-    for (const auto& [from, to] : g.renamed)
-        for (const auto* path : {&from, &to}) {
-            put_le(bytes, path->size(), 2);
-            for (const std::string& name : *path) {
-                put_le(bytes, name.size(), 2);
-                bytes += name;
+    size_t renames = 0;
+    for (const auto& [from, ends] : g.renamed)
+        renames += ends.size();
+    put_le(bytes, renames, 4);
+    for (const auto& [from, ends] : g.renamed)
+        for (const rename_away& r : ends) {
+            for (const auto* path : {&from, &r.to}) {
+                put_le(bytes, path->size(), 2);
+                for (const std::string& name : *path) {
+                    put_le(bytes, name.size(), 2);
+                    bytes += name;
+                }
             }
+            put_le(bytes, r.v.stamp, 8);
+            put_le(bytes, r.v.computer, 8);
         }
     for (const auto* paths : {&g.made, &g.deleted}) {
         put_le(bytes, paths->size(), 4);
@@ -335,7 +365,7 @@ bool read_state_file(const std::string& path)
         positions.assign(bytes, in.at(), positions_size);
     for (uint64_t i = 0; i < positions_size && in.good(); ++i)
         in.number(1);
-    std::map<std::vector<std::string>, std::vector<std::string>> renamed;
+    std::map<std::vector<std::string>, std::vector<rename_away>> renamed;
     const uint64_t renames = in.number(4);
     for (uint64_t i = 0; i < renames && in.good(); ++i) {
         std::vector<std::string> paths[2];
@@ -344,7 +374,12 @@ bool read_state_file(const std::string& path)
             for (uint64_t k = 0; k < names && in.good(); ++k)
                 path.push_back(in.text(2));
         }
-        renamed[paths[0]] = paths[1];
+        rename_away r{std::move(paths[1]), {}};
+        if (version >= 4) {
+            r.v.stamp = in.number(8);
+            r.v.computer = in.number(8);
+        }
+        renamed[paths[0]].push_back(std::move(r));  // written in their order
     }
     std::map<std::vector<std::string>, field_version> made;
     std::map<std::vector<std::string>, field_version> deleted;

@@ -36,6 +36,12 @@ struct field_version {
     }
 };
 
+// A rename away from a category path: where the category went, and the change that took it.
+struct rename_away {
+    std::vector<std::string> to;  // the category's path after it
+    field_version v;  // of the rename; 0: remembered by a version that kept none
+};
+
 struct item_marks {
     item_key key;  // the item's identity across computers
     bool queued = false;  // the record is a pending_item, else an item
@@ -65,8 +71,9 @@ struct sync_globals {
     // stays read-only or full, each change would tell the same again.
     std::set<std::pair<change_append_status, int>> told;
     // Category paths renamed here, to their new paths: a change made elsewhere before it saw a
-    // rename names the old path, and goes where the category went.
-    std::map<std::vector<std::string>, std::vector<std::string>> renamed;
+    // rename names the old path, and goes where the category went. A name given up, taken again
+    // and given up again has a rename per category that left it, in their versions' order.
+    std::map<std::vector<std::string>, std::vector<rename_away>> renamed;
     // Category paths made by a record (here or elsewhere), with its version: a deletion made
     // before a category was made under it elsewhere leaves that one, whatever order they come in.
     std::map<std::vector<std::string>, field_version> made;
@@ -93,6 +100,12 @@ const void* record_with(const item_key& key);
 void note_category_made(const std::vector<std::string>& path, field_version v);
 // A category deleted by a record of version `v`.
 void note_category_deleted(const std::vector<std::string>& path, field_version v);
+// Path `from` was left for `to` by a change of version `v`.
+void note_rename_away(const std::vector<std::string>& from, const std::vector<std::string>& to, field_version v);
+// Where a change of version `v` (none: the latest) naming `from` goes after the renames away from
+// it: the category that held the name then left it by the first rename after the change, or the
+// last one when all were before; none when `from` was not renamed.
+const std::vector<std::string>* rename_of(const std::vector<std::string>& from, const field_version* v);
 // A category renamed: what was made or deleted under its old path is now under the new one.
 void note_category_renamed(const std::vector<std::string>& from, const std::vector<std::string>& to);
 

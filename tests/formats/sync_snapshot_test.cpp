@@ -17,7 +17,7 @@ sync_snapshot sample_snapshot()
     s.computer = me;
     s.latest_stamp = 1768478400123;
     s.covered = {{me, 7}, {other, 3}};
-    s.renamed = {{{"root", "old"}, {"root", "new"}}};
+    s.renamed = {{{"root", "old"}, {"root", "new"}, {1768478400100, other}}};
     s.made = {{{"root", "new"}, {1768478400100, other}}};
     s.deleted = {{{"root", "gone"}, {1768478400200, me}}, {{"root", "new", "x"}, {5, other}}};
     s.categories = {{"root"}, {"root", "new"}};

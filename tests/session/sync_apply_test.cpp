@@ -484,6 +484,13 @@ TEST_F(SyncApplyTest, CategoryChangesArrivingLateEndAsTheirStampsDecide)
                 {k::category_rename, {"y"}, 3000, "x"}, {k::category_make, {"x", "c"}, 3500}, {k::category_delete, {"x", "c"}, 3600}}},
                 {third_id, {{k::category_rename, {"x", "c"}, 4000, "d"}}}},
             {"/root", "/m", "/x", "/x/d"}},
+        // A name given up, taken again and given up again: a change made before the first
+        // rename away from it names the category that left first.
+        {"a change under a name given up twice",
+            {{other_id, {{k::category_make, {"n"}, 1000}, {k::category_make, {"y"}, 1500}, {k::category_rename, {"n"}, 2000, "m"},
+                {k::category_rename, {"y"}, 3000, "n"}, {k::category_rename, {"n"}, 4000, "k"}}},
+                {third_id, {{k::category_make, {"n", "c"}, 1800}}}},
+            {"/root", "/k", "/m", "/m/c"}},
         // A making that arrives after a later rename of what it made, and a deletion of that.
         {"a making after its renaming",
             {{other_id, {{k::category_rename, {"t"}, 2000, "u"}, {k::category_make, {"u", "c"}, 2500}}},
