@@ -166,6 +166,9 @@ mutations=(
     'feedback_five_not_past_its_interval|ann/feedback.cpp|s/if (grade == 5 \&\& target <= ivl)/if (grade == 5 \&\& target < ivl)/|test_ann|Feedback*'
     'backup_over_a_copy_of_the_same_second|database/backups.cpp|s/fs::exists(target, error) \&\& n < 1000/false \&\& n < 1000/|test_database|BackupTest.*'
     'backup_same_second_copies_reversed|database/backups.cpp|s/copy_number(a) < copy_number(b)/copy_number(a) > copy_number(b)/|test_database|BackupTest.*'
+    'log_rollback_not_seen_at_append|formats/change_log.cpp|s/ !as_known()) {$/ false) {/|test_session|SyncIdentity*'
+    'log_trimmed_head_written_again|formats/change_log.cpp|s/if (sequence > first \&\& !std::binary_search/if (!std::binary_search/|test_session|SyncIdentity*'
+    'log_rollback_not_seen_at_close|session/sync_snapshot.cpp|s/const change_append_result whole = g.writer->make_whole();/const change_append_result whole{};/|test_session|SyncIdentity*'
 )
 
 backup=""

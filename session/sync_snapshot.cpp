@@ -312,6 +312,12 @@ void save_sync_snapshot()
     // Kept changes are not in the log yet: a snapshot holding them would run ahead of it.
     if (!g.active || g.away || !g.kept.empty() || db().db_state != database_state::open)
         return;
+    // A snapshot holding records that the log lost would let the others pass over them.
+    if (const change_append_result whole = g.writer->make_whole();
+        whole.status != change_append_status::appended && whole.status != change_append_status::cannot_sync) {
+        write_log("WARNING: records the change log lost could not be written again: %s\n", std::strerror(whole.error));
+        return;
+    }
     struct stat st {};
     const std::string path = g.folder + snapshot_name(g.me);
     const snapshot_mark now = current_mark();
