@@ -170,6 +170,8 @@ mutations=(
     'backup_same_second_copies_reversed|database/backups.cpp|s/copy_number(a) < copy_number(b)/copy_number(a) > copy_number(b)/|test_database|BackupTest.*'
     'log_rollback_not_seen_at_append|formats/change_log.cpp|s/ !as_known()) {$/ false) {/|test_session|SyncIdentity*'
     'log_trimmed_head_written_again|formats/change_log.cpp|s/if (sequence > first \&\& !std::binary_search/if (!std::binary_search/|test_session|SyncIdentity*'
+    'log_gap_never_passed|session/sync_snapshot.cpp|s/if (!lost \&\& gaps.empty())/if (!lost)/|test_session|SyncIdentity*'
+    'log_gap_copy_ignored|session/sync_snapshot.cpp|s/kind.role == sync_file_role::other /kind.role != sync_file_role::change_log /|test_session|SyncIdentity*'
     'log_rollback_not_seen_at_close|session/sync_snapshot.cpp|s/const change_append_result whole = g.writer->make_whole();/const change_append_result whole{};/|test_session|SyncIdentity*'
 )
 

@@ -1,8 +1,9 @@
 // This computer's log in the sync folder has one writer and gives each number once: a data
 // directory opened under another computer's id (a home directory copied to a new machine, or
 // one shared by two) goes on as that computer, a log that came back shorter from an older
-// backup gives no number again that the others took as applied, and one put back to an older
-// version while the program runs gets the records it lost again.
+// backup gives no number again that the others took as applied, one put back to an older
+// version while the program runs gets the records it lost again, and the gap one put back
+// while its writer was away leaves is passed from a snapshot.
 #include <filesystem>
 
 #include "formats/change_log_trim.h"
@@ -158,4 +159,43 @@ TEST_F(SyncIdentityTest, ALogTrimmedWhileRunningStaysTrimmed)
     grade_reviewed(item_named("one"), 5, review_screen::forced);
     close();
     EXPECT_EQ(log_of(a_view, first_id).records.front().sequence, 2u);
+}
+
+// An older copy of the log put back while its writer was not running: the records lost are in
+// no file any more, and the writer goes on after them. The other computer, behind that gap,
+// starts again from the snapshot that holds them; where the service kept the newer side as a
+// conflict copy, it takes them from there instead.
+TEST_F(SyncIdentityTest, AGapLeftWhileTheWriterWasAwayIsPassedBySnapshot)
+{
+    for (const bool copy_kept : {false, true}) {
+        temp_dir a, a_view, b, b_view;
+        set_local_clock(2026, 1, 1, 9);
+        const std::string log = a_view.file(change_log_name(first_id));
+        open(a, a_view.path(), first_id);
+        static_cast<void>(add_reviewed(4, "one", "answer", 0));
+        close();
+        const std::string older = read_file(log);
+        deliver(a_view, b_view, change_log_name(first_id));
+        open(b, b_view.path(), other_id);
+        close();
+        open(a, a_view.path(), first_id);
+        static_cast<void>(add_reviewed(4, "two", "answer", 0));
+        close();
+        std::vector<std::string> names{change_log_name(first_id), snapshot_name(first_id)};
+        if (copy_kept) {
+            names.push_back(change_log_name(first_id).substr(0, 24) + ".sync-conflict-20260101-090000-AAAAAAA.log");
+            write_file(a_view.file(names.back()), read_file(log));
+        }
+        write_file(log, older);
+        open(a, a_view.path(), first_id);
+        grade_reviewed(item_named("one"), 5, review_screen::forced);
+        const collection_image here = image_of_open_database();
+        close();
+        for (const std::string& name : names)
+            deliver(a_view, b_view, name);
+        const sync_summary s = open(b, b_view.path(), other_id);
+        EXPECT_EQ(std::tuple(s.waiting, s.joined_from), std::tuple(0u, copy_kept ? 0 : first_id)) << copy_kept;
+        EXPECT_EQ(image_of_open_database(), here) << differences(image_of_open_database(), here);
+        close();
+    }
 }
