@@ -2,6 +2,7 @@
 
 #include "formats/le_fields.h"
 #include "platform/files.h"
+#include "services/log.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -321,6 +322,29 @@ change_log_writer::change_log_writer(std::string path, uint64_t computer)
 {
 }
 
+namespace {
+
+// Where in `known` (a log as its writer last had it) the records begin that the file read as
+// `now` lost, or 0 when it lost none. A trim drops the head and keeps the records after the
+// file's first: only a record after that first one, or any when the file holds none, is lost.
+uint64_t first_lost(const std::string& known, const change_log_read& now)
+{
+    const change_log_read had = read_change_log(known);
+    std::vector<uint64_t> held;
+    held.reserve(now.records.size());
+    for (const change_record& r : now.records)
+        held.push_back(r.sequence);
+    const uint64_t first = held.empty() ? 0 : held.front();
+    for (size_t i = 0; i < had.records.size(); ++i) {
+        const uint64_t sequence = had.records[i].sequence;
+        if (sequence > first && !std::binary_search(held.begin(), held.end(), sequence))
+            return i == 0 ? change_log_header_size : had.ends[i - 1];
+    }
+    return 0;
+}
+
+}  // namespace
+
 change_append_result change_log_writer::open_log()
 {
     change_append_result res;
@@ -335,6 +359,8 @@ change_append_result change_log_writer::open_log()
     if (read.status == change_log_status::bad_header
         || (read.status != change_log_status::no_header && read.computer != computer_))
         return {change_append_status::not_a_log, 0, 0};
+    if (const uint64_t lost = first_lost(known_, read); lost != 0)
+        return write_again(bytes, read, lost);
     const int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0)
         return {change_append_status::cannot_open, errno, 0};
@@ -345,6 +371,7 @@ change_append_result change_log_writer::open_log()
     if (ok && keep == 0) {
         const std::string h = change_log_header(computer_);
         ok = ::pwrite(fd, h.data(), h.size(), 0) == static_cast<ssize_t>(h.size()) && ::fsync(fd) == 0;
+        bytes = h;
         keep = h.size();
     }
     const int error = errno;
@@ -357,9 +384,45 @@ change_append_result change_log_writer::open_log()
         last_sequence_ = std::max(last_sequence_, read.records.back().sequence);
         last_stamp_ = read.records.back().stamp;
     }
-    size_ = keep;
+    known_ = bytes.substr(0, keep);
     opened_ = true;
     return res;
+}
+
+change_append_result change_log_writer::write_again(const std::string& bytes, const change_log_read& read, uint64_t lost)
+{
+    // The file's records before the first lost one, then the known ones from it on, under the
+    // file's header: its epoch tells the readers whether their offsets still hold.
+    const uint64_t first_sequence = read_change_log(known_, lost).records.front().sequence;
+    std::string whole = read.status == change_log_status::no_header ? change_log_header(computer_)
+                                                                    : bytes.substr(0, change_log_header_size);
+    size_t before = 0;
+    while (before < read.records.size() && read.records[before].sequence < first_sequence)
+        ++before;
+    if (before > 0)
+        whole.append(bytes, change_log_header_size, read.ends[before - 1] - change_log_header_size);
+    whole.append(known_, lost);
+    atomic_file out(path_);
+    if (!out.stream() || std::fwrite(whole.data(), 1, whole.size(), out.stream()) != whole.size() || !out.commit())
+        return {change_append_status::cannot_write, errno, 0};
+    write_log("WARNING: the change log \"%s\" came back without records written to it; they are written again\n",
+        path_.c_str());
+    known_ = std::move(whole);
+    opened_ = true;
+    return {};
+}
+
+bool change_log_writer::as_known() const
+{
+    struct stat info {};
+    return ::stat(path_.c_str(), &info) == 0 && static_cast<uint64_t>(info.st_size) == known_.size();
+}
+
+change_append_result change_log_writer::make_whole()
+{
+    if (!opened_ || as_known())
+        return {};
+    return open_log();
 }
 
 void change_log_writer::continue_after(uint64_t sequence) { last_sequence_ = std::max(last_sequence_, sequence); }
@@ -373,7 +436,7 @@ uint64_t change_log_writer::next_sequence()
 
 change_append_result change_log_writer::append(change_record& r, uint64_t now_ms)
 {
-    if (!opened_) {
+    if (!opened_ || !as_known()) {
         const change_append_result opened = open_log();
         if (opened.status != change_append_status::appended)
             return opened;
@@ -390,7 +453,7 @@ change_append_result change_log_writer::append(change_record& r, uint64_t now_ms
         res = {change_append_status::cannot_write, errno, 0};
         // Cut the piece a failed write left; if even that fails, the next append reads the
         // log back and cuts it there.
-        if (::ftruncate(fd, static_cast<off_t>(size_)) != 0)
+        if (::ftruncate(fd, static_cast<off_t>(known_.size())) != 0)
             opened_ = false;
     } else if (::fsync(fd) != 0) {
         res = {change_append_status::cannot_sync, errno, r.sequence};
@@ -400,6 +463,6 @@ change_append_result change_log_writer::append(change_record& r, uint64_t now_ms
         return res;
     last_sequence_ = r.sequence;
     last_stamp_ = r.stamp;
-    size_ += bytes.size();
+    known_ += bytes;
     return res;
 }

@@ -130,7 +130,9 @@ struct change_append_result {
 
 // Appends to one computer's own log, keeping its sequence and stamps in order: at the first
 // append it reads the file back (or makes it), cuts off a piece of a record an interrupted
-// append left, and continues after the last whole record.
+// append left, and continues after the last whole record. A sync service may put an older
+// version of the log back meanwhile (a restore, or the other side of a conflict kept): the
+// records it lacks would leave a gap the others wait on for good, so they are written again.
 class change_log_writer {
 public:
     change_log_writer(std::string path, uint64_t computer);
@@ -142,14 +144,23 @@ public:
     // The sequence the next record follows even where the file holds less (a log begun anew in
     // another folder, or deleted): the other computers hold the numbers up to it as applied.
     void continue_after(uint64_t sequence);
+    // Writes again the records the file lost since this writer last wrote it, as an append
+    // does first; for a look without an append, such as at the close.
+    change_append_result make_whole();
 
 private:
+    // Reads the file back and makes it whole; writes the known records again that it lost.
     change_append_result open_log();
+    change_append_result write_again(const std::string& bytes, const change_log_read& read, uint64_t lost);
+    // Whether the file is as this writer last left it.
+    bool as_known() const;
 
     std::string path_;  // the log's path
     uint64_t computer_;  // this computer's id, written in the header
     bool opened_ = false;  // whether the file was read back and made whole
     uint64_t last_sequence_ = 0;  // of the last record in the file, or the one continued after
     uint64_t last_stamp_ = 0;  // of the last record in the file
-    uint64_t size_ = 0;  // bytes of whole records and header in the file
+    // The file as this writer last read or wrote it: header and whole records. A file shorter
+    // than this was trimmed, or lost records that are written again from here.
+    std::string known_;
 };

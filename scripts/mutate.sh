@@ -125,6 +125,8 @@ mutations=(
     'sync_restart_forgets_stamps|session/sync_state.cpp|s/g.latest_stamp = std::max(g.latest_stamp, v->stamp);/static_cast<void>(v);/|test_session|SyncApplyTest.*'
     'sync_making_follows_a_rename|session/sync_paths.cpp|/^std::optional<uint16_t> made_category/,/^}/s/return category_of_path(names, true);/return category_following_renames(path, true);/|test_session|SyncApplyTest.*'
     'sync_new_log_numbers_again|session/sync.cpp|s/g.writer->continue_after(g.own_applied);/static_cast<void>(0);/|test_session|SyncApplyTest.*'
+    'sync_arrivals_not_counted|ui/sync_watch.cpp|s/^        show_changes();$/        static_cast<void>(0);/|test_ui|SyncWindow*'
+    'sync_join_not_counted|ui/sync_watch.cpp|s/^    show_changes();$/    static_cast<void>(0);/|test_ui|SyncWindow*'
     'first_day_kept_with_own_items|session/sync_snapshot.cpp|s/^    static_cast<void>(move_first_day_back(moved, days));/    static_cast<void>(moved), static_cast<void>(days);/|test_session|SyncApplyTest.ItemsDue*'
     'first_day_log_days_kept|session/review_log.cpp|s/r.day = static_cast<uint16_t>(r.day + days);/static_cast<void>(days);/|test_session|SyncApplyTest.ItemsDue*'
     'first_day_interval_end_kept|session/first_day.cpp|s/e.stmtrpt = later(e.stmtrpt, days);//|test_session|SyncApplyTest.ItemsDue*'
@@ -167,6 +169,11 @@ mutations=(
     'feedback_five_not_past_its_interval|ann/feedback.cpp|s/if (grade == 5 \&\& target <= ivl)/if (grade == 5 \&\& target < ivl)/|test_ann|Feedback*'
     'backup_over_a_copy_of_the_same_second|database/backups.cpp|s/fs::exists(target, error) \&\& n < 1000/false \&\& n < 1000/|test_database|BackupTest.*'
     'backup_same_second_copies_reversed|database/backups.cpp|s/copy_number(a) < copy_number(b)/copy_number(a) > copy_number(b)/|test_database|BackupTest.*'
+    'log_rollback_not_seen_at_append|formats/change_log.cpp|s/ !as_known()) {$/ false) {/|test_session|SyncIdentity*'
+    'log_trimmed_head_written_again|formats/change_log.cpp|s/if (sequence > first \&\& !std::binary_search/if (!std::binary_search/|test_session|SyncIdentity*'
+    'log_gap_never_passed|session/sync_snapshot.cpp|s/if (!lost \&\& gaps.empty())/if (!lost)/|test_session|SyncIdentity*'
+    'log_gap_copy_ignored|session/sync_snapshot.cpp|s/kind.role == sync_file_role::other /kind.role != sync_file_role::change_log /|test_session|SyncIdentity*'
+    'log_rollback_not_seen_at_close|session/sync_snapshot.cpp|s/const change_append_result whole = g.writer->make_whole();/const change_append_result whole{};/|test_session|SyncIdentity*'
 )
 
 backup=""

@@ -163,6 +163,42 @@ bool behind_a_trim()
     return false;
 }
 
+// Per computer whose log goes on past records of its that no file here holds and that are not
+// applied here, the last of them. An older copy of the log put back while its writer was not
+// running leaves such a gap for good (a number is never given twice); a service that kept the
+// newer side of that conflict as a copy beside it still holds them.
+std::map<uint64_t, uint64_t> gaps_in_logs()
+{
+    const sync_globals& g = sync_g();
+    std::map<uint64_t, std::set<uint64_t>> held;
+    std::map<uint64_t, std::vector<std::pair<uint64_t, uint64_t>>> jumps;  // first and last number skipped
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(g.folder, ec)) {
+        const sync_file_name kind = classify_sync_file(entry.path().filename().string());
+        std::string bytes;
+        if (kind.role == sync_file_role::other || kind.computer == g.me
+            || !read_change_log_file(entry.path().string(), 0, &bytes))
+            continue;
+        const uint64_t applied = g.inbox->applied_of(kind.computer);
+        uint64_t previous = 0;
+        for (const change_record& r : read_change_log(bytes).records) {
+            held[kind.computer].insert(r.sequence);
+            if (kind.role == sync_file_role::change_log && previous != 0 && r.sequence > previous + 1
+                && r.sequence - 1 > applied)
+                jumps[kind.computer].emplace_back(std::max(previous, applied) + 1, r.sequence - 1);
+            previous = r.sequence;
+        }
+    }
+    std::map<uint64_t, uint64_t> gaps;
+    for (const auto& [computer, skipped] : jumps) {
+        const std::set<uint64_t>& has = held[computer];
+        for (const auto& [from, to] : skipped)
+            if (static_cast<uint64_t>(std::distance(has.lower_bound(from), has.upper_bound(to))) < to - from + 1)
+                gaps[computer] = std::max(gaps[computer], to);
+    }
+    return gaps;
+}
+
 // Before starting again from a snapshot: the items and queue items that came through the folder
 // go, with what is known of them, and the categories that hold nothing left. Items that have
 // no identity yet stay and are recorded after the join; this computer's records that the
@@ -290,7 +326,9 @@ void start_from_snapshot(sync_summary& s, bool own_lost)
     const bool fresh = g.own_applied == 0 && g.inbox->positions().empty();
     if (fresh)
         begin_on_the_earliest_day();
-    if (!fresh && !own_lost && !behind_a_trim())
+    const bool lost = fresh || own_lost || behind_a_trim();
+    const std::map<uint64_t, uint64_t> gaps = lost ? std::map<uint64_t, uint64_t>{} : gaps_in_logs();
+    if (!lost && gaps.empty())
         return;  // the logs go on from where it stands
     const sync_folder_view view = look_at_sync_folder(g.folder);
     const std::optional<uint64_t> writer = snapshot_to_join(view);
@@ -300,9 +338,12 @@ void start_from_snapshot(sync_summary& s, bool own_lost)
     const std::optional<sync_snapshot> snapshot = read_snapshot_file(path);
     if (!snapshot)
         return;  // replaced since the folder was looked at; the logs are read as they are
+    for (const auto& [computer, last] : gaps)
+        if (const auto it = snapshot->covered.find(computer); it == snapshot->covered.end() || it->second < last)
+            return;  // a snapshot that holds the lost records may come yet
     if (!fresh) {
-        write_log("WARNING: the change logs were trimmed past what this computer holds, or its own log lost records "
-                  "the others hold; it starts again from a snapshot\n");
+        write_log("WARNING: the change logs were trimmed past what this computer holds, lost records for good, or its "
+                  "own log lost records the others hold; it starts again from a snapshot\n");
         drop_synced_collection(s);
     }
     join(path, *snapshot, s);
@@ -314,6 +355,12 @@ void save_sync_snapshot()
     // Kept changes are not in the log yet: a snapshot holding them would run ahead of it.
     if (!g.active || g.away || !g.kept.empty() || db().db_state != database_state::open)
         return;
+    // A snapshot holding records that the log lost would let the others pass over them.
+    if (const change_append_result whole = g.writer->make_whole();
+        whole.status != change_append_status::appended && whole.status != change_append_status::cannot_sync) {
+        write_log("WARNING: records the change log lost could not be written again: %s\n", std::strerror(whole.error));
+        return;
+    }
     struct stat st {};
     const std::string path = g.folder + snapshot_name(g.me);
     const snapshot_mark now = current_mark();

@@ -162,7 +162,7 @@ settings_dialog::settings_dialog(settings* record, QWidget* parent) : QDialog(pa
     name_control(random_pick_, "random_pick", id_random_pick);
     layout->addWidget(random_pick_);
     layout->addSpacing(12);
-    layout->addWidget(new QLabel(tr("Sync folder (empty: off; takes effect at the next start):"), this));
+    layout->addWidget(new QLabel(tr("Sync folder (empty: off; takes effect at once):"), this));
     auto* sync_row = new QHBoxLayout;
     sync_folder_ = new QLineEdit(this);
     sync_folder_->setObjectName(QStringLiteral("sync_folder"));

@@ -1936,8 +1936,8 @@ Die Bewertungen bleiben erhalten und werden eingetragen, sobald der Datenträger
         <translation>Pfad der Datenbank</translation>
     </message>
     <message>
-        <source>Sync folder (empty: off; takes effect at the next start):</source>
-        <translation>Sync-Ordner (leer: aus; gilt ab dem nächsten Start):</translation>
+        <source>Sync folder (empty: off; takes effect at once):</source>
+        <translation>Sync-Ordner (leer: aus; gilt sofort):</translation>
     </message>
     <message>
         <source>Sync folder</source>

@@ -144,6 +144,9 @@ void main_window::show_settings()
     dialog.exec();
     // The sync folder is left, moved or taken up at once, not at the next start.
     if (record && record->syncfolder != folder_before && db().db_state == database_state::open) {
+        // What the folder brings may delete or change the item on screen: the pass ends first.
+        if (ui().pass.reviewing())
+            show_main_screen();
         if (!sync)
             sync = new sync_watch(this);
         sync->move_to(record->syncfolder, sync_computer_id(record));

@@ -13,6 +13,7 @@
 #include "session/sync.h"
 #include "ui/problem_texts.h"
 #include "ui/browser.h"
+#include "ui/main_window.h"
 #include "ui/window_state.h"
 
 sync_watch::sync_watch(QMainWindow* window) : QObject(window), window_(window), button_(new QToolButton(window))
@@ -76,6 +77,16 @@ void sync_watch::move_to(const QString& folder, uint64_t computer)
     told_ = sync_summary{};
     button_->hide();
     open(folder, computer);
+    show_changes();
+}
+
+void sync_watch::show_changes()
+{
+    // The other screens show their own counts when they end; the add screen is not left for this.
+    if (ui().pass.mode() != screen_mode::main)
+        return;
+    set_status_text(std::nullopt);
+    show_main_buttons();
 }
 
 void sync_watch::open(const QString& folder, uint64_t computer)
@@ -132,6 +143,8 @@ void sync_watch::apply_now()
     // that a service replaces without a change the watcher sees; so they are looked for.
     poll_if(!watched || s.waiting > 0 || sync_keeps_changes());
     show(s);
+    if (s.changed() || s.adopted > 0)
+        show_changes();
     tell_problems();
 }
 

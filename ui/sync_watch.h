@@ -41,6 +41,8 @@ private:
     bool watch_logs();
     // Polls while `needed`, else waits for the watcher.
     void poll_if(bool needed);
+    // The main screen's counts and tree again, after changes from elsewhere.
+    void show_changes();
     // Adds what an apply brought to what the status bar tells.
     void show(const sync_summary& s);
     void tell_problems();

@@ -1,9 +1,12 @@
 // This computer's log in the sync folder has one writer and gives each number once: a data
 // directory opened under another computer's id (a home directory copied to a new machine, or
-// one shared by two) goes on as that computer, and a log that came back shorter from an older
-// backup gives no number again that the others took as applied.
+// one shared by two) goes on as that computer, a log that came back shorter from an older
+// backup gives no number again that the others took as applied, one put back to an older
+// version while the program runs gets the records it lost again, and the gap one put back
+// while its writer was away leaves is passed from a snapshot.
 #include <filesystem>
 
+#include "formats/change_log_trim.h"
 #include "sync_fixture.h"
 
 namespace {
@@ -116,4 +119,83 @@ TEST_F(SyncIdentityTest, ALogRestoredShorterGivesNoNumberTheOthersTook)
     EXPECT_EQ(image_of_open_database(), here);
     close();
     EXPECT_EQ(std::tuple(here.items.size(), grade_of(here, "one")), std::tuple(2u, 5));
+}
+
+// The sync service puts back an older version of this computer's log while the program runs (a
+// restore, or the other side of a conflict kept). The records it lost are written again, at
+// the next append or at the close, so that the other computer follows on past them.
+TEST_F(SyncIdentityTest, ALogRolledBackWhileRunningGetsItsRecordsBack)
+{
+    set_local_clock(2026, 1, 1, 9);
+    const std::string log = a_view.file(change_log_name(first_id));
+    open(a, a_view.path(), first_id);
+    static_cast<void>(add_reviewed(4, "one", "answer", 0));
+    std::string older = read_file(log);
+    static_cast<void>(add_reviewed(4, "two", "answer", 0));
+    write_file(log, older);
+    grade_reviewed(item_named("one"), 5, review_screen::forced);
+    const std::vector<change_record> records = log_of(a_view, first_id).records;
+    ASSERT_FALSE(records.empty());
+    EXPECT_EQ(records.back().sequence, records.size()) << "a gap while the program still runs";
+    older = read_file(log);
+    grade_reviewed(item_named("two"), 2, review_screen::forced);
+    write_file(log, older);
+    const collection_image here = image_of_open_database();
+    close();
+    deliver(a_view, b_view, change_log_name(first_id));
+    EXPECT_EQ(open(b, b_view.path(), other_id).waiting, 0u);
+    EXPECT_EQ(image_of_open_database(), here) << differences(image_of_open_database(), here);
+    EXPECT_EQ(grade_lines(b), 2u) << "both grades, once each";
+}
+
+// A trim of the log's head while the program runs is no loss: nothing is written again.
+TEST_F(SyncIdentityTest, ALogTrimmedWhileRunningStaysTrimmed)
+{
+    set_local_clock(2026, 1, 1, 9);
+    open(a, a_view.path(), first_id);
+    for (const char* q : {"one", "two"})
+        static_cast<void>(add_reviewed(4, q, "answer", 0));
+    ASSERT_EQ(trim_change_log(a_view.file(change_log_name(first_id)), first_id, 1), change_trim_status::trimmed);
+    grade_reviewed(item_named("one"), 5, review_screen::forced);
+    close();
+    EXPECT_EQ(log_of(a_view, first_id).records.front().sequence, 2u);
+}
+
+// An older copy of the log put back while its writer was not running: the records lost are in
+// no file any more, and the writer goes on after them. The other computer, behind that gap,
+// starts again from the snapshot that holds them; where the service kept the newer side as a
+// conflict copy, it takes them from there instead.
+TEST_F(SyncIdentityTest, AGapLeftWhileTheWriterWasAwayIsPassedBySnapshot)
+{
+    for (const bool copy_kept : {false, true}) {
+        temp_dir a, a_view, b, b_view;
+        set_local_clock(2026, 1, 1, 9);
+        const std::string log = a_view.file(change_log_name(first_id));
+        open(a, a_view.path(), first_id);
+        static_cast<void>(add_reviewed(4, "one", "answer", 0));
+        close();
+        const std::string older = read_file(log);
+        deliver(a_view, b_view, change_log_name(first_id));
+        open(b, b_view.path(), other_id);
+        close();
+        open(a, a_view.path(), first_id);
+        static_cast<void>(add_reviewed(4, "two", "answer", 0));
+        close();
+        std::vector<std::string> names{change_log_name(first_id), snapshot_name(first_id)};
+        if (copy_kept) {
+            names.push_back(change_log_name(first_id).substr(0, 24) + ".sync-conflict-20260101-090000-AAAAAAA.log");
+            write_file(a_view.file(names.back()), read_file(log));
+        }
+        write_file(log, older);
+        open(a, a_view.path(), first_id);
+        grade_reviewed(item_named("one"), 5, review_screen::forced);
+        const collection_image here = image_of_open_database();
+        close();
+        for (const std::string& name : names)
+            deliver(a_view, b_view, name);
+        const sync_summary s = open(b, b_view.path(), other_id);
+        EXPECT_EQ(std::tuple(s.waiting, s.joined_from), std::tuple(0u, copy_kept ? 0 : first_id)) << copy_kept;
+        EXPECT_EQ(image_of_open_database(), here) << differences(image_of_open_database(), here);
+        close();
+    }
 }

@@ -72,6 +72,9 @@ TEST_F(SyncWindowTest, ChangesOfAnotherComputerArriveAtStartAndWhileRunning)
     QTRY_VERIFY(db().head->answer.str() == "to walk");
     // The status bar counts everything since the start.
     EXPECT_EQ(w->sync->summary_button()->text(), QStringLiteral("2 changes from other computers"));
+    // The main screen counts what arrived.
+    record(change_kind::add_item, 2, "laufen", "to run", 1'768'478'400'002ULL);
+    QTRY_VERIFY(w->status_line->text().contains(QStringLiteral("Due today: 2")));
 }
 
 // The browser shows rows that point at items; a deletion from elsewhere waits until it closes.
@@ -102,6 +105,7 @@ TEST_F(SyncWindowTest, TheSyncFolderSetInTheSettingsTakesEffectAtOnce)
     type_in_settings(w, "sync_folder", QString::fromStdString(folder.path()));
     EXPECT_TRUE(sync_active());
     EXPECT_EQ(db().item_count, 1u) << "what waited in the folder is applied at once";
+    EXPECT_TRUE(w->status_line->text().contains(QStringLiteral("Due today: 1"))) << w->status_line->text().toStdString();
     type_in_settings(w, "sync_folder", QString());
     EXPECT_FALSE(sync_active());
     EXPECT_TRUE(file_exists(services().data_dir + sync_state_name)) << "the state is saved when the folder is left";
