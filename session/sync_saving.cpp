@@ -22,6 +22,10 @@ void save_applied(const sync_summary& s)
 
 void sync_leave()
 {
+    // What the service took from the log since the last append goes back while this computer
+    // still holds it; after the leave only the others' fallback to a snapshot would be left.
+    if (sync_g().active && !sync_g().away && sync_g().writer)
+        static_cast<void>(sync_g().writer->make_whole());
     if (sync_active() && db().db_state == database_state::open && !db().read_only)
         static_cast<void>(save_database(true, false));
     sync_close();

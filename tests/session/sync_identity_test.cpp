@@ -146,6 +146,20 @@ TEST_F(SyncIdentityTest, ALogRolledBackWhileRunningGetsItsRecordsBack)
     EXPECT_EQ(open(b, b_view.path(), other_id).waiting, 0u);
     EXPECT_EQ(image_of_open_database(), here) << differences(image_of_open_database(), here);
     EXPECT_EQ(grade_lines(b), 2u) << "both grades, once each";
+    close();
+
+    // The same after a grade, when the folder is then left in the settings.
+    open(a, a_view.path(), first_id);
+    older = read_file(log);
+    grade_reviewed(item_named("one"), 3, review_screen::forced);
+    write_file(log, older);
+    sync_leave();
+    const collection_image left = image_of_open_database();
+    close();
+    deliver(a_view, b_view, change_log_name(first_id));
+    EXPECT_EQ(open(b, b_view.path(), other_id).waiting, 0u);
+    EXPECT_EQ(image_of_open_database(), left) << differences(image_of_open_database(), left);
+    EXPECT_EQ(grade_lines(b), 3u) << "the grade given before the leave, once";
 }
 
 // A trim of the log's head while the program runs is no loss: nothing is written again.
