@@ -198,38 +198,61 @@ void close_review_log()
     h = held_reviews{};
 }
 
+namespace {
+
+// Reads `file` in pieces of whole records, handing each to `take(bytes, size)`, which may change
+// them in place, and at the end the bytes of an unfinished last record to `rest(bytes, size)`.
+template <typename Take, typename Rest>
+void read_in_pieces(FILE* file, Take&& take, Rest&& rest)
+{
+    unsigned char bytes[review_record_size * 512];
+    size_t carried = 0;
+    for (;;) {
+        const size_t got = std::fread(bytes + carried, 1, sizeof bytes - carried, file);
+        const size_t have = carried + got;
+        const size_t whole = have - have % review_record_size;
+        take(bytes, whole);
+        carried = have - whole;
+        std::memmove(bytes, bytes + whole, carried);
+        if (got == 0)
+            return rest(bytes, carried);
+    }
+}
+
+// Closes a log read to its end; false, logged, when the reading failed.
+bool close_read(FILE* file, const std::string& path)
+{
+    const bool read = !std::ferror(file);
+    if (!read)
+        write_log("ERROR: cannot read %s: %s\n", path.c_str(), std::strerror(errno));
+    fclose_logged(file, path.c_str());
+    return read;
+}
+
+}  // namespace
+
 bool copy_review_log_days_later(const std::string& path, FILE* out, uint16_t days)
 {
     FILE* file = std::fopen(path.c_str(), "rb");
     if (!file)
         return false;
-    unsigned char bytes[review_record_size * 512];
-    size_t carried = 0;
     bool written = true;
-    for (;;) {
-        const size_t got = std::fread(bytes + carried, 1, sizeof bytes - carried, file);
-        const size_t have = carried + got;
-        size_t at = 0;
-        for (; at + review_record_size <= have; at += review_record_size) {
-            review_record r;
-            if (decode_review(bytes + at, &r)) {
-                r.day = static_cast<uint16_t>(r.day + days);
-                encode_review(r, bytes + at);
+    const auto write = [&](const unsigned char* bytes, size_t size) {
+        written = written && std::fwrite(bytes, 1, size, out) == size;
+    };
+    read_in_pieces(file,
+        [&](unsigned char* bytes, size_t size) {
+            for (size_t at = 0; at < size; at += review_record_size) {
+                review_record r;
+                if (decode_review(bytes + at, &r)) {
+                    r.day = static_cast<uint16_t>(r.day + days);
+                    encode_review(r, bytes + at);
+                }
             }
-        }
-        // An unfinished record stays as it was, for the next append to cut.
-        const size_t whole = got == 0 ? have : at;
-        written = written && std::fwrite(bytes, 1, whole, out) == whole;
-        carried = have - whole;
-        std::memmove(bytes, bytes + whole, carried);
-        if (got == 0)
-            break;
-    }
-    const bool read = !std::ferror(file);
-    if (!read)
-        write_log("ERROR: cannot read %s: %s\n", path.c_str(), std::strerror(errno));
-    fclose_logged(file, path.c_str());
-    return read && written;
+            write(bytes, size);
+        },
+        write);  // an unfinished record stays as it was, for the next append to cut
+    return close_read(file, path) && written;
 }
 
 review_history read_review_log(const std::string& path)
@@ -242,28 +265,18 @@ review_history read_review_log(const std::string& path)
     struct stat info {};
     if (::fstat(::fileno(file), &info) == 0 && info.st_size > 0)
         h.records.reserve(static_cast<size_t>(info.st_size) / review_record_size);
-    unsigned char bytes[review_record_size * 512];
-    size_t carried = 0;
-    for (;;) {
-        const size_t got = std::fread(bytes + carried, 1, sizeof bytes - carried, file);
-        const size_t have = carried + got;
-        size_t at = 0;
-        for (; at + review_record_size <= have; at += review_record_size) {
-            review_record r;
-            if (decode_review(bytes + at, &r))
-                h.records.push_back(r);
-            else
-                ++h.damaged;
-        }
-        carried = have - at;
-        std::memmove(bytes, bytes + at, carried);
-        if (got == 0)
-            break;
-    }
-    h.partial_bytes = static_cast<uint32_t>(carried);
-    if (std::ferror(file))
-        write_log("ERROR: cannot read %s: %s\n", path.c_str(), std::strerror(errno));
-    fclose_logged(file, path.c_str());
+    read_in_pieces(file,
+        [&](const unsigned char* bytes, size_t size) {
+            for (size_t at = 0; at < size; at += review_record_size) {
+                review_record r;
+                if (decode_review(bytes + at, &r))
+                    h.records.push_back(r);
+                else
+                    ++h.damaged;
+            }
+        },
+        [&](const unsigned char*, size_t size) { h.partial_bytes = static_cast<uint32_t>(size); });
+    static_cast<void>(close_read(file, path));
     if (h.damaged > 0)
         write_log("WARNING: %u damaged records of %s were skipped.\n", h.damaged, path.c_str());
     return h;
