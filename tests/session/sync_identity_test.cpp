@@ -26,6 +26,17 @@ protected:
     {
         return static_cast<uint8_t>(std::get<8>(image.items.at(question)));
     }
+    // Closes the first machine's open database and opens the other machine's with its log
+    // delivered, which must then hold the same; returns what the first held and the summary.
+    std::pair<collection_image, sync_summary> b_takes_a_log()
+    {
+        const collection_image here = image_of_open_database();
+        close();
+        deliver(a_view, b_view, change_log_name(first_id));
+        const sync_summary s = open(b, b_view.path(), other_id);
+        EXPECT_EQ(image_of_open_database(), here) << differences(image_of_open_database(), here);
+        return {here, s};
+    }
 
     temp_dir a;  // the data directory of the first machine
     temp_dir a_view;  // and its view of the folder
@@ -112,11 +123,7 @@ TEST_F(SyncIdentityTest, ALogRestoredShorterGivesNoNumberTheOthersTook)
     close();
     fs::rename(away, a_view.path());
     open(a, a_view.path(), first_id);
-    const collection_image here = image_of_open_database();
-    close();
-    deliver(a_view, b_view, change_log_name(first_id));
-    open(b, b_view.path(), other_id);
-    EXPECT_EQ(image_of_open_database(), here);
+    const collection_image here = b_takes_a_log().first;
     close();
     EXPECT_EQ(std::tuple(here.items.size(), grade_of(here, "one")), std::tuple(2u, 5));
 }
@@ -140,11 +147,7 @@ TEST_F(SyncIdentityTest, ALogRolledBackWhileRunningGetsItsRecordsBack)
     older = read_file(log);
     grade_reviewed(item_named("two"), 2, review_screen::forced);
     write_file(log, older);
-    const collection_image here = image_of_open_database();
-    close();
-    deliver(a_view, b_view, change_log_name(first_id));
-    EXPECT_EQ(open(b, b_view.path(), other_id).waiting, 0u);
-    EXPECT_EQ(image_of_open_database(), here) << differences(image_of_open_database(), here);
+    EXPECT_EQ(b_takes_a_log().second.waiting, 0u);
     EXPECT_EQ(grade_lines(b), 2u) << "both grades, once each";
     close();
 
@@ -154,11 +157,7 @@ TEST_F(SyncIdentityTest, ALogRolledBackWhileRunningGetsItsRecordsBack)
     grade_reviewed(item_named("one"), 3, review_screen::forced);
     write_file(log, older);
     sync_leave();
-    const collection_image left = image_of_open_database();
-    close();
-    deliver(a_view, b_view, change_log_name(first_id));
-    EXPECT_EQ(open(b, b_view.path(), other_id).waiting, 0u);
-    EXPECT_EQ(image_of_open_database(), left) << differences(image_of_open_database(), left);
+    EXPECT_EQ(b_takes_a_log().second.waiting, 0u);
     EXPECT_EQ(grade_lines(b), 3u) << "the grade given before the leave, once";
 }
 
