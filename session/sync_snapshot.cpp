@@ -275,18 +275,14 @@ void begin_on_the_earliest_day()
     const uint16_t earliest = earliest_day_in_folder(first);
     if (earliest >= first)
         return;
-    const uint32_t before = d.time_of_start;
-    d.time_of_start -= static_cast<uint32_t>(first - earliest) * 86'400u;
+    uint32_t moved = d.time_of_start - static_cast<uint32_t>(first - earliest) * 86'400u;
     // A change of summer time between the two dates can leave it on the day after.
-    while (day_shift() > earliest)
-        d.time_of_start -= 3600;
+    while (day_shift_at(moved) > earliest)
+        moved -= 3600;
     if (empty)
-        return;
-    const uint32_t moved = d.time_of_start;
-    const auto days = static_cast<uint16_t>(first - day_shift());
-    d.time_of_start = before;
-    // Not saved: the days before the first read as far ahead, as they did.
-    static_cast<void>(move_first_day_back(moved, days));
+        d.time_of_start = moved;
+    else  // not saved: the days before the first read as far ahead, as they did
+        static_cast<void>(move_first_day_back(moved, static_cast<uint16_t>(first - day_shift_at(moved))));
 }
 
 }  // namespace

@@ -244,10 +244,11 @@ void note_category_renamed(const std::vector<std::string>& from, const std::vect
             }
 }
 
-uint16_t day_shift()
+uint16_t day_shift() { return day_shift_at(db().time_of_start); }
+
+uint16_t day_shift_at(uint32_t time_of_start)
 {
-    const uint32_t start = db().time_of_start;
-    const calendar_time t = *local_time(&start);
+    const calendar_time t = *local_time(&time_of_start);
     return static_cast<uint16_t>(days_from_civil(t.tm_year + 1900, static_cast<unsigned>(t.tm_mon + 1),
         static_cast<unsigned>(t.tm_mday)));
 }

@@ -111,6 +111,8 @@ void note_category_renamed(const std::vector<std::string>& from, const std::vect
 
 // Days since 1970-01-01 of the open database's day 0: record days are local days plus this.
 uint16_t day_shift();
+// The same for a database that began at `time_of_start`.
+uint16_t day_shift_at(uint32_t time_of_start);
 // An item's schedule as records carry it.
 item_schedule schedule_of(const item& e);
 
