@@ -12,6 +12,7 @@
 #include "database/database.h"
 #include "exchange/byte_scan.h"
 #include "exchange/delimited.h"
+#include "exchange/import_batch.h"
 #include "formats/xml_scan.h"
 #include "platform/files.h"
 #include "services/log.h"
@@ -302,19 +303,24 @@ export_result export_text_file(const std::string& path, bool with_queue)
     out = "#separator:tab\n#html:false\n#columns:question\tanswer\tcategory\n#deck column:3\n";
     std::vector<std::string> paths(d.categories.size());
     std::vector<bool> known(d.categories.size(), false);
+    uint32_t paths_changed = 0;
     const auto path_of = [&](uint16_t c) -> const std::string& {
         static const std::string none;
         if (c >= paths.size())
             return none;
         if (!known[c]) {
             bool slashes = false;
-            paths[c] = joined_category_path(category_names_from_top(c), slashes);
+            const std::vector<std::string> names = category_names_from_top(c);
+            paths[c] = joined_category_path(names, slashes);
             // A lone name with a slash would be read as a path: a "::" at its end keeps it whole.
             // Names joined by slashes, as one holds "::", end in one, which tells the reader so.
             if (slashes)
                 paths[c].push_back('/');
             else if (paths[c].find("::") == std::string::npos && paths[c].find('/') != std::string::npos)
                 paths[c].append("::");
+            // Said rather than written silently: such a path reads back as another category.
+            if (split_category_path(paths[c]) != names)
+                ++paths_changed;
             known[c] = true;
         }
         return paths[c];
@@ -335,7 +341,9 @@ export_result export_text_file(const std::string& path, bool with_queue)
     if (with_queue)
         for (const pending_item* p = d.pending_head; p; p = p->next)
             record(p->question, p->answer, p->ctgr);
-    return stream.finish(count);
+    export_result result = stream.finish(count);
+    result.category_paths_changed = paths_changed;
+    return result;
 }
 
 export_result export_xml(const std::string& path)

@@ -12,6 +12,9 @@ struct export_result {
     exchange_problem error;  // why, when it was not written
     uint32_t items = 0;  // items written
     uint32_t line_ends_changed = 0;  // XML: texts near the length limit whose CR LF became LF
+    // Text: categories whose path a text file cannot hold as it is (a name with "::" beside one
+    // with "/", blanks at a name's ends); their items read back under another path.
+    uint32_t category_paths_changed = 0;
 };
 
 // The scheduled items, and the queue's when `with_queue`, one a record: question, answer and

@@ -868,6 +868,13 @@ Probleme: %4</translation>
         <translation>XML (*.xml)</translation>
     </message>
     <message numerus="yes">
+        <source> %n categories have names a text file cannot hold as they are (&quot;::&quot; in one name and &quot;/&quot; in another, or a blank at either end of a name): read back, their items go to other categories. An XML export keeps them.</source>
+        <translation>
+            <numerusform> %n Kategorie hat Namen, die eine Textdatei nicht unverändert aufnehmen kann (&quot;::&quot; in einem Namen und &quot;/&quot; in einem anderen, oder ein Leerzeichen am Anfang oder Ende eines Namens): wieder eingelesen, kommen ihre Karten in andere Kategorien. Ein XML-Export bewahrt sie.</numerusform>
+            <numerusform> %n Kategorien haben Namen, die eine Textdatei nicht unverändert aufnehmen kann (&quot;::&quot; in einem Namen und &quot;/&quot; in einem anderen, oder ein Leerzeichen am Anfang oder Ende eines Namens): wieder eingelesen, kommen ihre Karten in andere Kategorien. Ein XML-Export bewahrt sie.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
         <source>%n items written to %1.</source>
         <translation>
             <numerusform>%n Karte nach %1 geschrieben.</numerusform>

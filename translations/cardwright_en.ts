@@ -92,6 +92,13 @@
             <numerusform>%n items written to %1.</numerusform>
         </translation>
     </message>
+    <message numerus="yes">
+        <source> %n categories have names a text file cannot hold as they are (&quot;::&quot; in one name and &quot;/&quot; in another, or a blank at either end of a name): read back, their items go to other categories. An XML export keeps them.</source>
+        <translation>
+            <numerusform> %n category has names a text file cannot hold as they are (&quot;::&quot; in one name and &quot;/&quot; in another, or a blank at either end of a name): read back, its items go to other categories. An XML export keeps them.</numerusform>
+            <numerusform> %n categories have names a text file cannot hold as they are (&quot;::&quot; in one name and &quot;/&quot; in another, or a blank at either end of a name): read back, their items go to other categories. An XML export keeps them.</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>main_window</name>

@@ -428,6 +428,10 @@ private:
         if (r.line_ends_changed > 0)
             summary += QCoreApplication::translate("exchange_dialogs", " %1 texts too close to the length limit for their CR LF were written with line feeds.")
                            .arg(r.line_ends_changed);
+        if (const int paths = static_cast<int>(r.category_paths_changed); paths > 0)
+            summary += QCoreApplication::translate("exchange_dialogs",
+                " %n categories have names a text file cannot hold as they are (\"::\" in one name and \"/\" in another, or a blank at either end of a name): read back, their items go to other categories. An XML export keeps them.",
+                nullptr, paths);
         show_message(this, QCoreApplication::translate("exchange_dialogs", "Export"), summary);
         written = true;
         accept();

@@ -114,7 +114,7 @@ TEST_F(Export, TextFileComesBackThroughTheTextImport)
     add_test_pending(verbs, "queued", "too");
     const export_result r = export_text_file(files.file("out.txt"), true);
     ASSERT_TRUE(r.done) << log_text(r.error);
-    EXPECT_EQ(r.items, 5u);
+    EXPECT_EQ(std::pair(r.items, r.category_paths_changed), std::pair(5u, 0u));
     const std::string text = read_file(files.file("out.txt"));
     EXPECT_EQ(text.substr(0, text.find("\"tab")),
         "#separator:tab\n#html:false\n#columns:question\tanswer\tcategory\n#deck column:3\n");
@@ -130,6 +130,11 @@ TEST_F(Export, TextFileComesBackThroughTheTextImport)
     ASSERT_TRUE(s.done) << log_text(s.error);
     // Categories root, Deutsch, Verben, a/b, C++::STL.
     EXPECT_EQ(std::tuple(problems(s), queue_contents(), category_count()), std::tuple(std::vector<std::string>{}, expected, 5u));
+
+    // Paths no text file holds as they are are counted, not written silently.
+    add_test_item(1, add_category("c/d", add_category("a::b", -1)), 1, "q", "a");
+    add_test_item(1, add_category(" padded", -1), 1, "q2", "a");
+    EXPECT_EQ(export_text_file(files.file("again.txt"), false).category_paths_changed, 2u);
 }
 
 // The disk refuses a write part of the way: the error says why, and the file there stays.
