@@ -11,14 +11,7 @@
 #include "session/grading.h"
 #include "support/database_helpers.h"
 
-namespace fs = std::filesystem;
-
 namespace {
-
-// A new directory holding what `from` holds now.
-struct copy_of : temp_dir {
-    explicit copy_of(const std::string& from) { fs::copy(from, path(), fs::copy_options::recursive | fs::copy_options::overwrite_existing); }
-};
 
 using CrashTest = clean_state_test;
 

@@ -147,14 +147,11 @@ TEST_F(RetentionControlGrading, FiguresAreWhatTheLogGivesThroughUndoAndReopening
 
     // Another start elsewhere takes the figures kept beside a log of the same size without
     // folding it: a copy whose log says every review was forgotten still has them.
-    temp_dir copy;
-    std::filesystem::copy(path, copy.path(), std::filesystem::copy_options::overwrite_existing | std::filesystem::copy_options::recursive);
+    const copy_of copy(path);
     std::string forgotten;
     for (review_record r : read_review_log(copy.file(review_log_name)).records) {
         r.grade = 1;
-        unsigned char record[review_record_size];
-        encode_review(r, record);
-        forgotten.append(reinterpret_cast<const char*>(record), review_record_size);
+        forgotten += review_bytes(r);
     }
     ASSERT_EQ(forgotten.size(), std::filesystem::file_size(copy.file(review_log_name)));
     write_file(copy.file(review_log_name), forgotten);
@@ -162,9 +159,7 @@ TEST_F(RetentionControlGrading, FiguresAreWhatTheLogGivesThroughUndoAndReopening
     EXPECT_EQ(retention_control_state(), live);
     ASSERT_EQ(ma_deinit(close_mode::complete).status, deinit_status::done);
     const review_record lapse{.item_id = 1, .day = 70, .elapsed = 5, .interval_before = 5};
-    unsigned char bytes[review_record_size];
-    encode_review(lapse, bytes);
-    write_file(dir.file(review_log_name), read_file(dir.file(review_log_name)) + std::string(reinterpret_cast<char*>(bytes), sizeof bytes));
+    write_file(dir.file(review_log_name), read_file(dir.file(review_log_name)) + review_bytes(lapse));
     ASSERT_EQ(ma_init(path.c_str()), init_status::from_bin);
     EXPECT_LT(retention_control_state().growth_log, live.growth_log);
 }

@@ -150,13 +150,12 @@ std::string random_review_log(const log_shape& shape, std::mt19937& random)
             .screen = static_cast<review_screen>(1 + draw(4)),
             .event = draw(100) < shape.undo_percent ? review_event::undo : review_event::grade,
         };
-        unsigned char record[review_record_size];
-        encode_review(r, record);
+        std::string record = review_bytes(r);
         if (draw(100) < shape.damaged_percent)
             record[23] = 7;  // no such event
         const int copies = r.event == review_event::undo && draw(100) < shape.chain_percent ? 2 : 1;
         for (int c = 0; c < copies; ++c)
-            bytes.append(reinterpret_cast<const char*>(record), sizeof record);
+            bytes += record;
     }
     bytes.append(shape.tail_bytes, '\x02');
     return bytes;

@@ -81,9 +81,7 @@ protected:
     // compares every file; the session must also leave the memory as it found it.
     void expect_no_trace(unsigned day, const std::function<void()>& session)
     {
-        temp_dir with, without;
-        fs::copy(base.path(), with.path(), fs::copy_options::overwrite_existing | fs::copy_options::recursive);
-        fs::copy(base.path(), without.path(), fs::copy_options::overwrite_existing | fs::copy_options::recursive);
+        const copy_of with(base.path()), without(base.path());
         go_to_day(day);
         ASSERT_EQ(ma_init(with.path().c_str()), init_status::from_bin);
         ma_nn_init();

@@ -1,11 +1,32 @@
 #pragma once
 // Building small databases for the core tests.
 #include <ctime>
+#include <filesystem>
 #include <set>
 
 #include "database/database.h"
 #include "session/lifecycle.h"
+#include "session/review_log.h"
 #include "support/test_support.h"
+
+// Everything in directory `from` copied into `to`, over what has the same name there.
+inline void copy_directory(const std::string& from, const std::string& to)
+{
+    std::filesystem::copy(from, to, std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
+}
+
+// A new directory holding what `from` holds now.
+struct copy_of : temp_dir {
+    explicit copy_of(const std::string& from) { copy_directory(from, path()); }
+};
+
+// A record as reviews.log holds it.
+inline std::string review_bytes(const review_record& r)
+{
+    std::string bytes(review_record_size, '\0');
+    encode_review(r, reinterpret_cast<unsigned char*>(bytes.data()));
+    return bytes;
+}
 
 // Puts a scheduled item in its sorted place, after those of the same day (without the
 // one-item exception of insert_scheduled, so that tests read in creation order).
