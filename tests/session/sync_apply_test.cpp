@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "ann/network.h"
 #include "database/backups.h"
 #include "session/retention_control.h"
 #include "session/saving.h"
@@ -176,6 +177,36 @@ TEST_F(SyncApplyTest, AnUndoneGradeKeepsALaterMoveAndEditOnBothComputers)
     const collection_image there = agreed();
     EXPECT_EQ(there.queue.at("queued, edited"), std::tuple("waiting", "/elsewhere"));
     EXPECT_EQ(std::get<1>(there.items.at("one")), "/elsewhere");
+}
+
+// A grade that another computer took back: what the grade gave the network here goes again, as
+// the undo took it back there, whether the grade was applied with its undo or before it.
+TEST_F(SyncApplyTest, AnUndoFromElsewhereTakesItsGradesCaseBack)
+{
+    other_session(0);
+    open_at(other, other_id, 1, 9, 9);
+    grade_reviewed(item_named("one"), 4, review_screen::scheduled);
+    ASSERT_TRUE(undo_last_grade().undone);
+    close();
+    const std::string log = read_file(other_view.file(change_log_name(other_id)));
+    const change_log_read read = read_change_log(log);
+    ASSERT_EQ(read.records.back().kind, change_kind::undo);
+    const auto network = [] { return std::tuple(ann_globals().case_count, ann_globals().ann_weights); };
+    for (const bool grade_first : {false, true}) {
+        SCOPED_TRACE(grade_first ? "the grade applied before its undo arrived" : "both at once");
+        temp_dir data, view;
+        write_file(view.file(change_log_name(other_id)), grade_first ? log.substr(0, read.ends[read.ends.size() - 2]) : log);
+        open(data, view.path(), my_id);
+        if (grade_first) {
+            ASSERT_EQ(std::get<0>(network()), builtin_case_count + 1u) << "the grade adds a case";
+            ASSERT_EQ(file_size_or_zero(data.file("user_cases.bin")), case_record_size);
+            write_file(view.file(change_log_name(other_id)), log);
+            ASSERT_EQ(sync_apply().applied, 1u);
+        }
+        EXPECT_EQ(network(), std::tuple(uint32_t{builtin_case_count}, builtin_weights));
+        EXPECT_EQ(file_size_or_zero(data.file("user_cases.bin")), 0u);
+        close();
+    }
 }
 
 // An edit that lost is kept with its item; taking it makes it the item's texts on both computers.
@@ -354,33 +385,29 @@ TEST_F(SyncApplyTest, AGradeOfAnItemThatArrivedWhileRunningOutlastsACrash)
 // save; an item edited in a session with the folder turned off stays one item.
 TEST_F(SyncApplyTest, ChangesMadeWhileTheFolderIsAwayReachTheOthersOnce)
 {
-    namespace fs = std::filesystem;
     other_sessions(2);
     open_at(mine, my_id, 1, 8, 9);
-    const std::string away = folder.path().substr(0, folder.path().size() - 1) + ".away";
-    fs::rename(folder.path(), away);
+    take_away(folder, true);
     grade_reviewed(item_named("one"), 5, review_screen::scheduled);
     EXPECT_TRUE(sync_take_problem());
-    fs::rename(away, folder.path());
+    take_away(folder, false);
     grade_reviewed(item_named("two"), 4, review_screen::scheduled);
     close();
-    fs::rename(folder.path(), away);
+    take_away(folder, true);
     set_local_clock(2026, 1, 9, 9);
     const uint64_t made = sync_clock_ms();
-    ASSERT_FALSE(holds_any(ma_init(mine.path().c_str()), init_status::dir_not_accessible));
-    ASSERT_EQ(sync_open(folder.path(), my_id, nullptr), sync_open_status::no_folder);
+    open_without_folder(mine, folder.path(), my_id);
     const category_made c = create_user_category("c", -1);
     move_to(item_named("two"), c.index);
     ASSERT_EQ(rename_user_category(c.index, "d"), category_edit::done);
     delete_scheduled_item(item_named("three"));
     close();
-    fs::rename(away, folder.path());
+    take_away(folder, false);
     // A crash after the kept changes were appended, before the save that lets them go.
-    temp_dir before;
-    fs::copy(mine.path(), before.path(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    const copy_of before(mine.path());
     open_at(mine, my_id, 1, 12, 9);
     close();
-    fs::copy(before.path(), mine.path(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    copy_directory(before.path(), mine.path());
     open_at(mine, my_id);
     close();
     ASSERT_FALSE(holds_any(ma_init(mine.path().c_str()), init_status::dir_not_accessible));
@@ -388,7 +415,7 @@ TEST_F(SyncApplyTest, ChangesMadeWhileTheFolderIsAwayReachTheOthersOnce)
     ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     // Both hold what was done here (the agreement), and the log each change once.
     EXPECT_EQ(std::get<1>(agreed().items.at("two")), "/d");
-    EXPECT_FALSE(fs::exists(mine.file("sync.outbox")));
+    EXPECT_FALSE(file_exists(mine.file("sync.outbox")));
     std::map<change_kind, size_t> kinds;
     for (const change_record& r : log_of(folder, my_id).records)
         kinds[r.kind] += r.kind != change_kind::delete_item || r.stamp < made + 3'600'000 ? 1 : 100;  // its stamp

@@ -1,6 +1,8 @@
 #pragma once
 // Computers sharing a sync folder, one open at a time: each sees the folder through a directory
 // of its own, into which the tests copy the others' files as a sync service would.
+#include <algorithm>
+#include <filesystem>
 #include <map>
 #include <ostream>
 #include <tuple>
@@ -97,20 +99,41 @@ protected:
         return s;
     }
 
+    // Opens `data` as computer `id` while its folder at `view` is away.
+    static void open_without_folder(const temp_dir& data, const std::string& view, uint64_t id)
+    {
+        EXPECT_FALSE(holds_any(ma_init(data.path().c_str()), init_status::dir_not_accessible));
+        ma_nn_init();
+        EXPECT_EQ(sync_open(view, id, nullptr), sync_open_status::no_folder);
+    }
+
     static void close()
     {
         EXPECT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
         sync_close();
     }
 
+    // What `data` holds once opened as computer `id` on `view`.
+    static collection_image image_at(const temp_dir& data, const std::string& view, uint64_t id)
+    {
+        static_cast<void>(open(data, view, id));
+        const collection_image image = image_of_open_database();
+        close();
+        return image;
+    }
+
+    // The folder seen at `view` goes (a share unmounted, a drive pulled out), or comes back.
+    static void take_away(const temp_dir& view, bool away)
+    {
+        const std::string gone = view.path().substr(0, view.path().size() - 1) + ".away";
+        away ? std::filesystem::rename(view.path(), gone) : std::filesystem::rename(gone, view.path());
+    }
+
     // The grades (not their undos) in a data directory's reviews.log.
     static size_t grade_lines(const temp_dir& data)
     {
-        const std::string bytes = read_file(data.file(review_log_name));
-        size_t n = 0;
-        for (size_t at = 0; at + review_record_size <= bytes.size(); at += review_record_size)
-            n += bytes[at + 23] == 0 ? 1 : 0;
-        return n;
+        const std::vector<review_record> log = read_review_log(data.file(review_log_name)).records;
+        return static_cast<size_t>(std::ranges::count(log, review_event::grade, &review_record::event));
     }
 
     // What the sync service does: one file of `from` reaches `to` as it is now.

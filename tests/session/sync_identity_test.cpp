@@ -4,8 +4,6 @@
 // backup gives no number again that the others took as applied, one put back to an older
 // version while the program runs gets the records it lost again, and the gap one put back
 // while its writer was away leaves is passed from a snapshot.
-#include <filesystem>
-
 #include "formats/change_log_trim.h"
 #include "sync_fixture.h"
 
@@ -17,11 +15,6 @@ constexpr uint64_t other_id = 0x0c0c000000000003ULL;
 
 class SyncIdentityTest : public sync_fixture {
 protected:
-    static void copy_dir(const temp_dir& from, const temp_dir& to)
-    {
-        namespace fs = std::filesystem;
-        fs::copy(from.path(), to.path(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-    }
     static uint8_t grade_of(const collection_image& image, const std::string& question)
     {
         return static_cast<uint8_t>(std::get<8>(image.items.at(question)));
@@ -54,8 +47,8 @@ TEST_F(SyncIdentityTest, ADataDirectoryOpenedUnderAnotherIdGoesOnAsThatComputer)
         static_cast<void>(add_reviewed(4, q, "answer", 0));
     close();
     // The home directory copied to a new machine, which has an id of its own.
-    copy_dir(a, b);
-    copy_dir(a_view, b_view);
+    copy_directory(a.path(), b.path());
+    copy_directory(a_view.path(), b_view.path());
     set_local_clock(2026, 1, 5, 9);
     EXPECT_EQ(open(b, b_view.path(), copy_id).adopted, 0u);
     grade_reviewed(item_named("one"), 5, review_screen::scheduled);
@@ -65,14 +58,8 @@ TEST_F(SyncIdentityTest, ADataDirectoryOpenedUnderAnotherIdGoesOnAsThatComputer)
     close();
     deliver(a_view, b_view, change_log_name(first_id));
     deliver(b_view, a_view, change_log_name(copy_id));
-    const auto image_at = [](const temp_dir& data, const temp_dir& view, uint64_t id) {
-        open(data, view.path(), id);
-        const collection_image image = image_of_open_database();
-        close();
-        return image;
-    };
-    const collection_image there = image_at(b, b_view, copy_id);
-    EXPECT_EQ(image_at(a, a_view, first_id), there);
+    const collection_image there = image_at(b, b_view.path(), copy_id);
+    EXPECT_EQ(image_at(a, a_view.path(), first_id), there);
     ASSERT_EQ(there.items.size(), 2u);
     EXPECT_EQ(std::tuple(grade_of(there, "one"), std::get<0>(there.items.at("two"))), std::tuple(5, "edited"));
     // One data directory from two machines by turns (a home shared over the network): each
@@ -86,7 +73,7 @@ TEST_F(SyncIdentityTest, ADataDirectoryOpenedUnderAnotherIdGoesOnAsThatComputer)
     }
     deliver(a_view, b_view, change_log_name(first_id));
     deliver(a_view, b_view, change_log_name(other_id));
-    EXPECT_EQ(image_at(b, b_view, copy_id), image_at(a, a_view, first_id));
+    EXPECT_EQ(image_at(b, b_view.path(), copy_id), image_at(a, a_view.path(), first_id));
     for (const uint64_t id : {first_id, other_id}) {
         std::vector<uint64_t> numbers;
         for (const change_record& r : log_of(a_view, id).records)
@@ -100,7 +87,6 @@ TEST_F(SyncIdentityTest, ADataDirectoryOpenedUnderAnotherIdGoesOnAsThatComputer)
 // not under one of their numbers, and what the log lost comes back from the other's snapshot.
 TEST_F(SyncIdentityTest, ALogRestoredShorterGivesNoNumberTheOthersTook)
 {
-    namespace fs = std::filesystem;
     set_local_clock(2026, 1, 1, 9);
     open(a, a_view.path(), first_id);
     static_cast<void>(add_reviewed(4, "one", "answer", 0));
@@ -115,13 +101,11 @@ TEST_F(SyncIdentityTest, ALogRestoredShorterGivesNoNumberTheOthersTook)
     close();
     write_file(a_view.file(change_log_name(first_id)), backup);
     deliver(b_view, a_view, snapshot_name(other_id));
-    const std::string away = a_view.path().substr(0, a_view.path().size() - 1) + ".away";
-    fs::rename(a_view.path(), away);
-    ASSERT_FALSE(holds_any(ma_init(a.path().c_str()), init_status::dir_not_accessible));
-    ASSERT_EQ(sync_open(a_view.path(), first_id, nullptr), sync_open_status::no_folder);
+    take_away(a_view, true);
+    open_without_folder(a, a_view.path(), first_id);
     grade_reviewed(item_named("one"), 5, review_screen::forced);
     close();
-    fs::rename(away, a_view.path());
+    take_away(a_view, false);
     open(a, a_view.path(), first_id);
     const collection_image here = b_takes_a_log().first;
     close();

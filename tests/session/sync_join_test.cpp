@@ -27,10 +27,8 @@ protected:
 
     static collection_image image_after_open(const temp_dir& data, const std::string& view, uint64_t id, int day)
     {
-        static_cast<void>(open(data, view, id, day));
-        const collection_image image = image_of_open_database();
-        close();
-        return image;
+        set_local_clock(2026, 1, 15 + day, 12, 0, 0);
+        return image_at(data, view, id);
     }
 
     // A session that adds items with these questions and closes.

@@ -165,12 +165,9 @@ TEST_F(SyncTest, ComputersAgreeOnceEverythingIsDelivered)
         const bool started = std::ranges::any_of(c.applied, [](const auto& applied) { return applied.second > 0; });
         // The folder is away at the start (0) or goes in the middle of the session (1).
         const unsigned away = rng() % 8;
-        const std::string gone = c.view.path().substr(0, c.view.path().size() - 1) + ".away";
         if (away == 0) {
-            fs::rename(c.view.path(), gone);
-            EXPECT_FALSE(holds_any(ma_init(c.data.path().c_str()), init_status::dir_not_accessible));
-            ma_nn_init();
-            EXPECT_EQ(sync_open(c.view.path(), c.id, nullptr), sync_open_status::no_folder);
+            take_away(c.view, true);
+            open_without_folder(c.data, c.view.path(), c.id);
         }
         const sync_summary summary = away == 0 ? sync_summary{} : open(c);
         rejoins += started && summary.joined_from != 0 ? 1 : 0;
@@ -178,7 +175,7 @@ TEST_F(SyncTest, ComputersAgreeOnceEverythingIsDelivered)
         conflict_copies += summary.conflict_copies.size();
         joins += summary.joined_from != 0 ? 1 : 0;
         if (away == 1)
-            fs::rename(c.view.path(), gone);
+            take_away(c.view, true);
         // Kept, every grade is in a kept record but those of items made while away, whose
         // making carries their schedule when the folder is back.
         const auto kept = [] { return std::ranges::count(sync_g().kept, change_kind::grade, &change_record::kind); };
@@ -186,7 +183,7 @@ TEST_F(SyncTest, ComputersAgreeOnceEverythingIsDelivered)
         const size_t add_screen = random_changes(rng, c.id, made);
         c.own_grades += away > 1 ? add_screen : grade_lines(c.data) - lines - (static_cast<size_t>(kept()) - was_kept);
         if (away <= 1)
-            fs::rename(gone, c.view.path());
+            take_away(c.view, false);
         static_cast<void>(sync_take_problem());
         close(c);
         // Before the next trim can drop them.
