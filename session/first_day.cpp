@@ -43,7 +43,7 @@ void set_item_days(Set&& set)
 
 }  // namespace
 
-first_day_move move_first_day_back(uint32_t time_of_start, uint16_t days)
+first_day_move move_first_day_back(uint32_t time_of_start, uint16_t days, logged_days log)
 {
     database& d = db();
     forget_undo();  // its steps hold the days before the move
@@ -58,9 +58,10 @@ first_day_move move_first_day_back(uint32_t time_of_start, uint16_t days)
     });
     const std::string log_path = data_path(review_log_name);
     const bool has_log = ::access(log_path.c_str(), F_OK) == 0;
-    const save_result saved = save_database_with({review_log_name, [&](FILE* out) {
-        return !has_log || copy_review_log_days_later(log_path, out, days);
-    }});
+    const save_result saved = log == logged_days::kept ? save_database(false, false)
+                                                       : save_database_with({review_log_name, [&](FILE* out) {
+                                                             return !has_log || copy_review_log_days_later(log_path, out, days);
+                                                         }});
     if (saved.status == save_status::done)
         return first_day_move::moved;
     // Where nothing could be saved, the days stay as they were: a day before the first reads as

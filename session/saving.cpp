@@ -11,10 +11,12 @@
 #include "database/backups.h"
 #include "database/binfile.h"
 #include "session/choose.h"
+#include "session/first_day.h"
 #include "session/review_log.h"
 #include "session/sync.h"
 #include "session/sync_apply.h"
 #include "session/sync_outbox.h"
+#include "session/sync_state.h"
 #include "session/undo.h"
 #include "database/database.h"
 #include "services/log.h"
@@ -155,6 +157,7 @@ restore_result restore_backup(const std::string& backup_path)
     if (const save_result saved = save_database(false, d.item_count > 0); saved.status != save_status::done)
         return {restore_status::current_not_saved, saved.problem};
     const std::string bin_path = services().data_dir + bin_name;
+    const uint32_t log_start = d.time_of_start;  // what reviews.log's days count from
     // The sync state saved with the backup goes first: a crash between the two copies then
     // leaves positions behind the database, whose records apply again harmlessly.
     if (sync_active())
@@ -179,6 +182,10 @@ restore_result restore_backup(const std::string& backup_path)
     if (category_count() == 0)
         create_root_category();
     load_queue();
+    // A backup from before the first day moved back (a sync folder joined since) counts its days
+    // from a later day than reviews.log: the statistics would date every grade late.
+    if (const uint16_t log_day = day_shift_at(log_start), restored = day_shift(); restored > log_day)
+        static_cast<void>(move_first_day_back(log_start, static_cast<uint16_t>(restored - log_day), logged_days::kept));
     if (sync_active())
         sync_reopen();
     return {};

@@ -311,6 +311,14 @@ TEST_F(SyncApplyTest, ItemsDueBeforeAComputersFirstDayAreDueThere)
             close();
         }
         fail_file_operations({});
+        if (how == joining::with_items) {
+            // The backup from before the join begins on the later day: restored, its days and the
+            // log's still name the same dates.
+            open_at(data, my_id + static_cast<uint64_t>(how), 3, 3, 9);
+            ASSERT_EQ(restore_backup(list_backups(data.path()).back().path), restore_status::done);
+            EXPECT_EQ(own_days(), before);
+            close();
+        }
     }
 }
 
