@@ -199,6 +199,16 @@ void qt_test::earlier_session(int count)
     ui().message_box = recording_message_box();
 }
 
+main_window* qt_test::open_window()
+{
+    auto* w = new main_window;
+    EXPECT_EQ(w->open_data(), 0);
+    w->show();
+    QApplication::setActiveWindow(w);
+    EXPECT_TRUE(QTest::qWaitForWindowActive(w));
+    return w;
+}
+
 QString qt_test::default_dir() const { return QString::fromStdString(home_->path()) + "Documents/cardwrightdb/"; }
 
 int main(int argc, char** argv)

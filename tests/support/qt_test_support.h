@@ -25,6 +25,8 @@
 // Readable failures for texts.
 inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
+class main_window;
+
 struct recorded_message {
     QString title;
     QString text;
@@ -43,6 +45,8 @@ protected:
     QString default_dir() const;
     // A database of `count` items saved and closed by a window, as an earlier session leaves it.
     void earlier_session(int count);
+    // A main window on the data directory of the settings, shown and active.
+    static main_window* open_window();
 
     std::unique_ptr<temp_dir> home_;
 };
@@ -58,7 +62,6 @@ message_box_function recording_message_box();
 
 class QMenu;
 class QWidget;
-class main_window;
 // Chooses the window's menu action, or clicks its control, whose described id is `id`.
 void run_command(main_window* window, int id);
 // Opens the File menu with the mouse and clicks its entry of that object name.

@@ -3,11 +3,11 @@
 // and the search box's clear button.
 #include <QAccessible>
 #include <QDateTime>
-#include <QInputDialog>
 #include <QToolButton>
 
 #include <algorithm>
 #include <random>
+#include <ranges>
 #include <thread>
 
 #include "database/days.h"
@@ -34,11 +34,19 @@ protected:
             e->gr = static_cast<uint16_t>(random() % 6);
         }
     }
+    // The items of the rows, top down.
+    static std::vector<const item*> rows(const browser_model* model)
+    {
+        std::vector<const item*> items;
+        for (int r = 0; r < model->rowCount(); ++r)
+            items.push_back(model->row_at(r).scheduled);
+        return items;
+    }
     static std::multiset<std::string> shown_questions(const browser_model* model)
     {
         std::multiset<std::string> questions;
-        for (int r = 0; r < model->rowCount(); ++r)
-            questions.insert(model->row_at(r).scheduled->question);
+        for (const item* e : rows(model))
+            questions.insert(e->question);
         return questions;
     }
     static std::multiset<std::string> questions_where(const std::function<bool(const item*)>& wanted)
@@ -48,21 +56,6 @@ protected:
             if (wanted(e))
                 questions.insert(e->question);
         return questions;
-    }
-    // Answers the input dialog that opens next inside the browser's modal loop with `text`;
-    // `label` gets the question it asked and `offered` the text it offered.
-    static void answer_input(const QString& text, QString* label = nullptr, QString* offered = nullptr)
-    {
-        QTimer::singleShot(0, [text, label, offered] {
-            auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
-            ASSERT_NE(dialog, nullptr);
-            if (label)
-                *label = dialog->labelText();
-            if (offered)
-                *offered = dialog->textValue();
-            dialog->setTextValue(text);
-            QTest::keyClick(dialog, Qt::Key_Return);
-        });
     }
     static void press_button(browser_window* b, const char* name) { QTest::mouseClick(child<QPushButton>(b, name), Qt::LeftButton); }
     static QString chosen_label(browser_window* b) { return b->category_tree()->currentItem()->text(0); }
@@ -82,16 +75,14 @@ TEST_F(Browser, RowsAreTheDatabaseAndEachHeaderSortsByItsColumnsKey)
         QTableView* view = b->view(browse_kind::scheduled);
         browser_model* model = b->model(browse_kind::scheduled);
         // Before any sort, the rows are the list itself.
-        int row = 0;
-        for (const item* e = db().head; e; e = e->next, ++row)
-            ASSERT_EQ(model->row_at(row).scheduled, e);
+        ASSERT_EQ(rows(model), scheduled_items());
         EXPECT_EQ(std::tuple(b->count_label()->text(), b->model(browse_kind::pending)->rowCount()),
             std::tuple(QStringLiteral("151 of 151 items"), 1));
         // The columns fill the table's width without a scroll bar across.
         b->resize(1100, 600);
         QTRY_VERIFY(view->horizontalHeader()->length() == view->viewport()->width());
-        for (row = 0; model->row_at(row).scheduled != shown;)
-            ++row;
+        const std::vector<const item*> order = rows(model);
+        const auto row = static_cast<int>(std::ranges::find(order, shown) - order.begin());
         QStringList cells;
         for (const int c : {column_question, column_answer, column_category, column_due, column_next_date})
             cells << cell(view, row, c);
@@ -102,10 +93,7 @@ TEST_F(Browser, RowsAreTheDatabaseAndEachHeaderSortsByItsColumnsKey)
             {column_interval, &item::ivl}, {column_repetitions, &item::rp}, {column_grade, &item::gr}};
         for (const auto& [column, field] : columns) {
             click_header(view, column);
-            std::vector<uint16_t> keys;
-            for (int r = 0; r < model->rowCount(); ++r)
-                keys.push_back(model->row_at(r).scheduled->*field);
-            EXPECT_TRUE(std::ranges::is_sorted(keys)) << column;
+            EXPECT_TRUE(std::ranges::is_sorted(rows(model), {}, [field](const item* e) { return e->*field; })) << column;
         }
     });
 }
@@ -139,13 +127,9 @@ TEST_F(Browser, SearchShowsItsFirstRowsAtOnceTheRestInSlicesAndTheFiltersNarrowI
         std::vector<const item*> ascending;
         for (const bool descending : {false, true}) {
             click_header(view, column_question);
-            std::vector<const item*> order;
-            for (int r = 0; r < model->rowCount(); ++r)
-                order.push_back(model->row_at(r).scheduled);
+            std::vector<const item*> order = rows(model);
             ASSERT_EQ(order.size(), bears.size());
-            if (descending) {
-                EXPECT_TRUE(std::equal(order.begin(), order.end(), ascending.rbegin()));
-            }
+            EXPECT_TRUE(!descending || std::ranges::equal(order, ascending | std::views::reverse));
             ascending = order;
             ASSERT_EQ(view->selectionModel()->selectedRows().size(), 1);
             EXPECT_EQ(model->row_at(view->selectionModel()->selectedRows()[0].row()).scheduled, chosen);
@@ -258,7 +242,7 @@ TEST_F(Browser, TheButtonsMoveRescheduleAndForgetTheSelection)
         click_row(view, 0);
         click_row(view, 1, Qt::ShiftModifier);
         QString label;
-        answer_input(QStringLiteral("Deutsch / Verben"), &label);
+        answer_next_input(QStringLiteral("Deutsch / Verben"), &label);
         press_button(b, "browser_move");
         EXPECT_EQ(label + "|" + cell(view, 0, column_category), QStringLiteral("Move the 2 selected items to:|Deutsch / Verben"));
         EXPECT_EQ(view->selectionModel()->selectedRows().size(), 2);
@@ -299,7 +283,7 @@ TEST_F(Browser, CategoriesAreMadeRenamedAndDeletedFromTheTreeAndTheSettingsFollo
         // A new category under the one chosen, which it becomes.
         choose_category(b, QStringLiteral("Deutsch"));
         QString label;
-        answer_input(QStringLiteral("Nomen"), &label);
+        answer_next_input(QStringLiteral("Nomen"), &label);
         press_button(b, "browser_new_category");
         EXPECT_EQ(label, QStringLiteral("Name of the new category under \"Deutsch\":"));
         EXPECT_TRUE(chosen_label(b).startsWith(QStringLiteral("Nomen (i:0,"))) << chosen_label(b).toStdString();
@@ -307,7 +291,7 @@ TEST_F(Browser, CategoriesAreMadeRenamedAndDeletedFromTheTreeAndTheSettingsFollo
         choose_category(b, QStringLiteral("Deutsch / Verben"));
         b->category_tree()->setFocus();
         QString offered;
-        answer_input(QStringLiteral("Zeitwörter"), nullptr, &offered);
+        answer_next_input(QStringLiteral("Zeitwörter"), nullptr, &offered);
         QTest::keyClick(b->category_tree(), Qt::Key_F2);
         EXPECT_EQ(offered, QStringLiteral("Verben"));
         EXPECT_TRUE(chosen_label(b).startsWith(QStringLiteral("Zeitwörter (i:1,"))) << chosen_label(b).toStdString();

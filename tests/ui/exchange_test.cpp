@@ -10,27 +10,6 @@ namespace {
 
 class Exchange : public ui_test {
 protected:
-    // Opens the dialog by its File menu entry, types `path` into its path box and hands it to
-    // `act`; a dialog still open after it is cancelled.
-    void in_dialog(const char* entry, const char* path_box, const std::string& path, const std::function<void(QWidget*)>& act)
-    {
-        bool seen = false;
-        on_next_modal([&](QWidget* dialog) {
-            seen = true;
-            // A failed check leaves the inner function only: the dialog still goes.
-            [&] {
-                auto* line = child<QLineEdit>(dialog, path_box);
-                // Offscreen, the dialog may be made active a moment after it opens.
-                ASSERT_TRUE(QTest::qWaitFor([line] { return QApplication::focusWidget() == line; }));
-                QTest::keyClicks(line, QString::fromStdString(path));
-                act(dialog);
-            }();
-            if (dialog->isVisible())
-                static_cast<QDialog*>(dialog)->reject();
-        });
-        click_file_menu_entry(w, entry);
-        EXPECT_TRUE(seen);
-    }
     temp_dir files;
 };
 

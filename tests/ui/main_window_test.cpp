@@ -139,14 +139,13 @@ TEST_F(MainWindow, TheMenusNameAKeyForEveryActionEachEntryHasItsOwnMnemonicAndF1
 
     // Alt+F opens File; F10 the menu bar at File; Escape closes them again.
     QMenu* file = w->menuBar()->findChildren<QMenu*>().value(0);
-    press(Qt::Key_F, Qt::AltModifier);
-    EXPECT_EQ(QApplication::activePopupWidget(), file);
-    QTest::keyClick(file, Qt::Key_Escape);
-    QTRY_VERIFY(QApplication::activePopupWidget() == nullptr);
-    client()->setFocus();
-    press(Qt::Key_F10);
-    QTRY_VERIFY(QApplication::activePopupWidget() == file);
-    QTest::keyClick(file, Qt::Key_Escape);
+    for (const auto& [k, modifiers] : {std::pair{Qt::Key_F, Qt::AltModifier}, {Qt::Key_F10, Qt::NoModifier}}) {
+        client()->setFocus();
+        press(k, modifiers);
+        QTRY_VERIFY(QApplication::activePopupWidget() == file);
+        QTest::keyClick(file, Qt::Key_Escape);
+        QTRY_VERIFY(QApplication::activePopupWidget() == nullptr);
+    }
     // Entries grey where they cannot act, and so do their keys.
     add_item("later", "a", 0, 20);
     show_main_screen();
@@ -178,8 +177,7 @@ TEST_F(MainWindowSettings, BoxFontsComeFromTheSettingsAndATypedDataPathIsExpande
     for (const auto& [key, value] : std::initializer_list<std::pair<const char*, QVariant>>{{"qfontsize", 100000},
              {"qcleartype", 0}, {"afontsize", -7}, {"afontface", "DejaVu Serif"}, {"acleartype", 1}})
         QSettings(settings_file(), QSettings::NativeFormat).setValue(key, value);
-    auto* w = new main_window;
-    ASSERT_EQ(w->open_data(), 0);
+    main_window* w = open_window();
     // Sizes are kept within what a box can show.
     const QFont question = w->question_box->font(), answer = w->answer_box->font();
     EXPECT_TRUE(question.pixelSize() == 512 && answer.pixelSize() == 7) << question.pixelSize() << " " << answer.pixelSize();

@@ -26,17 +26,6 @@ protected:
         activate();
         press(Qt::Key_Escape);
     }
-    // The next name dialog gets `text` typed over its offer and Return.
-    static void answer_name(const QString& text)
-    {
-        on_next_modal([text](QWidget* dialog) {
-            auto* line = dialog->findChild<QLineEdit*>();
-            ASSERT_NE(line, nullptr);
-            QTest::keyClick(line, Qt::Key_A, Qt::ControlModifier);
-            QTest::keyClicks(line, text);
-            QTest::keyClick(line, Qt::Key_Return);
-        });
-    }
     // The tree's menu by the menu key, then the entry of that mnemonic.
     void menu_entry(Qt::Key mnemonic)
     {
@@ -154,17 +143,17 @@ TEST_F(Overview, TheMenuAndKeysMakeRenameAndDeleteCategoriesAndTheTreeFollows)
     tree()->setFocus();
     tree()->setCurrentItem(row(QStringLiteral("Languages")));
     // New, under the chosen category, by the menu's mnemonic; the new row is chosen.
-    answer_name(QStringLiteral("Nouns"));
+    answer_next_input(QStringLiteral("Nouns"));
     menu_entry(Qt::Key_N);
     QTRY_VERIFY(row(QStringLiteral("Nouns")) != nullptr);
     EXPECT_TRUE(row(QStringLiteral("Nouns"))->parent() == row(QStringLiteral("Languages")) && tree()->currentItem() == row(QStringLiteral("Nouns")));
     QTRY_COMPARE(QApplication::focusWidget(), tree());
     // F2 renames it; a name its parent already has is refused with the reason.
-    answer_name(QStringLiteral("Verbs"));
+    answer_next_input(QStringLiteral("Verbs"));
     press(Qt::Key_F2);
     QTRY_VERIFY(told(1, 0, {}, QStringLiteral("already has")));
     QTRY_COMPARE(QApplication::focusWidget(), tree());
-    answer_name(QStringLiteral("Names"));
+    answer_next_input(QStringLiteral("Names"));
     press(Qt::Key_F2);
     QTRY_VERIFY(row(QStringLiteral("Names")) != nullptr && row(QStringLiteral("Nouns")) == nullptr);
     QTRY_COMPARE(QApplication::focusWidget(), tree());

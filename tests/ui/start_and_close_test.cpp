@@ -47,15 +47,6 @@ protected:
 class Closing : public qt_test {
 protected:
     std::string dir() const { return default_dir().toStdString(); }
-    main_window* open_window()
-    {
-        auto* w = new main_window;
-        EXPECT_EQ(w->open_data(), 0);
-        w->show();
-        QApplication::setActiveWindow(w);
-        EXPECT_TRUE(QTest::qWaitForWindowActive(w));
-        return w;
-    }
     static void press_exit(main_window* w)
     {
         QApplication::setActiveWindow(w);  // back from a dialog, as the window manager does
@@ -87,10 +78,7 @@ protected:
     {
         qt_test::SetUp();
         ui().message_box = nullptr;  // the real box, so that nothing but the program can end it
-        window = new main_window;
-        ASSERT_EQ(window->open_data(), 0);
-        window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+        window = open_window();
         for (int i = 0; i < 30; ++i)
             add_test_item(0, 0, 1, "typed today " + std::to_string(i));
         bridge = std::make_unique<signal_bridge>();
@@ -125,8 +113,7 @@ protected:
 
 TEST_F(Closing, ClosingSavesTheDatabaseAndTheSettingsOnce)
 {
-    auto* w = new main_window;
-    ASSERT_EQ(w->open_data(), 0);
+    main_window* w = open_window();
     ui().settings_record->randompick = 1;
     ui().settings_record->acs4 = std::vector<uint8_t>{0x03};
     run_command(w, cmd_exit);
@@ -406,8 +393,7 @@ TEST_F(DataDirectory, AReadOnlyDirectoryIsOpenedReadOnlyAndTheSettingKept)
         read_only_mount.push_back({.op = op, .path_part = stored.toStdString(), .error = EROFS});
     fail_file_operations(read_only_mount);
 
-    auto* w = new main_window;
-    ASSERT_EQ(w->open_data(), 0);
+    main_window* w = open_window();
     ASSERT_TRUE(told(1, 0, QStringLiteral("Read-Only Data Directory"), stored));
     ui().settings_record->qfontsize = 14;
     w->close();

@@ -74,11 +74,8 @@ TEST_F(StatisticsWindow, TellsWhenGradesGiveNothingToLengthenWith)
 {
     show_main_screen();
     for (int i = 0; i < 200; ++i) {
-        review_record r;
-        r.day = day_number(0);
-        r.item_id = static_cast<uint32_t>(i + 1);
-        r.interval_before = r.elapsed = 8;
-        r.grade = i < 4 ? 2 : 4;
+        const review_record r{.item_id = static_cast<uint32_t>(i + 1), .day = day_number(0), .elapsed = 8, .interval_before = 8,
+            .grade = static_cast<uint8_t>(i < 4 ? 2 : 4)};
         ASSERT_EQ(append_review(r), review_append_status::appended);
     }
     open([&](statistics_window* window) {

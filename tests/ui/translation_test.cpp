@@ -187,20 +187,12 @@ TEST_F(German, ImportProblemsAndAFailedSaveAreToldInGerman)
     write_file(bad, "Hund\tdog\n\tno question\nKatze\t\n");
     const std::string broken = home_->path() + "broken.txt";
     write_file(broken, "q\ta\n\"never closed\tx\n");
-    on_next_modal([&](QWidget* dialog) {
-        QTest::keyClicks(dialog->findChild<QLineEdit*>(QStringLiteral("import_path")), QString::fromStdString(bad));
-        QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("import_button")), Qt::LeftButton);
+    in_dialog("import_action", "import_path", bad, [](QWidget* d) { QTest::mouseClick(child<QPushButton>(d, "import_button"), Qt::LeftButton); });
+    in_dialog("import_action", "import_path", broken, [](QWidget* dialog) {
+        EXPECT_EQ(child<QLabel>(dialog, "import_status")->text(),
+            QStringLiteral("Zeile 2: Ein Feld in Anführungszeichen wird vor dem Ende der Datei nicht geschlossen"));
+        EXPECT_FALSE(child<QPushButton>(dialog, "import_button")->isEnabled());
     });
-    click_file_menu_entry(w, "import_action");
-    QString status;
-    on_next_modal([&](QWidget* dialog) {
-        QTest::keyClicks(dialog->findChild<QLineEdit*>(QStringLiteral("import_path")), QString::fromStdString(broken));
-        status = dialog->findChild<QLabel*>(QStringLiteral("import_status"))->text();
-        EXPECT_FALSE(dialog->findChild<QPushButton*>(QStringLiteral("import_button"))->isEnabled());
-        QTest::keyClick(dialog, Qt::Key_Escape);
-    });
-    click_file_menu_entry(w, "import_action");
-    EXPECT_EQ(status, QStringLiteral("Zeile 2: Ein Feld in Anführungszeichen wird vor dem Ende der Datei nicht geschlossen"));
 
     fail_file_operations({{.op = file_op::write, .path_part = data_dir() + "queue.txt.tmp-", .error = ENOSPC}});
     message_answers() = {message_answer::discard};
@@ -222,15 +214,15 @@ TEST_F(German, BrowserAndStatisticsShowDatesAndNumbersInGermanForm)
     key(Qt::Key_Return);
     key(Qt::Key_Return);
     key(Qt::Key_4);  // one due review, recalled: 100 % retention
-    in_next_dialog("browser", [](QWidget* dialog, const QString&) {
-        const auto* view = dialog->findChild<QTableView*>(QStringLiteral("browser_scheduled"));
-        ASSERT_TRUE(view && view->model()->rowCount() == 2);
+    browse([](browser_window* b) {
+        QTableView* view = b->view(browse_kind::scheduled);
+        ASSERT_EQ(view->model()->rowCount(), 2);
         const QRegularExpression german_date(QStringLiteral("^\\d\\d\\.\\d\\d\\.\\d{4}$"));
         for (int r = 0; r < 2; ++r) {
-            EXPECT_TRUE(german_date.match(view->model()->index(r, column_next_date).data().toString()).hasMatch());
-            EXPECT_TRUE(view->model()->index(r, column_due).data().toString().contains(QStringLiteral(" Tag")));
+            EXPECT_TRUE(german_date.match(cell(view, r, column_next_date)).hasMatch());
+            EXPECT_TRUE(cell(view, r, column_due).contains(QStringLiteral(" Tag")));
         }
-    }, [&] { QTest::keyClick(w, Qt::Key_B, Qt::ControlModifier); });
+    });
     in_next_dialog("statistics", [](QWidget* dialog, const QString&) {
         const auto* retention = dialog->findChild<QLabel*>(QStringLiteral("recent_retention"));
         EXPECT_TRUE(retention && retention->text().contains(QStringLiteral("100,0 %")));

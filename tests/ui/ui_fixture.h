@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -173,6 +174,17 @@ protected:
         open();
         ASSERT_TRUE(opened);
     }
+    // Opens the dialog by its File menu entry, types `path` into its path box and hands it to
+    // `act`; a dialog still open after it is cancelled.
+    void in_dialog(const char* entry, const char* path_box, const std::string& path, const std::function<void(QWidget*)>& act)
+    {
+        in_window<QDialog>([&] { click_file_menu_entry(w, entry); }, [&](QDialog* dialog) {
+            auto* line = child<QLineEdit>(dialog, path_box);
+            ASSERT_TRUE(QTest::qWaitFor([line] { return QApplication::focusWidget() == line; }));
+            QTest::keyClicks(line, QString::fromStdString(path));
+            act(dialog);
+        });
+    }
     // Opens the browser with Ctrl+B, runs `act` on it, then closes it.
     void browse(const std::function<void(browser_window*)>& act)
     {
@@ -209,6 +221,20 @@ protected:
         tree->scrollToItem(item);
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, tree->visualItemRect(item).center());
         ASSERT_EQ(tree->currentItem(), item) << path.toStdString();
+    }
+    // Answers the next input dialog with `text`; `asked` gets its question, `offered` its offer.
+    static void answer_next_input(const QString& text, QString* asked = nullptr, QString* offered = nullptr)
+    {
+        on_next_modal([=](QWidget* dialog) {
+            auto* input = qobject_cast<QInputDialog*>(dialog);
+            ASSERT_NE(input, nullptr);
+            if (asked)
+                *asked = input->labelText();
+            if (offered)
+                *offered = input->textValue();
+            input->setTextValue(text);
+            QTest::keyClick(input, Qt::Key_Return);
+        });
     }
     // Waits until the focus is on a widget of type T, which a loaded machine may give an event late.
     template <typename T>
