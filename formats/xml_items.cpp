@@ -104,6 +104,9 @@ xml_load_status read_xml_items(FILE* file, const char* path, const xml_form& for
             skipping = false;
         }
     }
+    if (record)
+        write_log("WARNING: item %u in elements.xml has no </item> line before the file ends; it is not read\n",
+            static_cast<unsigned>(record->id));
     free_item(record);
     batch.link();
     fclose_logged(file, path);

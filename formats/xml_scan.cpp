@@ -233,8 +233,10 @@ bool skip_rest_of_text(FILE* file, const char* tag, bool in_cdata, const char* t
 
 }  // namespace
 
-char* extract_cdata(char* text, FILE* file, const char* tag, bool* cut)
+char* extract_cdata(char* text, FILE* file, const char* tag, bool* cut, char** rest)
 {
+    if (rest)
+        *rest = nullptr;
     const bool cdata = std::strncmp(text, cdata_open, cdata_open_length) == 0;
     bool in_cdata = cdata;
     size_t length = std::strlen(text);
@@ -252,6 +254,9 @@ char* extract_cdata(char* text, FILE* file, const char* tag, bool* cut)
         }
         if (!in_cdata) {
             if (char* end = search_newest(text, floor, newest, tag)) {
+                // Unwrapping the text below moves only what comes before its closing tag.
+                if (rest)
+                    *rest = end + std::strlen(tag);
                 *end = '\0';
                 length = static_cast<size_t>(end - text);
                 break;
@@ -329,7 +334,12 @@ item_content read_item_content(char* line, char* pos, FILE* file, const xml_item
         text = line;
     }
     bool cut = false;
-    const char* result = extract_cdata(text, file, close, &cut);
+    char* rest = nullptr;
+    const char* result = extract_cdata(text, file, close, &cut, &rest);
+    // The rest of the line is not read: a tag there (the answer, the item's end) is said, not lost unseen.
+    if (rest && std::strchr(rest, '<'))
+        write_log("WARNING: what follows %s on its line in elements.xml is not read (file position %ld)\n", close,
+            std::ftell(file));
     if (!result)
         return question ? item_content::question_failed : item_content::answer_failed;
     if (cut) {

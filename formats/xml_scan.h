@@ -68,7 +68,8 @@ size_t copy_value(char (&value)[xml_value_size + 1], const char* from);
 // CDATA wrapper removed, is in place at `text`; null (after a log line) on failure. With `cut`
 // given, a text longer than xml_text_limit is not a failure: its first bytes up to that limit
 // (at a UTF-8 boundary) are kept, the rest is read past up to the closing tag, and *cut is set.
-char* extract_cdata(char* text, FILE* file, const char* tag, bool* cut = nullptr);
+// With `rest` given, it receives where the line goes on after the closing tag (null for a cut text).
+char* extract_cdata(char* text, FILE* file, const char* tag, bool* cut = nullptr, char** rest = nullptr);
 
 // The tags of a question and an answer, which differ between the two XML forms.
 struct xml_item_tags {

@@ -169,10 +169,18 @@ TEST_F(XmlTest, QuestionAndAnswerTexts)
                             "<item id=\"3\" tmtrpt=\"3\">\n"
                             "<q>q</q><a>lost</a>\n"
                             "</item>\n"
+                            "<item id=\"4\" tmtrpt=\"4\"><q>on one line</q><a>a</a></item>\n"
                             "</cardwright>\n")),
         0);
     EXPECT_EQ(texts(), (text_list{{"a </q> b tail", "first\nsecond"}, {"multi\nline", "x"}, {"q", ""}}));
-    EXPECT_EQ(std::tuple(db().item_count, log()), std::tuple(3u, "WARNING: an <item> without id= in elements.xml is skipped (file position 135).\n"));
+    // What the line scanner passes over is said, down to an item that never ends.
+    EXPECT_EQ(std::tuple(db().item_count, log()),
+        std::tuple(3u, "WARNING: an <item> without id= in elements.xml is skipped (file position 135).\n"
+                       "WARNING: what follows </a> on its line in elements.xml is not read (file position 326)\n"
+                       "WARNING: what follows </q> on its line in elements.xml is not read (file position 379)\n"
+                       "WARNING: what follows </q> on its line in elements.xml is not read (file position 445)\n"
+                       "WARNING: item 4 in elements.xml has no </item> line before the file ends; it is not read\n"
+                       "WARNING: </cardwright> tag in elements.xml file not found, some elements could be lost.\n"));
 }
 
 // A text too long for the reader costs neither the items before it nor those after it: it is
