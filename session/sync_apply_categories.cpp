@@ -24,7 +24,8 @@ void merge_contents(uint16_t from, uint16_t into)
         category* child = ::category_at(k);
         if (k == from || child->parent != from)
             continue;
-        if (const int32_t same = category_named(child->name, into); same >= 0) {
+        // A top-level category is found under itself: a sub-category of its name is not it.
+        if (const int32_t same = category_named(child->name, into); same >= 0 && same != into) {
             merge_contents(k, static_cast<uint16_t>(same));
         } else {
             child->parent = into;

@@ -526,6 +526,12 @@ TEST_F(SyncApplyTest, CategoryChangesArrivingLateEndAsTheirStampsDecide)
                 {k::category_rename, {"y"}, 3000, "n"}, {k::category_rename, {"n"}, 4000, "k"}}},
                 {third_id, {{k::category_make, {"n", "c"}, 1800}}}},
             {"/root", "/k", "/m", "/m/c"}},
+        // Two renames to one name, the later arriving first: the earlier one's category merges
+        // into the other, and its sub-category of that name stays below it.
+        {"two renames to one name, the later first, over a sub-category of that name",
+            {{other_id, {{k::category_make, {"p", "n"}, 1000}, {k::category_make, {"x"}, 1100}}},
+                {third_id, {{k::category_rename, {"x"}, 3000, "n"}}}, {fourth_id, {{k::category_rename, {"p"}, 2000, "n"}}}},
+            {"/root", "/n", "/n/n"}},
         // A making that arrives after a later rename of what it made, and a deletion of that.
         {"a making after its renaming",
             {{other_id, {{k::category_rename, {"t"}, 2000, "u"}, {k::category_make, {"u", "c"}, 2500}}},
