@@ -150,6 +150,8 @@ mutations=(
     'sync_losing_name_renamed_apart|session/sync_apply_categories.cpp|s/^    if (!there .*$/    if (left_before ? true : true) {/|test_session|SyncApplyTest.CategoryChanges*'
     'sync_name_given_up_twice_last_followed|session/sync_state.cpp|s/^            if (!(r.v <= \*v))$/            if (false)/|test_session|SyncApplyTest.CategoryChanges*'
     'sync_losing_name_later_ignored|session/sync_apply_categories.cpp|s/!(there_v->second <= now_v)/!(there_v->second <= now_v) \&\& false/|test_session|SyncApplyTest.CategoryChanges*'
+    'sync_sub_category_merged_into_top|session/sync_apply_categories.cpp|s/same >= 0 \&\& same != into) {/same >= 0) {/|test_session|SyncApplyTest.CategoryChanges*'
+    'sync_missing_rename_follows_left_name|session/sync_apply_categories.cpp|s/const std::optional<uint16_t> made = made_category(to, v);/const std::optional<uint16_t> made = category_following_renames(to, true, \&v);/|test_session|SyncApplyTest.CategoryChanges*'
     # Faults of the importers and exports found by reading them afresh.
     'duplicate_line_ends|exchange/import_batch.cpp|s/^    return 3;$/    return 1;/|test_exchange|TextImport.*Duplicates*'
     'texts_in_the_deck_column|exchange/column_names.cpp|s/while (c == m.category /while (c == no_column /|test_exchange|ImportPreview.*'

@@ -24,7 +24,8 @@ void merge_contents(uint16_t from, uint16_t into)
         category* child = ::category_at(k);
         if (k == from || child->parent != from)
             continue;
-        if (const int32_t same = category_named(child->name, into); same >= 0) {
+        // A top-level category is found under itself: a sub-category of its name is not it.
+        if (const int32_t same = category_named(child->name, into); same >= 0 && same != into) {
             merge_contents(k, static_cast<uint16_t>(same));
         } else {
             child->parent = into;
@@ -52,12 +53,13 @@ void note_rename(const std::vector<std::string>& from, const std::vector<std::st
 }
 
 // A rename whose category is not here: its making has not arrived yet, or it was deleted
-// here. The new path is made, as the renaming computer holds it, and the remembered deletions
-// follow the rename, so that it stays or goes by the same stamps everywhere.
+// here. The new path is made, as the renaming computer holds it (a category that left that name
+// before is another one), and the remembered deletions follow the rename, so that it stays or
+// goes by the same stamps everywhere.
 record_outcome rename_missing_category(const change_record& r, const std::vector<std::string>& to, field_version v,
     sync_summary& s)
 {
-    const std::optional<uint16_t> made = category_following_renames(to, true, &v);
+    const std::optional<uint16_t> made = made_category(to, v);
     if (!made)
         return record_conflict(s, "the category \"" + joined_path(r.path) + "\" could not be renamed \"" + r.text + "\"");
     note_rename(r.path, category_names_from_top(*made), v);

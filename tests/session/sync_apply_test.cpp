@@ -526,6 +526,18 @@ TEST_F(SyncApplyTest, CategoryChangesArrivingLateEndAsTheirStampsDecide)
                 {k::category_rename, {"y"}, 3000, "n"}, {k::category_rename, {"n"}, 4000, "k"}}},
                 {third_id, {{k::category_make, {"n", "c"}, 1800}}}},
             {"/root", "/k", "/m", "/m/c"}},
+        // Two renames to one name, the later arriving first: the earlier one's category merges
+        // into the other, and its sub-category of that name stays below it.
+        {"two renames to one name, the later first, over a sub-category of that name",
+            {{other_id, {{k::category_make, {"p", "n"}, 1000}, {k::category_make, {"x"}, 1100}}},
+                {third_id, {{k::category_rename, {"x"}, 3000, "n"}}}, {fourth_id, {{k::category_rename, {"p"}, 2000, "n"}}}},
+            {"/root", "/n", "/n/n"}},
+        // A rename of a category deleted here before it arrived, to a name another category
+        // left just before: the renamed one takes the name, and stays as renamed after the deletion.
+        {"a rename of a deleted category to a name left before",
+            {{other_id, {{k::category_make, {"n"}, 900}, {k::category_make, {"c"}, 1000}}}, {third_id, {{k::category_delete, {"c"}, 2700}}},
+                {other_id, {{k::category_rename, {"n"}, 2800, "r"}, {k::category_rename, {"c"}, 2900, "n"}}}},
+            {"/root", "/n", "/r"}},
         // A making that arrives after a later rename of what it made, and a deletion of that.
         {"a making after its renaming",
             {{other_id, {{k::category_rename, {"t"}, 2000, "u"}, {k::category_make, {"u", "c"}, 2500}}},
