@@ -52,12 +52,13 @@ void note_rename(const std::vector<std::string>& from, const std::vector<std::st
 }
 
 // A rename whose category is not here: its making has not arrived yet, or it was deleted
-// here. The new path is made, as the renaming computer holds it, and the remembered deletions
-// follow the rename, so that it stays or goes by the same stamps everywhere.
+// here. The new path is made, as the renaming computer holds it (a category that left that name
+// before the rename is another one), and the remembered deletions follow the rename, so that it
+// stays or goes by the same stamps everywhere.
 record_outcome rename_missing_category(const change_record& r, const std::vector<std::string>& to, field_version v,
     sync_summary& s)
 {
-    const std::optional<uint16_t> made = category_following_renames(to, true, &v);
+    const std::optional<uint16_t> made = made_category(to, v);
     if (!made)
         return record_conflict(s, "the category \"" + joined_path(r.path) + "\" could not be renamed \"" + r.text + "\"");
     note_rename(r.path, category_names_from_top(*made), v);

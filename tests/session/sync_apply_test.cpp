@@ -526,6 +526,11 @@ TEST_F(SyncApplyTest, CategoryChangesArrivingLateEndAsTheirStampsDecide)
                 {k::category_rename, {"y"}, 3000, "n"}, {k::category_rename, {"n"}, 4000, "k"}}},
                 {third_id, {{k::category_make, {"n", "c"}, 1800}}}},
             {"/root", "/k", "/m", "/m/c"}},
+        {"a rename of a category deleted here to a name left before",
+            {{other_id, {{k::category_make, {"n"}, 1000}, {k::category_make, {"x"}, 1100}}},
+                {fourth_id, {{k::category_rename, {"n"}, 3000, "m"}}}, {third_id, {{k::category_delete, {"x"}, 4000}}},
+                {fourth_id, {{k::category_rename, {"x"}, 5000, "n"}}}},
+            {"/root", "/m", "/n"}},
         // A making that arrives after a later rename of what it made, and a deletion of that.
         {"a making after its renaming",
             {{other_id, {{k::category_rename, {"t"}, 2000, "u"}, {k::category_make, {"u", "c"}, 2500}}},
