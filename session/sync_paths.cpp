@@ -16,6 +16,19 @@ bool names_the_one_there(const std::vector<std::string>& path, const field_versi
     return made != sync_g().made.end() && made->second <= *v;
 }
 
+// Whether a change of version `v` names the category that took `path` again after the renames
+// away from it before the change, there or deleted since, rather than one that left it.
+bool names_one_taken_again(const std::vector<std::string>& path, const field_version* v)
+{
+    const auto made = sync_g().made.find(path);
+    const auto renames = sync_g().renamed.find(path);
+    if (!v || made == sync_g().made.end() || renames == sync_g().renamed.end() || renames->second.empty()
+        || !(made->second <= *v))
+        return false;
+    const field_version& last = renames->second.back().v;
+    return last <= *v && last <= made->second;
+}
+
 // Where a path, or a path above it, was renamed here and is not there any more, a change that
 // names it follows the rename; a chain of renames is followed to its end.
 std::vector<std::string> path_following_renames(std::vector<std::string> path, const field_version* v)
@@ -26,7 +39,7 @@ std::vector<std::string> path_following_renames(std::vector<std::string> path, c
         for (size_t length = path.size(); length > 0 && !followed; --length) {
             const std::vector<std::string> above(path.begin(), path.begin() + static_cast<long>(length));
             const std::vector<std::string>* to = rename_of(above, v);
-            if (!to || names_the_one_there(above, v))
+            if (!to || names_the_one_there(above, v) || names_one_taken_again(above, v))
                 continue;
             std::vector<std::string> moved = *to;
             moved.insert(moved.end(), path.begin() + static_cast<long>(length), path.end());

@@ -538,6 +538,11 @@ TEST_F(SyncApplyTest, CategoryChangesArrivingLateEndAsTheirStampsDecide)
             {{other_id, {{k::category_make, {"n"}, 900}, {k::category_make, {"c"}, 1000}}}, {third_id, {{k::category_delete, {"c"}, 2700}}},
                 {other_id, {{k::category_rename, {"n"}, 2800, "r"}, {k::category_rename, {"c"}, 2900, "n"}}}},
             {"/root", "/n", "/r"}},
+        // A change into a name taken again arrives after a deletion of the one that took it.
+        {"a change under a name taken again and deleted after it",
+            {{other_id, {{k::category_make, {"n"}, 1000}, {k::category_rename, {"n"}, 2000, "m"}, {k::category_make, {"n"}, 3000}}},
+                {third_id, {{k::category_delete, {"n"}, 5000}}}, {fourth_id, {{k::add_item, {"n"}, 4000}}}},
+            {"/root", "/m", "/n"}},
         // A making that arrives after a later rename of what it made, and a deletion of that.
         {"a making after its renaming",
             {{other_id, {{k::category_rename, {"t"}, 2000, "u"}, {k::category_make, {"u", "c"}, 2500}}},
