@@ -93,6 +93,12 @@ TEST_F(Exchange, ExportProposesANameKeepsItsFormInStepAndTellsAFailure)
         EXPECT_TRUE(dialog->isVisible());
     });
     ASSERT_TRUE(told(2, 1, QStringLiteral("Export Failed"), QStringLiteral("The file was not written: cannot write")));
+
+    // A category path no text file holds as it is: the message says so and names the way to keep it.
+    add_item("vector", "array", add_category("push/pop", add_category("C++::STL", -1)), 3);
+    in_dialog("export_action", "export_path", files.file("cards.txt"),
+        [](QWidget* dialog) { QTest::keyClick(child<QLineEdit>(dialog, "export_path"), Qt::Key_Return); });
+    ASSERT_TRUE(told(3, 2, {}, QStringLiteral(" 1 categories have names a text file cannot hold as they are")));
 }
 
 }  // namespace
