@@ -2179,6 +2179,13 @@ Changes made here are not shared until it can be; choose another in the Settings
     </message>
 </context>
 <context>
+    <name>text_cell_delegate</name>
+    <message>
+        <source>Ctrl+Return stores, Escape drops the edit</source>
+        <translation>Strg+Eingabe speichert, Esc verwirft die Änderung</translation>
+    </message>
+</context>
+<context>
     <name>window_state</name>
     <message>
         <source>Save in Another Folder...</source>

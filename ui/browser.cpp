@@ -141,6 +141,7 @@ browser_window::browser_window(QWidget* parent) : QDialog(parent)
     // Delete in a table deletes its selected rows; a cell editor keeps its own keys.
     for (QTableView* v : views_)
         v->installEventFilter(this);
+    search_->installEventFilter(this);
     connect(delete_button_, &QPushButton::clicked, this, &browser_window::delete_selected);
     connect(due_today_button_, &QPushButton::clicked, this, &browser_window::make_selected_due_today);
     connect(close_button, &QPushButton::clicked, this, &QDialog::accept);
@@ -330,6 +331,8 @@ bool browser_window::eventFilter(QObject* watched, QEvent* event)
         return true;
     if (watched == category_ && event->type() == QEvent::KeyPress && category_key(static_cast<QKeyEvent*>(event)))
         return true;
+    if (watched == search_ && event->type() == QEvent::KeyPress && search_key(static_cast<QKeyEvent*>(event)))
+        return true;
     auto* v = qobject_cast<QTableView*>(watched);
     if (v && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
@@ -339,6 +342,20 @@ bool browser_window::eventFilter(QObject* watched, QEvent* event)
         }
     }
     return QDialog::eventFilter(watched, event);
+}
+
+// Down from the search box goes on into the rows found, as from a search field to its list.
+bool browser_window::search_key(const QKeyEvent* key)
+{
+    if ((key->key() != Qt::Key_Down && key->key() != Qt::Key_PageDown) || key->modifiers() != Qt::NoModifier)
+        return false;
+    QTableView* v = current_view();
+    if (v->model()->rowCount() == 0)
+        return false;
+    v->setFocus(Qt::TabFocusReason);
+    if (!v->selectionModel()->hasSelection())
+        v->selectRow(v->currentIndex().isValid() ? v->currentIndex().row() : 0);
+    return true;
 }
 
 void browser_window::keyPressEvent(QKeyEvent* event)

@@ -197,6 +197,7 @@ private:
     int chosen_category() const;
     // Ins, F2 and Del on the category tree; false for other keys.
     bool category_key(const QKeyEvent* key);
+    bool search_key(const QKeyEvent* key);
     // The category panel: the tree and what acts on its chosen category.
     QWidget* make_category_panel();
     // After the table changed: the tree filled again, the rows' paths and sort brought up to date.

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPlainTextEdit>
 
 #include <algorithm>
@@ -20,13 +21,40 @@ bool is_text_column(const QModelIndex& index)
 // Lines the editor shows at least, so that a text of several lines can be read while edited.
 constexpr int editor_lines = 6;
 
+// The editor says how an edit ends under its text: in a table Return would end it, and here it
+// breaks the line.
+class cell_editor : public QPlainTextEdit {
+public:
+    explicit cell_editor(QWidget* parent) : QPlainTextEdit(parent), hint_(new QLabel(this))
+    {
+        const QString hint = QCoreApplication::translate("text_cell_delegate", "Ctrl+Return stores, Escape drops the edit");
+        hint_->setObjectName(QStringLiteral("browser_editor_hint"));
+        hint_->setText(hint);
+        hint_->setForegroundRole(QPalette::PlaceholderText);
+        setAccessibleDescription(hint);
+        setViewportMargins(0, 0, 0, hint_->sizeHint().height());
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QPlainTextEdit::resizeEvent(event);
+        const QRect inside = contentsRect();
+        const QSize size = hint_->sizeHint();
+        hint_->setGeometry(inside.right() - size.width() - 4, inside.bottom() - size.height() + 1, size.width(), size.height());
+    }
+
+private:
+    QLabel* hint_;
+};
+
 }  // namespace
 
 QWidget* text_cell_delegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     if (!is_text_column(index))
         return QStyledItemDelegate::createEditor(parent, option, index);
-    auto* editor = new QPlainTextEdit(parent);
+    auto* editor = new cell_editor(parent);
     editor->setObjectName(QStringLiteral("browser_text_editor"));
     // Tab leaves the cell, as in the rest of the table; a tab character is not a text's.
     editor->setTabChangesFocus(true);

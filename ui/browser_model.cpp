@@ -245,7 +245,7 @@ QVariant browser_model::data(const QModelIndex& index, int role) const
     case column_due: return due_text(static_cast<int32_t>(e->tmtrpt) - filter_.today);
     case column_interval: return e->ivl;
     case column_repetitions: return e->rp;
-    case column_grade: return e->rp ? QVariant(e->gr) : QVariant();
+    case column_grade: return QVariant(e->gr);  // the first grade too: a new item is made with one
     case column_created: return e->id ? local_date(date_of_time(e->id)) : QString();
     default: return {};
     }

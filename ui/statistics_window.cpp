@@ -79,7 +79,9 @@ QChartView* bar_chart(const QString& title, const QStringList& labels,
     x->append(labels);
     // Upright labels in a smaller font, whole: "128-255" cut to "128-..." names no band.
     x->setLabelsAngle(0);
-    x->setLabelsFont(QFont(QString(), 7));
+    QFont small = x->labelsFont();  // the other axes' face: a font without a family falls back to a serif one
+    small.setPointSize(7);
+    x->setLabelsFont(small);
     x->setTruncateLabels(false);
     if (top <= 0)
         chart->setTitle(QCoreApplication::translate("statistics_window", "%1 (nothing yet)").arg(title));
@@ -157,9 +159,11 @@ QChartView* day_bars(const QString& title, const std::vector<uint32_t>& counts, 
     chart->addAxis(y, Qt::AlignLeft);
     series->attachAxis(x);
     series->attachAxis(y);
-    set_round_ticks(x, std::max<double>(static_cast<double>(counts.size()), 4.0));
-    // The bars stand around their day's index: the axis starts half a day before the first.
-    x->setMin(-0.5);
+    const double days = std::max<double>(static_cast<double>(counts.size()), 4.0);
+    set_round_ticks(x, days);
+    // The bars stand around their day's index: the axis runs from half a day before the first to
+    // half a day after the last, not on to the next round tick (365 days drawn to 400).
+    x->setRange(-0.5, days - 0.5);
     x->setTitleText(x_title);
     set_round_ticks(y, std::max(4.0, static_cast<double>(top)));
     y->setTitleText(y_title);

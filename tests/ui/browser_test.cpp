@@ -70,6 +70,7 @@ TEST_F(Browser, RowsAreTheDatabaseAndEachHeaderSortsByItsColumnsKey)
 {
     generate(150);
     item* shown = add_item("<i>Bild</i><img>pics/a.png</img>", "<snd>s.mp3</snd>Ton", 0, 3);
+    shown->gr = 4;  // its first grade, before any repetition counts
     add_test_pending(0, "queued", "later");
     browse([&](browser_window* b) {
         QTableView* view = b->view(browse_kind::scheduled);
@@ -84,10 +85,10 @@ TEST_F(Browser, RowsAreTheDatabaseAndEachHeaderSortsByItsColumnsKey)
         const std::vector<const item*> order = rows(model);
         const auto row = static_cast<int>(std::ranges::find(order, shown) - order.begin());
         QStringList cells;
-        for (const int c : {column_question, column_answer, column_category, column_due, column_next_date})
+        for (const int c : {column_question, column_answer, column_category, column_due, column_next_date, column_grade})
             cells << cell(view, row, c);
         const QDate start = QDateTime::fromSecsSinceEpoch(db().time_of_start).date();
-        EXPECT_EQ(cells.join('|'), "Bild <img>|Ton <snd>|root|in 3 days|" + start.addDays(shown->tmtrpt).toString(Qt::ISODate));
+        EXPECT_EQ(cells.join('|'), "Bild <img>|Ton <snd>|root|in 3 days|" + start.addDays(shown->tmtrpt).toString(Qt::ISODate) + "|4");
         // Each header sorts by its column's field.
         const std::pair<int, uint16_t item::*> columns[] = {{column_next_date, &item::tmtrpt}, {column_due, &item::tmtrpt},
             {column_interval, &item::ivl}, {column_repetitions, &item::rp}, {column_grade, &item::gr}};
@@ -120,8 +121,12 @@ TEST_F(Browser, SearchShowsItsFirstRowsAtOnceTheRestInSlicesAndTheFiltersNarrowI
         EXPECT_EQ(std::tuple(shown_questions(model), b->count_label()->text()),
             std::tuple(bears, QStringLiteral("%1 of 400 items").arg(bears.size())));
 
-        // A sort keeps the rows found and the selection on its item; the second click reverses.
+        // Down goes on from the search box to the first row found.
         QTableView* view = b->view(browse_kind::scheduled);
+        QTest::keyClick(b->search_box(), Qt::Key_Down);
+        EXPECT_TRUE(view->hasFocus() && view->selectionModel()->isRowSelected(0));
+
+        // A sort keeps the rows found and the selection on its item; the second click reverses.
         click_row(view, 3);
         const item* chosen = model->row_at(3).scheduled;
         std::vector<const item*> ascending;
@@ -164,6 +169,7 @@ TEST_F(Browser, EditsInPlaceKeepTheMarkupAndReachTheReviewScreen)
         // The editor holds the text as stored; Return breaks the line, Delete is the editor's,
         // Ctrl+Return stores.
         EXPECT_EQ(editor->toPlainText(), QStringLiteral("Hund\n<b>zwei</b><img>p.png</img>"));
+        EXPECT_TRUE(child<QLabel>(editor, "browser_editor_hint")->isVisible());  // how the edit ends is said
         QTest::keyClick(editor, Qt::Key_Home, Qt::ControlModifier);
         type_into(editor, QStringLiteral("derx"));
         QTest::keyClick(editor, Qt::Key_Left);

@@ -5,6 +5,7 @@
 #include <QChartView>
 #include <QGraphicsTextItem>
 #include <QTabWidget>
+#include <QValueAxis>
 #include <QXYSeries>
 
 #include "session/review_log.h"
@@ -62,6 +63,12 @@ TEST_F(StatisticsWindow, ChartsTheScheduleAndTheLog)
                 EXPECT_GE(drawn_numbers(view), 6) << view->chart()->title().toStdString();
             QTest::keyClick(window->tabs(), Qt::Key_Tab, Qt::ControlModifier);
         }
+        // A year of days ends at its last day, not at the next round tick.
+        QList<double> year_ends;
+        for (QChartView* view : window->findChildren<QChartView*>())
+            if (view->chart()->title().contains(QStringLiteral("365")))
+                year_ends << qobject_cast<QValueAxis*>(view->chart()->axes(Qt::Horizontal).at(0))->max();
+        EXPECT_EQ(year_ends, QList<double>{364.5});
     });
     EXPECT_TRUE(tabs == 5 && charts == 8);  // every chart has something to draw
     // The window left the review as it was.
