@@ -302,6 +302,7 @@ void read_pieces(const piece_source& next, text_separator chosen, text_table& ta
             taken = 0;
             at_end = piece.empty();
             decoder.decode(piece, at_end, text);
+            table.encoding = decoder.encoding();
         }
         std::string_view rest(text);
         rest.remove_prefix(taken);

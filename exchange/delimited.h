@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "exchange/exchange_problem.h"
+#include "exchange/text_decoding.h"
 
 enum class text_separator { detect, tab, comma, semicolon };
 
@@ -29,6 +30,7 @@ struct text_table {
     std::vector<size_t> row_lines;  // the line on which each record begins, counted from 1
     bool cut_short = false;  // reading stopped at the row limit
     size_t bytes_read = 0;  // of the file so far, for showing progress
+    text_encoding encoding = text_encoding::utf8;  // as the file's first bytes told it
 };
 
 // `max_rows` limits the records read (a preview); the header lines are always read whole.

@@ -4,7 +4,52 @@
 
 #include "platform/utf.h"
 
-detected_encoding detect_text_encoding(std::string_view head)
+namespace {
+
+// What the bytes hold as UTF-8: characters of more than a byte, and bytes that begin none.
+struct utf8_census {
+    size_t wide = 0;
+    size_t faults = 0;
+};
+
+utf8_census count_utf8(std::string_view bytes, bool whole)
+{
+    utf8_census census;
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* end = p + bytes.size();
+    while (p < end) {
+        const unsigned char c = *p;
+        const size_t n = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : 4;
+        if (n == 0) {
+            ++p;
+            continue;
+        }
+        if (n == 4 || c == 0xC0 || c == 0xC1) {
+            ++census.faults;
+            ++p;
+            continue;
+        }
+        size_t i = 1;
+        while (i <= n && p + i < end && (p[i] & 0xC0) == 0x80)
+            ++i;
+        if (i > n)
+            ++census.wide;
+        else if (p + i < end || whole)
+            ++census.faults;  // else cut off by the end of the sample: neither
+        p += i;
+    }
+    return census;
+}
+
+// Bytes 0x80 to 0x9F of Windows-1252; the five it leaves undefined keep their Latin-1 control
+// code, as browsers read them. 0xA0 and above are Latin-1's, the code point of the byte.
+constexpr char16_t windows_1252_high[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6,
+    0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013,
+    0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+}  // namespace
+
+detected_encoding detect_text_encoding(std::string_view head, bool whole)
 {
     if (head.starts_with("\xEF\xBB\xBF"))
         return {text_encoding::utf8, 3};
@@ -27,6 +72,9 @@ detected_encoding detect_text_encoding(std::string_view head)
         return {text_encoding::utf16_le, 0};
     if (pairs >= 2 && zero_low * 2 >= pairs && zero_high * 8 <= zero_low)
         return {text_encoding::utf16_be, 0};
+    const utf8_census census = count_utf8(head, whole);
+    if (census.faults > 0 && census.wide == 0)
+        return {text_encoding::windows_1252, 0};
     return {};
 }
 
@@ -42,7 +90,7 @@ void text_decoder::decode(std::string_view bytes, bool last, std::string& out)
     if (head_.size() < detection_bytes && !last)
         return;
     started_ = true;
-    found_ = detect_text_encoding(head_);
+    found_ = detect_text_encoding(head_, last);
     const std::string head = std::move(head_);
     head_.clear();
     convert(std::string_view(head).substr(found_.mark_bytes), last, out);
@@ -52,6 +100,16 @@ void text_decoder::convert(std::string_view bytes, bool last, std::string& out)
 {
     if (found_.encoding == text_encoding::utf8) {
         out.append(bytes);
+        return;
+    }
+    if (found_.encoding == text_encoding::windows_1252) {
+        for (const char byte : bytes) {
+            const auto b = static_cast<unsigned char>(byte);
+            if (b < 0x80)
+                out.push_back(byte);
+            else
+                append_utf8(b < 0xA0 ? windows_1252_high[b - 0x80] : char32_t{b}, &out);
+        }
         return;
     }
     const bool little = found_.encoding == text_encoding::utf16_le;

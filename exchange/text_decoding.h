@@ -1,6 +1,7 @@
 #pragma once
 // The bytes of a text file as UTF-8, whatever a spreadsheet saved them as: UTF-8 with or
-// without its byte-order mark, or UTF-16 in either byte order, with or without its mark.
+// without its byte-order mark, UTF-16 in either byte order, with or without its mark, or the
+// Western European code page of older Windows programs.
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -9,6 +10,7 @@ enum class text_encoding {
     utf8,  // passed on as it is, a leading byte-order mark dropped
     utf16_le,  // "Unicode text" of the usual spreadsheets
     utf16_be,
+    windows_1252,  // "ANSI" of Western European Windows, which Latin-1 files read the same as
 };
 
 // The encoding of a file that begins with `head`, and the length of its byte-order mark.
@@ -17,8 +19,12 @@ struct detected_encoding {
     size_t mark_bytes = 0;  // 0 when the file has none
 };
 // UTF-16 without a mark is told by its zero bytes: most characters of such a file are ASCII,
-// so one of each pair of bytes is zero, always on the same side.
-detected_encoding detect_text_encoding(std::string_view head);
+// so one of each pair of bytes is zero, always on the same side. A file with bytes that are not
+// UTF-8 and not one UTF-8 character of more than a byte is Windows-1252: its accented letters
+// stand alone, where UTF-8's come in pairs that a Western text hardly ever forms by chance; a
+// file with both is UTF-8 with faults, which the import names line by line. `whole`: `head`
+// is the whole file, so a character cut off at its end is a fault.
+detected_encoding detect_text_encoding(std::string_view head, bool whole = true);
 
 // Converts a file piece by piece; the first piece decides the encoding, so it should hold a
 // few kilobytes unless the file is shorter.

@@ -881,6 +881,10 @@ Probleme: %4</translation>
             <numerusform>%n Karten nach %1 geschrieben.</numerusform>
         </translation>
     </message>
+    <message>
+        <source>The file is not UTF-8: it is read as Western European (Windows-1252).</source>
+        <translation>Die Datei ist nicht UTF-8: Sie wird als westeuropäisch (Windows-1252) gelesen.</translation>
+    </message>
 </context>
 <context>
     <name>fonts_dialog</name>

@@ -249,7 +249,10 @@ private:
                                                              : QT_TRANSLATE_NOOP("exchange_dialogs", "other");
         status->setText(QCoreApplication::translate("exchange_dialogs", "Fields separated by %1%2.")
                             .arg(QCoreApplication::translate("exchange_dialogs", separator_name))
-                            .arg(table.html.value_or(false) ? QCoreApplication::translate("exchange_dialogs", "; the fields are HTML") : QString()));
+                            .arg(table.html.value_or(false) ? QCoreApplication::translate("exchange_dialogs", "; the fields are HTML") : QString())
+            + (table.encoding == text_encoding::windows_1252
+                    ? QStringLiteral(" ") + QCoreApplication::translate("exchange_dialogs", "The file is not UTF-8: it is read as Western European (Windows-1252).")
+                    : QString()));
     }
 
     // The package's decks with their notes in the preview, in place of the text columns.

@@ -75,9 +75,9 @@ TEST_F(TextImport, EachShapeOfFileGivesItsItemsAndNamesWhatItLeavesOut)
             "\nq4\ta4\n", {}, {{"q1", "a1", "root"}, {"q4", "a4", "root"}},
             {"text_holds_nul at line 2 (question)", "text_holds_nul at line 3 (answer)"}},
         {"texts past the limits",
-            "\"" + longest.substr(0, 10) + "\n" + longest.substr(10) + "\"\tfits\n" + std::string(import_text_limit + 1, 'y') +
+            "\"" + longest.substr(0, 10) + "\n" + longest.substr(10) + "\"\tfits \xC3\xA4\n" + std::string(import_text_limit + 1, 'y') +
                 "\ttoo long\n\xC3\x28\tbroken UTF-8\nhas </q> in it\tans\nq\ta</a>\nempty answer\t\n",
-            {}, {{longest.substr(0, 10) + "\n" + longest.substr(10), "fits", "root"}},
+            {}, {{longest.substr(0, 10) + "\n" + longest.substr(10), "fits \xC3\xA4", "root"}},
             {"text_too_long at line 3 (question) size 8192", "text_not_utf8 at line 4 (question)",
                 "text_holds_closing_tag at line 5", "text_holds_closing_tag at line 6", "text_missing at line 7 (answer)"}},
         {"a separator that is none", "#separator:X\nq\ta\n", {}, {}, {}, "unknown_separator \"X\" line 1"},
@@ -132,6 +132,12 @@ TEST_F(TextImport, ReadsUtf16AndByteOrderMarksWithEveryKindOfLineEnd)
             EXPECT_EQ(queue_contents(), expected) << "encoding " << e << ", line end " << int(end[0]) << end[1];
         }
     }
+    // Bytes that are not UTF-8, with no character of UTF-8's several bytes: Windows-1252, the
+    // undefined 0x81 kept as its Latin-1 control code.
+    free_pending_list();
+    ASSERT_TRUE(import("B\xE4r;bear\n\x80 5;\x93\x81\xFF\x94\n").done);
+    EXPECT_EQ(queue_contents(), (std::vector<row>{{"B\xC3\xA4r", "bear", "root"},
+                                    {"\xE2\x82\xAC 5", "\xE2\x80\x9C\xC2\x81\xC3\xBF\xE2\x80\x9D", "root"}}));
 }
 
 TEST(TextDecoding, APieceMayEndAnywhereInAUnitOrAPair)
