@@ -415,8 +415,24 @@ void main_window::keyPressEvent(QKeyEvent* event)
         QMainWindow::keyPressEvent(event);
         return;
     }
+    if (arrow_into_tree(event))
+        return;
     handle_key(event->key());
     event->accept();
+}
+
+// On the main screen the keyboard rests on the window, where Return reviews everything due;
+// an arrow key there means the category tree, which then takes it and the keys after it.
+bool main_window::arrow_into_tree(QKeyEvent* event)
+{
+    static constexpr int tree_keys[] = {Qt::Key_Up, Qt::Key_Down, Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_Home, Qt::Key_End};
+    QTreeWidget* tree = overview ? overview->tree() : nullptr;
+    if (ui().pass.mode() != screen_mode::main || !tree || !tree->isVisible() || event->modifiers() != Qt::NoModifier
+        || std::ranges::find(tree_keys, event->key()) == std::end(tree_keys))
+        return false;
+    tree->setFocus(Qt::TabFocusReason);
+    QCoreApplication::sendEvent(tree, event);
+    return true;
 }
 
 void main_window::handle_key(int key)

@@ -69,6 +69,7 @@ public:
     void skip();
     // The keyboard rules for a key that reaches the window (or a box that is not being edited).
     void handle_key(int key);
+    bool arrow_into_tree(QKeyEvent* event);
     // The closing sequence; runs once, whatever asks for it.
     void closing_sequence();
     bool closed() const { return closed_; }
