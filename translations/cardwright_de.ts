@@ -1424,6 +1424,18 @@ Schließen Sie es und starten Sie Cardwright erneut.</translation>
         <source>%1 is %2 bytes long in UTF-8, counting two bytes for each line break. It may be at most 8,191 bytes.</source>
         <translation>%1 ist in UTF-8 %2 Bytes lang, jeder Zeilenumbruch zählt zwei Bytes. Erlaubt sind höchstens 8.191 Bytes.</translation>
     </message>
+    <message>
+        <source>The picture this item names cannot be shown (error.log says why).</source>
+        <translation>Das Bild, das dieser Eintrag nennt, kann nicht angezeigt werden (error.log sagt, warum).</translation>
+    </message>
+    <message>
+        <source>The picture %1 cannot be shown: %2</source>
+        <translation>Das Bild %1 kann nicht angezeigt werden: %2</translation>
+    </message>
+    <message>
+        <source>there is no such file</source>
+        <translation>diese Datei gibt es nicht</translation>
+    </message>
 </context>
 <context>
     <name>overview_panel</name>

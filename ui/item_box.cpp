@@ -47,9 +47,10 @@ void item_box::follow_text_direction()
     document()->setDefaultTextOption(option);
 }
 
-void item_box::set_picture(const QImage& image)
+void item_box::set_picture(const QImage& image, const QString& note)
 {
     image_ = image;
+    note_ = image.isNull() ? note : QString();
     place_picture();
 }
 
@@ -61,12 +62,26 @@ void item_box::resizeEvent(QResizeEvent* event)
 
 void item_box::place_picture()
 {
+    if (image_.isNull() && !note_.isEmpty()) {
+        label_->setText(note_);
+        label_->setWordWrap(true);
+        label_->setForegroundRole(QPalette::PlaceholderText);
+        const QRect area = contentsRect();
+        const int band = label_->heightForWidth(area.width()) + 2 * picture_padding;
+        setViewportMargins(0, 0, 0, band);
+        label_->setContentsMargins(picture_padding, picture_padding, picture_padding, picture_padding);
+        label_->setGeometry(area.left(), area.bottom() + 1 - band, area.width(), band);
+        label_->show();
+        return;
+    }
     if (image_.isNull()) {
         label_->clear();
         label_->hide();
         setViewportMargins(0, 0, 0, 0);
         return;
     }
+    label_->setWordWrap(false);
+    label_->setForegroundRole(QPalette::Text);
     // The text keeps at least the upper half of the box; the picture is never enlarged.
     const QRect area = contentsRect();
     const QSize room(std::max(1, area.width() - 2 * picture_padding), std::max(1, area.height() / 2 - 2 * picture_padding));

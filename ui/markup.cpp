@@ -1,6 +1,7 @@
 #include "ui/markup.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QImageReader>
 #include <QMimeDatabase>
 #include <QPlainTextEdit>
@@ -193,7 +194,9 @@ void set_box_picture(QPlainTextEdit* box, const std::string& media)
         return;
     const std::optional<QString> file = picture_file(media);
     if (!file) {
-        shown_in->set_picture(QImage());
+        shown_in->set_picture(QImage(), has_picture(media)
+                ? QCoreApplication::translate("markup", "The picture this item names cannot be shown (error.log says why).")
+                : QString());
         return;
     }
     QImageReader reader(*file);
@@ -204,10 +207,16 @@ void set_box_picture(QPlainTextEdit* box, const std::string& media)
     if (full.isValid() && (full.width() > largest_side || full.height() > largest_side))
         reader.setScaledSize(full.scaled(largest_side, largest_side, Qt::KeepAspectRatio));
     const QImage image = reader.read();
-    if (image.isNull())
+    QString note;
+    if (image.isNull()) {
         write_log("WARNING: Cannot show the picture \"%s\": %s\n", file->toUtf8().constData(),
             reader.errorString().toUtf8().constData());
-    shown_in->set_picture(image);
+        note = QCoreApplication::translate("markup", "The picture %1 cannot be shown: %2")
+                   .arg(QDir::toNativeSeparators(*file), reader.error() == QImageReader::FileNotFoundError
+                           ? QCoreApplication::translate("markup", "there is no such file")
+                           : reader.errorString());
+    }
+    shown_in->set_picture(image, note);
 }
 
 void open_picture(const std::string& media)

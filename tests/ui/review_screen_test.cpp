@@ -224,6 +224,12 @@ TEST_F(ReviewScreen, PicturesAreDrawnBelowTheTextAndOnlyLocalOnesOpen)
     press(Qt::Key_Return);
     EXPECT_FALSE(w->answer_box->shows_picture());
     EXPECT_NE(read_file(data_dir() + "error.log").find("Cannot show the picture"), std::string::npos);
+    // Where each picture would be, the box says that it cannot be shown, and which file failed.
+    for (item_box* box : {w->question_box, w->answer_box})
+        EXPECT_TRUE(box->picture_label()->isVisible() && box->picture_label()->text().contains(QStringLiteral("cannot be shown")));
+    EXPECT_TRUE(w->answer_box->picture_label()->text().contains(QStringLiteral("bad.png")));
+    press(Qt::Key_Escape);
+    EXPECT_FALSE(w->question_box->picture_label()->isVisible());  // the status text has no note
 }
 
 TEST_F(ReviewScreen, TextsTooLongForTheScreenAreRefusedNotCut)
