@@ -62,45 +62,42 @@ void item_box::resizeEvent(QResizeEvent* event)
 
 void item_box::place_picture()
 {
-    if (image_.isNull() && !note_.isEmpty()) {
-        label_->setText(note_);
-        label_->setWordWrap(true);
-        label_->setForegroundRole(QPalette::PlaceholderText);
-        const QRect area = contentsRect();
-        const int band = label_->heightForWidth(area.width()) + 2 * picture_padding;
-        setViewportMargins(0, 0, 0, band);
-        label_->setContentsMargins(picture_padding, picture_padding, picture_padding, picture_padding);
-        label_->setGeometry(area.left(), area.bottom() + 1 - band, area.width(), band);
-        label_->show();
-        return;
-    }
-    if (image_.isNull()) {
+    if (image_.isNull() && note_.isEmpty()) {
         label_->clear();
         label_->hide();
         setViewportMargins(0, 0, 0, 0);
         return;
     }
-    label_->setWordWrap(false);
-    label_->setForegroundRole(QPalette::Text);
-    // The text keeps at least the upper half of the box; the picture is never enlarged.
     const QRect area = contentsRect();
-    const QSize room(std::max(1, area.width() - 2 * picture_padding), std::max(1, area.height() / 2 - 2 * picture_padding));
-    QSize size = image_.size();
-    if (size.width() > room.width() || size.height() > room.height())
-        size = size.scaled(room, Qt::KeepAspectRatio);
-    size = size.expandedTo(QSize(1, 1));
-    const qreal ratio = devicePixelRatioF();
-    QPixmap pixmap = QPixmap::fromImage(
-        image_.scaled(size * ratio, Qt::KeepAspectRatio, Qt::SmoothTransformation));
-    pixmap.setDevicePixelRatio(ratio);
-    const int band = size.height() + 2 * picture_padding;
+    int band = 0;
+    if (image_.isNull()) {
+        // The note stands where the picture would.
+        label_->setWordWrap(true);
+        label_->setForegroundRole(QPalette::PlaceholderText);
+        label_->setContentsMargins(picture_padding, picture_padding, picture_padding, picture_padding);
+        label_->setText(note_);
+        band = std::min(label_->heightForWidth(area.width()), area.height() / 2);
+    } else {
+        // The text keeps at least the upper half of the box; the picture is never enlarged.
+        const QSize room(std::max(1, area.width() - 2 * picture_padding), std::max(1, area.height() / 2 - 2 * picture_padding));
+        QSize size = image_.size();
+        if (size.width() > room.width() || size.height() > room.height())
+            size = size.scaled(room, Qt::KeepAspectRatio);
+        size = size.expandedTo(QSize(1, 1));
+        const qreal ratio = devicePixelRatioF();
+        QPixmap pixmap = QPixmap::fromImage(image_.scaled(size * ratio, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+        pixmap.setDevicePixelRatio(ratio);
+        label_->setWordWrap(false);
+        label_->setForegroundRole(QPalette::Text);
+        label_->setContentsMargins(0, picture_padding, 0, picture_padding);
+        label_->setPixmap(pixmap);
+        band = size.height() + 2 * picture_padding;
+    }
     // Right under the text, as far down as the picture still fits; a longer text scrolls above it.
     const QRectF last = blockBoundingGeometry(document()->lastBlock()).translated(contentOffset());
     const int text_height = static_cast<int>(std::ceil(last.bottom() + document()->documentMargin()));
     const int text_room = std::clamp(text_height, std::min(fontMetrics().lineSpacing(), area.height() - band), area.height() - band);
     setViewportMargins(0, 0, 0, area.height() - text_room);
-    label_->setPixmap(pixmap);
-    label_->setContentsMargins(0, picture_padding, 0, picture_padding);
     label_->setGeometry(area.left(), area.top() + text_room, area.width(), band);
     label_->show();
     label_->raise();
