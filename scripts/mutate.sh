@@ -167,6 +167,7 @@ mutations=(
     'broken_utf8_read_as_code_page|exchange/text_decoding.cpp|s/census.faults > 0 \&\& census.wide == 0/census.faults > 0/|test_exchange|TextImport.EachShape*'
     'arrow_not_into_tree|ui/main_window.cpp|s/    if (arrow_into_tree(event))/    if (false \&\& arrow_into_tree(event))/|test_ui|Overview.*'
     'missing_picture_unsaid|ui/item_box.cpp|s/note_ = image.isNull() ? note : QString();/note_ = image.isNull() ? QString() : note;/|test_ui|ReviewScreen.Pictures*'
+    'missing_sound_unsaid|ui/markup.cpp|s/if (!QFileInfo(\*file).isFile()) {/if (false) {/|test_ui|Markup.*'
     'export_paths_unsaid_in_window|ui/exchange_dialogs.cpp|s/; paths > 0)/; false)/|test_ui|Exchange.Export*'
     'restored_backup_days_unaligned|session/saving.cpp|s/restored = day_shift(); restored > log_day)/restored = day_shift(); false)/|test_session|SyncApplyTest.ItemsDue*'
     'xml_rest_of_line_unsaid|formats/xml_scan.cpp|s/if (rest \&\& std::strchr(rest, .<.))/if (false)/|test_formats|XmlTest.QuestionAndAnswerTexts'

@@ -1436,6 +1436,10 @@ Schließen Sie es und starten Sie Cardwright erneut.</translation>
         <source>there is no such file</source>
         <translation>diese Datei gibt es nicht</translation>
     </message>
+    <message>
+        <source>The sound %1 cannot be played: there is no such file</source>
+        <translation>Der Ton %1 kann nicht abgespielt werden: diese Datei gibt es nicht</translation>
+    </message>
 </context>
 <context>
     <name>overview_panel</name>

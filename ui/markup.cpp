@@ -2,9 +2,11 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QMimeDatabase>
 #include <QPlainTextEdit>
+#include <QStatusBar>
 #include <QStringDecoder>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -15,6 +17,7 @@
 #include "services/log.h"
 #include "settings/settings_store.h"
 #include "ui/item_box.h"
+#include "ui/main_window.h"
 #include "ui/media.h"
 #include "ui/window_state.h"
 #include "services/services_state.h"
@@ -124,6 +127,15 @@ void play_sounds(const std::vector<std::string>& paths)
         if (const std::optional<QString> file = media_file(path)) {
             sound_player& player = sounds();
             player.stop();
+            // The player fails without a word; the user would wait for a sound that never comes.
+            if (!QFileInfo(*file).isFile()) {
+                write_log("WARNING: Sound not found, not played: %s\n", file->toUtf8().constData());
+                if (ui().window)
+                    ui().window->statusBar()->showMessage(
+                        QCoreApplication::translate("markup", "The sound %1 cannot be played: there is no such file")
+                            .arg(QDir::toNativeSeparators(*file)));
+                continue;
+            }
             player.play(*file);
         }
     }

@@ -1,3 +1,4 @@
+#include <QStatusBar>
 #include <QTextDocument>
 
 #include "ui/markup.h"
@@ -75,12 +76,17 @@ TEST_F(Markup, MediaPathsJoinTheDataDirectoryOfTheSettings)
 TEST_F(Markup, SoundsPlayInTurnAndPicturesOpenInTheViewer)
 {
     std::string media;
-    std::string text = "two <snd>a.wav</snd>sounds<snd>/b.wav</snd> and <snd>C:\\c.wav</snd>";
+    const std::string b = data_dir() + "b.wav";  // a path from the root
+    for (const std::string& sound : {data_dir() + "a.wav", b})
+        write_file(sound, "RIFF");
+    std::string text = "two <snd>a.wav</snd>sounds<snd>" + b + "</snd> and <snd>C:\\c.wav</snd><snd>gone.wav</snd>";
     extract_media(media, text);
     EXPECT_EQ(text, "two sounds and ");
-    // Each new sound stops the one before; the drive-letter path is cut but not played.
-    EXPECT_EQ(media_log(), (std::vector<std::string>{"stop", "play " + data_dir() + "a.wav", "stop", "play /b.wav"}));
-    EXPECT_EQ(media, "<snd>a.wav</snd><snd>/b.wav</snd><snd>C:\\c.wav</snd>");
+    // Each new sound stops the one before; the drive-letter path is cut but not played, and a
+    // file that is not there is said to be missing.
+    EXPECT_EQ(media_log(), (std::vector<std::string>{"stop", "play " + data_dir() + "a.wav", "stop", "play " + b, "stop"}));
+    EXPECT_TRUE(w->statusBar()->currentMessage().contains(QStringLiteral("gone.wav cannot be played")));
+    EXPECT_EQ(media, "<snd>a.wav</snd><snd>" + b + "</snd><snd>C:\\c.wav</snd><snd>gone.wav</snd>");
 
     media_log().clear();
     open_picture("<img>pics\\cat.png</img><img>dog.png</img>");

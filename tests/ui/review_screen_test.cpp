@@ -163,6 +163,7 @@ TEST_F(ReviewScreen, KeysWorkWhereverTheFocusIsUnlessABoxIsBeingEdited)
 
 TEST_F(ReviewScreen, FormattingIsDrawnWhileShownAndItsTagsWhileEditedWithTheMediaKeptAtTheEnd)
 {
+    write_file(data_dir() + "s.wav", "RIFF");
     item* e = add_item("<b>bold</b> <i>it</i> <u>un</u> <s>st</s> </b>x<snd>s.wav</snd>", "<img>p.png</img> ans");
     show_main_screen();
     key(Qt::Key_Return);
@@ -192,6 +193,7 @@ TEST_F(ReviewScreen, PicturesAreDrawnBelowTheTextAndOnlyLocalOnesOpen)
         image.fill(Qt::red);
         ASSERT_TRUE(image.save(QString::fromStdString(data_dir() + name)));
     }
+    write_file(data_dir() + "meow.wav", "RIFF");
     add_item("cat <img>cat.png</img><snd>meow.wav</snd>", "<snd>purr.wav</snd>a <img>dot.png</img>", 0, -2);
     show_main_screen();
     press(Qt::Key_Return);
