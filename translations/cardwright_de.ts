@@ -2077,12 +2077,12 @@ Die Bewertungen bleiben erhalten und werden eingetragen, sobald der Datenträger
         <translation>Intervalle</translation>
     </message>
     <message>
-        <source>The network&apos;s TestError</source>
-        <translation>TestError des Netzes</translation>
-    </message>
-    <message>
         <source>Network</source>
         <translation>Netz</translation>
+    </message>
+    <message>
+        <source>The network&apos;s TestError: how far its intervals miss your grades (lower is better)</source>
+        <translation>TestError des Netzes: wie weit seine Intervalle Ihre Bewertungen verfehlen (kleiner ist besser)</translation>
     </message>
 </context>
 <context>

@@ -283,7 +283,7 @@ statistics_window::statistics_window(QWidget* parent) : QDialog(parent)
     for (size_t d = 0; d < daily.test_error.size(); ++d)
         if (daily.test_error[d] > 0)
             errors.emplace_back(static_cast<double>(d), daily.test_error[d]);
-    tabs_->addTab(page_of({line_chart(tr("The network's TestError"), {{QString(), errors}},
+    tabs_->addTab(page_of({line_chart(tr("The network's TestError: how far its intervals miss your grades (lower is better)"), {{QString(), errors}},
         tr("days since the first review"), QStringLiteral("TestError"), 0, false)}),
         tr("Network"));
 
