@@ -2,6 +2,7 @@
 // The in-memory database: category table, scheduled list sorted by due day, pending list.
 // There is one database per process, used from the user-interface thread only.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -258,5 +259,8 @@ void append_pending(pending_item* p);
 pending_item* remove_pending(pending_item* p);
 // Links a pending item in right behind `before` (first when null).
 void link_pending_after(pending_item* before, pending_item* p);
+// Frees, in one pass, the pending items after `after` (from the head when null) that `keep`
+// turns down; the others stay in their order.
+void drop_pending_after(pending_item* after, const std::function<bool(const pending_item*)>& keep);
 void free_pending_list();
 uint32_t pending_count();

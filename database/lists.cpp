@@ -181,6 +181,26 @@ pending_item* remove_pending(pending_item* p)
     return successor;
 }
 
+void drop_pending_after(pending_item* after, const std::function<bool(const pending_item*)>& keep)
+{
+    database& d = db();
+    pending_item* last = after;
+    pending_item* p = after ? after->next : d.pending_head;
+    while (p) {
+        pending_item* const next = p->next;
+        if (keep(p)) {
+            (last ? last->next : d.pending_head) = p;
+            last = p;
+        } else {
+            free_pending_item(p);
+            --d.pending_count;
+        }
+        p = next;
+    }
+    (last ? last->next : d.pending_head) = nullptr;
+    d.pending_tail = last;
+}
+
 void link_pending_after(pending_item* before, pending_item* p)
 {
     database& d = db();

@@ -21,6 +21,7 @@
 #include "database/database.h"
 #include "services/log.h"
 #include "session/lifecycle.h"
+#include "session/queue_file_edits.h"
 #include "formats/queue.h"
 #include "platform/file_commit.h"
 #include "platform/clock.h"
@@ -44,6 +45,10 @@ save_result failed(save_status status, const std::string& path, save_obstacle ob
 save_result commit_files(const std::string& dir, bool with_weights, file_digest* bin_digest = nullptr,
     const extra_file* extra = nullptr)
 {
+    const bool own = dir == services().data_dir;
+    // Items the user added to queue.txt meanwhile would be overwritten.
+    if (own)
+        static_cast<void>(take_queue_file_edits());
     order_categories();
     file_commit commit(dir);
     if (extra) {
@@ -61,7 +66,7 @@ save_result commit_files(const std::string& dir, bool with_weights, file_digest*
     }
     // Which items are which elsewhere, and how far the other computers' logs are applied,
     // hold only for the database they are saved with.
-    if (sync_active() && dir == services().data_dir) {
+    if (sync_active() && own) {
         if (FILE* state = commit.add(sync_state_name))
             write_sync_state(state);
         if (sync_outbox_in_commit())
@@ -77,7 +82,9 @@ save_result commit_files(const std::string& dir, bool with_weights, file_digest*
         write_log("ERROR: cannot save the database: \"%s\": %s\n", commit.failed_path().c_str(), reason);
         return failed(save_status::not_written, commit.failed_path(), save_obstacle::system, error);
     }
-    if (sync_active() && dir == services().data_dir)
+    if (own)
+        remember_queue_file();
+    if (sync_active() && own)
         sync_outbox_committed();
     if (status == commit_status::not_durable)
         write_log("WARNING: the database was saved in \"%s\", but the folder could not be synced to the disk: "
@@ -182,6 +189,7 @@ restore_result restore_backup(const std::string& backup_path)
     if (category_count() == 0)
         create_root_category();
     load_queue();
+    remember_queue_file();
     // A backup from before the first day moved back (a sync folder joined since) counts its days
     // from a later day than reviews.log: the statistics would date every grade late.
     if (const uint16_t log_day = day_shift_at(log_start), restored = day_shift(); restored > log_day)

@@ -1417,6 +1417,13 @@ Schließen Sie es und starten Sie Cardwright erneut.</translation>
         <source>Shows the answer</source>
         <translation>Zeigt die Antwort</translation>
     </message>
+    <message numerus="yes">
+        <source>%n items added to queue.txt were taken into the queue.</source>
+        <translation>
+            <numerusform>%n Karte, die queue.txt hinzugefügt wurde, ist in die Warteschlange übernommen.</numerusform>
+            <numerusform>%n Karten, die queue.txt hinzugefügt wurden, sind in die Warteschlange übernommen.</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>markup</name>

@@ -109,6 +109,13 @@
             <numerusform>Imported %n items.</numerusform>
         </translation>
     </message>
+    <message numerus="yes">
+        <source>%n items added to queue.txt were taken into the queue.</source>
+        <translation>
+            <numerusform>%n item added to queue.txt was taken into the queue.</numerusform>
+            <numerusform>%n items added to queue.txt were taken into the queue.</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>statistics_window</name>

@@ -23,6 +23,7 @@
 #include "exchange/import_leftovers.h"
 #include "session/choose.h"
 #include "session/lifecycle.h"
+#include "session/queue_file_edits.h"
 #include "session/start_directory.h"
 #include "session/statistics.h"
 #include "resources/ids.h"
@@ -341,6 +342,16 @@ void main_window::closing_sequence()
     QMetaObject::invokeMethod(qApp, [code] { QCoreApplication::exit(code); }, Qt::QueuedConnection);
 }
 
+void main_window::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    // Back from an editor in which queue.txt was changed: the main screen counts the new items
+    // and offers them.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && ui().pass.mode() == screen_mode::main
+        && queue_file_changed())
+        show_main_screen();
+}
+
 void main_window::closeEvent(QCloseEvent* event)
 {
     closing_sequence();
@@ -551,6 +562,14 @@ void set_skip_enabled(bool on)
     }
 }
 
+void tell_queue_file_edits(const queue_file_edits& edits)
+{
+    const int added = static_cast<int>(edits.added);
+    if (added > 0 && ui().window)
+        ui().window->statusBar()->showMessage(
+            QCoreApplication::translate("main_window", "%n items added to queue.txt were taken into the queue.", nullptr, added));
+}
+
 void show_main_screen(const std::optional<QString>& message)
 {
     main_window* window = ui().window;
@@ -558,6 +577,7 @@ void show_main_screen(const std::optional<QString>& message)
         return;
     write_back_shown_item();
     ui().pass.stop();
+    const queue_file_edits edits = take_queue_file_edits();
     window->ok_button->hide();
     for (QPushButton* b : window->grade_buttons)
         b->hide();
@@ -570,6 +590,7 @@ void show_main_screen(const std::optional<QString>& message)
     window->answer_box->hide();
     clear_box_pictures();
     window->statusBar()->clearMessage();
+    tell_queue_file_edits(edits);
     set_skip_enabled(false);
     set_stop_enabled(false);
     show_main_buttons();

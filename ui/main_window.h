@@ -10,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+#include "session/queue_file_edits.h"
 #include "ui/item_box.h"
 #include "ui/window_state.h"
 
@@ -101,6 +102,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -129,6 +131,8 @@ private:
 
 void layout_main_window(main_window* window);
 void show_main_screen(const std::optional<QString>& message = std::nullopt);
+// Says in the status line how many items added to queue.txt while the program ran were taken in.
+void tell_queue_file_edits(const queue_file_edits& edits);
 void set_status_text(const std::optional<QString>& message);
 void show_main_buttons();
 void hide_main_buttons();

@@ -14,6 +14,7 @@
 #include "session/choose.h"
 #include "services/paths.h"
 #include "session/grading.h"
+#include "session/queue_file_edits.h"
 #include "session/review_log.h"
 #include "session/undo.h"
 #include "settings/category_dialog.h"
@@ -205,8 +206,11 @@ void start_review_screen(screen_mode mode)
     } else {
         w.pass.select_categories(std::nullopt);
     }
+    // Items just added to queue.txt are offered at once, not after the next start.
+    const queue_file_edits edits = take_queue_file_edits();
     if (w.pass.start(mode, random_queue()))
         show_review_screen(window);
+    tell_queue_file_edits(edits);
 }
 
 bool start_review_screen_in(screen_mode mode, std::vector<int32_t> selection)

@@ -4,10 +4,13 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "database/category_edits.h"
 #include "platform/platform_state.h"
 #include "services/log.h"
 #include "services/paths.h"
 #include "services/services_state.h"
+#include "session/grading.h"
+#include "session/queue_file_edits.h"
 #include "support/database_helpers.h"
 
 namespace {
@@ -183,4 +186,32 @@ TEST_F(LifecycleTest, ExhaustedMemorySavesTheDatabaseThenEndsWithCodeOne)
         (std::multiset<std::string>{"made after", "made before the failure 1", "made before the failure 2"}));
     EXPECT_NE(log().find("FATAL ERROR: out of memory\n"), std::string::npos);
     EXPECT_FALSE(file_exists(dir.file("lockfile.tmp")));
+}
+
+// queue.txt edited while the database is open: what the user adds is not overwritten by the
+// save, and what the file held before (taken out, or renamed here since) does not come back.
+TEST_F(LifecycleTest, ItemsAddedToTheQueueFileWhileOpenAreTakenInNotOverwritten)
+{
+    // With an item too long to offer, which the file keeps as it is.
+    const std::string before = "<q>A</q>\n<a>a</a>\n<q>B</q>\n<a>b</a>\n<q>" + std::string(9000, 'x') +
+        "</q>\n<a>long</a>\n<category name=\"Obst\">\n<q>E</q>\n<a>e</a>\n</category>\n";
+    write_file(dir.file("queue.txt"), before);
+    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::new_database);
+    ASSERT_EQ(pending_count(), 3u);
+    introduce_pending(4, db().pending_head);  // A is learnt now
+    add_test_pending(0, "C", "c");  // queued here, not in the file yet
+    ASSERT_EQ(rename_category(1, "Fruechte"), category_edit::done);
+    // An editor saves the file anew: B once more, and an item in a category of its own.
+    write_file(dir.file("queue.new"), before + "<q>B</q>\n<a>b</a>\n<category name=\"Neu\">\n<q>D</q>\n<a>d</a>\n</category>\n");
+    ASSERT_EQ(std::rename(dir.file("queue.new").c_str(), dir.file("queue.txt").c_str()), 0);
+    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
+
+    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
+    std::vector<std::string> queued;
+    for (const pending_item* p = db().pending_head; p; p = p->next)
+        queued.push_back(std::string(p->question) + "/" + category_at(p->ctgr)->name);
+    EXPECT_EQ(queued, (std::vector<std::string>{"B/root", "C/root", "B/root", "E/Fruechte", "D/Neu"}));  // by category, as written
+    EXPECT_EQ(std::tuple(category_count(), db().kept_queue.size()), std::tuple(3, size_t{1}));  // "Obst", made again for E, went again
+    EXPECT_EQ(take_queue_file_edits().added, 0u);  // the file is the one just read
+    EXPECT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
 }

@@ -1,5 +1,6 @@
 // The main window's own parts: its buttons and status text, its layout at every size, the
 // fonts of its boxes, and the names, keys and mnemonics of its menus.
+#include <QStatusBar>
 #include <QTextBlock>
 #include <QTextBrowser>
 
@@ -61,6 +62,16 @@ TEST_F(MainWindow, TheMainButtonsFollowWhatTheCollectionHolds)
     show_main_screen();
     EXPECT_EQ(main_buttons(), "-+++");
     EXPECT_TRUE(question_shown().contains(QStringLiteral("Queue: 1\n")));
+
+    // The user turns to an editor, adds an item to queue.txt and comes back: it is counted.
+    QWidget editor;
+    editor.show();
+    editor.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&editor));
+    write_file(data_dir() + "queue.txt", "<q>Tisch</q>\n<a>table</a>\n");
+    activate();
+    EXPECT_TRUE(question_shown().contains(QStringLiteral("Queue: 2\n")));
+    EXPECT_TRUE(w->statusBar()->currentMessage().contains(QStringLiteral("added to queue.txt")));
 }
 
 TEST_F(MainWindow, TheStatusTextNamesTheFiguresAndJudgesTheNetwork)
