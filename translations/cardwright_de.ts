@@ -881,6 +881,14 @@ Probleme: %4</translation>
             <numerusform>%n Karten nach %1 geschrieben.</numerusform>
         </translation>
     </message>
+    <message>
+        <source>%1 already exists.
+
+Replace it?</source>
+        <translation>%1 gibt es schon.
+
+Ersetzen?</translation>
+    </message>
 </context>
 <context>
     <name>fonts_dialog</name>

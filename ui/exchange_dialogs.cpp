@@ -369,8 +369,11 @@ public:
             QString filter = filters[format->currentIndex()];
             const QString chosen = QFileDialog::getSaveFileName(
                 this, QCoreApplication::translate("exchange_dialogs", "Export"), path->text(), filters[0] + QStringLiteral(";;") + filters[1], &filter);
-            if (!chosen.isEmpty())
+            if (!chosen.isEmpty()) {
                 path->setText(chosen);
+                // The file dialog has asked already whether to replace it.
+                replace_confirmed = chosen;
+            }
         });
         // The name's extension chooses the form, and the form the extension.
         connect(path, &QLineEdit::textChanged, this, [this](const QString& typed) {
@@ -409,11 +412,19 @@ private:
 
     void run()
     {
-        const std::string file = path->text().trimmed().toStdString();
-        if (file.empty()) {
+        const QString target = path->text().trimmed();
+        if (target.isEmpty()) {
             show_message(this, QCoreApplication::translate("exchange_dialogs", "Export"), QCoreApplication::translate("exchange_dialogs", "Please name the file to write."));
             return;
         }
+        // A name typed over the offer may be that of a file the user wants to keep.
+        if (target != replace_confirmed && QFileInfo(target).isFile()
+            && show_message(this, QCoreApplication::translate("exchange_dialogs", "Export"),
+                   QCoreApplication::translate("exchange_dialogs", "%1 already exists.\n\nReplace it?").arg(target),
+                   message_buttons::yes_no)
+                != message_answer::yes)
+            return;
+        const std::string file = target.toStdString();
         const export_result r = format->currentIndex() == 0 ? export_text_file(file, with_queue->isChecked())
                                                             : export_xml(file);
         if (!r.done) {
@@ -440,6 +451,7 @@ private:
     QLineEdit* path;
     QComboBox* format;
     QCheckBox* with_queue;
+    QString replace_confirmed;  // the file the file dialog was told to replace
 };
 
 }  // namespace

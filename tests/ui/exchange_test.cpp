@@ -101,4 +101,26 @@ TEST_F(Exchange, ExportProposesANameKeepsItsFormInStepAndTellsAFailure)
     ASSERT_TRUE(told(3, 2, {}, QStringLiteral(" 1 categories have names a text file cannot hold as they are")));
 }
 
+// A typed name of a file that exists: the user is asked first, No (the default) keeps the file
+// and the dialog, Yes writes over it.
+TEST_F(Exchange, ExportAsksBeforeWritingOverAFile)
+{
+    add_item("frage", "antwort", 0, 3);
+    const std::string kept = files.file("kept.txt");
+    write_file(kept, "mine");
+    const auto export_to_kept = [&](bool stays) {
+        in_dialog("export_action", "export_path", kept, [stays](QWidget* dialog) {
+            QTest::keyClick(child<QLineEdit>(dialog, "export_path"), Qt::Key_Return);
+            EXPECT_EQ(dialog->isVisible(), stays);
+        });
+    };
+    export_to_kept(true);
+    ASSERT_TRUE(told(1, 0, QStringLiteral("Export"), QStringLiteral("%1 already exists.").arg(QString::fromStdString(kept))));
+    EXPECT_TRUE(recorded_messages()[0].buttons == message_buttons::yes_no && read_file(kept) == "mine");
+    message_answers() = {message_answer::yes};
+    export_to_kept(false);
+    ASSERT_TRUE(told(3, 2, {}, QStringLiteral("1 items written to")));
+    EXPECT_NE(read_file(kept).find("frage"), std::string::npos);
+}
+
 }  // namespace
