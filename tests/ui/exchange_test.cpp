@@ -2,6 +2,7 @@
 // what a file holds, the mapping, the proposed name, and what the user is told.
 #include <QDate>
 #include <QProgressBar>
+#include <QStandardPaths>
 
 #include "tools/package_builder.h"
 #include "ui_fixture.h"
@@ -121,6 +122,24 @@ TEST_F(Exchange, ExportAsksBeforeWritingOverAFile)
     export_to_kept(false);
     ASSERT_TRUE(told(3, 2, {}, QStringLiteral("1 items written to")));
     EXPECT_NE(read_file(kept).find("frage"), std::string::npos);
+}
+
+// A name without a folder goes into the folder of the offer, "~/" into the home folder, and the
+// message names where; neither lands in the folder the program was started from.
+TEST_F(Exchange, ExportOfANameWithoutAFolderGoesBesideTheOffer)
+{
+    add_item("frage", "antwort", 0, 3);
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const std::pair<const char*, QString> names[] = {
+        {"cards.txt", documents + QStringLiteral("/cards.txt")}, {"~/home.txt", QDir::homePath() + QStringLiteral("/home.txt")}};
+    for (size_t shown = 0; const auto& [typed, written] : names) {
+        in_dialog("export_action", "export_path", typed,
+            [](QWidget* dialog) { QTest::keyClick(child<QLineEdit>(dialog, "export_path"), Qt::Key_Return); });
+        ++shown;
+        ASSERT_TRUE(told(shown, shown - 1, {}, QStringLiteral("1 items written to %1.").arg(written))) << typed;
+        EXPECT_TRUE(QFileInfo(written).isFile()) << typed;
+    }
+    EXPECT_FALSE(QFileInfo::exists(QStringLiteral("cards.txt")) || QFileInfo::exists(QStringLiteral("~")));
 }
 
 }  // namespace
