@@ -131,6 +131,11 @@ void fonts_dialog::store_side(const side& s, uint32_t* cleartype, QString* face,
 
 void fonts_dialog::done(int result)
 {
+    // Cancel and Escape leave the fonts as they were, as a desktop user expects.
+    if (result != QDialog::Accepted) {
+        QDialog::done(result);
+        return;
+    }
     if (record_) {
         store_side(question_, &record_->qcleartype, &record_->qfontface, &record_->qfontsize);
         store_side(answer_, &record_->acleartype, &record_->afontface, &record_->afontsize);
@@ -190,7 +195,7 @@ settings_dialog::settings_dialog(settings* record, QWidget* parent) : QDialog(pa
 
 void settings_dialog::done(int result)
 {
-    if (record_) {
+    if (record_ && result == QDialog::Accepted) {
         record_->pathtodatadir = resolve_data_dir(path_->text().left(max_data_dir_units));
         record_->randompick = random_pick_->isChecked() ? 1 : 0;
         record_->syncfolder = sync_folder_->text().trimmed();
