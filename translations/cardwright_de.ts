@@ -421,6 +421,10 @@
         <source> (i:%1,r:%2,q:%3)</source>
         <translation> (K:%1,F:%2,W:%3)</translation>
     </message>
+    <message>
+        <source>Tick the categories to go through (Space ticks the chosen one). The counts are i: items, r: reviews due today, q: queued items.</source>
+        <translation>Kreuzen Sie die Kategorien an, die abgefragt werden sollen (die Leertaste kreuzt die gewählte an). Die Zahlen: K: Karten, F: heute fällig, W: in der Warteschlange.</translation>
+    </message>
 </context>
 <context>
     <name>conflicts_dialog</name>
