@@ -142,4 +142,21 @@ TEST_F(Exchange, ExportOfANameWithoutAFolderGoesBesideTheOffer)
     EXPECT_FALSE(QFileInfo::exists(QStringLiteral("cards.txt")) || QFileInfo::exists(QStringLiteral("~")));
 }
 
+// Without a window manager nothing hands the keyboard back when a message shown over a dialog
+// closes: the dialog must take it, or Escape and Return do nothing there any more.
+TEST_F(Exchange, AfterAMessageTheExportDialogHasTheKeyboardAgain)
+{
+    ui().message_box = nullptr;  // the real message box, closed by its own key
+    bool escaped = false;
+    in_dialog("export_action", "export_path", files.file("none/out.txt"), [&escaped](QWidget* dialog) {
+        on_next_modal([](QWidget* box) { QTest::keyClick(box, Qt::Key_Return); });
+        QTest::keyClick(child<QLineEdit>(dialog, "export_path"), Qt::Key_Return);
+        ASSERT_TRUE(dialog->isVisible());
+        QTRY_VERIFY(QApplication::activeWindow() == dialog && QApplication::focusWidget());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        escaped = !dialog->isVisible();
+    });
+    EXPECT_TRUE(escaped);
+}
+
 }  // namespace
