@@ -160,7 +160,8 @@ settings_dialog::settings_dialog(settings* record, QWidget* parent) : QDialog(pa
     path_->setMaxLength(max_data_dir_units);
     name_control(path_, "data_path", id_data_path_edit);
     layout->addWidget(path_);
-    auto* note = new QLabel(tr("New path takes effect after MCW restart"), this);
+    auto* note = new QLabel(tr("A new path takes effect when Cardwright is started again."), this);
+    note->setObjectName(QStringLiteral("data_path_note"));
     layout->addWidget(note);
     layout->addSpacing(12);
     random_pick_ = new QCheckBox(tr("Random pick from queue"), this);

@@ -1968,10 +1968,6 @@ Die Bewertungen bleiben erhalten und werden eingetragen, sobald der Datenträger
         <translation>Pfad der Datenbank:</translation>
     </message>
     <message>
-        <source>New path takes effect after MCW restart</source>
-        <translation>Ein neuer Pfad gilt nach einem Neustart von MCW</translation>
-    </message>
-    <message>
         <source>Random pick from queue</source>
         <translation>Zufällig aus der Warteschlange wählen</translation>
     </message>
@@ -1994,6 +1990,10 @@ Die Bewertungen bleiben erhalten und werden eingetragen, sobald der Datenträger
     <message>
         <source>Synchronise through folder</source>
         <translation>Über einen Ordner abgleichen</translation>
+    </message>
+    <message>
+        <source>A new path takes effect when Cardwright is started again.</source>
+        <translation>Ein neuer Pfad gilt, sobald Cardwright neu gestartet wird.</translation>
     </message>
 </context>
 <context>

@@ -149,6 +149,17 @@ TEST_F(Dialogs, SettingsAndFontsAreStoredByOkAndLeftAsTheyWereByEscapeOrCancel)
     }
 }
 
+// The note under the path names the program as the window and the menus do: "MCW", the
+// handheld's abbreviation, meant nothing on the desktop.
+TEST_F(Dialogs, TheSettingsSayWhenANewPathTakesEffect)
+{
+    settings_dialog dialog(&record);
+    QStringList texts;
+    for (const QLabel* label : dialog.findChildren<QLabel*>())
+        texts << label->text();
+    EXPECT_TRUE(texts.contains(QStringLiteral("A new path takes effect when Cardwright is started again."))) << texts.join('|').toStdString();
+}
+
 TEST_F(Dialogs, AboutNamesTheProgramAndItsVersion)
 {
     about_dialog dialog;
