@@ -152,7 +152,8 @@ settings_dialog::settings_dialog(settings* record, QWidget* parent) : QDialog(pa
     setWindowTitle(tr("Settings"));
     setProperty("dialog_id", dialog_settings);
     auto* layout = new QVBoxLayout(this);
-    auto* path_label = new QLabel(tr("Database path:"), this);
+    // Each field has a key of its own (Alt and the underlined letter), as desktop dialogs do.
+    auto* path_label = new QLabel(tr("&Database path:"), this);
     layout->addWidget(path_label);
     path_ = new QLineEdit(this);
     path_label->setBuddy(path_);
@@ -164,17 +165,20 @@ settings_dialog::settings_dialog(settings* record, QWidget* parent) : QDialog(pa
     note->setObjectName(QStringLiteral("data_path_note"));
     layout->addWidget(note);
     layout->addSpacing(12);
-    random_pick_ = new QCheckBox(tr("Random pick from queue"), this);
+    random_pick_ = new QCheckBox(tr("&Random pick from queue"), this);
     name_control(random_pick_, "random_pick", id_random_pick);
     layout->addWidget(random_pick_);
     layout->addSpacing(12);
-    layout->addWidget(new QLabel(tr("Sync folder (empty: off; takes effect at once):"), this));
+    auto* sync_label = new QLabel(tr("&Sync folder (empty: off; takes effect at once):"), this);
+    layout->addWidget(sync_label);
     auto* sync_row = new QHBoxLayout;
     sync_folder_ = new QLineEdit(this);
+    sync_label->setBuddy(sync_folder_);
     sync_folder_->setObjectName(QStringLiteral("sync_folder"));
     sync_folder_->setAccessibleName(tr("Sync folder"));
     sync_folder_->setClearButtonEnabled(true);
-    auto* choose = new QPushButton(tr("Synchronise through folder..."), this);
+    auto* choose = new QPushButton(tr("Synchronise &through folder..."), this);
+    choose->setAccessibleName(tr("Synchronise through folder..."));
     choose->setObjectName(QStringLiteral("choose_sync_folder"));
     connect(choose, &QPushButton::clicked, this, [this] {
         const QString chosen = QFileDialog::getExistingDirectory(this, tr("Synchronise through folder"),

@@ -1964,20 +1964,8 @@ Die Bewertungen bleiben erhalten und werden eingetragen, sobald der Datenträger
         <translation>Einstellungen</translation>
     </message>
     <message>
-        <source>Database path:</source>
-        <translation>Pfad der Datenbank:</translation>
-    </message>
-    <message>
-        <source>Random pick from queue</source>
-        <translation>Zufällig aus der Warteschlange wählen</translation>
-    </message>
-    <message>
         <source>Database path</source>
         <translation>Pfad der Datenbank</translation>
-    </message>
-    <message>
-        <source>Sync folder (empty: off; takes effect at once):</source>
-        <translation>Sync-Ordner (leer: aus; gilt sofort):</translation>
     </message>
     <message>
         <source>Sync folder</source>
@@ -1994,6 +1982,22 @@ Die Bewertungen bleiben erhalten und werden eingetragen, sobald der Datenträger
     <message>
         <source>A new path takes effect when Cardwright is started again.</source>
         <translation>Ein neuer Pfad gilt, sobald Cardwright neu gestartet wird.</translation>
+    </message>
+    <message>
+        <source>&amp;Database path:</source>
+        <translation>&amp;Pfad der Datenbank:</translation>
+    </message>
+    <message>
+        <source>&amp;Random pick from queue</source>
+        <translation>&amp;Zufällig aus der Warteschlange wählen</translation>
+    </message>
+    <message>
+        <source>&amp;Sync folder (empty: off; takes effect at once):</source>
+        <translation>&amp;Sync-Ordner (leer: aus; gilt sofort):</translation>
+    </message>
+    <message>
+        <source>Synchronise &amp;through folder...</source>
+        <translation>Über einen Ordner a&amp;bgleichen...</translation>
     </message>
 </context>
 <context>
