@@ -3,7 +3,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -29,6 +31,31 @@ QDialogButtonBox* add_buttons(QDialog* dialog, QBoxLayout* layout, QDialogButton
     layout->addStretch(1);
     layout->addWidget(box);
     return box;
+}
+
+// Why the data directory could not be opened at the next start; empty when it could. A missing
+// folder is made then, so the nearest folder that exists must take it.
+QString data_dir_problem(const QString& dir)
+{
+    if (dir.isEmpty())
+        return settings_dialog::tr("Please name the folder of the database.");
+    const QString path = QDir::cleanPath(dir);
+    const QFileInfo info(path);
+    if (info.exists())
+        return info.isDir() ? QString() : settings_dialog::tr("%1 is a file, not a folder.").arg(path);
+    QString existing = path;
+    while (!QFileInfo::exists(existing)) {
+        const QString parent = QFileInfo(existing).path();
+        if (parent == existing)
+            break;
+        existing = parent;
+    }
+    const QFileInfo base(existing);
+    if (!base.isDir())
+        return settings_dialog::tr("%1 cannot be made: %2 is a file, not a folder.").arg(path, existing);
+    if (!base.isWritable())
+        return settings_dialog::tr("%1 cannot be made: %2 cannot be written.").arg(path, existing);
+    return {};
 }
 
 void name_control(QWidget* control, const char* name, int id)
@@ -161,6 +188,11 @@ settings_dialog::settings_dialog(settings* record, QWidget* parent) : QDialog(pa
     path_->setMaxLength(max_data_dir_units);
     name_control(path_, "data_path", id_data_path_edit);
     layout->addWidget(path_);
+    path_problem_ = new QLabel(this);
+    path_problem_->setObjectName(QStringLiteral("data_path_problem"));
+    path_problem_->setWordWrap(true);
+    path_problem_->hide();
+    layout->addWidget(path_problem_);
     auto* note = new QLabel(tr("A new path takes effect when Cardwright is started again."), this);
     note->setObjectName(QStringLiteral("data_path_note"));
     layout->addWidget(note);
@@ -201,7 +233,18 @@ settings_dialog::settings_dialog(settings* record, QWidget* parent) : QDialog(pa
 void settings_dialog::done(int result)
 {
     if (record_ && result == QDialog::Accepted) {
-        record_->pathtodatadir = resolve_data_dir(path_->text().left(max_data_dir_units));
+        const QString path = resolve_data_dir(path_->text().left(max_data_dir_units));
+        // Said now, while it can be mended: the next start would fall back on the default folder.
+        if (const QString problem = path == record_->pathtodatadir ? QString() : data_dir_problem(path);
+            !problem.isEmpty()) {
+            path_problem_->setText(problem);
+            path_problem_->show();
+            path_->setAccessibleDescription(problem);
+            path_->setFocus();
+            path_->selectAll();
+            return;
+        }
+        record_->pathtodatadir = path;
         record_->randompick = random_pick_->isChecked() ? 1 : 0;
         record_->syncfolder = sync_folder_->text().trimmed();
     }

@@ -83,6 +83,7 @@ public:
 private:
     settings* record_;
     QLineEdit* path_ = nullptr;
+    QLabel* path_problem_ = nullptr;  // why the path typed cannot be taken, shown once OK is pressed
     QCheckBox* random_pick_ = nullptr;
     QLineEdit* sync_folder_ = nullptr;  // empty: no sync folder
 };

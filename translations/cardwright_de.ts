@@ -1999,6 +1999,22 @@ Die Bewertungen bleiben erhalten und werden eingetragen, sobald der Datenträger
         <source>Synchronise &amp;through folder...</source>
         <translation>Über einen Ordner a&amp;bgleichen...</translation>
     </message>
+    <message>
+        <source>Please name the folder of the database.</source>
+        <translation>Bitte geben Sie den Ordner der Datenbank an.</translation>
+    </message>
+    <message>
+        <source>%1 is a file, not a folder.</source>
+        <translation>%1 ist eine Datei, kein Ordner.</translation>
+    </message>
+    <message>
+        <source>%1 cannot be made: %2 is a file, not a folder.</source>
+        <translation>%1 kann nicht angelegt werden: %2 ist eine Datei, kein Ordner.</translation>
+    </message>
+    <message>
+        <source>%1 cannot be made: %2 cannot be written.</source>
+        <translation>%1 kann nicht angelegt werden: In %2 kann nicht geschrieben werden.</translation>
+    </message>
 </context>
 <context>
     <name>statistics_window</name>
