@@ -256,8 +256,6 @@ QTreeWidgetItem* category_selection_dialog::item_of(uint32_t category) const
 
 void category_selection_dialog::accept()
 {
-    if (review_mode_ && !any_ticked())
-        return;
     if (review_mode_) {
         std::vector<int32_t> list;
         std::vector<uint8_t> table(items_.size(), 0);
