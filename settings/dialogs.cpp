@@ -239,6 +239,9 @@ void settings_dialog::done(int result)
             !problem.isEmpty()) {
             path_problem_->setText(problem);
             path_problem_->show();
+            // The dialog grows to the lines the text wraps to, or their lower half is cut off.
+            layout()->activate();
+            resize(width(), std::max(height(), heightForWidth(width())));
             path_->setAccessibleDescription(problem);
             path_->setFocus();
             path_->selectAll();

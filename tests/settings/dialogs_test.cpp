@@ -201,6 +201,9 @@ TEST_F(Dialogs, ADataPathThatCannotBeMadeIsSaidAndNotTaken)
         QTest::keyClick(path, Qt::Key_Return);
         EXPECT_TRUE(dialog.isVisible() && problem && problem->isVisible()) << typed.toStdString();
         EXPECT_EQ(problem ? problem->text() : QString(), said);
+        if (problem) {  // every line of it shown, none cut off
+            EXPECT_GE(problem->height(), problem->heightForWidth(problem->width())) << typed.toStdString();
+        }
         EXPECT_EQ(record.pathtodatadir, QString::fromStdString(place.file("cards/")));
     }
     // A folder still to be made where it can be is taken; it is made at the next start.
