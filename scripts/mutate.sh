@@ -194,6 +194,16 @@ mutations=(
     'log_gap_never_passed|session/sync_snapshot.cpp|s/if (!lost \&\& gaps.empty())/if (!lost)/|test_session|SyncIdentity*'
     'log_gap_copy_ignored|session/sync_snapshot.cpp|s/kind.role == sync_file_role::other /kind.role != sync_file_role::change_log /|test_session|SyncIdentity*'
     'log_rollback_not_seen_at_close|session/sync_snapshot.cpp|s/const change_append_result whole = g.writer->make_whole();/const change_append_result whole{};/|test_session|SyncIdentity*'
+    # The dialogs as a new user meets them.
+    'export_over_a_file_unasked|ui/exchange_dialogs.cpp|s/ \&\& QFileInfo(target).isFile()$/ \&\& false/|test_ui|Exchange.Export*'
+    'export_bare_name_where_started|ui/exchange_dialogs.cpp|s/: QDir(offered_folder()).filePath(typed);/: typed;/|test_ui|Exchange.Export*'
+    'settings_cancel_stores|settings/dialogs.cpp|s/if (record_ \&\& result == QDialog::Accepted) {/if (record_) {/|test_settings|Dialogs.*'
+    'fonts_cancel_applies|settings/dialogs.cpp|s/if (result != QDialog::Accepted) {/if (false) {/|test_settings|Dialogs.*'
+    'data_path_problem_unsaid|settings/dialogs.cpp|s/: data_dir_problem(path);/: data_dir_problem(path).left(0);/|test_settings|Dialogs.*'
+    'categories_ok_with_none_ticked|settings/category_dialog.cpp|s/ok_->setEnabled(any_ticked());/ok_->setEnabled(true);/|test_settings|CategoryDialog.*'
+    'getting_started_calls_it_empty|ui/overview_panel.cpp|s/const QString held = items == 0 \&\& queued == 0/const QString held = true/|test_ui|Overview.*'
+    'restore_question_bare_count|ui/data_safety.cpp|s/backup_items_text(chosen, true)/backup_items_text(chosen)/|test_ui|Closing.Restore*'
+    'message_leaves_dialog_without_keys|ui/window_state.cpp|s/window_->activateWindow();/static_cast<void>(0);/|test_ui|Exchange.After*'
 )
 
 backup=""

@@ -4,11 +4,14 @@
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLocale>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include "database/database.h"
 #include "database/counts.h"
@@ -106,6 +109,15 @@ category_selection_dialog::category_selection_dialog(settings* record, category_
     setWindowTitle(tr("Category Selection"));
     setProperty("dialog_id", dialog_category_selection);
     auto* layout = new QVBoxLayout(this);
+    if (review_mode_) {
+        // Without it the abbreviated counts, and what OK needs, are left to guessing.
+        auto* hint = new QLabel(tr("Tick the categories to go through (Space ticks the chosen one). The counts "
+                                   "are i: items, r: reviews due today, q: queued items."),
+            this);
+        hint->setObjectName(QStringLiteral("category_hint"));
+        hint->setWordWrap(true);
+        layout->addWidget(hint);
+    }
     tree_ = new QTreeWidget(this);
     tree_->setObjectName(QStringLiteral("category_tree"));
     tree_->setAccessibleName(tr("Categories"));
@@ -124,6 +136,7 @@ category_selection_dialog::category_selection_dialog(settings* record, category_
         create->setAutoDefault(false);
         connect(create, &QPushButton::clicked, this, &category_selection_dialog::new_category);
     }
+    ok_ = buttons->button(QDialogButtonBox::Ok);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
@@ -141,8 +154,20 @@ category_selection_dialog::category_selection_dialog(settings* record, category_
         });
     }
     fill_tree();
+    if (review_mode_) {
+        // Nothing ticked would go through nothing and end at once without a word.
+        update_ok();
+        connect(tree_, &QTreeWidget::itemChanged, this, &category_selection_dialog::update_ok);
+    }
     tree_->setFocus();
 }
+
+bool category_selection_dialog::any_ticked() const
+{
+    return std::any_of(items_.begin(), items_.end(), [](const QTreeWidgetItem* i) { return i->checkState(0) == Qt::Checked; });
+}
+
+void category_selection_dialog::update_ok() { ok_->setEnabled(any_ticked()); }
 
 std::vector<QTreeWidgetItem*> add_category_items(QTreeWidget* tree)
 {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 #include "settings/settings_store.h"
@@ -45,7 +46,7 @@ public:
     category_selection_dialog(settings* record, category_set* remembered, bool review_mode,
         uint16_t* new_item_category, QWidget* parent = nullptr);
 
-    // After a confirmed review-mode dialog: the ticked categories, highest index first, then -1.
+    // After a confirmed review-mode dialog (OK waits for a category to be ticked): the ticked categories, highest index first, then -1.
     const std::optional<std::vector<int32_t>>& selection() const { return selection_; }
     QTreeWidget* tree() const { return tree_; }
     QTreeWidgetItem* item_of(uint32_t category) const;
@@ -58,12 +59,15 @@ public:
 
 private:
     void fill_tree();
+    bool any_ticked() const;
+    void update_ok();
 
     settings* record_;
     category_set* remembered_;  // the reviewing activity's set of categories, or null
     bool review_mode_;
     uint16_t* new_item_category_;
     QTreeWidget* tree_ = nullptr;
+    QPushButton* ok_ = nullptr;  // in review mode enabled while a category is ticked
     std::vector<QTreeWidgetItem*> items_;
     std::optional<std::vector<int32_t>> selection_;
 };

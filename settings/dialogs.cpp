@@ -3,7 +3,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -29,6 +31,31 @@ QDialogButtonBox* add_buttons(QDialog* dialog, QBoxLayout* layout, QDialogButton
     layout->addStretch(1);
     layout->addWidget(box);
     return box;
+}
+
+// Why the data directory could not be opened at the next start; empty when it could. A missing
+// folder is made then, so the nearest folder that exists must take it.
+QString data_dir_problem(const QString& dir)
+{
+    if (dir.isEmpty())
+        return settings_dialog::tr("Please name the folder of the database.");
+    const QString path = QDir::cleanPath(dir);
+    const QFileInfo info(path);
+    if (info.exists())
+        return info.isDir() ? QString() : settings_dialog::tr("%1 is a file, not a folder.").arg(path);
+    QString existing = path;
+    while (!QFileInfo::exists(existing)) {
+        const QString parent = QFileInfo(existing).path();
+        if (parent == existing)
+            break;
+        existing = parent;
+    }
+    const QFileInfo base(existing);
+    if (!base.isDir())
+        return settings_dialog::tr("%1 cannot be made: %2 is a file, not a folder.").arg(path, existing);
+    if (!base.isWritable())
+        return settings_dialog::tr("%1 cannot be made: %2 cannot be written.").arg(path, existing);
+    return {};
 }
 
 void name_control(QWidget* control, const char* name, int id)
@@ -131,6 +158,11 @@ void fonts_dialog::store_side(const side& s, uint32_t* cleartype, QString* face,
 
 void fonts_dialog::done(int result)
 {
+    // Cancel and Escape leave the fonts as they were, as a desktop user expects.
+    if (result != QDialog::Accepted) {
+        QDialog::done(result);
+        return;
+    }
     if (record_) {
         store_side(question_, &record_->qcleartype, &record_->qfontface, &record_->qfontsize);
         store_side(answer_, &record_->acleartype, &record_->afontface, &record_->afontsize);
@@ -147,7 +179,8 @@ settings_dialog::settings_dialog(settings* record, QWidget* parent) : QDialog(pa
     setWindowTitle(tr("Settings"));
     setProperty("dialog_id", dialog_settings);
     auto* layout = new QVBoxLayout(this);
-    auto* path_label = new QLabel(tr("Database path:"), this);
+    // Each field has a key of its own (Alt and the underlined letter), as desktop dialogs do.
+    auto* path_label = new QLabel(tr("&Database path:"), this);
     layout->addWidget(path_label);
     path_ = new QLineEdit(this);
     path_label->setBuddy(path_);
@@ -155,20 +188,29 @@ settings_dialog::settings_dialog(settings* record, QWidget* parent) : QDialog(pa
     path_->setMaxLength(max_data_dir_units);
     name_control(path_, "data_path", id_data_path_edit);
     layout->addWidget(path_);
+    path_problem_ = new QLabel(this);
+    path_problem_->setObjectName(QStringLiteral("data_path_problem"));
+    path_problem_->setWordWrap(true);
+    path_problem_->hide();
+    layout->addWidget(path_problem_);
     auto* note = new QLabel(tr("New path takes effect after MCW restart"), this);
+    note->setObjectName(QStringLiteral("data_path_note"));
     layout->addWidget(note);
     layout->addSpacing(12);
-    random_pick_ = new QCheckBox(tr("Random pick from queue"), this);
+    random_pick_ = new QCheckBox(tr("&Random pick from queue"), this);
     name_control(random_pick_, "random_pick", id_random_pick);
     layout->addWidget(random_pick_);
     layout->addSpacing(12);
-    layout->addWidget(new QLabel(tr("Sync folder (empty: off; takes effect at once):"), this));
+    auto* sync_label = new QLabel(tr("&Sync folder (empty: off; takes effect at once):"), this);
+    layout->addWidget(sync_label);
     auto* sync_row = new QHBoxLayout;
     sync_folder_ = new QLineEdit(this);
+    sync_label->setBuddy(sync_folder_);
     sync_folder_->setObjectName(QStringLiteral("sync_folder"));
     sync_folder_->setAccessibleName(tr("Sync folder"));
     sync_folder_->setClearButtonEnabled(true);
-    auto* choose = new QPushButton(tr("Synchronise through folder..."), this);
+    auto* choose = new QPushButton(tr("Synchronise &through folder..."), this);
+    choose->setAccessibleName(tr("Synchronise through folder..."));
     choose->setObjectName(QStringLiteral("choose_sync_folder"));
     connect(choose, &QPushButton::clicked, this, [this] {
         const QString chosen = QFileDialog::getExistingDirectory(this, tr("Synchronise through folder"),
@@ -190,8 +232,22 @@ settings_dialog::settings_dialog(settings* record, QWidget* parent) : QDialog(pa
 
 void settings_dialog::done(int result)
 {
-    if (record_) {
-        record_->pathtodatadir = resolve_data_dir(path_->text().left(max_data_dir_units));
+    if (record_ && result == QDialog::Accepted) {
+        const QString path = resolve_data_dir(path_->text().left(max_data_dir_units));
+        // Said now, while it can be mended: the next start would fall back on the default folder.
+        if (const QString problem = path == record_->pathtodatadir ? QString() : data_dir_problem(path);
+            !problem.isEmpty()) {
+            path_problem_->setText(problem);
+            path_problem_->show();
+            // The dialog grows to the lines the text wraps to, or their lower half is cut off.
+            layout()->activate();
+            resize(width(), std::max(height(), heightForWidth(width())));
+            path_->setAccessibleDescription(problem);
+            path_->setFocus();
+            path_->selectAll();
+            return;
+        }
+        record_->pathtodatadir = path;
         record_->randompick = random_pick_->isChecked() ? 1 : 0;
         record_->syncfolder = sync_folder_->text().trimmed();
     }

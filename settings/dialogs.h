@@ -54,7 +54,7 @@ public:
     // Without a list of families, the first ones installed are offered.
     fonts_dialog(settings* record, QWidget* question_box, QWidget* answer_box, QWidget* parent = nullptr,
         std::optional<QStringList> families = std::nullopt);
-    // The values are stored however the dialog ends.
+    // The values are stored and applied when the dialog is accepted.
     void done(int result) override;
 
 private:
@@ -83,6 +83,7 @@ public:
 private:
     settings* record_;
     QLineEdit* path_ = nullptr;
+    QLabel* path_problem_ = nullptr;  // why the path typed cannot be taken, shown once OK is pressed
     QCheckBox* random_pick_ = nullptr;
     QLineEdit* sync_folder_ = nullptr;  // empty: no sync folder
 };

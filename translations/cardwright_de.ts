@@ -421,6 +421,10 @@
         <source> (i:%1,r:%2,q:%3)</source>
         <translation> (K:%1,F:%2,W:%3)</translation>
     </message>
+    <message>
+        <source>Tick the categories to go through (Space ticks the chosen one). The counts are i: items, r: reviews due today, q: queued items.</source>
+        <translation>Kreuzen Sie die Kategorien an, die abgefragt werden sollen (die Leertaste kreuzt die gewählte an). Die Zahlen: K: Karten, F: heute fällig, W: in der Warteschlange.</translation>
+    </message>
 </context>
 <context>
     <name>conflicts_dialog</name>
@@ -884,6 +888,14 @@ Probleme: %4</translation>
     <message>
         <source>The file is not UTF-8: it is read as Western European (Windows-1252).</source>
         <translation>Die Datei ist nicht UTF-8: Sie wird als westeuropäisch (Windows-1252) gelesen.</translation>
+    </message>
+    <message>
+        <source>%1 already exists.
+
+Replace it?</source>
+        <translation>%1 gibt es schon.
+
+Ersetzen?</translation>
     </message>
 </context>
 <context>
@@ -1503,10 +1515,6 @@ Schließen Sie es und starten Sie Cardwright erneut.</translation>
         <translation>Eingabe oder Doppelklick: das Fällige der Kategorie abfragen. Menütaste oder Rechtsklick: mehr.</translation>
     </message>
     <message>
-        <source>&lt;h3&gt;Welcome to Cardwright&lt;/h3&gt;&lt;p&gt;Your collection is empty. It is kept in the data directory %1 (File &amp;gt; Settings can choose another).&lt;/p&gt;&lt;p&gt;Three ways to begin:&lt;/p&gt;&lt;ol&gt;&lt;li&gt;&lt;b&gt;Add new items&lt;/b&gt; (Insert): type a question and its answer, then grade how well you know it.&lt;/li&gt;&lt;li&gt;&lt;b&gt;File &amp;gt; Import...&lt;/b&gt; (Ctrl+I): take items from other trainers&apos; packages (.apkg, .colpkg) or from word lists (text files with a question and an answer on each line).&lt;/li&gt;&lt;li&gt;&lt;b&gt;The queue file&lt;/b&gt;: put items into &lt;tt&gt;queue.txt&lt;/tt&gt; in the data directory; Add items from queue (Ctrl+U) introduces them one by one.&lt;/li&gt;&lt;/ol&gt;&lt;p&gt;Then come back every day: Return goes through the reviews that are due.&lt;/p&gt;</source>
-        <translation>&lt;h3&gt;Willkommen bei Cardwright&lt;/h3&gt;&lt;p&gt;Ihre Lernkartei ist leer. Sie liegt im Datenverzeichnis %1 (unter Datei &amp;gt; Einstellungen können Sie ein anderes wählen).&lt;/p&gt;&lt;p&gt;Drei Wege zum Anfangen:&lt;/p&gt;&lt;ol&gt;&lt;li&gt;&lt;b&gt;Neue Karten anlegen&lt;/b&gt; (Einfg): Geben Sie eine Frage und ihre Antwort ein und bewerten Sie dann, wie gut Sie sie wissen.&lt;/li&gt;&lt;li&gt;&lt;b&gt;Datei &amp;gt; Importieren...&lt;/b&gt; (Strg+I): Übernehmen Sie Karten aus Paketen anderer Lernprogramme (.apkg, .colpkg) oder aus Vokabellisten (Textdateien mit einer Frage und einer Antwort in jeder Zeile).&lt;/li&gt;&lt;li&gt;&lt;b&gt;Die Warteschlangendatei&lt;/b&gt;: Legen Sie Karten in &lt;tt&gt;queue.txt&lt;/tt&gt; im Datenverzeichnis ab; Karten aus der Warteschlange (Strg+U) nimmt sie eine nach der anderen auf.&lt;/li&gt;&lt;/ol&gt;&lt;p&gt;Kommen Sie dann jeden Tag wieder: Die Eingabetaste fragt die fälligen Wiederholungen ab.&lt;/p&gt;</translation>
-    </message>
-    <message>
         <source>Data: %1   Due today: %2   Queued: %3</source>
         <translation>Daten: %1   Heute fällig: %2   Warteschlange: %3</translation>
     </message>
@@ -1561,6 +1569,35 @@ Schließen Sie es und starten Sie Cardwright erneut.</translation>
     <message>
         <source>Overview</source>
         <translation>Übersicht</translation>
+    </message>
+    <message>
+        <source>Your collection is empty.</source>
+        <translation>Ihre Lernkartei ist leer.</translation>
+    </message>
+    <message numerus="yes">
+        <source>Your collection holds %n items in the queue and none in learning yet.</source>
+        <translation>
+            <numerusform>Ihre Lernkartei enthält %n Karte in der Warteschlange und noch keine im Lernplan.</numerusform>
+            <numerusform>Ihre Lernkartei enthält %n Karten in der Warteschlange und noch keine im Lernplan.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Your collection holds %n items.</source>
+        <translation>
+            <numerusform>Ihre Lernkartei enthält %n Karte.</numerusform>
+            <numerusform>Ihre Lernkartei enthält %n Karten.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Your collection holds %n items and %1 more in the queue.</source>
+        <translation>
+            <numerusform>Ihre Lernkartei enthält %n Karte und %1 weitere in der Warteschlange.</numerusform>
+            <numerusform>Ihre Lernkartei enthält %n Karten und %1 weitere in der Warteschlange.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>&lt;h3&gt;Welcome to Cardwright&lt;/h3&gt;&lt;p&gt;%2 It is kept in the data directory %1 (File &amp;gt; Settings can choose another).&lt;/p&gt;&lt;p&gt;Three ways to begin:&lt;/p&gt;&lt;ol&gt;&lt;li&gt;&lt;b&gt;Add new items&lt;/b&gt; (Insert): type a question and its answer, then grade how well you know it.&lt;/li&gt;&lt;li&gt;&lt;b&gt;File &amp;gt; Import...&lt;/b&gt; (Ctrl+I): take items from other trainers&apos; packages (.apkg, .colpkg) or from word lists (text files with a question and an answer on each line).&lt;/li&gt;&lt;li&gt;&lt;b&gt;The queue file&lt;/b&gt;: put items into &lt;tt&gt;queue.txt&lt;/tt&gt; in the data directory; Add items from queue (Ctrl+U) introduces them one by one.&lt;/li&gt;&lt;/ol&gt;&lt;p&gt;Then come back every day: Return goes through the reviews that are due.&lt;/p&gt;</source>
+        <translation>&lt;h3&gt;Willkommen bei Cardwright&lt;/h3&gt;&lt;p&gt;%2 Sie liegt im Datenverzeichnis %1 (unter Datei &amp;gt; Einstellungen können Sie ein anderes wählen).&lt;/p&gt;&lt;p&gt;Drei Wege zum Anfangen:&lt;/p&gt;&lt;ol&gt;&lt;li&gt;&lt;b&gt;Neue Karten anlegen&lt;/b&gt; (Einfg): Geben Sie eine Frage und ihre Antwort ein und bewerten Sie dann, wie gut Sie sie wissen.&lt;/li&gt;&lt;li&gt;&lt;b&gt;Datei &amp;gt; Importieren...&lt;/b&gt; (Strg+I): Übernehmen Sie Karten aus Paketen anderer Lernprogramme (.apkg, .colpkg) oder aus Vokabellisten (Textdateien mit einer Frage und einer Antwort in jeder Zeile).&lt;/li&gt;&lt;li&gt;&lt;b&gt;Die Warteschlangendatei&lt;/b&gt;: Legen Sie Karten in &lt;tt&gt;queue.txt&lt;/tt&gt; im Datenverzeichnis ab; Karten aus der Warteschlange (Strg+U) nimmt sie eine nach der anderen auf.&lt;/li&gt;&lt;/ol&gt;&lt;p&gt;Kommen Sie dann jeden Tag wieder: Die Eingabetaste fragt die fälligen Wiederholungen ab.&lt;/p&gt;</translation>
     </message>
 </context>
 <context>
@@ -1954,24 +1991,8 @@ Die Bewertungen bleiben erhalten und werden eingetragen, sobald der Datenträger
         <translation>Einstellungen</translation>
     </message>
     <message>
-        <source>Database path:</source>
-        <translation>Pfad der Datenbank:</translation>
-    </message>
-    <message>
-        <source>New path takes effect after MCW restart</source>
-        <translation>Ein neuer Pfad gilt nach einem Neustart von MCW</translation>
-    </message>
-    <message>
-        <source>Random pick from queue</source>
-        <translation>Zufällig aus der Warteschlange wählen</translation>
-    </message>
-    <message>
         <source>Database path</source>
         <translation>Pfad der Datenbank</translation>
-    </message>
-    <message>
-        <source>Sync folder (empty: off; takes effect at once):</source>
-        <translation>Sync-Ordner (leer: aus; gilt sofort):</translation>
     </message>
     <message>
         <source>Sync folder</source>
@@ -1984,6 +2005,42 @@ Die Bewertungen bleiben erhalten und werden eingetragen, sobald der Datenträger
     <message>
         <source>Synchronise through folder</source>
         <translation>Über einen Ordner abgleichen</translation>
+    </message>
+    <message>
+        <source>New path takes effect after MCW restart</source>
+        <translation>Ein neuer Pfad gilt, sobald Cardwright neu gestartet wird.</translation>
+    </message>
+    <message>
+        <source>&amp;Database path:</source>
+        <translation>&amp;Pfad der Datenbank:</translation>
+    </message>
+    <message>
+        <source>&amp;Random pick from queue</source>
+        <translation>&amp;Zufällig aus der Warteschlange wählen</translation>
+    </message>
+    <message>
+        <source>&amp;Sync folder (empty: off; takes effect at once):</source>
+        <translation>&amp;Sync-Ordner (leer: aus; gilt sofort):</translation>
+    </message>
+    <message>
+        <source>Synchronise &amp;through folder...</source>
+        <translation>Über einen Ordner a&amp;bgleichen...</translation>
+    </message>
+    <message>
+        <source>Please name the folder of the database.</source>
+        <translation>Bitte geben Sie den Ordner der Datenbank an.</translation>
+    </message>
+    <message>
+        <source>%1 is a file, not a folder.</source>
+        <translation>%1 ist eine Datei, kein Ordner.</translation>
+    </message>
+    <message>
+        <source>%1 cannot be made: %2 is a file, not a folder.</source>
+        <translation>%1 kann nicht angelegt werden: %2 ist eine Datei, kein Ordner.</translation>
+    </message>
+    <message>
+        <source>%1 cannot be made: %2 cannot be written.</source>
+        <translation>%1 kann nicht angelegt werden: In %2 kann nicht geschrieben werden.</translation>
     </message>
 </context>
 <context>

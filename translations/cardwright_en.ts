@@ -118,6 +118,30 @@
     </message>
 </context>
 <context>
+    <name>overview_panel</name>
+    <message numerus="yes">
+        <source>Your collection holds %n items in the queue and none in learning yet.</source>
+        <translation>
+            <numerusform>Your collection holds %n item in the queue and none in learning yet.</numerusform>
+            <numerusform>Your collection holds %n items in the queue and none in learning yet.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Your collection holds %n items.</source>
+        <translation>
+            <numerusform>Your collection holds %n item.</numerusform>
+            <numerusform>Your collection holds %n items.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Your collection holds %n items and %1 more in the queue.</source>
+        <translation>
+            <numerusform>Your collection holds %n item and %1 more in the queue.</numerusform>
+            <numerusform>Your collection holds %n items and %1 more in the queue.</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>statistics_window</name>
     <message numerus="yes">
         <source>No reviews were due in the last %n days.</source>

@@ -263,7 +263,7 @@ bool run_restore_backup_dialog(QWidget* owner)
     if (show_message(owner, QCoreApplication::translate("data_safety", "Restore Backup"),
             QCoreApplication::translate("data_safety", "Replace your database with the backup of %1 (%2)?\n\nYour database as it is now is kept "
                         "as a backup first, so that this restore can be undone.")
-                .arg(backup_date_text(from_utf8(chosen.name)), backup_items_text(chosen)),
+                .arg(backup_date_text(from_utf8(chosen.name)), backup_items_text(chosen, true)),
             message_buttons::yes_no)
         != message_answer::yes)
         return false;

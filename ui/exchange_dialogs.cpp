@@ -372,8 +372,11 @@ public:
             QString filter = filters[format->currentIndex()];
             const QString chosen = QFileDialog::getSaveFileName(
                 this, QCoreApplication::translate("exchange_dialogs", "Export"), path->text(), filters[0] + QStringLiteral(";;") + filters[1], &filter);
-            if (!chosen.isEmpty())
+            if (!chosen.isEmpty()) {
                 path->setText(chosen);
+                // The file dialog has asked already whether to replace it.
+                replace_confirmed = chosen;
+            }
         });
         // The name's extension chooses the form, and the form the extension.
         connect(path, &QLineEdit::textChanged, this, [this](const QString& typed) {
@@ -399,24 +402,50 @@ public:
     bool written = false;
 
 private:
-    // In the documents folder, named after the data directory and today.
+    // The documents folder, or the home folder where there is none.
+    static QString offered_folder()
+    {
+        const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        return folder.isEmpty() || !QFileInfo(folder).isDir() ? QDir::homePath() : folder;
+    }
+
+    // In the offered folder, named after the data directory and today.
     static QString proposed_path()
     {
-        QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-        if (folder.isEmpty() || !QFileInfo(folder).isDir())
-            folder = QDir::homePath();
         const QString collection = QDir(QString::fromUtf8(data_path(""))).dirName();
-        return QDir(folder).filePath(QString::fromStdString(proposed_export_name(collection.toStdString(),
+        return QDir(offered_folder()).filePath(QString::fromStdString(proposed_export_name(collection.toStdString(),
             QDate::currentDate().toString(Qt::ISODate).toStdString(), export_format::text)));
+    }
+
+    // A name without a folder goes where the offer was, not into the folder the program was
+    // started from, which the user does not know; "~/" is the home folder, as in a shell.
+    static QString full_path(const QString& typed)
+    {
+        if (typed == QLatin1String("~") || typed.startsWith(QLatin1String("~/")))
+            return QDir::homePath() + typed.mid(1);
+        return QDir::isAbsolutePath(typed) ? typed : QDir(offered_folder()).filePath(typed);
     }
 
     void run()
     {
-        const std::string file = path->text().trimmed().toStdString();
-        if (file.empty()) {
+        const QString typed = path->text().trimmed();
+        if (typed.isEmpty()) {
             show_message(this, QCoreApplication::translate("exchange_dialogs", "Export"), QCoreApplication::translate("exchange_dialogs", "Please name the file to write."));
             return;
         }
+        const QString target = full_path(typed);
+        if (target != typed) {
+            const QSignalBlocker quiet(path);
+            path->setText(target);
+        }
+        // A name typed over the offer may be that of a file the user wants to keep.
+        if (target != replace_confirmed && QFileInfo(target).isFile()
+            && show_message(this, QCoreApplication::translate("exchange_dialogs", "Export"),
+                   QCoreApplication::translate("exchange_dialogs", "%1 already exists.\n\nReplace it?").arg(target),
+                   message_buttons::yes_no)
+                != message_answer::yes)
+            return;
+        const std::string file = target.toStdString();
         const export_result r = format->currentIndex() == 0 ? export_text_file(file, with_queue->isChecked())
                                                             : export_xml(file);
         if (!r.done) {
@@ -443,6 +472,7 @@ private:
     QLineEdit* path;
     QComboBox* format;
     QCheckBox* with_queue;
+    QString replace_confirmed;  // the file the file dialog was told to replace
 };
 
 }  // namespace

@@ -15,6 +15,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <cstdint>
 #include <set>
 #include <vector>
 
@@ -45,7 +47,7 @@ QWidget* make_welcome(main_window* window, QWidget* parent, QLabel** text_out)
 {
     auto* page = new QWidget(parent);
     auto* column = new QVBoxLayout(page);
-    auto* text = new QLabel(overview_panel::welcome_text(data_directory()), page);
+    auto* text = new QLabel(overview_panel::welcome_text(data_directory(), db().item_count, pending_count()), page);
     text->setObjectName(QStringLiteral("welcome_text"));
     text->setWordWrap(true);
     text->setTextFormat(Qt::RichText);
@@ -135,13 +137,21 @@ QWidget* overview_panel::make_welcome_page()
     return page;
 }
 
-QString overview_panel::welcome_text(const QString& data_directory)
+QString overview_panel::welcome_text(const QString& data_directory, uint32_t items, uint32_t queued)
 {
     const QString link = QStringLiteral("<a href=\"%1\">%2</a>")
                              .arg(QUrl::fromLocalFile(data_directory).toString().toHtmlEscaped(),
                                  data_directory.toHtmlEscaped());
+    // Help > Getting Started shows this text also once the collection holds items.
+    const int scheduled = static_cast<int>(std::min<uint32_t>(items, INT32_MAX));
+    const int waiting = static_cast<int>(std::min<uint32_t>(queued, INT32_MAX));
+    const QString held = items == 0 && queued == 0 ? tr("Your collection is empty.")
+        : items == 0 ? tr("Your collection holds %n items in the queue and none in learning yet.", nullptr, waiting)
+        : queued == 0 ? tr("Your collection holds %n items.", nullptr, scheduled)
+                      : tr("Your collection holds %n items and %1 more in the queue.", nullptr, scheduled)
+                            .arg(QLocale().toString(queued));
     return tr("<h3>Welcome to Cardwright</h3>"
-              "<p>Your collection is empty. It is kept in the data directory %1 (File &gt; Settings can "
+              "<p>%2 It is kept in the data directory %1 (File &gt; Settings can "
               "choose another).</p>"
               "<p>Three ways to begin:</p><ol>"
               "<li><b>Add new items</b> (Insert): type a question and its answer, then grade how well you "
@@ -152,7 +162,7 @@ QString overview_panel::welcome_text(const QString& data_directory)
               "<li><b>The queue file</b>: put items into <tt>queue.txt</tt> in the data directory; "
               "Add items from queue (Ctrl+U) introduces them one by one.</li></ol>"
               "<p>Then come back every day: Return goes through the reviews that are due.</p>")
-        .arg(link);
+        .arg(link, held.toHtmlEscaped());
 }
 
 QString overview_panel::status_text(const QString& data_directory, uint32_t due, uint32_t queued, bool read_only)
@@ -169,7 +179,7 @@ void overview_panel::refresh(int choose)
     const collection_overview o = make_overview(day_number(0));
     show_status_line(window_, o.due, o.queued);
     if (overview_empty(o)) {
-        welcome_->setText(welcome_text(data_directory()));
+        welcome_->setText(welcome_text(data_directory(), o.items, o.queued));
         pages_->setCurrentIndex(1);
         return;
     }

@@ -23,8 +23,8 @@ public:
     // Counts again and fills the tree, keeping the category chosen (or choosing `choose`) and
     // the ones folded up.
     void refresh(int choose = -1);
-    // The welcome page: where the data lives and the three ways to begin.
-    static QString welcome_text(const QString& data_directory);
+    // The welcome page: what the collection holds, where it lives and the three ways to begin.
+    static QString welcome_text(const QString& data_directory, uint32_t items, uint32_t queued);
     // The status line under the window: the data directory, what is due and queued.
     static QString status_text(const QString& data_directory, uint32_t due, uint32_t queued, bool read_only);
 

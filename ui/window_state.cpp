@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QUrl>
 
@@ -18,10 +19,32 @@ window_state& ui()
 
 void reset_window_state() { ui() = window_state{}; }
 
+namespace {
+
+// Where no window manager hands the keyboard back, the window a message was shown over would be
+// left without it once the message closes: Escape and Return would do nothing there.
+class keyboard_back {
+public:
+    explicit keyboard_back(QWidget* owner) : window_(owner ? owner->window() : nullptr) {}
+    ~keyboard_back()
+    {
+        if (window_ && window_->isVisible())
+            window_->activateWindow();
+    }
+    keyboard_back(const keyboard_back&) = delete;
+    keyboard_back& operator=(const keyboard_back&) = delete;
+
+private:
+    QPointer<QWidget> window_;  // null once the window is gone
+};
+
+}  // namespace
+
 message_answer show_message(QWidget* owner, const QString& title, const QString& text, message_buttons buttons)
 {
     if (ui().message_box)
         return ui().message_box(owner, title, text, buttons);
+    const keyboard_back back(owner);
     switch (buttons) {
     case message_buttons::ok:
         QMessageBox::information(owner, title, text, QMessageBox::Ok);

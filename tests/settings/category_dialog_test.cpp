@@ -1,3 +1,5 @@
+#include <QDialogButtonBox>
+#include <QPushButton>
 #include <QTreeWidget>
 
 #include "session/choose.h"
@@ -81,15 +83,25 @@ TEST_F(CategoryDialog, ReviewModeTicksTheRememberedSetAndStoresTheNewOne)
     EXPECT_EQ(*record.acs1, (std::vector<uint8_t>{0x09, 0x04}));
     EXPECT_EQ(*record.acs4, (std::vector<uint8_t>{0xFF, 0xFF}));  // another activity's set
     EXPECT_EQ(new_item_category, 0);
-    // Nothing ticked: only the end mark. Cancelled: no selection, the set unchanged.
+    // Nothing ticked: OK waits and Return leaves the dialog open, until Space ticks one.
+    // Cancelled: no selection, the set unchanged.
     record.acs2.reset();
     {
         category_selection_dialog d(&record, &record.acs2, true, &new_item_category);
+        d.show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
         EXPECT_EQ(ticked(d), "............");
-        d.accept();
-        EXPECT_EQ(*d.selection(), std::vector<int32_t>{-1});
+        QPushButton* ok = d.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+        QTest::keyClick(d.tree(), Qt::Key_Return);
+        EXPECT_TRUE(d.isVisible() && !ok->isEnabled() && !d.selection());
+        d.tree()->setCurrentItem(d.item_of(5));
+        QTest::keyClick(d.tree(), Qt::Key_Space);
+        EXPECT_TRUE(ok->isEnabled());
+        QTest::keyClick(d.tree(), Qt::Key_Return);
+        EXPECT_FALSE(d.isVisible());
+        EXPECT_EQ(d.selection().value_or(std::vector<int32_t>{}), (std::vector<int32_t>{5, -1}));
     }
-    EXPECT_EQ(*record.acs2, (std::vector<uint8_t>{0x00, 0x00}));
+    EXPECT_EQ(*record.acs2, (std::vector<uint8_t>{0x20, 0x00}));
     {
         category_selection_dialog d(&record, &record.acs4, true, &new_item_category);
         d.item_of(1)->setCheckState(0, Qt::Unchecked);

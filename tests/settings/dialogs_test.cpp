@@ -1,8 +1,11 @@
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QPlainTextEdit>
 #include <QSlider>
 
@@ -53,9 +56,9 @@ TEST_F(Dialogs, CleartypeBoxFollowsTheSettingOrElseTheFont)
     {
         fonts_dialog dialog(&record, question.get(), answer.get());
         EXPECT_EQ(ticked(dialog), std::pair(false, true));
-        dialog.reject();
+        dialog.accept();
     }
-    // Closing, even by Cancel, turns "never chosen" into a choice and applies it.
+    // OK turns "never chosen" into a choice and applies it.
     EXPECT_TRUE(record.qcleartype == 0u && record.acleartype == 1u);
     EXPECT_TRUE((question->font().styleStrategy() & QFont::NoAntialias) && (answer->font().styleStrategy() & QFont::PreferAntialias));
     record.qcleartype = 1;
@@ -96,25 +99,54 @@ TEST_F(Dialogs, SizeSlidersSpan6To32AndShowAndStoreTheirValue)
         answer_size->setValue(100);
         EXPECT_TRUE(question_size->value() == min_font_height && answer_size->value() == max_font_height);
         EXPECT_EQ(shown->text(), QStringLiteral("6"));
-        dialog.reject();
+        dialog.accept();
     }
     EXPECT_TRUE(record.qfontsize == 6 && record.afontsize == 32 && question->font().pixelSize() == 6 && answer->font().pixelSize() == 32);
     EXPECT_EQ(question->font().weight(), QFont::Normal);
 }
 
-TEST_F(Dialogs, SettingsDialogShowsAndStoresThePathAndQueueOrderHoweverItCloses)
+// Escape and Cancel leave the settings and the boxes' fonts as they were; Return (OK) stores
+// what was typed and chosen.
+TEST_F(Dialogs, SettingsAndFontsAreStoredByOkAndLeftAsTheyWereByEscapeOrCancel)
 {
     record.pathtodatadir = QStringLiteral("/data/cards/");
     record.randompick = 1;
-    settings_dialog dialog(&record);
-    auto* path = control<QLineEdit>(dialog, id_data_path_edit);
-    auto* random = control<QCheckBox>(dialog, id_random_pick);
-    EXPECT_TRUE(path->text() == QStringLiteral("/data/cards/") && random->isChecked());
-    path->setText(QString(300, QLatin1Char('p')));
-    random->setChecked(false);
-    dialog.reject();
-    EXPECT_EQ(std::tuple(record.pathtodatadir, record.randompick),
-        std::tuple(QString(max_data_dir_units, QLatin1Char('p')), 0u));
+    record.qfontsize = 15;
+    set_box_font_height(question.get(), 15);
+    enum class ending { escape, cancel, ok };
+    for (const ending end : {ending::escape, ending::cancel, ending::ok}) {
+        const auto finish = [end](QDialog& dialog) {
+            dialog.show();
+            ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+            if (end == ending::cancel)
+                QTest::mouseClick(dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel), Qt::LeftButton);
+            else
+                QTest::keyClick(QApplication::focusWidget(), end == ending::ok ? Qt::Key_Return : Qt::Key_Escape);
+            EXPECT_FALSE(dialog.isVisible());
+        };
+        {
+            settings_dialog dialog(&record);
+            auto* path = control<QLineEdit>(dialog, id_data_path_edit);
+            auto* random = control<QCheckBox>(dialog, id_random_pick);
+            EXPECT_TRUE(path->text() == QStringLiteral("/data/cards/") && random->isChecked());
+            path->setText(QString(300, QLatin1Char('p')));
+            random->setChecked(false);
+            path->setFocus();
+            finish(dialog);
+        }
+        {
+            fonts_dialog dialog(&record, question.get(), answer.get(), nullptr, many_families(3));
+            QSlider* size = control<QSlider>(dialog, id_question_size);
+            QTest::keyClick(size, Qt::Key_Right);
+            size->setFocus();
+            finish(dialog);
+        }
+        const bool stored = end == ending::ok;
+        EXPECT_EQ(std::tuple(record.pathtodatadir, record.randompick, record.qfontsize, question->font().pixelSize()),
+            stored ? std::tuple(QString(max_data_dir_units, QLatin1Char('p')), 0u, 16, 16)
+                   : std::tuple(QStringLiteral("/data/cards/"), 1u, 15, 15))
+            << static_cast<int>(end);
+    }
 }
 
 TEST_F(Dialogs, AboutNamesTheProgramAndItsVersion)

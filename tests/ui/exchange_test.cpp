@@ -2,6 +2,7 @@
 // what a file holds, the mapping, the proposed name, and what the user is told.
 #include <QDate>
 #include <QProgressBar>
+#include <QStandardPaths>
 
 #include "tools/package_builder.h"
 #include "ui_fixture.h"
@@ -101,6 +102,63 @@ TEST_F(Exchange, ExportProposesANameKeepsItsFormInStepAndTellsAFailure)
     in_dialog("export_action", "export_path", files.file("cards.txt"),
         [](QWidget* dialog) { QTest::keyClick(child<QLineEdit>(dialog, "export_path"), Qt::Key_Return); });
     ASSERT_TRUE(told(3, 2, {}, QStringLiteral(" 1 categories have names a text file cannot hold as they are")));
+}
+
+// A typed name of a file that exists: the user is asked first, No (the default) keeps the file
+// and the dialog, Yes writes over it.
+TEST_F(Exchange, ExportAsksBeforeWritingOverAFile)
+{
+    add_item("frage", "antwort", 0, 3);
+    const std::string kept = files.file("kept.txt");
+    write_file(kept, "mine");
+    const auto export_to_kept = [&](bool stays) {
+        in_dialog("export_action", "export_path", kept, [stays](QWidget* dialog) {
+            QTest::keyClick(child<QLineEdit>(dialog, "export_path"), Qt::Key_Return);
+            EXPECT_EQ(dialog->isVisible(), stays);
+        });
+    };
+    export_to_kept(true);
+    ASSERT_TRUE(told(1, 0, QStringLiteral("Export"), QStringLiteral("%1 already exists.").arg(QString::fromStdString(kept))));
+    EXPECT_TRUE(recorded_messages()[0].buttons == message_buttons::yes_no && read_file(kept) == "mine");
+    message_answers() = {message_answer::yes};
+    export_to_kept(false);
+    ASSERT_TRUE(told(3, 2, {}, QStringLiteral("1 items written to")));
+    EXPECT_NE(read_file(kept).find("frage"), std::string::npos);
+}
+
+// A name without a folder goes into the folder of the offer, "~/" into the home folder, and the
+// message names where; neither lands in the folder the program was started from.
+TEST_F(Exchange, ExportOfANameWithoutAFolderGoesBesideTheOffer)
+{
+    add_item("frage", "antwort", 0, 3);
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const std::pair<const char*, QString> names[] = {
+        {"cards.txt", documents + QStringLiteral("/cards.txt")}, {"~/home.txt", QDir::homePath() + QStringLiteral("/home.txt")}};
+    for (size_t shown = 0; const auto& [typed, written] : names) {
+        in_dialog("export_action", "export_path", typed,
+            [](QWidget* dialog) { QTest::keyClick(child<QLineEdit>(dialog, "export_path"), Qt::Key_Return); });
+        ++shown;
+        ASSERT_TRUE(told(shown, shown - 1, {}, QStringLiteral("1 items written to %1.").arg(written))) << typed;
+        EXPECT_TRUE(QFileInfo(written).isFile()) << typed;
+    }
+    EXPECT_FALSE(QFileInfo::exists(QStringLiteral("cards.txt")) || QFileInfo::exists(QStringLiteral("~")));
+}
+
+// Without a window manager nothing hands the keyboard back when a message shown over a dialog
+// closes: the dialog must take it, or Escape and Return do nothing there any more.
+TEST_F(Exchange, AfterAMessageTheExportDialogHasTheKeyboardAgain)
+{
+    ui().message_box = nullptr;  // the real message box, closed by its own key
+    bool escaped = false;
+    in_dialog("export_action", "export_path", files.file("none/out.txt"), [&escaped](QWidget* dialog) {
+        on_next_modal([](QWidget* box) { QTest::keyClick(box, Qt::Key_Return); });
+        QTest::keyClick(child<QLineEdit>(dialog, "export_path"), Qt::Key_Return);
+        ASSERT_TRUE(dialog->isVisible());
+        QTRY_VERIFY(QApplication::activeWindow() == dialog && QApplication::focusWidget());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        escaped = !dialog->isVisible();
+    });
+    EXPECT_TRUE(escaped);
 }
 
 }  // namespace

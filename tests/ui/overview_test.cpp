@@ -84,6 +84,19 @@ TEST_F(Overview, AnEmptyCollectionExplainsWhereTheDataIsAndItsWaysToBeginWork)
     show_main_screen();
     EXPECT_TRUE(w->status_line->text().endsWith(QStringLiteral("read-only")));
     db().read_only = false;
+    // Help > Getting Started then says what the collection holds, not that it is empty.
+    add_item("Katze", "cat", 0, 3);
+    add_test_pending(0, "Maus", "mouse");
+    QString help_text;
+    on_next_modal([&help_text](QWidget* dialog) {
+        help_text = child<QLabel>(dialog, "welcome_text")->text();
+        QTest::keyClick(dialog, Qt::Key_Escape);
+    });
+    activate();
+    press(Qt::Key_H, Qt::AltModifier);
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_G);
+    EXPECT_TRUE(help_text.contains(QStringLiteral("<p>Your collection holds 2 items and 1 more in the queue. It is kept in")))
+        << help_text.toStdString();
 }
 
 TEST_F(Overview, TheTreeCountsEachCategoryAndItsKeysReviewThere)
