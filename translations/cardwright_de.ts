@@ -688,10 +688,6 @@ Probleme: %4</translation>
         <translation>Eine Textdatei (.txt, .csv) oder ein Paket (.apkg, .colpkg)</translation>
     </message>
     <message>
-        <source>Browse...</source>
-        <translation>Durchsuchen...</translation>
-    </message>
-    <message>
         <source>Detect</source>
         <translation>Erkennen</translation>
     </message>
@@ -708,40 +704,12 @@ Probleme: %4</translation>
         <translation>Semikolon</translation>
     </message>
     <message>
-        <source>Fields separated by:</source>
-        <translation>Felder getrennt durch:</translation>
-    </message>
-    <message>
-        <source>The first row names the columns</source>
-        <translation>Die erste Zeile benennt die Spalten</translation>
-    </message>
-    <message>
-        <source>Question:</source>
-        <translation>Frage:</translation>
-    </message>
-    <message>
-        <source>Answer:</source>
-        <translation>Antwort:</translation>
-    </message>
-    <message>
-        <source>Category:</source>
-        <translation>Kategorie:</translation>
-    </message>
-    <message>
         <source>Into the queue</source>
         <translation>In die Warteschlange</translation>
     </message>
     <message>
         <source>Straight into learning</source>
         <translation>Direkt in den Lernplan</translation>
-    </message>
-    <message>
-        <source>New items go:</source>
-        <translation>Neue Karten kommen:</translation>
-    </message>
-    <message>
-        <source>Keep the cards&apos; scheduling (new cards go to the queue)</source>
-        <translation>Lernplan der Karten übernehmen (neue Karten kommen in die Warteschlange)</translation>
     </message>
     <message>
         <source>Cards (*.txt *.csv *.tsv *.apkg *.colpkg);;All files (*)</source>
@@ -804,10 +772,6 @@ Probleme: %4</translation>
         <translation>XML-Datenbank, mit dem ganzen Lernplan</translation>
     </message>
     <message>
-        <source>Include the items waiting in the queue</source>
-        <translation>Karten aus der Warteschlange einschließen</translation>
-    </message>
-    <message>
         <source>Please name the file to write.</source>
         <translation>Bitte geben Sie die Datei an, die geschrieben werden soll.</translation>
     </message>
@@ -860,10 +824,6 @@ Probleme: %4</translation>
         <translation>Ein Paket mit %1 Notizen in %2 Stapeln: Das erste Feld jeder Notiz wird die Frage, das zweite die Antwort, ihr Stapel die Kategorie.</translation>
     </message>
     <message>
-        <source>Form</source>
-        <translation>Format</translation>
-    </message>
-    <message>
         <source>Text (*.txt *.tsv *.csv)</source>
         <translation>Text (*.txt *.tsv *.csv)</translation>
     </message>
@@ -896,6 +856,58 @@ Replace it?</source>
         <translation>%1 gibt es schon.
 
 Ersetzen?</translation>
+    </message>
+    <message>
+        <source>&amp;Browse...</source>
+        <translation>Du&amp;rchsuchen...</translation>
+    </message>
+    <message>
+        <source>&amp;File:</source>
+        <translation>&amp;Datei:</translation>
+    </message>
+    <message>
+        <source>Fields &amp;separated by:</source>
+        <translation>Felder &amp;getrennt durch:</translation>
+    </message>
+    <message>
+        <source>The first &amp;row names the columns</source>
+        <translation>Die erste &amp;Zeile benennt die Spalten</translation>
+    </message>
+    <message>
+        <source>&amp;Question:</source>
+        <translation>&amp;Frage:</translation>
+    </message>
+    <message>
+        <source>&amp;Answer:</source>
+        <translation>An&amp;twort:</translation>
+    </message>
+    <message>
+        <source>&amp;Category:</source>
+        <translation>&amp;Kategorie:</translation>
+    </message>
+    <message>
+        <source>&amp;New items go:</source>
+        <translation>&amp;Neue Karten kommen:</translation>
+    </message>
+    <message>
+        <source>&amp;Keep the cards&apos; scheduling (new cards go to the queue)</source>
+        <translation>&amp;Lernplan der Karten übernehmen (neue Karten kommen in die Warteschlange)</translation>
+    </message>
+    <message>
+        <source>&amp;Import</source>
+        <translation>&amp;Importieren</translation>
+    </message>
+    <message>
+        <source>F&amp;ormat:</source>
+        <translation>F&amp;ormat:</translation>
+    </message>
+    <message>
+        <source>&amp;Include the items waiting in the queue</source>
+        <translation>Karten aus der Warteschlange e&amp;inschließen</translation>
+    </message>
+    <message>
+        <source>&amp;Export</source>
+        <translation>&amp;Exportieren</translation>
     </message>
 </context>
 <context>

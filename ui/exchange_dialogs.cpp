@@ -71,32 +71,34 @@ public:
         path->setObjectName(QStringLiteral("import_path"));
         path->setPlaceholderText(QCoreApplication::translate("exchange_dialogs", "A text file (.txt, .csv) or a package (.apkg, .colpkg)"));
         path->setAccessibleName(QCoreApplication::translate("exchange_dialogs", "File to import"));
-        auto* browse = new QPushButton(QCoreApplication::translate("exchange_dialogs", "Browse..."), this);
+        auto* browse = new QPushButton(QCoreApplication::translate("exchange_dialogs", "&Browse..."), this);
         browse->setAutoDefault(false);
         file_row->addWidget(path);
         file_row->addWidget(browse);
-        layout->addLayout(file_row);
 
+        // Every row has its Alt key.
         auto* form = new QFormLayout;
+        form->addRow(QCoreApplication::translate("exchange_dialogs", "&File:"), file_row);
+        qobject_cast<QLabel*>(form->labelForField(file_row))->setBuddy(path);
         separator = new QComboBox(this);
         separator->setObjectName(QStringLiteral("separator_combo"));
         separator->addItems({QCoreApplication::translate("exchange_dialogs", "Detect"), QCoreApplication::translate("exchange_dialogs", "Tab"), QCoreApplication::translate("exchange_dialogs", "Comma"),
             QCoreApplication::translate("exchange_dialogs", "Semicolon")});
-        form->addRow(QCoreApplication::translate("exchange_dialogs", "Fields separated by:"), separator);
-        header = new QCheckBox(QCoreApplication::translate("exchange_dialogs", "The first row names the columns"), this);
+        form->addRow(QCoreApplication::translate("exchange_dialogs", "Fields &separated by:"), separator);
+        header = new QCheckBox(QCoreApplication::translate("exchange_dialogs", "The first &row names the columns"), this);
         header->setObjectName(QStringLiteral("header_check"));
         form->addRow(header);
         question = column_combo("question_column", false);
         answer = column_combo("answer_column", false);
         category = column_combo("category_column", true);
-        form->addRow(QCoreApplication::translate("exchange_dialogs", "Question:"), question);
-        form->addRow(QCoreApplication::translate("exchange_dialogs", "Answer:"), answer);
-        form->addRow(QCoreApplication::translate("exchange_dialogs", "Category:"), category);
+        form->addRow(QCoreApplication::translate("exchange_dialogs", "&Question:"), question);
+        form->addRow(QCoreApplication::translate("exchange_dialogs", "&Answer:"), answer);
+        form->addRow(QCoreApplication::translate("exchange_dialogs", "&Category:"), category);
         target = new QComboBox(this);
         target->setObjectName(QStringLiteral("target_combo"));
         target->addItems({QCoreApplication::translate("exchange_dialogs", "Into the queue"), QCoreApplication::translate("exchange_dialogs", "Straight into learning")});
-        form->addRow(QCoreApplication::translate("exchange_dialogs", "New items go:"), target);
-        scheduling = new QCheckBox(QCoreApplication::translate("exchange_dialogs", "Keep the cards' scheduling (new cards go to the queue)"), this);
+        form->addRow(QCoreApplication::translate("exchange_dialogs", "&New items go:"), target);
+        scheduling = new QCheckBox(QCoreApplication::translate("exchange_dialogs", "&Keep the cards' scheduling (new cards go to the queue)"), this);
         scheduling->setObjectName(QStringLiteral("scheduling_check"));
         form->addRow(scheduling);
         layout->addLayout(form);
@@ -118,7 +120,7 @@ public:
         layout->addWidget(progress);
 
         auto* buttons = new QDialogButtonBox(this);
-        import_button = buttons->addButton(QCoreApplication::translate("exchange_dialogs", "Import"), QDialogButtonBox::AcceptRole);
+        import_button = buttons->addButton(QCoreApplication::translate("exchange_dialogs", "&Import"), QDialogButtonBox::AcceptRole);
         import_button->setObjectName(QStringLiteral("import_button"));
         buttons->addButton(QDialogButtonBox::Cancel);
         layout->addWidget(buttons);
@@ -337,31 +339,33 @@ public:
         setWindowTitle(QCoreApplication::translate("exchange_dialogs", "Export"));
         setObjectName(QStringLiteral("export_dialog"));
         auto* layout = new QVBoxLayout(this);
+        // Labelled rows with their Alt keys, as in the import dialog.
+        auto* form = new QFormLayout;
         auto* file_row = new QHBoxLayout;
         path = new QLineEdit(this);
         path->setObjectName(QStringLiteral("export_path"));
         path->setAccessibleName(QCoreApplication::translate("exchange_dialogs", "File to write"));
-        auto* browse = new QPushButton(QCoreApplication::translate("exchange_dialogs", "Browse..."), this);
+        auto* browse = new QPushButton(QCoreApplication::translate("exchange_dialogs", "&Browse..."), this);
         browse->setAutoDefault(false);
         file_row->addWidget(path);
         file_row->addWidget(browse);
-        layout->addLayout(file_row);
+        form->addRow(QCoreApplication::translate("exchange_dialogs", "&File:"), file_row);
+        qobject_cast<QLabel*>(form->labelForField(file_row))->setBuddy(path);
         format = new QComboBox(this);
         format->setObjectName(QStringLiteral("format_combo"));
         format->setAccessibleName(QCoreApplication::translate("exchange_dialogs", "Format"));
         format->addItems({QCoreApplication::translate("exchange_dialogs", "Text, tab-separated, with categories"),
             QCoreApplication::translate("exchange_dialogs", "XML database, with all scheduling")});
-        layout->addWidget(format);
-        with_queue = new QCheckBox(QCoreApplication::translate("exchange_dialogs", "Include the items waiting in the queue"), this);
+        form->addRow(QCoreApplication::translate("exchange_dialogs", "F&ormat:"), format);
+        layout->addLayout(form);
+        with_queue = new QCheckBox(QCoreApplication::translate("exchange_dialogs", "&Include the items waiting in the queue"), this);
         with_queue->setObjectName(QStringLiteral("queue_check"));
         layout->addWidget(with_queue);
         auto* buttons = new QDialogButtonBox(this);
-        QPushButton* go = buttons->addButton(QCoreApplication::translate("exchange_dialogs", "Export"), QDialogButtonBox::AcceptRole);
+        QPushButton* go = buttons->addButton(QCoreApplication::translate("exchange_dialogs", "&Export"), QDialogButtonBox::AcceptRole);
         go->setObjectName(QStringLiteral("export_button"));
         buttons->addButton(QDialogButtonBox::Cancel);
         layout->addWidget(buttons);
-        path->setAccessibleName(QCoreApplication::translate("exchange_dialogs", "File to write"));
-        format->setAccessibleName(QCoreApplication::translate("exchange_dialogs", "Form"));
         // A name to start from, selected so that typing replaces it.
         path->setText(proposed_path());
         path->selectAll();

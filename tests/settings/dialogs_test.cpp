@@ -149,6 +149,23 @@ TEST_F(Dialogs, SettingsAndFontsAreStoredByOkAndLeftAsTheyWereByEscapeOrCancel)
     }
 }
 
+// Alt and a field's underlined letter take the keyboard to it, as in other desktop dialogs.
+TEST_F(Dialogs, EachSettingsFieldIsReachedByItsAltKey)
+{
+    settings_dialog dialog(&record);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    auto* random = control<QCheckBox>(dialog, id_random_pick);
+    const auto alt = [](Qt::Key letter) { QTest::keyClick(QApplication::focusWidget(), letter, Qt::AltModifier); };
+    alt(Qt::Key_S);
+    EXPECT_EQ(QApplication::focusWidget(), dialog.findChild<QLineEdit*>(QStringLiteral("sync_folder")));
+    alt(Qt::Key_D);
+    EXPECT_EQ(QApplication::focusWidget(), control<QLineEdit>(dialog, id_data_path_edit));
+    const bool was = random->isChecked();
+    alt(Qt::Key_R);
+    QTRY_VERIFY(random->isChecked() != was);  // a mnemonic presses the box as a click does, a moment later
+}
+
 TEST_F(Dialogs, AboutNamesTheProgramAndItsVersion)
 {
     about_dialog dialog;

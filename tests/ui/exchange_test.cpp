@@ -32,6 +32,12 @@ TEST_F(Exchange, ImportShowsThePreviewTakesTheMappingAndReportsWhatItDid)
         // Numbered by line, as the report of problems below names them.
         EXPECT_EQ(table->model()->headerData(2, Qt::Vertical).toString(), QStringLiteral("5"));
         EXPECT_TRUE(child<QComboBox>(dialog, "question_column")->currentIndex() == 1 && category->currentText() == "Column 1: Deck");
+        // Each row has its Alt key.
+        const auto alt = [](Qt::Key letter) { QTest::keyClick(QApplication::focusWidget(), letter, Qt::AltModifier); };
+        alt(Qt::Key_Q);
+        EXPECT_EQ(QApplication::focusWidget(), child<QComboBox>(dialog, "question_column"));
+        alt(Qt::Key_F);
+        EXPECT_EQ(QApplication::focusWidget(), child<QLineEdit>(dialog, "import_path"));
         // Unticked from the keyboard, the first row is an item again.
         tab_to(QStringLiteral("header_check"));
         QTest::keyClick(header, Qt::Key_Space);
@@ -80,7 +86,8 @@ TEST_F(Exchange, ExportProposesANameKeepsItsFormInStepAndTellsAFailure)
         // keys gives the name its extension.
         QTest::keyClicks(path, typed);
         EXPECT_EQ(format->currentIndex(), 1);
-        tab_to(QStringLiteral("format_combo"));
+        QTest::keyClick(path, Qt::Key_O, Qt::AltModifier);  // the format's Alt key
+        EXPECT_EQ(QApplication::focusWidget(), format);
         QTest::keyClick(format, Qt::Key_Up);
         EXPECT_EQ(path->text(), QString::fromStdString(files.file("cards.txt")));
         QTest::keyClick(format, Qt::Key_Down);
