@@ -166,6 +166,42 @@ TEST_F(Dialogs, EachSettingsFieldIsReachedByItsAltKey)
     QTRY_VERIFY(random->isChecked() != was);  // a mnemonic presses the box as a click does, a moment later
 }
 
+// A data directory that could be neither found nor made is said under the path when OK is
+// pressed, and the dialog waits for another; the next start would have fallen back on the default.
+TEST_F(Dialogs, ADataPathThatCannotBeMadeIsSaidAndNotTaken)
+{
+    temp_dir place;
+    write_file(place.file("notes.txt"), "a file, not a folder");
+    const QString file = QString::fromStdString(place.file("notes.txt"));
+    record.pathtodatadir = QString::fromStdString(place.file("cards/"));
+    settings_dialog dialog(&record);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    auto* path = control<QLineEdit>(dialog, id_data_path_edit);
+    auto* problem = dialog.findChild<QLabel*>(QStringLiteral("data_path_problem"));
+    const std::pair<QString, QString> refused[] = {
+        {file, QStringLiteral("%1 is a file, not a folder.").arg(file)},
+        {file + QStringLiteral("/deeper/cards"), QStringLiteral("%1/deeper/cards cannot be made: %1 is a file, not a folder.").arg(file)},
+    };
+    for (const auto& [typed, said] : refused) {
+        path->setFocus();
+        path->selectAll();
+        QTest::keyClicks(path, typed);
+        QTest::keyClick(path, Qt::Key_Return);
+        EXPECT_TRUE(dialog.isVisible() && problem && problem->isVisible()) << typed.toStdString();
+        EXPECT_EQ(problem ? problem->text() : QString(), said);
+        if (problem) {  // every line of it shown, none cut off
+            EXPECT_GE(problem->height(), problem->heightForWidth(problem->width())) << typed.toStdString();
+        }
+        EXPECT_EQ(record.pathtodatadir, QString::fromStdString(place.file("cards/")));
+    }
+    // A folder still to be made where it can be is taken; it is made at the next start.
+    QTest::keyClicks(path, QString::fromStdString(place.file("new/cards")));
+    QTest::keyClick(path, Qt::Key_Return);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(record.pathtodatadir, QString::fromStdString(place.file("new/cards/")));
+}
+
 TEST_F(Dialogs, AboutNamesTheProgramAndItsVersion)
 {
     about_dialog dialog;
