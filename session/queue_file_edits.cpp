@@ -96,7 +96,7 @@ bool queue_file_changed()
     return r.path == path && identify(path) != r.identity;
 }
 
-queue_file_edits take_queue_file_edits()
+queue_file_edits take_queue_file_edits(queue_edit_sharing sharing)
 {
     remembered_file& r = remembered();
     const std::string path = data_path("queue.txt");
@@ -149,7 +149,9 @@ queue_file_edits take_queue_file_edits()
     r.identity = now;
     if (edits.added > 0) {
         write_log("INFO: %u items added to %s while the program ran were taken into the queue\n", edits.added, path.c_str());
-        sync_note_import("queue.txt", edits.added);
+        // Items not recorded now are found unknown, and recorded, when syncing starts next.
+        if (sharing == queue_edit_sharing::now)
+            sync_note_import("queue.txt", edits.added);
     }
     return edits;
 }

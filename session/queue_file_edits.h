@@ -6,6 +6,12 @@
 // are taken in.
 #include <cstdint>
 
+// Whether the items taken in are recorded for the other computers of a sync folder at once.
+enum class queue_edit_sharing {
+    now,  // from the window: they are new items like an import's
+    at_next_start,  // inside a save, which may come in the middle of applying others' changes
+};
+
 struct queue_file_edits {
     uint32_t added = 0;  // items the file holds that it did not hold when last read or written
 };
@@ -18,6 +24,6 @@ void remember_queue_file();
 // the queue already has or has taken out this session. An item deleted from the file stays
 // queued: the file is not the queue's only record (the browser deletes queued items). The file
 // as it is now is remembered.
-queue_file_edits take_queue_file_edits();
+queue_file_edits take_queue_file_edits(queue_edit_sharing sharing = queue_edit_sharing::now);
 // Whether queue.txt is no longer the file remembered (a look at its directory entry only).
 bool queue_file_changed();
