@@ -135,6 +135,8 @@ mutations=(
     'first_day_log_days_kept|session/review_log.cpp|s/r.day = static_cast<uint16_t>(r.day + days);/static_cast<void>(days);/|test_session|SyncApplyTest.ItemsDue*'
     'first_day_interval_end_kept|session/first_day.cpp|s/e.stmtrpt = later(e.stmtrpt, days);//|test_session|SyncApplyTest.ItemsDue*'
     'first_day_failure_not_undone|session/first_day.cpp|s/^    set_item_days(\[\&\](size_t i, item\& e) { std::tie(e.tmtrpt, e.stmtrpt) = kept\[i\]; });/    static_cast<void>(kept);/|test_session|SyncApplyTest.ItemsDue*'
+    'sync_older_records_wrap|session/sync_apply.cpp|s/^    begin_by(earliest);$/    static_cast<void>(earliest);/|test_session|SyncApplyTest.AnOlderCollection*'
+    'sync_rejoin_keeps_its_day|session/sync_snapshot.cpp|s/^    begin_by(earliest);$/    static_cast<void>(earliest);/|test_session|SyncApplyTest.ItemsDue*'
     'sync_new_database_keeps_its_day|session/sync_snapshot.cpp|s/^    if (fresh)$/    if (false \&\& fresh)/|test_session|Sync*'
     'sync_earlier_rename_wins|session/sync_apply_categories.cpp|s/if (later != sync_g().made.end() \&\& !(later->second <= v)) {/if (later != sync_g().made.end() \&\& false) {/|test_session|SyncApplyTest.*'
     'sync_lost_rename_forgotten|session/sync_apply_categories.cpp|s/^        note_rename_away(to, now, now_v);$/        static_cast<void>(0);/|test_session|SyncApplyTest.*'

@@ -18,6 +18,7 @@
 #include "services/services_state.h"
 #include "session/retention_control.h"
 #include "session/sync_deletions.h"
+#include "session/sync_snapshot.h"
 #include "session/sync_state.h"
 #include "session/undo.h"
 
@@ -321,6 +322,18 @@ void finish_batch(const std::map<uint64_t, uint64_t>& through, sync_summary& s)
         s.conflicts.push_back("the grades that arrived could not all be written to reviews.log and user_cases.bin");
 }
 
+// Records about to be applied may name days before the open database's first day, which its
+// unsigned day numbers cannot hold (an older collection joined the folder later): the first day
+// moves back to the earliest of them first, once, while the database and sync.state still agree
+// and before any grade's line waits to be appended.
+void begin_by_earliest_of(const std::vector<change_record>& records)
+{
+    uint16_t earliest = day_shift();
+    for (const change_record& r : records)
+        earliest = earliest_day_of(r, earliest, days_of_record::set);
+    begin_by(earliest);
+}
+
 void count(outcome o, sync_summary& s)
 {
     if (o == outcome::applied)
@@ -347,8 +360,9 @@ bool apply_own_leftovers(sync_summary& s)
     std::string bytes;
     if (!read_change_log_file(g.folder + change_log_name(g.me), 0, &bytes))
         return true;
-    const shift_held shift;
     const change_log_read read = read_change_log(bytes);
+    begin_by_earliest_of(read.records);
+    const shift_held shift;
     bool whole = true;
     for (const change_record& r : read.records) {
         g.latest_stamp = std::max(g.latest_stamp, r.stamp);
@@ -380,8 +394,9 @@ sync_summary sync_apply()
         return s;
     // Before any change of here that the records may bring about.
     static_cast<void>(send_kept_changes(true));
-    const shift_held shift;
     sync_arrivals a = g.inbox->collect();
+    begin_by_earliest_of(a.records);
+    const shift_held shift;
     s.arrived = a.records.size();
     s.conflict_copies = std::move(a.conflict_copies);
     s.damaged = std::move(a.damaged);
