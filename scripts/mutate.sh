@@ -137,6 +137,8 @@ mutations=(
     'first_day_failure_not_undone|session/first_day.cpp|s/^    set_item_days(\[\&\](size_t i, item\& e) { std::tie(e.tmtrpt, e.stmtrpt) = kept\[i\]; });/    static_cast<void>(kept);/|test_session|SyncApplyTest.ItemsDue*'
     'sync_older_records_wrap|session/sync_apply.cpp|s/^    begin_by(earliest);$/    static_cast<void>(earliest);/|test_session|SyncApplyTest.AnOlderCollection*'
     'sync_rejoin_keeps_its_day|session/sync_snapshot.cpp|s/^    begin_by(earliest);$/    static_cast<void>(earliest);/|test_session|SyncApplyTest.ItemsDue*'
+    'sync_losing_rename_made_after_deletion|session/sync_apply_categories.cpp|s/^            if (!(r.v <= v))$/            if (!(r.v <= v) \&\& false)/|test_session|SyncOrdersTest.ALosingRename*'
+    'sync_losing_rename_after_deletion_forgotten|session/sync_apply_categories.cpp|s/^            note_rename_away(to, later->to, later->v);$/            static_cast<void>(later);/|test_session|SyncOrdersTest.ALosingRename*'
     'sync_new_database_keeps_its_day|session/sync_snapshot.cpp|s/^    if (fresh)$/    if (false \&\& fresh)/|test_session|Sync*'
     'sync_earlier_rename_wins|session/sync_apply_categories.cpp|s/if (later != sync_g().made.end() \&\& !(later->second <= v)) {/if (later != sync_g().made.end() \&\& false) {/|test_session|SyncApplyTest.*'
     'sync_lost_rename_forgotten|session/sync_apply_categories.cpp|s/^        note_rename_away(to, now, now_v);$/        static_cast<void>(0);/|test_session|SyncApplyTest.*'
