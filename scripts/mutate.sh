@@ -139,6 +139,7 @@ mutations=(
     'sync_rejoin_keeps_its_day|session/sync_snapshot.cpp|s/^    begin_by(earliest);$/    static_cast<void>(earliest);/|test_session|SyncApplyTest.ItemsDue*'
     'sync_losing_rename_made_after_deletion|session/sync_apply_categories.cpp|s/^            if (!(r.v <= v))$/            if (!(r.v <= v) \&\& false)/|test_session|SyncOrdersTest.ALosingRename*'
     'sync_losing_rename_after_deletion_forgotten|session/sync_apply_categories.cpp|s/^            note_rename_away(to, later->to, later->v);$/            static_cast<void>(later);/|test_session|SyncOrdersTest.ALosingRename*'
+    'sync_change_before_introduction_lost|session/sync_apply.cpp|s/^            static_cast<void>(introduce(record, r.schedule, v));$//|test_session|SyncApplyTest.AChangeOfAnIntroducedItem*'
     'sync_new_database_keeps_its_day|session/sync_snapshot.cpp|s/^    if (fresh)$/    if (false \&\& fresh)/|test_session|Sync*'
     'sync_earlier_rename_wins|session/sync_apply_categories.cpp|s/if (later != sync_g().made.end() \&\& !(later->second <= v)) {/if (later != sync_g().made.end() \&\& false) {/|test_session|SyncApplyTest.*'
     'sync_lost_rename_forgotten|session/sync_apply_categories.cpp|s/^        note_rename_away(to, now, now_v);$/        static_cast<void>(0);/|test_session|SyncApplyTest.*'

@@ -139,6 +139,16 @@ void move_marks(const void* from, const void* to, bool queued, field_version v)
     bind_record(to, moved);
 }
 
+// A queue item introduced elsewhere, scheduled as `s` by the change of version `v`.
+item* introduce(const void* record, const item_schedule& s, field_version v)
+{
+    auto* p = static_cast<pending_item*>(const_cast<void*>(record));
+    item* e = make_item(std::string(p->question), std::string(p->answer), p->ctgr, s);
+    move_marks(p, e, false, v);
+    remove_pending(p);
+    return e;
+}
+
 outcome apply_grade(const change_record& r, const void* record, item_marks& m, field_version v, bool effects,
     sync_summary& s)
 {
@@ -147,10 +157,7 @@ outcome apply_grade(const change_record& r, const void* record, item_marks& m, f
             return record_conflict(s, "a grade of \"" + std::string(static_cast<const pending_item*>(record)->question)
                     + "\" was dropped: its introduction was undone later");
         // The introduction of a queue item: it is scheduled as the grading computer chose.
-        auto* p = static_cast<pending_item*>(const_cast<void*>(record));
-        item* e = make_item(std::string(p->question), std::string(p->answer), p->ctgr, r.schedule);
-        move_marks(p, e, false, v);
-        remove_pending(p);
+        item* e = introduce(record, r.schedule, v);
         if (effects)
             log_remote_review(e, r, 0, review_event::grade);
         return outcome::applied;
@@ -286,10 +293,17 @@ outcome apply_record(const change_record& r, uint64_t writer, bool effects, sync
     }
     case change_kind::forget_item:
     case change_kind::make_due:
-        if (!m.queued && m.schedule <= v) {
-            m.schedule = v;
-            set_schedule(static_cast<item*>(const_cast<void*>(record)), r.schedule);
+        if (!(m.schedule <= v))
+            return outcome::applied;  // a later change of the schedule, or an undone introduction, stands
+        if (m.queued) {
+            // Introduced elsewhere, and the introduction is still on its way: the item is
+            // scheduled as this later change left it, and the introduction, when it comes, is
+            // only a grade before it.
+            static_cast<void>(introduce(record, r.schedule, v));
+            return outcome::applied;
         }
+        m.schedule = v;
+        set_schedule(static_cast<item*>(const_cast<void*>(record)), r.schedule);
         return outcome::applied;
     case change_kind::delete_item:
     case change_kind::queue_delete: {

@@ -5,12 +5,14 @@
 
 #include "ann/network.h"
 #include "database/backups.h"
+#include "session/browse.h"
 #include "session/retention_control.h"
 #include "session/saving.h"
 #include "services/paths.h"
 #include "session/review_log.h"
 #include "session/sync_state.h"
 #include "session/sync_conflicts.h"
+#include "session/undo.h"
 #include "sync_apply_fixture.h"
 
 // A kill at each file operation of the start that applies the records: the next start holds
@@ -241,6 +243,48 @@ TEST_F(SyncApplyTest, ANewFolderContinuesTheSequenceTheOthersHold)
     open(other, moved_there.path(), other_id);
     EXPECT_EQ(image_of_open_database(), here);
     close();
+}
+
+// A queued item introduced on the other computer and then forgotten or made due on this one: a
+// third computer that gets this one's change before the introduction ends with the later
+// schedule, as the two others do.
+TEST_F(SyncApplyTest, AChangeOfAnIntroducedItemArrivingBeforeItsIntroductionStands)
+{
+    constexpr uint64_t third_id = 0x0c0c000000000003ULL;
+    enum class change { forget, make_due };
+    for (const change what : {change::forget, change::make_due}) {
+        temp_dir here, here_view, other_data, other_view_now, third, third_view;
+        // The other computer queues an item, and introduces it the next day.
+        set_local_clock(2026, 1, 1, 9);
+        open(other_data, other_view_now.path(), other_id);
+        pending_item* p = new_pending_item();
+        p->question = "queued";
+        p->answer = "answer";
+        append_pending(p);
+        sync_note_import("queue.txt", 1);
+        close();
+        const std::string queued_only = read_file(other_view_now.file(change_log_name(other_id)));
+        set_local_clock(2026, 1, 2, 9);
+        open(other_data, other_view_now.path(), other_id);
+        ASSERT_NE(introduce_reviewed(4, db().pending_head), nullptr);
+        close();
+        deliver(other_view_now, here_view, change_log_name(other_id));
+        set_local_clock(2026, 1, 4, 9);
+        open(here, here_view.path(), my_id);
+        what == change::forget ? forget_item(item_named("queued"), day_number(0))
+                               : static_cast<void>(reschedule_today(item_named("queued"), day_number(0)));
+        const collection_image changed = image_of_open_database();
+        close();
+        // The third computer: the queueing, this computer's change, then the introduction.
+        write_file(third_view.file(change_log_name(other_id)), queued_only);
+        deliver(here_view, third_view, change_log_name(my_id));
+        set_local_clock(2026, 1, 5, 9);
+        open(third, third_view.path(), third_id);
+        deliver(other_view_now, third_view, change_log_name(other_id));
+        static_cast<void>(sync_apply());
+        EXPECT_EQ(image_of_open_database(), changed) << static_cast<int>(what);
+        close();
+    }
 }
 
 // One category renamed on both computers before either saw the other's rename: both end with
