@@ -18,6 +18,7 @@
 #include "services/services_state.h"
 #include "session/retention_control.h"
 #include "session/sync_deletions.h"
+#include "session/sync_snapshot.h"
 #include "session/sync_state.h"
 #include "session/undo.h"
 
@@ -138,6 +139,16 @@ void move_marks(const void* from, const void* to, bool queued, field_version v)
     bind_record(to, moved);
 }
 
+// A queue item introduced elsewhere, scheduled as `s` by the change of version `v`.
+item* introduce(const void* record, const item_schedule& s, field_version v)
+{
+    auto* p = static_cast<pending_item*>(const_cast<void*>(record));
+    item* e = make_item(std::string(p->question), std::string(p->answer), p->ctgr, s);
+    move_marks(p, e, false, v);
+    remove_pending(p);
+    return e;
+}
+
 outcome apply_grade(const change_record& r, const void* record, item_marks& m, field_version v, bool effects,
     sync_summary& s)
 {
@@ -146,10 +157,7 @@ outcome apply_grade(const change_record& r, const void* record, item_marks& m, f
             return record_conflict(s, "a grade of \"" + std::string(static_cast<const pending_item*>(record)->question)
                     + "\" was dropped: its introduction was undone later");
         // The introduction of a queue item: it is scheduled as the grading computer chose.
-        auto* p = static_cast<pending_item*>(const_cast<void*>(record));
-        item* e = make_item(std::string(p->question), std::string(p->answer), p->ctgr, r.schedule);
-        move_marks(p, e, false, v);
-        remove_pending(p);
+        item* e = introduce(record, r.schedule, v);
         if (effects)
             log_remote_review(e, r, 0, review_event::grade);
         return outcome::applied;
@@ -285,10 +293,17 @@ outcome apply_record(const change_record& r, uint64_t writer, bool effects, sync
     }
     case change_kind::forget_item:
     case change_kind::make_due:
-        if (!m.queued && m.schedule <= v) {
-            m.schedule = v;
-            set_schedule(static_cast<item*>(const_cast<void*>(record)), r.schedule);
+        if (!(m.schedule <= v))
+            return outcome::applied;  // a later change of the schedule, or an undone introduction, stands
+        if (m.queued) {
+            // Introduced elsewhere, and the introduction is still on its way: the item is
+            // scheduled as this later change left it, and the introduction, when it comes, is
+            // only a grade before it.
+            static_cast<void>(introduce(record, r.schedule, v));
+            return outcome::applied;
         }
+        m.schedule = v;
+        set_schedule(static_cast<item*>(const_cast<void*>(record)), r.schedule);
         return outcome::applied;
     case change_kind::delete_item:
     case change_kind::queue_delete: {
@@ -321,6 +336,18 @@ void finish_batch(const std::map<uint64_t, uint64_t>& through, sync_summary& s)
         s.conflicts.push_back("the grades that arrived could not all be written to reviews.log and user_cases.bin");
 }
 
+// Records about to be applied may name days before the open database's first day, which its
+// unsigned day numbers cannot hold (an older collection joined the folder later): the first day
+// moves back to the earliest of them first, once, while the database and sync.state still agree
+// and before any grade's line waits to be appended.
+void begin_by_earliest_of(const std::vector<change_record>& records)
+{
+    uint16_t earliest = day_shift();
+    for (const change_record& r : records)
+        earliest = earliest_day_of(r, earliest, days_of_record::set);
+    begin_by(earliest);
+}
+
 void count(outcome o, sync_summary& s)
 {
     if (o == outcome::applied)
@@ -347,8 +374,9 @@ bool apply_own_leftovers(sync_summary& s)
     std::string bytes;
     if (!read_change_log_file(g.folder + change_log_name(g.me), 0, &bytes))
         return true;
-    const shift_held shift;
     const change_log_read read = read_change_log(bytes);
+    begin_by_earliest_of(read.records);
+    const shift_held shift;
     bool whole = true;
     for (const change_record& r : read.records) {
         g.latest_stamp = std::max(g.latest_stamp, r.stamp);
@@ -380,8 +408,9 @@ sync_summary sync_apply()
         return s;
     // Before any change of here that the records may bring about.
     static_cast<void>(send_kept_changes(true));
-    const shift_held shift;
     sync_arrivals a = g.inbox->collect();
+    begin_by_earliest_of(a.records);
+    const shift_held shift;
     s.arrived = a.records.size();
     s.conflict_copies = std::move(a.conflict_copies);
     s.damaged = std::move(a.damaged);

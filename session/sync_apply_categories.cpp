@@ -99,6 +99,17 @@ void take_pending_renames(sync_summary& s)
     }
 }
 
+// The first rename away from `path` by a change later than `v`.
+std::optional<rename_away> rename_after(const std::vector<std::string>& path, field_version v)
+{
+    const auto it = sync_g().renamed.find(path);
+    if (it != sync_g().renamed.end())
+        for (const rename_away& r : it->second)
+            if (!(r.v <= v))
+                return r;
+    return std::nullopt;
+}
+
 // A losing rename's new name `to` went to a category here already: one that a change made after
 // the rename (of version `v`), or that a later rename of the new name made when it arrived first.
 // It and category `c`, named `now` by a change of version `now_v`, are one, under the later name.
@@ -135,8 +146,16 @@ record_outcome apply_category_rename(const change_record& r, field_version v, sy
     std::vector<std::string> to = r.path;
     to.back() = r.text;
     const std::optional<uint16_t> c = category_following_renames(r.path, false, &v);
-    if (!c)
+    if (!c) {
+        // A later rename of the path stands, also where its category was deleted here since, as
+        // on the computers that had this one before the deletion: this one's new name leads there.
+        if (const std::optional<rename_away> later = rename_after(r.path, v)) {
+            note_rename_away(to, later->to, later->v);
+            return record_conflict(s, "the category \"" + joined_path(r.path) + "\" renamed \"" + r.text
+                    + "\" elsewhere was renamed \"" + joined_path(later->to) + "\" later");
+        }
         return rename_missing_category(r, to, v, s);
+    }
     // The category's name here, where a rename made here or applied before took it: the changes
     // that name it so go where this rename takes it too.
     const std::vector<std::string> now = category_names_from_top(*c);

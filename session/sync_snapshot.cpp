@@ -243,20 +243,27 @@ void drop_synced_collection(sync_summary& s)
     }
 }
 
+// When the open database would begin for its first day to be calendar day `day` (since 1970);
+// its own beginning where that is no later.
+uint32_t time_of_start_on(uint16_t day)
+{
+    const uint16_t first = day_shift();
+    if (day >= first)
+        return db().time_of_start;
+    uint32_t moved = db().time_of_start - static_cast<uint32_t>(first - day) * 86'400u;
+    // A change of summer time between the two dates can leave it on the day after.
+    while (day_shift_at(moved) > day)
+        moved -= 3600;
+    return moved;
+}
+
 // The earliest day (since 1970) that the items of the folder's logs and snapshots were made on,
-// or that a schedule or a grade there names; `before` when none is earlier. Days of an item come
-// after its making, also those of records that arrive later.
+// or that a schedule or a grade there names; `before` when none is earlier.
 uint16_t earliest_day_in_folder(uint16_t before)
 {
     uint16_t earliest = before;
-    each_record_in_folder([&](const change_record& r) {
-        // An item's id is the second it was made; a day earlier covers the zone it was made in.
-        const auto made = static_cast<uint16_t>(r.schedule.id / 86'400u > 0 ? r.schedule.id / 86'400u - 1 : 0);
-        // A record without a schedule holds zeros there; day 0 is no day (an undone
-        // introduction's schedule is left unset).
-        for (const uint16_t day : {made, r.schedule.due, r.schedule.interval_end, r.day})
-            earliest = day != 0 ? std::min(earliest, day) : earliest;
-    });
+    each_record_in_folder(
+        [&](const change_record& r) { earliest = earliest_day_of(r, earliest, days_of_record::with_making); });
     return earliest;
 }
 
@@ -271,21 +278,36 @@ void begin_on_the_earliest_day()
     database& d = db();
     const bool empty = d.item_count == 0 && d.pending_count == 0
         && (file_size_or_zero(services().data_dir + review_log_name) == 0 || sync_g().effects.any());
-    const uint16_t first = day_shift();
-    const uint16_t earliest = earliest_day_in_folder(first);
-    if (earliest >= first)
-        return;
-    uint32_t moved = d.time_of_start - static_cast<uint32_t>(first - earliest) * 86'400u;
-    // A change of summer time between the two dates can leave it on the day after.
-    while (day_shift_at(moved) > earliest)
-        moved -= 3600;
+    const uint16_t earliest = earliest_day_in_folder(day_shift());
     if (empty)
-        d.time_of_start = moved;
-    else  // not saved: the days before the first read as far ahead, as they did
-        static_cast<void>(move_first_day_back(moved, static_cast<uint16_t>(first - day_shift_at(moved))));
+        d.time_of_start = std::min(d.time_of_start, time_of_start_on(earliest));
+    else
+        begin_by(earliest);
 }
 
 }  // namespace
+
+uint16_t earliest_day_of(const change_record& r, uint16_t before, days_of_record days)
+{
+    // An item's id is the second it was made; a day earlier covers the zone it was made in. Days
+    // of an item come after its making, also those of records that arrive later.
+    const uint32_t made_day = days == days_of_record::with_making ? r.schedule.id / 86'400u : 0;
+    const auto made = static_cast<uint16_t>(made_day > 0 ? made_day - 1 : 0);
+    uint16_t earliest = before;
+    // A record without a schedule holds zeros there; day 0 is no day (an undone introduction's
+    // schedule is left unset).
+    for (const uint16_t day : {made, r.schedule.due, r.schedule.interval_end, r.day})
+        earliest = day != 0 ? std::min(earliest, day) : earliest;
+    return earliest;
+}
+
+void begin_by(uint16_t day)
+{
+    const uint32_t moved = time_of_start_on(day);
+    // Not saved: the days before the first read as far ahead, as they did.
+    if (moved != db().time_of_start)
+        static_cast<void>(move_first_day_back(moved, static_cast<uint16_t>(day_shift() - day_shift_at(moved))));
+}
 
 void each_record_in_folder(const std::function<void(const change_record&)>& take)
 {
@@ -337,6 +359,14 @@ void start_from_snapshot(sync_summary& s, bool own_lost)
     for (const auto& [computer, last] : gaps)
         if (const auto it = snapshot->covered.find(computer); it == snapshot->covered.end() || it->second < last)
             return;  // a snapshot that holds the lost records may come yet
+    // One that starts from a snapshot later (it had applied its own changes before the folder's
+    // files arrived, or was away past a trim) began on a day of its own, which the snapshot's
+    // days may precede. Moved before anything is dropped: the move saves the database, which
+    // sync.state must still describe.
+    uint16_t earliest = day_shift();
+    for (const snapshot_entry& e : snapshot->entries)
+        earliest = earliest_day_of(e.made, earliest, days_of_record::with_making);
+    begin_by(earliest);
     if (!fresh) {
         write_log("WARNING: the change logs were trimmed past what this computer holds, lost records for good, or its "
                   "own log lost records the others hold; it starts again from a snapshot\n");

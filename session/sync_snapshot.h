@@ -23,6 +23,18 @@ uint64_t own_records_held_elsewhere();
 // came back from an older backup after a crash here), so it starts again from a snapshot too.
 void start_from_snapshot(sync_summary& s, bool own_lost);
 
+// Which days of a record count for the first day it needs.
+enum class days_of_record {
+    with_making,  // also its item's making: a joining database then holds that item's later days too
+    set,  // only the days it sets, a schedule's and a grade's
+};
+// The earliest day (since 1970) of those of a record; `before` when none is earlier.
+uint16_t earliest_day_of(const change_record& r, uint16_t before, days_of_record days);
+// Moves the open database's first day back to calendar day `day` (since 1970) where it begins
+// later, keeping every item's and logged grade's date, and saves at once; where that cannot be
+// saved it stays as it was.
+void begin_by(uint16_t day);
+
 // Calls `take` with every whole record of the folder's logs (this computer's among them) and,
 // for every item of its whole snapshots, the record that would make it.
 void each_record_in_folder(const std::function<void(const change_record&)>& take);

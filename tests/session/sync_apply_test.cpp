@@ -5,74 +5,15 @@
 
 #include "ann/network.h"
 #include "database/backups.h"
+#include "session/browse.h"
 #include "session/retention_control.h"
 #include "session/saving.h"
-#include "session/overview.h"
 #include "services/paths.h"
 #include "session/review_log.h"
 #include "session/sync_state.h"
 #include "session/sync_conflicts.h"
-#include "sync_fixture.h"
-
-namespace {
-
-constexpr uint64_t other_id = 0x0b0b000000000002ULL;
-constexpr uint64_t my_id = 0x0a0a000000000001ULL;
-
-class SyncApplyTest : public sync_fixture {
-protected:
-    // Opens on 2026-`month`-`day` at `hour` o'clock, or at the time the clock shows (month 0).
-    void open_at(const temp_dir& data, uint64_t id, int month = 0, int day = 0, int hour = 0)
-    {
-        if (month > 0)
-            set_local_clock(2026, month, day, hour);
-        open(data, (id == my_id ? folder : other_view).path(), id);
-    }
-    void deliver_other() { deliver(other_view, folder, change_log_name(other_id)); }
-
-    // The other computer's log reaches this one, which opens, and then this one's log the other:
-    // both hold the same collection, which is returned.
-    collection_image agreed()
-    {
-        deliver_other();
-        open_at(mine, my_id);
-        const collection_image here = image_of_open_database();
-        close();
-        deliver(folder, other_view, change_log_name(my_id));
-        open_at(other, other_id);
-        EXPECT_EQ(image_of_open_database(), here);
-        close();
-        return here;
-    }
-
-    // The other computer: three items added, then graded in two later sessions; all within the
-    // age a log keeps its records, so none is trimmed.
-    void other_session(int session)
-    {
-        open_at(other, other_id, 1, 1 + 6 * session, 9);
-        if (session == 0) {
-            for (const char* q : {"one", "two", "three"})
-                static_cast<void>(add_reviewed(4, q, "answer", 0));
-        } else {
-            for (const char* q : {"one", "two", "three"})
-                grade_reviewed(item_named(q), static_cast<uint16_t>(2 + session), review_screen::scheduled);
-        }
-        close();
-    }
-    void other_sessions(int n)
-    {
-        for (int session = 0; session < n; ++session)
-            other_session(session);
-        deliver_other();
-    }
-
-    temp_dir mine;  // this computer's data directory
-    temp_dir folder;  // the sync folder as this computer sees it
-    temp_dir other;  // the other computer's data directory
-    temp_dir other_view;  // and its sync folder
-};
-
-}  // namespace
+#include "session/undo.h"
+#include "sync_apply_fixture.h"
 
 // A kill at each file operation of the start that applies the records: the next start holds
 // every change and every grade line once, as a start that was not killed.
@@ -304,52 +245,45 @@ TEST_F(SyncApplyTest, ANewFolderContinuesTheSequenceTheOthersHold)
     close();
 }
 
-// A computer's database begins on its first day: the items due before then are due there, when
-// it joins with an empty database or with items and grades of its own, which keep their days. A
-// move of its first day that cannot be saved leaves it as it was.
-TEST_F(SyncApplyTest, ItemsDueBeforeAComputersFirstDayAreDueThere)
+// A queued item introduced on the other computer and then forgotten or made due on this one: a
+// third computer that gets this one's change before the introduction ends with the later
+// schedule, as the two others do.
+TEST_F(SyncApplyTest, AChangeOfAnIntroducedItemArrivingBeforeItsIntroductionStands)
 {
-    other_sessions(1);
-    enum class joining { empty, with_items, with_items_unsaved };
-    for (const joining how : {joining::empty, joining::with_items, joining::with_items_unsaved}) {
-        temp_dir data;
-        const bool own_items = how != joining::empty;
-        // The calendar days (since 1970) of the own item's schedule and of its grade.
-        const auto own_days = [] {
-            const item_schedule s = schedule_of(*item_named("its own"));
-            const std::vector<review_record> log = read_review_log(data_path(review_log_name)).records;
-            return std::tuple(s.due, s.interval_end, log.empty() ? 0 : log.front().day + day_shift());
-        };
-        std::tuple<uint16_t, uint16_t, int> before;
-        if (own_items) {
-            set_local_clock(2026, 2, 20, 9);
-            ASSERT_FALSE(holds_any(ma_init(data.path().c_str()), init_status::dir_not_accessible));
-            ma_nn_init();
-            static_cast<void>(add_reviewed(4, "its own", "answer", 0));
-            before = own_days();
-            ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
-        }
-        if (how == joining::with_items_unsaved)
-            fail_file_operations({{.op = file_op::write, .path_part = "reviews.log", .error = ENOSPC}});
-        for (int start = 0; start < (how == joining::with_items_unsaved ? 1 : 2); ++start) {  // joining, a restart
-            open_at(data, my_id + static_cast<uint64_t>(how), 3, 1 + start, 9);
-            if (how != joining::with_items_unsaved) {
-                EXPECT_EQ(make_overview(day_number(0)).due, 3u + own_items) << static_cast<int>(how);
-            }
-            if (own_items) {
-                EXPECT_EQ(own_days(), before) << static_cast<int>(how) << start;
-            }
-            close();
-        }
-        fail_file_operations({});
-        if (how == joining::with_items) {
-            // The backup from before the join begins on the later day: restored, its days and the
-            // log's still name the same dates.
-            open_at(data, my_id + static_cast<uint64_t>(how), 3, 3, 9);
-            ASSERT_EQ(restore_backup(list_backups(data.path()).back().path), restore_status::done);
-            EXPECT_EQ(own_days(), before);
-            close();
-        }
+    constexpr uint64_t third_id = 0x0c0c000000000003ULL;
+    enum class change { forget, make_due };
+    for (const change what : {change::forget, change::make_due}) {
+        temp_dir here, here_view, other_data, other_view_now, third, third_view;
+        // The other computer queues an item, and introduces it the next day.
+        set_local_clock(2026, 1, 1, 9);
+        open(other_data, other_view_now.path(), other_id);
+        pending_item* p = new_pending_item();
+        p->question = "queued";
+        p->answer = "answer";
+        append_pending(p);
+        sync_note_import("queue.txt", 1);
+        close();
+        const std::string queued_only = read_file(other_view_now.file(change_log_name(other_id)));
+        set_local_clock(2026, 1, 2, 9);
+        open(other_data, other_view_now.path(), other_id);
+        ASSERT_NE(introduce_reviewed(4, db().pending_head), nullptr);
+        close();
+        deliver(other_view_now, here_view, change_log_name(other_id));
+        set_local_clock(2026, 1, 4, 9);
+        open(here, here_view.path(), my_id);
+        what == change::forget ? forget_item(item_named("queued"), day_number(0))
+                               : static_cast<void>(reschedule_today(item_named("queued"), day_number(0)));
+        const collection_image changed = image_of_open_database();
+        close();
+        // The third computer: the queueing, this computer's change, then the introduction.
+        write_file(third_view.file(change_log_name(other_id)), queued_only);
+        deliver(here_view, third_view, change_log_name(my_id));
+        set_local_clock(2026, 1, 5, 9);
+        open(third, third_view.path(), third_id);
+        deliver(other_view_now, third_view, change_log_name(other_id));
+        static_cast<void>(sync_apply());
+        EXPECT_EQ(image_of_open_database(), changed) << static_cast<int>(what);
+        close();
     }
 }
 

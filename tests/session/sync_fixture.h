@@ -16,7 +16,7 @@
 // What must agree between computers, taken from the open database by item identity rather than
 // by address.
 struct collection_image {
-    std::map<std::string, std::tuple<std::string, std::string, uint16_t, uint16_t, uint16_t, uint16_t, uint16_t,
+    std::map<std::string, std::tuple<std::string, std::string, uint32_t, uint32_t, uint16_t, uint16_t, uint16_t,
         uint16_t, uint16_t, uint32_t>>
         items;  // by question (unique in these tests): answer, path, schedule in days since 1970, id
     std::map<std::string, std::tuple<std::string, std::string>> queue;  // by question: answer, path
@@ -62,10 +62,12 @@ inline collection_image image_of_open_database()
 {
     collection_image m;
     // Days since 1970 of the database's day 0 (the zone is UTC): databases begin on different days.
-    const auto shift = static_cast<uint16_t>(db().time_of_start / 86400);
+    // Not modulo 2^16, as records carry them: a day before a database's first day wraps to one far
+    // ahead there, which must not look the same as the day it names.
+    const uint32_t shift = db().time_of_start / 86400;
     for (const item* e : scheduled_items())
-        m.items[e->question.str()] = {e->answer.str(), path_text(e->ctgr), static_cast<uint16_t>(e->tmtrpt + shift),
-            static_cast<uint16_t>(e->stmtrpt + shift), e->ivl, e->livl, e->rllivl, e->rp, e->gr, e->id};
+        m.items[e->question.str()] = {e->answer.str(), path_text(e->ctgr), e->tmtrpt + shift, e->stmtrpt + shift, e->ivl,
+            e->livl, e->rllivl, e->rp, e->gr, e->id};
     for (const pending_item* p : pending_items())
         m.queue[p->question.str()] = {p->answer.str(), path_text(p->ctgr)};
     for (uint16_t c = 0; c < category_count(); ++c)

@@ -67,6 +67,47 @@ TEST_F(SyncOrdersTest, CategoriesEndTheSameInEitherOrder)
     }
 }
 
+// Two renames of one category, the later one's new name deleted later still: whichever of the
+// three logs reaches a third computer first, the category goes, or stays under the later name
+// for an item the earlier rename's computer put under its own new name. The earlier rename,
+// arriving once the later one's category is gone, does not make its new name again.
+TEST_F(SyncOrdersTest, ALosingRenameFollowsTheLaterOneIntoItsDeletion)
+{
+    using k = change_kind;
+    constexpr uint64_t loser = 0x0b0b000000000002ULL;
+    const std::vector<std::string> x = {"x"}, early = {"early"}, late = {"late"};
+    const struct {
+        const char* what;
+        std::vector<stamped> lost;  // the log of the computer whose rename lost
+        paths expected;
+    } rows[] = {
+        {"nothing under it", {{k::category_rename, x, 10'000, "early"}}, {}},
+        {"an item under it", {{k::category_rename, x, 10'000, "early"}, {k::add_item, early, 12'000}}, {late}},
+    };
+    for (const auto& r : rows) {
+        const std::map<uint64_t, std::vector<stamped>> logs = {
+            {maker, {{k::category_make, x, 1000}, {k::category_rename, x, 15'000, "late"}}},
+            {loser, r.lost},
+            {deleter, {{k::category_delete, late, 20'000}}},
+        };
+        std::vector<uint64_t> order = {maker, loser, deleter};
+        do {
+            temp_dir data, view;
+            set_local_clock(2026, 1, 1, 9);
+            open(data, view.path(), third);
+            for (const uint64_t id : order) {
+                write_records(view, id, logs.at(id));
+                static_cast<void>(sync_apply());
+            }
+            paths tree;
+            for (uint16_t c = 1; c < category_count(); ++c)
+                tree.insert(category_names_from_top(c));
+            close();
+            EXPECT_EQ(tree, r.expected) << r.what << std::hex << ", from " << order[0] << ", " << order[1] << ", " << order[2];
+        } while (std::ranges::next_permutation(order).found);
+    }
+}
+
 // One computer's log reaches another in pieces, as an older copy, trimmed, beside a conflict
 // copy: each record is applied once and in its writer's order, none past a gap.
 TEST_F(SyncOrdersTest, EachRecordIsAppliedOnceInItsWritersOrderAndNonePastAGap)
