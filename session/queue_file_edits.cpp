@@ -33,7 +33,8 @@ struct file_identity {
 struct remembered_file {
     std::string path;  // the queue.txt remembered; empty: none yet
     file_identity identity;  // as it was when remembered
-    std::vector<uint64_t> items;  // the hash of each item it held, sorted
+    std::vector<uint64_t> items;  // the hash of each item it held
+    bool sorted = false;  // items is in order; sorted only once the file has changed, not at each start
 };
 
 remembered_file& remembered()
@@ -86,7 +87,7 @@ void remember_queue_file()
     item_hasher hash;
     for (const pending_item* p = db().pending_head; p; p = p->next)
         r.items.push_back(hash(p));
-    std::ranges::sort(r.items);
+    r.sorted = false;
 }
 
 bool queue_file_changed()
@@ -110,6 +111,8 @@ queue_file_edits take_queue_file_edits(queue_edit_sharing sharing)
     const size_t categories_before = d.categories.size();
     const size_t kept_before = d.kept_queue.size();
     const uint32_t read = add_queue_from_file(path.c_str(), 0);
+    if (!r.sorted)
+        std::ranges::sort(r.items);
 
     // The file's items that it held when remembered go again, one for each time it held them.
     std::vector<bool> matched(r.items.size(), false);
@@ -144,8 +147,8 @@ queue_file_edits take_queue_file_edits(queue_edit_sharing sharing)
         if (items_within_category(static_cast<uint16_t>(c)) == 0)
             static_cast<void>(delete_category(static_cast<uint16_t>(c)));
 
-    std::ranges::sort(now_held);
     r.items = std::move(now_held);
+    r.sorted = false;
     r.identity = now;
     if (edits.added > 0) {
         write_log("INFO: %u items added to %s while the program ran were taken into the queue\n", edits.added, path.c_str());
