@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 // Header-only, as elsewhere in the library: no library to link.
@@ -16,6 +17,7 @@
 #include "services/log.h"
 #include "services/paths.h"
 #include "session/sync.h"
+#include "session/undo.h"
 
 namespace {
 
@@ -75,6 +77,37 @@ private:
     std::vector<uint64_t> paths_;  // per category index; 0: not hashed yet
 };
 
+// Takes out of the queue, up to and including `last_before`, one item for each remembered item
+// that the file no longer holds; the number taken out.
+uint32_t drop_items_gone_from_file(const std::vector<uint64_t>& remembered_items, const std::vector<bool>& matched,
+    const pending_item* last_before)
+{
+    std::unordered_map<uint64_t, uint32_t> gone;
+    for (size_t i = 0; i < remembered_items.size(); ++i)
+        if (!matched[i])
+            ++gone[remembered_items[i]];
+    if (gone.empty() || !last_before)
+        return 0;
+    item_hasher hash;
+    uint32_t removed = 0;
+    bool past = false;  // beyond last_before: the items just added
+    drop_pending_after(nullptr, [&](const pending_item* p) {
+        if (past)
+            return true;
+        past = p == last_before;
+        const auto it = gone.find(hash(p));
+        if (it == gone.end() || it->second == 0)
+            return true;
+        --it->second;
+        sync_note_queue_deleted(p);
+        ++removed;
+        return false;
+    });
+    if (removed > 0)
+        forget_undo();  // its steps may name the queued items freed here
+    return removed;
+}
+
 }  // namespace
 
 void remember_queue_file()
@@ -97,7 +130,7 @@ bool queue_file_changed()
     return r.path == path && identify(path) != r.identity;
 }
 
-queue_file_edits take_queue_file_edits(queue_edit_sharing sharing)
+queue_file_edits take_queue_file_edits(queue_edit_moment moment)
 {
     remembered_file& r = remembered();
     const std::string path = data_path("queue.txt");
@@ -147,14 +180,19 @@ queue_file_edits take_queue_file_edits(queue_edit_sharing sharing)
         if (items_within_category(static_cast<uint16_t>(c)) == 0)
             static_cast<void>(delete_category(static_cast<uint16_t>(c)));
 
+    if (moment == queue_edit_moment::window)
+        edits.removed = drop_items_gone_from_file(r.items, matched, last_before);
+
     r.items = std::move(now_held);
     r.sorted = false;
     r.identity = now;
     if (edits.added > 0) {
         write_log("INFO: %u items added to %s while the program ran were taken into the queue\n", edits.added, path.c_str());
         // Items not recorded now are found unknown, and recorded, when syncing starts next.
-        if (sharing == queue_edit_sharing::now)
+        if (moment == queue_edit_moment::window)
             sync_note_import("queue.txt", edits.added);
     }
+    if (edits.removed > 0)
+        write_log("INFO: %u items deleted from %s while the program ran were taken out of the queue\n", edits.removed, path.c_str());
     return edits;
 }

@@ -6,14 +6,19 @@
 // are taken in.
 #include <cstdint>
 
-// Whether the items taken in are recorded for the other computers of a sync folder at once.
-enum class queue_edit_sharing {
-    now,  // from the window: they are new items like an import's
-    at_next_start,  // inside a save, which may come in the middle of applying others' changes
+// Where the edits are taken in from, which decides what may be done with them.
+enum class queue_edit_moment {
+    // From the window, no item on screen: items deleted from the file leave the queue, and
+    // those added are recorded for a sync folder's other computers at once, as an import's.
+    window,
+    // Inside a save, which may come in the middle of a review or of applying others' changes:
+    // only additions, recorded for the other computers when syncing starts next.
+    save,
 };
 
 struct queue_file_edits {
     uint32_t added = 0;  // items the file holds that it did not hold when last read or written
+    uint32_t removed = 0;  // queued items the file held then and holds no more (from the window)
 };
 
 // Remembers queue.txt of the data directory as it is now: what identifies the file on disk,
@@ -21,9 +26,9 @@ struct queue_file_edits {
 void remember_queue_file();
 // When queue.txt is no longer the file remembered: the items it holds beyond those it held then
 // join the end of the queue, in the file's order (categories it names are made); the others,
-// the queue already has or has taken out this session. An item deleted from the file stays
-// queued: the file is not the queue's only record (the browser deletes queued items). The file
-// as it is now is remembered.
-queue_file_edits take_queue_file_edits(queue_edit_sharing sharing = queue_edit_sharing::now);
+// the queue already has or has taken out this session. From the window, the queued items it
+// held then and holds no more (deleted, or changed, in an editor) leave the queue, and the undo
+// steps go, as when the browser deletes. The file as it is now is remembered.
+queue_file_edits take_queue_file_edits(queue_edit_moment moment = queue_edit_moment::window);
 // Whether queue.txt is no longer the file remembered (a look at its directory entry only).
 bool queue_file_changed();

@@ -48,7 +48,7 @@ save_result commit_files(const std::string& dir, bool with_weights, file_digest*
     const bool own = dir == services().data_dir;
     // Items the user added to queue.txt meanwhile would be overwritten.
     if (own)
-        static_cast<void>(take_queue_file_edits(queue_edit_sharing::at_next_start));
+        static_cast<void>(take_queue_file_edits(queue_edit_moment::save));
     order_categories();
     file_commit commit(dir);
     if (extra) {

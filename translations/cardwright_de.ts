@@ -1448,6 +1448,13 @@ Schließen Sie es und starten Sie Cardwright erneut.</translation>
             <numerusform>%n Karten, die queue.txt hinzugefügt wurden, sind in die Warteschlange übernommen.</numerusform>
         </translation>
     </message>
+    <message numerus="yes">
+        <source>%n items deleted from queue.txt were taken out of the queue.</source>
+        <translation>
+            <numerusform>%n Karte, die aus queue.txt gelöscht wurde, ist aus der Warteschlange genommen.</numerusform>
+            <numerusform>%n Karten, die aus queue.txt gelöscht wurden, sind aus der Warteschlange genommen.</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>markup</name>

@@ -116,6 +116,13 @@
             <numerusform>%n items added to queue.txt were taken into the queue.</numerusform>
         </translation>
     </message>
+    <message numerus="yes">
+        <source>%n items deleted from queue.txt were taken out of the queue.</source>
+        <translation>
+            <numerusform>%n item deleted from queue.txt was taken out of the queue.</numerusform>
+            <numerusform>%n items deleted from queue.txt were taken out of the queue.</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>overview_panel</name>

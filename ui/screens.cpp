@@ -206,8 +206,10 @@ void start_review_screen(screen_mode mode)
     } else {
         w.pass.select_categories(std::nullopt);
     }
-    // Items just added to queue.txt are offered at once, not after the next start.
-    const queue_file_edits edits = take_queue_file_edits();
+    // Items just added to queue.txt are offered at once, not after the next start; an item on
+    // screen (a start from another review) must not be taken out under it.
+    const queue_file_edits edits =
+        take_queue_file_edits(w.pass.mode() == screen_mode::main ? queue_edit_moment::window : queue_edit_moment::save);
     if (w.pass.start(mode, random_queue()))
         show_review_screen(window);
     tell_queue_file_edits(edits);

@@ -213,5 +213,19 @@ TEST_F(LifecycleTest, ItemsAddedToTheQueueFileWhileOpenAreTakenInNotOverwritten)
     EXPECT_EQ(queued, (std::vector<std::string>{"B/root", "C/root", "B/root", "E/Fruechte", "D/Neu"}));  // by category, as written
     EXPECT_EQ(std::tuple(category_count(), db().kept_queue.size()), std::tuple(3, size_t{1}));  // "Obst", made again for E, went again
     EXPECT_EQ(take_queue_file_edits().added, 0u);  // the file is the one just read
+    // From the window, an item deleted from the file and one changed there leave the queue too.
+    std::string edited = read_file(dir.file("queue.txt"));
+    for (const auto& [from, to] : {std::pair<std::string, std::string>{"<q>C</q>\n<a>c</a>\n", ""}, {"<q>D</q>", "<q>D2</q>"}}) {
+        ASSERT_NE(edited.find(from), std::string::npos) << from;
+        edited.replace(edited.find(from), from.size(), to);
+    }
+    write_file(dir.file("queue.new"), edited);
+    ASSERT_EQ(std::rename(dir.file("queue.new").c_str(), dir.file("queue.txt").c_str()), 0);
+    const queue_file_edits edits = take_queue_file_edits(queue_edit_moment::window);
+    EXPECT_EQ(std::tuple(edits.added, edits.removed), std::tuple(1u, 2u));
+    queued.clear();
+    for (const pending_item* p = db().pending_head; p; p = p->next)
+        queued.push_back(std::string(p->question));
+    EXPECT_EQ(queued, (std::vector<std::string>{"B", "B", "E", "D2"}));
     EXPECT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
 }
