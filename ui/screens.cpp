@@ -193,6 +193,19 @@ void show_review_screen(main_window* window)
 
 }  // namespace
 
+void tell_queue_file_edits(const queue_file_edits& edits)
+{
+    const int added = static_cast<int>(edits.added);
+    const int removed = static_cast<int>(edits.removed);
+    QStringList said;
+    if (added > 0)
+        said << QCoreApplication::translate("main_window", "%n items added to queue.txt were taken into the queue.", nullptr, added);
+    if (removed > 0)
+        said << QCoreApplication::translate("main_window", "%n items deleted from queue.txt were taken out of the queue.", nullptr, removed);
+    if (!said.isEmpty() && ui().window)
+        ui().window->statusBar()->showMessage(said.join(QLatin1Char(' ')));
+}
+
 void start_review_screen(screen_mode mode)
 {
     window_state& w = ui();
