@@ -1442,17 +1442,17 @@ Schließen Sie es und starten Sie Cardwright erneut.</translation>
         <translation>Zeigt die Antwort</translation>
     </message>
     <message numerus="yes">
-        <source>%n items added to queue.txt were taken into the queue.</source>
+        <source>%n items added to the queue</source>
         <translation>
-            <numerusform>%n Karte, die queue.txt hinzugefügt wurde, ist in die Warteschlange übernommen.</numerusform>
-            <numerusform>%n Karten, die queue.txt hinzugefügt wurden, sind in die Warteschlange übernommen.</numerusform>
+            <numerusform>%n Karte in die Warteschlange übernommen</numerusform>
+            <numerusform>%n Karten in die Warteschlange übernommen</numerusform>
         </translation>
     </message>
     <message numerus="yes">
-        <source>%n items deleted from queue.txt were taken out of the queue.</source>
+        <source>%n items taken out of it</source>
         <translation>
-            <numerusform>%n Karte, die aus queue.txt gelöscht wurde, ist aus der Warteschlange genommen.</numerusform>
-            <numerusform>%n Karten, die aus queue.txt gelöscht wurden, sind aus der Warteschlange genommen.</numerusform>
+            <numerusform>%n Karte aus ihr genommen</numerusform>
+            <numerusform>%n Karten aus ihr genommen</numerusform>
         </translation>
     </message>
 </context>

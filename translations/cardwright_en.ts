@@ -110,17 +110,17 @@
         </translation>
     </message>
     <message numerus="yes">
-        <source>%n items added to queue.txt were taken into the queue.</source>
+        <source>%n items added to the queue</source>
         <translation>
-            <numerusform>%n item added to queue.txt was taken into the queue.</numerusform>
-            <numerusform>%n items added to queue.txt were taken into the queue.</numerusform>
+            <numerusform>%n item added to the queue</numerusform>
+            <numerusform>%n items added to the queue</numerusform>
         </translation>
     </message>
     <message numerus="yes">
-        <source>%n items deleted from queue.txt were taken out of the queue.</source>
+        <source>%n items taken out of it</source>
         <translation>
-            <numerusform>%n item deleted from queue.txt was taken out of the queue.</numerusform>
-            <numerusform>%n items deleted from queue.txt were taken out of the queue.</numerusform>
+            <numerusform>%n item taken out of it</numerusform>
+            <numerusform>%n items taken out of it</numerusform>
         </translation>
     </message>
 </context>

@@ -199,11 +199,12 @@ void tell_queue_file_edits(const queue_file_edits& edits)
     const int removed = static_cast<int>(edits.removed);
     QStringList said;
     if (added > 0)
-        said << QCoreApplication::translate("main_window", "%n items added to queue.txt were taken into the queue.", nullptr, added);
+        said << QCoreApplication::translate("main_window", "%n items added to the queue", nullptr, added);
     if (removed > 0)
-        said << QCoreApplication::translate("main_window", "%n items deleted from queue.txt were taken out of the queue.", nullptr, removed);
+        said << QCoreApplication::translate("main_window", "%n items taken out of it", nullptr, removed);
+    // Short: the status line's right part, the data directory, would cut off a longer text.
     if (!said.isEmpty() && ui().window)
-        ui().window->statusBar()->showMessage(said.join(QLatin1Char(' ')));
+        ui().window->statusBar()->showMessage(QStringLiteral("queue.txt: ") + said.join(QStringLiteral(", ")));
 }
 
 void start_review_screen(screen_mode mode)

@@ -71,7 +71,7 @@ TEST_F(MainWindow, TheMainButtonsFollowWhatTheCollectionHolds)
     write_file(data_dir() + "queue.txt", "<q>Tisch</q>\n<a>table</a>\n");
     activate();
     EXPECT_TRUE(question_shown().contains(QStringLiteral("Queue: 2\n")));
-    EXPECT_TRUE(w->statusBar()->currentMessage().contains(QStringLiteral("added to queue.txt")));
+    EXPECT_TRUE(w->statusBar()->currentMessage().startsWith(QStringLiteral("queue.txt: 1 item")));
 }
 
 TEST_F(MainWindow, TheStatusTextNamesTheFiguresAndJudgesTheNetwork)
