@@ -158,6 +158,7 @@ mutations=(
     'sync_name_given_up_twice_last_followed|session/sync_state.cpp|s/^            if (!(r.v <= \*v))$/            if (false)/|test_session|SyncApplyTest.CategoryChanges*'
     'sync_losing_name_later_ignored|session/sync_apply_categories.cpp|s/!(there_v->second <= now_v)/!(there_v->second <= now_v) \&\& false/|test_session|SyncApplyTest.CategoryChanges*'
     'sync_sub_category_merged_into_top|session/sync_apply_categories.cpp|s/same >= 0 \&\& same != into) {/same >= 0) {/|test_session|SyncApplyTest.CategoryChanges*'
+    'sync_losing_name_under_old_parent|session/sync_apply_categories.cpp|s/std::vector<std::string> lost = now;/std::vector<std::string> lost = to;/|test_session|SyncApplyTest.CategoryChanges*'
     # Faults of the importers and exports found by reading them afresh.
     'duplicate_line_ends|exchange/import_batch.cpp|s/^    return 3;$/    return 1;/|test_exchange|TextImport.*Duplicates*'
     'texts_in_the_deck_column|exchange/column_names.cpp|s/while (c == m.category /while (c == no_column /|test_exchange|ImportPreview.*'

@@ -161,12 +161,16 @@ record_outcome apply_category_rename(const change_record& r, field_version v, sy
     const std::vector<std::string> now = category_names_from_top(*c);
     if (now != r.path) {
         // Renamed meanwhile by a later change: that name stands, and what the losing rename's
-        // computer put under its name follows to it.
+        // computer put under its name follows to it. The losing name is taken beside the
+        // category where it is now, for the category above it may have been renamed since: a
+        // change under the losing name below the new name above must find it too.
         const auto later = sync_g().made.find(now);
         if (later != sync_g().made.end() && !(later->second <= v)) {
-            if (to != now)
-                unite_losing_name(*c, now, later->second, to, v, s);
-            const std::optional<uint16_t> end = category_following_renames(to, false);
+            std::vector<std::string> lost = now;
+            lost.back() = r.text;
+            if (lost != now)
+                unite_losing_name(*c, now, later->second, lost, v, s);
+            const std::optional<uint16_t> end = category_following_renames(lost, false);
             return record_conflict(s, "the category \"" + joined_path(r.path) + "\" renamed \"" + r.text
                     + "\" elsewhere was renamed later; it is \"" + joined_path(end ? category_names_from_top(*end) : now) + "\"");
         }

@@ -420,6 +420,13 @@ TEST_F(SyncApplyTest, CategoryChangesArrivingLateEndAsTheirStampsDecide)
                 {third_id, {{k::category_rename, {"p", "c"}, 2000, "x"}}},
                 {fourth_id, {{k::category_rename, {"p"}, 1500, "q"}, {k::category_rename, {"q", "c"}, 2001, "y"}}}},
             {"/root", "/q", "/q/y"}},
+        // The losing rename arrives after both: a later change under its new name, below the
+        // category's new name above it, goes to the name that won.
+        {"a losing rename under a renamed category, last",
+            {{other_id, {{k::category_make, {"p"}, 1000}, {k::category_make, {"p", "c"}, 1100}}},
+                {fourth_id, {{k::category_rename, {"p"}, 1500, "q"}, {k::category_rename, {"q", "c"}, 3000, "y"}}},
+                {third_id, {{k::category_rename, {"p", "c"}, 2000, "x"}, {k::add_item, {"q", "x"}, 2500}}}},
+            {"/root", "/q", "/q/y"}},
         // A rename of a sub-category arrives before that of the category above it, which the
         // renamer had: the sub-category takes it once it is there.
         {"a rename under a category renamed later",
