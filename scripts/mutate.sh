@@ -179,6 +179,7 @@ mutations=(
     'queue_edits_stray_category|session/queue_file_edits.cpp|s/static_cast<uint16_t>(c)) == 0)/static_cast<uint16_t>(c)) == UINT32_MAX)/|test_session|LifecycleTest.ItemsAdded*'
     'queue_edits_kept_twice|session/queue_file_edits.cpp|s/            kept.erase(/            if (false) kept.erase(/|test_session|LifecycleTest.ItemsAdded*'
     'queue_edits_deletions_kept|session/queue_file_edits.cpp|s/if (gone.empty() .. !last_before)/if (true)/|test_session|LifecycleTest.ItemsAdded*'
+    'failure_under_information_sign|ui/window_state.cpp|s/QMessageBox::warning(owner, title, text, QMessageBox::Ok);/QMessageBox::information(owner, title, text, QMessageBox::Ok);/|test_ui|Exchange.AfterAMessage*'
     'queue_edits_unseen_on_return|ui/main_window.cpp|s/        \&\& queue_file_changed())/        \&\& false)/|test_ui|MainWindow.TheMainButtons*'
     'export_paths_unsaid_in_window|ui/exchange_dialogs.cpp|s/; paths > 0)/; false)/|test_ui|Exchange.Export*'
     'restored_backup_days_unaligned|session/saving.cpp|s/restored = day_shift(); restored > log_day)/restored = day_shift(); false)/|test_session|SyncApplyTest.ItemsDue*'

@@ -56,7 +56,7 @@ size_t screen_length(const std::string& text, const std::string& media)
 
 void tell_too_long(QWidget* owner, const QString& what, size_t length, const QString& consequence)
 {
-    show_message(owner, QCoreApplication::translate("box_texts", "Text Too Long"), too_long_text(what, length) + QLatin1Char(' ') + consequence);
+    show_failure(owner, QCoreApplication::translate("box_texts", "Text Too Long"), too_long_text(what, length) + QLatin1Char(' ') + consequence);
 }
 
 namespace {

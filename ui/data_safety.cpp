@@ -109,7 +109,7 @@ close_outcome close_database_asking(QWidget* owner, deinit_result (*close_databa
         if (result != deinit_status::not_saved) {
             forget_rescue_copy(w);
             if (result == deinit_status::backup_failed)
-                show_message(owner, QCoreApplication::translate("data_safety", "Backup Not Written"),
+                show_failure(owner, QCoreApplication::translate("data_safety", "Backup Not Written"),
                     QCoreApplication::translate("data_safety", "The database was saved, but its backup could not be written.\n\n%1")
                         .arg(problem_texts::save(result.problem)));
             return close_outcome::closed;
@@ -187,7 +187,7 @@ bool report_refused_database(QWidget* owner)
     const std::vector<backup_file> backups = list_backups(services().data_dir);
     if (backups.empty()) {
         text += QCoreApplication::translate("data_safety", "There is no backup to restore; the program goes on with what could be read.");
-        show_message(owner, QCoreApplication::translate("data_safety", "Database Not Readable"), text);
+        show_failure(owner, QCoreApplication::translate("data_safety", "Database Not Readable"), text);
         return false;
     }
     const backup_file& newest = backups.front();
@@ -200,7 +200,7 @@ bool report_refused_database(QWidget* owner)
         != message_answer::yes)
         return false;
     if (const restore_result restored = restore_backup(newest.path); restored != restore_status::done) {
-        show_message(owner, QCoreApplication::translate("data_safety", "Backup Not Restored"),
+        show_failure(owner, QCoreApplication::translate("data_safety", "Backup Not Restored"),
             QCoreApplication::translate("data_safety", "The backup could not be restored.\n\n%1").arg(problem_texts::save(restored.problem)));
         return false;
     }
@@ -280,11 +280,11 @@ bool run_restore_backup_dialog(QWidget* owner)
                     record->backup_before_restore = from_utf8(b.name);
         return true;
     case restore_status::not_readable:
-        show_message(owner, QCoreApplication::translate("data_safety", "Backup Not Restored"),
+        show_failure(owner, QCoreApplication::translate("data_safety", "Backup Not Restored"),
             QCoreApplication::translate("data_safety", "This backup cannot be read:\n%1").arg(from_utf8(chosen.path)));
         return false;
     default:
-        show_message(owner, QCoreApplication::translate("data_safety", "Backup Not Restored"),
+        show_failure(owner, QCoreApplication::translate("data_safety", "Backup Not Restored"),
             QCoreApplication::translate("data_safety", "The backup could not be restored; the database stays as it was.\n\n%1")
                 .arg(problem_texts::save(restored.problem)));
         return false;

@@ -307,7 +307,7 @@ private:
         }
         import_button->setEnabled(true);
         if (!s.done) {
-            show_message(this, QCoreApplication::translate("exchange_dialogs", "Import Failed"),
+            show_failure(this, QCoreApplication::translate("exchange_dialogs", "Import Failed"),
                 QCoreApplication::translate("exchange_dialogs", "Nothing was imported: %1").arg(problem_texts::exchange(s.error)));
             return;
         }
@@ -453,7 +453,7 @@ private:
         const export_result r = format->currentIndex() == 0 ? export_text_file(file, with_queue->isChecked())
                                                             : export_xml(file);
         if (!r.done) {
-            show_message(this, QCoreApplication::translate("exchange_dialogs", "Export Failed"),
+            show_failure(this, QCoreApplication::translate("exchange_dialogs", "Export Failed"),
                 QCoreApplication::translate("exchange_dialogs", "The file was not written: %1").arg(problem_texts::exchange(r.error)));
             return;
         }

@@ -270,7 +270,7 @@ int main_window::check_data_directory()
                 .arg(set_path, path));
     }
     if (!start.opened) {
-        show_message(nullptr, tr("Directory Not Accessible"),
+        show_failure(nullptr, tr("Directory Not Accessible"),
             start.gave_up ? tr("Directory is not accessible, I give up.")
                           : tr("Directory is not accessible."));
         return 1;
@@ -285,7 +285,7 @@ int main_window::check_data_directory()
                 .arg(path));
     }
     if (start.no_locks()) {
-        show_message(this, tr("Data Directory Not Locked"),
+        show_failure(this, tr("Data Directory Not Locked"),
             tr("File locks are not available in the data directory:\n%1\n\nThe database is opened, but "
                            "a second copy of Cardwright started on it cannot be kept out, and the two would overwrite "
                            "each other's work. Run only one copy at a time.")

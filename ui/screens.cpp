@@ -302,7 +302,7 @@ void tell_unlogged_reviews()
     // A read-only directory was announced at start as saving nothing.
     if (reason == 0 || db().read_only)
         return;
-    show_message(nullptr, QCoreApplication::translate("screens", "Review Not Logged"),
+    show_failure(nullptr, QCoreApplication::translate("screens", "Review Not Logged"),
         QCoreApplication::translate("screens", "The grade could not be written to the review history:\n%1\n\n%2\n\nThe grades are kept and "
                        "written to it as soon as the disk takes them, at the latest when the program closes.")
             .arg(QString::fromUtf8(data_path(review_log_name)), problem_texts::system(reason)));

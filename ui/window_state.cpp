@@ -49,6 +49,9 @@ message_answer show_message(QWidget* owner, const QString& title, const QString&
     case message_buttons::ok:
         QMessageBox::information(owner, title, text, QMessageBox::Ok);
         return message_answer::ok;
+    case message_buttons::ok_after_failure:
+        QMessageBox::warning(owner, title, text, QMessageBox::Ok);
+        return message_answer::ok;
     case message_buttons::yes_no:
         // No is the default: a key meant for the window must not confirm what cannot be undone.
         return QMessageBox::question(owner, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)

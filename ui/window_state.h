@@ -18,7 +18,13 @@
 class QWidget;
 class main_window;
 
-enum class message_buttons { ok, yes_no, retry_cancel, retry_elsewhere_discard };
+enum class message_buttons {
+    ok,
+    ok_after_failure,  // OK under the warning sign: something the user asked for was not done
+    yes_no,
+    retry_cancel,
+    retry_elsewhere_discard,
+};
 enum class message_answer { ok, yes, no, retry, cancel, elsewhere, discard };
 
 using message_box_function = message_answer (*)(
@@ -78,6 +84,11 @@ void reset_window_state();
 
 message_answer show_message(QWidget* owner, const QString& title, const QString& text,
     message_buttons buttons = message_buttons::ok);
+// A message that something asked for was not done: show_message with the warning sign.
+inline message_answer show_failure(QWidget* owner, const QString& title, const QString& text)
+{
+    return show_message(owner, title, text, message_buttons::ok_after_failure);
+}
 QString choose_folder(QWidget* owner, const QString& title);
 void open_folder(const QString& path);
 uint32_t tick_count_ms();

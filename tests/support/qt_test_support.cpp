@@ -20,7 +20,7 @@ message_answer record_message(QWidget* owner, const QString& title, const QStrin
 {
     recorded_messages().push_back({title, text, buttons, owner != nullptr});
     if (message_answers().empty())  // none planned: the box's way out
-        return buttons == message_buttons::ok ? message_answer::ok
+        return buttons == message_buttons::ok || buttons == message_buttons::ok_after_failure ? message_answer::ok
             : buttons == message_buttons::yes_no ? message_answer::no
             : buttons == message_buttons::retry_cancel ? message_answer::cancel : message_answer::discard;
     const message_answer answer = message_answers().front();

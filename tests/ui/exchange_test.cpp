@@ -1,6 +1,7 @@
 // File > "Import..." and "Export..." driven by mouse and keys on the real window: the preview of
 // what a file holds, the mapping, the proposed name, and what the user is told.
 #include <QDate>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QStandardPaths>
 
@@ -157,7 +158,11 @@ TEST_F(Exchange, AfterAMessageTheExportDialogHasTheKeyboardAgain)
     ui().message_box = nullptr;  // the real message box, closed by its own key
     bool escaped = false;
     in_dialog("export_action", "export_path", files.file("none/out.txt"), [&escaped](QWidget* dialog) {
-        on_next_modal([](QWidget* box) { QTest::keyClick(box, Qt::Key_Return); });
+        on_next_modal([](QWidget* box) {
+            // A failure, under the warning sign.
+            EXPECT_EQ(qobject_cast<QMessageBox*>(box)->icon(), QMessageBox::Warning);
+            QTest::keyClick(box, Qt::Key_Return);
+        });
         QTest::keyClick(child<QLineEdit>(dialog, "export_path"), Qt::Key_Return);
         ASSERT_TRUE(dialog->isVisible());
         QTRY_VERIFY(QApplication::activeWindow() == dialog && QApplication::focusWidget());
