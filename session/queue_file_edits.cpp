@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -35,8 +36,7 @@ struct file_identity {
 struct remembered_file {
     std::string path;  // the queue.txt remembered; empty: none yet
     file_identity identity;  // as it was when remembered
-    std::vector<uint64_t> items;  // the hash of each item it held
-    bool sorted = false;  // items is in order; sorted only once the file has changed, not at each start
+    std::vector<uint64_t> items;  // the hash of each item it held, in no order: counted only once the file changes
 };
 
 remembered_file& remembered()
@@ -51,6 +51,17 @@ file_identity identify(const std::string& path)
     if (::stat(path.c_str(), &st) != 0)
         return {};
     return {true, st.st_dev, st.st_ino, st.st_size, static_cast<long long>(st.st_mtim.tv_sec) * 1'000'000'000LL + st.st_mtim.tv_nsec};
+}
+
+// The file as it is now, when it is the one remembered and no longer as it was then.
+std::optional<file_identity> changed_identity()
+{
+    const remembered_file& r = remembered();
+    const std::string path = data_path("queue.txt");
+    if (r.path != path)
+        return std::nullopt;
+    const file_identity now = identify(path);
+    return now == r.identity ? std::nullopt : std::optional(now);
 }
 
 // An item as the file holds it: its category's path, its question and its answer. The path
@@ -77,16 +88,11 @@ private:
     std::vector<uint64_t> paths_;  // per category index; 0: not hashed yet
 };
 
-// Takes out of the queue, up to and including `last_before`, one item for each remembered item
-// that the file no longer holds; the number taken out.
-uint32_t drop_items_gone_from_file(const std::vector<uint64_t>& remembered_items, const std::vector<bool>& matched,
-    const pending_item* last_before)
+// Takes out of the queue, up to and including `last_before`, one item for each count left in
+// `gone` (the remembered items the file no longer holds); the number taken out.
+uint32_t drop_items_gone_from_file(std::unordered_map<uint64_t, uint32_t>& gone, const pending_item* last_before)
 {
-    std::unordered_map<uint64_t, uint32_t> gone;
-    for (size_t i = 0; i < remembered_items.size(); ++i)
-        if (!matched[i])
-            ++gone[remembered_items[i]];
-    if (gone.empty() || !last_before)
+    if (!last_before || std::ranges::none_of(gone, [](const auto& left) { return left.second > 0; }))
         return 0;
     item_hasher hash;
     uint32_t removed = 0;
@@ -120,35 +126,27 @@ void remember_queue_file()
     item_hasher hash;
     for (const pending_item* p = db().pending_head; p; p = p->next)
         r.items.push_back(hash(p));
-    r.sorted = false;
 }
 
-bool queue_file_changed()
-{
-    const remembered_file& r = remembered();
-    const std::string path = data_path("queue.txt");
-    return r.path == path && identify(path) != r.identity;
-}
+bool queue_file_changed() { return changed_identity().has_value(); }
 
 queue_file_edits take_queue_file_edits(queue_edit_moment moment)
 {
+    const std::optional<file_identity> now = changed_identity();
+    if (!now)
+        return {};
     remembered_file& r = remembered();
-    const std::string path = data_path("queue.txt");
-    if (r.path != path)
-        return {};
-    const file_identity now = identify(path);
-    if (now == r.identity)
-        return {};
     database& d = db();
     pending_item* const last_before = d.pending_tail;
     const size_t categories_before = d.categories.size();
     const size_t kept_before = d.kept_queue.size();
-    const uint32_t read = add_queue_from_file(path.c_str(), 0);
-    if (!r.sorted)
-        std::ranges::sort(r.items);
+    const uint32_t read = add_queue_from_file(r.path.c_str(), 0);
 
-    // The file's items that it held when remembered go again, one for each time it held them.
-    std::vector<bool> matched(r.items.size(), false);
+    // The file's items that it held when remembered go again, one for each time it held them;
+    // the counts left over are the items it no longer holds.
+    std::unordered_map<uint64_t, uint32_t> held_then;
+    for (const uint64_t h : r.items)
+        ++held_then[h];
     std::vector<uint64_t> now_held;
     now_held.reserve(r.items.size() + read);
     item_hasher hash;
@@ -156,12 +154,9 @@ queue_file_edits take_queue_file_edits(queue_edit_moment moment)
     drop_pending_after(last_before, [&](const pending_item* p) {
         const uint64_t h = hash(p);
         now_held.push_back(h);
-        for (auto at = std::ranges::lower_bound(r.items, h); at != r.items.end() && *at == h; ++at) {
-            const auto i = static_cast<size_t>(at - r.items.begin());
-            if (!matched[i]) {
-                matched[i] = true;
-                return false;
-            }
+        if (const auto it = held_then.find(h); it != held_then.end() && it->second > 0) {
+            --it->second;
+            return false;
         }
         ++edits.added;
         return true;
@@ -181,18 +176,17 @@ queue_file_edits take_queue_file_edits(queue_edit_moment moment)
             static_cast<void>(delete_category(static_cast<uint16_t>(c)));
 
     if (moment == queue_edit_moment::window)
-        edits.removed = drop_items_gone_from_file(r.items, matched, last_before);
+        edits.removed = drop_items_gone_from_file(held_then, last_before);
 
     r.items = std::move(now_held);
-    r.sorted = false;
-    r.identity = now;
+    r.identity = *now;
     if (edits.added > 0) {
-        write_log("INFO: %u items added to %s while the program ran were taken into the queue\n", edits.added, path.c_str());
+        write_log("INFO: %u items added to %s while the program ran were taken into the queue\n", edits.added, r.path.c_str());
         // Items not recorded now are found unknown, and recorded, when syncing starts next.
         if (moment == queue_edit_moment::window)
             sync_note_import("queue.txt", edits.added);
     }
     if (edits.removed > 0)
-        write_log("INFO: %u items deleted from %s while the program ran were taken out of the queue\n", edits.removed, path.c_str());
+        write_log("INFO: %u items deleted from %s while the program ran were taken out of the queue\n", edits.removed, r.path.c_str());
     return edits;
 }
