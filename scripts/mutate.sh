@@ -204,7 +204,7 @@ mutations=(
     'log_rollback_not_seen_at_close|session/sync_snapshot.cpp|s/const change_append_result whole = g.writer->make_whole();/const change_append_result whole{};/|test_session|SyncIdentity*'
     # The dialogs as a new user meets them.
     'export_over_a_file_unasked|ui/exchange_dialogs.cpp|s/ \&\& QFileInfo(target).isFile()$/ \&\& false/|test_ui|Exchange.Export*'
-    'export_bare_name_where_started|ui/exchange_dialogs.cpp|s/: QDir(offered_folder()).filePath(typed);/: typed;/|test_ui|Exchange.Export*'
+    'export_bare_name_where_started|settings/settings_store.cpp|s/? typed : base + QLatin1Char(.\/.) + typed;/? typed : base.left(0) + typed;/|test_ui|Exchange.Export*'
     'settings_cancel_stores|settings/dialogs.cpp|s/if (record_ \&\& result == QDialog::Accepted) {/if (record_) {/|test_settings|Dialogs.*'
     'fonts_cancel_applies|settings/dialogs.cpp|s/if (result != QDialog::Accepted) {/if (false) {/|test_settings|Dialogs.*'
     'data_path_problem_unsaid|settings/dialogs.cpp|s/: data_dir_problem(path);/: data_dir_problem(path).left(0);/|test_settings|Dialogs.*'

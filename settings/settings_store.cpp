@@ -196,20 +196,18 @@ uint64_t sync_computer_id(settings* record, const QString& machine)
     return id;
 }
 
+QString expand_typed_path(const QString& typed, const QString& base)
+{
+    if (typed == QLatin1String("~") || typed.startsWith(QLatin1String("~/")))
+        return QDir::homePath() + typed.mid(1);
+    return QDir::isAbsolutePath(typed) ? typed : base + QLatin1Char('/') + typed;
+}
+
 QString resolve_data_dir(const QString& path)
 {
     if (path.isEmpty())
         return path;
-    QString resolved = QString(path).replace(QLatin1Char('\\'), QLatin1Char('/'));
-    const QString home = QDir::homePath();
-    if (resolved == QLatin1String("~"))
-        resolved = home;
-    else if (resolved.startsWith(QLatin1String("~/")))
-        resolved = home + resolved.mid(1);
-    else if (!QDir::isAbsolutePath(resolved))
-        // Never the current directory, which depends on how the program was started.
-        resolved = home + QLatin1Char('/') + resolved;
-    resolved = QDir::cleanPath(resolved);
+    QString resolved = QDir::cleanPath(expand_typed_path(QString(path).replace(QLatin1Char('\\'), QLatin1Char('/')), QDir::homePath()));
     if (!resolved.endsWith(QLatin1Char('/')))
         resolved += QLatin1Char('/');
     // A cut path would name another directory.

@@ -66,6 +66,9 @@ QString default_data_dir();
 // a relative path is taken under it, either separator is accepted, and it ends with '/'. Empty
 // stays empty; a path that would not fit the stored field is returned as it was.
 QString resolve_data_dir(const QString& path);
+// A path as typed, taken as a shell takes it: "~" and "~/..." in the home folder, a relative one
+// under `base`, never under the current directory, which depends on how the program was started.
+QString expand_typed_path(const QString& typed, const QString& base);
 
 // The UTF-8 form in one static buffer of 260 bytes, overwritten by each call. A text whose
 // UTF-8 form does not fit gives an empty text rather than a cut one, which could name a

@@ -29,6 +29,7 @@
 #include "exchange/package_import.h"
 #include "exchange/text_import.h"
 #include "services/paths.h"
+#include "settings/settings_store.h"
 #include "ui/problem_texts.h"
 #include "ui/window_state.h"
 
@@ -421,14 +422,6 @@ private:
             QDate::currentDate().toString(Qt::ISODate).toStdString(), export_format::text)));
     }
 
-    // A name without a folder goes where the offer was, not into the folder the program was
-    // started from, which the user does not know; "~/" is the home folder, as in a shell.
-    static QString full_path(const QString& typed)
-    {
-        if (typed == QLatin1String("~") || typed.startsWith(QLatin1String("~/")))
-            return QDir::homePath() + typed.mid(1);
-        return QDir::isAbsolutePath(typed) ? typed : QDir(offered_folder()).filePath(typed);
-    }
 
     void run()
     {
@@ -437,7 +430,9 @@ private:
             show_message(this, QCoreApplication::translate("exchange_dialogs", "Export"), QCoreApplication::translate("exchange_dialogs", "Please name the file to write."));
             return;
         }
-        const QString target = full_path(typed);
+        // A name without a folder goes where the offer was, not into the folder the program was
+        // started from, which the user does not know.
+        const QString target = expand_typed_path(typed, offered_folder());
         if (target != typed) {
             const QSignalBlocker quiet(path);
             path->setText(target);
