@@ -34,10 +34,9 @@ TEST_F(Exchange, ImportShowsThePreviewTakesTheMappingAndReportsWhatItDid)
         EXPECT_EQ(table->model()->headerData(2, Qt::Vertical).toString(), QStringLiteral("5"));
         EXPECT_TRUE(child<QComboBox>(dialog, "question_column")->currentIndex() == 1 && category->currentText() == "Column 1: Deck");
         // Each row has its Alt key.
-        const auto alt = [](Qt::Key letter) { QTest::keyClick(QApplication::focusWidget(), letter, Qt::AltModifier); };
-        alt(Qt::Key_Q);
+        press(Qt::Key_Q, Qt::AltModifier);
         EXPECT_EQ(QApplication::focusWidget(), child<QComboBox>(dialog, "question_column"));
-        alt(Qt::Key_F);
+        press(Qt::Key_F, Qt::AltModifier);
         EXPECT_EQ(QApplication::focusWidget(), child<QLineEdit>(dialog, "import_path"));
         // Unticked from the keyboard, the first row is an item again.
         tab_to(QStringLiteral("header_check"));
