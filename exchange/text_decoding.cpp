@@ -93,13 +93,44 @@ void text_decoder::decode(std::string_view bytes, bool last, std::string& out)
     found_ = detect_text_encoding(head_, last);
     const std::string head = std::move(head_);
     head_.clear();
+    // A mark says UTF-8 for certain; without one, plain ASCII so far reads the same either way.
+    ascii_so_far_ = found_.encoding == text_encoding::utf8 && found_.mark_bytes == 0;
     convert(std::string_view(head).substr(found_.mark_bytes), last, out);
+}
+
+void text_decoder::convert_ascii_so_far(std::string_view bytes, bool last, std::string& out)
+{
+    std::string joined;
+    if (!carry_.empty()) {
+        joined = std::move(carry_);
+        carry_.clear();
+        joined.append(bytes);
+        bytes = joined;
+    }
+    const auto beyond = std::find_if(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    const auto at = static_cast<size_t>(beyond - bytes.begin());
+    out.append(bytes.substr(0, at));
+    if (at == bytes.size())
+        return;
+    const std::string_view rest = bytes.substr(at);
+    const utf8_census census = count_utf8(rest, last);
+    if (census.wide == 0 && census.faults == 0) {
+        carry_ = rest;  // only the start of a character cut off by the piece's end: the next piece tells
+        return;
+    }
+    ascii_so_far_ = false;
+    if (census.faults > 0 && census.wide == 0)
+        found_.encoding = text_encoding::windows_1252;
+    convert(rest, last, out);
 }
 
 void text_decoder::convert(std::string_view bytes, bool last, std::string& out)
 {
     if (found_.encoding == text_encoding::utf8) {
-        out.append(bytes);
+        if (ascii_so_far_)
+            convert_ascii_so_far(bytes, last, out);
+        else
+            out.append(bytes);
         return;
     }
     if (found_.encoding == text_encoding::windows_1252) {

@@ -27,7 +27,8 @@ struct detected_encoding {
 detected_encoding detect_text_encoding(std::string_view head, bool whole = true);
 
 // Converts a file piece by piece; the first piece decides the encoding, so it should hold a
-// few kilobytes unless the file is shorter.
+// few kilobytes unless the file is shorter. A file of plain ASCII there is decided later, at
+// its first byte beyond ASCII.
 class text_decoder {
 public:
     // Appends the UTF-8 form of the next `bytes` to `out`; `last` for the file's final piece.
@@ -38,9 +39,13 @@ public:
 
 private:
     void convert(std::string_view bytes, bool last, std::string& out);
+    // For a file read as UTF-8 that held only ASCII so far, which either encoding reads alike:
+    // its first byte beyond ASCII decides, as the first piece would have.
+    void convert_ascii_so_far(std::string_view bytes, bool last, std::string& out);
 
     bool started_ = false;
     std::string head_;  // the first bytes, until there are enough to tell the encoding
     detected_encoding found_;
-    std::string carry_;  // bytes of an unfinished UTF-16 unit or pair
+    std::string carry_;  // bytes of an unfinished UTF-16 unit or pair, or of a UTF-8 character cut off
+    bool ascii_so_far_ = false;  // read as UTF-8 without a mark, and no byte beyond ASCII met yet
 };

@@ -161,6 +161,27 @@ TEST(TextDecoding, APieceMayEndAnywhereInAUnitOrAPair)
     EXPECT_EQ(out, "a\xEF\xBF\xBD\xEF\xBF\xBD");
 }
 
+TEST(TextDecoding, PlainAsciiAtFirstIsDecidedAtTheFirstByteBeyondItWhereverThePiecesEnd)
+{
+    const std::string ascii(5000, 'x');
+    struct {
+        std::string start, later, expected;
+    } cases[] = {
+        {ascii, "B\xE4r \x80", ascii + "B\xC3\xA4r \xE2\x82\xAC"},  // Windows-1252 after all
+        {ascii, "B\xC3\xA4r \xFF", ascii + "B\xC3\xA4r \xFF"},  // UTF-8, its fault named later
+        {"\xEF\xBB\xBF" + ascii, "B\xE4r", ascii + "B\xE4r"},  // a mark settles UTF-8
+    };
+    for (const auto& c : cases)
+        for (size_t cut = 0; cut <= c.later.size(); ++cut) {
+            text_decoder d;
+            std::string out;
+            d.decode(c.start, false, out);
+            d.decode(c.later.substr(0, cut), false, out);
+            d.decode(c.later.substr(cut), true, out);
+            EXPECT_EQ(out, c.expected) << c.later << " cut at " << cut;
+        }
+}
+
 TEST_F(TextImport, RecordsAndLineEndsMayStraddleThePiecesTheFileIsReadIn)
 {
     // The reader takes 1 MiB at a time: a CR ends the first piece, a quoted field spans the
