@@ -419,9 +419,16 @@ bin_load_status load_bin(const char* path)
         std::string_view answer;
         if (!parse_record(in, [&](byte_reader& r) { return read_item_rest(r, e.get(), &question, &answer); }))
             return refuse(true);
-        // Into the load's text blocks before the next piece replaces the bytes.
-        e->question.refer_to(store_item_text(question), question.size());
-        e->answer.refer_to(store_item_text(answer), answer.size());
+        // Left in the file's mapping, which the items keep; or into the load's text blocks
+        // before the next piece replaces the bytes.
+        if (in.mapped()) {
+            in.hand_over_mapping(keep_text_mapping);
+            e->question.refer_to(question.data(), question.size());
+            e->answer.refer_to(answer.data(), answer.size());
+        } else {
+            e->question.refer_to(store_item_text(question), question.size());
+            e->answer.refer_to(store_item_text(answer), answer.size());
+        }
         if (e->rp >= 128)
             e->rp = 127;
         if (e->ivl >= 2048) {

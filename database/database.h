@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "database/item_text.h"
@@ -96,6 +97,7 @@ struct item_pool {
     void* free_records = nullptr;  // freed records, each holding the address of the next
     std::vector<char*> text_blocks;  // blocks of texts, each from alloc_block_or_die
     std::vector<size_t> text_block_sizes;  // the bytes of each text block, to free it
+    std::vector<std::pair<const unsigned char*, size_t>> mapped_files;  // files whose bytes texts refer to, and their sizes
     char* text_at = nullptr;  // where the next text goes in the newest block
     size_t text_left = 0;  // bytes left there
     size_t live = 0;  // records handed out and not freed

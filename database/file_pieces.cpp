@@ -1,6 +1,7 @@
 #include "database/file_pieces.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -8,10 +9,13 @@
 #include <cstring>
 #include <new>
 
+#include "platform/files.h"
 #include "services/log.h"
 
 file_pieces::~file_pieces()
 {
+    if (!handed_over_)
+        unmap_file(mapped_, mapped_size_);
     if (fd_ >= 0 && ::close(fd_) != 0)
         write_log("Cannot close \"%s\"\n", path_);
 }
@@ -22,6 +26,18 @@ open_outcome file_pieces::open(const char* path)
     fd_ = ::open(path, O_RDONLY | O_CLOEXEC);
     if (fd_ < 0)
         return errno == ENOENT ? open_outcome::missing : open_outcome::unreadable;
+    struct stat status {};
+    if (::fstat(fd_, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0) {
+        const auto size = static_cast<size_t>(status.st_size);
+        // Not mapped (a file system without mappings, a read error): read in pieces, which
+        // reports what went wrong.
+        if (const unsigned char* bytes = map_file(fd_, size, path)) {
+            mapped_ = bytes;
+            mapped_size_ = size;
+            end_ = size;
+            at_end_ = true;
+        }
+    }
     return open_outcome::opened;
 }
 

@@ -7,6 +7,7 @@
 #include <ostream>
 
 #include "database/database.h"
+#include "platform/files.h"
 #include "services/memory.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -64,6 +65,8 @@ void release_all()
     }
     for (size_t i = 0; i < p.text_blocks.size(); ++i)
         free_block(p.text_blocks[i], p.text_block_sizes[i]);
+    for (const auto& [data, size] : p.mapped_files)
+        unmap_file(data, size);
     p = item_pool{};
 }
 
@@ -94,6 +97,8 @@ void free_item(item* e)
 }
 
 size_t live_item_count() { return pool().live; }
+
+void keep_text_mapping(const unsigned char* data, size_t size) { pool().mapped_files.emplace_back(data, size); }
 
 const char* store_item_text(std::string_view text)
 {

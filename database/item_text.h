@@ -1,8 +1,8 @@
 #pragma once
-// The question or answer of a scheduled item: UTF-8 bytes ended by a zero. A text read from
-// elements.bin stays where the reader stored it, in the load's text blocks (item_store.h),
-// which live until the last item is freed; a text set any other way, an edit included, gets a
-// block of its own, freed with it.
+// The question or answer of a scheduled item: UTF-8 bytes, not ended by a zero (use view()). A
+// text read from elements.bin stays where the reader found it, in the file's mapping or the
+// load's text blocks (item_store.h), which live until the last item is freed; a text set any
+// other way, an edit included, gets a block of its own, freed with it.
 #include <cstdint>
 #include <iosfwd>
 #include <string>
@@ -36,7 +36,6 @@ public:
     item_text& operator=(const char* text) { return *this = std::string_view(text ? text : ""); }
     ~item_text() { release(); }
 
-    const char* c_str() const { return data_; }
     const char* data() const { return data_; }
     size_t size() const { return size_; }
     size_t length() const { return size_; }
@@ -52,7 +51,7 @@ public:
     void assign(std::string_view text);
     void assign(const char* from, const char* to) { assign(std::string_view(from, static_cast<size_t>(to - from))); }
     void clear() { assign(std::string_view()); }
-    // Refers to `size` bytes at `data`, ended by a zero, that outlive this text (a text block).
+    // Refers to `size` bytes at `data` that outlive this text (a text block or the file's mapping).
     void refer_to(const char* data, size_t size);
 
     friend bool operator==(const item_text& a, std::string_view b) { return a.view() == b; }

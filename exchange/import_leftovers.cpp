@@ -80,8 +80,8 @@ std::unordered_set<std::string> named_media()
         }
     };
     for (const item* e = db().head; e; e = e->next) {
-        scan(std::string_view(e->question.c_str()));
-        scan(std::string_view(e->answer.c_str()));
+        scan(e->question.view());
+        scan(e->answer.view());
     }
     for (const pending_item* p = db().pending_head; p; p = p->next) {
         scan(p->question);

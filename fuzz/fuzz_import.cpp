@@ -75,7 +75,7 @@ std::multiset<kept_item> everything()
     for (const pending_item* p = db().pending_head; p; p = p->next)
         all.emplace(false, category_path_text(p->ctgr), p->question, p->answer);
     for (const item* e = db().head; e; e = e->next)
-        all.emplace(true, category_path_text(e->ctgr), e->question.c_str(), e->answer.c_str());
+        all.emplace(true, category_path_text(e->ctgr), e->question.str(), e->answer.str());
     return all;
 }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include <sys/file.h>
+#include <sys/mman.h>
 
 #include "platform/platform_state.h"
 #include "platform/utf.h"
@@ -45,6 +46,32 @@ std::string parent_of(const std::string& path)
 }
 
 }  // namespace
+
+const unsigned char* map_file(int fd, size_t size, const char* path)
+{
+    if (!allowed(file_op::map, path))
+        return nullptr;
+    void* data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+    if (data == MAP_FAILED)
+        return nullptr;
+#ifndef MADV_POPULATE_READ
+#define MADV_POPULATE_READ 22  // Linux 5.14; older kernels answer EINVAL and fault the pages in later
+#endif
+    if (::madvise(data, size, MADV_POPULATE_READ) != 0 && errno != EINVAL) {
+        const int error = errno;
+        ::munmap(data, size);
+        errno = error;
+        return nullptr;
+    }
+    return static_cast<const unsigned char*>(data);
+}
+
+void unmap_file(const unsigned char* data, size_t size)
+{
+    if (data)
+        ::munmap(const_cast<unsigned char*>(data), size);
+}
+
 
 void sleep_ms(unsigned milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
 

@@ -13,10 +13,16 @@ void sleep_ms(unsigned milliseconds);
 // Deletes a file named in UTF-16 (the form in which the system names files to delete).
 bool delete_file(const char16_t* path);
 
-// The system calls through which the user's files are saved. Each passes the fault hook of
-// platform_state first, so that tests can fail any of them (a full disk) or end the process
+// The system calls through which the user's files are saved (and the mapping of one to read it).
+// Each passes the fault hook of platform_state first, so that tests can fail any of them (a full disk) or end the process
 // at any of them (a crash) without touching the code that saves.
-enum class file_op { write, fsync, rename, unlink, sync_directory, copy, lock, create };
+enum class file_op { write, fsync, rename, unlink, sync_directory, copy, lock, create, map };
+
+// The first `size` bytes of the open file `fd`, mapped read-only and read in at once, so that a
+// disk's read error fails here instead of ending the process at a later touch; null with errno
+// set on failure (also when the fault hook refuses file_op::map for `path`).
+const unsigned char* map_file(int fd, size_t size, const char* path);
+void unmap_file(const unsigned char* data, size_t size);
 
 // The size of the file at `path`, 0 when there is none or it cannot be measured.
 std::uintmax_t file_size_or_zero(const std::string& path);

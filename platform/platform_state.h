@@ -8,8 +8,9 @@
 #include "platform/win_types.h"
 
 enum class file_op;
-// Asked before each system call that saves the user's files (see platform/files.h): returns 0
-// to let it run, or an errno value with which the call then fails. `path` names the file.
+// Asked before each system call that saves the user's files, and before elements.bin is mapped
+// (see platform/files.h): returns 0 to let it run, or an errno value with which the call then
+// fails. `path` names the file.
 using file_fault_hook = int (*)(file_op op, const char* path);
 
 struct platform_state {

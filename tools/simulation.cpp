@@ -1,7 +1,7 @@
 #include "simulation.h"
 
 #include <algorithm>
-
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -87,7 +87,13 @@ std::array<learnt_cases, 6> tally_learnt_cases()
     return learnt;
 }
 
-uint32_t item_index(const item* e) { return static_cast<uint32_t>(std::strtoul(e->question.c_str() + 1, nullptr, 10)); }
+uint32_t item_index(const item* e)
+{
+    const std::string_view q = e->question.view();
+    uint32_t index = 0;
+    std::from_chars(q.data() + 1, q.data() + q.size(), index);
+    return index;
+}
 
 void run_program(simulation_result& result, learner& person, bool learning)
 {

@@ -1,6 +1,8 @@
-// Item records from the store's chunks and texts in the load's text blocks: what was read stays
-// right through edits, deletions and new items, and a file read piece by piece gives every
-// record whole wherever a piece ends inside it.
+// Item records from the store's chunks and texts in the file's mapping or the load's text blocks:
+// what was read stays right through edits, deletions, new items and the file's replacement, the
+// mapping goes with the last item, and a file read piece by piece gives every record whole
+// wherever a piece ends inside it.
+#include <fstream>
 #include <random>
 #include <tuple>
 #include <utility>
@@ -27,6 +29,16 @@ std::string random_text(std::mt19937& random, size_t longest)
 }
 
 using texts = std::vector<std::pair<std::string, std::string>>;
+
+// Whether this process has a mapping of `path`'s file (replaced or not).
+bool mapped(const std::string& path)
+{
+    std::ifstream maps("/proc/self/maps");
+    for (std::string line; std::getline(maps, line);)
+        if (line.find(path) != std::string::npos)
+            return true;
+    return false;
+}
 
 texts list_texts()
 {
@@ -61,7 +73,11 @@ TEST_F(ItemStoreTest, TextsReadFromTheFileSurviveEditsDeletionsAndNewItems)
     }
     const texts written = list_texts();
     reload();
-    ASSERT_EQ(std::tuple(list_texts(), live_item_count()), std::tuple(written, 3000u));
+    ASSERT_EQ(std::tuple(list_texts(), live_item_count(), mapped(bin())), std::tuple(written, 3000u, true));
+    // A save puts a new file in the old one's place; what was read from the old one stays.
+    ASSERT_EQ(write_bin(bin().c_str()), bin_write_status::done);
+    std::filesystem::remove(bin());
+    ASSERT_EQ(list_texts(), written);
 
     for (int step = 0; step < 4000; ++step) {
         const std::vector<const item*> all = scheduled_items();
@@ -95,11 +111,13 @@ TEST_F(ItemStoreTest, TextsReadFromTheFileSurviveEditsDeletionsAndNewItems)
     reload();
     EXPECT_EQ(std::tuple(list_texts(), live_item_count()), std::tuple(edited, edited.size()));
     erase_memory_after_ll();
-    EXPECT_EQ(live_item_count(), 0u);
+    EXPECT_EQ(std::pair(live_item_count(), mapped(bin())), std::pair(size_t{0}, false));
 }
 
 TEST_F(ItemStoreTest, ARecordAcrossTheEndOfAPieceIsReadWhole)
 {
+    // Read in pieces, as where the file cannot be mapped.
+    fail_file_operations({{.op = file_op::map, .error = ENODEV}});
     constexpr size_t piece = size_t{1} << 20;
     const std::string start = root_file();
     const std::string second = item_bytes(9, 2, "second question", "second answer");
