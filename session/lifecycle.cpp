@@ -271,6 +271,10 @@ deinit_result ma_deinit(close_mode mode)
     }
     deinit_result result;
     if (d.db_state == database_state::open) {
+        // What is closed completely has no item on screen any more: the items deleted from
+        // queue.txt meanwhile leave the queue too, instead of being written back.
+        if (complete && !d.read_only)
+            static_cast<void>(take_queue_file_edits(queue_edit_moment::window));
         // The weights go with the database, so that all three files are of one moment.
         const save_result saved = save_database(complete);
         if (saved.status == save_status::not_written)

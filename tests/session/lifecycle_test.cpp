@@ -227,5 +227,16 @@ TEST_F(LifecycleTest, ItemsAddedToTheQueueFileWhileOpenAreTakenInNotOverwritten)
     for (const pending_item* p = db().pending_head; p; p = p->next)
         queued.push_back(std::string(p->question));
     EXPECT_EQ(queued, (std::vector<std::string>{"B", "B", "E", "D2"}));
+    // Deleted while a review was on screen, so that only the close finds it: not written back.
+    edited = read_file(dir.file("queue.txt"));
+    ASSERT_NE(edited.find("<q>E</q>\n<a>e</a>\n"), std::string::npos);
+    write_file(dir.file("queue.new"), edited.erase(edited.find("<q>E</q>\n<a>e</a>\n"), 18));
+    ASSERT_EQ(std::rename(dir.file("queue.new").c_str(), dir.file("queue.txt").c_str()), 0);
+    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
+    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
+    queued.clear();
+    for (const pending_item* p = db().pending_head; p; p = p->next)
+        queued.push_back(std::string(p->question));
+    EXPECT_EQ(queued, (std::vector<std::string>{"B", "B", "D2"}));
     EXPECT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
 }
