@@ -74,7 +74,14 @@ QString backup_items_text(const backup_file& b, bool with_unit = false)
 QString backup_date_text(const QString& name)
 {
     const QDateTime at = QDateTime::fromString(name.mid(9, 15), QStringLiteral("yyyyMMdd-HHmmss"));
-    return at.isValid() ? QLocale::system().toString(at, QLocale::ShortFormat) : name;
+    if (!at.isValid())
+        return name;
+    // To the second: two closes within a minute make two backups that must not look alike.
+    const QLocale locale;
+    QString time = locale.timeFormat(QLocale::ShortFormat);
+    if (!time.contains(QLatin1String("ss")))
+        time.replace(QLatin1String("mm"), QLatin1String("mm:ss"));
+    return locale.toString(at, locale.dateFormat(QLocale::ShortFormat) + QLatin1Char(' ') + time);
 }
 
 namespace {

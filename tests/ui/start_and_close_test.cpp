@@ -198,24 +198,33 @@ TEST_F(Closing, ARefusedDatabaseIsReportedAndItsNewestBackupRestored)
 // What a restore does is the session's; here the list, its question and its mark.
 TEST_F(Closing, RestoreBackupListsTheBackupsAsksFirstAndMarksTheWayBack)
 {
-    set_local_clock(2026, 1, 15, 9);
+    // Two closes within a minute: their backups are told apart by the second, also where the
+    // time is shown without seconds.
+    const QLocale before = QLocale();
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    set_local_clock(2026, 1, 15, 9, 0, 5);
     earlier_session(1);
-    set_local_clock(2026, 1, 15, 10);
+    set_local_clock(2026, 1, 15, 9, 0, 40);
     earlier_session(4);
     set_local_clock(2026, 1, 15, 11);
     main_window* w = open_window();
     add_test_item(0, 0, 1, "typed before the restore");
     // The older backup (second row) by keys; the first time No, the box's default, the second Yes.
     QStringList rows;
-    auto choose_second = [&rows](QWidget* dialog) {
+    QStringList dates;
+    auto choose_second = [&rows, &dates](QWidget* dialog) {
         auto* table = child<QTableWidget>(dialog, "backup_table");
         rows = column_texts(table, 1);
+        dates = column_texts(table, 0);
         QTest::keyClick(table, Qt::Key_Down);
         QTest::keyClick(table, Qt::Key_Return);
     };
     on_next_modal(choose_second);
     QTest::keyClick(w, Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
+    QLocale::setDefault(before);
     EXPECT_EQ(rows, (QStringList{"5", "1"}));
+    ASSERT_EQ(dates.size(), 2);
+    EXPECT_TRUE(dates[0] != dates[1] && dates[1].contains(QStringLiteral(":00:05"))) << dates.join(" | ").toStdString();
     // The count says what it counts: a bare "(1)" meant nothing. (The English plural file makes it "1 item".)
     ASSERT_TRUE(told(1, 0, QStringLiteral("Restore Backup"), QStringLiteral(" (1 items)?")));
     EXPECT_TRUE(recorded_messages()[0].buttons == message_buttons::yes_no && db().item_count == 6u);
