@@ -926,7 +926,7 @@ Ersetzen?</translation>
     </message>
     <message>
         <source>ClearType</source>
-        <translation>ClearType</translation>
+        <translation>ClearType-Kantenglättung</translation>
     </message>
     <message>
         <source>Font size:</source>
@@ -950,7 +950,7 @@ Ersetzen?</translation>
     </message>
     <message>
         <source>%1: ClearType</source>
-        <translation>%1: ClearType</translation>
+        <translation>%1: ClearType-Kantenglättung</translation>
     </message>
 </context>
 <context>
