@@ -1,6 +1,6 @@
 // make_lifetime DIRECTORY [DIVISOR]: writes a lifetime collection (1,000,000 items, 200,000
 // queued, 10,000,000 log records, 200,000 cases; each divided by DIVISOR) into DIRECTORY, which
-// must not hold a database yet.
+// must not hold a database yet (it is made with its parents when missing).
 // make_lifetime --package DIRECTORY [DIVISOR]: writes there the package of notes an import into
 // that collection is measured with, and prints its path.
 #include <sys/stat.h>
@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "lifetime_data.h"
 
@@ -28,7 +30,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "make_lifetime: the divisor must be a whole number from 1\n");
         return 2;
     }
-    ::mkdir(path.c_str(), 0777);
+    std::error_code ignored;  // a directory that cannot be made is told by the writing that fails
+    std::filesystem::create_directories(path, ignored);
     if (package) {
         const lifetime_package made = make_lifetime_package(path, static_cast<uint32_t>(divisor));
         struct stat info {};
