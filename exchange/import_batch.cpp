@@ -7,6 +7,7 @@
 #include "calendar/calendar.h"
 #include "database/database.h"
 #include "database/days.h"
+#include "exchange/composed_text.h"
 #include "exchange/export.h"
 #include "platform/utf.h"
 #include "services/log.h"
@@ -367,6 +368,10 @@ bool import_batch::add(staged_item&& s, import_summary& summary)
 {
     to_line_feeds(s.question);
     to_line_feeds(s.answer);
+    compose_canonically(s.question);
+    compose_canonically(s.answer);
+    for (std::string& name : s.category_path)
+        compose_canonically(name);
     using enum exchange_problem_code;
     size_t length = 0;
     text_field field = text_field::question;

@@ -3,7 +3,7 @@
 set -eu
 
 PACKAGES="cmake ninja-build g++ make libgtest-dev libgmock-dev libbenchmark-dev clang-14 libclang-rt-14-dev \
-qt6-base-dev qt6-multimedia-dev qt6-charts-dev libqt6opengl6-dev libsqlite3-dev libzip-dev libzstd-dev pkgconf dpkg-dev \
+qt6-base-dev qt6-multimedia-dev qt6-charts-dev libqt6opengl6-dev libsqlite3-dev libzip-dev libzstd-dev libutf8proc-dev pkgconf dpkg-dev \
 libxxhash-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good xdg-utils fonts-dejavu-core \
 lintian appstream desktop-file-utils librsvg2-bin ccache qt6-l10n-tools qt6-tools-dev qt6-translations-l10n"
 

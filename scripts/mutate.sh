@@ -173,6 +173,8 @@ mutations=(
     'text_mapping_kept_forever|database/item_store.cpp|s/unmap_file(data, size);/static_cast<void>(data), static_cast<void>(size);/|test_database|ItemStoreTest.*'
     'queue_deletions_written_back_at_close|session/lifecycle.cpp|s/if (complete \&\& !d.read_only)/if (complete \&\& d.read_only)/|test_session|LifecycleTest.*'
     'backups_told_apart_by_minute|ui/data_safety.cpp|s/time.replace(QLatin1String("mm"), QLatin1String("mm:ss"));/static_cast<void>(0);/|test_ui|Closing.Restore*'
+    'decomposed_import_not_composed|exchange/composed_text.cpp|s/    if (size >= 0)/    if (size < 0)/|test_exchange|TextImport.Skips*'
+    'hangul_letters_not_composed|exchange/composed_text.cpp|s/c <= 0x11FF)/c < 0x1100)/|test_exchange|TextImport.Skips*'
     'later_code_page_read_as_utf8|exchange/text_decoding.cpp|s/ascii_so_far_ = found_.encoding == text_encoding::utf8 \&\& /ascii_so_far_ = false \&\& /|test_exchange|TextDecoding.*'
     'cut_character_decided_early|exchange/text_decoding.cpp|s/if (census.wide == 0 \&\& census.faults == 0) {/if (false) {/|test_exchange|TextDecoding.*'
     'broken_utf8_read_as_code_page|exchange/text_decoding.cpp|s/census.faults > 0 \&\& census.wide == 0/census.faults > 0/|test_exchange|TextImport.EachShape*'

@@ -235,15 +235,20 @@ TEST_F(TextImport, SkipsAndCountsDuplicatesOfTheDatabaseAndOfTheFile)
     add_test_item(3, a, 1, "q1", "a1");
     add_test_pending(0, "q2", "a2");
     add_test_item(3, a, 1, "typed\r\nlines", "a\rb");  // as the boxes store a line break, or a handheld's file
+    add_test_item(3, a, 1, "B\xC3\xA4ume", "\xED\x95\x9C");  // "Bäume", Korean "han", composed as typed here
     const text_import_options options{.columns = column_mapping{0, 1, 2}};
     const import_summary s = import("q1\ta1\tA\n"  // as a scheduled item
                                     "q2\ta2\troot\n"  // as a pending item
                                     "\"typed\nlines\"\t\"a\r\nb\"\tA\n"  // the same line breaks, written otherwise
+                                    "Ba\xCC\x88ume\t\xE1\x84\x92\xE1\x85\xA1\xE1\x86\xAB\tA\n"  // decomposed, as some systems export
                                     "q1\ta1\tB\n"  // another category: not a duplicate
                                     "q1\tother\tA\n"  // another answer: not a duplicate
-                                    "q3\ta3\tB\nq3\ta3\tB\n",  // twice in the file
+                                    "q3\ta3\tB\nq3\ta3\tB\n"  // twice in the file
+                                    "Ka\xCC\x88" "fer\t\xE2\x84\xAB\tA\n",  // kept composed; a sign without a mark as it is
         options);
-    EXPECT_EQ(std::pair(s.added, s.duplicates), std::pair(3u, 4u));
+    EXPECT_EQ(std::pair(s.added, s.duplicates), std::pair(4u, 5u));
+    EXPECT_EQ(std::pair(db().pending_tail->question.str(), db().pending_tail->answer.str()),
+        std::pair(std::string("K\xC3\xA4" "fer"), std::string("\xE2\x84\xAB")));
 
     // At a size where the duplicate table grows many times while the database's items join it
     // group by group: every copy of an item found, whichever text length it has.

@@ -1,0 +1,9 @@
+#pragma once
+// Texts in Unicode's composed form (NFC). Some systems export "ä" as "a" and a combining
+// diaeresis, and Korean syllables as their letters; without composing, such an item would not be
+// found as the duplicate of one typed here, and would show twice.
+#include <string>
+
+// Composes `text` in place when it holds a combining mark or a Hangul letter (the characters
+// composing can change); a text that is not UTF-8 stays as it is, for the check that names it.
+void compose_canonically(std::string& text);
