@@ -14,13 +14,15 @@ bool is_mark_or_hangul_letter(utf8proc_int32_t c)
 }
 
 // Whether composing could change the text; most texts of a collection are looked at byte by
-// byte only, since nothing below U+0300 (a first byte below 0xCC) composes with anything.
+// byte only: nothing below U+0300 (a first byte below 0xCC) composes with anything, and Greek and
+// Cyrillic letters (first bytes 0xCE to 0xD1) and the common CJK ideographs (0xE4 to 0xE9) hold
+// no marks. Continuation bytes are below 0xCC.
 bool may_compose(const std::string& text)
 {
     const auto* p = reinterpret_cast<const utf8proc_uint8_t*>(text.data());
     auto left = static_cast<utf8proc_ssize_t>(text.size());
     while (left > 0) {
-        if (*p < 0xCC) {
+        if (*p < 0xCC || (*p >= 0xCE && *p <= 0xD1) || (*p >= 0xE4 && *p <= 0xE9)) {
             ++p;
             --left;
             continue;
