@@ -62,8 +62,12 @@ first_day_move move_first_day_back(uint32_t time_of_start, uint16_t days, logged
                                                        : save_database_with({review_log_name, [&](FILE* out) {
                                                              return !has_log || copy_review_log_days_later(log_path, out, days);
                                                          }});
-    if (saved.status == save_status::done)
+    if (saved.status == save_status::done) {
+        // Grades a full disk kept waiting were not in the copy; they go in later, in the new days.
+        if (log == logged_days::move)
+            move_held_review_days(days);
         return first_day_move::moved;
+    }
     // Where nothing could be saved, the days stay as they were: a day before the first reads as
     // far ahead, as it did.
     d.time_of_start = before;

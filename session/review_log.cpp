@@ -178,6 +178,12 @@ review_append_status append_held_reviews()
 
 size_t held_review_count() { return held().records.size(); }
 
+void move_held_review_days(uint16_t days)
+{
+    for (review_record& r : held().records)
+        r.day = static_cast<uint16_t>(r.day + days);
+}
+
 int take_review_log_warning()
 {
     held_reviews& h = held();

@@ -49,6 +49,8 @@ review_append_status append_reviews(const std::vector<review_record>& records);
 // Tries the waiting records again (after a save); the status of the last one tried.
 review_append_status append_held_reviews();
 size_t held_review_count();
+// The waiting records' days `days` later, as the log's when the database's first day moves back.
+void move_held_review_days(uint16_t days);
 // Why records began to wait (errno), once per such time; 0 when there is nothing new to tell.
 int take_review_log_warning();
 // At the close of the data directory: a last try, then what still waits is logged as lost.

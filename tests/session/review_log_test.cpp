@@ -2,7 +2,9 @@
 #include <random>
 
 #include "ann/ann_files.h"
+#include "database/days.h"
 #include "platform/crt_rand.h"
+#include "session/first_day.h"
 #include "session/retention_control.h"
 #include "session/review_stats.h"
 #include "session/saving.h"
@@ -238,11 +240,15 @@ TEST_F(ReviewLogTest, AFailedAppendIsToldOnceAndItsRecordsWaitForTheNextChance)
     grade_reviewed(e, 1, review_screen::forced);
     EXPECT_EQ(held_review_count(), 1u);
     fail_file_operations({});
+    // Meanwhile the first day moves back (an older collection joins): the waiting grade's day
+    // moves with the logged ones'.
+    const uint16_t graded_on = day_number(0);
+    ASSERT_EQ(move_first_day_back(db().time_of_start - 10 * 86400, 10), first_day_move::moved);
     ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
-    std::vector<int> grades;
+    std::vector<std::pair<int, int>> grades;
     for (const review_record& logged : read_review_log(log_path()).records)
-        grades.push_back(logged.grade);
-    EXPECT_EQ(grades, (std::vector<int>{4, 5, 3, 2, 1}));
+        grades.emplace_back(logged.grade, logged.day);
+    EXPECT_EQ(grades, (std::vector<std::pair<int, int>>{{4, 12}, {5, graded_on + 10}, {3, graded_on + 10}, {2, 10}, {1, graded_on + 10}}));
 }
 
 TEST_F(ReviewLogTest, AKillAtAnyFileOperationOfAGradeLeavesWholeRecords)
