@@ -24,5 +24,10 @@ uint16_t day_number(uint32_t t)
         anchor += static_cast<uint32_t>(dst_delta);
     if (t == 0)
         t = now;
+    // A database begun between midnight and the day's start (a night's first session) is in
+    // day 0 already: the unsigned difference would wrap to 49,710, and the items graded then
+    // would be due 136 years ahead.
+    if (t < anchor)
+        return 0;
     return static_cast<uint16_t>((t - anchor) / 86'400u);
 }

@@ -239,7 +239,7 @@ TEST_F(DayNumberTest, DaysBeginAtHalfPastThreeOnTheWallClock)
     const char* const utc = "UTC0";
     const char* const cet = "CET-1CEST,M3.5.0,M10.5.0/3";
     const day_case cases[] = {
-        {utc, 1, 15, 1, 15, 3, 29, 49710},  // before day 0: the difference wraps
+        {utc, 1, 15, 1, 15, 3, 29, 0},  // before day 0 begins: day 0 already, not 49,710 (a wrapped difference)
         {utc, 1, 15, 1, 15, 3, 30, 0}, {utc, 1, 15, 1, 16, 3, 29, 0}, {utc, 1, 15, 1, 16, 3, 30, 1},
         {cet, 1, 15, 7, 10, 3, 29, 175}, {cet, 1, 15, 7, 10, 3, 30, 176},  // started in winter
         {cet, 6, 1, 6, 2, 2, 30, 0}, {cet, 6, 1, 6, 2, 3, 29, 0}, {cet, 6, 1, 6, 2, 3, 30, 1},  // in summer
