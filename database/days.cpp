@@ -1,7 +1,10 @@
 #include "database/days.h"
 
+#include <vector>
+
 #include "calendar/calendar.h"
 #include "database/database.h"
+#include "services/log.h"
 
 uint16_t day_number(uint32_t t)
 {
@@ -30,4 +33,29 @@ uint16_t day_number(uint32_t t)
     if (t < anchor)
         return 0;
     return static_cast<uint16_t>((t - anchor) / 86'400u);
+}
+
+uint32_t repair_wrapped_first_hours()
+{
+    // (2^32 less those few hours) / 86,400: a last grade on this day is 136 years after the
+    // first day, which no collection reaches.
+    constexpr uint16_t wrapped = 49'710;
+    std::vector<item*> found;
+    for (item* e = db().head; e; e = e->next)
+        if (static_cast<uint16_t>(e->tmtrpt - e->ivl) == wrapped)
+            found.push_back(e);
+    if (found.empty())
+        return 0;
+    insert_scheduled(nullptr);
+    for (item* e : found) {
+        static_cast<void>(unlink_scheduled(e));
+        if (e->stmtrpt == e->tmtrpt)
+            e->stmtrpt = static_cast<uint16_t>(e->stmtrpt - wrapped);
+        e->tmtrpt = static_cast<uint16_t>(e->tmtrpt - wrapped);
+        insert_scheduled(e);
+    }
+    write_log("INFO: %zu items graded before the first day began were due %u days late; they are due on their "
+              "interval's day now\n",
+        found.size(), static_cast<unsigned>(wrapped));
+    return static_cast<uint32_t>(found.size());
 }

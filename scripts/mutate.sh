@@ -177,6 +177,7 @@ mutations=(
     'hangul_letters_not_composed|exchange/composed_text.cpp|s/c <= 0x11FF)/c < 0x1100)/|test_exchange|TextImport.Skips*'
     'held_grades_keep_old_days|session/first_day.cpp|s/            move_held_review_days(days);/            static_cast<void>(days);/|test_session|ReviewLogTest.*'
     'first_hours_wrap_to_49710|database/days.cpp|s/    if (t < anchor)/    if (t < anchor \&\& t == 0)/|test_database|DayNumberTest.*'
+    'wrapped_first_hours_kept|session/lifecycle.cpp|s/    static_cast<void>(repair_wrapped_first_hours());/    static_cast<void>(0);/|test_session|LifecycleTest.*'
     'later_code_page_read_as_utf8|exchange/text_decoding.cpp|s/ascii_so_far_ = found_.encoding == text_encoding::utf8 \&\& /ascii_so_far_ = false \&\& /|test_exchange|TextDecoding.*'
     'cut_character_decided_early|exchange/text_decoding.cpp|s/if (census.wide == 0 \&\& census.faults == 0) {/if (false) {/|test_exchange|TextDecoding.*'
     'broken_utf8_read_as_code_page|exchange/text_decoding.cpp|s/census.faults > 0 \&\& census.wide == 0/census.faults > 0/|test_exchange|TextImport.EachShape*'

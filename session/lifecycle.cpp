@@ -26,6 +26,7 @@
 #include "services/paths.h"
 #include "services/services_state.h"
 #include "session/choose.h"
+#include "database/days.h"
 #include "session/queue_file_edits.h"
 #include "session/retention_control.h"
 #include "session/review_log.h"
@@ -251,6 +252,7 @@ init_status ma_init(const char* path, network_start network)
     }
     if (category_count() == 0)
         create_root_category();
+    static_cast<void>(repair_wrapped_first_hours());
     load_queue();  // the count of items it added is not needed here
     remember_queue_file();
     stop_preparing_blocks();

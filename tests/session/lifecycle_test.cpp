@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "database/category_edits.h"
+#include "database/days.h"
 #include "platform/platform_state.h"
 #include "services/log.h"
 #include "services/paths.h"
@@ -190,6 +191,25 @@ TEST_F(LifecycleTest, ExhaustedMemorySavesTheDatabaseThenEndsWithCodeOne)
 
 // queue.txt edited while the database is open: what the user adds is not overwritten by the
 // save, and what the file held before (taken out, or renamed here since) does not come back.
+// Before the first day's 03:30 the day number wrapped, and what was graded then was due 136
+// years later; such items get their interval's day again at the next opening.
+TEST_F(LifecycleTest, ItemsGradedBeforeTheFirstDayBeganAreDueOnTheirIntervalsDay)
+{
+    set_local_clock(2026, 3, 1, 2, 0);
+    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::new_database);
+    EXPECT_EQ(day_number(0), 0);
+    add_test_item(49'710 + 3, 0, 3, "graded at two");
+    add_test_item(2, 0, 2, "graded later");
+    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
+    set_local_clock(2026, 3, 1, 10, 0);
+    ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
+    std::vector<std::pair<std::string, int>> days;
+    for (const item* e = db().head; e; e = e->next)
+        days.emplace_back(e->question.str(), e->tmtrpt);
+    EXPECT_EQ(days, (std::vector<std::pair<std::string, int>>{{"graded later", 2}, {"graded at two", 3}}));
+    EXPECT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
+}
+
 TEST_F(LifecycleTest, ItemsAddedToTheQueueFileWhileOpenAreTakenInNotOverwritten)
 {
     // With an item too long to offer, which the file keeps as it is.
