@@ -257,10 +257,7 @@ TEST_F(SyncApplyTest, AChangeOfAnIntroducedItemArrivingBeforeItsIntroductionStan
         // The other computer queues an item, and introduces it the next day.
         set_local_clock(2026, 1, 1, 9);
         open(other_data, other_view_now.path(), other_id);
-        pending_item* p = new_pending_item();
-        p->question = "queued";
-        p->answer = "answer";
-        append_pending(p);
+        add_test_pending(0, "queued", "answer");
         sync_note_import("queue.txt", 1);
         close();
         const std::string queued_only = read_file(other_view_now.file(change_log_name(other_id)));

@@ -27,6 +27,10 @@ protected:
         open(data, view.path(), third);
         write_records(view, second_id, second);
         static_cast<void>(sync_apply());
+        return tree_and_close();
+    }
+    static paths tree_and_close()
+    {
         paths tree;
         for (uint16_t c = 1; c < category_count(); ++c)
             tree.insert(category_names_from_top(c));
@@ -99,11 +103,7 @@ TEST_F(SyncOrdersTest, ALosingRenameFollowsTheLaterOneIntoItsDeletion)
                 write_records(view, id, logs.at(id));
                 static_cast<void>(sync_apply());
             }
-            paths tree;
-            for (uint16_t c = 1; c < category_count(); ++c)
-                tree.insert(category_names_from_top(c));
-            close();
-            EXPECT_EQ(tree, r.expected) << r.what << std::hex << ", from " << order[0] << ", " << order[1] << ", " << order[2];
+            EXPECT_EQ(tree_and_close(), r.expected) << r.what << std::hex << ", from " << order[0] << ", " << order[1] << ", " << order[2];
         } while (std::ranges::next_permutation(order).found);
     }
 }
