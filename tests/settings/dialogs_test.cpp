@@ -136,26 +136,9 @@ TEST_F(Dialogs, SettingsAndFontsAreStoredByOkAndLeftAsTheyWereByEscapeOrCancel)
     }
 }
 
-// Alt and a field's underlined letter take the keyboard to it, as in other desktop dialogs.
-TEST_F(Dialogs, EachSettingsFieldIsReachedByItsAltKey)
-{
-    settings_dialog dialog(&record);
-    dialog.show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
-    auto* random = control<QCheckBox>(dialog, id_random_pick);
-    const auto alt = [](Qt::Key letter) { QTest::keyClick(QApplication::focusWidget(), letter, Qt::AltModifier); };
-    alt(Qt::Key_S);
-    EXPECT_EQ(QApplication::focusWidget(), dialog.findChild<QLineEdit*>(QStringLiteral("sync_folder")));
-    alt(Qt::Key_D);
-    EXPECT_EQ(QApplication::focusWidget(), control<QLineEdit>(dialog, id_data_path_edit));
-    const bool was = random->isChecked();
-    alt(Qt::Key_R);
-    QTRY_VERIFY(random->isChecked() != was);  // a mnemonic presses the box as a click does, a moment later
-}
-
 // A data directory that could be neither found nor made is said under the path when OK is
 // pressed, and the dialog waits for another; the next start would have fallen back on the default.
-TEST_F(Dialogs, ADataPathThatCannotBeMadeIsSaidAndNotTaken)
+TEST_F(Dialogs, EachSettingsFieldHasItsAltKeyAndADataPathThatCannotBeMadeIsSaidAndNotTaken)
 {
     temp_dir place;
     write_file(place.file("notes.txt"), "a file, not a folder");
@@ -166,6 +149,16 @@ TEST_F(Dialogs, ADataPathThatCannotBeMadeIsSaidAndNotTaken)
     ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
     auto* path = control<QLineEdit>(dialog, id_data_path_edit);
     auto* problem = dialog.findChild<QLabel*>(QStringLiteral("data_path_problem"));
+    // Alt and a field's underlined letter take the keyboard to it, as in other desktop dialogs.
+    auto* random = control<QCheckBox>(dialog, id_random_pick);
+    const auto alt = [](Qt::Key letter) { QTest::keyClick(QApplication::focusWidget(), letter, Qt::AltModifier); };
+    alt(Qt::Key_S);
+    EXPECT_EQ(QApplication::focusWidget(), dialog.findChild<QLineEdit*>(QStringLiteral("sync_folder")));
+    const bool was = random->isChecked();
+    alt(Qt::Key_R);
+    QTRY_VERIFY(random->isChecked() != was);  // a mnemonic presses the box as a click does, a moment later
+    alt(Qt::Key_D);
+    EXPECT_EQ(QApplication::focusWidget(), path);
     const std::pair<QString, QString> refused[] = {
         {file, QStringLiteral("%1 is a file, not a folder.").arg(file)},
         {file + QStringLiteral("/deeper/cards"), QStringLiteral("%1/deeper/cards cannot be made: %1 is a file, not a folder.").arg(file)},
