@@ -200,9 +200,7 @@ TEST_F(DatabaseTest, OrderCategoriesPutsParentsFirstAndRenumbersReferences)
     category_at(0)->parent = 2;  // as a file could leave it: a parent above its child
     item* in0 = add_test_item(1, 0);
     item* in2 = add_test_item(1, 2);
-    pending_item* p = new_pending_item();
-    p->ctgr = 2;
-    append_pending(p);
+    pending_item* p = add_test_pending(2, "");
 
     order_categories();
     EXPECT_EQ(std::tuple(category_at(0)->name, category_at(0)->parent, category_at(2)->name, category_at(2)->parent),

@@ -94,7 +94,7 @@ TEST_F(XmlTest, ItemAttributesAreReadInOrderAndGetDefinedValues)
     EXPECT_EQ(std::tuple(scheduled_items()[0]->sstick, scheduled_items()[0]->hstick, scheduled_items()[0]->question.str()), std::tuple(4000000000u, 9u, "Same line"));
 }
 
-TEST_F(XmlTest, NestedCategoriesFollowTheStack)
+TEST_F(XmlTest, NestedCategoriesFollowTheStackAndANamelessFirstOneIsTheRoot)
 {
     ASSERT_EQ(load(xml_file("<category name=\"B\" qbgclr=\"#102030\" abgclr=\"#a0B0c0\" qfntclr=\"#010203\" "
                             "afntclr=\"#0\" qfont=\"Sans\" afont=\"\" qimg=\"q.png\" aimg=\"a.png\">\n"
@@ -122,14 +122,11 @@ TEST_F(XmlTest, NestedCategoriesFollowTheStack)
     EXPECT_EQ(item_categories(), (std::vector<uint32_t>{1, 0, 0}));
     // The last </category> has nothing to close.
     EXPECT_EQ(log(), "WARNING: excessive </category> tag detected.\n");
-}
 
-TEST_F(XmlTest, CategoryNamesAndNamelessCategories)
-{
+    // A nameless first element is the root category, which takes its attributes.
     ASSERT_EQ(load(xml_file("<category id=\"1\" qbgclr=\"#ff0000\">\n" + xml_item(1, 1, "q", "a") + "</category>\n" +
                             "<category name=\"second\">\n</category>\n</cardwright>\n")),
         0);
-    // A nameless first element is the root category, which takes its attributes.
     ASSERT_EQ(category_count(), 2u);
     EXPECT_EQ(std::tuple(name_of(0), category_at(0)->qbgclr, name_of(1), scheduled_items().at(0)->ctgr),
         std::tuple("root", 0xFF0000FFu, "second", 0u));

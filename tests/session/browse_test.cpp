@@ -48,7 +48,7 @@ TEST(BrowseFoldTest, LongAsciiRunsLowerOnlyTheCapitals)
 
 class BrowseTest : public open_database_test {};
 
-TEST_F(BrowseTest, CategoryPathsLeaveOutTheRoot)
+TEST_F(BrowseTest, CategoryPathsLeaveOutTheRootAndDatesCountFromTheStartDate)
 {
     const uint16_t deutsch = add_category("Deutsch", 0);
     const uint16_t verben = add_category("Verben", deutsch);
@@ -62,6 +62,9 @@ TEST_F(BrowseTest, CategoryPathsLeaveOutTheRoot)
     // A damaged table with a cycle of parents still gives a path, marked as broken.
     db().categories[deutsch]->parent = verben;
     EXPECT_NE(category_path(verben).find("?"), std::string::npos);
+    // The dates of days count from the start date.
+    go_to_day(0);
+    EXPECT_EQ(std::tuple(date_of_day(0), date_of_day(17), date_of_day(351)), std::tuple("2026-01-15", "2026-02-01", "2027-01-01"));
 }
 
 // Each key orders the rows by its field, ties keeping the list's order either way; texts equal
@@ -116,12 +119,6 @@ TEST_F(BrowseTest, RowsSortByEachKeyBothWays)
     // A ranking told to stop gives none rather than a part.
     const std::atomic<bool> stop {true};
     EXPECT_TRUE(rank_rows(rows, browse_sort::question, &stop).empty());
-}
-
-TEST_F(BrowseTest, DatesOfDaysCountFromTheStartDate)
-{
-    go_to_day(0);
-    EXPECT_EQ(std::tuple(date_of_day(0), date_of_day(17), date_of_day(351)), std::tuple("2026-01-15", "2026-02-01", "2027-01-01"));
 }
 
 TEST_F(BrowseTest, FiltersCombineSearchDueAndCategory)

@@ -257,10 +257,7 @@ TEST_F(SyncApplyTest, AChangeOfAnIntroducedItemArrivingBeforeItsIntroductionStan
         // The other computer queues an item, and introduces it the next day.
         set_local_clock(2026, 1, 1, 9);
         open(other_data, other_view_now.path(), other_id);
-        pending_item* p = new_pending_item();
-        p->question = "queued";
-        p->answer = "answer";
-        append_pending(p);
+        add_test_pending(0, "queued", "answer");
         sync_note_import("queue.txt", 1);
         close();
         const std::string queued_only = read_file(other_view_now.file(change_log_name(other_id)));
@@ -370,129 +367,99 @@ TEST_F(SyncApplyTest, ChangesMadeWhileTheFolderIsAwayReachTheOthersOnce)
 // stamps' order: this computer ends with the tree the computers that had them in order hold.
 TEST_F(SyncApplyTest, CategoryChangesArrivingLateEndAsTheirStampsDecide)
 {
-    using k = change_kind;
-    constexpr uint64_t third_id = 0x0c0c000000000003ULL, fourth_id = 0x0d0d000000000004ULL;
+    constexpr uint64_t third = 0x0c0c000000000003ULL, fourth = 0x0d0d000000000004ULL;
     struct batch {
         uint64_t writer;
         std::vector<stamped> records;
         bool apply = true;  // applied after it and those before it arrived
     };
+    const std::vector<stamped> made_p_c = {made({"p"}, 1000), made({"p", "c"}, 1100)};
     const struct {
         const char* what;
+        std::set<std::string> tree;  // besides the root
         std::vector<batch> batches;
-        std::set<std::string> tree;
     } rows[] = {
         // A change that came after a rename elsewhere, under the new name, arrives before it:
         // the path it made and the renamed category are one.
-        {"a making under the new name before the rename",
-            {{other_id, {{k::category_make, {"t"}, 1000}}}, {third_id, {{k::category_make, {"u", "c"}, 3000}}},
-                {other_id, {{k::category_rename, {"t"}, 2000, "u"}}}},
-            {"/root", "/u", "/u/c"}},
-        {"a rename of the new name before the rename",
-            {{other_id, {{k::category_make, {"t"}, 1000}}}, {third_id, {{k::category_rename, {"u"}, 3000, "w"}}},
-                {other_id, {{k::category_rename, {"t"}, 2000, "u"}}}},
-            {"/root", "/w"}},
+        {"a making under the new name before the rename", {"/u", "/u/c"},
+            {{other_id, {made({"t"}, 1000)}}, {third, {made({"u", "c"}, 3000)}}, {other_id, {renamed({"t"}, 2000, "u")}}}},
+        {"a rename of the new name before the rename", {"/w"},
+            {{other_id, {made({"t"}, 1000)}}, {third, {renamed({"u"}, 3000, "w")}}, {other_id, {renamed({"t"}, 2000, "u")}}}},
         // Of two renames of one category, the earlier applied first: a change its computer made
         // under its name, arriving after the later rename, follows that one.
-        {"a change under the losing name after it",
-            {{other_id, {{k::category_make, {"t"}, 1000}}, false}, {third_id, {{k::category_rename, {"t"}, 2000, "v"}}},
-                {other_id, {{k::category_rename, {"t"}, 3000, "u"}}}, {third_id, {{k::add_item, {"v"}, 2001}}}},
-            {"/root", "/u"}},
+        {"a change under the losing name after it", {"/u"},
+            {{other_id, {made({"t"}, 1000)}, false}, {third, {renamed({"t"}, 2000, "v")}}, {other_id, {renamed({"t"}, 3000, "u")}},
+                {third, {added({"v"}, 2001)}}}},
         // The same change passed on by a fourth computer arrives before the losing rename.
-        {"a change under the losing name before it",
-            {{other_id, {{k::category_make, {"t"}, 1000}, {k::category_rename, {"t"}, 3000, "u"}}, false},
-                {fourth_id, {{k::add_item, {"v"}, 2500}}}, {third_id, {{k::category_rename, {"t"}, 2000, "v"}}}},
-            {"/root", "/u"}},
+        {"a change under the losing name before it", {"/u"},
+            {{other_id, {made({"t"}, 1000), renamed({"t"}, 3000, "u")}, false}, {fourth, {added({"v"}, 2500)}},
+                {third, {renamed({"t"}, 2000, "v")}}}},
         // A fourth computer renamed the losing name in turn, and that arrived first: the two
         // are one category under the later of the two names.
-        {"a losing name renamed again, earlier",
-            {{other_id, {{k::category_make, {"t"}, 1000}, {k::category_rename, {"t"}, 4000, "w"}}},
-                {fourth_id, {{k::category_rename, {"a"}, 3000, "b"}}}, {third_id, {{k::category_rename, {"t"}, 2000, "a"}}}},
-            {"/root", "/w"}},
-        {"a losing name renamed again, later",
-            {{other_id, {{k::category_make, {"t"}, 1000}, {k::category_rename, {"t"}, 2500, "w"}}},
-                {fourth_id, {{k::category_rename, {"a"}, 3000, "b"}}}, {third_id, {{k::category_rename, {"t"}, 2000, "a"}}}},
-            {"/root", "/b"}},
+        {"a losing name renamed again, earlier", {"/w"},
+            {{other_id, {made({"t"}, 1000), renamed({"t"}, 4000, "w")}}, {fourth, {renamed({"a"}, 3000, "b")}},
+                {third, {renamed({"t"}, 2000, "a")}}}},
+        {"a losing name renamed again, later", {"/b"},
+            {{other_id, {made({"t"}, 1000), renamed({"t"}, 2500, "w")}}, {fourth, {renamed({"a"}, 3000, "b")}},
+                {third, {renamed({"t"}, 2000, "a")}}}},
         // A rename applied here, then one of the category above it: a later rename of the first
         // one's category that names it under the new name above it is the same category.
-        {"a rename under a renamed category",
-            {{other_id, {{k::category_make, {"p"}, 1000}, {k::category_make, {"p", "c"}, 1100}}},
-                {third_id, {{k::category_rename, {"p", "c"}, 2000, "x"}}},
-                {fourth_id, {{k::category_rename, {"p"}, 1500, "q"}, {k::category_rename, {"q", "c"}, 2001, "y"}}}},
-            {"/root", "/q", "/q/y"}},
+        {"a rename under a renamed category", {"/q", "/q/y"},
+            {{other_id, made_p_c}, {third, {renamed({"p", "c"}, 2000, "x")}},
+                {fourth, {renamed({"p"}, 1500, "q"), renamed({"q", "c"}, 2001, "y")}}}},
         // The losing rename arrives after both: a later change under its new name, below the
         // category's new name above it, goes to the name that won.
-        {"a losing rename under a renamed category, last",
-            {{other_id, {{k::category_make, {"p"}, 1000}, {k::category_make, {"p", "c"}, 1100}}},
-                {fourth_id, {{k::category_rename, {"p"}, 1500, "q"}, {k::category_rename, {"q", "c"}, 3000, "y"}}},
-                {third_id, {{k::category_rename, {"p", "c"}, 2000, "x"}, {k::add_item, {"q", "x"}, 2500}}}},
-            {"/root", "/q", "/q/y"}},
+        {"a losing rename under a renamed category, last", {"/q", "/q/y"},
+            {{other_id, made_p_c}, {fourth, {renamed({"p"}, 1500, "q"), renamed({"q", "c"}, 3000, "y")}},
+                {third, {renamed({"p", "c"}, 2000, "x"), added({"q", "x"}, 2500)}}}},
         // A rename of a sub-category arrives before that of the category above it, which the
         // renamer had: the sub-category takes it once it is there.
-        {"a rename under a category renamed later",
-            {{other_id, {{k::category_make, {"p"}, 1000}, {k::category_make, {"p", "c"}, 1100}}},
-                {third_id, {{k::category_rename, {"q", "c"}, 2000, "y"}}}, {fourth_id, {{k::category_rename, {"p"}, 1500, "q"}}}},
-            {"/root", "/q", "/q/y"}},
-        {"an item under a category renamed later",
-            {{other_id, {{k::category_make, {"p"}, 1000}, {k::category_make, {"p", "c"}, 1100}}},
-                {third_id, {{k::category_rename, {"p", "c"}, 2000, "d"}}}, {other_id, {{k::add_item, {"q", "c"}, 1600}}},
-                {fourth_id, {{k::category_rename, {"p"}, 1500, "q"}}}},
-            {"/root", "/q", "/q/d"}},
-        {"a rename and a deletion under a category renamed later",
-            {{other_id, {{k::category_make, {"p"}, 1000}, {k::category_make, {"p", "c"}, 1100}}},
-                {third_id, {{k::category_rename, {"q", "c"}, 2000, "y"}, {k::category_delete, {"q", "y"}, 2001}}},
-                {fourth_id, {{k::category_rename, {"p"}, 1500, "q"}}}},
-            {"/root", "/q"}},
+        {"a rename under a category renamed later", {"/q", "/q/y"},
+            {{other_id, made_p_c}, {third, {renamed({"q", "c"}, 2000, "y")}}, {fourth, {renamed({"p"}, 1500, "q")}}}},
+        {"an item under a category renamed later", {"/q", "/q/d"},
+            {{other_id, made_p_c}, {third, {renamed({"p", "c"}, 2000, "d")}}, {other_id, {added({"q", "c"}, 1600)}},
+                {fourth, {renamed({"p"}, 1500, "q")}}}},
+        {"a rename and a deletion under a category renamed later", {"/q"},
+            {{other_id, made_p_c}, {third, {renamed({"q", "c"}, 2000, "y"), deleted({"q", "y"}, 2001)}},
+                {fourth, {renamed({"p"}, 1500, "q")}}}},
         // A name that a category left is free: another one renamed to it later stays apart.
-        {"a rename to a name given up before",
-            {{other_id, {{k::category_make, {"x"}, 1000}, {k::category_make, {"y"}, 1500},
-                {k::category_rename, {"x"}, 2000, "n"}, {k::category_rename, {"n"}, 3000, "m"}}},
-                {third_id, {{k::category_rename, {"y"}, 4000, "n"}}}},
-            {"/root", "/m", "/n"}},
-        {"a losing rename to a name given up before",
-            {{other_id, {{k::category_make, {"x"}, 1000}, {k::category_make, {"y"}, 1500}, {k::category_rename, {"x"}, 2000, "n"},
-                {k::category_rename, {"n"}, 3000, "m"}, {k::category_rename, {"y"}, 5000, "w"}}},
-                {third_id, {{k::category_rename, {"y"}, 4000, "n"}}}},
-            {"/root", "/m", "/w"}},
+        {"a rename to a name given up before", {"/m", "/n"},
+            {{other_id, {made({"x"}, 1000), made({"y"}, 1500), renamed({"x"}, 2000, "n"), renamed({"n"}, 3000, "m")}},
+                {third, {renamed({"y"}, 4000, "n")}}}},
+        {"a losing rename to a name given up before", {"/m", "/w"},
+            {{other_id, {made({"x"}, 1000), made({"y"}, 1500), renamed({"x"}, 2000, "n"), renamed({"n"}, 3000, "m"),
+                 renamed({"y"}, 5000, "w")}},
+                {third, {renamed({"y"}, 4000, "n")}}}},
         // A change after the name was taken again names the category that has it now.
-        {"a change under a name taken again",
-            {{other_id, {{k::category_make, {"x"}, 1000}, {k::category_make, {"y"}, 1500}, {k::category_rename, {"x"}, 2000, "m"},
-                {k::category_rename, {"y"}, 3000, "x"}, {k::category_make, {"x", "c"}, 3500}, {k::category_delete, {"x", "c"}, 3600}}},
-                {third_id, {{k::category_rename, {"x", "c"}, 4000, "d"}}}},
-            {"/root", "/m", "/x", "/x/d"}},
+        {"a change under a name taken again", {"/m", "/x", "/x/d"},
+            {{other_id, {made({"x"}, 1000), made({"y"}, 1500), renamed({"x"}, 2000, "m"), renamed({"y"}, 3000, "x"),
+                 made({"x", "c"}, 3500), deleted({"x", "c"}, 3600)}},
+                {third, {renamed({"x", "c"}, 4000, "d")}}}},
         // A name given up, taken again and given up again: a change made before the first
         // rename away from it names the category that left first.
-        {"a change under a name given up twice",
-            {{other_id, {{k::category_make, {"n"}, 1000}, {k::category_make, {"y"}, 1500}, {k::category_rename, {"n"}, 2000, "m"},
-                {k::category_rename, {"y"}, 3000, "n"}, {k::category_rename, {"n"}, 4000, "k"}}},
-                {third_id, {{k::category_make, {"n", "c"}, 1800}}}},
-            {"/root", "/k", "/m", "/m/c"}},
+        {"a change under a name given up twice", {"/k", "/m", "/m/c"},
+            {{other_id, {made({"n"}, 1000), made({"y"}, 1500), renamed({"n"}, 2000, "m"), renamed({"y"}, 3000, "n"),
+                 renamed({"n"}, 4000, "k")}},
+                {third, {made({"n", "c"}, 1800)}}}},
         // Two renames to one name, the later arriving first: the earlier one's category merges
         // into the other, and its sub-category of that name stays below it.
-        {"two renames to one name, the later first, over a sub-category of that name",
-            {{other_id, {{k::category_make, {"p", "n"}, 1000}, {k::category_make, {"x"}, 1100}}},
-                {third_id, {{k::category_rename, {"x"}, 3000, "n"}}}, {fourth_id, {{k::category_rename, {"p"}, 2000, "n"}}}},
-            {"/root", "/n", "/n/n"}},
+        {"two renames to one name, the later first, over a sub-category of that name", {"/n", "/n/n"},
+            {{other_id, {made({"p", "n"}, 1000), made({"x"}, 1100)}}, {third, {renamed({"x"}, 3000, "n")}},
+                {fourth, {renamed({"p"}, 2000, "n")}}}},
         // A rename of a category deleted here before it arrived, to a name another category
         // left just before: the renamed one takes the name, and stays as renamed after the deletion.
-        {"a rename of a deleted category to a name left before",
-            {{other_id, {{k::category_make, {"n"}, 900}, {k::category_make, {"c"}, 1000}}}, {third_id, {{k::category_delete, {"c"}, 2700}}},
-                {other_id, {{k::category_rename, {"n"}, 2800, "r"}, {k::category_rename, {"c"}, 2900, "n"}}}},
-            {"/root", "/n", "/r"}},
+        {"a rename of a deleted category to a name left before", {"/n", "/r"},
+            {{other_id, {made({"n"}, 900), made({"c"}, 1000)}}, {third, {deleted({"c"}, 2700)}},
+                {other_id, {renamed({"n"}, 2800, "r"), renamed({"c"}, 2900, "n")}}}},
         // A change into a name taken again arrives after a deletion of the one that took it.
-        {"a change under a name taken again and deleted after it",
-            {{other_id, {{k::category_make, {"n"}, 1000}, {k::category_rename, {"n"}, 2000, "m"}, {k::category_make, {"n"}, 3000}}},
-                {third_id, {{k::category_delete, {"n"}, 5000}}}, {fourth_id, {{k::add_item, {"n"}, 4000}}}},
-            {"/root", "/m", "/n"}},
+        {"a change under a name taken again and deleted after it", {"/m", "/n"},
+            {{other_id, {made({"n"}, 1000), renamed({"n"}, 2000, "m"), made({"n"}, 3000)}}, {third, {deleted({"n"}, 5000)}},
+                {fourth, {added({"n"}, 4000)}}}},
         // A making that arrives after a later rename of what it made, and a deletion of that.
-        {"a making after its renaming",
-            {{other_id, {{k::category_rename, {"t"}, 2000, "u"}, {k::category_make, {"u", "c"}, 2500}}},
-                {third_id, {{k::category_make, {"t"}, 1000}}}},
-            {"/root", "/u", "/u/c"}},
-        {"a making after its renaming and deletion",
-            {{other_id, {{k::category_rename, {"t"}, 2000, "u"}, {k::category_delete, {"u"}, 2001}}},
-                {third_id, {{k::category_make, {"t"}, 1000}}}},
-            {"/root"}},
+        {"a making after its renaming", {"/u", "/u/c"},
+            {{other_id, {renamed({"t"}, 2000, "u"), made({"u", "c"}, 2500)}}, {third, {made({"t"}, 1000)}}}},
+        {"a making after its renaming and deletion", {},
+            {{other_id, {renamed({"t"}, 2000, "u"), deleted({"u"}, 2001)}}, {third, {made({"t"}, 1000)}}}},
     };
     for (const auto& row : rows) {
         temp_dir data, view;
@@ -503,7 +470,9 @@ TEST_F(SyncApplyTest, CategoryChangesArrivingLateEndAsTheirStampsDecide)
             if (b.apply)
                 sync_apply();
         }
-        EXPECT_EQ(image_of_open_database().categories, row.tree) << row.what;
+        std::set<std::string> tree = row.tree;
+        tree.insert("/root");
+        EXPECT_EQ(image_of_open_database().categories, tree) << row.what;
         close();
     }
 }

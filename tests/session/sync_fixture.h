@@ -82,6 +82,13 @@ struct stamped {
     uint64_t stamp;
     std::string text = {};  // the new name of a rename
 };
+inline stamped made(std::vector<std::string> path, uint64_t stamp) { return {change_kind::category_make, std::move(path), stamp}; }
+inline stamped renamed(std::vector<std::string> path, uint64_t stamp, std::string to)
+{
+    return {change_kind::category_rename, std::move(path), stamp, std::move(to)};
+}
+inline stamped deleted(std::vector<std::string> path, uint64_t stamp) { return {change_kind::category_delete, std::move(path), stamp}; }
+inline stamped added(std::vector<std::string> path, uint64_t stamp) { return {change_kind::add_item, std::move(path), stamp}; }
 
 class sync_fixture : public clean_state_test {
 protected:

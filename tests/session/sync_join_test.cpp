@@ -144,7 +144,7 @@ TEST_F(SyncJoinTest, AJoinerFollowsTheSnapshotsRenamesAndWritesItsOwnSnapshotAtO
     ASSERT_EQ(rename_user_category(create_user_category("x", -1).index, "w"), category_edit::done);
     close();
     // b made a category under x before the rename reached it.
-    write_records(folder, computer_b, {{change_kind::category_make, {"x", "y"}, sync_clock_ms() - 1000}});
+    write_records(folder, computer_b, {made({"x", "y"}, sync_clock_ms() - 1000)});
     copy_logs(folder, replay_view);
     EXPECT_EQ(open(join_data, folder.path(), joiner, 1).joined_from, computer_a);
     EXPECT_TRUE(file_exists(folder.file(snapshot_name(joiner))));

@@ -27,6 +27,10 @@ protected:
         open(data, view.path(), third);
         write_records(view, second_id, second);
         static_cast<void>(sync_apply());
+        return tree_and_close();
+    }
+    static paths tree_and_close()
+    {
         paths tree;
         for (uint16_t c = 1; c < category_count(); ++c)
             tree.insert(category_names_from_top(c));
@@ -37,7 +41,6 @@ protected:
 
 TEST_F(SyncOrdersTest, CategoriesEndTheSameInEitherOrder)
 {
-    using k = change_kind;
     const std::vector<std::string> x = {"x"};
     const std::vector<std::string> xy = {"x", "y"};
     struct row {
@@ -47,13 +50,13 @@ TEST_F(SyncOrdersTest, CategoriesEndTheSameInEitherOrder)
     };
     // The deleter saw "x" made and deleted it at 20,000, before the maker's later records reached it.
     const std::vector<row> rows = {
-        {"a making under it, earlier", {{k::category_make, x, 1000}, {k::category_make, xy, 10'000}}, {}},
-        {"a making under it, later", {{k::category_make, x, 1000}, {k::category_make, xy, 30'000}}, {x, xy}},
-        {"an item put under it, earlier", {{k::category_make, x, 1000}, {k::add_item, xy, 10'000}}, {x, xy}},
-        {"a rename, earlier", {{k::category_make, x, 1000}, {k::category_rename, x, 10'000, "w"}}, {}},
-        {"a rename, later", {{k::category_make, x, 1000}, {k::category_rename, x, 30'000, "w"}}, {{"w"}}},
+        {"a making under it, earlier", {made(x, 1000), made(xy, 10'000)}, {}},
+        {"a making under it, later", {made(x, 1000), made(xy, 30'000)}, {x, xy}},
+        {"an item put under it, earlier", {made(x, 1000), added(xy, 10'000)}, {x, xy}},
+        {"a rename, earlier", {made(x, 1000), renamed(x, 10'000, "w")}, {}},
+        {"a rename, later", {made(x, 1000), renamed(x, 30'000, "w")}, {{"w"}}},
     };
-    const std::vector<stamped> deletion = {{k::category_delete, x, 20'000}};
+    const std::vector<stamped> deletion = {deleted(x, 20'000)};
     // Or the deleter's snapshot, which holds the deletion, arrives with it.
     sync_snapshot after_deletion;
     after_deletion.computer = deleter;
@@ -73,7 +76,6 @@ TEST_F(SyncOrdersTest, CategoriesEndTheSameInEitherOrder)
 // arriving once the later one's category is gone, does not make its new name again.
 TEST_F(SyncOrdersTest, ALosingRenameFollowsTheLaterOneIntoItsDeletion)
 {
-    using k = change_kind;
     constexpr uint64_t loser = 0x0b0b000000000002ULL;
     const std::vector<std::string> x = {"x"}, early = {"early"}, late = {"late"};
     const struct {
@@ -81,14 +83,14 @@ TEST_F(SyncOrdersTest, ALosingRenameFollowsTheLaterOneIntoItsDeletion)
         std::vector<stamped> lost;  // the log of the computer whose rename lost
         paths expected;
     } rows[] = {
-        {"nothing under it", {{k::category_rename, x, 10'000, "early"}}, {}},
-        {"an item under it", {{k::category_rename, x, 10'000, "early"}, {k::add_item, early, 12'000}}, {late}},
+        {"nothing under it", {renamed(x, 10'000, "early")}, {}},
+        {"an item under it", {renamed(x, 10'000, "early"), added(early, 12'000)}, {late}},
     };
     for (const auto& r : rows) {
         const std::map<uint64_t, std::vector<stamped>> logs = {
-            {maker, {{k::category_make, x, 1000}, {k::category_rename, x, 15'000, "late"}}},
+            {maker, {made(x, 1000), renamed(x, 15'000, "late")}},
             {loser, r.lost},
-            {deleter, {{k::category_delete, late, 20'000}}},
+            {deleter, {deleted(late, 20'000)}},
         };
         std::vector<uint64_t> order = {maker, loser, deleter};
         do {
@@ -99,11 +101,7 @@ TEST_F(SyncOrdersTest, ALosingRenameFollowsTheLaterOneIntoItsDeletion)
                 write_records(view, id, logs.at(id));
                 static_cast<void>(sync_apply());
             }
-            paths tree;
-            for (uint16_t c = 1; c < category_count(); ++c)
-                tree.insert(category_names_from_top(c));
-            close();
-            EXPECT_EQ(tree, r.expected) << r.what << std::hex << ", from " << order[0] << ", " << order[1] << ", " << order[2];
+            EXPECT_EQ(tree_and_close(), r.expected) << r.what << std::hex << ", from " << order[0] << ", " << order[1] << ", " << order[2];
         } while (std::ranges::next_permutation(order).found);
     }
 }
@@ -113,10 +111,10 @@ TEST_F(SyncOrdersTest, ALosingRenameFollowsTheLaterOneIntoItsDeletion)
 TEST_F(SyncOrdersTest, EachRecordIsAppliedOnceInItsWritersOrderAndNonePastAGap)
 {
     temp_dir source;
-    std::vector<stamped> made;
+    std::vector<stamped> records;
     for (uint64_t i = 1; i <= 6; ++i)
-        made.push_back({change_kind::category_make, {"c" + std::to_string(i)}, 1000 * i});
-    write_records(source, maker, made);
+        records.push_back(made({"c" + std::to_string(i)}, 1000 * i));
+    write_records(source, maker, records);
     const std::string name = change_log_name(maker);
     const std::string log = read_file(source.file(name));
     const std::vector<uint64_t> ends = read_change_log(log).ends;

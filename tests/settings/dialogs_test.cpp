@@ -43,51 +43,30 @@ QStringList many_families(int n)
 
 }  // namespace
 
-TEST_F(Dialogs, CleartypeBoxFollowsTheSettingOrElseTheFont)
+// The boxes' faces (the first 24 families; an unknown face gives the first), sizes (6 to 32,
+// shown beside the slider) and ClearType (the setting, or when never chosen what the font does),
+// stored and applied by OK.
+TEST_F(Dialogs, FontsOfferTheFirst24FamiliesSizesFrom6To32AndClearTypeAndOkStoresThem)
 {
+    EXPECT_EQ(first_font_families(many_families(30)), many_families(24));
     QFont plain = question->font();
     plain.setStyleStrategy(QFont::NoAntialias);
     question->setFont(plain);
     record.qcleartype = 2;  // never chosen: the box tells what the font does
     record.acleartype = 2;
+    set_box_font_face(question.get(), QStringLiteral("Family 05"));
+    set_box_font_face(answer.get(), QStringLiteral("Family 27"));  // not among those offered
+    set_box_font_height(question.get(), 15);
     const auto ticked = [](QDialog& dialog) {
         return std::pair(control<QCheckBox>(dialog, id_question_cleartype)->isChecked(), control<QCheckBox>(dialog, id_answer_cleartype)->isChecked());
     };
     {
-        fonts_dialog dialog(&record, question.get(), answer.get());
-        EXPECT_EQ(ticked(dialog), std::pair(false, true));
-        dialog.accept();
-    }
-    // OK turns "never chosen" into a choice and applies it.
-    EXPECT_TRUE(record.qcleartype == 0u && record.acleartype == 1u);
-    EXPECT_TRUE((question->font().styleStrategy() & QFont::NoAntialias) && (answer->font().styleStrategy() & QFont::PreferAntialias));
-    record.qcleartype = 1;
-    record.acleartype = 0;
-    fonts_dialog dialog(&record, question.get(), answer.get());
-    EXPECT_EQ(ticked(dialog), std::pair(true, false));
-}
-
-TEST_F(Dialogs, OnlyTheFirst24FamiliesAreOfferedAndAnUnknownFaceGivesTheFirst)
-{
-    EXPECT_EQ(first_font_families(many_families(30)), many_families(24));
-    set_box_font_face(question.get(), QStringLiteral("Family 05"));
-    set_box_font_face(answer.get(), QStringLiteral("Family 27"));  // not among those offered
-    {
         fonts_dialog dialog(&record, question.get(), answer.get(), nullptr, many_families(30));
+        EXPECT_EQ(ticked(dialog), std::pair(false, true));
         auto* question_face = control<QComboBox>(dialog, id_question_face);
         ASSERT_EQ(question_face->count(), max_font_families);
         EXPECT_EQ(question_face->itemText(23), QStringLiteral("Family 23"));
         EXPECT_EQ(control<QComboBox>(dialog, id_answer_face)->currentIndex(), 0);
-        dialog.accept();
-    }
-    EXPECT_EQ(record.afontface + "|" + answer->font().families().value(0), QStringLiteral("Family 00|Family 00"));
-}
-
-TEST_F(Dialogs, SizeSlidersSpan6To32AndShowAndStoreTheirValue)
-{
-    set_box_font_height(question.get(), 15);
-    {
-        fonts_dialog dialog(&record, question.get(), answer.get(), nullptr, many_families(3));
         auto* question_size = control<QSlider>(dialog, id_question_size);
         auto* answer_size = control<QSlider>(dialog, id_answer_size);
         auto* shown = dialog.findChild<QLabel*>(QStringLiteral("question_size_value"));
@@ -101,8 +80,16 @@ TEST_F(Dialogs, SizeSlidersSpan6To32AndShowAndStoreTheirValue)
         EXPECT_EQ(shown->text(), QStringLiteral("6"));
         dialog.accept();
     }
+    // OK turns "never chosen" into a choice and applies it.
+    EXPECT_TRUE(record.qcleartype == 0u && record.acleartype == 1u);
+    EXPECT_TRUE((question->font().styleStrategy() & QFont::NoAntialias) && (answer->font().styleStrategy() & QFont::PreferAntialias));
+    EXPECT_EQ(record.afontface + "|" + answer->font().families().value(0), QStringLiteral("Family 00|Family 00"));
     EXPECT_TRUE(record.qfontsize == 6 && record.afontsize == 32 && question->font().pixelSize() == 6 && answer->font().pixelSize() == 32);
     EXPECT_EQ(question->font().weight(), QFont::Normal);
+    record.qcleartype = 1;
+    record.acleartype = 0;
+    fonts_dialog dialog(&record, question.get(), answer.get());
+    EXPECT_EQ(ticked(dialog), std::pair(true, false));
 }
 
 // Escape and Cancel leave the settings and the boxes' fonts as they were; Return (OK) stores
@@ -149,26 +136,9 @@ TEST_F(Dialogs, SettingsAndFontsAreStoredByOkAndLeftAsTheyWereByEscapeOrCancel)
     }
 }
 
-// Alt and a field's underlined letter take the keyboard to it, as in other desktop dialogs.
-TEST_F(Dialogs, EachSettingsFieldIsReachedByItsAltKey)
-{
-    settings_dialog dialog(&record);
-    dialog.show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
-    auto* random = control<QCheckBox>(dialog, id_random_pick);
-    const auto alt = [](Qt::Key letter) { QTest::keyClick(QApplication::focusWidget(), letter, Qt::AltModifier); };
-    alt(Qt::Key_S);
-    EXPECT_EQ(QApplication::focusWidget(), dialog.findChild<QLineEdit*>(QStringLiteral("sync_folder")));
-    alt(Qt::Key_D);
-    EXPECT_EQ(QApplication::focusWidget(), control<QLineEdit>(dialog, id_data_path_edit));
-    const bool was = random->isChecked();
-    alt(Qt::Key_R);
-    QTRY_VERIFY(random->isChecked() != was);  // a mnemonic presses the box as a click does, a moment later
-}
-
 // A data directory that could be neither found nor made is said under the path when OK is
 // pressed, and the dialog waits for another; the next start would have fallen back on the default.
-TEST_F(Dialogs, ADataPathThatCannotBeMadeIsSaidAndNotTaken)
+TEST_F(Dialogs, EachSettingsFieldHasItsAltKeyAndADataPathThatCannotBeMadeIsSaidAndNotTaken)
 {
     temp_dir place;
     write_file(place.file("notes.txt"), "a file, not a folder");
@@ -179,6 +149,16 @@ TEST_F(Dialogs, ADataPathThatCannotBeMadeIsSaidAndNotTaken)
     ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
     auto* path = control<QLineEdit>(dialog, id_data_path_edit);
     auto* problem = dialog.findChild<QLabel*>(QStringLiteral("data_path_problem"));
+    // Alt and a field's underlined letter take the keyboard to it, as in other desktop dialogs.
+    auto* random = control<QCheckBox>(dialog, id_random_pick);
+    const auto alt = [](Qt::Key letter) { QTest::keyClick(QApplication::focusWidget(), letter, Qt::AltModifier); };
+    alt(Qt::Key_S);
+    EXPECT_EQ(QApplication::focusWidget(), dialog.findChild<QLineEdit*>(QStringLiteral("sync_folder")));
+    const bool was = random->isChecked();
+    alt(Qt::Key_R);
+    QTRY_VERIFY(random->isChecked() != was);  // a mnemonic presses the box as a click does, a moment later
+    alt(Qt::Key_D);
+    EXPECT_EQ(QApplication::focusWidget(), path);
     const std::pair<QString, QString> refused[] = {
         {file, QStringLiteral("%1 is a file, not a folder.").arg(file)},
         {file + QStringLiteral("/deeper/cards"), QStringLiteral("%1/deeper/cards cannot be made: %1 is a file, not a folder.").arg(file)},

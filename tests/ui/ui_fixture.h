@@ -157,9 +157,10 @@ protected:
     QString answer_shown() const { return w->answer_box->toPlainText(); }
     bool grades_shown() const { return !w->grade_buttons[0]->isHidden(); }
 
-    // Runs `open`, then `act` on the window of type T that it opened, active; then closes it.
+    // Runs `open`, then `act` on the window of type T that it opened, active; then ends it by
+    // `end` when it is a dialog and `end` is given, else closes it.
     template <typename T>
-    static void in_window(const std::function<void()>& open, const std::function<void(T*)>& act)
+    static void in_window(const std::function<void()>& open, const std::function<void(T*)>& act, void (QDialog::*end)() = nullptr)
     {
         bool opened = false;
         on_next_modal([&](QWidget* dialog) {
@@ -169,7 +170,10 @@ protected:
                 EXPECT_TRUE(QTest::qWaitForWindowActive(t));
                 act(t);
             }
-            dialog->close();
+            if (auto* d = qobject_cast<QDialog*>(dialog); d && end)
+                (d->*end)();
+            else
+                dialog->close();
         });
         open();
         ASSERT_TRUE(opened);
@@ -317,19 +321,8 @@ protected:
     void in_next_dialog(const char* where, const check& at, const std::function<void()>& open,
         void (QDialog::*end)() = &QDialog::reject)
     {
-        // The keys reach the window's shortcuts only while it is the active one.
-        w->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(w)) << where;
-        bool seen = false;
-        on_next_modal([&](QWidget* dialog) {
-            seen = true;
-            at(dialog, QString::fromLatin1(where));
-            if (auto* d = qobject_cast<QDialog*>(dialog))
-                (d->*end)();
-            else
-                dialog->close();
-        });
-        open();
-        EXPECT_TRUE(seen) << where << " did not open";
+        SCOPED_TRACE(where);
+        activate();  // the keys reach the window's shortcuts only while it is the active one
+        in_window<QWidget>(open, [&](QWidget* dialog) { at(dialog, QString::fromLatin1(where)); }, end);
     }
 };
