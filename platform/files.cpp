@@ -72,7 +72,6 @@ void unmap_file(const unsigned char* data, size_t size)
         ::munmap(const_cast<unsigned char*>(data), size);
 }
 
-
 void sleep_ms(unsigned milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
 
 int open_for_writing(const char* path, int flags, mode_t mode)
