@@ -10,6 +10,8 @@ namespace {
 struct utf8_census {
     size_t wide = 0;
     size_t faults = 0;
+    // Bytes that are not UTF-8 and no character of several bytes: a code page's lone letters.
+    bool code_page() const { return faults > 0 && wide == 0; }
 };
 
 utf8_census count_utf8(std::string_view bytes, bool whole)
@@ -72,8 +74,7 @@ detected_encoding detect_text_encoding(std::string_view head, bool whole)
         return {text_encoding::utf16_le, 0};
     if (pairs >= 2 && zero_low * 2 >= pairs && zero_high * 8 <= zero_low)
         return {text_encoding::utf16_be, 0};
-    const utf8_census census = count_utf8(head, whole);
-    if (census.faults > 0 && census.wide == 0)
+    if (count_utf8(head, whole).code_page())
         return {text_encoding::windows_1252, 0};
     return {};
 }
@@ -119,7 +120,7 @@ void text_decoder::convert_ascii_so_far(std::string_view bytes, bool last, std::
         return;
     }
     ascii_so_far_ = false;
-    if (census.faults > 0 && census.wide == 0)
+    if (census.code_page())
         found_.encoding = text_encoding::windows_1252;
     convert(rest, last, out);
 }
