@@ -14,8 +14,8 @@ void sleep_ms(unsigned milliseconds);
 bool delete_file(const char16_t* path);
 
 // The system calls through which the user's files are saved (and the mapping of one to read it).
-// Each passes the fault hook of platform_state first, so that tests can fail any of them (a full disk) or end the process
-// at any of them (a crash) without touching the code that saves.
+// Each passes the fault hook of platform_state first, so that tests can fail any of them (a full
+// disk) or end the process at any of them (a crash) without touching the code that saves.
 enum class file_op { write, fsync, rename, unlink, sync_directory, copy, lock, create, map };
 
 // The first `size` bytes of the open file `fd`, mapped read-only and read in at once, so that a
