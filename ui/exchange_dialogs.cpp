@@ -422,7 +422,6 @@ private:
             QDate::currentDate().toString(Qt::ISODate).toStdString(), export_format::text)));
     }
 
-
     void run()
     {
         const QString typed = path->text().trimmed();
