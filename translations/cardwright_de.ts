@@ -1455,6 +1455,10 @@ Schließen Sie es und starten Sie Cardwright erneut.</translation>
             <numerusform>%n Karten aus ihr genommen</numerusform>
         </translation>
     </message>
+    <message>
+        <source>Opening %1 ...</source>
+        <translation>%1 wird geöffnet ...</translation>
+    </message>
 </context>
 <context>
     <name>markup</name>

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -16,8 +17,13 @@
 #include <QTextCharFormat>
 #include <QTreeWidget>
 
+#include <QEventLoop>
+
 #include <algorithm>
 #include <cmath>
+#include <optional>
+#include <system_error>
+#include <thread>
 
 #include "ann/ann_files.h"
 #include "exchange/import_leftovers.h"
@@ -253,13 +259,45 @@ void main_window::create_controls()
     client->setFocus();
 }
 
+start_directory main_window::read_data_directory(const QString& set_path)
+{
+    // A path too long for the conversion comes back empty and counts as not accessible.
+    const std::string set_utf8 = to_utf8(set_path);
+    const std::string default_utf8 = to_utf8(default_data_dir());
+    const auto open = [&] { return open_start_directory(set_utf8, default_utf8, close_database, network_start::with_database); };
+    // A lifetime collection takes longer to read than the window takes to appear: the window is
+    // drawn and kept drawn meanwhile, taking no input, and nothing here touches the database
+    // until the reading thread has ended.
+    question_box->setPlainText(tr("Opening %1 ...").arg(QDir::toNativeSeparators(set_path)));
+    setEnabled(false);
+    opening_ = true;
+    std::optional<start_directory> read;
+    QEventLoop waiting;
+    std::thread reader;
+    try {
+        reader = std::thread([&] {
+            start_directory result = open();
+            QMetaObject::invokeMethod(&waiting, [&, result = std::move(result)] {
+                read = result;
+                waiting.quit();
+            }, Qt::QueuedConnection);
+        });
+        waiting.exec();
+        reader.join();
+    } catch (const std::system_error&) {
+        read = open();  // no thread to be had: read here, the window waiting as it did before
+    }
+    opening_ = false;
+    setEnabled(true);
+    question_box->clear();
+    return *read;
+}
+
 int main_window::check_data_directory()
 {
     settings* s = ui().settings_record.get();
     const QString set_path = s ? s->pathtodatadir : default_data_dir();
-    // A path too long for the conversion comes back empty and counts as not accessible.
-    const std::string set_utf8 = to_utf8(set_path);
-    const start_directory start = open_start_directory(set_utf8, to_utf8(default_data_dir()), close_database, network_start::with_database);
+    const start_directory start = read_data_directory(set_path);
     const QString path = QString::fromStdString(start.path);
     if (start.fell_back) {
         if (s)
@@ -307,6 +345,9 @@ int main_window::open_data()
 {
     if (const int code = check_data_directory())
         return code;
+    // Asked while the reading went on: the close runs once the database can be saved.
+    if (close_asked_while_opening_)
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
     if (settings* s = ui().settings_record.get(); s && !s->syncfolder.isEmpty()) {
         sync = new sync_watch(this);
         sync->open(s->syncfolder, sync_computer_id(s));
@@ -347,13 +388,18 @@ void main_window::changeEvent(QEvent* event)
     QMainWindow::changeEvent(event);
     // Back from an editor in which queue.txt was changed: the main screen counts the new items
     // and offers them.
-    if (event->type() == QEvent::ActivationChange && isActiveWindow() && ui().pass.mode() == screen_mode::main
+    if (event->type() == QEvent::ActivationChange && !opening_ && isActiveWindow() && ui().pass.mode() == screen_mode::main
         && queue_file_changed())
         show_main_screen();
 }
 
 void main_window::closeEvent(QCloseEvent* event)
 {
+    if (opening_) {
+        close_asked_while_opening_ = true;
+        event->ignore();
+        return;
+    }
     closing_sequence();
     event->accept();
 }

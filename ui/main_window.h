@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "session/queue_file_edits.h"
+#include "session/start_directory.h"
 #include "ui/item_box.h"
 #include "ui/window_state.h"
 
@@ -45,7 +46,9 @@ public:
     ~main_window() override;
 
     // Opens the data directory (with its recovery), starts the network and shows the main
-    // screen. 0 when the program can go on, otherwise the exit code to end with.
+    // screen; the window, if shown, stays drawn while the files are read, but takes no input
+    // (a close asked meanwhile comes after). 0 when the program can go on, otherwise the exit
+    // code to end with.
     int open_data();
 
     // The commands of the buttons and the menus, one each.
@@ -113,10 +116,13 @@ private:
     void create_controls();
     // A control with its described id as the "control_id" property.
     QPushButton* make_button(const QString& text, int id, const char* name, std::function<void()> command);
+    start_directory read_data_directory(const QString& set_path);
     int check_data_directory();
     uint8_t* ask_flag_of(QObject* button);
 
     bool closed_ = false;
+    bool opening_ = false;  // the data directory is being read on another thread: no input, no database
+    bool close_asked_while_opening_ = false;  // a close came then; it is taken up once the database is open
     uint64_t press_started_ = 0;
     // The entries of the menus that can only be taken in some states of the window.
     struct state_action {

@@ -109,15 +109,16 @@ int run_program(int argc, char** argv)
 
     signal_bridge bridge;
     main_window window;
-    if (const int code = window.open_data())
-        return code;
-
     QObject::connect(&instance, &single_instance::raise_requested, &window, [&window] { bring_to_front(window); });
     connect_close_requests(bridge, window);
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, [&window] { window.closing_sequence(); });
-
+    // Shown before the data is read, so that a large collection's reading is seen to happen.
     // Without a window manager nothing gives the new window the keyboard: it takes it itself,
     // or the first keys typed would go nowhere.
     bring_to_front(window);
+    if (const int code = window.open_data())
+        return code;
+    window.take_keyboard_back();
+
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, [&window] { window.closing_sequence(); });
     return QApplication::exec();
 }

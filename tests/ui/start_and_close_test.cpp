@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 
+#include <atomic>
 #include <csignal>
 #include <cerrno>
 #include <cstring>
@@ -20,6 +21,7 @@
 
 #include "database/backups.h"
 #include "database/binfile.h"
+#include "platform/platform_state.h"
 #include "ui/program.h"
 #include "ui/signal_bridge.h"
 #include "ui_fixture.h"
@@ -125,6 +127,51 @@ TEST_F(Closing, ClosingSavesTheDatabaseAndTheSettingsOnce)
     // A second request (a signal after Exit, say) does nothing more.
     w->closing_sequence();
     EXPECT_TRUE(recorded_messages().empty());
+}
+
+// The window is up while the data is read (a lifetime collection takes a while): it says what it
+// opens, takes no key, and a close asked meanwhile comes once the database is open.
+TEST_F(Closing, WhileTheDataIsReadTheWindowSaysSoTakesNoKeyAndClosesAfter)
+{
+    earlier_session(1);
+    // The reading stops at the database's lock until the test lets it go on.
+    static std::atomic<int> stage;
+    stage = 0;
+    platform_globals().fault_hook = [](file_op op, const char*) {
+        // Not forever: a window that used the database meanwhile would wait for the reading.
+        if (op == file_op::lock && stage.exchange(1) == 0)
+            for (int i = 0; i < 3000 && stage.load() != 2; ++i)
+                sleep_ms(1);
+        return 0;
+    };
+    bool asked = false;
+    main_window w;
+    w.show();
+    QApplication::setActiveWindow(&w);
+    QTimer::singleShot(0, &w, [this, &w, &asked] {
+        for (int i = 0; i < 10000 && stage.load() != 1; ++i)
+            sleep_ms(1);
+        EXPECT_EQ(w.question_box->toPlainText(), "Opening " + QDir::toNativeSeparators(default_dir()) + " ...");
+        QTimer::singleShot(300, &w, [&asked] {
+            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                asked = true;
+                dialog->reject();
+            }
+        });
+        QTest::keyClick(&w, Qt::Key_Insert);  // the add screen, which asks for a category first
+        EXPECT_FALSE(asked);
+        w.close();
+        EXPECT_FALSE(w.closed());
+        stage = 2;
+    });
+    EXPECT_EQ(w.open_data(), 0);
+    platform_globals().fault_hook = nullptr;
+    EXPECT_EQ(stage.load(), 2);
+    EXPECT_EQ(ui().pass.mode(), screen_mode::main);
+    EXPECT_EQ(db().item_count, 1u);
+    QCoreApplication::sendPostedEvents(&w, QEvent::MetaCall);
+    EXPECT_TRUE(w.closed() && db().db_state == database_state::uninitialised);
+    QCoreApplication::removePostedEvents(qApp, QEvent::MetaCall);
 }
 
 TEST_F(Closing, ACloseThatCannotSaveSaysWhichFileAndWhyAndSavesOnRetry)
