@@ -53,6 +53,8 @@ mutations=(
     'status_line_gives_way|ui/main_window.cpp|s/status_line->setMinimumWidth(1);//|test_ui|SyncWindow*'
     'input_while_opening|ui/main_window.cpp|s/^    setEnabled(false);$//|test_ui|Closing.WhileTheDataIsRead*'
     'close_while_opening|ui/main_window.cpp|s/^    if (opening_) {$/    if (false) {/|test_ui|Closing.WhileTheDataIsRead*'
+    'html_runs_keep_cr|exchange/html_markup.cpp|s/, .\\r., literal_lt}/, literal_lt}/|test_exchange|HtmlMarkup.*'
+    'html_plain_return_skips_media_guard|exchange/html_markup.cpp|s/    if (out.find(literal_lt) == std::string::npos)/    if (true)/|test_exchange|HtmlMarkup.*'
     'json_control_character|exchange/json_reader.cpp|s/if (static_cast<unsigned char>(c) < 0x20)/if (static_cast<unsigned char>(c) < 0x1F)/|test_exchange|JsonReaderTest.*'
     'json_depth|exchange/json_reader.cpp|s/if (depth > max_depth)/if (depth > max_depth + 1)/|test_exchange|JsonReaderTest.*'
     'forced_skip_only_due|session/review_pass.cpp|s/item\* e = choose_next_item(filter(), mode_ == screen_mode::forced ? 1 : 0);/item* e = choose_next_item(filter(), 0);/|test_session|*SkipTest*'

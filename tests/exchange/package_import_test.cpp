@@ -329,6 +329,7 @@ TEST(HtmlMarkup, KeepsTheFourFormatsTurnsBlocksIntoLineFeedsAndDecodesEntitiesAs
         {"<B>bold</B> <strong>s</strong> <em>e</em> <u>u</u> <del>d</del> <strike>k</strike>",
             "<b>bold</b> <b>s</b> <i>e</i> <u>u</u> <s>d</s> <s>k</s>"},
         {"<div>one</div><div>two</div><p>three</p>four<br/>five<br>", "one\ntwo\nthree\nfour\nfive"},
+        {"line\r\nbreak\rin [the] source\x01", "line\nbreakin [the] source"},
         {"<span class=\"x\" style='color:red'>a</span><font>b</font><a href=\"u\">c</a>", "abc"},
         {"a<!-- <b>hidden</b> -->b<style>p{}</style><SCRIPT>x<y</SCRIPT>c", "abc"},
         {"&lt;&gt;&amp;&quot;&#39;&#x41;&#66;&nbsp;&euro;&unknown;&amp", "<>&\"'AB \xE2\x82\xAC&unknown;&amp"},
