@@ -282,10 +282,12 @@ start_directory main_window::read_data_directory(const QString& set_path)
                 waiting.quit();
             }, Qt::QueuedConnection);
         });
-        waiting.exec();
-        reader.join();
     } catch (const std::system_error&) {
         read = open();  // no thread to be had: read here, the window waiting as it did before
+    }
+    if (reader.joinable()) {
+        waiting.exec();
+        reader.join();
     }
     opening_ = false;
     setEnabled(true);
