@@ -39,6 +39,7 @@ start_directory main_window::read_data_directory(const QString& set_path)
     // until the reading thread has ended.
     question_box->setPlainText(tr("Opening %1 ...").arg(QDir::toNativeSeparators(set_path)));
     setEnabled(false);
+    QApplication::setOverrideCursor(Qt::BusyCursor);
     opening_ = true;
     std::optional<start_directory> read;
     QEventLoop waiting;
@@ -59,6 +60,7 @@ start_directory main_window::read_data_directory(const QString& set_path)
         reader.join();
     }
     opening_ = false;
+    QApplication::restoreOverrideCursor();
     setEnabled(true);
     question_box->clear();
     return *read;

@@ -152,6 +152,7 @@ TEST_F(Closing, WhileTheDataIsReadTheWindowSaysSoTakesNoKeyAndClosesAfter)
         for (int i = 0; i < 10000 && stage.load() != 1; ++i)
             sleep_ms(1);
         EXPECT_EQ(w.question_box->toPlainText(), "Opening " + QDir::toNativeSeparators(default_dir()) + " ...");
+        EXPECT_TRUE(QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::BusyCursor);
         QTimer::singleShot(300, &w, [&asked] {
             if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
                 asked = true;
@@ -168,6 +169,7 @@ TEST_F(Closing, WhileTheDataIsReadTheWindowSaysSoTakesNoKeyAndClosesAfter)
     platform_globals().fault_hook = nullptr;
     EXPECT_EQ(stage.load(), 2);
     EXPECT_EQ(ui().pass.mode(), screen_mode::main);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(db().item_count, 1u);
     QCoreApplication::sendPostedEvents(&w, QEvent::MetaCall);
     EXPECT_TRUE(w.closed() && db().db_state == database_state::uninitialised);
