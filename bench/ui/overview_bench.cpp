@@ -1,6 +1,6 @@
 // The main window from its start to its first frame and to a drawn overview, on 20,000 items in
 // 300 nested categories with a queue and on the lifetime collection, beside the physical
-// reference: one fread of the same elements.bin.
+// reference: one fread of each file a start reads.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
