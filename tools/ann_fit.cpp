@@ -193,14 +193,14 @@ struct floor_point {
 // Outputs from this logit up decode to at least `days`.
 double floor_logit(uint16_t days) { return logit(std::sqrt((days - 0.5) / 2048.0)); }
 
-std::vector<floor_point> floor_points(bool dense)
+std::vector<floor_point> floor_points(bool dense, uint16_t up_to_rp)
 {
     std::vector<floor_point> points;
     for (uint16_t ivl : floor_intervals)
         for (uint16_t e : floor_elapsed_days(dense))
             for (uint16_t rp : floor_repetitions(dense))
                 for (uint16_t g = 3; g <= 5; ++g)
-                    if (const uint16_t days = answer_floor(e, rp, g))
+                    if (const uint16_t days = answer_floor(e, rp, g); days && rp <= up_to_rp)
                         points.push_back({network_inputs(ivl, e, rp, g), make_case(ivl, e, rp, g, 0), days, floor_logit(days)});
     return points;
 }
@@ -223,7 +223,7 @@ std::vector<floor_point> floors_near(const std::vector<floor_point>& points, dou
 void use_weights(const std::array<float, ann_weight_count>& w) { ann_globals().ann_weights = w; }
 
 std::array<float, ann_weight_count> fit_weights(const std::vector<fit_sample>& samples, std::mt19937_64& random,
-    fit_terms terms, int iterations, const std::array<float, ann_weight_count>* start)
+    fit_terms terms, int iterations, const std::array<float, ann_weight_count>* start, uint16_t floors_up_to_rp)
 {
     const bool with_answers = terms == fit_terms::answers_and_rules || terms == fit_terms::answers_and_order;
     const bool rules = terms != fit_terms::model_only, with_floors = rules && terms != fit_terms::answers_and_order;
@@ -246,7 +246,7 @@ std::array<float, ann_weight_count> fit_weights(const std::vector<fit_sample>& s
     const std::vector<answer_target> answers = with_answers ? answer_targets() : std::vector<answer_target>{};
     const history_grid grid = rules ? make_grid(false) : history_grid{};
     const std::vector<growth_point> growth = rules ? growth_points() : std::vector<growth_point>{};
-    const std::vector<floor_point> floors = with_floors ? floor_points(false) : std::vector<floor_point>{};
+    const std::vector<floor_point> floors = with_floors ? floor_points(false, floors_up_to_rp) : std::vector<floor_point>{};
     std::vector<int> near_floor;
     const double floor_margin = 0.05;  // in the output's logit
 
@@ -352,7 +352,8 @@ std::array<float, ann_weight_count> fit_weights(const std::vector<fit_sample>& s
     return to_float(w);
 }
 
-bool place_answers(std::array<float, ann_weight_count>& w, const std::vector<fit_sample>& samples, bool floors_held)
+bool place_answers(std::array<float, ann_weight_count>& w, const std::vector<fit_sample>& samples, bool floors_held,
+    uint16_t floors_up_to_rp)
 {
     std::vector<int> free;
     for (int i = 0; i < ann_weight_count; ++i) {
@@ -364,7 +365,7 @@ bool place_answers(std::array<float, ann_weight_count>& w, const std::vector<fit
     const std::vector<answer_target> answers = answer_targets();
     const history_grid grid = make_grid(true);
     const std::vector<growth_point> growth = growth_points();
-    const std::vector<floor_point> floors = floors_held ? floor_points(false) : std::vector<floor_point>{};
+    const std::vector<floor_point> floors = floors_held ? floor_points(false, floors_up_to_rp) : std::vector<floor_point>{};
     std::vector<floor_point> held_floors;  // from the dense check
 
     // A pair whose answers fall is held apart from then on by this much in the output's logit:
@@ -390,7 +391,7 @@ bool place_answers(std::array<float, ann_weight_count>& w, const std::vector<fit
         }
         const int exact = exact_answers();
         const bool ordered = answers_ordered(true) && answers_grow();
-        const bool floored = !floors_held || answers_hold_floors(false);
+        const bool floored = !floors_held || answers_hold_floors(false, floors_up_to_rp);
         std::fprintf(stderr, "  placing, round %d: %d of 18 answers exact, order %s, floors %s, %zu pairs held (%zu new):",
             round, exact, ordered ? "kept" : "broken", floored ? "kept" : "broken", held.size(), added);
         for (const raw_answer& a : raw_answers)
@@ -398,7 +399,8 @@ bool place_answers(std::array<float, ann_weight_count>& w, const std::vector<fit
         std::fprintf(stderr, "\n");
         if (exact == 18 && ordered && floored) {
             // The dense check is slow: only once all else holds, its breaks held from then on.
-            const std::vector<floor_point> broken = floors_held ? floors_near(floor_points(true), 0.0) : std::vector<floor_point>{};
+            const std::vector<floor_point> broken =
+                floors_held ? floors_near(floor_points(true, floors_up_to_rp), 0.0) : std::vector<floor_point>{};
             std::fprintf(stderr, "  placing: %zu floors broken on the dense grid\n", broken.size());
             if (broken.empty())
                 return true;
@@ -500,6 +502,7 @@ bool place_answers(std::array<float, ann_weight_count>& w, const std::vector<fit
             w[free[a]] = static_cast<float>(std::clamp(wd[free[a]] + step[a], -0.999 * weight_bound, 0.999 * weight_bound));
     }
     use_weights(w);
-    return exact_answers() == 18 && answers_ordered(true) && answers_grow() && (!floors_held || answers_hold_floors(true));
+    return exact_answers() == 18 && answers_ordered(true) && answers_grow()
+        && (!floors_held || answers_hold_floors(true, floors_up_to_rp));
 }
 

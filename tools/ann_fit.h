@@ -28,13 +28,15 @@ enum class fit_terms {
 
 // Fits all weights but the given units' to the samples; with the answers it pulls the eighteen
 // answers into the bands that decode to them, with the rules it keeps the order on the grid.
-// From `start` when given (the given units stay), else from random weights.
+// From `start` when given (the given units stay), else from random weights. The floors are held
+// for items of at most `floors_up_to_rp` repetitions.
 std::array<float, ann_weight_count> fit_weights(const std::vector<fit_sample>& samples, std::mt19937_64& random,
     fit_terms terms = fit_terms::answers_and_rules, int iterations = 6000,
-    const std::array<float, ann_weight_count>* start = nullptr);
+    const std::array<float, ann_weight_count>* start = nullptr, uint16_t floors_up_to_rp = floors_everywhere);
 // Moves the free output weights as little as the fit allows until, in the program's own single
 // precision, every answer is exact, the order holds on the dense grid and the answers grow. False
 // if it cannot.
-// Without `floors` the answers may fall below their floors.
-bool place_answers(std::array<float, ann_weight_count>& w, const std::vector<fit_sample>& samples, bool floors = true);
+// Without `floors` the answers may fall below their floors, and beyond `floors_up_to_rp` repetitions too.
+bool place_answers(std::array<float, ann_weight_count>& w, const std::vector<fit_sample>& samples, bool floors = true,
+    uint16_t floors_up_to_rp = floors_everywhere);
 

@@ -120,9 +120,10 @@ bool answers_grow()
 
 namespace {
 
-// Calls `visit` (ivl, elapsed, rp, grade) at every point where a floor holds, while it returns true.
+// Calls `visit` (ivl, elapsed, rp, grade) at every point where a floor holds, up to `up_to_rp`
+// repetitions, while it returns true.
 template <typename Visit>
-bool every_floor_point(bool dense, Visit visit)
+bool every_floor_point(bool dense, Visit visit, uint16_t up_to_rp = floors_everywhere)
 {
     const std::vector<uint16_t> elapsed = floor_elapsed_days(dense);
     const std::vector<uint16_t> reps = floor_repetitions(dense);
@@ -130,7 +131,7 @@ bool every_floor_point(bool dense, Visit visit)
         for (uint16_t e : elapsed)
             for (uint16_t rp : reps)
                 for (uint16_t g = 3; g <= 5; ++g)
-                    if (!visit(ivl, e, rp, g))
+                    if (rp <= up_to_rp && !visit(ivl, e, rp, g))
                         return false;
     return true;
 }
@@ -139,9 +140,10 @@ bool below_floor(uint16_t ivl, uint16_t e, uint16_t rp, uint16_t g) { return ann
 
 }  // namespace
 
-bool answers_hold_floors(bool dense)
+bool answers_hold_floors(bool dense, uint16_t up_to_rp)
 {
-    return every_floor_point(dense, [](uint16_t ivl, uint16_t e, uint16_t rp, uint16_t g) { return !below_floor(ivl, e, rp, g); });
+    return every_floor_point(
+        dense, [](uint16_t ivl, uint16_t e, uint16_t rp, uint16_t g) { return !below_floor(ivl, e, rp, g); }, up_to_rp);
 }
 
 std::array<uint64_t, 3> answers_below_floors(bool dense)

@@ -39,6 +39,8 @@ uint16_t answer_floor(uint16_t elapsed, uint16_t rp, uint16_t grade);
 // 5 answer at least this many days.
 constexpr int floor_elapsed_limit = 1000;
 constexpr uint16_t top_repetitions = 127;
+// A fit's floors at every repetition count, the grid's 128 beyond the top included.
+constexpr uint16_t floors_everywhere = UINT16_MAX;
 // Intervals and elapsed days on which the floors are checked: every interval of `floor_intervals`
 // with, when `dense`, every elapsed day up to 100 and then every 2nd, 5th and 10th (else the
 // grid's days), at every repetition count 0-127 (else the grid's and 127).
@@ -54,7 +56,8 @@ bool answers_ordered(bool dense);
 // For grades 4 and 5 at every interval and repetition count of the grid: the answer after 2048
 // elapsed days is longer than the answer after none.
 bool answers_grow();
-// No answer of grades 3-5 below its floor; `dense` as for floor_elapsed_days.
-bool answers_hold_floors(bool dense);
+// No answer of grades 3-5 below its floor; `dense` as for floor_elapsed_days. Only items of at
+// most `up_to_rp` repetitions when a fit holds the floors no further.
+bool answers_hold_floors(bool dense, uint16_t up_to_rp = floors_everywhere);
 // How many answers of grades 3, 4 and 5 fall below their floors.
 std::array<uint64_t, 3> answers_below_floors(bool dense);
