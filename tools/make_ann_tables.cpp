@@ -38,20 +38,18 @@ constexpr double wanted_error = 0.498;
 // its draws 0 and up (two by default) and `--choose` on the draws below; none of them is fitted.
 const std::vector<uint32_t> fit_draws = {100, 101, 102, 103};
 const std::vector<uint32_t> choice_draws = {2, 3};
-// A candidate fit: how heavy the population's histories are beside the model's, in all,
-// whether the answers are held to the floors of the passing grades (the grading holds them on
-// the interval it applies in any case), and whether it starts from e140667's weights, for how
-// many steps, and up to how many repetitions the floors are held.
+// A candidate fit.
 struct candidate {
-    double population_share;
-    bool floors;
-    bool from_e140667 = false;
-    int iterations = 6000;
-    uint16_t floors_up_to_rp = floors_everywhere;
+    double population_share;      // how heavy the population's histories are beside the model's, in all
+    bool floors;                  // whether the answers are held to the passing grades' floors (the
+                                  // grading holds them on the interval it applies in any case)
+    bool from_e140667 = false;    // whether the fit starts from e140667's weights, else from random ones
+    int iterations = 6000;        // the fit's steps
+    uint16_t floors_up_to_rp = floors_everywhere;  // the floors held for items of at most this many repetitions
 };
-// The last: the floors held only for items of few repetitions, which spares much repeated items
-// the long intervals the floors make at every count (they schedule as e140667's, and learning
-// from them costs FSRS-6's learners as e140667's do).
+// The last holds the floors for items of few repetitions only, sparing much repeated items the
+// long intervals the floors give at every count: its weights schedule as e140667's, and a
+// learning user starting from them pays as from e140667's.
 const candidate candidates[] = {{0.0, true}, {0.5, true}, {0.5, false}, {2.0, false}, {0.0, false}, {0.2, false},
     {0.0, false, true, 0}, {0.5, false, true, 200}, {0.5, false, true, 1000}, {2.0, false, true, 1000},
     {0.5, true, false, 6000, 10}};
