@@ -2,27 +2,45 @@
 
 #include <utf8proc.h>
 
+#include <cstdint>
 #include <cstdlib>
 
 namespace {
 
-bool is_mark_or_hangul_letter(utf8proc_int32_t c)
+// A character the composed form never holds: its canonical decomposition composes to another
+// (the Angstrom sign to "Å", a CJK compatibility ideograph to the unified one).
+bool stands_for_another(utf8proc_int32_t c, const utf8proc_property_t* p)
+{
+    if (p->decomp_seqindex == UINT16_MAX || p->decomp_type != 0)
+        return false;
+    utf8proc_int32_t parts[8];
+    int boundclass = 0;
+    utf8proc_ssize_t n = utf8proc_decompose_char(c, parts, 8, UTF8PROC_DECOMPOSE, &boundclass);
+    if (n <= 0 || n > 8)
+        return false;
+    n = utf8proc_normalize_utf32(parts, n, static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_COMPOSE));
+    return n != 1 || parts[0] != c;
+}
+
+// The characters composing can change: marks, Hangul letters, and those that stand for another.
+bool changes_when_composed(utf8proc_int32_t c)
 {
     const utf8proc_property_t* p = utf8proc_get_property(c);
     return p->combining_class != 0 || p->category == UTF8PROC_CATEGORY_MN || p->category == UTF8PROC_CATEGORY_MC
-        || p->category == UTF8PROC_CATEGORY_ME || (c >= 0x1100 && c <= 0x11FF);
+        || p->category == UTF8PROC_CATEGORY_ME || (c >= 0x1100 && c <= 0x11FF) || stands_for_another(c, p);
 }
 
 // Whether composing could change the text; most texts of a collection are looked at byte by
-// byte only: nothing below U+0300 (a first byte below 0xCC) composes with anything, and Greek and
-// Cyrillic letters (first bytes 0xCE to 0xD1) and the common CJK ideographs (0xE4 to 0xE9) hold
-// no marks. Continuation bytes are below 0xCC.
+// byte only: nothing below U+0300 (a first byte below 0xCC) changes, and neither do Greek and
+// Cyrillic letters (first bytes 0xCE to 0xD1, but for the Greek ano teleia, CE 87) and the
+// common CJK ideographs (0xE4 to 0xE9). Continuation bytes are below 0xCC.
 bool may_compose(const std::string& text)
 {
     const auto* p = reinterpret_cast<const utf8proc_uint8_t*>(text.data());
     auto left = static_cast<utf8proc_ssize_t>(text.size());
     while (left > 0) {
-        if (*p < 0xCC || (*p >= 0xCE && *p <= 0xD1) || (*p >= 0xE4 && *p <= 0xE9)) {
+        const bool ano_teleia = *p == 0xCE && left > 1 && p[1] == 0x87;
+        if (*p < 0xCC || (*p >= 0xCE && *p <= 0xD1 && !ano_teleia) || (*p >= 0xE4 && *p <= 0xE9)) {
             ++p;
             --left;
             continue;
@@ -31,7 +49,7 @@ bool may_compose(const std::string& text)
         const utf8proc_ssize_t n = utf8proc_iterate(p, left, &c);
         if (n <= 0)
             return false;
-        if (is_mark_or_hangul_letter(c))
+        if (changes_when_composed(c))
             return true;
         p += n;
         left -= n;

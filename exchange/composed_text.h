@@ -4,6 +4,7 @@
 // found as the duplicate of one typed here, and would show twice.
 #include <string>
 
-// Composes `text` in place when it holds a combining mark or a Hangul letter (the characters
-// composing can change); a text that is not UTF-8 stays as it is, for the check that names it.
+// Composes `text` in place when it holds a character composing changes (a combining mark, a
+// Hangul letter, a character such as the Angstrom sign that stands for another); a text that is
+// not UTF-8 stays as it is, for the check that names it.
 void compose_canonically(std::string& text);
