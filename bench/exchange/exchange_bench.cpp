@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "ann/ann_files.h"
@@ -23,12 +24,21 @@ namespace {
 
 constexpr int row_count = 100000;
 
+// The words of a German and English list, and of a Japanese and Vietnamese one, whose kana
+// with voicing marks and letters with two accents are the characters the import's composing
+// looks at one by one.
+enum class vocabulary { german_english, japanese_vietnamese };
+constexpr const char* german_english_words[] = {"der", "Hund", "läuft", "schnell", "über", "die", "Straße", "because",
+    "the", "weather", "was", "unusually", "warm", "for", "December", "Verb", "unregelmäßig", "Präteritum", "a", "to",
+    "walk", "(colloquial)", "Beispiel:", "Er", "ging", "nach", "Hause."};
+constexpr const char* japanese_vietnamese_words[] = {"がっこう", "でんしゃ", "ぎんこう", "ですが", "ばんごはん", "ひと",
+    "たべる", "Tiếng", "Việt", "người", "được", "nhưng", "Hà Nội", "(ví dụ)", "trường", "học", "ở", "đâu"};
+
 // Words of varied length, as a vocabulary list has them.
-std::string words(uint32_t& seed, int min_bytes, int max_bytes)
+std::string words(uint32_t& seed, int min_bytes, int max_bytes, vocabulary v = vocabulary::german_english)
 {
-    static const char* const pool[] = {"der", "Hund", "läuft", "schnell", "über", "die", "Straße", "because",
-        "the", "weather", "was", "unusually", "warm", "for", "December", "Verb", "unregelmäßig", "Präteritum",
-        "a", "to", "walk", "(colloquial)", "Beispiel:", "Er", "ging", "nach", "Hause."};
+    const std::span<const char* const> pool = v == vocabulary::german_english ? std::span<const char* const>(german_english_words)
+                                                                              : std::span<const char* const>(japanese_vietnamese_words);
     seed = seed * 1103515245u + 12345u;
     const int target = min_bytes + static_cast<int>((seed >> 8) % static_cast<uint32_t>(max_bytes - min_bytes + 1));
     std::string out;
@@ -36,12 +46,12 @@ std::string words(uint32_t& seed, int min_bytes, int max_bytes)
         seed = seed * 1103515245u + 12345u;
         if (!out.empty())
             out.push_back(' ');
-        out.append(pool[(seed >> 12) % (sizeof pool / sizeof *pool)]);
+        out.append(pool[(seed >> 12) % pool.size()]);
     }
     return out;
 }
 
-std::string make_csv()
+std::string make_csv(vocabulary v)
 {
     static const char* const decks[] = {"Sprachen::Deutsch::Verben", "Sprachen::Deutsch::Nomen",
         "Sprachen::Französisch", "Geschichte::Antike", "Geschichte::Neuzeit", "Chemie", "Medizin::Anatomie::Knochen",
@@ -49,10 +59,10 @@ std::string make_csv()
     std::string text = "#separator:tab\n#html:false\n#columns:question\tanswer\tcategory\n";
     uint32_t seed = 12345;
     for (int i = 0; i < row_count; ++i) {
-        const std::string q = words(seed, 15, 110) + " " + std::to_string(i) + "?";
-        std::string a = words(seed, 5, 220);
+        const std::string q = words(seed, 15, 110, v) + " " + std::to_string(i) + "?";
+        std::string a = words(seed, 5, 220, v);
         if (i % 20 == 0)
-            text += "\"" + q + "\"\t\"" + a + "\nBeispiel: \"\"" + words(seed, 10, 60) + "\"\"\"\t";
+            text += "\"" + q + "\"\t\"" + a + "\nBeispiel: \"\"" + words(seed, 10, 60, v) + "\"\"\"\t";
         else
             text += q + "\t" + a + "\t";
         text += decks[i % 10];
@@ -65,13 +75,18 @@ struct bench_files {
     std::string dir = make_temp_directory("cardwright-bench-exchange");
     std::string data = dir + "data/";
     std::string csv = dir + "cards.csv";
+    std::string asian_csv = dir + "asian.csv";  // the Japanese and Vietnamese list
     size_t size = 0;
+    size_t asian_size = 0;
     bench_files()
     {
         std::filesystem::create_directory(data);
-        const std::string text = make_csv();
+        const std::string text = make_csv(vocabulary::german_english);
         std::ofstream(csv, std::ios::binary) << text;
         size = text.size();
+        const std::string asian = make_csv(vocabulary::japanese_vietnamese);
+        std::ofstream(asian_csv, std::ios::binary) << asian;
+        asian_size = asian.size();
     }
     ~bench_files() { std::filesystem::remove_all(dir); }
 };
@@ -92,18 +107,20 @@ void open_empty()
     ma_nn_init();
 }
 
-void BM_fread_file(benchmark::State& state)
+void fread_file(benchmark::State& state, const std::string& path, size_t size)
 {
-    const bench_files& f = files();
-    auto buffer = std::make_unique<char[]>(f.size);
+    auto buffer = std::make_unique<char[]>(size);
     for (auto _ : state) {
-        FILE* file = std::fopen(f.csv.c_str(), "rb");
-        benchmark::DoNotOptimize(std::fread(buffer.get(), 1, f.size, file));
+        FILE* file = std::fopen(path.c_str(), "rb");
+        benchmark::DoNotOptimize(std::fread(buffer.get(), 1, size, file));
         std::fclose(file);
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * f.size));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * size));
 }
+void BM_fread_file(benchmark::State& state) { fread_file(state, files().csv, files().size); }
+void BM_fread_asian_file(benchmark::State& state) { fread_file(state, files().asian_csv, files().asian_size); }
 BENCHMARK(BM_fread_file)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_fread_asian_file)->Unit(benchmark::kMillisecond);
 
 void BM_fwrite_fsync_rename(benchmark::State& state)
 {
@@ -128,7 +145,7 @@ BENCHMARK(BM_fwrite_fsync_rename)->Unit(benchmark::kMillisecond);
 
 // The whole import of the file into an empty database: reading, parsing, checks, duplicates,
 // categories and the new records.
-void import_rows(benchmark::State& state, import_target target)
+void import_rows(benchmark::State& state, import_target target, const std::string& path)
 {
     text_import_options options;
     options.target = target;
@@ -136,17 +153,20 @@ void import_rows(benchmark::State& state, import_target target)
         state.PauseTiming();
         open_empty();
         state.ResumeTiming();
-        const import_summary s = import_text_file(files().csv, options);
+        const import_summary s = import_text_file(path, options);
         if (s.added != row_count)
             state.SkipWithError(("imported " + std::to_string(s.added) + " rows: " + log_text(s.error)).c_str());
     }
     ma_discard();
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * row_count));
 }
-void BM_import_100k_rows_to_queue(benchmark::State& state) { import_rows(state, import_target::queue); }
-void BM_import_100k_rows_to_learning(benchmark::State& state) { import_rows(state, import_target::learning); }
+void BM_import_100k_rows_to_queue(benchmark::State& state) { import_rows(state, import_target::queue, files().csv); }
+void BM_import_100k_rows_to_learning(benchmark::State& state) { import_rows(state, import_target::learning, files().csv); }
+// Every text holds characters the composing looks at one by one.
+void BM_import_100k_asian_rows_to_queue(benchmark::State& state) { import_rows(state, import_target::queue, files().asian_csv); }
 BENCHMARK(BM_import_100k_rows_to_queue)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_import_100k_rows_to_learning)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_import_100k_asian_rows_to_queue)->Unit(benchmark::kMillisecond);
 
 void BM_export_xml_100k(benchmark::State& state)
 {
