@@ -37,8 +37,8 @@ constexpr const char* japanese_vietnamese_words[] = {"がっこう", "でんし�
 // Words of varied length, as a vocabulary list has them.
 std::string words(uint32_t& seed, int min_bytes, int max_bytes, vocabulary v = vocabulary::german_english)
 {
-    const std::span<const char* const> pool = v == vocabulary::german_english ? std::span<const char* const>(german_english_words)
-                                                                              : std::span<const char* const>(japanese_vietnamese_words);
+    using word_list = std::span<const char* const>;
+    const word_list pool = v == vocabulary::german_english ? word_list(german_english_words) : word_list(japanese_vietnamese_words);
     seed = seed * 1103515245u + 12345u;
     const int target = min_bytes + static_cast<int>((seed >> 8) % static_cast<uint32_t>(max_bytes - min_bytes + 1));
     std::string out;
