@@ -6,6 +6,7 @@
 #include "ann/ann_files.h"
 #include "calendar/calendar.h"
 #include "database/days.h"
+#include "platform/composed_text.h"
 #include "session/grading.h"
 #include "session/retention_control.h"
 #include "session/sync.h"
@@ -144,7 +145,8 @@ item* introduce_reviewed(uint16_t grade, pending_item* p)
 
 item* add_reviewed(uint16_t grade, const char* question, const char* answer, uint16_t ctgr)
 {
-    item* e = create_item(grade, question, answer, ctgr);
+    // Stored composed, as imports store them: a pasted "a" and combining diaeresis is found by a typed "ä".
+    item* e = create_item(grade, composed_as_typed(question).c_str(), composed_as_typed(answer).c_str(), ctgr);
     log_review(record_of(*e, grade, 0, 0, review_screen::added));
     sync_note_added(e);
     return e;

@@ -7,6 +7,8 @@
 
 #include "ann/ann_files.h"
 #include "session/browse.h"
+#include "session/item_edits.h"
+#include "session/undo.h"
 #include "support/database_helpers.h"
 
 namespace {
@@ -159,6 +161,26 @@ TEST_F(BrowseTest, FiltersCombineSearchDueAndCategory)
     }
     // The order given is kept, and indexes past the rows are ignored.
     EXPECT_EQ(filter_rows(scheduled_rows(), {3, 0, 7}, browse_filter{}), (std::vector<uint32_t>{3, 0}));
+}
+
+// Typed or pasted texts and names are stored composed, as imports store them, so that an
+// import finds them as duplicates; a text that composing would lengthen stays as typed.
+TEST_F(BrowseTest, TextsAndNamesTypedDecomposedAreStoredComposed)
+{
+    ma_nn_init();
+    const std::string decomposed = "Ba\xCC\x88ume \xE2\x84\xAB", composed = "B\xC3\xA4ume \xC3\x85";
+    const std::string lengthened = "\xE0\xA5\x98";  // Devanagari qa, which composing splits in two
+    item* added = add_reviewed(4, decomposed.c_str(), lengthened.c_str(), 0);
+    item* edited = add_test_item(5);
+    change_texts(edited, lengthened, decomposed);
+    pending_item* queued = add_test_pending(0, "q", "a");
+    change_texts(queued, decomposed, "a");
+    const category_made made = create_user_category(decomposed, -1);
+    const category_made other = create_user_category("x", -1);
+    ASSERT_EQ(rename_user_category(other.index, decomposed + " 2"), category_edit::done);
+    EXPECT_EQ(std::vector<std::string>({added->question.str(), added->answer.str(), edited->question.str(), edited->answer.str(),
+                  std::string(queued->question), db().categories[made.index]->name, db().categories[other.index]->name}),
+        std::vector<std::string>({composed, lengthened, lengthened, composed, composed, composed, composed + " 2"}));
 }
 
 TEST_F(BrowseTest, ForgetStartsAnItemAgainWithItsIdInItsNewPlace)

@@ -8,3 +8,6 @@
 // Hangul letter, a character such as the Angstrom sign that stands for another); a text that is
 // not UTF-8 stays as it is, for the check that names it.
 void compose_canonically(std::string& text);
+// The same for a text typed or pasted, already checked against its length limit: it stays as it
+// is where composing would lengthen it (a few rare characters decompose).
+std::string composed_as_typed(std::string text);

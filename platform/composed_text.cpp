@@ -1,4 +1,4 @@
-#include "exchange/composed_text.h"
+#include "platform/composed_text.h"
 
 #include <utf8proc.h>
 
@@ -79,6 +79,13 @@ bool may_compose(const std::string& text)
 }
 
 }  // namespace
+
+std::string composed_as_typed(std::string text)
+{
+    std::string composed = text;
+    compose_canonically(composed);
+    return composed.size() <= text.size() ? composed : text;
+}
 
 void compose_canonically(std::string& text)
 {
