@@ -8,16 +8,11 @@
 
 namespace {
 
-bool has_canonical_decomposition(const utf8proc_property_t* p)
-{
-    return p->decomp_seqindex != UINT16_MAX && p->decomp_type == 0;
-}
-
 // Whether the composed form never holds `c`: its canonical decomposition composes to another
 // character (the Angstrom sign to "Å", a CJK compatibility ideograph to the unified one).
-bool decomposes_to_another(utf8proc_int32_t c)
+bool decomposes_to_another(utf8proc_int32_t c, const utf8proc_property_t* p)
 {
-    if (!has_canonical_decomposition(utf8proc_get_property(c)))
+    if (p->decomp_seqindex == UINT16_MAX || p->decomp_type != 0)
         return false;
     utf8proc_int32_t parts[8];
     int boundclass = 0;
@@ -28,27 +23,22 @@ bool decomposes_to_another(utf8proc_int32_t c)
     return n != 1 || parts[0] != c;
 }
 
-// Those characters, about a thousand, marked once in a bit per code point: the letters with
-// accents that Vietnamese or Japanese texts are full of decompose too, and composing each to see
-// costs a quarter more on such an import.
-bool stands_for_another(utf8proc_int32_t c)
+// The characters composing can change: marks, Hangul letters, and those that stand for another.
+// Marked once in a bit per code point (about 4 ms): finding the last kind for each letter with an
+// accent, of which Vietnamese and Japanese texts are full, cost such an import a quarter more.
+bool changes_when_composed(utf8proc_int32_t c)
 {
     static const std::vector<bool> marked = [] {
         std::vector<bool> bits(0x110000);
-        for (utf8proc_int32_t code = 0; code <= 0x10FFFF; ++code)
-            bits[static_cast<size_t>(code)] = decomposes_to_another(code);
+        for (utf8proc_int32_t code = 0; code <= 0x10FFFF; ++code) {
+            const utf8proc_property_t* p = utf8proc_get_property(code);
+            bits[static_cast<size_t>(code)] = p->combining_class != 0 || p->category == UTF8PROC_CATEGORY_MN
+                || p->category == UTF8PROC_CATEGORY_MC || p->category == UTF8PROC_CATEGORY_ME
+                || (code >= 0x1100 && code <= 0x11FF) || decomposes_to_another(code, p);
+        }
         return bits;
     }();
     return c >= 0 && c <= 0x10FFFF && marked[static_cast<size_t>(c)];
-}
-
-// The characters composing can change: marks, Hangul letters, and those that stand for another.
-bool changes_when_composed(utf8proc_int32_t c)
-{
-    const utf8proc_property_t* p = utf8proc_get_property(c);
-    return p->combining_class != 0 || p->category == UTF8PROC_CATEGORY_MN || p->category == UTF8PROC_CATEGORY_MC
-        || p->category == UTF8PROC_CATEGORY_ME || (c >= 0x1100 && c <= 0x11FF)
-        || (has_canonical_decomposition(p) && stands_for_another(c));
 }
 
 // Whether composing could change the text; most texts of a collection are looked at byte by
