@@ -7,8 +7,8 @@
 #include "calendar/calendar.h"
 #include "database/database.h"
 #include "database/days.h"
-#include "platform/composed_text.h"
 #include "exchange/export.h"
+#include "platform/composed_text.h"
 #include "platform/utf.h"
 #include "services/log.h"
 
