@@ -34,29 +34,8 @@ const std::string& directory_of(uint32_t divisor) { return bench_data::lifetime_
 const char* const start_files[] = {"elements.bin", "queue.txt", "weights.bin", "user_cases.bin"};
 const char* const saved_files[] = {"elements.bin", "queue.txt", "weights.bin"};
 
-size_t size_of(const std::string& dir, const char* name)
-{
-    std::error_code error;
-    const auto size = std::filesystem::file_size(dir + name, error);
-    return error ? 0 : static_cast<size_t>(size);
-}
-
-// The reference of reading: each file in one fread.
-template <size_t n>
-size_t fread_all(const std::string& dir, const char* const (&names)[n])
-{
-    size_t total = 0;
-    for (const char* name : names) {
-        const size_t size = size_of(dir, name);
-        auto memory = std::make_unique<char[]>(size + 1);
-        FILE* in = std::fopen((dir + name).c_str(), "rb");
-        if (!in)
-            continue;
-        total += std::fread(memory.get(), 1, size, in);
-        std::fclose(in);
-    }
-    return total;
-}
+using bench_data::fread_all;
+using bench_data::size_of;
 
 // What the peak of resident memory is measured for, each in a process of its own.
 enum class peak_work { open, statistics, statistics_all_records, retention_fold, retention_fold_all_records };

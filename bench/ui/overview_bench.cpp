@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "bench/support/lifetime_directory.h"
+#include "bench/support/physical_reference.h"
 #include "bench/support/user_database.h"
 #include "database/database.h"
 #include "database/days.h"
@@ -94,22 +95,11 @@ const std::string& directory_of(int64_t arg)
 // The physical reference: the files a start reads, each in one fread.
 void BM_fread_start_files(benchmark::State& state)
 {
+    static const char* const start_files[] = {"elements.bin", "queue.txt", "user_cases.bin"};
     const std::string& path = directory_of(state.range(0));
     size_t total = 0;
-    for (auto _ : state) {
-        total = 0;
-        for (const char* name : {"elements.bin", "queue.txt", "user_cases.bin"}) {
-            FILE* in = std::fopen((path + name).c_str(), "rb");
-            if (!in)
-                continue;
-            std::fseek(in, 0, SEEK_END);
-            const auto size = static_cast<size_t>(std::ftell(in));
-            std::fseek(in, 0, SEEK_SET);
-            std::unique_ptr<char[]> memory(new char[size]);
-            benchmark::DoNotOptimize(total += std::fread(memory.get(), 1, size, in));
-            std::fclose(in);
-        }
-    }
+    for (auto _ : state)
+        benchmark::DoNotOptimize(total = bench_data::fread_all(path, start_files));
     state.counters["bytes"] = static_cast<double>(total);
 }
 BENCHMARK(BM_fread_start_files)->Arg(0)->Arg(100)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
