@@ -31,7 +31,7 @@ constexpr uint16_t lowest_pass = 3;
 // hundreds of megabytes, too much to fold at every start. A file that does not match the log's
 // size (a crash, another copy of the program) only costs the fold.
 constexpr char kept_magic[8] = {'C', 'W', 'R', 'E', 'T', 'A', 'I', 'N'};
-constexpr size_t kept_size = sizeof kept_magic + 8 + 4 + 4 + 4 + 4 + 4;
+constexpr size_t kept_size = sizeof kept_magic + 8 + 4 + 4 + 4 + 4 + 4 + 4;
 
 std::string kept_path(const std::string& log_path) { return log_path + ".retention"; }
 
@@ -64,6 +64,7 @@ bool read_kept(const std::string& log_path, std::uintmax_t log_size, retention_c
     out->repeat_log = bits_float(in.number(4));
     out->young_log = bits_float(in.number(4));
     out->hard_log = bits_float(in.number(4));
+    out->young_due = static_cast<uint32_t>(in.number(4));
     return true;
 }
 
@@ -75,6 +76,7 @@ void write_kept(const std::string& log_path, std::uintmax_t log_size, const rete
     put_le(bytes, float_bits(c.repeat_log), 4);
     put_le(bytes, float_bits(c.young_log), 4);
     put_le(bytes, float_bits(c.hard_log), 4);
+    put_le(bytes, c.young_due, 4);
     put_le(bytes, XXH32(bytes.data(), bytes.size(), 0), 4);
     const std::string temp = kept_path(log_path) + ".new";
     FILE* f = std::fopen(temp.c_str(), "wb");
@@ -128,14 +130,19 @@ retention_control& retention_control_state()
 
 void note_due_review(retention_control& c, uint16_t grade, interval_origin origin)
 {
-    const float outcome = (grade >= lowest_pass ? 1.0f : 0.0f) - static_cast<float>(target_retention);
+    const float recalled = grade >= lowest_pass ? 1.0f : 0.0f;
+    const float outcome = recalled - static_cast<float>(target_retention);
     const auto least_share = static_cast<float>(std::log(least_repeat_share));
-    c.growth_log = std::clamp(c.growth_log + growth_step * outcome, 0.0f, static_cast<float>(std::log(most_growth)));
-    if (origin == interval_origin::repeat)
+    c.growth_log = std::clamp(c.growth_log + growth_step * (recalled - static_cast<float>(growth_target_retention)), 0.0f,
+        static_cast<float>(std::log(most_growth)));
+    if (origin == interval_origin::repeat) {
         c.repeat_log = std::clamp(c.repeat_log + repeat_step * outcome, least_share, 0.0f);
-    else if (origin == interval_origin::young)
-        c.young_log = std::clamp(c.young_log + repeat_step * outcome, least_share, static_cast<float>(std::log(most_young_share)));
-    else if (origin == interval_origin::hard)
+    } else if (origin == interval_origin::young) {
+        const double aim = target_retention + young_early_margin * std::exp(-static_cast<double>(c.young_due) / young_settling);
+        c.young_due = c.young_due == UINT32_MAX ? c.young_due : c.young_due + 1;
+        c.young_log = std::clamp(c.young_log + repeat_step * (recalled - static_cast<float>(aim)), least_share,
+            static_cast<float>(std::log(most_young_share)));
+    } else if (origin == interval_origin::hard)
         // Only ever longer: shortening what a 3 gets cost more reviews than the lapses it saved.
         c.hard_log = std::clamp(c.hard_log + repeat_step * outcome, 0.0f, static_cast<float>(std::log(most_young_share)));
 }
