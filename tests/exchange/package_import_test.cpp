@@ -78,23 +78,17 @@ TEST_F(PackageImport, CarriesSchedulingOverWhenAskedAndQueuesNewCards)
     // The collection began 100 days before the database: its day 100 is the database's day 0.
     p.notes = {{1, "reviewed\x1f" "a", 1, 2, 112, 30, 7}, {2, "overdue\x1f" "a", 1, 2, 95, 400, 200},
         {3, "new\x1f" "a", 1, 0, 5, 0, 0}};
-    const package_import_options keep{.keep_scheduling = true};
     go_to_day(3);
-    const import_summary s = import_package(p.build(files.path()), keep);
+    const import_summary s = import_package(p.build(files.path()), {.keep_scheduling = true});
     ASSERT_TRUE(s.done) << log_text(s.error);
     ASSERT_EQ(std::pair(s.added, db().item_count), std::pair(3u, 2u));
-    const auto items = scheduled_items();
+    using schedule = std::tuple<std::string, uint16_t, uint16_t, uint16_t, uint16_t, uint16_t>;
+    std::vector<schedule> items;
+    for (const item* e : scheduled_items())
+        items.emplace_back(e->question.str(), e->tmtrpt, e->stmtrpt, e->ivl, e->rp, e->gr);
     // The overdue card was due on collection day 95, before the database's first day.
-    const auto schedule = [](const item* e) {
-        return std::tuple(e->question.str(), e->tmtrpt, e->stmtrpt, e->ivl, e->rp, e->gr);
-    };
-    EXPECT_EQ(schedule(items[0]), std::tuple("overdue", 0, 0, 400, 127, 4));
-    EXPECT_EQ(schedule(items[1]), std::tuple("reviewed", 12, 12, 30, 7, 4));
+    EXPECT_EQ(items, (std::vector<schedule>{{"overdue", 0, 0, 400, 127, 4}, {"reviewed", 12, 12, 30, 7, 4}}));
     EXPECT_EQ(queue_contents(), (std::vector<row>{{"new", "a", "Default"}}));
-
-    // Imported again for the queue, each card is known: as a scheduled item or a queued one.
-    const import_summary again = import_package(p.build(files.path()), {});
-    EXPECT_EQ(std::pair(again.added, again.duplicates), std::pair(0u, 3u));
 }
 
 TEST_F(PackageImport, KeepsMediaOfTheSameNameApartAndCopiesOnlyWhatKeptItemsName)
@@ -127,24 +121,6 @@ TEST_F(PackageImport, KeepsMediaOfTheSameNameApartAndCopiesOnlyWhatKeptItemsName
     EXPECT_EQ(std::tuple(std::get<0>(queue_contents().back()), read_file(dir.file("media/import-2.journal")),
                   read_file(dir.file("media/b.tmp-Ab12Cd-2"))),
         std::tuple("<img>media/import-2.journal</img><img>media/b.tmp-Ab12Cd-2</img>", "picture", "second"));
-}
-
-TEST_F(PackageImport, OversizedPicturesAreLeftOutOfTheirNoteWhichComesWithTheRest)
-{
-    deck_package p;
-    p.notes = {{1, "five <img src=\"a.png\"><img src=\"b.png\"><img src=\"c.png\"><img src=\"d.png\"><img src=\"e.png\">\x1f" "back", 1}};
-    // Bigger than the collection, whose entry has the same limit.
-    const size_t big = 200000;
-    p.media = {{"a.png", std::string(big, 'a')}, {"b.png", std::string(big, 'b')}, {"c.png", "small c"},
-        {"d.png", std::string(big, 'd')}, {"e.png", "small e"}};
-    const package_import_options options{.limits = {.max_entry_bytes = 131072}};
-    const import_summary s = import_package(p.build(files.path()), options);
-    ASSERT_TRUE(s.done) << log_text(s.error);
-    EXPECT_EQ(std::tuple(s.added, s.media_copied, s.problems.size()), std::tuple(1u, 2u, size_t{3}));
-    EXPECT_EQ(problems(s).at(0), "media_too_large at note 1 (picture) \"a.png\" size 200000 limit 131072");
-    EXPECT_EQ(std::tuple(std::get<0>(queue_contents()[0]), read_file(dir.file("media/e.png")), file_exists(dir.file("media/a.png"))),
-        std::tuple("five <img>media/c.png</img><img>media/e.png</img>", "small e", false));
-    EXPECT_TRUE(entries_starting(dir.file("media"), media_temporary_prefix).empty());
 }
 
 TEST_F(PackageImport, AKillAtAnyPointLeavesNothingBehindOnceTheProgramHasStartedAgain)
@@ -191,19 +167,28 @@ TEST_F(PackageImport, AKillAtAnyPointLeavesNothingBehindOnceTheProgramHasStarted
     static_cast<void>(old_tmpdir ? ::setenv("TMPDIR", old_tmpdir->c_str(), 1) : ::unsetenv("TMPDIR"));
 }
 
-TEST_F(PackageImport, RefusesMediaNamesThatLeaveTheFolderAndReportsMissingOnes)
+// Media the import cannot take are left out of their note, each named, and the note comes with
+// the rest: names that leave the folder, files the package lacks, pictures bigger than the
+// collection, whose entry has the same limit.
+TEST_F(PackageImport, MediaItCannotTakeAreLeftOutOfTheirNoteWhichComesWithTheRest)
 {
     deck_package p;
-    p.notes = {{1, "<img src=\"../../escape.png\">q\x1f" "a", 1}, {2, "[sound:/etc/passwd]q2\x1f" "a", 1},
-        {3, "<img src=\"absent.png\">q3\x1f" "a", 1}};
-    p.media = {{"../../escape.png", "evil"}, {"/etc/passwd", "evil"}};
-    const import_summary s = import_package(p.build(files.path()), {});
+    p.notes = {{1, "five <img src=\"a.png\"><img src=\"../../escape.png\"><img src=\"c.png\"><img src=\"absent.png\">"
+                   "<img src=\"e.png\">\x1f" "back", 1},
+        {2, "[sound:/etc/passwd]q2\x1f" "a", 1}};
+    p.media = {{"a.png", std::string(200000, 'a')}, {"../../escape.png", "evil"}, {"/etc/passwd", "evil"},
+        {"c.png", "small c"}, {"e.png", std::string(200000, 'e')}};
+    const import_summary s = import_package(p.build(files.path()), {.limits = {.max_entry_bytes = 131072}});
     ASSERT_TRUE(s.done) << log_text(s.error);
-    EXPECT_EQ(std::pair(s.added, s.media_copied), std::pair(3u, 0u));
-    EXPECT_EQ(problems(s), (std::vector<std::string>{"media_name_escapes at note 1 (picture) \"../../escape.png\"",
-                               "media_name_escapes at note 2 (sound) \"/etc/passwd\"", "media_missing at note 3 (picture) \"absent.png\""}));
+    EXPECT_EQ(std::tuple(s.added, s.media_copied, std::get<0>(queue_contents()[0]), std::get<0>(queue_contents()[1])),
+        std::tuple(2u, 1u, "five <img>media/c.png</img>", "q2"));
+    EXPECT_EQ(problems(s), (std::vector<std::string>{"media_too_large at note 1 (picture) \"a.png\" size 200000 limit 131072",
+                               "media_name_escapes at note 1 (picture) \"../../escape.png\"",
+                               "media_missing at note 1 (picture) \"absent.png\"",
+                               "media_too_large at note 1 (picture) \"e.png\" size 200000 limit 131072",
+                               "media_name_escapes at note 2 (sound) \"/etc/passwd\""}));
+    EXPECT_EQ(entries_starting(dir.file("media"), ""), (std::vector<std::string>{"c.png", "import.journal"}));
     EXPECT_FALSE(file_exists(dir.path() + "../escape.png"));
-    EXPECT_EQ(std::get<0>(queue_contents()[0]), "q");
 }
 
 TEST_F(PackageImport, DamagedAndHostilePackagesChangeNothing)
@@ -233,11 +218,8 @@ TEST_F(PackageImport, DamagedAndHostilePackagesChangeNothing)
     }
     EXPECT_EQ(refused(path), exchange_problem_code::no_collection);
 
-    deck_package garbage;
-    garbage.extra_entries = {{"collection.anki21", std::string(8192, '\x5A')}};
+    const deck_package garbage{.extra_entries = {{"collection.anki21", std::string(8192, '\x5A')}}};
     EXPECT_EQ(refused(garbage.build(files.path())), exchange_problem_code::collection_unknown);
-
-
     deck_package bad_map = sample(package_form::anki2);
     bad_map.media_as_protobuf = true;
     bad_map.extra_entries = {{"media", "\x0a\xff\xff\xff\x0f"}};
@@ -351,29 +333,21 @@ TEST(HtmlMarkup, MakesPictureAndSoundElementsOfWhatThePackageHolds)
     EXPECT_EQ(percent_decoded("a%20b%2"), "a b%2");
 }
 
-TEST(JsonReaderTest, EscapesBecomeUtf8AndBadOnesRefuseTheDocument)
+// Escapes become UTF-8, a lone surrogate U+FFFD; a bad escape or an unescaped control
+// character refuses the document, and so does nesting past 32 levels, so that a hostile file
+// cannot exhaust the stack.
+TEST(JsonReaderTest, EscapesBecomeUtf8AndBadOrTooDeepDocumentsAreRefused)
 {
     const auto doc = parse_json(R"({"0": "caf\u00e9 \ud83d\ude00 \uD800x", "1": [true, null, 2.5]})");
-    ASSERT_TRUE(doc);
-    const json_value* first = doc->member("0");
-    ASSERT_NE(first, nullptr);
-    // A lone surrogate stands as U+FFFD.
-    EXPECT_EQ(first->text, "caf\xc3\xa9 \xf0\x9f\x98\x80 \xef\xbf\xbdx");
-    EXPECT_TRUE(doc->member("1") && doc->member("1")->items.size() == 3u);
+    ASSERT_TRUE(doc && doc->member("0") && doc->member("1"));
+    EXPECT_EQ(std::pair(doc->member("0")->text, doc->member("1")->items.size()),
+        std::pair(std::string("caf\xc3\xa9 \xf0\x9f\x98\x80 \xef\xbf\xbdx"), size_t{3}));
 
-    for (const char* bad : {R"(["\u00g1"])", R"(["\u00e"])", R"(["\u-0e9"])", R"(["\u+0e9"])"})
-        EXPECT_FALSE(parse_json(bad)) << bad;
-    // A control character must be escaped; the first byte past them is text.
-    EXPECT_FALSE(parse_json("[\"a\x1F\"]"));
-    ASSERT_TRUE(parse_json("[\"a\x20\"]"));
-}
-
-// A document nests values 32 deep and no deeper, so that a hostile file cannot exhaust the stack.
-TEST(JsonReaderTest, NestingEndsAtThirtyTwoLevels)
-{
     const auto nested = [](size_t arrays) { return std::string(arrays, '[') + "1" + std::string(arrays, ']'); };
-    EXPECT_EQ((std::vector<bool>{!!parse_json(nested(32)), !!parse_json(nested(33)), !!parse_json(nested(100000))}),
-        (std::vector<bool>{true, false, false}));
+    for (const auto& [text, parses] : {std::pair{std::string(R"(["\u00g1"])"), false}, {R"(["\u00e"])", false},
+             {R"(["\u-0e9"])", false}, {R"(["\u+0e9"])", false}, {"[\"a\x1F\"]", false}, {"[\"a\x20\"]", true},
+             {nested(32), true}, {nested(33), false}, {nested(100000), false}})
+        EXPECT_EQ(!!parse_json(text), parses) << text.substr(0, 40);
 }
 
 }  // namespace
