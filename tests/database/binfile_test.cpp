@@ -102,7 +102,8 @@ TEST_F(BinfileTest, RoundTripKeepsEveryFieldAndRewritesTheSameBytes)
 }
 
 // What the reader puts right, one case per boundary: fields past their largest value, category
-// indexes at or past the count, names the table could not hold, a missing table.
+// indexes at or past the count, names the table could not hold, a missing table, parents after
+// their children, past the table or in a loop. Parents always come first after a read.
 TEST_F(BinfileTest, TheReaderRepairsWhatItCan)
 {
     using item_state = std::tuple<uint16_t, uint16_t, uint16_t>;  // ctgr, ivl, rp
@@ -110,7 +111,7 @@ TEST_F(BinfileTest, TheReaderRepairsWhatItCan)
         const char* what;
         std::string file;
         bin_load_status result;
-        std::vector<std::string> names;  // the categories after the read
+        std::vector<std::string> paths;  // the categories after the read
         std::vector<item_state> items;
         std::vector<std::string> logged;  // lines the log holds
     };
@@ -132,7 +133,7 @@ TEST_F(BinfileTest, TheReaderRepairsWhatItCan)
         {"twin names under one parent",
             header(5, 3) + category_bytes(0, "root") + category_bytes(0, "twin") + category_bytes(0, "twin") +
                 item_bytes(0, 1, 1, "first", "") + item_bytes(0, 2, 2, "second", ""),
-            bin_load_status::done, {"root", "twin", "twin"}, {{1, 1, 0}, {2, 1, 0}},
+            bin_load_status::done, {"root", "root/twin", "root/twin"}, {{1, 1, 0}, {2, 1, 0}},
             {"categories 1 and 2 are both called \"twin\" under the same parent"}},
         {"no categories", header(5, 0) + item_bytes(0, 3, 1, "q", "a"), bin_load_status::done, {"root"}, {{0, 1, 0}},
             {"correcting to 0"}},
@@ -145,16 +146,27 @@ TEST_F(BinfileTest, TheReaderRepairsWhatItCan)
             header(5, 2) + category_bytes(0, "root") + category_bytes(1, std::string(130, 'n')),
             bin_load_status::not_read, {"root"}, {},
             {"ERROR: load_bin(): len(=130) > (MAX_CTGR_LEN + 1)\nERROR: a problem while reading"}},
+        {"child under a later top-level category, a parent past the table, a loop",
+            header(5, 5) + category_bytes(2, "child") + category_bytes(40, "lost") + category_bytes(2, "top") +
+                category_bytes(4, "loop a") + category_bytes(3, "loop b") + item_bytes(0, 0, 10, "in child", "") +
+                item_bytes(0, 2, 20, "in top", "") + item_bytes(0, 4, 30, "in b", ""),
+            bin_load_status::done, {"top", "top/child", "lost", "loop b", "loop b/loop a"}, {{1, 1, 0}, {0, 1, 0}, {3, 1, 0}},
+            {"category 1 has parent 40 but there are only 5 categories", "reordering them", "is its own ancestor"}},
     };
     for (const repair_case& c : cases) {
         SCOPED_TRACE(c.what);
         erase_memory_after_ll();
         write_file(dir.file("error.log"), "");
         EXPECT_EQ(static_cast<bin_load_status>(load(c.file)), c.result);
-        std::vector<std::string> names;
-        for (uint16_t i = 0; i < category_count(); ++i)
-            names.push_back(category_at(i)->name);
-        EXPECT_EQ(names, c.names);
+        std::vector<std::string> paths;
+        for (uint16_t i = 0; i < category_count(); ++i) {
+            EXPECT_LE(category_at(i)->parent, i);
+            std::string path;
+            for (const std::string& name : category_names_from_top(i))
+                path += (path.empty() ? "" : "/") + name;
+            paths.push_back(path);
+        }
+        EXPECT_EQ(paths, c.paths);
         std::vector<item_state> states;
         for (const item* e : scheduled_items())
             states.emplace_back(e->ctgr, e->ivl, e->rp);
@@ -218,25 +230,6 @@ TEST_F(BinfileTest, TruncationAtEveryOffset)
             }
         }
     }
-}
-
-TEST_F(BinfileTest, HostileCategoryTreesAreRepaired)
-{
-    // 0 lies under 2, which is top-level; 1 names a parent past the table; 3 and 4 are each
-    // other's parent.
-    std::string file = header(5, 5) + category_bytes(2, "child") + category_bytes(40, "lost") +
-        category_bytes(2, "top") + category_bytes(4, "loop a") + category_bytes(3, "loop b") +
-        item_bytes(0, 0, 10, "in child", "") + item_bytes(0, 2, 20, "in top", "") + item_bytes(0, 4, 30, "in b", "");
-    ASSERT_EQ(load(file), 0);
-    ASSERT_EQ(category_count(), 5);
-    for (uint16_t i = 0; i < 5; ++i)
-        EXPECT_LE(category_at(i)->parent, i) << "category " << i;
-    for (const item* e : scheduled_items())
-        EXPECT_EQ(category_at(e->ctgr)->name, e->id == 10 ? "child" : e->id == 20 ? "top" : "loop b");
-    EXPECT_EQ(category_at(category_at(scheduled_items()[0]->ctgr)->parent)->name, "top");
-    for (const char* said : {"category 1 has parent 40 but there are only 5 categories", "reordering them", "is its own ancestor"})
-        EXPECT_NE(log().find(said), std::string::npos) << said;
-
 }
 
 TEST_F(BinfileTest, OverLongTextsAreCutAtAWholeCharacter)
