@@ -50,11 +50,6 @@ TEST_F(ReviewLogTest, AScriptedSessionLeavesTheseBytes)
     EXPECT_EQ(bytes.substr(28, 4) + bytes.substr(38, 2), le32(introduced->id) + le16(introduced->ivl));
     EXPECT_EQ(bytes.substr(44, 4), std::string("\x02\x00\x02\x00", 4));
     EXPECT_EQ(bytes.substr(48), due_review + '\x00' + due_review + '\x01');
-
-    // The undone grade no longer stands; the other two do.
-    const auto standing = standing_reviews(read_review_log(log_path()).records);
-    ASSERT_EQ(standing.size(), 2u);
-    EXPECT_EQ(std::tuple(standing[0].screen, standing[1].screen), std::tuple(review_screen::added, review_screen::queue));
 }
 
 TEST_F(ReviewLogTest, APieceOfARecordIsIgnoredAndCutBeforeTheNextAppend)
@@ -93,20 +88,13 @@ TEST(ReviewStatsTest, FiguresOfAScriptedHistory)
         return review_record{.item_id = id, .day = day, .elapsed = elapsed, .interval_before = before,
             .test_error = static_cast<float>(day) / 100.0f, .grade = grade};
     };
-    std::vector<review_record> log = {
+    const std::vector<review_record> log = {
         review(10, 1, 4, 4, 3),  // due, passed with the lowest passing grade, band 4-7
         review(10, 2, 4, 6, 2),  // late, failed, band 4-7
         review(10, 3, 20, 5, 1),  // early: not a retention figure
         review(12, 4, 1, 1, 5),  // due, passed, band 1
-        review(12, 5, 9, 9, 0),  // undone below
     };
-    review_record undo = log.back();
-    undo.event = review_event::undo;
-    log.push_back(undo);
-    const auto standing = standing_reviews(log);
-    ASSERT_EQ(standing.size(), 4u);
-
-    const history_figures figures = figures_of(standing, 13);
+    const history_figures figures = figures_of(log, 13);
     const daily_figures& daily = figures.daily;
     EXPECT_EQ(std::tuple(daily.first_day, daily.reviews), std::tuple(10, std::vector<uint32_t>{3, 0, 1, 0}));
     EXPECT_EQ(std::tuple(daily.retention[0].reviews, daily.retention[1].reviews), std::tuple(2u, 0u));
