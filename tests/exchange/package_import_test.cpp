@@ -53,23 +53,42 @@ protected:
     }
 };
 
-TEST_F(PackageImport, ReadsEveryFormWithDecksHtmlAndMedia)
+// From every form of package: the preview lists each deck with its notes and imports nothing;
+// the import brings the notes in with their HTML as the program's markup, and their media. A
+// note of a deck the package does not list goes to the first category, and counts under no name.
+TEST_F(PackageImport, ThePreviewAndTheImportReadEveryFormWithDecksHtmlAndMedia)
 {
     for (const package_form form : {package_form::anki2, package_form::anki21, package_form::anki21b}) {
         SCOPED_TRACE(static_cast<int>(form));
         free_pending_list();
         std::filesystem::remove_all(dir.file("media"));
-        const import_summary s = import_package(sample(form).build(files.path()), {});
+        deck_package p = sample(form);
+        p.decks[20] = "Sprachen::Deutsch/";
+        p.decks[22] = "Leer";
+        p.notes.insert(p.notes.end(), {{104, "Maus\x1f" "mouse", 20}, {105, "x\x1fy", 99}});
+        const std::string path = p.build(files.path());
+        const package_contents c = read_package_contents(path);
+        ASSERT_TRUE(c.read) << log_text(c.error);
+        std::vector<std::pair<std::string, uint32_t>> decks;
+        for (const package_deck& d : c.decks)
+            decks.emplace_back(d.name, d.notes);
+        EXPECT_EQ(std::tuple(c.notes, decks, pending_count()),
+            std::tuple(5u, std::vector<std::pair<std::string, uint32_t>>{{"", 1}, {"Default", 1}, {"Sprachen", 1},
+                {"Sprachen::Deutsch/", 2}}, 0u));
+
+        const import_summary s = import_package(path, {});
         ASSERT_TRUE(s.done) << log_text(s.error);
-        EXPECT_EQ(std::tuple(s.added, s.media_copied, problems(s)), std::tuple(3u, 2u, std::vector<std::string>{}));
+        EXPECT_EQ(std::tuple(s.added, s.media_copied, problems(s)), std::tuple(5u, 2u, std::vector<std::string>{}));
         EXPECT_EQ(queue_contents(),
-            (std::vector<row>{{"<b>Hund</b> & Katze", "dog\nand cat\npets", "Sprachen::Deutsch"},
+            (std::vector<row>{{"<b>Hund</b> & Katze", "dog\nand cat\npets", "Sprachen::Deutsch/"},
                 {"Bild <img>media/cat.jpg</img>", "<snd>media/miau.mp3</snd>miau", "Sprachen"},
-                {"plain", "<i>x</i> \xE2\x98\xBA", "Default"}}));
+                {"plain", "<i>x</i> \xE2\x98\xBA", "Default"}, {"Maus", "mouse", "Sprachen::Deutsch/"}, {"x", "y", "root"}}));
         EXPECT_EQ(read_file(dir.file("media/cat.jpg")) + read_file(dir.file("media/miau.mp3")), std::string("\xFF\xD8pictureID3 sound", 18));
     }
     // The decks of three imports are one category tree.
-    EXPECT_EQ(category_count(), 4u);  // root, Sprachen, Deutsch, Default
+    EXPECT_EQ(category_count(), 4u);  // root, Sprachen, Deutsch/, Default
+    const package_contents broken = read_package_contents(file("broken.apkg", "PK no zip"));
+    EXPECT_TRUE(!broken.read && broken.error && broken.decks.empty());
 }
 
 TEST_F(PackageImport, CarriesSchedulingOverWhenAskedAndQueuesNewCards)
@@ -267,30 +286,6 @@ TEST_F(PackageImport, PicturesStreamBeyondTheUnpackTotalAndStopAtTheFreeSpace)
         for (const exchange_problem& problem : s.problems)
             EXPECT_TRUE(problem.place == item_place::note && problem.place_number == 1) << log_text(problem);
     }
-}
-
-TEST_F(PackageImport, ThePreviewListsEachDeckWithItsNotesAndImportsNothing)
-{
-    for (const package_form form : {package_form::anki2, package_form::anki21b}) {
-        SCOPED_TRACE(static_cast<int>(form));
-        deck_package p;
-        p.form = form;
-        p.decks = {{1, "Default"}, {20, "Sprachen::Deutsch/"}, {21, "Sprachen"}, {22, "Leer"}};
-        p.notes = {{101, "Hund\x1f" "dog", 20}, {102, "Katze\x1f" "cat", 20}, {103, "Maus\x1f" "mouse", 21},
-            {104, "x\x1fy", 99}};
-        const package_contents c = read_package_contents(p.build(files.path()));
-        ASSERT_TRUE(c.read) << log_text(c.error);
-        EXPECT_EQ(c.notes, 4u);
-        std::vector<std::pair<std::string, uint32_t>> decks;
-        for (const package_deck& d : c.decks)
-            decks.emplace_back(d.name, d.notes);
-        // A note of a deck the package does not list counts under no name, as it goes to the
-        // first category.
-        EXPECT_EQ(decks, (std::vector<std::pair<std::string, uint32_t>>{{"", 1}, {"Sprachen", 1}, {"Sprachen::Deutsch/", 2}}));
-        EXPECT_TRUE(queue_contents().empty());
-    }
-    const package_contents broken = read_package_contents(file("broken.apkg", "PK no zip"));
-    EXPECT_TRUE(!broken.read && broken.error && broken.decks.empty());
 }
 
 std::string convert(const std::string& html, std::vector<std::string>* asked = nullptr)
