@@ -212,11 +212,12 @@ TEST_F(ReviewLogTest, AFailedAppendIsToldOnceAndItsRecordsWaitForTheNextChance)
     // Told once while the disk stays full.
     EXPECT_TRUE(take_review_log_warning() == ENOSPC && take_review_log_warning() == 0);
 
-    // Below, the log's last grades say where each went in: a save that the disk takes brings the
-    // waiting ones in, in order; a synced-or-not record is in the file and does not wait; the
-    // close is the last chance.
+    // A save that the disk takes brings them in: counted here, as the next append would bring them
+    // in too. Below, the log's last grades say where each went in: a synced-or-not record is in
+    // the file and does not wait; the close is the last chance.
     fail_file_operations({});
     ASSERT_EQ(save_database(), save_status::done);
+    EXPECT_EQ(held_review_count(), 0u);
     fail_file_operations({{.op = file_op::fsync, .path_part = "reviews.log", .error = ENOSPC}});
     EXPECT_EQ(append_review(review_record{.grade = 2}), review_append_status::cannot_sync);
     EXPECT_NE(log().find("cannot sync"), std::string::npos);
