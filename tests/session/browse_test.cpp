@@ -183,33 +183,31 @@ TEST_F(BrowseTest, TextsAndNamesTypedDecomposedAreStoredComposed)
         std::vector<std::string>({composed, lengthened, lengthened, composed, composed, composed, composed + " 2"}));
 }
 
-TEST_F(BrowseTest, ForgetStartsAnItemAgainWithItsIdInItsNewPlace)
+// Forget starts an item again, keeping its id; rescheduling to today moves only items not yet
+// due. Either way the item goes to its new place in the list.
+TEST_F(BrowseTest, ForgetAndRescheduleTodayMoveAnItemToItsNewPlace)
 {
     ma_nn_init();
+    const auto in_order = [] { return std::ranges::is_sorted(scheduled_items(), {}, [](const item* e) { return e->tmtrpt; }); };
     item* known = add_test_item(40, 0, 120);
     std::tie(known->rp, known->gr, known->livl, known->rllivl, known->id) = std::tuple(6, 5, 60, 61, 1'700'000'000u);
-    add_test_item(2);
-    forget_item(known, 3);
-    EXPECT_EQ(std::tuple(known->rp, known->gr, known->livl, known->rllivl, known->id, known->tmtrpt, known->stmtrpt),
-        std::tuple(0, 0, 0, 0, 1'700'000'000u, 3 + known->ivl, 3 + known->ivl));
-    EXPECT_LT(known->ivl, 120);
-    EXPECT_TRUE(std::ranges::is_sorted(scheduled_items(), {}, [](const item* e) { return e->tmtrpt; }));
-}
-
-TEST_F(BrowseTest, RescheduleTodayMovesOnlyItemsNotYetDue)
-{
     item* early = add_test_item(2);
     item* later = add_test_item(20, 0, 12);  // last graded on day 8
     add_test_item(7);
     item* last = add_test_item(30, 0, 28);  // last graded on day 2
+    forget_item(known, 3);
+    EXPECT_EQ(std::tuple(known->rp, known->gr, known->livl, known->rllivl, known->id, known->tmtrpt, known->stmtrpt),
+        std::tuple(0, 0, 0, 0, 1'700'000'000u, 3 + known->ivl, 3 + known->ivl));
+    EXPECT_LT(known->ivl, 120);
+    EXPECT_TRUE(in_order());
     EXPECT_FALSE(reschedule_today(early, 6));
     EXPECT_TRUE(reschedule_today(later, 6));
     // Today is before the day it was graded: no days passed.
     EXPECT_EQ(std::tuple(later->tmtrpt, later->ivl), std::tuple(6, 0));
     EXPECT_TRUE(reschedule_today(last, 6));
     EXPECT_EQ(std::tuple(last->tmtrpt, last->ivl), std::tuple(6, 4));
-    EXPECT_EQ(std::tuple(scheduled_items().size(), db().item_count), std::tuple(4u, 4u));
-    EXPECT_TRUE(std::ranges::is_sorted(scheduled_items(), {}, [](const item* e) { return e->tmtrpt; }));
+    EXPECT_EQ(std::tuple(scheduled_items().size(), db().item_count), std::tuple(5u, 5u));
+    EXPECT_TRUE(in_order());
 }
 
 // The search over the texts folded once finds exactly what folding every text as it goes finds:
