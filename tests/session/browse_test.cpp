@@ -27,11 +27,8 @@ TEST(BrowseFoldTest, CaseAndDiacriticsFoldToTheBaseLetterAndTagsGoOnlyWhenAsked)
         {"\x80Z", false, "\x80z"}};
     for (const auto& [text, skip_tags, folded] : cases)
         EXPECT_EQ(fold_text(text, skip_tags), folded) << text;
-}
-
-TEST(BrowseFoldTest, LongAsciiRunsLowerOnlyTheCapitals)
-{
-    // Every ASCII byte, at every offset, so that each one passes the eight-byte path too.
+    // Long ASCII runs lower only the capitals: every ASCII byte, at every offset, so that each
+    // one passes the eight-byte path too.
     std::string all;
     for (int c = 1; c < 128; ++c)
         all += static_cast<char>(c);
@@ -88,7 +85,7 @@ TEST_F(BrowseTest, RowsSortByEachKeyBothWays)
     const std::pair<browse_sort, std::string> cases[] = {{browse_sort::question, "2103"}, {browse_sort::answer, "2103"},
         {browse_sort::category, "1032"}, {browse_sort::next_date, "3012"}, {browse_sort::interval, "3120"},
         {browse_sort::repetitions, "3201"}, {browse_sort::grade, "3120"}, {browse_sort::created, "3120"}};
-    for (const auto& [key, ascending] : cases) {
+    for (const auto& [key, ascending] : cases)
         for (const bool descending : {false, true}) {
             std::vector<uint32_t> order = {0, 1, 2, 3};
             sort_rows(rows, order, key, descending);
@@ -97,20 +94,18 @@ TEST_F(BrowseTest, RowsSortByEachKeyBothWays)
             EXPECT_EQ(got, descending ? std::string(ascending.rbegin(), ascending.rend()) : ascending)
                 << static_cast<int>(key) << (descending ? " descending" : "");
         }
-    }
     // Equal keys keep the order they had, in both directions: equal days, equal texts.
     rows.pop_back();
     for (browse_row& row : rows) {
         row.scheduled->tmtrpt = 4;
         row.scheduled->answer = "same text past eight bytes";
     }
-    for (const browse_sort key : {browse_sort::next_date, browse_sort::answer}) {
+    for (const browse_sort key : {browse_sort::next_date, browse_sort::answer})
         for (const bool descending : {false, true}) {
             std::vector<uint32_t> order = {2, 0, 1};
             sort_rows(rows, order, key, descending);
             EXPECT_EQ(order, (std::vector<uint32_t>{2, 0, 1}));
         }
-    }
     // Ranks past one radix pass's eleven bits order as numbers do.
     const std::vector<uint32_t> rank = {5'000'000, 3, 70'000, 2048, 3};
     std::vector<uint32_t> order = {0, 1, 2, 3, 4};

@@ -16,15 +16,21 @@
 #include "sync_apply_fixture.h"
 
 // A full disk at the start that applies the records holds the grades' lines back until the
-// close, which logs them once. A kill at each file operation of that start: the next start holds
-// every change and every grade line once, as a start that was not killed.
+// close, which logs them once. A backup restored with sync on takes its sync.state with it: the
+// records after the backup are applied again, and their grades are not logged twice. A kill at
+// each file operation of a start: the next start holds every change and every grade line once,
+// as a start that was not killed.
 TEST_F(SyncApplyTest, AKillAtAnyFileOperationOfTheApplyLeavesEveryGradeOnce)
 {
-    other_sessions(3);
+    other_sessions(2);
+    open_at(mine, my_id, 1, 20, 9);
+    close();
+    other_session(2);
+    deliver_other();
     set_local_clock(2026, 2, 1, 9);
     fail_file_operations({{file_op::write, "reviews.log", ENOSPC}});
     EXPECT_FALSE(open(mine, folder.path(), my_id).conflicts.empty());
-    EXPECT_EQ(std::tuple(grade_lines(mine), held_review_count()), std::tuple(0u, 6u));
+    EXPECT_EQ(std::tuple(grade_lines(mine), held_review_count()), std::tuple(3u, 3u));
     fail_file_operations({});
     close();
     open_at(mine, my_id);
@@ -36,6 +42,13 @@ TEST_F(SyncApplyTest, AKillAtAnyFileOperationOfTheApplyLeavesEveryGradeOnce)
     close();
     ASSERT_EQ(expected.items.size(), 3u);
     ASSERT_EQ(grade_lines(mine), 6u);
+    open_at(mine, my_id, 2, 1, 10);
+    const std::vector<backup_file> backups = list_backups(mine.path());
+    ASSERT_EQ(backups.size(), 2u);
+    ASSERT_EQ(restore_backup(backups[1].path).status, restore_status::done);
+    EXPECT_EQ(image_of_open_database(), expected);
+    close();
+    EXPECT_EQ(grade_lines(mine), 6u);
     const std::string cases = read_file(mine.file("user_cases.bin"));
 
     int killed = 0;
@@ -63,27 +76,6 @@ TEST_F(SyncApplyTest, AKillAtAnyFileOperationOfTheApplyLeavesEveryGradeOnce)
         EXPECT_EQ(read_file(fresh.file("user_cases.bin")), cases) << at;
     }
     EXPECT_GT(killed, 10);
-}
-
-// A backup restored with sync on takes its sync.state with it: the records after the backup
-// are applied again, and their grades are not logged twice.
-TEST_F(SyncApplyTest, ARestoredBackupGetsTheRecordsAfterItAgainOnce)
-{
-    other_sessions(2);
-    open_at(mine, my_id, 1, 20, 9);
-    close();
-    other_session(2);
-    deliver_other();
-    open_at(mine, my_id, 2, 1, 9);
-    const collection_image latest = image_of_open_database();
-    close();
-    open_at(mine, my_id, 2, 1, 10);
-    const std::vector<backup_file> backups = list_backups(mine.path());
-    ASSERT_EQ(backups.size(), 2u);
-    ASSERT_EQ(restore_backup(backups[1].path).status, restore_status::done);
-    EXPECT_EQ(image_of_open_database(), latest);
-    close();
-    EXPECT_EQ(grade_lines(mine), 6u);
 }
 
 // A grade of an item that arrived while the program ran outlasts a crash: the next start applies
