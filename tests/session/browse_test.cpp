@@ -27,11 +27,8 @@ TEST(BrowseFoldTest, CaseAndDiacriticsFoldToTheBaseLetterAndTagsGoOnlyWhenAsked)
         {"\x80Z", false, "\x80z"}};
     for (const auto& [text, skip_tags, folded] : cases)
         EXPECT_EQ(fold_text(text, skip_tags), folded) << text;
-}
-
-TEST(BrowseFoldTest, LongAsciiRunsLowerOnlyTheCapitals)
-{
-    // Every ASCII byte, at every offset, so that each one passes the eight-byte path too.
+    // Long ASCII runs lower only the capitals: every ASCII byte, at every offset, so that each
+    // one passes the eight-byte path too.
     std::string all;
     for (int c = 1; c < 128; ++c)
         all += static_cast<char>(c);
@@ -88,7 +85,7 @@ TEST_F(BrowseTest, RowsSortByEachKeyBothWays)
     const std::pair<browse_sort, std::string> cases[] = {{browse_sort::question, "2103"}, {browse_sort::answer, "2103"},
         {browse_sort::category, "1032"}, {browse_sort::next_date, "3012"}, {browse_sort::interval, "3120"},
         {browse_sort::repetitions, "3201"}, {browse_sort::grade, "3120"}, {browse_sort::created, "3120"}};
-    for (const auto& [key, ascending] : cases) {
+    for (const auto& [key, ascending] : cases)
         for (const bool descending : {false, true}) {
             std::vector<uint32_t> order = {0, 1, 2, 3};
             sort_rows(rows, order, key, descending);
@@ -97,20 +94,18 @@ TEST_F(BrowseTest, RowsSortByEachKeyBothWays)
             EXPECT_EQ(got, descending ? std::string(ascending.rbegin(), ascending.rend()) : ascending)
                 << static_cast<int>(key) << (descending ? " descending" : "");
         }
-    }
     // Equal keys keep the order they had, in both directions: equal days, equal texts.
     rows.pop_back();
     for (browse_row& row : rows) {
         row.scheduled->tmtrpt = 4;
         row.scheduled->answer = "same text past eight bytes";
     }
-    for (const browse_sort key : {browse_sort::next_date, browse_sort::answer}) {
+    for (const browse_sort key : {browse_sort::next_date, browse_sort::answer})
         for (const bool descending : {false, true}) {
             std::vector<uint32_t> order = {2, 0, 1};
             sort_rows(rows, order, key, descending);
             EXPECT_EQ(order, (std::vector<uint32_t>{2, 0, 1}));
         }
-    }
     // Ranks past one radix pass's eleven bits order as numbers do.
     const std::vector<uint32_t> rank = {5'000'000, 3, 70'000, 2048, 3};
     std::vector<uint32_t> order = {0, 1, 2, 3, 4};
@@ -183,33 +178,31 @@ TEST_F(BrowseTest, TextsAndNamesTypedDecomposedAreStoredComposed)
         std::vector<std::string>({composed, lengthened, lengthened, composed, composed, composed, composed + " 2"}));
 }
 
-TEST_F(BrowseTest, ForgetStartsAnItemAgainWithItsIdInItsNewPlace)
+// Forget starts an item again, keeping its id; rescheduling to today moves only items not yet
+// due. Either way the item goes to its new place in the list.
+TEST_F(BrowseTest, ForgetAndRescheduleTodayMoveAnItemToItsNewPlace)
 {
     ma_nn_init();
+    const auto in_order = [] { return std::ranges::is_sorted(scheduled_items(), {}, [](const item* e) { return e->tmtrpt; }); };
     item* known = add_test_item(40, 0, 120);
     std::tie(known->rp, known->gr, known->livl, known->rllivl, known->id) = std::tuple(6, 5, 60, 61, 1'700'000'000u);
-    add_test_item(2);
-    forget_item(known, 3);
-    EXPECT_EQ(std::tuple(known->rp, known->gr, known->livl, known->rllivl, known->id, known->tmtrpt, known->stmtrpt),
-        std::tuple(0, 0, 0, 0, 1'700'000'000u, 3 + known->ivl, 3 + known->ivl));
-    EXPECT_LT(known->ivl, 120);
-    EXPECT_TRUE(std::ranges::is_sorted(scheduled_items(), {}, [](const item* e) { return e->tmtrpt; }));
-}
-
-TEST_F(BrowseTest, RescheduleTodayMovesOnlyItemsNotYetDue)
-{
     item* early = add_test_item(2);
     item* later = add_test_item(20, 0, 12);  // last graded on day 8
     add_test_item(7);
     item* last = add_test_item(30, 0, 28);  // last graded on day 2
+    forget_item(known, 3);
+    EXPECT_EQ(std::tuple(known->rp, known->gr, known->livl, known->rllivl, known->id, known->tmtrpt, known->stmtrpt),
+        std::tuple(0, 0, 0, 0, 1'700'000'000u, 3 + known->ivl, 3 + known->ivl));
+    EXPECT_LT(known->ivl, 120);
+    EXPECT_TRUE(in_order());
     EXPECT_FALSE(reschedule_today(early, 6));
     EXPECT_TRUE(reschedule_today(later, 6));
     // Today is before the day it was graded: no days passed.
     EXPECT_EQ(std::tuple(later->tmtrpt, later->ivl), std::tuple(6, 0));
     EXPECT_TRUE(reschedule_today(last, 6));
     EXPECT_EQ(std::tuple(last->tmtrpt, last->ivl), std::tuple(6, 4));
-    EXPECT_EQ(std::tuple(scheduled_items().size(), db().item_count), std::tuple(4u, 4u));
-    EXPECT_TRUE(std::ranges::is_sorted(scheduled_items(), {}, [](const item* e) { return e->tmtrpt; }));
+    EXPECT_EQ(std::tuple(scheduled_items().size(), db().item_count), std::tuple(5u, 5u));
+    EXPECT_TRUE(in_order());
 }
 
 // The search over the texts folded once finds exactly what folding every text as it goes finds:

@@ -12,6 +12,7 @@
 #include "services/services_state.h"
 #include "session/grading.h"
 #include "session/queue_file_edits.h"
+#include "session/saving.h"
 #include "support/database_helpers.h"
 
 namespace {
@@ -22,9 +23,16 @@ protected:
     temp_dir dir;
 };
 
-// The log is written only while the database is open.
-TEST_F(LifecycleTest, FreshDirectoryStartsANewDatabaseHoldsTheLockAndTheLog)
+// A missing directory, or a path too long to be a data directory, is refused without a log line
+// and without ending the program, which then opens a good one. The log is written only while the
+// database is open.
+TEST_F(LifecycleTest, AnUnusableDirectoryIsRefusedAndAFreshOneStartsANewDatabaseWithTheLockAndTheLog)
 {
+    for (const std::string& path : {dir.file("nowhere"), "/tmp/" + std::string(251, 'x')}) {
+        EXPECT_TRUE(ma_init(path.c_str()) == init_status::dir_not_accessible && db().db_state == database_state::opening);
+        EXPECT_TRUE(ma_deinit(close_mode::complete) == deinit_status::done && db().db_state == database_state::uninitialised);
+        EXPECT_FALSE(file_exists(path));
+    }
     ASSERT_EQ(set_data_dir(dir.path().c_str()), data_dir_status::set);
     write_log("INFO: before\n");
     EXPECT_FALSE(file_exists(dir.file("error.log")));
@@ -53,18 +61,6 @@ TEST_F(LifecycleTest, FreshDirectoryStartsANewDatabaseHoldsTheLockAndTheLog)
     EXPECT_EQ(ma_deinit(close_mode::save_only), deinit_status::done);
     EXPECT_EQ(std::tuple(file_exists(dir.file("lockfile")), category_count(), db().db_state), std::tuple(false, 1, database_state::uninitialised));
     free_categories();
-}
-
-// A missing directory, or a path too long to be a data directory, is refused without a log line
-// and without ending the program, which can then open a good directory.
-TEST_F(LifecycleTest, AnUnusableDirectoryIsReportedWithoutALogLine)
-{
-    for (const std::string& path : {dir.file("nowhere"), "/tmp/" + std::string(251, 'x')}) {
-        EXPECT_TRUE(ma_init(path.c_str()) == init_status::dir_not_accessible && db().db_state == database_state::opening);
-        EXPECT_TRUE(ma_deinit(close_mode::complete) == deinit_status::done && db().db_state == database_state::uninitialised);
-        EXPECT_FALSE(file_exists(path));
-    }
-    EXPECT_EQ(ma_init(dir.path().c_str()), init_status::new_database);
 }
 
 std::string removed_before_lock;  // the lock file another copy removes just before this copy locks it
@@ -189,8 +185,6 @@ TEST_F(LifecycleTest, ExhaustedMemorySavesTheDatabaseThenEndsWithCodeOne)
     EXPECT_FALSE(file_exists(dir.file("lockfile.tmp")));
 }
 
-// queue.txt edited while the database is open: what the user adds is not overwritten by the
-// save, and what the file held before (taken out, or renamed here since) does not come back.
 // Before the first day's 03:30 the day number wrapped, and what was graded then was due 136
 // years later; such items get their interval's day again at the next opening.
 TEST_F(LifecycleTest, ItemsGradedBeforeTheFirstDayBeganAreDueOnTheirIntervalsDay)
@@ -210,8 +204,26 @@ TEST_F(LifecycleTest, ItemsGradedBeforeTheFirstDayBeganAreDueOnTheirIntervalsDay
     EXPECT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
 }
 
+// queue.txt edited while the database is open: what the user adds is not overwritten by the
+// save, and what the file held before (taken out, or renamed here since) does not come back.
 TEST_F(LifecycleTest, ItemsAddedToTheQueueFileWhileOpenAreTakenInNotOverwritten)
 {
+    const auto queued = [] {
+        std::vector<std::string> questions;
+        for (const pending_item* p = db().pending_head; p; p = p->next)
+            questions.push_back(std::string(p->question) + "/" + category_at(p->ctgr)->name);
+        return questions;
+    };
+    // An editor saves the file anew, with these texts replaced.
+    const auto edit_queue_file = [&](const std::string& text, const std::vector<std::pair<std::string, std::string>>& edits) {
+        std::string edited = text;
+        for (const auto& [from, to] : edits) {
+            ASSERT_NE(edited.find(from), std::string::npos) << from;
+            edited.replace(edited.find(from), from.size(), to);
+        }
+        write_file(dir.file("queue.new"), edited);
+        ASSERT_EQ(std::rename(dir.file("queue.new").c_str(), dir.file("queue.txt").c_str()), 0);
+    };
     // With an item too long to offer, which the file keeps as it is.
     const std::string before = "<q>A</q>\n<a>a</a>\n<q>B</q>\n<a>b</a>\n<q>" + std::string(9000, 'x') +
         "</q>\n<a>long</a>\n<category name=\"Obst\">\n<q>E</q>\n<a>e</a>\n</category>\n";
@@ -221,42 +233,24 @@ TEST_F(LifecycleTest, ItemsAddedToTheQueueFileWhileOpenAreTakenInNotOverwritten)
     introduce_pending(4, db().pending_head);  // A is learnt now
     add_test_pending(0, "C", "c");  // queued here, not in the file yet
     ASSERT_EQ(rename_category(1, "Fruechte"), category_edit::done);
-    // An editor saves the file anew: B once more, and an item in a category of its own.
-    write_file(dir.file("queue.new"), before + "<q>B</q>\n<a>b</a>\n<category name=\"Neu\">\n<q>D</q>\n<a>d</a>\n</category>\n");
-    ASSERT_EQ(std::rename(dir.file("queue.new").c_str(), dir.file("queue.txt").c_str()), 0);
+    // B once more, and an item in a category of its own.
+    edit_queue_file(before + "<q>B</q>\n<a>b</a>\n<category name=\"Neu\">\n<q>D</q>\n<a>d</a>\n</category>\n", {});
+    ASSERT_EQ(save_database(), save_status::done);  // a save before the close takes them in too
     ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
 
     ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
-    std::vector<std::string> queued;
-    for (const pending_item* p = db().pending_head; p; p = p->next)
-        queued.push_back(std::string(p->question) + "/" + category_at(p->ctgr)->name);
-    EXPECT_EQ(queued, (std::vector<std::string>{"B/root", "C/root", "B/root", "E/Fruechte", "D/Neu"}));  // by category, as written
+    EXPECT_EQ(queued(), (std::vector<std::string>{"B/root", "C/root", "B/root", "E/Fruechte", "D/Neu"}));  // by category, as written
     EXPECT_EQ(std::tuple(category_count(), db().kept_queue.size()), std::tuple(3, size_t{1}));  // "Obst", made again for E, went again
     EXPECT_EQ(take_queue_file_edits().added, 0u);  // the file is the one just read
     // From the window, an item deleted from the file and one changed there leave the queue too.
-    std::string edited = read_file(dir.file("queue.txt"));
-    for (const auto& [from, to] : {std::pair<std::string, std::string>{"<q>C</q>\n<a>c</a>\n", ""}, {"<q>D</q>", "<q>D2</q>"}}) {
-        ASSERT_NE(edited.find(from), std::string::npos) << from;
-        edited.replace(edited.find(from), from.size(), to);
-    }
-    write_file(dir.file("queue.new"), edited);
-    ASSERT_EQ(std::rename(dir.file("queue.new").c_str(), dir.file("queue.txt").c_str()), 0);
+    edit_queue_file(read_file(dir.file("queue.txt")), {{"<q>C</q>\n<a>c</a>\n", ""}, {"<q>D</q>", "<q>D2</q>"}});
     const queue_file_edits edits = take_queue_file_edits(queue_edit_moment::window);
     EXPECT_EQ(std::tuple(edits.added, edits.removed), std::tuple(1u, 2u));
-    queued.clear();
-    for (const pending_item* p = db().pending_head; p; p = p->next)
-        queued.push_back(std::string(p->question));
-    EXPECT_EQ(queued, (std::vector<std::string>{"B", "B", "E", "D2"}));
+    EXPECT_EQ(queued(), (std::vector<std::string>{"B/root", "B/root", "E/Fruechte", "D2/Neu"}));
     // Deleted while a review was on screen, so that only the close finds it: not written back.
-    edited = read_file(dir.file("queue.txt"));
-    ASSERT_NE(edited.find("<q>E</q>\n<a>e</a>\n"), std::string::npos);
-    write_file(dir.file("queue.new"), edited.erase(edited.find("<q>E</q>\n<a>e</a>\n"), 18));
-    ASSERT_EQ(std::rename(dir.file("queue.new").c_str(), dir.file("queue.txt").c_str()), 0);
+    edit_queue_file(read_file(dir.file("queue.txt")), {{"<q>E</q>\n<a>e</a>\n", ""}});
     ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
-    queued.clear();
-    for (const pending_item* p = db().pending_head; p; p = p->next)
-        queued.push_back(std::string(p->question));
-    EXPECT_EQ(queued, (std::vector<std::string>{"B", "B", "D2"}));
+    EXPECT_EQ(queued(), (std::vector<std::string>{"B/root", "B/root", "D2/Neu"}));
     EXPECT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
 }

@@ -15,12 +15,25 @@
 #include "session/undo.h"
 #include "sync_apply_fixture.h"
 
-// A kill at each file operation of the start that applies the records: the next start holds
-// every change and every grade line once, as a start that was not killed.
+// A full disk at the start that applies the records holds the grades' lines back until the
+// close, which logs them once. A backup restored with sync on takes its sync.state with it: the
+// records after the backup are applied again, and their grades are not logged twice. A kill at
+// each file operation of a start: the next start holds every change and every grade line once,
+// as a start that was not killed.
 TEST_F(SyncApplyTest, AKillAtAnyFileOperationOfTheApplyLeavesEveryGradeOnce)
 {
-    other_sessions(3);
-    open_at(mine, my_id, 2, 1, 9);
+    other_sessions(2);
+    open_at(mine, my_id, 1, 20, 9);
+    close();
+    other_session(2);
+    deliver_other();
+    set_local_clock(2026, 2, 1, 9);
+    fail_file_operations({{file_op::write, "reviews.log", ENOSPC}});
+    EXPECT_FALSE(open(mine, folder.path(), my_id).conflicts.empty());
+    EXPECT_EQ(std::tuple(grade_lines(mine), held_review_count()), std::tuple(3u, 3u));
+    fail_file_operations({});
+    close();
+    open_at(mine, my_id);
     // The arrived due reviews moved the retention figures as the log now holding them gives.
     EXPECT_GT(retention_control_state().growth_log, 0.0f);
     EXPECT_EQ(retention_control_state(),
@@ -29,6 +42,13 @@ TEST_F(SyncApplyTest, AKillAtAnyFileOperationOfTheApplyLeavesEveryGradeOnce)
     close();
     ASSERT_EQ(expected.items.size(), 3u);
     ASSERT_EQ(grade_lines(mine), 6u);
+    open_at(mine, my_id, 2, 1, 10);
+    const std::vector<backup_file> backups = list_backups(mine.path());
+    ASSERT_EQ(backups.size(), 2u);
+    ASSERT_EQ(restore_backup(backups[1].path).status, restore_status::done);
+    EXPECT_EQ(image_of_open_database(), expected);
+    close();
+    EXPECT_EQ(grade_lines(mine), 6u);
     const std::string cases = read_file(mine.file("user_cases.bin"));
 
     int killed = 0;
@@ -58,32 +78,22 @@ TEST_F(SyncApplyTest, AKillAtAnyFileOperationOfTheApplyLeavesEveryGradeOnce)
     EXPECT_GT(killed, 10);
 }
 
-// A backup restored with sync on takes its sync.state with it: the records after the backup
-// are applied again, and their grades are not logged twice.
-TEST_F(SyncApplyTest, ARestoredBackupGetsTheRecordsAfterItAgainOnce)
-{
-    other_sessions(2);
-    open_at(mine, my_id, 1, 20, 9);
-    close();
-    other_session(2);
-    deliver_other();
-    open_at(mine, my_id, 2, 1, 9);
-    const collection_image latest = image_of_open_database();
-    close();
-    open_at(mine, my_id, 2, 1, 10);
-    const std::vector<backup_file> backups = list_backups(mine.path());
-    ASSERT_EQ(backups.size(), 2u);
-    ASSERT_EQ(restore_backup(backups[1].path).status, restore_status::done);
-    EXPECT_EQ(image_of_open_database(), latest);
-    close();
-    EXPECT_EQ(grade_lines(mine), 6u);
-}
-
-// Undo takes back this computer's own grades only: once changes from elsewhere are applied,
-// the grade given here before them is not undone, and an arrived grade always stays.
+// A grade of an item that arrived while the program ran outlasts a crash: the next start applies
+// the item, then the grade. Undo takes back this computer's own grades only: once changes from
+// elsewhere are applied, the grade given here before them is not undone, and an arrived grade stays.
 TEST_F(SyncApplyTest, AnArrivedGradeEndsWhatCanBeUndoneAndStays)
 {
-    other_sessions(1);
+    other_session(0);
+    open_at(mine, my_id, 1, 2, 9);
+    deliver_other();
+    ASSERT_EQ(sync_apply().applied, 3u);
+    grade_reviewed(item_named("two"), 5, review_screen::scheduled);
+    const collection_image crashed = image_of_open_database();
+    ma_discard();
+    sync_close();
+    open_at(mine, my_id);
+    EXPECT_EQ(image_of_open_database(), crashed);
+    close();
     other_session(1);
     open_at(mine, my_id, 1, 12, 8);
     grade_reviewed(item_named("one"), 5, review_screen::scheduled);
@@ -150,48 +160,10 @@ TEST_F(SyncApplyTest, AnUndoFromElsewhereTakesItsGradesCaseBack)
     }
 }
 
-// An edit that lost is kept with its item; taking it makes it the item's texts on both computers.
-TEST_F(SyncApplyTest, ALosingEditIsKeptAndCanBeTakenInstead)
-{
-    const auto answer_of_one = [] { return item_named("one")->answer.str(); };
-    other_sessions(1);
-    open_at(other, other_id, 1, 2, 9);
-    change_texts(item_named("one"), "one", "earlier, elsewhere");
-    close();
-    open_at(mine, my_id, 1, 2, 10);
-    item* one = item_named("one");
-    change_texts(one, "one", "later, here");
-    deliver_other();
-    EXPECT_EQ(sync_apply().conflicted, 1u);
-    EXPECT_EQ(answer_of_one(), "later, here");
-    close();
-    open_at(mine, my_id);
-    ASSERT_EQ(records_with_lost_edits().size(), 1u) << "kept through a close";
-    EXPECT_EQ(lost_edit_of(records_with_lost_edits()[0].scheduled)->answer, "earlier, elsewhere");
-    EXPECT_TRUE(take_lost_edit(records_with_lost_edits()[0].scheduled));
-    close();
-    EXPECT_EQ(std::get<0>(agreed().items.at("one")), "earlier, elsewhere");
-}
-
-// A full disk refuses the grades' lines: they wait in memory and go in at the close, once.
-TEST_F(SyncApplyTest, GradeLinesTheDiskRefusesWaitAndGoInOnce)
-{
-    other_sessions(3);
-    set_local_clock(2026, 2, 1, 9);
-    fail_file_operations({{file_op::write, "reviews.log", ENOSPC}});
-    EXPECT_FALSE(open(mine, folder.path(), my_id).conflicts.empty());
-    EXPECT_EQ(std::tuple(grade_lines(mine), held_review_count()), std::tuple(0u, 6u));
-    fail_file_operations({});
-    close();
-    EXPECT_EQ(grade_lines(mine), 6u);
-    open_at(mine, my_id);
-    close();
-    EXPECT_EQ(grade_lines(mine), 6u);
-}
-
 // A clock behind the others: an edit made here after a restart still comes after the edit from
-// elsewhere that the session before applied, on both computers.
-TEST_F(SyncApplyTest, AnEditAfterARestartComesAfterWhatWasAppliedWhateverTheClock)
+// elsewhere that the session before applied, on both computers. An edit that lost is kept with
+// its item; taking it makes it the item's texts on both computers.
+TEST_F(SyncApplyTest, EditsFromBothComputersEndTheSameAndALosingOneCanBeTakenInstead)
 {
     other_sessions(1);
     open_at(other, other_id, 1, 2, 12);
@@ -204,22 +176,22 @@ TEST_F(SyncApplyTest, AnEditAfterARestartComesAfterWhatWasAppliedWhateverTheCloc
     change_texts(item_named("one"), "one", "here, after it");
     close();
     EXPECT_EQ(std::get<0>(agreed().items.at("one")), "here, after it");
-}
 
-// A category renamed elsewhere, then one made here under its old name: what goes into the new
-// one stays out of the renamed one on both computers.
-TEST_F(SyncApplyTest, ACategoryMadeUnderARenamedOnesOldNameIsAnother)
-{
-    open_at(other, other_id, 1, 1, 9);
-    const category_made t = create_user_category("t", -1);
-    static_cast<void>(add_reviewed(4, "in t", "answer", t.index));
-    ASSERT_EQ(rename_user_category(t.index, "u"), category_edit::done);
+    open_at(other, other_id, 1, 3, 9);
+    change_texts(item_named("one"), "one", "earlier, elsewhere");
     close();
+    open_at(mine, my_id, 1, 3, 10);
+    change_texts(item_named("one"), "one", "later, here");
     deliver_other();
-    open_at(mine, my_id, 1, 2, 9);
-    static_cast<void>(add_reviewed(4, "in the new t", "answer", create_user_category("t", -1).index));
+    EXPECT_EQ(sync_apply().conflicted, 1u);
+    EXPECT_EQ(item_named("one")->answer.str(), "later, here");
     close();
-    EXPECT_EQ(std::get<1>(agreed().items.at("in the new t")), "/t");
+    open_at(mine, my_id);
+    ASSERT_EQ(records_with_lost_edits().size(), 1u) << "kept through a close";
+    EXPECT_EQ(lost_edit_of(records_with_lost_edits()[0].scheduled)->answer, "earlier, elsewhere");
+    EXPECT_TRUE(take_lost_edit(records_with_lost_edits()[0].scheduled));
+    close();
+    EXPECT_EQ(std::get<0>(agreed().items.at("one")), "earlier, elsewhere");
 }
 
 // Both computers move to a new, empty sync folder: the records made there are new to the other
@@ -282,41 +254,6 @@ TEST_F(SyncApplyTest, AChangeOfAnIntroducedItemArrivingBeforeItsIntroductionStan
         EXPECT_EQ(image_of_open_database(), changed) << static_cast<int>(what);
         close();
     }
-}
-
-// One category renamed on both computers before either saw the other's rename: both end with
-// the later name, and what went in under the earlier name with it.
-TEST_F(SyncApplyTest, TwoRenamesOfACategoryEndAsTheLaterOnBothComputers)
-{
-    open_at(other, other_id, 1, 1, 9);
-    static_cast<void>(add_reviewed(4, "in t", "answer", create_user_category("t", -1).index));
-    close();
-    deliver_other();
-    open_at(mine, my_id, 1, 2, 10);
-    ASSERT_EQ(rename_user_category(static_cast<uint16_t>(category_named("t", -1)), "v"), category_edit::done);
-    static_cast<void>(add_reviewed(4, "in v", "answer", static_cast<uint16_t>(category_named("v", -1))));
-    close();
-    open_at(other, other_id, 1, 2, 12);
-    ASSERT_EQ(rename_user_category(static_cast<uint16_t>(category_named("t", -1)), "u"), category_edit::done);
-    close();
-    EXPECT_EQ(agreed().categories, (std::set<std::string>{"/root", "/u"}));
-}
-
-// A crash after a grade of an item that arrived while the program ran: the next start applies
-// the item, then the grade.
-TEST_F(SyncApplyTest, AGradeOfAnItemThatArrivedWhileRunningOutlastsACrash)
-{
-    other_session(0);
-    open_at(mine, my_id, 1, 2, 9);
-    deliver_other();
-    ASSERT_EQ(sync_apply().applied, 3u);
-    grade_reviewed(item_named("one"), 5, review_screen::scheduled);
-    const collection_image graded = image_of_open_database();
-    ma_discard();
-    sync_close();
-    open_at(mine, my_id);
-    EXPECT_EQ(image_of_open_database(), graded);
-    close();
 }
 
 // Changes made while the folder is away (at the start, or gone in the middle of a session) reach
@@ -383,6 +320,9 @@ TEST_F(SyncApplyTest, CategoryChangesArrivingLateEndAsTheirStampsDecide)
         // the path it made and the renamed category are one.
         {"a making under the new name before the rename", {"/u", "/u/c"},
             {{other_id, {made({"t"}, 1000)}}, {third, {made({"u", "c"}, 3000)}}, {other_id, {renamed({"t"}, 2000, "u")}}}},
+        // One made under the old name after the rename is another category.
+        {"a making under the old name after the rename", {"/t", "/u"},
+            {{other_id, {made({"t"}, 1000), renamed({"t"}, 2000, "u")}}, {third, {made({"t"}, 3000)}}}},
         {"a rename of the new name before the rename", {"/w"},
             {{other_id, {made({"t"}, 1000)}}, {third, {renamed({"u"}, 3000, "w")}}, {other_id, {renamed({"t"}, 2000, "u")}}}},
         // Of two renames of one category, the earlier applied first: a change its computer made

@@ -15,13 +15,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Sessions in `make test`; `make sync-soak` runs many more through CARDWRIGHT_SYNC_SESSIONS.
-int session_count()
-{
-    const char* v = std::getenv("CARDWRIGHT_SYNC_SESSIONS");
-    return v ? std::atoi(v) : 240;
-}
-
 // Hundreds of sessions append and save thousands of times, each synced to the disk: on a
 // memory file system where there is one, so that the test takes seconds, not minutes.
 struct memory_tmpdir {
@@ -147,7 +140,9 @@ TEST_F(SyncTest, ComputersAgreeOnceEverythingIsDelivered)
     for (uint64_t id : {0x1111000000000001ULL, 0x2222000000000002ULL, 0x3333000000000003ULL})
         add_computer(id);
     int made = 0;
-    const int sessions = session_count();
+    // Sessions in `make test`; `make sync-soak` runs many more through CARDWRIGHT_SYNC_SESSIONS.
+    const char* session_count = std::getenv("CARDWRIGHT_SYNC_SESSIONS");
+    const int sessions = session_count ? std::atoi(session_count) : 240;
     size_t arrived = 0, conflict_copies = 0, joins = 0;
     size_t rejoins = 0;  // starts from a snapshot after a trim went past what a computer held
     grade_history grades;
