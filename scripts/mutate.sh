@@ -116,7 +116,7 @@ mutations=(
     # Behaviours whose tests were merged into tables or moved beside the test of the same layer.
     'xml_unfinished_text_taken|formats/xml_scan.cpp|/^    if (at_eof) {$/,/^    }$/s/return nullptr;/return text;/|test_formats|XmlTest.*'
     'broken_text_file_importable|ui/exchange_dialogs.cpp|/problem_texts::exchange(table.error)/{n;s/import_button->setEnabled(false);/import_button->setEnabled(true);/;}|test_ui|German.*'
-    'stale_picture_kept|ui/markup.cpp|/^    if (!file) {$/{n;s/shown_in->set_picture(QImage());/static_cast<void>(0);/;}|test_ui|ReviewScreen.*'
+    'stale_picture_kept|ui/markup.cpp|/^    if (!file) {$/{n;s/shown_in->set_picture(QImage(), has_picture(media)/static_cast<void>(has_picture(media)/;}|test_ui|ReviewScreen.*'
     'grade_tap_without_rule|ui/main_window.cpp|s/    if (tap_taken(double_tap_ms))$/    if (tap_taken(0))/|test_ui|ReviewScreen.*'
     'box_menu_cut_copies|ui/boxes.cpp|s/selection, \[box\] { box->cut(); });/selection, [box] { box->copy(); });/|test_ui|ReviewScreen.TheBoxMenu*'
     'frame_log_all_threads_missing|ui/frame_log.cpp|s/            nanoseconds(CLOCK_PROCESS_CPUTIME_ID));/            nanoseconds(CLOCK_THREAD_CPUTIME_ID));/|test_ui|Instance.TheProgram*'
