@@ -9,11 +9,13 @@
 # with 1 when any mutation survived or could not be tried.
 set -u
 cd "$(dirname "$0")/.." || exit 2
+root=$PWD
 build=build
 if [ "${1:-}" = "-B" ]; then
     build=$2
     shift 2
 fi
+case $build in /*) ;; *) build=$root/$build ;; esac
 
 # name | file | sed program | test program | tests to run (a --gtest_filter)
 mutations=(
@@ -274,14 +276,18 @@ for m in "${mutations[@]}"; do
         restore
         continue
     fi
-    if QT_QPA_PLATFORM=offscreen CARDWRIGHT_TEST_SOURCE_DIR="$PWD" ASAN_OPTIONS=allocator_may_return_null=1 \
-        "$build/tests/$target" --gtest_filter="$filter" >>"/tmp/mutate-$name.log" 2>&1; then
+    # In a folder of its own: a mutant may write where it should not (a bare file name lands in
+    # the working directory), and the checkout must not collect what it leaves.
+    scratch=$(mktemp -d)
+    if (cd "$scratch" && QT_QPA_PLATFORM=offscreen CARDWRIGHT_TEST_SOURCE_DIR="$root" ASAN_OPTIONS=allocator_may_return_null=1 \
+        "$build/tests/$target" --gtest_filter="$filter") >>"/tmp/mutate-$name.log" 2>&1; then
         echo "$name: SURVIVED ($target $filter passes)"
         failures=$((failures + 1))
     else
         failed=$(grep '^\[  FAILED  \] [A-Za-z]' "/tmp/mutate-$name.log" | sed 's/^\[  FAILED  \] //; s/ (.*//' | sort -u | paste -sd, -)
         echo "$name: caught by $target ${failed:-(the program ended abnormally)}"
     fi
+    rm -rf "$scratch"
     restore
 done
 # The build holds the last mutant of each program until it is built again from the restored files.
