@@ -196,12 +196,14 @@ double floor_logit(uint16_t days) { return logit(std::sqrt((days - 0.5) / 2048.0
 std::vector<floor_point> floor_points(bool dense, uint16_t up_to_rp)
 {
     std::vector<floor_point> points;
-    for (uint16_t ivl : floor_intervals)
-        for (uint16_t e : floor_elapsed_days(dense))
-            for (uint16_t rp : floor_repetitions(dense))
-                for (uint16_t g = 3; g <= 5; ++g)
-                    if (const uint16_t days = answer_floor(e, rp, g); days && rp <= up_to_rp)
-                        points.push_back({network_inputs(ivl, e, rp, g), make_case(ivl, e, rp, g, 0), days, floor_logit(days)});
+    every_floor_point(
+        dense,
+        [&](uint16_t ivl, uint16_t e, uint16_t rp, uint16_t g) {
+            if (const uint16_t days = answer_floor(e, rp, g))
+                points.push_back({network_inputs(ivl, e, rp, g), make_case(ivl, e, rp, g, 0), days, floor_logit(days)});
+            return true;
+        },
+        up_to_rp);
     return points;
 }
 

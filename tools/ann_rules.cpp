@@ -120,22 +120,6 @@ bool answers_grow()
 
 namespace {
 
-// Calls `visit` (ivl, elapsed, rp, grade) at every point where a floor holds, up to `up_to_rp`
-// repetitions, while it returns true.
-template <typename Visit>
-bool every_floor_point(bool dense, Visit visit, uint16_t up_to_rp = floors_everywhere)
-{
-    const std::vector<uint16_t> elapsed = floor_elapsed_days(dense);
-    const std::vector<uint16_t> reps = floor_repetitions(dense);
-    for (uint16_t ivl : floor_intervals)
-        for (uint16_t e : elapsed)
-            for (uint16_t rp : reps)
-                for (uint16_t g = 3; g <= 5; ++g)
-                    if (rp <= up_to_rp && !visit(ivl, e, rp, g))
-                        return false;
-    return true;
-}
-
 bool below_floor(uint16_t ivl, uint16_t e, uint16_t rp, uint16_t g) { return ann_interval(ivl, e, rp, g) < answer_floor(e, rp, g); }
 
 }  // namespace

@@ -47,6 +47,21 @@ constexpr uint16_t floors_everywhere = UINT16_MAX;
 extern const std::vector<uint16_t> floor_intervals;
 std::vector<uint16_t> floor_elapsed_days(bool dense);
 std::vector<uint16_t> floor_repetitions(bool dense);
+// Calls `visit` (ivl, elapsed, rp, grade) at every point of that grid, grades 3-5, of at most
+// `up_to_rp` repetitions, while it returns true.
+template <typename Visit>
+bool every_floor_point(bool dense, Visit visit, uint16_t up_to_rp = floors_everywhere)
+{
+    const std::vector<uint16_t> elapsed = floor_elapsed_days(dense);
+    const std::vector<uint16_t> reps = floor_repetitions(dense);
+    for (uint16_t ivl : floor_intervals)
+        for (uint16_t e : elapsed)
+            for (uint16_t rp : reps)
+                for (uint16_t g = 3; g <= 5; ++g)
+                    if (rp <= up_to_rp && !visit(ivl, e, rp, g))
+                        return false;
+    return true;
+}
 
 std::array<double, 4> network_inputs(uint16_t ivl, uint16_t elapsed, uint16_t rp, uint16_t grade);
 
