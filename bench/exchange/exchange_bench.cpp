@@ -2,17 +2,13 @@
 // physical cost of reading the file once and of writing it durably once.
 #include <benchmark/benchmark.h>
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <span>
 #include <string>
 
 #include "ann/ann_files.h"
+#include "bench/support/physical_reference.h"
 #include "bench/support/user_database.h"
 #include "database/database.h"
 #include "exchange/export.h"
@@ -76,17 +72,14 @@ struct bench_files {
     std::string data = dir + "data/";
     std::string csv = dir + "cards.csv";
     std::string asian_csv = dir + "asian.csv";  // the Japanese and Vietnamese list
-    size_t size = 0;
-    size_t asian_size = 0;
+    size_t size = 0;  // of cards.csv
     bench_files()
     {
         std::filesystem::create_directory(data);
         const std::string text = make_csv(vocabulary::german_english);
         std::ofstream(csv, std::ios::binary) << text;
         size = text.size();
-        const std::string asian = make_csv(vocabulary::japanese_vietnamese);
-        std::ofstream(asian_csv, std::ios::binary) << asian;
-        asian_size = asian.size();
+        std::ofstream(asian_csv, std::ios::binary) << make_csv(vocabulary::japanese_vietnamese);
     }
     ~bench_files() { std::filesystem::remove_all(dir); }
 };
@@ -107,37 +100,30 @@ void open_empty()
     ma_nn_init();
 }
 
-void fread_file(benchmark::State& state, const std::string& path, size_t size)
+// The reference of reading: the file in one fread.
+void fread_file(benchmark::State& state, const char* name)
 {
-    auto buffer = std::make_unique<char[]>(size);
-    for (auto _ : state) {
-        FILE* file = std::fopen(path.c_str(), "rb");
-        benchmark::DoNotOptimize(std::fread(buffer.get(), 1, size, file));
-        std::fclose(file);
-    }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * size));
+    const std::string& dir = files().dir;  // the files are made before the timing
+    const char* const names[] = {name};
+    size_t bytes = 0;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(bytes = bench_data::fread_all(dir, names));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
 }
-void BM_fread_file(benchmark::State& state) { fread_file(state, files().csv, files().size); }
-void BM_fread_asian_file(benchmark::State& state) { fread_file(state, files().asian_csv, files().asian_size); }
+void BM_fread_file(benchmark::State& state) { fread_file(state, "cards.csv"); }
+void BM_fread_asian_file(benchmark::State& state) { fread_file(state, "asian.csv"); }
 BENCHMARK(BM_fread_file)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_fread_asian_file)->Unit(benchmark::kMillisecond);
 
+// The reference of writing: the file's bytes written once, made durable and renamed.
 void BM_fwrite_fsync_rename(benchmark::State& state)
 {
     const bench_files& f = files();
-    auto buffer = std::make_unique<char[]>(f.size);
-    const std::string temp = f.dir + "plain.tmp";
-    const std::string target = f.dir + "plain.txt";
+    const std::string bytes(f.size, 'x');
     for (auto _ : state) {
-        FILE* file = std::fopen(temp.c_str(), "wb");
-        std::fwrite(buffer.get(), 1, f.size, file);
-        std::fflush(file);
-        ::fsync(fileno(file));
-        std::fclose(file);
-        std::rename(temp.c_str(), target.c_str());
-        const int d = ::open(f.dir.c_str(), O_RDONLY | O_DIRECTORY);
-        ::fsync(d);
-        ::close(d);
+        if (!bench_data::write_sync_rename(f.dir, bytes.data(), bytes.size()))
+            state.SkipWithError("write failed");
+        bench_data::sync_folder(f.dir);
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * f.size));
 }
