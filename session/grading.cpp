@@ -25,13 +25,27 @@ uint16_t passing_interval(uint16_t interval, uint16_t elapsed, uint16_t grade)
     return static_cast<uint16_t>(std::max<uint32_t>(interval, std::min<uint32_t>(least, max_interval)));
 }
 
+// Repeat after repeat of an item failed again and again in one sitting teaches little and keeps
+// the user on it; once it has failed failures_before_rest times in a day it rests until the next
+// day. Passing grades are not counted.
+uint16_t resting_interval(item* e, uint16_t interval, uint16_t grade)
+{
+    if (grade >= lowest_passing_grade)
+        return interval;
+    const uint16_t now = today();
+    e->failed_times = e->failed_day == now ? static_cast<uint16_t>(e->failed_times + 1) : 1;
+    e->failed_day = now;
+    return e->failed_times >= failures_before_rest ? std::max<uint16_t>(interval, 1) : interval;
+}
+
 }  // namespace
 
 item* create_item(uint16_t grade, const char* question, const char* answer, uint16_t ctgr)
 {
     item* e = new_item();
     const uint16_t proposed = propose_interval(0, 0, 0, grade);
-    e->ivl = passing_interval(controlled_interval(retention_control_state(), proposed, 0, grade, interval_origin::young), 0, grade);
+    e->ivl = resting_interval(e,
+        passing_interval(controlled_interval(retention_control_state(), proposed, 0, grade, interval_origin::young), 0, grade), grade);
     e->ctgr = ctgr;
     e->gr = grade;
     e->tmtrpt = e->stmtrpt = static_cast<uint16_t>(e->ivl + today());
@@ -66,8 +80,9 @@ uint16_t grade_item(item* e, uint16_t grade)
     if (e->stmtrpt <= today() && e->ivl > 0 && e->rp < max_repetitions)
         ++e->rp;
     const uint16_t proposed = propose_interval(e->ivl, elapsed, e->rp, grade);
-    const uint16_t interval = passing_interval(
-        controlled_interval(control, proposed, elapsed, grade, origin_of_grade(repeat, e->rp, grade)), elapsed, grade);
+    const uint16_t interval = resting_interval(e,
+        passing_interval(controlled_interval(control, proposed, elapsed, grade, origin_of_grade(repeat, e->rp, grade)), elapsed, grade),
+        grade);
     apply_interval(e, interval, grade);
     return interval;
 }

@@ -61,6 +61,8 @@ void copy_schedule(const item& from, item& to)
     to.ivl = from.ivl;
     to.rp = from.rp;
     to.gr = from.gr;
+    to.failed_day = from.failed_day;
+    to.failed_times = from.failed_times;
     to.sstick = from.sstick;
     to.hstick = from.hstick;
 }

@@ -6,6 +6,7 @@
 #include "ann/ann_files.h"
 #include "ann/network.h"
 #include "support/database_helpers.h"
+#include "database/days.h"
 #include "session/grading.h"
 #include "platform/crt_rand.h"
 
@@ -111,6 +112,27 @@ TEST_F(GradingTest, PassingGradesNeverGiveLessThanTheRecallProved)
         EXPECT_TRUE(e->ivl >= r.least && e->ivl <= r.most) << e->ivl;
         EXPECT_EQ(e->tmtrpt, static_cast<uint16_t>(100 + r.elapsed + e->ivl));
     }
+}
+
+// A failed item comes back the same day until its fourth failure of that day, the making's
+// failure counted; the next day counts afresh.
+TEST_F(GradingTest, AnItemFailedFourTimesInADayRestsUntilTheNextDay)
+{
+    std::fill(ann_globals().ann_weights.begin() + ann_output_weights, ann_globals().ann_weights.end(), -40.0f);
+    ann_globals().learning_rate = 0;  // the network answers 0 days to every grade
+    go_to_day(100);
+    item* e = create_item(1, "q", "a", 0);
+    int rests_seen = 0;
+    for (const uint16_t grade : {0, 2, 1, 0, 2, 1, 2}) {
+        const uint16_t day = day_number(0);
+        grade_item(e, grade);
+        const bool rests = e->failed_times == failures_before_rest;
+        EXPECT_EQ(e->tmtrpt, day + rests) << "failure " << e->failed_times << " on day " << day;
+        if (rests)
+            go_to_day(e->tmtrpt);
+        rests_seen += rests;
+    }
+    EXPECT_EQ(std::tuple(rests_seen, e->tmtrpt), std::tuple(2, 102));
 }
 
 TEST_F(GradingTest, GradedItemGoesBehindThoseAlreadyDueOnItsDay)

@@ -28,7 +28,8 @@ memory_image image()
     memory_image m;
     for (const item* e : scheduled_items())
         m.items.push_back(::testing::PrintToString(std::tuple(static_cast<const void*>(e), e->question.str(),
-            e->answer.str(), e->id, e->tmtrpt, e->stmtrpt, e->ctgr, e->livl, e->rllivl, e->ivl, e->rp, e->gr)));
+            e->answer.str(), e->id, e->tmtrpt, e->stmtrpt, e->ctgr, e->livl, e->rllivl, e->ivl, e->rp, e->gr, e->failed_day,
+            e->failed_times)));
     for (const pending_item* p : pending_items())
         m.queue.push_back(::testing::PrintToString(std::tuple(std::string(p->question), std::string(p->answer), p->ctgr)));
     const ann_state& s = ann_globals();
