@@ -30,14 +30,6 @@ std::vector<ann_case> stored_cases()
     return cases;
 }
 
-size_t count_of(const std::string& text, const std::string& part)
-{
-    size_t n = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++n;
-    return n;
-}
-
 }  // namespace
 
 // A new item takes its first interval from the network; later grades move it, and count a
@@ -169,8 +161,8 @@ TEST_F(CaseLoadingTest, CasesLoadedBesideTheDatabaseAreWaitedForByTheFirstGrade)
     ASSERT_EQ(ma_init(dir.path().c_str(), network_start::with_database), init_status::from_bin);
     add_cases(10, 12, 3, 4, 30);
     expected.push_back(make_case(10, 12, 3, 4, 30));
-    EXPECT_EQ(std::tuple(stored_cases(), count_of(log(), "WARNING: 1 damaged records of user_cases.bin were skipped.\n")),
-        std::tuple(expected, 2u));
+    const std::string damaged = "WARNING: 1 damaged records of user_cases.bin were skipped.\n";
+    EXPECT_EQ(std::tuple(stored_cases(), log()), std::tuple(expected, damaged + damaged));
 }
 
 // Memory that runs out while the cases load beside the start ends the program as exhausted

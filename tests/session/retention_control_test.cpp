@@ -134,10 +134,7 @@ TEST_F(RetentionControlGrading, FiguresAreWhatTheLogGivesThroughUndoAndReopening
         }
     }
     const retention_control live = retention_control_state();
-    EXPECT_GT(live.growth_log, 0.0f);
-    EXPECT_LT(live.repeat_log, 0.0f);
-    EXPECT_NE(live.young_log, 0.0f);
-    EXPECT_NE(live.hard_log, 0.0f);
+    EXPECT_TRUE(live.growth_log > 0 && live.repeat_log < 0 && live.young_log != 0 && live.hard_log != 0) << "every figure moved";
     EXPECT_EQ(live, replayed_log());
 
     // An undone grade takes its move back, as the log's undo record does.

@@ -15,11 +15,8 @@
 #include "session/undo.h"
 #include "sync_apply_fixture.h"
 
-// A full disk at the start that applies the records holds the grades' lines back until the
-// close, which logs them once. A backup restored with sync on takes its sync.state with it: the
-// records after the backup are applied again, and their grades are not logged twice. A kill at
-// each file operation of a start: the next start holds every change and every grade line once,
-// as a start that was not killed.
+// A full disk during the apply, a backup restored with its sync.state (the records after it
+// applied again), a kill at each file operation of a start: each grade is logged once.
 TEST_F(SyncApplyTest, AKillAtAnyFileOperationOfTheApplyLeavesEveryGradeOnce)
 {
     other_sessions(2);
@@ -272,7 +269,7 @@ TEST_F(SyncApplyTest, ChangesMadeWhileTheFolderIsAwayReachTheOthersOnce)
     take_away(folder, true);
     set_local_clock(2026, 1, 9, 9);
     const uint64_t made = sync_clock_ms();
-    open_without_folder(mine, folder.path(), my_id);
+    open(mine, folder.path(), my_id, true);
     const category_made c = create_user_category("c", -1);
     move_to(item_named("two"), c.index);
     ASSERT_EQ(rename_user_category(c.index, "d"), category_edit::done);

@@ -1,6 +1,5 @@
-// A computer's database begins on the first day its collection or the sync folder names, and its
-// unsigned day numbers count from there: whenever it joins, and whatever collection joins after
-// it, the items due before then are due on it and keep their calendar dates.
+// A computer's unsigned day numbers count from the first day its collection or the folder names:
+// items due before then stay due and keep their calendar dates.
 #include <cerrno>
 #include <filesystem>
 
@@ -13,10 +12,8 @@
 #include "session/sync_state.h"
 #include "sync_apply_fixture.h"
 
-// A computer's database begins on its first day: the items due before then are due there, when
-// it joins with an empty database or with items and grades of its own, which keep their days,
-// also when it used the folder before the others' files arrived there and then starts from a
-// snapshot. A move of its first day that cannot be saved leaves it as it was.
+// However it joins (empty, with items and grades of its own, or from a snapshot after it used the
+// folder first), and when the move of its first day cannot be saved.
 TEST_F(SyncApplyTest, ItemsDueBeforeAComputersFirstDayAreDueThere)
 {
     other_sessions(1);

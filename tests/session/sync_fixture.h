@@ -98,22 +98,15 @@ protected:
         clean_state_test::TearDown();
     }
 
-    // Opens `data` as computer `id` on the folder seen at `view`, applying what arrived.
-    static sync_summary open(const temp_dir& data, const std::string& view, uint64_t id)
+    // Opens `data` as computer `id` on the folder seen at `view`, applying what arrived; or, when
+    // the folder is `away`, without it.
+    static sync_summary open(const temp_dir& data, const std::string& view, uint64_t id, bool away = false)
     {
         EXPECT_FALSE(holds_any(ma_init(data.path().c_str()), init_status::dir_not_accessible));
         ma_nn_init();
         sync_summary s;
-        EXPECT_EQ(sync_open(view, id, &s), sync_open_status::opened);
+        EXPECT_EQ(sync_open(view, id, away ? nullptr : &s), away ? sync_open_status::no_folder : sync_open_status::opened);
         return s;
-    }
-
-    // Opens `data` as computer `id` while its folder at `view` is away.
-    static void open_without_folder(const temp_dir& data, const std::string& view, uint64_t id)
-    {
-        EXPECT_FALSE(holds_any(ma_init(data.path().c_str()), init_status::dir_not_accessible));
-        ma_nn_init();
-        EXPECT_EQ(sync_open(view, id, nullptr), sync_open_status::no_folder);
     }
 
     static void close()

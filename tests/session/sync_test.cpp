@@ -1,9 +1,6 @@
-// Three computers and one sync folder, and a fourth that joins a third of the way: each computer
-// sees the folder through a view of its own, into which a simulated sync service copies the
-// other computers' logs and snapshots in random order, in pieces, late, twice and beside
-// conflict copies, while the computers trim their own logs. Once everything is delivered, every
-// computer must hold the same items, schedules and categories, and have every grade it applied
-// in reviews.log once.
+// Computers that join at different times and a sync service that delivers logs and snapshots
+// late, in pieces, twice and beside conflict copies, while the logs are trimmed: once everything
+// is delivered, all hold the same collection, and every grade applied is in reviews.log once.
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -162,7 +159,7 @@ TEST_F(SyncTest, ComputersAgreeOnceEverythingIsDelivered)
         const unsigned away = rng() % 8;
         if (away == 0) {
             take_away(c.view, true);
-            open_without_folder(c.data, c.view.path(), c.id);
+            sync_fixture::open(c.data, c.view.path(), c.id, true);
         }
         const sync_summary summary = away == 0 ? sync_summary{} : open(c);
         rejoins += started && summary.joined_from != 0 ? 1 : 0;
