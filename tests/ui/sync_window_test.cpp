@@ -1,6 +1,5 @@
-// The sync folder in the running program: what another computer recorded arrives at start and,
-// through the watcher, while the window is open; the setting takes effect at once; an edit that
-// lost a conflict is listed by the browser and can be taken instead.
+// The sync folder in the running program: what another computer recorded arrives, the setting
+// takes effect at once, and an edit that lost a conflict can be taken instead.
 #include <QToolButton>
 
 #include "formats/change_log.h"
@@ -58,7 +57,8 @@ protected:
 
 }  // namespace
 
-TEST_F(SyncWindowTest, ChangesOfAnotherComputerArriveAtStartAndWhileRunning)
+// The browser shows rows that point at items: a deletion from elsewhere waits until it closes.
+TEST_F(SyncWindowTest, ChangesOfAnotherComputerArriveAtStartAndWhileRunningButWaitForADialog)
 {
     record(change_kind::add_item, 1, "gehen", "to go", 1'768'478'400'000ULL);
     open_window(true);
@@ -73,23 +73,15 @@ TEST_F(SyncWindowTest, ChangesOfAnotherComputerArriveAtStartAndWhileRunning)
     // The main screen counts what arrived.
     record(change_kind::add_item, 2, "laufen", "to run", 1'768'478'400'002ULL);
     QTRY_VERIFY(w->status_line->text().contains(QStringLiteral("Due today: 2")));
-}
-
-// The browser shows rows that point at items; a deletion from elsewhere waits until it closes.
-TEST_F(SyncWindowTest, ChangesWaitWhileADialogShowsItems)
-{
-    record(change_kind::add_item, 1, "gehen", "to go", long_ago_ms);
-    open_window(true);
-    ASSERT_EQ(db().item_count, 1u);
     bool waited = false;
     on_next_modal([&](QWidget* dialog) {
-        record(change_kind::delete_item, 1, "", "", long_ago_ms + 1);
-        waited = QTest::qWaitFor([&] { return w->sync->polling(); }, 5000) && db().item_count == 1;
+        record(change_kind::delete_item, 1, "", "", 1'768'478'400'003ULL);
+        waited = QTest::qWaitFor([&] { return w->sync->polling(); }, 5000) && db().item_count == 2;
         dialog->close();
     });
     QTest::keyClick(w, Qt::Key_B, Qt::ControlModifier);
     EXPECT_TRUE(waited);
-    QTRY_COMPARE_WITH_TIMEOUT(db().item_count, 0u, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(db().item_count, 1u, 5000);
 }
 
 TEST_F(SyncWindowTest, TheSyncFolderSetInTheSettingsTakesEffectAtOnce)
