@@ -42,6 +42,8 @@ mutations=(
     'failed_item_never_rests|session/grading.cpp|s/return e->failed_times >= failures_before_rest ? /return false ? /|test_session|Grading*'
     'failures_counted_across_days|session/grading.cpp|s/e->failed_times = e->failed_day == now ? /e->failed_times = true ? /|test_session|Grading*'
     'undo_keeps_failure_count|session/undo.cpp|s/^    to.failed_times = from.failed_times;$//|test_session|UndoTest.*'
+    'pass_rest_not_told|session/review_pass.cpp|s/rested_ = grade < lowest_passing_grade \&\& /rested_ = false \&\& /|test_session|ReviewPassTest.*'
+    'rest_not_said|ui/screens.cpp|s/if (w.pass.rested() \&\& /if (false \&\& w.pass.rested() \&\& /|test_ui|ReviewScreen.*'
     'failed_new_item_a_day_late|session/grading.cpp|s/e->tmtrpt = e->stmtrpt = static_cast<uint16_t>(e->ivl + today());/e->tmtrpt = e->stmtrpt = static_cast<uint16_t>(e->ivl + today() + (grade < 3));/|test_session|Grading*'
     'export_xml_room_wider|exchange/export.cpp|s/if (inner.size() + close_length > xml_text_limit)/if (inner.size() + close_length > xml_text_limit + 200)/|test_exchange|Export.*'
     'open_quote_line_late|exchange/delimited.cpp|s/.line = record_line};/.line = record_line + 1};/|test_exchange|TextImport*'

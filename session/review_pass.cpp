@@ -96,6 +96,7 @@ pass_step review_pass::next_pending()
 
 pass_step review_pass::grade(uint16_t grade)
 {
+    rested_ = false;
     if (mode_ == screen_mode::queue) {
         if (!pending_)
             return pass_step::unchanged;
@@ -107,7 +108,8 @@ pass_step review_pass::grade(uint16_t grade)
     if (!reviewing() || !item_)
         return pass_step::unchanged;
     item* graded = item_;
-    grade_reviewed(graded, grade, logged_screen(mode_));
+    const uint16_t interval = grade_reviewed(graded, grade, logged_screen(mode_));
+    rested_ = grade < lowest_passing_grade && interval > 0 && graded->failed_times >= failures_before_rest;
     if (mode_ == screen_mode::scheduled)
         return next_scheduled(false);
     // Every item qualifies here, so the choice falls back on the one just graded when no other

@@ -54,6 +54,9 @@ public:
 
     // Grades the item on screen (logged, undoable) and shows the next one.
     [[nodiscard]] pass_step grade(uint16_t grade);
+    // Whether the latest grade sent a failed item to another day, as it had failed
+    // failures_before_rest times today.
+    bool rested() const { return rested_; }
     // Another item than the one on screen, chosen up to seven times, or the end of the pass.
     [[nodiscard]] pass_step skip();
     // Deletes the item on screen and shows the next one. The caller drops the undo steps first.
@@ -73,4 +76,5 @@ private:
     pending_item* pending_ = nullptr;  // the queue item on screen
     std::optional<std::vector<int32_t>> selection_;  // chosen category indexes ended by filter_end
     bool random_queue_ = false;  // queue items are picked at random
+    bool rested_ = false;  // the latest grade sent its failed item to another day
 };

@@ -2006,6 +2006,10 @@ Die Bewertungen bleiben erhalten und werden eingetragen, sobald der Datenträger
         <source>The grade was undone, but the training case it added could not be taken out of user_cases.bin (see error.log).</source>
         <translation>Die Bewertung wurde zurückgenommen, aber der Trainingsfall, den sie hinzugefügt hatte, konnte nicht aus user_cases.bin entfernt werden (siehe error.log).</translation>
     </message>
+    <message>
+        <source>Not recalled %1 times today: this item comes back another day.</source>
+        <translation>Heute %1-mal nicht gewusst: dieser Eintrag kommt an einem anderen Tag wieder.</translation>
+    </message>
 </context>
 <context>
     <name>settings_dialog</name>

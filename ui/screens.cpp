@@ -27,6 +27,9 @@
 
 namespace {
 
+// Long enough to read beside the next item, short enough not to be taken for news about it.
+constexpr int rested_message_ms = 10000;
+
 bool random_queue()
 {
     const settings* s = ui().settings_record.get();
@@ -329,6 +332,11 @@ void grade_or_add(int grade)
     show_step(step);
     if (step == pass_step::shown && w.pass.mode() == screen_mode::scheduled)
         show_due_count();
+    // Said, or the item would seem lost; a problem of the next item's own, said already, comes first.
+    if (w.pass.rested() && w.window->statusBar()->currentMessage().isEmpty())
+        w.window->statusBar()->showMessage(
+            QCoreApplication::translate("screens", "Not recalled %1 times today: this item comes back another day.").arg(failures_before_rest),
+            rested_message_ms);
     tell_unlogged_reviews();
 }
 

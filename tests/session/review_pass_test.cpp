@@ -50,6 +50,16 @@ TEST_F(ReviewPassTest, GradesMoveThroughTheItemsAndEndWhenNoneIsLeft)
     EXPECT_EQ(std::tuple(step, pass.mode(), pass.current_item()), std::tuple(pass_step::no_more_scheduled, screen_mode::main, nullptr));
     EXPECT_EQ(graded, (std::multiset<std::string>{"one", "two"}));
     EXPECT_EQ(pass.grade(4), pass_step::unchanged);
+
+    // A failed item comes back until its fourth failure of the day, which the pass tells.
+    add_test_item(0, 0, 1, "hard");
+    ASSERT_TRUE(pass.start(screen_mode::scheduled, false));
+    std::vector<bool> rested;
+    for (step = pass_step::shown; step == pass_step::shown && rested.size() < 10;) {
+        step = pass.grade(0);
+        rested.push_back(pass.rested());
+    }
+    EXPECT_EQ(rested, (std::vector<bool>{false, false, false, true}));
 }
 
 // Each introduced item carries its texts and category.

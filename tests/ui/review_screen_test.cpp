@@ -91,6 +91,21 @@ TEST_F(ReviewScreen, APassByKeysShowsEachItemAndCtrlZBringsTheLastGradeBack)
     EXPECT_TRUE(undo_text().isEmpty() && w->status_line->text().contains(QStringLiteral("Due today: 0")));
 }
 
+// An item that leaves the pass after its fourth failure of the day says why it went.
+TEST_F(ReviewScreen, AnItemRestedAfterItsFourthFailureLeavesWithAWord)
+{
+    add_item("hard", "a", 0, -3)->ivl = 3;
+    show_main_screen();
+    key(Qt::Key_Return);
+    for (int failure = 1; failure <= 4; ++failure) {
+        ASSERT_EQ(question_shown(), QStringLiteral("hard")) << failure;
+        key(Qt::Key_Return);
+        key(Qt::Key_0);
+    }
+    EXPECT_TRUE(question_shown().startsWith(QStringLiteral("No more scheduled reviews.")));
+    EXPECT_EQ(w->statusBar()->currentMessage(), QStringLiteral("Not recalled 4 times today: this item comes back another day."));
+}
+
 TEST_F(ReviewScreen, ButtonsKeepThe300MsRuleAndSkipComesFromTheMenuBar)
 {
     add_item("q1", "a1");
