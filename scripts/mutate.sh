@@ -44,6 +44,7 @@ mutations=(
     'undo_keeps_failure_count|session/undo.cpp|s/^    to.failed_times = from.failed_times;$//|test_session|UndoTest.*'
     'pass_rest_not_told|session/review_pass.cpp|s/rested_ = grade < lowest_passing_grade \&\& /rested_ = false \&\& /|test_session|ReviewPassTest.*'
     'rest_not_said|ui/screens.cpp|s/if (w.pass.rested() \&\& /if (false \&\& w.pass.rested() \&\& /|test_ui|ReviewScreen.*'
+    'rest_word_yields_to_stale_one|ui/screens.cpp|s/ said == said_before))/ false))/|test_ui|ReviewScreen.*'
     'failed_new_item_a_day_late|session/grading.cpp|s/e->tmtrpt = e->stmtrpt = static_cast<uint16_t>(e->ivl + today());/e->tmtrpt = e->stmtrpt = static_cast<uint16_t>(e->ivl + today() + (grade < 3));/|test_session|Grading*'
     'export_xml_room_wider|exchange/export.cpp|s/if (inner.size() + close_length > xml_text_limit)/if (inner.size() + close_length > xml_text_limit + 200)/|test_exchange|Export.*'
     'open_quote_line_late|exchange/delimited.cpp|s/.line = record_line};/.line = record_line + 1};/|test_exchange|TextImport*'

@@ -328,13 +328,16 @@ void grade_or_add(int grade)
         return;
     leave_boxes();
     write_back_shown_item();
+    QStatusBar* status = w.window->statusBar();
+    const QString said_before = status->currentMessage();
     const pass_step step = w.pass.grade(static_cast<uint16_t>(grade));
     show_step(step);
     if (step == pass_step::shown && w.pass.mode() == screen_mode::scheduled)
         show_due_count();
-    // Said, or the item would seem lost; a problem of the next item's own, said already, comes first.
-    if (w.pass.rested() && w.window->statusBar()->currentMessage().isEmpty())
-        w.window->statusBar()->showMessage(
+    // Said, or the item would seem lost; a problem of the next item's own, just said, comes first.
+    const QString said = status->currentMessage();
+    if (w.pass.rested() && (said.isEmpty() || said == said_before))
+        status->showMessage(
             QCoreApplication::translate("screens", "Not recalled %1 times today: this item comes back another day.").arg(failures_before_rest),
             rested_message_ms);
     tell_unlogged_reviews();
