@@ -35,10 +35,15 @@ uint16_t resting_interval(item* e, uint16_t interval, uint16_t grade)
     const uint16_t now = today();
     e->failed_times = e->failed_day == now ? static_cast<uint16_t>(e->failed_times + 1) : 1;
     e->failed_day = now;
-    return e->failed_times >= failures_before_rest ? std::max<uint16_t>(interval, 1) : interval;
+    return rests_after(*e, grade) ? std::max<uint16_t>(interval, 1) : interval;
 }
 
 }  // namespace
+
+bool rests_after(const item& e, uint16_t grade)
+{
+    return grade < lowest_passing_grade && e.failed_times >= failures_before_rest;
+}
 
 item* create_item(uint16_t grade, const char* question, const char* answer, uint16_t ctgr)
 {

@@ -11,6 +11,10 @@ constexpr uint16_t lowest_passing_grade = 3;
 // waits for the next day.
 constexpr uint16_t failures_before_rest = 4;
 
+// Whether the grade just given to `e` rests it until another day: a failure that is the item's
+// failures_before_rest-th of today or later.
+bool rests_after(const item& e, uint16_t grade);
+
 // A new item with its first interval from the network (at least a day for a pass), in its place
 // in the scheduled list.
 item* create_item(uint16_t grade, const char* question, const char* answer, uint16_t ctgr);

@@ -108,8 +108,8 @@ pass_step review_pass::grade(uint16_t grade)
     if (!reviewing() || !item_)
         return pass_step::unchanged;
     item* graded = item_;
-    const uint16_t interval = grade_reviewed(graded, grade, logged_screen(mode_));
-    rested_ = grade < lowest_passing_grade && interval > 0 && graded->failed_times >= failures_before_rest;
+    grade_reviewed(graded, grade, logged_screen(mode_));
+    rested_ = rests_after(*graded, grade);
     if (mode_ == screen_mode::scheduled)
         return next_scheduled(false);
     // Every item qualifies here, so the choice falls back on the one just graded when no other
