@@ -223,6 +223,7 @@ mutations=(
     'shipped_case_off_its_encoding|ann/builtin_tables.cpp|s/1.0f, 0.0826797262f},  \/\/ 299:/1.0f, 0.0826f},  \/\/ 299:/|test_tools|ShippedTables.*'
     'shipped_case_grade_changed|ann/builtin_tables.cpp|s/0.046875f, 0.200000003f, 0.0220970865f},  \/\/ 300:/0.046875f, 0.400000006f, 0.0220970865f},  \/\/ 300:/|test_tools|ShippedTables.*'
     'shipped_given_row_moved|ann/builtin_tables.cpp|s/0.09375f, 0.800000012f, 0.114819832f},  \/\/ 774:/0.0859375f, 0.800000012f, 0.114819832f},  \/\/ 774:/|test_tools|ShippedTables.*'
+    'learners_spread_not_widened|tools/memory_models.cpp|s/return spread \* standard_normal/return std::min(spread, 1.0) * standard_normal/|test_tools|Learners.*'
     # Boundaries of the readers, the feedback and the backups that no case reached.
     'xml_repetitions_bound|formats/xml_scan.cpp|s/value >= 128 ? 127/value > 128 ? 127/|test_formats|XmlTest.*'
     'feedback_after_a_one_learns_longer|ann/feedback.cpp|s/if (gr <= 1 \&\& target > rllivl)/if (gr < 1 \&\& target > rllivl)/|test_ann|Feedback*'

@@ -40,9 +40,9 @@ const char* habit_name(grading_habit habit)
     return names[static_cast<size_t>(habit)];
 }
 
-learner::learner(learner_family family, grading_habit habit, uint64_t seed, uint32_t draw)
+learner::learner(learner_family family, grading_habit habit, uint64_t seed, uint32_t draw, double spread)
     : family_(family), habit_(habit), seed_(seed ^ (static_cast<uint64_t>(draw) << 32)),
-      params_(draw_parameters(family, seed, draw))
+      params_(draw_parameters(family, seed, draw, spread))
 {
 }
 

@@ -34,7 +34,7 @@ struct review_outcome {
 
 class learner {
 public:
-    learner(learner_family family, grading_habit habit, uint64_t seed, uint32_t draw = 0);
+    learner(learner_family family, grading_habit habit, uint64_t seed, uint32_t draw = 0, double spread = 1.0);
 
     // A new item studied on `day`; returns its index (0, 1, 2, ... in order of creation).
     uint32_t add_item(int day);

@@ -66,36 +66,36 @@ const char* family_name(learner_family family)
     return names[static_cast<size_t>(family)];
 }
 
-family_parameters draw_parameters(learner_family family, uint64_t seed, uint32_t draw)
+family_parameters draw_parameters(learner_family family, uint64_t seed, uint32_t draw, double spread)
 {
     family_parameters p;
     uint32_t stream = 0;
     // Each parameter its own normal draw, from the learner alone (not the item nor the habit).
-    auto normal = [&] { return standard_normal(seed ^ (static_cast<uint64_t>(family) << 40), draw, ++stream, 0); };
-    auto spread = [&](double& value, double sd) { value *= std::exp(sd * normal()); };
+    auto normal = [&] { return spread * standard_normal(seed ^ (static_cast<uint64_t>(family) << 40), draw, ++stream, 0); };
+    auto scale = [&](double& value, double sd) { value *= std::exp(sd * normal()); };
     switch (family) {
     case learner_family::exponential:
     case learner_family::power_law:
-        spread(p.growth_scale, 0.25);
-        spread(p.first_stability, 0.25);
-        spread(p.lapse_scale, 0.2);
+        scale(p.growth_scale, 0.25);
+        scale(p.first_stability, 0.25);
+        scale(p.lapse_scale, 0.2);
         break;
     case learner_family::fsrs6:
         for (size_t i = 0; i < p.fsrs.size(); ++i)
-            spread(p.fsrs[i], 0.1);
+            scale(p.fsrs[i], 0.1);
         p.fsrs[20] = std::clamp(p.fsrs[20], 0.1, 0.8);
         break;
     case learner_family::act_r:
-        spread(p.decay_intercept, 0.1);
-        spread(p.decay_scale, 0.1);
+        scale(p.decay_intercept, 0.1);
+        scale(p.decay_scale, 0.1);
         p.threshold += 0.05 * normal();
-        spread(p.noise, 0.1);
-        spread(p.intersession, 0.2);
+        scale(p.noise, 0.1);
+        scale(p.intersession, 0.2);
         p.first_boost += 0.15 * normal();
         break;
     case learner_family::half_life_regression:
-        spread(p.right_weight, 0.1);
-        spread(p.wrong_weight, 0.15);
+        scale(p.right_weight, 0.1);
+        scale(p.wrong_weight, 0.15);
         p.hlr_bias += 0.2 * normal();
         break;
     }

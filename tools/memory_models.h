@@ -35,8 +35,9 @@ struct family_parameters {
     double wrong_weight = -1.0;      // HLR: the same per sqrt(1 + wrong answers)
     double hlr_bias = 0.3;           // HLR: log2 half-life of a typical new item, less the counts' terms
 };
-// Draw `draw` of a family's learners (from the seed).
-family_parameters draw_parameters(learner_family family, uint64_t seed, uint32_t draw);
+// Draw `draw` of a family's learners (from the seed), each parameter's deviation from the family's
+// centre `spread` times as wide as its own spread (above 1: learners further out than the fit saw).
+family_parameters draw_parameters(learner_family family, uint64_t seed, uint32_t draw, double spread = 1.0);
 
 struct act_r_trace {
     double time;   // day of the study

@@ -31,7 +31,7 @@ namespace {
 int usage(const char* program)
 {
     std::fprintf(stderr,
-        "usage: %s [--days N] [--items N] [--seed N] [--learners N] [--first-draw N]\n"
+        "usage: %s [--days N] [--items N] [--seed N] [--learners N] [--first-draw N] [--spread X]\n"
         "          [--family exponential|power|fsrs|actr|hlr|all] [--user graded|sparing|pass-fail|generous|noisy|all]\n"
         "          [--scheduler learning|builtin|sm2|fsrs|all] [--tables current|e140667] [--no-reference]\n"
         "          [--weights FILE] [--what-if-repeat DAYS[:REPETITIONS]] [--details] [--check]\n",
@@ -90,6 +90,8 @@ int main(int argc, char** argv)
             learners = static_cast<uint32_t>(std::strtoul(value, nullptr, 10));
         else if (is("--first-draw"))
             first_draw = static_cast<uint32_t>(std::strtoul(value, nullptr, 10));
+        else if (is("--spread"))
+            base.spread = std::strtod(value, nullptr);
         else if (is("--family"))
             ok = pick<learner_family>(value, {{"exponential", learner_family::exponential}, {"power", learner_family::power_law},
                 {"fsrs", learner_family::fsrs6}, {"actr", learner_family::act_r}, {"hlr", learner_family::half_life_regression}},
@@ -126,7 +128,7 @@ int main(int argc, char** argv)
         if (!ok)
             return usage(argv[0]);
     }
-    if (base.days <= 0 || base.items == 0 || learners == 0)
+    if (base.days <= 0 || base.items == 0 || learners == 0 || !(base.spread >= 0))
         return usage(argv[0]);
     const bool compare = reference && base.start_weights != e140667_weights;
 
@@ -154,8 +156,9 @@ int main(int argc, char** argv)
                 }
             }
     const std::vector<family_summary> rows = summarize(results, compare ? &e140667_weights : nullptr);
-    std::printf("%d days, %u new items, seed %llu, %u learners per family; each row the mean over a family's learners\n\n%s\n",
-        base.days, base.items, static_cast<unsigned long long>(base.seed), learners, summary_table(rows).c_str());
+    std::printf("%d days, %u new items, seed %llu, %u learners per family (spread %.2g); each row the mean over a family's "
+                "learners\n\n%s\n",
+        base.days, base.items, static_cast<unsigned long long>(base.seed), learners, base.spread, summary_table(rows).c_str());
     if (details)
         std::printf("Retention by the grade before:\n\n%s\nThe first 13 weeks by the grade before and the spaced reviews before:\n\n%s\n"
                     "Answers below their floors on the dense grid after the run:\n\n%s\n"

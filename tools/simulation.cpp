@@ -195,7 +195,7 @@ simulation_result simulate(scheduler_kind kind, const simulation_settings& setti
     result.scheduler = kind;
     result.settings = settings;
     result.weeks.resize(static_cast<size_t>((settings.days + days_per_week - 1) / days_per_week));
-    learner person(settings.family, settings.habit, settings.seed, settings.draw);
+    learner person(settings.family, settings.habit, settings.seed, settings.draw, settings.spread);
     if (kind == scheduler_kind::sm2)
         run_sm2(result, person);
     else if (kind == scheduler_kind::fsrs6)

@@ -26,6 +26,7 @@ struct simulation_settings {
     grading_habit habit = grading_habit::graded;
     uint64_t seed = 1;
     uint32_t draw = 0;  // which of the family's learners
+    double spread = 1.0;  // how far the learners stray from their family's centre (see draw_parameters)
     // The network's weights at the start (a fresh user's: the built-in ones).
     std::array<float, ann_weight_count> start_weights = builtin_weights;
     // What-if, not the program: when above 0, a same-day repeat passed (grades 3-5) by an item

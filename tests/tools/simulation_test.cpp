@@ -1,6 +1,7 @@
 // The learning simulator: its learners, its baselines and a 60-day slice of the population.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <string>
 #include <tuple>
@@ -112,6 +113,14 @@ TEST(Learners, EveryFamilyForgetsAndGrowsAndItsLearnersDiffer)
         const family_parameters b = draw_parameters(family, 7, 1);
         EXPECT_NE(std::make_tuple(a.growth_scale, a.fsrs, a.decay_scale, a.right_weight),
             std::make_tuple(b.growth_scale, b.fsrs, b.decay_scale, b.right_weight));
+        // A wider spread takes the same learner further from the centre: at 2 twice as far.
+        const family_parameters centre, wide = draw_parameters(family, 7, 0, 2.0);
+        const auto away = [&](const family_parameters& p) {
+            return std::array{std::log(p.growth_scale / centre.growth_scale), std::log(p.fsrs[0] / centre.fsrs[0]),
+                std::log(p.decay_scale / centre.decay_scale), std::log(p.right_weight / centre.right_weight)};
+        };
+        for (size_t i = 0; i < away(a).size(); ++i)
+            EXPECT_NEAR(away(wide)[i], 2 * away(a)[i], 1e-12);
     }
 }
 
