@@ -15,10 +15,11 @@
 // item with at least REPETITIONS (default 1) repetitions DAYS ahead, which the program does not
 // do; --details adds each run's retention by grade before, the first 13 weeks' breakdown and the
 // dense-grid check of the learnt weights; --check makes the exit status 1 when a goal is missed.
-#include <cstdio>
-#include <cstdlib>
 #include <algorithm>
+#include <charconv>
+#include <cstdio>
 #include <cstring>
+#include <string_view>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,14 @@ int usage(const char* program)
         "          [--weights FILE] [--what-if-repeat DAYS[:REPETITIONS]] [--details] [--check]\n",
         program);
     return 2;
+}
+
+// The whole of `text` as a number: a typing slip is refused, not read as 0 or cut short.
+template <class T>
+bool number(std::string_view text, T& out)
+{
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), out);
+    return error == std::errc() && end == text.data() + text.size();
 }
 
 bool read_weights(const char* path, std::array<float, ann_weight_count>& weights)
@@ -81,17 +90,17 @@ int main(int argc, char** argv)
         auto is = [&](const char* name) { return a == name && value && ++i; };
         bool ok = true;
         if (is("--days"))
-            base.days = std::atoi(value);
+            ok = number(value, base.days);
         else if (is("--items"))
-            base.items = static_cast<uint32_t>(std::strtoul(value, nullptr, 10));
+            ok = number(value, base.items);
         else if (is("--seed"))
-            base.seed = std::strtoull(value, nullptr, 10);
+            ok = number(value, base.seed);
         else if (is("--learners"))
-            learners = static_cast<uint32_t>(std::strtoul(value, nullptr, 10));
+            ok = number(value, learners);
         else if (is("--first-draw"))
-            first_draw = static_cast<uint32_t>(std::strtoul(value, nullptr, 10));
+            ok = number(value, first_draw);
         else if (is("--spread"))
-            base.spread = std::strtod(value, nullptr);
+            ok = number(value, base.spread);
         else if (is("--family"))
             ok = pick<learner_family>(value, {{"exponential", learner_family::exponential}, {"power", learner_family::power_law},
                 {"fsrs", learner_family::fsrs6}, {"actr", learner_family::act_r}, {"hlr", learner_family::half_life_regression}},
@@ -113,10 +122,10 @@ int main(int argc, char** argv)
                 return 1;
             }
         } else if (is("--what-if-repeat")) {
-            char* end = nullptr;
-            base.what_if_repeat_days = static_cast<uint16_t>(std::strtoul(value, &end, 10));
-            if (*end == ':')
-                base.what_if_from_repetitions = static_cast<uint16_t>(std::strtoul(end + 1, nullptr, 10));
+            const std::string_view what(value);
+            const size_t colon = what.find(':');
+            ok = number(what.substr(0, colon), base.what_if_repeat_days)
+                && (colon == std::string_view::npos || number(what.substr(colon + 1), base.what_if_from_repetitions));
         } else if (a == "--no-reference")
             reference = false;
         else if (a == "--details")
