@@ -24,6 +24,9 @@ namespace {
 // from the target: small enough that a few dozen reviews make a trend, not one lapse.
 constexpr float growth_step = 0.02f;
 constexpr float repeat_step = 0.05f;
+// The guard moves ten times slower: at a user's usual retention a run of lapses must not shorten
+// every pass.
+constexpr float hold_step = 0.005f;
 constexpr uint16_t max_interval = 2047;
 constexpr uint16_t lowest_pass = 3;
 
@@ -31,7 +34,7 @@ constexpr uint16_t lowest_pass = 3;
 // hundreds of megabytes, too much to fold at every start. A file that does not match the log's
 // size (a crash, another copy of the program) only costs the fold.
 constexpr char kept_magic[8] = {'C', 'W', 'R', 'E', 'T', 'A', 'I', 'N'};
-constexpr size_t kept_size = sizeof kept_magic + 8 + 4 + 4 + 4 + 4 + 4 + 4;
+constexpr size_t kept_size = sizeof kept_magic + 8 + 4 + 4 + 4 + 4 + 4 + 4 + 4;
 
 std::string kept_path(const std::string& log_path) { return log_path + ".retention"; }
 
@@ -64,6 +67,7 @@ bool read_kept(const std::string& log_path, std::uintmax_t log_size, retention_c
     out->repeat_log = bits_float(in.number(4));
     out->young_log = bits_float(in.number(4));
     out->hard_log = bits_float(in.number(4));
+    out->hold_log = bits_float(in.number(4));
     out->young_due = static_cast<uint32_t>(in.number(4));
     return true;
 }
@@ -76,6 +80,7 @@ void write_kept(const std::string& log_path, std::uintmax_t log_size, const rete
     put_le(bytes, float_bits(c.repeat_log), 4);
     put_le(bytes, float_bits(c.young_log), 4);
     put_le(bytes, float_bits(c.hard_log), 4);
+    put_le(bytes, float_bits(c.hold_log), 4);
     put_le(bytes, c.young_due, 4);
     put_le(bytes, XXH32(bytes.data(), bytes.size(), 0), 4);
     const std::string temp = kept_path(log_path) + ".new";
@@ -143,8 +148,11 @@ void note_due_review(retention_control& c, uint16_t grade, interval_origin origi
         c.young_log = std::clamp(c.young_log + repeat_step * (recalled - static_cast<float>(aim)), least_share,
             static_cast<float>(std::log(most_young_share)));
     } else if (origin == interval_origin::hard)
-        // Only ever longer: shortening what a 3 gets cost more reviews than the lapses it saved.
+        // Only ever longer: shortening what a 3 gets at a usual retention cost more reviews than
+        // the lapses it saved; the guard below shortens it when far too little is recalled.
         c.hard_log = std::clamp(c.hard_log + repeat_step * outcome, 0.0f, static_cast<float>(std::log(most_young_share)));
+    if (origin == interval_origin::hard || origin == interval_origin::grade)
+        c.hold_log = std::clamp(c.hold_log + hold_step * (recalled - static_cast<float>(least_held_retention)), least_share, 0.0f);
 }
 
 interval_origin origin_of_grade(bool repeat, uint16_t rp_after, uint16_t grade)
@@ -175,6 +183,10 @@ uint16_t controlled_interval(const retention_control& c, uint16_t interval, uint
         interval = static_cast<uint16_t>(std::clamp(kept, 1.0, static_cast<double>(max_interval)));
         if (origin == interval_origin::repeat)
             return interval;
+    }
+    if (origin != interval_origin::young && c.hold_log < 0) {
+        const double kept = std::round(interval * std::exp(static_cast<double>(c.hold_log)));
+        interval = static_cast<uint16_t>(std::clamp(kept, 1.0, static_cast<double>(max_interval)));
     }
     if (grade == lowest_pass || elapsed == 0)
         return interval;

@@ -1,16 +1,18 @@
 #pragma once
-// Holds the intervals the grading applies to the retention the user really shows at review. Four
+// Holds the intervals the grading applies to the retention the user really shows at review. Five
 // figures move with every due review, each a little towards what keeps about nine in ten reviews
 // recalled (the growth factor a little fewer, the young share more at first): a growth factor
 // that raises the least interval of a grade 4 or 5 above the days that elapsed (it rises while
 // more than that is recalled and falls back when less is), the share of the network's answer
 // kept after a same-day repeat of a failed item (it falls while such items are forgotten at
 // their next review more often than that), the share kept while an item is young, where the
-// network's answers are the given ones and not yet the user's, and the share (at least all) of
-// the network's answer kept after a hard recall (grade 3): for some users a 3 holds as long as
-// any recall, and their 3s are then reviewed far too early. All come from the user's own
-// outcomes, not from any model of memory, so they aim at a retention for every learner; the
-// network's answers and what it is taught stay as they are.
+// network's answers are the given ones and not yet the user's, the share (at least all) of the
+// network's answer kept after a hard recall (grade 3): for some users a 3 holds as long as any
+// recall, and their 3s are then reviewed far too early; and a guard, the share (at most all)
+// kept of any pass past an item's youth, which falls only while far fewer of them are recalled
+// than that (least_held_retention). All come from the user's own outcomes, not from any model
+// of memory, so they aim at a retention for every learner; the network's answers and what it is
+// taught stay as they are.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -24,12 +26,20 @@ constexpr double target_retention = 0.9;
 // simulator's learners this took reviews from those with the least room under SM-2 without giving
 // the others more than SM-2 needs (tools/SIMULATION_REPORT.md).
 constexpr double growth_target_retention = 0.88;
+// A guard below the aims above: when fewer than this share of the items a pass scheduled are
+// recalled when they come due, the network's answers are longer than this user's memory holds
+// (a user who forgets much faster than the built-in answers assume, before the network has
+// learnt it), and the intervals of passes are shortened until that many are. It is the least a
+// schedule must keep; aiming at 0.84 cost the learners with the least room under SM-2 (the
+// simulator's FSRS-6 learners, who keep about 0.86 of their passes) reviews.
+constexpr double least_held_retention = 0.82;
 // While a new user's first young items come due, the share kept while young knows little of
 // them, and the given answer it scales may be far from their memory: it aims this much higher
 // at first, the margin falling by a factor of e for every `young_settling` of their due reviews.
 constexpr double young_early_margin = 0.05;
 constexpr double young_settling = 1000;
-// Bounds of the growth factor and of the shares kept after a repeat, while young and after a 3.
+// Bounds of the growth factor and of the shares kept after a repeat, while young, after a 3 and
+// of a pass.
 constexpr double most_growth = 3.0;
 constexpr double least_repeat_share = 0.125;
 constexpr double most_young_share = 2.0;
@@ -47,6 +57,7 @@ struct retention_control {
     float repeat_log = 0;  // natural log of the share kept after a repeat, log(least_repeat_share) .. 0
     float young_log = 0;  // natural log of the share kept while young, log(least_repeat_share) .. log(most_young_share)
     float hard_log = 0;   // natural log of the share kept after a 3, 0 .. log(most_young_share)
+    float hold_log = 0;   // natural log of the share kept of a pass past youth, log(least_repeat_share) .. 0
     uint32_t young_due = 0;  // young items' due reviews noted so far, which settle the young share's aim
     bool operator==(const retention_control&) const = default;
 };

@@ -15,10 +15,10 @@
 
 namespace {
 
-retention_control figures(double growth, double repeat_share, double young_share = 1, double hard_share = 1)
+retention_control figures(double growth, double repeat_share, double young_share = 1, double hard_share = 1, double held_share = 1)
 {
     return {static_cast<float>(std::log(growth)), static_cast<float>(std::log(repeat_share)), static_cast<float>(std::log(young_share)),
-        static_cast<float>(std::log(hard_share))};
+        static_cast<float>(std::log(hard_share)), static_cast<float>(std::log(held_share))};
 }
 
 retention_control replayed_log()
@@ -52,6 +52,11 @@ TEST(RetentionControl, AppliedIntervalFollowsTheFigures)
              {figures(1, 1, 2), 8, 0, 4, young, 16},
              {figures(1, 1, 2), 2000, 0, 4, young, 2047},  // not past the longest interval
              {figures(1, 1), 12, 10, 4, spaced, 12},
+             {figures(1, 1, 1, 1, 0.5), 30, 10, 5, spaced, 15},  // the guard shortens a pass
+             {figures(1, 1, 1, 2, 0.5), 30, 10, 3, interval_origin::hard, 30},  // after the 3's own share
+             {figures(1, 1, 1, 1, 0.5), 1, 10, 3, spaced, 1},  // to a day at the least
+             {figures(1, 1, 0.5, 1, 0.5), 8, 0, 4, young, 4},  // not a young item's
+             {figures(1, 0.5, 1, 1, 0.5), 8, 0, 4, repeat, 4},  // nor a repeat's
          })
         EXPECT_EQ(controlled_interval(r.control, r.interval, r.elapsed, r.grade, r.origin), r.expected)
             << r.interval << " " << r.elapsed << " " << r.grade << " " << static_cast<int>(r.origin);
@@ -64,12 +69,12 @@ TEST(RetentionControl, FiguresSettleWhereTheTargetIsRecalled)
     auto run = [&c](double recalled, interval_origin origin) {
         for (int n = 0; n < 3000; ++n)
             note_due_review(c, std::floor((n + 1) * recalled) > std::floor(n * recalled) ? 4 : 1, origin);
-        return std::array<double, 4>{c.growth_log, c.repeat_log, c.young_log, c.hard_log};
+        return std::array<double, 5>{c.growth_log, c.repeat_log, c.young_log, c.hard_log, c.hold_log};
     };
     struct row {
         double recalled;
         interval_origin origin;
-        double growth, repeat_share, young_share, hard_share = 1;
+        double growth, repeat_share, young_share, hard_share = 1, held_share = 1;
     };
     constexpr auto spaced = interval_origin::grade, repeat = interval_origin::repeat, young = interval_origin::young,
                    hard = interval_origin::hard;
@@ -80,10 +85,13 @@ TEST(RetentionControl, FiguresSettleWhereTheTargetIsRecalled)
              {0.85, spaced, 1, least_repeat_share, 1},           // and falls back below its aim
              {0.97, young, most_growth, least_repeat_share, most_young_share},
              {0.8, young, 1, least_repeat_share, least_repeat_share},
-             {0.8, hard, 1, least_repeat_share, least_repeat_share, 1},  // what a 3 gets is never cut
-             {0.97, hard, most_growth, least_repeat_share, least_repeat_share, most_young_share},
+             {0.8, hard, 1, least_repeat_share, least_repeat_share, 1, 0.74},  // only the guard cuts what a 3 gets
+             {0.97, hard, most_growth, least_repeat_share, least_repeat_share, most_young_share},  // and gives it back
+             {0.85, spaced, 1, least_repeat_share, least_repeat_share, most_young_share},  // not cut at a usual retention
+             {0.6, spaced, 1, least_repeat_share, least_repeat_share, most_young_share, least_repeat_share},
          }) {
-        const std::array<double, 4> logs = run(r.recalled, r.origin), wanted = {r.growth, r.repeat_share, r.young_share, r.hard_share};
+        const std::array<double, 5> logs = run(r.recalled, r.origin),
+                                    wanted = {r.growth, r.repeat_share, r.young_share, r.hard_share, r.held_share};
         for (size_t i = 0; i < logs.size(); ++i)
             EXPECT_NEAR(logs[i], std::log(wanted[i]), 0.05) << r.recalled << " figure " << i;
     }
@@ -133,7 +141,7 @@ TEST_F(RetentionControlGrading, FiguresAreWhatTheLogGivesThroughUndoAndReopening
             grade_reviewed(e, lapse ? 0 : e->id % 4 == 0 ? 3 : 4, review_screen::scheduled);
         }
     }
-    const retention_control live = retention_control_state();
+    retention_control live = retention_control_state();
     EXPECT_TRUE(live.growth_log > 0 && live.repeat_log < 0 && live.young_log != 0 && live.hard_log != 0) << "every figure moved";
     EXPECT_EQ(live, replayed_log());
 
@@ -147,8 +155,10 @@ TEST_F(RetentionControlGrading, FiguresAreWhatTheLogGivesThroughUndoAndReopening
     ASSERT_TRUE(undo_last_grade().undone);
     EXPECT_EQ(std::tuple(retention_control_state(), replayed_log()), std::tuple(live, live));
 
-    // Reopened as it was left, and after another copy added a lapse to the log.
+    // Reopened as it was left, and after another copy added a lapse to the log. The guard, which
+    // these reviews leave alone, is set so that the kept file is seen to hold every figure.
     const std::string path = dir.path();
+    retention_control_state().hold_log = live.hold_log = -0.5f;
     ASSERT_EQ(ma_deinit(close_mode::complete).status, deinit_status::done);
     retention_control_state() = {};
     ASSERT_EQ(ma_init(path.c_str()), init_status::from_bin);
