@@ -41,6 +41,8 @@ mutations=(
     'pass_guard_aims_at_target|session/retention_control.cpp|s/static_cast<float>(least_held_retention)/static_cast<float>(target_retention)/|test_session|RetentionControl*'
     'pass_guard_only_after_4_5|session/retention_control.cpp|s/(origin == interval_origin::hard .. origin == interval_origin::grade)$/(origin == interval_origin::grade)/|test_session|RetentionControl*'
     'pass_guard_not_kept|session/retention_control.cpp|s/put_le(bytes, float_bits(c.hold_log), 4);/put_le(bytes, 0, 4);/|test_session|RetentionControl*'
+    'pass_guard_never_told|session/retention_control.cpp|s/return guard_share(c) <= 0.9;/return guard_share(c) < 0;/|test_ui|Statistics*'
+    'pass_guard_share_misreported|session/retention_control.cpp|s/return std::exp(static_cast<double>(c.hold_log));/return 1 + static_cast<double>(c.hold_log);/|test_ui|Statistics*'
     'held_reviews_not_saved|session/saving.cpp|s/^    static_cast<void>(append_held_reviews());$//|test_session|ReviewLogTest.*'
     'read_only_saved|session/saving.cpp|s/if (d.read_only)/if (false \&\& d.read_only)/|test_session|LifecycleTest.*'
     'pass_percent_grade|session/statistics.cpp|s/if (e->gr < 3)/if (e->gr <= 3)/|test_session|StatisticsTest.*'

@@ -133,6 +133,11 @@ retention_control& retention_control_state()
     return c;
 }
 
+double guard_share(const retention_control& c) { return std::exp(static_cast<double>(c.hold_log)); }
+
+// A dip of a few per cent comes and goes with a run of lapses; a tenth is a trend.
+bool guard_worth_telling(const retention_control& c) { return guard_share(c) <= 0.9; }
+
 void note_due_review(retention_control& c, uint16_t grade, interval_origin origin)
 {
     const float recalled = grade >= lowest_pass ? 1.0f : 0.0f;

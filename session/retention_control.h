@@ -65,6 +65,11 @@ struct retention_control {
 // The figures the open database's grading uses.
 retention_control& retention_control_state();
 
+// The share of a pass's interval the guard keeps now; 1 while it is not acting.
+double guard_share(const retention_control& c);
+// Whether the guard cuts passes enough for the user to be told why they come back sooner.
+bool guard_worth_telling(const retention_control& c);
+
 // Moves the figures by one due review's grade; `origin` is what set the interval that ran out.
 void note_due_review(retention_control& c, uint16_t grade, interval_origin origin);
 

@@ -2175,6 +2175,10 @@ Die Bewertungen bleiben erhalten und werden eingetragen, sobald der Datenträger
         <source>The network&apos;s TestError: how far its intervals miss your grades (lower is better)</source>
         <translation>TestError des Netzes: wie weit seine Intervalle Ihre Bewertungen verfehlen (kleiner ist besser)</translation>
     </message>
+    <message>
+        <source>Fewer than %1 % of the items you recalled were recalled again when they next came due, so the intervals after a recall are now %2 % of what the network proposes. They grow back as you recall more of them.</source>
+        <translation>Von den Einträgen, an die Sie sich erinnert haben, wussten Sie bei ihrer nächsten Fälligkeit weniger als %1 %; deshalb sind die Intervalle nach einer gewussten Antwort jetzt %2 % dessen, was das Netz vorschlägt. Sie wachsen wieder, sobald Sie mehr davon wissen.</translation>
+    </message>
 </context>
 <context>
     <name>sync_watch</name>

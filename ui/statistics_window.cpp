@@ -20,6 +20,7 @@
 
 #include "database/days.h"
 #include "services/paths.h"
+#include "session/retention_control.h"
 #include "session/review_stats.h"
 
 namespace {
@@ -245,6 +246,16 @@ statistics_window::statistics_window(QWidget* parent) : QDialog(parent)
     note->setObjectName(QStringLiteral("grade_five_note"));
     note->setWordWrap(true);
     note->setVisible(grading.nothing_to_lengthen_with());
+    const retention_control& control = retention_control_state();
+    auto* shortened = new QLabel(tr(
+        "Fewer than %1 % of the items you recalled were recalled again when they next came due, so "
+        "the intervals after a recall are now %2 % of what the network proposes. They grow back as "
+        "you recall more of them.")
+                                     .arg(QLocale().toString(least_held_retention * 100.0, 'f', 0))
+                                     .arg(QLocale().toString(guard_share(control) * 100.0, 'f', 0)), this);
+    shortened->setObjectName(QStringLiteral("shortened_note"));
+    shortened->setWordWrap(true);
+    shortened->setVisible(guard_worth_telling(control));
 
     tabs_ = new QTabWidget(this);
     const auto due365 = due_per_day(today, 365);
@@ -292,6 +303,7 @@ statistics_window::statistics_window(QWidget* parent) : QDialog(parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(retention);
     layout->addWidget(note);
+    layout->addWidget(shortened);
     layout->addWidget(tabs_);
     layout->addWidget(buttons);
     resize(760, 620);

@@ -8,6 +8,9 @@
 #include <QValueAxis>
 #include <QXYSeries>
 
+#include <cmath>
+
+#include "session/retention_control.h"
 #include "session/review_log.h"
 #include "ui/statistics_window.h"
 #include "ui_fixture.h"
@@ -51,6 +54,7 @@ TEST_F(StatisticsWindow, ChartsTheScheduleAndTheLog)
     open([&](statistics_window* window) {
         tabs = window->tabs()->count();
         EXPECT_FALSE(child<QLabel>(window, "grade_five_note")->isVisible());  // too few grades to judge
+        EXPECT_FALSE(child<QLabel>(window, "shortened_note")->isVisible());
         for (QChartView* view : window->findChildren<QChartView*>())
             for (QAbstractSeries* series : view->chart()->series()) {
                 auto* line = qobject_cast<QXYSeries*>(series);
@@ -90,6 +94,19 @@ TEST_F(StatisticsWindow, TellsWhenGradesGiveNothingToLengthenWith)
             QStringLiteral("Retention at review, last 30 days: 98.0 % of 200 due reviews recalled."));
         auto* note = child<QLabel>(window, "grade_five_note");
         EXPECT_TRUE(note->isVisible() && note->text().contains(QStringLiteral("Grade 5 means the answer came easily")));
+    });
+}
+
+// Passes recalled far too seldom have shortened the intervals: the window says by how much and why.
+TEST_F(StatisticsWindow, TellsWhenPassesAreShortened)
+{
+    show_main_screen();
+    retention_control_state().hold_log = static_cast<float>(std::log(0.6));
+    open([&](statistics_window* window) {
+        auto* note = child<QLabel>(window, "shortened_note");
+        EXPECT_TRUE(note->isVisible());
+        EXPECT_TRUE(note->text().contains(QStringLiteral("Fewer than 82 % ")) && note->text().contains(QStringLiteral(" now 60 % ")))
+            << note->text().toStdString();
     });
 }
 
