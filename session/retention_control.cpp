@@ -26,7 +26,7 @@ constexpr float growth_step = 0.02f;
 constexpr float repeat_step = 0.05f;
 // The guard moves ten times slower: at a user's usual retention a run of lapses must not shorten
 // every pass.
-constexpr float hold_step = 0.005f;
+constexpr float guard_step = 0.005f;
 constexpr uint16_t max_interval = 2047;
 constexpr uint16_t lowest_pass = 3;
 
@@ -67,7 +67,7 @@ bool read_kept(const std::string& log_path, std::uintmax_t log_size, retention_c
     out->repeat_log = bits_float(in.number(4));
     out->young_log = bits_float(in.number(4));
     out->hard_log = bits_float(in.number(4));
-    out->hold_log = bits_float(in.number(4));
+    out->guard_log = bits_float(in.number(4));
     out->young_due = static_cast<uint32_t>(in.number(4));
     return true;
 }
@@ -80,7 +80,7 @@ void write_kept(const std::string& log_path, std::uintmax_t log_size, const rete
     put_le(bytes, float_bits(c.repeat_log), 4);
     put_le(bytes, float_bits(c.young_log), 4);
     put_le(bytes, float_bits(c.hard_log), 4);
-    put_le(bytes, float_bits(c.hold_log), 4);
+    put_le(bytes, float_bits(c.guard_log), 4);
     put_le(bytes, c.young_due, 4);
     put_le(bytes, XXH32(bytes.data(), bytes.size(), 0), 4);
     const std::string temp = kept_path(log_path) + ".new";
@@ -133,7 +133,7 @@ retention_control& retention_control_state()
     return c;
 }
 
-double guard_share(const retention_control& c) { return std::exp(static_cast<double>(c.hold_log)); }
+double guard_share(const retention_control& c) { return std::exp(static_cast<double>(c.guard_log)); }
 
 // A dip of a few per cent comes and goes with a run of lapses; a tenth is a trend.
 bool guard_worth_telling(const retention_control& c) { return guard_share(c) <= 0.9; }
@@ -157,7 +157,7 @@ void note_due_review(retention_control& c, uint16_t grade, interval_origin origi
         // the lapses it saved; the guard below shortens it when far too little is recalled.
         c.hard_log = std::clamp(c.hard_log + repeat_step * outcome, 0.0f, static_cast<float>(std::log(most_young_share)));
     if (origin == interval_origin::hard || origin == interval_origin::grade)
-        c.hold_log = std::clamp(c.hold_log + hold_step * (recalled - static_cast<float>(least_held_retention)), least_share, 0.0f);
+        c.guard_log = std::clamp(c.guard_log + guard_step * (recalled - static_cast<float>(least_held_retention)), least_share, 0.0f);
 }
 
 interval_origin origin_of_grade(bool repeat, uint16_t rp_after, uint16_t grade)
@@ -189,8 +189,8 @@ uint16_t controlled_interval(const retention_control& c, uint16_t interval, uint
         if (origin == interval_origin::repeat)
             return interval;
     }
-    if (origin != interval_origin::young && c.hold_log < 0) {
-        const double kept = std::round(interval * std::exp(static_cast<double>(c.hold_log)));
+    if (origin != interval_origin::young && c.guard_log < 0) {
+        const double kept = std::round(interval * std::exp(static_cast<double>(c.guard_log)));
         interval = static_cast<uint16_t>(std::clamp(kept, 1.0, static_cast<double>(max_interval)));
     }
     if (grade == lowest_pass || elapsed == 0)

@@ -57,7 +57,7 @@ struct retention_control {
     float repeat_log = 0;  // natural log of the share kept after a repeat, log(least_repeat_share) .. 0
     float young_log = 0;  // natural log of the share kept while young, log(least_repeat_share) .. log(most_young_share)
     float hard_log = 0;   // natural log of the share kept after a 3, 0 .. log(most_young_share)
-    float hold_log = 0;   // natural log of the share kept of a pass past youth, log(least_repeat_share) .. 0
+    float guard_log = 0;   // natural log of the share kept of a pass past youth, log(least_repeat_share) .. 0
     uint32_t young_due = 0;  // young items' due reviews noted so far, which settle the young share's aim
     bool operator==(const retention_control&) const = default;
 };

@@ -19,8 +19,8 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <string_view>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "reference_tables.h"

@@ -69,7 +69,7 @@ TEST(RetentionControl, FiguresSettleWhereTheTargetIsRecalled)
     auto run = [&c](double recalled, interval_origin origin) {
         for (int n = 0; n < 3000; ++n)
             note_due_review(c, std::floor((n + 1) * recalled) > std::floor(n * recalled) ? 4 : 1, origin);
-        return std::array<double, 5>{c.growth_log, c.repeat_log, c.young_log, c.hard_log, c.hold_log};
+        return std::array<double, 5>{c.growth_log, c.repeat_log, c.young_log, c.hard_log, c.guard_log};
     };
     struct row {
         double recalled;
@@ -158,7 +158,7 @@ TEST_F(RetentionControlGrading, FiguresAreWhatTheLogGivesThroughUndoAndReopening
     // Reopened as it was left, and after another copy added a lapse to the log. The guard, which
     // these reviews leave alone, is set so that the kept file is seen to hold every figure.
     const std::string path = dir.path();
-    retention_control_state().hold_log = live.hold_log = -0.5f;
+    retention_control_state().guard_log = live.guard_log = -0.5f;
     ASSERT_EQ(ma_deinit(close_mode::complete).status, deinit_status::done);
     retention_control_state() = {};
     ASSERT_EQ(ma_init(path.c_str()), init_status::from_bin);

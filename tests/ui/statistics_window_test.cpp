@@ -101,7 +101,7 @@ TEST_F(StatisticsWindow, TellsWhenGradesGiveNothingToLengthenWith)
 TEST_F(StatisticsWindow, TellsWhenPassesAreShortened)
 {
     show_main_screen();
-    retention_control_state().hold_log = static_cast<float>(std::log(0.6));
+    retention_control_state().guard_log = static_cast<float>(std::log(0.6));
     open([&](statistics_window* window) {
         auto* note = child<QLabel>(window, "shortened_note");
         EXPECT_TRUE(note->isVisible());
