@@ -38,7 +38,7 @@ struct item {
     uint16_t ivl = 0;  // days from the last grade (or the making) to tmtrpt, at most 2047
     uint16_t rp = 0;  // repetitions so far, at most 127
     uint16_t gr = 0;  // the last grade, 0 to 5
-    uint16_t failed_day = 0;  // day of the latest failed grade (0-2); kept in memory only
+    uint16_t failed_day = 0;  // day of the latest failed grade (0-2); in memory, counted again from the log at a start
     uint16_t failed_times = 0;  // failed grades (the making's included) given on failed_day
     uint32_t sstick = 0;  // carried unchanged through the files; nothing interprets it
     uint32_t hstick = 0;  // as sstick

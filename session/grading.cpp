@@ -1,11 +1,13 @@
 #include "session/grading.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "ann/feedback.h"
 #include "calendar/calendar.h"
 #include "session/choose.h"
 #include "session/retention_control.h"
+#include "session/review_log_passes.h"
 
 namespace {
 
@@ -43,6 +45,35 @@ uint16_t resting_interval(item* e, uint16_t interval, uint16_t grade)
 bool rests_after(const item& e, uint16_t grade)
 {
     return grade < lowest_passing_grade && e.failed_times >= failures_before_rest;
+}
+
+void count_todays_failures(const std::string& log_path)
+{
+    const uint16_t now = today();
+    std::unordered_map<uint32_t, uint16_t> failed;  // item id to its standing failures of today
+    backward_undos undos;
+    // Today's grades are the log's last records: the walk back ends at the first of another day.
+    review_log_chunks chunks(log_path, review_log_chunks::direction::backward);
+    bool today_read = false;
+    for (auto chunk = chunks.next(); !chunk.empty() && !today_read; chunk = chunks.next())
+        for (size_t end = chunk.size(); end >= review_record_size; end -= review_record_size) {
+            review_record r;
+            if (!decode_review(chunk.data() + end - review_record_size, &r))
+                continue;
+            if (r.day != now) {
+                today_read = true;
+                break;
+            }
+            if (undos.stands(r) && r.grade < lowest_passing_grade)
+                ++failed[r.item_id];
+        }
+    if (failed.empty())
+        return;
+    for (item* e = db().head; e; e = e->next)
+        if (const auto f = failed.find(e->id); f != failed.end()) {
+            e->failed_day = now;
+            e->failed_times = f->second;
+        }
 }
 
 item* create_item(uint16_t grade, const char* question, const char* answer, uint16_t ctgr)

@@ -1,6 +1,7 @@
 #pragma once
 // Adding items and applying grades.
 #include <cstdint>
+#include <string>
 
 #include "database/database.h"
 
@@ -14,6 +15,9 @@ constexpr uint16_t failures_before_rest = 4;
 // Whether the grade just given to `e` rests it until another day: a failure that is the item's
 // failures_before_rest-th of today or later.
 bool rests_after(const item& e, uint16_t grade);
+// At the opening of a data directory: each item's failures of today, as the standing grades at
+// the end of the review log at `log_path` give them, so that a restart does not count afresh.
+void count_todays_failures(const std::string& log_path);
 
 // A new item with its first interval from the network (at least a day for a pass), in its place
 // in the scheduled list.

@@ -27,6 +27,7 @@
 #include "services/paths.h"
 #include "services/services_state.h"
 #include "session/choose.h"
+#include "session/grading.h"
 #include "session/queue_file_edits.h"
 #include "session/retention_control.h"
 #include "session/review_log.h"
@@ -257,6 +258,7 @@ init_status ma_init(const char* path, network_start network)
     remember_queue_file();
     stop_preparing_blocks();
     open_retention_control(data_path(review_log_name));
+    count_todays_failures(data_path(review_log_name));
     set_db_state(database_state::open);
     if (lock == lockfile_status::no_locks)
         result = result | init_status::no_locks;

@@ -8,6 +8,7 @@
 #include "support/database_helpers.h"
 #include "database/days.h"
 #include "session/grading.h"
+#include "session/undo.h"
 #include "platform/crt_rand.h"
 
 namespace {
@@ -121,6 +122,36 @@ TEST_F(GradingTest, AnItemFailedFourTimesInADayRestsUntilTheNextDay)
         EXPECT_EQ(e->tmtrpt, due) << "grade " << grade << " on day " << day_number(0);
         go_to_day(e->tmtrpt);
     }
+}
+
+// The day's failures are counted from the review log at an opening, undone ones left out, so a
+// restart does not give a rested item four more tries; the next day counts afresh.
+TEST_F(GradingTest, TheDaysFailuresOutlastARestart)
+{
+    go_to_day(100);
+    const uint32_t id = add_reviewed(1, "q", "a", 0)->id;
+    auto reopened = [&](unsigned day) {
+        const std::string path = dir.path();
+        EXPECT_EQ(ma_deinit(close_mode::complete).status, deinit_status::done);
+        go_to_day(day);
+        EXPECT_EQ(ma_init(path.c_str()), init_status::from_bin);
+        item* e = db().head;
+        while (e && e->id != id)
+            e = e->next;
+        return e;
+    };
+    item* e = db().head;
+    for (const uint16_t grade : {0, 4, 2, 1}) {
+        grade_reviewed(e, grade, review_screen::scheduled);
+        go_to_day(100);  // whatever the interval, the grades stay on day 100
+    }
+    ASSERT_TRUE(undo_last_grade().undone);
+    e = reopened(100);
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(std::tuple(e->failed_day, e->failed_times), std::tuple(100, 3));  // the making's, the 0 and the 2
+    grade_reviewed(e, 0, review_screen::scheduled);
+    EXPECT_TRUE(rests_after(*e, 0));
+    EXPECT_EQ(reopened(101)->failed_times, 0u);
 }
 
 TEST_F(GradingTest, GradedItemGoesBehindThoseAlreadyDueOnItsDay)
