@@ -52,8 +52,9 @@ void count_todays_failures(const std::string& log_path)
     const uint16_t now = today();
     std::unordered_map<uint32_t, uint16_t> failed;  // item id to its standing failures of today
     backward_undos undos;
-    // Today's grades are the log's last records: the walk back ends at the first of another day.
-    review_log_chunks chunks(log_path, review_log_chunks::direction::backward);
+    // Today's grades are the log's last records: the walk back ends at the first of another day,
+    // mostly within a first chunk the size of a busy day.
+    review_log_chunks chunks(log_path, review_log_chunks::direction::backward, UINT64_MAX, 4096);
     bool today_read = false;
     for (auto chunk = chunks.next(); !chunk.empty() && !today_read; chunk = chunks.next())
         for (size_t end = chunk.size(); end >= review_record_size; end -= review_record_size) {

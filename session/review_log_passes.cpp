@@ -9,7 +9,7 @@
 #include "platform/files.h"
 #include "services/log.h"
 
-review_log_chunks::review_log_chunks(const std::string& path, direction way, uint64_t records)
+review_log_chunks::review_log_chunks(const std::string& path, direction way, uint64_t records, uint32_t chunk_records)
     : path_(path), file_(std::fopen(path.c_str(), "rb")), way_(way)
 {
     if (!file_)
@@ -18,7 +18,7 @@ review_log_chunks::review_log_chunks(const std::string& path, direction way, uin
     const auto size = ::fstat(::fileno(file_), &info) == 0 ? static_cast<uint64_t>(info.st_size) : 0;
     records_ = std::min(records, size / review_record_size);
     partial_bytes_ = records < size / review_record_size ? 0 : static_cast<uint32_t>(size % review_record_size);
-    chunk_.resize(review_record_size * 65536);
+    chunk_.resize(review_record_size * std::max<uint32_t>(chunk_records, 1));
 }
 
 review_log_chunks::~review_log_chunks()

@@ -15,8 +15,9 @@
 class review_log_chunks {
 public:
     enum class direction : uint8_t { backward, forward };
-    // At most `records` whole records from the log's start are read (all of them when larger).
-    review_log_chunks(const std::string& path, direction way, uint64_t records = UINT64_MAX);
+    // At most `records` whole records from the log's start are read (all of them when larger),
+    // `chunk_records` at a time: a pass that ends near the log's end reads little.
+    review_log_chunks(const std::string& path, direction way, uint64_t records = UINT64_MAX, uint32_t chunk_records = 65536);
     ~review_log_chunks();
     review_log_chunks(const review_log_chunks&) = delete;
     review_log_chunks& operator=(const review_log_chunks&) = delete;
