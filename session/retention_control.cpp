@@ -138,7 +138,10 @@ double guard_share(const retention_control& c) { return std::exp(static_cast<dou
 // A dip of a few per cent comes and goes with a run of lapses; a tenth is a trend.
 bool guard_worth_telling(const retention_control& c) { return guard_share(c) <= 0.9; }
 
-void note_due_review(retention_control& c, uint16_t grade, interval_origin origin)
+// Twice the interval and a day: a review a few days late still tests it, one after a holiday does not.
+bool long_overdue(uint16_t elapsed, uint16_t interval) { return elapsed > 2u * interval + 1u; }
+
+void note_due_review(retention_control& c, uint16_t grade, interval_origin origin, bool overdue)
 {
     const float recalled = grade >= lowest_pass ? 1.0f : 0.0f;
     const float outcome = recalled - static_cast<float>(target_retention);
@@ -156,7 +159,7 @@ void note_due_review(retention_control& c, uint16_t grade, interval_origin origi
         // Only ever longer: shortening what a 3 gets at a usual retention cost more reviews than
         // the lapses it saved; the guard below shortens it when far too little is recalled.
         c.hard_log = std::clamp(c.hard_log + repeat_step * outcome, 0.0f, static_cast<float>(std::log(most_young_share)));
-    if (origin == interval_origin::hard || origin == interval_origin::grade)
+    if (!overdue && (origin == interval_origin::hard || origin == interval_origin::grade))
         c.guard_log = std::clamp(c.guard_log + guard_step * (recalled - static_cast<float>(least_held_retention)), least_share, 0.0f);
 }
 
@@ -225,9 +228,11 @@ public:
             }
         if (due)
             // A due review counts a repetition: the item was young if it has no more than that.
-            note_due_review(control, r.grade, before != interval_origin::grade ? before
-                    : r.rp_after <= young_repetitions                          ? interval_origin::young
-                                                                               : interval_origin::grade);
+            note_due_review(control, r.grade,
+                before != interval_origin::grade   ? before
+                    : r.rp_after <= young_repetitions ? interval_origin::young
+                                                      : interval_origin::grade,
+                long_overdue(r.elapsed, r.interval_before));
         if (marked)
             ++marks_[mark(r.item_id, r.interval_after, set)];
     }

@@ -68,7 +68,7 @@ TEST(RetentionControl, FiguresSettleWhereTheTargetIsRecalled)
     retention_control c;
     auto run = [&c](double recalled, interval_origin origin) {
         for (int n = 0; n < 3000; ++n)
-            note_due_review(c, std::floor((n + 1) * recalled) > std::floor(n * recalled) ? 4 : 1, origin);
+            note_due_review(c, std::floor((n + 1) * recalled) > std::floor(n * recalled) ? 4 : 1, origin, false);
         return std::array<double, 5>{c.growth_log, c.repeat_log, c.young_log, c.hard_log, c.guard_log};
     };
     struct row {
@@ -103,7 +103,7 @@ TEST(RetentionControl, YoungShareAimsHigherWhileFewYoungItemsCameDue)
     // falls at first and grows once enough of them came due.
     retention_control c;
     for (int n = 0; n < 3000; ++n) {
-        note_due_review(c, std::floor((n + 1) * 0.92) > std::floor(n * 0.92) ? 4 : 1, interval_origin::young);
+        note_due_review(c, std::floor((n + 1) * 0.92) > std::floor(n * 0.92) ? 4 : 1, interval_origin::young, false);
         if (n == 500) {
             EXPECT_LT(c.young_log, -0.2f);
         }
@@ -182,6 +182,27 @@ TEST_F(RetentionControlGrading, FiguresAreWhatTheLogGivesThroughUndoAndReopening
     write_file(dir.file(review_log_name), read_file(dir.file(review_log_name)) + review_bytes(lapse));
     ASSERT_EQ(ma_init(path.c_str()), init_status::from_bin);
     EXPECT_LT(retention_control_state().growth_log, live.growth_log);
+}
+
+// Everything recalled for three weeks, then forgotten after months away: the lapses speak of the
+// time away, not of the intervals, and the passes are not cut for them, live or folded from the log.
+TEST_F(RetentionControlGrading, LapsesAfterTimeAwayLeaveTheGuardAlone)
+{
+    for (unsigned day = 0; day < 21; ++day) {
+        go_to_day(day);
+        for (int n = 0; day < 5 && n < 8; ++n) {
+            set_local_clock(2026, 1, 15 + static_cast<int>(day), 12, 0, n);  // an item's id is its second
+            add_reviewed(4, ("q" + std::to_string(day * 8 + n)).c_str(), "a", 0);
+        }
+        while (item* e = choose_next_item(nullptr, 0))
+            grade_reviewed(e, 4, review_screen::scheduled);
+    }
+    go_to_day(200);
+    std::set<uint32_t> forgotten;
+    while (item* e = choose_next_item(nullptr, 0))
+        grade_reviewed(e, forgotten.insert(e->id).second ? 1 : 4, review_screen::scheduled);
+    ASSERT_EQ(forgotten.size(), 40u);
+    EXPECT_EQ(std::tuple(retention_control_state().guard_log, replayed_log().guard_log), std::tuple(0.0f, 0.0f));
 }
 
 TEST_F(RetentionControlGrading, GradingAppliesTheFigures)
