@@ -73,7 +73,8 @@ bool guard_worth_telling(const retention_control& c);
 // Whether a due review came so long after its day (`elapsed` days of an `interval`) that its
 // outcome says more about the time away than about the interval: the guard leaves it out.
 bool long_overdue(uint16_t elapsed, uint16_t interval);
-// Moves the figures by one due review's grade; `origin` is what set the interval that ran out.
+// Moves the figures by one due review's grade; `origin` is what set the interval that ran out,
+// `overdue` whether the review was long_overdue.
 void note_due_review(retention_control& c, uint16_t grade, interval_origin origin, bool overdue);
 
 // What a grade sets the interval as: `repeat` when it passes a same-day repeat of a failure,
