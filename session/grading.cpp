@@ -109,7 +109,7 @@ uint16_t grade_item(item* e, uint16_t grade)
     const uint16_t elapsed = elapsed_days(e);
     retention_control& control = retention_control_state();
     if (e->ivl > 0 && elapsed >= e->ivl)
-        note_due_review(control, grade, origin_of(*e), long_overdue(elapsed, e->ivl));
+        note_due_review(control, grade, origin_of(*e), elapsed, e->ivl);
     // Failed earlier today (the first grade of a new item aside).
     const bool repeat = e->ivl == 0 && elapsed == 0 && e->rp > 0;
     feedback_to_ann(e->livl, e->rllivl, e->rp, e->gr, e->ivl, elapsed, grade);

@@ -138,11 +138,10 @@ double guard_share(const retention_control& c) { return std::exp(static_cast<dou
 // A dip of a few per cent comes and goes with a run of lapses; a tenth is a trend.
 bool guard_worth_telling(const retention_control& c) { return guard_share(c) <= 0.9; }
 
-// Twice the interval and a day: a review a few days late still tests it, one after a holiday does not.
-bool long_overdue(uint16_t elapsed, uint16_t interval) { return elapsed > 2u * interval + 1u; }
-
-void note_due_review(retention_control& c, uint16_t grade, interval_origin origin, bool overdue)
+void note_due_review(retention_control& c, uint16_t grade, interval_origin origin, uint16_t elapsed, uint16_t interval)
 {
+    // Twice the interval and a day: a review a few days late still tests it, one after a holiday does not.
+    const bool overdue = elapsed > 2u * interval + 1u;
     const float recalled = grade >= lowest_pass ? 1.0f : 0.0f;
     const float outcome = recalled - static_cast<float>(target_retention);
     const auto least_share = static_cast<float>(std::log(least_repeat_share));
@@ -193,7 +192,7 @@ uint16_t controlled_interval(const retention_control& c, uint16_t interval, uint
             return interval;
     }
     if (origin != interval_origin::young && c.guard_log < 0) {
-        const double kept = std::round(interval * std::exp(static_cast<double>(c.guard_log)));
+        const double kept = std::round(interval * guard_share(c));
         interval = static_cast<uint16_t>(std::clamp(kept, 1.0, static_cast<double>(max_interval)));
     }
     if (grade == lowest_pass || elapsed == 0)
@@ -232,7 +231,7 @@ public:
                 before != interval_origin::grade   ? before
                     : r.rp_after <= young_repetitions ? interval_origin::young
                                                       : interval_origin::grade,
-                long_overdue(r.elapsed, r.interval_before));
+                r.elapsed, r.interval_before);
         if (marked)
             ++marks_[mark(r.item_id, r.interval_after, set)];
     }

@@ -70,12 +70,10 @@ double guard_share(const retention_control& c);
 // Whether the guard cuts passes enough for the user to be told why they come back sooner.
 bool guard_worth_telling(const retention_control& c);
 
-// Whether a due review came so long after its day (`elapsed` days of an `interval`) that its
-// outcome says more about the time away than about the interval: the guard leaves it out.
-bool long_overdue(uint16_t elapsed, uint16_t interval);
 // Moves the figures by one due review's grade; `origin` is what set the interval that ran out,
-// `overdue` whether the review was long_overdue.
-void note_due_review(retention_control& c, uint16_t grade, interval_origin origin, bool overdue);
+// `elapsed` the days since the grade that set that `interval`. A review long after its day says
+// more about the time away than about the interval: the guard leaves it out.
+void note_due_review(retention_control& c, uint16_t grade, interval_origin origin, uint16_t elapsed, uint16_t interval);
 
 // What a grade sets the interval as: `repeat` when it passes a same-day repeat of a failure,
 // `rp_after` the item's repetitions after it.

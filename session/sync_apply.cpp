@@ -168,7 +168,7 @@ outcome apply_grade(const change_record& r, const void* record, item_marks& m, f
     if (effects) {
         // The retention figures take a due review from elsewhere as grading here would.
         if (e->ivl > 0 && r.elapsed >= e->ivl)
-            note_due_review(retention_control_state(), r.grade, origin_of(*e), long_overdue(r.elapsed, e->ivl));
+            note_due_review(retention_control_state(), r.grade, origin_of(*e), r.elapsed, e->ivl);
         feedback_to_ann(e->livl, e->rllivl, e->rp, e->gr, e->ivl, r.elapsed, r.grade);
     }
     const uint16_t before = e->ivl;

@@ -68,7 +68,7 @@ TEST(RetentionControl, FiguresSettleWhereTheTargetIsRecalled)
     retention_control c;
     auto run = [&c](double recalled, interval_origin origin) {
         for (int n = 0; n < 3000; ++n)
-            note_due_review(c, std::floor((n + 1) * recalled) > std::floor(n * recalled) ? 4 : 1, origin, false);
+            note_due_review(c, std::floor((n + 1) * recalled) > std::floor(n * recalled) ? 4 : 1, origin, 1, 1);
         return std::array<double, 5>{c.growth_log, c.repeat_log, c.young_log, c.hard_log, c.guard_log};
     };
     struct row {
@@ -103,7 +103,7 @@ TEST(RetentionControl, YoungShareAimsHigherWhileFewYoungItemsCameDue)
     // falls at first and grows once enough of them came due.
     retention_control c;
     for (int n = 0; n < 3000; ++n) {
-        note_due_review(c, std::floor((n + 1) * 0.92) > std::floor(n * 0.92) ? 4 : 1, interval_origin::young, false);
+        note_due_review(c, std::floor((n + 1) * 0.92) > std::floor(n * 0.92) ? 4 : 1, interval_origin::young, 1, 1);
         if (n == 500) {
             EXPECT_LT(c.young_log, -0.2f);
         }
