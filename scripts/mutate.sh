@@ -247,6 +247,11 @@ mutations=(
     'log_trimmed_head_written_again|formats/change_log.cpp|s/if (sequence > first \&\& !std::binary_search/if (static_cast<void>(first), !std::binary_search/|test_session|SyncIdentity*'
     'log_gap_never_passed|session/sync_snapshot.cpp|s/if (!lost \&\& gaps.empty())/if (!lost)/|test_session|SyncIdentity*'
     'log_gap_copy_ignored|session/sync_snapshot.cpp|s/kind.role == sync_file_role::other /kind.role != sync_file_role::change_log /|test_session|SyncIdentity*'
+    'queue_edit_not_rematched|session/sync_state.cpp|s/^    queued.unused(g.unmatched);$//|test_session|SyncApply*'
+    'queue_edit_answers_not_compared|session/sync_rematch.cpp|s/known.at(m.key).questions, known.at(m.key).answers/known.at(m.key).questions, std::set<std::string, std::less<>>{}/|test_session|SyncApply*'
+    'queue_edit_questions_not_compared|session/sync_rematch.cpp|s/known.at(m.key).questions, known.at(m.key).answers/std::set<std::string, std::less<>>{}, known.at(m.key).answers/|test_session|SyncApply*'
+    'queue_edit_category_pass_skipped|session/sync_rematch.cpp|s/keys.push_back(std::to_string(\*c));/static_cast<void>(c);/|test_session|SyncApply*'
+    'queue_edit_not_sent|session/sync.cpp|s/^            sync_note_queue_edited(static_cast<const pending_item\*>(record));/            static_cast<void>(0);/|test_session|SyncApply*'
     'log_rollback_not_seen_at_close|session/sync_snapshot.cpp|s/const change_append_result whole = g.writer->make_whole();/const change_append_result whole{};/|test_session|SyncIdentity*'
     # The dialogs as a new user meets them.
     'export_over_a_file_unasked|ui/exchange_dialogs.cpp|s/ \&\& QFileInfo(target).isFile()$/ \&\& false/|test_ui|Exchange.Export*'

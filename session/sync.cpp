@@ -13,6 +13,7 @@
 #include "services/services_state.h"
 #include "session/sync_apply.h"
 #include "session/sync_outbox.h"
+#include "session/sync_rematch.h"
 #include "session/saving.h"
 #include "session/sync_snapshot.h"
 #include "session/sync_state.h"
@@ -181,38 +182,6 @@ size_t adopt_unknown()
     return adopted;
 }
 
-// An item edited in a session without the sync folder no longer matches the texts sync.state
-// saved for it; given an identity anew, it would be a second item everywhere else. It takes back
-// the identity whose item the folder's records give its id, where no other item has that id,
-// and its texts go out as an edit made now.
-std::vector<item_key> match_edited_items()
-{
-    sync_globals& g = sync_g();
-    std::vector<item_key> matched;
-    if (g.unmatched.empty())
-        return matched;
-    std::unordered_map<item_key, uint32_t, item_key_hash> id_of;
-    each_record_in_folder([&](const change_record& r) {
-        if (r.schedule.id != 0)
-            id_of[r.item] = r.schedule.id;
-    });
-    std::map<uint32_t, std::vector<const item_marks*>> marks_with;
-    for (const item_marks& m : g.unmatched)
-        if (const auto id = id_of.find(m.key); id != id_of.end())
-            marks_with[id->second].push_back(&m);
-    std::map<uint32_t, std::vector<const item*>> items_with;
-    for (const item* e = db().head; e; e = e->next)
-        if (!marks_of(e) && marks_with.count(e->id))
-            items_with[e->id].push_back(e);
-    for (const auto& [id, items] : items_with)
-        if (const std::vector<const item_marks*>& marks = marks_with[id]; items.size() == 1 && marks.size() == 1) {
-            bind_record(items[0], *marks[0]);
-            matched.push_back(marks[0]->key);
-        }
-    g.unmatched.clear();
-    return matched;
-}
-
 // The folder cannot be read: the state is read so that the changes made here can be kept under
 // the identities the others know, and sent when the folder is back.
 sync_open_status open_away(const std::string& dir, uint64_t me)
@@ -284,7 +253,7 @@ sync_open_status sync_open(const std::string& folder, uint64_t me, sync_summary*
     const bool had_kept = !g.kept.empty();
     if (!send_kept_changes(g.writer->next_sequence() == g.own_applied + 1))
         write_log("WARNING: changes made while the sync folder was away still cannot be recorded in it\n");
-    const std::vector<item_key> edited = match_edited_items();
+    const std::vector<item_key> edited = match_edited_records();
     if (g.effects.open(services().data_dir) == effects_status::unreadable)
         write_log("WARNING: \"%s\" could not be read\n", (services().data_dir + sync_effects_name).c_str());
     sync_summary s;
@@ -311,6 +280,8 @@ sync_open_status sync_open(const std::string& folder, uint64_t me, sync_summary*
     for (const item_key& key : edited)
         if (const void* record = record_with(key); record && !marks_of(record)->queued)
             sync_note_edited(static_cast<const item*>(record));
+        else if (record)
+            sync_note_queue_edited(static_cast<const pending_item*>(record));
     s.adopted = adopt_unknown();
     if (had_kept && g.kept.empty() && !s.changed() && s.adopted == 0 && !db().read_only)
         static_cast<void>(save_database(true, false));  // so that the kept file goes

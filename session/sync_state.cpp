@@ -433,6 +433,7 @@ bool read_state_file(const std::string& path)
         queued.bind(p);
     g.unmatched.clear();
     items.unused(g.unmatched);
+    queued.unused(g.unmatched);
     // The records applied before are not read again, but what they set still has to lose to a
     // change made here now, on a clock that may be behind theirs.
     for (const auto& [record, m] : g.marks)

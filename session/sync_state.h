@@ -81,8 +81,8 @@ struct sync_globals {
     // earlier change goes with it in whichever order the two arrive.
     std::map<std::vector<std::string>, field_version> deleted;
     std::unordered_map<item_key, lost_texts, item_key_hash> lost;  // per item, the last edit that lost
-    // Marks sync.state saved for items that no item's texts matched at the opening: items edited
-    // in a session without the sync folder, whose save left sync.state as it was.
+    // Marks sync.state saved for items and queue items that no record's texts matched at the
+    // opening: edited in a session without the sync folder, whose save left sync.state as it was.
     std::vector<item_marks> unmatched;
     // Changes the log did not take (the folder away), in order, for it to take later; their
     // sequences are the log's to give.

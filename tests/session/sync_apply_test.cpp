@@ -297,6 +297,47 @@ TEST_F(SyncApplyTest, ChangesMadeWhileTheFolderIsAwayReachTheOthersOnce)
                          {change_kind::category_make, 1}, {change_kind::category_rename, 1}}));
 }
 
+// Queue items edited in a session with the folder turned off stay one item everywhere: known by a
+// text they kept, or by being the only one of their category edited.
+TEST_F(SyncApplyTest, QueueItemsEditedWithTheFolderOffStayOneItem)
+{
+    // Two of each kind in one category, so that the category alone does not name them.
+    const struct {
+        const char *question, *answer;
+        bool in_c;
+        const char *edited_question, *edited_answer;
+    } rows[] = {
+        {"one", "1", false, "one, edited", "1"},
+        {"five", "5", false, "five, edited", "5"},
+        {"two", "2", false, "two", "2, edited"},
+        {"six", "6", false, "six", "6, edited"},
+        {"four", "4", false, "four", "4"},
+        {"three", "3", true, "three, edited", "3, edited"},  // the only one of its category
+    };
+    open_at(other, other_id, 1, 1, 9);
+    const uint16_t c = create_user_category("c", -1).index;
+    for (const auto& row : rows)
+        add_test_pending(row.in_c ? c : 0, row.question, row.answer);
+    sync_note_import("queue.txt", std::size(rows));
+    close();
+    deliver_other();
+    open_at(mine, my_id, 1, 2, 9);
+    close();
+    ASSERT_FALSE(holds_any(ma_init(mine.path().c_str()), init_status::dir_not_accessible));
+    std::map<std::string, std::tuple<std::string, std::string>> edited;
+    for (const auto& row : rows) {
+        for (pending_item* p = db().pending_head; p; p = p->next)
+            if (p->question.str() == row.question)
+                change_texts(p, row.edited_question, row.edited_answer);
+        edited[row.edited_question] = {row.edited_answer, row.in_c ? "/c" : "/root"};
+    }
+    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
+    EXPECT_EQ(agreed().queue, edited);
+    open_at(other, other_id);
+    EXPECT_EQ(db().pending_count, std::size(rows)) << "a question kept names one item, not two";
+    close();
+}
+
 // Category records of several computers reaching this one in batches, late and out of their
 // stamps' order: this computer ends with the tree the computers that had them in order hold.
 TEST_F(SyncApplyTest, CategoryChangesArrivingLateEndAsTheirStampsDecide)

@@ -1,0 +1,161 @@
+#include "session/sync_rematch.h"
+
+#include <array>
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <unordered_map>
+
+#include "session/sync_paths.h"
+#include "session/sync_snapshot.h"
+#include "session/sync_state.h"
+
+namespace {
+
+// The texts and categories the folder's records ever gave a queue item: a snapshot's entries
+// carry no stamps to tell the latest by, and a text edited elsewhere meanwhile still names it.
+struct known_queue_item {
+    std::set<std::string, std::less<>> questions;
+    std::set<std::string, std::less<>> answers;
+    std::set<std::vector<std::string>> paths;  // as the records name them, before renames
+};
+
+std::unordered_map<item_key, known_queue_item, item_key_hash> known_queue_items()
+{
+    std::unordered_map<item_key, known_queue_item, item_key_hash> known;
+    each_record_in_folder([&](const change_record& r) {
+        const bool texts = r.kind == change_kind::queue_add || r.kind == change_kind::edit_item;
+        const bool place = r.kind == change_kind::queue_add || r.kind == change_kind::move_item;
+        if (!texts && !place)
+            return;
+        known_queue_item& k = known[r.item];
+        if (texts) {
+            k.questions.insert(r.question);
+            k.answers.insert(r.answer);
+        }
+        if (place)
+            k.paths.insert(r.path);
+    });
+    return known;
+}
+
+// The one index the lists under `keys` hold, or none where they hold none or several.
+std::optional<size_t> only_one(const std::unordered_map<std::string, std::vector<size_t>>& lists,
+    const std::vector<std::string>& keys)
+{
+    std::optional<size_t> one;
+    for (const std::string& key : keys)
+        if (const auto list = lists.find(key); list != lists.end())
+            for (const size_t i : list->second) {
+                if (one && *one != i)
+                    return std::nullopt;
+                one = i;
+            }
+    return one;
+}
+
+// Pairs a mark with a record where they share a key and neither shares one with another; linear,
+// as a queue imported with the folder off may hold many thousands.
+void bind_where_one_fits(std::vector<const item_marks*>& marks, std::vector<const pending_item*>& records,
+    const std::function<std::vector<std::string>(const item_marks&)>& keys_of_mark,
+    const std::function<std::vector<std::string>(const pending_item&)>& keys_of_record, std::vector<item_key>& matched)
+{
+    std::vector<std::vector<std::string>> mark_keys, record_keys;
+    std::unordered_map<std::string, std::vector<size_t>> marks_by_key, records_by_key;
+    for (size_t m = 0; m < marks.size(); ++m)
+        for (const std::string& key : mark_keys.emplace_back(keys_of_mark(*marks[m])))
+            marks_by_key[key].push_back(m);
+    for (size_t r = 0; r < records.size(); ++r)
+        for (const std::string& key : record_keys.emplace_back(keys_of_record(*records[r])))
+            records_by_key[key].push_back(r);
+    std::vector<bool> mark_taken(marks.size()), record_taken(records.size());
+    for (size_t m = 0; m < marks.size(); ++m)
+        if (const std::optional<size_t> r = only_one(records_by_key, mark_keys[m]);
+            r && only_one(marks_by_key, record_keys[*r]) == m) {
+            bind_record(records[*r], *marks[m]);
+            matched.push_back(marks[m]->key);
+            mark_taken[m] = record_taken[*r] = true;
+        }
+    std::erase_if(marks, [&, i = size_t{0}](const item_marks*) mutable { return mark_taken[i++]; });
+    std::erase_if(records, [&, i = size_t{0}](const pending_item*) mutable { return record_taken[i++]; });
+}
+
+void match_edited_queue_items(const std::vector<const item_marks*>& unmatched, std::vector<item_key>& matched)
+{
+    if (unmatched.empty())
+        return;
+    std::vector<const pending_item*> records;
+    for (const pending_item* p = db().pending_head; p; p = p->next)
+        if (!marks_of(p))
+            records.push_back(p);
+    if (records.empty())
+        return;
+    const auto known = known_queue_items();
+    std::vector<const item_marks*> marks;
+    for (const item_marks* m : unmatched)
+        if (known.count(m->key))
+            marks.push_back(m);
+    // An edit seldom changes both texts: one that was kept names the item. An empty text names
+    // nothing.
+    const auto texts = [](const auto& questions, const auto& answers) {
+        std::vector<std::string> keys;
+        for (const std::string_view q : questions)
+            if (!q.empty())
+                keys.push_back("q" + std::string(q));
+        for (const std::string_view a : answers)
+            if (!a.empty())
+                keys.push_back("a" + std::string(a));
+        return keys;
+    };
+    bind_where_one_fits(marks, records,
+        [&](const item_marks& m) { return texts(known.at(m.key).questions, known.at(m.key).answers); },
+        [&](const pending_item& p) {
+            return texts(std::array{std::string_view(p.question.c_str())}, std::array{std::string_view(p.answer.c_str())});
+        },
+        matched);
+    bind_where_one_fits(marks, records,
+        [&](const item_marks& m) {
+            std::vector<std::string> keys;
+            for (const std::vector<std::string>& path : known.at(m.key).paths)
+                if (const std::optional<uint16_t> c = category_following_renames(path, false))
+                    keys.push_back(std::to_string(*c));
+            return keys;
+        },
+        [](const pending_item& p) { return std::vector{std::to_string(p.ctgr)}; }, matched);
+}
+
+}  // namespace
+
+std::vector<item_key> match_edited_records()
+{
+    sync_globals& g = sync_g();
+    std::vector<item_key> matched;
+    if (g.unmatched.empty())
+        return matched;
+    std::unordered_map<item_key, uint32_t, item_key_hash> id_of;
+    each_record_in_folder([&](const change_record& r) {
+        if (r.schedule.id != 0)
+            id_of[r.item] = r.schedule.id;
+    });
+    std::map<uint32_t, std::vector<const item_marks*>> marks_with;
+    std::vector<const item_marks*> queued;
+    for (const item_marks& m : g.unmatched)
+        if (m.queued)
+            queued.push_back(&m);
+        else if (const auto id = id_of.find(m.key); id != id_of.end())
+            marks_with[id->second].push_back(&m);
+    std::map<uint32_t, std::vector<const item*>> items_with;
+    for (const item* e = db().head; e; e = e->next)
+        if (!marks_of(e) && marks_with.count(e->id))
+            items_with[e->id].push_back(e);
+    for (const auto& [id, items] : items_with)
+        if (const std::vector<const item_marks*>& marks = marks_with[id]; items.size() == 1 && marks.size() == 1) {
+            bind_record(items[0], *marks[0]);
+            matched.push_back(marks[0]->key);
+        }
+    match_edited_queue_items(queued, matched);
+    g.unmatched.clear();
+    return matched;
+}
