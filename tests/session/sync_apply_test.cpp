@@ -127,6 +127,24 @@ TEST_F(SyncApplyTest, AnUndoneGradeKeepsALaterMoveAndEditOnBothComputers)
     EXPECT_EQ(std::get<1>(there.items.at("one")), "/elsewhere");
 }
 
+// Lapses after time away elsewhere leave the retention figures here as they leave them there: as
+// the fold of the log gives them.
+TEST_F(SyncApplyTest, GradesFromElsewhereMoveTheRetentionFiguresAsTheLogGives)
+{
+    other_sessions(3);
+    open_at(mine, my_id, 1, 14, 9);
+    close();
+    open_at(other, other_id, 6, 1, 9);
+    for (const char* q : {"one", "two", "three"})
+        grade_reviewed(item_named(q), 1, review_screen::scheduled);
+    close();
+    deliver_other();
+    open_at(mine, my_id, 6, 1, 10);
+    EXPECT_EQ(retention_control_state(),
+        retention_control_of(standing_reviews(read_review_log(mine.file(review_log_name)).records)));
+    close();
+}
+
 // A grade that another computer took back: what the grade gave the network here goes again, as
 // the undo took it back there, whether the grade was applied with its undo or before it.
 TEST_F(SyncApplyTest, AnUndoFromElsewhereTakesItsGradesCaseBack)
