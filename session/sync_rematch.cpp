@@ -22,15 +22,19 @@ struct known_queue_item {
     std::set<std::vector<std::string>> paths;  // as the records name them, before renames
 };
 
-std::unordered_map<item_key, known_queue_item, item_key_hash> known_queue_items()
+// For the items of `marks` only: the folder holds every item's texts.
+std::unordered_map<item_key, known_queue_item, item_key_hash> known_queue_items(const std::vector<const item_marks*>& marks)
 {
     std::unordered_map<item_key, known_queue_item, item_key_hash> known;
+    for (const item_marks* m : marks)
+        known[m->key];
     each_record_in_folder([&](const change_record& r) {
         const bool texts = r.kind == change_kind::queue_add || r.kind == change_kind::edit_item;
         const bool place = r.kind == change_kind::queue_add || r.kind == change_kind::move_item;
-        if (!texts && !place)
+        const auto it = known.find(r.item);
+        if ((!texts && !place) || it == known.end())
             return;
-        known_queue_item& k = known[r.item];
+        known_queue_item& k = it->second;
         if (texts) {
             k.questions.insert(r.question);
             k.answers.insert(r.answer);
@@ -92,11 +96,8 @@ void match_edited_queue_items(const std::vector<const item_marks*>& unmatched, s
             records.push_back(p);
     if (records.empty())
         return;
-    const auto known = known_queue_items();
-    std::vector<const item_marks*> marks;
-    for (const item_marks* m : unmatched)
-        if (known.count(m->key))
-            marks.push_back(m);
+    const auto known = known_queue_items(unmatched);
+    std::vector<const item_marks*> marks(unmatched);
     // An edit seldom changes both texts: one that was kept names the item. An empty text names
     // nothing.
     const auto texts = [](const auto& questions, const auto& answers) {
