@@ -253,6 +253,9 @@ mutations=(
     'queue_edit_questions_not_compared|session/sync_rematch.cpp|s/known.at(m.key).questions, known.at(m.key).answers/std::set<std::string, std::less<>>{}, known.at(m.key).answers/|test_session|SyncApply*'
     'queue_edit_category_pass_skipped|session/sync_rematch.cpp|s/keys.push_back(std::to_string(\*c));/static_cast<void>(c);/|test_session|SyncApply*'
     'queue_edit_not_sent|session/sync.cpp|s/^            sync_note_queue_edited(static_cast<const pending_item\*>(record));/            static_cast<void>(0);/|test_session|SyncApply*'
+    'queue_intro_not_rematched|session/sync_rematch.cpp|s/return text_keys(std::array{std::string_view(e.question.str())}, std::array{std::string_view(e.answer.str())});/return std::vector<std::string>{"x" + e.question.str()};/|test_session|SyncApply*'
+    'queue_intro_not_sent|session/sync.cpp|s/^            record_schedule(static_cast<const item\*>(record), change_kind::grade,$/            if (false) record_schedule(static_cast<const item*>(record), change_kind::grade,/|test_session|SyncApply*'
+    'queue_intro_edit_not_sent|session/sync_rematch.cpp|s/^            found.edited.push_back(key);/            static_cast<void>(key);/|test_session|SyncApply*'
     'log_rollback_not_seen_at_close|session/sync_snapshot.cpp|s/const change_append_result whole = g.writer->make_whole();/const change_append_result whole{};/|test_session|SyncIdentity*'
     # The dialogs as a new user meets them.
     'export_over_a_file_unasked|ui/exchange_dialogs.cpp|s/ \&\& QFileInfo(target).isFile()$/ \&\& false/|test_ui|Exchange.Export*'

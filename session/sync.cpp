@@ -253,7 +253,7 @@ sync_open_status sync_open(const std::string& folder, uint64_t me, sync_summary*
     const bool had_kept = !g.kept.empty();
     if (!send_kept_changes(g.writer->next_sequence() == g.own_applied + 1))
         write_log("WARNING: changes made while the sync folder was away still cannot be recorded in it\n");
-    const std::vector<item_key> edited = match_edited_records();
+    const rematched edited = match_edited_records();
     if (g.effects.open(services().data_dir) == effects_status::unreadable)
         write_log("WARNING: \"%s\" could not be read\n", (services().data_dir + sync_effects_name).c_str());
     sync_summary s;
@@ -277,7 +277,11 @@ sync_open_status sync_open(const std::string& folder, uint64_t me, sync_summary*
     // an empty one, a log deleted) must not give their numbers again.
     g.writer->continue_after(g.own_applied);
     // By identity: what the start applied may have deleted the item meanwhile.
-    for (const item_key& key : edited)
+    for (const item_key& key : edited.introduced)
+        if (const void* record = record_with(key); record && !marks_of(record)->queued)
+            record_schedule(static_cast<const item*>(record), change_kind::grade,
+                static_cast<const item*>(record)->gr, 0, review_screen::queue);
+    for (const item_key& key : edited.edited)
         if (const void* record = record_with(key); record && !marks_of(record)->queued)
             sync_note_edited(static_cast<const item*>(record));
         else if (record)

@@ -6,6 +6,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <type_traits>
 #include <unordered_map>
 
 #include "session/sync_paths.h"
@@ -61,10 +62,12 @@ std::optional<size_t> only_one(const std::unordered_map<std::string, std::vector
 }
 
 // Pairs a mark with a record where they share a key and neither shares one with another; linear,
-// as a queue imported with the folder off may hold many thousands.
-void bind_where_one_fits(std::vector<const item_marks*>& marks, std::vector<const pending_item*>& records,
+// as a queue imported with the folder off may hold many thousands. A record that becomes an item
+// takes the mark as an item's.
+template <typename Record>
+void bind_where_one_fits(std::vector<const item_marks*>& marks, std::vector<const Record*>& records,
     const std::function<std::vector<std::string>(const item_marks&)>& keys_of_mark,
-    const std::function<std::vector<std::string>(const pending_item&)>& keys_of_record, std::vector<item_key>& matched)
+    const std::function<std::vector<std::string>(const Record&)>& keys_of_record, std::vector<item_key>& matched)
 {
     std::vector<std::vector<std::string>> mark_keys, record_keys;
     std::unordered_map<std::string, std::vector<size_t>> marks_by_key, records_by_key;
@@ -78,15 +81,31 @@ void bind_where_one_fits(std::vector<const item_marks*>& marks, std::vector<cons
     for (size_t m = 0; m < marks.size(); ++m)
         if (const std::optional<size_t> r = only_one(records_by_key, mark_keys[m]);
             r && only_one(marks_by_key, record_keys[*r]) == m) {
-            bind_record(records[*r], *marks[m]);
+            item_marks bound = *marks[m];
+            bound.queued = std::is_same_v<Record, pending_item>;
+            bind_record(records[*r], bound);
             matched.push_back(marks[m]->key);
             mark_taken[m] = record_taken[*r] = true;
         }
     std::erase_if(marks, [&, i = size_t{0}](const item_marks*) mutable { return mark_taken[i++]; });
-    std::erase_if(records, [&, i = size_t{0}](const pending_item*) mutable { return record_taken[i++]; });
+    std::erase_if(records, [&, i = size_t{0}](const Record*) mutable { return record_taken[i++]; });
 }
 
-void match_edited_queue_items(const std::vector<const item_marks*>& unmatched, std::vector<item_key>& matched)
+// An empty text names nothing.
+template <typename Texts>
+std::vector<std::string> text_keys(const Texts& questions, const Texts& answers)
+{
+    std::vector<std::string> keys;
+    for (const std::string_view q : questions)
+        if (!q.empty())
+            keys.push_back("q" + std::string(q));
+    for (const std::string_view a : answers)
+        if (!a.empty())
+            keys.push_back("a" + std::string(a));
+    return keys;
+}
+
+void match_edited_queue_items(const std::vector<const item_marks*>& unmatched, rematched& found)
 {
     if (unmatched.empty())
         return;
@@ -94,29 +113,33 @@ void match_edited_queue_items(const std::vector<const item_marks*>& unmatched, s
     for (const pending_item* p = db().pending_head; p; p = p->next)
         if (!marks_of(p))
             records.push_back(p);
-    if (records.empty())
+    std::vector<const item*> items;
+    for (const item* e = db().head; e; e = e->next)
+        if (!marks_of(e))
+            items.push_back(e);
+    if (records.empty() && items.empty())
         return;
     const auto known = known_queue_items(unmatched);
     std::vector<const item_marks*> marks(unmatched);
-    // An edit seldom changes both texts: one that was kept names the item. An empty text names
-    // nothing.
-    const auto texts = [](const auto& questions, const auto& answers) {
-        std::vector<std::string> keys;
-        for (const std::string_view q : questions)
-            if (!q.empty())
-                keys.push_back("q" + std::string(q));
-        for (const std::string_view a : answers)
-            if (!a.empty())
-                keys.push_back("a" + std::string(a));
-        return keys;
+    const std::function<std::vector<std::string>(const item_marks&)> known_texts = [&](const item_marks& m) {
+        return text_keys(known.at(m.key).questions, known.at(m.key).answers);
     };
-    bind_where_one_fits(marks, records,
-        [&](const item_marks& m) { return texts(known.at(m.key).questions, known.at(m.key).answers); },
-        [&](const pending_item& p) {
-            return texts(std::array{std::string_view(p.question.c_str())}, std::array{std::string_view(p.answer.c_str())});
+    // An edit seldom changes both texts: one that was kept names the item.
+    bind_where_one_fits<pending_item>(marks, records, known_texts,
+        [](const pending_item& p) {
+            return text_keys(std::array{std::string_view(p.question.c_str())}, std::array{std::string_view(p.answer.c_str())});
         },
-        matched);
-    bind_where_one_fits(marks, records,
+        found.edited);
+    // Introduced: items typed in with the folder off share categories with these, so only a text
+    // names them; before the categories are counted.
+    bind_where_one_fits<item>(marks, items, known_texts,
+        [](const item& e) {
+            return text_keys(std::array{std::string_view(e.question.str())}, std::array{std::string_view(e.answer.str())});
+        },
+        found.introduced);
+    // Both texts edited: the only one left of its category on both sides. A queue item deleted, or
+    // introduced with both texts edited, leaves its identity unused, and then none is taken.
+    bind_where_one_fits<pending_item>(marks, records,
         [&](const item_marks& m) {
             std::vector<std::string> keys;
             for (const std::vector<std::string>& path : known.at(m.key).paths)
@@ -124,17 +147,23 @@ void match_edited_queue_items(const std::vector<const item_marks*>& unmatched, s
                     keys.push_back(std::to_string(*c));
             return keys;
         },
-        [](const pending_item& p) { return std::vector{std::to_string(p.ctgr)}; }, matched);
+        [](const pending_item& p) { return std::vector{std::to_string(p.ctgr)}; }, found.edited);
+    for (const item_key& key : found.introduced) {
+        const auto* e = static_cast<const item*>(record_with(key));
+        const known_queue_item& k = known.at(key);
+        if (!k.questions.count(e->question.str()) || !k.answers.count(e->answer.str()))
+            found.edited.push_back(key);
+    }
 }
 
 }  // namespace
 
-std::vector<item_key> match_edited_records()
+rematched match_edited_records()
 {
     sync_globals& g = sync_g();
-    std::vector<item_key> matched;
+    rematched found;
     if (g.unmatched.empty())
-        return matched;
+        return found;
     std::unordered_map<item_key, uint32_t, item_key_hash> id_of;
     each_record_in_folder([&](const change_record& r) {
         if (r.schedule.id != 0)
@@ -154,9 +183,9 @@ std::vector<item_key> match_edited_records()
     for (const auto& [id, items] : items_with)
         if (const std::vector<const item_marks*>& marks = marks_with[id]; items.size() == 1 && marks.size() == 1) {
             bind_record(items[0], *marks[0]);
-            matched.push_back(marks[0]->key);
+            found.edited.push_back(marks[0]->key);
         }
-    match_edited_queue_items(queued, matched);
+    match_edited_queue_items(queued, found);
     g.unmatched.clear();
-    return matched;
+    return found;
 }

@@ -315,15 +315,16 @@ TEST_F(SyncApplyTest, ChangesMadeWhileTheFolderIsAwayReachTheOthersOnce)
                          {change_kind::category_make, 1}, {change_kind::category_rename, 1}}));
 }
 
-// Queue items edited in a session with the folder turned off stay one item everywhere: known by a
-// text they kept, or by being the only one of their category edited.
-TEST_F(SyncApplyTest, QueueItemsEditedWithTheFolderOffStayOneItem)
+// Queue items edited or introduced in a session with the folder turned off stay one item
+// everywhere: known by a text they kept, or by being the only one of their category edited.
+TEST_F(SyncApplyTest, QueueItemsChangedWithTheFolderOffStayOneItem)
 {
     // Two of each kind in one category, so that the category alone does not name them.
     const struct {
         const char *question, *answer;
         bool in_c;
         const char *edited_question, *edited_answer;
+        bool introduced = false;
     } rows[] = {
         {"one", "1", false, "one, edited", "1"},
         {"five", "5", false, "five, edited", "5"},
@@ -331,6 +332,8 @@ TEST_F(SyncApplyTest, QueueItemsEditedWithTheFolderOffStayOneItem)
         {"six", "6", false, "six", "6, edited"},
         {"four", "4", false, "four", "4"},
         {"three", "3", true, "three, edited", "3, edited"},  // the only one of its category
+        {"seven", "7", true, "seven", "7", true},
+        {"eight", "8", true, "eight", "8, edited", true},
     };
     open_at(other, other_id, 1, 1, 9);
     const uint16_t c = create_user_category("c", -1).index;
@@ -342,17 +345,25 @@ TEST_F(SyncApplyTest, QueueItemsEditedWithTheFolderOffStayOneItem)
     open_at(mine, my_id, 1, 2, 9);
     close();
     ASSERT_FALSE(holds_any(ma_init(mine.path().c_str()), init_status::dir_not_accessible));
-    std::map<std::string, std::tuple<std::string, std::string>> edited;
+    std::map<std::string, std::tuple<std::string, std::string>> queued;
     for (const auto& row : rows) {
-        for (pending_item* p = db().pending_head; p; p = p->next)
-            if (p->question.str() == row.question)
-                change_texts(p, row.edited_question, row.edited_answer);
-        edited[row.edited_question] = {row.edited_answer, row.in_c ? "/c" : "/root"};
+        pending_item* p = db().pending_head;
+        while (p->question.str() != row.question)
+            p = p->next;
+        if (!row.introduced) {
+            change_texts(p, row.edited_question, row.edited_answer);
+            queued[row.edited_question] = {row.edited_answer, row.in_c ? "/c" : "/root"};
+        } else {
+            change_texts(introduce_reviewed(4, p), row.edited_question, row.edited_answer);
+        }
     }
     ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
-    EXPECT_EQ(agreed().queue, edited);
+    const collection_image there = agreed();
+    EXPECT_EQ(there.queue, queued);
+    EXPECT_EQ(std::get<0>(there.items.at("eight")), "8, edited");
     open_at(other, other_id);
-    EXPECT_EQ(db().pending_count, std::size(rows)) << "a question kept names one item, not two";
+    EXPECT_EQ(std::tuple(db().pending_count, db().item_count), std::tuple(queued.size(), size_t{2}))
+        << "a question kept names one item, not two";
     close();
 }
 
