@@ -198,6 +198,7 @@ sync_open_status open_away(const std::string& dir, uint64_t me)
         return sync_open_status::no_folder;
     }
     load_kept_changes({});
+    record_offline_changes(changes_made_offline());
     return sync_open_status::no_folder;
 }
 
@@ -254,6 +255,7 @@ sync_open_status sync_open(const std::string& folder, uint64_t me, sync_summary*
     if (!send_kept_changes(g.writer->next_sequence() == g.own_applied + 1))
         write_log("WARNING: changes made while the sync folder was away still cannot be recorded in it\n");
     const rematched edited = match_edited_records();
+    const std::vector<offline_change> offline = changes_made_offline();
     if (g.effects.open(services().data_dir) == effects_status::unreadable)
         write_log("WARNING: \"%s\" could not be read\n", (services().data_dir + sync_effects_name).c_str());
     sync_summary s;
@@ -286,6 +288,7 @@ sync_open_status sync_open(const std::string& folder, uint64_t me, sync_summary*
             sync_note_edited(static_cast<const item*>(record));
         else if (record)
             sync_note_queue_edited(static_cast<const pending_item*>(record));
+    record_offline_changes(offline);
     s.adopted = adopt_unknown();
     if (had_kept && g.kept.empty() && !s.changed() && s.adopted == 0 && !db().read_only)
         static_cast<void>(save_database(true, false));  // so that the kept file goes

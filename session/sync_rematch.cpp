@@ -9,6 +9,7 @@
 #include <type_traits>
 #include <unordered_map>
 
+#include "session/sync.h"
 #include "session/sync_paths.h"
 #include "session/sync_snapshot.h"
 #include "session/sync_state.h"
@@ -83,6 +84,7 @@ void bind_where_one_fits(std::vector<const item_marks*>& marks, std::vector<cons
             r && only_one(marks_by_key, record_keys[*r]) == m) {
             item_marks bound = *marks[m];
             bound.queued = std::is_same_v<Record, pending_item>;
+            bound.printed = bound.printed && bound.queued;  // a queue item's prints say nothing of an item
             bind_record(records[*r], bound);
             matched.push_back(marks[m]->key);
             mark_taken[m] = record_taken[*r] = true;
@@ -188,4 +190,59 @@ rematched match_edited_records()
     match_edited_queue_items(queued, found);
     g.unmatched.clear();
     return found;
+}
+
+namespace {
+
+bool same(const field_version& a, const field_version& b) { return a.stamp == b.stamp && a.computer == b.computer; }
+
+template <typename Record>
+void take_offline_change(const Record& x, const std::vector<uint32_t>& places, std::vector<offline_change>& found)
+{
+    item_marks* m = marks_of(&x);
+    if (!m || !m->printed)
+        return;
+    m->printed = false;
+    offline_change c;
+    c.item = m->key;
+    if constexpr (std::is_same_v<Record, item>)
+        c.schedule = m->schedule_print != schedule_print(x);
+    c.place = m->place_print != (x.ctgr < places.size() ? places[x.ctgr] : 0);
+    c.schedule_set = m->schedule;
+    c.place_set = m->place;
+    if (c.schedule || c.place)
+        found.push_back(c);
+}
+
+}  // namespace
+
+std::vector<offline_change> changes_made_offline()
+{
+    std::vector<offline_change> found;
+    const std::vector<uint32_t> places = place_prints();
+    for (const item* e = db().head; e; e = e->next)
+        take_offline_change(*e, places, found);
+    for (const pending_item* p = db().pending_head; p; p = p->next)
+        take_offline_change(*p, places, found);
+    return found;
+}
+
+void record_offline_changes(const std::vector<offline_change>& changes)
+{
+    for (const offline_change& c : changes) {
+        const void* record = record_with(c.item);
+        const item_marks* m = record ? marks_of(record) : nullptr;
+        if (!m)
+            continue;  // deleted by the start
+        if (c.schedule && !m->queued && same(m->schedule, c.schedule_set))
+            // No kind says "graded without the folder": a schedule set, as making due does, is
+            // what the others apply, without a grade line they would count as theirs.
+            sync_note_rescheduled(static_cast<const item*>(record), change_kind::make_due);
+        if (c.place && same(m->place, c.place_set)) {
+            if (m->queued)
+                sync_note_queue_moved(static_cast<const pending_item*>(record));
+            else
+                sync_note_moved(static_cast<const item*>(record));
+        }
+    }
 }

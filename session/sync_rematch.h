@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "formats/change_log.h"
+#include "session/sync_state.h"
 
 struct rematched {
     std::vector<item_key> edited;  // identities taken back: the texts go out as an edit
@@ -17,3 +18,18 @@ struct rematched {
 // it kept or, failing that, by being the only one of its category on both sides; one introduced
 // meanwhile by a text it kept.
 rematched match_edited_records();
+
+// A schedule or a category changed in a session without the sync folder: what sync.state held
+// of it differs. Each stands for what the others never heard of.
+struct offline_change {
+    item_key item;  // the item or queue item
+    bool schedule = false;  // its schedule changed (a grade, a forget, made due)
+    bool place = false;  // its category changed
+    field_version schedule_set;  // the versions sync.state held: a change from elsewhere that a
+    field_version place_set;  // start applies after them sets the field again, and stands
+};
+
+// Takes the changes from what sync.state held; call after match_edited_records, before applying.
+std::vector<offline_change> changes_made_offline();
+// Records them as changes made now, each field unless the start applied a change to it since.
+void record_offline_changes(const std::vector<offline_change>& changes);

@@ -1,5 +1,6 @@
 #include "session/sync_state.h"
 
+#include <array>
 #include <cerrno>
 #include <cinttypes>
 #include <algorithm>
@@ -20,8 +21,8 @@ namespace {
 
 constexpr char state_magic[8] = {'C', 'W', 'S', 'Y', 'N', 'C', 'S', 'T'};
 // 1: without made categories and losing edits; 2: without deleted categories; 3: without the
-// renames' versions, one rename a path
-constexpr uint16_t state_version = 4;
+// renames' versions, one rename a path; 4: without the schedules' and categories' prints
+constexpr uint16_t state_version = 5;
 
 void put_marks(std::string& out, const item_marks& m)
 {
@@ -36,7 +37,7 @@ void put_marks(std::string& out, const item_marks& m)
 class state_reader : public le_reader {
 public:
     using le_reader::le_reader;
-    item_marks marks(bool queued)
+    item_marks marks(bool queued, uint64_t version)
     {
         item_marks m;
         m.queued = queued;
@@ -45,6 +46,11 @@ public:
         for (field_version* v : {&m.schedule, &m.texts, &m.place}) {
             v->stamp = number(8);
             v->computer = number(8);
+        }
+        if (version >= 5) {
+            m.printed = true;
+            m.schedule_print = queued ? 0 : static_cast<uint32_t>(number(4));
+            m.place_print = static_cast<uint32_t>(number(4));
         }
         return m;
     }
@@ -72,6 +78,42 @@ uint64_t fingerprint(std::string_view question, std::string_view answer, uint32_
 uint64_t fingerprint(const item& e) { return fingerprint(e.question, e.answer, e.id); }
 // The queue file is written category by category, so its items come back in another order.
 uint64_t fingerprint(const pending_item& p) { return fingerprint(p.question, p.answer, 0); }
+
+}  // namespace
+
+uint32_t schedule_print(const item& e)
+{
+    // Saved for every item at every save: no allocation.
+    const item_schedule s = schedule_of(e);
+    std::array<unsigned char, 16> bytes{};
+    size_t at = 0;
+    const auto put = [&](uint32_t value, size_t width) {
+        for (size_t i = 0; i < width; ++i)
+            bytes[at++] = static_cast<unsigned char>(value >> (8 * i));
+    };
+    put(s.id, 4);
+    for (const uint16_t day : {s.due, s.interval_end, s.interval, s.last_interval, s.real_last_interval})
+        put(day, 2);
+    put(s.repetitions, 1);
+    put(s.grade, 1);
+    return XXH32(bytes.data(), bytes.size(), 0);
+}
+
+std::vector<uint32_t> place_prints()
+{
+    std::vector<uint32_t> prints;
+    for (uint16_t c = 0; c < category_count(); ++c) {
+        std::string names;
+        for (const std::string& name : category_names_from_top(c)) {
+            names += name;
+            names += '\0';
+        }
+        prints.push_back(XXH32(names.data(), names.size(), 0));
+    }
+    return prints;
+}
+
+namespace {
 
 // Marks by fingerprint, each fingerprint's in the saved order: a record takes the first
 // unused marks of its fingerprint, so that records read back in another order find their own.
@@ -323,18 +365,22 @@ bool write_state_file(FILE* out)
     put_le(bytes, lost_count, 4);
     bytes += lost;
     static const item_marks none;
+    const std::vector<uint32_t> places = place_prints();
     put_le(bytes, db().item_count, 4);
     uint32_t written = 0;
     for (const item* e = db().head; e; e = e->next, ++written) {
         put_le(bytes, fingerprint(*e), 8);
         const item_marks* m = marks_of(e);
         put_marks(bytes, m ? *m : none);
+        put_le(bytes, schedule_print(*e), 4);
+        put_le(bytes, e->ctgr < places.size() ? places[e->ctgr] : 0, 4);
     }
     put_le(bytes, db().pending_count, 4);
     for (const pending_item* p = db().pending_head; p; p = p->next) {
         put_le(bytes, fingerprint(*p), 8);
         const item_marks* m = marks_of(p);
         put_marks(bytes, m ? *m : none);
+        put_le(bytes, p->ctgr < places.size() ? places[p->ctgr] : 0, 4);
     }
     put_le(bytes, XXH32(bytes.data(), bytes.size(), 0), 4);
     return written == db().item_count && std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
@@ -410,13 +456,13 @@ bool read_state_file(const std::string& path)
     const uint64_t item_count = in.number(4);
     for (uint64_t i = 0; i < item_count && in.good(); ++i) {
         const uint64_t print = in.number(8);
-        items.add(print, in.marks(false));
+        items.add(print, in.marks(false, version));
     }
     marks_by_print queued;
     const uint64_t queue_count = in.number(4);
     for (uint64_t i = 0; i < queue_count && in.good(); ++i) {
         const uint64_t print = in.number(8);
-        queued.add(print, in.marks(true));
+        queued.add(print, in.marks(true, version));
     }
     if (!in.good() || !g.inbox->read_positions(positions))
         return false;

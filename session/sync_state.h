@@ -48,6 +48,11 @@ struct item_marks {
     field_version schedule;  // of the change that set its schedule
     field_version texts;  // of the change that set its question and answer
     field_version place;  // of the change that set its category
+    // What sync.state held of the record, from the reading to the opening: a schedule or a
+    // category that differs was changed in a session without the sync folder.
+    bool printed = false;  // the file held the two below (an older one did not)
+    uint32_t schedule_print = 0;  // of its schedule; items only
+    uint32_t place_print = 0;  // of its category's path
 };
 
 struct item_key_hash {
@@ -116,8 +121,13 @@ uint16_t day_shift_at(uint32_t time_of_start);
 // An item's schedule as records carry it.
 item_schedule schedule_of(const item& e);
 
+// Digests of an item's schedule, and of each category's path by index, as sync.state keeps them.
+uint32_t schedule_print(const item& e);
+std::vector<uint32_t> place_prints();
+
 // The file: the applied positions, this computer's own position, and the marks of every
-// scheduled item and queue item, each with a digest of its id and texts.
+// scheduled item and queue item, each with a digest of its id and texts, and of its schedule
+// and category.
 bool write_state_file(FILE* out);
 // Reads the file at `path` and binds the open database's records to their marks; false when it
 // exists and cannot be read (nothing is bound then). A missing file binds nothing.

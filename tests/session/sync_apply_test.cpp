@@ -273,7 +273,8 @@ TEST_F(SyncApplyTest, AChangeOfAnIntroducedItemArrivingBeforeItsIntroductionStan
 
 // Changes made while the folder is away (at the start, or gone in the middle of a session) reach
 // the other computer once, with their stamps, whatever crash comes between their appending and the
-// save; an item edited in a session with the folder turned off stays one item.
+// save; an item edited, graded and moved in a session with the folder turned off stays one item,
+// as it is here.
 TEST_F(SyncApplyTest, ChangesMadeWhileTheFolderIsAwayReachTheOthersOnce)
 {
     other_sessions(2);
@@ -302,16 +303,24 @@ TEST_F(SyncApplyTest, ChangesMadeWhileTheFolderIsAwayReachTheOthersOnce)
     open_at(mine, my_id);
     close();
     ASSERT_FALSE(holds_any(ma_init(mine.path().c_str()), init_status::dir_not_accessible));
+    grade_reviewed(item_named("two"), 5, review_screen::scheduled);
+    move_to(item_named("one"), item_named("two")->ctgr);
+    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
+    take_away(folder, true);  // and away at the next start, which keeps them
+    open(mine, folder.path(), my_id, true);
+    close();
+    take_away(folder, false);
+    ASSERT_FALSE(holds_any(ma_init(mine.path().c_str()), init_status::dir_not_accessible));
     change_texts(item_named("one"), "one", "edited without the folder");
     ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     // Both hold what was done here (the agreement), and the log each change once.
-    EXPECT_EQ(std::get<1>(agreed().items.at("two")), "/d");
+    EXPECT_EQ(std::get<1>(agreed().items.at("one")), "/d");
     EXPECT_FALSE(file_exists(mine.file("sync.outbox")));
     std::map<change_kind, size_t> kinds;
     for (const change_record& r : log_of(folder, my_id).records)
         kinds[r.kind] += r.kind != change_kind::delete_item || r.stamp < made + 3'600'000 ? 1 : 100;  // its stamp
     EXPECT_EQ(kinds, (std::map<change_kind, size_t>{{change_kind::grade, 2}, {change_kind::edit_item, 1},
-                         {change_kind::delete_item, 1}, {change_kind::move_item, 1},
+                         {change_kind::delete_item, 1}, {change_kind::move_item, 2}, {change_kind::make_due, 1},
                          {change_kind::category_make, 1}, {change_kind::category_rename, 1}}));
 }
 
@@ -357,6 +366,10 @@ TEST_F(SyncApplyTest, QueueItemsChangedWithTheFolderOffStayOneItem)
             change_texts(introduce_reviewed(4, p), row.edited_question, row.edited_answer);
         }
     }
+    for (pending_item* p = db().pending_head; p; p = p->next)
+        if (p->question.str() == "four")
+            move_to(p, c);
+    queued["four"] = {"4", "/c"};
     ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     const collection_image there = agreed();
     EXPECT_EQ(there.queue, queued);
