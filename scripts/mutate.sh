@@ -257,7 +257,7 @@ mutations=(
     'queue_intro_not_sent|session/sync.cpp|s/^            record_schedule(static_cast<const item\*>(record), change_kind::grade,$/            if (false) record_schedule(static_cast<const item*>(record), change_kind::grade,/|test_session|SyncApply*'
     'queue_intro_edit_not_sent|session/sync_rematch.cpp|s/^            found.edited.push_back(key);/            static_cast<void>(key);/|test_session|SyncApply*'
     'offline_schedule_ignored|session/sync_rematch.cpp|s/c.schedule = m->schedule_print != schedule_print(x);/c.schedule = false \&\& m->schedule_print != schedule_print(x);/|test_session|SyncApply*'
-    'offline_place_ignored|session/sync_rematch.cpp|s/c.place = m->place_print != (x.ctgr/c.place = false \&\& m->place_print != (x.ctgr/|test_session|SyncApply*'
+    'offline_place_ignored|session/sync_rematch.cpp|s/c.place = m->place_print != place_print(places, x.ctgr);/c.place = false \&\& m->place_print != place_print(places, x.ctgr);/|test_session|SyncApply*'
     'offline_prints_not_kept|session/sync_state.cpp|s/put_le(bytes, schedule_print(\*e), 4);/put_le(bytes, 0, 4);/|test_session|SyncApply*'
     'offline_lost_when_away|session/sync.cpp|s/^    record_offline_changes(changes_made_offline());$//|test_session|SyncApply*'
     'log_rollback_not_seen_at_close|session/sync_snapshot.cpp|s/const change_append_result whole = g.writer->make_whole();/const change_append_result whole{};/|test_session|SyncIdentity*'

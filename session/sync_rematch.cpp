@@ -207,7 +207,7 @@ void take_offline_change(const Record& x, const std::vector<uint32_t>& places, s
     c.item = m->key;
     if constexpr (std::is_same_v<Record, item>)
         c.schedule = m->schedule_print != schedule_print(x);
-    c.place = m->place_print != (x.ctgr < places.size() ? places[x.ctgr] : 0);
+    c.place = m->place_print != place_print(places, x.ctgr);
     c.schedule_set = m->schedule;
     c.place_set = m->place;
     if (c.schedule || c.place)

@@ -1,6 +1,8 @@
 #pragma once
-// Records edited in a session without the sync folder no longer match the texts sync.state
-// saved for them; given an identity anew, each would arrive elsewhere as a second item.
+// What a session without the sync folder changed and did not record, found at the next start
+// from what sync.state held: records whose texts were edited no longer match the texts saved for
+// them, and given an identity anew each would arrive elsewhere as a second item; schedules and
+// categories changed there would stay apart from the other computers' for good.
 #include <vector>
 
 #include "formats/change_log.h"
@@ -25,8 +27,10 @@ struct offline_change {
     item_key item;  // the item or queue item
     bool schedule = false;  // its schedule changed (a grade, a forget, made due)
     bool place = false;  // its category changed
-    field_version schedule_set;  // the versions sync.state held: a change from elsewhere that a
-    field_version place_set;  // start applies after them sets the field again, and stands
+    // The versions sync.state held: a change from elsewhere that the start applies after them
+    // sets the field again, and stands.
+    field_version schedule_set;  // of its schedule
+    field_version place_set;  // of its category
 };
 
 // Takes the changes from what sync.state held; call after match_edited_records, before applying.

@@ -373,14 +373,14 @@ bool write_state_file(FILE* out)
         const item_marks* m = marks_of(e);
         put_marks(bytes, m ? *m : none);
         put_le(bytes, schedule_print(*e), 4);
-        put_le(bytes, e->ctgr < places.size() ? places[e->ctgr] : 0, 4);
+        put_le(bytes, place_print(places, e->ctgr), 4);
     }
     put_le(bytes, db().pending_count, 4);
     for (const pending_item* p = db().pending_head; p; p = p->next) {
         put_le(bytes, fingerprint(*p), 8);
         const item_marks* m = marks_of(p);
         put_marks(bytes, m ? *m : none);
-        put_le(bytes, p->ctgr < places.size() ? places[p->ctgr] : 0, 4);
+        put_le(bytes, place_print(places, p->ctgr), 4);
     }
     put_le(bytes, XXH32(bytes.data(), bytes.size(), 0), 4);
     return written == db().item_count && std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();

@@ -124,6 +124,7 @@ item_schedule schedule_of(const item& e);
 // Digests of an item's schedule, and of each category's path by index, as sync.state keeps them.
 uint32_t schedule_print(const item& e);
 std::vector<uint32_t> place_prints();
+inline uint32_t place_print(const std::vector<uint32_t>& prints, uint16_t c) { return c < prints.size() ? prints[c] : 0; }
 
 // The file: the applied positions, this computer's own position, and the marks of every
 // scheduled item and queue item, each with a digest of its id and texts, and of its schedule
