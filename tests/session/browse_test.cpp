@@ -80,8 +80,7 @@ TEST_F(BrowseTest, RowsSortByEachKeyBothWays)
         std::tie(e->rp, e->gr, e->id) = std::tuple(rp, gr, id);
     }
     std::vector<browse_row> rows = scheduled_rows();
-    add_test_pending(c, "queued", "queued answer");
-    rows.push_back(pending_rows().front());
+    rows.push_back((add_test_pending(c, "queued", "queued answer"), pending_rows().front()));
     const std::pair<browse_sort, std::string> cases[] = {{browse_sort::question, "2103"}, {browse_sort::answer, "2103"},
         {browse_sort::category, "1032"}, {browse_sort::next_date, "3012"}, {browse_sort::interval, "3120"},
         {browse_sort::repetitions, "3201"}, {browse_sort::grade, "3120"}, {browse_sort::created, "3120"}};
@@ -107,12 +106,11 @@ TEST_F(BrowseTest, RowsSortByEachKeyBothWays)
             EXPECT_EQ(order, (std::vector<uint32_t>{2, 0, 1}));
         }
     // Ranks past one radix pass's eleven bits order as numbers do.
-    const std::vector<uint32_t> rank = {5'000'000, 3, 70'000, 2048, 3};
     std::vector<uint32_t> order = {0, 1, 2, 3, 4};
-    sort_by_rank(order, rank, false);
-    EXPECT_EQ(order, (std::vector<uint32_t>{1, 4, 3, 2, 0}));
-    sort_by_rank(order, rank, true);
-    EXPECT_EQ(order, (std::vector<uint32_t>{0, 2, 3, 1, 4}));
+    for (const bool descending : {false, true}) {
+        sort_by_rank(order, {5'000'000, 3, 70'000, 2048, 3}, descending);
+        EXPECT_EQ(order, (descending ? std::vector<uint32_t>{0, 2, 3, 1, 4} : std::vector<uint32_t>{1, 4, 3, 2, 0}));
+    }
     // A ranking told to stop gives none rather than a part.
     const std::atomic<bool> stop {true};
     EXPECT_TRUE(rank_rows(rows, browse_sort::question, &stop).empty());

@@ -102,11 +102,17 @@ protected:
     // the folder is `away`, without it.
     static sync_summary open(const temp_dir& data, const std::string& view, uint64_t id, bool away = false)
     {
-        EXPECT_FALSE(holds_any(ma_init(data.path().c_str()), init_status::dir_not_accessible));
-        ma_nn_init();
+        open_unsynced(data);
         sync_summary s;
         EXPECT_EQ(sync_open(view, id, away ? nullptr : &s), away ? sync_open_status::no_folder : sync_open_status::opened);
         return s;
+    }
+
+    // Opens `data` with the sync folder turned off in the settings.
+    static void open_unsynced(const temp_dir& data)
+    {
+        EXPECT_FALSE(holds_any(ma_init(data.path().c_str()), init_status::dir_not_accessible));
+        ma_nn_init();
     }
 
     static void close()
