@@ -79,8 +79,9 @@ TEST_F(GradingTest, ANewItemTakesItsIntervalFromTheNetworkAndGradesCountRepetiti
 }
 
 // Whatever the network has learnt, a recalled item leaves today's session: grade 3 for at least
-// a day, grade 4 for at least the days it lasted, grade 5 for longer; a failed one stays today.
-TEST_F(GradingTest, PassingGradesNeverGiveLessThanTheRecallProved)
+// a day, grade 4 for at least the days it lasted, grade 5 for longer; a failed one stays today
+// until its fourth failure of that day, the making's failure counted; the next day counts afresh.
+TEST_F(GradingTest, PassingGradesNeverGiveLessThanTheRecallProvedAndAFourthFailureRests)
 {
     struct row {
         float output_weight;  // every hidden unit's weight into the output: the network's answer
@@ -95,10 +96,13 @@ TEST_F(GradingTest, PassingGradesNeverGiveLessThanTheRecallProved)
         {-40.0f, 9, 3, 1, 1},     {-40.0f, 9, 4, 9, 9},       {-40.0f, 9, 5, 10, 10},
         {-40.0f, 3000, 5, 2047, 2047}, {40.0f, 9, 3, 1000, 2047},
     };
+    ann_globals().learning_rate = 0;
+    const auto answer = [](float weight) {
+        std::fill(ann_globals().ann_weights.begin() + ann_output_weights, ann_globals().ann_weights.end(), weight);
+    };
     for (const row& r : rows) {
         SCOPED_TRACE(testing::Message() << "weight " << r.output_weight << ", elapsed " << r.elapsed << ", grade " << r.grade);
-        std::fill(ann_globals().ann_weights.begin() + ann_output_weights, ann_globals().ann_weights.end(), r.output_weight);
-        ann_globals().learning_rate = 0;
+        answer(r.output_weight);
         go_to_day(100);
         item* e = create_item(r.grade, "q", "a", 0);
         if (r.elapsed > 0) {
@@ -108,19 +112,12 @@ TEST_F(GradingTest, PassingGradesNeverGiveLessThanTheRecallProved)
         EXPECT_TRUE(e->ivl >= r.least && e->ivl <= r.most) << e->ivl;
         EXPECT_EQ(e->tmtrpt, static_cast<uint16_t>(100 + r.elapsed + e->ivl));
     }
-}
-
-// A failed item comes back the same day until its fourth failure of that day, the making's
-// failure counted; the next day counts afresh.
-TEST_F(GradingTest, AnItemFailedFourTimesInADayRestsUntilTheNextDay)
-{
-    std::fill(ann_globals().ann_weights.begin() + ann_output_weights, ann_globals().ann_weights.end(), -40.0f);
-    ann_globals().learning_rate = 0;  // the network answers 0 days to every grade
+    answer(-40.0f);  // 0 days to every grade
     go_to_day(100);
     item* e = create_item(1, "q", "a", 0);
     // Each grade after the making's 1, and the day it leaves the item due on.
-    const std::vector<std::pair<uint16_t, uint16_t>> steps = {{0, 100}, {2, 100}, {1, 101}, {0, 101}, {2, 101}, {1, 101}, {2, 102}};
-    for (const auto& [grade, due] : steps) {
+    for (const auto& [grade, due] : std::initializer_list<std::pair<uint16_t, uint16_t>>{
+             {0, 100}, {2, 100}, {1, 101}, {0, 101}, {2, 101}, {1, 101}, {2, 102}}) {
         grade_item(e, grade);
         EXPECT_EQ(e->tmtrpt, due) << "grade " << grade << " on day " << day_number(0);
         go_to_day(e->tmtrpt);

@@ -257,65 +257,44 @@ TEST_F(LifecycleTest, ItemsAddedToTheQueueFileWhileOpenAreTakenInNotOverwritten)
     EXPECT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
 }
 
+using RestoreBackupTest = open_database_test;
+
 // Restoring a backup: the state left is kept as a backup of its own and the backup becomes the
 // database; each failure leaves the open database as it was.
-namespace {
-
-class RestoreBackupTest : public open_database_test {
-protected:
-    // Five items and a queued one; backups of one item (made at 9) and of four (at 10); the
-    // clock at 11. The oldest backup's path.
-    std::string two_backups_and_more()
-    {
-        for (const int hour : {9, 10}) {
-            set_local_clock(2026, 1, 15, hour);
-            for (int i = 0; i < (hour == 9 ? 1 : 3); ++i)
-                add_test_item(0, 0, 1, "saved at " + std::to_string(hour));
-            EXPECT_EQ(save_database(), save_status::done);
-        }
-        add_test_item(0, 0, 1, "not saved");
-        add_test_pending(0, "queued");
-        set_local_clock(2026, 1, 15, 11);
-        const std::vector<backup_file> backups = list_backups(dir.path());
-        EXPECT_EQ(backups.size(), 2u);
-        return backups.back().path;
-    }
-    static size_t items_in(const std::string& path)
-    {
-        bin_summary summary;
-        return inspect_bin(path.c_str(), &summary) ? summary.item_count : 0;
-    }
-};
-
 TEST_F(RestoreBackupTest, AFailedRestoreChangesNothingAndThenTheBackupBecomesTheDatabaseAndTheStateLeftIsKept)
 {
-    const std::string oldest = two_backups_and_more();
+    // Five items and a queued one; backups of one item (made at 9) and of four (at 10).
+    for (const int hour : {9, 10}) {
+        set_local_clock(2026, 1, 15, hour);
+        for (int i = 0; i < (hour == 9 ? 1 : 3); ++i)
+            add_test_item(0, 0, 1, "saved at " + std::to_string(hour));
+        ASSERT_EQ(save_database(), save_status::done);
+    }
+    add_test_item(0, 0, 1, "not saved");
+    add_test_pending(0, "queued");
+    set_local_clock(2026, 1, 15, 11);
+    ASSERT_EQ(list_backups(dir.path()).size(), 2u);
+    const std::string oldest = list_backups(dir.path()).back().path;
+    const auto items_in = [](const std::string& path) {
+        bin_summary summary;
+        return inspect_bin(path.c_str(), &summary) ? summary.item_count : 0;
+    };
+    write_file(dir.file("junk.bin"), "junk");
     const struct {
-        const char* name;
-        std::function<std::string()> set_up;  // the backup to restore
+        std::string backup;
+        file_fault fault;
         restore_status status;
     } cases[] = {
-        {"not a database", [&] { write_file(dir.file("junk.bin"), "junk"); return dir.file("junk.bin"); },
-            restore_status::not_readable},
-        {"queue not saved",
-            [&] {
-                fail_file_operations({{.op = file_op::write, .path_part = "queue.txt.tmp-", .error = ENOSPC}});
-                return oldest;
-            },
-            restore_status::current_not_saved},
-        {"copy not written",
-            [&] {
-                fail_file_operations({{.op = file_op::copy, .path_part = "elements.bin.tmp-", .error = ENOSPC}});
-                return oldest;
-            },
-            restore_status::not_written},
+        {dir.file("junk.bin"), {}, restore_status::not_readable},
+        {oldest, {.op = file_op::write, .path_part = "queue.txt.tmp-", .error = ENOSPC}, restore_status::current_not_saved},
+        {oldest, {.op = file_op::copy, .path_part = "elements.bin.tmp-", .error = ENOSPC}, restore_status::not_written},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const restore_result r = restore_backup(c.set_up());
+        fail_file_operations({c.fault});
+        const restore_result r = restore_backup(c.backup);
         fail_file_operations({});
-        EXPECT_EQ(std::tuple(r.status, r.problem.path.empty()), std::tuple(c.status, c.status == restore_status::not_readable));
-        EXPECT_EQ(std::tuple(db().item_count, db().pending_count), std::tuple(5u, 1u));
+        EXPECT_EQ(std::tuple(r.status, r.problem.path.empty(), db().item_count, db().pending_count),
+            std::tuple(c.status, c.status == restore_status::not_readable, 5u, 1u));
     }
     // With nothing in the way it goes through; the queue stays as it is.
     ASSERT_EQ(restore_backup(oldest), restore_status::done);
@@ -327,5 +306,3 @@ TEST_F(RestoreBackupTest, AFailedRestoreChangesNothingAndThenTheBackupBecomesThe
     ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     EXPECT_EQ(restore_backup(oldest), restore_status::not_open);
 }
-
-}  // namespace

@@ -186,13 +186,11 @@ TEST_F(ReviewPassTest, UndoShowsTheGradedItemAgainOnItsOwnScreenEvenAfterThePass
 
 deinit_result close_nothing(close_mode) { return {}; }
 
-class StartDirectoryTest : public clean_state_test {
-protected:
-    temp_dir home;
-};
+using StartDirectoryTest = clean_state_test;
 
 TEST_F(StartDirectoryTest, TheSetDirectoryIsMadeElseTheDefaultIsUsedElseTheStartEnds)
 {
+    const temp_dir home;
     write_file(home.file("file"), "x");
     const std::string missing = home.file("a/b/cards/");
     const std::string blocked = home.file("file/cards/");
@@ -241,7 +239,7 @@ uint32_t seed_where(int n, const draws& wanted)
 
 // rand_below(20), rand_below(2) and rand_below(3) of a raw value.
 bool one_in_20(int r) { return r / 1639 == 0; }
-bool one_in_2(int r) { return r / 16384 == 0; }
+int half(int r) { return r / 16384; }
 int third(int r) { return r / 10923; }
 
 class ChooseTest : public open_database_test {
@@ -285,7 +283,7 @@ TEST_F(ChooseTest, DrawsFollowTheListFromTheOldest)
     } cases[] = {
         {2, [](auto& r) { return !one_in_20(r[0]) && one_in_20(r[1]); }, 1, 1},
         {4, [](auto& r) { return !one_in_20(r[0]) && !one_in_20(r[1]) && !one_in_20(r[2]) && third(r[3]) == 2; }, 2, 1},
-        {2, [](auto& r) { return !one_in_20(r[0]) && one_in_2(r[1]); }, 0, 0},
+        {2, [](auto& r) { return !one_in_20(r[0]) && half(r[1]) == 0; }, 0, 0},
     };
     for (const auto& c : cases) {
         choose_next_item(nullptr, -1);
@@ -298,7 +296,7 @@ TEST_F(ChooseTest, DrawsFollowTheListFromTheOldest)
     }
     // The random pick counts recent items but skips them: with the first recent, k = 1 of the
     // two others makes the count pass k at the second item, which is taken, not the third.
-    seed_where(3, [](auto& r) { return !one_in_20(r[0]) && !one_in_20(r[1]) && r[2] / 16384 == 1; });
+    seed_where(3, [](auto& r) { return !one_in_20(r[0]) && !one_in_20(r[1]) && half(r[2]) == 1; });
     EXPECT_EQ(choose_next_item(nullptr, 0), items[1]);
 }
 

@@ -130,10 +130,8 @@ TEST(GradingSummaryTest, NothingToLengthenWithNeedsAFullWindowWithoutFiveAndHigh
 TEST(GradingSummaryTest, RecentRetentionCountsDueReviewsOfTheLastThirtyDays)
 {
     const uint16_t today = 10;
-    review_record early = due_grade(today, 1);
-    early.elapsed = 2;
-    review_record undo = due_grade(today, 0);
-    undo.event = review_event::undo;
+    const review_record early{.day = today, .elapsed = 2, .interval_before = 5, .grade = 1},
+        undo{.day = today, .elapsed = 5, .interval_before = 5, .grade = 0, .event = review_event::undo};
     const std::vector<review_record> log = {
         due_grade(static_cast<uint16_t>(today - 30), 1),  // a day too old
         due_grade(static_cast<uint16_t>(today - 29), 4),  // day 65,517: counted
@@ -144,9 +142,7 @@ TEST(GradingSummaryTest, RecentRetentionCountsDueReviewsOfTheLastThirtyDays)
     EXPECT_EQ(std::tuple(g.recent.reviews, g.recent.passed, g.grades_seen), std::tuple(2u, 1u, 4u));
 }
 
-namespace {
-
-class OverviewTest : public open_database_test {};
+using OverviewTest = open_database_test;
 
 TEST_F(OverviewTest, CountsEachCategoryWithThoseBelowItOnRandomTrees)
 {
@@ -210,5 +206,3 @@ TEST_F(OverviewTest, AnEmptyCollectionIsEmptyAndDamagedParentsStillShowEveryCate
     EXPECT_EQ(top_items, 2u);  // the loop's items counted once
     EXPECT_EQ(std::tuple(o.items, o.due), std::tuple(3u, 3u));
 }
-
-}  // namespace
