@@ -121,8 +121,8 @@ mutations=(
     'sync_refusal_never_told_again|session/sync.cpp|s/^    g.told.clear();$//|test_ui|SyncWindow*'
     'prepared_block_not_refilled|services/prepared_blocks.cpp|/^void\* take_prepared_block/,/^}/s/^    p.wake.notify_one();$/    static_cast<void>(0);/|test_services|PreparedBlocksTest.*'
     # The session's and the sync's tests, and the category lookup.
-    'inbox_older_copy_kept|formats/sync_inbox.cpp|s/ [^ ]* entry.file_size(ec) < mark.end)/)/|test_session|SyncOrders*'
-    'inbox_past_a_gap|formats/sync_inbox.cpp|s/if ((\*it)->sequence != next)$/if (false)/|test_session|SyncOrders*'
+    'inbox_older_copy_kept|formats/sync_inbox.cpp|s/ [^ ]* entry.file_size(ec) < mark.end)/)/|test_formats|SyncInbox.*'
+    'inbox_past_a_gap|formats/sync_inbox.cpp|s/if ((\*it)->sequence != next)$/if (false)/|test_formats|SyncInbox.*'
     'join_skips_renames|session/sync_snapshot.cpp|s/^        note_rename_away(r.from, r.to, .*$/        static_cast<void>(r);/|test_session|SyncJoinTest.*'
     'sync_kept_sent_twice|session/sync_outbox.cpp|s/++sent;$/static_cast<void>(sent);/|test_session|SyncApplyTest.Changes*'
     'sync_kept_dropped|session/sync.cpp|s/g.kept.push_back(r);/static_cast<void>(r);/|test_session|SyncApplyTest.Changes*'

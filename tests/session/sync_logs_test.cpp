@@ -1,8 +1,8 @@
 // The logs of the sync folder: each computer's log has one writer and gives each number once,
 // whatever copies of the data directory or older versions of the log come back; a computer that
 // joins from a snapshot holds what one replaying every log holds, and no log loses a record that
-// another computer still needs; records that reach a computer in whatever order and copies are
-// applied once each, in their writer's order, and categories end as the stamps decide.
+// another computer still needs; category records that reach a computer in whatever order end as
+// their stamps decide.
 #include <filesystem>
 
 #include "formats/change_log_trim.h"
@@ -438,52 +438,6 @@ TEST_F(SyncOrdersTest, ALosingRenameFollowsTheLaterOneIntoItsDeletion)
             }
             EXPECT_EQ(tree_and_close(), r.expected) << r.what << std::hex << ", from " << order[0] << ", " << order[1] << ", " << order[2];
         } while (std::ranges::next_permutation(order).found);
-    }
-}
-
-// One computer's log reaches another in pieces, as an older copy, trimmed, beside a conflict
-// copy: each record is applied once and in its writer's order, none past a gap.
-TEST_F(SyncOrdersTest, EachRecordIsAppliedOnceInItsWritersOrderAndNonePastAGap)
-{
-    temp_dir source;
-    std::vector<stamped> records;
-    for (uint64_t i = 1; i <= 6; ++i)
-        records.push_back(made({"c" + std::to_string(i)}, 1000 * i));
-    write_records(source, maker, records);
-    const std::string name = change_log_name(maker);
-    const std::string log = read_file(source.file(name));
-    const std::vector<uint64_t> ends = read_change_log(log).ends;
-    const auto through = [&](size_t n) { return log.substr(0, ends[n - 1]); };
-    ASSERT_EQ(trim_change_log(source.file(name), maker, 3), change_trim_status::trimmed);
-    const std::string trimmed = read_file(source.file(name));  // the records from the fourth on
-    struct step {
-        std::string log, conflict_copy;
-        size_t held, waiting;  // the categories made so far, the records behind a gap
-    };
-    const struct {
-        const char* what;
-        std::vector<step> steps;
-    } rows[] = {
-        {"in pieces", {{through(2), "", 2, 0}, {through(3).substr(0, ends[2] - 3), "", 2, 0}, {through(5), "", 5, 0}}},
-        // The service put an older copy in the writer's place, and the writer went on after it.
-        {"an older copy again", {{through(5), "", 5, 0}, {through(3), "", 5, 0}, {through(3) + log.substr(ends[4]), "", 6, 0}}},
-        {"past a trim", {{trimmed, "", 0, 3}, {trimmed, through(2), 2, 3}, {trimmed, through(3), 6, 0}}},
-    };
-    for (const auto& r : rows) {
-        temp_dir data;
-        temp_dir view;
-        open(data, view.path(), third);
-        size_t arrived = 0;
-        for (const step& s : r.steps) {
-            write_file(view.file(name), s.log);
-            if (!s.conflict_copy.empty())
-                write_file(view.file("changes-" + name.substr(8, 16) + ".sync-conflict-1.log"), s.conflict_copy);
-            const sync_summary got = sync_apply();
-            arrived += got.arrived;
-            EXPECT_EQ(std::tuple(category_count() - 1u, got.waiting, arrived), std::tuple(s.held, s.waiting, s.held))
-                << r.what << " " << s.held;
-        }
-        close();
     }
 }
 
