@@ -90,7 +90,7 @@ mutations=(
     'undo_on_another_screen|session/review_pass.cpp|s/mode_ = mode_of(undone.screen);/mode_ = mode_of(undone.screen) == screen_mode::queue ? screen_mode::scheduled : mode_of(undone.screen);/|test_session|ReviewPassTest.*'
     'close_under_the_browser|ui/program.cpp|s/QMetaObject::invokeMethod(\&window, \[\&window\] { window.close(); }, Qt::QueuedConnection);/window.close();/|test_ui|CloseRequest.*'
     'close_inside_a_dialog_loop|ui/program.cpp|s/loopLevel() > 1)/loopLevel() > 2)/|test_ui|CloseRequest.*'
-    'case_fill_memory_escapes|ann/ann_files.cpp|s/} catch (const std::bad_alloc\&) {/} catch (const std::length_error\&) {/|test_session|CaseLoading*'
+    'case_fill_memory_escapes|ann/ann_files.cpp|s/} catch (const std::bad_alloc\&) {/} catch (const std::length_error\&) {/|test_ann|AnnFilesTest.MemoryRunningOut*'
     'retention_fold_memory_escapes|session/retention_control.cpp|s/} catch (const std::bad_alloc\&) {/} catch (const std::length_error\&) {/|test_session|RetentionControl*'
     'browser_preparer_memory_escapes|ui/browser_preparing.cpp|s/} catch (const std::bad_alloc\&) {/} catch (const std::length_error\&) {/|test_ui|BrowserPrepare.*'
     'browser_preparer_without_thread|ui/browser_preparing.cpp|s/} catch (const std::system_error\&) {/} catch (const std::length_error\&) {/|test_ui|BrowserPrepare.*'
