@@ -121,6 +121,15 @@ protected:
         sync_close();
     }
 
+    // A session of computer `id` that adds these items (graded 4 on the add screen) and closes.
+    static void adding(const temp_dir& data, const temp_dir& view, uint64_t id, std::initializer_list<const char*> questions)
+    {
+        static_cast<void>(open(data, view.path(), id));
+        for (const char* question : questions)
+            static_cast<void>(add_reviewed(4, question, "answer", 0));
+        close();
+    }
+
     // What `data` holds once opened as computer `id` on `view`.
     static collection_image image_at(const temp_dir& data, const std::string& view, uint64_t id)
     {

@@ -46,10 +46,7 @@ protected:
 TEST_F(SyncIdentityTest, ADataDirectoryOpenedUnderAnotherIdGoesOnAsThatComputer)
 {
     set_local_clock(2026, 1, 1, 9);
-    open(a, a_view.path(), first_id);
-    for (const char* q : {"one", "two"})
-        static_cast<void>(add_reviewed(4, q, "answer", 0));
-    close();
+    adding(a, a_view, first_id, {"one", "two"});
     // The home directory copied to a new machine, which has an id of its own.
     copy_directory(a.path(), b.path());
     copy_directory(a_view.path(), b_view.path());
@@ -92,17 +89,14 @@ TEST_F(SyncIdentityTest, ADataDirectoryOpenedUnderAnotherIdGoesOnAsThatComputer)
 TEST_F(SyncIdentityTest, ALogRestoredShorterGivesNoNumberTheOthersTook)
 {
     set_local_clock(2026, 1, 1, 9);
-    open(a, a_view.path(), first_id);
-    static_cast<void>(add_reviewed(4, "one", "answer", 0));
-    close();
+    adding(a, a_view, first_id, {"one"});
     const std::string backup = read_file(a_view.file(change_log_name(first_id)));
     open(a, a_view.path(), first_id);
     static_cast<void>(add_reviewed(4, "two", "answer", 0));
     ma_discard();
     sync_close();
     deliver(a_view, b_view, change_log_name(first_id));
-    open(b, b_view.path(), other_id);
-    close();
+    static_cast<void>(image_at(b, b_view.path(), other_id));
     write_file(a_view.file(change_log_name(first_id)), backup);
     deliver(b_view, a_view, snapshot_name(other_id));
     take_away(a_view, true);
@@ -167,16 +161,11 @@ TEST_F(SyncIdentityTest, AGapLeftWhileTheWriterWasAwayIsPassedBySnapshot)
         temp_dir a, a_view, b, b_view;
         set_local_clock(2026, 1, 1, 9);
         const std::string log = a_view.file(change_log_name(first_id));
-        open(a, a_view.path(), first_id);
-        static_cast<void>(add_reviewed(4, "one", "answer", 0));
-        close();
+        adding(a, a_view, first_id, {"one"});
         const std::string older = read_file(log);
         deliver(a_view, b_view, change_log_name(first_id));
-        open(b, b_view.path(), other_id);
-        close();
-        open(a, a_view.path(), first_id);
-        static_cast<void>(add_reviewed(4, "two", "answer", 0));
-        close();
+        static_cast<void>(image_at(b, b_view.path(), other_id));
+        adding(a, a_view, first_id, {"two"});
         std::vector<std::string> names{change_log_name(first_id), snapshot_name(first_id)};
         if (copy_kept) {
             names.push_back(change_log_name(first_id).substr(0, 24) + ".sync-conflict-20260101-090000-AAAAAAA.log");
@@ -222,10 +211,8 @@ protected:
     static void adding(const temp_dir& data, const temp_dir& view, uint64_t id, int day,
         std::initializer_list<const char*> added, int hour = 12)
     {
-        static_cast<void>(open(data, view.path(), id, day, hour));
-        for (const char* question : added)
-            static_cast<void>(add_reviewed(4, question, "a", 0));
-        close();
+        set_local_clock(2026, 1, 15 + day, hour, 0, 0);
+        sync_fixture::adding(data, view, id, added);
     }
 
     static void copy_logs(const temp_dir& from, const temp_dir& to)
