@@ -32,21 +32,16 @@ struct collection_image {
 inline std::string differences(const collection_image& a, const collection_image& b)
 {
     std::string out;
-    const auto compare = [&](const auto& x, const auto& y) {
-        for (const auto& [key, value] : x)
-            if (const auto it = y.find(key); it == y.end() || !(it->second == value))
-                out += "\n" + ::testing::PrintToString(key) + ": " + ::testing::PrintToString(value) + " | "
-                    + (it == y.end() ? "missing" : ::testing::PrintToString(it->second));
-        for (const auto& entry : y)
-            if (!x.count(entry.first))
-                out += "\nmissing | " + ::testing::PrintToString(entry);
+    const auto missing = [&out](const auto& from, const auto& in, const char* side) {
+        for (const auto& entry : from)
+            if (std::ranges::find(in, entry) == in.end())
+                out += std::string("\n") + side + ::testing::PrintToString(entry);
     };
-    compare(a.items, b.items);
-    compare(a.queue, b.queue);
-    for (const std::string& c : a.categories)
-        out += b.categories.count(c) ? "" : "\ncategory " + c + " | missing";
-    for (const std::string& c : b.categories)
-        out += a.categories.count(c) ? "" : "\nmissing | category " + c;
+    for (const auto& [x, y, side] : {std::tuple(&a, &b, "only left: "), std::tuple(&b, &a, "only right: ")}) {
+        missing(x->items, y->items, side);
+        missing(x->queue, y->queue, side);
+        missing(x->categories, y->categories, side);
+    }
     return out;
 }
 
