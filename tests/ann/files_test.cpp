@@ -139,3 +139,23 @@ TEST_F(AnnFilesTest, AnUnwritableCaseFileIsReportedAndTheCaseKeptForThisRun)
     EXPECT_NE(log().find("ERROR: cannot open " + dir.file("user_cases.bin") + " file in add_cases()\n"),
         std::string::npos);
 }
+
+// Memory that runs out while the cases load beside the start ends the program as exhausted
+// memory does anywhere (the reason in the log, code 1), not by an abort.
+TEST_F(AnnFilesTest, MemoryRunningOutWhileTheCasesLoadBesideTheStartEndsWithCodeOne)
+{
+    if (sanitized_build)
+        GTEST_SKIP() << "a sanitizer's allocator does not live under an address space limit";
+    // The duplicate search's index is sized from the file at once: here, about 200 MiB.
+    write_file(dir.file("user_cases.bin"), "");
+    std::filesystem::resize_file(dir.file("user_cases.bin"), uintmax_t {80} << 20);
+    const int code = run_in_child([] {
+        if (!limit_address_space(size_t {40} << 20))
+            return 90;
+        ma_nn_init(case_loading::beside);
+        wait_for_case_store();
+        return 0;
+    });
+    EXPECT_EQ(code, 1);
+    EXPECT_NE(log().find("add_data_from_file(): out of memory\n"), std::string::npos);
+}

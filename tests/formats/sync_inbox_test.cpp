@@ -1,5 +1,8 @@
 #include "formats/sync_inbox.h"
 
+#include <numeric>
+
+#include "formats/change_log_trim.h"
 #include "support/test_support.h"
 
 namespace {
@@ -57,4 +60,56 @@ TEST(SyncInbox, PositionsSavedWithTheDatabaseKeepAppliedRecordsFromComingBack)
     for (const char* malformed : {"zz 1\n", "00000000000000aa\n", "00000000000000aa 5 extra\n"})
         EXPECT_FALSE(later.read_positions(malformed)) << malformed;
     EXPECT_EQ(later.applied_of(0xaaaa), 25u);
+}
+
+// One computer's log arrives in pieces, as an older copy, trimmed, beside a conflict copy: each
+// record is taken once and in its writer's order, none past a gap.
+TEST(SyncInbox, EachRecordIsTakenOnceInItsWritersOrderAndNonePastAGap)
+{
+    constexpr uint64_t writer = 0xaaaa;
+    const std::string name = change_log_name(writer);
+    temp_dir source;
+    change_log_writer w(source.file(name), writer);
+    for (uint64_t i = 1; i <= 6; ++i) {
+        change_record r;
+        r.kind = change_kind::category_make;
+        r.path = {"c" + std::to_string(i)};
+        ASSERT_EQ(w.append(r, 1000 * i).status, change_append_status::appended);
+    }
+    const std::string log = read_file(source.file(name));
+    const std::vector<uint64_t> ends = read_change_log(log).ends;
+    const auto through = [&](size_t n) { return log.substr(0, ends[n - 1]); };
+    ASSERT_EQ(trim_change_log(source.file(name), writer, 3), change_trim_status::trimmed);
+    const std::string trimmed = read_file(source.file(name));  // the records from the fourth on
+    struct step {
+        std::string log, conflict_copy;
+        uint64_t taken, waiting;  // the last record taken so far, the records behind a gap
+    };
+    const struct {
+        const char* what;
+        std::vector<step> steps;
+    } rows[] = {
+        {"in pieces", {{through(2), "", 2, 0}, {through(3).substr(0, ends[2] - 3), "", 2, 0}, {through(5), "", 5, 0}}},
+        // The service put an older copy in the writer's place, and the writer went on after it.
+        {"an older copy again", {{through(5), "", 5, 0}, {through(3), "", 5, 0}, {through(3) + log.substr(ends[4]), "", 6, 0}}},
+        {"past a trim", {{trimmed, "", 0, 3}, {trimmed, through(2), 2, 3}, {trimmed, through(3), 6, 0}}},
+    };
+    for (const auto& r : rows) {
+        temp_dir folder;
+        sync_inbox inbox(folder.path(), me);
+        std::vector<uint64_t> taken;
+        for (const step& s : r.steps) {
+            write_file(folder.file(name), s.log);
+            if (!s.conflict_copy.empty())
+                write_file(folder.file("changes-" + name.substr(8, 16) + ".sync-conflict-1.log"), s.conflict_copy);
+            const sync_arrivals got = inbox.collect();
+            for (const change_record& c : got.records) {
+                taken.push_back(c.sequence);
+                inbox.applied(writer, c.sequence);
+            }
+            std::vector<uint64_t> in_order(s.taken);
+            std::iota(in_order.begin(), in_order.end(), uint64_t{1});
+            EXPECT_EQ(std::tuple(taken, got.waiting), std::tuple(in_order, s.waiting)) << r.what << " " << s.taken;
+        }
+    }
 }

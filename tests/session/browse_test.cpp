@@ -45,7 +45,7 @@ TEST(BrowseFoldTest, CaseAndDiacriticsFoldToTheBaseLetterAndTagsGoOnlyWhenAsked)
     EXPECT_EQ(fold_text("ABCDEFGH<b>IJKLMNOP</b>QRSTUVWX", true), "abcdefghijklmnopqrstuvwx");
 }
 
-class BrowseTest : public open_database_test {};
+using BrowseTest = open_database_test;
 
 TEST_F(BrowseTest, CategoryPathsLeaveOutTheRootAndDatesCountFromTheStartDate)
 {
@@ -57,7 +57,6 @@ TEST_F(BrowseTest, CategoryPathsLeaveOutTheRootAndDatesCountFromTheStartDate)
     // A file's first category with a name of its own is a category like any other.
     db().categories[0]->name = "Sprachen";
     EXPECT_EQ(std::tuple(category_path(verben), category_path(alone)), std::tuple("Sprachen / Deutsch / Verben", "Alone"));
-    db().categories[0]->name = "root";
     // A damaged table with a cycle of parents still gives a path, marked as broken.
     db().categories[deutsch]->parent = verben;
     EXPECT_NE(category_path(verben).find("?"), std::string::npos);
@@ -80,8 +79,7 @@ TEST_F(BrowseTest, RowsSortByEachKeyBothWays)
         std::tie(e->rp, e->gr, e->id) = std::tuple(rp, gr, id);
     }
     std::vector<browse_row> rows = scheduled_rows();
-    add_test_pending(c, "queued", "queued answer");
-    rows.push_back(pending_rows().front());
+    rows.push_back((add_test_pending(c, "queued", "queued answer"), pending_rows().front()));
     const std::pair<browse_sort, std::string> cases[] = {{browse_sort::question, "2103"}, {browse_sort::answer, "2103"},
         {browse_sort::category, "1032"}, {browse_sort::next_date, "3012"}, {browse_sort::interval, "3120"},
         {browse_sort::repetitions, "3201"}, {browse_sort::grade, "3120"}, {browse_sort::created, "3120"}};
@@ -107,12 +105,11 @@ TEST_F(BrowseTest, RowsSortByEachKeyBothWays)
             EXPECT_EQ(order, (std::vector<uint32_t>{2, 0, 1}));
         }
     // Ranks past one radix pass's eleven bits order as numbers do.
-    const std::vector<uint32_t> rank = {5'000'000, 3, 70'000, 2048, 3};
     std::vector<uint32_t> order = {0, 1, 2, 3, 4};
-    sort_by_rank(order, rank, false);
-    EXPECT_EQ(order, (std::vector<uint32_t>{1, 4, 3, 2, 0}));
-    sort_by_rank(order, rank, true);
-    EXPECT_EQ(order, (std::vector<uint32_t>{0, 2, 3, 1, 4}));
+    for (const bool descending : {false, true}) {
+        sort_by_rank(order, {5'000'000, 3, 70'000, 2048, 3}, descending);
+        EXPECT_EQ(order, (descending ? std::vector<uint32_t>{0, 2, 3, 1, 4} : std::vector<uint32_t>{1, 4, 3, 2, 0}));
+    }
     // A ranking told to stop gives none rather than a part.
     const std::atomic<bool> stop {true};
     EXPECT_TRUE(rank_rows(rows, browse_sort::question, &stop).empty());
@@ -193,16 +190,14 @@ TEST_F(BrowseTest, ForgetAndRescheduleTodayMoveAnItemToItsNewPlace)
     forget_item(known, 3);
     EXPECT_EQ(std::tuple(known->rp, known->gr, known->livl, known->rllivl, known->id, known->tmtrpt, known->stmtrpt),
         std::tuple(0, 0, 0, 0, 1'700'000'000u, 3 + known->ivl, 3 + known->ivl));
-    EXPECT_LT(known->ivl, 120);
-    EXPECT_TRUE(in_order());
+    EXPECT_TRUE(known->ivl < 120 && in_order());
     EXPECT_FALSE(reschedule_today(early, 6));
     EXPECT_TRUE(reschedule_today(later, 6));
     // Today is before the day it was graded: no days passed.
     EXPECT_EQ(std::tuple(later->tmtrpt, later->ivl), std::tuple(6, 0));
     EXPECT_TRUE(reschedule_today(last, 6));
     EXPECT_EQ(std::tuple(last->tmtrpt, last->ivl), std::tuple(6, 4));
-    EXPECT_EQ(std::tuple(scheduled_items().size(), db().item_count), std::tuple(5u, 5u));
-    EXPECT_TRUE(in_order());
+    EXPECT_TRUE(scheduled_items().size() == 5 && db().item_count == 5 && in_order());
 }
 
 // The search over the texts folded once finds exactly what folding every text as it goes finds:

@@ -80,6 +80,15 @@ saved_set read_saved(const temp_dir& dir)
     return {read_file(dir.file("elements.bin")), read_file(dir.file("queue.txt")), read_file(dir.file("weights.bin"))};
 }
 
+// Every question a data directory holds, scheduled or queued, as the next start finds them.
+std::multiset<std::string> questions_in(const temp_dir& dir)
+{
+    EXPECT_EQ(ma_init(dir.path().c_str()), init_status::from_bin) << dir.path();
+    const std::multiset<std::string> held = all_questions();
+    ma_discard();
+    return held;
+}
+
 }  // namespace
 
 // A write cut short part way fails as the write it is (the binary file's tests); here every
@@ -89,9 +98,7 @@ TEST_F(CrashTest, AKillOrAFailureAtAnyFileOperationOfTheCloseLeavesTheOldOrTheNe
     temp_dir old_dir;
     build_user_state(old_dir.path());
     const saved_set old_files = read_saved(old_dir);
-    ASSERT_EQ(ma_init(old_dir.path().c_str()), init_status::from_bin);
-    const std::multiset<std::string> old_questions = all_questions();
-    ma_discard();
+    const std::multiset<std::string> old_questions = questions_in(old_dir);
 
     int trials = 0;
     int finished_by_recovery = 0;
@@ -104,22 +111,18 @@ TEST_F(CrashTest, AKillOrAFailureAtAnyFileOperationOfTheCloseLeavesTheOldOrTheNe
         const int operations = kill_child_at(done.path(), -1, kind);
         ASSERT_TRUE(operations > 10 && operations < 250) << operations;
         const saved_set new_files = read_saved(done);
-        ASSERT_EQ(new_files[0] != old_files[0], kind != session_kind::deletes_from_queue) << session;
-        ASSERT_EQ(new_files[1] != old_files[1], kind != session_kind::adds_only) << session;
-        ASSERT_EQ(ma_init(done.path().c_str()), init_status::from_bin);
-        const std::multiset<std::string> new_questions = all_questions();
-        ma_discard();
+        ASSERT_EQ(std::tuple(new_files[0] != old_files[0], new_files[1] != old_files[1]),
+            std::tuple(kind != session_kind::deletes_from_queue, kind != session_kind::adds_only)) << session;
+        const std::multiset<std::string> new_questions = questions_in(done);
 
         // Which state a trial came to after the next open: the old files or the new ones, all three.
         auto expect_one_state = [&](const temp_dir& dir, const std::string& context) {
             ++trials;
-            ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin) << context;
+            // Never an item in both files, never one in neither; the recovery runs at the start.
+            const std::multiset<std::string> held = questions_in(dir);
             const saved_set now = read_saved(dir);
             EXPECT_TRUE(now == old_files || now == new_files) << "a mix of old and new files " << context;
-            // Never an item in both files, never one in neither.
-            const std::multiset<std::string> held = all_questions();
             EXPECT_TRUE(held == old_questions || held == new_questions) << "items lost or doubled " << context;
-            ma_discard();
             for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
                 EXPECT_FALSE(is_temporary_name(entry.path().filename().string())) << "left behind " << context;
             EXPECT_FALSE(file_exists(dir.file(commit_journal_name))) << context;

@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "database/backups.h"
+#include "database/binfile.h"
 #include "database/category_edits.h"
 #include "database/days.h"
 #include "platform/platform_state.h"
@@ -253,4 +255,54 @@ TEST_F(LifecycleTest, ItemsAddedToTheQueueFileWhileOpenAreTakenInNotOverwritten)
     ASSERT_EQ(ma_init(dir.path().c_str()), init_status::from_bin);
     EXPECT_EQ(queued(), (std::vector<std::string>{"B/root", "B/root", "D2/Neu"}));
     EXPECT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
+}
+
+using RestoreBackupTest = open_database_test;
+
+// Restoring a backup: the state left is kept as a backup of its own and the backup becomes the
+// database; each failure leaves the open database as it was.
+TEST_F(RestoreBackupTest, AFailedRestoreChangesNothingAndThenTheBackupBecomesTheDatabaseAndTheStateLeftIsKept)
+{
+    // Five items and a queued one; backups of one item (made at 9) and of four (at 10).
+    for (const int hour : {9, 10}) {
+        set_local_clock(2026, 1, 15, hour);
+        for (int i = 0; i < (hour == 9 ? 1 : 3); ++i)
+            add_test_item(0, 0, 1, "saved at " + std::to_string(hour));
+        ASSERT_EQ(save_database(), save_status::done);
+    }
+    add_test_item(0, 0, 1, "not saved");
+    add_test_pending(0, "queued");
+    set_local_clock(2026, 1, 15, 11);
+    ASSERT_EQ(list_backups(dir.path()).size(), 2u);
+    const std::string oldest = list_backups(dir.path()).back().path;
+    const auto items_in = [](const std::string& path) {
+        bin_summary summary;
+        return inspect_bin(path.c_str(), &summary) ? summary.item_count : 0;
+    };
+    write_file(dir.file("junk.bin"), "junk");
+    const struct {
+        std::string backup;
+        file_fault fault;
+        restore_status status;
+    } cases[] = {
+        {dir.file("junk.bin"), {}, restore_status::not_readable},
+        {oldest, {.op = file_op::write, .path_part = "queue.txt.tmp-", .error = ENOSPC}, restore_status::current_not_saved},
+        {oldest, {.op = file_op::copy, .path_part = "elements.bin.tmp-", .error = ENOSPC}, restore_status::not_written},
+    };
+    for (const auto& c : cases) {
+        fail_file_operations({c.fault});
+        const restore_result r = restore_backup(c.backup);
+        fail_file_operations({});
+        EXPECT_EQ(std::tuple(r.status, r.problem.path.empty(), db().item_count, db().pending_count),
+            std::tuple(c.status, c.status == restore_status::not_readable, 5u, 1u));
+    }
+    // With nothing in the way it goes through; the queue stays as it is.
+    ASSERT_EQ(restore_backup(oldest), restore_status::done);
+    EXPECT_EQ(std::tuple(db().item_count, db().head->question.str(), db().pending_count, items_in(dir.file("elements.bin"))),
+        std::tuple(1u, "saved at 9", 1u, 1u));
+    const std::vector<backup_file> backups = list_backups(dir.path());
+    ASSERT_EQ(backups.size(), 3u);
+    EXPECT_EQ(std::tuple(backups.front().name, items_in(backups.front().path)), std::tuple("elements-20260115-110000.bin", 5u));
+    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
+    EXPECT_EQ(restore_backup(oldest), restore_status::not_open);
 }

@@ -1,6 +1,9 @@
+#include <algorithm>
 #include <filesystem>
 
 #include "ann/ann_files.h"
+#include "platform/crt_rand.h"
+#include "platform/platform_state.h"
 #include "session/choose.h"
 #include "session/review_pass.h"
 #include "session/start_directory.h"
@@ -81,51 +84,41 @@ TEST_F(ReviewPassTest, QueueGradesIntroduceTheItemsInFileOrder)
 
 // A skip tries seven times for another item; with only the skipped one left the pass ends. The
 // queue offers its first item unless it picks at random, so there a skip always ends the pass.
-struct skip_case {
-    screen_mode mode;
-    bool random;
-    pass_step end;
-    bool moves_on;  // with two items a skip shows the other one
-    uint16_t day;  // of the scheduled items: the forced pass takes them before they are due
-    // Named in the test list by its fields, not by its bytes (padding included).
-    friend void PrintTo(const skip_case& c, std::ostream* os) { *os << static_cast<int>(c.mode) << (c.random ? " random" : ""); }
-};
-
-class SkipTest : public ReviewPassTest, public ::testing::WithParamInterface<skip_case> {
-protected:
-    const void* shown() const
-    {
-        return GetParam().mode == screen_mode::queue ? static_cast<const void*>(pass.current_pending())
-                                                     : static_cast<const void*>(pass.current_item());
-    }
-};
-
-TEST_P(SkipTest, SkipShowsAnotherItemOrEndsThePass)
+TEST_F(ReviewPassTest, SkipShowsAnotherItemOrEndsThePass)
 {
-    const skip_case c = GetParam();
-    add_test_item(c.day, 0, 1, "item");
-    add_test_pending(0, "queued");
-    ASSERT_TRUE(pass.start(c.mode, c.random));
-    EXPECT_EQ(pass.skip(), c.end) << "only the skipped item is left";
-    add_test_item(c.day, 0, 1, "item 2");
-    add_test_pending(0, "queued 2");
-    ASSERT_TRUE(pass.start(c.mode, c.random));
-    if (!c.moves_on) {
-        EXPECT_EQ(pass.skip(), c.end);
-        return;
-    }
-    for (int n = 0; n < 4; ++n) {
-        const void* before = shown();
-        ASSERT_EQ(pass.skip(), pass_step::shown);
-        EXPECT_NE(shown(), before);
+    const struct {
+        screen_mode mode;
+        bool random;
+        pass_step end;
+        bool moves_on;  // with two items a skip shows the other one
+        uint16_t day;  // of the scheduled items: the forced pass takes them before they are due
+    } cases[] = {{screen_mode::scheduled, false, pass_step::no_more_scheduled, true, 0},
+        {screen_mode::forced, false, pass_step::no_more_scheduled, true, 3},
+        {screen_mode::queue, false, pass_step::no_more_queued, false, 0},
+        {screen_mode::queue, true, pass_step::no_more_queued, true, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << static_cast<int>(c.mode) << (c.random ? " random" : ""));
+        while (db().head)
+            remove_item(db().head);
+        while (db().pending_head)
+            remove_pending(db().pending_head);
+        const auto shown = [&]() -> const void* {
+            return c.mode == screen_mode::queue ? static_cast<const void*>(pass.current_pending()) : pass.current_item();
+        };
+        add_test_item(c.day, 0, 1, "item");
+        add_test_pending(0, "queued");
+        ASSERT_TRUE(pass.start(c.mode, c.random));
+        EXPECT_EQ(pass.skip(), c.end) << "only the skipped item is left";
+        add_test_item(c.day, 0, 1, "item 2");
+        add_test_pending(0, "queued 2");
+        ASSERT_TRUE(pass.start(c.mode, c.random));
+        for (int n = 0; n < (c.moves_on ? 4 : 1); ++n) {
+            const void* before = shown();
+            ASSERT_EQ(pass.skip(), c.moves_on ? pass_step::shown : c.end);
+            EXPECT_TRUE(!c.moves_on || shown() != before);
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(EveryPass, SkipTest,
-    ::testing::Values(skip_case{screen_mode::scheduled, false, pass_step::no_more_scheduled, true, 0},
-        skip_case{screen_mode::forced, false, pass_step::no_more_scheduled, true, 3},
-        skip_case{screen_mode::queue, false, pass_step::no_more_queued, false, 0},
-        skip_case{screen_mode::queue, true, pass_step::no_more_queued, true, 0}));
 
 TEST_F(ReviewPassTest, DeletingTheShownItemShowsTheNextOrEnds)
 {
@@ -193,13 +186,11 @@ TEST_F(ReviewPassTest, UndoShowsTheGradedItemAgainOnItsOwnScreenEvenAfterThePass
 
 deinit_result close_nothing(close_mode) { return {}; }
 
-class StartDirectoryTest : public clean_state_test {
-protected:
-    temp_dir home;
-};
+using StartDirectoryTest = clean_state_test;
 
 TEST_F(StartDirectoryTest, TheSetDirectoryIsMadeElseTheDefaultIsUsedElseTheStartEnds)
 {
+    const temp_dir home;
     write_file(home.file("file"), "x");
     const std::string missing = home.file("a/b/cards/");
     const std::string blocked = home.file("file/cards/");
@@ -220,6 +211,151 @@ TEST_F(StartDirectoryTest, TheSetDirectoryIsMadeElseTheDefaultIsUsedElseTheStart
     const std::string too_long = home.file(std::string(150, 'h') + "/" + std::string(150, 'h') + "/");
     s = open_start_directory(blocked, too_long, close_nothing);
     EXPECT_TRUE(s.gave_up && !s.opened && std::filesystem::is_directory(too_long));
+}
+
+// The first n values the generator gives after crt_srand(seed).
+std::vector<int> draws_after(uint32_t seed, int n)
+{
+    crt_srand(seed);
+    std::vector<int> values;
+    for (int i = 0; i < n; ++i)
+        values.push_back(crt_rand());
+    return values;
+}
+
+using draws = std::function<bool(const std::vector<int>&)>;
+
+// The first seed whose next n draws satisfy `wanted`; the generator is left seeded with it.
+uint32_t seed_where(int n, const draws& wanted)
+{
+    for (uint32_t seed = 1; seed < 1'000'000; ++seed)
+        if (wanted(draws_after(seed, n))) {
+            crt_srand(seed);
+            return seed;
+        }
+    ADD_FAILURE() << "no seed found";
+    return 0;
+}
+
+// rand_below(20), rand_below(2) and rand_below(3) of a raw value.
+bool one_in_20(int r) { return r / 1639 == 0; }
+int half(int r) { return r / 16384; }
+int third(int r) { return r / 10923; }
+
+class ChooseTest : public open_database_test {
+protected:
+    void SetUp() override
+    {
+        open_database_test::SetUp();
+        a = add_category("a", -1);
+        b = add_category("b", -1);
+    }
+    uint16_t a = 0;
+    uint16_t b = 0;
+};
+
+TEST_F(ChooseTest, NegativeModeClearsTheRecentItemsAndNothingDueGivesNoneWithoutDrawing)
+{
+    EXPECT_EQ(choose_next_item(nullptr, 0), nullptr);
+    EXPECT_EQ(choose_next_item(nullptr, -1), nullptr);
+    item* tomorrow = add_test_item(1);
+    crt_srand(7);
+    EXPECT_TRUE(choose_next_item(nullptr, 0) == nullptr && platform_globals().rand_seed == 7u);
+    // A positive mode chooses among every item, due or not.
+    EXPECT_EQ(choose_next_item(nullptr, 1), tomorrow);
+    item* e = add_test_item(0);
+    add_test_item(0);
+    EXPECT_NE(choose_next_item(nullptr, 0), nullptr);
+    EXPECT_EQ(choose_next_item(nullptr, -1), e);
+    EXPECT_TRUE(std::ranges::all_of(db().recent_items, [](const item* r) { return r == nullptr; }));
+}
+
+// Each item not shown lately is taken at once with one chance in 20; an item to be repeated
+// today gets a further even chance; otherwise one of them at random. The draws are counted too.
+TEST_F(ChooseTest, DrawsFollowTheListFromTheOldest)
+{
+    item* items[] = {add_test_item(0), add_test_item(0), add_test_item(0)};
+    const struct {
+        int n;
+        draws wanted;
+        int chosen;
+        uint16_t first_ivl;
+    } cases[] = {
+        {2, [](auto& r) { return !one_in_20(r[0]) && one_in_20(r[1]); }, 1, 1},
+        {4, [](auto& r) { return !one_in_20(r[0]) && !one_in_20(r[1]) && !one_in_20(r[2]) && third(r[3]) == 2; }, 2, 1},
+        {2, [](auto& r) { return !one_in_20(r[0]) && half(r[1]) == 0; }, 0, 0},
+    };
+    for (const auto& c : cases) {
+        choose_next_item(nullptr, -1);
+        items[0]->ivl = c.first_ivl;
+        const uint32_t seed = seed_where(c.n, c.wanted);
+        EXPECT_EQ(choose_next_item(nullptr, 0), items[c.chosen]) << c.chosen;
+        const uint32_t after = platform_globals().rand_seed;
+        draws_after(seed, c.n);
+        EXPECT_EQ(after, platform_globals().rand_seed) << c.chosen;
+    }
+    // The random pick counts recent items but skips them: with the first recent, k = 1 of the
+    // two others makes the count pass k at the second item, which is taken, not the third.
+    seed_where(3, [](auto& r) { return !one_in_20(r[0]) && !one_in_20(r[1]) && half(r[2]) == 1; });
+    EXPECT_EQ(choose_next_item(nullptr, 0), items[1]);
+}
+
+TEST_F(ChooseTest, RecentItemsAreAvoidedWhileOthersRemain)
+{
+    for (uint32_t seed = 1; seed <= 40; ++seed) {
+        SCOPED_TRACE(seed);
+        erase_memory_after_ll();
+        db().item_count = 0;
+        choose_next_item(nullptr, -1);
+        std::vector<item*> due;
+        for (int i = 0; i < 5; ++i)
+            due.push_back(add_test_item(0, 0, static_cast<uint16_t>(i % 2)));
+        add_test_item(1);  // not due
+        crt_srand(seed);
+        std::vector<item*> shown;
+        for (int i = 0; i < 5; ++i)
+            shown.push_back(choose_next_item(nullptr, 0));
+        EXPECT_EQ(std::set<item*>(shown.begin(), shown.end()), std::set<item*>(due.begin(), due.end()));
+        EXPECT_EQ(choose_next_item(nullptr, 0), shown[0]);
+    }
+    // A lone recent item is shown again.
+    erase_memory_after_ll();
+    item* only = add_test_item(0);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(choose_next_item(nullptr, 0), only);
+}
+
+TEST_F(ChooseTest, TheFilterLimitsTheChoiceOfItemsAndOfPendingItems)
+{
+    add_test_item(0, a);
+    item* in_b = add_test_item(3, b);
+    const int32_t only_b[] = {b, filter_end};
+    EXPECT_TRUE(choose_next_item(only_b, 0) == nullptr && choose_next_item(only_b, 1) == in_b);
+    EXPECT_TRUE(choose_pending_item(nullptr, 0) == nullptr && choose_pending_item(nullptr, 1) == nullptr);
+    add_test_pending(a, "a1");
+    pending_item* b1 = add_test_pending(b, "b1");
+    add_test_pending(a, "a2");
+    const pending_item* of_b[] = {b1, add_test_pending(b, "b2"), add_test_pending(b, "b3")};
+    const int32_t only_root[] = {0, filter_end};
+    EXPECT_EQ(choose_pending_item(only_b, 0), b1);
+    EXPECT_TRUE(choose_pending_item(only_root, 0) == nullptr && choose_pending_item(only_root, 1) == nullptr);
+    // rand_below(3) picks among b's three, counting from 0.
+    for (int k = 0; k < 3; ++k) {
+        seed_where(1, [k](auto& r) { return third(r[0]) == k; });
+        EXPECT_EQ(choose_pending_item(only_b, 1), of_b[k]);
+    }
+}
+
+TEST_F(ChooseTest, CountDueStopsAtTheLimit)
+{
+    EXPECT_EQ(count_due(0, nullptr), 0u);
+    for (const auto& [day, category] : {std::pair{0, a}, {0, b}, {1, a}, {2, a}, {65535, a}})
+        add_test_item(static_cast<uint16_t>(day), category);
+    const int32_t only_a[] = {a, filter_end};
+    EXPECT_EQ(std::tuple(count_due(0, nullptr), count_due(1, nullptr), count_due(1, only_a), count_due(65535, nullptr)),
+        std::tuple(2u, 3u, 2u, 5u));
+    set_local_clock(2026, 1, 18, 12);  // day 3
+    EXPECT_EQ(std::tuple(count_due(0, only_a), count_due(-3, nullptr)), std::tuple(3u, 2u));
 }
 
 }  // namespace

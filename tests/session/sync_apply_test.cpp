@@ -1,19 +1,75 @@
 // Applying another computer's records against crashes, restored backups, undo and full disks:
 // whatever happens, each record's change is in the database once and its grade in reviews.log once.
+// A computer's unsigned day numbers count from the first day its collection or the folder names:
+// items due before then stay due and keep their calendar dates.
 #include <cerrno>
 #include <filesystem>
 
 #include "ann/network.h"
 #include "database/backups.h"
-#include "session/browse.h"
-#include "session/retention_control.h"
-#include "session/saving.h"
+#include "formats/change_log_trim.h"
 #include "services/paths.h"
+#include "session/browse.h"
+#include "session/overview.h"
+#include "session/retention_control.h"
 #include "session/review_log.h"
-#include "session/sync_state.h"
+#include "session/saving.h"
 #include "session/sync_conflicts.h"
+#include "session/sync_state.h"
 #include "session/undo.h"
-#include "sync_apply_fixture.h"
+#include "sync_fixture.h"
+
+constexpr uint64_t other_id = 0x0b0b000000000002ULL;
+constexpr uint64_t my_id = 0x0a0a000000000001ULL;
+
+class SyncApplyTest : public sync_fixture {
+protected:
+    // Opens on 2026-`month`-`day` at `hour` o'clock, or at the time the clock shows (month 0).
+    void open_at(const temp_dir& data, uint64_t id, int month = 0, int day = 0, int hour = 0)
+    {
+        if (month > 0)
+            set_local_clock(2026, month, day, hour);
+        open(data, (id == my_id ? folder : other_view).path(), id);
+    }
+    void deliver_other() { deliver(other_view, folder, change_log_name(other_id)); }
+
+    // The other computer's log reaches this one, which opens, and then this one's log the other:
+    // both hold the same collection, which is returned.
+    collection_image agreed()
+    {
+        deliver_other();
+        open_at(mine, my_id);
+        const collection_image here = image_of_open_database();
+        close();
+        deliver(folder, other_view, change_log_name(my_id));
+        open_at(other, other_id);
+        EXPECT_EQ(image_of_open_database(), here);
+        close();
+        return here;
+    }
+
+    // The other computer: three items added, then graded in two later sessions; all within the
+    // age a log keeps its records, so none is trimmed.
+    void other_session(int session)
+    {
+        open_at(other, other_id, 1, 1 + 6 * session, 9);
+        for (const char* q : {"one", "two", "three"})
+            session == 0 ? static_cast<void>(add_reviewed(4, q, "answer", 0))
+                         : static_cast<void>(grade_reviewed(item_named(q), static_cast<uint16_t>(2 + session), review_screen::scheduled));
+        close();
+    }
+    void other_sessions(int n)
+    {
+        for (int session = 0; session < n; ++session)
+            other_session(session);
+        deliver_other();
+    }
+
+    temp_dir mine;  // this computer's data directory
+    temp_dir folder;  // the sync folder as this computer sees it
+    temp_dir other;  // the other computer's data directory
+    temp_dir other_view;  // and its sync folder
+};
 
 // A full disk during the apply, a backup restored with its sync.state (the records after it
 // applied again), a kill at each file operation of a start: each grade is logged once.
@@ -37,8 +93,7 @@ TEST_F(SyncApplyTest, AKillAtAnyFileOperationOfTheApplyLeavesEveryGradeOnce)
         retention_control_of(standing_reviews(read_review_log(mine.file(review_log_name)).records)));
     const collection_image expected = image_of_open_database();
     close();
-    ASSERT_EQ(expected.items.size(), 3u);
-    ASSERT_EQ(grade_lines(mine), 6u);
+    ASSERT_EQ(std::tuple(expected.items.size(), grade_lines(mine)), std::tuple(3u, 6u));
     open_at(mine, my_id, 2, 1, 10);
     const std::vector<backup_file> backups = list_backups(mine.path());
     ASSERT_EQ(backups.size(), 2u);
@@ -69,8 +124,7 @@ TEST_F(SyncApplyTest, AKillAtAnyFileOperationOfTheApplyLeavesEveryGradeOnce)
         open_at(fresh, my_id, 2, 1, 9);
         EXPECT_EQ(image_of_open_database(), expected) << at;
         close();
-        EXPECT_EQ(grade_lines(fresh), 6u) << at;
-        EXPECT_EQ(read_file(fresh.file("user_cases.bin")), cases) << at;
+        EXPECT_EQ(std::tuple(grade_lines(fresh), read_file(fresh.file("user_cases.bin"))), std::tuple(6u, cases)) << at;
     }
     EXPECT_GT(killed, 10);
 }
@@ -164,13 +218,13 @@ TEST_F(SyncApplyTest, AnUndoFromElsewhereTakesItsGradesCaseBack)
         write_file(view.file(change_log_name(other_id)), grade_first ? log.substr(0, read.ends[read.ends.size() - 2]) : log);
         open(data, view.path(), my_id);
         if (grade_first) {
-            ASSERT_EQ(std::get<0>(network()), builtin_case_count + 1u) << "the grade adds a case";
-            ASSERT_EQ(file_size_or_zero(data.file("user_cases.bin")), case_record_size);
+            ASSERT_EQ(std::tuple(std::get<0>(network()), file_size_or_zero(data.file("user_cases.bin"))),
+                std::tuple(builtin_case_count + 1u, case_record_size)) << "the grade adds a case";
             write_file(view.file(change_log_name(other_id)), log);
             ASSERT_EQ(sync_apply().applied, 1u);
         }
-        EXPECT_EQ(network(), std::tuple(uint32_t{builtin_case_count}, builtin_weights));
-        EXPECT_EQ(file_size_or_zero(data.file("user_cases.bin")), 0u);
+        EXPECT_TRUE(network() == std::tuple(uint32_t{builtin_case_count}, builtin_weights)
+            && file_size_or_zero(data.file("user_cases.bin")) == 0);
         close();
     }
 }
@@ -302,17 +356,17 @@ TEST_F(SyncApplyTest, ChangesMadeWhileTheFolderIsAwayReachTheOthersOnce)
     copy_directory(before.path(), mine.path());
     open_at(mine, my_id);
     close();
-    ASSERT_FALSE(holds_any(ma_init(mine.path().c_str()), init_status::dir_not_accessible));
+    open_unsynced(mine);
     grade_reviewed(item_named("two"), 5, review_screen::scheduled);
     move_to(item_named("one"), item_named("two")->ctgr);
-    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
+    close();
     take_away(folder, true);  // and away at the next start, which keeps them
     open(mine, folder.path(), my_id, true);
     close();
     take_away(folder, false);
-    ASSERT_FALSE(holds_any(ma_init(mine.path().c_str()), init_status::dir_not_accessible));
+    open_unsynced(mine);
     change_texts(item_named("one"), "one", "edited without the folder");
-    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
+    close();
     // Both hold what was done here (the agreement), and the log each change once.
     EXPECT_EQ(std::get<1>(agreed().items.at("one")), "/d");
     EXPECT_FALSE(file_exists(mine.file("sync.outbox")));
@@ -353,7 +407,7 @@ TEST_F(SyncApplyTest, QueueItemsChangedWithTheFolderOffStayOneItem)
     deliver_other();
     open_at(mine, my_id, 1, 2, 9);
     close();
-    ASSERT_FALSE(holds_any(ma_init(mine.path().c_str()), init_status::dir_not_accessible));
+    open_unsynced(mine);
     std::map<std::string, std::tuple<std::string, std::string>> queued;
     for (const auto& row : rows) {
         pending_item* p = db().pending_head;
@@ -370,7 +424,7 @@ TEST_F(SyncApplyTest, QueueItemsChangedWithTheFolderOffStayOneItem)
         if (p->question.str() == "four")
             move_to(p, c);
     queued["four"] = {"4", "/c"};
-    ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
+    close();
     const collection_image there = agreed();
     EXPECT_EQ(there.queue, queued);
     EXPECT_EQ(std::get<0>(there.items.at("eight")), "8, edited");
@@ -494,5 +548,117 @@ TEST_F(SyncApplyTest, CategoryChangesArrivingLateEndAsTheirStampsDecide)
         tree.insert("/root");
         EXPECT_EQ(image_of_open_database().categories, tree) << row.what;
         close();
+    }
+}
+
+// However it joins (empty, with items and grades of its own, or from a snapshot after it used the
+// folder first), and when the move of its first day cannot be saved.
+TEST_F(SyncApplyTest, ItemsDueBeforeAComputersFirstDayAreDueThere)
+{
+    other_sessions(1);
+    enum class joining { empty, with_items, with_items_unsaved, before_the_files_arrived };
+    for (const joining how :
+        {joining::empty, joining::with_items, joining::with_items_unsaved, joining::before_the_files_arrived}) {
+        temp_dir data, late_view;
+        const bool own_items = how != joining::empty;
+        const bool late = how == joining::before_the_files_arrived;
+        const uint64_t id = my_id + static_cast<uint64_t>(how);
+        const temp_dir& view = how == joining::empty ? folder : late ? late_view : other_view;
+        // The calendar days (since 1970) of the own item's schedule and of its grade.
+        const auto own_days = [] {
+            const item_schedule s = schedule_of(*item_named("its own"));
+            const std::vector<review_record> log = read_review_log(data_path(review_log_name)).records;
+            return std::tuple(s.due, s.interval_end, log.empty() ? 0 : log.front().day + day_shift());
+        };
+        std::tuple<uint16_t, uint16_t, int> before;
+        if (own_items) {
+            set_local_clock(2026, 2, 20, 9);
+            late ? static_cast<void>(open(data, view.path(), id)) : open_unsynced(data);
+            static_cast<void>(add_reviewed(4, "its own", "answer", 0));
+            before = own_days();
+            close();
+        }
+        if (late) {
+            // The other computer's snapshot, and its log trimmed past the items' making: having
+            // applied its own change, this one is behind the trim and starts from the snapshot.
+            deliver(other_view, view, change_log_name(other_id));
+            deliver(other_view, view, snapshot_name(other_id));
+            ASSERT_EQ(trim_change_log(view.file(change_log_name(other_id)), other_id, 2), change_trim_status::trimmed);
+        }
+        if (how == joining::with_items_unsaved)
+            fail_file_operations({{.op = file_op::write, .path_part = "reviews.log", .error = ENOSPC}});
+        for (int start = 0; start < (how == joining::with_items_unsaved ? 1 : 2); ++start) {  // joining, a restart
+            set_local_clock(2026, 3, 1 + start, 9);
+            SCOPED_TRACE(testing::Message() << static_cast<int>(how) << ", start " << start);
+            const sync_summary s = open(data, view.path(), id);
+            EXPECT_TRUE(!late || start > 0 || s.joined_from == other_id);
+            // It begins the day before the folder's first item was made (a day covers any zone),
+            // which the status line counts from, not on a later day its records name.
+            EXPECT_TRUE(how != joining::empty || day_shift() == item_named("one")->id / 86400 - 1);
+            EXPECT_TRUE(how == joining::with_items_unsaved || make_overview(day_number(0)).due == 3u + own_items);
+            EXPECT_TRUE(!own_items || own_days() == before);
+            close();
+        }
+        fail_file_operations({});
+        if (how == joining::with_items) {
+            // The backup from before the join begins on the later day: restored, its days and the
+            // log's still name the same dates.
+            open_at(data, id, 3, 3, 9);
+            ASSERT_EQ(restore_backup(list_backups(data.path()).back().path), restore_status::done);
+            EXPECT_EQ(own_days(), before);
+            close();
+        }
+    }
+}
+
+// Two computers sync; a third joins later with a collection begun years before theirs. Its
+// overdue item is due on both, whether its record arrives at a start or while running, and keeps
+// its calendar dates there after a restart.
+TEST_F(SyncApplyTest, AnOlderCollectionJoiningLaterKeepsItsDates)
+{
+    constexpr uint64_t older_id = 0x0c0c000000000003ULL;
+    other_sessions(1);
+    open_at(mine, my_id, 1, 2, 9);
+    close();
+    deliver(folder, other_view, change_log_name(my_id));
+    temp_dir older, older_view, held_back;
+    set_local_clock(2022, 3, 1, 9);
+    open_unsynced(older);
+    static_cast<void>(add_reviewed(4, "old", "answer", 0));
+    close();
+    for (const uint64_t id : {my_id, other_id})
+        deliver(folder, older_view, change_log_name(id));
+    set_local_clock(2026, 3, 1, 9);
+    open(older, older_view.path(), older_id);
+    const item_schedule old = schedule_of(*item_named("old"));
+    close();
+    deliver(older_view, folder, change_log_name(older_id));
+    deliver(older_view, other_view, change_log_name(older_id));
+
+    enum class arriving { at_start, while_running };
+    for (const arriving how : {arriving::at_start, arriving::while_running}) {
+        const bool at_start = how == arriving::at_start;
+        const temp_dir& data = at_start ? other : mine;
+        const uint64_t id = at_start ? other_id : my_id;
+        const std::string view = (at_start ? other_view : folder).path();
+        if (!at_start)
+            std::filesystem::rename(folder.file(change_log_name(older_id)), held_back.file("log"));
+        open(data, view, id);
+        if (!at_start) {
+            ASSERT_EQ(make_overview(day_number(0)).due, 3u);
+            std::filesystem::rename(held_back.file("log"), folder.file(change_log_name(older_id)));
+            ASSERT_EQ(sync_apply().applied, 1u);
+        }
+        for (int start = 0; start < 2; ++start) {  // as it arrived, after a restart
+            EXPECT_EQ(make_overview(day_number(0)).due, 4u) << at_start << start;
+            // Calendar days compare modulo 2^16: a day wrapped past the first reads the same there.
+            const item* e = item_named("old");
+            EXPECT_LT(e->stmtrpt, day_number(0)) << at_start << start;  // its interval ended years ago
+            const item_schedule here = schedule_of(*e);
+            EXPECT_EQ(std::tuple(here.due, here.interval_end), std::tuple(old.due, old.interval_end)) << at_start << start;
+            close();
+            if (start == 0)
+                open(data, view, id);
+        }
     }
 }

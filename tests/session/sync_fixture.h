@@ -32,21 +32,16 @@ struct collection_image {
 inline std::string differences(const collection_image& a, const collection_image& b)
 {
     std::string out;
-    const auto compare = [&](const auto& x, const auto& y) {
-        for (const auto& [key, value] : x)
-            if (const auto it = y.find(key); it == y.end() || !(it->second == value))
-                out += "\n" + ::testing::PrintToString(key) + ": " + ::testing::PrintToString(value) + " | "
-                    + (it == y.end() ? "missing" : ::testing::PrintToString(it->second));
-        for (const auto& entry : y)
-            if (!x.count(entry.first))
-                out += "\nmissing | " + ::testing::PrintToString(entry);
+    const auto missing = [&out](const auto& from, const auto& in, const char* side) {
+        for (const auto& entry : from)
+            if (std::ranges::find(in, entry) == in.end())
+                out += std::string("\n") + side + ::testing::PrintToString(entry);
     };
-    compare(a.items, b.items);
-    compare(a.queue, b.queue);
-    for (const std::string& c : a.categories)
-        out += b.categories.count(c) ? "" : "\ncategory " + c + " | missing";
-    for (const std::string& c : b.categories)
-        out += a.categories.count(c) ? "" : "\nmissing | category " + c;
+    for (const auto& [x, y, side] : {std::tuple(&a, &b, "only left: "), std::tuple(&b, &a, "only right: ")}) {
+        missing(x->items, y->items, side);
+        missing(x->queue, y->queue, side);
+        missing(x->categories, y->categories, side);
+    }
     return out;
 }
 
@@ -102,17 +97,32 @@ protected:
     // the folder is `away`, without it.
     static sync_summary open(const temp_dir& data, const std::string& view, uint64_t id, bool away = false)
     {
-        EXPECT_FALSE(holds_any(ma_init(data.path().c_str()), init_status::dir_not_accessible));
-        ma_nn_init();
+        open_unsynced(data);
         sync_summary s;
         EXPECT_EQ(sync_open(view, id, away ? nullptr : &s), away ? sync_open_status::no_folder : sync_open_status::opened);
         return s;
+    }
+
+    // Opens `data` with the sync folder turned off in the settings.
+    static void open_unsynced(const temp_dir& data)
+    {
+        EXPECT_FALSE(holds_any(ma_init(data.path().c_str()), init_status::dir_not_accessible));
+        ma_nn_init();
     }
 
     static void close()
     {
         EXPECT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
         sync_close();
+    }
+
+    // A session of computer `id` that adds these items (graded 4 on the add screen) and closes.
+    static void adding(const temp_dir& data, const temp_dir& view, uint64_t id, std::initializer_list<const char*> questions)
+    {
+        static_cast<void>(open(data, view.path(), id));
+        for (const char* question : questions)
+            static_cast<void>(add_reviewed(4, question, "answer", 0));
+        close();
     }
 
     // What `data` holds once opened as computer `id` on `view`.
