@@ -91,8 +91,6 @@ TEST_F(ReviewScreen, APassByKeysShowsEachItemAndCtrlZBringsTheLastGradeBack)
     EXPECT_TRUE(undo_text().isEmpty() && w->status_line->text().contains(QStringLiteral("Due today: 0")));
 }
 
-// An item that leaves the pass after its fourth failure of the day says why it went, beside the
-// next item and over a word still up about an earlier one.
 TEST_F(ReviewScreen, AnItemRestedAfterItsFourthFailureLeavesWithAWord)
 {
     add_item("hard", "a", 0, -3)->ivl = 3;
@@ -291,15 +289,16 @@ TEST_F(ReviewScreen, TheBoxMenuOffersWhatCanBeDoneAndADeletionIsAskedFirst)
             t << (a->isSeparator() ? QStringLiteral("-") : a->text() + (a->isEnabled() ? "" : "(grey)"));
         return t.join(QLatin1Char('|'));
     };
-    // A right click on the question box, then the arrow keys to the command and Return.
-    auto choose_in_box_menu = [this](int command) {
+    // The next menu's entry of that command, by the arrow keys and Return.
+    auto choose = [](int command) {
         on_next_popup([command](QMenu* menu) {
             for (int i = 0; i < 8 && !(menu->activeAction() && menu->activeAction()->data() == QVariant(command)); ++i)
                 QTest::keyClick(menu, Qt::Key_Down);
             QTest::keyClick(menu, Qt::Key_Return);
         });
-        QTest::mouseClick(w->windowHandle(), Qt::RightButton, {}, w->question_box->viewport()->mapTo(w, QPoint(20, 20)));
     };
+    // A right click on the question box, as the display server delivers it.
+    auto right_click = [this] { QTest::mouseClick(w->windowHandle(), Qt::RightButton, {}, w->question_box->viewport()->mapTo(w, QPoint(20, 20))); };
     QGuiApplication::clipboard()->clear();
     EXPECT_EQ(texts(w->question_box), QStringLiteral("Cut(grey)|Copy(grey)|Paste(grey)|-|Undo(grey)"));
     add_item("hello world", "a");
@@ -310,10 +309,12 @@ TEST_F(ReviewScreen, TheBoxMenuOffersWhatCanBeDoneAndADeletionIsAskedFirst)
     w->question_box->setFocus();
     w->question_box->selectAll();
     EXPECT_EQ(texts(w->question_box), QStringLiteral("Cut|Copy|Paste(grey)|-|Undo(grey)|-|Delete This Item"));
-    choose_in_box_menu(box_cut);
+    choose(box_cut);
+    right_click();
     QTRY_COMPARE(QGuiApplication::clipboard()->text(), shown);
     EXPECT_EQ(texts(w->question_box), QStringLiteral("Cut(grey)|Copy(grey)|Paste|-|Undo|-|Delete This Item"));
-    choose_in_box_menu(box_undo);
+    choose(box_undo);
+    right_click();
     QTRY_COMPARE(question_shown(), shown);
     // The menu gone, the window is active again only once the display says so.
     activate();
@@ -324,10 +325,10 @@ TEST_F(ReviewScreen, TheBoxMenuOffersWhatCanBeDoneAndADeletionIsAskedFirst)
     press(Qt::Key_Delete);
     EXPECT_EQ(db().item_count, 2u);
     activate();
-    // A right click, as the display server delivers it, opens the menu; its last entry deletes.
+    // The menu's last entry deletes.
     on_next_modal([](QWidget* modal) { QTest::mouseClick(qobject_cast<QMessageBox*>(modal)->button(QMessageBox::Yes), Qt::LeftButton); });
-    choose_last_entry_of_next_popup();
-    QTest::mouseClick(w->windowHandle(), Qt::RightButton, {}, w->question_box->viewport()->mapTo(w, QPoint(20, 20)));
+    choose(delete_item_message);
+    right_click();
     QTRY_COMPARE(db().item_count, 1u);
     activate();
     ASSERT_NE(question_shown(), shown);
@@ -336,15 +337,13 @@ TEST_F(ReviewScreen, TheBoxMenuOffersWhatCanBeDoneAndADeletionIsAskedFirst)
     // A held press opens the same menu.
     ui().message_box = recorder;
     message_answers() = {message_answer::yes};
-    choose_last_entry_of_next_popup();
+    choose(delete_item_message);
     QTest::mousePress(w->answer_box->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
     QTRY_COMPARE(db().item_count, 0u);
     QTest::mouseRelease(w->answer_box->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
     EXPECT_EQ(recorded_messages().back().text, QStringLiteral("Do you want to delete currently visible item?"));
 }
 
-// A right click on a main button asks for the categories of its own pass and remembers them;
-// the keyboard starts without asking.
 TEST_F(ReviewScreen, AHeldButtonAsksForTheCategoriesOfItsPassAndTheKeyboardDoesNot)
 {
     const uint16_t french = add_category("French", 0);
@@ -384,7 +383,6 @@ TEST_F(ReviewScreen, AHeldButtonAsksForTheCategoriesOfItsPassAndTheKeyboardDoesN
     EXPECT_FALSE(ui().pass.selection());
 }
 
-// Hebrew stands at the right, Latin at the left; a dark palette leaves no text dark on dark.
 TEST_F(ReviewScreen, RightToLeftTextsStandAtTheRightAndADarkPaletteDrawsLightText)
 {
     QPalette dark;

@@ -90,15 +90,13 @@ protected:
         qt_test::SetUp();
         media_log().clear();
         fake_now_ms = 100000;
-        w = new main_window;
-        ASSERT_EQ(w->open_data(), 0);
+        w = open_window();
         // Ten days into the database's life, so that items can be overdue.
         db().time_of_start -= 10 * 86400;
         ui().sound = std::make_unique<recording_sound_player>();
         ui().viewer = std::make_unique<recording_picture_viewer>();
         ui().open_folder = [](const QString& path) { media_log().push_back("folder " + path.toStdString()); };
         ui().tick_count = [] { return fake_now_ms; };
-        w->show();
         activate();
     }
 
