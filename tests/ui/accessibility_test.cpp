@@ -45,37 +45,6 @@ TEST_F(Accessibility, EveryControlOfEveryWindowHasAName)
     });
 }
 
-TEST_F(Accessibility, GradesBoxesAndCategoriesSayWhatTheyAre)
-{
-    fill_collection();
-    key(Qt::Key_Return);
-    key(Qt::Key_Return);
-    const auto told = [](QWidget* widget, QAccessible::Text what) { return QAccessible::queryAccessibleInterface(widget)->text(what); };
-    for (int g = 0; g <= 5; ++g)
-        EXPECT_TRUE(told(w->grade_buttons[g], QAccessible::Name) == QStringLiteral("Grade %1").arg(g)
-            && !told(w->grade_buttons[g], QAccessible::Description).isEmpty()) << g;
-    EXPECT_EQ(told(w->question_box, QAccessible::Name) + "|" + told(w->answer_box, QAccessible::Name), QStringLiteral("Question|Answer"));
-    key(Qt::Key_Escape);
-    // The main screen's status text, which takes no focus, is read with the area that does.
-    EXPECT_EQ(told(client(), QAccessible::Description), question_shown());
-}
-
-// Tab into the overview tells a screen reader the current row's sentence, not only the tree;
-// the row the arrows chose is the one told when the tree takes the focus again.
-TEST_F(Accessibility, TheOverviewNamesItsCurrentRowAsOneSentence)
-{
-    fill_collection();
-    QTreeWidget* tree = w->overview->tree();
-    tree->setFocus();
-    QTest::keyClick(tree, Qt::Key_Tab, Qt::ShiftModifier);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    ASSERT_TRUE(tree->hasFocus());
-    const auto row_told = [this] { return w->overview->current_row_cell() ? w->overview->current_row_cell()->text(QAccessible::Name) : QString(); };
-    EXPECT_TRUE(row_told().startsWith(QStringLiteral("root: "))) << row_told().toStdString();
-    QTest::keyClick(tree, Qt::Key_Down);
-    EXPECT_EQ(row_told(), QStringLiteral("Deutsch: 1 due, 1 queued, 2 items"));
-}
-
 // The widgets Tab visits from `first` until it comes round again.
 std::vector<QWidget*> tab_chain(QWidget* first)
 {
@@ -91,11 +60,13 @@ std::vector<QWidget*> tab_chain(QWidget* first)
     return visited;
 }
 
-// Tab visits the controls as they stand on the screen: the overview on the left first, then
-// from the top down and, in a row, from the left.
-TEST_F(Accessibility, TabFollowsTheScreenFromLeftToRightAndTopToBottom)
+// Tab into the overview tells the current row's sentence, not only the tree; Tab visits the
+// controls as they stand on the screen (the overview on the left first, then from the top down
+// and, in a row, from the left); the review screen's parts say what they are.
+TEST_F(Accessibility, TheScreensAreReadInTheirOrderAndTheirPartsSayWhatTheyAre)
 {
     fill_collection();
+    const auto told = [](QWidget* widget, QAccessible::Text what) { return QAccessible::queryAccessibleInterface(widget)->text(what); };
     const auto in_reading_order = [this](const std::vector<QWidget*>& chain, size_t at_least) {
         ASSERT_GE(chain.size(), at_least);
         for (size_t i = 1; i < chain.size(); ++i) {
@@ -105,10 +76,26 @@ TEST_F(Accessibility, TabFollowsTheScreenFromLeftToRightAndTopToBottom)
                 << chain[i - 1]->objectName().toStdString() << " before " << chain[i]->objectName().toStdString();
         }
     };
-    in_reading_order(tab_chain(w->overview->tree()), 4);
+    QTreeWidget* tree = w->overview->tree();
+    tree->setFocus();
+    QTest::keyClick(tree, Qt::Key_Tab, Qt::ShiftModifier);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_TRUE(tree->hasFocus());
+    const auto row_told = [this] { return w->overview->current_row_cell() ? w->overview->current_row_cell()->text(QAccessible::Name) : QString(); };
+    EXPECT_TRUE(row_told().startsWith(QStringLiteral("root: "))) << row_told().toStdString();
+    QTest::keyClick(tree, Qt::Key_Down);
+    EXPECT_EQ(row_told(), QStringLiteral("Deutsch: 1 due, 1 queued, 2 items"));
+    in_reading_order(tab_chain(tree), 4);
+    // The main screen's status text, which takes no focus, is read with the area that does.
+    EXPECT_EQ(told(client(), QAccessible::Description), question_shown());
+
     key(Qt::Key_Return);
     key(Qt::Key_Return);
     in_reading_order(tab_chain(client()), 7);
+    for (int g = 0; g <= 5; ++g)
+        EXPECT_TRUE(told(w->grade_buttons[g], QAccessible::Name) == QStringLiteral("Grade %1").arg(g)
+            && !told(w->grade_buttons[g], QAccessible::Description).isEmpty()) << g;
+    EXPECT_EQ(told(w->question_box, QAccessible::Name) + "|" + told(w->answer_box, QAccessible::Name), QStringLiteral("Question|Answer"));
 }
 
 }  // namespace
