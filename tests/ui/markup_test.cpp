@@ -1,4 +1,3 @@
-#include <QStatusBar>
 #include <QTextDocument>
 
 #include "ui/markup.h"
@@ -50,7 +49,7 @@ TEST(MarkupText, MediaElementsAreCutPicturesFirst)
     }
 }
 
-TEST_F(Markup, MediaPathsJoinTheDataDirectoryOfTheSettings)
+TEST_F(Markup, MediaPathsJoinTheDataDirectoryOfTheSettingsSoundsPlayInTurnAndPicturesOpenInTheViewer)
 {
     const std::string dir = data_dir();
     const std::pair<std::string, std::string> cases[] = {{"sub\\s.wav", dir + "sub/s.wav"},
@@ -71,12 +70,11 @@ TEST_F(Markup, MediaPathsJoinTheDataDirectoryOfTheSettings)
     EXPECT_EQ(media_file("s.wav").value(), QStringLiteral("/new/place/s.wav"));
     ui().settings_record->pathtodatadir = QStringLiteral("/new/place\\");
     EXPECT_EQ(media_file("s.wav").value(), QStringLiteral("/new/place/s.wav"));
-}
+    ui().settings_record->pathtodatadir = QString::fromStdString(dir);
 
-TEST_F(Markup, SoundsPlayInTurnAndPicturesOpenInTheViewer)
-{
+    // Sounds play in turn, pictures open in the viewer.
     std::string media;
-    const std::string b = data_dir() + "b.wav";  // a path from the root
+    const std::string b = dir + "b.wav";  // a path from the root
     for (const std::string& sound : {data_dir() + "a.wav", b})
         write_file(sound, "RIFF");
     std::string text = "two <snd>a.wav</snd>sounds<snd>" + b + "</snd> and <snd>C:\\c.wav</snd><snd>gone.wav</snd>";
