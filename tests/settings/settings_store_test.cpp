@@ -20,9 +20,15 @@ auto fields(const settings& s)
 
 }  // namespace
 
-TEST_F(SettingsStore, ValuesWrittenAreReadBackWithTheirNamesAndTypes)
+TEST_F(SettingsStore, ValuesWrittenAreReadBackWithTheirNamesAndTypesAndMissingOrDamagedOnesLeaveTheDefaults)
 {
     settings s;
+    s.qfontsize = 99;  // whatever the record held before is replaced
+    load_settings(&s);
+    const category_set none;
+    EXPECT_EQ(fields(s), std::tuple(default_dir(), 2u, 2u, QString(), QString(), 0, 0, 0u, none, none, 0u, none));
+    EXPECT_TRUE(QDir(QString::fromStdString(home_->path()) + "Documents").exists() && !QFile::exists(settings_file()));
+    s = settings();
     s.pathtodatadir = QString::fromUtf8("/tmp/Zürich data/");
     s.qcleartype = 1;
     s.acleartype = 0;
@@ -46,16 +52,6 @@ TEST_F(SettingsStore, ValuesWrittenAreReadBackWithTheirNamesAndTypes)
     settings expected = s;
     expected.afontface.truncate(max_face_units);
     EXPECT_EQ(fields(back), fields(expected));
-}
-
-TEST_F(SettingsStore, MissingAndDamagedValuesLeaveTheDefaults)
-{
-    settings s;
-    s.qfontsize = 99;  // whatever the record held before is replaced
-    load_settings(&s);
-    const category_set none;
-    EXPECT_EQ(fields(s), std::tuple(default_dir(), 2u, 2u, QString(), QString(), 0, 0, 0u, none, none, 0u, none));
-    EXPECT_TRUE(QDir(QString::fromStdString(home_->path()) + "Documents").exists() && !QFile::exists(settings_file()));
 
     for (const auto& [key, value] : std::initializer_list<std::pair<const char*, QVariant>>{{"pathtodatadir", ""},
              {"qcleartype", "yes please"}, {"acleartype", "99999999999"}, {"qfontsize", "-12"},
