@@ -1,7 +1,3 @@
-#include <QDialogButtonBox>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTreeWidget>
 
 #include "session/choose.h"
 #include "settings/category_dialog.h"

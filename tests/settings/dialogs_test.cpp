@@ -1,13 +1,3 @@
-#include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDialogButtonBox>
-#include <QFontDatabase>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QPlainTextEdit>
-#include <QSlider>
 
 #include "resources/ids.h"
 #include "resources/version.h"

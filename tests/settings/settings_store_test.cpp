@@ -1,6 +1,3 @@
-#include <QDir>
-#include <QFile>
-#include <QSettings>
 
 #include <tuple>
 

@@ -1,14 +1,5 @@
 #include "support/qt_test_support.h"
 
-#include <QAction>
-#include <QApplication>
-#include <QMenu>
-#include <QMenuBar>
-#include <QSettings>
-#include <QStandardPaths>
-#include <QPointer>
-#include <QTimer>
-
 #include "settings/settings_store.h"
 #include "support/database_helpers.h"
 #include "ui/main_window.h"

@@ -1,8 +1,8 @@
 #pragma once
 // For the Qt tests: a QApplication on the offscreen platform, and a fixture that gives each
 // test its own home folder (so its documents folder), settings file and recorded message boxes.
-#include <QString>
-#include <QTest>
+#include <QtTest>
+#include <QtWidgets>
 
 #include <deque>
 #include <memory>

@@ -1,7 +1,5 @@
 // What a screen reader gets: every control of every window has a name that says what it is,
 // through the same accessibility interfaces the desktop's screen reader reads.
-#include <QAccessible>
-#include <QRegularExpression>
 
 #include "ui/overview_panel.h"
 #include "ui_fixture.h"

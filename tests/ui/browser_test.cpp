@@ -1,9 +1,6 @@
 // The browser opened from the main window: what its table and tree show, and that its keys,
 // headers, boxes and buttons reach the session's sorts, filters and edits; its preparing threads
 // and the search box's clear button.
-#include <QAccessible>
-#include <QDateTime>
-#include <QToolButton>
 
 #include <algorithm>
 #include <random>

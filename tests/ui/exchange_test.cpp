@@ -1,8 +1,5 @@
 // File > "Import..." and "Export..." driven by mouse and keys on the real window: the preview of
 // what a file holds, the mapping, the proposed name, and what the user is told.
-#include <QDate>
-#include <QProgressBar>
-#include <QStandardPaths>
 
 #include "tools/package_builder.h"
 #include "ui_fixture.h"

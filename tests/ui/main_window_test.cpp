@@ -1,7 +1,5 @@
 // The main window's own parts: its buttons and status text, its layout at every size, the
 // fonts of its boxes, and the names, keys and mnemonics of its menus.
-#include <QTextBlock>
-#include <QTextBrowser>
 
 #include "session/statistics.h"
 #include "ui/screens.h"

@@ -1,4 +1,3 @@
-#include <QTextDocument>
 
 #include "ui/markup.h"
 #include "ui_fixture.h"

@@ -1,7 +1,5 @@
 // The overview beside the main screen: the first start's page and its ways to begin, the tree
 // of categories with its counts, menu and edits, and the window's division between sessions.
-#include <QSplitter>
-#include <QStackedWidget>
 
 #include "ui/overview_panel.h"
 #include "ui/screens.h"

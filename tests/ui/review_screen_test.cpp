@@ -1,9 +1,5 @@
 // The review screens as a user drives them: keys go to whatever has the focus, clicks land on
 // the widgets. What the pass chooses and grades is the session's; here the window shows it.
-#include <QClipboard>
-#include <QImage>
-#include <QTextBlock>
-#include <QTextLayout>
 
 #include "settings/category_dialog.h"
 #include "settings/settings_store.h"

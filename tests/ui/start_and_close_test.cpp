@@ -4,10 +4,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <QAbstractButton>
-#include <QElapsedTimer>
-#include <QEventLoop>
-
 #include <atomic>
 #include <csignal>
 #include <cerrno>

@@ -1,11 +1,5 @@
 // The statistics window: its charts have something to draw, and it says what the grades lack.
-#include <QBarSeries>
-#include <QBarSet>
-#include <QChartView>
-#include <QGraphicsTextItem>
-#include <QTabWidget>
-#include <QValueAxis>
-#include <QXYSeries>
+#include <QtCharts>
 
 #include <cmath>
 

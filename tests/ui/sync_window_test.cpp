@@ -1,6 +1,5 @@
 // The sync folder in the running program: what another computer recorded arrives, the setting
 // takes effect at once, and an edit that lost a conflict can be taken instead.
-#include <QToolButton>
 
 #include "formats/change_log.h"
 #include "services/services_state.h"

@@ -1,15 +1,7 @@
 // The program in German, with the translators installed as the program installs them: no
 // English text is left in any window, menu, tooltip or message, and dates and numbers take
 // the German form.
-#include <QAbstractAxis>
-#include <QAbstractSeries>
-#include <QChartView>
-#include <QFileInfo>
-#include <QRegularExpression>
-#include <QTabWidget>
-#include <QTextDocumentFragment>
-#include <QTranslator>
-#include <QXmlStreamReader>
+#include <QtCharts>
 
 #include <cerrno>
 #include <cstring>

@@ -2,27 +2,6 @@
 // The window tests' kit: a main window on a fresh data directory, with sound and picture
 // doubles and a settable millisecond clock; keys and clicks as a user gives them; the browser
 // opened from the window; and a tour of every window for checks that must hold everywhere.
-#include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDialog>
-#include <QDir>
-#include <QFile>
-#include <QHeaderView>
-#include <QInputDialog>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
-#include <QMenuBar>
-#include <QMessageBox>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QSettings>
-#include <QStatusBar>
-#include <QTableWidget>
-#include <QTimer>
-#include <QTreeWidget>
-#include <QTreeWidgetItemIterator>
 
 #include <map>
 
