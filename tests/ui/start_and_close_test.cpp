@@ -11,7 +11,6 @@
 #include <filesystem>
 #include <string_view>
 
-#include "database/backups.h"
 #include "database/binfile.h"
 #include "platform/platform_state.h"
 #include "ui/program.h"
@@ -206,24 +205,8 @@ TEST_F(Closing, ACloseThatCannotSaveCanSaveInAnotherFolder)
     ma_discard();
 }
 
-TEST_F(Closing, ARefusedDatabaseIsReportedAndItsNewestBackupRestored)
-{
-    earlier_session(3);
-    earlier_session(5);  // two backups now, made in the same second: of 3 and of 8 items
-    ASSERT_EQ(list_backups(dir()).size(), 2u);
-    write_file(dir() + "elements.bin", std::string("\x0c\x00", 2) + "damaged beyond reading");
-
-    message_answers() = {message_answer::yes};
-    main_window* w = open_window();
-    for (const QString& part : {default_dir() + "elements.refused-1.bin", QStringLiteral("8 items")})
-        EXPECT_TRUE(told(1, 0, QStringLiteral("Database Not Readable"), part));
-    EXPECT_TRUE(recorded_messages()[0].buttons == message_buttons::yes_no && db().item_count == 8u);
-    EXPECT_TRUE(w->question_box->toPlainText().startsWith(QStringLiteral("The backup was restored.")));
-    press_exit(w);
-}
-
-// What a restore does is the session's; here the list, its question and its mark.
-TEST_F(Closing, RestoreBackupListsTheBackupsAsksFirstAndMarksTheWayBack)
+// What a restore does is the session's; here the refusal's report, the list, its question and its mark.
+TEST_F(Closing, RestoreBackupReportsARefusedDatabaseListsTheBackupsAsksFirstAndMarksTheWayBack)
 {
     // Two closes within a minute: their backups are told apart by the second, also where the
     // time is shown without seconds.
@@ -234,7 +217,15 @@ TEST_F(Closing, RestoreBackupListsTheBackupsAsksFirstAndMarksTheWayBack)
     set_local_clock(2026, 1, 15, 9, 0, 40);
     earlier_session(4);
     set_local_clock(2026, 1, 15, 11);
+    // A database that cannot be read is reported, and the newest backup restored when the user agrees.
+    write_file(dir() + "elements.bin", std::string("\x0c\x00", 2) + "damaged beyond reading");
+    message_answers() = {message_answer::yes};
     main_window* w = open_window();
+    for (const QString& part : {default_dir() + "elements.refused-1.bin", QStringLiteral("5 items")})
+        EXPECT_TRUE(told(1, 0, QStringLiteral("Database Not Readable"), part));
+    EXPECT_TRUE(recorded_messages()[0].buttons == message_buttons::yes_no && db().item_count == 5u);
+    EXPECT_TRUE(w->question_box->toPlainText().startsWith(QStringLiteral("The backup was restored.")));
+    recorded_messages().clear();
     add_test_item(0, 0, 1, "typed before the restore");
     // The older backup (second row) by keys; the first time No, the box's default, the second Yes.
     QStringList rows, dates;
