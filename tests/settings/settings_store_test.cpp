@@ -65,8 +65,12 @@ TEST_F(SettingsStore, ValuesWrittenAreReadBackWithTheirNamesAndTypesAndMissingOr
     EXPECT_EQ(s.pathtodatadir, default_dir());
 }
 
-TEST_F(SettingsStore, ToUtf8ConvertsIntoOneBufferAndRefusesWhatDoesNotFit)
+TEST_F(SettingsStore, DataPathsAreTakenUnderHomeAndToUtf8ConvertsIntoOneBufferAndRefusesWhatDoesNotFit)
 {
+    // Each path as typed, and the folder under home it names.
+    for (const auto& [typed, folder] : {std::pair{"~/flashcards/german", "flashcards/german/"}, {"cards", "cards/"}, {"~", ""}})
+        EXPECT_EQ(resolve_data_dir(QString::fromUtf8(typed)), QDir::homePath() + QLatin1Char('/') + QString::fromUtf8(folder)) << typed;
+
     const char* first = to_utf8(QString::fromUtf8("/data/\u00e9t\u00e9/"));
     EXPECT_STREQ(first, "/data/\xc3\xa9t\xc3\xa9/");
     EXPECT_EQ(to_utf8(QStringLiteral("/other/")), first);  // the same static buffer, overwritten

@@ -172,7 +172,7 @@ TEST_F(MainWindow, TheMenusNameAKeyForEveryActionEachEntryHasItsOwnMnemonicAndF1
 
 class MainWindowSettings : public qt_test {};
 
-TEST_F(MainWindowSettings, BoxFontsComeFromTheSettingsAndATypedDataPathIsExpandedUnderHome)
+TEST_F(MainWindowSettings, BoxFontsComeFromTheSettings)
 {
     for (const auto& [key, value] : std::initializer_list<std::pair<const char*, QVariant>>{{"qfontsize", 100000},
              {"qcleartype", 0}, {"afontsize", -7}, {"afontface", "DejaVu Serif"}, {"acleartype", 1}})
@@ -183,10 +183,4 @@ TEST_F(MainWindowSettings, BoxFontsComeFromTheSettingsAndATypedDataPathIsExpande
     EXPECT_TRUE(question.pixelSize() == 512 && answer.pixelSize() == 7) << question.pixelSize() << " " << answer.pixelSize();
     EXPECT_TRUE((question.styleStrategy() & QFont::NoAntialias) && (answer.styleStrategy() & QFont::PreferAntialias));
     EXPECT_EQ(answer.families().value(0), QStringLiteral("DejaVu Serif"));
-
-    // Each typed path, and the folder under home it names.
-    for (const auto& [typed, folder] : {std::pair{"~/flashcards/german", "flashcards/german/"}, {"cards", "cards/"}, {"~", ""}}) {
-        type_in_settings(w, "data_path", QString::fromUtf8(typed));
-        EXPECT_EQ(ui().settings_record->pathtodatadir, QDir::homePath() + QLatin1Char('/') + QString::fromUtf8(folder)) << typed;
-    }
 }
