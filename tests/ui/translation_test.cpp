@@ -150,13 +150,14 @@ private:
     std::vector<std::unique_ptr<QTranslator>> translators_;
 };
 
-TEST_F(German, NoEnglishTextInAnyWindowMenuOrMessageAndDatesAndNumbersInGermanForm)
+TEST_F(German, EveryWindowMenuAndMessageIsGermanWithItsControlsNamedAndDatesAndNumbersInGermanForm)
 {
     expect_german(w, QStringLiteral("the welcome of an empty collection"));
     fill_collection();
     expect_unique_mnemonics(w->menuBar(), QStringLiteral("menu bar"));
     tour([this](QWidget* window, const QString& where) {
         expect_german(window, where);
+        expect_named(window, where);
         if (qobject_cast<QMenu*>(window))
             expect_unique_mnemonics(window, where);
     });

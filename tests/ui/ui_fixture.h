@@ -4,6 +4,7 @@
 // opened from the window; and a tour of every window for checks that must hold everywhere.
 
 #include <map>
+#include <set>
 
 #include "resources/ids.h"
 #include "session/choose.h"
@@ -244,6 +245,39 @@ inline void expect_unique_mnemonics(const QWidget* menu, const QString& where, b
                                           << taken[letter].toStdString() << "\" share Alt+" << QString(letter).toStdString();
         taken[letter] = text;
     }
+}
+
+// The roles of what a user acts on; these must be named.
+inline const std::set<QAccessible::Role> interactive_roles = {QAccessible::PushButton, QAccessible::CheckBox,
+    QAccessible::RadioButton, QAccessible::ComboBox, QAccessible::EditableText, QAccessible::SpinBox,
+    QAccessible::Slider, QAccessible::Table, QAccessible::Tree, QAccessible::List, QAccessible::PageTab,
+    QAccessible::MenuItem, QAccessible::Link, QAccessible::ButtonMenu, QAccessible::ButtonDropDown,
+    QAccessible::ProgressBar};
+
+// The unnamed interactive elements under `node`, as "role (object name)".
+inline void unnamed_under(QAccessibleInterface* node, QStringList& found, int depth = 0)
+{
+    if (!node || depth > 40 || node->state().invisible)
+        return;
+    // A name that says nothing is empty or has no letter at all (a bare "0" on a grade button).
+    if (interactive_roles.count(node->role()) && !node->text(QAccessible::Name).contains(QRegularExpression(QStringLiteral("\\p{L}")))) {
+        const QObject* object = node->object();
+        found << QStringLiteral("role %1 (%2 %3)").arg(node->role()).arg(
+            object ? QString::fromLatin1(object->metaObject()->className()) : QString(), object ? object->objectName() : QString());
+    }
+    // A table's cells are its data, named by their texts; their number can be large.
+    if (node->role() == QAccessible::Table || node->role() == QAccessible::Tree)
+        return;
+    for (int i = 0; i < node->childCount(); ++i)
+        unnamed_under(node->child(i), found, depth + 1);
+}
+
+// Fails on each unnamed interactive element of `window`.
+inline void expect_named(QWidget* window, const QString& where)
+{
+    QStringList unnamed;
+    unnamed_under(QAccessible::queryAccessibleInterface(window), unnamed);
+    EXPECT_TRUE(unnamed.isEmpty()) << where.toStdString() << ": " << unnamed.join(QStringLiteral(", ")).toStdString();
 }
 
 // Every window, screen and menu of the program, opened as a user opens them (keys and clicks),
