@@ -35,7 +35,7 @@ protected:
 
 }  // namespace
 
-TEST_F(Overview, AnEmptyCollectionExplainsWhereTheDataIsAndItsWaysToBeginWork)
+TEST_F(Overview, AnEmptyCollectionExplainsWhereTheDataIsAndItsWaysToBeginWorkAndTheWindowKeepsItsDivision)
 {
     QStackedWidget* pages = w->overview->pages();
     ASSERT_EQ(pages->currentWidget()->objectName(), QStringLiteral("welcome_page"));
@@ -95,6 +95,20 @@ TEST_F(Overview, AnEmptyCollectionExplainsWhereTheDataIsAndItsWaysToBeginWork)
     QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_G);
     EXPECT_TRUE(help_text.contains(QStringLiteral("<p>Your collection holds 2 items and 1 more in the queue. It is kept in")))
         << help_text.toStdString();
+
+    // The window keeps its size and its division between sessions.
+    show_main_screen();
+    w->resize(900, 600);
+    w->splitter->setSizes({250, 600});
+    QApplication::processEvents();
+    const QList<int> sizes = w->splitter->sizes();
+    const QSize size = w->size();
+    w->closing_sequence();
+    delete w;
+    w = new main_window;
+    w->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    EXPECT_TRUE(w->size() == size && w->splitter->sizes() == sizes);
 }
 
 TEST_F(Overview, TheTreeCountsEachCategoryItsKeysReviewThereAndItsMenuMakesRenamesAndDeletesCategories)
@@ -177,21 +191,4 @@ TEST_F(Overview, TheTreeCountsEachCategoryItsKeysReviewThereAndItsMenuMakesRenam
     menu_entry(Qt::Key_D);
     QTRY_COMPARE(row(QStringLiteral("Names")), nullptr);
     EXPECT_TRUE(recorded_messages().back().buttons == message_buttons::yes_no && tree()->currentItem() == row(QStringLiteral("Languages")));
-}
-
-TEST_F(Overview, TheWindowKeepsItsSizeAndItsDivisionBetweenSessions)
-{
-    add_item("q", "a");
-    show_main_screen();
-    w->resize(900, 600);
-    w->splitter->setSizes({250, 600});
-    QApplication::processEvents();
-    const QList<int> sizes = w->splitter->sizes();
-    const QSize size = w->size();
-    w->closing_sequence();
-    delete w;
-    w = new main_window;
-    w->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
-    EXPECT_TRUE(w->size() == size && w->splitter->sizes() == sizes);
 }
