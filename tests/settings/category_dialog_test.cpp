@@ -1,6 +1,3 @@
-#include <QDialogButtonBox>
-#include <QPushButton>
-#include <QTreeWidget>
 
 #include "session/choose.h"
 #include "settings/category_dialog.h"
@@ -135,9 +132,22 @@ TEST_F(CategoryDialog, AddModeChoosesOneCategoryAndKeepsTheLastChoice)
         EXPECT_TRUE(d.tree()->currentItem() == d.item_of(b) && new_item_category == b);
         d.tree()->setCurrentItem(d.item_of(a));
         EXPECT_EQ(record.acs3, a);
+        // New makes a category below the chosen one, of the name as typed, and chooses it.
+        d.show();
+        on_next_modal([](QWidget* ask) {
+            QTest::keyClicks(ask->findChild<QLineEdit*>(), "Verbs \"irregular\"");
+            QTest::keyClick(ask, Qt::Key_Return);
+        });
+        QTest::mouseClick(d.findChild<QPushButton*>(QStringLiteral("new_category")), Qt::LeftButton);
+        ASSERT_EQ(category_count(), 4u);
+        EXPECT_TRUE(category_at(3)->name == "Verbs 'irregular'" && category_at(3)->parent == a);
+        EXPECT_TRUE(d.tree()->currentItem() == d.item_of(3) && new_item_category == 3);
         d.reject();  // Cancel keeps the last selection made
     }
-    EXPECT_TRUE(new_item_category == a && record.acs3 == a);
+    EXPECT_TRUE(new_item_category == 3 && record.acs3 == 3);
+    // 127 bytes at most, never half a character: 63 two-byte letters.
+    EXPECT_EQ(category_name_from_typed(QStringLiteral("  Two   words ")), "Two words");
+    EXPECT_EQ(QString::fromStdString(category_name_from_typed(QString(100, QChar(0xE9)))), QString(63, QChar(0xE9)));
 
     // A remembered category past the last one preselects nothing and changes nothing.
     record.acs3 = 40;

@@ -1,13 +1,3 @@
-#include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDialogButtonBox>
-#include <QFontDatabase>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QPlainTextEdit>
-#include <QSlider>
 
 #include "resources/ids.h"
 #include "resources/version.h"
@@ -92,8 +82,6 @@ TEST_F(Dialogs, FontsOfferTheFirst24FamiliesSizesFrom6To32AndClearTypeAndOkStore
     EXPECT_EQ(ticked(dialog), std::pair(true, false));
 }
 
-// Escape and Cancel leave the settings and the boxes' fonts as they were; Return (OK) stores
-// what was typed and chosen.
 TEST_F(Dialogs, SettingsAndFontsAreStoredByOkAndLeftAsTheyWereByEscapeOrCancel)
 {
     record.pathtodatadir = QStringLiteral("/data/cards/");

@@ -1,6 +1,3 @@
-#include <QDir>
-#include <QFile>
-#include <QSettings>
 
 #include <tuple>
 
@@ -20,9 +17,15 @@ auto fields(const settings& s)
 
 }  // namespace
 
-TEST_F(SettingsStore, ValuesWrittenAreReadBackWithTheirNamesAndTypes)
+TEST_F(SettingsStore, ValuesWrittenAreReadBackWithTheirNamesAndTypesAndMissingOrDamagedOnesLeaveTheDefaults)
 {
     settings s;
+    s.qfontsize = 99;  // whatever the record held before is replaced
+    load_settings(&s);
+    const category_set none;
+    EXPECT_EQ(fields(s), std::tuple(default_dir(), 2u, 2u, QString(), QString(), 0, 0, 0u, none, none, 0u, none));
+    EXPECT_TRUE(QDir(QString::fromStdString(home_->path()) + "Documents").exists() && !QFile::exists(settings_file()));
+    s = settings();
     s.pathtodatadir = QString::fromUtf8("/tmp/Zürich data/");
     s.qcleartype = 1;
     s.acleartype = 0;
@@ -46,16 +49,6 @@ TEST_F(SettingsStore, ValuesWrittenAreReadBackWithTheirNamesAndTypes)
     settings expected = s;
     expected.afontface.truncate(max_face_units);
     EXPECT_EQ(fields(back), fields(expected));
-}
-
-TEST_F(SettingsStore, MissingAndDamagedValuesLeaveTheDefaults)
-{
-    settings s;
-    s.qfontsize = 99;  // whatever the record held before is replaced
-    load_settings(&s);
-    const category_set none;
-    EXPECT_EQ(fields(s), std::tuple(default_dir(), 2u, 2u, QString(), QString(), 0, 0, 0u, none, none, 0u, none));
-    EXPECT_TRUE(QDir(QString::fromStdString(home_->path()) + "Documents").exists() && !QFile::exists(settings_file()));
 
     for (const auto& [key, value] : std::initializer_list<std::pair<const char*, QVariant>>{{"pathtodatadir", ""},
              {"qcleartype", "yes please"}, {"acleartype", "99999999999"}, {"qfontsize", "-12"},
@@ -72,8 +65,12 @@ TEST_F(SettingsStore, MissingAndDamagedValuesLeaveTheDefaults)
     EXPECT_EQ(s.pathtodatadir, default_dir());
 }
 
-TEST_F(SettingsStore, ToUtf8ConvertsIntoOneBufferAndRefusesWhatDoesNotFit)
+TEST_F(SettingsStore, DataPathsAreTakenUnderHomeAndToUtf8ConvertsIntoOneBufferAndRefusesWhatDoesNotFit)
 {
+    // Each path as typed, and the folder under home it names.
+    for (const auto& [typed, folder] : {std::pair{"~/flashcards/german", "flashcards/german/"}, {"cards", "cards/"}, {"~", ""}})
+        EXPECT_EQ(resolve_data_dir(QString::fromUtf8(typed)), QDir::homePath() + QLatin1Char('/') + QString::fromUtf8(folder)) << typed;
+
     const char* first = to_utf8(QString::fromUtf8("/data/\u00e9t\u00e9/"));
     EXPECT_STREQ(first, "/data/\xc3\xa9t\xc3\xa9/");
     EXPECT_EQ(to_utf8(QStringLiteral("/other/")), first);  // the same static buffer, overwritten

@@ -1,15 +1,5 @@
 #include "support/qt_test_support.h"
 
-#include <QAction>
-#include <QApplication>
-#include <QMenu>
-#include <QMenuBar>
-#include <QPushButton>
-#include <QSettings>
-#include <QStandardPaths>
-#include <QPointer>
-#include <QTimer>
-
 #include "settings/settings_store.h"
 #include "support/database_helpers.h"
 #include "ui/main_window.h"
@@ -85,14 +75,6 @@ void on_next_popup(std::function<void(QMenu*)> act)
     act_on_next<QMenu>([] { return qobject_cast<QMenu*>(QApplication::activePopupWidget()); }, std::move(act), "no menu opened");
 }
 
-void choose_last_entry_of_next_popup()
-{
-    on_next_popup([](QMenu* menu) {
-        QTest::keyClick(menu, Qt::Key_Up);
-        QTest::keyClick(menu, Qt::Key_Return);
-    });
-}
-
 void run_command(main_window* window, int id)
 {
     for (QAction* action : window->findChildren<QAction*>())
@@ -100,12 +82,7 @@ void run_command(main_window* window, int id)
             action->trigger();
             return;
         }
-    for (QPushButton* button : window->findChildren<QPushButton*>())
-        if (button->property("control_id") == QVariant(id)) {
-            button->click();
-            return;
-        }
-    ADD_FAILURE() << "no action or control has the id " << id;
+    ADD_FAILURE() << "no action has the id " << id;
 }
 
 void click_file_menu_entry(main_window* window, const char* action_name)

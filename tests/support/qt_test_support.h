@@ -1,8 +1,8 @@
 #pragma once
 // For the Qt tests: a QApplication on the offscreen platform, and a fixture that gives each
 // test its own home folder (so its documents folder), settings file and recorded message boxes.
-#include <QString>
-#include <QTest>
+#include <QtTest>
+#include <QtWidgets>
 
 #include <deque>
 #include <memory>
@@ -62,7 +62,7 @@ message_box_function recording_message_box();
 
 class QMenu;
 class QWidget;
-// Chooses the window's menu action, or clicks its control, whose described id is `id`.
+// Chooses the window's menu action whose described id is `id`.
 void run_command(main_window* window, int id);
 // Opens the File menu with the mouse and clicks its entry of that object name.
 void click_file_menu_entry(main_window* window, const char* action_name);
@@ -73,5 +73,3 @@ bool box_timer_running(const QWidget* box, const char* name);
 void on_next_modal(std::function<void(QWidget*)> act);
 // Runs `act` on the next pop-up menu once it is open. The wait ends with the test.
 void on_next_popup(std::function<void(QMenu*)> act);
-// Chooses the last entry of the next pop-up menu by keys once it is open.
-void choose_last_entry_of_next_popup();

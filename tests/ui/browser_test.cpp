@@ -1,9 +1,6 @@
 // The browser opened from the main window: what its table and tree show, and that its keys,
 // headers, boxes and buttons reach the session's sorts, filters and edits; its preparing threads
 // and the search box's clear button.
-#include <QAccessible>
-#include <QDateTime>
-#include <QToolButton>
 
 #include <algorithm>
 #include <random>
@@ -65,45 +62,19 @@ class BrowserPrepare : public ui_test {};
 
 bool starts_bear(const item* e) { return e->question.view().starts_with("Bär"); }
 
-TEST_F(Browser, RowsAreTheDatabaseAndEachHeaderSortsByItsColumnsKey)
+TEST_F(Browser, SearchAndEachHeaderSortWorkOnRowsThatAreTheDatabase)
 {
-    generate(150);
+    generate(400);
     item* shown = add_item("<i>Bild</i><img>pics/a.png</img>", "<snd>s.mp3</snd>Ton", 0, 3);
     shown->gr = 4;  // its first grade, before any repetition counts
     add_test_pending(0, "queued", "later");
+    const std::multiset<std::string> bears = questions_where(starts_bear);
     browse([&](browser_window* b) {
         QTableView* view = b->view(browse_kind::scheduled);
         browser_model* model = b->model(browse_kind::scheduled);
         // Before any sort, the rows are the list itself.
         ASSERT_EQ(rows(model), scheduled_items());
-        EXPECT_EQ(std::tuple(b->count_label()->text(), b->model(browse_kind::pending)->rowCount()),
-            std::tuple(QStringLiteral("151 of 151 items"), 1));
-        // The columns fill the table's width without a scroll bar across.
-        b->resize(1100, 600);
-        QTRY_VERIFY(view->horizontalHeader()->length() == view->viewport()->width());
-        const std::vector<const item*> order = rows(model);
-        const auto row = static_cast<int>(std::ranges::find(order, shown) - order.begin());
-        QStringList cells;
-        for (const int c : {column_question, column_answer, column_category, column_due, column_next_date, column_grade})
-            cells << cell(view, row, c);
-        const QDate start = QDateTime::fromSecsSinceEpoch(db().time_of_start).date();
-        EXPECT_EQ(cells.join('|'), "Bild <img>|Ton <snd>|root|in 3 days|" + start.addDays(shown->tmtrpt).toString(Qt::ISODate) + "|4");
-        // Each header sorts by its column's field.
-        const std::pair<int, uint16_t item::*> columns[] = {{column_next_date, &item::tmtrpt}, {column_due, &item::tmtrpt},
-            {column_interval, &item::ivl}, {column_repetitions, &item::rp}, {column_grade, &item::gr}};
-        for (const auto& [column, field] : columns) {
-            click_header(view, column);
-            EXPECT_TRUE(std::ranges::is_sorted(rows(model), {}, [field](const item* e) { return e->*field; })) << column;
-        }
-    });
-}
-
-TEST_F(Browser, SearchShowsItsFirstRowsAtOnceTheRestInSlicesAndTheFiltersNarrowIt)
-{
-    generate(400);
-    const std::multiset<std::string> bears = questions_where(starts_bear);
-    browse([&](browser_window* b) {
-        browser_model* model = b->model(browse_kind::scheduled);
+        EXPECT_EQ(b->model(browse_kind::pending)->rowCount(), 1);
         for (browse_kind kind : {browse_kind::scheduled, browse_kind::pending})
             b->model(kind)->set_filter_slices(40, 60);
         // The first key shows what the first forty rows hold, and the clear button in full (no
@@ -119,18 +90,17 @@ TEST_F(Browser, SearchShowsItsFirstRowsAtOnceTheRestInSlicesAndTheFiltersNarrowI
         EXPECT_EQ(clear->toolTip() + "|" + QAccessible::queryAccessibleInterface(clear)->text(QAccessible::Name),
             QStringLiteral("Clear the search|Clear the search"));
         QTest::mouseClick(clear, Qt::LeftButton);
-        EXPECT_TRUE(search->text().isEmpty() && !clear->isVisible() && model->filter_done() && model->rowCount() == 400);
-        EXPECT_EQ(b->count_label()->text(), QStringLiteral("400 of 400 items"));
+        EXPECT_TRUE(search->text().isEmpty() && !clear->isVisible() && model->filter_done() && model->rowCount() == 401);
+        EXPECT_EQ(b->count_label()->text(), QStringLiteral("401 of 401 items"));
         // A key typed before the slices are through starts the search again.
         type_into(b->search_box(), QStringLiteral("BAR"));
         EXPECT_FALSE(model->filter_done());
         auto settled = [&] { return QTest::qWaitFor([&] { return model->filter_done(); }, 5000); };
         ASSERT_TRUE(settled());
         EXPECT_EQ(std::tuple(shown_questions(model), b->count_label()->text()),
-            std::tuple(bears, QStringLiteral("%1 of 400 items").arg(bears.size())));
+            std::tuple(bears, QStringLiteral("%1 of 401 items").arg(bears.size())));
 
         // Down goes on from the search box to the first row found.
-        QTableView* view = b->view(browse_kind::scheduled);
         QTest::keyClick(b->search_box(), Qt::Key_Down);
         EXPECT_TRUE(view->hasFocus() && view->selectionModel()->isRowSelected(0));
 
@@ -157,6 +127,26 @@ TEST_F(Browser, SearchShowsItsFirstRowsAtOnceTheRestInSlicesAndTheFiltersNarrowI
         choose_category(b, QStringLiteral("Deutsch"));
         ASSERT_TRUE(settled());
         EXPECT_EQ(shown_questions(model), questions_where([](const item* e) { return e->ctgr != 0; }));
+
+        // Every row again: the columns fill the table's width without a scroll bar across, show
+        // what the item holds, and each header sorts by its column's field.
+        choose_category(b, QString());
+        ASSERT_TRUE(settled());
+        b->resize(1100, 600);
+        QTRY_VERIFY(view->horizontalHeader()->length() == view->viewport()->width());
+        const std::vector<const item*> order = rows(model);
+        const auto row = static_cast<int>(std::ranges::find(order, shown) - order.begin());
+        QStringList cells;
+        for (const int c : {column_question, column_answer, column_category, column_due, column_next_date, column_grade})
+            cells << cell(view, row, c);
+        const QDate start = QDateTime::fromSecsSinceEpoch(db().time_of_start).date();
+        EXPECT_EQ(cells.join('|'), "Bild <img>|Ton <snd>|root|in 3 days|" + start.addDays(shown->tmtrpt).toString(Qt::ISODate) + "|4");
+        const std::pair<int, uint16_t item::*> columns[] = {{column_next_date, &item::tmtrpt}, {column_due, &item::tmtrpt},
+            {column_interval, &item::ivl}, {column_repetitions, &item::rp}, {column_grade, &item::gr}};
+        for (const auto& [column, field] : columns) {
+            click_header(view, column);
+            EXPECT_TRUE(std::ranges::is_sorted(rows(model), {}, [field](const item* e) { return e->*field; })) << column;
+        }
     });
 }
 
@@ -188,7 +178,6 @@ TEST_F(Browser, EditsInPlaceKeepTheMarkupAndReachTheReviewScreen)
         QCoreApplication::processEvents();  // the view commits an edit from the event loop
         EXPECT_EQ(std::tuple(e->question, cell(view, 0, column_question)),
             std::tuple("der\nHund\n<b>zwei</b><img>p.png</img>", QStringLiteral("der Hund zwei <img>")));
-        EXPECT_TRUE(b->outcome().shown_item_changed);
         // Escape drops what was typed; the browser stays open.
         view->setFocus();
         view->setCurrentIndex(view->model()->index(0, column_answer));

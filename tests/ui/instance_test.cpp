@@ -2,8 +2,6 @@
 #include <time.h>
 
 #include <QLocalSocket>
-#include <QProcess>
-#include <QSignalSpy>
 
 #include "ui/single_instance.h"
 #include "ui_fixture.h"

@@ -1,8 +1,5 @@
 // The main window's own parts: its buttons and status text, its layout at every size, the
 // fonts of its boxes, and the names, keys and mnemonics of its menus.
-#include <QStatusBar>
-#include <QTextBlock>
-#include <QTextBrowser>
 
 #include "session/statistics.h"
 #include "ui/screens.h"
@@ -45,7 +42,7 @@ protected:
 
 }  // namespace
 
-TEST_F(MainWindow, TheMainButtonsFollowWhatTheCollectionHolds)
+TEST_F(MainWindow, TheMainButtonsAndTheStatusTextFollowWhatTheCollectionHolds)
 {
     // The default directory did not exist: it was made, silently.
     EXPECT_TRUE(recorded_messages().empty() && QFile::exists(default_dir() + "lockfile"));
@@ -70,10 +67,8 @@ TEST_F(MainWindow, TheMainButtonsFollowWhatTheCollectionHolds)
     activate();
     EXPECT_TRUE(question_shown().contains(QStringLiteral("Queue: 2\n")));
     EXPECT_TRUE(w->statusBar()->currentMessage().startsWith(QStringLiteral("queue.txt: 1 item")));
-}
 
-TEST_F(MainWindow, TheStatusTextNamesTheFiguresAndJudgesTheNetwork)
-{
+    // The status text names the figures and judges the network.
     const struct {
         std::optional<QString> message;
         status_figures figures;
@@ -168,20 +163,16 @@ TEST_F(MainWindow, TheMenusNameAKeyForEveryActionEachEntryHasItsOwnMnemonicAndF1
     press(Qt::Key_Return);
     EXPECT_FALSE(child<QAction>(w, "answer_action")->isEnabled());
     press(Qt::Key_Escape);
-    QString help;
-    on_next_modal([&](QWidget* modal) {
-        help = modal->windowTitle() + QLatin1Char('\n') + modal->findChild<QTextBrowser*>()->toPlainText();
-        QTest::keyClick(modal, Qt::Key_Escape);
+    in_window<QDialog>([] { press(Qt::Key_F1); }, [](QDialog* help) {
+        for (const char* expected : {"Keys and Grades", "Return or Space", "Ctrl+U", "Insert", "Ctrl+N", "Escape",
+                 "Grade 0: forgotten", "Grade 5: easy, the interval could be longer"})
+            EXPECT_TRUE((help->windowTitle() + help->findChild<QTextBrowser*>()->toPlainText()).contains(QString::fromUtf8(expected))) << expected;
     });
-    press(Qt::Key_F1);
-    for (const char* expected : {"Keys and Grades", "Return or Space", "Ctrl+U", "Insert", "Ctrl+N", "Escape",
-             "Grade 0: forgotten", "Grade 5: easy, the interval could be longer"})
-        EXPECT_TRUE(help.contains(QString::fromUtf8(expected))) << expected;
 }
 
 class MainWindowSettings : public qt_test {};
 
-TEST_F(MainWindowSettings, BoxFontsComeFromTheSettingsAndATypedDataPathIsExpandedUnderHome)
+TEST_F(MainWindowSettings, BoxFontsComeFromTheSettings)
 {
     for (const auto& [key, value] : std::initializer_list<std::pair<const char*, QVariant>>{{"qfontsize", 100000},
              {"qcleartype", 0}, {"afontsize", -7}, {"afontface", "DejaVu Serif"}, {"acleartype", 1}})
@@ -192,10 +183,4 @@ TEST_F(MainWindowSettings, BoxFontsComeFromTheSettingsAndATypedDataPathIsExpande
     EXPECT_TRUE(question.pixelSize() == 512 && answer.pixelSize() == 7) << question.pixelSize() << " " << answer.pixelSize();
     EXPECT_TRUE((question.styleStrategy() & QFont::NoAntialias) && (answer.styleStrategy() & QFont::PreferAntialias));
     EXPECT_EQ(answer.families().value(0), QStringLiteral("DejaVu Serif"));
-
-    // Each typed path, and the folder under home it names.
-    for (const auto& [typed, folder] : {std::pair{"~/flashcards/german", "flashcards/german/"}, {"cards", "cards/"}, {"~", ""}}) {
-        type_in_settings(w, "data_path", QString::fromUtf8(typed));
-        EXPECT_EQ(ui().settings_record->pathtodatadir, QDir::homePath() + QLatin1Char('/') + QString::fromUtf8(folder)) << typed;
-    }
 }

@@ -1,5 +1,3 @@
-#include <QStatusBar>
-#include <QTextDocument>
 
 #include "ui/markup.h"
 #include "ui_fixture.h"
@@ -10,39 +8,36 @@ class Markup : public ui_test {};
 
 }  // namespace
 
-TEST(MarkupText, FormattingTagsAreHiddenAsTheyNest)
+TEST(MarkupText, FormattingTagsAreHiddenAsTheyNestAndMediaElementsAreCutPicturesFirst)
 {
-    const std::pair<const char*, const char*> cases[] = {{"a <b>word</b> here", "a word here"},
+    const std::pair<const char*, const char*> tags[] = {{"a <b>word</b> here", "a word here"},
         {"</b>closing first<b>", "</b>closing first"}, {"<b>mixed</i>", "mixed"}, {"<b><u>x</u></b></s>", "x</s>"},
         {"<B>upper</B> <x>other</x> <i >sp", "<B>upper</B> <x>other</x> <i >sp"}, {"<b", "<b"},
         {"<b>cut at the end</", "cut at the end</"}, {"", ""}};
-    for (const auto& [source, shown] : cases)
+    for (const auto& [source, shown] : tags)
         EXPECT_EQ(strip_format_tags(source), shown) << source;
 
-    std::string text = "a\r\nb\rc\r\r\nd\n";
-    remove_cr_before_lf(text);
-    EXPECT_EQ(std::tuple(text, display_length("\nx\r\ny\n")), std::tuple("a\nb\rc\r\nd\n", 8u));
+    std::string lines = "a\r\nb\rc\r\r\nd\n";
+    remove_cr_before_lf(lines);
+    EXPECT_EQ(std::tuple(lines, display_length("\nx\r\ny\n")), std::tuple("a\nb\rc\r\nd\n", 8u));
     std::string path = "a\\b/c\\";
     backslashes_to_slashes(path);
     EXPECT_EQ(path, "a/b/c/");
-}
 
-// An element runs to the first closing tag after it; an unclosed picture stays, and so do the
-// pictures after it; the media buffer starts afresh each time.
-TEST(MarkupText, MediaElementsAreCutPicturesFirst)
-{
+    // A media element runs to the first closing tag after it; an unclosed picture stays, and so
+    // do the pictures after it; the media buffer starts afresh each time.
     const struct {
         const char* text;
         const char* rest;
         const char* media;
         std::vector<std::string> sounds;
-    } cases[] = {{"x<snd>1.wav</snd>y<img>p.png</img>z<snd>2.wav</snd><img>q.png</img>", "xyz",
+    } media_cases[] = {{"x<snd>1.wav</snd>y<img>p.png</img>z<snd>2.wav</snd><img>q.png</img>", "xyz",
                      "<img>p.png</img><img>q.png</img><snd>1.wav</snd><snd>2.wav</snd>", {"1.wav", "2.wav"}},
         {"<img>a.png</snd>b<snd>s</snd>", "<img>a.png</snd>b", "<snd>s</snd>", {"s"}},
         {"<img>a<img>b</img>c</img>", "c</img>", "<img>a<img>b</img>", {}}, {"<imgx></img>", "<imgx></img>", "", {}},
         {"<img></img><snd></snd>", "", "<img></img><snd></snd>", {""}}};
     std::string media = "left from before";
-    for (const auto& c : cases) {
+    for (const auto& c : media_cases) {
         std::string text = c.text;
         EXPECT_EQ(cut_media(media, text), c.sounds) << c.text;
         EXPECT_EQ(text + "|" + media, std::string(c.rest) + "|" + c.media);
@@ -50,7 +45,7 @@ TEST(MarkupText, MediaElementsAreCutPicturesFirst)
     }
 }
 
-TEST_F(Markup, MediaPathsJoinTheDataDirectoryOfTheSettings)
+TEST_F(Markup, MediaPathsJoinTheDataDirectoryOfTheSettingsSoundsPlayInTurnAndPicturesOpenInTheViewer)
 {
     const std::string dir = data_dir();
     const std::pair<std::string, std::string> cases[] = {{"sub\\s.wav", dir + "sub/s.wav"},
@@ -71,12 +66,11 @@ TEST_F(Markup, MediaPathsJoinTheDataDirectoryOfTheSettings)
     EXPECT_EQ(media_file("s.wav").value(), QStringLiteral("/new/place/s.wav"));
     ui().settings_record->pathtodatadir = QStringLiteral("/new/place\\");
     EXPECT_EQ(media_file("s.wav").value(), QStringLiteral("/new/place/s.wav"));
-}
+    ui().settings_record->pathtodatadir = QString::fromStdString(dir);
 
-TEST_F(Markup, SoundsPlayInTurnAndPicturesOpenInTheViewer)
-{
+    // Sounds play in turn, pictures open in the viewer.
     std::string media;
-    const std::string b = data_dir() + "b.wav";  // a path from the root
+    const std::string b = dir + "b.wav";  // a path from the root
     for (const std::string& sound : {data_dir() + "a.wav", b})
         write_file(sound, "RIFF");
     std::string text = "two <snd>a.wav</snd>sounds<snd>" + b + "</snd> and <snd>C:\\c.wav</snd><snd>gone.wav</snd>";

@@ -1,7 +1,5 @@
 // The overview beside the main screen: the first start's page and its ways to begin, the tree
 // of categories with its counts, menu and edits, and the window's division between sessions.
-#include <QSplitter>
-#include <QStackedWidget>
 
 #include "ui/overview_panel.h"
 #include "ui/screens.h"
@@ -37,7 +35,7 @@ protected:
 
 }  // namespace
 
-TEST_F(Overview, AnEmptyCollectionExplainsWhereTheDataIsAndItsWaysToBeginWork)
+TEST_F(Overview, AnEmptyCollectionExplainsWhereTheDataIsAndItsWaysToBeginWorkAndTheWindowKeepsItsDivision)
 {
     QStackedWidget* pages = w->overview->pages();
     ASSERT_EQ(pages->currentWidget()->objectName(), QStringLiteral("welcome_page"));
@@ -97,9 +95,23 @@ TEST_F(Overview, AnEmptyCollectionExplainsWhereTheDataIsAndItsWaysToBeginWork)
     QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_G);
     EXPECT_TRUE(help_text.contains(QStringLiteral("<p>Your collection holds 2 items and 1 more in the queue. It is kept in")))
         << help_text.toStdString();
+
+    // The window keeps its size and its division between sessions.
+    show_main_screen();
+    w->resize(900, 600);
+    w->splitter->setSizes({250, 600});
+    QApplication::processEvents();
+    const QList<int> sizes = w->splitter->sizes();
+    const QSize size = w->size();
+    w->closing_sequence();
+    delete w;
+    w = new main_window;
+    w->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    EXPECT_TRUE(w->size() == size && w->splitter->sizes() == sizes);
 }
 
-TEST_F(Overview, TheTreeCountsEachCategoryAndItsKeysReviewThere)
+TEST_F(Overview, TheTreeCountsEachCategoryItsKeysReviewThereAndItsMenuMakesRenamesAndDeletesCategories)
 {
     const uint16_t languages = add_category("Languages", -1);
     const uint16_t verbs = add_category("Verbs", languages);
@@ -149,16 +161,12 @@ TEST_F(Overview, TheTreeCountsEachCategoryAndItsKeysReviewThere)
     tree()->setFocus();
     press(Qt::Key_Menu);
     QTRY_VERIFY(ui().pass.mode() == screen_mode::queue && question_shown() == QStringLiteral("faire"));
-}
+    activate();  // the menu gone, the window is active again only once the display says so
+    press(Qt::Key_Escape);
 
-TEST_F(Overview, TheMenuAndKeysMakeRenameAndDeleteCategoriesAndTheTreeFollows)
-{
-    const uint16_t languages = add_category("Languages", -1);
-    add_item("aller", "to go", add_category("Verbs", languages));
-    show_main_screen();
+    // New, under the chosen category, by the menu's mnemonic; the new row is chosen.
     tree()->setFocus();
     tree()->setCurrentItem(row(QStringLiteral("Languages")));
-    // New, under the chosen category, by the menu's mnemonic; the new row is chosen.
     answer_next_input(QStringLiteral("Nouns"));
     menu_entry(Qt::Key_N);
     QTRY_VERIFY(row(QStringLiteral("Nouns")) != nullptr);
@@ -183,21 +191,4 @@ TEST_F(Overview, TheMenuAndKeysMakeRenameAndDeleteCategoriesAndTheTreeFollows)
     menu_entry(Qt::Key_D);
     QTRY_COMPARE(row(QStringLiteral("Names")), nullptr);
     EXPECT_TRUE(recorded_messages().back().buttons == message_buttons::yes_no && tree()->currentItem() == row(QStringLiteral("Languages")));
-}
-
-TEST_F(Overview, TheWindowKeepsItsSizeAndItsDivisionBetweenSessions)
-{
-    add_item("q", "a");
-    show_main_screen();
-    w->resize(900, 600);
-    w->splitter->setSizes({250, 600});
-    QApplication::processEvents();
-    const QList<int> sizes = w->splitter->sizes();
-    const QSize size = w->size();
-    w->closing_sequence();
-    delete w;
-    w = new main_window;
-    w->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
-    EXPECT_TRUE(w->size() == size && w->splitter->sizes() == sizes);
 }

@@ -4,10 +4,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <QAbstractButton>
-#include <QElapsedTimer>
-#include <QEventLoop>
-
 #include <atomic>
 #include <csignal>
 #include <cerrno>
@@ -15,7 +11,6 @@
 #include <filesystem>
 #include <string_view>
 
-#include "database/backups.h"
 #include "database/binfile.h"
 #include "platform/platform_state.h"
 #include "ui/program.h"
@@ -49,7 +44,11 @@ protected:
     {
         QApplication::setActiveWindow(w);  // back from a dialog, as the window manager does
         QTest::keyClick(w, Qt::Key_Q, Qt::ControlModifier);
-        EXPECT_TRUE(w->closed());
+        EXPECT_TRUE(w->closed() && db().db_state == database_state::uninitialised);
+        // A second request (a signal after Exit, say) does nothing more.
+        const size_t told_before = recorded_messages().size();
+        w->closing_sequence();
+        EXPECT_EQ(recorded_messages().size(), told_before);
         // The quit that the close posted would end every later event loop of this test program.
         QCoreApplication::removePostedEvents(qApp, QEvent::MetaCall);
     }
@@ -108,16 +107,6 @@ protected:
 };
 
 }  // namespace
-
-TEST_F(Closing, ExitClosesTheDatabaseOnce)
-{
-    main_window* w = open_window();
-    run_command(w, cmd_exit);
-    EXPECT_TRUE(w->closed() && db().db_state == database_state::uninitialised && !QFile::exists(default_dir() + "lockfile"));
-    // A second request (a signal after Exit, say) does nothing more.
-    w->closing_sequence();
-    EXPECT_TRUE(recorded_messages().empty());
-}
 
 // The window is up while the data is read (a lifetime collection takes a while): it says what it
 // opens, takes no key, and a close asked meanwhile comes once the database is open.
@@ -194,7 +183,6 @@ TEST_F(Closing, ACloseThatCannotSaveSaysWhichFileAndWhyAndSavesOnRetry)
              "A rescue copy of the database was written to:\n" + default_dir()})
         EXPECT_TRUE(told(2, 0, QStringLiteral("Cannot Save Database"), part));
     EXPECT_EQ(recorded_messages()[0].buttons, message_buttons::retry_elsewhere_discard);
-    EXPECT_TRUE(w->closed() && db().db_state == database_state::uninitialised);
     EXPECT_EQ(rescue_files(default_dir()), QStringList{QStringLiteral("elements.rescue-20260101-080000.bin")});
     expect_saved_in(dir());
 }
@@ -210,7 +198,6 @@ TEST_F(Closing, ACloseThatCannotSaveCanSaveInAnotherFolder)
     press_exit(w);
     fail_file_operations({});
     ASSERT_TRUE(told(2, 1, QStringLiteral("Database Saved"), chosen_folder));
-    EXPECT_EQ(db().db_state, database_state::uninitialised);
     // The session is in the other folder, whole; here the files stay as they were.
     EXPECT_FALSE(QFile::exists(default_dir() + "elements.bin") || QFile::exists(default_dir() + "lockfile"));
     EXPECT_TRUE(file_exists(elsewhere.file("weights.bin")));
@@ -218,24 +205,8 @@ TEST_F(Closing, ACloseThatCannotSaveCanSaveInAnotherFolder)
     ma_discard();
 }
 
-TEST_F(Closing, ARefusedDatabaseIsReportedAndItsNewestBackupRestored)
-{
-    earlier_session(3);
-    earlier_session(5);  // two backups now, made in the same second: of 3 and of 8 items
-    ASSERT_EQ(list_backups(dir()).size(), 2u);
-    write_file(dir() + "elements.bin", std::string("\x0c\x00", 2) + "damaged beyond reading");
-
-    message_answers() = {message_answer::yes};
-    main_window* w = open_window();
-    for (const QString& part : {default_dir() + "elements.refused-1.bin", QStringLiteral("8 items")})
-        EXPECT_TRUE(told(1, 0, QStringLiteral("Database Not Readable"), part));
-    EXPECT_TRUE(recorded_messages()[0].buttons == message_buttons::yes_no && db().item_count == 8u);
-    EXPECT_TRUE(w->question_box->toPlainText().startsWith(QStringLiteral("The backup was restored.")));
-    press_exit(w);
-}
-
-// What a restore does is the session's; here the list, its question and its mark.
-TEST_F(Closing, RestoreBackupListsTheBackupsAsksFirstAndMarksTheWayBack)
+// What a restore does is the session's; here the refusal's report, the list, its question and its mark.
+TEST_F(Closing, RestoreBackupReportsARefusedDatabaseListsTheBackupsAsksFirstAndMarksTheWayBack)
 {
     // Two closes within a minute: their backups are told apart by the second, also where the
     // time is shown without seconds.
@@ -246,11 +217,18 @@ TEST_F(Closing, RestoreBackupListsTheBackupsAsksFirstAndMarksTheWayBack)
     set_local_clock(2026, 1, 15, 9, 0, 40);
     earlier_session(4);
     set_local_clock(2026, 1, 15, 11);
+    // A database that cannot be read is reported, and the newest backup restored when the user agrees.
+    write_file(dir() + "elements.bin", std::string("\x0c\x00", 2) + "damaged beyond reading");
+    message_answers() = {message_answer::yes};
     main_window* w = open_window();
+    for (const QString& part : {default_dir() + "elements.refused-1.bin", QStringLiteral("5 items")})
+        EXPECT_TRUE(told(1, 0, QStringLiteral("Database Not Readable"), part));
+    EXPECT_TRUE(recorded_messages()[0].buttons == message_buttons::yes_no && db().item_count == 5u);
+    EXPECT_TRUE(w->question_box->toPlainText().startsWith(QStringLiteral("The backup was restored.")));
+    recorded_messages().clear();
     add_test_item(0, 0, 1, "typed before the restore");
     // The older backup (second row) by keys; the first time No, the box's default, the second Yes.
-    QStringList rows;
-    QStringList dates;
+    QStringList rows, dates;
     auto choose_second = [&rows, &dates](QWidget* dialog) {
         auto* table = child<QTableWidget>(dialog, "backup_table");
         rows = column_texts(table, 1);
@@ -262,8 +240,7 @@ TEST_F(Closing, RestoreBackupListsTheBackupsAsksFirstAndMarksTheWayBack)
     QTest::keyClick(w, Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
     QLocale::setDefault(before);
     EXPECT_EQ(rows, (QStringList{"5", "1"}));
-    ASSERT_EQ(dates.size(), 2);
-    EXPECT_TRUE(dates[0] != dates[1] && dates[1].contains(QStringLiteral(":00:05"))) << dates.join(" | ").toStdString();
+    EXPECT_TRUE(dates.size() == 2 && dates[0] != dates[1] && dates[1].contains(QStringLiteral(":00:05"))) << dates.join(" | ").toStdString();
     // The count says what it counts: a bare "(1)" meant nothing. (The English plural file makes it "1 item".)
     ASSERT_TRUE(told(1, 0, QStringLiteral("Restore Backup"), QStringLiteral(" (1 items)?")));
     EXPECT_TRUE(recorded_messages()[0].buttons == message_buttons::yes_no && db().item_count == 6u);
@@ -404,14 +381,10 @@ TEST_F(DataDirectory, TheStartSaysWhatBecameOfTheDirectoryAndEndsWhenItCannotGoO
             main_window w;
             EXPECT_EQ(w.open_data(), c.exit_code);
             fail_file_operations({});
-            QStringList titles;
-            for (const recorded_message& m : recorded_messages())
-                titles << m.title;
-            EXPECT_EQ(titles, c.titles);
-            EXPECT_TRUE(told(c.titles.size(), 0, {}, stored));
+            EXPECT_TRUE(told(c.titles.size(), 0, c.titles[0], stored));
             EXPECT_EQ(db().db_state == database_state::open, c.exit_code == 0);
             // The second box has no window to own it: that is gone.
-            EXPECT_TRUE(c.titles.size() == 1 || !recorded_messages().back().owned);
+            EXPECT_TRUE(c.titles.size() == 1 || (recorded_messages().back().title == c.titles[1] && !recorded_messages().back().owned));
             if (std::string_view(c.name) == "uncreatable" && !recorded_messages().empty()) {
                 EXPECT_EQ(recorded_messages()[0].text, "Cannot access nor create directory that is set in settings:\n" + stored
                         + "\n\nUsing default directory:\n" + default_dir());
@@ -433,8 +406,6 @@ TEST_F(DataDirectory, AReadOnlyDirectoryIsOpenedReadOnlyAndTheSettingKept)
     const QString stored = base() + "cards/";
     store_data_dir(stored);
     earlier_session(1);
-    const std::string bin = stored.toStdString() + "elements.bin";
-    const std::string saved = read_file(bin);
     // As on a read-only mount: nothing under it can be created or written.
     std::vector<file_fault> read_only_mount;
     for (const file_op op : {file_op::create, file_op::write, file_op::rename, file_op::unlink, file_op::copy})
@@ -448,7 +419,6 @@ TEST_F(DataDirectory, AReadOnlyDirectoryIsOpenedReadOnlyAndTheSettingKept)
     QCoreApplication::removePostedEvents(qApp, QEvent::MetaCall);
     fail_file_operations({});
     ASSERT_TRUE(told(2, 1, QStringLiteral("Cannot Save Database"), QStringLiteral("read-only")));
-    EXPECT_TRUE(!saved.empty() && read_file(bin) == saved);
     QSettings raw(settings_file(), QSettings::NativeFormat);
     EXPECT_EQ(raw.value("pathtodatadir").toString(), stored);
     EXPECT_EQ(raw.value("qfontsize").toInt(), 14) << "the settings are saved though the database is not";

@@ -2,29 +2,9 @@
 // The window tests' kit: a main window on a fresh data directory, with sound and picture
 // doubles and a settable millisecond clock; keys and clicks as a user gives them; the browser
 // opened from the window; and a tour of every window for checks that must hold everywhere.
-#include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDialog>
-#include <QDir>
-#include <QFile>
-#include <QHeaderView>
-#include <QInputDialog>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
-#include <QMenuBar>
-#include <QMessageBox>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QSettings>
-#include <QStatusBar>
-#include <QTableWidget>
-#include <QTimer>
-#include <QTreeWidget>
-#include <QTreeWidgetItemIterator>
 
 #include <map>
+#include <set>
 
 #include "resources/ids.h"
 #include "session/choose.h"
@@ -90,15 +70,13 @@ protected:
         qt_test::SetUp();
         media_log().clear();
         fake_now_ms = 100000;
-        w = new main_window;
-        ASSERT_EQ(w->open_data(), 0);
+        w = open_window();
         // Ten days into the database's life, so that items can be overdue.
         db().time_of_start -= 10 * 86400;
         ui().sound = std::make_unique<recording_sound_player>();
         ui().viewer = std::make_unique<recording_picture_viewer>();
         ui().open_folder = [](const QString& path) { media_log().push_back("folder " + path.toStdString()); };
         ui().tick_count = [] { return fake_now_ms; };
-        w->show();
         activate();
     }
 
@@ -267,6 +245,39 @@ inline void expect_unique_mnemonics(const QWidget* menu, const QString& where, b
                                           << taken[letter].toStdString() << "\" share Alt+" << QString(letter).toStdString();
         taken[letter] = text;
     }
+}
+
+// The roles of what a user acts on; these must be named.
+inline const std::set<QAccessible::Role> interactive_roles = {QAccessible::PushButton, QAccessible::CheckBox,
+    QAccessible::RadioButton, QAccessible::ComboBox, QAccessible::EditableText, QAccessible::SpinBox,
+    QAccessible::Slider, QAccessible::Table, QAccessible::Tree, QAccessible::List, QAccessible::PageTab,
+    QAccessible::MenuItem, QAccessible::Link, QAccessible::ButtonMenu, QAccessible::ButtonDropDown,
+    QAccessible::ProgressBar};
+
+// The unnamed interactive elements under `node`, as "role (object name)".
+inline void unnamed_under(QAccessibleInterface* node, QStringList& found, int depth = 0)
+{
+    if (!node || depth > 40 || node->state().invisible)
+        return;
+    // A name that says nothing is empty or has no letter at all (a bare "0" on a grade button).
+    if (interactive_roles.count(node->role()) && !node->text(QAccessible::Name).contains(QRegularExpression(QStringLiteral("\\p{L}")))) {
+        const QObject* object = node->object();
+        found << QStringLiteral("role %1 (%2 %3)").arg(node->role()).arg(
+            object ? QString::fromLatin1(object->metaObject()->className()) : QString(), object ? object->objectName() : QString());
+    }
+    // A table's cells are its data, named by their texts; their number can be large.
+    if (node->role() == QAccessible::Table || node->role() == QAccessible::Tree)
+        return;
+    for (int i = 0; i < node->childCount(); ++i)
+        unnamed_under(node->child(i), found, depth + 1);
+}
+
+// Fails on each unnamed interactive element of `window`.
+inline void expect_named(QWidget* window, const QString& where)
+{
+    QStringList unnamed;
+    unnamed_under(QAccessible::queryAccessibleInterface(window), unnamed);
+    EXPECT_TRUE(unnamed.isEmpty()) << where.toStdString() << ": " << unnamed.join(QStringLiteral(", ")).toStdString();
 }
 
 // Every window, screen and menu of the program, opened as a user opens them (keys and clicks),
