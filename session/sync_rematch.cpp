@@ -89,8 +89,15 @@ void bind_where_one_fits(std::vector<const item_marks*>& marks, std::vector<cons
             matched.push_back(marks[m]->key);
             mark_taken[m] = record_taken[*r] = true;
         }
-    std::erase_if(marks, [&, i = size_t{0}](const item_marks*) mutable { return mark_taken[i++]; });
-    std::erase_if(records, [&, i = size_t{0}](const Record*) mutable { return record_taken[i++]; });
+    const auto keep_untaken = [](auto& list, const std::vector<bool>& taken) {
+        size_t kept = 0;
+        for (size_t i = 0; i < list.size(); ++i)
+            if (!taken[i])
+                list[kept++] = list[i];
+        list.resize(kept);
+    };
+    keep_untaken(marks, mark_taken);
+    keep_untaken(records, record_taken);
 }
 
 // An empty text names nothing.
