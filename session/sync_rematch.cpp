@@ -201,8 +201,6 @@ rematched match_edited_records()
 
 namespace {
 
-bool same(const field_version& a, const field_version& b) { return a.stamp == b.stamp && a.computer == b.computer; }
-
 template <typename Record>
 void take_offline_change(const Record& x, const std::vector<uint32_t>& places, std::vector<offline_change>& found)
 {
@@ -241,11 +239,11 @@ void record_offline_changes(const std::vector<offline_change>& changes)
         const item_marks* m = record ? marks_of(record) : nullptr;
         if (!m)
             continue;  // deleted by the start
-        if (c.schedule && !m->queued && same(m->schedule, c.schedule_set))
+        if (c.schedule && !m->queued && m->schedule == c.schedule_set)
             // No kind says "graded without the folder": a schedule set, as making due does, is
             // what the others apply, without a grade line they would count as theirs.
             sync_note_rescheduled(static_cast<const item*>(record), change_kind::make_due);
-        if (c.place && same(m->place, c.place_set)) {
+        if (c.place && m->place == c.place_set) {
             if (m->queued)
                 sync_note_queue_moved(static_cast<const pending_item*>(record));
             else

@@ -224,7 +224,7 @@ void note_rename_away(const std::vector<std::string>& from, const std::vector<st
 {
     std::vector<rename_away>& renames = sync_g().renamed[from];
     // Another rename of the same version is the same change, told again.
-    std::erase_if(renames, [&](const rename_away& r) { return r.v <= v && v <= r.v; });
+    std::erase_if(renames, [&](const rename_away& r) { return r.v == v; });
     const auto at = std::ranges::find_if(renames, [&](const rename_away& r) { return !(r.v <= v); });
     renames.insert(at, rename_away{to, v});
 }

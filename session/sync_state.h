@@ -34,6 +34,7 @@ struct field_version {
     {
         return stamp != o.stamp ? stamp < o.stamp : computer <= o.computer;
     }
+    bool operator==(const field_version&) const = default;
 };
 
 // A rename away from a category path: where the category went, and the change that took it.
