@@ -248,6 +248,7 @@ mutations=(
     'log_trimmed_head_written_again|formats/change_log.cpp|s/if (sequence > first \&\& !std::binary_search/if (static_cast<void>(first), !std::binary_search/|test_session|SyncIdentity*'
     'log_gap_never_passed|session/sync_snapshot.cpp|s/if (!lost \&\& gaps.empty())/if (!lost)/|test_session|SyncIdentity*'
     'log_gap_copy_ignored|session/sync_snapshot.cpp|s/kind.role == sync_file_role::other /kind.role != sync_file_role::change_log /|test_session|SyncIdentity*'
+    'edited_item_id_not_read|session/sync_rematch.cpp|s/            k.id = r.schedule.id;/            k.id = 0;/|test_session|SyncApply*'
     'queue_edit_not_rematched|session/sync_state.cpp|s/^    queued.unused(g.unmatched);$//|test_session|SyncApply*'
     'queue_edit_answers_not_compared|session/sync_rematch.cpp|s/known.at(m.key).questions, known.at(m.key).answers/known.at(m.key).questions, std::set<std::string, std::less<>>{}/|test_session|SyncApply*'
     'queue_edit_questions_not_compared|session/sync_rematch.cpp|s/known.at(m.key).questions, known.at(m.key).answers/std::set<std::string, std::less<>>{}, known.at(m.key).answers/|test_session|SyncApply*'

@@ -16,32 +16,35 @@
 
 namespace {
 
-// The texts and categories the folder's records ever gave a queue item: a snapshot's entries
-// carry no stamps to tell the latest by, and a text edited elsewhere meanwhile still names it.
-struct known_queue_item {
-    std::set<std::string, std::less<>> questions;
+// What the folder's records say of a record whose saved marks nothing matched. Texts and
+// categories are every one they ever gave it: a snapshot's entries carry no stamps to tell the
+// latest by, and a text edited elsewhere meanwhile still names it.
+struct known_record {
+    uint32_t id = 0;  // an item's id; 0: none given
+    std::set<std::string, std::less<>> questions;  // a queue item's
     std::set<std::string, std::less<>> answers;
     std::set<std::vector<std::string>> paths;  // as the records name them, before renames
 };
+using known_records = std::unordered_map<item_key, known_record, item_key_hash>;
 
-// For the items of `marks` only: the folder holds every item's texts.
-std::unordered_map<item_key, known_queue_item, item_key_hash> known_queue_items(const std::vector<const item_marks*>& marks)
+// One read of the folder, kept to the records of `unmatched`: it holds every item's texts.
+known_records what_the_folder_says(const std::vector<item_marks>& unmatched)
 {
-    std::unordered_map<item_key, known_queue_item, item_key_hash> known;
-    for (const item_marks* m : marks)
-        known[m->key];
+    known_records known;
+    for (const item_marks& m : unmatched)
+        known[m.key];
     each_record_in_folder([&](const change_record& r) {
-        const bool texts = r.kind == change_kind::queue_add || r.kind == change_kind::edit_item;
-        const bool place = r.kind == change_kind::queue_add || r.kind == change_kind::move_item;
         const auto it = known.find(r.item);
-        if ((!texts && !place) || it == known.end())
+        if (it == known.end())
             return;
-        known_queue_item& k = it->second;
-        if (texts) {
+        known_record& k = it->second;
+        if (r.schedule.id != 0)
+            k.id = r.schedule.id;
+        if (r.kind == change_kind::queue_add || r.kind == change_kind::edit_item) {
             k.questions.insert(r.question);
             k.answers.insert(r.answer);
         }
-        if (place)
+        if (r.kind == change_kind::queue_add || r.kind == change_kind::move_item)
             k.paths.insert(r.path);
     });
     return known;
@@ -114,7 +117,7 @@ std::vector<std::string> text_keys(const Texts& questions, const Texts& answers)
     return keys;
 }
 
-void match_edited_queue_items(const std::vector<const item_marks*>& unmatched, rematched& found)
+void match_edited_queue_items(const std::vector<const item_marks*>& unmatched, const known_records& known, rematched& found)
 {
     if (unmatched.empty())
         return;
@@ -128,7 +131,6 @@ void match_edited_queue_items(const std::vector<const item_marks*>& unmatched, r
             items.push_back(e);
     if (records.empty() && items.empty())
         return;
-    const auto known = known_queue_items(unmatched);
     std::vector<const item_marks*> marks(unmatched);
     const std::function<std::vector<std::string>(const item_marks&)> known_texts = [&](const item_marks& m) {
         return text_keys(known.at(m.key).questions, known.at(m.key).answers);
@@ -159,7 +161,7 @@ void match_edited_queue_items(const std::vector<const item_marks*>& unmatched, r
         [](const pending_item& p) { return std::vector{std::to_string(p.ctgr)}; }, found.edited);
     for (const item_key& key : found.introduced) {
         const auto* e = static_cast<const item*>(record_with(key));
-        const known_queue_item& k = known.at(key);
+        const known_record& k = known.at(key);
         if (!k.questions.count(e->question.str()) || !k.answers.count(e->answer.str()))
             found.edited.push_back(key);
     }
@@ -173,18 +175,14 @@ rematched match_edited_records()
     rematched found;
     if (g.unmatched.empty())
         return found;
-    std::unordered_map<item_key, uint32_t, item_key_hash> id_of;
-    each_record_in_folder([&](const change_record& r) {
-        if (r.schedule.id != 0)
-            id_of[r.item] = r.schedule.id;
-    });
+    const known_records known = what_the_folder_says(g.unmatched);
     std::map<uint32_t, std::vector<const item_marks*>> marks_with;
     std::vector<const item_marks*> queued;
     for (const item_marks& m : g.unmatched)
         if (m.queued)
             queued.push_back(&m);
-        else if (const auto id = id_of.find(m.key); id != id_of.end())
-            marks_with[id->second].push_back(&m);
+        else if (const uint32_t id = known.at(m.key).id; id != 0)
+            marks_with[id].push_back(&m);
     std::map<uint32_t, std::vector<const item*>> items_with;
     for (const item* e = db().head; e; e = e->next)
         if (!marks_of(e) && marks_with.count(e->id))
@@ -194,7 +192,7 @@ rematched match_edited_records()
             bind_record(items[0], *marks[0]);
             found.edited.push_back(marks[0]->key);
         }
-    match_edited_queue_items(queued, found);
+    match_edited_queue_items(queued, known, found);
     g.unmatched.clear();
     return found;
 }
