@@ -261,6 +261,7 @@ mutations=(
     'offline_place_ignored|session/sync_rematch.cpp|s/c.place = m->place_print != place_print(places, x.ctgr);/c.place = false \&\& m->place_print != place_print(places, x.ctgr);/|test_session|SyncApply*'
     'offline_prints_not_kept|session/sync_state.cpp|s/put_le(bytes, schedule_print(\*e), 4);/put_le(bytes, 0, 4);/|test_session|SyncApply*'
     'offline_lost_when_away|session/sync.cpp|s/^    record_offline_changes(changes_made_offline());$//|test_session|SyncApply*'
+    'offline_overrides_applied|session/sync_rematch.cpp|s/if (c.schedule \&\& !m->queued \&\& m->schedule == c.schedule_set)/if (c.schedule \&\& !m->queued)/|test_session|SyncApply*'
     'log_rollback_not_seen_at_close|session/sync_snapshot.cpp|s/const change_append_result whole = g.writer->make_whole();/const change_append_result whole{};/|test_session|SyncIdentity*'
     # The dialogs as a new user meets them.
     'export_over_a_file_unasked|ui/exchange_dialogs.cpp|s/ \&\& QFileInfo(target).isFile()$/ \&\& false/|test_ui|Exchange.Export*'

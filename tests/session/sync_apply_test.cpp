@@ -366,6 +366,11 @@ TEST_F(SyncApplyTest, ChangesMadeWhileTheFolderIsAwayReachTheOthersOnce)
     take_away(folder, false);
     open_unsynced(mine);
     change_texts(item_named("one"), "one", "edited without the folder");
+    grade_reviewed(item_named("two"), 4, review_screen::scheduled);
+    close();
+    // A grade from elsewhere that the next start applies stands over the one given here meanwhile.
+    open_at(other, other_id, 1, 20, 9);
+    grade_reviewed(item_named("two"), 3, review_screen::scheduled);
     close();
     // Both hold what was done here (the agreement), and the log each change once.
     EXPECT_EQ(std::get<1>(agreed().items.at("one")), "/d");
