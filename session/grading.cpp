@@ -52,22 +52,22 @@ void count_todays_failures(const std::string& log_path)
     const uint16_t now = today();
     std::unordered_map<uint32_t, uint16_t> failed;  // item id to its standing failures of today
     backward_undos undos;
-    // Today's grades are the log's last records: the walk back ends at the first of another day,
-    // mostly within a first chunk the size of a busy day.
+    // Today's grades are the log's last records, but grades that another computer gave on other
+    // days may have arrived among them while the program ran: the walk back ends at the first
+    // chunk, the size of a busy day, that holds none of today's.
     review_log_chunks chunks(log_path, review_log_chunks::direction::backward, UINT64_MAX, 4096);
-    bool today_read = false;
-    for (auto chunk = chunks.next(); !chunk.empty() && !today_read; chunk = chunks.next())
+    bool today_read = true;
+    for (auto chunk = chunks.next(); !chunk.empty() && today_read; chunk = chunks.next()) {
+        today_read = false;
         for (size_t end = chunk.size(); end >= review_record_size; end -= review_record_size) {
             review_record r;
-            if (!decode_review(chunk.data() + end - review_record_size, &r))
+            if (!decode_review(chunk.data() + end - review_record_size, &r) || r.day != now)
                 continue;
-            if (r.day != now) {
-                today_read = true;
-                break;
-            }
+            today_read = true;
             if (undos.stands(r) && r.grade < lowest_passing_grade)
                 ++failed[r.item_id];
         }
+    }
     if (failed.empty())
         return;
     for (item* e = db().head; e; e = e->next)

@@ -124,8 +124,9 @@ TEST_F(GradingTest, PassingGradesNeverGiveLessThanTheRecallProvedAndAFourthFailu
     }
 }
 
-// The day's failures are counted from the review log at an opening, undone ones left out, so a
-// restart does not give a rested item four more tries; the next day counts afresh.
+// The day's failures are counted from the review log at an opening, undone ones and other days'
+// left out (even arrived among today's), so a restart does not give a rested item four more
+// tries; the next day counts afresh.
 TEST_F(GradingTest, TheDaysFailuresOutlastARestart)
 {
     go_to_day(100);
@@ -144,6 +145,9 @@ TEST_F(GradingTest, TheDaysFailuresOutlastARestart)
     for (const uint16_t grade : {0, 4, 2, 1}) {
         grade_reviewed(e, grade, review_screen::scheduled);
         go_to_day(100);  // whatever the interval, the grades stay on day 100
+        if (grade == 4) {  // a grade of another day from another computer, arrived meanwhile
+            ASSERT_EQ(append_review({.item_id = id + 1, .day = 90, .grade = 0}), review_append_status::appended);
+        }
     }
     ASSERT_TRUE(undo_last_grade().undone);
     e = reopened(100);
