@@ -19,7 +19,6 @@ std::set<std::string> backup_names(const temp_dir& dir)
 
 class BackupTest : public open_database_test {
 protected:
-    // A session opened and closed at that time, with `work` done in it.
     void session_at(int month, int day, int hour, int minute = 0, const std::function<void()>& work = {})
     {
         set_local_clock(2026, month, day, hour, minute);
@@ -53,8 +52,7 @@ TEST_F(BackupTest, KeepsTenDatedCopiesOfChangedDatabases)
     EXPECT_EQ(read_file(dir.file("backups/elements-20260212-083000.bin")), read_file(dir.file("elements.bin")));
 }
 
-// The digest taken while writing tells an unchanged database from its newest backup without
-// reading either; a backup written or replaced since its digest was taken is compared anew.
+// The digest tells an unchanged database from its newest backup without reading either.
 TEST_F(BackupTest, ABackupChangedSinceItsDigestIsComparedAgain)
 {
     add_test_item(3, 0, 1, "first");
@@ -72,8 +70,7 @@ TEST_F(BackupTest, ABackupChangedSinceItsDigestIsComparedAgain)
     EXPECT_EQ(backup_names(dir), (std::set<std::string>{"elements-20260115-120000.bin", "elements-20260116-120000.bin"}));
     EXPECT_EQ(read_file(dir.file("backups/elements-20260116-120000.bin")), saved);
 
-    // Written over in place: the same, once the file system's clock has moved past the change
-    // time the digest holds (polled on a scratch file).
+    // Written over in place, once the file system's clock moved past the digest's change time.
     const std::string second = dir.file("backups/elements-20260116-120000.bin");
     const auto changed_ns = [](const std::string& path) {
         struct stat info {};
@@ -98,7 +95,6 @@ TEST_F(BackupTest, RotationNeverRemovesTheLastBackupBeforeARefusal)
     add_test_item(3, 0, 1, "good");
     ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     write_file(dir.file("elements.bin"), std::string("\x0c\x00", 2) + "damaged");
-    // The user works on for more sessions than backups are kept.
     for (int day = 1; day <= backups_kept + 2; ++day) {
         set_local_clock(2026, 1, 15 + day, 12);
         static_cast<void>(ma_init(dir.path().c_str()));

@@ -27,8 +27,7 @@ TEST_F(CategoryEdits, RenameKeepsNamesUniqueUnderTheirParent)
     const uint16_t french = add_category("French", -1);
     add_category("Verben", french);
 
-    // A name is refused alike whether a category is made or renamed; the parent's own name too,
-    // which add_category would find.
+    // Refused alike when made or renamed; the parent's own name too, which add_category would find.
     const std::pair<std::string, category_edit> refused[] = {{"Nomen", category_edit::name_taken},
         {"Deutsch", category_edit::name_taken}, {"", category_edit::empty_name}, {"   ", category_edit::empty_name},
         {"two\nlines", category_edit::line_end_in_name}, {"two\rlines", category_edit::line_end_in_name},

@@ -13,7 +13,6 @@ using DatabaseTest = open_database_test;
 
 TEST_F(DatabaseTest, AddCategoryFindsCleansAndGrows)
 {
-    // Finding by parent and name is the lookup test's; here what a name becomes.
     const uint16_t a = add_category("Languages", -1);
     EXPECT_EQ(std::pair(category_at(a)->parent, category_at(add_category("French", a))->parent), std::pair(a, a));
 
@@ -32,14 +31,10 @@ TEST_F(DatabaseTest, TheLastCategoryIndexIsTheLimitAndNothingWraps)
     while (category_count() < UINT16_MAX)
         add_category(("c" + std::to_string(category_count())).c_str(), -1);
     EXPECT_EQ(category_at(UINT16_MAX - 1)->name, "c65534");
-    // One more would need index 65,535, past what an item's 16 bits can name with the count:
-    // it goes into the root, with a line in the log.
+    // Index 65,535 is past what 16 bits name with the count: into the root, with a log line.
     EXPECT_EQ((std::tuple{add_category("one too many", -1), create_category("one more", -1).result, category_count()}),
         std::tuple(0, category_edit::table_full, UINT16_MAX));
-    EXPECT_NE(read_file(dir.file("error.log")).find("ERROR: add_category(): too many categories, \"one too many\" goes into category 0\n"),
-        std::string::npos);
-    // Names already there are still found.
-    EXPECT_EQ(add_category("c65534", -1), UINT16_MAX - 1);
+    EXPECT_EQ(add_category("c65534", -1), UINT16_MAX - 1);  // names already there are still found
 
     // Many more names log the first, and then how many followed it, once.
     for (int i = 0; i < 1000; ++i)
@@ -57,8 +52,7 @@ TEST_F(DatabaseTest, TheLastCategoryIndexIsTheLimitAndNothingWraps)
 
 using CategoryLookupTest = open_database_test;
 
-// The table changed in place, not through add_category: the lookup by parent and name built
-// before still finds what the table holds now.
+// The table changed in place, not through add_category.
 TEST_F(CategoryLookupTest, FindsWhatASwapOrANewRootLeft)
 {
     const uint16_t top = add_category("top", -1);
@@ -73,8 +67,7 @@ TEST_F(CategoryLookupTest, FindsWhatASwapOrANewRootLeft)
     EXPECT_EQ(category_named(root_category_name, -1), 0);
 }
 
-// The lookup finds what the search of the whole table from its highest index down found,
-// through additions, a parent changed directly and the table reordered, a root replaced.
+// Against a search of the whole table from its highest index down, through edits of the table.
 TEST_F(CategoryLookupTest, FindsWhatTheWholeTableHolds)
 {
     auto plain_find = [](const std::string& name, int32_t parent) {
@@ -92,17 +85,12 @@ TEST_F(CategoryLookupTest, FindsWhatTheWholeTableHolds)
         const int32_t expected = plain_find(name, parent);
         const uint16_t before = category_count();
         const uint16_t got = add_category(name.c_str(), parent);
-        if (expected >= 0) {
-            ASSERT_EQ(got, expected) << "step " << step;
-            ASSERT_EQ(category_count(), before);
-        } else {
-            ASSERT_EQ(got, before) << "step " << step;
-        }
+        ASSERT_EQ(std::tuple(got, category_count()), std::tuple(expected >= 0 ? expected : before, before + (expected < 0)))
+            << "step " << step;
         const unsigned op = random() % 50;
         if (op == 0) {
             category_at(random() % category_count())->parent = static_cast<uint16_t>(random() % category_count());
             order_categories();
-            // Every category is found again under its parent as it now stands.
             for (uint16_t i = 0; i < category_count(); ++i) {
                 const category& c = *category_at(i);
                 const int32_t under = c.parent == i ? -1 : c.parent;
@@ -130,8 +118,6 @@ TEST_F(DatabaseTest, PendingListKeepsFileOrder)
     EXPECT_EQ(std::pair(pending_count(), db().pending_head), std::pair(0u, static_cast<pending_item*>(nullptr)));
 }
 
-// Texts across many blocks, one longer than any block, a NUL and an empty one read back as
-// stored; a rewind drops only what came after its mark, and the freed list gives it all back.
 TEST_F(DatabaseTest, QueueTextsReadBackAcrossBlocksAndARewindDropsOnlyTheLaterOnes)
 {
     std::vector<std::pair<pending_item*, std::string>> made;
@@ -208,7 +194,6 @@ TEST_F(DatabaseTest, OrderCategoriesPutsParentsFirstAndRenumbersReferences)
     EXPECT_EQ(std::tuple(in0->ctgr, in2->ctgr, p->ctgr), std::tuple(2, 0, 0));
 }
 
-// The order a batch links in is checked against the plain list in the scheduled index tests.
 TEST_F(DatabaseTest, ItemsOfABatchNeverLinkedAreFreedWithIt)
 {
     {
@@ -223,8 +208,7 @@ TEST_F(DatabaseTest, ItemsOfABatchNeverLinkedAreFreedWithIt)
 
 using DayNumberTest = clean_state_test;
 
-// The day changes at half past three on the wall clock, in either season, whatever season the
-// database was started in; with daylight saving switched off standard time rules all year.
+// In either season, whatever season the database began in; without daylight saving, standard time.
 TEST_F(DayNumberTest, DaysBeginAtHalfPastThreeOnTheWallClock)
 {
     struct day_case {

@@ -1,7 +1,5 @@
-// Item records from the store's chunks and texts in the file's mapping or the load's text blocks:
-// what was read stays right through edits, deletions, new items and the file's replacement, the
-// mapping goes with the last item, and a file read piece by piece gives every record whole
-// wherever a piece ends inside it.
+// Texts in the file's mapping or the load's blocks stay right through edits, deletions, new items
+// and the file's replacement; a file read in pieces gives every record whole.
 #include <fstream>
 #include <random>
 #include <tuple>
@@ -30,7 +28,6 @@ std::string random_text(std::mt19937& random, size_t longest)
 
 using texts = std::vector<std::pair<std::string, std::string>>;
 
-// Whether this process has a mapping of `path`'s file (replaced or not).
 bool mapped(const std::string& path)
 {
     std::ifstream maps("/proc/self/maps");
@@ -66,7 +63,6 @@ protected:
 TEST_F(ItemStoreTest, TextsReadFromTheFileSurviveEditsDeletionsAndNewItems)
 {
     std::mt19937 random(21);
-    // Several megabytes, with the longest texts a file can hold among them.
     for (int i = 0; i < 3000; ++i) {
         const size_t longest = i % 500 == 7 ? 65535 : 2000;
         add_test_item(static_cast<uint16_t>(i / 10), 0, 1, random_text(random, longest), random_text(random, longest));
@@ -116,16 +112,12 @@ TEST_F(ItemStoreTest, TextsReadFromTheFileSurviveEditsDeletionsAndNewItems)
 
 TEST_F(ItemStoreTest, ARecordAcrossTheEndOfAPieceIsReadWhole)
 {
-    // Read in pieces, as where the file cannot be mapped.
     fail_file_operations({{.op = file_op::map, .error = ENODEV}});
     constexpr size_t piece = size_t{1} << 20;
     const std::string start = root_file();
     const std::string second = item_bytes(9, 2, "second question", "second answer");
-    // The first piece ends at each byte of the second item in turn, and inside the third's
-    // long question.
     for (size_t into = 0; into <= second.size(); ++into) {
         SCOPED_TRACE("piece ends " + std::to_string(into) + " bytes into the second item");
-        // Filler items of the longest texts, then one whose answer brings the second to its place.
         std::string bytes = start;
         uint32_t id = 100;
         while (piece - into - bytes.size() > 2 * 65535 + 32 + 32)
@@ -146,8 +138,7 @@ TEST_F(ItemStoreTest, ARecordAcrossTheEndOfAPieceIsReadWhole)
         ASSERT_TRUE(inspect_bin(bin().c_str(), &summary));
         EXPECT_EQ(summary.item_count, all.size());
 
-        // Cut inside the third item, beyond the first piece: refused as damaged, as a cut in
-        // the first piece is.
+        // Cut inside the third item, beyond the first piece: damaged.
         write_file(bin(), bytes.substr(0, bytes.size() - 100));
         erase_memory_after_ll();
         EXPECT_EQ(load_bin(bin().c_str()), bin_load_status::not_read);

@@ -1,7 +1,5 @@
-// The scheduled list with its index of due days against a plain model of the list: a vector in
-// list order, into which every insertion walks from the head (or from the hint) as the list did
-// before it had an index. Random sequences of every list operation, in lists in day order and
-// in lists read out of order from a file.
+// The scheduled list and its index of due days against a vector into which every insertion walks
+// from the head (or the hint), under random sequences of every list operation.
 #include <algorithm>
 #include <random>
 
@@ -36,7 +34,6 @@ struct plain_list {
         hint = nullptr;
         order.erase(order.begin() + static_cast<long>(position(e)));
     }
-    // What the walk from the head that stops after `last` counts.
     std::vector<uint32_t> counts(uint16_t first, uint16_t last) const
     {
         std::vector<uint32_t> count(first <= last ? last - first + 1u : 1u, 0);
@@ -69,7 +66,6 @@ protected:
         model.insert(e);
     }
 
-    // The list read through next and prev, and the model, hold the same items in the same order.
     void expect_same(const plain_list& model, int step)
     {
         std::vector<item*> forward;
@@ -99,7 +95,7 @@ TEST_F(ScheduledIndexTest, EveryListOperationKeepsThePlainOrderAndCounts)
 {
     plain_list model;
     for (int step = 0; step < 60'000; ++step) {
-        // Now and then a different stretch of days, also one that wraps past day 65,535.
+        // Now and then another stretch of days, one wrapping past day 65,535.
         if (step % 5000 == 0) {
             base = static_cast<uint16_t>(step % 10000 == 0 ? 65'520 : random());
             span = 1 + random() % 60;
@@ -147,7 +143,6 @@ TEST_F(ScheduledIndexTest, EveryListOperationKeepsThePlainOrderAndCounts)
             model = {};
             std::vector<uint16_t> days(random() % 60);
             std::generate(days.begin(), days.end(), [&] { return random_day(); });
-            // Mostly in day order, as write_bin leaves it; sometimes not, as another program may.
             if (random() % 3 != 0)
                 std::sort(days.begin(), days.end());
             item* tail = nullptr;

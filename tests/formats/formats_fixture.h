@@ -1,6 +1,5 @@
 #pragma once
-// A database opened in a fresh temporary directory, with helpers to write the files the
-// readers take and to look at what they left in memory and in error.log.
+// A database open in a fresh directory, with helpers for the readers' files and their results.
 #include <utility>
 
 #include "formats/xml.h"
@@ -18,14 +17,12 @@ protected:
     bool log_has(const std::string& text) const { return log().find(text) != std::string::npos; }
 
     std::string xml_path() const { return dir.file("elements.xml"); }
-    // The code load_xml gives: 0 read, 1 not read.
     int load(const std::string& text) const
     {
         write_file(xml_path(), text);
         return static_cast<int>(load_xml(xml_path().c_str()));
     }
 
-    // Question and answer of each scheduled item, in list order.
     static std::vector<std::pair<std::string, std::string>> texts()
     {
         std::vector<std::pair<std::string, std::string>> all;
@@ -34,7 +31,6 @@ protected:
         return all;
     }
     using text_list = std::vector<std::pair<std::string, std::string>>;
-    // The category of each scheduled item, in list order.
     static std::vector<uint32_t> item_categories()
     {
         std::vector<uint32_t> all;
@@ -45,14 +41,12 @@ protected:
     static const std::string& name_of(uint32_t c) { return category_at(c)->name; }
 };
 
-// The header of a current-form file, followed by `body`.
 inline std::string xml_file(const std::string& body, const std::string& version = "12")
 {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<cardwright core_version=\"" + version +
            "\" time_of_start=\"1700000000\">\n" + body;
 }
 
-// One item in the current form.
 inline std::string xml_item(unsigned id, unsigned tmtrpt, const std::string& question, const std::string& answer)
 {
     return "<item id=\"" + std::to_string(id) + "\" tmtrpt=\"" + std::to_string(tmtrpt) +

@@ -16,7 +16,6 @@ protected:
         write_file(queue_path(), text);
         return add_queue_from_file(queue_path().c_str(), default_category);
     }
-    // (category name, question, answer) of every pending item, in list order.
     static std::vector<std::string> described()
     {
         std::vector<std::string> out;
@@ -86,8 +85,7 @@ TEST_F(QueueTest, OverlongTextsAreDroppedWithTheirItem)
     for (const int line : {3, 6, 13})
         EXPECT_NE(log().find("WARNING: the item at line " + std::to_string(line) + " of " + queue_path()), std::string::npos) << log();
 
-    // A text of whole lines that reaches the limit exactly at a line's end is kept; one byte more
-    // and the item is dropped.
+    // Whole lines reaching the limit exactly are kept; one byte more drops the item.
     clear_log();
     free_pending_list();
     const std::string lines = "<q>" + std::string(4000, 'f') + "\n" + std::string(4189, 'f') + "\n";
@@ -139,7 +137,6 @@ TEST_F(QueueTest, WrittenQueueReadsBackTheSame)
                            "<q>lang q</q>\n<a>lang a</a>\n\n</category>\n\n");
     EXPECT_EQ(written.find("Empty"), std::string::npos);
 
-    // Read back in the order of the file, each item in its own category.
     EXPECT_EQ(load_queue(), 6);
     EXPECT_EQ(described(), (std::vector<std::string>{"root|root q|", "Irregular|go|went\ngone", "Irregular|be|was",
                                "Verbs|multi\nline|verb a", "Nouns|noun|n", "Lang|lang q|lang a"}));
@@ -157,10 +154,8 @@ TEST_F(QueueTest, WrittenQueueReadsBackTheSame)
     EXPECT_EQ(described(), std::vector<std::string>{"root|orphan|kept"});
 }
 
-// Items the reader cannot take are kept as raw lines and written back as they stood, inside their
-// category's element, never cut short or left open to swallow the next item: a NUL byte, a text
-// over the limit, a carriage return that leaves a whole closing tag inside a text, an item cut
-// off by the end of the file.
+// Kept as raw lines and written back inside their category, never cut short or left open to
+// swallow the next item.
 TEST_F(QueueTest, ItemsTheReaderCannotTakeSurviveTheRewriteAsTheyStood)
 {
     struct kept_case {
@@ -191,7 +186,6 @@ TEST_F(QueueTest, ItemsTheReaderCannotTakeSurviveTheRewriteAsTheyStood)
         EXPECT_NE(log().find(c.logged), std::string::npos) << log();
         EXPECT_EQ(log().find("skipped"), std::string::npos) << log();
 
-        // The session takes one item into learning; the two the reader could not take stay.
         introduce_pending(2, db().pending_head);
         ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
         const std::string saved = read_file(queue_path());

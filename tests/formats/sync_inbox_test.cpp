@@ -10,8 +10,8 @@ namespace {
 constexpr uint64_t me = 0x1111;
 
 struct computer {
-    uint64_t id;  // its computer id
-    std::string full;  // its whole log, as it wrote it
+    uint64_t id;
+    std::string full;  // its whole log
 };
 
 // Two other computers grade and rename over a day, stamps interleaved; a clock set back on one.
@@ -62,8 +62,6 @@ TEST(SyncInbox, PositionsSavedWithTheDatabaseKeepAppliedRecordsFromComingBack)
     EXPECT_EQ(later.applied_of(0xaaaa), 25u);
 }
 
-// One computer's log arrives in pieces, as an older copy, trimmed, beside a conflict copy: each
-// record is taken once and in its writer's order, none past a gap.
 TEST(SyncInbox, EachRecordIsTakenOnceInItsWritersOrderAndNonePastAGap)
 {
     constexpr uint64_t writer = 0xaaaa;

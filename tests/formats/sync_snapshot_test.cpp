@@ -1,5 +1,3 @@
-// The snapshots of a sync folder and the trimmed head of a change log, as files: a snapshot is
-// taken only whole, and a reader of a log goes on after its writer trimmed it.
 #include "formats/sync_snapshot.h"
 
 #include "formats/change_log_trim.h"

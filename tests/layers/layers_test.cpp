@@ -1,5 +1,4 @@
-// The library's layers depend only downward: a file may include its own folder and the folders
-// below it, never one above or one beside it. The order is the README's.
+// A file may include its own folder and those below it, never one above or beside it.
 #include <gtest/gtest.h>
 
 #include <cstdlib>

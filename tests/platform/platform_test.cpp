@@ -31,7 +31,6 @@ TEST(CrtRand, FollowsTheHandheldRuntimeSequenceAndRange)
 TEST(FileTime, ConvertsExactlyAndRefusesInvalidDates)
 {
     platform_reset();
-    // Leap rules: 2000 is a leap year, 1900 and 2009 are not.
     FILETIME ft{};
     for (const auto& [st, seconds] : {std::pair{make_system_time(1601, 1, 1), 0ULL},
              {make_system_time(1970, 1, 1), 11644473600ULL}, {make_system_time(2000, 2, 29), 11644473600ULL + 951782400}}) {
@@ -67,15 +66,12 @@ TEST(Utf, ConvertsBothWaysAtEveryBoundAndReplacesMalformedInput)
         {"\xED\x9F\xBF\xEE\x80\x80", u"\uD7FF\uE000"}};  // either side of the surrogates
     for (const auto& [narrow, wide] : valid) {
         std::u16string read;
-        EXPECT_TRUE(utf8_to_utf16(narrow, &read)) << narrow;
-        EXPECT_EQ(read, wide) << narrow;
         std::string back;
-        EXPECT_TRUE(utf16_to_utf8(wide, &back));
-        EXPECT_EQ(back, narrow);
+        EXPECT_TRUE(utf8_to_utf16(narrow, &read) && utf16_to_utf8(wide, &back)) << narrow;
+        EXPECT_EQ(std::pair(read, back), std::pair(wide, narrow));
     }
-    // Overlong forms of each length, one past U+10FFFF, the first and last surrogate, a truncated
-    // sequence at the end, a lone continuation byte: each byte that begins no character stands
-    // as U+FFFD.
+    // Overlong forms, past U+10FFFF, surrogates, a cut sequence, a lone continuation byte: U+FFFD
+    // for each byte that begins no character.
     for (const std::string bad : {"\xC1\xBF", "\xE0\x9F\xBF", "\xF0\x8F\xBF\xBF", "\xF4\x90\x80\x80", "\xED\xA0\x80",
              "\xED\xBF\xBF", "x\xE2\x82", "\x80"}) {
         std::u16string read, replaced;
@@ -100,7 +96,7 @@ TEST(Utf, PrefixesNeverEndInsideACharacter)
     EXPECT_EQ(utf8_prefix("", 5), 0u);
 }
 
-TEST(AtomicFile, ReplacesOnlyWhenCommitted)
+TEST(Files, AtomicFilesReplaceOnlyWhenCommittedAndDurableCopiesAreFilesOfTheirOwn)
 {
     temp_dir dir;
     const std::string path = dir.file("data.bin");
@@ -137,11 +133,7 @@ TEST(AtomicFile, ReplacesOnlyWhenCommitted)
     EXPECT_FALSE(blocked.commit());
     EXPECT_TRUE(std::filesystem::is_directory(dir.file("blocked/inner")));
     EXPECT_EQ(entries(), 2);  // data.bin and blocked: the failed temporary file is gone
-}
 
-TEST(Files, DurableCopiesAreFilesOfTheirOwn)
-{
-    temp_dir dir;
     const std::string big(3 << 20, 'x');  // more than one chunk
     write_file(dir.file("from"), big + "end");
     ASSERT_EQ(::chmod(dir.file("from").c_str(), 0600), 0);

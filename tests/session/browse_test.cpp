@@ -15,9 +15,7 @@ namespace {
 
 TEST(BrowseFoldTest, CaseAndDiacriticsFoldToTheBaseLetterAndTagsGoOnlyWhenAsked)
 {
-    // A decomposed accent (e + U+0301) folds like the composed letter; signs and scripts without
-    // case stay; broken UTF-8 (a lone lead byte, a cut-off sequence, a stray continuation byte)
-    // is kept as it is.
+    // A decomposed accent folds like the composed letter; broken UTF-8 is kept as it is.
     const std::tuple<const char*, bool, const char*> cases[] = {{"Ärger ÜBER Öl", false, "arger uber ol"},
         {"Straße", false, "strasse"}, {"Łódź Šťastný Œuvre Ÿ", false, "lodz stastny oeuvre y"},
         {"ÆØÅ ÇÑ", false, "aeoa cn"}, {"МОСКВА Ё ΑΘΗΝΑ", false, "москва ё αθηνα"},
@@ -27,8 +25,7 @@ TEST(BrowseFoldTest, CaseAndDiacriticsFoldToTheBaseLetterAndTagsGoOnlyWhenAsked)
         {"\x80Z", false, "\x80z"}};
     for (const auto& [text, skip_tags, folded] : cases)
         EXPECT_EQ(fold_text(text, skip_tags), folded) << text;
-    // Long ASCII runs lower only the capitals: every ASCII byte, at every offset, so that each
-    // one passes the eight-byte path too.
+    // Every ASCII byte at every offset, through the eight-byte path too: only capitals change.
     std::string all;
     for (int c = 1; c < 128; ++c)
         all += static_cast<char>(c);
@@ -39,7 +36,6 @@ TEST(BrowseFoldTest, CaseAndDiacriticsFoldToTheBaseLetterAndTagsGoOnlyWhenAsked)
             expected += static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
         expected.replace(expected.find("\xC3\x84"), 2, "a");
         ASSERT_EQ(fold_text(text), expected) << offset;
-        // With tags skipped, only the bytes of "<b>"-like tags go; this run has none.
         ASSERT_EQ(fold_text(text, true), expected) << offset;
     }
     EXPECT_EQ(fold_text("ABCDEFGH<b>IJKLMNOP</b>QRSTUVWX", true), "abcdefghijklmnopqrstuvwx");
@@ -60,19 +56,16 @@ TEST_F(BrowseTest, CategoryPathsLeaveOutTheRootAndDatesCountFromTheStartDate)
     // A damaged table with a cycle of parents still gives a path, marked as broken.
     db().categories[deutsch]->parent = verben;
     EXPECT_NE(category_path(verben).find("?"), std::string::npos);
-    // The dates of days count from the start date.
     go_to_day(0);
     EXPECT_EQ(std::tuple(date_of_day(0), date_of_day(17), date_of_day(351)), std::tuple("2026-01-15", "2026-02-01", "2027-01-01"));
 }
 
-// Each key orders the rows by its field, ties keeping the list's order either way; texts equal
-// in their first eight bytes still compare in full, and queue items have no schedule.
+// Ties keep the list's order either way; texts equal in their first eight bytes compare in full.
 TEST_F(BrowseTest, RowsSortByEachKeyBothWays)
 {
     const uint16_t b = add_category("B", 0);
     const uint16_t a = add_category("A", 0);
     const uint16_t c = add_category("C", 0);
-    // Rows 0 to 3: "prefix12 b", "prefix12 a", "alpha" and the queue's "queued".
     for (const auto& [due, ctgr, ivl, q, rp, gr, id] : {std::tuple{1, b, 9, "prefix12 b", 2, 5, 300u},
              {2, a, 3, "prefix12 a", 7, 1, 100u}, {3, 0, 5, "alpha", 1, 3, 200u}}) {
         item* e = add_test_item(static_cast<uint16_t>(due), ctgr, static_cast<uint16_t>(ivl), q, std::string(q) + " answer");
@@ -155,8 +148,7 @@ TEST_F(BrowseTest, FiltersCombineSearchDueAndCategory)
     EXPECT_EQ(filter_rows(scheduled_rows(), {3, 0, 7}, browse_filter{}), (std::vector<uint32_t>{3, 0}));
 }
 
-// Typed or pasted texts and names are stored composed, as imports store them, so that an
-// import finds them as duplicates; a text that composing would lengthen stays as typed.
+// Stored composed, as imports store them, to be found as duplicates; unless composing lengthens.
 TEST_F(BrowseTest, TextsAndNamesTypedDecomposedAreStoredComposed)
 {
     ma_nn_init();
@@ -175,8 +167,7 @@ TEST_F(BrowseTest, TextsAndNamesTypedDecomposedAreStoredComposed)
         std::vector<std::string>({composed, lengthened, lengthened, composed, composed, composed, composed + " 2"}));
 }
 
-// Forget starts an item again, keeping its id; rescheduling to today moves only items not yet
-// due. Either way the item goes to its new place in the list.
+// Forget keeps the id; rescheduling to today moves only items not yet due.
 TEST_F(BrowseTest, ForgetAndRescheduleTodayMoveAnItemToItsNewPlace)
 {
     ma_nn_init();
@@ -200,10 +191,8 @@ TEST_F(BrowseTest, ForgetAndRescheduleTodayMoveAnItemToItsNewPlace)
     EXPECT_TRUE(scheduled_items().size() == 5 && db().item_count == 5 && in_order());
 }
 
-// The search over the texts folded once finds exactly what folding every text as it goes finds:
-// accents, capitals and tags, hits at either end of a text, none across the question and answer
-// ("xstrasse"); over a buffer that holds only some of the rows, the same;
-// with enough rows to be searched in two halves, the rows at the cut.
+// Hits at either end of a text, none across question and answer ("xstrasse"), in a buffer of
+// only some rows, and at the cut of a search in two halves.
 TEST_F(BrowseTest, TheFoldedTextsFindWhatFoldingAsItGoesFinds)
 {
     const uint16_t sub = add_category("Sub", 0);
@@ -234,7 +223,6 @@ TEST_F(BrowseTest, TheFoldedTextsFindWhatFoldingAsItGoesFinds)
                 narrowed ? std::optional<uint16_t>(sub) : std::nullopt, 15};
             const std::vector<uint32_t> plain = filter_rows(rows, order, filter);
             ASSERT_EQ(filter_rows(rows, order, filter, &folded), plain) << query;
-            // In slices, over a buffer that holds only some of the rows, the same rows.
             filter_progress progress;
             progress.filter = filter;
             size_t filter_slices = 0;

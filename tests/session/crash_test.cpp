@@ -34,7 +34,6 @@ void build_user_state(const std::string& dir, int items = 4000, int queued = 300
 
 enum class session_kind { takes_from_queue, empties_queue, adds_only, deletes_from_queue };
 
-// A session that takes items from the queue into learning (some, or all), adds and grades others.
 void queue_session(const std::string& dir, session_kind kind)
 {
     go_to_day(0);
@@ -56,15 +55,14 @@ void queue_session(const std::string& dir, session_kind kind)
     add_cases(10, 12, 3, 4, 25);  // a lesson, so that the weights change too
 }
 
-// Runs a session and its close (or, without one, the recovery of the next open) in a child
-// that dies before file operation `kill_at`. The number of operations made, or -1 when killed.
+// A session and its close (or the recovery of the next open) in a child that dies before file
+// operation `kill_at`: the number of operations made, or -1 when killed.
 int kill_child_at(const std::string& dir, int kill_at, std::optional<session_kind> session)
 {
     return run_in_child([&] {
         if (session)
             queue_session(dir, *session);
         kill_at_file_operation(kill_at);
-        // The kill comes within; what reaches the disk is checked after it.
         if (session)
             static_cast<void>(ma_deinit(close_mode::complete));
         else
@@ -73,14 +71,12 @@ int kill_child_at(const std::string& dir, int kill_at, std::optional<session_kin
     });
 }
 
-// The three files that a close replaces together.
 using saved_set = std::array<std::string, 3>;
 saved_set read_saved(const temp_dir& dir)
 {
     return {read_file(dir.file("elements.bin")), read_file(dir.file("queue.txt")), read_file(dir.file("weights.bin"))};
 }
 
-// Every question a data directory holds, scheduled or queued, as the next start finds them.
 std::multiset<std::string> questions_in(const temp_dir& dir)
 {
     EXPECT_EQ(ma_init(dir.path().c_str()), init_status::from_bin) << dir.path();
@@ -91,8 +87,6 @@ std::multiset<std::string> questions_in(const temp_dir& dir)
 
 }  // namespace
 
-// A write cut short part way fails as the write it is (the binary file's tests); here every
-// file operation of the close dies in turn, and fails in turn.
 TEST_F(CrashTest, AKillOrAFailureAtAnyFileOperationOfTheCloseLeavesTheOldOrTheNewFilesTogether)
 {
     temp_dir old_dir;
@@ -115,10 +109,8 @@ TEST_F(CrashTest, AKillOrAFailureAtAnyFileOperationOfTheCloseLeavesTheOldOrTheNe
             std::tuple(kind != session_kind::deletes_from_queue, kind != session_kind::adds_only)) << session;
         const std::multiset<std::string> new_questions = questions_in(done);
 
-        // Which state a trial came to after the next open: the old files or the new ones, all three.
         auto expect_one_state = [&](const temp_dir& dir, const std::string& context) {
             ++trials;
-            // Never an item in both files, never one in neither; the recovery runs at the start.
             const std::multiset<std::string> held = questions_in(dir);
             const saved_set now = read_saved(dir);
             EXPECT_TRUE(now == old_files || now == new_files) << "a mix of old and new files " << context;
@@ -151,8 +143,7 @@ TEST_F(CrashTest, AKillOrAFailureAtAnyFileOperationOfTheCloseLeavesTheOldOrTheNe
             const deinit_result result = ma_deinit(close_mode::complete);
             fail_file_operations({});
             if (result == deinit_status::not_saved) {
-                // Told which file and why; everything stays open for another try, and nothing on
-                // disk changed.
+                // Told which file and why; all stays open for another try, the disk unchanged.
                 ++refused;
                 failed_files.insert(result.problem.path.substr(failing.path().size()));
                 EXPECT_TRUE(result.problem.os_error == ENOSPC && db().db_state == database_state::open) << failed;
@@ -164,8 +155,7 @@ TEST_F(CrashTest, AKillOrAFailureAtAnyFileOperationOfTheCloseLeavesTheOldOrTheNe
                 EXPECT_TRUE(result.problem.os_error == ENOSPC && result.problem.path.find("/backups/") != std::string::npos)
                     << failed;
             } else {
-                // Only an fsync of the folder after the commit point may fail without a word to the
-                // user: the files are in place, and the log says so.
+                // Only an fsync of the folder after the commit point fails without a word.
                 EXPECT_EQ(result, deinit_status::done) << failed;
             }
             EXPECT_TRUE(read_saved(failing) == new_files) << failed;

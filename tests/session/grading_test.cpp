@@ -36,8 +36,6 @@ std::vector<ann_case> stored_cases()
 
 }  // namespace
 
-// A new item takes its first interval from the network; later grades move it, and count a
-// repetition only when it was due.
 TEST_F(GradingTest, ANewItemTakesItsIntervalFromTheNetworkAndGradesCountRepetitionsOnlyWhenDue)
 {
     go_to_day(10);
@@ -78,9 +76,8 @@ TEST_F(GradingTest, ANewItemTakesItsIntervalFromTheNetworkAndGradesCountRepetiti
     EXPECT_EQ(e->rp, 127);
 }
 
-// Whatever the network has learnt, a recalled item leaves today's session: grade 3 for at least
-// a day, grade 4 for at least the days it lasted, grade 5 for longer; a failed one stays today
-// until its fourth failure of that day, the making's failure counted; the next day counts afresh.
+// Whatever the network says, a 3 gives at least a day, a 4 the days it lasted, a 5 more; a failed
+// item stays today until its fourth failure of the day, the making's counted.
 TEST_F(GradingTest, PassingGradesNeverGiveLessThanTheRecallProvedAndAFourthFailureRests)
 {
     struct row {
@@ -115,7 +112,6 @@ TEST_F(GradingTest, PassingGradesNeverGiveLessThanTheRecallProvedAndAFourthFailu
     answer(-40.0f);  // 0 days to every grade
     go_to_day(100);
     item* e = create_item(1, "q", "a", 0);
-    // Each grade after the making's 1, and the day it leaves the item due on.
     for (const auto& [grade, due] : std::initializer_list<std::pair<uint16_t, uint16_t>>{
              {0, 100}, {2, 100}, {1, 101}, {0, 101}, {2, 101}, {1, 101}, {2, 102}}) {
         grade_item(e, grade);
@@ -124,9 +120,8 @@ TEST_F(GradingTest, PassingGradesNeverGiveLessThanTheRecallProvedAndAFourthFailu
     }
 }
 
-// The day's failures are counted from the review log at an opening, undone ones and other days'
-// left out (even arrived among today's), so a restart does not give a rested item four more
-// tries; the next day counts afresh.
+// Counted from the review log at an opening, undone ones and other days' left out even among
+// today's; the next day counts afresh.
 TEST_F(GradingTest, TheDaysFailuresOutlastARestart)
 {
     go_to_day(100);
@@ -176,8 +171,7 @@ TEST_F(GradingTest, GradedItemGoesBehindThoseAlreadyDueOnItsDay)
 
 using CaseLoadingTest = open_database_test;
 
-// A start that loads the cases beside the database ends with the store that loading them at
-// once gives: the first grade waits for them, and a damaged record is reported as before.
+// The first grade waits for cases loaded beside the database; a damaged record is reported as before.
 TEST_F(CaseLoadingTest, CasesLoadedBesideTheDatabaseAreWaitedForByTheFirstGrade)
 {
     std::string bytes;
@@ -202,8 +196,7 @@ TEST_F(CaseLoadingTest, CasesLoadedBesideTheDatabaseAreWaitedForByTheFirstGrade)
 
 namespace {
 
-// Everything of the open database and network that a grade may touch, by value, with the
-// items' addresses so that "the same place" means the same record.
+// All a grade may touch, by value, with the items' addresses: the same place means the same record.
 struct memory_image {
     std::vector<std::string> items;  // address and fields of each scheduled item, in list order
     std::vector<std::string> queue;  // texts and category of each queue item, in file order
@@ -231,13 +224,12 @@ memory_image image()
     return m;
 }
 
-// The files of a data directory, by name; the backups are dated, so they are left out.
+// The files of a data directory, by name, without the dated backups.
 std::map<std::string, std::string> files_of(const std::string& dir)
 {
     std::map<std::string, std::string> files;
     for (const auto& entry : fs::directory_iterator(dir))
-        // The review log keeps the undone grades as records; the figures kept beside it and the
-        // error log follow it.
+        // The review log keeps undone grades as records; its figures and error.log follow it.
         if (entry.is_regular_file() && !entry.path().filename().string().starts_with("reviews.log")
             && entry.path().filename() != "error.log")
             files[entry.path().filename()] = read_file(entry.path());
@@ -268,8 +260,7 @@ protected:
         ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
     }
 
-    // Runs `session` on one copy of the database and nothing on another, closes both and
-    // compares every file; the session must also leave the memory as it found it.
+    // `session` on one copy and nothing on another: the memory as before, and the same files.
     void expect_no_trace(unsigned day, const std::function<void()>& session)
     {
         const copy_of with(base.path()), without(base.path());
@@ -308,8 +299,7 @@ TEST_F(UndoTest, AnUndoneGradeLeavesNoTraceInMemoryOrFiles)
         EXPECT_FALSE(undo_last_grade().undone);
     });
 
-    // Queue introductions in a random order, undone latest first: each queue item comes back
-    // to its old place, though its neighbours were introduced and brought back too.
+    // Queue introductions in a random order, undone: each item back in its old place.
     expect_no_trace(61, [&] {
         for (int position : {5, 0, 9, 4}) {
             pending_item* p = db().pending_head;

@@ -25,9 +25,7 @@ protected:
     temp_dir dir;
 };
 
-// A missing directory, or a path too long to be a data directory, is refused without a log line
-// and without ending the program, which then opens a good one. The log is written only while the
-// database is open.
+// A missing or too long directory is refused without a log line; the log is written only while open.
 TEST_F(LifecycleTest, AnUnusableDirectoryIsRefusedAndAFreshOneStartsANewDatabaseWithTheLockAndTheLog)
 {
     for (const std::string& path : {dir.file("nowhere"), "/tmp/" + std::string(251, 'x')}) {
@@ -40,7 +38,6 @@ TEST_F(LifecycleTest, AnUnusableDirectoryIsRefusedAndAFreshOneStartsANewDatabase
     EXPECT_FALSE(file_exists(dir.file("error.log")));
     set_local_clock(2026, 3, 1, 9, 30);
     ASSERT_EQ(ma_init(dir.path().c_str()), init_status::new_database);
-    // 2026-03-01 09:30 UTC
     EXPECT_EQ(std::tuple(category_count(), category_at(0)->name, category_at(0)->parent, db().time_of_start),
         std::tuple(1, "root", 0, 1772357400u));
     EXPECT_TRUE(file_exists(dir.file("lockfile")));
@@ -88,9 +85,8 @@ init_status second_copy_opens(const std::string& dir)
 
 }  // namespace
 
-// A running copy's lock holds. A lock file left by a crashed copy does not block; one that a
-// closing copy removed between this copy's open and its lock must not count, or a third copy
-// would make a new lock file and two would hold "the" lock; a link is never followed.
+// A crashed copy's lock file does not block; one removed between this copy's open and its lock
+// must not count, or two copies would hold "the" lock; a link is never followed.
 TEST_F(LifecycleTest, OnlyARunningCopysLockOnTheNamedLockFileHolds)
 {
     ASSERT_EQ(ma_init(dir.path().c_str()), init_status::new_database);
@@ -107,7 +103,6 @@ TEST_F(LifecycleTest, OnlyARunningCopysLockOnTheNamedLockFileHolds)
     EXPECT_EQ(second_copy_opens(dir.path()), init_status::held_by_other) << "two copies hold the lock at once";
     EXPECT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
 
-    // A lockfile that is a link to a file of the user's must not empty that file.
     temp_dir elsewhere;
     write_file(elsewhere.file("notes.txt"), "the user's notes");
     std::filesystem::create_symlink(elsewhere.file("notes.txt"), dir.file("lockfile"));
@@ -119,7 +114,6 @@ TEST_F(LifecycleTest, OnlyARunningCopysLockOnTheNamedLockFileHolds)
 
 TEST_F(LifecycleTest, WithoutFileLocksTheDirectoryOpensWithAWarningAndSaves)
 {
-    // An NFS home without a lock manager.
     fail_file_operations({{.op = file_op::lock, .error = ENOLCK}});
     ASSERT_EQ(ma_init(dir.path().c_str()), init_status::new_database | init_status::no_locks);
     EXPECT_EQ(std::tuple(db().db_state, db().read_only), std::tuple(database_state::open, false));
@@ -132,8 +126,6 @@ TEST_F(LifecycleTest, WithoutFileLocksTheDirectoryOpensWithAWarningAndSaves)
     EXPECT_EQ(db().item_count, 1u);
 }
 
-// A directory the user can read but not write (permissions, a read-only mount) is opened for
-// reviews; nothing is written there, and the close says why it did not save.
 TEST_F(LifecycleTest, AReadOnlyDirectoryOpensForReviewsAndRefusesToSave)
 {
     ASSERT_EQ(ma_init(dir.path().c_str()), init_status::new_database);
@@ -187,8 +179,7 @@ TEST_F(LifecycleTest, ExhaustedMemorySavesTheDatabaseThenEndsWithCodeOne)
     EXPECT_FALSE(file_exists(dir.file("lockfile.tmp")));
 }
 
-// Before the first day's 03:30 the day number wrapped, and what was graded then was due 136
-// years later; such items get their interval's day again at the next opening.
+// Before the first day's 03:30 the day number wrapped: such items get their interval's day again.
 TEST_F(LifecycleTest, ItemsGradedBeforeTheFirstDayBeganAreDueOnTheirIntervalsDay)
 {
     set_local_clock(2026, 3, 1, 2, 0);
@@ -206,8 +197,8 @@ TEST_F(LifecycleTest, ItemsGradedBeforeTheFirstDayBeganAreDueOnTheirIntervalsDay
     EXPECT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
 }
 
-// queue.txt edited while the database is open: what the user adds is not overwritten by the
-// save, and what the file held before (taken out, or renamed here since) does not come back.
+// queue.txt edited while open: additions are not overwritten, and what it held before (taken
+// out, or renamed here since) does not come back.
 TEST_F(LifecycleTest, ItemsAddedToTheQueueFileWhileOpenAreTakenInNotOverwritten)
 {
     const auto queued = [] {
@@ -216,7 +207,6 @@ TEST_F(LifecycleTest, ItemsAddedToTheQueueFileWhileOpenAreTakenInNotOverwritten)
             questions.push_back(std::string(p->question) + "/" + category_at(p->ctgr)->name);
         return questions;
     };
-    // An editor saves the file anew, with these texts replaced.
     const auto edit_queue_file = [&](const std::string& text, const std::vector<std::pair<std::string, std::string>>& edits) {
         std::string edited = text;
         for (const auto& [from, to] : edits) {
@@ -259,8 +249,6 @@ TEST_F(LifecycleTest, ItemsAddedToTheQueueFileWhileOpenAreTakenInNotOverwritten)
 
 using RestoreBackupTest = open_database_test;
 
-// Restoring a backup: the state left is kept as a backup of its own and the backup becomes the
-// database; each failure leaves the open database as it was.
 TEST_F(RestoreBackupTest, AFailedRestoreChangesNothingAndThenTheBackupBecomesTheDatabaseAndTheStateLeftIsKept)
 {
     // Five items and a queued one; backups of one item (made at 9) and of four (at 10).

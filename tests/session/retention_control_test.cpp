@@ -64,7 +64,7 @@ TEST(RetentionControl, AppliedIntervalFollowsTheFigures)
 
 TEST(RetentionControl, FiguresSettleWhereTheTargetIsRecalled)
 {
-    // Reviews recalled at a given share, the lapses spread evenly, from the figures the row before left.
+    // Reviews recalled at a given share, from the figures the row before left.
     retention_control c;
     auto run = [&c](double recalled, interval_origin origin, int reviews = 3000) {
         for (int n = 0; n < reviews; ++n)
@@ -95,8 +95,7 @@ TEST(RetentionControl, FiguresSettleWhereTheTargetIsRecalled)
         for (size_t i = 0; i < logs.size(); ++i)
             EXPECT_NEAR(logs[i], std::log(wanted[i]), 0.05) << r.recalled << " figure " << i;
     }
-    // Young items recalled a little above the target: a new user's share aims higher, and falls at
-    // first, while few of them came due, and grows once enough did.
+    // Young items recalled a little above the target: a new user's share falls first, then grows.
     c = {};
     EXPECT_LT(run(0.92, young, 501)[2], -0.2);
     EXPECT_GT(run(0.92, young, 2499)[2], 0.2);
@@ -113,8 +112,7 @@ protected:
 
 TEST_F(RetentionControlGrading, FiguresAreWhatTheLogGivesThroughUndoAndReopening)
 {
-    // Sixty days of reviews: about one in twenty forgotten and relearnt the same day, and half of
-    // the relearnt ones forgotten again at their next review.
+    // Sixty days: one in twenty forgotten, relearnt the same day, and half of those forgotten again.
     std::minstd_rand draw(5);
     std::set<uint32_t> relearnt;
     for (unsigned day = 0; day < 60; ++day) {
@@ -146,8 +144,7 @@ TEST_F(RetentionControlGrading, FiguresAreWhatTheLogGivesThroughUndoAndReopening
     ASSERT_TRUE(undo_last_grade().undone);
     EXPECT_EQ(std::tuple(retention_control_state(), replayed_log()), std::tuple(live, live));
 
-    // Reopened as it was left, and after another copy added a lapse to the log. The guard, which
-    // these reviews leave alone, is set so that the kept file is seen to hold every figure.
+    // Reopened; the guard, which these reviews leave alone, is set to see the kept file hold it too.
     const std::string path = dir.path();
     retention_control_state().guard_log = live.guard_log = -0.5f;
     ASSERT_EQ(ma_deinit(close_mode::complete).status, deinit_status::done);
@@ -156,8 +153,7 @@ TEST_F(RetentionControlGrading, FiguresAreWhatTheLogGivesThroughUndoAndReopening
     EXPECT_EQ(retention_control_state(), live);
     ASSERT_EQ(ma_deinit(close_mode::complete).status, deinit_status::done);
 
-    // Another start elsewhere takes the figures kept beside a log of the same size without
-    // folding it: a copy whose log says every review was forgotten still has them.
+    // Figures kept beside a log of the same size are taken without folding it.
     const copy_of copy(path);
     std::string forgotten;
     for (review_record r : read_review_log(copy.file(review_log_name)).records) {
@@ -175,8 +171,7 @@ TEST_F(RetentionControlGrading, FiguresAreWhatTheLogGivesThroughUndoAndReopening
     EXPECT_LT(retention_control_state().growth_log, live.growth_log);
 }
 
-// Everything recalled for three weeks, then forgotten after months away: the lapses speak of the
-// time away, not of the intervals, and the passes are not cut for them, live or folded from the log.
+// Lapses after months away speak of the time away, not of the intervals: the guard stays.
 TEST_F(RetentionControlGrading, LapsesAfterTimeAwayLeaveTheGuardAlone)
 {
     for (unsigned day = 0; day < 21; ++day) {
@@ -220,14 +215,11 @@ TEST_F(RetentionControlGrading, GradingAppliesTheFigures)
     EXPECT_NEAR(repeated[1], repeated[0] * 0.5, 0.51);
 }
 
-// Memory that runs out in the fold beside the start costs only the figures: the session goes on
-// with neutral ones, and none are kept for the log, whose next start folds it again.
 TEST_F(RetentionControlGrading, AFoldThatRunsOutOfMemoryLeavesNeutralFiguresUnkept)
 {
     if (sanitized_build)
         GTEST_SKIP() << "a sanitizer's allocator does not live under an address space limit";
-    // A million undos of as many items: the fold holds each open one, some 40 MiB. A process of
-    // its own, where no earlier test left free memory for the fold to take.
+    // A million open undos, some 40 MiB, in a process where no earlier test left free memory.
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT({
         std::string log(review_record_size << 20, '\0');

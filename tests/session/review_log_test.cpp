@@ -43,8 +43,7 @@ TEST_F(ReviewLogTest, AScriptedSessionLeavesTheseBytes)
     const std::string due_review = le32(day3 + first_interval * 86400u) + le32(added->id)
         + le16(static_cast<uint16_t>(3 + first_interval)) + le16(first_interval) + le16(first_interval) + le16(regraded)
         + error_bytes + std::string("\x05\x01\x01", 3);
-    // The add screen's grade: a new item, nothing elapsed, its first interval; the queue's
-    // introduction; the scheduled review on the due day, then its undo with the same fields.
+    // The add screen's grade, the queue's introduction, the due review and its undo.
     EXPECT_EQ(bytes.substr(0, 16), le32(day3) + le32(added->id) + le16(3) + le16(0) + le16(0) + le16(first_interval));
     EXPECT_EQ(bytes.substr(20, 4), std::string("\x04\x00\x03\x00", 4));
     EXPECT_EQ(bytes.substr(28, 4) + bytes.substr(38, 2), le32(introduced->id) + le16(introduced->ivl));
@@ -66,8 +65,7 @@ TEST_F(ReviewLogTest, APieceOfARecordIsIgnoredAndCutBeforeTheNextAppend)
     EXPECT_EQ(h.records[1].grade, 1);
     EXPECT_NE(log().find("reviews.log ended in a piece of a record"), std::string::npos);
 
-    // A record that cannot be one is skipped and counted, the others still read: grades 0 to 5,
-    // screens 1 to 4, events grade and undo, each one step past its last value.
+    // Grades 0 to 5, screens 1 to 4, events grade and undo: one step past is a damaged record.
     for (const auto& [at, value, damaged] : {std::tuple{20, 5, 0u}, {20, 6, 1u}, {22, 0, 1u}, {22, 1, 0u}, {22, 4, 0u},
              {22, 5, 1u}, {23, 1, 0u}, {23, 2, 1u}}) {
         std::string changed = bytes;
@@ -100,7 +98,6 @@ TEST(ReviewStatsTest, FiguresOfAScriptedHistory)
     const auto band = [&](int interval) { return figures.by_band[static_cast<size_t>(band_of(interval))]; };
     EXPECT_EQ(std::tuple(band(1).reviews, band(5).reviews, band(5).passed, band(20).reviews), std::tuple(1u, 2u, 1u, 0u));
 
-    // The bands cover 0..2047 without a gap.
     for (int b = 1; b < band_count; ++b)
         EXPECT_EQ(band_low(b), band_high(b - 1) + 1) << b;
     EXPECT_EQ(std::tuple(band_of(2047), band_of(1024), band_of(1023)), std::tuple(band_count - 1, band_count - 1, band_count - 2));
@@ -117,8 +114,7 @@ struct log_shape {
     uint16_t today = 100;
 };
 
-// Due reviews, lapses and same-day repeats of few items, on days from 60 before today to 2 after
-// it (as a changed clock leaves them), so that undos take back grades the figures move by.
+// Due reviews, lapses and repeats of few items, up to two days ahead as a changed clock leaves them.
 std::string random_review_log(const log_shape& shape, std::mt19937& random)
 {
     const auto draw = [&random](uint32_t n) { return static_cast<uint16_t>(random() % n); };
@@ -150,8 +146,7 @@ std::string random_review_log(const log_shape& shape, std::mt19937& random)
 
 }  // namespace
 
-// The one backward pass, and the two passes of the retention figures, give what the folds over
-// the standing grades gave, whatever undos and damage the log holds.
+// The passes over the file give what the folds over the standing grades give.
 TEST_F(ReviewLogTest, ThePassesOverTheFileAgreeWithTheStandingGrades)
 {
     const log_shape shapes[] = {
@@ -205,12 +200,10 @@ TEST_F(ReviewLogTest, AFailedAppendIsToldOnceAndItsRecordsWaitForTheNextChance)
     grade_reviewed(e, 3, review_screen::forced);
     EXPECT_EQ(std::tuple(read_file(log_path()), held_review_count()), std::tuple(before, 2u));
     EXPECT_NE(log().find("cannot append to"), std::string::npos);
-    // Told once while the disk stays full.
     EXPECT_TRUE(take_review_log_warning() == ENOSPC && take_review_log_warning() == 0);
 
-    // A save that the disk takes brings them in: counted here, as the next append would bring them
-    // in too. Below, the log's last grades say where each went in: a synced-or-not record is in
-    // the file and does not wait; the close is the last chance.
+    // A save brings them in. Below: an unsynced record is in the file and does not wait; the
+    // close is the last chance.
     fail_file_operations({});
     ASSERT_EQ(save_database(), save_status::done);
     EXPECT_EQ(held_review_count(), 0u);
@@ -220,8 +213,7 @@ TEST_F(ReviewLogTest, AFailedAppendIsToldOnceAndItsRecordsWaitForTheNextChance)
     fail_file_operations({{.op = file_op::write, .path_part = "reviews.log", .error = ENOSPC}});
     grade_reviewed(e, 1, review_screen::forced);
     fail_file_operations({});
-    // Meanwhile the first day moves back (an older collection joins): the waiting grade's day
-    // moves with the logged ones'.
+    // The first day moves back (an older collection joins): the waiting grade's day moves too.
     const uint16_t graded_on = day_number(0);
     ASSERT_EQ(move_first_day_back(db().time_of_start - 10 * 86400, 10), first_day_move::moved);
     ASSERT_EQ(ma_deinit(close_mode::complete), deinit_status::done);
@@ -239,7 +231,6 @@ TEST_F(ReviewLogTest, AKillAtAnyFileOperationOfAGradeLeavesWholeRecords)
         items.push_back(add_reviewed(static_cast<uint16_t>(i % 6), ("q" + std::to_string(i)).c_str(), "a", 0));
     go_to_day(30);
     const std::string log_before = read_file(log_path());
-    // Count the file operations of six grades, then die before each of them in turn.
     const auto grade_all_dying_at = [&](int kill_at) {
         return run_in_child([&] {
             kill_at_file_operation(kill_at);

@@ -15,19 +15,11 @@
 
 namespace {
 
-// Shortest, longest and mean of the intervals, of the intervals before the last grade and of
-// the days between the two last grades.
 using interval_figures = std::array<uint16_t, 9>;
-interval_figures intervals(const statistics& s)
-{
-    return {s.min_ivl, s.max_ivl, s.avg_ivl, s.min_livl, s.max_livl, s.avg_livl, s.min_rllivl, s.max_rllivl,
-        s.avg_rllivl};
-}
 
 using StatisticsTest = open_database_test;
 
-// Grades from 3 pass; rates count from day 0 of the database; an empty one has only the network's
-// figures, whatever the record held before.
+// An empty database has only the network's figures, whatever the record held before.
 TEST_F(StatisticsTest, AveragesAndRatesOverTheItems)
 {
     ann_state& ann = ann_globals();
@@ -61,15 +53,15 @@ TEST_F(StatisticsTest, AveragesAndRatesOverTheItems)
         EXPECT_EQ(std::tuple(s.item_count, s.time_of_start), std::tuple(r.items.size(), r.items.empty() ? 0u : db().time_of_start));
         EXPECT_EQ(std::tuple(s.case_count, s.user_case_count, s.learning_rate, s.test_error, s.category_count_stat),
             std::tuple(1000u, 1000u - builtin_case_count, 0.05f, 0.25f, 2u));
-        EXPECT_EQ(intervals(s), r.intervals);
+        EXPECT_EQ((interval_figures{s.min_ivl, s.max_ivl, s.avg_ivl, s.min_livl, s.max_livl, s.avg_livl, s.min_rllivl,
+                      s.max_rllivl, s.avg_rllivl}), r.intervals);
         EXPECT_EQ(std::tuple(s.max_rp, s.total_rp, s.avg_rp, s.avg_gr, s.pass_percent, s.today, s.items_per_day),
             std::tuple(r.max_rp, r.total_rp, r.avg_rp, r.avg_gr, r.pass_percent, r.day, r.items_per_day));
     }
-    // Before the network has its cases the user has none, not a wrapped-around count.
     ann.case_count = 0;
     statistics s;
     compute_statistics(&s);
-    EXPECT_EQ(s.user_case_count, 0u);
+    EXPECT_EQ(s.user_case_count, 0u);  // not a wrapped-around count
 }
 
 TEST_F(StatisticsTest, TheStatusFiguresCountTheListsAndJudgeTheNetwork)
@@ -95,7 +87,6 @@ review_record due_grade(uint16_t day, uint8_t grade)
 
 }  // namespace
 
-// The note asks for a full window of grades without a 5 and retention above 0.95.
 TEST(GradingSummaryTest, NothingToLengthenWithNeedsAFullWindowWithoutFiveAndHighRetention)
 {
     struct row {
@@ -125,8 +116,7 @@ TEST(GradingSummaryTest, NothingToLengthenWithNeedsAFullWindowWithoutFiveAndHigh
     }
 }
 
-// Retention at review counts due reviews of the last 30 days, across the wrap of day numbers,
-// and neither undone grades nor early reviews.
+// Across the wrap of day numbers; neither undone grades nor early reviews.
 TEST(GradingSummaryTest, RecentRetentionCountsDueReviewsOfTheLastThirtyDays)
 {
     const uint16_t today = 10;
@@ -147,7 +137,6 @@ using OverviewTest = open_database_test;
 TEST_F(OverviewTest, CountsEachCategoryWithThoseBelowItOnRandomTrees)
 {
     std::mt19937 random(29);
-    // Parents of any index, so that the table is not in parent-first order.
     const int n = 60;
     for (int i = 1; i < n; ++i)
         add_category(("c" + std::to_string(i)).c_str(), -1);
@@ -161,12 +150,11 @@ TEST_F(OverviewTest, CountsEachCategoryWithThoseBelowItOnRandomTrees)
     for (int i = 0; i < 70; ++i)
         add_test_pending(static_cast<uint16_t>(random() % n), "q");
 
-    // Day 1: the items of days 0 and 1 are due, those of day 2 not.
     go_to_day(1);
     const collection_overview o = make_overview(1);
     const auto counts = category_counts();  // the slow walk up from every item, as the oracle
     ASSERT_EQ(o.rows.size(), category_count());
-    // Every category once, each right after its parent's subtree began, one level deeper.
+    // Every category once, right after its parent's subtree began, one level deeper.
     std::vector<int> seen(category_count(), 0);
     std::vector<uint16_t> path;  // the categories above the current row
     for (const overview_row& r : o.rows) {

@@ -1,7 +1,5 @@
-// Applying another computer's records against crashes, restored backups, undo and full disks:
-// whatever happens, each record's change is in the database once and its grade in reviews.log once.
-// A computer's unsigned day numbers count from the first day its collection or the folder names:
-// items due before then stay due and keep their calendar dates.
+// Another computer's records against crashes, restored backups, undo and full disks: each change
+// is applied once and each grade logged once; items due before a computer's first day stay due.
 #include <cerrno>
 #include <filesystem>
 
@@ -33,8 +31,7 @@ protected:
     }
     void deliver_other() { deliver(other_view, folder, change_log_name(other_id)); }
 
-    // The other computer's log reaches this one, which opens, and then this one's log the other:
-    // both hold the same collection, which is returned.
+    // Each computer's log reaches the other, which opens: both hold the collection returned.
     collection_image agreed()
     {
         deliver_other();
@@ -48,8 +45,7 @@ protected:
         return here;
     }
 
-    // The other computer: three items added, then graded in two later sessions; all within the
-    // age a log keeps its records, so none is trimmed.
+    // The other computer adds three items, then grades them a session at a time (none trimmed).
     void other_session(int session)
     {
         open_at(other, other_id, 1, 1 + 6 * session, 9);
@@ -71,8 +67,7 @@ protected:
     temp_dir other_view;  // and its sync folder
 };
 
-// A full disk during the apply, a backup restored with its sync.state (the records after it
-// applied again), a kill at each file operation of a start: each grade is logged once.
+// A full disk during the apply, a restored backup, a kill at each file operation of a start.
 TEST_F(SyncApplyTest, AKillAtAnyFileOperationOfTheApplyLeavesEveryGradeOnce)
 {
     other_sessions(2);
@@ -87,7 +82,6 @@ TEST_F(SyncApplyTest, AKillAtAnyFileOperationOfTheApplyLeavesEveryGradeOnce)
     fail_file_operations({});
     close();
     open_at(mine, my_id);
-    // The arrived due reviews moved the retention figures as the log now holding them gives.
     EXPECT_GT(retention_control_state().growth_log, 0.0f);
     EXPECT_EQ(retention_control_state(),
         retention_control_of(standing_reviews(read_review_log(mine.file(review_log_name)).records)));
@@ -105,7 +99,6 @@ TEST_F(SyncApplyTest, AKillAtAnyFileOperationOfTheApplyLeavesEveryGradeOnce)
 
     int killed = 0;
     for (int at = 0;; ++at) {
-        // Each start applies the logs, not a snapshot the start before left at its close.
         std::filesystem::remove(folder.file(snapshot_name(my_id)));
         temp_dir fresh;
         const int code = run_in_child([&] {
@@ -129,9 +122,7 @@ TEST_F(SyncApplyTest, AKillAtAnyFileOperationOfTheApplyLeavesEveryGradeOnce)
     EXPECT_GT(killed, 10);
 }
 
-// A grade of an item that arrived while the program ran outlasts a crash: the next start applies
-// the item, then the grade. Undo takes back this computer's own grades only: once changes from
-// elsewhere are applied, the grade given here before them is not undone, and an arrived grade stays.
+// A grade of an arrived item outlasts a crash; an undo never takes back past what arrived.
 TEST_F(SyncApplyTest, AnArrivedGradeEndsWhatCanBeUndoneAndStays)
 {
     other_session(0);
@@ -159,8 +150,7 @@ TEST_F(SyncApplyTest, AnArrivedGradeEndsWhatCanBeUndoneAndStays)
     close();
 }
 
-// An undo takes back a grade, not a move or an edit made after it: the computer that undid and
-// the one that applies the undo end with the same category and texts.
+// An undo takes back a grade, not a later move or edit, on both computers.
 TEST_F(SyncApplyTest, AnUndoneGradeKeepsALaterMoveAndEditOnBothComputers)
 {
     other_session(0);
@@ -181,8 +171,6 @@ TEST_F(SyncApplyTest, AnUndoneGradeKeepsALaterMoveAndEditOnBothComputers)
     EXPECT_EQ(std::get<1>(there.items.at("one")), "/elsewhere");
 }
 
-// Lapses after time away elsewhere leave the retention figures here as they leave them there: as
-// the fold of the log gives them.
 TEST_F(SyncApplyTest, GradesFromElsewhereMoveTheRetentionFiguresAsTheLogGives)
 {
     other_sessions(3);
@@ -199,8 +187,7 @@ TEST_F(SyncApplyTest, GradesFromElsewhereMoveTheRetentionFiguresAsTheLogGives)
     close();
 }
 
-// A grade that another computer took back: what the grade gave the network here goes again, as
-// the undo took it back there, whether the grade was applied with its undo or before it.
+// Whether the grade arrived with its undo or before it, the case it gave the network goes.
 TEST_F(SyncApplyTest, AnUndoFromElsewhereTakesItsGradesCaseBack)
 {
     other_session(0);
@@ -229,9 +216,8 @@ TEST_F(SyncApplyTest, AnUndoFromElsewhereTakesItsGradesCaseBack)
     }
 }
 
-// A clock behind the others: an edit made here after a restart still comes after the edit from
-// elsewhere that the session before applied, on both computers. An edit that lost is kept with
-// its item; taking it makes it the item's texts on both computers.
+// A clock behind: an edit after a restart still follows the one applied before it. A losing
+// edit is kept with its item, and taking it reaches both computers.
 TEST_F(SyncApplyTest, EditsFromBothComputersEndTheSameAndALosingOneCanBeTakenInstead)
 {
     other_sessions(1);
@@ -263,8 +249,7 @@ TEST_F(SyncApplyTest, EditsFromBothComputersEndTheSameAndALosingOneCanBeTakenIns
     EXPECT_EQ(std::get<0>(agreed().items.at("one")), "earlier, elsewhere");
 }
 
-// Both computers move to a new, empty sync folder: the records made there are new to the other
-// computer, not numbers it applied in the old folder.
+// In a new, empty folder the records are new to the other, not numbers applied in the old one.
 TEST_F(SyncApplyTest, ANewFolderContinuesTheSequenceTheOthersHold)
 {
     other_sessions(1);
@@ -286,16 +271,13 @@ TEST_F(SyncApplyTest, ANewFolderContinuesTheSequenceTheOthersHold)
     close();
 }
 
-// A queued item introduced on the other computer and then forgotten or made due on this one: a
-// third computer that gets this one's change before the introduction ends with the later
-// schedule, as the two others do.
+// A forget or make-due of an introduced item reaching a third computer before the introduction.
 TEST_F(SyncApplyTest, AChangeOfAnIntroducedItemArrivingBeforeItsIntroductionStands)
 {
     constexpr uint64_t third_id = 0x0c0c000000000003ULL;
     enum class change { forget, make_due };
     for (const change what : {change::forget, change::make_due}) {
         temp_dir here, here_view, other_data, other_view_now, third, third_view;
-        // The other computer queues an item, and introduces it the next day.
         set_local_clock(2026, 1, 1, 9);
         open(other_data, other_view_now.path(), other_id);
         add_test_pending(0, "queued", "answer");
@@ -313,7 +295,6 @@ TEST_F(SyncApplyTest, AChangeOfAnIntroducedItemArrivingBeforeItsIntroductionStan
                                : static_cast<void>(reschedule_today(item_named("queued"), day_number(0)));
         const collection_image changed = image_of_open_database();
         close();
-        // The third computer: the queueing, this computer's change, then the introduction.
         write_file(third_view.file(change_log_name(other_id)), queued_only);
         deliver(here_view, third_view, change_log_name(my_id));
         set_local_clock(2026, 1, 5, 9);
@@ -325,10 +306,8 @@ TEST_F(SyncApplyTest, AChangeOfAnIntroducedItemArrivingBeforeItsIntroductionStan
     }
 }
 
-// Changes made while the folder is away (at the start, or gone in the middle of a session) reach
-// the other computer once, with their stamps, whatever crash comes between their appending and the
-// save; an item edited, graded and moved in a session with the folder turned off stays one item,
-// as it is here.
+// Changes made while the folder is away, or turned off, reach the other computer once, with
+// their stamps, whatever crash comes between their appending and the save.
 TEST_F(SyncApplyTest, ChangesMadeWhileTheFolderIsAwayReachTheOthersOnce)
 {
     other_sessions(2);
@@ -349,7 +328,7 @@ TEST_F(SyncApplyTest, ChangesMadeWhileTheFolderIsAwayReachTheOthersOnce)
     delete_scheduled_item(item_named("three"));
     close();
     take_away(folder, false);
-    // A crash after the kept changes were appended, before the save that lets them go.
+    // A crash after the kept changes were appended, before the save.
     const copy_of before(mine.path());
     open_at(mine, my_id, 1, 12, 9);
     close();
@@ -372,7 +351,6 @@ TEST_F(SyncApplyTest, ChangesMadeWhileTheFolderIsAwayReachTheOthersOnce)
     open_at(other, other_id, 1, 20, 9);
     grade_reviewed(item_named("two"), 3, review_screen::scheduled);
     close();
-    // Both hold what was done here (the agreement), and the log each change once.
     EXPECT_EQ(std::get<1>(agreed().items.at("one")), "/d");
     EXPECT_FALSE(file_exists(mine.file("sync.outbox")));
     std::map<change_kind, size_t> kinds;
@@ -383,11 +361,10 @@ TEST_F(SyncApplyTest, ChangesMadeWhileTheFolderIsAwayReachTheOthersOnce)
                          {change_kind::category_make, 1}, {change_kind::category_rename, 1}}));
 }
 
-// Queue items edited or introduced in a session with the folder turned off stay one item
-// everywhere: known by a text they kept, or by being the only one of their category edited.
+// Queue items edited or introduced with the folder off are known by a text they kept, or by
+// being the only one of their category edited.
 TEST_F(SyncApplyTest, QueueItemsChangedWithTheFolderOffStayOneItem)
 {
-    // Two of each kind in one category, so that the category alone does not name them.
     const struct {
         const char *question, *answer;
         bool in_c;
@@ -439,8 +416,7 @@ TEST_F(SyncApplyTest, QueueItemsChangedWithTheFolderOffStayOneItem)
     close();
 }
 
-// Category records of several computers reaching this one in batches, late and out of their
-// stamps' order: this computer ends with the tree the computers that had them in order hold.
+// Category records arriving late and out of their stamps' order end as in order.
 TEST_F(SyncApplyTest, CategoryChangesArrivingLateEndAsTheirStampsDecide)
 {
     constexpr uint64_t third = 0x0c0c000000000003ULL, fourth = 0x0d0d000000000004ULL;
@@ -455,44 +431,30 @@ TEST_F(SyncApplyTest, CategoryChangesArrivingLateEndAsTheirStampsDecide)
         std::set<std::string> tree;  // besides the root
         std::vector<batch> batches;
     } rows[] = {
-        // A change that came after a rename elsewhere, under the new name, arrives before it:
-        // the path it made and the renamed category are one.
         {"a making under the new name before the rename", {"/u", "/u/c"},
             {{other_id, {made({"t"}, 1000)}}, {third, {made({"u", "c"}, 3000)}}, {other_id, {renamed({"t"}, 2000, "u")}}}},
-        // One made under the old name after the rename is another category.
         {"a making under the old name after the rename", {"/t", "/u"},
             {{other_id, {made({"t"}, 1000), renamed({"t"}, 2000, "u")}}, {third, {made({"t"}, 3000)}}}},
         {"a rename of the new name before the rename", {"/w"},
             {{other_id, {made({"t"}, 1000)}}, {third, {renamed({"u"}, 3000, "w")}}, {other_id, {renamed({"t"}, 2000, "u")}}}},
-        // Of two renames of one category, the earlier applied first: a change its computer made
-        // under its name, arriving after the later rename, follows that one.
         {"a change under the losing name after it", {"/u"},
             {{other_id, {made({"t"}, 1000)}, false}, {third, {renamed({"t"}, 2000, "v")}}, {other_id, {renamed({"t"}, 3000, "u")}},
                 {third, {added({"v"}, 2001)}}}},
-        // The same change passed on by a fourth computer arrives before the losing rename.
         {"a change under the losing name before it", {"/u"},
             {{other_id, {made({"t"}, 1000), renamed({"t"}, 3000, "u")}, false}, {fourth, {added({"v"}, 2500)}},
                 {third, {renamed({"t"}, 2000, "v")}}}},
-        // A fourth computer renamed the losing name in turn, and that arrived first: the two
-        // are one category under the later of the two names.
         {"a losing name renamed again, earlier", {"/w"},
             {{other_id, {made({"t"}, 1000), renamed({"t"}, 4000, "w")}}, {fourth, {renamed({"a"}, 3000, "b")}},
                 {third, {renamed({"t"}, 2000, "a")}}}},
         {"a losing name renamed again, later", {"/b"},
             {{other_id, {made({"t"}, 1000), renamed({"t"}, 2500, "w")}}, {fourth, {renamed({"a"}, 3000, "b")}},
                 {third, {renamed({"t"}, 2000, "a")}}}},
-        // A rename applied here, then one of the category above it: a later rename of the first
-        // one's category that names it under the new name above it is the same category.
         {"a rename under a renamed category", {"/q", "/q/y"},
             {{other_id, made_p_c}, {third, {renamed({"p", "c"}, 2000, "x")}},
                 {fourth, {renamed({"p"}, 1500, "q"), renamed({"q", "c"}, 2001, "y")}}}},
-        // The losing rename arrives after both: a later change under its new name, below the
-        // category's new name above it, goes to the name that won.
         {"a losing rename under a renamed category, last", {"/q", "/q/y"},
             {{other_id, made_p_c}, {fourth, {renamed({"p"}, 1500, "q"), renamed({"q", "c"}, 3000, "y")}},
                 {third, {renamed({"p", "c"}, 2000, "x"), added({"q", "x"}, 2500)}}}},
-        // A rename of a sub-category arrives before that of the category above it, which the
-        // renamer had: the sub-category takes it once it is there.
         {"a rename under a category renamed later", {"/q", "/q/y"},
             {{other_id, made_p_c}, {third, {renamed({"q", "c"}, 2000, "y")}}, {fourth, {renamed({"p"}, 1500, "q")}}}},
         {"an item under a category renamed later", {"/q", "/q/d"},
@@ -501,7 +463,6 @@ TEST_F(SyncApplyTest, CategoryChangesArrivingLateEndAsTheirStampsDecide)
         {"a rename and a deletion under a category renamed later", {"/q"},
             {{other_id, made_p_c}, {third, {renamed({"q", "c"}, 2000, "y"), deleted({"q", "y"}, 2001)}},
                 {fourth, {renamed({"p"}, 1500, "q")}}}},
-        // A name that a category left is free: another one renamed to it later stays apart.
         {"a rename to a name given up before", {"/m", "/n"},
             {{other_id, {made({"x"}, 1000), made({"y"}, 1500), renamed({"x"}, 2000, "n"), renamed({"n"}, 3000, "m")}},
                 {third, {renamed({"y"}, 4000, "n")}}}},
@@ -509,32 +470,23 @@ TEST_F(SyncApplyTest, CategoryChangesArrivingLateEndAsTheirStampsDecide)
             {{other_id, {made({"x"}, 1000), made({"y"}, 1500), renamed({"x"}, 2000, "n"), renamed({"n"}, 3000, "m"),
                  renamed({"y"}, 5000, "w")}},
                 {third, {renamed({"y"}, 4000, "n")}}}},
-        // A change after the name was taken again names the category that has it now.
         {"a change under a name taken again", {"/m", "/x", "/x/d"},
             {{other_id, {made({"x"}, 1000), made({"y"}, 1500), renamed({"x"}, 2000, "m"), renamed({"y"}, 3000, "x"),
                  made({"x", "c"}, 3500), deleted({"x", "c"}, 3600)}},
                 {third, {renamed({"x", "c"}, 4000, "d")}}}},
-        // A name given up, taken again and given up again: a change made before the first
-        // rename away from it names the category that left first.
         {"a change under a name given up twice", {"/k", "/m", "/m/c"},
             {{other_id, {made({"n"}, 1000), made({"y"}, 1500), renamed({"n"}, 2000, "m"), renamed({"y"}, 3000, "n"),
                  renamed({"n"}, 4000, "k")}},
                 {third, {made({"n", "c"}, 1800)}}}},
-        // Two renames to one name, the later arriving first: the earlier one's category merges
-        // into the other, and its sub-category of that name stays below it.
         {"two renames to one name, the later first, over a sub-category of that name", {"/n", "/n/n"},
             {{other_id, {made({"p", "n"}, 1000), made({"x"}, 1100)}}, {third, {renamed({"x"}, 3000, "n")}},
                 {fourth, {renamed({"p"}, 2000, "n")}}}},
-        // A rename of a category deleted here before it arrived, to a name another category
-        // left just before: the renamed one takes the name, and stays as renamed after the deletion.
         {"a rename of a deleted category to a name left before", {"/n", "/r"},
             {{other_id, {made({"n"}, 900), made({"c"}, 1000)}}, {third, {deleted({"c"}, 2700)}},
                 {other_id, {renamed({"n"}, 2800, "r"), renamed({"c"}, 2900, "n")}}}},
-        // A change into a name taken again arrives after a deletion of the one that took it.
         {"a change under a name taken again and deleted after it", {"/m", "/n"},
             {{other_id, {made({"n"}, 1000), renamed({"n"}, 2000, "m"), made({"n"}, 3000)}}, {third, {deleted({"n"}, 5000)}},
                 {fourth, {added({"n"}, 4000)}}}},
-        // A making that arrives after a later rename of what it made, and a deletion of that.
         {"a making after its renaming", {"/u", "/u/c"},
             {{other_id, {renamed({"t"}, 2000, "u"), made({"u", "c"}, 2500)}}, {third, {made({"t"}, 1000)}}}},
         {"a making after its renaming and deletion", {},
@@ -556,8 +508,7 @@ TEST_F(SyncApplyTest, CategoryChangesArrivingLateEndAsTheirStampsDecide)
     }
 }
 
-// However it joins (empty, with items and grades of its own, or from a snapshot after it used the
-// folder first), and when the move of its first day cannot be saved.
+// Joining empty, with items of its own, from a snapshot, or unable to save its first day's move.
 TEST_F(SyncApplyTest, ItemsDueBeforeAComputersFirstDayAreDueThere)
 {
     other_sessions(1);
@@ -569,7 +520,6 @@ TEST_F(SyncApplyTest, ItemsDueBeforeAComputersFirstDayAreDueThere)
         const bool late = how == joining::before_the_files_arrived;
         const uint64_t id = my_id + static_cast<uint64_t>(how);
         const temp_dir& view = how == joining::empty ? folder : late ? late_view : other_view;
-        // The calendar days (since 1970) of the own item's schedule and of its grade.
         const auto own_days = [] {
             const item_schedule s = schedule_of(*item_named("its own"));
             const std::vector<review_record> log = read_review_log(data_path(review_log_name)).records;
@@ -584,8 +534,7 @@ TEST_F(SyncApplyTest, ItemsDueBeforeAComputersFirstDayAreDueThere)
             close();
         }
         if (late) {
-            // The other computer's snapshot, and its log trimmed past the items' making: having
-            // applied its own change, this one is behind the trim and starts from the snapshot.
+            // The other's log trimmed past the items' making: this one starts from the snapshot.
             deliver(other_view, view, change_log_name(other_id));
             deliver(other_view, view, snapshot_name(other_id));
             ASSERT_EQ(trim_change_log(view.file(change_log_name(other_id)), other_id, 2), change_trim_status::trimmed);
@@ -597,8 +546,7 @@ TEST_F(SyncApplyTest, ItemsDueBeforeAComputersFirstDayAreDueThere)
             SCOPED_TRACE(testing::Message() << static_cast<int>(how) << ", start " << start);
             const sync_summary s = open(data, view.path(), id);
             EXPECT_TRUE(!late || start > 0 || s.joined_from == other_id);
-            // It begins the day before the folder's first item was made (a day covers any zone),
-            // which the status line counts from, not on a later day its records name.
+            // The day before the folder's first item was made (a day covers any zone).
             EXPECT_TRUE(how != joining::empty || day_shift() == item_named("one")->id / 86400 - 1);
             EXPECT_TRUE(how == joining::with_items_unsaved || make_overview(day_number(0)).due == 3u + own_items);
             EXPECT_TRUE(!own_items || own_days() == before);
@@ -606,8 +554,7 @@ TEST_F(SyncApplyTest, ItemsDueBeforeAComputersFirstDayAreDueThere)
         }
         fail_file_operations({});
         if (how == joining::with_items) {
-            // The backup from before the join begins on the later day: restored, its days and the
-            // log's still name the same dates.
+            // The backup from before the join, restored, still names the same dates.
             open_at(data, id, 3, 3, 9);
             ASSERT_EQ(restore_backup(list_backups(data.path()).back().path), restore_status::done);
             EXPECT_EQ(own_days(), before);
@@ -616,9 +563,8 @@ TEST_F(SyncApplyTest, ItemsDueBeforeAComputersFirstDayAreDueThere)
     }
 }
 
-// Two computers sync; a third joins later with a collection begun years before theirs. Its
-// overdue item is due on both, whether its record arrives at a start or while running, and keeps
-// its calendar dates there after a restart.
+// A collection begun years earlier joins later: its overdue item is due on the others, arriving
+// at a start or while running, and keeps its calendar dates after a restart.
 TEST_F(SyncApplyTest, AnOlderCollectionJoiningLaterKeepsItsDates)
 {
     constexpr uint64_t older_id = 0x0c0c000000000003ULL;
@@ -656,7 +602,6 @@ TEST_F(SyncApplyTest, AnOlderCollectionJoiningLaterKeepsItsDates)
         }
         for (int start = 0; start < 2; ++start) {  // as it arrived, after a restart
             EXPECT_EQ(make_overview(day_number(0)).due, 4u) << at_start << start;
-            // Calendar days compare modulo 2^16: a day wrapped past the first reads the same there.
             const item* e = item_named("old");
             EXPECT_LT(e->stmtrpt, day_number(0)) << at_start << start;  // its interval ended years ago
             const item_schedule here = schedule_of(*e);

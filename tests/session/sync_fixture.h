@@ -1,6 +1,6 @@
 #pragma once
-// Computers sharing a sync folder, one open at a time: each sees the folder through a directory
-// of its own, into which the tests copy the others' files as a sync service would.
+// Computers sharing a sync folder, one open at a time, each through a view of its own into which
+// the tests copy the others' files as a sync service would.
 #include <algorithm>
 #include <filesystem>
 #include <map>
@@ -13,8 +13,7 @@
 #include "support/database_helpers.h"
 #include "support/sync_changes.h"
 
-// What must agree between computers, taken from the open database by item identity rather than
-// by address.
+// What must agree between computers, by item identity rather than by address.
 struct collection_image {
     std::map<std::string, std::tuple<std::string, std::string, uint32_t, uint32_t, uint16_t, uint16_t, uint16_t,
         uint16_t, uint16_t, uint32_t>>
@@ -56,9 +55,7 @@ inline std::string path_text(uint16_t c)
 inline collection_image image_of_open_database()
 {
     collection_image m;
-    // Days since 1970 of the database's day 0 (the zone is UTC): databases begin on different days.
-    // Not modulo 2^16, as records carry them: a day before a database's first day wraps to one far
-    // ahead there, which must not look the same as the day it names.
+    // Days since 1970, not modulo 2^16 as records carry them: databases begin on different days.
     const uint32_t shift = db().time_of_start / 86400;
     for (const item* e : scheduled_items())
         m.items[e->question.str()] = {e->answer.str(), path_text(e->ctgr), e->tmtrpt + shift, e->stmtrpt + shift, e->ivl,
@@ -93,8 +90,7 @@ protected:
         clean_state_test::TearDown();
     }
 
-    // Opens `data` as computer `id` on the folder seen at `view`, applying what arrived; or, when
-    // the folder is `away`, without it.
+    // Opens `data` as computer `id` on the folder seen at `view`, applying what arrived.
     static sync_summary open(const temp_dir& data, const std::string& view, uint64_t id, bool away = false)
     {
         open_unsynced(data);
@@ -103,7 +99,6 @@ protected:
         return s;
     }
 
-    // Opens `data` with the sync folder turned off in the settings.
     static void open_unsynced(const temp_dir& data)
     {
         EXPECT_FALSE(holds_any(ma_init(data.path().c_str()), init_status::dir_not_accessible));
@@ -125,7 +120,6 @@ protected:
         close();
     }
 
-    // What `data` holds once opened as computer `id` on `view`.
     static collection_image image_at(const temp_dir& data, const std::string& view, uint64_t id)
     {
         static_cast<void>(open(data, view, id));
@@ -141,14 +135,12 @@ protected:
         away ? std::filesystem::rename(view.path(), gone) : std::filesystem::rename(gone, view.path());
     }
 
-    // The grades (not their undos) in a data directory's reviews.log.
     static size_t grade_lines(const temp_dir& data)
     {
         const std::vector<review_record> log = read_review_log(data.file(review_log_name)).records;
         return static_cast<size_t>(std::ranges::count(log, review_event::grade, &review_record::event));
     }
 
-    // What the sync service does: one file of `from` reaches `to` as it is now.
     static void deliver(const temp_dir& from, const temp_dir& to, const std::string& name)
     {
         write_file(to.file(name), read_file(from.file(name)));

@@ -1,8 +1,5 @@
-// The logs of the sync folder: each computer's log has one writer and gives each number once,
-// whatever copies of the data directory or older versions of the log come back; a computer that
-// joins from a snapshot holds what one replaying every log holds, and no log loses a record that
-// another computer still needs; category records that reach a computer in whatever order end as
-// their stamps decide.
+// Each log has one writer and gives each number once, whatever copies come back; a join from a
+// snapshot holds what a replay holds; category records end as their stamps decide in any order.
 #include <filesystem>
 
 #include "formats/change_log_trim.h"
@@ -23,8 +20,7 @@ protected:
     {
         return static_cast<uint8_t>(std::get<8>(image.items.at(question)));
     }
-    // Closes the first machine's open database and opens the other machine's with its log
-    // delivered, which must then hold the same; returns what the first held and the summary.
+    // Closes a and opens b with a's log delivered, which must hold the same.
     std::pair<collection_image, sync_summary> b_takes_a_log()
     {
         const collection_image here = image_of_open_database();
@@ -35,10 +31,7 @@ protected:
         return {here, s};
     }
 
-    temp_dir a;  // the data directory of the first machine
-    temp_dir a_view;  // and its view of the folder
-    temp_dir b;  // the other machine's
-    temp_dir b_view;
+    temp_dir a, a_view, b, b_view;  // two computers' data directories and views of the folder
 };
 
 }  // namespace
@@ -63,9 +56,7 @@ TEST_F(SyncIdentityTest, ADataDirectoryOpenedUnderAnotherIdGoesOnAsThatComputer)
     EXPECT_EQ(image_at(a, a_view.path(), first_id), there);
     ASSERT_EQ(there.items.size(), 2u);
     EXPECT_EQ(std::tuple(grade_of(there, "one"), std::get<0>(there.items.at("two"))), std::tuple(5, "edited"));
-    // One data directory from two machines by turns (a home shared over the network): each
-    // machine's changes go into its own log, and nothing that came through the folder is
-    // applied or recorded again.
+    // One data directory used from two machines by turns (a home shared over the network).
     for (const uint64_t id : {other_id, first_id, other_id}) {
         const sync_summary s = open(a, a_view.path(), id);
         EXPECT_EQ(std::tuple(s.applied, s.adopted), std::tuple(0u, 0u)) << std::hex << id;
@@ -83,9 +74,8 @@ TEST_F(SyncIdentityTest, ADataDirectoryOpenedUnderAnotherIdGoesOnAsThatComputer)
     }
 }
 
-// The folder back from a backup older than a crash here: this computer's log lacks records the
-// other computer applied. A change kept while the folder was away goes into the log after them,
-// not under one of their numbers, and what the log lost comes back from the other's snapshot.
+// The folder back from a backup older than a crash here: what the log lost comes back from the
+// other's snapshot, and a change kept meanwhile takes none of the lost numbers.
 TEST_F(SyncIdentityTest, ALogRestoredShorterGivesNoNumberTheOthersTook)
 {
     set_local_clock(2026, 1, 1, 9);
@@ -110,10 +100,8 @@ TEST_F(SyncIdentityTest, ALogRestoredShorterGivesNoNumberTheOthersTook)
     EXPECT_EQ(std::tuple(here.items.size(), grade_of(here, "one")), std::tuple(2u, 5));
 }
 
-// The sync service puts back an older version of this computer's log while the program runs (a
-// restore, or the other side of a conflict kept). The records it lost are written again, at
-// the next append or at the close, so that the other computer follows on past them; a trim of its
-// head is no loss.
+// An older log put back while running: the lost records are written again at the next append
+// or the close; a trim of its head is no loss.
 TEST_F(SyncIdentityTest, ALogRolledBackWhileRunningGetsItsRecordsBack)
 {
     set_local_clock(2026, 1, 1, 9);
@@ -151,10 +139,8 @@ TEST_F(SyncIdentityTest, ALogRolledBackWhileRunningGetsItsRecordsBack)
     EXPECT_EQ(log_of(a_view, first_id).records.front().sequence, 2u);
 }
 
-// An older copy of the log put back while its writer was not running: the records lost are in
-// no file any more, and the writer goes on after them. The other computer, behind that gap,
-// starts again from the snapshot that holds them; where the service kept the newer side as a
-// conflict copy, it takes them from there instead.
+// An older log put back while its writer was away: the other computer passes the gap from the
+// snapshot, or from a conflict copy that holds the newer side.
 TEST_F(SyncIdentityTest, AGapLeftWhileTheWriterWasAwayIsPassedBySnapshot)
 {
     for (const bool copy_kept : {false, true}) {
@@ -193,8 +179,7 @@ constexpr uint64_t joiner = 0xcccc000000000003ULL;
 
 class SyncJoinTest : public sync_fixture {
 protected:
-    // Opens a computer's data directory on `view` at `day` days and `hour` hours after
-    // 2026-01-15, applying what arrived.
+    // Opens at `day` days and `hour` hours after 2026-01-15.
     static sync_summary open(const temp_dir& data, const std::string& view, uint64_t id, int day, int hour = 12)
     {
         set_local_clock(2026, 1, 15 + day, hour, 0, 0);
@@ -207,7 +192,6 @@ protected:
         return image_at(data, view, id);
     }
 
-    // A session that adds items with these questions and closes.
     static void adding(const temp_dir& data, const temp_dir& view, uint64_t id, int day,
         std::initializer_list<const char*> added, int hour = 12)
     {
@@ -222,12 +206,9 @@ protected:
                 fs::copy_file(entry.path(), to.path() + entry.path().filename().string());
     }
 
-    temp_dir folder;  // the sync folder that computers a and b share
-    temp_dir data_a;
-    temp_dir data_b;
-    temp_dir view_b;  // b's laptop's own view, for changes that have not left it
-    temp_dir join_data;  // a computer that joins from a snapshot
-    temp_dir replay_view, replay_data;  // and one that replays every log instead
+    temp_dir folder, data_a, data_b;  // a and b share the folder
+    temp_dir view_b;  // b's own view, for changes that have not left it
+    temp_dir join_data, replay_view, replay_data;  // one joining from a snapshot, one replaying every log
 };
 
 TEST_F(SyncJoinTest, ALogLosesOnlyOldRecordsThatEveryComputersSnapshotHolds)
@@ -269,11 +250,9 @@ TEST_F(SyncJoinTest, AChangeMadeBeforeTheSnapshotsButArrivingAfterItLosesAsItWou
     static_cast<void>(open(data_a, folder.path(), computer_a, 0, 12));
     edit_answer("from a, later");
     close();
-    // b's edit arrives after a's snapshot was written without it.
     fs::copy_file(view_b.file(change_log_name(computer_b)), folder.file(change_log_name(computer_b)));
     copy_logs(folder, replay_view);
     const sync_summary joined = open(join_data, folder.path(), joiner, 1);
-    // Only b's edit arrives past the snapshot, and loses.
     EXPECT_EQ(std::tuple(joined.joined_from, joined.arrived, joined.conflicted), std::tuple(computer_a, 1u, 1u));
     const collection_image from_snapshot = image_of_open_database();
     close();
@@ -309,9 +288,8 @@ TEST_F(SyncJoinTest, AComputerAwayHalfAYearStopsHoldingBackTrimsAndComesBackFrom
     EXPECT_EQ(a, b);
 }
 
-// The joiner takes the snapshot's renames too: a change that arrives later under the old name goes
-// where the rename took it, as in a replay of every log. Its own snapshot is there before its
-// first close, or the others would trim as if it were not.
+// A change arriving later under the old name goes where the snapshot's rename took it; the
+// joiner's own snapshot is there before its first close, or the others would trim past it.
 TEST_F(SyncJoinTest, AJoinerFollowsTheSnapshotsRenamesAndWritesItsOwnSnapshotAtOnce)
 {
     static_cast<void>(open(data_a, folder.path(), computer_a, 0));
@@ -336,13 +314,11 @@ using paths = std::set<std::vector<std::string>>;
 
 class SyncOrdersTest : public sync_fixture {
 protected:
-    // The third computer's categories once `first`'s log (and `start`, a snapshot to start from)
-    // and then, at a later apply, `second`'s arrived.
+    // The third computer's categories once `first`'s log (and `start`), then `second`'s arrived.
     paths tree_after(const std::vector<stamped>& first, uint64_t first_id, const std::vector<stamped>& second,
         uint64_t second_id, const sync_snapshot* start = nullptr)
     {
-        temp_dir data;
-        temp_dir view;
+        temp_dir data, view;
         write_records(view, first_id, first);
         EXPECT_TRUE(!start || write_snapshot_file(view.path(), *start));
         set_local_clock(2026, 1, 1, 9);
@@ -363,8 +339,7 @@ protected:
 
 TEST_F(SyncOrdersTest, CategoriesEndTheSameInEitherOrder)
 {
-    const std::vector<std::string> x = {"x"};
-    const std::vector<std::string> xy = {"x", "y"};
+    const std::vector<std::string> x = {"x"}, xy = {"x", "y"};
     struct row {
         const char* what;
         std::vector<stamped> made;  // the maker's log
@@ -379,7 +354,6 @@ TEST_F(SyncOrdersTest, CategoriesEndTheSameInEitherOrder)
         {"a rename, later", {made(x, 1000), renamed(x, 30'000, "w")}, {{"w"}}},
     };
     const std::vector<stamped> deletion = {deleted(x, 20'000)};
-    // Or the deleter's snapshot, which holds the deletion, arrives with it.
     sync_snapshot after_deletion;
     after_deletion.computer = deleter;
     after_deletion.latest_stamp = 20'000;
@@ -392,10 +366,8 @@ TEST_F(SyncOrdersTest, CategoriesEndTheSameInEitherOrder)
     }
 }
 
-// Two renames of one category, the later one's new name deleted later still: whichever of the
-// three logs reaches a third computer first, the category goes, or stays under the later name
-// for an item the earlier rename's computer put under its own new name. The earlier rename,
-// arriving once the later one's category is gone, does not make its new name again.
+// Two renames of one category, the later one's name then deleted: in any order of the logs the
+// category goes, or stays under the later name for an item put under the earlier one.
 TEST_F(SyncOrdersTest, ALosingRenameFollowsTheLaterOneIntoItsDeletion)
 {
     constexpr uint64_t loser = 0x0b0b000000000002ULL;

@@ -1,6 +1,5 @@
-// Computers that join at different times and a sync service that delivers logs and snapshots
-// late, in pieces, twice and beside conflict copies, while the logs are trimmed: once everything
-// is delivered, all hold the same collection, and every grade applied is in reviews.log once.
+// Logs and snapshots delivered late, in pieces, twice and beside conflict copies, while trimmed:
+// once all is delivered every computer holds the same, and each grade is in reviews.log once.
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -12,8 +11,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Hundreds of sessions append and save thousands of times, each synced to the disk: on a
-// memory file system where there is one, so that the test takes seconds, not minutes.
+// Thousands of synced appends and saves: on a memory file system, seconds rather than minutes.
 struct memory_tmpdir {
     memory_tmpdir()
     {
@@ -27,8 +25,7 @@ struct memory_tmpdir {
 
 struct computer {
     uint64_t id = 0;
-    temp_dir data;  // its data directory
-    temp_dir view;  // the sync folder as this computer sees it
+    temp_dir data, view;
     size_t own_grades = 0;  // grades given here that are not in a grade record (the add screen's)
     size_t dropped_grades = 0;  // grades of items deleted here, dropped as the README says
     std::map<uint64_t, uint64_t> applied;  // per computer, its last record held here at the last close
@@ -46,8 +43,7 @@ void note_grades(grade_history& h, const computer& c)
             h[c.id].insert(r.sequence);
 }
 
-// The grades a computer's reviews.log must hold: every one, but those its starts from a
-// snapshot passed over.
+// The grades a computer's reviews.log must hold: all but those a start from a snapshot passed over.
 size_t grades_held(const grade_history& h, const computer& c)
 {
     size_t n = 0;
@@ -69,7 +65,6 @@ protected:
         for (const std::string& line : s.conflicts)
             c.dropped_grades += line.rfind("a grade", 0) == 0 && line.find("was dropped") != std::string::npos ? 1 : 0;
         if (s.joined_from != 0) {
-            // The view's snapshots change only between sessions: this is the one it started from.
             const std::optional<sync_snapshot> from = read_snapshot_file(c.view.file(snapshot_name(s.joined_from)), true);
             EXPECT_TRUE(from.has_value());
             for (const auto& [writer, through] : from ? from->covered : std::map<uint64_t, uint64_t>{})
@@ -86,9 +81,8 @@ protected:
         EXPECT_FALSE(sync_take_problem());
     }
 
-    // What a sync service does between sessions: a random piece of a random log reaches a random
-    // other view, sometimes again, sometimes as a conflict copy of an older state; a snapshot
-    // arrives late, half-way or whole.
+    // Between sessions: pieces of logs reach other views, again or as conflict copies; snapshots
+    // late, half-way or whole.
     void deliver_some(std::mt19937& rng, std::vector<std::unique_ptr<computer>>& all, bool everything)
     {
         for (auto& from : all) {
@@ -110,14 +104,12 @@ protected:
                 case 1: break;  // late: nothing this time
                 case 2: write_file(target, bytes); break;
                 case 3: write_file(target, bytes.substr(0, have)); break;  // the same again
-                case 4:
-                    // A conflict copy of an older state beside the log.
+                case 4:  // a conflict copy of an older state
                     write_file(to->view.file("changes-" + change_log_name(from->id).substr(8, 16) + ".sync-conflict-"
                                    + std::to_string(rng() % 1000) + ".log"),
                         bytes.substr(0, rng() % (bytes.size() + 1)));
                     break;
-                default:
-                    // Half-way, cutting a record: the service has not finished the file.
+                default:  // half-way, cutting a record
                     write_file(target, bytes.substr(0, have + rng() % (bytes.size() - have + 1)));
                 }
             }
@@ -147,13 +139,11 @@ TEST_F(SyncTest, ComputersAgreeOnceEverythingIsDelivered)
         if (s == sessions / 4 || s == sessions / 2)
             add_computer(0x4444000000000004ULL + all.size());
         computer& c = *all[rng() % all.size()];
-        // A few sessions a day, on clocks that run minutes apart.
         const time_t t = 1768478400 + (s / 6) * 86400 + static_cast<time_t>(rng() % 600);
         tm date{};
         gmtime_r(&t, &date);
         set_local_clock(date.tm_year + 1900, date.tm_mon + 1, date.tm_mday, date.tm_hour, date.tm_min, date.tm_sec);
-        // Applied records from elsewhere: a start from a snapshot now is a start again (one that
-        // found only trimmed logs, and no whole snapshot yet, at its first start may well).
+        // With records applied, a start from a snapshot now is a start again.
         const bool started = std::ranges::any_of(c.applied, [](const auto& applied) { return applied.second > 0; });
         // The folder is away at the start (0) or goes in the middle of the session (1).
         const unsigned away = rng() % 8;
@@ -168,8 +158,7 @@ TEST_F(SyncTest, ComputersAgreeOnceEverythingIsDelivered)
         joins += summary.joined_from != 0 ? 1 : 0;
         if (away == 1)
             take_away(c.view, true);
-        // Kept, every grade is in a kept record but those of items made while away, whose
-        // making carries their schedule when the folder is back.
+        // Grades of items made while away travel in the making, not in a kept grade record.
         const auto kept = [] { return std::ranges::count(sync_g().kept, change_kind::grade, &change_record::kind); };
         const size_t lines = grade_lines(c.data), was_kept = static_cast<size_t>(kept());
         const size_t add_screen = random_changes(rng, c.id, made);
@@ -178,7 +167,6 @@ TEST_F(SyncTest, ComputersAgreeOnceEverythingIsDelivered)
             take_away(c.view, false);
         static_cast<void>(sync_take_problem());
         close(c);
-        // Before the next trim can drop them.
         note_grades(grades, c);
         deliver_some(rng, all, false);
     }
