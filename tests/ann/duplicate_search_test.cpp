@@ -1,6 +1,4 @@
-// The duplicate search of a loading case store, against the plain downward walk that it
-// replaces: the same merges, into the same cases, with the same targets, for stores full of
-// repeats and near-repeats of user and built-in cases.
+// The duplicate search of a loading case store against the plain downward walk it replaces.
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -18,8 +16,7 @@ uint32_t key_of(const ann_case& c) { return std::bit_cast<uint32_t>(c[0]) ^ std:
 
 uint16_t whole_days(float encoded) { return static_cast<uint16_t>(static_cast<uint32_t>(encoded * encoded * 2048.0f + 0.5f)); }
 
-// The search as a walk over every examined index, on a copy of the store: the index merged
-// into (its target averaged), or no_merge.
+// The index merged into (its target averaged), or no_merge.
 int plain_search(std::vector<ann_case>& store, const ann_case& n_case)
 {
     const uint32_t key = key_of(n_case);
@@ -66,9 +63,8 @@ int plain_search(std::vector<ann_case>& store, const ann_case& n_case)
     }
 }
 
-// Cases such as a learner's history holds, drawn from few values so that they meet often:
-// exact repeats and near-repeats (same key, other elapsed days or grade) of earlier user cases
-// and of built-in ones, and now and then a zero or a negative zero of elapsed days.
+// A learner's cases from few values, so that repeats and near-repeats (same key) of user and
+// built-in cases meet often; now and then a zero or negative zero of elapsed days.
 class case_source {
 public:
     explicit case_source(uint32_t seed) : random_(seed) {}
@@ -94,7 +90,6 @@ public:
 
 private:
     int pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(random_); }
-    // Mostly among the last few hundred cases, sometimes anywhere.
     size_t recent(size_t user)
     {
         const size_t back = pick(4) ? static_cast<size_t>(pick(300)) : static_cast<size_t>(pick(static_cast<int>(user)));
@@ -124,7 +119,6 @@ protected:
     }
 };
 
-// Over 100,000 cases, each searched for in a store built the way a load builds it.
 TEST_F(DuplicateSearchTest, AgreesWithThePlainWalkOnGeneratedStores)
 {
     ann_state& s = ann_globals();
@@ -156,7 +150,6 @@ TEST_F(DuplicateSearchTest, AgreesWithThePlainWalkOnGeneratedStores)
         for (uint32_t k = 0; k < s.case_count; ++k)
             ASSERT_EQ(*case_at(k), mirror[k]) << "trial " << trial << ", case " << k;
     }
-    // Both kinds of merge, and cases that stayed, were met often.
     EXPECT_GT(into_builtin, searches / 100);
     EXPECT_GT(into_user, searches / 100);
     EXPECT_LT(into_builtin + into_user, searches * 9 / 10);

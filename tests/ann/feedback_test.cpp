@@ -22,7 +22,6 @@ protected:
         crt_srand(7);
     }
     uint32_t user_cases() const { return ann_globals().case_count - builtin_case_count; }
-    // Target days of the last case recorded.
     int last_target() const { return days_of((*case_at(ann_globals().case_count - 1))[4]); }
     static void add_due(uint16_t day, int count)
     {
@@ -71,7 +70,6 @@ TEST_F(FeedbackTest, TargetsFollowTheGradeAndTheObservedInterval)
         feedback_to_ann(o.livl, o.rllivl, o.rp, o.gr, o.ivl, o.elapsed, o.grade);
         recorded += o.target >= 0;
         ASSERT_EQ(user_cases(), recorded) << o.elapsed << " " << o.grade;
-        // Recorded and trained on, or nothing learnt at all.
         if (o.target >= 0) {
             EXPECT_EQ(last_target(), o.target) << o.elapsed << " " << o.grade;
         } else {
@@ -176,9 +174,8 @@ TEST_F(FeedbackTest, SpreadPrefersLightDaysAndStaysInTheBand)
     }
 }
 
-// The spread over ±10 % of the network's answer is itself held to the neighbour grades'
-// answers, which pulls it two thirds of the way back: a grade 3 never lands more than a
-// fifteenth of the answer (and the rounding) away from it.
+// The ±10 % spread is held to the neighbour grades' answers, two thirds of the way back: a
+// grade 3 lands within a fifteenth of the answer.
 TEST_F(FeedbackTest, TheSpreadIntervalIsHeldToTheNeighbourGrades)
 {
     int inputs = 0;

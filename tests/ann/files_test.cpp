@@ -10,7 +10,6 @@
 
 namespace {
 
-// A database open in a temporary directory, the network not yet started.
 class AnnFilesTest : public open_database_test {
 protected:
     void write_cases(const std::vector<ann_case>& cases, const std::string& tail = "") const
@@ -72,7 +71,7 @@ TEST_F(AnnFilesTest, CaseFileRecordsMergeJoinTheStoreOrAreSkippedWhenDamaged)
     EXPECT_EQ(*case_at(963), b);
     EXPECT_EQ(log(), "WARNING: 3 damaged records of user_cases.bin were skipped.\n");
 
-    // Loading again starts from the shipped targets: nothing is averaged in twice.
+    // Nothing is averaged in twice.
     ma_nn_init();
     EXPECT_EQ(days_of((*case_at(514))[4]), 14);
     EXPECT_NE(log().find("WARNING: calling ma_nn_init() on initialized NN.\n"), std::string::npos);
@@ -140,8 +139,7 @@ TEST_F(AnnFilesTest, AnUnwritableCaseFileIsReportedAndTheCaseKeptForThisRun)
         std::string::npos);
 }
 
-// Memory that runs out while the cases load beside the start ends the program as exhausted
-// memory does anywhere (the reason in the log, code 1), not by an abort.
+// Memory running out while the cases load ends the program with code 1, as anywhere, not by an abort.
 TEST_F(AnnFilesTest, MemoryRunningOutWhileTheCasesLoadBesideTheStartEndsWithCodeOne)
 {
     if (sanitized_build)

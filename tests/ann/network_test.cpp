@@ -52,8 +52,6 @@ float reference_output(const std::array<float, ann_weight_count>& w, const ann_c
 
 TEST_F(AnnTest, ForwardPassRoundsEveryProduct)
 {
-    // Cases where a fused multiply-add would give another output: the network gives the
-    // separately rounded one.
     int differing = 0;
     const auto& w = ann_globals().ann_weights;
     for (int ivl = 1; ivl < 400 && differing < 5; ivl += 7)
@@ -144,7 +142,6 @@ protected:
         for (uint32_t i = 0; i < ann_globals().case_count; ++i)
             (*case_at(i))[4] = 0.5f;
     }
-    // The indexes compute_test_error will draw after crt_srand(seed).
     static std::vector<unsigned> draws(uint32_t seed)
     {
         crt_srand(seed);

@@ -8,7 +8,6 @@
 
 class exchange_test : public open_database_test {
 protected:
-    // Question, answer and category path of every pending item, in queue order.
     static std::vector<std::tuple<std::string, std::string, std::string>> queue_contents()
     {
         std::vector<std::tuple<std::string, std::string, std::string>> all;
@@ -16,7 +15,6 @@ protected:
             all.emplace_back(p->question, p->answer, category_path_text(p->ctgr));
         return all;
     }
-    // The problems a summary lists, as the log gives them.
     static std::vector<std::string> problems(const import_summary& s)
     {
         std::vector<std::string> all;

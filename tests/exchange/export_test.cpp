@@ -1,6 +1,5 @@
-// Exports read back: the XML form through the reader that opens a database, the text form
-// through the text import; an export the disk refuses part of the way; the offered file name;
-// the scan every exported field takes.
+// Exports read back (XML by the database's reader, text by the text import); a refused write;
+// the offered name; the scan every exported field takes.
 #include <sys/resource.h>
 
 #include <csignal>
@@ -45,7 +44,6 @@ std::map<std::string, category_fields> categories_snapshot()
 
 class Export : public exchange_test {
 protected:
-    // Opens a second data directory that holds only `xml` as elements.xml.
     void reopen_with(const std::string& xml_path)
     {
         ma_discard();
@@ -75,8 +73,7 @@ TEST_F(Export, XmlGivesBackTheSameItemsCategoriesAndScheduling)
         add_test_item(1, 0, 1, t, t + "!");
     auto items_before = snapshot();
     const auto categories_before = categories_snapshot();
-    // Its doubled carriage returns would not fit the reader's room for a multi-line text: only
-    // here are line feeds written alone.
+    // Doubled carriage returns would not fit the reader's room: only here line feeds go alone.
     add_test_item(2, 0, 1, "near", std::string(8184, 'a') + "\r\nc");
     items_before.emplace(category_path_text(0), "near", std::string(8184, 'a') + "\nc", 0u, 2, 2, 0, 0, 1, 0, 0, 0u, 0u);
 
@@ -97,7 +94,6 @@ TEST_F(Export, XmlRefusesAnItemTheReaderCouldNotTakeBackAndWritesNothing)
     EXPECT_EQ(std::tuple(r.done, log_text(r.error), file_exists(files.file("out.xml"))),
         std::tuple(false, "item_not_exportable \"a ]]> b </q> c\"", false));
 
-    // A multi-line text that fills the screen's limit does not fit the reader's room for one.
     db().head->next->question = "q";
     db().head->next->answer = std::string(8100, 'a') + "\n" + std::string(89, 'b');
     EXPECT_FALSE(export_xml(files.file("out.xml")).done);
@@ -131,13 +127,11 @@ TEST_F(Export, TextFileComesBackThroughTheTextImport)
     // Categories root, Deutsch, Verben, a/b, C++::STL.
     EXPECT_EQ(std::tuple(problems(s), queue_contents(), category_count()), std::tuple(std::vector<std::string>{}, expected, 5u));
 
-    // Paths no text file holds as they are are counted, not written silently.
     add_test_item(1, add_category("c/d", add_category("a::b", -1)), 1, "q", "a");
     add_test_item(1, add_category(" padded", -1), 1, "q2", "a");
     EXPECT_EQ(export_text_file(files.file("again.txt"), false).category_paths_changed, 2u);
 }
 
-// The disk refuses a write part of the way: the error says why, and the file there stays.
 TEST_F(Export, AWriteRefusedAfterTheFirstChunksEndsWithItsReasonAndKeepsTheOldFile)
 {
     // Some mebibytes, so that chunks reach the file before the limit stops one.
@@ -145,8 +139,7 @@ TEST_F(Export, AWriteRefusedAfterTheFirstChunksEndsWithItsReasonAndKeepsTheOldFi
         add_test_item(0, 0, 1, "question " + std::to_string(i), std::string(60, 'a'));
     const std::string path = file("out.export", "the export before\n");
     for (const bool xml : {false, true}) {
-        // A limit on the size of the files the child writes: a write past it fails with EFBIG,
-        // as on a full disk.
+        // Past the child's file size limit a write fails with EFBIG, as on a full disk.
         const int code = run_in_child([&] {
             std::signal(SIGXFSZ, SIG_IGN);
             const rlimit limit{size_t{3} << 19, size_t{3} << 19};
@@ -189,8 +182,7 @@ TEST(ExportNaming, TheExtensionChoosesTheFormAndTheFormTheExtension)
     EXPECT_EQ(proposed_export_name("", "2026-12-07", f::xml), "cardwright-2026-12-07.xml");
 }
 
-// At each length around the scan's sixteen-byte steps and with the byte sought at each place, so
-// that neither the steps nor the rest after them miss one.
+// Every length around the sixteen-byte steps, the byte sought at every place.
 TEST(ByteScan, FindsEachSoughtByteAtEveryPlaceAndNothingElse)
 {
     for (size_t length = 0; length <= 50; ++length) {

@@ -1,8 +1,5 @@
-// Packages built here with SQLite, zstd and libzip, in both forms, with media, nested decks and
-// HTML; and damaged or hostile ones, which change nothing. What bounds the pictures a package
-// streams into media/ is the free space of the data directory's disk, not the total that bounds
-// what is unpacked into memory or scratch. The preview's decks, and the texts: the JSON lists and
-// the cards' HTML as the program's markup.
+// Packages built here in every form, with media, nested decks and HTML; damaged or hostile ones
+// change nothing. The JSON lists and the cards' HTML as the program's markup.
 #include <sys/stat.h>
 
 #include <unistd.h>
@@ -26,7 +23,6 @@ namespace {
 
 using row = std::tuple<std::string, std::string, std::string>;
 
-// The names in `folder` that begin with `prefix`.
 std::vector<std::string> entries_starting(const std::string& folder, const std::string& prefix)
 {
     std::vector<std::string> found;
@@ -53,9 +49,7 @@ protected:
     }
 };
 
-// From every form of package: the preview lists each deck with its notes and imports nothing;
-// the import brings the notes in with their HTML as the program's markup, and their media. A
-// note of a deck the package does not list goes to the first category, and counts under no name.
+// A note of a deck the package does not list goes to the first category, counted under no name.
 TEST_F(PackageImport, ThePreviewAndTheImportReadEveryFormWithDecksHtmlAndMedia)
 {
     for (const package_form form : {package_form::anki2, package_form::anki21, package_form::anki21b}) {
@@ -126,12 +120,10 @@ TEST_F(PackageImport, KeepsMediaOfTheSameNameApartAndCopiesOnlyWhatKeptItemsName
     EXPECT_FALSE(file_exists(dir.file("media/unused.png")) || file_exists(dir.file("media/only-here.png")));
     EXPECT_EQ(std::get<0>(queue_contents()[1]), "Bild <img>media/cat-2.jpg</img>");
 
-    // The same package again: the pictures are there already and nothing is copied.
     const import_summary again = import_package(p.build(files.path()), {});
     EXPECT_EQ(std::tuple(again.added, again.duplicates, again.media_copied), std::tuple(0u, 3u, 0u));
 
-    // Pictures named as the import's journal or as a temporary file get other names: the next
-    // start removes what has those.
+    // Names of the import's journal or of temporary files are changed: the next start removes those.
     remove_import_leftovers(init_status::from_bin);
     const deck_package reserved{.notes = {{105, "<img src=\"import.journal\"><img src=\"b.tmp-Ab12Cd\">\x1f" "a"}},
         .media = {{"import.journal", "picture"}, {"b.tmp-Ab12Cd", "second"}}};
@@ -186,9 +178,7 @@ TEST_F(PackageImport, AKillAtAnyPointLeavesNothingBehindOnceTheProgramHasStarted
     static_cast<void>(old_tmpdir ? ::setenv("TMPDIR", old_tmpdir->c_str(), 1) : ::unsetenv("TMPDIR"));
 }
 
-// Media the import cannot take are left out of their note, each named, and the note comes with
-// the rest: names that leave the folder, files the package lacks, pictures bigger than the
-// collection, whose entry has the same limit.
+// Media the import cannot take are left out of their note, each named; the note comes.
 TEST_F(PackageImport, MediaItCannotTakeAreLeftOutOfTheirNoteWhichComesWithTheRest)
 {
     deck_package p;
@@ -247,8 +237,8 @@ TEST_F(PackageImport, DamagedAndHostilePackagesChangeNothing)
 
 TEST_F(PackageImport, PicturesStreamBeyondTheUnpackTotalAndStopAtTheFreeSpace)
 {
-    // One note naming three pictures of 200,000 bytes, and a fourth whose zip entry is a small
-    // zstd frame that unpacks to 48 MiB: its claimed size says nothing of what it becomes.
+    // The free space bounds what streams into media/, not the unpack total; the fourth picture is
+    // a small zstd frame that unpacks to 48 MiB, whatever size its entry claims.
     deck_package p;
     p.notes = {{1, "q <img src=\"a.png\"><img src=\"b.png\"><img src=\"c.png\">\x1f" "a <img src=\"z.png\">", 1}};
     for (const char* name : {"a.png", "b.png", "c.png"})
@@ -328,9 +318,7 @@ TEST(HtmlMarkup, MakesPictureAndSoundElementsOfWhatThePackageHolds)
     EXPECT_EQ(percent_decoded("a%20b%2"), "a b%2");
 }
 
-// Escapes become UTF-8, a lone surrogate U+FFFD; a bad escape or an unescaped control
-// character refuses the document, and so does nesting past 32 levels, so that a hostile file
-// cannot exhaust the stack.
+// Nesting past 32 levels is refused: a hostile file could exhaust the stack.
 TEST(JsonReaderTest, EscapesBecomeUtf8AndBadOrTooDeepDocumentsAreRefused)
 {
     const auto doc = parse_json(R"({"0": "caf\u00e9 \ud83d\ude00 \uD800x", "1": [true, null, 2.5]})");

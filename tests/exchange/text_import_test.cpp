@@ -39,8 +39,6 @@ protected:
     }
 };
 
-// One file a case: the items it gives (each in the queue under its category path), the items
-// it leaves out and why, or why it changes nothing at all.
 TEST_F(TextImport, EachShapeOfFileGivesItsItemsAndNamesWhatItLeavesOut)
 {
     const std::string longest(import_text_limit - 2, 'x');  // with its line break: exactly the limit
@@ -100,7 +98,6 @@ TEST_F(TextImport, EachShapeOfFileGivesItsItemsAndNamesWhatItLeavesOut)
     const import_summary missing = import_text_file(files.file("absent.txt"), {});
     EXPECT_EQ(std::tuple(missing.done, missing.error.code, missing.error.os_error),
         std::tuple(false, exchange_problem_code::cannot_open, ENOENT));
-    // A file of bad lines lists the first problems and counts the others.
     std::string lines;
     for (size_t i = 0; i < max_listed_problems + 5; ++i)
         lines += "q\t\n";
@@ -134,8 +131,7 @@ TEST_F(TextImport, ReadsUtf16AndByteOrderMarksWithEveryKindOfLineEnd)
                                     {"\xE2\x82\xAC 5", "\xE2\x80\x9C\xC2\x81\xC3\xBF\xE2\x80\x9D", "root"}}));
 }
 
-// The file is decoded in pieces: a piece may end anywhere in a UTF-16 unit or pair, and a file
-// of plain ASCII at first is decided at the first byte beyond it, wherever the pieces end.
+// A piece may end inside a UTF-16 unit or pair; an ASCII start is decided at the first byte beyond it.
 TEST(TextDecoding, APieceMayEndAnywhere)
 {
     const std::string ascii(5000, 'x');
@@ -165,8 +161,7 @@ TEST(TextDecoding, APieceMayEndAnywhere)
 
 TEST_F(TextImport, RecordsAndLineEndsMayStraddleThePiecesTheFileIsReadIn)
 {
-    // The reader takes 1 MiB at a time: a CR ends the first piece, a quoted field spans the
-    // second boundary with a CR LF inside, and many short records follow.
+    // Pieces of 1 MiB: a CR ends the first, a quoted CR LF spans the second boundary.
     const size_t mib = size_t{1} << 20;
     std::string contents = "p\t" + std::string(mib - 3, 'x') + "\r\n";
     contents += "q\t\"" + std::string(mib - 8, 'y') + "\r\nz\"\"\"\r\n";
@@ -181,7 +176,6 @@ TEST_F(TextImport, RecordsAndLineEndsMayStraddleThePiecesTheFileIsReadIn)
     expected.emplace_back("q", "a", "root");
     const import_summary s = import(contents);
     ASSERT_TRUE(s.done) << log_text(s.error);
-    // The two long texts break the screen's limit; the rest all come through.
     EXPECT_EQ(problems(s), (std::vector<std::string>{"text_too_long at line 1 (answer) size " + std::to_string(mib - 3),
                                "text_too_long at line 2 (answer) size " + std::to_string(mib - 4),
                                "text_missing at line " + std::to_string(line) + " (answer)"}));
@@ -233,8 +227,7 @@ TEST_F(TextImport, SkipsAndCountsDuplicatesOfTheDatabaseAndOfTheFile)
     EXPECT_EQ(std::vector<row>(queued.end() - 2, queued.end()),
         (std::vector<row>{{"K\xC3\xA4" "fer", "\xC3\x85 \xD0\xB9", " A\t"}, {"\xC3\x85" "ngstr\xC3\xB6m", "\xC2\xB7", " A\t"}}));
 
-    // At a size where the duplicate table grows many times while the database's items join it
-    // group by group: every copy of an item found, whichever text length it has.
+    // The duplicate table grows many times while the database's items join it group by group.
     uint32_t existing = 0;
     std::string lines;
     for (int i = 0; i < 3000; ++i) {
@@ -250,8 +243,7 @@ TEST_F(TextImport, SkipsAndCountsDuplicatesOfTheDatabaseAndOfTheFile)
     const import_summary large = import(lines, options);
     EXPECT_EQ(std::pair(large.duplicates, large.added), std::pair(existing + 300, 3000 - existing));
 
-    // One group far larger than the table it joins: all the database's items of one category with
-    // texts of the same lengths.
+    // One group far larger than the table it joins.
     for (int i = 0; i < 2000; ++i)
         add_test_item(5, a, 1, "k" + std::to_string(10000 + i), "v" + std::to_string(10000 + i));
     EXPECT_EQ(import("k99999\tv99999\tA\nk10007\tv10007\tA\n", options).added, 1u);

@@ -40,13 +40,11 @@ TEST_F(CategoryDialog, TheTreeShowsTheForestWithCountsBelowEachCategoryAndEveryO
     add_pending(french);
 
     category_selection_dialog d(&record, &record.acs1, true, &new_item_category);
-    EXPECT_EQ(d.windowTitle(), QStringLiteral("Category Selection"));
     EXPECT_EQ(QStringList({label(d, french), label(d, verbs), label(d, maths), label(d, 0)}).join('|'),
         QStringLiteral("French (i:5,r:2,q:2)|Verbs (i:2,r:1,q:0)|Maths (i:0,r:0,q:0)|root (i:5,r:2,q:2)"));
     EXPECT_TRUE(d.item_of(verbs)->parent() == d.item_of(french) && d.item_of(french)->parent() == d.item_of(lang));
     EXPECT_TRUE(d.item_of(lang)->parent() == d.item_of(0) && d.item_of(0)->parent() == nullptr);
     EXPECT_EQ(d.item_of(0)->indexOfChild(d.item_of(maths)), 1);
-    EXPECT_EQ(d.item_of(maths)->data(0, Qt::UserRole).toUInt(), maths);
 
     // A long name gives way to the counts within 143 bytes, never splitting a character.
     const std::string name = std::string(120, 'n') + "\xc3\xa9\xc3\xa9\xc3\xa9";
@@ -90,8 +88,7 @@ TEST_F(CategoryDialog, ReviewModeTicksTheRememberedSetAndStoresTheNewOne)
     EXPECT_EQ(*record.acs1, (std::vector<uint8_t>{0x09, 0x04}));
     EXPECT_EQ(*record.acs4, (std::vector<uint8_t>{0xFF, 0xFF}));  // another activity's set
     EXPECT_EQ(new_item_category, 0);
-    // Nothing ticked: OK waits and Return leaves the dialog open, until Space ticks one.
-    // Cancelled: no selection, the set unchanged.
+    // Nothing ticked: OK waits until Space ticks one.
     record.acs2.reset();
     {
         category_selection_dialog d(&record, &record.acs2, true, &new_item_category);
@@ -132,7 +129,6 @@ TEST_F(CategoryDialog, AddModeChoosesOneCategoryAndKeepsTheLastChoice)
         EXPECT_TRUE(d.tree()->currentItem() == d.item_of(b) && new_item_category == b);
         d.tree()->setCurrentItem(d.item_of(a));
         EXPECT_EQ(record.acs3, a);
-        // New makes a category below the chosen one, of the name as typed, and chooses it.
         d.show();
         on_next_modal([](QWidget* ask) {
             QTest::keyClicks(ask->findChild<QLineEdit*>(), "Verbs \"irregular\"");

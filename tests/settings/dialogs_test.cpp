@@ -8,7 +8,6 @@ namespace {
 
 class Dialogs : public qt_test {
 protected:
-    // A control by its id in the dialog's template.
     template <typename T>
     static T* control(QDialog& dialog, int id)
     {
@@ -33,9 +32,7 @@ QStringList many_families(int n)
 
 }  // namespace
 
-// The boxes' faces (the first 24 families; an unknown face gives the first), sizes (6 to 32,
-// shown beside the slider) and ClearType (the setting, or when never chosen what the font does),
-// stored and applied by OK.
+// An unknown face gives the first; ClearType never chosen shows what the font does.
 TEST_F(Dialogs, FontsOfferTheFirst24FamiliesSizesFrom6To32AndClearTypeAndOkStoresThem)
 {
     EXPECT_EQ(first_font_families(many_families(30)), many_families(24));
@@ -124,8 +121,8 @@ TEST_F(Dialogs, SettingsAndFontsAreStoredByOkAndLeftAsTheyWereByEscapeOrCancel)
     }
 }
 
-// A data directory that could be neither found nor made is said under the path when OK is
-// pressed, and the dialog waits for another; the next start would have fallen back on the default.
+// A data directory that cannot be made is said under the path at OK, and not taken: the next
+// start would fall back on the default.
 TEST_F(Dialogs, EachSettingsFieldHasItsAltKeyAndADataPathThatCannotBeMadeIsSaidAndNotTaken)
 {
     temp_dir place;
@@ -137,7 +134,6 @@ TEST_F(Dialogs, EachSettingsFieldHasItsAltKeyAndADataPathThatCannotBeMadeIsSaidA
     ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
     auto* path = control<QLineEdit>(dialog, id_data_path_edit);
     auto* problem = dialog.findChild<QLabel*>(QStringLiteral("data_path_problem"));
-    // Alt and a field's underlined letter take the keyboard to it, as in other desktop dialogs.
     auto* random = control<QCheckBox>(dialog, id_random_pick);
     const auto alt = [](Qt::Key letter) { QTest::keyClick(QApplication::focusWidget(), letter, Qt::AltModifier); };
     alt(Qt::Key_S);

@@ -58,7 +58,6 @@ inline pending_item* add_test_pending(uint16_t ctgr, std::string question, std::
     return p;
 }
 
-// The scheduled list, head first.
 inline std::vector<const item*> scheduled_items()
 {
     std::vector<const item*> all;
@@ -67,7 +66,6 @@ inline std::vector<const item*> scheduled_items()
     return all;
 }
 
-// The pending list, in file order.
 inline std::vector<const pending_item*> pending_items()
 {
     std::vector<const pending_item*> all;

@@ -56,8 +56,7 @@ message_box_function recording_message_box() { return record_message; }
 
 void on_next_modal(std::function<void(QWidget*)> act)
 {
-    // Registered from inside a modal window, the wait is for the next one: acting on the window
-    // that is still up would send its keys to the wrong dialog.
+    // Registered inside a modal window, the wait is for the next one.
     QPointer<QWidget> open_before = QApplication::activeModalWidget();
     act_on_next<QWidget>([open_before]() -> QWidget* {
         if (QWidget* modal = QApplication::activeModalWidget(); modal != open_before)
@@ -148,8 +147,7 @@ void qt_test::TearDown()
     // The closing sequence posts the quit; run later, it would end every dialog of the next
     // test at once.
     QCoreApplication::removePostedEvents(qApp, QEvent::MetaCall);
-    // A quit that did run leaves the thread's event loops refusing to start (every later exec()
-    // would return at once); the application's own loop, run for an instant, clears that.
+    // A quit that ran leaves every later exec() returning at once; the application's loop clears that.
     QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
     QCoreApplication::exec();
     delete ui().window;

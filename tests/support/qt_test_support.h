@@ -22,7 +22,6 @@
         ASSERT_EQ(actual, expected);                                    \
     } while (false)
 
-// Readable failures for texts.
 inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
 class main_window;
@@ -39,10 +38,8 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // The settings file of this test.
     QString settings_file() const;
-    // The default data directory of this test's home.
-    QString default_dir() const;
+    QString default_dir() const;  // in this test's home
     // A database of `count` items saved and closed by a window, as an earlier session leaves it.
     void earlier_session(int count);
     // A main window on the data directory of the settings, shown and active.
@@ -62,9 +59,7 @@ message_box_function recording_message_box();
 
 class QMenu;
 class QWidget;
-// Chooses the window's menu action whose described id is `id`.
 void run_command(main_window* window, int id);
-// Opens the File menu with the mouse and clicks its entry of that object name.
 void click_file_menu_entry(main_window* window, const char* action_name);
 // Whether the named timer of a box's behaviour ("edit_after_click", "hold") is running.
 bool box_timer_running(const QWidget* box, const char* name);

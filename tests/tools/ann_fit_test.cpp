@@ -1,8 +1,5 @@
-// The table generator: the population's targets, the days until a learner's recall falls to
-// 90 %, every family weighing the same; and its fit, which with the answers and rules gives the
-// required answers and keeps the floors whatever the samples say, while the measuring fits drop
-// the answers, or the answers and the rules, and follow the samples there; the given units stay
-// as given in all three. The checked-in tables are held to the same rules.
+// The table generator: the population's targets and the fit, which keeps the answers and floors
+// whatever the samples say unless a measuring fit drops them. The checked-in tables keep its rules.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -18,10 +15,8 @@
 
 namespace {
 
-// Samples that want every passing grade of a new item back after a day and a reviewed item
-// graded 4 after 10 days back after 20, both far from the required answers (6 days for a new
-// item graded 5, 34 for the reviewed one); and one graded 4 after 30 days back after 15, below
-// the floor (grade 4 earns at least the elapsed days).
+// Samples far from the required answers (a new item's 5 back after a day, not 6; a reviewed 4
+// after 10 days back after 20, not 34) and below a floor (a 4 after 30 days back after 15).
 std::vector<fit_sample> samples_against_the_answers()
 {
     std::vector<fit_sample> samples;
@@ -71,8 +66,7 @@ TEST(TableFit, TheAnswersAndTheRulesHoldOnlyInTheFitsThatKeepThem)
     expect_given_units_and_bound(shipped, "answers and rules");
     expect_given_units_and_bound(rules_only, "rules only");
     expect_given_units_and_bound(model_only, "model only");
-    // The fit only pulls the answers into their bands, and the floors up to theirs; the placing
-    // makes them exact.
+    // The fit pulls the answers into their bands; the placing makes them exact.
     EXPECT_NEAR(answer(shipped, 0, 0, 0, 5), 6, 1);
     EXPECT_NEAR(answer(shipped, 10, 10, 3, 4), 34, 2);
     EXPECT_GE(answer(shipped, 30, 30, 3, 4), 29);
@@ -84,10 +78,8 @@ TEST(TableFit, TheAnswersAndTheRulesHoldOnlyInTheFitsThatKeepThem)
     use_weights(saved);
 }
 
-// The shipped tables, however they came to change: the given units and the bound, the 18 raw
-// answers, order, growth and floors on the dense grids; every case the exact encoding of whole
-// days, repetitions and a grade, the given rows in their places, and the counts, bands and median
-// ratios the generator keeps.
+// The shipped tables, however they came to change: units, answers, order, growth, floors, and
+// every case an exact encoding, the given rows in their places.
 TEST(ShippedTables, KeepTheGeneratorsRules)
 {
     const auto saved = ann_globals().ann_weights;

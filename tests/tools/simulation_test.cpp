@@ -29,9 +29,7 @@ std::string name(const simulation_result& r)
         scheduler_name(r.scheduler);
 }
 
-// What every run must show, whatever the scheduler: all items introduced, each day's reviews
-// done, the counts adding up, no item offered a sixth time in a session and none repeated the
-// same day after a pass.
+// What every run must show, whatever the scheduler.
 void expect_complete(const simulation_result& r)
 {
     EXPECT_EQ(r.items, r.settings.items) << name(r);

@@ -1,5 +1,4 @@
-// What a screen reader gets, through the same accessibility interfaces the desktop's screen
-// reader reads (that every control of every window is named is checked on the German tour).
+// What a screen reader gets (that every control is named is checked on the German tour).
 
 #include "ui/overview_panel.h"
 #include "ui_fixture.h"
@@ -23,9 +22,8 @@ std::vector<QWidget*> tab_chain(QWidget* first)
     return visited;
 }
 
-// Tab into the overview tells the current row's sentence, not only the tree; Tab visits the
-// controls as they stand on the screen (the overview on the left first, then from the top down
-// and, in a row, from the left); the review screen's parts say what they are.
+// Tab into the overview tells the current row; Tab visits the controls in reading order; the
+// review screen's parts say what they are.
 TEST_F(Accessibility, TheScreensAreReadInTheirOrderAndTheirPartsSayWhatTheyAre)
 {
     fill_collection();

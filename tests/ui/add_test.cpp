@@ -1,5 +1,4 @@
-// The add screen: its category dialog, what it tells while typing, and how it takes and
-// refuses what was typed.
+// The add screen: its category dialog, and how it takes and refuses what was typed.
 
 #include "settings/category_dialog.h"
 #include "ui_fixture.h"
@@ -8,7 +7,6 @@ namespace {
 
 class AddScreen : public ui_test {
 protected:
-    // Opens the add screen with Insert, choosing `category` in the dialog.
     void open(uint16_t category)
     {
         on_next_modal([category](QWidget* modal) {
@@ -17,8 +15,7 @@ protected:
             dialog->accept();
         });
         key(Qt::Key_Insert);
-        // The offscreen platform has no window manager to give the window back its activation.
-        w->activateWindow();
+        w->activateWindow();  // no window manager gives it back offscreen
         ASSERT_TRUE(QTest::qWaitForWindowActive(w));
         ASSERT_EQ(ui().pass.mode(), screen_mode::add);
     }
@@ -34,7 +31,6 @@ protected:
 TEST_F(AddScreen, AddsIntoTheChosenCategoryByKeysAndButtonsCountsWhatWasAddedAndRefusesWhatIsMissingOrTooLong)
 {
     const uint16_t words = add_category("Words", 0);
-    // Cancelled: the main screen stays as it was.
     on_next_modal([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
     click(w->add_button);
     EXPECT_EQ(ui().pass.mode(), screen_mode::main);
@@ -45,8 +41,7 @@ TEST_F(AddScreen, AddsIntoTheChosenCategoryByKeysAndButtonsCountsWhatWasAddedAnd
     EXPECT_TRUE(w->question_box->placeholderText().startsWith(QStringLiteral("Question")));
     EXPECT_TRUE(w->answer_box->placeholderText().startsWith(QStringLiteral("Answer")));
     EXPECT_EQ(w->statusBar()->currentMessage(), QStringLiteral("Added: 0"));
-    // Typed text is stored exactly, tags included; digits typed into a box are text; Tab and
-    // Shift+Tab move between the boxes; Ctrl+digit adds from either.
+    // Typed text is stored exactly; digits in a box are text; Tab moves between the boxes.
     type(QStringLiteral("<b>two</b>"));
     press(Qt::Key_Return);
     type(QStringLiteral("lines 3"));
@@ -61,7 +56,7 @@ TEST_F(AddScreen, AddsIntoTheChosenCategoryByKeysAndButtonsCountsWhatWasAddedAnd
     EXPECT_TRUE(db().head->ctgr == words && db().head->gr == 2);
     EXPECT_TRUE(w->status_line->text().contains(QStringLiteral("Due today: 1"))) << w->status_line->text().toStdString();
     EXPECT_TRUE(question_shown().isEmpty() && answer_shown().isEmpty() && w->question_box->hasFocus() && media_log().empty());
-    // Ctrl+Return adds with the last grade; a digit that reaches the window adds with its grade.
+    // Ctrl+Return adds with the last grade; a digit reaching the window with its own.
     fill(QStringLiteral("q2"), QStringLiteral("a2"));
     press(Qt::Key_Return, Qt::ControlModifier);
     fill(QStringLiteral(" "), QStringLiteral("blank question"));
@@ -74,7 +69,6 @@ TEST_F(AddScreen, AddsIntoTheChosenCategoryByKeysAndButtonsCountsWhatWasAddedAnd
     EXPECT_EQ(w->statusBar()->currentMessage(), QStringLiteral("Added: 4"));
     for (const item* e = db().head; e; e = e->next)
         EXPECT_TRUE((e->question != "q2" && e->question != "again") || e->gr == (e->question == "q2" ? 2 : 5)) << e->question;
-    // Escape leaves; the next opening starts empty and offers the category again.
     fill(QStringLiteral("left"), QStringLiteral("behind"));
     w->question_box->setFocus();
     press(Qt::Key_Escape);
@@ -88,7 +82,6 @@ TEST_F(AddScreen, AddsIntoTheChosenCategoryByKeysAndButtonsCountsWhatWasAddedAnd
     activate();
     EXPECT_TRUE(question_shown().isEmpty() && db().item_count == 4u);
 
-    // Missing texts are asked for, long ones refused.
     const struct {
         const char* question;
         const char* answer;
@@ -109,7 +102,7 @@ TEST_F(AddScreen, AddsIntoTheChosenCategoryByKeysAndButtonsCountsWhatWasAddedAnd
         EXPECT_TRUE((c.focus_question ? w->question_box : w->answer_box)->hasFocus());
         EXPECT_EQ(answer_shown(), QString::fromUtf8(c.answer));
     }
-    // One byte past the box's limit is refused and nothing is cut. "é" takes two bytes.
+    // One byte past the limit ("é" takes two) is refused, nothing cut.
     recorded_messages().clear();
     const QString too_long = QString(8189, QLatin1Char('a')) + QStringLiteral("é!");
     fill(QStringLiteral("q"), too_long);

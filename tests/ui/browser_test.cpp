@@ -1,6 +1,5 @@
-// The browser opened from the main window: what its table and tree show, and that its keys,
-// headers, boxes and buttons reach the session's sorts, filters and edits; its preparing threads
-// and the search box's clear button.
+// The browser opened from the main window: its table and tree, and that its keys, headers, boxes
+// and buttons reach the session's sorts, filters and edits; its preparing threads.
 
 #include <algorithm>
 #include <random>
@@ -31,7 +30,6 @@ protected:
             e->gr = static_cast<uint16_t>(random() % 6);
         }
     }
-    // The items of the rows, top down.
     static std::vector<const item*> rows(const browser_model* model)
     {
         std::vector<const item*> items;
@@ -72,8 +70,7 @@ TEST_F(Browser, SearchAndEachHeaderSortWorkOnRowsThatAreTheDatabase)
     browse([&](browser_window* b) {
         QTableView* view = b->view(browse_kind::scheduled);
         browser_model* model = b->model(browse_kind::scheduled);
-        // Before any sort, the rows are the list itself.
-        ASSERT_EQ(rows(model), scheduled_items());
+        ASSERT_EQ(rows(model), scheduled_items());  // before any sort, the list itself
         EXPECT_EQ(b->model(browse_kind::pending)->rowCount(), 1);
         for (browse_kind kind : {browse_kind::scheduled, browse_kind::pending})
             b->model(kind)->set_filter_slices(40, 60);
@@ -100,7 +97,6 @@ TEST_F(Browser, SearchAndEachHeaderSortWorkOnRowsThatAreTheDatabase)
         EXPECT_EQ(std::tuple(shown_questions(model), b->count_label()->text()),
             std::tuple(bears, QStringLiteral("%1 of 401 items").arg(bears.size())));
 
-        // Down goes on from the search box to the first row found.
         QTest::keyClick(b->search_box(), Qt::Key_Down);
         EXPECT_TRUE(view->hasFocus() && view->selectionModel()->isRowSelected(0));
 
@@ -128,8 +124,7 @@ TEST_F(Browser, SearchAndEachHeaderSortWorkOnRowsThatAreTheDatabase)
         ASSERT_TRUE(settled());
         EXPECT_EQ(shown_questions(model), questions_where([](const item* e) { return e->ctgr != 0; }));
 
-        // Every row again: the columns fill the table's width without a scroll bar across, show
-        // what the item holds, and each header sorts by its column's field.
+        // Every row again: the columns fill the width, show the item, and each header sorts by its field.
         choose_category(b, QString());
         ASSERT_TRUE(settled());
         b->resize(1100, 600);
@@ -164,8 +159,7 @@ TEST_F(Browser, EditsInPlaceKeepTheMarkupAndReachTheReviewScreen)
         QTest::keyClick(view, Qt::Key_F2);
         auto* editor = focused<QPlainTextEdit>();
         ASSERT_TRUE(editor && view->isAncestorOf(editor));
-        // The editor holds the text as stored; Return breaks the line, Delete is the editor's,
-        // Ctrl+Return stores.
+        // The text as stored; Return breaks the line, Delete is the editor's, Ctrl+Return stores.
         EXPECT_EQ(editor->toPlainText(), QStringLiteral("Hund\n<b>zwei</b><img>p.png</img>"));
         EXPECT_TRUE(child<QLabel>(editor, "browser_editor_hint")->isVisible());  // how the edit ends is said
         QTest::keyClick(editor, Qt::Key_Home, Qt::ControlModifier);
@@ -178,7 +172,6 @@ TEST_F(Browser, EditsInPlaceKeepTheMarkupAndReachTheReviewScreen)
         QCoreApplication::processEvents();  // the view commits an edit from the event loop
         EXPECT_EQ(std::tuple(e->question, cell(view, 0, column_question)),
             std::tuple("der\nHund\n<b>zwei</b><img>p.png</img>", QStringLiteral("der Hund zwei <img>")));
-        // Escape drops what was typed; the browser stays open.
         view->setFocus();
         view->setCurrentIndex(view->model()->index(0, column_answer));
         QTest::keyClick(view, Qt::Key_F2);
@@ -207,15 +200,13 @@ TEST_F(Browser, SeveralItemsAreDeletedOnlyWhenConfirmedAndTheReviewScreenMovesOn
         click_row(view, 2);
         click_row(view, 4, Qt::ShiftModifier);
         click_row(view, shown_row, Qt::ControlModifier);
-        // The box is answered No, as its default would be: nothing goes.
-        QTest::keyClick(view, Qt::Key_Delete);
+        QTest::keyClick(view, Qt::Key_Delete);  // answered No, the box's default
         ASSERT_TRUE(told(1, 0, {}, QStringLiteral("Delete the 4 selected items?")));
         EXPECT_TRUE(recorded_messages()[0].buttons == message_buttons::yes_no && db().item_count == 6u);
         message_answers().push_back(message_answer::yes);
         QTest::keyClick(view, Qt::Key_Delete);
         EXPECT_EQ(b->count_label()->text(), QStringLiteral("2 of 2 items"));
-        // The cursor stays where the first deleted row was, on the row that took its place.
-        EXPECT_EQ(view->currentIndex().row(), std::min(shown_row, 1));
+        EXPECT_EQ(view->currentIndex().row(), std::min(shown_row, 1));  // where the first deleted row was
     });
     EXPECT_TRUE(scheduled_items().size() == 2u && ui().pass.mode() == screen_mode::scheduled);
     EXPECT_EQ(question_shown(), QString::fromStdString(other_due));
@@ -256,11 +247,10 @@ TEST_F(Browser, TheButtonsMoveRescheduleAndForgetTheSelection)
         const QModelIndexList selected = view->selectionModel()->selectedRows();
         EXPECT_TRUE(selected.size() == 1 && b->model(browse_kind::scheduled)->row_at(selected[0].row()).scheduled == laufen);
         EXPECT_FALSE(next_undo().available);
-        // Forget, once confirmed, starts it again.
         message_answers().push_back(message_answer::yes);
         press_button(b, "browser_forget");
         EXPECT_EQ(recorded_messages().back().buttons, message_buttons::yes_no);
-        // Delete in the search box edits the search, not the selected items.
+        // Delete in the search box edits the search.
         b->search_box()->setFocus();
         for (const Qt::Key k : {Qt::Key_End, Qt::Key_Left, Qt::Key_Delete})
             QTest::keyClick(b->search_box(), k);
@@ -277,13 +267,10 @@ TEST_F(Browser, CategoriesAreMadeRenamedAndDeletedFromTheTreeAndTheSettingsFollo
     const uint16_t french = add_category("French", -1);
     item* etre = add_item("être", "to be", french, 2);
     add_item("gehen", "to go", verben, 1);
-    // The scheduled reviews remember French; new items go into French.
     ui().settings_record->acs1 = std::vector<uint8_t>{static_cast<uint8_t>(1u << french)};
     ui().settings_record->acs3 = ui().new_item_category = french;
     browse([&](browser_window* b) {
-        // "All categories" is nothing to rename or delete.
         EXPECT_FALSE(child<QPushButton>(b, "browser_rename_category")->isEnabled());
-        // A new category under the one chosen, which it becomes.
         choose_category(b, QStringLiteral("Deutsch"));
         QString label;
         answer_next_input(QStringLiteral("Nomen"), &label);
@@ -299,7 +286,6 @@ TEST_F(Browser, CategoriesAreMadeRenamedAndDeletedFromTheTreeAndTheSettingsFollo
         EXPECT_EQ(offered, QStringLiteral("Verben"));
         EXPECT_TRUE(chosen_label(b).startsWith(QStringLiteral("Zeitwörter (i:1,"))) << chosen_label(b).toStdString();
         EXPECT_EQ(cell(b->view(browse_kind::scheduled), 0, column_category), QStringLiteral("Deutsch / Zeitwörter"));
-        // Delete on the tree, once confirmed.
         choose_category(b, QStringLiteral("Leer"));
         b->category_tree()->setFocus();
         message_answers().push_back(message_answer::yes);
@@ -308,7 +294,7 @@ TEST_F(Browser, CategoriesAreMadeRenamedAndDeletedFromTheTreeAndTheSettingsFollo
         EXPECT_EQ(chosen_label(b), QStringLiteral("All categories"));
         EXPECT_TRUE(category_item(b, QStringLiteral("Leer")) == nullptr && category_item(b, QStringLiteral("Deutsch"))->childCount() == 2);
     });
-    // French moved down into Leer's place, and everything that named it follows.
+    // French moved into Leer's place, and what named it follows.
     const uint16_t french_now = static_cast<uint16_t>(french - 1);
     ASSERT_EQ(category_at(french_now)->name, "French");
     EXPECT_TRUE(etre->ctgr == french_now && ui().new_item_category == french_now && ui().settings_record->acs3 == french_now);
@@ -319,8 +305,7 @@ TEST_F(Browser, CategoriesAreMadeRenamedAndDeletedFromTheTreeAndTheSettingsFollo
 
 TEST_F(BrowserPrepare, APreparedSearchIsWholeAtOnceAndAnEditOutlivesWhatWasPreparedBeforeIt)
 {
-    // More rows than the first screen's search looks at before it shows them, and than the
-    // preparing thread folds in one slice.
+    // More rows than the first screen's search and than the preparing thread's slice.
     for (int i = 0; i < 41'000; ++i)
         add_item("Frage " + std::to_string(1000 + i), i % 3 ? "Antwort" : "Straße", 0, i % 7);
     browse([&](browser_window* b) {
@@ -332,8 +317,7 @@ TEST_F(BrowserPrepare, APreparedSearchIsWholeAtOnceAndAnEditOutlivesWhatWasPrepa
             EXPECT_EQ(model->row_at(row).scheduled->answer.str(), "Straße") << row;
         b->search_box()->clear();
 
-        // Prepared again and handed over, but not yet taken when the last question changes so as
-        // to sort first: the ranks of the old texts must not sort it.
+        // Handed over but not taken when the last question changes to sort first: the old ranks must not sort it.
         model->reload();
         while (model->preparing())
             std::this_thread::yield();

@@ -1,5 +1,4 @@
-// File > "Import..." and "Export..." driven by mouse and keys on the real window: the preview of
-// what a file holds, the mapping, the proposed name, and what the user is told.
+// File > Import... and Export... by mouse and keys: the preview, the mapping, the name, the reports.
 
 #include "tools/package_builder.h"
 #include "ui_fixture.h"
@@ -8,7 +7,6 @@ namespace {
 
 class Exchange : public ui_test {
 protected:
-    // Exports to `path` by Return in the path box; `after` then sees the dialog.
     void export_to(const std::string& path, const std::function<void(QWidget*)>& after = [](QWidget*) {})
     {
         in_dialog("export_action", "export_path", path, [&](QWidget* dialog) {
@@ -29,20 +27,17 @@ TEST_F(Exchange, ImportShowsThePreviewOfAFileOrAPackageTakesTheMappingAndReports
         auto* table = child<QTableWidget>(dialog, "preview_table");
         auto* header = child<QCheckBox>(dialog, "header_check");
         auto* category = child<QComboBox>(dialog, "category_column");
-        // The first row names the columns: recognised, and the mapping follows the names.
-        ASSERT_TRUE(header->isChecked());
-        // Written by an older Windows program: its "ä" is one byte, read as what it means there.
+        ASSERT_TRUE(header->isChecked());  // the first row names the columns
+        // An older Windows program's one-byte "ä".
         EXPECT_EQ(column_texts(table, 1), (QStringList{"Hund", "Katze", "", QStringLiteral("M\u00e4use")}));
         EXPECT_TRUE(child<QLabel>(dialog, "import_status")->text().contains(QStringLiteral("Windows-1252")));
-        // Numbered by line, as the report of problems below names them.
+        // Numbered by line, as the report names them.
         EXPECT_EQ(table->model()->headerData(2, Qt::Vertical).toString(), QStringLiteral("5"));
         EXPECT_TRUE(child<QComboBox>(dialog, "question_column")->currentIndex() == 1 && category->currentText() == "Column 1: Deck");
-        // Each row has its Alt key.
         press(Qt::Key_Q, Qt::AltModifier);
         EXPECT_EQ(QApplication::focusWidget(), child<QComboBox>(dialog, "question_column"));
         press(Qt::Key_F, Qt::AltModifier);
         EXPECT_EQ(QApplication::focusWidget(), child<QLineEdit>(dialog, "import_path"));
-        // Unticked from the keyboard, the first row is an item again.
         tab_to(QStringLiteral("header_check"));
         QTest::keyClick(header, Qt::Key_Space);
         EXPECT_EQ(column_texts(table, 1).value(0), QStringLiteral("Front"));
@@ -58,10 +53,8 @@ TEST_F(Exchange, ImportShowsThePreviewOfAFileOrAPackageTakesTheMappingAndReports
     ASSERT_EQ(pending_count(), 3u);
     EXPECT_TRUE(db().pending_head->next->next->question == "Katze" && db().pending_head->next->next->ctgr == 0);
     EXPECT_TRUE(question_shown().startsWith(QStringLiteral("Imported 1 items.")));
-    // The keyboard is the window's again: Return acts at once.
     QTRY_VERIFY(QApplication::activeWindow() == w && QApplication::focusWidget() == w->client_area);
 
-    // A package shows its decks and notes before anything is imported.
     deck_package p;
     p.decks = {{1, "Default"}, {20, "Sprachen::Deutsch"}, {21, "Sprachen"}};
     p.notes = {{101, "Hund\x1f" "dog", 20}, {102, "Katze\x1f" "cat", 20}, {103, "Maus\x1f" "mouse", 21}};
@@ -84,8 +77,7 @@ TEST_F(Exchange, ExportProposesANameKeepsItsFormInStepAsksBeforeWritingOverAFile
         EXPECT_TRUE(path->text().endsWith(QStringLiteral("/cardwrightdb-%1.txt").arg(QDate::currentDate().toString(Qt::ISODate))))
             << path->text().toStdString();
         EXPECT_EQ(path->selectedText(), path->text());  // typing replaces the offer
-        // Typing replaces the offer; ".xml" chooses the XML form, and the text form chosen by
-        // keys gives the name its extension.
+        // ".xml" chooses the XML form; the text form chosen by keys gives the name its extension.
         QTest::keyClicks(path, typed);
         EXPECT_EQ(format->currentIndex(), 1);
         QTest::keyClick(path, Qt::Key_O, Qt::AltModifier);  // the format's Alt key
@@ -99,14 +91,12 @@ TEST_F(Exchange, ExportProposesANameKeepsItsFormInStepAsksBeforeWritingOverAFile
     ASSERT_TRUE(told(1, 0, {}, QStringLiteral("1 items written to %1.").arg(typed)));
     EXPECT_NE(read_file(typed.toStdString()).find("<q>frage</q>"), std::string::npos);
 
-    // A category path no text file holds as it is: the message says so and names the way to keep it.
     add_item("vector", "array", add_category("push/pop", add_category("C++::STL", -1)), 3);
     export_to(files.file("cards.txt"));
     ASSERT_TRUE(told(2, 1, {}, QStringLiteral(" 1 categories have names a text file cannot hold as they are")));
 
-    // A file that exists is asked about first: No (the default) keeps the file and the dialog, Yes
-    // writes over it. A name without a folder goes beside the offer, "~/" into home, and the
-    // message names where; neither lands in the folder the program was started from.
+    // A file that exists is asked about: No (the default) keeps it and the dialog. A bare name
+    // goes beside the offer, "~/" into home, never into the folder the program was started from.
     recorded_messages().clear();
     const std::string kept = files.file("kept.txt");
     write_file(kept, "mine");
@@ -128,9 +118,8 @@ TEST_F(Exchange, ExportProposesANameKeepsItsFormInStepAsksBeforeWritingOverAFile
     }
 }
 
-// A folder that does not exist is told, under the warning sign, and the dialog stays for another
-// try. Without a window manager nothing hands the keyboard back when the message closes: the
-// dialog must take it, or Escape and Return do nothing there any more.
+// A folder that does not exist is told under the warning sign; the dialog stays, and must take
+// the keyboard back itself: no window manager hands it back.
 TEST_F(Exchange, AfterAMessageTheExportDialogHasTheKeyboardAgain)
 {
     ui().message_box = nullptr;  // the real message box, closed by its own key

@@ -44,8 +44,8 @@ TEST_F(Instance, ASecondStartRaisesTheFirst)
     EXPECT_EQ(raised.count(), 1);
 }
 
-// The real program: a second start leaves it running, SIGTERM saves it; meanwhile it logs the
-// time and its processor times (main thread, all threads) of each frame it draws (what scripts/time-actions.sh times it by).
+// The real program: a second start leaves it running, SIGTERM saves it; it logs each frame's
+// time and processor times (main thread, all threads) for scripts/time-actions.sh.
 TEST_F(Instance, TheProgramKeepsOneCopyLogsItsFramesAndSavesOnSigterm)
 {
     const QString home = QString::fromStdString(home_->path());
@@ -60,8 +60,7 @@ TEST_F(Instance, TheProgramKeepsOneCopyLogsItsFramesAndSavesOnSigterm)
     const int64_t started = now_ns(CLOCK_REALTIME);
     first.start(QStringLiteral(CARDWRIGHT_PROGRAM), {});
     ASSERT_TRUE(first.waitForStarted() && wait_for([&] { return QFile::exists(default_dir() + "lockfile"); }));
-    // The window's first frames come before the data is read, on a thread of its own; once it is,
-    // a frame's time of every thread holds that thread's too.
+    // Once the data is read on its thread, a frame's time of all threads holds that one's too.
     QList<QByteArray> frame;
     ASSERT_TRUE(wait_for([&] {
         QFile f(frames);
@@ -73,7 +72,6 @@ TEST_F(Instance, TheProgramKeepsOneCopyLogsItsFramesAndSavesOnSigterm)
     bool read[3] = {};
     const qint64 wall = frame[0].toLongLong(&read[0]), cpu = frame[1].toLongLong(&read[1]), all = frame[2].toLongLong(&read[2]);
     EXPECT_TRUE(read[0] && read[1] && read[2] && wall >= started && wall <= seen) << frame.join(' ').toStdString();
-    // The main thread's own time: some work was done, never more than the time since the start.
     EXPECT_TRUE(cpu > 0 && cpu <= seen - started && all > cpu) << frame.join(' ').toStdString();
 
     QProcess second;

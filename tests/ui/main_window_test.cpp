@@ -1,5 +1,4 @@
-// The main window's own parts: its buttons and status text, its layout at every size, the
-// fonts of its boxes, and the names, keys and mnemonics of its menus.
+// The main window's buttons, status text, layout, box fonts and menus.
 
 #include "session/statistics.h"
 #include "ui/screens.h"
@@ -17,7 +16,7 @@ protected:
             states += b->isHidden() ? ' ' : b->isEnabled() ? '+' : '-';
         return states;
     }
-    // The screen's shown controls, each inside the area, whole, readable and clear of the others.
+    // Each shown control inside the area, whole, readable and clear of the others.
     void check_fits(const char* screen)
     {
         SCOPED_TRACE(screen);
@@ -44,8 +43,7 @@ protected:
 
 TEST_F(MainWindow, TheMainButtonsAndTheStatusTextFollowWhatTheCollectionHolds)
 {
-    // The default directory did not exist: it was made, silently.
-    EXPECT_TRUE(recorded_messages().empty() && QFile::exists(default_dir() + "lockfile"));
+    EXPECT_TRUE(recorded_messages().empty() && QFile::exists(default_dir() + "lockfile"));  // made silently
     EXPECT_EQ(std::tuple(w->windowTitle(), main_buttons(), w->review_button->text()),
         std::tuple(QStringLiteral("Cardwright"), "-+--", QStringLiteral("Go through scheduled reviews")));
     EXPECT_TRUE(w->answer_box->isHidden() && w->ok_button->isHidden() && !grades_shown());
@@ -58,7 +56,7 @@ TEST_F(MainWindow, TheMainButtonsAndTheStatusTextFollowWhatTheCollectionHolds)
     EXPECT_EQ(main_buttons(), "-+++");
     EXPECT_TRUE(question_shown().contains(QStringLiteral("Queue: 1\n")));
 
-    // The user turns to an editor, adds an item to queue.txt and comes back: it is counted.
+    // An item added to queue.txt in an editor is counted on the way back.
     QWidget editor;
     editor.show();
     editor.activateWindow();
@@ -68,7 +66,6 @@ TEST_F(MainWindow, TheMainButtonsAndTheStatusTextFollowWhatTheCollectionHolds)
     EXPECT_TRUE(question_shown().contains(QStringLiteral("Queue: 2\n")));
     EXPECT_TRUE(w->statusBar()->currentMessage().startsWith(QStringLiteral("queue.txt: 1 item")));
 
-    // The status text names the figures and judges the network.
     const struct {
         std::optional<QString> message;
         status_figures figures;
@@ -85,9 +82,8 @@ TEST_F(MainWindow, TheMainButtonsAndTheStatusTextFollowWhatTheCollectionHolds)
     };
     for (const auto& c : cases)
         EXPECT_EQ(format_status_text(c.message, c.figures), c.text);
-    // The status buffer holds 255 characters.
-    EXPECT_EQ(format_status_text(QString(300, QLatin1Char('m')), cases[0].figures).size(), 255);
-    // An item that begins bold leaves none of it to the status text after Escape.
+    EXPECT_EQ(format_status_text(QString(300, QLatin1Char('m')), cases[0].figures).size(), 255);  // the buffer's size
+    // An item that begins bold leaves no bold to the status text.
     add_item("<b>Hund</b> dog", "a");
     show_main_screen();
     key(Qt::Key_Return);
@@ -112,7 +108,6 @@ TEST_F(MainWindow, EveryScreenFitsTheSmallestAndALargeWindow)
         check_fits("main");
         const main_layout expected = compute_layout(client()->width(), client()->height(), 0);
         EXPECT_EQ(w->force_button->geometry(), expected.main_buttons[3]);
-        // The smallest window holds the overview beside the screen, and no more than it needs.
         EXPECT_TRUE(size.width() > 1 || (w->width() <= 640 && w->height() <= 480)) << w->width() << "x" << w->height();
         key(Qt::Key_Return);
         check_fits("question");
@@ -141,7 +136,6 @@ TEST_F(MainWindow, TheMenusNameAKeyForEveryActionEachEntryHasItsOwnMnemonicAndF1
         QStringLiteral("  Stop    Skip  "));
     EXPECT_EQ(w->grade_buttons[3]->toolTip(), QStringLiteral("Grade 3: recalled with difficulty (key 3)"));
 
-    // Alt+F opens File; F10 the menu bar at File; Escape closes them again.
     QMenu* file = w->menuBar()->findChildren<QMenu*>().value(0);
     for (const auto& [k, modifiers] : {std::pair{Qt::Key_F, Qt::AltModifier}, {Qt::Key_F10, Qt::NoModifier}}) {
         client()->setFocus();
@@ -178,7 +172,6 @@ TEST_F(MainWindowSettings, BoxFontsComeFromTheSettings)
              {"qcleartype", 0}, {"afontsize", -7}, {"afontface", "DejaVu Serif"}, {"acleartype", 1}})
         QSettings(settings_file(), QSettings::NativeFormat).setValue(key, value);
     main_window* w = open_window();
-    // Sizes are kept within what a box can show.
     const QFont question = w->question_box->font(), answer = w->answer_box->font();
     EXPECT_TRUE(question.pixelSize() == 512 && answer.pixelSize() == 7) << question.pixelSize() << " " << answer.pixelSize();
     EXPECT_TRUE((question.styleStrategy() & QFont::NoAntialias) && (answer.styleStrategy() & QFont::PreferAntialias));

@@ -24,8 +24,7 @@ TEST(MarkupText, FormattingTagsAreHiddenAsTheyNestAndMediaElementsAreCutPictures
     backslashes_to_slashes(path);
     EXPECT_EQ(path, "a/b/c/");
 
-    // A media element runs to the first closing tag after it; an unclosed picture stays, and so
-    // do the pictures after it; the media buffer starts afresh each time.
+    // A media element runs to the next closing tag; an unclosed picture stays with those after it.
     const struct {
         const char* text;
         const char* rest;
@@ -61,14 +60,13 @@ TEST_F(Markup, MediaPathsJoinTheDataDirectoryOfTheSettingsSoundsPlayInTurnAndPic
     EXPECT_FALSE(media_file("/" + std::string(511, 'p')));
     EXPECT_NE(read_file(dir + "error.log").find("WARNING: Media path"), std::string::npos);
 
-    // A new directory in the settings applies at once, with or without its final separator.
+    // A new directory applies at once, with or without its final separator.
     ui().settings_record->pathtodatadir = QStringLiteral("/new/place");
     EXPECT_EQ(media_file("s.wav").value(), QStringLiteral("/new/place/s.wav"));
     ui().settings_record->pathtodatadir = QStringLiteral("/new/place\\");
     EXPECT_EQ(media_file("s.wav").value(), QStringLiteral("/new/place/s.wav"));
     ui().settings_record->pathtodatadir = QString::fromStdString(dir);
 
-    // Sounds play in turn, pictures open in the viewer.
     std::string media;
     const std::string b = dir + "b.wav";  // a path from the root
     for (const std::string& sound : {data_dir() + "a.wav", b})
@@ -76,8 +74,7 @@ TEST_F(Markup, MediaPathsJoinTheDataDirectoryOfTheSettingsSoundsPlayInTurnAndPic
     std::string text = "two <snd>a.wav</snd>sounds<snd>" + b + "</snd> and <snd>C:\\c.wav</snd><snd>gone.wav</snd>";
     extract_media(media, text);
     EXPECT_EQ(text, "two sounds and ");
-    // Each new sound stops the one before; the drive-letter path is cut but not played, and a
-    // file that is not there is said to be missing.
+    // Each sound stops the one before; a drive-letter path is not played, a missing file is said.
     EXPECT_EQ(media_log(), (std::vector<std::string>{"stop", "play " + data_dir() + "a.wav", "stop", "play " + b, "stop"}));
     EXPECT_TRUE(w->statusBar()->currentMessage().contains(QStringLiteral("gone.wav cannot be played")));
     EXPECT_EQ(media, "<snd>a.wav</snd><snd>" + b + "</snd><snd>C:\\c.wav</snd><snd>gone.wav</snd>");
@@ -87,7 +84,7 @@ TEST_F(Markup, MediaPathsJoinTheDataDirectoryOfTheSettingsSoundsPlayInTurnAndPic
     open_picture("<img>C:\\cat.png</img>");
     open_picture("<img>cat.png");
     open_picture("<snd>x.png</snd>");
-    // Only pictures are handed to the desktop, which would run other kinds of file.
+    // Only pictures: the desktop would run other kinds of file.
     open_picture("<img>/usr/share/applications/evil.desktop</img>");
     open_picture("<img>run.sh</img>");
     EXPECT_EQ(media_log(), std::vector<std::string>{"open " + data_dir() + "pics/cat.png"});

@@ -1,5 +1,5 @@
-// The overview beside the main screen: the first start's page and its ways to begin, the tree
-// of categories with its counts, menu and edits, and the window's division between sessions.
+// The overview beside the main screen: the first start's page, the category tree with its
+// counts, menu and edits, and the window's division between sessions.
 
 #include "ui/overview_panel.h"
 #include "ui/screens.h"
@@ -11,20 +11,17 @@ class Overview : public ui_test {
 protected:
     QTreeWidget* tree() const { return w->overview->tree(); }
     QTreeWidgetItem* row(const QString& name) const { return tree()->findItems(name, Qt::MatchExactly | Qt::MatchRecursive).value(0); }
-    // A row's counts of items, due reviews and queued items.
     QString figures(const QString& name) const
     {
         const QTreeWidgetItem* r = row(name);
         return r ? r->text(1) + " " + r->text(2) + " " + r->text(3) : QString();
     }
-    // The add screen, reached once the category dialog was taken; what it adds is its own test's.
     void leave_add_screen()
     {
         QTRY_COMPARE(ui().pass.mode(), screen_mode::add);
         activate();
         press(Qt::Key_Escape);
     }
-    // The tree's menu by the menu key, then the entry of that mnemonic.
     void menu_entry(Qt::Key mnemonic)
     {
         on_next_popup([mnemonic](QMenu* menu) { QTest::keyClick(menu, mnemonic); });
@@ -47,7 +44,6 @@ TEST_F(Overview, AnEmptyCollectionExplainsWhereTheDataIsAndItsWaysToBeginWorkAnd
         EXPECT_TRUE(text.contains(QLatin1String(way))) << way;
     const QString status = QStringLiteral("Data: %1   Due today: 0   Queued: 0").arg(dir);
     EXPECT_EQ(w->status_line->text(), status);
-    // The folder opens from the keyboard: Tab reaches the button, Space presses it.
     tab_to(QStringLiteral("welcome_open_folder"));
     press(Qt::Key_Space);
     EXPECT_EQ(media_log(), std::vector<std::string>{"folder " + dir.toStdString()});
@@ -58,7 +54,7 @@ TEST_F(Overview, AnEmptyCollectionExplainsWhereTheDataIsAndItsWaysToBeginWorkAnd
     });
     QTest::mouseClick(child<QPushButton>(w->overview, "welcome_import"), Qt::LeftButton);
     QTRY_COMPARE(opened, QStringLiteral("import_dialog"));
-    // Add, by keys on the page and by a click in Help > Getting Started, opens the add screen.
+    // Add, by keys on the page and by Help > Getting Started.
     activate();
     tab_to(QStringLiteral("welcome_add"));
     EXPECT_EQ(QApplication::focusWidget()->accessibleName(), QStringLiteral("Add New Items"));
@@ -74,7 +70,6 @@ TEST_F(Overview, AnEmptyCollectionExplainsWhereTheDataIsAndItsWaysToBeginWorkAnd
     press(Qt::Key_H, Qt::AltModifier);  // Help > Getting Started by its mnemonics
     QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_G);
     leave_add_screen();
-    // Once something is stored, the tree takes the page's place.
     add_item("Hund", "dog", 0, 3);
     show_main_screen();
     EXPECT_TRUE(pages->currentWidget() == tree() && w->status_line->text() == status);
@@ -82,7 +77,6 @@ TEST_F(Overview, AnEmptyCollectionExplainsWhereTheDataIsAndItsWaysToBeginWorkAnd
     show_main_screen();
     EXPECT_TRUE(w->status_line->text().endsWith(QStringLiteral("read-only")));
     db().read_only = false;
-    // Help > Getting Started then says what the collection holds, not that it is empty.
     add_item("Katze", "cat", 0, 3);
     add_test_pending(0, "Maus", "mouse");
     QString help_text;
@@ -96,7 +90,6 @@ TEST_F(Overview, AnEmptyCollectionExplainsWhereTheDataIsAndItsWaysToBeginWorkAnd
     EXPECT_TRUE(help_text.contains(QStringLiteral("<p>Your collection holds 2 items and 1 more in the queue. It is kept in")))
         << help_text.toStdString();
 
-    // The window keeps its size and its division between sessions.
     show_main_screen();
     w->resize(900, 600);
     w->splitter->setSizes({250, 600});
@@ -124,8 +117,8 @@ TEST_F(Overview, TheTreeCountsEachCategoryItsKeysReviewThereAndItsMenuMakesRenam
     EXPECT_EQ(tree()->headerItem()->text(2), QStringLiteral("Due today"));
     EXPECT_EQ(figures(QStringLiteral("Languages")), QStringLiteral("3 2 1"));
     EXPECT_EQ(row(QStringLiteral("Verbs"))->parent(), row(QStringLiteral("Languages")));
-    // Return on Maths, where nothing is due, says so and stays; on Verbs it reviews Verbs alone.
-    // From the window, where the keyboard is at first, an arrow key goes on into the tree.
+    // An arrow key goes from the window into the tree; Return on Maths, with nothing due, says
+    // so; on Verbs it reviews Verbs alone.
     tree()->setCurrentItem(row(QStringLiteral("Languages")));
     client()->setFocus();
     press(Qt::Key_Down);
@@ -148,7 +141,6 @@ TEST_F(Overview, TheTreeCountsEachCategoryItsKeysReviewThereAndItsMenuMakesRenam
     ASSERT_TRUE(ui().pass.mode() == screen_mode::main && !w->overview->isHidden());
     EXPECT_EQ(figures(QStringLiteral("Languages")), QStringLiteral("3 0 1"));
     EXPECT_EQ(tree()->currentItem(), row(QStringLiteral("Verbs")));
-    // The menu key opens the row's menu: the queue of Verbs, by its mnemonic.
     on_next_popup([](QMenu* menu) {
         QStringList names;
         for (QAction* a : menu->actions())
@@ -161,10 +153,9 @@ TEST_F(Overview, TheTreeCountsEachCategoryItsKeysReviewThereAndItsMenuMakesRenam
     tree()->setFocus();
     press(Qt::Key_Menu);
     QTRY_VERIFY(ui().pass.mode() == screen_mode::queue && question_shown() == QStringLiteral("faire"));
-    activate();  // the menu gone, the window is active again only once the display says so
+    activate();  // the menu gone
     press(Qt::Key_Escape);
 
-    // New, under the chosen category, by the menu's mnemonic; the new row is chosen.
     tree()->setFocus();
     tree()->setCurrentItem(row(QStringLiteral("Languages")));
     answer_next_input(QStringLiteral("Nouns"));
@@ -172,7 +163,7 @@ TEST_F(Overview, TheTreeCountsEachCategoryItsKeysReviewThereAndItsMenuMakesRenam
     QTRY_VERIFY(row(QStringLiteral("Nouns")) != nullptr);
     EXPECT_TRUE(row(QStringLiteral("Nouns"))->parent() == row(QStringLiteral("Languages")) && tree()->currentItem() == row(QStringLiteral("Nouns")));
     QTRY_COMPARE(QApplication::focusWidget(), tree());
-    // F2 renames it; a name its parent already has is refused with the reason.
+    // F2 renames; a name its parent has already is refused.
     answer_next_input(QStringLiteral("Verbs"));
     press(Qt::Key_F2);
     QTRY_VERIFY(told(1, 0, {}, QStringLiteral("already has")));
@@ -181,8 +172,7 @@ TEST_F(Overview, TheTreeCountsEachCategoryItsKeysReviewThereAndItsMenuMakesRenam
     press(Qt::Key_F2);
     QTRY_VERIFY(row(QStringLiteral("Names")) != nullptr && row(QStringLiteral("Nouns")) == nullptr);
     QTRY_COMPARE(QApplication::focusWidget(), tree());
-    // Del on a category that holds items says why it stays; on the empty one it asks, deletes,
-    // and leaves the cursor on the parent.
+    // Del refuses a category that holds items; an empty one goes once asked, the cursor to its parent.
     tree()->setCurrentItem(row(QStringLiteral("Verbs")));
     press(Qt::Key_Delete);
     ASSERT_TRUE(told(2, 1, {}, QStringLiteral("holds items")));

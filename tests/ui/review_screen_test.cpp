@@ -1,5 +1,4 @@
-// The review screens as a user drives them: keys go to whatever has the focus, clicks land on
-// the widgets. What the pass chooses and grades is the session's; here the window shows it.
+// The review screens driven by keys and clicks; what the pass chooses is the session's.
 
 #include "settings/category_dialog.h"
 #include "settings/settings_store.h"
@@ -12,7 +11,7 @@ namespace {
 
 class ReviewScreen : public ui_test {
 protected:
-    // A click into a box, then until it is no longer waiting to see whether a double click follows.
+    // Waits out the box's wait for a double click.
     void click_into(QPlainTextEdit* box)
     {
         QTest::mouseClick(box->viewport(), Qt::LeftButton, {}, QPoint(10, 10));
@@ -23,16 +22,15 @@ protected:
         QWidget* f = QApplication::focusWidget();
         return f && (f == box || box->isAncestorOf(f));
     }
-    QString undo_text() const
+    QString undo_text() const  // named when the File menu opens
     {
-        // The entry is named when the File menu opens.
         QMenu* menu = w->menuBar()->findChildren<QMenu*>().value(0);
         emit menu->aboutToShow();
         const QString text = w->undo_action->isEnabled() ? w->undo_action->text() : QString();
         emit menu->aboutToHide();
         return text;
     }
-    // One letter for each character of a box: b bold, i italic, u underlined, s struck out, . plain.
+    // A letter a character: b bold, i italic, u underlined, s struck out, . plain.
     static std::string styles(QPlainTextEdit* box)
     {
         std::string s;
@@ -73,14 +71,12 @@ TEST_F(ReviewScreen, APassByKeysShowsEachItemAndCtrlZBringsTheLastGradeBack)
     EXPECT_EQ(w->windowTitle(), QStringLiteral("Cardwright"));
     EXPECT_TRUE(question_shown().startsWith(QStringLiteral("No more scheduled reviews.\nReviews for today: 0\n")));
     EXPECT_FALSE(w->review_button->isEnabled() || w->skip_action->isEnabled());
-    // After the pass, Ctrl+Z shows the review screen again with the answer hidden.
     QTest::keyClick(client(), Qt::Key_Z, Qt::ControlModifier);
     ASSERT_EQ(ui().pass.mode(), screen_mode::scheduled);
     EXPECT_NE(question_shown(), first);
     EXPECT_TRUE(answer_shown().isEmpty() && !w->ok_button->isHidden() && w->review_button->isHidden());
     EXPECT_EQ(w->question_box->focusPolicy(), Qt::StrongFocus);
     EXPECT_TRUE(w->status_line->text().contains(QStringLiteral("Due today: 1"))) << w->status_line->text().toStdString();
-    // A deletion ends what can be undone.
     message_answers() = {message_answer::yes};
     key(Qt::Key_Delete);
     EXPECT_EQ(db().item_count, 2u);
@@ -118,12 +114,10 @@ TEST_F(ReviewScreen, ButtonsKeepThe300MsRuleAndSkipComesFromTheMenuBar)
     EXPECT_EQ(question_shown(), first);
     click(w->grade_buttons[4], 1);
     ASSERT_NE(question_shown(), first);
-    // The second tap of a double tap on the grade does not reveal the next answer.
-    click(w->ok_button, 300);
+    click(w->ok_button, 300);  // the double tap's second tap reveals nothing
     EXPECT_FALSE(grades_shown());
     click(w->ok_button, 1);
     EXPECT_TRUE(grades_shown());
-    // "  Skip  " in the menu bar: with nothing else left the pass ends and says so.
     QTest::mouseClick(w->menuBar(), Qt::LeftButton, {}, w->menuBar()->actionGeometry(w->skip_action).center());
     EXPECT_TRUE(question_shown().startsWith(QStringLiteral("No more scheduled reviews.")));
 }
@@ -131,7 +125,6 @@ TEST_F(ReviewScreen, ButtonsKeepThe300MsRuleAndSkipComesFromTheMenuBar)
 TEST_F(ReviewScreen, KeysWorkWhereverTheFocusIsUnlessABoxIsBeingEdited)
 {
     show_main_screen();
-    // Digits, Escape and Delete do nothing on the main screen.
     for (Qt::Key k : {Qt::Key_0, Qt::Key_5, Qt::Key_Escape, Qt::Key_Delete})
         key(k);
     EXPECT_TRUE(ui().pass.mode() == screen_mode::main && recorded_messages().empty());
@@ -199,7 +192,6 @@ TEST_F(ReviewScreen, PicturesAndFormattingAreDrawnWhileShownTheTagsWhileEditedAn
     click(w->grade_buttons[3]);
     EXPECT_EQ(e->question, "<b>bold</b> <i>it</i> <u>un</u> <s>st</s> </b>x<i>y</i><snd>s.wav</snd>");
 
-    // Pictures are drawn below the text, and only local ones open.
     const size_t logged = read_file(data_dir() + "error.log").size();
     for (const auto& [name, size] : {std::pair{"cat.png", QSize(1600, 1200)}, {"dot.png", QSize(20, 10)}}) {
         QImage image(size, QImage::Format_RGB32);
@@ -214,7 +206,7 @@ TEST_F(ReviewScreen, PicturesAndFormattingAreDrawnWhileShownTheTagsWhileEditedAn
     ASSERT_EQ(question_shown(), QStringLiteral("cat  <img>"));
     QLabel* picture = w->question_box->picture_label();
     ASSERT_TRUE(w->question_box->shows_picture() && picture->isVisible());
-    // Scaled down to fit the box, the shape kept, right under its line of text.
+    // Scaled to fit, the shape kept, under its line.
     const QSize drawn = picture->pixmap().deviceIndependentSize().toSize();
     EXPECT_LE(drawn.height(), w->question_box->height() / 2);
     EXPECT_NEAR(drawn.width() * 3.0 / 4.0, drawn.height(), 2.0);
@@ -227,10 +219,8 @@ TEST_F(ReviewScreen, PicturesAndFormattingAreDrawnWhileShownTheTagsWhileEditedAn
     EXPECT_FALSE(box_timer_running(w->question_box, "edit_after_click"));  // no edit begun
     EXPECT_EQ(media_log(), (std::vector<std::string>{"stop", "play " + data_dir() + "meow.wav", "open " + data_dir() + "cat.png"}));
     press(Qt::Key_Space);
-    // A small picture is not enlarged.
-    EXPECT_EQ(w->answer_box->picture_label()->pixmap().deviceIndependentSize().toSize(), QSize(20, 10));
-    // The next item's pictures are none that can be shown: another computer's path, which is never
-    // opened (the markup's own test), and a picture that cannot be read.
+    EXPECT_EQ(w->answer_box->picture_label()->pixmap().deviceIndependentSize().toSize(), QSize(20, 10));  // not enlarged
+    // Another computer's path and an unreadable picture: the box says so, naming the file.
     ASSERT_TRUE(QFile(QString::fromStdString(data_dir() + "bad.png")).open(QIODevice::WriteOnly));
     item* remote = add_item("remote<img>//host/c.png</img>", "<img>bad.png</img>", 0, -1);
     press(Qt::Key_4);
@@ -240,7 +230,6 @@ TEST_F(ReviewScreen, PicturesAndFormattingAreDrawnWhileShownTheTagsWhileEditedAn
     press(Qt::Key_Return);
     EXPECT_FALSE(w->answer_box->shows_picture());
     EXPECT_NE(read_file(data_dir() + "error.log").find("Cannot show the picture", logged), std::string::npos);
-    // Where each picture would be, the box says that it cannot be shown, and which file failed.
     for (item_box* box : {w->question_box, w->answer_box})
         EXPECT_TRUE(box->picture_label()->isVisible() && box->picture_label()->text().contains(QStringLiteral("cannot be shown")));
     EXPECT_TRUE(w->answer_box->picture_label()->text().contains(QStringLiteral("bad.png")));
@@ -285,7 +274,6 @@ TEST_F(ReviewScreen, TheBoxMenuOffersWhatCanBeDoneAndADeletionIsAskedFirst)
             t << (a->isSeparator() ? QStringLiteral("-") : a->text() + (a->isEnabled() ? "" : "(grey)"));
         return t.join(QLatin1Char('|'));
     };
-    // The next menu's entry of that command, by the arrow keys and Return.
     auto choose = [](int command) {
         on_next_popup([command](QMenu* menu) {
             for (int i = 0; i < 8 && !(menu->activeAction() && menu->activeAction()->data() == QVariant(command)); ++i)
@@ -293,7 +281,6 @@ TEST_F(ReviewScreen, TheBoxMenuOffersWhatCanBeDoneAndADeletionIsAskedFirst)
             QTest::keyClick(menu, Qt::Key_Return);
         });
     };
-    // A right click on the question box, as the display server delivers it.
     auto right_click = [this] { QTest::mouseClick(w->windowHandle(), Qt::RightButton, {}, w->question_box->viewport()->mapTo(w, QPoint(20, 20))); };
     QGuiApplication::clipboard()->clear();
     EXPECT_EQ(texts(w->question_box), QStringLiteral("Cut(grey)|Copy(grey)|Paste(grey)|-|Undo(grey)"));
@@ -312,8 +299,7 @@ TEST_F(ReviewScreen, TheBoxMenuOffersWhatCanBeDoneAndADeletionIsAskedFirst)
     choose(box_undo);
     right_click();
     QTRY_COMPARE(question_shown(), shown);
-    // The menu gone, the window is active again only once the display says so.
-    activate();
+    activate();  // the menu gone
     // Delete asks with the real box, whose default is No: Return keeps the item.
     const message_box_function recorder = ui().message_box;
     ui().message_box = nullptr;
@@ -321,7 +307,6 @@ TEST_F(ReviewScreen, TheBoxMenuOffersWhatCanBeDoneAndADeletionIsAskedFirst)
     press(Qt::Key_Delete);
     EXPECT_EQ(db().item_count, 2u);
     activate();
-    // The menu's last entry deletes.
     on_next_modal([](QWidget* modal) { QTest::mouseClick(qobject_cast<QMessageBox*>(modal)->button(QMessageBox::Yes), Qt::LeftButton); });
     choose(delete_item_message);
     right_click();

@@ -1,5 +1,4 @@
-// Starting and closing as the window tells them: what became of the data directory, a save that
-// fails and its rescue, close requests, and a refused or restored database.
+// Starting and closing as the window tells them: the data directory, failed saves, close requests, restores.
 #include <sys/file.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -19,16 +18,13 @@
 
 namespace {
 
-// The rescue copies in `dir`.
 QStringList rescue_files(const QString& dir) { return QDir(dir).entryList({QStringLiteral("elements.rescue-*.bin")}, QDir::Files); }
-// Every write to a path holding `part` fails, as on a full disk.
 void disk_full(const std::string& part) { fail_file_operations({{.op = file_op::write, .path_part = part, .error = ENOSPC}}); }
 
 class DataDirectory : public qt_test {
 protected:
     void store_data_dir(const QString& path) { QSettings(settings_file(), QSettings::NativeFormat).setValue("pathtodatadir", path); }
-    // A path under a regular file, which can never be created.
-    QString uncreatable() const
+    QString uncreatable() const  // under a regular file
     {
         write_file(data_.file("plain-file"), "");
         return base() + "plain-file/cards/";
@@ -45,14 +41,12 @@ protected:
         QApplication::setActiveWindow(w);  // back from a dialog, as the window manager does
         QTest::keyClick(w, Qt::Key_Q, Qt::ControlModifier);
         EXPECT_TRUE(w->closed() && db().db_state == database_state::uninitialised);
-        // A second request (a signal after Exit, say) does nothing more.
         const size_t told_before = recorded_messages().size();
-        w->closing_sequence();
+        w->closing_sequence();  // a second request, a signal after Exit, does nothing more
         EXPECT_EQ(recorded_messages().size(), told_before);
-        // The quit that the close posted would end every later event loop of this test program.
-        QCoreApplication::removePostedEvents(qApp, QEvent::MetaCall);
+        QCoreApplication::removePostedEvents(qApp, QEvent::MetaCall);  // the close's quit
     }
-    // A window whose session holds a new item, on a disk with room for elements.bin only.
+    // A new item, on a disk with room for elements.bin only.
     main_window* open_on_a_full_disk()
     {
         main_window* w = open_window();
@@ -60,7 +54,6 @@ protected:
         disk_full(dir() + "queue.txt.tmp-");
         return w;
     }
-    // The session's database, whole, in `where`.
     static void expect_saved_in(const std::string& where)
     {
         ASSERT_EQ(ma_init(where.c_str()), init_status::from_bin);
@@ -88,12 +81,11 @@ protected:
         qt_test::TearDown();
     }
 
-    // Runs the event loop until the program's close ends it (its exit code), or 99 after 20 s.
+    // The program's exit code, or 99 after 20 s.
     static int run_until_exit()
     {
         QEventLoop loop;
         QTimer::singleShot(20000, &loop, [&loop] {
-            // Whatever is still asking is answered, so that a failing test ends.
             for (int i = 0; i < 16; ++i)
                 if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
                     box->done(0);
@@ -160,8 +152,7 @@ TEST_F(Closing, ACloseThatCannotSaveSaysWhichFileAndWhyAndSavesOnRetry)
     main_window* w = open_on_a_full_disk();
     // A rescue copy of an earlier session stays; the one of this session goes once Retry saved.
     write_file(dir() + "elements.rescue-20260101-080000.bin", "kept");
-    // The first answer tries again while the disk is still full; the second after room was made.
-    message_answers() = {message_answer::retry};
+    // Retry while the disk is full, then after room was made.
     static bool boxes_could_wait;
     boxes_could_wait = true;
     ui().message_box = [](QWidget* owner, const QString& title, const QString& text, message_buttons buttons) {
@@ -198,7 +189,6 @@ TEST_F(Closing, ACloseThatCannotSaveCanSaveInAnotherFolder)
     press_exit(w);
     fail_file_operations({});
     ASSERT_TRUE(told(2, 1, QStringLiteral("Database Saved"), chosen_folder));
-    // The session is in the other folder, whole; here the files stay as they were.
     EXPECT_FALSE(QFile::exists(default_dir() + "elements.bin") || QFile::exists(default_dir() + "lockfile"));
     EXPECT_TRUE(file_exists(elsewhere.file("weights.bin")));
     expect_saved_in(elsewhere.path());
@@ -208,8 +198,7 @@ TEST_F(Closing, ACloseThatCannotSaveCanSaveInAnotherFolder)
 // What a restore does is the session's; here the refusal's report, the list, its question and its mark.
 TEST_F(Closing, RestoreBackupReportsARefusedDatabaseListsTheBackupsAsksFirstAndMarksTheWayBack)
 {
-    // Two closes within a minute: their backups are told apart by the second, also where the
-    // time is shown without seconds.
+    // Two closes within a minute: their backups are told apart by the second.
     const QLocale before = QLocale();
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     set_local_clock(2026, 1, 15, 9, 0, 5);
@@ -217,7 +206,6 @@ TEST_F(Closing, RestoreBackupReportsARefusedDatabaseListsTheBackupsAsksFirstAndM
     set_local_clock(2026, 1, 15, 9, 0, 40);
     earlier_session(4);
     set_local_clock(2026, 1, 15, 11);
-    // A database that cannot be read is reported, and the newest backup restored when the user agrees.
     write_file(dir() + "elements.bin", std::string("\x0c\x00", 2) + "damaged beyond reading");
     message_answers() = {message_answer::yes};
     main_window* w = open_window();
@@ -241,7 +229,7 @@ TEST_F(Closing, RestoreBackupReportsARefusedDatabaseListsTheBackupsAsksFirstAndM
     QLocale::setDefault(before);
     EXPECT_EQ(rows, (QStringList{"5", "1"}));
     EXPECT_TRUE(dates.size() == 2 && dates[0] != dates[1] && dates[1].contains(QStringLiteral(":00:05"))) << dates.join(" | ").toStdString();
-    // The count says what it counts: a bare "(1)" meant nothing. (The English plural file makes it "1 item".)
+    // A count that says what it counts (the English plural file makes it "1 item").
     ASSERT_TRUE(told(1, 0, QStringLiteral("Restore Backup"), QStringLiteral(" (1 items)?")));
     EXPECT_TRUE(recorded_messages()[0].buttons == message_buttons::yes_no && db().item_count == 6u);
     message_answers() = {message_answer::yes};
@@ -307,7 +295,6 @@ TEST_F(CloseRequest, WhileNothingCanBeWrittenAnywhereASecondSigtermIsRefused)
         QTimer::singleShot(400, [modal = QPointer<QWidget>(modal), &asking_after_second] {
             asking_after_second = modal && modal->isVisible();
             fail_file_operations({});
-            // The user gives up on saving.
             if (auto* box = qobject_cast<QMessageBox*>(modal.data()))
                 for (QAbstractButton* b : box->buttons())
                     if (b->text() == QStringLiteral("Close Without Saving"))
@@ -330,8 +317,7 @@ TEST_F(CloseRequest, TheBrowserIsGoneBeforeTheDatabaseCloses)
         browser_at_close = !ui().window->findChildren<browser_window*>().isEmpty();
         return ma_deinit(mode);
     };
-    // The end of a session may send more than one request at once.
-    on_next_modal([](QWidget*) { std::raise(SIGTERM), std::raise(SIGHUP); });
+    on_next_modal([](QWidget*) { std::raise(SIGTERM), std::raise(SIGHUP); });  // a session's end sends several
     QTimer::singleShot(0, window, [this] { QTest::keyClick(window, Qt::Key_B, Qt::ControlModifier); });
     EXPECT_EQ(run_until_exit(), 0);  // the browser's loop inside the program's, as in the program
     EXPECT_FALSE(browser_at_close) << "the database was closed under the open browser";
@@ -394,7 +380,7 @@ TEST_F(DataDirectory, TheStartSaysWhatBecameOfTheDirectoryAndEndsWhenItCannotGoO
         reset_window_state();
         ui().message_box = recording_message_box();
     }
-    // The held directory was left alone: only the log says what happened.
+    // The held directory gets only the log.
     EXPECT_EQ(QDir(base() + "shared").entryList(QDir::Files, QDir::Name), (QStringList{"error.log", "lockfile"}));
     ::close(lock_fd);
 }
@@ -406,7 +392,6 @@ TEST_F(DataDirectory, AReadOnlyDirectoryIsOpenedReadOnlyAndTheSettingKept)
     const QString stored = base() + "cards/";
     store_data_dir(stored);
     earlier_session(1);
-    // As on a read-only mount: nothing under it can be created or written.
     std::vector<file_fault> read_only_mount;
     for (const file_op op : {file_op::create, file_op::write, file_op::rename, file_op::unlink, file_op::copy})
         read_only_mount.push_back({.op = op, .path_part = stored.toStdString(), .error = EROFS});

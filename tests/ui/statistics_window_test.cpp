@@ -24,7 +24,6 @@ protected:
             }
         return numbers;
     }
-    // Opens the window with its key, runs `act` on it, then closes it.
     void open(const std::function<void(statistics_window*)>& act)
     {
         in_window<statistics_window>([this] { QTest::keyClick(w, Qt::Key_T, Qt::ControlModifier); }, act);
@@ -54,7 +53,7 @@ TEST_F(StatisticsWindow, ChartsTheScheduleAndTheLogAndTellsWhatTheGradesLackAndW
                 auto* bars = qobject_cast<QBarSeries*>(series);
                 charts += (line && line->count() > 0) || (bars && !bars->barSets().isEmpty() && bars->barSets()[0]->sum() > 0);
             }
-        // Each tab as a reader turns to it: both axes of every chart carry their figures.
+        // Both axes of every chart on every tab carry their figures.
         for (int tab = 0; tab < tabs; ++tab) {
             for (QChartView* view : window->tabs()->currentWidget()->findChildren<QChartView*>())
                 EXPECT_GE(drawn_numbers(view), 6) << view->chart()->title().toStdString();
@@ -68,12 +67,10 @@ TEST_F(StatisticsWindow, ChartsTheScheduleAndTheLogAndTellsWhatTheGradesLackAndW
         EXPECT_EQ(year_ends, QList<double>{364.5});
     });
     EXPECT_TRUE(tabs == 5 && charts == 8);  // every chart has something to draw
-    // The window left the review as it was.
-    EXPECT_EQ(ui().pass.mode(), screen_mode::scheduled);
+    EXPECT_EQ(ui().pass.mode(), screen_mode::scheduled);  // the review left as it was
 
-    // Two hundred more grades without a 5 while nearly everything is recalled, and passes recalled
-    // far too seldom: the window says what a 5 means, and by how much and why passes are shortened
-    // (when each note is due is the session's to judge).
+    // 200 grades without a 5, nearly all recalled, and passes recalled far too seldom: the window
+    // says what a 5 means and why passes are shortened (when is the session's to judge).
     for (int i = 0; i < 200; ++i) {
         const review_record r{.item_id = static_cast<uint32_t>(i + 1), .day = day_number(0), .elapsed = 8, .interval_before = 8,
             .grade = static_cast<uint8_t>(i < 4 ? 2 : 4)};

@@ -1,5 +1,4 @@
-// The sync folder in the running program: what another computer recorded arrives, the setting
-// takes effect at once, and an edit that lost a conflict can be taken instead.
+// The sync folder in the running program: arrivals, the setting, and a lost edit taken instead.
 
 #include "formats/change_log.h"
 #include "services/services_state.h"
@@ -27,7 +26,6 @@ protected:
         qt_test::TearDown();
     }
 
-    // The other computer's change, as its log holds it once the sync service delivered it.
     void record(change_kind kind, uint64_t number, const char* question, const char* answer, uint64_t stamp_ms)
     {
         change_record r;
@@ -67,9 +65,7 @@ TEST_F(SyncWindowTest, ChangesOfAnotherComputerArriveButWaitForADialogAndARefusi
     EXPECT_FALSE(w->sync->polling()) << "nothing waits and the watcher sees the folder";
     record(change_kind::edit_item, 1, "gehen", "to walk", 1'768'478'400'001ULL);
     QTRY_VERIFY(db().head->answer.str() == "to walk");
-    // The status bar counts everything since the start.
-    EXPECT_EQ(w->sync->summary_button()->text(), QStringLiteral("2 changes from other computers"));
-    // The main screen counts what arrived.
+    EXPECT_EQ(w->sync->summary_button()->text(), QStringLiteral("2 changes from other computers"));  // since the start
     record(change_kind::add_item, 2, "laufen", "to run", 1'768'478'400'002ULL);
     QTRY_VERIFY(w->status_line->text().contains(QStringLiteral("Due today: 2")));
     bool waited = false;
@@ -82,8 +78,7 @@ TEST_F(SyncWindowTest, ChangesOfAnotherComputerArriveButWaitForADialogAndARefusi
     EXPECT_TRUE(waited);
     QTRY_COMPARE_WITH_TIMEOUT(db().item_count, 1u, 5000);
 
-    // While the folder refuses this computer's log (read-only, full), each item added would tell
-    // the same again: it is told once, and again only after the log took a change in between.
+    // A folder that refuses this computer's log is told once, and again only after the log took a change.
     QStringList logs = QDir(QString::fromStdString(folder.path())).entryList({QStringLiteral("changes-*.log")});
     logs.removeAll(QString::fromStdString(change_log_name(other_computer)));
     ASSERT_EQ(logs.size(), 1);
@@ -144,8 +139,7 @@ TEST_F(SyncWindowTest, TheLosingTextIsShownAndCanBeTakenInstead)
     record(change_kind::edit_item, 1, "gehen", "to leave", long_ago_ms + 1);
     QTRY_VERIFY_WITH_TIMEOUT(lost_edit_of(db().head).has_value(), 5000);
     EXPECT_EQ(db().head->answer.str(), "to walk");
-    // The conflict is said in a few words that stay whole beside the status line at the
-    // narrowest window, in full on the button's tooltip, and in full at a click.
+    // A few words that stay whole at the narrowest window; in full on the tooltip and at a click.
     QToolButton* summary = w->sync->summary_button();
     EXPECT_EQ(summary->text(), QStringLiteral("2 changes from other computers, 1 conflicts"));
     w->resize(w->minimumSizeHint().width(), w->height());
@@ -156,7 +150,6 @@ TEST_F(SyncWindowTest, TheLosingTextIsShownAndCanBeTakenInstead)
     EXPECT_TRUE(summary->toolTip().contains(whole) && summary->accessibleDescription().contains(whole));
     QTest::mouseClick(summary, Qt::LeftButton);
     EXPECT_TRUE(told(1, 0, {}, whole));
-    // The browser lists it; taken there, the list is empty and the button goes.
     QStringList listed;
     on_next_modal([&](QWidget* dialog) {
         auto* browser = qobject_cast<browser_window*>(dialog);

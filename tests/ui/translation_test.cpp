@@ -1,6 +1,4 @@
-// The program in German, with the translators installed as the program installs them: no
-// English text is left in any window, menu, tooltip or message, and dates and numbers take
-// the German form.
+// The program in German: no English text in any window, menu, tooltip or message; German dates and numbers.
 #include <QtCharts>
 
 #include <cerrno>
@@ -32,7 +30,7 @@ QString normalized(QString text)
     return text.simplified();
 }
 
-// The English texts that the German translation replaces (those it keeps, as "OK", are not English).
+// The English texts that German replaces (those it keeps, as "OK", are not English).
 std::set<QString> replaced_sources()
 {
     QFile file(qEnvironmentVariable("CARDWRIGHT_TEST_SOURCE_DIR") + QStringLiteral("/translations/cardwright_de.ts"));
@@ -54,7 +52,6 @@ std::set<QString> replaced_sources()
     return sources;
 }
 
-// Every text a user meets in `window` and the widgets it shows, each with where it stands.
 std::vector<std::pair<QString, QString>> shown_texts(QWidget* window)
 {
     std::vector<std::pair<QString, QString>> texts;
@@ -120,17 +117,15 @@ protected:
         QLocale::setDefault(before_);
     }
 
-    // Fails on each text of `window` that is an English source text or holds an English word.
     void expect_german(QWidget* window, const QString& where)
     {
         static const std::set<QString> sources = replaced_sources();
         ASSERT_GT(sources.size(), 200u);
         for (const auto& [at, raw] : shown_texts(window)) {
-            // The test's own folders, named in the status line, are no text of the program.
+            // The test's folders in the status line are not the program's.
             const QString text = normalized(raw).remove(QString::fromStdString(home_->path()));
             EXPECT_FALSE(sources.count(text)) << where.toStdString() << ", " << at.toStdString() << ": \""
                                               << text.toStdString() << "\" is not translated";
-            // File names of the data directory ("queue.txt") are no words.
             const QString words = QString(text).remove(QRegularExpression(QStringLiteral("[\\w-]+\\.(txt|bin|log)\\b")));
             for (const QString& word : words.toLower().split(QRegularExpression(QStringLiteral("[^a-z]+")), Qt::SkipEmptyParts))
                 EXPECT_FALSE(english_words.count(word)) << where.toStdString() << ", " << at.toStdString() << ": \""
@@ -161,7 +156,6 @@ TEST_F(German, EveryWindowMenuAndMessageIsGermanWithItsControlsNamedAndDatesAndN
         if (qobject_cast<QMenu*>(window))
             expect_unique_mnemonics(window, where);
     });
-    // The add screen's refusal and the restore's "no backups" speak German too.
     on_next_modal([](QWidget* dialog) { static_cast<QDialog*>(dialog)->accept(); });
     key(Qt::Key_Insert);
     key(Qt::Key_3);
@@ -170,7 +164,7 @@ TEST_F(German, EveryWindowMenuAndMessageIsGermanWithItsControlsNamedAndDatesAndN
     QTest::keyClick(w, Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
     ASSERT_GE(recorded_messages().size(), 2u);
     expect_german_messages();
-    // The tour's grade was a due review recalled: 100 % retention. Dates and numbers are German.
+    // The tour's grade recalled a due review: 100 % retention.
     activate();
     browse([](browser_window* b) {
         QTableView* view = b->view(browse_kind::scheduled);
@@ -187,8 +181,7 @@ TEST_F(German, EveryWindowMenuAndMessageIsGermanWithItsControlsNamedAndDatesAndN
     }, [&] { QTest::keyClick(w, Qt::Key_T, Qt::ControlModifier); });
 }
 
-// What the portable library reports as codes reaches the user in German: the lines an import
-// left out, a file the preview cannot read, and a close whose save a full disk refuses.
+// The library's codes reach the user in German: import problems and a failed save.
 TEST_F(German, ImportProblemsAndAFailedSaveAreToldInGerman)
 {
     const std::string bad = home_->path() + "bad.txt";

@@ -1,7 +1,6 @@
 #pragma once
-// The window tests' kit: a main window on a fresh data directory, with sound and picture
-// doubles and a settable millisecond clock; keys and clicks as a user gives them; the browser
-// opened from the window; and a tour of every window for checks that must hold everywhere.
+// The window tests' kit: a main window on a fresh data directory with media doubles and a
+// settable clock; keys and clicks as a user gives them; a tour of every window.
 
 #include <map>
 #include <set>
@@ -29,7 +28,6 @@ struct recording_picture_viewer : picture_viewer {
 };
 inline uint32_t fake_now_ms = 0;
 
-// The child of that object name, which must be there.
 template <typename T>
 T* child(QWidget* parent, const char* name)
 {
@@ -38,7 +36,6 @@ T* child(QWidget* parent, const char* name)
     return found;
 }
 
-// The texts of a table's column, an empty cell as "".
 inline QStringList column_texts(const QTableWidget* table, int c)
 {
     QStringList texts;
@@ -47,7 +44,7 @@ inline QStringList column_texts(const QTableWidget* table, int c)
     return texts;
 }
 
-// Types `text` over the box of that name in File > Settings... and confirms with Return.
+// Types `text` over a box of File > Settings... and confirms with Return.
 inline void type_in_settings(main_window* w, const char* box, const QString& text)
 {
     on_next_modal([&](QWidget* dialog) {
@@ -80,7 +77,7 @@ protected:
         activate();
     }
 
-    // The window active with the keyboard on its screens, as after a dialog the window manager closed.
+    // The window active with the keyboard on its screens, as a window manager leaves it.
     void activate()
     {
         w->activateWindow();
@@ -98,7 +95,7 @@ protected:
     }
 
     void key(Qt::Key k) { QTest::keyClick(client(), k); }
-    // A key or a text as the keyboard sends them: to the widget that has the focus.
+    // To the widget that has the focus, as the keyboard sends them.
     static void press(Qt::Key k, Qt::KeyboardModifiers mods = {})
     {
         ASSERT_NE(QApplication::focusWidget(), nullptr);
@@ -109,14 +106,13 @@ protected:
         ASSERT_NE(QApplication::focusWidget(), nullptr);
         QTest::keyClicks(QApplication::focusWidget(), text);
     }
-    // Tab from where the focus is until the widget of that name has it.
     static void tab_to(const QString& name)
     {
         for (int i = 0; i < 12 && QApplication::focusWidget()->objectName() != name; ++i)
             press(Qt::Key_Tab);
         ASSERT_EQ(QApplication::focusWidget()->objectName(), name);
     }
-    // Types into `widget`; letters past ASCII come as the keys of a keyboard that has them.
+    // Letters past ASCII come as the keys of a keyboard that has them.
     static void type_into(QWidget* widget, const QString& text)
     {
         for (const QChar c : text) {
@@ -125,7 +121,6 @@ protected:
             QTest::sendKeyEvent(QTest::Release, widget, k, QString(c), Qt::NoModifier);
         }
     }
-    // A click on a button some time after the last one.
     static void click(QPushButton* button, uint32_t after_ms = 1000)
     {
         fake_now_ms += after_ms;
@@ -135,8 +130,7 @@ protected:
     QString answer_shown() const { return w->answer_box->toPlainText(); }
     bool grades_shown() const { return !w->grade_buttons[0]->isHidden(); }
 
-    // Runs `open`, then `act` on the window of type T that it opened, active; then ends it by
-    // `end` when it is a dialog and `end` is given, else closes it.
+    // Runs `open`, then `act` on the window of type T it opened; then ends it by `end`, or closes it.
     template <typename T>
     static void in_window(const std::function<void()>& open, const std::function<void(T*)>& act, void (QDialog::*end)() = nullptr)
     {
@@ -156,8 +150,7 @@ protected:
         open();
         ASSERT_TRUE(opened);
     }
-    // Opens the dialog by its File menu entry, types `path` into its path box and hands it to
-    // `act`; a dialog still open after it is cancelled.
+    // The dialog of a File menu entry with `path` typed into its path box.
     void in_dialog(const char* entry, const char* path_box, const std::string& path, const std::function<void(QWidget*)>& act)
     {
         in_window<QDialog>([&] { click_file_menu_entry(w, entry); }, [&](QDialog* dialog) {
@@ -167,13 +160,11 @@ protected:
             act(dialog);
         });
     }
-    // Opens the browser with Ctrl+B, runs `act` on it, then closes it.
     void browse(const std::function<void(browser_window*)>& act)
     {
         in_window<browser_window>([this] { QTest::keyClick(w, Qt::Key_B, Qt::ControlModifier); }, act);
     }
     static QString cell(QTableView* view, int row, int column) { return view->model()->index(row, column).data().toString(); }
-    // Clicks on a row's question cell, with the modifiers that extend a selection.
     static void click_row(QTableView* view, int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
     {
         const QRect r = view->visualRect(view->model()->index(row, column_question));
@@ -185,7 +176,7 @@ protected:
         const int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
         QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(x, header->height() / 2));
     }
-    // The category tree's item of the category with this path ("" for "All categories").
+    // The tree's item of a category path ("" for "All categories").
     static QTreeWidgetItem* category_item(browser_window* b, const QString& path)
     {
         for (QTreeWidgetItemIterator it(b->category_tree()); *it; ++it) {
@@ -204,7 +195,6 @@ protected:
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, tree->visualItemRect(item).center());
         ASSERT_EQ(tree->currentItem(), item) << path.toStdString();
     }
-    // Answers the next input dialog with `text`; `asked` gets its question, `offered` its offer.
     static void answer_next_input(const QString& text, QString* asked = nullptr, QString* offered = nullptr)
     {
         on_next_modal([=](QWidget* dialog) {
@@ -218,7 +208,7 @@ protected:
             QTest::keyClick(input, Qt::Key_Return);
         });
     }
-    // Waits until the focus is on a widget of type T, which a loaded machine may give an event late.
+    // A loaded machine may give the focus an event late.
     template <typename T>
     static T* focused()
     {
@@ -229,8 +219,7 @@ protected:
     main_window* w = nullptr;
 };
 
-// Fails when two entries of a menu (or the menu bar) share their mnemonic letter, or, when
-// `every_entry`, an entry has none.
+// Fails when two entries share a mnemonic, or, when `every_entry`, an entry has none.
 inline void expect_unique_mnemonics(const QWidget* menu, const QString& where, bool every_entry = false)
 {
     std::map<QChar, QString> taken;
@@ -247,32 +236,29 @@ inline void expect_unique_mnemonics(const QWidget* menu, const QString& where, b
     }
 }
 
-// The roles of what a user acts on; these must be named.
 inline const std::set<QAccessible::Role> interactive_roles = {QAccessible::PushButton, QAccessible::CheckBox,
     QAccessible::RadioButton, QAccessible::ComboBox, QAccessible::EditableText, QAccessible::SpinBox,
     QAccessible::Slider, QAccessible::Table, QAccessible::Tree, QAccessible::List, QAccessible::PageTab,
     QAccessible::MenuItem, QAccessible::Link, QAccessible::ButtonMenu, QAccessible::ButtonDropDown,
     QAccessible::ProgressBar};
 
-// The unnamed interactive elements under `node`, as "role (object name)".
 inline void unnamed_under(QAccessibleInterface* node, QStringList& found, int depth = 0)
 {
     if (!node || depth > 40 || node->state().invisible)
         return;
-    // A name that says nothing is empty or has no letter at all (a bare "0" on a grade button).
+    // A name without a letter says nothing (a bare "0" on a grade button).
     if (interactive_roles.count(node->role()) && !node->text(QAccessible::Name).contains(QRegularExpression(QStringLiteral("\\p{L}")))) {
         const QObject* object = node->object();
         found << QStringLiteral("role %1 (%2 %3)").arg(node->role()).arg(
             object ? QString::fromLatin1(object->metaObject()->className()) : QString(), object ? object->objectName() : QString());
     }
-    // A table's cells are its data, named by their texts; their number can be large.
+    // A table's cells are named by their texts.
     if (node->role() == QAccessible::Table || node->role() == QAccessible::Tree)
         return;
     for (int i = 0; i < node->childCount(); ++i)
         unnamed_under(node->child(i), found, depth + 1);
 }
 
-// Fails on each unnamed interactive element of `window`.
 inline void expect_named(QWidget* window, const QString& where)
 {
     QStringList unnamed;
@@ -280,13 +266,11 @@ inline void expect_named(QWidget* window, const QString& where)
     EXPECT_TRUE(unnamed.isEmpty()) << where.toStdString() << ": " << unnamed.join(QStringLiteral(", ")).toStdString();
 }
 
-// Every window, screen and menu of the program, opened as a user opens them (keys and clicks),
-// with a few German items in it.
+// Every window, screen and menu of the program, opened by keys and clicks, over a few German items.
 class window_tour : public ui_test {
 protected:
     using check = std::function<void(QWidget* window, const QString& where)>;
 
-    // Items in two categories, one due, one later, one queued; the main screen shows them.
     void fill_collection()
     {
         const uint16_t german = add_category("Deutsch", 0);
@@ -296,7 +280,6 @@ protected:
         show_main_screen();
     }
 
-    // The main screen, its menus, the review and add screens, and the dialogs the keys open.
     void tour(const check& at)
     {
         at(w, QStringLiteral("main screen"));
@@ -322,18 +305,16 @@ protected:
         at(w, QStringLiteral("review screen with the answer"));
         key(Qt::Key_4);
         key(Qt::Key_Escape);
-        // With more than one category the add screen first asks where the new items go.
         in_next_dialog("category for new items", at, [&] { key(Qt::Key_Insert); }, &QDialog::accept);
         at(w, QStringLiteral("add screen"));
         key(Qt::Key_Escape);
     }
 
-    // Runs `open` on the active main window and `at` on the dialog it opens, which `end` then ends.
     void in_next_dialog(const char* where, const check& at, const std::function<void()>& open,
         void (QDialog::*end)() = &QDialog::reject)
     {
         SCOPED_TRACE(where);
-        activate();  // the keys reach the window's shortcuts only while it is the active one
+        activate();  // shortcuts reach only the active window
         in_window<QWidget>(open, [&](QWidget* dialog) { at(dialog, QString::fromLatin1(where)); }, end);
     }
 };
