@@ -305,8 +305,8 @@ for m in "${mutations[@]}"; do
         continue
     fi
     built="$built $target"
-    if ! cmake --build "$build" --target "$target" >"/tmp/mutate-$name.log" 2>&1; then
-        echo "$name: DOES NOT BUILD (see /tmp/mutate-$name.log)"
+    if ! cmake --build "$build" --target "$target" >"$build/mutate-$name.log" 2>&1; then
+        echo "$name: DOES NOT BUILD (see $build/mutate-$name.log)"
         failures=$((failures + 1))
         restore
         continue
@@ -315,19 +315,19 @@ for m in "${mutations[@]}"; do
     # the working directory), and the checkout must not collect what it leaves.
     scratch=$(mktemp -d)
     if (cd "$scratch" && QT_QPA_PLATFORM=offscreen CARDWRIGHT_TEST_SOURCE_DIR="$root" ASAN_OPTIONS=allocator_may_return_null=1 \
-        "$build/tests/$target" --gtest_filter="$filter") >>"/tmp/mutate-$name.log" 2>&1; then
+        "$build/tests/$target" --gtest_filter="$filter") >>"$build/mutate-$name.log" 2>&1; then
         echo "$name: SURVIVED ($target $filter passes)"
         failures=$((failures + 1))
     else
-        failed=$(grep '^\[  FAILED  \] [A-Za-z]' "/tmp/mutate-$name.log" | sed 's/^\[  FAILED  \] //; s/ (.*//' | sort -u | paste -sd, -)
+        failed=$(grep '^\[  FAILED  \] [A-Za-z]' "$build/mutate-$name.log" | sed 's/^\[  FAILED  \] //; s/ (.*//' | sort -u | paste -sd, -)
         echo "$name: caught by $target ${failed:-(the program ended abnormally)}"
     fi
     rm -rf "$scratch"
     restore
 done
 # The build holds the last mutant of each program until it is built again from the restored files.
-if [ -n "$built" ] && ! cmake --build "$build" --target $(printf '%s\n' $built | sort -u) >/tmp/mutate-restored.log 2>&1; then
-    echo "the restored build failed (see /tmp/mutate-restored.log)"
+if [ -n "$built" ] && ! cmake --build "$build" --target $(printf '%s\n' $built | sort -u) >"$build/mutate-restored.log" 2>&1; then
+    echo "the restored build failed (see $build/mutate-restored.log)"
     failures=$((failures + 1))
 fi
 [ "$failures" -eq 0 ]
