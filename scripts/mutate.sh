@@ -38,7 +38,7 @@ mutations=(
     'hard_share_cut|session/retention_control.cpp|s/c.hard_log + repeat_step \* outcome, 0.0f,/c.hard_log + repeat_step * outcome, least_share,/|test_session|RetentionControl*'
     'failures_not_recounted|session/lifecycle.cpp|s/^    count_todays_failures(data_path(review_log_name));$//|test_session|GradingTest.*'
     'failures_recount_keeps_undone|session/grading.cpp|s/if (undos.stands(r) \&\& r.grade < lowest_passing_grade)/if (r.event == review_event::grade \&\& r.grade < lowest_passing_grade)/|test_session|GradingTest.*'
-    'failures_recount_any_day|session/grading.cpp|s/if (r.day != now) {/if (r.day > now) {/|test_session|GradingTest.*'
+    'failures_recount_any_day|session/grading.cpp|s/ r.day != now)$/ r.day > now)/|test_session|GradingTest.*'
     'pass_guard_ignored|session/retention_control.cpp|s/origin != interval_origin::young \&\& c.guard_log < 0/false/|test_session|RetentionControl*'
     'pass_guard_on_young|session/retention_control.cpp|s/origin != interval_origin::young \&\& c.guard_log < 0/c.guard_log < 0/|test_session|RetentionControl*'
     'pass_guard_aims_at_target|session/retention_control.cpp|s/static_cast<float>(least_held_retention)/static_cast<float>(target_retention)/|test_session|RetentionControl*'
