@@ -262,6 +262,13 @@ mutations=(
     'offline_prints_not_kept|session/sync_state.cpp|s/put_le(bytes, schedule_print(\*e), 4);/put_le(bytes, 0, 4);/|test_session|SyncApply*'
     'offline_lost_when_away|session/sync.cpp|s/^    record_offline_changes(changes_made_offline());$//|test_session|SyncApply*'
     'offline_overrides_applied|session/sync_rematch.cpp|s/if (c.schedule \&\& !m->queued \&\& m->schedule == c.schedule_set)/if (c.schedule \&\& !m->queued)/|test_session|SyncApply*'
+    'copy_not_matched|session/sync_same_items.cpp|s/n.items.end() ? nullptr : take_first(it->second, r)/n.items.end() ? nullptr : static_cast<const item*>(nullptr)/|test_session|SyncApply*'
+    'copy_matched_by_any_text|session/sync_same_items.cpp|s/if (std::ranges::count_if(list, alike) == 1)/if (std::ranges::count_if(list, alike) >= 1)/|test_session|SyncApply*'
+    'copy_both_texts_not_first|session/sync_same_items.cpp|s/if (both != list.end())/if (false)/|test_session|SyncApply*'
+    'damaged_state_no_snapshot|session/sync.cpp|s/^    start_from_snapshot(s, own_lost);/    if (status == sync_open_status::opened) start_from_snapshot(s, own_lost);/|test_session|SyncApply*'
+    'copy_schedule_not_kept|session/sync_apply.cpp|s/if (graded_here > graded_there)/if (graded_here > graded_there \&\& false)/|test_session|SyncApply*'
+    'copy_kept_schedule_not_sent|session/sync.cpp|s/^    record_offline_changes(finish_unrecorded());/    static_cast<void>(finish_unrecorded());/|test_session|SyncApply*'
+    'copy_texts_not_kept|session/sync_apply.cpp|s/sync_g().lost\[r.item\] = {e->question.str(), e->answer.str()};/static_cast<void>(0);/|test_session|SyncApply*'
     'log_rollback_not_seen_at_close|session/sync_snapshot.cpp|s/const change_append_result whole = g.writer->make_whole();/const change_append_result whole{};/|test_session|SyncIdentity*'
     # The dialogs as a new user meets them.
     'export_over_a_file_unasked|ui/exchange_dialogs.cpp|s/ \&\& QFileInfo(target).isFile()$/ \&\& false/|test_ui|Exchange.Export*'

@@ -15,6 +15,7 @@
 #include "session/sync_outbox.h"
 #include "session/sync_rematch.h"
 #include "session/saving.h"
+#include "session/sync_same_items.h"
 #include "session/sync_snapshot.h"
 #include "session/sync_state.h"
 
@@ -259,8 +260,10 @@ sync_open_status sync_open(const std::string& folder, uint64_t me, sync_summary*
     if (g.effects.open(services().data_dir) == effects_status::unreadable)
         write_log("WARNING: \"%s\" could not be read\n", (services().data_dir + sync_effects_name).c_str());
     sync_summary s;
-    if (status == sync_open_status::opened)
-        start_from_snapshot(s, own_lost);
+    // A copy of this collection, or this computer's records applied again after sync.state was
+    // lost, makes items that are here already.
+    gather_unrecorded();
+    start_from_snapshot(s, own_lost);
     const bool own_whole = apply_own_leftovers(s);
     const sync_summary arrived = sync_apply();
     s.arrived += arrived.arrived;
@@ -289,6 +292,7 @@ sync_open_status sync_open(const std::string& folder, uint64_t me, sync_summary*
         else if (record)
             sync_note_queue_edited(static_cast<const pending_item*>(record));
     record_offline_changes(offline);
+    record_offline_changes(finish_unrecorded());
     s.adopted = adopt_unknown();
     if (had_kept && g.kept.empty() && !s.changed() && s.adopted == 0 && !db().read_only)
         static_cast<void>(save_database(true, false));  // so that the kept file goes

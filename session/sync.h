@@ -39,7 +39,7 @@ enum class sync_open_status {
     opened,  // the folder is in use
     no_database,  // no database is open
     no_folder,  // the folder cannot be read
-    state_damaged,  // sync.state could not be read: opened with every item given anew
+    state_damaged,  // sync.state could not be read: opened, items the records make again taken as theirs, the rest given anew
 };
 
 // Starts syncing the open database through `folder` as computer `me`: reads sync.state,

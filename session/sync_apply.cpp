@@ -2,6 +2,7 @@
 #include "session/sync_apply_categories.h"
 #include "session/sync_outbox.h"
 #include "session/sync_paths.h"
+#include "session/sync_same_items.h"
 
 #include <cstdio>
 #include <map>
@@ -213,6 +214,42 @@ outcome apply_undo(const change_record& r, const void* record, item_marks& m, fi
     return outcome::applied;
 }
 
+// A record here that `r` makes again takes its identity. Both were one item once, and the
+// arriving side's texts and category stand (texts given here that differ are kept as the losing
+// edit, for the browser to offer); of the schedules, the one set by the later grade.
+void take_as_made(const void* same, const change_record& r, const item_marks& m, uint16_t c, sync_summary& s)
+{
+    bind_record(same, m);
+    const auto texts_differ = [&r](const auto* record) {
+        return record->question.view() != r.question || record->answer.view() != r.answer;
+    };
+    if (r.kind == change_kind::queue_add) {
+        auto* p = static_cast<pending_item*>(const_cast<void*>(same));
+        if (texts_differ(p)) {
+            sync_g().lost[r.item] = {p->question.str(), p->answer.str()};
+            static_cast<void>(record_conflict(s, "the queue item \"" + r.question + "\" was here already with other texts; they are kept as its losing edit"));
+            p->question = r.question;
+            p->answer = r.answer;
+        }
+        p->ctgr = c;
+        return;
+    }
+    auto* e = static_cast<item*>(const_cast<void*>(same));
+    if (texts_differ(e)) {
+        sync_g().lost[r.item] = {e->question.str(), e->answer.str()};
+        static_cast<void>(record_conflict(s, "the item \"" + r.question + "\" was here already with other texts; they are kept as its losing edit"));
+        e->question = r.question;
+        e->answer = r.answer;
+    }
+    e->ctgr = c;
+    const int graded_here = e->tmtrpt - e->ivl;
+    const int graded_there = to_local_day(r.schedule.due) - r.schedule.interval;
+    if (graded_here > graded_there)
+        note_schedule_kept(e);
+    else
+        set_schedule(e, r.schedule);
+}
+
 // `effects`: the record's line in reviews.log and the network's learning are still to be made
 // here (not for this computer's own records, nor those a crash or a restore makes apply again).
 outcome apply_record(const change_record& r, uint64_t writer, bool effects, sync_summary& s)
@@ -227,6 +264,11 @@ outcome apply_record(const change_record& r, uint64_t writer, bool effects, sync
         item_marks m;
         m.key = r.item;
         m.schedule = m.texts = m.place = v;
+        m.queued = r.kind == change_kind::queue_add;
+        if (const void* same = take_unrecorded_match(r, c.value_or(0))) {
+            take_as_made(same, r, m, c.value_or(0), s);
+            return outcome::applied;
+        }
         if (r.kind == change_kind::add_item) {
             bind_record(make_item(r.question, r.answer, c.value_or(0), r.schedule), m);
         } else {
@@ -235,7 +277,6 @@ outcome apply_record(const change_record& r, uint64_t writer, bool effects, sync
             p->answer = r.answer;
             p->ctgr = c.value_or(0);
             append_pending(p);
-            m.queued = true;
             bind_record(p, m);
         }
         return outcome::applied;

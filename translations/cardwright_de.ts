@@ -2197,8 +2197,8 @@ Changes made here are not shared until it can be; choose another in the Settings
 Änderungen von hier werden erst geteilt, wenn er wieder lesbar ist; wählen Sie in den Einstellungen einen anderen.</translation>
     </message>
     <message>
-        <source>The record of which items are shared could not be read; the items here were recorded in the sync folder anew, and other computers may show them twice.</source>
-        <translation>Die Aufzeichnung, welche Karten geteilt sind, konnte nicht gelesen werden; die Karten von hier wurden neu in den Sync-Ordner eingetragen, und andere Computer zeigen sie womöglich doppelt.</translation>
+        <source>The record of which items are shared could not be read; it was made again from the sync folder. Items whose texts here differ from the folder&apos;s keep them as a conflict (Browse Items, &quot;Conflicts...&quot;).</source>
+        <translation>Die Aufzeichnung, welche Karten geteilt sind, konnte nicht gelesen werden; sie wurde aus dem Sync-Ordner neu erstellt. Karten, deren Texte hier von denen des Ordners abweichen, behalten sie als Konflikt (Karten durchsuchen, „Konflikte...“).</translation>
     </message>
     <message numerus="yes">
         <source>Changes from other computers: %n arrived</source>

@@ -108,8 +108,9 @@ void sync_watch::open(const QString& folder, uint64_t computer)
         return;
     case sync_open_status::state_damaged:
         show_message(window_, tr("Sync Folder"),
-            tr("The record of which items are shared could not be read; the items here were recorded in the sync "
-               "folder anew, and other computers may show them twice."));
+            tr("The record of which items are shared could not be read; it was made again from the sync folder. "
+               "Items whose texts here differ from the folder's keep them as a conflict (Browse Items, "
+               "\"Conflicts...\")."));
         break;
     case sync_open_status::opened: break;
     }

@@ -13,6 +13,7 @@
 #include "session/review_log.h"
 #include "session/saving.h"
 #include "session/sync_conflicts.h"
+#include "session/sync_same_items.h"
 #include "session/sync_state.h"
 #include "session/undo.h"
 #include "sync_fixture.h"
@@ -611,4 +612,102 @@ TEST_F(SyncApplyTest, AnOlderCollectionJoiningLaterKeepsItsDates)
                 open(data, view, id);
         }
     }
+}
+
+// A collection used alone, copied to a second computer, and used on both before either took the
+// folder: each item stays one, whether the second starts from the first's snapshot or its log,
+// and again when its sync.state is lost later.
+TEST_F(SyncApplyTest, ACollectionCopiedBeforeSyncingStaysOneCollection)
+{
+    for (const bool from_snapshot : {true, false}) {
+        SCOPED_TRACE(from_snapshot ? "from the snapshot" : "from the log");
+        temp_dir first, second, first_view, second_view;
+        set_local_clock(2026, 1, 1, 9);
+        open_unsynced(first);
+        for (const char* q : {"one", "two", "three"})
+            static_cast<void>(add_reviewed(4, q, "answer", 0));
+        add_test_pending(0, "queued", "answer");
+        close();
+        for (const auto& entry : std::filesystem::directory_iterator(first.path()))
+            if (entry.is_regular_file())
+                std::filesystem::copy_file(entry.path(), second.path() + entry.path().filename().string());
+        const auto session = [](const temp_dir& data, int day, const char* graded, const char* edited) {
+            set_local_clock(2026, 1, day, 9);
+            open_unsynced(data);
+            static_cast<void>(grade_reviewed(item_named(graded), 5, review_screen::scheduled));
+            if (edited)
+                change_texts(item_named(edited), edited, "answer, edited");
+            close();
+        };
+        session(first, 3, "one", nullptr);
+        session(second, 4, "two", "three");
+        set_local_clock(2026, 1, 5, 9);
+        static_cast<void>(open(first, first_view.path(), other_id));
+        close();
+        deliver(first_view, second_view, change_log_name(other_id));
+        if (from_snapshot)
+            deliver(first_view, second_view, snapshot_name(other_id));
+        set_local_clock(2026, 1, 6, 9);
+        const sync_summary joined = open(second, second_view.path(), my_id);
+        EXPECT_EQ(joined.adopted, 0u);
+        const collection_image there = image_of_open_database();
+        const std::optional<lost_texts> lost = lost_edit_of(item_named("three"));
+        close();
+        EXPECT_EQ(std::tuple(there.items.size(), there.queue.size()), std::tuple(size_t{3}, size_t{1}));
+        EXPECT_EQ(std::get<8>(there.items.at("one")), 5) << "graded there later";
+        EXPECT_EQ(std::get<8>(there.items.at("two")), 5) << "graded here later";
+        EXPECT_EQ(std::get<0>(there.items.at("three")), "answer");
+        EXPECT_EQ(lost ? lost->answer : "", "answer, edited");
+        deliver(second_view, first_view, change_log_name(my_id));
+        EXPECT_EQ(image_at(first, first_view.path(), other_id), there);
+        // sync.state lost after the makings were trimmed from the log: the snapshots still name them.
+        write_file(second.file(sync_state_name), "damaged");
+        std::filesystem::remove(second_view.file(change_log_name(other_id)));
+        open_unsynced(second);
+        sync_summary again;
+        EXPECT_EQ(sync_open(second_view.path(), my_id, &again), sync_open_status::state_damaged);
+        EXPECT_EQ(std::tuple(db().item_count, db().pending_count, again.adopted), std::tuple(size_t{3}, size_t{1}, size_t{0}));
+        close();
+    }
+}
+
+// The record here an arriving making takes, in turn: both texts, or one no other record has.
+TEST_F(SyncApplyTest, AnItemMadeAgainTakesTheRecordItsTextsName)
+{
+    open_unsynced(mine);
+    const auto here = [](uint32_t id, const char* q, const char* a = "yes") {
+        item* e = add_test_item(1, 0, 1, q, a);
+        e->id = id;
+        return e;
+    };
+    const item* one = here(7, "one");
+    const item* two = here(7, "two");
+    const item* three = here(8, "three");
+    here(7, "two", "no");
+    const pending_item* queued = add_test_pending(0, "queued", "yes");
+    gather_unrecorded();
+    const struct {
+        change_kind kind;
+        uint32_t id;
+        const char *question, *answer;
+        const void* taken;
+    } rows[] = {
+        {change_kind::add_item, 7, "one, edited", "yes", nullptr},  // two records have the answer
+        {change_kind::add_item, 7, "two", "yes", two},  // each text alone names two
+        {change_kind::add_item, 9, "three", "yes", nullptr},  // another id
+        {change_kind::add_item, 7, "one, edited", "yes", one},  // the only one left with it
+        {change_kind::add_item, 8, "three", "yes", three},
+        {change_kind::queue_add, 0, "queued", "no", queued},
+        {change_kind::queue_add, 0, "queued", "yes", nullptr},  // taken
+    };
+    for (const auto& row : rows) {
+        change_record r;
+        r.kind = row.kind;
+        r.schedule.id = row.id;
+        r.question = row.question;
+        r.answer = row.answer;
+        EXPECT_EQ(take_unrecorded_match(r, 0), row.taken) << row.question << " / " << row.answer;
+    }
+    static_cast<void>(finish_unrecorded());
+    close();
 }
