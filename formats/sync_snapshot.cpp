@@ -16,8 +16,9 @@
 namespace {
 
 constexpr char snapshot_magic[8] = {'C', 'W', 'S', 'N', 'A', 'P', 'S', 'H'};
-// 1: without the categories made and deleted; 2: without the renames' versions
-constexpr uint16_t snapshot_version = 3;
+// 1: without the categories made and deleted; 2: without the renames' versions; 3: without the
+// second makings
+constexpr uint16_t snapshot_version = 4;
 constexpr size_t snapshot_header_size = 36;
 constexpr size_t checksum_size = 8;
 constexpr char log_magic[8] = {'C', 'W', 'C', 'H', 'A', 'N', 'G', 'E'};
@@ -130,6 +131,12 @@ std::string encode_snapshot(const sync_snapshot& s)
             put_version(out, v);
         }
     }
+    put_le(out, s.same_as.size(), 4);
+    for (const auto& [copy, key] : s.same_as)
+        for (const item_key* k : {&copy, &key}) {
+            put_le(out, k->computer, 8);
+            put_le(out, k->number, 8);
+        }
     put_le(out, s.categories.size(), 4);
     put_le(out, s.entries.size(), 4);
     for (const snapshot_entry& e : s.entries) {
@@ -191,6 +198,17 @@ snapshot_status decode_snapshot(std::string_view bytes, sync_snapshot* out, bool
             std::vector<std::string> path = fields.path();
             paths->emplace_back(std::move(path), fields.version());
         }
+    }
+    const uint64_t same_count = version < 4 ? 0 : fields.number(4);
+    if (!fields.good() || same_count > (body.size() - fields.at()) / 32)
+        return snapshot_status::foreign;
+    for (uint64_t i = 0; i < same_count; ++i) {
+        item_key keys[2];
+        for (item_key& k : keys) {
+            k.computer = fields.number(8);
+            k.number = fields.number(8);
+        }
+        out->same_as.emplace_back(keys[0], keys[1]);
     }
     const uint64_t categories = fields.number(4);
     const uint64_t entries = fields.number(4);

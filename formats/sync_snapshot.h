@@ -50,6 +50,8 @@ struct sync_snapshot {
     std::vector<std::pair<std::vector<std::string>, change_version>> deleted;  // as `made`
     std::vector<std::vector<std::string>> categories;  // every category's path, in the table's order
     std::vector<snapshot_entry> entries;  // the scheduled items, then the queue
+    // Keys of second makings of an item (a copied collection recorded twice), to the key its entry has.
+    std::vector<std::pair<item_key, item_key>> same_as;
     friend bool operator==(const sync_snapshot&, const sync_snapshot&) = default;
 };
 

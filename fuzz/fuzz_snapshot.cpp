@@ -17,7 +17,7 @@ namespace {
 
 constexpr uint64_t me = 0x0123456789abcdefULL;
 constexpr uint64_t other = 0x00000000000000ffULL;
-constexpr uint16_t newest_version = 3;
+constexpr uint16_t newest_version = 4;
 
 std::string whole_snapshot(const uint8_t* data, size_t size)
 {

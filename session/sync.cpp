@@ -141,6 +141,8 @@ void adopt(const void* record, bool queued, change_record& r)
     m.key = r.item;
     m.queued = queued;
     m.schedule = m.texts = m.place = own_version(r);
+    if (!queued)
+        m.schedule = making_version(r, sync_g().me);
     bind_record(record, m);
 }
 
@@ -235,6 +237,7 @@ sync_open_status sync_open(const std::string& folder, uint64_t me, sync_summary*
             (services().data_dir + sync_state_name).c_str());
         g.marks.clear();
         g.records.clear();
+        g.same_as.clear();
         g.own_applied = 0;
         static_cast<void>(g.inbox->read_positions(""));
         status = sync_open_status::state_damaged;

@@ -250,6 +250,27 @@ void take_as_made(const void* same, const change_record& r, const item_marks& m,
         set_schedule(e, r.schedule);
 }
 
+// The same item made on two computers: the record's key names it here too, and its schedule and
+// category weigh as any change's.
+void take_second_making(const void* copy, const change_record& r, field_version v, uint16_t c)
+{
+    item_marks& m = *marks_of(copy);
+    note_copy(r.item, m.key);
+    if (m.place <= v) {
+        m.place = v;
+        if (m.queued)
+            static_cast<pending_item*>(const_cast<void*>(copy))->ctgr = c;
+        else
+            static_cast<item*>(const_cast<void*>(copy))->ctgr = c;
+    }
+    if (m.queued)
+        return;
+    if (const field_version made = making_version(r, v.computer); m.schedule <= made) {
+        m.schedule = made;
+        set_schedule(static_cast<item*>(const_cast<void*>(copy)), r.schedule);
+    }
+}
+
 // `effects`: the record's line in reviews.log and the network's learning are still to be made
 // here (not for this computer's own records, nor those a crash or a restore makes apply again).
 outcome apply_record(const change_record& r, uint64_t writer, bool effects, sync_summary& s)
@@ -265,20 +286,29 @@ outcome apply_record(const change_record& r, uint64_t writer, bool effects, sync
         m.key = r.item;
         m.schedule = m.texts = m.place = v;
         m.queued = r.kind == change_kind::queue_add;
+        if (!m.queued)
+            m.schedule = making_version(r, writer);
         if (const void* same = take_unrecorded_match(r, c.value_or(0))) {
             take_as_made(same, r, m, c.value_or(0), s);
             return outcome::applied;
         }
+        if (const void* copy = recorded_copy(r, c.value_or(0))) {
+            take_second_making(copy, r, v, c.value_or(0));
+            return outcome::applied;
+        }
+        const void* made = nullptr;
         if (r.kind == change_kind::add_item) {
-            bind_record(make_item(r.question, r.answer, c.value_or(0), r.schedule), m);
+            made = make_item(r.question, r.answer, c.value_or(0), r.schedule);
         } else {
             pending_item* p = new_pending_item();
             p->question = r.question;
             p->answer = r.answer;
             p->ctgr = c.value_or(0);
             append_pending(p);
-            bind_record(p, m);
+            made = p;
         }
+        bind_record(made, m);
+        note_made(made, m.queued);
         return outcome::applied;
     }
     case change_kind::import_done:
@@ -447,6 +477,7 @@ sync_summary sync_apply()
     sync_globals& g = sync_g();
     if (!g.active || g.away)
         return s;
+    forget_copies();
     // Before any change of here that the records may bring about.
     static_cast<void>(send_kept_changes(true));
     sync_arrivals a = g.inbox->collect();
@@ -496,6 +527,7 @@ sync_summary sync_apply()
     // A making or a move may have arrived under a deletion, or a move emptied a deleted category.
     drop_deleted_categories(s);
     finish_batch(through, s);
+    forget_copies();
     // Undo steps point at records and places in the list that the changes may have moved.
     if (s.applied > 0 || s.conflicted > 0)
         forget_undo();

@@ -1,6 +1,8 @@
 #include "session/sync_same_items.h"
 
 #include <algorithm>
+#include <set>
+#include <tuple>
 #include <unordered_map>
 #include <utility>
 
@@ -44,10 +46,43 @@ const Record* take_first(std::vector<const Record*>& list, const change_record& 
     return nullptr;
 }
 
+// Every record of the open database by id (items) or category (queue), gathered at the first
+// lookup of an apply: a record freed since is told by its marks.
+struct copy_index {
+    bool built = false;
+    std::unordered_map<uint32_t, std::vector<const void*>> items;
+    std::unordered_map<uint16_t, std::vector<const void*>> queue;
+    std::set<std::tuple<uint64_t, uint64_t, uint64_t>> named;  // key and a computer whose copy names it
+};
+
+copy_index& copies()
+{
+    static copy_index index;
+    return index;
+}
+
+bool key_less(const item_key& a, const item_key& b) { return std::pair(a.computer, a.number) < std::pair(b.computer, b.number); }
+
+copy_index& built_copies()
+{
+    copy_index& x = copies();
+    if (x.built)
+        return x;
+    x.built = true;
+    for (const item* e = db().head; e; e = e->next)
+        x.items[e->id].push_back(e);
+    for (const pending_item* p = db().pending_head; p; p = p->next)
+        x.queue[p->ctgr].push_back(p);
+    for (const auto& [copy, key] : sync_g().same_as)
+        x.named.emplace(key.computer, key.number, copy.computer);
+    return x;
+}
+
 }  // namespace
 
 void gather_unrecorded()
 {
+    forget_copies();
     unrecorded_notes& n = notes();
     n = {};
     for (const item* e = db().head; e; e = e->next)
@@ -90,5 +125,59 @@ std::vector<offline_change> finish_unrecorded()
         changes.push_back(c);
     }
     notes() = {};
+    forget_copies();
     return changes;
 }
+
+const void* recorded_copy(const change_record& r, uint16_t c)
+{
+    copy_index& x = built_copies();
+    const bool queued = r.kind == change_kind::queue_add;
+    const std::vector<const void*>* list = nullptr;
+    if (queued) {
+        const auto it = x.queue.find(c);
+        list = it == x.queue.end() ? nullptr : &it->second;
+    } else {
+        const auto it = x.items.find(r.schedule.id);
+        list = it == x.items.end() ? nullptr : &it->second;
+    }
+    if (!list)
+        return nullptr;
+    const void* found = nullptr;
+    const item_marks* found_marks = nullptr;
+    for (const void* record : *list) {
+        const item_marks* m = marks_of(record);
+        if (!m || m->queued != queued || record_with(m->key) != record || m->key.computer == r.item.computer
+            || x.named.count({m->key.computer, m->key.number, r.item.computer}))
+            continue;
+        const bool same = queued
+            ? static_cast<const pending_item*>(record)->ctgr == c && static_cast<const pending_item*>(record)->question.view() == r.question
+                && static_cast<const pending_item*>(record)->answer.view() == r.answer
+            : static_cast<const item*>(record)->id == r.schedule.id && static_cast<const item*>(record)->question.view() == r.question
+                && static_cast<const item*>(record)->answer.view() == r.answer;
+        if (same && (!found || key_less(m->key, found_marks->key))) {
+            found = record;
+            found_marks = m;
+        }
+    }
+    return found;
+}
+
+void note_made(const void* made, bool queued)
+{
+    copy_index& x = copies();
+    if (!x.built)
+        return;
+    if (queued)
+        x.queue[static_cast<const pending_item*>(made)->ctgr].push_back(made);
+    else
+        x.items[static_cast<const item*>(made)->id].push_back(made);
+}
+
+void note_copy(const item_key& copy, const item_key& key)
+{
+    sync_g().same_as[copy] = key;
+    copies().named.emplace(key.computer, key.number, copy.computer);
+}
+
+void forget_copies() { copies() = {}; }

@@ -24,3 +24,15 @@ std::vector<offline_change> finish_unrecorded();
 // Remembers that `e`, taken for an arriving record, keeps the schedule it has: the others hear
 // of it at the end of the start unless a later change from elsewhere sets another.
 void note_schedule_kept(const item* e);
+
+// A record here that already has an identity and that `r` makes a second time: one collection
+// copied and recorded on two computers before either's records reached the other. Only the same
+// id (a queue item: category `c`) and both texts, never a record of `r`'s own computer or one
+// that computer's copy already names; of several, the one of the least key, as on every computer.
+const void* recorded_copy(const change_record& r, uint16_t c);
+// `made` was just made by an arriving record: a second making of it may come in the same apply.
+void note_made(const void* made, bool queued);
+// `copy` names the item of key `key` from now on.
+void note_copy(const item_key& copy, const item_key& key);
+// Forgets what the lookups gathered; call at the start and the end of an apply.
+void forget_copies();

@@ -1,5 +1,7 @@
 #include "session/sync_snapshot.h"
 
+#include <algorithm>
+
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -72,6 +74,11 @@ sync_snapshot snapshot_of_open_database()
         s.made.emplace_back(path, version_of(v));
     for (const auto& [path, v] : g.deleted)
         s.deleted.emplace_back(path, version_of(v));
+    for (const auto& [copy, key] : g.same_as)
+        if (record_with(key))
+            s.same_as.emplace_back(copy, key);
+    const auto order = [](const item_key& k) { return std::pair(k.computer, k.number); };
+    std::ranges::sort(s.same_as, {}, [&order](const auto& p) { return std::pair(order(p.first), order(p.second)); });
     for (uint16_t c = 0; c < category_count(); ++c)
         s.categories.push_back(category_names_from_top(c));
     // An item without an identity is in no log either (the log could not take it): it is
@@ -105,6 +112,8 @@ void join(const std::string& path, const sync_snapshot& snapshot, sync_summary& 
             m->place = {e.place_set.stamp, e.place_set.computer};
         }
     }
+    for (const auto& [copy, key] : snapshot.same_as)
+        g.same_as[copy] = key;
     // Set only now: the snapshot's categories are named as they are, not as they were.
     for (const snapshot_rename& r : snapshot.renamed)
         note_rename_away(r.from, r.to, {r.set.stamp, r.set.computer});

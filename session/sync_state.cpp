@@ -22,7 +22,7 @@ namespace {
 constexpr char state_magic[8] = {'C', 'W', 'S', 'Y', 'N', 'C', 'S', 'T'};
 // 1: without made categories and losing edits; 2: without deleted categories; 3: without the
 // renames' versions, one rename a path; 4: without the schedules' and categories' prints
-constexpr uint16_t state_version = 5;
+constexpr uint16_t state_version = 6;
 
 void put_marks(std::string& out, const item_marks& m)
 {
@@ -200,10 +200,20 @@ item_marks* marks_of(const void* record)
     return it == sync_g().marks.end() ? nullptr : &it->second;
 }
 
+field_version making_version(const change_record& r, uint64_t writer)
+{
+    const uint64_t graded = static_cast<uint16_t>(r.schedule.due - r.schedule.interval) * 86'400'000ULL;
+    return {std::min(r.stamp, graded), writer};
+}
+
 const void* record_with(const item_key& key)
 {
-    const auto it = sync_g().records.find(key);
-    return it == sync_g().records.end() ? nullptr : it->second;
+    const sync_globals& g = sync_g();
+    auto it = g.records.find(key);
+    if (it == g.records.end())
+        if (const auto same = g.same_as.find(key); same != g.same_as.end())
+            it = g.records.find(same->second);
+    return it == g.records.end() ? nullptr : it->second;
 }
 
 void note_category_made(const std::vector<std::string>& path, field_version v)
@@ -382,6 +392,19 @@ bool write_state_file(FILE* out)
         put_marks(bytes, m ? *m : none);
         put_le(bytes, place_print(places, p->ctgr), 4);
     }
+    std::string same;
+    uint32_t same_count = 0;
+    for (const auto& [copy, key] : g.same_as) {
+        if (!record_with(key))
+            continue;  // deleted: a change of either copy finds nothing either way
+        ++same_count;
+        for (const item_key* k : {&copy, &key}) {
+            put_le(same, k->computer, 8);
+            put_le(same, k->number, 8);
+        }
+    }
+    put_le(bytes, same_count, 4);
+    bytes += same;
     put_le(bytes, XXH32(bytes.data(), bytes.size(), 0), 4);
     return written == db().item_count && std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
 }
@@ -464,6 +487,16 @@ bool read_state_file(const std::string& path)
         const uint64_t print = in.number(8);
         queued.add(print, in.marks(true, version));
     }
+    std::unordered_map<item_key, item_key, item_key_hash> same_as;
+    const uint64_t same_count = version < 6 ? 0 : in.number(4);
+    for (uint64_t i = 0; i < same_count && in.good(); ++i) {
+        item_key keys[2];
+        for (item_key& k : keys) {
+            k.computer = in.number(8);
+            k.number = in.number(8);
+        }
+        same_as[keys[0]] = keys[1];
+    }
     if (!in.good() || !g.inbox->read_positions(positions))
         return false;
     if (writer != g.me)
@@ -473,6 +506,7 @@ bool read_state_file(const std::string& path)
     g.made = std::move(made);
     g.deleted = std::move(deleted);
     g.lost = std::move(lost);
+    g.same_as = std::move(same_as);
     for (item* e = db().head; e; e = e->next)
         items.bind(e);
     for (pending_item* p = db().pending_head; p; p = p->next)

@@ -87,6 +87,10 @@ struct sync_globals {
     // earlier change goes with it in whichever order the two arrive.
     std::map<std::vector<std::string>, field_version> deleted;
     std::unordered_map<item_key, lost_texts, item_key_hash> lost;  // per item, the last edit that lost
+    // Makings that made an item here a second time (one collection copied and recorded on two
+    // computers): their keys, to the key the item goes by here, so that the changes the other
+    // computer makes to its copy reach it.
+    std::unordered_map<item_key, item_key, item_key_hash> same_as;
     // Marks sync.state saved for items and queue items that no record's texts matched at the
     // opening: edited in a session without the sync folder, whose save left sync.state as it was.
     std::vector<item_marks> unmatched;
@@ -121,6 +125,10 @@ uint16_t day_shift();
 uint16_t day_shift_at(uint32_t time_of_start);
 // An item's schedule as records carry it.
 item_schedule schedule_of(const item& e);
+// The version of the schedule an add_item record of `writer` carries: the start of the day of
+// its last grade, no later than the record. An item recorded when its computer took the folder
+// may have been graded long before, while a copy of it was graded elsewhere meanwhile.
+field_version making_version(const change_record& r, uint64_t writer);
 
 // Digests of an item's schedule, and of each category's path by index, as sync.state keeps them.
 uint32_t schedule_print(const item& e);

@@ -27,6 +27,7 @@ sync_snapshot sample_snapshot()
     snapshot_entry queued;
     queued.made.kind = change_kind::queue_add, queued.made.item = {me, 5}, queued.made.path = {"root"}, queued.made.question = "q";
     s.entries = {item, queued};
+    s.same_as = {{{me, 9}, {other, 2}}};
     return s;
 }
 

@@ -711,3 +711,108 @@ TEST_F(SyncApplyTest, AnItemMadeAgainTakesTheRecordItsTextsName)
     static_cast<void>(finish_unrecorded());
     close();
 }
+
+// Two copies of one collection that both took the folder before either's records reached the
+// other, and a third computer joining later: one item each on all three, and a change either
+// copy's computer makes reaches the others, across restarts and from a snapshot.
+TEST_F(SyncApplyTest, CopiesRecordedOnTwoComputersMeetAsOneItem)
+{
+    constexpr uint64_t third_id = 0x0c0c000000000003ULL;
+    temp_dir views[3], third;
+    const temp_dir* data[] = {&other, &mine, &third};
+    const uint64_t ids[] = {other_id, my_id, third_id};
+    const auto session = [&](int c, int day, const char* graded) {
+        set_local_clock(2026, 1, day, 9 + c);
+        static_cast<void>(open(*data[c], views[c].path(), ids[c]));
+        if (graded)
+            static_cast<void>(grade_reviewed(item_named(graded), 5, review_screen::scheduled));
+        const std::tuple<collection_image, size_t> held{image_of_open_database(), db().item_count};
+        close();
+        return held;
+    };
+    const auto exchange = [&] {
+        for (int from = 0; from < 2; ++from)
+            for (int to = 0; to < 3; ++to)
+                if (to != from)
+                    for (const std::string& name : {change_log_name(ids[from]), snapshot_name(ids[from])})
+                        if (file_exists(views[from].file(name)))
+                            deliver(views[from], views[to], name);
+    };
+    set_local_clock(2026, 1, 1, 9);
+    open_unsynced(other);
+    for (const char* q : {"one", "two", "three"})
+        static_cast<void>(add_reviewed(4, q, "answer", 0));
+    close();
+    for (const char* name : {"elements.bin", "queue.txt"})
+        std::filesystem::copy_file(other.file(name), mine.file(name));
+    static_cast<void>(session(0, 2, "one"));
+    static_cast<void>(session(1, 2, "two"));
+    exchange();
+    const auto first = session(0, 3, nullptr);
+    EXPECT_EQ(std::get<1>(first), 3u);
+    EXPECT_EQ(session(1, 3, nullptr), first);
+    static_cast<void>(session(1, 3, "three"));
+    exchange();
+    const auto joined = session(2, 4, nullptr);
+    EXPECT_EQ(std::get<1>(joined), 3u);
+    EXPECT_EQ(session(0, 4, nullptr), joined);
+    for (const char* graded : {"one", "two", "three"})
+        EXPECT_EQ(std::get<8>(std::get<0>(joined).items.at(graded)), 5) << graded;
+    // Each names the item by its own key: the joiner knows both from the snapshot.
+    static_cast<void>(session(0, 9, "two"));
+    static_cast<void>(session(1, 9, "one"));
+    exchange();
+    const auto later = session(2, 10, nullptr);
+    EXPECT_NE(later, joined);
+    EXPECT_EQ(session(0, 10, nullptr), later);
+    EXPECT_EQ(session(1, 10, nullptr), later);
+}
+
+// Which recorded item a second making names: another computer's copy with the same id and texts,
+// the least key of several, and none that the maker's own copy already names.
+TEST_F(SyncApplyTest, ASecondMakingNamesAnotherComputersCopy)
+{
+    constexpr uint64_t a = 1, b = 2, c = 3;
+    open_unsynced(mine);
+    const auto recorded = [](const char* answer, item_key key) {
+        item* e = add_test_item(1, 0, 1, "one", answer);
+        e->id = 7;
+        item_marks m;
+        m.key = key;
+        bind_record(e, m);
+        return e;
+    };
+    const item* of_a = recorded("yes", {a, 1});
+    const item* of_b = recorded("yes", {b, 2});
+    recorded("no", {a, 3});
+    forget_copies();
+    const struct {
+        item_key made;
+        uint32_t id;
+        const char* answer;
+        const void* named;
+    } rows[] = {
+        {{a, 9}, 7, "yes", of_b},  // not a's own
+        {{c, 1}, 7, "yes", of_a},  // the least key
+        {{c, 2}, 8, "yes", nullptr},
+        {{c, 3}, 7, "maybe", nullptr},
+        {{b, 9}, 7, "yes", of_a},
+    };
+    for (const auto& row : rows) {
+        change_record r;
+        r.kind = change_kind::add_item;
+        r.item = row.made;
+        r.schedule.id = row.id;
+        r.question = "one";
+        r.answer = row.answer;
+        EXPECT_EQ(recorded_copy(r, 0), row.named) << row.made.computer << "/" << row.made.number;
+    }
+    note_copy({b, 9}, {a, 1});
+    change_record again;
+    again.item = {b, 10};
+    again.schedule.id = 7;
+    again.question = "one";
+    again.answer = "yes";
+    EXPECT_EQ(recorded_copy(again, 0), nullptr) << "b's copy names a's already";
+    close();
+}
