@@ -220,27 +220,23 @@ outcome apply_undo(const change_record& r, const void* record, item_marks& m, fi
 void take_as_made(const void* same, const change_record& r, const item_marks& m, uint16_t c, sync_summary& s)
 {
     bind_record(same, m);
-    const auto texts_differ = [&r](const auto* record) {
-        return record->question.view() != r.question || record->answer.view() != r.answer;
+    const auto take_texts = [&r, &s](auto* record, const char* what) {
+        if (record->question.view() == r.question && record->answer.view() == r.answer)
+            return;
+        sync_g().lost[r.item] = {record->question.str(), record->answer.str()};
+        static_cast<void>(record_conflict(s, std::string(what) + " \"" + r.question
+                + "\" was here already with other texts; they are kept as its losing edit"));
+        record->question = r.question;
+        record->answer = r.answer;
     };
     if (r.kind == change_kind::queue_add) {
         auto* p = static_cast<pending_item*>(const_cast<void*>(same));
-        if (texts_differ(p)) {
-            sync_g().lost[r.item] = {p->question.str(), p->answer.str()};
-            static_cast<void>(record_conflict(s, "the queue item \"" + r.question + "\" was here already with other texts; they are kept as its losing edit"));
-            p->question = r.question;
-            p->answer = r.answer;
-        }
+        take_texts(p, "the queue item");
         p->ctgr = c;
         return;
     }
     auto* e = static_cast<item*>(const_cast<void*>(same));
-    if (texts_differ(e)) {
-        sync_g().lost[r.item] = {e->question.str(), e->answer.str()};
-        static_cast<void>(record_conflict(s, "the item \"" + r.question + "\" was here already with other texts; they are kept as its losing edit"));
-        e->question = r.question;
-        e->answer = r.answer;
-    }
+    take_texts(e, "the item");
     e->ctgr = c;
     const int graded_here = e->tmtrpt - e->ivl;
     const int graded_there = to_local_day(r.schedule.due) - r.schedule.interval;
