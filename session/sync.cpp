@@ -313,6 +313,7 @@ void sync_close()
 {
     sync_globals& g = sync_g();
     g = sync_globals{};
+    forget_copies();
 }
 
 void sync_on_problem(std::function<void()> tell) { problem_listener() = std::move(tell); }

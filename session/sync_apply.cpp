@@ -473,7 +473,6 @@ sync_summary sync_apply()
     sync_globals& g = sync_g();
     if (!g.active || g.away)
         return s;
-    forget_copies();
     // Before any change of here that the records may bring about.
     static_cast<void>(send_kept_changes(true));
     sync_arrivals a = g.inbox->collect();
@@ -523,7 +522,6 @@ sync_summary sync_apply()
     // A making or a move may have arrived under a deletion, or a move emptied a deleted category.
     drop_deleted_categories(s);
     finish_batch(through, s);
-    forget_copies();
     // Undo steps point at records and places in the list that the changes may have moved.
     if (s.applied > 0 || s.conflicted > 0)
         forget_undo();

@@ -2,17 +2,57 @@
 
 #include <algorithm>
 #include <set>
+#include <string_view>
 #include <tuple>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
+
+#define XXH_INLINE_ALL
+#include <xxhash.h>
 
 #include "session/sync_state.h"
 
 namespace {
 
+// Records are looked up by digests of their texts: a lifetime collection holds a million items
+// and 200,000 queued in a few hundred categories. An item's texts count within its id, a queue
+// item's within its category; every hit is compared in full.
+uint64_t text_digest(uint64_t within, char which, std::string_view text)
+{
+    return XXH3_64bits_withSeed(text.data(), text.size(), within * 4 + (which == 'a'));
+}
+
+uint64_t texts_digest(uint64_t within, std::string_view question, std::string_view answer)
+{
+    return XXH3_64bits_withSeed(answer.data(), answer.size(), text_digest(within, 'q', question));
+}
+
+template <typename Record>
+uint64_t within_of(const Record* x)
+{
+    if constexpr (std::is_same_v<Record, item>)
+        return x->id;
+    else
+        return (uint64_t{1} << 32) | x->ctgr;
+}
+
+uint64_t within_of(const change_record& r, uint16_t c)
+{
+    return r.kind == change_kind::add_item ? r.schedule.id : (uint64_t{1} << 32) | c;
+}
+
+template <typename Record>
+bool same_texts(const Record* x, std::string_view question, std::string_view answer)
+{
+    return x->question.view() == question && x->answer.view() == answer;
+}
+
 struct unrecorded_notes {
-    std::unordered_map<uint32_t, std::vector<const item*>> items;  // by id
-    std::unordered_map<uint16_t, std::vector<const pending_item*>> queue;  // by category
+    // By the digest of each non-empty text: several records may share an id and a short answer.
+    std::unordered_map<uint64_t, std::vector<const item*>> items;
+    std::unordered_map<uint64_t, std::vector<const pending_item*>> queue;
+    std::unordered_set<const void*> taken;  // matched to a record already
     std::vector<std::pair<item_key, uint32_t>> kept;  // items keeping their schedule, with its digest
 };
 
@@ -22,36 +62,54 @@ unrecorded_notes& notes()
     return n;
 }
 
-// Both texts alike, or else one, where no other record of the list has it: many items share an
-// id (an import's second) and a short answer ("yes").
 template <typename Record>
-const Record* take_first(std::vector<const Record*>& list, const change_record& r)
+void note_unrecorded(std::unordered_map<uint64_t, std::vector<const Record*>>& by_text, const Record* x)
 {
-    const auto take = [&list](auto it) {
-        const Record* found = *it;
-        list.erase(it);
-        return found;
-    };
-    const auto both = std::ranges::find_if(list, [&r](const Record* x) {
-        return x->question.view() == r.question && x->answer.view() == r.answer;
-    });
-    if (both != list.end())
-        return take(both);
-    for (const auto text : {&Record::question, &Record::answer}) {
-        const std::string& wanted = text == &Record::question ? r.question : r.answer;
-        const auto alike = [&](const Record* x) { return !wanted.empty() && (x->*text).view() == wanted; };
-        if (std::ranges::count_if(list, alike) == 1)
-            return take(std::ranges::find_if(list, alike));
-    }
-    return nullptr;
+    const uint64_t within = within_of(x);
+    if (!x->question.view().empty())
+        by_text[text_digest(within, 'q', x->question.view())].push_back(x);
+    if (!x->answer.view().empty())
+        by_text[text_digest(within, 'a', x->answer.view())].push_back(x);
 }
 
-// Every record of the open database by id (items) or category (queue), gathered at the first
-// lookup of an apply: a record freed since is told by its marks.
+// Both texts alike, or else one that no other record of the same id (category) has.
+template <typename Record>
+const Record* take_unrecorded(std::unordered_map<uint64_t, std::vector<const Record*>>& by_text, const change_record& r,
+    uint16_t c, std::unordered_set<const void*>& taken)
+{
+    const uint64_t within = within_of(r, c);
+    const auto candidates = [&](char which, const std::string& text) {
+        std::vector<const Record*> found;
+        if (text.empty())
+            return found;
+        if (const auto it = by_text.find(text_digest(within, which, text)); it != by_text.end())
+            for (const Record* x : it->second)
+                if (!taken.count(x) && within_of(x) == within && (which == 'q' ? x->question : x->answer).view() == text)
+                    found.push_back(x);
+        return found;
+    };
+    const std::vector<const Record*> by_question = candidates('q', r.question);
+    const std::vector<const Record*> by_answer = candidates('a', r.answer);
+    const Record* found = nullptr;
+    if (const auto both = std::ranges::find_if(by_question, [&r](const Record* x) { return same_texts(x, r.question, r.answer); });
+        both != by_question.end())
+        found = *both;
+    else if (by_question.size() == 1)
+        found = by_question[0];
+    else if (by_answer.size() == 1)
+        found = by_answer[0];
+    if (found)
+        taken.insert(found);
+    return found;
+}
+
+// Every record of the open database by the digest of its id (category) and texts, gathered at the
+// first lookup of a session with the folder; those made by a record since are added. A record
+// freed or changed since is told by its marks and its fields.
 struct copy_index {
     bool built = false;
-    std::unordered_map<uint32_t, std::vector<const void*>> items;
-    std::unordered_map<uint16_t, std::vector<const void*>> queue;
+    std::vector<std::pair<uint64_t, const void*>> gathered;  // sorted
+    std::unordered_multimap<uint64_t, const void*> made;  // by a record since
     std::set<std::tuple<uint64_t, uint64_t, uint64_t>> named;  // key and a computer whose copy names it
 };
 
@@ -69,10 +127,12 @@ copy_index& built_copies()
     if (x.built)
         return x;
     x.built = true;
+    x.gathered.reserve(db().item_count + db().pending_count);
     for (const item* e = db().head; e; e = e->next)
-        x.items[e->id].push_back(e);
+        x.gathered.emplace_back(texts_digest(within_of(e), e->question.view(), e->answer.view()), e);
     for (const pending_item* p = db().pending_head; p; p = p->next)
-        x.queue[p->ctgr].push_back(p);
+        x.gathered.emplace_back(texts_digest(within_of(p), p->question.view(), p->answer.view()), p);
+    std::ranges::sort(x.gathered);
     for (const auto& [copy, key] : sync_g().same_as)
         x.named.emplace(key.computer, key.number, copy.computer);
     return x;
@@ -87,21 +147,18 @@ void gather_unrecorded()
     n = {};
     for (const item* e = db().head; e; e = e->next)
         if (!marks_of(e))
-            n.items[e->id].push_back(e);
+            note_unrecorded(n.items, e);
     for (const pending_item* p = db().pending_head; p; p = p->next)
         if (!marks_of(p))
-            n.queue[p->ctgr].push_back(p);
+            note_unrecorded(n.queue, p);
 }
 
 const void* take_unrecorded_match(const change_record& r, uint16_t c)
 {
     unrecorded_notes& n = notes();
-    if (r.kind == change_kind::add_item) {
-        const auto it = n.items.find(r.schedule.id);
-        return it == n.items.end() ? nullptr : take_first(it->second, r);
-    }
-    const auto it = n.queue.find(c);
-    return it == n.queue.end() ? nullptr : take_first(it->second, r);
+    if (r.kind == change_kind::add_item)
+        return n.items.empty() ? nullptr : take_unrecorded(n.items, r, c, n.taken);
+    return n.queue.empty() ? nullptr : take_unrecorded(n.queue, r, c, n.taken);
 }
 
 void note_schedule_kept(const item* e)
@@ -125,7 +182,6 @@ std::vector<offline_change> finish_unrecorded()
         changes.push_back(c);
     }
     notes() = {};
-    forget_copies();
     return changes;
 }
 
@@ -133,33 +189,30 @@ const void* recorded_copy(const change_record& r, uint16_t c)
 {
     copy_index& x = built_copies();
     const bool queued = r.kind == change_kind::queue_add;
-    const std::vector<const void*>* list = nullptr;
-    if (queued) {
-        const auto it = x.queue.find(c);
-        list = it == x.queue.end() ? nullptr : &it->second;
-    } else {
-        const auto it = x.items.find(r.schedule.id);
-        list = it == x.items.end() ? nullptr : &it->second;
-    }
-    if (!list)
-        return nullptr;
+    const uint64_t within = within_of(r, c);
+    const uint64_t digest = texts_digest(within, r.question, r.answer);
     const void* found = nullptr;
     const item_marks* found_marks = nullptr;
-    for (const void* record : *list) {
+    const auto consider = [&](const void* record) {
         const item_marks* m = marks_of(record);
         if (!m || m->queued != queued || record_with(m->key) != record || m->key.computer == r.item.computer
             || x.named.count({m->key.computer, m->key.number, r.item.computer}))
-            continue;
-        const bool same = queued
-            ? static_cast<const pending_item*>(record)->ctgr == c && static_cast<const pending_item*>(record)->question.view() == r.question
-                && static_cast<const pending_item*>(record)->answer.view() == r.answer
-            : static_cast<const item*>(record)->id == r.schedule.id && static_cast<const item*>(record)->question.view() == r.question
-                && static_cast<const item*>(record)->answer.view() == r.answer;
+            return;
+        const bool same = queued ? within_of(static_cast<const pending_item*>(record)) == within
+                && same_texts(static_cast<const pending_item*>(record), r.question, r.answer)
+                                 : within_of(static_cast<const item*>(record)) == within
+                && same_texts(static_cast<const item*>(record), r.question, r.answer);
         if (same && (!found || key_less(m->key, found_marks->key))) {
             found = record;
             found_marks = m;
         }
-    }
+    };
+    for (auto it = std::ranges::lower_bound(x.gathered, std::pair<uint64_t, const void*>(digest, nullptr));
+         it != x.gathered.end() && it->first == digest; ++it)
+        consider(it->second);
+    const auto [from, to] = x.made.equal_range(digest);
+    for (auto it = from; it != to; ++it)
+        consider(it->second);
     return found;
 }
 
@@ -168,10 +221,12 @@ void note_made(const void* made, bool queued)
     copy_index& x = copies();
     if (!x.built)
         return;
-    if (queued)
-        x.queue[static_cast<const pending_item*>(made)->ctgr].push_back(made);
-    else
-        x.items[static_cast<const item*>(made)->id].push_back(made);
+    const uint64_t digest = queued
+        ? texts_digest(within_of(static_cast<const pending_item*>(made)), static_cast<const pending_item*>(made)->question.view(),
+              static_cast<const pending_item*>(made)->answer.view())
+        : texts_digest(within_of(static_cast<const item*>(made)), static_cast<const item*>(made)->question.view(),
+              static_cast<const item*>(made)->answer.view());
+    x.made.emplace(digest, made);
 }
 
 void note_copy(const item_key& copy, const item_key& key)

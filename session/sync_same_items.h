@@ -34,5 +34,5 @@ const void* recorded_copy(const change_record& r, uint16_t c);
 void note_made(const void* made, bool queued);
 // `copy` names the item of key `key` from now on.
 void note_copy(const item_key& copy, const item_key& key);
-// Forgets what the lookups gathered; call at the start and the end of an apply.
+// Forgets what the lookups gathered (gather_unrecorded does, for the database just opened).
 void forget_copies();

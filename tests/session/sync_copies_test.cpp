@@ -94,6 +94,7 @@ TEST_F(SyncCopiesTest, AnItemMadeAgainTakesTheRecordItsTextsName)
         const void* taken;
     } rows[] = {
         {change_kind::add_item, 7, "one, edited", "yes", nullptr},  // two records have the answer
+        {change_kind::add_item, 7, "two", "maybe", nullptr},  // two records have the question
         {change_kind::add_item, 7, "two", "yes", two},  // each text alone names two
         {change_kind::add_item, 9, "three", "yes", nullptr},  // another id
         {change_kind::add_item, 7, "one, edited", "yes", one},  // the only one left with it
@@ -210,6 +211,7 @@ TEST_F(SyncCopiesTest, ASecondMakingNamesAnotherComputersCopy)
     }
     note_copy({b, 9}, {a, 1});
     change_record again;
+    again.kind = change_kind::add_item;
     again.item = {b, 10};
     again.schedule.id = 7;
     again.question = "one";
