@@ -121,7 +121,7 @@ void record_schedule(const item* e, change_kind kind, uint16_t grade, uint16_t e
 
 // Gives a new item or queue item its identity: this computer and the sequence of the record
 // that made it.
-void adopt(const void* record, bool queued, change_record& r)
+void adopt(const void* record, change_record& r)
 {
     // Its identity is the number the log gives its making: while changes are kept, it waits for
     // one with the items of a session without the folder.
@@ -137,13 +137,7 @@ void adopt(const void* record, bool queued, change_record& r)
         report_problem({change_append_status::cannot_open, sync_g().folder + change_log_name(sync_g().me), 0});
         return;
     }
-    item_marks m;
-    m.key = r.item;
-    m.queued = queued;
-    m.schedule = m.texts = m.place = own_version(r);
-    if (!queued)
-        m.schedule = making_version(r, sync_g().me);
-    bind_record(record, m);
+    bind_record(record, making_marks(r, sync_g().me));
 }
 
 void adopt_item(const item* e)
@@ -154,7 +148,7 @@ void adopt_item(const item* e)
     r.question = e->question.str();
     r.answer = e->answer.str();
     r.schedule = schedule_of(*e);
-    adopt(e, false, r);
+    adopt(e, r);
 }
 
 void adopt_pending(const pending_item* p)
@@ -164,7 +158,7 @@ void adopt_pending(const pending_item* p)
     r.path = category_names_from_top(p->ctgr);
     r.question = std::string(p->question);
     r.answer = std::string(p->answer);
-    adopt(p, true, r);
+    adopt(p, r);
 }
 
 // Every record without an identity gets one: the items that were there before syncing began,

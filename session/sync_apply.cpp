@@ -214,6 +214,14 @@ outcome apply_undo(const change_record& r, const void* record, item_marks& m, fi
     return outcome::applied;
 }
 
+void set_category(const void* record, bool queued, uint16_t c)
+{
+    if (queued)
+        static_cast<pending_item*>(const_cast<void*>(record))->ctgr = c;
+    else
+        static_cast<item*>(const_cast<void*>(record))->ctgr = c;
+}
+
 // A record here that `r` makes again takes its identity. Both were one item once, and the
 // arriving side's texts and category stand (texts given here that differ are kept as the losing
 // edit, for the browser to offer); of the schedules, the one set by the later grade.
@@ -254,10 +262,7 @@ void take_second_making(const void* copy, const change_record& r, field_version 
     note_copy(r.item, m.key);
     if (m.place <= v) {
         m.place = v;
-        if (m.queued)
-            static_cast<pending_item*>(const_cast<void*>(copy))->ctgr = c;
-        else
-            static_cast<item*>(const_cast<void*>(copy))->ctgr = c;
+        set_category(copy, m.queued, c);
     }
     if (m.queued)
         return;
@@ -278,12 +283,7 @@ outcome apply_record(const change_record& r, uint64_t writer, bool effects, sync
         if (record_with(r.item))
             return outcome::applied;
         const std::optional<uint16_t> c = category_following_renames(r.path, true, &v);
-        item_marks m;
-        m.key = r.item;
-        m.schedule = m.texts = m.place = v;
-        m.queued = r.kind == change_kind::queue_add;
-        if (!m.queued)
-            m.schedule = making_version(r, writer);
+        const item_marks m = making_marks(r, writer);
         if (const void* same = take_unrecorded_match(r, c.value_or(0))) {
             take_as_made(same, r, m, c.value_or(0), s);
             return outcome::applied;
@@ -351,11 +351,7 @@ outcome apply_record(const change_record& r, uint64_t writer, bool effects, sync
         if (!(m.place <= v))
             return outcome::applied;  // a later move here stands
         m.place = v;
-        const uint16_t c = category_following_renames(r.path, true, &v).value_or(0);
-        if (m.queued)
-            static_cast<pending_item*>(const_cast<void*>(record))->ctgr = c;
-        else
-            static_cast<item*>(const_cast<void*>(record))->ctgr = c;
+        set_category(record, m.queued, category_following_renames(r.path, true, &v).value_or(0));
         return outcome::applied;
     }
     case change_kind::forget_item:

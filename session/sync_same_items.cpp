@@ -49,6 +49,8 @@ bool same_texts(const Record* x, std::string_view question, std::string_view ans
 }
 
 struct unrecorded_notes {
+    bool open = false;  // a start is applying: records with no identity may be made again
+    bool gathered = false;  // the lists below hold them (at the first making that looks)
     // By the digest of each non-empty text: several records may share an id and a short answer.
     std::unordered_map<uint64_t, std::vector<const item*>> items;
     std::unordered_map<uint64_t, std::vector<const pending_item*>> queue;
@@ -143,19 +145,26 @@ copy_index& built_copies()
 void gather_unrecorded()
 {
     forget_copies();
-    unrecorded_notes& n = notes();
-    n = {};
-    for (const item* e = db().head; e; e = e->next)
-        if (!marks_of(e))
-            note_unrecorded(n.items, e);
-    for (const pending_item* p = db().pending_head; p; p = p->next)
-        if (!marks_of(p))
-            note_unrecorded(n.queue, p);
+    notes() = {};
+    notes().open = true;
 }
 
 const void* take_unrecorded_match(const change_record& r, uint16_t c)
 {
     unrecorded_notes& n = notes();
+    if (!n.open)
+        return nullptr;
+    // Only when a start applies a making: most starts apply none, and a pass over a lifetime
+    // collection is not free. Records made since the start began have identities already.
+    if (!n.gathered) {
+        n.gathered = true;
+        for (const item* e = db().head; e; e = e->next)
+            if (!marks_of(e))
+                note_unrecorded(n.items, e);
+        for (const pending_item* p = db().pending_head; p; p = p->next)
+            if (!marks_of(p))
+                note_unrecorded(n.queue, p);
+    }
     if (r.kind == change_kind::add_item)
         return n.items.empty() ? nullptr : take_unrecorded(n.items, r, c, n.taken);
     return n.queue.empty() ? nullptr : take_unrecorded(n.queue, r, c, n.taken);

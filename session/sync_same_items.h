@@ -10,8 +10,8 @@
 #include "formats/change_log.h"
 #include "session/sync_rematch.h"
 
-// Notes the records that have no identity yet, for the start's applies to find. Call before
-// anything is applied.
+// Lets the start's applies find the records that have no identity yet (gathered at the first
+// making they apply). Call before anything is applied.
 void gather_unrecorded();
 // The record noted here that `r` (an add_item or queue_add) makes again: an item with its id and
 // its question or its answer, or a queue item of category `c` with its question or its answer.

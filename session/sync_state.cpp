@@ -206,6 +206,17 @@ field_version making_version(const change_record& r, uint64_t writer)
     return {std::min(r.stamp, graded), writer};
 }
 
+item_marks making_marks(const change_record& r, uint64_t writer)
+{
+    item_marks m;
+    m.key = r.item;
+    m.queued = r.kind == change_kind::queue_add;
+    m.schedule = m.texts = m.place = {r.stamp, writer};
+    if (!m.queued)
+        m.schedule = making_version(r, writer);
+    return m;
+}
+
 const void* record_with(const item_key& key)
 {
     const sync_globals& g = sync_g();

@@ -129,6 +129,8 @@ item_schedule schedule_of(const item& e);
 // its last grade, no later than the record. An item recorded when its computer took the folder
 // may have been graded long before, while a copy of it was graded elsewhere meanwhile.
 field_version making_version(const change_record& r, uint64_t writer);
+// The marks of the item or queue item that `writer`'s add_item or queue_add record `r` makes.
+item_marks making_marks(const change_record& r, uint64_t writer);
 
 // Digests of an item's schedule, and of each category's path by index, as sync.state keeps them.
 uint32_t schedule_print(const item& e);
