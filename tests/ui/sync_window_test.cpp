@@ -129,6 +129,19 @@ TEST_F(SyncWindowTest, TheSyncFolderSetInTheSettingsTakesEffectAtOnce)
     EXPECT_TRUE(file_exists(services().data_dir + sync_state_name)) << "the state is saved when the folder is left";
 }
 
+// A record of the shared items that cannot be read is made again from the folder, and said so;
+// the item the folder names stays one.
+TEST_F(SyncWindowTest, AnUnreadableRecordOfTheSharedItemsIsMadeAgainFromTheFolder)
+{
+    record(change_kind::add_item, 1, "gehen", "to go", long_ago_ms);
+    open_settings_store()->setValue(QStringLiteral("syncfolder"), QString::fromStdString(folder.path()));
+    earlier_session(0);
+    write_file(default_dir().toStdString() + sync_state_name, "damaged");
+    open_window(true);
+    EXPECT_TRUE(told(1, 0, QStringLiteral("Sync Folder"), QStringLiteral("it was made again from the sync folder")));
+    EXPECT_EQ(db().item_count, 1u);
+}
+
 TEST_F(SyncWindowTest, TheLosingTextIsShownAndCanBeTakenInstead)
 {
     record(change_kind::add_item, 1, "gehen", "to go", long_ago_ms);
