@@ -285,6 +285,18 @@ uint64_t new_computer_id()
     return id;
 }
 
+uint64_t record_print(std::string_view bytes, uint64_t sequence)
+{
+    const change_log_read read = read_change_log(bytes);
+    // Usually the last: the record of this computer's that its database holds last.
+    for (size_t i = read.records.size(); i-- > 0;)
+        if (read.records[i].sequence == sequence) {
+            const uint64_t begin = i == 0 ? change_log_header_size : read.ends[i - 1];
+            return XXH3_64bits(bytes.data() + begin, read.ends[i] - begin) | 1;
+        }
+    return 0;
+}
+
 bool read_change_log_file(const std::string& path, uint64_t from, std::string* out)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -359,6 +371,12 @@ change_append_result change_log_writer::open_log()
     if (read.status == change_log_status::bad_header
         || (read.status != change_log_status::no_header && read.computer != computer_))
         return {change_append_status::not_a_log, 0, 0};
+    // Before anything is written again: that would put this computer's records over the other's.
+    if (written_elsewhere(read)) {
+        write_log("ERROR: the change log \"%s\" holds records this computer did not write: another computer "
+                  "writes it under the same id\n", path_.c_str());
+        return {change_append_status::another_writer, 0, 0};
+    }
     if (const uint64_t lost = first_lost(known_, read); lost != 0)
         return write_again(bytes, read, lost);
     const int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
@@ -375,6 +393,7 @@ change_append_result change_log_writer::open_log()
         keep = h.size();
     }
     const int error = errno;
+    note_file(fd);
     ::close(fd);
     if (!ok)
         return {change_append_status::cannot_write, error, 0};
@@ -409,13 +428,45 @@ change_append_result change_log_writer::write_again(const std::string& bytes, co
         path_.c_str());
     known_ = std::move(whole);
     opened_ = true;
+    if (const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC); fd >= 0) {
+        note_file(fd);
+        ::close(fd);
+    }
     return {};
+}
+
+change_log_writer::stat_print change_log_writer::print_of(const struct stat& info)
+{
+    return {static_cast<uint64_t>(info.st_ino), info.st_ctim.tv_sec, info.st_ctim.tv_nsec};
+}
+
+void change_log_writer::note_file(int fd)
+{
+    struct stat info {};
+    left_ = ::fstat(fd, &info) == 0 ? print_of(info) : stat_print{};
 }
 
 bool change_log_writer::as_known() const
 {
     struct stat info {};
-    return ::stat(path_.c_str(), &info) == 0 && static_cast<uint64_t>(info.st_size) == known_.size();
+    return ::stat(path_.c_str(), &info) == 0 && static_cast<uint64_t>(info.st_size) == known_.size()
+        && print_of(info) == left_;
+}
+
+bool change_log_writer::written_elsewhere(const change_log_read& now) const
+{
+    if (known_.empty())
+        return false;  // the first look: what the file holds is this computer's so far
+    const change_log_read had = read_change_log(known_);
+    for (const change_record& r : now.records) {
+        if (r.sequence > last_sequence_)
+            return true;
+        const auto at = std::lower_bound(had.records.begin(), had.records.end(), r.sequence,
+            [](const change_record& k, uint64_t sequence) { return k.sequence < sequence; });
+        if (at != had.records.end() && at->sequence == r.sequence && !(*at == r))
+            return true;
+    }
+    return false;
 }
 
 change_append_result change_log_writer::make_whole()
@@ -458,6 +509,7 @@ change_append_result change_log_writer::append(change_record& r, uint64_t now_ms
     } else if (::fsync(fd) != 0) {
         res = {change_append_status::cannot_sync, errno, r.sequence};
     }
+    note_file(fd);
     ::close(fd);
     if (res.status == change_append_status::cannot_write)
         return res;

@@ -7,6 +7,8 @@
 // computer id u64), then records, each its payload's length (u32), the payload's XXH32 (u32) and
 // the payload. A service may deliver the file half-way: a reader takes the whole records and
 // comes back for the rest later.
+#include <sys/stat.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -103,6 +105,10 @@ struct change_log_read {
 // Order matters (an edit follows its add), so nothing after a damaged record is taken.
 change_log_read read_change_log(std::string_view bytes, uint64_t offset = 0);
 
+// A digest of the bytes of the record numbered `sequence` in a log's bytes, so that a record
+// can be told from another written under the same number; 0 when the log holds none.
+uint64_t record_print(std::string_view bytes, uint64_t sequence);
+
 // The header of the log at `path` and its bytes from offset `from` on (all of them when `from`
 // is within the header), so that a log is read again only past what was taken; false with errno
 // set when it cannot be read.
@@ -121,7 +127,16 @@ sync_file_name classify_sync_file(std::string_view name);
 // A new computer id from the system's random source; never 0.
 uint64_t new_computer_id();
 
-enum class change_append_status { appended, cannot_open, not_a_log, cannot_write, cannot_sync };
+enum class change_append_status {
+    appended,
+    cannot_open,
+    not_a_log,
+    cannot_write,
+    cannot_sync,
+    // The file holds records this writer did not write, under its id: another computer (a copy
+    // of this system) writes it too. Nothing more is written to it.
+    another_writer,
+};
 struct change_append_result {
     change_append_status status = change_append_status::appended;  // what happened
     int error = 0;  // errno of the failed step
@@ -147,6 +162,8 @@ public:
     // Writes again the records the file lost since this writer last wrote it, as an append
     // does first; for a look without an append, such as at the close.
     change_append_result make_whole();
+    // record_print of the record numbered `sequence` as this writer last read or wrote it.
+    uint64_t print_of(uint64_t sequence) const { return record_print(known_, sequence); }
 
 private:
     // Reads the file back and makes it whole; writes the known records again that it lost.
@@ -154,6 +171,20 @@ private:
     change_append_result write_again(const std::string& bytes, const change_log_read& read, uint64_t lost);
     // Whether the file is as this writer last left it.
     bool as_known() const;
+    // Whether the file read as `now` holds a record this writer did not write.
+    bool written_elsewhere(const change_log_read& now) const;
+    // Takes the print of the file as this writer leaves it.
+    void note_file(int fd);
+
+    // The file as this writer last left it, so that a copy written in place of it is seen even
+    // at the same length: its inode, and its change time, which no other writer can set back.
+    struct stat_print {
+        uint64_t inode = 0;  // st_ino
+        int64_t changed_s = 0;  // st_ctim, seconds
+        int64_t changed_ns = 0;  // st_ctim, nanoseconds
+        friend bool operator==(const stat_print&, const stat_print&) = default;
+    };
+    static stat_print print_of(const struct stat& info);
 
     std::string path_;  // the log's path
     uint64_t computer_;  // this computer's id, written in the header
@@ -163,4 +194,5 @@ private:
     // The file as this writer last read or wrote it: header and whole records. A file shorter
     // than this was trimmed, or lost records that are written again from here.
     std::string known_;
+    stat_print left_;  // the file as this writer last left it
 };

@@ -17,7 +17,7 @@
 namespace {
 
 constexpr uint64_t me = 0x0123456789abcdefULL;
-constexpr uint16_t newest_version = 6;
+constexpr uint16_t newest_version = 7;
 
 }  // namespace
 

@@ -16,6 +16,7 @@
 #include "session/sync_rematch.h"
 #include "session/saving.h"
 #include "session/sync_same_items.h"
+#include "formats/sync_snapshot.h"
 #include "session/sync_snapshot.h"
 #include "session/sync_state.h"
 
@@ -47,6 +48,7 @@ const char* append_problem(change_append_status s)
     case change_append_status::not_a_log: return "is not this computer's change log";
     case change_append_status::cannot_write: return "cannot be written";
     case change_append_status::cannot_sync: return "cannot be synced to the disk";
+    case change_append_status::another_writer: return "is written by another computer under this computer's id";
     }
     return "cannot be written";
 }
@@ -208,7 +210,7 @@ bool sync_keeps_changes() { return sync_g().away || !sync_g().kept.empty(); }
 bool sync_folder_away() { return sync_g().away; }
 const std::string& sync_folder() { return sync_g().folder; }
 
-sync_open_status sync_open(const std::string& folder, uint64_t me, sync_summary* summary)
+sync_open_status sync_open(const std::string& folder, uint64_t me, sync_summary* summary, sync_state_use state)
 {
     sync_close();
     if (db().db_state != database_state::open)
@@ -218,7 +220,7 @@ sync_open_status sync_open(const std::string& folder, uint64_t me, sync_summary*
         dir += '/';
     struct stat st {};
     if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
-        return open_away(dir, me);
+        return state == sync_state_use::saved ? open_away(dir, me) : sync_open_status::no_folder;
     sync_globals& g = sync_g();
     g.folder = dir;
     g.me = me;
@@ -226,9 +228,12 @@ sync_open_status sync_open(const std::string& folder, uint64_t me, sync_summary*
     g.inbox = std::make_unique<sync_inbox>(dir, me);
     g.active = true;
     sync_open_status status = sync_open_status::opened;
-    if (!read_state_file(services().data_dir + sync_state_name)) {
-        write_log("WARNING: \"%s\" could not be read; every item is recorded anew\n",
-            (services().data_dir + sync_state_name).c_str());
+    if (state == sync_state_use::rebuilt)
+        g.parted_from = state_file_writer(services().data_dir + sync_state_name);
+    if (state == sync_state_use::rebuilt || !read_state_file(services().data_dir + sync_state_name)) {
+        if (state == sync_state_use::saved)
+            write_log("WARNING: \"%s\" could not be read; every item is recorded anew\n",
+                (services().data_dir + sync_state_name).c_str());
         g.marks.clear();
         g.records.clear();
         g.same_as.clear();
@@ -239,7 +244,19 @@ sync_open_status sync_open(const std::string& folder, uint64_t me, sync_summary*
     std::string own_log;
     if (!read_change_log_file(dir + change_log_name(me), 0, &own_log))
         own_log.clear();
+    // The last record of this computer's that the database holds is another in the log: a copy
+    // of this system wrote there under the same id. Going on would take its records for this
+    // computer's own, and give numbers that name its items.
+    if (const uint64_t there = record_print(own_log, g.own_applied);
+        status == sync_open_status::opened && g.own_print != 0 && there != 0 && there != g.own_print) {
+        write_log("ERROR: \"%s\" holds records this computer did not write: another computer writes it under "
+                  "the same id\n", (dir + change_log_name(me)).c_str());
+        sync_close();
+        return sync_open_status::another_writer;
+    }
     load_kept_changes(own_log);
+    if (state == sync_state_use::rebuilt)
+        g.kept.clear();
     // Into the log first, numbered after the records the others hold, so that a start from a
     // snapshot applies them again with this computer's other records that it lacks. After records
     // that a crash kept from the database, they are applied again with those. A log shorter than
@@ -261,6 +278,10 @@ sync_open_status sync_open(const std::string& folder, uint64_t me, sync_summary*
     // lost, makes items that are here already.
     gather_unrecorded();
     start_from_snapshot(s, own_lost);
+    // The records the given-up id's log lost to a trim were this computer's: the database holds them.
+    if (const auto heads = sync_log_heads(dir); g.parted_from != 0 && heads.contains(g.parted_from))
+        if (const uint64_t head = heads.at(g.parted_from); g.inbox->applied_of(g.parted_from) + 1 < head)
+            g.inbox->applied(g.parted_from, head - 1);
     const bool own_whole = apply_own_leftovers(s);
     const sync_summary arrived = sync_apply();
     s.arrived += arrived.arrived;
@@ -291,7 +312,9 @@ sync_open_status sync_open(const std::string& folder, uint64_t me, sync_summary*
     record_offline_changes(offline);
     record_offline_changes(finish_unrecorded());
     s.adopted = adopt_unknown();
-    if (had_kept && g.kept.empty() && !s.changed() && s.adopted == 0 && !db().read_only)
+    // A rebuilt state is saved at once: the next start must not take the old one up again.
+    if (((had_kept && g.kept.empty()) || state == sync_state_use::rebuilt) && !s.changed() && s.adopted == 0
+        && !db().read_only)
         static_cast<void>(save_database(true, false));  // so that the kept file goes
     save_applied(s);
     // The others count this computer only once its snapshot arrives; until then they would

@@ -40,12 +40,25 @@ enum class sync_open_status {
     no_database,  // no database is open
     no_folder,  // the folder cannot be read
     state_damaged,  // sync.state could not be read: opened, items the records make again taken as theirs, the rest given anew
+    // Another computer wrote this computer's log under its id (a copy of this system): not
+    // opened; open again under a new id, with sync_state_use::rebuilt.
+    another_writer,
+};
+
+// What an open makes of sync.state.
+enum class sync_state_use {
+    saved,  // goes on from it
+    // Made again from the folder, as when it cannot be read, and the changes kept for the log
+    // dropped: under a new id after another computer wrote the old one's log, whose records
+    // name items that may not be the ones here. What the database holds is told anew instead.
+    rebuilt,
 };
 
 // Starts syncing the open database through `folder` as computer `me`: reads sync.state,
 // re-applies this computer's own records that the saved database does not hold yet (a crash),
 // records the items that have no identity yet, and applies what arrived. Call after ma_init.
-sync_open_status sync_open(const std::string& folder, uint64_t me, sync_summary* summary);
+sync_open_status sync_open(const std::string& folder, uint64_t me, sync_summary* summary,
+    sync_state_use state = sync_state_use::saved);
 // Applies what arrived since the last look.
 sync_summary sync_apply();
 // Stops syncing; call after the database is closed (its save writes sync.state).

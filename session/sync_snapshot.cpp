@@ -357,7 +357,8 @@ void start_from_snapshot(sync_summary& s, bool own_lost)
     const std::map<uint64_t, uint64_t> gaps = lost ? std::map<uint64_t, uint64_t>{} : gaps_in_logs();
     if (!lost && gaps.empty())
         return;  // the logs go on from where it stands
-    const sync_folder_view view = look_at_sync_folder(g.folder);
+    sync_folder_view view = look_at_sync_folder(g.folder);
+    view.snapshots.erase(g.parted_from);
     const std::optional<uint64_t> writer = snapshot_to_join(view);
     if (!writer)
         return;

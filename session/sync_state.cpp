@@ -21,8 +21,9 @@ namespace {
 
 constexpr char state_magic[8] = {'C', 'W', 'S', 'Y', 'N', 'C', 'S', 'T'};
 // 1: without made categories and losing edits; 2: without deleted categories; 3: without the
-// renames' versions, one rename a path; 4: without the schedules' and categories' prints
-constexpr uint16_t state_version = 6;
+// renames' versions, one rename a path; 4: without the schedules' and categories' prints; 5:
+// without the copies' second keys; 6: without the print of this computer's last applied record
+constexpr uint16_t state_version = 7;
 
 void put_marks(std::string& out, const item_marks& m)
 {
@@ -416,8 +417,21 @@ bool write_state_file(FILE* out)
     }
     put_le(bytes, same_count, 4);
     bytes += same;
+    put_le(bytes, g.writer ? g.writer->print_of(g.own_applied) : g.own_print, 8);
     put_le(bytes, XXH32(bytes.data(), bytes.size(), 0), 4);
     return written == db().item_count && std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+}
+
+uint64_t state_file_writer(const std::string& path)
+{
+    std::string bytes;
+    if (!read_whole_file(path, &bytes) || bytes.size() < 4 + sizeof state_magic
+        || std::memcmp(bytes.data(), state_magic, sizeof state_magic) != 0)
+        return 0;
+    state_reader in(std::string_view(bytes).substr(sizeof state_magic));
+    in.number(4);  // version and reserved bytes
+    const uint64_t writer = in.number(8);
+    return in.good() ? writer : 0;
 }
 
 bool read_state_file(const std::string& path)
@@ -508,11 +522,13 @@ bool read_state_file(const std::string& path)
         }
         same_as[keys[0]] = keys[1];
     }
+    const uint64_t own_print = version < 7 ? 0 : in.number(8);
     if (!in.good() || !g.inbox->read_positions(positions))
         return false;
     if (writer != g.me)
         own = take_over_positions(writer, own, path);
     g.own_applied = own;
+    g.own_print = writer == g.me ? own_print : 0;
     g.renamed = std::move(renamed);
     g.made = std::move(made);
     g.deleted = std::move(deleted);

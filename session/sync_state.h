@@ -71,6 +71,12 @@ struct sync_globals {
     std::unordered_map<const void*, item_marks> marks;  // per item or pending_item record
     std::unordered_map<item_key, const void*, item_key_hash> records;  // per key, its record
     uint64_t own_applied = 0;  // the last record of this computer whose change the database holds
+    // record_print of that record as sync.state last kept it (0: unknown): another computer
+    // under this id that wrote its own record under the number shows at the next start.
+    uint64_t own_print = 0;
+    // The id this computer gave up at this open, another computer having written under it: its
+    // snapshot may hold either's records under the same numbers, so none is joined from it.
+    uint64_t parted_from = 0;
     uint64_t latest_stamp = 0;  // the highest stamp written or applied here
     sync_problem problem;  // a record that could not be appended, untold yet
     // The failures told since the log last took a record, as (status, errno): while the folder
@@ -144,3 +150,5 @@ bool write_state_file(FILE* out);
 // Reads the file at `path` and binds the open database's records to their marks; false when it
 // exists and cannot be read (nothing is bound then). A missing file binds nothing.
 bool read_state_file(const std::string& path);
+// The computer id the file at `path` was written under; 0 when it cannot be read.
+uint64_t state_file_writer(const std::string& path);

@@ -185,15 +185,18 @@ QString this_machine()
 
 uint64_t sync_computer_id(settings* record, const QString& machine)
 {
-    uint64_t& id = record->computer_ids[machine];
-    if (id == 0) {
-        id = new_computer_id();
-        // Kept at once: a second id for the same machine would orphan its log.
-        const auto store = open_settings_store();
-        store->setValue(QStringLiteral("computerids/") + machine, QString::number(id, 16));
-        store->sync();
-    }
-    return id;
+    // Kept at once: a second id for the same machine would orphan its log.
+    if (record->computer_ids[machine] == 0)
+        keep_computer_id(record, new_computer_id(), machine);
+    return record->computer_ids[machine];
+}
+
+void keep_computer_id(settings* record, uint64_t id, const QString& machine)
+{
+    record->computer_ids[machine] = id;
+    const auto store = open_settings_store();
+    store->setValue(QStringLiteral("computerids/") + machine, QString::number(id, 16));
+    store->sync();
 }
 
 QString expand_typed_path(const QString& typed, const QString& base)

@@ -52,6 +52,9 @@ struct settings {
 QString this_machine();
 // The id of `machine` in the sync folder: the stored one, or a new one made and stored now.
 uint64_t sync_computer_id(settings* record, const QString& machine = this_machine());
+// `id` becomes the id of `machine` from now on, stored at once: another computer (a copy of this
+// system, /etc/machine-id and all) was found writing under the old one.
+void keep_computer_id(settings* record, uint64_t id, const QString& machine = this_machine());
 
 // The store that load_settings and save_settings use.
 std::unique_ptr<QSettings> open_settings_store();

@@ -1909,6 +1909,10 @@ Schließen Sie es und starten Sie Cardwright erneut.</translation>
         <source>The change log &quot;%1&quot; cannot be written: changes made here are kept and reach the other computers once the log takes them.</source>
         <translation>Das Änderungsprotokoll „%1“ kann nicht geschrieben werden: Hier vorgenommene Änderungen werden aufbewahrt und erreichen die anderen Computer, sobald das Protokoll sie aufnimmt.</translation>
     </message>
+    <message>
+        <source>Another computer writes this computer&apos;s change log &quot;%1&quot; under the same identity: it is probably a copy of this system. This computer now has an identity of its own, and the record of which items are shared was made again from the sync folder. Items whose texts here differ from the folder&apos;s keep them as a conflict (Browse Items, &quot;Conflicts...&quot;); an item deleted here since the copy was made may come back.</source>
+        <translation>Ein anderer Computer schreibt das Änderungsprotokoll dieses Computers „%1“ unter derselben Kennung: Vermutlich ist er eine Kopie dieses Systems. Dieser Computer hat jetzt eine eigene Kennung, und die Aufzeichnung, welche Karten geteilt sind, wurde aus dem Sync-Ordner neu erstellt. Karten, deren Texte hier von denen des Ordners abweichen, behalten sie als Konflikt (Karten durchsuchen, „Konflikte...“); eine Karte, die hier seit dem Kopieren gelöscht wurde, kann wiederkommen.</translation>
+    </message>
 </context>
 <context>
     <name>screens</name>

@@ -168,6 +168,13 @@ QString problem_texts::sync(const sync_problem& problem)
         text = tr("The change log \"%1\" cannot be written: changes made here are kept and reach the other computers "
                   "once the log takes them.").arg(log);
         break;
+    case change_append_status::another_writer:
+        text = tr("Another computer writes this computer's change log \"%1\" under the same identity: it is probably "
+                  "a copy of this system. This computer now has an identity of its own, and the record of which "
+                  "items are shared was made again from the sync folder. Items whose texts here differ from the "
+                  "folder's keep them as a conflict (Browse Items, \"Conflicts...\"); an item deleted here since the "
+                  "copy was made may come back.").arg(log);
+        break;
     }
     return problem.os_error != 0 ? text + QStringLiteral("\n\n") + system(problem.os_error) : text;
 }

@@ -14,6 +14,7 @@
 #include "ui/problem_texts.h"
 #include "ui/browser.h"
 #include "ui/main_window.h"
+#include "settings/settings_store.h"
 #include "ui/window_state.h"
 
 sync_watch::sync_watch(QMainWindow* window) : QObject(window), window_(window), button_(new QToolButton(window))
@@ -96,8 +97,12 @@ void sync_watch::open(const QString& folder, uint64_t computer)
     if (folder.isEmpty())
         return;
     sync_summary s;
-    switch (sync_open(QDir(folder).absolutePath().toStdString(), computer, &s)) {
+    switch (sync_open(QDir(folder).absolutePath().toStdString(), computer, &s, state_use_)) {
     case sync_open_status::no_database: return;
+    case sync_open_status::another_writer:
+        state_use_ = sync_state_use::rebuilt;
+        open(folder, new_computer_id());
+        return;
     case sync_open_status::no_folder:
         show_message(window_, tr("Sync Folder"),
             tr("The sync folder cannot be read:\n%1\n\nChanges made here are not shared until it can be; "
@@ -107,13 +112,24 @@ void sync_watch::open(const QString& folder, uint64_t computer)
         poll_if(sync_folder_away());
         return;
     case sync_open_status::state_damaged:
-        show_message(window_, tr("Sync Folder"),
-            tr("The record of which items are shared could not be read; it was made again from the sync folder. "
-               "Items whose texts here differ from the folder's keep them as a conflict (Browse Items, "
-               "\"Conflicts...\")."));
+        if (state_use_ == sync_state_use::rebuilt) {
+            // Kept only now: had the program ended before the new state was saved, the next start
+            // would have found the old id's state under the new one.
+            if (settings* record = ui().settings_record.get())
+                keep_computer_id(record, computer);
+            const std::string log = QDir(folder).absolutePath().toStdString() + '/' + change_log_name(computer);
+            show_message(window_, tr("Sync Folder"),
+                problem_texts::sync({change_append_status::another_writer, log, 0}));
+        } else {
+            show_message(window_, tr("Sync Folder"),
+                tr("The record of which items are shared could not be read; it was made again from the sync folder. "
+                   "Items whose texts here differ from the folder's keep them as a conflict (Browse Items, "
+                   "\"Conflicts...\")."));
+        }
         break;
     case sync_open_status::opened: break;
     }
+    state_use_ = sync_state_use::saved;
     for (const std::vector<int32_t>& renumbering : s.renumberings)
         renumber_window_state(renumbering);
     poll_if(!watch_logs() || s.waiting > 0 || sync_keeps_changes());
@@ -129,6 +145,10 @@ void sync_watch::apply_now()
     // change from elsewhere could free them. It waits until they let go.
     if (ui().pass.reviewing() || QApplication::activeModalWidget()) {
         poll_if(true);
+        return;
+    }
+    if (own_identity_wanted_) {
+        take_own_identity();
         return;
     }
     if (sync_folder_away()) {
@@ -232,9 +252,19 @@ void sync_watch::show(const sync_summary& s)
     button_->show();
 }
 
+void sync_watch::take_own_identity()
+{
+    own_identity_wanted_ = false;
+    state_use_ = sync_state_use::rebuilt;
+    move_to(folder_, new_computer_id());
+}
+
 void sync_watch::tell_problems()
 {
-    if (const sync_problem problem = sync_take_problem()) {
+    if (const sync_problem problem = sync_take_problem(); problem.status == change_append_status::another_writer) {
+        own_identity_wanted_ = true;
+        apply_now();
+    } else if (problem) {
         // The changes kept are sent at the next look that finds the log taking them.
         poll_if(true);
         show_message(window_, tr("Sync Folder"), problem_texts::sync(problem));

@@ -46,6 +46,9 @@ private:
     // Adds what an apply brought to what the status bar tells.
     void show(const sync_summary& s);
     void tell_problems();
+    // Another computer was found writing under this computer's id: the folder is opened again
+    // under a new one, with the state made again from it, once no item is on screen.
+    void take_own_identity();
 
     QMainWindow* window_;
     QToolButton* button_;  // in the status bar, owned by the window; hidden while nothing arrived
@@ -56,4 +59,8 @@ private:
     // (or the folder is away)
     QString folder_;  // the folder of the settings, for an open once it is back
     uint64_t computer_ = 0;
+    // rebuilt from the finding of another computer under this one's id until an open under the
+    // new id succeeds (the folder may be away meanwhile).
+    sync_state_use state_use_ = sync_state_use::saved;
+    bool own_identity_wanted_ = false;  // found while an item was on screen: taken when it goes
 };

@@ -2,6 +2,7 @@
 
 #include "support/test_support.h"
 
+#include <filesystem>
 #include <tuple>
 
 namespace {
@@ -165,4 +166,50 @@ TEST(ChangeLog, WriterKeepsItsOrderAcrossRestartsClockStepsAndTornAppends)
     write_file(stranger, "not a change log at all");
     EXPECT_EQ(change_log_writer(stranger, me).append(r, 7000).status, change_append_status::not_a_log);
     EXPECT_EQ(read_file(stranger), "not a change log at all");
+}
+
+// What a sync service may put in place of the log between two appends (as services do: a new
+// file renamed over it): only a record this writer did not write stops it, and that file stays
+// as it is, even at the same length as the writer's own.
+TEST(ChangeLog, WriterStopsAtRecordsAnotherComputerWroteUnderItsId)
+{
+    change_record mine, theirs;
+    mine.grade = 4;
+    theirs.grade = 3;  // the same length as mine
+    const struct {
+        const char* what;
+        std::vector<const change_record*> twin;  // the twin's records after the first
+        change_append_status status;
+    } rows[] = {
+        {"the twin's record under the number of mine", {&theirs}, change_append_status::another_writer},
+        {"the twin's record after mine", {&mine, &theirs}, change_append_status::another_writer},
+        {"the same records again", {&mine}, change_append_status::appended},
+        {"an older version", {}, change_append_status::appended},
+    };
+    for (const auto& row : rows) {
+        temp_dir dir, twin_dir;
+        const std::string path = dir.file(change_log_name(me));
+        change_log_writer w(path, me);
+        change_record r = mine;
+        ASSERT_EQ(w.append(r, 1000).status, change_append_status::appended);
+        write_file(twin_dir.file("log"), read_file(path));
+        change_log_writer twin(twin_dir.file("log"), me);
+        for (const change_record* t : row.twin) {
+            change_record c = *t;
+            ASSERT_EQ(twin.append(c, 2000).status, change_append_status::appended);
+        }
+        r = mine;
+        ASSERT_EQ(w.append(r, 2000).status, change_append_status::appended);
+        const std::string put = read_file(twin_dir.file("log"));
+        write_file(path + ".tmp", put);
+        std::filesystem::rename(path + ".tmp", path);
+        r = mine;
+        EXPECT_EQ(w.append(r, 3000).status, row.status) << row.what;
+        if (row.status == change_append_status::another_writer) {
+            EXPECT_EQ(w.make_whole().status, row.status) << row.what;
+            EXPECT_EQ(read_file(path), put) << row.what;
+        } else {
+            EXPECT_EQ(read_change_log(read_file(path)).records.size(), 3u) << row.what;
+        }
+    }
 }

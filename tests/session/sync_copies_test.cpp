@@ -219,3 +219,54 @@ TEST_F(SyncCopiesTest, ASecondMakingNamesAnotherComputersCopy)
     EXPECT_EQ(recorded_copy(again, 0), nullptr) << "b's copy names a's already";
     close();
 }
+
+// A whole system copied, computer id and all, and used on both sides: the service keeps one
+// side's log. The other side finds records it did not write under its id, at its next append or
+// its next start, and parts under an id of its own with nothing of either side lost.
+TEST_F(SyncCopiesTest, ASystemCopiedWithItsIdPartsFromTheCopy)
+{
+    for (const bool while_open : {true, false}) {
+        SCOPED_TRACE(while_open ? "found at an append" : "found at the start");
+        temp_dir a, b, view_a, view_b;
+        set_local_clock(2026, 1, 1, 9);
+        adding(a, view_a, my_id, {"one", "two"});
+        for (const temp_dir* from : {&a, &view_a})
+            for (const auto& entry : std::filesystem::directory_iterator(from->path()))
+                if (entry.is_regular_file())
+                    std::filesystem::copy_file(entry.path(), (from == &a ? b : view_b).path() + entry.path().filename().string());
+        set_local_clock(2026, 1, 2, 9);
+        adding(b, view_b, my_id, {"made on the copy"});
+        set_local_clock(2026, 1, 2, 10);
+        static_cast<void>(open(a, view_a.path(), my_id));
+        static_cast<void>(add_reviewed(4, "made here", "answer", 0));
+        if (!while_open)
+            close();
+        // As a service puts its version in place: a new file renamed over the log.
+        const std::string log = change_log_name(my_id);
+        write_file(view_a.file(log + ".tmp"), read_file(view_b.file(log)));
+        std::filesystem::rename(view_a.file(log + ".tmp"), view_a.file(log));
+        const std::string kept_there = read_file(view_a.file(log));
+        set_local_clock(2026, 1, 2, 11);
+        if (!while_open) {
+            open_unsynced(a);
+            EXPECT_EQ(sync_open(view_a.path(), my_id, nullptr), sync_open_status::another_writer);
+        }
+        // Kept for the log while open: sent under the new id, the second would name the copy's item.
+        for (const char* graded : {"one", "made here"})
+            static_cast<void>(grade_reviewed(item_named(graded), 5, review_screen::scheduled));
+        if (while_open) {
+            EXPECT_EQ(sync_take_problem().status, change_append_status::another_writer);
+            sync_leave();
+        }
+        EXPECT_EQ(read_file(view_a.file(log)), kept_there) << "the copy's records stay as they are";
+        EXPECT_EQ(sync_open(view_a.path(), other_id, nullptr, sync_state_use::rebuilt), sync_open_status::state_damaged);
+        const collection_image here = image_of_open_database();
+        close();
+        EXPECT_EQ(here.items.size(), 4u);
+        for (const char* graded : {"one", "made here"})
+            EXPECT_EQ(std::get<8>(here.items.at(graded)), 5) << graded;
+        deliver(view_a, view_b, change_log_name(other_id));
+        EXPECT_EQ(image_at(b, view_b.path(), my_id), here);
+        EXPECT_EQ(image_at(a, view_a.path(), other_id), here) << "the new state holds at the next start";
+    }
+}

@@ -142,6 +142,36 @@ TEST_F(SyncWindowTest, AnUnreadableRecordOfTheSharedItemsIsMadeAgainFromTheFolde
     EXPECT_EQ(db().item_count, 1u);
 }
 
+// A copy of this system, computer id and all, writes this computer's log: found at the next
+// change, this computer takes an id of its own, says why, and every item of both stays.
+TEST_F(SyncWindowTest, ACopyOfThisSystemWritingUnderItsIdIsToldAndPartedFrom)
+{
+    open_window(true);
+    settings* s = ui().settings_record.get();
+    const uint64_t before = sync_computer_id(s);
+    const std::string own = folder.file(change_log_name(before));
+    static_cast<void>(add_reviewed(4, "eigen", "own", 0));
+    const std::string parted = read_file(own);
+    static_cast<void>(add_reviewed(4, "hier", "here", 0));
+    write_file(folder.file("copy.tmp"), parted);
+    change_log_writer copy(folder.file("copy.tmp"), before);
+    change_record r;
+    r.kind = change_kind::add_item;
+    r.item = {before, copy.next_sequence()};
+    r.path = {"root"};
+    r.schedule = {1'768'400'000u, 20468, 20468, 1, 0, 0, 0, 3};
+    r.question = "Zwilling";
+    r.answer = "twin";
+    ASSERT_EQ(copy.append(r, long_ago_ms).status, change_append_status::appended);
+    ASSERT_EQ(::rename(folder.file("copy.tmp").c_str(), own.c_str()), 0);  // as a service puts its version
+    static_cast<void>(add_reviewed(4, "danach", "after", 0));
+    QTRY_VERIFY(told(1, 0, QStringLiteral("Sync Folder"), QStringLiteral("it is probably a copy of this system")));
+    const uint64_t after = sync_computer_id(s);
+    EXPECT_NE(after, before);
+    EXPECT_TRUE(file_exists(folder.file(change_log_name(after))));
+    EXPECT_EQ(db().item_count, 4u);
+}
+
 TEST_F(SyncWindowTest, TheLosingTextIsShownAndCanBeTakenInstead)
 {
     record(change_kind::add_item, 1, "gehen", "to go", long_ago_ms);
