@@ -101,6 +101,7 @@ void sync_watch::open(const QString& folder, uint64_t computer)
     case sync_open_status::no_database: return;
     case sync_open_status::another_writer:
         state_use_ = sync_state_use::rebuilt;
+        parted_from_ = computer;
         open(folder, new_computer_id());
         return;
     case sync_open_status::no_folder:
@@ -117,7 +118,7 @@ void sync_watch::open(const QString& folder, uint64_t computer)
             // would have found the old id's state under the new one.
             if (settings* record = ui().settings_record.get())
                 keep_computer_id(record, computer);
-            const std::string log = QDir(folder).absolutePath().toStdString() + '/' + change_log_name(computer);
+            const std::string log = QDir(folder).absolutePath().toStdString() + '/' + change_log_name(parted_from_);
             show_message(window_, tr("Sync Folder"),
                 problem_texts::sync({change_append_status::another_writer, log, 0}));
         } else {
@@ -256,6 +257,7 @@ void sync_watch::take_own_identity()
 {
     own_identity_wanted_ = false;
     state_use_ = sync_state_use::rebuilt;
+    parted_from_ = computer_;
     move_to(folder_, new_computer_id());
 }
 

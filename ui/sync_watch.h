@@ -63,4 +63,5 @@ private:
     // new id succeeds (the folder may be away meanwhile).
     sync_state_use state_use_ = sync_state_use::saved;
     bool own_identity_wanted_ = false;  // found while an item was on screen: taken when it goes
+    uint64_t parted_from_ = 0;  // the id given up, whose log the other computer writes
 };
