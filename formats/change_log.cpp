@@ -285,14 +285,19 @@ uint64_t new_computer_id()
     return id;
 }
 
+namespace {
+
+uint64_t frame_print(std::string_view frame) { return XXH3_64bits(frame.data(), frame.size()) | 1; }
+
+}  // namespace
+
 uint64_t record_print(std::string_view bytes, uint64_t sequence)
 {
     const change_log_read read = read_change_log(bytes);
-    // Usually the last: the record of this computer's that its database holds last.
     for (size_t i = read.records.size(); i-- > 0;)
         if (read.records[i].sequence == sequence) {
             const uint64_t begin = i == 0 ? change_log_header_size : read.ends[i - 1];
-            return XXH3_64bits(bytes.data() + begin, read.ends[i] - begin) | 1;
+            return frame_print(bytes.substr(begin, read.ends[i] - begin));
         }
     return 0;
 }
@@ -404,6 +409,7 @@ change_append_result change_log_writer::open_log()
         last_stamp_ = read.records.back().stamp;
     }
     known_ = bytes.substr(0, keep);
+    last_at_ = read.records.size() > 1 ? read.ends[read.records.size() - 2] : change_log_header_size;
     opened_ = true;
     return res;
 }
@@ -427,6 +433,8 @@ change_append_result change_log_writer::write_again(const std::string& bytes, co
     write_log("WARNING: the change log \"%s\" came back without records written to it; they are written again\n",
         path_.c_str());
     known_ = std::move(whole);
+    const change_log_read now = read_change_log(known_);
+    last_at_ = now.records.size() > 1 ? now.ends[now.records.size() - 2] : change_log_header_size;
     opened_ = true;
     if (const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC); fd >= 0) {
         note_file(fd);
@@ -444,6 +452,18 @@ void change_log_writer::note_file(int fd)
 {
     struct stat info {};
     left_ = ::fstat(fd, &info) == 0 ? print_of(info) : stat_print{};
+}
+
+uint64_t change_log_writer::print_of(uint64_t sequence) const
+{
+    // Usually the last record, the one of this computer's that its database holds last: read
+    // alone, not the whole log at every save.
+    if (last_at_ >= change_log_header_size && last_at_ < known_.size()) {
+        const change_log_read last = read_change_log(known_, last_at_);
+        if (last.records.size() == 1 && last.records[0].sequence == sequence)
+            return frame_print(std::string_view(known_).substr(last_at_));
+    }
+    return record_print(known_, sequence);
 }
 
 bool change_log_writer::as_known() const
@@ -515,6 +535,7 @@ change_append_result change_log_writer::append(change_record& r, uint64_t now_ms
         return res;
     last_sequence_ = r.sequence;
     last_stamp_ = r.stamp;
+    last_at_ = known_.size();
     known_ += bytes;
     return res;
 }

@@ -163,7 +163,7 @@ public:
     // does first; for a look without an append, such as at the close.
     change_append_result make_whole();
     // record_print of the record numbered `sequence` as this writer last read or wrote it.
-    uint64_t print_of(uint64_t sequence) const { return record_print(known_, sequence); }
+    uint64_t print_of(uint64_t sequence) const;
 
 private:
     // Reads the file back and makes it whole; writes the known records again that it lost.
@@ -194,5 +194,6 @@ private:
     // The file as this writer last read or wrote it: header and whole records. A file shorter
     // than this was trimmed, or lost records that are written again from here.
     std::string known_;
+    uint64_t last_at_ = 0;  // where the last record of known_ begins
     stat_print left_;  // the file as this writer last left it
 };

@@ -13,14 +13,19 @@
 
 // Qt's own waits report a timeout to a QTest run that GoogleTest never sees, and leave the test
 // quietly: these fail the test instead.
+#undef QTRY_VERIFY_WITH_TIMEOUT
+#define QTRY_VERIFY_WITH_TIMEOUT(condition, timeout_ms) \
+    ASSERT_TRUE(QTest::qWaitFor([&] { return static_cast<bool>(condition); }, timeout_ms)) << #condition
 #undef QTRY_VERIFY
-#define QTRY_VERIFY(condition) ASSERT_TRUE(QTest::qWaitFor([&] { return static_cast<bool>(condition); })) << #condition
-#undef QTRY_COMPARE
-#define QTRY_COMPARE(actual, expected)                                  \
+#define QTRY_VERIFY(condition) QTRY_VERIFY_WITH_TIMEOUT(condition, 5000)
+#undef QTRY_COMPARE_WITH_TIMEOUT
+#define QTRY_COMPARE_WITH_TIMEOUT(actual, expected, timeout_ms)         \
     do {                                                                \
-        static_cast<void>(QTest::qWaitFor([&] { return (actual) == (expected); })); \
+        static_cast<void>(QTest::qWaitFor([&] { return (actual) == (expected); }, timeout_ms)); \
         ASSERT_EQ(actual, expected);                                    \
     } while (false)
+#undef QTRY_COMPARE
+#define QTRY_COMPARE(actual, expected) QTRY_COMPARE_WITH_TIMEOUT(actual, expected, 5000)
 
 inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
