@@ -37,9 +37,18 @@ sync_arrivals sync_inbox::collect()
             if (!read_change_log_file(entry.path().string(), 0, &bytes))
                 continue;
         }
+        change_log_read& read = reads.emplace_back(read_change_log(bytes));
+        // No whole record where the last reading ended: another version of the log was put in its
+        // place (a copy of that system writing under its id, its file kept by the service). Read
+        // whole, its records are taken by their sequences; true damage stays damage.
+        if (read.status == change_log_status::damaged && read.records.empty() && mark.end > change_log_header_size) {
+            mark.end = 0;
+            if (!read_change_log_file(entry.path().string(), 0, &bytes))
+                continue;
+            read = read_change_log(bytes);
+        }
         // Offsets in `bytes` past the header stand for offsets from the mark on in the file.
         const uint64_t base = std::max<uint64_t>(mark.end, change_log_header_size) - change_log_header_size;
-        change_log_read& read = reads.emplace_back(read_change_log(bytes));
         if (read.status == change_log_status::no_header)
             continue;
         if (read.status == change_log_status::bad_header || read.computer != kind.computer) {

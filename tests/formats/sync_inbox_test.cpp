@@ -79,6 +79,15 @@ TEST(SyncInbox, EachRecordIsTakenOnceInItsWritersOrderAndNonePastAGap)
     const auto through = [&](size_t n) { return log.substr(0, ends[n - 1]); };
     ASSERT_EQ(trim_change_log(source.file(name), writer, 3), change_trim_status::trimmed);
     const std::string trimmed = read_file(source.file(name));  // the records from the fourth on
+    // A copy of that system writing under its id, its log kept by the service: its records after
+    // the first do not end where the first version's did.
+    change_log_writer twin(source.file("twin"), writer);
+    for (uint64_t i = 1; i <= 5; ++i) {
+        change_record r;
+        r.kind = change_kind::category_make;
+        r.path = {i == 1 ? "c1" : "the copy's " + std::to_string(i)};
+        ASSERT_EQ(twin.append(r, 1000 * i).status, change_append_status::appended);
+    }
     struct step {
         std::string log, conflict_copy;
         uint64_t taken, waiting;  // the last record taken so far, the records behind a gap
@@ -91,6 +100,7 @@ TEST(SyncInbox, EachRecordIsTakenOnceInItsWritersOrderAndNonePastAGap)
         // The service put an older copy in the writer's place, and the writer went on after it.
         {"an older copy again", {{through(5), "", 5, 0}, {through(3), "", 5, 0}, {through(3) + log.substr(ends[4]), "", 6, 0}}},
         {"past a trim", {{trimmed, "", 0, 3}, {trimmed, through(2), 2, 3}, {trimmed, through(3), 6, 0}}},
+        {"another writer's version", {{through(3), "", 3, 0}, {read_file(source.file("twin")), "", 5, 0}}},
     };
     for (const auto& r : rows) {
         temp_dir folder;
