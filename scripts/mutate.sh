@@ -275,6 +275,7 @@ mutations=(
     'fork_identity_not_deferred|ui/sync_watch.cpp|s/^        apply_now();$/        take_own_identity();/|test_ui|SyncWindowTest.*'
     'fork_start_names_new_log|ui/sync_watch.cpp|s/^        parted_from_ = computer;$/        parted_from_ = 0;/|test_ui|SyncWindowTest.*'
     'inbox_replaced_version_unread|formats/sync_inbox.cpp|s/\&\& read.records.empty() \&\& mark.end > change_log_header_size) {/\&\& false \&\& mark.end > 0) {/|test_formats|SyncInbox.*'
+    'fork_trimmed_head_waits|session/sync.cpp|s/            g.inbox->applied(g.parted_from, head - 1);/            static_cast<void>(head);/|test_session|SyncCopies*'
     'fork_id_not_kept|ui/sync_watch.cpp|s/keep_computer_id(record, computer);/static_cast<void>(record);/|test_ui|SyncWindowTest.*'
     'damaged_state_no_snapshot|session/sync.cpp|s/^    start_from_snapshot(s, own_lost);/    if (status == sync_open_status::opened) start_from_snapshot(s, own_lost);/|test_session|SyncCopies*'
     'copies_not_matched|session/sync_same_items.cpp|s/if (same \&\& (!found/if (false \&\& same \&\& (!found/|test_session|SyncCopies*'

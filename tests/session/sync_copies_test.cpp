@@ -222,21 +222,30 @@ TEST_F(SyncCopiesTest, ASecondMakingNamesAnotherComputersCopy)
 
 // A whole system copied, computer id and all, and used on both sides: the service keeps one
 // side's log. The other side finds records it did not write under its id, at its next append or
-// its next start, and parts under an id of its own with nothing of either side lost.
+// its next start, and parts under an id of its own with nothing of either side lost, also when
+// the log's head was trimmed (the two alone in the folder: nothing else holds those records).
 TEST_F(SyncCopiesTest, ASystemCopiedWithItsIdPartsFromTheCopy)
 {
     for (const bool while_open : {true, false}) {
-        SCOPED_TRACE(while_open ? "found at an append" : "found at the start");
+        SCOPED_TRACE(while_open ? "found at an append" : "found at the start, past a trim");
         temp_dir a, b, view_a, view_b;
         set_local_clock(2026, 1, 1, 9);
         adding(a, view_a, my_id, {"one", "two"});
+        const int day = while_open ? 1 : 20;
+        if (!while_open) {
+            set_local_clock(2026, 1, day, 9);
+            static_cast<void>(open(a, view_a.path(), my_id));
+            static_cast<void>(grade_reviewed(item_named("two"), 4, review_screen::scheduled));
+            close();
+            ASSERT_EQ(log_of(view_a, my_id).records.front().sequence, 3u) << "trimmed";
+        }
         for (const temp_dir* from : {&a, &view_a})
             for (const auto& entry : std::filesystem::directory_iterator(from->path()))
                 if (entry.is_regular_file())
                     std::filesystem::copy_file(entry.path(), (from == &a ? b : view_b).path() + entry.path().filename().string());
-        set_local_clock(2026, 1, 2, 9);
+        set_local_clock(2026, 1, day + 1, 9);
         adding(b, view_b, my_id, {"made on the copy"});
-        set_local_clock(2026, 1, 2, 10);
+        set_local_clock(2026, 1, day + 1, 10);
         static_cast<void>(open(a, view_a.path(), my_id));
         static_cast<void>(add_reviewed(4, "made here", "answer", 0));
         if (!while_open)
@@ -246,7 +255,7 @@ TEST_F(SyncCopiesTest, ASystemCopiedWithItsIdPartsFromTheCopy)
         write_file(view_a.file(log + ".tmp"), read_file(view_b.file(log)));
         std::filesystem::rename(view_a.file(log + ".tmp"), view_a.file(log));
         const std::string kept_there = read_file(view_a.file(log));
-        set_local_clock(2026, 1, 2, 11);
+        set_local_clock(2026, 1, day + 1, 11);
         if (!while_open) {
             open_unsynced(a);
             EXPECT_EQ(sync_open(view_a.path(), my_id, nullptr), sync_open_status::another_writer);
