@@ -341,12 +341,11 @@ change_log_writer::change_log_writer(std::string path, uint64_t computer)
 
 namespace {
 
-// Where in `known` (a log as its writer last had it) the records begin that the file read as
-// `now` lost, or 0 when it lost none. A trim drops the head and keeps the records after the
+// Where in the log as its writer last had it (read as `had`) the records begin that the file
+// read as `now` lost, or 0 when it lost none. A trim drops the head and keeps the records after the
 // file's first: only a record after that first one, or any when the file holds none, is lost.
-uint64_t first_lost(const std::string& known, const change_log_read& now)
+uint64_t first_lost(const change_log_read& had, const change_log_read& now)
 {
-    const change_log_read had = read_change_log(known);
     std::vector<uint64_t> held;
     held.reserve(now.records.size());
     for (const change_record& r : now.records)
@@ -376,13 +375,14 @@ change_append_result change_log_writer::open_log()
     if (read.status == change_log_status::bad_header
         || (read.status != change_log_status::no_header && read.computer != computer_))
         return {change_append_status::not_a_log, 0, 0};
+    const change_log_read had = read_change_log(known_);
     // Before anything is written again: that would put this computer's records over the other's.
-    if (written_elsewhere(read)) {
+    if (written_elsewhere(had, read)) {
         write_log("ERROR: the change log \"%s\" holds records this computer did not write: another computer "
                   "writes it under the same id\n", path_.c_str());
         return {change_append_status::another_writer, 0, 0};
     }
-    if (const uint64_t lost = first_lost(known_, read); lost != 0)
+    if (const uint64_t lost = first_lost(had, read); lost != 0)
         return write_again(bytes, read, lost);
     const int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0)
@@ -432,9 +432,9 @@ change_append_result change_log_writer::write_again(const std::string& bytes, co
         return {change_append_status::cannot_write, errno, 0};
     write_log("WARNING: the change log \"%s\" came back without records written to it; they are written again\n",
         path_.c_str());
+    // The last record stays the last: `whole` ends with the known ones from the first lost on.
+    last_at_ = whole.size() - (known_.size() - last_at_);
     known_ = std::move(whole);
-    const change_log_read now = read_change_log(known_);
-    last_at_ = now.records.size() > 1 ? now.ends[now.records.size() - 2] : change_log_header_size;
     opened_ = true;
     if (const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC); fd >= 0) {
         note_file(fd);
@@ -473,11 +473,10 @@ bool change_log_writer::as_known() const
         && print_of(info) == left_;
 }
 
-bool change_log_writer::written_elsewhere(const change_log_read& now) const
+bool change_log_writer::written_elsewhere(const change_log_read& had, const change_log_read& now) const
 {
     if (known_.empty())
         return false;  // the first look: what the file holds is this computer's so far
-    const change_log_read had = read_change_log(known_);
     for (const change_record& r : now.records) {
         if (r.sequence > last_sequence_)
             return true;

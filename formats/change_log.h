@@ -171,8 +171,9 @@ private:
     change_append_result write_again(const std::string& bytes, const change_log_read& read, uint64_t lost);
     // Whether the file is as this writer last left it.
     bool as_known() const;
-    // Whether the file read as `now` holds a record this writer did not write.
-    bool written_elsewhere(const change_log_read& now) const;
+    // Whether the file read as `now` holds a record this writer did not write (its own records
+    // read as `had`).
+    bool written_elsewhere(const change_log_read& had, const change_log_read& now) const;
     // Takes the print of the file as this writer leaves it.
     void note_file(int fd);
 

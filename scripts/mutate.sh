@@ -265,7 +265,7 @@ mutations=(
     'copy_not_matched|session/sync_same_items.cpp|s/return n.items.empty() ? nullptr : take_unrecorded(n.items, r, c, n.taken);/return nullptr;/|test_session|SyncCopies*'
     'copy_matched_by_any_text|session/sync_same_items.cpp|s/else if (by_question.size() == 1)/else if (!by_question.empty())/|test_session|SyncCopies*'
     'copy_both_texts_not_first|session/sync_same_items.cpp|s/        both != by_question.end())/        false)/|test_session|SyncCopies*'
-    'fork_not_seen_in_file|formats/change_log.cpp|s/^    if (written_elsewhere(read)) {/    if (false) {/|test_formats|ChangeLog.*'
+    'fork_not_seen_in_file|formats/change_log.cpp|s/^    if (written_elsewhere(had, read)) {/    if (false) {/|test_formats|ChangeLog.*'
     'fork_later_record_unseen|formats/change_log.cpp|s/if (r.sequence > last_sequence_)/if (false)/|test_formats|ChangeLog.*'
     'fork_same_length_unseen|formats/change_log.cpp|s/\&\& print_of(info) == left_;/;/|test_formats|ChangeLog.*'
     'fork_not_seen_at_start|session/sync.cpp|s/there != 0 \&\& there != g.own_print/there != 0 \&\& there == 0/|test_session|SyncCopies*'

@@ -246,9 +246,10 @@ sync_open_status sync_open(const std::string& folder, uint64_t me, sync_summary*
         own_log.clear();
     // The last record of this computer's that the database holds is another in the log: a copy
     // of this system wrote there under the same id. Going on would take its records for this
-    // computer's own, and give numbers that name its items.
-    if (const uint64_t there = record_print(own_log, g.own_applied);
-        status == sync_open_status::opened && g.own_print != 0 && there != 0 && there != g.own_print) {
+    // computer's own, and give numbers that name its items. (No print when sync.state was not
+    // read, or kept none.)
+    if (const uint64_t there = g.own_print != 0 ? record_print(own_log, g.own_applied) : 0;
+        there != 0 && there != g.own_print) {
         write_log("ERROR: \"%s\" holds records this computer did not write: another computer writes it under "
                   "the same id\n", (dir + change_log_name(me)).c_str());
         sync_close();
