@@ -48,6 +48,19 @@ bool same_texts(const Record* x, std::string_view question, std::string_view ans
     return x->question.view() == question && x->answer.view() == answer;
 }
 
+template <typename Record>
+uint64_t digest_of(const Record* x)
+{
+    return texts_digest(within_of(x), x->question.view(), x->answer.view());
+}
+
+// `f` of the item or queue item `record` as what it is.
+template <typename F>
+auto as_record(const void* record, bool queued, F&& f)
+{
+    return queued ? f(static_cast<const pending_item*>(record)) : f(static_cast<const item*>(record));
+}
+
 struct unrecorded_notes {
     bool open = false;  // a start is applying: records with no identity may be made again
     bool gathered = false;  // the lists below hold them (at the first making that looks)
@@ -131,9 +144,9 @@ copy_index& built_copies()
     x.built = true;
     x.gathered.reserve(db().item_count + db().pending_count);
     for (const item* e = db().head; e; e = e->next)
-        x.gathered.emplace_back(texts_digest(within_of(e), e->question.view(), e->answer.view()), e);
+        x.gathered.emplace_back(digest_of(e), e);
     for (const pending_item* p = db().pending_head; p; p = p->next)
-        x.gathered.emplace_back(texts_digest(within_of(p), p->question.view(), p->answer.view()), p);
+        x.gathered.emplace_back(digest_of(p), p);
     std::ranges::sort(x.gathered);
     for (const auto& [copy, key] : sync_g().same_as)
         x.named.emplace(key.computer, key.number, copy.computer);
@@ -207,10 +220,8 @@ const void* recorded_copy(const change_record& r, uint16_t c)
         if (!m || m->queued != queued || record_with(m->key) != record || m->key.computer == r.item.computer
             || x.named.count({m->key.computer, m->key.number, r.item.computer}))
             return;
-        const bool same = queued ? within_of(static_cast<const pending_item*>(record)) == within
-                && same_texts(static_cast<const pending_item*>(record), r.question, r.answer)
-                                 : within_of(static_cast<const item*>(record)) == within
-                && same_texts(static_cast<const item*>(record), r.question, r.answer);
+        const bool same = as_record(record, queued,
+            [&](const auto* x) { return within_of(x) == within && same_texts(x, r.question, r.answer); });
         if (same && (!found || key_less(m->key, found_marks->key))) {
             found = record;
             found_marks = m;
@@ -230,12 +241,7 @@ void note_made(const void* made, bool queued)
     copy_index& x = copies();
     if (!x.built)
         return;
-    const uint64_t digest = queued
-        ? texts_digest(within_of(static_cast<const pending_item*>(made)), static_cast<const pending_item*>(made)->question.view(),
-              static_cast<const pending_item*>(made)->answer.view())
-        : texts_digest(within_of(static_cast<const item*>(made)), static_cast<const item*>(made)->question.view(),
-              static_cast<const item*>(made)->answer.view());
-    x.made.emplace(digest, made);
+    x.made.emplace(as_record(made, queued, [](const auto* e) { return digest_of(e); }), made);
 }
 
 void note_copy(const item_key& copy, const item_key& key)
