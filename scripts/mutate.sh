@@ -292,6 +292,8 @@ mutations=(
     # The dialogs as a new user meets them.
     'export_over_a_file_unasked|ui/exchange_dialogs.cpp|s/ \&\& QFileInfo(target).isFile()$/ \&\& false/|test_ui|Exchange.Export*'
     'export_bare_name_where_started|settings/settings_store.cpp|s/? typed : base + QLatin1Char(.\/.) + typed;/? typed : base.left(0) + typed;/|test_ui|Exchange.Export*'
+    'category_counts_untold_to_pointer|settings/category_dialog.cpp|s/tree_item->setData(0, Qt::ToolTipRole, spoken);/static_cast<void>(0);/|test_settings|CategoryDialog.*'
+    'category_add_mode_unexplained|settings/category_dialog.cpp|s/: tr("Choose the category that the new items go into. The counts are "/: tr(""/|test_settings|CategoryDialog.*'
     'settings_cancel_stores|settings/dialogs.cpp|s/if (record_ \&\& result == QDialog::Accepted) {/if (record_) {/|test_settings|Dialogs.*'
     'fonts_cancel_applies|settings/dialogs.cpp|s/if (result != QDialog::Accepted) {/if (false) {/|test_settings|Dialogs.*'
     'data_path_problem_unsaid|settings/dialogs.cpp|s/: data_dir_problem(path);/: data_dir_problem(path).left(0);/|test_settings|Dialogs.*'

@@ -109,15 +109,15 @@ category_selection_dialog::category_selection_dialog(settings* record, category_
     setWindowTitle(tr("Category Selection"));
     setProperty("dialog_id", dialog_category_selection);
     auto* layout = new QVBoxLayout(this);
-    if (review_mode_) {
-        // Without it the abbreviated counts, and what OK needs, are left to guessing.
-        auto* hint = new QLabel(tr("Tick the categories to go through (Space ticks the chosen one). The counts "
-                                   "are i: items, r: reviews due today, q: queued items."),
-            this);
-        hint->setObjectName(QStringLiteral("category_hint"));
-        hint->setWordWrap(true);
-        layout->addWidget(hint);
-    }
+    // Without it the abbreviated counts, and what OK does, are left to guessing.
+    auto* hint = new QLabel(review_mode_ ? tr("Tick the categories to go through (Space ticks the chosen one). The "
+                                              "counts are i: items, r: reviews due today, q: queued items.")
+                                         : tr("Choose the category that the new items go into. The counts are "
+                                              "i: items, r: reviews due today, q: queued items."),
+        this);
+    hint->setObjectName(QStringLiteral("category_hint"));
+    hint->setWordWrap(true);
+    layout->addWidget(hint);
     tree_ = new QTreeWidget(this);
     tree_->setObjectName(QStringLiteral("category_tree"));
     tree_->setAccessibleName(tr("Categories"));
@@ -181,10 +181,14 @@ std::vector<QTreeWidgetItem*> add_category_items(QTreeWidget* tree)
         auto* tree_item = new QTreeWidgetItem(QStringList{QString::fromUtf8(label.c_str())});
         tree_item->setData(0, Qt::UserRole, static_cast<uint32_t>(i));
         // Read out in words: "(i:12,r:3,q:40)" means nothing to a screen reader's listener.
-        if (counts)
-            tree_item->setData(0, Qt::AccessibleTextRole,
-                category_spoken(QString::fromUtf8(counts[i].name), counts[i].items, counts[i].due + counts[i].due_below,
-                    counts[i].queued));
+        // In words for a screen reader and a pointer resting on it: "(i:12,r:3,q:40)" says nothing
+        // to a listener or a new user.
+        if (counts) {
+            const QString spoken = category_spoken(QString::fromUtf8(counts[i].name), counts[i].items,
+                counts[i].due + counts[i].due_below, counts[i].queued);
+            tree_item->setData(0, Qt::AccessibleTextRole, spoken);
+            tree_item->setData(0, Qt::ToolTipRole, spoken);
+        }
         items[i] = tree_item;
     }
     // Children follow their parents' existing children, in index order. A parent that is

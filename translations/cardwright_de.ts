@@ -425,6 +425,10 @@
         <source>Tick the categories to go through (Space ticks the chosen one). The counts are i: items, r: reviews due today, q: queued items.</source>
         <translation>Kreuzen Sie die Kategorien an, die abgefragt werden sollen (die Leertaste kreuzt die gewählte an). Die Zahlen: K: Karten, F: heute fällig, W: in der Warteschlange.</translation>
     </message>
+    <message>
+        <source>Choose the category that the new items go into. The counts are i: items, r: reviews due today, q: queued items.</source>
+        <translation>Wählen Sie die Kategorie, in die die neuen Karten kommen. Die Zahlen: K: Karten, F: heute fällig, W: in der Warteschlange.</translation>
+    </message>
 </context>
 <context>
     <name>conflicts_dialog</name>
