@@ -57,6 +57,8 @@ mutations=(
     'failures_counted_across_days|session/grading.cpp|s/e->failed_times = e->failed_day == now ? /e->failed_times = true ? /|test_session|Grading*'
     'undo_keeps_failure_count|session/undo.cpp|s/^    to.failed_times = from.failed_times;$//|test_session|UndoTest.*'
     'pass_rest_not_told|session/review_pass.cpp|s/rested_ = rests_after(\*graded, grade);/rested_ = false \&\& rests_after(*graded, grade);/|test_session|ReviewPassTest.*'
+    'review_question_unexplained|ui/screens.cpp|/Bare grade buttons after a bare OK/{n;s/setPlaceholderText(/setPlaceholderText(QString()); static_cast<void>(/;}|test_ui|ReviewScreen.*'
+    'review_hint_over_empty_answer|ui/screens.cpp|s/^    window->answer_box->setPlaceholderText(QString());  \/\/ an empty answer is shown as empty$/    static_cast<void>(0);/|test_ui|ReviewScreen.*'
     'rest_not_said|ui/screens.cpp|s/if (w.pass.rested() \&\& /if (false \&\& w.pass.rested() \&\& /|test_ui|ReviewScreen.*'
     'rest_word_yields_to_stale_one|ui/screens.cpp|s/ said == said_before))/ false))/|test_ui|ReviewScreen.*'
     'failed_new_item_a_day_late|session/grading.cpp|s/e->tmtrpt = e->stmtrpt = static_cast<uint16_t>(e->ivl + today());/e->tmtrpt = e->stmtrpt = static_cast<uint16_t>(e->ivl + today() + (grade < 3));/|test_session|Grading*'

@@ -64,6 +64,9 @@ void show_next_item(record* e)
     set_stop_enabled(true);
     window->ok_button->show();
     clear_answer();
+    // Bare grade buttons after a bare OK leave a new user guessing what the pass asks of them.
+    window->answer_box->setPlaceholderText(QCoreApplication::translate("screens",
+        "Recall the answer, then press Return or OK to see it and grade how well you knew it: 0-2 not recalled, 3-5 recalled"));
     window->refresh_actions();
 }
 
@@ -293,6 +296,7 @@ void reveal_answer()
         answer = w.pass.mode() == screen_mode::queue ? std::string_view(w.pass.current_pending()->answer)
                                              : std::string_view(w.pass.current_item()->answer);
     w.answer_revealed = true;
+    window->answer_box->setPlaceholderText(QString());  // an empty answer is shown as empty
     if (answer)
         show_stored_answer(*answer);
     window->refresh_actions();

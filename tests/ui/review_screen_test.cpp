@@ -57,8 +57,9 @@ TEST_F(ReviewScreen, APassByKeysShowsEachItemAndCtrlZBringsTheLastGradeBack)
     const QString first = question_shown();
     key(Qt::Key_5);  // digits before the reveal grade nothing
     EXPECT_FALSE(grades_shown());
+    EXPECT_TRUE(w->answer_box->placeholderText().startsWith(QStringLiteral("Recall the answer, then press Return")));
     key(Qt::Key_Return);
-    ASSERT_TRUE(grades_shown() && w->ok_button->isHidden());
+    ASSERT_TRUE(grades_shown() && w->ok_button->isHidden() && w->answer_box->placeholderText().isEmpty());
     EXPECT_EQ(answer_shown(), QString(first).replace('q', 'a'));
     key(Qt::Key_9);  // not a grade
     EXPECT_EQ(question_shown(), first);
