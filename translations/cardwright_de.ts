@@ -2019,8 +2019,8 @@ Die Bewertungen bleiben erhalten und werden eingetragen, sobald der Datenträger
         <translation>Heute %1-mal nicht gewusst: dieser Eintrag kommt an einem anderen Tag wieder.</translation>
     </message>
     <message>
-        <source>Recall the answer, then press Return or OK to see it and grade how well you knew it: 0-2 not recalled, 3-5 recalled</source>
-        <translation>Erinnern Sie sich an die Antwort; Eingabe oder OK zeigt sie, dann bewerten Sie, wie gut Sie sie wussten: 0-2 nicht gewusst, 3-5 gewusst</translation>
+        <source>Recall the answer, then press Return or OK to see it and grade how well you knew it: 0-2 not recalled, 3-5 recalled (F1: more)</source>
+        <translation>Erinnern Sie sich an die Antwort; Eingabe oder OK zeigt sie, dann bewerten Sie, wie gut Sie sie wussten: 0-2 nicht gewusst, 3-5 gewusst (F1: mehr)</translation>
     </message>
 </context>
 <context>

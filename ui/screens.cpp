@@ -66,7 +66,7 @@ void show_next_item(record* e)
     clear_answer();
     // Bare grade buttons after a bare OK leave a new user guessing what the pass asks of them.
     window->answer_box->setPlaceholderText(QCoreApplication::translate("screens",
-        "Recall the answer, then press Return or OK to see it and grade how well you knew it: 0-2 not recalled, 3-5 recalled"));
+        "Recall the answer, then press Return or OK to see it and grade how well you knew it: 0-2 not recalled, 3-5 recalled (F1: more)"));
     window->refresh_actions();
 }
 
