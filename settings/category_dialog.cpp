@@ -180,7 +180,6 @@ std::vector<QTreeWidgetItem*> add_category_items(QTreeWidget* tree)
             : category_label(category_at(i)->name.c_str(), 0, 0, 0);
         auto* tree_item = new QTreeWidgetItem(QStringList{QString::fromUtf8(label.c_str())});
         tree_item->setData(0, Qt::UserRole, static_cast<uint32_t>(i));
-        // Read out in words: "(i:12,r:3,q:40)" means nothing to a screen reader's listener.
         // In words for a screen reader and a pointer resting on it: "(i:12,r:3,q:40)" says nothing
         // to a listener or a new user.
         if (counts) {
