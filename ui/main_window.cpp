@@ -340,8 +340,16 @@ bool main_window::arrow_into_tree(QKeyEvent* event)
     if (ui().pass.mode() != screen_mode::main || !tree || !tree->isVisible() || event->modifiers() != Qt::NoModifier
         || std::ranges::find(tree_keys, event->key()) == std::end(tree_keys))
         return false;
+    // A key the tree has no use for (Down on its last row) comes back up to the window; handed
+    // to the tree again, it would come back for good.
+    if (arrow_in_tree_) {
+        event->accept();
+        return true;
+    }
+    arrow_in_tree_ = true;
     tree->setFocus(Qt::TabFocusReason);
     QCoreApplication::sendEvent(tree, event);
+    arrow_in_tree_ = false;
     return true;
 }
 

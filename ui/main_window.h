@@ -121,6 +121,7 @@ private:
     uint8_t* ask_flag_of(QObject* button);
 
     bool closed_ = false;
+    bool arrow_in_tree_ = false;  // an arrow key is being handed to the category tree
     bool opening_ = false;  // the data directory is being read on another thread: no input, no database
     bool close_asked_while_opening_ = false;  // a close came then; it is taken up once the database is open
     uint64_t press_started_ = 0;

@@ -126,6 +126,9 @@ TEST_F(Overview, TheTreeCountsEachCategoryItsKeysReviewThereAndItsMenuMakesRenam
     for (int i = 0; i < 5 && tree()->currentItem() != row(QStringLiteral("Maths")); ++i)
         press(Qt::Key_Down);
     ASSERT_EQ(tree()->currentItem(), row(QStringLiteral("Maths")));
+    for (Qt::Key k : {Qt::Key_Down, Qt::Key_End, Qt::Key_PageDown})  // the last row: nothing to go to
+        press(k);
+    EXPECT_EQ(tree()->currentItem(), row(QStringLiteral("Maths")));
     press(Qt::Key_Return);
     EXPECT_EQ(ui().pass.mode(), screen_mode::main);
     EXPECT_TRUE(w->statusBar()->currentMessage().contains(QStringLiteral("Maths")));
